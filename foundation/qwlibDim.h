@@ -1,0 +1,205 @@
+// Arrays, checked input and numeric utilities.
+//
+// Array model: a matrix is a table of row pointers, each row its own zero-filled block; a
+// 3-D array is a table of matrices, and so on. Every block, pointer tables included, is
+// zero-filled when handed out, and a count of 0 gives a valid empty block (never null).
+// The caller releases with the routine of the same rank, passing the same leading sizes.
+// A negative count or a failed allocation raises error code 1 (out of memory).
+//
+// Checked input: the readers turn the end of input into error code 2 (see each routine).
+// No reader ever closes a stream: the routine that opened a file closes it, also when an
+// error travels through it; standard input is never closed.
+#ifndef TNX_QWLIBDIM_H
+#define TNX_QWLIBDIM_H
+
+#include <cstddef>
+#include <cstdio>
+
+// ---------------------------------------------------------------- allocation
+
+void* dim1D(size_t elsize, int n);
+void* dim1D_Clear(int n, size_t elsize);
+void** dim2D(size_t elsize, int rows, int cols);
+void*** dim3D(size_t elsize, int d1, int d2, int d3);
+void**** dim4D(size_t elsize, int d1, int d2, int d3, int d4);
+void***** dim5D(size_t elsize, int d1, int d2, int d3, int d4, int d5);
+// Triangular matrix: row i holds i + 1 elements.
+void** dim2DT(size_t elsize, int n);
+// d1 triangular matrices of order n.
+void*** dim3DT(size_t elsize, int d1, int n);
+
+// General N-dimensional form: ndims sizes in all, firstSize then ndims - 1 further int sizes.
+// ndims above 20 prints a message and ends the program with status 0; ndims below 2 gives
+// one block of firstSize elements. The tree is the one dim2D .. dim5D build.
+void* dim(int ndims, size_t elsize, int firstSize, ...);
+// Triangular N-dimensional form (ndims 2 .. 20, otherwise a message and exit status 0):
+// ndims - 1 sizes in all, firstSize then ndims - 2 further int sizes; the last size is the
+// order of the triangular matrices at the bottom (dimT(2, es, n) == dim2DT(es, n),
+// dimT(3, es, d1, n) == dim3DT(es, d1, n)).
+void* dimT(int ndims, size_t elsize, int firstSize, ...);
+// Recursive workers of dim and dimT: n is the first size, sizes[] the remaining ones.
+void* dim_(int ndims, size_t elsize, int n, int* sizes);
+void* dimT_(int ndims, size_t elsize, int n, int* sizes);
+
+char* dim1Dchar(int n);
+char** dim2Dchar(int rows, int cols);
+char*** dim3Dchar(int d1, int d2, int d3);
+short* dim1Dshort(int n);
+short** dim2Dshort(int rows, int cols);
+short*** dim3Dshort(int d1, int d2, int d3);
+int* dim1Dint(int n);
+int** dim2Dint(int rows, int cols);
+int*** dim3Dint(int d1, int d2, int d3);
+long* dim1Dlong(int n);
+long** dim2Dlong(int rows, int cols);
+long*** dim3Dlong(int d1, int d2, int d3);
+long**** dim4Dlong(int d1, int d2, int d3, int d4);
+float* dim1Dfloat(int n);
+float** dim2Dfloat(int rows, int cols);
+float*** dim3Dfloat(int d1, int d2, int d3);
+float**** dim4Dfloat(int d1, int d2, int d3, int d4);
+double* dim1Double(int n);
+double** dim2Double(int rows, int cols);
+double*** dim3Double(int d1, int d2, int d3);
+double**** dim4Double(int d1, int d2, int d3, int d4);
+
+// Pointer arrays: slots that each hold one pointer, zero-filled (null).
+void** dim1Dptr(int n);
+void*** dim2Dptr(int d1, int d2);
+void**** dim3Dptr(int d1, int d2, int d3);
+
+// Release. A null table with a count of 0 or less is accepted, and a null table is
+// ignored for any count; null row slots are skipped (a row released early and nulled).
+void free1D(void* p);
+void free2D(void** p, int rows);
+void free3D(void*** p, int d1, int d2);
+void free4D(void**** p, int d1, int d2, int d3);
+void free5D(void***** p, int d1, int d2, int d3, int d4);
+
+// Typed release: free2D(floatMatrix, rows) etc. without casts.
+template <class T> inline void free2D(T** p, int rows) { free2D(reinterpret_cast<void**>(p), rows); }
+template <class T> inline void free3D(T*** p, int d1, int d2) { free3D(reinterpret_cast<void***>(p), d1, d2); }
+template <class T> inline void free4D(T**** p, int d1, int d2, int d3) { free4D(reinterpret_cast<void****>(p), d1, d2, d3); }
+template <class T> inline void free5D(T***** p, int d1, int d2, int d3, int d4) { free5D(reinterpret_cast<void*****>(p), d1, d2, d3, d4); }
+
+// ---------------------------------------------------------------- checked input
+
+// Opens dir + name (name alone when dir is null; the path holds at most 111 characters).
+// On failure writes "\ncan't open %s \n" to stderr, rings the bell and returns null.
+FILE* fopenck(const char* name, const char* dir, const char* mode);
+
+// One formatted read of fmt into dst. Converting nothing or the end of input: "\nfile %s "
+// on stderr, the bell, and code 2. Integer conversions (%d, %ld, %u, ...) refuse values
+// outside the target type's range (code 2) instead of overflowing. A string conversion must
+// carry a width ("%40s") or use freadckString.
+void freadck(FILE* f, const char* fmt, void* dst, const char* fileName);
+// One whitespace-delimited word into dst (room for size bytes: at most size - 1 characters
+// kept, the rest of the word passed over). End of input before the word: as freadck.
+void freadckString(FILE* f, char* dst, int size, const char* fileName);
+// Formatted read that passes over text it cannot convert, one character at a time.
+// Returns 1 when an item was read; at the end of input writes "\nEnd of file %s\n" to
+// stderr, rings the bell and returns 0.
+int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName);
+
+// One field: skips TAB, LF, CR and spaces, then stores at most max characters up to a TAB,
+// LF or CR (consumed, not stored). buf needs max + 1 bytes. Returns the last character read.
+// End of input before the field: "\nfile %s " on stderr, the bell, code 2.
+int freadlineck(FILE* f, int max, char* buf, const char* fileName);
+// Same; when crEnds is false only TAB and LF end the field (a CR is stored).
+int freadlineck(FILE* f, int max, char* buf, const char* fileName, bool crEnds);
+// One line: only LF or CR ends it; each TAB is stored as a space.
+void freadlineckTEMP(FILE* f, int max, char* buf, const char* fileName);
+
+// Reads characters until one is in accept (a list such as "N O S A X"); returns it in
+// lower case. Null or empty accept: the first character that is not TAB, LF or space.
+// Refused characters get "\nIncorrect input = %c. Reenter.\n" / "Accepted input: %s\n".
+// End of input: "\nfile %s " on stderr and code 2.
+char ScanChar(FILE* f, const char* accept, const char* fileName);
+// Reads standard input; a bare return key chooses the last character of accept (echoed as
+// "\b%c\n" on stdout); -1 when accept has none.
+int ScanCharDef(const char* accept);
+
+// Reads a number (any number when accept is null or empty; a blank-separated list such as
+// "1 2 3 4" otherwise), re-asking on refused values. Text that is no number is passed over
+// silently. End of input: "\nEnd of file %s\n", the bell, then code 2.
+double ScanNumber(FILE* f, const char* fileName, const char* accept);
+// accept "-": the closed range lo .. hi.
+double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, double hi);
+
+// One word (at most 255 characters read) into dst, cut to len characters (dst: len + 1
+// bytes) and trimmed. accept null/empty takes any word; otherwise the words allowed,
+// separated by "/". Returns dst, or null at the end of input or for a refused word.
+char* ScanString(FILE* f, int len, char* dst, const char* accept, int caseSensitive, const char* fileName);
+
+// Removes every space followed by a space or by the end of the text.
+void trimString(char* s);
+// strcmp of the upper-cased texts.
+int StrCmp(const char* a, const char* b);
+void StrToUpper(char* s);
+// Two characters (no terminator) of n in base 62: 0-9, A-Z, a-z; n in 0 .. 3843.
+char* IntToAlpha(int n, char* code);
+// Placeholder of a memory check: reports nothing and returns.
+void MemoryCheck();
+
+// ---------------------------------------------------------------- numeric utilities
+
+double Round(double x, int d);
+float Round(float x, int d);
+double RoundDigit(double x, int d);
+float RoundDigit(float x, int d);
+
+// True when a and b lie at most maxUlps single-precision steps apart (+0 and -0 coincide).
+// maxUlps is clamped to 0 .. 4194303: below 0 acts as 0 (only the same step), above the
+// upper bound as the bound (which keeps a NaN from matching an infinity).
+bool AlmostEqual2sComplement(float a, float b, int maxUlps);
+// Both values rounded to single precision first.
+bool AlmostEqual2sComplement(double a, double b, int maxUlps);
+bool AlmostEqual2sComplement(float a, float b, int maxUlps, bool useAbs);
+bool AlmostEqual2sComplement(double a, double b, int maxUlps, bool useAbs);
+bool IsLargerThanOrEqual(double a, double b, int maxUlps, bool useAbs);
+bool AlmostEqual_Tolerance(double a, double b, double tol);
+bool AlmostEqual_Tolerance(float a, float b, float tol);
+
+double Fmax(double a, double b);
+float Fmax(float a, float b);
+int Fmax(int a, int b);
+double Fmin(double a, double b);
+float Fmin(float a, float b);
+int Fmin(int a, int b);
+
+// Number of distinct integer states (integer parts in 0 .. INT_MAX) among the values that
+// are not -999; non-finite values and integer parts beyond INT_MAX are not states.
+int CountStates(int n, float* x);
+int CountStates(int n, double* x);
+// Also lists the present states 1 .. largest in ascending order (state 0 is counted only).
+int CountStates(int n, float* x, int* states);
+int CountStates(int n, double* x, int* states);
+
+double Factorial(double n);
+float Factorial(float n);
+long double Factorial(long double n);
+long double Factorial(int n);
+
+// qsort comparators.
+int compareInt(const void* a, const void* b);
+int compareIntDecreasing(const void* a, const void* b);
+int compareDouble(const void* a, const void* b);
+int compareFloat(const void* a, const void* b);
+int compareDoubleDecreasing(const void* a, const void* b);
+int compareFloatDecreasing(const void* a, const void* b);
+// On arrays of row pointers: compare the first element of each row.
+int compare2Double(const void* a, const void* b);
+int compare2Dfloat(const void* a, const void* b);
+int compare2DoubleDecreasing(const void* a, const void* b);
+int compare2DfloatDecreasing(const void* a, const void* b);
+// On arrays of text pointers.
+int compareStr(const void* a, const void* b);
+
+// Exchanges the pointer slots i and j of a (rows of a matrix, labels).
+void swap(void** a, int i, int j);
+template <class T> inline void swap(T** a, int i, int j) { T* t = a[i]; a[i] = a[j]; a[j] = t; }
+// Exchanges the two pointers *a and *b.
+void swapArray1D(void** a, void** b);
+template <class T> inline void swapArray1D(T** a, T** b) { T* t = *a; *a = *b; *b = t; }
+
+#endif

@@ -1,0 +1,394 @@
+// Checked file opening and reading: fields, lines, filtered characters, numbers and words.
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "foundation/TnxError.h"
+#include "foundation/qwlibDim.h"
+
+namespace {
+
+const int kPathMax = 111;   // characters of dir + name that fopenck accepts
+
+void Bell() {
+    fputc(7, stdout);
+    fflush(stdout);
+}
+
+const char* NameOf(const char* fileName) { return fileName != nullptr ? fileName : ""; }
+
+// The end of input (or an unreadable item) where one is required: message, bell, code 2.
+[[noreturn]] void EndOfInput(const char* fileName, bool bell) {
+    fprintf(stderr, "\nfile %s ", NameOf(fileName));
+    if (bell) Bell();
+    RaiseError(TNX_END_OF_FILE);
+}
+
+const int kOutOfRange = -2;   // ReadOneItem: an integer too large for its type
+
+// The one conversion of a scanf format, taken apart.
+struct Conversion {
+    bool found = false;
+    bool suppressed = false;
+    int width = 0;            // 0: none
+    std::string length;       // "", "h", "hh", "l", "ll", "j", "z", "t", "L"
+    char conv = 0;
+    std::string prefix;       // text before the '%'
+    std::string rest;         // text after the conversion
+};
+
+Conversion ParseFormat(const char* fmt) {
+    Conversion c;
+    const char* p = fmt;
+    while (*p != '\0') {
+        if (p[0] == '%' && p[1] == '%') { p += 2; continue; }
+        if (p[0] == '%') break;
+        p++;
+    }
+    if (*p != '%') return c;
+    c.prefix.assign(fmt, p);
+    p++;
+    if (*p == '*') { c.suppressed = true; p++; }
+    while (isdigit(static_cast<unsigned char>(*p))) {
+        if (c.width < 100000) c.width = c.width * 10 + (*p - '0');
+        p++;
+    }
+    while (*p == 'h' || *p == 'l' || *p == 'j' || *p == 'z' || *p == 't' || *p == 'L') c.length += *p++;
+    if (*p == '\0') return c;
+    c.conv = *p++;
+    c.rest = p;
+    c.found = true;
+    return c;
+}
+
+bool AllSpace(const std::string& s) {
+    for (char ch : s)
+        if (!isspace(static_cast<unsigned char>(ch))) return false;
+    return true;
+}
+
+// Stores v into dst as the integer type of the conversion; false when it does not fit.
+bool StoreInteger(const Conversion& c, bool negative, unsigned long long magnitude, bool overflow, void* dst) {
+    if (overflow) return false;
+    if (c.conv == 'u') {
+        if (negative && magnitude != 0) return false;
+        unsigned long long limit = c.length == "hh" ? UCHAR_MAX
+                                 : c.length == "h"  ? USHRT_MAX
+                                 : c.length == ""   ? UINT_MAX
+                                 : c.length == "l"  ? ULONG_MAX
+                                 : c.length == "z"  ? SIZE_MAX
+                                                    : ULLONG_MAX;
+        if (magnitude > limit) return false;
+        if (c.length == "hh") *static_cast<unsigned char*>(dst) = static_cast<unsigned char>(magnitude);
+        else if (c.length == "h") *static_cast<unsigned short*>(dst) = static_cast<unsigned short>(magnitude);
+        else if (c.length == "") *static_cast<unsigned int*>(dst) = static_cast<unsigned int>(magnitude);
+        else if (c.length == "l") *static_cast<unsigned long*>(dst) = static_cast<unsigned long>(magnitude);
+        else if (c.length == "z") *static_cast<size_t*>(dst) = static_cast<size_t>(magnitude);
+        else *static_cast<unsigned long long*>(dst) = magnitude;
+        return true;
+    }
+    long long maxv = c.length == "hh" ? SCHAR_MAX
+                   : c.length == "h"  ? SHRT_MAX
+                   : c.length == ""   ? INT_MAX
+                   : c.length == "l"  ? LONG_MAX
+                                      : LLONG_MAX;
+    // The most negative value has a magnitude one above the largest positive one.
+    unsigned long long limit = static_cast<unsigned long long>(maxv) + (negative ? 1u : 0u);
+    if (magnitude > limit) return false;
+    long long v = negative ? (magnitude == limit ? -maxv - 1 : -static_cast<long long>(magnitude))
+                           : static_cast<long long>(magnitude);
+    if (c.length == "hh") *static_cast<signed char*>(dst) = static_cast<signed char>(v);
+    else if (c.length == "h") *static_cast<short*>(dst) = static_cast<short>(v);
+    else if (c.length == "") *static_cast<int*>(dst) = static_cast<int>(v);
+    else if (c.length == "l") *static_cast<long*>(dst) = static_cast<long>(v);
+    else *static_cast<long long*>(dst) = v;
+    return true;
+}
+
+// One item of fmt into dst: 1 converted, 0 nothing convertible at the stream's position,
+// EOF at the end of input, kOutOfRange for an integer that its type cannot hold. Decimal
+// integer conversions are read here so that a too-large value is refused instead of
+// overflowing; everything else goes to fscanf.
+int ReadOneItem(FILE* f, const char* fmt, void* dst) {
+    Conversion c = ParseFormat(fmt);
+    bool integer = c.found && !c.suppressed && (c.conv == 'd' || c.conv == 'u') && AllSpace(c.prefix) &&
+                   (c.length == "" || c.length == "h" || c.length == "hh" || c.length == "l" ||
+                    c.length == "ll" || c.length == "j" || c.length == "z");
+    if (!integer) {
+        int r = fscanf(f, fmt, dst);
+        if (r == EOF) return EOF;
+        if (c.found && c.suppressed) return 1;
+        return r >= 1 ? 1 : 0;
+    }
+    int limit = c.width > 0 ? c.width : INT_MAX;
+    int ch = fgetc(f);
+    while (ch != EOF && isspace(ch)) ch = fgetc(f);
+    if (ch == EOF) return EOF;
+    int used = 0;
+    bool negative = false;
+    if (ch == '+' || ch == '-') {
+        negative = ch == '-';
+        used++;
+        ch = used < limit ? fgetc(f) : EOF;
+    }
+    if (ch == EOF || !isdigit(ch)) {
+        if (ch != EOF) ungetc(ch, f);
+        return 0;
+    }
+    unsigned long long magnitude = 0;
+    bool overflow = false;
+    while (ch != EOF && isdigit(ch) && used < limit) {
+        unsigned d = static_cast<unsigned>(ch - '0');
+        if (magnitude > (ULLONG_MAX - d) / 10) overflow = true;
+        else magnitude = magnitude * 10 + d;
+        used++;
+        ch = used < limit ? fgetc(f) : EOF;
+    }
+    if (ch != EOF && used < limit) ungetc(ch, f);
+    if (!StoreInteger(c, negative, magnitude, overflow, dst)) return kOutOfRange;
+    if (AllSpace(c.rest)) {
+        if (!c.rest.empty()) {
+            int w = fgetc(f);
+            while (w != EOF && isspace(w)) w = fgetc(f);
+            if (w != EOF) ungetc(w, f);
+        }
+    } else {
+        // Literal text or suppressed items after the value.
+        std::string tail = c.rest + "%n";
+        int consumed = 0;
+        int r = fscanf(f, tail.c_str(), &consumed);
+        (void)r;
+    }
+    return 1;
+}
+
+int LowerOf(int c) { return tolower(c); }
+
+}  // namespace
+
+FILE* fopenck(const char* name, const char* dir, const char* mode) {
+    std::string path = dir != nullptr ? dir : "";
+    path += name != nullptr ? name : "";
+    FILE* f = nullptr;
+    // A path longer than the program's path buffer is refused rather than cut, so that no
+    // other file than the one named is opened.
+    if (path.size() <= static_cast<size_t>(kPathMax) && !path.empty()) f = fopen(path.c_str(), mode);
+    if (f == nullptr) {
+        fprintf(stderr, "\ncan't open %s \n", path.c_str());
+        Bell();
+    }
+    return f;
+}
+
+void freadck(FILE* f, const char* fmt, void* dst, const char* fileName) {
+    if (ReadOneItem(f, fmt, dst) != 1) EndOfInput(fileName, true);
+}
+
+void freadckString(FILE* f, char* dst, int size, const char* fileName) {
+    int ch = fgetc(f);
+    while (ch != EOF && isspace(ch)) ch = fgetc(f);
+    if (ch == EOF) EndOfInput(fileName, true);
+    int n = 0;
+    while (ch != EOF && !isspace(ch)) {
+        if (n < size - 1) dst[n++] = static_cast<char>(ch);
+        ch = fgetc(f);
+    }
+    if (ch != EOF) ungetc(ch, f);
+    if (size > 0) dst[n] = '\0';
+}
+
+int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName) {
+    for (;;) {
+        int r = ReadOneItem(f, fmt, dst);
+        if (r == 1) return 1;
+        if (r == kOutOfRange) EndOfInput(fileName, true);
+        if (r == 0 && fgetc(f) != EOF) continue;
+        fprintf(stderr, "\nEnd of file %s\n", NameOf(fileName));
+        Bell();
+        return 0;
+    }
+}
+
+int freadlineck(FILE* f, int max, char* buf, const char* fileName, bool crEnds) {
+    int c = fgetc(f);
+    while (c == '\t' || c == '\n' || c == '\r' || c == ' ') c = fgetc(f);
+    if (c == EOF) EndOfInput(fileName, true);
+    ungetc(c, f);
+    int n = 0;
+    while (n < max) {
+        c = fgetc(f);
+        if (c == EOF || c == '\t' || c == '\n' || (crEnds && c == '\r')) break;
+        buf[n++] = static_cast<char>(c);
+    }
+    buf[n] = '\0';
+    return c;
+}
+
+int freadlineck(FILE* f, int max, char* buf, const char* fileName) {
+    return freadlineck(f, max, buf, fileName, true);
+}
+
+void freadlineckTEMP(FILE* f, int max, char* buf, const char* fileName) {
+    int c = fgetc(f);
+    while (c == '\t' || c == '\n' || c == '\r' || c == ' ') c = fgetc(f);
+    if (c == EOF) EndOfInput(fileName, true);
+    ungetc(c, f);
+    int n = 0;
+    while (n < max) {
+        c = fgetc(f);
+        if (c == EOF || c == '\n' || c == '\r') break;
+        buf[n++] = c == '\t' ? ' ' : static_cast<char>(c);
+    }
+    buf[n] = '\0';
+}
+
+char ScanChar(FILE* f, const char* accept, const char* fileName) {
+    bool anyChar = accept == nullptr || accept[0] == '\0';
+    for (;;) {
+        int c = fgetc(f);
+        if (c == EOF) EndOfInput(fileName, false);
+        int lc = LowerOf(c);
+        if (anyChar) {
+            if (c != '\t' && c != '\n' && c != ' ') return static_cast<char>(lc);
+            continue;
+        }
+        if (c != ' ')
+            for (const char* a = accept; *a != '\0'; a++)
+                if (LowerOf(static_cast<unsigned char>(*a)) == lc) return static_cast<char>(lc);
+        if (c == ' ' || c < 32 || c == 127) continue;
+        Bell();
+        fprintf(stderr, "\nIncorrect input = %c. Reenter.\n", lc);
+        fprintf(stderr, "Accepted input: %s\n", accept);
+    }
+}
+
+int ScanCharDef(const char* accept) {
+    fflush(stdout);
+    int c = fgetc(stdin);
+    if (c == EOF) EndOfInput("keyboard", false);
+    if (c >= 32 && c != 127) {
+        ungetc(c, stdin);
+        return static_cast<unsigned char>(ScanChar(stdin, accept, "keyboard"));
+    }
+    int def = -1;
+    if (accept != nullptr)
+        for (const char* a = accept; *a != '\0'; a++)
+            if (*a != ' ') def = static_cast<unsigned char>(*a);
+    if (def == -1) return -1;
+    printf("\b%c\n", def);
+    return def;
+}
+
+namespace {
+
+double ScanNumberImpl(FILE* f, const char* fileName, const char* accept, bool hasRange, double lo, double hi) {
+    for (;;) {
+        double v = 0.0;
+        if (!freadck1(f, "%lf", &v, fileName)) RaiseError(TNX_END_OF_FILE);
+        if (accept == nullptr || accept[0] == '\0') return v;
+        if (accept[0] == '-') {
+            if (!hasRange) return v;   // a range needs its bounds; without them any number
+            if (lo <= v && v <= hi) return v;
+            Bell();
+            fprintf(stderr, "\nIncorrect input = %g. Reenter.\n", v);
+            fprintf(stderr, "Accepted input: %g to %g\n", lo, hi);
+            continue;
+        }
+        const char* p = accept;
+        for (;;) {
+            char* end = nullptr;
+            double item = strtod(p, &end);
+            if (end == p) break;   // end of the list, or text that is no number
+            if (item == v) return v;
+            p = end;
+        }
+        Bell();
+        fprintf(stderr, "\nIncorrect input = %g. Reenter.\n", v);
+        fprintf(stderr, "Accepted input: %s\n", accept);
+    }
+}
+
+// True when the word equals one of the "/"-separated entries of accept.
+bool WordAccepted(const char* word, const char* accept, int caseSensitive) {
+    size_t wlen = strlen(word);
+    const char* p = accept;
+    for (;;) {
+        const char* e = strchr(p, '/');
+        size_t len = e != nullptr ? static_cast<size_t>(e - p) : strlen(p);
+        if (len == wlen) {
+            bool same = true;
+            for (size_t i = 0; i < len && same; i++) {
+                unsigned char a = static_cast<unsigned char>(word[i]), b = static_cast<unsigned char>(p[i]);
+                same = caseSensitive ? a == b : toupper(a) == toupper(b);
+            }
+            if (same) return true;
+        }
+        if (e == nullptr) return false;
+        p = e + 1;
+    }
+}
+
+}  // namespace
+
+double ScanNumber(FILE* f, const char* fileName, const char* accept) {
+    return ScanNumberImpl(f, fileName, accept, false, 0.0, 0.0);
+}
+
+double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, double hi) {
+    return ScanNumberImpl(f, fileName, accept, true, lo, hi);
+}
+
+char* ScanString(FILE* f, int len, char* dst, const char* accept, int caseSensitive, const char* fileName) {
+    char word[256];
+    if (!freadck1(f, "%255s", word, fileName)) return nullptr;
+    if (len < 0) len = 0;
+    strncpy(dst, word, static_cast<size_t>(len));
+    dst[len] = '\0';
+    trimString(dst);
+    if (accept == nullptr || accept[0] == '\0') return dst;
+    if (WordAccepted(dst, accept, caseSensitive)) return dst;
+    Bell();
+    fprintf(stderr, "\nIncorrect input = %s. Reenter.\n", word);
+    fprintf(stderr, "Accepted input: %s\n", accept);
+    dst[0] = '\0';
+    return nullptr;
+}
+
+void trimString(char* s) {
+    if (s == nullptr) return;
+    char* w = s;
+    for (char* r = s; *r != '\0'; r++) {
+        if (*r == ' ' && (r[1] == ' ' || r[1] == '\0')) continue;
+        *w++ = *r;
+    }
+    *w = '\0';
+}
+
+void StrToUpper(char* s) {
+    if (s == nullptr) return;
+    for (; *s != '\0'; s++) *s = static_cast<char>(toupper(static_cast<unsigned char>(*s)));
+}
+
+int StrCmp(const char* a, const char* b) {
+    std::string ua = a != nullptr ? a : "";
+    std::string ub = b != nullptr ? b : "";
+    StrToUpper(&ua[0]);
+    StrToUpper(&ub[0]);
+    return strcmp(ua.c_str(), ub.c_str());
+}
+
+char* IntToAlpha(int n, char* code) {
+    static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    // Two base-62 digits cover 0 .. 3843; other values are held to that range.
+    if (n < 0) n = 0;
+    if (n > 62 * 62 - 1) n = 62 * 62 - 1;
+    code[0] = kDigits[n / 62];
+    code[1] = kDigits[n % 62];
+    return code;
+}
+
+void MemoryCheck() {}
