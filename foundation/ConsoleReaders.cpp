@@ -143,7 +143,7 @@ double ReadNumberImpl(const char* fmt, const char* accept, bool hasRange, double
         v = hasRange ? ScanNumber(In(), "input", accept, lo, hi) : ScanNumber(In(), "input", accept);
         if (FitsKind(kind, v)) break;
         // An integer answer that its type cannot hold (or no number at all: nan, inf).
-        double ilo, ihi;
+        double ilo = 0.0, ihi = 0.0;
         IntegerRange(kind, &ilo, &ihi);
         RefuseOutside(v, ilo, ihi);
     }

@@ -1,0 +1,319 @@
+// Start-up, main menu, session loop with its error recovery, the session menus and the menu
+// header.
+#include "session/TNXIF.h"
+
+#include <gsl/gsl_errno.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "classical/TNXIFCLASSIC.h"
+#include "foundation/ConsoleReaders.h"
+#include "foundation/TnxError.h"
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "session/TNXGLOB.h"
+#include "session/TNXIF2.h"
+#include "session/TNXIFFM2.h"
+#include "session/TNXIFFMT.h"
+#include "session/TNXIFHAND.h"
+#include "session/TNXTRACK.h"
+#include "simulation/TNXSIMUL.h"
+
+namespace {
+
+// The credit lines of the banner.
+const char* const kCredits[5] = {
+    "TARNEX: trait-based analysis of ecological communities",
+    "Community-level matrices from traits, composition and environment,",
+    "their congruence, permutation tests and functional diversity,",
+    "and the search for the trait subset that best explains communities.",
+    "Licence and terms of use: see the README distributed with the program."};
+
+void SetStructuresName() {
+    if (saveStruct == 'y') SessionFileName(whichStructures, structExt);
+}
+
+int Upper(int c) { return std::toupper(static_cast<unsigned char>(c)); }
+
+// Reads the first word of the track file into whichFormda; false when the file is empty.
+bool TrackNamesData() {
+    FILE* f = fopenck(whichTrack, volumeName, "r");
+    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    char word[256];
+    int n = std::fscanf(f, "%255s", word);
+    std::fclose(f);
+    if (n != 1) return false;
+    if (std::strlen(word) >= sizeof whichFormda) {
+        // No data file of a session has a name this long: the track file is damaged.
+        std::fprintf(stderr, "\nfile %s ", whichTrack);
+        std::fputc('\a', stdout);
+        RaiseError(TNX_END_OF_FILE);
+    }
+    std::strcpy(whichFormda, word);
+    return true;
+}
+
+// Loads the session's data from its formatted data file and restores its analysis state.
+void LoadSessionData() {
+    FreeGlobals2();
+    OpenFormda(1);
+    ReadTrack();
+}
+
+// Reloads the data before a structures menu is shown when an analysis may have changed them.
+void ReloadIfChanged() {
+    if (dirtyOrig == 1) LoadSessionData();
+}
+
+bool ResemblancesUsable() { return hasNRese == 1 && rese_opt != 3 && rese_opt != 4; }
+
+void CommunityStructuresMenu() {
+    for (;;) {
+        ReloadIfChanged();
+        Menu("ANALYSIS OF COMMUNITY STRUCTURES");
+        std::fprintf(out, "Options:\n");
+        std::fprintf(out, "   H  functional analysis \n");
+        std::fprintf(out, "   K  ranking traits (find optimal trait subset) \n");
+        std::fprintf(out, "   C  return to session menu \n");
+        std::fprintf(out, "Type option: ");
+        optmain = Upper(ReadCharIn("H K C"));
+        std::fprintf(out, "\n");
+        if (optmain == 'C') return;
+        if (MenuHandler h = CommunityStructuresHandler(optmain)) h();
+    }
+}
+
+// Held for the population-structures letter of the session menu.
+void PopulationStructuresMenu() {
+    for (;;) {
+        ReloadIfChanged();
+        Menu("ANALYSIS OF POPULATION STRUCTURES");
+        std::fprintf(out, "Options:\n");
+        std::fprintf(out, "   K  ranking traits \n");
+        std::fprintf(out, "   C  return to session menu \n");
+        std::fprintf(out, "Type option: ");
+        optmain = Upper(ReadCharIn("K C"));
+        std::fprintf(out, "\n");
+        if (optmain == 'C') return;
+        IFChOrderSearch();
+    }
+}
+
+// Held for the environmental-structures letter of the session menu.
+void EnvironmentalStructuresMenu() {
+    for (;;) {
+        ReloadIfChanged();
+        Menu("ANALYSIS OF ENVIRONMENTAL STRUCTURES");
+        std::fprintf(out, "Options:\n");
+        std::fprintf(out, "   R  resemblance of communities\n");
+        if (nenv >= 2) {
+            std::fprintf(out, "   K  ranking variables \n");
+            if (hasEnvRese == 1) std::fprintf(out, "   O  ordination \n");
+        }
+        if (hasEnvRese == 1) std::fprintf(out, "   U  cluster \n");
+        if (hasEnvScores == 1) std::fprintf(out, "   S  draw scattergram \n");
+        if (hasEnvRank == 1) std::fprintf(out, "   P  draw profile \n");
+        std::fprintf(out, "   G  specify community group partition\n");
+        std::fprintf(out, "   C  return to session menu \n");
+        std::fprintf(out, "Type option: ");
+        optmain = Upper(ReadCharIn("R K O U S P G C"));
+        std::fprintf(out, "\n");
+        if (optmain == 'C') return;
+        if (MenuHandler h = EnvironmentalStructuresHandler(optmain)) h();
+    }
+}
+
+// Reads the session name: one word, of which the first kSessionNameMax characters are kept.
+void ReadSessionName() {
+    std::fprintf(out, "Enter session name: ");
+    ReadStringIn("%s\n", tempName);
+    std::snprintf(sessionShortName, sizeof sessionShortName, "%.*s", kSessionNameMax, tempName);
+    volumeName[0] = '\0';
+    std::snprintf(sessionName, sizeof sessionName, "%s", sessionShortName);
+    SessionFileName(whichTrack, trackExt);
+}
+
+// Ends the program after an error code raised outside a session.
+[[noreturn]] void EndOnError(int code) {
+    HandleErrorCode(code);
+    std::exit(1);
+}
+
+}  // namespace
+
+MenuHandler CommunityStructuresHandler(int letter) {
+    switch (Upper(letter)) {
+        case 'H': return IFHierarchicalAccum;
+        case 'K': return IFChOrderSearch;
+        case 'J': return IFComplexity;
+        case 'Z': return IFDynamics;
+        case 'R': return hasHier == 1 ? IFResemblance : nullptr;
+        case 'D': return ResemblancesUsable() ? IFRandomization : nullptr;
+        case 'O': return ResemblancesUsable() ? IFOrdination : nullptr;
+        case 'E':
+            if ((ResemblancesUsable() && (nch > 1 || nenv > 0)) ||
+                (hasHier == 1 && part != 2 && fuzzy != 2))
+                return IFEvaluation;
+            return nullptr;
+        case 'U':
+            return (ResemblancesUsable() || (hasCstRese == 1 && reseCstOpt != 3 && reseCstOpt != 4))
+                       ? IFCluster : nullptr;
+        case 'P': return ResemblancesUsable() ? IFProfile : nullptr;
+        case 'S': return (hasScores == 1 || hasAOCScor == 1) ? IFScatter : nullptr;
+        case 'F': return doDistrib > 0 ? IFHistogram : nullptr;
+        case 'T': return hasHier == 1 ? IFStructTable : nullptr;
+        case 'N': return hasHier == 1 ? IFConcentrationAn : nullptr;
+        case 'X': return hasHier == 1 ? IFExportData : nullptr;
+        default: return nullptr;
+    }
+}
+
+MenuHandler EnvironmentalStructuresHandler(int letter) {
+    switch (Upper(letter)) {
+        case 'R': return IFEnvRese;
+        case 'K': return nenv >= 2 ? IFEnvRank : nullptr;
+        case 'O': return (nenv >= 2 && hasEnvRese == 1) ? IFEnvOrdination : nullptr;
+        case 'U': return hasEnvRese == 1 ? IFEnvCluster : nullptr;
+        case 'S': return hasEnvScores == 1 ? IFScatter : nullptr;
+        case 'P': return hasEnvRank == 1 ? IFProfile : nullptr;
+        default: return nullptr;
+    }
+}
+
+int Menu(const char* title) {
+    ClearLine();
+    std::fprintf(out, "\n\n");
+    std::fprintf(out, "%-47s", title);
+    if (std::strcmp(sessionName, "NULL") != 0) std::fprintf(out, "%23s", sessionShortName);
+    std::fprintf(out, "\n");
+    return std::fprintf(out, "%s\n", lineL);
+}
+
+void GetVolumeNameIn(char* volume) { volume[0] = '\0'; }
+
+void HandleError(int) {}
+
+void HandleErrorCode(int code) {
+    std::fflush(out);
+    std::fflush(stdout);
+    if (code == TNX_TRANSLATION) {
+        std::fputc('\a', stderr);
+        if (!runMacro) Wait();
+        return;
+    }
+    const char* message = "\nOUT OF MEMORY !!!\n";
+    bool untilLetter = true;
+    switch (code) {
+        case TNX_END_OF_FILE: message = "\nEND OF FILE !!!\n"; untilLetter = false; break;
+        case TNX_FAIL_TO_PRINT: message = "\nFAIL TO PRINT ON FILE !!!\n"; break;
+        case TNX_FAIL_TO_OPEN: message = "\nFAIL TO OPEN FILE !!!\n"; untilLetter = false; break;
+        default: break;
+    }
+    std::fputs(message, stderr);
+    std::fputs("\nQuit and restart TARNEX.\n", stderr);
+    std::fputc('\a', stderr);
+    std::fflush(stderr);
+    // Wait for the user's key: a letter, or the end of a line; the end of input ends it too.
+    for (int c; (c = std::getchar()) != EOF;) {
+        if (untilLetter ? std::isalpha(c) != 0 : c == '\n') break;
+    }
+    std::exit(1);
+}
+
+void IFSession() {
+    try {
+        SetStructuresName();
+        if (!TrackNamesData()) {
+            if (SetFormda() != 0) return;
+        }
+        LoadSessionData();
+        for (;;) {
+            Menu("SESSION MENU");
+            std::fprintf(out, "Options:\n");
+            std::fprintf(out, "   V  analysis of community structures\n");
+            std::fprintf(out, "   S  set preferences\n");
+            std::fprintf(out, "   C  return to main menu \n");
+            std::fprintf(out, "Type option: ");
+            optmain1 = Upper(ReadCharIn("V S C"));
+            std::fprintf(out, "\n\n");
+            switch (optmain1) {
+                case 'V': CommunityStructuresMenu(); break;
+                case 'S': SetPreferences(); break;
+                case 'P':
+                    if (nch >= 2) PopulationStructuresMenu();
+                    break;
+                case 'E':
+                    if (nenv > 0) EnvironmentalStructuresMenu();
+                    break;
+                default: break;
+            }
+            SetStructuresName();
+            if (optmain1 == 'C') break;
+        }
+        FreeGlobals1();
+        FreeGlobals2();
+    } catch (const TnxError& e) {
+        HandleErrorCode(e.code());  // codes 1-4 end the program here
+        FreeGlobals1();
+        FreeGlobals2();
+    }
+}
+
+void MainMenu() {
+    ReadPreferences();
+    ClearLine();
+    for (;;) {
+        if (!runMacro) std::fprintf(out, "\n\n\n\n");
+        std::fprintf(out, "%s\n", version);
+        std::fprintf(out, "%s\n", lineL);
+        std::fprintf(out, "Main menu:\n");
+        std::fprintf(out, "   N  start new session\n");
+        std::fprintf(out, "   O  attach to old session\n");
+        std::fprintf(out, "   S  set preferences\n");
+        std::fprintf(out, "   X  exit \n");
+        std::fprintf(out, "%s\n", lineL);
+        std::fprintf(out, "Type option: ");
+        const int choice = Upper(ReadCharIn("N O S A X"));
+        std::fprintf(out, "\n\n");
+        AdjustClocks_Event();
+        switch (choice) {
+            case 'N':
+            case 'O': {
+                ReadSessionName();
+                FILE* f = fopenck(whichTrack, volumeName, choice == 'N' ? "w" : "r+");
+                if (!f) {
+                    if (!runMacro) Wait();
+                } else {
+                    std::fclose(f);
+                    IFSession();
+                }
+                break;
+            }
+            case 'S': SetPreferences(); break;
+            case 'A': IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(); break;
+            default: break;
+        }
+        SetStructuresName();
+        if (choice == 'X') break;
+    }
+    std::fflush(out);
+    std::exit(0);
+}
+
+void mainInit() {
+    try {
+        gsl_set_error_handler_off();
+        InitGlobals();
+        InitIFLibG();
+        std::fprintf(out, "%s\n", lineL);
+        std::fprintf(out, "%s\n\n", version);
+        for (const char* line : kCredits) std::fprintf(out, "%s\n", line);
+        std::fprintf(out, "%s\n", lineL);
+        MainMenu();
+    } catch (const TnxError& e) {
+        EndOnError(e.code());
+    }
+}

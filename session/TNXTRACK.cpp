@@ -1,0 +1,338 @@
+// Track file reader and writer, and the replacing writer of the session's own files.
+#include "session/TNXTRACK.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/TnxError.h"
+#include "foundation/qwlibDim.h"
+#include "session/TNXGLOB.h"
+
+// ---------------------------------------------------------------------------------------
+// Replacing writer.
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+void CannotOpen(const std::string& name) {
+    std::fprintf(stderr, "\ncan't open %s \n", name.c_str());
+    std::fputc('\a', stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+ReplacingWriter::ReplacingWriter(std::string target) : target_(std::move(target)) {}
+
+ReplacingWriter::~ReplacingWriter() {
+    if (f_) std::fclose(f_);
+    if (!committed_ && !temp_.empty()) std::remove(temp_.c_str());
+}
+
+FILE* ReplacingWriter::Open() {
+    std::string pattern = target_ + ".tmpXXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd >= 0) {
+        // mkstemp creates the file private to its owner; give it the mode that fopen gives.
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        f_ = fdopen(fd, "w");
+        if (!f_) {
+            close(fd);
+            std::remove(pattern.c_str());
+        }
+    }
+    if (!f_) {
+        CannotOpen(target_);
+        return nullptr;
+    }
+    temp_ = pattern;
+    return f_;
+}
+
+ReplacingWriter::Outcome ReplacingWriter::Commit() {
+    if (!f_) return kWriteFailed;
+    bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
+    ok = (std::fclose(f_) == 0) && ok;
+    f_ = nullptr;
+    if (!ok) {
+        std::remove(temp_.c_str());
+        return kWriteFailed;
+    }
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        std::remove(temp_.c_str());
+        CannotOpen(target_);
+        return kNotReplaced;
+    }
+    committed_ = true;
+    return kWritten;
+}
+
+
+// ---------------------------------------------------------------------------------------
+// Writer.
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+int Within(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+void WriteIntRow(FILE* f, const int* v, int n) {
+    for (int i = 0; v && i < n; i++) std::fprintf(f, "%d ", v[i]);
+}
+
+}  // namespace
+
+int OtuPartitionSize(int k) {
+    if (!whichLevelGrCstP || !rcst || k < 0 || k >= kMaxPartitions) return 0;
+    int level = whichLevelGrCstP[k];
+    if (level < 1 || level > nch) return 0;
+    return Within(rcst[level - 1], 0, tcst);
+}
+
+int WriteTrack(char full) {
+    ReplacingWriter w(std::string(volumeName) + whichTrack);
+    FILE* f = w.Open();
+    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    trackFp = f;
+    std::fprintf(f, "%s\n", whichFormda);
+    std::fprintf(f, "%s\n", versionTrack);
+    if (full) {
+        const char* names[] = {whichEnvRese, whichEnvScores,  whichEnvRank, whichHier,
+                               whichCstRese, whichNRese,      whichPRese,   whichRo,
+                               whichProbRo,  whichScores,     whichProbN,   whichReClus,
+                               whichCstClus, whichAOCScor,    whichComplexity,
+                               whichVelocity, whichRoVelComplex};
+        for (const char* name : names) std::fprintf(f, "%s\n", name);
+        const int flags[] = {isHierarchical, traitBasedOpt, hasEnvRese,  hasEnvScores,
+                             hasEnvRank,     hasHier,       hasCstRese,  hasNRese,
+                             hasPRese,       hasRo,         hasProbRo,   hasScores,
+                             hasProbN,       hasReClus,     hasCstClus,  hasAOCScor,
+                             hasVegOrdiCorrel, hasEnvOrdiCorrel, hasComplexity, hasVelocity,
+                             hasRoVelComplex, hasRoVelComplexPROB, optEnvStruct, rese_opt,
+                             reseCstOpt,     part};
+        for (int v : flags) std::fprintf(f, "%d\n", v);
+        WriteIntRow(f, nchor, nch);
+        std::fprintf(f, "\n");
+        WriteIntRow(f, rcst, nch);
+        std::fprintf(f, "\n");
+        WriteIntRow(f, nGrPoly, nch);
+        std::fprintf(f, "\n%d\n", fuzzy);
+        std::fprintf(f, "%f\n", fuzziness);
+        // The stored partitions: only what the loaded arrays can hold is written.
+        const int np = (partLabel && nGroupsP && groupRelP && grLabelP)
+                           ? Within(nPart, 0, kMaxPartitions) : 0;
+        const int others[] = {reseTypeOrd, reseTypeClus, reseTypeEv, reseTypeRnd, reseTypeERank,
+                              cohe,        groupDissMeth, empir_opt, keepRichness, np, whichPart};
+        for (int v : others) std::fprintf(f, "%d\n", v);
+        for (int k = 0; k < np; k++) std::fprintf(f, "%s ", partLabel[k]);
+        std::fprintf(f, "\n");
+        for (int k = 0; k < np; k++) std::fprintf(f, "%d ", Within(nGroupsP[k], 0, ncsm));
+        std::fprintf(f, "\n");
+        for (int k = 0; k < np; k++) {
+            const int g = Within(nGroupsP[k], 0, ncsm);
+            for (int j = 0; j < g; j++) std::fprintf(f, "%s ", grLabelP[k][j]);
+            std::fprintf(f, "\n");
+        }
+        for (int k = 0; k < np; k++) {
+            WriteIntRow(f, groupRelP[k], ncsm);
+            std::fprintf(f, "\n");
+        }
+        std::fprintf(f, "%d %d ", whichPartAOC, whichPartCstAOC);
+        std::fprintf(f, "\n%d\n", whichLevelGrCST);
+        const int npc = (partCstLabel && nGroupsCstP && groupCstP && grCstLabelP && whichLevelGrCstP)
+                            ? Within(nPartCst, 0, kMaxPartitions) : 0;
+        std::fprintf(f, "%d\n", npc);
+        std::fprintf(f, "%d\n", whichCstPart);
+        for (int k = 0; k < npc; k++) std::fprintf(f, "%s ", partCstLabel[k]);
+        std::fprintf(f, "\n");
+        for (int k = 0; k < npc; k++) std::fprintf(f, "%d ", Within(nGroupsCstP[k], 0, tcst));
+        std::fprintf(f, "\n");
+        for (int k = 0; k < npc; k++) {
+            const int g = Within(nGroupsCstP[k], 0, tcst);
+            for (int j = 0; j < g; j++) std::fprintf(f, "%s ", grCstLabelP[k][j]);
+            std::fprintf(f, "\n");
+        }
+        WriteIntRow(f, whichLevelGrCstP, npc);
+        std::fprintf(f, "\n");
+        for (int k = 0; k < npc; k++) {
+            WriteIntRow(f, groupCstP[k], OtuPartitionSize(k));
+            std::fprintf(f, "\n");
+        }
+        WriteIntRow(f, relSelect, ncsm);
+        std::fprintf(f, "\n%d\n", doDistrib);
+        const int last[] = {adjacentRelOpt, whichLevelCst, poolCSTopt, clusMethPoolCSTs, SMWSize};
+        for (int v : last) std::fprintf(f, "%d\n", v);
+    }
+    trackFp = nullptr;
+    switch (w.Commit()) {
+        case ReplacingWriter::kWritten: return 0;
+        case ReplacingWriter::kNotReplaced: RaiseError(TNX_FAIL_TO_OPEN);
+        default: RaiseError(TNX_FAIL_TO_PRINT);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Reader.
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+// Reads the items of the track file one word at a time. Any item that is missing, is not a
+// number where a number stands, or does not fit the loaded data ends the reading with the
+// reader's message and code 2. The file is closed by the caller's guard.
+class TrackReader {
+public:
+    TrackReader(FILE* f, const char* fileName) : f_(f), name_(fileName) {}
+
+    [[noreturn]] void Fail() const {
+        std::fprintf(stderr, "\nfile %s ", name_);
+        std::fputc('\a', stdout);
+        std::fflush(stdout);
+        RaiseError(TNX_END_OF_FILE);
+    }
+
+    // True when another item follows.
+    bool More() {
+        int c;
+        while ((c = std::fgetc(f_)) != EOF && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {}
+        if (c == EOF) return false;
+        std::ungetc(c, f_);
+        return true;
+    }
+
+    // One word into dst, which holds size bytes; a longer word does not fit.
+    void Word(char* dst, int size) {
+        char buf[256];
+        if (std::fscanf(f_, "%255s", buf) != 1) Fail();
+        if (static_cast<int>(std::strlen(buf)) >= size) Fail();
+        std::strcpy(dst, buf);
+    }
+
+    int Int(long lo, long hi) {
+        char buf[64];
+        Word(buf, sizeof buf);
+        char* end = nullptr;
+        errno = 0;
+        long v = std::strtol(buf, &end, 10);
+        if (errno != 0 || end == buf || *end != '\0' || v < lo || v > hi) Fail();
+        return static_cast<int>(v);
+    }
+    int Int() { return Int(INT32_MIN, INT32_MAX); }
+
+    float Float() {
+        char buf[64];
+        Word(buf, sizeof buf);
+        char* end = nullptr;
+        errno = 0;
+        float v = std::strtof(buf, &end);
+        if (errno != 0 || end == buf || *end != '\0' || !std::isfinite(v)) Fail();
+        return v;
+    }
+
+private:
+    FILE* f_;
+    const char* name_;
+};
+
+// Closes the track file on every way out of the reader, errors included.
+struct TrackCloser {
+    ~TrackCloser() {
+        if (trackFp) std::fclose(trackFp);
+        trackFp = nullptr;
+    }
+};
+
+}  // namespace
+
+int ReadTrack() {
+    trackFp = fopenck(whichTrack, volumeName, "r");
+    if (!trackFp) RaiseError(TNX_FAIL_TO_OPEN);
+    TrackCloser closer;
+    TrackReader r(trackFp, whichTrack);
+
+    r.Word(whichFormda, kFileNameSize);
+    char word[kFileNameSize];
+    r.Word(word, kFileNameSize);
+    if (std::strcmp(word, versionTrack) != 0) {
+        std::fprintf(out, "\n\aFormda file is compatible, but other files of the session \n%-98s",
+                     "are not compatible with this program version.");
+        return 1;
+    }
+    if (!r.More()) return 1;  // a short track file: nothing more to restore
+
+    // The loader allocates every array the state is restored into.
+    if (!nchor || !rcst || !nGrPoly || !partLabel || !nGroupsP || !groupRelP || !grLabelP ||
+        !partCstLabel || !nGroupsCstP || !groupCstP || !grCstLabelP || !whichLevelGrCstP ||
+        !relSelect)
+        r.Fail();
+
+    char* names[] = {whichEnvRese, whichEnvScores, whichEnvRank, whichHier,   whichCstRese,
+                     whichNRese,   whichPRese,     whichRo,      whichProbRo, whichScores,
+                     whichProbN,   whichReClus,    whichCstClus, whichAOCScor,
+                     whichComplexity, whichVelocity, whichRoVelComplex};
+    for (char* name : names) r.Word(name, kFileNameSize);
+    int* flags[] = {&isHierarchical, &traitBasedOpt, &hasEnvRese,  &hasEnvScores,
+                    &hasEnvRank,     &hasHier,       &hasCstRese,  &hasNRese,
+                    &hasPRese,       &hasRo,         &hasProbRo,   &hasScores,
+                    &hasProbN,       &hasReClus,     &hasCstClus,  &hasAOCScor,
+                    &hasVegOrdiCorrel, &hasEnvOrdiCorrel, &hasComplexity, &hasVelocity,
+                    &hasRoVelComplex, &hasRoVelComplexPROB, &optEnvStruct, &rese_opt,
+                    &reseCstOpt,     &part};
+    for (int* v : flags) *v = r.Int();
+    for (int i = 0; i < nch; i++) nchor[i] = r.Int(0, nch);
+    for (int i = 0; i < nch; i++) rcst[i] = r.Int(0, INT32_MAX);
+    for (int i = 0; i < nch; i++) nGrPoly[i] = r.Int(0, INT32_MAX);
+    fuzzy = r.Int();
+    fuzziness = r.Float();
+    int* options[] = {&reseTypeOrd, &reseTypeClus, &reseTypeEv, &reseTypeRnd, &reseTypeERank,
+                      &cohe,        &groupDissMeth, &empir_opt, &keepRichness};
+    for (int* v : options) *v = r.Int();
+
+    // Stored community partitions.
+    nPart = r.Int(0, kMaxPartitions);
+    whichPart = r.Int(0, nPart > 0 ? nPart - 1 : 0);
+    for (int k = 0; k < nPart; k++) r.Word(partLabel[k], kPartLabelSize);
+    for (int k = 0; k < nPart; k++) nGroupsP[k] = r.Int(0, ncsm);
+    for (int k = 0; k < nPart; k++)
+        for (int j = 0; j < nGroupsP[k]; j++) r.Word(grLabelP[k][j], kGroupLabelSize);
+    for (int k = 0; k < nPart; k++)
+        for (int i = 0; i < ncsm; i++) groupRelP[k][i] = r.Int(0, nGroupsP[k]);
+    whichPartAOC = r.Int(0, kMaxPartitions - 1);
+    whichPartCstAOC = r.Int(0, kMaxPartitions - 1);
+    nGroups = nGroupsP[whichPart];
+    grLabel = grLabelP[whichPart];
+    groupRel = groupRelP[whichPart];
+    whichLevelGrCST = r.Int(1, nch);
+
+    // Stored OTU partitions.
+    nPartCst = r.Int(0, kMaxPartitions);
+    whichCstPart = r.Int(0, nPartCst > 0 ? nPartCst - 1 : 0);
+    for (int k = 0; k < nPartCst; k++) r.Word(partCstLabel[k], kPartLabelSize);
+    for (int k = 0; k < nPartCst; k++) nGroupsCstP[k] = r.Int(0, tcst);
+    for (int k = 0; k < nPartCst; k++)
+        for (int j = 0; j < nGroupsCstP[k]; j++) r.Word(grCstLabelP[k][j], kGroupLabelSize);
+    for (int k = 0; k < nPartCst; k++) whichLevelGrCstP[k] = r.Int(1, nch);
+    for (int k = 0; k < nPartCst; k++) {
+        const int members = OtuPartitionSize(k);
+        for (int i = 0; i < members; i++) groupCstP[k][i] = r.Int(0, nGroupsCstP[k]);
+    }
+    nCstGroups = nGroupsCstP[whichCstPart];
+    grCstLabel = grCstLabelP[whichCstPart];
+    groupCst = groupCstP[whichCstPart];
+
+    for (int i = 0; i < ncsm; i++) relSelect[i] = r.Int(0, 1);
+    doDistrib = r.Int();
+    adjacentRelOpt = r.Int();
+    whichLevelCst = r.Int(0, nch);
+    poolCSTopt = r.Int();
+    clusMethPoolCSTs = r.Int();
+    SMWSize = r.Int(1, ncsm > 1 ? ncsm : 1);
+    return 1;
+}

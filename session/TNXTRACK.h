@@ -1,0 +1,54 @@
+// The session track file (session name + "Trk.txt"): the name of the formatted data file the
+// session uses, the version word, and the session's analysis state (result-file names and
+// flags, options, per-trait hierarchy vectors, stored partitions).
+//
+// Also the replacing writer that both the track file and the preferences file use: a file is
+// written to a temporary file in the same directory and renamed over the old one only when
+// every write and the close succeeded, so a failed write never leaves half a file.
+#ifndef TNXTRACK_H
+#define TNXTRACK_H
+
+#include <cstdio>
+#include <string>
+
+class ReplacingWriter {
+public:
+    explicit ReplacingWriter(std::string target);
+    ~ReplacingWriter();  // removes the temporary file unless it was committed
+    ReplacingWriter(const ReplacingWriter&) = delete;
+    ReplacingWriter& operator=(const ReplacingWriter&) = delete;
+
+    // Creates the temporary file and returns its stream; null when it cannot be created
+    // (after the opener's message "\ncan't open %s \n" with the target's name and the bell).
+    FILE* Open();
+    // Flushes and closes the temporary file and renames it over the target. On a failure the
+    // temporary file is removed and the target is left as it was. A target that cannot be
+    // replaced (the rename fails) counts as a file that cannot be created: the opener's
+    // message is printed.
+    enum Outcome { kWritten, kWriteFailed, kNotReplaced };
+    Outcome Commit();
+    const std::string& Target() const { return target_; }
+
+private:
+    std::string target_;
+    std::string temp_;
+    FILE* f_ = nullptr;
+    bool committed_ = false;
+};
+
+// Writes the track file volumeName + whichTrack: with full 0 only the data file's name and
+// the version word, otherwise the whole analysis state. A file that cannot be created (or
+// put in place) raises code 4; a failed write or close raises code 3. Returns 0.
+int WriteTrack(char full);
+
+// Restores the analysis state from the track file. The data set must be loaded: every count,
+// index and level of the file is checked against it, and a file that does not fit (or ends
+// early) raises code 2 after "\nfile %s ". An unknown version word is reported and leaves the
+// options as they are. Returns 1.
+int ReadTrack();
+
+// Number of members of stored OTU partition k in the track file: the entry of rcst for the
+// partition's level, kept within the OTU count; 0 when the level is not a level of the data.
+int OtuPartitionSize(int k);
+
+#endif
