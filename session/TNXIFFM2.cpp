@@ -1,0 +1,870 @@
+// Writer, loader and merge of the formatted data file.
+#include "session/TNXIFFM2.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/TnxError.h"
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "session/TNXCHECK.h"
+#include "session/TNXGLOB.h"
+#include "session/TNXTRACK.h"
+
+const char versionFormdaFile[] = "25Jun2016";
+const char versionFormdaFileOld[] = "18Jan2008";
+
+namespace {
+
+const int kCaCodes = 7;          // cover-abundance codes stored in the file
+const int kSppFileNameMax = 41;  // name of the species-names file
+const int kSpeciesNameMax = kSpeciesNameSize - 1;
+
+// ---------------------------------------------------------------------------------------
+// Reading.
+// ---------------------------------------------------------------------------------------
+
+// Closes the file it holds when it goes out of scope, also when an error travels through.
+class InFile {
+public:
+    explicit InFile(FILE* f) : f_(f) {}
+    ~InFile() {
+        if (f_) std::fclose(f_);
+    }
+    InFile(const InFile&) = delete;
+    InFile& operator=(const InFile&) = delete;
+    FILE* get() const { return f_; }
+    void Close() {
+        if (f_) std::fclose(f_);
+        f_ = nullptr;
+    }
+
+private:
+    FILE* f_;
+};
+
+// An item that is there but cannot be used: the readers' message, the bell and code 2.
+[[noreturn]] void BadItem(const char* fileName) {
+    std::fprintf(stderr, "\nfile %s ", fileName);
+    std::fputc(7, stdout);
+    std::fflush(stdout);
+    RaiseError(TNX_END_OF_FILE);
+}
+
+int ReadInt(FILE* f, const char* name) {
+    int v = 0;
+    freadck(f, "%d", &v, name);
+    return v;
+}
+
+float ReadFloat(FILE* f, const char* name) {
+    float v = 0.0f;
+    freadck(f, "%f", &v, name);
+    return v;
+}
+
+double ReadDouble(FILE* f, const char* name) {
+    double v = 0.0;
+    freadck(f, "%lf", &v, name);
+    return v;
+}
+
+int ReadCount(FILE* f, const char* name) {
+    int v = ReadInt(f, name);
+    if (v < 0) BadItem(name);
+    return v;
+}
+
+// A flag that must be 0 or 1.
+int ReadFlag(FILE* f, const char* name) {
+    int v = ReadInt(f, name);
+    if (v != 0 && v != 1) BadItem(name);
+    return v;
+}
+
+void ReadLabel(FILE* f, char* label, const char* name) { freadckString(f, label, kLabelSize, name); }
+
+// Passes over the rest of the current line (after a field or line that filled its buffer).
+void SkipRestOfLine(FILE* f) {
+    int c = std::fgetc(f);
+    while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(f);
+}
+
+void TrimRight(char* s) {
+    size_t n = std::strlen(s);
+    while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) s[--n] = '\0';
+}
+
+// A name field of at most max characters that ends at a TAB or a line end; a longer name is
+// cut and the rest of its line passed over; trailing blanks are dropped.
+void ReadNameField(FILE* f, int max, char* buf, const char* name) {
+    int last = freadlineck(f, max, buf, name);
+    if (static_cast<int>(std::strlen(buf)) == max && last != '\t' && last != '\n' && last != '\r' &&
+        last != EOF)
+        SkipRestOfLine(f);
+    TrimRight(buf);
+}
+
+// One species name: a whole line, cut to 70 characters, the rest of the line passed over.
+void ReadSpeciesLine(FILE* f, char* buf, const char* name) {
+    freadlineckTEMP(f, kSpeciesNameMax, buf, name);
+    if (static_cast<int>(std::strlen(buf)) == kSpeciesNameMax) {
+        int c = std::fgetc(f);
+        if (c != '\n' && c != '\r' && c != EOF) SkipRestOfLine(f);
+    }
+}
+
+// One character '0' or '1' of a species map; blanks and line ends before it are skipped.
+char ReadMapChar(FILE* f, const char* name) {
+    int c = std::fgetc(f);
+    while (c == ' ' || c == '\t' || c == '\n' || c == '\r') c = std::fgetc(f);
+    if (c == EOF) BadItem(name);
+    if (c != '0' && c != '1') BadItem(name);
+    return static_cast<char>(c);
+}
+
+// Reads one word when it is there; the stream is left where it was when it is not.
+bool PeekWord(FILE* f, char* buf, int size, long* where) {
+    *where = std::ftell(f);
+    int c = std::fgetc(f);
+    while (c != EOF && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) c = std::fgetc(f);
+    if (c == EOF) return false;
+    int n = 0;
+    while (c != EOF && c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+        if (n < size - 1) buf[n++] = static_cast<char>(c);
+        c = std::fgetc(f);
+    }
+    buf[n] = '\0';
+    if (c != EOF) std::ungetc(c, f);
+    return true;
+}
+
+void Rewind(FILE* f, long where) {
+    if (where >= 0) std::fseek(f, where, SEEK_SET);
+}
+
+// An optional integer: read when the next word is one, otherwise nothing is consumed.
+bool TryReadInt(FILE* f, int* v) {
+    char word[32];
+    long where = 0;
+    if (!PeekWord(f, word, sizeof word, &where)) return false;
+    char* end = nullptr;
+    long x = std::strtol(word, &end, 10);
+    if (end == word || *end != '\0' || x < -2147483647L || x > 2147483647L) {
+        Rewind(f, where);
+        return false;
+    }
+    *v = static_cast<int>(x);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// A data set read from a file, before it becomes the loaded one. It owns its arrays until
+// they are handed over.
+// ---------------------------------------------------------------------------------------
+struct FormdaData {
+    char dataName[kDataNameSize] = "";
+    int nch = 0, ncsm = 0, tcst = 0, nenv = 0, nSpp = 0, nClados = 0;
+    char** chLabel = nullptr;
+    int* chtype = nullptr;
+    float* chrange = nullptr;
+    int* onsta = nullptr;
+    char** reLabel = nullptr;
+    int* ncst = nullptr;
+    float ca_code[kCaCodes] = {};
+    char version[16] = "";  // version word of B and W; empty for the older form
+    float** B = nullptr;
+    float** W = nullptr;
+    int optEnvVarType = 0;
+    int* envVarType = nullptr;
+    char** envLabel = nullptr;
+    char envName[kDataNameSize] = "";
+    float** env = nullptr;
+    char whichSpp[kFileNameSize] = "";
+    char** spp = nullptr;
+    char** sppRelMap = nullptr;
+    char** cstSppMap = nullptr;
+    int SMWSize = 1;
+    int hasPhylogeny = 0;
+    int phylogenyMatrixType = 0;
+    double** phylogenyRese = nullptr;
+    float** phylogenyData = nullptr;
+    int* phylogenyVarType = nullptr;
+    int hasTraitGroups = 0;
+    int* traitGroups = nullptr;
+
+    FormdaData() = default;
+    FormdaData(const FormdaData&) = delete;
+    FormdaData& operator=(const FormdaData&) = delete;
+    ~FormdaData() {
+        free2D(chLabel, nch);
+        free1D(chtype);
+        free1D(chrange);
+        free1D(onsta);
+        free2D(reLabel, ncsm);
+        free1D(ncst);
+        free2D(B, tcst);
+        free2D(W, tcst);
+        free1D(envVarType);
+        free2D(envLabel, nenv);
+        free2D(env, ncsm);
+        free2D(spp, nSpp);
+        free2D(sppRelMap, nSpp);
+        free2D(cstSppMap, tcst);
+        free2D(phylogenyRese, tcst);
+        free2D(phylogenyData, tcst);
+        free1D(phylogenyVarType);
+        free1D(traitGroups);
+    }
+};
+
+// The older form of B: one word per OTU of two characters per trait, each pair a number.
+void ParseTraitWord(const char* word, int nch, float* row, const char* name) {
+    if (static_cast<long long>(std::strlen(word)) != 2LL * nch) BadItem(name);
+    for (int j = 0; j < nch; j++) {
+        char pair[3] = {word[2 * j], word[2 * j + 1], '\0'};
+        char* end = nullptr;
+        double v = std::strtod(pair, &end);
+        if (end != pair + 2) BadItem(name);
+        row[j] = static_cast<float>(v);
+    }
+}
+
+// Reads the whole file into d; every count is checked before its arrays are allocated.
+void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
+    ReadNameField(f, kDataNameSize - 1, d.dataName, name);
+
+    d.nch = ReadCount(f, name);
+    EnsureAllocatable(d.nch, kLabelSize, 1);
+    d.chLabel = dim2Dchar(d.nch, kLabelSize);
+    for (int j = 0; j < d.nch; j++) ReadLabel(f, d.chLabel[j], name);
+    d.chtype = dim1Dint(d.nch);
+    for (int j = 0; j < d.nch; j++) d.chtype[j] = ReadInt(f, name);
+    d.chrange = dim1Dfloat(d.nch);
+    for (int j = 0; j < d.nch; j++) d.chrange[j] = ReadFloat(f, name);
+    d.onsta = dim1Dint(d.nch);
+    for (int j = 0; j < d.nch; j++) d.onsta[j] = ReadInt(f, name);
+
+    d.ncsm = ReadCount(f, name);
+    EnsureAllocatable(d.ncsm, kLabelSize, 1);
+    d.reLabel = dim2Dchar(d.ncsm, kLabelSize);
+    for (int c = 0; c < d.ncsm; c++) ReadLabel(f, d.reLabel[c], name);
+    d.tcst = ReadCount(f, name);
+    d.ncst = dim1Dint(d.ncsm);
+    for (int c = 0; c < d.ncsm; c++) d.ncst[c] = ReadInt(f, name);
+    for (int k = 0; k < kCaCodes; k++) d.ca_code[k] = ReadFloat(f, name);
+
+    EnsureAllocatable(d.tcst, d.ncsm, sizeof(float));
+    EnsureAllocatable(d.tcst, d.nch, sizeof(float));
+    d.W = dim2Dfloat(d.tcst, d.ncsm);
+    d.B = dim2Dfloat(d.tcst, d.nch);
+
+    // The version word, or in the older form the first OTU's trait word.
+    std::vector<char> word(static_cast<size_t>(2LL * d.nch + 21));
+    freadckString(f, word.data(), static_cast<int>(word.size()), name);
+    if (std::strcmp(word.data(), versionFormdaFile) == 0 || std::strcmp(word.data(), versionFormdaFileOld) == 0) {
+        std::strcpy(d.version, word.data());
+        for (int i = 0; i < d.tcst; i++)
+            for (int j = 0; j < d.nch; j++) d.B[i][j] = ReadFloat(f, name);
+        for (int i = 0; i < d.tcst; i++)
+            for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloat(f, name);
+    } else {
+        for (int i = 0; i < d.tcst; i++) {
+            if (i > 0) freadckString(f, word.data(), static_cast<int>(word.size()), name);
+            ParseTraitWord(word.data(), d.nch, d.B[i], name);
+            for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloat(f, name);
+        }
+    }
+
+    d.nenv = ReadCount(f, name);
+    if (d.nenv > 0) {
+        EnsureAllocatable(d.ncsm, d.nenv, sizeof(float));
+        d.envVarType = dim1Dint(d.nenv);
+        d.envLabel = dim2Dchar(d.nenv, kLabelSize);
+        char first[32];
+        freadckString(f, first, sizeof first, name);
+        int j0 = 0;
+        if (std::strcmp(first, versionFormda) == 0) {
+            d.optEnvVarType = ReadInt(f, name);
+            for (int j = 0; j < d.nenv; j++) d.envVarType[j] = ReadInt(f, name);
+        } else {
+            // Older form: no types; the word read is the first variable's label.
+            d.optEnvVarType = 2;
+            for (int j = 0; j < d.nenv; j++) d.envVarType[j] = 3;
+            std::snprintf(d.envLabel[0], kLabelSize, "%.10s", first);
+            j0 = 1;
+        }
+        for (int j = j0; j < d.nenv; j++) ReadLabel(f, d.envLabel[j], name);
+        ReadNameField(f, kDataNameSize - 1, d.envName, name);
+        d.env = dim2Dfloat(d.ncsm, d.nenv);
+        for (int j = 0; j < d.nenv; j++)
+            for (int c = 0; c < d.ncsm; c++) d.env[c][j] = ReadFloat(f, name);
+    }
+
+    d.nSpp = ReadCount(f, name);
+    if (d.nSpp > 0) {
+        EnsureAllocatable(d.nSpp, kSpeciesNameSize, 1);
+        EnsureAllocatable(d.nSpp, d.ncsm, 1);
+        EnsureAllocatable(d.tcst, d.nSpp, 1);
+        d.spp = dim2Dchar(d.nSpp, kSpeciesNameSize);
+        d.sppRelMap = dim2Dchar(d.nSpp, d.ncsm);
+        d.cstSppMap = dim2Dchar(d.tcst, d.nSpp);
+        ReadNameField(f, kSppFileNameMax, d.whichSpp, name);
+        for (int s = 0; s < d.nSpp; s++) ReadSpeciesLine(f, d.spp[s], name);
+        for (int s = 0; s < d.nSpp; s++)
+            for (int c = 0; c < d.ncsm; c++) d.sppRelMap[s][c] = ReadMapChar(f, name);
+        for (int i = 0; i < d.tcst; i++)
+            for (int s = 0; s < d.nSpp; s++) d.cstSppMap[i][s] = ReadMapChar(f, name);
+    }
+
+    // Items that older files do not have keep their defaults; nothing is taken from the text
+    // that follows in their place.
+    char w[16];
+    long where = 0;
+    d.SMWSize = 1;
+    if (PeekWord(f, w, sizeof w, &where)) {
+        if (std::strcmp(w, "SMW") == 0) {
+            d.SMWSize = ReadInt(f, name);
+            if (d.SMWSize < 1) BadItem(name);
+        } else {
+            Rewind(f, where);
+        }
+    }
+    int flag = 0;
+    if (TryReadInt(f, &flag)) {
+        if (flag != 0 && flag != 1) BadItem(name);
+        d.hasPhylogeny = flag;
+    }
+    if (d.hasPhylogeny == 1) {
+        EnsureAllocatable(d.tcst, d.tcst, sizeof(double));
+        d.phylogenyRese = dim2Double(d.tcst, d.tcst);
+        d.phylogenyMatrixType = ReadInt(f, name);
+        if (d.phylogenyMatrixType == 1 || d.phylogenyMatrixType == 3) {
+            for (int i = 0; i < d.tcst; i++)
+                for (int k = 0; k < d.tcst; k++) d.phylogenyRese[i][k] = ReadDouble(f, name);
+        } else if (d.phylogenyMatrixType == 2) {
+            d.nClados = ReadCount(f, name);
+            EnsureAllocatable(d.tcst, d.nClados, sizeof(float));
+            d.phylogenyVarType = dim1Dint(d.nClados);
+            d.phylogenyData = dim2Dfloat(d.tcst, d.nClados);
+            for (int k = 0; k < d.nClados; k++) d.phylogenyVarType[k] = ReadInt(f, name);
+            for (int i = 0; i < d.tcst; i++)
+                for (int k = 0; k < d.nClados; k++) d.phylogenyData[i][k] = ReadFloat(f, name);
+        } else {
+            BadItem(name);
+        }
+    }
+
+    d.traitGroups = dim1Dint(d.nch);
+    if (std::strcmp(d.version, versionFormdaFile) == 0) {
+        d.hasTraitGroups = ReadFlag(f, name);
+        if (d.hasTraitGroups == 1)
+            for (int j = 0; j < d.nch; j++) d.traitGroups[j] = ReadInt(f, name);
+    }
+}
+
+// Opens and reads volumeName + fileName into d (code 4 when it cannot be opened).
+void LoadFormdaFile(const char* fileName, FormdaData& d) {
+    FILE* f = fopenck(fileName, volumeName, "r");
+    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    InFile file(f);
+    ReadFormdaFile(f, fileName, d);
+    file.Close();
+}
+
+// Hands the arrays of d over to the globals (which must have been reset) and derives the
+// presence flags of the variable types.
+void InstallFormda(FormdaData& d) {
+    std::strcpy(dataName, d.dataName);
+    nch = d.nch;
+    ncsm = d.ncsm;
+    tcst = d.tcst;
+    nenv = d.nenv;
+    nSpp = d.nSpp;
+    nClados = d.nClados;
+    chLabel = d.chLabel;
+    chtype = d.chtype;
+    chrange = d.chrange;
+    onsta = d.onsta;
+    reLabel = d.reLabel;
+    ncst = d.ncst;
+    for (int k = 0; k < kCaCodes; k++) ca_code[k] = d.ca_code[k];
+    csm_Float = d.B;
+    cadat = d.W;
+    optEnvVarType = d.nenv > 0 ? d.optEnvVarType : 0;
+    envVarType = d.envVarType;
+    envLabel = d.envLabel;
+    std::strcpy(envName, d.envName);
+    env = d.env;
+    std::strcpy(whichSpp, d.whichSpp);
+    spp = d.spp;
+    sppRelMap = d.sppRelMap;
+    cstSppMap = d.cstSppMap;
+    SMWSize = d.SMWSize;
+    hasPhylogeny = d.hasPhylogeny == 1;
+    phylogenyMatrixType = d.phylogenyMatrixType;
+    phylogenyRese = d.phylogenyRese;
+    phylogenyData = d.phylogenyData;
+    phylogenyVarType = d.phylogenyVarType;
+    hasTraitGroups = d.hasTraitGroups;
+    traitGroups = d.traitGroups;
+
+    temEnvBin = temEnvQual = temEnvQuant = 0;
+    for (int j = 0; j < nenv; j++) {
+        if (envVarType[j] == 1) temEnvBin = 1;
+        if (envVarType[j] == 2) temEnvQual = 1;
+        if (envVarType[j] == 3) temEnvQuant = 1;
+    }
+
+    // The globals own the arrays now.
+    d.chLabel = nullptr;
+    d.chtype = nullptr;
+    d.chrange = nullptr;
+    d.onsta = nullptr;
+    d.reLabel = nullptr;
+    d.ncst = nullptr;
+    d.B = nullptr;
+    d.W = nullptr;
+    d.envVarType = nullptr;
+    d.envLabel = nullptr;
+    d.env = nullptr;
+    d.spp = nullptr;
+    d.sppRelMap = nullptr;
+    d.cstSppMap = nullptr;
+    d.phylogenyRese = nullptr;
+    d.phylogenyData = nullptr;
+    d.phylogenyVarType = nullptr;
+    d.traitGroups = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing.
+// ---------------------------------------------------------------------------------------
+
+// The fewest significant digits, from 6 on, that read back to the same value: values with up
+// to 6 digits are written as "%.6g" writes them, and nothing of the master copy is lost.
+int FloatDigits(float v) {
+    if (!std::isfinite(v)) return 6;
+    char buf[48];
+    for (int d = 6; d < 9; d++) {
+        std::snprintf(buf, sizeof buf, "%.*g", d, static_cast<double>(v));
+        if (std::strtof(buf, nullptr) == v) return d;
+    }
+    return 9;
+}
+
+int DoubleDigits(double v) {
+    if (!std::isfinite(v)) return 6;
+    char buf[48];
+    for (int d = 6; d < 17; d++) {
+        std::snprintf(buf, sizeof buf, "%.*g", d, v);
+        if (std::strtod(buf, nullptr) == v) return d;
+    }
+    return 17;
+}
+
+void PutFloatRows(FILE* f, int rows, int cols, float** m) {
+    for (int i = 0; i < rows; i++) {
+        for (int j = 0; j < cols; j++) {
+            float v = m[i][j];
+            std::fprintf(f, "%.*g\t", FloatDigits(v), static_cast<double>(v));
+        }
+        std::fprintf(f, "\n");
+    }
+}
+
+// A name written as the only word of its line must not be empty, or the reader would take the
+// next line for it.
+const char* NonEmpty(const char* s) { return (s && s[0] != '\0') ? s : "NULL"; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Memory.
+// ---------------------------------------------------------------------------------------
+
+void EnsureAllocatable(long long rows, long long cols, std::size_t elsize) {
+    if (rows < 0 || cols < 0) RaiseError(TNX_OUT_OF_MEMORY);
+    static double limit = -1.0;
+    if (limit < 0.0) {
+        long pages = sysconf(_SC_PHYS_PAGES);
+        long pageSize = sysconf(_SC_PAGESIZE);
+        limit = (pages > 0 && pageSize > 0) ? static_cast<double>(pages) * static_cast<double>(pageSize)
+                                            : 1e18;
+    }
+    // Each row is its own block, with the allocator's bookkeeping, behind its pointer slot.
+    double need = static_cast<double>(rows) * (static_cast<double>(cols) * static_cast<double>(elsize) + 32.0 +
+                                               static_cast<double>(sizeof(void*)));
+    if (need > limit) RaiseError(TNX_OUT_OF_MEMORY);
+}
+
+// ---------------------------------------------------------------------------------------
+// Reset and working arrays.
+// ---------------------------------------------------------------------------------------
+
+void ResetDataSet() {
+    FreeGlobals2();
+    nch = tcst = ncsm = nenv = nSpp = nClados = 0;
+    dataName[0] = '\0';
+    hasTraitGroups = 0;
+    for (float& c : ca_code) c = 0.0f;
+    optEnvVarType = 0;
+    temEnvBin = temEnvQual = temEnvQuant = 0;
+    envName[0] = '\0';
+    whichSpp[0] = '\0';
+    hasPhylogeny = false;
+    phylogenyMatrixType = 0;
+    SMWSize = 1;
+    nPart = nGroups = whichPart = 0;
+    nPartCst = nCstGroups = whichCstPart = 0;
+}
+
+void AllocateWorkingArrays() {
+    EnsureAllocatable(nch, tcst, sizeof(int));
+    EnsureAllocatable(10LL * tcst, kGroupLabelSize, 1);
+    EnsureAllocatable(10LL * ncsm, kGroupLabelSize, 1);
+    nchor = dim1Dint(nch);
+    weight = dim1Dfloat(nch);
+    rcst = dim1Dint(nch);
+    nGrPoly = dim1Dint(nch);
+    partLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
+    nGroupsP = dim1Dint(kMaxPartitions);
+    groupRelP = dim2Dint(kMaxPartitions, ncsm);
+    grLabelP = dim3Dchar(kMaxPartitions, ncsm, kGroupLabelSize);
+    relSelect = dim1Dint(ncsm);
+    partCstLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
+    nGroupsCstP = dim1Dint(kMaxPartitions);
+    groupCstP = dim2Dint(kMaxPartitions, tcst);
+    grCstLabelP = dim3Dchar(kMaxPartitions, tcst, kGroupLabelSize);
+    partition_OTUs = dim1Dint(tcst);
+    whichLevelGrCstP = dim1Dint(kMaxPartitions);
+    cstTrack = dim2Dint(nch, tcst);
+    groupRel = groupRelP[0];
+    grLabel = grLabelP[0];
+    groupCst = groupCstP[0];
+    grCstLabel = grCstLabelP[0];
+}
+
+// ---------------------------------------------------------------------------------------
+// Writer.
+// ---------------------------------------------------------------------------------------
+
+void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
+    ReplacingWriter writer(std::string(volumeName) + fileName);
+    FILE* f = writer.Open();
+    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+
+    std::fprintf(f, "%s \n", NonEmpty(dataName));
+    std::fprintf(f, "%d \n", nch);
+    for (int j = 0; j < nch; j++) std::fprintf(f, "%s\t", chLabel[j]);
+    std::fprintf(f, "\n");
+    for (int j = 0; j < nch; j++) std::fprintf(f, "%2d\t", chtype[j]);
+    std::fprintf(f, "\n");
+    for (int j = 0; j < nch; j++) std::fprintf(f, "0\t");
+    std::fprintf(f, "\n");
+    for (int j = 0; j < nch; j++) std::fprintf(f, "%2d\t", onsta[j]);
+    std::fprintf(f, "\n");
+    std::fprintf(f, "%d \n", ncsm);
+    for (int c = 0; c < ncsm; c++) std::fprintf(f, "%s\t", reLabel[c]);
+    std::fprintf(f, "\n");
+    std::fprintf(f, "%d \n", nPop);
+    for (int c = 0; c < ncsm; c++) std::fprintf(f, "0\t");
+    std::fprintf(f, "\n");
+    for (int k = 0; k < kCaCodes; k++) std::fprintf(f, "0\t");
+    std::fprintf(f, "\n\n");
+    std::fprintf(f, "%s \n", versionFormdaFile);
+    PutFloatRows(f, nPop, nch, B);
+    std::fprintf(f, "\n");
+    PutFloatRows(f, nPop, ncsm, W);
+    std::fprintf(f, "\n");
+
+    std::fprintf(f, "%d \n", nenv);
+    if (nenv > 0) {
+        std::fprintf(f, "%s \n", versionFormda);
+        std::fprintf(f, "%d \n", optEnvVarType);
+        for (int j = 0; j < nenv; j++) std::fprintf(f, "%d\t", envVarType[j]);
+        std::fprintf(f, "\n");
+        for (int j = 0; j < nenv; j++) std::fprintf(f, "%s\t", envLabel[j]);
+        std::fprintf(f, "\n");
+        std::fprintf(f, "%s \n", NonEmpty(envName));
+        for (int j = 0; j < nenv; j++) {
+            for (int c = 0; c < ncsm; c++) {
+                float v = env[c][j];
+                std::fprintf(f, "%6.*g\t", FloatDigits(v), static_cast<double>(v));
+            }
+            std::fprintf(f, "\n");
+        }
+    }
+
+    std::fprintf(f, "%d \n", nSpp);
+    if (nSpp > 0) {
+        std::fprintf(f, "%s \n", NonEmpty(whichSpp));
+        for (int s = 0; s < nSpp; s++) std::fprintf(f, "%-s\n", spp[s]);
+        for (int s = 0; s < nSpp; s++) {
+            for (int c = 0; c < ncsm; c++) std::fputc(sppRelMap[s][c] == '1' ? '1' : '0', f);
+            std::fprintf(f, "\n");
+        }
+        for (int i = 0; i < nPop; i++) {
+            for (int s = 0; s < nSpp; s++) std::fputc(cstSppMap[i][s] == '1' ? '1' : '0', f);
+            std::fprintf(f, "\n");
+        }
+    }
+
+    std::fprintf(f, "SMW %d\n", SMWSize);
+    bool phylo = hasPhylogeny &&
+                 (((phylogenyMatrixType == 1 || phylogenyMatrixType == 3) && phylogenyRese) ||
+                  (phylogenyMatrixType == 2 && phylogenyData && phylogenyVarType));
+    std::fprintf(f, "%d\n", phylo ? 1 : 0);
+    if (phylo) {
+        std::fprintf(f, "%d\n", phylogenyMatrixType);
+        if (phylogenyMatrixType == 2) {
+            std::fprintf(f, "%d\n", nClados);
+            for (int k = 0; k < nClados; k++) std::fprintf(f, "%d\t", phylogenyVarType[k]);
+            std::fprintf(f, "\n");
+            for (int i = 0; i < nPop; i++) {
+                for (int k = 0; k < nClados; k++) {
+                    float v = phylogenyData[i][k];
+                    std::fprintf(f, "%.*g\t", FloatDigits(v), static_cast<double>(v));
+                }
+                std::fprintf(f, "\n");
+            }
+        } else {
+            for (int i = 0; i < nPop; i++) {
+                for (int k = 0; k < nPop; k++) {
+                    double v = phylogenyRese[i][k];
+                    std::fprintf(f, "%.*g\t", DoubleDigits(v), v);
+                }
+                std::fprintf(f, "\n");
+            }
+        }
+    }
+    bool groups = hasTraitGroups == 1 && traitGroups;
+    std::fprintf(f, "%d\n", groups ? 1 : 0);
+    if (groups) {
+        for (int j = 0; j < nch; j++) std::fprintf(f, "%d\t", traitGroups[j]);
+        std::fprintf(f, "\n");
+    }
+    TimeStamp(f);
+
+    switch (writer.Commit()) {
+        case ReplacingWriter::kWritten: break;
+        case ReplacingWriter::kNotReplaced: RaiseError(TNX_FAIL_TO_OPEN);
+        default: RaiseError(TNX_FAIL_TO_PRINT);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Loader.
+// ---------------------------------------------------------------------------------------
+
+void OpenFormda(int /*fullRead*/) {
+    FormdaData d;
+    LoadFormdaFile(whichFormda, d);
+    ResetDataSet();
+    InstallFormda(d);
+    AllocateWorkingArrays();
+    dirtyOrig = 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Merge.
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+// Appends a blank and `more` to `text` (size bytes), the whole kept within the buffer.
+void AppendName(char* text, size_t size, const char* more) {
+    size_t n = std::strlen(text);
+    if (n + 1 < size) {
+        text[n++] = ' ';
+        text[n] = '\0';
+    }
+    std::strncat(text, more, size - 1 - std::strlen(text));
+}
+
+int Refuse(const char* message) {
+    std::fputs(message, stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace
+
+int MergeFormda(const char* secondFile) {
+    FormdaData s;
+    LoadFormdaFile(secondFile, s);
+
+    // Checks: nothing of the loaded data set changes until every one has passed.
+    if (s.nch != nch) return Refuse("\nThe number of traits do not match.\n\n");
+    for (int j = 0; j < nch; j++)
+        if (std::strcmp(s.chLabel[j], chLabel[j]) != 0)
+            return Refuse("\nLabels for traits do not match (or their order).\n\n");
+    for (int j = 0; j < nch; j++)
+        if (s.chtype[j] != chtype[j]) return Refuse("\nTrait types do not match.\n\n");
+
+    const int n1 = ncsm, n2 = s.ncsm, nAll = n1 + n2;
+    const int t1 = tcst, t2 = s.tcst, tAll = t1 + t2;
+    if (static_cast<long long>(n1) + n2 > 2147483647LL || static_cast<long long>(t1) + t2 > 2147483647LL)
+        RaiseError(TNX_OUT_OF_MEMORY);
+
+    // Community labels: a label of the second file equal to one of the first's gets "b".
+    std::vector<std::string> labels;
+    std::vector<char> renamed(static_cast<size_t>(nAll), 0);
+    labels.reserve(static_cast<size_t>(nAll));
+    for (int c = 0; c < n1; c++) labels.emplace_back(reLabel[c]);
+    for (int c = 0; c < n2; c++) {
+        std::string l = s.reLabel[c];
+        bool clash = false;
+        for (int k = 0; k < n1 && !clash; k++) clash = l == labels[static_cast<size_t>(k)];
+        if (clash) {
+            if (l.size() > 9) {
+                std::printf("\b\nThere are releve labels in the second session that are identical to\n");
+                std::printf("labels in the first session. Change them (or reduce the second\n");
+                std::printf("session labels length to %d letters or digits) and try again.\n", 9);
+                std::fflush(stdout);
+                return 0;
+            }
+            l += "b";
+            renamed[static_cast<size_t>(n1 + c)] = 1;
+        }
+        labels.push_back(l);
+    }
+    // A label with its "b" must not meet another label of the merged set.
+    for (int c = n1; c < nAll; c++) {
+        if (!renamed[static_cast<size_t>(c)]) continue;
+        for (int k = 0; k < nAll; k++) {
+            if (k != c && labels[static_cast<size_t>(k)] == labels[static_cast<size_t>(c)]) {
+                std::printf("\b\nThe releve label %s of the second session, renamed with \"b\", is the label\n",
+                            labels[static_cast<size_t>(c)].c_str());
+                std::printf("of another releve. Change the labels and try again.\n\n");
+                std::fflush(stdout);
+                return 0;
+            }
+        }
+    }
+
+    for (int k = 0; k < kCaCodes; k++)
+        if (s.ca_code[k] != ca_code[k])
+            return Refuse("\nTranslating values for cover-abundance scale codes do not match.\n\n");
+
+    if (s.nenv != nenv) return Refuse("\nThe number of environmental variables do not match.\n\n");
+    if (nenv > 0) {
+        if (s.optEnvVarType != optEnvVarType)
+            return Refuse("\nThe types of environmental variables do not match.\n\n");
+        for (int j = 0; j < nenv; j++)
+            if (s.envVarType[j] != envVarType[j])
+                return Refuse("\nThe types of environmental variables do not match.\n\n");
+        for (int j = 0; j < nenv; j++)
+            if (std::strcmp(s.envLabel[j], envLabel[j]) != 0)
+                return Refuse("\nLabels for environmental variables do not match.\n\n");
+    }
+    if ((s.nSpp > 0) != (nSpp > 0))
+        return Refuse("\nOne session has species names and the other not.\n"
+                      "Both files must have or not have species names.\n\n");
+    const int sp1 = nSpp, sp2 = s.nSpp, spAll = sp1 + sp2;
+
+    // The merged data set is built beside the loaded one, then takes its place.
+    FormdaData m;
+    std::strcpy(m.dataName, dataName);
+    AppendName(m.dataName, sizeof m.dataName, secondFile);
+    m.nch = nch;
+    m.chLabel = dim2Dchar(nch, kLabelSize);
+    m.chtype = dim1Dint(nch);
+    m.chrange = dim1Dfloat(nch);
+    m.onsta = dim1Dint(nch);
+    for (int j = 0; j < nch; j++) {
+        std::strcpy(m.chLabel[j], chLabel[j]);
+        m.chtype[j] = chtype[j];
+        m.chrange[j] = chrange[j];
+        m.onsta[j] = onsta[j];
+    }
+    m.ncsm = nAll;
+    EnsureAllocatable(nAll, kLabelSize, 1);
+    m.reLabel = dim2Dchar(nAll, kLabelSize);
+    for (int c = 0; c < nAll; c++)
+        std::snprintf(m.reLabel[c], kLabelSize, "%.10s", labels[static_cast<size_t>(c)].c_str());
+    m.ncst = dim1Dint(nAll);
+    for (int c = 0; c < n1; c++) m.ncst[c] = ncst[c];
+    for (int c = 0; c < n2; c++) m.ncst[n1 + c] = s.ncst[c];
+    for (int k = 0; k < kCaCodes; k++) m.ca_code[k] = ca_code[k];
+    std::strcpy(m.version, versionFormdaFile);
+
+    m.tcst = tAll;
+    EnsureAllocatable(tAll, nch, sizeof(float));
+    EnsureAllocatable(tAll, nAll, sizeof(float));
+    m.B = dim2Dfloat(tAll, nch);
+    m.W = dim2Dfloat(tAll, nAll);
+    for (int i = 0; i < t1; i++) {
+        std::memcpy(m.B[i], csm_Float[i], sizeof(float) * static_cast<size_t>(nch));
+        std::memcpy(m.W[i], cadat[i], sizeof(float) * static_cast<size_t>(n1));
+    }
+    for (int i = 0; i < t2; i++) {
+        std::memcpy(m.B[t1 + i], s.B[i], sizeof(float) * static_cast<size_t>(nch));
+        std::memcpy(m.W[t1 + i] + n1, s.W[i], sizeof(float) * static_cast<size_t>(n2));
+    }
+
+    m.nenv = nenv;
+    if (nenv > 0) {
+        m.optEnvVarType = optEnvVarType;
+        m.envVarType = dim1Dint(nenv);
+        m.envLabel = dim2Dchar(nenv, kLabelSize);
+        for (int j = 0; j < nenv; j++) {
+            m.envVarType[j] = envVarType[j];
+            std::strcpy(m.envLabel[j], envLabel[j]);
+        }
+        std::strcpy(m.envName, envName);
+        AppendName(m.envName, sizeof m.envName, s.envName);
+        EnsureAllocatable(nAll, nenv, sizeof(float));
+        m.env = dim2Dfloat(nAll, nenv);
+        for (int c = 0; c < n1; c++) std::memcpy(m.env[c], env[c], sizeof(float) * static_cast<size_t>(nenv));
+        for (int c = 0; c < n2; c++) std::memcpy(m.env[n1 + c], s.env[c], sizeof(float) * static_cast<size_t>(nenv));
+    }
+
+    m.nSpp = spAll;
+    if (spAll > 0) {
+        std::strcpy(m.whichSpp, whichSpp);
+        EnsureAllocatable(spAll, nAll, 1);
+        EnsureAllocatable(tAll, spAll, 1);
+        m.spp = dim2Dchar(spAll, kSpeciesNameSize);
+        m.sppRelMap = dim2Dchar(spAll, nAll);
+        m.cstSppMap = dim2Dchar(tAll, spAll);
+        for (int k = 0; k < sp1; k++) std::strcpy(m.spp[k], spp[k]);
+        for (int k = 0; k < sp2; k++) std::strcpy(m.spp[sp1 + k], s.spp[k]);
+        for (int k = 0; k < spAll; k++) std::memset(m.sppRelMap[k], '0', static_cast<size_t>(nAll));
+        for (int i = 0; i < tAll; i++) std::memset(m.cstSppMap[i], '0', static_cast<size_t>(spAll));
+        for (int k = 0; k < sp1; k++) std::memcpy(m.sppRelMap[k], sppRelMap[k], static_cast<size_t>(n1));
+        for (int k = 0; k < sp2; k++) std::memcpy(m.sppRelMap[sp1 + k] + n1, s.sppRelMap[k], static_cast<size_t>(n2));
+        for (int i = 0; i < t1; i++) std::memcpy(m.cstSppMap[i], cstSppMap[i], static_cast<size_t>(sp1));
+        for (int i = 0; i < t2; i++) std::memcpy(m.cstSppMap[t1 + i] + sp1, s.cstSppMap[i], static_cast<size_t>(sp2));
+    }
+
+    // The window size and the trait groups carry over when both files agree. The phylogenies
+    // of two sessions hold no resemblances between their OTUs, so the merged data have none.
+    m.SMWSize = (s.SMWSize == SMWSize) ? SMWSize : 1;
+    m.traitGroups = dim1Dint(nch);
+    bool sameGroups = hasTraitGroups == 1 && s.hasTraitGroups == 1;
+    for (int j = 0; j < nch && sameGroups; j++) sameGroups = traitGroups[j] == s.traitGroups[j];
+    if (sameGroups) {
+        m.hasTraitGroups = 1;
+        for (int j = 0; j < nch; j++) m.traitGroups[j] = traitGroups[j];
+    } else if (hasTraitGroups == 1 || s.hasTraitGroups == 1) {
+        std::printf("\nThe trait groups of the two sessions differ: the merged data have none.\n");
+    }
+    if (hasPhylogeny || s.hasPhylogeny == 1)
+        std::printf("\nThe phylogeny is not carried into the merged data.\n");
+
+    ResetDataSet();
+    InstallFormda(m);
+    CheckData(1);
+    // The working and partition arrays take the counts that the checks leave.
+    AllocateWorkingArrays();
+    std::snprintf(whichFormda, sizeof whichFormda, "%s%s", sessionName, formdaExt);
+    WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
+    return 1;
+}

@@ -1,0 +1,627 @@
+// The "DATA FOR SESSION" dialog, the raw-data import and the species maps.
+#include "session/TNXIFFMT.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "foundation/ConsoleReaders.h"
+#include "foundation/TnxError.h"
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "session/TNXCHECK.h"
+#include "session/TNXGLOB.h"
+#include "session/TNXIF.h"
+#include "session/TNXIFFM2.h"
+#include "session/TNXTRACK.h"
+
+namespace {
+
+const int kFileNameMax = 41;          // raw data file names
+const int kOtherSessionMax = 31;      // name of another session
+const int kSpeciesNameMax = kSpeciesNameSize - 1;
+const float kMissing = -999.0f;
+
+FILE* InStream() { return in ? in : stdin; }
+
+void TrimRight(char* s) {
+    size_t n = std::strlen(s);
+    while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) s[--n] = '\0';
+}
+
+// A raw data file asked on the console; closed when it goes out of scope, also when an error
+// travels through the import.
+class RawFile {
+public:
+    RawFile() = default;
+    ~RawFile() { Close(); }
+    RawFile(const RawFile&) = delete;
+    RawFile& operator=(const RawFile&) = delete;
+    void Ask() { f_ = ReadDataFileName(name_); }
+    void Close() {
+        if (f_) std::fclose(f_);
+        f_ = nullptr;
+    }
+    FILE* get() const { return f_; }
+    const char* name() const { return name_; }
+
+private:
+    FILE* f_ = nullptr;
+    char name_[kFileNameMax + 1] = "";
+};
+
+int AskOption(const char* accept) { return static_cast<int>(ReadNumberIn("%d\n", accept)); }
+
+int AskCount() { return static_cast<int>(ReadNumberIn("%d\n", "-", 1.0, 2147483647.0)); }
+
+// A value of B: text that is no number is passed over; the end of the file raises code 2.
+float ReadTraitValue(const RawFile& f) { return static_cast<float>(ScanNumber(f.get(), f.name(), nullptr)); }
+
+// A value of W, passing over text that is no number; the end of the file raises code 2.
+float ReadSkippingFloat(const RawFile& f) {
+    float v = 0.0f;
+    if (!freadck1(f.get(), "%f", &v, f.name())) RaiseError(TNX_END_OF_FILE);
+    return v;
+}
+
+double ReadSkippingDouble(const RawFile& f) {
+    double v = 0.0;
+    if (!freadck1(f.get(), "%lf", &v, f.name())) RaiseError(TNX_END_OF_FILE);
+    return v;
+}
+
+// A value of E: read strictly; text that is no number raises code 2.
+float ReadStrictFloat(const RawFile& f) {
+    float v = 0.0f;
+    freadck(f.get(), "%f", &v, f.name());
+    return v;
+}
+
+// n labels: "1", "2", ... by default, or n whole words read from the file (10 characters kept).
+void FillLabels(char** labels, int n, int option, const RawFile& f) {
+    for (int k = 0; k < n; k++) {
+        if (option == 1) std::snprintf(labels[k], kLabelSize, "%d", k + 1);
+        else freadckString(f.get(), labels[k], kLabelSize, f.name());
+    }
+}
+
+void PrintTraitColumns() {
+    std::fprintf(out, "Traits:     \t");
+    for (int j = 0; j < nch; j++) std::fprintf(out, "%*.*s\t", 10, 10, chLabel[j]);
+    std::fprintf(out, "\n");
+}
+
+void PrintFileOptions(const char* what, const char* fileName, bool blankAfterDefault) {
+    std::fprintf(out, "%s", what);
+    std::fprintf(out, blankAfterDefault ? "   1  given by default \n" : "   1  given by default\n");
+    std::fprintf(out, "   2  read labels at the end of file %s\n", fileName);
+    std::fprintf(out, "Type option no.: ");
+}
+
+void ReadTraits(const RawFile& f, int layout) {
+    if (layout == 1) {
+        for (int j = 0; j < nch; j++)
+            for (int i = 0; i < tcst; i++) csm_Float[i][j] = ReadTraitValue(f);
+    } else {
+        for (int i = 0; i < tcst; i++)
+            for (int j = 0; j < nch; j++) csm_Float[i][j] = ReadTraitValue(f);
+    }
+}
+
+void ReadPhylogeny(const RawFile& f, int option) {
+    if (option == 3) {
+        for (int i = 0; i < tcst; i++)
+            for (int k = 0; k <= i; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
+        for (int i = 0; i < tcst; i++)
+            for (int k = i + 1; k < tcst; k++) phylogenyRese[i][k] = phylogenyRese[k][i];
+        phylogenyMatrixType = 1;
+        return;
+    }
+    for (int i = 0; i < tcst; i++)
+        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
+    if (option == 2) {
+        phylogenyMatrixType = 1;
+        return;
+    }
+    // Distances: brought into 0-1 by their largest value when some value exceeds 1.
+    phylogenyMatrixType = 3;
+    bool above = false;
+    double dmax = 0.0;
+    for (int i = 0; i < tcst; i++) {
+        for (int k = i; k < tcst; k++) {
+            if (phylogenyRese[i][k] > 1.0) above = true;
+            if (phylogenyRese[i][k] > dmax) dmax = phylogenyRese[i][k];
+        }
+    }
+    if (!above) return;
+    for (int i = 0; i < tcst; i++)
+        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] /= dmax;
+    std::fprintf(out, "\nPhylogenetic distances were normalized to values in the range [0,1] by Dnorm = D/Dmax\n");
+}
+
+// The OTU counts of W layout 3: none negative, and together at most the number of OTUs.
+void AskOtusPerCommunity() {
+    for (;;) {
+        std::fprintf(out, "Number of OTUs in each community:\n");
+        std::fprintf(out, "Communities:       \t");
+        for (int c = 0; c < ncsm; c++) std::fprintf(out, "%d\t", c + 1);
+        std::fprintf(out, "\n");
+        ReadLongInput(ncsm, ncst, "number of OTUs", nullptr);
+        long long sum = 0;
+        bool negative = false;
+        for (int c = 0; c < ncsm; c++) {
+            if (ncst[c] < 0) negative = true;
+            sum += ncst[c];
+        }
+        if (!negative && sum <= tcst) return;
+        std::fputc(7, stdout);
+        std::fflush(stdout);
+        if (negative)
+            std::fprintf(stderr, "\nA number of OTUs cannot be negative. Reenter.\n");
+        else
+            std::fprintf(stderr, "\nThe numbers of OTUs add up to %lld, more than the %d OTUs. Reenter.\n", sum, tcst);
+    }
+}
+
+void ReadPerformances(const RawFile& f, int layout) {
+    if (layout == 1) {
+        for (int c = 0; c < ncsm; c++)
+            for (int i = 0; i < tcst; i++) cadat[i][c] = ReadSkippingFloat(f);
+    } else if (layout == 2) {
+        for (int i = 0; i < tcst; i++)
+            for (int c = 0; c < ncsm; c++) cadat[i][c] = ReadSkippingFloat(f);
+    } else {
+        AskOtusPerCommunity();
+        int row = 0;
+        for (int c = 0; c < ncsm; c++)
+            for (int k = 0; k < ncst[c]; k++) cadat[row++][c] = ReadSkippingFloat(f);
+    }
+}
+
+void CheckPerformances() {
+    for (int c = 0; c < ncsm; c++) {
+        bool empty = true;
+        for (int i = 0; i < tcst && empty; i++) empty = cadat[i][c] == 0.0f || cadat[i][c] == kMissing;
+        if (empty)
+            std::fprintf(out,
+                         "\nPlease check matrix W. Sampling unit %s has all values zero or missing (-999), which "
+                         "will generate unreliable results.",
+                         reLabel[c]);
+    }
+}
+
+void ReadSpecies(const RawFile& f) {
+    nSpp = tcst;
+    std::snprintf(whichSpp, sizeof whichSpp, "%s", f.name());
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "Species labels are: \n");
+    std::fprintf(out, "   1  the first 4 characters preceding each species name\n");
+    std::fprintf(out, "   2  to be created by the program\n");
+    std::fprintf(out, "Type option no.: ");
+    int option = AskOption("1 2");
+    EnsureAllocatable(tcst, kSpeciesNameSize, 1);
+    EnsureAllocatable(tcst, tcst, 1);
+    spp = dim2Dchar(tcst, kSpeciesNameSize);
+    for (int i = 0; i < tcst; i++) {
+        freadlineckTEMP(f.get(), kSpeciesNameMax, spp[i], f.name());
+        if (static_cast<int>(std::strlen(spp[i])) == kSpeciesNameMax) {
+            // A longer name is cut; the rest of its line is not the next name.
+            int c = std::fgetc(f.get());
+            while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(f.get());
+        }
+    }
+    cstSppMap = dim2Dchar(tcst, tcst);
+    CheckSpecies(option);
+    // One row per species that remains.
+    sppRelMap = dim2Dchar(nSpp, ncsm);
+    SpeciesReleveMap();
+}
+
+// The types of the variables of option 5 (several types), asked until they are mixed or the
+// user keeps them; sets the presence flags and, when they are not mixed, the kind of E.
+void AskVariableTypes() {
+    for (;;) {
+        std::fprintf(out, "Enter variable type (1:binary, 2:nominal, 3:quantitative interval or ratio scale, 4:ordinal): \n");
+        std::fprintf(out, "Variable:    \t");
+        for (int j = 0; j < nenv; j++) std::fprintf(out, "%*.*s ", 10, 10, envLabel[j]);
+        ReadLongInput(nenv, envVarType, "variable type", "1 2 3 4");
+        temEnvBin = temEnvQual = temEnvQuant = 0;
+        for (int j = 0; j < nenv; j++) {
+            if (envVarType[j] == 1) temEnvBin = 1;
+            if (envVarType[j] == 2) temEnvQual = 1;
+            if (envVarType[j] == 3 || envVarType[j] == 4) temEnvQuant = 1;
+        }
+        if (temEnvBin + temEnvQual + temEnvQuant >= 2) return;
+        std::fprintf(out, "Data not mixed as indicated!!!\n");
+        std::fprintf(out, "Wish to correct manually? y/n ");
+        if (ReadCharIn("y n") == 'y') continue;
+        if (temEnvQual) optEnvVarType = 3;
+        else if (temEnvQuant) optEnvVarType = 2;
+        else if (temEnvBin) optEnvVarType = 4;
+        return;
+    }
+}
+
+void ReadEnvironment(const RawFile& f) {
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "Number of environmental variables: ");
+    nenv = AskCount();
+    std::snprintf(envName, sizeof envName, "%s", f.name());
+    EnsureAllocatable(ncsm, nenv, sizeof(float));
+    EnsureAllocatable(nenv, kLabelSize, 1);
+    env = dim2Dfloat(ncsm, nenv);
+    envLabel = dim2Dchar(nenv, kLabelSize);
+    envVarType = dim1Dint(nenv);
+    PrintFileOptions("Labels for environmental variables: \n", f.name(), false);
+    int labelOption = AskOption("1 2");
+    std::fprintf(out,
+                 "Types of variables: \n   1 only quantitative variables, same units \n   2 only quantitative "
+                 "variables, different units \n   3 only qualitative, non binary variables\n   4 only binary "
+                 "variables\n   5 several types \n");
+    std::fprintf(out, "Type option no.: ");
+    optEnvVarType = AskOption("1 2 3 4 5");
+    temEnvBin = temEnvQual = temEnvQuant = 0;
+    if (optEnvVarType == 5) {
+        AskVariableTypes();
+    } else {
+        int type = optEnvVarType <= 2 ? 3 : (optEnvVarType == 3 ? 2 : 1);
+        for (int j = 0; j < nenv; j++) envVarType[j] = type;
+        if (type == 3) temEnvQuant = 1;
+        else if (type == 2) temEnvQual = 1;
+        else temEnvBin = 1;
+    }
+    bool byVariables = true;
+    if (nenv >= 2) {
+        std::fprintf(out, "Data entered by communities(N) or by variables(T)?: ");
+        byVariables = ReadCharIn("n t") == 't';
+    }
+    if (byVariables) {
+        for (int j = 0; j < nenv; j++)
+            for (int c = 0; c < ncsm; c++) env[c][j] = ReadStrictFloat(f);
+    } else {
+        for (int c = 0; c < ncsm; c++)
+            for (int j = 0; j < nenv; j++) env[c][j] = ReadStrictFloat(f);
+    }
+    FillLabels(envLabel, nenv, labelOption, f);
+    for (int c = 0; c < ncsm; c++) {
+        bool allMissing = true;
+        for (int j = 0; j < nenv && allMissing; j++) allMissing = env[c][j] == kMissing;
+        if (allMissing)
+            std::fprintf(out,
+                         "\nPlease check matrix E. Sampling unit %s has all values missing (-999), which will "
+                         "generate unreliable results.",
+                         reLabel[c]);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Species codes.
+// ---------------------------------------------------------------------------------------
+
+char Base62(int v) {
+    return static_cast<char>(v < 10 ? '0' + v : (v < 36 ? 'A' + (v - 10) : 'a' + (v - 36)));
+}
+
+bool CodeTaken(const std::string& code, const std::vector<std::string>& taken) {
+    for (const std::string& t : taken)
+        if (t == code) return true;
+    return false;
+}
+
+// The code of a species name: its first two characters and the two after the first blank
+// from the third character on that a non-blank follows; changed until no earlier code has it.
+std::string SpeciesCode(const std::string& name, const std::vector<std::string>& taken) {
+    std::string code = name.substr(0, 2);
+    for (size_t k = 2; k + 1 < name.size(); k++) {
+        if (name[k] == ' ' && name[k + 1] != ' ') {
+            code += name.substr(k + 1, 2);
+            break;
+        }
+    }
+    // Eight changes: upper-case the 1st..4th character in turn, then raise the 1st..4th by one.
+    for (int change = 0; change < 8 && CodeTaken(code, taken); change++) {
+        size_t pos = static_cast<size_t>(change % 4);
+        if (pos >= code.size()) continue;
+        unsigned char ch = static_cast<unsigned char>(code[pos]);
+        if (change < 4) {
+            if (ch >= 'a' && ch <= 'z') code[pos] = static_cast<char>(ch - 'a' + 'A');
+        } else if (ch < 126) {
+            code[pos] = static_cast<char>(ch + 1);
+        }
+    }
+    if (!CodeTaken(code, taken)) return code;
+    // Still taken: the name's first characters followed by a counter in base 62.
+    const std::string lead = name.substr(0, 2);
+    for (int width = 2; width <= 4; width++) {
+        int keep = 4 - width;
+        long long limit = 1;
+        for (int k = 0; k < width; k++) limit *= 62;
+        for (long long n = 0; n < limit; n++) {
+            std::string c = lead.substr(0, static_cast<size_t>(keep));
+            while (static_cast<int>(c.size()) < keep) c += '_';
+            std::string digits(static_cast<size_t>(width), '0');
+            long long v = n;
+            for (int k = width - 1; k >= 0; k--) {
+                digits[static_cast<size_t>(k)] = Base62(static_cast<int>(v % 62));
+                v /= 62;
+            }
+            c += digits;
+            if (!CodeTaken(c, taken)) return c;
+        }
+    }
+    return code;  // more than 62^4 species: not reached with any real list
+}
+
+}  // namespace
+
+FILE* ReadDataFileName(char* name) {
+    for (;;) {
+        std::fprintf(out, "Enter data file name: ");
+        std::fflush(out);
+        ReadLineIn(name, kFileNameMax);
+        if (static_cast<int>(std::strlen(name)) == kFileNameMax) {
+            // The name filled the field: the rest of its line is not the next answer.
+            int c = std::fgetc(InStream());
+            while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(InStream());
+        }
+        TrimRight(name);
+        FILE* f = fopenck(name, nullptr, "r");
+        if (f) return f;
+    }
+}
+
+void CheckSpecies(int option) {
+    // Distinct names in the order of their first occurrence; every OTU in its species' column.
+    std::unordered_map<std::string, int> index;
+    std::vector<int> speciesOf(static_cast<size_t>(tcst));
+    int n = 0;
+    for (int i = 0; i < tcst; i++) {
+        auto it = index.find(spp[i]);
+        if (it == index.end()) {
+            index.emplace(spp[i], n);
+            speciesOf[static_cast<size_t>(i)] = n;
+            if (n != i) std::memcpy(spp[n], spp[i], kSpeciesNameSize);
+            n++;
+        } else {
+            speciesOf[static_cast<size_t>(i)] = it->second;
+        }
+    }
+    for (int i = n; i < tcst; i++) {
+        free1D(spp[i]);
+        spp[i] = nullptr;
+    }
+    nSpp = n;
+    for (int i = 0; i < tcst; i++)
+        for (int s = 0; s < tcst; s++) cstSppMap[i][s] = (s == speciesOf[static_cast<size_t>(i)]) ? '1' : '0';
+
+    if (option != 2) return;
+    std::vector<std::string> codes;
+    codes.reserve(static_cast<size_t>(nSpp));
+    for (int s = 0; s < nSpp; s++) {
+        std::string name = spp[s];
+        std::string code = SpeciesCode(name, codes);
+        codes.push_back(code);
+        std::snprintf(spp[s], kSpeciesNameSize, "%s %.*s", code.c_str(), kSpeciesNameMax - 5, name.c_str());
+    }
+}
+
+void SpeciesReleveMap() {
+    for (int s = 0; s < nSpp; s++)
+        for (int c = 0; c < ncsm; c++) sppRelMap[s][c] = '0';
+    for (int i = 0; i < tcst; i++) {
+        for (int s = 0; s < nSpp; s++) {
+            if (cstSppMap[i][s] != '1') continue;
+            for (int c = 0; c < ncsm; c++)
+                if (cadat[i][c] != 0.0f) sppRelMap[s][c] = '1';
+        }
+    }
+}
+
+void IFFormat() {
+    ResetDataSet();
+    Menu("SPECIFYING THE AVAILABLE INPUT DATA:\n");
+    std::fprintf(out, "For each data specified below indicate by 0/1 which are available\n\n");
+    std::fprintf(out, "OTUs = Operational Taxonomic Units, refer to species, populations, individuals or other "
+                      "taxonomic rank\n");
+    std::fprintf(out, "A matrix (B) with trait description of OTUs should be always specified.\n");
+    RawFile fileB, fileF, fileW, fileS, fileE;
+    fileB.Ask();
+    std::fprintf(out, "A matrix (F) with phylogenetic resemblances of the OTUs 0/1\t");
+    const bool withF = AskOption("0 1") == 1;
+    if (withF) fileF.Ask();
+    hasPhylogeny = withF;
+    std::fprintf(out, "A matrix (W) with records of OTUS in commmunities should be always specified.\n");
+    fileW.Ask();
+    std::fprintf(out, "Species names of OTUs 0/1\t");
+    const bool withSpecies = AskOption("0 1") == 1;
+    if (withSpecies) fileS.Ask();
+    std::fprintf(out, "A matrix (E) with ecosystem variables of the community sites 0/1\t");
+    const bool withE = AskOption("0 1") == 1;
+    if (withE) fileE.Ask();
+
+    // Traits.
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "Number of OTUs: ");
+    tcst = AskCount();
+    std::fprintf(out, "Enter number of traits (characters): ");
+    nch = AskCount();
+    EnsureAllocatable(tcst, nch, sizeof(float));
+    EnsureAllocatable(nch, kLabelSize, 1);
+    onsta = dim1Dint(nch);
+    chtype = dim1Dint(nch);
+    chrange = dim1Dfloat(nch);
+    chLabel = dim2Dchar(nch, kLabelSize);
+    csm_Float = dim2Dfloat(tcst, nch);
+    traitGroups = dim1Dint(nch);
+    PrintFileOptions("Labels for traits: \n", fileB.name(), true);
+    const int traitLabels = AskOption("1 2");
+    std::fprintf(out, "Trait matrix (B) format (OTUs = Operational Taxonomic Units): \n");
+    std::fprintf(out, "   1  OTUs as columns / traits as rows \n");
+    std::fprintf(out, "   2  OTUs as rows / traits as columns \n");
+    std::fprintf(out, "Type option no.: ");
+    const int layoutB = AskOption("1 2");
+    ReadTraits(fileB, layoutB);
+    FillLabels(chLabel, nch, traitLabels, fileB);
+    fileB.Close();
+
+    std::fprintf(out, "Trait type (1 for dichotomous, 2 for nominal, 3 for interval or ratio scale, 4 for ordinal): \n");
+    PrintTraitColumns();
+    ReadLongInput(nch, chtype, "trait types", "1 2 3 4");
+    hasTraitGroups = 0;
+    std::fprintf(out, "Wish to specify groups of traits? 0/1 ");
+    hasTraitGroups = AskOption("0 1") != 0;
+    if (hasTraitGroups) {
+        PrintTraitColumns();
+        ReadLongInput(nch, traitGroups, "trait groups", nullptr);
+    }
+
+    // Phylogeny.
+    if (withF) {
+        EnsureAllocatable(tcst, tcst, sizeof(double));
+        phylogenyRese = dim2Double(tcst, tcst);
+        std::fprintf(out, "%s\n", lineL);
+        std::fprintf(out, "Format of phylogenetic resemblance matrix:\n");
+        std::fprintf(out, "   1  a full matrix of phylogenetic distances of %d OTUs by %d OTUs (e.g. as given by PHYLOCOM)\n",
+                     tcst, tcst);
+        std::fprintf(out, "   2  a full matrix of phylogenetic similarities of %d OTUs by %d OTUs in the 0-1 range\n",
+                     tcst, tcst);
+        std::fprintf(out,
+                     "   3  a half, lower-diagonal matrix of phylogenetic similarities of %d OTUs by %d OTUs in the "
+                     "0-1 range\n",
+                     tcst, tcst);
+        std::fprintf(out, "Type option no.: ");
+        ReadPhylogeny(fileF, AskOption("1 2 3"));
+        fileF.Close();
+    }
+
+    // Communities.
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "Enter number of communities:    ");
+    ncsm = AskCount();
+    EnsureAllocatable(ncsm, kLabelSize, 1);
+    EnsureAllocatable(tcst, ncsm, sizeof(float));
+    ncst = dim1Dint(ncsm);
+    reLabel = dim2Dchar(ncsm, kLabelSize);
+    PrintFileOptions("Labels for communities: \n", fileW.name(), true);
+    const int communityLabels = AskOption("1 2");
+    std::fprintf(out, "Format of matrix (W) with OTUs performances: \n");
+    std::fprintf(out, "   1  Communities as rows \n");
+    std::fprintf(out, "   2  Communities as columns\n");
+    std::fprintf(out, "   3  Community data is a vector of OTUs performances in each community\n");
+    std::fprintf(out, "Type option no.: ");
+    const int layoutW = AskOption("1 2 3");
+    cadat = dim2Dfloat(tcst, ncsm);
+    ReadPerformances(fileW, layoutW);
+    FillLabels(reLabel, ncsm, communityLabels, fileW);
+    fileW.Close();
+    CheckPerformances();
+
+    if (withSpecies) {
+        ReadSpecies(fileS);
+        fileS.Close();
+    }
+    if (withE) {
+        ReadEnvironment(fileE);
+        fileE.Close();
+    }
+
+    CountStates(nch, tcst, onsta, csm_Float);
+    std::snprintf(dataName, sizeof dataName, "%s", fileB.name());
+    WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
+    // The formatted data file is the master copy: the session loads the data from it.
+    ResetDataSet();
+}
+
+// ---------------------------------------------------------------------------------------
+// "DATA FOR SESSION".
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+// Another session's name (one word, 31 characters kept) and the name of its formatted data
+// file in `file`; false when that file cannot be opened (after the opener's message).
+bool AskOtherSession(char* session, char* file, size_t fileSize) {
+    ReadStringIn("%s\n", session, kOtherSessionMax + 1);
+    std::snprintf(file, fileSize, "%s%s", session, formdaExt);
+    FILE* f = fopenck(file, volumeName, "r");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+int SetFormda() {
+    Menu("DATA FOR SESSION");
+    for (;;) {
+        std::fprintf(out, "Options:\n");
+        std::fprintf(out, "   1  format raw data \n");
+        std::fprintf(out, "   2  use formatted data from another session\n");
+        std::fprintf(out, "   3  merge formatted data from two sessions\n");
+        std::fprintf(out, "   4  return to main menu \n");
+        std::fprintf(out, "Type option no.: ");
+        const int option = AskOption("1 2 3 4");
+        if (option == 1) {
+            std::snprintf(whichFormda, sizeof whichFormda, "%s%s", sessionName, formdaExt);
+            IFFormat();
+            WriteTrack(0);
+            return 0;
+        }
+        if (option == 2) {
+            std::fprintf(out, "\nEnter name of the session from which data is to be extracted: ");
+            char name[kFileNameSize];
+            if (!AskOtherSession(tempSession, name, sizeof name)) continue;
+            std::snprintf(whichFormda, sizeof whichFormda, "%s", name);
+            std::fprintf(out, "\nUse file %s:\n", whichFormda);
+            std::fprintf(out, "   1  as it is \n");
+            std::fprintf(out, "   2  modified \n");
+            std::fprintf(out, "   3  return to main menu \n");
+            std::fprintf(out, "Type option no.: ");
+            const int use = AskOption("1 2 3");
+            std::fprintf(out, "\n\n");
+            if (use == 1) {
+                // Loaded once to make sure it reads; the session loads it again from its name.
+                OpenFormda(1);
+                ClearLine();
+                WriteTrack(0);
+                FreeGlobals1();
+                ResetDataSet();
+                return 0;
+            }
+            if (use == 2) {
+                std::fprintf(out, "Using a modified copy of another session's data is not available in this "
+                                  "version.\n\n");
+                continue;
+            }
+            return 1;
+        }
+        if (option == 3) {
+            std::fprintf(out, "\nEnter names of the sessions from which data is to be merged:");
+            std::fprintf(out, "\nFirst session name: ");
+            char first[kFileNameSize];
+            char session[kFileNameSize];
+            if (!AskOtherSession(session, first, sizeof first)) continue;
+            std::snprintf(whichFormda, sizeof whichFormda, "%s", first);
+            OpenFormda(1);
+            ClearLine();
+            std::fprintf(out, "Second session name: ");
+            char second[kFileNameSize];
+            if (!AskOtherSession(session, second, sizeof second)) {
+                ResetDataSet();
+                continue;
+            }
+            std::snprintf(dataName, sizeof dataName, "%s", whichFormda);
+            if (MergeFormda(second)) {
+                WriteTrack(0);
+                FreeGlobals1();
+                ResetDataSet();
+                return 0;
+            }
+            ResetDataSet();
+            continue;
+        }
+        return 1;
+    }
+}
