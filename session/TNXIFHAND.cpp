@@ -1,0 +1,187 @@
+// Handlers of the community-structures menu (letters H and K).
+#include "session/TNXIFHAND.h"
+
+#include <cstdio>
+
+#include "foundation/ConsoleReaders.h"
+#include "foundation/TnxError.h"
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "session/TNXGLOB.h"
+#include "session/TNXIFSET.h"
+#include "session/TNXTRACK.h"
+#include "traits/TNXCHORD.h"
+#include "traits/TNXRESE.h"
+
+namespace {
+
+FILE* Out() { return out ? out : stdout; }
+
+// Releases what the settings dialog allocated for one run (also when an error code travels
+// through the handler): the nesting groups and the taxa of the OTUs, and a phylogeny that was
+// built for the run because the data set holds none of its own.
+struct RunArraysGuard {
+    RunArraysGuard() = default;
+    RunArraysGuard(const RunArraysGuard&) = delete;
+    RunArraysGuard& operator=(const RunArraysGuard&) = delete;
+    ~RunArraysGuard() {
+        if (includePhylogeny && !hasPhylogeny) {
+            free2D(phylogenyData, tcst);
+            phylogenyData = nullptr;
+            free1D(phylogenyVarType);
+            phylogenyVarType = nullptr;
+            free2D(phylogenyRese, tcst);
+            phylogenyRese = nullptr;
+        }
+        ReleaseSettingsArrays();
+    }
+};
+
+void ResultsOnFile(const char* fileName) {
+    ClearLine();
+    fprintf(Out(), "\n\nResults on file %s%s\n", volumeName, fileName);
+    if (!runMacro) Wait();
+}
+
+struct ChRankEntry {
+    int criterion;
+    const char* suffix;
+};
+
+const ChRankEntry kChRankFiles[] = {
+    {1, "ChRank_TDAP_TCAP.txt"},
+    {9, "ChRank_TDAP.txt"},
+    {10, "ChRank_TCAP.txt"},
+    {11, "ChRank_PSAP_X.txt"},
+    {12, "ChRank_PSAP_X_T.txt"},
+    {13, "ChRank_PSAP_T.txt"},
+    {14, "ChRank_BetaNicheConserv.txt"},
+    {15, "ChRank_AlphaBetaNicheConserv.txt"},
+    {16, "ChRank_AlphaDivergence.txt"},
+    {17, "ChRank_BetaDivergence.txt"},
+    {18, "ChRank_roXZ.txt"},
+    {19, "ChRank_roTZ.txt"},
+    {20, "ChRank_roXZ_T.txt"},
+    {21, "ChRank_roXY.txt"},
+    {22, "ChRank_roTY.txt"},
+    {23, "ChRank_roXY_T.txt"},
+    {24, "ChRank_DarkDiversity.txt"},
+};
+
+// Runs the search of a criterion of the table.
+void RunChRank(int criterion) {
+    switch (criterion) {
+        case 1: ChRankTDAP_TCAP(); break;
+        case 9: ChRankTDAP(); break;
+        case 10: ChRankTCAP(); break;
+        case 11:
+        case 12:
+        case 13: ChRankPhylogenyAssembly(); break;
+        case 14:
+        case 15: ChRank_Phylogeny_x_Trait_Assembly(); break;
+        case 16: ChRankAlphaBetaDivergence(1); break;
+        case 17: ChRankAlphaBetaDivergence(2); break;
+        case 24: ChRankAlphaBetaDivergence(3); break;
+        default:
+            // Criteria 18 to 23 give the modes 4 to 9.
+            if (criterion >= 18 && criterion <= 23) ChRankAlphaBetaDivergence(criterion - 14);
+            break;
+    }
+}
+
+}  // namespace
+
+const char* ChRankFileSuffix(int criterion) {
+    for (const ChRankEntry& e : kChRankFiles)
+        if (e.criterion == criterion) return e.suffix;
+    return nullptr;
+}
+
+void WriteIntermediateW() {
+    FILE* f = fopenck(whichHier, volumeName, "w");
+    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    bool ok = fprintf(f, "%d\t%d\n", tcst, ncsm) >= 0;
+    for (int i = 0; ok && i < tcst; i++) {
+        for (int j = 0; ok && j < ncsm; j++) ok = fprintf(f, "%g\t", cadat[i][j]) >= 0;
+        if (ok) ok = fputc('\n', f) != EOF;
+    }
+    if (ok) ok = fflush(f) == 0 && !ferror(f);
+    if (fclose(f) != 0) ok = false;
+    if (!ok) RaiseError(TNX_FAIL_TO_PRINT);
+}
+
+void IFHierarchicalAccum() {
+    SessionFileName(whichPrinda, prindaExt);
+    SessionFileName(whichHier, hierExt);
+
+    hasHier = 1;
+    hasCstRese = hasCstClus = hasNRese = hasPRese = hasScores = hasReClus = hasAOCScor = 0;
+    hasProbN = hasProbRo = hasRo = hasComplexity = hasVelocity = hasRoVelComplex = 0;
+    hasRoVelComplexPROB = 0;
+    nCstGroups = 0;
+    whichLevelGrCST = 1;
+
+    // The functional analysis uses a phylogeny exactly when the data set holds one.
+    includePhylogeny = hasPhylogeny;
+
+    {
+        RunArraysGuard release;
+        SettingsHierarchy();
+
+        cohe = 0;
+        reseTypeOrd = reseTypeClus = reseTypeEv = reseTypeRnd = reseTypeERank = 1;
+        reseCstOpt = 0;
+
+        switch (traitBasedOpt) {
+            case 1:
+                if (poolCSTopt == 2) {
+                    PFTs_ScalingUp();
+                    for (int j = 0; j < nch; j++) rcst[j] = nGrPoly[j];
+                }
+                break;
+            case 2:
+                FrequencyTraitsScalingUp();
+                if (nch > 0) rcst[0] = nch;
+                break;
+            case 3:
+                WriteIntermediateW();
+                if (nch > 0) rcst[0] = tcst;
+                break;
+            default:
+                break;
+        }
+    }
+
+    dirtyOrig = 1;
+    WriteTrack(1);
+    ResultsOnFile(whichPrinda);
+}
+
+void IFChOrderSearch() {
+    {
+        RunArraysGuard release;
+        SettingsChRank();
+
+        if (optmain1 == 'V') {
+            if (traitBasedOpt == 2) {
+                SessionFileName(whichChorder, "ChRank_TCAP.txt");
+                if (opt_struct == 10) ChRankTCAP();
+            } else if (traitBasedOpt == 1 && rankingAlgorithm != 1) {
+                const char* suffix = ChRankFileSuffix(opt_struct);
+                // Criterion 1 pools the OTUs into types by their partition (the dialog always
+                // makes it so).
+                if (opt_struct == 1 && poolCSTopt != 2) suffix = nullptr;
+                if (suffix) {
+                    SessionFileName(whichChorder, suffix);
+                    RunChRank(opt_struct);
+                }
+            }
+        } else if (optmain1 == 'P') {
+            SessionFileName(whichChorder, "chRankRedncyPopLevel.txt");
+            ChOrderSearch();
+        }
+    }
+
+    dirtyOrig = 1;
+    ResultsOnFile(whichChorder);
+}

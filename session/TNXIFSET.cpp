@@ -1,0 +1,496 @@
+// Settings dialogs of the functional analysis and of the trait-subset search.
+//
+// Answers read through ReadCharIn / ReadNumberIn are echoed to a macro; the ones read
+// directly with ScanChar / ScanNumber / ScanString are not (a macro cannot replay them).
+#include "session/TNXIFSET.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "foundation/ConsoleReaders.h"
+#include "foundation/TnxError.h"
+#include "foundation/qwlibDim.h"
+#include "matrix/qwlib.h"
+#include "session/TNXGLOB.h"
+#include "session/TNXIF.h"
+#include "traits/TNXTRAITS.h"
+
+namespace {
+
+FILE* Out() { return out ? out : stdout; }
+FILE* In() { return in ? in : stdin; }
+
+// Closes a file that this dialog opened, also when an error code travels through.
+struct FileGuard {
+    FILE* f;
+    explicit FileGuard(FILE* file) : f(file) {}
+    ~FileGuard() {
+        if (f) fclose(f);
+    }
+    FileGuard(const FileGuard&) = delete;
+    FileGuard& operator=(const FileGuard&) = delete;
+};
+
+void EchoNewline() {
+    if ((createMacro || runMacro) && outm) fputc('\n', outm);
+}
+
+// A group number typed at the keyboard: any number that fits an int (larger magnitudes and
+// non-numbers are refused and asked again); the fraction is dropped.
+int ScanGroupNumber() {
+    double v = ScanNumber(In(), "input", "-", static_cast<double>(INT_MIN), static_cast<double>(INT_MAX));
+    return static_cast<int>(v);
+}
+
+// A group number read from a file through the silent reader. Returns false at the end of the
+// file. A value that is no finite number within the int range cannot be a group: code 2.
+bool ReadGroupFromFile(FILE* f, const char* fileName, int* dst) {
+    double v = 0.0;
+    if (!freadck1(f, "%lf", &v, fileName)) return false;
+    if (!std::isfinite(v) || v < static_cast<double>(INT_MIN) || v > static_cast<double>(INT_MAX)) {
+        fprintf(stderr, "\nfile %s ", fileName);
+        fputc(7, stdout);
+        RaiseError(TNX_END_OF_FILE);
+    }
+    *dst = static_cast<int>(v);
+    return true;
+}
+
+// One file name of at most 99 characters, read directly from the console.
+void ScanFileName(char* buf) {
+    if (!ScanString(In(), 99, buf, nullptr, 0, "input")) RaiseError(TNX_END_OF_FILE);
+}
+
+// Types of OTUs from the species list: the 1-based number of the species marked '1' in the
+// OTU's row of cstSppMap (the last one when several are marked; 0 when none is).
+void TypesFromSpecies() {
+    for (int i = 0; i < tcst; i++) {
+        partition_OTUs[i] = 0;
+        for (int s = 0; s < nSpp; s++)
+            if (cstSppMap[i][s] == '1') partition_OTUs[i] = s + 1;
+    }
+}
+
+// Types of OTUs from a file or from the keyboard. A file that cannot be opened asks the
+// f/k question again; a file that ends early leaves the remaining OTUs in group 0.
+void TypesFromUser() {
+    for (;;) {
+        fprintf(Out(), "Read group memberships from file (f) or from the keyboard (k)? f/k ");
+        char c = ScanChar(In(), "f k", "input");
+        if (c == 'f') {
+            char name[100];
+            fprintf(Out(), "Enter name of file containing group memberships: ");
+            ScanFileName(name);
+            FILE* f = fopenck(name, nullptr, "r");
+            if (!f) continue;
+            FileGuard guard(f);
+            int i = 0;
+            for (; i < tcst; i++)
+                if (!ReadGroupFromFile(f, name, &partition_OTUs[i])) break;
+            for (; i < tcst; i++) partition_OTUs[i] = 0;
+            return;
+        }
+        fprintf(Out(), "Enter the group of each OTU:\n");
+        fprintf(Out(), "OTU:    ");
+        for (int i = 1; i <= tcst; i++) fprintf(Out(), "\t%d", i);
+        fprintf(Out(), "\nGroups: ");
+        for (int i = 0; i < tcst; i++) partition_OTUs[i] = ScanGroupNumber();
+        return;
+    }
+}
+
+// Nesting groups of the restricted permutations. A file that cannot be opened asks the f/k
+// question again; a file that holds fewer than tcst numbers raises code 2.
+void NestingGroups() {
+    fprintf(Out(), "Specify the nesting criterion (for each OTU, enter the group to which it belongs):\n");
+    for (;;) {
+        fprintf(Out(), "Read nesting group memberships from file (f) or from the keyboard (k)? f/k ");
+        char c = ScanChar(In(), "f k", "input");
+        if (c == 'f') {
+            char name[100];
+            fprintf(stdout, "Enter name of file containing nesting group memberships: ");
+            ScanFileName(name);
+            FILE* f = fopenck(name, nullptr, "r");
+            if (!f) continue;
+            FileGuard guard(f);
+            for (int i = 0; i < tcst; i++) {
+                // The reader has reported the end of the file.
+                if (!ReadGroupFromFile(f, name, &nestingMembershipOTUs[i])) RaiseError(TNX_END_OF_FILE);
+            }
+            return;
+        }
+        fprintf(Out(), "Enter the nesting group of each OTU:\n");
+        fprintf(Out(), "OTU:            ");
+        for (int i = 1; i <= tcst; i++) fprintf(Out(), "\t%d", i);
+        fprintf(Out(), "\nNesting groups: ");
+        for (int i = 0; i < tcst; i++) nestingMembershipOTUs[i] = ScanGroupNumber();
+        return;
+    }
+}
+
+void PermutationTestSettings() {
+    optRndTests = true;
+    fprintf(Out(), "Enter number of iterations in permutation tests of final correlations based on null models: ");
+    // 0 is accepted: the analysis then draws no permutation (every probability is 1).
+    niter = static_cast<int>(ReadNumberIn("%d\n", "-", 0.0, 2147483647.0));
+
+    fprintf(Out(), "OTU permutation restrictions: \n\t(0) none\n"
+                   "\t(1) permutations restricted within groups of OTUs to be specified\n\t\tEnter option: ");
+    optRestrictPermutNullModel = static_cast<int>(ScanNumber(In(), "input", "0 1"));
+    if (optRestrictPermutNullModel == 1) {
+        free1D(nestingMembershipOTUs);
+        nestingMembershipOTUs = dim1Dint(tcst);
+        NestingGroups();
+    }
+
+    fprintf(Out(), "\nInitialization of the random number generator: \n");
+    fprintf(Out(), "   1  automatic (taken from the clock)\n");
+    fprintf(Out(), "   2  specified by the user\n");
+    fprintf(Out(), "Type option no.: ");
+    seedOpt = static_cast<int>(ReadNumberIn("%d\n", "1 2"));
+    if (seedOpt == 2) {
+        fprintf(Out(), "\nEnter seed (integer in the 0 to %u interval):\n", 4294967295u);
+        rseed = static_cast<std::uint32_t>(ReadNumberIn("%u\n", "-", 0.0, 4294967295.0));
+    } else {
+        rseed = static_cast<std::uint32_t>(time(nullptr));
+    }
+}
+
+void CongruenceSettings() {
+    for (;;) {
+        fprintf(Out(), "\nMeasuring congruence using\n");
+        fprintf(Out(), "  1 matrix correlation (Mantel)\n");
+        fprintf(Out(), "  2 Procrustes (traceW, cannot be used when matrix E contains nominal variables)\n");
+        fprintf(Out(), "  3 RV coefficient (Dantrel 1973, cannot be used when matrix E contains nominal variables)\n");
+        fprintf(Out(), "Type option no.: ");
+        opt_ro = static_cast<int>(ReadNumberIn("%d\n", "1 2 3"));
+        if ((opt_ro == 2 || opt_ro == 3) && temEnvQual == 1) continue;
+        return;
+    }
+}
+
+// Traits used and their weights (1 selected, 0 excluded). A selection that leaves no trait
+// is asked again.
+void TraitSelection() {
+    fprintf(Out(), "\nTraits in matrix B to be used in the analysis:\n");
+    fprintf(Out(), "   1  all traits \n");
+    fprintf(Out(), "   2  select traits \n");
+    fprintf(Out(), "Type option no.: ");
+    int opt = static_cast<int>(ReadNumberIn("%d\n", "1 2"));
+    if (opt == 2) {
+        for (;;) {
+            fprintf(Out(), "Select traits:\n");
+            fprintf(Out(), "(enter 0 for exclusion or 1 for inclusion)\n");
+            for (int j = 0; j < nch; j++) fprintf(Out(), "%s ", chLabel[j]);
+            fprintf(Out(), "\n");
+            int selected = 0;
+            for (int j = 0; j < nch; j++) {
+                int v = static_cast<int>(ReadNumberIn("%-3d", "0 1"));
+                weight[j] = v == 1 ? 1.0f : 0.0f;
+                selected += v == 1;
+            }
+            EchoNewline();
+            if (selected > 0 || nch < 1) break;
+            fputc(7, stdout);
+            fprintf(stderr, "\nNo trait selected. Reenter.\n");
+        }
+    } else {
+        for (int j = 0; j < nch; j++) weight[j] = 1.0f;
+    }
+}
+
+// Weights inversely proportional to the number of selected traits in each trait group.
+void TraitGroupWeights() {
+    fprintf(Out(), "Set weights for traits inversely proportional to effective trait group sizes? y/n ");
+    if (ReadCharIn("y n") != 'y') return;
+    int* select = dim1Dint(nch);
+    int* distinct = dim1Dint(nch);
+    for (int j = 0; j < nch; j++) select[j] = weight[j] > 0.0f ? 1 : 0;
+    int nG = 0;
+    CountGroupsSelect(nch, traitGroups, select, &nG, distinct);
+    for (int g = 0; g < nG; g++) {
+        int count = 0;
+        for (int j = 0; j < nch; j++)
+            if (select[j] == 1 && traitGroups[j] == distinct[g]) count++;
+        if (count < 1) continue;
+        for (int j = 0; j < nch; j++)
+            if (traitGroups[j] == distinct[g]) weight[j] /= static_cast<float>(count);
+    }
+    free1D(distinct);
+    free1D(select);
+}
+
+// The criterion menu of the trait-subset search; returns the accepted criterion.
+int AskCriterion(bool oldForm) {
+    const bool qual = HasQualitTrait(nch, chtype);
+    const char* accept = oldForm ? "1 9 10 11 12 13 14 15 16 17"
+                                 : "1 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24";
+    for (;;) {
+        Menu("CHARACTER RANKING SETTINGS");
+        FILE* o = Out();
+        fprintf(o, "Trait ranking criterion maximized: \n");
+        if (nenv > 0) {
+            fprintf(o, "   1 r(XE): TCAP and TDAP\n");
+            if (!qual) {
+                fprintf(o, "   9 r(XE.T): TDAP only\n");
+                fprintf(o, "   10 r(TE): TCAP only\n");
+            }
+        }
+        if (hasPhylogeny) {
+            fprintf(o, "   11  correlation of phylogenetically structured assembly patterns (PSAP) to both TCAP and TDAP = r(PX)\n");
+            if (!qual) {
+                fprintf(o, "   12  correlation of PSAP to TDAP = r(PX.T)\n");
+                fprintf(o, "   13  correlation of PSAP to TCAP = r(PT)\n");
+            }
+        }
+        if (nenv > 0 && !oldForm) fprintf(o, "   16  alpha divergence: r(RE) \n");
+        fprintf(o, "\n");
+        if (nenv > 0) {
+            fprintf(o, "1. Correlation r(XE) between fuzzy weighted community composition based on OTU's trait "
+                       "similarities (X) and ecological variables (E) may reflect both trait convergence assembly "
+                       "patterns (TCAP) and trait divergence assembly patterns (TDAP).\n");
+            if (!qual) {
+                fprintf(o, "9. Partial correlation r(XE.T) between X and E, removing T, reflects TDAP only.\n");
+                fprintf(o, "10. Correlation r(TE) between community weighted mean traits (T) and E reflects TCAP only.\n");
+            }
+        }
+        if (hasPhylogeny) {
+            fprintf(o, "11. Correlation r(PX) between P (fuzzy weighted community composition based on OTU's "
+                       "phylogenetic similarities) and X reflects phylogenetic signal at the metacommunity level.\n");
+            if (!qual) {
+                fprintf(o, "12. Partial correlation r(PX.T) between P and X, removing T reflects phylogenetic signal "
+                           "at the metacommunity level.\n");
+                fprintf(o, "13. Correlation r(PT) reflects phylogenetic signal at the metacommunity level.\n");
+            }
+        }
+        if (nenv > 0 && !oldForm) fprintf(o, "16. ro(RE) is a congruence between Rao entropy and E.\n");
+        fprintf(o, "\nType option no.: ");
+        int c = static_cast<int>(ReadNumberIn("%d\n", accept));
+
+        // Criteria whose data are missing are refused: the menu is shown again.
+        const bool needsEnv = c == 1 || c == 9 || c == 10 || c == 14 || c == 15 || c == 16 || c == 17 || c == 24;
+        const bool needsPhyl = c >= 11 && c <= 15;
+        if (needsEnv && nenv <= 0) continue;
+        if (needsPhyl && !hasPhylogeny) continue;
+        return c;
+    }
+}
+
+int ChRankDialog(bool oldForm) {
+    opt_struct = AskCriterion(oldForm);
+    rankingAlgorithm = 2;
+    includePhylogeny = opt_struct >= 11 && opt_struct <= 15;
+
+    SettingsHierarchy();
+
+    if (opt_struct == 10 || opt_struct == 16) {
+        rese_opt = 6;
+        if (traitBasedOpt != 1) whichObj = 'r';
+    }
+    optUnitTotalAdjust1 = true;
+
+    int nTypes = 0;
+    CountGroupsNew(tcst, partition_OTUs, &nTypes, nullptr);
+    nMinCSTGroupsChRank = nMaxCSTGroupsChRank = nTypes;
+
+    int m = 0;
+    for (int j = 0; j < nch; j++)
+        if (weight[j] > 0.0f) m++;
+    fprintf(Out(), "Minimum number of traits in the trait subset (minimum: 1, maximum: %d): ", m);
+    nMinTraitsChRank = static_cast<int>(ReadNumberIn("%g\n", "-", 1.0, static_cast<double>(m)));
+    fprintf(Out(), "Maximum number of traits in the trait subset (minimum: %d, maximum: %d): ", nMinTraitsChRank, m);
+    nMaxTraitsChRank = static_cast<int>(
+        ReadNumberIn("%g\n", "-", static_cast<double>(nMinTraitsChRank), static_cast<double>(m)));
+
+    fprintf(Out(), "\nPrint intermediate results of the ranking process?  y/n ");
+    printRankIntermedResults = ReadCharIn("y n");
+    return printRankIntermedResults;
+}
+
+}  // namespace
+
+void ReleaseSettingsArrays() {
+    free1D(nestingMembershipOTUs);
+    nestingMembershipOTUs = nullptr;
+    free1D(partition_OTUs_Phyl);
+    partition_OTUs_Phyl = nullptr;
+}
+
+int SettingReseFunction(int* option) {
+    fprintf(Out(), "\nResemblance function option:\n");
+    fprintf(Out(), "\t6   Euclidean distance\n");
+    fprintf(Out(), "\t10  chord distance\n");
+    fprintf(Out(), "Type option no.: ");
+    // 7 (relative Euclidean distance), 8 (absolute value function) and 9 (relative absolute
+    // value function) are accepted although not listed.
+    *option = static_cast<int>(ReadNumberIn("%d\n", "6 7 8 9 10"));
+    return *option;
+}
+
+int SettingWhichLevel(int* level) {
+    if (nch >= 2 && poolCSTopt == 1 && isHierarchical == 1) {
+        fprintf(Out(), "Specify hierarchical level: ");
+        *level = static_cast<int>(ReadNumberIn("%d\n", "-", 1.0, static_cast<double>(nch)));
+    } else {
+        *level = 1;
+    }
+    return *level;
+}
+
+void SettingsRese() {
+    if (whichObj == 'r') {
+        SettingReseFunction(&rese_opt);
+    } else if (whichObj == 'c') {
+        SettingReseFunction(&reseCstOpt);
+        SettingWhichLevel(&whichLevelCst);
+    }
+    if (optmain == 'H' || optmain == 'K') return;
+
+    if (whichObj == 'r') {
+        fprintf(Out(), "\nPrintout:\n");
+        fprintf(Out(), "   - nominal resemblances y/n  ");
+        printNRese = ReadCharIn("y n");
+        fprintf(Out(), "   - nominal resemblances free format (matrix upper half, no diagonal) y/n  ");
+        printReseFree = ReadCharIn("y n");
+        printPRese = 'n';
+        if (fuzzy == 0 && nch >= 2 && poolCSTopt == 1 && isHierarchical == 1) {
+            fprintf(Out(), "   - partial resemblances y/n  ");
+            printPRese = ReadCharIn("y n");
+        }
+    } else if (whichObj == 'c') {
+        fprintf(Out(), "\nPrintout:\n");
+        fprintf(Out(), "   - resemblances y/n  ");
+        printNRese = ReadCharIn("y n");
+        fprintf(Out(), "   - resemblances free format (matrix upper half, no diagonal) y/n  ");
+        printReseFree = ReadCharIn("y n");
+    }
+}
+
+void GetPrindaMode(const char* fileName) {
+    char path[2 * kFileNameSize];
+    snprintf(path, sizeof path, "%s%s", volumeName, fileName);
+    FILE* f = fopen(path, "r");
+    if (!f) {
+        strcpy(prindaMode, "w");
+        return;
+    }
+    fclose(f);
+    if (runMacro) {
+        strcpy(prindaMode, "a");
+        return;
+    }
+    fprintf(Out(), "\nThis session has a previous %s file.\n", fileName);
+    fprintf(Out(), "Options:\n");
+    fprintf(Out(), "   w  erase file and create a new one\n");
+    fprintf(Out(), "   a  append results to same file\n");
+    fprintf(Out(), "Type option: ");
+    // The reader returns lower case; either case of the letter is the same answer.
+    char c = ScanChar(In(), "W A", "input");
+    strcpy(prindaMode, (c == 'w' || c == 'W') ? "w" : "a");
+}
+
+void SettingsHierarchy() {
+    optWeightedNullModel = 0;
+    Menu("FUNCTIONAL ANALYSIS SETTINGS");
+    part = 1;
+
+    // Criterion 10 of the trait-subset search works on trait averages: no types, no tests.
+    const bool traitAverages = optmain == 'K' && opt_struct == 10;
+    if (traitAverages) {
+        traitBasedOpt = 2;
+        poolCSTopt = 0;
+        optRndTests = false;
+    } else {
+        if (optmain != 'K') fprintf(Out(), "\nTrait-based scaling-up from population to communities:");
+
+        traitBasedOpt = 1;
+        poolCSTopt = 2;
+        clusMethPoolCSTs = 0;
+        fprintf(Out(), "\nThe partition of OTUs into types should be specified.\n");
+
+        OTUsTypesAreSpecies = false;
+        bool fromSpecies = false;
+        if (nSpp > 0) {
+            fprintf(Out(), "Wish to use as OTUs types the species specified in the session's formatted file? y/n ");
+            fromSpecies = ScanChar(In(), "y n", "input") == 'y';
+        }
+        if (fromSpecies) {
+            OTUsTypesAreSpecies = true;
+            TypesFromSpecies();
+        } else {
+            TypesFromUser();
+        }
+        CountGroupsNew(tcst, partition_OTUs, &nGrPoly[0], nullptr);
+
+        reseCSTopt = 1;
+
+        if (part == 1 && poolCSTopt == 2) {
+            fprintf(Out(), "\nFuzzy set adjustment:\n");
+            fprintf(Out(), "   0  no adjustment (crisp belonging of OTUs to types)\n");
+            fprintf(Out(), "   1  fuzzy types (fuzzy belonging of OTUs to types)\n");
+            fprintf(Out(), "Type option no.: ");
+            if (static_cast<int>(ReadNumberIn("%d\n", "0 1")) == 1) {
+                fuzzy = 3;
+                fuzziness = 1.0f;
+            } else {
+                fuzzy = 0;
+            }
+        } else {
+            fuzzy = 0;
+        }
+
+        if (optmain != 'K' && traitBasedOpt == 1)
+            PermutationTestSettings();
+        else
+            optRndTests = false;
+    }
+
+    CongruenceSettings();
+
+    if (opt_ro == 1) {
+        whichObj = 'r';
+        if (!(optmain == 'K' && (opt_struct == 10 || opt_struct == 16))) {
+            fprintf(Out(), "\nSpecify resemblance function between communities:");
+            SettingsRese();
+        }
+    }
+
+    TraitSelection();
+    if (hasTraitGroups) TraitGroupWeights();
+
+    if (traitBasedOpt == 1) {
+        fprintf(Out(), "\nStandardize community data matrix (matrix W) to unit total in each community? y/n ");
+        optUnitTotalAdjust2 = ScanChar(In(), "y n", "input") == 'y';
+    } else {
+        optUnitTotalAdjust2 = false;
+    }
+
+    if (hasPhylogeny) includePhylogeny = true;
+    if (includePhylogeny) {
+        free1D(partition_OTUs_Phyl);
+        partition_OTUs_Phyl = dim1Dint(tcst);
+        for (int i = 0; i < tcst; i++) partition_OTUs_Phyl[i] = partition_OTUs[i];
+        CountGroupsNew(tcst, partition_OTUs_Phyl, &nTaxa, nullptr);
+        fuzzyPhyl = 1;
+    }
+
+    isHierarchical = 0;
+    for (int j = 0; j < nch; j++) nchor[j] = j + 1;
+    for (int j = 1; j < nch; j++) nGrPoly[j] = 2;
+    optCoVariable = false;
+
+    if (optmain == 'K') return;
+
+    fprintf(Out(), "\nInclude detailed results in the printout y/n ");
+    printDetail = ReadCharIn("y n") == 'y' ? 1 : 0;
+
+    GetPrindaMode(whichPrinda);
+}
+
+int SettingsChRank() { return ChRankDialog(false); }
+
+int SettingsChRank_OLD() { return ChRankDialog(true); }
