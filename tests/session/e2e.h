@@ -1,26 +1,11 @@
 // End-to-end harness: runs the built program in a fresh temporary directory with a scripted
-// standard input and captures what it prints and how it ends.
-//
-//   e2e::Sandbox box;                       // new empty working directory
-//   box.WriteFile("TARNEX.prf", "...");     // prepare files
-//   e2e::Result r = box.Run("N\ns1\n...");  // the whole dialog as one string
-//   EXPECT_EQ(r.status, 0);                 // exit status (-1 when killed by a signal)
-//   EXPECT_NE(r.out.find("Main menu:"), std::string::npos);
-//   std::string trk = box.ReadFile("s1Trk.txt");
-//
-// The working directory holds only the program's own files: the scripted input and the
-// captured streams are kept in a sibling directory. Everything is removed afterwards.
+// standard input (e2e::Sandbox box; e2e::Result r = box.Run("N\ns1\n...");) and captures what it
+// prints and how it ends. The input and the captured streams live beside the working directory.
 #ifndef TARNEX_TESTS_E2E_H
 #define TARNEX_TESTS_E2E_H
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,20 +13,13 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
-
-#ifndef TARNEX_BIN
-#error "TARNEX_BIN must name the built program"
-#endif
 
 namespace e2e {
 
 struct Result {
-    int status = -1;        // exit status; -1 when the program did not exit normally
-    int signal = 0;         // the signal that ended it, if any
-    bool timedOut = false;  // killed after the time limit
-    std::string out;        // everything written to standard output
-    std::string err;        // everything written to standard error
+    int status = -1;  // exit status (128 + n when ended by signal n, 137 after the time limit)
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 
 inline std::string Slurp(const std::filesystem::path& p) {
@@ -52,22 +30,26 @@ inline std::string Slurp(const std::filesystem::path& p) {
     return s.str();
 }
 
-inline void Spill(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    if (!f) throw std::runtime_error("cannot write " + p.string());
-    f << text;
-    if (!f) throw std::runtime_error("cannot write " + p.string());
-}
-
-// Counts the non-overlapping occurrences of `what` in `text`.
+// Counts the non-overlapping occurrences of `what` (not empty) in `text`.
 inline int Count(const std::string& text, const std::string& what) {
-    if (what.empty()) return 0;
     int n = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos;
-         pos = text.find(what, pos + what.size()))
-        ++n;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
     return n;
 }
+
+// A dialog header: the title in 47 columns, the session name right-aligned in 23, a rule line.
+inline std::string Header(const std::string& title, const std::string& session) {
+    return "\n\n" + title + std::string(47 - title.size(), ' ') + std::string(23 - session.size(), ' ') +
+           session + "\n" + std::string(70, '-') + "\n";
+}
+
+// A session "s1": a formatted data file written by hand (2 traits, 3 communities, 4 OTUs, nothing
+// else) and the short track file that names it.
+inline const std::string kTinyFormda =
+    "tiny data \n2 \nt1\tt2\t\n 3\t 3\t\n0\t0\t\n 4\t 4\t\n3 \nc1\tc2\tc3\t\n4 \n0\t0\t0\t\n"
+    "0\t0\t0\t0\t0\t0\t0\t\n\n25Jun2016 \n1\t2\t\n3\t4\t\n5\t6\t\n7\t8\t\n\n"
+    "1\t0\t2\t\n0\t1\t0\t\n3\t0\t1\t\n0\t2\t2\t\n\n0 \n0 \nSMW 1\n0\n0\nMon Jan  1 00:00:00 2024\n";
+inline const std::string kShortTrack = "s1Formda.txt\n07Jul17\n";
 
 class Sandbox {
 public:
@@ -75,85 +57,44 @@ public:
         std::string tmpl = (std::filesystem::temp_directory_path() / "tarnex-e2e-XXXXXX").string();
         if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
         root_ = tmpl;
-        dir_ = root_ / "run";
-        std::filesystem::create_directory(dir_);
+        std::filesystem::create_directory(Path(""));
     }
     ~Sandbox() {
         std::error_code ec;
-        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(root_, ec);
     }
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
 
-    // The working directory of the program.
-    const std::filesystem::path& Dir() const { return dir_; }
-    std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
-
+    std::filesystem::path Path(const std::string& name) const { return root_ / "run" / name; }
     bool Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
     std::string ReadFile(const std::string& name) const { return Slurp(Path(name)); }
-    void WriteFile(const std::string& name, const std::string& text) const { Spill(Path(name), text); }
-    // Copies a file (for example a sample data file) into the working directory.
-    void CopyIn(const std::filesystem::path& from, const std::string& name) const {
-        std::filesystem::copy_file(from, Path(name),
-                                   std::filesystem::copy_options::overwrite_existing);
+    void WriteFile(const std::string& name, const std::string& text) const {
+        std::ofstream f(Path(name), std::ios::binary);
+        if (!(f << text)) throw std::runtime_error("cannot write " + name);
     }
-    // Names of the files in the working directory.
+    void CopyIn(const std::filesystem::path& from, const std::string& name) const {
+        std::filesystem::copy_file(from, Path(name), std::filesystem::copy_options::overwrite_existing);
+    }
     std::set<std::string> Files() const {
         std::set<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir_))
-            names.insert(e.path().filename().string());
+        for (const auto& e : std::filesystem::directory_iterator(Path(""))) names.insert(e.path().filename());
         return names;
     }
-
-    // Runs the program with `input` as its standard input; waits at most `timeoutSec`.
+    void PrepareTinySession() const {
+        WriteFile("s1Formda.txt", kTinyFormda);
+        WriteFile("s1Trk.txt", kShortTrack);
+    }
+    // Runs the program with `input` as its standard input, for at most `timeoutSec` seconds.
     Result Run(const std::string& input, int timeoutSec = 120) const {
-        const auto inPath = root_ / "stdin.txt";
-        const auto outPath = root_ / "stdout.txt";
-        const auto errPath = root_ / "stderr.txt";
-        Spill(inPath, input);
-        Result r;
-        pid_t pid = fork();
-        if (pid < 0) throw std::runtime_error("fork failed");
-        if (pid == 0) {
-            int fi = open(inPath.c_str(), O_RDONLY);
-            int fo = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int fe = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fi < 0 || fo < 0 || fe < 0 || chdir(dir_.c_str()) != 0) _exit(127);
-            dup2(fi, 0);
-            dup2(fo, 1);
-            dup2(fe, 2);
-            close(fi);
-            close(fo);
-            close(fe);
-            execl(TARNEX_BIN, TARNEX_BIN, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int wstatus = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSec);
-        for (;;) {
-            pid_t w = waitpid(pid, &wstatus, WNOHANG);
-            if (w == pid) break;
-            if (w < 0) throw std::runtime_error("waitpid failed");
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &wstatus, 0);
-                r.timedOut = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-        if (WIFSIGNALED(wstatus)) r.signal = WTERMSIG(wstatus);
-        r.out = Slurp(outPath);
-        r.err = Slurp(errPath);
-        return r;
+        std::ofstream(root_ / "stdin.txt", std::ios::binary) << input;
+        const std::string cmd = "cd '" + Path("").string() + "' && timeout -s KILL " +
+                                std::to_string(timeoutSec) + " '" TARNEX_BIN
+                                "' <../stdin.txt >../stdout.txt 2>../stderr.txt";
+        const int w = std::system(cmd.c_str());
+        return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, Slurp(root_ / "stdout.txt"), Slurp(root_ / "stderr.txt")};
     }
 
 private:
     std::filesystem::path root_;
-    std::filesystem::path dir_;
 };
 
 }  // namespace e2e

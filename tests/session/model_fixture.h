@@ -14,8 +14,10 @@
 #include <sstream>
 #include <string>
 
+#include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "session/TNXGLOB.h"
+#include "session/TNXIFFM2.h"
 
 namespace tnxtest {
 
@@ -40,18 +42,28 @@ protected:
         s << f.rdbuf();
         return s.str();
     }
-    static void Write(const std::string& name, const std::string& text) {
-        std::ofstream f(name, std::ios::binary | std::ios::trunc);
-        f << text;
-    }
+    static void Write(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
     std::filesystem::path old_;
     std::filesystem::path dir_;
 };
 
-// Allocates the data set and the working and partition arrays as the loader does, with the
-// given counts (environmental, species and phylogeny arrays only when asked for).
+// The error code that f raises (0 when it raises none).
+template <class F>
+int CodeOf(F f) {
+    try {
+        f();
+    } catch (const TnxError& e) {
+        return e.code();
+    }
+    return 0;
+}
+
+// Releases the loaded data set, then allocates the data and descriptor arrays with the given
+// counts (environmental, species and phylogeny arrays only when asked for) and the working and
+// partition arrays as the loader does.
 inline void AllocateModel(int nTraits, int nComm, int nOtu, int nVar = 0, int nSpecies = 0,
                           bool phylogeny = false) {
+    ResetDataSet();
     nch = nTraits;
     ncsm = nComm;
     tcst = nOtu;
@@ -61,29 +73,11 @@ inline void AllocateModel(int nTraits, int nComm, int nOtu, int nVar = 0, int nS
     chtype = dim1Dint(nch);
     chrange = dim1Dfloat(nch);
     onsta = dim1Dint(nch);
+    traitGroups = dim1Dint(nch);
     reLabel = dim2Dchar(ncsm, kLabelSize);
-    nchor = dim1Dint(nch);
-    weight = dim1Dfloat(nch);
-    rcst = dim1Dint(nch);
-    nGrPoly = dim1Dint(nch);
-    partLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
-    nGroupsP = dim1Dint(kMaxPartitions);
-    groupRelP = dim2Dint(kMaxPartitions, ncsm);
-    grLabelP = dim3Dchar(kMaxPartitions, ncsm, kGroupLabelSize);
-    relSelect = dim1Dint(ncsm);
-    partCstLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
-    nGroupsCstP = dim1Dint(kMaxPartitions);
-    groupCstP = dim2Dint(kMaxPartitions, tcst);
-    grCstLabelP = dim3Dchar(kMaxPartitions, tcst, kGroupLabelSize);
-    partition_OTUs = dim1Dint(tcst);
-    whichLevelGrCstP = dim1Dint(kMaxPartitions);
-    cstTrack = dim2Dint(nch, tcst);
-    groupCst = groupCstP[0];
-    grCstLabel = grCstLabelP[0];
     ncst = dim1Dint(ncsm);
     cadat = dim2Dfloat(tcst, ncsm);
     csm_Float = dim2Dfloat(tcst, nch);
-    traitGroups = dim1Dint(nch);
     if (nenv > 0) {
         env = dim2Dfloat(ncsm, nenv);
         envLabel = dim2Dchar(nenv, kLabelSize);
@@ -97,13 +91,11 @@ inline void AllocateModel(int nTraits, int nComm, int nOtu, int nVar = 0, int nS
     if (phylogeny) {
         hasPhylogeny = true;
         phylogenyRese = dim2Double(tcst, tcst);
-        phylogenyMatrixType = 2;
         nClados = 2;
         phylogenyData = dim2Dfloat(tcst, nClados);
         phylogenyVarType = dim1Dint(nClados);
-    } else {
-        hasPhylogeny = false;
     }
+    AllocateWorkingArrays();
 }
 
 }  // namespace tnxtest

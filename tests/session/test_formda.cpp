@@ -1,6 +1,5 @@
-// The formatted data file: its exact layout, the round trip of writer and loader, the older
-// forms the loader reads, the reset before loading, and the failures (truncated file, bad
-// counts, a write that fails, memory that cannot be had).
+// A session's data in process: the formatted data file, the "DATA FOR SESSION" dialog with the
+// merge of two sessions, the data checks and the species codes of the import.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,489 +7,486 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "model_fixture.h"
+#include "session/TNXCHECK.h"
 #include "session/TNXGLOB.h"
 #include "session/TNXIFFM2.h"
+#include "session/TNXIFFMT.h"
 
 namespace {
 
-// The sample data set: 3 OTUs, 4 traits of all types, 2 communities, 2 variables, 2 species,
-// a phylogeny, trait groups and a window size. Values need 7 and more significant digits.
-const float kB[3][4] = {{1, 2, 0.1234567f, 3}, {0, 1, -999, 1}, {1, 3, 123456.7f, 2}};
-const float kW[3][2] = {{1.5f, 0}, {0, 2}, {-999, 1e-7f}};
-const float kE[2][2] = {{5.5f, 1}, {-999, 2}};
-const double kF[3][3] = {{1, 1.0 / 3.0, 0.25}, {1.0 / 3.0, 1, 0.5}, {0.25, 0.5, 1}};
+using Floats = std::vector<float>;
+using Ints = std::vector<int>;
+using Strings = std::vector<std::string>;
 
-void FillSample() {
-    ResetDataSet();
-    std::strcpy(dataName, "sample_B.txt");
-    nch = 4;
-    ncsm = 2;
-    tcst = 3;
-    nenv = 2;
-    nSpp = 2;
-    chLabel = dim2Dchar(nch, kLabelSize);
-    chtype = dim1Dint(nch);
-    chrange = dim1Dfloat(nch);
-    onsta = dim1Dint(nch);
-    traitGroups = dim1Dint(nch);
-    const char* tl[4] = {"flying", "diet", "mass", "size"};
-    const int tt[4] = {1, 2, 3, 4};
-    const int tg[4] = {1, 1, 2, 2};
-    for (int j = 0; j < nch; j++) {
-        std::strcpy(chLabel[j], tl[j]);
-        chtype[j] = tt[j];
-        onsta[j] = 3;
-        chrange[j] = 9.0f;  // not written: read back as 0
-        traitGroups[j] = tg[j];
-    }
-    hasTraitGroups = 1;
-    reLabel = dim2Dchar(ncsm, kLabelSize);
-    std::strcpy(reLabel[0], "north");
-    std::strcpy(reLabel[1], "south");
-    ncst = dim1Dint(ncsm);
-    ncst[0] = 5;  // not written: read back as 0
-    csm_Float = dim2Dfloat(tcst, nch);
-    cadat = dim2Dfloat(tcst, ncsm);
-    for (int i = 0; i < tcst; i++) {
-        for (int j = 0; j < nch; j++) csm_Float[i][j] = kB[i][j];
-        for (int c = 0; c < ncsm; c++) cadat[i][c] = kW[i][c];
-    }
-    optEnvVarType = 5;
-    envVarType = dim1Dint(nenv);
-    envVarType[0] = 3;
-    envVarType[1] = 2;
-    envLabel = dim2Dchar(nenv, kLabelSize);
-    std::strcpy(envLabel[0], "pH");
-    std::strcpy(envLabel[1], "moisture");
-    std::strcpy(envName, "sample_E.txt");
-    env = dim2Dfloat(ncsm, nenv);
-    for (int c = 0; c < ncsm; c++)
-        for (int j = 0; j < nenv; j++) env[c][j] = kE[c][j];
-    std::strcpy(whichSpp, "sample spp.txt");
-    spp = dim2Dchar(nSpp, kSpeciesNameSize);
-    std::strcpy(spp[0], "Poan Poa annua");
-    std::strcpy(spp[1], "Cafl Carex flacca");
-    sppRelMap = dim2Dchar(nSpp, ncsm);
-    std::memcpy(sppRelMap[0], "10", 2);
-    std::memcpy(sppRelMap[1], "01", 2);
-    cstSppMap = dim2Dchar(tcst, nSpp);
-    std::memcpy(cstSppMap[0], "10", 2);
-    std::memcpy(cstSppMap[1], "01", 2);
-    std::memcpy(cstSppMap[2], "10", 2);
-    SMWSize = 3;
-    hasPhylogeny = true;
-    phylogenyMatrixType = 1;
-    phylogenyRese = dim2Double(tcst, tcst);
-    for (int i = 0; i < tcst; i++)
-        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] = kF[i][k];
+// By hand: 3 OTUs, 4 traits of all types, 2 communities, 2 variables, 2 species, window 3, then the
+// phylogeny and the trait groups. Values need 7 and more significant digits (1/3 as a double 16).
+const std::string kSample =
+    "sample_B.txt \n4 \nflying\tdiet\tmass\tsize\t\n 1\t 2\t 3\t 4\t\n0\t0\t0\t0\t\n 3\t 3\t 3\t 3\t\n"
+    "2 \nnorth\tsouth\t\n3 \n0\t0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n25Jun2016 \n"
+    "1\t2\t0.1234567\t3\t\n0\t1\t-999\t1\t\n1\t3\t123456.7\t2\t\n\n1.5\t0\t\n0\t2\t\n-999\t1e-07\t\n\n"
+    "2 \n97Sep08 \n5 \n3\t2\t\npH\tmoisture\t\nsample_E.txt \n   5.5\t  -999\t\n     1\t     2\t\n"
+    "2 \nsample spp.txt \nPoan Poa annua\nCafl Carex flacca\n10\n01\n10\n01\n10\nSMW 3\n1\n";
+const std::string kMatrix = "1\n1\t0.3333333333333333\t0.25\t\n0.3333333333333333\t1\t0.5\t\n0.25\t0.5\t1\t\n";
+const std::string kVariables = "2\n2\n1\t2\t\n0\t1\t\n1\t2\t\n0\t3\t\n";
+const std::string kEnd = "1\n1\t1\t2\t2\t\nMon Dec  6 16:55:00 2004\n";
+
+// Sessions a (2 OTUs) and b (3 OTUs, the second in no community): 2 traits, 2 communities, pH, 2 species.
+const std::string kA =
+    "aFormda.txt \n2 \nflying\tmass\t\n 1\t 3\t\n0\t0\t\n 2\t 2\t\n2 \nnorth\tsouth\t\n2 \n0\t0\t\n"
+    "0\t0\t0\t0\t0\t0\t0\t\n\n25Jun2016 \n1\t2.5\t\n0\t4\t\n\n1\t0\t\n0\t3\t\n\n"
+    "1 \n97Sep08 \n2 \n3\t\npH\t\nE_a \n5\t6\t\n2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n"
+    "SMW 1\n0\n1\n1\t1\t\nMon Dec  6 16:55:00 2004\n";
+const std::string kB =
+    "bFormda.txt \n2 \nflying\tmass\t\n 1\t 3\t\n0\t0\t\n 2\t 3\t\n2 \nnorth\twest\t\n3 \n0\t0\t\n"
+    "0\t0\t0\t0\t0\t0\t0\t\n\n25Jun2016 \n0\t7\t\n1\t8\t\n1\t9\t\n\n2\t0\t\n0\t0\t\n0\t5\t\n\n"
+    "1 \n97Sep08 \n2 \n3\t\npH\t\nE_b \n7\t-999\t\n2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n"
+    "SMW 1\n0\n1\n1\t1\t\nMon Dec  6 16:55:00 2004\n";
+
+std::string Edit(std::string text, const std::string& from, const std::string& to) {
+    const size_t p = text.find(from);
+    EXPECT_NE(p, std::string::npos) << from;
+    return p == std::string::npos ? text : text.replace(p, from.size(), to);
 }
 
-// A data set without E, species, phylogeny or groups: 1 OTU, 1 trait, 1 community.
-void FillMinimal() {
-    ResetDataSet();
-    std::strcpy(dataName, "min");
-    nch = ncsm = tcst = 1;
-    chLabel = dim2Dchar(1, kLabelSize);
-    std::strcpy(chLabel[0], "t");
-    chtype = dim1Dint(1);
-    chtype[0] = 3;
-    chrange = dim1Dfloat(1);
-    onsta = dim1Dint(1);
-    onsta[0] = 1;
-    traitGroups = dim1Dint(1);
-    reLabel = dim2Dchar(1, kLabelSize);
-    std::strcpy(reLabel[0], "r");
-    ncst = dim1Dint(1);
-    csm_Float = dim2Dfloat(1, 1);
-    csm_Float[0][0] = 4;
-    cadat = dim2Dfloat(1, 1);
-    cadat[0][0] = 2;
+void Put(float** m, int rows, int cols, std::initializer_list<float> v) {
+    const float* p = v.begin();
+    for (int i = 0; i < rows; i++)
+        for (int j = 0; j < cols; j++) m[i][j] = *p++;
 }
 
-void WriteAndReload(const char* name) {
-    WriteFormda(tcst, name, dataName, csm_Float, cadat);
-    ResetDataSet();
+Floats Get(float** m, int rows, int cols) {
+    Floats v;
+    for (int i = 0; i < rows; i++) v.insert(v.end(), m[i], m[i] + cols);
+    return v;
+}
+
+void PutRows(char** rows, const Strings& values) {
+    for (size_t i = 0; i < values.size(); i++) std::memcpy(rows[i], values[i].c_str(), values[i].size());
+}
+
+Strings GetRows(char** rows, int n, int width = -1) {
+    Strings v;
+    for (int i = 0; i < n; i++) v.push_back(width < 0 ? std::string(rows[i]) : std::string(rows[i], width));
+    return v;
+}
+
+void Load(const char* name) {
     std::snprintf(whichFormda, sizeof whichFormda, "%s", name);
     OpenFormda(1);
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t p = text.find('\n'); p != std::string::npos; p = text.find('\n', start)) {
-        lines.push_back(text.substr(start, p - start));
-        start = p + 1;
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
+void WriteAs(const char* name) { WriteFormda(tcst, name, dataName, csm_Float, cadat); }
 
-int ErrorCodeOf(void (*fn)()) {
+// The error code of loading `name` (or writing over it), 0 for none; `err` gets standard error.
+int CodeOf(const char* name, std::string& err, bool write = false) {
+    ::testing::internal::CaptureStderr();
+    int code = 0;
     try {
-        fn();
+        write ? WriteAs(name) : Load(name);
     } catch (const TnxError& e) {
-        return e.code();
+        code = e.code();
     }
-    return 0;
+    err = ::testing::internal::GetCapturedStderr();
+    return code;
 }
 
-void LoadWhichFormda() { OpenFormda(1); }
+bool NothingLoaded() { return tcst == 0 && !csm_Float && !reLabel && !groupCstP; }
+
+// A data set of the given shape in the globals: what the checks use, without working arrays.
+void MakeData(int nTraits, int nComm, int nOtu, int nSpecies = 0) {
+    ResetDataSet();
+    nch = nTraits;
+    ncsm = nComm;
+    tcst = nOtu;
+    nSpp = nSpecies;
+    chLabel = dim2Dchar(nch, kLabelSize);
+    chtype = dim1Dint(nch);
+    chrange = dim1Dfloat(nch);
+    onsta = dim1Dint(nch);
+    ncst = dim1Dint(ncsm);
+    csm_Float = dim2Dfloat(tcst, nch);
+    cadat = dim2Dfloat(tcst, ncsm);
+    if (nSpp > 0) {
+        spp = dim2Dchar(nSpp, kSpeciesNameSize);
+        sppRelMap = dim2Dchar(nSpp, ncsm);
+        cstSppMap = dim2Dchar(tcst, nSpp);
+    }
+}
+
+// One OTU per name (species arrays sized by the OTUs, as in the import), then species with codes.
+void Species(const Strings& names) {
+    const int n = static_cast<int>(names.size());
+    MakeData(1, 1, n, n);
+    free2D(sppRelMap, n);
+    sppRelMap = nullptr;
+    for (int i = 0; i < n; i++) std::snprintf(spp[i], kSpeciesNameSize, "%s", names[i].c_str());
+    CheckSpecies(2);
+}
 
 class FormdaTest : public tnxtest::TempDirTest {
 protected:
+    static long Files() { return std::distance(std::filesystem::directory_iterator("."), {}); }
     void TearDown() override {
         ResetDataSet();
         tnxtest::TempDirTest::TearDown();
     }
 };
 
+using DataChecks = FormdaTest;
+
+class DataMenuTest : public FormdaTest {
+protected:
+    void SetUp() override {
+        FormdaTest::SetUp();
+        std::strcpy(sessionName, "s");
+        std::strcpy(whichTrack, "sTrk.txt");
+        volumeName[0] = '\0';
+        Write("sTrk.txt", "");
+        Write("aFormda.txt", kA);
+        Write("bFormda.txt", kB);
+    }
+    int Run(const std::string& answers) {
+        Write("answers.txt", answers);
+        in = std::fopen("answers.txt", "r");
+        out = std::fopen("dialog.txt", "w");
+        ::testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStdout();
+        const int r = SetFormda();
+        printed_ = ::testing::internal::GetCapturedStdout();
+        err_ = ::testing::internal::GetCapturedStderr();
+        std::fclose(in);
+        std::fclose(out);
+        in = stdin;
+        out = stdout;
+        dialog_ = Read("dialog.txt");
+        return r;
+    }
+    std::string dialog_, printed_, err_;
+};
+
 }  // namespace
 
-// ---------------------------------------------------------------------------------- layout
-
-TEST_F(FormdaTest, HeaderLinesHaveTheirFormats) {
-    FillSample();
-    WriteFormda(tcst, "sFormda.txt", dataName, csm_Float, cadat);
-    std::vector<std::string> l = Lines(Read("sFormda.txt"));
-    ASSERT_GT(l.size(), 16u);
-    EXPECT_EQ(l[0], "sample_B.txt ");
-    EXPECT_EQ(l[1], "4 ");
-    EXPECT_EQ(l[2], "flying\tdiet\tmass\tsize\t");
-    EXPECT_EQ(l[3], " 1\t 2\t 3\t 4\t");
-    EXPECT_EQ(l[4], "0\t0\t0\t0\t");  // ranges are written as zeros
-    EXPECT_EQ(l[5], " 3\t 3\t 3\t 3\t");
-    EXPECT_EQ(l[6], "2 ");
-    EXPECT_EQ(l[7], "north\tsouth\t");
-    EXPECT_EQ(l[8], "3 ");
-    EXPECT_EQ(l[9], "0\t0\t");
-    EXPECT_EQ(l[10], "0\t0\t0\t0\t0\t0\t0\t");
-    EXPECT_EQ(l[11], "");
-    EXPECT_EQ(l[12], "25Jun2016 ");
-    EXPECT_EQ(l[13], "1\t2\t0.1234567\t3\t");   // more than 6 digits where needed
-    EXPECT_EQ(l[14], "0\t1\t-999\t1\t");
-    EXPECT_EQ(l[15], "1\t3\t123456.7\t2\t");
-    EXPECT_EQ(l[16], "");
-    EXPECT_EQ(l[17], "1.5\t0\t");
-}
-
-TEST_F(FormdaTest, EnvironmentIsWrittenVariableByVariable) {
-    FillSample();
-    WriteFormda(tcst, "sFormda.txt", dataName, csm_Float, cadat);
-    std::string text = Read("sFormda.txt");
-    std::string block = "2 \n97Sep08 \n5 \n3\t2\t\npH\tmoisture\t\nsample_E.txt \n   5.5\t  -999\t\n     1\t     2\t\n2 \n";
-    EXPECT_NE(text.find(block), std::string::npos) << text;
-    EXPECT_NE(text.find("2 \nsample spp.txt \nPoan Poa annua\nCafl Carex flacca\n10\n01\n10\n01\n10\nSMW 3\n1\n1\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("1\t1\t2\t2\t\n"), std::string::npos);
-}
-
-TEST_F(FormdaTest, MinimalDataSetEndsWithZeroCountsAndFlags) {
-    FillMinimal();
-    WriteFormda(tcst, "mFormda.txt", dataName, csm_Float, cadat);
-    std::vector<std::string> l = Lines(Read("mFormda.txt"));
-    ASSERT_EQ(l.size(), 23u);
-    EXPECT_EQ(l[13], "4\t");  // B, then an empty line
-    EXPECT_EQ(l[14], "");
-    EXPECT_EQ(l[15], "2\t");  // W, then an empty line
-    EXPECT_EQ(l[16], "");
-    EXPECT_EQ(l[17], "0 ");   // nenv
-    EXPECT_EQ(l[18], "0 ");   // nSpp
-    EXPECT_EQ(l[19], "SMW 1");
-    EXPECT_EQ(l[20], "0");    // no phylogeny
-    EXPECT_EQ(l[21], "0");    // no trait groups
-    EXPECT_EQ(l[22].size(), 24u);  // the time stamp
-    ResetDataSet();
-    std::strcpy(whichFormda, "mFormda.txt");
-    OpenFormda(1);
-    EXPECT_EQ(nenv, 0);
-    EXPECT_EQ(nSpp, 0);
-    EXPECT_FALSE(hasPhylogeny);
-    EXPECT_EQ(hasTraitGroups, 0);
-    EXPECT_EQ(SMWSize, 1);
-    EXPECT_EQ(env, nullptr);
-    EXPECT_EQ(spp, nullptr);
-    EXPECT_FLOAT_EQ(csm_Float[0][0], 4);
-    EXPECT_FLOAT_EQ(cadat[0][0], 2);
-}
-
-// ------------------------------------------------------------------------------ round trip
-
-TEST_F(FormdaTest, RoundTripRestoresTheSameDataSet) {
-    FillSample();
-    dirtyOrig = 1;
-    WriteAndReload("sFormda.txt");
-    EXPECT_EQ(dirtyOrig, 0);
-    EXPECT_STREQ(dataName, "sample_B.txt");
-    ASSERT_EQ(nch, 4);
-    ASSERT_EQ(ncsm, 2);
-    ASSERT_EQ(tcst, 3);
-    const char* tl[4] = {"flying", "diet", "mass", "size"};
-    for (int j = 0; j < 4; j++) {
-        EXPECT_STREQ(chLabel[j], tl[j]);
-        EXPECT_EQ(chtype[j], j + 1);
-        EXPECT_EQ(onsta[j], 3);
-        EXPECT_EQ(chrange[j], 0.0f);
-        EXPECT_EQ(traitGroups[j], j < 2 ? 1 : 2);
+TEST_F(FormdaTest, LoadedAndWrittenAgainTheFileIsTheSameWithBothPhylogenyForms) {
+    const auto withoutTimeStamp = [](const std::string& t) { return t.substr(0, t.rfind('\n', t.size() - 2)); };
+    for (int form : {1, 2}) {
+        SCOPED_TRACE(form);
+        const std::string text = kSample + (form == 1 ? kMatrix : kVariables) + kEnd;
+        Write("in.txt", text);
+        dirtyOrig = 1;
+        Load("in.txt");
+        EXPECT_EQ(dirtyOrig, 0);
+        WriteAs("out.txt");
+        const std::string again = Read("out.txt");
+        EXPECT_EQ(withoutTimeStamp(again), withoutTimeStamp(text));
+        EXPECT_EQ(again.size() - withoutTimeStamp(again).size(), 26u);  // "\n" + 24 characters + "\n"
+        EXPECT_EQ((Floats{csm_Float[0][2], csm_Float[2][2], cadat[2][1], env[1][0]}),
+                  (Floats{0.1234567f, 123456.7f, 1e-7f, -999}));  // E is written variable by variable
+        ASSERT_EQ(phylogenyMatrixType, form);
+        EXPECT_EQ(form == 1 ? phylogenyRese[1][0] : phylogenyData[2][1], form == 1 ? 1.0 / 3.0 : 3.0);
+        EXPECT_EQ((Ints{temEnvQuant, temEnvQual, temEnvBin}), (Ints{1, 1, 0}));  // from the variable types
+        EXPECT_TRUE(groupCstP && groupCst == groupCstP[0] && groupRel == groupRelP[0]);  // working arrays
     }
-    EXPECT_EQ(hasTraitGroups, 1);
-    EXPECT_STREQ(reLabel[1], "south");
-    EXPECT_EQ(ncst[0], 0);
-    for (int k = 0; k < 7; k++) EXPECT_EQ(ca_code[k], 0.0f);
-    for (int i = 0; i < 3; i++) {
-        for (int j = 0; j < 4; j++) EXPECT_EQ(csm_Float[i][j], kB[i][j]) << i << "," << j;
-        for (int c = 0; c < 2; c++) EXPECT_EQ(cadat[i][c], kW[i][c]) << i << "," << c;
-    }
-    ASSERT_EQ(nenv, 2);
-    EXPECT_EQ(optEnvVarType, 5);
-    EXPECT_EQ(envVarType[0], 3);
-    EXPECT_EQ(envVarType[1], 2);
-    EXPECT_EQ(temEnvQuant, 1);
-    EXPECT_EQ(temEnvQual, 1);
-    EXPECT_EQ(temEnvBin, 0);
-    EXPECT_STREQ(envLabel[1], "moisture");
-    EXPECT_STREQ(envName, "sample_E.txt");
-    for (int c = 0; c < 2; c++)
-        for (int j = 0; j < 2; j++) EXPECT_EQ(env[c][j], kE[c][j]);
-    ASSERT_EQ(nSpp, 2);
-    EXPECT_STREQ(whichSpp, "sample spp.txt");
-    EXPECT_STREQ(spp[0], "Poan Poa annua");
-    EXPECT_STREQ(spp[1], "Cafl Carex flacca");
-    EXPECT_EQ(std::string(sppRelMap[1], 2), "01");
-    EXPECT_EQ(std::string(cstSppMap[2], 2), "10");
-    EXPECT_EQ(SMWSize, 3);
-    ASSERT_TRUE(hasPhylogeny);
-    EXPECT_EQ(phylogenyMatrixType, 1);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 3; k++) EXPECT_EQ(phylogenyRese[i][k], kF[i][k]);
-    // The working and partition arrays exist, empty, with the current partitions in slot 0.
-    ASSERT_NE(groupCstP, nullptr);
-    EXPECT_EQ(groupCst, groupCstP[0]);
-    EXPECT_EQ(groupRel, groupRelP[0]);
-    EXPECT_NE(cstTrack, nullptr);
-    EXPECT_EQ(nPart, 0);
 }
 
-TEST_F(FormdaTest, RoundTripOfPhylogenyAsVariables) {
-    FillSample();
-    free2D(phylogenyRese, tcst);
-    phylogenyRese = nullptr;
-    phylogenyMatrixType = 2;
-    nClados = 2;
-    phylogenyVarType = dim1Dint(2);
-    phylogenyVarType[0] = 1;
-    phylogenyVarType[1] = 2;
-    phylogenyData = dim2Dfloat(tcst, 2);
-    for (int i = 0; i < tcst; i++) {
-        phylogenyData[i][0] = static_cast<float>(i % 2);
-        phylogenyData[i][1] = static_cast<float>(i + 1);
-    }
-    WriteAndReload("pFormda.txt");
-    ASSERT_TRUE(hasPhylogeny);
-    EXPECT_EQ(phylogenyMatrixType, 2);
-    ASSERT_EQ(nClados, 2);
-    EXPECT_EQ(phylogenyVarType[1], 2);
-    EXPECT_EQ(phylogenyData[2][0], 0.0f);
-    EXPECT_EQ(phylogenyData[2][1], 3.0f);
-}
-
-TEST_F(FormdaTest, LoaderResetsItemsAbsentFromTheNextFile) {
-    FillSample();
-    WriteFormda(tcst, "full.txt", dataName, csm_Float, cadat);
-    FillMinimal();
-    WriteFormda(tcst, "min.txt", dataName, csm_Float, cadat);
-    std::strcpy(whichFormda, "full.txt");
-    OpenFormda(1);
-    ASSERT_TRUE(hasPhylogeny);
+TEST_F(FormdaTest, OlderFormsAndTheResetBeforeLoading) {
+    Write("full.txt", kSample + kMatrix + kEnd);
+    Load("full.txt");
     nPart = 2;
-    // Loading another file without releasing first: nothing of the first stays.
-    std::strcpy(whichFormda, "min.txt");
-    OpenFormda(1);
-    EXPECT_FALSE(hasPhylogeny);
-    EXPECT_EQ(phylogenyRese, nullptr);
-    EXPECT_EQ(SMWSize, 1);
-    EXPECT_EQ(hasTraitGroups, 0);
-    EXPECT_EQ(nenv, 0);
-    EXPECT_EQ(optEnvVarType, 0);
-    EXPECT_EQ(temEnvQual, 0);
-    EXPECT_EQ(nSpp, 0);
-    EXPECT_STREQ(whichSpp, "");
-    EXPECT_EQ(nPart, 0);
+    // Version of 2008: no trait groups; no variables, species or phylogeny in this file either.
+    Write("2008.txt", "old data\n2\nfifteen_chars_x\tb\t\n1\t3\t\n0\t0\t\n2\t2\t\n1\nr1\t\n2\n0\t\n"
+                      "0\t0\t0\t0\t0\t0\t0\t\n\n18Jan2008\n1\t2.5\t\n0\t7\t\n\n3\t\n0\t\n\n0\n0\nSMW 2\n0\n1\n"
+                      "1\t2\t\nTue Jan 18 10:00:00 2008\n");
+    Load("2008.txt");  // without releasing first: nothing of the first file stays
+    EXPECT_EQ((Strings{chLabel[0], chLabel[1]}), (Strings{"fifteen_ch", "b"}));  // the next label undisturbed
+    EXPECT_EQ((Floats{csm_Float[0][1], cadat[0][0]}), (Floats{2.5f, 3}));
+    EXPECT_EQ((Ints{SMWSize, hasTraitGroups, hasPhylogeny, nenv, optEnvVarType, temEnvQual, nSpp, nPart}),
+              (Ints{2, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ((std::vector<const void*>{phylogenyRese, env, spp}), std::vector<const void*>(3, nullptr));
+    EXPECT_EQ((Strings{dataName, whichSpp}), (Strings{"old data", ""}));
+    WriteAs("min.txt");  // zero counts and flags for what is absent
+    EXPECT_NE(Read("min.txt").find("\n0\t7\t\n\n3\t\n0\t\n\n0 \n0 \nSMW 2\n0\n0\n"), std::string::npos);
+
+    // No version word, traits as one word of 2 digits each, no types of variables, window or phylogeny flag.
+    Write("older.txt", "older\n2\nt1\tt2\t\n2\t1\t\n 0\t 0\t\n 3\t 2\t\n2\nr1\tr2\t\n2\n  0\t  0\t\n"
+                       "0\t0\t0\t0\t0\t0\t0\t\n0301\t    1\t    0\t\n1200\t    0\t    4\t\n"
+                       "2\nalt\tslope\t\nenvfile\n100\t200\t\n5\t-999\t\n1\nspp\n" +
+                           std::string(75, 'a') + " tail\n11\n1\n1\nMon Dec  6 16:55:00 2004\n");
+    Load("older.txt");
+    ASSERT_EQ((Ints{tcst, nenv, nSpp, SMWSize, hasPhylogeny}), (Ints{2, 2, 1, 1, 0}));
+    EXPECT_EQ(Get(csm_Float, 2, 2), (Floats{3, 1, 12, 0}));
+    EXPECT_EQ(Get(cadat, 2, 2), (Floats{1, 0, 0, 4}));
+    EXPECT_EQ((Ints{optEnvVarType, envVarType[0], envVarType[1]}), (Ints{2, 3, 3}));
+    EXPECT_EQ((Strings{envLabel[1], envName}), (Strings{"slope", "envfile"}));
+    EXPECT_EQ(Get(env, 2, 2), (Floats{100, 5, 200, -999}));
+    EXPECT_EQ(std::string(spp[0]), std::string(70, 'a'));  // the rest of its line is passed over
+    EXPECT_EQ(std::string(sppRelMap[0], 2) + cstSppMap[1][0], "111");
 }
 
-// ------------------------------------------------------------------------------ older forms
-
-TEST_F(FormdaTest, VersionOf2008HasNoTraitGroups) {
-    Write("oFormda.txt",
-          "old data\n2\na\tb\t\n1\t3\t\n0\t0\t\n2\t2\t\n1\nr1\t\n2\n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
-          "18Jan2008\n1\t2.5\t\n0\t7\t\n\n3\t\n0\t\n\n0\n0\nSMW 2\n0\n1\n1\t2\t\nTue Jan 18 10:00:00 2008\n");
-    std::strcpy(whichFormda, "oFormda.txt");
-    OpenFormda(1);
-    EXPECT_STREQ(dataName, "old data");
-    EXPECT_EQ(tcst, 2);
-    EXPECT_FLOAT_EQ(csm_Float[0][1], 2.5f);
-    EXPECT_FLOAT_EQ(cadat[0][0], 3.0f);
-    EXPECT_EQ(SMWSize, 2);
-    EXPECT_EQ(hasTraitGroups, 0);
-    EXPECT_EQ(traitGroups[0], 0);
+TEST_F(FormdaTest, BadFilesRaiseTheirCodes) {
+    Write("truncated.txt", kSample.substr(0, kSample.find("25Jun2016") + 20));
+    Write("negative.txt", "n\n-3\n");
+    Write("huge.txt", "n\n1\na\t\n1\t\n0\t\n1\t\n2000000000\n");
+    Write("badmap.txt", "n\n1\nb\t\n1\t\n0\t\n1\t\n1\nr\t\n1\n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
+                        "25Jun2016\n1\t\n\n1\t\n\n0\n1\nspp\nname\nx\n1\nSMW 1\n0\n0\n");
+    const struct {
+        const char* file;
+        int code;
+        const char* message;
+    } cases[] = {{"truncated.txt", 2, "file truncated.txt"}, {"negative.txt", 2, ""}, {"badmap.txt", 2, ""},
+                 {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}};
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_EQ(CodeOf(c.file, err), c.code) << c.file;
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
 }
-
-TEST_F(FormdaTest, OlderFormWithTraitWordsAndUntypedEnvironment) {
-    // No version word: each OTU's traits are one word of two characters per trait. No types
-    // before the variables, no window size, no phylogeny flag: the time stamp follows, and
-    // none of its digits may be taken for the missing items.
-    Write("oFormda.txt",
-          "older\n2\nt1\tt2\t\n2\t1\t\n 0\t 0\t\n 3\t 2\t\n2\nr1\tr2\t\n2\n  0\t  0\t\n0\t0\t0\t0\t0\t0\t0\t\n"
-          "0301\t    1\t    0\t\n1200\t    0\t    4\t\n"
-          "2\nalt\tslope\t\nenvfile\n100\t200\t\n5\t-999\t\n"
-          "0\nMon Dec  6 16:55:00 2004\n");
-    std::strcpy(whichFormda, "oFormda.txt");
-    SMWSize = 7;
-    OpenFormda(1);
-    ASSERT_EQ(tcst, 2);
-    EXPECT_FLOAT_EQ(csm_Float[0][0], 3);
-    EXPECT_FLOAT_EQ(csm_Float[0][1], 1);
-    EXPECT_FLOAT_EQ(csm_Float[1][0], 12);
-    EXPECT_FLOAT_EQ(csm_Float[1][1], 0);
-    EXPECT_FLOAT_EQ(cadat[1][1], 4);
-    ASSERT_EQ(nenv, 2);
-    EXPECT_EQ(optEnvVarType, 2);
-    EXPECT_EQ(envVarType[0], 3);
-    EXPECT_EQ(envVarType[1], 3);
-    EXPECT_STREQ(envLabel[0], "alt");
-    EXPECT_STREQ(envLabel[1], "slope");
-    EXPECT_STREQ(envName, "envfile");
-    EXPECT_FLOAT_EQ(env[1][0], 200);
-    EXPECT_FLOAT_EQ(env[1][1], -999);
-    EXPECT_EQ(nSpp, 0);
-    EXPECT_EQ(SMWSize, 1);
-    EXPECT_FALSE(hasPhylogeny);
-    EXPECT_EQ(hasTraitGroups, 0);
-}
-
-// ---------------------------------------------------------------------------- bad content
-
-TEST_F(FormdaTest, LongLabelsAndNamesAreCutAndTheRestPassedOver) {
-    Write("lFormda.txt",
-          "n\n2\nfifteen_chars_x\tb\t\n1\t1\t\n0\t0\t\n1\t1\t\n1\nr\t\n1\n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
-          "25Jun2016\n1\t0\t\n\n1\t\n\n0\n1\nspp\n" +
-              std::string(75, 'a') + " tail\n1\n1\nSMW 1\n0\n0\nMon Dec  6 16:55:00 2004\n");
-    std::strcpy(whichFormda, "lFormda.txt");
-    OpenFormda(1);
-    EXPECT_STREQ(chLabel[0], "fifteen_ch");
-    EXPECT_STREQ(chLabel[1], "b");
-    EXPECT_EQ(std::string(spp[0]), std::string(70, 'a'));
-    EXPECT_EQ(sppRelMap[0][0], '1');
-    EXPECT_EQ(cstSppMap[0][0], '1');
-}
-
-TEST_F(FormdaTest, TruncatedFileRaisesCode2) {
-    FillSample();
-    WriteFormda(tcst, "sFormda.txt", dataName, csm_Float, cadat);
-    std::string text = Read("sFormda.txt");
-    Write("tFormda.txt", text.substr(0, text.find("25Jun2016") + 20));
-    std::strcpy(whichFormda, "tFormda.txt");
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(ErrorCodeOf(LoadWhichFormda), 2);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("file tFormda.txt"), std::string::npos);
-}
-
-TEST_F(FormdaTest, MissingFileRaisesCode4) {
-    std::strcpy(whichFormda, "noFormda.txt");
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(ErrorCodeOf(LoadWhichFormda), 4);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("can't open noFormda.txt"), std::string::npos);
-}
-
-TEST_F(FormdaTest, NegativeCountRaisesCode2AndHugeCountCode1) {
-    Write("nFormda.txt", "n\n-3\n");
-    std::strcpy(whichFormda, "nFormda.txt");
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(ErrorCodeOf(LoadWhichFormda), 2);
-    ::testing::internal::GetCapturedStderr();
-    Write("hFormda.txt", "n\n1\na\t\n1\t\n0\t\n1\t\n2000000000\n");
-    std::strcpy(whichFormda, "hFormda.txt");
-    EXPECT_EQ(ErrorCodeOf(LoadWhichFormda), 1);
-}
-
-TEST_F(FormdaTest, BadMapCharacterRaisesCode2) {
-    Write("bFormda.txt",
-          "n\n1\nb\t\n1\t\n0\t\n1\t\n1\nr\t\n1\n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
-          "25Jun2016\n1\t\n\n1\t\n\n0\n1\nspp\nname\nx\n1\nSMW 1\n0\n0\n");
-    std::strcpy(whichFormda, "bFormda.txt");
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(ErrorCodeOf(LoadWhichFormda), 2);
-    ::testing::internal::GetCapturedStderr();
-}
-
-// --------------------------------------------------------------------------- failed writes
-
-namespace {
-
-void WriteSampleOver() { WriteFormda(tcst, "sFormda.txt", dataName, csm_Float, cadat); }
-
-}  // namespace
 
 TEST_F(FormdaTest, FailedWriteRaisesCode3AndKeepsTheOldFile) {
+    Write("in.txt", kSample + kMatrix + kEnd);
+    Load("in.txt");
     Write("sFormda.txt", "the old file\n");
-    FillSample();
     // Writes beyond 64 bytes fail (and the signal that would end the process is ignored).
-    struct rlimit old;
+    struct rlimit old, small;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    struct rlimit small = old;
-    small.rlim_cur = 64;
+    small = {64, old.rlim_max};
     auto oldHandler = signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int code = ErrorCodeOf(WriteSampleOver);
+    std::string err;
+    const int code = CodeOf("sFormda.txt", err, true);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(code, 3);
     EXPECT_EQ(Read("sFormda.txt"), "the old file\n");
-    // No temporary file is left behind.
-    int files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(".")) {
-        (void)e;
-        files++;
-    }
-    EXPECT_EQ(files, 1);
-}
-
-TEST_F(FormdaTest, TargetThatCannotBeReplacedRaisesCode4AndStaysAsItWas) {
-    // A directory stands where the file should go: the rename over it fails.
+    EXPECT_EQ(Files(), 2);  // no temporary file left behind
+    // A directory stands where the file should go: the rename over it fails with code 4.
     std::filesystem::create_directory("dFormda.txt");
     Write("dFormda.txt/inside", "kept\n");
-    FillSample();
-    ::testing::internal::CaptureStderr();
-    int code = 0;
-    try {
-        WriteFormda(tcst, "dFormda.txt", dataName, csm_Float, cadat);
-    } catch (const TnxError& e) {
-        code = e.code();
-    }
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(code, 4);
+    EXPECT_EQ(CodeOf("dFormda.txt", err, true), 4);
     EXPECT_NE(err.find("can't open dFormda.txt"), std::string::npos);
     EXPECT_EQ(Read("dFormda.txt/inside"), "kept\n");
-    int files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(".")) {
-        (void)e;
-        files++;
-    }
-    EXPECT_EQ(files, 1);  // the temporary file is gone
+    EXPECT_EQ(Files(), 3);
 }
 
-TEST_F(FormdaTest, MemoryThatCannotBeHadRaisesCode1) {
-    int code = 0;
-    try {
-        EnsureAllocatable(2000000000LL, 2000000000LL, sizeof(float));
-    } catch (const TnxError& e) {
-        code = e.code();
+TEST_F(DataMenuTest, AnotherSessionsDataAsItIsIsNamedByTheTrackFileAndNotLeftLoaded) {
+    EXPECT_EQ(Run("2\na\n1\n"), 0);
+    EXPECT_TRUE(NothingLoaded());
+    EXPECT_EQ(Read("sTrk.txt"), "aFormda.txt\n07Jul17\n");
+    EXPECT_NE(dialog_.find("\nEnter name of the session from which data is to be extracted: \nUse file "
+                           "aFormda.txt:\n   1  as it is \n   2  modified \n   3  return to main menu \n"
+                           "Type option no.: \n\n"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("sFormda.txt"));
+}
+
+TEST_F(DataMenuTest, UnknownSessionsAndRefusedMergesOfferTheOptionsAgainAndLeaveNothing) {
+    // Second sessions d0..d8 differ from a in one point each; d7 and d8 meet the labels of t and ab.
+    const std::string seconds[] = {
+        Edit(Edit(kB, "2 \nflying\tmass\t\n 1\t 3\t\n0\t0\t\n 2\t 3\t", "1 \nflying\t\n 1\t\n0\t\n 2\t"),
+             "0\t7\t\n1\t8\t\n1\t9\t", "0\t\n1\t\n1\t"),
+        Edit(kB, "flying\tmass", "mass\tflying"),
+        Edit(kB, " 1\t 3\t", " 1\t 4\t"),
+        Edit(kB, "\n0\t0\t0\t0\t0\t0\t0\t", "\n5\t0\t0\t0\t0\t0\t0\t"),
+        Edit(kB, "1 \n97Sep08 \n2 \n3\t\npH\t\nE_b \n7\t-999\t\n", "0 \n"),
+        Edit(kB, "pH", "alt"),
+        Edit(kB, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n", "0 \n"),
+        Edit(kB, "north", "tenletters"),
+        Edit(kB, "north", "A")};
+    Write("tFormda.txt", Edit(kA, "north", "tenletters"));
+    Write("abFormda.txt", Edit(kA, "north\tsouth", "A\tAb"));  // "Ab" is taken by "A" and its "b"
+    std::string answers = "2\nnosuch\n2\na\n2\n3\na\nnosuch\n";
+    for (int k = 0; k < 9; k++) {
+        Write("d" + std::to_string(k) + "Formda.txt", seconds[k]);
+        answers += std::string("3\n") + (k == 7 ? "t" : k == 8 ? "ab" : "a") + "\nd" + std::to_string(k) + "\n";
     }
-    EXPECT_EQ(code, 1);
-    EXPECT_NO_THROW(EnsureAllocatable(1000, 1000, sizeof(double)));
+    EXPECT_EQ(Run(answers + "4\n"), 1);
+    const size_t unknown = err_.find("can't open nosuchFormda.txt");  // twice
+    EXPECT_NE(err_.find("can't open nosuchFormda.txt", unknown + 1), std::string::npos) << err_;
+    EXPECT_NE(dialog_.find("not available"), std::string::npos);
+    const std::string messages =
+        "\nThe number of traits do not match.\n\n\nLabels for traits do not match (or their order).\n\n"
+        "\nTrait types do not match.\n\n"
+        "\nTranslating values for cover-abundance scale codes do not match.\n\n"
+        "\nThe number of environmental variables do not match.\n\n"
+        "\nLabels for environmental variables do not match.\n\n"
+        "\nOne session has species names and the other not.\n"
+        "Both files must have or not have species names.\n\n"
+        "\b\nThere are releve labels in the second session that are identical to\n"
+        "labels in the first session. Change them (or reduce the second\n"
+        "session labels length to 9 letters or digits) and try again.\n";
+    const size_t at = printed_.find(messages);  // after the bells of the unknown sessions
+    ASSERT_NE(at, std::string::npos) << printed_;
+    EXPECT_NE(printed_.find("renamed with \"b\"", at + messages.size()), std::string::npos);
+    EXPECT_TRUE(NothingLoaded());
+    EXPECT_EQ(Read("sTrk.txt"), "");
+    EXPECT_FALSE(std::filesystem::exists("sFormda.txt"));
+}
+
+TEST_F(DataMenuTest, MergedDataSetHasBothSessionsInTheirOwnRowsAndColumns) {
+    EXPECT_EQ(Run("3\na\nb\n"), 0);
+    EXPECT_EQ(Read("sTrk.txt"), "sFormda.txt\n07Jul17\n");
+    EXPECT_NE(dialog_.find("\nEnter names of the sessions from which data is to be merged:"
+                           "\nFirst session name: "),
+              std::string::npos);
+    Load("sFormda.txt");
+    EXPECT_STREQ(dataName, "aFormda.txt bFormda.txt");
+    ASSERT_EQ((Ints{ncsm, tcst, nenv, nSpp, onsta[1]}), (Ints{4, 4, 1, 2, 4}));  // OTUs: 2 + 3, less one absent
+    EXPECT_EQ(GetRows(reLabel, 4), (Strings{"north", "south", "northb", "west"}));
+    EXPECT_EQ(Get(csm_Float, 4, 2), (Floats{1, 2.5f, 0, 4, 0, 7, 1, 9}));
+    EXPECT_EQ(Get(cadat, 4, 4), (Floats{1, 0, 0, 0, 0, 3, 0, 0, 0, 0, 2, 0, 0, 0, 0, 5}));
+    EXPECT_EQ(Get(env, 4, 1), (Floats{5, 6, 7, -999}));
+    EXPECT_STREQ(envName, "E_a E_b");
+    // The same species names of the two sessions become one species.
+    EXPECT_EQ(GetRows(spp, 2), (Strings{"Poa annua", "Carex flacca"}));
+    EXPECT_EQ(GetRows(sppRelMap, 2, 4), (Strings{"1010", "0101"}));
+    EXPECT_EQ(GetRows(cstSppMap, 4, 2), (Strings{"10", "01", "10", "01"}));
+    EXPECT_EQ(hasTraitGroups, 1);
+}
+
+TEST_F(DataMenuTest, RefusedMergeLeavesTheLoadedDataAsTheyWere) {
+    Write("cFormda.txt", Edit(kA, "north\tsouth", "A\tAb"));
+    Write("dFormda.txt", Edit(kB, "north", "A"));  // "Ab" is taken
+    Load("cFormda.txt");
+    const std::vector<const void*> loaded{csm_Float, cadat, reLabel};
+    EXPECT_EQ(MergeFormda("dFormda.txt"), 0);
+    EXPECT_EQ(loaded, (std::vector<const void*>{csm_Float, cadat, reLabel}));
+    EXPECT_EQ((Ints{tcst, ncsm}), (Ints{2, 2}));
+    EXPECT_EQ(GetRows(reLabel, 2), (Strings{"A", "Ab"}));
+    EXPECT_STREQ(dataName, "aFormda.txt");
+}
+
+TEST_F(DataMenuTest, DifferentTraitGroupsAreDroppedAndWindowSizeKeptWhenEqual) {
+    Write("cFormda.txt", Edit(kA, "SMW 1", "SMW 2"));
+    Write("dFormda.txt", Edit(kB, "SMW 1\n0\n1\n1\t1\t", "SMW 2\n0\n1\n3\t3\t"));
+    EXPECT_EQ(Run("3\nc\nd\n"), 0);
+    EXPECT_NE(printed_.find("trait groups"), std::string::npos);
+    Load("sFormda.txt");
+    EXPECT_EQ((Ints{hasTraitGroups, SMWSize}), (Ints{0, 2}));
+}
+
+// ----------------------------------------------------------------------------- data checks
+
+TEST_F(DataChecks, AbsentOtuIsDroppedWithItsPhylogenyAndEmptyCommunityCounted) {
+    MakeData(1, 3, 4);
+    chtype[0] = 3;
+    Put(csm_Float, 4, 1, {10, 20, 30, 40});
+    Put(cadat, 4, 3, {1, 0, 0, 0, 0, 0, -999, 0, 0, 0, 2, 0});  // OTU 2 only zeros
+    phylogenyRese = dim2Double(4, 4);
+    for (int k = 0; k < 16; k++) phylogenyRese[k / 4][k % 4] = 10 * (k / 4) + k % 4;
+    CheckData(1);
+    ASSERT_EQ(tcst, 3);
+    EXPECT_EQ(Get(csm_Float, 3, 1), (Floats{10, 30, 40}));
+    EXPECT_EQ(Get(cadat, 3, 3), (Floats{1, 0, 0, -999, 0, 0, 0, 2, 0}));
+    EXPECT_EQ(Ints(ncst, ncst + 3), (Ints{2, 1, 0}));  // -999 is not 0
+    EXPECT_EQ((Ints{emptyReleves, onsta[0]}), (Ints{1, 3}));
+    EXPECT_FLOAT_EQ(chrange[0], 30.0f);
+    EXPECT_EQ(csm_Float[3], nullptr);  // released at once
+    const int kept[3] = {0, 2, 3};
+    for (int k = 0; k < 9; k++) EXPECT_EQ(phylogenyRese[k / 3][k % 3], 10 * kept[k / 3] + kept[k % 3]) << k;
+}
+
+TEST_F(DataChecks, RepeatedSpeciesAreMergedIncludingTheLastPosition) {
+    MakeData(1, 3, 4, 4);
+    PutRows(spp, {"a", "b", "a", "a"});
+    PutRows(cstSppMap, {"1000", "0100", "0010", "0001"});
+    PutRows(sppRelMap, {"100", "010", "001", "001"});
+    Put(cadat, 4, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1});
+    CheckData(0);
+    ASSERT_EQ(nSpp, 2);
+    EXPECT_EQ(GetRows(spp, 2), (Strings{"a", "b"}));
+    EXPECT_EQ(GetRows(cstSppMap, 4, 2), (Strings{"10", "01", "10", "10"}));
+    EXPECT_EQ(GetRows(sppRelMap, 2, 3), (Strings{"101", "010"}));
+}
+
+TEST_F(DataChecks, TraitSpGetsTheRowOfTheSpeciesFirstOtu) {
+    MakeData(3, 1, 3, 2);
+    PutRows(chLabel, {"sp", "x", "sp"});
+    Put(csm_Float, 3, 3, {7, 7, 7, 7, 7, 7, 7, 7, 7});
+    PutRows(cstSppMap, {"10", "01", "10"});
+    CheckCSTsSameSpecies();
+    EXPECT_EQ(Get(csm_Float, 3, 3), (Floats{7, 7, 0, 7, 7, 1, 7, 7, 0}));  // only the last "sp" is filled
+}
+
+TEST_F(DataChecks, TrimSpeciesRemovesUnusedSpeciesAndReportsOrphanOtus) {
+    // s0 has OTU 0; s1 none; s2 OTU 1 but occurs nowhere; s3 OTU 2, present only where it has no value.
+    MakeData(1, 2, 3, 4);
+    PutRows(spp, {"s0", "s1", "s2", "s3"});
+    PutRows(cstSppMap, {"1000", "0010", "0001"});
+    PutRows(sppRelMap, {"10", "11", "00", "10"});
+    Put(cadat, 3, 2, {2, 0, 0, 1, 0, 5});
+    ::testing::internal::CaptureStderr();
+    TrimSpecies(3);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(nSpp, 2);
+    EXPECT_EQ(GetRows(spp, 2), (Strings{"s0", "s3"}));
+    EXPECT_EQ((std::vector<const void*>{spp[2], sppRelMap[3]}), std::vector<const void*>(2, nullptr));
+    EXPECT_EQ(GetRows(cstSppMap, 3, 2), (Strings{"10", "00", "00"}));
+    EXPECT_NE(err.find("OTU 2 is left without a species"), std::string::npos);
+    EXPECT_NE(err.find("OTU 3 is left without a species"), std::string::npos);
+    EXPECT_EQ(err.find("OTU 1 "), std::string::npos);
+}
+
+TEST_F(DataChecks, RangeStatesUsesPresentValuesOnlyAndCountStatesEveryValue) {
+    MakeData(5, 1, 3);
+    for (int j = 0; j < 4; j++) chtype[j] = 3;
+    Put(csm_Float, 3, 5, {2, -7, -999, 0, 1e8f, 5, -2, -999, 0, 1e8f, -999, -999, -999, 0, 0});
+    chrange[4] = 123.0f;
+    RangeStates(nch, tcst, csm_Float, chtype, chrange);
+    // 2 5 -999; -7 -2; nothing present; constant; not an interval trait (untouched).
+    EXPECT_EQ(Floats(chrange, chrange + 5), (Floats{3, 5, 0, 0, 123}));
+    CountStates(nch, tcst, onsta, csm_Float);
+    EXPECT_EQ(Ints(onsta, onsta + 5), (Ints{3, 3, 1, 1, 2}));  // -999 and 1e8 are values like any other
+}
+
+TEST_F(DataChecks, SpeciesMapHelpersAndStateCountersOfTraitStrings) {
+    nSpp = 3;
+    char r0[] = "100", r1[] = "010", r2[] = "001", o0[] = "xxx", o1[] = "xxx";
+    char* map[3] = {r0, r1, r2};
+    char* pooled[2] = {o0, o1};
+    int group[3] = {2, 2, 1}, key[3] = {1, 2, 1};
+    MatchSpeciesCSTPooled(3, 2, map, pooled, group);
+    EXPECT_EQ(GetRows(pooled, 2, 3), (Strings{"001", "110"}));
+    MatchSpeciesCST(3, map, key);
+    EXPECT_EQ(GetRows(map, 2, 3), (Strings{"101", "010"}));
+    nSpp = 0;
+    char s0[] = "0102", s1[] = "0103", s2[] = "0202";  // two characters per trait
+    char* strings[3] = {s0, s1, s2};
+    char** states = dim2Dchar(3, 3);
+    int n = 0, freq[3] = {9, 9, 9};
+    CountStatesChar(0, 3, &n, strings, states);
+    EXPECT_EQ(GetRows(states, n), (Strings{"01", "02"}));
+    CountStatesFreqChar(1, 3, &n, strings, states, freq);
+    EXPECT_EQ(GetRows(states, n), (Strings{"02", "03"}));
+    EXPECT_EQ(Ints(freq, freq + 3), (Ints{2, 1, 0}));
+    CountStatesFreqGroup(0, 3, &n, strings, states, freq, 3, group, 2);  // rows 0 and 1
+    EXPECT_EQ(GetRows(states, n), (Strings{"01"}));
+    EXPECT_EQ(Ints(freq, freq + 3), (Ints{2, 0, 0}));
+    free2D(states, 3);
+    EXPECT_EQ(CheckIdenticalLabels("0103x", strings, 3), 1);  // 4 characters are compared
+    EXPECT_EQ(CheckIdenticalLabels("0104", strings, 3), 0);
+}
+
+TEST_F(DataChecks, SpeciesCodesAreUniqueAndLongNamesCut) {
+    Species({"Poa annua", "Poa angustifolia", "Poaceae", "Poales", "Poa annua x",
+             "Averyveryverylonggenusname " + std::string(80, 'q')});
+    ASSERT_EQ(nSpp, 6);
+    // Poan taken: the 1st character upper-cased changes nothing, then POan, POAn; Po when no 2nd word.
+    EXPECT_EQ(GetRows(spp, 5), (Strings{"Poan Poa annua", "POan Poa angustifolia", "Po Poaceae", "PO Poales",
+                                        "POAn Poa annua x"}));
+    EXPECT_EQ(std::strlen(spp[5]), 70u);
+    EXPECT_EQ(std::string(spp[5], 5), "Avqq ");
+    // Beyond the eight changes of case the codes still stay unique.
+    Strings many;
+    for (size_t k = 1; k <= 12; k++) many.push_back("Abc def" + std::string(k, 'x'));
+    Species(many);
+    ASSERT_EQ(nSpp, 12);
+    for (int a = 0; a < 12; a++)
+        for (int b = a + 1; b < 12; b++) EXPECT_NE(std::string(spp[a], 4), std::string(spp[b], 4));
 }

@@ -1,234 +1,101 @@
-// Shared fixture of the settings-dialog and handler tests: a small data set in the globals
-// (5 OTUs, 3 traits, 4 communities, 2 environmental variables), a scripted console (`in` reads
-// the answers from a temporary file, `out` writes to another one), standard error captured,
-// and a fresh working directory for the files the dialogs look at.
+// Shared fixture of the settings-dialog and handler tests: a data set of 5 OTUs, 3 traits
+// (tr1..tr3, quantitative), 4 communities and 2 environmental variables in the globals, a
+// scripted console (`in` and `out` are temporary files) and standard error captured.
 #ifndef TARNEX_TESTS_SETTINGS_FIXTURE_H
 #define TARNEX_TESTS_SETTINGS_FIXTURE_H
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-
+#include "e2e.h"
 #include "foundation/ConsoleReaders.h"
-#include "foundation/TnxError.h"
-#include "foundation/qwlibDim.h"
-#include "session/TNXGLOB.h"
+#include "model_fixture.h"
 #include "session/TNXIFSET.h"
 
 namespace settings_test {
 
-inline std::string ReadAll(FILE* f) {
-    fflush(f);
-    rewind(f);
-    std::string s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    // Writing may go on after the read: reposition at the end.
-    fseek(f, 0, SEEK_END);
-    return s;
-}
+using e2e::Count;
+using e2e::Header;
+using tnxtest::CodeOf;
 
-inline std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+// Prompts that the functional-analysis and trait-subset dialogs share.
+const std::string kFk = "Read group memberships from file (f) or from the keyboard (k)? f/k ";
+const std::string kKeyboardGroups = "Enter the group of each OTU:\nOTU:    \t1\t2\t3\t4\t5\nGroups: ";
+const std::string kFuzzyBlock =
+    "\nFuzzy set adjustment:\n   0  no adjustment (crisp belonging of OTUs to types)\n"
+    "   1  fuzzy types (fuzzy belonging of OTUs to types)\nType option no.: ";
+const std::string kCongruence =
+    "\nMeasuring congruence using\n  1 matrix correlation (Mantel)\n"
+    "  2 Procrustes (traceW, cannot be used when matrix E contains nominal variables)\n"
+    "  3 RV coefficient (Dantrel 1973, cannot be used when matrix E contains nominal variables)\n"
+    "Type option no.: ";
+const std::string kReseFunction =
+    "\nResemblance function option:\n\t6   Euclidean distance\n\t10  chord distance\nType option no.: ";
+const std::string kTraits = "\nTraits in matrix B to be used in the analysis:\n   1  all traits \n"
+                            "   2  select traits \nType option no.: ";
+const std::string kStandardize =
+    "\nStandardize community data matrix (matrix W) to unit total in each community? y/n ";
 
-inline void Spill(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << text;
-}
-
-inline int Count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) n++;
-    return n;
-}
-
-// The header every dialog begins with: two newlines, the title in 47 columns, the session
-// name right-aligned in 23 columns, a newline, the rule line of 70 dashes and a newline.
-inline std::string Header(const std::string& title, const std::string& session) {
-    std::string t = title;
-    t.resize(47 < t.size() ? t.size() : 47, ' ');
-    std::string s(23 > session.size() ? 23 - session.size() : 0, ' ');
-    return "\n\n" + t + s + session + "\n" + std::string(70, '-') + "\n";
-}
-
-class DialogTest : public ::testing::Test {
+class DialogTest : public tnxtest::TempDirTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/tarnex-dialog-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        oldDir_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
-
-        tcst = 5;
-        nch = 3;
-        ncsm = 4;
-        nenv = 2;
-        nSpp = 0;
-        csm_Float = dim2Dfloat(tcst, nch);
-        cadat = dim2Dfloat(tcst, ncsm);
-        chLabel = dim2Dchar(nch, kLabelSize);
-        NameTraits();
-        chtype = dim1Dint(nch);
-        for (int j = 0; j < nch; j++) chtype[j] = 3;
-        traitGroups = dim1Dint(nch);
-        weight = dim1Dfloat(nch);
-        nchor = dim1Dint(nch);
-        nGrPoly = dim1Dint(nch);
-        rcst = dim1Dint(nch);
-        partition_OTUs = dim1Dint(tcst);
-        relSelect = dim1Dint(ncsm);
-        for (int k = 0; k < ncsm; k++) relSelect[k] = 1;
-        cstSppMap = nullptr;
-
-        hasTraitGroups = 0;
-        hasPhylogeny = false;
+        TempDirTest::SetUp();
+        Load();
         includePhylogeny = false;
-        temEnvQual = 0;
+        temEnvQual = opt_struct = rese_opt = whichObj = 0;
         optmain = 'H';
         optmain1 = 'V';
-        opt_struct = 0;
-        rese_opt = 0;
-        whichObj = 0;
-        runMacro = 0;
-        createMacro = 0;
-        outm = nullptr;
-        strcpy(sessionName, "s1");
-        strcpy(sessionShortName, "s1");
-        volumeName[0] = '\0';
-        strcpy(whichPrinda, "s1Prinda.txt");
-        strcpy(whichFormda, "s1Formda.txt");
-        strcpy(whichTrack, "s1Trk.txt");
-
-        inFile_ = tmpfile();
-        outFile_ = tmpfile();
-        ASSERT_NE(inFile_, nullptr);
-        ASSERT_NE(outFile_, nullptr);
-        in = inFile_;
-        out = outFile_;
+        std::strcpy(sessionName, "s1");
+        std::strcpy(sessionShortName, "s1");
+        std::strcpy(whichPrinda, "s1Prinda.txt");
+        std::strcpy(whichFormda, "s1Formda.txt");
+        std::strcpy(whichTrack, "s1Trk.txt");
+        out = outFile_ = std::tmpfile();
+        Script("");
         testing::internal::CaptureStderr();
-        capturing_ = true;
     }
-
     void TearDown() override {
         if (capturing_) testing::internal::GetCapturedStderr();
+        std::fclose(inFile_);
+        std::fclose(outFile_);
         in = stdin;
         out = stdout;
-        outm = nullptr;
-        runMacro = createMacro = 0;
-        fclose(inFile_);
-        fclose(outFile_);
-        if (macroFile_) fclose(macroFile_);
+        runMacro = 0;
         ReleaseSettingsArrays();
-        free2D(csm_Float, tcst);
-        free2D(cadat, tcst);
-        free2D(chLabel, nch);
-        free2D(cstSppMap, tcst);
-        free1D(chtype);
-        free1D(traitGroups);
-        free1D(weight);
-        free1D(nchor);
-        free1D(nGrPoly);
-        free1D(rcst);
-        free1D(partition_OTUs);
-        free1D(relSelect);
-        free2D(phylogenyRese, tcst);
-        csm_Float = cadat = nullptr;
-        chLabel = cstSppMap = nullptr;
-        chtype = traitGroups = nchor = nGrPoly = rcst = partition_OTUs = relSelect = nullptr;
-        weight = nullptr;
-        phylogenyRese = nullptr;
-        nSpp = 0;
-        std::filesystem::current_path(oldDir_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        ResetDataSet();
+        TempDirTest::TearDown();
     }
-
-    // Trait labels tr1, tr2, ...
-    void NameTraits() {
+    // Loads 5 OTUs, 4 communities, 2 environmental variables and the quantitative traits
+    // tr1..tr3 (and a phylogeny when asked for).
+    static void Load(bool phylogeny = false) {
+        tnxtest::AllocateModel(3, 4, 5, 2, 0, phylogeny);
         for (int j = 0; j < nch; j++) {
-            std::string label = "tr" + std::to_string((j + 1) % 1000);
-            memcpy(chLabel[j], label.c_str(), label.size() + 1);
+            chtype[j] = 3;
+            std::strcpy(chLabel[j], ("tr" + std::to_string(j + 1)).c_str());
         }
+        for (int k = 0; k < ncsm; k++) relSelect[k] = 1;
     }
-
-    // Replaces the data set's traits by n traits of the given types.
-    void SetTraits(int n, const int* types) {
-        free2D(csm_Float, tcst);
-        free2D(chLabel, nch);
-        free1D(chtype);
-        free1D(traitGroups);
-        free1D(weight);
-        free1D(nchor);
-        free1D(nGrPoly);
-        free1D(rcst);
-        nch = n;
-        csm_Float = dim2Dfloat(tcst, nch);
-        chLabel = dim2Dchar(nch, kLabelSize);
-        NameTraits();
-        chtype = dim1Dint(nch);
-        for (int j = 0; j < nch; j++) chtype[j] = types[j];
-        traitGroups = dim1Dint(nch);
-        weight = dim1Dfloat(nch);
-        nchor = dim1Dint(nch);
-        nGrPoly = dim1Dint(nch);
-        rcst = dim1Dint(nch);
-    }
-
-    // The answers the dialog reads from `in`.
+    // The answers the dialog reads from `in` (replacing any earlier ones).
     void Script(const std::string& answers) {
-        fputs(answers.c_str(), inFile_);
-        fflush(inFile_);
-        rewind(inFile_);
+        if (inFile_) std::fclose(inFile_);
+        in = inFile_ = std::tmpfile();
+        std::fputs(answers.c_str(), inFile_);
+        std::rewind(inFile_);
     }
-
-    // Records echoed answers as while a macro is recorded.
-    void RecordMacro() {
-        macroFile_ = tmpfile();
-        outm = macroFile_;
-        createMacro = 1;
+    // Everything written on `out` so far.
+    std::string Out() {
+        std::rewind(outFile_);
+        std::string s;
+        for (int c; (c = std::fgetc(outFile_)) != EOF;) s += static_cast<char>(c);
+        return s;  // at the end again: writing goes on there
     }
-    std::string Macro() { return ReadAll(macroFile_); }
-
-    std::string Out() { return ReadAll(outFile_); }
-    // Everything written on standard error so far (once per test).
+    // Everything written on standard error (once per test).
     std::string Err() {
         capturing_ = false;
         return testing::internal::GetCapturedStderr();
     }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::filesystem::path dir_;
-    std::filesystem::path oldDir_;
     FILE* inFile_ = nullptr;
     FILE* outFile_ = nullptr;
-    FILE* macroFile_ = nullptr;
-    bool capturing_ = false;
+    bool capturing_ = true;
 };
-
-// Expects that `f` raises the error code `code`.
-template <class F>
-void ExpectErrorCode(F f, int code) {
-    try {
-        f();
-        ADD_FAILURE() << "no error code raised";
-    } catch (const TnxError& e) {
-        EXPECT_EQ(e.code(), code);
-    }
-}
 
 }  // namespace settings_test
 
