@@ -2,735 +2,319 @@
 // Expected values are worked out by hand in the comments beside them.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <cmath>
 
-#include "statistics/qwlibRes.h"
 #include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
 
 namespace {
 
-const double kTol = 1e-12;
-const float kTolF = 1e-5f;
-
-// ------------------------------------------------------------------ means and variances
-
-TEST(Means, ColumnAndRowMeans) {
-    // [[1,2],[3,4],[5,9]]: column means 3 and 5; row means 1.5, 3.5, 7.
-    Mat<double> d{{1, 2}, {3, 4}, {5, 9}};
-    Mat<float> f{{1, 2}, {3, 4}, {5, 9}};
-    double dc[2], dr[3];
-    float fc[2], fr[3];
-    MeanVectorCols(3, 2, d, dc);
-    MeanVectorRows(3, 2, d, dr);
-    MeanVectorCols(3, 2, f, fc);
-    MeanVectorRows(3, 2, f, fr);
-    EXPECT_DOUBLE_EQ(dc[0], 3.0);
-    EXPECT_DOUBLE_EQ(dc[1], 5.0);
-    EXPECT_DOUBLE_EQ(dr[0], 1.5);
-    EXPECT_DOUBLE_EQ(dr[1], 3.5);
-    EXPECT_DOUBLE_EQ(dr[2], 7.0);
-    EXPECT_FLOAT_EQ(fc[1], 5.0f);
-    EXPECT_FLOAT_EQ(fr[2], 7.0f);
+TEST(Descriptive, KnownValues) {
+    BothPrecisions([](auto zero, double tol) {
+        using T = decltype(zero);
+        // [[1,3],[2,6],[3,9]]: column means 2 and 6, row means 2, 4, 6; row variances 2, 8, 18,
+        // column variances 1 and 9.
+        Mat<T> q{{1, 3}, {2, 6}, {3, 9}};
+        T c[2], r[3], mean, sd;
+        MeanVectorCols(3, 2, q, c);
+        MeanVectorRows(3, 2, q, r);
+        ExpectVec(c, {2, 6});
+        ExpectVec(r, {2, 4, 6});
+        EXPECT_NEAR(MatrixVarianceRows(3, 2, q), 28.0, tol);
+        EXPECT_NEAR(MatrixVarianceCols(3, 2, q), 10.0, tol);
+        // Deviations from the mean 5: -3,-1,-1,-1,0,0,2,4; squares 32, cubes 42, fourth 356.
+        T x[] = {2, 4, 4, 4, 5, 5, 7, 9, -999};
+        EXPECT_EQ(SumOfSquares(9, x), 232.0);
+        EXPECT_EQ(SumOfSquaresDev(9, x), 32.0);
+        EXPECT_EQ(Mean(8, x), T(5));
+        EXPECT_NEAR(Variance(9, x), 32.0 / 7, tol);
+        MeanStDev(8, x, &mean, &sd);
+        EXPECT_EQ(mean, T(5));
+        EXPECT_NEAR(sd, std::sqrt(32.0 / 7), tol);
+        EXPECT_NEAR(Moment(8, x, 3), 5.25, kTol);
+        EXPECT_NEAR(Moment(8, x, 4), 44.5, kTol);
+        // Gower: rows T = 9/1 + 16/1 = 25 (cells / 5, -999 stays); columns of [[1,2,2],[1,0,0]]
+        // T = 2 + 4 + 4 = 10; an all-zero table divides by 1.
+        Mat<T> g{{3, -999}, {0, 4}}, gc{{1, 2, 2}, {1, 0, 0}}, z(2, 2);
+        GowerStandardizationRows(2, 2, g);
+        GowerStandardizationCols(2, 3, gc);
+        GowerStandardizationRows(2, 2, z);
+        GowerStandardizationCols(2, 2, z);
+        const double w = 1 / std::sqrt(10.0);
+        ExpectCells(g, {{0.6, -999}, {0, 0.8}}, tol);
+        ExpectCells(gc, {{w, 2 * w, 2 * w}, {w, 0, 0}}, tol);
+        ExpectCells(z, {{0, 0}, {0, 0}}, 0);
+    });
 }
 
-TEST(Means, MeanAndEmptyVector) {
-    double d[] = {1, 2, 3, 4};
-    float f[] = {1, 2, 3, 4};
-    EXPECT_DOUBLE_EQ(Mean(4, d), 2.5);
-    EXPECT_FLOAT_EQ(Mean(4, f), 2.5f);
-    EXPECT_TRUE(std::isnan(Mean(0, d)));
-    EXPECT_TRUE(std::isnan(Mean(0, f)));
-}
-
-TEST(SumsOfSquares, SkipMissingValues) {
-    double d[] = {1, -999, 2, 3};
-    float f[] = {1, -999, 2, 3};
-    EXPECT_DOUBLE_EQ(SumOfSquares(4, d), 14.0);
-    EXPECT_DOUBLE_EQ(SumOfSquares(4, f), 14.0);
-    EXPECT_DOUBLE_EQ(SumOfSquares(0, d), 0.0);
-    // 14 - 6^2 / 3 = 2
-    EXPECT_DOUBLE_EQ(SumOfSquaresDev(4, d), 2.0);
-    EXPECT_DOUBLE_EQ(SumOfSquaresDev(4, f), 2.0);
-    double none[] = {-999, -999};
-    EXPECT_TRUE(std::isnan(SumOfSquaresDev(2, none)));
-    EXPECT_TRUE(std::isnan(SumOfSquaresDev(0, d)));
-}
-
-TEST(Variance, SampleVarianceOfPresentValues) {
-    // mean 5, squared deviations 9+1+1+1+0+0+4+16 = 32, divided by 7.
-    double d[] = {2, 4, -999, 4, 4, 5, 5, 7, 9};
-    float f[] = {2, 4, -999, 4, 4, 5, 5, 7, 9};
-    EXPECT_NEAR(Variance(9, d), 32.0 / 7.0, kTol);
-    EXPECT_NEAR(Variance(9, f), 32.0f / 7.0f, kTolF);
-    // One present value: 0/0.
-    double one[] = {3, -999};
-    float onef[] = {3, -999};
-    EXPECT_TRUE(std::isnan(Variance(2, one)));
-    EXPECT_TRUE(std::isnan(Variance(2, onef)));
-}
-
-TEST(Variance, MatrixVarianceRowsAndCols) {
-    // Rows: var(1,3) = 2, var(2,6) = 8. Columns: var(1,2) = 0.5, var(3,6) = 4.5.
-    Mat<double> d{{1, 3}, {2, 6}};
-    Mat<float> f{{1, 3}, {2, 6}};
-    EXPECT_NEAR(MatrixVarianceRows(2, 2, d), 10.0, kTol);
-    EXPECT_NEAR(MatrixVarianceCols(2, 2, d), 5.0, kTol);
-    EXPECT_NEAR(MatrixVarianceRows(2, 2, f), 10.0, 1e-5);
-    EXPECT_NEAR(MatrixVarianceCols(2, 2, f), 5.0, 1e-5);
-    EXPECT_EQ(MatrixVarianceRows(0, 2, d), 0.0);
-    EXPECT_EQ(MatrixVarianceCols(2, 0, d), 0.0);
-}
-
-TEST(GowerStandardization, DividesPresentCellsByRootOfT) {
-    // Rows: T = 9/1 + 16/1 = 25, cells divided by 5; the missing cell stays.
-    Mat<double> d{{3, -999}, {0, 4}};
-    GowerStandardizationRows(2, 2, d);
-    EXPECT_DOUBLE_EQ(d[0][0], 0.6);
-    EXPECT_EQ(d[0][1], -999.0);
-    EXPECT_DOUBLE_EQ(d[1][1], 0.8);
-    // Columns of [[3,0],[0,4]] with n = 2: T = 9 + 16 = 25.
-    Mat<float> f{{3, 0}, {0, 4}};
-    GowerStandardizationCols(2, 2, f);
-    EXPECT_FLOAT_EQ(f[0][0], 0.6f);
-    EXPECT_FLOAT_EQ(f[1][1], 0.8f);
-    // Columns with p = 3 rows of 2: [[1,2,2],[1,0,0]] -> T = 2/1 + 4/1 + 4/1 = 10.
-    Mat<double> c{{1, 2, 2}, {1, 0, 0}};
-    GowerStandardizationCols(2, 3, c);
-    EXPECT_NEAR(c[0][1], 2.0 / std::sqrt(10.0), kTol);
-}
-
-TEST(GowerStandardization, ZeroTableStaysZero) {
-    Mat<double> d(2, 3);
-    GowerStandardizationRows(2, 3, d);
-    GowerStandardizationCols(2, 3, d);
-    for (int i = 0; i < 2; i++)
-        for (int j = 0; j < 3; j++) EXPECT_EQ(d[i][j], 0.0);
-}
-
-TEST(MeanStDev, AllOverloads) {
-    double d[] = {2, 4, 4, 4, 5, 5, 7, 9};
-    float f[] = {2, 4, 4, 4, 5, 5, 7, 9};
-    double m, s;
-    float mf, sf;
-    MeanStDev(8, d, &m, &s);
-    EXPECT_DOUBLE_EQ(m, 5.0);
-    EXPECT_NEAR(s, std::sqrt(32.0 / 7.0), kTol);
-    MeanStDev(8, f, &m, &s);
-    EXPECT_DOUBLE_EQ(m, 5.0);
-    EXPECT_NEAR(s, std::sqrt(32.0 / 7.0), 1e-9);
-    MeanStDev(8, f, &mf, &sf);
-    EXPECT_FLOAT_EQ(mf, 5.0f);
-    EXPECT_NEAR(sf, std::sqrt(32.0 / 7.0), 1e-5);
-}
-
-TEST(MeanStDev, ConstantDataNeverGivesNaN) {
-    // Ten times 0.1f: in single precision sum(x^2) - (sum x)^2/n rounds below 0; five
-    // times 0.7f does so with double sums. The standard deviation is 0, not NaN.
-    float a[10], b[5];
+TEST(Descriptive, EdgeCases) {
+    double one[] = {3, -999}, m, s;
+    EXPECT_TRUE(std::isnan(Variance(2, one)));  // one present value: 0/0
+    // Ten times 0.1f rounds sum(x^2) - (sum x)^2/n below 0 in single precision, five times
+    // 0.7f with double sums: the standard deviation is 0, not NaN.
+    float a[10], b[5], mf, sf;
     for (float& x : a) x = 0.1f;
     for (float& x : b) x = 0.7f;
-    float mf, sf;
     MeanStDev(10, a, &mf, &sf);
-    EXPECT_FALSE(std::isnan(sf));
     EXPECT_EQ(sf, 0.0f);
-    double m, s;
     MeanStDev(5, b, &m, &s);
-    EXPECT_FALSE(std::isnan(s));
     EXPECT_EQ(s, 0.0);
     MeanStDev_NonZero(5, b, &m, &s);
-    EXPECT_FALSE(std::isnan(s));
     EXPECT_EQ(s, 0.0);
-}
-
-TEST(MeanStDev, NonZeroValuesOnly) {
-    // Values > 0: 2 and 4 -> mean 3, sd sqrt(2).
-    float v[] = {0, 2, -1, 4};
-    double m, s;
-    MeanStDev_NonZero(4, v, &m, &s);
-    EXPECT_DOUBLE_EQ(m, 3.0);
+    // Values > 0 only: 2 and 4 give mean 3, sd sqrt(2); one value sd 0; none 0 and 0.
+    float nz[] = {0, 2, -1, 4};
+    MeanStDev_NonZero(4, nz, &m, &s);
+    EXPECT_EQ(m, 3.0);
     EXPECT_NEAR(s, std::sqrt(2.0), kTol);
-    float one[] = {0, 5};
-    MeanStDev_NonZero(2, one, &m, &s);
-    EXPECT_DOUBLE_EQ(m, 5.0);
+    MeanStDev_NonZero(2, nz + 1, &m, &s);
     EXPECT_EQ(s, 0.0);
-    float none[] = {0, -3};
-    MeanStDev_NonZero(2, none, &m, &s);
+    MeanStDev_NonZero(1, nz + 2, &m, &s);
     EXPECT_EQ(m, 0.0);
-    EXPECT_EQ(s, 0.0);
-    MeanStDev_NonZero(0, none, &m, &s);
-    EXPECT_EQ(m, 0.0);
-    EXPECT_EQ(s, 0.0);
-}
-
-TEST(Moment, CentralMoments) {
-    // Deviations -2..2: second moment 10/5 = 2, third 0, fourth 34/5 = 6.8.
-    double d[] = {1, 2, 3, 4, 5};
-    float f[] = {1, 2, 3, 4, 5};
-    EXPECT_NEAR(Moment(5, d, 2), 2.0, kTol);
-    EXPECT_NEAR(Moment(5, d, 3), 0.0, kTol);
-    EXPECT_NEAR(Moment(5, d, 4), 6.8, kTol);
-    EXPECT_NEAR(Moment(5, f, 4), 6.8, kTol);
-}
-
-TEST(Extremes, RangeOfNegativeAndEmptyData) {
+    // Range over all-negative data starts from the lowest double; MatrixMax keeps its floor of 0.
     double neg[] = {-5, -2, -9};
-    EXPECT_DOUBLE_EQ(Range(3, neg), 7.0);
-    double pos[] = {1, 4, 2};
-    EXPECT_DOUBLE_EQ(Range(3, pos), 3.0);
-    EXPECT_EQ(Range(0, pos), 0.0);
-    double one[] = {-3};
-    EXPECT_EQ(Range(1, one), 0.0);
+    EXPECT_EQ(Range(3, neg), 7.0);
+    EXPECT_EQ(Range(0, neg), 0.0);
+    Mat<double> n{{-1, -2}, {-3, -0.5}}, p{{1, 5}, {3, -2}};
+    EXPECT_EQ(MatrixMax(2, 2, n), 0.0);
+    EXPECT_EQ(MatrixMax(2, 2, p), 5.0);
+    // Only -999 is missing.
+    EXPECT_TRUE(IsMissing(-999.0) && IsMissing(-999.0f));
+    EXPECT_FALSE(IsMissing(-999.5) || IsMissing(std::nan("")) || IsMissing(std::nanf("")));
 }
 
-TEST(Extremes, MatrixMaxKeepsFloorOfZero) {
-    Mat<double> neg{{-1, -2}, {-3, -0.5}};
-    EXPECT_EQ(MatrixMax(2, 2, neg), 0.0);
-    Mat<double> m{{1, 5}, {3, -2}};
-    EXPECT_EQ(MatrixMax(2, 2, m), 5.0);
-    EXPECT_EQ(MatrixMax(0, 0, m), 0.0);
-}
-
-// ------------------------------------------------------------------ cross products
-
-TEST(CrossProduct, UpperTriangleWithDiagonal) {
-    // [[1,2,3],[4,5,6]]: 14, 32, 77; the lower cell is not touched.
-    Mat<float> in{{1, 2, 3}, {4, 5, 6}};
-    Mat<float> of(2, 2);
-    Mat<double> od(2, 2);
-    of[1][0] = 42;
-    od[1][0] = 42;
-    CrossProduct(2, 3, in, of);
-    CrossProduct(2, 3, in, od);
-    EXPECT_EQ(of[0][0], 14.0f);
-    EXPECT_EQ(of[0][1], 32.0f);
-    EXPECT_EQ(of[1][1], 77.0f);
-    EXPECT_EQ(of[1][0], 42.0f);
-    EXPECT_EQ(od[0][1], 32.0);
-    EXPECT_EQ(od[1][0], 42.0);
-}
-
-TEST(CrossProduct, MissingValueLeavesOutItsColumnOnlyForItsRow) {
-    // -999 at row 0, column 1: [0][0] = 1 + 9, [0][1] = 4 + 18, [1][1] unchanged 77.
-    Mat<float> f{{1, -999, 3}, {4, 5, 6}};
-    Mat<double> d{{1, -999, 3}, {4, 5, 6}};
-    Mat<float> of(2, 2);
-    Mat<double> ofd(2, 2), od(2, 2);
-    CrossProductMV(2, 3, f, of);
-    CrossProductMV(2, 3, f, ofd);
-    CrossProductMV(2, 3, d, od);
-    EXPECT_EQ(of[0][0], 10.0f);
-    EXPECT_EQ(of[0][1], 22.0f);
-    EXPECT_EQ(of[1][1], 77.0f);
-    EXPECT_EQ(ofd[0][1], 22.0);
-    EXPECT_EQ(od[0][0], 10.0);
-    EXPECT_EQ(od[0][1], 22.0);
-    EXPECT_EQ(od[1][1], 77.0);
-}
-
-TEST(CrossProduct, PlainAndMissingValuePathsAgree) {
-    Mat<float> f(5, 7);
-    FillRandom(f, 11);
-    Mat<double> d(5, 7);
-    for (int i = 0; i < 5; i++)
-        for (int k = 0; k < 7; k++) d[i][k] = f[i][k];
-    Mat<float> a(5, 5), b(5, 5);
-    Mat<double> c(5, 5), e(5, 5), g(5, 5);
-    CrossProduct(5, 7, f, a);
-    CrossProductMV(5, 7, f, b);
-    CrossProduct(5, 7, f, c);
-    CrossProductMV(5, 7, f, e);
-    CrossProductMV(5, 7, d, g);
-    for (int i = 0; i < 5; i++)
-        for (int j = i; j < 5; j++) {
-            EXPECT_EQ(a[i][j], b[i][j]);
-            EXPECT_EQ(c[i][j], e[i][j]);
-            EXPECT_NEAR(c[i][j], g[i][j], 1e-5);
-        }
-}
-
-TEST(CrossProduct, SelectPartialAndSum) {
-    Mat<float> in{{1, 2, -999}, {3, 4, 5}, {6, -999, 7}};
-    // Select: only the cells whose column row j has a nonzero mask entry.
-    Mat<float> out(3, 3);
+TEST(CrossProduct, KnownValues) {
+    // [[1,2,3],[4,5,6]]: 14, 32, 77 in the upper triangle, the lower cell untouched. With -999
+    // at (0,1) row 0 loses column 1 only: 10, 22, 77.
+    Mat<float> in{{1, 2, 3}, {4, 5, 6}}, mv{{1, -999, 3}, {4, 5, 6}}, a{{0, 0}, {42, 0}}, b(2, 2);
+    Mat<double> mvd{{1, -999, 3}, {4, 5, 6}}, e(2, 2);
+    CrossProduct(2, 3, in, a);
+    CrossProductMV(2, 3, mv, b);
+    CrossProductMV(2, 3, mvd, e);
+    ExpectCells(a, {{14, 32}, {42, 77}}, 0);
+    ExpectCells(b, {{10, 22}, {0, 77}}, 0);
+    ExpectCells(e, {{10, 22}, {0, 77}}, 0);
+    EXPECT_EQ(CrossProduct2VecMV(3, mvd[0], mvd[1]), 22.0);
+    EXPECT_EQ(CrossProduct2Vec(3, in[0], in[1]), 32.0);
+    EXPECT_NEAR(CenteredCrossProduct2Vec(3, in[0], in[1]), 2.0, 1e-6);  // (-1,0,1) twice
+    // Select: only the cells of the columns whose mask entry is nonzero: 1*3 + 2*4, 9+16+25.
+    Mat<float> s{{1, 2, -999}, {3, 4, 5}, {6, -999, 7}}, out(3, 3), sum(3, 3);
+    int mask[] = {0, 2, 0}, all[] = {1, 1, 1}, only2[] = {0, 0, 1};
     out.fill(42);
-    int mask[] = {0, 2, 0};
-    CrossProductMVSelect(3, 3, in, out, mask);
-    EXPECT_EQ(out[0][1], 11.0f);  // 1*3 + 2*4
-    EXPECT_EQ(out[1][1], 50.0f);  // 9 + 16 + 25
-    EXPECT_EQ(out[0][0], 42.0f);
-    EXPECT_EQ(out[0][2], 42.0f);
-    EXPECT_EQ(out[1][2], 42.0f);
-
-    // Partial: per-variable products where both values are present; others untouched.
+    CrossProductMVSelect(3, 3, s, out, mask);
+    ExpectCells(out, {{42, 11, 42}, {42, 50, 42}, {42, 42, 42}}, 0);
+    // Partial: per-variable products where both values are present, the rest untouched; the
+    // sum over the variables whose mask entry is 1 and whose product is present.
     float*** part = static_cast<float***>(static_cast<void*>(dim3D(sizeof(float), 3, 3, 3)));
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            for (int k = 0; k < 3; k++) part[i][j][k] = -999.0f;
-    CrossProductMVPartial(3, 3, in, part);
-    EXPECT_EQ(part[0][1][0], 3.0f);
-    EXPECT_EQ(part[0][1][1], 8.0f);
-    EXPECT_EQ(part[0][1][2], -999.0f);  // in[0][2] missing
-    EXPECT_EQ(part[1][2][2], 35.0f);
-    EXPECT_EQ(part[1][2][1], -999.0f);  // in[2][1] missing
-    EXPECT_EQ(part[1][0][0], -999.0f);  // lower half untouched
-
-    // Sum over the variables whose mask entry is 1 and whose value is present.
-    Mat<float> sum(3, 3);
-    int vars[] = {1, 1, 1};
-    CrossProductMVSum(3, 3, part, sum, vars);
-    EXPECT_EQ(sum[0][1], 11.0f);
-    EXPECT_EQ(sum[1][2], 18.0f + 35.0f);
-    int only2[] = {0, 0, 1};
+    for (int c = 0; c < 27; c++) part[c / 9][c / 3 % 3][c % 3] = -999.0f;
+    CrossProductMVPartial(3, 3, s, part);
+    ExpectVec(part[0][1], {3, 8, -999}, 0);
+    ExpectVec(part[1][2], {18, -999, 35}, 0);
+    ExpectVec(part[1][0], {-999, -999, -999}, 0);
+    CrossProductMVSum(3, 3, part, sum, all);
+    ExpectCells(sum, {{5, 11, 6}, {0, 50, 53}}, 0);
     CrossProductMVSum(3, 3, part, sum, only2);
-    EXPECT_EQ(sum[0][1], 0.0f);
-    EXPECT_EQ(sum[1][2], 35.0f);
+    ExpectCells(sum, {{0, 0, 0}, {0, 25, 35}}, 0);
     free3D(part, 3, 3);
 }
 
-TEST(CrossProduct, NeighboursWriteEveryDiagonal) {
+TEST(CrossProduct, NeighboursAndCorrelationFromProducts) {
     Mat<float> in{{1, 2}, {3, 4}, {5, 6}};
-    Mat<double> out(3, 3);
+    Mat<double> out(3, 3), r(3, 3);
     out.fill(-1);
     CrossProductNeighbours(3, 2, in, out, 1);
-    EXPECT_EQ(out[0][1], 11.0);
-    EXPECT_EQ(out[1][2], 39.0);
-    EXPECT_EQ(out[0][0], 5.0);
-    EXPECT_EQ(out[1][1], 25.0);
-    EXPECT_EQ(out[2][2], 61.0);  // the last row's diagonal too
-    EXPECT_EQ(out[0][2], -1.0);
-    // w >= n: no pair, every diagonal still written.
+    ExpectCells(out, {{5, 11, -1}, {-1, 25, 39}, {-1, -1, 61}}, 0);
     out.fill(-1);
-    CrossProductNeighbours(3, 2, in, out, 3);
-    EXPECT_EQ(out[2][2], 61.0);
-    EXPECT_EQ(out[0][1], -1.0);
-    // The neighbour correlations read both ends of each pair.
-    Mat<double> r(3, 3);
+    CrossProductNeighbours(3, 2, in, out, 3);  // no pair, every diagonal still written
+    ExpectCells(out, {{5, -1, -1}, {-1, 25, -1}, {-1, -1, 61}}, 0);
+    // The neighbour correlations read both ends of each pair; the others stay untouched.
     CrossProductNeighbours(3, 2, in, out, 2);
+    r.fill(42);
     CorrelationNeighbours(3, out, r, 2);
-    EXPECT_NEAR(r[0][2], 17.0 / std::sqrt(5.0 * 61.0), kTol);
+    ExpectCells(r, {{1, 42, 17 / std::sqrt(5.0 * 61)}, {42, 1, 42}, {42, 42, 1}});
+    // From a product matrix: 2 / sqrt(4 * 9) = 1/3; n = 1 writes only the diagonal.
+    Mat<double> c{{4, 2}, {2, 9}}, neg{{1, -1.000001}, {-1.000001, 1}};
+    r.fill(42);
+    Correlation(1, c, r);
+    ExpectCells(r, {{1, 42}}, 0);
+    Correlation(2, c, r);
+    ExpectCells(r, {{1, 1.0 / 3}, {42, 1}});
+    // A zero diagonal gives 0; a ratio rounded beyond 1 gives exactly 1 or -1.
+    Mat<float> z{{0, 3, 1}, {3, 4, 2.0000005f}, {1, 2.0000005f, 1}}, rz(3, 3);
+    Correlation(3, z, rz);
+    Correlation(2, neg, r);
+    ExpectCells(rz, {{1, 0, 0}, {0, 1, 1}}, 0);
+    EXPECT_EQ(r[0][1], -1.0);
 }
 
-TEST(CrossProduct, TwoVectors) {
-    double a[] = {1, 2, 3}, b[] = {4, 5, 6};
-    float af[] = {1, 2, 3}, bf[] = {4, -999, 6};
-    EXPECT_EQ(CrossProduct2Vec(3, a, b), 32.0);
-    EXPECT_EQ(CrossProduct2Vec(0, a, b), 0.0);
-    EXPECT_EQ(CrossProduct2VecMV(3, af, bf), 22.0);
-    b[1] = -999;
-    EXPECT_EQ(CrossProduct2VecMV(3, a, b), 22.0);
-    // Centred: (-1,0,1) and (-2,-1,3) -> 2 + 0 + 3 = 5.
-    double c[] = {1, 2, 3}, e[] = {4, 5, 9};
-    float cf[] = {1, 2, 3}, ef[] = {4, 5, 9};
-    EXPECT_NEAR(CenteredCrossProduct2Vec(3, c, e), 5.0, 1e-6);
-    EXPECT_NEAR(CenteredCrossProduct2Vec(3, cf, ef), 5.0f, kTolF);
-}
-
-// ------------------------------------------------------------------ covariance
-
-TEST(Covariance, RowsAreVariables) {
-    // var(1..4) = 5/3, cov = 10/3, var(2,4,6,8) = 20/3.
-    Mat<double> d{{1, 2, 3, 4}, {2, 4, 6, 8}};
+TEST(Covariance, KnownValues) {
+    // Rows are variables: var(1..4) = 5/3, cov = 10/3, var(2,4,6,8) = 20/3; only the double
+    // form mirrors the upper triangle.
+    Mat<double> d{{1, 2, 3, 4}, {2, 4, 6, 8}}, od(2, 2), ofd(2, 2);
     Mat<float> f{{1, 2, 3, 4}, {2, 4, 6, 8}};
-    Mat<double> od(2, 2), ofd(2, 2);
-    Mat<float> of(2, 2);
-    of[1][0] = 42;
-    ofd[1][0] = 42;
     Covariance(2, 4, d, od);
-    Covariance(2, 4, f, of);
     Covariance(2, 4, f, ofd);
-    EXPECT_NEAR(od[0][0], 5.0 / 3.0, kTol);
-    EXPECT_NEAR(od[0][1], 10.0 / 3.0, kTol);
-    EXPECT_NEAR(od[1][1], 20.0 / 3.0, kTol);
-    EXPECT_NEAR(od[1][0], 10.0 / 3.0, kTol);  // only the double form mirrors
-    EXPECT_NEAR(of[0][1], 10.0f / 3.0f, kTolF);
-    EXPECT_EQ(of[1][0], 42.0f);
-    EXPECT_NEAR(ofd[1][1], 20.0 / 3.0, 1e-9);
-    EXPECT_EQ(ofd[1][0], 42.0);
-}
-
-TEST(Covariance, MissingValuePath) {
-    // Pairs (1,2),(2,4),(3,6): ((-1)(-2) + 0 + 1*2) / 2 = 2.
-    Mat<double> d{{1, 2, 3, -999}, {2, 4, 6, 8}};
-    Mat<double> out(2, 2);
-    CovarianceMV(2, 4, d, out);
-    EXPECT_NEAR(out[0][1], 2.0, kTol);
-    EXPECT_NEAR(out[0][0], 1.0, kTol);
-    EXPECT_NEAR(out[1][1], 20.0 / 3.0, kTol);
+    ExpectCells(od, {{5.0 / 3, 10.0 / 3}, {10.0 / 3, 20.0 / 3}});
+    ExpectCells(ofd, {{5.0 / 3, 10.0 / 3}, {0, 20.0 / 3}}, 1e-9);
+    // Pairs present (1,2),(2,4),(3,6): ((-1)(-2) + 0 + 1*2) / 2 = 2.
+    d[0][3] = -999;
+    CovarianceMV(2, 4, d, od);
+    ExpectCells(od, {{1, 2}, {10.0 / 3, 20.0 / 3}});
     EXPECT_NEAR(Covariance2VecMV(4, d[0], d[1]), 2.0, kTol);
-    EXPECT_EQ(Covariance2VecMV(0, d[0], d[1]), 0.0);
-    // One pair present: its deviations are 0 and the divisor c - 1 = 0 becomes 1.
-    double a[] = {5, -999}, b[] = {7, 1};
-    EXPECT_EQ(Covariance2VecMV(2, a, b), 0.0);
+    // A single observation or a single pair divides by 1, not by 0.
+    Mat<double> s{{3}, {5}}, os(2, 2);
+    Covariance(2, 1, s, os);
+    EXPECT_EQ(os[0][1], 0.0);
+    CovarianceMV(2, 1, s, os);
+    ExpectCells(os, {{0, 0}, {0, 0}}, 0);
+    EXPECT_EQ(Covariance2VecMV(2, d[0] + 2, d[1] + 2), 0.0);  // the one pair (3, 6)
 }
 
-TEST(Covariance, PlainAndMissingValuePathsAgree) {
-    Mat<double> d(4, 9);
-    FillRandom(d, 5);
-    Mat<double> a(4, 4), b(4, 4);
-    Covariance(4, 9, d, a);
-    CovarianceMV(4, 9, d, b);
-    for (int i = 0; i < 4; i++)
-        for (int j = i; j < 4; j++) {
-            EXPECT_NEAR(a[i][j], b[i][j], 1e-12);
-            EXPECT_NEAR(Covariance2VecMV(9, d[i], d[j]), a[i][j], 1e-12);
-        }
-}
-
-TEST(Covariance, SingleObservationDividesByOne) {
-    Mat<double> d{{3}, {5}};
-    Mat<double> out(2, 2);
-    Covariance(2, 1, d, out);
-    EXPECT_EQ(out[0][1], 0.0);
-    CovarianceMV(2, 1, d, out);
-    EXPECT_EQ(out[0][1], 0.0);
-    EXPECT_EQ(out[1][1], 0.0);
-}
-
-// ------------------------------------------------------------------ correlation
-
-// Rows 1..4, its reverse, and (1,3,2,4): r = -1 and r = 4 / 5 = 0.8.
-TEST(Correlation, KnownValuesBothPaths) {
-    Mat<double> d{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}};
-    Mat<double> out(3, 3);
-    out[1][0] = 42;
+TEST(Correlation, KnownValues) {
+    // Rows 1..4, its reverse and (1,3,2,4): r = -1, 0.8 and -0.8; the lower half untouched.
+    Mat<double> d{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}}, out(3, 3), om(4, 4), pd(1, 2);
     CorrelationMV(3, 4, d, out);
-    EXPECT_NEAR(out[0][1], -1.0, kTol);
-    EXPECT_NEAR(out[0][2], 0.8, kTol);
-    EXPECT_NEAR(out[1][2], -0.8, kTol);
-    EXPECT_NEAR(out[0][0], 1.0, kTol);
-    EXPECT_EQ(out[1][0], 42.0);
-    // Missing-value path: a -999 in a fourth row sends the table through the pairwise route.
+    ExpectCells(out, {{1, -1, 0.8}, {0, 1, -0.8}, {0, 0, 1}});
+    // A -999 in a fourth row sends the table through the pairwise route: same values, and row
+    // 3 against row 0 over columns 0, 2, 3 is (1,3,4) vs (1,2,7): sxy = 25/3, sxx = 14/3,
+    // syy = 62/3, r = 25 / sqrt(14 * 62).
     Mat<double> m{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}, {1, -999, 2, 7}};
-    Mat<double> om(4, 4);
     CorrelationMV(4, 4, m, om);
-    for (int i = 0; i < 3; i++)
-        for (int j = i; j < 3; j++) EXPECT_NEAR(om[i][j], out[i][j], 1e-12);
-    // Row 3 against row 0 over columns 0, 2, 3: (1,3,4) vs (1,2,7): r = 9 / sqrt(4.6667*20.6667).
-    double sxy = (1 - 8.0 / 3) * (1 - 10.0 / 3) + (3 - 8.0 / 3) * (2 - 10.0 / 3) + (4 - 8.0 / 3) * (7 - 10.0 / 3);
-    double sxx = std::pow(1 - 8.0 / 3, 2) + std::pow(3 - 8.0 / 3, 2) + std::pow(4 - 8.0 / 3, 2);
-    double syy = std::pow(1 - 10.0 / 3, 2) + std::pow(2 - 10.0 / 3, 2) + std::pow(7 - 10.0 / 3, 2);
-    EXPECT_NEAR(om[0][3], sxy / std::sqrt(sxx * syy), 1e-12);
+    ExpectSame(out, om, kTol, true);
+    EXPECT_NEAR(om[0][3], 25.0 / std::sqrt(868.0), kTol);
+    // Vector forms; only mask entries equal to 1 select: (1,2,3) vs (1,3,2) gives 0.5.
+    Mat<float> f{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}}, pf(2, 1);
+    int m1[] = {1, 1, 1, 1}, m2[] = {1, 1, 1, 2};
+    EXPECT_NEAR(Correlation2VecMV(4, m[0], m[3]), 25.0 / std::sqrt(868.0), kTol);
+    EXPECT_NEAR(Correlation2Vec(4, f[0], f[2]), 0.8f, 1e-5f);
+    EXPECT_NEAR(Correlation2VecSelectMV(4, d[0], d[2], m1), 0.8, kTol);
+    EXPECT_NEAR(Correlation2VecSelectMV(4, d[0], d[2], m2), 0.5, kTol);
+    // Partition between groups A and B, the result nB x nA: A row 0, B rows 1 and 2; then A
+    // rows 0 and 1, B row 2.
+    CorrelationPartition(1, 2, 4, f, pf);
+    CorrelationPartition(2, 1, 4, d, pd);
+    ExpectCells(pf, {{-1}, {0.8}}, 1e-5);
+    ExpectCells(pd, {{0.8, -0.8}}, 1e-6);
+    // Row (0, -1998) centres to (999, -999): that -999 is a value, not a missing cell.
+    Mat<double> c{{0, -1998}, {1, 0}}, oc(2, 2), cov(2, 2);
+    CorrelationMV(2, 2, c, oc);
+    CovarianceMV(2, 2, c, cov);
+    CorrelationPartition(1, 1, 2, c, pd);
+    EXPECT_NEAR(oc[0][1], 1.0, kTol);
+    EXPECT_NEAR(cov[0][1], 999.0, 1e-9);  // (999*0.5 + (-999)(-0.5)) / 1
+    EXPECT_NEAR(pd[0][0], 1.0, 1e-6);
 }
 
-TEST(Correlation, ConstantRowGivesZeroOnBothPaths) {
+TEST(Correlation, ConstantRowGivesZeroOnEveryPath) {
     // 0.1 is not exactly representable: a rounded mean would leave residues that normalising
     // blows up to unit length.
-    Mat<double> d{{0.1, 0.1, 0.1}, {1, 2, 4}, {3, 1, 2}};
-    Mat<double> out(3, 3);
-    CorrelationMV(3, 3, d, out);
-    EXPECT_EQ(out[0][0], 0.0);
-    EXPECT_EQ(out[0][1], 0.0);
-    EXPECT_EQ(out[0][2], 0.0);
-    EXPECT_NEAR(out[1][1], 1.0, kTol);
-    Mat<double> m{{0.1, 0.1, 0.1, 0.1}, {1, 2, 4, -999}, {3, 1, 2, 5}};
-    Mat<double> om(3, 3);
-    CorrelationMV(3, 4, m, om);
-    EXPECT_EQ(om[0][0], 0.0);
-    EXPECT_EQ(om[0][1], 0.0);
-    EXPECT_EQ(om[0][2], 0.0);
-    EXPECT_NEAR(om[1][1], 1.0, kTol);
-    // The vector forms agree.
-    double c[] = {0.1, 0.1, 0.1}, v[] = {1, 2, 4};
-    float cf[] = {0.1f, 0.1f, 0.1f}, vf[] = {1, 2, 4};
-    EXPECT_EQ(Correlation2VecMV(3, c, v), 0.0);
-    EXPECT_EQ(Correlation2VecMV(3, cf, vf), 0.0);
-    EXPECT_EQ(Correlation2Vec(3, c, v), 0.0);
-    EXPECT_EQ(Correlation2Vec(3, cf, vf), 0.0f);
+    Mat<double> d{{0.1, 0.1, 0.1, 0.1}, {1, 2, 4, 3}, {3, 1, 2, 5}}, out(3, 3);
+    for (double last : {3.0, -999.0}) {  // the plain path, then the pairwise one
+        d[1][3] = last;
+        CorrelationMV(3, 4, d, out);
+        ExpectVec(out[0], {0, 0, 0}, 0);
+        EXPECT_NEAR(out[1][1], 1.0, kTol);
+    }
+    Mat<float> f{{0.1f, 0.1f, 0.1f}, {1, 2, 4}}, of(1, 1);
     int all[] = {1, 1, 1};
-    EXPECT_EQ(Correlation2VecSelectMV(3, c, v, all), 0.0);
-}
-
-TEST(Correlation, CentredValueEqualToMissingCodeIsStillData) {
-    // Row (0, -1998) centres to (999, -999): that -999 is a value, not a missing cell.
-    Mat<double> d{{0, -1998}, {1, 0}};
-    Mat<double> out(2, 2);
-    CorrelationMV(2, 2, d, out);
-    EXPECT_NEAR(out[0][1], 1.0, kTol);
-    EXPECT_NEAR(out[0][0], 1.0, kTol);
-    Mat<double> cov(2, 2);
-    CovarianceMV(2, 2, d, cov);
-    EXPECT_NEAR(cov[0][1], 999.0, 1e-9);  // (999*0.5 + (-999)(-0.5)) / 1
-    Mat<double> part(1, 1);
-    CorrelationPartition(1, 1, 2, d, part);
-    EXPECT_NEAR(part[0][0], 1.0, 1e-6);
+    CorrelationPartition(1, 1, 3, f, of);
+    EXPECT_EQ(of[0][0], 0.0f);
+    EXPECT_EQ(Correlation2VecMV(3, f[0], f[1]), 0.0);
+    EXPECT_EQ(Correlation2Vec(3, f[0], f[1]), 0.0f);
+    EXPECT_EQ(Correlation2VecSelectMV(3, d[0], d[1], all), 0.0);
 }
 
 TEST(Correlation, ResultsLieInUnitInterval) {
     // Nearly collinear rows push the rounded sums to the bound.
-    Mat<double> d(6, 25);
+    Mat<double> d(4, 25), r(4, 4);
+    Mat<float> f(2, 25);
     FillRandom(d, 7);
     for (int k = 0; k < 25; k++) {
         d[1][k] = 3.0 * d[0][k] + 0.1;
         d[2][k] = -7.3 * d[0][k] + 1e6;
-    }
-    Mat<double> out(6, 6);
-    CorrelationMV(6, 25, d, out);
-    d[5][3] = -999;
-    Mat<double> om(6, 6);
-    CorrelationMV(6, 25, d, om);
-    for (int i = 0; i < 6; i++)
-        for (int j = i; j < 6; j++) {
-            EXPECT_LE(std::fabs(out[i][j]), 1.0);
-            EXPECT_LE(std::fabs(om[i][j]), 1.0);
-        }
-    EXPECT_NEAR(out[0][1], 1.0, 1e-12);
-    EXPECT_NEAR(out[0][2], -1.0, 1e-12);
-    Mat<float> f(2, 25);
-    for (int k = 0; k < 25; k++) {
         f[0][k] = float(d[0][k]);
         f[1][k] = float(3.0 * d[0][k]);
     }
+    for (double cell : {d[3][3], -999.0}) {  // the plain path, then the pairwise one
+        d[3][3] = cell;
+        CorrelationMV(4, 25, d, r);
+        for (int i = 0; i < 4; i++)
+            for (int j = i; j < 4; j++) EXPECT_LE(std::fabs(r[i][j]), 1.0);
+        EXPECT_NEAR(r[0][1], 1.0, 1e-9);
+        EXPECT_NEAR(r[0][2], -1.0, 1e-9);
+    }
     EXPECT_LE(std::fabs(Correlation2Vec(25, f[0], f[1])), 1.0f);
-    EXPECT_LE(std::fabs(Correlation2VecMV(25, f[0], f[1])), 1.0);
 }
 
-TEST(Correlation, VectorForms) {
-    double a[] = {1, 2, 3, 4, -999}, b[] = {1, 3, 2, 4, 100};
-    float af[] = {1, 2, 3, 4, -999}, bf[] = {1, 3, 2, 4, 100};
-    EXPECT_NEAR(Correlation2VecMV(5, a, b), 0.8, kTol);
-    EXPECT_NEAR(Correlation2VecMV(5, af, bf), 0.8, 1e-12);
-    EXPECT_EQ(Correlation2VecMV(0, a, b), 0.0);
-    EXPECT_NEAR(Correlation2Vec(4, a, b), 0.8, 1e-6);
-    EXPECT_NEAR(Correlation2Vec(4, af, bf), 0.8f, kTolF);
-    // Only mask entries equal to 1 select: positions 0..3 -> 0.8; with 2 at position 3 it
-    // is left out: (1,2,3) vs (1,3,2) -> 0.5.
-    int m1[] = {1, 1, 1, 1, 1};
-    int m2[] = {1, 1, 1, 2, 0};
-    EXPECT_NEAR(Correlation2VecSelectMV(5, a, b, m1), 0.8, kTol);
-    EXPECT_NEAR(Correlation2VecSelectMV(5, a, b, m2), 0.5, kTol);
-}
-
-TEST(Correlation, PlainAndMissingValuePathsAgree) {
-    Mat<double> d(5, 12);
-    FillRandom(d, 3);
-    Mat<double> cov(5, 5), r(5, 5), rmv(5, 5);
+// On data without -999 the plain and missing-value paths agree, and so do the float and double
+// forms on the same values.
+TEST(Paths, PlainAndMissingValueFormsAgree) {
+    Mat<float> f(5, 12), cf(5, 5), cfmv(5, 5);
+    Mat<double> d(5, 12), cp(5, 5), cpm(5, 5), cpd(5, 5), cov(5, 5), cmv(5, 5), r(5, 5), rmv(5, 5);
+    Mat<double> a(5, 12), b(5, 12);
+    FillRandom(f, 3);
+    for (int i = 0; i < 5; i++)
+        for (int k = 0; k < 12; k++) d[i][k] = f[i][k];
+    CrossProduct(5, 12, f, cf);
+    CrossProductMV(5, 12, f, cfmv);
+    CrossProduct(5, 12, f, cp);
+    CrossProductMV(5, 12, f, cpm);
+    CrossProductMV(5, 12, d, cpd);
     Covariance(5, 12, d, cov);
+    CovarianceMV(5, 12, d, cmv);
     Correlation(5, cov, r);
     CorrelationMV(5, 12, d, rmv);
-    Mat<float> f(5, 12);
-    for (int i = 0; i < 5; i++)
-        for (int k = 0; k < 12; k++) f[i][k] = float(d[i][k]);
+    ExpectSame(cf, cfmv, 0, true);
+    ExpectSame(cp, cpm, 0, true);
+    ExpectSame(cp, cpd, 1e-5, true);
+    ExpectSame(cov, cmv, kTol, true);
+    ExpectSame(r, rmv, kTol, true);
     for (int i = 0; i < 5; i++)
         for (int j = i; j < 5; j++) {
-            EXPECT_NEAR(r[i][j], rmv[i][j], 1e-12);
-            EXPECT_NEAR(Correlation2VecMV(12, d[i], d[j]), r[i][j], 1e-12);
-            EXPECT_NEAR(Correlation2Vec(12, d[i], d[j]), r[i][j], 1e-5);
-            EXPECT_NEAR(Correlation2VecMV(12, f[i], f[j]), r[i][j], 1e-5);
+            EXPECT_NEAR(Covariance2VecMV(12, d[i], d[j]), cov[i][j], kTol);
+            EXPECT_NEAR(Correlation2VecMV(12, d[i], d[j]), r[i][j], kTol);
+            EXPECT_NEAR(Correlation2Vec(12, f[i], f[j]), r[i][j], 1e-5);
         }
+    for (bool cols : {false, true}) {
+        cols ? CenterCols(5, 12, d, a) : CenterRows(5, 12, d, a);
+        cols ? CenterColsMV(5, 12, d, b) : CenterRowsMV(5, 12, d, b);
+        ExpectSame(a, b, 0);
+        cols ? NormalizeCols(5, 12, d, a) : NormalizeRows(5, 12, d, a);
+        cols ? NormalizeColsMV(5, 12, d, b) : NormalizeRowsMV(5, 12, d, b);
+        ExpectSame(a, b, 0);
+    }
 }
 
-TEST(Correlation, FromProductMatrix) {
-    // 2 / sqrt(4 * 9) = 1/3.
-    Mat<double> c{{4, 2}, {2, 9}};
-    Mat<double> r(2, 2);
-    Correlation(2, c, r);
-    EXPECT_NEAR(r[0][1], 1.0 / 3.0, kTol);
-    EXPECT_EQ(r[0][0], 1.0);
-    EXPECT_EQ(r[1][1], 1.0);
-    // A zero diagonal gives 0; a ratio rounded above 1 gives exactly 1.
-    Mat<float> z{{0, 3, 1}, {3, 4, 2.0000005f}, {1, 2.0000005f, 1}};
-    Mat<float> rz(3, 3);
-    Correlation(3, z, rz);
-    EXPECT_EQ(rz[0][1], 0.0f);
-    EXPECT_EQ(rz[0][2], 0.0f);
-    EXPECT_EQ(rz[1][2], 1.0f);
-    Mat<double> neg{{1, -1.000001}, {-1.000001, 1}};
-    Correlation(2, neg, r);
-    EXPECT_EQ(r[0][1], -1.0);
-    // n = 1: only the diagonal.
-    Mat<double> one{{5, 7}, {7, 9}};
-    Mat<double> r1(2, 2);
-    r1.fill(42);
-    Correlation(1, one, r1);
-    EXPECT_EQ(r1[0][0], 1.0);
-    EXPECT_EQ(r1[0][1], 42.0);
-}
-
-TEST(Correlation, NeighboursOnly) {
-    Mat<double> c{{4, 2, 1}, {2, 9, 3}, {1, 3, 1}};
-    Mat<double> r(3, 3);
-    r.fill(42);
-    CorrelationNeighbours(3, c, r, 1);
-    EXPECT_NEAR(r[0][1], 1.0 / 3.0, kTol);
-    EXPECT_NEAR(r[1][2], 1.0, kTol);
-    EXPECT_EQ(r[0][2], 42.0);
-    EXPECT_EQ(r[2][2], 1.0);
-    r.fill(42);
-    CorrelationNeighbours(3, c, r, 3);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(r[i][i], 1.0);
-    EXPECT_EQ(r[0][1], 42.0);
-    EXPECT_EQ(r[1][2], 42.0);
-}
-
-TEST(Correlation, PartitionBetweenTwoGroups) {
-    // Group A: row 0; group B: rows 1 and 2. Result nB x nA.
-    Mat<float> f{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}};
-    Mat<float> out(2, 1);
-    CorrelationPartition(1, 2, 4, f, out);
-    EXPECT_NEAR(out[0][0], -1.0f, kTolF);
-    EXPECT_NEAR(out[1][0], 0.8f, kTolF);
-    Mat<double> d{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}};
-    Mat<double> od(1, 2);
-    CorrelationPartition(2, 1, 4, d, od);  // A: rows 0, 1; B: row 2
-    EXPECT_NEAR(od[0][0], 0.8, 1e-6);
-    EXPECT_NEAR(od[0][1], -0.8, 1e-6);
-    // Constant row: 0.
-    Mat<float> c{{0.1f, 0.1f, 0.1f}, {1, 2, 4}};
-    Mat<float> oc(1, 1);
-    CorrelationPartition(1, 1, 3, c, oc);
-    EXPECT_EQ(oc[0][0], 0.0f);
-}
-
-// ------------------------------------------------------------------ centring, normalising
-
-TEST(Centring, RowsColsVectors) {
-    Mat<double> d{{1, 2, 6}, {4, 4, 4}};
-    Mat<double> o(2, 3);
-    CenterRows(2, 3, d, o);
-    EXPECT_DOUBLE_EQ(o[0][0], -2.0);
-    EXPECT_DOUBLE_EQ(o[0][2], 3.0);
-    EXPECT_EQ(o[1][1], 0.0);
-    CenterCols(2, 3, d, o);
-    EXPECT_DOUBLE_EQ(o[0][0], -1.5);
-    EXPECT_DOUBLE_EQ(o[1][2], -1.0);
-    Mat<float> f{{1, 2, 6}, {4, 4, 4}};
-    CenterRows(2, 3, f, f);  // in place
-    EXPECT_FLOAT_EQ(f[0][1], -1.0f);
-    float v[] = {1, 2, 6}, vo[3];
-    CenterVector(3, v, vo);
-    EXPECT_FLOAT_EQ(vo[2], 3.0f);
-    double dv[] = {0.1, 0.1, 0.1}, dvo[3];
-    CenterVector(3, dv, dvo);
-    EXPECT_EQ(dvo[0], 0.0);  // constant data centre to exact zeros
-}
-
-TEST(Centring, FloatToDoubleRoundsToSingle) {
-    Mat<float> f{{0.1f, 0}, {0.4f, 0}, {0.2f, 0}};
-    Mat<double> o(3, 2);
+TEST(CentringNormalising, KnownValues) {
+    BothPrecisions([](auto zero, double tol) {
+        using T = decltype(zero);
+        Mat<T> c{{1, 2, 6}, {0.1, 0.1, 0.1}, {0, 3, -3}}, cm{{1, -999, 5}, {2, 4, -999}, {-999, -999, 7}};
+        Mat<T> n{{3, 4, 0}, {0, 0, 0}, {0, -5, 0}}, nm{{3, -999, 4}, {-999, 5, 0}, {1, 0, 0}};
+        Mat<T> r{{1, 3, -999, 5}, {5, -999, -999, -999}};
+        ExpectBothWays(CenterRows, CenterCols, c, {{-2, -1, 3}, {0, 0, 0}, {0, 3, -3}}, 0);
+        ExpectBothWays(CenterRowsMV, CenterColsMV, cm, {{-2, -999, 2}, {-1, 1, -999}, {-999, -999, 0}}, 0);
+        ExpectBothWays(NormalizeRows, NormalizeCols, n, {{0.6, 0.8, 0}, {0, 0, 0}, {0, -1, 0}}, tol);
+        ExpectBothWays(NormalizeRowsMV, NormalizeColsMV, nm, {{0.6, -999, 0.8}, {-999, 1, 0}, {1, 0, 0}},
+                       tol);
+        // Row (1,3,-999,5): c = 3, mean 3, so (-2, 0, -999, 2) / sqrt(2); the row with a single
+        // present value divides by 1.
+        const double s = std::sqrt(2.0);
+        ExpectBothWays(CenterRowsCovMV, CenterColsCovMV, r, {{-s, 0, -999, s}, {0, -999, -999, -999}},
+                       1e-6);
+        T v[] = {0.1, 0.1, 0.1}, w[] = {3, 4};
+        CenterVector(3, v, v);
+        NormalizeVector(2, w, w);
+        ExpectVec(v, {0, 0, 0}, 0);  // constant data centre to exact zeros, as the row above
+        ExpectVec(w, {0.6, 0.8}, tol);
+    });
+    // Float data centred into doubles store single-precision results: column 0.1, 0.4, 0.2
+    // has mean 0.7/3 and deviations -0.4/3, 0.5/3, -0.1/3.
+    Mat<float> f{{0.1f, 0}, {0.4f, -999}, {0.2f, 0}};
+    Mat<double> o(3, 2), om(3, 2);
     CenterCols(3, 2, f, o);
-    double mean = (double(0.1f) + double(0.4f) + double(0.2f)) / 3.0;
-    EXPECT_EQ(o[0][0], double(float(double(0.1f) - mean)));
-    Mat<double> om(3, 2);
-    f[1][1] = -999;
     CenterColsMV(3, 2, f, om);
-    EXPECT_EQ(om[0][0], o[0][0]);
-    EXPECT_EQ(om[1][1], -999.0);
-}
-
-TEST(Centring, MissingValuesStayMissing) {
-    Mat<double> d{{1, -999, 5}, {2, 4, -999}};
-    CenterRowsMV(2, 3, d, d);
-    EXPECT_DOUBLE_EQ(d[0][0], -2.0);
-    EXPECT_EQ(d[0][1], -999.0);
-    EXPECT_DOUBLE_EQ(d[0][2], 2.0);
-    EXPECT_DOUBLE_EQ(d[1][1], 1.0);
-    Mat<float> f{{1, -999}, {3, 8}, {-999, 10}};
-    Mat<float> o(3, 2);
-    CenterColsMV(3, 2, f, o);
-    EXPECT_FLOAT_EQ(o[0][0], -1.0f);
-    EXPECT_EQ(o[2][0], -999.0f);
-    EXPECT_FLOAT_EQ(o[1][1], -1.0f);
-    EXPECT_EQ(o[0][1], -999.0f);
-    // Without -999 the MV forms equal the plain ones.
-    Mat<double> r(4, 5), a(4, 5), b(4, 5);
-    FillRandom(r, 9);
-    CenterRows(4, 5, r, a);
-    CenterRowsMV(4, 5, r, b);
-    for (int i = 0; i < 4; i++)
-        for (int k = 0; k < 5; k++) EXPECT_EQ(a[i][k], b[i][k]);
-    CenterCols(4, 5, r, a);
-    CenterColsMV(4, 5, r, b);
-    for (int i = 0; i < 4; i++)
-        for (int k = 0; k < 5; k++) EXPECT_EQ(a[i][k], b[i][k]);
-}
-
-TEST(Centring, CovarianceScaling) {
-    // Row (1,3,-999,5): c = 3, mean 3 -> (-2, 0, -999, 2) / sqrt(2).
-    Mat<double> d{{1, 3, -999, 5}, {5, -999, -999, -999}};
-    Mat<double> o(2, 4);
-    CenterRowsCovMV(2, 4, d, o);
-    EXPECT_NEAR(o[0][0], -std::sqrt(2.0), kTol);
-    EXPECT_EQ(o[0][1], 0.0);
-    EXPECT_EQ(o[0][2], -999.0);
-    EXPECT_NEAR(o[0][3], std::sqrt(2.0), kTol);
-    // A single present value divides by 1, not by 0.
-    EXPECT_EQ(o[1][0], 0.0);
-    EXPECT_EQ(o[1][1], -999.0);
-    Mat<float> f{{1, 5}, {3, -999}, {-999, -999}, {5, -999}};
-    Mat<float> of(4, 2);
-    CenterColsCovMV(4, 2, f, of);
-    EXPECT_NEAR(of[0][0], -std::sqrt(2.0f), kTolF);
-    EXPECT_EQ(of[2][0], -999.0f);
-    EXPECT_EQ(of[0][1], 0.0f);
-    Mat<float> fr{{1, 3, -999, 5}};
-    Mat<float> ofr(1, 4);
-    CenterRowsCovMV(1, 4, fr, ofr);
-    EXPECT_NEAR(ofr[0][3], std::sqrt(2.0f), kTolF);
-    Mat<double> dc{{1, 5}, {3, -999}, {-999, -999}, {5, -999}};
-    Mat<double> odc(4, 2);
-    CenterColsCovMV(4, 2, dc, odc);
-    EXPECT_NEAR(odc[3][0], std::sqrt(2.0), 1e-6);
-    EXPECT_EQ(odc[1][1], -999.0);
-}
-
-TEST(Normalising, UnitLengthAndZeroRows) {
-    Mat<double> d{{3, 4}, {0, 0}};
-    Mat<double> o(2, 2);
-    NormalizeRows(2, 2, d, o);
-    EXPECT_DOUBLE_EQ(o[0][0], 0.6);
-    EXPECT_DOUBLE_EQ(o[0][1], 0.8);
-    EXPECT_EQ(o[1][0], 0.0);
-    EXPECT_EQ(o[1][1], 0.0);
-    Mat<float> f{{3, 0}, {4, 0}};
-    NormalizeCols(2, 2, f, f);
-    EXPECT_FLOAT_EQ(f[0][0], 0.6f);
-    EXPECT_FLOAT_EQ(f[1][0], 0.8f);
-    EXPECT_EQ(f[0][1], 0.0f);
-    float v[] = {3, 4}, vo[2];
-    NormalizeVector(2, v, vo);
-    EXPECT_FLOAT_EQ(vo[1], 0.8f);
-    double dv[] = {0, 0}, dvo[2] = {7, 7};
-    NormalizeVector(2, dv, dvo);
-    EXPECT_EQ(dvo[0], 0.0);
-}
-
-TEST(Normalising, MissingValueForms) {
-    Mat<double> d{{3, -999, 4}};
-    Mat<double> o(1, 3);
-    NormalizeRowsMV(1, 3, d, o);
-    EXPECT_DOUBLE_EQ(o[0][0], 0.6);
-    EXPECT_EQ(o[0][1], -999.0);
-    EXPECT_DOUBLE_EQ(o[0][2], 0.8);
-    Mat<float> f{{3}, {-999}, {4}};
-    NormalizeColsMV(3, 1, f, f);
-    EXPECT_FLOAT_EQ(f[2][0], 0.8f);
-    EXPECT_EQ(f[1][0], -999.0f);
-    Mat<float> fr{{3, -999, 4}};
-    NormalizeRowsMV(1, 3, fr, fr);
-    EXPECT_FLOAT_EQ(fr[0][0], 0.6f);
-    Mat<double> dc{{3}, {-999}, {4}};
-    NormalizeColsMV(3, 1, dc, dc);
-    EXPECT_DOUBLE_EQ(dc[0][0], 0.6);
-    // Without -999 the MV forms equal the plain ones.
-    Mat<double> r(3, 4), a(3, 4), b(3, 4);
-    FillRandom(r, 21);
-    NormalizeRows(3, 4, r, a);
-    NormalizeRowsMV(3, 4, r, b);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 4; k++) EXPECT_EQ(a[i][k], b[i][k]);
-    NormalizeCols(3, 4, r, a);
-    NormalizeColsMV(3, 4, r, b);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 4; k++) EXPECT_EQ(a[i][k], b[i][k]);
-}
-
-TEST(MissingValue, OnlyMinus999IsMissing) {
-    EXPECT_TRUE(IsMissing(-999.0));
-    EXPECT_TRUE(IsMissing(-999.0f));
-    EXPECT_FALSE(IsMissing(-999.5));
-    EXPECT_FALSE(IsMissing(std::nan("")));
-    EXPECT_TRUE(IsPresent(std::nanf("")));
+    ExpectCells(o, {{-0.4 / 3}, {0.5 / 3}, {-0.1 / 3}}, 1e-7);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(o[i][0], double(float(o[i][0])));
+    ExpectCells(om, {{o[0][0], 0}, {o[1][0], -999}, {o[2][0], 0}}, 0);
 }
 
 }  // namespace

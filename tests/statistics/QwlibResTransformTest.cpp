@@ -1,493 +1,223 @@
-// Data transformations and rankings. Expected values are worked out by hand in the
-// comments beside them.
+// Data transformations and rankings. Expected values are worked out by hand beside them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <map>
 #include <random>
-#include <vector>
 
 #include "foundation/nrutilQW.h"
-#include "statistics/qwlibRes.h"
 #include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
 
 namespace {
 
-const double kTol = 1e-12;
-const float kTolF = 1e-6f;
-
-// ------------------------------------------------------------------ unit length, z-scores
-
-TEST(UnitLength, RowsToUnitLength) {
+TEST(Transform, UnitLengthAndCorrAdjStoreSinglePrecision) {
+    // Row (3, 4) -> (0.6, 0.8), a zero row stays 0; the output comes first, in place allowed.
     Mat<float> f{{3, 4}, {0, 0}};
-    UnitLengthAdj(2, 2, f, f);  // output first; in place
-    EXPECT_FLOAT_EQ(f[0][0], 0.6f);
-    EXPECT_FLOAT_EQ(f[0][1], 0.8f);
-    EXPECT_EQ(f[1][0], 0.0f);
-    // The double form stores single-precision results.
-    Mat<double> d{{3, 4}};
-    Mat<double> o(1, 2);
+    Mat<double> d{{3, 4}}, o(1, 2);
+    UnitLengthAdj(2, 2, f, f);
     UnitLengthAdj(1, 2, o, d);
-    EXPECT_EQ(o[0][0], double(0.6f));
-    EXPECT_EQ(o[0][1], double(0.8f));
-    EXPECT_EQ(d[0][0], 3.0);  // input untouched
+    ExpectCells(f, {{0.6, 0.8}, {0, 0}}, 1e-7);
+    ExpectCells(o, {{double(0.6f), double(0.8f)}}, 0);
+    // Column (1,2,3,4) becomes (-1.5,-0.5,0.5,1.5) / sqrt(5), a constant column 0, and the
+    // missing cell of (1, -999, 3) is not written: (-1, 3) / sqrt(2).
+    Mat<double> c{{1, 0.1}, {2, 0.1}, {3, 0.1}, {4, 0.1}}, co(4, 2);
+    Mat<float> m{{1}, {-999}, {3}}, mo{{42}, {42}, {42}};
+    CorrAdj(4, 2, co, c);
+    CorrAdj(3, 1, mo, m);
+    const double u = 1 / std::sqrt(5.0);
+    ExpectCells(co, {{-1.5 * u, 0}, {-0.5 * u, 0}, {0.5 * u, 0}, {1.5 * u, 0}}, 1e-7);
+    EXPECT_EQ(co[0][0], double(float(-1.5 * u)));
+    ExpectCells(mo, {{-std::sqrt(0.5)}, {42}, {std::sqrt(0.5)}}, 1e-6);
 }
 
-TEST(ZScores, DivisorCountsEveryCell) {
-    // Row (1, 3, -999): centred (-1, 1), SS = 2, d = sqrt(2/3) (all three cells counted).
-    Mat<double> d{{1, 3, -999}};
-    Mat<double> o(1, 3);
-    ZStandardizationRowsMV(1, 3, d, o);  // input first
-    double z = 1.0 / std::sqrt(2.0 / 3.0);
-    EXPECT_NEAR(o[0][0], -z, kTol);
-    EXPECT_NEAR(o[0][1], z, kTol);
-    EXPECT_EQ(o[0][2], -999.0);
-    Mat<float> f{{1}, {3}, {-999}};
-    ZStandardizationColsMV(3, 1, f, f);
-    EXPECT_NEAR(f[0][0], -float(z), 1e-5f);
-    EXPECT_NEAR(f[1][0], float(z), 1e-5f);
-    EXPECT_EQ(f[2][0], -999.0f);
-    Mat<float> fr{{1, 3, -999}};
-    ZStandardizationRowsMV(1, 3, fr, fr);
-    EXPECT_NEAR(fr[0][1], float(z), 1e-5f);
-    Mat<double> dc{{1}, {3}, {-999}};
-    ZStandardizationColsMV(3, 1, dc, dc);
-    EXPECT_NEAR(dc[1][0], z, kTol);
+TEST(Transform, ZScores) {
+    BothPrecisions([](auto zero, double tol) {
+        using T = decltype(zero);
+        // (1, 3, -999): centred (-1, 1), SS = 2, d = sqrt(2/3) with all three cells counted.
+        // 2,4,4,4,5,5,7,9: mean 5, population sd 2; a constant line stays at 0.
+        const double z = std::sqrt(1.5);
+        Mat<T> r{{1, 3, -999}}, p{{2, 4, 4, 4, 5, 5, 7, 9}, {0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1}};
+        ExpectBothWays(ZStandardizationRowsMV, ZStandardizationColsMV, r, {{-z, z, -999}}, tol);
+        ExpectBothWays(ZStandardizationRowsMV, ZStandardizationColsMV, p,
+                       {{-1.5, -0.5, -0.5, -0.5, 0, 0, 1, 2}, {0, 0, 0, 0, 0, 0, 0, 0}}, tol);
+        // Given means and deviations; a zero deviation divides by 1, missing cells are not
+        // written. Rows: (3 - 1) / 2, (7 - 5) / 1; columns: (3 - 2) / 0.5, (7 - 4) / 3.
+        Mat<T> g{{3, -999}, {7, 1}}, ro{{42, 42}, {42, 42}}, co{{42, 42}, {42, 42}};
+        T mean[] = {1, 5}, sd[] = {2, 0}, cm[] = {2, 4}, cs[] = {0.5, 3};
+        ZStandardizationRowsMV(2, 2, mean, sd, g, ro);
+        ZStandardizationColsMV(2, 2, cm, cs, g, co);
+        ExpectCells(ro, {{1, 42}, {2, -4}}, 0);
+        ExpectCells(co, {{2, 42}, {10, -1}}, tol);
+    });
 }
 
-TEST(ZScores, CompleteRowHasUnitPopulationVariance) {
-    // Row 2, 4, 4, 4, 5, 5, 7, 9: mean 5, population sd 2.
-    Mat<double> d{{2, 4, 4, 4, 5, 5, 7, 9}};
-    ZStandardizationRowsMV(1, 8, d, d);
-    EXPECT_NEAR(d[0][0], -1.5, kTol);
-    EXPECT_NEAR(d[0][7], 2.0, kTol);
-    // A constant row stays at 0.
-    Mat<double> c{{0.1, 0.1, 0.1}};
-    ZStandardizationRowsMV(1, 3, c, c);
-    EXPECT_EQ(c[0][0], 0.0);
-}
-
-TEST(ZScores, GivenMeansAndDeviations) {
-    Mat<double> d{{3, -999}, {7, 1}};
-    Mat<double> o(2, 2);
-    o.fill(42);
-    double mean[] = {1, 5}, sd[] = {2, 0};
-    ZStandardizationColsMV(2, 2, mean, sd, d, o);
-    EXPECT_EQ(o[0][0], 1.0);      // (3 - 1) / 2
-    EXPECT_EQ(o[1][0], 3.0);      // (7 - 1) / 2
-    EXPECT_EQ(o[0][1], 42.0);     // missing: not written
-    EXPECT_EQ(o[1][1], -4.0);     // (1 - 5) / 1: a zero deviation divides by 1
-    Mat<float> f{{3, -999}, {7, 1}};
-    Mat<float> of(2, 2);
-    of.fill(42);
-    float rm[] = {2, 4}, rs[] = {0.5f, 3};
-    ZStandardizationRowsMV(2, 2, rm, rs, f, of);
-    EXPECT_FLOAT_EQ(of[0][0], 2.0f);
-    EXPECT_EQ(of[0][1], 42.0f);
-    EXPECT_FLOAT_EQ(of[1][1], -1.0f);
-    Mat<double> dr{{3, 5}};
-    double m1[] = {1}, s1[] = {2};
-    ZStandardizationRowsMV(1, 2, m1, s1, dr, dr);
-    EXPECT_EQ(dr[0][1], 2.0);
-    float cm[] = {1, 5}, cs[] = {2, 2};
-    Mat<float> fc{{3, 7}};
-    ZStandardizationColsMV(1, 2, cm, cs, fc, fc);
-    EXPECT_EQ(fc[0][1], 1.0f);
-}
-
-TEST(CorrAdj, ColumnsGiveCorrelationsAsProducts) {
-    // Column (1, 2, 3): mean 2, SS 2 -> (-1, 0, 1) / sqrt(2).
-    Mat<double> d{{1, 1, 5}, {2, 3, 5}, {3, 2, 5}, {4, 4, 5}};
-    Mat<double> o(4, 3);
-    CorrAdj(4, 3, o, d);
-    // Columns 0 and 1 correlate 0.8; their transformed cross product gives it back.
-    double r = 0.0;
-    for (int i = 0; i < 4; i++) r += o[i][0] * o[i][1];
-    EXPECT_NEAR(r, 0.8, 1e-6);
-    // The double form rounds to single; a constant column gives 0.
-    EXPECT_EQ(o[0][0], double(float(-1.5 / std::sqrt(5.0))));
-    for (int i = 0; i < 4; i++) EXPECT_EQ(o[i][2], 0.0);
-    Mat<float> f{{0.1f, 1}, {0.1f, -999}, {0.1f, 3}};
-    Mat<float> of(3, 2);
-    of.fill(42);
-    CorrAdj(3, 2, of, f);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(of[i][0], 0.0f);
-    EXPECT_NEAR(of[0][1], -std::sqrt(0.5f), kTolF);
-    EXPECT_EQ(of[1][1], 42.0f);  // missing: not written
-}
-
-// ------------------------------------------------------------------ unit sums, Hellinger
-
-TEST(UnitSums, RowsAndColumns) {
-    Mat<float> f{{1, 3}, {0, 0}};
-    UnitSumRowsAdj(2, 2, f, f);
-    EXPECT_FLOAT_EQ(f[0][0], 0.25f);
-    EXPECT_FLOAT_EQ(f[0][1], 0.75f);
-    EXPECT_EQ(f[1][0], 0.0f);
-    Mat<double> d{{1, 0}, {3, 0}};
-    UnitSumColsAdj(2, 2, d, d);
-    EXPECT_DOUBLE_EQ(d[1][0], 0.75);
-    EXPECT_EQ(d[1][1], 0.0);
-    Mat<double> dr{{1, 3}};
-    UnitSumRowsAdj(1, 2, dr, dr);
-    EXPECT_DOUBLE_EQ(dr[0][0], 0.25);
-    Mat<float> fc{{1}, {3}};
-    UnitSumColsAdj(2, 1, fc, fc);
-    EXPECT_FLOAT_EQ(fc[0][0], 0.25f);
-}
-
-TEST(UnitSums, MissingValueForms) {
-    Mat<float> f{{-999, 0, 0}, {1, -999, 3}};
-    UnitSumRowsAdjMV(2, 3, f, f);
-    EXPECT_EQ(f[0][0], -999.0f);
-    EXPECT_EQ(f[0][1], 0.0f);
-    EXPECT_EQ(f[0][2], 0.0f);
-    EXPECT_FLOAT_EQ(f[1][0], 0.25f);
-    EXPECT_EQ(f[1][1], -999.0f);
-    // Float in, double out: the single-precision quotient is stored.
-    Mat<float> g{{1, 2}};
+TEST(Transform, UnitSumsAndHellinger) {
+    const double h = std::sqrt(0.75);
+    BothPrecisions([h](auto zero, double tol) {
+        using T = decltype(zero);
+        // Lines divided by their sums (a zero sum by 1); Hellinger takes the roots.
+        Mat<T> p{{1, 3, 0}, {0, 0, 0}, {2, 2, 4}};
+        Mat<T> m{{1, -999, 3, 0}, {-999, 4, 0, 0}, {0, 0, 0, -999}, {1, 1, 1, 1}};
+        const double q = 0.25;
+        ExpectBothWays(UnitSumRowsAdj, UnitSumColsAdj, p, {{q, 3 * q, 0}, {0, 0, 0}, {q, q, 2 * q}}, tol,
+                       true);
+        ExpectBothWays(UnitSumRowsAdjMV, UnitSumColsAdjMV, m,
+                       {{q, -999, 3 * q, 0}, {-999, 1, 0, 0}, {0, 0, 0, -999}, {q, q, q, q}}, tol, true);
+        const double r = 0.5;  // sqrt(q)
+        ExpectBothWays(HellingerRowsAdjMV, HellingerColsAdjMV, m,
+                       {{r, -999, h, 0}, {-999, 1, 0, 0}, {0, 0, 0, -999}, {r, r, r, r}}, tol, true);
+        T v[] = {2, -999, 6, 0}, w[] = {0, 0, -999};
+        UnitSumVectorAdjMV(4, v, v);
+        UnitSumVectorAdjMV(3, w, w);
+        ExpectVec(v, {0.25, -999, 0.75, 0}, tol);
+        ExpectVec(w, {0, 0, -999}, 0);
+    });
+    Mat<float> g{{1, 2}};  // float in, double out: the single-precision quotient is stored
     Mat<double> o(1, 2);
     UnitSumRowsAdjMV(1, 2, o, g);
     EXPECT_EQ(o[0][0], double(1.0f / 3.0f));
-    Mat<double> d{{1, 2}};
-    UnitSumRowsAdjMV(1, 2, d, d);
-    EXPECT_EQ(d[0][0], 1.0 / 3.0);
-    Mat<double> c{{1}, {-999}, {3}};
-    Mat<double> oc(3, 1);
-    UnitSumColsAdjMV(3, 1, oc, c);
-    EXPECT_DOUBLE_EQ(oc[2][0], 0.75);
-    EXPECT_EQ(oc[1][0], -999.0);
-    Mat<float> cf{{1}, {-999}, {3}};
-    UnitSumColsAdjMV(3, 1, cf, cf);
-    EXPECT_FLOAT_EQ(cf[0][0], 0.25f);
-    EXPECT_EQ(cf[1][0], -999.0f);
-    float v[] = {2, -999, 6};
-    UnitSumVectorAdjMV(3, v, v);
-    EXPECT_FLOAT_EQ(v[0], 0.25f);
-    EXPECT_EQ(v[1], -999.0f);
-    double dv[] = {0, 0, -999}, dvo[3];
-    UnitSumVectorAdjMV(3, dv, dvo);
-    EXPECT_EQ(dvo[0], 0.0);
-    EXPECT_EQ(dvo[2], -999.0);
-    // Without -999 the MV and plain forms agree.
-    Mat<double> r(3, 4), a(3, 4), b(3, 4);
-    FillRandom(r, 4, 0.0, 10.0);
-    UnitSumRowsAdj(3, 4, a, r);
-    UnitSumRowsAdjMV(3, 4, b, r);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 4; k++) EXPECT_EQ(a[i][k], b[i][k]);
-    UnitSumColsAdj(3, 4, a, r);
-    UnitSumColsAdjMV(3, 4, b, r);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 4; k++) EXPECT_EQ(a[i][k], b[i][k]);
 }
 
-TEST(Hellinger, RootOfRelativeValues) {
-    // Row (1, 3): sqrt(1/4) = 0.5, sqrt(3/4).
-    Mat<float> f{{1, -999, 3}};
-    HellingerRowsAdjMV(1, 3, f, f);
-    EXPECT_FLOAT_EQ(f[0][0], 0.5f);
-    EXPECT_EQ(f[0][1], -999.0f);
-    EXPECT_FLOAT_EQ(f[0][2], std::sqrt(0.75f));
-    Mat<double> d{{1}, {3}, {-999}};
-    Mat<double> o(3, 1);
-    HellingerColsAdjMV(3, 1, o, d);
-    EXPECT_DOUBLE_EQ(o[0][0], 0.5);
-    EXPECT_DOUBLE_EQ(o[1][0], std::sqrt(0.75));
-    EXPECT_EQ(o[2][0], -999.0);
-    Mat<double> dr{{0, 0}};
-    HellingerRowsAdjMV(1, 2, dr, dr);
-    EXPECT_EQ(dr[0][0], 0.0);
-    Mat<float> fc{{1}, {3}};
-    HellingerColsAdjMV(2, 1, fc, fc);
-    EXPECT_FLOAT_EQ(fc[0][0], 0.5f);
-}
-
-// ------------------------------------------------------------------ maximum and range
-
-TEST(MaxAndRange, MaximumOfPresentValues) {
-    float f[] = {2, 4, -999};
-    MaxAdjMV(3, f, f);
-    EXPECT_FLOAT_EQ(f[0], 0.5f);
-    EXPECT_FLOAT_EQ(f[1], 1.0f);
-    EXPECT_EQ(f[2], -999.0f);
-    // All negative: the maximum is -2, not a tiny positive start value.
-    double d[] = {-2, -4}, o[2];
-    MaxAdjMV(2, d, o);
-    EXPECT_DOUBLE_EQ(o[0], 1.0);
-    EXPECT_DOUBLE_EQ(o[1], 2.0);
-    double z[] = {0, 0};
-    MaxAdjMV(2, z, z);
-    EXPECT_EQ(z[0], 0.0);
-}
-
-TEST(MaxAndRange, RangeOfRowsAndColumns) {
-    // All-negative row (-3, -1): range 2 -> (0, 1).
-    Mat<float> f{{-3, -1}, {5, 5}};
-    RangeRowsAdj(2, 2, f, f);
-    EXPECT_FLOAT_EQ(f[0][0], 0.0f);
-    EXPECT_FLOAT_EQ(f[0][1], 1.0f);
-    EXPECT_EQ(f[1][0], 0.0f);  // range 0 -> 1.0
-    Mat<float> c{{-3, 2}, {-1, 6}, {-2, 4}};
-    RangeColsAdj(3, 2, c, c);
-    EXPECT_FLOAT_EQ(c[2][0], 0.5f);
-    EXPECT_FLOAT_EQ(c[2][1], 0.5f);
-}
-
-TEST(MaxAndRange, MissingValueForms) {
-    // Rows: x / range, the minimum not subtracted; columns: (x - min) / range.
-    Mat<float> r{{2, -999, 4}};
-    RangeRowsAdjMV(1, 3, r, r);
-    EXPECT_FLOAT_EQ(r[0][0], 1.0f);
-    EXPECT_EQ(r[0][1], -999.0f);
-    EXPECT_FLOAT_EQ(r[0][2], 2.0f);
-    Mat<double> rd{{2, 4}};
-    RangeRowsAdjMV(1, 2, rd, rd);
-    EXPECT_DOUBLE_EQ(rd[0][1], 2.0);
-    Mat<float> c{{2}, {-999}, {4}};
-    RangeColsAdjMV(3, 1, c, c);
-    EXPECT_FLOAT_EQ(c[0][0], 0.0f);
-    EXPECT_EQ(c[1][0], -999.0f);
-    EXPECT_FLOAT_EQ(c[2][0], 1.0f);
-    // Double data beyond the single-precision range.
-    Mat<double> big{{1e300}, {3e300}, {2e300}};
+TEST(Transform, MaximumAndRange) {
+    BothPrecisions([](auto zero, double tol) {
+        using T = decltype(zero);
+        // All negative: the maximum is -2, not a start value above it; all zero: divide by 1.
+        T a[] = {2, 4, -999}, b[] = {-2, -4}, z[] = {0, 0};
+        MaxAdjMV(3, a, a);
+        MaxAdjMV(2, b, b);
+        MaxAdjMV(2, z, z);
+        ExpectVec(a, {0.5, 1, -999}, tol);
+        ExpectVec(b, {1, 2}, tol);
+        ExpectVec(z, {0, 0}, 0);
+        // Rows: x / range, the minimum not subtracted; columns: (x - min) / range.
+        Mat<T> r{{2, -999, 4}}, c{{2}, {-999}, {4}};
+        RangeRowsAdjMV(1, 3, r, r);
+        RangeColsAdjMV(3, 1, c, c);
+        ExpectCells(r, {{1, -999, 2}}, tol);
+        ExpectCells(c, {{0}, {-999}, {1}}, tol);
+    });
+    // All-negative lines from -3 to -1 give (x + 3) / 2; a constant line divides by 1.
+    Mat<float> r{{-3, -1, -2}, {-1, -3, -2}, {5, 5, 5}};
+    ExpectBothWays(RangeRowsAdj, RangeColsAdj, r, {{0, 1, 0.5}, {1, 0, 0.5}, {0, 0, 0}}, 0, true);
+    Mat<double> big{{1e300}, {3e300}, {2e300}};  // beyond the single-precision range
     RangeColsAdjMV(3, 1, big, big);
-    EXPECT_DOUBLE_EQ(big[0][0], 0.0);
-    EXPECT_DOUBLE_EQ(big[2][0], 0.5);
+    ExpectCells(big, {{0}, {1}, {0.5}});
 }
 
-// ------------------------------------------------------------------ deviations
-
-TEST(Deviations, StandardisedDeviationsFromIndependence) {
-    // [[1,3],[3,1]]: r = c = 4, T = 8 -> (8 - 16) / (4 * 8) = -0.25 and (24 - 16) / 32 = 0.25.
-    Mat<float> f{{1, 3}, {3, 1}};
+TEST(Transform, DeviationsFromIndependence) {
+    // [[1,3],[3,1]]: r = c = 4, T = 8: (8 - 16) / (4 * 8) = -0.25 and (24 - 16) / 32 = 0.25.
+    Mat<float> f{{1, 3}, {3, 1}}, g(2, 2);
+    DeviationsExpectationsMV(2, 2, f, g);
     DeviationsExpectations(2, 2, f, f);
-    EXPECT_FLOAT_EQ(f[0][0], -0.25f);
-    EXPECT_FLOAT_EQ(f[0][1], 0.25f);
-    Mat<float> g{{1, 3}, {3, 1}};
-    Mat<float> og(2, 2);
-    DeviationsExpectationsMV(2, 2, g, og);
-    EXPECT_FLOAT_EQ(og[1][1], -0.25f);
-    // A row whose present values sum to 0 keeps its values; missing cells -999.
-    Mat<double> d{{0, -999, 0}, {2, 1, 1}, {2, 3, 1}};
-    Mat<double> o(3, 3);
+    ExpectCells(f, {{-0.25, 0.25}, {0.25, -0.25}}, 1e-7);
+    ExpectCells(g, {{-0.25, 0.25}, {0.25, -0.25}}, 1e-7);
+    // A row whose present values sum to 0 keeps its values; missing cells give -999. Cell (1,0):
+    // r = c = 4, T = 10: (20 - 16) / (4 * 10); cell (2,1) is (p_ij - p_i p_j) / sqrt(p_i p_j).
+    Mat<double> d{{0, -999, 0}, {2, 1, 1}, {2, 3, 1}}, o(3, 3);
     DeviationsExpectationsMV(3, 3, d, o);
-    EXPECT_EQ(o[0][0], 0.0);
-    EXPECT_EQ(o[0][1], -999.0);
-    // Cell (1,0): r = 4, c = 4, T = 10 -> (20 - 16) / (4 * 10) = 0.1.
+    ExpectCells(o, {{0, -999, 0}}, 0);
     EXPECT_NEAR(o[1][0], 0.1, kTol);
-    // The deviations equal (p_ij - p_i p_j) / sqrt(p_i p_j).
-    double pij = 3.0 / 10, pi = 6.0 / 10, pj = 4.0 / 10;
-    EXPECT_NEAR(o[2][1], (pij - pi * pj) / std::sqrt(pi * pj), kTol);
+    EXPECT_NEAR(o[2][1], (0.3 - 0.6 * 0.4) / std::sqrt(0.6 * 0.4), kTol);
 }
 
-// ------------------------------------------------------------------ orderings
-
-TEST(Orderings, PositionsOfIncreasingValues) {
-    int in[] = {3, 1, 2}, out[3];
-    IndexVector(3, in, out);
-    EXPECT_EQ(out[0], 2);
-    EXPECT_EQ(out[1], 3);
-    EXPECT_EQ(out[2], 1);
-    int out2[3];
-    RankVector(3, in, out2);
-    EXPECT_EQ(out2[0], 2);
-    EXPECT_EQ(out2[2], 1);
-    float fin[] = {3, 1, 2}, fout[3];
-    RankVector(3, fin, fout);
-    EXPECT_EQ(fout[0], 2.0f);
-    EXPECT_EQ(fout[1], 3.0f);
-    double din[] = {3, 1, 2}, dout[3];
+TEST(Rankings, OrderingPermutations) {
+    // 3, 1, 2: increasing values sit at positions 2, 3, 1; |-3|, |1|, |-2| likewise.
+    int in[] = {3, 1, 2}, idx[3], ord[3];
+    float fin[] = {3, 1, 2}, fo[3];
+    double din[] = {3, 1, 2}, dout[3], ain[] = {-3, 1, -2}, aout[3];
+    IndexVector(3, in, idx);
+    RankVector(3, in, ord);
+    RankVector(3, fin, fo);
     RankVector(3, din, dout);
-    EXPECT_EQ(dout[2], 1.0);
-    double ain[] = {-3, 1, -2}, aout[3];
-    RankVectorAbs(3, ain, aout);  // |.| = 3, 1, 2
-    EXPECT_EQ(aout[0], 2.0);
-    EXPECT_EQ(aout[1], 3.0);
-    EXPECT_EQ(aout[2], 1.0);
-}
-
-TEST(Orderings, EqualValuesFollowTheCompanionSort) {
-    // Short vectors are finished by straight insertion: equal values keep their input order.
-    double in[] = {2, 1, 2}, out[3];
-    RankVector(3, in, out);
-    EXPECT_EQ(out[0], 2.0);
-    EXPECT_EQ(out[1], 1.0);
-    EXPECT_EQ(out[2], 3.0);
-    // Longer vectors with ties: the order is exactly the one the companion sort leaves.
+    RankVectorAbs(3, ain, aout);
+    for (auto* v : {idx, ord}) ExpectVec(v, {2, 3, 1}, 0);
+    ExpectVec(fo, {2, 3, 1}, 0);
+    for (auto* v : {dout, aout}) ExpectVec(v, {2, 3, 1}, 0);
+    // Equal values: short vectors are finished by straight insertion and keep their input
+    // order; longer ones are left exactly in the order of the companion sort.
     const int n = 23;
-    double v[n], o[n];
+    double t[] = {2, 1, 2}, v[n], o[n], key[n + 1], pos[n + 1];
+    RankVector(3, t, dout);
+    ExpectVec(dout, {2, 1, 3}, 0);
     std::mt19937 gen(17);
-    for (int k = 0; k < n; k++) v[k] = double(gen() % 4);
-    RankVector(n, v, o);
-    double key[n + 1], pos[n + 1];
     for (int k = 0; k < n; k++) {
-        key[k + 1] = v[k];
+        v[k] = key[k + 1] = double(gen() % 4);
         pos[k + 1] = k + 1;
     }
+    RankVector(n, v, o);
     sort2((unsigned long)n, key, pos);
-    std::vector<int> seen(n + 1, 0);
-    for (int k = 0; k < n; k++) {
-        EXPECT_EQ(o[k], pos[k + 1]);
-        seen[int(o[k])]++;
-        if (k > 0) {
-            EXPECT_LE(v[int(o[k - 1]) - 1], v[int(o[k]) - 1]);
-        }
-    }
-    for (int k = 1; k <= n; k++) EXPECT_EQ(seen[k], 1);
+    for (int k = 0; k < n; k++) EXPECT_EQ(o[k], pos[k + 1]);
+    for (int k = 1; k < n; k++) EXPECT_LE(v[int(o[k - 1]) - 1], v[int(o[k]) - 1]);  // increasing
 }
 
-// ------------------------------------------------------------------ ranks
-
-TEST(Ranks, TiesGetTheirMeanRank) {
-    float f[] = {3, 1, 3}, fo[3];
-    RankVectorAdj(3, f, fo);
-    EXPECT_EQ(fo[0], 2.5f);
-    EXPECT_EQ(fo[1], 1.0f);
-    EXPECT_EQ(fo[2], 2.5f);
-    double d[] = {5, 5, 1, 5}, dout[4];
-    RankVectorAdj(4, d, d);  // in place
-    EXPECT_EQ(d[0], 3.0);
-    EXPECT_EQ(d[2], 1.0);
-    EXPECT_EQ(d[3], 3.0);
-    double c[] = {3, 1, 3};
-    RankVectorDAdj(3, c, dout);
-    EXPECT_EQ(dout[0], 2.5);
-    EXPECT_EQ(dout[1], 1.0);
-    EXPECT_EQ(dout[2], 2.5);
-}
-
-// The spread of mid-ranks ties the ranks to the tie sum: sum (r - (n+1)/2)^2 equals
-// (n^3 - n - sum(t^3 - t)) / 12, t running over the groups of tied values.
-TEST(Ranks, SpreadMatchesTieSum) {
+TEST(Rankings, TiesGetTheirMeanRank) {
+    // Rows, and the cells above the diagonal: 5, 2, 5 -> 2.5, 1, 2.5, the rest untouched.
+    Mat<float> r{{3, 1, 3}, {9, 9, 9}}, u{{0, 5, 2}, {7, 0, 5}, {8, 9, 0}};
+    Mat<double> rd{{3, 1, 3}, {9, 9, 9}}, ro(2, 3);
+    RankRowsAdj(2, 3, r, r);
+    RankRowsDAdj(2, 3, rd, ro);
+    RankRowsAdj(2, 3, rd, rd);
+    RankReseAdj(3, u, u);
+    ExpectCells(r, {{2.5, 1, 2.5}, {2, 2, 2}}, 0);
+    ExpectSame(ro, rd, 0);
+    ExpectSame(rd, r, 0);
+    ExpectCells(u, {{0, 2.5, 1}, {7, 0, 2.5}, {8, 9, 0}}, 0);
+    // The spread of mid-ranks ties the ranks to the tie sum: sum (r - (n+1)/2)^2 equals
+    // (n^3 - n - sum(t^3 - t)) / 12, t running over the groups of tied values.
     const int n = 40;
     std::mt19937 gen(29);
-    double v[n], r[n], rd[n];
+    double v[n], a[n], b[n], tieSum = 0, spread = 0;
     for (int k = 0; k < n; k++) v[k] = double(gen() % 9);
-    RankVectorAdj(n, v, r);
-    RankVectorDAdj(n, v, rd);
+    RankVectorAdj(n, v, a);
+    RankVectorDAdj(n, v, b);
     std::map<double, int> groups;
     for (double x : v) groups[x]++;
-    double tieSum = 0.0;
     for (auto& g : groups) tieSum += double(g.second) * g.second * g.second - g.second;
-    double spread = 0.0, spreadD = 0.0, sum = 0.0;
-    for (int k = 0; k < n; k++) {
-        spread += (r[k] - (n + 1) / 2.0) * (r[k] - (n + 1) / 2.0);
-        spreadD += (rd[k] - (n + 1) / 2.0) * (rd[k] - (n + 1) / 2.0);
-        sum += r[k];
-        EXPECT_EQ(r[k], rd[k]);  // counting and sorting agree
-    }
-    EXPECT_NEAR(sum, n * (n + 1) / 2.0, 1e-9);
+    for (int k = 0; k < n; k++) spread += (a[k] - (n + 1) / 2.0) * (a[k] - (n + 1) / 2.0);
     EXPECT_NEAR(spread, (double(n) * n * n - n - tieSum) / 12.0, 1e-9);
-    EXPECT_NEAR(spreadD, spread, 1e-9);
-    // Each value's rank is the mean of the positions its group occupies.
+    // Each value's rank is the mean of the positions its group occupies, by sorting and counting.
     int below = 0;
     for (auto& g : groups) {
-        double expected = below + (g.second + 1) / 2.0;
         for (int k = 0; k < n; k++)
             if (v[k] == g.first) {
-                EXPECT_EQ(r[k], expected);
+                EXPECT_EQ(a[k], below + (g.second + 1) / 2.0);
+                EXPECT_EQ(b[k], a[k]);
             }
         below += g.second;
     }
 }
 
-TEST(Ranks, MissingValuesByExplicitRule) {
-    double d[] = {5, -999, 2, 5}, o[4];
-    RankVectorAdjMV(4, d, o);
-    EXPECT_EQ(o[0], 2.5);
-    EXPECT_EQ(o[1], -999.0);
-    EXPECT_EQ(o[2], 1.0);
-    EXPECT_EQ(o[3], 2.5);
-    // A present value below -999 is still ranked among the present values.
+TEST(Rankings, MissingValuesByExplicitRule) {
+    // Only present values are ranked, a present value below -999 among them.
+    double d[] = {5, -999, 2, 5}, all[] = {-999, -999}, v[] = {4, 1, 4, 2, 9, 2, 2}, a[7], b[7];
     float f[] = {-2000, -999, 3, -1500};
+    RankVectorAdjMV(4, d, d);
     RankVectorAdjMV(4, f, f);
-    EXPECT_EQ(f[0], 1.0f);
-    EXPECT_EQ(f[1], -999.0f);
-    EXPECT_EQ(f[2], 3.0f);
-    EXPECT_EQ(f[3], 2.0f);
-    double all[] = {-999, -999};
     RankVectorAdjMV(2, all, all);
-    EXPECT_EQ(all[0], -999.0);
-    EXPECT_EQ(all[1], -999.0);
-    // Without -999 the MV form equals the plain one.
-    double v[] = {4, 1, 4, 2, 9, 2, 2}, a[7], b[7];
-    RankVectorAdj(7, v, a);
+    ExpectVec(d, {2.5, -999, 1, 2.5}, 0);
+    ExpectVec(f, {1, -999, 3, 2}, 0);
+    ExpectVec(all, {-999, -999}, 0);
+    RankVectorAdj(7, v, a);  // without -999 the MV form equals the plain one
     RankVectorAdjMV(7, v, b);
     for (int k = 0; k < 7; k++) EXPECT_EQ(a[k], b[k]);
 }
 
-TEST(Ranks, RowsAndUpperTriangle) {
-    Mat<float> f{{3, 1, 3}, {1, 2, 3}};
-    RankRowsAdj(2, 3, f, f);
-    EXPECT_EQ(f[0][0], 2.5f);
-    EXPECT_EQ(f[1][2], 3.0f);
-    Mat<double> d{{3, 1, 3}, {9, 9, 9}};
-    Mat<double> o(2, 3), od(2, 3);
-    RankRowsAdj(2, 3, d, o);
-    RankRowsDAdj(2, 3, d, od);
-    EXPECT_EQ(o[0][0], 2.5);
-    EXPECT_EQ(o[1][1], 2.0);
-    for (int i = 0; i < 2; i++)
-        for (int k = 0; k < 3; k++) EXPECT_EQ(o[i][k], od[i][k]);
-    // Cells above the diagonal: 5, 2, 5 -> 2.5, 1, 2.5; the rest untouched.
-    Mat<double> r{{0, 5, 2}, {7, 0, 5}, {8, 9, 0}};
-    Mat<double> out(3, 3);
-    out.fill(42);
-    RankReseAdj(3, r, out);
-    EXPECT_EQ(out[0][1], 2.5);
-    EXPECT_EQ(out[0][2], 1.0);
-    EXPECT_EQ(out[1][2], 2.5);
-    EXPECT_EQ(out[0][0], 42.0);
-    EXPECT_EQ(out[1][0], 42.0);
-    Mat<float> rf{{0, 1, 3, 2}, {0, 0, 6, 4}, {0, 0, 0, 5}, {0, 0, 0, 0}};
-    RankReseAdj(4, rf, rf);
-    EXPECT_EQ(rf[0][1], 1.0f);
-    EXPECT_EQ(rf[1][2], 6.0f);
-    EXPECT_EQ(rf[2][3], 5.0f);
-    EXPECT_EQ(rf[1][0], 0.0f);
-}
-
-TEST(Spearman, KnownValues) {
-    // Ranks (1..5) vs (2,1,4,3,5): D = 4 -> 1 - 24 / 120 = 0.8.
-    double a[] = {10, 20, 30, 40, 50}, b[] = {2, 1, 4, 3, 5};
-    float af[] = {10, 20, 30, 40, 50}, bf[] = {2, 1, 4, 3, 5};
-    EXPECT_NEAR(Spearman2Vec(5, a, b), 0.8, kTol);
-    EXPECT_NEAR(Spearman2Vec(5, af, bf), 0.8f, kTolF);
-    double inc[] = {1, 5, 7, 100, 101}, dec[] = {9, 8, 7, 6, 5};
-    EXPECT_NEAR(Spearman2Vec(5, a, inc), 1.0, kTol);
-    EXPECT_NEAR(Spearman2Vec(5, a, dec), -1.0, kTol);
-    // Ties averaged: ranks (1, 2.5, 2.5, 4) vs (1, 2, 3, 4): D = 0.5 -> 1 - 3 / 60 = 0.95.
-    double t[] = {1, 2, 2, 3}, u[] = {1, 2, 3, 4};
-    EXPECT_NEAR(Spearman2Vec(4, t, u), 0.95, kTol);
-    // The inputs are not changed.
-    EXPECT_EQ(t[1], 2.0);
-}
-
-TEST(Spearman, FewerThanTwoValuesGiveZero) {
-    double a[] = {1}, b[] = {2};
-    float af[] = {1}, bf[] = {2};
-    EXPECT_EQ(Spearman2Vec(1, a, b), 0.0);
-    EXPECT_EQ(Spearman2Vec(0, a, b), 0.0);
-    EXPECT_EQ(Spearman2Vec(1, af, bf), 0.0f);
-    EXPECT_FALSE(std::isnan(Spearman2Vec(1, af, bf)));
-}
-
-TEST(Spearman, BoundedAndSymmetric) {
-    std::mt19937 gen(8);
-    for (int rep = 0; rep < 20; rep++) {
-        const int n = 12;
-        double a[n], b[n];
-        for (int k = 0; k < n; k++) {
-            a[k] = double(gen() % 50);
-            b[k] = double(gen() % 50);
-        }
-        double r = Spearman2Vec(n, a, b);
-        EXPECT_LE(std::fabs(r), 1.0);
-        EXPECT_EQ(r, Spearman2Vec(n, b, a));
-    }
+TEST(Rankings, Spearman) {
+    BothPrecisions([](auto zero, double tol) {
+        using T = decltype(zero);
+        // Ranks 1..5 vs (2,1,4,3,5): D = 4, 1 - 24 / 120 = 0.8. Ties averaged: ranks
+        // (1, 2.5, 2.5, 4) vs 1..4: D = 0.5, 1 - 3 / 60 = 0.95. Fewer than two values: 0.
+        T a[] = {10, 20, 30, 40, 50}, b[] = {2, 1, 4, 3, 5}, t[] = {1, 2, 2, 3};
+        T inc[] = {1, 5, 7, 100, 101}, dec[] = {9, 8, 7, 6, 5};
+        EXPECT_NEAR(Spearman2Vec(5, a, b), 0.8, tol);
+        EXPECT_NEAR(Spearman2Vec(5, a, inc), 1.0, tol);
+        EXPECT_NEAR(Spearman2Vec(5, a, dec), -1.0, tol);
+        EXPECT_NEAR(Spearman2Vec(4, t, a), 0.95, tol);
+        EXPECT_EQ(t[1], T(2));  // inputs unchanged
+        EXPECT_EQ(Spearman2Vec(1, a, b), T(0));
+        EXPECT_EQ(Spearman2Vec(0, a, b), T(0));
+    });
 }
 
 }  // namespace

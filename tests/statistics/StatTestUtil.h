@@ -1,12 +1,16 @@
-// Small helpers for the statistics tests: row-pointer matrices built from literals and
-// released automatically.
-#ifndef TNX_STAT_TEST_UTIL_H
-#define TNX_STAT_TEST_UTIL_H
+// Helpers for the statistics and matrix tests: row-pointer matrices built from literals and
+// released automatically, and whole-matrix and whole-vector checks.
+#pragma once
+
+#include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <random>
 
 #include "foundation/qwlibDim.h"
+
+using Rows = std::initializer_list<std::initializer_list<double>>;
+const double kTol = 1e-12;
 
 // A row-pointer matrix from the library's allocator (zero-filled), released on scope exit.
 template <class T>
@@ -15,8 +19,7 @@ public:
     Mat(int rows, int cols) : n_(rows), p_(cols) {
         m_ = static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
     }
-    Mat(std::initializer_list<std::initializer_list<double>> rows)
-        : Mat(int(rows.size()), rows.size() ? int(rows.begin()->size()) : 0) {
+    Mat(Rows rows) : Mat(int(rows.size()), rows.size() ? int(rows.begin()->size()) : 0) {
         int i = 0;
         for (auto& r : rows) {
             int j = 0;
@@ -51,4 +54,62 @@ void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {
         for (int j = 0; j < m.cols(); j++) m[i][j] = T(u(gen));
 }
 
-#endif
+// v[0 .. want.size() - 1] within tol of want.
+template <class T>
+void ExpectVec(const T* v, std::initializer_list<double> want, double tol = 1e-12) {
+    int k = 0;
+    for (double w : want) {
+        EXPECT_NEAR(v[k], w, tol) << "at " << k;
+        k++;
+    }
+}
+
+// Every row given of m within tol of want.
+template <class M>
+void ExpectCells(M& m, Rows want, double tol = 1e-12) {
+    int i = 0;
+    for (auto& r : want) {
+        SCOPED_TRACE(testing::Message() << "row " << i);
+        ExpectVec(m[i++], r, tol);
+    }
+}
+
+// Every cell (upper: the upper triangle, diagonal included) of a and b agrees within tol.
+template <class A, class B>
+void ExpectSame(Mat<A>& a, Mat<B>& b, double tol, bool upper = false) {
+    for (int i = 0; i < a.rows(); i++)
+        for (int j = upper ? i : 0; j < a.cols(); j++) EXPECT_NEAR(a[i][j], b[i][j], tol) << i << "," << j;
+}
+
+template <class T>
+struct Id {
+    using type = T;
+};
+template <class T>
+using Kernel = typename Id<void (*)(int, int, T**, T**)>::type;
+
+// rows(n, p, in, out) on in, and cols(p, n, ...) on the transpose of in with the result transposed
+// back, both checked against want: a column routine that works along rows fails. outFirst: the
+// routines take their output first.
+template <class T>
+void ExpectBothWays(Kernel<T> rows, Kernel<T> cols, Mat<T>& in, Rows want, double tol,
+                    bool outFirst = false) {
+    const int n = in.rows(), p = in.cols();
+    Mat<T> out(n, p), t(p, n), to(p, n), back(n, p);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) t[j][i] = in[i][j];
+    outFirst ? rows(n, p, out, in) : rows(n, p, in, out);
+    outFirst ? cols(p, n, to, t) : cols(p, n, t, to);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) back[i][j] = to[j][i];
+    SCOPED_TRACE("rows, then columns");
+    ExpectCells(out, want, tol);
+    ExpectCells(back, want, tol);
+}
+
+// Runs check(zero, tol) for the float and the double overloads.
+template <class F>
+void BothPrecisions(F check, double floatTol = 1e-5) {
+    check(0.0f, floatTol);
+    check(0.0, kTol);
+}
