@@ -1,614 +1,340 @@
-// Sorting, ranking, Cholesky, Gauss-Jordan, conversions, pythag and the 1-based allocators.
+// The numerical-analysis routines (nrutilQW), checked by hand, by invariants and against GSL.
 #include <gtest/gtest.h>
+#include <gsl/gsl_eigen.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
+#include "FoundationTestSupport.h"
 #include "foundation/nrutilQW.h"
-#include "foundation/qwlibDim.h"
 
 namespace {
 
-// ---------------------------------------------------------------- sort2 and indexx
-
-template <class K, class C>
-void expectSorted3(K* arr, C* brr)
-{
-    sort2(3, arr, brr);
-    EXPECT_EQ(arr[1], K(1));
-    EXPECT_EQ(arr[2], K(2));
-    EXPECT_EQ(arr[3], K(3));
-    EXPECT_EQ(brr[1], C(10));
-    EXPECT_EQ(brr[2], C(20));
-    EXPECT_EQ(brr[3], C(30));
-}
-
-TEST(Sort2, ThreeValuesCarryTheirCompanionsInEveryType)
-{
-    float af[] = {0, 3, 1, 2}, bf[] = {0, 30, 10, 20};
-    expectSorted3(af, bf);
-    double ad[] = {0, 3, 1, 2}, bd[] = {0, 30, 10, 20};
-    expectSorted3(ad, bd);
-    int ai[] = {0, 3, 1, 2}, bi[] = {0, 30, 10, 20};
-    expectSorted3(ai, bi);
-}
-
-// Below 7 elements the whole array goes to straight insertion, which keeps equal keys in
-// their input order: keys 2,1,2,1 with companions 1,2,3,4 give 1,1,2,2 and 2,4,1,3.
-TEST(Sort2, TiesOnFewerThanSevenKeepInputOrder)
-{
-    double arr[] = {0, 2, 1, 2, 1};
-    double brr[] = {0, 1, 2, 3, 4};
-    sort2(4, arr, brr);
-    const double keys[] = {1, 1, 2, 2};
-    const double comp[] = {2, 4, 1, 3};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(arr[i + 1], keys[i]);
-        EXPECT_EQ(brr[i + 1], comp[i]);
+// Below 7 keys insertion keeps ties in input order. Seven (by hand): the middle key goes to place 2,
+// the three-sort swaps 1 and 2, the scan swaps 3 and 6, the pivot lands at 4; 6..7, 1..3 by insertion.
+TEST(Sort2, TiesFollowTheInsertionAndThePartitioning) {
+    struct Row { std::vector<int> keys, sorted, comp; };
+    const Row rows[] = {{{3, 1, 2}, {1, 2, 3}, {2, 3, 1}},
+                        {{2, 1, 2, 1}, {1, 1, 2, 2}, {2, 4, 1, 3}},
+                        {{2, 1, 2, 1, 2, 1, 2}, {1, 1, 1, 2, 2, 2, 2}, {4, 2, 6, 1, 5, 3, 7}},
+                        {{7}, {7}, {1}},
+                        {{}, {}, {}}};
+    auto expectSort2 = [](const Row& r, auto zero) {   // 1-based arrays whose index 0 stays untouched
+        std::vector<decltype(zero)> arr{-1}, brr{-2};
+        for (size_t i = 0; i < r.keys.size(); i++) {
+            arr.push_back(r.keys[i]);
+            brr.push_back(static_cast<int>(i) + 1);
+        }
+        sort2(r.keys.size(), arr.data(), brr.data());
+        EXPECT_EQ(std::vector<int>(arr.begin() + 1, arr.end()), r.sorted);
+        EXPECT_EQ(std::vector<int>(brr.begin() + 1, brr.end()), r.comp);
+        EXPECT_EQ(arr[0] + brr[0], -3);
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.keys.size() << " keys");
+        expectSort2(r, 0.0f);
+        expectSort2(r, 0.0);
+        expectSort2(r, 0);
     }
 }
 
-// Seven elements are partitioned once. Worked by hand for keys 2,1,2,1,2,1,2 (companions
-// 1..7): the middle element (4) moves to place 2, the three-sort swaps places 1 and 2, the
-// scan with pivot key 2 exchanges places 3 and 6, stops with j = 4, the pivot goes to place
-// 4; the part 6..7 is sorted first, then 1..3, both by insertion. Companions end as
-// 4,2,6,1,5,3,7: equal keys are not in input order.
-TEST(Sort2, TiesOnSevenFollowThePartitioning)
-{
-    float arr[] = {0, 2, 1, 2, 1, 2, 1, 2};
-    int ia[] = {0, 2, 1, 2, 1, 2, 1, 2};
-    int ib[] = {0, 1, 2, 3, 4, 5, 6, 7};
-    float fb[] = {0, 1, 2, 3, 4, 5, 6, 7};
-    sort2(7, arr, fb);
-    sort2(7, ia, ib);
-    const int keys[] = {1, 1, 1, 2, 2, 2, 2};
-    const int comp[] = {4, 2, 6, 1, 5, 3, 7};
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(arr[i + 1], keys[i]);
-        EXPECT_EQ(fb[i + 1], comp[i]) << "place " << i + 1;
-        EXPECT_EQ(ia[i + 1], keys[i]);
-        EXPECT_EQ(ib[i + 1], comp[i]) << "place " << i + 1;
-    }
-}
-
-// Sorted output and the same (key, companion) pairs, on random, sorted, reversed and
-// constant inputs; large sizes exercise the fixed stack.
-TEST(Sort2, KeepsPairsAndSortsLargeInputs)
-{
+// Many ties (the size exercises the fixed stack); indexx orders ties as sort2 moves 1..n.
+TEST(Sort2, KeepsPairsOnALargeInputAndIndexxFollowsIt) {
+    const int n = 100000;
     std::mt19937 gen(12345);
     std::uniform_int_distribution<int> fewKeys(0, 9);
-    for (int pattern = 0; pattern < 4; ++pattern) {
-        const int n = pattern == 0 ? 2000 : 100000;
-        std::vector<double> arr(n + 1), brr(n + 1);
-        std::vector<std::pair<double, double>> pairs;
-        for (int i = 1; i <= n; ++i) {
-            switch (pattern) {
-            case 0: arr[i] = fewKeys(gen); break;
-            case 1: arr[i] = i; break;
-            case 2: arr[i] = n - i; break;
-            default: arr[i] = 5; break;
-            }
-            brr[i] = i;
-            pairs.emplace_back(arr[i], brr[i]);
-        }
-        sort2(static_cast<unsigned long>(n), arr.data(), brr.data());
-        std::vector<std::pair<double, double>> after;
-        for (int i = 1; i <= n; ++i) {
-            if (i > 1) {
-                ASSERT_LE(arr[i - 1], arr[i]) << "pattern " << pattern;
-            }
-            after.emplace_back(arr[i], brr[i]);
-        }
-        std::sort(pairs.begin(), pairs.end());
-        std::sort(after.begin(), after.end());
-        EXPECT_EQ(pairs, after) << "pattern " << pattern;
+    std::vector<float> arr(n + 1), brr(n + 1), keys(n + 1);
+    std::vector<unsigned long> indx(n + 1);
+    for (int i = 1; i <= n; ++i) {
+        arr[i] = keys[i] = static_cast<float>(fewKeys(gen));
+        brr[i] = static_cast<float>(i);
     }
-}
-
-TEST(Sort2, EmptyAndSingleArraysAreLeftAlone)
-{
-    int arr[] = {-1, 7};
-    int brr[] = {-2, 70};
-    sort2(0, arr, brr);
-    sort2(1, arr, brr);
-    EXPECT_EQ(arr[0], -1);
-    EXPECT_EQ(arr[1], 7);
-    EXPECT_EQ(brr[0], -2);
-    EXPECT_EQ(brr[1], 70);
-}
-
-TEST(Indexx, OrdersThroughTheIndexAndLeavesValues)
-{
-    float arr[] = {0, 3, 1, 2};
-    unsigned long indx[4] = {0, 0, 0, 0};
-    indexx(3, arr, indx);
-    EXPECT_EQ(indx[1], 2u);
-    EXPECT_EQ(indx[2], 3u);
-    EXPECT_EQ(indx[3], 1u);
-    EXPECT_EQ(arr[1], 3.0f);
-    EXPECT_EQ(arr[2], 1.0f);
-    EXPECT_EQ(arr[3], 2.0f);
-}
-
-// indexx runs the same scheme as sort2 on an index table, so it orders ties exactly as
-// sort2 moves companions 1..n.
-TEST(Indexx, MatchesSort2CompanionsOnTiedInputs)
-{
-    std::mt19937 gen(777);
-    std::uniform_int_distribution<int> keys(0, 4);
-    for (int n : {4, 7, 13, 64, 500}) {
-        std::vector<float> arr(n + 1), copy(n + 1), comp(n + 1);
-        std::vector<unsigned long> indx(n + 1);
-        for (int i = 1; i <= n; ++i) {
-            arr[i] = copy[i] = static_cast<float>(keys(gen));
-            comp[i] = static_cast<float>(i);
-        }
-        indexx(static_cast<unsigned long>(n), arr.data(), indx.data());
-        sort2(static_cast<unsigned long>(n), copy.data(), comp.data());
-        for (int i = 1; i <= n; ++i) {
-            EXPECT_EQ(static_cast<float>(indx[i]), comp[i]) << "n " << n << " place " << i;
-            EXPECT_EQ(arr[indx[i]], copy[i]);
-        }
+    sort2(n, arr.data(), brr.data());
+    indexx(n, keys.data(), indx.data());
+    for (int i = 1; i <= n; ++i) {
+        ASSERT_TRUE(i == 1 || arr[i - 1] <= arr[i]) << "place " << i;
+        ASSERT_EQ(arr[i], keys[static_cast<int>(brr[i])]) << "place " << i;   // keys untouched by indexx
+        ASSERT_EQ(static_cast<float>(indx[i]), brr[i]) << "place " << i;
     }
+    std::sort(brr.begin(), brr.end());   // the companions are still 1..n
+    for (int i = 1; i <= n; ++i) ASSERT_EQ(brr[i], static_cast<float>(i));
 }
 
-// ---------------------------------------------------------------- crank
-
-template <class T>
-void expectRanks(std::vector<T> w, const std::vector<T>& ranks, T tieSum)
-{
-    T s = -1;
-    crank(static_cast<unsigned long>(w.size() - 1), w.data(), &s);
-    for (size_t i = 1; i < w.size(); ++i) EXPECT_EQ(w[i], ranks[i - 1]) << "place " << i;
-    EXPECT_EQ(s, tieSum);
-}
-
-TEST(Crank, TiesGetMeanRanksAndTieSum)
-{
-    expectRanks<float>({0, 1, 2, 2, 3}, {1, 2.5f, 2.5f, 4}, 6);
-    expectRanks<double>({0, 1, 2, 2, 3}, {1, 2.5, 2.5, 4}, 6);
-    expectRanks<float>({0, 5, 5, 5}, {2, 2, 2}, 24);
-    expectRanks<double>({0, 5, 5, 5}, {2, 2, 2}, 24);
-}
-
-TEST(Crank, RunsAtTheEndsAndNoTies)
-{
-    // A run that ends the array: no lone last element to rank.
-    expectRanks<double>({0, 1, 2, 3, 3}, {1, 2, 3.5, 3.5}, 6);
-    // A run at the start, then the walk stops on the last element: its rank is n.
-    expectRanks<double>({0, 1, 1, 2}, {1.5, 1.5, 3}, 6);
-    // Two runs: 2 tied (6) and 3 tied (24).
-    expectRanks<float>({0, 4, 4, 7, 7, 7}, {1.5f, 1.5f, 4, 4, 4}, 30);
-    expectRanks<double>({0, -3, 0.5, 9}, {1, 2, 3}, 0);
-    expectRanks<double>({0, 42}, {1}, 0);
-}
-
-TEST(Crank, RanksSumToTriangularNumber)
-{
-    std::mt19937 gen(99);
-    std::uniform_int_distribution<int> keys(0, 6);
-    const int n = 40;
-    std::vector<double> w(n + 1), comp(n + 1);
-    for (int i = 1; i <= n; ++i) w[i] = keys(gen);
-    sort2(n, w.data(), comp.data());
-    // Expected tie sum from the counts of each key.
-    double expectedTies = 0;
-    for (int key = 0; key <= 6; ++key) {
-        double t = static_cast<double>(std::count(w.begin() + 1, w.end(), key));
-        expectedTies += t * t * t - t;
-    }
-    double s = 0;
-    crank(n, w.data(), &s);
-    double total = 0;
-    for (int i = 1; i <= n; ++i) total += w[i];
-    EXPECT_DOUBLE_EQ(total, n * (n + 1) / 2.0);
-    EXPECT_EQ(s, expectedTies);
-}
-
-// ---------------------------------------------------------------- choldc
-
-TEST(Choldc, TwoByTwoByHand)
-{
-    double** a = dim2Double(2, 2);
-    a[0][0] = 4; a[0][1] = 2; a[1][0] = 2; a[1][1] = 3;
-    double p[2];
-    EXPECT_EQ(choldc(a, 2, p), 1);
-    EXPECT_DOUBLE_EQ(p[0], 2.0);
-    EXPECT_DOUBLE_EQ(p[1], std::sqrt(2.0));
-    EXPECT_DOUBLE_EQ(a[1][0], 1.0);
-    EXPECT_EQ(a[0][1], 2.0);  // the upper triangle keeps the input
-    free2D(a, 2);
-
-    float** f = dim2Dfloat(2, 2);
-    f[0][0] = 4; f[0][1] = 2; f[1][0] = 2; f[1][1] = 3;
-    float pf[2];
-    EXPECT_EQ(choldc(f, 2, pf), 1);
-    EXPECT_FLOAT_EQ(pf[0], 2.0f);
-    EXPECT_FLOAT_EQ(pf[1], std::sqrt(2.0f));
-    EXPECT_FLOAT_EQ(f[1][0], 1.0f);
-    free2D(f, 2);
-}
-
-TEST(Choldc, NotPositiveDefiniteReportsAndReturnsZero)
-{
-    double** a = dim2Double(2, 2);
-    a[0][0] = 0; a[0][1] = 1; a[1][0] = 1; a[1][1] = 3;
-    double p[2];
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(choldc(a, 2, p), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\ncholdc failed");
-    // Indefinite: 1 - 2*2 < 0 at the second pivot.
-    a[0][0] = 1; a[0][1] = 2; a[1][0] = 2; a[1][1] = 1;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(choldc(a, 2, p), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\ncholdc failed");
-    free2D(a, 2);
-}
-
-template <class T>
-void checkCholeskyMultipliesBack(T** (*alloc)(int, int), double tol)
-{
-    const int n = 5;
-    std::mt19937 gen(2024);
-    std::uniform_real_distribution<double> u(-1, 1);
-    std::vector<std::vector<double>> m(n, std::vector<double>(n));
-    for (auto& row : m)
-        for (double& x : row) x = u(gen);
-    T** a = alloc(n, n);
-    std::vector<std::vector<double>> orig(n, std::vector<double>(n));
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            double s = i == j ? n : 0.0;
-            for (int k = 0; k < n; ++k) s += m[i][k] * m[j][k];
-            a[i][j] = static_cast<T>(s);
-            orig[i][j] = static_cast<double>(a[i][j]);
-        }
-    std::vector<T> p(n);
-    ASSERT_EQ(choldc(a, n, p.data()), 1);
-    auto L = [&](int i, int j) -> double {
-        if (j > i) return 0.0;
-        return i == j ? static_cast<double>(p[i]) : static_cast<double>(a[i][j]);
+TEST(Crank, TiesGetMeanRanksAndTheSumOfTCubedMinusT) {
+    struct Row { Values w, ranks; double tieSum; };
+    const Row rows[] = {{{1, 2, 2, 3}, {1, 2.5, 2.5, 4}, 6},       {{5, 5, 5}, {2, 2, 2}, 24},
+                        {{1, 2, 3, 3}, {1, 2, 3.5, 3.5}, 6},       {{1, 1, 2}, {1.5, 1.5, 3}, 6},
+                        {{4, 4, 7, 7, 7}, {1.5, 1.5, 4, 4, 4}, 30}, {{-3, 0.5, 9}, {1, 2, 3}, 0},
+                        {{42}, {1}, 0}};
+    auto expectRanks = [](const Row& r, auto zero) {
+        std::vector<decltype(zero)> w{0};
+        w.insert(w.end(), r.w.begin(), r.w.end());
+        decltype(zero) s = -1;
+        crank(r.w.size(), w.data(), &s);
+        EXPECT_EQ(Values(w.begin() + 1, w.end()), r.ranks);
+        EXPECT_EQ(s, r.tieSum);
     };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.w.size() << " values, tie sum " << r.tieSum);
+        expectRanks(r, 0.0);
+        expectRanks(r, 0.0f);
+    }
+}
+
+// choldc on a 0-based copy of a in T; *l gets the factor L. The upper triangle keeps the input.
+template <class T>
+int Cholesky(const Dense& a, Dense* l) {
+    const int n = static_cast<int>(a.size());
+    Table<T> x(a, 0);
+    std::vector<T> p(n);
+    const int ok = choldc(x, n, p.data());
+    *l = x.ToDense(n, n, 0);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            double s = 0;
-            for (int k = 0; k < n; ++k) s += L(i, k) * L(j, k);
-            EXPECT_NEAR(s, orig[i][j], tol) << i << "," << j;
-            if (j >= i) {
-                EXPECT_EQ(static_cast<double>(a[i][j]), orig[i][j]);
-            }
+            EXPECT_TRUE(j < i || (*l)[i][j] == static_cast<double>(static_cast<T>(a[i][j]))) << i << "," << j;
+            (*l)[i][j] = j > i ? 0.0 : i == j ? static_cast<double>(p[i]) : (*l)[i][j];
         }
-    free2D(a, n);
+    return ok;
 }
 
-TEST(Choldc, FactorMultipliesBackToInput)
-{
-    checkCholeskyMultipliesBack<double>(dim2Double, 1e-12);
-    checkCholeskyMultipliesBack<float>(dim2Dfloat, 1e-4);
-}
-
-// ---------------------------------------------------------------- gaussj
-
-TEST(Gaussj, DiagonalByHand)
-{
-    double** a = dim2Double(3, 3);
-    double** b = dim2Double(3, 2);
-    a[1][1] = 2; a[2][2] = 4;
-    b[1][1] = 1; b[2][1] = 1;
-    EXPECT_EQ(gaussj(a, 2, b, 1), 1);
-    EXPECT_EQ(a[1][1], 0.5);
-    EXPECT_EQ(a[1][2], 0.0);
-    EXPECT_EQ(a[2][1], 0.0);
-    EXPECT_EQ(a[2][2], 0.25);
-    EXPECT_EQ(b[1][1], 0.5);
-    EXPECT_EQ(b[2][1], 0.25);
-    free2D(a, 3);
-    free2D(b, 3);
-}
-
-// The exchange matrix needs a row exchange (pivot at row 2, column 1) and the final column
-// exchange; its inverse is itself, and (0 1; 1 0) x = (3, 5) gives x = (5, 3).
-TEST(Gaussj, PivotingExchangesAreUndone)
-{
-    double** a = dim2Double(3, 3);
-    double** b = dim2Double(3, 2);
-    a[1][2] = 1; a[2][1] = 1;
-    b[1][1] = 3; b[2][1] = 5;
-    EXPECT_EQ(gaussj_QW(a, 2, b, 1), 1);
-    EXPECT_EQ(a[1][1], 0.0);
-    EXPECT_EQ(a[1][2], 1.0);
-    EXPECT_EQ(a[2][1], 1.0);
-    EXPECT_EQ(a[2][2], 0.0);
-    EXPECT_EQ(b[1][1], 5.0);
-    EXPECT_EQ(b[2][1], 3.0);
-    free2D(a, 3);
-    free2D(b, 3);
+// gaussj (or gaussj_QW) in T on 1-based copies of A and b; what it wrote on standard error too.
+struct Solution { int ok; Dense inverse; Values x; std::string message; };
+template <class T>
+Solution GaussJordan(const Dense& a, const Values& b, bool quiet) {
+    const int n = static_cast<int>(a.size());
+    Table<T> ta(a, 1), tb(Transpose({b}), 1);
+    testing::internal::CaptureStderr();
+    int ok = 0;
+    if constexpr (std::is_same_v<T, double>) ok = quiet ? gaussj_QW(ta, n, tb, 1) : gaussj(ta, n, tb, 1);
+    else ok = gaussj(ta, n, tb, 1);
+    return {ok, ta.ToDense(n, n, 1), Transpose(tb.ToDense(n, 1, 1))[0], testing::internal::GetCapturedStderr()};
 }
 
 template <class T>
-void checkGaussjMultipliesBack(T** (*alloc)(int, int), bool quiet, double tol)
-{
-    const int n = 6, m = 3;
-    std::mt19937 gen(31337);
-    std::uniform_real_distribution<double> u(-2, 2);
-    T** a = alloc(n + 1, n + 1);
-    T** b = alloc(n + 1, m + 1);
-    std::vector<std::vector<double>> A(n + 1, std::vector<double>(n + 1)), B(n + 1, std::vector<double>(m + 1));
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) A[i][j] = static_cast<double>(a[i][j] = static_cast<T>(u(gen)));
-        for (int j = 1; j <= m; ++j) B[i][j] = static_cast<double>(b[i][j] = static_cast<T>(u(gen)));
-    }
-    int ok;
-    testing::internal::CaptureStderr();
-    if constexpr (std::is_same_v<T, double>) {
-        ok = quiet ? gaussj_QW(a, n, b, m) : gaussj(a, n, b, m);
-    } else {
-        ok = gaussj(a, n, b, m);
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    ASSERT_EQ(ok, 1);
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) {
-            double s = 0;
-            for (int k = 1; k <= n; ++k) s += A[i][k] * static_cast<double>(a[k][j]);
-            EXPECT_NEAR(s, i == j ? 1.0 : 0.0, tol) << "A Ainv " << i << "," << j;
-        }
-        for (int j = 1; j <= m; ++j) {
-            double s = 0;
-            for (int k = 1; k <= n; ++k) s += A[i][k] * static_cast<double>(b[k][j]);
-            EXPECT_NEAR(s, B[i][j], tol) << "A X " << i << "," << j;
-        }
-    }
-    free2D(a, n + 1);
-    free2D(b, n + 1);
-}
-
-TEST(Gaussj, InverseAndSolutionsMultiplyBack)
-{
-    checkGaussjMultipliesBack<double>(dim2Double, false, 1e-12);
-    checkGaussjMultipliesBack<double>(dim2Double, true, 1e-12);
-    checkGaussjMultipliesBack<float>(dim2Dfloat, false, 1e-4);
-}
-
-template <class T>
-bool allFinite(T** x, int rows, int cols)
-{
-    for (int i = 1; i <= rows; ++i)
-        for (int j = 1; j <= cols; ++j)
-            if (!std::isfinite(static_cast<double>(x[i][j]))) return false;
-    return true;
-}
-
-// (1 1 0; 1 1 0; 0 0 1): the pivots 1 at (3,3) and (2,2) leave exactly 0 at (1,1).
-template <class T>
-void fillSingular(T** a, T** b)
-{
-    const double v[3][3] = {{1, 1, 0}, {1, 1, 0}, {0, 0, 1}};
-    for (int i = 1; i <= 3; ++i) {
-        for (int j = 1; j <= 3; ++j) a[i][j] = static_cast<T>(v[i - 1][j - 1]);
-        b[i][1] = static_cast<T>(i);
+void CheckCholeskyAndGaussj(bool quiet, double tol) {
+    SCOPED_TRACE(quiet ? "gaussj_QW" : "gaussj");
+    Dense l;
+    EXPECT_EQ(Cholesky<T>({{4, 2}, {2, 3}}, &l), 1);   // by hand: L = (2 0; 1 sqrt 2)
+    ExpectNear(l, {{2, 0}, {1, std::sqrt(2.0)}}, tol, "L");
+    Dense m = RandomMatrix(5, 5, 2024), spd = TimesTransposed(m, m);
+    for (int i = 0; i < 5; ++i) spd[i][i] += 5;   // M M^T + 5 I
+    ASSERT_EQ(Cholesky<T>(spd, &l), 1);
+    ExpectNear(TimesTransposed(l, l), spd, tol * 100, "L L^T");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Cholesky<T>({{0, 1}, {1, 3}}, &l), 0);   // not positive definite
+    EXPECT_EQ(Cholesky<T>({{1, 2}, {2, 1}}, &l), 0);   // indefinite: 1 - 2 * 2 < 0 at the second pivot
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\ncholdc failed\ncholdc failed");
+    // (0 1; 1 0) needs a row and a column exchange and is its own inverse: b = (3, 5), x = (5, 3).
+    const Solution hand = GaussJordan<T>({{0, 1}, {1, 0}}, {3, 5}, quiet);
+    EXPECT_EQ(hand.ok, 1);
+    EXPECT_EQ(hand.inverse, Dense({{0, 1}, {1, 0}}));
+    EXPECT_EQ(hand.x, Values({5, 3}));
+    const Dense a = RandomMatrix(6, 6, 31337);
+    const Values b = RandomMatrix(1, 6, 31338)[0];
+    const Solution random = GaussJordan<T>(a, b, quiet);
+    EXPECT_EQ(random.ok, 1);
+    EXPECT_EQ(random.message, "");
+    ExpectNear(TimesTransposed(a, Transpose(random.inverse)), Identity(6), tol * 10, "A A^-1");
+    ExpectNear(TimesTransposed({random.x}, a), {b}, tol * 10, "A x");
+    // Singular (exact 0 pivots after (3,3) and (2,2), after 4, at once): flag 0, the message (none from
+    // gaussj_QW), nothing inf or NaN.
+    for (const Dense& s :
+         {Dense{{1, 1, 0}, {1, 1, 0}, {0, 0, 1}}, Dense{{1, 2}, {2, 4}}, Dense{{0, 0}, {0, 0}}}) {
+        Solution singular = GaussJordan<T>(s, {1, 2, 3}, quiet);
+        EXPECT_EQ(singular.ok, 0);
+        EXPECT_EQ(singular.message, quiet ? "" : "gaussj: Singular Matrix-2");
+        singular.inverse.push_back(singular.x);
+        for (const Values& row : singular.inverse)
+            for (double v : row) EXPECT_TRUE(std::isfinite(v)) << "order " << s.size();
     }
 }
 
-TEST(Gaussj, SingularMatrixIsReportedWithFiniteResults)
-{
-    double** a = dim2Double(4, 4);
-    double** b = dim2Double(4, 2);
-    fillSingular(a, b);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(gaussj(a, 3, b, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "gaussj: Singular Matrix-2");
-    EXPECT_TRUE(allFinite(a, 3, 3));
-    EXPECT_TRUE(allFinite(b, 3, 1));
-
-    fillSingular(a, b);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(gaussj_QW(a, 3, b, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_TRUE(allFinite(a, 3, 3));
-    EXPECT_TRUE(allFinite(b, 3, 1));
-    free2D(a, 4);
-    free2D(b, 4);
-
-    float** fa = dim2Dfloat(4, 4);
-    float** fb = dim2Dfloat(4, 2);
-    fillSingular(fa, fb);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(gaussj(fa, 3, fb, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "gaussj: Singular Matrix-2");
-    EXPECT_TRUE(allFinite(fa, 3, 3));
-    EXPECT_TRUE(allFinite(fb, 3, 1));
-    free2D(fa, 4);
-    free2D(fb, 4);
+TEST(LinearSystems, CholeskyAndGaussJordanByHandMultipliedBackAndFailing) {
+    CheckCholeskyAndGaussj<double>(false, 1e-13);
+    CheckCholeskyAndGaussj<double>(true, 1e-13);
+    CheckCholeskyAndGaussj<float>(false, 1e-5);
 }
 
-TEST(Gaussj, ZeroMatrixAndRankOneMatrixAreSingular)
-{
-    double** a = dim2Double(3, 3);
-    double** b = dim2Double(3, 3);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(gaussj(a, 2, b, 2), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "gaussj: Singular Matrix-2");
-    EXPECT_TRUE(allFinite(a, 2, 2));
-    // (1 2; 2 4): pivot 4, then 1 - 0.5 * 2 = 0 exactly.
-    a[1][1] = 1; a[1][2] = 2; a[2][1] = 2; a[2][2] = 4;
-    b[1][1] = 1; b[2][2] = 1;
-    EXPECT_EQ(gaussj_QW(a, 2, b, 2), 0);
-    EXPECT_TRUE(allFinite(a, 2, 2));
-    EXPECT_TRUE(allFinite(b, 2, 2));
-    free2D(a, 3);
-    free2D(b, 3);
-}
-
-// ---------------------------------------------------------------- conversions
-
+// 0-based to 1-based and back; index 0 is not written.
 template <class S, class D>
-void checkRoundTrip(S** (*allocS)(int, int), D** (*allocD)(int, int))
-{
-    const int rows = 3, cols = 4;
-    S** src = allocS(rows, cols);
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < cols; ++j) src[i][j] = static_cast<S>(10 * i + j + 0.5);
-    D** one = allocD(rows + 1, cols + 1);
-    one[0][0] = static_cast<D>(-7);
-    Convertn_n1(rows, cols, src, one);
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < cols; ++j) EXPECT_EQ(one[i + 1][j + 1], static_cast<D>(10 * i + j + 0.5));
-    EXPECT_EQ(one[0][0], static_cast<D>(-7));  // index 0 is not written
-    EXPECT_EQ(one[1][0], static_cast<D>(0));
-    S** back = allocS(rows, cols);
-    Convertn1_n(rows, cols, one, back);
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < cols; ++j) EXPECT_EQ(back[i][j], src[i][j]);
-    free2D(src, rows);
-    free2D(back, rows);
-    free2D(one, rows + 1);
+void CheckRoundTrip() {
+    const Dense a = {{0.5, 1.5, 2.5, 3.5}, {10.5, 11.5, 12.5, 13.5}, {20.5, 21.5, 22.5, 23.5}};
+    Table<S> src(a, 0), back(3, 4);
+    Table<D> one(Dense(4, Values(5, -7.0)), 0);
+    Convertn_n1(3, 4, src, one);
+    Convertn1_n(3, 4, one, back);
+    EXPECT_EQ(one.ToDense(4, 5, 0)[0], Values(5, -7.0));
+    EXPECT_EQ(one[2][0], D(-7));
+    EXPECT_EQ(one.ToDense(3, 4, 1), a);
+    EXPECT_EQ(back.ToDense(3, 4, 0), a);
 }
 
-TEST(Convert, RoundTripForEveryTypePair)
-{
-    checkRoundTrip<double, double>(dim2Double, dim2Double);
-    checkRoundTrip<float, float>(dim2Dfloat, dim2Dfloat);
-    checkRoundTrip<float, double>(dim2Dfloat, dim2Double);
-    checkRoundTrip<double, float>(dim2Double, dim2Dfloat);
-}
-
-// ---------------------------------------------------------------- pythag
-
-TEST(Pythag, KnownValuesAndExtremes)
-{
+TEST(NumericalRoutines, ConversionsRoundTripAndPythag) {
+    CheckRoundTrip<double, double>();
+    CheckRoundTrip<float, double>();
     EXPECT_EQ(pythag(3.0f, 4.0f), 5.0f);
     EXPECT_EQ(pythag(-3.0, -4.0), 5.0);
-    EXPECT_EQ(pythag(4.0, 3.0), 5.0);
     EXPECT_EQ(pythag(0.0, 0.0), 0.0);
-    EXPECT_EQ(pythag(0.0f, -2.0f), 2.0f);
-    // Squares would overflow or underflow.
-    EXPECT_FLOAT_EQ(pythag(3e30f, 4e30f), 5e30f);
-    EXPECT_DOUBLE_EQ(pythag(3e300, 4e300), 5e300);
+    EXPECT_FLOAT_EQ(pythag(3e30f, 4e30f), 5e30f);   // the squares would overflow or underflow
     EXPECT_DOUBLE_EQ(pythag(3e-300, 4e-300), 5e-300);
-    // The double form keeps double precision (a single-precision result is off by ~1e-8).
-    EXPECT_NEAR(pythag(1.0, 1.0), std::sqrt(2.0), 4e-16);
-    EXPECT_NEAR(pythag(1.0, 1e-4), std::sqrt(1.0 + 1e-8), 2e-16);
+    EXPECT_NEAR(pythag(1.0, 1e-4), std::sqrt(1.0 + 1e-8), 2e-16);   // in double (float is off by ~1e-8)
 }
 
-// ---------------------------------------------------------------- nrerror
-
-TEST(NrerrorDeathTest, WritesBothLinesAndExitsWithOne)
-{
+TEST(NrerrorDeathTest, WritesBothLinesAndExitsWithOne) {
     EXPECT_EXIT(nrerror("Too many iterations in tqli"), testing::ExitedWithCode(1),
                 "^Too many iterations in tqli\nSorry, you have to quit and restart the program\\.\n$");
 }
 
-// ---------------------------------------------------------------- 1-based allocators
-
-// Every index from min(nl, 0) to nh is inside the block (ASan reports any stray access).
-TEST(Allocators, VectorsHoldEveryIndexFromZeroToHigh)
-{
-    float* v = vector(1, 5);
-    for (long i = 0; i <= 5; ++i) v[i] = static_cast<float>(i);
-    EXPECT_EQ(v[5], 5.0f);
-    free_vector(v, 1, 5);
-
-    double* dv = dvector(-2, 3);
-    for (long i = -2; i <= 3; ++i) dv[i] = static_cast<double>(i);
-    EXPECT_EQ(dv[-2] + dv[3], 1.0);
-    free_dvector(dv, -2, 3);
-
-    int* iv = ivector(1, 50);
-    for (long i = 0; i <= 50; ++i) iv[i] = static_cast<int>(i);
-    EXPECT_EQ(iv[50], 50);
-    free_ivector(iv, 1, 50);
-
-    char* cv = cvector(1, 3);
-    cv[0] = 'a'; cv[3] = 'z';
-    EXPECT_EQ(cv[3], 'z');
-    free_cvector(cv, 1, 3);
-
-    long* lv = lvector(2, 4);
-    for (long i = 0; i <= 4; ++i) lv[i] = 1000000000L * i;
-    EXPECT_EQ(lv[4], 4000000000L);
-    free_lvector(lv, 2, 4);
-
-    // An empty range still gives a valid block for index 0.
-    int* empty = ivector(1, 0);
-    empty[0] = 1;
-    free_ivector(empty, 1, 0);
-}
-
-TEST(Allocators, MatricesHoldEveryIndex)
-{
-    float** m = matrix(1, 3, 1, 4);
+// Every index from min(nl, 0) to nh lies inside the block (ASan judges).
+TEST(Allocators, EveryIndexFromZeroToHighIsInsideTheBlock) {
+    auto ends = [](auto* v, long lo, long hi) {   // writes index min(lo, 0) and hi
+        v[std::min(lo, 0L)] = v[hi] = 1;
+        return v;
+    };
+    free_vector(ends(vector(1, 5), 1, 5), 1, 5);
+    free_dvector(ends(dvector(-2, 3), -2, 3), -2, 3);
+    free_ivector(ends(ivector(1, 0), 1, 0), 1, 0);   // an empty range still holds index 0
+    free_cvector(ends(cvector(1, 3), 1, 3), 1, 3);
+    free_lvector(ends(lvector(2, 4), 2, 4), 2, 4);
     double** dm = dmatrix(1, 3, 0, 2);
     int** im = imatrix(0, 2, 1, 2);
-    for (long i = 1; i <= 3; ++i)
-        for (long j = 0; j <= 4; ++j) m[i][j] = static_cast<float>(10 * i + j);
-    for (long i = 1; i <= 3; ++i)
-        for (long j = 0; j <= 2; ++j) dm[i][j] = static_cast<double>(10 * i + j);
-    for (long i = 0; i <= 2; ++i)
-        for (long j = 0; j <= 2; ++j) im[i][j] = static_cast<int>(10 * i + j);
-    // Distinct cells: nothing overwritten by a later row.
-    for (long i = 1; i <= 3; ++i)
-        for (long j = 0; j <= 4; ++j) EXPECT_EQ(m[i][j], static_cast<float>(10 * i + j));
-    EXPECT_EQ(dm[3][2], 32.0);
-    EXPECT_EQ(im[2][2], 22);
-    free_matrix(m, 1, 3, 1, 4);
+    float*** t = f3tensor(1, 2, 1, 3, 1, 4);
+    for (int i = 1; i <= 3; ++i) ends(dm[i], 0, 2);
+    for (int i = 0; i <= 2; ++i) ends(im[i], 1, 2);
+    for (int i = 0; i <= 3; ++i) ends(t[1][i], 1, 4);   // rows from index 0 too
+    for (int i = 0; i <= 3; ++i) ends(t[2][i], 1, 4);
     free_dmatrix(dm, 1, 3, 0, 2);
     free_imatrix(im, 0, 2, 1, 2);
-}
-
-TEST(Allocators, SubmatrixAddressesPartOfTheMatrix)
-{
-    float** a = matrix(1, 4, 1, 4);
+    free_f3tensor(t, 1, 2, 1, 3, 1, 4);
+    float** a = matrix(1, 4, 0, 4);
     for (long i = 1; i <= 4; ++i)
-        for (long j = 1; j <= 4; ++j) a[i][j] = static_cast<float>(10 * i + j);
-    // Rows 2..3, columns from 2, seen as [1..2][1..3].
-    float** s = submatrix(a, 2, 3, 2, 1, 1);
-    EXPECT_EQ(s[1][1], 22.0f);
-    EXPECT_EQ(s[1][3], 24.0f);
-    EXPECT_EQ(s[2][2], 33.0f);
+        for (long j = 0; j <= 4; ++j) a[i][j] = static_cast<float>(10 * i + j);
+    float** s = submatrix(a, 2, 3, 2, 1, 1);   // rows 2..3, columns from 2, as [1..2][1..3]
+    EXPECT_EQ(std::vector<float>({a[1][4], s[1][1], s[1][3], s[2][2]}), std::vector<float>({14, 22, 24, 33}));
     s[2][3] = -1.0f;
     EXPECT_EQ(a[3][4], -1.0f);
     free_submatrix(s, 1, 2, 1, 3);
-    free_matrix(a, 1, 4, 1, 4);
-}
-
-TEST(Allocators, ConvertMatrixOverACallersBlock)
-{
-    // Plain row-major 2 x 3 block addressed from column 0.
-    float block[6] = {1, 2, 3, 4, 5, 6};
-    float** m = convert_matrix(block, 1, 2, 0, 2);
-    EXPECT_EQ(m[1][0], 1.0f);
-    EXPECT_EQ(m[1][2], 3.0f);
-    EXPECT_EQ(m[2][0], 4.0f);
-    EXPECT_EQ(m[2][2], 6.0f);
-    free_convert_matrix(m, 1, 2, 0, 2);
-    // Columns 1..3: each row of the block begins with its unused place 0.
-    float wide[8] = {0, 1, 2, 3, 0, 4, 5, 6};
+    free_matrix(a, 1, 4, 0, 4);
+    float wide[8] = {0, 1, 2, 3, 0, 4, 5, 6};   // columns 1..3: each row begins with place 0
     float** w = convert_matrix(wide, 1, 2, 1, 3);
-    EXPECT_EQ(w[1][1], 1.0f);
-    EXPECT_EQ(w[1][3], 3.0f);
-    EXPECT_EQ(w[2][1], 4.0f);
-    EXPECT_EQ(w[2][3], 6.0f);
     w[2][2] = 50.0f;
-    EXPECT_EQ(wide[6], 50.0f);
+    EXPECT_EQ(std::vector<float>({w[1][1], w[1][3], w[2][1], wide[6]}), std::vector<float>({1, 3, 4, 50}));
     free_convert_matrix(w, 1, 2, 1, 3);
 }
 
-TEST(Allocators, F3tensorCellsAreDistinct)
-{
-    float*** t = f3tensor(1, 2, 1, 3, 1, 4);
-    for (long i = 1; i <= 2; ++i)
-        for (long j = 0; j <= 3; ++j)
-            for (long k = 0; k <= 4; ++k) t[i][j][k] = static_cast<float>(100 * i + 10 * j + k);
-    for (long i = 1; i <= 2; ++i)
-        for (long j = 0; j <= 3; ++j)
-            for (long k = 0; k <= 4; ++k) EXPECT_EQ(t[i][j][k], static_cast<float>(100 * i + 10 * j + k));
-    free_f3tensor(t, 1, 2, 1, 3, 1, 4);
+// Eigenvalues of the symmetric a, ascending, by GSL.
+Values GslEigenvalues(const Dense& a) {
+    const size_t n = a.size();
+    Values flat, out(n);
+    for (const Values& row : a) flat.insert(flat.end(), row.begin(), row.end());
+    gsl_matrix_view g = gsl_matrix_view_array(flat.data(), n, n);
+    gsl_vector_view values = gsl_vector_view_array(out.data(), n);
+    gsl_eigen_symm_workspace* w = gsl_eigen_symm_alloc(n);
+    gsl_eigen_symm(&g.matrix, &values.vector, w);
+    gsl_eigen_symm_free(w);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void ExpectValues(Values x, const Values& ascending, double tol) {
+    std::sort(x.begin(), x.end());
+    ExpectNear({x}, {ascending}, tol, "value");
+}
+
+// Eigenvalues by tred2 + tqli + eigsrt in T, or by jacobi (float); Z orthonormal, Z D Z^T = A.
+template <class T>
+Values Eigen(const Dense& a, bool byJacobi, double tol, int* nrot = nullptr) {
+    const int n = static_cast<int>(a.size());
+    Table<T> z(a, 1), m(a, 1);
+    std::vector<T> d(n + 1), e(n + 1);
+    int rotations = -1;
+    if constexpr (std::is_same_v<T, float>) {
+        if (byJacobi) jacobi(m, n, d.data(), z, nrot ? nrot : &rotations);
+    }
+    if (!byJacobi) {
+        tred2(z, n, d.data(), e.data());
+        tqli(d.data(), e.data(), n, z);
+        eigsrt(d.data(), z, n);
+        EXPECT_TRUE(std::is_sorted(d.rbegin(), d.rend() - 1));   // descending
+    }
+    const Dense zd = z.ToDense(n, n, 1);
+    const Values values(d.begin() + 1, d.end());
+    ExpectNear(TimesTransposed(zd, zd), Identity(n), tol, "Z Z^T");
+    ExpectNear(TimesTransposed(zd, zd, &values), a, tol * 4, "Z D Z^T");
+    return values;
+}
+
+// svdcmp in T: U W V^T = A, V orthogonal, U too when m >= n, W^2 the eigenvalues of A^T A (GSL).
+template <class T>
+Values CheckSvd(const Dense& a, double tol) {
+    const int m = static_cast<int>(a.size()), n = static_cast<int>(a[0].size());
+    Table<T> u(a, 1), v(Identity(n), 1);
+    std::vector<T> w(n + 1);
+    svdcmp(u, m, n, w.data(), v);
+    const Dense ud = u.ToDense(m, n, 1), vd = v.ToDense(n, n, 1);
+    const Values wd(w.begin() + 1, w.end());
+    Values squares;
+    for (double x : wd) squares.push_back(x >= 0 ? x * x : -1.0);   // a negative W shows as -1
+    ExpectNear(TimesTransposed(ud, vd, &wd), a, tol, "U W V^T");
+    ExpectNear(TimesTransposed(vd, vd), Identity(n), tol, "V V^T");
+    if (m >= n) ExpectNear(TimesTransposed(Transpose(ud), Transpose(ud)), Identity(n), tol, "U^T U");
+    ExpectValues(squares, GslEigenvalues(TimesTransposed(Transpose(a), Transpose(a))), tol * 100);
+    return wd;
+}
+
+TEST(Eigen, SmallMatricesByHandAndRandomOnesAgreeWithGsl) {
+    const double r2 = std::sqrt(2.0);
+    struct Row { Dense a; Values values; bool diagonal; };
+    // Second differences, a diagonal, order 1, I + J (a repeated value), then random ones against GSL.
+    std::vector<Row> rows = {{{{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}, {2 - r2, 2, 2 + r2}, false},
+                             {{{4, 0, 0}, {0, -1, 0}, {0, 0, 2}}, {-1, 2, 4}, true},
+                             {{{7}}, {7}, true},
+                             {{{2, 1, 1, 1}, {1, 2, 1, 1}, {1, 1, 2, 1}, {1, 1, 1, 2}}, {1, 1, 1, 5}, false}};
+    for (int n : {2, 3, 5, 8, 12})
+        for (unsigned seed : {1u, 2u, 3u}) {
+            const Dense a = RandomMatrix(n, n, 100 * n + seed, true);
+            rows.push_back({a, GslEigenvalues(a), false});
+        }
+    for (const Row& r : rows) {
+        const double tol = r.a.size() > 4 ? 1e-11 : 1e-13, ftol = r.a.size() > 4 ? 2e-4 : 1e-5;
+        SCOPED_TRACE(testing::Message() << "order " << r.a.size() << ", largest value " << r.values.back());
+        int nrot = -1;
+        ExpectValues(Eigen<double>(r.a, false, tol), r.values, tol);
+        ExpectValues(Eigen<float>(r.a, false, ftol), r.values, ftol);
+        ExpectValues(Eigen<float>(r.a, true, ftol, &nrot), r.values, ftol);
+        EXPECT_EQ(nrot == 0, r.diagonal);   // a diagonal matrix needs no rotation
+    }
+}
+
+// By hand: d = 1, 3, 3, 2, v = I; place 1 takes the later 3, place 2 keeps its 3: columns e3 e2 e4 e1.
+TEST(Eigsrt, DescendingWithTheLastOfEqualValues) {
+    Table<double> v(Identity(4), 1);
+    Table<float> vf(Identity(4), 1);
+    std::vector<double> d = {0, 1, 3, 3, 2};
+    std::vector<float> df(d.begin(), d.end());
+    eigsrt(d.data(), v, 4);
+    eigsrt(df.data(), vf, 4);
+    EXPECT_EQ(d, Values({0, 3, 3, 2, 1}));
+    EXPECT_EQ(Values(df.begin(), df.end()), d);
+    EXPECT_EQ(v.ToDense(4, 4, 1), Dense({{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}}));
+    EXPECT_EQ(vf.ToDense(4, 4, 1), v.ToDense(4, 4, 1));
+}
+
+TEST(Svdcmp, ByHandRandomRankDeficientAndWide) {
+    ExpectValues(CheckSvd<double>({{3, 0}, {0, -2}}, 1e-14), {2, 3}, 1e-15);   // the sign moves into V
+    Dense deficient = RandomMatrix(5, 3, 31);   // a zero row, a zero column and a sum of columns
+    for (auto& row : deficient) row = {row[0], 0, row[0] + row[2]};
+    deficient[2] = {0, 0, 0};
+    for (const Dense& a : {deficient, Dense(3, Values(2, 0.0)), RandomMatrix(3, 5, 33), RandomMatrix(1, 1, 34),
+                           RandomMatrix(6, 4, 35), RandomMatrix(8, 8, 37)}) {
+        SCOPED_TRACE(testing::Message() << a.size() << " x " << a[0].size());
+        CheckSvd<double>(a, 1e-12);
+        CheckSvd<float>(a, 1e-4);
+    }
 }
 
 }  // namespace
