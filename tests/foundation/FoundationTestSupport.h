@@ -41,22 +41,18 @@ public:
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
     }
-    ~ConsoleCapture() { Out(); }
-    const std::string& Out() {
-        Stop();
-        return out_;
-    }
-    const std::string& Err() {
-        Stop();
-        return err_;
-    }
+    ~ConsoleCapture() { Stopped(); }
+    const std::string& Out() { return Stopped().out_; }
+    const std::string& Err() { return Stopped().err_; }
 
 private:
-    void Stop() {
-        if (stopped_) return;
-        stopped_ = true;
-        out_ = testing::internal::GetCapturedStdout();
-        err_ = testing::internal::GetCapturedStderr();
+    ConsoleCapture& Stopped() {
+        if (!stopped_) {
+            stopped_ = true;
+            out_ = testing::internal::GetCapturedStdout();
+            err_ = testing::internal::GetCapturedStderr();
+        }
+        return *this;
     }
     bool stopped_ = false;
     std::string out_, err_;

@@ -1,5 +1,5 @@
 // The console: readers with their echo to `outm`, the long input's file-or-keyboard dialog, the
-// progress line, waiting, the volume name, time stamps and processor time.
+// progress line, waiting, time stamps and processor time.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,7 +59,7 @@ TEST_F(ConsoleTest, CharactersWordsAndLinesAreBoundedAndEchoedOnlyWhileAMacroRun
 }
 
 TEST_F(ConsoleTest, NumbersAreEchoedInTheFormatsTypeAndRefusedWhenItCannotHoldThem) {
-    Type("12.7\n4294967295\n16777217\n0.1\n3\n1e10 nan -inf 5\n-1 7\n");
+    Type("12.7\n4294967295\n16777217\n0.1\n3\n1e10 nan 5\n-1 7\n");
     createMacro = 1;
     EXPECT_EQ(ReadNumberIn("%d\n", "-", 1, 1000), 12.7);   // returned as typed
     EXPECT_EQ(ReadNumberIn("%u\n", "-", 1, 4294967295.0), 4294967295.0);
@@ -73,10 +73,9 @@ TEST_F(ConsoleTest, NumbersAreEchoedInTheFormatsTypeAndRefusedWhenItCannotHoldTh
     EXPECT_EQ(ReadNumberIn("%u\n", nullptr), 7.0);
     EXPECT_EQ(CodeOf([] { ReadNumberIn("%d\n", "-", 1, 10); }), 2);
     EXPECT_EQ(cap.Err(), "\nIncorrect input = 1e+10" + kIntRange + "\nIncorrect input = nan" + kIntRange +
-                           "\nIncorrect input = -inf" + kIntRange +
                            "\nIncorrect input = -1. Reenter.\nAccepted input: 0 to 4.29497e+09\n"
                            "\nEnd of file input\n");
-    EXPECT_EQ(cap.Out(), "\a\a\a\a\a");
+    EXPECT_EQ(cap.Out(), "\a\a\a\a");
 }
 
 TEST_F(ConsoleTest, LongInputFromTheKeyboardAsksAgainAfterNoOrMinusOneAndFilters) {
@@ -118,7 +117,6 @@ TEST_F(ConsoleTest, LongInputFromFiles) {
     EXPECT_EQ(CodeOf([&] { ReadLongInput(3, values, "trait groups", nullptr); }), 2);
     EXPECT_NE(cap.Out().find("Enter name of file containing the labels: "), std::string::npos);
     EXPECT_NE(cap.Out().find("labels:\tone\ttwo\tthree\t\n"), std::string::npos);
-    EXPECT_NE(cap.Out().find("trait groups:\t1\t2\t3\t\n"), std::string::npos);
     EXPECT_EQ(cap.Err(), "\ncan't open /no/such/labels \n\nEnd of file " + shortFile.Path() + "\n\nfile " +
                              huge.Path() + " ");
 }
@@ -151,8 +149,6 @@ TEST(Progress, ThrottledLinesClearedOnceTimeStampsAndRatesThatNeverDivideByZero)
     EXPECT_GE(GetClocksPerSecond(), 0);
     AdjustClocks_Event();
     EXPECT_TRUE(std::isfinite(Clocks_Event) && Clocks_Event >= 0);
-    const float seconds = difftime_Clock(static_cast<unsigned long>(clock()));
-    EXPECT_TRUE(seconds >= 0.0f && seconds < 1.0f) << seconds;
     TextStream stamp;
     TimeStamp(stamp.f);
     EXPECT_TRUE(tnxtest::IsTimeStampLine(stamp.Text())) << stamp.Text();
@@ -167,24 +163,14 @@ TEST(Progress, ThrottledLinesClearedOnceTimeStampsAndRatesThatNeverDivideByZero)
     ClearLine();
     ClearLine();   // nothing pending any more
     ClearLineLength(80);
-    HandleEventInfoWhere("somewhere");   // does nothing
     EXPECT_EQ(cap.Out(),
               std::string(26, ' ') + "Permutation 10" + pad + "\n" + longText.substr(0, 40) + pad + "\n\n\n");
 }
 
-TEST(Console, WaitAndVolumeName) {
-    StdinFrom input("abc\nxyz:\n" + std::string(80, 'p') + "\nDisk\n");
-    Wait();   // stops before the control character
+TEST(Console, WaitStopsBeforeAControlCharacterAndReturnsAtTheEnd) {
+    StdinFrom input("abc\nxyz");
+    Wait();
     EXPECT_EQ(fgetc(stdin), '\n');
-    char path[70];
-    // At most 68 characters are read; the rest of the line comes next time.
-    for (const std::string& expected :
-         {std::string("xyz:"), std::string(68, 'p') + ":", std::string(12, 'p') + ":", std::string("Disk:")}) {
-        ConsoleCapture cap;
-        GetVolumeName(path);
-        EXPECT_EQ(cap.Out(), "Enter pathway:      ");
-        EXPECT_EQ(std::string(path), expected);
-    }
-    Wait();   // returns at the end of input
+    Wait();   // no control character before the end of input
     EXPECT_EQ(fgetc(stdin), EOF);
 }

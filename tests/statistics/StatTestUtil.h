@@ -1,5 +1,4 @@
-// Helpers for the statistics and matrix tests: row-pointer matrices built from literals and
-// released automatically, and whole-matrix and whole-vector checks.
+// Helpers of the statistics and matrix tests: row-pointer matrices from literals, whole-matrix checks.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,23 +15,17 @@ const double kTol = 1e-12;
 template <class T>
 class Mat {
 public:
-    Mat(int rows, int cols) : n_(rows), p_(cols) {
-        m_ = static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-    }
+    Mat(int rows, int cols)
+        : m_(static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)))), n_(rows), p_(cols) {}
     Mat(Rows rows) : Mat(int(rows.size()), rows.size() ? int(rows.begin()->size()) : 0) {
-        int i = 0;
-        for (auto& r : rows) {
-            int j = 0;
-            for (double v : r) m_[i][j++] = T(v);
-            i++;
-        }
+        for (int i = 0; i < n_; i++)
+            for (size_t j = 0; j < rows.begin()[i].size(); j++) m_[i][j] = T(rows.begin()[i].begin()[j]);
     }
     ~Mat() { free2D(m_, n_); }
     Mat(const Mat&) = delete;
     Mat& operator=(const Mat&) = delete;
 
     operator T**() { return m_; }
-    T* operator[](int i) { return m_[i]; }
     int rows() const { return n_; }
     int cols() const { return p_; }
     void fill(T v) {
@@ -57,20 +50,15 @@ void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {
 // v[0 .. want.size() - 1] within tol of want.
 template <class T>
 void ExpectVec(const T* v, std::initializer_list<double> want, double tol = 1e-12) {
-    int k = 0;
-    for (double w : want) {
-        EXPECT_NEAR(v[k], w, tol) << "at " << k;
-        k++;
-    }
+    for (size_t k = 0; k < want.size(); k++) EXPECT_NEAR(v[k], want.begin()[k], tol) << "at " << k;
 }
 
 // Every row given of m within tol of want.
 template <class M>
 void ExpectCells(M& m, Rows want, double tol = 1e-12) {
-    int i = 0;
-    for (auto& r : want) {
+    for (int i = 0; i < int(want.size()); i++) {
         SCOPED_TRACE(testing::Message() << "row " << i);
-        ExpectVec(m[i++], r, tol);
+        ExpectVec(m[i], want.begin()[i], tol);
     }
 }
 
@@ -82,11 +70,7 @@ void ExpectSame(Mat<A>& a, Mat<B>& b, double tol, bool upper = false) {
 }
 
 template <class T>
-struct Id {
-    using type = T;
-};
-template <class T>
-using Kernel = typename Id<void (*)(int, int, T**, T**)>::type;
+using Kernel = void (*)(int, int, T**, T**);
 
 // rows(n, p, in, out) on in, and cols(p, n, ...) on the transpose of in with the result transposed
 // back, both checked against want: a column routine that works along rows fails. outFirst: the
