@@ -1,12 +1,58 @@
-// The global data model: label tables, file-name sizes and the release of the data set.
-#include <string>
-
-#include "model_fixture.h"
+// The global data model's label tables and file-name sizes, the error codes, and which handler each letter
+// would reach through the dispatch the session menus hold.
+#include "classical/TNXIFCLASSIC.h"
+#include "session/TNXIF.h"
+#include "session/TNXIFHAND.h"
+#include "session_fixture.h"
 
 namespace {
 
-// The longest kept session name with the longest suffix of any result file fits every
-// file-name buffer; so does another session's name of 31 characters with "Formda.txt".
+// Expects each letter of each row to reach the row's handler through `menu`.
+void Expect(MenuHandler (*menu)(int), std::initializer_list<std::pair<const char*, MenuHandler>> rows) {
+    for (const auto& [letters, expected] : rows)
+        for (const char* l = letters; *l; ++l) EXPECT_EQ(menu(*l), expected) << *l;
+}
+
+TEST(HeldDispatch, CommunityAndEnvironmentalStructures) {
+    const auto C = CommunityStructuresHandler;
+    InitGlobals();
+    FreeGlobals1();  // no result flags left by an earlier test
+    nch = part = 1;
+    Expect(C, {{"Hh", &IFHierarchicalAccum}, {"K", &IFChOrderSearch}, {"J", &IFComplexity}, {"Z", &IFDynamics},
+               {"GMCQRTNXDOPUESF", nullptr}});  // partition menus, no branch, or conditions unmet
+    hasHier = 1;
+    fuzzy = 3;
+    Expect(C, {{"R", &IFResemblance}, {"T", &IFStructTable}, {"N", &IFConcentrationAn}, {"X", &IFExportData},
+               {"E", &IFEvaluation}});  // E from a hierarchy, unless with fuzzy option 2
+    fuzzy = 2;
+    Expect(C, {{"E", nullptr}});
+    hasHier = fuzzy = 0;
+    hasNRese = 1;
+    rese_opt = 3;  // cross products cannot be used
+    Expect(C, {{"DOPUE", nullptr}});
+    rese_opt = 6;
+    Expect(C, {{"D", &IFRandomization}, {"O", &IFOrdination}, {"P", &IFProfile}, {"U", &IFCluster},
+               {"E", nullptr}});  // E: one trait, no variables
+    nch = 3;
+    Expect(C, {{"E", &IFEvaluation}});
+    hasNRese = 0;
+    hasCstRese = 1;
+    reseCstOpt = 4;
+    Expect(C, {{"U", nullptr}});
+    hasAOCScor = doDistrib = 1;
+    Expect(C, {{"S", &IFScatter}, {"F", &IFHistogram}});
+    hasCstRese = reseCstOpt = hasAOCScor = doDistrib = rese_opt = nch = 0;
+    const auto E = EnvironmentalStructuresHandler;
+    nenv = 1;
+    Expect(E, {{"R", &IFEnvRese}, {"KOUSPGC", nullptr}});
+    nenv = 2;
+    hasEnvRese = hasEnvScores = hasEnvRank = 1;
+    Expect(E, {{"K", &IFEnvRank}, {"O", &IFEnvOrdination}, {"U", &IFEnvCluster}, {"S", &IFScatter},
+               {"p", &IFProfile}});
+    hasEnvRese = hasEnvScores = hasEnvRank = nenv = 0;
+}
+
+// The longest session name with any suffix, or another session's 31 characters, fits every buffer.
 TEST(Globals, FileNameBuffersHoldTheLongestNames) {
     for (const char* s : {prindaExt, hierExt, nReseExt, pReseExt, CstReseExt, scoresExt, chRankExt,
                           chRankFExt, probNExt, probRoExt, rndDataExt, formdaExt, trackExt, structExt, roExt,
@@ -37,25 +83,18 @@ TEST(Globals, LabelTables) {
         EXPECT_STREQ(outside, "");
 }
 
-// Loading and releasing many times: every array the loader allocates is released (the
-// sanitizer's leak check is the judge) and every pointer nulled, so a second release is harmless.
-TEST(Globals, FreeGlobals2ReleasesEverythingTheLoaderAllocates) {
-    for (int round = 0; round < 20; round++) {
-        const bool full = round % 2 == 0;
-        tnxtest::AllocateModel(3 + round % 3, 4, 5 + round, full ? 2 : 0, full ? 3 : 0, full);
-        for (int twice = 0; twice < 2; twice++) {
-            FreeGlobals2();
-            const void* arrays[] = {
-                chLabel,   reLabel,     grLabelP,       grCstLabelP, nchor,         weight,       chtype,
-                traitGroups, chrange,   onsta,          ncst,        rcst,          nGrPoly,      cadat,
-                csm_Float, env,         envLabel,       envVarType,  relSelect,     nGroupsP,     groupRelP,
-                partLabel, nGroupsCstP, whichLevelGrCstP, groupCstP, partCstLabel, partition_OTUs, spp,
-                sppRelMap, cstSppMap,   cstTrack,       phylogenyRese, phylogenyData, phylogenyVarType,
-                groupRel,  grLabel,     groupCst,       grCstLabel};
-            for (const void* p : arrays) EXPECT_EQ(p, nullptr);
-        }
-    }
-    ResetDataSet();
+// Codes 1 to 4 end the program with their message and status 1; code 5 rings the bell and comes back.
+TEST(ErrorCodesDeathTest, EachCodeEndsAsItShould) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* messages[] = {"OUT OF MEMORY", "END OF FILE", "FAIL TO PRINT ON FILE", "FAIL TO OPEN FILE"};
+    std::freopen("/dev/null", "r", stdin);  // no key to wait for
+    for (int code = 1; code <= 4; code++)
+        EXPECT_EXIT(HandleErrorCode(code), ::testing::ExitedWithCode(1),
+                    std::string("\n") + messages[code - 1] + " !!!\n\nQuit and restart TARNEX.\n\a");
+    runMacro = 1;
+    EXPECT_EXIT((HandleErrorCode(5), std::fprintf(stderr, "came back"), std::exit(7)),
+                ::testing::ExitedWithCode(7), "^\acame back$");
+    runMacro = 0;
 }
 
 }  // namespace

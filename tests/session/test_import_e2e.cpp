@@ -1,24 +1,11 @@
-// The raw-data import end to end: the program imports in a fresh directory; the formatted data file it
-// writes is loaded here and compared with the raw files. Bad input ends the program and loses nothing.
-#include <gtest/gtest.h>
+// The raw-data import and the analyses H and K end to end; the formatted data files are loaded back here.
+#include "session_fixture.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <string>
-#include <vector>
-
-#include "e2e.h"
-#include "session/TNXGLOB.h"
-#include "session/TNXIFFM2.h"
+using namespace tnxtest;
 
 namespace {
 
-using Ints = std::vector<int>;
-using Strings = std::vector<std::string>;
 const std::string kData = TARNEX_TESTDATA;
-const std::string kExamples = TARNEX_EXAMPLES;
 
 // The numbers of a raw file, up to its first word that is no number.
 template <class T = float>
@@ -29,18 +16,10 @@ std::vector<T> Numbers(const std::string& path) {
     return v;
 }
 
-// A matrix of the globals row by row, or column by column.
-template <class T>
-std::vector<T> Get(T** m, int rows, int cols, bool byColumns = false) {
-    std::vector<T> v;
-    for (int a = 0; a < (byColumns ? cols : rows); a++)
-        for (int b = 0; b < (byColumns ? rows : cols); b++) v.push_back(byColumns ? m[b][a] : m[a][b]);
-    return v;
-}
-
-Strings GetRows(char** rows, int n, int width = -1) {
+Strings Lines(const std::string& text) {
     Strings v;
-    for (int i = 0; i < n; i++) v.push_back(width < 0 ? std::string(rows[i]) : std::string(rows[i], width));
+    std::istringstream s(text);
+    for (std::string line; std::getline(s, line);) v.push_back(line);
     return v;
 }
 
@@ -48,79 +27,107 @@ void ExpectIn(const std::string& text, const Strings& parts) {
     for (const std::string& p : parts) EXPECT_NE(text.find(p), std::string::npos) << p;
 }
 
-// Runs the program on the answers, one a line, after copying in the small data sets when asked.
-e2e::Result Import(const e2e::Sandbox& box, const Strings& answers, bool mini = true) {
-    std::string input;
-    for (const std::string& a : answers) input += a + "\n";
+// Runs the program on `input` after copying in the small data sets when asked.
+Result Import(const Sandbox& box, const std::string& input, bool mini = true) {
     if (mini)
         for (const auto& e : std::filesystem::directory_iterator(kData))
-            box.CopyIn(e.path(), e.path().filename().string());
+            std::filesystem::copy(e.path(), box.Path(e.path().filename()));
     return box.Run(input);
 }
 
-// Loads a formatted data file of the sandbox into the globals of this process.
-void Load(const e2e::Sandbox& box, const std::string& name) {
-    std::snprintf(whichFormda, sizeof whichFormda, "%s", box.Path(name).c_str());
-    volumeName[0] = '\0';
-    OpenFormda(1);
-}
-
-class ImportE2E : public ::testing::Test {
-protected:
-    void TearDown() override { ResetDataSet(); }
-};
+using ImportE2E = TempDirTest;
 
 }  // namespace
 
-TEST_F(ImportE2E, AviurbaImportThenReopenWithoutAskingForData) {
-    e2e::Sandbox box;
+// aviurba is imported, reopened with O, and answers every question of H and K.
+TEST_F(ImportE2E, AviurbaImportReopenAndEveryQuestionOfHAndK) {
     for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
-        box.CopyIn(kExamples + "/" + f, f);
-    std::set<std::string> files = box.Files();
+        std::filesystem::copy(std::string(TARNEX_EXAMPLES) + "/" + f, f);
+    std::set<std::string> files = box_.Files();
     // B as rows without trait groups, W as rows, species codes, E of several types by communities.
-    e2e::Result r = Import(
-        box, {"N", "avi", "1", "aviurba_B.txt", "0", "aviurba_W.txt", "1", "aviurba_spp.txt", "1",
-              "aviurba_E.txt", "40", "4", "2", "2", "k", "2 2 2 1", "y", "0", "51", "2", "1", "2", "11", "2",
-              "5", "k", "1 1 1 1 1 1 1 1 1 1 4", "y", "n", "C", "X"}, false);
+    Result r = Import(box_,
+                      "N\navi\n1\naviurba_B.txt\n0\naviurba_W.txt\n1\naviurba_spp.txt\n1\naviurba_E.txt\n40\n4\n"
+                      "2\n2\nk\n2 2 2 1\ny\n0\n51\n2\n1\n2\n11\n2\n5\nk\n1 1 1 1 1 1 1 1 1 1 4\ny\nn\nC\nX\n",
+                      false);
     ASSERT_EQ(r.status, 0) << r.err;
     ExpectIn(r.out, {"DATA FOR SESSION", "SESSION MENU"});
-    EXPECT_EQ(box.ReadFile("aviTrk.txt"), "aviFormda.txt\n07Jul17\n");
+    EXPECT_EQ(box_.ReadFile("aviTrk.txt"), "aviFormda.txt\n07Jul17\n");
     files.insert({"aviFormda.txt", "aviTrk.txt"});
-    EXPECT_EQ(box.Files(), files);
-    // O attaches to the session: its data load at once.
-    e2e::Result again = box.Run("O\navi\nC\nX\n");
-    ASSERT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(again.out.find("DATA FOR SESSION"), std::string::npos);
-    ExpectIn(again.out, {"SESSION MENU"});
+    EXPECT_EQ(box_.Files(), files);
 
-    Load(box, "aviFormda.txt");
+    LoadFormda("aviFormda.txt");
     ASSERT_EQ((Ints{nch, tcst, ncsm, nenv, nSpp}), (Ints{4, 40, 51, 11, 40}));
     EXPECT_EQ(GetRows(chLabel, 4), (Strings{"feedhab", "feedstrat", "breeding", "migratory"}));
     EXPECT_EQ(Ints(chtype, chtype + 4), (Ints{2, 2, 2, 1}));
     EXPECT_EQ(Ints(onsta, onsta + 4), (Ints{3, 3, 4, 2}));
-    EXPECT_EQ(Get(csm_Float, 40, 4), Numbers(box.Path("aviurba_B.txt").string()));
-    EXPECT_EQ(Get(cadat, 40, 51, true), Numbers(box.Path("aviurba_W.txt").string()));  // communities as rows
-    EXPECT_EQ(Get(env, 51, 11), Numbers(box.Path("aviurba_E.txt").string()));
+    EXPECT_EQ(Get(csm_Float, 40, 4), Numbers("aviurba_B.txt"));
+    EXPECT_EQ(Get(cadat, 40, 51, true), Numbers("aviurba_W.txt"));  // communities as rows
+    EXPECT_EQ(Get(env, 51, 11), Numbers("aviurba_E.txt"));
     EXPECT_EQ(optEnvVarType, 5);
     EXPECT_EQ(Ints(envVarType, envVarType + 11), (Ints{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4}));
     EXPECT_EQ((Strings{spp[0], spp[33]}), (Strings{"Cipy Circus pygargus", "CAca Carduelis cannabina"}));
-    for (int i = 0; i < 40; i++)
-        for (int s = 0; s < 40; s++) ASSERT_EQ(cstSppMap[i][s], i == s ? '1' : '0');
-    for (int s = 0; s < 40; s++)
-        for (int c = 0; c < 51; c++) ASSERT_EQ(sppRelMap[s][c], cadat[s][c] != 0 ? '1' : '0');
-    EXPECT_FALSE(hasPhylogeny);
+
+    // Groups typed or read: types by feedhab or feedstrat, nesting groups by migratory (1 or 2).
+    std::string feedhab, feedstrat, nesting;
+    for (int i = 0; i < 40; i++) {
+        feedhab += std::to_string(static_cast<int>(csm_Float[i][0])) + " ";
+        feedstrat += std::to_string(static_cast<int>(csm_Float[i][1])) + " ";
+        nesting += std::to_string(static_cast<int>(csm_Float[i][3]) + 1) + " ";
+    }
+    box_.WriteFile("types.txt", feedhab + "\n");
+    box_.WriteFile("nest.txt", nesting + "\n");
+    box_.WriteFile("aviPrinda.txt", "earlier\n");  // each H asks how to open it
+    std::string script =
+        "O\navi\nV\n"
+        // H: species types, fuzzy, 99 iterations within file groups, largest seed, RV, 3 traits, append.
+        "H\ny\n1\n99\n1\nf\nnest.txt\n2\n4294967296\n4294967295\n3\n2\n1 1 0 1\ny\ny\na\n\n"
+        // H: types from a file, crisp, no iterations, clock seed, Procrustes, all traits; erase (W).
+        "H\nn\nf\ntypes.txt\n0\n0\n0\n1\n2\n1\nn\nn\nW\n\n"
+        // H: types and restricted permutations from the keyboard, Mantel, chord distance.
+        "H\nn\nk\n" + feedstrat + "\n1\n10\n1\nk\n" + nesting + "\n1\n1\n10\n1\ny\nn\nw\n\n"
+        // K: 11 (no phylogeny) refused before 1; then every other criterion the data allow.
+        "K\n11\n1\ny\n0\n3\n2\n1 1 0 1\ny\n2\n3\ny\n\n";
+    for (int c : {9, 10, 16, 17, 18, 19, 20, 21, 22, 23, 24})
+        script += c == 10 ? "K\n10\n1\n1\n1\n4\nn\n\n"  // no types, no function for 16
+                          : "K\n" + std::to_string(c) + "\ny\n1\n1\n" + (c == 16 ? "" : "6\n") +
+                                "1\nn\n1\n4\nn\n\n";
+    r = box_.Run(script + "C\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string& o = r.out;
+    EXPECT_EQ(o.find("DATA FOR SESSION"), std::string::npos);  // O loads the data without asking
+    EXPECT_EQ(Count(o, Header("FUNCTIONAL ANALYSIS SETTINGS", "avi")), 3 + 1 + 11);
+    EXPECT_EQ(Count(o, "\n\nResults on file aviPrinda.txt\n"), 3);
+    EXPECT_EQ(Count(o, "\nThis session has a previous aviPrinda.txt file.\n"), 3);
+    EXPECT_EQ(Count(o, kCongruence), 15);  // RV and Procrustes accepted at once
+    // Nominal traits: only 1 and 16 are listed, 9 and 10 are still accepted.
+    EXPECT_EQ(Count(o, CriterionMenu(true, false, true, "avi")), 2 + 11);
+    EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 3): Maximum "
+                       "number of traits in the trait subset (minimum: 2, maximum: 3): "), 1);
+    EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 4): "), 11);
+    for (const char* f : {"TDAP_TCAP", "TDAP", "TCAP", "AlphaDivergence", "BetaDivergence", "roXZ", "roTZ",
+                          "roXZ_T", "roXY", "roTY", "roXY_T", "DarkDiversity"})
+        EXPECT_EQ(Count(o, std::string("\n\nResults on file aviChRank_") + f + ".txt\n"), 1) << f;
+    // The one refusal on standard error is the seed beyond 32 bits.
+    EXPECT_EQ(r.err, "\nIncorrect input = 4.29497e+09. Reenter.\nAccepted input: 0 to 4.29497e+09\n");
+    // The track file is the one the last functional analysis wrote.
+    const Strings trk = Lines(box_.ReadFile("aviTrk.txt"));
+    ASSERT_GT(trk.size(), 48u);
+    EXPECT_EQ((Strings{trk[42], trk[45], trk[46], trk[48]}), (Strings{"10", "1 2 3 4 ", "3 2 2 2 ", "3"}));
+    EXPECT_EQ(box_.ReadFile("aviPrinda.txt"), "earlier\n");
 }
 
+// Mixed traits, -999, trait groups, half similarities, a nominal variable (H refuses Procrustes and RV).
 TEST_F(ImportE2E, MixedTraitsPhylogenyAsLowerHalfGroupsAndMissingValues) {
-    e2e::Sandbox box;
     // A missing file asked again; trait groups; the lower half of similarities; W as rows; species codes.
-    e2e::Result r = Import(
-        box, {"N", "mini", "1", "nosuch_B.txt", "mini_B.txt", "1", "mini_Flow.txt", "mini_W.txt", "1",
-              "mini_spp.txt", "1", "mini_E.txt", "5", "4", "2", "2", "k", "1 2 3 4", "y", "1", "k", "1 1 2 2",
-              "y", "3", "3", "2", "1", "2", "2", "2", "5", "k", "3 2", "y", "t", "C", "X"});
+    Result r = Import(box_,
+                      "N\nmini\n1\nnosuch_B.txt\nmini_B.txt\n1\nmini_Flow.txt\nmini_W.txt\n1\nmini_spp.txt\n1\n"
+                      "mini_E.txt\n5\n4\n2\n2\nk\n1 2 3 4\ny\n1\nk\n1 1 2 2\ny\n3\n3\n2\n1\n2\n2\n2\n5\nk\n"
+                      "3 2\ny\nt\n"
+                      // H: keyboard types, fuzzy, 20 iterations, seed 42, Mantel, function 9, all traits.
+                      "V\nH\nn\nk\n1 1 2 2 3\n1\n20\n0\n2\n42\n2\n3\n1\n9\n1\nn\nn\nn\n\nC\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(e2e::Count(r.err, "can't open nosuch_B.txt"), 1);
-    EXPECT_EQ(e2e::Count(r.out, "Enter data file name: "), 6);
+    EXPECT_EQ(r.err, "\ncan't open nosuch_B.txt \n");
+    EXPECT_EQ(Count(r.out, "Enter data file name: "), 6);
     ExpectIn(r.out, {"\nPlease check matrix W. Sampling unit east has all values zero or missing (-999), "
                      "which will generate unreliable results.",
                      "\nPlease check matrix E. Sampling unit east has all values missing (-999), which will "
@@ -128,10 +135,16 @@ TEST_F(ImportE2E, MixedTraitsPhylogenyAsLowerHalfGroupsAndMissingValues) {
                      "Traits:     \t    flying\t      diet\tbodymassgr\t      size\t\n",
                      "   1  a full matrix of phylogenetic distances of 5 OTUs by 5 OTUs (e.g. as given by "
                      "PHYLOCOM)\n"});
-    EXPECT_EQ(e2e::Count(r.out, "Please check matrix W."), 1);
+    EXPECT_EQ(Count(r.out, "Please check matrix W."), 1);
     EXPECT_EQ(r.out.find("normalized"), std::string::npos);
+    EXPECT_EQ(Count(r.out, kCongruence + kCongruence + kCongruence + "\nSpecify resemblance function"), 1);
+    EXPECT_EQ(Count(r.out, "\n\nResults on file miniPrinda.txt\n"), 1);
+    const Strings trk = Lines(box_.ReadFile("miniTrk.txt"));
+    ASSERT_GT(trk.size(), 48u);  // hasHier, rese_opt, rcst, fuzzy belonging
+    EXPECT_EQ((Strings{trk[0], trk[5], trk[24], trk[42], trk[46], trk[48]}),
+              (Strings{"miniFormda.txt", "miniHie.txt", "1", "9", "3 2 2 2 ", "3"}));
 
-    Load(box, "miniFormda.txt");
+    LoadFormda("miniFormda.txt");
     ASSERT_EQ((Ints{nch, tcst, ncsm, nenv, nSpp}), (Ints{4, 5, 3, 2, 4}));
     // Labels of 15 characters keep their first 10; the next label is not disturbed.
     EXPECT_EQ(GetRows(chLabel, 4), (Strings{"flying", "diet", "bodymassgr", "size"}));
@@ -152,14 +165,11 @@ TEST_F(ImportE2E, MixedTraitsPhylogenyAsLowerHalfGroupsAndMissingValues) {
 }
 
 TEST_F(ImportE2E, PhylogeneticDistancesTraitColumnsVectorLayoutDefaultLabelsLongNames) {
-    e2e::Sandbox box;
-    // Full distances; W as a vector per community (7 OTUs of 5, then a negative count, are refused);
-    // names without codes; E by communities.
-    e2e::Result r = Import(
-        box, {"N", "mini2", "1", "mini_Bcols.txt", "1", "mini_Fdist.txt", "mini_W3.txt", "1",
-              "mini_spp_long.txt", "1", "mini_Ecomm.txt", "5", "4", "1", "1", "k", "1 2 3 4", "y", "0", "1",
-              "3", "1", "3", "k", "3 3 1", "y", "k", "2 -3 1", "y", "k", "2 2 1", "y", "1", "2", "1", "1",
-              "n", "C", "X"});
+    // Full distances; W by community vectors (7 of 5 OTUs and a negative count refused); E by communities.
+    Result r = Import(box_,
+                      "N\nmini2\n1\nmini_Bcols.txt\n1\nmini_Fdist.txt\nmini_W3.txt\n1\nmini_spp_long.txt\n1\n"
+                      "mini_Ecomm.txt\n5\n4\n1\n1\nk\n1 2 3 4\ny\n0\n1\n3\n1\n3\nk\n3 3 1\ny\nk\n2 -3 1\ny\n"
+                      "k\n2 2 1\ny\n1\n2\n1\n1\nn\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
     ExpectIn(r.out, {"\nPhylogenetic distances were normalized to values in the range [0,1] by "
                      "Dnorm = D/Dmax\n",
@@ -167,7 +177,7 @@ TEST_F(ImportE2E, PhylogeneticDistancesTraitColumnsVectorLayoutDefaultLabelsLong
                      "Please check matrix W. Sampling unit 3 has"});  // it holds only a -999
     ExpectIn(r.err, {"add up to 7, more than the 5 OTUs", "cannot be negative"});
 
-    Load(box, "mini2Formda.txt");
+    LoadFormda("mini2Formda.txt");
     ASSERT_EQ((Ints{nch, tcst, ncsm, nenv, nSpp}), (Ints{4, 5, 3, 2, 5}));
     EXPECT_EQ(GetRows(chLabel, 4), (Strings{"1", "2", "3", "4"}));
     EXPECT_EQ(Get(csm_Float, 5, 4, true), Numbers(kData + "/mini_Bcols.txt"));  // traits as rows
@@ -175,7 +185,7 @@ TEST_F(ImportE2E, PhylogeneticDistancesTraitColumnsVectorLayoutDefaultLabelsLong
     const std::vector<double> d = Numbers<double>(kData + "/mini_Fdist.txt");
     for (int k = 0; k < 25; k++) EXPECT_DOUBLE_EQ(phylogenyRese[k / 5][k % 5], d[k] / 10) << k;
     // Community 1 fills OTU rows 1-2, community 2 rows 3-4, community 3 row 5.
-    EXPECT_EQ(Get(cadat, 5, 3), (std::vector<float>{1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 1, 0, 0, 0, -999}));
+    EXPECT_EQ(Get(cadat, 5, 3), (Floats{1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 1, 0, 0, 0, -999}));
     EXPECT_EQ((Ints{optEnvVarType, envVarType[0], envVarType[1]}), (Ints{1, 3, 3}));
     EXPECT_EQ(Get(env, 3, 2), Numbers(kData + "/mini_Ecomm.txt"));
     // The first name has 104 characters: 70 are kept and the rest of its line is not a name.
@@ -184,30 +194,26 @@ TEST_F(ImportE2E, PhylogeneticDistancesTraitColumnsVectorLayoutDefaultLabelsLong
 }
 
 TEST_F(ImportE2E, BadInputEndsTheProgramAndLeavesTheSessionsFilesAlone) {
-    const struct {
-        Strings answers, err;
-    } cases[] = {
-        {{"O", "bad", "1", "mini_B.txt", "0", "mini_W_trunc.txt", "0", "0", "5", "4", "2", "2", "k", "1 2 3 4",
-          "y", "0", "3", "2", "1", "x"},
+    const std::pair<std::string, Strings> cases[] = {
+        {"O\nbad\n1\nmini_B.txt\n0\nmini_W_trunc.txt\n0\n0\n5\n4\n2\n2\nk\n1 2 3 4\ny\n0\n3\n2\n1\nx\n",
          {"\nEnd of file mini_W_trunc.txt\n", "\nEND OF FILE !!!\n"}},
-        {{"O", "bad", "1", "mini_B.txt", "0", "mini_W.txt", "0", "1", "mini_E_bad.txt", "5", "4", "2", "2", "k",
-          "1 2 3 4", "y", "0", "3", "2", "1", "2", "2", "2", "t", "x"},
+        {"O\nbad\n1\nmini_B.txt\n0\nmini_W.txt\n0\n1\nmini_E_bad.txt\n5\n4\n2\n2\nk\n1 2 3 4\ny\n0\n3\n2\n1\n2\n"
+         "2\n2\nt\nx\n",
          {"\nfile mini_E_bad.txt ", "\nEND OF FILE !!!\n"}},
-        {{"O", "bad", "1", "mini_B.txt", "0", "mini_W.txt", "0", "0", "2000000000", "2000000000", "x"},
-         {"\nOUT OF MEMORY !!!\n"}},
+        {"O\nbad\n1\nmini_B.txt\n0\nmini_W.txt\n0\n0\n2000000000\n2000000000\nx\n", {"\nOUT OF MEMORY !!!\n"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.err[0]);
-        e2e::Sandbox box;
+    for (const auto& [input, err] : cases) {
+        SCOPED_TRACE(input);
+        Sandbox box;
         // An old session with an empty track file and the formatted file of an earlier attempt.
         box.WriteFile("badTrk.txt", "");
         box.WriteFile("badFormda.txt", "an earlier formatted data file\n");
         std::set<std::string> before = box.Files();
-        e2e::Result r = Import(box, c.answers);
+        Result r = Import(box, input);
         for (const auto& e : std::filesystem::directory_iterator(kData))
             before.insert(e.path().filename().string());
         EXPECT_EQ(r.status, 1);
-        ExpectIn(r.err, c.err);
+        ExpectIn(r.err, err);
         EXPECT_EQ(box.ReadFile("badTrk.txt"), "");
         EXPECT_EQ(box.ReadFile("badFormda.txt"), "an earlier formatted data file\n");
         EXPECT_EQ(box.Files(), before);  // nothing new, no temporary file left

@@ -1,9 +1,7 @@
 // The functional-analysis settings dialog: exact prompts, the options it leaves, refusals.
-#include <ctime>
+#include "session_fixture.h"
 
-#include "test_settings_fixture.h"
-
-using namespace settings_test;
+using namespace tnxtest;
 
 namespace {
 
@@ -33,39 +31,25 @@ TEST_F(HierarchyTest, WholeDialogFromTheKeyboardPrintsEveryPromptInOrder) {
                          "\nSpecify resemblance function between communities:" + kReseFunction + kTraits +
                          kStandardize + "\nInclude detailed results in the printout y/n ");
     EXPECT_NE(Err().find("\nIncorrect input = -1. Reenter.\n"), std::string::npos);
-    const int types[] = {1, 1, 2, 2, 3}, nesting[] = {7, 7, 8, 8, 8};
-    for (int i = 0; i < 5; i++) {
-        EXPECT_EQ(partition_OTUs[i], types[i]);
-        EXPECT_EQ(nestingMembershipOTUs[i], nesting[i]);
-    }
-    for (int j = 0; j < 3; j++) EXPECT_EQ(weight[j], 1.0f);
-    EXPECT_EQ(nGrPoly[0], 3);
-    EXPECT_EQ(traitBasedOpt, 1);
-    EXPECT_EQ(poolCSTopt, 2);
-    EXPECT_EQ(fuzzy, 0);
-    EXPECT_EQ(niter, 250);
-    EXPECT_EQ(optRestrictPermutNullModel, 1);
+    EXPECT_EQ(Ints(partition_OTUs, partition_OTUs + 5), (Ints{1, 1, 2, 2, 3}));
+    EXPECT_EQ(Ints(nestingMembershipOTUs, nestingMembershipOTUs + 5), (Ints{7, 7, 8, 8, 8}));
+    EXPECT_EQ(Floats(weight, weight + 3), Floats(3, 1.0f));
+    EXPECT_EQ((Ints{nGrPoly[0], traitBasedOpt, poolCSTopt, fuzzy, niter, optRestrictPermutNullModel, opt_ro,
+                    rese_opt, printDetail}),
+              (Ints{3, 1, 2, 0, 250, 1, 1, 7, 0}));
     EXPECT_EQ(rseed, 4294967295u);  // the seed beyond 32 bits refused
-    EXPECT_EQ(opt_ro, 1);
-    EXPECT_EQ(rese_opt, 7);
     EXPECT_TRUE(optUnitTotalAdjust2);
-    EXPECT_EQ(printDetail, 0);
     EXPECT_STREQ(prindaMode, "w");  // no report file yet: created without a question
 }
 
-TEST_F(HierarchyTest, FuzzyTypesZeroIterationsClockSeedAndProcrustes) {
+TEST_F(HierarchyTest, FuzzyTypesZeroIterationsClockSeedAndProcrustesWithoutAFunction) {
     rese_opt = 10;
     Script("k\n4 4 4 9 9\n1\n0\n0\n1\n2\n1\nn\ny\n");
-    const std::time_t before = std::time(nullptr);
+    const auto before = static_cast<std::uint32_t>(std::time(nullptr));
     SettingsHierarchy();
-    EXPECT_GE(rseed, static_cast<std::uint32_t>(before));
-    EXPECT_LE(rseed, static_cast<std::uint32_t>(std::time(nullptr)));
-    EXPECT_EQ(fuzzy, 3);
+    EXPECT_TRUE(rseed >= before && rseed <= static_cast<std::uint32_t>(std::time(nullptr))) << rseed;
     EXPECT_FLOAT_EQ(fuzziness, 1.0f);
-    EXPECT_EQ(niter, 0);
-    EXPECT_EQ(opt_ro, 2);
-    EXPECT_EQ(rese_opt, 10);  // Procrustes asks no resemblance function
-    EXPECT_EQ(printDetail, 1);
+    EXPECT_EQ((Ints{fuzzy, niter, opt_ro, rese_opt, printDetail}), (Ints{3, 0, 2, 10, 1}));
 }
 
 TEST_F(HierarchyTest, UnreadableFilesAndNumbers) {
@@ -75,8 +59,7 @@ TEST_F(HierarchyTest, UnreadableFilesAndNumbers) {
     Script("f\nnosuch.txt\nf\ngroups.txt\n" + kRest + "1\nn\nn\n");
     SettingsHierarchy();
     EXPECT_EQ(Count(Out(), kFk), 2);
-    const int fromFile[] = {3, 3, 1, 0, 0};
-    for (int i = 0; i < tcst; i++) EXPECT_EQ(partition_OTUs[i], fromFile[i]);
+    EXPECT_EQ(Ints(partition_OTUs, partition_OTUs + 5), (Ints{3, 3, 1, 0, 0}));
     // A group beyond int typed at the keyboard is asked again; so is an unopenable nesting file.
     Write("nest.txt", "1 1 1 2 2\n");
     Script("k\n1 5000000000 2 3 3 3\n0\n99\n1\nf\nmissing.txt\nf\nnest.txt\n1\n1\n6\n1\nn\nn\n");
@@ -88,8 +71,7 @@ TEST_F(HierarchyTest, UnreadableFilesAndNumbers) {
     for (const char* m : {"can't open nosuch.txt", "End of file groups.txt",
                           "\nIncorrect input = 5e+09. Reenter.", "can't open missing.txt"})
         EXPECT_NE(err.find(m), std::string::npos) << m;
-    // A group beyond int in a file, a nesting file that ends early, the end of input: code 2
-    // (the answers that follow would complete the dialog).
+    // A group beyond int in a file, a nesting file that ends early, the end of input: code 2.
     Write("groups.txt", "1 2 1e12 1 1\n");
     Write("nest.txt", "1 1 1\n");
     const std::string unreadable[] = {"f\ngroups.txt\n" + kRest + "1\nn\nn\n",
@@ -103,21 +85,16 @@ TEST_F(HierarchyTest, UnreadableFilesAndNumbers) {
 
 TEST_F(HierarchyTest, TraitSelectionAndTraitGroupWeights) {
     hasTraitGroups = 1;
-    const struct {
-        int groups[3];
-        const char* answers;  // trait option, selection, weights question
-        float weights[3];
-    } rows[] = {
+    const std::tuple<Ints, std::string, Floats> rows[] = {  // groups; trait option, selection, weights?
         {{1, 1, 2}, "1\ny\n", {0.5f, 0.5f, 1.0f}},
         {{1, 1, 2}, "2\n1 0 1\ny\n", {1.0f, 0.0f, 1.0f}},         // only selected traits count
         {{1, 2, 3}, "2\n0 0 0\n0 1 0\nn\n", {0.0f, 1.0f, 0.0f}},  // an empty selection is asked again
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.answers);
-        for (int j = 0; j < 3; j++) traitGroups[j] = r.groups[j];
-        Script("k\n1 1 2 2 3\n" + kRest + r.answers + "n\nn\n");
+    for (const auto& [groups, answers, weights] : rows) {
+        std::copy(groups.begin(), groups.end(), traitGroups);
+        Script("k\n1 1 2 2 3\n" + kRest + answers + "n\nn\n");
         SettingsHierarchy();
-        for (int j = 0; j < 3; j++) EXPECT_FLOAT_EQ(weight[j], r.weights[j]);
+        EXPECT_EQ(Floats(weight, weight + 3), weights) << answers;
     }
     const std::string select = "Select traits:\n(enter 0 for exclusion or 1 for inclusion)\ntr1 tr2 tr3 \n";
     EXPECT_EQ(Count(Out(), kTraits + "Set weights for traits inversely proportional to effective trait group "
@@ -129,40 +106,24 @@ TEST_F(HierarchyTest, TraitSelectionAndTraitGroupWeights) {
 
 TEST_F(HierarchyTest, ExistingReportAsksHowToOpenItInEitherCase) {
     Write("s1Prinda.txt", "old\n");
-    const std::pair<const char*, const char*> rows[] = {
-        {"w\n", "w"}, {"W\n", "w"}, {"a\n", "a"}, {"x\nA\n", "a"}};
+    const std::pair<const char*, const char*> rows[] = {{"w\n", "w"}, {"W\n", "w"}, {"x\nA\n", "a"}};
     for (const auto& [answer, mode] : rows) {
         Script(answer);
         GetPrindaMode("s1Prinda.txt");
         EXPECT_STREQ(prindaMode, mode) << answer;
     }
-    const std::string question = "\nThis session has a previous s1Prinda.txt file.\nOptions:\n"
-                                 "   w  erase file and create a new one\n   a  append results to same file\n"
-                                 "Type option: ";
-    EXPECT_EQ(Out(), question + question + question + question);
+    EXPECT_EQ(Count(Out(), "\nThis session has a previous s1Prinda.txt file.\nOptions:\n   w  erase file and "
+                           "create a new one\n   a  append results to same file\nType option: "), 3);
     EXPECT_NE(Err().find("\nIncorrect input = x. Reenter.\nAccepted input: W A\n"), std::string::npos);
-    // A missing file is created, a macro appends: neither asks.
-    GetPrindaMode("none.txt");
-    EXPECT_STREQ(prindaMode, "w");
-    runMacro = 1;
+    const size_t asked = Out().size();
+    prindaMode[0] = 'w';
+    runMacro = 1;  // a macro appends without asking (a missing file is created without asking end to end)
     GetPrindaMode("s1Prinda.txt");
     EXPECT_STREQ(prindaMode, "a");
-    EXPECT_EQ(Out().size(), 4 * question.size());
+    EXPECT_EQ(Out().size(), asked);
 }
 
 TEST_F(HierarchyTest, ResemblanceSettingsOfEachRoad) {
-    int option = 0, level = 7;
-    isHierarchical = 1;
-    poolCSTopt = 2;
-    Script("1\n9\n4\n3\n");
-    EXPECT_EQ(SettingReseFunction(&option), 9);  // 1 refused
-    EXPECT_EQ(SettingWhichLevel(&level), 1);     // asked only for monothetic hierarchies
-    poolCSTopt = 1;
-    EXPECT_EQ(SettingWhichLevel(&level), 3);  // 4 refused
-    EXPECT_EQ(Out(), kReseFunction + kLevel);
-    const std::string err = Err();
-    EXPECT_NE(err.find("\nIncorrect input = 1. Reenter.\nAccepted input: 6 7 8 9 10\n"), std::string::npos);
-    EXPECT_NE(err.find("\nIncorrect input = 4. Reenter.\nAccepted input: 1 to 3\n"), std::string::npos);
     auto run = [this](char obj, char menu, const std::string& answers) {
         whichObj = obj;
         optmain = menu;
@@ -171,16 +132,24 @@ TEST_F(HierarchyTest, ResemblanceSettingsOfEachRoad) {
         SettingsRese();
         return Out().substr(before);
     };
-    EXPECT_EQ(run('c', 'H', "10\n2\n"), kReseFunction + kLevel);  // types: function and level
-    EXPECT_EQ(reseCstOpt, 10);
-    EXPECT_EQ(whichLevelCst, 2);
+    isHierarchical = poolCSTopt = 1;
+    // Types: a function (1 refused, 7 to 10 accepted) and a level (4 refused), asked for monothetic
+    // hierarchies only.
+    EXPECT_EQ(run('c', 'H', "1\n10\n4\n2\n"), kReseFunction + kLevel);
+    EXPECT_EQ((Ints{reseCstOpt, whichLevelCst}), (Ints{10, 2}));
+    poolCSTopt = 2;
+    EXPECT_EQ(run('c', 'H', "9\n"), kReseFunction);
+    EXPECT_EQ((Ints{reseCstOpt, whichLevelCst}), (Ints{9, 1}));
     EXPECT_EQ(run('r', 'K', "6\n"), kReseFunction);
+    const std::string err = Err();
+    EXPECT_NE(err.find("\nIncorrect input = 1. Reenter.\nAccepted input: 6 7 8 9 10\n"), std::string::npos);
+    EXPECT_NE(err.find("\nIncorrect input = 4. Reenter.\nAccepted input: 1 to 3\n"), std::string::npos);
     // The classical analyses ask the printouts; partial ones only for crisp monothetic hierarchies.
     fuzzy = 0;
-    EXPECT_EQ(run('r', 'R', "6\ny\nn\ny\n"), kReseFunction + "\nPrintout:\n   - nominal resemblances y/n     "
-                                                             "- nominal resemblances free format (matrix "
-                                                             "upper half, no diagonal) y/n     - partial "
-                                                             "resemblances y/n  ");
+    poolCSTopt = 1;
+    EXPECT_EQ(run('r', 'R', "6\ny\nn\ny\n"),
+              kReseFunction + "\nPrintout:\n   - nominal resemblances y/n     - nominal resemblances free "
+                              "format (matrix upper half, no diagonal) y/n     - partial resemblances y/n  ");
     EXPECT_EQ(printPRese, 'y');
     fuzzy = 3;
     EXPECT_EQ(run('r', 'R', "6\nn\nn\n").find("partial"), std::string::npos);
