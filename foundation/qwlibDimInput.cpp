@@ -213,7 +213,13 @@ int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName) {
     }
 }
 
-int freadlineck(FILE* f, int max, char* buf, const char* fileName, bool crEnds) {
+namespace {
+
+// Skips TAB, LF, CR and spaces, then stores at most `max` characters of one item up to a
+// character that ends it (consumed, not stored). End of input before the item raises code 2;
+// after some characters it ends the item. Returns the last character read.
+template <class Ends>
+int ReadItem(FILE* f, int max, char* buf, const char* fileName, Ends ends, bool tabAsSpace) {
     int c = fgetc(f);
     while (c == '\t' || c == '\n' || c == '\r' || c == ' ') c = fgetc(f);
     if (c == EOF) EndOfInput(fileName, true);
@@ -221,11 +227,18 @@ int freadlineck(FILE* f, int max, char* buf, const char* fileName, bool crEnds) 
     int n = 0;
     while (n < max) {
         c = fgetc(f);
-        if (c == EOF || c == '\t' || c == '\n' || (crEnds && c == '\r')) break;
-        buf[n++] = static_cast<char>(c);
+        if (c == EOF || ends(c)) break;
+        buf[n++] = (tabAsSpace && c == '\t') ? ' ' : static_cast<char>(c);
     }
     buf[n] = '\0';
     return c;
+}
+
+}  // namespace
+
+int freadlineck(FILE* f, int max, char* buf, const char* fileName, bool crEnds) {
+    auto ends = [crEnds](int c) { return c == '\t' || c == '\n' || (crEnds && c == '\r'); };
+    return ReadItem(f, max, buf, fileName, ends, false);
 }
 
 int freadlineck(FILE* f, int max, char* buf, const char* fileName) {
@@ -233,17 +246,7 @@ int freadlineck(FILE* f, int max, char* buf, const char* fileName) {
 }
 
 void freadlineckTEMP(FILE* f, int max, char* buf, const char* fileName) {
-    int c = fgetc(f);
-    while (c == '\t' || c == '\n' || c == '\r' || c == ' ') c = fgetc(f);
-    if (c == EOF) EndOfInput(fileName, true);
-    ungetc(c, f);
-    int n = 0;
-    while (n < max) {
-        c = fgetc(f);
-        if (c == EOF || c == '\n' || c == '\r') break;
-        buf[n++] = c == '\t' ? ' ' : static_cast<char>(c);
-    }
-    buf[n] = '\0';
+    ReadItem(f, max, buf, fileName, [](int c) { return c == '\n' || c == '\r'; }, true);
 }
 
 char ScanChar(FILE* f, const char* accept, const char* fileName) {

@@ -864,7 +864,7 @@ int MergeFormda(const char* secondFile) {
     CheckData(1);
     // The working and partition arrays take the counts that the checks leave.
     AllocateWorkingArrays();
-    std::snprintf(whichFormda, sizeof whichFormda, "%s%s", sessionName, formdaExt);
+    SessionFileName(whichFormda, formdaExt);
     WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
     return 1;
 }

@@ -564,7 +564,7 @@ int SetFormda() {
         std::fprintf(out, "Type option no.: ");
         const int option = AskOption("1 2 3 4");
         if (option == 1) {
-            std::snprintf(whichFormda, sizeof whichFormda, "%s%s", sessionName, formdaExt);
+            SessionFileName(whichFormda, formdaExt);
             IFFormat();
             WriteTrack(0);
             return 0;
