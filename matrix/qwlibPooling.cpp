@@ -159,15 +159,21 @@ int BayesContT(int nTraits, int nGroups, int* maxState, double*** counts, int nN
     return 1;
 }
 
+// With no trait or no group there is nothing to estimate: every output is 0. Returns true then.
+template <typename TOut>
+bool NoEstimate(int nTraits, int nGroups, int nNew, TOut** out)
+{
+    if (nTraits >= 1 && nGroups >= 1) return false;
+    for (int k = 0; k < nGroups; k++)
+        for (int j = 0; j < nNew; j++) out[k][j] = 0;
+    return true;
+}
+
 template <typename TOut>
 int BayesRawT(int nTraits, int nTrain, float** trainStates, int nGroups, float** membership,
               int nNew, float** newStates, TOut** out)
 {
-    if (nTraits < 1 || nGroups < 1) {
-        for (int k = 0; k < nGroups; k++)
-            for (int j = 0; j < nNew; j++) out[k][j] = 0;
-        return 1;
-    }
+    if (NoEstimate(nTraits, nGroups, nNew, out)) return 1;
     int* maxState = dim1Dint(nTraits);
     int maxAll;
     double*** counts = CountStatesByGroup(nTraits, nTrain, trainStates, nGroups, membership, maxState, &maxAll);
@@ -181,11 +187,7 @@ template <typename TOut>
 int BayesT(int nTraits, int nTrain, float** trainStates, int nGroups, float** membership,
            int nNew, float** newStates, TOut** out)
 {
-    if (nTraits < 1 || nGroups < 1) {
-        for (int k = 0; k < nGroups; k++)
-            for (int j = 0; j < nNew; j++) out[k][j] = 0;
-        return 1;
-    }
+    if (NoEstimate(nTraits, nGroups, nNew, out)) return 1;
     int* maxState = dim1Dint(nTraits);
     int maxAll;
     double*** counts = CountStatesByGroup(nTraits, nTrain, trainStates, nGroups, membership, maxState, &maxAll);
