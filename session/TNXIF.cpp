@@ -14,7 +14,7 @@
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
-#include "session/TNXGLOB.h"
+#include "session/model/TNXGLOB.h"
 #include "session/TNXIF2.h"
 #include "session/TNXIFFM2.h"
 #include "session/TNXIFFMT.h"
@@ -181,15 +181,6 @@ MenuHandler EnvironmentalStructuresHandler(int letter) {
         case 'P': return hasEnvRank == 1 ? IFProfile : nullptr;
         default: return nullptr;
     }
-}
-
-int Menu(const char* title) {
-    ClearLine();
-    std::fprintf(out, "\n\n");
-    std::fprintf(out, "%-47s", title);
-    if (std::strcmp(sessionName, "NULL") != 0) std::fprintf(out, "%23s", sessionShortName);
-    std::fprintf(out, "\n");
-    return std::fprintf(out, "%s\n", lineL);
 }
 
 void GetVolumeNameIn(char* volume) { volume[0] = '\0'; }

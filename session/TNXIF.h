@@ -2,6 +2,8 @@
 #ifndef TNXIF_H
 #define TNXIF_H
 
+#include "session/model/TNXMenu.h"
+
 // Start-up: numerical library's error handler off, defaults, clocks, banner, then the main
 // menu. Never returns. Any error code raised while no session is active ends the program in
 // order (the code's messages on standard error, status 1).
@@ -14,10 +16,6 @@
 // recovery point of the error codes: codes 1-4 end the program, code 5 frees the session's
 // data and returns to the main menu.
 void IFSession();
-
-// Prints a menu header on `out`: the title in 47 columns and the session name in 23, then the
-// rule line. Returns the character count of its last print.
-int Menu(const char* title);
 
 // Sets the volume prefix to the empty string.
 void GetVolumeNameIn(char* volume);

@@ -12,7 +12,7 @@
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
-#include "session/TNXGLOB.h"
+#include "session/model/TNXGLOB.h"
 #include "session/TNXIF.h"
 #include "session/TNXTRACK.h"
 

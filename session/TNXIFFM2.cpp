@@ -13,8 +13,8 @@
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
-#include "session/TNXCHECK.h"
-#include "session/TNXGLOB.h"
+#include "session/model/TNXCHECK.h"
+#include "session/model/TNXGLOB.h"
 #include "session/TNXTRACK.h"
 
 const char versionFormdaFile[] = "25Jun2016";

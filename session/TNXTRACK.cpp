@@ -11,7 +11,7 @@
 
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
-#include "session/TNXGLOB.h"
+#include "session/model/TNXGLOB.h"
 
 // ---------------------------------------------------------------------------------------
 // Replacing writer.

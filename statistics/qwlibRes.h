@@ -358,4 +358,14 @@ void RankReseAdj(int n, double** in, double** out);
 float Spearman2Vec(int n, float* a, float* b);
 double Spearman2Vec(int n, double* a, double* b);
 
+// The families of the library, one header each.
+#include "statistics/qwlibResDistance.h"
+#include "statistics/qwlibResGower.h"
+#include "statistics/qwlibResBinary.h"
+#include "statistics/qwlibResCompare.h"
+#include "statistics/qwlibResRao.h"
+#include "statistics/qwlibResBeals.h"
+#include "statistics/qwlibResEntropy.h"
+#include "statistics/qwlibResInfo.h"
+
 #endif

@@ -25,9 +25,9 @@
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
-#include "session/TNXGLOB.h"
+#include "session/model/TNXGLOB.h"
 #include "session/TNXIFFM2.h"
-#include "session/TNXIFSET.h"
+#include "session/dialogs/TNXIFSET.h"
 
 namespace tnxtest {
 

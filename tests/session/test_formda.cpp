@@ -1,5 +1,5 @@
 // The formatted data file, the "DATA FOR SESSION" dialog and its merge, the data checks, species codes.
-#include "session/TNXCHECK.h"
+#include "session/model/TNXCHECK.h"
 #include "session/TNXIFFMT.h"
 #include "session_fixture.h"
 

@@ -1,7 +1,7 @@
 // Pooling of tables by groups of rows and columns, differences within pairs of relevés,
 // moving-window means, distinct group labels, vector extremes and naive-Bayes membership
 // estimates over categorical traits.
-#include "matrix/qwlib.h"
+#include "matrix/core/qwlibPooling.h"
 
 #include "foundation/qwlibDim.h"
 

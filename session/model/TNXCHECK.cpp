@@ -1,5 +1,5 @@
 // Data checks of a loaded data set, and the state counters and species-map helpers.
-#include "session/TNXCHECK.h"
+#include "session/model/TNXCHECK.h"
 
 #include <cfloat>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "foundation/qwlibDim.h"
-#include "session/TNXGLOB.h"
+#include "session/model/TNXGLOB.h"
 
 int emptyReleves = 0;
 

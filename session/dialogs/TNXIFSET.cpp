@@ -2,7 +2,7 @@
 //
 // Answers read through ReadCharIn / ReadNumberIn are echoed to a macro; the ones read
 // directly with ScanChar / ScanNumber / ScanString are not (a macro cannot replay them).
-#include "session/TNXIFSET.h"
+#include "session/dialogs/TNXIFSET.h"
 
 #include <climits>
 #include <cmath>
@@ -15,8 +15,8 @@
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/qwlib.h"
-#include "session/TNXGLOB.h"
-#include "session/TNXIF.h"
+#include "session/model/TNXGLOB.h"
+#include "session/model/TNXMenu.h"
 #include "traits/TNXTRAITS.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Definitions of the global data model, its defaults and its release routines.
-#include "session/TNXGLOB.h"
+#include "session/model/TNXGLOB.h"
 
 #include <climits>
 #include <cstdio>

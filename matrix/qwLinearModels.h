@@ -1,0 +1,5 @@
+// Linear regression, residuals and redundancy analysis.
+#ifndef TNX_QWLINEARMODELS_H
+#define TNX_QWLINEARMODELS_H
+
+#endif

@@ -1,0 +1,5 @@
+// Beals smoothing and conditional probabilities.
+#ifndef TNX_QWLIBRESBEALS_H
+#define TNX_QWLIBRESBEALS_H
+
+#endif

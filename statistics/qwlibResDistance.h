@@ -1,0 +1,5 @@
+// Quantitative distance coefficients.
+#ifndef TNX_QWLIBRESDISTANCE_H
+#define TNX_QWLIBRESDISTANCE_H
+
+#endif

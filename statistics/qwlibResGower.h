@@ -1,0 +1,5 @@
+// Gower and Legendre-Chodorowski similarity.
+#ifndef TNX_QWLIBRESGOWER_H
+#define TNX_QWLIBRESGOWER_H
+
+#endif
