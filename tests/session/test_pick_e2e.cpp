@@ -356,4 +356,61 @@ TEST_F(PickSmall, WindowsOfTwoAlongTheSeries) {
     EXPECT_EQ((Ints{envVarType[0], optEnvVarType}), (Ints{3, 1}));
 }
 
+TEST_F(PickSmall, ChosenVariablesSetTheKindOfTheEnvironmentalMatrix) {
+    // The nominal variable alone makes E nominal; both, given once each, make it mixed again.
+    const Result r = New("t5", "h", "1\n1\n1\n2\n1\nk\nnom\ny\nn\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    LoadFormda("t5Formda.txt");
+    ASSERT_EQ(nenv, 1);
+    EXPECT_EQ((Ints{envVarType[0], optEnvVarType, temEnvQual}), (Ints{2, 3, 1}));  // nominal only
+    EXPECT_EQ(Get(env, 6, 1), (Floats{1, 1, 2, 2, 3, 2}));
+    const Result q = New("t6", "h", "1\n1\n1\n2\n2\nk\nq q\ny\nk\nnom q\ny\nn\n");
+    ASSERT_EQ(q.status, 0) << q.err;
+    EXPECT_EQ(q.err, "Error!! Enter again. \n");
+    LoadFormda("t6Formda.txt");
+    ASSERT_EQ(nenv, 2);
+    EXPECT_EQ(GetRows(envLabel, 2), (Strings{"nom", "q"}));
+    EXPECT_EQ(Get(env, 6, 2), (Floats{1, 10, 1, 20, 2, 30, 2, -999, 3, 50, 2, 60}));
+    EXPECT_EQ((Ints{envVarType[0], envVarType[1], optEnvVarType}), (Ints{2, 3, 5}));
+}
+
+TEST_F(PickSmall, GroupsCutFromTheOtherSessionsClusterRecord) {
+    // The other session's track file holds a cluster record of its 6 communities.
+    std::istringstream plain(kPlainTrack);
+    Strings lines;
+    for (std::string line; std::getline(plain, line);) lines.push_back(line);
+    lines[0] = "h2Formda.txt";
+    lines[13] = "h2.RCl";  // whichReClus
+    lines[32] = "1";       // hasReClus
+    std::string track;
+    for (const std::string& line : lines) track += (line == "1 1 1 1 " ? "1 1 1 1 1 1 " : line) + "\n";
+    box_.WriteFile("h2Trk.txt", track);
+    box_.WriteFile("h2.RCl", "0.1\t2\t1\t2\t\n0.2\t2\t3\t4\t\n0.3\t2\t5\t6\t\n0.5\t4\t1\t2\t3\t4\t\n");
+    const Result r = New("t7", "h2", "1\n1\n3\n3\n1\n2\n1\nn\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nGet partition from: \n   1  keyboard or file \n   2  cluster analysis record \n"),
+              std::string::npos);
+    LoadFormda("t7Formda.txt");
+    ASSERT_EQ((Ints{tcst, ncsm}), (Ints{4, 3}));
+    EXPECT_EQ(GetRows(reLabel, 3), (Strings{"1", "2", "3"}));
+    // Groups (c1,c2), (c3,c4), (c5,c6): o1 (1,2) (0,4) (-,6); o3 (2,-) (3,0) (-,-).
+    EXPECT_EQ(Get(cadat, 4, 3), (Floats{1.5f, 2, 6, 0, 0, 0, 2, 1.5f, -999, 5, 0.5f, 1}));
+    // The other session's track file is left as it was; the new one names only the new data.
+    EXPECT_EQ(box_.ReadFile("h2Trk.txt"), track);
+    EXPECT_EQ(box_.ReadFile("t7Trk.txt"), "t7Formda.txt\n07Jul17\n");
+}
+
+TEST_F(PickSmall, UnreadableDataOfTheOtherSessionWriteNothing) {
+    box_.WriteFile("badFormda.txt", "bad \n2 \ntr1\ttr2\t\n3\tx\t\n");
+    const Result r = box_.Run("N\nt8\n2\nbad\n2\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\nEND OF FILE !!!\n"), std::string::npos);
+    EXPECT_EQ(box_.ReadFile("t8Trk.txt"), "");
+    EXPECT_FALSE(std::filesystem::exists(box_.Path("t8Formda.txt")));
+    // The session still has no data: it asks for them again.
+    const Result again = box_.Run("O\nt8\n4\nX\n");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out.find(Header("DATA FOR SESSION", "t8")), std::string::npos);
+}
+
 }  // namespace
