@@ -79,7 +79,7 @@ double MatrixDist(int n, double** A, double** B);
 float MatrixCov(int n, float** A, float** B);
 double MatrixCov(int n, double** A, double** B);
 // Correlation without the joint zeros (|a| and |b| both below 1e-6); 0 for n < 2 or a zero
-// sum of squares. Single precision in both forms.
+// sum of squares.
 float MatrixCorrAdj(int n, float** A, float** B);
 double MatrixCorrAdj(int n, double** A, double** B);
 // Over the pairs of MatrixCorrAdj: *ssA, *ssB = the sums of squares about the means; returns
