@@ -431,6 +431,22 @@ void PrintLoadings(FILE* f, int p, const Axes& a)
     }
 }
 
+// Eigenvalues, their proportions of the total variance T and, with details, the loadings and
+// the scores (n x p, first a.kept columns) of one eigen-analysis, under its four titles.
+void PrintAxesBlock(FILE* f, const char* const titles[4], int n, int p, const Axes& a, double T,
+                    double** scores, bool details)
+{
+    PrintTitle(f, titles[0]);
+    PrintValues(f, a.kept, a.eig);
+    PrintTitle(f, titles[1]);
+    PrintValues(f, a.kept, a.eig, T);
+    if (!details) return;
+    PrintTitle(f, titles[2]);
+    PrintLoadings(f, p, a);
+    PrintTitle(f, titles[3]);
+    PrintColumns(f, n, a.kept, scores);
+}
+
 // A data matrix with an empty line after it.
 void PrintData(FILE* f, const char* title, int rows, int cols, double** m)
 {
@@ -514,14 +530,12 @@ void RdaCore(int n, int p, int q, double** Y, double** X, double* eig, double** 
     for (int k = 0; k < p; k++)
         for (int i = 0; i < n; i++) scoresX[k][i] = F[i][k];
     if (f) {
-        PrintTitle(f, "\nAutovalores canonicos (espaco definido pelas variaveis x): \n");
-        PrintValues(f, K, ax.eig);
-        PrintTitle(f, "\nProporcao dos eixos canonicos em relacao aa variacao total das variaveis y:\n");
-        PrintValues(f, K, ax.eig, T);
-        PrintTitle(f, "\nAutovetores (espaco definido pelas variaveis x): \n");
-        PrintLoadings(f, p, ax);
-        PrintTitle(f, "\nEscores de unidades amostrais (espaco definido pelas variaveis x): \n");
-        PrintColumns(f, n, K, F);
+        const char* const titles[4] = {
+            "\nAutovalores canonicos (espaco definido pelas variaveis x): \n",
+            "\nProporcao dos eixos canonicos em relacao aa variacao total das variaveis y:\n",
+            "\nAutovetores (espaco definido pelas variaveis x): \n",
+            "\nEscores de unidades amostrais (espaco definido pelas variaveis x): \n"};
+        PrintAxesBlock(f, titles, n, p, ax, T, F, true);
         PrintTitle(f, "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n");
         PrintColumns(f, n, K, Z);
     }
@@ -556,19 +570,15 @@ void RdaCore(int n, int p, int q, double** Y, double** X, double* eig, double** 
         if (detailed)
             PrintData(f, "\nMatriz de covariancias (espaco definido pelas variaveis yRes = y-yP): \n", p, p, Sr);
         Axes ar = EigenAxes(p, Sr);
-        PrintTitle(f, "\nAutovalores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n");
-        PrintValues(f, ar.kept, ar.eig);
-        PrintTitle(f, "\nProporcao dos eixos nao-canonicos em relacao a variacao total das variaveis y:\n");
-        PrintValues(f, ar.kept, ar.eig, T);
-        if (detailed) {
-            double** Zr = dim2Double(n, p);
-            AxisScores(n, p, res, ar, Zr);
-            PrintTitle(f, "\nAutovetores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n");
-            PrintLoadings(f, p, ar);
-            PrintTitle(f, "\nEscores de unidades amostrais (espaco definido pelas variaveis yRes = y-yP): \n");
-            PrintColumns(f, n, ar.kept, Zr);
-            free2D(Zr, n);
-        }
+        double** Zr = dim2Double(n, p);
+        AxisScores(n, p, res, ar, Zr);
+        const char* const resTitles[4] = {
+            "\nAutovalores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n",
+            "\nProporcao dos eixos nao-canonicos em relacao a variacao total das variaveis y:\n",
+            "\nAutovetores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n",
+            "\nEscores de unidades amostrais (espaco definido pelas variaveis yRes = y-yP): \n"};
+        PrintAxesBlock(f, resTitles, n, p, ar, T, Zr, detailed);
+        free2D(Zr, n);
         FreeAxes(p, ar);
         free2D(Sr, p);
         free2D(res, n);
@@ -578,14 +588,12 @@ void RdaCore(int n, int p, int q, double** Y, double** X, double* eig, double** 
         Axes ay = EigenAxes(p, S);
         double** Zy = dim2Double(n, p);
         AxisScores(n, p, Y, ay, Zy);
-        PrintTitle(f, "\nAutovalores (espaco definido pelas variaveis y): \n");
-        PrintValues(f, ay.kept, ay.eig);
-        PrintTitle(f, "\nProporcao dos eixos em relacao aa variacao total das variaveis y:\n");
-        PrintValues(f, ay.kept, ay.eig, T);
-        PrintTitle(f, "\nAutovetores (espaco definido pelas variaveis y): \n");
-        PrintLoadings(f, p, ay);
-        PrintTitle(f, "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n");
-        PrintColumns(f, n, ay.kept, Zy);
+        const char* const yTitles[4] = {
+            "\nAutovalores (espaco definido pelas variaveis y): \n",
+            "\nProporcao dos eixos em relacao aa variacao total das variaveis y:\n",
+            "\nAutovetores (espaco definido pelas variaveis y): \n",
+            "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n"};
+        PrintAxesBlock(f, yTitles, n, p, ay, T, Zy, true);
         free2D(Zy, n);
         FreeAxes(p, ay);
     }

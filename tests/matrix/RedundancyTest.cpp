@@ -138,6 +138,23 @@ protected:
         s << f.rdbuf();
         return s.str();
     }
+    // The error code rda() raises on these answers (0: none); its console output is dropped.
+    int CodeOf(const std::string& answers)
+    {
+        if (answers_) fclose(answers_);
+        Answers(answers);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int code = 0;
+        try {
+            rda();
+        } catch (const TnxError& e) {
+            code = e.code();
+        }
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        return code;
+    }
     std::filesystem::path old_ = std::filesystem::current_path();
     std::filesystem::path dir_;
     FILE* answers_ = nullptr;
@@ -172,31 +189,9 @@ TEST_F(RdaDriverTest, SummaryReportIsAppendedAndDetailedAddsTheMatrices)
 TEST_F(RdaDriverTest, ShortDataFileRaisesAndLeavesTheReport)
 {
     std::ofstream("short.txt") << "4 1 1\n2\n4\n";
-    Answers("short.txt\nr\n");
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int code = 0;
-    try {
-        rda();
-    } catch (const TnxError& e) {
-        code = e.code();
-    }
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(code, TNX_END_OF_FILE);
+    EXPECT_EQ(CodeOf("short.txt\nr\n"), TNX_END_OF_FILE);
     EXPECT_FALSE(std::filesystem::exists("prinda.txt"));
-    Answers("missing.txt\n");
-    code = 0;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    try {
-        rda();
-    } catch (const TnxError& e) {
-        code = e.code();
-    }
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(code, TNX_FAIL_TO_OPEN);
+    EXPECT_EQ(CodeOf("missing.txt\n"), TNX_FAIL_TO_OPEN);
 }
 
 }  // namespace
