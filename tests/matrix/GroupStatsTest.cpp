@@ -98,6 +98,8 @@ TEST(AnosimTest, OneGroupIsNegative)
     Mat<double> D({{0, 1, 2, 3}, {0, 0, 4, 5}, {0, 0, 0, 6}, {0, 0, 0, 0}});
     std::vector<int> g{1, 1, 1, 1};
     EXPECT_DOUBLE_EQ(ANOSIM(4, 1, g.data(), D, false), -3.5 / 6 * 0.5);
+    // A single object has no pair.
+    EXPECT_EQ(ANOSIM(1, 1, g.data(), D, false), 0.0);
 }
 
 TEST(ResponseCurveTest, BetaCurvePeaksAtTheOptimumAndVanishesOutside)

@@ -106,6 +106,10 @@ TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations)
     EXPECT_NE(text.find("\nAutovalores canonicos (espaco definido pelas variaveis x): \n6.81547\t0.11746\t\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Correlacao entre escores no espaco definido por Y e por X (eixo de ordenacao 2): 0.11098"), std::string::npos);
     EXPECT_NE(text.find("\nCorrelacao entre variaveis em X e os eixos de ordenacao canonica:\nVar. 1:\t"), std::string::npos);
+    // The routine's report has neither the driver's intermediate matrices nor its extra parts.
+    EXPECT_EQ(text.find("Matriz xTx"), std::string::npos);
+    EXPECT_EQ(text.find("biplots"), std::string::npos);
+    EXPECT_EQ(text.find("nao-canonicos"), std::string::npos);
 }
 
 // The interactive driver in a directory of its own, answers read from a file.
@@ -192,6 +196,10 @@ TEST_F(RdaDriverTest, ShortDataFileRaisesAndLeavesTheReport)
     EXPECT_EQ(CodeOf("short.txt\nr\n"), TNX_END_OF_FILE);
     EXPECT_FALSE(std::filesystem::exists("prinda.txt"));
     EXPECT_EQ(CodeOf("missing.txt\n"), TNX_FAIL_TO_OPEN);
+    std::ofstream("empty.txt") << "0 1 1\n";  // no unit
+    EXPECT_EQ(CodeOf("empty.txt\nr\n"), TNX_END_OF_FILE);
+    std::ofstream("noy.txt") << "3 0 1\n1 2 3\n";  // no response
+    EXPECT_EQ(CodeOf("noy.txt\nr\n"), TNX_END_OF_FILE);
 }
 
 }  // namespace
