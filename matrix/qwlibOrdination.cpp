@@ -98,6 +98,11 @@ template <class TD, class TR, class TV>
 int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* nAxes, TV* eig,
                 bool* ok, int method, int code, int orient, const EngineRule& er)
 {
+    if (n < 1) {  // nothing to decompose
+        *nAxes = 0;
+        *ok = true;
+        return 1;
+    }
     TV** W = NewMatrix<TV>(n, n);
     if (method == 1) {
         switch (er.rule(code, er.covarianceToo)) {
@@ -126,7 +131,7 @@ int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* 
     }
     *ok = Eigen(n, W, vec, eig);
     free2D(W, n);
-    int axes = n < 1 ? 0 : CountAxes(n, eig, er.threshold, er.productInFloat);
+    int axes = CountAxes(n, eig, er.threshold, er.productInFloat);
     *nAxes = axes;
     if (method == 1) {
         for (int k = 0; k < axes; k++) {

@@ -144,6 +144,12 @@ TEST(PrincipalCoordinatesTest, NoAxisLeavesScoresUntouched)
     OrdinationLib_D(3, 2, X, D, vec, scores, &axes, eig, &ok, 2, 1, 1);
     EXPECT_EQ(axes, 0);
     EXPECT_EQ(scores[0][0], 7.0);
+    // No object at all: no axis, and nothing is read.
+    axes = -1;
+    ok = false;
+    EXPECT_EQ(OrdinationLib_D(0, 0, (double**)nullptr, (double**)nullptr, nullptr, nullptr, &axes, nullptr, &ok, 1, 3, 1), 1);
+    EXPECT_EQ(axes, 0);
+    EXPECT_TRUE(ok);
 }
 
 TEST(AxisThresholdTest, SmallEigenvalueKeptOnlyByTheDoubleForm)
