@@ -143,12 +143,14 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
     EXPECT_EQ(ProcrustesCoeff(6, 3, Xf, Xrf), 0.0f);
 }
 
-// 2 (1 - sqrt(1 - R/Tot)) of an imperfect fit lies in (0, 2]; a target of zero total gives 0.
-TEST(Configurations, ProcrustesOldBounds) {
-    Mat<double> X(kX), Y(kY);
-    double c = ProcrustesCoeff_OLD(6, 2, X, Y);
-    EXPECT_GT(c, 0.0);
-    EXPECT_LE(c, 2.0);
+// Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
+// procrustes ss), 2 (1 - sqrt(1 - R/Tot)) = 0.125911620577618; a target of zero total gives 0.
+TEST(Configurations, ProcrustesOldAgainstReference) {
+    Mat<double> X(kX), Y(kY), fit(6, 2);
+    EXPECT_NEAR(ProcrustesCoeff_OLD(6, 2, X, Y), 0.125911620577618, 1e-12);
+    double ss[2];
+    ProcrustesAdj(6, 2, 2, X, Y, fit, ss);
+    EXPECT_NEAR(ss[0] + ss[1], 15.2435233160622, 1e-10);
     Mat<double> Z(6, 2);
     EXPECT_EQ(ProcrustesCoeff_OLD(6, 2, Z, Y), 0.0);  // Tot = 0
 }
