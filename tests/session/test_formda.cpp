@@ -240,7 +240,7 @@ TEST_F(FormdaTest, FailedWriteRaisesCode3AndKeepsTheOldFile) {
 // Unknown sessions and refused merges offer the options again; the data of another session "as it is" are
 // named by the track file and not left loaded.
 TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
-    // Second sessions d0..d7 differ from a in one point each; d7 meets the labels of t.
+    // Second sessions d0..d9 differ from a in one point each; d9 meets the labels of t.
     const std::string seconds[] = {
         Edit(Edit(kB, "2 \nflying\tmass\t\n 1\t 3\t\n0\t0\t\n 2\t 3\t", "1 \nflying\t\n 1\t\n0\t\n 2\t"),
              "0\t7\t\n1\t8\t\n1\t9\t", "0\t\n1\t\n1\t"),
@@ -248,14 +248,16 @@ TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
         Edit(kB, " 1\t 3\t", " 1\t 4\t"),
         Edit(kB, "\n0\t0\t0\t0\t0\t0\t0\t", "\n5\t0\t0\t0\t0\t0\t0\t"),
         Edit(kB, "1 \n97Sep08 \n2 \n3\t\npH\t\nE_b \n7\t-999\t\n", "0 \n"),
+        Edit(kB, "97Sep08 \n2 \n3\t", "97Sep08 \n2 \n2\t"),  // the variable's type
+        Edit(kB, "97Sep08 \n2 \n3\t", "97Sep08 \n5 \n3\t"),  // the kind of E
         Edit(kB, "pH", "alt"),
         Edit(kB, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n", "0 \n"),
         Edit(kB, "north", "tenletters")};
     Write("tFormda.txt", Edit(kA, "north", "tenletters"));
     std::string answers = "2\nnosuch\n2\na\n2\n3\na\nnosuch\n";
-    for (int k = 0; k < 8; k++) {
+    for (int k = 0; k < 10; k++) {
         Write("d" + std::to_string(k) + "Formda.txt", seconds[k]);
-        answers += std::string("3\n") + (k == 7 ? "t" : "a") + "\nd" + std::to_string(k) + "\n";
+        answers += std::string("3\n") + (k == 9 ? "t" : "a") + "\nd" + std::to_string(k) + "\n";
     }
     EXPECT_EQ(Run(answers + "2\na\n1\n"), 0);
     EXPECT_EQ(Count(Err(), "can't open nosuchFormda.txt"), 2);
@@ -268,6 +270,8 @@ TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
         "\nThe number of traits do not match.\n\n\nLabels for traits do not match (or their order).\n\n"
         "\nTrait types do not match.\n\n\nTranslating values for cover-abundance scale codes do not match.\n\n"
         "\nThe number of environmental variables do not match.\n\n"
+        "\nThe types of environmental variables do not match.\n\n"
+        "\nThe types of environmental variables do not match.\n\n"
         "\nLabels for environmental variables do not match.\n\n\nOne session has species names and the other "
         "not.\nBoth files must have or not have species names.\n\n"
         "\b\nThere are releve labels in the second session that are identical to\n"
