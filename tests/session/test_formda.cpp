@@ -254,12 +254,7 @@ TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
         Edit(kB, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n", "0 \n"),
         Edit(kB, "north", "tenletters")};
     Write("tFormda.txt", Edit(kA, "north", "tenletters"));
-    std::string answers = "2
-nosuch
-3
-a
-nosuch
-";
+    std::string answers = "2\nnosuch\n3\na\nnosuch\n";
     for (int k = 0; k < 10; k++) {
         Write("d" + std::to_string(k) + "Formda.txt", seconds[k]);
         answers += std::string("3\n") + (k == 9 ? "t" : "a") + "\nd" + std::to_string(k) + "\n";
