@@ -155,6 +155,36 @@ TEST(Configurations, ProcrustesOldAgainstReference) {
     EXPECT_EQ(ProcrustesCoeff_OLD(6, 2, Z, Y), 0.0);  // Tot = 0
 }
 
+// A work space reused over many calls, in both orders of the configurations and on smaller
+// ones, gives exactly the values of the one-off calls; configurations larger than it fall back
+// to scratch of their own.
+template <class T>
+void CheckWorkspace(double tol) {
+    ComparisonWorkspace<T> ws(6, 3, 2);
+    Mat<T> X(kX), Y(kY), Xr(6, 3);
+    RotatedCopy(X, Xr);
+    for (int rep = 0; rep < 3; rep++) {
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, ws), 0.824953135216131, tol);
+        EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X, ws), 0.824953135216131, tol);
+        EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, ws), 0.789851038717489, tol);
+        EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X, ws), 0.789851038717489, tol);
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, ws), 1.0, tol);
+        EXPECT_EQ(ProcrustesCoeff(5, 3, 2, X, Y, ws), ProcrustesCoeff(5, 3, 2, X, Y));
+        EXPECT_EQ(RVcoeff(4, 1, 2, X, Y, ws), RVcoeff(4, 1, 2, X, Y));
+    }
+    EXPECT_TRUE(ws.Fits(6, 2, 3));
+    EXPECT_FALSE(ws.Fits(7, 2, 2));
+    EXPECT_FALSE(ws.Fits(6, 4, 1));
+    ComparisonWorkspace<T> small(3, 1, 1);
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, small), 0.824953135216131, tol);
+    EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, small), 0.789851038717489, tol);
+}
+
+TEST(Configurations, WorkspaceGivesTheSameValues) {
+    CheckWorkspace<double>(1e-10);
+    CheckWorkspace<float>(2e-5);
+}
+
 // ---------------------------------------------------------------- resemblance matrices
 
 template <class T>
