@@ -14,6 +14,7 @@
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
+#include "session/dialogs/TNXPART.h"
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIF2.h"
 #include "session/TNXIFFM2.h"
@@ -150,6 +151,8 @@ MenuHandler CommunityStructuresHandler(int letter) {
         case 'K': return IFChOrderSearch;
         case 'J': return IFComplexity;
         case 'Z': return IFDynamics;
+        case 'G': return IFGroupMembership;
+        case 'M': return hasHier == 1 ? IFGroupCstMembershipNEW : nullptr;
         case 'R': return hasHier == 1 ? IFResemblance : nullptr;
         case 'D': return ResemblancesUsable() ? IFRandomization : nullptr;
         case 'O': return ResemblancesUsable() ? IFOrdination : nullptr;
@@ -179,6 +182,7 @@ MenuHandler EnvironmentalStructuresHandler(int letter) {
         case 'U': return hasEnvRese == 1 ? IFEnvCluster : nullptr;
         case 'S': return hasEnvScores == 1 ? IFScatter : nullptr;
         case 'P': return hasEnvRank == 1 ? IFProfile : nullptr;
+        case 'G': return IFGroupMembership;
         default: return nullptr;
     }
 }
@@ -298,6 +302,7 @@ void mainInit() {
     try {
         gsl_set_error_handler_off();
         InitGlobals();
+        partitionTrackWriter = WriteTrack;
         InitIFLibG();
         std::fprintf(out, "%s\n", lineL);
         std::fprintf(out, "%s\n\n", version);

@@ -15,6 +15,7 @@
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIF.h"
 #include "session/TNXIFFM2.h"
+#include "session/TNXIFPICK.h"
 #include "session/TNXTRACK.h"
 
 namespace {
@@ -591,9 +592,12 @@ int SetFormda() {
                 return 0;
             }
             if (use == 2) {
-                std::fprintf(out, "Using a modified copy of another session's data is not available in this "
-                                  "version.\n\n");
-                continue;
+                // Loads the other session's file once, then writes the new session's own.
+                PickSomeFormda();
+                WriteTrack(0);
+                FreeGlobals1();
+                ResetDataSet();
+                return 0;
             }
             return 1;
         }

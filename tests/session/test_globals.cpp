@@ -3,6 +3,7 @@
 #include "classical/TNXIFCLASSIC.h"
 #include "session/TNXIF.h"
 #include "session/TNXIFHAND.h"
+#include "session/dialogs/TNXPART.h"
 #include "session_fixture.h"
 
 namespace {
@@ -19,11 +20,11 @@ TEST(HeldDispatch, CommunityAndEnvironmentalStructures) {
     FreeGlobals1();  // no result flags left by an earlier test
     nch = part = 1;
     Expect(C, {{"Hh", &IFHierarchicalAccum}, {"K", &IFChOrderSearch}, {"J", &IFComplexity}, {"Z", &IFDynamics},
-               {"GMCQRTNXDOPUESF", nullptr}});  // partition menus, no branch, or conditions unmet
+               {"g", &IFGroupMembership}, {"MCQRTNXDOPUESF", nullptr}});  // no branch, or conditions unmet
     hasHier = 1;
     fuzzy = 3;
-    Expect(C, {{"R", &IFResemblance}, {"T", &IFStructTable}, {"N", &IFConcentrationAn}, {"X", &IFExportData},
-               {"E", &IFEvaluation}});  // E from a hierarchy, unless with fuzzy option 2
+    Expect(C, {{"R", &IFResemblance}, {"M", &IFGroupCstMembershipNEW}, {"T", &IFStructTable},
+               {"N", &IFConcentrationAn}, {"X", &IFExportData}, {"E", &IFEvaluation}});  // E from a hierarchy, unless with fuzzy option 2
     fuzzy = 2;
     Expect(C, {{"E", nullptr}});
     hasHier = fuzzy = 0;
@@ -44,7 +45,7 @@ TEST(HeldDispatch, CommunityAndEnvironmentalStructures) {
     hasCstRese = reseCstOpt = hasAOCScor = doDistrib = rese_opt = nch = 0;
     const auto E = EnvironmentalStructuresHandler;
     nenv = 1;
-    Expect(E, {{"R", &IFEnvRese}, {"KOUSPGC", nullptr}});
+    Expect(E, {{"R", &IFEnvRese}, {"G", &IFGroupMembership}, {"KOUSPC", nullptr}});
     nenv = 2;
     hasEnvRese = hasEnvScores = hasEnvRank = 1;
     Expect(E, {{"K", &IFEnvRank}, {"O", &IFEnvOrdination}, {"U", &IFEnvCluster}, {"S", &IFScatter},
