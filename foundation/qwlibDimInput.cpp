@@ -30,6 +30,17 @@ const char* NameOf(const char* fileName) { return fileName != nullptr ? fileName
 
 const int kOutOfRange = -2;   // ReadOneItem: an integer too large for its type
 
+// A control byte that no reader takes for a blank or a line end (NUL above all). Stored in a
+// label or name it would cut it short, or leave it empty so that the files written from it no
+// longer read back; the word readers (isspace blanks) and the field readers (TAB, LF, CR and
+// space) refuse it.
+bool StrayControl(int c, bool isspaceBlanks) {
+    if (c == 127) return true;
+    if (c < 0 || c >= 32) return false;
+    if (isspaceBlanks) return !isspace(c);
+    return c != '\t' && c != '\n' && c != '\r';
+}
+
 // The one conversion of a scanf format, taken apart.
 struct Conversion {
     bool found = false;
@@ -194,6 +205,7 @@ void freadckString(FILE* f, char* dst, int size, const char* fileName) {
     if (ch == EOF) EndOfInput(fileName, true);
     int n = 0;
     while (ch != EOF && !isspace(ch)) {
+        if (StrayControl(ch, true)) EndOfInput(fileName, true);
         if (n < size - 1) dst[n++] = static_cast<char>(ch);
         ch = fgetc(f);
     }
@@ -228,6 +240,7 @@ int ReadItem(FILE* f, int max, char* buf, const char* fileName, Ends ends, bool 
     while (n < max) {
         c = fgetc(f);
         if (c == EOF || ends(c)) break;
+        if (StrayControl(c, false)) EndOfInput(fileName, true);
         buf[n++] = (tabAsSpace && c == '\t') ? ' ' : static_cast<char>(c);
     }
     buf[n] = '\0';
@@ -346,8 +359,23 @@ double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, 
 }
 
 char* ScanString(FILE* f, int len, char* dst, const char* accept, int caseSensitive, const char* fileName) {
+    // One word of at most 255 characters (the rest of a longer one stays for the next read).
     char word[256];
-    if (!freadck1(f, "%255s", word, fileName)) return nullptr;
+    int ch = fgetc(f);
+    while (ch != EOF && isspace(ch)) ch = fgetc(f);
+    if (ch == EOF) {
+        fprintf(stderr, "\nEnd of file %s\n", NameOf(fileName));
+        Bell();
+        return nullptr;
+    }
+    int n = 0;
+    while (ch != EOF && !isspace(ch) && n < 255) {
+        if (StrayControl(ch, true)) EndOfInput(fileName, true);
+        word[n++] = static_cast<char>(ch);
+        ch = fgetc(f);
+    }
+    if (ch != EOF) ungetc(ch, f);
+    word[n] = '\0';
     if (len < 0) len = 0;
     strncpy(dst, word, static_cast<size_t>(len));
     dst[len] = '\0';

@@ -57,21 +57,33 @@ private:
     RaiseError(TNX_END_OF_FILE);
 }
 
+// A number must end at a blank, a line end or the end of the file: "25Jun2016" where a count
+// belongs is a corrupt file, not the count 25.
+void EndOfNumber(FILE* f, const char* name) {
+    int c = std::fgetc(f);
+    if (c == EOF) return;
+    std::ungetc(c, f);
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') BadItem(name);
+}
+
 int ReadInt(FILE* f, const char* name) {
     int v = 0;
     freadck(f, "%d", &v, name);
+    EndOfNumber(f, name);
     return v;
 }
 
 float ReadFloat(FILE* f, const char* name) {
     float v = 0.0f;
     freadck(f, "%f", &v, name);
+    EndOfNumber(f, name);
     return v;
 }
 
 double ReadDouble(FILE* f, const char* name) {
     double v = 0.0;
     freadck(f, "%lf", &v, name);
+    EndOfNumber(f, name);
     return v;
 }
 
@@ -79,6 +91,30 @@ int ReadCount(FILE* f, const char* name) {
     int v = ReadInt(f, name);
     if (v < 0) BadItem(name);
     return v;
+}
+
+// A count of OTUs or communities: a data set has at least one of each.
+int ReadPositiveCount(FILE* f, const char* name) {
+    int v = ReadInt(f, name);
+    if (v < 1) BadItem(name);
+    return v;
+}
+
+// Every item of the file takes at least one byte, so a count of items beyond the bytes left
+// cannot be read: the file is cut short or corrupt, and nothing is allocated for it.
+void EnsureInFile(FILE* f, long long items, const char* name) {
+    long here = std::ftell(f);
+    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return;   // not a plain file: no bound
+    long end = std::ftell(f);
+    std::fseek(f, here, SEEK_SET);
+    if (end >= here && items > static_cast<long long>(end - here)) BadItem(name);
+}
+
+// The size checks before an array of rows x cols items read from the file: code 1 when the
+// machine cannot hold it, code 2 when the file cannot hold its items.
+void EnsureReadable(FILE* f, long long rows, long long cols, std::size_t elsize, const char* name) {
+    EnsureAllocatable(rows, cols, elsize);
+    EnsureInFile(f, rows * cols, name);
 }
 
 // A flag that must be 0 or 1.
@@ -242,6 +278,7 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
 
     d.nch = ReadCount(f, name);
     EnsureAllocatable(d.nch, kLabelSize, 1);
+    EnsureInFile(f, d.nch, name);
     d.chLabel = dim2Dchar(d.nch, kLabelSize);
     for (int j = 0; j < d.nch; j++) ReadLabel(f, d.chLabel[j], name);
     d.chtype = dim1Dint(d.nch);
@@ -251,17 +288,17 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     d.onsta = dim1Dint(d.nch);
     for (int j = 0; j < d.nch; j++) d.onsta[j] = ReadInt(f, name);
 
-    d.ncsm = ReadCount(f, name);
-    EnsureAllocatable(d.ncsm, kLabelSize, 1);
+    d.ncsm = ReadPositiveCount(f, name);
+    EnsureReadable(f, d.ncsm, 1, kLabelSize, name);
     d.reLabel = dim2Dchar(d.ncsm, kLabelSize);
     for (int c = 0; c < d.ncsm; c++) ReadLabel(f, d.reLabel[c], name);
-    d.tcst = ReadCount(f, name);
+    d.tcst = ReadPositiveCount(f, name);
     d.ncst = dim1Dint(d.ncsm);
     for (int c = 0; c < d.ncsm; c++) d.ncst[c] = ReadInt(f, name);
     for (int k = 0; k < kCaCodes; k++) d.ca_code[k] = ReadFloat(f, name);
 
-    EnsureAllocatable(d.tcst, d.ncsm, sizeof(float));
-    EnsureAllocatable(d.tcst, d.nch, sizeof(float));
+    EnsureReadable(f, d.tcst, d.ncsm, sizeof(float), name);
+    EnsureReadable(f, d.tcst, d.nch, sizeof(float), name);
     d.W = dim2Dfloat(d.tcst, d.ncsm);
     d.B = dim2Dfloat(d.tcst, d.nch);
 
@@ -284,7 +321,8 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
 
     d.nenv = ReadCount(f, name);
     if (d.nenv > 0) {
-        EnsureAllocatable(d.ncsm, d.nenv, sizeof(float));
+        EnsureAllocatable(d.nenv, kLabelSize, 1);
+        EnsureReadable(f, d.ncsm, d.nenv, sizeof(float), name);
         d.envVarType = dim1Dint(d.nenv);
         d.envLabel = dim2Dchar(d.nenv, kLabelSize);
         char first[32];
@@ -310,8 +348,8 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     d.nSpp = ReadCount(f, name);
     if (d.nSpp > 0) {
         EnsureAllocatable(d.nSpp, kSpeciesNameSize, 1);
-        EnsureAllocatable(d.nSpp, d.ncsm, 1);
-        EnsureAllocatable(d.tcst, d.nSpp, 1);
+        EnsureReadable(f, d.nSpp, d.ncsm, 1, name);
+        EnsureReadable(f, d.tcst, d.nSpp, 1, name);
         d.spp = dim2Dchar(d.nSpp, kSpeciesNameSize);
         d.sppRelMap = dim2Dchar(d.nSpp, d.ncsm);
         d.cstSppMap = dim2Dchar(d.tcst, d.nSpp);
@@ -342,15 +380,17 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
         d.hasPhylogeny = flag;
     }
     if (d.hasPhylogeny == 1) {
-        EnsureAllocatable(d.tcst, d.tcst, sizeof(double));
-        d.phylogenyRese = dim2Double(d.tcst, d.tcst);
         d.phylogenyMatrixType = ReadInt(f, name);
+        EnsureAllocatable(d.tcst, d.tcst, sizeof(double));
+        if (d.phylogenyMatrixType == 1 || d.phylogenyMatrixType == 3)
+            EnsureInFile(f, static_cast<long long>(d.tcst) * d.tcst, name);
+        d.phylogenyRese = dim2Double(d.tcst, d.tcst);
         if (d.phylogenyMatrixType == 1 || d.phylogenyMatrixType == 3) {
             for (int i = 0; i < d.tcst; i++)
                 for (int k = 0; k < d.tcst; k++) d.phylogenyRese[i][k] = ReadDouble(f, name);
         } else if (d.phylogenyMatrixType == 2) {
             d.nClados = ReadCount(f, name);
-            EnsureAllocatable(d.tcst, d.nClados, sizeof(float));
+            EnsureReadable(f, d.tcst, d.nClados, sizeof(float), name);
             d.phylogenyVarType = dim1Dint(d.nClados);
             d.phylogenyData = dim2Dfloat(d.tcst, d.nClados);
             for (int k = 0; k < d.nClados; k++) d.phylogenyVarType[k] = ReadInt(f, name);
@@ -479,9 +519,6 @@ void PutFloatRows(FILE* f, int rows, int cols, float** m) {
     }
 }
 
-// A name written as the only word of its line must not be empty, or the reader would take the
-// next line for it.
-const char* NonEmpty(const char* s) { return (s && s[0] != '\0') ? s : "NULL"; }
 
 }  // namespace
 
@@ -562,7 +599,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
 
     std::fprintf(f, "%s \n", NonEmpty(dataName));
     std::fprintf(f, "%d \n", nch);
-    for (int j = 0; j < nch; j++) std::fprintf(f, "%s\t", chLabel[j]);
+    for (int j = 0; j < nch; j++) std::fprintf(f, "%s\t", NonEmpty(chLabel[j]));
     std::fprintf(f, "\n");
     for (int j = 0; j < nch; j++) std::fprintf(f, "%2d\t", chtype[j]);
     std::fprintf(f, "\n");
@@ -571,7 +608,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
     for (int j = 0; j < nch; j++) std::fprintf(f, "%2d\t", onsta[j]);
     std::fprintf(f, "\n");
     std::fprintf(f, "%d \n", ncsm);
-    for (int c = 0; c < ncsm; c++) std::fprintf(f, "%s\t", reLabel[c]);
+    for (int c = 0; c < ncsm; c++) std::fprintf(f, "%s\t", NonEmpty(reLabel[c]));
     std::fprintf(f, "\n");
     std::fprintf(f, "%d \n", nPop);
     for (int c = 0; c < ncsm; c++) std::fprintf(f, "0\t");
@@ -590,7 +627,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
         std::fprintf(f, "%d \n", optEnvVarType);
         for (int j = 0; j < nenv; j++) std::fprintf(f, "%d\t", envVarType[j]);
         std::fprintf(f, "\n");
-        for (int j = 0; j < nenv; j++) std::fprintf(f, "%s\t", envLabel[j]);
+        for (int j = 0; j < nenv; j++) std::fprintf(f, "%s\t", NonEmpty(envLabel[j]));
         std::fprintf(f, "\n");
         std::fprintf(f, "%s \n", NonEmpty(envName));
         for (int j = 0; j < nenv; j++) {
@@ -605,7 +642,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
     std::fprintf(f, "%d \n", nSpp);
     if (nSpp > 0) {
         std::fprintf(f, "%s \n", NonEmpty(whichSpp));
-        for (int s = 0; s < nSpp; s++) std::fprintf(f, "%-s\n", spp[s]);
+        for (int s = 0; s < nSpp; s++) std::fprintf(f, "%-s\n", NonEmpty(spp[s]));
         for (int s = 0; s < nSpp; s++) {
             for (int c = 0; c < ncsm; c++) std::fputc(sppRelMap[s][c] == '1' ? '1' : '0', f);
             std::fprintf(f, "\n");

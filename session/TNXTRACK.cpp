@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -79,6 +80,8 @@ ReplacingWriter::Outcome ReplacingWriter::Commit() {
 // Writer.
 // ---------------------------------------------------------------------------------------
 
+const char* NonEmpty(const char* s) { return (s && s[0] != '\0') ? s : "NULL"; }
+
 namespace {
 
 int Within(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -101,7 +104,7 @@ int WriteTrack(char full) {
     FILE* f = w.Open();
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
     trackFp = f;
-    std::fprintf(f, "%s\n", whichFormda);
+    std::fprintf(f, "%s\n", NonEmpty(whichFormda));
     std::fprintf(f, "%s\n", versionTrack);
     if (full) {
         const char* names[] = {whichEnvRese, whichEnvScores,  whichEnvRank, whichHier,
@@ -109,7 +112,7 @@ int WriteTrack(char full) {
                                whichProbRo,  whichScores,     whichProbN,   whichReClus,
                                whichCstClus, whichAOCScor,    whichComplexity,
                                whichVelocity, whichRoVelComplex};
-        for (const char* name : names) std::fprintf(f, "%s\n", name);
+        for (const char* name : names) std::fprintf(f, "%s\n", NonEmpty(name));
         const int flags[] = {isHierarchical, traitBasedOpt, hasEnvRese,  hasEnvScores,
                              hasEnvRank,     hasHier,       hasCstRese,  hasNRese,
                              hasPRese,       hasRo,         hasProbRo,   hasScores,
@@ -131,13 +134,13 @@ int WriteTrack(char full) {
         const int others[] = {reseTypeOrd, reseTypeClus, reseTypeEv, reseTypeRnd, reseTypeERank,
                               cohe,        groupDissMeth, empir_opt, keepRichness, np, whichPart};
         for (int v : others) std::fprintf(f, "%d\n", v);
-        for (int k = 0; k < np; k++) std::fprintf(f, "%s ", partLabel[k]);
+        for (int k = 0; k < np; k++) std::fprintf(f, "%s ", NonEmpty(partLabel[k]));
         std::fprintf(f, "\n");
         for (int k = 0; k < np; k++) std::fprintf(f, "%d ", Within(nGroupsP[k], 0, ncsm));
         std::fprintf(f, "\n");
         for (int k = 0; k < np; k++) {
             const int g = Within(nGroupsP[k], 0, ncsm);
-            for (int j = 0; j < g; j++) std::fprintf(f, "%s ", grLabelP[k][j]);
+            for (int j = 0; j < g; j++) std::fprintf(f, "%s ", NonEmpty(grLabelP[k][j]));
             std::fprintf(f, "\n");
         }
         for (int k = 0; k < np; k++) {
@@ -150,13 +153,13 @@ int WriteTrack(char full) {
                             ? Within(nPartCst, 0, kMaxPartitions) : 0;
         std::fprintf(f, "%d\n", npc);
         std::fprintf(f, "%d\n", whichCstPart);
-        for (int k = 0; k < npc; k++) std::fprintf(f, "%s ", partCstLabel[k]);
+        for (int k = 0; k < npc; k++) std::fprintf(f, "%s ", NonEmpty(partCstLabel[k]));
         std::fprintf(f, "\n");
         for (int k = 0; k < npc; k++) std::fprintf(f, "%d ", Within(nGroupsCstP[k], 0, tcst));
         std::fprintf(f, "\n");
         for (int k = 0; k < npc; k++) {
             const int g = Within(nGroupsCstP[k], 0, tcst);
-            for (int j = 0; j < g; j++) std::fprintf(f, "%s ", grCstLabelP[k][j]);
+            for (int j = 0; j < g; j++) std::fprintf(f, "%s ", NonEmpty(grCstLabelP[k][j]));
             std::fprintf(f, "\n");
         }
         WriteIntRow(f, whichLevelGrCstP, npc);
@@ -208,11 +211,19 @@ public:
     }
 
     // One word into dst, which holds size bytes; a longer word does not fit.
+    // A control byte that is no blank (NUL above all) is refused: it would cut the word short
+    // or leave it empty.
     void Word(char* dst, int size) {
-        char buf[256];
-        if (std::fscanf(f_, "%255s", buf) != 1) Fail();
-        if (static_cast<int>(std::strlen(buf)) >= size) Fail();
-        std::strcpy(dst, buf);
+        int c = std::fgetc(f_);
+        while (c != EOF && std::isspace(c)) c = std::fgetc(f_);
+        int n = 0;
+        for (; c != EOF && !std::isspace(c); c = std::fgetc(f_)) {
+            if (c == 127 || c < 32 || n >= size - 1) Fail();
+            dst[n++] = static_cast<char>(c);
+        }
+        if (n == 0) Fail();
+        if (c != EOF) std::ungetc(c, f_);
+        dst[n] = '\0';
     }
 
     int Int(long lo, long hi) {

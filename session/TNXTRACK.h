@@ -36,6 +36,10 @@ private:
     bool committed_ = false;
 };
 
+// An item written to a session file as it stands, or "NULL" for an empty one: an empty item
+// would leave nothing to read, and the reader would take the next item in its place.
+const char* NonEmpty(const char* s);
+
 // Writes the track file volumeName + whichTrack: with full 0 only the data file's name and
 // the version word, otherwise the whole analysis state. A file that cannot be created (or
 // put in place) raises code 4; a failed write or close raises code 3. Returns 0.

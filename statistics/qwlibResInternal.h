@@ -2,6 +2,7 @@
 #ifndef TNX_QWLIBRES_INTERNAL_H
 #define TNX_QWLIBRES_INTERNAL_H
 
+#include "foundation/qwlibDim.h"
 #include "statistics/qwlibRes.h"
 
 namespace qwres {
@@ -44,6 +45,37 @@ Acc MeanOf(int len, F at, bool skip, int* count = nullptr) {
     if (c > 0 && same) return first;
     return sum / Acc(c);
 }
+
+// A zero-filled rows x cols work matrix from the foundation's allocator, released on scope exit.
+template <class T>
+class Scratch {
+public:
+    Scratch(int rows, int cols)
+        : m_(reinterpret_cast<T**>(dim2D(sizeof(T), rows, cols))), rows_(rows) {}
+    ~Scratch() { free2D(m_, rows_); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    operator T**() const { return m_; }
+    T* operator[](int i) const { return m_[i]; }
+
+private:
+    T** m_;
+    int rows_;
+};
+
+// A zero-filled work vector of n values, released on scope exit.
+template <class T>
+class ScratchVec {
+public:
+    explicit ScratchVec(int n) : v_(static_cast<T*>(dim1D(sizeof(T), n))) {}
+    ~ScratchVec() { free1D(v_); }
+    ScratchVec(const ScratchVec&) = delete;
+    ScratchVec& operator=(const ScratchVec&) = delete;
+    operator T*() const { return v_; }
+
+private:
+    T* v_;
+};
 
 }  // namespace qwres
 

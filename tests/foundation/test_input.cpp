@@ -169,3 +169,35 @@ TEST(Strings, TrimAndCompare) {
     EXPECT_EQ(StrCmp("Abc", "aBC"), 0);   // compared in capitals
     EXPECT_LT(StrCmp("abc", "ABD"), 0);
 }
+
+// A control byte that no reader takes for a blank or an end (NUL first of all) ends the reading of
+// a word, field, line or label with the reader's message and code 2; blanks, TAB, CR and LF keep
+// their meaning, and bytes above 127 are text.
+TEST(ControlBytes, RefusedInWordsFieldsAndLinesWithTheReadersMessage) {
+    struct Row { std::string text; int reader; const char* kept; };   // kept: null when refused
+    const std::string nul(1, '\0');
+    const Row rows[] = {
+        {nul + "abc", 0, nullptr}, {"ab" + nul + "c", 0, nullptr}, {"a\x01", 0, nullptr},
+        {"a\x7f", 0, nullptr}, {"\x1b[0m", 0, nullptr}, {"\v\fab\tc", 0, "ab"}, {"\xc3\xa9t\xc3\xa9", 0, "\xc3\xa9t\xc3\xa9"},
+        {nul + "field", 1, nullptr}, {"fi\x02" "eld\t", 1, nullptr}, {"a\vb\t", 1, nullptr},
+        {"\r\n a b\tc", 1, "a b"},
+        {"name" + nul + "\n", 2, nullptr}, {"\x1f", 2, nullptr}, {"\n\ta\tb\r", 2, "a b"},
+        {nul, 3, nullptr}, {"w\x04rd", 3, nullptr}, {"\f word ", 3, "word"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "reader " << r.reader << " on " << testing::PrintToString(r.text));
+        TextStream s(r.text);
+        char buf[20] = "unchanged";
+        ConsoleCapture cap;
+        const int code = CodeOf([&] {
+            if (r.reader == 0) freadckString(s.f, buf, sizeof buf, "lab.txt");
+            if (r.reader == 1) freadlineck(s.f, 19, buf, "lab.txt");
+            if (r.reader == 2) freadlineckTEMP(s.f, 19, buf, "lab.txt");
+            if (r.reader == 3) ScanString(s.f, 19, buf, nullptr, 0, "lab.txt");
+        });
+        EXPECT_EQ(code, r.kept ? 0 : 2);
+        EXPECT_EQ(cap.Err(), r.kept ? "" : "\nfile lab.txt ");
+        EXPECT_EQ(cap.Out(), r.kept ? "" : "\a");
+        if (r.kept) EXPECT_STREQ(buf, r.kept);
+    }
+}

@@ -49,6 +49,19 @@ TEST(Printers, PaddedLinesWrapOnceTheCountExceedsTheLimit) {
     double v[6] = {1, 2, 3, 4, 5, 6};
     // Counts 5, 10, 15, 20 print; 25 wraps and starts again at the indent.
     EXPECT_PRINTS(PrintVector(f, 6, v, 6, 4, 5, nullptr), 4, "   1\t   2\t   3\t   4\t\n     \t   5\t   6\t\n");
+    // Matrix rows of width-2 fields advance 3 each: with the limit 8 the count 9 wraps before the
+    // fourth field, with the limit 9 (a count equal to it prints) before the fifth; every row starts
+    // again at 0 and a continuation line starts with one blank field.
+    Table<double> row(2, 6, {1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3}), sq(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    maxColsPrint = 8;
+    EXPECT_PRINTS(PrintMatrix(f, 2, 6, row, 6, 2), 2,
+                  " 1\t 2\t 3\t\n  \t 4\t 5\t 6\t\n 7\t 8\t 9\t\n  \t 1\t 2\t 3\t\n");
+    maxColsPrint = 9;
+    EXPECT_PRINTS(PrintMatrix(f, 1, 6, row, 6, 2), 2, " 1\t 2\t 3\t 4\t\n  \t 5\t 6\t\n");
+    // Half matrices of width-1 fields (2 each), the blanks of the upper half counted like values.
+    maxColsPrint = 3;
+    EXPECT_PRINTS(PrintHalfMatrix(f, 3, sq, 0, 6), 1, "1\t2\t\n \t3\t\n \t5\t\n \t6\t\n \t \t\n \t9\t\n");
+    EXPECT_PRINTS(PrintLowerHalfMatrix(f, 3, sq, 6, 0), 1, "1\t\n4\t5\t\n7\t8\t\n \t9\t\n");
     maxColsPrint = 2147483647;
 }
 

@@ -42,8 +42,8 @@ void ExpectFuzzy(std::vector<int> labels, const std::vector<double>& s, Rows wan
     for (double x : s) d.push_back(x == -999 ? -999 : 1 - x);
     Upper(S, s, 1);
     Upper(D, d, 0);
-    EXPECT_TRUE(FuzzyBelonging(n, g, S, labels.data(), U, false));
-    EXPECT_TRUE(FuzzyBelonging(n, g, D, labels.data(), V, true));
+    FuzzyBelonging(n, g, S, labels.data(), U, false);
+    FuzzyBelonging(n, g, D, labels.data(), V, true);
     ExpectCells(U, want, 1e-6);
     ExpectCells(V, want, 1e-12);
     ExpectUnitRowSums(U);
@@ -75,7 +75,7 @@ TEST(CrispBelonging, ZeroOneColumnsInAscendingLabelOrder) {
     Mat<double> N(3, 2);
     for (auto* m : {&U, &I, &W}) m->fill(9);
     N.fill(9);
-    EXPECT_TRUE(CrispBelonging(4, 3, labels, U));
+    CrispBelonging(4, 3, labels, U);
     ExpectCells(U, {{0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, 0);
     CrispBelonging(3, 3, nullptr, I);  // no labels: each object its own group
     ExpectCells(I, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 0);
@@ -138,6 +138,32 @@ TEST(FuzzyBelonging, IdenticalObjectsCountOnceAndShareTheirBelonging) {
     }
 }
 
+// Five objects, labels {1, 1, 2, 2, 2}; only objects 3 and 4 are identical (the second group's
+// second and third members), so group 2 counts 2 distinct members:
+//   row 0: (1 + .4)/2 = .7, (.2 + .3)/2 = .25;  row 1: .7, (.5 + .1)/2 = .3;  row 2: .35, (1 + .6)/2
+//   rows 3 and 4: (.3 + .1)/2 = .2, (.6 + 1)/2 = .8
+// (counting object 4 too would give row 0 (.2 + .3 + .3)/3 in group 2).
+// A duplicate marks no other: s01 = s12 = 1 but s02 = .5 with labels {1, 1, 1, 2}; object 1 is a
+// duplicate of 0, and object 2 stays a member of its own (group 1 counts objects 0 and 2):
+//   row 0: (1 + .5)/2, .2;  row 1: (1 + 1)/2, .3;  row 2: (.5 + 1)/2, .6;  row 3: (.2 + .6)/2, 1.
+TEST(FuzzyBelonging, DuplicatesBeyondTheFirstPairAndNoChainOfDuplicates) {
+    ExpectFuzzy({1, 1, 2, 2, 2}, {0.4, 0.2, 0.3, 0.3, 0.5, 0.1, 0.1, 0.6, 0.6, 1},
+                {{0.7 / 0.95, 0.25 / 0.95}, {0.7, 0.3}, {0.35 / 1.15, 0.8 / 1.15}, {0.2, 0.8}, {0.2, 0.8}});
+    ExpectFuzzy({1, 1, 1, 2}, {1, 0.5, 0.2, 1, 0.3, 0.6},
+                {{0.75 / 0.95, 0.2 / 0.95}, {1 / 1.3, 0.3 / 1.3}, {0.75 / 1.35, 0.6 / 1.35}, {0.4 / 1.4, 1 / 1.4}});
+}
+
+// The earlier form with labels at the bounds: 1 and g = 2 have columns, 0 and 3 none. All
+// similarities .5 (unit diagonal); column 1 counts objects 1 and 4:
+//   row 0: 1 and (.5 + .5)/2 -> (2/3, 1/3); rows 1 and 4: .5 and (1 + .5)/2 -> (.4, .6); rows 2, 3: equal.
+TEST(FuzzyBelongingOld, LabelsOneAndGHaveColumns) {
+    int labels[] = {1, 2, 0, 3, 2};
+    Mat<float> E(5, 5), W(5, 2);
+    Upper(E, std::vector<double>(10, 0.5), 1);
+    FuzzyBelonging_OLD(5, 2, E, labels, W, false);
+    ExpectCells(W, {{2.0 / 3, 1.0 / 3}, {0.4, 0.6}, {0.5, 0.5}, {0.5, 0.5}, {0.4, 0.6}}, 1e-6);
+}
+
 TEST(FuzzyBelonging, NaNCells) {
     // A NaN cell is neither an identity nor a missing value: rows 0 and 1 carry it.
     int labels[] = {1, 1, 2};
@@ -157,7 +183,7 @@ TEST(FuzzyBelongingOld, ComplementsScaledDissimilarities) {
     Mat<float> D(3, 3), U(3, 2), E(4, 4), W(4, 2);
     Upper(D, {0.5, 0.8, 0.6}, 0);
     Upper(E, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5}, 1);
-    EXPECT_TRUE(FuzzyBelonging_OLD(3, 2, D, labels, U, true));
+    FuzzyBelonging_OLD(3, 2, D, labels, U, true);
     ExpectCells(U, {{0.8 / 1.05, 0.25 / 1.05}, {0.6 / 0.85, 0.25 / 0.85}, {0, 1}}, 1e-6);
     W.fill(8);
     FuzzyBelonging_OLD(4, 2, E, outside, W, false);  // only labels 1 and 2 have columns

@@ -63,6 +63,21 @@ TEST(ConcentrateRowColGroups, RescaledMeansAndEmptyGroups) {
     ExpectCells(c, {{1.5, 0, 3.5}, {5.5, 0, 7.5}, {9.5, 0, 11.5}}, 1e-5);
 }
 
+// Option 0 keeps the plain sums: rows 0 + 2 and row 1; columns 0..2 and column 3. Labels 1 and k
+// have groups; 0 and k + 1 none (row 1 and column 0 below are left out).
+TEST(ConcentrateRowColGroups, PlainSumsAndLabelsAtTheirBounds) {
+    Mat<float> in{{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}}, r(2, 4), c(3, 2);
+    int rows[] = {1, 2, 1}, uneven[] = {1, 1, 1, 2}, rowsOut[] = {2, 0, 1}, colsOut[] = {3, 2, 1, 2};
+    ConcentrateRowGroups(3, 4, in, r, 2, rows, 0);
+    ExpectCells(r, {{10, 12, 14, 16}, {5, 6, 7, 8}}, 0);
+    ConcentrateColGroups(3, 4, in, c, 2, uneven, 0);
+    ExpectCells(c, {{6, 4}, {18, 8}, {30, 12}}, 0);
+    ConcentrateRowGroups(3, 4, in, r, 2, rowsOut, 0);
+    ExpectCells(r, {{9, 10, 11, 12}, {1, 2, 3, 4}}, 0);
+    ConcentrateColGroups(3, 4, in, c, 2, colsOut, 0);
+    ExpectCells(c, {{3, 6}, {7, 14}, {11, 22}}, 0);
+}
+
 TEST(ReleveChange, DifferencesWithinUnits) {
     // 2 variables x 4 relevés. Three relevés: third - second + first; a lone relevé is itself; a
     // pair: the later relevé minus the earlier one; labels outside 1..k are left out.

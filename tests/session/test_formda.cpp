@@ -181,14 +181,43 @@ TEST_F(FormdaTest, BadFilesRaiseTheirCodes) {
     Write("huge.txt", "n\n1\na\t\n1\t\n0\t\n1\t\n2000000000\n");
     Write("badmap.txt", "n\n1\nb\t\n1\t\n0\t\n1\t\n1\nr\t\n1\n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
                         "25Jun2016\n1\t\n\n1\t\n\n0\n1\nspp\nname\nx\n1\nSMW 1\n0\n0\n");
+    // Counts the data model forbids, or that the file cannot hold (every item takes a byte at
+    // least): code 2 before anything is allocated; more than the machine holds: code 1.
+    const std::string five = FiveOtus(false);
+    Write("noOtus.txt", Edit(five, "\n5 \n", "\n0 \n"));
+    Write("noCommunities.txt", Edit(five, "\n4 \nc1", "\n0 \nc1"));
+    Write("manyVariables.txt", Edit(five, "\n0 \n0 \nSMW", "\n100000 \n0 \nSMW"));
+    Write("hugeVariables.txt", Edit(five, "\n0 \n0 \nSMW", "\n2000000000 \n0 \nSMW"));
+    Write("manyClados.txt", Edit(five, "SMW 1\n0\n", "SMW 1\n1\n2\n100000\n"));
+    Write("manySpecies.txt", Edit(five, "\n0 \n0 \nSMW", "\n0 \n100000 \nSMW"));
+    // A count that runs into the next item ("3tr1" read as 3 would leave the labels readable).
+    Write("letters.txt", Edit(five, "3 \ntr1", "3tr1"));
+    Write("nulLabel.txt", Edit(five, "c2", std::string(1, '\0') + "c2"));
     const std::tuple<const char*, int, const char*> cases[] = {
         {"truncated.txt", 2, "file truncated.txt"}, {"negative.txt", 2, ""}, {"badmap.txt", 2, ""},
-        {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}};
+        {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}, {"noOtus.txt", 2, "file noOtus.txt"},
+        {"noCommunities.txt", 2, ""}, {"manyVariables.txt", 2, ""}, {"hugeVariables.txt", 1, ""},
+        {"manyClados.txt", 2, ""}, {"manySpecies.txt", 2, ""}, {"letters.txt", 2, "file letters.txt"},
+        {"nulLabel.txt", 2, "file nulLabel.txt"}};
     for (const auto& [file, code, message] : cases) {
         std::string err;
         EXPECT_EQ(CodeOf(file, err), code) << file;
         EXPECT_NE(err.find(message), std::string::npos) << err;
     }
+}
+
+// An empty label or name is written as "NULL": the file reads back with every item in its place.
+TEST_F(FormdaTest, EmptyItemsAreWrittenAsNull) {
+    Write("in.txt", kSample + kMatrix + kEnd);
+    LoadFormda("in.txt");
+    for (char* item : {chLabel[1], reLabel[0], envLabel[1], spp[0], dataName, envName, whichSpp}) item[0] = '\0';
+    WriteAs("out.txt");
+    LoadFormda("out.txt");
+    EXPECT_EQ((Strings{chLabel[0], chLabel[1], reLabel[0], reLabel[1], envLabel[0], envLabel[1], spp[0], spp[1]}),
+              (Strings{"flying", "NULL", "NULL", "south", "pH", "NULL", "NULL", "Cafl Carex flacca"}));
+    EXPECT_EQ((Strings{dataName, envName, whichSpp}), (Strings{"NULL", "NULL", "NULL"}));
+    EXPECT_EQ((Floats{csm_Float[2][2], cadat[2][1], env[1][1]}), (Floats{123456.7f, 1e-7f, 2}));
+    EXPECT_EQ(phylogenyRese[2][1], 0.5);
 }
 
 TEST_F(FormdaTest, FailedWriteRaisesCode3AndKeepsTheOldFile) {
@@ -211,7 +240,7 @@ TEST_F(FormdaTest, FailedWriteRaisesCode3AndKeepsTheOldFile) {
 // Unknown sessions and refused merges offer the options again; the data of another session "as it is" are
 // named by the track file and not left loaded.
 TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
-    // Second sessions d0..d7 differ from a in one point each; d7 meets the labels of t.
+    // Second sessions d0..d9 differ from a in one point each; d9 meets the labels of t.
     const std::string seconds[] = {
         Edit(Edit(kB, "2 \nflying\tmass\t\n 1\t 3\t\n0\t0\t\n 2\t 3\t", "1 \nflying\t\n 1\t\n0\t\n 2\t"),
              "0\t7\t\n1\t8\t\n1\t9\t", "0\t\n1\t\n1\t"),
@@ -219,14 +248,16 @@ TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
         Edit(kB, " 1\t 3\t", " 1\t 4\t"),
         Edit(kB, "\n0\t0\t0\t0\t0\t0\t0\t", "\n5\t0\t0\t0\t0\t0\t0\t"),
         Edit(kB, "1 \n97Sep08 \n2 \n3\t\npH\t\nE_b \n7\t-999\t\n", "0 \n"),
+        Edit(kB, "97Sep08 \n2 \n3\t", "97Sep08 \n2 \n2\t"),  // the variable's type
+        Edit(kB, "97Sep08 \n2 \n3\t", "97Sep08 \n5 \n3\t"),  // the kind of E
         Edit(kB, "pH", "alt"),
         Edit(kB, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n", "0 \n"),
         Edit(kB, "north", "tenletters")};
     Write("tFormda.txt", Edit(kA, "north", "tenletters"));
     std::string answers = "2\nnosuch\n3\na\nnosuch\n";
-    for (int k = 0; k < 8; k++) {
+    for (int k = 0; k < 10; k++) {
         Write("d" + std::to_string(k) + "Formda.txt", seconds[k]);
-        answers += std::string("3\n") + (k == 7 ? "t" : "a") + "\nd" + std::to_string(k) + "\n";
+        answers += std::string("3\n") + (k == 9 ? "t" : "a") + "\nd" + std::to_string(k) + "\n";
     }
     EXPECT_EQ(Run(answers + "2\na\n1\n"), 0);
     EXPECT_EQ(Count(Err(), "can't open nosuchFormda.txt"), 2);
@@ -238,6 +269,8 @@ TEST_F(DataMenuTest, UnknownSessionsRefusedMergesAndAnotherSessionsDataAsItIs) {
         "\nThe number of traits do not match.\n\n\nLabels for traits do not match (or their order).\n\n"
         "\nTrait types do not match.\n\n\nTranslating values for cover-abundance scale codes do not match.\n\n"
         "\nThe number of environmental variables do not match.\n\n"
+        "\nThe types of environmental variables do not match.\n\n"
+        "\nThe types of environmental variables do not match.\n\n"
         "\nLabels for environmental variables do not match.\n\n\nOne session has species names and the other "
         "not.\nBoth files must have or not have species names.\n\n"
         "\b\nThere are releve labels in the second session that are identical to\n"

@@ -11,6 +11,13 @@ const std::string kPartitionTrack = kPlainTrack.substr(0, kPlainTrack.find("0\n0
                                     "2\n1\nhabitat year \n2 3 \ndry wet \ny1 y2 y3 \n1 2 2 1 \n3 1 2 3 \n0 1 "
                                     "\n2\n1\n0\ntypes \n2 \nA B \n2 \n2 1 \n1 0 1 1 \n0\n0\n1\n2\n0\n1\n";
 
+// Every level and index at a bound of its range: nchor 0 and nch, the current community partition
+// the last slot, two OTU partitions at levels 1 and nch (4 and 2 members by rcst) with the second
+// current, whichLevelGrCST and whichLevelCst nch, the window as wide as the 4 communities.
+const std::string kBoundsTrack =
+    Edit(kPartitionTrack.substr(0, kPartitionTrack.find("0 1 \n2\n1\n0\ntypes")), "1 2 3 \n4 2 2", "0 2 3 \n4 2 2") +
+    "0 1 \n3\n2\n1\ntypes sizes \n2 3 \nA B \nS M L \n1 3 \n1 2 2 0 \n3 1 \n1 0 1 1 \n0\n0\n3\n2\n0\n4\n";
+
 class TrackTest : public TempDirTest {
 protected:
     void SetUp() override {
@@ -35,6 +42,26 @@ TEST_F(TrackTest, ReadingRestoresEveryItemAndTheCurrentPartitions) {
               (Ints{3, 3, 2, 2, 2}));
     EXPECT_EQ((std::vector<const void*>{groupRel, grLabel, groupCst}),
               (std::vector<const void*>{groupRelP[1], grLabelP[1], groupCstP[0]}));
+}
+
+TEST_F(TrackTest, BoundsAndTheCurrentOtuPartitionInTheSecondSlot) {
+    Write("s1Trk.txt", kBoundsTrack);
+    EXPECT_EQ(ReadTrack(), 1);
+    EXPECT_EQ((Ints{nchor[0], nchor[2], whichPart, nGroups, whichLevelGrCST, whichLevelCst, SMWSize}),
+              (Ints{0, 3, 1, 3, 3, 3, 4}));
+    EXPECT_EQ((Ints{nPartCst, whichCstPart, nCstGroups, groupCst[0], groupCst[1], groupCstP[0][3]}),
+              (Ints{2, 1, 3, 3, 1, 0}));
+    EXPECT_EQ((std::vector<const void*>{groupCst, grCstLabel}),
+              (std::vector<const void*>{groupCstP[1], grCstLabelP[1]}));
+    EXPECT_EQ((Strings{partCstLabel[1], grCstLabel[0], grCstLabel[2]}), (Strings{"sizes", "S", "L"}));
+    // An empty label is written as "NULL", and the labels after it stay in their places.
+    grCstLabelP[1][1][0] = '\0';
+    partLabel[0][0] = '\0';
+    WriteTrack(1);
+    EXPECT_EQ(Read("s1Trk.txt"), Edit(Edit(kBoundsTrack, "S M L", "S NULL L"), "habitat", "NULL"));
+    EXPECT_EQ(ReadTrack(), 1);
+    EXPECT_EQ((Strings{partLabel[0], partLabel[1], grCstLabel[1], grCstLabel[2]}),
+              (Strings{"NULL", "year", "NULL", "L"}));
 }
 
 TEST_F(TrackTest, WrittenBackByteForByte) {
@@ -76,6 +103,17 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         Edit(kPlainTrack, "4 2 2 \n3", "4 2 x \n3"),                      // not a number
         Edit(kPlainTrack, "0\n1\n2\n0\n1\n", "0\n1\n2\n0\n5\n"),          // window beyond the communities
         kPartitionTrack.substr(0, kPartitionTrack.find("dry")),           // ends early
+        Edit(kPartitionTrack, "dry", std::string(1, '\0') + "ry"),        // a label that begins with NUL
+        Edit(kPlainTrack, "s1Hie.txt", "s1\x01Hie.txt"),                  // a control byte in a name
+        Edit(kBoundsTrack, "0\n4\n", "0\n5\n"),                          // each bound passed by one
+        Edit(kBoundsTrack, "1 3 \n1 2 2 0", "1 4 \n1 2 2 0"),
+        Edit(kBoundsTrack, "0 2 3 \n4", "0 2 4 \n4"),
+        Edit(kBoundsTrack, "0 1 \n3\n2", "0 1 \n4\n2"),
+        Edit(kBoundsTrack, "0\n0\n3\n2\n0", "0\n0\n4\n2\n0"),
+        Edit(kBoundsTrack, "1 2 2 0 \n3 1", "1 2 3 0 \n3 1"),
+        Edit(kBoundsTrack, "3 1 \n1 0", "4 1 \n1 0"),
+        Edit(kBoundsTrack, "1 0 1 1 \n", "1 0 2 1 \n"),
+        Edit(kBoundsTrack, "\n2\n1\ntypes", "\n2\n2\ntypes"),
     };
     for (const std::string& text : rows) {
         SCOPED_TRACE(text);

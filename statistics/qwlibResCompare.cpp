@@ -1,0 +1,681 @@
+// Matrix comparison: RV coefficient, Procrustes coefficient and fit, matrix correlation and its
+// relatives over the upper cells of square matrices, whole-table deviations.
+#include <cmath>
+
+#include <gsl/gsl_linalg.h>
+#include <gsl/gsl_matrix.h>
+#include <gsl/gsl_vector.h>
+
+#include "matrix/core/qwlibRandom.h"
+#include "statistics/qwlibRes.h"
+#include "statistics/qwlibResInternal.h"
+
+using qwres::Scratch;
+using qwres::ScratchVec;
+
+// Buffers of the RV coefficient (centred configurations and the two n x n cross products) and
+// of the Procrustes coefficient (transposed A, centred B, C and the GSL blocks of its
+// decomposition), for n objects and at most q columns. Each part only when asked for.
+template <class T>
+struct ComparisonWorkspace<T>::Buffers {
+    Buffers(int n_, int q_, bool rv, bool procrustes)
+        : n(n_), q(q_), Xc(rv ? n_ : 0, q_), Yc(rv ? n_ : 0, q_), S(rv ? n_ : 0, n_), Tm(rv ? n_ : 0, n_),
+          At(procrustes ? q_ : 0, n_), Bc(procrustes ? n_ : 0, q_), C(procrustes ? q_ : 0, q_) {
+        if (!procrustes) return;
+        size_t g = q_ > 0 ? size_t(q_) : 1;  // GSL refuses empty blocks
+        gu = gsl_matrix_alloc(g, g);
+        gv = gsl_matrix_alloc(g, g);
+        gs = gsl_vector_alloc(g);
+        gwork = gsl_vector_alloc(g);
+    }
+    ~Buffers() {
+        if (gu) gsl_matrix_free(gu);
+        if (gv) gsl_matrix_free(gv);
+        if (gs) gsl_vector_free(gs);
+        if (gwork) gsl_vector_free(gwork);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+
+    int n, q;
+    Scratch<T> Xc, Yc, S, Tm;
+    Scratch<T> At, Bc, C;
+    gsl_matrix* gu = nullptr;
+    gsl_matrix* gv = nullptr;
+    gsl_vector* gs = nullptr;
+    gsl_vector* gwork = nullptr;
+};
+
+template <class T>
+ComparisonWorkspace<T>::ComparisonWorkspace(int n, int p1, int p2)
+    : b_(new Buffers(n, p1 > p2 ? p1 : p2, true, true)) {}
+
+template <class T>
+ComparisonWorkspace<T>::~ComparisonWorkspace() {
+    delete b_;
+}
+
+template <class T>
+bool ComparisonWorkspace<T>::Fits(int n, int p1, int p2) const {
+    return n <= b_->n && p1 <= b_->q && p2 <= b_->q;
+}
+
+template class ComparisonWorkspace<float>;
+template class ComparisonWorkspace<double>;
+
+namespace {
+
+template <class T>
+int MaxOf(T a, T b) {
+    return a > b ? a : b;
+}
+
+// ---------------------------------------------------------------- RV coefficient
+
+// S = C C' (n x n) of the n x p matrix C, a term left out when either factor is -999; sums in
+// T (the product MatrixProd forms, without its transposed copy).
+template <class T>
+void CrossProductSkip(int n, int p, T** C, T** S) {
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) {
+            T s = T(0);
+            for (int k = 0; k < p; k++)
+                if (IsPresent(C[i][k]) && IsPresent(C[j][k])) s += C[i][k] * C[j][k];
+            S[i][j] = s;
+        }
+}
+
+// S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product).
+template <class T>
+void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
+    Scratch<T> c(n, p);
+    if (covScaling)
+        CenterColsCovMV(n, p, X, static_cast<T**>(c));
+    else
+        CenterColsMV(n, p, X, static_cast<T**>(c));
+    CrossProductSkip(n, p, static_cast<T**>(c), S);
+}
+
+// Sums over all n x n cells; each square or product formed in T, added in double.
+template <class T>
+double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w) {
+    CenterColsMV(n, p1, X, static_cast<T**>(w.Xc));
+    CenterColsMV(n, p2, Y, static_cast<T**>(w.Yc));
+    CrossProductSkip(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
+    CrossProductSkip(n, p2, static_cast<T**>(w.Yc), static_cast<T**>(w.Tm));
+    double ss = 0, tt = 0, sp = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) {
+            T a = w.S[i][j], b = w.Tm[i][j];
+            ss += double(a * a);
+            tt += double(b * b);
+            sp += double(a * b);
+        }
+    double den = std::sqrt(ss * tt);
+    return den == 0.0 ? 0.0 : sp / den;
+}
+
+// The same through traces of S'T, S'S and T'T (products in T).
+template <class T>
+double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
+    Scratch<T> S(n, n), U(n, n), P(n, n);
+    CentredCrossProduct(n, p1, X, static_cast<T**>(S), covScaling);
+    CentredCrossProduct(n, p2, Y, static_cast<T**>(U), covScaling);
+    // S and T are symmetric: S'T = S T.
+    MatrixProd(n, n, n, n, static_cast<T**>(S), static_cast<T**>(U), static_cast<T**>(P));
+    double st = MatrixTrace(n, static_cast<T**>(P));
+    MatrixProd(n, n, n, n, static_cast<T**>(S), static_cast<T**>(S), static_cast<T**>(P));
+    double ss = MatrixTrace(n, static_cast<T**>(P));
+    MatrixProd(n, n, n, n, static_cast<T**>(U), static_cast<T**>(U), static_cast<T**>(P));
+    double tt = MatrixTrace(n, static_cast<T**>(P));
+    double den = std::sqrt(ss * tt);
+    return den == 0.0 ? 0.0 : st / den;
+}
+
+// ---------------------------------------------------------------- Procrustes
+
+// Procrustes coefficient of A (n x pa) and B (n x pb), both n objects by variables. Both are
+// centred and scaled to unit total variance; C = A'B / (n - 1) in a zero-filled q x q matrix,
+// q = max(pa, pb); the coefficient is the sum of C's singular values. When Z is given it
+// receives the standardised B rotated onto A (R = V U', C = U W V') times the coefficient,
+// the least-squares fit of B to A. 0 for a zero total variance or a failed decomposition.
+template <class T>
+T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename ComparisonWorkspace<T>::Buffers& w) {
+    int q = MaxOf(pa, pb);
+    if (q < 1 || n < 1) return T(0);
+    auto zeroZ = [&] {
+        if (Z)
+            for (int i = 0; i < n; i++)
+                for (int k = 0; k < q; k++) Z[i][k] = T(0);
+    };
+    T** At = w.At;
+    T** Bc = w.Bc;
+    T** C = w.C;
+    for (int k = 0; k < q; k++)
+        for (int i = 0; i < n; i++) {
+            At[k][i] = k < pa ? A[i][k] : T(0);
+            Bc[i][k] = T(0);
+        }
+    CenterRowsMV(pa, n, At, At);
+    CenterColsMV(n, pb, B, Bc);
+    // A configuration without variance carries no shape to compare.
+    bool varA = false, varB = false;
+    for (int k = 0; k < pa; k++)
+        for (int i = 0; i < n; i++)
+            if (IsPresent(At[k][i]) && At[k][i] != T(0)) varA = true;
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < pb; k++)
+            if (IsPresent(Bc[i][k]) && Bc[i][k] != T(0)) varB = true;
+    if (!varA || !varB) {
+        zeroZ();
+        return T(0);
+    }
+    GowerStandardizationRows(q, n, At);
+    GowerStandardizationCols(n, q, Bc);
+    MatrixProd(q, n, n, q, At, Bc, C);
+    T f = T(1) / T(n - 1);
+    for (int a = 0; a < pa; a++)
+        for (int b = 0; b < q; b++) C[a][b] *= f;
+    // The decomposition on views of the work space's GSL blocks: nothing is allocated.
+    gsl_matrix_view u = gsl_matrix_submatrix(w.gu, 0, 0, q, q);
+    gsl_matrix_view v = gsl_matrix_submatrix(w.gv, 0, 0, q, q);
+    gsl_vector_view sv = gsl_vector_subvector(w.gs, 0, q);
+    gsl_vector_view work = gsl_vector_subvector(w.gwork, 0, q);
+    bool finite = true;
+    for (int a = 0; a < q; a++)
+        for (int b = 0; b < q; b++) {
+            if (!std::isfinite(C[a][b])) finite = false;
+            gsl_matrix_set(&u.matrix, a, b, double(C[a][b]));
+        }
+    bool ok = finite && gsl_linalg_SV_decomp(&u.matrix, &v.matrix, &sv.vector, &work.vector) == 0;
+    T coef = T(0);
+    if (ok)
+        for (int k = 0; k < q; k++) coef += T(gsl_vector_get(&sv.vector, k));
+    if (!std::isfinite(coef)) {
+        coef = T(0);
+        ok = false;
+    }
+    if (Z) {
+        if (!ok) {
+            zeroZ();
+            return coef;
+        }
+        // Z = coef * Bc * V U'
+        for (int i = 0; i < n; i++)
+            for (int k = 0; k < q; k++) {
+                double s = 0;
+                for (int a = 0; a < q; a++) {
+                    if (IsMissing(Bc[i][a])) continue;
+                    double rot = 0;
+                    for (int b = 0; b < q; b++)
+                        rot += gsl_matrix_get(&v.matrix, a, b) * gsl_matrix_get(&u.matrix, k, b);
+                    s += double(Bc[i][a]) * rot;
+                }
+                Z[i][k] = T(s) * coef;
+            }
+    }
+    return coef;
+}
+
+template <class T>
+T ProcrustesT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w) {
+    // The narrower configuration is the one transposed (A); with equal widths A is X.
+    if (p1 > p2) return ProcrustesKernel(n, p2, p1, Y, X, static_cast<T**>(nullptr), w);
+    return ProcrustesKernel(n, p1, p2, X, Y, static_cast<T**>(nullptr), w);
+}
+
+// Procrustes fit of Y (n x p2) onto the first p2 columns of X (n x p1): rotation R = V U' from
+// the decomposition of Xc'Yc, dilation, translation to X's column means. No missing-value
+// test. Yfit n x p2; ss per axis or null.
+template <class T>
+void ProcrustesFit(int n, int p1, int p2, T** X, T** Y, T** Yfit, T* ss) {
+    if (p2 < 1) return;
+    int q = MaxOf(p1, p2);
+    Scratch<T> Xt(q, n), Xc(n, p2), Yc(n, p2), C(p2, p2), U(p2, p2), V(p2, p2), R(p2, p2);
+    ScratchVec<T> w(p2);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p1; k++) Xt[k][i] = X[i][k];
+    CenterRows(p2, n, static_cast<T**>(Xt), static_cast<T**>(Xt));
+    TransposeMatrix(p2, n, static_cast<T**>(Xt), static_cast<T**>(Xc));
+    CenterCols(n, p2, Y, static_cast<T**>(Yc));
+    MatrixProd(p2, n, n, p2, static_cast<T**>(Xt), static_cast<T**>(Yc), static_cast<T**>(C));
+    SingValueDecomp(p2, p2, static_cast<T**>(C), static_cast<T**>(U), static_cast<T*>(w),
+                    static_cast<T**>(V));
+    for (int a = 0; a < p2; a++)
+        for (int b = 0; b < p2; b++) {
+            T s = T(0);
+            for (int k = 0; k < p2; k++) s += V[a][k] * U[b][k];
+            R[a][b] = s;
+        }
+    MatrixProd(n, p2, p2, p2, static_cast<T**>(Yc), static_cast<T**>(R), Yfit);
+    T num = T(0), den = T(0);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p2; k++) {
+            num += Yfit[i][k] * Xc[i][k];
+            den += Yc[i][k] * Yc[i][k];
+        }
+    // A Y without variance has nothing to dilate (and its fit is 0 already).
+    T s = den == T(0) ? T(0) : num / den;
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p2; k++) Yfit[i][k] *= s;
+    if (ss)
+        for (int k = 0; k < p2; k++) {
+            double sum = 0;
+            for (int i = 0; i < n; i++) {
+                T d = Xc[i][k] - Yfit[i][k];
+                sum += double(d * d);
+            }
+            ss[k] = T(sum);
+        }
+    for (int k = 0; k < p2 && k < p1; k++) {
+        double m = 0;
+        for (int i = 0; i < n; i++) m += X[i][k];
+        m /= n;
+        for (int i = 0; i < n; i++) Yfit[i][k] += T(m);
+    }
+}
+
+// Fit of configurations stored one row per axis (X p1 x n, Y p2 x n, Yfit p2 x n).
+template <class T>
+void ProcrustesFitT(int p1, int p2, int n, T** X, T** Y, T** Yfit, T* ss) {
+    Scratch<T> Xn(n, p1), Yn(n, p2), F(n, p2);
+    TransposeMatrix(p1, n, X, static_cast<T**>(Xn));
+    TransposeMatrix(p2, n, Y, static_cast<T**>(Yn));
+    ProcrustesFit(n, p1, p2, static_cast<T**>(Xn), static_cast<T**>(Yn), static_cast<T**>(F), ss);
+    TransposeMatrix(n, p2, static_cast<T**>(F), Yfit);
+}
+
+// ---------------------------------------------------------------- resemblance matrices
+
+// Matrix correlation over the pairs i < j whose values are both present, sums in Acc.
+template <class TA, class TB, class Acc>
+Acc MatrixCorrT(int n, TA** A, TB** B) {
+    if (n < 2) return Acc(0);
+    Acc sa = 0, sb = 0;
+    int k = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
+            sa += A[i][j];
+            sb += B[i][j];
+            k++;
+        }
+    if (k == 0) return Acc(0);
+    Acc ma = sa / Acc(k), mb = sb / Acc(k);
+    Acc ssa = 0, ssb = 0, sp = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
+            Acc da = Acc(A[i][j]) - ma, db = Acc(B[i][j]) - mb;
+            ssa += da * da;
+            ssb += db * db;
+            sp += da * db;
+        }
+    if (ssa == Acc(0) || ssb == Acc(0)) return Acc(0);
+    return sp / std::sqrt(ssa * ssb);
+}
+
+// Calls f(a, b) for every upper cell, row by row.
+template <class T, class F>
+void ForUpper(int n, T** A, T** B, F f) {
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) f(A[i][j], B[i][j]);
+}
+
+template <class T>
+T StressKruskalT(int n, T** A, T** B) {
+    if (n < 2) return T(-1);
+    T num = 0, den = 0;
+    ForUpper(n, A, B, [&](T a, T b) {
+        num += (a - b) * (a - b);
+        den += ((a + b) / T(2)) * ((a + b) / T(2));
+    });
+    if (den == T(0)) return T(-1);
+    return std::sqrt(num / den);
+}
+
+template <class T>
+T AbsValDistT(int n, T** A, T** B) {
+    T s = 0;
+    ForUpper(n, A, B, [&](T a, T b) { s += std::fabs(a - b); });
+    return s;
+}
+
+template <class T>
+T EudDistT(int n, T** A, T** B) {
+    T s = 0;
+    ForUpper(n, A, B, [&](T a, T b) { s += (a - b) * (a - b); });
+    return s > T(0) ? std::sqrt(s) : T(0);
+}
+
+// The N upper cells of A and B as two rows of a single-precision 2 x N matrix.
+template <class T>
+void UpperCellsAsFloat(int n, T** A, T** B, float** out) {
+    int k = 0;
+    ForUpper(n, A, B, [&](T a, T b) {
+        out[0][k] = float(a);
+        out[1][k] = float(b);
+        k++;
+    });
+}
+
+// Unit-length cell vectors; Acc is the sum of the single-precision squares.
+template <class T, class Acc>
+T DistT(int n, T** A, T** B) {
+    if (n < 2) return T(0);
+    int N = n * (n - 1) / 2;
+    Scratch<float> v(2, N);
+    UpperCellsAsFloat(n, A, B, static_cast<float**>(v));
+    UnitLengthAdj(2, N, static_cast<float**>(v), static_cast<float**>(v));
+    Acc s = 0;
+    for (int k = 0; k < N; k++) {
+        float d = v[0][k] - v[1][k];
+        s += Acc(d * d);
+    }
+    return s > Acc(0) ? T(std::sqrt(s)) : T(0);
+}
+
+template <class T>
+T CovT(int n, T** A, T** B) {
+    int N = n * (n - 1) / 2;
+    // One cell (n = 2) has no covariance: its divisor N - 1 would be 0.
+    if (N < 2) return T(0);
+    T sa = 0, sb = 0;
+    ForUpper(n, A, B, [&](T a, T b) {
+        sa += a;
+        sb += b;
+    });
+    T ma = sa / T(N), mb = sb / T(N);
+    T sp = 0;
+    ForUpper(n, A, B, [&](T a, T b) { sp += (a - ma) * (b - mb); });
+    return sp / T(N - 1);
+}
+
+// Joint zeros are left out.
+template <class T>
+bool JointZero(T a, T b) {
+    return std::fabs(a) < T(1e-6) && std::fabs(b) < T(1e-6);
+}
+
+// Sums of squares and of products about the means over the pairs that are not joint zeros,
+// all sums in Acc.
+template <class T, class Acc>
+void MomentsAdj(int n, T** A, T** B, Acc* ssa, Acc* ssb, Acc* sp) {
+    *ssa = *ssb = *sp = Acc(0);
+    if (n < 2) return;
+    Acc sa = 0, sb = 0;
+    int k = 0;
+    ForUpper(n, A, B, [&](T a, T b) {
+        if (JointZero(a, b)) return;
+        sa += Acc(a);
+        sb += Acc(b);
+        k++;
+    });
+    if (k == 0) return;
+    Acc ma = sa / Acc(k), mb = sb / Acc(k);
+    ForUpper(n, A, B, [&](T a, T b) {
+        if (JointZero(a, b)) return;
+        Acc da = Acc(a) - ma, db = Acc(b) - mb;
+        *ssa += da * da;
+        *ssb += db * db;
+        *sp += da * db;
+    });
+}
+
+template <class T>
+T CorrAdjT(int n, T** A, T** B) {
+    T ssa, ssb, sp;
+    MomentsAdj<T, T>(n, A, B, &ssa, &ssb, &sp);
+    if (ssa == T(0) || ssb == T(0)) return T(0);
+    return sp / std::sqrt(ssa * ssb);
+}
+
+template <class T>
+T RankCorrT(int n, T** A, T** B) {
+    // N^3 - N is 0 for one cell (n = 2) and there is no cell below.
+    if (n <= 2) return T(0);
+    int N = n * (n - 1) / 2;
+    Scratch<float> v(2, N);
+    UpperCellsAsFloat(n, A, B, static_cast<float**>(v));
+    RankRowsAdj(2, N, static_cast<float**>(v), static_cast<float**>(v));
+    double d = 0;
+    for (int k = 0; k < N; k++) {
+        double x = double(v[0][k]) - v[1][k];
+        d += x * x;
+    }
+    float nf = float(N);
+    float den = nf * nf * nf - nf;
+    float six = 6.0f * float(d);
+    return T(1.0f - six / den);
+}
+
+template <class T>
+T CosT(int n, T** A, T** B) {
+    if (n < 2) return T(0);
+    T ab = 0, aa = 0, bb = 0;
+    ForUpper(n, A, B, [&](T a, T b) {
+        ab += a * b;
+        aa += a * a;
+        bb += b * b;
+    });
+    if (aa == T(0) || bb == T(0)) return T(0);
+    return ab / std::sqrt(aa * bb);
+}
+
+template <class T>
+T PartialT(int n, T** A, T** B, T** C, T tol) {
+    if (n < 2) return T(0);
+    T sa = 0, sb = 0, sc = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            sa += A[i][j];
+            sb += B[i][j];
+            sc += C[i][j];
+        }
+    T N = T(n * (n - 1) / 2);
+    T ma = sa / N, mb = sb / N, mc = sc / N;
+    T ssa = 0, ssb = 0, ssc = 0, spab = 0, spac = 0, spbc = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            T a = A[i][j] - ma, b = B[i][j] - mb, c = C[i][j] - mc;
+            ssa += a * a;
+            ssb += b * b;
+            ssc += c * c;
+            spab += a * b;
+            spac += a * c;
+            spbc += b * c;
+        }
+    T rab = (ssa == T(0) || ssb == T(0)) ? T(0) : spab / std::sqrt(ssa * ssb);
+    T rac = (ssa == T(0) || ssc == T(0)) ? T(0) : spac / std::sqrt(ssc * ssa);
+    T rbc = (ssb == T(0) || ssc == T(0)) ? T(0) : spbc / std::sqrt(ssb * ssc);
+    // A covariate that explains A or B entirely leaves nothing to correlate.
+    if (std::fabs(std::fabs(rac) - T(1)) < tol || std::fabs(std::fabs(rbc) - T(1)) < tol) return T(0);
+    return (rab - rac * rbc) / (std::sqrt(T(1) - rbc * rbc) * std::sqrt(T(1) - rac * rac));
+}
+
+template <class T>
+double VecProdT(int n, T** A, T** B) {
+    double s = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) s += double(A[i][j] * B[i][j]);
+    return s;
+}
+
+// 1 - sum f(a - b) / (2n) over the n x p cells; f formed in T, summed in double.
+template <class T, class F>
+double DeviationsT(int n, int p, T** A, T** B, F f) {
+    if (n < 1) return 1.0;
+    double s = 0;
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++) s += double(f(T(A[i][k] - B[i][k])));
+    return 1.0 - s / (2.0 * n);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- configurations
+
+// One-off calls: a work space of their own, only the part the coefficient needs.
+template <class T>
+double RVOnce(int n, int p1, int p2, T** X, T** Y) {
+    typename ComparisonWorkspace<T>::Buffers w(n, MaxOf(p1, p2), true, false);
+    return RVT(n, p1, p2, X, Y, w);
+}
+template <class T>
+T ProcrustesOnce(int n, int p1, int p2, T** X, T** Y, T** Z) {
+    typename ComparisonWorkspace<T>::Buffers w(n, MaxOf(p1, p2), false, true);
+    if (Z) return ProcrustesKernel(n, p1, p2, X, Y, Z, w);
+    return ProcrustesT(n, p1, p2, X, Y, w);
+}
+
+double RVcoeff(int n, int p1, int p2, float** X, float** Y) { return RVOnce(n, p1, p2, X, Y); }
+double RVcoeff(int n, int p1, int p2, double** X, double** Y) { return RVOnce(n, p1, p2, X, Y); }
+double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
+    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+}
+double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
+    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+}
+double RVcoeff_OLD(int n, int p1, int p2, float** X, float** Y) { return RVOldT(n, p1, p2, X, Y, false); }
+double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y) { return RVOldT(n, p1, p2, X, Y, true); }
+
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y) {
+    return ProcrustesOnce(n, p1, p2, X, Y, static_cast<float**>(nullptr));
+}
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
+    return ProcrustesOnce(n, p1, p2, X, Y, static_cast<double**>(nullptr));
+}
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
+    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+}
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
+    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+}
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, float** Z) {
+    return ProcrustesOnce(n, p1, p2, X, Y, Z);
+}
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, double** Z) {
+    return ProcrustesOnce(n, p1, p2, X, Y, Z);
+}
+double ProcrustesCoeff_T(int p1, int p2, int n, double** X, double** Y, double** Z) {
+    Scratch<double> Xn(n, p1), Yn(n, p2);
+    TransposeMatrix(p1, n, X, static_cast<double**>(Xn));
+    TransposeMatrix(p2, n, Y, static_cast<double**>(Yn));
+    return ProcrustesOnce(n, p1, p2, static_cast<double**>(Xn), static_cast<double**>(Yn), Z);
+}
+
+float ProcrustesCoeff(int n, int p, float** X, float** Y) {
+    // The residual and total traces of the fit are formed, but no coefficient is derived from
+    // them: this form reports 0.
+    Scratch<float> F(n, p), D(n, p);
+    ProcrustesFit(n, p, p, X, Y, static_cast<float**>(F), static_cast<float*>(nullptr));
+    MatrixSum(n, p, n, p, X, static_cast<float**>(F), static_cast<float**>(D), -1);
+    return 0.0f;
+}
+
+double ProcrustesCoeff_OLD(int n, int p, double** X, double** Y) {
+    Scratch<double> F(n, p), D(n, p);
+    ProcrustesFit(n, p, p, X, Y, static_cast<double**>(F), static_cast<double*>(nullptr));
+    MatrixSum(n, p, n, p, X, static_cast<double**>(F), static_cast<double**>(D), -1);
+    double res = 0, tot = 0;
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++) {
+            res += D[i][k] * D[i][k];
+            tot += X[i][k] * X[i][k];
+        }
+    if (!(tot > 0.0)) return 0.0;
+    double u = 1.0 - res / tot;
+    if (u < 0.0) u = 0.0;  // a residual above the total: no agreement left
+    double c = 2.0 * (1.0 - std::sqrt(u));
+    return std::isfinite(c) ? c : 0.0;
+}
+
+int ProcrustesAdj(int n, int p1, int p2, float** X, float** Y, float** Yfit, float* ss) {
+    ProcrustesFit(n, p1, p2, X, Y, Yfit, ss);
+    return 0;
+}
+int ProcrustesAdj(int n, int p1, int p2, double** X, double** Y, double** Yfit, double* ss) {
+    ProcrustesFit(n, p1, p2, X, Y, Yfit, ss);
+    return 0;
+}
+int ProcrustesAdj(int n, int p1, int p2, float** X, float** Y, float* ss) {
+    Scratch<float> F(n, p2);
+    ProcrustesFit(n, p1, p2, X, Y, static_cast<float**>(F), ss);
+    return 0;
+}
+int ProcrustesAdjT(int p1, int p2, int n, float** X, float** Y, float** Yfit, float* ss) {
+    ProcrustesFitT(p1, p2, n, X, Y, Yfit, ss);
+    return 0;
+}
+int ProcrustesAdjT(int p1, int p2, int n, double** X, double** Y, double** Yfit, double* ss) {
+    ProcrustesFitT(p1, p2, n, X, Y, Yfit, ss);
+    return 0;
+}
+
+// ---------------------------------------------------------------- resemblance matrices
+
+double MatrixCorr(int n, double** A, double** B) { return MatrixCorrT<double, double, double>(n, A, B); }
+float MatrixCorr(int n, float** A, float** B) { return MatrixCorrT<float, float, float>(n, A, B); }
+double MatrixCorr(int n, float** A, double** B) { return MatrixCorrT<float, double, double>(n, A, B); }
+
+float MatrixStress(int n, float** A, float** B) {
+    double r = MatrixCorr(n, A, B);
+    return float(1.0 - r * r);
+}
+double MatrixStress(int n, double** A, double** B) {
+    double r = MatrixCorr(n, A, B);
+    return 1.0 - r * r;
+}
+
+float MatrixStressKruskal(int n, float** A, float** B) { return StressKruskalT(n, A, B); }
+double MatrixStressKruskal(int n, double** A, double** B) { return StressKruskalT(n, A, B); }
+float MatrixAbsValDist(int n, float** A, float** B) { return AbsValDistT(n, A, B); }
+double MatrixAbsValDist(int n, double** A, double** B) { return AbsValDistT(n, A, B); }
+float MatrixEudDist(int n, float** A, float** B) { return EudDistT(n, A, B); }
+double MatrixEudDist(int n, double** A, double** B) { return EudDistT(n, A, B); }
+float MatrixDist(int n, float** A, float** B) { return DistT<float, float>(n, A, B); }
+double MatrixDist(int n, double** A, double** B) { return DistT<double, double>(n, A, B); }
+float MatrixCov(int n, float** A, float** B) { return CovT(n, A, B); }
+double MatrixCov(int n, double** A, double** B) { return CovT(n, A, B); }
+float MatrixCorrAdj(int n, float** A, float** B) { return CorrAdjT(n, A, B); }
+double MatrixCorrAdj(int n, double** A, double** B) { return CorrAdjT(n, A, B); }
+
+float MatrixProdMomentAdj(int n, float* ssA, float* ssB, float** A, float** B) {
+    float sp;
+    MomentsAdj<float, float>(n, A, B, ssA, ssB, &sp);
+    return sp;
+}
+double MatrixProdMomentAdj(int n, double* ssA, double* ssB, double** A, double** B) {
+    // Running sums kept in single precision in this form too.
+    float a, b, sp;
+    MomentsAdj<double, float>(n, A, B, &a, &b, &sp);
+    *ssA = a;
+    *ssB = b;
+    return sp;
+}
+
+float MatrixRankCorr(int n, float** A, float** B) { return RankCorrT(n, A, B); }
+double MatrixRankCorr(int n, double** A, double** B) { return RankCorrT(n, A, B); }
+float MatrixCos(int n, float** A, float** B) { return CosT(n, A, B); }
+double MatrixCos(int n, double** A, double** B) { return CosT(n, A, B); }
+
+float PartialMatrixCorr(int n, float** A, float** B, float** C) { return PartialT(n, A, B, C, 1e-6f); }
+double PartialMatrixCorr(int n, double** A, double** B, double** C) { return PartialT(n, A, B, C, 1e-9); }
+
+// ---------------------------------------------------------------- whole tables
+
+double vecProd(int n, float** A, float** B) { return VecProdT(n, A, B); }
+double vecProd(int n, double** A, double** B) { return VecProdT(n, A, B); }
+
+double SQMatrixDeviations(int n, int p, float** A, float** B) {
+    return DeviationsT(n, p, A, B, [](float d) { return d * d; });
+}
+double SQMatrixDeviations(int n, int p, double** A, double** B) {
+    return DeviationsT(n, p, A, B, [](double d) { return d * d; });
+}
+double SumAbsMatrixDeviations(int n, int p, float** A, float** B) {
+    return DeviationsT(n, p, A, B, [](float d) { return std::fabs(d); });
+}
+double SumAbsMatrixDeviations(int n, int p, double** A, double** B) {
+    return DeviationsT(n, p, A, B, [](double d) { return std::fabs(d); });
+}

@@ -1,0 +1,348 @@
+// Group test statistics, response curves, nearest-neighbour resemblance, beta divergence and
+// the partial correlation. Reference values: hand work in the comments, or r/group_stats.R.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "matrix/qwlib.h"
+#include "statistics/qwlibRes.h"
+#include "statistics/StatTestUtil.h"
+
+namespace {
+
+// Seven objects, two variables, three groups (r/group_stats.R).
+const Rows kX = {{1, 2}, {2, 1}, {4, 1}, {3, 3}, {5, 2}, {8, 6}, {9, 4}};
+
+void Euclid(Mat<double>& X, Mat<double>& D, bool squared)
+{
+    for (int i = 0; i < X.rows(); i++)
+        for (int j = 0; j < X.rows(); j++) {
+            double s = 0;
+            for (int k = 0; k < X.cols(); k++) s += (X[i][k] - X[j][k]) * (X[i][k] - X[j][k]);
+            D[i][j] = squared ? s : std::sqrt(s);
+        }
+}
+
+TEST(GroupFTest, SumOfFRatiosAndLikelihoodRatioEqualTheOneWayLayout)
+{
+    Mat<double> X(kX);
+    for (std::vector<int> g : {std::vector<int>{1, 1, 2, 2, 2, 3, 3},
+                               std::vector<int>{20, 20, 7, 7, 7, 40, 40},  // any label values
+                               std::vector<int>{1, 1, 2, 2, 2, 4, 4}}) {   // a gap: still 3 groups
+        EXPECT_NEAR(F_SUM(7, 2, g.data(), X), 40.4444444444445, 1e-11);
+        EXPECT_NEAR(LR_IND(7, 2, g.data(), X), 30.4341383189966, 1e-11);
+    }
+}
+
+TEST(GroupFTest, VariablesWithoutWithinOrBetweenVariationAddNothing)
+{
+    // Column 0 is constant within each group (SSW = 0); column 1 is {1,3 | 2,4}: SST = 5,
+    // SSW = 4, SSB = 1, F = (1/1)/(4/2) = 0.5, LR = 4 ln(5/4).
+    Mat<double> X({{1, 1}, {1, 3}, {5, 2}, {5, 4}});
+    std::vector<int> g{1, 1, 2, 2};
+    EXPECT_DOUBLE_EQ(F_SUM(4, 2, g.data(), X), 0.5);
+    EXPECT_DOUBLE_EQ(LR_IND(4, 2, g.data(), X), 4 * std::log(1.25));
+    // A single group has no F ratio (its likelihood ratio is n ln 1 = 0).
+    std::vector<int> one{3, 3, 3, 3};
+    EXPECT_EQ(F_SUM(4, 2, one.data(), X), 0.0);
+    EXPECT_NEAR(LR_IND(4, 2, one.data(), X), 0.0, 1e-15);
+    EXPECT_EQ(F_SUM(4, 0, g.data(), X), 0.0);
+}
+
+TEST(MrppTest, DeltaEqualsBothWeightingsAndDistanceForms)
+{
+    Mat<double> X(kX), D(7, 7), D2(7, 7);
+    Euclid(X, D, false);
+    Euclid(X, D2, true);
+    std::vector<int> g{1, 1, 2, 2, 2, 3, 3};
+    // Weights n_k / n on the distances.
+    EXPECT_NEAR(MRPP(7, 3, g.data(), D, false, false), 1.88384465673121, 1e-12);
+    // Squared distances held as squares and used as squares, weights (n_k - 1) / (n - g).
+    EXPECT_NEAR(MRPP(7, 3, g.data(), D2, true, true), 3.75, 1e-12);
+    // The same from plain distances that the routine squares.
+    EXPECT_NEAR(MRPP(7, 3, g.data(), D, false, true), 3.75, 1e-12);
+    // Squares held, plain distances wanted: the root is taken.
+    EXPECT_NEAR(MRPP(7, 3, g.data(), D2, true, false), 1.88384465673121, 1e-12);
+}
+
+TEST(MrppTest, SingletonGroupsAndNoGroups)
+{
+    Mat<double> D({{0, 1, 2}, {1, 0, 3}, {2, 3, 0}});
+    std::vector<int> own{1, 2, 3};
+    EXPECT_EQ(MRPP(3, 3, own.data(), D, false, true), 0.0);  // n = g: no weight to share
+    EXPECT_EQ(MRPP(3, 3, own.data(), D, false, false), 0.0); // no pair in any group
+    EXPECT_EQ(MRPP(3, 0, own.data(), D, false, false), 0.0);
+    // Group 1 = {0, 1} (mean 1), object 2 alone: weight (1 - 1)/(3 - 2) = 0 for the single.
+    std::vector<int> g{1, 1, 2};
+    EXPECT_DOUBLE_EQ(MRPP(3, 2, g.data(), D, false, true), 1.0);
+}
+
+TEST(AnosimTest, IsAQuarterOfTheUsualStatistic)
+{
+    Mat<double> X(kX), D(7, 7), R(7, 7);
+    Euclid(X, D, false);
+    std::vector<int> g{1, 1, 2, 2, 2, 3, 3};
+    EXPECT_NEAR(ANOSIM(7, 3, g.data(), D, false), 0.2125, 1e-12);
+    // Ranks handed in directly give the same.
+    RankReseAdj(7, D, R);
+    EXPECT_NEAR(ANOSIM(7, 3, g.data(), R, true), 0.2125, 1e-12);
+    // The input matrix is not changed by the ranking.
+    EXPECT_DOUBLE_EQ(D[0][1], std::sqrt(2.0));
+}
+
+TEST(AnosimTest, OneGroupIsNegative)
+{
+    // Four objects, six distinct distances: rW = 3.5, rB = 0: (0 - 3.5) / 6 x 0.5.
+    Mat<double> D({{0, 1, 2, 3}, {0, 0, 4, 5}, {0, 0, 0, 6}, {0, 0, 0, 0}});
+    std::vector<int> g{1, 1, 1, 1};
+    EXPECT_DOUBLE_EQ(ANOSIM(4, 1, g.data(), D, false), -3.5 / 6 * 0.5);
+    // A single object has no pair.
+    EXPECT_EQ(ANOSIM(1, 1, g.data(), D, false), 0.0);
+}
+
+TEST(ResponseCurveTest, BetaCurvePeaksAtTheOptimumAndVanishesOutside)
+{
+    // alpha = 1, gamma = 3: b = 1/4, range [m - r/4, m + 3r/4] = [8, 12] for m = 9, r = 4.
+    EXPECT_NEAR(BetaFunction_OneGradient(9, 5, 9, 4, 1, 3), 5.0f, 1e-5);
+    EXPECT_EQ(BetaFunction_OneGradient(7.99f, 5, 9, 4, 1, 3), 0.0f);
+    EXPECT_EQ(BetaFunction_OneGradient(12.01f, 5, 9, 4, 1, 3), 0.0f);
+    // x = 10: z = 1/4 + 1/4 = 1/2; N = (1/4)(3/4)^3 = 27/256; response 5 (1/2)(1/2)^3 / N = 80/27.
+    EXPECT_NEAR(BetaFunction_OneGradient(10, 5, 9, 4, 1, 3), 80.0 / 27.0, 1e-5);
+
+    float x[2] = {10, 2}, m[2] = {9, 2}, r[2] = {4, 1}, al[2] = {1, 2}, ga[2] = {3, 2};
+    // The second gradient is at its optimum, so the product is the first curve's value.
+    EXPECT_NEAR(BetaFunction(2, x, 5, m, r, al, ga), 80.0 / 27.0, 1e-5);
+    x[1] = 2.6f;  // outside [1.5, 2.5]
+    EXPECT_EQ(BetaFunction(2, x, 5, m, r, al, ga), 0.0);
+    EXPECT_EQ(BetaFunction(0, x, 5, m, r, al, ga), 5.0);
+}
+
+TEST(ResponseCurveTest, LogisticMidpointSlopeAndFlatCurve)
+{
+    // Midpoint a + (b - a) t: (lo + hi) / 2 there.
+    EXPECT_DOUBLE_EQ(Logistic(2, 2, 6, 1, 5, 0.7, 0), 3.0);
+    EXPECT_DOUBLE_EQ(Logistic(4, 2, 6, 1, 5, 0.7, 0.5), 3.0);
+    EXPECT_DOUBLE_EQ(Logistic(6, 2, 6, 1, 5, 0.7, 1), 3.0);
+    // Slope at the midpoint by a central difference.
+    double h = 1e-5;
+    EXPECT_NEAR((Logistic(4 + h, 2, 6, 1, 5, 0.7, 0.5) - Logistic(4 - h, 2, 6, 1, 5, 0.7, 0.5)) / (2 * h),
+                0.7, 1e-8);
+    EXPECT_NEAR(Logistic(1e6, 2, 6, 1, 5, 0.7, 0.5), 5.0, 1e-12);
+    EXPECT_NEAR(Logistic(-1e6, 2, 6, 1, 5, 0.7, 0.5), 1.0, 1e-12);
+    // lo = hi: that value everywhere, also at the midpoint.
+    for (double xv : {-3.0, 4.0, 9.0}) EXPECT_EQ(Logistic(xv, 2, 6, 2.5, 2.5, 0.7, 0.5), 2.5);
+}
+
+// Four species, resemblance (upper triangle): 01 1, 02 4, 03 2, 12 3, 13 5, 23 6; the lower
+// triangle holds 99 until mirrored. Communities: {0:1, 1:2, 3:1}, {2:3} alone, {1:1, 2:1}.
+template <class T, class U>
+void NearNeighbourData(Mat<T>& W, Mat<U>& S)
+{
+    double up[4][4] = {{0, 1, 4, 2}, {0, 0, 3, 5}, {0, 0, 0, 6}, {0, 0, 0, 0}};
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) S[i][j] = U(j > i ? up[i][j] : (j == i ? 0 : 99));
+    double w[3][4] = {{1, 2, 0, 1}, {0, 0, 3, 0}, {0, 1, 1, -2}};
+    for (int k = 0; k < 3; k++)
+        for (int i = 0; i < 4; i++) W[k][i] = T(w[k][i]);
+}
+
+TEST(NearNeighbourTest, DistancesWeightedByAbundances)
+{
+    // Community 0: 0 -> 1 (1 x 1 x 2), 1 -> 0 (1 x 2 x 1), 3 -> 0 (2 x 1 x 1): 6 / 3 = 2.
+    // Community 1: one species, left out. Community 2 (the -2 is absent): 1 <-> 2, 3 each:
+    // 6 / 2 = 3. Mean of 2 and 3.
+    Mat<float> Wf(3, 4), Sf(4, 4);
+    Mat<double> Wd(3, 4), Sd(4, 4);
+    NearNeighbourData(Wf, Sf);
+    NearNeighbourData(Wd, Sd);
+    EXPECT_FLOAT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, Wf, Sf, true, true, nullptr), 2.5f);
+    EXPECT_EQ(Sf[1][0], 1.0f);  // mirrored
+    EXPECT_DOUBLE_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, Wd, Sd, true, true, nullptr), 2.5);
+    double out[3] = {-1, -1, -1};
+    Mat<float> Sf2(4, 4);
+    NearNeighbourData(Wd, Sf2);
+    EXPECT_DOUBLE_EQ(NearNeigAvgTraitRese_WithinEachCommunity(4, 3, out, Wd, Sf2, true, true, nullptr), 2.5);
+    ExpectVec(out, {2, 0, 3});
+}
+
+TEST(NearNeighbourTest, SimilaritiesDividedByAbundances)
+{
+    // Community 0: 0 -> 3 (2 / 1), 1 -> 3 (5 / 2), 3 -> 1 (5 / 2): 7 / 3; community 2: 3.
+    Mat<double> W(3, 4), S(4, 4);
+    NearNeighbourData(W, S);
+    EXPECT_NEAR(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, S, false, true, nullptr),
+                (7.0 / 3 + 3) / 2, 1e-14);
+}
+
+TEST(NearNeighbourTest, CallersCountsAndUnmirroredMatrix)
+{
+    Mat<double> W(3, 4), S(4, 4);
+    NearNeighbourData(W, S);
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < i; j++) S[i][j] = S[j][i];
+    // Counts of 4 for community 0 divide its sum of 6 by 4; community 2 as before.
+    int counts[3] = {4, 1, 2};
+    EXPECT_DOUBLE_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, S, true, false, counts),
+                     (1.5 + 3) / 2);
+}
+
+TEST(NearNeighbourTest, NoPairOrNoComparableNeighbour)
+{
+    Mat<double> W({{1, 0, 0}, {0, 0, 4}}), S({{0, 1, 2}, {0, 0, 3}, {0, 0, 0}});
+    EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 2, W, S, true, true, nullptr), 0.0);
+    // Species 0 and 2 present but their distance NaN: no neighbour, nothing added.
+    Mat<double> W2({{1, 0, 1}});
+    S[0][2] = std::numeric_limits<double>::quiet_NaN();
+    double v = NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, true, true, nullptr);
+    EXPECT_EQ(v, 0.0);
+    S[0][2] = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, true, true, nullptr), 0.0);
+}
+
+// Distances among 7 objects on a line (all pairs distinct) and a noisy copy.
+void LineDistances(Mat<double>& A, Mat<double>& B)
+{
+    const double x[7] = {0, 1, 3, 7, 12, 20, 33};
+    const double y[7] = {0, 2, 3, 6, 13, 19, 40};
+    for (int i = 0; i < 7; i++)
+        for (int j = 0; j < 7; j++) {
+            A[i][j] = std::fabs(x[i] - x[j]);
+            B[i][j] = std::fabs(y[i] - y[j]);
+        }
+}
+
+TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
+{
+    Mat<double> A(7, 7), B(7, 7), P(7, 7);
+    LineDistances(A, B);
+    double r0 = 0;
+    EXPECT_EQ(ProbMantel(7, 1, A, B, &r0), 1.0);
+    EXPECT_DOUBLE_EQ(r0, MatrixCorr(7, A, B));
+    EXPECT_GT(r0, 0.9);
+    // The same permutations drawn by hand after the same seed: |r| at least |r0| counts.
+    const int iters = 200;
+    InitRndNumberGenerator(77);
+    int list[7];
+    int count = 1;
+    for (int t = 2; t <= iters; t++) {
+        RndList(7, list);
+        for (int i = 0; i < 7; i++)
+            for (int j = i + 1; j < 7; j++) P[i][j] = A[list[i] - 1][list[j] - 1];
+        double r = std::fabs(MatrixCorr(7, P, B));
+        if (r >= std::fabs(r0) || AlmostEqual2sComplement(r, std::fabs(r0), 1)) count++;
+    }
+    InitRndNumberGenerator(77);
+    A[3][1] = 555;  // the lower triangle of A is not read
+    double prob = ProbMantel(7, iters, A, B, &r0);
+    EXPECT_DOUBLE_EQ(prob, double(count) / iters);
+    EXPECT_LT(prob, 0.05);  // a strong relation is rarely matched by 5040 arrangements
+    // Float forms agree with the double one on the same draws.
+    Mat<float> Af(7, 7), Bf(7, 7);
+    Mat<double> Bd(7, 7);
+    LineDistances(A, Bd);
+    for (int i = 0; i < 7; i++)
+        for (int j = 0; j < 7; j++) {
+            Af[i][j] = float(A[i][j]);
+            Bf[i][j] = float(Bd[i][j]);
+        }
+    InitRndNumberGenerator(77);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bd, &r0), double(count) / iters);
+    InitRndNumberGenerator(77);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bf, &r0), double(count) / iters);
+    EXPECT_NEAR(r0, MatrixCorr(7, A, Bd), 1e-6);
+}
+
+TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)
+{
+    Mat<double> W(3, 4), S(4, 4), P(4, 4);
+    NearNeighbourData(W, S);
+    EXPECT_EQ(Prob_LimitingSimilarity(4, 3, 1, W, S, true, false, nullptr), 1.0);
+    EXPECT_EQ(S[1][0], 1.0);  // made symmetric in place
+    // Replay: permuted distances at least the observed 2.5 (or equal) count.
+    const int iters = 50;
+    InitRndNumberGenerator(5);
+    int list[4];
+    int count = 1;
+    for (int t = 1; t < iters; t++) {
+        RndList(4, list);
+        for (int a = 0; a < 4; a++)
+            for (int b = a + 1; b < 4; b++) P[a][b] = P[b][a] = S[list[a] - 1][list[b] - 1];
+        double ts = NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, P, true, false, nullptr);
+        if (ts > 2.5 || AlmostEqual2sComplement(ts, 2.5, 1)) count++;
+    }
+    InitRndNumberGenerator(5);
+    testing::internal::CaptureStdout();
+    EXPECT_DOUBLE_EQ(Prob_LimitingSimilarity(4, 3, iters, W, S, true, false, nullptr), double(count) / iters);
+    testing::internal::GetCapturedStdout();
+    EXPECT_GT(count, 1);
+    EXPECT_LT(count, iters);
+
+    Mat<float> Wf(3, 4), Sf(4, 4);
+    NearNeighbourData(Wf, Sf);
+    FILE* f = tmpfile();
+    InitRndNumberGenerator(5);
+    testing::internal::CaptureStdout();
+    const double pr = Prob_LimitingSimilarity(4, 3, 2, Wf, Sf, false, true, f);
+    EXPECT_TRUE(pr == 0.5 || pr == 1.0) << pr;
+    testing::internal::GetCapturedStdout();
+    rewind(f);
+    std::string text;
+    for (int ch; (ch = fgetc(f)) != EOF;) text += char(ch);
+    fclose(f);
+    EXPECT_EQ(text.rfind("\nPERMUTATION TEST for the \n\nTest statistic: Mean nearest-neighbour resemblance "
+                         "within communities (it is the 'TS1 Mean NN ED' in Halvey & Prenton 2004 if the "
+                         "resemblance is Euclidean distance)\nINTERMEDIATE RESULTS\n\nObserved similarity "
+                         "matrix of 4 OTUs:\n", 0), 0u);
+    EXPECT_NE(text.find("\nCommunity data matrix (3 communities by 4 OTUs):\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\nObserved test statistic=\t2.66667\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\nPermuted distance matrix:\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\nOrder of original OTUs in permuted matrix:\t"), std::string::npos);
+    EXPECT_NE(text.find("\nIteration 1\tRandom test statistic=\t"), std::string::npos);
+    EXPECT_NE(text.find(pr == 1.0 ? "Cummulative frequency=2\n" : "Cummulative frequency=1\n"), std::string::npos);
+}
+
+TEST(BetaDivergenceTest, TiesAreAveraged)
+{
+    // A: object 0 is at 1 from both 1 and 2; object 1's nearest is 0; object 2's nearest is 0.
+    Mat<double> A({{0, 1, 1}, {0, 0, 2}, {0, 0, 0}}), B({{0, 4, 8}, {0, 0, 5}, {0, 0, 0}});
+    double out[3];
+    EXPECT_TRUE(BetaDivergence(3, A, B, out));
+    ExpectVec(out, {6, 4, 8});
+    EXPECT_EQ(A[2][1], 2.0);
+    EXPECT_EQ(B[2][0], 8.0);
+    double one = -1;
+    Mat<double> A1(1, 1), B1(1, 1);
+    EXPECT_TRUE(BetaDivergence(1, A1, B1, &one));
+    EXPECT_EQ(one, 0.0);
+}
+
+TEST(PartialCorrelationTest, EqualsThePartialMantelStatistic)
+{
+    const double rxy = 0.447525898536097, rxz = -0.0534207224296495, ryz = 0.0589767824619588;
+    EXPECT_NEAR(PartialCorrelation(rxy, rxz, ryz), 0.452107884321498, 1e-14);
+    EXPECT_NEAR(PartialCorrelation(float(rxy), float(rxz), float(ryz)), 0.452107884321498, 1e-6);
+    // Symmetric in x and y.
+    EXPECT_DOUBLE_EQ(PartialCorrelation(rxy, ryz, rxz), PartialCorrelation(rxy, rxz, ryz));
+}
+
+TEST(PartialCorrelationTest, ControlCorrelatedPerfectlyWithEitherSignGivesZero)
+{
+    // 0.9999999 is 1e-7 from 1: above the double tolerance, so it is computed.
+    double r = PartialCorrelation(0.5, 0.9999999, 0.5);
+    EXPECT_NEAR(r, (0.5 - 0.9999999 * 0.5) / std::sqrt((1 - 0.9999999 * 0.9999999) * 0.75), 1e-9);
+    EXPECT_GT(r, 1e-4);
+    for (double z : {1.0 + 1e-10, 1.0, -1.0, -1.0 + 1e-10}) {
+        EXPECT_EQ(PartialCorrelation(0.5, z, 0.2), 0.0) << z;
+        EXPECT_EQ(PartialCorrelation(0.5, 0.2, z), 0.0) << z;
+    }
+    for (float z : {1.0f, -1.0f, -0.9999999f}) EXPECT_EQ(PartialCorrelation(0.5f, z, 0.2f), 0.0f) << z;
+    // A result beyond [-1, 1] (correlations that no data could give, as rounding may leave
+    // them) is clamped: (0.99 - 0.099) / sqrt(0.99 x 0.0199) = 6.35.
+    EXPECT_EQ(PartialCorrelation(0.99, 0.1, 0.99), 1.0);
+    EXPECT_EQ(PartialCorrelation(-0.99, 0.1, 0.99), -1.0);
+    EXPECT_EQ(PartialCorrelation(0.99f, 0.1f, 0.99f), 1.0f);
+}
+
+}  // namespace

@@ -1,0 +1,309 @@
+// The shared generator, the eigen-decompositions, the singular value decompositions, sums.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
+
+namespace {
+
+// GSL's MT19937 seeded with s (s != 0) is Matsumoto and Nishimura's generator initialised by
+// init_genrand(s), which the C++ library implements independently as std::mt19937(s).
+TEST(RandomGenerator, IsMersenneTwisterSeededAsGiven) {
+    InitRndNumberGenerator(5489);
+    std::mt19937 ref(5489);
+    for (int k = 0; k < 20; k++) EXPECT_EQ(gsl_rng_get(r), ref()) << k;
+    EXPECT_STREQ(gsl_rng_name(r), "mt19937");
+    InitRndNumberGenerator(12345);  // seeding again restarts the stream (the old one freed)
+    std::mt19937 ref2(12345);
+    for (int k = 0; k < 5; k++) EXPECT_EQ(gsl_rng_get(r), ref2());
+}
+
+TEST(RandomGenerator, SameSeedSameDrawsAndPermutations) {
+    InitRndNumberGenerator(777);
+    std::vector<double> a(10), b(10);
+    for (double& x : a) x = gsl_rng_uniform(r);
+    int l1[5], l2[5];
+    RndList(5, l1);
+    int c1 = std::rand();
+    InitRndNumberGenerator(777);
+    for (double& x : b) x = gsl_rng_uniform(r);
+    RndList(5, l2);
+    EXPECT_EQ(std::rand(), c1);  // the C library generator is seeded too
+    EXPECT_EQ(a, b);
+    for (int i = 0; i < 5; i++) EXPECT_EQ(l1[i], l2[i]);
+}
+
+// Forward Fisher-Yates on 1..n with gsl_rng_uniform_int(r, n - i): replayed on a second
+// generator with the same seed.
+TEST(RandomGenerator, RndListIsForwardFisherYates) {
+    const int n = 9;
+    InitRndNumberGenerator(2024);
+    int list[n];
+    RndList(n, list);
+    gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
+    gsl_rng_set(g, 2024);
+    int want[n];
+    for (int i = 0; i < n; i++) want[i] = i + 1;
+    for (int i = 0; i < n - 1; i++) std::swap(want[i], want[i + int(gsl_rng_uniform_int(g, n - i))]);
+    gsl_rng_free(g);
+    std::vector<int> seen(n + 1, 0);
+    for (int i = 0; i < n; i++) {
+        EXPECT_EQ(list[i], want[i]);
+        seen[list[i]]++;
+    }
+    for (int v = 1; v <= n; v++) EXPECT_EQ(seen[v], 1);
+
+    // n = 1: {1} without a draw; n = 0 leaves the list alone.
+    InitRndNumberGenerator(1);
+    int one[1] = {42};
+    RndList(1, one);
+    EXPECT_EQ(one[0], 1);
+    std::mt19937 ref(1);
+    EXPECT_EQ(gsl_rng_get(r), ref());
+    int none[1] = {42};
+    RndList(0, none);
+    EXPECT_EQ(none[0], 42);
+}
+
+// ---------------------------------------------------------------- eigen-analysis
+
+// Each routine under one signature: eigenvectors returned as rows.
+template <class T>
+using EigenFn = std::function<bool(int, T**, T**, T*)>;
+
+template <class T>
+std::vector<std::pair<std::string, EigenFn<T>>> EigenRoutines();
+
+template <>
+std::vector<std::pair<std::string, EigenFn<float>>> EigenRoutines<float>() {
+    return {{"GSL", [](int n, float** a, float** v, float* e) { return EigenHouseholderQL_GSL(n, a, v, e); }},
+            {"QL", [](int n, float** a, float** v, float* e) { return EigenHouseholderQL(n, a, v, e); }},
+            {"Threshold", [](int n, float** a, float** v, float* e) { return Eigen(n, a, v, e); }},
+            {"Jacobi", [](int n, float** a, float** v, float* e) {
+                 bool ok = EigenJacobi(n, a, v, e);
+                 TransposeSqMatrix(n, v, v);  // its vectors are the columns
+                 return ok;
+             }}};
+}
+
+template <>
+std::vector<std::pair<std::string, EigenFn<double>>> EigenRoutines<double>() {
+    return {{"GSL_D", [](int n, double** a, double** v, double* e) { return EigenHouseholderQL_GSL_D(n, a, v, e); }},
+            {"QL", [](int n, double** a, double** v, double* e) { return EigenHouseholderQL(n, a, v, e); }},
+            {"Threshold", [](int n, double** a, double** v, double* e) { return Eigen(n, a, v, e); }}};
+}
+
+// A v_k = lambda_k v_k, |v_k| = 1, eigenvalues descending, A unchanged.
+template <class T>
+void ExpectEigenPairs(const std::string& name, int n, Mat<T>& A, Mat<T>& vec, T* val, double tol) {
+    SCOPED_TRACE(name);
+    for (int k = 0; k < n; k++) {
+        double len = 0;
+        for (int i = 0; i < n; i++) len += double(vec[k][i]) * vec[k][i];
+        EXPECT_NEAR(len, 1.0, tol);
+        for (int i = 0; i < n; i++) {
+            double av = 0;
+            for (int j = 0; j < n; j++) av += double(A[i][j]) * vec[k][j];
+            EXPECT_NEAR(av, double(val[k]) * vec[k][i], tol) << "vector " << k;
+        }
+        if (k > 0) {
+            EXPECT_GE(val[k - 1], val[k]);
+        }
+    }
+}
+
+template <class T>
+void CheckEigenRoutines(double tol) {
+    for (auto& [name, fn] : EigenRoutines<T>()) {
+        SCOPED_TRACE(name);
+        // [[2,1],[1,2]]: eigenvalues 3 and 1, the first vector (1,1)/sqrt 2 up to sign.
+        Mat<T> A{{2, 1}, {1, 2}}, vec(2, 2);
+        T val[2];
+        EXPECT_TRUE(fn(2, A, vec, val));
+        EXPECT_NEAR(val[0], 3, tol);
+        EXPECT_NEAR(val[1], 1, tol);
+        EXPECT_NEAR(std::fabs(vec[0][0]), std::sqrt(0.5), tol);
+        EXPECT_NEAR(vec[0][0], vec[0][1], tol);
+        ExpectCells(A, {{2, 1}, {1, 2}}, 0);
+
+        // Tridiagonal (2, -1): eigenvalues 2 + sqrt 2, 2, 2 - sqrt 2.
+        Mat<T> B{{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}, vb(3, 3);
+        T eb[3];
+        EXPECT_TRUE(fn(3, B, vb, eb));
+        ExpectVec(eb, {2 + std::sqrt(2.0), 2, 2 - std::sqrt(2.0)}, tol);
+        ExpectEigenPairs(name, 3, B, vb, eb, tol);
+
+        // A random symmetric 6 x 6 matrix.
+        Mat<T> C(6, 6), vc(6, 6);
+        FillRandom(C, 11);
+        UpperToLowerMatrix(6, static_cast<T**>(C));
+        T ec[6];
+        fn(6, C, vc, ec);
+        ExpectEigenPairs(name, 6, C, vc, ec, 50 * tol);
+
+        // [[1,2],[2,1]]: eigenvalues 3 and -1, -1/2 below -0.001: ok false, values returned.
+        Mat<T> D{{1, 2}, {2, 1}}, vd(2, 2);
+        T ed[2];
+        EXPECT_FALSE(fn(2, D, vd, ed));
+        ExpectVec(ed, {3, -1}, tol);
+
+        // Identity: equal eigenvalues, nothing to rotate.
+        Mat<T> I{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, vi(3, 3);
+        T ei[3];
+        EXPECT_TRUE(fn(3, I, vi, ei));
+        ExpectVec(ei, {1, 1, 1}, tol);
+        ExpectEigenPairs(name, 3, I, vi, ei, tol);
+
+        // A NaN or an infinity: false, values and vectors zero-filled.
+        for (T bad : {std::numeric_limits<T>::quiet_NaN(), std::numeric_limits<T>::infinity()}) {
+            Mat<T> N{{1, bad}, {bad, 1}}, vn(2, 2);
+            vn.fill(5);
+            T en[2] = {5, 5};
+            EXPECT_FALSE(fn(2, N, vn, en));
+            ExpectVec(en, {0, 0}, 0);
+            ExpectCells(vn, {{0, 0}, {0, 0}}, 0);
+        }
+    }
+}
+
+TEST(Eigen, EveryRoutineSolvesAvEqualsLambdaV) {
+    CheckEigenRoutines<float>(2e-5);
+    CheckEigenRoutines<double>(1e-10);
+}
+
+// The work space of the 1-based routines is their own: exactly n x n arrays from the
+// allocator are enough (the sanitizer build sees any overrun).
+TEST(Eigen, OneBasedRoutinesStayInsideCallerArrays) {
+    Mat<double> A{{4, 1, 0}, {1, 3, 1}, {0, 1, 2}}, v(3, 3);
+    double* e = dim1Double(3);
+    EXPECT_TRUE(EigenHouseholderQL(3, A, v, e));
+    ExpectEigenPairs("QL", 3, A, v, e, 1e-10);
+    free1D(e);
+    Mat<float> Af{{4, 1, 0}, {1, 3, 1}, {0, 1, 2}}, vf(3, 3);
+    float* ef = dim1Dfloat(3);
+    EXPECT_TRUE(EigenJacobi(3, Af, vf, ef));
+    ExpectCells(Af, {{4, 1, 0}, {1, 3, 1}, {0, 1, 2}}, 0);  // input kept
+    free1D(ef);
+}
+
+// Spectrum (3, -1): ratio -1/2. Spectrum (2, 1, -0.0015): ratio -0.0015 / 2.9985 = -0.0005 is
+// not noticeable: 0.
+TEST(Eigen, NegativePartOfTheSpectrum) {
+    Mat<float> D{{1, 2}, {2, 1}};
+    EXPECT_NEAR(EigenHouseholderQL_NegEigen(2, D), 0.5f, 1e-5);
+    Mat<double> Dd{{1, 2}, {2, 1}};
+    EXPECT_NEAR(EigenHouseholderQL_NegEigen(2, Dd), 0.5f, 1e-5);
+    Mat<double> P{{2, 0, 0}, {0, 1, 0}, {0, 0, -0.0015}};
+    EXPECT_EQ(EigenHouseholderQL_NegEigen(3, P), 0.0f);
+    EXPECT_EQ(EigenHouseholderQL_NegEigen(0, P), 0.0f);
+    Mat<double> N{{1, std::nan("")}, {std::nan(""), 1}};
+    EXPECT_EQ(EigenHouseholderQL_NegEigen(2, N), 0.0f);
+    // 2J - I (J all ones, spectrum 3, 0, 0) has the spectrum 5, -1, -1: sum 3, two ratios of
+    // -1/3: 2/3.
+    Mat<double> Q{{1, 2, 2}, {2, 1, 2}, {2, 2, 1}};
+    EXPECT_NEAR(EigenHouseholderQL_NegEigen(3, Q), 2.0f / 3.0f, 1e-5);
+}
+
+TEST(Eigen, RankCountsMeaningfulAxes) {
+    float e[] = {5, 3, 0, -1};
+    double ed[] = {5, 3, 0, -1};
+    EXPECT_EQ(EigenRank(4, e), 2.0f);
+    EXPECT_EQ(EigenRank(4, ed), 2.0f);
+    double tiny[] = {1, 1e-8, 1e-6};  // 1e-8 * 100 / 1.000001 is below 1e-5, 1e-6 * 100 / 1.000001 is not
+    EXPECT_EQ(EigenRank(3, tiny), 2.0f);
+    EXPECT_EQ(EigenRank(0, ed), 0.0f);
+    double neg[] = {-1, -2};
+    EXPECT_EQ(EigenRank(2, neg), 0.0f);
+}
+
+// ---------------------------------------------------------------- singular value decomposition
+
+template <class T>
+void ExpectReconstructs(int m, int n, Mat<T>& A, Mat<T>& U, T* w, Mat<T>& V, double tol) {
+    for (int i = 0; i < m; i++)
+        for (int j = 0; j < n; j++) {
+            double s = 0;
+            for (int k = 0; k < n; k++) s += double(U[i][k]) * w[k] * V[j][k];
+            EXPECT_NEAR(s, A[i][j], tol) << i << "," << j;
+        }
+}
+
+template <class T>
+void CheckSvd(double tol) {
+    using Fn = bool (*)(int, int, T**, T**, T*, T**);
+    for (Fn fn : {Fn(SingValueDecomp), Fn(SingValueDecomp_NRUTIL)}) {
+        // [[3,0],[0,4],[0,0]]: singular values 4 and 3.
+        Mat<T> A{{3, 0}, {0, 4}, {0, 0}}, U(3, 2), V(2, 2);
+        T w[2];
+        EXPECT_TRUE(fn(3, 2, A, U, w, V));
+        EXPECT_NEAR(std::max(w[0], w[1]), 4, tol);
+        EXPECT_NEAR(std::min(w[0], w[1]), 3, tol);
+        ExpectReconstructs(3, 2, A, U, w, V, tol);
+        ExpectCells(A, {{3, 0}, {0, 4}, {0, 0}}, 0);
+
+        Mat<T> B(5, 3), Ub(5, 3), Vb(3, 3);
+        FillRandom(B, 3);
+        T wb[3];
+        EXPECT_TRUE(fn(5, 3, B, Ub, wb, Vb));
+        ExpectReconstructs(5, 3, B, Ub, wb, Vb, 10 * tol);
+
+        // Non-finite input: false, results zero-filled.
+        Mat<T> N{{1, std::numeric_limits<T>::quiet_NaN()}, {0, 1}}, Un(2, 2), Vn(2, 2);
+        Un.fill(3);
+        T wn[2] = {3, 3};
+        EXPECT_FALSE(fn(2, 2, N, Un, wn, Vn));
+        ExpectVec(wn, {0, 0}, 0);
+        ExpectCells(Un, {{0, 0}, {0, 0}}, 0);
+    }
+    // GSL's decomposition sorts descending and refuses fewer rows than columns.
+    Mat<T> A{{3, 0}, {0, 4}, {0, 0}}, U(3, 2), V(2, 2);
+    T w[2];
+    SingValueDecomp(3, 2, A, U, w, V);
+    ExpectVec(w, {4, 3}, tol);
+    Mat<T> W{{1, 2, 3}, {4, 5, 6}}, Uw(2, 3), Vw(3, 3);
+    T ww[3] = {7, 7, 7};
+    EXPECT_FALSE(SingValueDecomp(2, 3, W, Uw, ww, Vw));
+    ExpectVec(ww, {0, 0, 0}, 0);
+    // The classical routine decomposes a wide matrix too (one singular value is 0).
+    EXPECT_TRUE(SingValueDecomp_NRUTIL(2, 3, W, Uw, ww, Vw));
+    ExpectReconstructs(2, 3, W, Uw, ww, Vw, 10 * tol);
+}
+
+TEST(SingularValues, DecomposeAndReconstruct) {
+    CheckSvd<float>(1e-4);
+    CheckSvd<double>(1e-10);
+}
+
+TEST(MatrixSums, AddSubtractAndRefuseOtherSizes) {
+    Mat<double> A{{1, 2}, {3, 4}}, B{{10, 20}, {30, 40}}, C(2, 2);
+    EXPECT_EQ(MatrixSum(2, 2, 2, 2, A, B, C, 1), 0);
+    ExpectCells(C, {{11, 22}, {33, 44}});
+    MatrixSum(2, 2, 2, 2, A, B, A, -1);  // C may be A
+    ExpectCells(A, {{-9, -18}, {-27, -36}});
+    C.fill(0);
+    EXPECT_EQ(MatrixSum(2, 2, 2, 1, A, B, C, 1), 1);
+    EXPECT_EQ(MatrixSum(2, 2, 1, 2, A, B, C, 1), 1);
+    ExpectCells(C, {{0, 0}, {0, 0}});
+    Mat<float> Af{{1, 2}}, Bf{{3, 5}}, Cf(1, 2);
+    MatrixSum(1, 2, 1, 2, Af, Bf, Cf, 2);
+    ExpectCells(Cf, {{7, 12}});
+
+    float a[] = {1, 2}, b[] = {3, 4, 5};
+    Mat<float> O(2, 3);
+    EXPECT_EQ(VectorOuterProd(2, 3, a, b, O), 1);
+    ExpectCells(O, {{3, 4, 5}, {6, 8, 10}});
+    double ad[] = {-1}, bd[] = {2, 0.5};
+    Mat<double> Od(1, 2);
+    VectorOuterProd(1, 2, ad, bd, Od);
+    ExpectCells(Od, {{-2, -0.5}});
+}
+
+}  // namespace

@@ -1,0 +1,314 @@
+// Matrix comparison: RV, Procrustes, matrix correlation and relatives. Reference values from
+// r/compare.R (vegan's protest and mantel, ade4's RV.rtest, plain R sums), the rest by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
+
+namespace {
+
+// The configurations of compare.R.
+Rows kX = {{1, 2, 0}, {3, 1, 4}, {2, 5, 1}, {6, 2, 2}, {4, 4, 5}, {0, 3, 3}};
+Rows kY = {{2, 1}, {1, 3}, {4, 2}, {5, 5}, {3, 6}, {1, 2}};
+
+// Distances written by hand (upper triangle only; the rest holds junk that must be ignored).
+template <class T>
+void Distances(Mat<T>& data, Mat<T>& d, bool manhattan) {
+    int n = data.rows();
+    d.fill(T(12345));
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            double s = 0;
+            for (int k = 0; k < data.cols(); k++) {
+                double x = double(data[i][k]) - data[j][k];
+                s += manhattan ? std::fabs(x) : x * x;
+            }
+            d[i][j] = T(manhattan ? s : std::sqrt(s));
+        }
+}
+
+// Rotation by 30 degrees in the first two axes, scaling by 2.5 and translation.
+template <class T>
+void RotatedCopy(Mat<T>& X, Mat<T>& out) {
+    double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
+    for (int i = 0; i < X.rows(); i++) {
+        double x = X[i][0], y = X[i][1];
+        out[i][0] = T(2.5 * (c * x - s * y) + 7);
+        out[i][1] = T(2.5 * (s * x + c * y) - 3);
+        for (int k = 2; k < X.cols(); k++) out[i][k] = T(2.5 * X[i][k] + 1);
+    }
+}
+
+template <class T>
+void CheckConfigurations(double tol) {
+    Mat<T> X(kX), Y(kY), Xr(6, 3);
+    // Reference: protest t0 = 0.824953135216131, RV.rtest obs = 0.789851038717489.
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y), 0.824953135216131, tol);
+    EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X), 0.824953135216131, tol);  // order does not matter
+    EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y), 0.789851038717489, tol);
+    EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X), 0.789851038717489, tol);
+    EXPECT_NEAR(RVcoeff_OLD(6, 3, 2, X, Y), 0.789851038717489, tol);
+    // Rotated, scaled and translated copy: 1 for both, and for the Z form.
+    RotatedCopy(X, Xr);
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr), 1.0, tol);
+    EXPECT_NEAR(RVcoeff(6, 3, 3, X, Xr), 1.0, tol);
+    Mat<T> Z(6, 3);
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, Z), 1.0, tol);
+    // Z is the standardised Xr rotated back onto X: equal to the standardised X.
+    Mat<T> Xs(6, 3);
+    CenterColsMV(6, 3, X, Xs);
+    GowerStandardizationCols(6, 3, Xs);
+    ExpectSame(Z, Xs, 10 * tol);
+    // Scaling either configuration does not change RV.
+    Mat<T> Y3(6, 2);
+    for (int i = 0; i < 6; i++)
+        for (int k = 0; k < 2; k++) Y3[i][k] = T(3) * Y[i][k];
+    EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y3), 0.789851038717489, tol);
+    // The inputs are not changed.
+    ExpectCells(X, kX, 0);
+    ExpectCells(Y, kY, 0);
+}
+
+TEST(Configurations, ProcrustesAndRVAgainstReference) {
+    CheckConfigurations<double>(1e-10);
+    CheckConfigurations<float>(2e-5);
+    Mat<double> Xt(3, 6), Yt(2, 6), Z(6, 3);
+    Mat<double> X(kX), Y(kY);
+    TransposeMatrix(6, 3, X, Xt);
+    TransposeMatrix(6, 2, Y, Yt);
+    EXPECT_NEAR(ProcrustesCoeff_T(3, 2, 6, Xt, Yt, Z), 0.824953135216131, 1e-10);
+}
+
+// Degenerate configurations: a constant one, a non-finite one and a zero cross-product give 0
+// (never NaN).
+TEST(Configurations, DegenerateCasesGiveZero) {
+    Mat<double> X(kX), C(6, 2), N(kY);
+    C.fill(4);
+    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C), 0.0);
+    EXPECT_EQ(RVcoeff(6, 3, 2, X, C), 0.0);
+    N[2][1] = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, N), 0.0);
+    Mat<double> Z(6, 3);
+    Z.fill(8);
+    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, Z), 0.0);
+    ExpectCells(Z, {{0, 0, 0}}, 0);
+    Mat<float> Xf(kX), Cf(6, 2);
+    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, Xf, Cf), 0.0f);
+    EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);
+    EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
+}
+
+// Missing cells: a -999 leaves its terms out and the coefficient stays a number in [0, 1];
+// without -999 the MV path equals the plain one (checked above).
+TEST(Configurations, MissingCellsAreSkipped) {
+    Mat<double> X(kX), Y(kY);
+    Y[3][1] = -999;
+    double rv = RVcoeff(6, 3, 2, X, Y), pc = ProcrustesCoeff(6, 3, 2, X, Y);
+    EXPECT_TRUE(rv > 0 && rv <= 1) << rv;
+    EXPECT_TRUE(pc > 0 && pc <= 1) << pc;
+    EXPECT_NE(rv, 0.789851038717489);
+}
+
+// Procrustes fit of a rotated, scaled and translated copy gives back the target exactly:
+// residual sums of squares 0.
+TEST(Configurations, ProcrustesFitRecoversTheTarget) {
+    Mat<double> X(kX), Xr(6, 3), fit(6, 3);
+    RotatedCopy(X, Xr);
+    double ss[3] = {9, 9, 9};
+    EXPECT_EQ(ProcrustesAdj(6, 3, 3, X, Xr, fit, ss), 0);
+    ExpectSame(fit, X, 1e-10);
+    ExpectVec(ss, {0, 0, 0}, 1e-18);
+    EXPECT_NEAR(ProcrustesCoeff_OLD(6, 3, X, Xr), 0.0, 1e-8);
+    // Row-per-axis layout.
+    Mat<double> Xt(3, 6), Xrt(3, 6), fitT(3, 6);
+    TransposeMatrix(6, 3, X, Xt);
+    TransposeMatrix(6, 3, Xr, Xrt);
+    ProcrustesAdjT(3, 3, 6, Xt, Xrt, fitT, static_cast<double*>(nullptr));
+    ExpectSame(fitT, Xt, 1e-10);
+    Mat<float> Xf(kX), Xrf(6, 3), fitf(6, 3), Xtf(3, 6), Xrtf(3, 6);
+    RotatedCopy(Xf, Xrf);
+    float ssf[3];
+    ProcrustesAdj(6, 3, 3, Xf, Xrf, fitf, ssf);
+    ExpectSame(fitf, Xf, 1e-4);
+    ProcrustesAdj(6, 3, 3, Xf, Xrf, ssf);
+    ExpectVec(ssf, {0, 0, 0}, 1e-8);
+    TransposeMatrix(6, 3, Xf, Xtf);
+    TransposeMatrix(6, 3, Xrf, Xrtf);
+    ProcrustesAdjT(3, 3, 6, Xtf, Xrtf, Xrtf, ssf);
+    ExpectSame(Xrtf, Xtf, 1e-4);
+    EXPECT_EQ(ProcrustesCoeff(6, 3, Xf, Xrf), 0.0f);
+}
+
+// Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
+// procrustes ss), 2 (1 - sqrt(1 - R/Tot)) = 0.125911620577618; a target of zero total gives 0.
+TEST(Configurations, ProcrustesOldAgainstReference) {
+    Mat<double> X(kX), Y(kY), fit(6, 2);
+    EXPECT_NEAR(ProcrustesCoeff_OLD(6, 2, X, Y), 0.125911620577618, 1e-12);
+    double ss[2];
+    ProcrustesAdj(6, 2, 2, X, Y, fit, ss);
+    EXPECT_NEAR(ss[0] + ss[1], 15.2435233160622, 1e-10);
+    Mat<double> Z(6, 2);
+    EXPECT_EQ(ProcrustesCoeff_OLD(6, 2, Z, Y), 0.0);  // Tot = 0
+}
+
+// A work space reused over many calls, in both orders of the configurations and on smaller
+// ones, gives exactly the values of the one-off calls; configurations larger than it fall back
+// to scratch of their own.
+template <class T>
+void CheckWorkspace(double tol) {
+    ComparisonWorkspace<T> ws(6, 3, 2);
+    Mat<T> X(kX), Y(kY), Xr(6, 3);
+    RotatedCopy(X, Xr);
+    for (int rep = 0; rep < 3; rep++) {
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, ws), 0.824953135216131, tol);
+        EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X, ws), 0.824953135216131, tol);
+        EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, ws), 0.789851038717489, tol);
+        EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X, ws), 0.789851038717489, tol);
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, ws), 1.0, tol);
+        EXPECT_EQ(ProcrustesCoeff(5, 3, 2, X, Y, ws), ProcrustesCoeff(5, 3, 2, X, Y));
+        EXPECT_EQ(RVcoeff(4, 1, 2, X, Y, ws), RVcoeff(4, 1, 2, X, Y));
+    }
+    EXPECT_TRUE(ws.Fits(6, 2, 3));
+    EXPECT_FALSE(ws.Fits(7, 2, 2));
+    EXPECT_FALSE(ws.Fits(6, 4, 1));
+    ComparisonWorkspace<T> small(3, 1, 1);
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, small), 0.824953135216131, tol);
+    EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, small), 0.789851038717489, tol);
+}
+
+TEST(Configurations, WorkspaceGivesTheSameValues) {
+    CheckWorkspace<double>(1e-10);
+    CheckWorkspace<float>(2e-5);
+}
+
+// ---------------------------------------------------------------- resemblance matrices
+
+template <class T>
+void CheckResemblanceComparisons(double tol) {
+    Mat<T> X(kX), Y(kY), A(6, 6), B(6, 6);
+    Distances(X, A, false);
+    Distances(Y, B, true);
+    EXPECT_NEAR(MatrixCorr(6, A, B), 0.629176282650881, tol);       // mantel r
+    EXPECT_NEAR(MatrixStress(6, A, B), 1 - 0.629176282650881 * 0.629176282650881, tol);
+    EXPECT_NEAR(MatrixCov(6, A, B), 1.13956308436345, tol);
+    EXPECT_NEAR(MatrixCos(6, A, B), 0.954729562298047, tol);
+    EXPECT_NEAR(MatrixStressKruskal(6, A, B), 0.305813295353474, tol);
+    EXPECT_NEAR(MatrixAbsValDist(6, A, B), 18.134130556206, 10 * tol);
+    EXPECT_NEAR(MatrixEudDist(6, A, B), 5.40347612932636, 10 * tol);
+    EXPECT_NEAR(MatrixDist(6, A, B), 0.300900108680448, 1e-6);  // single-precision vectors
+    EXPECT_NEAR(MatrixRankCorr(6, A, B), 0.640178571428571, 1e-6);
+    EXPECT_NEAR(MatrixCorrAdj(6, A, B), 0.629176282650881, 1e-5);
+    T ssa, ssb;
+    T sp = MatrixProdMomentAdj(6, &ssa, &ssb, A, B);
+    EXPECT_NEAR(sp / std::sqrt(ssa * ssb), 0.629176282650881, 1e-5);
+    EXPECT_NEAR(sp / 14, 1.13956308436345, 1e-5);  // 15 cells: covariance = SP / 14
+    // Joint zeros left out (cells (0,1) and (0,5) of both set to 0).
+    A[0][1] = B[0][1] = A[0][5] = B[0][5] = 0;
+    EXPECT_NEAR(MatrixCorrAdj(6, A, B), 0.605249715673876, 1e-5);
+    // Partial correlation with C = distances of Y1 + X3.
+    Distances(X, A, false);
+    Distances(Y, B, true);
+    Mat<T> V(6, 1), C(6, 6);
+    for (int i = 0; i < 6; i++) V[i][0] = Y[i][0] + X[i][2];
+    Distances(V, C, false);
+    EXPECT_NEAR(PartialMatrixCorr(6, A, B, C), 0.483273486419631, 1e-5);
+}
+
+TEST(ResemblanceMatrices, CoefficientsAgainstReference) {
+    CheckResemblanceComparisons<double>(1e-10);
+    CheckResemblanceComparisons<float>(1e-5);
+    Mat<float> X(kX), A(6, 6);
+    Mat<double> Y(kY), B(6, 6);
+    Distances(X, A, false);
+    Distances(Y, B, true);
+    EXPECT_NEAR(MatrixCorr(6, A, B), 0.629176282650881, 1e-6);  // float A, double B
+}
+
+// MatrixCorr: identical matrices 1; n = 1 and all-missing 0; a constant A 0; the diagonal and
+// lower triangle are never read; a -999 pair leaves both means and every sum.
+TEST(ResemblanceMatrices, MatrixCorrEdges) {
+    Mat<double> A{{0, 1, 2}, {9, 0, 4}, {9, 9, 0}}, B{{0, 1, 2}, {-5, 7, 4}, {3, 1, 0}};
+    EXPECT_NEAR(MatrixCorr(3, A, B), 1.0, 1e-15);
+    EXPECT_EQ(MatrixCorr(1, A, B), 0.0);
+    Mat<double> K{{0, 3, 3}, {0, 0, 3}, {0, 0, 0}};
+    EXPECT_EQ(MatrixCorr(3, K, B), 0.0);
+    Mat<double> M{{0, -999, -999}, {0, 0, -999}, {0, 0, 0}};
+    EXPECT_EQ(MatrixCorr(3, M, B), 0.0);
+    Mat<double> P{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    Mat<double> Q{{0, 1, 3, 0}, {0, 0, 2, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    // Pairs: (0,1) 1/1, (0,2) 2/3, (0,3) 4/0, (1,2) missing, (1,3) 8/9, (2,3) 0/0.
+    // Counted values a = (1, 2, 4, 8, 0), b = (1, 3, 0, 9, 0): Pearson r of the five pairs.
+    double a[] = {1, 2, 4, 8, 0}, b[] = {1, 3, 0, 9, 0};
+    double ma = 3, mb = 13.0 / 5, sp = 0, sa = 0, sb = 0;
+    for (int k = 0; k < 5; k++) {
+        sp += (a[k] - ma) * (b[k] - mb);
+        sa += (a[k] - ma) * (a[k] - ma);
+        sb += (b[k] - mb) * (b[k] - mb);
+    }
+    EXPECT_NEAR(MatrixCorr(4, P, Q), sp / std::sqrt(sa * sb), 1e-14);
+    Mat<float> Pf{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    EXPECT_NEAR(MatrixCorr(4, Pf, Q), sp / std::sqrt(sa * sb), 1e-7);
+}
+
+TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
+    Mat<double> A{{0, 1}, {0, 0}}, B{{0, 3}, {0, 0}}, Z(2, 2);
+    EXPECT_EQ(MatrixStressKruskal(1, A, B), -1.0);
+    EXPECT_EQ(MatrixStressKruskal(2, Z, Z), -1.0);
+    EXPECT_EQ(MatrixCov(2, A, B), 0.0);  // one cell: no covariance
+    EXPECT_EQ(MatrixRankCorr(2, A, B), 0.0);
+    EXPECT_EQ(MatrixCos(2, A, Z), 0.0);
+    EXPECT_EQ(MatrixCos(1, A, B), 0.0);
+    EXPECT_EQ(MatrixEudDist(2, A, A), 0.0);
+    EXPECT_EQ(MatrixDist(1, A, B), 0.0);
+    EXPECT_EQ(MatrixAbsValDist(2, A, B), 2.0);
+    EXPECT_EQ(MatrixCorrAdj(1, A, B), 0.0);
+    // Kruskal of (1) with (3): sqrt(4 / 4) = 1.
+    EXPECT_DOUBLE_EQ(MatrixStressKruskal(2, A, B), 1.0);
+    // MatrixCov, MatrixAbsValDist treat -999 as a number: cells (-999, 1) against (0, 0).
+    Mat<double> M{{0, -999, 1}, {0, 0, 1}, {0, 0, 0}}, O(3, 3);
+    EXPECT_DOUBLE_EQ(MatrixAbsValDist(3, M, O), 1001.0);
+}
+
+// A covariate that is a linear function of A gives 0; a constant covariate gives the plain
+// matrix correlation.
+TEST(ResemblanceMatrices, PartialCorrelationEdges) {
+    Mat<double> X(kX), Y(kY), A(6, 6), B(6, 6), C(6, 6), K(6, 6);
+    Distances(X, A, false);
+    Distances(Y, B, true);
+    for (int i = 0; i < 6; i++)
+        for (int j = 0; j < 6; j++) C[i][j] = 2 * A[i][j] + 1;
+    EXPECT_EQ(PartialMatrixCorr(6, A, B, C), 0.0);
+    K.fill(5);
+    EXPECT_NEAR(PartialMatrixCorr(6, A, B, K), MatrixCorr(6, A, B), 1e-12);
+    EXPECT_EQ(PartialMatrixCorr(1, A, B, K), 0.0);
+    Mat<float> Af(6, 6), Bf(6, 6), Cf(6, 6);
+    for (int i = 0; i < 6; i++)
+        for (int j = 0; j < 6; j++) {
+            Af[i][j] = float(A[i][j]);
+            Bf[i][j] = float(B[i][j]);
+            Cf[i][j] = -Af[i][j];
+        }
+    EXPECT_EQ(PartialMatrixCorr(6, Af, Bf, Cf), 0.0f);
+}
+
+// Whole tables: vecProd of [[1,2],[3,4]] with itself 30; deviations of (1,2 / 3,4) against
+// (0,2 / 3,6): squares 1 + 4 = 5, 1 - 5/4; absolute 1 + 2 = 3, 1 - 3/4.
+TEST(WholeTables, ProductsAndDeviations) {
+    Mat<double> A{{1, 2}, {3, 4}}, B{{0, 2}, {3, 6}};
+    Mat<float> Af{{1, 2}, {3, 4}}, Bf{{0, 2}, {3, 6}};
+    EXPECT_EQ(vecProd(2, A, A), 30.0);
+    EXPECT_EQ(vecProd(2, Af, Af), 30.0);
+    EXPECT_EQ(vecProd(0, Af, Af), 0.0);
+    EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, A, B), -0.25);
+    EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, Af, Bf), -0.25);
+    EXPECT_DOUBLE_EQ(SumAbsMatrixDeviations(2, 2, A, B), 0.25);
+    EXPECT_DOUBLE_EQ(SumAbsMatrixDeviations(2, 2, Af, Bf), 0.25);
+    EXPECT_EQ(SQMatrixDeviations(0, 2, A, B), 1.0);
+    EXPECT_EQ(SumAbsMatrixDeviations(0, 2, Af, Bf), 1.0);
+}
+
+}  // namespace

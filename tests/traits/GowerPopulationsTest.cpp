@@ -1,0 +1,171 @@
+// Averages of partial Gower similarities and the decoding of two-character trait codes.
+// Expected values are worked by hand in the comments.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "foundation/qwlibDim.h"
+#include "traits/TNXGOWER.h"
+
+namespace {
+
+constexpr double kMiss = -999.0;
+
+// A 3 x 3 x 3 cube of partial similarities (upper triangle only), each term already weighted by
+// the trait weights {1, 1, 0.5}: pair (0,1) = {0.5, -999, 1.0 * 0.5 = 0.5}... see the cases.
+template <class T>
+T*** Cube() {
+    T*** sp = reinterpret_cast<T***>(dim3D(sizeof(T), 3, 3, 3));
+    const double p01[3] = {0.5, kMiss, 0.5};
+    const double p02[3] = {kMiss, kMiss, kMiss};
+    const double p12[3] = {0.25, 0.75, 0.0};
+    for (int t = 0; t < 3; t++) {
+        sp[0][1][t] = static_cast<T>(p01[t]);
+        sp[0][2][t] = static_cast<T>(p02[t]);
+        sp[1][2][t] = static_cast<T>(p12[t]);
+    }
+    return sp;
+}
+
+template <class T>
+T** Filled(T v) {
+    T** s = reinterpret_cast<T**>(dim2D(sizeof(T), 3, 3));
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) s[i][j] = v;
+    return s;
+}
+
+struct AverageCase {
+    const char* name;
+    std::vector<float> weights;
+    std::vector<int> selection;  // empty: the weighted form
+    double s01, s02, s12;
+};
+
+// (0,1): trait 1 missing; traits 0 and 2 compared. (0,2): nothing compared. (1,2): all present.
+const AverageCase kCases[] = {
+    // (0.5 + 0.5) / (1 + 0.5) = 2/3: the weighted sum over the compared weights.
+    // (0.25 + 0.75 + 0) / 2.5 = 0.4.
+    {"weights of the compared traits", {1.0f, 1.0f, 0.5f}, {}, 2.0 / 3.0, kMiss, 0.4},
+    // Trait 1 of weight 0 left out of sum and divisor: (0.25 + 0) / 1.5.
+    {"weight 0 left out", {1.0f, 0.0f, 0.5f}, {}, 2.0 / 3.0, kMiss, 0.25 / 1.5},
+    // Only trait 1 weighted: (0,1) has it missing, so nothing is compared there.
+    {"only a missing trait", {0.0f, 1.0f, 0.0f}, {}, kMiss, kMiss, 0.75},
+    // Selection {1, 0, 1} with those weights: (0.5 + 0.5)/1.5 and (0.25 + 0)/1.5.
+    {"selection with weights", {1.0f, 1.0f, 0.5f}, {1, 0, 1}, 2.0 / 3.0, kMiss, 0.25 / 1.5},
+    // Only flags equal to 1 count: the 2 of trait 1 is not a selection. Traits 0, 2 with unit
+    // weights: (0.5 + 0.5)/2, (0.25 + 0)/2.
+    {"selection without weights", {}, {1, 2, 1}, 0.5, kMiss, 0.125},
+};
+
+template <class CubeT, class ResultT>
+void CheckSelection(const AverageCase& c) {
+    CubeT*** sp = Cube<CubeT>();
+    ResultT** s = Filled<ResultT>(7);
+    std::vector<int> sel = c.selection;
+    std::vector<float> w = c.weights;
+    gower_similarityAverage(3, 3, sp, s, sel.data(), w.empty() ? nullptr : w.data());
+    const double tol = sizeof(ResultT) == sizeof(float) ? 1e-6 : 1e-12;
+    EXPECT_NEAR(s[0][1], c.s01, tol) << c.name;
+    EXPECT_NEAR(s[0][2], c.s02, tol) << c.name;
+    EXPECT_NEAR(s[1][2], c.s12, tol) << c.name;
+    for (int i = 0; i < 3; i++) EXPECT_EQ(s[i][i], 1) << c.name;
+    // The lower triangle is never written.
+    EXPECT_EQ(s[1][0], 7);
+    EXPECT_EQ(s[2][0], 7);
+    free2D(s, 3);
+    free3D(sp, 3, 3);
+}
+
+TEST(GowerAverage, EveryMemberAveragesOverTheComparedWeights) {
+    for (const AverageCase& c : kCases) {
+        if (c.selection.empty()) {
+            double*** sp = Cube<double>();
+            float** s = Filled<float>(7.0f);
+            std::vector<float> w = c.weights;
+            gower_similarityAverage(3, 3, sp, s, w.data());
+            EXPECT_NEAR(s[0][1], c.s01, 1e-6) << c.name;
+            EXPECT_NEAR(s[0][2], c.s02, 1e-6) << c.name;
+            EXPECT_NEAR(s[1][2], c.s12, 1e-6) << c.name;
+            EXPECT_EQ(s[1][0], 7.0f);
+            for (int i = 0; i < 3; i++) EXPECT_EQ(s[i][i], 1.0f);
+            free2D(s, 3);
+            free3D(sp, 3, 3);
+        } else {
+            CheckSelection<float, float>(c);
+            CheckSelection<double, float>(c);
+            CheckSelection<double, double>(c);
+        }
+    }
+}
+
+TEST(GowerAverage, IdenticalOtusUnderFractionalWeightsHaveSimilarityOne) {
+    // Two traits in one trait group weigh 0.5 each; identical OTUs have partial similarity
+    // 1 x 0.5 on both: (0.5 + 0.5) / (0.5 + 0.5) = 1 (divided by the count 2 it would be 0.5).
+    float*** sp = reinterpret_cast<float***>(dim3D(sizeof(float), 2, 2, 2));
+    sp[0][1][0] = sp[0][1][1] = 0.5f;
+    float** s = Filled<float>(0.0f);
+    int sel[2] = {1, 1};
+    float w[2] = {0.5f, 0.5f};
+    gower_similarityAverage(2, 2, sp, s, sel, w);
+    EXPECT_EQ(s[0][1], 1.0f);
+    free2D(s, 3);
+    free3D(sp, 2, 2);
+}
+
+TEST(GowerAverage, NoTraitGivesMissingAndNoOtuWritesNothing) {
+    double*** sp = Cube<double>();
+    float** s = Filled<float>(7.0f);
+    float w[3] = {1.0f, 1.0f, 1.0f};
+    gower_similarityAverage(0, 3, sp, s, w);
+    EXPECT_EQ(s[0][0], 1.0f);
+    EXPECT_EQ(s[0][1], -999.0f);
+    EXPECT_EQ(s[1][2], -999.0f);
+    gower_similarityAverage(3, 0, sp, s, w);  // n < 1: nothing written
+    s[0][0] = 7.0f;
+    gower_similarityAverage(3, 0, sp, s, w);
+    EXPECT_EQ(s[0][0], 7.0f);
+    free2D(s, 3);
+    free3D(sp, 3, 3);
+}
+
+TEST(TraitCodes, EachTraitReadsOnlyItsOwnTwoCharacters) {
+    // "0712": trait 0 is "07" = 7 and trait 1 is "12" (read on, atof would give 712).
+    char code[] = "0712 3";
+    EXPECT_EQ(TraitCodeValue(code, 0), 7.0f);
+    EXPECT_EQ(TraitCodeValue(code, 1), 12.0f);
+    EXPECT_EQ(TraitCodeValue(code, 2), 3.0f);  // " 3"
+    char letters[] = "ab";
+    EXPECT_EQ(TraitCodeValue(letters, 0), 0.0f);
+}
+
+TEST(TraitCodes, SpeciesCodesStayDistinct) {
+    // Small integers 1 and 2: 1 * 1000 + 2. The pairs (1, 23) and (12, 3) would both print
+    // as "123" one after the other; here they are 1023 and 12003.
+    const char a[] = {1, 2, 0};
+    const char b[] = {1, 23, 0};
+    const char c[] = {12, 3, 0};
+    EXPECT_EQ(SpeciesCodeValue(a, 0), 1002.0f);
+    EXPECT_EQ(SpeciesCodeValue(b, 0), 1023.0f);
+    EXPECT_EQ(SpeciesCodeValue(c, 0), 12003.0f);
+}
+
+TEST(TraitCodes, CopyDecodesByTheLabelOfEachTrait) {
+    // Two OTUs, two traits; order {2, 1}: trait 0 is labelled labels[1] = "sp", trait 1
+    // labels[0] = "h". OTU 0: species (1, 2), trait "07"; OTU 1: species (3, 4), trait "10".
+    char otu0[] = {1, 2, '0', '7', 0};
+    char otu1[] = {3, 4, '1', '0', 0};
+    char* codes[2] = {otu0, otu1};
+    char h[] = "h", sp[] = "sp";
+    char* labels[2] = {h, sp};
+    int order[2] = {2, 1};
+    float** out = dim2Dfloat(2, 2);
+    Copy_hcsm_traitData(2, 2, codes, out, order, labels);
+    EXPECT_EQ(out[0][0], 1002.0f);
+    EXPECT_EQ(out[0][1], 3004.0f);
+    EXPECT_EQ(out[1][0], 7.0f);
+    EXPECT_EQ(out[1][1], 10.0f);
+    free2D(out, 2);
+}
+
+}  // namespace

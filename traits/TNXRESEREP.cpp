@@ -1,0 +1,422 @@
+// The report section of the functional analysis (session name + "Prinda.txt").
+#include "traits/TNXRESEREP.h"
+
+#include <cstring>
+
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "foundation/qwlibOut.h"
+#include "session/model/TNXGLOB.h"
+
+namespace {
+
+// Indices of the statistics in the engine's record.
+enum Stat {
+    kXE = 0, kTE = 1, kXE_T = 2, kRE = 3, kXE_TR = 4,
+    kBF = 11, kFE = 12, kPE = 13, kPT = 14, kPX = 15, kPX_T = 16,
+    kTE_P = 17, kXE_P = 18, kXE_TP = 19, kPE_T = 20, kPE_X = 21
+};
+
+const char* YesNot(int v) { return OptionLabel(YesNotInfo, v ? 1 : 0); }
+
+void Matrix(FILE* f, int rows, int cols, float** m) { PrintMatrix(f, rows, cols, m, sDigits, 0); }
+void Matrix(FILE* f, int rows, int cols, double** m) { PrintMatrix(f, rows, cols, m, sDigits, 0); }
+
+// The computed upper triangle of an n x n matrix printed as a lower half with its diagonal
+// (row i: cells (0, i) .. (i, i)); the matrix itself is not touched.
+void UpperAsLowerHalf(FILE* f, int n, double** m) {
+    double** t = dim2Double(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
+    PrintLowerHalfMatrixTab(f, n, t, sDigits);
+    free2D(t, n);
+}
+void UpperAsLowerHalf(FILE* f, int n, float** m) {
+    float** t = dim2Dfloat(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
+    PrintLowerHalfMatrixTab(f, n, t, sDigits);
+    free2D(t, n);
+}
+
+void SelectedLabels(FILE* f, const FunctionalResults& r, const char* format) {
+    for (int j = 0; j < nch; j++)
+        if (r.selected[j] == 1) fprintf(f, format, chLabel[j]);
+}
+
+void Header(FILE* f, const FunctionalResults& r) {
+    if (std::strcmp(prindaMode, "w") == 0) fprintf(f, "\n%s\n", version);
+    fprintf(f, "%s\n", lineL);
+    fprintf(f, "EXPLORATION OF COMMUNITY DATA STRUCTURES\n");
+    fprintf(f, "%s\n", lineL);
+    TimeStamp(f);
+    fprintf(f, "Session:          %s\n", sessionName);
+    fprintf(f, "Formatted data:   %s\n", whichFormda);
+    fprintf(f, "Unformatted data: %s\n\n", dataName);
+    fprintf(f, "Trait set:        ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3s", chLabel[j]);
+    fprintf(f, "\nNumber of states: ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", onsta[j]);
+    fprintf(f, "\nTrait type:       ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", chtype[j]);
+    fprintf(f, "\nTrait weights:     ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%g\t", weight[j]);
+    fprintf(f, "\nTrait-based approach: %s\n", OptionLabel(traitBasedOptInfo, traitBasedOpt - 1));
+    fprintf(f, optUnitTotalAdjust1
+                   ? "Community data matrix W adjusted to unit totals prior to trait convergence evaluation (TCAP).\n"
+                   : "Community data matrix W NOT adjusted to unit totals prior to trait convergence evaluation (TCAP).\n");
+    fprintf(f, optUnitTotalAdjust2 ? "Community data matrix W adjusted to unit totals prior to evaluation of TDAP.\n"
+                                   : "Community data matrix W NOT adjusted to unit totals prior to evaluation of TDAP.\n");
+    fprintf(f, "\nPooling of OTUs: %s\n", OptionLabel(poolCSToptInfo, poolCSTopt - 1));
+    if (poolCSTopt == 2) {
+        if (clusMethPoolCSTs != 0)
+            fprintf(f, "Clustering method defining types: %s\n", OptionLabel(clusMethInfo, clusMethPoolCSTs));
+        else
+            fprintf(f, "Clustering method defining types: none (groups were specified by the user).\n");
+        fprintf(f, "Resemblance function between OTUs: %s\n", OptionLabel(reseCSToptInfo, reseCSTopt - 1));
+        if (reseCSTopt == 1)
+            fprintf(f, "Gower index modified to count matching absences in binary traits? %s\n", YesNot(countDoubleAbsence));
+    }
+    const char* phylLine = includePhylogeny ? "\nPhylogeny: Is considered\n" : "\nPhylogeny: Is NOT considered\n";
+    fprintf(f, "%s", phylLine);
+    fprintf(f, "Rao entropy based on traits computed on square root transformed dissimilarities? %s\n",
+            YesNot(sqrtDissimOpt_RaoTraits));
+    if (includePhylogeny)
+        fprintf(f, "Rao entropy based on phylogeny computed on square root transformed dissimilarities? %s\n",
+                YesNot(sqrtDissimOpt_RaoPhyl));
+    fprintf(f, "%s", phylLine);
+    bool someZero = false;
+    for (int j = 0; j < nch; j++) someZero = someZero || weight[j] == 0.0f;
+    if (someZero) {
+        fprintf(f, "Traits considered in the computation of OTUs resemblance:\n");
+        for (int j = 0; j < nch; j++)
+            if (weight[j] > 0.0f) fprintf(f, "%-3s", chLabel[j]);
+    } else {
+        fprintf(f, "All traits were considered in the computation of resemblance between OTUs.\n");
+    }
+    fprintf(f, "\nFuzzy transformation: \t%s\n", OptionLabel(fuzzyInfo, fuzzy));
+    fprintf(f, "Number of types examined: \t%d\n", r.nTypes);
+    fprintf(f, "\nCorrelation function between matrices: \t%s\n", OptionLabel(opt_roInfo, opt_ro - 1));
+    if (opt_ro == 1)
+        fprintf(f, "Resemblance option between communities: %s\n", OptionLabel(rese_optInfo, rese_opt - 1));
+    else
+        fprintf(f,
+                "Factor (f) for limiting the number of predictors in PCA regression in relation to sample size n "
+                "(number of predictors = n/f): %g\n",
+                overfitFactorPCARegr);
+    fprintf(f, "\nNumber of communities: %d\n", ncsm);
+    fprintf(f, "Community labels: ");
+    for (int c = 0; c < ncsm; c++) fprintf(f, "%-6s", reLabel[c]);
+    fprintf(f, "\n");
+    if (printDetail == 1) {
+        fprintf(f, "\nCommunity matrix W with %d communities by %d OTUs: \n", ncsm, tcst);
+        Matrix(f, ncsm, tcst, r.W);
+        fprintf(f, "\n");
+        fprintf(f, "\nCommunity matrix W with %d communities by %d OTUs adjusted to unit sum within each community: \n",
+                ncsm, tcst);
+        Matrix(f, ncsm, tcst, r.W1);
+        fprintf(f, "\n");
+    }
+}
+
+void Phylogeny(FILE* f, const FunctionalResults& r) {
+    if (printDetail == 1) {
+        fprintf(f, "\nPCoA scores based on the phylogenetic resemblance matrix with %d OTUs by %d ordination dimensions: \n",
+                tcst, r.nPhylAxes);
+        Matrix(f, tcst, r.nPhylAxes, r.phylScores);
+    }
+    if (phylogenyMatrixType == 2) {
+        fprintf(f, "\nVariable types in the phylogeny matrix with %d OTUs by %d phylogenetic variables: \n", tcst, nClados);
+        PrintVectorTab(f, nClados, phylogenyVarType, nullptr);
+    }
+    if (printDetail == 1) {
+        if (phylogenyMatrixType == 1)
+            fprintf(f, "\nSimilarity matrix, in the range 0-1, between %d OTUs based on their phylogeny:\n", tcst);
+        else if (phylogenyMatrixType == 3)
+            fprintf(f, "\nDissimilarity matrix, in the range 0-1, between %d OTUs based on their phylogeny:\n", tcst);
+        else if (phylogenyMatrixType == 2) {
+            fprintf(f, "\nPhylogeny matrix with %d OTUs by %d phylogenetic variables: \n", tcst, nClados);
+            Matrix(f, tcst, nClados, phylogenyData);
+            fprintf(f, "\n");
+            fprintf(f, "\nSimilarity matrix (Gower index) between %d OTUs, based on %d phylogenetic variables:\n", tcst,
+                    nClados);
+        }
+        PrintMatrixTab(f, tcst, tcst, phylogenyRese, sDigits);
+    }
+    fprintf(f, "\nPartition vector of %d OTUs in %d taxa:\n", tcst, nTaxa);
+    PrintVectorTab(f, tcst, partition_OTUs_Phyl, nullptr);
+    if (printDetail == 1) {
+        fprintf(f, "\nFuzzy belonging of %d OTUs (rows) in %d taxa (columns) according to their phylogeny:\n", tcst, nTaxa);
+        Matrix(f, tcst, nTaxa, r.Q);
+        fprintf(f, "\n");
+    }
+    fprintf(f, "\nPooled performance matrix P (%d communities x %d taxa) after fuzzy-weighting by the specified phylogeny:\n",
+            ncsm, nTaxa);
+    Matrix(f, ncsm, nTaxa, r.P);
+    fprintf(f, "\n");
+    if (opt_ro == 1) {
+        fprintf(f, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
+                   "their phylogeny:\n");
+        UpperAsLowerHalf(f, ncsm, r.DP);
+    }
+}
+
+void Pass(FILE* f, const FunctionalResults& r) {
+    fprintf(f, "\nEcological variables (factors or effects):\t");
+    for (int v = 0; v < nenv; v++) fprintf(f, "%s\t", envLabel[v]);
+    fprintf(f, "\n");
+    fprintf(f, "\nMatrix E with ecological variables (%d communities x %d variables):\n", ncsm, nenv);
+    Matrix(f, ncsm, nenv, env);
+    fprintf(f, "\n");
+    if (opt_ro == 1) {
+        fprintf(f, "Resemblance matrix (DE) between community sites based on ecological variables:\n");
+        UpperAsLowerHalf(f, ncsm, r.DE);
+    }
+    fprintf(f, "\nTraits:\t");
+    SelectedLabels(f, r, "%s\t");
+    fprintf(f, "\n");
+    if (optUnitTotalAdjust1)
+        fprintf(f, "\nMatrix T with trait averages at community level (%d communities x %d traits):\n", ncsm, nch);
+    else
+        fprintf(f, "\nMatrix T with trait totals at community level (%d communities x %d traits):\n", ncsm, nch);
+    Matrix(f, ncsm, nch, r.T);
+    fprintf(f, "\n");
+    fprintf(f, "\nMatrix T with normalized traits at community level (%d communities x %d traits adjusted to unit length):\n",
+            ncsm, nch);
+    Matrix(f, ncsm, nch, r.Tn);
+    fprintf(f, "\n");
+    if (opt_ro == 1) {
+        fprintf(f, "Resemblance matrix (DT) between communities based on selected traits:\n");
+        UpperAsLowerHalf(f, ncsm, r.DT);
+    }
+    fprintf(f, "\nTraits:\t");
+    SelectedLabels(f, r, "%s\t");
+    fprintf(f, "\n");
+    if (printDetail == 1) {
+        fprintf(f, "\nSimilarity matrix between %d OTUs, based on %d traits:\n", tcst, r.nSelected);
+        UpperAsLowerHalf(f, tcst, r.S);
+    }
+}
+
+void Types(FILE* f, const FunctionalResults& r) {
+    const int k = r.nTypes;
+    fprintf(f, "\nPartition vector of %d OTUs in %d specified types:\n", tcst, k);
+    PrintVectorTab(f, tcst, partition_OTUs, nullptr);
+    if (OTUsTypesAreSpecies) {
+        fprintf(f, "\nThe types are species (# labels are used later in these results to identify the species) :\n");
+        fprintf(f, "#\tSpecies\n");
+        // Each label names its own species (label l is species l); label 0 marks OTUs that were
+        // given no species.
+        for (int i = 0; i < r.nLabels; i++) {
+            const int l = r.labels[i];
+            fprintf(f, "%d\t%s\n", l, (l >= 1 && l <= nSpp) ? spp[l - 1] : "(no species)");
+        }
+    }
+    if (printDetail == 1) {
+        fprintf(f, "\nFuzzy degrees of belonging (matrix U) of %d OTUs (rows) in %d types (columns):\n", tcst, k);
+        Matrix(f, tcst, k, r.U);
+        fprintf(f, "\n");
+        fprintf(f, "\nCrisp degrees of belonging (matrix C) of %d OTUs (rows) in %d types (columns):\n", tcst, k);
+        Matrix(f, tcst, k, r.C);
+        fprintf(f, "\n");
+    }
+    fprintf(f, "\nLabels of %d specified types:\n", r.nLabels);
+    PrintVectorTab(f, r.nLabels, r.labels, nullptr);
+    fprintf(f, "\nNumber of OTUs in each type:\n");
+    PrintVectorTab(f, k, r.typeSizes, nullptr);
+    fprintf(f, "\n");
+    fprintf(f, "\nAverage trait matrix (%d types x %d traits):\n", k, nch);
+    Matrix(f, k, nch, r.A);
+    fprintf(f, "\n");
+    fprintf(f, "Pooled performance community matrix (%d communities x %d crisp types) without fuzzy-weighting by the "
+               "selected traits.\n",
+            ncsm, k);
+    Matrix(f, ncsm, k, r.Xc);
+    fprintf(f, "\n");
+    if (fuzzy == 3) {
+        fprintf(f, "Pooled performance matrix X (%d communities x %d types) after fuzzy-weighting by the selected traits.\n",
+                ncsm, k);
+        fprintf(f, "Traits:\t");
+        SelectedLabels(f, r, "%s\t");
+        fprintf(f, "\n");
+        Matrix(f, ncsm, k, r.X);
+        fprintf(f, "\n");
+    } else {
+        fprintf(f, "\nPooled performance matrix X (%d communities x %d crisp types):\n", ncsm, k);
+        Matrix(f, ncsm, k, r.Xc);
+        fprintf(f, "\n");
+    }
+}
+
+void Statistics(FILE* f, const FunctionalResults& r) {
+    const double* o = r.observed;
+    const double* p = r.probability;
+    if (opt_ro == 1)
+        fprintf(f, "\nThe statistics shown below are matrix (Mantel) correlations.\n");
+    else if (opt_ro == 2)
+        fprintf(f, "\nThe statistics shown below are Procrustes correlations (traceW).\n");
+    else if (opt_ro == 3)
+        fprintf(f, "\nThe statistics shown below are RV coefficients (Dantrel 1973).\n");
+
+    if (r.tested) {
+        fprintf(f,
+                "\nStatistics and probabilities*:\nConvergence (TCAP): r(TE)=\t%g\tP=\t%g\nBoth TCAP and Divergence (TDAP): "
+                "r(XE)=\t%g\tP=\t%g\nTDAP: r(XE.T)=\t%g\tP=\t%g\n",
+                o[kTE], p[kTE], o[kXE], p[kXE], o[kXE_T], p[kXE_T]);
+        fprintf(f,
+                "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t%g\tP=\t%g\nBeta "
+                "divergence: r(XE.TR)=\t%g\tP=\t%g\n",
+                o[kRE], p[kRE], o[kXE_TR], p[kXE_TR]);
+        fprintf(f, "\nNumber of iterations for permutation tests: %d\n", niter);
+        fprintf(f, "Random generator seed: %u\n", static_cast<unsigned>(rseed));
+        if (optRestrictPermutNullModel == 0) {
+            fprintf(f, "Permutations of OTUs: Unrestricted\n");
+        } else if (optRestrictPermutNullModel == 1) {
+            fprintf(f, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for %d OTUs:\t", tcst);
+            PrintVectorTab(f, tcst, nestingMembershipOTUs, nullptr);
+        }
+        if (opt_ro == 1)
+            fprintf(f, twoTailedTestMantel
+                           ? "Permutation tests generated TWO-tailed p-values based on Mantel correlations.\n"
+                           : "Permutation tests generated ONE-tailed p-values based on Mantel correlations, except for "
+                             "partial correlations, which are always two-tailed tests.\n");
+    } else {
+        fprintf(f,
+                "\nStatistics:\nConvergence (TCAP): r(TE)=\t%g\nBoth TCAP and TDAP: r(XE)=\t%g\nDivergence (TDAP): "
+                "r(XE.T)=\t%g\n",
+                o[kTE], o[kXE], o[kXE_T]);
+        fprintf(f,
+                "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t%g\nBeta "
+                "divergence: r(XE.TR)=\t%g\n",
+                o[kRE], o[kXE_TR]);
+    }
+
+    fprintf(f, fuzzy == 3 ? "\nNumber of fuzzy types:\t%d\nTraits:\t" : "\nNumber of crisp types:\t%d\nTraits:\t", r.nTypes);
+    SelectedLabels(f, r, "%-2s\t");
+    fprintf(f, "\nNumber of OTUs in each type:\t");
+    for (int t = 0; t < r.nTypes; t++) fprintf(f, "%d\t", r.typeSizes[t]);
+    fprintf(f, "\n");
+
+    if (includePhylogeny) {
+        if (r.tested) {
+            fprintf(f, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g\tP=\t%g", o[kBF], p[kBF]);
+            fprintf(f, "\n\nPhylogenetically structured assembly patterns (PSAP):\n");
+            fprintf(f, "Correlation of PSAP to ecological variables: ro(PE)=\t%g\tP=\t%g\n", o[kPE], p[kPE]);
+            fprintf(f, "Correlation of PSAP to TCAP: ro(PT)=\t%g\tP=\t%g\n", o[kPT], p[kPT]);
+            fprintf(f, "Correlation of PSAP to both TCAP and TDAP: ro(PX)=\t%g\tP=\t%g\n", o[kPX], p[kPX]);
+            fprintf(f, "Correlation of PSAP to TDAP: ro(PX.T)=\t%g\tP=\t%g\n", o[kPX_T], p[kPX_T]);
+            fprintf(f,
+                    "Removing phylogeny from TCAP: ro(TE.P)=\t%g\tP=\t%g\nRemoving phylogeny from both TCAP and TDAP: "
+                    "ro(XE.P)=\t%g\tP=\t%g\nRemoving phylogeny from TDAP: ro(XE.TP)=\t%g\tP=\t%g\n",
+                    o[kTE_P], p[kTE_P], o[kXE_P], p[kXE_P], o[kXE_TP], p[kXE_TP]);
+            fprintf(f,
+                    "Removing TCAP from phylogeny: ro(PE.T)=\t%g\tP=\t%g\nRemoving TCAP and TDAP from phylogeny: "
+                    "ro(PE.X)=\t%g\tP=\t%g\n",
+                    o[kPE_T], p[kPE_T], o[kPE_X], p[kPE_X]);
+            fprintf(f,
+                    "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
+                    "r(FE)=\t%g\tP=\t%g\n",
+                    o[kFE], p[kFE]);
+        } else if (opt_ro == 1) {
+            fprintf(f, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g", o[kBF]);
+            fprintf(f, "\n\nPhylogenetically structured assembly patterns (PSAP):\n");
+            fprintf(f, "\nCorrelation of PSAP to ecological variables: ro(PE)=\t%g", o[kPE]);
+            fprintf(f, "\nCorrelation of PSAP to TCAP (phylogenetic signal at metacommunity level): ro(PT)=\t%g", o[kPT]);
+            fprintf(f,
+                    "\nCorrelation of PSAP to both TCAP and TDAP (phylogenetic signal at metacommunity level): "
+                    "ro(PX)=\t%g",
+                    o[kPX]);
+            fprintf(f, "\nCorrelation of PSAP to TDAP: ro(PX.T)=\t%g", o[kPX_T]);
+            fprintf(f,
+                    "\nRemoving phylogeny from TCAP: ro(TE.P)=\t%g\nRemoving phylogeny from both TCAP and TDAP: "
+                    "ro(XE.P)=\t%g\nRemoving phylogeny from TDAP: ro(XE.TP)=\t%g",
+                    o[kTE_P], o[kXE_P], o[kXE_TP]);
+            fprintf(f,
+                    "\nRemoving TCAP from phylogeny: ro(PE.T)=\t%g\nRemoving TCAP and TDAP from phylogeny: ro(PE.X)=\t%g\n",
+                    o[kPE_T], o[kPE_X]);
+            fprintf(f,
+                    "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
+                    "r(FE)=\t%g\n",
+                    o[kFE]);
+        }
+    }
+
+    if (r.tested) {
+        if (!includePhylogeny) {
+            fprintf(f, "\n(*)Probability of finding more extreme correlations involving matrices T and X, and vector R, "
+                       "under null model described in Morrant et al. (2009).\n");
+            fprintf(f, "Null model involved permutation among OTUs vectors in matrix B, keeping fixed the community matrix "
+                       "W and environmental matrix E.\n");
+        } else {
+            fprintf(f, "\n(*)Probability of finding more extreme correlations involving matrices T, X and P, and vector R, "
+                       "under null models described in Morrant et al. (2009) and Morrant & Keslin (2010).\n");
+            fprintf(f, "Null model involved (1) permutation among OTUs vectors in matrix B for those correlations "
+                       "involving matrices T and X and vector R, (2) permutation among vectors in matrix Q for those "
+                       "correlations involving matrix P (ro(PE), ro(PT) and ro(PE.X)), and (3) identical permutation "
+                       "among row vectors in both matrices U and Q, for ro(PX) and ro(PX.T). Matrix W and "
+                       "environmental matrix E are not permuted.\n");
+        }
+        fprintf(f, optWeightedNullModel
+                       ? "Probability of an OTU occurring in a community was weighted by its frequency in the community "
+                         "set.\n"
+                       : "Probability of an OTU occurring in a community was NOT weighted by its frequency in the "
+                         "community set.\n");
+        fprintf(f, "Elapsed time for the test(s): %g seconds\n", r.elapsedSeconds);
+    }
+}
+
+void Diversity(FILE* f, const FunctionalResults& r) {
+    fprintf(f, "\n\nFUNCTIONAL DIVERSITY");
+    fprintf(f, "\nGini-Simpson index (D) within each community (equivalent to Rao quadratic entropy with null, crisp, "
+               "similarities):\n");
+    PrintVectorTab(f, ncsm, r.D, sDigits, nullptr);
+    fprintf(f, sqrtDissimOpt_RaoTraits
+                   ? "\nRao quadratic entropy within each community, considering trait dissimilarities "
+                     "[D=sqrt(1-GowerIndex)] between OTUs (Rf):\n"
+                   : "\nRao quadratic entropy within each community, considering trait dissimilarities "
+                     "[D=1-GowerIndex] between OTUs (Rf):\n");
+    PrintVectorTab(f, ncsm, r.Rf, sDigits, nullptr);
+    fprintf(f, "\nFunctional redundancy in each community (FR = D-Rf):\n");
+    PrintVectorTab(f, ncsm, r.FR, sDigits, nullptr);
+    if (includePhylogeny) {
+        fprintf(f, "\n\nPHYLOGENETIC DIVERSITY");
+        fprintf(f, "%s", PhylogeneticRaoHeading(phylogenyMatrixType == 3, sqrtDissimOpt_RaoPhyl != 0));
+        PrintVectorTab(f, ncsm, r.Rp, sDigits, nullptr);
+        fprintf(f, "\nPhylogenetic redundancy in each community (PR = D-Rp):\n");
+        PrintVectorTab(f, ncsm, r.PR, sDigits, nullptr);
+    }
+}
+
+}  // namespace
+
+const char* PhylogeneticRaoHeading(bool phylIsDissimilarity, bool squareRoot) {
+    if (phylIsDissimilarity)
+        return squareRoot ? "\nRao quadratic entropy (Rp) within each community, considering phylogenetic dissimilarities "
+                            "obtained by transformation of input dissimilarities [D= sqrt(D)] between OTUs:\n"
+                          : "\nRao quadratic entropy (Rp) within each community, considering phylogenetic dissimilarities "
+                            "between OTUs:\n";
+    return squareRoot ? "\nRao quadratic entropy (Rp) within each community, considering phylogenetic dissimilarities "
+                        "obtained by transformation of input similarities [D= sqrt(1-S)] between OTUs:\n"
+                      : "\nRao quadratic entropy (Rp) within each community, considering phylogenetic dissimilarities "
+                        "obtained by transformation of input similarities [D= 1-S] between OTUs:\n";
+}
+
+bool WriteFunctionalReport(FILE* f, const FunctionalResults& r) {
+    Header(f, r);
+    if (includePhylogeny) Phylogeny(f, r);
+    if (printDetail == 1) {
+        fprintf(f, "\nTrait matrix B with %d OTUs by %d traits: \n", tcst, nch);
+        Matrix(f, tcst, nch, csm_Float);
+        fprintf(f, "\n");
+    }
+    if (r.nSelected > 0) {
+        Pass(f, r);
+        if (r.typesExamined) {
+            Types(f, r);
+            Statistics(f, r);
+            Diversity(f, r);
+        }
+    }
+    fprintf(f, "\n");
+    return fflush(f) == 0 && !ferror(f);
+}
