@@ -357,19 +357,20 @@ TEST_F(FormdaTest, RepeatedSpeciesAreMergedAndTraitSpFilled) {
 }
 
 TEST_F(FormdaTest, TrimSpeciesRemovesUnusedSpeciesAndReportsOrphanOtus) {
-    // s0 has OTU 0; s1 none; s2 OTU 1 but occurs nowhere; s3 OTU 2, present only where it has no value.
-    MakeData(1, 2, 3, 4);
-    PutRows(spp, {"s0", "s1", "s2", "s3"});
-    PutRows(cstSppMap, {"1000", "0010", "0001"});
-    PutRows(sppRelMap, {"10", "11", "00", "10"});
-    Put(cadat, 3, 2, {2, 0, 0, 1, 0, 5});
+    // s0 has OTU 0; s1 none; s2 OTU 1 but occurs nowhere; s3 OTU 2, present only where it has no value;
+    // s4 OTU 3, present only in the last community, where OTU 3 has its value.
+    MakeData(1, 2, 4, 5);
+    PutRows(spp, {"s0", "s1", "s2", "s3", "s4"});
+    PutRows(cstSppMap, {"10000", "00100", "00010", "00001"});
+    PutRows(sppRelMap, {"10", "11", "00", "10", "01"});
+    Put(cadat, 4, 2, {2, 0, 0, 1, 0, 5, 0, 3});
     ::testing::internal::CaptureStderr();
-    TrimSpecies(3);
+    TrimSpecies(4);
     const std::string err = ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(nSpp, 2);
-    EXPECT_EQ(GetRows(spp, 2), (Strings{"s0", "s3"}));
-    EXPECT_EQ((std::vector<const void*>{spp[2], sppRelMap[3]}), std::vector<const void*>(2, nullptr));
-    EXPECT_EQ(GetRows(cstSppMap, 3, 2), (Strings{"10", "00", "00"}));
+    ASSERT_EQ(nSpp, 3);
+    EXPECT_EQ(GetRows(spp, 3), (Strings{"s0", "s3", "s4"}));
+    EXPECT_EQ((std::vector<const void*>{spp[3], sppRelMap[4]}), std::vector<const void*>(2, nullptr));
+    EXPECT_EQ(GetRows(cstSppMap, 4, 3), (Strings{"100", "000", "000", "001"}));
     EXPECT_EQ(err, "\nOTU 2 is left without a species in the species list.\n"
                    "\nOTU 3 is left without a species in the species list.\n");
 }
