@@ -185,6 +185,7 @@ TEST_F(FormdaTest, BadFilesRaiseTheirCodes) {
     // least): code 2 before anything is allocated; more than the machine holds: code 1.
     const std::string five = FiveOtus(false);
     Write("noOtus.txt", Edit(five, "\n5 \n", "\n0 \n"));
+    Write("noTraits.txt", "n\n0\n");
     Write("noCommunities.txt", Edit(five, "\n4 \nc1", "\n0 \nc1"));
     Write("manyVariables.txt", Edit(five, "\n0 \n0 \nSMW", "\n100000 \n0 \nSMW"));
     Write("hugeVariables.txt", Edit(five, "\n0 \n0 \nSMW", "\n2000000000 \n0 \nSMW"));
@@ -195,7 +196,7 @@ TEST_F(FormdaTest, BadFilesRaiseTheirCodes) {
     Write("nulLabel.txt", Edit(five, "c2", std::string(1, '\0') + "c2"));
     const std::tuple<const char*, int, const char*> cases[] = {
         {"truncated.txt", 2, "file truncated.txt"}, {"negative.txt", 2, ""}, {"badmap.txt", 2, ""},
-        {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}, {"noOtus.txt", 2, "file noOtus.txt"},
+        {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}, {"noOtus.txt", 2, "file noOtus.txt"}, {"noTraits.txt", 2, ""},
         {"noCommunities.txt", 2, ""}, {"manyVariables.txt", 2, ""}, {"hugeVariables.txt", 1, ""},
         {"manyClados.txt", 2, ""}, {"manySpecies.txt", 2, ""}, {"letters.txt", 2, "file letters.txt"},
         {"nulLabel.txt", 2, "file nulLabel.txt"}};
