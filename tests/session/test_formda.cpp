@@ -406,6 +406,15 @@ TEST_F(FormdaTest, SpeciesMapHelpersAndStateCountersOfTraitStrings) {
     CountStatesFreqGroup(0, 3, &n, spp, chLabel, freq, 3, group, 2);  // rows 0 and 1
     EXPECT_EQ(GetRows(chLabel, n), (Strings{"01"}));
     EXPECT_EQ(Ints(freq, freq + 3), (Ints{2, 0, 0}));
+    // One slot only: trait 1 has states 02 (twice) and 03; 03 finds no slot and is not counted, and
+    // the slot after the last (holding "03" here) is never read.
+    int all[3] = {1, 1, 1};
+    std::strcpy(chLabel[1], "03");
+    freq[1] = 7;
+    CountStatesFreqGroup(1, 3, &n, spp, chLabel, freq, 1, all, 1);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(Ints(freq, freq + 2), (Ints{2, 7}));
+    EXPECT_STREQ(chLabel[0], "02");
     EXPECT_EQ(CheckIdenticalLabels("0103x", spp, 3), 1);  // 4 characters are compared
     EXPECT_EQ(CheckIdenticalLabels("0104", spp, 3), 0);
 }
