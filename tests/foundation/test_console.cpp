@@ -181,9 +181,12 @@ TEST(Progress, ThrottledLinesClearedOnceTimeStampsAndRatesThatNeverDivideByZero)
 }
 
 TEST(Console, WaitStopsBeforeAControlCharacterAndReturnsAtTheEnd) {
-    StdinFrom input("abc\nxyz");
-    Wait();
-    EXPECT_EQ(fgetc(stdin), '\n');
+    // Blanks and '~' (126) are passed over; DEL (127), LF and the unit separator (31) stop it.
+    StdinFrom input("a b~\x7f c\n x\x1fyz");
+    for (int stop : {127, 10, 31}) {
+        Wait();
+        EXPECT_EQ(fgetc(stdin), stop);
+    }
     Wait();   // no control character before the end of input
     EXPECT_EQ(fgetc(stdin), EOF);
 }
