@@ -201,3 +201,13 @@ TEST(ControlBytes, RefusedInWordsFieldsAndLinesWithTheReadersMessage) {
         if (r.kept) EXPECT_STREQ(buf, r.kept);
     }
 }
+
+// Two base-62 digits (0-9, A-Z, a-z); values outside 0 .. 62 * 62 - 1 are held to it.
+TEST(Strings, IntToAlphaWritesTwoBase62Digits) {
+    const std::pair<int, const char*> rows[] = {{0, "00"},    {9, "09"},    {10, "0A"},   {61, "0z"}, {62, "10"},
+                                                {3843, "zz"}, {3844, "zz"}, {99999, "zz"}, {-1, "00"}};
+    for (const auto& [n, want] : rows) {
+        char code[3] = "##";
+        EXPECT_STREQ(IntToAlpha(n, code), want) << n;
+    }
+}
