@@ -106,12 +106,18 @@ TEST_F(HierarchyTest, TraitSelectionAndTraitGroupWeights) {
         {{1, 1, 2}, "2\n1 0 1\ny\n", {1.0f, 0.0f, 1.0f}},         // only selected traits count
         {{1, 2, 3}, "2\n0 0 0\n0 1 0\nn\n", {0.0f, 1.0f, 0.0f}},  // an empty selection is asked again
     };
+    // No macro is recorded or replayed: nothing is echoed, not even the end of a selection's line.
+    FILE* echo = std::tmpfile();
+    outm = echo;
     for (const auto& [groups, answers, weights] : rows) {
         std::copy(groups.begin(), groups.end(), traitGroups);
         Script("k\n1 1 2 2 3\n" + kRest + answers + "n\nn\n");
         SettingsHierarchy();
         EXPECT_EQ(Floats(weight, weight + 3), weights) << answers;
     }
+    outm = nullptr;
+    EXPECT_EQ(std::ftell(echo), 0L);
+    std::fclose(echo);
     const std::string select = "Select traits:\n(enter 0 for exclusion or 1 for inclusion)\ntr1 tr2 tr3 \n";
     EXPECT_EQ(Count(Out(), kTraits + "Set weights for traits inversely proportional to effective trait group "
                                      "sizes? y/n " + kStandardize), 1);
