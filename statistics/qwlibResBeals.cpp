@@ -2,6 +2,7 @@
 // typed and general forms, and its permutation test.
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -202,6 +203,61 @@ float PresenceContrast(int n, float* x, float* b) {
     return in / float(nIn) - out / float(nOut);
 }
 
+
+// Buffers of a permutation test: the two smoothings of the observed table, the permuted table
+// and its smoothing, two columns, the mask and the list; allocated once for all species.
+template <class T>
+struct TestWork {
+    int n;
+    T** A;
+    T** B;
+    T** Xp;
+    T** Bp;
+    T* x;
+    T* b;
+    int* mask;
+    int* list;
+    TestWork(int n_, int p)
+        : n(n_), A(Matrix<T>(n_, p)), B(Matrix<T>(n_, p)), Xp(Matrix<T>(n_, p)), Bp(Matrix<T>(n_, p)),
+          x(static_cast<T*>(dim1D(sizeof(T), n_))), b(static_cast<T*>(dim1D(sizeof(T), n_))),
+          mask(dim1Dint(n_)), list(dim1Dint(n_)) {}
+    ~TestWork() {
+        for (T** m : {A, B, Xp, Bp}) free2D(m, n);
+        free1D(x);
+        free1D(b);
+        free1D(mask);
+        free1D(list);
+    }
+    TestWork(const TestWork&) = delete;
+    TestWork& operator=(const TestWork&) = delete;
+};
+
+// For each species j: the mask, the observed statistic of X's column against B's, and
+// P[j] = (1 + the permutations whose statistic is at least as large) / N, each permutation
+// moving column j among the masked samples and smoothing the permuted table again.
+template <class T, class InMask, class Statistic, class Smooth, class Show>
+void SpeciesTests(int n, int p, int N, T** X, TestWork<T>& t, double* observed, double* P,
+                  InMask inMask, Statistic statistic, Smooth smooth, Show show) {
+    for (int j = 0; j < p; j++) {
+        for (int i = 0; i < n; i++) t.mask[i] = inMask(i, j) ? 1 : 0;
+        Column(n, X, j, t.x);
+        Column(n, t.B, j, t.b);
+        observed[j] = statistic(t.x, t.b, t.mask);
+        P[j] = 1.0;
+        for (int perm = 2; perm <= N; perm++) {
+            show(j, perm);
+            for (int i = 0; i < n; i++) t.list[i] = i + 1;
+            RndListSelect(n, t.list, t.mask);
+            PermuteColumn(n, p, X, j, t.list, t.Xp);
+            smooth(j, t.Xp, t.Bp);
+            Column(n, t.Xp, j, t.x);
+            Column(n, t.Bp, j, t.b);
+            if (AtLeast(statistic(t.x, t.b, t.mask), observed[j])) P[j] += 1.0;
+        }
+        P[j] /= N;
+    }
+}
+
 }  // namespace
 
 void ConditionalProb(int n, int p, float** Y, float** M) { ConditionalProbT(n, p, Y, M, 1, false); }
@@ -240,83 +296,28 @@ void BealsSmoothing(int n, int p, double** X, double** Y, double** out, bool tar
 
 void BealsTest(int n, int p, int N, double** X, double* r, double* P, int type, bool rowUnitSum) {
     BealsWork<double> w(n, p);
-    double** A = Matrix<double>(n, p);
-    double** B = Matrix<double>(n, p);
+    TestWork<double> t(n, p);
     double** M = Matrix<double>(p, p);
-    double** Xp = Matrix<double>(n, p);
-    double** Bp = Matrix<double>(n, p);
-    double* x = dim1Double(n);
-    double* b = dim1Double(n);
-    int* mask = dim1Dint(n);
-    int* list = dim1Dint(n);
-    GeneralBeals(n, p, X, X, A, false, 0, nullptr, true, type, rowUnitSum, w);
-    GeneralBeals(n, p, X, X, B, false, 0, M, false, type, rowUnitSum, w);
-    for (int j = 0; j < p; j++) {
-        for (int i = 0; i < n; i++)
-            mask[i] = (!AlmostEqual2sComplement(A[i][j], 0.0, 1) && IsPresent(X[i][j])) ? 1 : 0;
-        Column(n, X, j, x);
-        Column(n, B, j, b);
-        r[j] = Correlation2VecSelectMV(n, x, b, mask);
-        P[j] = 1.0;
-        for (int perm = 2; perm <= N; perm++) {
-            Progress("Taxon: %d %d Permutation: %d %d", p, j + 1, N, perm);
-            for (int i = 0; i < n; i++) list[i] = i + 1;
-            RndListSelect(n, list, mask);
-            PermuteColumn(n, p, X, j, list, Xp);
-            GeneralBeals(n, p, Xp, Xp, Bp, true, j, M, false, type, rowUnitSum, w);
-            Column(n, Xp, j, x);
-            Column(n, Bp, j, b);
-            if (AtLeast(Correlation2VecSelectMV(n, x, b, mask), r[j])) P[j] += 1.0;
-        }
-        P[j] /= N;
-    }
-    free2D(A, n);
-    free2D(B, n);
+    GeneralBeals(n, p, X, X, t.A, false, 0, nullptr, true, type, rowUnitSum, w);
+    GeneralBeals(n, p, X, X, t.B, false, 0, M, false, type, rowUnitSum, w);
+    SpeciesTests(
+        n, p, N, X, t, r, P,
+        [&](int i, int j) { return !AlmostEqual2sComplement(t.A[i][j], 0.0, 1) && IsPresent(X[i][j]); },
+        [&](double* x, double* b, int* mask) { return Correlation2VecSelectMV(n, x, b, mask); },
+        [&](int j, double** Xp, double** Bp) { GeneralBeals(n, p, Xp, Xp, Bp, true, j, M, false, type, rowUnitSum, w); },
+        [&](int j, int perm) { Progress("Taxon: %d %d Permutation: %d %d", p, j + 1, N, perm); });
     free2D(M, p);
-    free2D(Xp, n);
-    free2D(Bp, n);
-    free1D(x);
-    free1D(b);
-    free1D(mask);
-    free1D(list);
 }
 
 void BealsTest(int n, int p, int N, float** X, double* statistic, double* P) {
     BealsWork<float> w(n, p);
-    float** A = Matrix<float>(n, p);
-    float** B = Matrix<float>(n, p);
-    float** Xp = Matrix<float>(n, p);
-    float** Bp = Matrix<float>(n, p);
-    float* x = dim1Dfloat(n);
-    float* b = dim1Dfloat(n);
-    int* mask = dim1Dint(n);
-    int* list = dim1Dint(n);
-    BealsT(n, p, X, X, A, true, 1, false, false, w);
-    BealsT(n, p, X, X, B, false, 1, false, false, w);
-    for (int j = 0; j < p; j++) {
-        for (int i = 0; i < n; i++) mask[i] = (IsPresent(X[i][j]) && A[i][j] > 0.0f) ? 1 : 0;
-        Column(n, X, j, x);
-        Column(n, B, j, b);
-        statistic[j] = PresenceContrast(n, x, b);
-        P[j] = 1.0;
-        for (int perm = 2; perm <= N; perm++) {
-            Progress("Permutation: %d %d", N, perm, 0, 0);
-            for (int i = 0; i < n; i++) list[i] = i + 1;
-            RndListSelect(n, list, mask);
-            PermuteColumn(n, p, X, j, list, Xp);
-            BealsT(n, p, Xp, Xp, Bp, false, 1, false, false, w);
-            Column(n, Xp, j, x);
-            Column(n, Bp, j, b);
-            if (AtLeast(PresenceContrast(n, x, b), statistic[j])) P[j] += 1.0;
-        }
-        P[j] /= N;
-    }
-    free2D(A, n);
-    free2D(B, n);
-    free2D(Xp, n);
-    free2D(Bp, n);
-    free1D(x);
-    free1D(b);
-    free1D(mask);
-    free1D(list);
+    TestWork<float> t(n, p);
+    BealsT(n, p, X, X, t.A, true, 1, false, false, w);
+    BealsT(n, p, X, X, t.B, false, 1, false, false, w);
+    SpeciesTests(
+        n, p, N, X, t, statistic, P,
+        [&](int i, int j) { return IsPresent(X[i][j]) && t.A[i][j] > 0.0f; },
+        [&](float* x, float* b, int*) { return double(PresenceContrast(n, x, b)); },
+        [&](int, float** Xp, float** Bp) { BealsT(n, p, Xp, Xp, Bp, false, 1, false, false, w); },
+        [&](int, int perm) { Progress("Permutation: %d %d", N, perm, 0, 0); });
 }
