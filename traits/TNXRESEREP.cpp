@@ -22,23 +22,6 @@ const char* YesNot(int v) { return OptionLabel(YesNotInfo, v ? 1 : 0); }
 void Matrix(FILE* f, int rows, int cols, float** m) { PrintMatrix(f, rows, cols, m, sDigits, 0); }
 void Matrix(FILE* f, int rows, int cols, double** m) { PrintMatrix(f, rows, cols, m, sDigits, 0); }
 
-// The computed upper triangle of an n x n matrix printed as a lower half with its diagonal
-// (row i: cells (0, i) .. (i, i)); the matrix itself is not touched.
-void UpperAsLowerHalf(FILE* f, int n, double** m) {
-    double** t = dim2Double(n, n);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
-    PrintLowerHalfMatrixTab(f, n, t, sDigits);
-    free2D(t, n);
-}
-void UpperAsLowerHalf(FILE* f, int n, float** m) {
-    float** t = dim2Dfloat(n, n);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
-    PrintLowerHalfMatrixTab(f, n, t, sDigits);
-    free2D(t, n);
-}
-
 void SelectedLabels(FILE* f, const FunctionalResults& r, const char* format) {
     for (int j = 0; j < nch; j++)
         if (r.selected[j] == 1) fprintf(f, format, chLabel[j]);
@@ -157,7 +140,7 @@ void Phylogeny(FILE* f, const FunctionalResults& r) {
     if (opt_ro == 1) {
         fprintf(f, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
                    "their phylogeny:\n");
-        UpperAsLowerHalf(f, ncsm, r.DP);
+        PrintUpperTriangle(f, ncsm, r.DP);
     }
 }
 
@@ -170,7 +153,7 @@ void Pass(FILE* f, const FunctionalResults& r) {
     fprintf(f, "\n");
     if (opt_ro == 1) {
         fprintf(f, "Resemblance matrix (DE) between community sites based on ecological variables:\n");
-        UpperAsLowerHalf(f, ncsm, r.DE);
+        PrintUpperTriangle(f, ncsm, r.DE);
     }
     fprintf(f, "\nTraits:\t");
     SelectedLabels(f, r, "%s\t");
@@ -187,14 +170,14 @@ void Pass(FILE* f, const FunctionalResults& r) {
     fprintf(f, "\n");
     if (opt_ro == 1) {
         fprintf(f, "Resemblance matrix (DT) between communities based on selected traits:\n");
-        UpperAsLowerHalf(f, ncsm, r.DT);
+        PrintUpperTriangle(f, ncsm, r.DT);
     }
     fprintf(f, "\nTraits:\t");
     SelectedLabels(f, r, "%s\t");
     fprintf(f, "\n");
     if (printDetail == 1) {
         fprintf(f, "\nSimilarity matrix between %d OTUs, based on %d traits:\n", tcst, r.nSelected);
-        UpperAsLowerHalf(f, tcst, r.S);
+        PrintUpperTriangle(f, tcst, r.S);
     }
 }
 
@@ -387,7 +370,20 @@ void Diversity(FILE* f, const FunctionalResults& r) {
     }
 }
 
+// Transposed into a copy, so that the caller's matrix is never written.
+template <class T>
+void UpperTriangleAsLowerHalf(FILE* f, int n, T** m) {
+    T** t = reinterpret_cast<T**>(dim2D(sizeof(T), n, n));
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
+    PrintLowerHalfMatrixTab(f, n, t, sDigits);
+    free2D(t, n);
+}
+
 }  // namespace
+
+void PrintUpperTriangle(FILE* f, int n, double** m) { UpperTriangleAsLowerHalf(f, n, m); }
+void PrintUpperTriangle(FILE* f, int n, float** m) { UpperTriangleAsLowerHalf(f, n, m); }
 
 const char* PhylogeneticRaoHeading(bool phylIsDissimilarity, bool squareRoot) {
     if (phylIsDissimilarity)
