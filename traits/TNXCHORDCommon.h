@@ -1,0 +1,67 @@
+// What the trait-subset searches prepare once per run, the search records they share and the
+// report lines common to several criteria.
+#ifndef TNXCHORDCOMMON_H
+#define TNXCHORDCOMMON_H
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "traits/TNXCHORDSearch.h"
+
+namespace chrank {
+
+// The data of one run: W (communities x OTUs, at unit totals when optUnitTotalAdjust2), W1
+// (at unit totals, for the printed trait averages), DE and the copies of E (when asked), the
+// working trait vectors, the selection flags of the current subset (at the stored trait
+// numbers) and, once built, the cube of partial Gower similarities.
+struct RunData {
+    int n, s, p, nTypes;
+    double** W = nullptr;
+    double** W1 = nullptr;
+    double** DE = nullptr;
+    float** Ef = nullptr;
+    double** Ed = nullptr;
+    int* types = nullptr;
+    float* ranges = nullptr;
+    float* weights = nullptr;
+    int* flags = nullptr;
+    double*** Sp = nullptr;
+
+    RunData(int nTypes, bool environment);
+    ~RunData();
+    RunData(const RunData&) = delete;
+    RunData& operator=(const RunData&) = delete;
+    void BuildCube();
+    void Flag(const int* traits, int k);
+};
+
+// The per-size records (compared by `rank`, starting at `start`) and the top list.
+struct Search {
+    Rank rank;
+    double start;
+    std::vector<SizeRecord> sizes;
+    TopList top;
+    Search(int kMax, Rank rank, double sizeStart, Rank entry, bool sortAbs);
+    // The best value of one subset (over its numbers of types) of size k.
+    void Record(int k, double value, int groups, const int* traits);
+};
+
+bool HasMissing(int rows, int cols, float** m);
+
+void WriteTraitLines(FILE* f);
+void WritePartitionLines(FILE* f);
+void WriteUnitTotalLines(FILE* f);
+void WriteOverfitLine(FILE* f);
+// An upper triangle printed as a lower half with the diagonal.
+void WriteLowerHalf(FILE* f, int n, double** m);
+void WriteElapsed(FILE* f, std::time_t time0);
+// "\nGroup sizes:\n" with the sizes, and the average trait matrix of the types (the mean of
+// the members whose value is present; -999 where none is).
+void WriteTypeSummary(FILE* f, int s, int p, int g, double** C);
+// "Group sizes:\t" and each size as "%d\t".
+void WriteGroupSizes(FILE* f, int s, int g, double** C);
+
+}  // namespace chrank
+
+#endif
