@@ -198,6 +198,93 @@ void WriteElapsed(FILE* f, std::time_t time0) {
 
 }  // namespace chrank
 
+
+// ----------------------------------------------------------------------- types of a subset
+
+namespace chrank {
+
+Composition::Composition(int nIn, int sIn, int gIn) : n(nIn), s(sIn), g(gIn) {
+    S = dim2Dfloat(s, s);
+    U = dim2Double(s, g);
+    X = dim2Double(n, g);
+    DX = dim2Double(n, n);
+    C = dim2Double(s, g);
+    CrispBelonging(s, g, partition_OTUs, C);
+}
+
+Composition::~Composition() {
+    free2D(S, s);
+    free2D(U, s);
+    free2D(X, n);
+    free2D(DX, n);
+    free2D(C, s);
+}
+
+void Composition::Build(RunData& d, bool withResemblance) {
+    gower_similarityAverage(d.p, s, d.Sp, S, d.flags, d.weights);
+    // FuzzyBelonging mirrors the upper triangle; Rao reads both.
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < i; j++) S[i][j] = S[j][i];
+    if (fuzzy == 3) {
+        FuzzyBelonging(s, g, S, partition_OTUs, U, reseCSTopt != 1);
+    } else if (!crispDone) {
+        // Crisp types do not depend on the subset.
+        CrispBelonging(s, g, partition_OTUs, U);
+        crispDone = true;
+    }
+    MatrixProdMV(n, s, s, g, d.W, U, X);
+    if (withResemblance) NominalReseNonHier(n, g, X, DX, rese_opt);
+}
+
+void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double** T, double** Tn, double** DT) {
+    const int n = d.n, p = d.p;
+    fprintf(fs, "\nTraits:\t");
+    PrintLabels(fs, list);
+    fprintf(fs, "\n");
+    CommunityWeightedMeans(n, d.s, p, d.W1, csm_Float, d.flags, T);
+    fprintf(fs, optUnitTotalAdjust1 ? "\nMatrix with trait averages at community level (%d communities x %d traits):\n"
+                                    : "\nMatrix with trait totals at community level (%d communities x %d traits):\n",
+            n, p);
+    PrintMatrix(fs, n, p, T, sDigits, 0);
+    fprintf(fs, "\nMatrix with normalized traits at community level (%d communities x %d traits adjusted to unit "
+                "length):\n",
+            n, p);
+    PrintMatrix(fs, n, p, Tn, sDigits, 0);
+    fprintf(fs, "Resemblance matrix between communities based on selected traits (matrix T):\n");
+    WriteLowerHalf(fs, n, DT);
+}
+
+void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composition& comp) {
+    const int s = d.s, g = comp.g, n = d.n;
+    fprintf(fs, "\nSimilarity matrix between %d populations, based on %d traits:\n", s, static_cast<int>(list.size()));
+    fprintf(fs, "Traits:\t");
+    for (int t : list) fprintf(fs, "%s\t", chLabel[t]);
+    fprintf(fs, "\n");
+    PrintUpperTriangle(fs, s, comp.S);
+    fprintf(fs, "\nPartition vector of %d populations in %d specified groups (types):\n", s, g);
+    PrintVectorTab(fs, s, partition_OTUs, nullptr);
+    fprintf(fs, "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n", s, g);
+    PrintMatrix(fs, s, g, comp.U, sDigits, 0);
+    fprintf(fs, "\n");
+    fprintf(fs, "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n", s, g);
+    PrintMatrix(fs, s, g, comp.C, sDigits, 0);
+    fprintf(fs, "\n");
+    WriteTypeSummary(fs, s, d.p, g, comp.C);
+    fprintf(fs, "\nPooled performance matrix X (%d communities x %d types):\n", n, g);
+    PrintMatrix(fs, n, g, comp.X, sDigits, 0);
+    fprintf(fs, "\n");
+}
+
+void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, const char* heading) {
+    ResidualsMatrixRegression(n, DT, D, scratch);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < i; j++) scratch[i][j] = scratch[j][i];
+    fputs(heading, fs);
+    PrintMatrixTab(fs, n, n, scratch, sDigits);
+}
+
+}  // namespace chrank
+
 // ----------------------------------------------------------------------- criterion 10
 
 namespace {
@@ -359,45 +446,6 @@ ChRankStatus ChRankTCAP() {
 
 namespace {
 
-// The subset's similarity of the OTUs (Gower average over the flagged traits, both
-// triangles), its belonging to the types and X = W x U.
-struct Composition {
-    int n, s, g;
-    float** S;
-    double** U;
-    double** X;
-    double** DX;
-    bool crispDone = false;
-
-    Composition(int nIn, int sIn, int gIn) : n(nIn), s(sIn), g(gIn) {
-        S = dim2Dfloat(s, s);
-        U = dim2Double(s, g);
-        X = dim2Double(n, g);
-        DX = dim2Double(n, n);
-    }
-    ~Composition() {
-        free2D(S, s);
-        free2D(U, s);
-        free2D(X, n);
-        free2D(DX, n);
-    }
-    Composition(const Composition&) = delete;
-    Composition& operator=(const Composition&) = delete;
-
-    void Build(RunData& d, bool withResemblance) {
-        gower_similarityAverage(d.p, s, d.Sp, S, d.flags, d.weights);
-        if (fuzzy == 3) {
-            FuzzyBelonging(s, g, S, partition_OTUs, U, reseCSTopt != 1);
-        } else if (!crispDone) {
-            // Crisp types do not depend on the subset.
-            CrispBelonging(s, g, partition_OTUs, U);
-            crispDone = true;
-        }
-        MatrixProdMV(n, s, s, g, d.W, U, X);
-        if (withResemblance) NominalReseNonHier(n, g, X, DX, rese_opt);
-    }
-};
-
 void WriteTypesHeader(FILE* f, bool gowerLine) {
     WritePartitionLines(f);
     if (poolCSTopt == 2) {
@@ -551,9 +599,7 @@ ChRankStatus ChRankTDAP() {
     double** Tsub = dim2Double(n, p);
     double** DT = dim2Double(n, n);
     double** T = fs ? dim2Double(n, p) : nullptr;
-    double** C = fs ? dim2Double(s, g) : nullptr;
     double** residuals = fs ? dim2Double(n, n) : nullptr;
-    if (C) CrispBelonging(s, g, partition_OTUs, C);
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
@@ -562,7 +608,6 @@ ChRankStatus ChRankTDAP() {
         free2D(Tsub, n);
         free2D(DT, n);
         if (T) free2D(T, n);
-        if (C) free2D(C, s);
         if (residuals) free2D(residuals, n);
     };
     if (!f) {
@@ -605,48 +650,18 @@ ChRankStatus ChRankTDAP() {
                 fprintf(f, "\n");
             }
             if (fs) {
-                fprintf(fs, "\nTraits:\t");
-                PrintLabels(fs, list);
-                fprintf(fs, "\n");
-                CommunityWeightedMeans(n, s, p, d.W1, csm_Float, d.flags, T);
-                fprintf(fs, optUnitTotalAdjust1
-                                ? "\nMatrix with trait averages at community level (%d communities x %d traits):\n"
-                                : "\nMatrix with trait totals at community level (%d communities x %d traits):\n",
-                        n, p);
-                PrintMatrix(fs, n, p, T, sDigits, 0);
-                fprintf(fs, "\nMatrix with normalized traits at community level (%d communities x %d traits "
-                            "adjusted to unit length):\n",
-                        n, p);
-                PrintMatrix(fs, n, p, Tsub, sDigits, 0);
-                fprintf(fs, "Resemblance matrix between communities based on selected traits (matrix T):\n");
-                WriteLowerHalf(fs, n, DT);
-                fprintf(fs, "\nSimilarity matrix between %d populations, based on %d traits:\n", s, k);
-                fprintf(fs, "Traits:\t");
-                for (int t : list) fprintf(fs, "%s\t", chLabel[t]);
-                fprintf(fs, "\n");
-                PrintUpperTriangle(fs, s, comp.S);
-                fprintf(fs, "\nPartition vector of %d populations in %d specified groups (types):\n", s, g);
-                PrintVectorTab(fs, s, partition_OTUs, nullptr);
-                fprintf(fs, "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n", s, g);
-                PrintMatrix(fs, s, g, comp.U, sDigits, 0);
-                fprintf(fs, "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n", s, g);
-                PrintMatrix(fs, s, g, C, sDigits, 0);
-                WriteTypeSummary(fs, s, p, g, C);
-                fprintf(fs, "\nPooled performance matrix X (%d communities x %d types):\n", n, g);
-                PrintMatrix(fs, n, g, comp.X, sDigits, 0);
+                WriteMeansBlocks(fs, d, list, T, Tsub, DT);
+                WriteTypeBlocks(fs, d, list, comp);
                 fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
                 WriteLowerHalf(fs, n, comp.DX);
                 fprintf(fs, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
                             "groups\tTraits:\t",
                         roTE, roXE, roXT, value, g);
                 PrintLabels(fs, list);
-                WriteGroupSizes(fs, s, g, C);
+                WriteGroupSizes(fs, s, g, comp.C);
                 fprintf(fs, "\n");
-                ResidualsMatrixRegression(n, DT, comp.DX, residuals);
-                for (int i = 0; i < n; i++)
-                    for (int j = 0; j < i; j++) residuals[i][j] = residuals[j][i];
-                fprintf(fs, "\nResemblance matrix between communities (residuals after removing the effect of DT):\n");
-                PrintMatrixTab(fs, n, n, residuals, sDigits);
+                WriteResiduals(fs, n, DT, comp.DX, residuals,
+                               "\nResemblance matrix between communities (residuals after removing the effect of DT):\n");
             }
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });

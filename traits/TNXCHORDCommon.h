@@ -47,7 +47,32 @@ struct Search {
     void Record(int k, double value, int groups, const int* traits);
 };
 
+// The subset's similarity of the OTUs (Gower average over the flagged traits, both
+// triangles), its fuzzy (or crisp) belonging U to the g types of partition_OTUs, X = W x U
+// and DX (rese_opt); C the crisp belonging, for the printed group sizes and averages.
+struct Composition {
+    int n, s, g;
+    float** S;
+    double** U;
+    double** X;
+    double** DX;
+    double** C;
+    bool crispDone = false;
+    Composition(int n, int s, int g);
+    ~Composition();
+    Composition(const Composition&) = delete;
+    Composition& operator=(const Composition&) = delete;
+    void Build(RunData& d, bool withResemblance);
+};
+
 bool HasMissing(int rows, int cols, float** m);
+
+// Structure-file blocks of one subset: the traits, T, normalised T and DT; the similarity of
+// the OTUs, the partition, U, C, the group sizes, the average traits and X; residuals of D
+// regressed on DT (into scratch, both triangles printed under heading).
+void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double** T, double** Tn, double** DT);
+void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composition& comp);
+void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, const char* heading);
 
 void WriteTraitLines(FILE* f);
 void WritePartitionLines(FILE* f);

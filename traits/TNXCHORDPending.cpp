@@ -15,4 +15,3 @@ ChRankStatus NotBuilt() {
 
 ChRankStatus ChRankPhylogenyAssembly() { return NotBuilt(); }
 ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() { return NotBuilt(); }
-ChRankStatus ChRankAlphaBetaDivergence(int) { return NotBuilt(); }

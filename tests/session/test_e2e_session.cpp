@@ -95,7 +95,7 @@ TEST(SessionE2E, SessionMenusAcceptOnlyTheirLettersAndReloadingLeaksNothing) {
                                "trait subset) \n   C  return to session menu \nType option: \a\n"), 1);
     EXPECT_EQ(Count(r.out, Header("CHARACTER RANKING SETTINGS", "s1") +
                                "Trait ranking criterion maximized: \n\n\nType option no.: "), 9);
-    EXPECT_EQ(Count(r.out, "\n\nResults on file s1ChRank_roXZ.txt\n"), 0);
+    EXPECT_EQ(Count(r.out, "\n\nResults on file s1ChRank_roXZ.txt\n"), 1);
     EXPECT_EQ(Count(r.out, Header("PREFERENCES", "s1")), 2);  // shown again after T
     EXPECT_EQ(Count(r.out, kMainMenu), 2 + 12);
     EXPECT_EQ(box.ReadFile("s1Trk.txt"), kShortTrack);  // the search does not rewrite it

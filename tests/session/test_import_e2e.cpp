@@ -104,7 +104,8 @@ TEST_F(ImportE2E, AviurbaImportReopenAndEveryQuestionOfHAndK) {
     EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 3): Maximum "
                        "number of traits in the trait subset (minimum: 2, maximum: 3): "), 1);
     EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 4): "), 11);
-    for (const char* f : {"TDAP_TCAP"})
+    for (const char* f : {"TDAP_TCAP", "AlphaDivergence", "BetaDivergence", "roXZ", "roTZ", "roXZ_T", "roXY", "roTY",
+                          "roXY_T", "DarkDiversity"})
         EXPECT_EQ(Count(o, std::string("\n\nResults on file aviChRank_") + f + ".txt\n"), 1) << f;
     // 9 and 10 rest on trait averages, which the nominal traits make meaningless: typed anyway,
     // they are refused and write nothing.
