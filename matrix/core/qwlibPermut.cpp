@@ -80,13 +80,20 @@ void PermuteAmong(int s, const int* pos, int* list) {
     for (int t = 0; t < s; t++) list[pos[t] - 1] = pos[P[t] - 1];
 }
 
-// The same over the positions i + 1 for which sel(i) holds.
+// The 1-based positions i + 1 (i < n) for which sel(i) holds, ascending, in the shared buffer.
 template <class Sel>
-void PermuteSelected(int n, int* list, Sel sel) {
+std::vector<int>& Selected(int n, Sel sel) {
     std::vector<int>& pos = Buffers().positions;
     pos.clear();
     for (int i = 0; i < n; i++)
         if (sel(i)) pos.push_back(i + 1);
+    return pos;
+}
+
+// The same over the positions for which sel(i) holds.
+template <class Sel>
+void PermuteSelected(int n, int* list, Sel sel) {
+    std::vector<int>& pos = Selected(n, sel);
     PermuteAmong(static_cast<int>(pos.size()), pos.data(), list);
 }
 
@@ -244,10 +251,7 @@ void RndListSelect(int n, int* list, int* select) {
 }
 
 void RndListSelectSynchronized(int n, int* list, bool* select, int* order, int* perm, bool draw) {
-    std::vector<int>& pos = Buffers().positions;
-    pos.clear();
-    for (int i = 0; i < n; i++)
-        if (select[i]) pos.push_back(i + 1);
+    std::vector<int>& pos = Selected(n, [&](int i) { return select[i]; });
     int s = static_cast<int>(pos.size());
     if (s == 0) return;
     if (draw) RndList(s, perm);

@@ -180,6 +180,18 @@ TEST(RndListSelectSynchronized, IdentityOrderEqualsSelectAndAKeptPermutationMove
     V e = {5, 5, 5};
     RndListSelectSynchronized(3, e.data(), none, order, perm, true);
     EXPECT_EQ(e, V({5, 5, 5}));
+    // Only the first n entries of the selection are read.
+    bool longer[4] = {true, false, true, true};
+    int two2[2] = {0, 1};
+    V g = {0, 0, 0, 77};
+    RndListSelectSynchronized(3, g.data(), longer, two2, perm, true);
+    EXPECT_EQ(g[3], 77);
+    EXPECT_EQ(g[1], 0);
+    EXPECT_EQ(std::min(g[0], g[2]), 1);
+    EXPECT_EQ(std::max(g[0], g[2]), 3);
+    V h = {0, 0, 0, 77};
+    RndListSelect(3, h.data(), longer);
+    EXPECT_EQ(h[3], 77);
     // Order entries outside the selection are passed over.
     bool two[3] = {true, false, true};
     int bad[2] = {7, -1};
