@@ -162,24 +162,22 @@ void PermuteBlocksWithin(const Grouping& A, const Grouping& B, int* list) {
 }
 
 // Within every group of G: one draw per group, or with sync one draw for the first group,
-// kept and reused (in the caller's order) for every group of the same size; a group of another
-// size draws its own permutation.
+// kept and reused (in the caller's order) for every group of the same size. A group of another
+// size draws its own permutation and takes it in position order: the caller's order has the
+// first group's size and would not cover it.
 void PermuteWithinGroups(const Grouping& G, int* list, bool sync, int* order) {
     Work& w = Buffers();
-    int keptSize = -1;
     for (int k = 0; k < G.g; k++) {
         int s = G.Size(k);
-        if (!sync) {
+        if (!sync || (k > 0 && s != G.Size(0))) {
             PermuteAmong(s, G.Members(k), list);
             continue;
         }
-        std::vector<int>& P = (keptSize < 0 || s == keptSize) ? w.kept : w.perm;
-        if (keptSize < 0 || s != keptSize) {
-            P.resize(std::max(s, 1));
-            RndList(s, P.data());
-            if (keptSize < 0) keptSize = s;
+        if (k == 0) {
+            w.kept.resize(std::max(s, 1));
+            RndList(s, w.kept.data());
         }
-        AssignInOrder(s, G.Members(k), P.data(), order, list);
+        AssignInOrder(s, G.Members(k), w.kept.data(), order, list);
     }
 }
 

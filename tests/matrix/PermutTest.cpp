@@ -397,6 +397,20 @@ TEST(RndListNestedSynchronized, EveryGroupOfAMovesTheSameWay) {
         RndListNestedNew(14, true, A.data(), false, B.data(), false, seven.data());
         EXPECT_EQ(plain, seven);
     }
+    // A later group larger than the first (and than the order list) draws its own permutation,
+    // taken in position order.
+    V A2 = {1, 1, 2, 2, 2};
+    V B2(5, 1);
+    int order2[2] = {1, 0};
+    for (unsigned long seed = 1; seed <= 5; seed++) {
+        InitRndNumberGenerator(seed);
+        V P = FisherYates(2), Q = FisherYates(3);
+        V list(5);
+        InitRndNumberGenerator(seed);
+        RndListNestedSynchronized(5, true, A2.data(), false, B2.data(), false, list.data(), true, order2);
+        EXPECT_EQ(V(list.begin(), list.begin() + 2), P);
+        EXPECT_EQ(V(list.begin() + 2, list.end()), V({2 + Q[0], 2 + Q[1], 2 + Q[2]}));
+    }
 }
 
 std::string Captured(FILE* f) {
