@@ -3,11 +3,14 @@
 // residuals and the redundancy analysis.
 #include "matrix/qwlib.h"
 
+#include "foundation/ConsoleReaders.h"
+#include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "statistics/qwlibRes.h"
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -106,11 +109,16 @@ void CentreColumns(int n, int cols, T** in, T** out, double* mean)
 // taken as a pivot only when its remaining sum of squares (after the factors already taken)
 // exceeds tol times its own; aliased factors keep coefficient 0. kept[k] tells which factors
 // entered.
+// When inverse is not null it receives the inverse of X'X restricted to the kept factors
+// (rows and columns of aliased factors 0).
 template <class T>
-void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* kept, double tol)
+void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* kept, double tol,
+                       double** inverse = nullptr)
 {
-    double** A = dim2Double(q, q + p);
+    const int w = q + p + q;  // [X'X | X'Y | I]
+    double** A = dim2Double(q, w);
     for (int k = 0; k < q; k++) {
+        A[k][q + p + k] = 1.0;
         for (int l = 0; l < q + p; l++) {
             double s = 0.0;
             for (int i = 0; i < n; i++) {
@@ -127,16 +135,20 @@ void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* ke
         double d = A[k][k];
         kept[k] = own[k] > 0.0 && d > tol * own[k];
         if (!kept[k]) continue;
-        for (int l = 0; l < q + p; l++) A[k][l] /= d;
+        for (int l = 0; l < w; l++) A[k][l] /= d;
         for (int i = 0; i < q; i++) {
             if (i == k) continue;
             double f = A[i][k];
             if (f == 0.0) continue;
-            for (int l = 0; l < q + p; l++) A[i][l] -= f * A[k][l];
+            for (int l = 0; l < w; l++) A[i][l] -= f * A[k][l];
         }
     }
     for (int k = 0; k < q; k++)
         for (int j = 0; j < p; j++) B[k][j] = kept[k] ? A[k][q + j] : 0.0;
+    if (inverse)
+        for (int k = 0; k < q; k++)
+            for (int l = 0; l < q; l++)
+                inverse[k][l] = kept[k] && kept[l] ? A[k][q + p + l] : 0.0;
     free1D(own);
     free2D(A, q);
 }
@@ -340,6 +352,315 @@ int ResidualsSelectT(int n, int p, int q, T** Y, T** X, T** R, int* select)
     return 1;
 }
 
+// ---------------------------------------------------------------- redundancy analysis
+
+// Covariance matrix (p x p, divisor n - 1, 1 for a single unit) of the centred columns of Y.
+void CovarianceOfColumns(int n, int p, double** Y, double** S)
+{
+    const double d = n > 1 ? n - 1 : 1;
+    for (int a = 0; a < p; a++)
+        for (int b = a; b < p; b++) {
+            double s = 0.0;
+            for (int i = 0; i < n; i++) s += Y[i][a] * Y[i][b];
+            S[a][b] = S[b][a] = s / d;
+        }
+}
+
+// The eigen-analysis of a covariance matrix and its kept axes (100 e / sum of all eigenvalues
+// above 1e-4).
+struct Axes {
+    double** vec;  // p x p, eigenvectors as rows
+    double* eig;   // p
+    int kept;
+};
+
+Axes EigenAxes(int p, double** S)
+{
+    Axes a{dim2Double(p, p), dim1Double(p), 0};
+    if (p < 1) return a;
+    if (!EigenHouseholderQL(p, S, a.vec, a.eig))
+        printf("Problemas na extracao de raizes da matriz de covariancia\n");
+    double sum = 0.0;
+    for (int k = 0; k < p; k++) sum += a.eig[k];
+    if (sum > 0.0)
+        for (int k = 0; k < p; k++)
+            if (100.0 * a.eig[k] / sum > 0.0001) a.kept++;
+    return a;
+}
+
+void FreeAxes(int p, Axes& a)
+{
+    free2D(a.vec, p);
+    free1D(a.eig);
+}
+
+// Scores (n x p) of the rows of Y on the eigenvectors: Z[i][k] = sum_j Y[i][j] vec[k][j].
+void AxisScores(int n, int p, double** Y, const Axes& a, double** Z)
+{
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++) {
+            double s = 0.0;
+            for (int j = 0; j < p; j++) s += Y[i][j] * a.vec[k][j];
+            Z[i][k] = s;
+        }
+}
+
+void PrintTitle(FILE* f, const char* title) { fprintf(f, "%s", title); }
+
+void PrintValues(FILE* f, int n, const double* v, double divisor = 1.0)
+{
+    for (int k = 0; k < n; k++) fprintf(f, "%g\t", v[k] / divisor);
+    fprintf(f, "\n");
+}
+
+// The first `cols` columns of m (rows x at least cols).
+void PrintColumns(FILE* f, int rows, int cols, double** m)
+{
+    for (int i = 0; i < rows; i++) {
+        for (int j = 0; j < cols; j++) fprintf(f, "%g\t", m[i][j]);
+        fprintf(f, "\n");
+    }
+}
+
+// Loadings of each of the p variables on the first K axes.
+void PrintLoadings(FILE* f, int p, const Axes& a)
+{
+    for (int j = 0; j < p; j++) {
+        for (int k = 0; k < a.kept; k++) fprintf(f, "%g\t", a.vec[k][j]);
+        fprintf(f, "\n");
+    }
+}
+
+// Eigenvalues, their proportions of the total variance T and, with details, the loadings and
+// the scores (n x p, first a.kept columns) of one eigen-analysis, under its four titles.
+void PrintAxesBlock(FILE* f, const char* const titles[4], int n, int p, const Axes& a, double T,
+                    double** scores, bool details)
+{
+    PrintTitle(f, titles[0]);
+    PrintValues(f, a.kept, a.eig);
+    PrintTitle(f, titles[1]);
+    PrintValues(f, a.kept, a.eig, T);
+    if (!details) return;
+    PrintTitle(f, titles[2]);
+    PrintLoadings(f, p, a);
+    PrintTitle(f, titles[3]);
+    PrintColumns(f, n, a.kept, scores);
+}
+
+// A data matrix with an empty line after it.
+void PrintData(FILE* f, const char* title, int rows, int cols, double** m)
+{
+    fprintf(f, "%s", title);
+    PrintColumns(f, rows, cols, m);
+    fprintf(f, "\n");
+}
+
+const char* const kRdaTitle = "Analise de Redundancia (RDA)";
+const char* const kRdaCitation = "cf. Quarrin & Quarrin 1998, p.579-594.";
+
+// Correlation of column a of A with column b of B (n rows).
+double ColumnCorrelation(int n, double** A, int a, double** B, int b)
+{
+    double* x = dim1Double(n);
+    double* y = dim1Double(n);
+    for (int i = 0; i < n; i++) {
+        x[i] = A[i][a];
+        y[i] = B[i][b];
+    }
+    double r = Correlation2Vec(n, x, y);
+    free1D(x);
+    free1D(y);
+    return r;
+}
+
+// The redundancy analysis on double copies of Y and X (centred here). f: the report (null:
+// nothing printed); driver: the interactive form, whose report adds the intermediate
+// matrices (detailed), the biplot scores, the non-canonical axes and the PCA of Y.
+void RdaCore(int n, int p, int q, double** Y, double** X, double* eig, double** scoresX,
+             double* corrYX, FILE* f, bool driver, bool detailed)
+{
+    CenterCols(n, q, X, X);
+    CenterCols(n, p, Y, Y);
+    double** S = dim2Double(p, p);
+    CovarianceOfColumns(n, p, Y, S);
+    double total = 0.0;
+    for (int j = 0; j < p; j++) total += S[j][j];
+    const double T = total != 0.0 ? total : 1.0;
+
+    double** B = dim2Double(q, p);
+    double** inv = dim2Double(q, q);
+    bool* kept = static_cast<bool*>(dim1D(sizeof(bool), q));
+    SolveWithAliasing(n, p, q, X, Y, B, kept, kAliasTolDouble, inv);
+    double** Yhat = dim2Double(n, p);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) {
+            double s = 0.0;
+            for (int k = 0; k < q; k++) s += X[i][k] * B[k][j];
+            Yhat[i][j] = s;
+        }
+    if (f && driver && detailed) {
+        double** xtx = dim2Double(q, q);
+        double** xty = dim2Double(q, p);
+        for (int a = 0; a < q; a++) {
+            for (int b = 0; b < q; b++)
+                for (int i = 0; i < n; i++) xtx[a][b] += X[i][a] * X[i][b];
+            for (int b = 0; b < p; b++)
+                for (int i = 0; i < n; i++) xty[a][b] += X[i][a] * Y[i][b];
+        }
+        PrintData(f, "\nMatriz xTx:\n", q, q, xtx);
+        PrintData(f, "\nMatriz xTy:\n", q, p, xty);
+        PrintData(f, "\nMatriz S inversa:\n", q, q, inv);
+        PrintData(f, "\nMatriz com os coeficientes de regressao:\n", q, p, B);
+        free2D(xtx, q);
+        free2D(xty, q);
+    }
+    if (f && (!driver || detailed)) PrintData(f, "\nMatriz com y preditos:\n", n, p, Yhat);
+
+    double** Sf = dim2Double(p, p);
+    CovarianceOfColumns(n, p, Yhat, Sf);
+    if (f && driver && detailed)
+        PrintData(f, "\nMatriz de covariancias (espaco definido pelas variaveis x): \n", p, p, Sf);
+    Axes ax = EigenAxes(p, Sf);
+    for (int k = 0; k < p; k++) eig[k] = ax.eig[k];
+    const int K = ax.kept;
+    double** F = dim2Double(n, p);
+    double** Z = dim2Double(n, p);
+    AxisScores(n, p, Yhat, ax, F);
+    AxisScores(n, p, Y, ax, Z);
+    for (int k = 0; k < p; k++)
+        for (int i = 0; i < n; i++) scoresX[k][i] = F[i][k];
+    if (f) {
+        const char* const titles[4] = {
+            "\nAutovalores canonicos (espaco definido pelas variaveis x): \n",
+            "\nProporcao dos eixos canonicos em relacao aa variacao total das variaveis y:\n",
+            "\nAutovetores (espaco definido pelas variaveis x): \n",
+            "\nEscores de unidades amostrais (espaco definido pelas variaveis x): \n"};
+        PrintAxesBlock(f, titles, n, p, ax, T, F, true);
+        PrintTitle(f, "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n");
+        PrintColumns(f, n, K, Z);
+    }
+    for (int k = 0; k < K; k++) {
+        corrYX[k] = ColumnCorrelation(n, Z, k, F, k);
+        if (f)
+            fprintf(f, "Correlacao entre escores no espaco definido por Y e por X (eixo de ordenacao %d): %g\n",
+                    k + 1, corrYX[k]);
+    }
+    if (f) {
+        PrintTitle(f, "\nCorrelacao entre variaveis em X e os eixos de ordenacao canonica:\n");
+        for (int j = 0; j < q; j++) {
+            fprintf(f, "Var. %d:\t", j + 1);
+            for (int k = 0; k < K; k++) fprintf(f, "%g\t", ColumnCorrelation(n, X, j, Z, k));
+            fprintf(f, "\n");
+        }
+    }
+    if (f && driver) {
+        PrintTitle(f, "\nEscores de variaveis em X para biplots:\n");
+        for (int j = 0; j < q; j++) {
+            fprintf(f, "Var. %d:\t", j + 1);
+            for (int k = 0; k < K; k++)
+                fprintf(f, "%g\t", std::sqrt(ax.eig[k] / T) * ColumnCorrelation(n, X, j, Z, k));
+            fprintf(f, "\n");
+        }
+        // Non-canonical part: the residuals y - yP.
+        double** res = dim2Double(n, p);
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < p; j++) res[i][j] = Y[i][j] - Yhat[i][j];
+        double** Sr = dim2Double(p, p);
+        CovarianceOfColumns(n, p, res, Sr);
+        if (detailed)
+            PrintData(f, "\nMatriz de covariancias (espaco definido pelas variaveis yRes = y-yP): \n", p, p, Sr);
+        Axes ar = EigenAxes(p, Sr);
+        double** Zr = dim2Double(n, p);
+        AxisScores(n, p, res, ar, Zr);
+        const char* const resTitles[4] = {
+            "\nAutovalores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n",
+            "\nProporcao dos eixos nao-canonicos em relacao a variacao total das variaveis y:\n",
+            "\nAutovetores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n",
+            "\nEscores de unidades amostrais (espaco definido pelas variaveis yRes = y-yP): \n"};
+        PrintAxesBlock(f, resTitles, n, p, ar, T, Zr, detailed);
+        free2D(Zr, n);
+        FreeAxes(p, ar);
+        free2D(Sr, p);
+        free2D(res, n);
+        // Principal components of Y.
+        PrintTitle(f, "\nAnalise de Componentes Principais com a matriz Y (ordenacao nao-canonica)\n");
+        if (detailed) PrintData(f, "Matriz de covariancias: \n", p, p, S);
+        Axes ay = EigenAxes(p, S);
+        double** Zy = dim2Double(n, p);
+        AxisScores(n, p, Y, ay, Zy);
+        const char* const yTitles[4] = {
+            "\nAutovalores (espaco definido pelas variaveis y): \n",
+            "\nProporcao dos eixos em relacao aa variacao total das variaveis y:\n",
+            "\nAutovetores (espaco definido pelas variaveis y): \n",
+            "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n"};
+        PrintAxesBlock(f, yTitles, n, p, ay, T, Zy, true);
+        free2D(Zy, n);
+        FreeAxes(p, ay);
+    }
+    free2D(Z, n);
+    free2D(F, n);
+    FreeAxes(p, ax);
+    free2D(Sf, p);
+    free2D(Yhat, n);
+    free1D(kept);
+    free2D(inv, q);
+    free2D(B, q);
+    free2D(S, p);
+}
+
+template <class T>
+double** DoubleCopy(int rows, int cols, T** m)
+{
+    double** d = dim2Double(rows, cols);
+    for (int i = 0; i < rows; i++)
+        for (int j = 0; j < cols; j++) d[i][j] = double(m[i][j]);
+    return d;
+}
+
+template <class T>
+int RdaT(int n, int p, int q, T** Y, T** X, double* eig, double** scoresX, double* corrYX,
+         bool print, FILE* stream)
+{
+    FILE* f = print ? stream : nullptr;
+    double** y = DoubleCopy(n, p, Y);
+    double** x = DoubleCopy(n, q, X);
+    if (print) {
+        printf("\n%s\n%s\n", kRdaTitle, kRdaCitation);
+        if (f) {
+            fprintf(f, "%s\n%s", kRdaTitle, kRdaCitation);
+            PrintData(f, "\nMatriz y:\n", n, p, y);
+            PrintData(f, "\nMatriz x:\n", n, q, x);
+        }
+    }
+    RdaCore(n, p, q, y, x, eig, scoresX, corrYX, f, false, false);
+    free2D(x, n);
+    free2D(y, n);
+    return 1;
+}
+
+// Reads n x cols reals of the data file into m.
+void ReadMatrix(FILE* f, int n, int cols, double** m, const char* name)
+{
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) freadck(f, "%lf", &m[i][j], name);
+}
+
+// Appends the whole text of tmp to the file name (opened for appending only now, so a run
+// that fails half-way leaves the report as it was).
+void AppendReport(FILE* tmp, const char* name)
+{
+    FILE* out = fopenck(name, nullptr, "a");
+    if (!out) RaiseError(TNX_FAIL_TO_OPEN);
+    rewind(tmp);
+    char buf[4096];
+    size_t got;
+    bool failed = false;
+    while ((got = fread(buf, 1, sizeof buf, tmp)) > 0)
+        if (fwrite(buf, 1, got, out) != got) failed = true;
+    if (fclose(out) != 0) failed = true;
+    if (failed) RaiseError(TNX_FAIL_TO_PRINT);
+}
+
 }  // namespace
 
 int regression(int n, int p, int q, float** Y, float** X, double** B, double* b0, double** Yhat,
@@ -429,4 +750,128 @@ int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float*
     free2D(Yhat, n);
     free2D(Ys, n);
     return 1;
+}
+
+int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                                   int* select, int opt, double factor)
+{
+    int qs = 0;
+    double** G = GatherColumns(n, q, X, select, &qs);  // n x q'
+    int used = 0;
+    double** scores = dim2Double(qs, n);
+    if ((opt == 1 || opt == 2) && qs > 0) {
+        double** V = dim2Double(qs, n);
+        for (int k = 0; k < qs; k++)
+            for (int i = 0; i < n; i++) V[k][i] = G[i][k];
+        if (opt == 1) {
+            CenterRowsCovMV(qs, n, V, V);
+        } else {
+            CenterRowsMV(qs, n, V, V);
+            NormalizeRowsMV(qs, n, V, V);
+        }
+        double** C = dim2Double(qs, qs);
+        CrossProductMV(qs, n, V, C);
+        for (int a = 0; a < qs; a++)
+            for (int b = a + 1; b < qs; b++) C[b][a] = C[a][b];
+        double** Vt = dim2Double(n, qs);
+        for (int k = 0; k < qs; k++)
+            for (int i = 0; i < n; i++) Vt[i][k] = V[k][i];
+        int axes = OrdinationLib_Scores(qs, n, Vt, C, scores, 2, opt == 1 ? 1 : 17, 2);
+        double limit = double(n - 2) / factor;
+        used = double(axes) <= limit ? axes : int(limit);
+        if (used < 0) used = 0;
+        free2D(Vt, n);
+        free2D(C, qs);
+        free2D(V, qs);
+    }
+    double** Pc = dim2Double(n, used);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < used; k++) Pc[i][k] = scores[k][i];
+    Regression_ResidualsSelect(n, p, used, Y, Pc, R, nullptr);
+    free2D(Pc, n);
+    free2D(scores, qs);
+    free2D(G, n);
+    return 1;
+}
+
+int RDA(int n, int p, int q, float** Y, float** X, double* eig, double** scoresX,
+        double* corrYX, double** M, bool print, FILE* stream, int lang)
+{
+    (void)M;
+    (void)lang;
+    return RdaT(n, p, q, Y, X, eig, scoresX, corrYX, print, stream);
+}
+
+int RDA(int n, int p, int q, double** Y, double** X, double* eig, double** scoresX,
+        double* corrYX, double** M, bool print, FILE* stream, int lang)
+{
+    (void)M;
+    (void)lang;
+    return RdaT(n, p, q, Y, X, eig, scoresX, corrYX, print, stream);
+}
+
+int rda()
+{
+    for (;;) {
+        printf("%s\n%s\n", kRdaTitle, kRdaCitation);
+        printf("Especifique nome do arquivo de dados: ");
+        char name[256];
+        ReadStringIn("%s", name);
+        FILE* data = fopenck(name, nullptr, "r");
+        if (!data) RaiseError(TNX_FAIL_TO_OPEN);
+        printf("Apresentar resultados resumidos(r) ou detalhados(d)? ");
+        const bool detailed = ReadCharIn("r d") == 'd';
+        FILE* rep = tmpfile();
+        if (!rep) {
+            fclose(data);
+            RaiseError(TNX_FAIL_TO_OPEN);
+        }
+        int n = 0, p = 0, q = 0;
+        double** y = nullptr;
+        double** x = nullptr;
+        try {
+            freadck(data, "%d", &n, name);
+            freadck(data, "%d", &p, name);
+            freadck(data, "%d", &q, name);
+            if (n < 1 || p < 1 || q < 0) RaiseError(TNX_END_OF_FILE);
+            y = dim2Double(n, p);
+            x = dim2Double(n, q);
+            ReadMatrix(data, n, p, y, name);
+            ReadMatrix(data, n, q, x, name);
+        } catch (...) {
+            free2D(y, n);
+            free2D(x, n);
+            fclose(rep);
+            fclose(data);
+            throw;
+        }
+        fclose(data);
+        fprintf(rep, "%s\n%s\n%s\n", std::string(61, '=').c_str(), kRdaTitle, kRdaCitation);
+        fprintf(rep, "\nDADOS: \t%s\n", name);
+        fprintf(rep, "Numero de unidades amostrais: \t%d\n", n);
+        fprintf(rep, "Numero de variaveis em y: \t%d\n", p);
+        fprintf(rep, "Numero de variaveis em x: \t%d\n", q);
+        PrintData(rep, "\nMatriz y:\n", n, p, y);
+        PrintData(rep, "\nMatriz x:\n", n, q, x);
+        double* eig = dim1Double(p);
+        double* corr = dim1Double(p);
+        double** scores = dim2Double(p, n);
+        RdaCore(n, p, q, y, x, eig, scores, corr, rep, true, detailed);
+        fprintf(rep, "\n\n\n");
+        free2D(scores, p);
+        free1D(corr);
+        free1D(eig);
+        free2D(y, n);
+        free2D(x, n);
+        try {
+            AppendReport(rep, "prinda.txt");
+        } catch (...) {
+            fclose(rep);
+            throw;
+        }
+        fclose(rep);
+        printf("\nExaminar resultados no arquivo prinda.txt.\n\n");
+        printf("Executar nova analise(n) ou sair(s)? ");
+        if (ReadCharIn("n s") == 's') return 1;
+    }
 }

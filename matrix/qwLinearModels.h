@@ -57,4 +57,29 @@ int Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, doub
 int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float** P,
                                int* selectY, int* selectX);
 
+// Residuals of Y (n x p) after regression on the leading principal components of the selected
+// columns of X (select null: all): opt 1 components of their covariances, opt 2 of their
+// correlations, any other opt no component (the residuals are then the centred responses).
+// At most (n - 2) / factor components are used (truncated; never fewer than 0). Returns 1.
+int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                                   int* select, int opt, double factor);
+
+// Redundancy analysis of Y (n x p) on X (n x q), both column-centred here: eig (p) receives
+// the eigenvalues of the covariance matrix of the fitted values, scoresX (p x n) the unit
+// scores in the fitted space (one row per axis), corrYX (p) the correlation of each kept
+// axis's scores in the response space with those in the fitted space (axes kept: 100 e / sum
+// of eigenvalues above 1e-4). M and lang are not read. With print, the Portuguese report
+// goes to stream and the title to standard output. Returns 1.
+int RDA(int n, int p, int q, float** Y, float** X, double* eig, double** scoresX,
+        double* corrYX, double** M, bool print, FILE* stream, int lang);
+int RDA(int n, int p, int q, double** Y, double** X, double* eig, double** scoresX,
+        double* corrYX, double** M, bool print, FILE* stream, int lang);
+
+// Interactive redundancy analysis (Portuguese dialog on the console): reads the name of a
+// data file (n, p, q, then Y by rows, then X by rows), asks for a summary or detailed report,
+// appends the report to "prinda.txt" in the current directory and offers a new analysis.
+// Unreadable or short data raise the input error codes; the report is then not appended.
+// Returns 1.
+int rda();
+
 #endif

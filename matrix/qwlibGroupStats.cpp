@@ -111,13 +111,6 @@ int NearestNeighbour(int n, const TW* w, TR** rese, int i, bool isDistance)
     return best;
 }
 
-template <class TR>
-void MirrorUpper(int n, TR** m)
-{
-    for (int i = 0; i < n; i++)
-        for (int j = i + 1; j < n; j++) m[j][i] = m[i][j];
-}
-
 // Shared body of the nearest-neighbour statistics; out (may be null) receives the
 // per-community values. Acc is the precision of the sums.
 template <class Acc, class TW, class TR>
@@ -132,7 +125,7 @@ Acc NearNeighbourT(int n, int c, TW** W, TR** rese, bool isDistance, bool mirror
                 if (W[k][i] > 0) own[k]++;
         counts = own;
     }
-    if (mirror) MirrorUpper(n, rese);
+    if (mirror) UpperToLowerMatrix(n, rese);
     Acc total = Acc(0);
     int used = 0;
     for (int k = 0; k < c; k++) {
@@ -166,6 +159,97 @@ T PartialCorrelationT(T rxy, T rxz, T ryz, T tol)
     if (r > T(1)) return T(1);
     if (r < T(-1)) return T(-1);
     return r;
+}
+
+// Counts of present species (W > 0) per community, for the permutation loops.
+template <class TW>
+int* SpeciesCounts(int n, int c, TW** W)
+{
+    int* counts = dim1Dint(c > 0 ? c : 1);
+    for (int k = 0; k < c; k++)
+        for (int i = 0; i < n; i++)
+            if (W[k][i] > 0) counts[k]++;
+    return counts;
+}
+
+template <class T>
+T NearNeighbourStatistic(int n, int c, T** W, T** rese, bool isDistance, int* counts)
+{
+    return NearNeighbourT<T>(n, c, W, rese, isDistance, false, counts, nullptr);
+}
+
+template <class T>
+double LimitingSimilarityT(int n, int c, int iterations, T** W, T** rese, bool isDistance,
+                           bool print, FILE* out)
+{
+    if (out == nullptr) print = false;
+    UpperToLowerMatrix(n, rese);
+    int* counts = SpeciesCounts(n, c, W);
+    const T ts0 = NearNeighbourStatistic(n, c, W, rese, isDistance, counts);
+    if (print) {
+        fprintf(out, "\nPERMUTATION TEST for the \n");
+        fprintf(out, "\nTest statistic: Mean nearest-neighbour resemblance within communities (it is "
+                     "the 'TS1 Mean NN ED' in Halvey & Prenton 2004 if the resemblance is Euclidean "
+                     "distance)\n");
+        fprintf(out, "INTERMEDIATE RESULTS\n");
+        fprintf(out, isDistance ? "\nObserved dissimilarity matrix of %d OTUs:\n"
+                                : "\nObserved similarity matrix of %d OTUs:\n", n);
+        PrintMatrixTab(out, n, n, rese, 6);
+        fprintf(out, "\nCommunity data matrix (%d communities by %d OTUs):\n", c, n);
+        PrintMatrixTab(out, c, n, W, 6);
+        fprintf(out, "\n\nObserved test statistic=\t%g\n", double(ts0));
+    }
+    // The permuted matrix and the list are the loop's whole workspace.
+    T** P = static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), n, n)));
+    int* list = dim1Dint(n > 0 ? n : 1);
+    double count = 1.0;
+    char text[64];
+    for (int it = 1; it < iterations; it++) {
+        snprintf(text, sizeof text, "Permutation test: %d of %d", it, iterations);
+        HandleEventInfoWhere2(text);
+        RndList(n, list);
+        for (int a = 0; a < n; a++)
+            for (int b = a + 1; b < n; b++) P[a][b] = P[b][a] = rese[list[a] - 1][list[b] - 1];
+        T ts = NearNeighbourStatistic(n, c, W, P, isDistance, counts);
+        if (AlmostEqual2sComplement(ts, ts0, 1) || (isDistance ? ts > ts0 : ts < ts0)) count += 1.0;
+        if (print) {
+            fprintf(out, "\n\nPermuted distance matrix:\n");
+            PrintMatrixTab(out, n, n, P, 6);
+            fprintf(out, "\n\nOrder of original OTUs in permuted matrix:\t");
+            PrintVectorTab(out, n, list, nullptr);
+            fprintf(out, "\nIteration %d\tRandom test statistic=\t%g\tCummulative frequency=%g\n", it,
+                    double(ts), count);
+        }
+    }
+    free1D(list);
+    free2D(P, n);
+    free1D(counts);
+    return iterations > 0 ? count / iterations : 1.0;
+}
+
+template <class TA, class TB>
+double ProbMantelT(int n, int iterations, TA** A, TB** B, double* rObs)
+{
+    TA** copy = static_cast<TA**>(static_cast<void*>(dim2D(sizeof(TA), n, n)));
+    TA** P = static_cast<TA**>(static_cast<void*>(dim2D(sizeof(TA), n, n)));
+    int* list = dim1Dint(n > 0 ? n : 1);
+    for (int i = 0; i < n; i++)
+        for (int j = i; j < n; j++) copy[i][j] = copy[j][i] = A[i][j];
+    const auto r0 = MatrixCorr(n, copy, B);
+    const auto abs0 = std::fabs(r0);
+    double count = 1.0;
+    for (int it = 2; it <= iterations; it++) {
+        RndList(n, list);
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) P[i][j] = copy[list[i] - 1][list[j] - 1];
+        auto r = std::fabs(MatrixCorr(n, P, B));
+        if (AlmostEqual2sComplement(r, abs0, 1) || r > abs0) count += 1.0;
+    }
+    *rObs = double(r0);
+    free1D(list);
+    free2D(P, n);
+    free2D(copy, n);
+    return iterations > 0 ? count / iterations : 1.0;
 }
 
 }  // namespace
@@ -289,8 +373,8 @@ double NearNeigAvgTraitRese_WithinEachCommunity(int n, int c, double* out, doubl
 
 bool BetaDivergence(int n, double** A, double** B, double* out)
 {
-    MirrorUpper(n, A);
-    MirrorUpper(n, B);
+    UpperToLowerMatrix(n, A);
+    UpperToLowerMatrix(n, B);
     for (int i = 0; i < n; i++) {
         double nearest = DBL_MAX;
         for (int j = 0; j < n; j++)
@@ -315,4 +399,31 @@ float PartialCorrelation(float rxy, float rxz, float ryz)
 double PartialCorrelation(double rxy, double rxz, double ryz)
 {
     return PartialCorrelationT(rxy, rxz, ryz, 1e-9);
+}
+
+double Prob_LimitingSimilarity(int n, int c, int iterations, float** W, float** rese,
+                               bool isDistance, bool print, FILE* out)
+{
+    return LimitingSimilarityT(n, c, iterations, W, rese, isDistance, print, out);
+}
+
+double Prob_LimitingSimilarity(int n, int c, int iterations, double** W, double** rese,
+                               bool isDistance, bool print, FILE* out)
+{
+    return LimitingSimilarityT(n, c, iterations, W, rese, isDistance, print, out);
+}
+
+double ProbMantel(int n, int iterations, float** A, float** B, double* rObs)
+{
+    return ProbMantelT(n, iterations, A, B, rObs);
+}
+
+double ProbMantel(int n, int iterations, float** A, double** B, double* rObs)
+{
+    return ProbMantelT(n, iterations, A, B, rObs);
+}
+
+double ProbMantel(int n, int iterations, double** A, double** B, double* rObs)
+{
+    return ProbMantelT(n, iterations, A, B, rObs);
 }

@@ -57,10 +57,28 @@ double NearNeigAvgTraitRese_WithinEachCommunity(int n, int c, double* out, doubl
                                                 float** rese, bool isDistance, bool mirror,
                                                 int* counts);
 
+// Permutation probability of the mean nearest-neighbour resemblance: the species labels of
+// rese are permuted (iterations - 1 times, on the global generator) and the observed value
+// counts once; a permuted value at least as extreme (larger for distances, smaller for
+// similarities, or equal within one single-precision step) counts. rese is mirrored in
+// place. With print, the intermediate results are written to out.
+double Prob_LimitingSimilarity(int n, int c, int iterations, float** W, float** rese,
+                               bool isDistance, bool print, FILE* out);
+double Prob_LimitingSimilarity(int n, int c, int iterations, double** W, double** rese,
+                               bool isDistance, bool print, FILE* out);
+
 // For each object i: the mean of B[i][j] over the objects j != i nearest to i in A (all ties
 // averaged); 0 when n < 2. A and B are mirrored in place from their upper triangles.
 // Returns true.
 bool BetaDivergence(int n, double** A, double** B, double* out);
+
+// Mantel permutation probability of the matrix correlation of A and B (upper triangles):
+// A's rows and columns are permuted together iterations - 1 times; a permuted |r| at least
+// |r0| (or equal within one single-precision step) counts, the observed one counts once.
+// *rObs receives r0 with its sign. A is not changed.
+double ProbMantel(int n, int iterations, float** A, float** B, double* rObs);
+double ProbMantel(int n, int iterations, float** A, double** B, double* rObs);
+double ProbMantel(int n, int iterations, double** A, double** B, double* rObs);
 
 // Partial correlation of x and y given z: (rxy - rxz ryz) / sqrt((1 - rxz^2)(1 - ryz^2)),
 // clamped to [-1, 1]; 0 when |rxz| or |ryz| is 1 within 1e-6 (float) or 1e-9 (double).

@@ -552,26 +552,22 @@ CommunityPlan AskCommunities() {
             break;
         }
         case 3:
-            whichPart = 0;
-            SettingAnyGroups(ncsm, &nGroupsP[0], groupRelP[0], grLabelP[0], "communities");
-            nGroups = nGroupsP[0];
-            groupRel = groupRelP[0];
-            grLabel = grLabelP[0];
-            plan.members = MembersOf(groupRel, ncsm, nGroups);
-            plan.labels = LabelsOf(grLabel, nGroups);
-            break;
         case 4:
-            std::fprintf(Out(), "\nTo compute change each vegetation unit must have two communities.\n");
-            std::fprintf(Out(), "A formda file will be created with the vegetation units.\n");
-            std::fprintf(Out(), "The new communities will contain differences between the 2nd and\n1st communities "
-                                "in each unit.\n");
-            if (nenv > 0)
-                std::fprintf(Out(), "\nThe new communities will contain changes in the environmental variables as "
-                                    "well.\n");
-            std::fprintf(Out(), "The user will inform how communities are ordered, but 2nd communities must\nallways "
-                                "come after 1st ones.\n");
+            if (plan.option == 4) {
+                std::fprintf(Out(), "\nTo compute change each vegetation unit must have two communities.\n");
+                std::fprintf(Out(), "A formda file will be created with the vegetation units.\n");
+                std::fprintf(Out(), "The new communities will contain differences between the 2nd and\n1st "
+                                    "communities in each unit.\n");
+                if (nenv > 0)
+                    std::fprintf(Out(), "\nThe new communities will contain changes in the environmental variables "
+                                        "as well.\n");
+                std::fprintf(Out(), "The user will inform how communities are ordered, but 2nd communities "
+                                    "must\nallways come after 1st ones.\n");
+            }
+            // The groups or units are asked into stored partition slot 0, which becomes current.
             whichPart = 0;
-            SettingNewReleves(ncsm, &nGroupsP[0], groupRelP[0], grLabelP[0]);
+            if (plan.option == 3) SettingAnyGroups(ncsm, &nGroupsP[0], groupRelP[0], grLabelP[0], "communities");
+            else SettingNewReleves(ncsm, &nGroupsP[0], groupRelP[0], grLabelP[0]);
             nGroups = nGroupsP[0];
             groupRel = groupRelP[0];
             grLabel = grLabelP[0];

@@ -2,12 +2,66 @@
 // relatives over the upper cells of square matrices, whole-table deviations.
 #include <cmath>
 
+#include <gsl/gsl_linalg.h>
+#include <gsl/gsl_matrix.h>
+#include <gsl/gsl_vector.h>
+
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResInternal.h"
 
 using qwres::Scratch;
 using qwres::ScratchVec;
+
+// Buffers of the RV coefficient (centred configurations and the two n x n cross products) and
+// of the Procrustes coefficient (transposed A, centred B, C and the GSL blocks of its
+// decomposition), for n objects and at most q columns. Each part only when asked for.
+template <class T>
+struct ComparisonWorkspace<T>::Buffers {
+    Buffers(int n_, int q_, bool rv, bool procrustes)
+        : n(n_), q(q_), Xc(rv ? n_ : 0, q_), Yc(rv ? n_ : 0, q_), S(rv ? n_ : 0, n_), Tm(rv ? n_ : 0, n_),
+          At(procrustes ? q_ : 0, n_), Bc(procrustes ? n_ : 0, q_), C(procrustes ? q_ : 0, q_) {
+        if (!procrustes) return;
+        size_t g = q_ > 0 ? size_t(q_) : 1;  // GSL refuses empty blocks
+        gu = gsl_matrix_alloc(g, g);
+        gv = gsl_matrix_alloc(g, g);
+        gs = gsl_vector_alloc(g);
+        gwork = gsl_vector_alloc(g);
+    }
+    ~Buffers() {
+        if (gu) gsl_matrix_free(gu);
+        if (gv) gsl_matrix_free(gv);
+        if (gs) gsl_vector_free(gs);
+        if (gwork) gsl_vector_free(gwork);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+
+    int n, q;
+    Scratch<T> Xc, Yc, S, Tm;
+    Scratch<T> At, Bc, C;
+    gsl_matrix* gu = nullptr;
+    gsl_matrix* gv = nullptr;
+    gsl_vector* gs = nullptr;
+    gsl_vector* gwork = nullptr;
+};
+
+template <class T>
+ComparisonWorkspace<T>::ComparisonWorkspace(int n, int p1, int p2)
+    : b_(new Buffers(n, p1 > p2 ? p1 : p2, true, true)) {}
+
+template <class T>
+ComparisonWorkspace<T>::~ComparisonWorkspace() {
+    delete b_;
+}
+
+template <class T>
+bool ComparisonWorkspace<T>::Fits(int n, int p1, int p2) const {
+    return n <= b_->n && p1 <= b_->q && p2 <= b_->q;
+}
+
+template class ComparisonWorkspace<float>;
+template class ComparisonWorkspace<double>;
 
 namespace {
 
@@ -18,30 +72,44 @@ int MaxOf(T a, T b) {
 
 // ---------------------------------------------------------------- RV coefficient
 
+// S = C C' (n x n) of the n x p matrix C, a term left out when either factor is -999; sums in
+// T (the product MatrixProd forms, without its transposed copy).
+template <class T>
+void CrossProductSkip(int n, int p, T** C, T** S) {
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) {
+            T s = T(0);
+            for (int k = 0; k < p; k++)
+                if (IsPresent(C[i][k]) && IsPresent(C[j][k])) s += C[i][k] * C[j][k];
+            S[i][j] = s;
+        }
+}
+
 // S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product).
 template <class T>
 void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
-    Scratch<T> c(n, p), ct(p, n);
+    Scratch<T> c(n, p);
     if (covScaling)
         CenterColsCovMV(n, p, X, static_cast<T**>(c));
     else
         CenterColsMV(n, p, X, static_cast<T**>(c));
-    TransposeMatrix(n, p, static_cast<T**>(c), static_cast<T**>(ct));
-    MatrixProd(n, p, p, n, static_cast<T**>(c), static_cast<T**>(ct), S);
+    CrossProductSkip(n, p, static_cast<T**>(c), S);
 }
 
 // Sums over all n x n cells; each square or product formed in T, added in double.
 template <class T>
-double RVT(int n, int p1, int p2, T** X, T** Y) {
-    Scratch<T> S(n, n), U(n, n);
-    CentredCrossProduct(n, p1, X, static_cast<T**>(S), false);
-    CentredCrossProduct(n, p2, Y, static_cast<T**>(U), false);
+double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w) {
+    CenterColsMV(n, p1, X, static_cast<T**>(w.Xc));
+    CenterColsMV(n, p2, Y, static_cast<T**>(w.Yc));
+    CrossProductSkip(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
+    CrossProductSkip(n, p2, static_cast<T**>(w.Yc), static_cast<T**>(w.Tm));
     double ss = 0, tt = 0, sp = 0;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < n; j++) {
-            ss += double(S[i][j] * S[i][j]);
-            tt += double(U[i][j] * U[i][j]);
-            sp += double(S[i][j] * U[i][j]);
+            T a = w.S[i][j], b = w.Tm[i][j];
+            ss += double(a * a);
+            tt += double(b * b);
+            sp += double(a * b);
         }
     double den = std::sqrt(ss * tt);
     return den == 0.0 ? 0.0 : sp / den;
@@ -72,62 +140,88 @@ double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
 // receives the standardised B rotated onto A (R = V U', C = U W V') times the coefficient,
 // the least-squares fit of B to A. 0 for a zero total variance or a failed decomposition.
 template <class T>
-T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z) {
+T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename ComparisonWorkspace<T>::Buffers& w) {
     int q = MaxOf(pa, pb);
     if (q < 1 || n < 1) return T(0);
-    Scratch<T> At(q, n), Bc(n, q), C(q, q), U(q, q), V(q, q);
-    ScratchVec<T> w(q);
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < pa; k++) At[k][i] = A[i][k];
-    CenterRowsMV(pa, n, static_cast<T**>(At), static_cast<T**>(At));
-    CenterColsMV(n, pb, B, static_cast<T**>(Bc));
-    // A configuration without variance carries no shape to compare.
-    double va = 0, vb = 0;
-    for (int k = 0; k < pa; k++)
-        for (int i = 0; i < n; i++)
-            if (IsPresent(At[k][i])) va += double(At[k][i]) * At[k][i];
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < pb; k++)
-            if (IsPresent(Bc[i][k])) vb += double(Bc[i][k]) * Bc[i][k];
-    if (va == 0.0 || vb == 0.0) {
+    auto zeroZ = [&] {
         if (Z)
             for (int i = 0; i < n; i++)
                 for (int k = 0; k < q; k++) Z[i][k] = T(0);
+    };
+    T** At = w.At;
+    T** Bc = w.Bc;
+    T** C = w.C;
+    for (int k = 0; k < q; k++)
+        for (int i = 0; i < n; i++) {
+            At[k][i] = k < pa ? A[i][k] : T(0);
+            Bc[i][k] = T(0);
+        }
+    CenterRowsMV(pa, n, At, At);
+    CenterColsMV(n, pb, B, Bc);
+    // A configuration without variance carries no shape to compare.
+    bool varA = false, varB = false;
+    for (int k = 0; k < pa; k++)
+        for (int i = 0; i < n; i++)
+            if (IsPresent(At[k][i]) && At[k][i] != T(0)) varA = true;
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < pb; k++)
+            if (IsPresent(Bc[i][k]) && Bc[i][k] != T(0)) varB = true;
+    if (!varA || !varB) {
+        zeroZ();
         return T(0);
     }
-    GowerStandardizationRows(q, n, static_cast<T**>(At));
-    GowerStandardizationCols(n, q, static_cast<T**>(Bc));
-    MatrixProd(q, n, n, q, static_cast<T**>(At), static_cast<T**>(Bc), static_cast<T**>(C));
+    GowerStandardizationRows(q, n, At);
+    GowerStandardizationCols(n, q, Bc);
+    MatrixProd(q, n, n, q, At, Bc, C);
     T f = T(1) / T(n - 1);
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < q; b++) C[a][b] *= f;
-    bool ok = SingValueDecomp(q, q, static_cast<T**>(C), static_cast<T**>(U), static_cast<T*>(w),
-                              static_cast<T**>(V));
+    // The decomposition on views of the work space's GSL blocks: nothing is allocated.
+    gsl_matrix_view u = gsl_matrix_submatrix(w.gu, 0, 0, q, q);
+    gsl_matrix_view v = gsl_matrix_submatrix(w.gv, 0, 0, q, q);
+    gsl_vector_view sv = gsl_vector_subvector(w.gs, 0, q);
+    gsl_vector_view work = gsl_vector_subvector(w.gwork, 0, q);
+    bool finite = true;
+    for (int a = 0; a < q; a++)
+        for (int b = 0; b < q; b++) {
+            if (!std::isfinite(C[a][b])) finite = false;
+            gsl_matrix_set(&u.matrix, a, b, double(C[a][b]));
+        }
+    bool ok = finite && gsl_linalg_SV_decomp(&u.matrix, &v.matrix, &sv.vector, &work.vector) == 0;
     T coef = T(0);
     if (ok)
-        for (int k = 0; k < q; k++) coef += w[k];
-    if (!std::isfinite(coef)) coef = T(0);
+        for (int k = 0; k < q; k++) coef += T(gsl_vector_get(&sv.vector, k));
+    if (!std::isfinite(coef)) {
+        coef = T(0);
+        ok = false;
+    }
     if (Z) {
+        if (!ok) {
+            zeroZ();
+            return coef;
+        }
         // Z = coef * Bc * V U'
         for (int i = 0; i < n; i++)
             for (int k = 0; k < q; k++) {
-                T s = T(0);
+                double s = 0;
                 for (int a = 0; a < q; a++) {
-                    T rot = T(0);
-                    for (int b = 0; b < q; b++) rot += V[a][b] * U[k][b];
-                    if (IsPresent(Bc[i][a])) s += Bc[i][a] * rot;
+                    if (IsMissing(Bc[i][a])) continue;
+                    double rot = 0;
+                    for (int b = 0; b < q; b++)
+                        rot += gsl_matrix_get(&v.matrix, a, b) * gsl_matrix_get(&u.matrix, k, b);
+                    s += double(Bc[i][a]) * rot;
                 }
-                Z[i][k] = ok ? s * coef : T(0);
+                Z[i][k] = T(s) * coef;
             }
     }
     return coef;
 }
 
 template <class T>
-T ProcrustesT(int n, int p1, int p2, T** X, T** Y) {
+T ProcrustesT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w) {
     // The narrower configuration is the one transposed (A); with equal widths A is X.
-    if (p1 > p2) return ProcrustesKernel(n, p2, p1, Y, X, static_cast<T**>(nullptr));
-    return ProcrustesKernel(n, p1, p2, X, Y, static_cast<T**>(nullptr));
+    if (p1 > p2) return ProcrustesKernel(n, p2, p1, Y, X, static_cast<T**>(nullptr), w);
+    return ProcrustesKernel(n, p1, p2, X, Y, static_cast<T**>(nullptr), w);
 }
 
 // Procrustes fit of Y (n x p2) onto the first p2 columns of X (n x p1): rotation R = V U' from
@@ -421,24 +515,53 @@ double DeviationsT(int n, int p, T** A, T** B, F f) {
 
 // ---------------------------------------------------------------- configurations
 
-double RVcoeff(int n, int p1, int p2, float** X, float** Y) { return RVT(n, p1, p2, X, Y); }
-double RVcoeff(int n, int p1, int p2, double** X, double** Y) { return RVT(n, p1, p2, X, Y); }
+// One-off calls: a work space of their own, only the part the coefficient needs.
+template <class T>
+double RVOnce(int n, int p1, int p2, T** X, T** Y) {
+    typename ComparisonWorkspace<T>::Buffers w(n, MaxOf(p1, p2), true, false);
+    return RVT(n, p1, p2, X, Y, w);
+}
+template <class T>
+T ProcrustesOnce(int n, int p1, int p2, T** X, T** Y, T** Z) {
+    typename ComparisonWorkspace<T>::Buffers w(n, MaxOf(p1, p2), false, true);
+    if (Z) return ProcrustesKernel(n, p1, p2, X, Y, Z, w);
+    return ProcrustesT(n, p1, p2, X, Y, w);
+}
+
+double RVcoeff(int n, int p1, int p2, float** X, float** Y) { return RVOnce(n, p1, p2, X, Y); }
+double RVcoeff(int n, int p1, int p2, double** X, double** Y) { return RVOnce(n, p1, p2, X, Y); }
+double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
+    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+}
+double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
+    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+}
 double RVcoeff_OLD(int n, int p1, int p2, float** X, float** Y) { return RVOldT(n, p1, p2, X, Y, false); }
 double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y) { return RVOldT(n, p1, p2, X, Y, true); }
 
-float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y) { return ProcrustesT(n, p1, p2, X, Y); }
-double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) { return ProcrustesT(n, p1, p2, X, Y); }
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y) {
+    return ProcrustesOnce(n, p1, p2, X, Y, static_cast<float**>(nullptr));
+}
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
+    return ProcrustesOnce(n, p1, p2, X, Y, static_cast<double**>(nullptr));
+}
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
+    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+}
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
+    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+}
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, float** Z) {
-    return ProcrustesKernel(n, p1, p2, X, Y, Z);
+    return ProcrustesOnce(n, p1, p2, X, Y, Z);
 }
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, double** Z) {
-    return ProcrustesKernel(n, p1, p2, X, Y, Z);
+    return ProcrustesOnce(n, p1, p2, X, Y, Z);
 }
 double ProcrustesCoeff_T(int p1, int p2, int n, double** X, double** Y, double** Z) {
     Scratch<double> Xn(n, p1), Yn(n, p2);
     TransposeMatrix(p1, n, X, static_cast<double**>(Xn));
     TransposeMatrix(p2, n, Y, static_cast<double**>(Yn));
-    return ProcrustesKernel(n, p1, p2, static_cast<double**>(Xn), static_cast<double**>(Yn), Z);
+    return ProcrustesOnce(n, p1, p2, static_cast<double**>(Xn), static_cast<double**>(Yn), Z);
 }
 
 float ProcrustesCoeff(int n, int p, float** X, float** Y) {

@@ -3,8 +3,9 @@
 // comparisons (matrix correlation and its relatives) that read only the N = n(n-1)/2 cells
 // i < j of square matrices (diagonal and lower triangle are never read).
 //
-// Inputs are never changed; scratch is allocated and freed in each call. A -999 cell of a
-// configuration is missing. The float overloads return float unless a line says double.
+// Inputs are never changed; scratch is allocated and freed in each call, except in the forms
+// that take a ComparisonWorkspace. A -999 cell of a configuration is missing. The float
+// overloads return float unless a line says double.
 #ifndef TNX_QWLIBRESCOMPARE_H
 #define TNX_QWLIBRESCOMPARE_H
 
@@ -48,6 +49,31 @@ int ProcrustesAdj(int n, int p1, int p2, float** X, float** Y, float* ss);
 // Configurations stored one row per axis: X p1 x n, Y p2 x n, Yfit p2 x n.
 int ProcrustesAdjT(int p1, int p2, int n, float** X, float** Y, float** Yfit, float* ss);
 int ProcrustesAdjT(int p1, int p2, int n, double** X, double** Y, double** Yfit, double* ss);
+
+// Work space of RVcoeff and ProcrustesCoeff for repeated calls on configurations of n objects
+// with at most p1 and p2 columns (either order): a permutation loop allocates it once, and the
+// forms that take it allocate nothing. A call on larger configurations than the work space
+// was made for computes the coefficient with scratch of its own.
+template <class T>
+class ComparisonWorkspace {
+public:
+    ComparisonWorkspace(int n, int p1, int p2);
+    ~ComparisonWorkspace();
+    ComparisonWorkspace(const ComparisonWorkspace&) = delete;
+    ComparisonWorkspace& operator=(const ComparisonWorkspace&) = delete;
+    // True when configurations of n objects with p1 and p2 columns fit.
+    bool Fits(int n, int p1, int p2) const;
+    struct Buffers;
+    Buffers* buffers() const { return b_; }
+
+private:
+    Buffers* b_;
+};
+
+double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws);
+double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws);
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws);
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws);
 
 // ---------------------------------------------------------------- resemblance matrices
 

@@ -102,17 +102,24 @@ void To1Based(int rows, int cols, TA** A, TW** W) {
         for (int j = 0; j < cols; j++) W[i + 1][j + 1] = TW(A[i][j]);
 }
 
+// A GSL double copy of the rows x cols matrix A (the caller frees it).
+template <class T>
+gsl_matrix* ToGsl(int rows, int cols, T** A) {
+    gsl_matrix* g = gsl_matrix_alloc(rows, cols);
+    for (int i = 0; i < rows; i++)
+        for (int j = 0; j < cols; j++) gsl_matrix_set(g, i, j, double(A[i][j]));
+    return g;
+}
+
 // GSL eigen-decomposition of a double copy, sorted descending; eigenvectors as rows.
 template <class T>
 bool EigenGSL(int n, T** A, T** vec, T* val) {
     if (n < 1) return true;
     if (!AllFinite(n, n, A)) return EigenFailed(n, vec, val);
-    gsl_matrix* a = gsl_matrix_alloc(n, n);
+    gsl_matrix* a = ToGsl(n, n, A);
     gsl_matrix* z = gsl_matrix_alloc(n, n);
     gsl_vector* d = gsl_vector_alloc(n);
     gsl_eigen_symmv_workspace* w = gsl_eigen_symmv_alloc(n);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < n; j++) gsl_matrix_set(a, i, j, double(A[i][j]));
     int status = gsl_eigen_symmv(a, d, z, w);
     if (status == 0) status = gsl_eigen_symmv_sort(d, z, GSL_EIGEN_SORT_VAL_DESC);
     for (int k = 0; k < n; k++) {
@@ -288,12 +295,10 @@ bool SvdGSL(int m, int n, T** A, T** U, T* w, T** V) {
     // GSL's decomposition needs at least as many rows as columns; asking it anyway would only
     // raise its error.
     if (m < n || !AllFinite(m, n, A)) return SvdFailed(m, n, U, w, V);
-    gsl_matrix* a = gsl_matrix_alloc(m, n);
+    gsl_matrix* a = ToGsl(m, n, A);
     gsl_matrix* v = gsl_matrix_alloc(n, n);
     gsl_vector* s = gsl_vector_alloc(n);
     gsl_vector* work = gsl_vector_alloc(n);
-    for (int i = 0; i < m; i++)
-        for (int j = 0; j < n; j++) gsl_matrix_set(a, i, j, double(A[i][j]));
     int status = gsl_linalg_SV_decomp(a, v, s, work);
     if (status == 0) {
         for (int i = 0; i < m; i++)

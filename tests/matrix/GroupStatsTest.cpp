@@ -98,6 +98,8 @@ TEST(AnosimTest, OneGroupIsNegative)
     Mat<double> D({{0, 1, 2, 3}, {0, 0, 4, 5}, {0, 0, 0, 6}, {0, 0, 0, 0}});
     std::vector<int> g{1, 1, 1, 1};
     EXPECT_DOUBLE_EQ(ANOSIM(4, 1, g.data(), D, false), -3.5 / 6 * 0.5);
+    // A single object has no pair.
+    EXPECT_EQ(ANOSIM(1, 1, g.data(), D, false), 0.0);
 }
 
 TEST(ResponseCurveTest, BetaCurvePeaksAtTheOptimumAndVanishesOutside)
@@ -197,6 +199,108 @@ TEST(NearNeighbourTest, NoPairOrNoComparableNeighbour)
     EXPECT_EQ(v, 0.0);
     S[0][2] = std::numeric_limits<double>::infinity();
     EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, true, true, nullptr), 0.0);
+}
+
+// Distances among 7 objects on a line (all pairs distinct) and a noisy copy.
+void LineDistances(Mat<double>& A, Mat<double>& B)
+{
+    const double x[7] = {0, 1, 3, 7, 12, 20, 33};
+    const double y[7] = {0, 2, 3, 6, 13, 19, 40};
+    for (int i = 0; i < 7; i++)
+        for (int j = 0; j < 7; j++) {
+            A[i][j] = std::fabs(x[i] - x[j]);
+            B[i][j] = std::fabs(y[i] - y[j]);
+        }
+}
+
+TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
+{
+    Mat<double> A(7, 7), B(7, 7), P(7, 7);
+    LineDistances(A, B);
+    double r0 = 0;
+    EXPECT_EQ(ProbMantel(7, 1, A, B, &r0), 1.0);
+    EXPECT_DOUBLE_EQ(r0, MatrixCorr(7, A, B));
+    EXPECT_GT(r0, 0.9);
+    // The same permutations drawn by hand after the same seed: |r| at least |r0| counts.
+    const int iters = 200;
+    InitRndNumberGenerator(77);
+    int list[7];
+    int count = 1;
+    for (int t = 2; t <= iters; t++) {
+        RndList(7, list);
+        for (int i = 0; i < 7; i++)
+            for (int j = i + 1; j < 7; j++) P[i][j] = A[list[i] - 1][list[j] - 1];
+        double r = std::fabs(MatrixCorr(7, P, B));
+        if (r >= std::fabs(r0) || AlmostEqual2sComplement(r, std::fabs(r0), 1)) count++;
+    }
+    InitRndNumberGenerator(77);
+    A[3][1] = 555;  // the lower triangle of A is not read
+    double prob = ProbMantel(7, iters, A, B, &r0);
+    EXPECT_DOUBLE_EQ(prob, double(count) / iters);
+    EXPECT_LT(prob, 0.05);  // a strong relation is rarely matched by 5040 arrangements
+    // Float forms agree with the double one on the same draws.
+    Mat<float> Af(7, 7), Bf(7, 7);
+    Mat<double> Bd(7, 7);
+    LineDistances(A, Bd);
+    for (int i = 0; i < 7; i++)
+        for (int j = 0; j < 7; j++) {
+            Af[i][j] = float(A[i][j]);
+            Bf[i][j] = float(Bd[i][j]);
+        }
+    InitRndNumberGenerator(77);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bd, &r0), double(count) / iters);
+    InitRndNumberGenerator(77);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bf, &r0), double(count) / iters);
+    EXPECT_NEAR(r0, MatrixCorr(7, A, Bd), 1e-6);
+}
+
+TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)
+{
+    Mat<double> W(3, 4), S(4, 4), P(4, 4);
+    NearNeighbourData(W, S);
+    EXPECT_EQ(Prob_LimitingSimilarity(4, 3, 1, W, S, true, false, nullptr), 1.0);
+    EXPECT_EQ(S[1][0], 1.0);  // made symmetric in place
+    // Replay: permuted distances at least the observed 2.5 (or equal) count.
+    const int iters = 50;
+    InitRndNumberGenerator(5);
+    int list[4];
+    int count = 1;
+    for (int t = 1; t < iters; t++) {
+        RndList(4, list);
+        for (int a = 0; a < 4; a++)
+            for (int b = a + 1; b < 4; b++) P[a][b] = P[b][a] = S[list[a] - 1][list[b] - 1];
+        double ts = NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, P, true, false, nullptr);
+        if (ts > 2.5 || AlmostEqual2sComplement(ts, 2.5, 1)) count++;
+    }
+    InitRndNumberGenerator(5);
+    testing::internal::CaptureStdout();
+    EXPECT_DOUBLE_EQ(Prob_LimitingSimilarity(4, 3, iters, W, S, true, false, nullptr), double(count) / iters);
+    testing::internal::GetCapturedStdout();
+    EXPECT_GT(count, 1);
+    EXPECT_LT(count, iters);
+
+    Mat<float> Wf(3, 4), Sf(4, 4);
+    NearNeighbourData(Wf, Sf);
+    FILE* f = tmpfile();
+    InitRndNumberGenerator(5);
+    testing::internal::CaptureStdout();
+    const double pr = Prob_LimitingSimilarity(4, 3, 2, Wf, Sf, false, true, f);
+    EXPECT_TRUE(pr == 0.5 || pr == 1.0) << pr;
+    testing::internal::GetCapturedStdout();
+    rewind(f);
+    std::string text;
+    for (int ch; (ch = fgetc(f)) != EOF;) text += char(ch);
+    fclose(f);
+    EXPECT_EQ(text.rfind("\nPERMUTATION TEST for the \n\nTest statistic: Mean nearest-neighbour resemblance "
+                         "within communities (it is the 'TS1 Mean NN ED' in Halvey & Prenton 2004 if the "
+                         "resemblance is Euclidean distance)\nINTERMEDIATE RESULTS\n\nObserved similarity "
+                         "matrix of 4 OTUs:\n", 0), 0u);
+    EXPECT_NE(text.find("\nCommunity data matrix (3 communities by 4 OTUs):\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\nObserved test statistic=\t2.66667\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\nPermuted distance matrix:\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\nOrder of original OTUs in permuted matrix:\t"), std::string::npos);
+    EXPECT_NE(text.find("\nIteration 1\tRandom test statistic=\t"), std::string::npos);
+    EXPECT_NE(text.find(pr == 1.0 ? "Cummulative frequency=2\n" : "Cummulative frequency=1\n"), std::string::npos);
 }
 
 TEST(BetaDivergenceTest, TiesAreAveraged)

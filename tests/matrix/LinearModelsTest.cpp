@@ -205,6 +205,16 @@ TEST(MatrixRegressionTest, UpperTriangleRegressedInRowMajorOrder)
     R1.fill(-1);
     ResidualsMatrixRegression(1, A, B, R1);
     EXPECT_EQ(R1[0][0], -1.0);
+    // Two objects, one pair: the fit passes through it (residual 0, prediction the value).
+    Mat<double> R2(2, 2), D2(2, 2);
+    ResidualsMatrixRegression(2, A, B, R2);
+    PredictedMatrixRegression(2, A, B, D2);
+    EXPECT_EQ(R2[0][1], 0.0);
+    EXPECT_EQ(D2[0][1], 2.5);
+    // The residuals may replace B itself.
+    ResidualsMatrixRegression(4, A, B, B);
+    EXPECT_NEAR(B[0][1], 0.285714285714286, 1e-5);
+    EXPECT_NEAR(B[2][3], 0.714285714285714, 1e-5);
 }
 
 TEST(SelectTest, SelectedFactorsAndResponses)

@@ -204,6 +204,8 @@ TEST(Eigen, NegativePartOfTheSpectrum) {
     Mat<double> P{{2, 0, 0}, {0, 1, 0}, {0, 0, -0.0015}};
     EXPECT_EQ(EigenHouseholderQL_NegEigen(3, P), 0.0f);
     EXPECT_EQ(EigenHouseholderQL_NegEigen(0, P), 0.0f);
+    Mat<double> N{{1, std::nan("")}, {std::nan(""), 1}};
+    EXPECT_EQ(EigenHouseholderQL_NegEigen(2, N), 0.0f);
     // 2J - I (J all ones, spectrum 3, 0, 0) has the spectrum 5, -1, -1: sum 3, two ratios of
     // -1/3: 2/3.
     Mat<double> Q{{1, 2, 2}, {2, 1, 2}, {2, 2, 1}};
@@ -270,6 +272,9 @@ void CheckSvd(double tol) {
     T ww[3] = {7, 7, 7};
     EXPECT_FALSE(SingValueDecomp(2, 3, W, Uw, ww, Vw));
     ExpectVec(ww, {0, 0, 0}, 0);
+    // The classical routine decomposes a wide matrix too (one singular value is 0).
+    EXPECT_TRUE(SingValueDecomp_NRUTIL(2, 3, W, Uw, ww, Vw));
+    ExpectReconstructs(2, 3, W, Uw, ww, Vw, 10 * tol);
 }
 
 TEST(SingularValues, DecomposeAndReconstruct) {

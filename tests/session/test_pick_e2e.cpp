@@ -413,4 +413,21 @@ TEST_F(PickSmall, UnreadableDataOfTheOtherSessionWriteNothing) {
     EXPECT_NE(again.out.find(Header("DATA FOR SESSION", "t8")), std::string::npos);
 }
 
+TEST_F(PickSmall, PhylogenyOfVariablesFollowsTheOtusAndNoVariablesNoTheirChange) {
+    // No E, and the phylogeny as OTUs by 2 variables; OTUs 3 and 1, pairs c1-c2, c3-c4, c5-c6 (order 2).
+    std::string text = Edit(Small(false), "1 \n97Sep08 \n2 \n3\t\nq\t\nE \n10\t20\t30\t-999\t50\t60\t\n", "0 \n");
+    text = Edit(text, "1\n1\t0.1\t0.2\t0.3\t\n0.1\t1\t0.4\t0.5\t\n0.2\t0.4\t1\t0.6\t\n0.3\t0.5\t0.6\t1\t\n",
+                "2\n2\n3\t1\t\n0.1\t0\t\n1.1\t1\t\n2.1\t0\t\n3.1\t1\t\n");
+    box_.WriteFile("h3Formda.txt", text);
+    const Result r = New("t9", "h3", "1\n2\n2\nk\n3 1\ny\n4\n1\n2\nn\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("each unit.\nThe user will inform"), std::string::npos);  // nothing on variables
+    LoadFormda("t9Formda.txt");
+    ASSERT_EQ((Ints{tcst, ncsm, nenv, phylogenyMatrixType, nClados}), (Ints{2, 3, 0, 2, 2}));
+    EXPECT_EQ(Get(phylogenyData, 2, 2), (Floats{2.1f, 0, 0.1f, 0}));
+    EXPECT_EQ((Ints{phylogenyVarType[0], phylogenyVarType[1]}), (Ints{3, 1}));
+    // o3: -999 - 2, 0 - 3, -999 - (-999); o1: 2 - 1, 4 - 0, 6 - (-999).
+    EXPECT_EQ(Get(cadat, 2, 3), (Floats{-999, -3, -999, 1, 4, -999}));
+}
+
 }  // namespace

@@ -143,14 +143,46 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
     EXPECT_EQ(ProcrustesCoeff(6, 3, Xf, Xrf), 0.0f);
 }
 
-// 2 (1 - sqrt(1 - R/Tot)) of an imperfect fit lies in (0, 2]; a target of zero total gives 0.
-TEST(Configurations, ProcrustesOldBounds) {
-    Mat<double> X(kX), Y(kY);
-    double c = ProcrustesCoeff_OLD(6, 2, X, Y);
-    EXPECT_GT(c, 0.0);
-    EXPECT_LE(c, 2.0);
+// Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
+// procrustes ss), 2 (1 - sqrt(1 - R/Tot)) = 0.125911620577618; a target of zero total gives 0.
+TEST(Configurations, ProcrustesOldAgainstReference) {
+    Mat<double> X(kX), Y(kY), fit(6, 2);
+    EXPECT_NEAR(ProcrustesCoeff_OLD(6, 2, X, Y), 0.125911620577618, 1e-12);
+    double ss[2];
+    ProcrustesAdj(6, 2, 2, X, Y, fit, ss);
+    EXPECT_NEAR(ss[0] + ss[1], 15.2435233160622, 1e-10);
     Mat<double> Z(6, 2);
     EXPECT_EQ(ProcrustesCoeff_OLD(6, 2, Z, Y), 0.0);  // Tot = 0
+}
+
+// A work space reused over many calls, in both orders of the configurations and on smaller
+// ones, gives exactly the values of the one-off calls; configurations larger than it fall back
+// to scratch of their own.
+template <class T>
+void CheckWorkspace(double tol) {
+    ComparisonWorkspace<T> ws(6, 3, 2);
+    Mat<T> X(kX), Y(kY), Xr(6, 3);
+    RotatedCopy(X, Xr);
+    for (int rep = 0; rep < 3; rep++) {
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, ws), 0.824953135216131, tol);
+        EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X, ws), 0.824953135216131, tol);
+        EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, ws), 0.789851038717489, tol);
+        EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X, ws), 0.789851038717489, tol);
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, ws), 1.0, tol);
+        EXPECT_EQ(ProcrustesCoeff(5, 3, 2, X, Y, ws), ProcrustesCoeff(5, 3, 2, X, Y));
+        EXPECT_EQ(RVcoeff(4, 1, 2, X, Y, ws), RVcoeff(4, 1, 2, X, Y));
+    }
+    EXPECT_TRUE(ws.Fits(6, 2, 3));
+    EXPECT_FALSE(ws.Fits(7, 2, 2));
+    EXPECT_FALSE(ws.Fits(6, 4, 1));
+    ComparisonWorkspace<T> small(3, 1, 1);
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, small), 0.824953135216131, tol);
+    EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, small), 0.789851038717489, tol);
+}
+
+TEST(Configurations, WorkspaceGivesTheSameValues) {
+    CheckWorkspace<double>(1e-10);
+    CheckWorkspace<float>(2e-5);
 }
 
 // ---------------------------------------------------------------- resemblance matrices

@@ -43,3 +43,9 @@ cat("rank formula =", 1 - 6 * sum((rank(a) - rank(b))^2) / (N^3 - N), "\n")
 a0 <- a; b0 <- b; a0[c(1, 5)] <- 0; b0[c(1, 5)] <- 0
 keep <- !(abs(a0) < 1e-6 & abs(b0) < 1e-6)
 cat("corr adj =", cor(a0[keep], b0[keep]), "\n")
+# The earlier Procrustes form: 2 (1 - sqrt(1 - R / Tot)), R the residual sum of squares of the
+# fit of Y onto X (rotation, dilation, translation) and Tot the sum of squares of the uncentred
+# X; both configurations of two columns (the first two of X, and Y).
+fit <- procrustes(X[, 1:2], Y, scale = TRUE, symmetric = FALSE)
+R <- fit$ss; Tot <- sum(X[, 1:2]^2)
+cat("procrustes old =", 2 * (1 - sqrt(1 - R / Tot)), " residual =", R, "\n")

@@ -1,0 +1,205 @@
+// Principal-component regression residuals and the redundancy analysis (routine and
+// interactive driver). Reference values: r/pca_rda.R (lm on prcomp scores, eigen of the
+// covariance of the fitted values, vegan::rda).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/ConsoleReaders.h"
+#include "foundation/TnxError.h"
+#include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
+
+namespace {
+
+// Twelve units, seven factors and two responses of r/pca_rda.R.
+void Design(Mat<double>& X, Mat<double>& Y)
+{
+    for (int i = 0; i < 12; i++) {
+        for (int k = 0; k < 7; k++) X[i][k] = double(((i + 1) * (k + 2) + (i + 1) * (i + 1) * (k + 1)) % 13);
+        Y[i][0] = i + (i * 7) % 5;
+        Y[i][1] = ((i + 1) * (i + 1)) % 9;
+    }
+}
+
+TEST(PcaRegressionTest, UsesAtMostNMinusTwoOverFactorComponents)
+{
+    // All 7 components of the correlations exist; (12 - 2) / 2 = 5 of them are used.
+    Mat<double> X(12, 7), Y(12, 2), R(12, 2);
+    Design(X, Y);
+    EXPECT_EQ(PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, R, nullptr, 2, 2.0), 1);
+    const std::vector<double> r1 = {-3.7262502673734, -1.0585620900076, -3.13945964096792, -2.8732952387853, 3.40864353915817, -2.05693380286356, -1.07783239865598, -0.281491424772514, 4.0924462663258, 3.11539725853975, 2.03095277125011, 1.56638502815243};
+    const std::vector<double> r2 = {-0.779334558722198, -1.25076040117952, -1.34339433748036, 2.14492237241524, 3.03934624801499, 0.60079427666969, -1.15677261802676, 1.01995189645978, -2.96574325137705, 0.485776903286274, 0.794603061482614, -0.589389591542692};
+    for (int i = 0; i < 12; i++) {
+        EXPECT_NEAR(R[i][0], r1[i], 1e-9) << i;
+        EXPECT_NEAR(R[i][1], r2[i], 1e-9) << i;
+    }
+    // factor 4: 2.5 truncated to 2 components.
+    EXPECT_EQ(PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, R, nullptr, 2, 4.0), 1);
+    const std::vector<double> s1 = {-6.96706810394264, -3.74060356478349, -2.48615802424046, -2.3721589186937, -0.897861004426068, -1.65278323788055, 0.374460730596574, 3.79232220461231, 2.89586691331108, 6.30234654654148, 1.9420323319454, 2.80960412696006};
+    for (int i = 0; i < 12; i++) EXPECT_NEAR(R[i][0], s1[i], 1e-9) << i;
+}
+
+TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres)
+{
+    // With every component used (factor small enough), the residuals are those of the
+    // regression on the selected factors themselves, for covariances and correlations alike.
+    Mat<double> X(12, 7), Y(12, 2), R(12, 2), Rc(12, 2), Rd(12, 2);
+    Design(X, Y);
+    int sel[7] = {1, 0, 1, 1, 0, 0, 0};
+    PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, R, sel, 1, 0.5);
+    PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, Rc, sel, 2, 0.5);
+    Regression_ResidualsSelect(12, 2, 7, Y, X, Rd, sel);
+    ExpectSame(R, Rd, 1e-9);
+    ExpectSame(Rc, Rd, 1e-9);
+    // A limit below zero, and an option without components, leave the centred responses.
+    // y1 = i + (7i mod 5): 0 3 6 4 7 5 8 11 9 12 10 13, mean 88 / 12.
+    const double meanY0 = 88.0 / 12.0;
+    for (int opt : {2, 3}) {
+        PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, R, nullptr, opt, opt == 2 ? -1.0 : 2.0);
+        EXPECT_NEAR(R[0][0], 0 - meanY0, 1e-12) << opt;
+        EXPECT_NEAR(R[11][0], 13 - meanY0, 1e-12) << opt;
+    }
+}
+
+TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations)
+{
+    Mat<double> X(12, 7), Y(12, 2), X3(12, 3), scores(2, 12);
+    Design(X, Y);
+    for (int i = 0; i < 12; i++)
+        for (int k = 0; k < 3; k++) X3[i][k] = X[i][k];
+    double eig[2], corr[2];
+    EXPECT_EQ(RDA(12, 2, 3, Y, X3, eig, scores, corr, nullptr, false, nullptr, 1), 1);
+    ExpectVec(eig, {6.81547304790926, 0.117459684203801}, 1e-10);
+    ExpectVec(corr, {0.724870540348232, 0.110981170790395}, 1e-6);
+    const std::vector<double> f1 = {0.103873528155408, 3.09818469061648, 0.669436077988794, 2.36178601052693, 3.13280274666472, -4.19014471424354, 2.72189437405591, -3.23210989481799, -0.563289039837654, -3.31752795994607, 0.720236087068631, -1.50514190623161};
+    const double sign = scores[0][1] > 0 ? 1 : -1;
+    for (int i = 0; i < 12; i++) EXPECT_NEAR(sign * scores[0][i], f1[i], 1e-9) << i;
+    // The caller's data are not centred in place.
+    EXPECT_EQ(Y[0][1], 1.0);
+    // Float data give the same to single precision; the report names the analysis.
+    Mat<float> Yf(12, 2), Xf(12, 3);
+    for (int i = 0; i < 12; i++) {
+        for (int j = 0; j < 2; j++) Yf[i][j] = float(Y[i][j]);
+        for (int k = 0; k < 3; k++) Xf[i][k] = float(X3[i][k]);
+    }
+    FILE* f = tmpfile();
+    testing::internal::CaptureStdout();
+    RDA(12, 2, 3, Yf, Xf, eig, scores, corr, nullptr, true, f, 0);
+    std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console, "\nAnalise de Redundancia (RDA)\ncf. Quarrin & Quarrin 1998, p.579-594.\n");
+    EXPECT_NEAR(eig[0], 6.81547304790926, 1e-4);
+    rewind(f);
+    std::string text;
+    for (int c; (c = fgetc(f)) != EOF;) text += char(c);
+    fclose(f);
+    EXPECT_EQ(text.rfind("Analise de Redundancia (RDA)\ncf. Quarrin & Quarrin 1998, p.579-594.\nMatriz y:\n0\t1\t\n", 0), 0u);
+    EXPECT_NE(text.find("\nAutovalores canonicos (espaco definido pelas variaveis x): \n6.81547\t0.11746\t\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Correlacao entre escores no espaco definido por Y e por X (eixo de ordenacao 2): 0.11098"), std::string::npos);
+    EXPECT_NE(text.find("\nCorrelacao entre variaveis em X e os eixos de ordenacao canonica:\nVar. 1:\t"), std::string::npos);
+    // The routine's report has neither the driver's intermediate matrices nor its extra parts.
+    EXPECT_EQ(text.find("Matriz xTx"), std::string::npos);
+    EXPECT_EQ(text.find("biplots"), std::string::npos);
+    EXPECT_EQ(text.find("nao-canonicos"), std::string::npos);
+}
+
+// The interactive driver in a directory of its own, answers read from a file.
+class RdaDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/tarnex-rda-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        std::filesystem::current_path(dir_);
+    }
+    void TearDown() override
+    {
+        if (answers_) fclose(answers_);
+        in = stdin;
+        std::filesystem::current_path(old_);
+        std::filesystem::remove_all(dir_);
+    }
+    void Answers(const std::string& text)
+    {
+        std::ofstream("answers.txt") << text;
+        answers_ = fopen("answers.txt", "r");
+        in = answers_;
+    }
+    static std::string Read(const char* name)
+    {
+        std::ifstream f(name);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+    // The error code rda() raises on these answers (0: none); its console output is dropped.
+    int CodeOf(const std::string& answers)
+    {
+        if (answers_) fclose(answers_);
+        Answers(answers);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int code = 0;
+        try {
+            rda();
+        } catch (const TnxError& e) {
+            code = e.code();
+        }
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        return code;
+    }
+    std::filesystem::path old_ = std::filesystem::current_path();
+    std::filesystem::path dir_;
+    FILE* answers_ = nullptr;
+};
+
+TEST_F(RdaDriverTest, SummaryReportIsAppendedAndDetailedAddsTheMatrices)
+{
+    // y = 2x exactly: one canonical axis with all the variance (proportion 1).
+    std::ofstream("d.txt") << "4 1 1\n2\n4\n6\n8\n1\n2\n3\n4\n";
+    std::ofstream("prinda.txt") << "earlier\n";
+    Answers("d.txt\nr\nn\nd.txt\nd\ns\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(rda(), 1);
+    std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_NE(console.find("Especifique nome do arquivo de dados: "), std::string::npos);
+    EXPECT_NE(console.find("\nExaminar resultados no arquivo prinda.txt.\n\n"), std::string::npos);
+    std::string rep = Read("prinda.txt");
+    EXPECT_EQ(rep.rfind("earlier\n" + std::string(61, '=') + "\nAnalise de Redundancia (RDA)\n", 0), 0u);
+    EXPECT_NE(rep.find("\nDADOS: \td.txt\nNumero de unidades amostrais: \t4\nNumero de variaveis em y: \t1\nNumero de variaveis em x: \t1\n"), std::string::npos);
+    // Covariance of the fitted values: var(2, 4, 6, 8) = 20/3.
+    EXPECT_NE(rep.find("\nAutovalores canonicos (espaco definido pelas variaveis x): \n6.66667\t\n"), std::string::npos) << rep;
+    EXPECT_NE(rep.find("\nProporcao dos eixos canonicos em relacao aa variacao total das variaveis y:\n1\t\n"), std::string::npos);
+    EXPECT_NE(rep.find("\nEscores de variaveis em X para biplots:\nVar. 1:\t"), std::string::npos);
+    // Two runs: the summary has no intermediate matrices, the detailed one has them once.
+    size_t first = rep.find("\nMatriz xTx:\n");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(rep.find("\nMatriz xTx:\n", first + 1), std::string::npos);
+    EXPECT_NE(rep.find("\nMatriz S inversa:\n0.2\t\n"), std::string::npos);  // x'x = 5 after centring
+    EXPECT_NE(rep.find("\nAnalise de Componentes Principais com a matriz Y (ordenacao nao-canonica)\n"), std::string::npos);
+}
+
+TEST_F(RdaDriverTest, ShortDataFileRaisesAndLeavesTheReport)
+{
+    std::ofstream("short.txt") << "4 1 1\n2\n4\n";
+    EXPECT_EQ(CodeOf("short.txt\nr\n"), TNX_END_OF_FILE);
+    EXPECT_FALSE(std::filesystem::exists("prinda.txt"));
+    EXPECT_EQ(CodeOf("missing.txt\n"), TNX_FAIL_TO_OPEN);
+    std::ofstream("empty.txt") << "0 1 1\n";  // no unit
+    EXPECT_EQ(CodeOf("empty.txt\nr\n"), TNX_END_OF_FILE);
+    std::ofstream("noy.txt") << "3 0 1\n1 2 3\n";  // no response
+    EXPECT_EQ(CodeOf("noy.txt\nr\n"), TNX_END_OF_FILE);
+}
+
+}  // namespace
