@@ -55,8 +55,8 @@ TEST_F(HandlerTest, TraitSubsetSearchNamesTheCriterionFileAndLeavesTheTrack) {
     Load(true);
     Script("11\n" + kKAnswers);
     IFChOrderSearch();
-    EXPECT_EQ(Count(Out(), "\n\nResults on file s1ChRank_PSAP_X.txt\n"), 0);
-    EXPECT_EQ(dirtyOrig, 0);
+    EXPECT_EQ(Count(Out(), "\n\nResults on file s1ChRank_PSAP_X.txt\n"), 1);
+    EXPECT_EQ(dirtyOrig, 1);
     EXPECT_TRUE(includePhylogeny);
     EXPECT_EQ(partition_OTUs_Phyl, nullptr);
     EXPECT_FALSE(std::filesystem::exists("s1Trk.txt"));
