@@ -181,17 +181,21 @@ TEST(BealsSmoothing, TargetUpdateEqualsAFullRecomputation) {
 }
 
 TEST(ConditionalProb, TargetFormEqualsTheFullMatrixWithoutRowScaling) {
-    const int n = 10, p = 6, t = 2;
+    const int n = 10, p = 6;
+    int t = 2;
     Mat<double> x(n, p), y(n, p), M(p, p), full(p, p);
     RandomTable(x, 9);
-    for (int type : {0, 1, 2}) {
-        ConditionalProb(n, p, x, M, type, false);
-        for (int i = 0; i < n; i++)
-            for (int j = 0; j < p; j++) y[i][j] = j == t ? x[(i + 3) % n][j] : x[i][j];
-        ConditionalProb(t, n, p, y, M, type, false);
-        ConditionalProb(n, p, y, full, type, false);
-        ExpectSame(M, full, 1e-15);
-    }
+    for (int target : {0, 2, p - 1})
+        for (int type : {0, 1, 2}) {
+            ConditionalProb(n, p, x, M, type, false);
+            for (int i = 0; i < n; i++)
+                for (int j = 0; j < p; j++) y[i][j] = j == target ? x[(i + 3) % n][j] : x[i][j];
+            ConditionalProb(target, n, p, y, M, type, false);
+            ConditionalProb(n, p, y, full, type, false);
+            ExpectSame(M, full, 1e-15);
+        }
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) y[i][j] = j == t ? x[(i + 3) % n][j] : x[i][j];
     // Species t absent from the new table: its row is not divided (all 0, diagonal 1).
     for (int i = 0; i < n; i++) y[i][t] = 0;
     ConditionalProb(n, p, x, M, 1, false);
