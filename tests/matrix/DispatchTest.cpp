@@ -318,6 +318,11 @@ TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
             EXPECT_NEAR(P[j][i], R[i][j], 1e-6);
         }
     EXPECT_GE(secs, 0.0f);
+    // No iteration at all: the observed arrangement alone, probability 1 (never 1 / 0).
+    Mat<double> P0(3, 3);
+    RandomizationVar(6, 3, X, P0, 0, 11u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
+    EXPECT_EQ(P0[0][1], 1.0);
+    EXPECT_NEAR(P0[1][0], R[0][1], 1e-6);
     // 100 iterations: multiples of 0.01 from 0.01 to 1, the same for the same seed; the float
     // and double data overloads agree (the work table is single precision in both).
     Mat<double> P1(3, 3), P2(3, 3);
