@@ -199,6 +199,8 @@ TEST(NearNeighbourTest, NoPairOrNoComparableNeighbour)
     EXPECT_EQ(v, 0.0);
     S[0][2] = std::numeric_limits<double>::infinity();
     EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, true, true, nullptr), 0.0);
+    // An infinite similarity is no neighbour either.
+    EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, false, true, nullptr), 0.0);
 }
 
 // Distances among 7 objects on a line (all pairs distinct) and a noisy copy.
