@@ -254,6 +254,11 @@ TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
     InitRndNumberGenerator(77);
     EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bf, &r0), double(count) / iters);
     EXPECT_NEAR(r0, MatrixCorr(7, A, Bd), 1e-6);
+    // A constant matrix correlates 0 with B in every arrangement: each one counts.
+    Mat<double> K(7, 7);
+    K.fill(2);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, 20, K, Bd, &r0), 1.0);
+    EXPECT_EQ(r0, 0.0);
 }
 
 TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)
