@@ -165,6 +165,14 @@ void Ordinate(int n, int p, double** data, double** rese, double** vec, double**
     OrdinationLib_D(n, p, data, rese, vec, scores, nAxes, eig, &ok, method, code, orient);
 }
 
+// The progress line of a permutation test: label, the number asked for and the current one.
+void ShowProgress(const char* label, int nPerm, int perm)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%s: %d %d", label, nPerm, perm);
+    HandleEventInfoWhere2(text);
+}
+
 // Each column of from permuted independently into to (one list per column, in column order);
 // the last list is left in list.
 template <class T>
@@ -311,10 +319,8 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
         rep.Values(nAxes, obsF);
     }
     OrdinationWork<T> w(n, p, nRese);
-    char progress[64];
     for (int perm = 2; perm <= nPerm; perm++) {
-        snprintf(progress, sizeof progress, "Permutation: %d %d", nPerm, perm);
-        HandleEventInfoWhere2(progress);
+        ShowProgress("Permutation", nPerm, perm);
         PermuteColumns(n, p, data, w.raw, w.list);
         for (int i = 0; i < n; i++)
             for (int j = 0; j < p; j++) w.table[i][j] = w.raw[i][j];
@@ -418,10 +424,8 @@ int RvdimPermutationT(int n, int p, int nDims, int nPerm, T** data, T** scores, 
         rep.Values(nDims, rvdimObs);
     }
     OrdinationWork<T> w(n, p, nRese);
-    char progress[64];
     for (int perm = 2; perm <= nPerm; perm++) {
-        snprintf(progress, sizeof progress, "Permutation RVDIM: %d %d", nPerm, perm);
-        HandleEventInfoWhere2(progress);
+        ShowProgress("Permutation RVDIM", nPerm, perm);
         if (rep.f) fprintf(rep.f, "Iteration: %d\n", perm);
         for (int d = 0; d < nDims; d++) {
             PermuteColumns(n, p, residual[d], w.table, w.list);
