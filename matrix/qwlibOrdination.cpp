@@ -268,9 +268,21 @@ void ScalarStep(int n, int p, T** data, int scalar)
 }
 
 template <class T>
-void Beals(int n, int p, T** data, int rowAdj, bool flag1, bool flag2, Variant v)
+void Beals(int n, int p, T** data, int rowAdj, bool flag1, bool flag2, Variant v);
+
+template <>
+void Beals<float>(int n, int p, float** data, int rowAdj, bool flag1, bool, Variant v)
 {
-    (void)n, (void)p, (void)data, (void)rowAdj, (void)flag1, (void)flag2, (void)v;
+    if (v != Variant::FloatLib) return;
+    if (rowAdj == 11) BealsSmoothing(n, p, data, data, data, flag1, 1, false);
+    if (rowAdj == 12) BealsSmoothing(n, p, data, data, data, flag1, 2, true);
+}
+
+template <>
+void Beals<double>(int n, int p, double** data, int rowAdj, bool flag1, bool flag2, Variant v)
+{
+    if (v == Variant::DoubleDispatch && rowAdj == 11)
+        BealsSmoothing(n, p, data, data, data, false, 0, nullptr, flag1, 1, flag2);
 }
 
 template <class T>

@@ -80,13 +80,20 @@ void PermuteAmong(int s, const int* pos, int* list) {
     for (int t = 0; t < s; t++) list[pos[t] - 1] = pos[P[t] - 1];
 }
 
-// The same over the positions i + 1 for which sel(i) holds.
+// The 1-based positions i + 1 (i < n) for which sel(i) holds, ascending, in the shared buffer.
 template <class Sel>
-void PermuteSelected(int n, int* list, Sel sel) {
+std::vector<int>& Selected(int n, Sel sel) {
     std::vector<int>& pos = Buffers().positions;
     pos.clear();
     for (int i = 0; i < n; i++)
         if (sel(i)) pos.push_back(i + 1);
+    return pos;
+}
+
+// The same over the positions for which sel(i) holds.
+template <class Sel>
+void PermuteSelected(int n, int* list, Sel sel) {
+    std::vector<int>& pos = Selected(n, sel);
     PermuteAmong(static_cast<int>(pos.size()), pos.data(), list);
 }
 
@@ -155,24 +162,22 @@ void PermuteBlocksWithin(const Grouping& A, const Grouping& B, int* list) {
 }
 
 // Within every group of G: one draw per group, or with sync one draw for the first group,
-// kept and reused (in the caller's order) for every group of the same size; a group of another
-// size draws its own permutation.
+// kept and reused (in the caller's order) for every group of the same size. A group of another
+// size draws its own permutation and takes it in position order: the caller's order has the
+// first group's size and would not cover it.
 void PermuteWithinGroups(const Grouping& G, int* list, bool sync, int* order) {
     Work& w = Buffers();
-    int keptSize = -1;
     for (int k = 0; k < G.g; k++) {
         int s = G.Size(k);
-        if (!sync) {
+        if (!sync || (k > 0 && s != G.Size(0))) {
             PermuteAmong(s, G.Members(k), list);
             continue;
         }
-        std::vector<int>& P = (keptSize < 0 || s == keptSize) ? w.kept : w.perm;
-        if (keptSize < 0 || s != keptSize) {
-            P.resize(std::max(s, 1));
-            RndList(s, P.data());
-            if (keptSize < 0) keptSize = s;
+        if (k == 0) {
+            w.kept.resize(std::max(s, 1));
+            RndList(s, w.kept.data());
         }
-        AssignInOrder(s, G.Members(k), P.data(), order, list);
+        AssignInOrder(s, G.Members(k), w.kept.data(), order, list);
     }
 }
 
@@ -244,10 +249,7 @@ void RndListSelect(int n, int* list, int* select) {
 }
 
 void RndListSelectSynchronized(int n, int* list, bool* select, int* order, int* perm, bool draw) {
-    std::vector<int>& pos = Buffers().positions;
-    pos.clear();
-    for (int i = 0; i < n; i++)
-        if (select[i]) pos.push_back(i + 1);
+    std::vector<int>& pos = Selected(n, [&](int i) { return select[i]; });
     int s = static_cast<int>(pos.size());
     if (s == 0) return;
     if (draw) RndList(s, perm);

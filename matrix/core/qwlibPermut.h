@@ -83,9 +83,10 @@ void RndListNestedNew(int n, bool within, int* groupsA, bool blocks, int* groups
 void RndListNestedNew(int n, bool withinA, int* groupsA, bool blocksB, int* groupsB,
                       bool blocksWithinA, int* list);
 // The same, except that with sync the within-group permutation is drawn once, for the first
-// group of A, and reused for every group of A of the same size (a group of another size draws
-// its own); order[0..s-1] gives the order of assignment within a group (see
-// RndListSelectSynchronized; the identity order 0..s-1 moves every group the same way).
+// group of A, and reused for every group of A of the same size; order[0..s-1] (s the first
+// group's size) gives the order of assignment within those groups (see
+// RndListSelectSynchronized; the identity order 0..s-1 moves every group the same way). A group
+// of another size draws its own permutation, assigned in position order.
 void RndListNestedSynchronized(int n, bool withinA, int* groupsA, bool blocksB, int* groupsB,
                                bool blocksWithinA, int* list, bool sync, int* order);
 // The two-factor form restricted to the objects with select true: only they are members of a

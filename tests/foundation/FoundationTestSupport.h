@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ErrorCode.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 
@@ -69,16 +70,7 @@ private:
     FILE* saved_;
 };
 
-// The code of the error that f raises (0: none).
-template <class F>
-int CodeOf(F f) {
-    try {
-        f();
-    } catch (const TnxError& e) {
-        return e.code();
-    }
-    return 0;
-}
+using tnxtest::CodeOf;
 
 using Values = std::vector<double>;
 using Dense = std::vector<Values>;

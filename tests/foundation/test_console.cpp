@@ -81,14 +81,24 @@ TEST_F(ConsoleTest, NumbersAreEchoedInTheFormatsTypeAndRefusedWhenItCannotHoldTh
 // The 64-bit limits are no exact doubles: 2^63 and 2^64, the first values beyond LONG_MAX and
 // ULLONG_MAX, are refused (a 32-bit format takes its limit itself, as above).
 TEST_F(ConsoleTest, SixtyFourBitFormatsRefuseThePowerOfTwoJustBeyondTheirRange) {
-    Type("9223372036854775808\n-3\n18446744073709551616\n8\n");
+    Type("9223372036854775808\n-9223372036854775808\n18446744073709551616\n0\n");
     createMacro = 1;
     ConsoleCapture cap;
-    EXPECT_EQ(ReadNumberIn("%ld\n", nullptr), -3.0);
-    EXPECT_EQ(ReadNumberIn("%llu\n", nullptr), 8.0);
+    EXPECT_EQ(ReadNumberIn("%ld\n", nullptr), -9223372036854775808.0);   // the lower limits themselves
+    EXPECT_EQ(ReadNumberIn("%llu\n", nullptr), 0.0);
     EXPECT_EQ(cap.Err(), "\nIncorrect input = 9.22337e+18. Reenter.\nAccepted input: -9.22337e+18 to 9.22337e+18\n"
                          "\nIncorrect input = 1.84467e+19. Reenter.\nAccepted input: 0 to 1.84467e+19\n");
-    EXPECT_EQ(macro.Text(), "-3\n8\n");
+    EXPECT_EQ(macro.Text(), "-9223372036854775808\n0\n");
+}
+
+// A conversion other than a word is read as the format gives it, up to its first blank or line end:
+// the line end after the number stays in the input.
+TEST_F(ConsoleTest, ReadStringInReadsOtherConversionsAsTheyStand) {
+    Type("42\nnext");
+    int v = 0;
+    ReadStringIn("%d\n", reinterpret_cast<char*>(&v), sizeof v);
+    EXPECT_EQ(v, 42);
+    EXPECT_EQ(fgetc(stdin), '\n');
 }
 
 TEST_F(ConsoleTest, LongInputFromTheKeyboardAsksAgainAfterNoOrMinusOneAndFilters) {

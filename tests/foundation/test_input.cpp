@@ -155,8 +155,11 @@ TEST(ScanString, CutsTrimsAndFiltersWords) {
     EXPECT_STREQ(ScanString(s.f, 6, dst, "no/yes", 0, "input"), "Yes");
     EXPECT_EQ(ScanString(s.f, 6, dst, "yes/no", 0, "input"), nullptr);
     EXPECT_EQ(ScanString(s.f, 6, dst, nullptr, 0, "input"), nullptr);   // end of input
+    // At most 255 characters are read as one word: the 145 after them make the next word.
     TextStream big(std::string(400, 'w'));
+    std::string rest(256, '\0');
     EXPECT_STREQ(ScanString(big.f, 6, dst, nullptr, 0, "input"), "wwwwww");   // bounded
+    EXPECT_EQ(std::string(ScanString(big.f, 255, &rest[0], nullptr, 0, "input")), std::string(145, 'w'));
     const std::string accepted = ". Reenter.\nAccepted input: yes/no\n";
     EXPECT_EQ(cap.Err(), "\nIncorrect input = YES" + accepted + "\nIncorrect input = maybe" + accepted +
                            "\nEnd of file input\n");

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ErrorCode.h"
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "session/TNXIF2.h"
@@ -31,15 +32,7 @@ inline void Put(const char* name, const uint8_t* data, size_t size) {
     std::fclose(f);
 }
 
-template <class F>
-int CodeOf(F f) {
-    try {
-        f();
-    } catch (const TnxError& e) {
-        return e.code();
-    }
-    return 0;
-}
+using tnxtest::CodeOf;
 
 // The counts of the loaded data set, to compare a file with the one written from it.
 inline std::vector<int> Counts() { return {nch, ncsm, tcst, nenv, nSpp, hasPhylogeny ? 1 : 0, hasTraitGroups}; }

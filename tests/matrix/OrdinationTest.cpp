@@ -345,6 +345,32 @@ TEST(TransformTest, ColumnCodeSixAndClasses)
     ExpectCells(G, {{1, 1, 2}, {2, 1, 1}});
 }
 
+TEST(TransformTest, BealsSmoothingOfTheTableOntoItself)
+{
+    const Rows t = {{1, 0, 2, 0}, {0, 3, 1, 1}, {2, 1, 0, 0}, {1, 1, 1, 0}, {0, 0, 2, 5}};
+    for (bool own : {false, true}) {
+        SCOPED_TRACE(own);
+        // Float rows 11 and 12: type 1 as it is, type 2 with rows to unit sum.
+        for (int code : {11, 12}) {
+            Mat<float> X(t), Y(t), Z(t), W(5, 4);
+            DataTransformationsLib(5, 4, X, 0, 0, code, 0, 0, own);
+            if (code == 11)
+                BealsSmoothing(5, 4, Y, Z, W, own, 1, false);
+            else
+                BealsSmoothing(5, 4, Y, Z, W, own, 2, true);
+            ExpectSame(X, W, 1e-6);
+        }
+        // The dispatcher's double form: the general smoothing, type 1.
+        Mat<double> X(t), Y(t), Z(t), W(5, 4), U(t);
+        DataTransformationsLib(5, 4, X, 0, 0, 11, 0, 0, own, !own);
+        BealsSmoothing(5, 4, Y, Z, W, false, 0, nullptr, own, 1, !own);
+        ExpectSame(X, W, 1e-12);
+        // The library's double form has no smoothing.
+        DataTransformationsLib_D(5, 4, U, 0, 0, 11, 0, 0);
+        EXPECT_EQ(U[4][3], 5.0);
+    }
+}
+
 TEST(ScoreCorrelationTest, AxesAgainstVariables)
 {
     // Two axes over four objects; variable 0 = axis 0 doubled (r = 1), variable 1 = axis 0

@@ -180,6 +180,18 @@ TEST(RndListSelectSynchronized, IdentityOrderEqualsSelectAndAKeptPermutationMove
     V e = {5, 5, 5};
     RndListSelectSynchronized(3, e.data(), none, order, perm, true);
     EXPECT_EQ(e, V({5, 5, 5}));
+    // Only the first n entries of the selection are read.
+    bool longer[4] = {true, false, true, true};
+    int two2[2] = {0, 1};
+    V g = {0, 0, 0, 77};
+    RndListSelectSynchronized(3, g.data(), longer, two2, perm, true);
+    EXPECT_EQ(g[3], 77);
+    EXPECT_EQ(g[1], 0);
+    EXPECT_EQ(std::min(g[0], g[2]), 1);
+    EXPECT_EQ(std::max(g[0], g[2]), 3);
+    V h = {0, 0, 0, 77};
+    RndListSelect(3, h.data(), longer);
+    EXPECT_EQ(h[3], 77);
     // Order entries outside the selection are passed over.
     bool two[3] = {true, false, true};
     int bad[2] = {7, -1};
@@ -384,6 +396,20 @@ TEST(RndListNestedSynchronized, EveryGroupOfAMovesTheSameWay) {
         InitRndNumberGenerator(seed);
         RndListNestedNew(14, true, A.data(), false, B.data(), false, seven.data());
         EXPECT_EQ(plain, seven);
+    }
+    // A later group larger than the first (and than the order list) draws its own permutation,
+    // taken in position order.
+    V A2 = {1, 1, 2, 2, 2};
+    V B2(5, 1);
+    int order2[2] = {1, 0};
+    for (unsigned long seed = 1; seed <= 5; seed++) {
+        InitRndNumberGenerator(seed);
+        V P = FisherYates(2), Q = FisherYates(3);
+        V list(5);
+        InitRndNumberGenerator(seed);
+        RndListNestedSynchronized(5, true, A2.data(), false, B2.data(), false, list.data(), true, order2);
+        EXPECT_EQ(V(list.begin(), list.begin() + 2), P);
+        EXPECT_EQ(V(list.begin() + 2, list.end()), V({2 + Q[0], 2 + Q[1], 2 + Q[2]}));
     }
 }
 

@@ -22,6 +22,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/ErrorCode.h"
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
@@ -181,16 +182,6 @@ protected:
     bool capturing_ = true;
 };
 
-// The error code that f raises (0 for none).
-template <class F>
-int CodeOf(F f) {
-    try {
-        f();
-    } catch (const TnxError& e) {
-        return e.code();
-    }
-    return 0;
-}
 
 // The error code that f raises while no file can grow beyond 64 bytes (SIGXFSZ ignored).
 template <class F>

@@ -96,6 +96,13 @@ const ImportCase kCases[] = {
     // Not mixed, corrected by hand: asked again, and the mixed answer stands with option 5.
     {"E option 5 corrected", Head("", false, true) + "2\n" + Env("5\n2 2\ny\n2 1\nt\n"),
      {"w.txt", kSix, "e.txt", kSix}, [] { ExpectTypes(5, {2, 1}); }, kMixedNotice},
+    // Six variables of one kind, read by communities: row c of the file is community c.
+    {"E option 1 six variables", Head("", false, true) + "2\n6\n1\n1\nn\n",
+     {"w.txt", kSix, "e.txt", "1 2 3 4 5 6\n7 8 9 10 11 12\n13 14 15 16 17 18\n"},
+     [] {
+         ExpectTypes(1, {3, 3, 3, 3, 3, 3});
+         EXPECT_EQ(Get(env, 3, 6, true), (Floats{1, 7, 13, 2, 8, 14, 3, 9, 15, 4, 10, 16, 5, 11, 17, 6, 12, 18}));
+     }},
     // One variable: no question whether by communities or by variables.
     {"E single variable", Head("", false, true) + "2\n1\n1\n2\n", {"w.txt", kSix, "e.txt", "7 8 9\n"},
      [] {

@@ -55,10 +55,11 @@ TEST_F(HierarchyTest, FuzzyTypesZeroIterationsClockSeedAndProcrustesWithoutAFunc
 // OTU types from the species: each OTU gets the 1-based number of its species, so the OTUs of one
 // species share a type and the number of types is the number of species the OTUs belong to.
 TEST_F(HierarchyTest, TypesTakenFromTheSpeciesOfTheOtus) {
+    // Species 3 has no OTU; the fifth column lies past the 4 species and is no species.
     nSpp = 4;
-    cstSppMap = dim2Dchar(tcst, nSpp);
-    const char* rows[] = {"0100", "0001", "0100", "0001", "1000"};  // species 3 has no OTU
-    for (int i = 0; i < tcst; i++) std::memcpy(cstSppMap[i], rows[i], 4);
+    cstSppMap = dim2Dchar(tcst, nSpp + 1);
+    const char* rows[] = {"01001", "00010", "01001", "00010", "10001"};
+    for (int i = 0; i < tcst; i++) std::memcpy(cstSppMap[i], rows[i], 5);
     Script("y\n" + kRest + "1\nn\nn\n");
     SettingsHierarchy();
     EXPECT_NE(Out().find("The partition of OTUs into types should be specified.\nWish to use as OTUs types the "

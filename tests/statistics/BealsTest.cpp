@@ -191,6 +191,19 @@ TEST(ConditionalProb, TargetFormEqualsTheFullMatrixWithoutRowScaling) {
         ConditionalProb(n, p, y, full, type, false);
         ExpectSame(M, full, 1e-15);
     }
+    // Species t absent from the new table: its row is not divided (all 0, diagonal 1).
+    for (int i = 0; i < n; i++) y[i][t] = 0;
+    ConditionalProb(n, p, x, M, 1, false);
+    ConditionalProb(t, n, p, y, M, 1, false);
+    ConditionalProb(n, p, y, full, 1, false);
+    ExpectSame(M, full, 0);
+    for (int k = 0; k < p; k++) EXPECT_EQ(M[t][k], k == t ? 1.0 : 0.0);
+    // A target outside the species changes nothing.
+    ConditionalProb(n, p, x, M, 1, false);
+    ConditionalProb(n, p, x, full, 1, false);
+    ConditionalProb(p, n, p, y, M, 1, false);
+    ConditionalProb(-1, n, p, y, M, 1, false);
+    ExpectSame(M, full, 0);
 }
 
 TEST(BealsTest, ObservedCorrelationProbabilitiesOnTheirGridAndRepeatability) {

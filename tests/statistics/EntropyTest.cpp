@@ -163,6 +163,17 @@ TEST(EntropyMV, MissingCellsAreLeftOutOfTotalsAndMargins) {
     EXPECT_NEAR(CoheCoefMV(2, 2, wf, 1.0), 1, 1e-6);
 }
 
+TEST(EntropyMV, OnlyTheGivenRowsAndColumnsAreRead) {
+    // The 2 x 2 table [[1, 2], [3, 4]] held in the corner of a larger matrix.
+    Mat<double> big{{1, 2, 50}, {3, 4, 60}, {70, 80, 90}};
+    double h[1], c[1], r[1];
+    EntropyMV(2, 2, big, h, c, r, 1.0, 1.0, 1.0);
+    EXPECT_NEAR(h[0], Shannon({.1, .2, .3, .4}), 1e-12);
+    EXPECT_NEAR(c[0], Shannon({.4, .6}), 1e-12);
+    EXPECT_NEAR(r[0], Shannon({.3, .7}), 1e-12);
+    EXPECT_NEAR(MutualEntropyMV(2, 2, big, 2.0), std::log(127.0 / 126.0), 1e-12);
+}
+
 TEST(MutualEntropy, HandValuesIndependentAndDiagonalTables) {
     // [[1, 2], [3, 4]], order 2: sum P^2 / (r c) = 1/12 + 2/9 + 9/28 + 8/21 = 254/252, I = ln(127/126).
     // Shannon: H_R + H_C - H_RC.
@@ -232,6 +243,12 @@ TEST(ThreeWay, PairwiseStructureAndCompleteIndependence) {
     lv[1][1][1] = -999;
     EXPECT_TRUE(std::isfinite(MutualEntropy3D_MV(2, 2, 2, lv, 1.0)));
     EXPECT_EQ(MutualEntropy3D_MV(0, 2, 2, lv, 2.0), 0);
+    // An empty three-way table gives 0 at every order.
+    for (int i = 0; i < 2; i++)
+        for (int j = 0; j < 2; j++)
+            for (int k = 0; k < 2; k++) lv[i][j][k] = 0;
+    EXPECT_EQ(MutualEntropy3D_MV(2, 2, 2, lv, 2.0), 0);
+    EXPECT_EQ(MutualEntropy3D_MV(2, 2, 2, lv, 1.0), 0);
     EXPECT_EQ(ThreeWayInteraction_MV(0, 2, 2, lf, 2.0f), 0);
 }
 

@@ -157,18 +157,18 @@ TEST(MissingValues, TheCompleteRowKeepsAllItsTermsOnTheDiagonal) {
 // The partial products are written only where both values are present; the sums take the masked
 // positions whose partial product is present.
 TEST(MissingValues, PartialProductsAndTheirMaskedSums) {
-    Mat<float> in{{1, -999, 3, 2}, {4, 5, -999, 3}};
-    float*** part = dim3Dfloat(2, 2, 4);
+    Mat<float> in{{1, -999, 3, 2, 1, 0}, {4, 5, -999, 3, 1, 2}};
+    float*** part = dim3Dfloat(2, 2, 6);
     for (int i = 0; i < 2; i++)
         for (int j = 0; j < 2; j++)
-            for (int k = 0; k < 4; k++) part[i][j][k] = -999;
-    CrossProductMVPartial(2, 4, in, part);
-    ExpectVec(part[0][1], {4, -999, -999, 6}, 0);
-    ExpectVec(part[0][0], {1, -999, 9, 4}, 0);
-    ExpectVec(part[1][1], {16, 25, -999, 9}, 0);
+            for (int k = 0; k < 6; k++) part[i][j][k] = -999;
+    CrossProductMVPartial(2, 6, in, part);
+    ExpectVec(part[0][1], {4, -999, -999, 6, 1, 0}, 0);
+    ExpectVec(part[0][0], {1, -999, 9, 4, 1, 0}, 0);
+    ExpectVec(part[1][1], {16, 25, -999, 9, 1, 4}, 0);
     Mat<float> sum(2, 2);
-    int mask[4] = {1, 1, 1, 0};
-    CrossProductMVSum(2, 4, part, sum, mask);
-    ExpectCells(sum, {{10, 4}, {0, 41}}, 0);  // 1 + 9; 4; 16 + 25 (the last position unmasked)
+    int mask[6] = {1, 1, 1, 0, 1, 0};
+    CrossProductMVSum(2, 6, part, sum, mask);
+    ExpectCells(sum, {{11, 5}, {0, 42}}, 0);  // 1 + 9 + 1; 4 + 1; 16 + 25 + 1 (positions 3, 5 unmasked)
     free3D(part, 2, 2);
 }

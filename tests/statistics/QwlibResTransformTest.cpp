@@ -189,3 +189,63 @@ TEST(Rankings, Spearman) {
 }
 
 }  // namespace
+
+namespace {
+
+// Mean rank of x[i] among the values by counting: 1 + those below + half of its ties.
+std::vector<double> MeanRanks(const std::vector<double>& x) {
+    std::vector<double> r;
+    for (double a : x) {
+        double below = 0, same = 0;
+        for (double b : x) {
+            below += b < a;
+            same += b == a;
+        }
+        r.push_back(1 + below + (same - 1) / 2);
+    }
+    return r;
+}
+
+}  // namespace
+
+// Every size from 1 to 12 (the work arrays of each size included), values with ties: the ranks equal
+// the counted mean ranks, the missing values keep -999 and the others are ranked among themselves,
+// the orderings put the values in non-decreasing order, and the cells above the diagonal of an n x n
+// table are ranked together.
+TEST(Rankings, EverySizeAgreesWithCountedRanks) {
+    std::mt19937 gen(5);
+    for (int n = 1; n <= 12; n++) {
+        SCOPED_TRACE(n);
+        std::vector<double> x(n), present;
+        for (double& v : x) v = double(gen() % 4);
+        std::vector<double> d = x, out(n), dOut(n), mv = x, mvOut(n);
+        std::vector<float> f(x.begin(), x.end()), fOut(n);
+        for (int k = 0; k < n; k += 3) mv[k] = -999;
+        for (double v : mv)
+            if (v != -999) present.push_back(v);
+        RankVectorAdj(n, d.data(), out.data());
+        RankVectorAdj(n, f.data(), fOut.data());
+        RankVectorDAdj(n, d.data(), dOut.data());
+        RankVectorAdjMV(n, mv.data(), mvOut.data());
+        const std::vector<double> want = MeanRanks(x), wantMV = MeanRanks(present);
+        EXPECT_EQ(out, want);
+        EXPECT_EQ(std::vector<double>(fOut.begin(), fOut.end()), want);
+        EXPECT_EQ(dOut, want);
+        for (int k = 0, q = 0; k < n; k++) EXPECT_EQ(mvOut[k], mv[k] == -999 ? -999 : wantMV[q++]) << k;
+        std::vector<int> ints(x.begin(), x.end()), idx(n), ord(n);
+        IndexVector(n, ints.data(), idx.data());
+        RankVector(n, ints.data(), ord.data());
+        for (int k = 0; k + 1 < n; k++) {
+            EXPECT_LE(ints[idx[k] - 1], ints[idx[k + 1] - 1]);
+            EXPECT_LE(ints[ord[k] - 1], ints[ord[k + 1] - 1]);
+        }
+        Mat<float> m(n, n), r(n, n);
+        std::vector<double> upper;
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) upper.push_back(m[i][j] = float(gen() % 5));
+        RankReseAdj(n, m, r);
+        const std::vector<double> wantUpper = MeanRanks(upper);
+        for (int i = 0, q = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) EXPECT_EQ(r[i][j], wantUpper[q++]) << i << "," << j;
+    }
+}

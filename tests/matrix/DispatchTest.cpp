@@ -1,0 +1,342 @@
+// Resemblance dispatcher: every code against its kernel called directly (and vegdist where it
+// has the coefficient, r/dispatch.R), orientation, post-steps, mirroring, the older and
+// three-way forms, the ordination-score wrappers and the randomisation test.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
+
+namespace {
+
+// Five objects by four variables (r/dispatch.R).
+const Rows kX = {{3, 0, 1, 4}, {1, 2, 0, 0}, {0, 5, 2, 1}, {2, 1, 1, 3}, {0, 0, 4, 2}};
+int kTypes[4] = {3, 3, 4, 3};  // Gower: three quantitative variables and an ordinal one
+
+// The upper triangle of m (row by row) within tol of want.
+template <class T>
+void ExpectUpper(Mat<T>& m, const std::vector<double>& want, double tol)
+{
+    size_t k = 0;
+    for (int i = 0; i < m.rows(); i++)
+        for (int j = i + 1; j < m.rows(); j++, k++) {
+            EXPECT_NEAR(m[i][j], want[k], tol) << i << "," << j;
+            EXPECT_EQ(m[j][i], m[i][j]) << "mirror " << i << "," << j;
+        }
+}
+
+TEST(DispatchVegdistTest, CodesWithAVegdistCounterpart)
+{
+    struct Case {
+        int code;
+        std::vector<double> want;
+        bool presence = false;  // the binary kernels count only 0 and 1: give them presences
+    };
+    const std::vector<Case> cases = {
+        {3, {5, 6.6332495807108, 1.73205080756888, 4.69041575982343, 3.87298334620742, 3.46410161513775, 5, 5, 5.47722557505166, 3.87298334620742}},
+        {2, {9, 12, 3, 8, 7, 6, 9, 9, 8, 7}},
+        {20, {0.818181818181818, 0.75, 0.2, 0.571428571428571, 0.636363636363636, 0.6, 1, 0.6, 0.571428571428571, 0.538461538461538}},
+        {18, {1.21398730982485, 1.25312851518762, 0.27530928524304, 0.97341172010181, 0.605810893055373, 1.03741966884024, 1.4142135623731, 1.02819791792142, 1.08788943329379, 0.919401686761966}},
+        {11, {0.25, 0.5, 0.75, 0.666666666666667, 0.25, 0.5, 0, 0.75, 0.666666666666667, 0.5}, true},
+        {17, {-0.572077553547355, -0.845154254728516, 0.953462589245592, 0, 0.644658371220304, -0.454545454545455, -0.818181818181818, -0.644658371220304, -0.161164592805076, -0.0909090909090909}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code);
+        Mat<double> Xd(kX), Rd(5, 5);
+        Mat<float> Xf(kX), Rf(5, 5);
+        Mat<double> Rfd(5, 5);
+        if (c.presence)
+            for (int i = 0; i < 5; i++)
+                for (int j = 0; j < 4; j++) Xd[i][j] = Xf[i][j] = Xd[i][j] > 0 ? 1 : 0;
+        EXPECT_EQ(ResemblanceLib(5, 4, Xd, Rd, 1, c.code, 0, nullptr, 0.0, 0.0, 0, false), 1);
+        EXPECT_EQ(ResemblanceLib(5, 4, Xf, Rfd, 1, c.code, 0, nullptr, 0.0, 0.0, 0, false), 1);
+        EXPECT_EQ(ResemblanceLib(5, 4, Xf, Rf, 1, c.code, 0, nullptr, 0.0, 0.0, 0, false), 1);
+        ExpectUpper(Rd, c.want, 1e-12);
+        ExpectUpper(Rfd, c.want, 1e-6);
+        ExpectUpper(Rf, c.want, 1e-5);
+    }
+}
+
+// Each code's kernel as the dispatcher must call it: (data, result) of the element types.
+template <class TD, class TR>
+void Direct(int code, int n, int p, TD** x, TR** r, double par1, double par2, int gowerOpt, bool flag)
+{
+    constexpr bool dd = std::is_same<TD, double>::value;
+    switch (code) {
+    case 1: CrossProductMV(n, p, x, r); break;
+    case 2: AbsValFunctionMV(n, p, x, r); break;
+    case 3: EucliDistMV(n, p, x, r); break;
+    case 4: MutualInformationMV(n, p, x, r); break;
+    case 5: GowerMVOpt(n, p, kTypes, x, r, nullptr, nullptr, gowerOpt); break;
+    case 6: MDISMV(n, p, x, r, flag); break;
+    case 7: MutualEntropyPairwiseMV(n, p, x, r, TR(par1), flag); break;
+    case 8:
+    case 9: CoheCoefPairwiseMV(n, p, x, r, float(par1), flag); break;
+    case 10: QuiSquareMV(n, p, x, r, flag); break;
+    case 11: Jaccard(n, p, x, r); break;
+    case 12: SimpleMatching(n, p, x, r); break;
+    case 13: SokalMichener(n, p, x, r); break;
+    case 14: Ochiai(n, p, x, r); break;
+    case 15: Sorensen(n, p, x, r); break;
+    case 16: MeanSquareContingency(n, p, x, r); break;
+    case 19: LegendreChodorowski(n, p, x, r, nullptr, float(par2)); break;
+    case 20: BrayCurtisMV(n, p, x, r); break;
+    case 22:
+        if constexpr (dd) CovarianceMV(n, p, x, r);
+        break;
+    default: break;
+    }
+}
+
+template <class TD, class TR>
+void ExpectEveryCodeEqualsItsKernel(double tol)
+{
+    for (int code = 1; code <= 22; code++) {
+        if (code == 17 || code == 18 || code == 21) continue;  // checked against other references
+        SCOPED_TRACE(testing::Message() << "code " << code);
+        Mat<TD> X1(kX), X2(kX);
+        Mat<TR> got(5, 5), want(5, 5);
+        got.fill(TR(-5));
+        want.fill(TR(-5));
+        ResemblanceLib(5, 4, X1, got, 1, code, 0, kTypes, 2.0, 1.5, 1, true);
+        Direct(code, 5, 4, X2.operator TD**(), want.operator TR**(), 2.0, 1.5, 1, true);
+        if (code == 8)
+            for (int i = 0; i < 5; i++)
+                for (int j = i; j < 5; j++) {
+                    TR c = TR(1) - want[i][j] * want[i][j];  // in the result's precision
+                    want[i][j] = c > TR(0) ? TR(std::sqrt(c)) : TR(0);
+                }
+        for (int i = 0; i < 5; i++)
+            for (int j = i; j < 5; j++) {
+                if (std::isnan(double(want[i][j]))) {
+                    EXPECT_TRUE(std::isnan(double(got[i][j]))) << i << "," << j;
+                    continue;
+                }
+                EXPECT_NEAR(got[i][j], want[i][j], tol) << i << "," << j;
+                EXPECT_EQ(got[j][i], got[i][j]) << "mirror " << i << "," << j;
+            }
+    }
+}
+
+TEST(DispatchKernelTest, DoubleDataDoubleResult) { ExpectEveryCodeEqualsItsKernel<double, double>(0); }
+TEST(DispatchKernelTest, FloatDataDoubleResult) { ExpectEveryCodeEqualsItsKernel<float, double>(0); }
+TEST(DispatchKernelTest, FloatDataFloatResult) { ExpectEveryCodeEqualsItsKernel<float, float>(0); }
+
+TEST(DispatchKernelTest, FloatFormsOfCorrelationChordAndSmallerEigenvalue)
+{
+    // Code 17 on float data: centred unit rows, then cross products (the correlations); code
+    // 18: unit rows, then Euclidean distances (the chord distances); both equal the double
+    // kernels' values.
+    Mat<double> Xd(kX), Cd(5, 5), Hd(5, 5);
+    CorrelationMV(5, 4, Xd, Cd);
+    ChordDistMV(5, 4, Xd, Hd);
+    for (int code : {17, 18}) {
+        Mat<float> Xf(kX), Rf(5, 5);
+        ResemblanceLib(5, 4, Xf, Rf, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
+        for (int i = 0; i < 5; i++)
+            for (int j = i + 1; j < 5; j++) EXPECT_NEAR(Rf[i][j], code == 17 ? Cd[i][j] : Hd[i][j], 1e-6);
+    }
+    // Code 21: the smaller eigenvalue of each pair of centred unit rows; the diagonal keeps
+    // what it held.
+    Mat<double> X(kX), R(5, 5), W(kX);
+    R.fill(9);
+    ResemblanceLib(5, 4, X, R, 1, 21, 0, nullptr, 0.0, 0.0, 0, false);
+    CenterRowsMV(5, 4, W, W);
+    NormalizeRowsMV(5, 4, W, W);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(R[i][i], 9.0);
+        for (int j = i + 1; j < 5; j++) {
+            double small = -1;
+            HierFactorialEigen(4, W[i], W[j], nullptr, &small, nullptr, nullptr);
+            EXPECT_DOUBLE_EQ(R[i][j], small);
+            EXPECT_EQ(R[j][i], R[i][j]);
+            // Two unit vectors: eigenvalues 1 +- r, so the smaller one is 1 - |r|.
+            EXPECT_NEAR(small, 1 - std::fabs(Cd[i][j]), 1e-12);
+        }
+    }
+}
+
+TEST(DispatchStepsTest, ColumnsPostStepsAndCodesWithoutACase)
+{
+    // Orient 2: the 4 x 4 Euclidean distances among the columns.
+    Mat<double> X(kX), R(4, 4), T(4, 5), D(4, 4);
+    ResemblanceLib(5, 4, X, R, 2, 3, 0, nullptr, 0.0, 0.0, 0, false);
+    for (int i = 0; i < 5; i++)
+        for (int j = 0; j < 4; j++) T[j][i] = X[i][j];
+    EucliDistMV(4, 5, T, D);
+    for (int i = 0; i < 4; i++)
+        for (int j = i; j < 4; j++) {
+            EXPECT_DOUBLE_EQ(R[i][j], D[i][j]);
+            EXPECT_EQ(R[j][i], R[i][j]);
+        }
+    EXPECT_EQ(X[2][1], 5.0);  // the data are given back as they were
+    // Post 1 squares (negative correlations become positive), post 2 takes roots, the
+    // diagonal included.
+    Mat<double> C(5, 5), C1(5, 5), E2(5, 5);
+    ResemblanceLib(5, 4, X, C, 1, 17, 0, nullptr, 0.0, 0.0, 0, false);
+    ResemblanceLib(5, 4, X, C1, 1, 17, 1, nullptr, 0.0, 0.0, 0, false);
+    ResemblanceLib(5, 4, X, E2, 1, 1, 2, nullptr, 0.0, 0.0, 0, false);
+    EXPECT_NEAR(C1[0][1], 0.572077553547355 * 0.572077553547355, 1e-12);
+    EXPECT_NEAR(C1[1][0], C1[0][1], 0);
+    EXPECT_NEAR(E2[0][0], 5.0990195135927845, 1e-12);  // sqrt(9 + 0 + 1 + 16)
+    EXPECT_NEAR(E2[0][1], std::sqrt(3.0), 1e-12);
+    // A code without a case computes nothing but still mirrors and post-processes.
+    for (int code : {0, 23, -4}) {
+        Mat<double> M({{4, 9, 16}, {0, 25, 36}, {0, 0, 49}});
+        ResemblanceLib(3, 4, X, M, 1, code, 2, nullptr, 0.0, 0.0, 0, false);
+        ExpectCells(M, {{2, 3, 4}, {3, 5, 6}, {4, 6, 7}});
+    }
+    // Covariance through a float-data form leaves the matrix as it was.
+    Mat<float> Xf(kX), Rf(5, 5);
+    Rf.fill(3);
+    ResemblanceLib(5, 4, Xf, Rf, 1, 22, 0, nullptr, 0.0, 0.0, 0, false);
+    EXPECT_EQ(Rf[0][1], 3.0f);
+    // One object: nothing to mirror.
+    Mat<double> One({{1, 2}}), R1({{7}});
+    ResemblanceLib(1, 2, One, R1, 1, 99, 0, nullptr, 0.0, 0.0, 0, false);
+    EXPECT_EQ(R1[0][0], 7.0);
+}
+
+TEST(DispatchStepsTest, CoherenceDistanceOfIdenticalRowsIsZero)
+{
+    // Identical rows have coherence 1 at every order, so their coherence distance is 0 and
+    // the distance never becomes NaN.
+    Mat<double> X({{1, 2, 3, 1}, {1, 2, 3, 1}, {3, 1, 1, 2}}), C(3, 3), D(3, 3);
+    ResemblanceLib(3, 4, X, C, 1, 9, 0, nullptr, 1.0, 0.0, 0, false);
+    ResemblanceLib(3, 4, X, D, 1, 8, 0, nullptr, 1.0, 0.0, 0, false);
+    for (int i = 0; i < 3; i++)
+        for (int j = i; j < 3; j++) {
+            EXPECT_FALSE(std::isnan(D[i][j]));
+            double c = 1 - C[i][j] * C[i][j];
+            EXPECT_NEAR(D[i][j], c > 0 ? std::sqrt(c) : 0.0, 1e-15);
+        }
+    EXPECT_NEAR(C[0][1], 1.0, 1e-12);
+    EXPECT_EQ(D[0][1], 0.0);
+}
+
+TEST(DispatchStepsTest, ColumnPathGivesBackWhatTheKernelChanged)
+{
+    // Gower ranks an ordinal variable in place. Three objects with five variables (variable 1
+    // ordinal), once as the rows of A and once as the columns of its transpose B: the ranked
+    // values reach the caller on both paths, and the similarities agree.
+    int types[5] = {3, 4, 3, 3, 3};
+    Mat<double> A({{3, 10, 1, 0, 2}, {2, 30, 1, 1, 0}, {0, 20, 2, 1, 1}}), B(5, 3);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 5; j++) B[j][i] = A[i][j];
+    Mat<double> Ra(3, 3), Rb(3, 3);
+    ResemblanceLib(3, 5, A, Ra, 1, 5, 0, types, 0.0, 0.0, 0, false);
+    ResemblanceLib(5, 3, B, Rb, 2, 5, 0, types, 0.0, 0.0, 0, false);
+    EXPECT_EQ(A[1][1], 3.0);  // 10, 30, 20 ranked
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 5; j++) EXPECT_EQ(B[j][i], A[i][j]) << i << "," << j;
+    ExpectSame(Ra, Rb, 1e-15);
+}
+
+TEST(DispatchOldTest, GowerThroughTheOlderKernelAndNoCodes21And22)
+{
+    int types[4] = {3, 3, 3, 3};
+    Mat<float> X1(kX), X2(kX), R(5, 5), W(5, 5);
+    ResemblanceLibOld(5, 4, X1, R, 1, 5, types, 0.0, 0.0, false);
+    GowerMV(5, 4, types, X2, W, nullptr, nullptr);
+    ExpectSame(R, W, 0);
+    for (int code : {21, 22}) {
+        Mat<float> M(5, 5);
+        M.fill(2);
+        ResemblanceLibOld(5, 4, X1, M, 1, code, types, 0.0, 0.0, false);
+        EXPECT_EQ(M[0][1], 2.0f);
+    }
+    Mat<float> E(5, 5), Ed(5, 5);
+    ResemblanceLibOld(5, 4, X1, E, 1, 3, types, 0.0, 0.0, false);
+    EucliDistMV(5, 4, X2, Ed);
+    EXPECT_EQ(E[1][3], Ed[1][3]);
+    EXPECT_EQ(E[3][1], Ed[1][3]);
+}
+
+TEST(DispatchTripletsTest, MutualEntropyOfTripletsIsMadeSymmetric)
+{
+    Mat<double> X({{1, 2, 1, 2, 3}, {2, 2, 1, 1, 3}, {1, 1, 2, 2, 1}, {3, 2, 1, 1, 2}});
+    double*** r3 = dim3Double(4, 4, 4);
+    double*** w3 = dim3Double(4, 4, 4);
+    ResemblanceLibTriplets(4, 5, X, r3, 1, 7, nullptr, 1.0, false);
+    MutualEntropyTripletsMV(4, 5, X, w3, 1.0f, false);
+    for (int i = 0; i < 4; i++)
+        for (int j = i + 1; j < 4; j++)
+            for (int k = j + 1; k < 4; k++) {
+                double v = w3[i][j][k];
+                EXPECT_EQ(r3[i][j][k], v);
+                for (double o : {r3[i][k][j], r3[j][i][k], r3[j][k][i], r3[k][i][j], r3[k][j][i]}) EXPECT_EQ(o, v);
+            }
+    // Any other code computes nothing.
+    double*** z3 = dim3Double(4, 4, 4);
+    ResemblanceLibTriplets(4, 5, X, z3, 1, 3, nullptr, 1.0, false);
+    EXPECT_EQ(z3[0][1][2], 0.0);
+    free3D(r3, 4, 4);
+    free3D(w3, 4, 4);
+    free3D(z3, 4, 4);
+    Mat<float> Xf({{1, 2, 1}, {2, 2, 1}, {1, 1, 2}});
+    float*** f3 = dim3Dfloat(3, 3, 3);
+    ResemblanceLibTriplets(3, 3, Xf, f3, 2, 7, nullptr, 1.0, false);  // among the 3 columns
+    EXPECT_EQ(f3[2][1][0], f3[0][1][2]);
+    free3D(f3, 3, 3);
+}
+
+TEST(OrdinationScoresTest, EveryOverloadReturnsTheAxisCount)
+{
+    // Distances among the collinear points 0, 1, 3: one axis, scores -4/3, -1/3, 5/3.
+    Mat<double> D({{0, 1, 3}, {1, 0, 2}, {3, 2, 0}}), S(3, 3);
+    Mat<float> Df({{0, 1, 3}, {1, 0, 2}, {3, 2, 0}}), Sf(3, 3), Sg(3, 3);
+    EXPECT_EQ(OrdinationLib_Scores(3, 0, (double**)nullptr, D, S, 1, 3, 1), 1);
+    EXPECT_EQ(OrdinationLib_Scores(3, 0, (float**)nullptr, Df, Sf, 1, 3, 1), 1);
+    Mat<double> Du({{0, 1, 3}, {-9, 0, 2}, {-9, -9, 0}});  // the upper triangle alone is read
+    EXPECT_EQ(OrdinationLib_Scores(3, 0, (float**)nullptr, Du, Sg, 1, 3, 1), 1);
+    EXPECT_NEAR(std::fabs(S[0][0]), 4.0 / 3, 1e-12);
+    EXPECT_NEAR(std::fabs(Sf[0][2]), 5.0 / 3, 1e-5);
+    EXPECT_NEAR(std::fabs(Sg[0][1]), 1.0 / 3, 1e-5);
+    // Components from a double resemblance handed to the float engine: the copy is made whole.
+    Mat<float> X({{1, 2, 3, 5}, {2, 1, 4, 4}});
+    Mat<double> C({{2.9166666666666665, 1.5}, {-7, 1.6666666666666667}});  // covariances, upper
+    Mat<float> P(2, 4);
+    EXPECT_EQ(OrdinationLib_Scores(2, 4, X, C, P, 2, 22, 1), 2);
+}
+
+TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
+{
+    Mat<double> X({{1, 2, 9}, {2, 4, 7}, {3, 5, 8}, {4, 9, 2}, {5, 8, 1}, {6, 11, 3}});
+    Mat<double> P(3, 3);
+    float secs = -1;
+    RandomizationVar(6, 3, X, P, 1, 11u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
+    Mat<double> R(3, 3);
+    ResemblanceLib(6, 3, X, R, 2, 17, 0, nullptr, 0.0, 0.0, 0, false);
+    for (int i = 0; i < 3; i++)
+        for (int j = i + 1; j < 3; j++) {
+            EXPECT_EQ(P[i][j], 1.0);
+            EXPECT_NEAR(P[j][i], R[i][j], 1e-6);
+        }
+    EXPECT_GE(secs, 0.0f);
+    // 100 iterations: multiples of 0.01 from 0.01 to 1, the same for the same seed; the float
+    // and double data overloads agree (the work table is single precision in both).
+    Mat<double> P1(3, 3), P2(3, 3);
+    Mat<float> Xf(6, 3);
+    for (int i = 0; i < 6; i++)
+        for (int j = 0; j < 3; j++) Xf[i][j] = float(X[i][j]);
+    testing::internal::CaptureStdout();
+    RandomizationVar(6, 3, X, P1, 100, 3u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
+    RandomizationVar(6, 3, Xf, P2, 100, 3u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
+    testing::internal::GetCapturedStdout();
+    for (int i = 0; i < 3; i++)
+        for (int j = i + 1; j < 3; j++) {
+            EXPECT_GE(P1[i][j], 0.01);
+            EXPECT_LE(P1[i][j], 1.0);
+            EXPECT_NEAR(P1[i][j] * 100, std::round(P1[i][j] * 100), 1e-9);
+            EXPECT_EQ(P1[i][j], P2[i][j]);
+        }
+    // Variables 0 and 1 are strongly related (r = 0.96): few arrangements match that.
+    EXPECT_LT(P1[0][1], 0.1);
+}
+
+}  // namespace
