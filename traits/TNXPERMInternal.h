@@ -30,6 +30,12 @@ double Congruence(int n, int pA, int pB, float** A, float** B, int method);
 double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, double** B, int method,
                          double overfitFactor, const MatrixCovariate* cov, int nCov);
 
+// Euclidean distances among the n rows of x (cols values each, no -999), written as the upper
+// triangle in row order: out[0] = d(0, 1), out[1] = d(0, 2), ... Each distance is the square
+// root of the squared differences added in column order, as the library's distance does, so
+// the numbers are the same; four pairs are formed side by side for speed.
+void EuclideanUpper(int n, int cols, double** x, double* out);
+
 }  // namespace permtest
 
 #endif

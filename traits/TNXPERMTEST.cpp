@@ -22,6 +22,42 @@
 #include <cmath>
 #include <cstdio>
 
+namespace permtest {
+
+void EuclideanUpper(int n, int cols, double** x, double* out) {
+    int e = 0;
+    for (int i = 0; i < n; i++) {
+        const double* a = x[i];
+        int j = i + 1;
+        // Four pairs at a time: four independent sums, each still in column order.
+        for (; j + 3 < n; j += 4) {
+            const double *b0 = x[j], *b1 = x[j + 1], *b2 = x[j + 2], *b3 = x[j + 3];
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (int k = 0; k < cols; k++) {
+                const double d0 = a[k] - b0[k], d1 = a[k] - b1[k], d2 = a[k] - b2[k], d3 = a[k] - b3[k];
+                s0 += d0 * d0;
+                s1 += d1 * d1;
+                s2 += d2 * d2;
+                s3 += d3 * d3;
+            }
+            out[e++] = s0 > 0.0 ? std::sqrt(s0) : 0.0;
+            out[e++] = s1 > 0.0 ? std::sqrt(s1) : 0.0;
+            out[e++] = s2 > 0.0 ? std::sqrt(s2) : 0.0;
+            out[e++] = s3 > 0.0 ? std::sqrt(s3) : 0.0;
+        }
+        for (; j < n; j++) {
+            double s0 = 0.0;
+            for (int k = 0; k < cols; k++) {
+                const double d0 = a[k] - x[j][k];
+                s0 += d0 * d0;
+            }
+            out[e++] = s0 > 0.0 ? std::sqrt(s0) : 0.0;
+        }
+    }
+}
+
+}  // namespace permtest
+
 namespace {
 
 using namespace permtest;
@@ -234,6 +270,7 @@ struct Engine {
     PermTest_FunctionalPhyl_Correl_Input& in;
     int n, s, p, k, q, v, a;
     bool phyl, mantel;
+    bool save;  // intermediate results go to the random-data file
     int method;
     int code;
     int nTri, sTri;
@@ -278,6 +315,7 @@ struct Engine {
         : in(rec), n(rec.nCommunities), s(rec.nOTUs), p(rec.nTraits), k(rec.nTypes),
           q(rec.includePhylogeny ? rec.nTaxa : 0), v(rec.nEnv),
           a(rec.includePhylogeny ? rec.nPhylAxes : 0), phyl(rec.includePhylogeny), mantel(rec.optRo == 1),
+          save(rec.saveRndData && rec.rndDataFile),
           method(rec.optRo), code(ReseCode(rec.reseOpt)), nTri(n * (n - 1) / 2),
           sTri(phyl ? s * (s - 1) / 2 : 0),
           presentCount(dim1Dint(n)), present(dim2Dint(n, s)), prob(dim2Double(n, s)),
@@ -486,6 +524,22 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
     for (int t = 0; t < cols; t++) out[t] = weight[t] != 0.0 ? sum[t] / weight[t] : 0.0;
 }
 
+// The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
+// triangle tri and, when fill (the random-data file prints it) or from the dispatcher, as the
+// square matrix d. The Euclidean distance, the measure of T always and of X and P under the
+// usual options, goes through the engine's own loop, which gives the dispatcher's numbers (x
+// never holds -999 here).
+void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill) {
+    if (code == 3) {
+        EuclideanUpper(n, cols, x, tri.raw);
+        tri.Prepare(false);
+        if (fill) tri.ToMatrix(n, d);
+        return;
+    }
+    ResemblanceLib(n, cols, x, d, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
+    tri.FromUpper(n, d, false);
+}
+
 void Engine::Compute(const int* lst, Stats& st) {
     for (double& x : st.v) x = 0.0;
     st.xt = st.xr = st.tr = st.xe_r = st.te_r = st.xt_r = 0.0;
@@ -537,10 +591,8 @@ void Engine::Compute(const int* lst, Stats& st) {
 
     double* v_ = st.v;
     if (mantel) {
-        ResemblanceLib(n, p, T.m, DT.m, 1, 3, 0, nullptr, 0.0, 0.0, 0, false);
-        ResemblanceLib(n, k, X.m, DX.m, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
-        triDT.FromUpper(n, DT.m, false);
-        triDX.FromUpper(n, DX.m, false);
+        CommunityRese(n, p, T.m, 3, DT.m, triDT, save);
+        CommunityRese(n, k, X.m, code, DX.m, triDX, save);
         v_[kRoTE] = SimpleCorr(n, triDE, triDT);
         v_[kRTY] = SimpleCorr(n, triDY, triDT);
         v_[kRTZ] = SimpleCorr(n, triDZ, triDT);
@@ -591,8 +643,7 @@ void Engine::Compute(const int* lst, Stats& st) {
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
-            ResemblanceLib(n, q, P.m, DP.m, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
-            triDP.FromUpper(n, DP.m, false);
+            CommunityRese(n, q, P.m, code, DP.m, triDP, save);
             v_[kRoPE] = SimpleCorr(n, triDE, triDP);
             v_[kRoPT] = SimpleCorr(n, triDP, triDT);
             v_[kRoPX] = SimpleCorr(n, triDP, triDX);
@@ -865,8 +916,7 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     }
     if (e.phyl && in->outP)
         for (int c = 0; c < e.n; c++) std::copy(e.P[c], e.P[c] + e.q, in->outP[c]);
-    const bool save = in->saveRndData && in->rndDataFile;
-    if (save) e.PrintObserved(obs);
+    if (e.save) e.PrintObserved(obs);
 
     double count[kPermTestStats];
     for (double& c : count) c = 1.0;
@@ -881,7 +931,7 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
             bool absolute = AlwaysAbsolute(i) || in->twoTailed;
             if (IsLargerThanOrEqual(rnd.v[i], obs.v[i], 1, absolute)) count[i] += 1.0;
         }
-        if (save) e.PrintIteration(it, rnd, count);
+        if (e.save) e.PrintIteration(it, rnd, count);
     }
     for (int i = 0; i < kPermTestStats; i++) {
         bool computed = !IsPhylogenetic(i) || e.phyl;

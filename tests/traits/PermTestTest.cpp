@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "matrix/core/qwlibRandom.h"
+#include "matrix/qwlibDispatch.h"
 #include "statistics/StatTestUtil.h"
 #include "traits/PermTestData.h"
+#include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
 namespace {
@@ -35,6 +37,26 @@ const std::vector<Expected> kMantel = {
     {kRoPX, 0.88745230343922377},   {kRoPX_T, 0.83731099040197776}, {kRoTE_P, -0.19602055215686731},
     {kRoXE_P, 0.14919120296854857}, {kRoXE_TP, 0.1997080688444372}, {kRoPE_T, 0.28768202294575151},
     {kRoPE_X, -0.029555189490325082}};
+
+TEST(PermTestKernels, EuclideanUpperIsTheDispatcherDistanceExactly) {
+    // The engine's own loop must give the very numbers of the dispatcher's Euclidean distance
+    // (code 3), bit for bit, whatever the sizes (pairs grouped by four and the rest).
+    for (int n : {1, 2, 3, 5, 6, 9, 13})
+        for (int cols : {0, 1, 3, 8, 11}) {
+            Mat<double> x(n, std::max(cols, 1)), d(n, n);
+            FillRandom(x, 100 * n + cols);
+            if (n > 2) x[2][0] = x[1][0];  // equal cells, and below a row equal to another
+            if (n > 4)
+                for (int c = 0; c < cols; c++) x[4][c] = x[3][c];
+            ResemblanceLib(n, cols, x, d, 1, 3, 0, nullptr, 0.0, 0.0, 0, false);
+            std::vector<double> tri(n * (n - 1) / 2 + 1, -1.0);
+            permtest::EuclideanUpper(n, cols, x, tri.data());
+            int e = 0;
+            for (int i = 0; i < n; i++)
+                for (int j = i + 1; j < n; j++, e++) EXPECT_EQ(tri[e], d[i][j]) << n << " " << cols << " " << i << "," << j;
+            EXPECT_EQ(tri[e], -1.0);  // nothing written past the triangle
+        }
+}
 
 TEST(PermTestObserved, MantelStatisticsAgreeWithR) {
     Small d(1, true);
