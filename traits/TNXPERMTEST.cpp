@@ -683,11 +683,14 @@ void Engine::Compute(const int* lst, Stats& st) {
     v_[kRoXE_TR] = PartialCongruence(partial, n, k, v, X.m, E, method, f, covTR, 2);
 
     if (phyl) {
-        for (int i = 0; i < s; i++) {
-            const float* row = in.phylAxes[lst[i] - 1];
-            std::copy(row, row + a, axesRnd[i]);
+        // Only the axes in use are moved; without any there is nothing to compare.
+        if (a > 0) {
+            for (int i = 0; i < s; i++) {
+                const float* row = in.phylAxes[lst[i] - 1];
+                std::copy(row, row + a, axesRnd[i]);
+            }
+            v_[kRoBF] = Congruence(s, p, a, Bn.m, axesRnd.m, method);
         }
-        v_[kRoBF] = a > 0 ? Congruence(s, p, a, Bn.m, axesRnd.m, method) : 0.0;
         v_[kRFE] = Congruence(n, 1, v, RaoPhyl.m, E, method);
         v_[kRoPE] = Congruence(n, v, q, E, P.m, method);
         v_[kRoPT] = Congruence(n, p, q, T.m, P.m, method);

@@ -235,10 +235,14 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     d.DE[0][2] = 2;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
-    d.DE[0][2] = 1;
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    EXPECT_EQ(d.in.observed[kRoTE], 0.0);
-    EXPECT_EQ(d.in.observed[kRoRE], 0.0);
+    // Constant DE, of values whose mean does not come out exactly in binary: still exactly 0.
+    for (double c : {1.0, 0.1, 0.7}) {
+        for (int i = 0; i < kN; i++)
+            for (int j = i + 1; j < kN; j++) d.DE[i][j] = c;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        EXPECT_EQ(d.in.observed[kRoTE], 0.0) << c;
+        EXPECT_EQ(d.in.observed[kRoRE], 0.0) << c;
+    }
 }
 
 TEST(PermTestObserved, MissingPerformanceCountsAsAbsence) {
@@ -281,8 +285,13 @@ TEST(PermTestRefusals, NothingIsFilledForAnUntestableRecord) {
     rvWithoutAxes.in.phylAxes = nullptr;
     Small withoutSb(1, false);
     withoutSb.in.Sb = nullptr;
+    Small negativeTraits(1, false), negativeTypes(1, false), negativeEnv(1, false);
+    negativeTraits.in.nTraits = -1;
+    negativeTypes.in.nTypes = -1;
+    negativeEnv.in.nEnv = -1;
     for (Small* d : {&one, &procrustesMissingE, &rvMissingB, &noOTU, &measure, &mantelWithoutDY, &procrustesWithoutZ,
-                     &nestingWithoutGroups, &phylogenyWithoutSf, &rvWithoutAxes, &withoutSb}) {
+                     &nestingWithoutGroups, &phylogenyWithoutSf, &rvWithoutAxes, &withoutSb, &negativeTraits,
+                     &negativeTypes, &negativeEnv}) {
         d->in.observed[0] = 5;
         d->in.probability[0] = 5;
         EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(&d->in));
@@ -302,6 +311,19 @@ TEST(PermTestObserved, NoSelectionMeansEveryTrait) {
     // Community 1: (3 * 0.5 + 0.1 + 2 * 0.7) / 6 for the third trait (B in single precision).
     EXPECT_NEAR(a.outT[0][2], 3.0 / 6, 1e-7);
     for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
+}
+
+TEST(PermTestRefusals, NoPhylogeneticAxesNeedNoCoordinates) {
+    // Procrustes and RV with a phylogeny but no axis: ro(BF) has nothing to compare (0), the
+    // other phylogenetic statistics are computed.
+    for (int optRo : {2, 3}) {
+        Small d(optRo, true);
+        d.in.nPhylAxes = 0;
+        d.in.phylAxes = nullptr;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        EXPECT_EQ(d.in.observed[kRoBF], 0.0);
+        EXPECT_NE(d.in.observed[kRoPE], 0.0);
+    }
 }
 
 TEST(PermTestRefusals, MissingTraitIsAcceptedUnderMantel) {
@@ -385,10 +407,33 @@ bool AlwaysAbsolute(int i) {
     return i == kRoXE_T || i == kRoXE_TR || i == kRXY_T || i == kRXZ_T || i >= kRoPX_T;
 }
 
+// Pearson correlation of Sb[i][j] and Sf[l_i][l_j] over the pairs i < j (lists 1-based).
+double PearsonUpper(Small& d, const std::vector<int>& l) {
+    std::vector<double> a, b;
+    for (int i = 0; i < kS; i++)
+        for (int j = i + 1; j < kS; j++) {
+            int u = std::min(l[i], l[j]) - 1, w = std::max(l[i], l[j]) - 1;
+            a.push_back(d.Sb[i][j]);
+            b.push_back(d.Sf[u][w]);
+        }
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < a.size(); i++) ma += a[i], mb += b[i];
+    ma /= a.size();
+    mb /= b.size();
+    double sab = 0, saa = 0, sbb = 0;
+    for (size_t i = 0; i < a.size(); i++) {
+        sab += (a[i] - ma) * (b[i] - mb);
+        saa += (a[i] - ma) * (a[i] - ma);
+        sbb += (b[i] - mb) * (b[i] - mb);
+    }
+    return sab / std::sqrt(saa * sbb);
+}
+
 // Each printed list, applied here to the rows of B, U, Q and to the rows and columns of Sb and
 // Sf, gives a permuted data set whose observed statistics are that iteration's random ones;
-// counting them with the tie rule reproduces the engine's probabilities. ro(BF) is left out:
-// it permutes the phylogeny against fixed traits, while the permuted set moves both.
+// counting them with the tie rule reproduces the engine's probabilities. ro(BF) permutes the
+// phylogeny against fixed traits, while the permuted set moves both: under Mantel it is worked
+// out here, under Procrustes and RV left out.
 void ExpectProbabilitiesFromFile(int optRo, bool twoTailed, bool weighted) {
     SCOPED_TRACE(testing::Message() << "measure " << optRo << " two-tailed " << twoTailed << " weighted " << weighted);
     const int iterations = 25;
@@ -416,12 +461,15 @@ void ExpectProbabilitiesFromFile(int optRo, bool twoTailed, bool weighted) {
             }
         }
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&r.in));
+        // ro(BF) under Mantel: the trait similarities against the phylogenetic ones with rows
+        // and columns renamed by the list, a Pearson correlation worked out here.
+        if (optRo == 1) r.in.observed[kRoBF] = PearsonUpper(d, l);
         for (int i = 0; i < kPermTestStats; i++)
             if (IsLargerThanOrEqual(r.in.observed[i], d.in.observed[i], 1, twoTailed || AlwaysAbsolute(i)))
                 count[i] += 1;
     }
     for (int i = 0; i < kPermTestStats; i++) {
-        if (i == kRoBF) continue;
+        if (i == kRoBF && optRo != 1) continue;
         EXPECT_EQ(d.in.probability[i], count[i] / iterations) << i;
     }
 }
