@@ -93,7 +93,7 @@ int ReadCount(FILE* f, const char* name) {
     return v;
 }
 
-// A count of OTUs or communities: a data set has at least one of each.
+// A count of traits, OTUs or communities: a data set has at least one of each.
 int ReadPositiveCount(FILE* f, const char* name) {
     int v = ReadInt(f, name);
     if (v < 1) BadItem(name);
@@ -276,7 +276,7 @@ void ParseTraitWord(const char* word, int nch, float* row, const char* name) {
 void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     ReadNameField(f, kDataNameSize - 1, d.dataName, name);
 
-    d.nch = ReadCount(f, name);
+    d.nch = ReadPositiveCount(f, name);
     EnsureAllocatable(d.nch, kLabelSize, 1);
     EnsureInFile(f, d.nch, name);
     d.chLabel = dim2Dchar(d.nch, kLabelSize);

@@ -31,7 +31,9 @@ void ConditionalProb(int n, int p, double** Y, double** M);
 void ConditionalProb(int n, int p, float** Y, float** M, int type, bool rowUnitSum);
 void ConditionalProb(int n, int p, double** Y, double** M, int type, bool rowUnitSum);
 // Target form: recomputes only row t, column t and the diagonal of the given M from Y (the
-// other cells are kept), then, with rowUnitSum, scales every row to unit sum.
+// other cells are kept), then, with rowUnitSum, scales every row to unit sum. Without rowUnitSum
+// this equals the full matrix of Y when M was that of a table differing from Y only in column t.
+// t outside 0 .. p-1 changes nothing.
 void ConditionalProb(int t, int n, int p, double** Y, double** M, int type, bool rowUnitSum);
 
 // Beals smoothing of the n x p table into out (n x p, caller-owned), M from Y by type 1 (6
@@ -52,8 +54,11 @@ void BealsSmoothing(int n, int p, double** X, double** Y, double** out, bool use
 // built (diagonal 1). Unless noCorrection, W's diagonal is set to 0 (and its rows scaled to unit
 // sum again with rowUnitSum) and every output cell is divided by 1 - R_ij (0 where R_ij = 1);
 // out = R x W. With target set, out holds the smoothing of a table that differs from Y only in
-// column t, and M the matrix that smoothing was built with: row and column t are recomputed
-// from Y and out is brought up to date for species t (the result equals the full smoothing).
+// column t, and M the matrix that smoothing was built with (M is read, not changed): row and
+// column t of the conditional matrix are recomputed from Y (the whole matrix with rowUnitSum,
+// whose scaling mixes every cell of a row) and out is formed again, since the relative
+// abundances of every sample whose value of t changed change too; the result equals the full
+// smoothing of X and Y.
 void BealsSmoothing(int n, int p, double** X, double** Y, double** out, bool target, int t,
                     double** M, bool noCorrection, int type, bool rowUnitSum);
 
@@ -63,8 +68,10 @@ void BealsSmoothing(int n, int p, double** X, double** Y, double** out, bool tar
 // single-precision step) / N. Draws from the program's random generator.
 // Double form: statistic r[j] = correlation of column j of X with its smoothed values over the
 // samples where X_ij is present and the uncorrected smoothing is not 0.
-// Float form: statistic = mean smoothed value where X_ij > 0 minus the mean over the other
-// samples where X_ij is present; mask: X_ij present and the own-value smoothing > 0.
+// Float form: statistic = mean smoothed value (without the own value) over the samples where
+// X_ij > 0 minus the mean over the samples where X_ij is present and not above 0 (0 when either
+// group is empty); mask: X_ij present and the own-value smoothing > 0. Each permutation smooths
+// the whole permuted table again.
 void BealsTest(int n, int p, int N, float** X, double* statistic, double* P);
 void BealsTest(int n, int p, int N, double** X, double* r, double* P, int type, bool rowUnitSum);
 

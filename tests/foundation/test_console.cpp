@@ -78,6 +78,19 @@ TEST_F(ConsoleTest, NumbersAreEchoedInTheFormatsTypeAndRefusedWhenItCannotHoldTh
     EXPECT_EQ(cap.Out(), "\a\a\a\a");
 }
 
+// The 64-bit limits are no exact doubles: 2^63 and 2^64, the first values beyond LONG_MAX and
+// ULLONG_MAX, are refused (a 32-bit format takes its limit itself, as above).
+TEST_F(ConsoleTest, SixtyFourBitFormatsRefuseThePowerOfTwoJustBeyondTheirRange) {
+    Type("9223372036854775808\n-3\n18446744073709551616\n8\n");
+    createMacro = 1;
+    ConsoleCapture cap;
+    EXPECT_EQ(ReadNumberIn("%ld\n", nullptr), -3.0);
+    EXPECT_EQ(ReadNumberIn("%llu\n", nullptr), 8.0);
+    EXPECT_EQ(cap.Err(), "\nIncorrect input = 9.22337e+18. Reenter.\nAccepted input: -9.22337e+18 to 9.22337e+18\n"
+                         "\nIncorrect input = 1.84467e+19. Reenter.\nAccepted input: 0 to 1.84467e+19\n");
+    EXPECT_EQ(macro.Text(), "-3\n8\n");
+}
+
 TEST_F(ConsoleTest, LongInputFromTheKeyboardAsksAgainAfterNoOrMinusOneAndFilters) {
     Type("k\na b c\nn\nk\nd e_long_label f\ny\nk\n1 -1\nk\n3e9 3 4\ny\nk\n1 5 4 2\ny\n");
     createMacro = 1;
@@ -168,9 +181,12 @@ TEST(Progress, ThrottledLinesClearedOnceTimeStampsAndRatesThatNeverDivideByZero)
 }
 
 TEST(Console, WaitStopsBeforeAControlCharacterAndReturnsAtTheEnd) {
-    StdinFrom input("abc\nxyz");
-    Wait();
-    EXPECT_EQ(fgetc(stdin), '\n');
+    // Blanks and '~' (126) are passed over; DEL (127), LF and the unit separator (31) stop it.
+    StdinFrom input("a b~\x7f c\n x\x1fyz");
+    for (int stop : {127, 10, 31}) {
+        Wait();
+        EXPECT_EQ(fgetc(stdin), stop);
+    }
     Wait();   // no control character before the end of input
     EXPECT_EQ(fgetc(stdin), EOF);
 }

@@ -57,7 +57,8 @@ TEST(Freadck, IntegersOutsideTheirTypeAreRefused) {
     const Row rows[] = {{"%d", "-2147483648", 0}, {"%d", "2147483647", 0}, {"%d", "2147483648", 2},
                         {"%d", "nan", 2}, {"%hd", "-7", 0}, {"%hd", "40000", 2}, {"%ld", "2147483648", 0},
                         {"%ld", "99999999999999999999999", 2}, {"%u", "4294967295", 0}, {"%u", "-1", 2},
-                        {"%2d", "4567", 0}};
+                        {"%2d", "4567", 0}, {"%llu", "18446744073709551615", 0},
+                        {"%llu", "18446744073709551616", 2}, {"%lld", "-9223372036854775808", 0}};
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.fmt) + " " + r.text);
         TextStream s(r.text);
@@ -199,5 +200,15 @@ TEST(ControlBytes, RefusedInWordsFieldsAndLinesWithTheReadersMessage) {
         EXPECT_EQ(cap.Err(), r.kept ? "" : "\nfile lab.txt ");
         EXPECT_EQ(cap.Out(), r.kept ? "" : "\a");
         if (r.kept) EXPECT_STREQ(buf, r.kept);
+    }
+}
+
+// Two base-62 digits (0-9, A-Z, a-z); values outside 0 .. 62 * 62 - 1 are held to it.
+TEST(Strings, IntToAlphaWritesTwoBase62Digits) {
+    const std::pair<int, const char*> rows[] = {{0, "00"},    {9, "09"},    {10, "0A"},   {61, "0z"}, {62, "10"},
+                                                {3843, "zz"}, {3844, "zz"}, {99999, "zz"}, {-1, "00"}};
+    for (const auto& [n, want] : rows) {
+        char code[3] = "##";
+        EXPECT_STREQ(IntToAlpha(n, code), want) << n;
     }
 }

@@ -246,13 +246,37 @@ TEST(Eigsrt, DescendingWithTheLastOfEqualValues) {
 }
 
 // svdcmp: U W V^T gives the input back.
+// U W V^T gives the input back, V is orthogonal and U has orthonormal columns, the singular values
+// are not negative; rank-deficient inputs (a zero singular value in the bidiagonal form, whose
+// off-diagonal element is then chased out by rotations) too. The all-ones 3 x 3 matrix has the
+// singular values 3, 0, 0 (3 x 1/sqrt(3) x 1/sqrt(3) is its only nonzero term).
 TEST(Svdcmp, MultipliesBackToTheInput) {
-    const Dense a = RandomMatrix(6, 4, 35);
-    Table<double> u(a, 1), v(Identity(4), 1);
-    std::vector<double> w(5);
-    svdcmp(u, 6, 4, w.data(), v);
-    const Values wd(w.begin() + 1, w.end());
-    ExpectNear(TimesTransposed(u.ToDense(6, 4, 1), v.ToDense(4, 4, 1), &wd), a, 1e-12, "U W V^T");
+    const Dense ones(3, Values(3, 1.0));
+    const Dense cases[] = {RandomMatrix(6, 4, 35),
+                           ones,
+                           {{1, 0, 2, 3}, {4, 0, 5, 6}, {7, 0, 8, 9}, {1, 0, 1, 1}},
+                           {{0, 2, 1}, {0, 1, 3}, {0, 4, 2}, {0, 0, 1}},
+                           {{2, 2, 1}, {1, 1, 5}, {3, 3, 0}, {0, 0, 2}, {4, 4, 1}},
+                           {{1, 2}, {0, 0}, {0, 0}}};
+    for (const Dense& a : cases) {
+        const int m = int(a.size()), n = int(a[0].size());
+        SCOPED_TRACE(testing::Message() << m << " x " << n << " starting " << a[0][0] << ", " << a[0][1]);
+        Table<double> u(a, 1), v(Identity(size_t(n)), 1);
+        std::vector<double> w(size_t(n) + 1);
+        svdcmp(u, m, n, w.data(), v);
+        const Values wd(w.begin() + 1, w.end());
+        const Dense ud = u.ToDense(m, n, 1), vd = v.ToDense(n, n, 1);
+        ExpectNear(TimesTransposed(ud, vd, &wd), a, 1e-12, "U W V^T");
+        ExpectNear(TimesTransposed(Transpose(vd), Transpose(vd)), Identity(size_t(n)), 1e-12, "V^T V");
+        ExpectNear(TimesTransposed(Transpose(ud), Transpose(ud)), Identity(size_t(n)), 1e-12, "U^T U");
+        for (double x : wd) EXPECT_GE(x, 0.0);
+        if (&a == &cases[1]) {
+            Values sorted = wd;
+            std::sort(sorted.begin(), sorted.end());
+            EXPECT_NEAR(sorted[2], 3.0, 1e-12);
+            EXPECT_NEAR(sorted[0] + sorted[1], 0.0, 1e-12);
+        }
+    }
 }
 
 }  // namespace

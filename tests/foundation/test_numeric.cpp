@@ -73,6 +73,8 @@ TEST(Numeric, RoundingExtremesFactorialsAndStates) {
     float y[4] = {FLT_MAX, NAN, 2147483648.0f, 2147483520.0f};
     EXPECT_EQ(CountStates(4, y, states), 1);
     EXPECT_EQ(states[0], 2147483520);
+    EXPECT_EQ(CountStates(-1, c, states), 0);   // no values: no states, whatever the array
+    EXPECT_EQ(CountStates(3, static_cast<double*>(nullptr)), 0);
 }
 
 TEST(Comparators, SortWithoutOverflow) {

@@ -185,6 +185,7 @@ TEST_F(FormdaTest, BadFilesRaiseTheirCodes) {
     // least): code 2 before anything is allocated; more than the machine holds: code 1.
     const std::string five = FiveOtus(false);
     Write("noOtus.txt", Edit(five, "\n5 \n", "\n0 \n"));
+    Write("noTraits.txt", "n\n0\n");
     Write("noCommunities.txt", Edit(five, "\n4 \nc1", "\n0 \nc1"));
     Write("manyVariables.txt", Edit(five, "\n0 \n0 \nSMW", "\n100000 \n0 \nSMW"));
     Write("hugeVariables.txt", Edit(five, "\n0 \n0 \nSMW", "\n2000000000 \n0 \nSMW"));
@@ -195,7 +196,7 @@ TEST_F(FormdaTest, BadFilesRaiseTheirCodes) {
     Write("nulLabel.txt", Edit(five, "c2", std::string(1, '\0') + "c2"));
     const std::tuple<const char*, int, const char*> cases[] = {
         {"truncated.txt", 2, "file truncated.txt"}, {"negative.txt", 2, ""}, {"badmap.txt", 2, ""},
-        {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}, {"noOtus.txt", 2, "file noOtus.txt"},
+        {"huge.txt", 1, ""}, {"none.txt", 4, "can't open none.txt"}, {"noOtus.txt", 2, "file noOtus.txt"}, {"noTraits.txt", 2, ""},
         {"noCommunities.txt", 2, ""}, {"manyVariables.txt", 2, ""}, {"hugeVariables.txt", 1, ""},
         {"manyClados.txt", 2, ""}, {"manySpecies.txt", 2, ""}, {"letters.txt", 2, "file letters.txt"},
         {"nulLabel.txt", 2, "file nulLabel.txt"}};
@@ -356,19 +357,20 @@ TEST_F(FormdaTest, RepeatedSpeciesAreMergedAndTraitSpFilled) {
 }
 
 TEST_F(FormdaTest, TrimSpeciesRemovesUnusedSpeciesAndReportsOrphanOtus) {
-    // s0 has OTU 0; s1 none; s2 OTU 1 but occurs nowhere; s3 OTU 2, present only where it has no value.
-    MakeData(1, 2, 3, 4);
-    PutRows(spp, {"s0", "s1", "s2", "s3"});
-    PutRows(cstSppMap, {"1000", "0010", "0001"});
-    PutRows(sppRelMap, {"10", "11", "00", "10"});
-    Put(cadat, 3, 2, {2, 0, 0, 1, 0, 5});
+    // s0 has OTU 0; s1 none; s2 OTU 1 but occurs nowhere; s3 OTU 2, present only where it has no value;
+    // s4 OTU 3, present only in the last community, where OTU 3 has its value.
+    MakeData(1, 2, 4, 5);
+    PutRows(spp, {"s0", "s1", "s2", "s3", "s4"});
+    PutRows(cstSppMap, {"10000", "00100", "00010", "00001"});
+    PutRows(sppRelMap, {"10", "11", "00", "10", "01"});
+    Put(cadat, 4, 2, {2, 0, 0, 1, 0, 5, 0, 3});
     ::testing::internal::CaptureStderr();
-    TrimSpecies(3);
+    TrimSpecies(4);
     const std::string err = ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(nSpp, 2);
-    EXPECT_EQ(GetRows(spp, 2), (Strings{"s0", "s3"}));
-    EXPECT_EQ((std::vector<const void*>{spp[2], sppRelMap[3]}), std::vector<const void*>(2, nullptr));
-    EXPECT_EQ(GetRows(cstSppMap, 3, 2), (Strings{"10", "00", "00"}));
+    ASSERT_EQ(nSpp, 3);
+    EXPECT_EQ(GetRows(spp, 3), (Strings{"s0", "s3", "s4"}));
+    EXPECT_EQ((std::vector<const void*>{spp[3], sppRelMap[4]}), std::vector<const void*>(2, nullptr));
+    EXPECT_EQ(GetRows(cstSppMap, 4, 3), (Strings{"100", "000", "000", "001"}));
     EXPECT_EQ(err, "\nOTU 2 is left without a species in the species list.\n"
                    "\nOTU 3 is left without a species in the species list.\n");
 }
@@ -403,6 +405,15 @@ TEST_F(FormdaTest, SpeciesMapHelpersAndStateCountersOfTraitStrings) {
     CountStatesFreqGroup(0, 3, &n, spp, chLabel, freq, 3, group, 2);  // rows 0 and 1
     EXPECT_EQ(GetRows(chLabel, n), (Strings{"01"}));
     EXPECT_EQ(Ints(freq, freq + 3), (Ints{2, 0, 0}));
+    // One slot only: trait 1 has states 02 (twice) and 03; 03 finds no slot and is not counted, and
+    // the slot after the last (holding "03" here) is never read.
+    int all[3] = {1, 1, 1};
+    std::strcpy(chLabel[1], "03");
+    freq[1] = 7;
+    CountStatesFreqGroup(1, 3, &n, spp, chLabel, freq, 1, all, 1);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(Ints(freq, freq + 2), (Ints{2, 7}));
+    EXPECT_STREQ(chLabel[0], "02");
     EXPECT_EQ(CheckIdenticalLabels("0103x", spp, 3), 1);  // 4 characters are compared
     EXPECT_EQ(CheckIdenticalLabels("0104", spp, 3), 0);
 }

@@ -45,7 +45,8 @@ TEST_F(ChRankTest, CriterionTenAsksOnlyCongruenceTraitsAndGroupWeights) {
     EXPECT_EQ(Out(), CriterionMenu(true, false) + Header("FUNCTIONAL ANALYSIS SETTINGS", "s1") + kCongruence +
                          kTraits + "Set weights for traits inversely proportional to effective trait group "
                          "sizes? y/n " + Sizes(1) + kPrintIntermediate);
-    EXPECT_EQ((Ints{traitBasedOpt, poolCSTopt, rese_opt, nMaxTraitsChRank}), (Ints{2, 0, 6, 3}));
+    // Trait averages, not types: the objects compared are the communities ('r').
+    EXPECT_EQ((Ints{traitBasedOpt, poolCSTopt, rese_opt, nMaxTraitsChRank, whichObj}), (Ints{2, 0, 6, 3, 'r'}));
     EXPECT_FALSE(optUnitTotalAdjust2);
     EXPECT_EQ((Floats{weight[0], weight[1]}), (Floats{1.0f, 0.5f}));
 }

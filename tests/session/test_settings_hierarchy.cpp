@@ -52,6 +52,22 @@ TEST_F(HierarchyTest, FuzzyTypesZeroIterationsClockSeedAndProcrustesWithoutAFunc
     EXPECT_EQ((Ints{fuzzy, niter, opt_ro, rese_opt, printDetail}), (Ints{3, 0, 2, 10, 1}));
 }
 
+// OTU types from the species: each OTU gets the 1-based number of its species, so the OTUs of one
+// species share a type and the number of types is the number of species the OTUs belong to.
+TEST_F(HierarchyTest, TypesTakenFromTheSpeciesOfTheOtus) {
+    nSpp = 4;
+    cstSppMap = dim2Dchar(tcst, nSpp);
+    const char* rows[] = {"0100", "0001", "0100", "0001", "1000"};  // species 3 has no OTU
+    for (int i = 0; i < tcst; i++) std::memcpy(cstSppMap[i], rows[i], 4);
+    Script("y\n" + kRest + "1\nn\nn\n");
+    SettingsHierarchy();
+    EXPECT_NE(Out().find("The partition of OTUs into types should be specified.\nWish to use as OTUs types the "
+                         "species specified in the session's formatted file? y/n " + kFuzzyBlock),
+              std::string::npos);
+    EXPECT_EQ(Ints(partition_OTUs, partition_OTUs + 5), (Ints{2, 4, 2, 4, 1}));
+    EXPECT_EQ((Ints{nGrPoly[0], OTUsTypesAreSpecies}), (Ints{3, 1}));
+}
+
 TEST_F(HierarchyTest, UnreadableFilesAndNumbers) {
     // An unopenable group file asks f/k again; a short one leaves zeros, never earlier groups.
     Write("groups.txt", "3 3\n1\n");
@@ -90,12 +106,18 @@ TEST_F(HierarchyTest, TraitSelectionAndTraitGroupWeights) {
         {{1, 1, 2}, "2\n1 0 1\ny\n", {1.0f, 0.0f, 1.0f}},         // only selected traits count
         {{1, 2, 3}, "2\n0 0 0\n0 1 0\nn\n", {0.0f, 1.0f, 0.0f}},  // an empty selection is asked again
     };
+    // No macro is recorded or replayed: nothing is echoed, not even the end of a selection's line.
+    FILE* echo = std::tmpfile();
+    outm = echo;
     for (const auto& [groups, answers, weights] : rows) {
         std::copy(groups.begin(), groups.end(), traitGroups);
         Script("k\n1 1 2 2 3\n" + kRest + answers + "n\nn\n");
         SettingsHierarchy();
         EXPECT_EQ(Floats(weight, weight + 3), weights) << answers;
     }
+    outm = nullptr;
+    EXPECT_EQ(std::ftell(echo), 0L);
+    std::fclose(echo);
     const std::string select = "Select traits:\n(enter 0 for exclusion or 1 for inclusion)\ntr1 tr2 tr3 \n";
     EXPECT_EQ(Count(Out(), kTraits + "Set weights for traits inversely proportional to effective trait group "
                                      "sizes? y/n " + kStandardize), 1);

@@ -119,6 +119,13 @@ TEST(Rankings, OrderingPermutations) {
     RankVectorAbs(3, ain, aout);
     for (auto* v : {idx, ord}) ExpectVec(v, {2, 3, 1}, 0);
     ExpectVec(aout, {2, 3, 1}, 0);
+    // One value is its own ordering; none leaves the output alone.
+    int one[] = {-7}, first[] = {0}, untouched[] = {5};
+    double d1[] = {4.5}, o1[] = {0};
+    IndexVector(1, one, first);
+    RankVector(1, d1, o1);
+    IndexVector(0, one, untouched);
+    EXPECT_EQ((std::vector<double>{double(first[0]), o1[0], double(untouched[0])}), (std::vector<double>{1, 1, 5}));
     // Equal values: short vectors are finished by straight insertion and keep their input
     // order; longer ones are left exactly in the order of the companion sort.
     const int n = 23;

@@ -1,0 +1,439 @@
+// Hierarchical clustering engine. Fusion levels and member sets against R's hclust on seven
+// tie-free points (r/hclust.R), Ward's criterion against ward.D2's height^2 / 2, sums of squares
+// against the within-group sums of squares of the points themselves, and hand-worked cases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
+
+namespace {
+
+using V = std::vector<int>;
+
+const double kPts[7][2] = {{0.0, 0.0}, {1.1, 0.3}, {4.0, 0.2}, {4.3, 1.9},
+                           {0.4, 2.7}, {7.5, 6.1}, {2.2, 5.3}};
+
+double Dist(int i, int j) { return std::hypot(kPts[i][0] - kPts[j][0], kPts[i][1] - kPts[j][1]); }
+
+// Upper triangle of f(distance); the lower triangle and the diagonal hold junk that must not be read.
+template <class T, class F>
+void FillDistances(Mat<T>& m, F f) {
+    for (int i = 0; i < 7; i++)
+        for (int j = 0; j < 7; j++) m[i][j] = i < j ? T(f(Dist(i, j))) : T(-12345);
+}
+
+// n - 1 zero-filled records, each with room for n members (and p scores).
+struct Records {
+    std::vector<clusterReport> rep;
+    std::vector<std::vector<int>> members;
+    std::vector<std::vector<double>> vecs;
+    Records(int n, int p = 0) : rep(n > 1 ? n - 1 : 1), members(rep.size(), std::vector<int>(n)), vecs(4 * rep.size()) {
+        for (size_t t = 0; t < rep.size(); t++) {
+            rep[t] = clusterReport{};
+            rep[t].members = members[t].data();
+            vecs[4 * t].assign(2, 0);
+            vecs[4 * t + 1].assign(2, 0);
+            vecs[4 * t + 2].assign(p, 0);
+            vecs[4 * t + 3].assign(p, 0);
+            rep[t].eigenVector1 = vecs[4 * t].data();
+            rep[t].eigenVector2 = vecs[4 * t + 1].data();
+            rep[t].factorScores1 = vecs[4 * t + 2].data();
+            rep[t].factorScores2 = vecs[4 * t + 3].data();
+        }
+    }
+    clusterReport* data() { return rep.data(); }
+    // The sorted members of record t, as "a b c".
+    std::string Set(int t) const {
+        V m(rep[t].members, rep[t].members + rep[t].nMembers);
+        std::sort(m.begin(), m.end());
+        std::string s;
+        for (int x : m) s += (s.empty() ? "" : " ") + std::to_string(x);
+        return s;
+    }
+};
+
+struct Expected {
+    int method;
+    std::vector<double> heights;
+    std::vector<std::string> sets;
+};
+
+// r/hclust.R
+const Expected kSingle{1, {1.14017542509914, 1.72626765016321, 2.5, 2.90172362570938, 3.16227766016838, 5.28015151297763},
+                       {"1 2", "3 4", "1 2 5", "1 2 3 4 5", "1 2 3 4 5 7", "1 2 3 4 5 6 7"}};
+const Expected kComplete{2, {1.14017542509914, 1.72626765016321, 2.72946881279124, 4.70106370941726, 5.36003731330296, 9.66747123088556},
+                         {"1 2", "3 4", "1 2 5", "1 2 3 4 5", "6 7", "1 2 3 4 5 6 7"}};
+const Expected kAverage{4, {1.14017542509914, 1.72626765016321, 2.61473440639562, 3.92493670427793, 4.6849779605063, 7.27948683431768},
+                        {"1 2", "3 4", "1 2 5", "1 2 3 4 5", "1 2 3 4 5 7", "1 2 3 4 5 6 7"}};
+const Expected kMcQuitty{5, {1.14017542509914, 1.72626765016321, 2.61473440639562, 3.98921843416358, 4.49896782705418, 6.32559159425429},
+                         {"1 2", "3 4", "1 2 5", "1 2 3 4 5", "1 2 3 4 5 7", "1 2 3 4 5 6 7"}};
+
+template <class T>
+void CheckLinkage(const Expected& e, double tol) {
+    SCOPED_TRACE(testing::Message() << "method " << e.method << (sizeof(T) == 4 ? " float" : " double"));
+    // Distances, squared distances, and similarities 10 - d (maximum searched, levels 10 - h).
+    for (int form = 0; form < 3; form++) {
+        Mat<T> m(7, 7);
+        FillDistances(m, [&](double d) { return form == 1 ? d * d : form == 2 ? 10 - d : d; });
+        Records rec(7);
+        ASSERT_TRUE(LinkageCluster(7, m, rec.data(), form != 2, form == 1, e.method, true));
+        for (int t = 0; t < 6; t++) {
+            double want = form == 2 ? 10 - e.heights[t] : e.heights[t];
+            EXPECT_NEAR(rec.rep[t].level, want, tol) << "form " << form << " step " << t;
+            EXPECT_EQ(rec.Set(t), e.sets[t]) << "form " << form << " step " << t;
+        }
+        // With copy the input is untouched.
+        for (int i = 0; i < 7; i++)
+            for (int j = i + 1; j < 7; j++) {
+                double d = Dist(i, j);
+                EXPECT_EQ(m[i][j], T(form == 1 ? d * d : form == 2 ? 10 - d : d));
+            }
+    }
+}
+
+TEST(LinkageCluster, LevelsAndGroupsEqualRsHclust) {
+    for (const Expected* e : {&kSingle, &kComplete, &kAverage, &kMcQuitty}) {
+        CheckLinkage<double>(*e, 1e-12);
+        CheckLinkage<float>(*e, 2e-5);
+    }
+}
+
+TEST(LinkageCluster, AllTiesFuseTheFirstPairAndMembersFollowFusionOrder) {
+    Mat<double> m(5, 5);
+    m.fill(1.0);
+    Records rec(5);
+    ASSERT_TRUE(LinkageCluster(5, m, rec.data(), true, false, 1, true));
+    const V want[4] = {{1, 2}, {1, 2, 3}, {1, 2, 3, 4}, {1, 2, 3, 4, 5}};
+    for (int t = 0; t < 4; t++) {
+        EXPECT_EQ(V(rec.rep[t].members, rec.rep[t].members + rec.rep[t].nMembers), want[t]);
+        EXPECT_EQ(rec.rep[t].splitObject, t + 1);
+        EXPECT_EQ(rec.rep[t].level, 1.0);
+        EXPECT_EQ(rec.rep[t].criterion, 0.0);  // not written by the linkage methods
+    }
+}
+
+TEST(LinkageCluster, LastRecordSplitsTheDendrogramOrderIntoItsTwoTopGroups) {
+    Mat<double> m(7, 7);
+    FillDistances(m, [](double d) { return d; });
+    Records rec(7);
+    ASSERT_TRUE(LinkageCluster(7, m, rec.data(), true, false, 2, true));
+    const clusterReport& last = rec.rep[5];
+    ASSERT_EQ(last.nMembers, 7);
+    int split = int(std::find(last.members, last.members + 7, last.splitObject) - last.members) + 1;
+    V first(last.members, last.members + split), second(last.members + split, last.members + 7);
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    EXPECT_EQ(first, V({1, 2, 3, 4, 5}));  // complete linkage's last fusion: {1..5} with {6, 7}
+    EXPECT_EQ(second, V({6, 7}));
+}
+
+TEST(LinkageCluster, WithoutCopyTheCallersMatrixIsTheWorkSpace) {
+    Mat<float> m(7, 7);
+    FillDistances(m, [](double d) { return d; });
+    float* rows[7];
+    for (int i = 0; i < 7; i++) rows[i] = m[i];
+    Records rec(7);
+    ASSERT_TRUE(LinkageCluster(7, m, rec.data(), true, false, 4, false));
+    for (int t = 0; t < 6; t++) EXPECT_NEAR(rec.rep[t].level, kAverage.heights[t], 2e-5);
+    // The rows are permuted, none lost (the matrix is freed as before by Mat).
+    std::vector<float*> now(static_cast<float**>(m), static_cast<float**>(m) + 7);
+    EXPECT_TRUE(std::is_permutation(now.begin(), now.end(), rows));
+    EXPECT_NE(now, std::vector<float*>(rows, rows + 7));
+}
+
+TEST(LinkageCluster, RefusesFewerThanTwoObjectsAndNonFiniteResemblances) {
+    Records rec(3);
+    rec.rep[0].level = 42;
+    Mat<double> one(1, 1), m{{0, 1, 2}, {0, 0, 3}, {0, 0, 0}};
+    EXPECT_FALSE(LinkageCluster(1, one, rec.data(), true, false, 1, true));
+    EXPECT_FALSE(LinkageCluster(0, one, rec.data(), true, false, 1, true));
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        m[1][2] = bad;
+        EXPECT_FALSE(LinkageCluster(3, m, rec.data(), true, false, 1, false));
+        EXPECT_FALSE(SumSqCluster(3, m, rec.data(), false));
+        Mat<double> outv(1, 6);
+        EXPECT_FALSE(AvLinkCluster(3, m, outv[0], true, false));
+        EXPECT_EQ(m[0][1], 1.0);  // refused before anything was changed
+    }
+    EXPECT_EQ(rec.rep[0].level, 42);
+    EXPECT_EQ(rec.rep[0].nMembers, 0);
+    // A NaN in the lower triangle is never read.
+    m[1][2] = 3;
+    m[2][1] = std::nan("");
+    EXPECT_TRUE(LinkageCluster(3, m, rec.data(), true, false, 1, true));
+}
+
+// 3 x 3 distances (upper): d01 = 2, d02 = 6, d12 = 4; sizes 1, 3, 2. Fusing 0 and 1:
+// single 4, complete 6, UPGMA (3*4 + 1*6) / 4 = 4.5, WPGMA 5. The result sits in cell (0, 1)
+// of the compacted 2 x 2 matrix, the sizes become 4, 2.
+TEST(LinkageFusion, NewValuesByMethodAndCompaction) {
+    const double want[6] = {0, 4, 6, 0, 4.5, 5};
+    for (int method : {1, 2, 4, 5, 9}) {
+        Mat<double> W{{0, 2, 6}, {0, 0, 4}, {0, 0, 0}};
+        double* row1 = W[1];
+        int size[3] = {1, 3, 2};
+        LinkageFusion(3, size, 0, 1, W, true, method);
+        EXPECT_EQ(W[0][1], method == 9 ? 6.0 : want[method]) << method;  // 9: no cell changed
+        EXPECT_EQ(size[0], 4);
+        EXPECT_EQ(size[1], 2);
+        EXPECT_EQ(W[2], row1);  // the leaving row moved to the end
+    }
+    // Similarities: single keeps the larger, complete the smaller.
+    Mat<float> S{{0, 0.9f, 0.2f}, {0, 0, 0.5f}, {0, 0, 0}};
+    int size[3] = {1, 1, 1};
+    LinkageFusion(3, size, 0, 1, S, false, 1);
+    EXPECT_FLOAT_EQ(S[0][1], 0.5f);
+}
+
+// Centroid update: objects at 0, 2 and 5 on a line (squared distances 4, 25, 9). Fusing 0 and 1
+// gives the centroid 1, whose squared distance to 5 is 16 = 9/2 + 25/2 - 4/4.
+TEST(FusionMatrix, SquaredCentroidDistancesAndTheSimilarityForm) {
+    Mat<double> W{{0, 4, 25}, {0, 0, 9}, {0, 0, 0}};
+    int size[3] = {1, 1, 1};
+    FusionMatrix(3, size, 0, 1, W, true);
+    EXPECT_DOUBLE_EQ(W[0][1], 16.0);
+    EXPECT_EQ(size[0], 2);
+    // Similarities: s(k, a+b) = s_kb nb/n + s_ka na/n - (1 - s_ab) c, c = -1/4:
+    // 0.4/2 + 0.6/2 + (1 - 0.8)/4... with the sign of the definition: -((1 - 0.8) * -0.25) = 0.05.
+    Mat<double> S{{0, 0.8, 0.6}, {0, 0, 0.4}, {0, 0, 0}};
+    int s2[3] = {1, 1, 1};
+    FusionMatrix(3, s2, 0, 1, S, false);
+    EXPECT_NEAR(S[0][1], 0.55, 1e-15);
+}
+
+// Within-group sum of squares (about the centroid) of a set of the seven points.
+double ESS(const clusterReport& r) {
+    double cx = 0, cy = 0;
+    for (int t = 0; t < r.nMembers; t++) {
+        cx += kPts[r.members[t] - 1][0];
+        cy += kPts[r.members[t] - 1][1];
+    }
+    cx /= r.nMembers;
+    cy /= r.nMembers;
+    double s = 0;
+    for (int t = 0; t < r.nMembers; t++) {
+        const double* p = kPts[r.members[t] - 1];
+        s += (p[0] - cx) * (p[0] - cx) + (p[1] - cy) * (p[1] - cy);
+    }
+    return s;
+}
+
+TEST(SumSqCluster, CriterionIsWardD2HeightSquaredOverTwoAndLevelTheGroupsSumOfSquares) {
+    // r/hclust.R, ward.D2: height^2 / 2 and the groups formed.
+    const double crit[6] = {0.65, 1.49, 4.35, 14.365, 15.99, 43.2207142857143};
+    const char* sets[6] = {"1 2", "3 4", "1 2 5", "6 7", "1 2 3 4 5", "1 2 3 4 5 6 7"};
+    for (bool sq : {false, true}) {
+        Mat<double> m(7, 7);
+        Mat<float> f(7, 7);
+        FillDistances(m, [&](double d) { return sq ? d * d : d; });
+        FillDistances(f, [&](double d) { return sq ? d * d : d; });
+        Records rec(7), recf(7);
+        ASSERT_TRUE(SumSqCluster(7, m, rec.data(), sq));
+        ASSERT_TRUE(SumSqCluster(7, f, recf.data(), sq));
+        std::vector<double> own(8, 0.0);  // level of the group each object's last group had
+        for (int t = 0; t < 6; t++) {
+            SCOPED_TRACE(t);
+            const clusterReport& r = rec.rep[t];
+            EXPECT_NEAR(r.criterion, crit[t], 1e-12);
+            EXPECT_EQ(rec.Set(t), sets[t]);
+            EXPECT_NEAR(r.level, ESS(r), 1e-12);
+            EXPECT_NEAR(recf.rep[t].level, ESS(r), 1e-4);
+            EXPECT_NEAR(recf.rep[t].criterion, crit[t], 1e-4);
+            EXPECT_EQ(recf.Set(t), sets[t]);
+            // Branches: the level minus each part's own level; they differ by the parts' levels.
+            int split = int(std::find(r.members, r.members + r.nMembers, r.splitObject) - r.members);
+            double firstOwn = own[r.members[0]], secondOwn = own[r.members[split + 1]];
+            EXPECT_NEAR(r.branchFirst, r.level - firstOwn, 1e-12);
+            EXPECT_NEAR(r.branchSecond, r.level - secondOwn, 1e-12);
+            for (int k = 0; k < r.nMembers; k++) own[r.members[k]] = r.level;
+        }
+        for (int i = 0; i < 7; i++)
+            for (int j = i + 1; j < 7; j++) EXPECT_EQ(m[i][j], sq ? Dist(i, j) * Dist(i, j) : Dist(i, j));
+    }
+}
+
+TEST(SumSqCluster, ThreePointsOnALine) {
+    // 0, 1, 10: {1, 2} at level 0.5 (SS 1 / 2), criterion 0.5, both branches 0.5; then all three:
+    // SS = 1 + 100 + 81 = 182, level 182 / 3, criterion 182/3 - 1/2, branches level - 0.5, level - 0.
+    Mat<double> D{{0, 1, 10}, {0, 0, 9}, {0, 0, 0}};
+    Records rec(3);
+    ASSERT_TRUE(SumSqCluster(3, D, rec.data(), false));
+    EXPECT_EQ(rec.Set(0), "1 2");
+    EXPECT_DOUBLE_EQ(rec.rep[0].level, 0.5);
+    EXPECT_DOUBLE_EQ(rec.rep[0].criterion, 0.5);
+    EXPECT_DOUBLE_EQ(rec.rep[0].branchFirst, 0.5);
+    EXPECT_DOUBLE_EQ(rec.rep[0].branchSecond, 0.5);
+    EXPECT_EQ(V(rec.rep[1].members, rec.rep[1].members + 3), V({1, 2, 3}));
+    EXPECT_EQ(rec.rep[1].splitObject, 2);
+    EXPECT_NEAR(rec.rep[1].level, 182.0 / 3, 1e-12);
+    EXPECT_NEAR(rec.rep[1].criterion, 182.0 / 3 - 0.5, 1e-12);
+    EXPECT_NEAR(rec.rep[1].branchFirst, 182.0 / 3 - 0.5, 1e-12);
+    EXPECT_NEAR(rec.rep[1].branchSecond, 182.0 / 3, 1e-12);
+}
+
+TEST(SumSqClusterRestrained, OnlyLinkedGroupsFuseAndADisconnectedLinkFallsBack) {
+    // Objects at 0, 10, 1 linked as a chain 1-2-3: {1, 3} (distance 1) may not fuse; of the
+    // linked pairs (1,2) criterion 50 and (2,3) criterion 40.5, {2, 3} goes first.
+    Mat<double> D{{0, 10, 1}, {0, 0, 9}, {0, 0, 0}};
+    Mat<int> chain{{0, 1, 0}, {0, 0, 1}, {0, 0, 0}}, none(3, 3);
+    Records rec(3), free(3), fall(3);
+    ASSERT_TRUE(SumSqClusterRestrained(3, D, chain, rec.data(), false));
+    EXPECT_EQ(rec.Set(0), "2 3");
+    EXPECT_DOUBLE_EQ(rec.rep[0].criterion, 40.5);
+    EXPECT_EQ(rec.Set(1), "1 2 3");
+    // Centroid of {10, 1} is 5.5: criterion 5.5^2 * 2 / 3.
+    EXPECT_NEAR(rec.rep[1].criterion, 5.5 * 5.5 * 2 / 3, 1e-12);
+    // No link at all: the unrestricted search is taken, as SumSqCluster does.
+    ASSERT_TRUE(SumSqCluster(3, D, free.data(), false));
+    ASSERT_TRUE(SumSqClusterRestrained(3, D, none, fall.data(), false));
+    for (int t = 0; t < 2; t++) {
+        EXPECT_EQ(fall.Set(t), free.Set(t));
+        EXPECT_DOUBLE_EQ(fall.rep[t].level, free.rep[t].level);
+    }
+    EXPECT_EQ(free.Set(0), "1 3");
+}
+
+TEST(TopologyFusion, FusedGroupTakesTheLargerLink) {
+    Mat<int> L{{0, 1, 0, 0}, {0, 0, 0, 1}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    int size[4] = {9, 9, 9, 9};
+    TopologyFusion(4, size, 0, 1, L);
+    EXPECT_EQ(L[0][1], 0);  // object 2, linked to neither 0 nor 1
+    EXPECT_EQ(L[0][2], 1);  // object 3, linked to 1
+    EXPECT_EQ(size[0], 9);  // size is not read nor written
+    EXPECT_EQ(size[1], 9);
+}
+
+TEST(AvLinkCluster, CentroidLevelsEqualRsCentroidMethodInAFlatArray) {
+    // r/hclust.R: centroid method on squared distances, square roots of the heights.
+    const double h[6] = {1.14017542509914, 1.72626765016321, 2.55440795488896, 3.6503424496888,
+                         4.28672369065234, 7.0226617302685};
+    const char* sets[6] = {"1 2", "3 4", "1 2 5", "1 2 3 4 5", "1 2 3 4 5 7", "1 2 3 4 5 6 7"};
+    Mat<double> m(7, 7);
+    FillDistances(m, [](double d) { return d; });
+    std::vector<double> out(6 * 2 + 2 + 2 + 3 + 5 + 6 + 7, -1);
+    ASSERT_TRUE(AvLinkCluster(7, m, out.data(), true, false));
+    size_t at = 0;
+    for (int t = 0; t < 6; t++) {
+        EXPECT_NEAR(out[at], h[t], 1e-12) << t;
+        int size = int(out[at + 1]);
+        V mem;
+        for (int k = 0; k < size; k++) mem.push_back(int(out[at + 2 + k]));
+        std::sort(mem.begin(), mem.end());
+        std::string s;
+        for (int x : mem) s += (s.empty() ? "" : " ") + std::to_string(x);
+        EXPECT_EQ(s, sets[t]);
+        at += 2 + size;
+    }
+    EXPECT_EQ(at, out.size());
+    // Similarities none above 0: still fuses real pairs (the first pair first).
+    Mat<float> s(3, 3);
+    s.fill(-0.5f);
+    std::vector<float> fo(2 + 2 + 2 + 3);
+    ASSERT_TRUE(AvLinkCluster(3, s, fo.data(), false, false));
+    EXPECT_EQ(fo[0], -0.5f);
+    EXPECT_EQ(fo[1], 2.0f);
+    EXPECT_EQ(fo[2], 1.0f);
+    EXPECT_EQ(fo[3], 2.0f);
+}
+
+double Pearson(const double* x, const double* y, int p) {
+    double mx = 0, my = 0;
+    for (int k = 0; k < p; k++) {
+        mx += x[k];
+        my += y[k];
+    }
+    mx /= p;
+    my /= p;
+    double sxy = 0, sxx = 0, syy = 0;
+    for (int k = 0; k < p; k++) {
+        sxy += (x[k] - mx) * (y[k] - my);
+        sxx += (x[k] - mx) * (x[k] - mx);
+        syy += (y[k] - my) * (y[k] - my);
+    }
+    return sxy / std::sqrt(sxx * syy);
+}
+
+// Rows centred and scaled to unit length have the cross-product matrix [[1, r], [r, 1]] (r their
+// correlation): eigenvalues 1 + |r| and 1 - |r|, first eigenvector (1, sign r) / sqrt 2.
+TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigenvalues) {
+    const double rows[3][4] = {{1, 2, 3, 4}, {2, 4, 6, 9}, {4, 1, 3, 2}};
+    double r01 = Pearson(rows[0], rows[1], 4), r02 = Pearson(rows[0], rows[2], 4), r12 = Pearson(rows[1], rows[2], 4);
+    ASSERT_GT(std::fabs(r01), std::max(std::fabs(r02), std::fabs(r12)));
+    Mat<double> x(3, 4);
+    Mat<float> xf(3, 4);
+    for (int i = 0; i < 3; i++)
+        for (int k = 0; k < 4; k++) x[i][k] = xf[i][k] = float(rows[i][k]);
+    Records rec(3, 4), recf(3, 4);
+    ASSERT_TRUE(HierFactorialClustering(3, 4, x, rec.data()));
+    ASSERT_TRUE(HierFactorialClustering(3, 4, xf, recf.data()));
+    EXPECT_EQ(rec.Set(0), "1 2");
+    EXPECT_NEAR(rec.rep[0].level, 1 - std::fabs(r01), 1e-12);
+    EXPECT_NEAR(rec.rep[0].criterion, 1 + std::fabs(r01), 1e-12);
+    EXPECT_NEAR(recf.rep[0].level, 1 - std::fabs(r01), 1e-6);
+    EXPECT_EQ(float(recf.rep[0].level), recf.rep[0].level);  // recorded in single precision
+    EXPECT_NEAR(std::fabs(rec.rep[0].eigenVector1[0]), M_SQRT1_2, 1e-12);
+    EXPECT_NEAR(rec.rep[0].eigenVector1[0] * rec.rep[0].eigenVector1[1], 0.5, 1e-12);
+    // Scores on the first eigenvector: (z0 + z1) / sqrt 2 up to the sign, z the scaled rows.
+    Mat<double> z(3, 4);
+    CenterRowsMV(3, 4, x, z);
+    NormalizeRowsMV(3, 4, z, z);
+    double sign = rec.rep[0].eigenVector1[0] > 0 ? 1 : -1;
+    std::vector<double> s(4);
+    for (int k = 0; k < 4; k++) {
+        s[k] = sign * (z[0][k] + z[1][k]) * M_SQRT1_2;
+        EXPECT_NEAR(rec.rep[0].factorScores1[k], s[k], 1e-12);
+    }
+    // Second step: the scores s (length^2 = 1 + |r01|) with row 3; smaller eigenvalue of
+    // [[s.s, s.z2], [s.z2, z2.z2]] by the closed form of a symmetric 2 x 2 matrix.
+    double ss = 0, sz = 0, zz = 0;
+    for (int k = 0; k < 4; k++) {
+        ss += s[k] * s[k];
+        sz += s[k] * z[2][k];
+        zz += z[2][k] * z[2][k];
+    }
+    EXPECT_NEAR(ss, 1 + std::fabs(r01), 1e-12);
+    double tr = ss + zz, det = ss * zz - sz * sz;
+    double small = (tr - std::sqrt(tr * tr - 4 * det)) / 2, large = (tr + std::sqrt(tr * tr - 4 * det)) / 2;
+    EXPECT_EQ(rec.Set(1), "1 2 3");
+    EXPECT_NEAR(rec.rep[1].level, small, 1e-12);
+    EXPECT_NEAR(rec.rep[1].criterion, large, 1e-12);
+    EXPECT_EQ(rec.rep[1].splitObject, 2);
+}
+
+TEST(HierFactorialEigen, TwoByTwoCrossProductsOverPresentCells) {
+    // x = (1, 0, -999), y = (1, 1, 5): each product over the cells where both its factors are
+    // present, C = [[1, 1], [1, 27]]: eigenvalues 14 +- sqrt(13^2 + 1) = 14 +- sqrt 170.
+    double x[3] = {1, 0, -999}, y[3] = {1, 1, 5}, lg, sm, v1[2], v2[2];
+    float xf[3] = {1, 0, -999}, yf[3] = {1, 1, 5}, lgf, smf, v1f[2], v2f[2];
+    EXPECT_TRUE(HierFactorialEigen(3, x, y, &lg, &sm, v1, v2));
+    EXPECT_NEAR(lg, 14 + std::sqrt(170.0), 1e-12);
+    EXPECT_NEAR(sm, 14 - std::sqrt(170.0), 1e-12);
+    EXPECT_NEAR(v1[0] * v2[0] + v1[1] * v2[1], 0, 1e-12);  // orthonormal
+    EXPECT_NEAR(v1[0] * v1[0] + v1[1] * v1[1], 1, 1e-12);
+    // C v1 = larger v1.
+    EXPECT_NEAR(1 * v1[0] + 1 * v1[1], lg * v1[0], 1e-12);
+    HierFactorialEigen(3, xf, yf, &lgf, &smf, v1f, v2f);
+    EXPECT_NEAR(smf, sm, 1e-5);
+    EXPECT_NEAR(lgf, lg, 1e-5);
+    double only;
+    HierFactorialEigen(3, xf, yf, nullptr, &only, nullptr, nullptr);
+    EXPECT_NEAR(only, sm, 1e-12);
+}
+
+TEST(NewNode, HoldsItsValueWithEmptyLinks) {
+    ClusterNode* node = NewNode(17);
+    EXPECT_EQ(node->value, 17);
+    EXPECT_EQ(node->first, nullptr);
+    EXPECT_EQ(node->second, nullptr);
+    EXPECT_EQ(node->parent, nullptr);
+    delete node;
+}
+
+}  // namespace

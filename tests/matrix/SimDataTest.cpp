@@ -1,0 +1,272 @@
+// Simulated tables with a prescribed correlation or eigenvalue structure: exact sample
+// correlations, population correlations on large samples (fixed seeds), the draws of each
+// distribution code, eigenvalue targets, and the refusals.
+#include <gtest/gtest.h>
+
+#include <gsl/gsl_randist.h>
+
+#include <cmath>
+#include <ctime>
+#include <vector>
+
+#include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
+
+namespace {
+
+// Pearson correlation of columns a and b of an n-row table, and the column mean and sum of
+// squares about zero, all in double.
+template <class T>
+double ColCorr(Mat<T>& X, int a, int b) {
+    const int n = X.rows();
+    double ma = 0, mb = 0;
+    for (int i = 0; i < n; i++) ma += X[i][a], mb += X[i][b];
+    ma /= n, mb /= n;
+    double sab = 0, saa = 0, sbb = 0;
+    for (int i = 0; i < n; i++) {
+        sab += (X[i][a] - ma) * (X[i][b] - mb);
+        saa += (X[i][a] - ma) * (X[i][a] - ma);
+        sbb += (X[i][b] - mb) * (X[i][b] - mb);
+    }
+    return sab / std::sqrt(saa * sbb);
+}
+
+template <class T>
+double ColMean(Mat<T>& X, int a) {
+    double m = 0;
+    for (int i = 0; i < X.rows(); i++) m += X[i][a];
+    return m / X.rows();
+}
+
+template <class T>
+double ColDot(Mat<T>& X, int a, int b) {
+    double s = 0;
+    for (int i = 0; i < X.rows(); i++) s += double(X[i][a]) * X[i][b];
+    return s;
+}
+
+TEST(ExactCorrelation, SampleCorrelationIsTheTarget) {
+    // Centred unit-length columns with X'X = corr: the correlations are corr exactly (float).
+    InitRndNumberGenerator(7);
+    for (int dist : {2, 1}) {
+        Mat<float> corr({{1, 0.5f}, {0.5f, 1}}), out(50, 2);
+        ASSERT_TRUE(CorrToData(50, 2, corr, out, dist));
+        EXPECT_NEAR(ColCorr(out, 0, 1), 0.5, 1e-5);
+        EXPECT_NEAR(ColDot(out, 0, 1), 0.5, 1e-5);
+        for (int j = 0; j < 2; j++) {
+            EXPECT_NEAR(ColMean(out, j), 0.0, 1e-6);
+            EXPECT_NEAR(ColDot(out, j, j), 1.0, 1e-5);
+        }
+        // The caller's matrix is not touched by the factorisation.
+        EXPECT_EQ(corr[1][0], 0.5f);
+    }
+    Mat<float> c3({{1, 0.3f, -0.4f}, {0.3f, 1, 0.2f}, {-0.4f, 0.2f, 1}}), o3(12, 3);
+    ASSERT_TRUE(CorrToData(12, 3, c3, o3, 2));
+    EXPECT_NEAR(ColCorr(o3, 0, 1), 0.3, 1e-5);
+    EXPECT_NEAR(ColCorr(o3, 0, 2), -0.4, 1e-5);
+    EXPECT_NEAR(ColCorr(o3, 1, 2), 0.2, 1e-5);
+}
+
+TEST(ExactCorrelation, ImpossibleRequestsFail) {
+    InitRndNumberGenerator(7);
+    Mat<float> corr({{1, 0.5f}, {0.5f, 1}}), out(2, 2), big(10, 2);
+    // Two centred rows span one dimension: two exactly correlated columns cannot be had.
+    EXPECT_FALSE(CorrToData(2, 2, corr, out, 2));
+    // Not positive definite.
+    Mat<float> bad({{1, 2}, {2, 1}});
+    Mat<double> badD({{1, 2}, {2, 1}}), outD(10, 2);
+    EXPECT_FALSE(CorrToData(10, 2, bad, big, 2));
+    EXPECT_FALSE(CorrToData_New(10, 2, bad, big, 2));
+    EXPECT_FALSE(CorrToData_New(10, 2, badD, outD, 2));
+    Mat<float> rows({{1, 0}, {0, 1}});
+    EXPECT_FALSE(CorrToData_BothRowsColumns(2, 2, bad, rows, out, 2));
+    Mat<float> z(3, 3);
+    EXPECT_FALSE(SimZeroCorrData(3, 3, z));
+}
+
+TEST(ExactCorrelation, ZeroCorrelationDataAndTheClockSeed) {
+    Mat<float> a(20, 3), b(20, 3);
+    const time_t t0 = time(nullptr);
+    ASSERT_TRUE(SimZeroCorrData(20, 3, a));
+    ASSERT_TRUE(SimZeroCorrData(20, 3, b));
+    const time_t t1 = time(nullptr);
+    for (int j = 0; j < 3; j++) {
+        EXPECT_NEAR(ColMean(a, j), 0.0, 1e-6);
+        EXPECT_NEAR(ColDot(a, j, j), 1.0, 1e-5);
+        for (int k = j + 1; k < 3; k++) EXPECT_NEAR(ColDot(a, j, k), 0.0, 1e-5);
+    }
+    if (t0 == t1) ExpectSame(a, b, 0);  // the same clock second reseeds the same way
+}
+
+TEST(PopulationCorrelation, DrawsFollowTheDistributionCodes) {
+    // With the identity, U = I and out is the draw table itself, row by row.
+    const int n = 4, p = 3;
+    Mat<double> I({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}), out(n, p);
+    for (int dist : {1, 2, 5, 7, 8, 42}) {
+        SCOPED_TRACE(dist);
+        InitRndNumberGenerator(99);
+        ASSERT_TRUE(CorrToData_New(n, p, I, out, dist));
+        InitRndNumberGenerator(99);
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < p; j++) {
+                double want;
+                switch (dist) {
+                case 1: want = gsl_rng_uniform(r) - 0.5; break;
+                case 5: want = gsl_ran_lognormal(r, 0, 1); break;
+                case 7: want = gsl_ran_exponential(r, 1); break;
+                case 8: want = std::pow(gsl_ran_exponential(r, 1), 3); break;
+                default: want = gsl_ran_gaussian(r, 1); break;
+                }
+                EXPECT_NEAR(out[i][j], want, 1e-12 * (1 + std::fabs(want)));
+            }
+    }
+}
+
+TEST(PopulationCorrelation, LargeSampleReproducesTheMatrix) {
+    // 20000 rows: the sampling error of r is about 1/sqrt(n) = 0.007.
+    InitRndNumberGenerator(2024);
+    Mat<double> corr({{1, 0.6, -0.3}, {0.6, 1, 0.1}, {-0.3, 0.1, 1}}), out(20000, 3);
+    ASSERT_TRUE(CorrToData_New(20000, 3, corr, out, 2));
+    EXPECT_NEAR(ColCorr(out, 0, 1), 0.6, 0.03);
+    EXPECT_NEAR(ColCorr(out, 0, 2), -0.3, 0.03);
+    EXPECT_NEAR(ColCorr(out, 1, 2), 0.1, 0.03);
+    Mat<float> fcorr({{1, 0.6f}, {0.6f, 1}}), fout(20000, 2), again(20000, 2);
+    InitRndNumberGenerator(5);
+    ASSERT_TRUE(CorrToData_New(20000, 2, fcorr, fout, 7));
+    EXPECT_NEAR(ColCorr(fout, 0, 1), 0.6, 0.03);
+    InitRndNumberGenerator(5);
+    ASSERT_TRUE(CorrToData_New(20000, 2, fcorr, again, 7));
+    ExpectSame(fout, again, 0);
+}
+
+TEST(PopulationCorrelation, RowsAndColumnsBothCorrelated) {
+    // Four rows correlated 0.8 with each other over 400 independent columns.
+    const int n = 4, p = 400;
+    Mat<float> rows(n, n), cols(p, p), out(n, p), T(p, n);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) rows[i][j] = i == j ? 1.0f : 0.8f;
+    for (int j = 0; j < p; j++) cols[j][j] = 1.0f;
+    InitRndNumberGenerator(17);
+    ASSERT_TRUE(CorrToData_BothRowsColumns(n, p, cols, rows, out, 2));
+    Mat<float> t(p, n);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) t[j][i] = out[i][j];
+    for (int a = 0; a < n; a++)
+        for (int b = a + 1; b < n; b++) EXPECT_NEAR(ColCorr(t, a, b), 0.8, 0.1);
+    // With independent columns the table is the transposed row-correlated draw.
+    InitRndNumberGenerator(17);
+    ASSERT_TRUE(CorrToData_New(p, n, rows, T, 2));
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) EXPECT_NEAR(out[i][j], T[j][i], 1e-6);
+}
+
+// The eigenvalues of the correlation matrix of the columns of X, computed here on GSL.
+std::vector<double> Spectrum(Mat<double>& R) {
+    const int p = R.rows();
+    Mat<double> V(p, p);
+    std::vector<double> e(p);
+    EigenHouseholderQL_GSL_D(p, R, V, e.data());
+    return e;
+}
+
+TEST(EigenvalueFit, EveryFormReachesTheTargets) {
+    const int n = 200, p = 3;
+    float ft[] = {1.8f, 0.9f, 0.3f};
+    double dt[] = {1.8, 0.9, 0.3};
+    {
+        InitRndNumberGenerator(3);
+        Mat<float> out(n, p);
+        float eig[3];
+        ASSERT_TRUE(EigenToData(n, n, p, 0, ft, out, eig, 2));
+        ExpectVec(eig, {1.8, 0.9, 0.3}, 2e-4);
+        // The reported spectrum is that of the table's own correlation matrix.
+        Mat<double> R(p, p);
+        for (int a = 0; a < p; a++)
+            for (int b = 0; b < p; b++) R[a][b] = ColCorr(out, a, b);
+        auto e = Spectrum(R);
+        for (int k = 0; k < p; k++) EXPECT_NEAR(e[k], dt[k], 2e-4);
+    }
+    {
+        InitRndNumberGenerator(3);
+        Mat<float> out(50, p), all(n, p), corr(p, p);
+        float eig[3];
+        ASSERT_TRUE(EigenToData(n, 50, p, 0, ft, out, eig, 1, all, corr));
+        ExpectVec(eig, {1.8, 0.9, 0.3}, 2e-4);
+        for (int k = 0; k < p; k++) EXPECT_NEAR(corr[k][k], 1.0, 0);
+        EXPECT_NEAR(corr[0][1], ColCorr(all, 0, 1), 1e-5);
+        for (int i = 0; i < 50; i++) EXPECT_EQ(out[i][2], all[i][2]);
+    }
+    {
+        InitRndNumberGenerator(3);
+        Mat<double> out(n, p), all(n, p), corr(p, p), vec(p, p), noisy(n, p);
+        double eig[3];
+        ASSERT_TRUE(EigenToData_D(n, n, p, 0, dt, out, eig, 2, all, corr));
+        ExpectVec(eig, {1.8, 0.9, 0.3}, 1e-3);
+        InitRndNumberGenerator(3);
+        ASSERT_TRUE(EigenToData_D_Noise(n, n, p, 0, dt, noisy, eig, vec, 2, all, corr, 0.5));
+        ExpectVec(eig, {1.8, 0.9, 0.3}, 1e-3);
+        // vec holds unit eigenvectors of corr: R v = e v.
+        for (int k = 0; k < p; k++)
+            for (int a = 0; a < p; a++) {
+                double s = 0;
+                for (int b = 0; b < p; b++) s += corr[a][b] * vec[k][b];
+                EXPECT_NEAR(s, eig[k] * vec[k][a], 1e-9);
+            }
+        // The noise is added to out only, with about the spread asked for.
+        double ss = 0;
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < p; j++) ss += (noisy[i][j] - all[i][j]) * (noisy[i][j] - all[i][j]);
+        EXPECT_NEAR(std::sqrt(ss / (n * p)), 0.5, 0.06);
+    }
+}
+
+TEST(EigenvalueFit, MixedProcedureDrawsFromTheFittedMatrix) {
+    InitRndNumberGenerator(11);
+    float t[] = {1.2f, 0.8f};
+    Mat<float> out(5000, 2), corr(2, 2);
+    float eig[2];
+    ASSERT_TRUE(EigenToData_MixedProc(100, 5000, 2, 0, t, out, eig, corr, 2));
+    // Two variables: eigenvalues 1 + r and 1 - r, so the fitted r is 0.2 in size.
+    EXPECT_NEAR(std::fabs(corr[0][1]), 0.2, 0.001);
+    EXPECT_EQ(corr[0][0], 1.0f);
+    // 5000 drawn rows: within sampling error of the fitted spectrum.
+    EXPECT_NEAR(eig[0], 1.2, 0.05);
+    EXPECT_NEAR(eig[1], 0.8, 0.05);
+}
+
+TEST(EigenvalueFit, ImpossibleTargetsAreRefused) {
+    InitRndNumberGenerator(1);
+    Mat<float> out(30, 3), corr(3, 3), all(30, 3);
+    Mat<double> outD(30, 3), allD(30, 3), corrD(3, 3), vec(3, 3);
+    float eig[3];
+    double eigD[3];
+    float negative[] = {2.5f, 0.7f, -0.2f}, shortSum[] = {1.5f, 0.5f, 0.5f};
+    double negD[] = {2.5, 0.7, -0.2}, overD[] = {2, 1, 1}, nanD[] = {NAN, 1, 1};
+    EXPECT_FALSE(EigenToData(30, 30, 3, 0, negative, out, eig, 2));
+    EXPECT_FALSE(EigenToData(30, 30, 3, 0, shortSum, out, eig, 2, all, corr));
+    EXPECT_FALSE(EigenToData_MixedProc(30, 30, 3, 0, shortSum, out, eig, corr, 2));
+    EXPECT_FALSE(EigenToData_D(30, 30, 3, 0, negD, outD, eigD, 2, allD, corrD));
+    EXPECT_FALSE(EigenToData_D(30, 30, 3, 0, overD, outD, eigD, 2, allD, corrD));
+    EXPECT_FALSE(EigenToData_D_Noise(30, 30, 3, 0, nanD, outD, eigD, vec, 2, allD, corrD, 0));
+}
+
+TEST(EigenvalueFit, UnreachableSpectrumStopsWithFailure) {
+    // Three centred rows span two dimensions: the third eigenvalue stays 0 and the target 0.5
+    // is never reached; both precisions give up after their pass limit instead of looping.
+    InitRndNumberGenerator(1);
+    Mat<float> out(3, 3);
+    Mat<double> outD(3, 3), allD(3, 3), corrD(3, 3);
+    float eig[3];
+    double eigD[3];
+    float t[] = {1.5f, 1.0f, 0.5f};
+    double td[] = {1.5, 1.0, 0.5};
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(EigenToData(3, 3, 3, 0, t, out, eig, 2));
+    EXPECT_FALSE(EigenToData_D(3, 3, 3, 0, td, outD, eigD, 2, allD, corrD));
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed,
+              "\n\nLack of convergence. Bias threshold REDUCED TO 0.0001\n"
+              "\n\nLack of convergence. Bias threshold REDUCED TO 0.001\n");
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// Beals smoothing: type 0 against vegan's beals on a presence/absence table (r/beals.R), the
+// two forms the analyses call worked by hand on a 3 x 3 table, the co-occurrence matrices, the
+// target update against a full recomputation, missing values, and the permutation test.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "matrix/core/qwlibRandom.h"
+#include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
+
+namespace {
+
+// r/beals.R: 7 samples x 5 species, 0/1.
+Rows kPresence = {{1, 1, 0, 0, 1}, {0, 1, 1, 0, 1}, {1, 0, 1, 1, 0}, {1, 1, 1, 0, 0},
+                  {0, 0, 1, 1, 1}, {1, 0, 0, 0, 1}, {1, 1, 0, 1, 1}};
+Rows kVeganInclude = {
+    {0.783333333333333, 0.733333333333333, 0.433333333333333, 0.35, 0.783333333333333},
+    {0.616666666666667, 0.7, 0.633333333333333, 0.383333333333333, 0.75},
+    {0.722222222222222, 0.477777777777778, 0.688888888888889, 0.633333333333333, 0.588888888888889},
+    {0.75, 0.7, 0.633333333333333, 0.383333333333333, 0.616666666666667},
+    {0.588888888888889, 0.477777777777778, 0.688888888888889, 0.633333333333333, 0.722222222222222},
+    {0.8, 0.6, 0.4, 0.4, 0.8},
+    {0.754166666666667, 0.633333333333333, 0.491666666666667, 0.5125, 0.754166666666667}};
+Rows kVeganExclude = {
+    {0.675, 0.6, 0.433333333333333, 0.35, 0.675},
+    {0.616666666666667, 0.55, 0.45, 0.383333333333333, 0.625},
+    {0.583333333333333, 0.477777777777778, 0.533333333333333, 0.45, 0.588888888888889},
+    {0.625, 0.55, 0.45, 0.383333333333333, 0.616666666666667},
+    {0.588888888888889, 0.477777777777778, 0.533333333333333, 0.45, 0.583333333333333},
+    {0.6, 0.6, 0.4, 0.4, 0.6},
+    {0.672222222222222, 0.511111111111111, 0.491666666666667, 0.35, 0.672222222222222}};
+
+TEST(BealsSmoothing, TypeZeroEqualsVeganBealsWithAndWithoutTheOwnSpecies) {
+    Mat<double> x(kPresence), inc(7, 5), exc(7, 5), gen(7, 5);
+    BealsSmoothing(7, 5, x, x, inc, true, 0, false);
+    BealsSmoothing(7, 5, x, x, exc, false, 0, false);
+    ExpectCells(inc, kVeganInclude, 1e-14);
+    ExpectCells(exc, kVeganExclude, 1e-14);
+    // The general form: without correction the own species is included; with it, excluded.
+    BealsSmoothing(7, 5, x, x, gen, false, 0, nullptr, true, 0, false);
+    ExpectCells(gen, kVeganInclude, 1e-14);
+    BealsSmoothing(7, 5, x, x, gen, false, 0, nullptr, false, 0, false);
+    ExpectCells(gen, kVeganExclude, 1e-14);
+    Mat<float> xf(kPresence), f(7, 5);
+    BealsSmoothing(7, 5, xf, xf, f, false, 0, false);
+    ExpectCells(f, kVeganExclude, 1e-6);
+}
+
+// The 3 x 3 table of the hand calculations below:
+//   s1 (2, 1, 0), s2 (1, 0, 3), s3 (0, 2, 2); R = (2/3, 1/3, 0), (1/4, 0, 3/4), (0, 1/2, 1/2).
+Rows kSmall = {{2, 1, 0}, {1, 0, 3}, {0, 2, 2}};
+
+// Type 1: M[j][k] = abundance of j where k is present / total abundance of j (3, 3, 5):
+//   M = [[1, 2/3, 1/3], [1/3, 1, 2/3], [3/5, 2/5, 1]].
+// Without the own value: out_ij = sum_{k != j} R_ik M_kj / (1 - R_ij), e.g.
+//   s1, sp 3: 2/3 1/3 + 1/3 2/3 = 4/9;  s2, sp 2: 1/4 2/3 + 3/4 2/5 = 7/15.
+TEST(BealsSmoothing, TypeOneWithoutTheOwnValueByHand) {
+    Mat<double> x(kSmall), M(3, 3), out(3, 3), six(3, 3);
+    ConditionalProb(3, 3, x, M, 1, false);
+    ExpectCells(M, {{1, 2. / 3, 1. / 3}, {1. / 3, 1, 2. / 3}, {3. / 5, 2. / 5, 1}}, 1e-15);
+    BealsSmoothing(3, 3, x, x, out, false, 1, false);
+    ExpectCells(out, {{1. / 3, 2. / 3, 4. / 9}, {3. / 5, 7. / 15, 1. / 3}, {7. / 15, 2. / 5, 2. / 3}}, 1e-15);
+    // The 6-argument form is type 1 without row scaling.
+    BealsSmoothing(3, 3, x, x, six, false);
+    ExpectSame(six, out, 0);
+    Mat<float> xf(kSmall), of(3, 3);
+    BealsSmoothing(3, 3, xf, xf, of, false);
+    ExpectCells(of, {{1. / 3, 2. / 3, 4. / 9}, {3. / 5, 7. / 15, 1. / 3}, {7. / 15, 2. / 5, 2. / 3}}, 1e-6);
+}
+
+// Type 2 with row scaling: cross products [[5, 2, 3], [2, 5, 4], [3, 4, 13]], rows to unit sum
+// [.5 .2 .3], [2 5 4]/11, [.15 .2 .65]; the diagonal set to 0 and the odds m / (1 - m):
+//   g = [[-, 1/4, 3/7], [2/9, -, 4/7], [3/17, 1/4, -]].
+// out: s1 (2/9, 1/4, 2/3 3/7 + 1/3 4/7 = 10/21); s2 (3/17, 1/16 + 3/16 = 1/4, 3/7);
+//      s3 (1/2 2/9 + 1/2 3/17 = 61/306, 1/4, 4/7).
+TEST(BealsSmoothing, TypeTwoWithRowScalingAndOddsByHand) {
+    Mat<double> x(kSmall), M(3, 3), out(3, 3), own(3, 3);
+    ConditionalProb(3, 3, x, M, 2, false);
+    ExpectCells(M, {{5, 2, 3}, {2, 5, 4}, {3, 4, 13}}, 0);  // undivided, diagonal = sums of squares
+    ConditionalProb(3, 3, x, M, 2, true);
+    ExpectCells(M, {{.5, .2, .3}, {2. / 11, 5. / 11, 4. / 11}, {.15, .2, .65}}, 1e-15);
+    BealsSmoothing(3, 3, x, x, out, false, 2, true);
+    ExpectCells(out, {{2. / 9, 1. / 4, 10. / 21}, {3. / 17, 1. / 4, 3. / 7}, {61. / 306, 1. / 4, 4. / 7}}, 1e-15);
+    // With the own value: R x M, no odds. s1, sp 1: 2/3 .5 + 1/3 2/11 = 13/33.
+    BealsSmoothing(3, 3, x, x, own, true, 2, true);
+    EXPECT_NEAR(own[0][0], 13. / 33, 1e-15);
+    Mat<float> xf(kSmall), of(3, 3);
+    BealsSmoothing(3, 3, xf, xf, of, false, 2, true);
+    ExpectCells(of, {{2. / 9, 1. / 4, 10. / 21}, {3. / 17, 1. / 4, 3. / 7}, {61. / 306, 1. / 4, 4. / 7}}, 1e-6);
+}
+
+TEST(ConditionalProb, TypeZeroAbsentSpeciesAndOtherTypes) {
+    // Type 0: joint presences / presences of j, diagonal 1. Species 3 is absent: its row keeps
+    // its zeros, its diagonal is 1.
+    Mat<double> x{{1, 1, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, M(3, 3);
+    ConditionalProb(4, 3, x, M, 0, false);
+    ExpectCells(M, {{1, 2. / 3, 0}, {2. / 3, 1, 0}, {0, 0, 1}}, 1e-15);
+    ConditionalProb(4, 3, x, M, 7, false);  // an unknown type leaves only the diagonal of 1
+    ExpectCells(M, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 0);
+    Mat<float> xf{{1, 1, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, Mf(3, 3), M4(3, 3);
+    ConditionalProb(4, 3, xf, Mf, 0, true);
+    ExpectCells(Mf, {{3. / 5, 2. / 5, 0}, {2. / 5, 3. / 5, 0}, {0, 0, 1}}, 1e-6);
+    // The 4-argument form is type 1 without scaling.
+    Mat<double> y(kSmall), a(3, 3), b(3, 3);
+    ConditionalProb(3, 3, y, a);
+    ConditionalProb(3, 3, y, b, 1, false);
+    ExpectSame(a, b, 0);
+    ConditionalProb(4, 3, xf, M4);
+    EXPECT_FLOAT_EQ(M4[0][1], 2.f / 3);
+}
+
+TEST(BealsSmoothing, ASampleHoldingOneSpecies) {
+    // Sample 1 holds only species 1: with the own value (no row scaling) 1 x M[0][0] = 1;
+    // without it 0 (R = 1), in every form.
+    Mat<double> x{{5, 0, 0}, {1, 2, 0}, {0, 1, 3}}, own(3, 3), not_(3, 3), gen(3, 3);
+    BealsSmoothing(3, 3, x, x, own, true, 1, false);
+    BealsSmoothing(3, 3, x, x, not_, false, 1, false);
+    BealsSmoothing(3, 3, x, x, gen, false, 0, nullptr, false, 1, true);
+    EXPECT_EQ(own[0][0], 1);
+    EXPECT_EQ(not_[0][0], 0);
+    EXPECT_EQ(gen[0][0], 0);
+    for (int j = 0; j < 3; j++) EXPECT_TRUE(std::isfinite(gen[0][j]));
+}
+
+// A missing abundance enters no sum and stays missing: sample 2 of kSmall with its first value
+// missing. R of s2 = (-999, 0, 1); M from the pairs present (species 1 now counted over s1 only):
+// type 1, M[0][1] = 2/2 = 1, M[0][2] = 0/2 = 0, M[1][0] = 1/3, M[2][0] = 0/5 = 0, others as before.
+TEST(BealsSmoothing, MissingValuesEnterNoSumAndStayMissing) {
+    Mat<double> x{{2, 1, 0}, {-999, 0, 3}, {0, 2, 2}}, M(3, 3), out(3, 3), gen(3, 3), own(3, 3);
+    ConditionalProb(3, 3, x, M, 1, false);
+    ExpectCells(M, {{1, 1, 0}, {1. / 3, 1, 2. / 3}, {0, 2. / 5, 1}}, 1e-15);
+    BealsSmoothing(3, 3, x, x, out, false, 1, false);
+    EXPECT_EQ(out[1][0], -999);
+    // s2, sp 2: (R_s2,3 M[2][1]) / (1 - 0) = 2/5; s2, sp 3: R = 1: 0.
+    EXPECT_NEAR(out[1][1], 2. / 5, 1e-15);
+    EXPECT_EQ(out[1][2], 0);
+    // s1, sp 1 (R 2/3, 1/3, 0): 1/3 M[1][0] / (1/3) = 1/3.
+    EXPECT_NEAR(out[0][0], 1. / 3, 1e-15);
+    BealsSmoothing(3, 3, x, x, gen, false, 0, nullptr, false, 1, false);
+    ExpectSame(gen, out, 1e-15);
+    BealsSmoothing(3, 3, x, x, own, true, 1, false);
+    EXPECT_EQ(own[1][0], -999);
+    EXPECT_NEAR(own[1][1], 2. / 5, 1e-15);
+}
+
+// Random abundance tables with zeros.
+void RandomTable(Mat<double>& x, unsigned seed) {
+    std::mt19937 g(seed);
+    std::uniform_real_distribution<double> u(0, 1);
+    for (int i = 0; i < x.rows(); i++)
+        for (int j = 0; j < x.cols(); j++) x[i][j] = u(g) < 0.35 ? 0 : std::floor(1 + 9 * u(g));
+}
+
+TEST(BealsSmoothing, TargetUpdateEqualsAFullRecomputation) {
+    const int n = 12, p = 7;
+    for (unsigned seed : {1u, 2u, 3u}) {
+        for (int type : {0, 1, 2}) {
+            for (bool rowUnitSum : {false, true}) {
+                for (bool noCorrection : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << seed << " type " << type << " unit " << rowUnitSum << " noCorr " << noCorrection);
+                    Mat<double> x(n, p), y(n, p), M(p, p), out(n, p), full(n, p), M0(p, p);
+                    RandomTable(x, seed);
+                    BealsSmoothing(n, p, x, x, out, false, 0, M, noCorrection, type, rowUnitSum);
+                    for (int a = 0; a < p; a++)
+                        for (int b = 0; b < p; b++) M0[a][b] = M[a][b];
+                    // Column t permuted (reversed).
+                    const int t = int(seed) % p;
+                    for (int i = 0; i < n; i++)
+                        for (int j = 0; j < p; j++) y[i][j] = j == t ? x[n - 1 - i][j] : x[i][j];
+                    BealsSmoothing(n, p, y, y, out, true, t, M, noCorrection, type, rowUnitSum);
+                    BealsSmoothing(n, p, y, y, full, false, 0, nullptr, noCorrection, type, rowUnitSum);
+                    ExpectSame(out, full, 1e-12);
+                    ExpectSame(M, M0, 0);  // the target form reads M without changing it
+                }
+            }
+        }
+    }
+}
+
+TEST(ConditionalProb, TargetFormEqualsTheFullMatrixWithoutRowScaling) {
+    const int n = 10, p = 6, t = 2;
+    Mat<double> x(n, p), y(n, p), M(p, p), full(p, p);
+    RandomTable(x, 9);
+    for (int type : {0, 1, 2}) {
+        ConditionalProb(n, p, x, M, type, false);
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < p; j++) y[i][j] = j == t ? x[(i + 3) % n][j] : x[i][j];
+        ConditionalProb(t, n, p, y, M, type, false);
+        ConditionalProb(n, p, y, full, type, false);
+        ExpectSame(M, full, 1e-15);
+    }
+}
+
+TEST(BealsTest, ObservedCorrelationProbabilitiesOnTheirGridAndRepeatability) {
+    const int n = 10, p = 4, N = 20;
+    Mat<double> x(n, p), B(n, p), A(n, p);
+    RandomTable(x, 4);
+    double r[p], P[p], r2[p], P2[p];
+    InitRndNumberGenerator(42);
+    BealsTest(n, p, N, x, r, P, 1, false);
+    InitRndNumberGenerator(42);
+    BealsTest(n, p, N, x, r2, P2, 1, false);
+    BealsSmoothing(n, p, x, x, A, false, 0, nullptr, true, 1, false);
+    BealsSmoothing(n, p, x, x, B, false, 0, nullptr, false, 1, false);
+    for (int j = 0; j < p; j++) {
+        // r[j]: correlation of the column with its smoothing over the samples where the
+        // uncorrected smoothing is not 0.
+        double a[n], b[n];
+        int mask[n];
+        for (int i = 0; i < n; i++) {
+            a[i] = x[i][j];
+            b[i] = B[i][j];
+            mask[i] = A[i][j] != 0;
+        }
+        EXPECT_NEAR(r[j], Correlation2VecSelectMV(n, a, b, mask), 1e-15);
+        EXPECT_GE(P[j], 1.0 / N);
+        EXPECT_LE(P[j], 1.0);
+        EXPECT_NEAR(P[j] * N, std::round(P[j] * N), 1e-9);
+        EXPECT_EQ(P[j], P2[j]);
+        EXPECT_EQ(r[j], r2[j]);
+    }
+    // One permutation: only the observed statistic, P = 1.
+    BealsTest(n, p, 1, x, r, P, 0, true);
+    for (int j = 0; j < p; j++) EXPECT_EQ(P[j], 1.0);
+}
+
+TEST(BealsTest, FloatContrastOfSmoothedValuesBetweenPresencesAndAbsences) {
+    Mat<float> x{{2, 1, 0}, {1, 0, 3}, {0, 2, 2}, {1, 1, 0}};
+    Mat<float> B(4, 3);
+    double stat[3], P[3];
+    InitRndNumberGenerator(7);
+    BealsTest(4, 3, 5, x, stat, P);
+    BealsSmoothing(4, 3, x, x, B, false);
+    for (int j = 0; j < 3; j++) {
+        double in = 0, out = 0;
+        int ni = 0, no = 0;
+        for (int i = 0; i < 4; i++) (x[i][j] > 0 ? (in += B[i][j], ni++) : (out += B[i][j], no++));
+        EXPECT_NEAR(stat[j], in / ni - out / no, 1e-6) << j;
+        EXPECT_GE(P[j], 0.2);
+        EXPECT_LE(P[j], 1.0);
+    }
+    // A species present everywhere has no absences to contrast with: 0.
+    Mat<float> full{{1, 2}, {3, 1}, {2, 2}};
+    double s2[2], P2[2];
+    BealsTest(3, 2, 3, full, s2, P2);
+    EXPECT_EQ(s2[0], 0);
+}
+
+}  // namespace

@@ -1,0 +1,411 @@
+// Contingency tables, nominal resemblances and mutual information: chi-square and G statistic
+// against R (r/nominal.R), the diagonal cases in closed form (2 N H, N (S - 1), coherence 1),
+// hand-worked mutual information, and the listing files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/TnxError.h"
+#include "foundation/qwlibOut.h"
+#include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
+
+namespace {
+
+const double kLn2 = std::log(2.0);
+
+std::string Read(const char* name) {
+    std::ifstream in(name);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Stream(FILE* f) {
+    std::rewind(f);
+    std::string s;
+    for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
+    return s;
+}
+
+// Runs each test in a fresh directory of its own, so that the listing files land there.
+class InDirectory : public testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tnxinfoXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(old_), 0);
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    // Names of the files left in the directory.
+    std::string Listing() {
+        std::string cmd = "ls -A '" + dir_ + "' > '" + dir_ + ".ls'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        std::string s = Read((dir_ + ".ls").c_str());
+        std::remove((dir_ + ".ls").c_str());
+        return s;
+    }
+    std::string dir_;
+    char old_[4096];
+};
+
+// ---------------------------------------------------------------- tables
+
+TEST(ContingencyMV, StatesInOrderOfFirstAppearanceAndTheListing) {
+    // a: 3, 1, 3, 2 (row states 3 1 2); b: 7, 7, 5, -999 (column states 7 5; the last object
+    // is missing in b and left out of the table).
+    double a[4] = {3, 1, 3, 2}, b[4] = {7, 7, 5, -999};
+    Mat<double> t(3, 3);
+    t.fill(-1);
+    int size[2];
+    FILE* f = std::tmpfile();
+    ContingencyMV(4, a, b, t, size, f);
+    EXPECT_EQ(size[0], 3);
+    EXPECT_EQ(size[1], 2);
+    ExpectCells(t, {{1, 1, -1}, {1, 0, -1}, {0, 0, -1}}, 0);
+    FILE* g = std::tmpfile();
+    PrintMatrixFloat(g, 3, 2, static_cast<double**>(t), 6, 0);
+    EXPECT_EQ(Stream(f), "Row states (3): 3\t1\t2\t\nColumn states (2): 7\t5\t\n" + Stream(g));
+    std::fclose(f);
+    std::fclose(g);
+}
+
+TEST(ContingencyMV, ValuesAreTruncatedToTheirStateAndNeverLeaveTheTable) {
+    // 2 and 2.5 are one state; -3 is a state of its own; -999 is missing (MV) or a state (plain).
+    float a[5] = {2, 2.5f, -3, -999, 2.9f}, b[5] = {1, 1, 1, 1, 1};
+    Mat<float> t(3, 3);
+    int size[2];
+    ContingencyMV(5, a, b, t, size, nullptr);
+    EXPECT_EQ(size[0], 2);
+    EXPECT_EQ(size[1], 1);
+    EXPECT_EQ(t[0][0], 3);
+    EXPECT_EQ(t[1][0], 1);
+    Contingency(5, a, b, t, size, nullptr);
+    EXPECT_EQ(size[0], 3);
+    EXPECT_EQ(t[2][0], 1);
+    int ia[4] = {4, -999, 4, 6}, ib[4] = {0, 0, 1, 1};
+    ContingencyMV(4, ia, ib, t, size, nullptr);
+    EXPECT_EQ(size[0], 2);
+    EXPECT_EQ(size[1], 2);
+    ExpectCells(t, {{1, 1}, {0, 1}}, 0);
+    // Values that are no state at all (not finite, beyond the int range) are passed over.
+    float odd[3] = {NAN, 3e10f, 1}, one[3] = {1, 1, 1};
+    Contingency(3, odd, one, t, size, nullptr);
+    EXPECT_EQ(size[0], 1);
+    EXPECT_EQ(t[0][0], 1);
+}
+
+TEST(Contingency3D_MV, CountsPerLayerAndListing) {
+    double a[5] = {1, 1, 2, 2, 1}, b[5] = {0, 1, 0, 1, 1}, c[5] = {5, 5, 5, 6, -999};
+    double*** t = dim3Double(2, 2, 2);
+    int size[3];
+    FILE* f = std::tmpfile();
+    Contingency3D_MV(5, a, b, c, t, size, f);
+    EXPECT_EQ(size[0], 2);
+    EXPECT_EQ(size[1], 2);
+    EXPECT_EQ(size[2], 2);
+    EXPECT_EQ(t[0][0][0], 1);  // a 1, b 0, c 5
+    EXPECT_EQ(t[0][1][0], 1);  // a 1, b 1, c 5 (the fifth object is missing in c)
+    EXPECT_EQ(t[1][0][0], 1);
+    EXPECT_EQ(t[1][1][1], 1);
+    EXPECT_EQ(t[0][1][1], 0);
+    std::string s = Stream(f);
+    EXPECT_EQ(s.rfind("Row states (2): 0\t1\t\nColumn states (2): 5\t6\t\n", 0), 0u) << s;
+    std::fclose(f);
+    free3D(t, 2, 2);
+}
+
+TEST(ContingencyVector, StatesAndFrequencies) {
+    float x[6] = {4, 2, 4, 4, -999, 2.7f};
+    float freq[6];
+    int count, states[6];
+    ContingencyVector(6, x, freq, &count, states);
+    ASSERT_EQ(count, 3);  // no missing-value test: -999 is a state
+    EXPECT_EQ(states[0], 4);
+    EXPECT_EQ(states[1], 2);
+    EXPECT_EQ(states[2], -999);
+    EXPECT_EQ(freq[0], 3);
+    EXPECT_EQ(freq[1], 2);
+    EXPECT_EQ(freq[2], 1);
+}
+
+// ---------------------------------------------------------------- pairwise kernels
+
+// Row 0: a of r/nominal.R; row 1: b; row 2: a relabelled (1 -> 8, 2 -> 6, 3 -> 0).
+Mat<double>* Nominal() {
+    auto* x = new Mat<double>{{1, 2, 2, 3, 1, 3, 3, 2, 1, 1},
+                              {5, 5, 7, 7, 5, 9, 7, 7, 9, 5},
+                              {8, 6, 6, 0, 8, 0, 0, 6, 8, 8}};
+    return x;
+}
+
+TEST(QuiSquareMV, ChiSquareAgainstRAndTheDiagonal) {
+    std::unique_ptr<Mat<double>> x(Nominal());
+    Mat<double> r(3, 3);
+    r.fill(-1);
+    QuiSquareMV(3, 10, *x, r, 0);
+    EXPECT_NEAR(r[0][1], 6.04166666666667, 1e-12);  // r/nominal.R
+    // A variable with itself: N (S - 1) only for equal frequencies; here the states of a
+    // (4, 3, 3 objects) give N (S - 1) = 20 all the same, since every off-diagonal cell is empty:
+    // sum of (o - e)^2 / e over a diagonal table = N (S - 1).
+    EXPECT_NEAR(r[0][0], 20, 1e-12);
+    EXPECT_NEAR(r[0][2], 20, 1e-12);  // a relabelling agrees as the diagonal does
+    EXPECT_EQ(r[1][0], -1);           // the lower triangle is not written
+    Mat<float> xf(3, 10);
+    for (int i = 0; i < 3; i++)
+        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
+    Mat<float> rf(3, 3);
+    Mat<double> rd(3, 3), rp(3, 3);
+    QuiSquareMV(3, 10, xf, rf, 0);
+    QuiSquareMV(3, 10, xf, rd, 0);
+    QuiSquare(3, 10, xf, rp, 0);
+    EXPECT_NEAR(rf[0][1], 6.04166666666667, 1e-5);
+    EXPECT_NEAR(rd[0][1], 6.04166666666667, 1e-12);
+    EXPECT_NEAR(rp[0][1], 6.04166666666667, 1e-12);
+}
+
+TEST(QuiSquareFromContingencyMV, HandTableEmptyMarginsAndNoTable) {
+    Mat<double> t{{10, 20}, {30, 40}};
+    EXPECT_NEAR(QuiSquareFromContingencyMV(2, 2, t), 0.793650793650794, 1e-12);  // r/nominal.R
+    // An empty row (a state seen only where the other variable is missing) is left out:
+    // the remaining row matches its expectation exactly.
+    Mat<double> e{{0, 0}, {3, 5}};
+    EXPECT_EQ(QuiSquareFromContingencyMV(2, 2, e), 0);
+    Mat<double> z(2, 2);
+    EXPECT_EQ(QuiSquareFromContingencyMV(2, 2, z), 0);
+    EXPECT_EQ(QuiSquareFromContingencyMV(0, 2, z), 0);
+    // A missing cell is left out of the totals and the sum.
+    Mat<double> m{{10, 20, -999}, {30, 40, -999}};
+    EXPECT_NEAR(QuiSquareFromContingencyMV(2, 3, m), 0.793650793650794, 1e-12);
+}
+
+TEST(MDISMV, GStatisticAgainstRAndTwoNHOnTheDiagonal) {
+    std::unique_ptr<Mat<double>> x(Nominal());
+    Mat<double> r(3, 3);
+    MDISMV(3, 10, *x, r, 0);
+    EXPECT_NEAR(r[0][1], 8.96155218323466, 1e-12);  // r/nominal.R
+    // a with itself: 2 N H, H = -(.4 ln .4 + 2 (.3 ln .3)).
+    double H = -(0.4 * std::log(0.4) + 2 * 0.3 * std::log(0.3));
+    EXPECT_NEAR(r[0][0], 2 * 10 * H, 1e-12);
+    EXPECT_NEAR(r[0][2], 2 * 10 * H, 1e-12);
+    Mat<float> xf(3, 10), rf(3, 3);
+    Mat<double> rd(3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
+    MDISMV(3, 10, xf, rf, 0);
+    MDIS(3, 10, xf, rd, 0);
+    EXPECT_NEAR(rf[0][1], 8.96155218323466, 1e-5);
+    EXPECT_NEAR(rd[0][1], 8.96155218323466, 1e-6);
+    MDIS(3, 10, xf, rf, 0);
+    EXPECT_NEAR(rf[0][0], 2 * 10 * H, 1e-4);
+    // b (frequencies .4, .4, .2) with itself.
+    EXPECT_NEAR(rf[1][1], 2 * 10 * -(2 * 0.4 * std::log(0.4) + 0.2 * std::log(0.2)), 1e-4);
+}
+
+TEST(CoheCoefPairwiseMV, OneOnTheDiagonalAndForARelabelling) {
+    std::unique_ptr<Mat<double>> x(Nominal());
+    Mat<double> r(3, 3);
+    CoheCoefPairwiseMV(3, 10, *x, r, 1.0f, 0);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(r[i][i], 1, 1e-12);
+    EXPECT_NEAR(r[0][2], 1, 1e-12);
+    EXPECT_GT(r[0][1], 0);
+    EXPECT_LT(r[0][1], 1);
+    // The coherence of the pair from its own table.
+    Mat<double> t{{3, 0, 1}, {1, 2, 0}, {0, 2, 1}};
+    EXPECT_NEAR(r[0][1], CoheCoefMV(3, 3, t, 1.0), 1e-12);
+    Mat<float> xf(3, 10), rf(3, 3), rp(3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
+    CoheCoefPairwiseMV(3, 10, xf, rf, 1.0f, 0);
+    CoheCoefPairwise(3, 10, xf, rp, 1.0f, 0);
+    EXPECT_NEAR(rf[0][1], r[0][1], 1e-5);
+    EXPECT_NEAR(rp[0][2], 1, 1e-5);
+    // A constant variable has one state: coherence 0 with itself.
+    Mat<double> c{{4, 4, 4}};
+    Mat<double> rc(1, 1);
+    CoheCoefPairwiseMV(1, 3, c, rc, 1.0f, 0);
+    EXPECT_EQ(rc[0][0], 0);
+}
+
+// A variable with itself gives a diagonal table, P = r = c there, so
+// sum P^a / (r c)^(a - 1) = sum r^(2 - a): the Renyi entropy of order 2 - a of the variable,
+// ln(sum r^(2 - a)) / (a - 1), and its Shannon entropy at order 1. a: frequencies .4, .3, .3.
+double DiagonalOrder(double a) {
+    const double r[3] = {0.4, 0.3, 0.3};
+    double s = 0;
+    if (std::fabs(a - 1) < 1e-9) {
+        for (double x : r) s -= x * std::log(x);
+        return s;
+    }
+    for (double x : r) s += std::pow(x, 2 - a);
+    return std::log(s) / (a - 1);
+}
+
+TEST(MutualEntropyPairwiseMV, DiagonalIsTheEntropyOfOrderTwoMinusA) {
+    std::unique_ptr<Mat<double>> x(Nominal());
+    for (double a : {0.5, 1.0, 2.0}) {
+        Mat<double> r(3, 3);
+        MutualEntropyPairwiseMV(3, 10, *x, r, a, 0);
+        EXPECT_NEAR(r[0][0], DiagonalOrder(a), 1e-12) << a;
+        EXPECT_NEAR(r[0][2], DiagonalOrder(a), 1e-12) << a;
+        Mat<double> t{{3, 0, 1}, {1, 2, 0}, {0, 2, 1}};
+        EXPECT_NEAR(r[0][1], MutualEntropyMV(3, 3, t, a), 1e-12);
+    }
+    EXPECT_NEAR(DiagonalOrder(2.0), std::log(3.0), 1e-12);  // order 0: ln of the state count
+    Mat<float> xf(3, 10), rf(3, 3);
+    Mat<double> rd(3, 3), rp(3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
+    MutualEntropyPairwiseMV(3, 10, xf, rf, 0.5f, 0);
+    MutualEntropyPairwiseMV(3, 10, xf, rd, 0.5, 0);
+    MutualEntropyPairwise(3, 10, xf, rp, 0.5, 0);
+    EXPECT_NEAR(rf[0][0], DiagonalOrder(0.5), 1e-6);
+    EXPECT_NEAR(rd[0][2], DiagonalOrder(0.5), 1e-12);
+    EXPECT_NEAR(rp[0][0], DiagonalOrder(0.5), 1e-12);
+}
+
+TEST(PairwiseKernels, AMissingObjectIsLeftOutOfItsOwnPairsOnly) {
+    // Object 4 is missing in variable 1: pairs with variable 1 count 4 objects, the pair (0, 2)
+    // counts all 5.
+    Mat<double> x{{1, 2, 1, 2, 1}, {1, 2, 1, -999, 2}, {1, 2, 1, 2, 1}};
+    Mat<double> r(3, 3);
+    MDISMV(3, 5, x, r, 0);
+    double H5 = -(0.6 * std::log(0.6) + 0.4 * std::log(0.4));
+    EXPECT_NEAR(r[0][2], 2 * 5 * H5, 1e-12);
+    // Pair (0, 1) over objects 1, 2, 3, 5: table [[2, 1], [0, 1]] by hand.
+    Mat<double> t{{2, 1}, {0, 1}};
+    EXPECT_NEAR(r[0][1], 2 * 4 * MutualEntropyMV(2, 2, t, 1.0), 1e-12);
+}
+
+TEST_F(InDirectory, ListingWritesEveryPairInOrderOnlyForTheNumberOne) {
+    Mat<double> x{{3, 1, 3, 2}, {1, 1, 2, 2}, {5, 6, 5, 6}};
+    Mat<double> r(3, 3);
+    QuiSquareMV(3, 4, x, r, '1');  // the character '1' is not the number 1: no listing
+    EXPECT_EQ(Listing(), "");
+    QuiSquareMV(3, 4, x, r, 1);
+    EXPECT_EQ(Listing(), "Tables.txt\n");  // no temporary file left beside it
+    std::string s = Read("Tables.txt");
+    const char* heads[6] = {"1 x var.1", "1 x var.2", "1 x var.3", "2 x var.2", "2 x var.3", "3 x var.3"};
+    size_t at = 0;
+    for (const char* h : heads) {
+        std::string head = std::string("\nContingency table var.") + h + ":\nRow states (";
+        size_t pos = s.find(head, at);
+        ASSERT_NE(pos, std::string::npos) << h;
+        at = pos + 1;
+    }
+    EXPECT_EQ(s.find("\nContingency table var.1 x var.1:\nRow states (3): 3\t1\t2\t\nColumn states (3): 3\t1\t2\t\n"), 0u);
+    // A second run replaces the file.
+    Mat<double> one{{1, 2}};
+    Mat<double> r1(1, 1);
+    MDISMV(1, 2, one, r1, 1);
+    EXPECT_EQ(Read("Tables.txt").find("\nContingency table var.1 x var.1:\nRow states (2): 1\t2\t"), 0u);
+    EXPECT_EQ(Read("Tables.txt").find("var.2"), std::string::npos);
+}
+
+TEST_F(InDirectory, ATableFileThatCannotBeCreatedRaisesCodeFourAndLeavesNothing) {
+    ASSERT_EQ(mkdir("Tables.txt", 0755), 0);  // a directory cannot be replaced by the listing
+    Mat<double> x{{1, 2}, {2, 1}};
+    Mat<double> r(2, 2);
+    try {
+        CoheCoefPairwiseMV(2, 2, x, r, 1.0f, 1);
+        FAIL() << "no error raised";
+    } catch (const TnxError& e) {
+        EXPECT_EQ(e.code(), 4);
+    }
+    EXPECT_EQ(Listing(), "Tables.txt\n");
+    struct stat st;
+    ASSERT_EQ(stat("Tables.txt", &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+// Three variables: A, B independent and uniform, C a copy of A. With E_ijk = t_ij t_ik t_jk /
+// (t_i t_j t_k): a triple holding two independent variables has E = P = 1/4 on its occupied
+// cells, so 0; a triple of one variable three times has P = 1/2, E = 1 on its two cells, so
+// -ln 2 (these expectations do not sum to 1).
+TEST_F(InDirectory, TripletsFillEveryOrderedTripleAndListTheirTables) {
+    Mat<float> x{{1, 1, 2, 2}, {1, 2, 1, 2}, {1, 1, 2, 2}};
+    float*** r3 = dim3Dfloat(3, 3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            for (int k = 0; k < 3; k++) r3[i][j][k] = -1;
+    MutualEntropyTripletsMV(3, 4, x, r3, 1.0f, 1);
+    const int var[3] = {0, 1, 0};  // variable 2 is a copy of variable 0
+    int written = 0;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            for (int k = 0; k < 3; k++) {
+                if (i <= j && j <= k) {
+                    written++;
+                    bool same = var[i] == var[j] && var[j] == var[k];
+                    EXPECT_NEAR(r3[i][j][k], same ? -kLn2 : 0.0, 1e-6) << i << j << k;
+                } else {
+                    EXPECT_EQ(r3[i][j][k], -1);
+                }
+            }
+    EXPECT_EQ(written, 10);
+    std::string s = Read("Tables3D.txt");
+    EXPECT_EQ(s.find("\nContingency table var.1 x var.1:\nRow states (2): 1\t2\t\nColumn states (2): 1\t2\t\n"), 0u);
+    free3D(r3, 3, 3);
+    Mat<double> xd{{1, 1, 2, 2}, {1, 2, 1, 2}};
+    double*** d3 = dim3Double(2, 2, 2);
+    MutualEntropyTripletsMV(2, 4, xd, d3, 2.0f, 0);
+    EXPECT_NEAR(d3[0][1][1], 0, 1e-12);
+    EXPECT_NEAR(d3[0][0][0], -kLn2, 1e-12);  // order 2: ln(sum P^2 / E) = ln(1/2)
+    free3D(d3, 2, 2);
+}
+
+// ---------------------------------------------------------------- mutual information
+
+// (1, 0) and (0, 1): divergence 2 ln 2, totals equal (no correction): 2 ln 2.
+// (2, 0) and (0, 1): divergence 3 ln 2, correction 2 ln(4/3) + ln(2/3).
+// (0, 0) and (1, 1): divergence 2 ln 2, correction 0 ln 0 + 2 ln 2 = 2 ln 2: 0.
+// (1, 2) and (2, 4): proportional, 0.
+TEST(MutualInformationMV, HandValuesZeroRowsAndProportionalRows) {
+    Mat<double> x{{1, 0}, {0, 1}, {2, 0}, {0, 0}, {1, 1}, {1, 2}, {2, 4}};
+    Mat<double> d(7, 7);
+    MutualInformationMV(7, 2, x, d);
+    // The divergence keeps its running sums in single precision: agreement to 1e-6.
+    EXPECT_NEAR(d[0][1], 2 * kLn2, 1e-6);
+    EXPECT_NEAR(d[1][2], 3 * kLn2 - 2 * std::log(4.0 / 3) - std::log(2.0 / 3), 1e-6);
+    EXPECT_NEAR(d[3][4], 0, 1e-6);
+    EXPECT_TRUE(std::isfinite(d[3][3]));
+    EXPECT_NEAR(d[5][6], 0, 1e-6);
+    for (int i = 0; i < 7; i++) EXPECT_NEAR(d[i][i], 0, 1e-12);
+    Mat<float> xf{{1, 0}, {0, 1}, {2, 0}, {0, 0}, {1, 1}, {1, 2}, {2, 4}};
+    Mat<float> df(7, 7), dp(7, 7);
+    Mat<double> dd(7, 7), dq(7, 7);
+    MutualInformationMV(7, 2, xf, df);
+    MutualInformationMV(7, 2, xf, dd);
+    MutualInformation(7, 2, xf, dp);
+    MutualInformation(7, 2, xf, dq);
+    for (auto* m : {&df, &dp}) {
+        EXPECT_NEAR((*m)[1][2], d[1][2], 1e-5);
+        EXPECT_NEAR((*m)[3][4], 0, 1e-6);
+    }
+    for (auto* m : {&dd, &dq}) {
+        EXPECT_NEAR((*m)[1][2], d[1][2], 1e-5);
+        EXPECT_NEAR((*m)[5][6], 0, 1e-6);
+    }
+    // A missing column is left out of the divergence and of the totals alike.
+    Mat<double> m{{1, 0, -999}, {0, 1, 5}};
+    Mat<double> dm(2, 2);
+    MutualInformationMV(2, 3, m, dm);
+    EXPECT_NEAR(dm[0][1], 2 * kLn2 - (1 * std::log(2.0 / 7) + 6 * std::log(12.0 / 7)), 1e-6);
+}
+
+}  // namespace
