@@ -28,20 +28,10 @@ void SelectedLabels(FILE* f, const FunctionalResults& r, const char* format) {
 }
 
 void Header(FILE* f, const FunctionalResults& r) {
-    if (std::strcmp(prindaMode, "w") == 0) fprintf(f, "\n%s\n", version);
-    fprintf(f, "%s\n", lineL);
-    fprintf(f, "EXPLORATION OF COMMUNITY DATA STRUCTURES\n");
-    fprintf(f, "%s\n", lineL);
-    TimeStamp(f);
-    fprintf(f, "Session:          %s\n", sessionName);
-    fprintf(f, "Formatted data:   %s\n", whichFormda);
-    fprintf(f, "Unformatted data: %s\n\n", dataName);
+    ReportOpening(f);
     fprintf(f, "Trait set:        ");
     for (int j = 0; j < nch; j++) fprintf(f, "%-3s", chLabel[j]);
-    fprintf(f, "\nNumber of states: ");
-    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", onsta[j]);
-    fprintf(f, "\nTrait type:       ");
-    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", chtype[j]);
+    TraitStatesAndTypes(f);
     fprintf(f, "\nTrait weights:     ");
     for (int j = 0; j < nch; j++) fprintf(f, "%g\t", weight[j]);
     fprintf(f, "\nTrait-based approach: %s\n", OptionLabel(traitBasedOptInfo, traitBasedOpt - 1));
@@ -381,6 +371,24 @@ void UpperTriangleAsLowerHalf(FILE* f, int n, T** m) {
 }
 
 }  // namespace
+
+void ReportOpening(FILE* f) {
+    if (std::strcmp(prindaMode, "w") == 0) fprintf(f, "\n%s\n", version);
+    fprintf(f, "%s\n", lineL);
+    fprintf(f, "EXPLORATION OF COMMUNITY DATA STRUCTURES\n");
+    fprintf(f, "%s\n", lineL);
+    TimeStamp(f);
+    fprintf(f, "Session:          %s\n", sessionName);
+    fprintf(f, "Formatted data:   %s\n", whichFormda);
+    fprintf(f, "Unformatted data: %s\n\n", dataName);
+}
+
+void TraitStatesAndTypes(FILE* f) {
+    fprintf(f, "\nNumber of states: ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", onsta[j]);
+    fprintf(f, "\nTrait type:       ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", chtype[j]);
+}
 
 void PrintUpperTriangle(FILE* f, int n, double** m) { UpperTriangleAsLowerHalf(f, n, m); }
 void PrintUpperTriangle(FILE* f, int n, float** m) { UpperTriangleAsLowerHalf(f, n, m); }
