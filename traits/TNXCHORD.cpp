@@ -23,6 +23,7 @@
 #include "traits/TNXCHORDSearch.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXGOWER.h"
+#include "traits/TNXPERMTEST.h"
 #include "traits/TNXRESEREP.h"
 
 using namespace chrank;
@@ -570,9 +571,9 @@ ChRankStatus ChRankTDAP() {
     std::vector<int> eligible;
     int g = 0;
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
-    if (opt_ro != 1) {
-        fprintf(out ? out : stdout, "\nThe partial Procrustes and RV congruences are not available in this "
-                                    "version: choose the matrix correlation (Mantel).\n");
+    if (opt_ro != 1 && HasMissing(ncsm, nenv, env)) {
+        fprintf(out ? out : stdout, "\nProcrustes and RV need complete environmental variables: E holds missing "
+                                    "values.\n");
         return kChRankRefused;
     }
     InitRndNumberGenerator(static_cast<unsigned long>(std::time(nullptr)));
@@ -623,10 +624,15 @@ ChRankStatus ChRankTDAP() {
     fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
     WriteTraitLines(f);
     fprintf(f, "Fuzzy transformation: %s\n", fuzzyInfo[fuzzy >= 0 && fuzzy <= 3 ? fuzzy : 0]);
-    fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[rese_opt - 1]);
+    if (opt_ro == 1)
+        fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[rese_opt - 1]);
+    else
+        WriteOverfitLine(f);
     if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tGroups\tTrait subset used:\n", sDigits + 6, "TRC");
 
     const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, true};
+    const bool mantel = opt_ro == 1;
+    std::vector<MatrixCovariate> covariates = {MatrixCovariate{p, d.flags, Tsub}};
     Search search(en.KMax(), Rank::kAbsolute, 0.0, Rank::kAbsolute, true);
     Progress progress(en.Total());
     std::vector<int> list;
@@ -636,37 +642,60 @@ ChRankStatus ChRankTDAP() {
             d.Flag(traits, k);
             SubsetColumns(n, p, Tn, d.flags, Tsub);
             NominalReseNonHier(n, p, Tsub, DT, 6);
+            // ro(TE) is a Mantel correlation whatever the measure.
             const float roTE = static_cast<float>(Mantel(n, d.DE, DT));
-            comp.Build(d, true);
-            const float roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
-            const float roXT = static_cast<float>(Mantel(n, DT, comp.DX));
-            const double value = PartialCorrelation(roXE, roXT, roTE);
+            comp.Build(d, mantel);
+            float roXE = 0.0f, roXT = 0.0f;
+            double value;
+            if (mantel) {
+                roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
+                roXT = static_cast<float>(Mantel(n, DT, comp.DX));
+                value = PartialCorrelation(roXE, roXT, roTE);
+            } else {
+                value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, covariates);
+            }
             search.Record(k, value, g, traits);
             list.assign(traits, traits + k);
             if (printRankIntermedResults == 'y') {
-                fprintf(f, "ro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t", roTE, roXE, roXT,
-                        value);
+                fprintf(f,
+                        mantel ? "ro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t"
+                               : "r(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t",
+                        roTE, roXE, roXT, value);
                 PrintLabels(f, list);
                 fprintf(f, "\n");
             }
             if (fs) {
                 WriteMeansBlocks(fs, d, list, T, Tsub, DT);
                 WriteTypeBlocks(fs, d, list, comp);
-                fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
-                WriteLowerHalf(fs, n, comp.DX);
-                fprintf(fs, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
-                            "groups\tTraits:\t",
-                        roTE, roXE, roXT, value, g);
+                if (mantel) {
+                    fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+                    WriteLowerHalf(fs, n, comp.DX);
+                    fprintf(fs, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
+                                "groups\tTraits:\t",
+                            roTE, roXE, roXT, value, g);
+                } else {
+                    fprintf(fs,
+                            opt_ro == 2 ? "\nTrait ranking criterion:\tro(XE.T)=\t%g\t%d groups\tTraits:\t"
+                                        : "\nTrait ranking criterion:\tr(XE.T)=\t%g\t%d groups\tTraits:\t",
+                            value, g);
+                }
                 PrintLabels(fs, list);
                 WriteGroupSizes(fs, s, g, comp.C);
                 fprintf(fs, "\n");
-                WriteResiduals(fs, n, DT, comp.DX, residuals,
-                               "\nResemblance matrix between communities (residuals after removing the effect of DT):\n");
+                if (mantel)
+                    WriteResiduals(fs, n, DT, comp.DX, residuals,
+                                   "\nResemblance matrix between communities (residuals after removing the effect of "
+                                   "DT):\n");
             }
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
 
-    fprintf(f, "\n\nTrait subsets with maximum partial Mantel correlation ro(XE.T):\nTRC\toptimal subset of traits\n");
+    fprintf(f, opt_ro == 1 ? "\n\nTrait subsets with maximum partial Mantel correlation ro(XE.T):\nTRC\toptimal subset "
+                             "of traits\n"
+               : opt_ro == 2 ? "\n\nTrait subsets with maximum partial congruence in a symmetric Procrustes rotation "
+                               "r(XE.T):\nTRC\toptimal subset of traits\n"
+                             : "\n\nTrait subsets with maximum partial congruence in RV r(XE.T):\nTRC\toptimal subset of "
+                               "traits\n");
     WriteTopList(f, search.top, false, true);
     fprintf(f, "\n\nTrait subsets with maximum rank for each number of traits:\n%-*s\tSubset of traits\n", sDigits + 6,
             "TRC");

@@ -18,6 +18,7 @@
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDReport.h"
 #include "traits/TNXCOMRESE.h"
+#include "traits/TNXPERMTEST.h"
 
 using namespace chrank;
 
@@ -75,12 +76,6 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     std::vector<int> eligible;
     int g = 0;
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
-    if (opt_ro != 1 && Partial(mode)) {
-        fputs("\nThe partial Procrustes and RV congruences are not available in this version: choose the matrix "
-              "correlation (Mantel).\n",
-              Out());
-        return kChRankRefused;
-    }
     if (opt_ro != 1 && nenv > 0 && HasMissing(ncsm, nenv, env)) {
         fputs("\nProcrustes and RV need complete environmental variables: E holds missing values.\n", Out());
         return kChRankRefused;
@@ -203,6 +198,9 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     Progress progress(en.Total());
     std::vector<int> list;
     const bool mantel = opt_ro == 1;
+    // The partial Procrustes and RV congruences remove T over the flagged traits (and R).
+    const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, Tsub}};
+    const std::vector<MatrixCovariate> withRao = {MatrixCovariate{p, d.flags, Tsub}, MatrixCovariate{1, nullptr, R}};
     en.Run(
         [&](const int* traits, int k, int) {
             progress.Step(k);
@@ -244,6 +242,11 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     value = mantel ? Mantel(n, d.DE, DS) : Congruence(n, nenv, 1, d.Ed, Sd, ws);
                     break;
                 case 2: {
+                    if (!mantel) {
+                        value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr,
+                                                         withRao);
+                        break;
+                    }
                     roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
                     roXT = static_cast<float>(Mantel(n, DT, comp.DX));
                     const float rER = static_cast<float>(Mantel(n, d.DE, DR));
@@ -264,6 +267,11 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     value = roTsmooth;
                     break;
                 default: {  // 6, 9
+                    if (!mantel) {
+                        value = PartialMatrixCorrelation(n, g, s, comp.X, smooth, opt_ro, overfitFactorPCARegr,
+                                                         traitsOnly);
+                        break;
+                    }
                     const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));
                     roXT = static_cast<float>(Mantel(n, DT, comp.DX));
                     value = PartialCorrelation(xs, roXT, roTsmooth);

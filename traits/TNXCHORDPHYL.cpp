@@ -21,6 +21,7 @@
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDReport.h"
 #include "traits/TNXCOMRESE.h"
+#include "traits/TNXPERMTEST.h"
 #include "traits/TNXRESEREP.h"
 
 using namespace chrank;
@@ -138,12 +139,6 @@ ChRankStatus ChRankPhylogenyAssembly() {
         fputs("\nThe OTUs have no partition into taxa.\n", Out());
         return kChRankRefused;
     }
-    if (opt_ro != 1 && criterion == 12) {
-        fputs("\nThe partial Procrustes and RV congruences are not available in this version: choose the matrix "
-              "correlation (Mantel).\n",
-              Out());
-        return kChRankRefused;
-    }
     InitRndNumberGenerator(static_cast<unsigned long>(std::time(nullptr)));
 
     RunData d(g, false);
@@ -207,6 +202,7 @@ ChRankStatus ChRankPhylogenyAssembly() {
     Progress progress(en.Total());
     std::vector<int> list;
     const bool mantel = opt_ro == 1;
+    const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, tm.Tsub}};
     en.Run(
         [&](const int* traits, int k, int) {
             progress.Step(k);
@@ -223,7 +219,9 @@ ChRankStatus ChRankPhylogenyAssembly() {
                 roPX = Congruence(n, g, ph.q, comp.X, ph.P, ws);
                 roXT = Congruence(n, g, p, comp.X, tm.Tsub, ws);
             }
-            const double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT) : 0.0;
+            const double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT)
+                                        : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
+                                                                   overfitFactorPCARegr, traitsOnly);
             const double value = criterion == 11 ? roPX : criterion == 12 ? roPXT : roPT;
             search.Record(k, value, g, traits);
             if (printRankIntermedResults == 'y') {
