@@ -628,7 +628,7 @@ ChRankStatus ChRankTDAP() {
         fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[rese_opt - 1]);
     else
         WriteOverfitLine(f);
-    if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tGroups\tTrait subset used:\n", sDigits + 6, "TRC");
+    if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tTrait subset used:\n", sDigits + 6, "TRC");
 
     const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, true};
     const bool mantel = opt_ro == 1;
