@@ -175,6 +175,37 @@ void WritePartitionLines(FILE* f) {
     fprintf(f, "\n");
 }
 
+void WriteEnvironmentAndTraits(FILE* fs, RunData& d, const char* communities, const char* otus, bool zeroed,
+                               bool closingLine) {
+    if (d.DE) {
+        fprintf(fs, "Resemblance matrix between %d %s based on %d environmental variables:\n", d.n, communities, nenv);
+        WriteLowerHalf(fs, d.n, d.DE);
+    }
+    fprintf(fs, "\nTrait matrix with %d %s by %d traits: \n", d.s, otus, d.p);
+    if (zeroed) {
+        float** Bsel = SelectedTraitMatrix(d.s, d.p);
+        PrintMatrix(fs, d.s, d.p, Bsel, sDigits, 0);
+        free2D(Bsel, d.s);
+    } else {
+        PrintMatrix(fs, d.s, d.p, csm_Float, sDigits, 0);
+    }
+    if (closingLine) fprintf(fs, "\n");
+}
+
+void WriteTypedOpening(FILE* f) {
+    WriteOpening(f);
+    fprintf(f, "Trait-based approach: %s\n", traitBasedOptInfo[traitBasedOpt == 2 ? 1 : 0]);
+    WriteUnitTotalLines(f);
+}
+
+void WriteOtuResemblanceLines(FILE* f, const char* gowerName) {
+    if (poolCSTopt != 2) return;
+    fprintf(f, "Resemblance function between OTUs: %s\n", reseCSToptInfo[reseCSTopt == 2 ? 1 : 0]);
+    if (reseCSTopt == 1)
+        fprintf(f, "%s modified to count matching absences in binary traits? %s\n", gowerName,
+                YesNotInfo[countDoubleAbsence ? 1 : 0]);
+}
+
 void WriteUnitTotalLines(FILE* f) {
     fprintf(f, optUnitTotalAdjust1
                    ? "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
@@ -328,15 +359,11 @@ ChRankStatus ChRankTCAP() {
     const std::time_t time0 = std::time(nullptr);
     Needs needs;
     needs.environment = true;
+    needs.completeEnvironment = opt_ro != 1;
     needs.noNominal = true;
     std::vector<int> eligible;
     int nTypes = 0;
     if (!CheckData(needs, &eligible, &nTypes)) return kChRankRefused;
-    if (opt_ro != 1 && HasMissing(ncsm, nenv, env)) {
-        fprintf(out ? out : stdout, "\nProcrustes and RV need complete environmental variables: E holds missing "
-                                    "values.\n");
-        return kChRankRefused;
-    }
 
     RunData d(0, true);
     const int n = d.n, p = d.p;
@@ -345,14 +372,7 @@ ChRankStatus ChRankTCAP() {
     WholeFile structure(whichStructures);
     FILE* fs = nullptr;
     if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
-    if (fs) {
-        fprintf(fs, "Resemblance matrix between %d relevés based on %d environmental variables:\n", n, nenv);
-        WriteLowerHalf(fs, n, d.DE);
-        float** Bsel = SelectedTraitMatrix(d.s, p);
-        fprintf(fs, "\nTrait matrix with %d populations by %d traits: \n", d.s, p);
-        PrintMatrix(fs, d.s, p, Bsel, sDigits, 0);
-        free2D(Bsel, d.s);
-    }
+    if (fs) WriteEnvironmentAndTraits(fs, d, "relevés", "populations", true, false);
 
     float** Tn = dim2Dfloat(n, p);
     NormalisedTraitMeans(n, d.s, p, d.W1, eligible, Tn);
@@ -447,31 +467,17 @@ ChRankStatus ChRankTCAP() {
 
 namespace {
 
-void WriteTypesHeader(FILE* f, bool gowerLine) {
-    WritePartitionLines(f);
-    if (poolCSTopt == 2) {
-        fprintf(f, "Resemblance function between OTUs: %s\n", reseCSToptInfo[reseCSTopt == 2 ? 1 : 0]);
-        if (reseCSTopt == 1 && gowerLine)
-            fprintf(f, "Gower similarity modified to count matching absences in binary traits? %s\n",
-                    YesNotInfo[countDoubleAbsence ? 1 : 0]);
-    }
-}
-
 }  // namespace
 
 ChRankStatus ChRankTDAP_TCAP() {
     const std::time_t time0 = std::time(nullptr);
     Needs needs;
     needs.environment = true;
+    needs.completeEnvironment = opt_ro != 1;
     needs.types = true;
     std::vector<int> eligible;
     int g = 0;
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
-    if (opt_ro != 1 && HasMissing(ncsm, nenv, env)) {
-        fprintf(out ? out : stdout, "\nProcrustes and RV need complete environmental variables: E holds missing "
-                                    "values.\n");
-        return kChRankRefused;
-    }
 
     RunData d(g, true);
     const int n = d.n, s = d.s, p = d.p;
@@ -480,13 +486,7 @@ ChRankStatus ChRankTDAP_TCAP() {
     WholeFile structure(whichStructures);
     FILE* fs = nullptr;
     if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
-    if (fs) {
-        fprintf(fs, "Resemblance matrix between %d relevés based on %d environmental variables:\n", n, nenv);
-        WriteLowerHalf(fs, n, d.DE);
-        fprintf(fs, "\nTrait matrix with %d populations by %d traits: \n", s, p);
-        PrintMatrix(fs, s, p, csm_Float, sDigits, 0);
-        fprintf(fs, "\n");
-    }
+    if (fs) WriteEnvironmentAndTraits(fs, d, "relevés", "populations", false, true);
     d.BuildCube();
     Composition comp(n, s, g);
     ComparisonWorkspace<double> ws(n, nenv, g);
@@ -566,16 +566,12 @@ ChRankStatus ChRankTDAP() {
     const std::time_t time0 = std::time(nullptr);
     Needs needs;
     needs.environment = true;
+    needs.completeEnvironment = opt_ro != 1;
     needs.types = true;
     needs.noNominal = true;
     std::vector<int> eligible;
     int g = 0;
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
-    if (opt_ro != 1 && HasMissing(ncsm, nenv, env)) {
-        fprintf(out ? out : stdout, "\nProcrustes and RV need complete environmental variables: E holds missing "
-                                    "values.\n");
-        return kChRankRefused;
-    }
     InitRndNumberGenerator(static_cast<unsigned long>(std::time(nullptr)));
 
     RunData d(g, true);
@@ -585,14 +581,7 @@ ChRankStatus ChRankTDAP() {
     WholeFile structure(whichStructures);
     FILE* fs = nullptr;
     if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
-    if (fs) {
-        fprintf(fs, "Resemblance matrix between %d communities based on %d environmental variables:\n", n, nenv);
-        WriteLowerHalf(fs, n, d.DE);
-        float** Bsel = SelectedTraitMatrix(s, p);
-        fprintf(fs, "\nTrait matrix with %d OTUs by %d traits: \n", s, p);
-        PrintMatrix(fs, s, p, Bsel, sDigits, 0);
-        free2D(Bsel, s);
-    }
+    if (fs) WriteEnvironmentAndTraits(fs, d, "communities", "OTUs", true, false);
     d.BuildCube();
     Composition comp(n, s, g);
     double** Tn = dim2Double(n, p);
@@ -615,12 +604,11 @@ ChRankStatus ChRankTDAP() {
         release();
         return kChRankFileFailed;
     }
-    WriteOpening(f);
-    fprintf(f, "Trait-based approach: %s\n", traitBasedOptInfo[traitBasedOpt == 2 ? 1 : 0]);
-    WriteUnitTotalLines(f);
+    WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[opt_struct - 1]);
     fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
-    WriteTypesHeader(f, true);
+    WritePartitionLines(f);
+    WriteOtuResemblanceLines(f, "Gower similarity");
     fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
     WriteTraitLines(f);
     fprintf(f, "Fuzzy transformation: %s\n", fuzzyInfo[fuzzy >= 0 && fuzzy <= 3 ? fuzzy : 0]);

@@ -77,6 +77,16 @@ void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, 
 void WriteTraitLines(FILE* f);
 void WritePartitionLines(FILE* f);
 void WriteUnitTotalLines(FILE* f);
+// Structure file: DE (when computed) under "Resemblance matrix between %d <communities> based
+// on %d environmental variables:", then "Trait matrix with %d <otus> by %d traits: " and B (the
+// traits of weight 0 zeroed when asked), with a closing empty line when asked.
+void WriteEnvironmentAndTraits(FILE* fs, RunData& d, const char* communities, const char* otus, bool zeroed,
+                               bool closingLine);
+// The opening lines, the trait-based approach and the two lines on the unit totals of W.
+void WriteTypedOpening(FILE* f);
+// With polythetic types: the resemblance function between OTUs and, for Gower, the line on
+// double absences ("<gowerName> modified to count matching absences in binary traits? ...").
+void WriteOtuResemblanceLines(FILE* f, const char* gowerName);
 void WriteOverfitLine(FILE* f);
 // An upper triangle printed as a lower half with the diagonal.
 void WriteLowerHalf(FILE* f, int n, double** m);

@@ -72,14 +72,11 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     if (mode < 1 || mode > 9) return kChRankRefused;
     Needs needs;
     needs.environment = mode <= 3;
+    needs.completeEnvironment = opt_ro != 1 && mode <= 3;
     needs.types = true;
     std::vector<int> eligible;
     int g = 0;
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
-    if (opt_ro != 1 && nenv > 0 && HasMissing(ncsm, nenv, env)) {
-        fputs("\nProcrustes and RV need complete environmental variables: E holds missing values.\n", Out());
-        return kChRankRefused;
-    }
     if (mode == 3 && !TypesAreTheOtus(g)) {
         fputs("\nDark diversity compares each community's OTUs with their types: the types must be the OTUs "
               "themselves (each OTU its own type).\n",
@@ -111,16 +108,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
         if (Dsmooth) free2D(Dsmooth, n);
         return kChRankFileFailed;
     }
-    if (fs) {
-        if (d.DE) {
-            fprintf(fs, "Resemblance matrix between %d communities based on %d environmental variables:\n", n, nenv);
-            WriteLowerHalf(fs, n, d.DE);
-        }
-        float** Bsel = SelectedTraitMatrix(s, p);
-        fprintf(fs, "\nTrait matrix with %d OTUs by %d traits: \n", s, p);
-        PrintMatrix(fs, s, p, Bsel, sDigits, 0);
-        free2D(Bsel, s);
-    }
+    if (fs) WriteEnvironmentAndTraits(fs, d, "communities", "OTUs", true, false);
 
     d.BuildCube();
     Composition comp(n, s, g);
@@ -168,19 +156,12 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
         release();
         return kChRankFileFailed;
     }
-    WriteOpening(f);
-    fprintf(f, "Trait-based approach: %s\n", traitBasedOptInfo[traitBasedOpt == 2 ? 1 : 0]);
-    WriteUnitTotalLines(f);
+    WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\t%s\n", opt_structInfo[kCriterion[mode - 1] - 1],
             opt_roInfo[opt_ro - 1]);
     fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
     WritePartitionLines(f);
-    if (poolCSTopt == 2) {
-        fprintf(f, "Resemblance function between OTUs: %s\n", reseCSToptInfo[reseCSTopt == 2 ? 1 : 0]);
-        if (reseCSTopt == 1)
-            fprintf(f, "Gower similarity modified to count matching absences in binary traits? %s\n",
-                    YesNotInfo[countDoubleAbsence ? 1 : 0]);
-    }
+    WriteOtuResemblanceLines(f, "Gower similarity");
     fprintf(f, "Rao entropy based on traits computed on square root transformed dissimilarities? %s\n",
             YesNotInfo[sqrtDissimOpt_RaoTraits ? 1 : 0]);
     fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
@@ -214,7 +195,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 if (d.DE) roTE = static_cast<float>(Mantel(n, d.DE, DT));
                 if (smooth) roTsmooth = static_cast<float>(Mantel(n, Dsmooth, DT));
             } else {
-                if (d.Ed) roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, ws));
+                if (d.Ed && mode <= 3) roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, ws));
                 if (smooth) roTsmooth = static_cast<float>(Congruence(n, p, s, Tsub, smooth, ws));
             }
             comp.Build(d, mantel && mode != 1 && mode != 3);

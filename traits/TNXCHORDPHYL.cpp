@@ -175,18 +175,11 @@ ChRankStatus ChRankPhylogenyAssembly() {
         release();
         return kChRankFileFailed;
     }
-    WriteOpening(f);
-    fprintf(f, "Trait-based approach: %s\n", traitBasedOptInfo[traitBasedOpt == 2 ? 1 : 0]);
-    WriteUnitTotalLines(f);
+    WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[criterion - 1]);
     fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
     WritePartitionLines(f);
-    if (poolCSTopt == 2) {
-        fprintf(f, "Resemblance function between OTUs: %s\n", reseCSToptInfo[reseCSTopt == 2 ? 1 : 0]);
-        if (reseCSTopt == 1)
-            fprintf(f, "Gower index modified to count matching absences in binary traits? %s\n",
-                    YesNotInfo[countDoubleAbsence ? 1 : 0]);
-    }
+    WriteOtuResemblanceLines(f, "Gower index");
     fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
     fprintf(f, "Fuzzy transformation: %s\n", fuzzyInfo[fuzzy >= 0 && fuzzy <= 3 ? fuzzy : 0]);
     if (opt_ro == 1)
@@ -346,9 +339,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
         release();
         return kChRankFileFailed;
     }
-    WriteOpening(f);
-    fprintf(f, "Trait-based approach: %s\n", traitBasedOptInfo[traitBasedOpt == 2 ? 1 : 0]);
-    WriteUnitTotalLines(f);
+    WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[criterion - 1]);
     fprintf(f, "Pooling of OTUs: %s\n", poolCSToptInfo[poolCSTopt == 1 ? 0 : 1]);
     if (poolCSTopt == 2) {
@@ -359,11 +350,8 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
         } else {
             fprintf(f, "Clustering method defining types: %s\n", clusMethInfo[clusMethPoolCSTs]);
         }
-        fprintf(f, "Resemblance function between OTUs: %s\n", reseCSToptInfo[reseCSTopt == 2 ? 1 : 0]);
-        if (reseCSTopt == 1)
-            fprintf(f, "Gower index modified to count matching absences in binary traits? %s\n",
-                    YesNotInfo[countDoubleAbsence ? 1 : 0]);
     }
+    WriteOtuResemblanceLines(f, "Gower index");
     fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
     bool anyZero = false;
     for (int t = 0; t < p; t++)

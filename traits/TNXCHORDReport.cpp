@@ -32,6 +32,13 @@ bool CheckData(const Needs& needs, std::vector<int>* eligible, int* nTypes) {
     if (needs.environment && (nenv < 1 || !env))
         return Refuse("\nThis criterion compares the communities with their environment: the data set has no "
                       "environmental variables.\n");
+    if (needs.completeEnvironment && nenv > 0 && env) {
+        for (int c = 0; c < ncsm; c++)
+            for (int v = 0; v < nenv; v++)
+                if (IsMissing(env[c][v]))
+                    return Refuse("\nProcrustes and RV need complete environmental variables: E holds missing "
+                                  "values.\n");
+    }
     if (needs.phylogeny && (!hasPhylogeny || !phylogenyRese))
         return Refuse("\nThis criterion compares the communities through the phylogeny of their OTUs: the data "
                       "set has no phylogeny.\n");

@@ -17,6 +17,7 @@ struct Needs {
     bool phylogeny = false;
     bool types = false;         // a partition of the OTUs into at least 2 types
     bool noNominal = false;     // rests on community trait averages
+    bool completeEnvironment = false;  // Procrustes or RV on E: no missing value
 };
 
 // Prints why the data cannot be used and returns false, or returns true. Fills the eligible
