@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,25 @@ TEST_P(ChRankHeader, LinesInOrderWithTheIntermediatePrintout) {
     EXPECT_GE(whole, 3);
     EXPECT_LE(whole, 4);
     EXPECT_EQ(tnxtest::Count(text, "Elapsed time: "), 1);
+    if (hc.criterion == 14) {
+        // The products of each intermediate line are those of its printed correlations.
+        size_t at = 0;
+        int lines = 0;
+        while ((at = text.find("\nro(PT)=\t", at)) != std::string::npos) {
+            auto field = [&](const std::string& name) {
+                // The first field of that name from the line's start (roBetaNiche stands before
+                // roAlphaBetaNiche, which contains its name).
+                const size_t p = text.find(name + "=\t", at);
+                return std::atof(text.c_str() + p + name.size() + 2);
+            };
+            EXPECT_NEAR(field("roBetaNiche"), field("ro(PT)") * field("ro(TE)"), 1e-5);
+            EXPECT_NEAR(field("roAlphaBetaNiche"), field("ro(PX)") * field("ro(XE)"), 1e-5);
+            EXPECT_NEAR(field("roAlphaNiche"), field("ro(XE.T)") * field("ro(PX.T)"), 1e-5);
+            at++;
+            lines++;
+        }
+        EXPECT_EQ(lines, 7);
+    }
 }
 
 const std::string kUnitLines =
