@@ -370,7 +370,9 @@ void Engine::Setup() {
         double total = 0.0;
         for (int e = 0; e < np; e++) total += in.W[c][present[c][e]];
         abundTotal[c] = total;
-        for (int e = 0; e < np; e++) prob[c][e] = total > 0.0 ? in.W[c][present[c][e]] / total : 0.0;
+        // A community without a positive total has entropy 0 and needs no proportions.
+        if (total > 0.0)
+            for (int e = 0; e < np; e++) prob[c][e] = in.W[c][present[c][e]] / total;
     }
     // Dissimilarities of the Rao entropies, from the upper triangles (the lower ones of the
     // caller may be empty); the permuted matrices read both halves.
