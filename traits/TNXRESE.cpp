@@ -483,7 +483,7 @@ bool PFTs_ScalingUp() {
     a.Traits();
     if (a.r.nSelected > 0) {
         // Each OTU may form its own type: 2 <= k <= tcst.
-        a.r.typesExamined = tcst >= 2 && a.r.nTypes >= 2 && a.r.nTypes <= tcst;
+        a.r.typesExamined = a.r.nTypes >= 2 && a.r.nTypes <= tcst;
         if (a.r.typesExamined) {
             a.Types();
             a.Diversity();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
@@ -57,6 +58,52 @@ TEST_F(FunctionalAnalysis, RandomDataFileOnlyWhenAskedFor) {
     EXPECT_FALSE(Exists("s1RDa.txt.part"));
     EXPECT_FALSE(Exists("s1Prinda.txt.part"));
     EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nNumber of iterations for permutation tests: 9\n"), 1);
+}
+
+// The OTU lists of the random-data file: does some list name an OTU twice?
+bool SomeListRepeatsAnOtu(const std::string& rnd) {
+    const std::string label = "\nOrder of original OTUs in permuted traits matrix Brnd:\t";
+    for (size_t at = rnd.find(label); at != std::string::npos; at = rnd.find(label, at + 1)) {
+        const char* p = rnd.c_str() + at + label.size();
+        int seen[6] = {0};
+        for (int i = 0; i < 5; i++) {
+            char* end = nullptr;
+            const long otu = std::strtol(p, &end, 10);
+            if (otu >= 1 && otu <= 5 && seen[otu]++) return true;
+            p = end;
+        }
+    }
+    return false;
+}
+
+TEST_F(FunctionalAnalysis, TheWeightedNullModelReachesTheTest) {
+    // W holds 12 occurrences (OTU 5 in all four communities): drawn from them, the OTUs of a list
+    // repeat; a permutation never repeats one.
+    saveRndData = 'y';
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_FALSE(SomeListRepeatsAnOtu(Read("s1RDa.txt")));
+    optWeightedNullModel = 1;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_TRUE(SomeListRepeatsAnOtu(Read("s1RDa.txt")));
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "was weighted by its frequency in the community set.\n"), 1);
+}
+
+TEST_F(FunctionalAnalysis, ATypeWithoutAValueHasNoAverage) {
+    // OTU 5 alone makes type 3; without its tr1 value the type has no tr1 average (-999), while
+    // type 1 (OTUs 1 and 2) averages (1 + 2)/2, (2 + 3)/2, (3 + 4)/2.
+    csm_Float[4][0] = -999.0f;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    const std::string t = Read("s1Prinda.txt");
+    const size_t at = t.find("\nAverage trait matrix (3 types x 3 traits):\n");
+    ASSERT_NE(at, std::string::npos);
+    const char* p = t.c_str() + at + 45;
+    std::vector<double> a;
+    for (int i = 0; i < 9; i++) {
+        char* end = nullptr;
+        a.push_back(std::strtod(p, &end));
+        p = end;
+    }
+    EXPECT_EQ(a, (std::vector<double>{1.5, 2.5, 3.5, 3.5, 4.5, 5.5, -999, 6, 7}));
 }
 
 TEST_F(FunctionalAnalysis, EntrySettingsForTheSearchAndTheTrack) {

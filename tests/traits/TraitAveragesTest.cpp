@@ -103,6 +103,14 @@ TEST_F(TraitAverages, AnExcludedTraitIsLeftOutAndOneCommunityIsRefused) {
     EXPECT_EQ(Count(t, "\nTrait weight:     1  0  1  \n"), 1);
     EXPECT_EQ(Count(t, "\nTraits:\ttr1\ttr3\t\n"), 1);
 
+    // A single trait still makes its block: tr1 alone, community means (3, 10/3, 10/3, 11/3).
+    weight[2] = 0.0f;
+    ASSERT_TRUE(FrequencyTraitsScalingUp());
+    const std::string one = Read("s1Prinda.txt");
+    EXPECT_EQ(Count(one, "\nTraits:\ttr1\t\n"), 1);
+    EXPECT_EQ(Count(one, "\nTrait ranking criterion:\tro(TE)=\t"), 1);
+    EXPECT_EQ(Count(Read("s1Hie.txt"), "3\t4\n"), 1);
+
     std::remove("s1Prinda.txt");
     const int communities = ncsm;
     ncsm = 1;
