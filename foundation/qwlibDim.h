@@ -95,6 +95,9 @@ FILE* fopenck(const char* name, const char* dir, const char* mode);
 void freadck(FILE* f, const char* fmt, void* dst, const char* fileName);
 // One whitespace-delimited word into dst (room for size bytes: at most size - 1 characters
 // kept, the rest of the word passed over). End of input before the word: as freadck.
+// In this reader, the field and line readers and ScanString, a control byte that the reader
+// does not take for a blank or an end (NUL, DEL and the others below 32) is refused like an
+// unreadable item: "\nfile %s ", the bell, code 2.
 void freadckString(FILE* f, char* dst, int size, const char* fileName);
 // Formatted read that passes over text it cannot convert, one character at a time.
 // Returns 1 when an item was read; at the end of input writes "\nEnd of file %s\n" to

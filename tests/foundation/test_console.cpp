@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -81,14 +82,19 @@ TEST_F(ConsoleTest, NumbersAreEchoedInTheFormatsTypeAndRefusedWhenItCannotHoldTh
 // The 64-bit limits are no exact doubles: 2^63 and 2^64, the first values beyond LONG_MAX and
 // ULLONG_MAX, are refused (a 32-bit format takes its limit itself, as above).
 TEST_F(ConsoleTest, SixtyFourBitFormatsRefuseThePowerOfTwoJustBeyondTheirRange) {
-    Type("9223372036854775808\n-9223372036854775808\n18446744073709551616\n0\n");
-    createMacro = 1;
-    ConsoleCapture cap;
-    EXPECT_EQ(ReadNumberIn("%ld\n", nullptr), -9223372036854775808.0);   // the lower limits themselves
-    EXPECT_EQ(ReadNumberIn("%llu\n", nullptr), 0.0);
-    EXPECT_EQ(cap.Err(), "\nIncorrect input = 9.22337e+18. Reenter.\nAccepted input: -9.22337e+18 to 9.22337e+18\n"
-                         "\nIncorrect input = 1.84467e+19. Reenter.\nAccepted input: 0 to 1.84467e+19\n");
-    EXPECT_EQ(macro.Text(), "-9223372036854775808\n0\n");
+    const std::string sLong = "\nIncorrect input = 9.22337e+18. Reenter.\nAccepted input: -9.22337e+18 to 9.22337e+18\n";
+    const std::string uLong = "\nIncorrect input = 1.84467e+19. Reenter.\nAccepted input: 0 to 1.84467e+19\n";
+    for (const char* fmt : {"%ld\n", "%lld\n", "%lu\n", "%llu\n"}) {
+        SCOPED_TRACE(fmt);
+        const bool isSigned = fmt[std::strlen(fmt) - 2] == 'd';
+        // 2^63 (2^64) is refused; the lower limit itself is taken.
+        Type(isSigned ? "9223372036854775808\n-9223372036854775808\n" : "18446744073709551616\n0\n");
+        createMacro = 1;
+        ConsoleCapture cap;
+        EXPECT_EQ(ReadNumberIn(fmt, nullptr), isSigned ? -9223372036854775808.0 : 0.0);
+        EXPECT_EQ(cap.Err(), isSigned ? sLong : uLong);
+    }
+    EXPECT_EQ(macro.Text(), "-9223372036854775808\n-9223372036854775808\n0\n0\n");
 }
 
 // A conversion other than a word is read as the format gives it, up to its first blank or line end:

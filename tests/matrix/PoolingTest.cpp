@@ -149,6 +149,10 @@ TEST(Bayes, TraitsMultiplyAndColumnsSumToOne) {
         EXPECT_NEAR(out[0][j] + out[1][j], 1.0, 1e-6);
         EXPECT_NEAR(bayes[0][j] + bayes[1][j], 1.0, 1e-6);
     }
+    // No training object at all: no group has a weight, and every estimate is 0.
+    Mat<float> none{{9, 9}, {9, 9}};
+    Bayes(2, 0, train, 2, member, 2, fresh, none);
+    ExpectCells(none, {{0, 0}, {0, 0}}, 0);
     // A state that occurs in no training object of any group: no likelihood anywhere, zeros.
     Mat<float> t1{{1, 3}}, m1{{1, 0}, {0, 1}}, f1{{2}}, o1{{9}, {9}};
     BayesRaw(1, 2, t1, 2, m1, 1, f1, o1);

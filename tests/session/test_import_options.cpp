@@ -147,3 +147,21 @@ TEST_F(ImportOptions, EachOptionPutsTheValuesWhereTheyBelong) {
         ResetDataSet();
     }
 }
+
+// The presence flags follow the kind of E chosen (option 1 or 2 quantitative, 3 nominal, 4 binary):
+// seen where the formatted file cannot be written (code 4), before the data set is released.
+TEST_F(ImportOptions, FlagsOfTheKindOfVariablesStayWhenTheFileCannotBeWritten) {
+    runMacro = 1;
+    std::strcpy(whichFormda, "no-such-directory/tFormda.txt");
+    volumeName[0] = '\0';
+    Write("b.txt", "1\n2\n");
+    Write("w.txt", kSix);
+    Write("e.txt", kSix);
+    for (int option : {1, 3, 4}) {
+        SCOPED_TRACE(option);
+        Script(Head("", false, true) + "2\n" + Env(std::to_string(option) + "\nt\n"));
+        EXPECT_EQ(CodeOf([] { IFFormat(); }), 4);
+        EXPECT_EQ((Ints{temEnvQuant, temEnvQual, temEnvBin}), (Ints{option == 1, option == 3, option == 4}));
+        ResetDataSet();
+    }
+}
