@@ -447,6 +447,19 @@ void PrintAxesBlock(FILE* f, const char* const titles[4], int n, int p, const Ax
     PrintColumns(f, n, a.kept, scores);
 }
 
+// Eigen-analysis of the covariance matrix S of the centred table data (n x p) and its block
+// of the report.
+void EigenBlock(FILE* f, const char* const titles[4], int n, int p, double** data, double** S,
+                double T, bool details)
+{
+    Axes a = EigenAxes(p, S);
+    double** Z = dim2Double(n, p);
+    AxisScores(n, p, data, a, Z);
+    PrintAxesBlock(f, titles, n, p, a, T, Z, details);
+    free2D(Z, n);
+    FreeAxes(p, a);
+}
+
 // A data matrix with an empty line after it.
 void PrintData(FILE* f, const char* title, int rows, int cols, double** m)
 {
@@ -569,33 +582,23 @@ void RdaCore(int n, int p, int q, double** Y, double** X, double* eig, double** 
         CovarianceOfColumns(n, p, res, Sr);
         if (detailed)
             PrintData(f, "\nMatriz de covariancias (espaco definido pelas variaveis yRes = y-yP): \n", p, p, Sr);
-        Axes ar = EigenAxes(p, Sr);
-        double** Zr = dim2Double(n, p);
-        AxisScores(n, p, res, ar, Zr);
         const char* const resTitles[4] = {
             "\nAutovalores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n",
             "\nProporcao dos eixos nao-canonicos em relacao a variacao total das variaveis y:\n",
             "\nAutovetores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n",
             "\nEscores de unidades amostrais (espaco definido pelas variaveis yRes = y-yP): \n"};
-        PrintAxesBlock(f, resTitles, n, p, ar, T, Zr, detailed);
-        free2D(Zr, n);
-        FreeAxes(p, ar);
+        EigenBlock(f, resTitles, n, p, res, Sr, T, detailed);
         free2D(Sr, p);
         free2D(res, n);
         // Principal components of Y.
         PrintTitle(f, "\nAnalise de Componentes Principais com a matriz Y (ordenacao nao-canonica)\n");
         if (detailed) PrintData(f, "Matriz de covariancias: \n", p, p, S);
-        Axes ay = EigenAxes(p, S);
-        double** Zy = dim2Double(n, p);
-        AxisScores(n, p, Y, ay, Zy);
         const char* const yTitles[4] = {
             "\nAutovalores (espaco definido pelas variaveis y): \n",
             "\nProporcao dos eixos em relacao aa variacao total das variaveis y:\n",
             "\nAutovetores (espaco definido pelas variaveis y): \n",
             "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n"};
-        PrintAxesBlock(f, yTitles, n, p, ay, T, Zy, true);
-        free2D(Zy, n);
-        FreeAxes(p, ay);
+        EigenBlock(f, yTitles, n, p, Y, S, T, true);
     }
     free2D(Z, n);
     free2D(F, n);

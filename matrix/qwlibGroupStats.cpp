@@ -103,6 +103,7 @@ int NearestNeighbour(int n, const TW* w, TR** rese, int i, bool isDistance)
     for (int j = 0; j < n; j++) {
         if (j == i || !(w[j] > 0)) continue;
         TR v = rese[i][j];
+        if (!std::isfinite(v)) continue;  // a NaN or infinite resemblance names no neighbour
         if (isDistance ? (v < bestValue) : (v > bestValue)) {
             bestValue = v;
             best = j;

@@ -46,7 +46,7 @@ double Logistic(double x, double a, double b, double lo, double hi, double slope
 // on ties) contributes the resemblance times W_i W_j (distances) or divided by W_i W_j
 // (similarities); a community's value is its sum over its species count. counts: species
 // per community, or null to count them here. mirror: set rese's lower triangle from its upper
-// one first. A species with no neighbour that can be compared (NaN resemblances) adds
+// one first. A species with no neighbour that can be compared (NaN or infinite resemblances) adds
 // nothing. 0 when no community holds 2 species.
 float NearNeigAvgTraitResemblance_WithinCommunity(int n, int c, float** W, float** rese,
                                                   bool isDistance, bool mirror, int* counts);

@@ -138,16 +138,18 @@ void CorrelationSpectrum(int n, int p, T** Y, EigenFn<T> eigen, T* eig, T** R, T
     if (!R) free2D(Rw, p);
 }
 
-// Targets that a correlation matrix of p variables can have: non-negative, summing to p.
+// Targets that a correlation matrix of p variables can have: non-negative, summing to p. The
+// eigenvalues of a correlation matrix sum to p exactly, so a sum farther from p than half the
+// fit's threshold could never be reached and is refused before any draw.
 template <class T>
-bool FeasibleTargets(int p, const T* target, double tolerance)
+bool FeasibleTargets(int p, const T* target, double maxOff)
 {
     double sum = 0.0;
     for (int k = 0; k < p; k++) {
         if (!(target[k] >= T(0))) return false;
         sum += target[k];
     }
-    return std::fabs(sum - p) <= tolerance * p;
+    return std::fabs(sum - p) <= maxOff;
 }
 
 // How an eigenvalue fit stops: a fixed threshold (float forms) or the relaxing one.
@@ -159,6 +161,9 @@ struct FitRule {
 };
 
 const int kMaxPasses = 1000;
+
+// Half the largest threshold a fit can reach: the most by which the targets may miss p.
+double TargetSlack(const FitRule& rule) { return (rule.relax ? rule.threshold * 100.0 : rule.threshold) / 2; }
 
 // The eigenvalue fit on n rows; the fitted table goes to Y (n x p). The workspace is
 // allocated once for all passes.
@@ -234,9 +239,9 @@ void CopyRows(int rows, int p, T** from, T** to)
 template <class T>
 bool EigenFitOutputs(int n, int nOut, int p, T* target, T** out, T* eigOut, int dist,
                      T** all, T** corrOut, T** vecOut, double noise, EigenFn<T> eigen,
-                     FitRule rule, double tolerance, bool statsOfAll)
+                     FitRule rule, bool statsOfAll)
 {
-    if (n < 2 || p < 1 || !FeasibleTargets(p, target, tolerance)) return false;
+    if (n < 2 || p < 1 || !FeasibleTargets(p, target, TargetSlack(rule))) return false;
     if (nOut > n) nOut = n;
     T** Y = NewMatrix<T>(n, p);
     const bool ok = FitEigenvalues(n, p, target, dist, eigen, rule, Y);
@@ -255,8 +260,6 @@ bool EigenFitOutputs(int n, int nOut, int p, T* target, T** out, T* eigOut, int 
 const FitRule kFloatRule = {0.0001, false, nullptr, false};
 const FitRule kDoubleRule = {1e-5, true, "\n\nLack of convergence. Bias threshold REDUCED TO %g\n", true};
 const FitRule kNoiseRule = {1e-5, true, "\n\nLack of convergence. Bias threshold INCREASED TO %g\n", true};
-const double kFloatTargetSum = 1e-4;
-const double kDoubleTargetSum = 1e-9;
 
 bool TridiagonalEigen(int n, float** A, float** vec, float* val) { return EigenHouseholderQL(n, A, vec, val); }
 
@@ -347,34 +350,34 @@ bool SimZeroCorrData(int n, int p, float** out)
 bool EigenToData(int n, int nOut, int p, int, float* eigTarget, float** out, float* eigOut, int dist)
 {
     return EigenFitOutputs<float>(n, nOut, p, eigTarget, out, eigOut, dist, nullptr, nullptr, nullptr, 0.0,
-                                  TridiagonalEigen, kFloatRule, kFloatTargetSum, false);
+                                  TridiagonalEigen, kFloatRule, false);
 }
 
 bool EigenToData(int n, int nOut, int p, int, float* eigTarget, float** out, float* eigOut, int dist,
                  float** all, float** corrOut)
 {
     return EigenFitOutputs<float>(n, nOut, p, eigTarget, out, eigOut, dist, all, corrOut, nullptr, 0.0,
-                                  EigenHouseholderQL_GSL, kFloatRule, kFloatTargetSum, true);
+                                  EigenHouseholderQL_GSL, kFloatRule, true);
 }
 
 bool EigenToData_D(int n, int nOut, int p, int, double* eigTarget, double** out, double* eigOut, int dist,
                    double** all, double** corrOut)
 {
     return EigenFitOutputs<double>(n, nOut, p, eigTarget, out, eigOut, dist, all, corrOut, nullptr, 0.0,
-                                   EigenHouseholderQL_GSL_D, kDoubleRule, kDoubleTargetSum, true);
+                                   EigenHouseholderQL_GSL_D, kDoubleRule, true);
 }
 
 bool EigenToData_D_Noise(int n, int nOut, int p, int, double* eigTarget, double** out, double* eigOut,
                          double** vecOut, int dist, double** all, double** corrOut, double noise)
 {
     return EigenFitOutputs<double>(n, nOut, p, eigTarget, out, eigOut, dist, all, corrOut, vecOut, noise,
-                                   EigenHouseholderQL_GSL_D, kNoiseRule, kDoubleTargetSum, true);
+                                   EigenHouseholderQL_GSL_D, kNoiseRule, true);
 }
 
 bool EigenToData_MixedProc(int n, int nOut, int p, int, float* eigTarget, float** out, float* eigOut,
                            float** corrOut, int dist)
 {
-    if (n < 2 || p < 1 || !FeasibleTargets(p, eigTarget, kFloatTargetSum)) return false;
+    if (n < 2 || p < 1 || !FeasibleTargets(p, eigTarget, TargetSlack(kFloatRule))) return false;
     float** Y = NewMatrix<float>(n, p);
     float** R = NewMatrix<float>(p, p);
     bool ok = FitEigenvalues<float>(n, p, eigTarget, dist, EigenHouseholderQL_GSL, kFloatRule, Y);

@@ -52,6 +52,42 @@ void AverageLayers(int nTraits, int n, Cube*** Sp, Result** S, const Which& whic
     }
 }
 
+
+// The partial similarity layers of the traits, from the trait values of each OTU as value(i, t)
+// gives them. Each trait's n values are copied into one row of a work matrix (the Gower routine
+// ranks ordinal rows in place, so the caller's data are never changed).
+template <class Cube, class Value>
+void PartialLayers(int nTraits, int n, Cube*** Sp, int* types, float* ranges, float* weights, int countDoubleAbsence,
+                   Value value) {
+    if (n < 1 || nTraits < 1) return;
+    float** byTrait = dim2Dfloat(nTraits, n);
+    for (int i = 0; i < n; i++)
+        for (int t = 0; t < nTraits; t++) byTrait[t][i] = value(i, t);
+    Cube** work = reinterpret_cast<Cube**>(dim2D(sizeof(Cube), n, n));
+    for (int t = 0; t < nTraits; t++) {
+        GowerMVPartial_dAbsences(n, types[t], byTrait[t], work, ranges[t], weights[t], countDoubleAbsence);
+        for (int i = 0; i < n; i++)
+            for (int j = i; j < n; j++) Sp[i][j][t] = work[i][j];
+    }
+    free2D(work, n);
+    free2D(byTrait, nTraits);
+}
+
+template <class Cube>
+void PartialFromMatrix(int nTraits, float** B, int n, Cube*** Sp, int* types, float* ranges, float* weights,
+                       int countDoubleAbsence) {
+    PartialLayers(nTraits, n, Sp, types, ranges, weights, countDoubleAbsence,
+                  [B](int i, int t) { return B[i][t]; });
+}
+
+// The code strings decoded into an OTUs x traits matrix.
+float** DecodedTraits(int nTraits, char** codes, int n) {
+    float** x = dim2Dfloat(n, nTraits);
+    for (int i = 0; i < n; i++)
+        for (int t = 0; t < nTraits; t++) x[i][t] = TraitCodeValue(codes[i], t);
+    return x;
+}
+
 }  // namespace
 
 void gower_similarityAverage(int nTraits, int n, double*** Sp, float** S, float* weights) {
@@ -87,4 +123,42 @@ void Copy_hcsm_traitData(int nTraits, int n, char** codes, float** out, int* ord
         const bool species = std::strcmp(labels[order[t] - 1], "sp") == 0;
         for (int i = 0; i < n; i++) out[t][i] = species ? SpeciesCodeValue(codes[i], t) : TraitCodeValue(codes[i], t);
     }
+}
+
+void gower_similarityPartial(int nTraits, float** B, int n, float*** Sp, int* types, float* ranges, float* weights,
+                             int countDoubleAbsence) {
+    PartialFromMatrix(nTraits, B, n, Sp, types, ranges, weights, countDoubleAbsence);
+}
+
+void gower_similarityPartial(int nTraits, float** B, int n, double*** Sp, int* types, float* ranges, float* weights,
+                             int countDoubleAbsence) {
+    PartialFromMatrix(nTraits, B, n, Sp, types, ranges, weights, countDoubleAbsence);
+}
+
+void gower_similarityPartial(int nTraits, float** B, int n, float*** Sp, int* types, float* ranges, float* weights) {
+    PartialFromMatrix(nTraits, B, n, Sp, types, ranges, weights, countDoubleAbsence);
+}
+
+void gower_similarityPartial(int nTraits, float** B, int n, double*** Sp, int* types, float* ranges, float* weights) {
+    PartialFromMatrix(nTraits, B, n, Sp, types, ranges, weights, countDoubleAbsence);
+}
+
+void gower_similarityPartial_OLD(int nTraits, char** codes, int n, float*** Sp, int* types, float* ranges,
+                                 float* weights) {
+    PartialLayers(nTraits, n, Sp, types, ranges, weights, countDoubleAbsence,
+                  [codes](int i, int t) { return TraitCodeValue(codes[i], t); });
+}
+
+void gower_similarity(int nTraits, char** codes, int n, double** S, int* types, float* ranges, float* weights,
+                      int countDoubleAbsence) {
+    float** x = DecodedTraits(nTraits, codes, n);
+    GowerMVOpt(n, nTraits, types, x, S, ranges, weights, countDoubleAbsence);
+    free2D(x, n);
+}
+
+void gower_similarity(int nTraits, char** codes, int n, float** S, int* types, float* ranges, float* weights,
+                      int countDoubleAbsence) {
+    float** x = DecodedTraits(nTraits, codes, n);
+    GowerMVOpt(n, nTraits, types, x, S, ranges, weights, countDoubleAbsence);
+    free2D(x, n);
 }

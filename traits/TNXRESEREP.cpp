@@ -22,43 +22,16 @@ const char* YesNot(int v) { return OptionLabel(YesNotInfo, v ? 1 : 0); }
 void Matrix(FILE* f, int rows, int cols, float** m) { PrintMatrix(f, rows, cols, m, sDigits, 0); }
 void Matrix(FILE* f, int rows, int cols, double** m) { PrintMatrix(f, rows, cols, m, sDigits, 0); }
 
-// The computed upper triangle of an n x n matrix printed as a lower half with its diagonal
-// (row i: cells (0, i) .. (i, i)); the matrix itself is not touched.
-void UpperAsLowerHalf(FILE* f, int n, double** m) {
-    double** t = dim2Double(n, n);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
-    PrintLowerHalfMatrixTab(f, n, t, sDigits);
-    free2D(t, n);
-}
-void UpperAsLowerHalf(FILE* f, int n, float** m) {
-    float** t = dim2Dfloat(n, n);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
-    PrintLowerHalfMatrixTab(f, n, t, sDigits);
-    free2D(t, n);
-}
-
 void SelectedLabels(FILE* f, const FunctionalResults& r, const char* format) {
     for (int j = 0; j < nch; j++)
         if (r.selected[j] == 1) fprintf(f, format, chLabel[j]);
 }
 
 void Header(FILE* f, const FunctionalResults& r) {
-    if (std::strcmp(prindaMode, "w") == 0) fprintf(f, "\n%s\n", version);
-    fprintf(f, "%s\n", lineL);
-    fprintf(f, "EXPLORATION OF COMMUNITY DATA STRUCTURES\n");
-    fprintf(f, "%s\n", lineL);
-    TimeStamp(f);
-    fprintf(f, "Session:          %s\n", sessionName);
-    fprintf(f, "Formatted data:   %s\n", whichFormda);
-    fprintf(f, "Unformatted data: %s\n\n", dataName);
+    ReportOpening(f);
     fprintf(f, "Trait set:        ");
     for (int j = 0; j < nch; j++) fprintf(f, "%-3s", chLabel[j]);
-    fprintf(f, "\nNumber of states: ");
-    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", onsta[j]);
-    fprintf(f, "\nTrait type:       ");
-    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", chtype[j]);
+    TraitStatesAndTypes(f);
     fprintf(f, "\nTrait weights:     ");
     for (int j = 0; j < nch; j++) fprintf(f, "%g\t", weight[j]);
     fprintf(f, "\nTrait-based approach: %s\n", OptionLabel(traitBasedOptInfo, traitBasedOpt - 1));
@@ -157,7 +130,7 @@ void Phylogeny(FILE* f, const FunctionalResults& r) {
     if (opt_ro == 1) {
         fprintf(f, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
                    "their phylogeny:\n");
-        UpperAsLowerHalf(f, ncsm, r.DP);
+        PrintUpperTriangle(f, ncsm, r.DP);
     }
 }
 
@@ -170,7 +143,7 @@ void Pass(FILE* f, const FunctionalResults& r) {
     fprintf(f, "\n");
     if (opt_ro == 1) {
         fprintf(f, "Resemblance matrix (DE) between community sites based on ecological variables:\n");
-        UpperAsLowerHalf(f, ncsm, r.DE);
+        PrintUpperTriangle(f, ncsm, r.DE);
     }
     fprintf(f, "\nTraits:\t");
     SelectedLabels(f, r, "%s\t");
@@ -187,14 +160,14 @@ void Pass(FILE* f, const FunctionalResults& r) {
     fprintf(f, "\n");
     if (opt_ro == 1) {
         fprintf(f, "Resemblance matrix (DT) between communities based on selected traits:\n");
-        UpperAsLowerHalf(f, ncsm, r.DT);
+        PrintUpperTriangle(f, ncsm, r.DT);
     }
     fprintf(f, "\nTraits:\t");
     SelectedLabels(f, r, "%s\t");
     fprintf(f, "\n");
     if (printDetail == 1) {
         fprintf(f, "\nSimilarity matrix between %d OTUs, based on %d traits:\n", tcst, r.nSelected);
-        UpperAsLowerHalf(f, tcst, r.S);
+        PrintUpperTriangle(f, tcst, r.S);
     }
 }
 
@@ -387,7 +360,38 @@ void Diversity(FILE* f, const FunctionalResults& r) {
     }
 }
 
+// Transposed into a copy, so that the caller's matrix is never written.
+template <class T>
+void UpperTriangleAsLowerHalf(FILE* f, int n, T** m) {
+    T** t = reinterpret_cast<T**>(dim2D(sizeof(T), n, n));
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) t[i][j] = m[j][i];
+    PrintLowerHalfMatrixTab(f, n, t, sDigits);
+    free2D(t, n);
+}
+
 }  // namespace
+
+void ReportOpening(FILE* f) {
+    if (std::strcmp(prindaMode, "w") == 0) fprintf(f, "\n%s\n", version);
+    fprintf(f, "%s\n", lineL);
+    fprintf(f, "EXPLORATION OF COMMUNITY DATA STRUCTURES\n");
+    fprintf(f, "%s\n", lineL);
+    TimeStamp(f);
+    fprintf(f, "Session:          %s\n", sessionName);
+    fprintf(f, "Formatted data:   %s\n", whichFormda);
+    fprintf(f, "Unformatted data: %s\n\n", dataName);
+}
+
+void TraitStatesAndTypes(FILE* f) {
+    fprintf(f, "\nNumber of states: ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", onsta[j]);
+    fprintf(f, "\nTrait type:       ");
+    for (int j = 0; j < nch; j++) fprintf(f, "%-3d", chtype[j]);
+}
+
+void PrintUpperTriangle(FILE* f, int n, double** m) { UpperTriangleAsLowerHalf(f, n, m); }
+void PrintUpperTriangle(FILE* f, int n, float** m) { UpperTriangleAsLowerHalf(f, n, m); }
 
 const char* PhylogeneticRaoHeading(bool phylIsDissimilarity, bool squareRoot) {
     if (phylIsDissimilarity)

@@ -60,6 +60,19 @@ struct FunctionalResults {
 // line is left out. Returns false when a write failed.
 bool WriteFunctionalReport(FILE* f, const FunctionalResults& r);
 
+// The opening of a report section: the title line (only when the file is written afresh,
+// prindaMode "w"), the rule lines around "EXPLORATION OF COMMUNITY DATA STRUCTURES", the time
+// stamp, the session and the names of its data files, then an empty line.
+void ReportOpening(FILE* f);
+
+// "\nNumber of states: " and "\nTrait type:       " with the value of every trait as "%-3d".
+void TraitStatesAndTypes(FILE* f);
+
+// The computed upper triangle of an n x n resemblance matrix printed as a lower half with its
+// diagonal (row i: cells (0, i) .. (i, i), "%.*g\t" with sDigits); the matrix is not changed.
+void PrintUpperTriangle(FILE* f, int n, double** m);
+void PrintUpperTriangle(FILE* f, int n, float** m);
+
 // The heading of the phylogenetic Rao entropy, naming the dissimilarities actually used: the
 // phylogeny's own dissimilarities, or 1 - S from similarities, square-rooted or not.
 const char* PhylogeneticRaoHeading(bool phylIsDissimilarity, bool squareRoot);

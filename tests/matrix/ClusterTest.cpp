@@ -148,6 +148,22 @@ TEST(LinkageCluster, WithoutCopyTheCallersMatrixIsTheWorkSpace) {
     EXPECT_NE(now, std::vector<float*>(rows, rows + 7));
 }
 
+TEST(Clustering, TwoObjectsFuseInOneRecord) {
+    Mat<double> d{{0, 3}, {0, 0}};
+    Records a(2), b(2), c(2);
+    ASSERT_TRUE(LinkageCluster(2, d, a.data(), true, false, 4, true));
+    ASSERT_TRUE(SumSqCluster(2, d, b.data(), false));
+    std::vector<double> out(4);
+    ASSERT_TRUE(AvLinkCluster(2, d, out.data(), true, false));
+    EXPECT_EQ(a.rep[0].level, 3);
+    EXPECT_EQ(V(a.rep[0].members, a.rep[0].members + 2), V({1, 2}));
+    EXPECT_EQ(b.rep[0].level, 4.5);  // 9 / 2
+    EXPECT_EQ(b.rep[0].criterion, 4.5);
+    EXPECT_EQ(out, std::vector<double>({3, 2, 1, 2}));
+    Mat<double> x{{1, 2, 4}, {2, 1, 3}};
+    ASSERT_TRUE(HierFactorialClustering(2, 3, x, Records(2, 3).data()));
+}
+
 TEST(LinkageCluster, RefusesFewerThanTwoObjectsAndNonFiniteResemblances) {
     Records rec(3);
     rec.rep[0].level = 42;
@@ -405,6 +421,21 @@ TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigen
     EXPECT_NEAR(rec.rep[1].level, small, 1e-12);
     EXPECT_NEAR(rec.rep[1].criterion, large, 1e-12);
     EXPECT_EQ(rec.rep[1].splitObject, 2);
+}
+
+TEST(HierFactorialClustering, AMissingCellGivesNoScoreAndTheFusedGroupNoValueThere) {
+    // Row 1 misses its third value: the pair's scores there stay 0 (as allocated) and the
+    // fused group carries the missing mark on, so the next fusion skips that cell too.
+    Mat<double> x{{1, 2, -999, 4, 3}, {2, 4, 5, 9, 7}, {5, 1, 4, 2, 3}};
+    Records rec(3, 5);
+    ASSERT_TRUE(HierFactorialClustering(3, 5, x, rec.data()));
+    ASSERT_EQ(rec.Set(0), "1 2");
+    EXPECT_EQ(rec.rep[0].factorScores1[2], 0);
+    EXPECT_EQ(rec.rep[0].factorScores2[2], 0);
+    EXPECT_NE(rec.rep[0].factorScores1[0], 0);
+    EXPECT_EQ(rec.rep[1].factorScores1[2], 0);
+    EXPECT_EQ(rec.rep[1].factorScores2[2], 0);
+    for (int k = 0; k < 5; k++) EXPECT_TRUE(std::isfinite(rec.rep[1].factorScores1[k]));
 }
 
 TEST(HierFactorialEigen, TwoByTwoCrossProductsOverPresentCells) {

@@ -318,6 +318,11 @@ TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
             EXPECT_NEAR(P[j][i], R[i][j], 1e-6);
         }
     EXPECT_GE(secs, 0.0f);
+    // No iteration at all: the observed arrangement alone, probability 1 (never 1 / 0).
+    Mat<double> P0(3, 3);
+    RandomizationVar(6, 3, X, P0, 0, 11u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
+    EXPECT_EQ(P0[0][1], 1.0);
+    EXPECT_NEAR(P0[1][0], R[0][1], 1e-6);
     // 100 iterations: multiples of 0.01 from 0.01 to 1, the same for the same seed; the float
     // and double data overloads agree (the work table is single precision in both).
     Mat<double> P1(3, 3), P2(3, 3);
@@ -337,6 +342,25 @@ TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
         }
     // Variables 0 and 1 are strongly related (r = 0.96): few arrangements match that.
     EXPECT_LT(P1[0][1], 0.1);
+    // The same draws by hand: each column permuted in turn, the correlations of the permuted
+    // table compared with the observed ones.
+    Mat<float> O(3, 3), Rp(3, 3), Wp(6, 3);
+    ResemblanceLib(6, 3, Xf, O, 2, 17, 0, nullptr, 0.0, 0.0, 0, false);
+    InitRndNumberGenerator(3u);
+    int count[3][3] = {{0}};
+    int list[6];
+    for (int t = 2; t <= 100; t++) {
+        for (int j = 0; j < 3; j++) {
+            RndList(6, list);
+            for (int i = 0; i < 6; i++) Wp[i][j] = Xf[list[i] - 1][j];
+        }
+        ResemblanceLib(6, 3, Wp, Rp, 2, 17, 0, nullptr, 0.0, 0.0, 0, false);
+        for (int i = 0; i < 3; i++)
+            for (int j = i + 1; j < 3; j++)
+                if (std::fabs(Rp[i][j]) >= std::fabs(O[i][j])) count[i][j]++;
+    }
+    for (int i = 0; i < 3; i++)
+        for (int j = i + 1; j < 3; j++) EXPECT_DOUBLE_EQ(P1[i][j], (1 + count[i][j]) / 100.0) << i << "," << j;
 }
 
 }  // namespace

@@ -199,6 +199,8 @@ TEST(NearNeighbourTest, NoPairOrNoComparableNeighbour)
     EXPECT_EQ(v, 0.0);
     S[0][2] = std::numeric_limits<double>::infinity();
     EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, true, true, nullptr), 0.0);
+    // An infinite similarity is no neighbour either.
+    EXPECT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(3, 1, W2, S, false, true, nullptr), 0.0);
 }
 
 // Distances among 7 objects on a line (all pairs distinct) and a noisy copy.
@@ -252,6 +254,11 @@ TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
     InitRndNumberGenerator(77);
     EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bf, &r0), double(count) / iters);
     EXPECT_NEAR(r0, MatrixCorr(7, A, Bd), 1e-6);
+    // A constant matrix correlates 0 with B in every arrangement: each one counts.
+    Mat<double> K(7, 7);
+    K.fill(2);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, 20, K, Bd, &r0), 1.0);
+    EXPECT_EQ(r0, 0.0);
 }
 
 TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)

@@ -4,6 +4,7 @@
 // tests/matrix/r/partition_newick.R).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -72,27 +73,29 @@ struct CutCase {
     std::vector<std::vector<int>> cutree;  // k = 1..7
 };
 
+// The seven points of partition_cutree.R: hclust merges, heights and cutree for k = 1..7.
+const std::vector<CutCase> kCutCases = {
+    {"single", 1, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 4, 3, 5},
+     {1.019804, 1.029563, 1.431782, 2.5, 3.551056, 4.661545},
+     {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
+      {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
+    {"complete", 2, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 3, 4, 5},
+     {1.019804, 1.029563, 1.431782, 3.330165, 6.403124, 9.404786},
+     {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 2, 2, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
+      {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
+    {"mcquitty", 5, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 4, 3, 5},
+     {1.019804, 1.029563, 1.431782, 2.915083, 5.092946, 6.646167},
+     {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
+      {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
+    // Ward's levels rise here too, so the sort keeps the fusion order.
+    {"ward.D2", 3, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 3, 4, 5},
+     {1.019804, 1.029563, 1.431782, 3.348632, 7.750161, 11.671465},
+     {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 2, 2, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
+      {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
+};
+
 TEST(Cut, EqualsCutreeForLevelsRisingInFusionOrder) {
-    const std::vector<CutCase> cases = {
-        {"single", 1, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 4, 3, 5},
-         {1.019804, 1.029563, 1.431782, 2.5, 3.551056, 4.661545},
-         {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
-          {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
-        {"complete", 2, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 3, 4, 5},
-         {1.019804, 1.029563, 1.431782, 3.330165, 6.403124, 9.404786},
-         {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 2, 2, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
-          {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
-        {"mcquitty", 5, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 4, 3, 5},
-         {1.019804, 1.029563, 1.431782, 2.915083, 5.092946, 6.646167},
-         {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
-          {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
-        // Ward's levels rise here too, so the sort keeps the fusion order.
-        {"ward.D2", 3, {-1, -2, -3, -4, -5, -6, -7, 1, 2, 3, 4, 5},
-         {1.019804, 1.029563, 1.431782, 3.348632, 7.750161, 11.671465},
-         {{1, 1, 1, 1, 1, 1, 1}, {1, 1, 2, 2, 2, 2, 1}, {1, 1, 2, 2, 3, 3, 1}, {1, 1, 2, 2, 3, 3, 4},
-          {1, 1, 2, 2, 3, 4, 5}, {1, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6, 7}}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kCutCases) {
         SCOPED_TRACE(c.method);
         Records rec(c.merge, c.heights);
         for (int k = 1; k <= 7; k++) {
@@ -108,6 +111,32 @@ TEST(Cut, EqualsCutreeForLevelsRisingInFusionOrder) {
             EXPECT_EQ(d, a);
             // The level at which k groups exist: 0 for k = n, else the (n - k)-th height.
             EXPECT_NEAR(level, k == 7 ? 0.0 : c.heights[7 - k - 1], 1e-12);
+        }
+    }
+}
+
+TEST(Cut, EnginesCutLikeCutree) {
+    // The clustering engine on the same points: linkage methods 1, 2, 4 (average), 5 (McQuitty)
+    // and the sum-of-squares clustering (Ward) cut into the partitions of cutree.
+    const double x[7][2] = {{0, 0}, {1, 0.2}, {5, 5}, {5.5, 4.1}, {9, 0}, {9.3, 1.4}, {2.5, 2.2}};
+    // Engine method and the row of kCutCases with its cutree (R's "average" cuts these points
+    // exactly as "complete" does, see partition_cutree.R).
+    const std::vector<std::pair<int, int>> methods = {{1, 0}, {2, 1}, {4, 1}, {5, 2}, {3, 3}};
+    for (auto [code, row] : methods) {
+        SCOPED_TRACE(code);
+        const CutCase& c = kCutCases[row];
+        Mat<double> D(7, 7);
+        for (int i = 0; i < 7; i++)
+            for (int j = 0; j < 7; j++) D[i][j] = std::hypot(x[i][0] - x[j][0], x[i][1] - x[j][1]);
+        std::vector<std::vector<int>> members(6, std::vector<int>(7));
+        std::vector<clusterReport> rep(6);
+        for (int t = 0; t < 6; t++) rep[t] = clusterReport{}, rep[t].members = members[t].data();
+        ASSERT_TRUE(code == 3 ? SumSqCluster(7, D, rep.data(), false)
+                              : LinkageCluster(7, D, rep.data(), true, false, code, true));
+        for (int k = 1; k <= 7; k++) {
+            std::vector<int> labels(7);
+            GetClusterPartitionNew(7, k, labels.data(), rep.data(), code);
+            ExpectSamePartition(labels, c.cutree[k - 1]);
         }
     }
 }

@@ -487,6 +487,15 @@ TEST(RndListNested, LevelsArePermutedWithinTheirGroupsOrWholeAtLevelZero) {
     RndListNested(6, 2, other, nGroups, nullptr, objectLabels, mine.data());
     RndListNested(6, 1, within, nGroups, nullptr, objectLabels, mine.data());
     EXPECT_EQ(mine, V({6, 5, 4, 3, 2, 1}));
+    // Only the groups the level lists are permuted: with one group (label 1) the objects
+    // labelled 2 keep their places.
+    int oneGroup[2] = {1, 1};
+    InitRndNumberGenerator(9);
+    V c = FisherYates(3);
+    list.assign(6, 0);
+    InitRndNumberGenerator(9);
+    RndListNested(6, 2, within, oneGroup, nullptr, objectLabels, list.data());
+    EXPECT_EQ(list, V({2 * c[0] - 1, 0, 2 * c[1] - 1, 0, 2 * c[2] - 1, 0}));
     // Explicit group labels select the objects carrying them.
     int gl0[2] = {2, 1}, gl1[1] = {1};
     int* groupLabels[2] = {gl0, gl1};

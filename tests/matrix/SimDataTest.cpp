@@ -72,16 +72,35 @@ TEST(ExactCorrelation, ImpossibleRequestsFail) {
     Mat<float> corr({{1, 0.5f}, {0.5f, 1}}), out(2, 2), big(10, 2);
     // Two centred rows span one dimension: two exactly correlated columns cannot be had.
     EXPECT_FALSE(CorrToData(2, 2, corr, out, 2));
-    // Not positive definite.
+    // Not positive definite: the factorisation says so on standard output and the routine
+    // returns false instead of ending the program.
     Mat<float> bad({{1, 2}, {2, 1}});
     Mat<double> badD({{1, 2}, {2, 1}}), outD(10, 2);
+    Mat<float> rows({{1, 0}, {0, 1}});
+    testing::internal::CaptureStdout();
     EXPECT_FALSE(CorrToData(10, 2, bad, big, 2));
     EXPECT_FALSE(CorrToData_New(10, 2, bad, big, 2));
     EXPECT_FALSE(CorrToData_New(10, 2, badD, outD, 2));
-    Mat<float> rows({{1, 0}, {0, 1}});
     EXPECT_FALSE(CorrToData_BothRowsColumns(2, 2, bad, rows, out, 2));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\ncholdc failed\ncholdc failed\ncholdc failed\ncholdc failed");
     Mat<float> z(3, 3);
     EXPECT_FALSE(SimZeroCorrData(3, 3, z));
+}
+
+TEST(ExactCorrelation, DrawsGaussianOrUniformValuesFromTheGenerator) {
+    // The generator moves on by exactly the n * p draws of the code: Gaussian for 2, uniform
+    // for any other code (the Gaussian draws take a varying number of uniforms each).
+    Mat<float> corr({{1, 0.2f}, {0.2f, 1}}), out(9, 2);
+    for (int dist : {2, 1, 7}) {
+        SCOPED_TRACE(dist);
+        InitRndNumberGenerator(31);
+        ASSERT_TRUE(CorrToData(9, 2, corr, out, dist));
+        const double after = gsl_rng_uniform(r);
+        InitRndNumberGenerator(31);
+        for (int k = 0; k < 18; k++) dist == 2 ? gsl_ran_gaussian(r, 1.0) : gsl_rng_uniform(r);
+        EXPECT_EQ(gsl_rng_uniform(r), after);
+    }
 }
 
 TEST(ExactCorrelation, ZeroCorrelationDataAndTheClockSeed) {
@@ -248,6 +267,28 @@ TEST(EigenvalueFit, ImpossibleTargetsAreRefused) {
     EXPECT_FALSE(EigenToData_D(30, 30, 3, 0, negD, outD, eigD, 2, allD, corrD));
     EXPECT_FALSE(EigenToData_D(30, 30, 3, 0, overD, outD, eigD, 2, allD, corrD));
     EXPECT_FALSE(EigenToData_D_Noise(30, 30, 3, 0, nanD, outD, eigD, vec, 2, allD, corrD, 0));
+    // No variable, or a single row, has no correlation to fit.
+    float one[] = {1.0f};
+    EXPECT_FALSE(EigenToData(30, 30, 0, 0, one, out, eig, 2));
+    EXPECT_FALSE(EigenToData(1, 1, 1, 0, one, out, eig, 2));
+}
+
+TEST(EigenvalueFit, TargetsMayMissTheirSumByLessThanTheThreshold) {
+    // Float fit, threshold 1e-4: targets 3e-5 above p can still be met within it; 2e-4 above
+    // can never be (the eigenvalues of a correlation matrix sum to p) and are refused.
+    InitRndNumberGenerator(8);
+    Mat<float> out(100, 4);
+    float eig[4];
+    float close[] = {2.0f, 1.0f, 0.6f, 0.40003f}, far[] = {2.0f, 1.0f, 0.6f, 0.4002f};
+    EXPECT_TRUE(EigenToData(100, 100, 4, 0, close, out, eig, 2));
+    EXPECT_FALSE(EigenToData(100, 100, 4, 0, far, out, eig, 2));
+    // Double fit: its threshold may relax to 1e-3, so 3e-4 above p is still accepted.
+    Mat<double> outD(100, 2), all(100, 2), corr(2, 2);
+    double eigD[2], relaxed[] = {1.5003, 0.5}, beyond[] = {1.5006, 0.5};
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(EigenToData_D(100, 100, 2, 0, relaxed, outD, eigD, 2, all, corr));
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(EigenToData_D(100, 100, 2, 0, beyond, outD, eigD, 2, all, corr));
 }
 
 TEST(EigenvalueFit, UnreachableSpectrumStopsWithFailure) {

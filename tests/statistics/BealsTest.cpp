@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "matrix/core/qwlibPermut.h"
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibRes.h"
@@ -180,17 +181,21 @@ TEST(BealsSmoothing, TargetUpdateEqualsAFullRecomputation) {
 }
 
 TEST(ConditionalProb, TargetFormEqualsTheFullMatrixWithoutRowScaling) {
-    const int n = 10, p = 6, t = 2;
+    const int n = 10, p = 6;
+    int t = 2;
     Mat<double> x(n, p), y(n, p), M(p, p), full(p, p);
     RandomTable(x, 9);
-    for (int type : {0, 1, 2}) {
-        ConditionalProb(n, p, x, M, type, false);
-        for (int i = 0; i < n; i++)
-            for (int j = 0; j < p; j++) y[i][j] = j == t ? x[(i + 3) % n][j] : x[i][j];
-        ConditionalProb(t, n, p, y, M, type, false);
-        ConditionalProb(n, p, y, full, type, false);
-        ExpectSame(M, full, 1e-15);
-    }
+    for (int target : {0, 2, p - 1})
+        for (int type : {0, 1, 2}) {
+            ConditionalProb(n, p, x, M, type, false);
+            for (int i = 0; i < n; i++)
+                for (int j = 0; j < p; j++) y[i][j] = j == target ? x[(i + 3) % n][j] : x[i][j];
+            ConditionalProb(target, n, p, y, M, type, false);
+            ConditionalProb(n, p, y, full, type, false);
+            ExpectSame(M, full, 1e-15);
+        }
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < p; j++) y[i][j] = j == t ? x[(i + 3) % n][j] : x[i][j];
     // Species t absent from the new table: its row is not divided (all 0, diagonal 1).
     for (int i = 0; i < n; i++) y[i][t] = 0;
     ConditionalProb(n, p, x, M, 1, false);
@@ -237,6 +242,67 @@ TEST(BealsTest, ObservedCorrelationProbabilitiesOnTheirGridAndRepeatability) {
     // One permutation: only the observed statistic, P = 1.
     BealsTest(n, p, 1, x, r, P, 0, true);
     for (int j = 0; j < p; j++) EXPECT_EQ(P[j], 1.0);
+}
+
+// The test's loop replayed from its definition on the same generator: per species the mask,
+// then per permutation the identity list permuted over the mask, column j moved through it, the
+// table smoothed again and the statistic compared with the observed one (one single-precision
+// step of tolerance). The table has a missing value and an empty sample, so that some positions
+// stay out of the mask and keep their own rows.
+TEST(BealsTest, ReplaysItsDefinitionOnTheSameDraws) {
+    const int n = 9, p = 4, N = 15;
+    Mat<double> x(n, p), A(n, p), B(n, p), Xp(n, p), Bp(n, p);
+    RandomTable(x, 11);
+    x[2][1] = -999;
+    for (int j = 0; j < p; j++) x[5][j] = 0;
+    double r[p], P[p];
+    InitRndNumberGenerator(5);
+    BealsTest(n, p, N, x, r, P, 0, false);
+    InitRndNumberGenerator(5);
+    BealsSmoothing(n, p, x, x, A, false, 0, nullptr, true, 0, false);
+    BealsSmoothing(n, p, x, x, B, false, 0, nullptr, false, 0, false);
+    for (int j = 0; j < p; j++) {
+        int mask[n], list[n];
+        double a[n], b[n];
+        int outside = 0;
+        for (int i = 0; i < n; i++) {
+            mask[i] = A[i][j] != 0 && x[i][j] != -999;
+            outside += !mask[i];
+            a[i] = x[i][j];
+            b[i] = B[i][j];
+        }
+        EXPECT_GT(outside, 0);
+        double obs = Correlation2VecSelectMV(n, a, b, mask), count = 1;
+        for (int perm = 2; perm <= N; perm++) {
+            for (int i = 0; i < n; i++) list[i] = i + 1;
+            RndListSelect(n, list, mask);
+            for (int i = 0; i < n; i++)
+                for (int k = 0; k < p; k++) Xp[i][k] = k == j ? x[list[i] - 1][k] : x[i][k];
+            BealsSmoothing(n, p, Xp, Xp, Bp, false, 0, nullptr, false, 0, false);
+            for (int i = 0; i < n; i++) {
+                a[i] = Xp[i][j];
+                b[i] = Bp[i][j];
+            }
+            double rp = Correlation2VecSelectMV(n, a, b, mask);
+            if (rp > obs || AlmostEqual2sComplement(rp, obs, 1)) count++;
+        }
+        EXPECT_EQ(r[j], obs);
+        EXPECT_EQ(P[j], count / N) << j;
+    }
+}
+
+TEST(BealsTest, IdenticalSamplesGiveProbabilityOne) {
+    // Every permutation of a column among identical samples leaves the table as it was.
+    Mat<double> x{{1, 2, 0}, {1, 2, 0}, {1, 2, 0}, {1, 2, 0}};
+    Mat<float> xf{{1, 2, 0}, {1, 2, 0}, {1, 2, 0}, {1, 2, 0}};
+    double r[3], P[3], s[3], Pf[3];
+    InitRndNumberGenerator(3);
+    BealsTest(4, 3, 6, x, r, P, 1, true);
+    BealsTest(4, 3, 6, xf, s, Pf);
+    for (int j = 0; j < 3; j++) {
+        EXPECT_EQ(P[j], 1.0);
+        EXPECT_EQ(Pf[j], 1.0);
+    }
 }
 
 TEST(BealsTest, FloatContrastOfSmoothedValuesBetweenPresencesAndAbsences) {

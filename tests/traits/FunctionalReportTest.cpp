@@ -427,7 +427,7 @@ TEST_F(FunctionalReport, SpeciesTableNamesTheSpeciesOfEachLabel) {
     r.labels[0] = 0, r.labels[1] = 1, r.labels[2] = 3;
     const std::string text = Report();
     EXPECT_EQ(Count(text, "\nThe types are species (# labels are used later in these results to identify the species) "
-                          ":\n#\tSpecies\n0\t(no species)\n1\tAlpha one\n3\tGamma three\n"),
+                          ":\n#\tSpecies\n0\t(no species)\n1\tAlpha one\n3\tGamma three\n\nLabels of 3 specified types:\n"),
               1);
 }
 
@@ -448,6 +448,36 @@ TEST_F(FunctionalReport, NoSelectedTraitOrNoTypesEndTheSectionEarly) {
     const std::string tail = "\nTrait matrix B with 5 OTUs by 3 traits: \n" + Mat(5, 3, csm_Float) + "\n\n";
     EXPECT_EQ(noTraits.substr(noTraits.size() - tail.size()), tail);
     EXPECT_EQ(Count(noTraits, "Ecological variables"), 0);
+}
+
+TEST_F(FunctionalReport, PhylogenyGivenAsDistancesOrAsVariables) {
+    Load(true);
+    printDetail = 1;
+    phylogenyMatrixType = 3;
+    sqrtDissimOpt_RaoPhyl = 0;
+    std::string text = Report();
+    EXPECT_EQ(Count(text, "\nDissimilarity matrix, in the range 0-1, between 5 OTUs based on their phylogeny:\n"), 1);
+    EXPECT_EQ(Count(text, "\nSimilarity matrix, in the range 0-1"), 0);
+    EXPECT_EQ(Count(text, "considering phylogenetic dissimilarities between OTUs:\n0.2\t0.21\t0.22\t0.23\t\n"), 1);
+    EXPECT_EQ(Count(text, "Variable types in the phylogeny matrix"), 0);
+
+    // As variables: their types, the variables themselves and the Gower similarity computed from them.
+    phylogenyMatrixType = 2;
+    nClados = 2;
+    phylogenyVarType = dim1Dint(2);
+    phylogenyVarType[0] = 3, phylogenyVarType[1] = 4;
+    float** variables = phylogenyData;
+    phylogenyData = Matrix<float>(5, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    text = Report();
+    ExpectInOrder(text, {"\nVariable types in the phylogeny matrix with 5 OTUs by 2 phylogenetic variables: \n3\t4\t\n",
+                         "\nPhylogeny matrix with 5 OTUs by 2 phylogenetic variables: \n" + Mat(5, 2, phylogenyData) + "\n",
+                         "\nSimilarity matrix (Gower index) between 5 OTUs, based on 2 phylogenetic variables:\n" +
+                             Printed([](FILE* f) { PrintMatrixTab(f, 5, 5, phylogenyRese, sDigits); })});
+    free2D(phylogenyData, 5);
+    phylogenyData = variables;
+    free1D(phylogenyVarType);
+    phylogenyVarType = nullptr;
+    nClados = 0;
 }
 
 TEST(PhylogeneticRaoHeading, NamesTheDissimilaritiesUsed) {

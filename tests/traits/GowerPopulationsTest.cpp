@@ -169,3 +169,72 @@ TEST(TraitCodes, CopyDecodesByTheLabelOfEachTrait) {
 }
 
 }  // namespace
+
+namespace {
+
+// Three OTUs on a quantitative trait (range 4), a nominal one (weight 0.5) and an ordinal one.
+// Partial similarities by hand, each times its weight:
+//   trait 0 (1, 3, 5; range 4): 1 - 2/4 = 0.5 (0,1), 1 - 4/4 = 0 (0,2), 0.5 (1,2);
+//   trait 1 (1, 2, 1; weight 0.5): (0,2) agree: 0.5; the others 0;
+//   trait 2 (1, 2, 2 ranked 1, 2.5, 2.5; range of the ranks 1.5): 0, 0, 1.
+// Averages over the weight sum 2.5: (0,1) 0.5/2.5 = 0.2, (0,2) 0.5/2.5 = 0.2, (1,2) 1.5/2.5 = 0.6.
+TEST(GowerPartial, LayersPerTraitAndTheirWeightedAverage) {
+    float** B = dim2Dfloat(3, 3);
+    const float values[3][3] = {{1, 1, 1}, {3, 2, 2}, {5, 1, 2}};
+    for (int i = 0; i < 3; i++)
+        for (int t = 0; t < 3; t++) B[i][t] = values[i][t];
+    int types[3] = {3, 2, 4};
+    float ranges[3] = {4, 0, 0};
+    float weights[3] = {1.0f, 0.5f, 1.0f};
+    double*** Sp = dim3Double(3, 3, 3);
+    gower_similarityPartial(3, B, 3, Sp, types, ranges, weights, 0);
+    const double expected[3][3] = {{0.5, 0.0, 0.0}, {0.0, 0.5, 0.0}, {0.5, 0.0, 1.0}};  // pairs 01, 02, 12
+    const int pairs[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+    for (int k = 0; k < 3; k++)
+        for (int t = 0; t < 3; t++)
+            EXPECT_NEAR(Sp[pairs[k][0]][pairs[k][1]][t], expected[k][t], 1e-6) << k << " " << t;
+    EXPECT_EQ(B[1][2], 2.0f) << "the ordinal column is ranked on a copy";
+
+    float** S = dim2Dfloat(3, 3);
+    gower_similarityAverage(3, 3, Sp, S, weights);
+    EXPECT_NEAR(S[0][1], 0.2, 1e-6);
+    EXPECT_NEAR(S[0][2], 0.2, 1e-6);
+    EXPECT_NEAR(S[1][2], 0.6, 1e-6);
+
+    // OTU 2 without its quantitative value: trait 0 is not compared for the pairs with OTU 2:
+    // (0,2) = 0.5 / 1.5, (1,2) = 1 / 1.5.
+    B[2][0] = -999.0f;
+    gower_similarityPartial(3, B, 3, Sp, types, ranges, weights, 0);
+    EXPECT_EQ(Sp[0][2][0], -999.0);
+    gower_similarityAverage(3, 3, Sp, S, weights);
+    EXPECT_NEAR(S[0][2], 1.0 / 3.0, 1e-6);
+    EXPECT_NEAR(S[1][2], 2.0 / 3.0, 1e-6);
+    free2D(S, 3);
+    free3D(Sp, 3, 3);
+    free2D(B, 3);
+}
+
+TEST(GowerPartial, CodeFormsDecodeEachTraitBeforeComparing) {
+    // The same three OTUs as two-character codes, traits "01", "02", ...; the float cube of the
+    // code form equals the double cube of the matrix form; the full similarity is the
+    // unweighted Gower index: (0.5 + 0 + 0) / 3 for (0,1).
+    char c0[] = "010101", c1[] = "030202", c2[] = "050102";
+    char* codes[3] = {c0, c1, c2};
+    int types[3] = {3, 2, 4};
+    float ranges[3] = {4, 0, 0};
+    float weights[3] = {1.0f, 1.0f, 1.0f};
+    float*** Sp = dim3Dfloat(3, 3, 3);
+    gower_similarityPartial_OLD(3, codes, 3, Sp, types, ranges, weights);
+    EXPECT_NEAR(Sp[0][1][0], 0.5, 1e-6);
+    EXPECT_NEAR(Sp[0][2][1], 1.0, 1e-6);
+    EXPECT_NEAR(Sp[1][2][2], 1.0, 1e-6);
+    double** S = dim2Double(3, 3);
+    gower_similarity(3, codes, 3, S, types, ranges, weights, 0);
+    EXPECT_NEAR(S[0][1], 0.5 / 3.0, 1e-6);
+    EXPECT_NEAR(S[1][0], 0.5 / 3.0, 1e-6);  // both halves
+    EXPECT_NEAR(S[1][2], 1.5 / 3.0, 1e-6);
+    free2D(S, 3);
+    free3D(Sp, 3, 3);
+}
+
+}  // namespace

@@ -1,0 +1,277 @@
+// Eigenvalue statistics and the analysis of concentration: hand-worked values and the
+// ade4 / stats values of tests/matrix/r/eigenstats.R (run offline).
+#include <gtest/gtest.h>
+
+#include <gsl/gsl_rng.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "matrix/qwlib.h"
+#include "statistics/qwlibRes.h"
+#include "statistics/StatTestUtil.h"
+
+namespace {
+
+TEST(EigenStatistics, BrokenStickFormula) {
+    EXPECT_NEAR(BrokenStick(1, 4), (1 + 1.0 / 2 + 1.0 / 3 + 1.0 / 4) / 4, 1e-15);
+    EXPECT_NEAR(BrokenStick(1, 4), 0.5208333, 1e-7);
+    EXPECT_NEAR(BrokenStick(4, 4), 1.0 / 16, 1e-15);
+    // The expectations of all p axes add up to 1.
+    double sum = 0;
+    for (int k = 1; k <= 7; k++) sum += BrokenStick(k, 7);
+    EXPECT_NEAR(sum, 1.0, 1e-15);
+}
+
+TEST(EigenStatistics, RvdimAndPseudoF) {
+    double e[] = {3, 0, 0}, f[] = {4, 2, 2, 0}, g[] = {3, 4};
+    float ef[] = {3, 0, 0}, ff[] = {4, 2, 2, 0};
+    EXPECT_EQ(RVDIM(3, 1, e), 1.0);
+    EXPECT_EQ(RVDIM(3, 1, ef), 1.0);
+    EXPECT_NEAR(RVDIM(2, 1, g), 3.0 / 5, 1e-15);
+    EXPECT_EQ(PseudoF_eig(4, 1, f), 1.0);
+    EXPECT_EQ(PseudoF_eig(4, 1, ff), 1.0);
+    // Axis 2: 2 / eig[2] (the last eigenvalue is left out).
+    EXPECT_EQ(PseudoF_eig(4, 2, f), 1.0);
+    // A zero denominator leaves the statistic undefined.
+    EXPECT_TRUE(std::isnan(PseudoF_eig(4, 3, f)));
+    EXPECT_TRUE(std::isnan(RVDIM(3, 2, e)));
+}
+
+TEST(EigenStatistics, BartlettStatistic) {
+    // (4, 2, 1, 1), n 20, eigenvalues 2..4: q 3, mean 4/3, L = ln 2,
+    // u = (3 ln(4/3) - ln 2) (20 - 19/6) = 2.859967119389; probability with 5 degrees of freedom
+    // from eigenstats.R.
+    double e[] = {4, 2, 1, 1};
+    float ef[] = {4, 2, 1, 1};
+    EXPECT_NEAR(Bartlett_u(4, 2, e, 20, 4), 2.859967119389, 1e-11);
+    EXPECT_NEAR(Bartlett_u(4, 2, ef, 20, 4), 2.859967119389, 1e-6);
+    EXPECT_NEAR(Bartlett_uProb(4, 2, e, 20, 4), 0.721564115016, 1e-11);
+    EXPECT_NEAR(Bartlett_uProb(4, 2, ef, 20, 4), 0.721564115016, 1e-6);
+    // p 5, k 3 (three eigenvalues tested, m = p): 5 degrees of freedom, equal values give u 0
+    // and probability 1.
+    double flat[] = {5, 4, 1, 1, 1};
+    EXPECT_NEAR(Bartlett_u(5, 3, flat, 30, 5), 0.0, 1e-12);
+    EXPECT_NEAR(Bartlett_uProb(5, 3, flat, 30, 5), 1.0, 1e-12);
+    // A zero eigenvalue counts as 1e-10 in the sum and in the logarithm: (2, 0), n 10:
+    // mean (2 + 1e-10) / 2, u = (2 ln(mean) - ln 2 - ln 1e-10) (10 - 15/6).
+    double z[] = {2, 0};
+    const double mean = (2 + 1e-10) / 2;
+    EXPECT_NEAR(Bartlett_u(2, 1, z, 10, 2), (2 * std::log(mean) - std::log(2.0) + 23.025850929940457) * 7.5, 1e-9);
+    // A non-positive mean is undefined, and so is its probability; one eigenvalue has no test.
+    double neg[] = {1, -3, -2};
+    EXPECT_TRUE(std::isnan(Bartlett_u(3, 2, neg, 10, 3)));
+    EXPECT_TRUE(std::isnan(Bartlett_uProb(3, 2, neg, 10, 3)));
+    EXPECT_TRUE(std::isnan(Bartlett_uProb(4, 4, e, 20, 4)));
+}
+
+TEST(EigenStatistics, CorrelationOfTwoSpectra) {
+    // Spectra (3, 2, 1) and (5, 1, 0.5): r = 4.5 / sqrt(2 * 12.1666...) = 0.912244.
+    Mat<float> A({{3, 0, 0}, {0, 2, 0}, {0, 0, 1}}), B({{5, 0, 0}, {0, 0.5f, 0}, {0, 0, 1}});
+    EXPECT_NEAR(EigenCorrelation2Rese(3, A, B), 0.912244, 1e-5);
+    // Proportional spectra correlate 1.
+    Mat<float> C({{6, 0, 0}, {0, 4, 0}, {0, 0, 2}});
+    EXPECT_NEAR(EigenCorrelation2Rese(3, A, C), 1.0, 1e-6);
+}
+
+TEST(Concentration, MatchesCorrespondenceAnalysis) {
+    // eigenstats.R: principal inertias, chi-square and standard coordinates of a 3 x 4 table.
+    const double eig[] = {0.177220103090, 0.141204920960};
+    const double rows[2][3] = {{1.272783560272, -1.066994301729, -0.439767044743},
+                               {-0.327558751943, -1.093094915097, 1.344100050725}};
+    const double cols[2][4] = {{1.369410675747, -0.865715467131, -0.998877689936, 0.592389477637},
+                               {-0.685995357786, -1.183526996282, 0.821810920101, 1.207085607557}};
+    BothPrecisions([&](auto zero, double) {
+        using T = decltype(zero);
+        // Totals are single precision in both forms.
+        const double tol = 2e-5;
+        Mat<T> F({{10, 4, 2, 6}, {3, 9, 5, 1}, {2, 3, 8, 7}}), R(3, 3), C(3, 4);
+        T e[3], chi[3];
+        ASSERT_TRUE(AOC(3, 4, F, e, chi, R, C));
+        EXPECT_NEAR(e[0], eig[0], tol);
+        EXPECT_NEAR(e[1], eig[1], tol);
+        EXPECT_NEAR(e[2], 0.0, tol);
+        EXPECT_NEAR(chi[0] + chi[1], 19.105501443001, 1e-3);
+        for (int k = 0; k < 2; k++) {
+            const double s = R[k][0] * rows[k][0] > 0 ? 1 : -1;  // no sign convention
+            for (int i = 0; i < 3; i++) EXPECT_NEAR(s * R[k][i], rows[k][i], 1e-4);
+            for (int j = 0; j < 4; j++) EXPECT_NEAR(s * C[k][j], cols[k][j], 1e-4);
+        }
+        // The third axis has no inertia: its scores are 0.
+        for (int j = 0; j < 4; j++) EXPECT_EQ(C[2][j], T(0));
+    });
+}
+
+TEST(Concentration, EmptyMarginsAndDegenerateTables) {
+    // Proportional rows: no association, every eigenvalue 0.
+    Mat<float> P({{1, 2, 3}, {2, 4, 6}, {3, 6, 9}}), R(3, 3), C(3, 3);
+    float e[3], chi[3];
+    ASSERT_TRUE(AOC(3, 3, P, e, chi, R, C));
+    for (float x : e) EXPECT_NEAR(x, 0.0, 1e-6);
+    // An empty row and an empty column: their cells and scores are 0, the rest is finite.
+    Mat<double> F({{10, 0, 4}, {0, 0, 0}, {2, 0, 9}}), RD(3, 3), CD(3, 3);
+    double ed[3], chid[3];
+    ASSERT_TRUE(AOC(3, 3, F, ed, chid, RD, CD));
+    for (int k = 0; k < 3; k++) {
+        EXPECT_EQ(RD[k][1], 0.0);
+        EXPECT_EQ(CD[k][1], 0.0);
+        for (int i = 0; i < 3; i++) EXPECT_TRUE(std::isfinite(RD[k][i]) && std::isfinite(CD[k][i]));
+    }
+    // Chi-square of the 2 x 2 table left: 25 (10 * 9 - 4 * 2)^2 / (14 * 11 * 12 * 13).
+    EXPECT_NEAR(chid[0] + chid[1] + chid[2], 25.0 * 82 * 82 / (14.0 * 11 * 12 * 13), 1e-4);
+    // A table of zeros is refused.
+    Mat<double> Z(2, 2);
+    RD.fill(5);
+    EXPECT_FALSE(AOC(2, 2, Z, ed, chid, RD, CD));
+    EXPECT_EQ(RD[0][0], 5.0);
+}
+
+}  // namespace
+
+namespace {
+
+// An n x p table of independent uniform values drawn on the program's generator, plus, when
+// signal > 0, a common factor shared by every column.
+void NullTable(Mat<double>& X, double signal) {
+    for (int i = 0; i < X.rows(); i++) {
+        const double common = gsl_rng_uniform(r) - 0.5;
+        for (int j = 0; j < X.cols(); j++) X[i][j] = gsl_rng_uniform(r) - 0.5 + signal * common;
+    }
+}
+
+// Principal components of the columns' correlation matrix (code 17, resemblance among the p
+// columns): eigenvalues, vectors and scores of the observed table.
+struct Pca {
+    int n, p, nAxes = 0;
+    Mat<double> rese, vec, scores;
+    std::vector<double> eig;
+    Pca(Mat<double>& X, int code)
+        : n(X.rows()), p(X.cols()), rese(X.cols(), X.cols()), vec(X.cols(), X.cols()),
+          scores(X.cols(), X.rows()), eig(X.cols()) {
+        ResemblanceLib(n, p, X, rese, 2, code, 0, nullptr, 0.0, 0.0, 0, false);
+        bool ok = true;
+        OrdinationLib_D(p, n, X, rese, vec, scores, &nAxes, eig.data(), &ok, 2, code, 2);
+    }
+};
+
+TEST(AxisPermutation, EigenvalueProbabilityIsRoughlyUniformUnderTheNull) {
+    // 60 tables of independent columns, 99 permutations each: P of the first eigenvalue is
+    // near uniform (mean 1/2, about 5 % at or below 0.05); with a strong common factor it is
+    // the smallest possible, 1/100.
+    InitRndNumberGenerator(20261206);
+    const int n = 12, p = 3, perms = 100, tables = 60;
+    double sum = 0;
+    int small = 0, below = 0;
+    for (int t = 0; t < tables; t++) {
+        Mat<double> X(n, p);
+        NullTable(X, 0);
+        Pca obs(X, 17);
+        double probEig[3], probF[3], belowMean[3];
+        EigenPermutation_D(n, p, p, n, 3, perms, X, nullptr, obs.eig.data(), 2, 0, 0, 0, 2, 17, nullptr,
+                           0.0, 0.0, false, probEig, probF, belowMean, 'n', 6);
+        sum += probEig[0];
+        small += probEig[0] <= 0.05;
+        below += int(belowMean[0]);
+        EXPECT_GE(probEig[0], 1.0 / perms);
+        EXPECT_LE(probEig[0], 1.0);
+    }
+    EXPECT_NEAR(sum / tables, 0.5, 0.12);
+    EXPECT_LE(small, 9);
+    EXPECT_GT(below, 10);
+    EXPECT_LT(below, 50);
+
+    Mat<double> S(n, p);
+    NullTable(S, 6);
+    Pca obs(S, 17);
+    double probEig[3], probF[3], belowMean[3];
+    EigenPermutation_D(n, p, p, n, 3, perms, S, nullptr, obs.eig.data(), 2, 0, 0, 0, 2, 17, nullptr, 0.0, 0.0,
+                       false, probEig, probF, belowMean, 'n', 6);
+    EXPECT_EQ(probEig[0], 1.0 / perms);
+    EXPECT_EQ(belowMean[0], 0.0);
+    // Three axes: the pseudo-F of axis 1 divides by eigenvalue 2 alone.
+    EXPECT_LE(probF[0], 0.05);
+    EXPECT_TRUE(std::isnan(probF[2]));  // nothing below the last axes: undefined
+}
+
+TEST(AxisPermutation, EqualValuesCountAsAtLeastAsLarge) {
+    // One column: its cross product with itself does not change under permutation, so every
+    // permutation repeats the observed eigenvalue (up to rounding) and counts: P = 1.
+    InitRndNumberGenerator(4);
+    Mat<float> X({{1}, {2}, {4}, {-3}, {0.5f}});
+    Mat<float> rese(1, 1), vec(1, 1), scores(1, 5);
+    float eig[1];
+    int nAxes = 0;
+    bool ok;
+    ResemblanceLib(5, 1, X, rese, 2, 1, 0, nullptr, 0.0, 0.0, 0, false);
+    OrdinationLib(1, 5, X, rese, vec, scores, &nAxes, eig, &ok, 2, 1, 2);
+    ASSERT_EQ(nAxes, 1);
+    double probEig[1], probF[1], belowMean[1];
+    EigenPermutation(5, 1, 1, 5, 1, 20, X, nullptr, eig, 2, 0, 0, 0, 2, 1, nullptr, 0.0f, 0.0f, false, probEig,
+                     probF, belowMean, 'n', 6);
+    EXPECT_EQ(probEig[0], 1.0);
+    EXPECT_EQ(belowMean[0], 1.0);
+}
+
+TEST(AxisPermutation, RvdimTestFindsTheOneStructuredDimension) {
+    // A common factor across six columns gives one strong dimension; the others are noise.
+    // Every dimension of the table is tested, so that each residual holds all the rest.
+    InitRndNumberGenerator(77);
+    const int n = 15, p = 6, perms = 100;
+    Mat<double> X(n, p);
+    NullTable(X, 5);
+    CenterCols(n, p, X, X);
+    Pca obs(X, 1);
+    ASSERT_EQ(obs.nAxes, p);
+    double rv[p], prob[p];
+    RVDIMPermutation_D(n, p, p, perms, X, obs.scores, obs.vec, obs.eig.data(), 2, 0, 0, 0, 2, 1, nullptr, 0.0, 0.0,
+                       false, rv, prob, 'n', 6);
+    double ss = 0;
+    for (int k = 0; k < p; k++) ss += obs.eig[k] * obs.eig[k];
+    EXPECT_NEAR(rv[0], obs.eig[0] / std::sqrt(ss), 1e-12);
+    EXPECT_NEAR(rv[p - 1], 1.0, 1e-12);  // the last dimension is alone in its sum
+    EXPECT_EQ(prob[0], 1.0 / perms);
+    EXPECT_GT(prob[1], 0.05);
+    for (int d = 0; d < p; d++) EXPECT_GE(prob[d], 1.0 / perms);
+}
+
+TEST(AxisPermutation, ReportIsAppendedToPrinda) {
+    char dir[] = "/tmp/tnxeigpermXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    ASSERT_EQ(chdir(dir), 0);
+    InitRndNumberGenerator(9);
+    Mat<double> X(6, 3);
+    NullTable(X, 1);
+    Pca obs(X, 17);
+    double probEig[3], probF[3], belowMean[3];
+    testing::internal::CaptureStdout();
+    EigenPermutation_D(6, 3, 3, 6, 3, 3, X, nullptr, obs.eig.data(), 2, 0, 0, 0, 2, 17, nullptr, 0.0, 0.0, false,
+                       probEig, probF, belowMean, 'y', 4);
+    testing::internal::GetCapturedStdout();
+    FILE* f = fopen("Prinda.txt", "r");
+    ASSERT_NE(f, nullptr);
+    std::string text;
+    char buf[512];
+    while (fgets(buf, sizeof buf, f)) text += buf;
+    fclose(f);
+    remove("Prinda.txt");
+    ASSERT_EQ(chdir(here), 0);
+    rmdir(dir);
+    const std::string dashes(79, '-');
+    for (const char* want :
+         {"RANDOMIZATION TEST: Data and results of each permutation\n", "Number of permutations: 3\n",
+          "Test criterion: eigenvalue itself (ter Voss 1988), pseudo-F ratio (ter Voss 1988)\n", "Permutation 1:\n",
+          "\nObserved eigenvalue in the data (axes 1 to 3):\t", "Iteration: 2\n", "Iteration: 3\n", "Random data:\n",
+          "RANDOMIZATION TEST: Final results\n", "Results:\n",
+          "Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)\n"})
+        EXPECT_NE(text.find(want), std::string::npos) << want;
+    EXPECT_EQ(text.compare(0, 81, "\n" + dashes + "\n"), 0);
+    EXPECT_EQ(text.find("Iteration: 4"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,593 @@
+// The permutation-test engine on a small data set: observed statistics against R (the script
+// r/permtest_small.R prints every expected value), probabilities of identity permutations,
+// probabilities recomputed from the random-data file, restrictions, the weighted null model
+// with few occurrences, refusals and the hand-back buffers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "matrix/core/qwlibRandom.h"
+#include "matrix/qwlibDispatch.h"
+#include "statistics/StatTestUtil.h"
+#include "traits/PermTestData.h"
+#include "traits/TNXPERMInternal.h"
+#include "traits/TNXPERMTEST.h"
+
+namespace {
+
+struct Expected {
+    int index;
+    double value;
+};
+
+// From r/permtest_small.R (cor of the lower triangles; vegan::mantel.partial; ade4::divc).
+const std::vector<Expected> kMantel = {
+    {kRoXE, 0.26094340125144466},   {kRoTE, -0.040965869753155866}, {kRoXE_T, 0.34544937180109075},
+    {kRoRE, 0.61809289285082114},   {kRoXE_TR, -0.032957263256125663}, {kRTY, 0.35578663842327618},
+    {kRTZ, 0.40017388411765659},    {kRXY, 0.49253871281840073},    {kRXZ, 0.51726003305972623},
+    {kRXY_T, 0.37768578891458265},  {kRXZ_T, 0.38453519387113022},  {kRoBF, 0.36901250944500447},
+    {kRFE, 0.48208686842426585},    {kRoPE, 0.21842479405252149},   {kRoPT, 0.54609308722670946},
+    {kRoPX, 0.88745230343922377},   {kRoPX_T, 0.83731099040197776}, {kRoTE_P, -0.19602055215686731},
+    {kRoXE_P, 0.14919120296854857}, {kRoXE_TP, 0.1997080688444372}, {kRoPE_T, 0.28768202294575151},
+    {kRoPE_X, -0.029555189490325082}};
+
+TEST(PermTestKernels, EuclideanUpperIsTheDispatcherDistanceExactly) {
+    // The engine's own loop must give the very numbers of the dispatcher's Euclidean distance
+    // (code 3), bit for bit, whatever the sizes (pairs grouped by four and the rest).
+    for (int n : {1, 2, 3, 5, 6, 9, 13})
+        for (int cols : {0, 1, 3, 8, 11}) {
+            Mat<double> x(n, std::max(cols, 1)), d(n, n);
+            FillRandom(x, 100 * n + cols);
+            if (n > 2) x[2][0] = x[1][0];  // equal cells, and below a row equal to another
+            if (n > 4)
+                for (int c = 0; c < cols; c++) x[4][c] = x[3][c];
+            ResemblanceLib(n, cols, x, d, 1, 3, 0, nullptr, 0.0, 0.0, 0, false);
+            std::vector<double> tri(n * (n - 1) / 2 + 1, -1.0);
+            permtest::EuclideanUpper(n, cols, x, tri.data());
+            int e = 0;
+            for (int i = 0; i < n; i++)
+                for (int j = i + 1; j < n; j++, e++) EXPECT_EQ(tri[e], d[i][j]) << n << " " << cols << " " << i << "," << j;
+            EXPECT_EQ(tri[e], -1.0);  // nothing written past the triangle
+        }
+}
+
+TEST(PermTestObserved, MantelStatisticsAgreeWithR) {
+    Small d(1, true);
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    for (const Expected& e : kMantel) {
+        EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-12) << "statistic " << e.index;
+        EXPECT_EQ(d.in.probability[e.index], 1.0) << "statistic " << e.index;
+    }
+}
+
+TEST(PermTestObserved, ProcrustesStatisticsAgreeWithR) {
+    Small d(2, true);
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    // vegan::protest()$t0 of the same configurations; ro(BF) goes through single precision.
+    const std::vector<Expected> want = {{kRoTE, 0.55542416364217906}, {kRoXE, 0.65422336671228853},
+                                        {kRoRE, 0.82869276587482299}, {kRTY, 0.75389370797880917},
+                                        {kRoPE, 0.5928158444654773},  {kRFE, 0.77208629470870083},
+                                        {kRoXE_T, 0.4178472093564839}, {kRoXE_TR, 0.45251931965710879}};
+    for (const Expected& e : want) EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-10) << "statistic " << e.index;
+    EXPECT_NEAR(d.in.observed[kRoBF], 0.90470802252866589, 1e-5);
+}
+
+TEST(PermTestObserved, RVStatisticsAgreeWithR) {
+    Small d(3, true);
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    // ade4::RV.rtest()$obs.
+    const std::vector<Expected> want = {{kRoTE, 0.25071320375077555}, {kRoXE, 0.43351190245890175},
+                                        {kRoRE, 0.82818504435077911}, {kRoPT, 0.68587194032836962},
+                                        {kRoXE_T, 0.17546126354602604}};
+    for (const Expected& e : want) EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-10) << "statistic " << e.index;
+    EXPECT_NEAR(d.in.observed[kRoBF], 0.82461079630819278, 1e-5);
+}
+
+TEST(PermTestObserved, HandBackHoldsUnnormalisedTAndRaoEntropies) {
+    Small d(1, true);
+    d.in.handBack = true;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    // T[0] = weighted means of community 1 (3, 1, 0, 0, 2): (3*1 + 2.5 + 2*0.5) / 6 and
+    // (30 + 12 + 18) / 6; the unselected trait stays 0.
+    ExpectVec(d.outT[0], {6.5 / 6, 10.0, 0.0}, 1e-12);
+    // X[1] = (0 2 4 1 0) x U = (1.6 + 0.3, 0.4 + 4 + 0.7); P[1] = (2, 5).
+    ExpectVec(d.outX[1], {1.9, 5.1}, 1e-12);
+    ExpectVec(d.outP[1], {2.0, 5.0}, 1e-12);
+    // ade4::divc, see the script.
+    EXPECT_NEAR(d.outR[0], 0.36392152155550822, 1e-12);
+    EXPECT_NEAR(d.outR[4], 0.47913726093875253, 1e-12);
+    EXPECT_NEAR(d.outF[1], 0.40816326530612251, 1e-12);
+    EXPECT_NEAR(d.outF[5], 0.23265306122448975, 1e-12);
+}
+
+TEST(PermTestObserved, ObservedValuesDoNotDependOnTheNullModel) {
+    // The weighted null model changes only the random lists (and ro(BF) then takes its general
+    // form, which must agree with the form for plain permutations).
+    for (int optRo : {1, 2, 3}) {
+        Small a(optRo, true), b(optRo, true);
+        b.in.weightedNullModel = true;
+        b.in.restriction = 1;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_NEAR(a.in.observed[i], b.in.observed[i], 1e-14) << i;
+    }
+}
+
+TEST(PermTestObserved, PWrittenWithoutHandBackAndNothingElse) {
+    Small d(1, true);
+    d.in.handBack = false;
+    d.outX[0][0] = 42;
+    d.outR[0] = 42;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    ExpectVec(d.outP[0], {6.0, 0.0}, 1e-12);
+    EXPECT_EQ(d.outX[0][0], 42);
+    EXPECT_EQ(d.outR[0], 42);
+    EXPECT_EQ(d.outT[0][0], 0);
+}
+
+TEST(PermTestObserved, WithoutPhylogenyThePhylogeneticStatisticsAreZeroWithProbabilityOne) {
+    for (int optRo : {1, 2, 3}) {
+        Small d(optRo, false);
+        d.in.iterations = 20;
+        InitRndNumberGenerator(7);
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        for (int i = kRoBF; i < kPermTestStats; i++) {
+            EXPECT_EQ(d.in.observed[i], 0.0) << optRo << " " << i;
+            EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
+        }
+    }
+}
+
+TEST(PermTestObserved, RescaledCommunityLeavesTheTraitStatisticsUnchanged) {
+    // T is a weighted mean, so multiplying a row of W by a constant changes nothing in it.
+    Small a(1, false), b(1, false);
+    for (int o = 0; o < kS; o++) b.W[2][o] *= 7.0;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
+    EXPECT_NEAR(a.in.observed[kRoTE], b.in.observed[kRoTE], 1e-12);
+    EXPECT_NEAR(a.in.observed[kRTY], b.in.observed[kRTY], 1e-12);
+}
+
+TEST(PermTestObserved, RelativeFormsMapToTheirPlainCoefficients) {
+    // 7 is the Euclidean distance like 6, 9 the absolute-value function like 8.
+    for (auto pair : {std::pair<int, int>{6, 7}, {8, 9}}) {
+        Small a(1, true), b(1, true);
+        a.in.reseOpt = pair.first;
+        b.in.reseOpt = pair.second;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
+        EXPECT_NE(b.in.observed[kRoXE], 0.0);
+    }
+}
+
+TEST(PermTestObserved, AbsoluteValueFunctionGivesManhattanDX) {
+    // reseOpt 8: DX is the sum of absolute differences of the rows of X; checked through
+    // ro(XE) against the same correlation computed here from the definition.
+    Small d(1, false);
+    d.in.reseOpt = 8;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    Mat<double> X(kN, kK);
+    for (int c = 0; c < kN; c++)
+        for (int t = 0; t < kK; t++)
+            for (int o = 0; o < kS; o++) X[c][t] += d.W[c][o] * d.U[o][t];
+    std::vector<double> a, b;
+    for (int i = 0; i < kN; i++)
+        for (int j = i + 1; j < kN; j++) {
+            a.push_back(std::fabs(X[i][0] - X[j][0]) + std::fabs(X[i][1] - X[j][1]));
+            b.push_back(d.DE[i][j]);
+        }
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < a.size(); i++) ma += a[i] / a.size(), mb += b[i] / b.size();
+    double sab = 0, saa = 0, sbb = 0;
+    for (size_t i = 0; i < a.size(); i++) {
+        sab += (a[i] - ma) * (b[i] - mb);
+        saa += (a[i] - ma) * (a[i] - ma);
+        sbb += (b[i] - mb) * (b[i] - mb);
+    }
+    EXPECT_NEAR(d.in.observed[kRoXE], sab / std::sqrt(saa * sbb), 1e-12);
+}
+
+TEST(PermTestObserved, TwoCommunitiesUseTheSinglePairRule) {
+    // Communities 1 and 2 only. DT[0][1] = |T1 - T2| over the unit columns, worked out here;
+    // DE[0][1] = sqrt(1 + 4). ro(TE) = 1 - |a - b| / max(a, b); ro(RE) over one pair is 0.
+    Small d(1, false);
+    d.in.nCommunities = 2;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    double t[2][2] = {{6.5 / 6, 10.0}, {(5 + 16 + 3) / 7.0, (24 + 28 + 15) / 7.0}};
+    double len0 = std::hypot(t[0][0], t[1][0]), len1 = std::hypot(t[0][1], t[1][1]);
+    double dt = std::hypot(t[0][0] / len0 - t[1][0] / len0, t[0][1] / len1 - t[1][1] / len1);
+    double de = std::sqrt(5.0);
+    EXPECT_NEAR(d.in.observed[kRoTE], 1 - std::fabs(dt - de) / std::max(dt, de), 1e-12);
+    EXPECT_EQ(d.in.observed[kRoRE], 0.0);
+
+    // Two identical communities at environmental distance 0: both cells 0 agree fully.
+    Small z(1, false);
+    z.in.nCommunities = 2;
+    for (int o = 0; o < kS; o++) z.W[1][o] = 2 * z.W[0][o];
+    z.DE[0][1] = 0;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&z.in));
+    EXPECT_EQ(z.in.observed[kRoTE], 1.0);
+    EXPECT_EQ(z.in.observed[kRoXE], 0.0);  // DX[0][1] = |X1 - 2 X1| > 0 against 0
+}
+
+TEST(PermTestObserved, MissingCellOfTheEnvironmentalResemblanceIsSkipped) {
+    // DE[1][2] = -999: the correlations use the other 14 pairs (r/permtest_small.R).
+    Small d(1, false);
+    d.DE[1][2] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_NEAR(d.in.observed[kRoTE], -0.010329821111153603, 1e-12);
+    EXPECT_NEAR(d.in.observed[kRoRE], 0.6020020355860598, 1e-12);
+}
+
+TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
+    // DE all 1 but DE[0][2] = 2 (r/permtest_small.R); a constant DE would correlate 0.
+    Small d(1, false);
+    for (int i = 0; i < kN; i++)
+        for (int j = i + 1; j < kN; j++) d.DE[i][j] = 1;
+    d.DE[0][2] = 2;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
+    // Constant DE, of values whose mean does not come out exactly in binary: still exactly 0.
+    for (double c : {1.0, 0.1, 0.7}) {
+        for (int i = 0; i < kN; i++)
+            for (int j = i + 1; j < kN; j++) d.DE[i][j] = c;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        EXPECT_EQ(d.in.observed[kRoTE], 0.0) << c;
+        EXPECT_EQ(d.in.observed[kRoRE], 0.0) << c;
+    }
+}
+
+TEST(PermTestObserved, MissingPerformanceCountsAsAbsence) {
+    // A -999 cell of W leaves the community-weighted means, the compositions and the Rao
+    // entropies as a 0 there would.
+    Small a(1, true), b(1, true);
+    b.W[0][3] = -999;
+    b.W[5][1] = -999;
+    a.in.handBack = b.in.handBack = true;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
+    for (int c = 0; c < kN; c++) {
+        EXPECT_EQ(a.outR[c], b.outR[c]);
+        EXPECT_EQ(a.outX[c][0], b.outX[c][0]);
+        EXPECT_EQ(a.outT[c][1], b.outT[c][1]);
+    }
+}
+
+TEST(PermTestRefusals, NothingIsFilledForAnUntestableRecord) {
+    Small one(1, true);
+    one.in.nCommunities = 1;
+    Small procrustesMissingE(2, false);
+    procrustesMissingE.E[3][1] = -999;
+    Small rvMissingB(3, true);
+    rvMissingB.B[2][0] = -999;
+    Small noOTU(1, false);
+    noOTU.in.nOTUs = 0;
+    Small measure(4, false);
+    Small mantelWithoutDY(1, false);
+    mantelWithoutDY.in.DY = nullptr;
+    Small procrustesWithoutZ(2, false);
+    procrustesWithoutZ.in.Z = nullptr;
+    Small nestingWithoutGroups(1, false);
+    nestingWithoutGroups.in.restriction = 1;
+    nestingWithoutGroups.in.nestingGroups = nullptr;
+    Small phylogenyWithoutSf(1, true);
+    phylogenyWithoutSf.in.Sf = nullptr;
+    Small rvWithoutAxes(3, true);
+    rvWithoutAxes.in.phylAxes = nullptr;
+    Small withoutSb(1, false);
+    withoutSb.in.Sb = nullptr;
+    Small negativeTraits(1, false), negativeTypes(1, false), negativeEnv(1, false);
+    negativeTraits.in.nTraits = -1;
+    negativeTypes.in.nTypes = -1;
+    negativeEnv.in.nEnv = -1;
+    for (Small* d : {&one, &procrustesMissingE, &rvMissingB, &noOTU, &measure, &mantelWithoutDY, &procrustesWithoutZ,
+                     &nestingWithoutGroups, &phylogenyWithoutSf, &rvWithoutAxes, &withoutSb, &negativeTraits,
+                     &negativeTypes, &negativeEnv}) {
+        d->in.observed[0] = 5;
+        d->in.probability[0] = 5;
+        EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(&d->in));
+        EXPECT_EQ(d->in.observed[0], 5);
+        EXPECT_EQ(d->in.probability[0], 5);
+    }
+    EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(nullptr));
+}
+
+TEST(PermTestObserved, NoSelectionMeansEveryTrait) {
+    Small a(1, false), b(1, false);
+    a.in.traitSelected = nullptr;
+    b.sel[2] = 1;
+    a.in.handBack = b.in.handBack = true;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
+    // Community 1: (3 * 0.5 + 0.1 + 2 * 0.7) / 6 for the third trait (B in single precision).
+    EXPECT_NEAR(a.outT[0][2], 3.0 / 6, 1e-7);
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
+}
+
+TEST(PermTestRefusals, NoPhylogeneticAxesNeedNoCoordinates) {
+    // Procrustes and RV with a phylogeny but no axis: ro(BF) has nothing to compare (0), the
+    // other phylogenetic statistics are computed.
+    for (int optRo : {2, 3}) {
+        Small d(optRo, true);
+        d.in.nPhylAxes = 0;
+        d.in.phylAxes = nullptr;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        EXPECT_EQ(d.in.observed[kRoBF], 0.0);
+        EXPECT_NE(d.in.observed[kRoPE], 0.0);
+    }
+}
+
+TEST(PermTestRefusals, MissingTraitIsAcceptedUnderMantel) {
+    Small d(1, true);
+    d.B[2][0] = -999;
+    EXPECT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_TRUE(std::isfinite(d.in.observed[i])) << i;
+}
+
+// ---------------------------------------------------------------- probabilities
+
+TEST(PermTestProbability, IdentityPermutationsGiveProbabilityOneEverywhere) {
+    // Every OTU its own nesting group: each drawn list is the identity, so each random value
+    // equals the observed one and counts.
+    for (int optRo : {1, 2, 3})
+        for (bool phyl : {false, true}) {
+            Small d(optRo, phyl);
+            d.in.iterations = 9;
+            d.in.restriction = 1;
+            InitRndNumberGenerator(11);
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            for (int i = 0; i < kPermTestStats; i++)
+                EXPECT_EQ(d.in.probability[i], 1.0) << "measure " << optRo << " phylogeny " << phyl << " stat " << i;
+        }
+}
+
+TEST(PermTestProbability, ZeroAndOneIterationsGiveProbabilityOne) {
+    for (int iterations : {0, 1}) {
+        Small d(1, true);
+        d.in.iterations = iterations;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << i;
+        EXPECT_NEAR(d.in.observed[kRoXE], 0.26094340125144466, 1e-12);
+    }
+}
+
+TEST(PermTestProbability, ProbabilitiesAreMultiplesOfOneOverIterations) {
+    Small d(1, true);
+    d.in.iterations = 40;
+    InitRndNumberGenerator(3);
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    for (int i = 0; i < kPermTestStats; i++) {
+        double c = d.in.probability[i] * 40;
+        EXPECT_NEAR(c, std::round(c), 1e-9) << i;
+        EXPECT_GE(d.in.probability[i], 1.0 / 40) << i;
+        EXPECT_LE(d.in.probability[i], 1.0) << i;
+    }
+}
+
+// The random-data file of one run, read back.
+std::string RunToFile(Small& d, unsigned long seed) {
+    FILE* f = std::tmpfile();
+    d.in.saveRndData = true;
+    d.in.rndDataFile = f;
+    InitRndNumberGenerator(seed);
+    EXPECT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    std::string text;
+    std::rewind(f);
+    char buf[4096];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, got);
+    std::fclose(f);
+    return text;
+}
+
+// Each distinct OTU order the file prints after "Brnd" (one per iteration).
+std::vector<std::vector<int>> ListsOf(const std::string& text, int s) {
+    std::vector<std::vector<int>> lists;
+    const std::string key = "Order of original OTUs in permuted traits matrix Brnd:\t";
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        std::istringstream is(text.substr(at + key.size()));
+        std::vector<int> l(s);
+        for (int& x : l) is >> x;
+        lists.push_back(l);
+    }
+    return lists;
+}
+
+// Statistics compared in absolute value whatever the tail: the partial ones.
+bool AlwaysAbsolute(int i) {
+    return i == kRoXE_T || i == kRoXE_TR || i == kRXY_T || i == kRXZ_T || i >= kRoPX_T;
+}
+
+// Pearson correlation of Sb[i][j] and Sf[l_i][l_j] over the pairs i < j (lists 1-based).
+double PearsonUpper(Small& d, const std::vector<int>& l) {
+    std::vector<double> a, b;
+    for (int i = 0; i < kS; i++)
+        for (int j = i + 1; j < kS; j++) {
+            int u = std::min(l[i], l[j]) - 1, w = std::max(l[i], l[j]) - 1;
+            a.push_back(d.Sb[i][j]);
+            b.push_back(d.Sf[u][w]);
+        }
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < a.size(); i++) ma += a[i], mb += b[i];
+    ma /= a.size();
+    mb /= b.size();
+    double sab = 0, saa = 0, sbb = 0;
+    for (size_t i = 0; i < a.size(); i++) {
+        sab += (a[i] - ma) * (b[i] - mb);
+        saa += (a[i] - ma) * (a[i] - ma);
+        sbb += (b[i] - mb) * (b[i] - mb);
+    }
+    return sab / std::sqrt(saa * sbb);
+}
+
+// Each printed list, applied here to the rows of B, U, Q and to the rows and columns of Sb and
+// Sf, gives a permuted data set whose observed statistics are that iteration's random ones;
+// counting them with the tie rule reproduces the engine's probabilities. ro(BF) permutes the
+// phylogeny against fixed traits, while the permuted set moves both: under Mantel it is worked
+// out here, under Procrustes and RV left out.
+void ExpectProbabilitiesFromFile(int optRo, bool twoTailed, bool weighted) {
+    SCOPED_TRACE(testing::Message() << "measure " << optRo << " two-tailed " << twoTailed << " weighted " << weighted);
+    const int iterations = 25;
+    Small d(optRo, true);
+    d.in.iterations = iterations;
+    d.in.twoTailed = twoTailed;
+    d.in.weightedNullModel = weighted;
+    std::string text = RunToFile(d, 99);
+    auto lists = ListsOf(text, kS);
+    ASSERT_EQ(int(lists.size()), iterations - 1);
+    double count[kPermTestStats];
+    for (double& c : count) c = 1;
+    for (const auto& l : lists) {
+        Small r(optRo, true);
+        for (int i = 0; i < kS; i++) {
+            int o = l[i] - 1;
+            for (int t = 0; t < kP; t++) r.B[i][t] = d.B[o][t];
+            for (int t = 0; t < kK; t++) r.U[i][t] = d.U[o][t];
+            for (int t = 0; t < kQ; t++) r.Q[i][t] = d.Q[o][t];
+            for (int t = 0; t < kA; t++) r.axes[i][t] = d.axes[o][t];
+            for (int j = i; j < kS; j++) {
+                int u = l[j] - 1, lo = std::min(o, u), hi = std::max(o, u);
+                r.Sb[i][j] = d.Sb[lo][hi];
+                r.Sf[i][j] = d.Sf[lo][hi];
+            }
+        }
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&r.in));
+        // ro(BF) under Mantel: the trait similarities against the phylogenetic ones with rows
+        // and columns renamed by the list, a Pearson correlation worked out here.
+        if (optRo == 1) r.in.observed[kRoBF] = PearsonUpper(d, l);
+        for (int i = 0; i < kPermTestStats; i++)
+            if (IsLargerThanOrEqual(r.in.observed[i], d.in.observed[i], 1, twoTailed || AlwaysAbsolute(i)))
+                count[i] += 1;
+    }
+    for (int i = 0; i < kPermTestStats; i++) {
+        if (i == kRoBF && optRo != 1) continue;
+        EXPECT_EQ(d.in.probability[i], count[i] / iterations) << i;
+    }
+}
+
+TEST(PermTestRandomData, ProbabilitiesRecomputeFromTheListsOfTheFile) {
+    for (int optRo : {1, 2, 3})
+        for (bool twoTailed : {true, false}) ExpectProbabilitiesFromFile(optRo, twoTailed, false);
+    // Repeated OTUs: the permuted set then holds duplicated rows, as the engine's buffers do.
+    ExpectProbabilitiesFromFile(1, true, true);
+}
+
+TEST(PermTestRandomData, SameSeedWritesTheSameFile) {
+    Small a(1, true), b(1, true), c(1, true);
+    a.in.iterations = b.in.iterations = c.in.iterations = 6;
+    std::string ta = RunToFile(a, 5), tb = RunToFile(b, 5), tc = RunToFile(c, 6);
+    EXPECT_EQ(ta, tb);
+    EXPECT_NE(ta, tc);
+    EXPECT_NE(ta.find("\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS "
+                      "ro(XE.T), ro(XE.TR)\nINTERMEDIATE RESULTS\n\nObserved trait matrix (B):\n1\t10\t0.5\t\n"),
+              std::string::npos);
+    EXPECT_NE(ta.find("\nMatrix W (6 communities by 5 OTUs):\n3\t1\t0\t0\t2\t\n"), std::string::npos);
+    EXPECT_NE(ta.find("\n\nITERATION\t5\nPermuted trait matrix (Brnd):\n"), std::string::npos);
+    EXPECT_EQ(ta.find("ITERATION\t6"), std::string::npos);
+}
+
+TEST(PermTestRandomData, ObservedBlockPrintsTheObservedValues) {
+    // %g of the values of r/permtest_small.R: ro(TE) -0.040965869753155866, ro(XT)
+    // 0.5675126269577474, ro(XE) 0.26094340125144466, ro(XE.T) 0.34544937180109075.
+    Small d(1, true);
+    d.in.iterations = 2;
+    std::string text = RunToFile(d, 4);
+    for (const char* want :
+         {"\nMatrix correlation between DT and DE:\t-0.0409659\n", "\nObserved ro(XT)=\t0.567513\nObserved ro(XE)=\t0.260943\n"
+          "Observed ro(XE.T)=\t0.345449\n",
+          "\nObserved belonging matrix (U):\n1\t0\t\n0.8\t0.2\t\n",
+          // The lower half of DE: row 2 holds DE[0][1] = sqrt(1 + 4) and the zero diagonal.
+          "(based on matrix E of ecological variables by communities):\n0\t\n2.23607\t0\t\n",
+          "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:1\t0.8\t0.3\t0.5\t0.6\t\n0.8\t1\t",
+          "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:1\t0.9\t",
+          "\n\nRao entropy vector R (6 communities) computed after Sb:\n0.363922\t",
+          "\n\nRao entropy vector R (6 communities) computed after Sf:\n", "\nIteration 1\tRandom ro(TE) =\t",
+          "Permuted phylogenetic similarity matrix (Sf_rnd):\n", "\nIteration 1\tRandom ro(FE) =\t"})
+        EXPECT_NE(text.find(want), std::string::npos) << want;
+    Small dis(2, true);
+    dis.in.phylIsDissimilarity = true;
+    dis.in.iterations = 2;
+    text = RunToFile(dis, 4);
+    EXPECT_NE(text.find("\nObserved dissimilarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:"),
+              std::string::npos);
+    EXPECT_NE(text.find("\nMatrix E of communities by ecological variables):\n1\t5\t\n"), std::string::npos);
+    EXPECT_NE(text.find("\nProcrustes correlation between T and E:\t0.555424\n"), std::string::npos);
+    EXPECT_EQ(text.find("Resemblance matrix"), std::string::npos);  // no resemblance matrix without Mantel
+}
+
+TEST(PermTestProbability, RestrictionsWithoutADrawKeepTheIdentity) {
+    // A restriction code other than 0 and 1 leaves the list as it is: every iteration then
+    // repeats the observed data.
+    Small d(1, true);
+    d.in.restriction = 2;
+    d.in.iterations = 7;
+    InitRndNumberGenerator(2);
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << i;
+}
+
+TEST(PermTestRandomData, RestrictedListsStayInTheirNestingGroups) {
+    Small d(1, false);
+    int groups[kS] = {1, 1, 2, 2, 2};
+    d.in.nestingGroups = groups;
+    d.in.restriction = 1;
+    d.in.iterations = 30;
+    auto lists = ListsOf(RunToFile(d, 17), kS);
+    ASSERT_EQ(lists.size(), 29u);
+    bool moved = false;
+    for (const auto& l : lists)
+        for (int i = 0; i < kS; i++) {
+            EXPECT_EQ(groups[l[i] - 1], groups[i]);
+            moved = moved || l[i] != i + 1;
+        }
+    EXPECT_TRUE(moved);
+}
+
+TEST(PermTestRandomData, FreeListsArePermutations) {
+    Small d(1, false);
+    d.in.iterations = 30;
+    for (const auto& l : ListsOf(RunToFile(d, 23), kS)) {
+        std::vector<int> seen(kS, 0);
+        for (int x : l) {
+            ASSERT_GE(x, 1);
+            ASSERT_LE(x, kS);
+            seen[x - 1]++;
+        }
+        for (int c : seen) EXPECT_EQ(c, 1);
+    }
+}
+
+TEST(PermTestRandomData, WeightedNullModelWithFewOccurrencesDrawsOnlyOccurringOTUs) {
+    // Two positive cells (OTUs 2 and 4) for five OTUs: every position holds 2 or 4.
+    Small d(1, false);
+    d.W.fill(0);
+    d.W[0][1] = 1;
+    d.W[3][3] = 2;
+    d.in.weightedNullModel = true;
+    d.in.iterations = 15;
+    auto lists = ListsOf(RunToFile(d, 31), kS);
+    ASSERT_EQ(lists.size(), 14u);
+    for (const auto& l : lists)
+        for (int x : l) EXPECT_TRUE(x == 2 || x == 4) << x;
+}
+
+TEST(PermTestRandomData, WeightedNullModelWithoutOccurrenceKeepsTheIdentity) {
+    Small d(1, false);
+    d.W.fill(0);
+    d.in.weightedNullModel = true;
+    d.in.iterations = 5;
+    InitRndNumberGenerator(1);
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << i;
+}
+
+}  // namespace

@@ -1,0 +1,945 @@
+// Functional and phylogenetic permutation test: the observed congruence statistics, the loop
+// that recomputes them over permuted OTUs, the probabilities and the random-data file.
+//
+// One computation serves the observed data and every permutation: the observed statistics are
+// those of the identity list, so that an identity permutation reproduces them bit for bit.
+// Every buffer is allocated once, before the loop, by the workspace.
+#include "traits/TNXPERMTEST.h"
+#include "traits/TNXPERMInternal.h"
+
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "foundation/qwlibOut.h"
+#include "matrix/core/qwlibPermut.h"
+#include "matrix/core/qwlibRandom.h"
+#include "matrix/qwlibDispatch.h"
+#include "matrix/qwlibGroupStats.h"
+#include "statistics/qwlibRes.h"
+
+#include <gsl/gsl_rng.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace permtest {
+
+void EuclideanUpper(int n, int cols, double** x, double* out) {
+    int e = 0;
+    for (int i = 0; i < n; i++) {
+        const double* a = x[i];
+        int j = i + 1;
+        // Four pairs at a time: four independent sums, each still in column order.
+        for (; j + 3 < n; j += 4) {
+            const double *b0 = x[j], *b1 = x[j + 1], *b2 = x[j + 2], *b3 = x[j + 3];
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (int k = 0; k < cols; k++) {
+                const double d0 = a[k] - b0[k], d1 = a[k] - b1[k], d2 = a[k] - b2[k], d3 = a[k] - b3[k];
+                s0 += d0 * d0;
+                s1 += d1 * d1;
+                s2 += d2 * d2;
+                s3 += d3 * d3;
+            }
+            out[e++] = s0 > 0.0 ? std::sqrt(s0) : 0.0;
+            out[e++] = s1 > 0.0 ? std::sqrt(s1) : 0.0;
+            out[e++] = s2 > 0.0 ? std::sqrt(s2) : 0.0;
+            out[e++] = s3 > 0.0 ? std::sqrt(s3) : 0.0;
+        }
+        for (; j < n; j++) {
+            double s0 = 0.0;
+            for (int k = 0; k < cols; k++) {
+                const double d0 = a[k] - x[j][k];
+                s0 += d0 * d0;
+            }
+            out[e++] = s0 > 0.0 ? std::sqrt(s0) : 0.0;
+        }
+    }
+}
+
+}  // namespace permtest
+
+namespace {
+
+using namespace permtest;
+
+const int kDigits = 6;
+
+// ------------------------------------------------------------------ Mantel kernels
+
+// The cells above the diagonal of a square matrix, read as one vector for the matrix
+// correlation. Without missing cells the vector is also kept centred, with its length, so
+// that each correlation is a single dot product.
+struct TriVec {
+    int m = 0;
+    double* raw = nullptr;
+    double* z = nullptr;
+    double norm = 0.0;
+    bool missing = false;
+    explicit TriVec(int m_) : m(m_) {
+        raw = dim1Double(std::max(m, 1));
+        z = dim1Double(std::max(m, 1));
+    }
+    ~TriVec() {
+        free1D(raw);
+        free1D(z);
+    }
+    TriVec(const TriVec&) = delete;
+    TriVec& operator=(const TriVec&) = delete;
+
+    // Centres raw into z. All values equal (or none) gives an exactly flat vector (norm 0),
+    // so a constant resemblance matrix correlates 0 rather than with its rounding noise.
+    // checkMissing: the caller's matrices may hold -999; those the engine computes never do.
+    // Four running sums in a fixed order let the additions overlap.
+    void Prepare(bool checkMissing) {
+        missing = false;
+        if (checkMissing)
+            for (int i = 0; i < m; i++)
+                if (IsMissing(raw[i])) {
+                    missing = true;
+                    return;
+                }
+        const double first = m > 0 ? raw[0] : 0.0;
+        bool differs = false;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        int i = 0;
+        for (; i + 3 < m; i += 4) {
+            s0 += raw[i];
+            s1 += raw[i + 1];
+            s2 += raw[i + 2];
+            s3 += raw[i + 3];
+            differs |= (raw[i] != first) | (raw[i + 1] != first) | (raw[i + 2] != first) | (raw[i + 3] != first);
+        }
+        for (; i < m; i++) {
+            s0 += raw[i];
+            differs |= raw[i] != first;
+        }
+        if (!differs) {
+            for (int j = 0; j < m; j++) z[j] = 0.0;
+            norm = 0.0;
+            return;
+        }
+        const double mean = ((s0 + s1) + (s2 + s3)) / m;
+        s0 = s1 = s2 = s3 = 0.0;
+        for (i = 0; i + 3 < m; i += 4) {
+            z[i] = raw[i] - mean;
+            z[i + 1] = raw[i + 1] - mean;
+            z[i + 2] = raw[i + 2] - mean;
+            z[i + 3] = raw[i + 3] - mean;
+            s0 += z[i] * z[i];
+            s1 += z[i + 1] * z[i + 1];
+            s2 += z[i + 2] * z[i + 2];
+            s3 += z[i + 3] * z[i + 3];
+        }
+        for (; i < m; i++) {
+            z[i] = raw[i] - mean;
+            s0 += z[i] * z[i];
+        }
+        norm = std::sqrt((s0 + s1) + (s2 + s3));
+    }
+    // |x_i - x_j| of a one-column matrix, the resemblance of communities by one value.
+    void FromAbsDiff(int n, double** x) {
+        int k = 0;
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) raw[k++] = std::fabs(x[i][0] - x[j][0]);
+        Prepare(false);
+    }
+    // The square matrix of the vector, both halves, zero diagonal (for the random-data file).
+    void ToMatrix(int n, double** d) const {
+        int k = 0;
+        for (int i = 0; i < n; i++) {
+            d[i][i] = 0.0;
+            for (int j = i + 1; j < n; j++) d[i][j] = d[j][i] = raw[k++];
+        }
+    }
+    template <class M>
+    void FromUpper(int n, M** a, bool checkMissing) {
+        int k = 0;
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) raw[k++] = static_cast<double>(a[i][j]);
+        Prepare(checkMissing);
+    }
+};
+
+// True when some cell of the rows x cols matrix is -999.
+template <class M>
+bool AnyMissing(int rows, int cols, M** m) {
+    for (int i = 0; i < rows; i++)
+        for (int j = 0; j < cols; j++)
+            if (IsMissing(m[i][j])) return true;
+    return false;
+}
+
+double Clamp1(double r) { return r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r); }
+
+// Pearson correlation of two vectors, a position skipped when either value is -999; 0 with
+// fewer than 2 pairs or a zero variance.
+double PairwiseCorr(int m, const double* a, const double* b) {
+    int c = 0;
+    double sa = 0.0, sb = 0.0;
+    for (int i = 0; i < m; i++) {
+        if (IsMissing(a[i]) || IsMissing(b[i])) continue;
+        sa += a[i];
+        sb += b[i];
+        c++;
+    }
+    if (c < 2) return 0.0;
+    double ma = sa / c, mb = sb / c;
+    double saa = 0.0, sbb = 0.0, sab = 0.0;
+    for (int i = 0; i < m; i++) {
+        if (IsMissing(a[i]) || IsMissing(b[i])) continue;
+        double da = a[i] - ma, db = b[i] - mb;
+        saa += da * da;
+        sbb += db * db;
+        sab += da * db;
+    }
+    if (saa == 0.0 || sbb == 0.0) return 0.0;
+    return Clamp1(sab / std::sqrt(saa * sbb));
+}
+
+// Matrix correlation of two resemblance matrices given as their upper triangles.
+double TriCorr(const TriVec& a, const TriVec& b) {
+    if (a.missing || b.missing) return PairwiseCorr(a.m, a.raw, b.raw);
+    if (a.norm == 0.0 || b.norm == 0.0) return 0.0;
+    // Four running sums let the products overlap; the order is fixed, so the result is too.
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    int i = 0;
+    for (; i + 3 < a.m; i += 4) {
+        s0 += a.z[i] * b.z[i];
+        s1 += a.z[i + 1] * b.z[i + 1];
+        s2 += a.z[i + 2] * b.z[i + 2];
+        s3 += a.z[i + 3] * b.z[i + 3];
+    }
+    for (; i < a.m; i++) s0 += a.z[i] * b.z[i];
+    return Clamp1(((s0 + s1) + (s2 + s3)) / (a.norm * b.norm));
+}
+
+// Two communities give a single pair of cells: their agreement is 1 - |a - b| / max(|a|, |b|),
+// 1 when the two are equal (both 0 included), never outside [-1, 1].
+double TwoCellAgreement(double a, double b) {
+    if (a == b) return 1.0;
+    return 1.0 - std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
+}
+
+// Simple matrix correlation under the rule for fewer than 3 communities.
+double SimpleCorr(int n, const TriVec& a, const TriVec& b) {
+    if (n < 3) return TwoCellAgreement(a.raw[0], b.raw[0]);
+    return TriCorr(a, b);
+}
+
+// Dispatcher code of the community resemblance of X and P. Relative Euclidean (7) and relative
+// absolute value (9) map like 6 and 8, as in the report's resemblance of pooled matrices.
+int ReseCode(int reseOpt) {
+    switch (reseOpt) {
+        case 1: case 2: case 4: return 0;
+        case 3: return 1;
+        case 5: return 17;
+        case 6: case 7: return 3;
+        case 8: case 9: return 2;
+        case 10: return 18;
+        default: return 1;
+    }
+}
+
+// ------------------------------------------------------------------ the workspace
+
+struct Stats {
+    double v[kPermTestStats];
+    double xt, xr, tr, xe_r, te_r, xt_r;  // intermediates printed but not tested
+};
+
+template <class T>
+T** Dim2(int r, int c);
+template <>
+double** Dim2<double>(int r, int c) { return dim2Double(std::max(r, 1), std::max(c, 1)); }
+template <>
+float** Dim2<float>(int r, int c) { return dim2Dfloat(std::max(r, 1), std::max(c, 1)); }
+
+// A matrix owned by the workspace, released with the row count it was made with.
+template <class T>
+struct Mat {
+    int rows;
+    T** m;
+    Mat(int r, int c) : rows(std::max(r, 1)), m(Dim2<T>(r, c)) {}
+    ~Mat() { free2D(m, rows); }
+    Mat(const Mat&) = delete;
+    Mat& operator=(const Mat&) = delete;
+    T* operator[](int i) { return m[i]; }
+};
+
+struct Engine {
+    PermTest_FunctionalPhyl_Correl_Input& in;
+    int n, s, p, k, q, v, a;
+    bool phyl, mantel;
+    bool save;  // intermediate results go to the random-data file
+    int method;
+    int code;
+    int nTri, sTri;
+
+    // Present OTUs of each community (W not 0 and not -999), so that products and Rao entropies
+    // run over the occurring OTUs only; identical sums, since the others add exact zeros.
+    int* presentCount;
+    int** present;
+    double** prob;       // relative abundances of the present OTUs (Rao entropies)
+    double* abundTotal;  // their total; the entropy is 0 when it is not positive
+    int* idx;            // rows of the present OTUs under the current list
+    double* sumT;        // work rows of the weighted means
+    double* weightT;
+    bool bfFixedSpread = false;  // see ro(BF) in Compute
+    double sfNorm = 0.0;
+    bool SbMissing = false, SfMissing = false, BMissing = false, UMissing = false, QMissing = false;
+
+    Mat<double> Sbd;   // 1 - Sb, or its square root; mirrored from the upper triangle
+    Mat<double> Sfd;   // the phylogenetic dissimilarity, mirrored
+    Mat<float> SbSym;  // Sb mirrored (read by the permuted Sb and the random-data file)
+    Mat<double> SfSym;
+    Mat<double> DEs, DYs, DZs;  // caller's resemblances, mirrored (printing only)
+
+    Mat<float> Brnd;
+    Mat<double> Urnd, Qrnd;
+    Mat<float> SbRnd;
+    Mat<double> SfRnd;
+    Mat<float> axesRnd, Bn;
+    Mat<double> T, DT, X, DX, P, DP, DR, DRaoPhyl;
+    Mat<double> R, RaoPhyl;  // n x 1, so that they also serve as configurations
+
+    TriVec triDE, triDY, triDZ, triDT, triDX, triDP, triDR, triDF;
+    TriVec triSb, triSf;
+
+    PartialWork partial;
+
+    int* identity;
+    int* list;
+    int listLen;  // L: occurrences under the weighted null model, s otherwise
+
+    Engine(PermTest_FunctionalPhyl_Correl_Input& rec)
+        : in(rec), n(rec.nCommunities), s(rec.nOTUs), p(rec.nTraits), k(rec.nTypes),
+          q(rec.includePhylogeny ? rec.nTaxa : 0), v(rec.nEnv),
+          a(rec.includePhylogeny ? rec.nPhylAxes : 0), phyl(rec.includePhylogeny), mantel(rec.optRo == 1),
+          save(rec.saveRndData && rec.rndDataFile),
+          method(rec.optRo), code(ReseCode(rec.reseOpt)), nTri(n * (n - 1) / 2),
+          sTri(phyl ? s * (s - 1) / 2 : 0),
+          presentCount(dim1Dint(n)), present(dim2Dint(n, s)), prob(dim2Double(n, s)),
+          abundTotal(dim1Double(n)), idx(dim1Dint(s)), sumT(dim1Double(std::max(p, 1))),
+          weightT(dim1Double(std::max(p, 1))),
+          Sbd(s, s), Sfd(phyl ? s : 1, phyl ? s : 1), SbSym(s, s), SfSym(phyl ? s : 1, phyl ? s : 1),
+          DEs(n, n), DYs(n, n), DZs(n, n),
+          Brnd(s, p), Urnd(s, k), Qrnd(s, q), SbRnd(s, s), SfRnd(phyl ? s : 1, phyl ? s : 1),
+          axesRnd(s, a), Bn(s, p),
+          T(n, p), DT(n, n), X(n, k), DX(n, n), P(n, q), DP(n, n), DR(n, n), DRaoPhyl(n, n),
+          R(n, 1), RaoPhyl(n, 1),
+          triDE(nTri), triDY(nTri), triDZ(nTri), triDT(nTri), triDX(nTri), triDP(nTri),
+          triDR(nTri), triDF(nTri), triSb(sTri), triSf(sTri),
+          partial(n, p + k + q + 1, std::max(std::max(k, p), q), std::max(std::max(v, s), std::max(k, q))),
+          identity(dim1Dint(s)), list(nullptr), listLen(s) {}
+
+    ~Engine() {
+        free1D(presentCount);
+        free2D(present, n);
+        free2D(prob, n);
+        free1D(abundTotal);
+        free1D(idx);
+        free1D(sumT);
+        free1D(weightT);
+        free1D(identity);
+        free1D(list);
+    }
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    void Setup();
+    void Compute(const int* lst, Stats& st);
+    void Draw();
+    void PrintObserved(const Stats& st);
+    void PrintIteration(int it, const Stats& st, const double* count);
+};
+
+template <class M>
+void MirrorUpper(int n, M** src, M** dst) {
+    for (int i = 0; i < n; i++)
+        for (int j = i; j < n; j++) dst[i][j] = dst[j][i] = src[i][j];
+}
+
+void Engine::Setup() {
+    for (int c = 0; c < n; c++) {
+        int np = 0;
+        for (int o = 0; o < s; o++) {
+            double w = in.W[c][o];
+            if (w != 0.0 && !IsMissing(w)) present[c][np++] = o;
+        }
+        presentCount[c] = np;
+        double total = 0.0;
+        for (int e = 0; e < np; e++) total += in.W[c][present[c][e]];
+        abundTotal[c] = total;
+        for (int e = 0; e < np; e++) prob[c][e] = total > 0.0 ? in.W[c][present[c][e]] / total : 0.0;
+    }
+    // Dissimilarities of the Rao entropies, from the upper triangles (the lower ones of the
+    // caller may be empty); the permuted matrices read both halves.
+    MirrorUpper(s, in.Sb, SbSym.m);
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) {
+            float sv = SbSym[i][j];
+            if (IsMissing(sv)) {
+                Sbd[i][j] = MissingValue;
+                SbMissing = true;
+                continue;
+            }
+            double d = 1.0 - static_cast<double>(sv);
+            Sbd[i][j] = in.sqrtRaoTraits ? std::sqrt(std::max(d, 0.0)) : d;
+        }
+    if (phyl) {
+        MirrorUpper(s, in.Sf, SfSym.m);
+        for (int i = 0; i < s; i++)
+            for (int j = 0; j < s; j++) {
+                double sv = SfSym[i][j];
+                if (IsMissing(sv)) {
+                    Sfd[i][j] = MissingValue;
+                    SfMissing = true;
+                    continue;
+                }
+                double d = in.phylIsDissimilarity ? sv : 1.0 - sv;
+                Sfd[i][j] = in.sqrtRaoPhyl ? std::sqrt(std::max(d, 0.0)) : d;
+            }
+        if (mantel) {
+            triSb.FromUpper(s, SbSym.m, true);
+            triSf.FromUpper(s, SfSym.m, true);
+            bfFixedSpread = !in.weightedNullModel && !triSb.missing && !triSf.missing;
+            sfNorm = triSf.norm;
+        }
+        if (!mantel) {
+            for (int i = 0; i < s; i++)
+                for (int j = 0; j < p; j++) Bn[i][j] = in.B[i][j];
+            NormalizeCols(s, p, Bn.m, Bn.m);
+        }
+    }
+    MirrorUpper(n, in.DE, DEs.m);
+    triDE.FromUpper(n, DEs.m, true);
+    if (mantel) {
+        MirrorUpper(n, in.DY, DYs.m);
+        MirrorUpper(n, in.DZ, DZs.m);
+        triDY.FromUpper(n, DYs.m, true);
+        triDZ.FromUpper(n, DZs.m, true);
+    }
+    for (int i = 0; i < s; i++) identity[i] = i + 1;
+    BMissing = AnyMissing(s, p, in.B);
+    UMissing = AnyMissing(s, k, in.U);
+    QMissing = phyl && AnyMissing(s, q, in.Q);
+
+    // The list: the occurrences (one entry per positive cell of W, community by community)
+    // under the weighted null model, 1..s otherwise. Room for at least s entries.
+    if (in.weightedNullModel) {
+        int L = 0;
+        for (int c = 0; c < n; c++)
+            for (int o = 0; o < s; o++)
+                if (in.W[c][o] > 0.0) L++;
+        listLen = L;
+        list = dim1Dint(std::max(L, s));
+        int e = 0;
+        for (int c = 0; c < n; c++)
+            for (int o = 0; o < s; o++)
+                if (in.W[c][o] > 0.0) list[e++] = o + 1;
+        // Without any occurrence nothing can be drawn: the identity stays.
+        if (L == 0)
+            for (int i = 0; i < s; i++) list[i] = i + 1;
+    } else {
+        list = dim1Dint(s);
+        for (int i = 0; i < s; i++) list[i] = i + 1;
+    }
+}
+
+// Draws this iteration's list, in the order and with the restrictions of the test.
+void Engine::Draw() {
+    if (in.weightedNullModel) {
+        if (listLen == 0) return;
+        RndListSpecified(listLen, list);
+        // Fewer occurrences than OTUs: the remaining positions are drawn with replacement from
+        // the shuffled occurrences.
+        for (int i = listLen; i < s; i++)
+            list[i] = list[gsl_rng_uniform_int(r, static_cast<unsigned long>(listLen))];
+    } else if (in.restriction == 1) {
+        RndListNestedNew(s, in.nestingGroups, 1, list);
+    } else if (in.restriction == 0) {
+        RndListSpecified(s, list);
+    }
+}
+
+// Rao entropy of one community: prob[0..np-1] the relative abundances of its present OTUs,
+// idx[0..np-1] the rows of the (symmetric) dissimilarities D that the list gives them. The pairs
+// are summed once each and doubled; a -999 dissimilarity is skipped when hasMissing.
+double RaoOf(int np, const double* prob, const int* idx, double** D, bool hasMissing) {
+    double diag = 0.0, off = 0.0;
+    for (int a = 0; a < np; a++) {
+        const double* row = D[idx[a]];
+        double inner = 0.0;
+        if (hasMissing) {
+            for (int b = a + 1; b < np; b++)
+                if (!IsMissing(row[idx[b]])) inner += prob[b] * row[idx[b]];
+        } else {
+            // Two running sums in a fixed order let the additions overlap.
+            double other = 0.0;
+            int b = a + 1;
+            for (; b + 1 < np; b += 2) {
+                inner += prob[b] * row[idx[b]];
+                other += prob[b + 1] * row[idx[b + 1]];
+            }
+            if (b < np) inner += prob[b] * row[idx[b]];
+            inner += other;
+        }
+        off += prob[a] * inner;
+        double d = row[idx[a]];
+        if (!(hasMissing && IsMissing(d))) diag += prob[a] * prob[a] * d;
+    }
+    return diag + 2.0 * off;
+}
+
+// out[0..cols-1] = the sum over the present OTUs of w[o] * M[o][t], terms with -999 skipped.
+// Row by row: the cells are independent, so their additions run side by side, each cell still
+// summed in the order of the OTUs. A skipped term adds +0, which leaves a sum begun at +0 as it
+// would be without it. check false: M is known to hold no -999.
+template <bool check>
+void WeightedSum(int np, const int* pres, const double* w, double** M, int cols, double* __restrict__ out) {
+    for (int t = 0; t < cols; t++) out[t] = 0.0;
+    for (int e = 0; e < np; e++) {
+        const double wo = w[pres[e]];
+        const double* __restrict__ row = M[pres[e]];
+        for (int t = 0; t < cols; t++) out[t] += (check && IsMissing(row[t])) ? 0.0 : wo * row[t];
+    }
+}
+
+// The community-weighted means of the present terms: out[t] = the sum of w[o] * B[o][t] over the
+// present OTUs whose trait t is not -999, divided by the sum of their w[o]; 0 without any such
+// term. sum and weight are work rows of cols values; check false: B holds no -999.
+template <bool check>
+void WeightedMean(int np, const int* pres, const double* w, float** B, int cols, double* __restrict__ sum,
+                  double* __restrict__ weight, double* out) {
+    for (int t = 0; t < cols; t++) sum[t] = weight[t] = 0.0;
+    for (int e = 0; e < np; e++) {
+        const double wo = w[pres[e]];
+        const float* __restrict__ row = B[pres[e]];
+        for (int t = 0; t < cols; t++) {
+            const bool present = !(check && IsMissing(row[t]));
+            sum[t] += present ? wo * static_cast<double>(row[t]) : 0.0;
+            weight[t] += present ? wo : 0.0;
+        }
+    }
+    for (int t = 0; t < cols; t++) out[t] = weight[t] != 0.0 ? sum[t] / weight[t] : 0.0;
+}
+
+// The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
+// triangle tri and, when fill (the random-data file prints it) or from the dispatcher, as the
+// square matrix d. The Euclidean distance, the measure of T always and of X and P under the
+// usual options, goes through the engine's own loop, which gives the dispatcher's numbers (x
+// never holds -999 here).
+void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill) {
+    if (code == 3) {
+        EuclideanUpper(n, cols, x, tri.raw);
+        tri.Prepare(false);
+        if (fill) tri.ToMatrix(n, d);
+        return;
+    }
+    ResemblanceLib(n, cols, x, d, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
+    tri.FromUpper(n, d, false);
+}
+
+void Engine::Compute(const int* lst, Stats& st) {
+    for (double& x : st.v) x = 0.0;
+    st.xt = st.xr = st.tr = st.xe_r = st.te_r = st.xt_r = 0.0;
+
+    // Permuted rows of B, U, Q (the list is 1-based).
+    for (int i = 0; i < s; i++) {
+        int o = lst[i] - 1;
+        std::copy(in.B[o], in.B[o] + p, Brnd[i]);
+        std::copy(in.U[o], in.U[o] + k, Urnd[i]);
+        if (phyl) std::copy(in.Q[o], in.Q[o] + q, Qrnd[i]);
+    }
+
+    // T: the community-weighted means over the present terms, in double, then unit columns.
+    for (int c = 0; c < n; c++) {
+        if (BMissing)
+            WeightedMean<true>(presentCount[c], present[c], in.W[c], Brnd.m, p, sumT, weightT, T[c]);
+        else
+            WeightedMean<false>(presentCount[c], present[c], in.W[c], Brnd.m, p, sumT, weightT, T[c]);
+        for (int t = 0; t < p; t++)
+            if (in.traitSelected && in.traitSelected[t] != 1) T[c][t] = 0.0;
+    }
+    if (in.handBack && lst == identity && in.outT)
+        for (int c = 0; c < n; c++) std::copy(T[c], T[c] + p, in.outT[c]);
+    NormalizeCols(n, p, T.m, T.m);
+
+    // X = W x U and P = W x Q, terms with -999 skipped.
+    for (int c = 0; c < n; c++) {
+        if (UMissing)
+            WeightedSum<true>(presentCount[c], present[c], in.W[c], Urnd.m, k, X[c]);
+        else
+            WeightedSum<false>(presentCount[c], present[c], in.W[c], Urnd.m, k, X[c]);
+        if (phyl && QMissing)
+            WeightedSum<true>(presentCount[c], present[c], in.W[c], Qrnd.m, q, P[c]);
+        else if (phyl)
+            WeightedSum<false>(presentCount[c], present[c], in.W[c], Qrnd.m, q, P[c]);
+    }
+
+    // Rao entropies, on the scale the entropy itself has, for the observed and random alike.
+    for (int c = 0; c < n; c++) {
+        const int np = presentCount[c];
+        if (!(abundTotal[c] > 0.0)) {
+            R[c][0] = RaoPhyl[c][0] = 0.0;
+            continue;
+        }
+        for (int e = 0; e < np; e++) idx[e] = lst[present[c][e]] - 1;
+        R[c][0] = RaoOf(np, prob[c], idx, Sbd.m, SbMissing);
+        if (phyl) RaoPhyl[c][0] = RaoOf(np, prob[c], idx, Sfd.m, SfMissing);
+    }
+
+    double* v_ = st.v;
+    if (mantel) {
+        CommunityRese(n, p, T.m, 3, DT.m, triDT, save);
+        CommunityRese(n, k, X.m, code, DX.m, triDX, save);
+        v_[kRoTE] = SimpleCorr(n, triDE, triDT);
+        v_[kRTY] = SimpleCorr(n, triDY, triDT);
+        v_[kRTZ] = SimpleCorr(n, triDZ, triDT);
+        v_[kRoXE] = SimpleCorr(n, triDE, triDX);
+        st.xt = SimpleCorr(n, triDX, triDT);
+        v_[kRXY] = SimpleCorr(n, triDX, triDY);
+        v_[kRXZ] = SimpleCorr(n, triDX, triDZ);
+        v_[kRoXE_T] = PartialCorrelation(v_[kRoXE], st.xt, v_[kRoTE]);
+        v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
+        v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
+
+        triDR.FromAbsDiff(n, R.m);
+        v_[kRoRE] = TriCorr(triDE, triDR);
+        st.xr = TriCorr(triDX, triDR);
+        st.tr = TriCorr(triDT, triDR);
+        st.xe_r = PartialCorrelation(v_[kRoXE], st.xr, v_[kRoRE]);
+        st.te_r = PartialCorrelation(v_[kRoTE], st.tr, v_[kRoRE]);
+        st.xt_r = PartialCorrelation(st.xt, st.xr, st.tr);
+        v_[kRoXE_TR] = PartialCorrelation(st.xe_r, st.xt_r, st.te_r);
+
+        if (phyl) {
+            // Trait similarity against the phylogenetic matrix with its rows and columns
+            // permuted; negated for a dissimilarity so that it always relates similarities.
+            double bf;
+            if (bfFixedSpread) {
+                // A permutation (no OTU repeated) only reorders the cells of Sf: their mean and
+                // spread are those of the unpermuted matrix, and the centred Sb sums to 0, so
+                // the correlation needs only the products with the permuted cells.
+                double sum = 0.0;
+                int e = 0;
+                for (int i = 0; i < s; i++) {
+                    const double* row = SfSym[lst[i] - 1];
+                    const double* zb = triSb.z + e;
+                    double part = 0.0;
+                    for (int j = i + 1; j < s; j++) part += zb[j - i - 1] * row[lst[j] - 1];
+                    sum += part;
+                    e += s - i - 1;
+                }
+                bf = (triSb.norm == 0.0 || sfNorm == 0.0) ? 0.0 : Clamp1(sum / (triSb.norm * sfNorm));
+            } else {
+                int e = 0;
+                for (int i = 0; i < s; i++) {
+                    const double* row = SfSym[lst[i] - 1];
+                    for (int j = i + 1; j < s; j++) triSf.raw[e++] = row[lst[j] - 1];
+                }
+                triSf.Prepare(SfMissing);
+                bf = TriCorr(triSb, triSf);
+            }
+            v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
+
+            CommunityRese(n, q, P.m, code, DP.m, triDP, save);
+            v_[kRoPE] = SimpleCorr(n, triDE, triDP);
+            v_[kRoPT] = SimpleCorr(n, triDP, triDT);
+            v_[kRoPX] = SimpleCorr(n, triDP, triDX);
+            v_[kRoPX_T] = PartialCorrelation(v_[kRoPX], st.xt, v_[kRoPT]);
+            v_[kRoPE_X] = PartialCorrelation(v_[kRoPE], v_[kRoPX], v_[kRoXE]);
+            v_[kRoPE_T] = PartialCorrelation(v_[kRoPE], v_[kRoPT], v_[kRoTE]);
+            v_[kRoXE_P] = PartialCorrelation(v_[kRoXE], v_[kRoPX], v_[kRoPE]);
+            double xt_p = PartialCorrelation(st.xt, v_[kRoPX], v_[kRoPT]);
+            v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
+            v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
+
+            triDF.FromAbsDiff(n, RaoPhyl.m);
+            v_[kRFE] = TriCorr(triDE, triDF);
+        }
+        return;
+    }
+
+    // Procrustes and RV.
+    double** E = in.E;
+    const MatrixCovariate covT{p, in.traitSelected, T.m};
+    v_[kRoTE] = Congruence(n, p, v, T.m, E, method);
+    v_[kRTY] = Congruence(n, p, s, T.m, in.Y, method);
+    v_[kRTZ] = Congruence(n, p, s, T.m, in.Z, method);
+    v_[kRoXE] = Congruence(n, k, v, X.m, E, method);
+    st.xt = Congruence(n, k, p, X.m, T.m, method);
+    v_[kRXY] = Congruence(n, k, s, X.m, in.Y, method);
+    v_[kRXZ] = Congruence(n, k, s, X.m, in.Z, method);
+    const double f = in.overfitFactor;
+    v_[kRoXE_T] = PartialCongruence(partial, n, k, v, X.m, E, method, f, &covT, 1);
+    v_[kRXY_T] = PartialCongruence(partial, n, k, s, X.m, in.Y, method, f, &covT, 1);
+    v_[kRXZ_T] = PartialCongruence(partial, n, k, s, X.m, in.Z, method, f, &covT, 1);
+
+    v_[kRoRE] = Congruence(n, 1, v, R.m, E, method);
+    st.xr = Congruence(n, k, 1, X.m, R.m, method);
+    st.tr = Congruence(n, p, 1, T.m, R.m, method);
+    const MatrixCovariate covTR[2] = {covT, {1, nullptr, R.m}};
+    v_[kRoXE_TR] = PartialCongruence(partial, n, k, v, X.m, E, method, f, covTR, 2);
+
+    if (phyl) {
+        // Only the axes in use are moved; without any there is nothing to compare.
+        if (a > 0) {
+            for (int i = 0; i < s; i++) {
+                const float* row = in.phylAxes[lst[i] - 1];
+                std::copy(row, row + a, axesRnd[i]);
+            }
+            v_[kRoBF] = Congruence(s, p, a, Bn.m, axesRnd.m, method);
+        }
+        v_[kRFE] = Congruence(n, 1, v, RaoPhyl.m, E, method);
+        v_[kRoPE] = Congruence(n, v, q, E, P.m, method);
+        v_[kRoPT] = Congruence(n, p, q, T.m, P.m, method);
+        v_[kRoPX] = Congruence(n, k, q, X.m, P.m, method);
+        const MatrixCovariate covX{k, nullptr, X.m};
+        const MatrixCovariate covP{q, nullptr, P.m};
+        const MatrixCovariate covTP[2] = {covT, covP};
+        v_[kRoPX_T] = PartialCongruence(partial, n, q, k, P.m, X.m, method, f, &covT, 1);
+        v_[kRoPE_T] = PartialCongruence(partial, n, q, v, P.m, E, method, f, &covT, 1);
+        v_[kRoPE_X] = PartialCongruence(partial, n, q, v, P.m, E, method, f, &covX, 1);
+        v_[kRoTE_P] = PartialCongruence(partial, n, p, v, T.m, E, method, f, &covP, 1);
+        v_[kRoXE_P] = PartialCongruence(partial, n, k, v, X.m, E, method, f, &covP, 1);
+        v_[kRoXE_TP] = PartialCongruence(partial, n, k, v, X.m, E, method, f, covTP, 2);
+    }
+}
+
+// The comparisons in absolute value whatever the tail: the partial statistics.
+bool AlwaysAbsolute(int i) {
+    switch (i) {
+        case kRoXE_T: case kRoXE_TR: case kRXY_T: case kRXZ_T: case kRoPX_T: case kRoTE_P:
+        case kRoXE_P: case kRoXE_TP: case kRoPE_T: case kRoPE_X:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsPhylogenetic(int i) { return i >= kRoBF; }
+
+// A vector printed as a one-row matrix.
+void PrintRow(FILE* f, int n, double** col) {
+    for (int c = 0; c < n; c++) fprintf(f, "%.*g\t", kDigits, col[c][0]);
+    fprintf(f, "\n");
+}
+
+// A permuted matrix of the random-data file under its title, then the OTU order that made it.
+template <class M>
+void PrintPermuted(FILE* f, const char* title, int rows, int cols, M** m, const char* orderTitle, int* list) {
+    fprintf(f, "%s", title);
+    PrintMatrixTab(f, rows, cols, m, kDigits);
+    fprintf(f, "%s", orderTitle);
+    PrintVectorTab(f, rows, list, nullptr);
+}
+
+// A resemblance matrix of the random-data file (its lower half, the matrices being symmetric);
+// the title takes the number of communities.
+void PrintRese(FILE* f, const char* title, int n, double** d) {
+    fprintf(f, title, n);
+    PrintLowerHalfMatrixTab(f, n, d, kDigits);
+}
+
+void Engine::PrintObserved(const Stats& st) {
+    FILE* f = in.rndDataFile;
+    fprintf(f, "\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS ro(XE.T), ro(XE.TR)\n");
+    fprintf(f, "INTERMEDIATE RESULTS\n");
+    fprintf(f, "\nObserved trait matrix (B):\n");
+    PrintMatrixTab(f, s, p, in.B, kDigits);
+    fprintf(f, "\nMatrix W (%d communities by %d OTUs):\n", n, s);
+    PrintMatrixTab(f, n, s, in.W, kDigits);
+    fprintf(f, "\n\nMatrix T (comunity weighted means traits in %d communities by %d traits) computed after B (T = W x B):\n", n, p);
+    PrintMatrixTab(f, n, p, T.m, kDigits);
+    if (method == 1) {
+        PrintRese(f, "\nResemblance matrix DT between %d communities (based on matrix T of traits by communities):\n",
+                  n, DT.m);
+        PrintRese(f,
+                  "\nResemblance matrix DE between %d communities (based on matrix E of ecological variables by "
+                  "communities):\n",
+                  n, DEs.m);
+        fprintf(f, "\nMatrix correlation between DT and DE:\t%g\n", st.v[kRoTE]);
+    } else {
+        fprintf(f, "\nMatrix E of communities by ecological variables):\n");
+        PrintMatrixTab(f, n, v, in.E, kDigits);
+        if (method == 2)
+            fprintf(f, "\nProcrustes correlation between T and E:\t%g\n", st.v[kRoTE]);
+        else
+            fprintf(f, "\nRV coefficient between T and E:\t%g\n", st.v[kRoTE]);
+    }
+    fprintf(f, "\nObserved belonging matrix (U):\n");
+    PrintMatrixTab(f, s, k, in.U, kDigits);
+    fprintf(f, "\nObserved ro(XT)=\t%g\n", st.xt);
+    fprintf(f, "Observed ro(XE)=\t%g\n", st.v[kRoXE]);
+    fprintf(f, "Observed ro(XE.T)=\t%g\n", st.v[kRoXE_T]);
+
+    fprintf(f, "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:");
+    PrintMatrixTab(f, s, s, SbSym.m, kDigits);
+    fprintf(f, "\n\nRao entropy vector R (%d communities) computed after Sb:\n", n);
+    PrintRow(f, n, R.m);
+    if (mantel) {
+        triDR.ToMatrix(n, DR.m);
+        fprintf(f, "\nResemblance matrix DR comparing communities based on their Rao entropy: \n");
+        PrintLowerHalfMatrixTab(f, n, DR.m, kDigits);
+    }
+    fprintf(f, "\n");
+    if (phyl) {
+        if (in.phylIsDissimilarity)
+            fprintf(f, "\nObserved dissimilarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:");
+        else
+            fprintf(f, "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:");
+        PrintMatrixTab(f, s, s, SfSym.m, kDigits);
+        fprintf(f, "\n\nRao entropy vector R (%d communities) computed after Sf:\n", n);
+        PrintRow(f, n, RaoPhyl.m);
+        if (mantel) {
+            triDF.ToMatrix(n, DRaoPhyl.m);
+            fprintf(f, "\nResemblance matrix DRaoPhyl comparing communities after based on their Rao entropy using phylogenetic distances: \n");
+            PrintLowerHalfMatrixTab(f, n, DRaoPhyl.m, kDigits);
+        }
+        fprintf(f, "\n");
+    }
+}
+
+void Engine::PrintIteration(int it, const Stats& st, const double* count) {
+    FILE* f = in.rndDataFile;
+    const double* v_ = st.v;
+    fprintf(f, "\n\nITERATION\t%d\n", it);
+    PrintPermuted(f, "Permuted trait matrix (Brnd):\n", s, p, Brnd.m,
+                  "\nOrder of original OTUs in permuted traits matrix Brnd:\t", list);
+    fprintf(f, "\n\nMatrix Trnd (%d communities by %d traits) generated after Brnd (Trnd = W x Brnd):\n", n, p);
+    PrintMatrixTab(f, n, p, T.m, kDigits);
+    if (mantel) PrintRese(f, "\nResemblance matrix DT between %d communities:\n", n, DT.m);
+    fprintf(f, "\nIteration %d\tRandom ro(TE) =\t%g\tCummulative frequency for ro(TE)=%g\n", it, v_[kRoTE],
+            count[kRoTE]);
+
+    fprintf(f, "\n\nITERATION\t%d\n", it);
+    PrintPermuted(f, "Permuted belonging matrix (Urnd) based on traits:\n", s, k, Urnd.m,
+                  "\nOrder of original OTUs in permuted belongin matrix Urnd:\t", list);
+    fprintf(f, "\n\nMatrix Xrnd (%d communities by %d PFTs) generated after Urnd (Xrnd = W x Urnd):\n", n, k);
+    PrintMatrixTab(f, n, k, X.m, kDigits);
+    if (mantel) PrintRese(f, "\nResemblance matrix DX between %d communities:\n", n, DX.m);
+    fprintf(f,
+            "\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency "
+            "for ro(XE)=%g\tCummulative frequency for ro(XE.T)=%g\n",
+            it, st.xt, v_[kRoXE], v_[kRoXE_T], count[kRoXE], count[kRoXE_T]);
+
+    if (phyl) {
+        PrintPermuted(f, "Permuted belonging matrix (Qrnd) based on phylogeny:\n", s, q, Qrnd.m,
+                      "\nOrder of original OTUs in permuted belongin matrix Qrnd:\t", list);
+        fprintf(f, "\n\nMatrix Prnd (%d communities by %d taxa) generated after Qrnd (Prnd = W x Qrnd):\n", n, q);
+        PrintMatrixTab(f, n, q, P.m, kDigits);
+        if (mantel) PrintRese(f, "\nResemblance matrix DP between %d communities:\n", n, DP.m);
+        fprintf(f,
+                "\nIteration %d\tRandom values and cummulative frequencies for the following:\n ro(PE) =\t%g\t%g\n"
+                "Random ro(PT) =\t%g\t%g\nRandom ro(PX) =\t%g\t%g\nRandom ro(PX.T) =\t%g\t%g\n"
+                "Random ro(TE.P) =\t%g\t%g\nRandom ro(XE.P) =\t%g\t%g\nRandom ro(XE.TP) =\t%g\t%g\n"
+                "Random ro(PE.T) =\t%g\t%g\nRandom ro(PE.X) =\t%g\t%g\n",
+                it, v_[kRoPE], count[kRoPE], v_[kRoPT], count[kRoPT], v_[kRoPX], count[kRoPX], v_[kRoPX_T],
+                count[kRoPX_T], v_[kRoTE_P], count[kRoTE_P], v_[kRoXE_P], count[kRoXE_P], v_[kRoXE_TP],
+                count[kRoXE_TP], v_[kRoPE_T], count[kRoPE_T], v_[kRoPE_X], count[kRoPE_X]);
+    }
+
+    // The permuted similarity matrices exist only for this file; the statistics read the
+    // dissimilarities through the list.
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) SbRnd[i][j] = SbSym[list[i] - 1][list[j] - 1];
+    fprintf(f, "\n\nITERATION\t%d\n", it);
+    PrintPermuted(f, "Permuted similarity matrix (Srnd):\n", s, s, SbRnd.m,
+                  "\nOrder of original OTUs in permuted similarity matrix Srnd:\t", list);
+    fprintf(f, "\n\nRao entropy vector Rrnd (%d communities) generated after Srnd:\n", n);
+    PrintRow(f, n, R.m);
+    if (mantel) {
+        triDR.ToMatrix(n, DR.m);
+        PrintRese(f, "\nResemblance matrix DR between %d communities:\n", n, DR.m);
+    }
+    fprintf(f,
+            "\nIteration %d\tRandom ro(RE) =\t%g\tRandom ro(XR) =\t%g\tRandom ro(TR) =\t%g\tRandom ro(XE.R) =\t%g\t"
+            "Random ro(TE.R) =\t%g\tRandom ro(XT.R) =\t%g\tRandom ro(XE.TR) =\t%g\tCummulative frequency for "
+            "ro(RE)=%g\tCummulative frequency for ro(XE.TR)=%g\n",
+            it, v_[kRoRE], st.xr, st.tr, st.xe_r, st.te_r, st.xt_r, v_[kRoXE_TR], count[kRoRE], count[kRoXE_TR]);
+
+    if (phyl) {
+        for (int i = 0; i < s; i++)
+            for (int j = 0; j < s; j++) SfRnd[i][j] = SfSym[list[i] - 1][list[j] - 1];
+        PrintPermuted(f, "Permuted phylogenetic similarity matrix (Sf_rnd):\n", s, s, SfRnd.m,
+                      "\nOrder of original OTUs in permuted similarity matrix Sf_rnd:\t", list);
+        fprintf(f, "\n\nRao entropy vector Rrnd (%d communities) generated after Sf_rnd:\n", n);
+        PrintRow(f, n, RaoPhyl.m);
+        if (mantel) {
+            triDF.ToMatrix(n, DRaoPhyl.m);
+            PrintRese(f, "\nResemblance matrix DR between %d communities:\n", n, DRaoPhyl.m);
+        }
+        fprintf(f, "\nIteration %d\tRandom ro(FE) =\t%g\tCummulative frequency for ro(FE)=%g\n", it, v_[kRFE],
+                count[kRFE]);
+    }
+}
+
+// Refusals, checked before anything is written: too few communities or OTUs, an unknown
+// measure, a matrix the test needs that is not given, a restriction without its groups, and
+// missing values that Procrustes and RV cannot take (E, and B for the phylogenetic ro(BF)).
+bool Testable(const PermTest_FunctionalPhyl_Correl_Input& in) {
+    if (in.nCommunities < 2 || in.nOTUs < 1 || in.nTraits < 0 || in.nTypes < 0 || in.nEnv < 0) return false;
+    if (in.optRo < 1 || in.optRo > 3) return false;
+    if (!in.B || !in.Sb || !in.U || !in.W || !in.DE) return false;
+    if (in.optRo == 1 && (!in.DY || !in.DZ)) return false;
+    if (in.optRo != 1 && (!in.E || !in.Y || !in.Z)) return false;
+    if (in.restriction == 1 && !in.weightedNullModel && !in.nestingGroups) return false;
+    if (in.includePhylogeny) {
+        if (in.nTaxa < 0 || in.nPhylAxes < 0 || !in.Sf || !in.Q) return false;
+        if (in.optRo != 1 && in.nPhylAxes > 0 && !in.phylAxes) return false;
+    }
+    if (in.optRo != 1) {
+        for (int c = 0; c < in.nCommunities; c++)
+            for (int j = 0; j < in.nEnv; j++)
+                if (IsMissing(in.E[c][j])) return false;
+        if (in.includePhylogeny)
+            for (int o = 0; o < in.nOTUs; o++)
+                for (int t = 0; t < in.nTraits; t++)
+                    if (IsMissing(in.B[o][t])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
+    if (!in || !Testable(*in)) return false;
+    Engine e(*in);
+    e.Setup();
+
+    Stats obs, rnd;
+    e.Compute(e.identity, obs);
+    if (in->handBack) {
+        for (int c = 0; c < e.n; c++) {
+            if (in->outX) std::copy(e.X[c], e.X[c] + e.k, in->outX[c]);
+            if (in->outR) in->outR[c] = e.R[c][0];
+            if (e.phyl && in->outRaoPhyl) in->outRaoPhyl[c] = e.RaoPhyl[c][0];
+        }
+    }
+    if (e.phyl && in->outP)
+        for (int c = 0; c < e.n; c++) std::copy(e.P[c], e.P[c] + e.q, in->outP[c]);
+    if (e.save) e.PrintObserved(obs);
+
+    double count[kPermTestStats];
+    for (double& c : count) c = 1.0;
+    const int iterations = std::max(in->iterations, 1);
+    char progress[64];
+    for (int it = 1; it < iterations; it++) {
+        snprintf(progress, sizeof progress, "Permutation test: %d of %d", it, iterations);
+        HandleEventInfoWhere2(progress);
+        e.Draw();
+        e.Compute(e.list, rnd);
+        for (int i = 0; i < kPermTestStats; i++) {
+            bool absolute = AlwaysAbsolute(i) || in->twoTailed;
+            if (IsLargerThanOrEqual(rnd.v[i], obs.v[i], 1, absolute)) count[i] += 1.0;
+        }
+        if (e.save) e.PrintIteration(it, rnd, count);
+    }
+    for (int i = 0; i < kPermTestStats; i++) {
+        bool computed = !IsPhylogenetic(i) || e.phyl;
+        in->observed[i] = computed ? obs.v[i] : 0.0;
+        in->probability[i] = computed ? count[i] / iterations : 1.0;
+    }
+    return true;
+}
