@@ -19,6 +19,7 @@
 #include "matrix/qwlibSimData.h"
 #include "session/dialogs/TNXIFSET.h"
 #include "session/model/TNXGLOB.h"
+#include "simulation/TNXSIMANAL.h"
 #include "simulation/TNXSIMFILE.h"
 #include "simulation/TNXSIMINPUT.h"
 #include "simulation/TNXSIMREP.h"
@@ -33,11 +34,13 @@ struct SimulationRun {
     AssemblyModel model;
     double** rawEnv = nullptr;  // f x n factors as read
     int* varSelect = nullptr;   // [v]
+    SimAnalysis analysis;       // work space of the tests (type I error or power mode)
     bool globalsSet = false;
     char savedPrinda[kFileNameSize] = "";
     char savedPrindaMode[4] = "";
 
     ~SimulationRun() {
+        FreeSimAnalysis(set, &analysis);
         FreeAssemblyModel(set, &model);
         if (rawEnv) free2D(rawEnv, set.f);
         free1D(varSelect);
@@ -123,6 +126,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
 
     const bool dataBlocks = !(set.testMode && !set.intermediate);
     double counters[kSimCountedStats] = {};
+    if (set.testMode) AllocSimAnalysis(set, &run.analysis);
     const clock_t start = clock();
     for (int d = 1; d <= set.N; d++) {
         if (set.traitInput != 't') {
@@ -143,6 +147,19 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         }
         if (dataBlocks) WriteDataSetBlock(rep, set, m, d);
         WriteSimulatedDataFiles(set, m);
+        if (set.testMode) {
+            SimAnalysis& a = run.analysis;
+            AnalyseSimulatedData(set, m, run.varSelect, &a);
+            CountRejections(a.record.probability, set.alpha, counters);
+            if (set.intermediate) {
+                SimDataSetTests t;
+                t.T = a.T;
+                t.R = a.R;
+                t.observed = a.record.observed;
+                t.probability = a.record.probability;
+                WriteDataSetTests(rep, set, t, run.varSelect);
+            }
+        }
     }
     if (set.testMode) {
         const double elapsed = static_cast<double>(clock() - start) / 1000000.0;
