@@ -164,6 +164,54 @@ void AskSlopesCentres(const char* slopePrompt, const char* centrePrompt, double*
     *c2 = ReadNumberIn("%lf\n", "-", 0.0, 1.0);
 }
 
+// The texts of one per-OTU logistic function: the d/r question, the file prompt, the slope and
+// centre prompts.
+struct LogisticPrompts {
+    const char* question;
+    const char* filePrompt;
+    const char* slopes;
+    const char* centres;
+};
+
+// The parameters of one logistic function for every OTU: from a file into columns firstCol and
+// firstCol + 1 of table (d), or slope and centre ranges to draw from (r). Returns the letter.
+char AskOtuLogistic(const LogisticPrompts& text, int s, double** table, int firstCol, char (&file)[48], double* a1,
+                    double* a2, double* c1, double* c2) {
+    fprintf(Out(), "%s", text.question);
+    const char mode = ReadCharIn("d r");
+    if (mode == 'd') {
+        fprintf(Out(), text.filePrompt, s);
+        ReadMatrixFile(file, s, 2, table, firstCol);
+    } else {
+        AskSlopesCentres(text.slopes, text.centres, a1, a2, c1, c2);
+    }
+    return mode;
+}
+
+const LogisticPrompts kKernelPrompts = {
+    "Specify for each OTU the parameters for local seed dispersal kernel (d), or generate the parameters (slope and "
+    "center) of the logistic function at random (r)? d/r ",
+    kKernelFilePrompt,
+    "Specify the minimum and maximum (negative) slope in the center of antisymmetry of the logistic function for the "
+    "dispersal kernel (<0, suggested -5, if very close to 0 the effect of dispersal will be neutral): ",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for the dispersal kernel (0-1): "};
+const LogisticPrompts kSurvivalPrompts = {
+    "Specify for each OTU the parameters (slope and center) of the logistic function relating probability of "
+    "survival to distance between OTU traits and expected community traits (d), or generate the parameters at random "
+    "(r)? d/r ",
+    kSurvivalFilePrompt,
+    "Specify the minimum and maximum (negative) slope in the center of antisymmetry of the logistic function for the "
+    "survival probability (<0, suggested -1 and -5, if it approaches 0 the niche effect will be neutral): ",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for the survival probability "
+    "(0-1): "};
+const LogisticPrompts kDensityPrompts = {
+    "Specify for each OTU the parameters for the density dependence function (d), or generate the parameters (slope "
+    "and center) of the logistic function at random (r)? d/r ",
+    kKernelFilePrompt,
+    "Specify the minimum and maximum (negative) slope in the center of antisymmetry of the logistic function for "
+    "density dependence (<0, suggested -5, if 0 the effect of density dependence will be neutral): ",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for density dependence (0-1): "};
+
 void EchoNewline() {
     if ((createMacro || runMacro) && outm) fputc('\n', outm);
 }
@@ -290,21 +338,9 @@ void SimulatorDialogue(AssemblySettings* set, AssemblyModel* m, double*** rawEnv
         S.traitCode = ReadCharIn("u n") == 'u' ? 1 : 2;
     }
 
-    fprintf(o, "Specify for each OTU the parameters for local seed dispersal kernel (d), or generate the parameters "
-               "(slope and center) of the logistic function at random (r)? d/r ");
-    S.kernelMode = ReadCharIn("d r");
     m->kernel = dim2Double(S.s, 3);
-    if (S.kernelMode == 'd') {
-        fprintf(o, kKernelFilePrompt, S.s);
-        ReadMatrixFile(S.kernelFile, S.s, 2, m->kernel, 1);
-    } else {
-        AskSlopesCentres("Specify the minimum and maximum (negative) slope in the center of antisymmetry of the logistic "
-                         "function for the dispersal kernel (<0, suggested -5, if very close to 0 the effect of "
-                         "dispersal will be neutral): ",
-                         "Specify the minimum and maximum center of antisymmetry of the logistic function for the "
-                         "dispersal kernel (0-1): ",
-                         &S.kernelSlope1, &S.kernelSlope2, &S.kernelCentre1, &S.kernelCentre2);
-    }
+    S.kernelMode = AskOtuLogistic(kKernelPrompts, S.s, m->kernel, 1, S.kernelFile, &S.kernelSlope1, &S.kernelSlope2,
+                                  &S.kernelCentre1, &S.kernelCentre2);
     fprintf(o, "Specify the minimum long-distance dispersal probability in the pool of OTUs (0-1): ");
     S.lmin = ReadNumberIn("%lf\n", "-", 0.0, 1.0);
 
@@ -369,37 +405,12 @@ void SimulatorDialogue(AssemblySettings* set, AssemblyModel* m, double*** rawEnv
                "conditions (%d ecosystem variables by %d predictor traits): ", S.f, S.p);
     ReadMatrixFile(S.effectFile, S.f, S.p, m->K);
 
-    fprintf(o, "Specify for each OTU the parameters (slope and center) of the logistic function relating probability "
-               "of survival to distance between OTU traits and expected community traits (d), or generate the "
-               "parameters at random (r)? d/r ");
-    S.survivalMode = ReadCharIn("d r");
     m->survival = dim2Double(S.s, 2);
-    if (S.survivalMode == 'd') {
-        fprintf(o, kSurvivalFilePrompt, S.s);
-        ReadMatrixFile(S.survivalFile, S.s, 2, m->survival);
-    } else {
-        AskSlopesCentres("Specify the minimum and maximum (negative) slope in the center of antisymmetry of the logistic "
-                         "function for the survival probability (<0, suggested -1 and -5, if it approaches 0 the niche "
-                         "effect will be neutral): ",
-                         "Specify the minimum and maximum center of antisymmetry of the logistic function for the "
-                         "survival probability (0-1): ",
-                         &S.survivalSlope1, &S.survivalSlope2, &S.survivalCentre1, &S.survivalCentre2);
-    }
-    fprintf(o, "Specify for each OTU the parameters for the density dependence function (d), or generate the "
-               "parameters (slope and center) of the logistic function at random (r)? d/r ");
-    S.densityMode = ReadCharIn("d r");
+    S.survivalMode = AskOtuLogistic(kSurvivalPrompts, S.s, m->survival, 0, S.survivalFile, &S.survivalSlope1,
+                                    &S.survivalSlope2, &S.survivalCentre1, &S.survivalCentre2);
     m->density = dim2Double(S.s, 2);
-    if (S.densityMode == 'd') {
-        fprintf(o, kKernelFilePrompt, S.s);
-        ReadMatrixFile(S.densityFile, S.s, 2, m->density);
-    } else {
-        AskSlopesCentres("Specify the minimum and maximum (negative) slope in the center of antisymmetry of the logistic "
-                         "function for density dependence (<0, suggested -5, if 0 the effect of density dependence "
-                         "will be neutral): ",
-                         "Specify the minimum and maximum center of antisymmetry of the logistic function for density "
-                         "dependence (0-1): ",
-                         &S.densitySlope1, &S.densitySlope2, &S.densityCentre1, &S.densityCentre2);
-    }
+    S.densityMode = AskOtuLogistic(kDensityPrompts, S.s, m->density, 0, S.densityFile, &S.densitySlope1,
+                                   &S.densitySlope2, &S.densityCentre1, &S.densityCentre2);
 
     // The total number of individuals (M n) is an int.
     S.M = AskCount("Specify the maximum average number of individuals per community: ",
