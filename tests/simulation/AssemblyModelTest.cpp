@@ -5,6 +5,8 @@
 #include <gsl/gsl_rng.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "foundation/qwlibDim.h"
@@ -316,6 +318,69 @@ TEST(AssemblyRun, ExtrapolationIsClearedAndMeasuredFromTheTraitRange) {
     }
     EXPECT_GT(m.extrap[0][3], 0.0);
     EXPECT_LT(m.extrap[0][0], 0.0);
+}
+
+// The text a model run writes to a per-step file.
+std::string StepFileText(SmallRun& run, unsigned long seed, FILE* AssemblyStepFiles::*which) {
+    FILE* f = std::tmpfile();
+    AssemblyStepFiles files;
+    files.*which = f;
+    InitRndNumberGenerator(seed);
+    EXPECT_TRUE(PrepareDataSet(run.set, &run.m));
+    RunAssemblySteps(run.set, &run.m, 1, files);
+    std::string text;
+    std::rewind(f);
+    for (int c = std::fgetc(f); c != EOF; c = std::fgetc(f)) text += static_cast<char>(c);
+    std::fclose(f);
+    return text;
+}
+
+int Occurrences(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}
+
+TEST(AssemblyRun, WithoutLongDistanceDispersalNothingEverArrives) {
+    // lmin = 0 and a kernel of extreme slope: l = Logistic(1, 0, 1, 0, 1, slope, centre) is 0, and
+    // an OTU absent from the metacommunity can arrive only through l.
+    SmallRun run(3, 4, 1, 20, 10);
+    run.Neutral(0.0);
+    run.set.kernelSlope1 = run.set.kernelSlope2 = -1e6;
+    run.Run(2);
+    EXPECT_EQ(run.m.total, 0);
+    for (int o = 0; o < 4; o++) EXPECT_EQ(run.m.kernel[o][0], 0.0);
+}
+
+TEST(AssemblyRun, DeathsNeedASurvivalAndADensityTermBelowOne) {
+    // Death of an individual needs u < (1 - S) phi and then u < (q0 - q) phi: a flat density
+    // curve (q = q0) kills nobody whatever the filter, a decreasing one does once sites fill.
+    SmallRun run(4, 6, 1, 300, 8);
+    run.Neutral(1.0);
+    run.m.A[0][0] = 1.0;
+    run.m.considered[0] = 1;
+    run.set.survivalSlope1 = run.set.survivalSlope2 = -0.5;
+    const std::string flat = StepFileText(run, 3, &AssemblyStepFiles::community);
+    EXPECT_EQ(Occurrences(flat, "AFTER mortality"), 0);
+    EXPECT_EQ(Occurrences(flat, "BEFORE mortality"), 300);
+    run.set.densitySlope1 = run.set.densitySlope2 = -0.5;
+    const std::string steep = StepFileText(run, 3, &AssemblyStepFiles::community);
+    EXPECT_GT(Occurrences(steep, "AFTER mortality"), 0);
+    EXPECT_NE(steep.find("\nCommunity data matrix at step 1, BEFORE mortality, for 4 community sites in rows and 6 "
+                         "OTUs in columns:\n"),
+              std::string::npos);
+}
+
+TEST(AssemblyRun, StepFilesListEachSiteOfEachStep) {
+    SmallRun run(2, 3, 1, 3, 8);
+    run.Neutral(1.0);
+    const std::string env = StepFileText(run, 4, &AssemblyStepFiles::env);
+    // Factor 1..2 standardised: -1 and 1, unchanged without feedback.
+    EXPECT_EQ(env, "1\t1\t-1\t\n1\t2\t1\t\n2\t1\t-1\t\n2\t2\t1\t\n3\t1\t-1\t\n3\t2\t1\t\n");
+    const std::string dist = StepFileText(run, 4, &AssemblyStepFiles::distances);
+    EXPECT_EQ(Occurrences(dist, "Traits that were considered to compute these distances (traits with non-zero "
+                                "parameters for community responses to ecosystem conditions): \t0\t\n"),
+              3);
 }
 
 }  // namespace
