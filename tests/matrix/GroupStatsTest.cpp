@@ -254,6 +254,24 @@ TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
     InitRndNumberGenerator(77);
     EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bf, &r0), double(count) / iters);
     EXPECT_NEAR(r0, MatrixCorr(7, A, Bd), 1e-6);
+    // A weak relation, matched by many arrangements: the replay still agrees draw by draw.
+    Mat<double> Bw(7, 7);
+    const double z[7] = {5, 1, 4, 2, 7, 3, 6};
+    for (int i = 0; i < 7; i++)
+        for (int j = 0; j < 7; j++) Bw[i][j] = std::fabs(z[i] - z[j]);
+    const double rw = MatrixCorr(7, A, Bw);
+    InitRndNumberGenerator(9);
+    int matched = 1;
+    for (int t = 2; t <= 60; t++) {
+        RndList(7, list);
+        for (int i = 0; i < 7; i++)
+            for (int j = i + 1; j < 7; j++) P[i][j] = A[list[i] - 1][list[j] - 1];
+        double r = std::fabs(MatrixCorr(7, P, Bw));
+        if (r >= std::fabs(rw) || AlmostEqual2sComplement(r, std::fabs(rw), 1)) matched++;
+    }
+    InitRndNumberGenerator(9);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, 60, A, Bw, &r0), matched / 60.0);
+    EXPECT_GT(matched, 10);
     // A constant matrix correlates 0 with B in every arrangement: each one counts.
     Mat<double> K(7, 7);
     K.fill(2);
@@ -266,6 +284,7 @@ TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)
     Mat<double> W(3, 4), S(4, 4), P(4, 4);
     NearNeighbourData(W, S);
     EXPECT_EQ(Prob_LimitingSimilarity(4, 3, 1, W, S, true, false, nullptr), 1.0);
+    EXPECT_EQ(Prob_LimitingSimilarity(4, 3, 0, W, S, true, false, nullptr), 1.0);  // never 1 / 0
     EXPECT_EQ(S[1][0], 1.0);  // made symmetric in place
     // Replay: permuted distances at least the observed 2.5 (or equal) count.
     const int iters = 50;

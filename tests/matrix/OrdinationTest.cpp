@@ -241,6 +241,25 @@ TEST(CorrespondenceScalingTest, EqualsDudiCoaNormedScores)
     ExpectAxis(scores.operator double**(), 1, {0.834644157168745, -0.0856928727329397, -1.75765813355049, 0.561939121357065, 0.947905605580307}, 1e-10);
 }
 
+TEST(CorrespondenceScalingTest, EmptyRowKeepsFiniteScores)
+{
+    // A descriptor without any abundance has no profile: its row is left unscaled, and the
+    // column scores stay those of the table without it.
+    Mat<double> T({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {0, 0, 0, 0, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
+    Mat<double> S(5, 5), C(5, 5), vec(5, 5), scores(5, 5);
+    DeviationsExpectationsMV(5, 5, T, S);
+    CrossProductMV(5, 5, S, C);
+    Mirror(C);
+    double eig[5];
+    int axes = 0;
+    bool ok;
+    OrdinationLib_D(5, 5, T, C, vec, scores, &axes, eig, &ok, 3, 1, 1);
+    ASSERT_EQ(axes, 3);
+    EXPECT_NEAR(eig[0], 0.440076190983531, 1e-12);
+    ExpectAxis(scores.operator double**(), 0, {1.36012540145736, -0.815153140301949, 0.483816766276374, -1.43058934814059, 0.554082158857348}, 1e-10);
+    for (int k = 0; k < 3; k++) EXPECT_TRUE(std::isfinite(vec[k][2])) << k;
+}
+
 TEST(CorrespondenceScalingTest, EmptyColumnScoresZero)
 {
     Mat<double> T({{4, 0, 1}, {1, 0, 5}}), S(2, 3), C(2, 2), vec(2, 2), scores(2, 3);
