@@ -124,6 +124,8 @@ void IFHierarchicalAccum() {
     // The functional analysis uses a phylogeny exactly when the data set holds one.
     includePhylogeny = hasPhylogeny;
 
+    // False when the analysis refused the data (it has said why): no report was written.
+    bool analysed = true;
     {
         RunArraysGuard release;
         SettingsHierarchy();
@@ -135,13 +137,14 @@ void IFHierarchicalAccum() {
         switch (traitBasedOpt) {
             case 1:
                 if (poolCSTopt == 2) {
-                    PFTs_ScalingUp();
-                    for (int j = 0; j < nch; j++) rcst[j] = nGrPoly[j];
+                    analysed = PFTs_ScalingUp();
+                    if (analysed)
+                        for (int j = 0; j < nch; j++) rcst[j] = nGrPoly[j];
                 }
                 break;
             case 2:
-                FrequencyTraitsScalingUp();
-                if (nch > 0) rcst[0] = nch;
+                analysed = FrequencyTraitsScalingUp();
+                if (analysed && nch > 0) rcst[0] = nch;
                 break;
             case 3:
                 WriteIntermediateW();
@@ -154,7 +157,10 @@ void IFHierarchicalAccum() {
 
     dirtyOrig = 1;
     WriteTrack(1);
-    ResultsOnFile(whichPrinda);
+    if (analysed)
+        ResultsOnFile(whichPrinda);
+    else if (!runMacro)
+        Wait();
 }
 
 void IFChOrderSearch() {

@@ -326,6 +326,34 @@ TEST(PermTestRefusals, NoPhylogeneticAxesNeedNoCoordinates) {
     }
 }
 
+TEST(PermTestObserved, TraitMissingWhereverACommunityOccursGivesZero) {
+    // Community 2 holds OTUs 2, 3 and 4; with the first trait missing for all three, its mean
+    // has no term and is 0; the second trait keeps (2 * 12 + 4 * 7 + 15) / 7.
+    Small d(1, false);
+    d.B[1][0] = d.B[2][0] = d.B[3][0] = -999;
+    d.in.handBack = true;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_EQ(d.outT[1][0], 0.0);
+    EXPECT_NEAR(d.outT[1][1], 67.0 / 7, 1e-12);
+    // Community 1 (3, 1, 0, 0, 2) keeps OTUs 1 and 5 for the first trait: (3 * 1 + 2 * 0.5) / 5.
+    EXPECT_NEAR(d.outT[0][0], 4.0 / 5, 1e-12);
+}
+
+TEST(PermTestRefusals, EmptyTraitTypeAndEnvironmentTablesAreAccepted) {
+    // No trait (T empty, DT all 0), no type (X empty) or no environmental variable (E unused
+    // under Mantel): the test runs, and the statistics of an empty matrix are 0.
+    Small noTrait(1, false), noType(1, false), noEnv(1, false);
+    noTrait.in.nTraits = 0;
+    noType.in.nTypes = 0;
+    noEnv.in.nEnv = 0;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noTrait.in));
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noType.in));
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noEnv.in));
+    EXPECT_EQ(noTrait.in.observed[kRoTE], 0.0);
+    EXPECT_EQ(noType.in.observed[kRoXE], 0.0);
+    EXPECT_NEAR(noEnv.in.observed[kRoXE], 0.26094340125144466, 1e-12);
+}
+
 TEST(PermTestRefusals, MissingTraitIsAcceptedUnderMantel) {
     Small d(1, true);
     d.B[2][0] = -999;
