@@ -256,6 +256,12 @@ TEST_F(ChRankEnvironment, EachCriterionRefusesDataItCannotUse) {
         nMinTraitsChRank = 2;
         EXPECT_EQ(run(criterion), kChRankRefused) << criterion;
         EXPECT_FALSE(std::filesystem::exists("s1ChRank.txt"));
+        // A largest size below the smallest.
+        LoadSurvey(withEnv, criterion, two);
+        nMinTraitsChRank = 3;
+        nMaxTraitsChRank = 2;
+        EXPECT_EQ(run(criterion), kChRankRefused) << criterion;
+        EXPECT_FALSE(std::filesystem::exists("s1ChRank.txt"));
     }
     // A partition of one group: nothing to evaluate for the type-based criteria.
     for (int criterion : {1, 9}) {

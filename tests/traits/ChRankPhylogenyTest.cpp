@@ -155,6 +155,12 @@ TEST_F(ChRankPhylogenyData, RefusedWithoutPhylogenyOrWithNominalTraitsWhereTRest
     }
     LoadSurvey(nominal, 11, {1, 2, 1, 2, 1, 2});
     EXPECT_EQ(ChRankPhylogenyAssembly(), kChRankDone);
+    // Each search answers only for its own criteria.
+    LoadSurvey(nominal, 10, {1, 2, 1, 2, 1, 2});
+    EXPECT_EQ(ChRankPhylogenyAssembly(), kChRankRefused);
+    EXPECT_EQ(ChRank_Phylogeny_x_Trait_Assembly(), kChRankRefused);
+    opt_struct = 14;
+    EXPECT_EQ(ChRankPhylogenyAssembly(), kChRankRefused);
     // Niche conservation needs the environment too.
     Survey noEnv = RandomSurvey(72, 3, 6, 6, 0, true);
     LoadSurvey(noEnv, 14, {1, 2, 1, 2, 1, 2});

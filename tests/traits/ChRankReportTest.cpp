@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -297,6 +298,7 @@ struct StructureCase {
 };
 
 class ChRankStructures : public tnxtest::TempDirTest, public ::testing::WithParamInterface<StructureCase> {};
+using ChRankStructuresOfWeights = tnxtest::TempDirTest;
 
 TEST_P(ChRankStructures, OneBlockPerSubsetAndTheResultsUnchanged) {
     const StructureCase sc = GetParam();
@@ -324,6 +326,33 @@ TEST_P(ChRankStructures, OneBlockPerSubsetAndTheResultsUnchanged) {
     EXPECT_EQ(body(plain), body(with));
     const std::string structure = Read(sc.file);
     EXPECT_EQ(tnxtest::Count(structure, sc.rankingLine), 7) << structure.substr(0, 400);
+    // The residuals of DX on DT follow each block where DX was formed under Mantel (not for
+    // r(TE), r(RE) and r(SE)); the phylogenetic criteria add those of DP.
+    const int residuals = tnxtest::Count(structure, "(residuals after removing the effect of DT):\n");
+    const int perSubset = sc.criterion == 10 || sc.mode == 1 || sc.mode == 3 ? 0 : sc.criterion <= 9 || sc.mode ? 1 : 2;
+    EXPECT_EQ(residuals, 7 * perSubset);
+}
+
+TEST_F(ChRankStructuresOfWeights, TraitsOfWeightZeroPrintAsZeroInTheTraitMatrix) {
+    const Survey sv = RandomSurvey(170, 3, 5, 6, 2);
+    LoadSurvey(sv, 10, {});
+    weight[1] = 0.0f;
+    saveStruct = 'y';
+    ASSERT_EQ(ChRankTCAP(), kChRankDone);
+    const std::string structure = Read("s1Str.txt");
+    const std::string heading = "\nTrait matrix with 5 populations by 3 traits: \n";
+    const size_t b = structure.find(heading);
+    ASSERT_NE(b, std::string::npos);
+    std::istringstream rows(structure.substr(b + heading.size()));
+    for (int i = 0; i < 5; i++) {
+        double a, z, c;
+        rows >> a >> z >> c;
+        EXPECT_EQ(z, 0.0) << i;
+        EXPECT_NEAR(a, csm_Float[i][0], 1e-4);
+        EXPECT_NEAR(c, csm_Float[i][2], 1e-4);
+    }
+    // Only the subsets of the two selected traits are evaluated.
+    EXPECT_EQ(tnxtest::Count(structure, "\nTrait ranking criterion ro(TE)=\t"), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(

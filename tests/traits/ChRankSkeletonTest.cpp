@@ -294,6 +294,22 @@ TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
     }
     EXPECT_EQ(tnxtest::Slurp(target), "summary\nbody\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    // A target that cannot be replaced (a folder holding a file): false, nothing left behind,
+    // with or without the prefix; no file opened: false.
+    const std::string blocked = (dir / "blocked").string();
+    std::filesystem::create_directories(dir / "blocked");
+    std::ofstream((dir / "blocked" / "x").string()) << "x";
+    for (const std::string prefix : {"", "summary\n"}) {
+        chrank::WholeFile w(blocked);
+        FILE* f = w.Open();
+        ASSERT_NE(f, nullptr);
+        fputs("body\n", f);
+        EXPECT_FALSE(w.Commit(prefix));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+    }
+    chrank::WholeFile never((dir / "never.txt").string());
+    EXPECT_FALSE(never.Commit());
+    EXPECT_FALSE(std::filesystem::exists(dir / "never.txt"));
     std::filesystem::remove_all(dir);
 }
 
