@@ -1,7 +1,7 @@
 // The trait-subset search end to end on the mafragh survey: imported by the answers of its
 // README, then letter K for every criterion the data allow, with every trait in the subset.
-// The values of the whole trait set are the functional analysis's statistics, which
-// mafragh_expected_H.txt holds from an independent computation in R (expected.R beside it).
+// The values of the whole trait set are the statistics that letter H prints, and those of
+// mafragh_expected_H.txt, an independent computation in R (expected.R beside it).
 #include <cmath>
 #include <cstdlib>
 
@@ -37,7 +37,7 @@ void ExpectFiveDigits(double got, double expected, const std::string& what) {
 
 using ChRankE2E = TempDirTest;
 
-TEST_F(ChRankE2E, MafraghEveryCriterionWithAllTraitsAgreesWithTheIndependentStatistics) {
+TEST_F(ChRankE2E, MafraghEveryCriterionWithAllTraitsAgreesWithLetterHAndTheIndependentStatistics) {
     for (const char* f : {"mafragh_B.txt", "mafragh_F.txt", "mafragh_W.txt", "mafragh_spp.txt", "mafragh_E.txt"})
         std::filesystem::copy(std::string(TARNEX_EXAMPLES) + "/" + f, f);
     // Types: the species (each OTU its own); fuzzy; Mantel; Euclidean distance; all traits; W
@@ -45,7 +45,9 @@ TEST_F(ChRankE2E, MafraghEveryCriterionWithAllTraitsAgreesWithTheIndependentStat
     auto typed = [](int c) {
         return "K\n" + std::to_string(c) + "\ny\n1\n1\n" + (c == 16 ? "" : "6\n") + "1\ny\n6\n6\nn\n\n";
     };
-    std::string script = kImport + "V\n" + "K\n10\n1\n1\n6\n6\nn\n\n";
+    // H first, in the same setting (species types, fuzzy, Mantel, Euclidean distance, all
+    // traits, W to unit totals).
+    std::string script = kImport + "V\nH\ny\n1\n999\n0\n2\n1\n1\n6\n1\ny\nn\n\n" + "K\n10\n1\n1\n6\n6\nn\n\n";
     for (int c : {1, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}) script += typed(c);
     Result r = box_.Run(script + "C\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -67,6 +69,26 @@ TEST_F(ChRankE2E, MafraghEveryCriterionWithAllTraitsAgreesWithTheIndependentStat
                      Expected(expected, "r(RE)=\t"), "r(RE)");
     ExpectFiveDigits(SizeValue(box_.ReadFile("mafraghChRank_BetaDivergence.txt"), grouped, 6),
                      Expected(expected, "r(XE.TR)=\t"), "r(XE.TR)");
+
+    // The same statistics as letter H prints them for the same data.
+    const std::string report = box_.ReadFile("mafraghPrinda.txt");
+    const struct {
+        const char* file;
+        const char* prefix;
+        const char* label;
+    } sameAsH[] = {
+        {"TCAP", "Ranking criterion value and optimal subset with ", "Convergence (TCAP): r(TE)=\t"},
+        {"TDAP_TCAP", "Ranking criterion value and optimal subset with ", "Both TCAP and Divergence (TDAP): r(XE)=\t"},
+        {"TDAP", "Ranking criterion value and optimal subset with ", "TDAP: r(XE.T)=\t"},
+        {"AlphaDivergence", "Ranking criterion value, groups and optimal subset with ", "and Rao entropy): r(RE)=\t"},
+        {"BetaDivergence", "Ranking criterion value, groups and optimal subset with ", "Beta divergence: r(XE.TR)=\t"},
+    };
+    for (const auto& c : sameAsH) {
+        const double h = Expected(report, c.label);
+        ASSERT_NE(h, -999.0) << c.label;
+        ExpectFiveDigits(SizeValue(box_.ReadFile(std::string("mafraghChRank_") + c.file + ".txt"), c.prefix, 6), h,
+                         c.label);
+    }
 
     // The phylogenetic criteria ran on the phylogeny: each names the whole trait set as its
     // subset of 6.

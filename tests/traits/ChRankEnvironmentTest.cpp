@@ -250,6 +250,12 @@ TEST_F(ChRankEnvironment, EachCriterionRefusesDataItCannotUse) {
         for (int t = 0; t < nch; t++) weight[t] = 0.0f;
         EXPECT_EQ(run(criterion), kChRankRefused) << criterion;
         EXPECT_FALSE(std::filesystem::exists("s1ChRank.txt"));
+        // Fewer selected traits than the smallest size asked for.
+        LoadSurvey(withEnv, criterion, two);
+        weight[0] = weight[2] = 0.0f;
+        nMinTraitsChRank = 2;
+        EXPECT_EQ(run(criterion), kChRankRefused) << criterion;
+        EXPECT_FALSE(std::filesystem::exists("s1ChRank.txt"));
     }
     // A partition of one group: nothing to evaluate for the type-based criteria.
     for (int criterion : {1, 9}) {

@@ -161,10 +161,24 @@ TEST_F(ChRankPhylogenyData, RefusedWithoutPhylogenyOrWithNominalTraitsWhereTRest
     EXPECT_EQ(ChRank_Phylogeny_x_Trait_Assembly(), kChRankRefused);
 }
 
+TEST_F(ChRankPhylogenyData, OneTaxonRunsNoTaxaRefused) {
+    const Survey sv = RandomSurvey(74, 3, 6, 6, 2, true);
+    for (int c : {11, 14}) {
+        LoadSurvey(sv, c, {1, 2, 1, 2, 1, 2});
+        // Every OTU in one taxon: P holds the community totals, a composition like any other.
+        for (int i = 0; i < tcst; i++) partition_OTUs_Phyl[i] = 1;
+        nTaxa = 1;
+        EXPECT_EQ(c == 11 ? ChRankPhylogenyAssembly() : ChRank_Phylogeny_x_Trait_Assembly(), kChRankDone) << c;
+        nTaxa = 0;
+        EXPECT_EQ(c == 11 ? ChRankPhylogenyAssembly() : ChRank_Phylogeny_x_Trait_Assembly(), kChRankRefused) << c;
+    }
+}
+
 TEST_F(ChRankPhylogenyData, StructureFileOfItsOwnNameAndResultsUnchanged) {
     const Survey sv = RandomSurvey(73, 3, 6, 6, 2, true);
     LoadSurvey(sv, 11, {1, 2, 3, 1, 2, 3});
     ASSERT_EQ(ChRankPhylogenyAssembly(), kChRankDone);
+    EXPECT_FALSE(std::filesystem::exists("IntermediateRankResults.txt"));  // only when asked
     const std::string plain = Read("s1ChRank.txt");
     saveStruct = 'y';
     ASSERT_EQ(ChRankPhylogenyAssembly(), kChRankDone);

@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,25 @@ TEST_P(ChRankHeader, LinesInOrderWithTheIntermediatePrintout) {
     EXPECT_GE(whole, 3);
     EXPECT_LE(whole, 4);
     EXPECT_EQ(tnxtest::Count(text, "Elapsed time: "), 1);
+    if (hc.criterion == 14) {
+        // The products of each intermediate line are those of its printed correlations.
+        size_t at = 0;
+        int lines = 0;
+        while ((at = text.find("\nro(PT)=\t", at)) != std::string::npos) {
+            auto field = [&](const std::string& name) {
+                // The first field of that name from the line's start (roBetaNiche stands before
+                // roAlphaBetaNiche, which contains its name).
+                const size_t p = text.find(name + "=\t", at);
+                return std::atof(text.c_str() + p + name.size() + 2);
+            };
+            EXPECT_NEAR(field("roBetaNiche"), field("ro(PT)") * field("ro(TE)"), 1e-5);
+            EXPECT_NEAR(field("roAlphaBetaNiche"), field("ro(PX)") * field("ro(XE)"), 1e-5);
+            EXPECT_NEAR(field("roAlphaNiche"), field("ro(XE.T)") * field("ro(PX.T)"), 1e-5);
+            at++;
+            lines++;
+        }
+        EXPECT_EQ(lines, 7);
+    }
 }
 
 const std::string kUnitLines =
@@ -262,5 +282,58 @@ TEST_F(ChRankTies, CrispTypesGiveEqualValuesAndEachSizeKeepsItsFirstSubset) {
     free2D(C, tcst);
     free2D(DE, ncsm);
 }
+
+}  // namespace
+
+namespace {
+
+// Saving the structures changes nothing in the result file, and the structure file holds one
+// ranking line per evaluated subset (7 subsets of 3 traits).
+struct StructureCase {
+    int criterion;
+    int mode;
+    const char* file;
+    const char* rankingLine;
+};
+
+class ChRankStructures : public tnxtest::TempDirTest, public ::testing::WithParamInterface<StructureCase> {};
+
+TEST_P(ChRankStructures, OneBlockPerSubsetAndTheResultsUnchanged) {
+    const StructureCase sc = GetParam();
+    const Survey sv = RandomSurvey(160 + sc.criterion, 3, 7, 6, 2, true);
+    auto run = [&]() {
+        switch (sc.criterion) {
+            case 1: return ChRankTDAP_TCAP();
+            case 9: return ChRankTDAP();
+            case 10: return ChRankTCAP();
+            case 11: case 12: case 13: return ChRankPhylogenyAssembly();
+            case 14: case 15: return ChRank_Phylogeny_x_Trait_Assembly();
+            default: return ChRankAlphaBetaDivergence(sc.mode);
+        }
+    };
+    LoadSurvey(sv, sc.criterion, {1, 2, 3, 4, 5, 6, 7});
+    ASSERT_EQ(run(), kChRankDone);
+    const std::string plain = Read("s1ChRank.txt");
+    saveStruct = 'y';
+    ASSERT_EQ(run(), kChRankDone);
+    const std::string with = Read("s1ChRank.txt");
+    auto body = [](const std::string& t) {
+        const size_t b = t.find("Session:");
+        return t.substr(b, t.find("Elapsed time") - b);
+    };
+    EXPECT_EQ(body(plain), body(with));
+    const std::string structure = Read(sc.file);
+    EXPECT_EQ(tnxtest::Count(structure, sc.rankingLine), 7) << structure.substr(0, 400);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Criteria, ChRankStructures,
+    ::testing::Values(StructureCase{10, 0, "s1Str.txt", "\nTrait ranking criterion ro(TE)=\t"},
+                      StructureCase{9, 0, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"},
+                      StructureCase{13, 0, "IntermediateRankResults.txt", "\nTrait ranking criterion:\tro(PT)=\t"},
+                      StructureCase{15, 0, "s1Str.txt", "\nTrait ranking criterion:\tro(PT)=\t"},
+                      StructureCase{16, 1, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"},
+                      StructureCase{20, 6, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"},
+                      StructureCase{24, 3, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"}));
 
 }  // namespace
