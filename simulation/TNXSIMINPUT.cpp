@@ -238,7 +238,6 @@ void SetSimulatorGlobals(const AssemblySettings& set, char* savedPrinda, char* s
         chtype[t] = 3;
         snprintf(chLabel[t], kLabelSize, "%d", t + 1);
         weight[t] = 1.0f;
-        nchor[t] = t + 1;
     }
     // No session report exists: an empty report name makes the dialogue find none to ask about.
     snprintf(savedPrinda, kFileNameSize, "%s", whichPrinda);

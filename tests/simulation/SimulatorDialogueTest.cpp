@@ -125,6 +125,16 @@ TEST_F(SimulatorDialogueTest, FileThatCannotBeOpenedIsAskedAgain) {
     EXPECT_NE(Err().find("can't open missing.txt"), std::string::npos);
 }
 
+TEST_F(SimulatorDialogueTest, LongFileNameIsCutAndTheRestOfItsLineDropped) {
+    // 45 characters: the first 41 name no file; the rest of the line is not taken as the next
+    // answer, which names the trait file.
+    Script("4\n5\n2\nt\n" + std::string(45, 'x') + "\nB.txt  \n" + kMiddle + "n\n1\nn\n");
+    Dialogue d;
+    d.Run();
+    EXPECT_STREQ(d.set.traitFile, "B.txt");
+    EXPECT_NE(Err().find("can't open " + std::string(41, 'x') + " \n"), std::string::npos);
+}
+
 TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
     struct Case {
         const char* traits;
@@ -169,6 +179,7 @@ TEST(PositiveDefinite, CholeskyDecides) {
     EXPECT_TRUE(IsPositiveDefinite(3, a));
     a[1][2] = 0.8;             // not symmetric
     EXPECT_FALSE(IsPositiveDefinite(3, a));
+    EXPECT_FALSE(IsPositiveDefinite(0, a));  // no matrix
     free2D(a, 3);
 }
 
