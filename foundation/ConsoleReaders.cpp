@@ -25,6 +25,11 @@ void InitConsoleStreams() {
     runMacro = 0;
 }
 
+FILE* DirectIn() {
+    if (runMacro) return stdin;
+    return in != nullptr ? in : stdin;
+}
+
 namespace {
 
 FILE* In() { return in != nullptr ? in : stdin; }

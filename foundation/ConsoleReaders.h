@@ -17,6 +17,11 @@ extern unsigned char runMacro;      // 1 while a macro is replayed
 // stdin and stdout before main; the readers take a null in/out as stdin/stdout.)
 void InitConsoleStreams();
 
+// Where the dialogs read the answers that they do not echo ("direct" answers): `in`, except
+// while a macro is replayed, when they come from standard input (the macro does not hold them,
+// so reading them from it would hand the following recorded answers to the wrong questions).
+FILE* DirectIn();
+
 // A letter from accept ("N O S A X"), lower case; echo "%c\n".
 char ReadCharIn(const char* accept);
 // A number: accept null (any), a list ("1 2 3 4"), or "-" with the bounds lo .. hi.

@@ -20,6 +20,7 @@
 #include "session/TNXIFFM2.h"
 #include "session/TNXIFFMT.h"
 #include "session/TNXIFHAND.h"
+#include "session/TNXMACRO.h"
 #include "session/TNXTRACK.h"
 #include "simulation/TNXSIMUL.h"
 
@@ -194,9 +195,12 @@ void HandleError(int) {}
 void HandleErrorCode(int code) {
     std::fflush(out);
     std::fflush(stdout);
+    // A replay that an error code interrupts cannot go on: the console is given back first.
+    const bool replaying = runMacro != 0;
+    EndMacroReplay();
     if (code == TNX_TRANSLATION) {
         std::fputc('\a', stderr);
-        if (!runMacro) Wait();
+        if (!replaying) Wait();
         return;
     }
     const char* message = "\nOUT OF MEMORY !!!\n";
@@ -289,6 +293,7 @@ void MainMenu() {
             }
             case 'S': SetPreferences(); break;
             case 'A': IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(); break;
+            case 'M': IFMacro(); break;  // held: the letter list above does not let M through
             default: break;
         }
         SetStructuresName();

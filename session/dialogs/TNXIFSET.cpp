@@ -22,7 +22,8 @@
 namespace {
 
 FILE* Out() { return out ? out : stdout; }
-FILE* In() { return in ? in : stdin; }
+// The answers read directly (not echoed) come from standard input while a macro is replayed.
+FILE* In() { return DirectIn(); }
 
 // Closes a file that this dialog opened, also when an error code travels through.
 struct FileGuard {
