@@ -207,6 +207,15 @@ TEST_F(SimulatorDialogueTest, SizesThatCannotBeHeldAreRefusedWhenEntered) {
     EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 2);
 }
 
+TEST_F(SimulatorDialogueTest, TraitsAreRefusedWhenTheirSimilaritiesCannotBeHeld) {
+    // 5000 OTUs: 100 traits make 2.5e9 partial similarities, 50 make 1.25e9. The input then ends.
+    Script("4\n5000\n100\n50\n");
+    Dialogue d;
+    EXPECT_EQ(CodeOf([&] { d.Run(); }), TNX_END_OF_FILE);
+    EXPECT_EQ(d.set.p, 50);
+    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 1);
+}
+
 TEST_F(SimulatorDialogueTest, OneFactorWithInteractionsHasOnePredictor) {
     Script(Start(4) + "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE.txt\ny\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n"
                       "0.5\n0.5\n10\n5\n0.5\nn\n1\nn\n");
