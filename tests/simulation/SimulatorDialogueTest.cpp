@@ -125,6 +125,16 @@ TEST_F(SimulatorDialogueTest, FileThatCannotBeOpenedIsAskedAgain) {
     EXPECT_NE(Err().find("can't open missing.txt"), std::string::npos);
 }
 
+TEST_F(SimulatorDialogueTest, LongFileNameIsCutAndTheRestOfItsLineDropped) {
+    // 45 characters: the first 41 name no file; the rest of the line is not taken as the next
+    // answer, which names the trait file.
+    Script("4\n5\n2\nt\n" + std::string(45, 'x') + "\nB.txt  \n" + kMiddle + "n\n1\nn\n");
+    Dialogue d;
+    d.Run();
+    EXPECT_STREQ(d.set.traitFile, "B.txt");
+    EXPECT_NE(Err().find("can't open " + std::string(41, 'x') + " \n"), std::string::npos);
+}
+
 TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
     struct Case {
         const char* traits;
@@ -169,6 +179,7 @@ TEST(PositiveDefinite, CholeskyDecides) {
     EXPECT_TRUE(IsPositiveDefinite(3, a));
     a[1][2] = 0.8;             // not symmetric
     EXPECT_FALSE(IsPositiveDefinite(3, a));
+    EXPECT_FALSE(IsPositiveDefinite(0, a));  // no matrix
     free2D(a, 3);
 }
 
@@ -194,6 +205,15 @@ TEST_F(SimulatorDialogueTest, SizesThatCannotBeHeldAreRefusedWhenEntered) {
     EXPECT_EQ(d.set.n, 4);
     EXPECT_EQ(d.set.M, 10);
     EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 2);
+}
+
+TEST_F(SimulatorDialogueTest, TraitsAreRefusedWhenTheirSimilaritiesCannotBeHeld) {
+    // 5000 OTUs: 100 traits make 2.5e9 partial similarities, 50 make 1.25e9. The input then ends.
+    Script("4\n5000\n100\n50\n");
+    Dialogue d;
+    EXPECT_EQ(CodeOf([&] { d.Run(); }), TNX_END_OF_FILE);
+    EXPECT_EQ(d.set.p, 50);
+    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 1);
 }
 
 TEST_F(SimulatorDialogueTest, OneFactorWithInteractionsHasOnePredictor) {
