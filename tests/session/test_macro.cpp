@@ -96,6 +96,11 @@ TEST_F(MacroTest, ErrorCodeDuringAReplayRestoresTheConsole) {
     EXPECT_EQ(runMacro, 0);
     EXPECT_EQ(Read("MacroRunReport"), "Enter labels:\t\n");
     out = outFile_;
+    // A macro that cannot be written whole is code 3 (here its last line fails when the file is closed).
+    Stdin("N\n/dev/full\nN\n");
+    IFMacro();
+    EXPECT_EQ(CodeOf([] { IFMacro(); }), TNX_FAIL_TO_PRINT);
+    EXPECT_EQ((Ints{createMacro}), (Ints{0}));
 }
 
 // The session's files in a folder, time-stamp lines aside.
