@@ -127,10 +127,11 @@ bool AocT(int n, int p, T** F, T* eig, T* chi, T** rowScores, T** colScores)
         for (int i = 0; i < n; i++)
             rowScores[k][i] = axis && r[i] != 0.0f ? T(std::sqrt(T(total) / T(r[i])) * V[k][i]) : T(0);
         for (int j = 0; j < p; j++) {
+            colScores[k][j] = T(0);
+            if (!axis || c[j] == 0.0f) continue;
             double s = 0.0;
-            if (axis && c[j] != 0.0f)
-                for (int i = 0; i < n; i++) s += double(F[i][j]) * rowScores[k][i];
-            colScores[k][j] = axis && c[j] != 0.0f ? T(s / (std::sqrt(double(eig[k])) * c[j])) : T(0);
+            for (int i = 0; i < n; i++) s += double(F[i][j]) * rowScores[k][i];
+            colScores[k][j] = T(s / (std::sqrt(double(eig[k])) * c[j]));
         }
     }
     free2D(V, n);

@@ -69,23 +69,23 @@ const ChRankEntry kChRankFiles[] = {
 };
 
 // Runs the search of a criterion of the table.
-void RunChRank(int criterion) {
+ChRankStatus RunChRank(int criterion) {
     switch (criterion) {
-        case 1: ChRankTDAP_TCAP(); break;
-        case 9: ChRankTDAP(); break;
-        case 10: ChRankTCAP(); break;
+        case 1: return ChRankTDAP_TCAP();
+        case 9: return ChRankTDAP();
+        case 10: return ChRankTCAP();
         case 11:
         case 12:
-        case 13: ChRankPhylogenyAssembly(); break;
+        case 13: return ChRankPhylogenyAssembly();
         case 14:
-        case 15: ChRank_Phylogeny_x_Trait_Assembly(); break;
-        case 16: ChRankAlphaBetaDivergence(1); break;
-        case 17: ChRankAlphaBetaDivergence(2); break;
-        case 24: ChRankAlphaBetaDivergence(3); break;
+        case 15: return ChRank_Phylogeny_x_Trait_Assembly();
+        case 16: return ChRankAlphaBetaDivergence(1);
+        case 17: return ChRankAlphaBetaDivergence(2);
+        case 24: return ChRankAlphaBetaDivergence(3);
         default:
             // Criteria 18 to 23 give the modes 4 to 9.
-            if (criterion >= 18 && criterion <= 23) ChRankAlphaBetaDivergence(criterion - 14);
-            break;
+            if (criterion >= 18 && criterion <= 23) return ChRankAlphaBetaDivergence(criterion - 14);
+            return kChRankRefused;
     }
 }
 
@@ -124,6 +124,8 @@ void IFHierarchicalAccum() {
     // The functional analysis uses a phylogeny exactly when the data set holds one.
     includePhylogeny = hasPhylogeny;
 
+    // False when the analysis refused the data (it has said why): no report was written.
+    bool analysed = true;
     {
         RunArraysGuard release;
         SettingsHierarchy();
@@ -135,13 +137,14 @@ void IFHierarchicalAccum() {
         switch (traitBasedOpt) {
             case 1:
                 if (poolCSTopt == 2) {
-                    PFTs_ScalingUp();
-                    for (int j = 0; j < nch; j++) rcst[j] = nGrPoly[j];
+                    analysed = PFTs_ScalingUp();
+                    if (analysed)
+                        for (int j = 0; j < nch; j++) rcst[j] = nGrPoly[j];
                 }
                 break;
             case 2:
-                FrequencyTraitsScalingUp();
-                if (nch > 0) rcst[0] = nch;
+                analysed = FrequencyTraitsScalingUp();
+                if (analysed && nch > 0) rcst[0] = nch;
                 break;
             case 3:
                 WriteIntermediateW();
@@ -154,10 +157,15 @@ void IFHierarchicalAccum() {
 
     dirtyOrig = 1;
     WriteTrack(1);
-    ResultsOnFile(whichPrinda);
+    if (analysed)
+        ResultsOnFile(whichPrinda);
+    else if (!runMacro)
+        Wait();
 }
 
 void IFChOrderSearch() {
+    // A search that refuses the data has said why and writes nothing: back to the menu.
+    ChRankStatus status = kChRankRefused;
     {
         RunArraysGuard release;
         SettingsChRank();
@@ -165,7 +173,7 @@ void IFChOrderSearch() {
         if (optmain1 == 'V') {
             if (traitBasedOpt == 2) {
                 SessionFileName(whichChorder, "ChRank_TCAP.txt");
-                if (opt_struct == 10) ChRankTCAP();
+                if (opt_struct == 10) status = ChRankTCAP();
             } else if (traitBasedOpt == 1 && rankingAlgorithm != 1) {
                 const char* suffix = ChRankFileSuffix(opt_struct);
                 // Criterion 1 pools the OTUs into types by their partition (the dialog always
@@ -173,13 +181,19 @@ void IFChOrderSearch() {
                 if (opt_struct == 1 && poolCSTopt != 2) suffix = nullptr;
                 if (suffix) {
                     SessionFileName(whichChorder, suffix);
-                    RunChRank(opt_struct);
+                    status = RunChRank(opt_struct);
                 }
             }
         } else if (optmain1 == 'P') {
             SessionFileName(whichChorder, "chRankRedncyPopLevel.txt");
             ChOrderSearch();
+            status = kChRankDone;
         }
+    }
+    if (status == kChRankFileFailed) RaiseError(TNX_FAIL_TO_OPEN);
+    if (status != kChRankDone) {
+        if (!runMacro) Wait();
+        return;
     }
 
     dirtyOrig = 1;

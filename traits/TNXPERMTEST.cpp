@@ -350,6 +350,11 @@ struct Engine {
     void Compute(const int* lst, Stats& st);
     void Draw();
     void PrintObserved(const Stats& st);
+    // The observed block of one Rao entropy: the OTU matrix it is computed from, the entropies
+    // and, under Mantel, their resemblance matrix.
+    template <class M>
+    void PrintObservedRao(FILE* f, const char* title, M** sym, const char* name, double** rao, const TriVec& tri,
+                          double** d, const char* reseTitle);
     void PrintIteration(int it, const Stats& st, const double* count);
 };
 
@@ -357,6 +362,25 @@ template <class M>
 void MirrorUpper(int n, M** src, M** dst) {
     for (int i = 0; i < n; i++)
         for (int j = i; j < n; j++) dst[i][j] = dst[j][i] = src[i][j];
+}
+
+// d = the dissimilarities of the s x s matrix m (m itself when isDissim, else 1 - m), square-
+// rooted when sqrtD, in double; -999 kept. Returns true when some cell is -999.
+template <class M>
+bool RaoDissimilarities(int s, M** m, bool isDissim, bool sqrtD, double** d) {
+    bool missing = false;
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) {
+            if (IsMissing(m[i][j])) {
+                d[i][j] = MissingValue;
+                missing = true;
+                continue;
+            }
+            const double v = static_cast<double>(m[i][j]);
+            const double dv = isDissim ? v : 1.0 - v;
+            d[i][j] = sqrtD ? std::sqrt(std::max(dv, 0.0)) : dv;
+        }
+    return missing;
 }
 
 void Engine::Setup() {
@@ -370,35 +394,17 @@ void Engine::Setup() {
         double total = 0.0;
         for (int e = 0; e < np; e++) total += in.W[c][present[c][e]];
         abundTotal[c] = total;
-        for (int e = 0; e < np; e++) prob[c][e] = total > 0.0 ? in.W[c][present[c][e]] / total : 0.0;
+        // A community without a positive total has entropy 0 and needs no proportions.
+        if (total > 0.0)
+            for (int e = 0; e < np; e++) prob[c][e] = in.W[c][present[c][e]] / total;
     }
     // Dissimilarities of the Rao entropies, from the upper triangles (the lower ones of the
     // caller may be empty); the permuted matrices read both halves.
     MirrorUpper(s, in.Sb, SbSym.m);
-    for (int i = 0; i < s; i++)
-        for (int j = 0; j < s; j++) {
-            float sv = SbSym[i][j];
-            if (IsMissing(sv)) {
-                Sbd[i][j] = MissingValue;
-                SbMissing = true;
-                continue;
-            }
-            double d = 1.0 - static_cast<double>(sv);
-            Sbd[i][j] = in.sqrtRaoTraits ? std::sqrt(std::max(d, 0.0)) : d;
-        }
+    SbMissing = RaoDissimilarities(s, SbSym.m, false, in.sqrtRaoTraits, Sbd.m);
     if (phyl) {
         MirrorUpper(s, in.Sf, SfSym.m);
-        for (int i = 0; i < s; i++)
-            for (int j = 0; j < s; j++) {
-                double sv = SfSym[i][j];
-                if (IsMissing(sv)) {
-                    Sfd[i][j] = MissingValue;
-                    SfMissing = true;
-                    continue;
-                }
-                double d = in.phylIsDissimilarity ? sv : 1.0 - sv;
-                Sfd[i][j] = in.sqrtRaoPhyl ? std::sqrt(std::max(d, 0.0)) : d;
-            }
+        SfMissing = RaoDissimilarities(s, SfSym.m, in.phylIsDissimilarity, in.sqrtRaoPhyl, Sfd.m);
         if (mantel) {
             triSb.FromUpper(s, SbSym.m, true);
             triSf.FromUpper(s, SfSym.m, true);
@@ -742,6 +748,21 @@ void PrintRese(FILE* f, const char* title, int n, double** d) {
     PrintLowerHalfMatrixTab(f, n, d, kDigits);
 }
 
+template <class M>
+void Engine::PrintObservedRao(FILE* f, const char* title, M** sym, const char* name, double** rao, const TriVec& tri,
+                              double** d, const char* reseTitle) {
+    fprintf(f, "%s", title);
+    PrintMatrixTab(f, s, s, sym, kDigits);
+    fprintf(f, "\n\nRao entropy vector R (%d communities) computed after %s:\n", n, name);
+    PrintRow(f, n, rao);
+    if (mantel) {
+        tri.ToMatrix(n, d);
+        fprintf(f, "%s", reseTitle);
+        PrintLowerHalfMatrixTab(f, n, d, kDigits);
+    }
+    fprintf(f, "\n");
+}
+
 void Engine::PrintObserved(const Stats& st) {
     FILE* f = in.rndDataFile;
     fprintf(f, "\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS ro(XE.T), ro(XE.TR)\n");
@@ -774,31 +795,16 @@ void Engine::PrintObserved(const Stats& st) {
     fprintf(f, "Observed ro(XE)=\t%g\n", st.v[kRoXE]);
     fprintf(f, "Observed ro(XE.T)=\t%g\n", st.v[kRoXE_T]);
 
-    fprintf(f, "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:");
-    PrintMatrixTab(f, s, s, SbSym.m, kDigits);
-    fprintf(f, "\n\nRao entropy vector R (%d communities) computed after Sb:\n", n);
-    PrintRow(f, n, R.m);
-    if (mantel) {
-        triDR.ToMatrix(n, DR.m);
-        fprintf(f, "\nResemblance matrix DR comparing communities based on their Rao entropy: \n");
-        PrintLowerHalfMatrixTab(f, n, DR.m, kDigits);
-    }
-    fprintf(f, "\n");
-    if (phyl) {
-        if (in.phylIsDissimilarity)
-            fprintf(f, "\nObserved dissimilarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:");
-        else
-            fprintf(f, "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:");
-        PrintMatrixTab(f, s, s, SfSym.m, kDigits);
-        fprintf(f, "\n\nRao entropy vector R (%d communities) computed after Sf:\n", n);
-        PrintRow(f, n, RaoPhyl.m);
-        if (mantel) {
-            triDF.ToMatrix(n, DRaoPhyl.m);
-            fprintf(f, "\nResemblance matrix DRaoPhyl comparing communities after based on their Rao entropy using phylogenetic distances: \n");
-            PrintLowerHalfMatrixTab(f, n, DRaoPhyl.m, kDigits);
-        }
-        fprintf(f, "\n");
-    }
+    PrintObservedRao(f, "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:", SbSym.m, "Sb", R.m,
+                     triDR, DR.m, "\nResemblance matrix DR comparing communities based on their Rao entropy: \n");
+    if (phyl)
+        PrintObservedRao(f,
+                         in.phylIsDissimilarity
+                             ? "\nObserved dissimilarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:"
+                             : "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:",
+                         SfSym.m, "Sf", RaoPhyl.m, triDF, DRaoPhyl.m,
+                         "\nResemblance matrix DRaoPhyl comparing communities after based on their Rao entropy using "
+                         "phylogenetic distances: \n");
 }
 
 void Engine::PrintIteration(int it, const Stats& st, const double* count) {

@@ -1,14 +1,23 @@
-// Functional analysis: scaling traits up from populations to communities.
+// Functional analysis: scaling traits up from populations (OTUs) to communities.
 #ifndef TNXRESE_H
 #define TNXRESE_H
 
-// The functional analysis with types of OTUs: reads the data set and the options from the
-// global data model and writes its results to the report volumeName + whichPrinda (mode
-// prindaMode); leaves the number of types per level in nGrPoly.
-void PFTs_ScalingUp();
+// The functional analysis with types of OTUs (community-structures letter H): reads the data
+// set and the options that the settings dialog left in the global data model, builds DE, T, the
+// similarity of the OTUs, their belonging to types, X, the Rao entropies and, with a phylogeny,
+// Q, P and DP, runs the permutation test and writes the report section to volumeName +
+// whichPrinda (mode prindaMode), whole or not at all. With the preference saveRndData 'y' the
+// test's intermediate results go to sessionName + "RDa.txt"; otherwise that file is not touched.
+// Returns false, after a message on standard error and without writing anything, when the data
+// cannot be analysed: fewer than 2 communities, or Procrustes / RV with missing values in E (or,
+// with the phylogeny, in B). A report file that cannot be opened raises code 4; a random-data
+// file that cannot be opened ends the program with status 1.
+bool PFTs_ScalingUp();
 
-// Trait averages at community level without types; writes the intermediate file whichHier
-// and the report whichPrinda.
-void FrequencyTraitsScalingUp();
+// Trait averages at community level without types: T, its resemblance and its congruence
+// ro(TE) with the environment, written to the report whichPrinda and, T normalised and
+// transposed, to the intermediate file whichHier. Returns false, after a message and without
+// writing, for fewer than 2 communities.
+bool FrequencyTraitsScalingUp();
 
 #endif

@@ -116,3 +116,28 @@ TEST(Alloc, NegativeCountsAndImpossibleSizesRaiseCodeOne) {
     EXPECT_EQ(CodeOf([] { dim2D(static_cast<size_t>(1) << 40, 3, 1 << 20); }), 1);
     EXPECT_EQ(CodeOf([] { dim4D(static_cast<size_t>(1) << 40, 2, 2, 2, 1 << 20); }), 1);
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+#include <sys/resource.h>
+
+#include <fstream>
+
+// Memory that runs out part way through a tree (the address space held to 64 MiB above what the
+// process uses, rows of 1 MiB): code 1, and every row built before is released, so that a tree of
+// 40 MiB fits under the same limit afterwards. (The sanitizer needs the address space itself.)
+TEST(Alloc, ATreeThatRunsOutPartWayIsReleased) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    struct rlimit old;
+    getrlimit(RLIMIT_AS, &old);
+    const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (64u << 20);
+    const struct rlimit tight = {limit, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    // Last, 64 triangles of order 64 with elements of 1 KiB (133 MiB): the triangles built are released.
+    const int codes[] = {CodeOf([] { dim3D(1, 4, 64, 1 << 20); }), CodeOf([] { dim2D(1, 128, 1 << 20); }),
+                         CodeOf([] { free2D(dim2D(1, 40, 1 << 20), 40); }),
+                         CodeOf([] { dim3DT(1 << 10, 64, 64); })};
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(std::vector<int>(codes, codes + 4), (std::vector<int>{1, 1, 0, 1}));
+}
+#endif

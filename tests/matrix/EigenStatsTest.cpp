@@ -66,6 +66,8 @@ TEST(EigenStatistics, BartlettStatistic) {
     double neg[] = {1, -3, -2};
     EXPECT_TRUE(std::isnan(Bartlett_u(3, 2, neg, 10, 3)));
     EXPECT_TRUE(std::isnan(Bartlett_uProb(3, 2, neg, 10, 3)));
+    // One eigenvalue is equal to itself: u is 0, but there is nothing to test.
+    EXPECT_EQ(Bartlett_u(4, 4, e, 20, 4), 0.0);
     EXPECT_TRUE(std::isnan(Bartlett_uProb(4, 4, e, 20, 4)));
 }
 
@@ -272,6 +274,25 @@ TEST(AxisPermutation, ReportIsAppendedToPrinda) {
         EXPECT_NE(text.find(want), std::string::npos) << want;
     EXPECT_EQ(text.compare(0, 81, "\n" + dashes + "\n"), 0);
     EXPECT_EQ(text.find("Iteration: 4"), std::string::npos);
+    // Each permutation's pseudo-F ratios follow from its own eigenvalues: axis 1 over axis 2
+    // (the last of the three is left out of every sum), axis 2 over nothing: undefined.
+    int permutations = 0;
+    for (size_t at = text.find("Eigenvalues (first 3): "); at != std::string::npos;
+         at = text.find("Eigenvalues (first 3): ", at + 1)) {
+        double e1, e2, e3, f1;
+        char f2[16], f3[16];
+        ASSERT_EQ(sscanf(text.c_str() + at, "Eigenvalues (first 3): %lf %lf %lf", &e1, &e2, &e3), 3);
+        const size_t fAt = text.find("Eigenvalue in the permuted data (axes 1 to 3):\t", at);
+        ASSERT_NE(fAt, std::string::npos);
+        ASSERT_EQ(sscanf(text.c_str() + fAt, "Eigenvalue in the permuted data (axes 1 to 3): %lf %15s %15s", &f1, f2,
+                         f3),
+                  3);
+        EXPECT_NEAR(f1, e1 / e2, 1e-3 * f1);
+        EXPECT_NE(std::string(f2).find("nan"), std::string::npos);
+        EXPECT_NE(std::string(f3).find("nan"), std::string::npos);
+        permutations++;
+    }
+    EXPECT_EQ(permutations, 2);
 }
 
 }  // namespace

@@ -36,13 +36,14 @@ TEST_F(HandlerTest, FunctionalAnalysisFlagsPhylogenyAndReleasedArrays) {
     EXPECT_EQ(nestingMembershipOTUs, nullptr);  // the run's arrays are released
     EXPECT_FALSE(includePhylogeny);
     Load(true);
-    Script(kHAnswers);
+    // The report of the first run exists: it is erased (w).
+    Script(kHAnswers + "w\n");
     IFHierarchicalAccum();
     EXPECT_TRUE(includePhylogeny);
     EXPECT_EQ(partition_OTUs_Phyl, nullptr);  // the taxa are released, the phylogeny kept
     EXPECT_NE(phylogenyRese, nullptr);
     std::strcpy(whichTrack, "no-such-dir/s1Trk.txt");  // failures release the run's arrays too
-    Script(kHAnswers);
+    Script(kHAnswers + "w\n");
     EXPECT_EQ(CodeOf([] { IFHierarchicalAccum(); }), TNX_FAIL_TO_OPEN);
     EXPECT_EQ(nestingMembershipOTUs, nullptr);
     Script("k\n1 1 2 2 3\n0\n10\n1\nk\n1 1 1 2 2\n");  // input ends after the nesting groups

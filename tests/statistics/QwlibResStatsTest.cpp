@@ -207,6 +207,22 @@ TEST(Correlation, ResultsLieInUnitInterval) {
     }
 }
 
+// Every length from 2 to 16: the single-precision correlation of two vectors agrees with the
+// pairwise double one.
+TEST(Correlation, VectorsOfEveryLengthAgreeInBothPrecisions) {
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<double> u(-4, 4);
+    for (int n = 2; n <= 16; n++) {
+        std::vector<double> a(n), b(n);
+        for (int k = 0; k < n; k++) {
+            a[k] = float(u(gen));
+            b[k] = float(a[k] + u(gen));
+        }
+        std::vector<float> fa(a.begin(), a.end()), fb(b.begin(), b.end());
+        EXPECT_NEAR(Correlation2Vec(n, fa.data(), fb.data()), Correlation2VecMV(n, a.data(), b.data()), 1e-5) << n;
+    }
+}
+
 // On data without -999 the plain and missing-value paths agree, and so do the float and double
 // forms on the same values.
 TEST(Paths, PlainAndMissingValueFormsAgree) {

@@ -64,6 +64,11 @@ void CheckOptions() {
             for (int j = 0; j < 3; j++) EXPECT_EQ(d[i][j], 42.0) << opt;
         free2D(d, 3);
     }
+    // Two communities are enough: the first two rows, 5 apart.
+    double** two = Filled(42.0);
+    EXPECT_TRUE(NominalReseNonHier(2, 2, x, two, 6));
+    EXPECT_NEAR(two[0][1], 5.0, 1e-6);
+    free2D(two, 3);
     // Fewer than 2 communities are refused and nothing is written.
     double** d = Filled(42.0);
     EXPECT_FALSE(NominalReseNonHier(1, 2, x, d, 6));

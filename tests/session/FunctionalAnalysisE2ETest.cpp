@@ -1,0 +1,456 @@
+// The functional analysis (letter H) run end to end by the built program: on a small data set
+// whose every matrix the test recomputes from the raw files, on the sample surveys, and in the
+// settings the report distinguishes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "session/session_fixture.h"
+
+namespace {
+
+using tnxtest::Count;
+using tnxtest::Result;
+using tnxtest::Sandbox;
+using Mat = std::vector<std::vector<double>>;
+
+const std::string kData = TARNEX_TESTDATA;
+const std::string kExamples = TARNEX_EXAMPLES;
+
+// Import of the small data set: B (2 quantitative traits) with a full matrix of phylogenetic
+// distances, W, species names, E (2 quantitative variables in different units).
+const std::string kFaImport =
+    "N\nfa\n1\nfa_B.txt\n1\nfa_F.txt\nfa_W.txt\n1\nfa_spp.txt\n1\nfa_E.txt\n5\n2\n2\n2\nk\n3 3\ny\n0\n1\n4\n2\n1\n2\n"
+    "2\n2\n2\nn\nC\nX\n";
+const std::string kAviImport =
+    "N\navi\n1\naviurba_B.txt\n0\naviurba_W.txt\n1\naviurba_spp.txt\n1\naviurba_E.txt\n40\n4\n"
+    "2\n2\nk\n2 2 2 1\ny\n0\n51\n2\n1\n2\n11\n2\n5\nk\n1 1 1 1 1 1 1 1 1 1 4\ny\nn\nC\nX\n";
+const std::string kMafraghImport =
+    "N\nmafragh\n1\nmafragh_B.txt\n1\nmafragh_F.txt\nmafragh_W.txt\n1\nmafragh_spp.txt\n1\nmafragh_E.txt\n56\n6\n2\n2\n"
+    "k\n3 3 3 4 4 4\ny\n0\n1\n97\n2\n1\n2\n11\n2\n2\nn\nC\nX\n";
+
+// A sandbox with the session imported from the given files.
+void Prepare(const Sandbox& box, const std::string& dir, const std::vector<std::string>& files, const std::string& import) {
+    for (const std::string& f : files) std::filesystem::copy(dir + "/" + f, box.Path(f));
+    const Result r = box.Run(import);
+    ASSERT_EQ(r.status, 0) << r.err;
+}
+
+// `count` numbers that follow the first occurrence of `heading` at or after `from`.
+std::vector<double> NumbersAfter(const std::string& text, const std::string& heading, int count, size_t from = 0) {
+    std::vector<double> v;
+    const size_t at = text.find(heading, from);
+    EXPECT_NE(at, std::string::npos) << heading;
+    if (at == std::string::npos) return v;
+    const char* p = text.c_str() + at + heading.size();
+    for (int i = 0; i < count; i++) {
+        char* end = nullptr;
+        const double x = std::strtod(p, &end);
+        if (end == p) break;
+        v.push_back(x);
+        p = end;
+    }
+    EXPECT_EQ(static_cast<int>(v.size()), count) << heading;
+    return v;
+}
+
+// The value printed after `label` (as "label\t%g").
+double ValueAfter(const std::string& text, const std::string& label) {
+    const std::vector<double> v = NumbersAfter(text, label, 1);
+    return v.empty() ? NAN : v[0];
+}
+
+// A printed matrix against its expected value, each number to the report's 6 significant digits.
+void ExpectMatrix(const std::string& text, const std::string& heading, const Mat& m) {
+    std::vector<double> expected;
+    for (const auto& row : m) expected.insert(expected.end(), row.begin(), row.end());
+    const std::vector<double> got = NumbersAfter(text, heading, static_cast<int>(expected.size()));
+    if (got.size() != expected.size()) return;
+    for (size_t i = 0; i < got.size(); i++)
+        EXPECT_NEAR(got[i], expected[i], 2e-6 + 2e-5 * std::fabs(expected[i])) << heading << " cell " << i;
+}
+// A resemblance matrix printed as a lower half with its diagonal.
+void ExpectLowerHalf(const std::string& text, const std::string& heading, const Mat& m) {
+    Mat lower;
+    for (size_t i = 0; i < m.size(); i++) lower.emplace_back(m[i].begin(), m[i].begin() + i + 1);
+    ExpectMatrix(text, heading, lower);
+}
+
+Mat Rows(const std::string& path, int rows, int cols) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    EXPECT_NE(f, nullptr) << path;
+    Mat m(rows, std::vector<double>(cols));
+    for (auto& row : m)
+        for (double& x : row) EXPECT_EQ(std::fscanf(f, "%lf", &x), 1);
+    std::fclose(f);
+    return m;
+}
+
+Mat Product(const Mat& a, const Mat& b) {
+    Mat c(a.size(), std::vector<double>(b[0].size(), 0.0));
+    for (size_t i = 0; i < a.size(); i++)
+        for (size_t j = 0; j < b[0].size(); j++)
+            for (size_t k = 0; k < b.size(); k++) c[i][j] += a[i][k] * b[k][j];
+    return c;
+}
+
+Mat RowsToUnitSum(Mat m) {
+    for (auto& row : m) {
+        double s = 0;
+        for (double x : row) s += x;
+        for (double& x : row) x /= s;
+    }
+    return m;
+}
+
+Mat Euclidean(const Mat& m) {
+    Mat d(m.size(), std::vector<double>(m.size(), 0.0));
+    for (size_t i = 0; i < m.size(); i++)
+        for (size_t j = 0; j < m.size(); j++) {
+            double s = 0;
+            for (size_t k = 0; k < m[0].size(); k++) s += (m[i][k] - m[j][k]) * (m[i][k] - m[j][k]);
+            d[i][j] = std::sqrt(s);
+        }
+    return d;
+}
+
+// Pearson correlation of the cells above the diagonal.
+double Mantel(const Mat& a, const Mat& b) {
+    std::vector<double> x, y;
+    for (size_t i = 0; i < a.size(); i++)
+        for (size_t j = i + 1; j < a.size(); j++) x.push_back(a[i][j]), y.push_back(b[i][j]);
+    double mx = 0, my = 0;
+    for (size_t k = 0; k < x.size(); k++) mx += x[k] / x.size(), my += y[k] / y.size();
+    double sxy = 0, sxx = 0, syy = 0;
+    for (size_t k = 0; k < x.size(); k++)
+        sxy += (x[k] - mx) * (y[k] - my), sxx += (x[k] - mx) * (x[k] - mx), syy += (y[k] - my) * (y[k] - my);
+    return sxy / std::sqrt(sxx * syy);
+}
+double Partial(double rxy, double rxz, double ryz) { return (rxy - rxz * ryz) / std::sqrt((1 - rxz * rxz) * (1 - ryz * ryz)); }
+
+// Fuzzy belonging: the mean resemblance (1 - d for dissimilarities) of each object to the
+// members of each group, rows at unit sum.
+Mat Fuzzy(const Mat& s, const std::vector<int>& groups, int g, bool dissimilarity) {
+    Mat u(s.size(), std::vector<double>(g, 0.0));
+    for (size_t i = 0; i < s.size(); i++) {
+        std::vector<int> count(g, 0);
+        for (size_t j = 0; j < s.size(); j++) {
+            u[i][groups[j] - 1] += dissimilarity ? 1.0 - s[i][j] : s[i][j];
+            count[groups[j] - 1]++;
+        }
+        double total = 0;
+        for (int k = 0; k < g; k++) total += (u[i][k] /= count[k]);
+        for (int k = 0; k < g; k++) u[i][k] /= total;
+    }
+    return u;
+}
+
+double Rao(const std::vector<double>& p, const std::function<double(int, int)>& d) {
+    double q = 0;
+    for (size_t i = 0; i < p.size(); i++)
+        for (size_t j = 0; j < p.size(); j++) q += p[i] * p[j] * d(i, j);
+    return q;
+}
+
+// The small data set, computed from its raw files as the report defines each matrix.
+struct FaExpected {
+    Mat B = Rows(kData + "/fa_B.txt", 5, 2);
+    Mat W = Rows(kData + "/fa_W.txt", 4, 5);
+    Mat E = Rows(kData + "/fa_E.txt", 4, 2);
+    Mat F = Rows(kData + "/fa_F.txt", 5, 5);
+    std::vector<int> types{1, 1, 2, 2, 3};
+    Mat W2, DE, T, Tn, DT, S, U, C, X, Xc, A, Fd, Q, P, DP;
+    std::vector<double> D, Rf, FR, Rp, PR;
+    double rTE, rXE, rXT, rXE_T;
+
+    FaExpected() {
+        W2 = RowsToUnitSum(W);
+        // E: each variable centred and divided by the root of its sum of squares.
+        Mat Es = E;
+        for (int v = 0; v < 2; v++) {
+            double mean = 0, ss = 0;
+            for (int c = 0; c < 4; c++) mean += E[c][v] / 4;
+            for (int c = 0; c < 4; c++) ss += (E[c][v] - mean) * (E[c][v] - mean);
+            for (int c = 0; c < 4; c++) Es[c][v] = (E[c][v] - mean) / std::sqrt(ss);
+        }
+        DE = Euclidean(Es);
+        T = Product(W2, B);  // complete data: the community-weighted means
+        Tn = T;
+        for (int t = 0; t < 2; t++) {
+            double ss = 0;
+            for (int c = 0; c < 4; c++) ss += T[c][t] * T[c][t];
+            for (int c = 0; c < 4; c++) Tn[c][t] = T[c][t] / std::sqrt(ss);
+        }
+        DT = Euclidean(Tn);
+        // Gower: ranges 4 (h) and 40 (w).
+        S.assign(5, std::vector<double>(5));
+        for (int i = 0; i < 5; i++)
+            for (int j = 0; j < 5; j++)
+                S[i][j] = ((1 - std::fabs(B[i][0] - B[j][0]) / 4) + (1 - std::fabs(B[i][1] - B[j][1]) / 40)) / 2;
+        U = Fuzzy(S, types, 3, false);
+        C.assign(5, std::vector<double>(3, 0.0));
+        for (int i = 0; i < 5; i++) C[i][types[i] - 1] = 1;
+        X = Product(W2, U);
+        Xc = Product(W2, C);
+        A = {{1.5, 20}, {4.5, 35}, {3, 40}};
+        Fd = F;
+        for (auto& row : Fd)
+            for (double& x : row) x /= 8;  // the import divides by the largest distance
+        Q = Fuzzy(Fd, types, 3, true);
+        P = Product(W2, Q);
+        DP = Euclidean(P);
+        for (int c = 0; c < 4; c++) {
+            double gs = 1;
+            for (double p : W2[c]) gs -= p * p;
+            D.push_back(gs);
+            Rf.push_back(Rao(W2[c], [this](int i, int j) { return std::sqrt(1 - S[i][j]); }));
+            Rp.push_back(Rao(W2[c], [this](int i, int j) { return Fd[i][j]; }));
+            FR.push_back(D[c] - Rf[c]);
+            PR.push_back(D[c] - Rp[c]);
+        }
+        const Mat DX = Euclidean(X);
+        rTE = Mantel(DE, DT);
+        rXE = Mantel(DE, DX);
+        rXT = Mantel(DX, DT);
+        rXE_T = Partial(rXE, rXT, rTE);
+    }
+};
+
+class FunctionalAnalysisE2E : public ::testing::Test {
+protected:
+    Sandbox box_;
+};
+
+// The detailed report with fuzzy types and the phylogeny: every matrix recomputed.
+TEST_F(FunctionalAnalysisE2E, DetailedReportMatricesEqualTheirRecomputation) {
+    Prepare(box_, kData, {"fa_B.txt", "fa_W.txt", "fa_E.txt", "fa_F.txt", "fa_spp.txt"}, kFaImport);
+    // Types typed (1 1 2 2 3), fuzzy, 99 iterations, seed 5, Mantel, Euclidean, all traits, W at
+    // unit totals, detailed report.
+    const Result r = box_.Run("O\nfa\nV\nH\nn\nk\n1 1 2 2 3\n1\n99\n0\n2\n5\n1\n6\n1\ny\ny\n\nC\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.out, "\n\nResults on file faPrinda.txt\n"), 1);
+    const std::string t = box_.ReadFile("faPrinda.txt");
+    const FaExpected e;
+
+    ExpectMatrix(t, "\nCommunity matrix W with 4 communities by 5 OTUs: \n", e.W);
+    ExpectMatrix(t, "\nCommunity matrix W with 4 communities by 5 OTUs adjusted to unit sum within each community: \n",
+                 e.W2);
+    ExpectMatrix(t, "\nDissimilarity matrix, in the range 0-1, between 5 OTUs based on their phylogeny:\n", e.Fd);
+    EXPECT_EQ(Count(t, "\nPartition vector of 5 OTUs in 3 taxa:\n1\t1\t2\t2\t3\t\n"), 1);
+    ExpectMatrix(t, "\nFuzzy belonging of 5 OTUs (rows) in 3 taxa (columns) according to their phylogeny:\n", e.Q);
+    ExpectMatrix(t, "\nPooled performance matrix P (4 communities x 3 taxa) after fuzzy-weighting by the specified "
+                    "phylogeny:\n", e.P);
+    ExpectLowerHalf(t, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs "
+                       "weighted by their phylogeny:\n", e.DP);
+    ExpectMatrix(t, "\nTrait matrix B with 5 OTUs by 2 traits: \n", e.B);
+    ExpectMatrix(t, "\nMatrix E with ecological variables (4 communities x 2 variables):\n", e.E);
+    ExpectLowerHalf(t, "Resemblance matrix (DE) between community sites based on ecological variables:\n", e.DE);
+    ExpectMatrix(t, "\nMatrix T with trait averages at community level (4 communities x 2 traits):\n", e.T);
+    ExpectMatrix(t, "\nMatrix T with normalized traits at community level (4 communities x 2 traits adjusted to unit "
+                    "length):\n", e.Tn);
+    ExpectLowerHalf(t, "Resemblance matrix (DT) between communities based on selected traits:\n", e.DT);
+    ExpectLowerHalf(t, "\nSimilarity matrix between 5 OTUs, based on 2 traits:\n", e.S);
+    EXPECT_EQ(Count(t, "\nPartition vector of 5 OTUs in 3 specified types:\n1\t1\t2\t2\t3\t\n"), 1);
+    ExpectMatrix(t, "\nFuzzy degrees of belonging (matrix U) of 5 OTUs (rows) in 3 types (columns):\n", e.U);
+    ExpectMatrix(t, "\nCrisp degrees of belonging (matrix C) of 5 OTUs (rows) in 3 types (columns):\n", e.C);
+    EXPECT_EQ(Count(t, "\nLabels of 3 specified types:\n1\t2\t3\t\n\nNumber of OTUs in each type:\n2\t2\t1\t\n\n"), 1);
+    ExpectMatrix(t, "\nAverage trait matrix (3 types x 2 traits):\n", e.A);
+    ExpectMatrix(t, "Pooled performance community matrix (4 communities x 3 crisp types) without fuzzy-weighting by "
+                    "the selected traits.\n", e.Xc);
+    ExpectMatrix(t, "Pooled performance matrix X (4 communities x 3 types) after fuzzy-weighting by the selected "
+                    "traits.\nTraits:\th\tw\t\n", e.X);
+    ExpectMatrix(t, "(D) within each community (equivalent to Rao quadratic entropy with null, crisp, similarities):\n",
+                 {e.D});
+    ExpectMatrix(t, "[D=sqrt(1-GowerIndex)] between OTUs (Rf):\n", {e.Rf});
+    ExpectMatrix(t, "\nFunctional redundancy in each community (FR = D-Rf):\n", {e.FR});
+    ExpectMatrix(t, "considering phylogenetic dissimilarities between OTUs:\n", {e.Rp});
+    ExpectMatrix(t, "\nPhylogenetic redundancy in each community (PR = D-Rp):\n", {e.PR});
+
+    // The principal coordinates reproduce the phylogenetic distances (an ultrametric is Euclidean).
+    const std::string pcoa = "\nPCoA scores based on the phylogenetic resemblance matrix with 5 OTUs by ";
+    const int axes = static_cast<int>(ValueAfter(t, pcoa));
+    ASSERT_GE(axes, 1);
+    const std::vector<double> sc = NumbersAfter(t, pcoa + std::to_string(axes) + " ordination dimensions: \n", 5 * axes);
+    for (int i = 0; i < 5; i++)
+        for (int j = 0; j < 5 && sc.size() == 5u * axes; j++) {
+            double d2 = 0;
+            for (int a = 0; a < axes; a++) d2 += (sc[i * axes + a] - sc[j * axes + a]) * (sc[i * axes + a] - sc[j * axes + a]);
+            EXPECT_NEAR(std::sqrt(d2), e.Fd[i][j], 1e-4) << i << " " << j;
+        }
+
+    // The statistics: matrix correlations of the recomputed resemblances; probabilities k / 99.
+    EXPECT_NEAR(ValueAfter(t, "Convergence (TCAP): r(TE)=\t"), e.rTE, 1e-5);
+    EXPECT_NEAR(ValueAfter(t, "Both TCAP and Divergence (TDAP): r(XE)=\t"), e.rXE, 1e-5);
+    EXPECT_NEAR(ValueAfter(t, "TDAP: r(XE.T)=\t"), e.rXE_T, 1e-5);
+    for (const char* label : {"r(TE)=\t", "r(XE)=\t", "r(XE.T)=\t", "r(RE)=\t", "r(XE.TR)=\t", "ro(BF) = \t", "ro(PE)=\t"}) {
+        const size_t at = t.find(label);
+        ASSERT_NE(at, std::string::npos) << label;
+        const double prob = NumbersAfter(t, "P=\t", 1, at)[0];
+        EXPECT_GT(prob, 0.0) << label;
+        EXPECT_LE(prob, 1.0) << label;
+        EXPECT_NEAR(prob * 99, std::round(prob * 99), 1e-3) << label;
+    }
+    EXPECT_EQ(Count(t, "\nNumber of iterations for permutation tests: 99\nRandom generator seed: 5\n"
+                       "Permutations of OTUs: Unrestricted\n"), 1);
+    EXPECT_EQ(t.substr(t.size() - 2), "\n\n");
+}
+
+// One setting per row: the dialog's answers after "H" and the lines that must (or must not) be in
+// the report.
+struct Setting {
+    const char* name;
+    const char* answers;
+    std::vector<std::string> present, absent;
+};
+
+const Setting kFaSettings[] = {
+    {"species as crisp types, Procrustes, short report, no iterations",
+     "y\n0\n0\n0\n2\n3\n2\n1\ny\nn\n",
+     {"\nThe types are species (# labels are used later in these results to identify the species) :\n#\tSpecies\n"
+      "1\tAlon Alpha one\n2\tBetw Beta two\n3\tGath Gamma three\n4\tDefo Delta four\n5\tEpfi Epsilon five\n",
+      "\nFuzzy transformation: \tnone (crisp)\nNumber of types examined: \t5\n",
+      "\nThe statistics shown below are Procrustes correlations (traceW).\n",
+      "\nNumber of crisp types:\t5\nTraits:\th \tw \t\nNumber of OTUs in each type:\t1\t1\t1\t1\t1\t\n",
+      "\nNumber of iterations for permutation tests: 0\n"},
+     {"Resemblance matrix (DE)", "Fuzzy degrees", "Community matrix W with"}},
+    {"types from a file, RV, one iteration: every probability 1",
+     "n\nf\nfa_types.txt\n1\n1\n0\n2\n9\n3\n1\ny\nn\n",
+     {"\nThe statistics shown below are RV coefficients (Dantrel 1973).\n", "r(XE.TR)=\t", "P=\t1\n"},
+     {"P=\t0.", "Resemblance matrix (DT)"}},
+    {"restricted permutations read from a file, chord distance, one trait",
+     "n\nk\n1 1 2 2 3\n1\n19\n1\nf\nfa_nest.txt\n2\n3\n1\n10\n2\n0 1\ny\nn\n",
+     {"Permutations of OTUs: Restricted within the following groups:\nNesting groups for 5 OTUs:\t1\t1\t2\t2\t1\t\n",
+      "Resemblance option between communities: 10 (chord distance)\n",
+      "Traits considered in the computation of OTUs resemblance:\nw  \nFuzzy transformation: ",
+      "\nNumber of fuzzy types:\t3\nTraits:\tw \t\n"},
+     {"All traits were considered"}},
+    {"relative Euclidean and relative absolute value options compute their plain forms",
+     "n\nk\n1 1 2 2 3\n1\n1\n0\n2\n3\n1\n7\n1\nn\nn\n",
+     {"Resemblance option between communities: 7 (relative Euclidean distance)\n",
+      "Community data matrix W NOT adjusted to unit totals prior to evaluation of TDAP.\n"},
+     {}},
+};
+
+TEST_F(FunctionalAnalysisE2E, EachSettingWritesItsOwnLines) {
+    Prepare(box_, kData, {"fa_B.txt", "fa_W.txt", "fa_E.txt", "fa_F.txt", "fa_spp.txt", "fa_types.txt", "fa_nest.txt"},
+            kFaImport);
+    for (const Setting& s : kFaSettings) {
+        std::filesystem::remove(box_.Path("faPrinda.txt"));
+        const Result r = box_.Run(std::string("O\nfa\nV\nH\n") + s.answers + "\nC\nC\nX\n");
+        ASSERT_EQ(r.status, 0) << s.name << r.err;
+        const std::string t = box_.ReadFile("faPrinda.txt");
+        for (const std::string& p : s.present) EXPECT_GE(Count(t, p), 1) << s.name << ": [" << p << "]";
+        for (const std::string& a : s.absent) EXPECT_EQ(Count(t, a), 0) << s.name << ": [" << a << "]";
+    }
+}
+
+// Options 7 and 9 give the statistics of 6 and 8.
+TEST_F(FunctionalAnalysisE2E, RelativeOptionsGiveThePlainStatistics) {
+    Prepare(box_, kData, {"fa_B.txt", "fa_W.txt", "fa_E.txt", "fa_F.txt", "fa_spp.txt"}, kFaImport);
+    std::vector<std::string> stats;
+    for (int option : {6, 7, 8, 9}) {
+        std::filesystem::remove(box_.Path("faPrinda.txt"));
+        const Result r =
+            box_.Run("O\nfa\nV\nH\nn\nk\n1 1 2 2 3\n1\n1\n0\n2\n3\n1\n" + std::to_string(option) + "\n1\ny\nn\n\nC\nC\nX\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string t = box_.ReadFile("faPrinda.txt");
+        const size_t from = t.find("\nStatistics and probabilities*:");
+        const size_t to = t.find("\nNumber of iterations");
+        ASSERT_NE(from, std::string::npos);
+        stats.push_back(t.substr(from, to - from));
+    }
+    EXPECT_EQ(stats[0], stats[1]);
+    EXPECT_EQ(stats[2], stats[3]);
+    EXPECT_NE(stats[0], stats[2]);
+}
+
+// A run that does not save the random data leaves a file saved earlier as it was; appending
+// leaves the earlier report and adds a section without the title line.
+TEST_F(FunctionalAnalysisE2E, AppendingKeepsTheEarlierReportAndTheRandomDataFile) {
+    Prepare(box_, kData, {"fa_B.txt", "fa_W.txt", "fa_E.txt", "fa_F.txt", "fa_spp.txt"}, kFaImport);
+    box_.WriteFile("faRDa.txt", "saved earlier\n");
+    box_.WriteFile("faPrinda.txt", "earlier report\n");
+    const Result r = box_.Run("O\nfa\nV\nH\nn\nk\n1 1 2 2 3\n1\n9\n0\n2\n3\n1\n6\n1\ny\nn\na\n\nC\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(box_.ReadFile("faRDa.txt"), "saved earlier\n");
+    const std::string t = box_.ReadFile("faPrinda.txt");
+    EXPECT_EQ(t.substr(0, 15 + 71), "earlier report\n" + std::string(70, '-') + "\n");
+    EXPECT_EQ(Count(t, "TARNEX v."), 0);
+    EXPECT_EQ(Count(t, "\nNumber of iterations for permutation tests: 9\n"), 1);
+}
+
+// Fewer than 2 communities: refused with a message, no report.
+TEST_F(FunctionalAnalysisE2E, OneCommunityIsRefused) {
+    box_.WriteFile("one_B.txt", "1\t10\n2\t30\nh\tw\n");
+    box_.WriteFile("one_W.txt", "1\t2\nc1\n");
+    box_.WriteFile("one_E.txt", "1\t5\ne1\te2\n");
+    const Result imp = box_.Run("N\none\n1\none_B.txt\n0\none_W.txt\n0\n1\none_E.txt\n2\n2\n2\n2\nk\n3 3\ny\n0\n1\n2\n1\n"
+                                "2\n2\n2\nn\nC\nX\n");
+    ASSERT_EQ(imp.status, 0) << imp.err;
+    const Result r = box_.Run("O\none\nV\nH\nk\n1 2\n1\n9\n0\n2\n3\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.err, "\nThe functional analysis needs at least 2 communities.\n"), 1);
+    EXPECT_EQ(Count(r.out, "Results on file"), 0);
+    EXPECT_FALSE(std::filesystem::exists(box_.Path("onePrinda.txt")));
+}
+
+// aviurba (no phylogeny, binary and ordinal variables) with default answers and 999 iterations.
+TEST_F(FunctionalAnalysisE2E, AviurbaWithoutPhylogeny) {
+    Prepare(box_, kExamples, {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"}, kAviImport);
+    const Result r = box_.Run("O\navi\nV\nH\ny\n1\n999\n0\n2\n1\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string t = box_.ReadFile("aviPrinda.txt");
+    EXPECT_EQ(Count(t, "\nPhylogeny: Is NOT considered\n"), 2);
+    EXPECT_EQ(Count(t, "PHYLOGENETIC DIVERSITY"), 0);
+    EXPECT_EQ(Count(t, "ro(BF)"), 0);
+    EXPECT_EQ(Count(t, "\nNumber of fuzzy types:\t40\n"), 1);
+    const double rTE = ValueAfter(t, "Convergence (TCAP): r(TE)=\t");
+    EXPECT_GE(rTE, -1.0);
+    EXPECT_LE(rTE, 1.0);
+    const double elapsed = ValueAfter(t, "Elapsed time for the test(s): ");
+    EXPECT_LT(elapsed, 5.0);
+}
+
+// mafragh in the setting of its independent R computation: the statistics and the diversity
+// of the first ten communities equal the values that mafragh_expected.R wrote.
+TEST_F(FunctionalAnalysisE2E, MafraghEqualsTheIndependentComputation) {
+    Prepare(box_, kExamples, {"mafragh_B.txt", "mafragh_F.txt", "mafragh_W.txt", "mafragh_E.txt", "mafragh_spp.txt"},
+            kMafraghImport);
+    const Result r = box_.Run("O\nmafragh\nV\nH\ny\n1\n999\n0\n2\n1\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string t = box_.ReadFile("mafraghPrinda.txt");
+    const std::string x = tnxtest::Slurp(kExamples + "/mafragh_expected_H.txt");
+    const struct {
+        const char* expected;
+        const char* report;
+    } stats[] = {
+        {"Convergence (TCAP): r(TE)=\t", "Convergence (TCAP): r(TE)=\t"},
+        {"Both TCAP and Divergence (TDAP): r(XE)=\t", "Both TCAP and Divergence (TDAP): r(XE)=\t"},
+        {"TDAP: r(XE.T)=\t", "TDAP: r(XE.T)=\t"},
+        {"Alpha divergence: r(RE)=\t", "and Rao entropy): r(RE)=\t"},
+        {"Beta divergence: r(XE.TR)=\t", "Beta divergence: r(XE.TR)=\t"},
+    };
+    for (const auto& s : stats) {
+        const double want = ValueAfter(x, s.expected);
+        // 5 significant digits (the expected values carry 6).
+        EXPECT_NEAR(ValueAfter(t, s.report), want, 6e-5 * std::fabs(want)) << s.report;
+    }
+    // D and Rf of s1..s10: the lines "s<k>\tD\tRf".
+    const std::vector<double> D = NumbersAfter(t, "(equivalent to Rao quadratic entropy with null, crisp, similarities):\n", 10);
+    const std::vector<double> Rf = NumbersAfter(t, "[D=sqrt(1-GowerIndex)] between OTUs (Rf):\n", 10);
+    for (int c = 0; c < 10 && D.size() == 10u && Rf.size() == 10u; c++) {
+        const std::vector<double> row = NumbersAfter(x, "\ns" + std::to_string(c + 1) + "\t", 2);
+        EXPECT_NEAR(D[c], row[0], 6e-5 * row[0]) << c;
+        EXPECT_NEAR(Rf[c], row[1], 6e-5 * row[1]) << c;
+    }
+    EXPECT_EQ(Count(t, "\nPHYLOGENETIC DIVERSITY"), 1);
+    EXPECT_EQ(Count(t, "\nThe types are species (# labels are used later in these results to identify the species) :\n"
+                       "#\tSpecies\n1\tArvu Arisarum vulgare\n"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,245 @@
+// End-to-end runs of the simulator (hidden letter A of the main menu) in the built program, with
+// scripted dialogues and the small parameter files tests/data/sim_*.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/TimeStampLine.h"
+#include "session/session_fixture.h"
+
+namespace {
+
+using tnxtest::Sandbox;
+
+void CopyData(const Sandbox& box, const std::vector<const char*>& names) {
+    for (const char* name : names) box.WriteFile(name, tnxtest::Slurp(std::string(TARNEX_TESTDATA) + "/" + name));
+}
+
+// The report with its time-stamp lines (and the elapsed time) blanked out.
+std::string WithoutClockLines(const std::string& text) {
+    std::string outText;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size() - 1;
+        const std::string line = text.substr(at, end + 1 - at);
+        if (!tnxtest::IsTimeStampLine(line) && line.rfind("Elapsed time (seconds): ", 0) != 0) outText += line;
+        at = end + 1;
+    }
+    return outText;
+}
+
+const std::vector<std::string> kStepRunFiles = {
+    "TraitData.txt", "EnvData.txt", "CWM_Expected.txt", "Distances.txt", "Prob.txt", "CommunityData.txt",
+    "CWM.txt", "FinalSimulatedData.txt", "B_Simulated.txt", "W_Simulated.txt", "E_Simulated.txt",
+    "TraitTypes_Simulated.txt", "OTUs_Simulated.txt"};
+
+struct ReproCase {
+    const char* name;
+    std::string script;
+    std::vector<const char*> inputs;
+};
+
+// Traits from file, one factor from file; seed 7 and every per-step file.
+const std::string kTraitsFromFile =
+    "A\n4\n5\n2\nt\nsim_B.txt\nr\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nsim_E.txt\nn\nsim_A.txt\nsim_K.txt\n"
+    "r\n-3\n-4\n0.4\n0.6\nr\n-5\n-5\n0.5\n0.5\n5\n30\n0.5\nn\n2\n7\ny\nX\n";
+// Traits and OTUs correlated, two factors generated from their correlations with their
+// interaction; seed 99.
+const std::string kGenerated =
+    "A\n6\n5\n2\nb\nsim_traitcorr.txt\nsim_otucorr.txt\nu\nr\n-2\n-8\n0.2\n0.8\n0.3\nr\n2\nc\nsim_factorcorr.txt\n"
+    "n\ny\nsim_A2.txt\nsim_K2.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-3\n-6\n0.4\n0.6\n8\n40\n0.3\nn\n2\n99\ny\nX\n";
+
+TEST(SimulatorEndToEnd, FixedSeedRepeatsEveryFileByteForByte) {
+    const ReproCase cases[] = {
+        {"traits from file", kTraitsFromFile, {"sim_B.txt", "sim_E.txt", "sim_A.txt", "sim_K.txt"}},
+        {"generated", kGenerated, {"sim_traitcorr.txt", "sim_otucorr.txt", "sim_factorcorr.txt", "sim_A2.txt", "sim_K2.txt"}},
+    };
+    for (const ReproCase& c : cases) {
+        Sandbox first, second;
+        CopyData(first, c.inputs);
+        CopyData(second, c.inputs);
+        const tnxtest::Result r1 = first.Run(c.script);
+        const tnxtest::Result r2 = second.Run(c.script);
+        ASSERT_EQ(r1.status, 0) << c.name << r1.err;
+        ASSERT_EQ(r2.status, 0) << c.name << r2.err;
+        std::set<std::string> expected(kStepRunFiles.begin(), kStepRunFiles.end());
+        expected.insert(c.inputs.begin(), c.inputs.end());
+        EXPECT_EQ(first.Files(), expected) << c.name;
+        for (const std::string& name : kStepRunFiles) {
+            const std::string a = first.ReadFile(name), b = second.ReadFile(name);
+            if (name == "FinalSimulatedData.txt")
+                EXPECT_EQ(WithoutClockLines(a), WithoutClockLines(b)) << c.name;
+            else
+                EXPECT_EQ(a, b) << c.name << " " << name;
+            if (name != "Distances.txt" && name != "Prob.txt" && name != "TraitTypes_Simulated.txt")
+                EXPECT_FALSE(a.empty()) << c.name << " " << name;
+        }
+        // No test mode: no final section.
+        EXPECT_EQ(first.ReadFile("FinalSimulatedData.txt").find("FINAL RESULTS"), std::string::npos);
+        EXPECT_NE(first.ReadFile("FinalSimulatedData.txt").find("\n\nSIMULATED DATA 1"), std::string::npos);
+    }
+}
+
+TEST(SimulatorEndToEnd, PerStepFilesFollowTheSteps) {
+    Sandbox box;
+    CopyData(box, {"sim_B.txt", "sim_E.txt", "sim_A.txt", "sim_K.txt"});
+    const tnxtest::Result r = box.Run(kTraitsFromFile);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // One line per step and site in the environment and mean files (30 steps, 4 sites) after
+    // their caption line; one BEFORE block per step.
+    const std::string env = box.ReadFile("EnvData.txt");
+    EXPECT_EQ(tnxtest::Count(env, "\n"), 1 + 30 * 4);
+    EXPECT_EQ(tnxtest::Count(box.ReadFile("CWM.txt"), "\n"), 1 + 30 * 4);
+    EXPECT_EQ(tnxtest::Count(box.ReadFile("CommunityData.txt"), "BEFORE mortality"), 30);
+    EXPECT_NE(env.find("\n30\t4\t"), std::string::npos);
+    const std::string trait = box.ReadFile("TraitData.txt");
+    EXPECT_EQ(trait.rfind("Trait data (not standardized, 5 OTUs in rows and 2 traits in columns):\n1\t2\t\n", 0), 0u);
+    EXPECT_NE(trait.find("\nTrait means (2 traits):\n3\t3\t\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Community weighted means (CWM) at every step saved on file CWM.txt\n"), std::string::npos);
+    // The final W in the report and in W_Simulated.txt agree, and its total is the sum.
+    const std::string w = box.ReadFile("W_Simulated.txt");
+    std::vector<double> cells;
+    size_t at = 0;
+    for (int i = 0; i < 20; i++) {
+        size_t used = 0;
+        cells.push_back(std::stod(w.substr(at), &used));
+        at += used;
+    }
+    double sum = 0;
+    for (double x : cells) sum += x;
+    EXPECT_NE(w.find("Total abundance:\t" + std::to_string(static_cast<int>(sum)) + "\n"), std::string::npos);
+}
+
+TEST(SimulatorEndToEnd, ParameterFileThatEndsEarlyEndsTheProgramWithoutResults) {
+    Sandbox box;
+    CopyData(box, {"sim_B.txt", "sim_E.txt", "sim_K.txt"});
+    box.WriteFile("sim_A.txt", "1\n");
+    const tnxtest::Result r = box.Run(kTraitsFromFile);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("END OF FILE"), std::string::npos);
+    EXPECT_EQ(box.Files(), (std::set<std::string>{"sim_A.txt", "sim_B.txt", "sim_E.txt", "sim_K.txt"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Type I error and power runs: n sites, 12 OTUs with 2 uncorrelated normal traits generated
+// anew for each data set, one normal factor generated for each data set, no feedback (K = 0),
+// 10 individuals per site at most, 60 steps. Settings: each OTU its own type, fuzzy belonging,
+// 100 permutations, no restriction, seed `seed`, Mantel with Euclidean distances, the traits
+// `traits` ("1" all, or "2\n1 0" the first only), W at unit totals, no details; all variables,
+// alpha 0.05.
+std::string TestModeScript(int n, const char* response, const char* survival, int dataSets, const char* seed,
+                           const char* traits, char details) {
+    std::string groups;
+    for (int o = 1; o <= 12; o++) groups += std::to_string(o) + " ";
+    return "A\n" + std::to_string(n) + "\n12\n2\nc\nsim_traitcorr_id.txt\nn\nr\n-5\n-5\n0.5\n0.5\n0.5\nr\n1\nc\n"
+           "sim_factorcorr1.txt\nn\nn\n" + response + "\nsim_K_null.txt\nr\n" + survival +
+           "\nr\n-5\n-5\n0.5\n0.5\n10\n60\n0.5\ny\n" + std::to_string(dataSets) + "\nk\n" + groups +
+           "\n1\n100\n0\n2\n" + seed + "\n1\n6\n" + traits + "\ny\n" + details + "\n1\n0.05\nX\n";
+}
+
+const std::vector<const char*> kTestModeInputs = {"sim_traitcorr_id.txt", "sim_factorcorr1.txt", "sim_A_null.txt",
+                                                  "sim_A_filter.txt", "sim_K_null.txt"};
+
+// The proportion of rejections the final section gives for a statistic ("r(TE)", "r(XE.T)").
+double FinalProportion(const std::string& report, const std::string& statistic) {
+    const size_t final = report.find("PROBABILITIES OF Ho REJECTION");
+    EXPECT_NE(final, std::string::npos);
+    const std::string key = statistic + "\tP=\t";
+    const size_t at = report.find(key, final);
+    EXPECT_NE(at, std::string::npos) << statistic;
+    return std::stod(report.substr(at + key.size()));
+}
+
+// The central 99 % of Binomial(N, p) as proportions: the 0.005 and 0.995 quantiles, from the
+// probability function summed exactly.
+std::pair<double, double> BinomialInterval99(int N, double p) {
+    std::vector<double> pmf(N + 1);
+    for (int k = 0; k <= N; k++)
+        pmf[k] = std::exp(std::lgamma(N + 1.0) - std::lgamma(k + 1.0) - std::lgamma(N - k + 1.0) + k * std::log(p) +
+                          (N - k) * std::log1p(-p));
+    double cdf = 0;
+    int lo = -1, hi = -1;
+    for (int k = 0; k <= N; k++) {
+        cdf += pmf[k];
+        if (lo < 0 && cdf >= 0.005) lo = k;
+        if (hi < 0 && cdf >= 0.995) hi = k;
+    }
+    return {static_cast<double>(lo) / N, static_cast<double>(hi) / N};
+}
+
+TEST(BinomialInterval, KnownQuantiles) {
+    // Binomial(200, 0.05): mean 10, sd 3.08; the 0.5 % and 99.5 % quantiles are 3 and 19.
+    const auto [lo, hi] = BinomialInterval99(200, 0.05);
+    EXPECT_EQ(lo, 3.0 / 200);
+    EXPECT_EQ(hi, 19.0 / 200);
+}
+
+TEST(SimulatorEndToEnd, TypeIErrorWithoutAssemblyRulesIsNominal) {
+    // No response to the environment (no trait filtered) and no feedback: T, X and R are
+    // independent of E, so each test rejects at alpha 0.05 in about 5 % of the data sets.
+    Sandbox box;
+    CopyData(box, kTestModeInputs);
+    const tnxtest::Result r = box.Run(TestModeScript(10, "sim_A_null.txt", "-3\n-3\n0.5\n0.5", 200, "12345", "1", 'n'));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string report = box.ReadFile("FinalSimulatedData.txt");
+    const auto [lo, hi] = BinomialInterval99(200, 0.05);
+    for (const char* statistic : {"r(TE)", "r(XE.T)"}) {
+        const double p = FinalProportion(report, statistic);
+        EXPECT_GE(p, lo) << statistic;
+        EXPECT_LE(p, hi) << statistic;
+    }
+    // Intermediate results off: the header and the proportions only.
+    EXPECT_EQ(report.find("SIMULATED DATA"), std::string::npos);
+    EXPECT_EQ(report.find("Elapsed time"), std::string::npos);
+    EXPECT_NE(report.find("based on 200 tests using 100 permutations each:"), std::string::npos);
+    // More than 2 data sets: only the OTU list among the data files.
+    const std::set<std::string> files = box.Files();
+    EXPECT_EQ(files.count("OTUs_Simulated.txt"), 1u);
+    EXPECT_EQ(files.count("W_Simulated.txt"), 0u);
+    EXPECT_EQ(files.count("B_Simulated.txt"), 0u);
+}
+
+TEST(SimulatorEndToEnd, StrongFilterOnOneTraitGivesPowerToConvergence) {
+    // Trait 1 responds to the factor with slope 1 and survival falls steeply with the distance
+    // to the expected mean: the community means of trait 1 follow E, and r(TE) on that trait is
+    // rejected in most data sets.
+    Sandbox box;
+    CopyData(box, kTestModeInputs);
+    const tnxtest::Result r =
+        box.Run(TestModeScript(12, "sim_A_filter.txt", "-8\n-8\n0.1\n0.1", 200, "2024", "2\n1 0", 'n'));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(FinalProportion(box.ReadFile("FinalSimulatedData.txt"), "r(TE)"), 0.8);
+}
+
+TEST(SimulatorEndToEnd, TestModeRunRepeatsWithItsSeed) {
+    Sandbox first, second;
+    CopyData(first, kTestModeInputs);
+    CopyData(second, kTestModeInputs);
+    const std::string script = TestModeScript(6, "sim_A_filter.txt", "-3\n-5\n0.2\n0.4", 2, "31", "1", 'y');
+    ASSERT_EQ(first.Run(script).status, 0);
+    ASSERT_EQ(second.Run(script).status, 0);
+    const std::string a = first.ReadFile("FinalSimulatedData.txt");
+    EXPECT_EQ(WithoutClockLines(a), WithoutClockLines(second.ReadFile("FinalSimulatedData.txt")));
+    for (const char* name : {"B_Simulated.txt", "W_Simulated.txt", "E_Simulated.txt", "TraitTypes_Simulated.txt",
+                             "OTUs_Simulated.txt"})
+        EXPECT_EQ(first.ReadFile(name), second.ReadFile(name)) << name;
+    // With details: two data-set blocks with their tests, then the echo of the run.
+    EXPECT_EQ(tnxtest::Count(a, "\n\nSIMULATED DATA "), 2);
+    EXPECT_EQ(tnxtest::Count(a, "\n\nStatistics and probabilities:\nConvergence (TCAP): r(TE)=\t"), 2);
+    EXPECT_NE(a.find("Random generator seed: 31\n"), std::string::npos);
+    EXPECT_NE(a.find("Elapsed time (seconds): "), std::string::npos);
+    // Each proportion of two data sets is 0, 0.5 or 1.
+    for (const char* statistic : {"r(TE)", "r(XE)", "r(XE.T)", "r(RE)", "r(XE.TR)", "r(TY)", "r(XZ_T)"}) {
+        const double p = FinalProportion(a, statistic);
+        EXPECT_TRUE(p == 0 || p == 0.5 || p == 1) << statistic << " " << p;
+    }
+}
+
+}  // namespace

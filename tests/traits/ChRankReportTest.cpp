@@ -1,0 +1,266 @@
+// The report layouts of the trait-subset searches: each criterion's header lines in order, the
+// intermediate lines, the per-size lines and lists with "none", the top lists, the summary
+// block of the niche criteria, and equal values kept in the order enumerated.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "foundation/qwlibDim.h"
+#include "session/model/TNXGLOB.h"
+#include "session/session_fixture.h"
+#include "traits/ChRankData.h"
+#include "traits/TNXCHORD.h"
+#include "traits/TNXCHORDReport.h"
+
+namespace {
+
+using namespace chranktest;
+
+// Checks that every fragment occurs, each after the previous one.
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& fragments) {
+    size_t at = 0;
+    for (const std::string& f : fragments) {
+        const size_t p = text.find(f, at);
+        ASSERT_NE(p, std::string::npos) << "missing or out of order: [" << f << "]";
+        at = p + f.size();
+    }
+}
+
+const std::string kPartition = "Partition of OTUs into types specified by the user:\n1\t2\t3\t1\t2\t3\t1\t\n";
+
+struct HeaderCase {
+    int criterion;
+    std::vector<std::string> fragments;
+    std::string intermediate;  // how each intermediate line starts
+    int intermediateLines;
+};
+
+class ChRankHeader : public tnxtest::TempDirTest, public ::testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(ChRankHeader, LinesInOrderWithTheIntermediatePrintout) {
+    const HeaderCase hc = GetParam();
+    const Survey sv = RandomSurvey(140 + hc.criterion, 3, 7, 6, 2, true);
+    LoadSurvey(sv, hc.criterion, {1, 2, 3, 1, 2, 3, 1});
+    printRankIntermedResults = 'y';
+    ChRankStatus st = kChRankRefused;
+    switch (hc.criterion) {
+        case 1: st = ChRankTDAP_TCAP(); break;
+        case 9: st = ChRankTDAP(); break;
+        case 11: st = ChRankPhylogenyAssembly(); break;
+        default: st = ChRank_Phylogeny_x_Trait_Assembly(); break;
+    }
+    ASSERT_EQ(st, kChRankDone);
+    const std::string text = Read("s1ChRank.txt");
+    std::vector<std::string> all = {std::string(version) + "\n\n" + lineL + "\nTRAIT SUBSET OPTIMIZATION\n" + lineL +
+                                    "\n",
+                                    "Session:        s1 \nFormatted data: s1Formda.txt \n"};
+    all.insert(all.end(), hc.fragments.begin(), hc.fragments.end());
+    ExpectInOrder(text, all);
+    if (!hc.intermediate.empty()) EXPECT_EQ(tnxtest::Count(text, "\n" + hc.intermediate), hc.intermediateLines);
+    // The whole trait set appears in its intermediate line, its per-size line, the per-size
+    // list (or the first top list of the niche criteria) and, when its value is ranked, the top list.
+    const int whole = tnxtest::Count(text, "\tt1\tt2\tt3\t");
+    EXPECT_GE(whole, 3);
+    EXPECT_LE(whole, 4);
+    EXPECT_EQ(tnxtest::Count(text, "Elapsed time: "), 1);
+}
+
+const std::string kUnitLines =
+    "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
+    "Community data matrix W NOT adjusted to unit totals prior to evaluation.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Criteria, ChRankHeader,
+    ::testing::Values(
+        HeaderCase{1,
+                   {"Trait ranking criterion (TRC): 1 (both trait-divergence and trait-convergence assembly "
+                    "patterns)\nCorrelation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
+                        kPartition +
+                        "Gower similarity index modified to count matching absences in binary traits? not\n"
+                        "Ranking algorithm: 2 (all trait combinations)\n"
+                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
+                        "Resemblance option between communities: 6 (Euclidean distance)\n"
+                        "All traits were considered.\n\nTRC         \tTrait subset used:\n",
+                    "Ranking criterion value and optimal subset with 1 traits: \t",
+                    "\n\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n",
+                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n",
+                    "\nElapsed time: "},
+                   "", 0},
+        HeaderCase{9,
+                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
+                        "Trait ranking criterion (TRC): 9 (Trait-divergence assembly patterns, TDAP)\n"
+                        "Correlation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
+                        kPartition +
+                        "Resemblance function between OTUs: 1 (Gower index)\n"
+                        "Gower similarity modified to count matching absences in binary traits? not\n"
+                        "Ranking algorithm: 2 (all trait combinations)\nAll traits were considered.\n"
+                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
+                        "Resemblance option between communities: 6 (Euclidean distance)\n"
+                        "\nTRC         \tTrait subset used:\nro(TE)=\t",
+                    "\tro(XE)=\t", "\tro(XT)=\t", "\tro(XE.T)=\t", "\tTraits:\tt1\t\n",
+                    "\n\nTrait subsets with maximum partial Mantel correlation ro(XE.T):\nTRC\toptimal subset of traits\n"},
+                   "ro(TE)=\t", 7},
+        HeaderCase{11,
+                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
+                        "Trait ranking criterion (TRC): 11 (correlation of phylogenetically structured assembly "
+                        "patterns, PSAP to both trait-divergence and trait-convergence assembly patterns, TDAP and "
+                        "TCAP)\nCorrelation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
+                        kPartition +
+                        "Resemblance function between OTUs: 1 (Gower index)\n"
+                        "Gower index modified to count matching absences in binary traits? not\n"
+                        "Ranking algorithm: 2 (all trait combinations)\n"
+                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
+                        "Resemblance option between communities: 6 (Euclidean distance)\n"
+                        "\nTRC         \tTrait subset used:\nro(PT)=\t",
+                    "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n",
+                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n",
+                    "\nElapsed time: "},
+                   "ro(PT)=\t", 7},
+        HeaderCase{14,
+                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
+                        "Trait ranking criterion (TRC): 14 (beta niche conservation: ro(PT) * ro(TE))\n"
+                        "Pooling of OTUs: 2 (polythetic)\n"
+                        "Clustering method defining types: none (groups were specified by the user).\n"
+                        "1\t2\t3\t1\t2\t3\t1\t\n"
+                        "Resemblance function between OTUs: 1 (Gower index)\n"
+                        "Gower index modified to count matching absences in binary traits? not\n"
+                        "Ranking algorithm: 2 (all trait combinations)\n"
+                        "All traits were considered in the computation of Gower similarity index between "
+                        "populations.\n"
+                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
+                        "Resemblance option between communities: 6 (Euclidean distance)\n"
+                        "\nTRC         \tGroups\tTrait subset used:\nro(PT)=\t",
+                    "\troAlphaNiche=\t", "\t3 groups\tTraits:\tt1\tGroup sizes:\t3\t2\t2\t\n",
+                    "Ranking criterion values, groups and optimal subset with 1 traits: \t",
+                    "\n\nTrait subsets and number of types with maximum matrix correlation:\nTRC\tn groups\toptimal "
+                    "subset of traits\n",
+                    "\n\nTrait subsets with maximum matrix correlation (only optimal number of types presented):\nTRC\tn "
+                    "groups\toptimal subset of traits\n",
+                    "\nElapsed time: "},
+                   "ro(PT)=\t", 7}));
+
+// The per-size pieces and the top list, from records filled by hand.
+class ChRankReportPieces : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = chLabel;
+        savedDigits_ = sDigits;
+        labels_ = reinterpret_cast<char**>(dim2D(sizeof(char), 3, 8));
+        std::snprintf(labels_[0], 8, "ab");
+        std::snprintf(labels_[1], 8, "c");
+        std::snprintf(labels_[2], 8, "long1");
+        chLabel = labels_;
+        sDigits = 4;
+    }
+    void TearDown() override {
+        chLabel = saved_;
+        sDigits = savedDigits_;
+        free2D(labels_, 3);
+    }
+    template <class F>
+    static std::string Printed(F print) {
+        FILE* f = std::tmpfile();
+        print(f);
+        std::fflush(f);
+        std::rewind(f);
+        std::string s;
+        for (int c; (c = std::fgetc(f)) != EOF;) s.push_back(static_cast<char>(c));
+        std::fclose(f);
+        return s;
+    }
+    char** saved_ = nullptr;
+    char** labels_ = nullptr;
+    int savedDigits_ = 6;
+};
+
+TEST_F(ChRankReportPieces, SizeLinesWithValuesGroupsLabelsAndNone) {
+    chrank::SizeRecord filled;
+    filled.filled = true;
+    filled.best.value = -0.123456;
+    filled.best.groups = 3;
+    filled.best.traits = {0, 2};
+    chrank::SizeRecord zero;
+    zero.filled = true;
+    zero.best.value = 0.0;
+    chrank::SizeRecord empty;
+    const chrank::SizeStyle plain = {"Value with %d traits: \t", false, false};
+    const chrank::SizeStyle grouped = {"Value with %d traits: \t", true, true};
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteSizeLine(f, plain, 2, filled); }),
+              "Value with 2 traits: \t-0.1235   \tab\tlong1\t\n");
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteSizeLine(f, grouped, 2, filled); }),
+              "Value with 2 traits: \t-0.1235   \t3 groups\tab\tlong1\t\n");
+    // A magnitude criterion whose best is exactly 0, and a size never evaluated.
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteSizeLine(f, grouped, 1, zero); }),
+              "Value with 1 traits: \t0         \t0 groups\tnone\n");
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteSizeLine(f, plain, 3, empty); }), "Value with 3 traits: \tnone\n");
+    std::vector<chrank::SizeRecord> sizes = {empty, zero, filled, empty};
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteSizeList(f, grouped, sizes, 1, 3); }),
+              "0            \tnone\n-0.1235      \tab\tlong1\t\nnone\n");
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteSizeList(f, plain, sizes, 1, 1); }), "0            \t\n");
+}
+
+TEST_F(ChRankReportPieces, TopListBestFirstSkippingOrShowingEmptySlots) {
+    chrank::TopList top(100, 0.0, chrank::Rank::kSigned, false);
+    const int a[] = {1}, b[] = {0, 1};
+    top.Offer(0.25, 2, a, 1);
+    top.Offer(0.75, 4, b, 2);
+    EXPECT_EQ(Printed([&](FILE* f) { chrank::WriteTopList(f, top, false, true); }),
+              "0.75      \tab\tc \t\n0.25      \tc \t\n");
+    const std::string shown = Printed([&](FILE* f) { chrank::WriteTopList(f, top, true, false); });
+    EXPECT_EQ(shown.rfind("0.75      \t4 groups\tab\tc \t\n0.25      \t2 groups\tc \t\n0         \t0 groups\t\n", 0), 0u);
+    EXPECT_EQ(tnxtest::Count(shown, "\n"), 100);
+}
+
+class ChRankTies : public tnxtest::TempDirTest {};
+
+// Crisp types: X does not depend on the subset, so every subset of criterion 1 has the same
+// value; each size keeps its first subset and the top list holds every subset (the value is
+// positive), whatever their order.
+TEST_F(ChRankTies, CrispTypesGiveEqualValuesAndEachSizeKeepsItsFirstSubset) {
+    const Survey sv = RandomSurvey(150, 4, 8, 7, 2);
+    LoadSurvey(sv, 1, {1, 2, 1, 2, 3, 3, 1, 2});
+    fuzzy = 0;
+    ASSERT_EQ(ChRankTDAP_TCAP(), kChRankDone);
+    const std::string text = Read("s1ChRank.txt");
+    double** DE = RawEnvironmentDistance();
+    // X = W C, the crisp composition, gives the one value.
+    double** C = dim2Double(tcst, 3);
+    CrispBelonging(tcst, 3, partition_OTUs, C);
+    double** W = CommunitiesByOtus();
+    double** X = dim2Double(ncsm, 3);
+    MatrixProdMV(ncsm, tcst, tcst, 3, W, C, X);
+    double** DX = dim2Double(ncsm, ncsm);
+    NominalReseNonHier(ncsm, 3, X, DX, 6);
+    const double value = MatrixCorr(ncsm, DE, DX);
+    for (int k = 1; k <= 4; k++) {
+        SizeLine line =
+            ReadSizeLine(text, "Ranking criterion value and optimal subset with " + std::to_string(k) + " traits: \t");
+        ASSERT_TRUE(line.found);
+        EXPECT_NEAR(std::atof(line.value.c_str()), value, 1e-6);
+        std::vector<int> first;
+        for (int t = 0; t < k; t++) first.push_back(t);
+        EXPECT_EQ(line.labels, Labels(first));
+    }
+    if (value > 0.0) {
+        // The top list holds all 15 subsets once each.
+        const size_t b = text.find("\n\nTrait subsets with maximum rank:\n");
+        const size_t e = text.find("\n\nTrait subsets with maximum rank for each number of traits:");
+        const std::string list = text.substr(b, e - b);
+        EXPECT_EQ(tnxtest::Count(list, "\n"), 2 + 15);
+        for (const auto& s : AllSubsets(4)) {
+            std::string labels;
+            for (int t : s) labels += "t" + std::to_string(t + 1) + "\t";
+            EXPECT_NE(list.find("\t" + labels + "\n"), std::string::npos) << labels;
+        }
+    }
+    free2D(DX, ncsm);
+    free2D(X, ncsm);
+    free2D(W, ncsm);
+    free2D(C, tcst);
+    free2D(DE, ncsm);
+}
+
+}  // namespace

@@ -1,0 +1,298 @@
+// The machinery of the trait-subset searches: the order and count of the subsets, the top
+// list, the per-size records, the small vector routines, whole files, the fast r(TE).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "foundation/qwlibDim.h"
+#include "session/session_fixture.h"
+#include "statistics/qwlibRes.h"
+#include "traits/TNXCHORD.h"
+#include "traits/TNXCHORDCommon.h"
+#include "traits/TNXCHORDSearch.h"
+#include "traits/TNXCOMRESE.h"
+
+namespace {
+
+using chrank::Enumeration;
+using chrank::Rank;
+using chrank::TopList;
+
+std::vector<std::vector<int>> Enumerated(const std::vector<int>& eligible, int kMin, int kMax,
+                                         std::vector<int>* changed = nullptr) {
+    std::vector<std::vector<int>> out;
+    Enumeration en(eligible, kMin, kMax);
+    en.Run(
+        [&](const int* t, int k, int c) {
+            out.emplace_back(t, t + k);
+            if (changed) changed->push_back(c);
+        },
+        [](int) {});
+    return out;
+}
+
+TEST(ChRankEnumeration, LexicographicOrderOfEachSize) {
+    // Four traits, pairs: {1,2} {1,3} {1,4} {2,3} {2,4} {3,4} (0-based here).
+    std::vector<int> changed;
+    auto subsets = Enumerated({0, 1, 2, 3}, 2, 2, &changed);
+    const std::vector<std::vector<int>> expected = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+    EXPECT_EQ(subsets, expected);
+    // First position that differs from the previous subset of the size.
+    EXPECT_EQ(changed, (std::vector<int>{0, 1, 1, 0, 1, 0}));
+}
+
+TEST(ChRankEnumeration, OnlyEligibleTraitsInStoredNumbersAndSizesInBounds) {
+    // Traits 1 and 3 excluded: the subsets of {0, 2, 4} of sizes 2 and 3, sizes below the
+    // minimum neither enumerated nor counted.
+    Enumeration en({0, 2, 4}, 2, 5);
+    EXPECT_EQ(en.Total(), 4);
+    EXPECT_EQ(en.KMax(), 3);
+    auto subsets = Enumerated({0, 2, 4}, 2, 5);
+    const std::vector<std::vector<int>> expected = {{0, 2}, {0, 4}, {2, 4}, {0, 2, 4}};
+    EXPECT_EQ(subsets, expected);
+}
+
+TEST(ChRankEnumeration, ExactSixtyFourBitCounts) {
+    // All sizes of 40 traits: 2^40 - 1 subsets, beyond any 32-bit counter; 24 traits give
+    // 2^24 - 1, which the double factorial ratio no longer counts exactly.
+    std::vector<int> forty(40), twentyFour(24);
+    for (int i = 0; i < 40; i++) forty[i] = i;
+    for (int i = 0; i < 24; i++) twentyFour[i] = i;
+    EXPECT_EQ(Enumeration(forty, 1, 40).Total(), (int64_t{1} << 40) - 1);
+    EXPECT_EQ(Enumeration(twentyFour, 1, 24).Total(), (int64_t{1} << 24) - 1);
+    // C(24, 12) = 2704156.
+    EXPECT_EQ(Enumeration(twentyFour, 12, 12).Total(), 2704156);
+}
+
+TEST(ChRankEnumeration, EverySubsetOnceForEachSize) {
+    const int p = 7;
+    std::vector<int> all(p);
+    for (int i = 0; i < p; i++) all[i] = i;
+    auto subsets = Enumerated(all, 1, p);
+    EXPECT_EQ(subsets.size(), 127u);
+    std::vector<int> seen(128, 0);
+    for (const auto& s : subsets) {
+        unsigned mask = 0;
+        for (size_t i = 0; i < s.size(); i++) {
+            if (i > 0) {
+                EXPECT_LT(s[i - 1], s[i]);
+            }
+            mask |= 1u << s[i];
+        }
+        seen[mask]++;
+    }
+    for (unsigned m = 1; m < 128; m++) EXPECT_EQ(seen[m], 1) << m;
+}
+
+std::vector<double> Values(const TopList& top) {
+    std::vector<double> v;
+    for (int i = top.Size() - 1; i >= 1; i--)
+        if (!top.Slot(i).traits.empty()) v.push_back(top.Slot(i).value);
+    return v;
+}
+
+TEST(ChRankTopList, SignedListKeepsTheBestInDescendingOrderAndRefusesNonPositive) {
+    TopList top(100, 0.0, Rank::kSigned, false);
+    const int t[] = {3};
+    EXPECT_TRUE(top.Offer(0.5, 2, t, 1));
+    EXPECT_FALSE(top.Offer(0.0, 2, t, 1));   // does not beat an empty slot's 0
+    EXPECT_FALSE(top.Offer(-0.7, 2, t, 1));
+    EXPECT_TRUE(top.Offer(0.9, 4, t, 1));
+    EXPECT_TRUE(top.Offer(0.1, 5, t, 1));
+    EXPECT_EQ(Values(top), (std::vector<double>{0.9, 0.5, 0.1}));
+    EXPECT_EQ(top.Slot(100).groups, 4);
+    EXPECT_EQ(top.Slot(100).traits, (std::vector<int>{3}));
+}
+
+TEST(ChRankTopList, HoldsTheHundredBestOnceFull) {
+    TopList top(100, 0.0, Rank::kSigned, false);
+    std::vector<double> offered;
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> u(0.001, 1.0);
+    for (int i = 0; i < 400; i++) {
+        const double v = u(gen);
+        offered.push_back(v);
+        const int t[] = {i % 7, 7 + i % 3};
+        top.Offer(v, 0, t, 2);
+    }
+    std::sort(offered.rbegin(), offered.rend());
+    offered.resize(100);
+    EXPECT_EQ(Values(top), offered);
+}
+
+TEST(ChRankTopList, AbsoluteListRanksMagnitudesAndKeepsSigns) {
+    TopList top(100, 0.0, Rank::kAbsolute, true);
+    const int t[] = {0, 1};
+    EXPECT_TRUE(top.Offer(-0.8, 1, t, 2));
+    EXPECT_TRUE(top.Offer(0.3, 1, t, 2));
+    EXPECT_FALSE(top.Offer(0.0, 1, t, 2));
+    EXPECT_TRUE(top.Offer(-0.05, 1, t, 2));
+    EXPECT_EQ(Values(top), (std::vector<double>{-0.8, 0.3, -0.05}));
+}
+
+TEST(ChRankTopList, StartValueOfTheSecondListKindAndEmptySlots) {
+    // A list starting at -DBL_MAX takes any value; the others keep the start value and no
+    // traits.
+    TopList top(100, -DBL_MAX, Rank::kSigned, false);
+    const int t[] = {2};
+    EXPECT_TRUE(top.Offer(-0.4, 3, t, 1));
+    EXPECT_DOUBLE_EQ(top.Slot(100).value, -0.4);
+    EXPECT_EQ(top.Slot(99).value, -DBL_MAX);
+    EXPECT_TRUE(top.Slot(99).traits.empty());
+}
+
+TEST(ChRankSearchRecords, FirstOfEqualValuesStaysAndSignedOrAbsoluteComparison) {
+    chrank::Search signedSearch(2, Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
+    const int a[] = {0}, b[] = {1}, c[] = {2};
+    signedSearch.Record(1, 0.4, 0, a);
+    signedSearch.Record(1, 0.4, 0, b);   // a tie: the first stays
+    signedSearch.Record(1, -0.9, 0, c);
+    EXPECT_EQ(signedSearch.sizes[1].best.traits, (std::vector<int>{0}));
+    EXPECT_DOUBLE_EQ(signedSearch.sizes[1].best.value, 0.4);
+    EXPECT_FALSE(signedSearch.sizes[2].filled);
+
+    chrank::Search absSearch(1, Rank::kAbsolute, 0.0, Rank::kAbsolute, true);
+    absSearch.Record(1, 0.4, 2, a);
+    absSearch.Record(1, -0.9, 3, c);
+    EXPECT_DOUBLE_EQ(absSearch.sizes[1].best.value, -0.9);
+    EXPECT_EQ(absSearch.sizes[1].best.groups, 3);
+}
+
+TEST(ChRankVectors, ReorderVectorsBringsTheListedTraitsFirst) {
+    int order[] = {3, 1, 4, 2};
+    int states[] = {10, 20, 30, 40};
+    int types[] = {1, 2, 3, 4};
+    float ranges[] = {0.5f, 1.5f, 2.5f, 3.5f};
+    float weights[] = {1.0f, 0.0f, 2.0f, 3.0f};
+    ReorderVectors(4, order, states, types, ranges, weights);
+    EXPECT_EQ(std::vector<int>(states, states + 4), (std::vector<int>{30, 10, 40, 20}));
+    EXPECT_EQ(std::vector<int>(types, types + 4), (std::vector<int>{3, 1, 4, 2}));
+    EXPECT_EQ(std::vector<float>(ranges, ranges + 4), (std::vector<float>{2.5f, 0.5f, 3.5f, 1.5f}));
+    EXPECT_EQ(std::vector<float>(weights, weights + 4), (std::vector<float>{2.0f, 1.0f, 3.0f, 0.0f}));
+}
+
+TEST(ChRankVectors, DataPartitionTotalsMeansAndDeviations) {
+    // Two communities (columns) of three populations; counts 2 and 3.
+    auto make = []() {
+        float** d = dim2Dfloat(3, 2);
+        d[0][0] = 2; d[1][0] = 0; d[2][0] = 4;
+        d[0][1] = 1; d[1][1] = 2; d[2][1] = 6;
+        return d;
+    };
+    int counts[] = {2, 3};
+    for (int part : {1, 2, 3}) {
+        float** d = make();
+        float** tot = dim2Dfloat(2, 1);
+        DataPartitionL(3, 2, counts, part, d, tot);
+        if (part == 1) {
+            EXPECT_FLOAT_EQ(tot[0][0], 6);
+            EXPECT_FLOAT_EQ(tot[1][0], 9);
+            EXPECT_FLOAT_EQ(d[2][1], 6);
+        } else if (part == 3) {
+            // Positive entries become the community mean 6/2 = 3 and 9/3 = 3; zeros stay.
+            EXPECT_FLOAT_EQ(d[0][0], 3);
+            EXPECT_FLOAT_EQ(d[1][0], 0);
+            EXPECT_FLOAT_EQ(d[2][1], 3);
+            EXPECT_FLOAT_EQ(tot[0][0], 6);
+        } else {
+            // Deviations from the mean, totals back to 0.
+            EXPECT_FLOAT_EQ(d[0][0], -1);
+            EXPECT_FLOAT_EQ(d[2][0], 1);
+            EXPECT_FLOAT_EQ(d[1][1], -1);
+            EXPECT_FLOAT_EQ(tot[0][0], 0);
+            EXPECT_FLOAT_EQ(tot[1][0], 0);
+        }
+        free2D(tot, 2);
+        free2D(d, 3);
+    }
+}
+
+TEST(ChRankMantel, TwoCommunitiesUseTheSinglePairRule) {
+    double** A = dim2Double(2, 2);
+    double** B = dim2Double(2, 2);
+    A[0][1] = 2.0;
+    B[0][1] = 3.0;
+    // 1 - |2 - 3| / 3.
+    EXPECT_DOUBLE_EQ(chrank::Mantel(2, A, B), 1.0 - 1.0 / 3.0);
+    B[0][1] = 2.0;
+    EXPECT_DOUBLE_EQ(chrank::Mantel(2, A, B), 1.0);
+    free2D(A, 2);
+    free2D(B, 2);
+}
+
+// The reused partial sums give, for every subset in enumeration order, the value computed
+// from scratch: float means of the subset's columns, EucliDistMV, MatrixCorr.
+TEST(ChRankFastTraitDistance, AgreesWithFromScratchForEverySubset) {
+    const int n = 9, p = 6;
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    float** Tn = dim2Dfloat(n, p);
+    for (int c = 0; c < n; c++)
+        for (int t = 0; t < p; t++) Tn[c][t] = u(gen);
+    Tn[3][2] = -999.0f;  // a community without the trait's mean
+    double** DE = dim2Double(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) DE[i][j] = std::fabs(u(gen)) + 0.1 * (j - i);
+    chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
+    float** sub = dim2Dfloat(n, p);
+    double** DT = dim2Double(n, n);
+    double** DT2 = dim2Double(n, n);
+    std::vector<int> all = {0, 1, 2, 3, 4, 5};
+    int count = 0;
+    Enumeration en(all, 1, p);
+    en.Run(
+        [&](const int* t, int k, int changed) {
+            const double value = fast.Value(t, k, changed);
+            for (int c = 0; c < n; c++)
+                for (int j = 0; j < p; j++) sub[c][j] = 0.0f;
+            for (int i = 0; i < k; i++)
+                for (int c = 0; c < n; c++) sub[c][t[i]] = Tn[c][t[i]];
+            EucliDistMV(n, p, sub, DT);
+            fast.Distances(DT2);
+            for (int i = 0; i < n; i++)
+                for (int j = i + 1; j < n; j++) ASSERT_EQ(DT[i][j], DT2[i][j]);
+            EXPECT_NEAR(value, MatrixCorr(n, DE, DT), 1e-12);
+            count++;
+        },
+        [](int) {});
+    EXPECT_EQ(count, 63);
+    free2D(DT2, n);
+    free2D(DT, n);
+    free2D(sub, n);
+    free2D(DE, n);
+    free2D(Tn, n);
+}
+
+TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
+    const auto dir = std::filesystem::temp_directory_path() / "chrank_wholefile_test";
+    std::filesystem::create_directories(dir);
+    const std::string target = (dir / "r.txt").string();
+    std::ofstream(target) << "old";
+    {
+        chrank::WholeFile w(target);
+        FILE* f = w.Open();
+        ASSERT_NE(f, nullptr);
+        fputs("body\n", f);
+        // Not committed: the old file stays, no temporary file remains.
+    }
+    EXPECT_EQ(tnxtest::Slurp(target), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    {
+        chrank::WholeFile w(target);
+        FILE* f = w.Open();
+        fputs("body\n", f);
+        EXPECT_TRUE(w.Commit("summary\n"));
+    }
+    EXPECT_EQ(tnxtest::Slurp(target), "summary\nbody\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace

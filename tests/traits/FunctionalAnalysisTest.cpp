@@ -1,0 +1,187 @@
+// The functional analysis run in the process on the five-OTU data set of the session tests: the
+// files it writes (whole, or not at all), its refusals and the sections it leaves out.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/TnxError.h"
+#include "foundation/qwlibDim.h"
+#include "session/model/TNXGLOB.h"
+#include "session/session_fixture.h"
+#include "traits/TNXRESE.h"
+
+namespace {
+
+using tnxtest::CodeOf;
+using tnxtest::Count;
+
+class FunctionalAnalysis : public tnxtest::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        tnxtest::LoadFiveOtus();
+        std::snprintf(sessionName, sizeof sessionName, "s1");
+        std::snprintf(whichPrinda, sizeof whichPrinda, "s1Prinda.txt");
+        std::snprintf(prindaMode, sizeof prindaMode, "w");
+        volumeName[0] = '\0';
+        sDigits = 6;
+        traitBasedOpt = 1, poolCSTopt = 2, clusMethPoolCSTs = 0, reseCSTopt = 1;
+        fuzzy = 3, opt_ro = 1, rese_opt = 6, optUnitTotalAdjust2 = true;
+        optRndTests = true, niter = 9, rseed = 11, optRestrictPermutNullModel = 0, optWeightedNullModel = 0;
+        printDetail = 0, saveRndData = 'n', twoTailedTestMantel = 1, sqrtDissimOpt_RaoTraits = 1;
+        BealsIncludeOpt = 1, overfitFactorPCARegr = 2.0;
+        includePhylogeny = false;
+        for (int j = 0; j < nch; j++) weight[j] = 1.0f;
+        const int types[5] = {1, 1, 2, 2, 3};
+        for (int i = 0; i < 5; i++) partition_OTUs[i] = types[i];
+        nGrPoly[0] = 3;
+    }
+    static bool Exists(const char* name) { return std::filesystem::exists(name); }
+};
+
+TEST_F(FunctionalAnalysis, RandomDataFileOnlyWhenAskedFor) {
+    Write("s1RDa.txt", "saved earlier\n");
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_EQ(Read("s1RDa.txt"), "saved earlier\n");
+    EXPECT_EQ(std::string(whichRndData), "s1RDa.txt");
+
+    saveRndData = 'y';
+    ASSERT_TRUE(PFTs_ScalingUp());
+    const std::string rnd = Read("s1RDa.txt");
+    EXPECT_EQ(Count(rnd, "INTERMEDIATE RESULTS\n"), 1);
+    // The last of the 8 permutations: its traits, types and similarities blocks.
+    EXPECT_EQ(Count(rnd, "\n\nITERATION\t8\n"), 3);
+    EXPECT_FALSE(Exists("s1RDa.txt.part"));
+    EXPECT_FALSE(Exists("s1Prinda.txt.part"));
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nNumber of iterations for permutation tests: 9\n"), 1);
+}
+
+// The OTU lists of the random-data file: does some list name an OTU twice?
+bool SomeListRepeatsAnOtu(const std::string& rnd) {
+    const std::string label = "\nOrder of original OTUs in permuted traits matrix Brnd:\t";
+    for (size_t at = rnd.find(label); at != std::string::npos; at = rnd.find(label, at + 1)) {
+        const char* p = rnd.c_str() + at + label.size();
+        int seen[6] = {0};
+        for (int i = 0; i < 5; i++) {
+            char* end = nullptr;
+            const long otu = std::strtol(p, &end, 10);
+            if (otu >= 1 && otu <= 5 && seen[otu]++) return true;
+            p = end;
+        }
+    }
+    return false;
+}
+
+TEST_F(FunctionalAnalysis, TheWeightedNullModelReachesTheTest) {
+    // W holds 12 occurrences (OTU 5 in all four communities): drawn from them, the OTUs of a list
+    // repeat; a permutation never repeats one.
+    saveRndData = 'y';
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_FALSE(SomeListRepeatsAnOtu(Read("s1RDa.txt")));
+    optWeightedNullModel = 1;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_TRUE(SomeListRepeatsAnOtu(Read("s1RDa.txt")));
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "was weighted by its frequency in the community set.\n"), 1);
+}
+
+TEST_F(FunctionalAnalysis, ATypeWithoutAValueHasNoAverage) {
+    // OTU 5 alone makes type 3; without its tr1 value the type has no tr1 average (-999), while
+    // type 1 (OTUs 1 and 2) averages (1 + 2)/2, (2 + 3)/2, (3 + 4)/2.
+    csm_Float[4][0] = -999.0f;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    const std::string t = Read("s1Prinda.txt");
+    const size_t at = t.find("\nAverage trait matrix (3 types x 3 traits):\n");
+    ASSERT_NE(at, std::string::npos);
+    const char* p = t.c_str() + at + 45;
+    std::vector<double> a;
+    for (int i = 0; i < 9; i++) {
+        char* end = nullptr;
+        a.push_back(std::strtod(p, &end));
+        p = end;
+    }
+    EXPECT_EQ(a, (std::vector<double>{1.5, 2.5, 3.5, 3.5, 4.5, 5.5, -999, 6, 7}));
+}
+
+TEST_F(FunctionalAnalysis, EntrySettingsForTheSearchAndTheTrack) {
+    weight[2] = 0.0f;
+    optUnitTotalAdjust1 = false;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_EQ(opt_struct, 9);
+    EXPECT_TRUE(optUnitTotalAdjust1);
+    EXPECT_EQ((std::vector<int>{nMinCSTGroupsChRank, nMaxCSTGroupsChRank, nMinTraitsChRank, nMaxTraitsChRank}),
+              (std::vector<int>{3, 3, 2, 2}));
+    // RangeStates refreshed the ranges of the interval traits: 5 - 1, 6 - 2, 7 - 3.
+    EXPECT_EQ((std::vector<float>{chrange[0], chrange[1], chrange[2]}), (std::vector<float>{4, 4, 4}));
+}
+
+TEST_F(FunctionalAnalysis, AReportThatCannotBeWrittenRaisesCode4AndWritesNothing) {
+    std::snprintf(whichPrinda, sizeof whichPrinda, "no-such-dir/s1Prinda.txt");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CodeOf([] { PFTs_ScalingUp(); }), TNX_FAIL_TO_OPEN);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open no-such-dir/s1Prinda.txt.part \n");
+    // Appending to a report that cannot be opened: the same code.
+    std::snprintf(prindaMode, sizeof prindaMode, "a");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CodeOf([] { PFTs_ScalingUp(); }), TNX_FAIL_TO_OPEN);
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(FunctionalAnalysis, RefusalsWriteNothing) {
+    struct {
+        const char* name;
+        void (*set)();
+        const char* message;
+    } cases[] = {
+        {"one community", [] { ncsm = 1; }, "\nThe functional analysis needs at least 2 communities.\n"},
+        {"Procrustes with a missing value in E", [] { opt_ro = 2, env[1][1] = -999.0f; },
+         "\nProcrustes and RV congruences cannot be computed with missing values in matrix E (or, with the "
+         "phylogeny, in matrix B).\n"},
+        {"RV with a missing trait value and the phylogeny", [] { opt_ro = 3, includePhylogeny = true, csm_Float[0][0] = -999.0f; },
+         "\nProcrustes and RV congruences cannot be computed with missing values in matrix E (or, with the "
+         "phylogeny, in matrix B).\n"},
+    };
+    for (const auto& c : cases) {
+        const int communities = ncsm;
+        const float e = env[1][1], b = csm_Float[0][0];
+        c.set();
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(PFTs_ScalingUp()) << c.name;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message) << c.name;
+        EXPECT_FALSE(Exists("s1Prinda.txt")) << c.name;
+        ncsm = communities, env[1][1] = e, csm_Float[0][0] = b, opt_ro = 1, includePhylogeny = false;
+    }
+}
+
+TEST_F(FunctionalAnalysis, WithoutSelectedTraitsOrWithoutTypesTheSectionStopsEarly) {
+    saveRndData = 'y';
+    printDetail = 1;
+    for (int j = 0; j < nch; j++) weight[j] = 0.0f;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    std::string t = Read("s1Prinda.txt");
+    EXPECT_EQ(Count(t, "\nTrait matrix B with 5 OTUs by 3 traits: \n"), 1);
+    EXPECT_EQ(Count(t, "Ecological variables"), 0);
+    EXPECT_FALSE(Exists("s1RDa.txt")) << "no test, no random-data file";
+
+    // Every OTU its own type is examined (k = tcst); one type more is not.
+    for (int j = 0; j < nch; j++) weight[j] = 1.0f;
+    for (int i = 0; i < 5; i++) partition_OTUs[i] = i + 1;
+    nGrPoly[0] = 5;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nNumber of fuzzy types:\t5\n"), 1);
+    std::remove("s1RDa.txt");
+    for (int k : {6, 1}) {
+        nGrPoly[0] = k;
+        ASSERT_TRUE(PFTs_ScalingUp());
+        t = Read("s1Prinda.txt");
+        EXPECT_EQ(Count(t, "\nMatrix T with normalized traits"), 1) << k;
+        EXPECT_EQ(Count(t, "Partition vector"), 0) << k;
+        EXPECT_EQ(Count(t, "FUNCTIONAL DIVERSITY"), 0) << k;
+        EXPECT_FALSE(Exists("s1RDa.txt")) << k;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// What the trait-subset searches prepare once per run, the search records they share and the
+// report lines common to several criteria.
+#ifndef TNXCHORDCOMMON_H
+#define TNXCHORDCOMMON_H
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "traits/TNXCHORDSearch.h"
+
+namespace chrank {
+
+// The data of one run: W (communities x OTUs, at unit totals when optUnitTotalAdjust2), W1
+// (at unit totals, for the printed trait averages), DE and the copies of E (when asked), the
+// working trait vectors, the selection flags of the current subset (at the stored trait
+// numbers) and, once built, the cube of partial Gower similarities.
+struct RunData {
+    int n, s, p, nTypes;
+    double** W = nullptr;
+    double** W1 = nullptr;
+    double** DE = nullptr;
+    float** Ef = nullptr;
+    double** Ed = nullptr;
+    int* types = nullptr;
+    float* ranges = nullptr;
+    float* weights = nullptr;
+    int* flags = nullptr;
+    double*** Sp = nullptr;
+
+    RunData(int nTypes, bool environment);
+    ~RunData();
+    RunData(const RunData&) = delete;
+    RunData& operator=(const RunData&) = delete;
+    void BuildCube();
+    void Flag(const int* traits, int k);
+};
+
+// The per-size records (compared by `rank`, starting at `start`) and the top list.
+struct Search {
+    Rank rank;
+    double start;
+    std::vector<SizeRecord> sizes;
+    TopList top;
+    Search(int kMax, Rank rank, double sizeStart, Rank entry, bool sortAbs);
+    // The best value of one subset (over its numbers of types) of size k.
+    void Record(int k, double value, int groups, const int* traits);
+};
+
+// The subset's similarity of the OTUs (Gower average over the flagged traits, both
+// triangles), its fuzzy (or crisp) belonging U to the g types of partition_OTUs, X = W x U
+// and DX (rese_opt); C the crisp belonging, for the printed group sizes and averages.
+struct Composition {
+    int n, s, g;
+    float** S;
+    double** U;
+    double** X;
+    double** DX;
+    double** C;
+    bool crispDone = false;
+    Composition(int n, int s, int g);
+    ~Composition();
+    Composition(const Composition&) = delete;
+    Composition& operator=(const Composition&) = delete;
+    void Build(RunData& d, bool withResemblance);
+};
+
+bool HasMissing(int rows, int cols, float** m);
+
+// Structure-file blocks of one subset: the traits, T, normalised T and DT; the similarity of
+// the OTUs, the partition, U, C, the group sizes, the average traits and X; residuals of D
+// regressed on DT (into scratch, both triangles printed under heading).
+void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double** T, double** Tn, double** DT);
+void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composition& comp);
+void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, const char* heading);
+
+void WriteTraitLines(FILE* f);
+void WritePartitionLines(FILE* f);
+void WriteUnitTotalLines(FILE* f);
+// Structure file: DE (when computed) under "Resemblance matrix between %d <communities> based
+// on %d environmental variables:", then "Trait matrix with %d <otus> by %d traits: " and B (the
+// traits of weight 0 zeroed when asked), with a closing empty line when asked.
+void WriteEnvironmentAndTraits(FILE* fs, RunData& d, const char* communities, const char* otus, bool zeroed,
+                               bool closingLine);
+// The opening lines, the trait-based approach and the two lines on the unit totals of W.
+void WriteTypedOpening(FILE* f);
+// With polythetic types: the resemblance function between OTUs and, for Gower, the line on
+// double absences ("<gowerName> modified to count matching absences in binary traits? ...").
+void WriteOtuResemblanceLines(FILE* f, const char* gowerName);
+void WriteOverfitLine(FILE* f);
+// An upper triangle printed as a lower half with the diagonal.
+void WriteLowerHalf(FILE* f, int n, double** m);
+void WriteElapsed(FILE* f, std::time_t time0);
+// "\nGroup sizes:\n" with the sizes, and the average trait matrix of the types (the mean of
+// the members whose value is present; -999 where none is).
+void WriteTypeSummary(FILE* f, int s, int p, int g, double** C);
+// "Group sizes:\t" and each size as "%d\t".
+void WriteGroupSizes(FILE* f, int s, int g, double** C);
+
+}  // namespace chrank
+
+#endif

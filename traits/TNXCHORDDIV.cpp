@@ -1,0 +1,306 @@
+// Trait-subset searches on functional diversity and smoothed composition: alpha divergence
+// r(RE), beta divergence r(XE.TR), dark diversity r(SE), and the congruences of X and T with
+// the Beals-smoothed compositions Z (r(XZ), r(TZ), r(XZ.T)) and Y (r(XY), r(TY), r(XY.T)).
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <ctime>
+#include <vector>
+
+#include "foundation/ConsoleReaders.h"
+#include "foundation/qwlibDim.h"
+#include "foundation/qwlibOut.h"
+#include "matrix/qwlib.h"
+#include "matrix/qwlibGroupStats.h"
+#include "session/model/TNXGLOB.h"
+#include "statistics/qwlibRes.h"
+#include "traits/TNXCHORD.h"
+#include "traits/TNXCHORDCommon.h"
+#include "traits/TNXCHORDReport.h"
+#include "traits/TNXCOMRESE.h"
+#include "traits/TNXPERMTEST.h"
+
+using namespace chrank;
+
+namespace {
+
+FILE* Out() { return out ? out : stdout; }
+
+// Modes: 1 RE, 2 XE.TR, 3 SE, 4 XZ, 5 TZ, 6 XZ.T, 7 XY, 8 TY, 9 XY.T.
+const char* const kStatistic[9] = {"RE", "XE.TR", "SE", "XZ", "TZ", "XZ.T", "XY", "TY", "XY.T"};
+const int kCriterion[9] = {16, 17, 24, 18, 19, 20, 21, 22, 23};
+
+bool Partial(int mode) { return mode == 2 || mode == 6 || mode == 9; }
+bool UsesZ(int mode) { return mode >= 4 && mode <= 6; }
+bool UsesY(int mode) { return mode >= 7 && mode <= 9; }
+
+// The top-list heading of a statistic under a measure.
+void WriteTopHeading(FILE* f, int mode) {
+    const char* st = kStatistic[mode - 1];
+    if (opt_ro == 1) {
+        fprintf(f, Partial(mode) ? "\n\nTrait subsets with maximum partial Mantel correlation ro(%s):\n"
+                                 : "\n\nTrait subsets with maximum Mantel correlation ro(%s):\n",
+                st);
+    } else if (opt_ro == 2) {
+        if (mode == 2)
+            fprintf(f, "\n\nTrait subsets with maximum partial congruence in a partial Procrustes correlation ro(%s):\n", st);
+        else if (Partial(mode))
+            fprintf(f, "\n\nTrait subsets with maximum congruence in a partial Procrustes correlation ro(%s):\n", st);
+        else
+            fprintf(f, "\n\nTrait subsets with maximum congruence in a symmetric Procrustes rotation ro(%s):\n", st);
+    } else {
+        fprintf(f, Partial(mode) ? "\n\nTrait subsets with maximum partial congruence measured by a partial RV "
+                                   "coefficient r(%s):\n"
+                                 : "\n\nTrait subsets with maximum congruence measured by the RV coefficient r(%s):\n",
+                st);
+    }
+    fprintf(f, "TRC\toptimal subset of traits\n");
+}
+
+// Procrustes or RV of two configurations of n objects.
+double Congruence(int n, int pA, int pB, double** A, double** B, ComparisonWorkspace<double>& ws) {
+    return opt_ro == 2 ? ProcrustesCoeff(n, pA, pB, A, B, ws) : RVcoeff(n, pA, pB, A, B, ws);
+}
+
+// The types must be the OTUs themselves for dark diversity: as many types as OTUs, each alone.
+bool TypesAreTheOtus(int g) { return g == tcst; }
+
+}  // namespace
+
+ChRankStatus ChRankAlphaBetaDivergence(int mode) {
+    const std::time_t time0 = std::time(nullptr);
+    if (mode < 1 || mode > 9) return kChRankRefused;
+    Needs needs;
+    needs.environment = mode <= 3;
+    needs.completeEnvironment = opt_ro != 1 && mode <= 3;
+    needs.types = true;
+    std::vector<int> eligible;
+    int g = 0;
+    if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
+    if (mode == 3 && !TypesAreTheOtus(g)) {
+        fputs("\nDark diversity compares each community's OTUs with their types: the types must be the OTUs "
+              "themselves (each OTU its own type).\n",
+              Out());
+        return kChRankRefused;
+    }
+
+    RunData d(g, nenv > 0);
+    const int n = d.n, s = d.s, p = d.p;
+    Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
+
+    // The smoothed composition and its resemblance, once per run.
+    double** smooth = nullptr;
+    double** Dsmooth = nullptr;
+    if (UsesZ(mode) || UsesY(mode)) {
+        smooth = dim2Double(n, s);
+        if (UsesZ(mode))
+            BealsSmoothing(n, s, d.W, d.W, smooth, BealsIncludeOpt != 0, 2, true);
+        else
+            BealsSmoothing(n, s, d.W, d.W, smooth, BealsIncludeOpt != 0, 1, false);
+        Dsmooth = dim2Double(n, n);
+        NominalReseNonHier(n, s, smooth, Dsmooth, rese_opt);
+    }
+
+    WholeFile structure(whichStructures);
+    FILE* fs = nullptr;
+    if (saveStruct == 'y' && !(fs = structure.Open())) {
+        if (smooth) free2D(smooth, n);
+        if (Dsmooth) free2D(Dsmooth, n);
+        return kChRankFileFailed;
+    }
+    if (fs) WriteEnvironmentAndTraits(fs, d, "communities", "OTUs", true, false);
+
+    d.BuildCube();
+    Composition comp(n, s, g);
+    double** Tn = dim2Double(n, p);
+    NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
+    double** Tsub = dim2Double(n, p);
+    double** DT = dim2Double(n, n);
+    double** T = fs ? dim2Double(n, p) : nullptr;
+    double** residuals = fs ? dim2Double(n, n) : nullptr;
+    double** R = dim2Double(n, 1);
+    double** Sd = dim2Double(n, 1);
+    double** DR = dim2Double(n, n);
+    double** DS = dim2Double(n, n);
+    // Dark diversity: each community's performances in the column order of X (the types in
+    // ascending order of their labels).
+    double** Wtyped = mode == 3 ? dim2Double(n, s) : nullptr;
+    if (Wtyped) {
+        for (int i = 0; i < s; i++) {
+            int col = -1;
+            for (int j = 0; j < g && col < 0; j++)
+                if (comp.C[i][j] == 1.0) col = j;
+            for (int c = 0; c < n; c++) Wtyped[c][col] = d.W[c][i];
+        }
+    }
+    const int wsCols = std::max(std::max(p, s), std::max(g, nenv > 0 ? nenv : 1));
+    ComparisonWorkspace<double> ws(n, wsCols, wsCols);
+    auto release = [&]() {
+        if (smooth) free2D(smooth, n);
+        if (Dsmooth) free2D(Dsmooth, n);
+        free2D(Tn, n);
+        free2D(Tsub, n);
+        free2D(DT, n);
+        if (T) free2D(T, n);
+        if (residuals) free2D(residuals, n);
+        free2D(R, n);
+        free2D(Sd, n);
+        free2D(DR, n);
+        free2D(DS, n);
+        if (Wtyped) free2D(Wtyped, n);
+    };
+
+    WholeFile result(whichChorder);
+    FILE* f = result.Open();
+    if (!f) {
+        release();
+        return kChRankFileFailed;
+    }
+    WriteTypedOpening(f);
+    fprintf(f, "Trait ranking criterion (TRC): %s\t%s\n", opt_structInfo[kCriterion[mode - 1] - 1],
+            opt_roInfo[opt_ro - 1]);
+    fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
+    WritePartitionLines(f);
+    WriteOtuResemblanceLines(f, "Gower similarity");
+    fprintf(f, "Rao entropy based on traits computed on square root transformed dissimilarities? %s\n",
+            YesNotInfo[sqrtDissimOpt_RaoTraits ? 1 : 0]);
+    fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
+    fprintf(f, "Fuzzy transformation: %s\n", fuzzyInfo[fuzzy >= 0 && fuzzy <= 3 ? fuzzy : 0]);
+    if (opt_ro == 1)
+        fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[rese_opt - 1]);
+    else
+        WriteOverfitLine(f);
+    if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tGroups\tTrait subset used:\n", sDigits + 6, "TRC");
+
+    const bool absolute = Partial(mode);
+    const SizeStyle style = {"Ranking criterion value, groups and optimal subset with %d traits: \t", true, absolute};
+    Search search(en.KMax(), absolute ? Rank::kAbsolute : Rank::kSigned, absolute ? 0.0 : -DBL_MAX,
+                  absolute ? Rank::kAbsolute : Rank::kSigned, true);
+    Progress progress(en.Total());
+    std::vector<int> list;
+    const bool mantel = opt_ro == 1;
+    // The partial Procrustes and RV congruences remove T over the flagged traits (and R).
+    const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, Tsub}};
+    const std::vector<MatrixCovariate> withRao = {MatrixCovariate{p, d.flags, Tsub}, MatrixCovariate{1, nullptr, R}};
+    en.Run(
+        [&](const int* traits, int k, int) {
+            progress.Step(k);
+            d.Flag(traits, k);
+            list.assign(traits, traits + k);
+            for (int c = 0; c < n; c++)
+                for (int t = 0; t < p; t++) Tsub[c][t] = d.flags[t] == 1 ? Tn[c][t] : 0.0;
+            NominalReseNonHier(n, p, Tsub, DT, 6);
+            float roTE = 0.0f, roTsmooth = 0.0f;
+            if (mantel) {
+                if (d.DE) roTE = static_cast<float>(Mantel(n, d.DE, DT));
+                if (smooth) roTsmooth = static_cast<float>(Mantel(n, Dsmooth, DT));
+            } else {
+                if (d.Ed && mode <= 3) roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, ws));
+                if (smooth) roTsmooth = static_cast<float>(Congruence(n, p, s, Tsub, smooth, ws));
+            }
+            comp.Build(d, mantel && mode != 1 && mode != 3);
+            // Rao entropy of each community over all the OTUs, dissimilarities 1 - S.
+            for (int c = 0; c < n; c++) R[c][0] = RaoIndex(s, d.W[c], comp.S, false, sqrtDissimOpt_RaoTraits != 0);
+            if (Wtyped)
+                for (int c = 0; c < n; c++) Sd[c][0] = SumAbsDeviations(g, Wtyped[c], comp.X[c], false);
+            double value = 0.0;
+            float roXE = 0.0f, roXT = 0.0f;
+            if (mantel) {
+                for (int i = 0; i < n; i++) {
+                    DR[i][i] = 0.0;
+                    DS[i][i] = 0.0;
+                    for (int j = i + 1; j < n; j++) {
+                        DR[i][j] = std::fabs(R[i][0] - R[j][0]);
+                        DS[i][j] = std::fabs(Sd[i][0] - Sd[j][0]);
+                    }
+                }
+            }
+            switch (mode) {
+                case 1:
+                    value = mantel ? Mantel(n, d.DE, DR) : Congruence(n, nenv, 1, d.Ed, R, ws);
+                    break;
+                case 3:
+                    value = mantel ? Mantel(n, d.DE, DS) : Congruence(n, nenv, 1, d.Ed, Sd, ws);
+                    break;
+                case 2: {
+                    if (!mantel) {
+                        value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr,
+                                                         withRao);
+                        break;
+                    }
+                    roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
+                    roXT = static_cast<float>(Mantel(n, DT, comp.DX));
+                    const float rER = static_cast<float>(Mantel(n, d.DE, DR));
+                    const float rXR = static_cast<float>(Mantel(n, comp.DX, DR));
+                    const float rTR = static_cast<float>(Mantel(n, DT, DR));
+                    const float xeR = PartialCorrelation(roXE, rXR, rER);
+                    const float teR = PartialCorrelation(roTE, rTR, rER);
+                    const float xtR = PartialCorrelation(roXT, rXR, rTR);
+                    value = PartialCorrelation(xeR, xtR, teR);
+                    break;
+                }
+                case 4:
+                case 7:
+                    value = mantel ? Mantel(n, Dsmooth, comp.DX) : Congruence(n, g, s, comp.X, smooth, ws);
+                    break;
+                case 5:
+                case 8:
+                    value = roTsmooth;
+                    break;
+                default: {  // 6, 9
+                    if (!mantel) {
+                        value = PartialMatrixCorrelation(n, g, s, comp.X, smooth, opt_ro, overfitFactorPCARegr,
+                                                         traitsOnly);
+                        break;
+                    }
+                    const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));
+                    roXT = static_cast<float>(Mantel(n, DT, comp.DX));
+                    value = PartialCorrelation(xs, roXT, roTsmooth);
+                    break;
+                }
+            }
+            search.Record(k, value, g, traits);
+            if (printRankIntermedResults == 'y') {
+                fprintf(f, "r(%s)=\t%g\tTraits:\t", kStatistic[mode - 1], value);
+                PrintLabels(f, list);
+                fprintf(f, "\n");
+            }
+            if (fs) {
+                WriteMeansBlocks(fs, d, list, T, Tsub, DT);
+                WriteTypeBlocks(fs, d, list, comp);
+                if (mantel) {
+                    fprintf(fs, "\nResemblance matrix DR comparing communities based on their Rao entropy expressed "
+                                "as equivalent numbers of OTUs (Brell 2007): \n");
+                    WriteLowerHalf(fs, n, DR);
+                    fprintf(fs, "\n");
+                    if (mode != 1 && mode != 3) {
+                        fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix "
+                                    "X):\n");
+                        WriteLowerHalf(fs, n, comp.DX);
+                    }
+                    fprintf(fs, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
+                                "groups\tTraits:\t",
+                            roTE, roXE, roXT, value, g);
+                } else {
+                    fprintf(fs, "\nTrait ranking criterion:\tr(XE.T)=\t%g\t%d groups\tTraits:\t", value, g);
+                }
+                PrintLabels(fs, list);
+                WriteGroupSizes(fs, s, g, comp.C);
+                fprintf(fs, "\n");
+                if (mantel && mode != 1 && mode != 3)
+                    WriteResiduals(fs, n, DT, comp.DX, residuals,
+                                   "\nResemblance matrix between communities (residuals after removing the effect of "
+                                   "DT):\n");
+            }
+        },
+        [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
+
+    WriteTopHeading(f, mode);
+    WriteTopList(f, search.top, false, true);
+    fprintf(f, "\n\nTrait subsets with maximum rank for each number of traits:\n%-*s\tSubset of traits\n", sDigits + 6,
+            "TRC");
+    WriteSizeList(f, style, search.sizes, en.KMin(), en.KMax());
+    WriteElapsed(f, time0);
+    release();
+    return Finish(result, fs ? &structure : nullptr);
+}

@@ -1,0 +1,474 @@
+// Trait-subset searches through the phylogeny: the phylogenetically structured assembly
+// criteria r(PX), r(PX.T), r(PT) (11 to 13) and the niche-conservation criteria
+// ro(PT) x ro(TE) and ro(PX) x ro(XE) (14, 15).
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "foundation/ConsoleReaders.h"
+#include "foundation/qwlibDim.h"
+#include "foundation/qwlibOut.h"
+#include "matrix/core/qwlibRandom.h"
+#include "matrix/core/qwlibUtil.h"
+#include "matrix/qwlib.h"
+#include "matrix/qwlibGroupStats.h"
+#include "session/model/TNXGLOB.h"
+#include "statistics/qwlibRes.h"
+#include "traits/TNXCHORD.h"
+#include "traits/TNXCHORDCommon.h"
+#include "traits/TNXCHORDReport.h"
+#include "traits/TNXCOMRESE.h"
+#include "traits/TNXPERMTEST.h"
+#include "traits/TNXRESEREP.h"
+
+using namespace chrank;
+
+namespace {
+
+FILE* Out() { return out ? out : stdout; }
+
+// Q, P = W x Q and DP of one run, fixed for the whole search.
+struct Phylogeny {
+    int n, s, q;
+    double** Q;
+    double** P;
+    double** DP;
+    Phylogeny(RunData& d, int reseOption) : n(d.n), s(d.s), q(nTaxa) {
+        Q = dim2Double(s, q);
+        P = dim2Double(n, q);
+        DP = dim2Double(n, n);
+        if (fuzzyPhyl == 1)
+            FuzzyBelonging(s, q, phylogenyRese, partition_OTUs_Phyl, Q, phylogenyMatrixType == 3);
+        else
+            CrispBelonging(s, q, partition_OTUs_Phyl, Q);
+        MatrixProd(n, s, s, q, d.W, Q, P);
+        NominalReseNonHier(n, q, P, DP, reseOption);
+    }
+    ~Phylogeny() {
+        free2D(Q, s);
+        free2D(P, n);
+        free2D(DP, n);
+    }
+    Phylogeny(const Phylogeny&) = delete;
+    Phylogeny& operator=(const Phylogeny&) = delete;
+};
+
+void WritePhylogenyBlock(FILE* fs, const Phylogeny& ph) {
+    const int s = ph.s, n = ph.n, q = ph.q;
+    switch (phylogenyMatrixType) {
+        case 1: fprintf(fs, "\nSimilarity matrix between %d OTUs:\n", s); break;
+        case 3: fprintf(fs, "\nDissimilarity matrix between %d OTUs:\n", s); break;
+        case 2:
+            fprintf(fs, "\nVariable types in the phylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s,
+                    nClados);
+            if (phylogenyVarType) PrintVectorTab(fs, nClados, phylogenyVarType, nullptr);
+            fprintf(fs, "\nPhylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s, nClados);
+            if (phylogenyData) PrintMatrix(fs, s, nClados, phylogenyData, sDigits, 0);
+            fprintf(fs, "\n");
+            fprintf(fs, "\nSimilarity matrix (Gower index) between %d OTUs, based on %d phylogenetic variables:\n", s,
+                    nClados);
+            break;
+        default: break;
+    }
+    WriteLowerHalf(fs, s, phylogenyRese);
+    fprintf(fs, "\nPartition vector of %d OTUs in %d taxa:\n", s, q);
+    PrintVectorTab(fs, s, partition_OTUs_Phyl, nullptr);
+    fprintf(fs, "\nFuzzy belonging of %d OTUs (rows) in %d taxa (columns) according to their phylogeny:\n", s, q);
+    PrintMatrix(fs, s, q, ph.Q, sDigits, 0);
+    fprintf(fs, "\n");
+    fprintf(fs, "\nPooled performance matrix P (%d communities x %d taxa) after fuzzy-weighting by the specified "
+                "phylogeny:\n",
+            n, q);
+    PrintMatrix(fs, n, q, ph.P, sDigits, 0);
+    fprintf(fs, "\n");
+    fprintf(fs, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
+                "their phylogeny:\n");
+    WriteLowerHalf(fs, n, ph.DP);
+}
+
+double Congruence(int n, int pA, int pB, double** A, double** B, ComparisonWorkspace<double>& ws) {
+    return opt_ro == 2 ? ProcrustesCoeff(n, pA, pB, A, B, ws) : RVcoeff(n, pA, pB, A, B, ws);
+}
+
+// Both the trait-average and the composition matrices of a subset, as the two searches use
+// them: normalised means of the flagged traits (others 0), DT by Euclidean distance.
+struct TraitMeans {
+    int n, p;
+    double** Tn;
+    double** Tsub;
+    double** DT;
+    TraitMeans(RunData& d, const std::vector<int>& eligible) : n(d.n), p(d.p) {
+        Tn = dim2Double(n, p);
+        Tsub = dim2Double(n, p);
+        DT = dim2Double(n, n);
+        NormalisedTraitMeans(n, d.s, p, d.W1, eligible, Tn);
+    }
+    ~TraitMeans() {
+        free2D(Tn, n);
+        free2D(Tsub, n);
+        free2D(DT, n);
+    }
+    TraitMeans(const TraitMeans&) = delete;
+    TraitMeans& operator=(const TraitMeans&) = delete;
+    void Build(const int* flags) {
+        for (int c = 0; c < n; c++)
+            for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
+        NominalReseNonHier(n, p, Tsub, DT, 6);
+    }
+};
+
+}  // namespace
+
+// ----------------------------------------------------------------------- criteria 11 to 13
+
+ChRankStatus ChRankPhylogenyAssembly() {
+    const std::time_t time0 = std::time(nullptr);
+    const int criterion = opt_struct;
+    if (criterion < 11 || criterion > 13) return kChRankRefused;
+    Needs needs;
+    needs.phylogeny = true;
+    needs.types = true;
+    needs.noNominal = criterion != 11;
+    std::vector<int> eligible;
+    int g = 0;
+    if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
+    if (!partition_OTUs_Phyl || nTaxa < 1) {
+        fputs("\nThe OTUs have no partition into taxa.\n", Out());
+        return kChRankRefused;
+    }
+    InitRndNumberGenerator(static_cast<unsigned long>(std::time(nullptr)));
+
+    RunData d(g, false);
+    const int n = d.n, s = d.s, p = d.p;
+    Phylogeny ph(d, rese_opt);
+    Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
+
+    WholeFile structure("IntermediateRankResults.txt");
+    FILE* fs = nullptr;
+    if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
+    if (fs) {
+        WritePhylogenyBlock(fs, ph);
+        float** Bsel = SelectedTraitMatrix(s, p);
+        fprintf(fs, "\nTrait matrix with %d OTUs by %d traits: \n", s, p);
+        PrintMatrix(fs, s, p, Bsel, sDigits, 0);
+        fprintf(fs, "\n");
+        free2D(Bsel, s);
+    }
+    d.BuildCube();
+    Composition comp(n, s, g);
+    TraitMeans tm(d, eligible);
+    double** T = fs ? dim2Double(n, p) : nullptr;
+    double** residuals = fs ? dim2Double(n, n) : nullptr;
+    const int wsCols = std::max(std::max(p, g), ph.q);
+    ComparisonWorkspace<double> ws(n, wsCols, wsCols);
+    auto release = [&]() {
+        if (T) free2D(T, n);
+        if (residuals) free2D(residuals, n);
+    };
+
+    WholeFile result(whichChorder);
+    FILE* f = result.Open();
+    if (!f) {
+        release();
+        return kChRankFileFailed;
+    }
+    WriteTypedOpening(f);
+    fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[criterion - 1]);
+    fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
+    WritePartitionLines(f);
+    WriteOtuResemblanceLines(f, "Gower index");
+    fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
+    fprintf(f, "Fuzzy transformation: %s\n", fuzzyInfo[fuzzy >= 0 && fuzzy <= 3 ? fuzzy : 0]);
+    if (opt_ro == 1)
+        fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[rese_opt - 1]);
+    else
+        WriteOverfitLine(f);
+    if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tTrait subset used:\n", sDigits + 6, "TRC");
+
+    const bool absolute = criterion == 12;
+    const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, absolute};
+    Search search(en.KMax(), absolute ? Rank::kAbsolute : Rank::kSigned, absolute ? 0.0 : -DBL_MAX,
+                  absolute ? Rank::kAbsolute : Rank::kSigned, absolute);
+    Progress progress(en.Total());
+    std::vector<int> list;
+    const bool mantel = opt_ro == 1;
+    const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, tm.Tsub}};
+    en.Run(
+        [&](const int* traits, int k, int) {
+            progress.Step(k);
+            d.Flag(traits, k);
+            list.assign(traits, traits + k);
+            tm.Build(d.flags);
+            const double roPT = mantel ? Mantel(n, ph.DP, tm.DT) : Congruence(n, p, ph.q, tm.Tsub, ph.P, ws);
+            comp.Build(d, true);
+            double roPX, roXT;
+            if (mantel) {
+                roPX = Mantel(n, ph.DP, comp.DX);
+                roXT = Mantel(n, tm.DT, comp.DX);
+            } else {
+                roPX = Congruence(n, g, ph.q, comp.X, ph.P, ws);
+                roXT = Congruence(n, g, p, comp.X, tm.Tsub, ws);
+            }
+            const double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT)
+                                        : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
+                                                                   overfitFactorPCARegr, traitsOnly);
+            const double value = criterion == 11 ? roPX : criterion == 12 ? roPXT : roPT;
+            search.Record(k, value, g, traits);
+            if (printRankIntermedResults == 'y') {
+                fprintf(f, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", roPT, roPX, roXT, roPXT);
+                PrintLabels(f, list);
+                fprintf(f, "\n");
+            }
+            if (fs) {
+                WriteMeansBlocks(fs, d, list, T, tm.Tsub, tm.DT);
+                WriteTypeBlocks(fs, d, list, comp);
+                fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+                WriteLowerHalf(fs, n, comp.DX);
+                fprintf(fs, "\nTrait ranking criterion:\tro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\t%d "
+                            "groups\tTraits:\t",
+                        roPT, roPX, roXT, roPXT, g);
+                PrintLabels(fs, list);
+                WriteGroupSizes(fs, s, g, comp.C);
+                fprintf(fs, "\n");
+                WriteResiduals(fs, n, tm.DT, ph.DP, residuals,
+                               "\nResemblance matrix between communities based lon phylogeny (residuals after "
+                               "removing the effect of DT):\n");
+                WriteResiduals(fs, n, tm.DT, comp.DX, residuals,
+                               "\nResemblance matrix between communities based on traits (residuals after removing "
+                               "the effect of DT):\n");
+            }
+        },
+        [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
+
+    fprintf(f, "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n");
+    WriteTopList(f, search.top, false, true);
+    fprintf(f, "\n\nTrait subsets with maximum rank for each number of traits:\n%-*s\tSubset of traits\n", sDigits + 6,
+            "TRC");
+    WriteSizeList(f, style, search.sizes, en.KMin(), en.KMax());
+    WriteElapsed(f, time0);
+    release();
+    return Finish(result, fs ? &structure : nullptr);
+}
+
+// ----------------------------------------------------------------------- criteria 14 and 15
+
+namespace {
+
+// The fifteen coefficients of one evaluation, each computed in double and kept in float.
+struct NicheCoefficients {
+    float PT, PX, XT, PXT, XE, TE, XET, PE, TEP, PET, XEP, XEPT, beta, alphaBeta, alpha;
+};
+
+void PrintCoefficients(FILE* f, const NicheCoefficients& c, int g) {
+    fprintf(f,
+            "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tro(XE)=\t%g\tro(TE)=\t%g\tro(XE.T)=\t%g\tro(PE)=\t%"
+            "g\tro(TE.P)=\t%g\tro(PE.T)=\t%g\tro(XE.P)=\t%g\tro(XE.PT)=\t%g\troBetaNiche=\t%g\troAlphaBetaNiche=\t%"
+            "g\troAlphaNiche=\t%g\t%d groups\tTraits:\t",
+            c.PT, c.PX, c.XT, c.PXT, c.XE, c.TE, c.XET, c.PE, c.TEP, c.PET, c.XEP, c.XEPT, c.beta, c.alphaBeta, c.alpha,
+            g);
+}
+
+void WriteNicheList(FILE* f, const TopList& top) {
+    for (int i = top.Size() - 1; i >= 1; i--) {
+        const Entry& e = top.Slot(i);
+        fprintf(f, "%-*.*g\t%d groups\t", sDigits + 6, sDigits, e.value, e.groups);
+        PrintLabels(f, e.traits);
+        fprintf(f, "\n");
+    }
+}
+
+}  // namespace
+
+ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
+    const std::time_t time0 = std::time(nullptr);
+    const int criterion = opt_struct;
+    if (criterion != 14 && criterion != 15) return kChRankRefused;
+    Needs needs;
+    needs.phylogeny = true;
+    needs.environment = true;
+    needs.types = true;
+    std::vector<int> eligible;
+    int g = 0;
+    if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
+    if (!partition_OTUs_Phyl || nTaxa < 1) {
+        fputs("\nThe OTUs have no partition into taxa.\n", Out());
+        return kChRankRefused;
+    }
+    // Every coefficient here is a Mantel correlation: a stored option outside the community
+    // resemblances 6 to 10 gives way to the Euclidean distance.
+    const int reseUsed = rese_opt >= 6 && rese_opt <= 10 ? rese_opt : 6;
+
+    RunData d(g, true);
+    const int n = d.n, s = d.s, p = d.p;
+    Phylogeny ph(d, reseUsed);
+    Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
+    const float roPE = static_cast<float>(Mantel(n, ph.DP, d.DE));
+
+    WholeFile structure(whichStructures);
+    FILE* fs = nullptr;
+    if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
+    if (fs) {
+        fprintf(fs, "Resemblance matrix between %d relevés based on %d environmental variables:\n", n, nenv);
+        WriteLowerHalf(fs, n, d.DE);
+        WritePhylogenyBlock(fs, ph);
+        float** Bsel = SelectedTraitMatrix(s, p);
+        fprintf(fs, "\nTrait matrix with %d OTUs by %d traits: \n", s, p);
+        PrintMatrix(fs, s, p, Bsel, sDigits, 0);
+        fprintf(fs, "\n");
+        free2D(Bsel, s);
+    }
+    d.BuildCube();
+    const int saved = rese_opt;
+    rese_opt = reseUsed;  // DX of the compositions below
+    Composition comp(n, s, g);
+    TraitMeans tm(d, eligible);
+    double** T = fs ? dim2Double(n, p) : nullptr;
+    double** residuals = fs ? dim2Double(n, n) : nullptr;
+    auto release = [&]() {
+        rese_opt = saved;
+        if (T) free2D(T, n);
+        if (residuals) free2D(residuals, n);
+    };
+
+    WholeFile result(whichChorder);
+    FILE* f = result.Open();
+    if (!f) {
+        release();
+        return kChRankFileFailed;
+    }
+    WriteTypedOpening(f);
+    fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[criterion - 1]);
+    fprintf(f, "Pooling of OTUs: %s\n", poolCSToptInfo[poolCSTopt == 1 ? 0 : 1]);
+    if (poolCSTopt == 2) {
+        if (clusMethPoolCSTs == 0) {
+            fprintf(f, "Clustering method defining types: none (groups were specified by the user).\n");
+            for (int i = 0; i < s; i++) fprintf(f, "%d\t", partition_OTUs[i]);
+            fprintf(f, "\n");
+        } else {
+            fprintf(f, "Clustering method defining types: %s\n", clusMethInfo[clusMethPoolCSTs]);
+        }
+    }
+    WriteOtuResemblanceLines(f, "Gower index");
+    fprintf(f, "Ranking algorithm: %s\n", RankingAlgorithmLabel());
+    bool anyZero = false;
+    for (int t = 0; t < p; t++)
+        if (weight[t] == 0.0f) anyZero = true;
+    if (!anyZero) {
+        fprintf(f, "All traits were considered in the computation of Gower similarity index between populations.\n");
+    } else {
+        fprintf(f, "Traits considered in the computation of Gower similarity index between populations:\t");
+        for (int t = 0; t < p; t++)
+            if (weight[t] > 0.0f) fprintf(f, "%-3s", chLabel[t]);
+    }
+    fprintf(f, "Fuzzy transformation: %s\n", fuzzyInfo[fuzzy >= 0 && fuzzy <= 3 ? fuzzy : 0]);
+    if (opt_ro == 1)
+        fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[reseUsed - 1]);
+    else
+        fprintf(f, "Matrix correlations (Mantel) computed whatever the correlation measure, with resemblance option "
+                   "between communities: %s\n",
+                rese_optInfo[reseUsed - 1]);
+    if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tGroups\tTrait subset used:\n", sDigits + 6, "TRC");
+
+    const SizeStyle style = {"Ranking criterion values, groups and optimal subset with %d traits: \t", true, false};
+    Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
+    // The first list takes every evaluation and starts at -DBL_MAX; the second takes each
+    // subset's best and starts at 0.
+    TopList first(100, -DBL_MAX, Rank::kSigned, false);
+    TopList& second = search.top;
+    Progress progress(en.Total());
+    std::vector<int> list;
+    en.Run(
+        [&](const int* traits, int k, int) {
+            progress.Step(k);
+            d.Flag(traits, k);
+            list.assign(traits, traits + k);
+            tm.Build(d.flags);
+            NicheCoefficients c{};
+            c.PT = static_cast<float>(Mantel(n, ph.DP, tm.DT));
+            comp.Build(d, true);
+            c.PX = static_cast<float>(Mantel(n, ph.DP, comp.DX));
+            c.XT = static_cast<float>(Mantel(n, tm.DT, comp.DX));
+            c.TE = static_cast<float>(Mantel(n, d.DE, tm.DT));
+            c.XE = static_cast<float>(Mantel(n, d.DE, comp.DX));
+            c.PE = roPE;
+            c.XET = PartialCorrelation(c.XE, c.XT, c.TE);
+            c.TEP = PartialCorrelation(c.TE, c.PT, c.PE);
+            c.PXT = PartialCorrelation(c.PX, c.PT, c.XT);
+            c.PET = PartialCorrelation(c.PE, c.PT, c.TE);
+            c.XEPT = PartialCorrelation(c.XET, c.PXT, c.PET);
+            c.XEP = PartialCorrelation(c.XE, c.PX, c.PE);
+            c.beta = c.PT * c.TE;
+            c.alphaBeta = c.PX * c.XE;
+            c.alpha = c.XET * c.PXT;
+            const double value = criterion == 14 ? c.beta : c.alphaBeta;
+            first.Offer(value, g, traits, k);
+            // One number of types: the subset's best is its one evaluation.
+            search.Record(k, value, g, traits);
+            if (printRankIntermedResults == 'y') {
+                PrintCoefficients(f, c, g);
+                PrintLabels(f, list);
+                WriteGroupSizes(f, s, g, comp.C);
+                fprintf(f, "\n");
+            }
+            if (fs) {
+                WriteMeansBlocks(fs, d, list, T, tm.Tsub, tm.DT);
+                WriteTypeBlocks(fs, d, list, comp);
+                fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+                WriteLowerHalf(fs, n, comp.DX);
+                fprintf(fs, "\nTrait ranking criterion:\t");
+                PrintCoefficients(fs, c, g);
+                PrintLabels(fs, list);
+                WriteGroupSizes(fs, s, g, comp.C);
+                fprintf(fs, "\n");
+                WriteResiduals(fs, n, tm.DT, ph.DP, residuals,
+                               "\nResemblance matrix between communities based on phylogeny (residuals after removing "
+                               "the effect of DT):\n");
+                WriteResiduals(fs, n, tm.DT, comp.DX, residuals,
+                               "\nResemblance matrix between communities based on traits (residuals after removing "
+                               "the effect of DT):\n");
+            }
+        },
+        [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
+
+    fprintf(f, "\n\nTrait subsets and number of types with maximum matrix correlation:\nTRC\tn groups\toptimal subset of "
+               "traits\n");
+    WriteNicheList(f, first);
+    fprintf(f, "\n\nTrait subsets with maximum matrix correlation (only optimal number of types presented):\nTRC\tn "
+               "groups\toptimal subset of traits\n");
+    WriteNicheList(f, second);
+    fprintf(f, "Elapsed time: %g seconds\n", std::difftime(std::time(nullptr), time0));
+
+    // The summary block stands first: the per-size lists are known only now.
+    std::string summary;
+    char buf[128];
+    for (int k = en.KMin(); k <= en.KMax(); k++) {
+        const SizeRecord& r = search.sizes[k];
+        if (!r.filled) {
+            summary += "none";
+        } else {
+            for (int t : r.best.traits) {
+                snprintf(buf, sizeof buf, "%-2s\t", chLabel[t]);
+                summary += buf;
+            }
+        }
+        summary += "\n";
+    }
+    for (int k = en.KMin(); k <= en.KMax(); k++) {
+        snprintf(buf, sizeof buf, "%-5d\t", search.sizes[k].filled ? search.sizes[k].best.groups : 0);
+        summary += buf;
+    }
+    summary += "\n";
+    for (int k = en.KMin(); k <= en.KMax(); k++) {
+        if (search.sizes[k].filled)
+            snprintf(buf, sizeof buf, "%-13.*g\t", sDigits, search.sizes[k].best.value);
+        else
+            snprintf(buf, sizeof buf, "%-13s\t", "none");
+        summary += buf;
+    }
+    summary += "\n";
+    release();
+    return Finish(result, fs ? &structure : nullptr, summary);
+}

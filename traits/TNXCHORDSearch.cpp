@@ -1,0 +1,315 @@
+// The shared machinery of the trait-subset searches: enumeration, top lists, progress,
+// whole-or-nothing files, the environmental resemblance and the fast trait-distance Mantel.
+#include "traits/TNXCHORDSearch.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
+#include "matrix/core/qwlibPermut.h"
+#include "matrix/qwlibOrdination.h"
+#include "session/model/TNXGLOB.h"
+#include "statistics/qwlibRes.h"
+#include "statistics/qwlibResGower.h"
+#include "traits/TNXCOMRESE.h"
+
+namespace chrank {
+
+// ----------------------------------------------------------------------- top list
+
+TopList::TopList(int slots, double start, Rank entry, bool sortAbs)
+    : entry_(entry), sortAbs_(sortAbs), slots_(slots + 1), other_(slots + 1), values_(slots + 1),
+      order_(slots + 1) {
+    for (Entry& e : slots_) e.value = start;
+    for (Entry& e : other_) e.value = start;
+}
+
+bool TopList::Offer(double value, int groups, const int* traits, int k) {
+    if (!Beats(entry_, value, slots_[0].value)) return false;
+    Entry& weakest = slots_[0];
+    weakest.value = value;
+    weakest.groups = groups;
+    weakest.traits.assign(traits, traits + k);
+    const int n = Size();
+    for (int i = 0; i < n; i++) values_[i] = slots_[i].value;
+    if (sortAbs_)
+        RankVectorAbs(n, values_.data(), order_.data());
+    else
+        RankVector(n, values_.data(), order_.data());
+    // The trait lists move by swapping, so that nothing is allocated once every slot holds a
+    // list of its own.
+    for (int i = 0; i < n; i++) {
+        Entry& from = slots_[static_cast<int>(order_[i]) - 1];
+        Entry& to = other_[i];
+        to.value = from.value;
+        to.groups = from.groups;
+        to.traits.swap(from.traits);
+    }
+    slots_.swap(other_);
+    return true;
+}
+
+// ----------------------------------------------------------------------- enumeration
+
+Enumeration::Enumeration(std::vector<int> eligible, int kMin, int kMax)
+    : eligible_(std::move(eligible)), kMin_(kMin < 1 ? 1 : kMin), kMax_(kMax) {
+    const int m = static_cast<int>(eligible_.size());
+    if (kMax_ > m) kMax_ = m;
+    combo_.assign(m > 0 ? m : 1, 0);
+    traits_.assign(m > 0 ? m : 1, 0);
+    for (int k = kMin_; k <= kMax_; k++) total_ += BinomialCount(m, k);
+}
+
+bool Enumeration::First(int k) {
+    const int m = static_cast<int>(eligible_.size());
+    if (PermuteArray(m, k, combo_.data(), true) == 0) return false;
+    for (int i = 0; i < k; i++) traits_[i] = eligible_[combo_[i] - 1];
+    changed_ = 0;
+    return true;
+}
+
+bool Enumeration::Next(int k) {
+    const int m = static_cast<int>(eligible_.size());
+    if (PermuteArray(m, k, combo_.data(), false) == 0) return false;
+    changed_ = k;
+    for (int i = 0; i < k; i++) {
+        const int t = eligible_[combo_[i] - 1];
+        if (t != traits_[i] && changed_ == k) changed_ = i;
+        traits_[i] = t;
+    }
+    if (changed_ == k) changed_ = 0;  // cannot happen: each subset differs from the last
+    return true;
+}
+
+// ----------------------------------------------------------------------- progress
+
+Progress::Progress(int64_t total) : total_(total), start_(std::time(nullptr)) {}
+
+void Progress::Step(int k) {
+    done_++;
+    const std::clock_t now = std::clock();
+    if (done_ != 1 && done_ != total_ && now - last_ < CLOCKS_PER_SEC / 10) return;
+    last_ = now;
+    char text[96];
+    const double elapsed = std::difftime(std::time(nullptr), start_);
+    if (elapsed > 3.0 && done_ > 0 && done_ < total_) {
+        const double left = elapsed * static_cast<double>(total_ - done_) / static_cast<double>(done_);
+        snprintf(text, sizeof text, "Iteration: %lld of %lld, %.0fs left", static_cast<long long>(done_),
+                 static_cast<long long>(total_), left);
+    } else {
+        snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", static_cast<long long>(done_),
+                 static_cast<long long>(total_), k);
+    }
+    HandleEventInfoWhere2(text);
+}
+
+// ----------------------------------------------------------------------- whole files
+
+WholeFile::WholeFile(std::string target) : target_(std::move(target)), temp_(target_ + ".part") {}
+
+WholeFile::~WholeFile() {
+    if (f_) {
+        std::fclose(f_);
+        std::remove(temp_.c_str());
+    }
+}
+
+FILE* WholeFile::Open() {
+    f_ = std::fopen(temp_.c_str(), "w");
+    if (!f_) fprintf(stderr, "\ncan't open %s \n\a", target_.c_str());
+    return f_;
+}
+
+bool WholeFile::Commit(const std::string& prefix) {
+    if (!f_) return false;
+    bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
+    if (ok && !prefix.empty()) {
+        // The prefix stands first: the text moves behind it through a second temporary file.
+        const std::string whole = temp_ + "2";
+        FILE* g = std::fopen(whole.c_str(), "w");
+        ok = g != nullptr;
+        if (ok) {
+            ok = std::fwrite(prefix.data(), 1, prefix.size(), g) == prefix.size();
+            char buf[65536];
+            size_t got;
+            // The text was opened for writing only: read it back through its name.
+            FILE* r = std::fopen(temp_.c_str(), "r");
+            ok = ok && r != nullptr;
+            while (ok && (got = std::fread(buf, 1, sizeof buf, r)) > 0) ok = std::fwrite(buf, 1, got, g) == got;
+            if (r) std::fclose(r);
+            if (std::fclose(g) != 0) ok = false;
+        }
+        std::fclose(f_);
+        f_ = nullptr;
+        std::remove(temp_.c_str());
+        if (!ok) {
+            std::remove(whole.c_str());
+            return false;
+        }
+        if (std::rename(whole.c_str(), target_.c_str()) != 0) {
+            std::remove(whole.c_str());
+            fprintf(stderr, "\ncan't open %s \n\a", target_.c_str());
+            return false;
+        }
+        return true;
+    }
+    if (std::fclose(f_) != 0) ok = false;
+    f_ = nullptr;
+    if (!ok || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        std::remove(temp_.c_str());
+        if (ok) fprintf(stderr, "\ncan't open %s \n\a", target_.c_str());
+        return false;
+    }
+    return true;
+}
+
+// ----------------------------------------------------------------------- resemblances
+
+double Mantel(int n, double** A, double** B) {
+    if (n < 2) return 0.0;
+    if (n < 3) return TwoCommunityCongruence(A[0][1], B[0][1]);
+    return MatrixCorr(n, A, B);
+}
+
+void EnvironmentResemblance(double** DE, float** E) {
+    const int n = ncsm, v = nenv;
+    for (int c = 0; c < n; c++)
+        for (int j = 0; j < v; j++) E[c][j] = env[c][j];
+    const bool standardised = optEnvVarType == 2 || optEnvVarType == 4 || (optEnvVarType == 5 && temEnvQual == 0);
+    if (optEnvVarType == 1 || standardised) {
+        if (standardised) CorrAdj(n, v, E, E);
+        EucliDistMV(n, v, E, DE);
+        return;
+    }
+    // The Gower path ranks ordinal variables in its input: on a work copy only.
+    float** ranked = dim2Dfloat(n, v);
+    for (int c = 0; c < n; c++)
+        for (int j = 0; j < v; j++) ranked[c][j] = E[c][j];
+    GowerMVOpt(n, v, envVarType, ranked, DE, nullptr, nullptr, countDoubleAbsence);
+    ProbToDissim(n, DE, DE);
+    free2D(ranked, n);
+}
+
+void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, double** Tn) {
+    int* select = dim1Dint(p);
+    for (int t : eligible) select[t] = 1;
+    double** T = dim2Double(n, p);
+    CommunityWeightedMeans(n, s, p, W, csm_Float, select, T);
+    NormalizeColsMV(n, p, T, Tn);
+    free2D(T, n);
+    free1D(select);
+}
+
+void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, float** Tn) {
+    int* select = dim1Dint(p);
+    for (int t : eligible) select[t] = 1;
+    double** T = dim2Double(n, p);
+    CommunityWeightedMeans(n, s, p, W, csm_Float, select, T);
+    // The means are rounded to float and normalised in single precision (the search's path).
+    float** Tf = dim2Dfloat(n, p);
+    for (int c = 0; c < n; c++)
+        for (int t = 0; t < p; t++) Tf[c][t] = static_cast<float>(T[c][t]);
+    NormalizeColsMV(n, p, Tf, Tn);
+    free2D(Tf, n);
+    free2D(T, n);
+    free1D(select);
+}
+
+// ----------------------------------------------------------------------- fast r(TE)
+
+TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK)
+    : n_(n), pairs_(n * (n - 1) / 2) {
+    pairI_.resize(pairs_);
+    pairJ_.resize(pairs_);
+    use_.assign(pairs_, 1);
+    centred_.assign(pairs_, 0.0);
+    int q = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++, q++) {
+            pairI_[q] = i;
+            pairJ_[q] = j;
+        }
+    // Per trait the term EucliDistMV adds for the pair: the float difference squared in float,
+    // nothing when either mean is missing.
+    terms_.assign(static_cast<size_t>(p) * pairs_, 0.0);
+    for (int t = 0; t < p; t++) {
+        double* term = &terms_[static_cast<size_t>(t) * pairs_];
+        for (q = 0; q < pairs_; q++) {
+            const float a = Tn[pairI_[q]][t], b = Tn[pairJ_[q]][t];
+            if (IsMissing(a) || IsMissing(b)) continue;
+            const float d = a - b;
+            term[q] = static_cast<double>(d * d);
+        }
+    }
+    partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * pairs_, 0.0);
+    if (n >= 2) de01_ = DE[0][1];
+    // DE centred once over the pairs MatrixCorr counts (a missing DE cell drops its pair).
+    double sum = 0.0;
+    int used = 0;
+    for (q = 0; q < pairs_; q++) {
+        const double e = DE[pairI_[q]][pairJ_[q]];
+        if (IsMissing(e)) {
+            use_[q] = 0;
+            continue;
+        }
+        sum += e;
+        used++;
+    }
+    const double mean = used > 0 ? sum / used : 0.0;
+    for (q = 0; q < pairs_; q++)
+        if (use_[q]) {
+            centred_[q] = DE[pairI_[q]][pairJ_[q]] - mean;
+            sumCentredSq_ += centred_[q] * centred_[q];
+        }
+}
+
+TraitDistanceMantel::~TraitDistanceMantel() = default;
+
+double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
+    lastK_ = k;
+    if (k < 1) return 0.0;
+    for (int level = changedFrom; level < k; level++) {
+        double* acc = &partial_[static_cast<size_t>(level) * pairs_];
+        const double* term = &terms_[static_cast<size_t>(traits[level]) * pairs_];
+        if (level == 0) {
+            for (int q = 0; q < pairs_; q++) acc[q] = term[q];
+        } else {
+            const double* prev = acc - pairs_;
+            for (int q = 0; q < pairs_; q++) acc[q] = prev[q] + term[q];
+        }
+    }
+    const double* acc = &partial_[static_cast<size_t>(k - 1) * pairs_];
+    if (n_ < 3) {
+        const double d = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
+        return n_ == 2 ? TwoCommunityCongruence(de01_, d) : 0.0;
+    }
+    double sy = 0.0, syy = 0.0, sxy = 0.0;
+    int used = 0;
+    for (int q = 0; q < pairs_; q++) {
+        if (!use_[q]) continue;
+        const double y = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
+        sy += y;
+        syy += y * y;
+        sxy += centred_[q] * y;
+        used++;
+    }
+    if (used < 1) return 0.0;
+    const double ssy = syy - sy * sy / used;
+    // Equal distances leave only rounding in ssy: no spread, correlation 0 as MatrixCorr says.
+    if (!(ssy > 1e-12 * syy) || !(sumCentredSq_ > 0.0)) return 0.0;
+    return sxy / std::sqrt(sumCentredSq_ * ssy);
+}
+
+void TraitDistanceMantel::Distances(double** D) const {
+    for (int i = 0; i < n_; i++) D[i][i] = 0.0;
+    if (lastK_ < 1) {
+        for (int q = 0; q < pairs_; q++) D[pairI_[q]][pairJ_[q]] = 0.0;
+        return;
+    }
+    const double* acc = &partial_[static_cast<size_t>(lastK_ - 1) * pairs_];
+    for (int q = 0; q < pairs_; q++) D[pairI_[q]][pairJ_[q]] = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
+}
+
+}  // namespace chrank

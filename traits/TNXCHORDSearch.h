@@ -1,0 +1,175 @@
+// The machinery the trait-subset searches share: the enumeration of the subsets of the
+// eligible traits, the per-size records, the top lists of 101 slots, the whole-or-nothing
+// result files and the values that do not depend on the subset. The criteria (TNXCHORD*.cpp)
+// build on it; the tests drive it directly.
+#ifndef TNXCHORDSEARCH_H
+#define TNXCHORDSEARCH_H
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace chrank {
+
+// How a value beats another: signed (strictly greater) or by magnitude (|a| > |b|).
+enum class Rank { kSigned, kAbsolute };
+
+inline bool Beats(Rank rank, double a, double b) {
+    if (rank == Rank::kAbsolute) return (a < 0 ? -a : a) > (b < 0 ? -b : b);
+    return a > b;
+}
+
+// One ranked subset: its value, its number of types (0 without types) and its traits
+// (0-based stored trait numbers, ascending).
+struct Entry {
+    double value = 0.0;
+    int groups = 0;
+    std::vector<int> traits;  // empty: a slot or record never filled
+};
+
+// The top list: slots + 1 entries held in ascending order of the ranking key (slot 0 the
+// weakest, the last slot the best), all starting at `start` with no traits. A value enters
+// when it beats slot 0 (by `entry`); the slots are then re-ordered by RankVector (or
+// RankVectorAbs when sortAbs), whose order of equal keys is kept.
+class TopList {
+public:
+    TopList(int slots, double start, Rank entry, bool sortAbs);
+    // True when the value entered.
+    bool Offer(double value, int groups, const int* traits, int k);
+    int Size() const { return static_cast<int>(slots_.size()); }
+    const Entry& Slot(int i) const { return slots_[i]; }
+
+private:
+    Rank entry_;
+    bool sortAbs_;
+    std::vector<Entry> slots_, other_;
+    std::vector<double> values_, order_;
+};
+
+// The best subset of each size k (index k), with whether any subset of that size was
+// evaluated.
+struct SizeRecord {
+    Entry best;
+    bool filled = false;
+};
+
+// The subsets of size kMin..kMax of the eligible traits (0-based stored numbers, ascending),
+// in lexicographic order. For each subset `eval(traits, k, changedFrom)` is called, where
+// traits[0..k-1] are the subset's trait numbers and changedFrom the first position that
+// differs from the previous subset of the same size (0 for the first of a size). The counts
+// are 64-bit; Total() is the exact number of subsets to enumerate.
+class Enumeration {
+public:
+    Enumeration(std::vector<int> eligible, int kMin, int kMax);
+    int64_t Total() const { return total_; }
+    int KMin() const { return kMin_; }
+    int KMax() const { return kMax_; }
+    template <class Eval, class SizeDone>
+    void Run(Eval&& eval, SizeDone&& sizeDone);
+
+private:
+    bool First(int k);
+    bool Next(int k);
+    std::vector<int> eligible_, combo_, traits_;
+    int kMin_, kMax_;
+    int64_t total_ = 0;
+    int changed_ = 0;
+};
+
+// The progress line "Iteration: %lld of %lld, Traits: %d", and on runs that have taken more
+// than 3 seconds the time left instead of the size. Rate-limited here (one look at the clock
+// per call, one line every tenth of a second at most).
+class Progress {
+public:
+    explicit Progress(int64_t total);
+    void Step(int k);
+
+private:
+    int64_t total_, done_ = 0;
+    std::clock_t last_ = 0;
+    std::time_t start_;
+};
+
+// A result file written whole or not at all: the text goes to a temporary file beside the
+// target, and Commit renames it over the target (with `prefix` written before the text when
+// given). A file that cannot be created prints "\ncan't open %s \n" with the bell.
+class WholeFile {
+public:
+    explicit WholeFile(std::string target);
+    ~WholeFile();
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+    FILE* Open();
+    bool Commit(const std::string& prefix = std::string());
+    FILE* Stream() const { return f_; }
+
+private:
+    std::string target_, temp_;
+    FILE* f_ = nullptr;
+};
+
+// Matrix (Mantel) correlation of two resemblance matrices of n communities (upper triangles):
+// MatrixCorr, or with fewer than 3 communities the congruence of the single pair.
+double Mantel(int n, double** A, double** B);
+
+// The environmental resemblance DE (upper triangle, double) of the ncsm communities from the
+// nenv variables of env, and the copy of E that the Procrustes and RV measures receive
+// (standardised when the distance is taken on standardised variables). Raw quantitative
+// variables: Euclidean distance over the present values; standardised Euclidean distance for
+// optEnvVarType 2 and 4, and 5 without a nominal variable; 1 - Gower similarity otherwise.
+void EnvironmentResemblance(double** DE, float** E);
+
+// The community-weighted means of every eligible trait (0-based numbers), each column scaled
+// to unit length over its present cells: n x p, columns of traits not eligible 0. W is n x s
+// (communities in rows).
+// The double form normalises in double; the float form rounds the means to float first.
+void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, double** Tn);
+void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, float** Tn);
+
+// The Mantel value of DE against the Euclidean distance of the normalised trait means of
+// every subset, from per-trait squared differences computed once and partial sums reused
+// along the lexicographic order. Exactly the terms and order of summation of EucliDistMV on
+// the float means with the unselected columns at 0.
+class TraitDistanceMantel {
+public:
+    // Tn: n x p normalised means (float); DE: n x n upper triangle.
+    TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK);
+    ~TraitDistanceMantel();
+    TraitDistanceMantel(const TraitDistanceMantel&) = delete;
+    TraitDistanceMantel& operator=(const TraitDistanceMantel&) = delete;
+    // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
+    double Value(const int* traits, int k, int changedFrom);
+    // DT of the last subset valued, into the upper triangle of D.
+    void Distances(double** D) const;
+
+private:
+    int n_, pairs_;
+    std::vector<int> pairI_, pairJ_;
+    std::vector<double> terms_;   // p x pairs
+    std::vector<double> partial_; // maxK x pairs
+    std::vector<double> centred_; // DE - mean over the pairs used
+    std::vector<char> use_;       // pair present in DE
+    double sumCentredSq_ = 0.0;
+    int lastK_ = 0;
+    double de01_ = 0.0;
+};
+
+}  // namespace chrank
+
+// ----------------------------------------------------------------------- template bodies
+
+template <class Eval, class SizeDone>
+void chrank::Enumeration::Run(Eval&& eval, SizeDone&& sizeDone) {
+    for (int k = kMin_; k <= kMax_; k++) {
+        bool more = First(k);
+        while (more) {
+            eval(traits_.data(), k, changed_);
+            more = Next(k);
+        }
+        sizeDone(k);
+    }
+}
+
+#endif
