@@ -38,6 +38,13 @@ private:
     int n_, p_;
 };
 
+// b = a cell by cell (t: b = the transpose of a), in b's element type.
+template <class A, class B>
+void Copy(Mat<A>& a, Mat<B>& b, bool t = false) {
+    for (int i = 0; i < a.rows(); i++)
+        for (int j = 0; j < a.cols(); j++) (t ? b[j][i] : b[i][j]) = B(a[i][j]);
+}
+
 // Uniform values in [lo, hi) from a fixed seed.
 template <class T>
 void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {
