@@ -354,23 +354,6 @@ TEST(AvLinkCluster, CentroidLevelsEqualRsCentroidMethodInAFlatArray) {
     ExpectVec(fo.data(), {-0.5, 2, 1, 2}, 0);
 }
 
-double Pearson(const double* x, const double* y, int p) {
-    double mx = 0, my = 0;
-    for (int k = 0; k < p; k++) {
-        mx += x[k];
-        my += y[k];
-    }
-    mx /= p;
-    my /= p;
-    double sxy = 0, sxx = 0, syy = 0;
-    for (int k = 0; k < p; k++) {
-        sxy += (x[k] - mx) * (y[k] - my);
-        sxx += (x[k] - mx) * (x[k] - mx);
-        syy += (y[k] - my) * (y[k] - my);
-    }
-    return sxy / std::sqrt(sxx * syy);
-}
-
 // Rows centred and scaled to unit length have the cross-product matrix [[1, r], [r, 1]] (r their
 // correlation): eigenvalues 1 + |r| and 1 - |r|, first eigenvector (1, sign r) / sqrt 2.
 TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigenvalues) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 #include <random>
 
@@ -43,6 +44,18 @@ template <class A, class B>
 void Copy(Mat<A>& a, Mat<B>& b, bool t = false) {
     for (int i = 0; i < a.rows(); i++)
         for (int j = 0; j < a.cols(); j++) (t ? b[j][i] : b[i][j]) = B(a[i][j]);
+}
+
+// Pearson correlation of x[0 .. n - 1] and y[0 .. n - 1] from its definition.
+inline double Pearson(const double* x, const double* y, int n) {
+    double mx = 0, my = 0, sxy = 0, sxx = 0, syy = 0;
+    for (int k = 0; k < n; k++) mx += x[k] / n, my += y[k] / n;
+    for (int k = 0; k < n; k++) {
+        sxy += (x[k] - mx) * (y[k] - my);
+        sxx += (x[k] - mx) * (x[k] - mx);
+        syy += (y[k] - my) * (y[k] - my);
+    }
+    return sxy / std::sqrt(sxx * syy);
 }
 
 // Uniform values in [lo, hi) from a fixed seed.
