@@ -296,9 +296,7 @@ TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)
     const double pr = Prob_LimitingSimilarity(4, 3, 2, Wf, Sf, false, true, f);
     EXPECT_TRUE(pr == 0.5 || pr == 1.0) << pr;
     testing::internal::GetCapturedStdout();
-    rewind(f);
-    std::string text;
-    for (int ch; (ch = fgetc(f)) != EOF;) text += char(ch);
+    std::string text = ReadBack(f);
     fclose(f);
     EXPECT_EQ(text.rfind("\nPERMUTATION TEST for the \n\nTest statistic: Mean nearest-neighbour resemblance "
                          "within communities (it is the 'TS1 Mean NN ED' in Halvey & Prenton 2004 if the "

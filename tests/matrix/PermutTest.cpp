@@ -14,6 +14,7 @@
 
 #include "foundation/ConsoleReaders.h"
 #include "matrix/qwlib.h"
+#include "statistics/StatTestUtil.h"
 
 namespace {
 
@@ -322,13 +323,6 @@ TEST(RndListNestedSynchronized, EveryGroupOfAMovesTheSameWay) {
     }
 }
 
-std::string Captured(FILE* f) {
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
-    return s;
-}
-
 TEST(RndListNestedSelect, UnselectedKeepTheirNumbersAndUnbalancedBlocksAreReported) {
     V A = {1, 1, 1, 1, 2, 2, 2, 2}, B = {1, 1, 2, 2, 3, 3, 4, 4}, list(8);
     bool sel[8] = {true, true, true, false, true, true, true, true};
@@ -349,11 +343,11 @@ TEST(RndListNestedSelect, UnselectedKeepTheirNumbersAndUnbalancedBlocksAreReport
         EXPECT_EQ(list[3], 4);
         for (int blk : {0, 4, 6}) EXPECT_EQ(list[blk + 1], list[blk] + 1);
     }
-    EXPECT_EQ(Captured(cap), "");
+    EXPECT_EQ(ReadBack(cap), "");
     // Block 2 has one selected member, the others two: reported, no block step.
     RndListNestedSelect(8, false, A.data(), true, B.data(), false, list.data(), sel);
     EXPECT_EQ(list, Identity(8));
-    EXPECT_EQ(Captured(cap), "Unbalanced design. Permutation among bundling blocks is not possible.\n");
+    EXPECT_EQ(ReadBack(cap), "Unbalanced design. Permutation among bundling blocks is not possible.\n");
     out = saved;
     std::fclose(cap);
 }

@@ -30,13 +30,6 @@ std::string Read(const char* name) {
     return s.str();
 }
 
-std::string Stream(FILE* f) {
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
-    return s;
-}
-
 // Runs each test in a fresh directory of its own, so that the listing files land there.
 class InDirectory : public testing::Test {
 protected:
@@ -79,7 +72,7 @@ TEST(ContingencyMV, StatesInOrderOfFirstAppearanceAndTheListing) {
     ExpectCells(t, {{1, 1, -1}, {1, 0, -1}, {0, 0, -1}}, 0);
     FILE* g = std::tmpfile();
     PrintMatrixFloat(g, 3, 2, static_cast<double**>(t), 6, 0);
-    EXPECT_EQ(Stream(f), "Row states (3): 3\t1\t2\t\nColumn states (2): 7\t5\t\n" + Stream(g));
+    EXPECT_EQ(ReadBack(f), "Row states (3): 3\t1\t2\t\nColumn states (2): 7\t5\t\n" + ReadBack(g));
     std::fclose(f);
     std::fclose(g);
 }
@@ -118,7 +111,7 @@ TEST(Contingency3D_MV, CountsPerLayerAndListing) {
     EXPECT_EQ(t[1][0][0], 1);
     EXPECT_EQ(t[1][1][1], 1);
     EXPECT_EQ(t[0][1][1], 0);
-    std::string s = Stream(f);
+    std::string s = ReadBack(f);
     EXPECT_EQ(s.rfind("Row states (2): 0\t1\t\nColumn states (2): 5\t6\t\n", 0), 0u) << s;
     std::fclose(f);
     free3D(t, 2, 2);

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "foundation/qwlibDim.h"
 
@@ -71,6 +74,20 @@ void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {
 template <class T>
 void ExpectVec(const T* v, std::initializer_list<double> want, double tol = 1e-12) {
     for (size_t k = 0; k < want.size(); k++) EXPECT_NEAR(v[k], want.begin()[k], tol) << "at " << k;
+}
+
+// Column j of m (rows 0 .. want.size() - 1) within tol of want.
+template <class M>
+void ExpectColumn(M& m, int j, const std::vector<double>& want, double tol) {
+    for (size_t i = 0; i < want.size(); i++) EXPECT_NEAR(m[i][j], want[i], tol) << "row " << i << ", column " << j;
+}
+
+// The whole content of a scratch file, from its start.
+inline std::string ReadBack(FILE* f) {
+    std::rewind(f);
+    std::string s;
+    for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
+    return s;
 }
 
 // Every row given of m within tol of want.
