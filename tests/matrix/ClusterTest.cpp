@@ -357,13 +357,11 @@ TEST(AvLinkCluster, CentroidLevelsEqualRsCentroidMethodInAFlatArray) {
 // Rows centred and scaled to unit length have the cross-product matrix [[1, r], [r, 1]] (r their
 // correlation): eigenvalues 1 + |r| and 1 - |r|, first eigenvector (1, sign r) / sqrt 2.
 TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigenvalues) {
-    const double rows[3][4] = {{1, 2, 3, 4}, {2, 4, 6, 9}, {4, 1, 3, 2}};
-    double r01 = Pearson(rows[0], rows[1], 4), r02 = Pearson(rows[0], rows[2], 4), r12 = Pearson(rows[1], rows[2], 4);
+    const Rows rows = {{1, 2, 3, 4}, {2, 4, 6, 9}, {4, 1, 3, 2}};
+    Mat<double> x(rows);
+    Mat<float> xf(rows);
+    double r01 = Pearson(x[0], x[1], 4), r02 = Pearson(x[0], x[2], 4), r12 = Pearson(x[1], x[2], 4);
     ASSERT_GT(std::fabs(r01), std::max(std::fabs(r02), std::fabs(r12)));
-    Mat<double> x(3, 4);
-    Mat<float> xf(3, 4);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 4; k++) x[i][k] = xf[i][k] = float(rows[i][k]);
     Records rec(3, 4), recf(3, 4);
     ASSERT_TRUE(HierFactorialClustering(3, 4, x, rec.data()));
     ASSERT_TRUE(HierFactorialClustering(3, 4, xf, recf.data()));

@@ -330,8 +330,7 @@ TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
     EXPECT_GE(secs, 0.0f);
     // 100 iterations: multiples of 0.01 from 0.01 to 1, the same for the same seed; the float
     // and double data overloads agree (the work table is single precision in both).
-    for (int i = 0; i < 6; i++)
-        for (int j = 0; j < 3; j++) Xf[i][j] = float(X[i][j]);
+    Copy(X, Xf);
     testing::internal::CaptureStdout();
     RandomizationVar(6, 3, X, P1, 100, 3u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
     RandomizationVar(6, 3, Xf, P2, 100, 3u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);

@@ -207,8 +207,7 @@ TEST(PrincipalComponentsTest, CorrelationScoresAreScaledPrcomp)
     Ord<float> o(3, 6);
     CorrelationMV(3, 6, Xd, Cd);
     Mirror(Cd);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) C[i][j] = float(Cd[i][j]);
+    Copy(Cd, C);
     OrdinationLib(3, 6, X, C, o.vec, o.scores, &o.axes, o.eig.data(), &ok, 2, 17, 1);
     EXPECT_EQ(o.axes, 3);
     ExpectVec(o.eig.data(), {1.57990329052405, 0.868676890055888, 0.551419819420056}, 1e-5);

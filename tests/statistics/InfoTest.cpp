@@ -3,11 +3,11 @@
 // hand-worked mutual information, and the listing files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <algorithm>
 #include <sstream>
@@ -37,24 +37,19 @@ protected:
         char tmpl[] = "/tmp/tnxinfoXXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
-        ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        std::filesystem::current_path(dir_);
     }
     void TearDown() override {
-        ASSERT_EQ(chdir(old_), 0);
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::filesystem::current_path(old_);
+        std::filesystem::remove_all(dir_);
     }
-    // Names of the files left in the directory.
+    // Names of the files left in the directory, one a line.
     std::string Listing() {
-        std::string cmd = "ls -A '" + dir_ + "' > '" + dir_ + ".ls'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
-        std::string s = Read((dir_ + ".ls").c_str());
-        std::remove((dir_ + ".ls").c_str());
+        std::string s;
+        for (const auto& e : std::filesystem::directory_iterator(dir_)) s += e.path().filename().string() + "\n";
         return s;
     }
-    std::string dir_;
-    char old_[4096];
+    std::filesystem::path old_ = std::filesystem::current_path(), dir_;
 };
 
 // ---------------------------------------------------------------- tables
