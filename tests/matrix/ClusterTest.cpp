@@ -235,18 +235,11 @@ TEST(FusionMatrix, SquaredCentroidDistancesAndTheSimilarityForm) {
 
 // Within-group sum of squares (about the centroid) of a set of the seven points.
 double ESS(const clusterReport& r) {
-    double cx = 0, cy = 0;
-    for (int t = 0; t < r.nMembers; t++) {
-        cx += kPts[r.members[t] - 1][0];
-        cy += kPts[r.members[t] - 1][1];
-    }
-    cx /= r.nMembers;
-    cy /= r.nMembers;
-    double s = 0;
-    for (int t = 0; t < r.nMembers; t++) {
-        const double* p = kPts[r.members[t] - 1];
-        s += (p[0] - cx) * (p[0] - cx) + (p[1] - cy) * (p[1] - cy);
-    }
+    double c[2] = {0, 0}, s = 0;
+    for (int t = 0; t < r.nMembers; t++)
+        for (int k = 0; k < 2; k++) c[k] += kPts[r.members[t] - 1][k] / r.nMembers;
+    for (int t = 0; t < r.nMembers; t++)
+        for (int k = 0; k < 2; k++) s += (kPts[r.members[t] - 1][k] - c[k]) * (kPts[r.members[t] - 1][k] - c[k]);
     return s;
 }
 

@@ -15,16 +15,6 @@ namespace {
 // Seven objects, two variables, three groups (r/group_stats.R).
 const Rows kX = {{1, 2}, {2, 1}, {4, 1}, {3, 3}, {5, 2}, {8, 6}, {9, 4}};
 
-void Euclid(Mat<double>& X, Mat<double>& D, bool squared)
-{
-    for (int i = 0; i < X.rows(); i++)
-        for (int j = 0; j < X.rows(); j++) {
-            double s = 0;
-            for (int k = 0; k < X.cols(); k++) s += (X[i][k] - X[j][k]) * (X[i][k] - X[j][k]);
-            D[i][j] = squared ? s : std::sqrt(s);
-        }
-}
-
 TEST(GroupFTest, SumOfFRatiosAndLikelihoodRatioEqualTheOneWayLayout)
 {
     Mat<double> X(kX);
@@ -54,8 +44,8 @@ TEST(GroupFTest, VariablesWithoutWithinOrBetweenVariationAddNothing)
 TEST(MrppTest, DeltaEqualsBothWeightingsAndDistanceForms)
 {
     Mat<double> X(kX), D(7, 7), D2(7, 7);
-    Euclid(X, D, false);
-    Euclid(X, D2, true);
+    RowDistances(X, D);
+    RowDistances(X, D2, true);
     std::vector<int> g{1, 1, 2, 2, 2, 3, 3};
     // Plain distances, weights n_k / n: 1.8838...; squared distances, weights (n_k - 1) / (n - g):
     // 3.75; each from distances held plain (squared by the routine) or as squares (rooted).
@@ -81,7 +71,7 @@ TEST(MrppTest, SingletonGroupsAndNoGroups)
 TEST(AnosimTest, IsAQuarterOfTheUsualStatistic)
 {
     Mat<double> X(kX), D(7, 7), R(7, 7);
-    Euclid(X, D, false);
+    RowDistances(X, D);
     std::vector<int> g{1, 1, 2, 2, 2, 3, 3};
     EXPECT_NEAR(ANOSIM(7, 3, g.data(), D, false), 0.2125, 1e-12);
     // Ranks handed in directly give the same.

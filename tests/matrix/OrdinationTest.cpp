@@ -57,18 +57,6 @@ struct Coa : Ord<double> {
 // ok is not checked in the calls below that pass it.
 bool ok;
 
-// Euclidean distances among the rows of P.
-template <class T>
-void Distances(Mat<T>& P, Mat<T>& D)
-{
-    for (int i = 0; i < P.rows(); i++)
-        for (int j = 0; j < P.rows(); j++) {
-            double s = 0;
-            for (int k = 0; k < P.cols(); k++) s += (P[i][k] - P[j][k]) * (P[i][k] - P[j][k]);
-            D[i][j] = T(std::sqrt(s));
-        }
-}
-
 TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
 {
     // Points 0, 1, 3: centred at 4/3, so the one axis holds -4/3, -1/3, 5/3 (up to sign) and
@@ -94,8 +82,8 @@ TEST(PrincipalCoordinatesTest, EqualsClassicalScaling)
 {
     Mat<double> P({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), D(5, 5);
     Mat<float> Pf({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), Df(5, 5);
-    Distances(P, D);
-    Distances(Pf, Df);
+    RowDistances(P, D);
+    RowDistances(Pf, Df);
     Ord<double> o(5, 5);
     Ord<float> f(5, 5);
     EXPECT_EQ(OrdinationLib_D(5, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1), 1);

@@ -49,6 +49,17 @@ void Copy(Mat<A>& a, Mat<B>& b, bool t = false) {
         for (int j = 0; j < a.cols(); j++) (t ? b[j][i] : b[i][j]) = B(a[i][j]);
 }
 
+// D = the Euclidean distances (squared: their squares) among the rows of X, every cell.
+template <class T>
+void RowDistances(Mat<T>& X, Mat<T>& D, bool squared = false) {
+    for (int i = 0; i < X.rows(); i++)
+        for (int j = 0; j < X.rows(); j++) {
+            double s = 0;
+            for (int k = 0; k < X.cols(); k++) s += (double(X[i][k]) - X[j][k]) * (double(X[i][k]) - X[j][k]);
+            D[i][j] = T(squared ? s : std::sqrt(s));
+        }
+}
+
 // Pearson correlation of x[0 .. n - 1] and y[0 .. n - 1] from its definition.
 inline double Pearson(const double* x, const double* y, int n) {
     double mx = 0, my = 0, sxy = 0, sxx = 0, syy = 0;
