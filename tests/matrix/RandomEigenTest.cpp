@@ -108,7 +108,9 @@ void ExpectEigenPairs(const std::string& name, int n, Mat<T>& A, Mat<T>& vec, T*
             for (int j = 0; j < n; j++) av += double(A[i][j]) * vec[k][j];
             EXPECT_NEAR(av, double(val[k]) * vec[k][i], tol) << "vector " << k;
         }
-        if (k > 0) EXPECT_GE(val[k - 1], val[k]);
+        if (k > 0) {
+            EXPECT_GE(val[k - 1], val[k]);
+        }
     }
 }
 
