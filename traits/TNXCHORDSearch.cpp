@@ -3,6 +3,9 @@
 #include "traits/TNXCHORDSearch.h"
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <utility>
 
@@ -220,17 +223,27 @@ void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int
 // ----------------------------------------------------------------------- fast r(TE)
 
 TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK)
-    : n_(n), pairs_(n * (n - 1) / 2) {
+    : n_(n), pairs_(n > 1 ? n * (n - 1) / 2 : 0) {
     pairI_.resize(pairs_);
     pairJ_.resize(pairs_);
-    use_.assign(pairs_, 1);
     centred_.assign(pairs_, 0.0);
+    // The pairs that MatrixCorr counts (DE present) come first, so that the correlation runs
+    // over one unbroken range; the others only enter the distances.
     int q = 0;
-    for (int i = 0; i < n; i++)
-        for (int j = i + 1; j < n; j++, q++) {
-            pairI_[q] = i;
-            pairJ_[q] = j;
-        }
+    for (int pass = 0; pass < 2; pass++)
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) {
+                if (IsMissing(DE[i][j]) != (pass == 1)) continue;
+                pairI_[q] = i;
+                pairJ_[q] = j;
+                q++;
+            }
+    used_ = 0;
+    double sum = 0.0;
+    for (q = 0; q < pairs_ && !IsMissing(DE[pairI_[q]][pairJ_[q]]); q++) {
+        sum += DE[pairI_[q]][pairJ_[q]];
+        used_++;
+    }
     // Per trait the term EucliDistMV adds for the pair: the float difference squared in float,
     // nothing when either mean is missing.
     terms_.assign(static_cast<size_t>(p) * pairs_, 0.0);
@@ -243,26 +256,14 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
             term[q] = static_cast<double>(d * d);
         }
     }
-    partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * pairs_, 0.0);
+    partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs_ > 0 ? pairs_ : 1), 0.0);
     if (n >= 2) de01_ = DE[0][1];
-    // DE centred once over the pairs MatrixCorr counts (a missing DE cell drops its pair).
-    double sum = 0.0;
-    int used = 0;
-    for (q = 0; q < pairs_; q++) {
-        const double e = DE[pairI_[q]][pairJ_[q]];
-        if (IsMissing(e)) {
-            use_[q] = 0;
-            continue;
-        }
-        sum += e;
-        used++;
+    // DE centred once over the pairs counted.
+    const double mean = used_ > 0 ? sum / used_ : 0.0;
+    for (q = 0; q < used_; q++) {
+        centred_[q] = DE[pairI_[q]][pairJ_[q]] - mean;
+        sumCentredSq_ += centred_[q] * centred_[q];
     }
-    const double mean = used > 0 ? sum / used : 0.0;
-    for (q = 0; q < pairs_; q++)
-        if (use_[q]) {
-            centred_[q] = DE[pairI_[q]][pairJ_[q]] - mean;
-            sumCentredSq_ += centred_[q] * centred_[q];
-        }
 }
 
 TraitDistanceMantel::~TraitDistanceMantel() = default;
@@ -285,17 +286,36 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
         const double d = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
         return n_ == 2 ? TwoCommunityCongruence(de01_, d) : 0.0;
     }
+    const int used = used_;
+    if (used < 1) return 0.0;
+    const double* c = centred_.data();
     double sy = 0.0, syy = 0.0, sxy = 0.0;
-    int used = 0;
-    for (int q = 0; q < pairs_; q++) {
-        if (!use_[q]) continue;
+    int q = 0;
+#if defined(__SSE2__)
+    // Two pairs at a time: the square root dominates, and the packed one rounds each lane as
+    // the scalar one does (acc is a sum of squares, never below 0).
+    __m128d vy = _mm_setzero_pd(), vyy = _mm_setzero_pd(), vxy = _mm_setzero_pd();
+    const __m128d zero = _mm_setzero_pd();
+    for (; q + 1 < used; q += 2) {
+        const __m128d y = _mm_sqrt_pd(_mm_max_pd(_mm_loadu_pd(acc + q), zero));
+        vy = _mm_add_pd(vy, y);
+        vyy = _mm_add_pd(vyy, _mm_mul_pd(y, y));
+        vxy = _mm_add_pd(vxy, _mm_mul_pd(_mm_loadu_pd(c + q), y));
+    }
+    double lanes[2];
+    _mm_storeu_pd(lanes, vy);
+    sy = lanes[0] + lanes[1];
+    _mm_storeu_pd(lanes, vyy);
+    syy = lanes[0] + lanes[1];
+    _mm_storeu_pd(lanes, vxy);
+    sxy = lanes[0] + lanes[1];
+#endif
+    for (; q < used; q++) {
         const double y = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
         sy += y;
         syy += y * y;
-        sxy += centred_[q] * y;
-        used++;
+        sxy += c[q] * y;
     }
-    if (used < 1) return 0.0;
     const double ssy = syy - sy * sy / used;
     // Equal distances leave only rounding in ssy: no spread, correlation 0 as MatrixCorr says.
     if (!(ssy > 1e-12 * syy) || !(sumCentredSq_ > 0.0)) return 0.0;

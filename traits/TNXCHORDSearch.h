@@ -150,7 +150,7 @@ private:
     std::vector<double> terms_;   // p x pairs
     std::vector<double> partial_; // maxK x pairs
     std::vector<double> centred_; // DE - mean over the pairs used
-    std::vector<char> use_;       // pair present in DE
+    int used_ = 0;                // pairs present in DE: the first used_ of the pair order
     double sumCentredSq_ = 0.0;
     int lastK_ = 0;
     double de01_ = 0.0;
