@@ -308,7 +308,7 @@ void SimulatorDialogue(AssemblySettings* set, AssemblyModel* m, double*** rawEnv
     AssemblySettings& S = *set;
     FILE* o = Out();
     S.n = AskCount("Specify the number of communities (sites): ",
-                   [](long long n) { return CellsFit(n + 1, n) && CellsFit(n, 2); });
+                   [](long long n) { return CellsFit(n + 1, n); });
     S.s = AskCount("Specify the number of OTUs: ",
                    [&](long long s) { return CellsFit(s, s) && CellsFit(S.n + 1LL, s); });
     S.p = AskCount("Specify the number of traits: ",
