@@ -31,6 +31,7 @@ struct Config {
     bool variance = false; // some centred cell differs from 0
     bool missing = false;  // the source holds -999: the comparison takes the library's form
     double** source = nullptr;
+    float** sourceF = nullptr;  // a single-precision source (the forms for -999 take it as it is)
     Config(int n_, int maxCols_);
     ~Config();
     Config(const Config&) = delete;
@@ -38,6 +39,8 @@ struct Config {
     // Centres the n x cols table x (kept as the source for the missing-value form) and forms
     // the sums.
     void Set(int cols_, double** x);
+    // The same from single-precision cells, each converted exactly.
+    void Set(int cols_, float** x);
     // Centres c in place (the residuals of Components) and forms the sums.
     void Finish();
     // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
@@ -55,6 +58,7 @@ private:
 struct CongruenceWork {
     int n = 0, maxCols = 0;
     double* cross = nullptr;  // pA x pB, row-major
+    double* jacobi = nullptr; // the square whose singular values are summed (Procrustes)
     struct Gsl;
     Gsl* g = nullptr;
     CongruenceWork(int n_, int maxCols_);
@@ -69,6 +73,9 @@ struct CongruenceWork {
 // the square root of the two sums of squares, the padded square's decomposition without its
 // zero rows. Tables with -999 go through RVcoeff / ProcrustesCoeff.
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w);
+// Sum of the singular values of an n x n matrix given by columns (col[j * n + i]); the
+// columns are overwritten.
+double NuclearNorm(int n, double* col);
 
 // The principal components of stacked covariate columns (centred and normalised, so those of
 // their correlation matrix), kept as orthonormal centred score vectors: the space that

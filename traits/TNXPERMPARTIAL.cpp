@@ -31,19 +31,36 @@ Config::~Config() {
     free1D(gram);
 }
 
-void Config::Set(int cols_, double** x) {
-    cols = cols_;
-    source = x;
-    missing = false;
-    for (int i = 0; i < n && !missing; i++)
+namespace {
+
+template <class M>
+void SetFrom(Config& cf, int cols, M** x) {
+    cf.cols = cols;
+    cf.missing = false;
+    for (int i = 0; i < cf.n && !cf.missing; i++)
         for (int j = 0; j < cols; j++)
             if (IsMissing(x[i][j])) {
-                missing = true;
+                cf.missing = true;
                 break;
             }
-    if (missing) return;
-    for (int i = 0; i < n; i++) std::copy(x[i], x[i] + cols, c[i]);
-    Finish();
+    if (cf.missing) return;
+    for (int i = 0; i < cf.n; i++)
+        for (int j = 0; j < cols; j++) cf.c[i][j] = static_cast<double>(x[i][j]);
+    cf.Finish();
+}
+
+}  // namespace
+
+void Config::Set(int cols_, double** x) {
+    source = x;
+    sourceF = nullptr;
+    SetFrom(*this, cols_, x);
+}
+
+void Config::Set(int cols_, float** x) {
+    source = nullptr;
+    sourceF = x;
+    SetFrom(*this, cols_, x);
 }
 
 void Config::Finish() {
@@ -110,31 +127,68 @@ double Config::Gram2() const {
 
 struct CongruenceWork::Gsl {
     gsl_matrix* u;
-    gsl_matrix* v;
     gsl_vector* s;
-    gsl_vector* work;
 };
 
 CongruenceWork::CongruenceWork(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
     cross = dim1Double(maxCols * maxCols);
     const size_t m = static_cast<size_t>(maxCols);
-    g = new Gsl{gsl_matrix_alloc(m, m), gsl_matrix_alloc(m, m), gsl_vector_alloc(m), gsl_vector_alloc(m)};
+    jacobi = dim1Double(maxCols * maxCols);
+    g = new Gsl{gsl_matrix_alloc(m, m), gsl_vector_alloc(m)};
 }
 
 CongruenceWork::~CongruenceWork() {
     free1D(cross);
     gsl_matrix_free(g->u);
-    gsl_matrix_free(g->v);
+    free1D(jacobi);
     gsl_vector_free(g->s);
-    gsl_vector_free(g->work);
     delete g;
+}
+
+// Sum of the singular values of the n x n matrix whose columns are col[0..n-1], col[j * n + i]
+// row i of column j: one-sided (Hestenes) Jacobi rotates pairs of columns until every pair is
+// orthogonal to rounding; the singular values are then the column lengths. Works in place.
+double NuclearNorm(int n, double* col) {
+    auto dot = [n](const double* a, const double* b) {
+        double d = 0.0;
+        for (int i = 0; i < n; i++) d += a[i] * b[i];
+        return d;
+    };
+    for (int sweep = 0; sweep < 60; sweep++) {
+        bool rotated = false;
+        for (int j = 0; j < n; j++)
+            for (int k = j + 1; k < n; k++) {
+                double* x = col + j * n;
+                double* y = col + k * n;
+                const double a = dot(x, x), b = dot(y, y), c = dot(x, y);
+                if (!(std::fabs(c) > 1e-15 * std::sqrt(a * b))) continue;
+                rotated = true;
+                // The rotation that zeroes the product of the pair: t = tan of its angle, the
+                // smaller root of t^2 + 2 zeta t - 1 = 0.
+                const double zeta = (b - a) / (2.0 * c);
+                const double t = (zeta >= 0.0 ? 1.0 : -1.0) / (std::fabs(zeta) + std::sqrt(1.0 + zeta * zeta));
+                const double cs = 1.0 / std::sqrt(1.0 + t * t), sn = cs * t;
+                for (int i = 0; i < n; i++) {
+                    const double xi = x[i], yi = y[i];
+                    x[i] = cs * xi - sn * yi;
+                    y[i] = sn * xi + cs * yi;
+                }
+            }
+        if (!rotated) break;
+    }
+    double sum = 0.0;
+    for (int j = 0; j < n; j++) sum += std::sqrt(dot(col + j * n, col + j * n));
+    return sum;
 }
 
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) {
     if (method != 2 && method != 3) return 0.0;
-    if (A.missing || B.missing) return Congruence(A.n, A.cols, B.cols, A.source, B.source, method);
     const int pa = A.cols, pb = B.cols, n = A.n;
-    if (pa > w.maxCols || pb > w.maxCols) return Congruence(n, pa, pb, A.source, B.source, method);
+    if (A.missing || B.missing || pa > w.maxCols || pb > w.maxCols) {
+        if (A.sourceF && B.sourceF) return Congruence(n, pa, pb, A.sourceF, B.sourceF, method);
+        if (A.source && B.source) return Congruence(n, pa, pb, A.source, B.source, method);
+        return 0.0;
+    }
     if (pa < 1 || pb < 1) return 0.0;
     // A'B, row by row of A so that the inner loop runs along rows of B.
     double* x = w.cross;
@@ -157,13 +211,13 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     }
     // A configuration without variance carries no shape to compare.
     if (!A.variance || !B.variance) return 0.0;
-    // The decomposition of the taller orientation of A'B (GSL's needs rows >= columns).
+    // The taller orientation of A'B (rows >= columns) is reduced by Householder QR to its
+    // N x N triangle, which has the same singular values; one-sided Jacobi then gives them. Both
+    // work in place on the work space (GSL's Golub-Kahan form allocates at each call).
     const bool tall = pa >= pb;
     const size_t M = static_cast<size_t>(tall ? pa : pb), N = static_cast<size_t>(tall ? pb : pa);
     gsl_matrix_view u = gsl_matrix_submatrix(w.g->u, 0, 0, M, N);
-    gsl_matrix_view v = gsl_matrix_submatrix(w.g->v, 0, 0, N, N);
     gsl_vector_view sv = gsl_vector_subvector(w.g->s, 0, N);
-    gsl_vector_view work = gsl_vector_subvector(w.g->work, 0, N);
     const double scale = 1.0 / std::sqrt(A.ss * B.ss);
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < pb; b++) {
@@ -174,9 +228,13 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
             else
                 gsl_matrix_set(&u.matrix, b, a, val);
         }
-    if (gsl_linalg_SV_decomp(&u.matrix, &v.matrix, &sv.vector, &work.vector) != 0) return 0.0;
-    double coef = 0.0;
-    for (size_t k = 0; k < N; k++) coef += gsl_vector_get(&sv.vector, k);
+    if (M > N && gsl_linalg_QR_decomp(&u.matrix, &sv.vector) != 0) return 0.0;  // sv: the QR's tau
+    // The columns of the triangle (of the matrix itself when square), each one contiguous.
+    double* col = w.jacobi;
+    const int nc = static_cast<int>(N);
+    for (int j = 0; j < nc; j++)
+        for (int i = 0; i < nc; i++) col[j * nc + i] = (M == N || j >= i) ? gsl_matrix_get(&u.matrix, i, j) : 0.0;
+    const double coef = NuclearNorm(nc, col);
     return std::isfinite(coef) ? coef : 0.0;
 }
 

@@ -310,10 +310,10 @@ struct Engine {
     // Procrustes and RV: the fixed tables prepared once, the permuted ones once per iteration,
     // residuals on the covariate components, and the buffers of the comparisons.
     Config cE, cY, cZ, cT, cX, cR, cF, cP;
+    Config cBn, cAxes;  // ro(BF): the single-precision configurations carried in double
     Config rA, rB;
     CongruenceWork cw;
     Components comp;
-    ComparisonWorkspace<float> bfWork;  // ro(BF), single-precision configurations
 
     int* identity;
     int* list;
@@ -341,8 +341,8 @@ struct Engine {
           cE(n, v), cY(n, s), cZ(n, s), cT(n, p), cX(n, k), cR(n, 1), cF(n, 1), cP(n, q),
           rA(n, std::max(std::max(k, p), std::max(q, std::max(v, s)))),
           rB(n, std::max(std::max(k, p), std::max(q, std::max(v, s)))),
-          cw(n, std::max(std::max(k, p), std::max(q, std::max(v, s)))), comp(n, p + k + q + 1),
-          bfWork(s, p, a),
+          cBn(s, p), cAxes(s, a),
+          cw(n, std::max(std::max(std::max(k, p), std::max(q, std::max(v, s))), a)), comp(n, p + k + q + 1),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
 
     ~Engine() {
@@ -429,6 +429,7 @@ void Engine::Setup() {
             for (int i = 0; i < s; i++)
                 for (int j = 0; j < p; j++) Bn[i][j] = in.B[i][j];
             NormalizeCols(s, p, Bn.m, Bn.m);
+            cBn.Set(p, Bn.m);
         }
     }
     if (!mantel) {
@@ -713,8 +714,8 @@ void Engine::Compute(const int* lst, Stats& st) {
                 const float* row = in.phylAxes[lst[i] - 1];
                 std::copy(row, row + a, axesRnd[i]);
             }
-            v_[kRoBF] = method == 2 ? ProcrustesCoeff(s, p, a, Bn.m, axesRnd.m, bfWork)
-                                    : RVcoeff(s, p, a, Bn.m, axesRnd.m, bfWork);
+            cAxes.Set(a, axesRnd.m);
+            v_[kRoBF] = Compare(cBn, cAxes, method, cw);
         }
     }
 
