@@ -21,16 +21,7 @@ TEST(PartialMatrixCorrelation, AgreesWithRAndSelectsColumns) {
     // predictor table shows).
     Small d(2, false);
     Mat<double> X(kN, kK), T(kN, kP);
-    for (int c = 0; c < kN; c++) {
-        double tot = 0;
-        for (int o = 0; o < kS; o++) {
-            tot += d.W[c][o];
-            for (int t = 0; t < kK; t++) X[c][t] += d.W[c][o] * d.U[o][t];
-            for (int t = 0; t < 2; t++) T[c][t] += d.W[c][o] * d.B[o][t];
-        }
-        for (int t = 0; t < 2; t++) T[c][t] /= tot;
-        T[c][2] = 7;
-    }
+    CompositionAndMeans(d, X, T);
     int sel[kP] = {1, 1, 0};
     EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 2, 2.0, {{kP, sel, T}}), 0.4178472093564839, 1e-10);
     EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 3, 2.0, {{kP, sel, T}}), 0.17546126354602604, 1e-10);

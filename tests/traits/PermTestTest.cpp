@@ -79,21 +79,14 @@ TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) 
         d.in.iterations = 5;
         d.in.restriction = 1;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        Mat<double> X(kN, kK), T(kN, 2), RX(kN, kK), RY(kN, kS);
-        for (int c = 0; c < kN; c++) {
-            double tot = 0;
-            for (int o = 0; o < kS; o++) {
-                tot += d.W[c][o];
-                for (int t = 0; t < kK; t++) X[c][t] += d.W[c][o] * d.U[o][t];
-                for (int t = 0; t < 2; t++) T[c][t] += d.W[c][o] * d.B[o][t];
-            }
-            for (int t = 0; t < 2; t++) T[c][t] /= tot;
-        }
+        Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
+        CompositionAndMeans(d, X, T);
+        int sel[kP] = {1, 1, 0};
         auto coeff = [&](double** a, int pa, double** b, int pb) {
             return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
         };
-        PCA_Regression_ResidualsSelect(kN, kK, 2, X, T, RX, nullptr, 2, 2.0);
-        PCA_Regression_ResidualsSelect(kN, kS, 2, d.Y, T, RY, nullptr, 2, 2.0);
+        PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
+        PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
         EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
         EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
         EXPECT_GT(d.in.observed[kRXY_T], 0.0);
