@@ -338,11 +338,9 @@ struct Engine {
           triDE(nTri), triDY(nTri), triDZ(nTri), triDT(nTri), triDX(nTri), triDP(nTri),
           triDR(nTri), triDF(nTri), triSb(sTri), triSf(sTri),
           partial(n, p + k + q + 1, std::max(std::max(k, p), q), std::max(std::max(v, s), std::max(k, q))),
-          cE(n, v), cY(n, s), cZ(n, s), cT(n, p), cX(n, k), cR(n, 1), cF(n, 1), cP(n, q),
-          rA(n, std::max(std::max(k, p), std::max(q, std::max(v, s)))),
-          rB(n, std::max(std::max(k, p), std::max(q, std::max(v, s)))),
-          cBn(s, p), cAxes(s, a),
-          cw(n, std::max(std::max(std::max(k, p), std::max(q, std::max(v, s))), a)), comp(n, p + k + q + 1),
+          cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cT(C(n), C(p)), cX(C(n), C(k)), cR(C(n), 1),
+          cF(C(n), 1), cP(C(n), C(q)), rA(C(n), C(Widest())), rB(C(n), C(Widest())), cBn(C(s), C(p)),
+          cAxes(C(s), C(a)), cw(C(n), C(std::max(Widest(), a))), comp(C(n), C(p + k + q + 1)),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
 
     ~Engine() {
@@ -359,6 +357,9 @@ struct Engine {
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
+    // Sizes of the Procrustes / RV buffers, which the Mantel test leaves unused (one cell).
+    int C(int size) const { return mantel ? 1 : size; }
+    int Widest() const { return std::max(std::max(k, p), std::max(q, std::max(v, s))); }
     void Setup();
     void Compute(const int* lst, Stats& st);
     void Draw();
