@@ -238,7 +238,6 @@ void SetSimulatorGlobals(const AssemblySettings& set, char* savedPrinda, char* s
         chtype[t] = 3;
         snprintf(chLabel[t], kLabelSize, "%d", t + 1);
         weight[t] = 1.0f;
-        nchor[t] = t + 1;
     }
     // No session report exists: an empty report name makes the dialogue find none to ask about.
     snprintf(savedPrinda, kFileNameSize, "%s", whichPrinda);
@@ -309,11 +308,15 @@ void SimulatorDialogue(AssemblySettings* set, AssemblyModel* m, double*** rawEnv
     AssemblySettings& S = *set;
     FILE* o = Out();
     S.n = AskCount("Specify the number of communities (sites): ",
-                   [](long long n) { return CellsFit(n + 1, n) && CellsFit(n, 2); });
+                   [](long long n) { return CellsFit(n + 1, n); });
     S.s = AskCount("Specify the number of OTUs: ",
                    [&](long long s) { return CellsFit(s, s) && CellsFit(S.n + 1LL, s); });
     S.p = AskCount("Specify the number of traits: ",
-                   [&](long long p) { return CellsFit(S.s, p) && CellsFit(p, p) && CellsFit(p, S.n); });
+                   [&](long long p) {
+                       // The tests hold one s x s similarity per trait.
+                       return CellsFit(S.s, p) && CellsFit(p, p) && CellsFit(p, S.n) &&
+                              CellsFit(static_cast<long long>(S.s) * S.s, p);
+                   });
 
     fprintf(o, "Input is a %d OTUs x %d traits matrix (t) or a trait x traits correlation matrix (c) or both the latter "
                "and a taxa x taxa correlation matrix (b)? t/c/b ", S.s, S.p);

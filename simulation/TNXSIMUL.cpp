@@ -133,6 +133,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
             GenerateTraits(set, &m);
             StandardizeAndRecordTraits(set, &m, traitData.Get());
         }
+        // The factor correlations were checked when read: the generator cannot refuse them.
         PrepareDataSet(set, &m);
         RunAssemblySteps(set, &m, d, steps);
         if (set.stepFiles) {
@@ -162,6 +163,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         }
     }
     if (set.testMode) {
+        // Processor time; clock() counts 1,000,000 ticks per second.
         const double elapsed = static_cast<double>(clock() - start) / 1000000.0;
         WriteFinalResults(rep, set, m, counters, run.varSelect, elapsed);
     }

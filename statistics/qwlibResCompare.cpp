@@ -74,14 +74,29 @@ int MaxOf(T a, T b) {
 
 // S = C C' (n x n) of the n x p matrix C, a term left out when either factor is -999; sums in
 // T (the product MatrixProd forms, without its transposed copy).
+// S is symmetric (each product commutes and every cell sums in column order), so the upper
+// triangle is formed and mirrored; without any -999 the test is left out of the inner loop.
 template <class T>
 void CrossProductSkip(int n, int p, T** C, T** S) {
+    bool missing = false;
+    for (int i = 0; i < n && !missing; i++)
+        for (int k = 0; k < p; k++)
+            if (!IsPresent(C[i][k])) {
+                missing = true;
+                break;
+            }
     for (int i = 0; i < n; i++)
-        for (int j = 0; j < n; j++) {
+        for (int j = i; j < n; j++) {
+            const T* a = C[i];
+            const T* b = C[j];
             T s = T(0);
-            for (int k = 0; k < p; k++)
-                if (IsPresent(C[i][k]) && IsPresent(C[j][k])) s += C[i][k] * C[j][k];
-            S[i][j] = s;
+            if (missing) {
+                for (int k = 0; k < p; k++)
+                    if (IsPresent(a[k]) && IsPresent(b[k])) s += a[k] * b[k];
+            } else {
+                for (int k = 0; k < p; k++) s += a[k] * b[k];
+            }
+            S[i][j] = S[j][i] = s;
         }
 }
 

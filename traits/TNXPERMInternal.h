@@ -20,6 +20,85 @@ struct PartialWork {
     PartialWork& operator=(const PartialWork&) = delete;
 };
 
+// A configuration of n objects ready for repeated Procrustes / RV comparisons: its columns
+// centred, with the sums that do not depend on the other configuration. A fixed table is
+// prepared once; a table that changes with the permutation is prepared once per iteration and
+// then serves every comparison it enters. Buffers sized once (n x maxCols).
+struct Config {
+    int n = 0, maxCols = 0, cols = 0;
+    double** c = nullptr;  // centred columns
+    double ss = 0.0;       // sum of squares of c (Procrustes)
+    bool variance = false; // some centred cell differs from 0
+    bool missing = false;  // the source holds -999: the comparison takes the library's form
+    double** source = nullptr;
+    float** sourceF = nullptr;  // a single-precision source (the forms for -999 take it as it is)
+    Config(int n_, int maxCols_);
+    ~Config();
+    Config(const Config&) = delete;
+    Config& operator=(const Config&) = delete;
+    // Centres the n x cols table x (kept as the source for the missing-value form) and forms
+    // the sums.
+    void Set(int cols_, double** x);
+    // The same from single-precision cells, each converted exactly.
+    void Set(int cols_, float** x);
+    // Centres c in place (the residuals of Components) and forms the sums.
+    void Finish();
+    // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
+    // c'c and cc', which have the same non-zero eigenvalues.
+    double Gram2() const;
+    double* work = nullptr;  // maxCols values (Components::Residuals)
+    double* gram = nullptr;  // maxCols x maxCols upper triangle, row-major
+private:
+    mutable double gram2_ = 0.0;
+    mutable bool gramDone_ = false;
+};
+
+// The buffers of Compare: the cross product of two configurations and the blocks of its
+// singular value decomposition, for at most maxCols columns on either side.
+struct CongruenceWork {
+    int n = 0, maxCols = 0;
+    double* cross = nullptr;  // pA x pB, row-major
+    double* jacobi = nullptr; // the square whose singular values are summed (Procrustes)
+    struct Gsl;
+    Gsl* g = nullptr;
+    CongruenceWork(int n_, int maxCols_);
+    ~CongruenceWork();
+    CongruenceWork(const CongruenceWork&) = delete;
+    CongruenceWork& operator=(const CongruenceWork&) = delete;
+};
+
+// Procrustes (2) or RV (3) congruence of two prepared configurations; 0 for another method.
+// RV = ||A'B||^2 / (||A'A|| ||B'B||), the n x n form's sums through the pA x pB cross products
+// (sum S.T = tr(AA'BB') = ||A'B||^2); Procrustes = the sum of the singular values of A'B over
+// the square root of the two sums of squares, the padded square's decomposition without its
+// zero rows. Tables with -999 go through RVcoeff / ProcrustesCoeff.
+double Compare(const Config& A, const Config& B, int method, CongruenceWork& w);
+// Sum of the singular values of an n x n matrix given by columns (col[j * n + i]); the
+// columns are overwritten.
+double NuclearNorm(int n, double* col);
+
+// The principal components of stacked covariate columns (centred and normalised, so those of
+// their correlation matrix), kept as orthonormal centred score vectors: the space that
+// PCA_Regression_ResidualsSelect regresses on, at most (n - 2) / f components.
+struct Components {
+    int n = 0, maxCols = 0;
+    int m = 0;        // covariate columns entered by the last Compute
+    int kept = 0;     // orthonormal score vectors in Q
+    double** V = nullptr;  // maxCols x n: standardised covariate columns
+    double** Q = nullptr;  // maxCols x n: orthonormal scores
+    struct Gsl;
+    Gsl* g = nullptr;
+    Components(int n_, int maxCols_);
+    ~Components();
+    Components(const Components&) = delete;
+    Components& operator=(const Components&) = delete;
+    // Returns false (nothing to partial out) without any entering column or when the columns
+    // outnumber the buffers.
+    bool Compute(const MatrixCovariate* cov, int nCov, double overfitFactor);
+    // out = the residuals of the configuration in on the scores, prepared (Finish).
+    void Residuals(const Config& in, Config& out) const;
+};
+
 // Procrustes (2) or RV (3) congruence of two configurations of the same n objects; 0 for any
 // other method. The float form serves the single-precision configurations of ro(BF).
 double Congruence(int n, int pA, int pB, double** A, double** B, int method);

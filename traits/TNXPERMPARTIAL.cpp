@@ -2,13 +2,376 @@
 // more covariate matrices explain (the counterpart of the partial Mantel correlation).
 #include "foundation/qwlibDim.h"
 #include "matrix/qwLinearModels.h"
+#include "statistics/qwlibRes.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
+#include <gsl/gsl_eigen.h>
+#include <gsl/gsl_linalg.h>
+#include <gsl/gsl_matrix.h>
+#include <gsl/gsl_vector.h>
+
 #include <algorithm>
+#include <cmath>
 
 namespace permtest {
+
+// ------------------------------------------------------------------ prepared configurations
+
+Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
+    c = dim2Double(std::max(n, 1), maxCols);
+    work = dim1Double(maxCols);
+    gram = dim1Double(maxCols * maxCols);
+}
+
+Config::~Config() {
+    free2D(c, std::max(n, 1));
+    free1D(work);
+    free1D(gram);
+}
+
+namespace {
+
+template <class M>
+void SetFrom(Config& cf, int cols, M** x) {
+    cf.cols = cols;
+    cf.missing = false;
+    for (int i = 0; i < cf.n && !cf.missing; i++)
+        for (int j = 0; j < cols; j++)
+            if (IsMissing(x[i][j])) {
+                cf.missing = true;
+                break;
+            }
+    if (cf.missing) return;
+    for (int i = 0; i < cf.n; i++)
+        for (int j = 0; j < cols; j++) cf.c[i][j] = static_cast<double>(x[i][j]);
+    cf.Finish();
+}
+
+}  // namespace
+
+void Config::Set(int cols_, double** x) {
+    source = x;
+    sourceF = nullptr;
+    SetFrom(*this, cols_, x);
+}
+
+void Config::Set(int cols_, float** x) {
+    source = nullptr;
+    sourceF = x;
+    SetFrom(*this, cols_, x);
+}
+
+void Config::Finish() {
+    missing = false;
+    for (int j = 0; j < cols; j++) work[j] = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) work[j] += c[i][j];
+    for (int j = 0; j < cols; j++) work[j] /= n;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) c[i][j] -= work[j];
+    variance = false;
+    ss = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) {
+            variance |= c[i][j] != 0.0;
+            ss += c[i][j] * c[i][j];
+        }
+    gramDone_ = false;
+}
+
+double Config::Gram2() const {
+    if (gramDone_) return gram2_;
+    double sum = 0.0;
+    if (cols <= n) {
+        // c'c accumulated row by row of c (contiguous), upper triangle.
+        for (int e = 0; e < cols * cols; e++) gram[e] = 0.0;
+        for (int i = 0; i < n; i++) {
+            const double* r = c[i];
+            for (int a = 0; a < cols; a++) {
+                double* g = gram + a * cols;
+                const double ra = r[a];
+                for (int b = a; b < cols; b++) g[b] += ra * r[b];
+            }
+        }
+        for (int a = 0; a < cols; a++) {
+            const double* g = gram + a * cols;
+            sum += g[a] * g[a];
+            for (int b = a + 1; b < cols; b++) sum += 2.0 * g[b] * g[b];
+        }
+    } else {
+        // cc': products of rows.
+        for (int i = 0; i < n; i++)
+            for (int j = i; j < n; j++) {
+                const double* a = c[i];
+                const double* b = c[j];
+                // Four running sums in a fixed order let the products overlap.
+                double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+                int k = 0;
+                for (; k + 3 < cols; k += 4) {
+                    d0 += a[k] * b[k];
+                    d1 += a[k + 1] * b[k + 1];
+                    d2 += a[k + 2] * b[k + 2];
+                    d3 += a[k + 3] * b[k + 3];
+                }
+                for (; k < cols; k++) d0 += a[k] * b[k];
+                const double d = (d0 + d1) + (d2 + d3);
+                sum += (i == j ? 1.0 : 2.0) * d * d;
+            }
+    }
+    gram2_ = sum;
+    gramDone_ = true;
+    return sum;
+}
+
+struct CongruenceWork::Gsl {
+    gsl_matrix* u;
+    gsl_vector* s;
+};
+
+CongruenceWork::CongruenceWork(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
+    cross = dim1Double(maxCols * maxCols);
+    const size_t m = static_cast<size_t>(maxCols);
+    jacobi = dim1Double(maxCols * maxCols);
+    g = new Gsl{gsl_matrix_alloc(m, m), gsl_vector_alloc(m)};
+}
+
+CongruenceWork::~CongruenceWork() {
+    free1D(cross);
+    gsl_matrix_free(g->u);
+    free1D(jacobi);
+    gsl_vector_free(g->s);
+    delete g;
+}
+
+// Sum of the singular values of the n x n matrix whose columns are col[0..n-1], col[j * n + i]
+// row i of column j: one-sided (Hestenes) Jacobi rotates pairs of columns until every pair is
+// orthogonal to rounding; the singular values are then the column lengths. Works in place.
+double NuclearNorm(int n, double* col) {
+    auto dot = [n](const double* a, const double* b) {
+        double d = 0.0;
+        for (int i = 0; i < n; i++) d += a[i] * b[i];
+        return d;
+    };
+    for (int sweep = 0; sweep < 60; sweep++) {
+        bool rotated = false;
+        for (int j = 0; j < n; j++)
+            for (int k = j + 1; k < n; k++) {
+                double* x = col + j * n;
+                double* y = col + k * n;
+                const double a = dot(x, x), b = dot(y, y), c = dot(x, y);
+                if (!(std::fabs(c) > 1e-15 * std::sqrt(a * b))) continue;
+                rotated = true;
+                // The rotation that zeroes the product of the pair: t = tan of its angle, the
+                // smaller root of t^2 + 2 zeta t - 1 = 0.
+                const double zeta = (b - a) / (2.0 * c);
+                const double t = (zeta >= 0.0 ? 1.0 : -1.0) / (std::fabs(zeta) + std::sqrt(1.0 + zeta * zeta));
+                const double cs = 1.0 / std::sqrt(1.0 + t * t), sn = cs * t;
+                for (int i = 0; i < n; i++) {
+                    const double xi = x[i], yi = y[i];
+                    x[i] = cs * xi - sn * yi;
+                    y[i] = sn * xi + cs * yi;
+                }
+            }
+        if (!rotated) break;
+    }
+    double sum = 0.0;
+    for (int j = 0; j < n; j++) sum += std::sqrt(dot(col + j * n, col + j * n));
+    return sum;
+}
+
+double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) {
+    if (method != 2 && method != 3) return 0.0;
+    const int pa = A.cols, pb = B.cols, n = A.n;
+    if (A.missing || B.missing || pa > w.maxCols || pb > w.maxCols) {
+        if (A.sourceF && B.sourceF) return Congruence(n, pa, pb, A.sourceF, B.sourceF, method);
+        if (A.source && B.source) return Congruence(n, pa, pb, A.source, B.source, method);
+        return 0.0;
+    }
+    if (pa < 1 || pb < 1) return 0.0;
+    // A'B, row by row of A so that the inner loop runs along rows of B.
+    double* x = w.cross;
+    for (int e = 0; e < pa * pb; e++) x[e] = 0.0;
+    for (int i = 0; i < n; i++) {
+        const double* ra = A.c[i];
+        const double* rb = B.c[i];
+        for (int a = 0; a < pa; a++) {
+            double* row = x + a * pb;
+            const double va = ra[a];
+            for (int b = 0; b < pb; b++) row[b] += va * rb[b];
+        }
+    }
+    if (method == 3) {
+        const double den = std::sqrt(A.Gram2() * B.Gram2());
+        if (den == 0.0) return 0.0;
+        double sp = 0.0;
+        for (int e = 0; e < pa * pb; e++) sp += x[e] * x[e];
+        return sp / den;
+    }
+    // A configuration without variance carries no shape to compare.
+    if (!A.variance || !B.variance) return 0.0;
+    // The taller orientation of A'B (rows >= columns) is reduced by Householder QR to its
+    // N x N triangle, which has the same singular values; one-sided Jacobi then gives them. Both
+    // work in place on the work space (GSL's Golub-Kahan form allocates at each call).
+    const bool tall = pa >= pb;
+    const size_t M = static_cast<size_t>(tall ? pa : pb), N = static_cast<size_t>(tall ? pb : pa);
+    gsl_matrix_view u = gsl_matrix_submatrix(w.g->u, 0, 0, M, N);
+    gsl_vector_view sv = gsl_vector_subvector(w.g->s, 0, N);
+    const double scale = 1.0 / std::sqrt(A.ss * B.ss);
+    for (int a = 0; a < pa; a++)
+        for (int b = 0; b < pb; b++) {
+            const double val = x[a * pb + b] * scale;
+            if (!std::isfinite(val)) return 0.0;
+            if (tall)
+                gsl_matrix_set(&u.matrix, a, b, val);
+            else
+                gsl_matrix_set(&u.matrix, b, a, val);
+        }
+    if (M > N && gsl_linalg_QR_decomp(&u.matrix, &sv.vector) != 0) return 0.0;  // sv: the QR's tau
+    // The columns of the triangle (of the matrix itself when square), each one contiguous.
+    double* col = w.jacobi;
+    const int nc = static_cast<int>(N);
+    for (int j = 0; j < nc; j++)
+        for (int i = 0; i < nc; i++) col[j * nc + i] = (M == N || j >= i) ? gsl_matrix_get(&u.matrix, i, j) : 0.0;
+    const double coef = NuclearNorm(nc, col);
+    return std::isfinite(coef) ? coef : 0.0;
+}
+
+// ------------------------------------------------------------------ covariate components
+
+struct Components::Gsl {
+    gsl_matrix* C;
+    gsl_matrix* vec;
+    gsl_vector* val;
+    gsl_eigen_symmv_workspace** ws;  // one for each order 1..maxCols (GSL's takes one order)
+};
+
+Components::Components(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
+    V = dim2Double(maxCols, std::max(n, 1));
+    Q = dim2Double(maxCols, std::max(n, 1));
+    const size_t m = static_cast<size_t>(maxCols);
+    g = new Gsl{gsl_matrix_alloc(m, m), gsl_matrix_alloc(m, m), gsl_vector_alloc(m),
+                new gsl_eigen_symmv_workspace*[m]};
+    for (size_t k = 0; k < m; k++) g->ws[k] = gsl_eigen_symmv_alloc(k + 1);
+}
+
+Components::~Components() {
+    free2D(V, maxCols);
+    free2D(Q, maxCols);
+    gsl_matrix_free(g->C);
+    gsl_matrix_free(g->vec);
+    gsl_vector_free(g->val);
+    for (int k = 0; k < maxCols; k++) gsl_eigen_symmv_free(g->ws[k]);
+    delete[] g->ws;
+    delete g;
+}
+
+bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFactor) {
+    m = kept = 0;
+    for (int c = 0; c < nCov; c++)
+        for (int j = 0; j < cov[c].columns; j++) {
+            if (cov[c].select && cov[c].select[j] != 1) continue;
+            if (m >= maxCols) return false;
+            for (int i = 0; i < n; i++) V[m][i] = cov[c].matrix[i][j];
+            m++;
+        }
+    if (m == 0) return false;
+    // Each column centred and scaled to unit length (a constant one stays 0): V V' is then
+    // their correlation matrix.
+    for (int r = 0; r < m; r++) {
+        double sum = 0.0;
+        for (int i = 0; i < n; i++) sum += V[r][i];
+        const double mean = sum / n;
+        double ss = 0.0;
+        for (int i = 0; i < n; i++) {
+            V[r][i] -= mean;
+            ss += V[r][i] * V[r][i];
+        }
+        const double len = ss > 0.0 ? std::sqrt(ss) : 1.0;
+        for (int i = 0; i < n; i++) V[r][i] /= len;
+    }
+    gsl_matrix_view C = gsl_matrix_submatrix(g->C, 0, 0, m, m);
+    gsl_matrix_view vec = gsl_matrix_submatrix(g->vec, 0, 0, m, m);
+    gsl_vector_view val = gsl_vector_subvector(g->val, 0, m);
+    for (int a = 0; a < m; a++)
+        for (int b = a; b < m; b++) {
+            double d = 0.0;
+            for (int i = 0; i < n; i++) d += V[a][i] * V[b][i];
+            gsl_matrix_set(&C.matrix, a, b, d);
+            gsl_matrix_set(&C.matrix, b, a, d);
+        }
+    if (gsl_eigen_symmv(&C.matrix, &val.vector, &vec.matrix, g->ws[m - 1]) != 0 ||
+        gsl_eigen_symmv_sort(&val.vector, &vec.matrix, GSL_EIGEN_SORT_VAL_DESC) != 0)
+        return true;  // no component: the residuals are the centred configurations
+    // The axes whose eigenvalue is above 1e-6 % of the positive total, at most (n - 2) / f.
+    double positive = 0.0;
+    for (int k = 0; k < m; k++) {
+        const double e = gsl_vector_get(&val.vector, k);
+        if (!std::isfinite(e)) return true;
+        if (e > 0) positive += e;
+    }
+    int axes = 0;
+    if (positive > 0.0)
+        for (int k = 0; k < m; k++)
+            if (100.0 * gsl_vector_get(&val.vector, k) / positive > 1e-6) axes++;
+    const double limit = double(n - 2) / overfitFactor;
+    int used = double(axes) <= limit ? axes : int(limit);
+    if (used < 0) used = 0;
+    // The scores, centred, made orthonormal one after the other; a score that the ones before
+    // explain (within 1e-12 of its own sum of squares) is dropped, as the regression does.
+    for (int k = 0; k < used; k++) {
+        double* q = Q[kept];
+        for (int i = 0; i < n; i++) q[i] = 0.0;
+        for (int r = 0; r < m; r++) {
+            const double e = gsl_matrix_get(&vec.matrix, r, k);
+            for (int i = 0; i < n; i++) q[i] += V[r][i] * e;
+        }
+        double sum = 0.0;
+        for (int i = 0; i < n; i++) sum += q[i];
+        const double mean = sum / n;
+        double own = 0.0;
+        for (int i = 0; i < n; i++) {
+            q[i] -= mean;
+            own += q[i] * q[i];
+        }
+        for (int j = 0; j < kept; j++) {
+            double d = 0.0;
+            for (int i = 0; i < n; i++) d += Q[j][i] * q[i];
+            for (int i = 0; i < n; i++) q[i] -= d * Q[j][i];
+        }
+        double rem = 0.0;
+        for (int i = 0; i < n; i++) rem += q[i] * q[i];
+        if (!(own > 0.0 && rem > 1e-12 * own)) continue;
+        const double len = std::sqrt(rem);
+        for (int i = 0; i < n; i++) q[i] /= len;
+        kept++;
+    }
+    return true;
+}
+
+void Components::Residuals(const Config& in, Config& out) const {
+    const int cols = in.cols;
+    out.cols = cols;
+    out.source = nullptr;
+    for (int i = 0; i < n; i++) std::copy(in.c[i], in.c[i] + cols, out.c[i]);
+    for (int k = 0; k < kept; k++) {
+        const double* q = Q[k];
+        double* d = out.work;
+        for (int j = 0; j < cols; j++) d[j] = 0.0;
+        for (int i = 0; i < n; i++) {
+            const double* r = out.c[i];
+            const double qi = q[i];
+            for (int j = 0; j < cols; j++) d[j] += qi * r[j];
+        }
+        for (int i = 0; i < n; i++) {
+            double* r = out.c[i];
+            const double qi = q[i];
+            for (int j = 0; j < cols; j++) r[j] -= qi * d[j];
+        }
+    }
+    out.Finish();
+}
 
 PartialWork::PartialWork(int n_, int cols, int pA, int pB)
     : n(n_), maxCols(std::max(cols, 1)), maxA(std::max(pA, 1)), maxB(std::max(pB, 1)) {
@@ -60,10 +423,23 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
 
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
                                 double overfitFactor, const std::vector<MatrixCovariate>& covariates) {
-    if (covariates.empty() || n < 1) return 0.0;
+    if (covariates.empty() || n < 1 || (method != 2 && method != 3)) return 0.0;
     int cols = 0;
     for (const MatrixCovariate& c : covariates) cols += std::max(c.columns, 0);
-    permtest::PartialWork w(n, cols, pA, pB);
-    return permtest::PartialCongruence(w, n, pA, pB, A, B, method, overfitFactor, covariates.data(),
-                                       static_cast<int>(covariates.size()));
+    const int nCov = static_cast<int>(covariates.size());
+    permtest::Config a(n, pA), b(n, pB);
+    a.Set(pA, A);
+    b.Set(pB, B);
+    if (a.missing || b.missing) {
+        // Residuals with missing cells: the regression that skips them.
+        permtest::PartialWork w(n, cols, pA, pB);
+        return permtest::PartialCongruence(w, n, pA, pB, A, B, method, overfitFactor, covariates.data(), nCov);
+    }
+    permtest::Components comp(n, cols);
+    if (!comp.Compute(covariates.data(), nCov, overfitFactor)) return 0.0;
+    permtest::Config ra(n, pA), rb(n, pB);
+    comp.Residuals(a, ra);
+    comp.Residuals(b, rb);
+    permtest::CongruenceWork w(n, std::max(pA, pB));
+    return permtest::Compare(ra, rb, method, w);
 }

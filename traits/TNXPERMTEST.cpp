@@ -307,6 +307,14 @@ struct Engine {
 
     PartialWork partial;
 
+    // Procrustes and RV: the fixed tables prepared once, the permuted ones once per iteration,
+    // residuals on the covariate components, and the buffers of the comparisons.
+    Config cE, cY, cZ, cT, cX, cR, cF, cP;
+    Config cBn, cAxes;  // ro(BF): the single-precision configurations carried in double
+    Config rA, rB;
+    CongruenceWork cw;
+    Components comp;
+
     int* identity;
     int* list;
     int listLen;  // L: occurrences under the weighted null model, s otherwise
@@ -330,6 +338,9 @@ struct Engine {
           triDE(nTri), triDY(nTri), triDZ(nTri), triDT(nTri), triDX(nTri), triDP(nTri),
           triDR(nTri), triDF(nTri), triSb(sTri), triSf(sTri),
           partial(n, p + k + q + 1, std::max(std::max(k, p), q), std::max(std::max(v, s), std::max(k, q))),
+          cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cT(C(n), C(p)), cX(C(n), C(k)), cR(C(n), 1),
+          cF(C(n), 1), cP(C(n), C(q)), rA(C(n), C(Widest())), rB(C(n), C(Widest())), cBn(C(s), C(p)),
+          cAxes(C(s), C(a)), cw(C(n), C(std::max(Widest(), a))), comp(C(n), C(p + k + q + 1)),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
 
     ~Engine() {
@@ -346,9 +357,13 @@ struct Engine {
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
+    // Sizes of the Procrustes / RV buffers, which the Mantel test leaves unused (one cell).
+    int C(int size) const { return mantel ? 1 : size; }
+    int Widest() const { return std::max(std::max(k, p), std::max(q, std::max(v, s))); }
     void Setup();
     void Compute(const int* lst, Stats& st);
     void Draw();
+    double Partial(const Config& A, const Config& B, bool components, const MatrixCovariate* cov, int nCov);
     void PrintObserved(const Stats& st);
     // The observed block of one Rao entropy: the OTU matrix it is computed from, the entropies
     // and, under Mantel, their resemblance matrix.
@@ -415,7 +430,13 @@ void Engine::Setup() {
             for (int i = 0; i < s; i++)
                 for (int j = 0; j < p; j++) Bn[i][j] = in.B[i][j];
             NormalizeCols(s, p, Bn.m, Bn.m);
+            cBn.Set(p, Bn.m);
         }
+    }
+    if (!mantel) {
+        cE.Set(v, in.E);
+        cY.Set(s, in.Y);
+        cZ.Set(s, in.Z);
     }
     MirrorUpper(n, in.DE, DEs.m);
     triDE.FromUpper(n, DEs.m, true);
@@ -667,50 +688,76 @@ void Engine::Compute(const int* lst, Stats& st) {
         return;
     }
 
-    // Procrustes and RV.
-    double** E = in.E;
-    const MatrixCovariate covT{p, in.traitSelected, T.m};
-    v_[kRoTE] = Congruence(n, p, v, T.m, E, method);
-    v_[kRTY] = Congruence(n, p, s, T.m, in.Y, method);
-    v_[kRTZ] = Congruence(n, p, s, T.m, in.Z, method);
-    v_[kRoXE] = Congruence(n, k, v, X.m, E, method);
-    st.xt = Congruence(n, k, p, X.m, T.m, method);
-    v_[kRXY] = Congruence(n, k, s, X.m, in.Y, method);
-    v_[kRXZ] = Congruence(n, k, s, X.m, in.Z, method);
-    const double f = in.overfitFactor;
-    v_[kRoXE_T] = PartialCongruence(partial, n, k, v, X.m, E, method, f, &covT, 1);
-    v_[kRXY_T] = PartialCongruence(partial, n, k, s, X.m, in.Y, method, f, &covT, 1);
-    v_[kRXZ_T] = PartialCongruence(partial, n, k, s, X.m, in.Z, method, f, &covT, 1);
-
-    v_[kRoRE] = Congruence(n, 1, v, R.m, E, method);
-    st.xr = Congruence(n, k, 1, X.m, R.m, method);
-    st.tr = Congruence(n, p, 1, T.m, R.m, method);
-    const MatrixCovariate covTR[2] = {covT, {1, nullptr, R.m}};
-    v_[kRoXE_TR] = PartialCongruence(partial, n, k, v, X.m, E, method, f, covTR, 2);
-
+    // Procrustes and RV: each table centred once, every comparison through cross products.
+    cT.Set(p, T.m);
+    cX.Set(k, X.m);
+    cR.Set(1, R.m);
+    v_[kRoTE] = Compare(cT, cE, method, cw);
+    v_[kRTY] = Compare(cT, cY, method, cw);
+    v_[kRTZ] = Compare(cT, cZ, method, cw);
+    v_[kRoXE] = Compare(cX, cE, method, cw);
+    st.xt = Compare(cX, cT, method, cw);
+    v_[kRXY] = Compare(cX, cY, method, cw);
+    v_[kRXZ] = Compare(cX, cZ, method, cw);
+    v_[kRoRE] = Compare(cR, cE, method, cw);
+    st.xr = Compare(cX, cR, method, cw);
+    st.tr = Compare(cT, cR, method, cw);
     if (phyl) {
+        cF.Set(1, RaoPhyl.m);
+        cP.Set(q, P.m);
+        v_[kRFE] = Compare(cF, cE, method, cw);
+        v_[kRoPE] = Compare(cE, cP, method, cw);
+        v_[kRoPT] = Compare(cT, cP, method, cw);
+        v_[kRoPX] = Compare(cX, cP, method, cw);
         // Only the axes in use are moved; without any there is nothing to compare.
         if (a > 0) {
             for (int i = 0; i < s; i++) {
                 const float* row = in.phylAxes[lst[i] - 1];
                 std::copy(row, row + a, axesRnd[i]);
             }
-            v_[kRoBF] = Congruence(s, p, a, Bn.m, axesRnd.m, method);
+            cAxes.Set(a, axesRnd.m);
+            v_[kRoBF] = Compare(cBn, cAxes, method, cw);
         }
-        v_[kRFE] = Congruence(n, 1, v, RaoPhyl.m, E, method);
-        v_[kRoPE] = Congruence(n, v, q, E, P.m, method);
-        v_[kRoPT] = Congruence(n, p, q, T.m, P.m, method);
-        v_[kRoPX] = Congruence(n, k, q, X.m, P.m, method);
+    }
+
+    // The partial statistics, the components of each covariate set computed once.
+    const double f = in.overfitFactor;
+    const MatrixCovariate covT{p, in.traitSelected, T.m};
+    bool has = comp.Compute(&covT, 1, f);
+    v_[kRoXE_T] = Partial(cX, cE, has, &covT, 1);
+    v_[kRXY_T] = Partial(cX, cY, has, &covT, 1);
+    v_[kRXZ_T] = Partial(cX, cZ, has, &covT, 1);
+    if (phyl) {
+        v_[kRoPX_T] = Partial(cP, cX, has, &covT, 1);
+        v_[kRoPE_T] = Partial(cP, cE, has, &covT, 1);
+    }
+    const MatrixCovariate covTR[2] = {covT, {1, nullptr, R.m}};
+    has = comp.Compute(covTR, 2, f);
+    v_[kRoXE_TR] = Partial(cX, cE, has, covTR, 2);
+    if (phyl) {
         const MatrixCovariate covX{k, nullptr, X.m};
         const MatrixCovariate covP{q, nullptr, P.m};
         const MatrixCovariate covTP[2] = {covT, covP};
-        v_[kRoPX_T] = PartialCongruence(partial, n, q, k, P.m, X.m, method, f, &covT, 1);
-        v_[kRoPE_T] = PartialCongruence(partial, n, q, v, P.m, E, method, f, &covT, 1);
-        v_[kRoPE_X] = PartialCongruence(partial, n, q, v, P.m, E, method, f, &covX, 1);
-        v_[kRoTE_P] = PartialCongruence(partial, n, p, v, T.m, E, method, f, &covP, 1);
-        v_[kRoXE_P] = PartialCongruence(partial, n, k, v, X.m, E, method, f, &covP, 1);
-        v_[kRoXE_TP] = PartialCongruence(partial, n, k, v, X.m, E, method, f, covTP, 2);
+        has = comp.Compute(&covX, 1, f);
+        v_[kRoPE_X] = Partial(cP, cE, has, &covX, 1);
+        has = comp.Compute(&covP, 1, f);
+        v_[kRoTE_P] = Partial(cT, cE, has, &covP, 1);
+        v_[kRoXE_P] = Partial(cX, cE, has, &covP, 1);
+        has = comp.Compute(covTP, 2, f);
+        v_[kRoXE_TP] = Partial(cX, cE, has, covTP, 2);
     }
+}
+
+// The congruence of A and B after removing what the covariates explain, on the components
+// comp holds (none: 0). A table with -999 (only the caller's Y or Z can hold them) goes through
+// the regression that skips them.
+double Engine::Partial(const Config& A, const Config& B, bool components, const MatrixCovariate* cov, int nCov) {
+    if (A.missing || B.missing)
+        return PartialCongruence(partial, n, A.cols, B.cols, A.source, B.source, method, in.overfitFactor, cov, nCov);
+    if (!components) return 0.0;
+    comp.Residuals(A, rA);
+    comp.Residuals(B, rB);
+    return Compare(rA, rB, method, cw);
 }
 
 // The comparisons in absolute value whatever the tail: the partial statistics.

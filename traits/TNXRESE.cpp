@@ -244,6 +244,9 @@ struct Analysis {
         free2D(r.Xc, n);
         free1D(r.labels);
         free1D(r.typeSizes);
+        free1D(r.partition);
+        free1D(r.monothetic);
+        free2D(r.Smono, r.nMonothetic);
         free2D(r.A, k);
         free2D(E, n);
         free2D(W2, n);
@@ -263,6 +266,7 @@ struct Analysis {
     void Compositions();
     void Phylogeny();
     void Traits();
+    int Cluster();
     void Types();
     void Diversity();
     void Test();
@@ -365,18 +369,64 @@ void Analysis::Traits() {
 
 // Crisp and fuzzy belonging of the OTUs to their types, X and Xc, the type labels and sizes
 // and the average traits of each type.
+// Types built by clustering: identical OTUs are merged into monothetic groups, one
+// representative of each is kept, the groups are clustered once and the tree is cut at k
+// groups; every OTU takes the type of its group. Returns the number of candidate groups.
+int Analysis::Cluster() {
+    const bool distance = reseCSTopt != 1;
+    r.clustered = true;
+    r.monothetic = dim1Dint(s);
+    ClusterIdenticals(s, r.S, r.monothetic, &r.nMonothetic, distance);
+    const int g = r.nMonothetic;
+    r.Smono = dim2Dfloat(g, g);
+    TrimRese(s, g, r.monothetic, r.S, r.Smono);
+    r.partition = dim1Dint(s);
+    int first = 0;
+    while (first < p && r.selected[first] != 1) first++;
+    if (r.nSelected == 1 && chtype[first] != 3) {
+        // The states of a single trait that is not on an interval scale are the types.
+        r.nTypes = g;
+        for (int i = 0; i < s; i++) r.partition[i] = r.monothetic[i];
+        return g;
+    }
+    if (g < 2 || r.nTypes < 2 || r.nTypes > g) return g;
+    clusterReport* rep = new clusterReport[g - 1]();
+    for (int i = 0; i < g - 1; i++) rep[i].members = dim1Dint(g);
+    if (clusMethPoolCSTs == 3) {
+        float** d = dim2Dfloat(g, g);
+        if (distance) {
+            for (int i = 0; i < g; i++)
+                for (int j = i; j < g; j++) d[i][j] = r.Smono[i][j];
+        } else {
+            CorrToSqDist(g, r.Smono, d);
+        }
+        SumSqCluster(g, d, rep, !distance);
+        free2D(d, g);
+    } else {
+        LinkageCluster(g, r.Smono, rep, distance, false, clusMethPoolCSTs, true);
+    }
+    int* groups = dim1Dint(g);
+    GetClusterPartitionNew(g, r.nTypes, groups, rep, clusMethPoolCSTs);
+    for (int i = 0; i < s; i++) r.partition[i] = groups[r.monothetic[i] - 1];
+    free1D(groups);
+    for (int i = 0; i < g - 1; i++) free1D(rep[i].members);
+    delete[] rep;
+    return g;
+}
+
 void Analysis::Types() {
     k = r.nTypes;
+    int* partition = r.partition ? r.partition : partition_OTUs;
     r.C = dim2Double(s, k);
     r.U = dim2Double(s, k);
-    CrispBelonging(s, k, partition_OTUs, r.C);
-    FuzzyBelonging(s, k, r.S, partition_OTUs, r.U, false);
+    CrispBelonging(s, k, partition, r.C);
+    FuzzyBelonging(s, k, r.S, partition, r.U, false);
     r.X = dim2Double(n, k);
     r.Xc = dim2Double(n, k);
     MatrixProdMV(n, s, s, k, W2, r.U, r.X);
     MatrixProdMV(n, s, s, k, W2, r.C, r.Xc);
     r.labels = dim1Dint(s);
-    CountGroupsNew(s, partition_OTUs, &r.nLabels, r.labels);
+    CountGroupsNew(s, partition, &r.nLabels, r.labels);
     r.typeSizes = dim1Dint(k);
     r.A = dim2Dfloat(k, p);
     for (int t = 0; t < k; t++) {
@@ -482,8 +532,10 @@ bool PFTs_ScalingUp() {
     if (includePhylogeny) a.Phylogeny();
     a.Traits();
     if (a.r.nSelected > 0) {
-        // Each OTU may form its own type: 2 <= k <= tcst.
-        a.r.typesExamined = a.r.nTypes >= 2 && a.r.nTypes <= tcst;
+        // The candidate groups: the OTUs themselves (each may form its own type) or, with types
+        // built by clustering, the monothetic groups; k is examined when 2 <= k <= candidates.
+        const int candidates = clusMethPoolCSTs != 0 ? a.Cluster() : tcst;
+        a.r.typesExamined = a.r.nTypes >= 2 && a.r.nTypes <= candidates;
         if (a.r.typesExamined) {
             a.Types();
             a.Diversity();

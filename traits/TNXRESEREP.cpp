@@ -169,12 +169,27 @@ void Pass(FILE* f, const FunctionalResults& r) {
         fprintf(f, "\nSimilarity matrix between %d OTUs, based on %d traits:\n", tcst, r.nSelected);
         PrintUpperTriangle(f, tcst, r.S);
     }
+    if (r.clustered) {
+        fprintf(f, "\nWith this trait subset there are %d monothetic types of OTUs.\n", r.nMonothetic);
+        if (printDetail == 1) {
+            fprintf(f, "\nSimilarity matrix between %d monothetic types, based on %d traits:\n", r.nMonothetic,
+                    r.nSelected);
+            PrintUpperTriangle(f, r.nMonothetic, r.Smono);
+        }
+    }
 }
 
 void Types(FILE* f, const FunctionalResults& r) {
     const int k = r.nTypes;
-    fprintf(f, "\nPartition vector of %d OTUs in %d specified types:\n", tcst, k);
-    PrintVectorTab(f, tcst, partition_OTUs, nullptr);
+    int* partition = r.partition ? r.partition : partition_OTUs;
+    if (r.clustered) {
+        fprintf(f, "\nPartition vector of %d OTUs in %d monothetic types:\n", tcst, r.nMonothetic);
+        PrintVectorTab(f, tcst, r.monothetic, nullptr);
+        fprintf(f, "\nPartition vector of %d OTUs in %d polythetic types:\n", tcst, k);
+    } else {
+        fprintf(f, "\nPartition vector of %d OTUs in %d specified types:\n", tcst, k);
+    }
+    PrintVectorTab(f, tcst, partition, nullptr);
     if (OTUsTypesAreSpecies) {
         fprintf(f, "\nThe types are species (# labels are used later in these results to identify the species) :\n");
         fprintf(f, "#\tSpecies\n");
@@ -193,8 +208,10 @@ void Types(FILE* f, const FunctionalResults& r) {
         Matrix(f, tcst, k, r.C);
         fprintf(f, "\n");
     }
-    fprintf(f, "\nLabels of %d specified types:\n", r.nLabels);
-    PrintVectorTab(f, r.nLabels, r.labels, nullptr);
+    if (!r.clustered) {
+        fprintf(f, "\nLabels of %d specified types:\n", r.nLabels);
+        PrintVectorTab(f, r.nLabels, r.labels, nullptr);
+    }
     fprintf(f, "\nNumber of OTUs in each type:\n");
     PrintVectorTab(f, k, r.typeSizes, nullptr);
     fprintf(f, "\n");

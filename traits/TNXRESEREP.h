@@ -32,7 +32,13 @@ struct FunctionalResults {
     double** DT = nullptr;       // n x n
     float** S = nullptr;         // s x s similarity between OTUs (upper triangle, diagonal 1)
 
-    // Types.
+    // Types. With types built by clustering, the OTUs first form the monothetic groups of
+    // identical OTUs, whose similarity Smono the clustering reads.
+    int* partition = nullptr;    // [s] type of each OTU (null: the user's partition_OTUs)
+    bool clustered = false;
+    int nMonothetic = 0;
+    int* monothetic = nullptr;   // [s] monothetic group of each OTU
+    float** Smono = nullptr;     // nMonothetic x nMonothetic (upper triangle)
     double** U = nullptr;        // s x k fuzzy belonging
     double** C = nullptr;        // s x k crisp belonging
     double** X = nullptr;        // n x k = W2 U

@@ -18,16 +18,43 @@ namespace {
 const Rows kX = {{3, 0, 1, 4}, {1, 2, 0, 0}, {0, 5, 2, 1}, {2, 1, 1, 3}, {0, 0, 4, 2}};
 int kTypes[4] = {3, 3, 4, 3};  // Gower: three quantitative variables and an ordinal one
 
+// f(i, j) for every cell of the upper triangle of an n x n matrix (from 0: diagonal included).
+template <class F>
+void ForUpper(int n, F f, int from = 1)
+{
+    for (int i = 0; i < n; i++)
+        for (int j = i + from; j < n; j++) f(i, j);
+}
+
+// Cell (i, j) within tol of want and mirrored below the diagonal.
+template <class T>
+void ExpectMirrored(Mat<T>& m, int i, int j, double want, double tol)
+{
+    EXPECT_NEAR(m[i][j], want, tol) << i << "," << j;
+    EXPECT_EQ(m[j][i], m[i][j]) << "mirror " << i << "," << j;
+}
+
 // The upper triangle of m (row by row) within tol of want.
 template <class T>
 void ExpectUpper(Mat<T>& m, const std::vector<double>& want, double tol)
 {
     size_t k = 0;
-    for (int i = 0; i < m.rows(); i++)
-        for (int j = i + 1; j < m.rows(); j++, k++) {
-            EXPECT_NEAR(m[i][j], want[k], tol) << i << "," << j;
-            EXPECT_EQ(m[j][i], m[i][j]) << "mirror " << i << "," << j;
-        }
+    ForUpper(m.rows(), [&](int i, int j) { ExpectMirrored(m, i, j, want[k++], tol); });
+}
+
+// The transpose of a into b.
+template <class A, class B>
+void Transpose(Mat<A>& a, Mat<B>& b)
+{
+    for (int i = 0; i < a.rows(); i++)
+        for (int j = 0; j < a.cols(); j++) b[j][i] = B(a[i][j]);
+}
+
+// The dispatcher with no Gower types nor parameters.
+template <class D, class R>
+int Lib(int n, int p, Mat<D>& x, Mat<R>& r, int orient, int code, int post = 0)
+{
+    return ResemblanceLib(n, p, x, r, orient, code, post, nullptr, 0.0, 0.0, 0, false);
 }
 
 TEST(DispatchVegdistTest, CodesWithAVegdistCounterpart)
@@ -47,15 +74,14 @@ TEST(DispatchVegdistTest, CodesWithAVegdistCounterpart)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "code " << c.code);
-        Mat<double> Xd(kX), Rd(5, 5);
+        Mat<double> Xd(kX), Rd(5, 5), Rfd(5, 5);
         Mat<float> Xf(kX), Rf(5, 5);
-        Mat<double> Rfd(5, 5);
         if (c.presence)
             for (int i = 0; i < 5; i++)
                 for (int j = 0; j < 4; j++) Xd[i][j] = Xf[i][j] = Xd[i][j] > 0 ? 1 : 0;
-        EXPECT_EQ(ResemblanceLib(5, 4, Xd, Rd, 1, c.code, 0, nullptr, 0.0, 0.0, 0, false), 1);
-        EXPECT_EQ(ResemblanceLib(5, 4, Xf, Rfd, 1, c.code, 0, nullptr, 0.0, 0.0, 0, false), 1);
-        EXPECT_EQ(ResemblanceLib(5, 4, Xf, Rf, 1, c.code, 0, nullptr, 0.0, 0.0, 0, false), 1);
+        EXPECT_EQ(Lib(5, 4, Xd, Rd, 1, c.code), 1);
+        EXPECT_EQ(Lib(5, 4, Xf, Rfd, 1, c.code), 1);
+        EXPECT_EQ(Lib(5, 4, Xf, Rf, 1, c.code), 1);
         ExpectUpper(Rd, c.want, 1e-12);
         ExpectUpper(Rfd, c.want, 1e-6);
         ExpectUpper(Rf, c.want, 1e-5);
@@ -105,21 +131,16 @@ void ExpectEveryCodeEqualsItsKernel(double tol)
         want.fill(TR(-5));
         ResemblanceLib(5, 4, X1, got, 1, code, 0, kTypes, 2.0, 1.5, 1, true);
         Direct(code, 5, 4, X2.operator TD**(), want.operator TR**(), 2.0, 1.5, 1, true);
-        if (code == 8)
-            for (int i = 0; i < 5; i++)
-                for (int j = i; j < 5; j++) {
-                    TR c = TR(1) - want[i][j] * want[i][j];  // in the result's precision
-                    want[i][j] = c > TR(0) ? TR(std::sqrt(c)) : TR(0);
-                }
-        for (int i = 0; i < 5; i++)
-            for (int j = i; j < 5; j++) {
-                if (std::isnan(double(want[i][j]))) {
-                    EXPECT_TRUE(std::isnan(double(got[i][j]))) << i << "," << j;
-                    continue;
-                }
-                EXPECT_NEAR(got[i][j], want[i][j], tol) << i << "," << j;
-                EXPECT_EQ(got[j][i], got[i][j]) << "mirror " << i << "," << j;
+        ForUpper(5, [&](int i, int j) {
+            if (code == 8) {
+                TR c = TR(1) - want[i][j] * want[i][j];  // in the result's precision
+                want[i][j] = c > TR(0) ? TR(std::sqrt(c)) : TR(0);
             }
+            if (std::isnan(double(want[i][j])))
+                EXPECT_TRUE(std::isnan(double(got[i][j]))) << i << "," << j;
+            else
+                ExpectMirrored(got, i, j, want[i][j], tol);
+        }, 0);
     }
 }
 
@@ -137,68 +158,58 @@ TEST(DispatchKernelTest, FloatFormsOfCorrelationChordAndSmallerEigenvalue)
     ChordDistMV(5, 4, Xd, Hd);
     for (int code : {17, 18}) {
         Mat<float> Xf(kX), Rf(5, 5);
-        ResemblanceLib(5, 4, Xf, Rf, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
-        for (int i = 0; i < 5; i++)
-            for (int j = i + 1; j < 5; j++) EXPECT_NEAR(Rf[i][j], code == 17 ? Cd[i][j] : Hd[i][j], 1e-6);
+        Lib(5, 4, Xf, Rf, 1, code);
+        ForUpper(5, [&](int i, int j) { EXPECT_NEAR(Rf[i][j], code == 17 ? Cd[i][j] : Hd[i][j], 1e-6); });
     }
     // Code 21: the smaller eigenvalue of each pair of centred unit rows; the diagonal keeps
     // what it held.
     Mat<double> X(kX), R(5, 5), W(kX);
     R.fill(9);
-    ResemblanceLib(5, 4, X, R, 1, 21, 0, nullptr, 0.0, 0.0, 0, false);
+    Lib(5, 4, X, R, 1, 21);
     CenterRowsMV(5, 4, W, W);
     NormalizeRowsMV(5, 4, W, W);
-    for (int i = 0; i < 5; i++) {
-        EXPECT_EQ(R[i][i], 9.0);
-        for (int j = i + 1; j < 5; j++) {
-            double small = -1;
-            HierFactorialEigen(4, W[i], W[j], nullptr, &small, nullptr, nullptr);
-            EXPECT_DOUBLE_EQ(R[i][j], small);
-            EXPECT_EQ(R[j][i], R[i][j]);
-            // Two unit vectors: eigenvalues 1 +- r, so the smaller one is 1 - |r|.
-            EXPECT_NEAR(small, 1 - std::fabs(Cd[i][j]), 1e-12);
-        }
-    }
+    for (int i = 0; i < 5; i++) EXPECT_EQ(R[i][i], 9.0);
+    ForUpper(5, [&](int i, int j) {
+        double small = -1;
+        HierFactorialEigen(4, W[i], W[j], nullptr, &small, nullptr, nullptr);
+        ExpectMirrored(R, i, j, small, 0);
+        // Two unit vectors: eigenvalues 1 +- r, so the smaller one is 1 - |r|.
+        EXPECT_NEAR(small, 1 - std::fabs(Cd[i][j]), 1e-12);
+    });
 }
 
 TEST(DispatchStepsTest, ColumnsPostStepsAndCodesWithoutACase)
 {
     // Orient 2: the 4 x 4 Euclidean distances among the columns.
     Mat<double> X(kX), R(4, 4), T(4, 5), D(4, 4);
-    ResemblanceLib(5, 4, X, R, 2, 3, 0, nullptr, 0.0, 0.0, 0, false);
-    for (int i = 0; i < 5; i++)
-        for (int j = 0; j < 4; j++) T[j][i] = X[i][j];
+    Lib(5, 4, X, R, 2, 3);
+    Transpose(X, T);
     EucliDistMV(4, 5, T, D);
-    for (int i = 0; i < 4; i++)
-        for (int j = i; j < 4; j++) {
-            EXPECT_DOUBLE_EQ(R[i][j], D[i][j]);
-            EXPECT_EQ(R[j][i], R[i][j]);
-        }
+    ForUpper(4, [&](int i, int j) { ExpectMirrored(R, i, j, D[i][j], 1e-15); }, 0);
     EXPECT_EQ(X[2][1], 5.0);  // the data are given back as they were
     // Post 1 squares (negative correlations become positive), post 2 takes roots, the
     // diagonal included.
     Mat<double> C(5, 5), C1(5, 5), E2(5, 5);
-    ResemblanceLib(5, 4, X, C, 1, 17, 0, nullptr, 0.0, 0.0, 0, false);
-    ResemblanceLib(5, 4, X, C1, 1, 17, 1, nullptr, 0.0, 0.0, 0, false);
-    ResemblanceLib(5, 4, X, E2, 1, 1, 2, nullptr, 0.0, 0.0, 0, false);
-    EXPECT_NEAR(C1[0][1], 0.572077553547355 * 0.572077553547355, 1e-12);
-    EXPECT_NEAR(C1[1][0], C1[0][1], 0);
+    Lib(5, 4, X, C, 1, 17);
+    Lib(5, 4, X, C1, 1, 17, 1);
+    Lib(5, 4, X, E2, 1, 1, 2);
+    ExpectMirrored(C1, 0, 1, 0.572077553547355 * 0.572077553547355, 1e-12);
     EXPECT_NEAR(E2[0][0], 5.0990195135927845, 1e-12);  // sqrt(9 + 0 + 1 + 16)
     EXPECT_NEAR(E2[0][1], std::sqrt(3.0), 1e-12);
     // A code without a case computes nothing but still mirrors and post-processes.
     for (int code : {0, 23, -4}) {
         Mat<double> M({{4, 9, 16}, {0, 25, 36}, {0, 0, 49}});
-        ResemblanceLib(3, 4, X, M, 1, code, 2, nullptr, 0.0, 0.0, 0, false);
+        Lib(3, 4, X, M, 1, code, 2);
         ExpectCells(M, {{2, 3, 4}, {3, 5, 6}, {4, 6, 7}});
     }
     // Covariance through a float-data form leaves the matrix as it was.
     Mat<float> Xf(kX), Rf(5, 5);
     Rf.fill(3);
-    ResemblanceLib(5, 4, Xf, Rf, 1, 22, 0, nullptr, 0.0, 0.0, 0, false);
+    Lib(5, 4, Xf, Rf, 1, 22);
     EXPECT_EQ(Rf[0][1], 3.0f);
     // One object: nothing to mirror.
     Mat<double> One({{1, 2}}), R1({{7}});
-    ResemblanceLib(1, 2, One, R1, 1, 99, 0, nullptr, 0.0, 0.0, 0, false);
+    Lib(1, 2, One, R1, 1, 99);
     EXPECT_EQ(R1[0][0], 7.0);
 }
 
@@ -209,12 +220,10 @@ TEST(DispatchStepsTest, CoherenceDistanceOfIdenticalRowsIsZero)
     Mat<double> X({{1, 2, 3, 1}, {1, 2, 3, 1}, {3, 1, 1, 2}}), C(3, 3), D(3, 3);
     ResemblanceLib(3, 4, X, C, 1, 9, 0, nullptr, 1.0, 0.0, 0, false);
     ResemblanceLib(3, 4, X, D, 1, 8, 0, nullptr, 1.0, 0.0, 0, false);
-    for (int i = 0; i < 3; i++)
-        for (int j = i; j < 3; j++) {
-            EXPECT_FALSE(std::isnan(D[i][j]));
-            double c = 1 - C[i][j] * C[i][j];
-            EXPECT_NEAR(D[i][j], c > 0 ? std::sqrt(c) : 0.0, 1e-15);
-        }
+    ForUpper(3, [&](int i, int j) {
+        double c = 1 - C[i][j] * C[i][j];
+        EXPECT_NEAR(D[i][j], c > 0 ? std::sqrt(c) : 0.0, 1e-15);  // fails on NaN
+    }, 0);
     EXPECT_NEAR(C[0][1], 1.0, 1e-12);
     EXPECT_EQ(D[0][1], 0.0);
 }
@@ -225,10 +234,8 @@ TEST(DispatchStepsTest, ColumnPathGivesBackWhatTheKernelChanged)
     // ordinal), once as the rows of A and once as the columns of its transpose B: the ranked
     // values reach the caller on both paths, and the similarities agree.
     int types[5] = {3, 4, 3, 3, 3};
-    Mat<double> A({{3, 10, 1, 0, 2}, {2, 30, 1, 1, 0}, {0, 20, 2, 1, 1}}), B(5, 3);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 5; j++) B[j][i] = A[i][j];
-    Mat<double> Ra(3, 3), Rb(3, 3);
+    Mat<double> A({{3, 10, 1, 0, 2}, {2, 30, 1, 1, 0}, {0, 20, 2, 1, 1}}), B(5, 3), Ra(3, 3), Rb(3, 3);
+    Transpose(A, B);
     ResemblanceLib(3, 5, A, Ra, 1, 5, 0, types, 0.0, 0.0, 0, false);
     ResemblanceLib(5, 3, B, Rb, 2, 5, 0, types, 0.0, 0.0, 0, false);
     EXPECT_EQ(A[1][1], 3.0);  // 10, 30, 20 ranked
@@ -307,45 +314,37 @@ TEST(OrdinationScoresTest, EveryOverloadReturnsTheAxisCount)
 TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
 {
     Mat<double> X({{1, 2, 9}, {2, 4, 7}, {3, 5, 8}, {4, 9, 2}, {5, 8, 1}, {6, 11, 3}});
-    Mat<double> P(3, 3);
+    Mat<double> R(3, 3), P1(3, 3), P2(3, 3);
+    Mat<float> Xf(6, 3);
     float secs = -1;
-    RandomizationVar(6, 3, X, P, 1, 11u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
-    Mat<double> R(3, 3);
-    ResemblanceLib(6, 3, X, R, 2, 17, 0, nullptr, 0.0, 0.0, 0, false);
-    for (int i = 0; i < 3; i++)
-        for (int j = i + 1; j < 3; j++) {
+    Lib(6, 3, X, R, 2, 17);
+    // One iteration, or none at all: the observed arrangement alone, probability 1 (never 1 / 0).
+    for (int iter : {1, 0}) {
+        Mat<double> P(3, 3);
+        RandomizationVar(6, 3, X, P, iter, 11u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
+        ForUpper(3, [&](int i, int j) {
             EXPECT_EQ(P[i][j], 1.0);
             EXPECT_NEAR(P[j][i], R[i][j], 1e-6);
-        }
+        });
+    }
     EXPECT_GE(secs, 0.0f);
-    // No iteration at all: the observed arrangement alone, probability 1 (never 1 / 0).
-    Mat<double> P0(3, 3);
-    RandomizationVar(6, 3, X, P0, 0, 11u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
-    EXPECT_EQ(P0[0][1], 1.0);
-    EXPECT_NEAR(P0[1][0], R[0][1], 1e-6);
     // 100 iterations: multiples of 0.01 from 0.01 to 1, the same for the same seed; the float
     // and double data overloads agree (the work table is single precision in both).
-    Mat<double> P1(3, 3), P2(3, 3);
-    Mat<float> Xf(6, 3);
-    for (int i = 0; i < 6; i++)
-        for (int j = 0; j < 3; j++) Xf[i][j] = float(X[i][j]);
+    Copy(X, Xf);
     testing::internal::CaptureStdout();
     RandomizationVar(6, 3, X, P1, 100, 3u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
     RandomizationVar(6, 3, Xf, P2, 100, 3u, 0, 0, 0, 0, 2, 17, nullptr, 0, 0, 0, &secs);
     testing::internal::GetCapturedStdout();
-    for (int i = 0; i < 3; i++)
-        for (int j = i + 1; j < 3; j++) {
-            EXPECT_GE(P1[i][j], 0.01);
-            EXPECT_LE(P1[i][j], 1.0);
-            EXPECT_NEAR(P1[i][j] * 100, std::round(P1[i][j] * 100), 1e-9);
-            EXPECT_EQ(P1[i][j], P2[i][j]);
-        }
+    ForUpper(3, [&](int i, int j) {
+        EXPECT_NEAR(P1[i][j] * 100, std::round(P1[i][j] * 100), 1e-9);
+        EXPECT_EQ(P1[i][j], P2[i][j]);
+    });
     // Variables 0 and 1 are strongly related (r = 0.96): few arrangements match that.
     EXPECT_LT(P1[0][1], 0.1);
     // The same draws by hand: each column permuted in turn, the correlations of the permuted
     // table compared with the observed ones.
     Mat<float> O(3, 3), Rp(3, 3), Wp(6, 3);
-    ResemblanceLib(6, 3, Xf, O, 2, 17, 0, nullptr, 0.0, 0.0, 0, false);
+    Lib(6, 3, Xf, O, 2, 17);
     InitRndNumberGenerator(3u);
     int count[3][3] = {{0}};
     int list[6];
@@ -354,13 +353,10 @@ TEST(RandomizationVarTest, ProbabilitiesAndObservedValues)
             RndList(6, list);
             for (int i = 0; i < 6; i++) Wp[i][j] = Xf[list[i] - 1][j];
         }
-        ResemblanceLib(6, 3, Wp, Rp, 2, 17, 0, nullptr, 0.0, 0.0, 0, false);
-        for (int i = 0; i < 3; i++)
-            for (int j = i + 1; j < 3; j++)
-                if (std::fabs(Rp[i][j]) >= std::fabs(O[i][j])) count[i][j]++;
+        Lib(6, 3, Wp, Rp, 2, 17);
+        ForUpper(3, [&](int i, int j) { count[i][j] += std::fabs(Rp[i][j]) >= std::fabs(O[i][j]); });
     }
-    for (int i = 0; i < 3; i++)
-        for (int j = i + 1; j < 3; j++) EXPECT_DOUBLE_EQ(P1[i][j], (1 + count[i][j]) / 100.0) << i << "," << j;
+    ForUpper(3, [&](int i, int j) { EXPECT_DOUBLE_EQ(P1[i][j], (1 + count[i][j]) / 100.0) << i << "," << j; });
 }
 
 }  // namespace

@@ -15,16 +15,6 @@ namespace {
 // Seven objects, two variables, three groups (r/group_stats.R).
 const Rows kX = {{1, 2}, {2, 1}, {4, 1}, {3, 3}, {5, 2}, {8, 6}, {9, 4}};
 
-void Euclid(Mat<double>& X, Mat<double>& D, bool squared)
-{
-    for (int i = 0; i < X.rows(); i++)
-        for (int j = 0; j < X.rows(); j++) {
-            double s = 0;
-            for (int k = 0; k < X.cols(); k++) s += (X[i][k] - X[j][k]) * (X[i][k] - X[j][k]);
-            D[i][j] = squared ? s : std::sqrt(s);
-        }
-}
-
 TEST(GroupFTest, SumOfFRatiosAndLikelihoodRatioEqualTheOneWayLayout)
 {
     Mat<double> X(kX);
@@ -54,17 +44,16 @@ TEST(GroupFTest, VariablesWithoutWithinOrBetweenVariationAddNothing)
 TEST(MrppTest, DeltaEqualsBothWeightingsAndDistanceForms)
 {
     Mat<double> X(kX), D(7, 7), D2(7, 7);
-    Euclid(X, D, false);
-    Euclid(X, D2, true);
+    RowDistances(X, D);
+    RowDistances(X, D2, true);
     std::vector<int> g{1, 1, 2, 2, 2, 3, 3};
-    // Weights n_k / n on the distances.
-    EXPECT_NEAR(MRPP(7, 3, g.data(), D, false, false), 1.88384465673121, 1e-12);
-    // Squared distances held as squares and used as squares, weights (n_k - 1) / (n - g).
-    EXPECT_NEAR(MRPP(7, 3, g.data(), D2, true, true), 3.75, 1e-12);
-    // The same from plain distances that the routine squares.
-    EXPECT_NEAR(MRPP(7, 3, g.data(), D, false, true), 3.75, 1e-12);
-    // Squares held, plain distances wanted: the root is taken.
-    EXPECT_NEAR(MRPP(7, 3, g.data(), D2, true, false), 1.88384465673121, 1e-12);
+    // Plain distances, weights n_k / n: 1.8838...; squared distances, weights (n_k - 1) / (n - g):
+    // 3.75; each from distances held plain (squared by the routine) or as squares (rooted).
+    for (bool heldSquared : {false, true}) {
+        Mat<double>& M = heldSquared ? D2 : D;
+        EXPECT_NEAR(MRPP(7, 3, g.data(), M, heldSquared, false), 1.88384465673121, 1e-12) << heldSquared;
+        EXPECT_NEAR(MRPP(7, 3, g.data(), M, heldSquared, true), 3.75, 1e-12) << heldSquared;
+    }
 }
 
 TEST(MrppTest, SingletonGroupsAndNoGroups)
@@ -82,7 +71,7 @@ TEST(MrppTest, SingletonGroupsAndNoGroups)
 TEST(AnosimTest, IsAQuarterOfTheUsualStatistic)
 {
     Mat<double> X(kX), D(7, 7), R(7, 7);
-    Euclid(X, D, false);
+    RowDistances(X, D);
     std::vector<int> g{1, 1, 2, 2, 2, 3, 3};
     EXPECT_NEAR(ANOSIM(7, 3, g.data(), D, false), 0.2125, 1e-12);
     // Ranks handed in directly give the same.
@@ -122,9 +111,7 @@ TEST(ResponseCurveTest, BetaCurvePeaksAtTheOptimumAndVanishesOutside)
 TEST(ResponseCurveTest, LogisticMidpointSlopeAndFlatCurve)
 {
     // Midpoint a + (b - a) t: (lo + hi) / 2 there.
-    EXPECT_DOUBLE_EQ(Logistic(2, 2, 6, 1, 5, 0.7, 0), 3.0);
-    EXPECT_DOUBLE_EQ(Logistic(4, 2, 6, 1, 5, 0.7, 0.5), 3.0);
-    EXPECT_DOUBLE_EQ(Logistic(6, 2, 6, 1, 5, 0.7, 1), 3.0);
+    for (double t : {0.0, 0.5, 1.0}) EXPECT_DOUBLE_EQ(Logistic(2 + 4 * t, 2, 6, 1, 5, 0.7, t), 3.0) << t;
     // Slope at the midpoint by a central difference.
     double h = 1e-5;
     EXPECT_NEAR((Logistic(4 + h, 2, 6, 1, 5, 0.7, 0.5) - Logistic(4 - h, 2, 6, 1, 5, 0.7, 0.5)) / (2 * h),
@@ -167,25 +154,16 @@ TEST(NearNeighbourTest, DistancesWeightedByAbundances)
     ExpectVec(out, {2, 0, 3});
 }
 
-TEST(NearNeighbourTest, SimilaritiesDividedByAbundances)
+TEST(NearNeighbourTest, SimilaritiesDividedByAbundancesAndTheCallersCounts)
 {
-    // Community 0: 0 -> 3 (2 / 1), 1 -> 3 (5 / 2), 3 -> 1 (5 / 2): 7 / 3; community 2: 3.
+    // Similarities, community 0: 0 -> 3 (2 / 1), 1 -> 3 (5 / 2), 3 -> 1 (5 / 2): 7 / 3; community 2: 3.
     Mat<double> W(3, 4), S(4, 4);
     NearNeighbourData(W, S);
-    EXPECT_NEAR(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, S, false, true, nullptr),
-                (7.0 / 3 + 3) / 2, 1e-14);
-}
-
-TEST(NearNeighbourTest, CallersCountsAndUnmirroredMatrix)
-{
-    Mat<double> W(3, 4), S(4, 4);
-    NearNeighbourData(W, S);
-    for (int i = 0; i < 4; i++)
-        for (int j = 0; j < i; j++) S[i][j] = S[j][i];
-    // Counts of 4 for community 0 divide its sum of 6 by 4; community 2 as before.
+    EXPECT_NEAR(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, S, false, true, nullptr), (7.0 / 3 + 3) / 2, 1e-14);
+    // Distances in a matrix mirrored already (S is now): counts of 4 for community 0 divide its
+    // sum of 6 by 4; community 2 as before.
     int counts[3] = {4, 1, 2};
-    EXPECT_DOUBLE_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, S, true, false, counts),
-                     (1.5 + 3) / 2);
+    EXPECT_DOUBLE_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, W, S, true, false, counts), (1.5 + 3) / 2);
 }
 
 TEST(NearNeighbourTest, NoPairOrNoComparableNeighbour)
@@ -215,26 +193,33 @@ void LineDistances(Mat<double>& A, Mat<double>& B)
         }
 }
 
-TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
+// The Mantel test's count replayed by hand after the same seed: the observed arrangement, and
+// each permutation of A's objects whose |r| with B is at least the observed one.
+int MantelCount(Mat<double>& A, Mat<double>& B, int iters, unsigned long seed)
 {
-    Mat<double> A(7, 7), B(7, 7), P(7, 7);
-    LineDistances(A, B);
-    double r0 = 0;
-    EXPECT_EQ(ProbMantel(7, 1, A, B, &r0), 1.0);
-    EXPECT_DOUBLE_EQ(r0, MatrixCorr(7, A, B));
-    EXPECT_GT(r0, 0.9);
-    // The same permutations drawn by hand after the same seed: |r| at least |r0| counts.
-    const int iters = 200;
-    InitRndNumberGenerator(77);
-    int list[7];
-    int count = 1;
+    Mat<double> P(7, 7);
+    const double r0 = std::fabs(MatrixCorr(7, A, B));
+    int list[7], count = 1;
+    InitRndNumberGenerator(seed);
     for (int t = 2; t <= iters; t++) {
         RndList(7, list);
         for (int i = 0; i < 7; i++)
             for (int j = i + 1; j < 7; j++) P[i][j] = A[list[i] - 1][list[j] - 1];
         double r = std::fabs(MatrixCorr(7, P, B));
-        if (r >= std::fabs(r0) || AlmostEqual2sComplement(r, std::fabs(r0), 1)) count++;
+        count += r >= r0 || AlmostEqual2sComplement(r, r0, 1);
     }
+    return count;
+}
+
+TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
+{
+    Mat<double> A(7, 7), B(7, 7);
+    LineDistances(A, B);
+    double r0 = 0;
+    EXPECT_EQ(ProbMantel(7, 1, A, B, &r0), 1.0);
+    EXPECT_DOUBLE_EQ(r0, MatrixCorr(7, A, B));
+    EXPECT_GT(r0, 0.9);
+    const int iters = 200, count = MantelCount(A, B, iters, 77);
     InitRndNumberGenerator(77);
     A[3][1] = 555;  // the lower triangle of A is not read
     double prob = ProbMantel(7, iters, A, B, &r0);
@@ -244,11 +229,8 @@ TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
     Mat<float> Af(7, 7), Bf(7, 7);
     Mat<double> Bd(7, 7);
     LineDistances(A, Bd);
-    for (int i = 0; i < 7; i++)
-        for (int j = 0; j < 7; j++) {
-            Af[i][j] = float(A[i][j]);
-            Bf[i][j] = float(Bd[i][j]);
-        }
+    Copy(A, Af);
+    Copy(Bd, Bf);
     InitRndNumberGenerator(77);
     EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bd, &r0), double(count) / iters);
     InitRndNumberGenerator(77);
@@ -259,16 +241,7 @@ TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
     const double z[7] = {5, 1, 4, 2, 7, 3, 6};
     for (int i = 0; i < 7; i++)
         for (int j = 0; j < 7; j++) Bw[i][j] = std::fabs(z[i] - z[j]);
-    const double rw = MatrixCorr(7, A, Bw);
-    InitRndNumberGenerator(9);
-    int matched = 1;
-    for (int t = 2; t <= 60; t++) {
-        RndList(7, list);
-        for (int i = 0; i < 7; i++)
-            for (int j = i + 1; j < 7; j++) P[i][j] = A[list[i] - 1][list[j] - 1];
-        double r = std::fabs(MatrixCorr(7, P, Bw));
-        if (r >= std::fabs(rw) || AlmostEqual2sComplement(r, std::fabs(rw), 1)) matched++;
-    }
+    const int matched = MantelCount(A, Bw, 60, 9);
     InitRndNumberGenerator(9);
     EXPECT_DOUBLE_EQ(ProbMantel(7, 60, A, Bw, &r0), matched / 60.0);
     EXPECT_GT(matched, 10);
@@ -313,9 +286,7 @@ TEST(LimitingSimilarityTest, ProbabilityReplaysTheDrawsAndReportsWhenAsked)
     const double pr = Prob_LimitingSimilarity(4, 3, 2, Wf, Sf, false, true, f);
     EXPECT_TRUE(pr == 0.5 || pr == 1.0) << pr;
     testing::internal::GetCapturedStdout();
-    rewind(f);
-    std::string text;
-    for (int ch; (ch = fgetc(f)) != EOF;) text += char(ch);
+    std::string text = ReadBack(f);
     fclose(f);
     EXPECT_EQ(text.rfind("\nPERMUTATION TEST for the \n\nTest statistic: Mean nearest-neighbour resemblance "
                          "within communities (it is the 'TS1 Mean NN ED' in Halvey & Prenton 2004 if the "

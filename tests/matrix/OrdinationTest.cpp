@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "matrix/qwlib.h"
@@ -28,17 +29,33 @@ void Mirror(Mat<T>& m)
         for (int j = 0; j < i; j++) m[i][j] = m[j][i];
 }
 
-// Euclidean distances among the rows of P.
-template <class T>
-void Distances(Mat<T>& P, Mat<T>& D)
-{
-    for (int i = 0; i < P.rows(); i++)
-        for (int j = 0; j < P.rows(); j++) {
-            double s = 0;
-            for (int k = 0; k < P.cols(); k++) s += (P[i][k] - P[j][k]) * (P[i][k] - P[j][k]);
-            D[i][j] = T(std::sqrt(s));
-        }
-}
+// The outputs of one ordination of n objects with m scores each; E the eigenvalues' type.
+template <class T, class E = T>
+struct Ord {
+    Mat<T> vec, scores;
+    std::vector<E> eig;
+    int axes = -1;
+    bool ok = false;
+    Ord(int n, int m) : vec(n, n), scores(n, m), eig(n) {}
+};
+
+// Correspondence scaling of table t: the ordination of the cross products of the rows of its
+// deviations from independence; vec then holds the normed row scores and scores the normed
+// column scores.
+struct Coa : Ord<double> {
+    Coa(Rows t) : Ord(int(t.size()), int(t.begin()->size()))
+    {
+        const int n = int(t.size()), p = int(t.begin()->size());
+        Mat<double> T(t), S(n, p), C(n, n);
+        DeviationsExpectationsMV(n, p, T, S);
+        CrossProductMV(n, p, S, C);
+        Mirror(C);
+        OrdinationLib_D(n, p, T, C, vec, scores, &axes, eig.data(), &ok, 3, 1, 1);
+    }
+};
+
+// ok is not checked in the calls below that pass it.
+bool ok;
 
 TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
 {
@@ -46,18 +63,16 @@ TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
     // its eigenvalue is the sum of their squares, 14/3.
     auto check = [](auto zero, double tol) {
         using T = decltype(zero);
-        Mat<T> D({{0, 1, 3}, {1, 0, 2}, {3, 2, 0}}), vec(3, 3), scores(3, 3);
-        T eig[3];
-        int axes = -1;
-        bool ok = false;
+        Mat<T> D({{0, 1, 3}, {1, 0, 2}, {3, 2, 0}});
+        Ord<T> o(3, 3);
         if constexpr (std::is_same<T, float>::value)
-            OrdinationLib(3, 0, nullptr, D, vec, scores, &axes, eig, &ok, 1, 3, 1);
+            OrdinationLib(3, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1);
         else
-            OrdinationLib_D(3, 0, nullptr, D, vec, scores, &axes, eig, &ok, 1, 3, 1);
-        EXPECT_EQ(axes, 1);
-        EXPECT_TRUE(ok);
-        EXPECT_NEAR(eig[0], 14.0 / 3, tol * 10);
-        ExpectAxis(scores.operator T**(), 0, {4.0 / 3, 1.0 / 3, -5.0 / 3}, tol * 10);
+            OrdinationLib_D(3, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1);
+        EXPECT_EQ(o.axes, 1);
+        EXPECT_TRUE(o.ok);
+        EXPECT_NEAR(o.eig[0], 14.0 / 3, tol * 10);
+        ExpectAxis(o.scores.operator T**(), 0, {4.0 / 3, 1.0 / 3, -5.0 / 3}, tol * 10);
         EXPECT_EQ(D[0][2], T(3));  // the resemblance is not changed
     };
     BothPrecisions(check);
@@ -65,32 +80,25 @@ TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
 
 TEST(PrincipalCoordinatesTest, EqualsClassicalScaling)
 {
-    Mat<double> P({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), D(5, 5), vec(5, 5), scores(5, 5);
-    Distances(P, D);
-    double eig[5];
-    int axes = 0;
-    bool ok = false;
-    EXPECT_EQ(OrdinationLib_D(5, 0, nullptr, D, vec, scores, &axes, eig, &ok, 1, 3, 1), 1);
-    EXPECT_EQ(axes, 2);
-    EXPECT_NEAR(eig[0], 15.0310988842807, 1e-10);
-    EXPECT_NEAR(eig[1], 8.56890111571931, 1e-10);
-    ExpectAxis(scores.operator double**(), 0, {2.50069758888804, -0.634279092461176, 0.762311117536815, -2.78729938707897, 0.158569773115294}, 1e-10);
-    ExpectAxis(scores.operator double**(), 1, {1.35148494957567, 0.936851126309098, -2.38723307619507, 0.333109781887577, -0.234212781577275}, 1e-10);
+    Mat<double> P({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), D(5, 5);
+    Mat<float> Pf({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), Df(5, 5);
+    RowDistances(P, D);
+    RowDistances(Pf, Df);
+    Ord<double> o(5, 5);
+    Ord<float> f(5, 5);
+    EXPECT_EQ(OrdinationLib_D(5, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1), 1);
+    OrdinationLib(5, 0, nullptr, Df, f.vec, f.scores, &f.axes, f.eig.data(), &f.ok, 1, 3, 1);
+    const Vec axis2 = {1.35148494957567, 0.936851126309098, -2.38723307619507, 0.333109781887577, -0.234212781577275};
+    EXPECT_EQ(o.axes, 2);
+    ExpectVec(o.eig.data(), {15.0310988842807, 8.56890111571931}, 1e-10);
+    ExpectAxis(o.scores.operator double**(), 0, {2.50069758888804, -0.634279092461176, 0.762311117536815, -2.78729938707897, 0.158569773115294}, 1e-10);
+    ExpectAxis(o.scores.operator double**(), 1, axis2, 1e-10);
     // Eigenvectors are unit rows.
-    for (int k = 0; k < 2; k++) {
-        double s = 0;
-        for (int i = 0; i < 5; i++) s += vec[k][i] * vec[k][i];
-        EXPECT_NEAR(s, 1, 1e-12);
-    }
+    for (int k = 0; k < 2; k++) EXPECT_NEAR(std::inner_product(o.vec[k], o.vec[k] + 5, o.vec[k], 0.0), 1, 1e-12);
     // The float engine on the same distances agrees to single precision.
-    Mat<float> Df(5, 5), vf(5, 5), sf(5, 5);
-    float ef[5];
-    for (int i = 0; i < 5; i++)
-        for (int j = 0; j < 5; j++) Df[i][j] = float(D[i][j]);
-    OrdinationLib(5, 0, nullptr, Df, vf, sf, &axes, ef, &ok, 1, 3, 1);
-    EXPECT_EQ(axes, 2);
-    EXPECT_NEAR(ef[0], 15.0310988842807, 1e-4);
-    ExpectAxis(sf.operator float**(), 1, {1.35148494957567, 0.936851126309098, -2.38723307619507, 0.333109781887577, -0.234212781577275}, 1e-4);
+    EXPECT_EQ(f.axes, 2);
+    EXPECT_NEAR(f.eig[0], 15.0310988842807, 1e-4);
+    ExpectAxis(f.scores.operator float**(), 1, axis2, 1e-4);
 }
 
 TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
@@ -98,82 +106,64 @@ TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
     // Two objects, similarity 0.5. The float form takes sqrt(1 - s) = 0.7071 as the squared
     // distance, the double form s_ii + s_jj - 2 s_ij = 1; two points at squared distance a have
     // one eigenvalue a / 2.
-    Mat<float> Sf({{1, 0.5}, {0.5, 1}}), vf(2, 2), sf(2, 2);
-    Mat<double> Sd({{1, 0.5}, {0.5, 1}}), vd(2, 2), sd(2, 2);
-    float ef[2];
-    double ed[2];
-    int af = 0, ad = 0;
-    bool ok;
-    OrdinationLib(2, 0, nullptr, Sf, vf, sf, &af, ef, &ok, 1, 5, 1);
-    OrdinationLib_D(2, 0, nullptr, Sd, vd, sd, &ad, ed, &ok, 1, 5, 1);
-    EXPECT_NEAR(ef[0], std::sqrt(0.5) / 2, 1e-6);
-    EXPECT_NEAR(ed[0], 0.5, 1e-12);
+    Mat<float> Sf({{1, 0.5}, {0.5, 1}}), Cf({{2, 1}, {1, 2}}), S3({{1.0000001f, 0.5}, {0.5, 1}});
+    Mat<double> Sd({{1, 0.5}, {0.5, 1}}), Cd({{2, 1}, {1, 2}});
+    Ord<float> f(2, 2);
+    Ord<double> d(2, 2), e(2, 2);
+    OrdinationLib(2, 0, nullptr, Sf, f.vec, f.scores, &f.axes, f.eig.data(), &ok, 1, 5, 1);
+    OrdinationLib_D(2, 0, nullptr, Sd, d.vec, d.scores, &d.axes, d.eig.data(), &ok, 1, 5, 1);
+    EXPECT_NEAR(f.eig[0], std::sqrt(0.5) / 2, 1e-6);
+    EXPECT_NEAR(d.eig[0], 0.5, 1e-12);
     // The float-data double engine also goes through the products for code 5 ...
-    Mat<double> v2(2, 2), s2(2, 2);
-    double e2[2];
-    OrdinationLib_D(2, 0, (float**)nullptr, Sf, v2, s2, &ad, e2, &ok, 1, 5, 1);
-    EXPECT_NEAR(e2[0], 0.5, 1e-7);
+    OrdinationLib_D(2, 0, (float**)nullptr, Sf, e.vec, e.scores, &e.axes, e.eig.data(), &ok, 1, 5, 1);
+    EXPECT_NEAR(e.eig[0], 0.5, 1e-7);
     // ... but squares code 22 (covariances), which the double engine converts: for the cross
     // products [[2, 1], [1, 2]] the products give squared distance 2 (eigenvalue 1); the squared
     // entries [[4, 1], [1, 4]] centre to [[-0.75, 0.75], [0.75, -0.75]] (eigenvalues 0, -1.5).
-    Mat<float> Cf({{2, 1}, {1, 2}});
-    Mat<double> Cd({{2, 1}, {1, 2}});
-    OrdinationLib_D(2, 0, (float**)nullptr, Cf, v2, s2, &ad, e2, &ok, 1, 22, 1);
-    EXPECT_NEAR(e2[0], 0.0, 1e-12);
-    EXPECT_NEAR(e2[1], -1.5, 1e-12);
-    EXPECT_EQ(ad, 0);
-    OrdinationLib_D(2, 0, nullptr, Cd, vd, sd, &ad, ed, &ok, 1, 22, 1);
-    EXPECT_NEAR(ed[0], 1.0, 1e-12);
+    OrdinationLib_D(2, 0, (float**)nullptr, Cf, e.vec, e.scores, &e.axes, e.eig.data(), &ok, 1, 22, 1);
+    ExpectVec(e.eig.data(), {0.0, -1.5}, 1e-12);
+    EXPECT_EQ(e.axes, 0);
+    OrdinationLib_D(2, 0, nullptr, Cd, d.vec, d.scores, &d.axes, d.eig.data(), &ok, 1, 22, 1);
+    EXPECT_NEAR(d.eig[0], 1.0, 1e-12);
     // A similarity a rounding step above 1 does not give a NaN in the float form.
-    Mat<float> S3({{1.0000001f, 0.5}, {0.5, 1}});
-    OrdinationLib(2, 0, nullptr, S3, vf, sf, &af, ef, &ok, 1, 5, 1);
-    EXPECT_FALSE(std::isnan(ef[0]));
+    OrdinationLib(2, 0, nullptr, S3, f.vec, f.scores, &f.axes, f.eig.data(), &ok, 1, 5, 1);
+    EXPECT_FALSE(std::isnan(f.eig[0]));
 }
 
 TEST(PrincipalCoordinatesTest, NoAxisLeavesScoresUntouched)
 {
-    Mat<double> D(3, 3), vec(3, 3), scores(3, 3);
-    scores.fill(7);
-    double eig[3];
-    int axes = -1;
-    bool ok;
-    OrdinationLib_D(3, 0, nullptr, D, vec, scores, &axes, eig, &ok, 1, 3, 1);
-    EXPECT_EQ(axes, 0);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(scores[0][i], 7.0);
-    Mat<double> X(3, 2);
-    OrdinationLib_D(3, 2, X, D, vec, scores, &axes, eig, &ok, 2, 1, 1);
-    EXPECT_EQ(axes, 0);
-    EXPECT_EQ(scores[0][0], 7.0);
+    // Zero distances (objects, form 1) and zero components (form 2).
+    Mat<double> D(3, 3), X(3, 2);
+    Ord<double> o(3, 3), none(0, 0);
+    o.scores.fill(7);
+    for (int form : {1, 2}) {
+        OrdinationLib_D(3, form == 1 ? 0 : 2, X, D, o.vec, o.scores, &o.axes, o.eig.data(), &ok, form, form == 1 ? 3 : 1, 1);
+        EXPECT_EQ(o.axes, 0);
+        ExpectVec(o.scores[0], {7, 7, 7}, 0);
+    }
     // No object at all: no axis, and nothing is read.
-    axes = -1;
-    ok = false;
-    EXPECT_EQ(OrdinationLib_D(0, 0, (double**)nullptr, (double**)nullptr, nullptr, nullptr, &axes, nullptr, &ok, 1, 3, 1), 1);
-    EXPECT_EQ(axes, 0);
-    EXPECT_TRUE(ok);
+    EXPECT_EQ(OrdinationLib_D(0, 0, (double**)nullptr, (double**)nullptr, nullptr, nullptr, &none.axes, nullptr, &none.ok, 1, 3, 1), 1);
+    EXPECT_EQ(none.axes, 0);
+    EXPECT_TRUE(none.ok);
 }
 
 TEST(AxisThresholdTest, SmallEigenvalueKeptOnlyByTheDoubleForm)
 {
     // Components of a diagonal matrix (1, 5e-7): 100 e / S+ = 5e-5 for the second axis.
-    Mat<float> Rf({{1, 0}, {0, 5e-7f}}), Xf(2, 1), vf(2, 2), sf(2, 1);
-    Mat<double> Rd({{1, 0}, {0, 5e-7}}), Xd(2, 1), vd(2, 2), sd(2, 1);
-    float ef[2];
-    double ed[2];
-    int af = 0, ad = 0;
-    bool ok;
-    OrdinationLib(2, 1, Xf, Rf, vf, sf, &af, ef, &ok, 2, 1, 1);
-    OrdinationLib_D(2, 1, Xd, Rd, vd, sd, &ad, ed, &ok, 2, 1, 1);
-    EXPECT_EQ(af, 1);
-    EXPECT_EQ(ad, 2);
-    // The float-data double engine keeps down to 1e-10.
-    Mat<double> v2(2, 2), s2(2, 1);
-    double e2[2];
-    Mat<float> Rt({{1, 0}, {0, 5e-13f}});
-    OrdinationLib_D(2, 1, Xf, Rt, v2, s2, &ad, e2, &ok, 2, 1, 1);
-    EXPECT_EQ(ad, 1);  // 5e-11 is below it
-    Mat<float> Ru({{1, 0}, {0, 5e-12f}});
-    OrdinationLib_D(2, 1, Xf, Ru, v2, s2, &ad, e2, &ok, 2, 1, 1);
-    EXPECT_EQ(ad, 2);  // 5e-10 is above it
+    Mat<float> Rf({{1, 0}, {0, 5e-7f}}), Xf(2, 1);
+    Mat<double> Rd({{1, 0}, {0, 5e-7}}), Xd(2, 1);
+    Ord<float> f(2, 1);
+    Ord<double> d(2, 1);
+    OrdinationLib(2, 1, Xf, Rf, f.vec, f.scores, &f.axes, f.eig.data(), &ok, 2, 1, 1);
+    OrdinationLib_D(2, 1, Xd, Rd, d.vec, d.scores, &d.axes, d.eig.data(), &ok, 2, 1, 1);
+    EXPECT_EQ(f.axes, 1);
+    EXPECT_EQ(d.axes, 2);
+    // The float-data double engine keeps down to 1e-10: 5e-11 is below it, 5e-10 above.
+    for (auto [small, want] : {std::pair<float, int>{5e-13f, 1}, {5e-12f, 2}}) {
+        Mat<float> R({{1, 0}, {0, small}});
+        OrdinationLib_D(2, 1, Xf, R, d.vec, d.scores, &d.axes, d.eig.data(), &ok, 2, 1, 1);
+        EXPECT_EQ(d.axes, want) << small;
+    }
 }
 
 // Six objects by three descriptors (r/ordination.R), held descriptors by objects.
@@ -181,99 +171,69 @@ const Rows kZt = {{2, 3, 5, 1, 4, 7}, {4, 1, 6, 2, 4, 3}, {1, 2, 2, 8, 4, 5}};
 
 TEST(PrincipalComponentsTest, CovarianceScoresArePrcompOverRootNMinusOne)
 {
-    Mat<double> X(kZt), C(3, 3), vec(3, 3), scores(3, 6), Xo(6, 3);
+    Mat<double> X(kZt), C(3, 3), Xo(6, 3);
+    Ord<double> o(3, 6), r(3, 6);
     CovarianceMV(3, 6, X, C);
     Mirror(C);
-    double eig[3];
-    int axes = 0;
-    bool ok;
-    OrdinationLib_D(3, 6, X, C, vec, scores, &axes, eig, &ok, 2, 22, 1);
-    EXPECT_EQ(axes, 3);
-    ExpectVec(eig, {7.78458896498129, 4.5983790623109, 2.01703197270781}, 1e-10);
-    ExpectAxis(scores.operator double**(), 0, {0.845122098027123, 0.0974476524047655, 1.32269116191478, -2.30408536881561, 0.0493002997734804, -0.0104758433045409}, 1e-10);
-    ExpectAxis(scores.operator double**(), 2, {0.235738445413639, -1.00974279964113, 0.643316943497566, 0.420817039418047, 0.247903101304076, -0.538032729992197}, 1e-10);
+    OrdinationLib_D(3, 6, X, C, o.vec, o.scores, &o.axes, o.eig.data(), &ok, 2, 22, 1);
+    EXPECT_EQ(o.axes, 3);
+    ExpectVec(o.eig.data(), {7.78458896498129, 4.5983790623109, 2.01703197270781}, 1e-10);
+    ExpectAxis(o.scores.operator double**(), 0, {0.845122098027123, 0.0974476524047655, 1.32269116191478, -2.30408536881561, 0.0493002997734804, -0.0104758433045409}, 1e-10);
+    ExpectAxis(o.scores.operator double**(), 2, {0.235738445413639, -1.00974279964113, 0.643316943497566, 0.420817039418047, 0.247903101304076, -0.538032729992197}, 1e-10);
     // The data are not changed, and objects as rows (orient 2) give the same scores.
     EXPECT_EQ(X[0][0], 2.0);
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 6; j++) Xo[j][i] = X[i][j];
-    Mat<double> s2(3, 6);
-    OrdinationLib_D(3, 6, Xo, C, vec, s2, &axes, eig, &ok, 2, 22, 2);
-    ExpectAxis(s2.operator double**(), 1, {-1.13879879322331, -0.839200075635734, 0.412267793715215, -0.217800288977323, 0.26352773315042, 1.52000363097073}, 1e-10);
+    OrdinationLib_D(3, 6, Xo, C, r.vec, r.scores, &r.axes, r.eig.data(), &ok, 2, 22, 2);
+    ExpectAxis(r.scores.operator double**(), 1, {-1.13879879322331, -0.839200075635734, 0.412267793715215, -0.217800288977323, 0.26352773315042, 1.52000363097073}, 1e-10);
 }
 
 TEST(PrincipalComponentsTest, CorrelationScoresAreScaledPrcomp)
 {
-    Mat<float> X(kZt), vec(3, 3), scores(3, 6);
+    Mat<float> X(kZt), C(3, 3);
     Mat<double> Xd(kZt), Cd(3, 3);
+    Ord<float> o(3, 6);
     CorrelationMV(3, 6, Xd, Cd);
     Mirror(Cd);
-    Mat<float> C(3, 3);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) C[i][j] = float(Cd[i][j]);
-    float eig[3];
-    int axes = 0;
-    bool ok;
-    OrdinationLib(3, 6, X, C, vec, scores, &axes, eig, &ok, 2, 17, 1);
-    EXPECT_EQ(axes, 3);
-    ExpectVec(eig, {1.57990329052405, 0.868676890055888, 0.551419819420056}, 1e-5);
-    ExpectAxis(scores.operator float**(), 0, {0.180518256189957, -0.310316622377769, 0.749637415368781, -0.91795027029308, 0.117464945369615, 0.180646275742497}, 1e-5);
-    ExpectAxis(scores.operator float**(), 1, {-0.570465333813908, -0.290907145869464, -0.0076934920843096, 0.12105476204615, 0.0875222761263348, 0.660488933595197}, 1e-5);
+    Copy(Cd, C);
+    OrdinationLib(3, 6, X, C, o.vec, o.scores, &o.axes, o.eig.data(), &ok, 2, 17, 1);
+    EXPECT_EQ(o.axes, 3);
+    ExpectVec(o.eig.data(), {1.57990329052405, 0.868676890055888, 0.551419819420056}, 1e-5);
+    ExpectAxis(o.scores.operator float**(), 0, {0.180518256189957, -0.310316622377769, 0.749637415368781, -0.91795027029308, 0.117464945369615, 0.180646275742497}, 1e-5);
+    ExpectAxis(o.scores.operator float**(), 1, {-0.570465333813908, -0.290907145869464, -0.0076934920843096, 0.12105476204615, 0.0875222761263348, 0.660488933595197}, 1e-5);
 }
+
+// ade4::dudi.coa's row scores ($l1) and column scores ($c1), axes 1 and 3, and 1 and 2.
+const Vec kRows1 = {1.2204732256792, -0.996491493671504, 0.474574842432307, -1.12527745451831};
+const Vec kRows3 = {-0.244375731623594, -1.60396417303937, 0.505720705494904, 1.24025028307213};
+const Vec kCols1 = {1.36012540145736, -0.815153140301949, 0.483816766276374, -1.43058934814059, 0.554082158857348};
+const Vec kCols2 = {0.834644157168745, -0.0856928727329397, -1.75765813355049, 0.561939121357065, 0.947905605580307};
 
 TEST(CorrespondenceScalingTest, EqualsDudiCoaNormedScores)
 {
-    // rese = cross products of the rows of the deviations from independence; vec then holds
-    // the normed row scores ($l1) and scores the normed column scores ($c1).
-    Mat<double> T({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
-    Mat<double> S(4, 5), C(4, 4), vec(4, 4), scores(4, 5);
-    DeviationsExpectationsMV(4, 5, T, S);
-    CrossProductMV(4, 5, S, C);
-    Mirror(C);
-    double eig[4];
-    int axes = 0;
-    bool ok;
-    OrdinationLib_D(4, 5, T, C, vec, scores, &axes, eig, &ok, 3, 1, 1);
-    EXPECT_EQ(axes, 3);
-    ExpectVec(eig, {0.440076190983531, 0.162075427225068, 0.0623424294104488}, 1e-12);
-    ExpectAxis(vec.operator double**(), 0, {1.2204732256792, -0.996491493671504, 0.474574842432307, -1.12527745451831}, 1e-10);
-    ExpectAxis(vec.operator double**(), 2, {-0.244375731623594, -1.60396417303937, 0.505720705494904, 1.24025028307213}, 1e-10);
-    ExpectAxis(scores.operator double**(), 0, {1.36012540145736, -0.815153140301949, 0.483816766276374, -1.43058934814059, 0.554082158857348}, 1e-10);
-    ExpectAxis(scores.operator double**(), 1, {0.834644157168745, -0.0856928727329397, -1.75765813355049, 0.561939121357065, 0.947905605580307}, 1e-10);
+    Coa c({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
+    EXPECT_EQ(c.axes, 3);
+    ExpectVec(c.eig.data(), {0.440076190983531, 0.162075427225068, 0.0623424294104488}, 1e-12);
+    ExpectAxis(c.vec.operator double**(), 0, kRows1, 1e-10);
+    ExpectAxis(c.vec.operator double**(), 2, kRows3, 1e-10);
+    ExpectAxis(c.scores.operator double**(), 0, kCols1, 1e-10);
+    ExpectAxis(c.scores.operator double**(), 1, kCols2, 1e-10);
 }
 
-TEST(CorrespondenceScalingTest, EmptyRowKeepsFiniteScores)
+TEST(CorrespondenceScalingTest, EmptyRowKeepsFiniteScoresAndEmptyColumnScoresZero)
 {
     // A descriptor without any abundance has no profile: its row is left unscaled, and the
     // column scores stay those of the table without it.
-    Mat<double> T({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {0, 0, 0, 0, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
-    Mat<double> S(5, 5), C(5, 5), vec(5, 5), scores(5, 5);
-    DeviationsExpectationsMV(5, 5, T, S);
-    CrossProductMV(5, 5, S, C);
-    Mirror(C);
-    double eig[5];
-    int axes = 0;
-    bool ok;
-    OrdinationLib_D(5, 5, T, C, vec, scores, &axes, eig, &ok, 3, 1, 1);
-    ASSERT_EQ(axes, 3);
-    EXPECT_NEAR(eig[0], 0.440076190983531, 1e-12);
-    ExpectAxis(scores.operator double**(), 0, {1.36012540145736, -0.815153140301949, 0.483816766276374, -1.43058934814059, 0.554082158857348}, 1e-10);
-    for (int k = 0; k < 3; k++) EXPECT_TRUE(std::isfinite(vec[k][2])) << k;
-}
-
-TEST(CorrespondenceScalingTest, EmptyColumnScoresZero)
-{
-    Mat<double> T({{4, 0, 1}, {1, 0, 5}}), S(2, 3), C(2, 2), vec(2, 2), scores(2, 3);
-    DeviationsExpectationsMV(2, 3, T, S);
-    CrossProductMV(2, 3, S, C);
-    Mirror(C);
-    double eig[2];
-    int axes = 0;
-    bool ok;
-    OrdinationLib_D(2, 3, T, C, vec, scores, &axes, eig, &ok, 3, 1, 1);
-    ASSERT_EQ(axes, 1);
-    EXPECT_EQ(scores[0][1], 0.0);
+    Coa c({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {0, 0, 0, 0, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
+    ASSERT_EQ(c.axes, 3);
+    EXPECT_NEAR(c.eig[0], 0.440076190983531, 1e-12);
+    ExpectAxis(c.scores.operator double**(), 0, kCols1, 1e-10);
+    for (int k = 0; k < 3; k++) EXPECT_TRUE(std::isfinite(c.vec[k][2])) << k;
+    Coa e({{4, 0, 1}, {1, 0, 5}});
+    ASSERT_EQ(e.axes, 1);
+    EXPECT_EQ(e.scores[0][1], 0.0);
     // Column standard scores have unit weighted variance: sum c_j s_j^2 / T = 1.
-    EXPECT_NEAR((5 * scores[0][0] * scores[0][0] + 6 * scores[0][2] * scores[0][2]) / 11, 1, 1e-12);
+    EXPECT_NEAR((5 * e.scores[0][0] * e.scores[0][0] + 6 * e.scores[0][2] * e.scores[0][2]) / 11, 1, 1e-12);
 }
 
 TEST(ConversionTest, CentringAndSquaredDistances)

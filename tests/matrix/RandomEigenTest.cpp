@@ -1,6 +1,7 @@
 // The shared generator, the eigen-decompositions, the singular value decompositions, sums.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -27,50 +28,43 @@ TEST(RandomGenerator, IsMersenneTwisterSeededAsGiven) {
 }
 
 TEST(RandomGenerator, SameSeedSameDrawsAndPermutations) {
-    InitRndNumberGenerator(777);
     std::vector<double> a(10), b(10);
+    std::vector<int> l1(5), l2(5);
+    InitRndNumberGenerator(777);
     for (double& x : a) x = gsl_rng_uniform(r);
-    int l1[5], l2[5];
-    RndList(5, l1);
+    RndList(5, l1.data());
     int c1 = std::rand();
     InitRndNumberGenerator(777);
     for (double& x : b) x = gsl_rng_uniform(r);
-    RndList(5, l2);
+    RndList(5, l2.data());
     EXPECT_EQ(std::rand(), c1);  // the C library generator is seeded too
     EXPECT_EQ(a, b);
-    for (int i = 0; i < 5; i++) EXPECT_EQ(l1[i], l2[i]);
+    EXPECT_EQ(l1, l2);
 }
 
 // Forward Fisher-Yates on 1..n with gsl_rng_uniform_int(r, n - i): replayed on a second
 // generator with the same seed.
 TEST(RandomGenerator, RndListIsForwardFisherYates) {
     const int n = 9;
+    std::vector<int> list(n), want(n), sorted(n);
     InitRndNumberGenerator(2024);
-    int list[n];
-    RndList(n, list);
+    RndList(n, list.data());
     gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(g, 2024);
-    int want[n];
-    for (int i = 0; i < n; i++) want[i] = i + 1;
+    for (int i = 0; i < n; i++) want[i] = sorted[i] = i + 1;
     for (int i = 0; i < n - 1; i++) std::swap(want[i], want[i + int(gsl_rng_uniform_int(g, n - i))]);
     gsl_rng_free(g);
-    std::vector<int> seen(n + 1, 0);
-    for (int i = 0; i < n; i++) {
-        EXPECT_EQ(list[i], want[i]);
-        seen[list[i]]++;
-    }
-    for (int v = 1; v <= n; v++) EXPECT_EQ(seen[v], 1);
+    EXPECT_EQ(list, want);
+    EXPECT_TRUE(std::is_permutation(list.begin(), list.end(), sorted.begin()));
 
     // n = 1: {1} without a draw; n = 0 leaves the list alone.
     InitRndNumberGenerator(1);
-    int one[1] = {42};
+    int one[1] = {42}, none[1] = {42};
     RndList(1, one);
-    EXPECT_EQ(one[0], 1);
-    std::mt19937 ref(1);
-    EXPECT_EQ(gsl_rng_get(r), ref());
-    int none[1] = {42};
     RndList(0, none);
+    EXPECT_EQ(one[0], 1);
     EXPECT_EQ(none[0], 42);
+    EXPECT_EQ(gsl_rng_get(r), std::mt19937(1)());
 }
 
 // ---------------------------------------------------------------- eigen-analysis
@@ -128,8 +122,7 @@ void CheckEigenRoutines(double tol) {
         Mat<T> A{{2, 1}, {1, 2}}, vec(2, 2);
         T val[2];
         EXPECT_TRUE(fn(2, A, vec, val));
-        EXPECT_NEAR(val[0], 3, tol);
-        EXPECT_NEAR(val[1], 1, tol);
+        ExpectVec(val, {3, 1}, tol);
         EXPECT_NEAR(std::fabs(vec[0][0]), std::sqrt(0.5), tol);
         EXPECT_NEAR(vec[0][0], vec[0][1], tol);
         ExpectCells(A, {{2, 1}, {1, 2}}, 0);
@@ -198,13 +191,11 @@ TEST(Eigen, OneBasedRoutinesStayInsideCallerArrays) {
 // not noticeable: 0.
 TEST(Eigen, NegativePartOfTheSpectrum) {
     Mat<float> D{{1, 2}, {2, 1}};
+    Mat<double> Dd{{1, 2}, {2, 1}}, P{{2, 0, 0}, {0, 1, 0}, {0, 0, -0.0015}}, N{{1, std::nan("")}, {std::nan(""), 1}};
     EXPECT_NEAR(EigenHouseholderQL_NegEigen(2, D), 0.5f, 1e-5);
-    Mat<double> Dd{{1, 2}, {2, 1}};
     EXPECT_NEAR(EigenHouseholderQL_NegEigen(2, Dd), 0.5f, 1e-5);
-    Mat<double> P{{2, 0, 0}, {0, 1, 0}, {0, 0, -0.0015}};
     EXPECT_EQ(EigenHouseholderQL_NegEigen(3, P), 0.0f);
     EXPECT_EQ(EigenHouseholderQL_NegEigen(0, P), 0.0f);
-    Mat<double> N{{1, std::nan("")}, {std::nan(""), 1}};
     EXPECT_EQ(EigenHouseholderQL_NegEigen(2, N), 0.0f);
     // 2J - I (J all ones, spectrum 3, 0, 0) has the spectrum 5, -1, -1: sum 3, two ratios of
     // -1/3: 2/3.
@@ -214,13 +205,12 @@ TEST(Eigen, NegativePartOfTheSpectrum) {
 
 TEST(Eigen, RankCountsMeaningfulAxes) {
     float e[] = {5, 3, 0, -1};
-    double ed[] = {5, 3, 0, -1};
+    double ed[] = {5, 3, 0, -1}, neg[] = {-1, -2};
+    double tiny[] = {1, 1e-8, 1e-6};  // 1e-8 * 100 / 1.000001 is below 1e-5, 1e-6 * 100 / 1.000001 is not
     EXPECT_EQ(EigenRank(4, e), 2.0f);
     EXPECT_EQ(EigenRank(4, ed), 2.0f);
-    double tiny[] = {1, 1e-8, 1e-6};  // 1e-8 * 100 / 1.000001 is below 1e-5, 1e-6 * 100 / 1.000001 is not
     EXPECT_EQ(EigenRank(3, tiny), 2.0f);
     EXPECT_EQ(EigenRank(0, ed), 0.0f);
-    double neg[] = {-1, -2};
     EXPECT_EQ(EigenRank(2, neg), 0.0f);
 }
 
@@ -297,11 +287,11 @@ TEST(MatrixSums, AddSubtractAndRefuseOtherSizes) {
     ExpectCells(Cf, {{7, 12}});
 
     float a[] = {1, 2}, b[] = {3, 4, 5};
+    double ad[] = {-1}, bd[] = {2, 0.5};
     Mat<float> O(2, 3);
+    Mat<double> Od(1, 2);
     EXPECT_EQ(VectorOuterProd(2, 3, a, b, O), 1);
     ExpectCells(O, {{3, 4, 5}, {6, 8, 10}});
-    double ad[] = {-1}, bd[] = {2, 0.5};
-    Mat<double> Od(1, 2);
     VectorOuterProd(1, 2, ad, bd, Od);
     ExpectCells(Od, {{-2, -0.5}});
 }

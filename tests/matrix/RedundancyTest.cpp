@@ -39,14 +39,12 @@ TEST(PcaRegressionTest, UsesAtMostNMinusTwoOverFactorComponents)
     EXPECT_EQ(PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, R, nullptr, 2, 2.0), 1);
     const std::vector<double> r1 = {-3.7262502673734, -1.0585620900076, -3.13945964096792, -2.8732952387853, 3.40864353915817, -2.05693380286356, -1.07783239865598, -0.281491424772514, 4.0924462663258, 3.11539725853975, 2.03095277125011, 1.56638502815243};
     const std::vector<double> r2 = {-0.779334558722198, -1.25076040117952, -1.34339433748036, 2.14492237241524, 3.03934624801499, 0.60079427666969, -1.15677261802676, 1.01995189645978, -2.96574325137705, 0.485776903286274, 0.794603061482614, -0.589389591542692};
-    for (int i = 0; i < 12; i++) {
-        EXPECT_NEAR(R[i][0], r1[i], 1e-9) << i;
-        EXPECT_NEAR(R[i][1], r2[i], 1e-9) << i;
-    }
+    ExpectColumn(R, 0, r1, 1e-9);
+    ExpectColumn(R, 1, r2, 1e-9);
     // factor 4: 2.5 truncated to 2 components.
     EXPECT_EQ(PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, R, nullptr, 2, 4.0), 1);
     const std::vector<double> s1 = {-6.96706810394264, -3.74060356478349, -2.48615802424046, -2.3721589186937, -0.897861004426068, -1.65278323788055, 0.374460730596574, 3.79232220461231, 2.89586691331108, 6.30234654654148, 1.9420323319454, 2.80960412696006};
-    for (int i = 0; i < 12; i++) EXPECT_NEAR(R[i][0], s1[i], 1e-9) << i;
+    ExpectColumn(R, 0, s1, 1e-9);
 }
 
 TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres)
@@ -74,9 +72,12 @@ TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres)
 TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations)
 {
     Mat<double> X(12, 7), Y(12, 2), X3(12, 3), scores(2, 12);
+    Mat<float> Yf(12, 2), Xf(12, 3);
     Design(X, Y);
     for (int i = 0; i < 12; i++)
         for (int k = 0; k < 3; k++) X3[i][k] = X[i][k];
+    Copy(Y, Yf);
+    Copy(X3, Xf);
     double eig[2], corr[2];
     EXPECT_EQ(RDA(12, 2, 3, Y, X3, eig, scores, corr, nullptr, false, nullptr, 1), 1);
     ExpectVec(eig, {6.81547304790926, 0.117459684203801}, 1e-10);
@@ -87,20 +88,13 @@ TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations)
     // The caller's data are not centred in place.
     EXPECT_EQ(Y[0][1], 1.0);
     // Float data give the same to single precision; the report names the analysis.
-    Mat<float> Yf(12, 2), Xf(12, 3);
-    for (int i = 0; i < 12; i++) {
-        for (int j = 0; j < 2; j++) Yf[i][j] = float(Y[i][j]);
-        for (int k = 0; k < 3; k++) Xf[i][k] = float(X3[i][k]);
-    }
     FILE* f = tmpfile();
     testing::internal::CaptureStdout();
     RDA(12, 2, 3, Yf, Xf, eig, scores, corr, nullptr, true, f, 0);
     std::string console = testing::internal::GetCapturedStdout();
     EXPECT_EQ(console, "\nAnalise de Redundancia (RDA)\ncf. Quarrin & Quarrin 1998, p.579-594.\n");
     EXPECT_NEAR(eig[0], 6.81547304790926, 1e-4);
-    rewind(f);
-    std::string text;
-    for (int c; (c = fgetc(f)) != EOF;) text += char(c);
+    std::string text = ReadBack(f);
     fclose(f);
     EXPECT_EQ(text.rfind("Analise de Redundancia (RDA)\ncf. Quarrin & Quarrin 1998, p.579-594.\nMatriz y:\n0\t1\t\n", 0), 0u);
     EXPECT_NE(text.find("\nAutovalores canonicos (espaco definido pelas variaveis x): \n6.81547\t0.11746\t\n"), std::string::npos) << text;

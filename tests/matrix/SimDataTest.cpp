@@ -271,6 +271,9 @@ TEST(EigenvalueFit, ImpossibleTargetsAreRefused) {
     float one[] = {1.0f};
     EXPECT_FALSE(EigenToData(30, 30, 0, 0, one, out, eig, 2));
     EXPECT_FALSE(EigenToData(1, 1, 1, 0, one, out, eig, 2));
+    // Two rows are enough for one variable, whose correlation matrix is (1).
+    EXPECT_TRUE(EigenToData(2, 2, 1, 0, one, out, eig, 2));
+    EXPECT_NEAR(eig[0], 1.0, 1e-6);
 }
 
 TEST(EigenvalueFit, TargetsMayMissTheirSumByLessThanTheThreshold) {

@@ -122,11 +122,7 @@ TEST(MatrixProducts, AdjustGivesWeightedMeansAndMissingForNoWeight) {
     Mat<double> C(3, 3);
     int sel[] = {1, 1, 0};
     EXPECT_EQ(MatrixProdSelectMV_Adjust(3, 3, 3, 3, A, B, C, sel), 0);
-    EXPECT_DOUBLE_EQ(C[0][0], 9.0 / 4.0);
-    EXPECT_DOUBLE_EQ(C[1][0], 7.0 / 3.0);
-    EXPECT_EQ(C[2][0], -999.0);
-    EXPECT_EQ(C[0][1], -999.0);  // weights 1 - 1 + 0 = 0
-    EXPECT_EQ(C[0][2], 0.0);
+    ExpectCells(C, {{9.0 / 4.0, -999, 0}, {7.0 / 3.0}, {-999}}, 1e-15);  // C[0][1]: weights 1 - 1 + 0 = 0
     EXPECT_EQ(MatrixProdSelectMV_Adjust(3, 2, 3, 3, A, B, C, sel), 1);
 }
 
@@ -162,12 +158,11 @@ TEST(ScalarMatrixProd, KeepsMissingAndScalesTheRest) {
 }
 
 TEST(Transposes, RectangularSquareInPlaceAndDistinct) {
-    Mat<float> A{{1, 2, 3}, {4, 5, 6}};
+    Mat<float> A{{1, 2, 3}, {4, 5, 6}}, Atf(3, 2);
     Mat<double> At(3, 2);
     TransposeMatrix(2, 3, A, At);
-    ExpectCells(At, {{1, 4}, {2, 5}, {3, 6}});
-    Mat<float> Atf(3, 2);
     TransposeMatrix(2, 3, A, Atf);
+    ExpectCells(At, {{1, 4}, {2, 5}, {3, 6}});
     ExpectCells(Atf, {{1, 4}, {2, 5}, {3, 6}});
     Mat<double> Ad{{1, 2}, {3, 4}, {5, 6}}, Adt(2, 3);
     TransposeMatrix(3, 2, Ad, Adt);
@@ -217,17 +212,17 @@ TEST(SmallUtilities, TraceInnerProductsMirrorsCopies) {
     LowerToUpperMatrix(3, L);
     ExpectCells(L, {{1, 2, 3}, {2, 4, 5}, {3, 5, 6}});
     Mat<float> Uf{{1, 2}, {0, 4}};
-    UpperToLowerMatrix(2, Uf);
-    EXPECT_EQ(Uf[1][0], 2.0f);
     Mat<double> Ld{{1, 0}, {7, 4}};
+    UpperToLowerMatrix(2, Uf);
     LowerToUpperMatrix(2, Ld);
+    EXPECT_EQ(Uf[1][0], 2.0f);
     EXPECT_EQ(Ld[0][1], 7.0);
 
     Mat<double> C(3, 3);
-    CopyMatrix(3, 3, U, C);
-    ExpectSame(C, U, 0.0);
     Mat<float> Cf(2, 2);
+    CopyMatrix(3, 3, U, C);
     CopyMatrix(2, 2, A, Cf);
+    ExpectSame(C, U, 0.0);
     ExpectSame(Cf, A, 0.0);
 }
 
@@ -237,30 +232,20 @@ TEST(Totals, RowsColumnsAndGrandWithAndWithoutMissing) {
     Mat<double> Ad{{1, 2, -999}, {4, 5, 6}};
     float tf[3];
     double td[3];
-    RowTotalsMV(2, 3, A, tf);
-    ExpectVec(tf, {3, 15});
-    RowTotalsMV(2, 3, A, td);
-    ExpectVec(td, {3, 15});
-    RowTotalsMV(2, 3, Ad, td);
-    ExpectVec(td, {3, 15});
-    RowTotals(2, 3, A, tf);
-    ExpectVec(tf, {-996, 15});
-    RowTotals(2, 3, A, td);
-    ExpectVec(td, {-996, 15});
+    // f in each form (float table to float and to double totals, double table to double).
+    auto each = [&](auto f, std::initializer_list<double> want) {
+        f(A, tf);
+        f(A, td);
+        ExpectVec(tf, want);
+        ExpectVec(td, want);
+        f(Ad, td);
+        ExpectVec(td, want);
+    };
+    each([](auto& m, auto* t) { RowTotalsMV(2, 3, m, t); }, {3, 15});
+    each([](auto& m, auto* t) { RowTotals(2, 3, m, t); }, {-996, 15});
+    each([](auto& m, auto* t) { ColTotalsMV(2, 3, m, t); }, {5, 7, 6});
+    each([](auto& m, auto* t) { ColTotals(2, 3, m, t); }, {5, 7, -993});
     EXPECT_EQ(RowTotals(2, 3, Ad, td), 1);
-    ExpectVec(td, {-996, 15});
-    ColTotalsMV(2, 3, A, tf);
-    ExpectVec(tf, {5, 7, 6});
-    ColTotalsMV(2, 3, A, td);
-    ExpectVec(td, {5, 7, 6});
-    ColTotalsMV(2, 3, Ad, td);
-    ExpectVec(td, {5, 7, 6});
-    ColTotals(2, 3, A, tf);
-    ExpectVec(tf, {5, 7, -993});
-    ColTotals(2, 3, A, td);
-    ExpectVec(td, {5, 7, -993});
-    ColTotals(2, 3, Ad, td);
-    ExpectVec(td, {5, 7, -993});
     EXPECT_EQ(MatrixTotal(2, 3, A), -981.0f);
     EXPECT_EQ(MatrixTotal(2, 3, Ad), -981.0);
     EXPECT_EQ(MatrixTotalMV(2, 3, A), 18.0f);

@@ -23,7 +23,7 @@ struct ImportCase {
     std::string answers;
     Strings files;                  // name, contents, name, contents, ...
     std::function<void()> check;    // on the data loaded back from the written file
-    std::string printed, notPrinted;
+    std::string printed = "", notPrinted = "";
 };
 
 // The E answers: 2 variables in "e.txt" with default labels, type option and the rest as given.
@@ -138,8 +138,12 @@ TEST_F(ImportOptions, EachOptionPutsTheValuesWhereTheyBelong) {
         LoadFormda("tFormda.txt");
         EXPECT_EQ(Get(csm_Float, 2, 1), (Floats{1, 2}));
         c.check();
-        if (!c.printed.empty()) EXPECT_NE(printed.find(c.printed), std::string::npos) << printed;
-        if (!c.notPrinted.empty()) EXPECT_EQ(printed.find(c.notPrinted), std::string::npos) << printed;
+        if (!c.printed.empty()) {
+            EXPECT_NE(printed.find(c.printed), std::string::npos) << printed;
+        }
+        if (!c.notPrinted.empty()) {
+            EXPECT_EQ(printed.find(c.notPrinted), std::string::npos) << printed;
+        }
         // Every answer was taken: the next word is the one left over.
         char rest[16] = "";
         EXPECT_EQ(std::fscanf(in, "%15s", rest), 1);

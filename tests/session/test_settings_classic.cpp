@@ -168,6 +168,11 @@ TEST_F(ClassicTest, EachDialogStoresItsAnswers) {
          [] { return Ints{whichAxis[0], whichAxis[1], whichLevel[0], whichLevel[2], plotType, int(10 * biplotCorrThreshold),
                           whichSctLabels, whichEnv, howEnv, whichGrScatter, connectPtScatterOpt}; },
          {1, 2, 0, 1, 2, 4, 3, 1, 2, 1, 2}, 2, 3},
+        {"scatter: PFT group t2 as it is", [] { nCstGroups = 1, std::strcpy(grCstLabel[0], "t2"); },
+         "1\n2\n1\n5\n2\nt2\n1\n1\nn\n", SettingsScatter, [] { return Ints{whichSctLabels, whichCstGr}; }, {5, 0},
+         0, 0},
+        {"groups without a partition: all communities", [] { Groups(0); }, "2\n", [] { SelectGroups(); },
+         [] { return Ints(relSelect, relSelect + 4); }, {1, 1, 1, 1}, 0, 0},
         {"scatter: trait tr2 state 3 of 5 (6 refused), one group, not connected",
          [] { maxComponents = 3, Groups(1); }, "1\n2\n1\n4\ntr2\n6\n3\n1\nn\n", SettingsScatter,
          [] { return Ints{whichChar, whichChState, howEnv, whichGrScatter, connectPtScatterOpt}; },
@@ -192,12 +197,13 @@ TEST_F(ClassicTest, EachDialogStoresItsAnswers) {
 // Exact texts of the dialogs with a title, each with the answers of its shortest path.
 TEST_F(ClassicTest, TitlesAndQuestions) {
     hasNRese = 0;
-    cohe = 3;
+    cohe = 7;
+    int format = 0;
     doDistrib = 2;
     scatterHSize = 2;
-    EXPECT_TRUE(Run("r\n3\n1\n1\n2\n1\n1 2\n1\n1\n1\nn\n", [] {
+    EXPECT_TRUE(Run("r\n3\n1\n1\n2\n1\n1 2\n1\n1\n1\nn\n", [&] {
         SettingsVegCluster();
-        SettingsExportData(&cohe);
+        SettingsExportData(&format);
         SettingsHistogram();
         SettingsScatter();
     }));
@@ -205,8 +211,8 @@ TEST_F(ClassicTest, TitlesAndQuestions) {
                      "Resemblance of communities not available\n" + Header("EXPORT DATA SETTINGS", "s1") +
                      "File format:\n   1  Tab separated community matrix for Orbald\n   2  Tab separated community "
                      "matrix for Mulva5\nType option no.: " + Header("HISTOGRAM SETTINGS", "s1") +
-                     "Will draw null frequency distribution histogram of SEF.\nDraw histogram of SEF option 1 "
-                     "(congruence community/environmental resemblance) involving:\n   1  the groups previously "
+                     "Will draw null frequency distribution histogram of SEF.\nDraw histogram of SEF option 7 (group "
+                     "homogeneity) involving:\n   1  the groups previously "
                      "specified for evaluation\n   2  one of the pairwise group comparisons\nType option no.: " +
                      Header("SCATTERGRAM SETTINGS", "s1") + "Specify 2 ordination components (up to component 6) "
                      "to be plotted:\n\nType of scatter diagram: \n   1  communities only\n   2  biplot with PFTs\n"

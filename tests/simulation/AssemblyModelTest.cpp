@@ -273,6 +273,22 @@ TEST(AssemblyRun, NeutralModelFillsOneIndividualPerSiteAndStep) {
     }
 }
 
+TEST(AssemblyRun, RecordingStartsWhenTheTotalPassesItsShareOfMN) {
+    // One individual per site and step (neutral, lmin = 1): at the start of step g the total is
+    // n (g - 1). With n = 3, M = 4 and h = 0.5 the total must pass 0.5 x 12 = 6, first at g = 4
+    // (total 9), long before g passes 0.5 x 100.
+    SmallRun run(3, 5, 1, 100, 4);
+    run.Neutral(1.0);
+    run.set.h = 0.5;
+    run.Run(8);
+    EXPECT_EQ(run.m.recordStep, 4);
+    // The richness was taken then: 3 individuals per site, of at most 3 OTUs.
+    for (int k = 0; k < 3; k++) {
+        EXPECT_GE(run.m.richness[k], 1);
+        EXPECT_LE(run.m.richness[k], 3);
+    }
+}
+
 TEST(AssemblyRun, RecordingNeverStartsBelowAFullThreshold) {
     // h = 1: total > M n and g > G never hold, so the counters stay 0 and the step 0.
     SmallRun run(3, 4, 1, 5, 100);

@@ -125,6 +125,16 @@ TEST_F(SimulatorDialogueTest, FileThatCannotBeOpenedIsAskedAgain) {
     EXPECT_NE(Err().find("can't open missing.txt"), std::string::npos);
 }
 
+TEST_F(SimulatorDialogueTest, LongFileNameIsCutAndTheRestOfItsLineDropped) {
+    // 45 characters: the first 41 name no file; the rest of the line is not taken as the next
+    // answer, which names the trait file.
+    Script("4\n5\n2\nt\n" + std::string(45, 'x') + "\nB.txt  \n" + kMiddle + "n\n1\nn\n");
+    Dialogue d;
+    d.Run();
+    EXPECT_STREQ(d.set.traitFile, "B.txt");
+    EXPECT_NE(Err().find("can't open " + std::string(41, 'x') + " \n"), std::string::npos);
+}
+
 TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
     struct Case {
         const char* traits;
@@ -133,6 +143,7 @@ TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
     const Case cases[] = {
         {"1 2\n2 1\n3 5\n4\n", Start(4)},            // ends after 7 of 10 numbers
         {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", Start(4)},  // no finite number
+        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", Start(4)},   // beyond the range of a float
         {"1 2\n2 1\n3 5\n4 3\n5 4\n", "4\n5\n"},     // the input ends in the dialogue
     };
     for (const Case& c : cases) {
@@ -167,8 +178,13 @@ TEST(PositiveDefinite, CholeskyDecides) {
     EXPECT_FALSE(IsPositiveDefinite(3, a));
     a[1][2] = a[2][1] = 0.9;   // |R| = 1 - 2.43 + 1.458 > 0
     EXPECT_TRUE(IsPositiveDefinite(3, a));
+    double** singular = dim2Double(2, 2);
+    singular[0][0] = singular[0][1] = singular[1][0] = singular[1][1] = 1.0;  // determinant 0
+    EXPECT_FALSE(IsPositiveDefinite(2, singular));
+    free2D(singular, 2);
     a[1][2] = 0.8;             // not symmetric
     EXPECT_FALSE(IsPositiveDefinite(3, a));
+    EXPECT_FALSE(IsPositiveDefinite(0, a));  // no matrix
     free2D(a, 3);
 }
 
@@ -185,15 +201,25 @@ TEST(SizeChecks, CellsAndPredictorsInSixtyFourBits) {
 }
 
 TEST_F(SimulatorDialogueTest, SizesThatCannotBeHeldAreRefusedWhenEntered) {
-    // n = 2147483647 cannot hold its n x n site distances; M = 600000000 makes M n above INT_MAX.
-    Script("2147483647\n" + Start(4) +
+    // n = 2147483647 and n = 46341 cannot hold their (n + 1) x n site distances and
+    // metacommunity; M = 600000000 makes M n above INT_MAX.
+    Script("2147483647\n46341\n" + Start(4) +
            "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE.txt\nn\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n0.5\n0.5\n"
            "600000000\n10\n5\n0.5\nn\n1\nn\n");
     Dialogue d;
     d.Run();
     EXPECT_EQ(d.set.n, 4);
     EXPECT_EQ(d.set.M, 10);
-    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 2);
+    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 3);
+}
+
+TEST_F(SimulatorDialogueTest, TraitsAreRefusedWhenTheirSimilaritiesCannotBeHeld) {
+    // 5000 OTUs: 100 traits make 2.5e9 partial similarities, 50 make 1.25e9. The input then ends.
+    Script("4\n5000\n100\n50\n");
+    Dialogue d;
+    EXPECT_EQ(CodeOf([&] { d.Run(); }), TNX_END_OF_FILE);
+    EXPECT_EQ(d.set.p, 50);
+    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 1);
 }
 
 TEST_F(SimulatorDialogueTest, OneFactorWithInteractionsHasOnePredictor) {

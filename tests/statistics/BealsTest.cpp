@@ -59,16 +59,17 @@ Rows kSmall = {{2, 1, 0}, {1, 0, 3}, {0, 2, 2}};
 //   s1, sp 3: 2/3 1/3 + 1/3 2/3 = 4/9;  s2, sp 2: 1/4 2/3 + 3/4 2/5 = 7/15.
 TEST(BealsSmoothing, TypeOneWithoutTheOwnValueByHand) {
     Mat<double> x(kSmall), M(3, 3), out(3, 3), six(3, 3);
+    Mat<float> xf(kSmall), of(3, 3);
+    const Rows want = {{1. / 3, 2. / 3, 4. / 9}, {3. / 5, 7. / 15, 1. / 3}, {7. / 15, 2. / 5, 2. / 3}};
     ConditionalProb(3, 3, x, M, 1, false);
     ExpectCells(M, {{1, 2. / 3, 1. / 3}, {1. / 3, 1, 2. / 3}, {3. / 5, 2. / 5, 1}}, 1e-15);
     BealsSmoothing(3, 3, x, x, out, false, 1, false);
-    ExpectCells(out, {{1. / 3, 2. / 3, 4. / 9}, {3. / 5, 7. / 15, 1. / 3}, {7. / 15, 2. / 5, 2. / 3}}, 1e-15);
+    ExpectCells(out, want, 1e-15);
     // The 6-argument form is type 1 without row scaling.
     BealsSmoothing(3, 3, x, x, six, false);
-    ExpectSame(six, out, 0);
-    Mat<float> xf(kSmall), of(3, 3);
     BealsSmoothing(3, 3, xf, xf, of, false);
-    ExpectCells(of, {{1. / 3, 2. / 3, 4. / 9}, {3. / 5, 7. / 15, 1. / 3}, {7. / 15, 2. / 5, 2. / 3}}, 1e-6);
+    ExpectSame(six, out, 0);
+    ExpectCells(of, want, 1e-6);
 }
 
 // Type 2 with row scaling: cross products [[5, 2, 3], [2, 5, 4], [3, 4, 13]], rows to unit sum
@@ -78,18 +79,19 @@ TEST(BealsSmoothing, TypeOneWithoutTheOwnValueByHand) {
 //      s3 (1/2 2/9 + 1/2 3/17 = 61/306, 1/4, 4/7).
 TEST(BealsSmoothing, TypeTwoWithRowScalingAndOddsByHand) {
     Mat<double> x(kSmall), M(3, 3), out(3, 3), own(3, 3);
+    Mat<float> xf(kSmall), of(3, 3);
+    const Rows want = {{2. / 9, 1. / 4, 10. / 21}, {3. / 17, 1. / 4, 3. / 7}, {61. / 306, 1. / 4, 4. / 7}};
     ConditionalProb(3, 3, x, M, 2, false);
     ExpectCells(M, {{5, 2, 3}, {2, 5, 4}, {3, 4, 13}}, 0);  // undivided, diagonal = sums of squares
     ConditionalProb(3, 3, x, M, 2, true);
     ExpectCells(M, {{.5, .2, .3}, {2. / 11, 5. / 11, 4. / 11}, {.15, .2, .65}}, 1e-15);
     BealsSmoothing(3, 3, x, x, out, false, 2, true);
-    ExpectCells(out, {{2. / 9, 1. / 4, 10. / 21}, {3. / 17, 1. / 4, 3. / 7}, {61. / 306, 1. / 4, 4. / 7}}, 1e-15);
+    BealsSmoothing(3, 3, xf, xf, of, false, 2, true);
+    ExpectCells(out, want, 1e-15);
+    ExpectCells(of, want, 1e-6);
     // With the own value: R x M, no odds. s1, sp 1: 2/3 .5 + 1/3 2/11 = 13/33.
     BealsSmoothing(3, 3, x, x, own, true, 2, true);
     EXPECT_NEAR(own[0][0], 13. / 33, 1e-15);
-    Mat<float> xf(kSmall), of(3, 3);
-    BealsSmoothing(3, 3, xf, xf, of, false, 2, true);
-    ExpectCells(of, {{2. / 9, 1. / 4, 10. / 21}, {3. / 17, 1. / 4, 3. / 7}, {61. / 306, 1. / 4, 4. / 7}}, 1e-6);
 }
 
 TEST(ConditionalProb, TypeZeroAbsentSpeciesAndOtherTypes) {
@@ -119,8 +121,7 @@ TEST(BealsSmoothing, ASampleHoldingOneSpecies) {
     BealsSmoothing(3, 3, x, x, own, true, 1, false);
     BealsSmoothing(3, 3, x, x, not_, false, 1, false);
     BealsSmoothing(3, 3, x, x, gen, false, 0, nullptr, false, 1, true);
-    EXPECT_EQ(own[0][0], 1);
-    EXPECT_EQ(not_[0][0], 0);
+    EXPECT_EQ(std::make_pair(own[0][0], not_[0][0]), std::make_pair(1.0, 0.0));
     EXPECT_EQ(gen[0][0], 0);
     for (int j = 0; j < 3; j++) EXPECT_TRUE(std::isfinite(gen[0][j]));
 }
@@ -133,10 +134,8 @@ TEST(BealsSmoothing, MissingValuesEnterNoSumAndStayMissing) {
     ConditionalProb(3, 3, x, M, 1, false);
     ExpectCells(M, {{1, 1, 0}, {1. / 3, 1, 2. / 3}, {0, 2. / 5, 1}}, 1e-15);
     BealsSmoothing(3, 3, x, x, out, false, 1, false);
-    EXPECT_EQ(out[1][0], -999);
     // s2, sp 2: (R_s2,3 M[2][1]) / (1 - 0) = 2/5; s2, sp 3: R = 1: 0.
-    EXPECT_NEAR(out[1][1], 2. / 5, 1e-15);
-    EXPECT_EQ(out[1][2], 0);
+    ExpectVec(out[1], {-999, 2. / 5, 0}, 1e-15);
     // s1, sp 1 (R 2/3, 1/3, 0): 1/3 M[1][0] / (1/3) = 1/3.
     EXPECT_NEAR(out[0][0], 1. / 3, 1e-15);
     BealsSmoothing(3, 3, x, x, gen, false, 0, nullptr, false, 1, false);
@@ -156,47 +155,45 @@ void RandomTable(Mat<double>& x, unsigned seed) {
 
 TEST(BealsSmoothing, TargetUpdateEqualsAFullRecomputation) {
     const int n = 12, p = 7;
-    for (unsigned seed : {1u, 2u, 3u}) {
-        for (int type : {0, 1, 2}) {
-            for (bool rowUnitSum : {false, true}) {
-                for (bool noCorrection : {false, true}) {
-                    SCOPED_TRACE(testing::Message() << seed << " type " << type << " unit " << rowUnitSum << " noCorr " << noCorrection);
-                    Mat<double> x(n, p), y(n, p), M(p, p), out(n, p), full(n, p), M0(p, p);
-                    RandomTable(x, seed);
-                    BealsSmoothing(n, p, x, x, out, false, 0, M, noCorrection, type, rowUnitSum);
-                    for (int a = 0; a < p; a++)
-                        for (int b = 0; b < p; b++) M0[a][b] = M[a][b];
-                    // Column t permuted (reversed).
-                    const int t = int(seed) % p;
-                    for (int i = 0; i < n; i++)
-                        for (int j = 0; j < p; j++) y[i][j] = j == t ? x[n - 1 - i][j] : x[i][j];
-                    BealsSmoothing(n, p, y, y, out, true, t, M, noCorrection, type, rowUnitSum);
-                    BealsSmoothing(n, p, y, y, full, false, 0, nullptr, noCorrection, type, rowUnitSum);
-                    ExpectSame(out, full, 1e-12);
-                    ExpectSame(M, M0, 0);  // the target form reads M without changing it
-                }
-            }
-        }
+    // Every combination of seed (1..3), type (0..2), row scaling and correction.
+    for (int c = 0; c < 36; c++) {
+        const unsigned seed = 1 + c / 12;
+        const int type = c / 4 % 3, t = int(seed) % p;
+        const bool rowUnitSum = c / 2 % 2, noCorrection = c % 2;
+        SCOPED_TRACE(testing::Message() << seed << " type " << type << " unit " << rowUnitSum << " noCorr " << noCorrection);
+        Mat<double> x(n, p), y(n, p), M(p, p), out(n, p), full(n, p), M0(p, p);
+        RandomTable(x, seed);
+        BealsSmoothing(n, p, x, x, out, false, 0, M, noCorrection, type, rowUnitSum);
+        Copy(M, M0);
+        // Column t permuted (reversed).
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < p; j++) y[i][j] = j == t ? x[n - 1 - i][j] : x[i][j];
+        BealsSmoothing(n, p, y, y, out, true, t, M, noCorrection, type, rowUnitSum);
+        BealsSmoothing(n, p, y, y, full, false, 0, nullptr, noCorrection, type, rowUnitSum);
+        ExpectSame(out, full, 1e-12);
+        ExpectSame(M, M0, 0);  // the target form reads M without changing it
     }
 }
 
 TEST(ConditionalProb, TargetFormEqualsTheFullMatrixWithoutRowScaling) {
-    const int n = 10, p = 6;
-    int t = 2;
+    const int n = 10, p = 6, t = 2;
     Mat<double> x(n, p), y(n, p), M(p, p), full(p, p);
     RandomTable(x, 9);
+    // y: x with the column of target shifted by three samples.
+    auto shift = [&](int target) {
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < p; j++) y[i][j] = j == target ? x[(i + 3) % n][j] : x[i][j];
+    };
     for (int target : {0, 2, p - 1})
         for (int type : {0, 1, 2}) {
             ConditionalProb(n, p, x, M, type, false);
-            for (int i = 0; i < n; i++)
-                for (int j = 0; j < p; j++) y[i][j] = j == target ? x[(i + 3) % n][j] : x[i][j];
+            shift(target);
             ConditionalProb(target, n, p, y, M, type, false);
             ConditionalProb(n, p, y, full, type, false);
             ExpectSame(M, full, 1e-15);
         }
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < p; j++) y[i][j] = j == t ? x[(i + 3) % n][j] : x[i][j];
     // Species t absent from the new table: its row is not divided (all 0, diagonal 1).
+    shift(t);
     for (int i = 0; i < n; i++) y[i][t] = 0;
     ConditionalProb(n, p, x, M, 1, false);
     ConditionalProb(t, n, p, y, M, 1, false);
@@ -299,10 +296,8 @@ TEST(BealsTest, IdenticalSamplesGiveProbabilityOne) {
     InitRndNumberGenerator(3);
     BealsTest(4, 3, 6, x, r, P, 1, true);
     BealsTest(4, 3, 6, xf, s, Pf);
-    for (int j = 0; j < 3; j++) {
-        EXPECT_EQ(P[j], 1.0);
-        EXPECT_EQ(Pf[j], 1.0);
-    }
+    ExpectVec(P, {1, 1, 1}, 0);
+    ExpectVec(Pf, {1, 1, 1}, 0);
 }
 
 TEST(BealsTest, FloatContrastOfSmoothedValuesBetweenPresencesAndAbsences) {

@@ -81,7 +81,7 @@ TEST(Distances, EveryOverloadAgainstVegdist) {
     ChordDistMV(4, 5, xd, od);
     CheckUpper(od, kChord, 1e-12);
     // Squared forms and 2Vec forms.
-    double e[] = {6.78232998312527, 5.83095189484530, 7.07106781186548, 3.74165738677394, 8.36660026534076, 6.0};
+    const double* e = kEuclid.begin();
     od.fill(99);
     EucliDistSq(4, 5, xd, od);
     CheckUpper(od, {e[0] * e[0], e[1] * e[1], e[2] * e[2], e[3] * e[3], e[4] * e[4], e[5] * e[5]}, 1e-10);
@@ -94,9 +94,10 @@ TEST(Distances, EveryOverloadAgainstVegdist) {
     EXPECT_DOUBLE_EQ(EucliDistSq2Vec(5, xd[0], xd[1]), 46.0);
     EXPECT_DOUBLE_EQ(EucliDistSq2Vec(5, xf[0], xd[1]), 46.0);
     EXPECT_EQ(EucliDistSq2Vec(0, xf[0], xd[1]), 0.0);
-    EXPECT_NEAR(ChordDistSq2Vec(5, xd[0], xd[1]), 1.229146211615922 * 1.229146211615922, 1e-12);
-    EXPECT_NEAR(ChordDistSq2Vec(5, xf[0], xf[1]), 1.229146211615922 * 1.229146211615922, 1e-6);
-    EXPECT_NEAR(ChordDistSq2VecMV(5, xd[0], xd[1]), 1.229146211615922 * 1.229146211615922, 1e-12);
+    const double c01 = *kChord.begin() * *kChord.begin();
+    EXPECT_NEAR(ChordDistSq2Vec(5, xd[0], xd[1]), c01, 1e-12);
+    EXPECT_NEAR(ChordDistSq2Vec(5, xf[0], xf[1]), c01, 1e-6);
+    EXPECT_NEAR(ChordDistSq2VecMV(5, xd[0], xd[1]), c01, 1e-12);
     EXPECT_EQ(ChordDistSq2Vec(0, xd[0], xd[1]), 0.0);
     EXPECT_DOUBLE_EQ(AbsValFunction2Vec(5, xf[1], xf[3]), 16.0);
     EXPECT_DOUBLE_EQ(AbsValFunction2VecD(5, xd[1], xd[3]), 16.0);
@@ -106,28 +107,24 @@ TEST(Distances, EveryOverloadAgainstVegdist) {
 // Rows (1, -999, 3) and (2, 5, 5): sqrt(1 + 4); city block 1 + 2; the plain form takes -999
 // as a number.
 TEST(Distances, MissingVariableIsLeftOut) {
-    Mat<float> x{{1, -999, 3}, {2, 5, 5}};
-    Mat<double> xd{{1, -999, 3}, {2, 5, 5}}, od(2, 2);
-    Mat<float> of(2, 2);
-    EucliDistMV(2, 3, x, of);
-    EXPECT_FLOAT_EQ(of[0][1], std::sqrt(5.0f));
-    EucliDistMV(2, 3, xd, od);
-    EXPECT_DOUBLE_EQ(od[0][1], std::sqrt(5.0));
-    EucliDistMV(2, 3, x, od);
-    EXPECT_DOUBLE_EQ(od[0][1], std::sqrt(5.0));
+    Mat<float> x{{1, -999, 3}, {2, 5, 5}}, of(2, 2);
+    Mat<double> xd{{1, -999, 3}, {2, 5, 5}}, od(2, 2), oe(2, 2);
     AbsValFunctionMV(2, 3, xd, od);
     EXPECT_EQ(od[0][1], 3.0);
     EucliDist(2, 3, xd, od);
     EXPECT_DOUBLE_EQ(od[0][1], std::sqrt(1.0 + 1004.0 * 1004.0 + 4.0));
     // Masked: only variable 2 (index 2) selected: |3 - 5| = 2.
     int use[] = {0, 1, 7};
-    EucliDistMVSelect(2, 3, x, of, use);
-    EXPECT_FLOAT_EQ(of[0][1], 2.0f);
-    EucliDistMVSelect(2, 3, xd, od, use);
-    EXPECT_DOUBLE_EQ(od[0][1], 2.0);
-    EucliDistMVSelect(2, 3, x, od, use);
-    EXPECT_DOUBLE_EQ(od[0][1], 2.0);
-    EXPECT_EQ(od[0][0], 0.0);
+    for (bool masked : {false, true}) {
+        const double want = masked ? 2.0 : std::sqrt(5.0);
+        masked ? EucliDistMVSelect(2, 3, x, of, use) : EucliDistMV(2, 3, x, of);
+        masked ? EucliDistMVSelect(2, 3, xd, od, use) : EucliDistMV(2, 3, xd, od);
+        masked ? EucliDistMVSelect(2, 3, x, oe, use) : EucliDistMV(2, 3, x, oe);
+        EXPECT_FLOAT_EQ(of[0][1], float(want));
+        EXPECT_DOUBLE_EQ(od[0][1], want);
+        EXPECT_DOUBLE_EQ(oe[0][1], want);
+    }
+    EXPECT_EQ(oe[0][0], 0.0);
 }
 
 // Chord of (1, 0) and (0, 1) is sqrt 2 with or without a missing value elsewhere; a zero row
@@ -137,14 +134,7 @@ TEST(Distances, ChordZeroRowsAndMissingPathAgree) {
     Mat<double> oa(4, 4), ob(4, 4);
     ChordDistMV(4, 2, a, oa);
     ChordDistMV(4, 3, b, ob);
-    for (auto* o : {&oa, &ob}) {
-        Mat<double>& m = *o;
-        EXPECT_DOUBLE_EQ(m[0][1], std::sqrt(2.0));
-        EXPECT_DOUBLE_EQ(m[0][2], 1.0);
-        EXPECT_DOUBLE_EQ(m[1][3], 1.0);
-        EXPECT_EQ(m[2][3], 0.0);
-        EXPECT_EQ(m[1][1], 0.0);
-    }
+    for (auto* o : {&oa, &ob}) ExpectCells(*o, {{0, std::sqrt(2.0), 1, 1}, {0, 0, 1, 1}, {0, 0, 0, 0}}, 1e-15);
     float z[] = {0, 0}, u[] = {3, 4};
     EXPECT_DOUBLE_EQ(ChordDistSq2Vec(2, z, u), 1.0);
 }
@@ -168,23 +158,18 @@ TEST(Distances, IdenticalRowsGiveZero) {
 // is -2 is shifted by 2: rows (-2, 1) and (0, 3): |diff| sum 4, shifted sums (0 + 3) + (2 + 5)
 // = 10: 0.4.
 TEST(Distances, BrayCurtisShiftAndEmptyRows) {
-    Mat<double> z{{0, 0}, {0, 0}, {1, 2}}, o(3, 3);
+    Mat<double> z{{0, 0}, {0, 0}, {1, 2}}, o(3, 3), neg{{-2, 1}, {0, 3}}, o3(3, 3);
+    Mat<float> zf{{0, 0}, {0, 0}}, of(2, 2), negf{{-2, 1}, {0, 3}, {-999, 5}};
     o.fill(7);
-    BrayCurtisMV(3, 2, z, o);
-    EXPECT_EQ(o[0][1], 0.0);
-    EXPECT_EQ(o[0][2], 1.0);
-    Mat<float> zf{{0, 0}, {0, 0}}, of(2, 2);
     of.fill(7);
+    BrayCurtisMV(3, 2, z, o);
+    ExpectVec(o[0], {0, 0, 1}, 0);
     BrayCurtis(2, 2, zf, of);
     EXPECT_EQ(of[0][1], 0.0f);
-    Mat<double> neg{{-2, 1}, {0, 3}};
     BrayCurtisMV(2, 2, neg, o);
     EXPECT_DOUBLE_EQ(o[0][1], 0.4);
-    Mat<float> negf{{-2, 1}, {0, 3}, {-999, 5}};
-    Mat<double> o3(3, 3);
     BrayCurtisMV(3, 2, negf, o3);  // -999 is neither the minimum nor a term
-    EXPECT_DOUBLE_EQ(o3[0][1], 0.4);
-    EXPECT_DOUBLE_EQ(o3[0][2], 4.0 / 10.0);  // (1 vs 5): |4| / (3 + 7)
+    ExpectVec(o3[0], {0, 0.4, 4.0 / 10.0}, 1e-15);  // (1 vs 5): |4| / (3 + 7)
 }
 
 // Cao: a double zero is skipped; nothing >= 1 in either row gives N = 0 and the result 0;
@@ -207,29 +192,22 @@ TEST(Distances, NeighboursAndVectorForms) {
     Mat<double> o(4, 4);
     o.fill(1);
     AbsValFunctionNeighbours(4, 3, x, o, 1);  // third variable only, added to the cell
-    EXPECT_EQ(o[0][1], 1 + 8.0);
-    EXPECT_EQ(o[1][2], 1 + 11.0);
-    EXPECT_EQ(o[2][3], 1 + 1.0);
-    EXPECT_EQ(o[0][2], 1.0);
     AbsValFunctionNeighbours(2, 3, x, o, 2);  // n <= w: nothing
-    EXPECT_EQ(o[0][2], 1.0);
+    ExpectCells(o, {{1, 1 + 8, 1, 1}, {1, 1, 1 + 11, 1}, {1, 1, 1, 1 + 1}}, 0);
     o.fill(0);
     EucliDistSqNeighbours(4, 3, x, o, 2);
-    EXPECT_EQ(o[0][2], 1 + 4 + 9.0);
-    EXPECT_EQ(o[1][3], 9 + 25 + 100.0);
-    EXPECT_EQ(o[0][1], 0.0);
+    ExpectCells(o, {{0, 0, 1 + 4 + 9, 0}, {0, 0, 0, 9 + 25 + 100}}, 0);
     double v[] = {1, -999, 4};
     float vf[] = {1, -999, 4};
     Mat<double> ov(3, 3);
     ov.fill(6);
     AbsValFunctionMV(3, v, ov);
     ExpectCells(ov, {{0, 0, 3}, {6, 0, 0}, {6, 6, 0}});
-    AbsValFunctionMV(3, vf, ov);
-    EXPECT_EQ(ov[0][2], 3.0);
     Mat<float> ovf(3, 3);
+    AbsValFunctionMV(3, vf, ov);
     AbsValFunctionMV(3, vf, ovf);
-    EXPECT_EQ(ovf[0][2], 3.0f);
-    EXPECT_EQ(ovf[0][1], 0.0f);
+    EXPECT_EQ(ov[0][2], 3.0);
+    ExpectVec(ovf[0], {0, 0, 3}, 0);
 }
 
 }  // namespace

@@ -14,33 +14,27 @@ const double kLn2 = std::log(2.0);
 
 // Hand values of [[1, 2], [3, 4]] (N = 10): P = .1 .2 .3 .4, rows .3 .7, columns .4 .6.
 //   order 2:   H_RC = -ln .30, H_R = -ln .58, H_C = -ln .52, and H_R + H_C - H_RC = ln(.3 / .3016) < 0
-//   order 0.5: H = 2 ln(sum of square roots)
+//   order a:   H = ln(sum q^a) / (1 - a), so order 0.5: 2 ln(sum of square roots)
 //   Shannon:   H = -sum q ln q
-double Shannon(std::initializer_list<double> q) {
+double Renyi(std::initializer_list<double> q, double a = 1) {
     double s = 0;
-    for (double x : q) s -= x * std::log(x);
-    return s;
+    for (double x : q) s += a == 1 ? -x * std::log(x) : std::pow(x, a);
+    return a == 1 ? s : std::log(s) / (1 - a);
 }
-double Half(std::initializer_list<double> q) {
-    double s = 0;
-    for (double x : q) s += std::sqrt(x);
-    return 2 * std::log(s);
-}
+double Shannon(std::initializer_list<double> q) { return Renyi(q); }
 
 TEST(EntropyMV, HandValuesOfASmallTableOverASeriesOfOrders) {
     Mat<double> t{{1, 2}, {3, 4}};
     double hrc[4] = {}, hc[4] = {}, hr[4] = {};
     ASSERT_EQ(EntropyMV(2, 2, t, hrc, hc, hr, 0.5, 2.0, 0.5), 4);  // orders 0.5, 1, 1.5, 2
-    EXPECT_NEAR(hrc[0], Half({.1, .2, .3, .4}), 1e-12);
-    EXPECT_NEAR(hr[0], Half({.3, .7}), 1e-12);
-    EXPECT_NEAR(hc[0], Half({.4, .6}), 1e-12);
-    EXPECT_NEAR(hrc[1], Shannon({.1, .2, .3, .4}), 1e-12);
-    EXPECT_NEAR(hr[1], Shannon({.3, .7}), 1e-12);
-    EXPECT_NEAR(hc[1], Shannon({.4, .6}), 1e-12);
-    EXPECT_NEAR(hrc[2], std::log(std::pow(.1, 1.5) + std::pow(.2, 1.5) + std::pow(.3, 1.5) + std::pow(.4, 1.5)) / -0.5, 1e-12);
-    EXPECT_NEAR(hrc[3], -std::log(.30), 1e-12);
-    EXPECT_NEAR(hr[3], -std::log(.58), 1e-12);
-    EXPECT_NEAR(hc[3], -std::log(.52), 1e-12);
+    for (int k = 0; k < 4; k++) {
+        EXPECT_NEAR(hrc[k], Renyi({.1, .2, .3, .4}, 0.5 + 0.5 * k), 1e-12) << k;
+        EXPECT_NEAR(hr[k], Renyi({.3, .7}, 0.5 + 0.5 * k), 1e-12) << k;
+        EXPECT_NEAR(hc[k], Renyi({.4, .6}, 0.5 + 0.5 * k), 1e-12) << k;
+    }
+    ExpectVec(hrc + 3, {-std::log(.30)}, 1e-12);
+    ExpectVec(hr + 3, {-std::log(.58)}, 1e-12);
+    ExpectVec(hc + 3, {-std::log(.52)}, 1e-12);
     // The float forms agree to single precision; the float-data double-output form closely.
     Mat<float> f{{1, 2}, {3, 4}};
     float fr[4], fc[4], frc[4];
@@ -115,9 +109,7 @@ TEST(Entropy_MV, NegativeMutualEntropyEmptyTableAndSingleCell) {
     Mat<double> t{{1, 2}, {3, 4}};
     double H, C, R, I, U, K;
     Entropy_MV(2, 2, t, &H, &C, &R, &I, &U, &K, 2.0, 2.0, 1.0);
-    EXPECT_EQ(I, 0);
-    EXPECT_EQ(U, 1);
-    EXPECT_EQ(K, 0);
+    EXPECT_EQ(std::vector<double>({I, U, K}), std::vector<double>({0, 1, 0}));
     // Shannon: I = H_R + H_C - H_RC > 0, U = 1 - I / H_RC, K = sqrt(1 - U^2).
     Entropy_MV(2, 2, t, &H, &C, &R, &I, &U, &K, 1.0, 1.0, 1.0);
     double i1 = Shannon({.3, .7}) + Shannon({.4, .6}) - Shannon({.1, .2, .3, .4});
@@ -129,11 +121,7 @@ TEST(Entropy_MV, NegativeMutualEntropyEmptyTableAndSingleCell) {
     one[1][1] = 6;
     for (Mat<double>* m : {&empty, &one}) {
         Entropy_MV(3, 2, *m, &H, &C, &R, &I, &U, &K, 0.5, 0.5, 1.0);
-        EXPECT_EQ(H, 0);
-        EXPECT_EQ(R, 0);
-        EXPECT_EQ(I, 0);
-        EXPECT_EQ(U, 1);
-        EXPECT_EQ(K, 0);
+        EXPECT_EQ(std::vector<double>({H, R, I, U, K}), std::vector<double>({0, 0, 0, 1, 0}));
         EXPECT_EQ(MutualEntropyMV(3, 2, *m, 2.0), 0);
         EXPECT_EQ(MutualEntropyMV(3, 2, *m, 1.0), 0);
     }
@@ -205,13 +193,12 @@ TEST(MutualEntropy, HandValuesIndependentAndDiagonalTables) {
 }
 
 TEST(EntropyRowsCols, MarginEntropiesOfOneOrder) {
-    Mat<double> t{{1, 2}, {3, 4}};
+    Mat<double> t{{1, 2}, {3, 4}}, miss{{1, -999}, {3, 4}};  // the double forms skip -999: rows 1/8, 7/8
     Mat<float> f{{1, 2}, {3, 4}};
     EXPECT_NEAR(EntropyRows(2, 2, t, 2.0), -std::log(.58), 1e-12);
     EXPECT_NEAR(EntropyCols(2, 2, t, 2.0), -std::log(.52), 1e-12);
     EXPECT_NEAR(EntropyRows(2, 2, f, 1.0), Shannon({.3, .7}), 1e-7);
     EXPECT_NEAR(EntropyCols(2, 2, f, 1.0), Shannon({.4, .6}), 1e-7);
-    Mat<double> miss{{1, -999}, {3, 4}};  // the double forms skip -999: rows 1/8, 7/8
     EXPECT_NEAR(EntropyRows(2, 2, miss, 1.0), Shannon({.125, .875}), 1e-12);
 }
 
@@ -219,15 +206,10 @@ TEST(EntropyRowsCols, MarginEntropiesOfOneOrder) {
 // explain the table completely (3-D mutual entropy 0), while the divergence from complete
 // independence is the information C shares with A: ln 2.
 TEST(ThreeWay, PairwiseStructureAndCompleteIndependence) {
-    std::vector<std::vector<std::vector<double>>> cells(2, std::vector<std::vector<double>>(2, std::vector<double>(2, 0)));
-    double** lv[2];
-    float** lf[2];
     Mat<double> d0(2, 2), d1(2, 2);
     Mat<float> f0(2, 2), f1(2, 2);
-    lv[0] = d0;
-    lv[1] = d1;
-    lf[0] = f0;
-    lf[1] = f1;
+    double** lv[2] = {d0, d1};
+    float** lf[2] = {f0, f1};
     for (int i = 0; i < 2; i++)
         for (int j = 0; j < 2; j++) {
             lv[i][j][i] = 5;
@@ -244,9 +226,8 @@ TEST(ThreeWay, PairwiseStructureAndCompleteIndependence) {
     EXPECT_TRUE(std::isfinite(MutualEntropy3D_MV(2, 2, 2, lv, 1.0)));
     EXPECT_EQ(MutualEntropy3D_MV(0, 2, 2, lv, 2.0), 0);
     // An empty three-way table gives 0 at every order.
-    for (int i = 0; i < 2; i++)
-        for (int j = 0; j < 2; j++)
-            for (int k = 0; k < 2; k++) lv[i][j][k] = 0;
+    d0.fill(0);
+    d1.fill(0);
     EXPECT_EQ(MutualEntropy3D_MV(2, 2, 2, lv, 2.0), 0);
     EXPECT_EQ(MutualEntropy3D_MV(2, 2, 2, lv, 1.0), 0);
     EXPECT_EQ(ThreeWayInteraction_MV(0, 2, 2, lf, 2.0f), 0);
@@ -255,26 +236,18 @@ TEST(ThreeWay, PairwiseStructureAndCompleteIndependence) {
 // (1, 0, 2) and (0, 4, 0) share no positive entry: ln 2 (1 + 2 + 4) = 7 ln 2.
 // (1, 1) and (3, 1): 1 ln(2/4) + 3 ln(6/4) + 0.
 TEST(IDivergence, HandValuesDiagonalAndMissingColumns) {
-    Mat<float> x{{1, 0, 2}, {0, 4, 0}, {1, 0, 2}};
-    Mat<double> xd{{1, 0, 2}, {0, 4, 0}, {1, 0, 2}};
-    Mat<float> df(3, 3);
-    Mat<double> dd(3, 3), dm(3, 3), dn(3, 3);
+    const Rows rows = {{1, 0, 2}, {0, 4, 0}, {1, 0, 2}};
+    Mat<float> x(rows), df(3, 3), y{{1, 1, -999}, {3, 1, 8}}, dy(2, 2);
+    Mat<double> xd(rows), dd(3, 3), dm(3, 3), dn(3, 3), dyd(2, 2);
     IDivergence(3, 3, x, df);
     IDivergence(3, 3, x, dd);
     IDivergenceMV(3, 3, xd, dm);
-    for (int i = 0; i < 3; i++) {
-        EXPECT_EQ(df[i][i], 0);
-        EXPECT_EQ(dm[i][i], 0);
-    }
+    // Running sums kept in single precision; rows 0 and 2 identical; the lower triangle not written.
+    ExpectCells(dm, {{0, 7 * kLn2, 0}, {0, 0, 7 * kLn2}, {0, 0, 0}}, 1e-5);
+    EXPECT_NEAR(dm[0][2], 0, 1e-12);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(df[i][i], 0);
     EXPECT_NEAR(df[0][1], 7 * kLn2, 1e-5);
     EXPECT_NEAR(dd[0][1], 7 * kLn2, 1e-5);
-    EXPECT_NEAR(dm[0][1], 7 * kLn2, 1e-5);  // running sums kept in single precision
-    EXPECT_NEAR(dm[0][2], 0, 1e-12);         // identical rows
-    EXPECT_NEAR(dm[1][2], 7 * kLn2, 1e-5);
-    EXPECT_EQ(dm[1][0], 0);                  // the lower triangle is not written
-    Mat<float> y{{1, 1, -999}, {3, 1, 8}};
-    Mat<float> dy(2, 2);
-    Mat<double> dyd(2, 2);
     IDivergenceMV(2, 3, y, dy);
     IDivergenceMV(2, 3, y, dyd);
     EXPECT_NEAR(dy[0][1], std::log(0.5) + 3 * std::log(1.5), 1e-6);
@@ -282,10 +255,7 @@ TEST(IDivergence, HandValuesDiagonalAndMissingColumns) {
     // Neighbours: only (i, i + w).
     dn.fill(-1);
     IDivergenceNeighbours(3, 3, x, dn, 1);
-    EXPECT_NEAR(dn[0][1], 7 * kLn2, 1e-5);
-    EXPECT_NEAR(dn[1][2], 7 * kLn2, 1e-5);
-    EXPECT_EQ(dn[0][2], -1);
-    EXPECT_EQ(dn[0][0], -1);
+    ExpectCells(dn, {{-1, 7 * kLn2, -1}, {-1, -1, 7 * kLn2}}, 1e-5);
     IDivergenceNeighbours(3, 3, x, dn, 3);  // n <= w: nothing
     IDivergenceNeighbours(3, 3, x, dn, -1);
     EXPECT_EQ(dn[0][2], -1);

@@ -3,13 +3,13 @@
 // hand-worked mutual information, and the listing files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <memory>
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,13 +30,6 @@ std::string Read(const char* name) {
     return s.str();
 }
 
-std::string Stream(FILE* f) {
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
-    return s;
-}
-
 // Runs each test in a fresh directory of its own, so that the listing files land there.
 class InDirectory : public testing::Test {
 protected:
@@ -44,24 +37,19 @@ protected:
         char tmpl[] = "/tmp/tnxinfoXXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
-        ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        std::filesystem::current_path(dir_);
     }
     void TearDown() override {
-        ASSERT_EQ(chdir(old_), 0);
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::filesystem::current_path(old_);
+        std::filesystem::remove_all(dir_);
     }
-    // Names of the files left in the directory.
+    // Names of the files left in the directory, one a line.
     std::string Listing() {
-        std::string cmd = "ls -A '" + dir_ + "' > '" + dir_ + ".ls'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
-        std::string s = Read((dir_ + ".ls").c_str());
-        std::remove((dir_ + ".ls").c_str());
+        std::string s;
+        for (const auto& e : std::filesystem::directory_iterator(dir_)) s += e.path().filename().string() + "\n";
         return s;
     }
-    std::string dir_;
-    char old_[4096];
+    std::filesystem::path old_ = std::filesystem::current_path(), dir_;
 };
 
 // ---------------------------------------------------------------- tables
@@ -75,12 +63,11 @@ TEST(ContingencyMV, StatesInOrderOfFirstAppearanceAndTheListing) {
     int size[2];
     FILE* f = std::tmpfile();
     ContingencyMV(4, a, b, t, size, f);
-    EXPECT_EQ(size[0], 3);
-    EXPECT_EQ(size[1], 2);
+    ExpectVec(size, {3, 2}, 0);
     ExpectCells(t, {{1, 1, -1}, {1, 0, -1}, {0, 0, -1}}, 0);
     FILE* g = std::tmpfile();
     PrintMatrixFloat(g, 3, 2, static_cast<double**>(t), 6, 0);
-    EXPECT_EQ(Stream(f), "Row states (3): 3\t1\t2\t\nColumn states (2): 7\t5\t\n" + Stream(g));
+    EXPECT_EQ(ReadBack(f), "Row states (3): 3\t1\t2\t\nColumn states (2): 7\t5\t\n" + ReadBack(g));
     std::fclose(f);
     std::fclose(g);
 }
@@ -91,17 +78,14 @@ TEST(ContingencyMV, ValuesAreTruncatedToTheirStateAndNeverLeaveTheTable) {
     Mat<float> t(3, 3);
     int size[2];
     ContingencyMV(5, a, b, t, size, nullptr);
-    EXPECT_EQ(size[0], 2);
-    EXPECT_EQ(size[1], 1);
-    EXPECT_EQ(t[0][0], 3);
-    EXPECT_EQ(t[1][0], 1);
+    ExpectVec(size, {2, 1}, 0);
+    ExpectCells(t, {{3}, {1}}, 0);
     Contingency(5, a, b, t, size, nullptr);
     EXPECT_EQ(size[0], 3);
     EXPECT_EQ(t[2][0], 1);
     int ia[4] = {4, -999, 4, 6}, ib[4] = {0, 0, 1, 1};
     ContingencyMV(4, ia, ib, t, size, nullptr);
-    EXPECT_EQ(size[0], 2);
-    EXPECT_EQ(size[1], 2);
+    ExpectVec(size, {2, 2}, 0);
     ExpectCells(t, {{1, 1}, {0, 1}}, 0);
     // Values that are no state at all (not finite, beyond the int range) are passed over.
     float odd[3] = {NAN, 3e10f, 1}, one[3] = {1, 1, 1};
@@ -116,15 +100,13 @@ TEST(Contingency3D_MV, CountsPerLayerAndListing) {
     int size[3];
     FILE* f = std::tmpfile();
     Contingency3D_MV(5, a, b, c, t, size, f);
-    EXPECT_EQ(size[0], 2);
-    EXPECT_EQ(size[1], 2);
-    EXPECT_EQ(size[2], 2);
+    ExpectVec(size, {2, 2, 2}, 0);
     EXPECT_EQ(t[0][0][0], 1);  // a 1, b 0, c 5
     EXPECT_EQ(t[0][1][0], 1);  // a 1, b 1, c 5 (the fifth object is missing in c)
     EXPECT_EQ(t[1][0][0], 1);
     EXPECT_EQ(t[1][1][1], 1);
     EXPECT_EQ(t[0][1][1], 0);
-    std::string s = Stream(f);
+    std::string s = ReadBack(f);
     EXPECT_EQ(s.rfind("Row states (2): 0\t1\t\nColumn states (2): 5\t6\t\n", 0), 0u) << s;
     std::fclose(f);
     free3D(t, 2, 2);
@@ -136,29 +118,22 @@ TEST(ContingencyVector, StatesAndFrequencies) {
     int count, states[6];
     ContingencyVector(6, x, freq, &count, states);
     ASSERT_EQ(count, 3);  // no missing-value test: -999 is a state
-    EXPECT_EQ(states[0], 4);
-    EXPECT_EQ(states[1], 2);
-    EXPECT_EQ(states[2], -999);
-    EXPECT_EQ(freq[0], 3);
-    EXPECT_EQ(freq[1], 2);
-    EXPECT_EQ(freq[2], 1);
+    ExpectVec(states, {4, 2, -999}, 0);
+    ExpectVec(freq, {3, 2, 1}, 0);
 }
 
 // ---------------------------------------------------------------- pairwise kernels
 
 // Row 0: a of r/nominal.R; row 1: b; row 2: a relabelled (1 -> 8, 2 -> 6, 3 -> 0).
-Mat<double>* Nominal() {
-    auto* x = new Mat<double>{{1, 2, 2, 3, 1, 3, 3, 2, 1, 1},
-                              {5, 5, 7, 7, 5, 9, 7, 7, 9, 5},
-                              {8, 6, 6, 0, 8, 0, 0, 6, 8, 8}};
-    return x;
-}
+const Rows kNominal = {{1, 2, 2, 3, 1, 3, 3, 2, 1, 1}, {5, 5, 7, 7, 5, 9, 7, 7, 9, 5}, {8, 6, 6, 0, 8, 0, 0, 6, 8, 8}};
+// The table of rows 0 and 1 by hand.
+const Rows kNominalTable = {{3, 0, 1}, {1, 2, 0}, {0, 2, 1}};
 
 TEST(QuiSquareMV, ChiSquareAgainstRAndTheDiagonal) {
-    std::unique_ptr<Mat<double>> x(Nominal());
-    Mat<double> r(3, 3);
+    Mat<double> x(kNominal), r(3, 3), rd(3, 3), rp(3, 3);
+    Mat<float> xf(kNominal), rf(3, 3);
     r.fill(-1);
-    QuiSquareMV(3, 10, *x, r, 0);
+    QuiSquareMV(3, 10, x, r, 0);
     EXPECT_NEAR(r[0][1], 6.04166666666667, 1e-12);  // r/nominal.R
     // A variable with itself: N (S - 1) only for equal frequencies; here the states of a
     // (4, 3, 3 objects) give N (S - 1) = 20 all the same, since every off-diagonal cell is empty:
@@ -166,11 +141,6 @@ TEST(QuiSquareMV, ChiSquareAgainstRAndTheDiagonal) {
     EXPECT_NEAR(r[0][0], 20, 1e-12);
     EXPECT_NEAR(r[0][2], 20, 1e-12);  // a relabelling agrees as the diagonal does
     EXPECT_EQ(r[1][0], -1);           // the lower triangle is not written
-    Mat<float> xf(3, 10);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
-    Mat<float> rf(3, 3);
-    Mat<double> rd(3, 3), rp(3, 3);
     QuiSquareMV(3, 10, xf, rf, 0);
     QuiSquareMV(3, 10, xf, rd, 0);
     QuiSquare(3, 10, xf, rp, 0);
@@ -195,18 +165,14 @@ TEST(QuiSquareFromContingencyMV, HandTableEmptyMarginsAndNoTable) {
 }
 
 TEST(MDISMV, GStatisticAgainstRAndTwoNHOnTheDiagonal) {
-    std::unique_ptr<Mat<double>> x(Nominal());
-    Mat<double> r(3, 3);
-    MDISMV(3, 10, *x, r, 0);
+    Mat<double> x(kNominal), r(3, 3), rd(3, 3);
+    Mat<float> xf(kNominal), rf(3, 3);
+    MDISMV(3, 10, x, r, 0);
     EXPECT_NEAR(r[0][1], 8.96155218323466, 1e-12);  // r/nominal.R
     // a with itself: 2 N H, H = -(.4 ln .4 + 2 (.3 ln .3)).
     double H = -(0.4 * std::log(0.4) + 2 * 0.3 * std::log(0.3));
     EXPECT_NEAR(r[0][0], 2 * 10 * H, 1e-12);
     EXPECT_NEAR(r[0][2], 2 * 10 * H, 1e-12);
-    Mat<float> xf(3, 10), rf(3, 3);
-    Mat<double> rd(3, 3);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
     MDISMV(3, 10, xf, rf, 0);
     MDIS(3, 10, xf, rd, 0);
     EXPECT_NEAR(rf[0][1], 8.96155218323466, 1e-5);
@@ -218,26 +184,19 @@ TEST(MDISMV, GStatisticAgainstRAndTwoNHOnTheDiagonal) {
 }
 
 TEST(CoheCoefPairwiseMV, OneOnTheDiagonalAndForARelabelling) {
-    std::unique_ptr<Mat<double>> x(Nominal());
-    Mat<double> r(3, 3);
-    CoheCoefPairwiseMV(3, 10, *x, r, 1.0f, 0);
+    Mat<double> x(kNominal), r(3, 3), t(kNominalTable), c{{4, 4, 4}}, rc(1, 1);
+    Mat<float> xf(kNominal), rf(3, 3), rp(3, 3);
+    CoheCoefPairwiseMV(3, 10, x, r, 1.0f, 0);
     for (int i = 0; i < 3; i++) EXPECT_NEAR(r[i][i], 1, 1e-12);
     EXPECT_NEAR(r[0][2], 1, 1e-12);
     EXPECT_GT(r[0][1], 0);
     EXPECT_LT(r[0][1], 1);
-    // The coherence of the pair from its own table.
-    Mat<double> t{{3, 0, 1}, {1, 2, 0}, {0, 2, 1}};
-    EXPECT_NEAR(r[0][1], CoheCoefMV(3, 3, t, 1.0), 1e-12);
-    Mat<float> xf(3, 10), rf(3, 3), rp(3, 3);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
+    EXPECT_NEAR(r[0][1], CoheCoefMV(3, 3, t, 1.0), 1e-12);  // the coherence of the pair's own table
     CoheCoefPairwiseMV(3, 10, xf, rf, 1.0f, 0);
     CoheCoefPairwise(3, 10, xf, rp, 1.0f, 0);
     EXPECT_NEAR(rf[0][1], r[0][1], 1e-5);
     EXPECT_NEAR(rp[0][2], 1, 1e-5);
     // A constant variable has one state: coherence 0 with itself.
-    Mat<double> c{{4, 4, 4}};
-    Mat<double> rc(1, 1);
     CoheCoefPairwiseMV(1, 3, c, rc, 1.0f, 0);
     EXPECT_EQ(rc[0][0], 0);
 }
@@ -257,20 +216,15 @@ double DiagonalOrder(double a) {
 }
 
 TEST(MutualEntropyPairwiseMV, DiagonalIsTheEntropyOfOrderTwoMinusA) {
-    std::unique_ptr<Mat<double>> x(Nominal());
+    Mat<double> x(kNominal), t(kNominalTable), r(3, 3), rd(3, 3), rp(3, 3);
+    Mat<float> xf(kNominal), rf(3, 3);
     for (double a : {0.5, 1.0, 2.0}) {
-        Mat<double> r(3, 3);
-        MutualEntropyPairwiseMV(3, 10, *x, r, a, 0);
+        MutualEntropyPairwiseMV(3, 10, x, r, a, 0);
         EXPECT_NEAR(r[0][0], DiagonalOrder(a), 1e-12) << a;
         EXPECT_NEAR(r[0][2], DiagonalOrder(a), 1e-12) << a;
-        Mat<double> t{{3, 0, 1}, {1, 2, 0}, {0, 2, 1}};
         EXPECT_NEAR(r[0][1], MutualEntropyMV(3, 3, t, a), 1e-12);
     }
     EXPECT_NEAR(DiagonalOrder(2.0), std::log(3.0), 1e-12);  // order 0: ln of the state count
-    Mat<float> xf(3, 10), rf(3, 3);
-    Mat<double> rd(3, 3), rp(3, 3);
-    for (int i = 0; i < 3; i++)
-        for (int k = 0; k < 10; k++) xf[i][k] = float((*x)[i][k]);
     MutualEntropyPairwiseMV(3, 10, xf, rf, 0.5f, 0);
     MutualEntropyPairwiseMV(3, 10, xf, rd, 0.5, 0);
     MutualEntropyPairwise(3, 10, xf, rp, 0.5, 0);
@@ -282,19 +236,16 @@ TEST(MutualEntropyPairwiseMV, DiagonalIsTheEntropyOfOrderTwoMinusA) {
 TEST(PairwiseKernels, AMissingObjectIsLeftOutOfItsOwnPairsOnly) {
     // Object 4 is missing in variable 1: pairs with variable 1 count 4 objects, the pair (0, 2)
     // counts all 5.
-    Mat<double> x{{1, 2, 1, 2, 1}, {1, 2, 1, -999, 2}, {1, 2, 1, 2, 1}};
-    Mat<double> r(3, 3);
+    Mat<double> x{{1, 2, 1, 2, 1}, {1, 2, 1, -999, 2}, {1, 2, 1, 2, 1}}, r(3, 3), t{{2, 1}, {0, 1}};
     MDISMV(3, 5, x, r, 0);
     double H5 = -(0.6 * std::log(0.6) + 0.4 * std::log(0.4));
     EXPECT_NEAR(r[0][2], 2 * 5 * H5, 1e-12);
     // Pair (0, 1) over objects 1, 2, 3, 5: table [[2, 1], [0, 1]] by hand.
-    Mat<double> t{{2, 1}, {0, 1}};
     EXPECT_NEAR(r[0][1], 2 * 4 * MutualEntropyMV(2, 2, t, 1.0), 1e-12);
 }
 
 TEST_F(InDirectory, ListingWritesEveryPairInOrderOnlyForTheNumberOne) {
-    Mat<double> x{{3, 1, 3, 2}, {1, 1, 2, 2}, {5, 6, 5, 6}};
-    Mat<double> r(3, 3);
+    Mat<double> x{{3, 1, 3, 2}, {1, 1, 2, 2}, {5, 6, 5, 6}}, r(3, 3), one{{1, 2}}, r1(1, 1);
     QuiSquareMV(3, 4, x, r, '1');  // the character '1' is not the number 1: no listing
     EXPECT_EQ(Listing(), "");
     QuiSquareMV(3, 4, x, r, 1);
@@ -310,8 +261,6 @@ TEST_F(InDirectory, ListingWritesEveryPairInOrderOnlyForTheNumberOne) {
     }
     EXPECT_EQ(s.find("\nContingency table var.1 x var.1:\nRow states (3): 3\t1\t2\t\nColumn states (3): 3\t1\t2\t\n"), 0u);
     // A second run replaces the file.
-    Mat<double> one{{1, 2}};
-    Mat<double> r1(1, 1);
     MDISMV(1, 2, one, r1, 1);
     EXPECT_EQ(Read("Tables.txt").find("\nContingency table var.1 x var.1:\nRow states (2): 1\t2\t"), 0u);
     EXPECT_EQ(Read("Tables.txt").find("var.2"), std::string::npos);
@@ -319,8 +268,7 @@ TEST_F(InDirectory, ListingWritesEveryPairInOrderOnlyForTheNumberOne) {
 
 TEST_F(InDirectory, ATableFileThatCannotBeCreatedRaisesCodeFourAndLeavesNothing) {
     ASSERT_EQ(mkdir("Tables.txt", 0755), 0);  // a directory cannot be replaced by the listing
-    Mat<double> x{{1, 2}, {2, 1}};
-    Mat<double> r(2, 2);
+    Mat<double> x{{1, 2}, {2, 1}}, r(2, 2);
     try {
         CoheCoefPairwiseMV(2, 2, x, r, 1.0f, 1);
         FAIL() << "no error raised";
@@ -341,8 +289,7 @@ TEST_F(InDirectory, TripletsFillEveryOrderedTripleAndListTheirTables) {
     Mat<float> x{{1, 1, 2, 2}, {1, 2, 1, 2}, {1, 1, 2, 2}};
     float*** r3 = dim3Dfloat(3, 3, 3);
     for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            for (int k = 0; k < 3; k++) r3[i][j][k] = -1;
+        for (int j = 0; j < 3; j++) std::fill(r3[i][j], r3[i][j] + 3, -1.0f);
     MutualEntropyTripletsMV(3, 4, x, r3, 1.0f, 1);
     const int var[3] = {0, 1, 0};  // variable 2 is a copy of variable 0
     int written = 0;
@@ -376,8 +323,9 @@ TEST_F(InDirectory, TripletsFillEveryOrderedTripleAndListTheirTables) {
 // (0, 0) and (1, 1): divergence 2 ln 2, correction 0 ln 0 + 2 ln 2 = 2 ln 2: 0.
 // (1, 2) and (2, 4): proportional, 0.
 TEST(MutualInformationMV, HandValuesZeroRowsAndProportionalRows) {
-    Mat<double> x{{1, 0}, {0, 1}, {2, 0}, {0, 0}, {1, 1}, {1, 2}, {2, 4}};
-    Mat<double> d(7, 7);
+    const Rows rows = {{1, 0}, {0, 1}, {2, 0}, {0, 0}, {1, 1}, {1, 2}, {2, 4}};
+    Mat<double> x(rows), d(7, 7), dd(7, 7), dq(7, 7), m{{1, 0, -999}, {0, 1, 5}}, dm(2, 2);
+    Mat<float> xf(rows), df(7, 7), dp(7, 7);
     MutualInformationMV(7, 2, x, d);
     // The divergence keeps its running sums in single precision: agreement to 1e-6.
     EXPECT_NEAR(d[0][1], 2 * kLn2, 1e-6);
@@ -386,9 +334,6 @@ TEST(MutualInformationMV, HandValuesZeroRowsAndProportionalRows) {
     EXPECT_TRUE(std::isfinite(d[3][3]));
     EXPECT_NEAR(d[5][6], 0, 1e-6);
     for (int i = 0; i < 7; i++) EXPECT_NEAR(d[i][i], 0, 1e-12);
-    Mat<float> xf{{1, 0}, {0, 1}, {2, 0}, {0, 0}, {1, 1}, {1, 2}, {2, 4}};
-    Mat<float> df(7, 7), dp(7, 7);
-    Mat<double> dd(7, 7), dq(7, 7);
     MutualInformationMV(7, 2, xf, df);
     MutualInformationMV(7, 2, xf, dd);
     MutualInformation(7, 2, xf, dp);
@@ -402,8 +347,6 @@ TEST(MutualInformationMV, HandValuesZeroRowsAndProportionalRows) {
         EXPECT_NEAR((*m)[5][6], 0, 1e-6);
     }
     // A missing column is left out of the divergence and of the totals alike.
-    Mat<double> m{{1, 0, -999}, {0, 1, 5}};
-    Mat<double> dm(2, 2);
     MutualInformationMV(2, 3, m, dm);
     EXPECT_NEAR(dm[0][1], 2 * kLn2 - (1 * std::log(2.0 / 7) + 6 * std::log(12.0 / 7)), 1e-6);
 }

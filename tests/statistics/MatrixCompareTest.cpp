@@ -56,15 +56,13 @@ void CheckConfigurations(double tol) {
     RotatedCopy(X, Xr);
     EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr), 1.0, tol);
     EXPECT_NEAR(RVcoeff(6, 3, 3, X, Xr), 1.0, tol);
-    Mat<T> Z(6, 3);
+    Mat<T> Z(6, 3), Xs(6, 3), Y3(6, 2);
     EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, Z), 1.0, tol);
     // Z is the standardised Xr rotated back onto X: equal to the standardised X.
-    Mat<T> Xs(6, 3);
     CenterColsMV(6, 3, X, Xs);
     GowerStandardizationCols(6, 3, Xs);
     ExpectSame(Z, Xs, 10 * tol);
     // Scaling either configuration does not change RV.
-    Mat<T> Y3(6, 2);
     for (int i = 0; i < 6; i++)
         for (int k = 0; k < 2; k++) Y3[i][k] = T(3) * Y[i][k];
     EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y3), 0.789851038717489, tol);
@@ -76,8 +74,7 @@ void CheckConfigurations(double tol) {
 TEST(Configurations, ProcrustesAndRVAgainstReference) {
     CheckConfigurations<double>(1e-10);
     CheckConfigurations<float>(2e-5);
-    Mat<double> Xt(3, 6), Yt(2, 6), Z(6, 3);
-    Mat<double> X(kX), Y(kY);
+    Mat<double> Xt(3, 6), Yt(2, 6), Z(6, 3), X(kX), Y(kY);
     TransposeMatrix(6, 3, X, Xt);
     TransposeMatrix(6, 2, Y, Yt);
     EXPECT_NEAR(ProcrustesCoeff_T(3, 2, 6, Xt, Yt, Z), 0.824953135216131, 1e-10);
@@ -86,17 +83,16 @@ TEST(Configurations, ProcrustesAndRVAgainstReference) {
 // Degenerate configurations: a constant one, a non-finite one and a zero cross-product give 0
 // (never NaN).
 TEST(Configurations, DegenerateCasesGiveZero) {
-    Mat<double> X(kX), C(6, 2), N(kY);
+    Mat<double> X(kX), C(6, 2), N(kY), Z(6, 3);
+    Mat<float> Xf(kX), Cf(6, 2);
     C.fill(4);
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C), 0.0);
     EXPECT_EQ(RVcoeff(6, 3, 2, X, C), 0.0);
     N[2][1] = std::numeric_limits<double>::infinity();
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, N), 0.0);
-    Mat<double> Z(6, 3);
     Z.fill(8);
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, Z), 0.0);
     ExpectCells(Z, {{0, 0, 0}}, 0);
-    Mat<float> Xf(kX), Cf(6, 2);
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, Xf, Cf), 0.0f);
     EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
@@ -146,12 +142,11 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
 // Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
 // procrustes ss), 2 (1 - sqrt(1 - R/Tot)) = 0.125911620577618; a target of zero total gives 0.
 TEST(Configurations, ProcrustesOldAgainstReference) {
-    Mat<double> X(kX), Y(kY), fit(6, 2);
-    EXPECT_NEAR(ProcrustesCoeff_OLD(6, 2, X, Y), 0.125911620577618, 1e-12);
+    Mat<double> X(kX), Y(kY), fit(6, 2), Z(6, 2);
     double ss[2];
+    EXPECT_NEAR(ProcrustesCoeff_OLD(6, 2, X, Y), 0.125911620577618, 1e-12);
     ProcrustesAdj(6, 2, 2, X, Y, fit, ss);
     EXPECT_NEAR(ss[0] + ss[1], 15.2435233160622, 1e-10);
-    Mat<double> Z(6, 2);
     EXPECT_EQ(ProcrustesCoeff_OLD(6, 2, Z, Y), 0.0);  // Tot = 0
 }
 
@@ -234,24 +229,17 @@ TEST(ResemblanceMatrices, MatrixCorrEdges) {
     Mat<double> A{{0, 1, 2}, {9, 0, 4}, {9, 9, 0}}, B{{0, 1, 2}, {-5, 7, 4}, {3, 1, 0}};
     EXPECT_NEAR(MatrixCorr(3, A, B), 1.0, 1e-15);
     EXPECT_EQ(MatrixCorr(1, A, B), 0.0);
-    Mat<double> K{{0, 3, 3}, {0, 0, 3}, {0, 0, 0}};
+    Mat<double> K{{0, 3, 3}, {0, 0, 3}, {0, 0, 0}}, M{{0, -999, -999}, {0, 0, -999}, {0, 0, 0}};
     EXPECT_EQ(MatrixCorr(3, K, B), 0.0);
-    Mat<double> M{{0, -999, -999}, {0, 0, -999}, {0, 0, 0}};
     EXPECT_EQ(MatrixCorr(3, M, B), 0.0);
     Mat<double> P{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
     Mat<double> Q{{0, 1, 3, 0}, {0, 0, 2, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}};
     // Pairs: (0,1) 1/1, (0,2) 2/3, (0,3) 4/0, (1,2) missing, (1,3) 8/9, (2,3) 0/0.
     // Counted values a = (1, 2, 4, 8, 0), b = (1, 3, 0, 9, 0): Pearson r of the five pairs.
     double a[] = {1, 2, 4, 8, 0}, b[] = {1, 3, 0, 9, 0};
-    double ma = 3, mb = 13.0 / 5, sp = 0, sa = 0, sb = 0;
-    for (int k = 0; k < 5; k++) {
-        sp += (a[k] - ma) * (b[k] - mb);
-        sa += (a[k] - ma) * (a[k] - ma);
-        sb += (b[k] - mb) * (b[k] - mb);
-    }
-    EXPECT_NEAR(MatrixCorr(4, P, Q), sp / std::sqrt(sa * sb), 1e-14);
     Mat<float> Pf{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-    EXPECT_NEAR(MatrixCorr(4, Pf, Q), sp / std::sqrt(sa * sb), 1e-7);
+    EXPECT_NEAR(MatrixCorr(4, P, Q), Pearson(a, b, 5), 1e-14);
+    EXPECT_NEAR(MatrixCorr(4, Pf, Q), Pearson(a, b, 5), 1e-7);
 }
 
 TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
@@ -286,12 +274,10 @@ TEST(ResemblanceMatrices, PartialCorrelationEdges) {
     EXPECT_NEAR(PartialMatrixCorr(6, A, B, K), MatrixCorr(6, A, B), 1e-12);
     EXPECT_EQ(PartialMatrixCorr(1, A, B, K), 0.0);
     Mat<float> Af(6, 6), Bf(6, 6), Cf(6, 6);
+    Copy(A, Af);
+    Copy(B, Bf);
     for (int i = 0; i < 6; i++)
-        for (int j = 0; j < 6; j++) {
-            Af[i][j] = float(A[i][j]);
-            Bf[i][j] = float(B[i][j]);
-            Cf[i][j] = -Af[i][j];
-        }
+        for (int j = 0; j < 6; j++) Cf[i][j] = -Af[i][j];
     EXPECT_EQ(PartialMatrixCorr(6, Af, Bf, Cf), 0.0f);
 }
 

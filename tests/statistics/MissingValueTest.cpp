@@ -145,9 +145,10 @@ TEST(MissingValues, TheCompleteRowKeepsAllItsTermsOnTheDiagonal) {
     for (double v : kA) dev += (v - mean) * (v - mean);
     EXPECT_NEAR(Cell(CovarianceMV, kA, b, true), dev / 5, kTol);
     EXPECT_NEAR(Cell(CorrelationMV, kA, b, true), 1.0, kTol);
-    // One-vector sums leave out the -999 alone: 1 + 9 = 10 and 10 - 4^2 / 2 = 2.
-    float f[] = {1, -999, 3};
-    double d[] = {1, -999, 3};
+    // One-vector sums leave out the -999 alone: 1 + 9 = 10 and 10 - 4^2 / 2 = 2 (the fourth value
+    // lies past the three given).
+    float f[] = {1, -999, 3, 5};
+    double d[] = {1, -999, 3, 5};
     EXPECT_EQ(SumOfSquares(3, f), 10.0);
     EXPECT_EQ(SumOfSquares(3, d), 10.0);
     EXPECT_EQ(SumOfSquaresDev(3, f), 2.0);

@@ -41,18 +41,17 @@ TEST(RaoIndex, AgreesWithDivcOnEveryForm) {
         FillHalfSquared(Df, false);
         FillHalfSquared(S, true);
         FillHalfSquared(Sf, true);
-        EXPECT_NEAR(RaoIndex(4, c.x, D, true, false), c.rao, 1e-14);
-        EXPECT_NEAR(RaoIndex(4, c.x, Df, true, false), c.rao, 1e-7);
-        EXPECT_NEAR(RaoIndex(4, c.x, S, false, false), c.rao, 1e-14);   // 1 - s
-        EXPECT_NEAR(RaoIndex(4, c.x, Sf, false, false), c.rao, 1e-7);
-        EXPECT_NEAR(RaoIndex(4, c.x, D, true), c.rao, 1e-14);
-        EXPECT_NEAR(RaoIndex(4, c.x, Df, true), c.rao, 1e-7);
-        EXPECT_NEAR(RaoIndex(4, c.x, D, true, true), c.root, 1e-14);
-        EXPECT_NEAR(RaoIndex(4, c.x, Df, true, true), c.root, 1e-6);
-        EXPECT_NEAR(RaoIndex(4, c.x, S, false, true), c.root, 1e-14);  // sqrt(1 - s)
-        EXPECT_NEAR(RaoIndex(4, c.x, Sf, false, true), c.root, 1e-6);
-        EXPECT_NEAR(RaoIndex(4, c.x, S, false), c.root, 1e-14);
-        EXPECT_NEAR(RaoIndex(4, c.x, Sf, false), c.root, 1e-6);
+        // Distances and similarities (taken as 1 - s, or sqrt(1 - s) with the root) of one type.
+        auto forms = [&](auto& Dm, auto& Sm, double tol, double rootTol) {
+            EXPECT_NEAR(RaoIndex(4, c.x, Dm, true, false), c.rao, tol);
+            EXPECT_NEAR(RaoIndex(4, c.x, Sm, false, false), c.rao, tol);
+            EXPECT_NEAR(RaoIndex(4, c.x, Dm, true), c.rao, tol);
+            EXPECT_NEAR(RaoIndex(4, c.x, Dm, true, true), c.root, rootTol);
+            EXPECT_NEAR(RaoIndex(4, c.x, Sm, false, true), c.root, rootTol);
+            EXPECT_NEAR(RaoIndex(4, c.x, Sm, false), c.root, rootTol);
+        };
+        forms(D, S, 1e-14, 1e-14);
+        forms(Df, Sf, 1e-7, 1e-6);
         EXPECT_NEAR(RaoIndex(4, c.x, nullptr, true, false), c.gini, 1e-14);
         EXPECT_NEAR(RaoIndex(4, c.x, Df, true, false, true), c.gini, 1e-14);
         EXPECT_NEAR(RaoIndex(4, c.x, Df, true, false, false), c.rao, 1e-7);
@@ -62,7 +61,7 @@ TEST(RaoIndex, AgreesWithDivcOnEveryForm) {
     }
     Mat<double> D(4, 4);
     FillHalfSquared(D, false);
-    EXPECT_NEAR(RaoIndex(4, c1f, D, true), 0.170277777777778, 1e-14);
+    EXPECT_NEAR(RaoIndex(4, c1f, D, true), 0.170277777777778, 1e-14);  // float abundances
 }
 
 // Off-diagonal dissimilarities 1: 1 - sum p^2 (p = 0.5, 0.3, 0.2: 1 - 0.38 = 0.62).
@@ -163,11 +162,12 @@ TEST(Valence, EntropiesOfOccurrencesAndMessages) {
         return s;
     };
     double o[4];
-    EXPECT_EQ(ValenceInvalence(3, 3, X, &o[0], &o[1], &o[2], &o[3], 1.0f), 1);
-    ExpectVec(o, {H({2, 1, 3}), H({3, 2, 1}) / 3, H({1, 2}), H({1, 2}) / 3}, 1e-6);
     float of[4];
+    const std::initializer_list<double> want = {H({2, 1, 3}), H({3, 2, 1}) / 3, H({1, 2}), H({1, 2}) / 3};
+    EXPECT_EQ(ValenceInvalence(3, 3, X, &o[0], &o[1], &o[2], &o[3], 1.0f), 1);
     ValenceInvalence(3, 3, X, &of[0], &of[1], &of[2], &of[3], 1.0f);
-    ExpectVec(of, {H({2, 1, 3}), H({3, 2, 1}) / 3, H({1, 2}), H({1, 2}) / 3}, 1e-6);
+    ExpectVec(o, want, 1e-6);
+    ExpectVec(of, want, 1e-6);
     EXPECT_NEAR(LocalValence(3, 3, X, 1.0f), H({2, 1, 3}), 1e-6);
     EXPECT_NEAR(FloristicValence(3, 3, X, 1.0f), H({3, 2, 1}) / 3, 1e-6);
     EXPECT_NEAR(LocalInvalence(3, 3, X, 1.0f), H({1, 2}), 1e-6);

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "foundation/qwlibDim.h"
 
@@ -38,6 +42,36 @@ private:
     int n_, p_;
 };
 
+// b = a cell by cell (t: b = the transpose of a), in b's element type.
+template <class A, class B>
+void Copy(Mat<A>& a, Mat<B>& b, bool t = false) {
+    for (int i = 0; i < a.rows(); i++)
+        for (int j = 0; j < a.cols(); j++) (t ? b[j][i] : b[i][j]) = B(a[i][j]);
+}
+
+// D = the Euclidean distances (squared: their squares) among the rows of X, every cell.
+template <class T>
+void RowDistances(Mat<T>& X, Mat<T>& D, bool squared = false) {
+    for (int i = 0; i < X.rows(); i++)
+        for (int j = 0; j < X.rows(); j++) {
+            double s = 0;
+            for (int k = 0; k < X.cols(); k++) s += (double(X[i][k]) - X[j][k]) * (double(X[i][k]) - X[j][k]);
+            D[i][j] = T(squared ? s : std::sqrt(s));
+        }
+}
+
+// Pearson correlation of x[0 .. n - 1] and y[0 .. n - 1] from its definition.
+inline double Pearson(const double* x, const double* y, int n) {
+    double mx = 0, my = 0, sxy = 0, sxx = 0, syy = 0;
+    for (int k = 0; k < n; k++) mx += x[k] / n, my += y[k] / n;
+    for (int k = 0; k < n; k++) {
+        sxy += (x[k] - mx) * (y[k] - my);
+        sxx += (x[k] - mx) * (x[k] - mx);
+        syy += (y[k] - my) * (y[k] - my);
+    }
+    return sxy / std::sqrt(sxx * syy);
+}
+
 // Uniform values in [lo, hi) from a fixed seed.
 template <class T>
 void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {
@@ -51,6 +85,20 @@ void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {
 template <class T>
 void ExpectVec(const T* v, std::initializer_list<double> want, double tol = 1e-12) {
     for (size_t k = 0; k < want.size(); k++) EXPECT_NEAR(v[k], want.begin()[k], tol) << "at " << k;
+}
+
+// Column j of m (rows 0 .. want.size() - 1) within tol of want.
+template <class M>
+void ExpectColumn(M& m, int j, const std::vector<double>& want, double tol) {
+    for (size_t i = 0; i < want.size(); i++) EXPECT_NEAR(m[i][j], want[i], tol) << "row " << i << ", column " << j;
+}
+
+// The whole content of a scratch file, from its start.
+inline std::string ReadBack(FILE* f) {
+    std::rewind(f);
+    std::string s;
+    for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
+    return s;
 }
 
 // Every row given of m within tol of want.

@@ -106,6 +106,36 @@ TEST_F(FunctionalAnalysis, ATypeWithoutAValueHasNoAverage) {
     EXPECT_EQ(a, (std::vector<double>{1.5, 2.5, 3.5, 3.5, 4.5, 5.5, -999, 6, 7}));
 }
 
+TEST_F(FunctionalAnalysis, TypesBuiltByClustering) {
+    // Gower similarity of the five OTUs (rows 1 2 3, 2 3 4, ..., each trait of range 4):
+    // 1 - |i - j|/4. UPGMA on similarities fuses OTUs 1 and 2 (0.75, the first such pair), then
+    // 3 and 4 (0.75; the group 1+2 is 0.625 from OTU 3): 3 types {1 2} {3 4} {5}.
+    // Ward's method on 2(1 - s) fuses the same pairs first.
+    printDetail = 1;
+    for (int method : {4, 3}) {
+        clusMethPoolCSTs = method;
+        ASSERT_TRUE(PFTs_ScalingUp()) << method;
+        const std::string t = Read("s1Prinda.txt");
+        EXPECT_EQ(Count(t, "\nWith this trait subset there are 5 monothetic types of OTUs.\n\nSimilarity matrix between 5 "
+                           "monothetic types, based on 3 traits:\n1\t\n0.75\t1\t\n0.5\t0.75\t1\t\n"), 1) << method;
+        EXPECT_EQ(Count(t, "\nPartition vector of 5 OTUs in 5 monothetic types:\n1\t2\t3\t4\t5\t\n"
+                           "\nPartition vector of 5 OTUs in 3 polythetic types:\n1\t1\t2\t2\t3\t\n"), 1) << method;
+        EXPECT_EQ(Count(t, "Labels of"), 0) << method;
+        EXPECT_EQ(Count(t, "\nNumber of OTUs in each type:\n2\t2\t1\t\n"), 1) << method;
+    }
+
+    // OTUs 1 and 2 identical: 4 monothetic groups. A single nominal trait: its states are the
+    // types, whatever number of types was asked for.
+    for (int j = 0; j < 3; j++) csm_Float[1][j] = csm_Float[0][j];
+    chtype[0] = 2;
+    weight[1] = weight[2] = 0.0f;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    const std::string t = Read("s1Prinda.txt");
+    EXPECT_EQ(Count(t, "\nWith this trait subset there are 4 monothetic types of OTUs.\n"), 1);
+    EXPECT_EQ(Count(t, "\nPartition vector of 5 OTUs in 4 polythetic types:\n1\t1\t2\t3\t4\t\n"), 1);
+    EXPECT_EQ(Count(t, "Number of types examined: \t4\n"), 1);
+}
+
 TEST_F(FunctionalAnalysis, EntrySettingsForTheSearchAndTheTrack) {
     weight[2] = 0.0f;
     optUnitTotalAdjust1 = false;

@@ -113,6 +113,18 @@ TEST(GowerAverage, IdenticalOtusUnderFractionalWeightsHaveSimilarityOne) {
     free3D(sp, 2, 2);
 }
 
+TEST(GowerAverage, OneTraitIsItsOwnAverage) {
+    // One trait of weight 0.5: the layer holds 0.5 x 0.8 = 0.4; averaged over the weight, 0.8.
+    double*** sp = dim3Double(2, 2, 1);
+    sp[0][1][0] = 0.4;
+    float** s = Filled<float>(7.0f);
+    float w[1] = {0.5f};
+    gower_similarityAverage(1, 2, sp, s, w);
+    EXPECT_NEAR(s[0][1], 0.8, 1e-6);
+    free2D(s, 3);
+    free3D(sp, 2, 2);
+}
+
 TEST(GowerAverage, NoTraitGivesMissingAndNoOtuWritesNothing) {
     double*** sp = Cube<double>();
     float** s = Filled<float>(7.0f);

@@ -2,8 +2,15 @@
 // covariates, then vegan::protest and ade4::RV.rtest), column selection and the empty cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "matrix/qwLinearModels.h"
 #include "statistics/StatTestUtil.h"
+#include "statistics/qwlibResCompare.h"
 #include "traits/PermTestData.h"
+#include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
 namespace {
@@ -14,16 +21,7 @@ TEST(PartialMatrixCorrelation, AgreesWithRAndSelectsColumns) {
     // predictor table shows).
     Small d(2, false);
     Mat<double> X(kN, kK), T(kN, kP);
-    for (int c = 0; c < kN; c++) {
-        double tot = 0;
-        for (int o = 0; o < kS; o++) {
-            tot += d.W[c][o];
-            for (int t = 0; t < kK; t++) X[c][t] += d.W[c][o] * d.U[o][t];
-            for (int t = 0; t < 2; t++) T[c][t] += d.W[c][o] * d.B[o][t];
-        }
-        for (int t = 0; t < 2; t++) T[c][t] /= tot;
-        T[c][2] = 7;
-    }
+    CompositionAndMeans(d, X, T);
     int sel[kP] = {1, 1, 0};
     EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 2, 2.0, {{kP, sel, T}}), 0.4178472093564839, 1e-10);
     EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 3, 2.0, {{kP, sel, T}}), 0.17546126354602604, 1e-10);
@@ -34,3 +32,139 @@ TEST(PartialMatrixCorrelation, AgreesWithRAndSelectsColumns) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------------ the engine's smaller forms
+
+namespace agreement {
+
+using permtest::Compare;
+using permtest::Components;
+using permtest::CongruenceWork;
+using permtest::Config;
+
+// RV through the pA x pB cross products equals the sums over the n x n matrices of the library
+// (sum S.T = ||A'B||^2, sum S^2 = ||A'A||^2), and Procrustes from the singular values of A'B
+// equals those of the zero-padded square: random data, narrower and wider either side, more
+// columns than objects (the n x n Gram form), one column, a constant configuration (0).
+TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
+    struct Case {
+        int n, pa, pb;
+        bool constantB;
+    };
+    const Case cases[] = {{6, 2, 5, false}, {9, 5, 2, false}, {12, 4, 4, false}, {7, 1, 3, false},
+                          {5, 9, 3, false}, {8, 3, 14, false}, {10, 1, 1, false}, {6, 3, 2, true}};
+    for (const Case& c : cases) {
+        Mat<double> A(c.n, c.pa), B(c.n, c.pb);
+        FillRandom(A, 31 * c.n + c.pa);
+        FillRandom(B, 17 * c.n + c.pb, 0.0, 20.0);
+        if (c.constantB)
+            for (int i = 0; i < c.n; i++)
+                for (int j = 0; j < c.pb; j++) B[i][j] = j + 0.5;
+        Config a(c.n, c.pa), b(c.n, c.pb);
+        a.Set(c.pa, A);
+        b.Set(c.pb, B);
+        CongruenceWork w(c.n, std::max(c.pa, c.pb));
+        const double rv = RVcoeff(c.n, c.pa, c.pb, A, B), pr = ProcrustesCoeff(c.n, c.pa, c.pb, A, B);
+        EXPECT_NEAR(Compare(a, b, 3, w), rv, 1e-12) << c.n << " " << c.pa << " " << c.pb;
+        EXPECT_NEAR(Compare(a, b, 2, w), pr, 1e-12) << c.n << " " << c.pa << " " << c.pb;
+        EXPECT_NEAR(Compare(b, a, 2, w), pr, 1e-12);  // symmetric
+        EXPECT_EQ(Compare(a, b, 1, w), 0.0);
+        if (c.constantB) EXPECT_EQ(pr, 0.0);
+        else EXPECT_GT(rv, 0.0);  // a real comparison, not two zeros
+    }
+    // A -999 cell: the library's form that skips it.
+    Mat<double> A(7, 2), B(7, 3);
+    FillRandom(A, 5);
+    FillRandom(B, 6);
+    B[3][1] = -999;
+    Config a(7, 2), b(7, 3);
+    a.Set(2, A);
+    b.Set(3, B);
+    CongruenceWork w(7, 3);
+    EXPECT_TRUE(b.missing);
+    EXPECT_EQ(Compare(a, b, 3, w), RVcoeff(7, 2, 3, A, B));
+    EXPECT_EQ(Compare(a, b, 2, w), ProcrustesCoeff(7, 2, 3, A, B));
+}
+
+// Sums of singular values worked by hand: columns (3, 4) and 0 give 5 and 0; diag(2, -3) gives
+// 2 + 3; the all-ones 2 x 2 gives 2 and 0; a rotation by 30 degrees of diag(1, 4, 0.5) keeps
+// them (5.5); a 1 x 1 matrix gives its absolute value.
+TEST(PermTestCongruence, NuclearNormOfKnownMatrices) {
+    const double c30 = std::sqrt(3.0) / 2, s30 = 0.5;
+    struct Case {
+        int n;
+        std::vector<double> cols;
+        double want;
+    };
+    const std::vector<Case> cases = {{2, {3, 4, 0, 0}, 5.0},
+                                     {2, {2, 0, 0, -3}, 5.0},
+                                     {2, {1, 1, 1, 1}, 2.0},
+                                     {3, {c30, s30, 0, -4 * s30, 4 * c30, 0, 0, 0, 0.5}, 5.5},
+                                     {1, {-2.5}, 2.5}};
+    for (const Case& c : cases) {
+        std::vector<double> m = c.cols;
+        EXPECT_NEAR(permtest::NuclearNorm(c.n, m.data()), c.want, 1e-14) << c.n;
+    }
+}
+
+// The partial congruence on components computed once equals the residuals of
+// PCA_Regression_ResidualsSelect compared by the library: one or two covariates, a column left
+// out, a duplicated column (an axis without variance), fewer components allowed than there
+// are (n = 12, f = 4: at most 2 of 4), and a single component.
+TEST(PermTestCongruence, ComponentResidualsEqualThePrincipalComponentRegression) {
+    struct Case {
+        int n, pa, pb, c1, c2;
+        double f;
+        bool duplicate, leaveOut;
+    };
+    const Case cases[] = {{10, 3, 2, 2, 0, 2.0, false, false}, {12, 2, 4, 4, 0, 4.0, false, false},
+                          {14, 4, 3, 3, 2, 2.0, true, false},  {11, 2, 6, 3, 1, 2.0, false, true},
+                          {9, 12, 2, 1, 0, 2.0, false, false}, {8, 3, 3, 5, 0, 1.0, false, false}};
+    for (const Case& c : cases) {
+        Mat<double> A(c.n, c.pa), B(c.n, c.pb), C1(c.n, c.c1), C2(c.n, std::max(c.c2, 1));
+        FillRandom(A, 3 * c.n + 1);
+        FillRandom(B, 3 * c.n + 2);
+        FillRandom(C1, 3 * c.n + 3);
+        FillRandom(C2, 3 * c.n + 4);
+        for (int i = 0; i < c.n; i++) A[i][0] += 2 * C1[i][0];  // something for the covariates to explain
+        if (c.duplicate)
+            for (int i = 0; i < c.n; i++) C2[i][0] = C1[i][1];
+        std::vector<int> sel(c.c1, 1);
+        if (c.leaveOut) sel[1] = 0;
+        std::vector<MatrixCovariate> cov = {{c.c1, sel.data(), C1}};
+        if (c.c2 > 0) cov.push_back({c.c2, nullptr, C2});
+        // The reference: the stacked entering columns, residuals of each side, the library.
+        int m = 0;
+        Mat<double> G(c.n, c.c1 + c.c2), RA(c.n, c.pa), RB(c.n, c.pb);
+        for (int j = 0; j < c.c1; j++)
+            if (sel[j] == 1) {
+                for (int i = 0; i < c.n; i++) G[i][m] = C1[i][j];
+                m++;
+            }
+        for (int j = 0; j < c.c2; j++, m++)
+            for (int i = 0; i < c.n; i++) G[i][m] = C2[i][j];
+        PCA_Regression_ResidualsSelect(c.n, c.pa, m, A, G, RA, nullptr, 2, c.f);
+        PCA_Regression_ResidualsSelect(c.n, c.pb, m, B, G, RB, nullptr, 2, c.f);
+        for (int method : {2, 3}) {
+            const double want = method == 2 ? ProcrustesCoeff(c.n, c.pa, c.pb, RA, RB) : RVcoeff(c.n, c.pa, c.pb, RA, RB);
+            EXPECT_NEAR(PartialMatrixCorrelation(c.n, c.pa, c.pb, A, B, method, c.f, cov), want, 1e-12)
+                << "n " << c.n << " method " << method;
+            EXPECT_GT(want, 0.0);
+        }
+        // The residuals themselves, up to the centring the comparison applies to both.
+        Components comp(c.n, c.c1 + c.c2);
+        ASSERT_TRUE(comp.Compute(cov.data(), static_cast<int>(cov.size()), c.f));
+        const int cap = static_cast<int>(double(c.n - 2) / c.f);
+        EXPECT_EQ(comp.kept, std::min(cap, m - (c.duplicate ? 1 : 0)));
+        Config a(c.n, c.pa), ra(c.n, c.pa);
+        a.Set(c.pa, A);
+        comp.Residuals(a, ra);
+        for (int j = 0; j < c.pa; j++) {
+            double mean = 0;
+            for (int i = 0; i < c.n; i++) mean += RA[i][j] / c.n;
+            for (int i = 0; i < c.n; i++) EXPECT_NEAR(ra.c[i][j], RA[i][j] - mean, 1e-11);
+        }
+    }
+}
+
+}  // namespace agreement

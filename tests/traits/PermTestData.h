@@ -85,3 +85,18 @@ struct Small {
         in.outRaoPhyl = outF;
     }
 };
+
+// X = W U and the community-weighted means of the first two traits (each W row over its total),
+// computed directly for the partial congruences; the third column of T is set to 7.
+inline void CompositionAndMeans(Small& d, Mat<double>& X, Mat<double>& T) {
+    for (int c = 0; c < kN; c++) {
+        double tot = 0;
+        for (int o = 0; o < kS; o++) {
+            tot += d.W[c][o];
+            for (int t = 0; t < kK; t++) X[c][t] += d.W[c][o] * d.U[o][t];
+            for (int t = 0; t < 2; t++) T[c][t] += d.W[c][o] * d.B[o][t];
+        }
+        for (int t = 0; t < 2; t++) T[c][t] /= tot;
+        T[c][2] = 7;
+    }
+}

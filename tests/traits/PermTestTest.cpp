@@ -15,7 +15,9 @@
 
 #include "matrix/core/qwlibRandom.h"
 #include "matrix/qwlibDispatch.h"
+#include "matrix/qwLinearModels.h"
 #include "statistics/StatTestUtil.h"
+#include "statistics/qwlibResCompare.h"
 #include "traits/PermTestData.h"
 #include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
@@ -64,6 +66,31 @@ TEST(PermTestObserved, MantelStatisticsAgreeWithR) {
     for (const Expected& e : kMantel) {
         EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-12) << "statistic " << e.index;
         EXPECT_EQ(d.in.probability[e.index], 1.0) << "statistic " << e.index;
+    }
+}
+
+TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) {
+    // A -999 in Y: ro(XY) and ro(XY.T) come from the library forms that skip it (RVcoeff /
+    // ProcrustesCoeff on the raw tables, residuals of the regression that skips it), and an
+    // identity permutation still reproduces every observed value.
+    for (int optRo : {2, 3}) {
+        Small d(optRo, false);
+        d.Y[1][2] = -999;
+        d.in.iterations = 5;
+        d.in.restriction = 1;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
+        CompositionAndMeans(d, X, T);
+        int sel[kP] = {1, 1, 0};
+        auto coeff = [&](double** a, int pa, double** b, int pb) {
+            return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
+        };
+        PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
+        PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
+        EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
+        EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
+        EXPECT_GT(d.in.observed[kRXY_T], 0.0);
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
     }
 }
 

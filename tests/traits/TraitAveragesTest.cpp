@@ -111,8 +111,22 @@ TEST_F(TraitAverages, AnExcludedTraitIsLeftOutAndOneCommunityIsRefused) {
     EXPECT_EQ(Count(one, "\nTrait ranking criterion:\tro(TE)=\t"), 1);
     EXPECT_EQ(Count(Read("s1Hie.txt"), "3\t4\n"), 1);
 
-    std::remove("s1Prinda.txt");
+    // Two communities (c1, c2) are enough: ro(TE) by the relative difference of the single cells.
+    // E standardised over c1, c2: e1 = (-1, 1)/sqrt(2), e2 its negative, so DE = 2. T of c1
+    // (3, 4, 5) and of c2 (10, 13, 16)/3 = tr1 only here: (3, 10/3), to unit length.
+    weight[2] = 0.0f;
     const int communities = ncsm;
+    ncsm = 2;
+    ASSERT_TRUE(FrequencyTraitsScalingUp());
+    const double len = std::sqrt(9.0 + 100.0 / 9.0);
+    const double dt = std::fabs(3.0 - 10.0 / 3.0) / len;
+    const std::string two = Read("s1Prinda.txt");
+    const size_t at = two.find("\nTrait ranking criterion:\tro(TE)=\t");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NEAR(std::strtod(two.c_str() + at + 34, nullptr), 1.0 - (2.0 - dt) / 2.0, 1e-5);
+    ncsm = communities;
+
+    std::remove("s1Prinda.txt");
     ncsm = 1;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(FrequencyTraitsScalingUp());
