@@ -2,6 +2,7 @@
 // files it writes (whole, or not at all), its refusals and the sections it leaves out.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -134,6 +135,53 @@ TEST_F(FunctionalAnalysis, TypesBuiltByClustering) {
     EXPECT_EQ(Count(t, "\nWith this trait subset there are 4 monothetic types of OTUs.\n"), 1);
     EXPECT_EQ(Count(t, "\nPartition vector of 5 OTUs in 4 polythetic types:\n1\t1\t2\t3\t4\t\n"), 1);
     EXPECT_EQ(Count(t, "Number of types examined: \t4\n"), 1);
+}
+
+// The numbers printed after a heading.
+std::vector<double> After(const std::string& text, const std::string& heading, int count) {
+    std::vector<double> v;
+    const size_t at = text.find(heading);
+    if (at == std::string::npos) return v;
+    const char* p = text.c_str() + at + heading.size();
+    for (int i = 0; i < count; i++) {
+        char* end = nullptr;
+        v.push_back(std::strtod(p, &end));
+        p = end;
+    }
+    return v;
+}
+
+TEST_F(FunctionalAnalysis, EnvironmentalResemblanceByTheKindOfVariables) {
+    // e1 = (1 2 3 4), e2 = (4 3 2 1). Same units: the raw Euclidean distance, sqrt(2) |i - j|.
+    // Several types with e1 nominal: 1 - Gower = 1 - (0 + 1 - |i - j|/3)/2.
+    const std::string heading = "Resemblance matrix (DE) between community sites based on ecological variables:\n";
+    optEnvVarType = 1;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    std::vector<double> de = After(Read("s1Prinda.txt"), heading, 10);  // lower half of 4
+    ASSERT_EQ(de.size(), 10u);
+    EXPECT_NEAR(de[1], std::sqrt(2.0), 1e-5);      // (0, 1)
+    EXPECT_NEAR(de[6], 3 * std::sqrt(2.0), 1e-5);  // (0, 3)
+
+    optEnvVarType = 5, temEnvQual = 1, envVarType[0] = 2;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    de = After(Read("s1Prinda.txt"), heading, 10);
+    ASSERT_EQ(de.size(), 10u);
+    EXPECT_NEAR(de[1], 1 - (1 - 1 / 3.0) / 2, 1e-5);
+    EXPECT_NEAR(de[6], 1.0, 1e-5);
+}
+
+TEST_F(FunctionalAnalysis, AppendingToAnEmptyReportAndEachGroupItsOwnClusteredType) {
+    Write("s1Prinda.txt", "");
+    std::snprintf(prindaMode, sizeof prindaMode, "a");
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_EQ(Read("s1Prinda.txt").substr(0, 71), std::string(70, '-') + "\n");
+
+    // As many clustered types as monothetic groups: each group its own type.
+    clusMethPoolCSTs = 1;
+    nGrPoly[0] = 5;
+    std::snprintf(prindaMode, sizeof prindaMode, "w");
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nPartition vector of 5 OTUs in 5 polythetic types:\n1\t2\t3\t4\t5\t\n"), 1);
 }
 
 TEST_F(FunctionalAnalysis, EntrySettingsForTheSearchAndTheTrack) {
