@@ -316,8 +316,8 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         for (int k = 0; k < m; k++)
             if (100.0 * gsl_vector_get(&val.vector, k) / positive > 1e-6) axes++;
     const double limit = double(n - 2) / overfitFactor;
-    int used = double(axes) <= limit ? axes : int(limit);
-    if (used < 0) used = 0;
+    // (A limit that is not a number, 0 / 0, allows none.)
+    int used = double(axes) <= limit ? axes : (limit >= 0.0 ? int(limit) : 0);
     // The scores, centred, made orthonormal one after the other; a score that the ones before
     // explain (within 1e-12 of its own sum of squares) is dropped, as the regression does.
     for (int k = 0; k < used; k++) {
