@@ -6,6 +6,7 @@
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <cmath>
@@ -14,17 +15,13 @@
 
 namespace {
 
+using qwmat::NewMatrix;
+
 // A factor is aliased when its centred sum of squares left after the factors before it is
 // at most this fraction of its own. Rounding leaves about the square of the precision's step
 // times the conditioning; the float form works on values rounded to single precision.
 const double kAliasTolDouble = 1e-12;
 const double kAliasTolFloat = 1e-9;
-
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
 
 template <class T>
 void PrintRows(FILE* f, int rows, int cols, T** m)

@@ -6,6 +6,7 @@
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <gsl/gsl_cdf.h>
@@ -18,19 +19,17 @@
 
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
+using qwmat::NewMatrix;
 
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
-
+// The counts of axes here may come out below 0 for degenerate tables (fewer rows or columns
+// than the axes they lose); such a count gives an empty vector, not an allocation error.
 template <class T>
 T* NewVector(int n)
 {
-    return static_cast<T*>(dim1D_Clear(n > 0 ? n : 0, sizeof(T)));
+    return qwmat::NewVector<T>(n > 0 ? n : 0);
 }
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A quotient whose denominator is 0 is undefined.
 inline double Ratio(double num, double den) { return den == 0.0 ? kNaN : num / den; }
