@@ -254,6 +254,14 @@ struct Report {
     }
     template <class T>
     void Values(int n, T* v) { PrintVectorTab(f, n, v, digits, nullptr); }
+    // A result block: its heading, then the observed values and their probabilities.
+    template <class A, class B>
+    void Results(const char* heading, int n, A* observed, B* prob)
+    {
+        fprintf(f, "%s\nResults:\n", heading);
+        Values(n, observed);
+        Values(n, prob);
+    }
     template <class T>
     void Table(int rows, int cols, T** m) { PrintMatrixTab(f, rows, cols, m, digits); }
     template <class T>
@@ -360,14 +368,10 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
     }
     if (rep.f) {
         rep.Closing(nPerm, start);
-        fprintf(rep.f, "Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)\n");
-        fprintf(rep.f, "Results:\n");
-        rep.Values(nAxes, eigObs);
-        rep.Values(nAxes, probEig);
-        fprintf(rep.f, "Pseudo-F ratios and corresponding probabilities p(Pseudo-F_rnd >= Pseudo-F_obs) (ter Voss 1998)\n");
-        fprintf(rep.f, "Results:\n");
-        rep.Values(nAxes, obsF);
-        rep.Values(nAxes, probF);
+        rep.Results("Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)", nAxes,
+                    eigObs, probEig);
+        rep.Results("Pseudo-F ratios and corresponding probabilities p(Pseudo-F_rnd >= Pseudo-F_obs) (ter Voss 1998)",
+                    nAxes, obsF, probF);
         rep.Flush();
     }
     ClearLine();
@@ -453,10 +457,8 @@ int RvdimPermutationT(int n, int p, int nDims, int nPerm, T** data, T** scores, 
         rep.Closing(nPerm, start);
         fprintf(rep.f, "Number of effective permutations for each axis (specified number = %d permutations):\n", nPerm);
         for (int d = 0; d < nDims; d++) fprintf(rep.f, "Axis %d:\t%d\n", d + 1, effective[d] + 1);
-        fprintf(rep.f, "RVDIM and corresponding probabilities p(RVDIM_rnd >= RVDIM_obs) (Ossin 2008)\n");
-        fprintf(rep.f, "Results:\n");
-        rep.Values(nDims, rvdimObs);
-        rep.Values(nDims, prob);
+        rep.Results("RVDIM and corresponding probabilities p(RVDIM_rnd >= RVDIM_obs) (Ossin 2008)", nDims, rvdimObs,
+                    prob);
         rep.Flush();
     }
     ClearLine();
