@@ -163,19 +163,15 @@ namespace {
 const int kInsertionBelow = 7;   // sub-arrays shorter than this are finished by insertion
 const int kStackSize = 50;
 
-template <class K, class C>
-inline void swapPair(K* arr, C* brr, long i, long j)
-{
-    K tk = arr[i]; arr[i] = arr[j]; arr[j] = tk;
-    C tc = brr[i]; brr[i] = brr[j]; brr[j] = tc;
-}
-
-// Quicksort of arr[1..n] carrying brr along. The partitioning element is the median of
-// arr[l], arr[mid], arr[ir]: the middle one is moved to l+1 and the three are put in order,
-// which leaves sentinels at both ends of the scan. The larger part goes on the stack, the
-// smaller is sorted next, so the stack depth stays below 2 log2(n).
-template <class K, class C>
-void quicksortWithCompanion(unsigned long n, K* arr, C* brr)
+// Quicksort of the positions 1..n of a sequence seen through `seq`: Key(k) is the key at
+// position k, Get(k)/Set(k, item) read and write what moves, KeyOf(item) is the key of an
+// item, Swap(i, j) exchanges two positions. The partitioning element is the median of the
+// keys at l, mid and ir: the middle one is moved to l+1 and the three are put in order, which
+// leaves sentinels at both ends of the scan. The larger part goes on the stack, the smaller is
+// sorted next, so the stack depth stays below 2 log2(n). `overflow` is the message of a stack
+// overflow, naming the caller.
+template <class Seq>
+void quicksortPositions(unsigned long n, Seq seq, const char* overflow)
 {
     HandleEventInfoWhere("sort");
     int* stack = ivector(1, kStackSize);
@@ -185,16 +181,14 @@ void quicksortWithCompanion(unsigned long n, K* arr, C* brr)
     for (;;) {
         if (ir - l + 1 < kInsertionBelow) {
             for (long j = l + 1; j <= ir; ++j) {
-                K key = arr[j];
-                C companion = brr[j];
+                auto moving = seq.Get(j);
+                auto key = seq.KeyOf(moving);
                 long i = j - 1;
                 for (; i >= l; --i) {
-                    if (arr[i] <= key) break;
-                    arr[i + 1] = arr[i];
-                    brr[i + 1] = brr[i];
+                    if (seq.Key(i) <= key) break;
+                    seq.Set(i + 1, seq.Get(i));
                 }
-                arr[i + 1] = key;
-                brr[i + 1] = companion;
+                seq.Set(i + 1, moving);
             }
             if (top == 0) break;
             ir = stack[top--];
@@ -202,26 +196,24 @@ void quicksortWithCompanion(unsigned long n, K* arr, C* brr)
         } else {
             HandleEventInfoWhere("sort");
             long mid = (l + ir) / 2;
-            swapPair(arr, brr, mid, l + 1);
-            if (arr[l] > arr[ir]) swapPair(arr, brr, l, ir);
-            if (arr[l + 1] > arr[ir]) swapPair(arr, brr, l + 1, ir);
-            if (arr[l] > arr[l + 1]) swapPair(arr, brr, l, l + 1);
+            seq.Swap(mid, l + 1);
+            if (seq.Key(l) > seq.Key(ir)) seq.Swap(l, ir);
+            if (seq.Key(l + 1) > seq.Key(ir)) seq.Swap(l + 1, ir);
+            if (seq.Key(l) > seq.Key(l + 1)) seq.Swap(l, l + 1);
             long i = l + 1;
             long j = ir;
-            K pivot = arr[l + 1];
-            C pivotCompanion = brr[l + 1];
+            auto pivotItem = seq.Get(l + 1);
+            auto pivot = seq.KeyOf(pivotItem);
             for (;;) {
-                do ++i; while (arr[i] < pivot);
-                do --j; while (arr[j] > pivot);
+                do ++i; while (seq.Key(i) < pivot);
+                do --j; while (seq.Key(j) > pivot);
                 if (j < i) break;
-                swapPair(arr, brr, i, j);
+                seq.Swap(i, j);
             }
-            arr[l + 1] = arr[j];
-            brr[l + 1] = brr[j];
-            arr[j] = pivot;
-            brr[j] = pivotCompanion;
+            seq.Set(l + 1, seq.Get(j));
+            seq.Set(j, pivotItem);
             top += 2;
-            if (top > kStackSize) nrerror("NSTACK too small in sort2.");
+            if (top > kStackSize) nrerror(overflow);
             if (ir - i + 1 >= j - l) {
                 stack[top] = static_cast<int>(ir);
                 stack[top - 1] = static_cast<int>(i);
@@ -234,6 +226,39 @@ void quicksortWithCompanion(unsigned long n, K* arr, C* brr)
         }
     }
     free_ivector(stack, 1, kStackSize);
+}
+
+// arr[1..n] sorted with brr[1..n] carried along: the items are (key, companion) pairs.
+template <class K, class C>
+struct KeyWithCompanion {
+    K* arr;
+    C* brr;
+    struct Item { K key; C companion; };
+    K Key(long k) const { return arr[k]; }
+    Item Get(long k) const { return {arr[k], brr[k]}; }
+    void Set(long k, const Item& it) const { arr[k] = it.key; brr[k] = it.companion; }
+    static K KeyOf(const Item& it) { return it.key; }
+    void Swap(long i, long j) const {
+        K tk = arr[i]; arr[i] = arr[j]; arr[j] = tk;
+        C tc = brr[i]; brr[i] = brr[j]; brr[j] = tc;
+    }
+};
+
+// indx[1..n] sorted by arr[indx[k]]: the items are the indexes; arr stays as it is.
+struct IndexByKey {
+    const float* arr;
+    unsigned long* indx;
+    float Key(long k) const { return arr[indx[k]]; }
+    unsigned long Get(long k) const { return indx[k]; }
+    void Set(long k, unsigned long it) const { indx[k] = it; }
+    float KeyOf(unsigned long it) const { return arr[it]; }
+    void Swap(long i, long j) const { unsigned long t = indx[i]; indx[i] = indx[j]; indx[j] = t; }
+};
+
+template <class K, class C>
+void quicksortWithCompanion(unsigned long n, K* arr, C* brr)
+{
+    quicksortPositions(n, KeyWithCompanion<K, C>{arr, brr}, "NSTACK too small in sort2.");
 }
 
 template <class T>
@@ -267,63 +292,8 @@ void sort2(unsigned long n, int* arr, int* brr) { quicksortWithCompanion(n, arr,
 
 void indexx(unsigned long n, float* arr, unsigned long* indx)
 {
-    HandleEventInfoWhere("sort");
     for (unsigned long j = 1; j <= n; ++j) indx[j] = j;
-    int* stack = ivector(1, kStackSize);
-    int top = 0;
-    long l = 1;
-    long ir = static_cast<long>(n);
-    auto exchange = [indx](long i, long j) {
-        unsigned long t = indx[i]; indx[i] = indx[j]; indx[j] = t;
-    };
-    for (;;) {
-        if (ir - l + 1 < kInsertionBelow) {
-            for (long j = l + 1; j <= ir; ++j) {
-                unsigned long moving = indx[j];
-                float key = arr[moving];
-                long i = j - 1;
-                for (; i >= l; --i) {
-                    if (arr[indx[i]] <= key) break;
-                    indx[i + 1] = indx[i];
-                }
-                indx[i + 1] = moving;
-            }
-            if (top == 0) break;
-            ir = stack[top--];
-            l = stack[top--];
-        } else {
-            HandleEventInfoWhere("sort");
-            long mid = (l + ir) / 2;
-            exchange(mid, l + 1);
-            if (arr[indx[l]] > arr[indx[ir]]) exchange(l, ir);
-            if (arr[indx[l + 1]] > arr[indx[ir]]) exchange(l + 1, ir);
-            if (arr[indx[l]] > arr[indx[l + 1]]) exchange(l, l + 1);
-            long i = l + 1;
-            long j = ir;
-            unsigned long pivotIndex = indx[l + 1];
-            float pivot = arr[pivotIndex];
-            for (;;) {
-                do ++i; while (arr[indx[i]] < pivot);
-                do --j; while (arr[indx[j]] > pivot);
-                if (j < i) break;
-                exchange(i, j);
-            }
-            indx[l + 1] = indx[j];
-            indx[j] = pivotIndex;
-            top += 2;
-            if (top > kStackSize) nrerror("NSTACK too small in indexx.");
-            if (ir - i + 1 >= j - l) {
-                stack[top] = static_cast<int>(ir);
-                stack[top - 1] = static_cast<int>(i);
-                ir = j - 1;
-            } else {
-                stack[top] = static_cast<int>(j - 1);
-                stack[top - 1] = static_cast<int>(l);
-                l = i;
-            }
-        }
-    }
-    free_ivector(stack, 1, kStackSize);
+    quicksortPositions(n, IndexByKey{arr, indx}, "NSTACK too small in indexx.");
 }
 
 void crank(unsigned long n, float* w, float* s) { rankSorted(n, w, s); }

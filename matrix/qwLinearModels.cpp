@@ -6,6 +6,7 @@
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <cmath>
@@ -14,17 +15,13 @@
 
 namespace {
 
+using qwmat::NewMatrix;
+
 // A factor is aliased when its centred sum of squares left after the factors before it is
 // at most this fraction of its own. Rounding leaves about the square of the precision's step
 // times the conditioning; the float form works on values rounded to single precision.
 const double kAliasTolDouble = 1e-12;
 const double kAliasTolFloat = 1e-9;
-
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
 
 template <class T>
 void PrintRows(FILE* f, int rows, int cols, T** m)
@@ -486,6 +483,19 @@ double ColumnCorrelation(int n, double** A, int a, double** B, int b)
     return r;
 }
 
+// One line a variable of X (n x q): its correlation with each of the K axes in the columns
+// of Z, times scale(k).
+template <class Scale>
+void PrintVariableAxisTable(FILE* f, const char* title, int n, int q, int K, double** X, double** Z, Scale scale)
+{
+    PrintTitle(f, title);
+    for (int j = 0; j < q; j++) {
+        fprintf(f, "Var. %d:\t", j + 1);
+        for (int k = 0; k < K; k++) fprintf(f, "%g\t", scale(k) * ColumnCorrelation(n, X, j, Z, k));
+        fprintf(f, "\n");
+    }
+}
+
 // The redundancy analysis on double copies of Y and X (centred here). f: the report (null:
 // nothing printed); driver: the interactive form, whose report adds the intermediate
 // matrices (detailed), the biplot scores, the non-canonical axes and the PCA of Y.
@@ -558,22 +568,12 @@ void RdaCore(int n, int p, int q, double** Y, double** X, double* eig, double** 
             fprintf(f, "Correlacao entre escores no espaco definido por Y e por X (eixo de ordenacao %d): %g\n",
                     k + 1, corrYX[k]);
     }
-    if (f) {
-        PrintTitle(f, "\nCorrelacao entre variaveis em X e os eixos de ordenacao canonica:\n");
-        for (int j = 0; j < q; j++) {
-            fprintf(f, "Var. %d:\t", j + 1);
-            for (int k = 0; k < K; k++) fprintf(f, "%g\t", ColumnCorrelation(n, X, j, Z, k));
-            fprintf(f, "\n");
-        }
-    }
+    if (f)
+        PrintVariableAxisTable(f, "\nCorrelacao entre variaveis em X e os eixos de ordenacao canonica:\n", n, q, K, X,
+                               Z, [](int) { return 1.0; });
     if (f && driver) {
-        PrintTitle(f, "\nEscores de variaveis em X para biplots:\n");
-        for (int j = 0; j < q; j++) {
-            fprintf(f, "Var. %d:\t", j + 1);
-            for (int k = 0; k < K; k++)
-                fprintf(f, "%g\t", std::sqrt(ax.eig[k] / T) * ColumnCorrelation(n, X, j, Z, k));
-            fprintf(f, "\n");
-        }
+        PrintVariableAxisTable(f, "\nEscores de variaveis em X para biplots:\n", n, q, K, X, Z,
+                               [&](int k) { return std::sqrt(ax.eig[k] / T); });
         // Non-canonical part: the residuals y - yP.
         double** res = dim2Double(n, p);
         for (int i = 0; i < n; i++)

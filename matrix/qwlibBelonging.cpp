@@ -58,6 +58,17 @@ struct DuplicateSets {
     int* set = nullptr;      // n
 };
 
+// The sets of n objects over `cols` columns (the count keeps at least one slot).
+DuplicateSets NewDuplicateSets(int n, int cols)
+{
+    DuplicateSets d;
+    d.column = dim1Dint(n);
+    d.count = dim1Dint(cols > 0 ? cols : 1);
+    d.isDup = static_cast<char*>(dim1D(sizeof(char), n));
+    d.set = dim1Dint(n);
+    return d;
+}
+
 void FreeDuplicateSets(DuplicateSets& d)
 {
     free1D(d.column);
@@ -93,6 +104,25 @@ void FindDuplicates(int n, TS** S, const int* labels, const int* columnOfObject,
     }
 }
 
+// The sums of the fuzzy belonging forms: U (n x g) is cleared and S mirrored into its lower
+// triangle, then each object i gathers term(i, j, k) from every object j of column k that is
+// i itself or is neither a duplicate nor in i's duplicate set (the term adds to U[i][k]
+// itself, and may leave out a missing resemblance).
+template <typename TS, typename TU, typename Term>
+void SumOverGroups(int n, int g, TS** S, TU** U, const DuplicateSets& d, Term term)
+{
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < g; k++) U[i][k] = 0;
+    for (int i = 0; i < n - 1; i++)
+        for (int j = i + 1; j < n; j++) S[j][i] = S[i][j];
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) {
+            if (j != i && (d.isDup[j] || d.set[j] == d.set[i])) continue;
+            int k = d.column[j];
+            if (k >= 0) term(i, j, k);
+        }
+}
+
 // The three overloads of FuzzyBelonging. TS: element type of the resemblance; TT: precision
 // in which each term is formed and divided; TU: element type of the result.
 template <typename TS, typename TT, typename TU>
@@ -105,35 +135,20 @@ bool FuzzyBelongingT(int n, int g, TS** S, int* labels, TU** U, bool isDissim)
     int nd = SortedDistinct(n, lab, distinct);
     int cols = g < nd ? g : nd;   // columns that exist both in U and among the labels
 
-    DuplicateSets d;
-    d.column = dim1Dint(n);
-    d.count = dim1Dint(cols > 0 ? cols : 1);
-    d.isDup = static_cast<char*>(dim1D(sizeof(char), n));
-    d.set = dim1Dint(n);
+    DuplicateSets d = NewDuplicateSets(n, cols);
     for (int i = 0; i < n; i++) {
         int c = ColumnOf(lab[i], distinct, nd);
         d.column[i] = (c >= 0 && c < cols) ? c : -1;
     }
     FindDuplicates<TT>(n, S, lab, d.column, isDissim, d);
 
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < g; k++) U[i][k] = 0;
-
-    for (int i = 0; i < n - 1; i++)
-        for (int j = i + 1; j < n; j++) S[j][i] = S[i][j];
-
-    for (int i = 0; i < n; i++) {
-        for (int j = 0; j < n; j++) {
-            if (j != i && (d.isDup[j] || d.set[j] == d.set[i])) continue;
-            int k = d.column[j];
-            if (k < 0) continue;
-            if (IsMissing(S[i][j])) continue;
-            TT s = static_cast<TT>(S[i][j]);
-            if (isDissim) s = static_cast<TT>(1) - s;
-            s = s / static_cast<TT>(d.count[k]);
-            U[i][k] += s;
-        }
-    }
+    SumOverGroups(n, g, S, U, d, [&](int i, int j, int k) {
+        if (IsMissing(S[i][j])) return;
+        TT s = static_cast<TT>(S[i][j]);
+        if (isDissim) s = static_cast<TT>(1) - s;
+        s = s / static_cast<TT>(d.count[k]);
+        U[i][k] += s;
+    });
     if (g > 0) UnitSumRowsAdjMV(n, g, U, U);
 
     FreeDuplicateSets(d);
@@ -292,28 +307,13 @@ bool FuzzyBelonging_OLD(int n, int g, float** S, int* labels, float** U, bool is
     bool ownLabels;
     int* lab = LabelsOrDefault(n, labels, &ownLabels);
 
-    DuplicateSets d;
-    d.column = dim1Dint(n);
-    d.count = dim1Dint(g > 0 ? g : 1);
-    d.isDup = static_cast<char*>(dim1D(sizeof(char), n));
-    d.set = dim1Dint(n);
+    DuplicateSets d = NewDuplicateSets(n, g);
     // Labels are the column numbers 1..g; an object with any other label has no column.
     for (int i = 0; i < n; i++) d.column[i] = (lab[i] >= 1 && lab[i] <= g) ? lab[i] - 1 : -1;
     FindDuplicates<float>(n, S, lab, d.column, isDissim, d);
 
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < g; k++) U[i][k] = 0.0f;
-    for (int i = 0; i < n - 1; i++)
-        for (int j = i + 1; j < n; j++) S[j][i] = S[i][j];
-
-    for (int i = 0; i < n; i++) {
-        for (int j = 0; j < n; j++) {
-            if (j != i && (d.isDup[j] || d.set[j] == d.set[i])) continue;
-            int k = d.column[j];
-            if (k < 0) continue;
-            U[i][k] += S[i][j] / static_cast<float>(d.count[k]);
-        }
-    }
+    SumOverGroups(n, g, S, U, d,
+                  [&](int i, int j, int k) { U[i][k] += S[i][j] / static_cast<float>(d.count[k]); });
     if (g > 0) {
         UnitSumRowsAdj(n, g, U, U);
         if (isDissim)

@@ -5,6 +5,7 @@
 
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <cmath>
@@ -14,11 +15,7 @@
 
 namespace {
 
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
+using qwmat::NewMatrix;
 
 // Which dispatcher is running: the current one, or the older one (code 5 by GowerMV, no
 // codes 21 and 22).

@@ -6,6 +6,7 @@
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <gsl/gsl_cdf.h>
@@ -18,19 +19,17 @@
 
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
+using qwmat::NewMatrix;
 
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
-
+// The counts of axes here may come out below 0 for degenerate tables (fewer rows or columns
+// than the axes they lose); such a count gives an empty vector, not an allocation error.
 template <class T>
 T* NewVector(int n)
 {
-    return static_cast<T*>(dim1D_Clear(n > 0 ? n : 0, sizeof(T)));
+    return qwmat::NewVector<T>(n > 0 ? n : 0);
 }
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A quotient whose denominator is 0 is undefined.
 inline double Ratio(double num, double den) { return den == 0.0 ? kNaN : num / den; }
@@ -255,6 +254,14 @@ struct Report {
     }
     template <class T>
     void Values(int n, T* v) { PrintVectorTab(f, n, v, digits, nullptr); }
+    // A result block: its heading, then the observed values and their probabilities.
+    template <class A, class B>
+    void Results(const char* heading, int n, A* observed, B* prob)
+    {
+        fprintf(f, "%s\nResults:\n", heading);
+        Values(n, observed);
+        Values(n, prob);
+    }
     template <class T>
     void Table(int rows, int cols, T** m) { PrintMatrixTab(f, rows, cols, m, digits); }
     template <class T>
@@ -361,14 +368,10 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
     }
     if (rep.f) {
         rep.Closing(nPerm, start);
-        fprintf(rep.f, "Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)\n");
-        fprintf(rep.f, "Results:\n");
-        rep.Values(nAxes, eigObs);
-        rep.Values(nAxes, probEig);
-        fprintf(rep.f, "Pseudo-F ratios and corresponding probabilities p(Pseudo-F_rnd >= Pseudo-F_obs) (ter Voss 1998)\n");
-        fprintf(rep.f, "Results:\n");
-        rep.Values(nAxes, obsF);
-        rep.Values(nAxes, probF);
+        rep.Results("Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)", nAxes,
+                    eigObs, probEig);
+        rep.Results("Pseudo-F ratios and corresponding probabilities p(Pseudo-F_rnd >= Pseudo-F_obs) (ter Voss 1998)",
+                    nAxes, obsF, probF);
         rep.Flush();
     }
     ClearLine();
@@ -454,10 +457,8 @@ int RvdimPermutationT(int n, int p, int nDims, int nPerm, T** data, T** scores, 
         rep.Closing(nPerm, start);
         fprintf(rep.f, "Number of effective permutations for each axis (specified number = %d permutations):\n", nPerm);
         for (int d = 0; d < nDims; d++) fprintf(rep.f, "Axis %d:\t%d\n", d + 1, effective[d] + 1);
-        fprintf(rep.f, "RVDIM and corresponding probabilities p(RVDIM_rnd >= RVDIM_obs) (Ossin 2008)\n");
-        fprintf(rep.f, "Results:\n");
-        rep.Values(nDims, rvdimObs);
-        rep.Values(nDims, prob);
+        rep.Results("RVDIM and corresponding probabilities p(RVDIM_rnd >= RVDIM_obs) (Ossin 2008)", nDims, rvdimObs,
+                    prob);
         rep.Flush();
     }
     ClearLine();

@@ -4,23 +4,15 @@
 #include "matrix/qwlib.h"
 
 #include "foundation/qwlibDim.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <cmath>
 
 namespace {
 
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
-
-template <class T>
-T* NewVector(int n)
-{
-    return static_cast<T*>(dim1D(sizeof(T), n));
-}
+using qwmat::NewMatrix;
+using qwmat::NewVector;
 
 // How a resemblance matrix becomes the squared distances of principal coordinates.
 enum class ToSquared { RootOfComplement, FromProducts, Square };

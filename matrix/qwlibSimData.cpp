@@ -4,6 +4,7 @@
 
 #include "foundation/nrutilQW.h"
 #include "foundation/qwlibDim.h"
+#include "matrix/qwlibInternal.h"
 #include "statistics/qwlibRes.h"
 
 #include <gsl/gsl_randist.h>
@@ -15,17 +16,8 @@
 
 namespace {
 
-template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
-
-template <class T>
-T* NewVector(int n)
-{
-    return static_cast<T*>(dim1D_Clear(n, sizeof(T)));
-}
+using qwmat::NewMatrix;
+using qwmat::NewVector;
 
 // One cell drawn by its distribution code; otherGaussian says what an unknown code draws.
 double DrawCell(int dist, bool otherGaussian)

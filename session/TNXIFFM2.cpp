@@ -593,8 +593,7 @@ void AllocateWorkingArrays() {
 
 void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
     ReplacingWriter writer(std::string(volumeName) + fileName);
-    FILE* f = writer.Open();
-    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    FILE* f = writer.OpenOrRaise();
 
     std::fprintf(f, "%s \n", NonEmpty(dataName));
     std::fprintf(f, "%d \n", nch);
@@ -688,11 +687,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
     }
     TimeStamp(f);
 
-    switch (writer.Commit()) {
-        case ReplacingWriter::kWritten: break;
-        case ReplacingWriter::kNotReplaced: RaiseError(TNX_FAIL_TO_OPEN);
-        default: RaiseError(TNX_FAIL_TO_PRINT);
-    }
+    writer.CommitOrRaise();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -2,39 +2,15 @@
 // session uses, the version word, and the session's analysis state (result-file names and
 // flags, options, per-trait hierarchy vectors, stored partitions).
 //
-// Also the replacing writer that both the track file and the preferences file use: a file is
-// written to a temporary file in the same directory and renamed over the old one only when
-// every write and the close succeeded, so a failed write never leaves half a file.
+// The session's files are written by the foundation's ReplacingWriter (included here for the
+// session code that writes them): whole or not at all.
 #ifndef TNXTRACK_H
 #define TNXTRACK_H
 
 #include <cstdio>
 #include <string>
 
-class ReplacingWriter {
-public:
-    explicit ReplacingWriter(std::string target);
-    ~ReplacingWriter();  // removes the temporary file unless it was committed
-    ReplacingWriter(const ReplacingWriter&) = delete;
-    ReplacingWriter& operator=(const ReplacingWriter&) = delete;
-
-    // Creates the temporary file and returns its stream; null when it cannot be created
-    // (after the opener's message "\ncan't open %s \n" with the target's name and the bell).
-    FILE* Open();
-    // Flushes and closes the temporary file and renames it over the target. On a failure the
-    // temporary file is removed and the target is left as it was. A target that cannot be
-    // replaced (the rename fails) counts as a file that cannot be created: the opener's
-    // message is printed.
-    enum Outcome { kWritten, kWriteFailed, kNotReplaced };
-    Outcome Commit();
-    const std::string& Target() const { return target_; }
-
-private:
-    std::string target_;
-    std::string temp_;
-    FILE* f_ = nullptr;
-    bool committed_ = false;
-};
+#include "foundation/ReplacingWriter.h"
 
 // An item written to a session file as it stands, or "NULL" for an empty one: an empty item
 // would leave nothing to read, and the reader would take the next item in its place.

@@ -1,9 +1,6 @@
 // Contingency tables of nominal variables and the resemblances built on them (G statistic,
 // mutual entropy, coherence, chi-square, three-way mutual entropy), with their optional
 // listing, and the mutual-information resemblance among rows of non-negative values.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -11,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/TnxError.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
 #include "matrix/core/qwlibUtil.h"
@@ -115,88 +112,34 @@ void ContingencyVectorT(int p, T* x, F* freq, int* count, int* states) {
         if (index[k] >= 0) freq[index[k]] += F(1);
 }
 
-// The listing file of the nominal kernels, written whole or not at all: the tables go to a
-// temporary file beside it, which replaces the listing only once it is complete. A file that
-// cannot be created raises code 4, a failed write code 3.
-class TableListing {
-public:
-    TableListing(bool on, const char* name) : name_(name) {
-        if (!on) return;
-        std::string pattern = name_ + ".tmpXXXXXX";
-        int fd = mkstemp(pattern.data());
-        if (fd >= 0) {
-            // mkstemp makes the file private; give it the mode a plain fopen gives.
-            mode_t mask = umask(0);
-            umask(mask);
-            fchmod(fd, 0666 & ~mask);
-            f_ = fdopen(fd, "w");
-            if (!f_) {
-                close(fd);
-                std::remove(pattern.c_str());
-            }
-        }
-        if (!f_) CannotCreate();
-        temp_ = pattern;
-    }
-    ~TableListing() {
-        if (!f_) return;
-        std::fclose(f_);
-        std::remove(temp_.c_str());
-    }
-    TableListing(const TableListing&) = delete;
-    TableListing& operator=(const TableListing&) = delete;
-
-    FILE* stream() const { return f_; }
-
-    void Commit() {
-        if (!f_) return;
-        bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
-        ok = std::fclose(f_) == 0 && ok;
-        f_ = nullptr;
-        if (!ok) {
-            std::remove(temp_.c_str());
-            RaiseError(TNX_FAIL_TO_PRINT);
-        }
-        if (std::rename(temp_.c_str(), name_.c_str()) != 0) {
-            std::remove(temp_.c_str());
-            CannotCreate();
-        }
-    }
-
-private:
-    [[noreturn]] void CannotCreate() {
-        std::fprintf(stderr, "\ncan't open %s \n", name_.c_str());
-        std::fputc(7, stdout);
-        std::fflush(stdout);
-        RaiseError(TNX_FAIL_TO_OPEN);
-    }
-
-    std::string name_, temp_;
-    FILE* f_ = nullptr;
-};
+// The listing file of the nominal kernels (flag 1 only), written whole or not at all: a file
+// that cannot be created raises code 4, a failed write code 3. Null when there is no listing.
+FILE* StartListing(ReplacingWriter& listing, char flag) { return flag == 1 ? listing.OpenOrRaise() : nullptr; }
 
 // The frame of the pairwise kernels: one table, sized by the largest number of states of a
 // variable, reused for every pair i <= j; value(R, C, table) is stored in r[i][j].
 template <bool MV, class Tab, class T, class R, class Value>
 void PairwiseT(int n, int p, T** x, R** r, char flag, Value value) {
-    TableListing listing(flag == 1, "Tables.txt");
+    ReplacingWriter listing("Tables.txt");
+    FILE* lf = StartListing(listing, flag);
     int S = 0;
     for (int i = 0; i < n; i++) S = std::max(S, StateCount<MV>(p, x[i]));
     Tab** table = static_cast<Tab**>(static_cast<void*>(dim2D(sizeof(Tab), S, S)));
     int size[2];
     for (int i = 0; i < n; i++)
         for (int j = i; j < n; j++) {
-            if (listing.stream()) fprintf(listing.stream(), "\nContingency table var.%d x var.%d:\n", i + 1, j + 1);
-            ContingencyT<MV>(p, x[i], x[j], table, size, listing.stream());
+            if (lf) fprintf(lf, "\nContingency table var.%d x var.%d:\n", i + 1, j + 1);
+            ContingencyT<MV>(p, x[i], x[j], table, size, lf);
             r[i][j] = R(value(size[0], size[1], table));
         }
     free2D(table, S);
-    listing.Commit();
+    if (lf) listing.CommitOrRaise();
 }
 
 template <class T, class Tab, class R>
 void TripletsT(int n, int p, T** x, R*** r3, float a, char flag) {
-    TableListing listing(flag == 1, "Tables3D.txt");
+    ReplacingWriter listing("Tables3D.txt");
+    FILE* lf = StartListing(listing, flag);
     int S = 0;
     for (int i = 0; i < n; i++) S = std::max(S, StateCount<true>(p, x[i]));
     Tab*** table = static_cast<Tab***>(static_cast<void*>(dim3D(sizeof(Tab), S, S, S)));
@@ -204,12 +147,12 @@ void TripletsT(int n, int p, T** x, R*** r3, float a, char flag) {
     for (int i = 0; i < n; i++)
         for (int j = i; j < n; j++)
             for (int k = j; k < n; k++) {
-                if (listing.stream()) fprintf(listing.stream(), "\nContingency table var.%d x var.%d:\n", i + 1, j + 1);
-                Contingency3DT(p, x[i], x[j], x[k], table, size, listing.stream());
+                if (lf) fprintf(lf, "\nContingency table var.%d x var.%d:\n", i + 1, j + 1);
+                Contingency3DT(p, x[i], x[j], x[k], table, size, lf);
                 r3[i][j][k] = R(MutualEntropy3D_MV(size[0], size[1], size[2], table, Tab(a)));
             }
     free3D(table, S, S);
-    listing.Commit();
+    if (lf) listing.CommitOrRaise();
 }
 
 // Pearson chi-square over the cells whose row, column and grand totals are above 0.

@@ -57,29 +57,20 @@ double SumOfSquaresDevT(int n, T* v, int* count) {
     return s2 - s * s / k;
 }
 
-template <class T>
-void GowerStandardizationRowsT(int n, int p, T** m) {
+// Gower's standardisation: every present value divided by the root of the sum, over the rows
+// (Cols: the columns), of each one's sum of squares over its p - 1 (n - 1) degrees of
+// freedom. The sums run row by row (column by column).
+template <bool Cols, class T>
+void GowerStandardizationT(int n, int p, T** m) {
+    const int outer = Cols ? p : n, inner = Cols ? n : p;
     double t = 0.0;
-    for (int i = 0; i < n; i++) {
+    for (int a = 0; a < outer; a++) {
         double ss = 0.0;
-        for (int k = 0; k < p; k++)
-            if (IsPresent(m[i][k])) ss += double(m[i][k] * m[i][k]);
-        t += ss / (p - 1);
-    }
-    double root = std::sqrt(NonZero(t));
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < p; k++)
-            if (IsPresent(m[i][k])) m[i][k] = T(m[i][k] / root);
-}
-
-template <class T>
-void GowerStandardizationColsT(int n, int p, T** m) {
-    double t = 0.0;
-    for (int j = 0; j < p; j++) {
-        double ss = 0.0;
-        for (int i = 0; i < n; i++)
-            if (IsPresent(m[i][j])) ss += double(m[i][j] * m[i][j]);
-        t += ss / (n - 1);
+        for (int b = 0; b < inner; b++) {
+            T x = Cols ? m[b][a] : m[a][b];
+            if (IsPresent(x)) ss += double(x * x);
+        }
+        t += ss / (inner - 1);
     }
     double root = std::sqrt(NonZero(t));
     for (int i = 0; i < n; i++)
@@ -436,10 +427,10 @@ double MatrixVarianceColsT(int n, int p, T** m) {
 double MatrixVarianceCols(int n, int p, float** m) { return MatrixVarianceColsT(n, p, m); }
 double MatrixVarianceCols(int n, int p, double** m) { return MatrixVarianceColsT(n, p, m); }
 
-void GowerStandardizationRows(int n, int p, float** m) { GowerStandardizationRowsT(n, p, m); }
-void GowerStandardizationRows(int n, int p, double** m) { GowerStandardizationRowsT(n, p, m); }
-void GowerStandardizationCols(int n, int p, float** m) { GowerStandardizationColsT(n, p, m); }
-void GowerStandardizationCols(int n, int p, double** m) { GowerStandardizationColsT(n, p, m); }
+void GowerStandardizationRows(int n, int p, float** m) { GowerStandardizationT<false>(n, p, m); }
+void GowerStandardizationRows(int n, int p, double** m) { GowerStandardizationT<false>(n, p, m); }
+void GowerStandardizationCols(int n, int p, float** m) { GowerStandardizationT<true>(n, p, m); }
+void GowerStandardizationCols(int n, int p, double** m) { GowerStandardizationT<true>(n, p, m); }
 
 void MeanStDev(int n, float* v, float* mean, float* sd) { MeanStDevT<float, float>(n, v, mean, sd); }
 void MeanStDev(int n, float* v, double* mean, double* sd) { MeanStDevT<float, double>(n, v, mean, sd); }

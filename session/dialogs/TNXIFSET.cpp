@@ -76,61 +76,63 @@ void TypesFromSpecies() {
     }
 }
 
-// Types of OTUs from a file or from the keyboard. A file that cannot be opened asks the
-// f/k question again; a file that ends early leaves the remaining OTUs in group 0.
-void TypesFromUser() {
+// The texts of one question for a group number per OTU, from a file or from the keyboard.
+struct GroupQuestion {
+    const char* fileOrKeyboard;   // the f/k question
+    bool nameOnStdout;            // the file-name prompt goes to standard output, not Out()
+    const char* namePrompt;
+    const char* keyboardIntro;
+    const char* otuLabel;         // padded to the width of groupsLabel
+    const char* groupsLabel;
+};
+
+// Reads a group number for each of the tcst OTUs into dst. A file that cannot be opened asks
+// the f/k question again; a file that ends early leaves the remaining OTUs in group 0, or
+// (fullFile) raises code 2 after the reader's message.
+void ReadOtuGroups(const GroupQuestion& q, int* dst, bool fullFile) {
     for (;;) {
-        fprintf(Out(), "Read group memberships from file (f) or from the keyboard (k)? f/k ");
+        fprintf(Out(), "%s", q.fileOrKeyboard);
         char c = ScanChar(In(), "f k", "input");
         if (c == 'f') {
             char name[100];
-            fprintf(Out(), "Enter name of file containing group memberships: ");
+            fprintf(q.nameOnStdout ? stdout : Out(), "%s", q.namePrompt);
             ScanFileName(name);
             FILE* f = fopenck(name, nullptr, "r");
             if (!f) continue;
             FileGuard guard(f);
             int i = 0;
             for (; i < tcst; i++)
-                if (!ReadGroupFromFile(f, name, &partition_OTUs[i])) break;
-            for (; i < tcst; i++) partition_OTUs[i] = 0;
+                if (!ReadGroupFromFile(f, name, &dst[i])) break;
+            // The reader has reported the end of the file.
+            if (i < tcst && fullFile) RaiseError(TNX_END_OF_FILE);
+            for (; i < tcst; i++) dst[i] = 0;
             return;
         }
-        fprintf(Out(), "Enter the group of each OTU:\n");
-        fprintf(Out(), "OTU:    ");
+        fprintf(Out(), "%s", q.keyboardIntro);
+        fprintf(Out(), "%s", q.otuLabel);
         for (int i = 1; i <= tcst; i++) fprintf(Out(), "\t%d", i);
-        fprintf(Out(), "\nGroups: ");
-        for (int i = 0; i < tcst; i++) partition_OTUs[i] = ScanGroupNumber();
+        fprintf(Out(), "\n%s", q.groupsLabel);
+        for (int i = 0; i < tcst; i++) dst[i] = ScanGroupNumber();
         return;
     }
 }
 
-// Nesting groups of the restricted permutations. A file that cannot be opened asks the f/k
-// question again; a file that holds fewer than tcst numbers raises code 2.
+// Types of OTUs from a file or from the keyboard (a short file leaves the rest in group 0).
+void TypesFromUser() {
+    const GroupQuestion q = {"Read group memberships from file (f) or from the keyboard (k)? f/k ", false,
+                             "Enter name of file containing group memberships: ",
+                             "Enter the group of each OTU:\n", "OTU:    ", "Groups: "};
+    ReadOtuGroups(q, partition_OTUs, false);
+}
+
+// Nesting groups of the restricted permutations; a file that holds fewer than tcst numbers
+// raises code 2.
 void NestingGroups() {
     fprintf(Out(), "Specify the nesting criterion (for each OTU, enter the group to which it belongs):\n");
-    for (;;) {
-        fprintf(Out(), "Read nesting group memberships from file (f) or from the keyboard (k)? f/k ");
-        char c = ScanChar(In(), "f k", "input");
-        if (c == 'f') {
-            char name[100];
-            fprintf(stdout, "Enter name of file containing nesting group memberships: ");
-            ScanFileName(name);
-            FILE* f = fopenck(name, nullptr, "r");
-            if (!f) continue;
-            FileGuard guard(f);
-            for (int i = 0; i < tcst; i++) {
-                // The reader has reported the end of the file.
-                if (!ReadGroupFromFile(f, name, &nestingMembershipOTUs[i])) RaiseError(TNX_END_OF_FILE);
-            }
-            return;
-        }
-        fprintf(Out(), "Enter the nesting group of each OTU:\n");
-        fprintf(Out(), "OTU:            ");
-        for (int i = 1; i <= tcst; i++) fprintf(Out(), "\t%d", i);
-        fprintf(Out(), "\nNesting groups: ");
-        for (int i = 0; i < tcst; i++) nestingMembershipOTUs[i] = ScanGroupNumber();
-        return;
-    }
+    const GroupQuestion q = {"Read nesting group memberships from file (f) or from the keyboard (k)? f/k ", true,
+                             "Enter name of file containing nesting group memberships: ",
+                             "Enter the nesting group of each OTU:\n", "OTU:            ", "Nesting groups: "};
+    ReadOtuGroups(q, nestingMembershipOTUs, true);
 }
 
 void PermutationTestSettings() {

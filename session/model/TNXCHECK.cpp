@@ -22,21 +22,21 @@ void RotateToEnd(T** rows, int i, int last) {
     for (int k = i; k < last; k++) swap(rows, k, k + 1);
 }
 
+// Moves row i of a row table behind the others (to position last) and releases it there.
+template <class T>
+void DropRow(T** rows, int i, int last) {
+    RotateToEnd(rows, i, last);
+    free1D(rows[last]);
+    rows[last] = nullptr;
+}
+
 // Removes OTU row i: its B, W, OTU-species and phylogeny rows (and its phylogeny column) go
 // behind the other OTUs and are released; tcst decreases by one.
 void DropOtu(int i) {
     const int last = tcst - 1;
-    RotateToEnd(csm_Float, i, last);
-    RotateToEnd(cadat, i, last);
-    free1D(csm_Float[last]);
-    csm_Float[last] = nullptr;
-    free1D(cadat[last]);
-    cadat[last] = nullptr;
-    if (cstSppMap) {
-        RotateToEnd(cstSppMap, i, last);
-        free1D(cstSppMap[last]);
-        cstSppMap[last] = nullptr;
-    }
+    DropRow(csm_Float, i, last);
+    DropRow(cadat, i, last);
+    if (cstSppMap) DropRow(cstSppMap, i, last);
     if (phylogenyRese) {
         // The phylogeny is OTUs by OTUs: the OTU's column leaves every row as well.
         for (int r = 0; r < tcst; r++) {
@@ -46,15 +46,9 @@ void DropOtu(int i) {
             std::memmove(row + i, row + i + 1, sizeof(double) * static_cast<size_t>(last - i));
             row[last] = v;
         }
-        RotateToEnd(phylogenyRese, i, last);
-        free1D(phylogenyRese[last]);
-        phylogenyRese[last] = nullptr;
+        DropRow(phylogenyRese, i, last);
     }
-    if (phylogenyData) {
-        RotateToEnd(phylogenyData, i, last);
-        free1D(phylogenyData[last]);
-        phylogenyData[last] = nullptr;
-    }
+    if (phylogenyData) DropRow(phylogenyData, i, last);
     tcst--;
 }
 
@@ -62,12 +56,8 @@ void DropOtu(int i) {
 // the later OTU-species columns move left one place; nSpp decreases by one.
 void RemoveSpecies(int s) {
     const int last = nSpp - 1;
-    RotateToEnd(spp, s, last);
-    RotateToEnd(sppRelMap, s, last);
-    free1D(spp[last]);
-    spp[last] = nullptr;
-    free1D(sppRelMap[last]);
-    sppRelMap[last] = nullptr;
+    DropRow(spp, s, last);
+    DropRow(sppRelMap, s, last);
     if (cstSppMap) {
         for (int otu = 0; otu < tcst; otu++) {
             char* row = cstSppMap[otu];

@@ -44,6 +44,32 @@ TEST(Sort2, TiesFollowTheInsertionAndThePartitioning) {
     }
 }
 
+// Both sorts run one partitioning: on long inputs with many ties (several stack levels) sort2's
+// companions 1..n come out as indexx's indexes, and the keys are in order and a permutation of
+// the input.
+TEST(Sort2, LongInputsWithTiesAgreeWithIndexx) {
+    std::mt19937 gen(7);
+    for (int n : {8, 60, 1000}) {
+        SCOPED_TRACE(n);
+        std::vector<float> keys{-1.0f}, arr{-1.0f}, brr{-2.0f};
+        for (int i = 1; i <= n; i++) {
+            keys.push_back(float(std::uniform_int_distribution<int>(0, 12)(gen)));
+            arr.push_back(keys.back());
+            brr.push_back(float(i));
+        }
+        std::vector<unsigned long> indx(keys.size());
+        sort2(n, arr.data(), brr.data());
+        indexx(n, keys.data(), indx.data());
+        std::vector<float> sortedInput(keys.begin() + 1, keys.end());
+        std::sort(sortedInput.begin(), sortedInput.end());
+        EXPECT_EQ(std::vector<float>(arr.begin() + 1, arr.end()), sortedInput);
+        for (int k = 1; k <= n; k++) {
+            EXPECT_EQ(brr[k], float(indx[k])) << k;
+            EXPECT_EQ(keys[indx[k]], arr[k]) << k;
+        }
+    }
+}
+
 TEST(Crank, TiesGetMeanRanksAndTheSumOfTCubedMinusT) {
     struct Row { Values w, ranks; double tieSum; };
     const Row rows[] = {{{1, 2, 2, 3}, {1, 2.5, 2.5, 4}, 6}, {{5, 5, 5}, {2, 2, 2}, 24},

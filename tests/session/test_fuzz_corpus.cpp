@@ -20,7 +20,7 @@ struct CorpusCase {
 const CorpusCase kCases[] = {
     {fuzz::Formda, "formda/valid", 0},
     {fuzz::Formda, "formda/nul-label", 2},
-    {fuzz::Formda, "formda/nul-species-name", 2},
+    {fuzz::Formda, "formda/nul-taxon-name", 2},
     {fuzz::Formda, "formda/no-communities-many-variables", 2},
     {fuzz::Formda, "formda/variables-beyond-the-file", 2},
     {fuzz::Formda, "formda/clados-beyond-the-file", 2},
@@ -35,7 +35,7 @@ const CorpusCase kCases[] = {
     {fuzz::Import, "import/valid", 0},
     {fuzz::Import, "import/nul-community-label", 2},
     {fuzz::Import, "import/nul-trait-label", 2},
-    {fuzz::Import, "import/nul-species-name", 2},
+    {fuzz::Import, "import/nul-taxon-name", 2},
 };
 
 using FuzzCorpus = TempDirTest;

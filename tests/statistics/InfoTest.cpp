@@ -33,23 +33,13 @@ std::string Read(const char* name) {
 // Runs each test in a fresh directory of its own, so that the listing files land there.
 class InDirectory : public testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/tnxinfoXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        std::filesystem::current_path(dir_);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(old_);
-        std::filesystem::remove_all(dir_);
-    }
     // Names of the files left in the directory, one a line.
     std::string Listing() {
         std::string s;
-        for (const auto& e : std::filesystem::directory_iterator(dir_)) s += e.path().filename().string() + "\n";
+        for (const auto& e : std::filesystem::directory_iterator(dir_.Path())) s += e.path().filename().string() + "\n";
         return s;
     }
-    std::filesystem::path old_ = std::filesystem::current_path(), dir_;
+    InTempDir dir_;
 };
 
 // ---------------------------------------------------------------- tables

@@ -48,6 +48,17 @@ TEST(Descriptive, KnownValues) {
     });
 }
 
+TEST(Descriptive, GowerStandardizationDividesByTheLengthOfEachLineLessOne) {
+    // Rows of [[1,2,2],[1,0,0]] (three columns): T = 9/2 + 1/2 = 5; the 3 x 2 transpose by
+    // columns (three rows) gives the same T, so both divide every cell by sqrt 5.
+    Mat<double> r{{1, 2, 2}, {1, 0, 0}}, c{{1, 1}, {2, 0}, {2, 0}};
+    GowerStandardizationRows(2, 3, r);
+    GowerStandardizationCols(3, 2, c);
+    const double w = 1 / std::sqrt(5.0);
+    ExpectCells(r, {{w, 2 * w, 2 * w}, {w, 0, 0}}, 1e-15);
+    ExpectCells(c, {{w, w}, {2 * w, 0}, {2 * w, 0}}, 1e-15);
+}
+
 TEST(Descriptive, EdgeCases) {
     double one[] = {3, -999}, m, s;
     EXPECT_TRUE(std::isnan(Variance(2, one)));  // one present value: 0/0

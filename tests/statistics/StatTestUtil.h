@@ -5,12 +5,39 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "foundation/qwlibDim.h"
+
+// Makes a fresh temporary directory the working directory for its lifetime, so that files a
+// routine writes under a fixed name (the contingency-table listings) land there; on scope exit
+// the old working directory comes back and the directory is removed with all it holds.
+class InTempDir {
+public:
+    InTempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tnxtestXXXXXX").string();
+        if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        dir_ = tmpl;
+        std::filesystem::current_path(dir_);
+    }
+    ~InTempDir() {
+        std::error_code ec;
+        std::filesystem::current_path(old_, ec);
+        std::filesystem::remove_all(dir_, ec);
+    }
+    InTempDir(const InTempDir&) = delete;
+    InTempDir& operator=(const InTempDir&) = delete;
+    const std::filesystem::path& Path() const { return dir_; }
+
+private:
+    std::filesystem::path old_ = std::filesystem::current_path(), dir_;
+};
 
 using Rows = std::initializer_list<std::initializer_list<double>>;
 const double kTol = 1e-12;

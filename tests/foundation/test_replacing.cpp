@@ -1,0 +1,153 @@
+// The replacing writer: a target is replaced whole or left as it was, the temporary file never
+// stays behind, and each failure gives its message and its error code.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "FoundationTestSupport.h"
+#include "foundation/ReplacingWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ReplacingWriterTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "tnxrwXXXXXX").string();
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        dir_ = tmpl;
+        target_ = (dir_ / "out.txt").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Read(const std::string& name) {
+        std::ifstream in(name);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void Put(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
+    // Names of the files in the directory, one a line, in sorted order.
+    std::string Listing() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        std::string s;
+        for (const auto& n : names) s += n + "\n";
+        return s;
+    }
+    fs::path dir_;
+    std::string target_;
+};
+
+TEST_F(ReplacingWriterTest, CommitReplacesTheOldFileWholeWithTheModeFopenGives) {
+    Put(target_, "old contents that are longer than the new ones\n");
+    mode_t mask = umask(022);
+    {
+        ReplacingWriter w(target_);
+        FILE* f = w.Open();
+        ASSERT_NE(f, nullptr);
+        std::fprintf(f, "new %d\n", 42);
+        EXPECT_EQ(Read(target_), "old contents that are longer than the new ones\n");  // not yet
+        EXPECT_EQ(w.Commit(), ReplacingWriter::kWritten);
+    }
+    umask(mask);
+    EXPECT_EQ(Read(target_), "new 42\n");
+    EXPECT_EQ(Listing(), "out.txt\n");  // no temporary file left
+    struct stat st;
+    ASSERT_EQ(stat(target_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);  // 0666 less the umask 022, not mkstemp's 0600
+}
+
+TEST_F(ReplacingWriterTest, AWriterLeftWithoutCommitLeavesTheOldFileAndNoTemporary) {
+    Put(target_, "kept\n");
+    {
+        ReplacingWriter w(target_);
+        FILE* f = w.OpenOrRaise();
+        std::fprintf(f, "half of a file");
+        EXPECT_EQ(Listing().size(), std::string("out.txt\n").size() + std::string("out.txt.tmpXXXXXX\n").size());
+    }
+    EXPECT_EQ(Read(target_), "kept\n");
+    EXPECT_EQ(Listing(), "out.txt\n");
+}
+
+TEST_F(ReplacingWriterTest, AFileThatCannotBeCreatedGivesTheMessageAndCodeFour) {
+    std::string missing = (dir_ / "no-such-dir" / "out.txt").string();
+    {
+        ConsoleCapture cap;
+        ReplacingWriter w(missing);
+        EXPECT_EQ(w.Open(), nullptr);
+        EXPECT_EQ(cap.Err(), "\ncan't open " + missing + " \n");
+        EXPECT_EQ(cap.Out(), "\a");
+    }
+    ConsoleCapture quiet;
+    ReplacingWriter w(missing);
+    EXPECT_EQ(CodeOf([&] { w.OpenOrRaise(); }), TNX_FAIL_TO_OPEN);
+}
+
+TEST_F(ReplacingWriterTest, ATargetThatCannotBeReplacedCountsAsNotCreated) {
+    ASSERT_TRUE(fs::create_directory(target_));  // a directory cannot be renamed over
+    for (bool raising : {false, true}) {
+        SCOPED_TRACE(raising);
+        ConsoleCapture cap;
+        ReplacingWriter w(target_);
+        std::fprintf(w.OpenOrRaise(), "text\n");
+        if (raising) {
+            EXPECT_EQ(CodeOf([&] { w.CommitOrRaise(); }), TNX_FAIL_TO_OPEN);
+        } else {
+            EXPECT_EQ(w.Commit(), ReplacingWriter::kNotReplaced);
+        }
+        EXPECT_EQ(cap.Err(), "\ncan't open " + target_ + " \n");
+        EXPECT_TRUE(fs::is_directory(target_));
+        EXPECT_EQ(Listing(), "out.txt\n");
+    }
+}
+
+TEST_F(ReplacingWriterTest, AFailedWriteLeavesTheOldFileAndGivesCodeThree) {
+    // A file-size limit below what is written makes the writes fail (EFBIG; the signal that
+    // would come with it is ignored for the test).
+    Put(target_, "kept\n");
+    auto old = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    for (bool raising : {false, true}) {
+        SCOPED_TRACE(raising);
+        ReplacingWriter w(target_);
+        FILE* f = w.OpenOrRaise();
+        struct rlimit small = saved;
+        small.rlim_cur = 16;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
+        int code = 0;
+        if (raising) {
+            code = CodeOf([&] { w.CommitOrRaise(); });
+        } else {
+            EXPECT_EQ(w.Commit(), ReplacingWriter::kWriteFailed);
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        if (raising) {
+            EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+        }
+        EXPECT_EQ(Read(target_), "kept\n");
+        EXPECT_EQ(Listing(), "out.txt\n");
+    }
+    std::signal(SIGXFSZ, old);
+}
+
+TEST_F(ReplacingWriterTest, ACommitWithoutAnOpenFileIsAFailedWrite) {
+    ReplacingWriter w(target_);
+    EXPECT_EQ(w.Commit(), ReplacingWriter::kWriteFailed);
+    EXPECT_EQ(CodeOf([&] { w.CommitOrRaise(); }), TNX_FAIL_TO_PRINT);
+    EXPECT_FALSE(fs::exists(target_));
+    EXPECT_EQ(w.Target(), target_);
+}
+
+}  // namespace
