@@ -84,6 +84,18 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
     EXPECT_TRUE(b.missing);
     EXPECT_EQ(Compare(a, b, 3, w), RVcoeff(7, 2, 3, A, B));
     EXPECT_EQ(Compare(a, b, 2, w), ProcrustesCoeff(7, 2, 3, A, B));
+    // The same from single-precision tables: the float forms.
+    Mat<float> Af(7, 2), Bf(7, 3);
+    FillRandom(Af, 7);
+    FillRandom(Bf, 8);
+    Bf[2][0] = -999;
+    a.Set(2, Af);
+    b.Set(3, Bf);
+    EXPECT_EQ(Compare(a, b, 3, w), RVcoeff(7, 2, 3, Af, Bf));
+    EXPECT_EQ(Compare(a, b, 2, w), double(ProcrustesCoeff(7, 2, 3, Af, Bf)));
+    // A -999 on one side with no covariate column entering: nothing to partial out.
+    int none[2] = {0, 0};
+    EXPECT_EQ(PartialMatrixCorrelation(7, 2, 3, A, B, 2, 2.0, {{2, none, A}}), 0.0);
 }
 
 // Sums of singular values worked by hand: columns (3, 4) and 0 give 5 and 0; diag(2, -3) gives
