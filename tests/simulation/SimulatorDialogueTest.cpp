@@ -140,10 +140,12 @@ TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
         const char* traits;
         std::string answers;
     };
+    const std::string kFull = Start(4) + kMiddle + "n\n1\nn\n";
     const Case cases[] = {
-        {"1 2\n2 1\n3 5\n4\n", Start(4)},            // ends after 7 of 10 numbers
-        {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", Start(4)},  // no finite number
-        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", Start(4)},   // beyond the range of a float
+        // The whole dialogue follows, so that only the file can raise the code.
+        {"1 2\n2 1\n3 5\n4\n", kFull},            // ends after 7 of 10 numbers
+        {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", kFull},  // no finite number
+        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", kFull},   // beyond the range of a float
         {"1 2\n2 1\n3 5\n4 3\n5 4\n", "4\n5\n"},     // the input ends in the dialogue
     };
     for (const Case& c : cases) {
