@@ -140,10 +140,12 @@ TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
         const char* traits;
         std::string answers;
     };
+    const std::string kFull = Start(4) + kMiddle + "n\n1\nn\n";
     const Case cases[] = {
-        {"1 2\n2 1\n3 5\n4\n", Start(4)},            // ends after 7 of 10 numbers
-        {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", Start(4)},  // no finite number
-        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", Start(4)},   // beyond the range of a float
+        // The whole dialogue follows, so that only the file can raise the code.
+        {"1 2\n2 1\n3 5\n4\n", kFull},            // ends after 7 of 10 numbers
+        {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", kFull},  // no finite number
+        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", kFull},   // beyond the range of a float
         {"1 2\n2 1\n3 5\n4 3\n5 4\n", "4\n5\n"},     // the input ends in the dialogue
     };
     for (const Case& c : cases) {
@@ -202,15 +204,16 @@ TEST(SizeChecks, CellsAndPredictorsInSixtyFourBits) {
 
 TEST_F(SimulatorDialogueTest, SizesThatCannotBeHeldAreRefusedWhenEntered) {
     // n = 2147483647 and n = 46341 cannot hold their (n + 1) x n site distances and
-    // metacommunity; M = 600000000 makes M n above INT_MAX.
-    Script("2147483647\n46341\n" + Start(4) +
+    // metacommunity, s = 46341 its s x s OTU similarities; M = 600000000 makes M n above INT_MAX.
+    Script("2147483647\n46341\n4\n46341\n5\n2\nt\nB.txt\n"
            "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE.txt\nn\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n0.5\n0.5\n"
            "600000000\n10\n5\n0.5\nn\n1\nn\n");
     Dialogue d;
     d.Run();
     EXPECT_EQ(d.set.n, 4);
     EXPECT_EQ(d.set.M, 10);
-    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 3);
+    EXPECT_EQ(d.set.s, 5);
+    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 4);
 }
 
 TEST_F(SimulatorDialogueTest, TraitsAreRefusedWhenTheirSimilaritiesCannotBeHeld) {
