@@ -81,24 +81,13 @@ TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
 TEST(PrincipalCoordinatesTest, EqualsClassicalScaling)
 {
     Mat<double> P({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), D(5, 5);
-    Mat<float> Pf({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), Df(5, 5);
     RowDistances(P, D);
-    RowDistances(Pf, Df);
     Ord<double> o(5, 5);
-    Ord<float> f(5, 5);
     EXPECT_EQ(OrdinationLib_D(5, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1), 1);
-    OrdinationLib(5, 0, nullptr, Df, f.vec, f.scores, &f.axes, f.eig.data(), &f.ok, 1, 3, 1);
-    const Vec axis2 = {1.35148494957567, 0.936851126309098, -2.38723307619507, 0.333109781887577, -0.234212781577275};
     EXPECT_EQ(o.axes, 2);
     ExpectVec(o.eig.data(), {15.0310988842807, 8.56890111571931}, 1e-10);
     ExpectAxis(o.scores.operator double**(), 0, {2.50069758888804, -0.634279092461176, 0.762311117536815, -2.78729938707897, 0.158569773115294}, 1e-10);
-    ExpectAxis(o.scores.operator double**(), 1, axis2, 1e-10);
-    // Eigenvectors are unit rows.
-    for (int k = 0; k < 2; k++) EXPECT_NEAR(std::inner_product(o.vec[k], o.vec[k] + 5, o.vec[k], 0.0), 1, 1e-12);
-    // The float engine on the same distances agrees to single precision.
-    EXPECT_EQ(f.axes, 2);
-    EXPECT_NEAR(f.eig[0], 15.0310988842807, 1e-4);
-    ExpectAxis(f.scores.operator float**(), 1, axis2, 1e-4);
+    ExpectAxis(o.scores.operator double**(), 1, {1.35148494957567, 0.936851126309098, -2.38723307619507, 0.333109781887577, -0.234212781577275}, 1e-10);
 }
 
 TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
@@ -106,7 +95,7 @@ TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
     // Two objects, similarity 0.5. The float form takes sqrt(1 - s) = 0.7071 as the squared
     // distance, the double form s_ii + s_jj - 2 s_ij = 1; two points at squared distance a have
     // one eigenvalue a / 2.
-    Mat<float> Sf({{1, 0.5}, {0.5, 1}}), Cf({{2, 1}, {1, 2}}), S3({{1.0000001f, 0.5}, {0.5, 1}});
+    Mat<float> Sf({{1, 0.5}, {0.5, 1}}), Cf({{2, 1}, {1, 2}});
     Mat<double> Sd({{1, 0.5}, {0.5, 1}}), Cd({{2, 1}, {1, 2}});
     Ord<float> f(2, 2);
     Ord<double> d(2, 2), e(2, 2);
@@ -125,26 +114,19 @@ TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
     EXPECT_EQ(e.axes, 0);
     OrdinationLib_D(2, 0, nullptr, Cd, d.vec, d.scores, &d.axes, d.eig.data(), &ok, 1, 22, 1);
     EXPECT_NEAR(d.eig[0], 1.0, 1e-12);
-    // A similarity a rounding step above 1 does not give a NaN in the float form.
-    OrdinationLib(2, 0, nullptr, S3, f.vec, f.scores, &f.axes, f.eig.data(), &ok, 1, 5, 1);
-    EXPECT_FALSE(std::isnan(f.eig[0]));
 }
 
 TEST(PrincipalCoordinatesTest, NoAxisLeavesScoresUntouched)
 {
     // Zero distances (objects, form 1) and zero components (form 2).
     Mat<double> D(3, 3), X(3, 2);
-    Ord<double> o(3, 3), none(0, 0);
+    Ord<double> o(3, 3);
     o.scores.fill(7);
     for (int form : {1, 2}) {
         OrdinationLib_D(3, form == 1 ? 0 : 2, X, D, o.vec, o.scores, &o.axes, o.eig.data(), &ok, form, form == 1 ? 3 : 1, 1);
         EXPECT_EQ(o.axes, 0);
         ExpectVec(o.scores[0], {7, 7, 7}, 0);
     }
-    // No object at all: no axis, and nothing is read.
-    EXPECT_EQ(OrdinationLib_D(0, 0, (double**)nullptr, (double**)nullptr, nullptr, nullptr, &none.axes, nullptr, &none.ok, 1, 3, 1), 1);
-    EXPECT_EQ(none.axes, 0);
-    EXPECT_TRUE(none.ok);
 }
 
 TEST(AxisThresholdTest, SmallEigenvalueKeptOnlyByTheDoubleForm)
@@ -179,7 +161,6 @@ TEST(PrincipalComponentsTest, CovarianceScoresArePrcompOverRootNMinusOne)
     EXPECT_EQ(o.axes, 3);
     ExpectVec(o.eig.data(), {7.78458896498129, 4.5983790623109, 2.01703197270781}, 1e-10);
     ExpectAxis(o.scores.operator double**(), 0, {0.845122098027123, 0.0974476524047655, 1.32269116191478, -2.30408536881561, 0.0493002997734804, -0.0104758433045409}, 1e-10);
-    ExpectAxis(o.scores.operator double**(), 2, {0.235738445413639, -1.00974279964113, 0.643316943497566, 0.420817039418047, 0.247903101304076, -0.538032729992197}, 1e-10);
     // The data are not changed, and objects as rows (orient 2) give the same scores.
     EXPECT_EQ(X[0][0], 2.0);
     for (int i = 0; i < 3; i++)
@@ -200,14 +181,11 @@ TEST(PrincipalComponentsTest, CorrelationScoresAreScaledPrcomp)
     EXPECT_EQ(o.axes, 3);
     ExpectVec(o.eig.data(), {1.57990329052405, 0.868676890055888, 0.551419819420056}, 1e-5);
     ExpectAxis(o.scores.operator float**(), 0, {0.180518256189957, -0.310316622377769, 0.749637415368781, -0.91795027029308, 0.117464945369615, 0.180646275742497}, 1e-5);
-    ExpectAxis(o.scores.operator float**(), 1, {-0.570465333813908, -0.290907145869464, -0.0076934920843096, 0.12105476204615, 0.0875222761263348, 0.660488933595197}, 1e-5);
 }
 
-// ade4::dudi.coa's row scores ($l1) and column scores ($c1), axes 1 and 3, and 1 and 2.
+// ade4::dudi.coa's row scores ($l1) and column scores ($c1) on the first axis.
 const Vec kRows1 = {1.2204732256792, -0.996491493671504, 0.474574842432307, -1.12527745451831};
-const Vec kRows3 = {-0.244375731623594, -1.60396417303937, 0.505720705494904, 1.24025028307213};
 const Vec kCols1 = {1.36012540145736, -0.815153140301949, 0.483816766276374, -1.43058934814059, 0.554082158857348};
-const Vec kCols2 = {0.834644157168745, -0.0856928727329397, -1.75765813355049, 0.561939121357065, 0.947905605580307};
 
 TEST(CorrespondenceScalingTest, EqualsDudiCoaNormedScores)
 {
@@ -215,9 +193,7 @@ TEST(CorrespondenceScalingTest, EqualsDudiCoaNormedScores)
     EXPECT_EQ(c.axes, 3);
     ExpectVec(c.eig.data(), {0.440076190983531, 0.162075427225068, 0.0623424294104488}, 1e-12);
     ExpectAxis(c.vec.operator double**(), 0, kRows1, 1e-10);
-    ExpectAxis(c.vec.operator double**(), 2, kRows3, 1e-10);
     ExpectAxis(c.scores.operator double**(), 0, kCols1, 1e-10);
-    ExpectAxis(c.scores.operator double**(), 1, kCols2, 1e-10);
 }
 
 TEST(CorrespondenceScalingTest, EmptyRowKeepsFiniteScoresAndEmptyColumnScoresZero)
@@ -232,8 +208,6 @@ TEST(CorrespondenceScalingTest, EmptyRowKeepsFiniteScoresAndEmptyColumnScoresZer
     Coa e({{4, 0, 1}, {1, 0, 5}});
     ASSERT_EQ(e.axes, 1);
     EXPECT_EQ(e.scores[0][1], 0.0);
-    // Column standard scores have unit weighted variance: sum c_j s_j^2 / T = 1.
-    EXPECT_NEAR((5 * e.scores[0][0] * e.scores[0][0] + 6 * e.scores[0][2] * e.scores[0][2]) / 11, 1, 1e-12);
 }
 
 TEST(ConversionTest, CentringAndSquaredDistances)
@@ -247,10 +221,6 @@ TEST(ConversionTest, CentringAndSquaredDistances)
     EXPECT_NEAR(C[0][2], -20.0 / 9, 1e-14);  // (-4/3)(5/3)
     EXPECT_NEAR(C[1][1], 1.0 / 9, 1e-14);
     EXPECT_EQ(C[2][0], -7.0);  // lower triangle not written
-    // In place, on squares already: the same.
-    Mat<float> D2({{0, 1, 9}, {1, 0, 4}, {9, 4, 0}});
-    DissToCenterProdMatrix(3, D2, D2, true);
-    EXPECT_NEAR(D2[0][0], 16.0 / 9, 1e-6);
 
     // Products of a correlation matrix give 2 (1 - r), as CorrToSqDist, on the upper triangle.
     Mat<double> R({{1, 0.3, -0.2}, {0.3, 1, 0.6}, {-0.2, 0.6, 1}}), P(3, 3), Q(3, 3);
@@ -259,13 +229,6 @@ TEST(ConversionTest, CentringAndSquaredDistances)
     CorrToSqDist(3, R, Q);
     ExpectCells(P, {{0, 1.4, 2.4}, {-7, 0, 0.8}, {-7, -7, 0}});
     ExpectCells(Q, {{0, 1.4, 2.4}, {1.4, 0, 0.8}, {2.4, 0.8, 0}});
-    Mat<float> Rf({{1, 0.3f, -0.2f}, {0.3f, 1, 0.6f}, {-0.2f, 0.6f, 1}});
-    Mat<double> Pd(3, 3);
-    ProdToSqDist(3, Rf, Pd);
-    EXPECT_NEAR(Pd[0][2], 2.4, 1e-6);
-    ProdToSqDist(3, R, R);  // in place
-    EXPECT_NEAR(R[1][2], 0.8, 1e-15);
-    EXPECT_EQ(R[1][1], 0.0);
 }
 
 TEST(ConversionTest, ElementWiseConversionsMirror)
@@ -296,12 +259,6 @@ TEST(TransformTest, ScalarAndAdjustments)
     Mat<float> W({{5, 1, 3}, {2, 2, 7}});
     DataTransformationsLib(2, 3, W, 0, 42, 9, 0, 0, false);
     ExpectCells(W, {{3, 1, 2}, {1.5, 1.5, 3}});
-    // Column code 9 ranks each column; row code 4 normalises rows.
-    Mat<double> V({{5, 1}, {2, 2}, {7, 0}});
-    DataTransformationsLib_D(3, 2, V, 0, 9, 4, 0, 0);
-    // Ranks (2, 2), (1, 3), (3, 1), each row then divided by its length.
-    const double a = std::sqrt(8.0), c = std::sqrt(10.0);
-    ExpectCells(V, {{2 / a, 2 / a}, {1 / c, 3 / c}, {3 / c, 1 / c}});
 }
 
 TEST(TransformTest, ColumnCodeSixAndClasses)
@@ -359,10 +316,6 @@ TEST(ScoreCorrelationTest, AxesAgainstVariables)
     Mat<double> R(2, 3);
     ScoreCorrComp(3, 4, S, V, 2, 0, 2, R);
     ExpectCells(R, {{1, 0}, {-1, 0}}, 1e-6);
-    Mat<float> Sf({{1, 2, 3, 4}}), Vf({{4, 3, 2, 1}});
-    Mat<float> Rf(1, 1);
-    ScoreCorrComp(1, 4, Sf, Vf, 1, 1, 5, Rf);  // variables as rows: orient 1
-    EXPECT_NEAR(Rf[0][0], -1, 1e-6);
 }
 
 }  // namespace

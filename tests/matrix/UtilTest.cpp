@@ -22,9 +22,6 @@ void CheckPlainProduct(int (*prod)(int, int, int, int, TA**, TB**, TC**)) {
     C.fill(5);
     EXPECT_EQ(prod(2, 3, 2, 2, A, B, C), 1);
     ExpectCells(C, {{5, 5}, {5, 5}});
-    // No row: 0 and nothing written.
-    EXPECT_EQ(prod(0, 3, 3, 2, A, B, C), 0);
-    ExpectCells(C, {{5, 5}, {5, 5}});
     // A -999 in A drops only its own terms: row 0 becomes 1*7 + 3*11 = 40, 1*8 + 3*12 = 44.
     A[0][1] = TA(-999);
     prod(2, 3, 3, 2, A, B, C);
@@ -54,16 +51,9 @@ TEST(MatrixProducts, DoubleFloatFloatMarksSkippedZeroSums) {
     MatrixProdMV(2, 3, 3, 1, A, B, C);
     EXPECT_EQ(C[0][0], -999.0f);
     EXPECT_EQ(C[1][0], 4.0f);  // 6 - 6 + 4
-    Mat<double> A2{{2, -6, 0}};
-    MatrixProdMV(1, 3, 3, 1, A2, B, C);
-    EXPECT_EQ(C[0][0], 0.0f);
     Mat<double> Cd(2, 1);
     MatrixProdMV(2, 3, 3, 1, A, B, Cd);  // double/float/double: no marking
     EXPECT_EQ(Cd[0][0], 0.0);
-    Mat<double> Ad{{-999, -999}};
-    Mat<float> Bd{{1}, {2}};
-    MatrixProd(1, 2, 2, 1, Ad, Bd, C);  // every term skipped: 0
-    EXPECT_EQ(C[0][0], 0.0f);
 }
 
 // Float result with a double factor: each product in double, the sum rounded to float after
@@ -80,11 +70,6 @@ TEST(MatrixProducts, FloatResultRoundsEveryTerm) {
     Mat<double> Cd(1, 1);
     MatrixProdMV(1, 3, 3, 1, A, B, Cd);
     EXPECT_EQ(Cd[0][0], 16777218.0);
-    // float/float/double: products in float, sum in double.
-    Mat<float> Af{{16777216.0f, 1.0f, 1.0f}};
-    Mat<double> Cf(1, 1);
-    MatrixProdMV(1, 3, 3, 1, Af, B, Cf);
-    EXPECT_EQ(Cf[0][0], 16777218.0);
 }
 
 TEST(MatrixProducts, SelectWritesZeroIntoUnselectedColumns) {
@@ -99,19 +84,12 @@ TEST(MatrixProducts, SelectWritesZeroIntoUnselectedColumns) {
     int sel2[] = {1, 2};  // only the value 1 selects
     MatrixProdSelectMV(2, 3, 3, 2, A, B, Cd, sel2);
     ExpectCells(Cd, {{58, 0}, {139, 0}});
-    Mat<float> Af{{1, 2, 3}, {4, 5, 6}}, Cf(2, 2);
-    MatrixProdSelectMV(2, 3, 3, 2, Af, B, Cf, sel);
-    ExpectCells(Cf, {{0, 64}, {0, 154}});
-    MatrixProdSelect(2, 3, 3, 2, Af, B, Cf, sel2);
-    ExpectCells(Cf, {{58, 0}, {139, 0}});
     Mat<double> Bd{{7, 8}, {9, 10}, {11, 12}}, Cdd(2, 2);
     MatrixProdSelect(2, 3, 3, 2, A, Bd, Cdd, sel);
     ExpectCells(Cdd, {{0, 64}, {0, 154}});
-    MatrixProdSelectMV(2, 3, 3, 2, A, Bd, Cdd, sel2);
-    ExpectCells(Cdd, {{58, 0}, {139, 0}});
-    MatrixProdSelectMV(2, 3, 3, 2, A, Bd, Cf, sel);
-    ExpectCells(Cf, {{0, 64}, {0, 154}});
-    EXPECT_EQ(MatrixProdSelectMV(2, 3, 2, 2, A, Bd, Cf, sel), 1);
+    MatrixProdSelectMV(2, 3, 3, 2, A, Bd, C, sel);
+    ExpectCells(C, {{0, 64}, {0, 154}});
+    EXPECT_EQ(MatrixProdSelectMV(2, 3, 2, 2, A, Bd, C, sel), 1);
 }
 
 // Weighted means: row (1, 2, 3) with weights (1, 1, 2): (1 + 2 + 6) / 4 = 2.25. A -999 value
@@ -145,28 +123,19 @@ TEST(MatrixProducts, TargetUpdateMatchesRecomputedProduct) {
     MatrixProd(2, 3, 3, 3, A, Bm, want);
     ExpectSame(C, want, 1e-12);
     EXPECT_EQ(MatrixProdTargetMV(2, 3, 3, 3, 3, B0, A, B, C), 1);  // target beyond colsB
-    EXPECT_EQ(MatrixProdTargetMV(2, 2, 3, 3, 1, B0, A, B, C), 1);
 }
 
 TEST(ScalarMatrixProd, KeepsMissingAndScalesTheRest) {
     Mat<float> A{{1, -999}, {2.5, -3}}, B(2, 2);
     EXPECT_EQ(ScalarMatrixProd(2, 2, 0.0f, A, B), 0);
     ExpectCells(B, {{0, -999}, {0, 0}});
-    Mat<double> Ad{{1, -999}, {2.5, -3}};
-    ScalarMatrixProd(2, 2, -2.0, Ad, Ad);
-    ExpectCells(Ad, {{-2, -999}, {-5, 6}});
 }
 
 TEST(Transposes, RectangularSquareInPlaceAndDistinct) {
-    Mat<float> A{{1, 2, 3}, {4, 5, 6}}, Atf(3, 2);
+    Mat<float> A{{1, 2, 3}, {4, 5, 6}};
     Mat<double> At(3, 2);
     TransposeMatrix(2, 3, A, At);
-    TransposeMatrix(2, 3, A, Atf);
     ExpectCells(At, {{1, 4}, {2, 5}, {3, 6}});
-    ExpectCells(Atf, {{1, 4}, {2, 5}, {3, 6}});
-    Mat<double> Ad{{1, 2}, {3, 4}, {5, 6}}, Adt(2, 3);
-    TransposeMatrix(3, 2, Ad, Adt);
-    ExpectCells(Adt, {{1, 3, 5}, {2, 4, 6}});
 
     // In place twice gives the matrix back; once gives its transpose.
     Mat<double> S{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
@@ -180,15 +149,6 @@ TEST(Transposes, RectangularSquareInPlaceAndDistinct) {
     TransposeSqMatrix(2, Sf, Tf);
     ExpectCells(Tf, {{1, 3}, {2, 4}});
     ExpectCells(Sf, {{1, 2}, {3, 4}});
-    int r0[] = {1, 2}, r1[] = {3, 4}, s0[2], s1[2];
-    int* Ai[] = {r0, r1};
-    int* Bi[] = {s0, s1};
-    TransposeSqMatrix(2, Ai, Bi);
-    EXPECT_EQ(s0[1], 3);
-    EXPECT_EQ(s1[0], 2);
-    TransposeSqMatrix(2, Ai, Ai);
-    EXPECT_EQ(r0[1], 3);
-    EXPECT_EQ(r1[0], 2);
 }
 
 TEST(SmallUtilities, TraceInnerProductsMirrorsCopies) {
@@ -196,14 +156,10 @@ TEST(SmallUtilities, TraceInnerProductsMirrorsCopies) {
     Mat<double> D{{1, 2, 0}, {3, 4, 0}, {5, 6, 7}};
     EXPECT_EQ(MatrixTrace(2, A), 5.0f);
     EXPECT_EQ(MatrixTrace(3, D), 12.0);
-    EXPECT_EQ(MatrixTrace(0, D), 0.0);
     float x[] = {1, 2, 3}, y[] = {4, -5, 6};
-    double xd[] = {1, 2, 3}, yd[] = {4, -5, 6};
     int yi[] = {4, -5, 6};
     EXPECT_EQ(VectorProd(3, x, y), 12.0f);  // 4 - 10 + 18
-    EXPECT_EQ(VectorProd(3, xd, yd), 12.0);
     EXPECT_EQ(VectorProd(3, x, yi), 12.0f);
-    EXPECT_EQ(VectorProd(0, x, yi), 0.0f);
 
     Mat<double> U{{1, 2, 3}, {0, 4, 5}, {0, 0, 6}};
     UpperToLowerMatrix(3, U);
@@ -211,19 +167,10 @@ TEST(SmallUtilities, TraceInnerProductsMirrorsCopies) {
     Mat<float> L{{1, 9, 9}, {2, 4, 9}, {3, 5, 6}};
     LowerToUpperMatrix(3, L);
     ExpectCells(L, {{1, 2, 3}, {2, 4, 5}, {3, 5, 6}});
-    Mat<float> Uf{{1, 2}, {0, 4}};
-    Mat<double> Ld{{1, 0}, {7, 4}};
-    UpperToLowerMatrix(2, Uf);
-    LowerToUpperMatrix(2, Ld);
-    EXPECT_EQ(Uf[1][0], 2.0f);
-    EXPECT_EQ(Ld[0][1], 7.0);
 
     Mat<double> C(3, 3);
-    Mat<float> Cf(2, 2);
     CopyMatrix(3, 3, U, C);
-    CopyMatrix(2, 2, A, Cf);
     ExpectSame(C, U, 0.0);
-    ExpectSame(Cf, A, 0.0);
 }
 
 // Table with one -999: rows (1, 2, -999) and (4, 5, 6).
@@ -247,9 +194,7 @@ TEST(Totals, RowsColumnsAndGrandWithAndWithoutMissing) {
     each([](auto& m, auto* t) { ColTotals(2, 3, m, t); }, {5, 7, -993});
     EXPECT_EQ(RowTotals(2, 3, Ad, td), 1);
     EXPECT_EQ(MatrixTotal(2, 3, A), -981.0f);
-    EXPECT_EQ(MatrixTotal(2, 3, Ad), -981.0);
     EXPECT_EQ(MatrixTotalMV(2, 3, A), 18.0f);
-    EXPECT_EQ(MatrixTotalMV(2, 3, Ad), 18.0);
 }
 
 }  // namespace

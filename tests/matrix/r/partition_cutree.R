@@ -3,7 +3,7 @@
 # single object, positive = earlier step) and cutree labels for k = 1..7 per method.
 x <- matrix(c(0, 0,  1, 0.2,  5, 5,  5.5, 4.1,  9, 0,  9.3, 1.4,  2.5, 2.2), ncol = 2, byrow = TRUE)
 d <- dist(x)
-for (m in c("single", "complete", "average", "mcquitty", "ward.D2")) {
+for (m in c("single", "complete", "average", "ward.D2")) {
   h <- hclust(d, method = m)
   cat(m, "\n  merge: ", paste(t(h$merge), collapse = ", "), "\n  height: ",
       paste(sprintf("%.6f", h$height), collapse = ", "), "\n")

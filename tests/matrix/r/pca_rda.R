@@ -1,4 +1,4 @@
-# Reference values for LinearModelsTest.cpp: principal-component regression residuals and the
+# Reference values for RedundancyTest.cpp: principal-component regression residuals and the
 # redundancy analysis (run offline: Rscript pca_rda.R).
 library(vegan)
 pr <- function(label, v) cat(label, sprintf("%.15g", v), "\n")
