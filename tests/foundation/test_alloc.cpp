@@ -141,3 +141,29 @@ TEST(Alloc, ATreeThatRunsOutPartWayIsReleased) {
     EXPECT_EQ(std::vector<int>(codes, codes + 4), (std::vector<int>{1, 1, 0, 1}));
 }
 #endif
+
+namespace {
+
+// Releases a chain of single-slot tables `depth` levels deep and the row below them.
+void FreeChain(void** p, int depth) {
+    if (depth > 1) FreeChain(static_cast<void**>(p[0]), depth - 1);
+    else free1D(p[0]);
+    free1D(p);
+}
+
+}  // namespace
+
+// Twenty ranks is the most the general allocators take: 18 single tables above a triangle of order
+// 1 (19 tables and its one row); the error message and exit are only for more.
+TEST(AllocDeathTest, TwentyRanksAreTheLimit) {
+    EXPECT_EXIT(
+        {
+            void* t = dimT(20, sizeof(double), 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1);
+            FreeChain(static_cast<void**>(t), 19);
+            fprintf(stderr, "built");
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "built");
+    EXPECT_EXIT(dimT(21, sizeof(double), 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1),
+                ::testing::ExitedWithCode(0), "");
+}

@@ -150,9 +150,12 @@ TEST_F(FormdaTest, OlderFormsAndTheResetBeforeLoading) {
                       "0\t0\t0\t0\t0\t0\t0\t\n\n18Jan2008\n1\t2.5\t\n0\t7\t\n\n3\t\n0\t\n\n0\n0\nSMW 2\n0\n1\n"
                       "1\t2\t\nTue Jan 18 10:00:00 2008\n");
     // Text after the window that is no number (though it starts with digits) is not the phylogeny flag.
-    Write("2008note.txt", Edit(Read("2008.txt"), "SMW 2\n0\n1\n1\t2\t\n", "SMW 2\n18Jan2008 notes\n"));
-    LoadFormda("2008note.txt");
-    EXPECT_EQ((Ints{SMWSize, hasPhylogeny, hasTraitGroups}), (Ints{2, 0, 0}));
+    // Neither is a number beyond the int range.
+    for (const char* note : {"18Jan2008 notes", "99999999999"}) {
+        Write("2008note.txt", Edit(Read("2008.txt"), "SMW 2\n0\n1\n1\t2\t\n", std::string("SMW 2\n") + note + "\n"));
+        LoadFormda("2008note.txt");
+        EXPECT_EQ((Ints{SMWSize, hasPhylogeny, hasTraitGroups}), (Ints{2, 0, 0})) << note;
+    }
     LoadFormda("full.txt");
     nPart = 2;
     LoadFormda("2008.txt");  // without releasing first: nothing of the first file stays
