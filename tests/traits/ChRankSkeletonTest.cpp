@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -273,8 +274,10 @@ TEST(ChRankFastTraitDistance, AgreesWithFromScratchForEverySubset) {
 }
 
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
-    const auto dir = std::filesystem::temp_directory_path() / "chrank_wholefile_test";
-    std::filesystem::create_directories(dir);
+    // A folder of its own, so that parallel test runs never share it.
+    std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    const std::filesystem::path dir = tmpl;
     const std::string target = (dir / "r.txt").string();
     std::ofstream(target) << "old";
     {
