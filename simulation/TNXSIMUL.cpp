@@ -163,8 +163,8 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         }
     }
     if (set.testMode) {
-        // Processor time; clock() counts 1,000,000 ticks per second.
-        const double elapsed = static_cast<double>(clock() - start) / 1000000.0;
+        // Processor time, in seconds.
+        const double elapsed = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
         WriteFinalResults(rep, set, m, counters, run.varSelect, elapsed);
     }
     traitData.Commit();
