@@ -217,11 +217,12 @@ TEST(Classes, EqualWidthClassNumbersStayWithin1ToK) {
 // Counts per class of equal width, and the upper limits: 0, 1, 2, 4 in four classes put 0 and 1 in
 // the first, limits 1..4. The minimum goes into the first class, the maximum into the last: 2 is
 // ceil(5 * 2 / 10) = 1. Equal values all go into the first class; NaN values are not counted; the
-// classes of the extreme values are those of the Classes test above.
+// classes of the extreme values are those of the Classes test above. One class holds every value,
+// and its upper limit is the maximum.
 TEST(FreqDistribution, CountsAndUpperLimits) {
     struct Row { std::vector<double> x; std::vector<int> freq; std::vector<double> limits; };
     const Row rows[] = {{{0, 1, 2, 4}, {2, 1, 0, 1}, {1, 2, 3, 4}}, {{-3, 7, 2, -3, 7, 7}, {3, 3}, {2, 7}},
-                        {{5, 5, 5}, {3, 0, 0}, {}}, {{NAN, 0, NAN, 4, 1}, {2, 1}, {}},
+                        {{5, 5, 5}, {3, 0, 0}, {}}, {{-2, 3, 1}, {3}, {3}}, {{NAN, 0, NAN, 4, 1}, {2, 1}, {}},
                         {{NAN, NAN}, {0, 0, 0}, {}}, {{0, FLT_TRUE_MIN, 4}, {2, 1}, {}},
                         {{-FLT_MAX, 0, FLT_MAX, FLT_MAX / 2, -FLT_MAX * 0.9}, {2, 1, 2}, {}}};
     BothPrecisions([&rows](auto zero, double) {
