@@ -72,10 +72,6 @@ TEST(ContingencyMV, ValuesAreTruncatedToTheirStateAndNeverLeaveTheTable) {
     Contingency(5, a, b, t, size, nullptr);
     EXPECT_EQ(size[0], 3);
     EXPECT_EQ(t[2][0], 1);
-    int ia[4] = {4, -999, 4, 6}, ib[4] = {0, 0, 1, 1};
-    ContingencyMV(4, ia, ib, t, size, nullptr);
-    ExpectVec(size, {2, 2}, 0);
-    ExpectCells(t, {{1, 1}, {0, 1}}, 0);
     // Values that are no state at all (not finite, beyond the int range) are passed over.
     float odd[3] = {NAN, 3e10f, 1}, one[3] = {1, 1, 1};
     Contingency(3, odd, one, t, size, nullptr);

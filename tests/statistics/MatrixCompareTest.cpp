@@ -257,11 +257,12 @@ TEST(ResemblanceMatrices, PartialCorrelationEdges) {
     EXPECT_EQ(PartialMatrixCorr(1, A, B, K), 0.0);
 }
 
-// Whole tables: vecProd of [[1,2],[3,4]] with itself 30; deviations of (1,2 / 3,4) against
+// Whole tables: vecProd of [[1,2],[3,4]] with itself 30 (the third column lies outside the
+// table); deviations of (1,2 / 3,4) against
 // (0,2 / 3,6): squares 1 + 4 = 5, 1 - 5/4; absolute 1 + 2 = 3, 1 - 3/4.
 TEST(WholeTables, ProductsAndDeviations) {
     Mat<double> A{{1, 2}, {3, 4}}, B{{0, 2}, {3, 6}};
-    Mat<float> Af{{1, 2}, {3, 4}}, Bf{{0, 2}, {3, 6}};
+    Mat<float> Af{{1, 2, 9}, {3, 4, 9}}, Bf{{0, 2}, {3, 6}};
     EXPECT_EQ(vecProd(2, Af, Af), 30.0);
     EXPECT_EQ(vecProd(0, Af, Af), 0.0);
     EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, A, B), -0.25);

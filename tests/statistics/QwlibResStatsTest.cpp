@@ -205,29 +205,6 @@ TEST(Correlation, ResultsLieInUnitInterval) {
     }
 }
 
-// On data without -999 the plain and missing-value paths agree, and so do the float and double
-// forms on the same values.
-TEST(Paths, PlainAndMissingValueFormsAgree) {
-    Mat<float> f(5, 12);
-    Mat<double> d(5, 12), cp(5, 5), cpm(5, 5), cpd(5, 5), cov(5, 5), cmv(5, 5), r(5, 5), rmv(5, 5);
-    FillRandom(f, 3);
-    for (int i = 0; i < 5; i++)
-        for (int k = 0; k < 12; k++) d[i][k] = f[i][k];
-    CrossProduct(5, 12, f, cp);
-    CrossProductMV(5, 12, f, cpm);
-    CrossProductMV(5, 12, d, cpd);
-    Covariance(5, 12, d, cov);
-    CovarianceMV(5, 12, d, cmv);
-    Correlation(5, cov, r);
-    CorrelationMV(5, 12, d, rmv);
-    ExpectSame(cp, cpm, 0, true);
-    ExpectSame(cp, cpd, 1e-5, true);
-    ExpectSame(cov, cmv, kTol, true);
-    ExpectSame(r, rmv, kTol, true);
-    for (int i = 0; i < 5; i++)
-        for (int j = i; j < 5; j++) EXPECT_NEAR(Correlation2Vec(12, f[i], f[j]), r[i][j], 1e-5);
-}
-
 TEST(CentringNormalising, KnownValues) {
     BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
