@@ -110,62 +110,33 @@ void Progress::Step(int k) {
 
 // ----------------------------------------------------------------------- whole files
 
-WholeFile::WholeFile(std::string target) : target_(std::move(target)), temp_(target_ + ".part") {}
-
 WholeFile::~WholeFile() {
-    if (f_) {
-        std::fclose(f_);
-        std::remove(temp_.c_str());
-    }
+    if (f_) std::fclose(f_);
 }
 
 FILE* WholeFile::Open() {
-    f_ = std::fopen(temp_.c_str(), "w");
-    if (!f_) fprintf(stderr, "\ncan't open %s \n\a", target_.c_str());
+    // The target's temporary file is created now, so that a folder that cannot take the file
+    // is reported before the search runs.
+    out_ = writer_.Open();
+    if (!out_) return nullptr;
+    f_ = std::tmpfile();
+    if (!f_) fprintf(stderr, "\ncan't open %s \n\a", writer_.Target().c_str());
     return f_;
 }
 
 bool WholeFile::Commit(const std::string& prefix) {
     if (!f_) return false;
+    FILE* out = out_;
     bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
-    if (ok && !prefix.empty()) {
-        // The prefix stands first: the text moves behind it through a second temporary file.
-        const std::string whole = temp_ + "2";
-        FILE* g = std::fopen(whole.c_str(), "w");
-        ok = g != nullptr;
-        if (ok) {
-            ok = std::fwrite(prefix.data(), 1, prefix.size(), g) == prefix.size();
-            char buf[65536];
-            size_t got;
-            // The text was opened for writing only: read it back through its name.
-            FILE* r = std::fopen(temp_.c_str(), "r");
-            ok = ok && r != nullptr;
-            while (ok && (got = std::fread(buf, 1, sizeof buf, r)) > 0) ok = std::fwrite(buf, 1, got, g) == got;
-            if (r) std::fclose(r);
-            if (std::fclose(g) != 0) ok = false;
-        }
-        std::fclose(f_);
-        f_ = nullptr;
-        std::remove(temp_.c_str());
-        if (!ok) {
-            std::remove(whole.c_str());
-            return false;
-        }
-        if (std::rename(whole.c_str(), target_.c_str()) != 0) {
-            std::remove(whole.c_str());
-            fprintf(stderr, "\ncan't open %s \n\a", target_.c_str());
-            return false;
-        }
-        return true;
-    }
-    if (std::fclose(f_) != 0) ok = false;
+    ok = ok && std::fwrite(prefix.data(), 1, prefix.size(), out) == prefix.size();
+    std::rewind(f_);
+    char buf[65536];
+    size_t got;
+    while (ok && (got = std::fread(buf, 1, sizeof buf, f_)) > 0) ok = std::fwrite(buf, 1, got, out) == got;
+    ok = ok && !std::ferror(f_);
+    std::fclose(f_);
     f_ = nullptr;
-    if (!ok || std::rename(temp_.c_str(), target_.c_str()) != 0) {
-        std::remove(temp_.c_str());
-        if (ok) fprintf(stderr, "\ncan't open %s \n\a", target_.c_str());
-        return false;
-    }
-    return true;
+    return ok && writer_.Commit() == ReplacingWriter::kWritten;
 }
 
 // ----------------------------------------------------------------------- resemblances

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ReplacingWriter.h"
+
 namespace chrank {
 
 // How a value beats another: signed (strictly greater) or by magnitude (|a| > |b|).
@@ -92,12 +94,13 @@ private:
     std::time_t start_;
 };
 
-// A result file written whole or not at all: the text goes to a temporary file beside the
-// target, and Commit renames it over the target (with `prefix` written before the text when
-// given). A file that cannot be created prints "\ncan't open %s \n" with the bell.
+// A result file written whole or not at all, whose summary may be known only at the end: the
+// text goes to an anonymous scratch file, and Commit writes `prefix` and then the text through
+// the replacing writer, which puts the target in place only when everything was written. A
+// file that cannot be created prints "\ncan't open %s \n" with the bell.
 class WholeFile {
 public:
-    explicit WholeFile(std::string target);
+    explicit WholeFile(std::string target) : writer_(std::move(target)) {}
     ~WholeFile();
     WholeFile(const WholeFile&) = delete;
     WholeFile& operator=(const WholeFile&) = delete;
@@ -106,8 +109,9 @@ public:
     FILE* Stream() const { return f_; }
 
 private:
-    std::string target_, temp_;
-    FILE* f_ = nullptr;
+    ReplacingWriter writer_;
+    FILE* out_ = nullptr;  // the writer's stream, filled at Commit
+    FILE* f_ = nullptr;    // the text, until Commit
 };
 
 // Matrix (Mantel) correlation of two resemblance matrices of n communities (upper triangles):

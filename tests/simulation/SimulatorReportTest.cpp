@@ -238,7 +238,7 @@ TEST_F(SimReportTest, DataFilesOnlyForOneOrTwoDataSets) {
               "community sites in columns):\n");
     // Written whole: no temporary file is left beside them.
     for (const auto& e : std::filesystem::directory_iterator("."))
-        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+        EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << e.path();
 }
 
 }  // namespace
