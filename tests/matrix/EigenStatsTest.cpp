@@ -140,11 +140,27 @@ struct Pca {
     }
 };
 
-TEST(AxisPermutation, AStrongCommonFactorHasTheSmallestProbability) {
-    // With a strong factor shared by every column no permutation reaches the first eigenvalue:
-    // P is the smallest possible, 1/100.
+TEST(AxisPermutation, UniformUnderTheNullSmallestWithAStrongCommonFactor) {
+    // 60 tables of independent columns, 99 permutations each: P of the first eigenvalue is
+    // near uniform (mean 1/2, about 5 % at or below 0.05). With a strong factor shared by every
+    // column no permutation reaches the first eigenvalue: P is the smallest possible, 1/100.
     InitRndNumberGenerator(20261206);
-    const int n = 12, p = 3, perms = 100;
+    const int n = 12, p = 3, perms = 100, tables = 60;
+    double sum = 0;
+    int small = 0;
+    for (int t = 0; t < tables; t++) {
+        Mat<double> X(n, p);
+        NullTable(X, 0);
+        Pca obs(X, 17);
+        double probEig[3], probF[3], belowMean[3];
+        EigenPermutation_D(n, p, p, n, 3, perms, X, nullptr, obs.eig.data(), 2, 0, 0, 0, 2, 17, nullptr,
+                           0.0, 0.0, false, probEig, probF, belowMean, 'n', 6);
+        sum += probEig[0];
+        small += probEig[0] <= 0.05;
+    }
+    EXPECT_NEAR(sum / tables, 0.5, 0.12);
+    EXPECT_LE(small, 9);
+
     Mat<double> S(n, p);
     NullTable(S, 6);
     Pca obs(S, 17);
