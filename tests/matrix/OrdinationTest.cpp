@@ -316,6 +316,10 @@ TEST(ScoreCorrelationTest, AxesAgainstVariables)
     Mat<double> R(2, 3);
     ScoreCorrComp(3, 4, S, V, 2, 0, 2, R);
     ExpectCells(R, {{1, 0}, {-1, 0}}, 1e-6);
+    // A single axis, variables as rows (orient 1).
+    Mat<float> Sf({{1, 2, 3, 4}}), Vf({{4, 3, 2, 1}}), Rf(1, 1);
+    ScoreCorrComp(1, 4, Sf, Vf, 1, 1, 5, Rf);
+    EXPECT_NEAR(Rf[0][0], -1, 1e-6);
 }
 
 }  // namespace
