@@ -46,6 +46,11 @@ std::vector<PairCase> Cases() {
         {"CrossProduct2VecMV", [](Vec a, Vec b) { return CrossProduct2VecMV(int(a.size()), a.data(), b.data()); }, kTol, kProducts},
         {"Covariance2VecMV", [](Vec a, Vec b) { return Covariance2VecMV(int(a.size()), a.data(), b.data()); }, kTol, kCov},
         {"Correlation2VecMV", [](Vec a, Vec b) { return Correlation2VecMV(int(a.size()), a.data(), b.data()); }, kTol, kR},
+        {"Correlation2VecMV float",
+         [](Vec a, Vec b) {
+             std::vector<float> x(a.begin(), a.end()), y(b.begin(), b.end());
+             return Correlation2VecMV(int(a.size()), x.data(), y.data());
+         }, 1e-6, kR},
         {"Correlation2VecSelectMV",
          [](Vec a, Vec b) {
              std::vector<int> all(a.size(), 1);
