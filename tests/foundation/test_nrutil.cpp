@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -150,6 +151,11 @@ void CheckCholeskyAndGaussj(bool quiet, double tol) {
         for (const Values& row : singular.inverse)
             for (double v : row) EXPECT_TRUE(std::isfinite(v)) << "order " << s.size();
     }
+    // No number at all: no pivot candidate compares, flag 0 and the first message only.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Solution notNumbers = GaussJordan<T>({{nan, nan}, {nan, nan}}, {1, 2}, quiet);
+    EXPECT_EQ(notNumbers.ok, 0);
+    EXPECT_EQ(notNumbers.message, quiet ? "" : "gaussj: Singular Matrix-1");
 }
 
 TEST(LinearSystems, CholeskyAndGaussJordanByHandMultipliedBackAndFailing) {

@@ -317,6 +317,26 @@ TEST_F(DataMenuTest, MergedDataSetHasBothSessionsInTheirOwnRowsAndColumns) {
     EXPECT_NE(printed_.find("trait groups"), std::string::npos);
     LoadFormda("sFormda.txt");
     EXPECT_EQ((Ints{hasTraitGroups, SMWSize}), (Ints{0, 2}));
+    // Neither session has species names: merged all the same, still without them.
+    Write("eFormda.txt", Edit(kA, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n", "0 \n"));
+    Write("fFormda.txt", Edit(kB, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n", "0 \n"));
+    EXPECT_EQ(Run("3\ne\nf\n"), 0);
+    LoadFormda("sFormda.txt");
+    EXPECT_EQ((Ints{ncsm, tcst, nSpp}), (Ints{4, 4, 0}));
+}
+
+// A data file name that fills its 41 characters: the rest of that line is passed over, not taken as the
+// next answer.
+TEST_F(DataMenuTest, DataFileNameFillingItsFieldDropsTheRestOfTheLine) {
+    Write("a.txt", "1\n");
+    Write("b.txt", "2\n");
+    Script(std::string(41, 'x') + "a.txt\nb.txt\n");
+    char name[42];
+    FILE* f = ReadDataFileName(name);
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_STREQ(name, "b.txt");
+    EXPECT_EQ(Count(Out(), "Enter data file name: "), 2);
 }
 
 TEST_F(DataMenuTest, RefusedMergeLeavesTheLoadedDataAsTheyWere) {
@@ -414,6 +434,9 @@ TEST_F(FormdaTest, SpeciesMapHelpersAndStateCountersOfTraitStrings) {
     CountStatesFreqGroup(0, 3, &n, spp, chLabel, freq, 3, group, 2);  // rows 0 and 1
     EXPECT_EQ(GetRows(chLabel, n), (Strings{"01"}));
     EXPECT_EQ(Ints(freq, freq + 3), (Ints{2, 0, 0}));
+    CountStatesFreqGroup(0, 1, &n, spp, chLabel, freq, 3, group, 2);  // a single row is still counted
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(Ints(freq, freq + 3), (Ints{1, 0, 0}));
     // One slot only: trait 1 has states 02 (twice) and 03; 03 finds no slot and is not counted, and
     // the slot after the last (holding "03" here) is never read.
     int all[3] = {1, 1, 1};

@@ -97,6 +97,7 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         Edit(kPartitionTrack, "0 1 \n2\n", "0 1 \n0\n"),
         Edit(kPartitionTrack, "A B \n2 \n", "A B \n5 \n"),
         Edit(kPartitionTrack, "0 1 \n2\n", "0 10 \n2\n"),                 // no such stored slot
+        Edit(kPartitionTrack, "3 \n0 1 \n2\n", "3 \n10 1 \n2\n"),
         Edit(kPlainTrack, "1 2 3 \n", "1 2 9 \n"),                        // beyond the traits
         Edit(kPartitionTrack, "dry wet", "dry wetter"),                   // longer than the field
         Edit(kPlainTrack, "s1Hie.txt", std::string(80, 'h')),
