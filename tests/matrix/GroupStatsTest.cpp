@@ -263,6 +263,11 @@ TEST(BetaDivergenceTest, TiesAreAveraged)
     double out[3];
     EXPECT_TRUE(BetaDivergence(3, A, B, out));
     ExpectVec(out, {6, 4, 8});
+    // A single object has no neighbour: nothing to average, so 0.
+    Mat<double> one({{0}});
+    out[0] = -1;
+    EXPECT_TRUE(BetaDivergence(1, one, one, out));
+    EXPECT_EQ(out[0], 0.0);
 }
 
 TEST(PartialCorrelationTest, EqualsThePartialMantelStatistic)

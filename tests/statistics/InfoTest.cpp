@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -77,6 +78,14 @@ TEST(ContingencyMV, ValuesAreTruncatedToTheirStateAndNeverLeaveTheTable) {
     Contingency(3, odd, one, t, size, nullptr);
     EXPECT_EQ(size[0], 1);
     EXPECT_EQ(t[0][0], 1);
+    // The ends of the int range are states themselves; 2^31 is one beyond.
+    double edge[3] = {2147483647.0, -2147483648.0, 2147483648.0};
+    double freq[3];
+    int count, states[3];
+    ContingencyVector(3, edge, freq, &count, states);
+    ASSERT_EQ(count, 2);
+    ExpectVec(states, {INT_MAX, INT_MIN}, 0);
+    ExpectVec(freq, {1, 1}, 0);
 }
 
 TEST(Contingency3D_MV, CountsPerLayerAndListing) {

@@ -165,9 +165,12 @@ TEST(Rankings, Spearman) {
     BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
         // Ranks 1..5 vs (2,1,4,3,5): D = 4, 1 - 24 / 120 = 0.8. Ties averaged: ranks
-        // (1, 2.5, 2.5, 4) vs 1..4: D = 0.5, 1 - 3 / 60 = 0.95. Fewer than two values: 0.
+        // (1, 2.5, 2.5, 4) vs 1..4: D = 0.5, 1 - 3 / 60 = 0.95. Two values agree or disagree
+        // wholly: D = 0 gives 1, D = 2 gives 1 - 12 / 6 = -1. Fewer than two values: 0.
         T a[] = {10, 20, 30, 40, 50}, b[] = {2, 1, 4, 3, 5}, t[] = {1, 2, 2, 3};
         EXPECT_NEAR(Spearman2Vec(5, a, b), 0.8, tol);
+        EXPECT_NEAR(Spearman2Vec(2, a, a), 1.0, tol);
+        EXPECT_NEAR(Spearman2Vec(2, a, b), -1.0, tol);
         EXPECT_NEAR(Spearman2Vec(4, t, a), 0.95, tol);
         EXPECT_EQ(t[1], T(2));  // inputs unchanged
         EXPECT_EQ(Spearman2Vec(1, a, b), T(0));
