@@ -23,11 +23,13 @@ const double kPts[7][2] = {{0.0, 0.0}, {1.1, 0.3}, {4.0, 0.2}, {4.3, 1.9},
 
 double Dist(int i, int j) { return std::hypot(kPts[i][0] - kPts[j][0], kPts[i][1] - kPts[j][1]); }
 
-// Upper triangle of f(distance); the lower triangle and the diagonal hold junk that must not be read.
+// Upper triangle of f(distance); the lower triangle and the diagonal hold junk that must not be
+// read: NaN, which the routines refuse wherever they look for it.
 template <class T, class F>
 void FillDistances(Mat<T>& m, F f) {
     for (int i = 0; i < 7; i++)
-        for (int j = 0; j < 7; j++) m[i][j] = i < j ? T(f(Dist(i, j))) : T(-12345);
+        for (int j = 0; j < 7; j++)
+            m[i][j] = i < j ? T(f(Dist(i, j))) : std::numeric_limits<T>::quiet_NaN();
 }
 
 // Members given as numbers, sorted, as "a b c".
