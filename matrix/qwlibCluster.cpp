@@ -253,7 +253,6 @@ bool HierFactorialT(int n, int p, T** data, clusterReport* rep) {
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) analyse(i, j);
     std::vector<char> active(n, 1);
-    std::vector<int> size(n, 1);
     Members members(n);
     for (int t = 0; t < n - 1; t++) {
         int a = 0, b = 1;
@@ -279,7 +278,6 @@ bool HierFactorialT(int n, int p, T** data, clusterReport* rep) {
             rec.factorScores2[k] = Keep<Single>(X[a][k] * e.vec2[0] + X[b][k] * e.vec2[1]);
             X[a][k] = rec.factorScores1[k];
         }
-        size[a] += size[b];
         for (int k = 0; k < n; k++)
             if (k != a && active[k]) k < a ? analyse(k, a) : analyse(a, k);
     }
