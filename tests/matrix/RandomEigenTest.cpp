@@ -221,6 +221,10 @@ void CheckSvd(double tol) {
         EXPECT_TRUE(fn(5, 3, B, Ub, wb, Vb));
         ExpectReconstructs(5, 3, B, Ub, wb, Vb, 10 * tol);
 
+        // A table without rows or without columns has nothing to decompose.
+        EXPECT_FALSE(fn(0, 2, A, U, w, V));
+        EXPECT_FALSE(fn(3, 0, A, U, w, V));
+
         // Non-finite input: false, results zero-filled.
         Mat<T> N{{1, std::numeric_limits<T>::quiet_NaN()}, {0, 1}}, Un(2, 2), Vn(2, 2);
         Un.fill(3);

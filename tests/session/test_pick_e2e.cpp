@@ -199,10 +199,13 @@ protected:
 };
 
 TEST_F(PickSmall, ChosenTraitsAndOtusCarryTheirPhylogenyAndTraitGroups) {
-    // tr1 given twice, then tr3 tr1; OTU positions 0 2 and 2 2 refused, then 4 2.
-    const Result r = New("t1", "h", "2\n2\nk\ntr1 tr1\ny\nk\ntr3 tr1\ny\n2\n2\nk\n0 2\ny\nk\n2 2\ny\nk\n4 2\ny\n1\n1\nn\n");
+    // tr1 given twice, then a word longer than a label (cut to its first 10 characters, which name no
+    // trait), then tr3 tr1; OTU positions 0 2 and 2 2 refused, then 4 2.
+    const Result r = New("t1", "h",
+                         "2\n2\nk\ntr1 tr1\ny\nk\ntr3 tr1abcdefghijklmnop\ny\nk\ntr3 tr1\ny\n2\n2\nk\n0 2\ny\nk\n2 2\ny\n"
+                         "k\n4 2\ny\n1\n1\nn\n");
     // The traits' message begins with a newline, the OTUs' does not.
-    EXPECT_EQ(r.err, "\nError!! Enter again. \nError!! Enter again. \nError!! Enter again. \n");
+    EXPECT_EQ(r.err, "\nError!! Enter again. \n\nError!! Enter again. \nError!! Enter again. \nError!! Enter again. \n");
     LoadFormda("t1Formda.txt");
     ASSERT_EQ((Ints{nch, tcst, ncsm, nenv, nSpp}), (Ints{2, 2, 6, 2, 2}));
     EXPECT_EQ(Get(csm_Float, 2, 2), (Floats{40, 4.5f, 20, 2.5f}));
