@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 #include "foundation/TnxError.h"
 
 namespace {
@@ -201,6 +203,21 @@ double**** dim4Double(int d1, int d2, int d3, int d4) {
 void** dim1Dptr(int n) { return static_cast<void**>(dim1D(sizeof(void*), n)); }
 void*** dim2Dptr(int d1, int d2) { return reinterpret_cast<void***>(dim2D(sizeof(void*), d1, d2)); }
 void**** dim3Dptr(int d1, int d2, int d3) { return reinterpret_cast<void****>(dim3D(sizeof(void*), d1, d2, d3)); }
+
+void EnsureAllocatable(long long rows, long long cols, size_t elsize) {
+    if (rows < 0 || cols < 0) RaiseError(TNX_OUT_OF_MEMORY);
+    static double limit = -1.0;
+    if (limit < 0.0) {
+        long pages = sysconf(_SC_PHYS_PAGES);
+        long pageSize = sysconf(_SC_PAGESIZE);
+        limit = (pages > 0 && pageSize > 0) ? static_cast<double>(pages) * static_cast<double>(pageSize)
+                                            : 1e18;
+    }
+    // Each row is its own block, with the allocator's bookkeeping, behind its pointer slot.
+    double need = static_cast<double>(rows) * (static_cast<double>(cols) * static_cast<double>(elsize) + 32.0 +
+                                               static_cast<double>(sizeof(void*)));
+    if (need > limit) RaiseError(TNX_OUT_OF_MEMORY);
+}
 
 void free1D(void* p) { free(p); }
 

@@ -63,6 +63,11 @@ double** dim2Double(int rows, int cols);
 double*** dim3Double(int d1, int d2, int d3);
 double**** dim4Double(int d1, int d2, int d3, int d4);
 
+// Raises code 1 when a table of `rows` rows of `cols` elements of `elsize` bytes needs more
+// memory than the machine has (each row its own block behind its pointer slot). Readers call it
+// with the sizes a file announces before they allocate.
+void EnsureAllocatable(long long rows, long long cols, size_t elsize);
+
 // Pointer arrays: slots that each hold one pointer, zero-filled (null).
 void** dim1Dptr(int n);
 void*** dim2Dptr(int d1, int d2);
@@ -87,6 +92,18 @@ template <class T> inline void free5D(T***** p, int d1, int d2, int d3, int d4) 
 // Opens dir + name (name alone when dir is null; the path holds at most 111 characters).
 // On failure writes "\ncan't open %s \n" to stderr, rings the bell and returns null.
 FILE* fopenck(const char* name, const char* dir, const char* mode);
+
+// Strict readers of one number of a data file: the number must end at a blank, a line end or
+// the end of the file ("25Jun2016" where a count belongs is a corrupt file, not the count 25).
+// An unreadable item, a number that runs into other characters or the end of the file is code
+// 2 with the readers' message naming the file.
+int ReadIntStrict(FILE* f, const char* fileName);
+float ReadFloatStrict(FILE* f, const char* fileName);
+double ReadDoubleStrict(FILE* f, const char* fileName);
+// Every item of a file takes at least one byte, so a count of items beyond the bytes left cannot
+// be read: code 2 (the file is cut short or corrupt), before anything is allocated for them.
+// A stream that is not a plain file sets no bound.
+void EnsureInFile(FILE* f, long long items, const char* fileName);
 
 // One formatted read of fmt into dst. Converting nothing or the end of input: "\nfile %s "
 // on stderr, the bell, and code 2. Integer conversions (%d, %ld, %u, ...) refuse values

@@ -213,6 +213,47 @@ void freadckString(FILE* f, char* dst, int size, const char* fileName) {
     if (size > 0) dst[n] = '\0';
 }
 
+namespace {
+
+// What follows a number must be a blank, a line end or the end of the file.
+void EndOfNumber(FILE* f, const char* fileName) {
+    int c = fgetc(f);
+    if (c == EOF) return;
+    ungetc(c, f);
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') EndOfInput(fileName, true);
+}
+
+}  // namespace
+
+int ReadIntStrict(FILE* f, const char* fileName) {
+    int v = 0;
+    freadck(f, "%d", &v, fileName);
+    EndOfNumber(f, fileName);
+    return v;
+}
+
+float ReadFloatStrict(FILE* f, const char* fileName) {
+    float v = 0.0f;
+    freadck(f, "%f", &v, fileName);
+    EndOfNumber(f, fileName);
+    return v;
+}
+
+double ReadDoubleStrict(FILE* f, const char* fileName) {
+    double v = 0.0;
+    freadck(f, "%lf", &v, fileName);
+    EndOfNumber(f, fileName);
+    return v;
+}
+
+void EnsureInFile(FILE* f, long long items, const char* fileName) {
+    long here = ftell(f);
+    if (here < 0 || fseek(f, 0, SEEK_END) != 0) return;
+    long end = ftell(f);
+    fseek(f, here, SEEK_SET);
+    if (end >= here && items > static_cast<long long>(end - here)) EndOfInput(fileName, true);
+}
+
 int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName) {
     for (;;) {
         int r = ReadOneItem(f, fmt, dst);

@@ -1,8 +1,6 @@
 // Writer, loader and merge of the formatted data file.
 #include "session/TNXIFFM2.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -57,57 +55,17 @@ private:
     RaiseError(TNX_END_OF_FILE);
 }
 
-// A number must end at a blank, a line end or the end of the file: "25Jun2016" where a count
-// belongs is a corrupt file, not the count 25.
-void EndOfNumber(FILE* f, const char* name) {
-    int c = std::fgetc(f);
-    if (c == EOF) return;
-    std::ungetc(c, f);
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') BadItem(name);
-}
-
-int ReadInt(FILE* f, const char* name) {
-    int v = 0;
-    freadck(f, "%d", &v, name);
-    EndOfNumber(f, name);
-    return v;
-}
-
-float ReadFloat(FILE* f, const char* name) {
-    float v = 0.0f;
-    freadck(f, "%f", &v, name);
-    EndOfNumber(f, name);
-    return v;
-}
-
-double ReadDouble(FILE* f, const char* name) {
-    double v = 0.0;
-    freadck(f, "%lf", &v, name);
-    EndOfNumber(f, name);
-    return v;
-}
-
 int ReadCount(FILE* f, const char* name) {
-    int v = ReadInt(f, name);
+    int v = ReadIntStrict(f, name);
     if (v < 0) BadItem(name);
     return v;
 }
 
 // A count of traits, OTUs or communities: a data set has at least one of each.
 int ReadPositiveCount(FILE* f, const char* name) {
-    int v = ReadInt(f, name);
+    int v = ReadIntStrict(f, name);
     if (v < 1) BadItem(name);
     return v;
-}
-
-// Every item of the file takes at least one byte, so a count of items beyond the bytes left
-// cannot be read: the file is cut short or corrupt, and nothing is allocated for it.
-void EnsureInFile(FILE* f, long long items, const char* name) {
-    long here = std::ftell(f);
-    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return;   // not a plain file: no bound
-    long end = std::ftell(f);
-    std::fseek(f, here, SEEK_SET);
-    if (end >= here && items > static_cast<long long>(end - here)) BadItem(name);
 }
 
 // The size checks before an array of rows x cols items read from the file: code 1 when the
@@ -119,7 +77,7 @@ void EnsureReadable(FILE* f, long long rows, long long cols, std::size_t elsize,
 
 // A flag that must be 0 or 1.
 int ReadFlag(FILE* f, const char* name) {
-    int v = ReadInt(f, name);
+    int v = ReadIntStrict(f, name);
     if (v != 0 && v != 1) BadItem(name);
     return v;
 }
@@ -216,6 +174,7 @@ struct FormdaData {
     float ca_code[kCaCodes] = {};
     char version[16] = "";  // version word of B and W; empty for the older form
     float** B = nullptr;
+    char** codes = nullptr;  // the older form's trait words, kept as the trait codes
     float** W = nullptr;
     int optEnvVarType = 0;
     int* envVarType = nullptr;
@@ -246,6 +205,7 @@ struct FormdaData {
         free2D(reLabel, ncsm);
         free1D(ncst);
         free2D(B, tcst);
+        free2D(codes, tcst);
         free2D(W, tcst);
         free1D(envVarType);
         free2D(envLabel, nenv);
@@ -282,11 +242,11 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     d.chLabel = dim2Dchar(d.nch, kLabelSize);
     for (int j = 0; j < d.nch; j++) ReadLabel(f, d.chLabel[j], name);
     d.chtype = dim1Dint(d.nch);
-    for (int j = 0; j < d.nch; j++) d.chtype[j] = ReadInt(f, name);
+    for (int j = 0; j < d.nch; j++) d.chtype[j] = ReadIntStrict(f, name);
     d.chrange = dim1Dfloat(d.nch);
-    for (int j = 0; j < d.nch; j++) d.chrange[j] = ReadFloat(f, name);
+    for (int j = 0; j < d.nch; j++) d.chrange[j] = ReadFloatStrict(f, name);
     d.onsta = dim1Dint(d.nch);
-    for (int j = 0; j < d.nch; j++) d.onsta[j] = ReadInt(f, name);
+    for (int j = 0; j < d.nch; j++) d.onsta[j] = ReadIntStrict(f, name);
 
     d.ncsm = ReadPositiveCount(f, name);
     EnsureReadable(f, d.ncsm, 1, kLabelSize, name);
@@ -294,8 +254,8 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     for (int c = 0; c < d.ncsm; c++) ReadLabel(f, d.reLabel[c], name);
     d.tcst = ReadPositiveCount(f, name);
     d.ncst = dim1Dint(d.ncsm);
-    for (int c = 0; c < d.ncsm; c++) d.ncst[c] = ReadInt(f, name);
-    for (int k = 0; k < kCaCodes; k++) d.ca_code[k] = ReadFloat(f, name);
+    for (int c = 0; c < d.ncsm; c++) d.ncst[c] = ReadIntStrict(f, name);
+    for (int k = 0; k < kCaCodes; k++) d.ca_code[k] = ReadFloatStrict(f, name);
 
     EnsureReadable(f, d.tcst, d.ncsm, sizeof(float), name);
     EnsureReadable(f, d.tcst, d.nch, sizeof(float), name);
@@ -308,14 +268,16 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     if (std::strcmp(word.data(), versionFormdaFile) == 0 || std::strcmp(word.data(), versionFormdaFileOld) == 0) {
         std::strcpy(d.version, word.data());
         for (int i = 0; i < d.tcst; i++)
-            for (int j = 0; j < d.nch; j++) d.B[i][j] = ReadFloat(f, name);
+            for (int j = 0; j < d.nch; j++) d.B[i][j] = ReadFloatStrict(f, name);
         for (int i = 0; i < d.tcst; i++)
-            for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloat(f, name);
+            for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloatStrict(f, name);
     } else {
+        d.codes = dim2Dchar(d.tcst, 2 * d.nch + 1);
         for (int i = 0; i < d.tcst; i++) {
             if (i > 0) freadckString(f, word.data(), static_cast<int>(word.size()), name);
             ParseTraitWord(word.data(), d.nch, d.B[i], name);
-            for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloat(f, name);
+            std::memcpy(d.codes[i], word.data(), static_cast<size_t>(2 * d.nch));
+            for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloatStrict(f, name);
         }
     }
 
@@ -329,8 +291,8 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
         freadckString(f, first, sizeof first, name);
         int j0 = 0;
         if (std::strcmp(first, versionFormda) == 0) {
-            d.optEnvVarType = ReadInt(f, name);
-            for (int j = 0; j < d.nenv; j++) d.envVarType[j] = ReadInt(f, name);
+            d.optEnvVarType = ReadIntStrict(f, name);
+            for (int j = 0; j < d.nenv; j++) d.envVarType[j] = ReadIntStrict(f, name);
         } else {
             // Older form: no types; the word read is the first variable's label.
             d.optEnvVarType = 2;
@@ -342,7 +304,7 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
         ReadNameField(f, kDataNameSize - 1, d.envName, name);
         d.env = dim2Dfloat(d.ncsm, d.nenv);
         for (int j = 0; j < d.nenv; j++)
-            for (int c = 0; c < d.ncsm; c++) d.env[c][j] = ReadFloat(f, name);
+            for (int c = 0; c < d.ncsm; c++) d.env[c][j] = ReadFloatStrict(f, name);
     }
 
     d.nSpp = ReadCount(f, name);
@@ -368,7 +330,7 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     d.SMWSize = 1;
     if (PeekWord(f, w, sizeof w, &where)) {
         if (std::strcmp(w, "SMW") == 0) {
-            d.SMWSize = ReadInt(f, name);
+            d.SMWSize = ReadIntStrict(f, name);
             if (d.SMWSize < 1) BadItem(name);
         } else {
             Rewind(f, where);
@@ -380,22 +342,22 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
         d.hasPhylogeny = flag;
     }
     if (d.hasPhylogeny == 1) {
-        d.phylogenyMatrixType = ReadInt(f, name);
+        d.phylogenyMatrixType = ReadIntStrict(f, name);
         EnsureAllocatable(d.tcst, d.tcst, sizeof(double));
         if (d.phylogenyMatrixType == 1 || d.phylogenyMatrixType == 3)
             EnsureInFile(f, static_cast<long long>(d.tcst) * d.tcst, name);
         d.phylogenyRese = dim2Double(d.tcst, d.tcst);
         if (d.phylogenyMatrixType == 1 || d.phylogenyMatrixType == 3) {
             for (int i = 0; i < d.tcst; i++)
-                for (int k = 0; k < d.tcst; k++) d.phylogenyRese[i][k] = ReadDouble(f, name);
+                for (int k = 0; k < d.tcst; k++) d.phylogenyRese[i][k] = ReadDoubleStrict(f, name);
         } else if (d.phylogenyMatrixType == 2) {
             d.nClados = ReadCount(f, name);
             EnsureReadable(f, d.tcst, d.nClados, sizeof(float), name);
             d.phylogenyVarType = dim1Dint(d.nClados);
             d.phylogenyData = dim2Dfloat(d.tcst, d.nClados);
-            for (int k = 0; k < d.nClados; k++) d.phylogenyVarType[k] = ReadInt(f, name);
+            for (int k = 0; k < d.nClados; k++) d.phylogenyVarType[k] = ReadIntStrict(f, name);
             for (int i = 0; i < d.tcst; i++)
-                for (int k = 0; k < d.nClados; k++) d.phylogenyData[i][k] = ReadFloat(f, name);
+                for (int k = 0; k < d.nClados; k++) d.phylogenyData[i][k] = ReadFloatStrict(f, name);
         } else {
             BadItem(name);
         }
@@ -405,7 +367,7 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     if (std::strcmp(d.version, versionFormdaFile) == 0) {
         d.hasTraitGroups = ReadFlag(f, name);
         if (d.hasTraitGroups == 1)
-            for (int j = 0; j < d.nch; j++) d.traitGroups[j] = ReadInt(f, name);
+            for (int j = 0; j < d.nch; j++) d.traitGroups[j] = ReadIntStrict(f, name);
     }
 }
 
@@ -437,6 +399,7 @@ void InstallFormda(FormdaData& d) {
     for (int k = 0; k < kCaCodes; k++) ca_code[k] = d.ca_code[k];
     csm_Float = d.B;
     cadat = d.W;
+    csm = d.codes;
     optEnvVarType = d.nenv > 0 ? d.optEnvVarType : 0;
     envVarType = d.envVarType;
     envLabel = d.envLabel;
@@ -470,6 +433,7 @@ void InstallFormda(FormdaData& d) {
     d.reLabel = nullptr;
     d.ncst = nullptr;
     d.B = nullptr;
+    d.codes = nullptr;
     d.W = nullptr;
     d.envVarType = nullptr;
     d.envLabel = nullptr;
@@ -520,25 +484,6 @@ void PutFloatRows(FILE* f, int rows, int cols, float** m) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Memory.
-// ---------------------------------------------------------------------------------------
-
-void EnsureAllocatable(long long rows, long long cols, std::size_t elsize) {
-    if (rows < 0 || cols < 0) RaiseError(TNX_OUT_OF_MEMORY);
-    static double limit = -1.0;
-    if (limit < 0.0) {
-        long pages = sysconf(_SC_PHYS_PAGES);
-        long pageSize = sysconf(_SC_PAGESIZE);
-        limit = (pages > 0 && pageSize > 0) ? static_cast<double>(pages) * static_cast<double>(pageSize)
-                                            : 1e18;
-    }
-    // Each row is its own block, with the allocator's bookkeeping, behind its pointer slot.
-    double need = static_cast<double>(rows) * (static_cast<double>(cols) * static_cast<double>(elsize) + 32.0 +
-                                               static_cast<double>(sizeof(void*)));
-    if (need > limit) RaiseError(TNX_OUT_OF_MEMORY);
-}
 
 // ---------------------------------------------------------------------------------------
 // Reset and working arrays.
@@ -699,6 +644,9 @@ void OpenFormda(int /*fullRead*/) {
     LoadFormdaFile(whichFormda, d);
     ResetDataSet();
     InstallFormda(d);
+    // An older-form file brought its trait words; otherwise the codes come from B when it can
+    // be coded.
+    if (csm == nullptr) BuildTraitCodes();
     AllocateWorkingArrays();
     dirtyOrig = 0;
 }

@@ -42,8 +42,4 @@ void ResetDataSet();
 // current partitions to slot 0.
 void AllocateWorkingArrays();
 
-// Raises code 1 when a table of `rows` rows of `cols` elements of `elsize` bytes needs more
-// memory than the machine has.
-void EnsureAllocatable(long long rows, long long cols, std::size_t elsize);
-
 #endif

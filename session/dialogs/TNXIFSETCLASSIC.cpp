@@ -16,7 +16,6 @@
 #include "session/model/TNXMenu.h"
 
 int whichLevelRel = 1;
-int printSpp = 'n';
 int printOrdScores = 'n';
 int printOrdCorrelations = 'n';
 int roFrom = 6, sqRoOpt = 0, whichScale = 1;
@@ -29,8 +28,6 @@ int* whichLevel = nullptr;
 int plotType = 1, whichSctLabels = 1, whichEnv = 0, whichChar = 0, whichChState = 0, whichCstGr = -1,
     howEnv = 1;
 int whichGrScatter = -1, connectPtScatterOpt = 0;
-double*** rese = nullptr;
-int nlev = 1;
 
 namespace {
 

@@ -8,7 +8,6 @@
 #define TNXIFSETCLASSIC_H
 
 extern int whichLevelRel;         // hierarchy level of the community resemblances used
-extern int printSpp;              // 'y' when the structure table prints species names
 extern int printOrdScores;        // 'y' / 'n'
 extern int printOrdCorrelations;  // 'y' / 'n'
 // Profile: source (6 nominal, 7 partial resemblances, 8 probabilities of nominal resemblances),
@@ -30,11 +29,6 @@ extern int whichAxis[2];
 extern int* whichLevel;
 extern int plotType, whichSctLabels, whichEnv, whichChar, whichChState, whichCstGr, howEnv;
 extern int whichGrScatter, connectPtScatterOpt;
-
-// Stored community resemblances: nlev matrices, each at least ncsm by ncsm, allocated by the
-// caller.
-extern double*** rese;
-extern int nlev;
 
 // The community-partition and OTU-partition menus, then printSpp.
 void SettingsTable();

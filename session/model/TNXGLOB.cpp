@@ -2,6 +2,7 @@
 #include "session/model/TNXGLOB.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -49,6 +50,9 @@ int* rcst = nullptr;
 int* relSelect = nullptr;
 int* partition_OTUs = nullptr;
 int** cstTrack = nullptr;
+char** csm = nullptr;
+double*** rese = nullptr;
+int nlev = 1;
 
 // 4. Partitions.
 int nPart = 0;
@@ -102,6 +106,7 @@ int nTaxa = 0;
 bool OTUsTypesAreSpecies = false;
 int printDetail = 0;
 int printNRese = 0, printReseFree = 0, printPRese = 0;
+int printSpp = 'n', princont = 'n', print_indet = 'n', print_gindex = 'n';
 char prindaMode[4] = "";
 int opt_struct = 0;
 int rankingAlgorithm = 0;
@@ -393,6 +398,7 @@ void FreeGlobals2() {
     Release1(nGrPoly);
     Release2(cadat, tcst);
     Release2(csm_Float, tcst);
+    Release2(csm, tcst);
     // The environmental and species arrays exist only when their counts are positive; a null
     // pointer is skipped in any case.
     Release2(env, ncsm);
@@ -420,6 +426,32 @@ void FreeGlobals2() {
     grLabel = nullptr;
     groupCst = nullptr;
     grCstLabel = nullptr;
+}
+
+void BuildTraitCodes() {
+    Release2(csm, tcst);
+    if (csm_Float == nullptr || tcst < 1 || nch < 1) return;
+    for (int i = 0; i < tcst; i++)
+        for (int t = 0; t < nch; t++) {
+            const float v = csm_Float[i][t];
+            // NaN fails both comparisons; a fractional value differs from its floor.
+            if (!(v >= 0.0f && v <= 99.0f) || v != std::floor(v)) return;
+        }
+    csm = dim2Dchar(tcst, 2 * nch + 1);
+    for (int i = 0; i < tcst; i++)
+        for (int t = 0; t < nch; t++) {
+            const int v = static_cast<int>(csm_Float[i][t]);
+            csm[i][2 * t] = static_cast<char>('0' + v / 10);
+            csm[i][2 * t + 1] = static_cast<char>('0' + v % 10);
+        }
+}
+
+bool TraitCodesAvailable() {
+    if (csm != nullptr) return true;
+    std::fprintf(out ? out : stdout,
+                 "\nThis analysis needs every trait value as a whole number from 0 to 99: nothing was "
+                 "computed.\n");
+    return false;
 }
 
 void SessionFileName(char (&dst)[kFileNameSize], const char* suffix) {

@@ -62,6 +62,10 @@ extern int nClados;  // phylogenetic variables (phylogeny as OTUs by variables)
 // 2. Matrices, vectors and descriptors of the data set.
 // ---------------------------------------------------------------------------------------
 extern float** csm_Float;           // B [tcst][nch]; -999 = missing
+// B as two-character trait codes, one string per OTU [tcst][2 nch + 1] (trait t at characters
+// 2t, 2t + 1): kept from an older-form file, else built from B when every value is a whole
+// number 0..99 (7 -> "07"); null when B cannot be coded so (see TraitCodesAvailable).
+extern char** csm;
 extern float** cadat;               // W transposed [tcst][ncsm]; -999 = missing
 extern float** env;                 // E [ncsm][nenv]; -999 = missing
 extern double** phylogenyRese;      // F [tcst][tcst]
@@ -157,6 +161,9 @@ extern int nTaxa;
 extern bool OTUsTypesAreSpecies;
 extern int printDetail;
 extern int printNRese, printReseFree, printPRese;  // 'y'/'n'
+// 'y'/'n' print options of the trait hierarchy: species of each type, contingency tables,
+// indeterminacy matrices, similarity of the types.
+extern int printSpp, princont, print_indet, print_gindex;
 extern char prindaMode[4];          // "w" or "a"
 extern int opt_struct;              // trait-subset criterion 1..24
 extern int rankingAlgorithm;        // 1 stepwise, 2 all combinations
@@ -170,6 +177,11 @@ extern int optEnvStruct, cohe, groupDissMeth, empir_opt, keepRichness, keepRelev
 extern int envVecTrOpt, clusMeth;
 extern int reseTypeOrd, reseTypeClus, reseTypeEv, reseTypeRnd, reseTypeERank;
 extern int doDistrib, adjacentRelOpt;
+
+// Stored community resemblances: nlev matrices, each at least ncsm by ncsm, allocated by the
+// analysis that reads them.
+extern double*** rese;
+extern int nlev;
 
 // ---------------------------------------------------------------------------------------
 // 6. Preferences (file "TARNEX.prf"); `maxColsPrint` lives in the foundation.
@@ -330,5 +342,14 @@ void SessionFileName(char (&dst)[kFileNameSize], const char* suffix);
 // Releases the loaded data set (everything the loader allocates, the phylogeny and the
 // per-trait working arrays included) and nulls the pointers, so that it can run twice.
 void FreeGlobals2();
+
+// Builds csm from csm_Float when every trait value is a whole number 0..99; otherwise csm stays
+// null. Called by the loader when the file held B as numbers.
+void BuildTraitCodes();
+
+// True when the trait codes exist. Otherwise prints, on the console, that the analysis needs
+// every trait value as a whole number from 0 to 99, and returns false: the caller then writes
+// nothing.
+bool TraitCodesAvailable();
 
 #endif

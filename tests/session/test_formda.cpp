@@ -135,7 +135,7 @@ TEST_F(FormdaTest, LoadedWrittenAgainAndReleasedWithBothPhylogenyForms) {
                 csm_Float, env,         envLabel,       envVarType,  relSelect,     nGroupsP,     groupRelP,
                 partLabel, nGroupsCstP, whichLevelGrCstP, groupCstP, partCstLabel, partition_OTUs, spp,
                 sppRelMap, cstSppMap,   cstTrack,       phylogenyRese, phylogenyData, phylogenyVarType,
-                groupRel,  grLabel,     groupCst,       grCstLabel};
+                groupRel,  grLabel,     groupCst,       grCstLabel, csm};
             for (const void* p : arrays) EXPECT_EQ(p, nullptr);
         }
     }
@@ -177,6 +177,7 @@ TEST_F(FormdaTest, OlderFormsAndTheResetBeforeLoading) {
     ASSERT_EQ((Ints{tcst, nenv, nSpp, SMWSize, hasPhylogeny}), (Ints{2, 2, 1, 1, 0}));
     EXPECT_EQ(Get(csm_Float, 2, 2), (Floats{3, 1, 12, 0}));
     EXPECT_EQ(Get(cadat, 2, 2), (Floats{1, 0, 0, 4}));
+    EXPECT_EQ(GetRows(csm, 2), (Strings{"0301", "1200"}));  // the trait words are kept as the codes
     EXPECT_EQ((Ints{optEnvVarType, envVarType[0], envVarType[1]}), (Ints{2, 3, 3}));
     EXPECT_EQ((Strings{envLabel[1], envName}), (Strings{"slope", "envfile"}));
     EXPECT_EQ(Get(env, 2, 2), (Floats{100, 5, 200, -999}));
