@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/iflibG.h"
@@ -412,13 +413,7 @@ void IFAssemblyRulesSimulation_EnvFeedback() {
     RunEnvFeedbackSteps(&R, steps);
     if (R.intermediate) AnnounceStepFiles(Out());
     WriteFinalReport(report.Open("FinalSimulatedData.txt"), R);
-    traitData.Commit();
-    envData.Commit();
-    cwmExpected.Commit();
-    distances.Commit();
-    prob.Commit();
-    community.Commit();
-    cwm.Commit();
-    report.Commit();
+    for (SimResultFile* file : {&traitData, &envData, &cwmExpected, &distances, &prob, &community, &cwm, &report})
+        file->Commit();
     WriteDataFiles(R);
 }

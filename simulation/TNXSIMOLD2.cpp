@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "matrix/core/qwlibRandom.h"
@@ -131,8 +132,8 @@ TEST(EnvFeedbackMortality, EachIndividualDiesWhenItsShareExceedsItsDraw) {
             const int die1 = (1 - c[1]) / (2 * c[2]) > gsl_rng_uniform(twin);
             EXPECT_EQ(EnvFeedbackMortality(&R), die0 + die1) << seed;
             EXPECT_EQ(gsl_rng_get(r), gsl_rng_get(twin));
-            EXPECT_EQ(R.a[0] + R.total, 2 * (2 - die0 - die1));
-            EXPECT_EQ(R.W[0][1], 1 - die0);
+            // OTU 1 at the site and in the metacommunity, the site and the total all lose the dead.
+            EXPECT_EQ(R.W[0][0] + R.W[0][1] + R.a[0] + R.total, 2 * (1 - die0) + 2 * (2 - die0 - die1));
             gsl_rng_free(twin);
         }
 }
@@ -164,6 +165,11 @@ TEST_F(EnvFeedbackDialogueTest, FullFirstStepEndsTheRun) {
     // E = 1 2 3 at z-scores (-1, 0, 1) sqrt(3/2); K = 0 leaves it so.
     EXPECT_EQ(Read("E_Simulated.txt"), "-1.22474\t0\t1.22474\t\n\nEnvironmental data matrix at step 1 (1 environmental "
                                        "variables in rows and 3 community sites in columns):\n");
+    double first = 0, others = 0;  // the columns of W_Simulated.txt: sites 1, 2 and 3
+    std::istringstream w(Read("W_Simulated.txt"));
+    for (double x1, x2, x3; w >> x1 >> x2 >> x3;) first += x1, others += x2 + x3;
+    EXPECT_EQ(first, 15);
+    EXPECT_EQ(others, 0);
     const std::string report = Read("FinalSimulatedData.txt");
     EXPECT_EQ(report.rfind("\nCommunity data matrix at step 1, for 4 OTUs in rows and 3 community sites in columns:\n", 0), 0u);
     EXPECT_NE(report.find("\nAbundance in each community:\n15\t0\t0\t\nTotal abundance:\t15\n\nInitial environmental "
@@ -191,10 +197,10 @@ TEST_F(EnvFeedbackDialogueTest, NothingSurvivesUntilTheLastStep) {
 }
 
 TEST_F(EnvFeedbackDialogueTest, SizesShortFilesAndUnwritableResults) {
-    // n + 1, s (n + 1) and M n beyond 2147483647; the input then ends.
-    Script("2147483647\n3\n1073741824\n4\n2\nt\nB.txt\n1\nE.txt\nA.txt\nK.txt\n715827883\n");
+    // n + 1, s (n + 1), p p and M n beyond 2147483647; the input then ends.
+    Script("2147483647\n3\n1073741824\n4\n46341\n2\nt\nB.txt\n1\nE.txt\nA.txt\nK.txt\n715827883\n");
     EXPECT_EQ(tnxtest::CodeOf(IFAssemblyRulesSimulation_EnvFeedback), TNX_END_OF_FILE);
-    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 3);
+    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 4);
     // A response file that ends early: code 2 and no result file.
     Write("A.txt", "1\n");
     Script(Answers("1", 'y'));
