@@ -30,6 +30,11 @@ FILE* Out() { return out ? out : stdout; }
 // Significant digits of the trait file, enough to recompute every prediction from it.
 constexpr int kTraitDigits = 10;
 
+// Expanded predictors of f factors (values, squares, pairs) and interaction coefficients of p
+// traits per trait, in 64 bits: the dialogue refuses counts whose tables an int cannot index.
+long long ExpandedCount(long long f) { return 2 * f + f * (f - 1) / 2; }
+long long InteractionCount(long long p) { return 1 + 2 * p + p * (p - 1) / 2; }
+
 // The run's matrices, released however the run ends.
 struct RunOwner {
     AssemblyRulesRun run;
@@ -41,21 +46,17 @@ void AssemblyRulesDialogue(AssemblyRulesRun* run) {
     AssemblyRulesRun& R = *run;
     fprintf(Out(), "Specify the number of communities, traits, OTUs and factors\n");
     R.n = AskSimulationCount("", [](long long) { return true; });
-    R.p = AskSimulationCount("", [&](long long p) {
-        const long long coefficients = 1 + 2 * p + p * (p - 1) / 2;
-        return CellsFit(R.n, p) && CellsFit(p, coefficients);
-    });
+    R.p = AskSimulationCount("", [&](long long p) { return CellsFit(R.n, p) && CellsFit(p, InteractionCount(p)); });
     R.s = AskSimulationCount("", [&](long long s) {
         // One s x n deviation matrix and one s x s similarity matrix per trait.
         return CellsFit(s, R.p) && CellsFit(s, R.n) && CellsFit(s, s) && CellsFit(s * R.n, R.p) &&
                CellsFit(s * s, R.p);
     });
     R.f = AskSimulationCount("", [&](long long f) {
-        const long long nx = 2 * f + f * (f - 1) / 2;
-        return CellsFit(R.n, nx) && CellsFit(R.p, 1 + nx);
+        return CellsFit(R.n, ExpandedCount(f)) && CellsFit(R.p, 1 + ExpandedCount(f));
     });
-    R.nx = 2 * R.f + R.f * (R.f - 1) / 2;
-    R.nInteraction = 1 + 2 * R.p + R.p * (R.p - 1) / 2;
+    R.nx = static_cast<int>(ExpandedCount(R.f));
+    R.nInteraction = static_cast<int>(InteractionCount(R.p));
 }
 
 // Coefficients, rows x cols in row order, from a file of fixed name: one that cannot be opened
@@ -130,7 +131,7 @@ void FreeAssemblyRulesRun(AssemblyRulesRun* run) {
 }
 
 void ExpandPredictors(int n, int f, double** E, double** Ex) {
-    const int nx = 2 * f + f * (f - 1) / 2;
+    const int nx = static_cast<int>(ExpandedCount(f));
     for (int k = 0; k < n; k++) {
         for (int j = 0; j < f; j++) {
             Ex[k][j] = E[k][j];
