@@ -291,6 +291,20 @@ void AskSeed() {
 
 }  // namespace
 
+int AskSimulationCount(const char* prompt, const std::function<bool(long long)>& fits) {
+    return AskCount(prompt, fits);
+}
+
+void ReadSimulationMatrix(char (&name)[48], int rows, int cols, double** dst) { ReadMatrixFile(name, rows, cols, dst); }
+
+void ReadSimulationValues(FILE* f, const char* name, int rows, int cols, double** dst) {
+    ReadValues(f, name, rows, cols, dst);
+}
+
+void ReadSimulationCorrelation(char (&name)[48], int n, double** dst, const char* prompt, int a, int b) {
+    ReadCorrelationFile(name, n, dst, prompt, a, b);
+}
+
 bool CellsFit(long long rows, long long cols) {
     if (rows < 1 || cols < 1) return false;
     return rows <= INT_MAX / cols;

@@ -176,7 +176,10 @@ void ScaleSiteDistances(int n, double** coords, double** D) {
         }
 }
 
-void StandardizeTraits(int s, int p, float** B, double* mean, double* sd, double* zmin, double* zmax) {
+namespace {
+
+template <class T>
+void StandardizeTraitsT(int s, int p, T** B, double* mean, double* sd, double* zmin, double* zmax) {
     double* column = dim1Double(s);
     for (int t = 0; t < p; t++) {
         for (int o = 0; o < s; o++) column[o] = B[o][t];
@@ -191,6 +194,16 @@ void StandardizeTraits(int s, int p, float** B, double* mean, double* sd, double
         zmax[t] = hi;
     }
     free1D(column);
+}
+
+}  // namespace
+
+void StandardizeTraits(int s, int p, float** B, double* mean, double* sd, double* zmin, double* zmax) {
+    StandardizeTraitsT(s, p, B, mean, sd, zmin, zmax);
+}
+
+void StandardizeTraits(int s, int p, double** B, double* mean, double* sd, double* zmin, double* zmax) {
+    StandardizeTraitsT(s, p, B, mean, sd, zmin, zmax);
 }
 
 void StandardizeFactorRows(int f, int n, double** E) {

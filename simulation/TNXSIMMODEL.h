@@ -116,6 +116,7 @@ void ScaleSiteDistances(int n, double** coords, double** D);
 // column means and standard deviations with the divisor s - 1, zmin and zmax the extremes of
 // the z-scores. A column whose deviation is 0 or not finite is centred and scaled by 1.
 void StandardizeTraits(int s, int p, float** B, double* mean, double* sd, double* zmin, double* zmax);
+void StandardizeTraits(int s, int p, double** B, double* mean, double* sd, double* zmin, double* zmax);
 
 // Factor rows 0..f-1 of E (f x n) replaced by their z-scores across sites (divisor sqrt(SS/n));
 // a constant row is centred only.

@@ -302,13 +302,32 @@ void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m
                    "columns):\n", set.G, set.f, n);
         eFile.Commit();
 
-        SimResultFile tFile;
-        f = tFile.Open("TraitTypes_Simulated.txt");
-        for (int t = 0; t < p; t++) fprintf(f, "3\t");
-        tFile.Commit();
+        WriteTraitTypesFile(p);
     }
-    SimResultFile oFile;
-    FILE* f = oFile.Open("OTUs_Simulated.txt");
+    WriteOtuNumbersFile(s);
+}
+
+void WriteTraitTypesFile(int p) {
+    SimResultFile file;
+    FILE* f = file.Open("TraitTypes_Simulated.txt");
+    for (int t = 0; t < p; t++) fprintf(f, "3\t");
+    file.Commit();
+}
+
+void WriteOtuNumbersFile(int s) {
+    SimResultFile file;
+    FILE* f = file.Open("OTUs_Simulated.txt");
     for (int o = 1; o <= s; o++) fprintf(f, "%d\n", o);
-    oFile.Commit();
+    file.Commit();
+}
+
+void AnnounceStepFiles(FILE* console) {
+    fprintf(console, "\n\nEcosystem data at every step saved on file %s\n", "EnvData.txt");
+    fprintf(console, "Expected CWM at every step saved on file %s\n", "CWM_Expected.txt");
+    fprintf(console, "Distances between OTU trait and expected community mean traits at each site, at every step "
+                     "saved on file %s\n", "Distances.txt");
+    fprintf(console, "Probabilities of survival of each OTU at each site, at every step saved on file %s\n",
+            "Prob.txt");
+    fprintf(console, "Community data at every step saved on file %s\n", "CommunityData.txt");
+    fprintf(console, "Community weighted means (CWM) at every step saved on file %s\n", "CWM.txt");
 }

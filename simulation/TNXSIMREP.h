@@ -47,4 +47,12 @@ void WriteFinalResults(FILE* f, const AssemblySettings& set, const AssemblyModel
 // and OTUs_Simulated.txt, each written whole. Raises code 4 when one cannot be written.
 void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m);
 
+// "TraitTypes_Simulated.txt" ("3\t" for each of p traits) and "OTUs_Simulated.txt" (1..s, one a
+// line), each written whole.
+void WriteTraitTypesFile(int p);
+void WriteOtuNumbersFile(int s);
+
+// The console lines that name the six per-step files.
+void AnnounceStepFiles(FILE* console);
+
 #endif

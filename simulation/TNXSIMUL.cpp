@@ -136,16 +136,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         // The factor correlations were checked when read: the generator cannot refuse them.
         PrepareDataSet(set, &m);
         RunAssemblySteps(set, &m, d, steps);
-        if (set.stepFiles) {
-            fprintf(Out(), "\n\nEcosystem data at every step saved on file %s\n", "EnvData.txt");
-            fprintf(Out(), "Expected CWM at every step saved on file %s\n", "CWM_Expected.txt");
-            fprintf(Out(), "Distances between OTU trait and expected community mean traits at each site, at every "
-                           "step saved on file %s\n", "Distances.txt");
-            fprintf(Out(), "Probabilities of survival of each OTU at each site, at every step saved on file %s\n",
-                    "Prob.txt");
-            fprintf(Out(), "Community data at every step saved on file %s\n", "CommunityData.txt");
-            fprintf(Out(), "Community weighted means (CWM) at every step saved on file %s\n", "CWM.txt");
-        }
+        if (set.stepFiles) AnnounceStepFiles(Out());
         if (dataBlocks) WriteDataSetBlock(rep, set, m, d);
         WriteSimulatedDataFiles(set, m);
         if (set.testMode) {
