@@ -258,7 +258,8 @@ void Stepwise::WriteSubsetBlocks(int k, int nMono) {
     for (int t : list_) fprintf(fs_, "%s\t", chLabel[t]);
     fprintf(fs_, "\n");
     PrintUpperTriangle(fs_, s, w_.S);
-    if (clusMethPoolCSTs != 0) fprintf(fs_, "\nWIth this trait subset there are %d monothetic population groups.\n", nMono);
+    if (clusMethPoolCSTs != 0)
+        fprintf(fs_, "\nWIth this trait subset there are %d monothetic population groups.\n", nMono);
 }
 
 void Stepwise::WriteTypeBlocks(int g, int* labels, const Statistics& st) {
@@ -286,7 +287,8 @@ void WriteHeader(FILE* f, int gMax) {
     WriteOpening(f);
     fprintf(f, "Ranking criterion: %s\n", OptionLabel(opt_structInfo, opt_struct - 1));
     fprintf(f, "Pooling of populations: %s\n", OptionLabel(poolCSToptInfo, poolCSTopt - 1));
-    if (poolCSTopt == 2) fprintf(f, "Clustering method defining types: %s\n", OptionLabel(clusMethInfo, clusMethPoolCSTs));
+    if (poolCSTopt == 2)
+        fprintf(f, "Clustering method defining types: %s\n", OptionLabel(clusMethInfo, clusMethPoolCSTs));
     fprintf(f, "Gower similarity index modified to count matching absences in binary traits? %s\n",
             YesNotInfo[countDoubleAbsence ? 1 : 0]);
     // The search is stepwise whatever the algorithm the settings name for the exhaustive searches.
