@@ -164,7 +164,7 @@ public:
 
 private:
     bool Cluster();
-    void WriteSubsetBlocks(int k, int nMono);
+    void WriteSubsetBlocks(int nMono);
     void WriteTypeBlocks(int g, int* labels, const Statistics& st);
 
     RunData& d_;
@@ -196,7 +196,7 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
         TypeRange(traits, k, nMono, &gFrom, &gTo);
         if (nMono < 2 || gFrom > gTo || !Cluster()) gTo = gFrom - 1;
     }
-    if (fs_) WriteSubsetBlocks(k, nMono);
+    if (fs_) WriteSubsetBlocks(nMono);
 
     *best = -DBL_MAX;
     *bestG = 0;
@@ -241,7 +241,7 @@ bool Stepwise::Cluster() {
     return LinkageCluster(s, w_.S, w_.rep, false, false, clusMethPoolCSTs, true);
 }
 
-void Stepwise::WriteSubsetBlocks(int k, int nMono) {
+void Stepwise::WriteSubsetBlocks(int nMono) {
     const int n = w_.n, s = w_.s, p = w_.p;
     CommunityWeightedMeans(n, s, p, d_.W, csm_Float, d_.flags, w_.T);
     fprintf(fs_, "\nPooled performance matrix (%d relevés x %d traits):\n", n, p);
@@ -250,14 +250,7 @@ void Stepwise::WriteSubsetBlocks(int k, int nMono) {
     PrintMatrix(fs_, n, p, w_.Tsub, sDigits, 0);
     fprintf(fs_, "Resemblance matrix between relevés:\n");
     WriteLowerHalf(fs_, n, w_.DT);
-    fprintf(fs_,
-            "\nSimilarity matrix between %d populations, based on %d traits (Gower index modified to count double "
-            "absences in binary traits):\n",
-            s, k);
-    fprintf(fs_, "Traits:\t");
-    for (int t : list_) fprintf(fs_, "%s\t", chLabel[t]);
-    fprintf(fs_, "\n");
-    PrintUpperTriangle(fs_, s, w_.S);
+    WriteSubsetSimilarity(fs_, s, list_, w_.S);
     if (clusMethPoolCSTs != 0)
         fprintf(fs_, "\nWIth this trait subset there are %d monothetic population groups.\n", nMono);
 }

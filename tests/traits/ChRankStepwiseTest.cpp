@@ -28,14 +28,14 @@ std::string Fmt(const char* format, A... a) {
 }
 
 // Loads the survey (its sizes taken from B, W and E when not set), types from `partition`, runs
-// the search and returns the result file.
+// the search (structures saved) and returns the result file.
 std::string RunStepwise(Survey sv, const std::vector<int>& partition, int fuzzyOpt, int method, int rese) {
     if (sv.p == 0) sv.p = sv.B[0].size(), sv.s = sv.B.size(), sv.n = sv.W[0].size(), sv.v = sv.E.size();
     sv.types.resize(sv.p, 3);
     LoadSurvey(sv, 9, partition);
     CountGroupsNew(tcst, partition_OTUs, &nGrPoly[0], nullptr);
     fuzzy = fuzzyOpt, clusMethPoolCSTs = method, rese_opt = rese, nMaxCSTGroupsChRank = 4;
-    printRankIntermedResults = 'y';
+    printRankIntermedResults = 'y', saveStruct = 'y';
     ChRankAssemblyRulesStepwise();
     return tnxtest::Slurp("s1ChRank.txt");
 }
@@ -52,6 +52,8 @@ std::vector<std::string> Intermediate(const std::string& text) {
 // ro(XE.T) of one candidate computed afresh and its number of types, best over them: the means
 // and the Gower similarity of its traits alone; the user's types, or the cuts of a clustering
 // (2 up to the groups present and 4; a single trait not on an interval scale: its states).
+int evaluations = 0;
+
 std::pair<double, int> FromScratch(std::vector<int> subset) {
     const int n = ncsm, s = tcst, k = subset.size(), t0 = subset[0];
     std::sort(subset.begin(), subset.end());
@@ -82,6 +84,7 @@ std::pair<double, int> FromScratch(std::vector<int> subset) {
         const float xe = MatrixCorr(n, DE, DX), xt = MatrixCorr(n, DT, DX);
         const float v = (xe - xt * te) / (std::sqrt(1.0f - xt * xt) * std::sqrt(1.0f - te * te));
         if (v > best.first) best = {v, g};
+        evaluations++;
     }
     free2D(DE, n), free2D(DT, n), free2D(DX, n), free2D(S, s), free2D(W, n), free2D(U, s), free2D(X, n);
     return best;
@@ -105,6 +108,7 @@ TEST_F(ChRankStepwise, EachLevelIsTheGreedyStepRecomputedFromScratch) {
         const std::string text = RunStepwise(sv, {1, 2, 3, 1, 2, 3, 1, 2, 3}, c[1], c[2], c[3]);
         // The greedy loop: the candidate exchanged into position k, the first best kept there.
         std::vector<int> order = {0, 1, 2, 3};
+        evaluations = 0;
         std::string labels, groups, values;
         for (int k = 1; k <= 4; k++) {
             std::pair<double, int> best = {-DBL_MAX, 0}, b;
@@ -125,8 +129,15 @@ TEST_F(ChRankStepwise, EachLevelIsTheGreedyStepRecomputedFromScratch) {
         EXPECT_TRUE(c[0] != 15 || text.find("\nt4\tt2\t\n") != std::string::npos);
         // The summary stands first, ahead of the lines that explain it.
         EXPECT_EQ(text.rfind(labels + groups + "\n" + values + "\n\nThe trait subsets listed above", 0), 0u) << c[0];
-        // Every evaluation was offered to the first list, whose other slots keep -DBL_MAX.
-        EXPECT_EQ(tnxtest::Count(text, "-1.79769e+308\t0 groups\t\n"), 100 - int(Intermediate(text).size()));
+        // One line per evaluation, each offered to the first list, whose other slots keep -DBL_MAX.
+        EXPECT_EQ(int(Intermediate(text).size()), evaluations) << c[0];
+        EXPECT_EQ(tnxtest::Count(text, "-1.79769e+308\t0 groups\t\n"), 100 - evaluations);
+        // The structure file: DE first; each evaluation's line as in the result file.
+        const std::string st = Read("s1Str.txt");
+        EXPECT_EQ(st.rfind("Resemblance matrix between 7 relevés based on 2 environmental variables:\n", 0), 0u);
+        for (const std::string& line : Intermediate(text))
+            EXPECT_NE(st.find("\nTrait ranking criterion:\t" + line + "\n"), std::string::npos) << line;
+        EXPECT_EQ(tnxtest::Count(st, " monothetic population groups.\n"), c[2] ? 10 : 0);
     }
 }
 
@@ -154,6 +165,11 @@ TEST_F(ChRankStepwise, LevelValuesAgainstRAndHand) {
         // r = sqrt(3/28) = ro(XE); ro(XE.T) = sqrt(3)/5 * 1e-6 / sqrt(1 - 0.999999^2).
         {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{0, 3, 4}}, {1, 2},
          {s3 * (1 - 0.999999) / std::sqrt(1 - 0.999999 * 0.999999) / std::sqrt(1 - s3 * s3)}, 5e-5, {"2 groups", "t1"}},
+        // T = 0, 1/2, 1 and X = (1,0), (10,10), (0,1): DX pairs sqrt 181, sqrt 2, sqrt 181 against
+        // DT pairs 1/2, 1, 1/2 (over sqrt 5/4): ro(XT) = -1, used as -0.999999; ro(TE) = 2/sqrt(7)
+        // (DE pairs 3, 4, 1) = -ro(XE); ro(XE.T) = -2/sqrt(7) * 1e-6 / sqrt(1 - 0.999999^2) / sqrt(3/7).
+        {{{0}, {1}}, {{1, 10, 0}, {0, 10, 1}}, {{0, 3, 4}}, {1, 2},
+         {-2 / std::sqrt(7.0) * 1e-6 / std::sqrt(1 - 0.999999 * 0.999999) / std::sqrt(3 / 7.0)}, 2e-4, {"2 groups", "t1"}},
         // E = a: DE proportional to DT, ro(TE) = 1 and nothing is left once T is removed.
         {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{1, 2, 4}}, {1, 2}, {0}, 0, {"2 groups", "t1"}},
     };
@@ -191,6 +207,8 @@ TEST_F(ChRankStepwise, CandidatesOfEachLevel) {
             EXPECT_TRUE(c[1] != 2 || line.find("groups\tt1\t") != std::string::npos);
         }
         EXPECT_EQ(perLevel, std::vector<int>(c + 3, c + 7)) << c[0] << " " << c[1] << " " << c[2];
+        EXPECT_EQ(Read("s1ChRank.txt").find("\nAll traits were considered in the computation") == std::string::npos,
+                  c[0] >= 0);
         EXPECT_EQ(std::vector<float>(cadat[0], cadat[0] + ncsm), before);
     }
 }
