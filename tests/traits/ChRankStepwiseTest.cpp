@@ -169,7 +169,8 @@ TEST_F(ChRankStepwise, LevelValuesAgainstRAndHand) {
         // DT pairs 1/2, 1, 1/2 (over sqrt 5/4): ro(XT) = -1, used as -0.999999; ro(TE) = 2/sqrt(7)
         // (DE pairs 3, 4, 1) = -ro(XE); ro(XE.T) = -2/sqrt(7) * 1e-6 / sqrt(1 - 0.999999^2) / sqrt(3/7).
         {{{0}, {1}}, {{1, 10, 0}, {0, 10, 1}}, {{0, 3, 4}}, {1, 2},
-         {-2 / std::sqrt(7.0) * 1e-6 / std::sqrt(1 - 0.999999 * 0.999999) / std::sqrt(3 / 7.0)}, 2e-4, {"2 groups", "t1"}},
+         {-2 / std::sqrt(7.0) * 1e-6 / std::sqrt(1 - 0.999999 * 0.999999) / std::sqrt(3 / 7.0)}, 1e-4,
+         {"2 groups", "t1"}},
         // E = a: DE proportional to DT, ro(TE) = 1 and nothing is left once T is removed.
         {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{1, 2, 4}}, {1, 2}, {0}, 0, {"2 groups", "t1"}},
     };
@@ -226,9 +227,9 @@ TEST_F(ChRankStepwise, RefusalsAndFiles) {
         int code;
         std::string console;
     } cases[] = {
-        {5, 3, 0, "s1ChRank.txt", "", 0, Fmt(rese.c_str(), 5)}, {1, 3, 0, "s1ChRank.txt", "", 0, Fmt(rese.c_str(), 1)},
-        {11, 3, 0, "s1ChRank.txt", "", 0, Fmt(rese.c_str(), 11)}, {6, 1, 0, "s1ChRank.txt", "", 0, groups},
-        {6, 1, 2, "s1ChRank.txt", "", 0, ""}, {10, 2, 0, "s1ChRank.txt", "", 0, ""},
+        {5, 3, 0, "s1ChRank.txt", "", 0, Fmt(rese.c_str(), 5)}, {6, 1, 0, "s1ChRank.txt", "", 0, groups},
+        {11, 3, 0, "s1ChRank.txt", "", 0, Fmt(rese.c_str(), 11)}, {6, 1, 2, "s1ChRank.txt", "", 0, ""},
+        {10, 2, 0, "s1ChRank.txt", "", 0, ""},
         {6, 3, 0, "no/r.txt", "s1Str.txt", 4, ""}, {6, 3, 0, "s1ChRank.txt", "no/s.txt", 4, ""},
     };
     for (const auto& c : cases) {
