@@ -357,8 +357,8 @@ void ChRankAssemblyRulesStepwise() {
         for (int j = k - 1; carried && j < p; j++) {
             progress.Step(k);
             std::swap(order[k - 1], order[j]);
-            double value;
-            int g;
+            double value = -DBL_MAX;
+            int g = 0;
             if (step.Evaluate(order.data(), k, &value, &g)) {
                 if (Beats(Rank::kSigned, value, search.sizes[k].best.value)) bestAt = j;
                 search.Record(k, value, g, order.data());

@@ -95,15 +95,16 @@ class ChRankStepwise : public tnxtest::TempDirTest {};
 TEST_F(ChRankStepwise, EachLevelIsTheGreedyStepRecomputedFromScratch) {
     // Seed 15: t4 is best alone, then {t4, t1} and {t4, t2} tie at the best of level 2, where t2
     // comes first (t1 went to t4's place). Seed 32: with one column the chord distances of T are
-    // all 0, so every single trait ties and t1 stays. {seed, fuzzy, clustering, rese, t1 binary,
-    // t2 a copy of t1}.
-    const int cases[][6] = {{15, 3, 0, 6, 0, 1}, {32, 0, 0, 10, 0, 0}, {33, 3, 1, 6, 1, 1}, {34, 3, 3, 8, 0, 0},
-                            {35, 0, 4, 6, 1, 0}};
+    // all 0, so every single trait ties and t1 stays. A constant t4 forms 1 monothetic group: not
+    // evaluated alone. {seed, fuzzy, clustering, rese, t1 binary, t2 a copy of t1, t4 constant}.
+    const int cases[][7] = {{15, 3, 0, 6, 0, 1, 0}, {32, 0, 0, 10, 0, 0, 0}, {33, 3, 1, 6, 1, 1, 1},
+                            {34, 3, 3, 8, 0, 0, 1}, {35, 0, 4, 6, 1, 0, 0}};
     for (const auto& c : cases) {
         Survey sv = RandomSurvey(c[0], 4, 9, 7, 2);
         for (auto& row : sv.B) {
             if (c[4]) row[0] = row[0] > 5.0f ? 1.0f : 0.0f, sv.types[0] = 1;
             if (c[5]) row[1] = row[0];
+            if (c[6]) row[3] = 5.0f;
         }
         const std::string text = RunStepwise(sv, {1, 2, 3, 1, 2, 3, 1, 2, 3}, c[1], c[2], c[3]);
         // The greedy loop: the candidate exchanged into position k, the first best kept there.
@@ -189,9 +190,10 @@ TEST_F(ChRankStepwise, LevelValuesAgainstRAndHand) {
 // Level k tries every remaining trait (nch - k + 1), none with a trait of weight 0; no level
 // below the minimum (level 2 then extends t1, first in the stored order) or above the maximum.
 TEST_F(ChRankStepwise, CandidatesOfEachLevel) {
-    // {trait of weight 0, minimum, maximum, candidates of levels 1 to 4}
-    const int cases[][7] = {{-1, 1, 4, 4, 3, 2, 1}, {2, 1, 4, 3, 2, 1, 0}, {-1, 2, 4, 0, 3, 2, 1},
-                            {-1, 1, 2, 4, 3, 0, 0}};
+    // {trait of weight 0, minimum, maximum, candidates of levels 1 to 4, levels without a subset}:
+    // with t1 excluded, level 2 extends t1 and has no candidate; level 3 then has none to extend.
+    const int cases[][8] = {{-1, 1, 4, 4, 3, 2, 1, 0}, {2, 1, 4, 3, 2, 1, 0, 0}, {-1, 2, 4, 0, 3, 2, 1, 0},
+                            {-1, 1, 2, 4, 3, 0, 0, 0}, {0, 2, 4, 0, 0, 0, 0, 2}};
     for (const auto& c : cases) {
         const Survey sv = RandomSurvey(51, 4, 8, 6, 2);
         LoadSurvey(sv, 9, {});
@@ -210,6 +212,7 @@ TEST_F(ChRankStepwise, CandidatesOfEachLevel) {
         EXPECT_EQ(perLevel, std::vector<int>(c + 3, c + 7)) << c[0] << " " << c[1] << " " << c[2];
         EXPECT_EQ(Read("s1ChRank.txt").find("\nAll traits were considered in the computation") == std::string::npos,
                   c[0] >= 0);
+        EXPECT_EQ(tnxtest::Count(Read("s1ChRank.txt"), "traits: \tnone\n"), c[7]);
         EXPECT_EQ(std::vector<float>(cadat[0], cadat[0] + ncsm), before);
     }
 }
