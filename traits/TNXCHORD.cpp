@@ -308,6 +308,17 @@ void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composi
     fprintf(fs, "\n");
 }
 
+void WriteSubsetSimilarity(FILE* fs, int s, const std::vector<int>& list, float** S) {
+    fprintf(fs,
+            "\nSimilarity matrix between %d populations, based on %d traits (Gower index modified to count double "
+            "absences in binary traits):\n",
+            s, static_cast<int>(list.size()));
+    fprintf(fs, "Traits:\t");
+    for (int t : list) fprintf(fs, "%s\t", chLabel[t]);
+    fprintf(fs, "\n");
+    PrintUpperTriangle(fs, s, S);
+}
+
 void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, const char* heading) {
     ResidualsMatrixRegression(n, DT, D, scratch);
     for (int i = 0; i < n; i++)
@@ -531,14 +542,7 @@ ChRankStatus ChRankTDAP_TCAP() {
                 fprintf(f, "\n");
             }
             if (fs) {
-                fprintf(fs,
-                        "\nSimilarity matrix between %d populations, based on %d traits (Gower index modified to "
-                        "count double absences in binary traits):\n",
-                        s, k);
-                fprintf(fs, "Traits:\t");
-                for (int t : list) fprintf(fs, "%s\t", chLabel[t]);
-                fprintf(fs, "\n");
-                PrintUpperTriangle(fs, s, comp.S);
+                WriteSubsetSimilarity(fs, s, list, comp.S);
                 fprintf(fs, "\nPartition vector of %d populations in %d groups:\n", s, g);
                 PrintVectorTab(fs, s, partition_OTUs, nullptr);
                 fprintf(fs, "\nDegrees of belonging of %d populations (rows) in %d groups (columns):\n", s, g);

@@ -71,6 +71,9 @@ bool HasMissing(int rows, int cols, float** m);
 // the OTUs, the partition, U, C, the group sizes, the average traits and X; residuals of D
 // regressed on DT (into scratch, both triangles printed under heading).
 void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double** T, double** Tn, double** DT);
+// The similarity S of the s OTUs over the subset's traits, as a lower half with its heading and
+// the subset's labels.
+void WriteSubsetSimilarity(FILE* fs, int s, const std::vector<int>& list, float** S);
 void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composition& comp);
 void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, const char* heading);
 

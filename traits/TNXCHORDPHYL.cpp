@@ -442,33 +442,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     fprintf(f, "Elapsed time: %g seconds\n", std::difftime(std::time(nullptr), time0));
 
     // The summary block stands first: the per-size lists are known only now.
-    std::string summary;
-    char buf[128];
-    for (int k = en.KMin(); k <= en.KMax(); k++) {
-        const SizeRecord& r = search.sizes[k];
-        if (!r.filled) {
-            summary += "none";
-        } else {
-            for (int t : r.best.traits) {
-                snprintf(buf, sizeof buf, "%-2s\t", chLabel[t]);
-                summary += buf;
-            }
-        }
-        summary += "\n";
-    }
-    for (int k = en.KMin(); k <= en.KMax(); k++) {
-        snprintf(buf, sizeof buf, "%-5d\t", search.sizes[k].filled ? search.sizes[k].best.groups : 0);
-        summary += buf;
-    }
-    summary += "\n";
-    for (int k = en.KMin(); k <= en.KMax(); k++) {
-        if (search.sizes[k].filled)
-            snprintf(buf, sizeof buf, "%-13.*g\t", sDigits, search.sizes[k].best.value);
-        else
-            snprintf(buf, sizeof buf, "%-13s\t", "none");
-        summary += buf;
-    }
-    summary += "\n";
+    const std::string summary = SizeSummary(search.sizes, en.KMin(), en.KMax());
     release();
     return Finish(result, fs ? &structure : nullptr, summary);
 }

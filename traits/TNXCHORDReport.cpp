@@ -123,6 +123,37 @@ void WriteTopList(FILE* f, const TopList& top, bool groups, bool skipEmpty) {
     }
 }
 
+std::string SizeSummary(const std::vector<SizeRecord>& sizes, int kMin, int kMax) {
+    std::string summary;
+    char buf[128];
+    for (int k = kMin; k <= kMax; k++) {
+        const SizeRecord& r = sizes[k];
+        if (!r.filled) {
+            summary += "none";
+        } else {
+            for (int t : r.best.traits) {
+                snprintf(buf, sizeof buf, "%-2s\t", chLabel[t]);
+                summary += buf;
+            }
+        }
+        summary += "\n";
+    }
+    for (int k = kMin; k <= kMax; k++) {
+        snprintf(buf, sizeof buf, "%-5d\t", sizes[k].filled ? sizes[k].best.groups : 0);
+        summary += buf;
+    }
+    summary += "\n";
+    for (int k = kMin; k <= kMax; k++) {
+        if (sizes[k].filled)
+            snprintf(buf, sizeof buf, "%-13.*g\t", sDigits, sizes[k].best.value);
+        else
+            snprintf(buf, sizeof buf, "%-13s\t", "none");
+        summary += buf;
+    }
+    summary += "\n";
+    return summary;
+}
+
 ChRankStatus Finish(WholeFile& result, WholeFile* structure, const std::string& prefix) {
     bool ok = true;
     if (structure && !structure->Commit()) ok = false;

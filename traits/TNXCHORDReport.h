@@ -4,6 +4,7 @@
 #define TNXCHORDREPORT_H
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "traits/TNXCHORD.h"
@@ -46,6 +47,11 @@ void WriteSizeList(FILE* f, const SizeStyle& style, const std::vector<SizeRecord
 // Top-list slots from the best down to slot 1; skipEmpty leaves out slots never filled, else
 // they print their start value with 0 groups. groups adds "%d groups\t" after the value.
 void WriteTopList(FILE* f, const TopList& top, bool groups, bool skipEmpty);
+
+// The summary that heads a result file once the search has ended: for each size kMin..kMax a
+// line of the best subset's labels ("%-2s\t"; "none" for a size never filled), then one line of
+// the sizes' numbers of types ("%-5d\t") and one of their values ("%-13.*g\t", or "none").
+std::string SizeSummary(const std::vector<SizeRecord>& sizes, int kMin, int kMax);
 
 // Result of a search that wrote its files (or could not).
 ChRankStatus Finish(WholeFile& result, WholeFile* structure, const std::string& prefix = std::string());

@@ -205,8 +205,8 @@ inline double** TraitDistance(const std::vector<int>& subset) {
 }
 
 // DT as the search computes it: the means rounded to float and normalised in single
-// precision, their float differences squared and summed in double.
-inline double** TraitDistanceFloat(const std::vector<int>& subset) {
+// precision, their float differences squared and summed in double (or resemblance `option`).
+inline double** TraitDistanceFloat(const std::vector<int>& subset, int option = 6) {
     double** W = CommunitiesByOtus();
     int* f = Flags(subset);
     double** T = dim2Double(ncsm, nch);
@@ -217,7 +217,7 @@ inline double** TraitDistanceFloat(const std::vector<int>& subset) {
     float** Tn = dim2Dfloat(ncsm, nch);
     NormalizeColsMV(ncsm, nch, Tf, Tn);
     double** DT = dim2Double(ncsm, ncsm);
-    NominalReseNonHier(ncsm, nch, Tn, DT, 6);
+    NominalReseNonHier(ncsm, nch, Tn, DT, option);
     free2D(Tn, ncsm);
     free2D(Tf, ncsm);
     free2D(T, ncsm);
