@@ -412,8 +412,6 @@ TEST_F(FunctionalAnalysisE2E, AviurbaWithoutPhylogeny) {
     const double rTE = ValueAfter(t, "Convergence (TCAP): r(TE)=\t");
     EXPECT_GE(rTE, -1.0);
     EXPECT_LE(rTE, 1.0);
-    const double elapsed = ValueAfter(t, "Elapsed time for the test(s): ");
-    EXPECT_LT(elapsed, 5.0);
 }
 
 // mafragh in the setting of its independent R computation: the statistics and the diversity
