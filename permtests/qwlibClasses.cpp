@@ -424,8 +424,10 @@ void RandomizationTestManova::RunSingleStatistic()
 {
     SeedAndStartClock();
     for (int k = 0; k <= f_; k++) count_[k][k] = 1.0;
-    // Fewer than two units or an unknown statistic: nothing to test, every P stays 1.
+    // Fewer than two units or an unknown statistic: nothing to test; every arrangement would
+    // give the same value, so every P is 1.
     if (n_ < 2 || statistic_ < 1) {
+        for (int k = 0; k <= f_; k++) count_[k][k] = iterations_;
         FinishRun();
         return;
     }

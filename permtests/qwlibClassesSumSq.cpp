@@ -169,12 +169,15 @@ void RandomizationTestManova::CountMultiFactor()
 void RandomizationTestManova::RunMultiFactor()
 {
     SeedAndStartClock();
+    // Without dissimilarities or with fewer than two units there is nothing to permute: every
+    // arrangement would tie and every P is 1.
+    const double start = sq_ == nullptr || n_ < 2 ? double(iterations_) : 1.0;
     for (int a = 0; a <= f_; a++)
         for (int b = a; b <= f_; b++)
-            if ((b < f_ || a == f_) && Tested(a, b)) count_[a][b] = 1.0;
-    count3_ = 1.0;
+            if ((b < f_ || a == f_) && Tested(a, b)) count_[a][b] = start;
+    count3_ = start;
     for (int k = 0; contrasts_ && k < f_; k++)
-        for (int c = 0; c < in_.contrastCount[k]; c++) cCount_[k][c] = 1.0;
+        for (int c = 0; c < in_.contrastCount[k]; c++) cCount_[k][c] = start;
     if (sq_ == nullptr || n_ < 2) {
         FinishRun();
         return;
