@@ -15,20 +15,14 @@ namespace {
 const double kMissing = -999.0;
 
 template <class T>
-T** NewMatrix(int rows, int cols)
-{
-    return static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
-}
-
-template <class T>
 bool MatrixInverseT(int n, int m, T** A, T** Ainv)
 {
     if (n < 1) return true;
     if (m < 0) m = 0;
     // 1-based work copies; the right-hand side is zero and only there because the
     // elimination needs one.
-    double** a = NewMatrix<double>(n + 1, n + 1);
-    double** b = NewMatrix<double>(n + 1, m + 1);
+    double** a = dim2Double(n + 1, n + 1);
+    double** b = dim2Double(n + 1, m + 1);
     Convertn_n1(n, n, A, a);
     const bool ok = gaussj_QW(a, n, b, m) == 1;
     if (ok) Convertn1_n(n, n, a, Ainv);
@@ -45,8 +39,9 @@ double GeneralPartialT(int n, T** R, int i, int j, int k, int* controls)
     if (k < 0) k = 0;
     for (int c = 0; c < k; c++)
         if (controls[c] < 0 || controls[c] >= n) return inf;
-    double** C = NewMatrix<double>(k > 0 ? k : 1, k > 0 ? k : 1);
-    double** Cinv = NewMatrix<double>(k > 0 ? k : 1, k > 0 ? k : 1);
+    const int order = k > 0 ? k : 1;
+    double** C = dim2Double(order, order);
+    double** Cinv = dim2Double(order, order);
     for (int a = 0; a < k; a++)
         for (int b = 0; b < k; b++) C[a][b] = double(R[controls[a]][controls[b]]);
     double result = inf;
@@ -70,8 +65,8 @@ double GeneralPartialT(int n, T** R, int i, int j, int k, int* controls)
             result = d1 * S[1][0] * d0;
         }
     }
-    free2D(Cinv, k > 0 ? k : 1);
-    free2D(C, k > 0 ? k : 1);
+    free2D(Cinv, order);
+    free2D(C, order);
     return result;
 }
 
@@ -89,13 +84,13 @@ int CommunalityT(int nVars, int nObs, T** data, T* comm, int* nUsed)
     // values come first and are the last to be dropped.
     IndexVector(nVars, positives, order);
     auto variable = [&](int r) { return order[nVars - 1 - r] - 1; };
-    T** rows = NewMatrix<T>(nVars, nObs > 0 ? nObs : 1);
+    T** rows = static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), nVars, nObs > 0 ? nObs : 1)));
     for (int r = 0; r < nVars; r++)
         for (int o = 0; o < nObs; o++) rows[r][o] = data[variable(r)][o];
     CenterRowsCovMV(nVars, nObs, rows, rows);
     // The covariances among the first m variables are the leading m x m block of S.
-    double** S = NewMatrix<double>(nVars, nVars);
-    double** Sinv = NewMatrix<double>(nVars, nVars);
+    double** S = dim2Double(nVars, nVars);
+    double** Sinv = dim2Double(nVars, nVars);
     CrossProductMV(nVars, nObs, rows, S);
     UpperToLowerMatrix(nVars, S);
     int m = nVars;
