@@ -43,19 +43,19 @@ int GroupOf(int label, const int* distinct, int g)
     return int(std::lower_bound(distinct, distinct + g, label) - distinct) + 1;
 }
 
-// True when the single-precision comparison counts the random value: equal within one step,
-// or beyond the observed value in the tested direction. An infinite observed value (a pseudo-F
-// without within-group variation) is matched only by the same infinity.
-bool AtLeastAsExtreme(double random, double observed, bool lowerTail)
+}  // namespace
+
+// ---------------------------------------------------------------- set-up and arrays
+
+// Equal within one single-precision step, or beyond the observed value in the tested direction.
+// An infinite observed value (a pseudo-F without within-group variation) is matched only by
+// the same infinity.
+bool RandomizationTestManova::AtLeastAsExtreme(double random, double observed, bool lowerTail)
 {
     if (std::isinf(observed)) return random == observed;
     if (AlmostEqual2sComplement(random, observed, 1)) return true;
     return lowerTail ? random < observed : random > observed;
 }
-
-}  // namespace
-
-// ---------------------------------------------------------------- set-up and arrays
 
 RandomizationTestManova::RandomizationTestManova(manovaInput* in, int statistic)
     : statistic_(statistic >= 1 && statistic <= 4 ? statistic : -1)

@@ -125,6 +125,7 @@ private:
         bool frequencies;
     };
 
+    static bool AtLeastAsExtreme(double random, double observed, bool lowerTail);
     void SetUp(manovaInput* in);
     void CountEffectGroups();
     void FormCells();

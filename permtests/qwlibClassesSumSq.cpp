@@ -22,12 +22,6 @@ double Ratio(double q, double within)
     return within > 0.0 ? q / within : std::numeric_limits<double>::infinity();
 }
 
-bool AtLeastAsLarge(double random, double observed)
-{
-    if (std::isinf(observed)) return random == observed;
-    return AlmostEqual2sComplement(random, observed, 1) || random > observed;
-}
-
 // P[i][j] (i < j) = the squared dissimilarity of the units list[i] and list[j] (1-based).
 void Permuted(int n, double** sq, const int* list, double** P)
 {
@@ -155,15 +149,15 @@ void RandomizationTestManova::CountMultiFactor()
         for (int b = a; b <= f_; b++) {
             if (b == f_ && a != f_) continue;  // no statistic in the all-factor column
             if (!Tested(a, b)) continue;
-            if (AtLeastAsLarge(rnd[a][b], obs[a][b])) count_[a][b] += 1.0;
+            if (AtLeastAsExtreme(rnd[a][b], obs[a][b], false)) count_[a][b] += 1.0;
         }
-    if (f_ == 3 && AtLeastAsLarge(in_.pseudoF ? rndF3_ : rndQ3_, in_.pseudoF ? f3_ : q3_))
+    if (f_ == 3 && AtLeastAsExtreme(in_.pseudoF ? rndF3_ : rndQ3_, in_.pseudoF ? f3_ : q3_, false))
         count3_ += 1.0;
     if (!contrasts_) return;
     const int at = in_.pseudoF ? 2 : 0;
     for (int k = 0; k < f_; k++)
         for (int c = 0; c < in_.contrastCount[k]; c++)
-            if (AtLeastAsLarge(rndCStat_[k][c][at], cStat_[k][c][at])) cCount_[k][c] += 1.0;
+            if (AtLeastAsExtreme(rndCStat_[k][c][at], cStat_[k][c][at], false)) cCount_[k][c] += 1.0;
 }
 
 void RandomizationTestManova::RunMultiFactor()
