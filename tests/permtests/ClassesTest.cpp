@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "matrix/core/qwlibRandom.h"
 #include "permtests/qwlibClasses.h"
 #include "statistics/StatTestUtil.h"
 
@@ -116,6 +115,13 @@ TEST(ManovaClass, TwoFactorsAndAContrastEqualAdonis) {
     EXPECT_NEAR(r->contrasts[2][0][0], 9.5303030303, 1e-9);
     EXPECT_NEAR(r->contrasts[2][0][1], 130.833333333, 1e-8);
     EXPECT_EQ(r->contrasts[2][0][2], 1.0);
+    // Probabilities computed elsewhere replace the upper triangle and the contrasts' P.
+    Mat<double> P(4, 4);
+    P.fill(0.125);
+    double c0[] = {0.5}, c2[] = {0.25}, *cp[] = {c0, c0, c2};
+    EXPECT_TRUE(t.ReplaceProbabilities(P, cp));
+    EXPECT_EQ(r->probabilities[1][3], 0.125);
+    EXPECT_EQ(r->contrasts[2][0][2], 0.25);
 }
 
 TEST(ManovaClass, SingleStatisticsEqualVegan) {
@@ -264,6 +270,23 @@ TEST(ManovaClass, BalancingMovesOnlyTheDrawnUnits) {
     }
     EXPECT_EQ(seen, 60);
     EXPECT_GT(moved, 0);
+    // A contrast (1, -1) under balancing permutes one unit of each side: the arrangement stays
+    // (a tie) or the far unit joins the large group (smaller Q), so P -> 1/2. Without
+    // balancing the four units are permuted and the far unit stays in place in 1/4 of them.
+    int count[] = {1};
+    double coef[] = {1, -1}, *gc[] = {coef}, **byFactor[] = {gc};
+    d.in.hasContrasts = true;
+    d.in.contrastCount = count;
+    d.in.contrastGroups = byFactor;
+    d.in.intermediateTables = false;
+    d.in.nIterations = 400;
+    for (bool balance : {true, false}) {
+        d.in.balance = balance;
+        RandomizationTestManova c(&d.in);
+        const double p = balance ? 0.5 : 0.25;
+        EXPECT_NEAR(c.GetManovaResults()->contrasts[0][0][2], (1 + 399 * p) / 400,
+                    4 * std::sqrt(p * (1 - p) / 399)) << balance;
+    }
 }
 
 TEST(ManovaClass, MeanVectorsSkipMissingValues) {
@@ -306,6 +329,14 @@ TEST(ManovaClass, MultiFactorTableTexts) {
               std::string::npos);
     EXPECT_NE(report.find("\nFactor B: \nGroups:" + std::string(11, ' ') + " 1 1 1 1 2 2 2 2 1 1"),
               std::string::npos);
+    int removed[] = {1, 2};
+    FILE* f = tmpfile();
+    t.PrintManovaResults(f, nullptr, 6, 2, removed, true);
+    const std::string notes = ReadBack(f);
+    fclose(f);
+    EXPECT_NE(notes.find("data were vectors of residuals (effects of factors A and B were removed).\nVectors of raw"),
+              std::string::npos);
+    EXPECT_NE(notes.find("\t P(QbNULL>=Qb) *\n"), std::string::npos);
 }
 
 TEST(ManovaClass, BlockFactorAndIncompletePairs) {
@@ -316,6 +347,7 @@ TEST(ManovaClass, BlockFactorAndIncompletePairs) {
     d.in.pseudoF = true;
     RandomizationTestManova t(&d.in);
     EXPECT_NEAR(t.GetManovaResults()->qWithin, 118.5625, 1e-9);
+    EXPECT_EQ(t.GetManovaResults()->probabilities[0][1], 1.0);  // pooled, not tested
     EXPECT_NEAR(t.GetManovaResults()->pseudoF[1][1], 71.5625 / 118.5625, 1e-12);
     const std::string report = Report(t);
     EXPECT_NE(report.find("\nFactor A: \nBetween groups        \t              6.0625\t\n"), std::string::npos)
@@ -348,37 +380,6 @@ TEST(ManovaClass, SingleStatisticReportTexts) {
               std::string::npos) << inter;
     EXPECT_NE(inter.find("RESULTADOS INTERMEDIARIOS Permutacao 2\n" + std::string(79, '-') + "\n\n(*)"),
               std::string::npos);
-}
-
-TEST(ManovaClass, SelectedListsKeepTheOthersInPlace) {
-    Design d = Separated();
-    RandomizationTestManova t(&d.in, 1);
-    InitRndNumberGenerator(7);
-    bool a[] = {true, false, true, true, false, true, false, false};
-    bool b[] = {true, true, false, true, true, true, false, false};
-    // Positions outside the selection keep their own number; the selected ones hold a
-    // rearrangement of their own numbers.
-    auto check = [](const int* list, const bool* sel, std::multiset<int> want) {
-        std::multiset<int> got;
-        for (int i = 0; i < 8; i++) {
-            if (sel[i]) got.insert(list[i]);
-            EXPECT_TRUE(sel[i] || list[i] == i + 1) << i;
-        }
-        EXPECT_EQ(got, want);
-    };
-    bool both[] = {true, false, false, true, false, true, false, false};
-    for (int rep = 0; rep < 20; rep++) {
-        int list[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-        t.RndListSelect_(8, list, a);
-        check(list, a, {1, 3, 4, 6});
-        t.RndListTwoSelect_(8, list, a, b);
-        check(list, both, {1, 4, 6});
-    }
-    double P[2][2] = {{0.25, 0.5}, {0.0, 0.75}};
-    double* rows[] = {P[0], P[1]};
-    EXPECT_TRUE(t.ReplaceProbabilities(rows, nullptr));
-    ExpectVec(t.GetManovaResults()->probabilities[0], {0.25, 0.5});
-    EXPECT_EQ(t.GetManovaResults()->probabilities[1][1], 0.75);
 }
 
 }  // namespace
