@@ -62,12 +62,10 @@ Design Separated() {
                   {{1, 1, 1, 1, 2, 2, 2, 2}});
 }
 
-std::string Report(RandomizationTestManova& t, bool variant = false) {
+// The final report (of the test the object ran), optionally with the notes on residuals.
+std::string Report(RandomizationTestManova& t, int kind = 0, int* removed = nullptr, bool notes = false) {
     FILE* f = tmpfile();
-    if (variant)
-        t.PrintManovaResults(f, nullptr, 6, false, 0);
-    else
-        t.PrintManovaResults(f, nullptr, 6);
+    t.PrintManovaResults(f, nullptr, 6, kind, removed, notes);
     std::string s = ReadBack(f);
     fclose(f);
     return s;
@@ -195,7 +193,7 @@ TEST(ManovaClass, UnbalancedBundlesAreReportedNotSilent) {
         "\nRandomization restrictions:\nUnits randomly permuted as bundles:\t 1 1 1 2 2 2 3 3\n"
         "Unbalanced design. Permutation among bundling blocks is not possible.\n";
     EXPECT_NE(Report(multi).find(want), std::string::npos) << Report(multi);
-    EXPECT_NE(Report(single, true).find(want), std::string::npos);
+    EXPECT_NE(Report(single).find(want), std::string::npos);
     bundles[6] = bundles[7] = 2;
     bundles[3] = 1;  // sizes 4 and 4: balanced, no message
     RandomizationTestManova balanced(&d.in);
@@ -330,10 +328,7 @@ TEST(ManovaClass, MultiFactorTableTexts) {
     EXPECT_NE(report.find("\nFactor B: \nGroups:" + std::string(11, ' ') + " 1 1 1 1 2 2 2 2 1 1"),
               std::string::npos);
     int removed[] = {1, 2};
-    FILE* f = tmpfile();
-    t.PrintManovaResults(f, nullptr, 6, 2, removed, true);
-    const std::string notes = ReadBack(f);
-    fclose(f);
+    const std::string notes = Report(t, 2, removed, true);
     EXPECT_NE(notes.find("data were vectors of residuals (effects of factors A and B were removed).\nVectors of raw"),
               std::string::npos);
     EXPECT_NE(notes.find("\t P(QbNULL>=Qb) *\n"), std::string::npos);
