@@ -70,8 +70,18 @@ RandomizationTestManova::RandomizationTestManova(manovaInput* in) : statistic_(0
     RunMultiFactor();
 }
 
+bool RandomizationTestManova::RandomizationTestManova_NotThreadSafe(manovaInput* in)
+{
+    if (in == nullptr || in != source_ || statistic_ != 0) return false;
+    in_ = *in;
+    iterations_ = std::max(in_.nIterations, 1);
+    RunMultiFactor();
+    return true;
+}
+
 void RandomizationTestManova::SetUp(manovaInput* in)
 {
+    source_ = in;
     in_ = *in;
     n_ = std::max(in_.nUnits, 0);
     p_ = in_.data != nullptr ? std::max(in_.nVars, 0) : 0;

@@ -84,6 +84,11 @@ public:
     RandomizationTestManova(const RandomizationTestManova&) = delete;
     RandomizationTestManova& operator=(const RandomizationTestManova&) = delete;
 
+    // Runs the multi-factor test again in the object's own lists, selections and tables, for
+    // the record the object was built from (whose arrays may have changed values, not sizes).
+    // False, and nothing run, for another record or an object of the single-statistic test.
+    bool RandomizationTestManova_NotThreadSafe(manovaInput* in);
+
     // Allocates the tables from n, p, f and the group counts of the effects.
     void DimensionArrays();
     manovaResults* GetManovaResults();
@@ -158,6 +163,7 @@ private:
     const char* Text(const char* english, const char* portuguese) const;
 
     manovaInput in_;      // the caller's record, copied
+    const manovaInput* source_ = nullptr;  // and where it lies
     int statistic_ = 0;   // 1..4 for the single-statistic test, 0 for the multi-factor test
     int n_ = 0, p_ = 0, f_ = 0, e_ = 0;
     int iterations_ = 1;

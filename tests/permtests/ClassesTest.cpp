@@ -378,3 +378,23 @@ TEST(ManovaClass, SingleStatisticReportTexts) {
 }
 
 }  // namespace
+
+TEST(ManovaClass, RunAgainInItsOwnBuffersRepeatsTheTestOfItsRecordOnly) {
+    // The same record and seed give the same draws, so every count repeats; another record, or an
+    // object of the single-statistic test, is refused with nothing run.
+    Design d = Separated();
+    d.in.nIterations = 200;
+    RandomizationTestManova t(&d.in);
+    const double first = t.GetManovaResults()->counts[0][0];
+    Design other = Separated();
+    EXPECT_FALSE(t.RandomizationTestManova_NotThreadSafe(&other.in));
+    d.in.nIterations = 1;  // the record's new values are read: only the observed arrangement
+    EXPECT_TRUE(t.RandomizationTestManova_NotThreadSafe(&d.in));
+    EXPECT_EQ(t.GetManovaResults()->counts[0][0], 1);
+    d.in.nIterations = 200;
+    EXPECT_TRUE(t.RandomizationTestManova_NotThreadSafe(&d.in));
+    EXPECT_EQ(t.GetManovaResults()->counts[0][0], first);
+    EXPECT_GT(first, 1);
+    RandomizationTestManova single(&d.in, 1);
+    EXPECT_FALSE(single.RandomizationTestManova_NotThreadSafe(&d.in));
+}
