@@ -67,21 +67,6 @@ TEST(SetSumOfSquares, ThreePointsOnALine) {
     EXPECT_NEAR(TotalSqDissim(3, D, false), 14.0 / 3, 1e-12);
 }
 
-TEST(BetweenGroups, PseudoFEqualsAdonis) {
-    // F = (Qb / (g - 1)) / ((Qt - Qb) / (n - g)) with g = 3, n = 8 (sumsq_adonis.R).
-    BothPrecisions([](auto zero, double tol) {
-        using T = decltype(zero);
-        Mat<T> D(8, 8);
-        Plane(D, 0);
-        int groups[] = {1, 1, 1, 2, 2, 2, 3, 3};
-        T qb = 0, qt = 0;
-        BetweenGrSqDissim(8, D, groups, &qb, &qt, nullptr, false);
-        EXPECT_NEAR(qb, 55.24375, 1e4 * tol);
-        EXPECT_NEAR(qt, 62.42875, 1e4 * tol);
-        EXPECT_NEAR((double(qb) / 2) / ((double(qt) - qb) / 5), 19.221903270703, 1e5 * tol);
-    });
-}
-
 TEST(Contrasts, ContrastOfTwoGroupsIsTheirPairwiseBetween) {
     // Coefficients (1, -1, 0): Q0 of groups 1 and 2 less each group's Q, i.e. the between sum
     // of squares of groups 1 and 2 alone; the float-coefficient form agrees. Group 1 alone:
@@ -111,8 +96,10 @@ TEST(Contrasts, GroupFamilyAgreesWithPartitionAndContrast) {
     double qb = 0, qt = 0, qb2 = 0, qt2 = 0, qb3 = 0, qt3 = 0;
     GroupSqDissimQW(8, D, 3, groups, labels, &qb, &qt, 2, coef, Qc, 1);
     GroupSqDissimQW2(8, D, 3, groups, labels, &qb2, &qt2, 2, coef, Qc2, 1);
+    // sumsq_adonis.R: pseudo-F = (Qb / (g - 1)) / ((Qt - Qb) / (n - g)) = 19.221903270703.
     EXPECT_NEAR(qb, 55.24375, 1e-4);
     EXPECT_NEAR(qt, 62.42875, 1e-4);
+    EXPECT_NEAR((qb / 2) / ((qt - qb) / 5), 19.221903270703, 1e-4);
     EXPECT_DOUBLE_EQ(qb2, qb);
     EXPECT_DOUBLE_EQ(qt2, qt);
     EXPECT_NEAR(Qc[0][0], GrContrastSqDissim(8, D, g1, c1, false), 1e-4);
