@@ -1,11 +1,8 @@
 // Group counts, fuzzy and crisp belonging, classes and frequencies, on small cases worked out by hand.
-#include <gtest/gtest.h>
 
 #include <cfloat>
 #include <climits>
-#include <cmath>
 #include <numeric>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

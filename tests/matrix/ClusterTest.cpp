@@ -1,14 +1,10 @@
 // Hierarchical clustering engine. Fusion levels and member sets against R's hclust on seven
 // tie-free points (r/hclust.R), Ward's criterion against ward.D2's height^2 / 2, sums of squares
 // against the within-group sums of squares of the points themselves, and hand-worked cases.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

@@ -1,12 +1,8 @@
 // Resemblance dispatcher: every code against its kernel called directly, the dispatcher's own
 // float forms against R (r/dispatch.R), orientation, post-steps, mirroring, the older and
 // three-way forms, the ordination-score wrappers and the randomisation test.
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

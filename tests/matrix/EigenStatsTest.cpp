@@ -1,16 +1,10 @@
 // Eigenvalue statistics and the analysis of concentration: hand-worked values and the
 // ade4 / stats values of tests/matrix/r/eigenstats.R (run offline).
-#include <gtest/gtest.h>
 
 #include <gsl/gsl_rng.h>
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/qwlibRes.h"

@@ -1,10 +1,7 @@
 // Group test statistics, response curves, nearest-neighbour resemblance, beta divergence and
 // the partial correlation. Reference values: hand work in the comments, or r/group_stats.R.
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/qwlibRes.h"

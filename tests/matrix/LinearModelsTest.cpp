@@ -1,11 +1,5 @@
 // Least-squares regression and its residual and prediction front-ends. Reference values:
 // r/regression.R (lm) or worked by hand in the comments.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

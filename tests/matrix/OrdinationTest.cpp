@@ -1,10 +1,7 @@
 // Ordination engine and resemblance conversions. Reference values: r/ordination.R (cmdscale,
 // prcomp, ade4::dudi.coa) or worked by hand in the comments. Axes are compared up to sign.
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <numeric>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

@@ -2,12 +2,8 @@
 // partition_cutree.R, run offline), the level-sorted cut, renumbering, identical objects, the
 // reduced resemblance, and the Newick text (read back by ape::read.tree in
 // tests/matrix/r/partition_newick.R).
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

@@ -3,14 +3,10 @@
 // generator), against invariants (a permutation holds every number once, restricted lists keep
 // objects in their groups) and against hand-worked cases; the subset order against R's combn
 // (r/combn.R).
-#include <gtest/gtest.h>
 #include <gsl/gsl_rng.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <numeric>
-#include <string>
-#include <vector>
 
 #include "foundation/ConsoleReaders.h"
 #include "matrix/qwlib.h"

@@ -1,7 +1,4 @@
 // Pooling by groups, relevé changes, moving windows, extremes, naive Bayes: small tables by hand.
-#include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

@@ -1,13 +1,7 @@
 // The shared generator, the eigen-decompositions, the singular value decompositions, sums.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

@@ -1,16 +1,9 @@
 // Principal-component regression residuals and the redundancy analysis (routine and
 // interactive driver). Reference values: r/pca_rda.R (lm on prcomp scores, eigen of the
 // covariance of the fitted values, vegan::rda).
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"

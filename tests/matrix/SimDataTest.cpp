@@ -1,14 +1,11 @@
 // Simulated tables with a prescribed correlation or eigenvalue structure: exact sample
 // correlations, population correlations on large samples (fixed seeds), the draws of each
 // distribution code, eigenvalue targets, and the refusals.
-#include <gtest/gtest.h>
 
 #include <gsl/gsl_randist.h>
 
-#include <cmath>
 #include <ctime>
 #include <numeric>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

@@ -2,11 +2,8 @@
 // group-separation means and the randomised nearest-neighbour sums.
 // Reference values: hand-worked where the comment shows the arithmetic; otherwise from
 // vegan::adonis2 (tests/matrix/r/sumsq_adonis.R, run offline).
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"

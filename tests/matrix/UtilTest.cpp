@@ -1,7 +1,4 @@
 // Matrix and vector utilities: products with missing values, transposes, totals, by hand.
-#include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
