@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <memory>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
