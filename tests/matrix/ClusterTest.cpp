@@ -150,6 +150,7 @@ TEST(FusionMatrix, TheSimilarityForm) {
     int size[3] = {1, 1, 1};
     FusionMatrix(3, size, 0, 1, S, false);
     EXPECT_NEAR(S[0][1], 0.55, 1e-15);
+    EXPECT_EQ(S[0][0], 0.0);  // the diagonal is not written
     EXPECT_EQ(size[0], 2);
 }
 
@@ -239,7 +240,8 @@ TEST(AvLinkCluster, CentroidLevelsEqualRsCentroidMethodInAFlatArray) {
 }
 
 // Rows centred and scaled to unit length have the cross-product matrix [[1, r], [r, 1]] (r their
-// correlation): eigenvalues 1 + |r| and 1 - |r|, first eigenvector (1, sign r) / sqrt 2.
+// correlation): eigenvalues 1 + |r| and 1 - |r|, eigenvectors (1, sign r) / sqrt 2 and
+// (1, -sign r) / sqrt 2.
 TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigenvalues) {
     const Rows rows = {{1, 2, 3, 4}, {2, 4, 6, 9}, {4, 1, 3, 2}};
     Mat<double> x(rows);
@@ -256,13 +258,16 @@ TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigen
     EXPECT_EQ(float(recf.rep[0].level), recf.rep[0].level);  // recorded in single precision
     EXPECT_NEAR(std::fabs(rec.rep[0].eigenVector1[0]), M_SQRT1_2, 1e-12);
     EXPECT_NEAR(rec.rep[0].eigenVector1[0] * rec.rep[0].eigenVector1[1], 0.5, 1e-12);
-    // Scores on the first eigenvector: (z0 + z1) / sqrt 2 up to the sign, z the scaled rows.
+    // Scores on the eigenvectors: (z0 + z1) / sqrt 2 and (z0 - z1) / sqrt 2 up to the sign (r > 0
+    // here), z the scaled rows.
     Mat<double> z(3, 4);
     CenterRowsMV(3, 4, x, z);
     NormalizeRowsMV(3, 4, z, z);
-    double sign = rec.rep[0].eigenVector1[0] > 0 ? 1 : -1;
-    for (int k = 0; k < 4; k++)
-        EXPECT_NEAR(rec.rep[0].factorScores1[k], sign * (z[0][k] + z[1][k]) * M_SQRT1_2, 1e-12);
+    const double s1 = rec.rep[0].eigenVector1[0] > 0 ? 1 : -1, s2 = rec.rep[0].eigenVector2[0] > 0 ? 1 : -1;
+    for (int k = 0; k < 4; k++) {
+        EXPECT_NEAR(rec.rep[0].factorScores1[k], s1 * (z[0][k] + z[1][k]) * M_SQRT1_2, 1e-12);
+        EXPECT_NEAR(rec.rep[0].factorScores2[k], s2 * (z[0][k] - z[1][k]) * M_SQRT1_2, 1e-12);
+    }
 }
 
 TEST(HierFactorialClustering, AMissingCellGivesNoScoreAndTheFusedGroupNoValueThere) {

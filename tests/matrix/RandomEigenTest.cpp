@@ -71,6 +71,7 @@ void CheckEigenRoutines(double tol) {
         EXPECT_NEAR(std::fabs(vec[0][0]), std::sqrt(0.5), tol);
         EXPECT_NEAR(vec[0][0], vec[0][1], tol);
         ExpectCells(A, {{2, 1}, {1, 2}}, 0);
+        EXPECT_TRUE(fn(0, A, vec, val));  // an empty matrix has no negative eigenvalue
         // Tridiagonal (2, -1): eigenvalues 2 + sqrt 2, 2, 2 - sqrt 2.
         Mat<T> B{{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}, vb(3, 3);
         T eb[3];
