@@ -50,9 +50,11 @@ TEST(EigenStatistics, BartlettStatisticAndTheCorrelationOfTwoSpectra) {
     double neg[] = {1, -3, -2};
     EXPECT_TRUE(std::isnan(Bartlett_u(3, 2, neg, 10, 3)));
     EXPECT_TRUE(std::isnan(Bartlett_uProb(3, 2, neg, 10, 3)));
-    // One eigenvalue is equal to itself: u is 0, but there is nothing to test.
+    // One eigenvalue is equal to itself: u is 0, but there is nothing to test. Two equal ones
+    // (1, 1): u = 0 on (2 + 2)(2 - 1)/2 = 2 degrees of freedom, probability 1.
     EXPECT_EQ(Bartlett_u(4, 4, e, 20, 4), 0.0);
     EXPECT_TRUE(std::isnan(Bartlett_uProb(4, 4, e, 20, 4)));
+    EXPECT_EQ(Bartlett_uProb(4, 3, e, 20, 4), 1.0);
     // Spectra (3, 2, 1) and (5, 1, 0.5): r = 4.5 / sqrt(2 * 12.1666...) = 0.912244.
     Mat<float> A({{3, 0, 0}, {0, 2, 0}, {0, 0, 1}}), B({{5, 0, 0}, {0, 0.5f, 0}, {0, 0, 1}});
     EXPECT_NEAR(EigenCorrelation2Rese(3, A, B), 0.912244, 1e-5);

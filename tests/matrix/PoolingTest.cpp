@@ -56,6 +56,12 @@ TEST(ConcentrateRowColGroups, MeansSumsEmptyGroupsAndLabelsAtTheirBounds) {
     ExpectCells(r2, {{9, 10, 11, 12}, {1, 2, 3, 4}}, 0);
     ConcentrateColGroups(3, 4, in, c2, 2, colsOut, 0);
     ExpectCells(c2, {{3, 6}, {7, 14}, {11, 22}}, 0);
+    // One group (k = 1, g = 1): the whole table pooled; labels 1 only.
+    int ones[] = {1, 1, 1, 1};
+    ConcentrateRowGroups(3, 4, in, r2, 1, ones, 0);
+    ConcentrateColGroups(3, 4, in, c2, 1, ones, 0);
+    ExpectCells(r2, {{15, 18, 21, 24}}, 0);
+    ExpectCells(c2, {{10}, {26}, {42}}, 0);
 }
 
 TEST(ReleveChange, DifferencesWithinUnits) {
@@ -118,9 +124,13 @@ TEST(Bayes, HandWorkedTraitsMultiplyAndEmptyTrainingGivesZeros) {
     BayesRaw(2, 4, train2, 2, member, 4, fresh2, out2);
     EXPECT_NEAR(out2[0][0], 6.0 / 7, 1e-6);
     for (int j = 0; j < 4; j++) EXPECT_NEAR(out2[0][j] + out2[1][j], 1.0, 1e-6);
-    // No training object at all, or a state in no training object: no likelihood, zeros.
+    // No training object or no trait at all, or a state in no training object: no likelihood,
+    // zeros.
     Mat<float> none{{9, 9}, {9, 9}}, t1{{1, 3}}, m1{{1, 0}, {0, 1}}, f1{{2}}, o1{{9}, {9}};
     Bayes(2, 0, train2, 2, member, 2, fresh2, none);
+    ExpectCells(none, {{0, 0}, {0, 0}}, 0);
+    none.fill(9);
+    BayesRaw(0, 4, train2, 2, member, 2, fresh2, none);
     ExpectCells(none, {{0, 0}, {0, 0}}, 0);
     BayesRaw(1, 2, t1, 2, m1, 1, f1, o1);
     ExpectCells(o1, {{0}, {0}}, 0);
