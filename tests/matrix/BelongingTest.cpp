@@ -1,11 +1,8 @@
 // Group counts, fuzzy and crisp belonging, classes and frequencies, on small cases worked out by hand.
-#include <gtest/gtest.h>
 
 #include <cfloat>
 #include <climits>
-#include <cmath>
 #include <numeric>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
@@ -42,8 +39,8 @@ void ExpectFuzzy(std::vector<int> labels, const std::vector<double>& s, Rows wan
     for (double x : s) d.push_back(x == -999 ? -999 : 1 - x);
     Upper(S, s, 1);
     Upper(D, d, 0);
-    FuzzyBelonging(n, g, S, labels.data(), U, false);
-    FuzzyBelonging(n, g, D, labels.data(), V, true);
+    EXPECT_TRUE(FuzzyBelonging(n, g, S, labels.data(), U, false));
+    EXPECT_TRUE(FuzzyBelonging(n, g, D, labels.data(), V, true));
     ExpectCells(U, want, 1e-6);
     ExpectCells(V, want, 1e-12);
     ExpectUnitRowSums(U);
@@ -108,6 +105,12 @@ TEST(FuzzyBelonging, HandWorkedSimilaritiesAndDissimilarities) {
     ExpectVec(W[0], {0.75 / a, 0.2 / a, 0, 0, 0}, 1e-6);
     ExpectUnitRowSums(W);
     ExpectCells(S, {{1, 0.5, 0.2}, {0.5, 1, 0.4}, {0.2, 0.4, 1}}, 1e-7);  // the lower half mirrored
+    // A NaN cell is neither an identity nor a missing value: rows 0 and 1 carry it.
+    Mat<float> N(3, 3), U(3, 2);
+    Upper(N, {NAN, 0.2, 0.4}, 1);
+    FuzzyBelonging(3, 2, N, labels, U, false);
+    EXPECT_TRUE(std::isnan(U[0][0]) && std::isnan(U[1][0]));
+    ExpectVec(U[2], {0.3 / 1.3, 1 / 1.3}, 1e-6);
 }
 
 // Objects 0 and 1 are identical (similarity 1) in group 1 = {0, 1, 2}; object 3 is group 2.
@@ -149,36 +152,20 @@ TEST(FuzzyBelonging, DuplicatesBeyondTheFirstPairAndNoChainOfDuplicates) {
                 {{0.75 / 0.95, 0.2 / 0.95}, {1 / 1.3, 0.3 / 1.3}, {0.75 / 1.35, 0.6 / 1.35}, {0.4 / 1.4, 1 / 1.4}});
 }
 
-// The earlier form with labels at the bounds: 1 and g = 2 have columns, 0 and 3 none. All
-// similarities .5 (unit diagonal); column 1 counts objects 1 and 4:
-//   row 0: 1 and (.5 + .5)/2 -> (2/3, 1/3); rows 1 and 4: .5 and (1 + .5)/2 -> (.4, .6); rows 2, 3: equal.
-TEST(FuzzyBelongingOld, LabelsOneAndGHaveColumns) {
-    int labels[] = {1, 2, 0, 3, 2};
-    Mat<float> E(5, 5), W(5, 2);
+// The earlier form: labels 1..g are the columns (others left out). Labels at the bounds: 1 and
+// g = 2 have columns, 0 and 3 none; all similarities .5 (unit diagonal); column 1 counts objects
+// 1 and 4: row 0: 1 and (.5 + .5)/2 -> (2/3, 1/3); rows 1 and 4: .5 and (1 + .5)/2 -> (.4, .6);
+// rows 2, 3: equal. With dissimilarities the rows are scaled, complemented and scaled again:
+// D01 = .5, D02 = .8, D12 = .6, labels {1,1,2}: row 0: (.25, .8)/1.05 -> (.8, .25)/1.05;
+// row 1: (.25, .6)/.85 -> (.6, .25)/.85; row 2: (.7, 0) -> (0, 1).
+TEST(FuzzyBelongingOld, LabelsOneAndGHaveColumnsAndDissimilaritiesAreComplemented) {
+    int labels[] = {1, 2, 0, 3, 2}, three[] = {1, 1, 2};
+    Mat<float> E(5, 5), W(5, 2), D(3, 3), U(3, 2);
     Upper(E, std::vector<double>(10, 0.5), 1);
     FuzzyBelonging_OLD(5, 2, E, labels, W, false);
     ExpectCells(W, {{2.0 / 3, 1.0 / 3}, {0.4, 0.6}, {0.5, 0.5}, {0.5, 0.5}, {0.4, 0.6}}, 1e-6);
-}
-
-TEST(FuzzyBelonging, NaNCells) {
-    // A NaN cell is neither an identity nor a missing value: rows 0 and 1 carry it.
-    int labels[] = {1, 1, 2};
-    Mat<float> N(3, 3), U(3, 2);
-    Upper(N, {NAN, 0.2, 0.4}, 1);
-    FuzzyBelonging(3, 2, N, labels, U, false);
-    EXPECT_TRUE(std::isnan(U[0][0]) && std::isnan(U[1][0]));
-    ExpectVec(U[2], {0.3 / 1.3, 1 / 1.3}, 1e-6);
-}
-
-// The earlier form: labels 1..g are the columns (others left out); with dissimilarities the rows
-// are scaled, complemented and scaled again. D01 = .5, D02 = .8, D12 = .6, labels {1,1,2}:
-//   row 0: (.25, .8)/1.05 -> (.8, .25)/1.05;  row 1: (.25, .6)/.85 -> (.6, .25)/.85;
-//   row 2: (.7, 0) -> (0, 1).
-TEST(FuzzyBelongingOld, ComplementsScaledDissimilarities) {
-    int labels[] = {1, 1, 2};
-    Mat<float> D(3, 3), U(3, 2);
     Upper(D, {0.5, 0.8, 0.6}, 0);
-    FuzzyBelonging_OLD(3, 2, D, labels, U, true);
+    FuzzyBelonging_OLD(3, 2, D, three, U, true);
     ExpectCells(U, {{0.8 / 1.05, 0.25 / 1.05}, {0.6 / 0.85, 0.25 / 0.85}, {0, 1}}, 1e-6);
 }
 

@@ -1,14 +1,9 @@
 // Hierarchical clustering engine. Fusion levels and member sets against R's hclust on seven
 // tie-free points (r/hclust.R), Ward's criterion against ward.D2's height^2 / 2, sums of squares
 // against the within-group sums of squares of the points themselves, and hand-worked cases.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
@@ -34,8 +29,7 @@ void FillDistances(Mat<T>& m, F f) {
 
 // Members given as numbers, sorted, as "a b c".
 template <class T>
-std::string SetOf(const T* m, int n)
-{
+std::string SetOf(const T* m, int n) {
     std::vector<int> v(m, m + n);
     std::sort(v.begin(), v.end());
     std::string s;
@@ -46,29 +40,18 @@ std::string SetOf(const T* m, int n)
 // n - 1 zero-filled records, each with room for n members (and p scores).
 struct Records {
     std::vector<clusterReport> rep;
-    std::vector<std::vector<int>> members;
+    std::vector<V> members;
     std::vector<std::vector<double>> vecs;
-    Records(int n, int p = 0) : rep(n > 1 ? n - 1 : 1), members(rep.size(), std::vector<int>(n)), vecs(4 * rep.size()) {
+    Records(int n, int p = 0) : rep(n > 1 ? n - 1 : 1), members(rep.size(), V(n)) {
         for (size_t t = 0; t < rep.size(); t++) {
             rep[t] = clusterReport{};
             rep[t].members = members[t].data();
-            vecs[4 * t].assign(2, 0);
-            vecs[4 * t + 1].assign(2, 0);
-            vecs[4 * t + 2].assign(p, 0);
-            vecs[4 * t + 3].assign(p, 0);
-            rep[t].eigenVector1 = vecs[4 * t].data();
-            rep[t].eigenVector2 = vecs[4 * t + 1].data();
-            rep[t].factorScores1 = vecs[4 * t + 2].data();
-            rep[t].factorScores2 = vecs[4 * t + 3].data();
+            for (double** slot : {&rep[t].eigenVector1, &rep[t].eigenVector2, &rep[t].factorScores1, &rep[t].factorScores2})
+                *slot = vecs.emplace_back(slot == &rep[t].eigenVector1 || slot == &rep[t].eigenVector2 ? 2 : p).data();
         }
     }
     clusterReport* data() { return rep.data(); }
     std::string Set(int t) const { return SetOf(rep[t].members, rep[t].nMembers); }
-    V Members(int t) const { return V(rep[t].members, rep[t].members + rep[t].nMembers); }
-    // Level, criterion and the two branch lengths of record t.
-    std::vector<double> Numbers(int t) const {
-        return {rep[t].level, rep[t].criterion, rep[t].branchFirst, rep[t].branchSecond};
-    }
 };
 
 struct Expected {
@@ -133,23 +116,26 @@ TEST(Clustering, TwoObjectsFuseInOneRecord) {
     std::vector<double> out(4);
     ASSERT_TRUE(AvLinkCluster(2, d, out.data(), true, false));
     EXPECT_EQ(a.rep[0].level, 3);
-    EXPECT_EQ(a.Members(0), V({1, 2}));
-    EXPECT_EQ(b.Numbers(0), std::vector<double>({4.5, 4.5, 4.5, 4.5}));  // 9 / 2
+    EXPECT_EQ(V(a.rep[0].members, a.rep[0].members + 2), V({1, 2}));
+    const clusterReport& r = b.rep[0];
+    EXPECT_EQ(std::vector<double>({r.level, r.criterion, r.branchFirst, r.branchSecond}), std::vector<double>(4, 4.5));  // 9 / 2
     EXPECT_EQ(out, std::vector<double>({3, 2, 1, 2}));
 }
 
-TEST(LinkageCluster, RefusesFewerThanTwoObjectsAndNonFiniteResemblances) {
+TEST(Clustering, RefusesFewerThanTwoObjectsAndNonFiniteValues) {
     Records rec(3);
     rec.rep[0].level = 42;
     Mat<double> one(1, 1), m{{0, 1, 2}, {0, 0, 3}, {0, 0, 0}};
     EXPECT_FALSE(LinkageCluster(1, one, rec.data(), true, false, 1, true));
     EXPECT_FALSE(LinkageCluster(0, one, rec.data(), true, false, 1, true));
+    EXPECT_FALSE(HierFactorialClustering(1, 1, one, rec.data()));
     for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
         m[1][2] = bad;
         EXPECT_FALSE(LinkageCluster(3, m, rec.data(), true, false, 1, false));
         EXPECT_FALSE(SumSqCluster(3, m, rec.data(), false));
         Mat<double> outv(1, 6);
         EXPECT_FALSE(AvLinkCluster(3, m, outv[0], true, false));
+        EXPECT_FALSE(HierFactorialClustering(3, 3, m, rec.data()));  // as data: a non-finite value
         EXPECT_EQ(m[0][1], 1.0);  // refused before anything was changed
     }
     EXPECT_EQ(rec.rep[0].level, 42);
@@ -164,6 +150,7 @@ TEST(FusionMatrix, TheSimilarityForm) {
     int size[3] = {1, 1, 1};
     FusionMatrix(3, size, 0, 1, S, false);
     EXPECT_NEAR(S[0][1], 0.55, 1e-15);
+    EXPECT_EQ(S[0][0], 0.0);  // the diagonal is not written
     EXPECT_EQ(size[0], 2);
 }
 
@@ -253,7 +240,8 @@ TEST(AvLinkCluster, CentroidLevelsEqualRsCentroidMethodInAFlatArray) {
 }
 
 // Rows centred and scaled to unit length have the cross-product matrix [[1, r], [r, 1]] (r their
-// correlation): eigenvalues 1 + |r| and 1 - |r|, first eigenvector (1, sign r) / sqrt 2.
+// correlation): eigenvalues 1 + |r| and 1 - |r|, eigenvectors (1, sign r) / sqrt 2 and
+// (1, -sign r) / sqrt 2.
 TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigenvalues) {
     const Rows rows = {{1, 2, 3, 4}, {2, 4, 6, 9}, {4, 1, 3, 2}};
     Mat<double> x(rows);
@@ -270,13 +258,16 @@ TEST(HierFactorialClustering, FusesTheMostCorrelatedPairFirstWithClosedFormEigen
     EXPECT_EQ(float(recf.rep[0].level), recf.rep[0].level);  // recorded in single precision
     EXPECT_NEAR(std::fabs(rec.rep[0].eigenVector1[0]), M_SQRT1_2, 1e-12);
     EXPECT_NEAR(rec.rep[0].eigenVector1[0] * rec.rep[0].eigenVector1[1], 0.5, 1e-12);
-    // Scores on the first eigenvector: (z0 + z1) / sqrt 2 up to the sign, z the scaled rows.
+    // Scores on the eigenvectors: (z0 + z1) / sqrt 2 and (z0 - z1) / sqrt 2 up to the sign (r > 0
+    // here), z the scaled rows.
     Mat<double> z(3, 4);
     CenterRowsMV(3, 4, x, z);
     NormalizeRowsMV(3, 4, z, z);
-    double sign = rec.rep[0].eigenVector1[0] > 0 ? 1 : -1;
-    for (int k = 0; k < 4; k++)
-        EXPECT_NEAR(rec.rep[0].factorScores1[k], sign * (z[0][k] + z[1][k]) * M_SQRT1_2, 1e-12);
+    const double s1 = rec.rep[0].eigenVector1[0] > 0 ? 1 : -1, s2 = rec.rep[0].eigenVector2[0] > 0 ? 1 : -1;
+    for (int k = 0; k < 4; k++) {
+        EXPECT_NEAR(rec.rep[0].factorScores1[k], s1 * (z[0][k] + z[1][k]) * M_SQRT1_2, 1e-12);
+        EXPECT_NEAR(rec.rep[0].factorScores2[k], s2 * (z[0][k] - z[1][k]) * M_SQRT1_2, 1e-12);
+    }
 }
 
 TEST(HierFactorialClustering, AMissingCellGivesNoScoreAndTheFusedGroupNoValueThere) {

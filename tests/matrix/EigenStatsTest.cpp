@@ -1,15 +1,10 @@
 // Eigenvalue statistics and the analysis of concentration: hand-worked values and the
 // ade4 / stats values of tests/matrix/r/eigenstats.R (run offline).
-#include <gtest/gtest.h>
 
 #include <gsl/gsl_rng.h>
-#include <unistd.h>
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include <fstream>
+#include <iterator>
 
 #include "matrix/qwlib.h"
 #include "statistics/qwlibRes.h"
@@ -17,16 +12,13 @@
 
 namespace {
 
-TEST(EigenStatistics, BrokenStickFormula) {
+TEST(EigenStatistics, BrokenStickRvdimAndPseudoF) {
     EXPECT_NEAR(BrokenStick(1, 4), (1 + 1.0 / 2 + 1.0 / 3 + 1.0 / 4) / 4, 1e-15);
     EXPECT_NEAR(BrokenStick(4, 4), 1.0 / 16, 1e-15);
     // The expectations of all p axes add up to 1.
     double sum = 0;
     for (int k = 1; k <= 7; k++) sum += BrokenStick(k, 7);
     EXPECT_NEAR(sum, 1.0, 1e-15);
-}
-
-TEST(EigenStatistics, RvdimAndPseudoF) {
     double e[] = {3, 0, 0}, f[] = {4, 2, 2, 0}, g[] = {3, 4};
     float ff[] = {4, 2, 2, 0};
     EXPECT_EQ(RVDIM(3, 1, e), 1.0);
@@ -40,7 +32,7 @@ TEST(EigenStatistics, RvdimAndPseudoF) {
     EXPECT_TRUE(std::isnan(RVDIM(3, 2, e)));
 }
 
-TEST(EigenStatistics, BartlettStatistic) {
+TEST(EigenStatistics, BartlettStatisticAndTheCorrelationOfTwoSpectra) {
     // (4, 2, 1, 1), n 20, eigenvalues 2..4: q 3, mean 4/3, L = ln 2,
     // u = (3 ln(4/3) - ln 2) (20 - 19/6) = 2.859967119389; probability with 5 degrees of freedom
     // from eigenstats.R.
@@ -58,12 +50,11 @@ TEST(EigenStatistics, BartlettStatistic) {
     double neg[] = {1, -3, -2};
     EXPECT_TRUE(std::isnan(Bartlett_u(3, 2, neg, 10, 3)));
     EXPECT_TRUE(std::isnan(Bartlett_uProb(3, 2, neg, 10, 3)));
-    // One eigenvalue is equal to itself: u is 0, but there is nothing to test.
+    // One eigenvalue is equal to itself: u is 0, but there is nothing to test. Two equal ones
+    // (1, 1): u = 0 on (2 + 2)(2 - 1)/2 = 2 degrees of freedom, probability 1.
     EXPECT_EQ(Bartlett_u(4, 4, e, 20, 4), 0.0);
     EXPECT_TRUE(std::isnan(Bartlett_uProb(4, 4, e, 20, 4)));
-}
-
-TEST(EigenStatistics, CorrelationOfTwoSpectra) {
+    EXPECT_EQ(Bartlett_uProb(4, 3, e, 20, 4), 1.0);
     // Spectra (3, 2, 1) and (5, 1, 0.5): r = 4.5 / sqrt(2 * 12.1666...) = 0.912244.
     Mat<float> A({{3, 0, 0}, {0, 2, 0}, {0, 0, 1}}), B({{5, 0, 0}, {0, 0.5f, 0}, {0, 0, 1}});
     EXPECT_NEAR(EigenCorrelation2Rese(3, A, B), 0.912244, 1e-5);
@@ -215,11 +206,7 @@ TEST(AxisPermutation, RvdimTestFindsTheOneStructuredDimension) {
 }
 
 TEST(AxisPermutation, ReportIsAppendedToPrinda) {
-    char dir[] = "/tmp/tnxeigpermXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    ASSERT_EQ(chdir(dir), 0);
+    InTempDir dir;
     InitRndNumberGenerator(9);
     Mat<double> X(6, 3);
     NullTable(X, 1);
@@ -229,39 +216,28 @@ TEST(AxisPermutation, ReportIsAppendedToPrinda) {
     EigenPermutation_D(6, 3, 3, 6, 3, 3, X, nullptr, obs.eig.data(), 2, 0, 0, 0, 2, 17, nullptr, 0.0, 0.0, false,
                        probEig, probF, belowMean, 'y', 4);
     testing::internal::GetCapturedStdout();
-    FILE* f = fopen("Prinda.txt", "r");
-    ASSERT_NE(f, nullptr);
-    std::string text;
-    char buf[512];
-    while (fgets(buf, sizeof buf, f)) text += buf;
-    fclose(f);
-    remove("Prinda.txt");
-    ASSERT_EQ(chdir(here), 0);
-    rmdir(dir);
-    const std::string dashes(79, '-');
+    std::ifstream in(dir.Path() / "Prinda.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (const char* want :
          {"RANDOMIZATION TEST: Data and results of each permutation\n", "Number of permutations: 3\n",
           "Test criterion: eigenvalue itself (ter Voss 1988), pseudo-F ratio (ter Voss 1988)\n",
           "Iteration: 3\n", "Eigenvalues and corresponding probabilities p(Eig_rnd >= Eig_obs) (ter Voss 1998)\n"})
         EXPECT_NE(text.find(want), std::string::npos) << want;
-    EXPECT_EQ(text.compare(0, 81, "\n" + dashes + "\n"), 0);
+    EXPECT_EQ(text.compare(0, 81, "\n" + std::string(79, '-') + "\n"), 0);
     EXPECT_EQ(text.find("Iteration: 4"), std::string::npos);
     // Each permutation's pseudo-F ratios follow from its own eigenvalues: axis 1 over axis 2
     // (the last of the three is left out of every sum), axis 2 over nothing: undefined.
     int permutations = 0;
     for (size_t at = text.find("Eigenvalues (first 3): "); at != std::string::npos;
-         at = text.find("Eigenvalues (first 3): ", at + 1)) {
+         at = text.find("Eigenvalues (first 3): ", at + 1), permutations++) {
         double e1, e2, e3, f1;
         char f2[16], f3[16];
         ASSERT_EQ(sscanf(text.c_str() + at, "Eigenvalues (first 3): %lf %lf %lf", &e1, &e2, &e3), 3);
         const size_t fAt = text.find("Eigenvalue in the permuted data (axes 1 to 3):\t", at);
         ASSERT_NE(fAt, std::string::npos);
-        ASSERT_EQ(sscanf(text.c_str() + fAt, "Eigenvalue in the permuted data (axes 1 to 3): %lf %15s %15s", &f1, f2,
-                         f3),
-                  3);
+        ASSERT_EQ(sscanf(text.c_str() + fAt, "Eigenvalue in the permuted data (axes 1 to 3): %lf %15s %15s", &f1, f2, f3), 3);
         EXPECT_NEAR(f1, e1 / e2, 1e-3 * f1);
         EXPECT_NE(std::string(f2).find("nan"), std::string::npos);
-        permutations++;
     }
     EXPECT_EQ(permutations, 2);
 }

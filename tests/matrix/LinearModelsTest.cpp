@@ -1,11 +1,5 @@
 // Least-squares regression and its residual and prediction front-ends. Reference values:
 // r/regression.R (lm) or worked by hand in the comments.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
-#include <string>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
@@ -21,20 +15,15 @@ const std::vector<double> kY2 = {1, 0, 2, 1, 3, 5, 2, 4};
 const std::vector<double> kE2 = {0.5, -1, 0.5, -1, 0.5, 2, -1.5, 0};
 
 template <class T>
-void Fill(Mat<T>& X, Mat<T>& Y)
-{
+void Fill(Mat<T>& X, Mat<T>& Y) {
     for (int i = 0; i < 8; i++) {
-        X[i][0] = T(kX1[i]);
-        X[i][1] = T(kX2[i]);
-        X[i][2] = T(kX1[i] + kX2[i]);
-        Y[i][0] = T(kY1[i]);
-        Y[i][1] = T(kY2[i]);
+        X[i][0] = T(kX1[i]), X[i][1] = T(kX2[i]), X[i][2] = T(kX1[i] + kX2[i]);
+        Y[i][0] = T(kY1[i]), Y[i][1] = T(kY2[i]);
     }
 }
 
-TEST(RegressionTest, ExactLineGivesSlopeInterceptAndUnitR2)
-{
-    auto check = [](auto zero, double tol) {
+TEST(RegressionTest, ExactLineGivesSlopeInterceptAndUnitR2) {
+    BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
         Mat<T> X({{1}, {2}, {3}, {4}, {6}}), Y({{5}, {8}, {11}, {14}, {20}});  // y = 2 + 3x
         Mat<double> B(1, 1), Yhat(5, 1);
@@ -45,13 +34,11 @@ TEST(RegressionTest, ExactLineGivesSlopeInterceptAndUnitR2)
         EXPECT_NEAR(r2, 1, tol);
         EXPECT_NEAR(ss, 133.2, tol * 1000);  // (y - 11.6)^2: 43.56 + 12.96 + 0.36 + 5.76 + 70.56
         for (int i = 0; i < 5; i++) EXPECT_NEAR(Yhat[i][0], Y[i][0], tol * 10);
-    };
-    BothPrecisions(check);
+    });
 }
 
-TEST(RegressionTest, AliasedFactorIsDroppedAsLmDoes)
-{
-    auto check = [](auto zero, double tol) {
+TEST(RegressionTest, AliasedFactorIsDroppedAsLmDoes) {
+    BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
         Mat<T> X(8, 3), Y(8, 2), R(8, 2);
         Fill(X, Y);
@@ -66,21 +53,13 @@ TEST(RegressionTest, AliasedFactorIsDroppedAsLmDoes)
         ExpectColumn(R, 0, {0.26764705882353, -0.0117647058823548, -0.320588235294118, 0.2, -0.308823529411765,
                             -0.188235294117646, 0.302941176470587, 0.0588235294117651}, t);  // fails on NaN
         ExpectColumn(R, 1, kE2, t);
-    };
-    BothPrecisions(check);
+    });
 }
 
-TEST(RegressionTest, ConstantFactorAndFactorWithoutValuesGetZero)
-{
+TEST(RegressionTest, ConstantFactorAndFactorWithoutValuesGetZero) {
     // x1, constant 5, x2, and a column of -999 only: as lm(y1 ~ x1 + x2).
     Mat<double> X(8, 4), Y(8, 1), B(4, 1), Yhat(8, 1);
-    for (int i = 0; i < 8; i++) {
-        X[i][0] = kX1[i];
-        X[i][1] = 5;
-        X[i][2] = kX2[i];
-        X[i][3] = -999;
-        Y[i][0] = kY1[i];
-    }
+    for (int i = 0; i < 8; i++) X[i][0] = kX1[i], X[i][1] = 5, X[i][2] = kX2[i], X[i][3] = -999, Y[i][0] = kY1[i];
     double b0, r2;
     regression(8, 1, 4, Y, X, B, &b0, Yhat, &r2);
     ExpectColumn(B, 0, {0.961764705882352, 0, 0.882352941176472, 0}, 1e-12);
@@ -88,8 +67,7 @@ TEST(RegressionTest, ConstantFactorAndFactorWithoutValuesGetZero)
     EXPECT_NEAR(r2, 0.997226824640163, 1e-12);
 }
 
-TEST(RegressionTest, MissingFactorMissingResponseAndConstantResponse)
-{
+TEST(RegressionTest, MissingFactorMissingResponseAndConstantResponse) {
     // y = 2 + 3x with unit 2's response missing: the present means are x 3, y 11, and the
     // cross products without that unit (xc = 0 there) still give slope 3 and intercept 2.
     Mat<float> X({{1}, {2}, {3}, {4}, {5}}), Y({{5}, {8}, {-999}, {14}, {17}}), R(5, 1);
@@ -115,10 +93,15 @@ TEST(RegressionTest, MissingFactorMissingResponseAndConstantResponse)
     EXPECT_EQ(r2, 0.0);
     EXPECT_EQ(B[0][0], 0.0);
     EXPECT_EQ(b0, 4.0);
+    // Every unit misses one of its two factors: no prediction anywhere, nothing explained.
+    Mat<double> Xm({{1, -999}, {-999, 2}, {3, -999}, {-999, 4}, {5, -999}}), B2(2, 1);
+    r2 = -1;
+    regression(5, 1, 2, Yd, Xm, B2, &b0, Yhat, &r2);
+    EXPECT_EQ(Yhat[0][0], -999.0);
+    EXPECT_EQ(r2, 0.0);
 }
 
-TEST(RegressionTest, ReportTextsInEnglishAndPortuguese)
-{
+TEST(RegressionTest, ReportTextsInEnglishAndPortuguese) {
     Mat<double> X({{0}, {1}, {2}}), Y({{1}, {3}, {5}}), B(1, 1), Yhat(3, 1);  // y = 1 + 2x exactly
     double b0, r2;
     const std::string dash(48, '-');
@@ -151,8 +134,7 @@ TEST(RegressionTest, ReportTextsInEnglishAndPortuguese)
     fclose(f);
 }
 
-TEST(MatrixRegressionTest, UpperTriangleRegressedInRowMajorOrder)
-{
+TEST(MatrixRegressionTest, UpperTriangleRegressedInRowMajorOrder) {
     // A's cells (0,1)..(2,3) = 1..6, B's = 2.5 3.5 7 8.5 9 13 (r/regression.R); the diagonal and
     // lower triangle of the result keep their -1.
     Mat<double> A({{0, 1, 2, 3}, {0, 0, 4, 5}, {0, 0, 0, 6}, {0, 0, 0, 0}});
@@ -177,8 +159,7 @@ TEST(MatrixRegressionTest, UpperTriangleRegressedInRowMajorOrder)
     EXPECT_EQ(D2[0][1], 2.5);
 }
 
-TEST(SelectTest, SelectedFactorsAndResponses)
-{
+TEST(SelectTest, SelectedFactorsAndResponses) {
     Mat<float> X(8, 3), Y(8, 2), R(8, 2), Rall(8, 2), P(8, 1);
     Fill(X, Y);
     // Factors x1 and x3 span the same space as x1, x2, x3: the residuals agree.

@@ -1,10 +1,7 @@
 // Ordination engine and resemblance conversions. Reference values: r/ordination.R (cmdscale,
 // prcomp, ade4::dudi.coa) or worked by hand in the comments. Axes are compared up to sign.
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <numeric>
-#include <vector>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
@@ -16,18 +13,13 @@ using Vec = std::vector<double>;
 
 // Row k of m (len entries) equals want or -want within tol.
 template <class T>
-void ExpectAxis(T** m, int k, const Vec& want, double tol)
-{
+void ExpectAxis(T** m, int k, const Vec& want, double tol) {
     double sign = (m[k][0] * want[0] < 0) ? -1.0 : 1.0;
     for (size_t i = 0; i < want.size(); i++) EXPECT_NEAR(m[k][i] * sign, want[i], tol) << "axis " << k << " at " << i;
 }
 
 template <class T>
-void Mirror(Mat<T>& m)
-{
-    for (int i = 0; i < m.rows(); i++)
-        for (int j = 0; j < i; j++) m[i][j] = m[j][i];
-}
+void Mirror(Mat<T>& m) { UpperToLowerMatrix(m.rows(), static_cast<T**>(m)); }
 
 // The outputs of one ordination of n objects with m scores each; E the eigenvalues' type.
 template <class T, class E = T>
@@ -43,8 +35,7 @@ struct Ord {
 // deviations from independence; vec then holds the normed row scores and scores the normed
 // column scores.
 struct Coa : Ord<double> {
-    Coa(Rows t) : Ord(int(t.size()), int(t.begin()->size()))
-    {
+    Coa(Rows t) : Ord(int(t.size()), int(t.begin()->size())) {
         const int n = int(t.size()), p = int(t.begin()->size());
         Mat<double> T(t), S(n, p), C(n, n);
         DeviationsExpectationsMV(n, p, T, S);
@@ -57,11 +48,10 @@ struct Coa : Ord<double> {
 // ok is not checked in the calls below that pass it.
 bool ok;
 
-TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
-{
+TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions) {
     // Points 0, 1, 3: centred at 4/3, so the one axis holds -4/3, -1/3, 5/3 (up to sign) and
     // its eigenvalue is the sum of their squares, 14/3.
-    auto check = [](auto zero, double tol) {
+    BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
         Mat<T> D({{0, 1, 3}, {1, 0, 2}, {3, 2, 0}});
         Ord<T> o(3, 3);
@@ -69,17 +59,14 @@ TEST(PrincipalCoordinatesTest, CollinearPointsKeepOneAxisInBothPrecisions)
             OrdinationLib(3, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1);
         else
             OrdinationLib_D(3, 0, nullptr, D, o.vec, o.scores, &o.axes, o.eig.data(), &o.ok, 1, 3, 1);
-        EXPECT_EQ(o.axes, 1);
-        EXPECT_TRUE(o.ok);
+        EXPECT_TRUE(o.axes == 1 && o.ok);
         EXPECT_NEAR(o.eig[0], 14.0 / 3, tol * 10);
         ExpectAxis(o.scores.operator T**(), 0, {4.0 / 3, 1.0 / 3, -5.0 / 3}, tol * 10);
         EXPECT_EQ(D[0][2], T(3));  // the resemblance is not changed
-    };
-    BothPrecisions(check);
+    });
 }
 
-TEST(PrincipalCoordinatesTest, EqualsClassicalScaling)
-{
+TEST(PrincipalCoordinatesTest, EqualsClassicalScaling) {
     Mat<double> P({{0, 0}, {3, 1}, {1, 4}, {5, 2}, {2, 2}}), D(5, 5);
     RowDistances(P, D);
     Ord<double> o(5, 5);
@@ -90,8 +77,7 @@ TEST(PrincipalCoordinatesTest, EqualsClassicalScaling)
     ExpectAxis(o.scores.operator double**(), 1, {1.35148494957567, 0.936851126309098, -2.38723307619507, 0.333109781887577, -0.234212781577275}, 1e-10);
 }
 
-TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
-{
+TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms) {
     // Two objects, similarity 0.5. The float form takes sqrt(1 - s) = 0.7071 as the squared
     // distance, the double form s_ii + s_jj - 2 s_ij = 1; two points at squared distance a have
     // one eigenvalue a / 2.
@@ -116,8 +102,7 @@ TEST(PrincipalCoordinatesTest, SimilarityConversionDiffersBetweenForms)
     EXPECT_NEAR(d.eig[0], 1.0, 1e-12);
 }
 
-TEST(PrincipalCoordinatesTest, NoAxisLeavesScoresUntouched)
-{
+TEST(PrincipalCoordinatesTest, NoAxisLeavesScoresUntouched) {
     // Zero distances (objects, form 1) and zero components (form 2).
     Mat<double> D(3, 3), X(3, 2);
     Ord<double> o(3, 3);
@@ -129,8 +114,7 @@ TEST(PrincipalCoordinatesTest, NoAxisLeavesScoresUntouched)
     }
 }
 
-TEST(AxisThresholdTest, SmallEigenvalueKeptOnlyByTheDoubleForm)
-{
+TEST(AxisThresholdTest, SmallEigenvalueKeptOnlyByTheDoubleForm) {
     // Components of a diagonal matrix (1, 5e-7): 100 e / S+ = 5e-5 for the second axis.
     Mat<float> Rf({{1, 0}, {0, 5e-7f}}), Xf(2, 1);
     Mat<double> Rd({{1, 0}, {0, 5e-7}}), Xd(2, 1);
@@ -151,8 +135,7 @@ TEST(AxisThresholdTest, SmallEigenvalueKeptOnlyByTheDoubleForm)
 // Six objects by three descriptors (r/ordination.R), held descriptors by objects.
 const Rows kZt = {{2, 3, 5, 1, 4, 7}, {4, 1, 6, 2, 4, 3}, {1, 2, 2, 8, 4, 5}};
 
-TEST(PrincipalComponentsTest, CovarianceScoresArePrcompOverRootNMinusOne)
-{
+TEST(PrincipalComponentsTest, CovarianceScoresArePrcompOverRootNMinusOne) {
     Mat<double> X(kZt), C(3, 3), Xo(6, 3);
     Ord<double> o(3, 6), r(3, 6);
     CovarianceMV(3, 6, X, C);
@@ -163,14 +146,12 @@ TEST(PrincipalComponentsTest, CovarianceScoresArePrcompOverRootNMinusOne)
     ExpectAxis(o.scores.operator double**(), 0, {0.845122098027123, 0.0974476524047655, 1.32269116191478, -2.30408536881561, 0.0493002997734804, -0.0104758433045409}, 1e-10);
     // The data are not changed, and objects as rows (orient 2) give the same scores.
     EXPECT_EQ(X[0][0], 2.0);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 6; j++) Xo[j][i] = X[i][j];
+    Copy(X, Xo, true);
     OrdinationLib_D(3, 6, Xo, C, r.vec, r.scores, &r.axes, r.eig.data(), &ok, 2, 22, 2);
     ExpectAxis(r.scores.operator double**(), 1, {-1.13879879322331, -0.839200075635734, 0.412267793715215, -0.217800288977323, 0.26352773315042, 1.52000363097073}, 1e-10);
 }
 
-TEST(PrincipalComponentsTest, CorrelationScoresAreScaledPrcomp)
-{
+TEST(PrincipalComponentsTest, CorrelationScoresAreScaledPrcomp) {
     Mat<float> X(kZt), C(3, 3);
     Mat<double> Xd(kZt), Cd(3, 3);
     Ord<float> o(3, 6);
@@ -187,31 +168,26 @@ TEST(PrincipalComponentsTest, CorrelationScoresAreScaledPrcomp)
 const Vec kRows1 = {1.2204732256792, -0.996491493671504, 0.474574842432307, -1.12527745451831};
 const Vec kCols1 = {1.36012540145736, -0.815153140301949, 0.483816766276374, -1.43058934814059, 0.554082158857348};
 
-TEST(CorrespondenceScalingTest, EqualsDudiCoaNormedScores)
-{
+TEST(CorrespondenceScalingTest, EqualsDudiCoaNormedScoresAlsoWithEmptyRowsAndColumns) {
     Coa c({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
     EXPECT_EQ(c.axes, 3);
     ExpectVec(c.eig.data(), {0.440076190983531, 0.162075427225068, 0.0623424294104488}, 1e-12);
     ExpectAxis(c.vec.operator double**(), 0, kRows1, 1e-10);
     ExpectAxis(c.scores.operator double**(), 0, kCols1, 1e-10);
-}
-
-TEST(CorrespondenceScalingTest, EmptyRowKeepsFiniteScoresAndEmptyColumnScoresZero)
-{
     // A descriptor without any abundance has no profile: its row is left unscaled, and the
     // column scores stay those of the table without it.
-    Coa c({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {0, 0, 0, 0, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
-    ASSERT_EQ(c.axes, 3);
-    EXPECT_NEAR(c.eig[0], 0.440076190983531, 1e-12);
-    ExpectAxis(c.scores.operator double**(), 0, kCols1, 1e-10);
-    for (int k = 0; k < 3; k++) EXPECT_TRUE(std::isfinite(c.vec[k][2])) << k;
+    Coa z({{10, 2, 3, 0, 5}, {1, 8, 2, 4, 0}, {0, 0, 0, 0, 0}, {3, 3, 9, 1, 2}, {0, 5, 1, 7, 3}});
+    ASSERT_EQ(z.axes, 3);
+    EXPECT_NEAR(z.eig[0], 0.440076190983531, 1e-12);
+    ExpectAxis(z.scores.operator double**(), 0, kCols1, 1e-10);
+    for (int k = 0; k < 3; k++) EXPECT_TRUE(std::isfinite(z.vec[k][2])) << k;
+    // An empty column scores 0.
     Coa e({{4, 0, 1}, {1, 0, 5}});
     ASSERT_EQ(e.axes, 1);
     EXPECT_EQ(e.scores[0][1], 0.0);
 }
 
-TEST(ConversionTest, CentringAndSquaredDistances)
-{
+TEST(ConversionTest, CentringSquaredDistancesAndElementWiseConversions) {
     // Gower centring of the distances 0-1-3 (squared 1, 9, 4): row means of the squares
     // 10/3, 5/3, 13/3, grand mean 28/9; C[0][0] = -0.5 (0 - 20/3 + 28/9) = 16/9 = (4/3)^2.
     Mat<double> D({{0, 1, 3}, {-5, 0, 2}, {-5, -5, 0}}), C(3, 3);
@@ -229,10 +205,7 @@ TEST(ConversionTest, CentringAndSquaredDistances)
     CorrToSqDist(3, R, Q);
     ExpectCells(P, {{0, 1.4, 2.4}, {-7, 0, 0.8}, {-7, -7, 0}});
     ExpectCells(Q, {{0, 1.4, 2.4}, {1.4, 0, 0.8}, {2.4, 0.8, 0}});
-}
-
-TEST(ConversionTest, ElementWiseConversionsMirror)
-{
+    // Element-wise conversions mirror the upper triangle.
     Mat<double> A({{0.25, 0.5}, {9, 0.75}}), B(2, 2);
     ProbToDissim(2, A, B);
     ExpectCells(B, {{0.75, 0.5}, {0.5, 0.25}});
@@ -243,8 +216,7 @@ TEST(ConversionTest, ElementWiseConversionsMirror)
     ExpectCells(F, {{2, 3}, {3, 4}});
 }
 
-TEST(TransformTest, ScalarAndAdjustments)
-{
+TEST(TransformTest, ScalarAndAdjustments) {
     // log10(x + 1) of positive values: 9 -> 1, 0 and -3 stay, -999 stays.
     Mat<float> X({{9, 0, -3}, {99, -999, 1}});
     DataTransformationsLib(2, 3, X, 3, 0, 0, 0, 0, false);
@@ -261,8 +233,7 @@ TEST(TransformTest, ScalarAndAdjustments)
     ExpectCells(W, {{3, 1, 2}, {1.5, 1.5, 3}});
 }
 
-TEST(TransformTest, ColumnCodeSixAndClasses)
-{
+TEST(TransformTest, ColumnCodeSixAndClasses) {
     // Column code 6: the float and double library forms take the deviations from
     // independence; the dispatcher's double form does nothing.
     Mat<float> F({{4, 1}, {2, 3}}), Fe(2, 2);
@@ -281,8 +252,7 @@ TEST(TransformTest, ColumnCodeSixAndClasses)
     ExpectCells(G, {{1, 1, 2}, {2, 1, 1}});
 }
 
-TEST(TransformTest, BealsSmoothingOfTheTableOntoItself)
-{
+TEST(TransformTest, BealsSmoothingOfTheTableOntoItself) {
     const Rows t = {{1, 0, 2, 0}, {0, 3, 1, 1}, {2, 1, 0, 0}, {1, 1, 1, 0}, {0, 0, 2, 5}};
     for (bool own : {false, true}) {
         SCOPED_TRACE(own);
@@ -290,10 +260,7 @@ TEST(TransformTest, BealsSmoothingOfTheTableOntoItself)
         for (int code : {11, 12}) {
             Mat<float> X(t), Y(t), Z(t), W(5, 4);
             DataTransformationsLib(5, 4, X, 0, 0, code, 0, 0, own);
-            if (code == 11)
-                BealsSmoothing(5, 4, Y, Z, W, own, 1, false);
-            else
-                BealsSmoothing(5, 4, Y, Z, W, own, 2, true);
+            BealsSmoothing(5, 4, Y, Z, W, own, code - 10, code == 12);
             ExpectSame(X, W, 1e-6);
         }
         // The dispatcher's double form: the general smoothing, type 1.
@@ -307,8 +274,7 @@ TEST(TransformTest, BealsSmoothingOfTheTableOntoItself)
     }
 }
 
-TEST(ScoreCorrelationTest, AxesAgainstVariables)
-{
+TEST(ScoreCorrelationTest, AxesAgainstVariables) {
     // Two axes over four objects; variable 0 = axis 0 doubled (r = 1), variable 1 = axis 0
     // reversed (r = -1); against axis 1 = (1, -1, -1, 1), which is orthogonal to both.
     Mat<double> S({{1, 2, 3, 4}, {1, -1, -1, 1}, {9, 9, 9, 9}});

@@ -2,11 +2,8 @@
 // partition_cutree.R, run offline), the level-sorted cut, renumbering, identical objects, the
 // reduced resemblance, and the Newick text (read back by ape::read.tree in
 // tests/matrix/r/partition_newick.R).
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <string>
-#include <vector>
+#include <set>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
@@ -56,13 +53,9 @@ void ExpectSamePartition(const std::vector<int>& got, const std::vector<int>& wa
 
 // Labels 1..k, each used.
 void ExpectLabelsOneToK(const std::vector<int>& labels, int k) {
-    std::vector<bool> used(k + 1, false);
-    for (int l : labels) {
-        ASSERT_GE(l, 1);
-        ASSERT_LE(l, k);
-        used[l] = true;
-    }
-    for (int l = 1; l <= k; l++) EXPECT_TRUE(used[l]) << "label " << l;
+    std::set<int> want;
+    for (int l = 1; l <= k; l++) want.insert(l);
+    EXPECT_EQ(std::set<int>(labels.begin(), labels.end()), want);
 }
 
 struct CutCase {
@@ -111,57 +104,48 @@ TEST(Cut, EqualsCutreeForLevelsRisingInFusionOrder) {
     }
 }
 
-TEST(Cut, FourObjectsAndOutOfRangeK) {
-    Records rec({-1, -2, -3, -4, 1, 2}, {1, 2, 3});
-    std::vector<int> labels(4);
-    // k above n is n; k below 1 is 1.
-    GetClusterPartitionNew(4, 9, labels.data(), rec.data(), 1);
-    EXPECT_EQ(labels, (std::vector<int>{1, 2, 3, 4}));
-    GetClusterPartitionNew(4, 0, labels.data(), rec.data(), 1);
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 1, 1}));
-    // One object: label 1 whatever k.
-    int one = 7;
-    GetClusterPartitionNew(1, 3, &one, rec.data(), 1);
-    EXPECT_EQ(one, 1);
-}
-
 TEST(Cut, SumOfSquaresRecordsAreWalkedByLevel) {
     // Levels 3, 2, 5 in fusion order: with method 3 the cut for k = n - 1 applies {3,4}
     // (level 2) first; other methods apply {1,2}.
-    Records rec({-1, -2, -3, -4, 1, 2}, {3, 2, 5});
-    std::vector<int> labels(4);
+    using V = std::vector<int>;
+    Records rec({-1, -2, -3, -4, 1, 2}, {3, 2, 5}), tie({-1, -2, -3, -4, 1, 2}, {2, 2, 5});
+    V labels(4);
     double level = -1;
-    GetClusterPartitionNew(4, 3, labels.data(), rec.data(), 3);
-    EXPECT_EQ(labels, (std::vector<int>{1, 2, 3, 3}));
     GetClusterPartitionNew(4, 3, labels.data(), rec.data(), 4);
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 2, 3}));
-    GetClusterPartitionLevel(4, 3, labels.data(), &level, rec.data(), 3);
-    EXPECT_EQ(level, 2);
-    GetClusterPartitionLevel(4, 2, labels.data(), &level, rec.data(), 3);
-    EXPECT_EQ(level, 3);
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 2, 2}));
-    // k = 1: the level of the last record of the walk.
-    GetClusterPartitionLevel(4, 1, labels.data(), &level, rec.data(), 3);
-    EXPECT_EQ(level, 5);
+    EXPECT_EQ(labels, V({1, 1, 2, 3}));
+    // The level at which k groups exist; k = 1: the level of the last record of the walk.
+    const struct { int k; double level; V labels; } cuts[] = {{3, 2, {1, 2, 3, 3}}, {2, 3, {1, 1, 2, 2}}, {1, 5, {1, 1, 1, 1}}};
+    for (const auto& c : cuts) {
+        GetClusterPartitionLevel(4, c.k, labels.data(), &level, rec.data(), 3);
+        EXPECT_EQ(level, c.level) << c.k;
+        EXPECT_EQ(labels, c.labels) << c.k;
+    }
     // Equal levels keep their fusion order (strict comparison).
-    Records tie({-1, -2, -3, -4, 1, 2}, {2, 2, 5});
     GetClusterPartitionNew(4, 3, labels.data(), tie.data(), 3);
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 2, 3}));
+    EXPECT_EQ(labels, V({1, 1, 2, 3}));
 }
 
-TEST(Cut, NextFusionOfTheCut) {
+TEST(Cut, OutOfRangeKAndTheNextFusion) {
+    using V = std::vector<int>;
     Records rec({-1, -2, -3, -4, 1, 2}, {1, 2, 3});
-    std::vector<int> labels(4);
-    int which[2] = {-1, -1};
+    V labels(4);
+    // k above n is n; k below 1 is 1; one object: label 1 whatever k.
+    GetClusterPartitionNew(4, 9, labels.data(), rec.data(), 1);
+    EXPECT_EQ(labels, V({1, 2, 3, 4}));
+    GetClusterPartitionNew(4, 0, labels.data(), rec.data(), 1);
+    EXPECT_EQ(labels, V({1, 1, 1, 1}));
+    int one = 7;
+    GetClusterPartitionNew(1, 3, &one, rec.data(), 1);
+    EXPECT_EQ(one, 1);
     // Three groups 1, 1, 2, 3; the next fusion joins groups 2 and 3 into group 2 of two.
+    int which[2] = {-1, -1};
     GetClusterPartitionWhich(4, 3, labels.data(), which, rec.data());
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 2, 3}));
-    EXPECT_EQ(which[0], 2);
-    EXPECT_EQ(which[1], 3);
+    EXPECT_EQ(labels, V({1, 1, 2, 3}));
+    EXPECT_EQ(V(which, which + 2), V({2, 3}));
     // One group: nothing fuses any more and which is left alone.
-    which[0] = which[1] = -1;
+    which[0] = -1;
     GetClusterPartitionWhich(4, 1, labels.data(), which, rec.data());
-    EXPECT_EQ(labels, (std::vector<int>{1, 1, 1, 1}));
+    EXPECT_EQ(labels, V({1, 1, 1, 1}));
     EXPECT_EQ(which[0], -1);
 }
 
@@ -184,7 +168,7 @@ TEST(Renumbering, GapsCloseAndMissingLabelsStop) {
     }
 }
 
-TEST(Identicals, ExactZeroOrOneJoins) {
+TEST(Identicals, ExactZeroOrOneJoinsAndTrimKeepsOneRepresentativePerLabel) {
     // d(0,2) = 0 and d(1,4) = 0; everything else apart.
     Mat<double> D(5, 5);
     for (int i = 0; i < 5; i++)
@@ -200,50 +184,39 @@ TEST(Identicals, ExactZeroOrOneJoins) {
     ClusterIdenticals(3, S, labels.data(), &g, false);
     EXPECT_EQ(g, 2);
     EXPECT_EQ(std::vector<int>(labels.begin(), labels.begin() + 3), (std::vector<int>{1, 1, 2}));
-}
-
-TEST(Identicals, TrimKeepsOneRepresentativePerLabel) {
     // in[i][j] = 10 i + j in the upper triangle; the lower triangle holds -1, never read.
     Mat<float> in(4, 4), out(2, 2);
     for (int i = 0; i < 4; i++)
         for (int j = 0; j < 4; j++) in[i][j] = j >= i ? float(10 * i + j) : -1.0f;
-    int a[] = {1, 2, 1, 2};
+    int a[] = {1, 2, 1, 2}, b[] = {2, 1, 2, 1};
     TrimRese(4, 2, a, in, out);
     ExpectCells(out, {{0, 1}, {0, 11}}, 0);
     // Label 1's first object (1) comes after label 2's (0): the pair is read as (0, 1).
-    int b[] = {2, 1, 2, 1};
     TrimRese(4, 2, b, in, out);
     ExpectCells(out, {{11, 1}, {0, 0}}, 0);
 }
 
-TEST(TreeText, NewickReadsBack) {
+TEST(TreeText, NewickReadsBackChainsAndQuotedNames) {
     // Records {1,2} (0.5, 0.5), {3,4} (1, 1), {1,2,3,4} (2, 1.5): partition_newick.R reads the
     // text back with cophenetic distances A-B 1, C-D 2, A-C 5.
     Records rec({-1, -2, -3, -4, 1, 2}, {0.5, 1, 3.5});
     rec.Branches({{0.5, 0.5}, {1, 1}, {2, 1.5}});
-    char a[] = "A", b[] = "B", c[] = "C", d[] = "D";
+    char a[] = "A", b[] = "B", c[] = "C", d[] = "D", x[] = "a,b", y[] = "c(d)", z[] = "x y", q[] = "it's";
     char* names[] = {a, b, c, d};
-    char out[200] = "";
+    char out[200] = "", bare[200] = "tree = ", chained[200] = "", quoted[200] = "";
     NewickFormat(4, rec.data(), 0, names, false, out, true);
     EXPECT_STREQ(out, "((A:0.5,B:0.5):2,(C:1,D:1):1.5);");
-    char bare[200] = "tree = ";
     NewickFormat(4, rec.data(), 0, names, false, bare, false);
     EXPECT_STREQ(bare, "tree = ((A,B),(C,D));");
-}
-
-TEST(TreeText, ChainsAndQuotedNames) {
     // {1,2} then {3} + {1,2}: the record's first group is written first.
     Records chain({-1, -2, -3, 1}, {1, 2});
     chain.Branches({{1, 1}, {2, 1}});
-    char x[] = "a,b", y[] = "c(d)", z[] = "x y", q[] = "it's";
-    char* names[] = {x, y, z};
-    char out[200] = "";
-    NewickFormat(3, chain.data(), 0, names, false, out, true);
-    EXPECT_STREQ(out, "('x y':2,('a,b':1,'c(d)':1):1);");
-    char* quoted[] = {q};
-    out[0] = 0;
-    NewickFormat(1, chain.data(), 0, quoted, false, out, true);
-    EXPECT_STREQ(out, "'it''s';");
+    char* odd[] = {x, y, z};
+    NewickFormat(3, chain.data(), 0, odd, false, chained, true);
+    EXPECT_STREQ(chained, "('x y':2,('a,b':1,'c(d)':1):1);");
+    char* one[] = {q};
+    NewickFormat(1, chain.data(), 0, one, false, quoted, true);
+    EXPECT_STREQ(quoted, "'it''s';");
 }
 
 }  // namespace

@@ -3,13 +3,10 @@
 // generator), against invariants (a permutation holds every number once, restricted lists keep
 // objects in their groups) and against hand-worked cases; the subset order against R's combn
 // (r/combn.R).
-#include <gtest/gtest.h>
 #include <gsl/gsl_rng.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <string>
-#include <vector>
+#include <numeric>
 
 #include "foundation/ConsoleReaders.h"
 #include "matrix/qwlib.h"
@@ -21,15 +18,10 @@ using V = std::vector<int>;
 
 V Identity(int n) {
     V v(n);
-    for (int i = 0; i < n; i++) v[i] = i + 1;
+    std::iota(v.begin(), v.end(), 1);
     return v;
 }
-
-bool IsPermutation(V s) {
-    std::sort(s.begin(), s.end());
-    return s == Identity(int(s.size()));
-}
-
+bool IsPermutation(V s) { return std::sort(s.begin(), s.end()), s == Identity(int(s.size())); }
 int Draw(int m) { return int(gsl_rng_uniform_int(r, m)); }
 
 // The forward Fisher-Yates shuffle of 1..n, replayed draw by draw.
@@ -39,18 +31,15 @@ V FisherYates(int n) {
     return v;
 }
 
-// The next raw output of the generator: equal after two runs only when both made the same draws.
-unsigned long NextRaw() { return gsl_rng_get(r); }
-
-// f() run on the generator seeded with seed; returns NextRaw() after it.
+// f() run on the generator seeded with seed; returns the generator's next raw output after it,
+// equal after two runs only when both made the same draws.
 template <class F>
 unsigned long Seeded(unsigned long seed, F f) {
     InitRndNumberGenerator(seed);
     f();
-    return NextRaw();
+    return gsl_rng_get(r);
 }
 
-// f makes no draw.
 template <class F>
 void ExpectNoDraw(F f) { EXPECT_EQ(Seeded(21, f), Seeded(21, [] {})); }
 
@@ -59,22 +48,21 @@ void ExpectWithinGroups(const V& list, const V& groups) {
     for (size_t i = 0; i < list.size(); i++) EXPECT_EQ(groups[list[i] - 1], groups[i]) << "position " << i;
 }
 
-// ---------------------------------------------------------------- plain generators
-
 TEST(RandomLists, EachGeneratorReplaysTheDrawsItsDefinitionPrescribes) {
     const int n = 9;
     for (unsigned long seed : {1ul, 77ul, 123456ul}) {
         SCOPED_TRACE(seed);
-        V want, got = Identity(n), part = Identity(n), boot(n), boot4(6, -1);
-        unsigned long after = Seeded(seed, [&] { want = FisherYates(n); });
+        V want, got = Identity(n), plain(n), part = Identity(n), boot(n), boot4(6, -1);
+        const unsigned long after = Seeded(seed, [&] { want = FisherYates(n); });
         EXPECT_EQ(Seeded(seed, [&] { RndListSpecified(n, got.data()); }), after);
+        EXPECT_EQ(Seeded(seed, [&] { RndList(n, plain.data()); }), after);
         EXPECT_EQ(got, want);
+        EXPECT_EQ(plain, want);
         // Partial: every position i swaps with a partner drawn from the whole list.
         Seeded(seed, [&] { for (int i = 0; i < n; i++) std::swap(part[i], part[Draw(n)]); });
         got = Identity(n);
         Seeded(seed, [&] { RndListPartial(n, got.data()); });
         EXPECT_EQ(got, part);
-        EXPECT_TRUE(IsPermutation(got));
         // Bootstrap: 1 + uniform(n) per entry; the N form writes m entries and no more.
         Seeded(seed, [&] { for (int& b : boot) b = 1 + Draw(n); });
         Seeded(seed, [&] { RndListBootstrap(n, got.data()); });
@@ -82,22 +70,20 @@ TEST(RandomLists, EachGeneratorReplaysTheDrawsItsDefinitionPrescribes) {
         Seeded(seed, [&] { RndListBootstrapN(n, 4, boot4.data()); });
         EXPECT_EQ(boot4, V({boot[0], boot[1], boot[2], boot[3], -1, -1}));
     }
-}
-
-TEST(RndIntegers, UniformInRangeAndOneDrawEvenForAOneValueRange) {
-    InitRndNumberGenerator(3);
+    // One object: {1} without a draw; none: the list is left alone.
+    int one[1] = {42}, none[1] = {42};
+    ExpectNoDraw([&] { RndList(1, one), RndList(0, none); });
+    EXPECT_EQ(V({one[0], none[0]}), V({1, 42}));
+    // RndIntegers: one draw even for a one-value range; an empty range gives its lower end, no draw.
     EXPECT_EQ(Seeded(11, [] { EXPECT_EQ(RndIntegers(5, 5), 5); }), Seeded(11, [] { Draw(1); }));
-    // An empty range gives its lower end and draws nothing.
-    EXPECT_EQ(Seeded(11, [] { EXPECT_EQ(RndIntegers(5, 2), 5); }), Seeded(11, [] {}));
+    ExpectNoDraw([] { EXPECT_EQ(RndIntegers(5, 2), 5); });
 }
-
-// ---------------------------------------------------------------- selected positions
 
 TEST(RndListSelect, SelectedPositionsGetTheirOwnNumbersInRandomOrder) {
     // Nothing selected: unchanged and no draw. One selected: list[i-1] = i whatever it held.
     V list(5, 9);
     bool none[5] = {}, third[5] = {false, false, true, false, false};
-    RndListSelect(5, list.data(), none);
+    ExpectNoDraw([&] { RndListSelect(5, list.data(), none); });
     EXPECT_EQ(list, V(5, 9));
     RndListSelect(5, list.data(), third);
     EXPECT_EQ(list, V({9, 9, 3, 9, 9}));
@@ -114,37 +100,32 @@ TEST(RndListSelect, SelectedPositionsGetTheirOwnNumbersInRandomOrder) {
         EXPECT_EQ(got, want);
         EXPECT_EQ(goti, want);
     }
-}
-
-TEST(RndListSelectSynchronized, IdentityOrderEqualsSelectAndAKeptPermutationMovesASecondList) {
-    bool sel[7] = {true, false, true, true, false, true, true};
+    // The synchronised form in identity order equals it; with draw false the kept permutation
+    // moves a second list the same way, without a draw.
+    bool sel7[7] = {true, false, true, true, false, true, true};
     int order[5] = {0, 1, 2, 3, 4}, perm[5];
     V a(7, 0), b(7, 0), c(7, 0);
-    Seeded(19, [&] { RndListSelect(7, a.data(), sel); });
-    Seeded(19, [&] { RndListSelectSynchronized(7, b.data(), sel, order, perm, true); });
+    Seeded(19, [&] { RndListSelect(7, a.data(), sel7); });
+    Seeded(19, [&] { RndListSelectSynchronized(7, b.data(), sel7, order, perm, true); });
     EXPECT_EQ(b, a);
     EXPECT_TRUE(IsPermutation(V(perm, perm + 5)));
-    // draw false: the kept permutation moves a second list the same way, without a draw.
-    ExpectNoDraw([&] { RndListSelectSynchronized(7, c.data(), sel, order, perm, false); });
+    ExpectNoDraw([&] { RndListSelectSynchronized(7, c.data(), sel7, order, perm, false); });
     EXPECT_EQ(c, a);
 }
 
-// ---------------------------------------------------------------- pairs
-
-// Pair number of (a, b), 1-based objects, along the upper triangle row by row.
-int PairNo(int a, int b, int m) {
-    if (a > b) std::swap(a, b);
-    return (a - 1) * m - a * (a - 1) / 2 + (b - a);
-}
-
 TEST(RndListMantelRestricted, PairsFollowTheObjectPermutation) {
-    // The object order 2, 1, 3 maps (1,2)->(2,1)=1, (1,3)->(2,3)=3, (2,3)->(1,3)=2: PairNo.
+    // Pair number of (a, b), 1-based objects, along the upper triangle row by row: the object
+    // order 2, 1, 3 maps (1,2)->(2,1)=1, (1,3)->(2,3)=3, (2,3)->(1,3)=2.
+    const int m = 6;
+    auto pairNo = [m](int a, int b) {
+        if (a > b) std::swap(a, b);
+        return (a - 1) * m - a * (a - 1) / 2 + (b - a);
+    };
     for (unsigned long s : {4ul, 40ul, 400ul}) {
-        const int m = 6;
         V perm, want, got(15);
         Seeded(s, [&] { perm = FisherYates(m); });
         for (int i = 0; i < m; i++)
-            for (int j = i + 1; j < m; j++) want.push_back(PairNo(perm[i], perm[j], m));
+            for (int j = i + 1; j < m; j++) want.push_back(pairNo(perm[i], perm[j]));
         Seeded(s, [&] { RndListMantelRestricted(15, got.data(), m); });
         EXPECT_EQ(got, want);
     }
@@ -161,14 +142,13 @@ TEST(RndListNestedNew, ModeThreeWithUnequalGroupsPermutesWithinAndKeepsGroupsInP
     const V pos[3] = {{2, 4}, {1, 3}, {5, 6, 7}};
     for (unsigned long seed : {1ul, 2ul, 3ul, 4ul, 5ul}) {
         V list(7), want(7);
-        unsigned long after = Seeded(seed, [&] {
+        const unsigned long after = Seeded(seed, [&] {
             for (const V& p : pos) {
                 V P = FisherYates(int(p.size()));
                 for (size_t t = 0; t < p.size(); t++) want[p[t] - 1] = p[P[t] - 1];
             }
         });
         Seeded(seed, [&] { RndListNestedNew(7, groups.data(), 3, list.data()); });
-        ExpectWithinGroups(list, groups);
         EXPECT_EQ(list, want);
         // The three-argument form is mode 3.
         EXPECT_EQ(Seeded(seed, [&] { RndListNestedNew(7, groups.data(), list.data()); }), after);
@@ -176,8 +156,9 @@ TEST(RndListNestedNew, ModeThreeWithUnequalGroupsPermutesWithinAndKeepsGroupsInP
     }
 }
 
-TEST(RndListNestedNew, ModeTwoMovesWholeGroupsInAscendingLabelOrder) {
-    // Labels 7 and 3: label 3 (positions 2, 4, 5) is group 1, label 7 (positions 1, 3, 6) group 2.
+TEST(RndListNestedNew, ModesOneAndTwoReplayTheirDraws) {
+    // Mode 2, labels 7 and 3: label 3 (positions 2, 4, 5) is group 1, label 7 (1, 3, 6) group 2;
+    // the whole groups move as blocks by one RndList(2).
     V groups = {7, 3, 7, 3, 3, 7};
     const V pos[2] = {{2, 4, 5}, {1, 3, 6}};
     for (unsigned long seed = 1; seed <= 8; seed++) {
@@ -188,6 +169,12 @@ TEST(RndListNestedNew, ModeTwoMovesWholeGroupsInAscendingLabelOrder) {
         Seeded(seed, [&] { RndListNestedNew(6, groups.data(), 2, list.data()); });
         EXPECT_EQ(list, want);
     }
+    // Mode 1: one permutation per group, label 1 (positions 2, 4, 6) first.
+    V alt = {2, 1, 2, 1, 2, 1}, a, b, want(6), list(6);
+    Seeded(17, [&] { a = FisherYates(3), b = FisherYates(3); });
+    for (int t = 0; t < 3; t++) want[2 * t + 1] = 2 * a[t], want[2 * t] = 2 * b[t] - 1;
+    Seeded(17, [&] { RndListNestedNew(6, alt.data(), 1, list.data()); });
+    EXPECT_EQ(list, want);
 }
 
 TEST(RndListNestedNew, ModesThatDoNothingLeaveTheIdentityAndDrawNothing) {
@@ -198,17 +185,6 @@ TEST(RndListNestedNew, ModesThatDoNothingLeaveTheIdentityAndDrawNothing) {
         ExpectNoDraw([&] { RndListNestedNew(n, g->data(), mode, list.data()); });
         EXPECT_EQ(V(list.begin(), list.begin() + n), Identity(n)) << "mode " << mode;
     }
-}
-
-TEST(RndListNestedNew, ModeOneDrawsOnePermutationPerGroup) {
-    V groups = {2, 1, 2, 1, 2, 1}, a, b, want(6), list(6);
-    Seeded(17, [&] { a = FisherYates(3), b = FisherYates(3); });  // label 1 (positions 2,4,6), then 2
-    for (int t = 0; t < 3; t++) {
-        want[2 * t + 1] = 2 * a[t];
-        want[2 * t] = 2 * b[t] - 1;
-    }
-    Seeded(17, [&] { RndListNestedNew(6, groups.data(), 1, list.data()); });
-    EXPECT_EQ(list, want);
 }
 
 TEST(RndListNestedNew, TwoFactorFormsKeepTheirRestrictions) {
@@ -224,7 +200,7 @@ TEST(RndListNestedNew, TwoFactorFormsKeepTheirRestrictions) {
             ExpectWithinGroups(list, A);
         }
         for (int blk = 0; blk < 4; blk++) {
-            int first = list[3 * blk];
+            const int first = list[3 * blk];
             EXPECT_EQ((first - 1) % 3, 0);
             EXPECT_EQ(V(list.begin() + 3 * blk, list.begin() + 3 * blk + 3), V({first, first + 1, first + 2}));
         }
@@ -268,8 +244,7 @@ TEST(RndListNestedSelect, UnselectedKeepTheirNumbersAndUnbalancedBlocksAreReport
         // A block with no selected member takes no part: the three others move as wholes.
         RndListNestedSelect(8, false, A.data(), true, B.data(), false, list.data(), noBlock2);
         EXPECT_TRUE(IsPermutation(list));
-        EXPECT_EQ(list[2], 3);
-        EXPECT_EQ(list[3], 4);
+        EXPECT_EQ(V(list.begin() + 2, list.begin() + 4), V({3, 4}));
         for (int blk : {0, 4, 6}) EXPECT_EQ(list[blk + 1], list[blk] + 1);
     }
     EXPECT_EQ(ReadBack(cap), "");
@@ -285,8 +260,7 @@ TEST(RndListNested, LevelsArePermutedWithinTheirGroupsOrWholeAtLevelZero) {
     // Two levels; level 0 has groups 1, 2 by objectLabels[0]. Flag of level 1 = 1: within groups.
     int labels0[6] = {1, 2, 1, 2, 1, 2}, labels1[6] = {1, 1, 1, 1, 1, 1};
     int* objectLabels[2] = {labels0, labels1};
-    int nGroups[2] = {2, 1}, within[2] = {0, 1}, whole[2] = {0, 0};
-    int gl0[2] = {2, 1}, gl1[1] = {1};
+    int nGroups[2] = {2, 1}, within[2] = {0, 1}, whole[2] = {0, 0}, gl0[2] = {2, 1}, gl1[1] = {1};
     int* groupLabels[2] = {gl0, gl1};
     V a, b, last, want(6), want2(6), list(6, 0);
     Seeded(9, [&] { a = FisherYates(3), b = FisherYates(3); });
@@ -317,48 +291,26 @@ TEST(PermuteArray, SixChooseThreeInTheOrderOfRCombnCallByCall) {
         EXPECT_TRUE(IsPermutation(combo));
         EXPECT_TRUE(std::is_sorted(combo.begin() + 3, combo.end()));
     }
-    // After the last subset: nothing written, 0 returned.
+    // After the last subset: nothing written, 0 returned. k = 0 and k = n: one call each, 1..n.
     EXPECT_EQ(PermuteArray(6, 3, untouched.data(), false), 0);
+    EXPECT_EQ(untouched, V(6, 9));
+    for (int k : {0, 6}) {
+        EXPECT_EQ(PermuteArray(6, k, combo.data(), true), 1);
+        EXPECT_EQ(combo, Identity(6));
+        EXPECT_EQ(PermuteArray(6, k, combo.data(), false), 0);
+    }
+    // k > n or k < 0: nothing to deliver.
+    EXPECT_EQ(PermuteArray(3, 4, untouched.data(), true), 0);
+    EXPECT_EQ(PermuteArray(3, -1, untouched.data(), true), 0);
     EXPECT_EQ(untouched, V(6, 9));
 }
 
-TEST(PermuteArray, EdgeSizesAndRestart) {
-    V combo(5);
-    // k = 0 and k = n: one call each, 1..n.
-    for (int k : {0, 5}) {
-        EXPECT_EQ(PermuteArray(5, k, combo.data(), true), 1);
-        EXPECT_EQ(combo, Identity(5));
-        EXPECT_EQ(PermuteArray(5, k, combo.data(), false), 0);
-    }
-    // k > n or k < 0: nothing to deliver.
-    combo.assign(5, 0);
-    EXPECT_EQ(PermuteArray(3, 4, combo.data(), true), 0);
-    EXPECT_EQ(PermuteArray(3, -1, combo.data(), true), 0);
-    EXPECT_EQ(combo, V(5, 0));
-}
-
-TEST(PermuteArray, TwentyFourChooseTwelveDeliversEverySubsetOnce) {
-    // choose(24, 12) = 2704156 (r/combn.R); a double ratio of factorials loses the last ones.
-    const int64_t count = 2704156;
-    EXPECT_EQ(BinomialCount(24, 12), count);
-    V combo(24);
-    int64_t got = PermuteArray(24, 12, combo.data(), true), last = got;
-    V prev = combo;
-    while ((got = PermuteArray(24, 12, combo.data(), false)) != 0) {
-        ASSERT_EQ(got, last + 1);
-        // Strictly increasing in lexicographic order of the chosen part.
-        ASSERT_TRUE(std::lexicographical_compare(prev.begin(), prev.begin() + 12, combo.begin(), combo.begin() + 12));
-        last = got;
-        prev = combo;
-    }
-    EXPECT_EQ(last, count);
-    EXPECT_EQ(prev, V({13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-}
-
 TEST(BinomialCount, ExactAgainstPascalsTriangleAndSaturatesBeyond64Bits) {
-    EXPECT_EQ(BinomialCount(40, 20), INT64_C(137846528820));  // r/combn.R
-    // Pascal's triangle by additions, exact up to n = 66.
-    std::vector<int64_t> row;  // row n, made from row n - 1 in place
+    // r/combn.R; a double ratio of factorials loses the last digits of these.
+    EXPECT_EQ(BinomialCount(24, 12), INT64_C(2704156));
+    EXPECT_EQ(BinomialCount(40, 20), INT64_C(137846528820));
+    // Pascal's triangle by additions, exact up to n = 66; row n made from row n - 1 in place.
+    std::vector<int64_t> row;
     for (int n = 0; n <= 66; n++) {
         for (int k = n - 1; k > 0; k--) row[k] += row[k - 1];
         row.push_back(1);

@@ -1,18 +1,9 @@
 // Principal-component regression residuals and the redundancy analysis (routine and
 // interactive driver). Reference values: r/pca_rda.R (lm on prcomp scores, eigen of the
 // covariance of the fitted values, vegan::rda).
-#include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <iterator>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
@@ -22,8 +13,7 @@
 namespace {
 
 // Twelve units, seven factors and two responses of r/pca_rda.R.
-void Design(Mat<double>& X, Mat<double>& Y)
-{
+void Design(Mat<double>& X, Mat<double>& Y) {
     for (int i = 0; i < 12; i++) {
         for (int k = 0; k < 7; k++) X[i][k] = double(((i + 1) * (k + 2) + (i + 1) * (i + 1) * (k + 1)) % 13);
         Y[i][0] = i + (i * 7) % 5;
@@ -31,8 +21,7 @@ void Design(Mat<double>& X, Mat<double>& Y)
     }
 }
 
-TEST(PcaRegressionTest, UsesAtMostNMinusTwoOverFactorComponents)
-{
+TEST(PcaRegressionTest, UsesAtMostNMinusTwoOverFactorComponents) {
     // All 7 components of the correlations exist; (12 - 2) / 2 = 5 of them are used.
     Mat<double> X(12, 7), Y(12, 2), R(12, 2);
     Design(X, Y);
@@ -47,8 +36,7 @@ TEST(PcaRegressionTest, UsesAtMostNMinusTwoOverFactorComponents)
     ExpectColumn(R, 0, s1, 1e-9);
 }
 
-TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres)
-{
+TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres) {
     // With every component used (factor small enough), the residuals are those of the
     // regression on the selected factors themselves, for covariances and correlations alike.
     Mat<double> X(12, 7), Y(12, 2), R(12, 2), Rc(12, 2), Rd(12, 2);
@@ -69,8 +57,7 @@ TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres)
     }
 }
 
-TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations)
-{
+TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations) {
     Mat<double> X(12, 7), Y(12, 2), X3(12, 3), scores(2, 12);
     Mat<float> Yf(12, 2), Xf(12, 3);
     Design(X, Y);
@@ -102,37 +89,21 @@ TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations)
 // The interactive driver in a directory of its own, answers read from a file.
 class RdaDriverTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/tarnex-rda-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        std::filesystem::current_path(dir_);
-    }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (answers_) fclose(answers_);
         in = stdin;
-        std::filesystem::current_path(old_);
-        std::filesystem::remove_all(dir_);
     }
-    void Answers(const std::string& text)
-    {
+    void Answers(const std::string& text) {
+        if (answers_) fclose(answers_);
         std::ofstream("answers.txt") << text;
-        answers_ = fopen("answers.txt", "r");
-        in = answers_;
+        in = answers_ = fopen("answers.txt", "r");
     }
-    static std::string Read(const char* name)
-    {
+    static std::string Read(const char* name) {
         std::ifstream f(name);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     }
     // The error code rda() raises on these answers (0: none); its console output is dropped.
-    int CodeOf(const std::string& answers)
-    {
-        if (answers_) fclose(answers_);
+    int CodeOf(const std::string& answers) {
         Answers(answers);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
@@ -146,13 +117,11 @@ protected:
         testing::internal::GetCapturedStderr();
         return code;
     }
-    std::filesystem::path old_ = std::filesystem::current_path();
-    std::filesystem::path dir_;
+    InTempDir dir_;
     FILE* answers_ = nullptr;
 };
 
-TEST_F(RdaDriverTest, SummaryReportIsAppendedAndDetailedAddsTheMatrices)
-{
+TEST_F(RdaDriverTest, SummaryReportIsAppendedAndDetailedAddsTheMatrices) {
     // y = 2x exactly: one canonical axis with all the variance (proportion 1).
     std::ofstream("d.txt") << "4 1 1\n2\n4\n6\n8\n1\n2\n3\n4\n";
     std::ofstream("prinda.txt") << "earlier\n";
@@ -174,8 +143,7 @@ TEST_F(RdaDriverTest, SummaryReportIsAppendedAndDetailedAddsTheMatrices)
     EXPECT_NE(rep.find("\nAnalise de Componentes Principais com a matriz Y (ordenacao nao-canonica)\n"), std::string::npos);
 }
 
-TEST_F(RdaDriverTest, ShortDataFileRaisesAndLeavesTheReport)
-{
+TEST_F(RdaDriverTest, ShortDataFileRaisesAndLeavesTheReport) {
     std::ofstream("short.txt") << "4 1 1\n2\n4\n";
     EXPECT_EQ(CodeOf("short.txt\nr\n"), TNX_END_OF_FILE);
     EXPECT_FALSE(std::filesystem::exists("prinda.txt"));

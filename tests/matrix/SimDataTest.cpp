@@ -1,62 +1,56 @@
 // Simulated tables with a prescribed correlation or eigenvalue structure: exact sample
 // correlations, population correlations on large samples (fixed seeds), the draws of each
 // distribution code, eigenvalue targets, and the refusals.
-#include <gtest/gtest.h>
 
 #include <gsl/gsl_randist.h>
 
-#include <cmath>
 #include <ctime>
-#include <vector>
+#include <numeric>
 
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
 
 namespace {
 
-// Pearson correlation of columns a and b of an n-row table, and the column mean and sum of
-// squares about zero, all in double.
+// Column a of X in double, and the correlation of two columns.
 template <class T>
-double ColCorr(Mat<T>& X, int a, int b) {
-    const int n = X.rows();
-    double ma = 0, mb = 0;
-    for (int i = 0; i < n; i++) ma += X[i][a], mb += X[i][b];
-    ma /= n, mb /= n;
-    double sab = 0, saa = 0, sbb = 0;
-    for (int i = 0; i < n; i++) {
-        sab += (X[i][a] - ma) * (X[i][b] - mb);
-        saa += (X[i][a] - ma) * (X[i][a] - ma);
-        sbb += (X[i][b] - mb) * (X[i][b] - mb);
+std::vector<double> Col(Mat<T>& X, int a) {
+    std::vector<double> c(X.rows());
+    for (int i = 0; i < X.rows(); i++) c[i] = X[i][a];
+    return c;
+}
+template <class T>
+double ColCorr(Mat<T>& X, int a, int b) { return Pearson(Col(X, a).data(), Col(X, b).data(), X.rows()); }
+
+// Centred columns of unit length whose cross products are corr: the sample correlations are
+// corr exactly (float).
+void ExpectExactCorrelations(Mat<float>& X, Rows corr) {
+    for (int j = 0; j < X.cols(); j++) {
+        const std::vector<double> a = Col(X, j);
+        EXPECT_NEAR(std::accumulate(a.begin(), a.end(), 0.0) / X.rows(), 0.0, 1e-6) << j;
+        for (int k = 0; k < X.cols(); k++) {
+            const std::vector<double> b = Col(X, k);
+            EXPECT_NEAR(std::inner_product(a.begin(), a.end(), b.begin(), 0.0), corr.begin()[j].begin()[k], 1e-5) << j << k;
+        }
     }
-    return sab / std::sqrt(saa * sbb);
 }
 
-template <class T>
-double ColMean(Mat<T>& X, int a) {
-    double m = 0;
-    for (int i = 0; i < X.rows(); i++) m += X[i][a];
-    return m / X.rows();
-}
-
-template <class T>
-double ColDot(Mat<T>& X, int a, int b) {
-    double s = 0;
-    for (int i = 0; i < X.rows(); i++) s += double(X[i][a]) * X[i][b];
-    return s;
-}
-
-TEST(ExactCorrelation, SampleCorrelationIsTheTarget) {
-    // Centred unit-length columns with X'X = corr: the correlations are corr exactly (float).
+TEST(ExactCorrelation, SampleCorrelationIsTheTargetAlsoForZeroCorrelationData) {
     InitRndNumberGenerator(7);
     for (int dist : {2, 1}) {
         Mat<float> corr({{1, 0.5f}, {0.5f, 1}}), out(50, 2);
         ASSERT_TRUE(CorrToData(50, 2, corr, out, dist));
-        EXPECT_NEAR(ColCorr(out, 0, 1), 0.5, 1e-5);
-        for (int j = 0; j < 2; j++) {
-            EXPECT_NEAR(ColMean(out, j), 0.0, 1e-6);
-            EXPECT_NEAR(ColDot(out, j, j), 1.0, 1e-5);
-        }
+        ExpectExactCorrelations(out, {{1, 0.5}, {0.5, 1}});
     }
+    // Zero correlations on a generator seeded from the clock: the same clock second reseeds
+    // the same way.
+    Mat<float> a(20, 3), b(20, 3);
+    const time_t t0 = time(nullptr);
+    ASSERT_TRUE(SimZeroCorrData(20, 3, a));
+    ASSERT_TRUE(SimZeroCorrData(20, 3, b));
+    const time_t t1 = time(nullptr);
+    ExpectExactCorrelations(a, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
+    if (t0 == t1) ExpectSame(a, b, 0);
 }
 
 TEST(ExactCorrelation, ImpossibleRequestsFail) {
@@ -93,20 +87,6 @@ TEST(ExactCorrelation, DrawsGaussianOrUniformValuesFromTheGenerator) {
         for (int k = 0; k < 18; k++) dist == 2 ? gsl_ran_gaussian(r, 1.0) : gsl_rng_uniform(r);
         EXPECT_EQ(gsl_rng_uniform(r), after);
     }
-}
-
-TEST(ExactCorrelation, ZeroCorrelationDataAndTheClockSeed) {
-    Mat<float> a(20, 3), b(20, 3);
-    const time_t t0 = time(nullptr);
-    ASSERT_TRUE(SimZeroCorrData(20, 3, a));
-    ASSERT_TRUE(SimZeroCorrData(20, 3, b));
-    const time_t t1 = time(nullptr);
-    for (int j = 0; j < 3; j++) {
-        EXPECT_NEAR(ColMean(a, j), 0.0, 1e-6);
-        EXPECT_NEAR(ColDot(a, j, j), 1.0, 1e-5);
-        for (int k = j + 1; k < 3; k++) EXPECT_NEAR(ColDot(a, j, k), 0.0, 1e-5);
-    }
-    if (t0 == t1) ExpectSame(a, b, 0);  // the same clock second reseeds the same way
 }
 
 TEST(PopulationCorrelation, DrawsFollowTheDistributionCodes) {
@@ -204,60 +184,43 @@ TEST(EigenvalueFit, MixedProcedureDrawsFromTheFittedMatrix) {
     EXPECT_NEAR(eig[1], 0.8, 0.05);
 }
 
-TEST(EigenvalueFit, ImpossibleTargetsAreRefused) {
+TEST(EigenvalueFit, ImpossibleMissedAndUnreachableTargetsAreRefused) {
     InitRndNumberGenerator(1);
-    Mat<float> out(30, 3), corr(3, 3), all(30, 3);
-    Mat<double> outD(30, 3), allD(30, 3), corrD(3, 3), vec(3, 3);
-    float eig[3];
-    double eigD[3];
-    float negative[] = {2.5f, 0.7f, -0.2f}, shortSum[] = {1.5f, 0.5f, 0.5f};
-    double negD[] = {2.5, 0.7, -0.2}, nanD[] = {NAN, 1, 1};
+    Mat<float> out(100, 4), corr(3, 3), all(30, 3);
+    Mat<double> outD(100, 3), allD(100, 3), corrD(3, 3), vec(3, 3);
+    float eig[4], negative[] = {2.5f, 0.7f, -0.2f}, shortSum[] = {1.5f, 0.5f, 0.5f}, one[] = {1.0f};
+    double eigD[3], negD[] = {2.5, 0.7, -0.2}, nanD[] = {NAN, 1, 1};
     EXPECT_FALSE(EigenToData(30, 30, 3, 0, negative, out, eig, 2));
     EXPECT_FALSE(EigenToData(30, 30, 3, 0, shortSum, out, eig, 2, all, corr));
     EXPECT_FALSE(EigenToData_D(30, 30, 3, 0, negD, outD, eigD, 2, allD, corrD));
     EXPECT_FALSE(EigenToData_D_Noise(30, 30, 3, 0, nanD, outD, eigD, vec, 2, allD, corrD, 0));
-    // No variable, or a single row, has no correlation to fit.
-    float one[] = {1.0f};
+    // No variable, or a single row, has no correlation to fit; two rows are enough for one
+    // variable, whose correlation matrix is (1).
     EXPECT_FALSE(EigenToData(30, 30, 0, 0, one, out, eig, 2));
     EXPECT_FALSE(EigenToData(1, 1, 1, 0, one, out, eig, 2));
-    // Two rows are enough for one variable, whose correlation matrix is (1).
     EXPECT_TRUE(EigenToData(2, 2, 1, 0, one, out, eig, 2));
     EXPECT_NEAR(eig[0], 1.0, 1e-6);
-}
-
-TEST(EigenvalueFit, TargetsMayMissTheirSumByLessThanTheThreshold) {
     // Float fit, threshold 1e-4: targets 3e-5 above p can still be met within it; 2e-4 above
     // can never be (the eigenvalues of a correlation matrix sum to p) and are refused.
     InitRndNumberGenerator(8);
-    Mat<float> out(100, 4);
-    float eig[4];
     float close[] = {2.0f, 1.0f, 0.6f, 0.40003f}, far[] = {2.0f, 1.0f, 0.6f, 0.4002f};
     EXPECT_TRUE(EigenToData(100, 100, 4, 0, close, out, eig, 2));
     EXPECT_FALSE(EigenToData(100, 100, 4, 0, far, out, eig, 2));
     // Double fit: its threshold may relax to 1e-3, so 3e-4 above p is still accepted.
-    Mat<double> outD(100, 2), all(100, 2), corr(2, 2);
-    double eigD[2], relaxed[] = {1.5003, 0.5}, beyond[] = {1.5006, 0.5};
+    double relaxed[] = {1.5003, 0.5}, beyond[] = {1.5006, 0.5};
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(EigenToData_D(100, 100, 2, 0, relaxed, outD, eigD, 2, all, corr));
+    EXPECT_TRUE(EigenToData_D(100, 100, 2, 0, relaxed, outD, eigD, 2, allD, corrD));
     testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(EigenToData_D(100, 100, 2, 0, beyond, outD, eigD, 2, all, corr));
-}
-
-TEST(EigenvalueFit, UnreachableSpectrumStopsWithFailure) {
+    EXPECT_FALSE(EigenToData_D(100, 100, 2, 0, beyond, outD, eigD, 2, allD, corrD));
     // Three centred rows span two dimensions: the third eigenvalue stays 0 and the target 0.5
     // is never reached; both precisions give up after their pass limit instead of looping.
     InitRndNumberGenerator(1);
-    Mat<float> out(3, 3);
-    Mat<double> outD(3, 3), allD(3, 3), corrD(3, 3);
-    float eig[3];
-    double eigD[3];
     float t[] = {1.5f, 1.0f, 0.5f};
     double td[] = {1.5, 1.0, 0.5};
     testing::internal::CaptureStdout();
     EXPECT_FALSE(EigenToData(3, 3, 3, 0, t, out, eig, 2));
     EXPECT_FALSE(EigenToData_D(3, 3, 3, 0, td, outD, eigD, 2, allD, corrD));
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed,
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\n\nLack of convergence. Bias threshold REDUCED TO 0.0001\n"
               "\n\nLack of convergence. Bias threshold REDUCED TO 0.001\n");
 }
