@@ -115,7 +115,9 @@ void IFComplexity() {
     // Pairwise fuzzy adjustment keeps no level structure of its own: level 1 serves.
     if (fuzzy != 2) SettingWhichLevel(&level);
     int types = 0;
-    OwnedTable<float> byType(ReadIntermediateLevel(whichHier, level, &types), types);
+    float** read = ReadIntermediateLevel(whichHier, level, &types);
+    // Adopted once the reader has set the row count.
+    OwnedTable<float> byType(read, types);
     if (rcst && level <= nch) rcst[level - 1] = types;
     std::fprintf(Out(), "Alpha value for Renyi entropy functions: ");
     const float alpha = static_cast<float>(ReadNumberIn("%g\n", "-", 0.0, 20.0));

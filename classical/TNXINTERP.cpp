@@ -176,7 +176,9 @@ void IFInterpolation() {
     int level = 1;
     SettingWhichLevel(&level);
     int types = 0;
-    OwnedTable<float> byType(ReadIntermediateLevel(whichHier, level, &types), types);
+    float** read = ReadIntermediateLevel(whichHier, level, &types);
+    // Adopted once the reader has set the row count.
+    OwnedTable<float> byType(read, types);
     if (rcst && level <= nch) rcst[level - 1] = types;
     if (!AskTimeVariable("\nThe following environmental variables are available: ",
                          "\nEnter variable (label) to be taken as time (or spatial) scale for interpolation: ",

@@ -115,7 +115,9 @@ void Markov() {
     int level = 1;
     SettingWhichLevel(&level);
     int p = 0;
-    OwnedTable<double> byType(ReadIntermediateLevelDouble(whichHier, level, &p), p);
+    double** read = ReadIntermediateLevelDouble(whichHier, level, &p);
+    // Adopted once the reader has set the row count.
+    OwnedTable<double> byType(read, p);
     if (rcst && level <= nch) rcst[level - 1] = p;
     const int n = ncsm;
     OwnedTable<double> x(n, p);
