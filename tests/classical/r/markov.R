@@ -35,3 +35,9 @@ for (lag in 1:2) {
   P <- project(x, A, nrow(x), lag)
   cat("K:", format(stress(as.matrix(dist(x)), as.matrix(dist(P))), digits = 12), "\n")
 }
+# The first Markov releve (1-based, the later of its pair) whose distance to the one before falls
+# below 1 percent of the first distance, projecting 40 releves.
+for (lag in 1:2) {
+  d <- sqrt(rowSums(diff(project(x, fit(x, lag), 40, lag))^2))
+  cat("lag", lag, "settled at", which(d * 100 / d[1] < 1)[1] + 1, "\n")
+}
