@@ -171,9 +171,10 @@ void IFVelocity() {
     SettingsVegOrdination(&reseTypeOrd);
     int level = 1;
     SettingWhichLevel(&level);
-    AskTimeVariable(kVariablesAvailable,
-                    "\nEnter variable (label) to be taken as time scale for velocity computation: ",
-                    ScaleWithoutMissing);
+    if (!AskTimeVariable(kVariablesAvailable,
+                         "\nEnter variable (label) to be taken as time scale for velocity computation: ",
+                         ScaleWithoutMissing))
+        return;
 
     // Partial resemblances carry one more, global, matrix.
     nlev = nch + (reseTypeOrd == 2 ? 1 : 0);

@@ -19,74 +19,64 @@ Rows ResultRows() {
     return rows;
 }
 
+// Interpolates units x at positions t by a step (or onto `scale` when given), in T; the result rows.
+template <class T>
+Rows Interp(Rows x, std::vector<T> t, T step, std::vector<T> scale = {}, int* status = nullptr) {
+    std::vector<std::vector<T>> cells;
+    std::vector<T*> rows;
+    for (const auto& row : x) cells.emplace_back(row.begin(), row.end());
+    for (auto& row : cells) rows.push_back(row.data());
+    const int n = static_cast<int>(x.size()), nVar = n > 0 ? static_cast<int>(x[0].size()) : 0;
+    const int s = scale.empty() ? Interpolate(n, nVar, rows.data(), t.data(), step, 6)
+                                : Interpolate(n, nVar, rows.data(), t.data(), static_cast<int>(scale.size()), scale.data(), 6);
+    if (status) *status = s;
+    return s ? ResultRows() : Rows{};
+}
+
 class InterpolationTest : public SeriesTest {};
 
 // Positions 1 3 4 8; values below 1e-5 (the negative ones of the third variable) are written as 0.
 TEST_F(InterpolationTest, MatchesApproxOnWholeNumberData) {
-    const Rows step1 = {{2, 0.5, 1}, {4, 0.375, 0}, {6, 0.25, 0}, {5, 3, 0},
-                        {4, 4, 1},   {3, 5, 2},     {2, 6, 3},    {1, 7, 4}};
+    const Rows x = {{2, 0.5, 1}, {6, 0.25, -2}, {5, 3, 0}, {1, 7, 4}};
+    const Rows step1 = {{2, 0.5, 1}, {4, 0.375, 0}, {6, 0.25, 0}, {5, 3, 0}, {4, 4, 1}, {3, 5, 2}, {2, 6, 3}, {1, 7, 4}};
     const Rows step3 = {{2, 0.5, 1}, {5, 3, 0}, {2, 6, 3}};
-    for (bool dbl : {false, true}) {
-        for (const auto& [step, expected] : {std::pair<double, Rows>{1, step1}, {3, step3}}) {
-            double xd[4][3] = {{2, 0.5, 1}, {6, 0.25, -2}, {5, 3, 0}, {1, 7, 4}}, td[4] = {1, 3, 4, 8};
-            float xf[4][3], tf[4];
-            double* rd[4];
-            float* rf[4];
-            for (int i = 0; i < 4; i++) {
-                rd[i] = xd[i];
-                rf[i] = xf[i];
-                tf[i] = static_cast<float>(td[i]);
-                for (int v = 0; v < 3; v++) xf[i][v] = static_cast<float>(xd[i][v]);
-            }
-            EXPECT_EQ(dbl ? Interpolate(4, 3, rd, td, step, 6) : Interpolate(4, 3, rf, tf, static_cast<float>(step), 6),
-                      1);
-            const Rows got = ResultRows();
-            ASSERT_EQ(got.size(), expected.size());
-            for (size_t r = 0; r < got.size(); r++)
-                for (int v = 0; v < 3; v++) EXPECT_NEAR(got[r][v], expected[r][v], 1e-6) << r << " " << v;
-        }
-    }
+    EXPECT_EQ(Interp<float>(x, {1, 3, 4, 8}, 1), step1);
+    EXPECT_EQ(Interp<double>(x, {1, 3, 4, 8}, 1), step1);
+    EXPECT_EQ(Interp<float>(x, {1, 3, 4, 8}, 3), step3);
+    EXPECT_EQ(Interp<double>(x, {1, 3, 4, 8}, 3), step3);
 }
 
-// The whole file of a small case: positions 0 2 4, step 2, 2 variables; then its edges.
+// The whole file of a small case: positions 0 2 4, step 2, 2 variables; then the edges of the grid.
 TEST_F(InterpolationTest, FileLayoutAndEdgesOfTheGrid) {
-    float x[4][2] = {{1, 8}, {3, 4}, {5, 0}, {9, 9}}, t[4] = {0, 2, 4, 6};
-    float* rows[4] = {x[0], x[1], x[2], x[3]};
-    ASSERT_EQ(Interpolate(3, 2, rows, t, 2.0f, 6), 1);
+    const Rows x = {{1, 8}, {3, 4}, {5, 0}};
+    Interp<float>(x, {0, 2, 4}, 2);
     EXPECT_EQ(Read("Interpolated.txt"),
               "1\t8\t\n3\t4\t\n5\t0\t\n"
               "\nAbove matrix (Rows= 3 sampling units, columns= 2 variables)\ncontains interpolated data obtained from "
               "data originally with 3 sampling units.\nNew time (or spatial) scale of interpolated data:\n0\t2\t4\t\n"
               "\nSpecified time (or spatial) scale of original data:\n0\t2\t4\t\n");
-    // Step 1: the odd positions are the midpoints.
-    Interpolate(3, 2, rows, t, 1.0f, 6);
-    EXPECT_EQ(ResultRows(), (Rows{{1, 8}, {2, 6}, {3, 4}, {4, 2}, {5, 0}}));
-    // A step of 1.5 is taken as 2 whole units; the count is trunc(4 / 1.5 + 1) = 3.
-    Interpolate(3, 2, rows, t, 1.5f, 6);
-    EXPECT_EQ(ResultRows(), (Rows{{1, 8}, {3, 4}, {5, 0}}));
-    // A step beyond the range: the first position only.
-    Interpolate(3, 2, rows, t, 5.0f, 6);
-    EXPECT_EQ(ResultRows(), (Rows{{1, 8}}));
+    // Step 1: the odd positions are the midpoints; 1.5 counts as 2 whole units, trunc(4 / 1.5 + 1) = 3
+    // positions; a step beyond the range gives the first position only.
+    EXPECT_EQ(Interp<float>(x, {0, 2, 4}, 1), (Rows{{1, 8}, {2, 6}, {3, 4}, {4, 2}, {5, 0}}));
+    EXPECT_EQ(Interp<float>(x, {0, 2, 4}, 1.5f), (Rows{{1, 8}, {3, 4}, {5, 0}}));
+    EXPECT_EQ(Interp<float>(x, {0, 2, 4}, 5), (Rows{{1, 8}}));
     // Given positions: off the grid (-1, 0.5, 5) give 0; 4 is a grid point.
-    float scale[4] = {-1, 0.5f, 4, 5};
-    Interpolate(3, 2, rows, t, 4, scale, 6);
-    EXPECT_EQ(ResultRows(), (Rows{{0, 0}, {0, 0}, {5, 0}, {0, 0}}));
-    // Units 2 and 3 at the same position 2 (values 3 and 7): no grid point between them; the
-    // position holds the first unit's value, and the next interval runs from the second unit's
-    // value to the last unit's (7 + (9 - 7) / 2 at 3).
-    float tied[4] = {0, 2, 2, 4}, y[4][1] = {{1}, {3}, {7}, {9}};
-    float* yr[4] = {y[0], y[1], y[2], y[3]};
-    Interpolate(4, 1, yr, tied, 1.0f, 6);
-    EXPECT_EQ(ResultRows(), (Rows{{1}, {2}, {3}, {8}, {9}}));
-    // Refused: a step that is not > 0, a decreasing series, no unit. The file stays as it was.
-    const std::string before = Read("Interpolated.txt");
-    float down[3] = {4, 2, 0};
-    for (auto call : {std::function<int()>([&] { return Interpolate(3, 2, rows, t, 0.0f, 6); }),
-                      std::function<int()>([&] { return Interpolate(3, 2, rows, t, -1.0f, 6); }),
-                      std::function<int()>([&] { return Interpolate(3, 2, rows, down, 1.0f, 6); }),
-                      std::function<int()>([&] { return Interpolate(0, 2, rows, t, 1.0f, 6); })})
-        EXPECT_EQ(call(), 0);
-    EXPECT_EQ(Read("Interpolated.txt"), before);
+    EXPECT_EQ(Interp<float>(x, {0, 2, 4}, 0, {-1, 0.5f, 4, 5}), (Rows{{0, 0}, {0, 0}, {5, 0}, {0, 0}}));
+    // Units 2 and 3 at the same position 2 (values 3 and 7): the position holds the first unit's value,
+    // the next interval runs from the second unit's value to the last one's (7 + (9 - 7) / 2 at 3).
+    EXPECT_EQ(Interp<float>({{1}, {3}, {7}, {9}}, {0, 2, 2, 4}, 1), (Rows{{1}, {2}, {3}, {8}, {9}}));
+    // Refused without writing: a step not > 0, a decreasing series, no unit.
+    std::filesystem::remove("Interpolated.txt");
+    int status = 1;
+    for (float step : {0.0f, -1.0f}) {
+        Interp<float>(x, {0, 2, 4}, step, {}, &status);
+        EXPECT_EQ(status, 0);
+    }
+    Interp<float>(x, {4, 2, 0}, 1, {}, &status);
+    EXPECT_EQ(status, 0);
+    Interp<float>({}, {}, 1, {}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(std::filesystem::exists("Interpolated.txt"));
 }
 
 // Classes of the whole positions 0..4 (step 2: 3 classes {0, 1}, {2}, {3, 4} by ClassesMV):
