@@ -38,31 +38,20 @@ std::string AfterTimeStamp(const std::string& section) {
     return section.substr(end + 1);
 }
 
-// Velocity by hand: r(i, i+1) / |t(i+1) - t(i)|: 3 / 2, equal times, 8 / |-2 - 2|.
-TEST(Velocity, StoredResemblanceOverTimeDifference) {
-    double cells[4][4] = {{0, 3, 0, 0}, {0, 0, 5, 0}, {0, 0, 0, 8}, {0, 0, 0, 0}};
-    double* r[4] = {cells[0], cells[1], cells[2], cells[3]};
-    const float t[4] = {0, 2, 2, -2};
-    double v[3];
-    VelocitySeries(4, r, t, v);
-    EXPECT_EQ(v[0], 1.5);
-    EXPECT_EQ(v[1], 3.4028234663852886e38);
-    EXPECT_EQ(v[2], 2.0);
-}
-
-// The handler on stored resemblances of 4 communities (upper triangle with diagonal) and times
-// 0 2 2 7 of e1: 3 / 2, the largest float, 8 / 5; the report is appended to the earlier text.
+// Velocity by hand from stored resemblances of 4 communities (upper triangle with diagonal) and
+// times 0 2 2 -3 of e1: 3 / |2 - 0|, the largest float (equal times), 8 / |-3 - 2|; the report is
+// appended to the earlier text.
 TEST_F(DynamicsTest, VelocityFileAndReport) {
     Write("s1NRe.txt", "0 3 9 9\n0 5 9\n0 8\n0\n");
     std::strcpy(whichNRese, "s1NRe.txt");
     Write("s1Prinda.txt", "earlier\n");
-    const float times[4] = {0, 2, 2, 7};
+    const float times[4] = {0, 2, 2, -3};
     for (int c = 0; c < 4; c++) env[c][0] = times[c];
     EXPECT_TRUE(Run("e1\n", [] { IFVelocity(); }));
-    EXPECT_EQ(Read("s1Velocity.txt"), "1.5\t3.40282e+38\t1.6\t\n0\t2\t2\t7\t\n");
+    EXPECT_EQ(Read("s1Velocity.txt"), "1.5\t3.40282e+38\t1.6\t\n0\t2\t2\t-3\t\n");
     const std::string report = Read("s1Prinda.txt");
     EXPECT_EQ(report.rfind("earlier\n" + std::string(lineL) + "\nVELOCITY OF COMMUNITY CHANGE\n", 0), 0u);
-    EXPECT_EQ(AfterTimeStamp(report.substr(8)), "Time scale:\n0\t2\t2\t7\t\n\nVelocity:\n1.5\t3.40282e+38\t1.6\t\n");
+    EXPECT_EQ(AfterTimeStamp(report.substr(8)), "Time scale:\n0\t2\t2\t-3\t\n\nVelocity:\n1.5\t3.40282e+38\t1.6\t\n");
     EXPECT_EQ((Ints{hasVelocity, whichEnv}), (Ints{1, 0}));
     EXPECT_EQ(rese, nullptr);
     EXPECT_NE(Out().find("\n\nResults appended to file s1Prinda.txt\n"), std::string::npos);
