@@ -21,7 +21,6 @@
 #include "session/dialogs/TNXIFSET.h"
 #include "session/dialogs/TNXIFSETCLASSIC.h"
 #include "session/model/TNXGLOB.h"
-#include "session/model/TNXHIEFILE.h"
 #include "session/model/TNXMenu.h"
 #include "statistics/qwlibRes.h"
 
@@ -115,16 +114,10 @@ void IFComplexity() {
     // Pairwise fuzzy adjustment keeps no level structure of its own: level 1 serves.
     if (fuzzy != 2) SettingWhichLevel(&level);
     int types = 0;
-    float** read = ReadIntermediateLevel(whichHier, level, &types);
-    // Adopted once the reader has set the row count.
-    OwnedTable<float> byType(read, types);
-    if (rcst && level <= nch) rcst[level - 1] = types;
+    OwnedTable<float> units(ReadLevelByCommunity(level, &types), ncsm);
     std::fprintf(Out(), "Alpha value for Renyi entropy functions: ");
     const float alpha = static_cast<float>(ReadNumberIn("%g\n", "-", 0.0, 20.0));
 
-    OwnedTable<float> units(ncsm, types);
-    for (int c = 0; c < ncsm; c++)
-        for (int k = 0; k < types; k++) units[c][k] = byType[k][c];
     std::vector<double> H(ncsm), L(ncsm), S(ncsm);
     for (int c = 0; c < ncsm; c++) {
         H[c] = EntropyVector(types, units[c], alpha);

@@ -18,7 +18,6 @@
 #include "session/dialogs/TNXIFSET.h"
 #include "session/dialogs/TNXIFSETCLASSIC.h"
 #include "session/model/TNXGLOB.h"
-#include "session/model/TNXHIEFILE.h"
 
 const char kInterpolatedFile[] = "Interpolated.txt";
 
@@ -176,10 +175,7 @@ void IFInterpolation() {
     int level = 1;
     SettingWhichLevel(&level);
     int types = 0;
-    float** read = ReadIntermediateLevel(whichHier, level, &types);
-    // Adopted once the reader has set the row count.
-    OwnedTable<float> byType(read, types);
-    if (rcst && level <= nch) rcst[level - 1] = types;
+    OwnedTable<float> units(ReadLevelByCommunity(level, &types), ncsm);
     if (!AskTimeVariable("\nThe following environmental variables are available: ",
                          "\nEnter variable (label) to be taken as time (or spatial) scale for interpolation: ",
                          ScaleWholeIncreasing))
@@ -188,12 +184,8 @@ void IFInterpolation() {
     // A step must be a whole number of at least 1: the new positions are whole units.
     const float step = static_cast<float>(ReadWholeNumber(1.0, FLT_MAX));
 
-    OwnedTable<float> units(ncsm, types);
     std::vector<float> t(static_cast<size_t>(ncsm));
-    for (int c = 0; c < ncsm; c++) {
-        t[c] = env[c][whichEnv];
-        for (int k = 0; k < types; k++) units[c][k] = byType[k][c];
-    }
+    for (int c = 0; c < ncsm; c++) t[c] = env[c][whichEnv];
     Interpolate(ncsm, types, units.get(), t.data(), step, sDigits);
     ClearLine();
     std::fprintf(Out(), "\n\nInterpolated data exported on file %s\n", kInterpolatedFile);

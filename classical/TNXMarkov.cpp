@@ -11,7 +11,6 @@
 #include "foundation/qwlibOut.h"
 #include "session/dialogs/TNXIFSET.h"
 #include "session/model/TNXGLOB.h"
-#include "session/model/TNXHIEFILE.h"
 
 namespace {
 
@@ -115,14 +114,8 @@ void Markov() {
     int level = 1;
     SettingWhichLevel(&level);
     int p = 0;
-    double** read = ReadIntermediateLevelDouble(whichHier, level, &p);
-    // Adopted once the reader has set the row count.
-    OwnedTable<double> byType(read, p);
-    if (rcst && level <= nch) rcst[level - 1] = p;
+    OwnedTable<double> x(ReadLevelByCommunityDouble(level, &p, reversed), ncsm);
     const int n = ncsm;
-    OwnedTable<double> x(n, p);
-    for (int c = 0; c < n; c++)
-        for (int k = 0; k < p; k++) x[reversed ? n - 1 - c : c][k] = byType[k][c];
     SeedGenerators();
 
     // Only the consecutive distances of the Markov relevés are needed, never all their pairs.

@@ -1,6 +1,7 @@
 // Shared dialog and file pieces of the community-series analyses.
 #include "classical/TNXSeries.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "session/dialogs/TNXIFSETCLASSIC.h"
 #include "session/dialogs/TNXPART.h"
 #include "session/model/TNXGLOB.h"
+#include "session/model/TNXHIEFILE.h"
 
 int timeVariableChosen = 0;
 
@@ -40,7 +42,29 @@ void RefuseVariable(int k, const char* why) {
     Refuse(message);
 }
 
+// The intermediate file holds a level type by type; the analyses read it community by community.
+// byType has `types` rows, as the reader has set it.
+template <class T>
+T** ByCommunity(T** byType, int level, int types, bool reversed) {
+    OwnedTable<T> read(byType, types);
+    if (rcst && level <= nch) rcst[level - 1] = types;
+    T** table = reinterpret_cast<T**>(dim2D(sizeof(T), ncsm, types));
+    for (int c = 0; c < ncsm; c++)
+        for (int k = 0; k < types; k++) table[reversed ? ncsm - 1 - c : c][k] = read[k][c];
+    return table;
+}
+
 }  // namespace
+
+float** ReadLevelByCommunity(int level, int* types) {
+    float** byType = ReadIntermediateLevel(whichHier, level, types);
+    return ByCommunity(byType, level, *types, false);
+}
+
+double** ReadLevelByCommunityDouble(int level, int* types, bool reversed) {
+    double** byType = ReadIntermediateLevelDouble(whichHier, level, types);
+    return ByCommunity(byType, level, *types, reversed);
+}
 
 const char* ScaleWithoutMissing(int k) {
     for (int c = 0; c < ncsm; c++)
@@ -114,7 +138,12 @@ ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName)
     f_ = writer_.OpenOrRaise();
     // The report's former text first; a report not yet written has none.
     FILE* old = std::fopen(writer_.Target().c_str(), "rb");
-    if (!old) return;
+    if (!old && errno == ENOENT) return;
+    // A report that exists but cannot be read would be lost by the replacement.
+    if (!old) {
+        std::fprintf(stderr, "\ncan't open %s \n", writer_.Target().c_str());
+        RaiseError(TNX_FAIL_TO_OPEN);
+    }
     char buffer[8192];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, old)) > 0) std::fwrite(buffer, 1, got, f_);

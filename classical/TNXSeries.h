@@ -95,6 +95,12 @@ private:
     int rows_;
 };
 
+// Level `level` (1-based) of the session's intermediate file (whichHier) as a table of ncsm
+// communities (in reverse order when `reversed`) by *types types; the level's type count also
+// goes to rcst. Release with free2D(table, ncsm).
+float** ReadLevelByCommunity(int level, int* types);
+double** ReadLevelByCommunityDouble(int level, int* types, bool reversed);
+
 // Seeds the C library's generator and the shared one with rseed, which is first set from the
 // clock when seedOpt is 1.
 void SeedGenerators();
