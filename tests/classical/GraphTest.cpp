@@ -111,61 +111,80 @@ TEST_F(GraphTest, HistogramCaptions) {
 
 // Community scores on axes 1 and 3: (1, .5), (-2, 1), (3, -1), (0, 2); the biplot factor is
 // (3 + 2 + 2 + 1) / 4 = 2; type 1 correlates 0.9 with axis 1 (shown at 1.8, 0.4), type 2 at most
-// 0.3 (hidden). Labels by groups g1 g1 g2 g2, joined within groups.
+// 0.5, the threshold (hidden). Labels by groups g1 g1 g2 g2, joined within groups; at a level of
+// species (trait "sp"), type 1 is named by its species (first 4 characters), type 2 by its number.
 TEST_F(GraphTest, ScatterOfCommunitiesWithTypes) {
-    double a0[6] = {1, -2, 3, 0, 0.9, 0.1}, a1[6] = {0, 0, 0, 0, 0, 0}, a2[6] = {0.5, 1, -1, 2, 0.2, -0.3};
+    double a0[6] = {1, -2, 3, 0, 0.9, 0.5}, a1[6] = {}, a2[6] = {0.5, 1, -1, 2, 0.2, -0.3};
     double* axes[3] = {a0, a1, a2};
     double** levels[1] = {axes};
     int plotted[3] = {1, 0, 1};
     whichLevel = plotted;
     whichAxis[0] = 0, whichAxis[1] = 2;
     whichSctLabels = 2, plotType = 2, connectPtScatterOpt = 2, whichGrScatter = -1;
-    rese_opt = 6, reseTypeOrd = 1;
-    biplotCorrThreshold = 0.5f;
+    rese_opt = 6, reseTypeOrd = 1, biplotCorrThreshold = 0.5f;
     rcst[0] = 2, rcst[1] = 1, rcst[2] = 2;
     nGroups = 2;
     const int groups[4] = {1, 1, 2, 2};
     std::copy(groups, groups + 4, groupRel);
     std::strcpy(grLabel[0], "g1");
     std::strcpy(grLabel[1], "g2");
+    std::strcpy(chLabel[1], "sp");
+    nSpp = 2, spp = dim2Dchar(2, kSpeciesNameSize), cstSppMap = dim2Dchar(tcst, 2);
+    std::strcpy(spp[1], "Quercus ilex");
+    cstSppMap[0][1] = '1';
     const ScatterGraph g = ScatterPrelim(1, levels);
     whichLevel = nullptr;
     EXPECT_EQ(g.caption, kData + "Axes plotted: 1, 3  Labels: groups communities , biplot with PFTs (correlations "
                                  "with axes)\rConnected communities ordered within group as in data\r"
                                  "Levels (starting at the label, ending at the larger square):\r1 3 \r"
-                                 "Traits (cumulative from level 3 down):\rtr2tr1tr3\r"
+                                 "Traits (cumulative from level 3 down):\rsp tr1tr3\r"
                                  "Resemblance option: 6, nominal resemblances\rFuzzy: none (crisp)  Data partition: mixed\r");
-    EXPECT_EQ(g.labels, (std::vector<std::string>{"g1", "g1", "g2", "g2", "1", "2"}));
+    EXPECT_EQ(g.labels, (Strings{"g1", "g1", "g2", "g2", "Quer", "2"}));
     EXPECT_EQ(g.x, (std::vector<double>{1, -2, 3, 0, 1.8, DBL_MAX}));
     EXPECT_EQ(g.y, (std::vector<double>{0.5, 1, -1, 2, 0.4, DBL_MAX}));
     EXPECT_EQ(g.shown, (std::vector<bool>{true, true, true, true, true, false}));
     EXPECT_EQ(g.connections, (std::vector<std::pair<int, int>>{{0, 1}, {2, 3}}));
 }
 
-// From the environmental menu, one group shown, labels the values of e2 (4 3 2 1) or their
-// classes among 9 (min 1 -> 1, max 4 -> 9, 3 -> ceil(2 * 9 / 3) = 6, 2 -> 3).
-TEST_F(GraphTest, ScatterOfTheEnvironmentalMenu) {
+// Point labels from the environmental menu, only group g1 shown, all communities joined. W holds
+// OTUs 1..5 in c1 {1,3,5}, c2 {2,3,5}, c3 {1,4,5}, c4 {2,4,5}, each 1. Values of e2 (4 3 2 1) and
+// their classes among 9 (1 -> 1, 4 -> 9, 3 -> ceil(2 * 9 / 3) = 6, 2 -> 3); share of the OTUs of
+// tr1 state "01" (OTU 1): 1/3 in c1 and c3; performance of type group A = OTUs {1, 4, 5}, and
+// the group that performs most (B = {2, 3} in c2).
+TEST_F(GraphTest, ScatterPointLabels) {
     double a0[4] = {1, 2, 3, 4}, a1[4] = {4, 3, 2, 1};
     double* axes[2] = {a0, a1};
     double** levels[1] = {axes};
     optmain1 = 'E';
     whichAxis[0] = 0, whichAxis[1] = 1;
-    whichSctLabels = 3, whichEnv = 1, plotType = 1, connectPtScatterOpt = 1, whichGrScatter = 0, envVecTrOpt = 4;
-    nGroups = 2;
-    const int groups[4] = {1, 2, 1, 2};
+    whichEnv = 1, plotType = 1, connectPtScatterOpt = 1, whichGrScatter = 0, envVecTrOpt = 4;
+    whichChar = 0, whichChState = 0, nGroups = nCstGroups = 2;
+    const int groups[4] = {1, 2, 1, 2}, typeGroups[5] = {1, 2, 2, 1, 1};
     std::copy(groups, groups + 4, groupRel);
+    std::copy(typeGroups, typeGroups + 5, groupCst);
     std::strcpy(grLabel[0], "g1");
-    for (int how : {1, 2}) {
-        howEnv = how;
+    std::strcpy(grCstLabel[0], "A");
+    std::strcpy(grCstLabel[1], "B");
+    const struct {
+        int kind, how, typeGroup;
+        Strings labels;
+    } cases[] = {
+        {3, 1, 0, {"4", "3", "2", "1"}},           {3, 2, 0, {"9", "6", "3", "1"}},
+        {4, 1, 0, {"0.333333", "0", "0.333333", "0"}}, {5, 1, 0, {"2", "1", "3", "2"}},
+        {5, 1, -1, {"A", "B", "A", "A"}},          {1, 1, 0, {"c1", "c2", "c3", "c4"}},
+    };
+    for (const auto& c : cases) {
+        std::tie(whichSctLabels, howEnv, whichCstGr) = std::tie(c.kind, c.how, c.typeGroup);
         const ScatterGraph g = ScatterPrelim(1, levels);
-        EXPECT_EQ(g.caption, "Formatted data (E): s1Formda.txt\rAxes plotted: 1, 2  Labels: e2  states  (community group "
-                             "g1 only)\rConnected communities ordered as in data\rResemblance function: Euclidean "
-                             "distance\rVector transformation: 4 (normalization within variables)\r");
-        EXPECT_EQ(g.labels, how == 1 ? (std::vector<std::string>{"4", "3", "2", "1"})
-                                     : (std::vector<std::string>{"9", "6", "3", "1"}));
+        EXPECT_EQ(g.labels, c.labels) << c.kind;
         EXPECT_EQ(g.shown, (std::vector<bool>{true, false, true, false}));
         EXPECT_EQ(g.connections, (std::vector<std::pair<int, int>>{{0, 2}}));
     }
+    whichSctLabels = 3;
+    EXPECT_EQ(ScatterPrelim(1, levels).caption,
+              "Formatted data (E): s1Formda.txt\rAxes plotted: 1, 2  Labels: e2  states  (community group g1 only)\r"
+              "Connected communities ordered as in data\rResemblance function: Euclidean distance\r"
+              "Vector transformation: 4 (normalization within variables)\r");
 }
 
 // 60 traits of 10 characters: the caption is cut at 500 characters.

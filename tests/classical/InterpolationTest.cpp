@@ -76,6 +76,8 @@ TEST_F(InterpolationTest, FileLayoutAndEdgesOfTheGrid) {
     EXPECT_EQ(status, 0);
     Interp<float>({}, {}, 1, {}, &status);
     EXPECT_EQ(status, 0);
+    Interp<float>({}, {}, 0, {1}, &status);
+    EXPECT_EQ(status, 0);
     EXPECT_FALSE(std::filesystem::exists("Interpolated.txt"));
 }
 
