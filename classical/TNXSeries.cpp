@@ -138,9 +138,9 @@ ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName)
     f_ = writer_.OpenOrRaise();
     // The report's former text first; a report not yet written has none.
     FILE* old = std::fopen(writer_.Target().c_str(), "rb");
-    if (!old && errno == ENOENT) return;
-    // A report that exists but cannot be read would be lost by the replacement.
     if (!old) {
+        if (errno == ENOENT) return;
+        // A report that exists but cannot be read would be lost by the replacement.
         std::fprintf(stderr, "\ncan't open %s \n", writer_.Target().c_str());
         RaiseError(TNX_FAIL_TO_OPEN);
     }

@@ -74,6 +74,20 @@ TEST(Complexity, CodeIsFullAndWithinOneBitOfEntropy) {
     EXPECT_EQ((Lengths{longestLength, longest, code.ncod[3], code.nodemax}), (Lengths{8, 0, 8, n + 8}));
 }
 
+// Fibonacci frequencies 1 1 2 3 5 ... of 66 symbols merge in a chain: the two smallest sit 65 steps
+// down, deeper than the bits of a word; the lengths stay whole (Kraft sum 1).
+TEST(Complexity, CodesDeeperThanAWord) {
+    std::vector<unsigned long> freq = {0, 1, 1};
+    while (freq.size() < 67) freq.push_back(freq[freq.size() - 1] + freq[freq.size() - 2]);
+    huffcode code;
+    unsigned long longest = 0, longestLength = 0;
+    hufmak(freq.data(), 66, &longest, &longestLength, &code);
+    double kraft = 0;
+    for (int j = 1; j <= 66; j++) kraft += std::ldexp(1.0, -static_cast<int>(code.ncod[j]));
+    EXPECT_EQ((Lengths{longestLength, code.ncod[1], code.ncod[66]}), (Lengths{65, 65, 1}));
+    EXPECT_DOUBLE_EQ(kraft, 1.0);
+}
+
 // The heap: the moving entry sinks to the smaller child, the left one on a tie, and stops above a
 // child of equal frequency.
 TEST(Complexity, HeapRestoreTakesTheSmallerChildLeftOnTies) {

@@ -175,9 +175,11 @@ TEST_F(DynamicsTest, CorrelationReportAndWindowFile) {
         Write("s1Velocity.txt", "1 2\n0 1 2\n");
         Write("s1Complexity.txt", "1 2 3\n1 2 3\n0 0 0\n");
         const std::string before = Out();
+        hasRoVelComplex = 0;
         EXPECT_TRUE(Run("2\nn\n", [] { IFComplexityVelocity(); }));
         EXPECT_EQ(Out().find("time steps constant", before.size()), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists("s1RoVelComplex.txt"));
+        EXPECT_EQ(hasRoVelComplex, 0);
         Write("s1Velocity.txt", "1 2\n0 1\n");
         EXPECT_EQ(CodeOf([] { IFComplexityVelocity(); }), TNX_END_OF_FILE);
         std::filesystem::remove("s1Velocity.txt");

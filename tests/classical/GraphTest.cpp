@@ -43,6 +43,9 @@ TEST_F(GraphTest, ProfileCaptions) {
          "Levels 1 to 1 vs. \rprobability of SEF\rSEF: 6 (sharpness of information structure)\rData partition: mixed\r"
          "Reference set option: 2 (random taxon hypothesis)\rRichness in random community = richness in observed "
          "community\rPerformance in random community variable\r" + kData + "Traits (cumulative from level 1 down):\rtr2"},
+        {10, 2, 0, 1, 1, 0,
+         "Variables 1 to 2 vs. SEF environmental\rSEF: 2 (congruence environmental resemblance/community "
+         "resemblance)\r" + kData + "Variables (cumulative from left to right):\re1  e2  "},
         {12, 2, 0, 1, 1, 0,
          "Variables 1 to 2 vs. SEF environmental\rLevel 2\rSEF: 2 (congruence environmental resemblance/community "
          "resemblance)\r" + kData + "Variables (cumulative from left to right):\re1  e2  "},
@@ -150,7 +153,7 @@ TEST_F(GraphTest, ScatterOfCommunitiesWithTypes) {
 // OTUs 1..5 in c1 {1,3,5}, c2 {2,3,5}, c3 {1,4,5}, c4 {2,4,5}, each 1. Values of e2 (4 3 2 1) and
 // their classes among 9 (1 -> 1, 4 -> 9, 3 -> ceil(2 * 9 / 3) = 6, 2 -> 3); share of the OTUs of
 // tr1 state "01" (OTU 1): 1/3 in c1 and c3; performance of type group A = OTUs {1, 4, 5}, and
-// the group that performs most (B = {2, 3} in c2).
+// the group that performs most (B = {2, 3} in c2; A, the first, in the emptied c4).
 TEST_F(GraphTest, ScatterPointLabels) {
     double a0[4] = {1, 2, 3, 4}, a1[4] = {4, 3, 2, 1};
     double* axes[2] = {a0, a1};
@@ -165,12 +168,13 @@ TEST_F(GraphTest, ScatterPointLabels) {
     std::strcpy(grLabel[0], "g1");
     std::strcpy(grCstLabel[0], "A");
     std::strcpy(grCstLabel[1], "B");
+    for (int k = 0; k < tcst; k++) cadat[k][3] = 0;  // c4 empty: weights and performances 0
     const struct {
         int kind, how, typeGroup;
         Strings labels;
     } cases[] = {
         {3, 1, 0, {"4", "3", "2", "1"}},           {3, 2, 0, {"9", "6", "3", "1"}},
-        {4, 1, 0, {"0.333333", "0", "0.333333", "0"}}, {5, 1, 0, {"2", "1", "3", "2"}},
+        {4, 1, 0, {"0.333333", "0", "0.333333", "0"}}, {5, 1, 0, {"2", "1", "3", "0"}},
         {5, 1, -1, {"A", "B", "A", "A"}},          {1, 1, 0, {"c1", "c2", "c3", "c4"}},
     };
     for (const auto& c : cases) {
