@@ -49,9 +49,9 @@ TEST(Markov, TransitionMatricesByHand) {
     ExpectNear(Fit({{1, 3}, {0, 0}, {2, 2}}, 1, 1), {{2.0 / 3, 1.0 / 3}, {1.0 / 3, 2.0 / 3}}, 1e-15);
 }
 
-// r/markov.R on 4 relevés of 3 populations: the matrices of lags 1 and 2 (rows summing to 1), 6
-// Markov relevés projected from the first lag relevés, their consecutive distances, and the
-// observed stress of the test.
+// r/markov.R on 4 relevés of 3 populations: the matrices of lags 1 and 2 (rows summing to 1), the
+// consecutive distances of 6 Markov relevés projected from the first lag relevés, and the observed
+// stress of the test.
 TEST(Markov, FitProjectionAndStressAgainstR) {
     Matrix x = {{4, 1, 0}, {3, 2, 1}, {1, 3, 2}, {0, 2, 4}};
     const Matrix A[2] = {{{0.4705882352941, 0.2745098039216, 0.2549019607843},
@@ -60,8 +60,6 @@ TEST(Markov, FitProjectionAndStressAgainstR) {
                          {{0.139534883721, 0.395348837209, 0.465116279070},
                           {0, 0.714285714286, 0.285714285714},
                           {0, 0.1, 0.9}}};
-    const std::vector<double> lastRow[2] = {{0.0923135217138, 1.6027820876051, 3.3049043906811},
-                                            {0.0584099513250, 2.3911854173795, 3.5504046312955}};
     const std::vector<double> levels[2] = {{2.608520313715, 1.310693672056, 0.739873528559, 0.472730480745,
                                             0.325715092458},
                                            {1.732050807569, 2.713639077649, 0.845126959651, 0.724933742327,
@@ -75,7 +73,6 @@ TEST(Markov, FitProjectionAndStressAgainstR) {
         Rows ra(a), rm(M);
         ProjectMarkov(6, 3, lag, ra.get(), rm.get());
         for (int i = 0; i < lag; i++) EXPECT_EQ(M[i], x[i]);  // the start stays
-        ExpectNear({M[5]}, {lastRow[lag - 1]}, 1e-12);
         std::vector<double> d(5);
         ConsecutiveDistances(6, 3, rm.get(), d.data());
         ExpectNear({d}, {levels[lag - 1]}, 1e-12);
@@ -90,12 +87,6 @@ TEST(Markov, FitProjectionAndStressAgainstR) {
     for (int l = 0; l < 2; l++) {
         EXPECT_TRUE(test.P[l] == 0.5 || test.P[l] == 1.0);
         EXPECT_EQ(test.P[l] == 1.0, test.meanNull[l] <= test.K[l]);
-    }
-    // No test with one iteration or fewer than 3 relevés.
-    for (auto [n, iterations] : {std::pair<int, int>{4, 1}, {2, 10}}) {
-        TestMarkovity(n, 3, 1, rx.get(), iterations, &test);
-        EXPECT_EQ(test.K, std::vector<double>{0.0});
-        EXPECT_EQ(test.P, std::vector<double>{1.0});
     }
 }
 
