@@ -70,12 +70,16 @@ TEST(Complexity, FullCodesAndTheLongest) {
         for (unsigned long j = 1; j <= n; j++) total += c.freq[j];
         for (unsigned long j = 1; j <= n; j++) {
             const double p = c.freq[j] / total;
-            if (p == 0) EXPECT_EQ(code.ncod[j], 0u);
-            if (p == 0) continue;
+            if (p == 0) {
+                EXPECT_EQ(code.ncod[j], 0u);
+                continue;
+            }
             kraft += std::ldexp(1.0, -static_cast<int>(code.ncod[j]));
             mean += p * code.ncod[j];
             entropy -= p * std::log2(p);
-            if (code.ncod[j] < 64) EXPECT_LT(code.icod[j], 1UL << code.ncod[j]);
+            if (code.ncod[j] < 64) {
+                EXPECT_LT(code.icod[j], 1UL << code.ncod[j]);
+            }
         }
         EXPECT_DOUBLE_EQ(kraft, 1.0);
         EXPECT_GE(mean, entropy);
