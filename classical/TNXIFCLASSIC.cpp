@@ -1,5 +1,5 @@
-// Handlers of the classical analyses. The analyses are not built yet: each handler returns
-// at once.
+// Handlers of the classical analyses that are not built yet: each returns at once. IFComplexity
+// lives with the other analyses of community dynamics (TNXDynamics).
 #include "classical/TNXIFCLASSIC.h"
 
 void IFDynamics() {}
@@ -18,4 +18,3 @@ void IFEnvRese() {}
 void IFEnvOrdination() {}
 void IFEnvCluster() {}
 void IFEnvRank() {}
-void IFComplexity() {}
