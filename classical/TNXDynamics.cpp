@@ -62,17 +62,6 @@ struct StoredResemblances {
     StoredResemblances& operator=(const StoredResemblances&) = delete;
 };
 
-// A numbered menu of the listed lines, then "Type option no.: " and one of their numbers.
-int AskListed(const std::vector<std::pair<int, const char*>>& lines) {
-    std::string accept;
-    for (const auto& line : lines) {
-        std::fprintf(Out(), "%s", line.second);
-        accept += (accept.empty() ? "" : " ") + std::to_string(line.first);
-    }
-    std::fprintf(Out(), "Type option no.: ");
-    return static_cast<int>(ReadNumberIn("%d\n", accept.c_str()));
-}
-
 void PrintRow(FILE* f, const char* label, const std::vector<double>& v) {
     std::fprintf(f, "%s", label);
     PrintVectorTab(f, static_cast<int>(v.size()), const_cast<double*>(v.data()), sDigits, nullptr);
@@ -224,7 +213,7 @@ void IFComplexityVelocity() {
     }
     Menu("SETTINGS CORRELATION OF DIVERSITY OR COMPLEXITY VS. VELOCITY OF COMMUNITY CHANGE");
     std::fprintf(Out(), "\nCompute correlation considering:\n");
-    const int option = AskListed(
+    const int option = AskOption(
         {{1, "   1  velocity ahead (diversity or complexity at time i vs. velocity from time i to i+1)\n"},
          {2, "   2  velocity behind (diversity or complexity at time i+1 vs. velocity from time i to i+1)\n"},
          {3, "   3  average diversity or complexity between time i and i+1 vs. velocity from time i to i+1)\n"}});
@@ -331,7 +320,7 @@ std::string ProfileDynamicsCaption(int source, int transform, double tFirst, dou
 
 void IFProfileDynamics() {
     const bool timeScale = UsableScaleVariables(ScaleWithoutMissing) > 0;
-    std::vector<std::pair<int, const char*>> sources;
+    std::vector<MenuOption> sources;
     if (hasComplexity == 1 && timeScale) {
         sources.push_back({9, "   9  diversity\n"});
         sources.push_back({10, "   10  total complexity\n"});
@@ -354,16 +343,16 @@ void IFProfileDynamics() {
     }
     Menu("PROFILE SETTINGS");
     std::fprintf(Out(), "Draw profile over time steps using \n");
-    roFrom = AskListed(sources);
+    roFrom = AskOption(sources);
 
     std::fprintf(Out(), "\nScalar transformation: \n");
-    std::vector<std::pair<int, const char*>> transforms = {{0, "   0  no transformation \n"}};
+    std::vector<MenuOption> transforms = {{0, "   0  no transformation \n"}};
     if (roFrom >= 13 && roFrom <= 15) {
         transforms.push_back({1, "   1  plot squared correlation\n"});
         transforms.push_back({2, "   2  plot stress function (1 - squared correlation)\n"});
     }
     if (roFrom <= 12) transforms.push_back({3, "   3  plot log(x+1)\n"});
-    sqRoOpt = AskListed(transforms);
+    sqRoOpt = AskOption(transforms);
 
     SettingsProfileScale();
     if (whichScale != 2) {
@@ -371,7 +360,7 @@ void IFProfileDynamics() {
         maxRoFix = FLT_MAX;
     }
     std::fprintf(Out(), "\nProfile's horizontal scale: \n");
-    if (AskListed({{1, "   1  based on actual data (time or spatial scale)\n"}, {2, "   2  user specified\n"}}) == 2) {
+    if (AskOption({{1, "   1  based on actual data (time or spatial scale)\n"}, {2, "   2  user specified\n"}}) == 2) {
         std::fprintf(Out(), "Specify minimum value: ");
         const double lo = ReadNumberIn("%g\n", "-", -FLT_MAX, FLT_MAX);
         // The maximum cannot lie below the minimum: the axis would be turned over.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
@@ -40,21 +41,6 @@ void Bell() {
 
 void EchoNewline() {
     if ((createMacro || runMacro) && outm) std::fputc('\n', outm);
-}
-
-// A numbered menu: the lines, "Type option no.: ", and one of the printed numbers.
-struct Option {
-    int number;
-    const char* text;
-};
-int AskOption(std::initializer_list<Option> options) {
-    std::string accept;
-    for (const Option& o : options) {
-        std::fprintf(Out(), "%s", o.text);
-        accept += (accept.empty() ? "" : " ") + std::to_string(o.number);
-    }
-    std::fprintf(Out(), "Type option no.: ");
-    return static_cast<int>(ReadNumberIn("%d\n", accept.c_str()));
 }
 
 int AskYesNo(const char* question) {
@@ -133,6 +119,16 @@ void AskScatterLabels() {
 }
 
 }  // namespace
+
+int AskOption(const std::vector<MenuOption>& options) {
+    std::string accept;
+    for (const MenuOption& o : options) {
+        std::fprintf(Out(), "%s", o.text);
+        accept += (accept.empty() ? "" : " ") + std::to_string(o.number);
+    }
+    std::fprintf(Out(), "Type option no.: ");
+    return static_cast<int>(ReadNumberIn("%d\n", accept.c_str()));
+}
 
 void SettingsTable() {
     IFGroupMembership();

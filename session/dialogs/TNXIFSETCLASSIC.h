@@ -7,6 +7,8 @@
 #ifndef TNXIFSETCLASSIC_H
 #define TNXIFSETCLASSIC_H
 
+#include <vector>
+
 extern int whichLevelRel;         // hierarchy level of the community resemblances used
 extern int printOrdScores;        // 'y' / 'n'
 extern int printOrdCorrelations;  // 'y' / 'n'
@@ -29,6 +31,13 @@ extern int whichAxis[2];
 extern int* whichLevel;
 extern int plotType, whichSctLabels, whichEnv, whichChar, whichChState, whichCstGr, howEnv;
 extern int whichGrScatter, connectPtScatterOpt;
+
+// A numbered menu: each option's line, "Type option no.: ", and one of the printed numbers.
+struct MenuOption {
+    int number;
+    const char* text;
+};
+int AskOption(const std::vector<MenuOption>& options);
 
 // The community-partition and OTU-partition menus, then printSpp.
 void SettingsTable();
