@@ -23,74 +23,13 @@
 #include "traits/TNXGOWER.h"
 #include "traits/TNXPERMTEST.h"
 #include "traits/TNXRESEREP.h"
+#include "traits/TNXWHOLE.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------------------
 // Writing files whole.
 // ---------------------------------------------------------------------------------------
-
-// A report composed in memory: a stream that every printer can write to.
-class MemoryReport {
-public:
-    MemoryReport() : f_(open_memstream(&data_, &size_)) {}
-    ~MemoryReport() {
-        if (f_) fclose(f_);
-        std::free(data_);
-    }
-    MemoryReport(const MemoryReport&) = delete;
-    MemoryReport& operator=(const MemoryReport&) = delete;
-    FILE* stream() const { return f_; }
-    // Closes the stream; the text stays readable through data() and size().
-    bool Close() {
-        const bool ok = f_ && fclose(f_) == 0;
-        f_ = nullptr;
-        return ok;
-    }
-    const char* data() const { return data_; }
-    size_t size() const { return size_; }
-
-private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-    FILE* f_ = nullptr;
-};
-
-// Puts the text in the file dir + name whole or not at all. Mode "w": the text goes to a
-// temporary file beside the target that replaces it once written and closed. Mode "a": the
-// text is appended and, on a failed write, the file is cut back to its former length. A file
-// that cannot be opened raises code 4 (after the opener's message), a failed write code 3.
-void PutWhole(const char* dir, const char* name, const char* mode, const char* text, size_t size) {
-    const std::string target = std::string(dir ? dir : "") + name;
-    if (std::strcmp(mode, "a") == 0) {
-        FILE* f = fopenck(target.c_str(), nullptr, "a");
-        if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-        const long before = ftell(f);
-        bool ok = before >= 0 && fwrite(text, 1, size, f) == size && fflush(f) == 0;
-        if (!ok && before >= 0) {
-            if (ftruncate(fileno(f), before) != 0) ok = false;
-        }
-        if (fclose(f) != 0) ok = false;
-        if (!ok) RaiseError(TNX_FAIL_TO_PRINT);
-        return;
-    }
-    const std::string temp = target + ".part";
-    FILE* f = fopenck(temp.c_str(), nullptr, "w");
-    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-    bool ok = fwrite(text, 1, size, f) == size && fflush(f) == 0;
-    if (fclose(f) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        // The opener's message: the target cannot be put in place.
-        fprintf(stderr, "\ncan't open %s \n", target.c_str());
-        fputc(7, stdout);
-        RaiseError(TNX_FAIL_TO_OPEN);
-    }
-    if (!ok) {
-        std::remove(temp.c_str());
-        RaiseError(TNX_FAIL_TO_PRINT);
-    }
-}
 
 // The random-data file: written under a temporary name and put in place when the test is
 // over, so that a run that stops half-way leaves the file saved earlier as it was.
