@@ -13,6 +13,7 @@
 #include "session/model/TNXGLOB.h"
 #include "traits/TNXCHORD.h"
 #include "traits/TNXGOWER.h"
+#include "traits/TNXHIERInternal.h"
 
 namespace {
 
@@ -47,12 +48,17 @@ void AdjustRow(int n, float* row, S** sim, const bool* take, double* tmp) {
 }
 
 template <class S>
-void PairAdjust(int n, float** pair, S** sim) {
-    bool* take = static_cast<bool*>(dim1D(sizeof(bool), n));
-    double* tmp = dim1Double(n);
+void PairAdjust(int n, float** pair, S** sim, bool* take, double* tmp) {
     for (int k = 0; k < n; k++) take[k] = pair[0][k] > 0.0f || pair[1][k] > 0.0f;
     AdjustRow(n, pair[0], sim, take, tmp);
     AdjustRow(n, pair[1], sim, take, tmp);
+}
+
+template <class S>
+void PairAdjust(int n, float** pair, S** sim) {
+    bool* take = static_cast<bool*>(dim1D(sizeof(bool), n));
+    double* tmp = dim1Double(n);
+    PairAdjust(n, pair, sim, take, tmp);
     free1D(tmp);
     free1D(take);
 }
@@ -184,6 +190,12 @@ void FuzzyAdjAnyMatrix(int nRows, int nCols, int nOut, float** data, float** out
 
 void PairwiseFuzzyAdj(int n, float** pair, double** S) { PairAdjust(n, pair, S); }
 void PairwiseFuzzyAdj(int n, float** pair, float** S) { PairAdjust(n, pair, S); }
+
+namespace hier {
+
+void PairwiseFuzzyAdj(int n, float** pair, double** S, bool* take, double* tmp) { PairAdjust(n, pair, S, take, tmp); }
+
+}  // namespace hier
 
 void PoolCSTs(int start, int** pooled, char** codes, int nOTU, int* nStates, int nGroups, int* types,
               int** stateCounts, int*** states, int*** freq) {

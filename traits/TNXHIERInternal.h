@@ -57,6 +57,9 @@ struct Run {
     }
 };
 
+// PairwiseFuzzyAdj with its work space given: take and tmp hold n entries each.
+void PairwiseFuzzyAdj(int n, float** pair, double** S, bool* take, double* tmp);
+
 // True when the hierarchy can be built from the session's data: trait codes (otherwise the
 // reason is printed), at least one OTU, community and trait.
 bool CanBuild();
