@@ -23,6 +23,14 @@
 
 namespace hier {
 
+void CommunityLabels(FILE* f) {
+    fprintf(f, "Community labels: ");
+    for (int c = 0; c < ncsm; c++) {
+        fprintf(f, "%-6s", reLabel[c]);
+        if ((c + 1) % 21 == 0) fprintf(f, "\n");
+    }
+}
+
 bool CanBuild() {
     if (!TraitCodesAvailable()) return false;
     if (tcst < 1 || ncsm < 1 || nch < 1 || !nchor || !rcst || !cstTrack) return false;
@@ -69,11 +77,7 @@ void Opening(FILE* f, bool polythetic) {
                    "%s\n",
                 OptionLabel(YesNotInfo, countDoubleAbsence ? 1 : 0));
     fprintf(f, "\nNumber of communities: %d\n", ncsm);
-    fprintf(f, "Community labels: ");
-    for (int c = 0; c < ncsm; c++) {
-        fprintf(f, "%-6s", reLabel[c]);
-        if ((c + 1) % 21 == 0) fprintf(f, "\n");
-    }
+    hier::CommunityLabels(f);
     fprintf(f, "\nFuzzy transformation: %s\n", OptionLabel(fuzzyInfo, fuzzy));
     if (fuzzy == 1 || fuzzy == 2) fprintf(f, "      Degree of fuzziness: %g\n", fuzziness);
     fprintf(f, "Data partition type: %s\n\n", OptionLabel(partInfo, part - 1));

@@ -4,6 +4,7 @@
 #ifndef TNXHIERINTERNAL_H
 #define TNXHIERINTERNAL_H
 
+#include <cstdio>
 #include <vector>
 
 #include "foundation/qwlibDim.h"
@@ -59,6 +60,9 @@ struct Run {
 
 // PairwiseFuzzyAdj with its work space given: take and tmp hold n entries each.
 void PairwiseFuzzyAdj(int n, float** pair, double** S, bool* take, double* tmp);
+
+// "Community labels: " and every community label as "%-6s", a newline after every 21.
+void CommunityLabels(FILE* f);
 
 // True when the hierarchy can be built from the session's data: trait codes (otherwise the
 // reason is printed), at least one OTU, community and trait.

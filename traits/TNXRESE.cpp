@@ -1,5 +1,6 @@
 // Functional analysis: the computation behind community-structures letter H (PFTs_ScalingUp)
-// and the trait-average scaling-up (FrequencyTraitsScalingUp). The numbers are computed first,
+// and the trait-average scaling-up (FrequencyTraitsScalingUp, and its older form on the trait
+// codes, FrequencyTraitsScalingUp_Old). The numbers are computed first,
 // then the report is composed in memory and put in place whole.
 #include "traits/TNXRESE.h"
 
@@ -21,6 +22,7 @@
 #include "statistics/qwlibRes.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXGOWER.h"
+#include "traits/TNXHIERInternal.h"
 #include "traits/TNXPERMTEST.h"
 #include "traits/TNXRESEREP.h"
 #include "traits/TNXWHOLE.h"
@@ -627,5 +629,100 @@ bool FrequencyTraitsScalingUp() {
     }
     if (!hier.Close()) RaiseError(TNX_FAIL_TO_PRINT);
     PutWhole(volumeName, whichHier, "w", hier.data(), hier.size());
+    return true;
+}
+
+namespace {
+
+// The working matrices of the older trait-average scaling-up.
+struct TraitTotals {
+    int n = ncsm, s = tcst, p = nch;
+    double** W = dim2Double(n, s);
+    double** B = dim2Double(s, p);
+    double** T = dim2Double(n, p);
+    double** Tn = dim2Double(n, p);
+    ~TraitTotals() {
+        free2D(W, n);
+        free2D(B, s);
+        free2D(T, n);
+        free2D(Tn, n);
+    }
+};
+
+void TraitTotalsReport(FILE* f, const TraitTotals& a) {
+    ReportOpening(f);
+    fprintf(f, "Trait set:        ");
+    if (isHierarchical == 1) fprintf(f, "\nOrder:            ");
+    for (int t = 0; t < nch; t++) fprintf(f, "%-3s", chLabel[nchor[t] - 1]);
+    TraitStatesAndTypes(f);
+    fprintf(f, "\nTrait weight:     ");
+    for (int t = 0; t < nch; t++) fprintf(f, "%-3.0g", weight[t]);
+    fprintf(f, "\nTrait-based analysis: %s\n", OptionLabel(traitBasedOptInfo, traitBasedOpt - 1));
+    if (traitBasedOpt == 1) {
+        fprintf(f, "\nPooling of populations: %s\n", OptionLabel(poolCSToptInfo, poolCSTopt - 1));
+        fprintf(f, "\nClustering method of populations: %s\n", OptionLabel(clusMethInfo, clusMethPoolCSTs));
+        fprintf(f, "Gower similarity index between populations modified to count matching absences in binary traits? "
+                   "%s\n",
+                OptionLabel(YesNotInfo, countDoubleAbsence ? 1 : 0));
+    }
+    bool someZero = false;
+    for (int t = 0; t < nch; t++) someZero = someZero || weight[t] == 0.0f;
+    if (someZero) {
+        fprintf(f, "Traits considered in the computation of community-level trait description:\n");
+        for (int t = 0; t < nch; t++)
+            if (weight[t] > 0.0f) fprintf(f, "%-3s", chLabel[t]);
+        fprintf(f, "\n");
+    } else {
+        fprintf(f, "All traits were considered.\n");
+    }
+    fprintf(f, "\nNumber of communities: %d\n", ncsm);
+    hier::CommunityLabels(f);
+    fprintf(f, "\n");
+    if (princont != 'y') return;
+    const struct {
+        const char* heading;
+        int a, b, rows, cols;
+        double** m;
+    } tables[] = {
+        {"\nTrait matrix of %d populations (rows) described by %d traits (columns):\n", tcst, nch, a.s, a.p, a.B},
+        {"\nOriginal performance matrix of %d populations (columns) in %d relevs (rows):\n", tcst, ncsm, a.n, a.s, a.W},
+        {"\nContingency table with frequencies (if binary) or total quantities (if quantitative) of %d traits (columns) "
+         "in %d relevs (rows):\n",
+         nch, ncsm, a.n, a.p, a.T},
+        {"\nContingency table normalized within traits (%d traits (columns) in %d relevs (rows)):\n", nch, ncsm, a.n,
+         a.p, a.Tn},
+    };
+    for (const auto& t : tables) {
+        fprintf(f, t.heading, t.a, t.b);
+        PrintMatrix(f, t.rows, t.cols, t.m, sDigits, 0);
+        fprintf(f, "\n");
+    }
+}
+
+}  // namespace
+
+bool FrequencyTraitsScalingUp_Old() {
+    if (!hier::CanBuild()) return false;
+    TraitTotals a;
+    for (int c = 0; c < a.n; c++)
+        for (int o = 0; o < a.s; o++) a.W[c][o] = cadat[o][c];
+    for (int o = 0; o < a.s; o++)
+        for (int t = 0; t < a.p; t++) a.B[o][t] = weight[t] > 0.0f ? TraitCodeValue(csm[o], t) : 0.0;
+    // Plain sums of the performances times the trait values; a missing performance adds nothing.
+    MatrixProd(a.n, a.s, a.s, a.p, a.W, a.B, a.T);
+    NormalizeCols(a.n, a.p, a.T, a.Tn);
+
+    MemoryReport report;
+    if (report.stream()) TraitTotalsReport(report.stream(), a);
+    PutWhole(volumeName, whichPrinda, prindaMode, report);
+    MemoryReport hier;
+    if (FILE* f = hier.stream()) {
+        fprintf(f, "%d\t%d\n", nch, ncsm);
+        for (int t = 0; t < a.p; t++) {
+            for (int c = 0; c < a.n; c++) fprintf(f, "%g\t", a.Tn[c][t]);
+            fprintf(f, "\n");
+        }
+    }
+    PutWhole(volumeName, whichHier, "w", hier);
     return true;
 }

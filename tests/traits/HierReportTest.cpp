@@ -10,6 +10,7 @@
 #include "traits/HierSession.h"
 #include "traits/TNXHIER.h"
 #include "traits/TNXHIERPRINT.h"
+#include "traits/TNXRESE.h"
 
 namespace {
 
@@ -180,6 +181,31 @@ TEST_F(HierarchicalAccumTest, PolytheticTypesFromSingleLinkageOfTheMonotheticOne
     EXPECT_FALSE(std::ifstream("s1Prinda.txt").good());
     EXPECT_NE(Err().find("(4): nothing was computed."), std::string::npos);
     clusMethPoolCSTs = 0;
+}
+
+TEST_F(HierarchicalAccumTest, TraitTotalsOfTheCodesNormalisedByTraits) {
+    // T = W x B: c1 = OTUs 1, 3, 5 = (3, 7, 10), c2 (3, 7, 11), c3 (4, 7, 10), c4 (4, 7, 11).
+    // Columns at unit length: trait 2 is 7/14 everywhere.
+    LoadTraits("1");
+    princont = 'y';
+    ASSERT_TRUE(FrequencyTraitsScalingUp_Old());
+    EXPECT_EQ(Read("s1Hie.txt").substr(0, 45), "3\t4\n0.424264\t0.424264\t0.565685\t0.565685\t\n0.5\t");
+    const std::string r = Read("s1Prinda.txt");
+    EXPECT_EQ(Count(r, "in 4 relevs (rows):\n 3\t 7\t10\t\n 3\t 7\t11\t\n 4\t 7\t10\t\n 4\t 7\t11\t\n"), 1);
+    EXPECT_EQ(Count(r, "All traits were considered.\n\nNumber of communities: 4\nCommunity labels: c1    c2    c3    c4    \n"), 1);
+    // Trait 2 of weight 0 counts 0; a missing performance (OTU 1 in c1) adds nothing:
+    // c1 = (2, 0, 7), columns 1 and 3 of length sqrt 45 and sqrt 391.
+    LoadTraits("1");
+    weight[1] = 0, cadat[0][0] = -999;
+    ASSERT_TRUE(FrequencyTraitsScalingUp_Old());
+    const std::string hie = Read("s1Hie.txt");
+    EXPECT_EQ(Count(hie, "3\t4\n0.298142\t"), 1);
+    EXPECT_EQ(Count(hie, "\n0\t0\t0\t0\t\n0.354005\t"), 1);
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "community-level trait description:\ntr1tr3\n"), 1);
+    LoadTraits("2.5");
+    std::remove("s1Hie.txt");
+    EXPECT_FALSE(FrequencyTraitsScalingUp_Old());
+    EXPECT_FALSE(std::ifstream("s1Hie.txt").good());
 }
 
 }  // namespace
