@@ -131,8 +131,10 @@ TEST_F(HierarchicalAccumTest, LevelsIndeterminacyAndTheIntermediateFile) {
 
 TEST_F(HierarchicalAccumTest, FuzzySetsKeepTotalsAndPairwiseWritesNoIntermediateFile) {
     LoadTraits("1");
-    fuzzy = 1, fuzziness = 1.0f;
+    fuzzy = 1, fuzziness = 1.0f, princont = 'y';
     HierarchicalAccum();
+    // The crisp tables, then the fuzzy-weighted ones, of every level.
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nContingency table level 3: \n"), 2);
     // Each type of level 1 takes a fuzzy share of its community's total: the column sums stay
     // the community totals 3 3 3 3, and type 3, absent from c1, gets a share there.
     std::istringstream hie(Read("s1Hie.txt"));

@@ -59,15 +59,17 @@ TEST(NominalRese, EveryOptionAgainstItsDefinitionInR) {
         EXPECT_EQ(t.rese.m[1][0], 0.0) << "lower triangle untouched";
         // The relative options divide the caller's rows by their totals in place.
         EXPECT_FLOAT_EQ(t.x.m[0][5], (c.opt == 7 || c.opt == 9) ? 0.4f : 4.0f) << c.opt;
-        // Neighbours two apart: (1,3) and (2,4) alone, and the diagonal of the cross products.
+        // Neighbours one apart: (1,2), (2,3) and (3,4) alone, and the diagonal of the cross
+        // products; a lag of 0 computes nothing.
         Table near;
         for (int i = 0; i < 4; i++)
             for (int j = 0; j < 4; j++) near.rese.m[i][j] = near.rese2.m[i][j] = 42;
-        NominalReseNeighbours(4, 6, near.x, near.rese, near.rese2, near.totals, c.N, c.K, 0, c.opt, 2);
+        NominalReseNeighbours(4, 6, near.x, near.rese, near.rese2, near.totals, c.N, c.K, 0, c.opt, 0);
+        EXPECT_EQ(near.rese.m[0][1], 42.0);
+        NominalReseNeighbours(4, 6, near.x, near.rese, near.rese2, near.totals, c.N, c.K, 0, c.opt, 1);
         const Doubles b = near.Cells(c.second ? near.rese2 : near.rese);
-        EXPECT_EQ((Doubles{b[0], b[2], b[3], b[5]}), (Doubles{42, 42, 42, 42})) << c.opt;
-        EXPECT_NEAR(b[1], c.r[1], 2e-6 * std::fabs(c.r[1]) + 1e-12) << c.opt;
-        EXPECT_NEAR(b[4], c.r[4], 2e-6 * std::fabs(c.r[4]) + 1e-12) << c.opt;
+        EXPECT_EQ((Doubles{b[1], b[3], b[4]}), (Doubles{42, 42, 42})) << c.opt;
+        for (int k : {0, 2, 5}) EXPECT_NEAR(b[k], c.r[k], 2e-6 * std::fabs(c.r[k]) + 1e-12) << c.opt << " " << k;
         EXPECT_EQ(near.rese.m[3][3], c.opt == 3 || c.opt == 4 || c.opt == 5 || c.opt == 10 ? t.rese.m[3][3] : 42.0);
     }
 }
