@@ -170,6 +170,27 @@ double GrandTotal(int rows, int cols, float** m) {
     return sum;
 }
 
+// Each level's resemblance by rese_opt, its grand total as N and the product of states as K,
+// pairwise fuzzy with fuzzy 2. The totals are the same at every level: with option 2 their
+// divergence is taken at the first level and reused.
+template <class Cells>
+void EachLevel(const Cells& cells, int levels, int* nTypes, double*** S, float*** levelData, float** totals,
+               double*** rese, double*** rese2) {
+    const int n = cells.n;
+    const double K = StatesProduct();
+    for (int l = 0; l < levels; l++) {
+        const double N = GrandTotal(n, nTypes[l], levelData[l]);
+        const int reuse = rese_opt == 2 && l > 0;
+        if (reuse)
+            for (int i = 0; i < n; i++)
+                for (int j = i; j < n; j++) rese2[l][i][j] = rese2[0][i][j];
+        if (fuzzy == 2)
+            PairFuzzy(cells, nTypes[l], levelData[l], rese[l], rese2[l], totals, N, K, S[l], reuse);
+        else
+            Dispatch(cells, nTypes[l], levelData[l], rese[l], rese2[l], totals, N, K, reuse, rese_opt);
+    }
+}
+
 template <class Cells>
 void AllLevels(const Cells& cells, char*** levelCodes, int* nTypes, double*** S, float*** levelData, float** totals,
                double*** rese, double*** rese2) {
@@ -181,19 +202,7 @@ void AllLevels(const Cells& cells, char*** levelCodes, int* nTypes, double*** S,
         if (fuzzy == 1) FuzzyAdj(levels, n, nTypes, levelData, S);
     }
     for (int c = 0; c < n; c++) totals[c][0] = static_cast<float>(GrandTotal(1, nTypes[0], levelData[0] + c));
-    const double K = StatesProduct();
-    for (int l = 0; l < levels; l++) {
-        const double N = GrandTotal(n, nTypes[l], levelData[l]);
-        // The totals are the same at every level: their divergence is taken once.
-        const int reuse = rese_opt == 2 && l > 0;
-        if (reuse)
-            for (int i = 0; i < n; i++)
-                for (int j = i; j < n; j++) rese2[l][i][j] = rese2[0][i][j];
-        if (fuzzy == 2)
-            PairFuzzy(cells, nTypes[l], levelData[l], rese[l], rese2[l], totals, N, K, S[l], reuse);
-        else
-            Dispatch(cells, nTypes[l], levelData[l], rese[l], rese2[l], totals, N, K, reuse, rese_opt);
-    }
+    EachLevel(cells, levels, nTypes, S, levelData, totals, rese, rese2);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -321,20 +330,9 @@ void Resemblance() {
         }
     }
     Matrices R(L, n), R2(L, n);
-    const double K = StatesProduct();
+    EachLevel(AllPairs{n}, L, types, h.S, h.data, h.totals, R.m.data(), R2.m.data());
     std::vector<double**> nominal;
-    for (int l = 0; l < L; l++) {
-        const double N = GrandTotal(n, types[l], h.data[l]);
-        const int reuse = opt == 2 && l > 0;
-        if (reuse)
-            for (int i = 0; i < n; i++)
-                for (int j = i; j < n; j++) R2[l][i][j] = R2[0][i][j];
-        if (fuzzy == 2)
-            PairFuzzyRese(n, types[l], h.data[l], R[l], R2[l], h.totals, N, K, h.S[l], reuse);
-        else
-            NominalRese(n, types[l], h.data[l], R[l], R2[l], h.totals, N, K, reuse, opt);
-        nominal.push_back(SecondIsStored(opt) ? R2[l] : R[l]);
-    }
+    for (int l = 0; l < L; l++) nominal.push_back(SecondIsStored(opt) ? R2[l] : R[l]);
 
     MemoryReport report;
     FILE* f = report.stream();

@@ -72,6 +72,8 @@ TEST_F(Printers, ContingencyTablesOfTypesAndGroups) {
     // maxColsPrint 16: the trait labels go on past position 8, the values past 16 (the titles
     // take 7, a trait 3, a value 4); a continuation line starts with blank titles and blanks up
     // to the end of the trait labels.
+    maxColsPrint = 20;  // the first trait ends at half the line: no wrap yet
+    EXPECT_EQ(Table(0, 2, 2, 0), "\nContingency table: \n" + table);
     isHierarchical = 1, maxColsPrint = 16;
     EXPECT_EQ(Table(0, 2, 1, 0), "\nContingency table level 1: \nPFT\t  \tA \t\n   \t  \tB \t c1\t c2\t\n"
                                  "   \t  \t--\t---\t---\t\n1  \t  \t 1\t 2\t  1\t\n   \t  \t  \t  0\t\n\n");
@@ -83,6 +85,17 @@ TEST_F(Printers, ContingencyTablesOfTypesAndGroups) {
               }),
               "Contingency table level 1: \nPFT\t  \tA \tB \t c1\t c2\t\n   \t  \t--\t---\t---\t\n"
               "1  \t  \t3\t14\t  1\t  0\t\n2  \t  \t1\t2\t2.5\t 10\t\n\n");
+}
+
+TEST_F(Printers, ASpeciesTraitShowsTheSpeciesOfEachRow) {
+    char poa[] = "Poaannua", carex[] = "Carex", m0[] = "10", m1[] = "01";
+    char* names[2] = {poa, carex};
+    char* map[2] = {m0, m1};
+    std::snprintf(labels_.m[0], kLabelSize, "sp");
+    spp = names, cstSppMap = map, nSpp = tcst = 2;
+    EXPECT_EQ(Table(0, 1, 2, 0), "\nContingency table level 1: \nPFT\t  \tsp  \t c1\t c2\t\n   \t  \t--  \t---\t---\t\n"
+                                 "1  \t  \tPoaa\t  1\t  0\t\n2  \t  \tCare\t2.5\t 10\t\n\n");
+    spp = nullptr, cstSppMap = nullptr, nSpp = tcst = 0;
 }
 
 TEST(PrintSummaryNEW, TypesByPresenceThenDominance) {
@@ -125,6 +138,7 @@ TEST_F(HierarchicalAccumTest, LevelsIndeterminacyAndTheIntermediateFile) {
     EXPECT_EQ(Count(r, "\nLevel 3: \nAverage indeterminacy: 0.333333\n"), 1);
     EXPECT_EQ(Count(r, "Trait set:        \nOrder:            tr1tr2tr3\nNumber of states: 5  5  5  "), 1);
     EXPECT_EQ(Count(r, "Data partition type: mixed\n\n"), 1);
+    EXPECT_EQ(Count(r, "Gower similarity index between"), 0) << "monothetic types";
     EXPECT_EQ(Count(r, "\nPFT/Species correspondence, level 3:\nPFT#\tSpecies\n1   \t\n2   \t\n"), 1);
     EXPECT_EQ(Count(r, "\nSpecies name\n" + std::string(46, '-') + "\n"), 1);
 }
@@ -133,8 +147,9 @@ TEST_F(HierarchicalAccumTest, FuzzySetsKeepTotalsAndPairwiseWritesNoIntermediate
     LoadTraits("1");
     fuzzy = 1, fuzziness = 1.0f, princont = 'y';
     HierarchicalAccum();
-    // The crisp tables, then the fuzzy-weighted ones, of every level.
+    // The crisp tables, then the fuzzy-weighted ones, of every level; no pairs.
     EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nContingency table level 3: \n"), 2);
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "Community pair"), 0);
     // Each type of level 1 takes a fuzzy share of its community's total: the column sums stay
     // the community totals 3 3 3 3, and type 3, absent from c1, gets a share there.
     std::istringstream hie(Read("s1Hie.txt"));
@@ -146,11 +161,13 @@ TEST_F(HierarchicalAccumTest, FuzzySetsKeepTotalsAndPairwiseWritesNoIntermediate
     EXPECT_GT(v[2][0], 0.0f);
 
     LoadTraits("1");
-    fuzzy = 2;
+    fuzzy = 2, princont = 'y';
     std::remove("s1Hie.txt");
     HierarchicalAccum();
     EXPECT_FALSE(std::ifstream("s1Hie.txt").good());
-    EXPECT_EQ(Count(Read("s1Prinda.txt"), "Fuzzy transformation: fuzzy pairwise\n      Degree of fuzziness: 1\n"), 1);
+    const std::string r = Read("s1Prinda.txt");
+    EXPECT_EQ(Count(r, "Fuzzy transformation: fuzzy pairwise\n      Degree of fuzziness: 1\n"), 1);
+    EXPECT_EQ(Count(r, "Community pair c3 c4:\n"), 3) << "one per level";
 }
 
 TEST_F(HierarchicalAccumTest, WithoutTraitCodesNothingIsWritten) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 
 #include "session/dialogs/TNXIFSETCLASSIC.h"
@@ -69,15 +70,29 @@ TEST_F(StoredResemblances, LevelsPartsThatAddBackToLevelOneAndTheirReport) {
 TEST_F(StoredResemblances, CorrelationOptionsStoreTheSecondMatrixAndFuzzySetsStoreNoParts) {
     // Option 10 on level 3, N = 12, K = 5 x 5 x 5, totals 3: C(c1, c1) = 9/12 - 9/125,
     // C(c1, c3) = 6/12 - 9/125, C(c3, c3) = 5/12 - 9/125; r = 0.885379, 2 (1 - r) = 0.229242.
-    // Equal rows correlate 1: 0.
+    // Equal rows correlate 1: 0. With fuzzy sets the tables read back are the crisp ones.
+    Prepare(10);
+    Resemblance();
+    const std::string stored = Read("s1NRe.txt");
+    EXPECT_EQ(stored.substr(stored.size() - 15), "0.229242\n0\n0\n0\n");
+    EXPECT_EQ(Count(stored, "\n0.229242\n"), 2);
+    // The parts in the same form: the last, the global one, is level 1's.
+    const auto lines = [](const std::string& name) {
+        std::vector<std::string> v;
+        std::istringstream in(Read(name));
+        for (std::string l; std::getline(in, l);) v.push_back(l);
+        return v;
+    };
+    const auto nominal = lines("s1NRe.txt"), parts = lines("s1PRe.txt");
+    ASSERT_EQ(parts.size(), 40u);
+    EXPECT_EQ(std::vector<std::string>(parts.end() - 10, parts.end()),
+              std::vector<std::string>(nominal.begin(), nominal.begin() + 10));
     Prepare(10);
     fuzzy = 1, fuzziness = 1.0f;
     std::remove("s1PRe.txt");
     Resemblance();
     EXPECT_FALSE(std::ifstream("s1PRe.txt").good()) << "parts only for crisp monothetic types";
-    const std::string stored = Read("s1NRe.txt");
-    EXPECT_EQ(stored.substr(stored.size() - 15), "0.229242\n0\n0\n0\n");
-    EXPECT_EQ(Count(stored, "\n0.229242\n"), 2);
+    EXPECT_EQ(Read("s1NRe.txt"), stored) << "the tables read back are crisp";
 }
 
 TEST_F(StoredResemblances, AnIntermediateFileThatDoesNotFitIsRefused) {
