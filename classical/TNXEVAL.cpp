@@ -184,24 +184,28 @@ void GroupHomogeneity(FILE* f) {
 
 }  // namespace
 
+void EnvDissimilarityInPlace(int n, int p, float** data, int* types, double** De, float* range) {
+    const bool euclidean = optEnvVarType == 1 || optEnvVarType == 2 || optEnvVarType == 4 ||
+                           (optEnvVarType == 5 && temEnvQual == 0);
+    if (euclidean) {
+        if (optEnvVarType != 1) CorrAdj(n, p, data, data);
+        EucliDistMV(n, p, data, De);
+        UpperToLowerMatrix(n, De);
+        return;
+    }
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) De[i][j] = 0.0;
+    GowerMVOpt(n, p, types, data, De, range, nullptr, countDoubleAbsence);
+    ProbToDissim(n, De, De);
+}
+
 void EnvDissimilarity(int n, int p, float** data, int* types, double** De) {
     // The caller's table stays as it is: standardising and ranking work on a copy.
     OwnedTable<float> copy(n > 0 ? n : 1, p > 0 ? p : 1);
     for (int i = 0; i < n; i++)
         for (int k = 0; k < p; k++) copy[i][k] = data[i][k];
-    const bool euclidean = optEnvVarType == 1 || optEnvVarType == 2 || optEnvVarType == 4 ||
-                           (optEnvVarType == 5 && temEnvQual == 0);
-    if (euclidean) {
-        if (optEnvVarType != 1) CorrAdj(n, p, copy.get(), copy.get());
-        EucliDistMV(n, p, copy.get(), De);
-        UpperToLowerMatrix(n, De);
-        return;
-    }
     std::vector<float> range(p > 0 ? p : 1);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < n; j++) De[i][j] = 0.0;
-    GowerMVOpt(n, p, types, copy.get(), De, range.data(), nullptr, countDoubleAbsence);
-    ProbToDissim(n, De, De);
+    EnvDissimilarityInPlace(n, p, copy.get(), types, De, range.data());
 }
 
 double Congruence(int n, double** a, double** b) {

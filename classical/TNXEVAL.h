@@ -14,6 +14,9 @@
 // squares (CorrAdj); otherwise 1 - Gower similarity (countDoubleAbsence). Missing values (-999)
 // are left out of every sum.
 void EnvDissimilarity(int n, int p, float** data, int* types, double** De);
+// The same computed on data itself, which is standardised (or its ordinal columns ranked) in
+// place; range holds p scratch values.
+void EnvDissimilarityInPlace(int n, int p, float** data, int* types, double** De, float* range);
 
 // The congruence of two resemblance matrices of n communities: their matrix correlation, or for
 // fewer than 3 communities 1 - |a - b| / max(|a|, |b|) of the single cells (1 when equal).
