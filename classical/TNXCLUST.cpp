@@ -37,24 +37,6 @@ struct Step {
     std::vector<int> members;
 };
 
-// The object labels of the types of a level: their numbers, or in a species table the first
-// four letters of each type's first species.
-std::vector<std::string> TypeLabels(int types) {
-    const bool species = nch == 1 && std::strcmp(chLabel[0], "sp") == 0 && nSpp > 0 && spp && cstSppMap;
-    std::vector<std::string> labels;
-    for (int k = 0; k < types; k++) {
-        std::string label = std::to_string(k + 1);
-        if (species && k < tcst)
-            for (int s = 0; s < nSpp; s++)
-                if (cstSppMap[k][s] == '1') {
-                    label.assign(spp[s], strnlen(spp[s], 4));
-                    break;
-                }
-        labels.push_back(label);
-    }
-    return labels;
-}
-
 // Runs the engine of the method on the prepared matrix (the input is left as prepared).
 void Run(Fusions& fusions, double** matrix, bool isDistance, bool squared, int method) {
     bool done = false;
@@ -211,7 +193,9 @@ std::string Cluster() {
     if (whichObj == 'c') {
         const int level = whichLevelCst;
         const int n = rcst[level - 1];
-        std::vector<std::string> labels = TypeLabels(n);
+        // In a species table each type is named by its species.
+        const bool species = nch == 1 && std::strcmp(chLabel[0], "sp") == 0 && nSpp > 0;
+        std::vector<std::string> labels = TypeLabels(n, species);
         std::vector<char*> pointers;
         for (std::string& l : labels) pointers.push_back(&l[0]);
         return Cluster2(n, pointers.data(), level, reseTypeClus, rese[level - 1]);

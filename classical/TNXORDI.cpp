@@ -82,26 +82,6 @@ void PrintSpectrum(FILE* f, const char* title, int n, double* values, double* pe
     PrintVector(f, n, percent, 3, width, indent, nullptr);
 }
 
-// The labels of the types of level l (0-based) in the correlation table: their 1-based numbers,
-// or, at the last level when its trait is the species, the first four letters of each type's
-// first species.
-std::vector<std::string> TypeLabels(int l, int types) {
-    std::vector<std::string> labels;
-    const int lastTrait = nchor ? nchor[0] - 1 : 0;
-    const bool species = l == nch - 1 && nch > 0 && std::strcmp(chLabel[lastTrait], "sp") == 0 && cstSppMap && spp;
-    for (int k = 0; k < types; k++) {
-        std::string label = std::to_string(k + 1);
-        if (species && k < tcst)
-            for (int s = 0; s < nSpp; s++)
-                if (cstSppMap[k][s] == '1') {
-                    label.assign(spp[s], strnlen(spp[s], 4));
-                    break;
-                }
-        labels.push_back(label);
-    }
-    return labels;
-}
-
 // Row pointers to the texts, for the printers.
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> p;
@@ -122,6 +102,22 @@ void Descriptors(float** byType, int types, float** d) {
 void WriteValue(FILE* f, double v) { std::fprintf(f, "%.12g\n", v); }
 
 }  // namespace
+
+std::vector<std::string> TypeLabels(int types, bool species) {
+    species = species && cstSppMap && spp;
+    std::vector<std::string> labels;
+    for (int k = 0; k < types; k++) {
+        std::string label = std::to_string(k + 1);
+        if (species && k < tcst)
+            for (int s = 0; s < nSpp; s++)
+                if (cstSppMap[k][s] == '1') {
+                    label.assign(spp[s], strnlen(spp[s], 4));
+                    break;
+                }
+        labels.push_back(label);
+    }
+    return labels;
+}
 
 StoredKind StoredCommunityKind(int code, int type) {
     if (type == 3) return StoredKind::Distances;
@@ -293,7 +289,9 @@ void Ordination() {
         if (printOrdScores == 'y') PrintScores(f, cube.axes[l], ncsm, cube.scores[l], reLabel, "communities");
         if (!correlations || l >= typeLevels) continue;
         std::fprintf(f, "\n\nCorrelation of ordination axes and PFTs:\n");
-        std::vector<std::string> labels = TypeLabels(l, types[l]);
+        // At the last level a species trait names each type by its first species.
+        const bool species = l == nch - 1 && nch > 0 && std::strcmp(chLabel[nchor ? nchor[0] - 1 : 0], "sp") == 0;
+        std::vector<std::string> labels = TypeLabels(types[l], species);
         std::vector<char*> labelPointers = Pointers(labels);
         OwnedTable<float> descriptors(ncsm, types[l]);
         Descriptors(byType[l], types[l], descriptors.get());

@@ -6,6 +6,7 @@
 #define TNXORDI_H
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // What a stored resemblance matrix holds, which decides how it becomes squared distances for
@@ -27,6 +28,10 @@ StoredKind StoredTypeKind(int code);
 // out (n x n, both triangles, zero diagonal) = squared distances from the stored matrix `in`
 // (read in its upper triangle and diagonal); out may be in.
 void ToSquaredDistances(int n, double** in, double** out, StoredKind kind);
+
+// The labels of `types` types: their 1-based numbers or, with `species` (and the session's
+// species map), the first four letters of each type's first species.
+std::vector<std::string> TypeLabels(int types, bool species);
 
 // Principal coordinates of the stored community resemblances rese (every level while
 // isHierarchical is 1, else the first): the report section appended to whichPrinda and the
