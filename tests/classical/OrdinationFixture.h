@@ -1,0 +1,74 @@
+// Support of the structure tests (ordination, clustering, evaluation, ranking, tables): the
+// series data set with e2 = 2 7 1 8, the stored community resemblances of four points (see
+// r/structures.R) and the values of a report line.
+#ifndef TARNEX_TESTS_CLASSICAL_ORDINATION_FIXTURE_H
+#define TARNEX_TESTS_CLASSICAL_ORDINATION_FIXTURE_H
+
+#include <cmath>
+#include <vector>
+
+#include "series_fixture.h"
+
+namespace tnxtest {
+
+using Matrix = std::vector<std::vector<double>>;
+
+// Squared Euclidean distances of the points (0,0,0), (3,0,1), (0,4,2), (5,5,0).
+const Matrix kSquared = {{0, 10, 20, 50}, {10, 0, 26, 30}, {20, 26, 0, 30}, {50, 30, 30, 0}};
+
+inline Matrix Roots(const Matrix& m) {
+    Matrix r = m;
+    for (auto& row : r)
+        for (double& v : row) v = std::sqrt(v);
+    return r;
+}
+
+class StructureTest : public SeriesTest {
+protected:
+    void SetUp() override {
+        SeriesTest::SetUp();
+        const float e2[4] = {2, 7, 1, 8};
+        for (int c = 0; c < 4; c++) env[c][1] = e2[c];
+        optEnvVarType = 2;
+        temEnvQual = 0;
+        maxComponents = 6;
+        sDigits = 12;
+        saveStruct = 'n';
+        hasVegOrdiCorrel = 0;
+        printOrdScores = printOrdCorrelations = 'n';
+        reseTypeOrd = reseTypeClus = reseTypeEv = reseTypeERank = 1;
+        std::strcpy(whichScores, "s1Sco.txt");
+        std::strcpy(whichEnvPrinda, "s1Prinda.txt");
+        std::strcpy(whichEnvScores, "s1ESc.txt");
+        std::strcpy(whichAOCScor, "s1.AOC");
+        std::strcpy(whichReClus, "s1.RCl");
+        std::strcpy(whichCstClus, "s1.CCl");
+    }
+    void TearDown() override {
+        if (rese) free3D(rese, stored_, ncsm + 1);
+        rese = nullptr;
+        SeriesTest::TearDown();
+    }
+    // `levels` stored matrices, each m (a square of at most ncsm + 1 rows) in full.
+    void Store(int levels, const Matrix& m) {
+        if (rese) free3D(rese, stored_, ncsm + 1);
+        nlev = stored_ = levels;
+        rese = dim3Double(levels, ncsm + 1, ncsm + 1);
+        for (int l = 0; l < levels; l++)
+            for (size_t i = 0; i < m.size(); i++)
+                for (size_t j = 0; j < m.size(); j++) rese[l][i][j] = m[i][j];
+    }
+    int stored_ = 0;
+};
+
+// The numbers of the first line of `text` that starts with `title`, after the title.
+inline std::vector<double> LineValues(const std::string& text, const std::string& title) {
+    for (const std::string& line : Lines(text))
+        if (line.rfind(title, 0) == 0) return Numbers(line.substr(title.size()));
+    ADD_FAILURE() << "no line " << title;
+    return {};
+}
+
+}  // namespace tnxtest
+
+#endif
