@@ -157,7 +157,7 @@ std::string Section(FILE* f, int n, char** labels, int level, int reseType, doub
     std::string caption = CaptionHead(types ? "PFTs" : "communities");
     if (isHierarchical == 1) caption += FormatText("Level on trait hierarchy: %d\r", level);
     caption += FormatText("Traits (cumulative from level %d down):\r", nch);
-    for (int t = 0; t < nch; t++) caption += FormatText("%-3s", chLabel[nchor ? nchor[t] - 1 : t]);
+    for (int t = 0; t < nch; t++) caption += FormatText("%-3s", OrderedTraitLabel(t));
     caption += "\r";
     if (types)
         caption += FormatText("Resemblance option: %s", OptionLabel(rese_optInfo, reseCstOpt - 1));

@@ -103,6 +103,11 @@ void WriteValue(FILE* f, double v) { std::fprintf(f, "%.12g\n", v); }
 
 }  // namespace
 
+const char* OrderedTraitLabel(int t) {
+    const int k = nchor ? nchor[t] - 1 : t;
+    return chLabel[k >= 0 && k < nch ? k : t];
+}
+
 std::vector<std::string> TypeLabels(int types, bool species) {
     species = species && cstSppMap && spp;
     std::vector<std::string> labels;
@@ -290,7 +295,7 @@ void Ordination() {
         if (!correlations || l >= typeLevels) continue;
         std::fprintf(f, "\n\nCorrelation of ordination axes and PFTs:\n");
         // At the last level a species trait names each type by its first species.
-        const bool species = l == nch - 1 && nch > 0 && std::strcmp(chLabel[nchor ? nchor[0] - 1 : 0], "sp") == 0;
+        const bool species = l == nch - 1 && nch > 0 && std::strcmp(OrderedTraitLabel(0), "sp") == 0;
         std::vector<std::string> labels = TypeLabels(types[l], species);
         std::vector<char*> labelPointers = Pointers(labels);
         OwnedTable<float> descriptors(ncsm, types[l]);

@@ -29,6 +29,10 @@ StoredKind StoredTypeKind(int code);
 // (read in its upper triangle and diagonal); out may be in.
 void ToSquaredDistances(int n, double** in, double** out, StoredKind kind);
 
+// The label of trait t (0-based) in the hierarchy order nchor, or of trait t itself when nchor
+// names no trait there.
+const char* OrderedTraitLabel(int t);
+
 // The labels of `types` types: their 1-based numbers or, with `species` (and the session's
 // species map), the first four letters of each type's first species.
 std::vector<std::string> TypeLabels(int types, bool species);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "classical/TNXORDI.h"
 #include "classical/TNXSeries.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
@@ -309,7 +310,7 @@ void PrintTables_i(int level, FILE* f, int nTraits, int nCols, int nRows, char**
     else
         std::fprintf(f, "Contingency table: \n");
     std::fprintf(f, "%-3s\t%-2s\t", mode == 3 ? "OTU" : "CST", rowGroups ? "Gr" : "");
-    for (int t = 0; t < nTraits; t++) std::fprintf(f, "%-2.2s\t", chLabel[nchor ? nchor[t] - 1 : t]);
+    for (int t = 0; t < nTraits; t++) std::fprintf(f, "%-2.2s\t", OrderedTraitLabel(t));
     columns([&](int c) {
         if (colLabels)
             std::fprintf(f, "%*s\t", width, colLabels[c]);

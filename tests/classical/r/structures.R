@@ -62,3 +62,6 @@ for (i in 1:4) for (j in 1:4) sums[cg[i], tg[j]] <- sums[cg[i], tg[j]] + W[j, i]
 means <- sums / outer(tabulate(cg), tabulate(tg))
 pooled <- means * sum(sums) / sum(means)
 print(suppressWarnings(chisq.test(pooled, correct = FALSE))$statistic, digits = 15)
+
+# The four points of the ordination clustered by sums of squares: half the squared ward.D2 heights.
+print(hclust(d, method = "ward.D2")$height^2 / 2, digits = 15)
