@@ -65,3 +65,7 @@ print(suppressWarnings(chisq.test(pooled, correct = FALSE))$statistic, digits = 
 
 # The four points of the ordination clustered by sums of squares: half the squared ward.D2 heights.
 print(hclust(d, method = "ward.D2")$height^2 / 2, digits = 15)
+
+# Evaluation function 2 over the first two ordination axes; function 4 between the levels d and d^2.
+print(mantel(dist(pco$points[, 1:2]), De, permutations = 0)$statistic, digits = 15)
+print(cor(as.vector(d), as.vector(d)^2), digits = 15)

@@ -1,0 +1,177 @@
+// Evaluation of structures: the functions against vegan's mantel and R (r/structures.R) or by
+// hand, the values and structure files, the two-community rule and the guards of undefined
+// values, missing communities and missing files.
+#include "classical/TNXEVAL.h"
+#include "classical/TNXORDI.h"
+#include "OrdinationFixture.h"
+
+using namespace tnxtest;
+
+namespace {
+
+class EvaluationTest : public StructureTest {
+protected:
+    void SetUp() override {
+        StructureTest::SetUp();
+        rese_opt = 6;
+        optmain = 'E';
+        hasScores = hasHier = hasRo = 1;
+        Store(1, Roots(kSquared));
+    }
+    void Groups(const Ints& groups) {
+        nGroups = 0;
+        for (int c = 0; c < 4; c++) groupRel[c] = groups[c], nGroups = std::max(nGroups, groups[c]);
+        for (int g = 0; g < nGroups; g++) std::snprintf(grLabel[g], 5, "g%d", g + 1);
+    }
+    static double Ro() { return std::stod(Read("s1Ro.txt")); }
+};
+
+// Function 1 is the Mantel statistic of the structure and the standardised variables' distances,
+// 0.803649860139399 (vegan); the structure file holds both matrices and the notes, unless the
+// randomisation tests run.
+TEST_F(EvaluationTest, CongruenceIsMantelStatistic) {
+    cohe = 1;
+    saveStruct = 'y';
+    Evaluation();
+    EXPECT_NEAR(Ro(), 0.803649860139399, 1e-7);
+    EXPECT_NE(Read("s1Prinda.txt").find("Structure evaluation function: 1 (congruence community/environmental "
+                                        "resemblance)\n0.80364"),
+              std::string::npos);
+    const std::string str = Read("s1Str.txt");
+    EXPECT_EQ(Lines(str).size(), 2u * 4 + 3);
+    EXPECT_NE(str.find("The arrays are upper half 4 x 4 communities matrices,\n1st array: euclidean distances "
+                       "environmental structure, after variables centered and normalized.\nNext 3 array(s): "
+                       "distances community structure.\n"),
+              std::string::npos);
+    EXPECT_EQ(env[2][1], 1.0f);  // E is standardised on a copy
+    std::remove("s1Str.txt");
+    optmain = 'D';
+    Evaluation();
+    EXPECT_EQ(Entries(), 5);  // no structure file: answers, console, formatted data, report, values
+}
+
+// Two communities: 1 - |De - d| / max with De = 2 (each standardised variable -0.707, 0.707) and
+// d = sqrt(10). One community: no evaluation at all.
+TEST_F(EvaluationTest, TwoCommunitiesAndOne) {
+    cohe = 1;
+    ncsm = 2;
+    Evaluation();
+    ncsm = 4;
+    EXPECT_NEAR(Ro(), 2 / std::sqrt(10.0), 1e-6);
+    std::remove("s1Ro.txt");
+    std::remove("s1Prinda.txt");
+    ncsm = 1;
+    Evaluation();
+    ncsm = 4;
+    EXPECT_EQ(Entries(), 3);
+    EXPECT_NE(Err().find("needs at least 2 communities"), std::string::npos);
+}
+
+// Divergence of the groups 1 1 2 2 of the four points: mean dissimilarity between groups and mean
+// nearest-neighbour distance (R), between-group sum of squares 166 / 4 - 10 / 2 - 30 / 2 = 21.5
+// and its ratio to the within part 21.5 / 20; singletons leave no within part: ratio 1. One group
+// leaves no pair: undefined, never a value of the file.
+TEST_F(EvaluationTest, GroupDivergence) {
+    cohe = 3;
+    const struct {
+        Ints groups;
+        int method;
+        double value;
+    } cases[] = {{{1, 1, 2, 2}, 1, 5.52986221387737}, {{1, 1, 2, 2}, 2, 4.8801292496609},
+                 {{1, 1, 2, 2}, 3, 21.5},             {{1, 1, 2, 2}, 4, 1.075},
+                 {{1, 2, 3, 4}, 4, 1.0}};
+    for (const auto& c : cases) {
+        Groups(c.groups);
+        groupDissMeth = c.method;
+        Evaluation();
+        EXPECT_NEAR(Ro(), c.value, 1e-9) << c.method;
+    }
+    EXPECT_NE(Read("s1Prinda.txt").find("\nAll pairwise group comparisons:\nLevel 1:\n"), std::string::npos);
+    std::remove("s1Ro.txt");
+    Groups({1, 1, 1, 1});
+    groupDissMeth = 1;
+    Evaluation();
+    EXPECT_NE(Read("s1Prinda.txt").find("1 (average dissimilarity)\nundefined \n"), std::string::npos);
+    EXPECT_EQ((Ints{hasRo, static_cast<int>(std::ifstream("s1Ro.txt").good())}), (Ints{0, 0}));
+    EXPECT_STREQ(whichRo, "NULL");
+}
+
+// Function 2 reads the scores file: over all three axes the ordination distances are the points'
+// own, so the value is function 1's; over two axes 0.786645218661102 (R).
+TEST_F(EvaluationTest, OrdinationAxesAgainstEnvironment) {
+    Ordination();
+    cohe = 2;
+    EXPECT_TRUE(Run("2\n", [] { Evaluation(); }));
+    EXPECT_NE(Out().find("Level 1, rank=3, dimensions:"), std::string::npos);
+    EXPECT_NEAR(Ro(), 0.786645218661102, 1e-7);
+    const std::string report = Read("s1Prinda.txt");
+    EXPECT_NEAR(LineValues(report.substr(report.find("all community ordination")), "Level 1 (3 axes):")[0],
+                0.803649860139399, 1e-7);
+    cohe = 5;
+    Evaluation();
+    const std::vector<double> r = LineValues(Read("s1Prinda.txt"), "      e1\t");
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_NEAR(std::fabs(r[0]), 0.963965936499353, 1e-6);
+}
+
+// Without the scores file or the intermediate file the functions that need them write nothing.
+TEST_F(EvaluationTest, MissingFilesWriteNothing) {
+    hasScores = hasHier = 0;
+    for (int c : {2, 5, 6}) {
+        cohe = c;
+        Evaluation();
+    }
+    EXPECT_EQ(Entries(), 3);
+}
+
+// Trait redundancy over levels d, d^2, d: level 1 is 1; monothetic pooling compares each level
+// with the one before (cor(d, d^2) = 0.989841936494769, R), polythetic pooling with level 1.
+TEST_F(EvaluationTest, TraitRedundancy) {
+    cohe = 4;
+    isHierarchical = 1;
+    Store(3, Roots(kSquared));
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) rese[1][i][j] = kSquared[i][j];
+    const double r = 0.989841936494769;
+    for (int pooling : {1, 2}) {
+        poolCSTopt = pooling;
+        Evaluation();
+        const std::vector<double> v = Numbers(Read("s1Ro.txt"));
+        ASSERT_EQ(v.size(), 3u);
+        EXPECT_EQ(v[0], 1.0);
+        EXPECT_NEAR(v[1], r, 1e-12);
+        EXPECT_NEAR(v[2], pooling == 1 ? r : 1.0, 1e-12);
+    }
+}
+
+// Sharpness: a table where each community holds a type of its own is perfectly coherent (1), one
+// with the same composition everywhere not at all (0).
+TEST_F(EvaluationTest, SharpnessOfInformationStructure) {
+    cohe = 6;
+    for (const auto& c : std::vector<std::pair<Matrix, double>>{{{{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}}, 1.0},
+                                                                {{{1, 1, 1, 1}, {2, 2, 2, 2}}, 0.0}}) {
+        WriteHie(c.first);
+        Evaluation();
+        EXPECT_NEAR(Ro(), c.second, 1e-6);
+        EXPECT_EQ(rcst[0], static_cast<int>(c.first.size()));
+    }
+}
+
+// Group homogeneity: the group of three communities is clustered by complete linkage, the group
+// of one only named.
+TEST_F(EvaluationTest, GroupHomogeneity) {
+    cohe = 7;
+    clusMeth = 1;
+    Groups({1, 1, 2, 1});
+    Evaluation();
+    const std::string report = Read("s1Prinda.txt");
+    EXPECT_NE(report.find("GROUP HOMOGENEITY:\nindicated by cluster analysis (complete linkage) of 2 groups\n"),
+              std::string::npos);
+    EXPECT_EQ(Count(report, "CLUSTER ANALYSIS\n"), 1);
+    EXPECT_NE(report.find("Group g1:\n" + std::string(lineL) + "\nCLUSTER ANALYSIS"), std::string::npos);
+    EXPECT_EQ(report.substr(report.size() - 9), "Group g2:");
+    EXPECT_EQ(clusMeth, 2);
+    EXPECT_NE(Out().find("The 2 dendrograms showed on screen correspond to the groups"), std::string::npos);
+}
+
+}  // namespace
