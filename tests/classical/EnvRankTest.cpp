@@ -1,0 +1,127 @@
+// Ranking of the environmental variables: the steps of each criterion against R
+// (r/structures.R: each variable alone, then both), the result file's ranking and settings,
+// undefined values, the structure file and the refused criterion.
+#include "classical/TNXERANK.h"
+#include "OrdinationFixture.h"
+
+using namespace tnxtest;
+
+namespace {
+
+// cmdscale scores of the four points: the ordination distances over all three axes are the
+// points' own, so criterion 4 ranks as criterion 2.
+const float kScores[4][3] = {{-2.97612615f, 0.163429541f, 0.860792607f},
+                             {-1.09199586f, 2.06125796f, -0.82689822f},
+                             {0.00644600783f, -2.90322175f, -0.443014571f},
+                             {4.06167600f, 0.678534249f, 0.409120184f}};
+
+class EnvRankTest : public StructureTest {
+protected:
+    void SetUp() override {
+        StructureTest::SetUp();
+        sDigits = 6;
+        rese_opt = 6;
+        part = 1;
+        Store(1, Roots(kSquared));
+        for (int c = 0; c < 4; c++) groupRel[c] = c < 2 ? 1 : 2;
+        nGroups = 2;
+        scores_ = dim2Dfloat(4, 3);
+        for (int c = 0; c < 4; c++)
+            for (int a = 0; a < 3; a++) scores_[c][a] = kScores[c][a];
+    }
+    void TearDown() override {
+        free2D(scores_, 4);
+        StructureTest::TearDown();
+    }
+    void Rank(int criterion) {
+        optEnvStruct = criterion;
+        int axes[1] = {3};
+        float** cube[1] = {scores_};
+        EnvRank(axes, cube);
+    }
+    float** scores_ = nullptr;
+};
+
+// The ranking (best value of each step from the last step's to the first's, then the order) and
+// the candidates of the first step. Criterion 2: e1 alone 0.681077, e2 alone 0.223633, both
+// 0.80365 (the Mantel statistic); criterion 3 minimises the mean dissimilarity between the groups
+// 1 1 2 2: e1 0.894427, e2 0.575396, both 1.14177; criterion 1 leaves one variable out of both:
+// keeping e1 0.546514, keeping e2 0.62128 (the last variable left has no value).
+TEST_F(EnvRankTest, StepsMatchR) {
+    const struct {
+        int criterion;
+        std::string values, order, firstStep;
+    } cases[] = {
+        {2, "0.80365     \t0.681077    \t", "e1 \te2 \t", "0.681077    \te1 \t\n0.223633    \te2 \t\n"},
+        {4, "0.80365     \t0.681077    \t", "e1 \te2 \t", "0.681077    \te1 \t\n0.223633    \te2 \t\n"},
+        {3, "1.14177     \t0.575396    \t", "e2 \te1 \t", "0.894427    \te1 \t\n0.575396    \te2 \t\n"},
+        {1, "undefined   \t0.62128     \t", "e2 \te1 \t", "0.546514    \te2 \t\te1 \t\n0.62128     \te1 \t\te2 \t\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.criterion);
+        Rank(c.criterion);
+        const std::string erk = Read("s1ERk.txt");
+        const std::vector<std::string> lines = Lines(erk);
+        EXPECT_EQ(lines[0], "    1");
+        EXPECT_EQ(lines[1], c.values);
+        EXPECT_EQ(lines[2], c.order);
+        EXPECT_NE(erk.find("variable subset used:\n" + c.firstStep), std::string::npos) << erk;
+    }
+    EXPECT_EQ(env[2][1], 1.0f);  // E is standardised on a copy
+}
+
+// All communities in one group: no pair between groups, every value undefined and never best, so
+// the order stays as it was.
+TEST_F(EnvRankTest, UndefinedNeverBest) {
+    for (int c = 0; c < 4; c++) groupRel[c] = 1;
+    Rank(3);
+    const std::vector<std::string> lines = Lines(Read("s1ERk.txt"));
+    EXPECT_EQ(lines[1], "undefined   \tundefined   \t");
+    EXPECT_EQ(lines[2], "e1 \te2 \t");
+}
+
+// The settings name the transformation and resemblance the ranking used; the structure file holds
+// one dissimilarity per candidate (2 + 1 forward).
+TEST_F(EnvRankTest, SettingsAndStructureFile) {
+    const struct {
+        int type;
+        const char* text;
+    } cases[] = {{2, "   Vector transformation: 6 (centering and normalization within variables)\n"
+                     "   Resemblance option: Euclidean distances\n\n"},
+                 {1, "   Vector transformation: 0 (none)\n   Resemblance option: Euclidean distances\n\n"},
+                 {3, "   Vector transformation: 0 (none)\n   Resemblance option: 1-Gower index\n\n"}};
+    saveStruct = 'y';
+    for (const auto& c : cases) {
+        optEnvVarType = c.type;
+        Rank(2);
+        const std::string erk = Read("s1ERk.txt");
+        EXPECT_NE(erk.find("Ranking criterion: 2 (congruence environmental resemblance/community resemblance)\n"
+                           "Environmental data structure:\n   Number of variables: 2 \n" +
+                           std::string(c.text) + "Vegetation data structure:\n"),
+                  std::string::npos)
+            << erk;
+    }
+    EXPECT_EQ(Lines(Read("s1Str.txt")).size(), 3u * 4);
+}
+
+// Criterion 5 ranks nothing: a message and no file.
+TEST_F(EnvRankTest, CriterionFiveWritesNothing) {
+    Rank(5);
+    EXPECT_FALSE(std::ifstream("s1ERk.txt").good());
+    EXPECT_NE(Err().find("Ranking criterion 5 does not rank the variables"), std::string::npos);
+}
+
+// The loop directions: backward for criterion 1, forward otherwise (2 variables).
+TEST_F(EnvRankTest, LoopDirections) {
+    const struct {
+        int criterion;
+        Ints got;
+    } cases[] = {{1, {0, 1, 1, 0, 1, 2, 2, 2}}, {2, {1, 0, 1, 1, 0, 4, 4, 0}}};
+    for (const auto& c : cases) {
+        optEnvStruct = c.criterion;
+        EXPECT_EQ((Ints{test_ek(0), test_ek(2), test_em(0), test_em(-1), test_em(2), incr_em(3), incr_ek(3), incr_ev(1)}),
+                  c.got);
+    }
+}
+
+}  // namespace
