@@ -1,6 +1,6 @@
 // Cluster analysis drivers: fusion levels and partitions against R's hclust and cutree
-// (r/structures.R) for each method and kind of stored matrix, similarities, the partition file
-// read back, the wrapped member lists, the caption and the environmental clustering.
+// (r/structures.R) for each method and kind of stored matrix, the partition file read back, the
+// wrapped member lists, the caption and the environmental clustering.
 #include "classical/TNXCLUST.h"
 #include "OrdinationFixture.h"
 #include "session/dialogs/TNXPART.h"
@@ -9,36 +9,34 @@ using namespace tnxtest;
 
 namespace {
 
-// Squared distances of the six points of r/structures.R.
+// Squared distances of the six points of r/structures.R, and cutree into 2 to 5 groups (every
+// method cuts them alike).
 const Matrix kSix = {{0, 1.04, 26, 45, 17.06, 171.25},  {1.04, 0, 16.64, 32.84, 15.46, 150.49},
                      {26, 16.64, 0, 5, 29.86, 88.25},   {45, 32.84, 5, 0, 31.46, 51.25},
                      {17.06, 15.46, 29.86, 31.46, 0, 101.41}, {171.25, 150.49, 88.25, 51.25, 101.41, 0}};
-// cutree of every method into 2 to 5 groups.
 const std::vector<Ints> kCuts = {{1, 1, 1, 1, 1, 2}, {1, 1, 2, 2, 1, 3}, {1, 1, 2, 2, 3, 4}, {1, 1, 2, 3, 4, 5}};
 
 class ClusterTest : public StructureTest {
 protected:
     void SetUp() override {
         StructureTest::SetUp();
-        whichObj = 'r';
-        optmain = 'V';
-        rese_opt = 6;
+        whichObj = 'r', optmain = 'U', rese_opt = 6, part = 1;
     }
-    // Cluster2 of the objects o1, o2, ... of m; the report's section.
+    // Cluster2 of the objects o1, o2, ... of m at level 2; the report's section.
     std::string Cluster(const Matrix& m) {
         const int n = static_cast<int>(m.size());
         OwnedTable<double> t(n, n);
-        for (int i = 0; i < n; i++)
-            for (int j = 0; j < n; j++) t[i][j] = m[i][j];
-        names_.clear();
-        for (int i = 0; i < n; i++) names_.push_back("o" + std::to_string(i + 1));
+        std::vector<std::string> names;
         std::vector<char*> labels;
-        for (auto& s : names_) labels.push_back(&s[0]);
+        for (int i = 0; i < n; i++) {
+            names.push_back("o" + std::to_string(i + 1));
+            for (int j = 0; j < n; j++) t[i][j] = m[i][j];
+        }
+        for (auto& s : names) labels.push_back(&s[0]);
         std::remove("s1Prinda.txt");
         caption_ = Cluster2(n, labels.data(), 2, 1, t.get());
         return Read("s1Prinda.txt");
     }
-    std::vector<std::string> names_;
     std::string caption_;
 };
 
@@ -46,133 +44,95 @@ protected:
 std::vector<double> StepValues(const std::string& report, size_t column) {
     std::vector<double> v;
     const std::vector<std::string> lines = Lines(report.substr(report.find("Fusion directory:\n")));
-    for (size_t i = 2; i < lines.size() && !lines[i].empty(); i++) {
-        const std::vector<double> x = Numbers(lines[i]);
-        if (x.size() > column) v.push_back(x[column]);
-    }
+    for (size_t i = 2; i < lines.size() && !lines[i].empty(); i++) v.push_back(Numbers(lines[i]).at(column));
     return v;
-}
-
-// The groups of the partition into k groups listed in the report.
-Ints Groups(const std::string& report, int k) {
-    const std::string head = std::to_string(k) + " groups (cl = ";
-    for (const std::string& line : Lines(report))
-        if (line.rfind(head, 0) == 0) {
-            const std::vector<double> v = Numbers(line.substr(line.find("):") + 2));
-            return Ints(v.begin(), v.end());
-        }
-    return {};
 }
 
 // Same partition up to the numbering of the groups.
 bool SamePartition(const Ints& a, const Ints& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++)
+    for (size_t i = 0; i < a.size() && a.size() == b.size(); i++)
         for (size_t j = 0; j < a.size(); j++)
             if ((a[i] == a[j]) != (b[i] == b[j])) return false;
-    return true;
+    return a.size() == b.size();
 }
 
-void ExpectNear(const std::vector<double>& got, const std::vector<double>& expected, double tolerance) {
+void ExpectNear(const std::vector<double>& got, const std::vector<double>& expected) {
     ASSERT_EQ(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); i++) EXPECT_NEAR(got[i], expected[i], tolerance) << i;
+    for (size_t i = 0; i < got.size(); i++) EXPECT_NEAR(got[i], expected[i], 1e-9) << i;
 }
 
 // hclust heights (single, complete, average) and ward.D2 heights squared and halved (the
 // sums-of-squares criterion), from plain stored distances and from the hierarchy's squared ones,
 // which linkage takes as they are (levels = squared heights) and sums of squares never square
-// again. Every method cuts the six points as cutree does.
+// again. Correlations of three objects (r12 .9, r13 .1, r23 .5): complete linkage joins the
+// largest, the group then at min(.1, .5); sums of squares take 2 (1 - r) = .2, 1.8, 1: criteria
+// .2 / 2 and 2/3 ((1.8 + 1) / 2 - .2 / 4). The partitions in the report and those the partition
+// dialogs read back from the file are cutree's; the file lists sums of squares by level.
 TEST_F(ClusterTest, HeightsAndPartitionsMatchHclust) {
-    const std::vector<double> single = {1.01980390271856, 2.23606797749979, 3.93192065026750, 4.07921561087423,
-                                        7.15891053163818};
     const std::vector<double> ward = {0.52, 2.5, 10.6666666666667, 30.3853333333333, 86.4296666666667};
+    const Matrix r = {{1, .9, .1}, {.9, 1, .5}, {.1, .5, 1}};
     const struct {
-        int hierarchical, method;
-        bool squared;
+        int hierarchical, option, method;
+        Matrix stored;
         size_t column;
         std::vector<double> levels;
     } cases[] = {
-        {0, 1, false, 1, single},
-        {0, 2, false, 1, {1.01980390271856, 2.23606797749979, 4.13037528561268, 6.70820393249937, 13.0862523283024}},
-        {0, 4, false, 1, {1.01980390271856, 2.23606797749979, 4.03114796794009, 5.44840174526698, 10.3953999536469}},
-        {0, 3, false, 2, ward},
-        {1, 3, true, 2, ward},
-        {1, 1, true, 1, {1.04, 5, 15.46, 16.64, 51.25}},
+        {0, 6, 1, Roots(kSix), 1, {1.01980390271856, 2.23606797749979, 3.9319206502675, 4.07921561087423, 7.15891053163818}},
+        {0, 6, 2, Roots(kSix), 1, {1.01980390271856, 2.23606797749979, 4.13037528561268, 6.70820393249937, 13.0862523283024}},
+        {0, 6, 4, Roots(kSix), 1, {1.01980390271856, 2.23606797749979, 4.03114796794009, 5.44840174526698, 10.3953999536469}},
+        {0, 6, 3, Roots(kSix), 2, ward},
+        {1, 6, 3, kSix, 2, ward},
+        {1, 6, 1, kSix, 1, {1.04, 5, 15.46, 16.64, 51.25}},
+        {1, 5, 2, r, 1, {.9, .1}},
+        {1, 5, 3, r, 2, {.1, .9}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.method);
-        isHierarchical = c.hierarchical;
-        clusMeth = c.method;
-        const std::string report = Cluster(c.squared ? kSix : Roots(kSix));
-        ExpectNear(StepValues(report, c.column), c.levels, 1e-9);
-        for (int k = 2; k <= 5; k++) EXPECT_TRUE(SamePartition(Groups(report, k), kCuts[k - 2])) << k;
+        isHierarchical = c.hierarchical, rese_opt = c.option, clusMeth = c.method;
+        const std::string report = Cluster(c.stored);
+        ExpectNear(StepValues(report, c.column), c.levels);
+        const std::vector<std::string> file = Lines(Read("s1.RCl"));
+        for (size_t i = 1; i < file.size() && c.method == 3; i++) EXPECT_LE(Numbers(file[i - 1])[0], Numbers(file[i])[0]);
+        for (int k = 2; k <= 5 && c.stored.size() == 6; k++) {
+            std::string line = report.substr(report.find(std::to_string(k) + " groups (cl = "));
+            line = line.substr(0, line.find('\n'));
+            const std::vector<double> v = Numbers(line.substr(line.find("):") + 2));
+            EXPECT_TRUE(SamePartition(Ints(v.begin(), v.end()), kCuts[k - 2])) << k;
+            Ints groups(6);
+            GetPartition(6, k, groups.data(), 'r');
+            EXPECT_TRUE(SamePartition(groups, kCuts[k - 2])) << k;
+        }
     }
 }
 
-// Correlations of three objects (r12 .9, r13 .1, r23 .5): complete linkage joins the largest
-// values, the group then at min(.1, .5); sums of squares take 2 (1 - r) = .2, 1.8, 1: criteria
-// .2 / 2 and 2/3 ((1.8 + 1) / 2 - .2 / 4).
-TEST_F(ClusterTest, CorrelationsAsSimilaritiesOrSquaredDistances) {
-    const Matrix r = {{1, .9, .1}, {.9, 1, .5}, {.1, .5, 1}};
-    rese_opt = 5;
-    clusMeth = 2;
-    ExpectNear(StepValues(Cluster(r), 1), {.9, .1}, 1e-12);
-    clusMeth = 3;
-    ExpectNear(StepValues(Cluster(r), 2), {.1, .9}, 1e-12);
-}
-
-// The partition file of the cluster handler: fusions by increasing level, each object's group
-// read back by the partition dialogs' reader as cutree has it.
-TEST_F(ClusterTest, PartitionFileReadBack) {
-    optmain = 'U';
-    clusMeth = 3;
-    Cluster(Roots(kSix));
-    const std::vector<std::string> lines = Lines(Read("s1.RCl"));
-    ASSERT_EQ(lines.size(), 5u);
-    for (size_t i = 1; i < lines.size(); i++) EXPECT_LE(Numbers(lines[i - 1])[0], Numbers(lines[i])[0]);
-    for (int k = 2; k <= 5; k++) {
-        Ints groups(6);
-        GetPartition(6, k, groups.data(), 'r');
-        EXPECT_TRUE(SamePartition(groups, kCuts[k - 2])) << k;
-    }
-}
-
-// The flat records: sums of squares sorted by level (equal levels would keep their order),
-// other methods in fusion order.
+// The flat records: sums of squares sorted by level, other methods in fusion order.
 TEST_F(ClusterTest, SaveClusSortsSumsOfSquares) {
-    double ss[] = {2, 9, 2, 1, 2, 1, 9, 2, 3, 4, 3, 9, 4, 1, 2, 3, 4};
+    double ss[] = {2, 9, 2, 1, 2, 1, 9, 2, 3, 4, 3, 9, 4, 1, 2, 3, 4}, linkage[] = {2, 2, 1, 2, 1, 2, 3, 4, 3, 4, 1, 2, 3, 4};
     whichObj = 'c';
     SaveClus(4, ss, 3);
     EXPECT_EQ(Read("s1.CCl"), "1\t2\t3\t4\t\n2\t2\t1\t2\t\n3\t4\t1\t2\t3\t4\t\n");
-    double linkage[] = {2, 2, 1, 2, 1, 2, 3, 4, 3, 4, 1, 2, 3, 4};
     SaveClus(4, linkage, 1);
     EXPECT_EQ(Read("s1.CCl"), "2\t2\t1\t2\t\n1\t2\t3\t4\t\n3\t4\t1\t2\t3\t4\t\n");
 }
 
 // Past maxColsPrint = 40 (4 k + 32 > 40 from the third member on) a member list goes on under
 // empty step and level columns: single linkage groups of 2, 2, 3, 5 and 6 members wrap 0, 0, 1, 2
-// and 2 times. Two objects: one step and the one partition "2 groups" (no fusion: cl = 0).
-TEST_F(ClusterTest, WrappedMembersAndTwoObjects) {
+// and 2 times. Two objects: one step and the one partition "2 groups" (no fusion: cl = 0). The
+// caption of a hierarchical analysis.
+TEST_F(ClusterTest, WrappedMembersTwoObjectsAndCaption) {
     maxColsPrint = 40;
     clusMeth = 1;
     const std::string report = Cluster(Roots(kSix));
     maxColsPrint = 2147483647;
     EXPECT_EQ(Count(report, "\n     \t             \t"), 5);
+    isHierarchical = 1;
     const std::string two = Cluster({{0, 3}, {3, 0}});
     EXPECT_NE(two.find("Step \tResemblance  \tObjects in group\n1    \t3            \to1 \to2 \t\n"), std::string::npos);
     EXPECT_NE(two.find("\n2 groups (cl = 0):     \t1\t2\t\n"), std::string::npos);
     EXPECT_EQ(two.find("3 groups"), std::string::npos);
-}
-
-// The dendrogram's caption of a hierarchical analysis of communities.
-TEST_F(ClusterTest, Caption) {
-    isHierarchical = part = 1;
-    clusMeth = 4;
-    Cluster(Roots(kSix));
-    EXPECT_EQ(caption_, "Formatted data (V): s1Formda.txt\rClustering method: 4 (average linkage UPGMA)\r"
-                        "Objects: communities\rLevel on trait hierarchy: 2\rTraits (cumulative from level 3 down):\r"
-                        "tr1tr2tr3\rResemblance option: 6, nominal resemblances\r"
-                        "Fuzzy: none (crisp)  Data partition: mixed\r");
+    EXPECT_EQ(caption_, "Formatted data (V): s1Formda.txt\rClustering method: 1 (single linkage)\rObjects: communities\r"
+                        "Level on trait hierarchy: 2\rTraits (cumulative from level 3 down):\rtr1tr2tr3\r"
+                        "Resemblance option: 6, nominal resemblances\rFuzzy: none (crisp)  Data partition: mixed\r");
 }
 
 // The environmental dissimilarity of the four points clustered by sums of squares, squared by the
@@ -183,7 +143,7 @@ TEST_F(ClusterTest, EnvironmentalSumsOfSquares) {
     const std::string caption = EnvCluster();
     const std::string report = Read("s1Prinda.txt");
     EXPECT_NE(report.find("CLUSTER ANALYSIS (environmental)\n"), std::string::npos);
-    ExpectNear(StepValues(report, 2), {5, 13.6666666666667, 22.8333333333333}, 1e-9);
+    ExpectNear(StepValues(report, 2), {5, 13.6666666666667, 22.8333333333333});
     EXPECT_EQ(rese[0][0][1], std::sqrt(10.0));
     EXPECT_NE(caption.find("\rResemblance function: Euclidean distance\rVector transformation: "), std::string::npos);
 }

@@ -19,9 +19,7 @@ class EnvRankTest : public StructureTest {
 protected:
     void SetUp() override {
         StructureTest::SetUp();
-        sDigits = 6;
-        rese_opt = 6;
-        part = 1;
+        sDigits = 6, rese_opt = 6, part = 1;
         Store(1, Roots(kSquared));
         for (int c = 0; c < 4; c++) groupRel[c] = c < 2 ? 1 : 2;
         nGroups = 2;
@@ -34,9 +32,9 @@ protected:
         StructureTest::TearDown();
     }
     void Rank(int criterion) {
-        optEnvStruct = criterion;
         int axes[1] = {3};
         float** cube[1] = {scores_};
+        optEnvStruct = criterion;
         EnvRank(axes, cube);
     }
     float** scores_ = nullptr;
@@ -61,10 +59,7 @@ TEST_F(EnvRankTest, StepsMatchR) {
         SCOPED_TRACE(c.criterion);
         Rank(c.criterion);
         const std::string erk = Read("s1ERk.txt");
-        const std::vector<std::string> lines = Lines(erk);
-        EXPECT_EQ(lines[0], "    1");
-        EXPECT_EQ(lines[1], c.values);
-        EXPECT_EQ(lines[2], c.order);
+        EXPECT_EQ(erk.substr(0, erk.find("The variables")), "    1\n" + c.values + "\n" + c.order + "\n");
         EXPECT_NE(erk.find("variable subset used:\n" + c.firstStep), std::string::npos) << erk;
     }
     EXPECT_EQ(env[2][1], 1.0f);  // E is standardised on a copy
@@ -75,9 +70,7 @@ TEST_F(EnvRankTest, StepsMatchR) {
 TEST_F(EnvRankTest, UndefinedNeverBest) {
     for (int c = 0; c < 4; c++) groupRel[c] = 1;
     Rank(3);
-    const std::vector<std::string> lines = Lines(Read("s1ERk.txt"));
-    EXPECT_EQ(lines[1], "undefined   \tundefined   \t");
-    EXPECT_EQ(lines[2], "e1 \te2 \t");
+    EXPECT_EQ(Read("s1ERk.txt").substr(0, 42), "    1\nundefined   \tundefined   \t\ne1 \te2 \t\n");
 }
 
 // The settings name the transformation and resemblance the ranking used; the structure file holds
@@ -105,23 +98,10 @@ TEST_F(EnvRankTest, SettingsAndStructureFile) {
 }
 
 // Criterion 5 ranks nothing: a message and no file.
-TEST_F(EnvRankTest, CriterionFiveWritesNothing) {
+TEST_F(EnvRankTest, CriterionFiveRanksNothing) {
     Rank(5);
     EXPECT_FALSE(std::ifstream("s1ERk.txt").good());
     EXPECT_NE(Err().find("Ranking criterion 5 does not rank the variables"), std::string::npos);
-}
-
-// The loop directions: backward for criterion 1, forward otherwise (2 variables).
-TEST_F(EnvRankTest, LoopDirections) {
-    const struct {
-        int criterion;
-        Ints got;
-    } cases[] = {{1, {0, 1, 1, 0, 1, 2, 2, 2}}, {2, {1, 0, 1, 1, 0, 4, 4, 0}}};
-    for (const auto& c : cases) {
-        optEnvStruct = c.criterion;
-        EXPECT_EQ((Ints{test_ek(0), test_ek(2), test_em(0), test_em(-1), test_em(2), incr_em(3), incr_ek(3), incr_ev(1)}),
-                  c.got);
-    }
 }
 
 }  // namespace

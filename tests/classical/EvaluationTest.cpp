@@ -13,8 +13,7 @@ class EvaluationTest : public StructureTest {
 protected:
     void SetUp() override {
         StructureTest::SetUp();
-        rese_opt = 6;
-        optmain = 'E';
+        rese_opt = 6, optmain = 'E';
         hasScores = hasHier = hasRo = 1;
         Store(1, Roots(kSquared));
     }
@@ -30,8 +29,7 @@ protected:
 // 0.803649860139399 (vegan); the structure file holds both matrices and the notes, unless the
 // randomisation tests run.
 TEST_F(EvaluationTest, CongruenceIsMantelStatistic) {
-    cohe = 1;
-    saveStruct = 'y';
+    cohe = 1, saveStruct = 'y';
     Evaluation();
     EXPECT_NEAR(Ro(), 0.803649860139399, 1e-7);
     EXPECT_NE(Read("s1Prinda.txt").find("Structure evaluation function: 1 (congruence community/environmental "
@@ -51,18 +49,18 @@ TEST_F(EvaluationTest, CongruenceIsMantelStatistic) {
 }
 
 // Two communities: 1 - |De - d| / max with De = 2 (each standardised variable -0.707, 0.707) and
-// d = sqrt(10). One community: no evaluation at all.
-TEST_F(EvaluationTest, TwoCommunitiesAndOne) {
-    cohe = 1;
-    ncsm = 2;
+// d = sqrt(10). One community: no evaluation at all; nor without the scores file (functions 2, 5)
+// or the intermediate file (6).
+TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
+    cohe = 1, ncsm = 2;
     Evaluation();
     ncsm = 4;
     EXPECT_NEAR(Ro(), 2 / std::sqrt(10.0), 1e-6);
-    std::remove("s1Ro.txt");
-    std::remove("s1Prinda.txt");
+    std::remove("s1Ro.txt"), std::remove("s1Prinda.txt");
     ncsm = 1;
     Evaluation();
-    ncsm = 4;
+    ncsm = 4, hasScores = hasHier = 0;
+    for (int c : {2, 5, 6}) cohe = c, Evaluation();
     EXPECT_EQ(Entries(), 3);
     EXPECT_NE(Err().find("needs at least 2 communities"), std::string::npos);
 }
@@ -81,15 +79,13 @@ TEST_F(EvaluationTest, GroupDivergence) {
                  {{1, 1, 2, 2}, 3, 21.5},             {{1, 1, 2, 2}, 4, 1.075},
                  {{1, 2, 3, 4}, 4, 1.0}};
     for (const auto& c : cases) {
-        Groups(c.groups);
-        groupDissMeth = c.method;
+        Groups(c.groups), groupDissMeth = c.method;
         Evaluation();
         EXPECT_NEAR(Ro(), c.value, 1e-9) << c.method;
     }
     EXPECT_NE(Read("s1Prinda.txt").find("\nAll pairwise group comparisons:\nLevel 1:\n"), std::string::npos);
     std::remove("s1Ro.txt");
-    Groups({1, 1, 1, 1});
-    groupDissMeth = 1;
+    Groups({1, 1, 1, 1}), groupDissMeth = 1;
     Evaluation();
     EXPECT_NE(Read("s1Prinda.txt").find("1 (average dissimilarity)\nundefined \n"), std::string::npos);
     EXPECT_EQ((Ints{hasRo, static_cast<int>(std::ifstream("s1Ro.txt").good())}), (Ints{0, 0}));
@@ -114,21 +110,10 @@ TEST_F(EvaluationTest, OrdinationAxesAgainstEnvironment) {
     EXPECT_NEAR(std::fabs(r[0]), 0.963965936499353, 1e-6);
 }
 
-// Without the scores file or the intermediate file the functions that need them write nothing.
-TEST_F(EvaluationTest, MissingFilesWriteNothing) {
-    hasScores = hasHier = 0;
-    for (int c : {2, 5, 6}) {
-        cohe = c;
-        Evaluation();
-    }
-    EXPECT_EQ(Entries(), 3);
-}
-
 // Trait redundancy over levels d, d^2, d: level 1 is 1; monothetic pooling compares each level
 // with the one before (cor(d, d^2) = 0.989841936494769, R), polythetic pooling with level 1.
 TEST_F(EvaluationTest, TraitRedundancy) {
-    cohe = 4;
-    isHierarchical = 1;
+    cohe = 4, isHierarchical = 1;
     Store(3, Roots(kSquared));
     for (int i = 0; i < 4; i++)
         for (int j = 0; j < 4; j++) rese[1][i][j] = kSquared[i][j];
@@ -160,8 +145,7 @@ TEST_F(EvaluationTest, SharpnessOfInformationStructure) {
 // Group homogeneity: the group of three communities is clustered by complete linkage, the group
 // of one only named.
 TEST_F(EvaluationTest, GroupHomogeneity) {
-    cohe = 7;
-    clusMeth = 1;
+    cohe = 7, clusMeth = 1;
     Groups({1, 1, 2, 1});
     Evaluation();
     const std::string report = Read("s1Prinda.txt");

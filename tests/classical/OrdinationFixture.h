@@ -4,9 +4,6 @@
 #ifndef TARNEX_TESTS_CLASSICAL_ORDINATION_FIXTURE_H
 #define TARNEX_TESTS_CLASSICAL_ORDINATION_FIXTURE_H
 
-#include <cmath>
-#include <vector>
-
 #include "series_fixture.h"
 
 namespace tnxtest {
@@ -29,20 +26,14 @@ protected:
         SeriesTest::SetUp();
         const float e2[4] = {2, 7, 1, 8};
         for (int c = 0; c < 4; c++) env[c][1] = e2[c];
-        optEnvVarType = 2;
-        temEnvQual = 0;
-        maxComponents = 6;
-        sDigits = 12;
-        saveStruct = 'n';
-        hasVegOrdiCorrel = 0;
+        optEnvVarType = 2, maxComponents = 6, sDigits = 12, saveStruct = 'n';
+        temEnvQual = hasVegOrdiCorrel = 0;
         printOrdScores = printOrdCorrelations = 'n';
         reseTypeOrd = reseTypeClus = reseTypeEv = reseTypeERank = 1;
-        std::strcpy(whichScores, "s1Sco.txt");
-        std::strcpy(whichEnvPrinda, "s1Prinda.txt");
-        std::strcpy(whichEnvScores, "s1ESc.txt");
-        std::strcpy(whichAOCScor, "s1.AOC");
-        std::strcpy(whichReClus, "s1.RCl");
-        std::strcpy(whichCstClus, "s1.CCl");
+        for (auto n : {std::make_pair(whichScores, "s1Sco.txt"), {whichEnvPrinda, "s1Prinda.txt"},
+                       {whichEnvScores, "s1ESc.txt"}, {whichAOCScor, "s1.AOC"}, {whichReClus, "s1.RCl"},
+                       {whichCstClus, "s1.CCl"}})
+            std::strcpy(n.first, n.second);
     }
     void TearDown() override {
         if (rese) free3D(rese, stored_, ncsm + 1);
