@@ -1,10 +1,10 @@
-// Support of the structure tests (ordination, clustering, evaluation, ranking, tables): the
-// series data set with e2 = 2 7 1 8, the stored community resemblances of four points (see
-// r/structures.R) and the values of a report line.
+// Support of the structure tests: the series data set with e2 = 2 7 1 8, the stored community
+// resemblances of four points (r/structures.R) and the values of a report line.
 #ifndef TARNEX_TESTS_CLASSICAL_ORDINATION_FIXTURE_H
 #define TARNEX_TESTS_CLASSICAL_ORDINATION_FIXTURE_H
 
 #include "series_fixture.h"
+#include "traits/TNXWHOLE.h"
 
 namespace tnxtest {
 
@@ -13,12 +13,13 @@ using Matrix = std::vector<std::vector<double>>;
 // Squared Euclidean distances of the points (0,0,0), (3,0,1), (0,4,2), (5,5,0).
 const Matrix kSquared = {{0, 10, 20, 50}, {10, 0, 26, 30}, {20, 26, 0, 30}, {50, 30, 30, 0}};
 
-inline Matrix Roots(const Matrix& m) {
-    Matrix r = m;
-    for (auto& row : r)
+inline Matrix Roots(Matrix m) {
+    for (auto& row : m)
         for (double& v : row) v = std::sqrt(v);
-    return r;
+    return m;
 }
+
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class StructureTest : public SeriesTest {
 protected:
@@ -27,8 +28,7 @@ protected:
         const float e2[4] = {2, 7, 1, 8};
         for (int c = 0; c < 4; c++) env[c][1] = e2[c];
         optEnvVarType = 2, maxComponents = 6, sDigits = 12, saveStruct = 'n';
-        temEnvQual = hasVegOrdiCorrel = 0;
-        printOrdScores = printOrdCorrelations = 'n';
+        temEnvQual = hasVegOrdiCorrel = 0, printOrdScores = printOrdCorrelations = 'n';
         reseTypeOrd = reseTypeClus = reseTypeEv = reseTypeERank = 1;
         for (auto n : {std::make_pair(whichScores, "s1Sco.txt"), {whichEnvPrinda, "s1Prinda.txt"},
                        {whichEnvScores, "s1ESc.txt"}, {whichAOCScor, "s1.AOC"}, {whichReClus, "s1.RCl"},
@@ -36,15 +36,14 @@ protected:
             std::strcpy(n.first, n.second);
     }
     void TearDown() override {
-        if (rese) free3D(rese, stored_, ncsm + 1);
-        rese = nullptr;
+        Store(0, {});
         SeriesTest::TearDown();
     }
     // `levels` stored matrices, each m (a square of at most ncsm + 1 rows) in full.
     void Store(int levels, const Matrix& m) {
-        if (rese) free3D(rese, stored_, ncsm + 1);
+        free3D(rese, stored_, ncsm + 1);
         nlev = stored_ = levels;
-        rese = dim3Double(levels, ncsm + 1, ncsm + 1);
+        rese = levels > 0 ? dim3Double(levels, ncsm + 1, ncsm + 1) : nullptr;
         for (int l = 0; l < levels; l++)
             for (size_t i = 0; i < m.size(); i++)
                 for (size_t j = 0; j < m.size(); j++) rese[l][i][j] = m[i][j];
