@@ -191,7 +191,7 @@ std::string Cluster2(int n, char** labels, int level, int reseType, double** mat
 
 std::string Cluster() {
     if (whichObj == 'c') {
-        const int level = whichLevelCst;
+        const int level = std::max(1, whichLevelCst);
         const int n = rcst[level - 1];
         // In a species table each type is named by its species.
         const bool species = nch == 1 && std::strcmp(chLabel[0], "sp") == 0 && nSpp > 0;
@@ -200,7 +200,7 @@ std::string Cluster() {
         for (std::string& l : labels) pointers.push_back(&l[0]);
         return Cluster2(n, pointers.data(), level, reseTypeClus, rese[level - 1]);
     }
-    const int level = whichLevelRel;
+    const int level = std::max(1, whichLevelRel);
     return Cluster2(ncsm, reLabel, level, reseTypeClus, rese[level - 1]);
 }
 

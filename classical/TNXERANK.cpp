@@ -168,6 +168,7 @@ void EnvRank(int* axes, float*** scores) {
     FILE* f = lines.stream();
     // Steps that recorded no best value (every candidate undefined) keep it undefined.
     std::vector<bool> recorded(p, false);
+    char progress[64];
     const double start = optEnvStruct == 3 ? DBL_MAX : -1.0;
     for (int k = Backward() ? p - 1 : 0; test_ek(k); k = incr_ek(k)) {
         const int m = Backward() ? k : k + 1;
@@ -175,7 +176,8 @@ void EnvRank(int* axes, float*** scores) {
         s.bestOrder = s.order;
         if (Backward() && k == p - 1) s.Dissimilarity(p, s.reference.get());
         for (int j = k; test_em(j); j = incr_em(j)) {
-            HandleEventInfoWhere2(FormatText("EnvRanking Iteration: %d %d", k + 1, j + 1).c_str());
+            std::snprintf(progress, sizeof progress, "EnvRanking Iteration: %d %d", k + 1, j + 1);
+            HandleEventInfoWhere2(progress);
             std::swap(s.order[k], s.order[j]);
             s.Dissimilarity(m, s.De.get());
             if (structures) PrintHalfMatrix(structure.stream(), n, s.De.get(), 0, sDigits);

@@ -1,6 +1,5 @@
-// Cluster analysis drivers: fusion levels and partitions against R's hclust and cutree
-// (r/structures.R) for each method and kind of stored matrix, the partition file read back, the
-// wrapped member lists, the caption and the environmental clustering.
+// Cluster analysis drivers against R's hclust and cutree (r/structures.R), the partition file read
+// back, wrapped member lists, the caption, the environmental clustering.
 #include "classical/TNXCLUST.h"
 #include "OrdinationFixture.h"
 #include "session/dialogs/TNXPART.h"
@@ -104,8 +103,9 @@ TEST_F(ClusterTest, HeightsAndPartitionsMatchHclust) {
 
 // Past maxColsPrint = 40 (4 k + 32 > 40 from the third member on) a member list goes on under
 // empty step and level columns: single linkage groups of 2, 2, 3, 5 and 6 members wrap 0, 0, 1, 2
-// and 2 times. Two objects: one step and the one partition "2 groups" (no fusion: cl = 0).
-TEST_F(ClusterTest, WrappedMembersAndTwoObjects) {
+// and 2 times. Two objects: one step and the one partition "2 groups" (no fusion: cl = 0). The
+// caption lists the traits in the hierarchy order 2 3 1.
+TEST_F(ClusterTest, WrappedMembersTwoObjectsAndCaption) {
     maxColsPrint = 40;
     clusMeth = 1;
     const std::string report = Cluster(Roots(kSix));
@@ -114,7 +114,11 @@ TEST_F(ClusterTest, WrappedMembersAndTwoObjects) {
     const std::string two = Cluster({{0, 3}, {3, 0}});
     EXPECT_TRUE(Has(two, "Step \tResemblance  \tObjects in group\n1    \t3            \to1 \to2 \t\n"));
     EXPECT_TRUE(Has(two, "\n2 groups (cl = 0):     \t1\t2\t\n"));
-    EXPECT_EQ(two.find("3 groups"), std::string::npos);
+    nchor[0] = 2, nchor[1] = 3, nchor[2] = 1;
+    EXPECT_EQ(Cluster2(0, nullptr, 1, 1, nullptr), "Formatted data (V): s1Formda.txt\rClustering method: 1 (single "
+                                                  "linkage)\rObjects: communities\rTraits (cumulative from level 3 "
+                                                  "down):\rtr2tr3tr1\rResemblance option: 6, nominal resemblances\r"
+                                                  "Fuzzy: none (crisp)  Data partition: mixed\r");
 }
 
 // The environmental dissimilarity of the four points clustered by sums of squares, squared by the

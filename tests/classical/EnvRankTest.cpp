@@ -1,6 +1,5 @@
-// Ranking of the environmental variables: the steps of each criterion against R
-// (r/structures.R: each variable alone, then both), the result file's ranking and settings,
-// undefined values, the structure file and the refused criterion.
+// Ranking of the environmental variables against R (r/structures.R), the result file's ranking and
+// settings, undefined values, the structure file and the refused criterion.
 #include "classical/TNXERANK.h"
 #include "OrdinationFixture.h"
 

@@ -1,6 +1,5 @@
-// Evaluation of structures: the functions against vegan's mantel and R (r/structures.R) or by
-// hand, the values and structure files, the two-community rule and the guards of undefined
-// values, missing communities and missing files.
+// Evaluation of structures against vegan's mantel and R (r/structures.R) or by hand, the values and
+// structure files, the two-community rule, undefined values, missing communities and files.
 #include "classical/TNXEVAL.h"
 #include "classical/TNXORDI.h"
 #include "OrdinationFixture.h"
@@ -47,7 +46,7 @@ TEST_F(EvaluationTest, CongruenceIsMantelStatistic) {
 
 // Two communities: 1 - |De - d| / max with De = 2 (each standardised variable -0.707, 0.707) and
 // d = sqrt(10). One community: no evaluation at all; nor without the scores file (functions 2, 5)
-// or the intermediate file (6).
+// or the intermediate file (6). A structure under function 2 evaluates to 0.
 TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
     cohe = 1, ncsm = 2;
     Evaluation();
@@ -60,6 +59,7 @@ TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
     for (int c : {2, 5, 6}) cohe = c, Evaluation();
     EXPECT_EQ(Entries(), 3);
     EXPECT_TRUE(Has(Err(), "needs at least 2 communities"));
+    EXPECT_EQ(EvalStruct(rese[0], rese[0], nullptr), 0.0);
 }
 
 // Divergence of the groups 1 1 2 2 of the four points: mean dissimilarity between groups and mean
@@ -84,8 +84,7 @@ TEST_F(EvaluationTest, GroupDivergence) {
     Groups({1, 1, 1, 1}), groupDissMeth = 1;
     Evaluation();
     EXPECT_TRUE(Has(Read("s1Prinda.txt"), "1 (average dissimilarity)\nundefined \n"));
-    EXPECT_EQ((Ints{hasRo, static_cast<int>(std::ifstream("s1Ro.txt").good())}), (Ints{0, 0}));
-    EXPECT_STREQ(whichRo, "NULL");
+    EXPECT_EQ((Ints{hasRo, std::ifstream("s1Ro.txt").good(), std::strcmp(whichRo, "NULL")}), (Ints{0, 0, 0}));
 }
 
 // Function 2 reads the scores file: over all three axes the ordination distances are the points'
