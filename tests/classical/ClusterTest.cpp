@@ -57,13 +57,11 @@ void ExpectNear(const std::vector<double>& got, const std::vector<double>& expec
     for (size_t i = 0; i < got.size(); i++) EXPECT_NEAR(got[i], expected[i], 1e-9) << i;
 }
 
-// hclust heights (single, complete, average) and ward.D2 heights squared and halved (the
-// sums-of-squares criterion), from plain stored distances and from the hierarchy's squared ones,
-// which linkage takes as they are (levels = squared heights) and sums of squares never square
-// again. Correlations of three objects (r12 .9, r13 .1, r23 .5): complete linkage joins the
-// largest, the group then at min(.1, .5); sums of squares take 2 (1 - r) = .2, 1.8, 1: criteria
-// .2 / 2 and 2/3 ((1.8 + 1) / 2 - .2 / 4). The partitions in the report and those the partition
-// dialogs read back from the file are cutree's; the file lists sums of squares by level.
+// hclust heights (single, complete, average), ward.D2 heights squared and halved (the criterion),
+// from plain distances and from the hierarchy's squared ones (linkage levels = squared heights; no
+// d^4). Correlations r12 .9, r13 .1, r23 .5: complete linkage joins the largest, then min(.1, .5);
+// sums of squares of 2 (1 - r): .2 / 2, then (1.8 + 1) / 2 - .2 / 4 scaled by 2/3. Partitions in the
+// report and read back from the file are cutree's; the file lists sums of squares by level.
 TEST_F(ClusterTest, HeightsAndPartitionsMatchHclust) {
     const std::vector<double> ward = {0.52, 2.5, 10.6666666666667, 30.3853333333333, 86.4296666666667};
     const Matrix r = {{1, .9, .1}, {.9, 1, .5}, {.1, .5, 1}};

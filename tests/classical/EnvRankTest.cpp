@@ -39,12 +39,10 @@ protected:
     float** scores_ = nullptr;
 };
 
-// The ranking (best value of each step from the last step's to the first's, then the order) and
-// the candidates of the first step. Criterion 2: e1 alone 0.681077, e2 alone 0.223633, both
-// 0.80365 (the Mantel statistic); criterion 3 minimises the mean dissimilarity between the groups
-// 1 1 2 2: e1 0.894427, e2 0.575396, both 1.14177; criterion 1 leaves one variable out of both:
-// keeping e1 0.546514, keeping e2 0.62128 (the last variable left has no value). In one group no
-// pair lies between groups: every value undefined and never best, so the order stays.
+// The ranking (best of each step, last step first; the order) and the first step's candidates.
+// Criterion 2: e1 0.681077, e2 0.223633, both 0.80365 (Mantel); 3 (minimised, groups 1 1 2 2): e1
+// 0.894427, e2 0.575396, both 1.14177; 1 (one left out of both): keeping e1 0.546514, e2 0.62128,
+// the last one no value. In one group no pair lies between groups: all undefined, order kept.
 TEST_F(EnvRankTest, StepsMatchR) {
     const struct {
         int criterion;

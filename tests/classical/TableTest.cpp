@@ -13,11 +13,18 @@ protected:
         for (int t = 0; t < 3; t++) nchor[t] = t + 1;
         whichLevelGrCST = 1, printSpp = 'n';
     }
+    // Species Abcd, Bcde, Cdef: the first type (OTU) holds Bcde, the second Abcd and Cdef.
+    static void Species() {
+        nSpp = 3, spp = dim2Dchar(3, kSpeciesNameSize), cstSppMap = dim2Dchar(tcst, 4);
+        std::strcpy(cstSppMap[0], "010"), std::strcpy(cstSppMap[1], "101");
+        for (int s = 0; s < 3; s++) std::strcpy(spp[s], Strings{"Abcd Alpha one", "Bcde Beta", "Cdef Gamma"}[s].c_str());
+    }
 };
 
 // Communities of groups B A B A and OTUs (the level-1 types) of groups 1 1 2 2 1 come in group
 // order: columns c2 c4 c1 c3, rows 1 2 5 3 4; type 1 (W row 1 0 1 0) reads 0 0 1 1. Without
-// partitions every community and type becomes a group of its own, and the session keeps them.
+// partitions every community and type becomes a group of its own, and the session keeps them;
+// each type's species are listed.
 TEST_F(TableTest, ArrangedByGroupsOrOneEach) {
     const int cg[4] = {2, 1, 2, 1}, tg[5] = {1, 1, 2, 2, 1};
     for (int c = 0; c < 4; c++) groupRel[c] = cg[c];
@@ -32,14 +39,16 @@ TEST_F(TableTest, ArrangedByGroupsOrOneEach) {
                             table.find("\n3  \ty \t"), table.find("\n4  \ty \t")};
     for (int r = 1; r < 5; r++) EXPECT_LT(rows[r - 1], rows[r]) << r;
     EXPECT_TRUE(Has(table, " 1\t 2\t 3\t  0\t  0\t  1\t  1\t\n"));
-    nGroups = nCstGroups = 0;
+    nGroups = nCstGroups = 0, printSpp = 'y';
+    Species();
     StructTable();
+    EXPECT_TRUE(Has(Read("s1Prinda.txt"), "level 1:\nPFT#\tSpecies\n1   \tBcde Beta\t\n2   \tAbcd Alpha one\tCdef Gamma\t\n3"));
     EXPECT_EQ((Ints{nGroups, nCstGroups, groupRel[3], groupCst[4], dirtyOrig}), (Ints{4, 5, 4, 5, 1}));
     EXPECT_EQ((Strings{grLabel[0], grLabel[3], grCstLabel[0], grCstLabel[4]}), (Strings{"1", "4", "1", "5"}));
 }
 
 // The exports of a level of two types, and in a species table (one trait "sp") each type's
-// species through the species map: type 1 holds Bcde, type 2 Abcd and Cdef.
+// species through the species map.
 TEST_F(TableTest, ExportFiles) {
     WriteHie({{1, 0, 2.5, 0}, {0, 3, 0, 1}});
     Store(1, kSquared);
@@ -50,9 +59,8 @@ TEST_F(TableTest, ExportFiles) {
     EXPECT_EQ(Read("s1l1Mulva5.txt"), "\t1\t0\t2.5\t0\n\t0\t3\t0\t1\n\n\nData matrix: 2 PFTs or species (rows) by 4 "
                                       "communities (columns)\nThe list of 2 species (if it is the case) folows.\n\n"
                                       "Releve labels:\tc1\tc2\tc3\tc4\t\n");
-    nch = 1, nSpp = 3, spp = dim2Dchar(3, kSpeciesNameSize), cstSppMap = dim2Dchar(tcst, 4);
-    std::strcpy(chLabel[0], "sp"), std::strcpy(cstSppMap[0], "010"), std::strcpy(cstSppMap[1], "101");
-    for (int s = 0; s < 3; s++) std::strcpy(spp[s], Strings{"Abcd Alpha one", "Bcde Beta", "Cdef Gamma"}[s].c_str());
+    nch = 1, std::strcpy(chLabel[0], "sp");
+    Species();
     PrintMulvaFormat(1), PrintOrbaldFormat(1);
     EXPECT_EQ(Read("s1l1Mulva5.txt"), "\t\tc1\tc2\tc3\tc4\n1\tBeta\t1\t0\t2.5\t0\n2\tAlpha one\tGamma\t0\t3\t0\t1\n");
     EXPECT_TRUE(Has(Read("s1l1Orbald.txt"), "c4\t\nBcde\tAbcd\tCdef\t\n\nBeta\nAlpha one\nGamma\n"));
