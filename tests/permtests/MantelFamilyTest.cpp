@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include "MantelData.h"
 #include "matrix/core/qwlibRandom.h"
@@ -38,148 +37,75 @@ CompositionInput Given(CompositionStatistic kind, MantelData& d, double g0, doub
 using TraitD = TraitCorrelationTest<double>;
 using CompD = CompositionCorrelationTest<double, double, float>;
 
-struct ObservedCase {
-    const char* name;
-    std::function<double(MantelData&)> observed;
-    double expected;  // r/mantel_family.R
-    double tol;       // single-precision statistics 1e-6, double 1e-12
-};
+// The observed statistic of a trait-row test, double W (or float W).
+double Trait(MantelData& d, TraitStatistic kind, double given, bool floatW = false) {
+    if (floatW) {
+        Mat<float> Wf(kComm, kOtus);
+        Copy(d.W, Wf);
+        TraitCorrelationTest<float> t(kind, kOtus, kTraits, kComm, d.B, Wf, d.sel, 6, true, d.DE, d.DC, d.DP, given);
+        return Observed(t, d.identity)[0];
+    }
+    TraitD t(kind, kOtus, kTraits, kComm, d.B, d.W, d.sel, 6, true, d.DE, d.DC, d.DP, given);
+    return Observed(t, d.identity)[0];
+}
 
-const ObservedCase kObserved[] = {
-    {"ro(TE), double W",
-     [](MantelData& d) {
-         TraitD t(TraitStatistic::kTE, kOtus, kTraits, kComm, d.B, d.W, d.sel, 6, true, d.DE, nullptr, nullptr, 0);
-         return Observed(t, d.identity)[0];
-     },
-     0.031139244177606006, 1e-6},
-    {"ro(TE), float W",
-     [](MantelData& d) {
-         Mat<float> Wf(kComm, kOtus);
-         Copy(d.W, Wf);
-         TraitCorrelationTest<float> t(TraitStatistic::kTE, kOtus, kTraits, kComm, d.B, Wf, d.sel, 6, true, d.DE,
-                                       nullptr, nullptr, 0);
-         return Observed(t, d.identity)[0];
-     },
-     0.031139244177606006, 1e-6},
-    {"ro(TE.C)",
-     [](MantelData& d) {
-         TraitD t(TraitStatistic::kTE_C, kOtus, kTraits, kComm, d.B, d.W, d.sel, 6, true, d.DE, d.DC, nullptr, 0);
-         return Observed(t, d.identity)[0];
-     },
-     0.035625449791580582, 1e-6},
-    {"ro(TE.P)",
-     [](MantelData& d) {
-         TraitD t(TraitStatistic::kTE_P, kOtus, kTraits, kComm, d.B, d.W, d.sel, 6, true, d.DE, nullptr, d.DP, kRPE);
-         return Observed(t, d.identity)[0];
-     },
-     -0.28517562798967727, 1e-12},
-    {"ro(TE.PC), residuals on DP and DC",
-     [](MantelData& d) {
-         TraitD t(TraitStatistic::kTE_PC, kOtus, kTraits, kComm, d.B, d.W, d.sel, 6, true, d.DE, d.DC, d.DP, kRPE_C);
-         return Observed(t, d.identity)[0];
-     },
-     -0.32630348417966337, 1e-12},
-    {"ro(XE)",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_T, d, kRTE));
-         return Observed(t, d.identity)[0];
-     },
-     0.26094343549857929, 1e-12},
-    {"ro(XE.T)",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_T, d, kRTE));
-         return Observed(t, d.identity)[1];
-     },
-     0.37930435998720485, 1e-12},
-    {"ro(XE.T), float U and W",
-     [](MantelData& d) {
-         Mat<float> Uf(kOtus, kTypes), Wf(kComm, kOtus);
-         Copy(d.U, Uf);
-         Copy(d.W, Wf);
-         CompositionInput in = Given(CompositionStatistic::kXE_T, d, float(kRTE));
-         in.single = true;
-         CompositionCorrelationTest<float, float, float> t(kOtus, kTypes, kComm, Uf, Wf, in);
-         return Observed(t, d.identity)[1];
-     },
-     0.37930435998720485, 1e-6},
-    {"ro(XE.T), double U, float W",
-     [](MantelData& d) {
-         Mat<float> Wf(kComm, kOtus);
-         Copy(d.W, Wf);
-         CompositionCorrelationTest<float, double, float> t(kOtus, kTypes, kComm, d.U, Wf,
-                                                             Given(CompositionStatistic::kXE_T, d, kRTE));
-         return Observed(t, d.identity)[1];
-     },
-     0.37930435998720485, 1e-12},
-    {"ro(XE.T), Procrustes",
-     [](MantelData& d) {
-         Mat<double> T(kComm, 2);
-         for (int c = 0; c < kComm; c++)
-             for (int o = 0; o < kOtus; o++)
-                 for (int t = 0; t < 2; t++) T[c][t] += d.W[c][o] * d.B[o][t];
-         CompositionInput in = Given(CompositionStatistic::kXE_T, d, kRTE);
-         in.statistic = 2;
-         in.traits = 2;
-         in.env = 2;
-         in.T = T;
-         in.E = d.E;
-         CompositionCorrelationTest<double, double, double> t(kOtus, kTypes, kComm, d.U, d.W, in);
-         return Observed(t, d.identity)[1];
-     },
-     0.83963964331923024, 1e-12},
-    {"ro(XE_C)",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_TC, d, kRTE_C));
-         return Observed(t, d.identity)[0];
-     },
-     0.27629224523002466, 1e-12},
-    {"ro(XE.TC), residuals on DT and DC",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_TC, d, kRTE_C));
-         return Observed(t, d.identity)[1];
-     },
-     0.39890152092808057, 1e-12},
-    {"ro(XE.P)",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_P, d, kRPE));
-         return Observed(t, d.identity)[0];
-     },
-     0.14919128290871486, 1e-12},
-    {"ro(XE.TP), residuals on DT and DP",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_TP, d, kRPE, kRPT, kRTE_P));
-         return Observed(t, d.identity)[0];
-     },
-     0.20255229174367867, 1e-12},
-    {"ro(XE.TPC), residuals on DT, DP and DC",
-     [](MantelData& d) {
-         CompD t(kOtus, kTypes, kComm, d.U, d.W, Given(CompositionStatistic::kXE_TPC, d, kRPE_C, kRPT, kRTE_PC));
-         return Observed(t, d.identity)[0];
-     },
-     0.1971034856084066, 1e-12},
-    {"ro(XP)",
-     [](MantelData& d) {
-         PhylogenyCompositionTest t(kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, 6);
-         return Observed(t, d.identity)[0];
-     },
-     0.88745233102409993, 1e-12},
-    {"ro(PT)",
-     [](MantelData& d) {
-         PhylogenyCompositionTest t(kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, 6);
-         return Observed(t, d.identity)[1];
-     },
-     0.83792826847291013, 1e-12},
-    {"ro(XP.T)",
-     [](MantelData& d) {
-         PhylogenyCompositionTest t(kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, 6);
-         return Observed(t, d.identity)[2];
-     },
-     0.68329495768655579, 1e-12},
-};
+// Counted statistic i of a type-row test on double U and W.
+double Comp(MantelData& d, const CompositionInput& in, int i) {
+    CompD t(kOtus, kTypes, kComm, d.U, d.W, in);
+    return Observed(t, d.identity)[i];
+}
 
 TEST(MantelObserved, StatisticsAgreeWithR) {
+    using K = CompositionStatistic;
     MantelData d;
-    for (const auto& c : kObserved) EXPECT_NEAR(c.observed(d), c.expected, c.tol) << c.name;
+    Mat<float> Uf(kOtus, kTypes), Wf(kComm, kOtus);
+    Copy(d.U, Uf);
+    Copy(d.W, Wf);
+    CompositionInput single = Given(K::kXE_T, d, float(kRTE));
+    single.single = true;
+    CompositionCorrelationTest<float, float, float> floatForm(kOtus, kTypes, kComm, Uf, Wf, single);
+    CompositionCorrelationTest<float, double, float> mixedForm(kOtus, kTypes, kComm, d.U, Wf, Given(K::kXE_T, d, kRTE));
+    // Procrustes form: T = W B over the two selected traits, in double.
+    Mat<double> T(kComm, 2);
+    for (int c = 0; c < kComm; c++)
+        for (int o = 0; o < kOtus; o++)
+            for (int t = 0; t < 2; t++) T[c][t] += d.W[c][o] * d.B[o][t];
+    CompositionInput pro = Given(K::kXE_T, d, kRTE);
+    pro.statistic = 2;
+    pro.traits = pro.env = 2;
+    pro.T = T;
+    pro.E = d.E;
+    CompositionCorrelationTest<double, double, double> procrustes(kOtus, kTypes, kComm, d.U, d.W, pro);
+    PhylogenyCompositionTest taxa(kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, 6);
+    Observed(taxa, d.identity);
+
+    // Expected: r/mantel_family.R; single-precision statistics within 1e-6, double 1e-12.
+    const struct {
+        const char* name;
+        double got, want, tol;
+    } cases[] = {
+        {"ro(TE)", Trait(d, TraitStatistic::kTE, 0), 0.031139244177606006, 1e-6},
+        {"ro(TE), float W", Trait(d, TraitStatistic::kTE, 0, true), 0.031139244177606006, 1e-6},
+        {"ro(TE.C)", Trait(d, TraitStatistic::kTE_C, 0), 0.035625449791580582, 1e-6},
+        {"ro(TE.P)", Trait(d, TraitStatistic::kTE_P, kRPE), -0.28517562798967727, 1e-12},
+        {"ro(TE.PC), residuals on DP, DC", Trait(d, TraitStatistic::kTE_PC, kRPE_C), -0.32630348417966337, 1e-12},
+        {"ro(XE)", Comp(d, Given(K::kXE_T, d, kRTE), 0), 0.26094343549857929, 1e-12},
+        {"ro(XE.T)", Comp(d, Given(K::kXE_T, d, kRTE), 1), 0.37930435998720485, 1e-12},
+        {"ro(XE.T), float U and W", Observed(floatForm, d.identity)[1], 0.37930435998720485, 1e-6},
+        {"ro(XE.T), float W", Observed(mixedForm, d.identity)[1], 0.37930435998720485, 1e-12},
+        {"ro(XE.T), Procrustes", Observed(procrustes, d.identity)[1], 0.83963964331923024, 1e-12},
+        {"ro(XE_C)", Comp(d, Given(K::kXE_TC, d, kRTE_C), 0), 0.27629224523002466, 1e-12},
+        {"ro(XE.TC), residuals on DT, DC", Comp(d, Given(K::kXE_TC, d, kRTE_C), 1), 0.39890152092808057, 1e-12},
+        {"ro(XE.P)", Comp(d, Given(K::kXE_P, d, kRPE), 0), 0.14919128290871486, 1e-12},
+        {"ro(XE.TP), residuals on DT, DP", Comp(d, Given(K::kXE_TP, d, kRPE, kRPT, kRTE_P), 0), 0.20255229174367867,
+         1e-12},
+        {"ro(XE.TPC), residuals on DT, DP, DC", Comp(d, Given(K::kXE_TPC, d, kRPE_C, kRPT, kRTE_PC), 0),
+         0.1971034856084066, 1e-12},
+        {"ro(XP)", taxa.stat[0], 0.88745233102409993, 1e-12},
+        {"ro(PT)", taxa.stat[1], 0.83792826847291013, 1e-12},
+        {"ro(XP.T)", taxa.stat[2], 0.68329495768655579, 1e-12},
+    };
+    for (const auto& c : cases) EXPECT_NEAR(c.got, c.want, c.tol) << c.name;
 }
 
 struct LabelCase {
