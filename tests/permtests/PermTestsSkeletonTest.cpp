@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -375,6 +376,103 @@ TEST(PermTestsTexts, RoTEWithOneOtuWrittenOutByHand) {
               "\nIteration 1\tRandom ro(TE) =\t1\tCummulative frequency for ro(TE)=2\n");
     // DE printed through its transpose and restored.
     ExpectCells(DE, {{0, 1, 3}, {9, 0, 2}, {9, 9, 0}}, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Each member's own texts, in the order written (values from r/mantel_family.R at 6 digits).
+const std::map<std::string, std::vector<std::string>> kTexts = {
+    {"Prob_roTE_C",
+     {"ro(TE)\n", "(base don matrix E", "\nResemblance matrix DC between 6 communities (based on matrix of ecological "
+      "covariables by communities):\n", "\nObserved ro(TE)=\t0.03562", "\tRandom ro(TE) =\t"}},
+    {"Prob_roTE_P",
+     {"\nPERMUTATION TEST FOR PARTIAL MATRIX CORRELATION ro(TE.P)\n", "\nResemblance matrix DP between 6 communities "
+      "(based on matrix P of OTUs by communities weighted by phylogeny):\n", "(base don matrix E",
+      "\nMatrix correlation between DP and DE:\t0.218425\n", "\nObserved ro(TE.P)=\t-0.285176\n",
+      "Cummulative frequency for ro(TE.P)="}},
+    {"Prob_roTE_PC",
+     {"ro(TE.P)\n", "\nResemblance matrix DP", "(base don matrix E", "\nResemblance matrix DC between 6 communities "
+      "(based on matrix of ecological covariable(s) by communities):\n",
+      "\nPartial matrix correlation between DP and DE controlling DC:\t0.240082\n", "\nObserved ro(TE.P)=\t-0.326303\n",
+      "\tRandom ro(TE.P) =\t"}},
+    {"Prob_ro_XE_T",
+     {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.T)\nINTERMEDIATE RESULTS\n\nObserved belonging matrix (U):\n1\t0\t\n"
+      "0.8\t0.2\t\n", "\nMatrix W (6 communities by 5 OTUs):\n3\t1\t0\t0\t2\t\n", "(based on matrix T of traits",
+      "(base don matrix E", "\nMatrix correlation between DT and DE:\t0.0311392\n\nObserved ro(XT)=\t",
+      "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n", "\n\nITERATION\t1\nPermuted belonging matrix (Urnd):\n",
+      "\nOrder of original OTUs in permuted belongin matrix Urnd:\t", "\n\nMatrix Xrnd (6 communities by 2 PFTs) "
+      "generated after Urnd (Xrnd = W x Urnd):\n", "\nResemblance matrix DX between 6 communities:\n",
+      "\nIteration 1\tRandom ro(XT) =\t", "\tCummulative frequency for ro(XE)=", "\tCummulative frequency for ro(XE.T)="}},
+    {"Prob_ro_PE_X", {"ro(XE.T)\n", "(6 communities by 5 OTUs)", "\n:Procrustes correlation between T and E:\t0.0311392\n"
+                      "\nObserved ro(XT)=\t", "Observed ro(XE.T)=\t", "Urnd:\t"}},
+    {"Prob_ro_XE_TC",
+     {"ro(XE.T)\n", "(base don matrix E", "covariables by communities):\n", "\nPartial matrix correlation between DT and DE "
+      "removing DC:\t0.0356254\n\nObserved ro(XT)=\t", "Observed ro(XE)=\t0.276292\nObserved ro(XE.T)=\t0.398902\n",
+      "\nIteration 1\tRandom ro(XT_C) =\t", "\tRandom ro(XE_C) =\t", "\tRandom ro(XE.TC) =\t",
+      "\tCummulative frequency for ro(XE_C)=", "\tCummulative frequency for ro(XE.TC)="}},
+    {"Prob_ro_XE_P",
+     {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.TP)\n", "(based on matrix E", "(based on matrix P of taxons weighted "
+      "by phylogeny by communities):\n", "\nMatrix correlation between DP and DE:\t0.218425\nObserved ro(XE)=\t0.260943\n"
+      "Observed ro(XP)=\t", "Observed ro(XE.P)=\t0.149191\n", "\nIteration 1\tRandom ro(XE) =\t", "\tRandom ro(XE.P) =\t",
+      "\tCummulative frequency="}},
+    {"Prob_ro_XE_TP",
+     {"ro(XE.TP)\n", "(based on matrix T", "(based on matrix E", "taxons weighted by phylogeny by communities):\n",
+      "\nMatrix correlation between DP and DE:\t0.218425\n\nMatrix correlation between DP and DT:\t0.837928\n"
+      "\nMatrix correlation between DT and DE, removing DP:\t-0.285176\n\nObserved ro(XT)=\t",
+      "Observed ro(XE.P)=\t0.149191\nObserved ro(XT.P)=\t", "Observed ro(XE.TP)=\t0.202552\n", "\tRandom ro(XT.P) =\t",
+      "\tRandom ro(XE.TP) =\t"}},
+    {"Prob_ro_XE_TPC",
+     {"ro(XE.TP)\n", "(based on matrix E", "covariables by communities):\n", "(based on matrix P of taxons, weighted by "
+      "phylogeny, by communities):\n", "\nPartial matrix correlation between DP and DE, removing DC:\t0.240082\n"
+      "\nMatrix correlation between DP and DT:\t0.837928\n\nPartial matrix correlation between DT and DE, removing DP "
+      "and DC:\t-0.326303\n\nObserved ro(XT_C)=\t", "Observed ro(XP_C)=\t", "Observed ro(XT.PC)=\t",
+      "Observed ro(XE.TPC)=\t0.197103\n", "\tRandom ro(XE.PC) =\t", "\tRandom ro(XE.TPC) =\t"}},
+    {"Prob_ro_Traits",
+     {"\nPERMUTATION TEST FOR MATRIX CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL MATRIX CORRELATIONS ro(XE.T), "
+      "ro(XE.TR)\n", "\n\nMatrix T (comunity weighted means traits in 6 communities by 3 traits) computed after B (T = W "
+      "x B):\n", "(base don matrix E", "\nMatrix correlation between DT and DE:\t0.0311392\n\nObserved belonging matrix "
+      "(U):\n", "Observed ro(XE.T)=\t0.379304\n\nObserved similarity matrix (S) between OTUs, based on the traits:\n:1\t",
+      "\n\nRao entropy vector R (6 communities) computed after S and expressed as equivalent number of OTUs (Brell "
+      "2007):\n1.57213\t", "\nResemblance matrix DR comparing communities based on their Rao entropy: \n", "\n\n\nITERATION\t1\n",
+      "Random ro(TE) =\t", "Random ro(XE.T) =\t", "\n\nITERATION\t1\nPermuted similarity matrix (Srnd):\n",
+      "\nOrder of original OTUs in permuted similarity matrix Srnd:\t", "Rao entropy vector Rrnd (6 communities) generated "
+      "after Srnd and expressed", "\nResemblance matrix DR between 6 communities:\n", "\tRandom ro(XE.TR) =\t",
+      "\tCummulative frequency for ro(XE.TR)="}},
+    {"Prob_ro_XE_T_2",
+     {"\nObserved vector with crisp belonging of OTUs to groups:\n1\t2\t1\t3\t2\t\n\nObserved belonging matrix (U):\n",
+      "\nMatrix correlation between DT and DE:\t0.0311392\n\nObserved ro(XT)=\t", "\n\nITERATION\t1\n\nPermuted vector "
+      "with crisp belonging of OTUs to groups:\n", "Permuted belonging matrix (Urnd):\n", "(6 communities by 3 PFTs)",
+      "\tRandom ro(XE.T) =\t", "\tCummulative frequency="}},
+    {"Prob_ro_PX_T",
+     {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XP.T) (correlation of PSAP to TDAP)\n", "\nObserved belonging matrix "
+      "based on traits(U):\n", "\nObserved belonging matrix based on phylogeny(Q):\n", "\nResemblance matrix DX between "
+      "6 communities:\n", "Observed ro(XP)=\t0.887452\n\nObserved ro(XT)=\t", "Observed ro(PT)=\t0.837928\n"
+      "Observed ro(XP.T)=\t0.683295\n", "Permuted belonging matrix based on plylogenetic similarities (Qrnd):\n",
+      "\nOrder of original OTUs in permuted belongin matrices Urnd and Qrnd:\t", "(Xrnd = W x Qrnd):\n",
+      "\nResemblance matrix DP between 6 communities:\n", "\nIteration 1\nRandom ro(PX) =\t", "\nRandom ro(PT) =\t",
+      "\n ro(XT) =\t", "\nRandom ro(PX.T) =\t"}},
+};
+
+TEST(PermTestsTexts, EveryMemberWritesItsTextsInOrder) {
+    for (const Member& m : Members()) {
+        const auto texts = kTexts.find(m.name);
+        if (texts == kTexts.end()) continue;  // ro(TE): written out whole above
+        MantelData d;
+        Scratch s;
+        InitRndNumberGenerator(3);
+        m.run(d, kComm, 2, s.f);
+        const std::string out = s.Text();
+        size_t at = 0;
+        for (const std::string& t : texts->second) {
+            const size_t next = out.find(t, at);
+            EXPECT_NE(next, std::string::npos) << m.name << ": " << t;
+            if (next != std::string::npos) at = next + t.size();
+        }
+        // Procrustes computes no resemblance of X.
+        if (m.name == std::string("Prob_ro_PE_X")) EXPECT_EQ(out.find("Resemblance matrix DX"), std::string::npos);
+    }
 }
 
 }  // namespace
