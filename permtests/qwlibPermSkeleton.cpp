@@ -37,7 +37,7 @@ void OtuList::Build(int communities, WT** W, bool weighted) {
     list_ = dim1Dint(std::max(std::max(length_, otus_), 1));
     identity_ = dim1Dint(std::max(otus_, 1));
     for (int i = 0; i < otus_; i++) list_[i] = identity_[i] = i + 1;
-    if (weighted && length_ > 0) {
+    if (weighted) {
         int e = 0;
         for (int c = 0; c < communities; c++)
             for (int o = 0; o < otus_; o++)

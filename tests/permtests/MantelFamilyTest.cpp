@@ -76,6 +76,7 @@ TEST(MantelObserved, StatisticsAgreeWithR) {
     pro.T = T;
     pro.E = d.E;
     CompositionCorrelationTest<double, double, double> procrustes(kOtus, kTypes, kComm, d.U, d.W, pro);
+    CompositionCorrelationTest<double, double, double> doubleX(kOtus, kTypes, kComm, d.U, d.W, Given(K::kXE_T, d, kRTE));
     PhylogenyCompositionTest taxa(kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, 6);
     Observed(taxa, d.identity);
 
@@ -93,6 +94,7 @@ TEST(MantelObserved, StatisticsAgreeWithR) {
         {"ro(XE.T)", Comp(d, Given(K::kXE_T, d, kRTE), 1), 0.37930435998720485, 1e-12},
         {"ro(XE.T), float U and W", Observed(floatForm, d.identity)[1], 0.37930435998720485, 1e-6},
         {"ro(XE.T), float W", Observed(mixedForm, d.identity)[1], 0.37930435998720485, 1e-12},
+        {"ro(XE.T), double X", Observed(doubleX, d.identity)[1], 0.37930435998720485, 1e-6},
         {"ro(XE.T), Procrustes", Observed(procrustes, d.identity)[1], 0.83963964331923024, 1e-12},
         {"ro(XE_C)", Comp(d, Given(K::kXE_TC, d, kRTE_C), 0), 0.27629224523002466, 1e-12},
         {"ro(XE.TC), residuals on DT, DC", Comp(d, Given(K::kXE_TC, d, kRTE_C), 1), 0.39890152092808057, 1e-12},

@@ -476,3 +476,82 @@ TEST(PermTestsTexts, EveryMemberWritesItsTextsInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// The OTU orders of the iteration blocks, as written.
+std::vector<std::string> Orders(const std::string& out) {
+    std::vector<std::string> orders;
+    for (size_t at = out.find("Order of original OTUs"); at != std::string::npos;
+         at = out.find("Order of original OTUs", at + 1)) {
+        const size_t from = out.find(":\t", at) + 2;
+        orders.push_back(out.substr(from, out.find('\n', from) - from));
+    }
+    return orders;
+}
+
+TEST(PermTestsDraws, EachFormDrawsItsOwnKindOfList) {
+    MantelData d;
+    Mat<float> Uf(kOtus, kTypes), Wf(kComm, kOtus);
+    Copy(d.U, Uf);
+    Copy(d.W, Wf);
+    double a, b;
+    const struct {
+        const char* name;
+        bool fresh;
+        std::function<bool(FILE*)> run;
+    } forms[] = {
+        {"float, 14", true,
+         [&](FILE* f) { return Prob_ro_XE_T(4, kOtus, kTypes, kComm, Uf, Wf, 0.5f, d.DT, d.DE, &a, &b, 6, true, f); }},
+        {"float, 15", false,
+         [&](FILE* f) {
+             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, Uf, Wf, 0.5f, d.DT, d.DE, &a, &b, 6, true, f, false);
+         }},
+        {"double, 14", true,
+         [&](FILE* f) { return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, &a, &b, 6, true, f); }},
+        {"double, 15", false,
+         [&](FILE* f) {
+             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, &a, &b, 6, true, f, false);
+         }},
+        {"double U, float W", false,
+         [&](FILE* f) {
+             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, Wf, 0.5, d.DT, d.DE, &a, &b, 6, true, f, false);
+         }},
+        {"XE_TC", false,
+         [&](FILE* f) {
+             return Prob_ro_XE_TC(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, d.DC, &a, &b, 6, true, f, false);
+         }},
+        {"PE_X, 20", false,
+         [&](FILE* f) {
+             return Prob_ro_PE_X(4, kOtus, kTypes, 2, 2, kComm, d.U, d.W, kRTE, d.P, d.DT, d.E, d.DE, &a, &b, 6, true,
+                                 f, false, 1);
+         }},
+        {"TE_P, 13", true,
+         [&](FILE* f) {
+             Prob_roTE_P(4, kOtus, kTraits, kComm, d.B, d.W, kRPE, d.DE, d.DP, d.sel, 6, true, f);
+             return true;
+         }},
+        {"XE_TP, 15", true,
+         [&](FILE* f) {
+             Prob_ro_XE_TP(4, kOtus, kTypes, kComm, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6, true, f);
+             return true;
+         }},
+    };
+    for (const auto& form : forms) {
+        Scratch s;
+        InitRndNumberGenerator(31);
+        EXPECT_TRUE(form.run(s.f)) << form.name;
+        const std::vector<std::string> orders = Orders(s.Text());
+        ASSERT_EQ(orders.size(), 3u) << form.name;
+        InitRndNumberGenerator(31);
+        int ref[kOtus] = {1, 2, 3, 4, 5};
+        for (const std::string& order : orders) {
+            form.fresh ? RndList(kOtus, ref) : RndListSpecified(kOtus, ref);
+            std::string want;
+            for (int o : ref) want += std::to_string(o) + "\t";
+            EXPECT_EQ(order, want) << form.name;
+        }
+    }
+}
+
+}  // namespace
