@@ -555,3 +555,50 @@ TEST(PermTestsDraws, EachFormDrawsItsOwnKindOfList) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PermTestsEdges, ConstantStatisticsTieInEveryArrangement) {
+    // Every similarity 1: every Rao entropy is 0, R = 1 everywhere, DR = 0, ro(RE) = 0 in every
+    // arrangement. One label for every OTU: every arrangement rebuilds the same U.
+    MantelData d;
+    Mat<float> S1(kOtus, kOtus), Wf(kComm, kOtus);
+    S1.fill(1);
+    Copy(d.W, Wf);
+    InitRndNumberGenerator(17);
+    double p[5];
+    Prob_ro_Traits(30, kTraits, d.sel, kOtus, kTypes, kComm, d.B, S1, d.U, d.W, d.DE, &p[0], &p[1], &p[2], &p[3],
+                   &p[4], 6, false, nullptr, false);
+    EXPECT_EQ(p[3], 1.0);
+    EXPECT_LT(p[1], 1.0);  // ro(TE) is tested all the same
+    for (bool fuzzy : {false, true}) {
+        int labels[kOtus] = {4, 4, 4, 4, 4};
+        EXPECT_EQ(Prob_ro_XE_T_2(30, kOtus, 1, kComm, labels, d.S, Wf, 0.3f, d.DT, d.DE, 6, false, fuzzy, false, nullptr),
+                  1.0f);
+        for (int l : labels) EXPECT_EQ(l, 4);  // the caller's labels stay
+    }
+}
+
+TEST(PermTestsEdges, SimilaritiesComeBackMirroredAndTheFixedCorrelationStays) {
+    // S's upper triangle is copied into its lower one; r(XT) of the taxa test never changes.
+    MantelData d;
+    for (int i = 0; i < kOtus; i++)
+        for (int j = 0; j < i; j++) d.S[i][j] = 9;
+    double p[5];
+    InitRndNumberGenerator(2);
+    Prob_ro_Traits(3, kTraits, d.sel, kOtus, kTypes, kComm, d.B, d.S, d.U, d.W, d.DE, &p[0], &p[1], &p[2], &p[3], &p[4],
+                   6, false, nullptr, false);
+    for (int i = 0; i < kOtus; i++)
+        for (int j = 0; j < i; j++) EXPECT_EQ(d.S[i][j], d.S[j][i]) << i << "," << j;
+    Scratch s;
+    Prob_ro_PX_T(6, kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, &p[0], &p[1], &p[2], 6, true, s.f, true);
+    const std::string out = s.Text();
+    const size_t obs = out.find("\nObserved ro(XT)=\t") + 18;
+    const std::string xt = out.substr(obs, out.find('\n', obs) - obs);
+    int lines = 0;
+    for (size_t at = out.find("\n ro(XT) =\t"); at != std::string::npos; at = out.find("\n ro(XT) =\t", at + 1), lines++)
+        EXPECT_EQ(out.substr(at + 11, xt.size() + 1), xt + "\n");
+    EXPECT_EQ(lines, 5);
+}
+
+}  // namespace
