@@ -243,7 +243,7 @@ void RunComposition(const CompositionInput& in, int iterations, int otus, int ty
     for (int i = 0; i < CountedOf(in.kind); i++) p[i] = 1.0;
     if (!Testable(communities, otus)) return;
     CompositionCorrelationTest<WT, UT, XT> test(otus, types, communities, U, W, in);
-    OtuList list(otus, communities, W, weighted && how == ListDraw::kContinued);
+    OtuList list(otus, communities, W, weighted);
     RunPermutationTest(test, iterations, list, how, print ? stream : nullptr, p);
 }
 

@@ -496,59 +496,71 @@ TEST(PermTestsDraws, EachFormDrawsItsOwnKindOfList) {
     Copy(d.U, Uf);
     Copy(d.W, Wf);
     double a, b;
+    // Fresh lists take no weighted model; the continued ones are weighted where the flag is set.
     const struct {
         const char* name;
-        bool fresh;
-        std::function<bool(FILE*)> run;
+        ListDraw how;
+        bool weighted;
+        std::function<bool(FILE*, bool)> run;
     } forms[] = {
-        {"float, 14", true,
-         [&](FILE* f) { return Prob_ro_XE_T(4, kOtus, kTypes, kComm, Uf, Wf, 0.5f, d.DT, d.DE, &a, &b, 6, true, f); }},
-        {"float, 15", false,
-         [&](FILE* f) {
-             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, Uf, Wf, 0.5f, d.DT, d.DE, &a, &b, 6, true, f, false);
+        {"float, 14", ListDraw::kFresh, false,
+         [&](FILE* f, bool) { return Prob_ro_XE_T(4, kOtus, kTypes, kComm, Uf, Wf, 0.5f, d.DT, d.DE, &a, &b, 6, true, f); }},
+        {"float, 15", ListDraw::kContinued, true,
+         [&](FILE* f, bool w) {
+             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, Uf, Wf, 0.5f, d.DT, d.DE, &a, &b, 6, true, f, w);
          }},
-        {"double, 14", true,
-         [&](FILE* f) { return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, &a, &b, 6, true, f); }},
-        {"double, 15", false,
-         [&](FILE* f) {
-             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, &a, &b, 6, true, f, false);
+        {"double, 14", ListDraw::kFresh, false,
+         [&](FILE* f, bool) { return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, &a, &b, 6, true, f); }},
+        {"double, 15", ListDraw::kContinued, false,
+         [&](FILE* f, bool w) {
+             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, &a, &b, 6, true, f, w);
          }},
-        {"double U, float W", false,
-         [&](FILE* f) {
-             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, Wf, 0.5, d.DT, d.DE, &a, &b, 6, true, f, false);
+        {"double U, float W", ListDraw::kContinued, true,
+         [&](FILE* f, bool w) {
+             return Prob_ro_XE_T(4, kOtus, kTypes, kComm, d.U, Wf, 0.5, d.DT, d.DE, &a, &b, 6, true, f, w);
          }},
-        {"XE_TC", false,
-         [&](FILE* f) {
-             return Prob_ro_XE_TC(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, d.DC, &a, &b, 6, true, f, false);
+        {"XE_TC", ListDraw::kContinued, true,
+         [&](FILE* f, bool w) {
+             return Prob_ro_XE_TC(4, kOtus, kTypes, kComm, d.U, d.W, 0.5, d.DT, d.DE, d.DC, &a, &b, 6, true, f, w);
          }},
-        {"PE_X, 20", false,
-         [&](FILE* f) {
+        {"PE_X, 20", ListDraw::kContinued, true,
+         [&](FILE* f, bool w) {
              return Prob_ro_PE_X(4, kOtus, kTypes, 2, 2, kComm, d.U, d.W, kRTE, d.P, d.DT, d.E, d.DE, &a, &b, 6, true,
-                                 f, false, 1);
+                                 f, w, 1);
          }},
-        {"TE_P, 13", true,
-         [&](FILE* f) {
+        {"TE_P, 13", ListDraw::kFresh, false,
+         [&](FILE* f, bool) {
              Prob_roTE_P(4, kOtus, kTraits, kComm, d.B, d.W, kRPE, d.DE, d.DP, d.sel, 6, true, f);
              return true;
          }},
-        {"XE_TP, 15", true,
-         [&](FILE* f) {
+        {"TE_P, 16", ListDraw::kContinued, true,
+         [&](FILE* f, bool w) {
+             Prob_roTE_P(4, kOtus, nullptr, 0, kTraits, kComm, d.B, d.W, kRPE, d.DE, d.DP, d.sel, 6, true, f, w);
+             return true;
+         }},
+        {"XE_TP, 15", ListDraw::kFresh, false,
+         [&](FILE* f, bool) {
              Prob_ro_XE_TP(4, kOtus, kTypes, kComm, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6, true, f);
+             return true;
+         }},
+        {"XE_TP, 16", ListDraw::kContinued, true,
+         [&](FILE* f, bool w) {
+             Prob_ro_XE_TP(4, kOtus, kTypes, kComm, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6, true, f, w);
              return true;
          }},
     };
     for (const auto& form : forms) {
         Scratch s;
         InitRndNumberGenerator(31);
-        EXPECT_TRUE(form.run(s.f)) << form.name;
+        EXPECT_TRUE(form.run(s.f, form.weighted)) << form.name;
         const std::vector<std::string> orders = Orders(s.Text());
         ASSERT_EQ(orders.size(), 3u) << form.name;
         InitRndNumberGenerator(31);
-        int ref[kOtus] = {1, 2, 3, 4, 5};
+        OtuList ref(kOtus, kComm, d.W, form.weighted);
         for (const std::string& order : orders) {
-            form.fresh ? RndList(kOtus, ref) : RndListSpecified(kOtus, ref);
+            ref.Draw(form.how);
             std::string want;
-            for (int o : ref) want += std::to_string(o) + "\t";
+            for (int o : Entries(ref, kOtus)) want += std::to_string(o) + "\t";
             EXPECT_EQ(order, want) << form.name;
         }
     }
