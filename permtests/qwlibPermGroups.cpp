@@ -50,7 +50,8 @@ void LabelBelongingTest::Arrange(const int* list) {
         CrispBelonging(otus, groups, labelsRnd_, U);
     }
     MatrixProdMV(communities, otus, otus, groups, W_, U, X);
-    if (code_ != 0) ResemblanceLib(communities, groups, static_cast<float**>(X), DX, 1, code_, 0, nullptr, 0.0, 0.0, 0, false);
+    if (code_ != 0)
+        ResemblanceLib(communities, groups, static_cast<float**>(X), DX, 1, code_, 0, nullptr, 0.0, 0.0, 0, false);
     const float rXE = static_cast<float>(CommunityCorr(communities, DE_, DX));
     const float rXT = static_cast<float>(CommunityCorr(communities, DX, DT_));
     shown[0] = rXT;
@@ -83,7 +84,9 @@ void LabelBelongingTest::PrintIteration(FILE* f, int it, const int*, const doubl
             groups);
     PrintMatrixTab(f, communities, groups, X, kPermDigits);
     PrintResemblance(f, "\nResemblance matrix DX between %d communities:\n", communities, DX);
-    fprintf(f, "\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency=%g\n",
+    fprintf(f,
+            "\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative "
+            "frequency=%g\n",
             it, shown[0], shown[1], shown[2], counts[0]);
 }
 

@@ -101,7 +101,9 @@ void TraitsMultiTest::PrintHeader(FILE* f) {
             n_, traits_);
     PrintMatrixTab(f, n_, traits_, means.T, kPermDigits);
     if (mantel) {
-        PrintResemblance(f, "\nResemblance matrix DT between %d communities (based on matrix T of traits by communities):\n",
+        PrintResemblance(f,
+                         "\nResemblance matrix DT between %d communities (based on matrix T of traits by "
+                         "communities):\n",
                          n_, means.DT);
         PrintResemblance(f,
                          matrixForm_ ? "\nResemblance matrix DE between %d communities (based on matrix E of ecological "

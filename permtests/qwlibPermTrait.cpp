@@ -73,9 +73,10 @@ void TraitCorrelationTest<WT>::PrintHeader(FILE* f) {
             break;
         case TraitStatistic::kTE_C:
             PrintResemblance(f, kDEBaseDon, n, DE_);
-            PrintResemblance(
-                f, "\nResemblance matrix DC between %d communities (based on matrix of ecological covariables by communities):\n",
-                n, DC_);
+            PrintResemblance(f,
+                             "\nResemblance matrix DC between %d communities (based on matrix of ecological "
+                             "covariables by communities):\n",
+                             n, DC_);
             break;
         case TraitStatistic::kTE_P:
         case TraitStatistic::kTE_PC:

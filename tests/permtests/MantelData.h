@@ -22,10 +22,14 @@ struct MantelData {
     Mat<double> C{{2, 1}, {0, 3}, {1, 1}, {4, 2}, {3, 0}, {1, 2}};
     Mat<float> S{{1, .8, .3, .5, .6}, {.8, 1, .4, .7, .5}, {.3, .4, 1, .2, .9}, {.5, .7, .2, 1, .1}, {.6, .5, .9, .1, 1}};
     Mat<double> P{kComm, 2}, DE{kComm, kComm}, DC{kComm, kComm}, DP{kComm, kComm}, DT{kComm, kComm};
+    Mat<float> Uf{kOtus, kTypes}, Wf{kComm, kOtus}, Ef{kComm, 2};  // single-precision copies
     int sel[kTraits] = {1, 1, 0};
     int identity[kOtus] = {1, 2, 3, 4, 5};
 
     MantelData() {
+        Copy(U, Uf);
+        Copy(W, Wf);
+        Copy(E, Ef);
         for (int c = 0; c < kComm; c++)
             for (int o = 0; o < kOtus; o++)
                 for (int t = 0; t < 2; t++) P[c][t] += W[c][o] * Q[o][t];

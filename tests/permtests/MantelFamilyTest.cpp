@@ -40,9 +40,7 @@ using CompD = CompositionCorrelationTest<double, double, float>;
 // The observed statistic of a trait-row test, double W (or float W).
 double Trait(MantelData& d, TraitStatistic kind, double given, bool floatW = false) {
     if (floatW) {
-        Mat<float> Wf(kComm, kOtus);
-        Copy(d.W, Wf);
-        TraitCorrelationTest<float> t(kind, kOtus, kTraits, kComm, d.B, Wf, d.sel, 6, true, d.DE, d.DC, d.DP, given);
+        TraitCorrelationTest<float> t(kind, kOtus, kTraits, kComm, d.B, d.Wf, d.sel, 6, true, d.DE, d.DC, d.DP, given);
         return Observed(t, d.identity)[0];
     }
     TraitD t(kind, kOtus, kTraits, kComm, d.B, d.W, d.sel, 6, true, d.DE, d.DC, d.DP, given);
@@ -58,13 +56,10 @@ double Comp(MantelData& d, const CompositionInput& in, int i) {
 TEST(MantelObserved, StatisticsAgreeWithR) {
     using K = CompositionStatistic;
     MantelData d;
-    Mat<float> Uf(kOtus, kTypes), Wf(kComm, kOtus);
-    Copy(d.U, Uf);
-    Copy(d.W, Wf);
     CompositionInput single = Given(K::kXE_T, d, float(kRTE));
     single.single = true;
-    CompositionCorrelationTest<float, float, float> floatForm(kOtus, kTypes, kComm, Uf, Wf, single);
-    CompositionCorrelationTest<float, double, float> mixedForm(kOtus, kTypes, kComm, d.U, Wf, Given(K::kXE_T, d, kRTE));
+    CompositionCorrelationTest<float, float, float> floatForm(kOtus, kTypes, kComm, d.Uf, d.Wf, single);
+    CompositionCorrelationTest<float, double, float> mixedForm(kOtus, kTypes, kComm, d.U, d.Wf, Given(K::kXE_T, d, kRTE));
     // Procrustes form: T = W B over the two selected traits, in double.
     Mat<double> T(kComm, 2);
     for (int c = 0; c < kComm; c++)
@@ -118,10 +113,8 @@ struct LabelCase {
 TEST(MantelObserved, GroupLabelBelongingAgreesWithR) {
     for (const LabelCase& c : {LabelCase{false, 0.21633301846250336}, LabelCase{true, 0.003343669902487187}}) {
         MantelData d;
-        Mat<float> Wf(kComm, kOtus);
-        Copy(d.W, Wf);
         int labels[kOtus] = {1, 2, 1, 3, 2};
-        LabelBelongingTest t(kOtus, kComm, labels, d.S, Wf, float(kRTE), d.DT, d.DE, 6, false, c.fuzzy);
+        LabelBelongingTest t(kOtus, kComm, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, c.fuzzy);
         EXPECT_EQ(t.groups, 3);
         EXPECT_NEAR(Observed(t, d.identity)[0], c.expected, 1e-6) << (c.fuzzy ? "fuzzy" : "crisp");
     }
@@ -138,9 +131,7 @@ TEST(MantelObserved, MultiStatisticTestAgreesWithR) {
                                {2, 1, 0.61940352634905615}, {2, 3, 0.84667337242113383}};
     for (const MultiCase& c : cases) {
         MantelData d;
-        Mat<float> Ef(kComm, 2);
-        Copy(d.E, Ef);
-        TraitsMultiTest t(kOtus, kTraits, kTypes, 2, kComm, d.sel, d.B, d.S, d.U, d.W, Ef, d.DE, 6, c.statistic, true);
+        TraitsMultiTest t(kOtus, kTraits, kTypes, 2, kComm, d.sel, d.B, d.S, d.U, d.W, d.Ef, d.DE, 6, c.statistic, true);
         EXPECT_NEAR(Observed(t, d.identity)[c.index], c.expected, 1e-12) << c.statistic << " " << c.index;
         // R as an equivalent number of OTUs.
         EXPECT_NEAR(t.R[0][0], 1.5721330645714839, 1e-12);

@@ -29,9 +29,7 @@ std::vector<Member> Members() {
     return {
         {"Prob_roTE, float W, 13", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             Mat<float> Wf(kComm, kOtus);
-             Copy(d.W, Wf);
-             return V{Prob_roTE(it, kOtus, kTraits, n, d.B, Wf, d.DE, d.sel, 6, f != nullptr, f, w, true)};
+             return V{Prob_roTE(it, kOtus, kTraits, n, d.B, d.Wf, d.DE, d.sel, 6, f != nullptr, f, w, true)};
          },
          {"ro(TE)\n", "\nObserved ro(TE)=\t0.0311392\n"}},
         {"Prob_roTE_C", cont, true,
@@ -61,21 +59,15 @@ std::vector<Member> Members() {
                       "DC:\t0.240082\n\nObserved ro(TE.P)=\t-0.326303\n", "\tRandom ro(TE.P) =\t"}}},
         {"Prob_ro_XE_T, float, 14", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
-             Mat<float> Uf(kOtus, kTypes), Wf(kComm, kOtus);
-             Copy(d.U, Uf);
-             Copy(d.W, Wf);
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, Uf, Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f));
+             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.Uf, d.Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f));
              return p;
          },
          {"ro(XE.T)\n", "\nMatrix correlation between DT and DE:\t0.5\n"}},
         {"Prob_ro_XE_T, float, 15", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             Mat<float> Uf(kOtus, kTypes), Wf(kComm, kOtus);
-             Copy(d.U, Uf);
-             Copy(d.W, Wf);
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, Uf, Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
+             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.Uf, d.Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
              return p;
          },
          {"ro(XE.T)\n"}},
@@ -101,10 +93,8 @@ std::vector<Member> Members() {
          {"ro(XE.T)\n"}},
         {"Prob_ro_XE_T, double U, float W", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             Mat<float> Wf(kComm, kOtus);
-             Copy(d.W, Wf);
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, Wf, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
+             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.Wf, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
              return p;
          },
          {"ro(XE.T)\n", "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n"}},
@@ -182,10 +172,8 @@ std::vector<Member> Members() {
       "communities:\n", "\tRandom ro(XE.TR) =\t", "for ro(XE.TR)="}}},
         {"Prob_ro_Traits, 23, Procrustes", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             Mat<float> Ef(kComm, 2);
-             Copy(d.E, Ef);
              V p(5);
-             EXPECT_TRUE(Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, 2, n, d.B, d.S, d.U, d.W, Ef, d.DE, &p[0],
+             EXPECT_TRUE(Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, 2, n, d.B, d.S, d.U, d.W, d.Ef, d.DE, &p[0],
                                         &p[1], &p[2], &p[3], &p[4], 6, f != nullptr, f, w, 2));
              return p;
          },
@@ -195,10 +183,8 @@ std::vector<Member> Members() {
           "between T and E:\t0.619404\n", "(Brell 2007):\n1.57213\t\n", "\n\n\nITERATION\t1\n"}},
         {"Prob_ro_XE_T_2", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
-             Mat<float> Wf(kComm, kOtus);
-             Copy(d.W, Wf);
              int labels[kOtus] = {1, 2, 1, 3, 2};
-             return V{Prob_ro_XE_T_2(it, kOtus, 1, n, labels, d.S, Wf, float(kRTE), d.DT, d.DE, 6, false, true, f != nullptr, f)};
+             return V{Prob_ro_XE_T_2(it, kOtus, 1, n, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, true, f != nullptr, f)};
          },
          {{"\nObserved vector with crisp belonging of OTUs to groups:\n1\t2\t1\t3\t2\t\n\nObserved "
                         "belonging matrix (U):\n", "DE:\t0.0311392\n\nObserved ro(XT)=\t", "\n\nITERATION\t1\n\n"

@@ -117,14 +117,12 @@ TEST(PermTestsSkeleton, NoOccurrenceKeepsTheIdentityAndDrawsNothing) {
 TEST(PermTestsGuards, StatisticsNotOfferedComputeNothing) {
     // Prob_ro_Traits offers 1-3, the 20-argument Prob_ro_PE_X 1-2: otherwise P = 1, no draw, false.
     MantelData d;
-    Mat<float> Ef(kComm, 2);
-    Copy(d.E, Ef);
     const unsigned long untouched = DrawAfter(2, [] {});
     for (const auto& refused : {std::pair<int, int>{0, 0}, {4, 3}}) {
         double p[7] = {0, 0, 0, 0, 0, 0, 0};
         bool traits = true, pex = true;
         EXPECT_EQ(DrawAfter(2, [&] {
-                      traits = Prob_ro_Traits(30, kTraits, d.sel, kOtus, kTypes, 2, kComm, d.B, d.S, d.U, d.W, Ef, d.DE,
+                      traits = Prob_ro_Traits(30, kTraits, d.sel, kOtus, kTypes, 2, kComm, d.B, d.S, d.U, d.W, d.Ef, d.DE,
                                               &p[0], &p[1], &p[2], &p[3], &p[4], 6, false, nullptr, false, refused.first);
                       pex = Prob_ro_PE_X(30, kOtus, kTypes, 2, 2, kComm, d.U, d.W, kRTE, d.P, d.DT, d.E, d.DE, &p[5],
                                          &p[6], 6, false, nullptr, false, refused.second);
@@ -206,9 +204,8 @@ TEST(PermTestsEdges, ConstantStatisticsTieInEveryArrangement) {
     // Every similarity 1: every Rao entropy is 0, R = 1 everywhere, DR = 0, ro(RE) = 0 in every
     // arrangement. One label for every OTU: every arrangement rebuilds the same U.
     MantelData d;
-    Mat<float> S1(kOtus, kOtus), Wf(kComm, kOtus);
+    Mat<float> S1(kOtus, kOtus);
     S1.fill(1);
-    Copy(d.W, Wf);
     InitRndNumberGenerator(17);
     double p[5];
     Prob_ro_Traits(30, kTraits, d.sel, kOtus, kTypes, kComm, d.B, S1, d.U, d.W, d.DE, &p[0], &p[1], &p[2], &p[3],
@@ -217,7 +214,7 @@ TEST(PermTestsEdges, ConstantStatisticsTieInEveryArrangement) {
     EXPECT_LT(p[1], 1.0);  // ro(TE) is tested all the same
     for (bool fuzzy : {false, true}) {
         int labels[kOtus] = {4, 4, 4, 4, 4};
-        EXPECT_EQ(Prob_ro_XE_T_2(30, kOtus, 1, kComm, labels, d.S, Wf, 0.3f, d.DT, d.DE, 6, false, fuzzy, false, nullptr),
+        EXPECT_EQ(Prob_ro_XE_T_2(30, kOtus, 1, kComm, labels, d.S, d.Wf, 0.3f, d.DT, d.DE, 6, false, fuzzy, false, nullptr),
                   1.0f);
         for (int l : labels) EXPECT_EQ(l, 4);  // the caller's labels stay
     }
