@@ -74,6 +74,13 @@ TEST(MantelObserved, StatisticsAgreeWithR) {
     CompositionCorrelationTest<double, double, double> doubleX(kOtus, kTypes, kComm, d.U, d.W, Given(K::kXE_T, d, kRTE));
     PhylogenyCompositionTest taxa(kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, 6);
     Observed(taxa, d.identity);
+    int labels[kOtus] = {1, 2, 1, 3, 2};
+    LabelBelongingTest crisp(kOtus, kComm, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, false);
+    LabelBelongingTest fuzzy(kOtus, kComm, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, true);
+    TraitsMultiTest mantel(kOtus, kTraits, kTypes, 2, kComm, d.sel, d.B, d.S, d.U, d.W, d.Ef, d.DE, 6, 1, true);
+    TraitsMultiTest procrustes2(kOtus, kTraits, kTypes, 2, kComm, d.sel, d.B, d.S, d.U, d.W, d.Ef, d.DE, 6, 2, true);
+    Observed(mantel, d.identity);
+    Observed(procrustes2, d.identity);
 
     // Expected: r/mantel_family.R; single-precision statistics within 1e-6, double 1e-12.
     const struct {
@@ -101,42 +108,21 @@ TEST(MantelObserved, StatisticsAgreeWithR) {
         {"ro(XP)", taxa.stat[0], 0.88745233102409993, 1e-12},
         {"ro(PT)", taxa.stat[1], 0.83792826847291013, 1e-12},
         {"ro(XP.T)", taxa.stat[2], 0.68329495768655579, 1e-12},
+        {"ro(XE.T), labels 1 2 1 3 2, crisp", Observed(crisp, d.identity)[0], 0.21633301846250336, 1e-6},
+        {"ro(XE.T), labels, fuzzy", Observed(fuzzy, d.identity)[0], 0.003343669902487187, 1e-6},
+        {"groups of the labels", double(crisp.groups), 3, 0},
+        {"R of community 1 (equivalent number of OTUs)", mantel.R[0][0], 1.5721330645714839, 1e-12},
+        {"R of community 6", mantel.R[5][0], 1.4550253652215799, 1e-12},
+        {"several: ro(XE)", mantel.stat[0], 0.26094343549857929, 1e-12},
+        {"several: ro(TE)", mantel.stat[1], 0.031139244177606006, 1e-12},
+        {"several: ro(XE.T)", mantel.stat[2], 0.37930435998720485, 1e-12},
+        {"several: ro(RE)", mantel.stat[3], 0.67583371350698973, 1e-12},
+        {"several: ro(XE.TR), residuals on DT, DR", mantel.stat[4], -0.18780937606607345, 1e-12},
+        {"several, Procrustes: ro(XE)", procrustes2.stat[0], 0.65422338253326107, 1e-12},
+        {"several, Procrustes: ro(TE)", procrustes2.stat[1], 0.61940352634905615, 1e-12},
+        {"several, Procrustes: ro(RE)", procrustes2.stat[3], 0.84667337242113383, 1e-12},
     };
     for (const auto& c : cases) EXPECT_NEAR(c.got, c.want, c.tol) << c.name;
-}
-
-struct LabelCase {
-    bool fuzzy;
-    double expected;  // r/mantel_family.R, labels 1 2 1 3 2
-};
-
-TEST(MantelObserved, GroupLabelBelongingAgreesWithR) {
-    for (const LabelCase& c : {LabelCase{false, 0.21633301846250336}, LabelCase{true, 0.003343669902487187}}) {
-        MantelData d;
-        int labels[kOtus] = {1, 2, 1, 3, 2};
-        LabelBelongingTest t(kOtus, kComm, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, c.fuzzy);
-        EXPECT_EQ(t.groups, 3);
-        EXPECT_NEAR(Observed(t, d.identity)[0], c.expected, 1e-6) << (c.fuzzy ? "fuzzy" : "crisp");
-    }
-}
-
-struct MultiCase {
-    int statistic, index;  // index: 0 ro(XE), 1 ro(TE), 2 ro(XE.T), 3 ro(RE), 4 ro(XE.TR)
-    double expected;       // r/mantel_family.R
-};
-
-TEST(MantelObserved, MultiStatisticTestAgreesWithR) {
-    const MultiCase cases[] = {{1, 0, 0.26094343549857929},  {1, 1, 0.031139244177606006}, {1, 2, 0.37930435998720485},
-                               {1, 3, 0.67583371350698973},  {1, 4, -0.18780937606607345}, {2, 0, 0.65422338253326107},
-                               {2, 1, 0.61940352634905615}, {2, 3, 0.84667337242113383}};
-    for (const MultiCase& c : cases) {
-        MantelData d;
-        TraitsMultiTest t(kOtus, kTraits, kTypes, 2, kComm, d.sel, d.B, d.S, d.U, d.W, d.Ef, d.DE, 6, c.statistic, true);
-        EXPECT_NEAR(Observed(t, d.identity)[c.index], c.expected, 1e-12) << c.statistic << " " << c.index;
-        // R as an equivalent number of OTUs.
-        EXPECT_NEAR(t.R[0][0], 1.5721330645714839, 1e-12);
-        EXPECT_NEAR(t.R[5][0], 1.4550253652215799, 1e-12);
-    }
 }
 
 // The exact probability of ro(TE) is the share of the 120 arrangements at least as large as the

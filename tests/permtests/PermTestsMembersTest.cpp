@@ -24,6 +24,12 @@ struct Member {
 
 using V = std::vector<double>;
 
+// The probabilities of a member that reports success.
+V Ok(bool ok, const V& p) {
+    EXPECT_TRUE(ok);
+    return p;
+}
+
 std::vector<Member> Members() {
     const ListDraw fresh = ListDraw::kFresh, cont = ListDraw::kContinued;
     return {
@@ -36,173 +42,170 @@ std::vector<Member> Members() {
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              return V{Prob_roTE_C(it, kOtus, kTraits, n, d.B, d.W, d.DE, d.DC, d.sel, 6, f != nullptr, f, w)};
          },
-         {{"ro(TE)\n", "base don", "DC between 6 communities (based on matrix of ecological covariables by "
-                     "communities):\n", "\nObserved ro(TE)=\t0.03562", "\tRandom ro(TE) =\t"}}},
+         {"ro(TE)\n", "base don", "DC between 6 communities (based on matrix of ecological covariables by communities):\n",
+          "\nObserved ro(TE)=\t0.03562", "\tRandom ro(TE) =\t"}},
         {"Prob_roTE_P, 13", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
              return V{Prob_roTE_P(it, kOtus, kTraits, n, d.B, d.W, kRPE, d.DE, d.DP, d.sel, 6, f != nullptr, f)};
          },
-         {{"\nPERMUTATION TEST FOR PARTIAL MATRIX CORRELATION ro(TE.P)\n", "DP between 6 communities (based "
-                     "on matrix P of OTUs by communities weighted by phylogeny):\n", "base don", "\nMatrix correlation "
-                     "between DP and DE:\t0.218425\n\nObserved ro(TE.P)=\t-0.285176\n", "for ro(TE.P)="}}},
+         {"\nPERMUTATION TEST FOR PARTIAL MATRIX CORRELATION ro(TE.P)\n",
+          "DP between 6 communities (based on matrix P of OTUs by communities weighted by phylogeny):\n", "base don",
+          "\nMatrix correlation between DP and DE:\t0.218425\n\nObserved ro(TE.P)=\t-0.285176\n", "for ro(TE.P)="}},
         {"Prob_roTE_P, 16", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             return V{Prob_roTE_P(it, kOtus, nullptr, 9, kTraits, n, d.B, d.W, kRPE, d.DE, d.DP, d.sel, 6, f != nullptr, f, w)};
+             return V{Prob_roTE_P(it, kOtus, nullptr, 9, kTraits, n, d.B, d.W, kRPE, d.DE, d.DP, d.sel, 6,
+                                  f != nullptr, f, w)};
          },
          {"ro(TE.P)\n"}},
         {"Prob_roTE_PC", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             return V{Prob_roTE_PC(it, kOtus, kTraits, n, d.B, d.W, kRPE_C, d.DE, d.DC, d.DP, d.sel, 6, f != nullptr, f, w)};
+             return V{Prob_roTE_PC(it, kOtus, kTraits, n, d.B, d.W, kRPE_C, d.DE, d.DC, d.DP, d.sel, 6, f != nullptr,
+                                   f, w)};
          },
-         {{"ro(TE.P)\n", "DP between", "base don", "DC between 6 communities (based on matrix of ecological "
-                      "covariable(s) by communities):\n", "\nPartial matrix correlation between DP and DE controlling "
-                      "DC:\t0.240082\n\nObserved ro(TE.P)=\t-0.326303\n", "\tRandom ro(TE.P) =\t"}}},
+         {"ro(TE.P)\n", "DP between", "base don", "DC between 6 communities (based on matrix of ecological covariable(s) "
+          "by communities):\n", "\nPartial matrix correlation between DP and DE controlling DC:\t0.240082\n\nObserved "
+          "ro(TE.P)=\t-0.326303\n", "\tRandom ro(TE.P) =\t"}},
         {"Prob_ro_XE_T, float, 14", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.Uf, d.Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f));
-             return p;
+             return Ok(Prob_ro_XE_T(it, kOtus, kTypes, n, d.Uf, d.Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6,
+                                    f != nullptr, f), p);
          },
          {"ro(XE.T)\n", "\nMatrix correlation between DT and DE:\t0.5\n"}},
         {"Prob_ro_XE_T, float, 15", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.Uf, d.Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
-             return p;
+             return Ok(Prob_ro_XE_T(it, kOtus, kTypes, n, d.Uf, d.Wf, 0.5f, d.DT, d.DE, &p[0], &p[1], 6,
+                                    f != nullptr, f, w), p);
          },
          {"ro(XE.T)\n"}},
         {"Prob_ro_XE_T, double, 14", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.W, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f));
-             return p;
+             return Ok(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.W, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr,
+                                    f), p);
          },
-         {{"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.T)\nINTERMEDIATE RESULTS\n\nObserved belonging matrix (U):\n1\t0\t\n"
-      "0.8\t0.2\t\n", "(6 communities by 5 OTUs):\n3\t1\t0\t0\t2\t\n", "DT between 6 communities (based on matrix T of "
-      "traits", "base don", "\nMatrix correlation between DT and DE:\t0.0311392\n\nObserved ro(XT)=\t",
-      "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n", "\n\nITERATION\t1\nPermuted belonging matrix (Urnd):\n",
-      "\nOrder of original OTUs in permuted belongin matrix Urnd:\t", "\n\nMatrix Xrnd (6 communities by 2 PFTs) "
-      "generated after Urnd (Xrnd = W x Urnd):\n", "\nResemblance matrix DX between 6 communities:\n", "\nIteration 1\t"
-      "Random ro(XT) =\t", "\tCummulative frequency for ro(XE)=", "\tCummulative frequency for ro(XE.T)="}}},
+         {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.T)\nINTERMEDIATE RESULTS\n\nObserved belonging matrix (U):\n"
+          "1\t0\t\n0.8\t0.2\t\n", "(6 communities by 5 OTUs):\n3\t1\t0\t0\t2\t\n", "DT between 6 communities (based on "
+          "matrix T of traits", "base don", "\nMatrix correlation between DT and DE:\t0.0311392\n\nObserved ro(XT)=\t",
+          "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n", "\n\nITERATION\t1\nPermuted belonging matrix "
+          "(Urnd):\n", "\n\nMatrix Xrnd (6 communities by 2 PFTs) generated after Urnd (Xrnd = W x Urnd):\n",
+          "\nResemblance matrix DX between 6 communities:\n", "\nIteration 1\tRandom ro(XT) =\t",
+          "\tCummulative frequency for ro(XE)=", "\tCummulative frequency for ro(XE.T)="}},
         {"Prob_ro_XE_T, double, 15", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.W, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
-             return p;
+             return Ok(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.W, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr,
+                                    f, w), p);
          },
          {"ro(XE.T)\n"}},
         {"Prob_ro_XE_T, double U, float W", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.Wf, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
-             return p;
+             return Ok(Prob_ro_XE_T(it, kOtus, kTypes, n, d.U, d.Wf, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr,
+                                    f, w), p);
          },
          {"ro(XE.T)\n", "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n"}},
         {"Prob_ro_PE_X, 15", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_PE_X(it, kOtus, kTypes, n, d.U, d.W, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr, f, w));
-             return p;
+             return Ok(Prob_ro_PE_X(it, kOtus, kTypes, n, d.U, d.W, kRTE, d.DT, d.DE, &p[0], &p[1], 6, f != nullptr,
+                                    f, w), p);
          },
          {"Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n"}},
         {"Prob_ro_PE_X, Procrustes", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_PE_X(it, kOtus, kTypes, 2, 2, n, d.U, d.W, kRTE, d.P, d.DT, d.E, d.DE, &p[0], &p[1], 6,
-                                      f != nullptr, f, w, 2));
-             return p;
+             return Ok(Prob_ro_PE_X(it, kOtus, kTypes, 2, 2, n, d.U, d.W, kRTE, d.P, d.DT, d.E, d.DE, &p[0], &p[1], 6,
+                                    f != nullptr, f, w, 2), p);
          },
-         {{"ro(XE.T)\n", "OTUs):\n", "\n:Procrustes correlation between T and E:\t0.0311392\n\nObserved"}}},
+         {"ro(XE.T)\n", "OTUs):\n", "\n:Procrustes correlation between T and E:\t0.0311392\n\nObserved"}},
         {"Prob_ro_XE_TC", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(2);
-             EXPECT_TRUE(Prob_ro_XE_TC(it, kOtus, kTypes, n, d.U, d.W, kRTE_C, d.DT, d.DE, d.DC, &p[0], &p[1], 6, f != nullptr, f, w));
-             return p;
+             return Ok(Prob_ro_XE_TC(it, kOtus, kTypes, n, d.U, d.W, kRTE_C, d.DT, d.DE, d.DC, &p[0], &p[1], 6,
+                                     f != nullptr, f, w), p);
          },
-         {{"ro(XE.T)\n", "base don", "covariables", "\nPartial matrix correlation between DT and DE removing "
-                       "DC:\t0.0356254\n\nObserved ro(XT)=\t", "Observed ro(XE)=\t0.276292\nObserved ro(XE.T)=\t0.398902\n",
-                       "\tRandom ro(XT_C) =\t", "\tRandom ro(XE_C) =\t", "\tRandom ro(XE.TC) =\t",
-                       "for ro(XE_C)=", "for ro(XE.TC)="}}},
+         {"ro(XE.T)\n", "base don", "covariables", "\nPartial matrix correlation between DT and DE removing DC:\t0.0356254"
+          "\n\nObserved ro(XT)=\t", "Observed ro(XE)=\t0.276292\nObserved ro(XE.T)=\t0.398902\n", "\tRandom ro(XT_C) =\t",
+          "\tRandom ro(XE_C) =\t", "\tRandom ro(XE.TC) =\t", "for ro(XE_C)=", "for ro(XE.TC)="}},
         {"Prob_ro_XE_P", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              return V{Prob_ro_XE_P(it, kOtus, kTypes, n, d.U, d.W, kRPE, d.DE, d.DP, 6, f != nullptr, f, w)};
          },
-         {{"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.TP)\n", "(based on matrix E", "(based on matrix P "
-                      "of taxons weighted by phylogeny by communities):\n", "\nMatrix correlation between DP and DE:\t"
-                      "0.218425\nObserved ro(XE)=\t0.260943\nObserved ro(XP)=\t", "Observed ro(XE.P)=\t0.149191\n",
-                      "\tRandom ro(XP) =\t", "\tCummulative frequency="}}},
+         {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.TP)\n", "(based on matrix E", "(based on matrix P of taxons "
+          "weighted by phylogeny by communities):\n", "\nMatrix correlation between DP and DE:\t0.218425\nObserved ro(XE)=\t"
+          "0.260943\nObserved ro(XP)=\t", "Observed ro(XE.P)=\t0.149191\n", "\tRandom ro(XP) =\t", "\tCummulative frequency="}},
         {"Prob_ro_XE_TP, 15", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
-             return V{Prob_ro_XE_TP(it, kOtus, kTypes, n, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6, f != nullptr, f)};
+             return V{Prob_ro_XE_TP(it, kOtus, kTypes, n, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6,
+                                    f != nullptr, f)};
          },
-         {{"ro(XE.TP)\n", "(based on matrix T", "(based on matrix E", "taxons weighted", "\nMatrix correlation "
-                       "between DP and DT:\t0.837928\n\nMatrix correlation between DT and DE, removing DP:\t-0.285176\n"
-                       "\nObserved ro(XT)=\t", "Observed ro(XT.P)=\t", "Observed ro(XE.TP)=\t0.202552\n",
-                       "\tRandom ro(XE.TP) =\t"}}},
+         {"ro(XE.TP)\n", "(based on matrix T", "(based on matrix E", "taxons weighted", "\nMatrix correlation between DP "
+          "and DT:\t0.837928\n\nMatrix correlation between DT and DE, removing DP:\t-0.285176\n\nObserved ro(XT)=\t",
+          "Observed ro(XT.P)=\t", "Observed ro(XE.TP)=\t0.202552\n", "\tRandom ro(XE.TP) =\t"}},
         {"Prob_ro_XE_TP, 16", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
-             return V{Prob_ro_XE_TP(it, kOtus, kTypes, n, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6, f != nullptr, f, w)};
+             return V{Prob_ro_XE_TP(it, kOtus, kTypes, n, d.U, d.W, kRPE, kRPT, kRTE_P, d.DT, d.DE, d.DP, 6,
+                                    f != nullptr, f, w)};
          },
          {"ro(XE.TP)\n"}},
         {"Prob_ro_XE_TPC", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              return V{Prob_ro_XE_TPC(it, kOtus, kTypes, n, d.U, d.W, kRPE_C, kRPT, kRTE_PC, d.DT, d.DE, d.DC, d.DP, 6,
-                                     f, f, w)};
+                                     f != nullptr, f, w)};
          },
-         {{"ro(XE.TP)\n", "(based on matrix E", "covariables", "(based on matrix P of taxons, weighted by "
-                        "phylogeny, by communities):\n", "\nPartial matrix correlation between DP and DE, removing DC:\t"
-                        "0.240082\n\nMatrix correlation between DP and DT:\t0.837928\n\nPartial matrix correlation between "
-                        "DT and DE, removing DP and DC:\t-0.326303\n\nObserved ro(XT_C)=\t", "Observed ro(XP_C)=\t",
-                        "Observed ro(XE.TPC)=\t0.197103\n", "\tRandom ro(XE.PC) =\t", "\tRandom ro(XE.TPC) =\t"}}},
+         {"ro(XE.TP)\n", "(based on matrix E", "covariables", "(based on matrix P of taxons, weighted by phylogeny, by "
+          "communities):\n", "\nPartial matrix correlation between DP and DE, removing DC:\t0.240082\n\nMatrix correlation "
+          "between DP and DT:\t0.837928\n\nPartial matrix correlation between DT and DE, removing DP and DC:\t-0.326303\n"
+          "\nObserved ro(XT_C)=\t", "Observed ro(XP_C)=\t", "Observed ro(XE.TPC)=\t0.197103\n", "\tRandom ro(XE.PC) =\t",
+          "\tRandom ro(XE.TPC) =\t"}},
         {"Prob_ro_Traits", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(5);
-             EXPECT_TRUE(Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, n, d.B, d.S, d.U, d.W, d.DE, &p[0], &p[1],
-                                        &p[2], &p[3], &p[4], 6, f != nullptr, f, w));
-             return p;
+             return Ok(Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, n, d.B, d.S, d.U, d.W, d.DE, &p[0], &p[1],
+                                      &p[2], &p[3], &p[4], 6, f != nullptr, f, w), p);
          },
-         {{"\nPERMUTATION TEST FOR MATRIX CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL MATRIX CORRELATIONS ro(XE.T), "
-      "ro(XE.TR)\n", "\n\nMatrix T (comunity weighted means traits in 6 communities by 3 traits) computed after B (T = W "
-      "x B):\n", "base don", "DE:\t0.0311392\n\nObserved belonging matrix (U):\n", "Observed ro(XE.T)=\t0.379304\n"
-      "\nObserved similarity matrix (S) between OTUs, based on the traits:\n:1\t", "\n\nRao entropy vector R (6 "
-      "communities) computed after S and expressed as equivalent number of OTUs (Brell 2007):\n1.57213\t", "\nResemblance "
-      "matrix DR comparing communities based on their Rao entropy: \n", "Random ro(TE) =\t", "Random ro(XE.T) =\t",
-      "\n\nITERATION\t1\nPermuted similarity matrix (Srnd):\n", "\nOrder of original OTUs in permuted similarity matrix "
-      "Srnd:\t", "Rrnd (6 communities) generated after Srnd and expressed", "\nResemblance matrix DR between 6 "
-      "communities:\n", "\tRandom ro(XE.TR) =\t", "for ro(XE.TR)="}}},
+         {"\nPERMUTATION TEST FOR MATRIX CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL MATRIX CORRELATIONS "
+          "ro(XE.T), ro(XE.TR)\n", "\n\nMatrix T (comunity weighted means traits in 6 communities by 3 traits) computed "
+          "after B (T = W x B):\n", "base don", "DE:\t0.0311392\n\nObserved belonging matrix (U):\n", "Observed ro(XE.T)="
+          "\t0.379304\n\nObserved similarity matrix (S) between OTUs, based on the traits:\n:1\t", "\n\nRao entropy vector"
+          " R (6 communities) computed after S and expressed as equivalent number of OTUs (Brell 2007):\n1.57213\t",
+          "\nResemblance matrix DR comparing communities based on their Rao entropy: \n", "Random ro(TE) =\t",
+          "Random ro(XE.T) =\t", "\n\nITERATION\t1\nPermuted similarity matrix (Srnd):\n", "Rrnd (6 communities) generated "
+          "after Srnd and expressed", "\nResemblance matrix DR between 6 communities:\n", "\tRandom ro(XE.TR) =\t",
+          "for ro(XE.TR)="}},
         {"Prob_ro_Traits, 23, Procrustes", cont, false,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(5);
-             EXPECT_TRUE(Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, 2, n, d.B, d.S, d.U, d.W, d.Ef, d.DE, &p[0],
-                                        &p[1], &p[2], &p[3], &p[4], 6, f != nullptr, f, w, 2));
-             return p;
+             return Ok(Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, 2, n, d.B, d.S, d.U, d.W, d.Ef, d.DE, &p[0],
+                                      &p[1], &p[2], &p[3], &p[4], 6, f != nullptr, f, w, 2), p);
          },
-         // Procrustes: E in place of the resemblances, R as a column, no D lines.
+         // E in place of the resemblances, R as a column.
          {"\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS ro(XE.T), "
           "ro(XE.TR)\n", "\nMatrix E of communities by ecological variables):\n1\t5\t\n", "\nProcrustes correlation "
           "between T and E:\t0.619404\n", "(Brell 2007):\n1.57213\t\n", "\n\n\nITERATION\t1\n"}},
         {"Prob_ro_XE_T_2", fresh, false,
          [](MantelData& d, int n, int it, FILE* f, bool) {
              int labels[kOtus] = {1, 2, 1, 3, 2};
-             return V{Prob_ro_XE_T_2(it, kOtus, 1, n, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, true, f != nullptr, f)};
+             return V{Prob_ro_XE_T_2(it, kOtus, 1, n, labels, d.S, d.Wf, float(kRTE), d.DT, d.DE, 6, false, true,
+                                     f != nullptr, f)};
          },
-         {{"\nObserved vector with crisp belonging of OTUs to groups:\n1\t2\t1\t3\t2\t\n\nObserved "
-                        "belonging matrix (U):\n", "DE:\t0.0311392\n\nObserved ro(XT)=\t", "\n\nITERATION\t1\n\n"
-                        "Permuted vector with crisp belonging of OTUs to groups:\n", "Permuted belonging matrix (Urnd):\n",
-                        "(6 communities by 3 PFTs)", "\tRandom ro(XE.T) =\t", "\tCummulative frequency="}}},
+         {"\nObserved vector with crisp belonging of OTUs to groups:\n1\t2\t1\t3\t2\t\n\nObserved belonging matrix (U):\n",
+          "DE:\t0.0311392\n\nObserved ro(XT)=\t", "\n\nITERATION\t1\n\nPermuted vector with crisp belonging of OTUs to "
+          "groups:\n", "Permuted belonging matrix (Urnd):\n", "(6 communities by 3 PFTs)", "\tCummulative frequency="}},
         {"Prob_ro_PX_T", cont, true,
          [](MantelData& d, int n, int it, FILE* f, bool w) {
              V p(3);
              Prob_ro_PX_T(it, kOtus, kTypes, n, d.U, d.Q, d.W, d.DT, &p[0], &p[1], &p[2], 6, f != nullptr, f, w);
              return p;
          },
-         {{"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XP.T) (correlation of PSAP to TDAP)\n", "\nObserved "
-                      "belonging matrix based on traits(U):\n", "\nObserved belonging matrix based on phylogeny(Q):\n",
-                      "DX between 6 communities:\n", "Observed ro(XP)=\t0.887452\n\nObserved ro(XT)=\t", "Observed "
-                      "ro(PT)=\t0.837928\nObserved ro(XP.T)=\t0.683295\n", "Permuted belonging matrix based on "
-                      "plylogenetic similarities (Qrnd):\n", "permuted belongin matrices Urnd and Qrnd:\t", "(Xrnd = W x "
-                      "Qrnd):\n", "DP between 6 communities:\n", "\nIteration 1\nRandom ro(PX) =\t", "\nRandom ro(PT) =\t",
-                      "\n ro(XT) =\t", "\nRandom ro(PX.T) =\t"}}},
+         {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XP.T) (correlation of PSAP to TDAP)\n", "\nObserved belonging "
+          "matrix based on traits(U):\n", "\nObserved belonging matrix based on phylogeny(Q):\n", "DX between 6 "
+          "communities:\n", "Observed ro(XP)=\t0.887452\n\nObserved ro(XT)=\t", "Observed ro(PT)=\t0.837928\nObserved "
+          "ro(XP.T)=\t0.683295\n", "Permuted belonging matrix based on plylogenetic similarities (Qrnd):\n", "(Xrnd = W x "
+          "Qrnd):\n", "DP between 6 communities:\n", "\nIteration 1\nRandom ro(PX) =\t", "\nRandom ro(PT) =\t",
+          "\n ro(XT) =\t", "\nRandom ro(PX.T) =\t"}},
     };
 }
 

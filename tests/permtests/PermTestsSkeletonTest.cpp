@@ -220,8 +220,8 @@ TEST(PermTestsEdges, ConstantStatisticsTieInEveryArrangement) {
     }
 }
 
-TEST(PermTestsEdges, SimilaritiesComeBackMirroredAndTheFixedCorrelationStays) {
-    // S's upper triangle is copied into its lower one; r(XT) of the taxa test never changes.
+TEST(PermTestsEdges, SimilaritiesComeBackMirrored) {
+    // The Rao entropies read S's upper triangle, copied into its lower one.
     MantelData d;
     for (int i = 0; i < kOtus; i++)
         for (int j = 0; j < i; j++) d.S[i][j] = 9;
@@ -231,15 +231,6 @@ TEST(PermTestsEdges, SimilaritiesComeBackMirroredAndTheFixedCorrelationStays) {
                    6, false, nullptr, false);
     for (int i = 0; i < kOtus; i++)
         for (int j = 0; j < i; j++) EXPECT_EQ(d.S[i][j], d.S[j][i]) << i << "," << j;
-    Scratch s;
-    Prob_ro_PX_T(6, kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, &p[0], &p[1], &p[2], 6, true, s.f, true);
-    const std::string out = s.Text();
-    const size_t obs = out.find("\nObserved ro(XT)=\t") + 18;
-    const std::string xt = out.substr(obs, out.find('\n', obs) - obs);
-    int lines = 0;
-    for (size_t at = out.find("\n ro(XT) =\t"); at != std::string::npos; at = out.find("\n ro(XT) =\t", at + 1), lines++)
-        EXPECT_EQ(out.substr(at + 11, xt.size() + 1), xt + "\n");
-    EXPECT_EQ(lines, 5);
 }
 
 }  // namespace
