@@ -63,12 +63,7 @@ CompositionCorrelationTest<WT, UT, XT>::CompositionCorrelationTest(int otus, int
         // T and P with C removed, for the partial of X and T controlling P and C.
         rPT_C_ = PartialCorrelation(in.given[1], rPC_, rTC_);
     }
-    if (Procrustes()) ws_ = new ComparisonWorkspace<double>(n, types, std::max(in.traits, in.env));
-}
-
-template <class WT, class UT, class XT>
-CompositionCorrelationTest<WT, UT, XT>::~CompositionCorrelationTest() {
-    delete ws_;
+    if (Procrustes()) ws_ = std::make_unique<ComparisonWorkspace<double>>(n, types, std::max(in.traits, in.env));
 }
 
 template <class WT, class UT, class XT>

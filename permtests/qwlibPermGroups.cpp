@@ -29,10 +29,11 @@ int DistinctLabels(int otus, int* labels) {
 
 LabelBelongingTest::LabelBelongingTest(int otus_, int communities_, int* labels, float** S, float** W, float rTE,
                                        double** DT, double** DE, int reseOpt, bool isDissim, bool fuzzy)
-    : otus(otus_), communities(communities_), groups(DistinctLabels(otus_, labels)), labels_(labels), S_(S), W_(W),
-      rTE_(rTE), DT_(DT), DE_(DE), code_(TranslateReseOpt_TARNEX_ORBALD(reseOpt)), isDissim_(isDissim),
-      fuzzy_(fuzzy), labelsRnd_(dim1Dint(std::max(otus_, 1))), Srnd(fuzzy ? otus_ : 1, fuzzy ? otus_ : 1),
-      U(otus_, groups), X(communities_, groups), DX(communities_, communities_) {
+    : otus(otus_), communities(communities_), groups(DistinctLabels(otus_, labels)),
+      Srnd(fuzzy ? otus_ : 1, fuzzy ? otus_ : 1), U(otus_, groups), X(communities_, groups),
+      DX(communities_, communities_), labels_(labels), S_(S), W_(W), rTE_(rTE), DT_(DT), DE_(DE),
+      code_(TranslateReseOpt_TARNEX_ORBALD(reseOpt)), isDissim_(isDissim), fuzzy_(fuzzy),
+      labelsRnd_(dim1Dint(std::max(otus_, 1))) {
     // The belonging reads S's upper triangle; the permuted copies read both halves.
     if (fuzzy) UpperToLowerMatrix(otus, S);
 }

@@ -10,6 +10,7 @@
 #define TNX_QWLIBPERMMANTEL_H
 
 #include <cstdio>
+#include <memory>
 
 #include "permtests/qwlibPermSkeleton.h"
 #include "statistics/qwlibResCompare.h"
@@ -84,9 +85,6 @@ template <class WT, class UT, class XT>
 class CompositionCorrelationTest {
 public:
     CompositionCorrelationTest(int otus, int types, int communities, UT** U, WT** W, const CompositionInput& in);
-    ~CompositionCorrelationTest();
-    CompositionCorrelationTest(const CompositionCorrelationTest&) = delete;
-    CompositionCorrelationTest& operator=(const CompositionCorrelationTest&) = delete;
     void Arrange(const int* list);
     void PrintHeader(FILE* f);
     void PrintIteration(FILE* f, int it, const int* list, const double* counts);
@@ -103,7 +101,7 @@ private:
     UT** U_;
     WT** W_;
     double rEC_ = 0.0, rTC_ = 0.0, rPC_ = 0.0, rPT_C_ = 0.0;
-    ComparisonWorkspace<double>* ws_ = nullptr;
+    std::unique_ptr<ComparisonWorkspace<double>> ws_;  // Procrustes only
 };
 
 // The first lines of an iteration block of the type permutation: the permuted U, the OTU
@@ -134,6 +132,8 @@ public:
     double shown[3] = {};
     const int otus, communities;
     const int groups;  // distinct labels: the columns of U and X
+    WorkMatrix<float> Srnd, U, X;  // Srnd only with fuzzy belonging
+    WorkMatrix<double> DX;
 
 private:
     int* labels_;
@@ -144,10 +144,6 @@ private:
     int code_;
     bool isDissim_, fuzzy_;
     int* labelsRnd_;
-
-public:
-    WorkMatrix<float> Srnd, U, X;  // Srnd only with fuzzy belonging
-    WorkMatrix<double> DX;
 };
 
 // ---------------------------------------------------------------- taxa rows permuted
@@ -185,9 +181,6 @@ class TraitsMultiTest {
 public:
     TraitsMultiTest(int otus, int traits, int types, int env, int communities, int* select, float** B, float** S,
                     double** U, double** W, float** E, double** DE, int reseOpt, int statistic, bool matrixForm);
-    ~TraitsMultiTest();
-    TraitsMultiTest(const TraitsMultiTest&) = delete;
-    TraitsMultiTest& operator=(const TraitsMultiTest&) = delete;
     void Arrange(const int* list);
     void PrintHeader(FILE* f);
     void PrintIteration(FILE* f, int it, const int* list, const double* counts);
@@ -212,8 +205,8 @@ private:
     double** DE_;
     int statistic_;
     bool matrixForm_;  // the 23-argument form: its texts, R printed as a matrix
-    WorkMatrix<double> Ed_, Td_, Xd_;
-    ComparisonWorkspace<double>* ws_ = nullptr;
+    WorkMatrix<double> Ed_, Td_, Xd_;  // E, T and X in double for Procrustes and RV
+    std::unique_ptr<ComparisonWorkspace<double>> ws_;
 };
 
 #endif

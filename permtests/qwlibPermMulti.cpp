@@ -35,12 +35,10 @@ TraitsMultiTest::TraitsMultiTest(int otus, int traits, int types, int env, int c
     UpperToLowerMatrix(otus, S);
     if (statistic != 1) {
         Widen(communities, env, E, Ed_);
-        ws_ = new ComparisonWorkspace<double>(communities, std::max(std::max(traits, types), std::max(env, 1)),
-                                              std::max(std::max(traits, types), std::max(env, 1)));
+        const int widest = std::max(std::max(traits, types), std::max(env, 1));
+        ws_ = std::make_unique<ComparisonWorkspace<double>>(communities, widest, widest);
     }
 }
-
-TraitsMultiTest::~TraitsMultiTest() { delete ws_; }
 
 double TraitsMultiTest::Congruence(int colsA, int colsB, double** A, double** B) {
     return statistic_ == 2 ? ProcrustesCoeff(n_, colsA, colsB, A, B, *ws_) : RVcoeff(n_, colsA, colsB, A, B, *ws_);
