@@ -142,13 +142,10 @@ void CompositionCorrelationTest<WT, UT, XT>::PrintHeader(FILE* f) {
     const int n = comp.communities;
     const Kind k = in_.kind;
     const double* g = in_.given;
-    fputs(k == Kind::kXE_T || k == Kind::kXE_TC ? "\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.T)\n"
-                                                : "\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.TP)\n",
-          f);
-    fputs("INTERMEDIATE RESULTS\n", f);
-    PrintTitled(f, "\nObserved belonging matrix (U):\n", comp.otus, comp.types, U_);
-    fprintf(f, "\nMatrix W (%d communities by %d OTUs):\n", n, comp.otus);
-    PrintMatrixTab(f, n, comp.otus, W_, kPermDigits);
+    PrintHead(f,
+              k == Kind::kXE_T || k == Kind::kXE_TC ? "\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.T)\n"
+                                                    : "\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.TP)\n",
+              "\nObserved belonging matrix (U):\n", comp.otus, comp.types, U_, n, W_);
     const char* const kDP = k == Kind::kXE_TPC ? "\nResemblance matrix DP between %d communities (based on matrix P of "
                                                  "taxons, weighted by phylogeny, by communities):\n"
                                                : "\nResemblance matrix DP between %d communities (based on matrix P of "
@@ -199,13 +196,12 @@ void CompositionCorrelationTest<WT, UT, XT>::PrintHeader(FILE* f) {
 
 template <class WT, class UT, class XT>
 void PrintCompositionIteration(FILE* f, int it, const Composition<WT, UT, XT>& comp, const int* list, bool withDX) {
-    fprintf(f, "\n\nITERATION\t%d\n", it);
-    PrintTitled(f, "Permuted belonging matrix (Urnd):\n", comp.otus, comp.types, comp.Urnd);
-    PrintOtuOrder(f, "\nOrder of original OTUs in permuted belongin matrix Urnd:\t", comp.otus, list);
-    fprintf(f, "\n\nMatrix Xrnd (%d communities by %d PFTs) generated after Urnd (Xrnd = W x Urnd):\n",
-            comp.communities, comp.types);
-    PrintMatrixTab(f, comp.communities, comp.types, comp.X, kPermDigits);
-    if (withDX) PrintResemblance(f, "\nResemblance matrix DX between %d communities:\n", comp.communities, comp.DX);
+    const IterationTexts texts{"Permuted belonging matrix (Urnd):\n",
+                               "\nOrder of original OTUs in permuted belongin matrix Urnd:\t",
+                               "\n\nMatrix Xrnd (%d communities by %d PFTs) generated after Urnd (Xrnd = W x Urnd):\n",
+                               withDX ? "\nResemblance matrix DX between %d communities:\n" : nullptr};
+    PrintPermutedBlock(f, it, texts, comp.otus, comp.types, static_cast<UT**>(comp.Urnd), list, comp.communities,
+                       static_cast<XT**>(comp.X), comp.DX);
 }
 
 template <class WT, class UT, class XT>
@@ -242,6 +238,18 @@ void RunComposition(const CompositionInput& in, int iterations, int otus, int ty
     RunPermutationTest(test, iterations, list, how, print ? stream : nullptr, p);
 }
 
+// The members that count two statistics and hand both probabilities back.
+template <class WT, class UT, class XT = float>
+bool RunCompositionPair(const CompositionInput& in, int iterations, int otus, int types, int communities, UT** U,
+                        WT** W, bool print, FILE* stream, bool weighted, ListDraw how, double* pFirst,
+                        double* pSecond) {
+    double p[kMaxCounted];
+    RunComposition<WT, UT, XT>(in, iterations, otus, types, communities, U, W, print, stream, weighted, how, p);
+    *pFirst = p[0];
+    *pSecond = p[1];
+    return true;
+}
+
 CompositionInput XE_T(double rTE, double** DT, double** DE, int reseOpt, bool single) {
     CompositionInput in;
     in.single = single;
@@ -256,55 +264,35 @@ CompositionInput XE_T(double rTE, double** DT, double** DE, int reseOpt, bool si
 
 bool Prob_ro_XE_T(int iterations, int otus, int types, int communities, float** U, float** W, float rTE,
                   double** DT, double** DE, double* pXE, double* pXE_T, int reseOpt, bool print, FILE* stream) {
-    double p[kMaxCounted];
-    RunComposition(XE_T(rTE, DT, DE, reseOpt, true), iterations, otus, types, communities, U, W, print, stream, false,
-                   ListDraw::kFresh, p);
-    *pXE = p[0];
-    *pXE_T = p[1];
-    return true;
+    return RunCompositionPair(XE_T(rTE, DT, DE, reseOpt, true), iterations, otus, types, communities, U, W, print,
+                              stream, false, ListDraw::kFresh, pXE, pXE_T);
 }
 
 bool Prob_ro_XE_T(int iterations, int otus, int types, int communities, float** U, float** W, float rTE,
                   double** DT, double** DE, double* pXE, double* pXE_T, int reseOpt, bool print, FILE* stream,
                   bool weighted) {
-    double p[kMaxCounted];
-    RunComposition(XE_T(rTE, DT, DE, reseOpt, true), iterations, otus, types, communities, U, W, print, stream,
-                   weighted, ListDraw::kContinued, p);
-    *pXE = p[0];
-    *pXE_T = p[1];
-    return true;
+    return RunCompositionPair(XE_T(rTE, DT, DE, reseOpt, true), iterations, otus, types, communities, U, W, print,
+                              stream, weighted, ListDraw::kContinued, pXE, pXE_T);
 }
 
 bool Prob_ro_XE_T(int iterations, int otus, int types, int communities, double** U, double** W, double rTE,
                   double** DT, double** DE, double* pXE, double* pXE_T, int reseOpt, bool print, FILE* stream) {
-    double p[kMaxCounted];
-    RunComposition(XE_T(rTE, DT, DE, reseOpt, false), iterations, otus, types, communities, U, W, print, stream, false,
-                   ListDraw::kFresh, p);
-    *pXE = p[0];
-    *pXE_T = p[1];
-    return true;
+    return RunCompositionPair(XE_T(rTE, DT, DE, reseOpt, false), iterations, otus, types, communities, U, W, print,
+                              stream, false, ListDraw::kFresh, pXE, pXE_T);
 }
 
 bool Prob_ro_XE_T(int iterations, int otus, int types, int communities, double** U, double** W, double rTE,
                   double** DT, double** DE, double* pXE, double* pXE_T, int reseOpt, bool print, FILE* stream,
                   bool weighted) {
-    double p[kMaxCounted];
-    RunComposition(XE_T(rTE, DT, DE, reseOpt, false), iterations, otus, types, communities, U, W, print, stream,
-                   weighted, ListDraw::kContinued, p);
-    *pXE = p[0];
-    *pXE_T = p[1];
-    return true;
+    return RunCompositionPair(XE_T(rTE, DT, DE, reseOpt, false), iterations, otus, types, communities, U, W, print,
+                              stream, weighted, ListDraw::kContinued, pXE, pXE_T);
 }
 
 bool Prob_ro_XE_T(int iterations, int otus, int types, int communities, double** U, float** W, double rTE,
                   double** DT, double** DE, double* pXE, double* pXE_T, int reseOpt, bool print, FILE* stream,
                   bool weighted) {
-    double p[kMaxCounted];
-    RunComposition(XE_T(rTE, DT, DE, reseOpt, false), iterations, otus, types, communities, U, W, print, stream,
-                   weighted, ListDraw::kContinued, p);
-    *pXE = p[0];
-    *pXE_T = p[1];
-    return true;
+    return RunCompositionPair(XE_T(rTE, DT, DE, reseOpt, false), iterations, otus, types, communities, U, W, print,
+                              stream, weighted, ListDraw::kContinued, pXE, pXE_T);
 }
 
 bool Prob_ro_PE_X(int iterations, int otus, int types, int communities, double** U, double** W, double rTE,
@@ -325,12 +313,8 @@ bool Prob_ro_PE_X(int iterations, int otus, int types, int traits, int env, int 
     in.env = env;
     in.T = T;
     in.E = E;
-    double p[kMaxCounted];
-    RunComposition<double, double, double>(in, iterations, otus, types, communities, U, W, print, stream, weighted,
-                                           ListDraw::kContinued, p);
-    *pXE = p[0];
-    *pXE_T = p[1];
-    return true;
+    return RunCompositionPair<double, double, double>(in, iterations, otus, types, communities, U, W, print, stream,
+                                                      weighted, ListDraw::kContinued, pXE, pXE_T);
 }
 
 bool Prob_ro_XE_TC(int iterations, int otus, int types, int communities, double** U, double** W, double rTE_C,
@@ -339,11 +323,8 @@ bool Prob_ro_XE_TC(int iterations, int otus, int types, int communities, double*
     CompositionInput in = XE_T(rTE_C, DT, DE, reseOpt, false);
     in.kind = Kind::kXE_TC;
     in.DC = DC;
-    double p[kMaxCounted];
-    RunComposition(in, iterations, otus, types, communities, U, W, print, stream, weighted, ListDraw::kContinued, p);
-    *pXE_C = p[0];
-    *pXE_TC = p[1];
-    return true;
+    return RunCompositionPair(in, iterations, otus, types, communities, U, W, print, stream, weighted,
+                              ListDraw::kContinued, pXE_C, pXE_TC);
 }
 
 double Prob_ro_XE_P(int iterations, int otus, int types, int communities, double** U, double** W, double rPE,

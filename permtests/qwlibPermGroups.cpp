@@ -142,12 +142,13 @@ void PhylogenyCompositionTest::PrintHeader(FILE* f) {
 
 void PhylogenyCompositionTest::PrintIteration(FILE* f, int it, const int* list, const double* counts) {
     const int n = taxa.communities, s = taxa.otus, k = taxa.types;
-    fprintf(f, "\n\nITERATION\t%d\n", it);
-    PrintTitled(f, "Permuted belonging matrix based on plylogenetic similarities (Qrnd):\n", s, k, taxa.Urnd);
-    PrintOtuOrder(f, "\nOrder of original OTUs in permuted belongin matrices Urnd and Qrnd:\t", s, list);
-    fprintf(f, "\n\nMatrix Prnd (%d communities by %d PFTs) generated after Qrnd (Xrnd = W x Qrnd):\n", n, k);
-    PrintMatrixTab(f, n, k, taxa.X, kPermDigits);
-    PrintResemblance(f, "\nResemblance matrix DP between %d communities:\n", n, taxa.DX);
+    const IterationTexts texts{
+        "Permuted belonging matrix based on plylogenetic similarities (Qrnd):\n",
+        "\nOrder of original OTUs in permuted belongin matrices Urnd and Qrnd:\t",
+        "\n\nMatrix Prnd (%d communities by %d PFTs) generated after Qrnd (Xrnd = W x Qrnd):\n",
+        "\nResemblance matrix DP between %d communities:\n"};
+    PrintPermutedBlock(f, it, texts, s, k, static_cast<double**>(taxa.Urnd), list, n, static_cast<float**>(taxa.X),
+                       taxa.DX);
     fprintf(f,
             "\nIteration %d\nRandom ro(PX) =\t%g\tCummulative frequency=%g\nRandom ro(PT) =\t%g\tCummulative "
             "frequency=%g\n ro(XT) =\t%g\nRandom ro(PX.T) =\t%g\tCummulative frequency=%g\n",

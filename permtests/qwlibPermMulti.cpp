@@ -84,15 +84,12 @@ void TraitsMultiTest::Arrange(const int* list) {
 
 void TraitsMultiTest::PrintHeader(FILE* f) {
     const bool mantel = statistic_ == 1;
-    fputs(matrixForm_ ? "\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS "
-                        "ro(XE.T), ro(XE.TR)\n"
-                      : "\nPERMUTATION TEST FOR MATRIX CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL MATRIX "
-                        "CORRELATIONS ro(XE.T), ro(XE.TR)\n",
-          f);
-    fputs("INTERMEDIATE RESULTS\n", f);
-    PrintTitled(f, "\nObserved trait matrix (B):\n", otus_, traits_, B_);
-    fprintf(f, "\nMatrix W (%d communities by %d OTUs):\n", n_, otus_);
-    PrintMatrixTab(f, n_, otus_, W_, kPermDigits);
+    PrintHead(f,
+              matrixForm_ ? "\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS "
+                            "ro(XE.T), ro(XE.TR)\n"
+                          : "\nPERMUTATION TEST FOR MATRIX CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL MATRIX "
+                            "CORRELATIONS ro(XE.T), ro(XE.TR)\n",
+              "\nObserved trait matrix (B):\n", otus_, traits_, B_, n_, W_);
     fprintf(f,
             "\n\nMatrix T (comunity weighted means traits in %d communities by %d traits) computed after B (T = W x "
             "B):\n",

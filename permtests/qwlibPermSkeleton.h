@@ -119,6 +119,38 @@ void PrintTitled(FILE* f, const char* title, int rows, int cols, double** m);
 void PrintResemblance(FILE* f, const char* title, int n, double** D);
 void PrintOtuOrder(FILE* f, const char* title, int otus, const int* list);
 
+// The head of the intermediate results: the title, "INTERMEDIATE RESULTS", the OTU matrix the
+// test permutes under its title, and W (communities x OTUs).
+template <class M, class WT>
+void PrintHead(FILE* f, const char* title, const char* matrixTitle, int otus, int cols, M** m, int communities,
+               WT** W) {
+    fputs(title, f);
+    fputs("INTERMEDIATE RESULTS\n", f);
+    PrintTitled(f, matrixTitle, otus, cols, m);
+    fprintf(f, "\nMatrix W (%d communities by %d OTUs):\n", communities, otus);
+    PrintMatrixTab(f, communities, otus, W, kPermDigits);
+}
+
+// The first lines of an iteration block: "ITERATION", the permuted matrix (one row per OTU) under
+// its title, the OTU order, the random product (its title takes the communities and columns)
+// and, when its title is given, the product's resemblance D.
+struct IterationTexts {
+    const char* permuted;
+    const char* order;
+    const char* product;
+    const char* resemblance;  // null: not written
+};
+template <class P, class M>
+void PrintPermutedBlock(FILE* f, int it, const IterationTexts& t, int otus, int cols, P** permuted, const int* list,
+                        int communities, M** product, double** D) {
+    fprintf(f, "\n\nITERATION\t%d\n", it);
+    PrintTitled(f, t.permuted, otus, cols, permuted);
+    PrintOtuOrder(f, t.order, otus, list);
+    fprintf(f, t.product, communities, cols);
+    PrintMatrixTab(f, communities, cols, product, kPermDigits);
+    if (t.resemblance) PrintResemblance(f, t.resemblance, communities, D);
+}
+
 // What the tests permute. The trait means: Brnd row i = B row list[i] - 1; T = W x Brnd over
 // the selected traits (select[j] == 1; other columns 0; terms with a -999 factor skipped, the
 // sums in single precision), its columns divided by their length when asked (a zero column

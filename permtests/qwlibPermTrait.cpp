@@ -60,13 +60,10 @@ void TraitCorrelationTest<WT>::Arrange(const int* list) {
 template <class WT>
 void TraitCorrelationTest<WT>::PrintHeader(FILE* f) {
     const int n = means.communities;
-    fputs(NamedTE(kind_) ? "\nPERMUTATION TEST FOR MATRIX CORRELATION ro(TE)\n"
-                         : "\nPERMUTATION TEST FOR PARTIAL MATRIX CORRELATION ro(TE.P)\n",
-          f);
-    fputs("INTERMEDIATE RESULTS\n", f);
-    PrintTitled(f, "\nObserved trait matrix (B):\n", means.otus, means.traits, B_);
-    fprintf(f, "\nMatrix W (%d communities by %d OTUs):\n", n, means.otus);
-    PrintMatrixTab(f, n, means.otus, W_, kPermDigits);
+    PrintHead(f,
+              NamedTE(kind_) ? "\nPERMUTATION TEST FOR MATRIX CORRELATION ro(TE)\n"
+                             : "\nPERMUTATION TEST FOR PARTIAL MATRIX CORRELATION ro(TE.P)\n",
+              "\nObserved trait matrix (B):\n", means.otus, means.traits, B_, n, W_);
     switch (kind_) {
         case TraitStatistic::kTE:
             PrintResemblance(f, kDEBaseDon, n, DE_);
@@ -99,16 +96,14 @@ void TraitCorrelationTest<WT>::PrintHeader(FILE* f) {
     fprintf(f, NamedTE(kind_) ? "\nObserved ro(TE)=\t%g\n" : "\nObserved ro(TE.P)=\t%g\n", stat[0]);
 }
 
-// The permuted traits, their order, the random T and DT: the first lines of an iteration.
 template <class WT>
 void PrintTraitIteration(FILE* f, int it, const TraitMeans<WT>& means, const int* list, bool withDT) {
-    fprintf(f, "\n\nITERATION\t%d\n", it);
-    PrintTitled(f, "Permuted trait matrix (Brnd):\n", means.otus, means.traits, means.Brnd);
-    PrintOtuOrder(f, "\nOrder of original OTUs in permuted traits matrix Brnd:\t", means.otus, list);
-    fprintf(f, "\n\nMatrix Trnd (%d communities by %d traits) generated after Brnd (Trnd = W x Brnd):\n",
-            means.communities, means.traits);
-    PrintMatrixTab(f, means.communities, means.traits, means.T, kPermDigits);
-    if (withDT) PrintResemblance(f, "\nResemblance matrix DT between %d communities:\n", means.communities, means.DT);
+    const IterationTexts texts{"Permuted trait matrix (Brnd):\n",
+                               "\nOrder of original OTUs in permuted traits matrix Brnd:\t",
+                               "\n\nMatrix Trnd (%d communities by %d traits) generated after Brnd (Trnd = W x Brnd):\n",
+                               withDT ? "\nResemblance matrix DT between %d communities:\n" : nullptr};
+    PrintPermutedBlock(f, it, texts, means.otus, means.traits, static_cast<float**>(means.Brnd), list,
+                       means.communities, static_cast<float**>(means.T), means.DT);
 }
 
 template <class WT>

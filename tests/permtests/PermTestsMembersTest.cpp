@@ -257,14 +257,17 @@ TEST(PermTestsMembers, EachWritesItsTextsAndDrawsItsKindOfList) {
             if (next != std::string::npos) at = next + t.size();
         }
         // Procrustes compares the tables themselves: no resemblance is computed or written.
-        if (std::string(m.name).find("Procrustes") != std::string::npos)
+        if (std::string(m.name).find("Procrustes") != std::string::npos) {
             EXPECT_EQ(out.find("Resemblance matrix"), std::string::npos) << m.name;
+        }
         // The orders replayed: every block of one randomisation shows the same list.
         InitRndNumberGenerator(31);
         OtuList ref(kOtus, kComm, d.W, m.weighted);
         const std::vector<std::string> orders = Orders(out);
         const size_t perIteration = orders.size() / 3;
-        if (m.name != std::string("Prob_ro_XE_T_2")) ASSERT_GT(perIteration, 0u) << m.name;
+        if (m.name != std::string("Prob_ro_XE_T_2")) {
+            ASSERT_GT(perIteration, 0u) << m.name;
+        }
         for (size_t i = 0; i < orders.size(); i++) {
             if (i % perIteration == 0) ref.Draw(m.how);
             std::string want;
