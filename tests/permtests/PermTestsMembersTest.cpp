@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,7 @@ std::vector<Member> Members() {
          {"\nPERMUTATION TEST FOR PARTIAL CORRELATION ro(XE.T)\nINTERMEDIATE RESULTS\n\nObserved belonging matrix (U):\n"
           "1\t0\t\n0.8\t0.2\t\n", "(6 communities by 5 OTUs):\n3\t1\t0\t0\t2\t\n", "DT between 6 communities (based on "
           "matrix T of traits", "base don", "\nMatrix correlation between DT and DE:\t0.0311392\n\nObserved ro(XT)=\t",
-          "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n", "\n\nITERATION\t1\nPermuted belonging matrix "
+          "Observed ro(XE)=\t0.260943\nObserved ro(XE.T)=\t0.379304\n\n\nITERATION\t1\nPermuted belonging matrix "
           "(Urnd):\n", "\n\nMatrix Xrnd (6 communities by 2 PFTs) generated after Urnd (Xrnd = W x Urnd):\n",
           "\nResemblance matrix DX between 6 communities:\n", "\nIteration 1\tRandom ro(XT) =\t",
           "\tCummulative frequency for ro(XE)=", "\tCummulative frequency for ro(XE.T)="}},
@@ -275,6 +276,19 @@ TEST(PermTestsMembers, EachWritesItsTextsAndDrawsItsKindOfList) {
             EXPECT_EQ(orders[i], want) << m.name << " " << i;
         }
     }
+}
+
+TEST(PermTestsMembers, IterationLineHoldsTheShownValuesThenTheCounts) {
+    MantelData d;
+    Scratch s;
+    double p[2];
+    InitRndNumberGenerator(8);
+    Prob_ro_XE_TC(2, kOtus, kTypes, kComm, d.U, d.W, kRTE_C, d.DT, d.DE, d.DC, &p[0], &p[1], 6, true, s.f, false);
+    const std::string v = "[-0-9.e]+";
+    EXPECT_TRUE(std::regex_search(s.Text(), std::regex("\nIteration 1\tRandom ro\\(XT_C\\) =\t" + v +
+                                                        "\tRandom ro\\(XE_C\\) =\t" + v + "\tRandom ro\\(XE.TC\\) =\t" + v +
+                                                        "\tCummulative frequency for ro\\(XE_C\\)=[12]\tCummulative "
+                                                        "frequency for ro\\(XE.TC\\)=[12]\n")));
 }
 
 }  // namespace
