@@ -57,7 +57,8 @@ TEST_F(FunctionalAnalysis, RandomDataFileOnlyWhenAskedFor) {
     // The last of the 8 permutations: its traits, types and similarities blocks.
     EXPECT_EQ(Count(rnd, "\n\nITERATION\t8\n"), 3);
     EXPECT_FALSE(Exists("s1RDa.txt.part"));
-    EXPECT_FALSE(Exists("s1Prinda.txt.part"));
+    for (const auto& e : std::filesystem::directory_iterator("."))  // no temporary file left behind
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
     EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nNumber of iterations for permutation tests: 9\n"), 1);
 }
 
@@ -200,7 +201,7 @@ TEST_F(FunctionalAnalysis, AReportThatCannotBeWrittenRaisesCode4AndWritesNothing
     std::snprintf(whichPrinda, sizeof whichPrinda, "no-such-dir/s1Prinda.txt");
     testing::internal::CaptureStderr();
     EXPECT_EQ(CodeOf([] { PFTs_ScalingUp(); }), TNX_FAIL_TO_OPEN);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open no-such-dir/s1Prinda.txt.part \n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open no-such-dir/s1Prinda.txt \n");
     // Appending to a report that cannot be opened: the same code.
     std::snprintf(prindaMode, sizeof prindaMode, "a");
     testing::internal::CaptureStderr();
