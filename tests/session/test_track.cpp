@@ -104,8 +104,6 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         Edit(kPlainTrack, "4 2 2 \n3", "4 2 x \n3"),                      // not a number
         Edit(kPlainTrack, "0\n1\n2\n0\n1\n", "0\n1\n2\n0\n5\n"),          // window beyond the communities
         kPartitionTrack.substr(0, kPartitionTrack.find("dry")),           // ends early
-        Edit(kPartitionTrack, "dry", std::string(1, '\0') + "ry"),        // a label that begins with NUL
-        Edit(kPlainTrack, "s1Hie.txt", "s1\x01Hie.txt"),                  // a control byte in a name
         Edit(kBoundsTrack, "0\n4\n", "0\n5\n"),                          // each bound passed by one
         Edit(kBoundsTrack, "1 3 \n1 2 2 0", "1 4 \n1 2 2 0"),
         Edit(kBoundsTrack, "0 2 3 \n4", "0 2 4 \n4"),
