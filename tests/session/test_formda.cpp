@@ -419,6 +419,12 @@ TEST_F(FormdaTest, SpeciesMapHelpersAndStateCountersOfTraitStrings) {
     EXPECT_EQ(GetRows(sppRelMap, 2, 3), (Strings{"001", "110"}));
     MatchSpeciesCST(3, cstSppMap, key);
     EXPECT_EQ(GetRows(cstSppMap, 2, 3), (Strings{"101", "010"}));
+    // Keys 1 2 1 2: row 2 joins row 0, then row 3 (moved ahead of it) joins row 1.
+    PutRows(cstSppMap, {"100", "010", "001"});
+    char extra[4] = "111", *rows[] = {cstSppMap[0], cstSppMap[1], cstSppMap[2], extra};
+    int keys[4] = {1, 2, 1, 2};
+    MatchSpeciesCST(4, rows, keys);
+    EXPECT_EQ(GetRows(rows, 2, 3), (Strings{"101", "111"}));
     PutRows(spp, {"0102", "0103", "0202"});  // two characters per trait
     int n = 0, freq[3] = {9, 9, 9};
     CountStatesChar(0, 3, &n, spp, chLabel);

@@ -75,15 +75,22 @@ TEST_F(TrackTest, WrittenBackByteForByte) {
     }
 }
 
-TEST_F(TrackTest, UnknownVersionKeepsTheOptions) {
+// An unknown version, or a track file of a new session (its data file and version only), restores nothing.
+TEST_F(TrackTest, UnknownVersionOrAShortFileKeepsTheOptions) {
     rese_opt = 5;
     Write("s1Trk.txt", Edit(kPlainTrack, "07Jul17", "01Jan99"));
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(ReadTrack(), 1);
-    EXPECT_EQ(rese_opt, 5);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "\n\aFormda file is compatible, but other files of the session \nare not compatible with this "
               "program version." + std::string(53, ' '));
+    Write("s1Trk.txt", kShortTrack);
+    EXPECT_EQ(ReadTrack(), 1);
+    EXPECT_EQ(rese_opt, 5);
+    // The size of an OTU partition: 0 for a slot out of range, and once the arrays are released.
+    EXPECT_EQ((Ints{OtuPartitionSize(-1), OtuPartitionSize(kMaxPartitions)}), (Ints{0, 0}));
+    FreeGlobals1();
+    EXPECT_EQ(OtuPartitionSize(0), 0);
 }
 
 TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
