@@ -288,6 +288,25 @@ TEST(AssemblyRun, WithoutLongDistanceDispersalNothingEverArrives) {
     for (int o = 0; o < 4; o++) EXPECT_EQ(run.m.kernel[o][0], 0.0);
 }
 
+TEST(AssemblyRun, ANeighbourWithinTheKernelsReachIsColonisedAtOnce) {
+    // One OTU, flat survival and density, lmin 0.5 and a kernel that steps down at distance 0.5.
+    // Sites 1 and 2 lie 0.01 apart, site 3 at 1: an occupied neighbour 0.01 away makes local
+    // dispersal certain (1 (1 - l) + l = 1), a site farther than 0.5 gives only l. Once either of
+    // sites 1 and 2 holds the OTU, the other gains it in the same step or the next, and each
+    // occupied site gains one individual a step (nobody dies): their totals differ by 1 at most.
+    for (unsigned long seed = 1; seed <= 20; seed++) {
+        SmallRun run(3, 1, 1, 20, 100);
+        run.Neutral(0.5);
+        run.set.kernelSlope1 = run.set.kernelSlope2 = -1e6;
+        run.set.kernelCentre1 = run.set.kernelCentre2 = 0.5;
+        run.set.coordMode = 'c';
+        run.m.coords[0][1] = 1, run.m.coords[0][2] = 100;
+        run.Run(seed);
+        EXPECT_LE(std::abs(run.m.a[0] - run.m.a[1]), 1) << seed;
+        EXPECT_GT(run.m.a[0], 0) << seed;
+    }
+}
+
 TEST(AssemblyRun, DeathsNeedASurvivalAndADensityTermBelowOne) {
     // Death of an individual needs u < (1 - S) phi and then u < (q0 - q) phi: a flat density
     // curve (q = q0) kills nobody whatever the filter, a decreasing one does once sites fill.
