@@ -50,14 +50,10 @@ int CodeOf(const char* name, std::string& err, bool write = false) {
     return code;
 }
 
-
 // A data set of the given shape without working arrays (what the checks use).
 void MakeData(int nTraits, int nComm, int nOtu, int nSpecies = 0) {
     ResetDataSet();
-    nch = nTraits;
-    ncsm = nComm;
-    tcst = nOtu;
-    nSpp = nSpecies;
+    nch = nTraits, ncsm = nComm, tcst = nOtu, nSpp = nSpecies;
     chLabel = dim2Dchar(nch, kLabelSize);
     chtype = dim1Dint(nch);
     chrange = dim1Dfloat(nch);
