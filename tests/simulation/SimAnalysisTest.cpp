@@ -103,6 +103,19 @@ TEST_F(SimAnalysisTest, CrispBelongingIsTheIdentityAndSimilarityIsStillComputed)
     EXPECT_TRUE(a.record.twoTailed);
 }
 
+// Site 1 holds OTU 3 only: without the OTU's own value its Beals estimates there are 0 (no other
+// OTU of the site to weigh them), with it (the preference) they are not.
+TEST_F(SimAnalysisTest, BealsEstimatesUseTheOwnValueOnlyWhenAsked) {
+    const int saved = BealsIncludeOpt;
+    m.W[0][0] = m.W[0][1] = 0, m.W[0][2] = 5;
+    for (int include : {0, 1}) {
+        BealsIncludeOpt = include;
+        ASSERT_TRUE(AnalyseSimulatedData(set, m, select, &a));
+        EXPECT_EQ((std::vector<bool>{a.Y[0][2] > 0, a.Z[0][2] > 0}), std::vector<bool>(2, include == 1)) << include;
+    }
+    BealsIncludeOpt = saved;
+}
+
 TEST_F(SimAnalysisTest, AnAnalysisTheEngineRefusesRejectsNothing) {
     // Procrustes with a missing value in E cannot be tested: every probability is 1.
     opt_ro = 2;
