@@ -75,7 +75,8 @@ TEST_F(TrackTest, WrittenBackByteForByte) {
     }
 }
 
-// An unknown version, or a track file of a new session (its data file and version only), restores nothing.
+// An unknown version, or a track file of a new session (its data file and version only, blanks after
+// them), restores nothing.
 TEST_F(TrackTest, UnknownVersionOrAShortFileKeepsTheOptions) {
     rese_opt = 5;
     Write("s1Trk.txt", Edit(kPlainTrack, "07Jul17", "01Jan99"));
@@ -84,13 +85,22 @@ TEST_F(TrackTest, UnknownVersionOrAShortFileKeepsTheOptions) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "\n\aFormda file is compatible, but other files of the session \nare not compatible with this "
               "program version." + std::string(53, ' '));
-    Write("s1Trk.txt", kShortTrack);
-    EXPECT_EQ(ReadTrack(), 1);
+    for (const std::string& text : {kShortTrack, Edit(kShortTrack, "07Jul17\n", "07Jul17 \t\n")}) {
+        Write("s1Trk.txt", text);
+        EXPECT_EQ(ReadTrack(), 1) << text;
+    }
     EXPECT_EQ(rese_opt, 5);
-    // The size of an OTU partition: 0 for a slot out of range, and once the arrays are released.
-    EXPECT_EQ((Ints{OtuPartitionSize(-1), OtuPartitionSize(kMaxPartitions)}), (Ints{0, 0}));
-    FreeGlobals1();
-    EXPECT_EQ(OtuPartitionSize(0), 0);
+    // The size of an OTU partition: rcst of its level (partition 1 at level 2: 2 types), 0 for a slot
+    // out of range or while either array it reads is absent.
+    Write("s1Trk.txt", kPartitionTrack);
+    ReadTrack();
+    EXPECT_EQ((Ints{OtuPartitionSize(0), OtuPartitionSize(-1), OtuPartitionSize(kMaxPartitions)}), (Ints{2, 0, 0}));
+    for (int** array : {&whichLevelGrCstP, &rcst}) {
+        int* kept = *array;
+        *array = nullptr;
+        EXPECT_EQ(OtuPartitionSize(0), 0);
+        *array = kept;
+    }
 }
 
 TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
