@@ -120,6 +120,20 @@ TEST_F(PartitionTest, NumberOfGroupsBetweenOneAndTheNumberOfObjects) {
     EXPECT_NE(Out().find("\nThere are no communities to partition.\n"), std::string::npos);
 }
 
+// A family whose arrays are not all there offers no menu and reads nothing.
+TEST_F(PartitionTest, MenusNeedEveryArrayOfTheirFamily) {
+    char** names = partLabel;
+    partLabel = nullptr;
+    IFGroupMembership();
+    partLabel = names;
+    int* levels = whichLevelGrCstP;
+    whichLevelGrCstP = nullptr;
+    IFGroupCstMembershipNEW();
+    IFGroupCstMembership();
+    whichLevelGrCstP = levels;
+    EXPECT_EQ(Out(), "");
+}
+
 // A record of 5 objects, one fusion step a line: level, member count, members of the group formed.
 const std::string kRecord = "0.1\t2\t2\t4\t\n0.3\t2\t1\t3\t\n0.5\t3\t1\t3\t5\t\n0.9\t5\t2\t4\t1\t3\t5\t\n";
 

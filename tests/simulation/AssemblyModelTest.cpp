@@ -330,6 +330,10 @@ TEST(AssemblyRun, StepFilesListEachSiteOfEachStep) {
     run.Neutral(1.0);
     // Factor 1..2 standardised: -1 and 1, unchanged without feedback.
     EXPECT_EQ(run.StepFileText(4, &AssemblyStepFiles::env), "1\t1\t-1\t\n1\t2\t1\t\n2\t1\t-1\t\n2\t2\t1\t\n3\t1\t-1\t\n3\t2\t1\t\n");
+    // One OTU, whose z-score is 0: every community-weighted mean is 0, at the empty sites too.
+    SmallRun one(2, 1, 1, 2, 8);
+    one.Neutral(1.0);
+    EXPECT_EQ(one.StepFileText(4, &AssemblyStepFiles::cwm), "1\t1\t0\t\n1\t2\t0\t\n2\t1\t0\t\n2\t2\t0\t\n");
     EXPECT_EQ(Count(run.StepFileText(4, &AssemblyStepFiles::distances),
                     "Traits that were considered to compute these distances (traits with non-zero parameters for "
                     "community responses to ecosystem conditions): \t0\t\n"),
