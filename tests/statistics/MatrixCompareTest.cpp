@@ -266,6 +266,7 @@ TEST(WholeTables, ProductsAndDeviations) {
     EXPECT_EQ(vecProd(2, Af, Af), 30.0);
     EXPECT_EQ(vecProd(0, Af, Af), 0.0);
     EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, A, B), -0.25);
+    EXPECT_DOUBLE_EQ(SQMatrixDeviations(2, 2, Af, Bf), -0.25);
     EXPECT_DOUBLE_EQ(SumAbsMatrixDeviations(2, 2, Af, Bf), 0.25);
     EXPECT_EQ(SQMatrixDeviations(0, 2, A, B), 1.0);  // no cells: perfect agreement
     EXPECT_EQ(SumAbsMatrixDeviations(0, 2, Af, Bf), 1.0);

@@ -14,9 +14,9 @@ TEST(Descriptive, KnownValues) {
         using T = decltype(zero);
         // [[1,3],[2,6],[3,9]]: column means 2 and 6, row means 2, 4, 6; row variances 2, 8, 18,
         // column variances 1 and 9.
-        // The rows are views into one block that goes on with a fourth row of 100s: only the
+        // The rows are views into one block that goes on with a fourth row (100, 104): only the
         // 3 x 2 values given count.
-        T block[8] = {1, 3, 2, 6, 3, 9, 100, 100};
+        T block[8] = {1, 3, 2, 6, 3, 9, 100, 104};
         T* q[4] = {block, block + 2, block + 4, block + 6};
         T c[2], r[3], mean, sd;
         MeanVectorCols(3, 2, q, c);
