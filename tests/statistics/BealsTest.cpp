@@ -52,18 +52,6 @@ TEST(BealsSmoothing, TypeZeroEqualsVeganBealsWithAndWithoutTheOwnSpecies) {
 //   s1 (2, 1, 0), s2 (1, 0, 3), s3 (0, 2, 2); R = (2/3, 1/3, 0), (1/4, 0, 3/4), (0, 1/2, 1/2).
 Rows kSmall = {{2, 1, 0}, {1, 0, 3}, {0, 2, 2}};
 
-// Type 1: M[j][k] = abundance of j where k is present / total abundance of j (3, 3, 5):
-//   M = [[1, 2/3, 1/3], [1/3, 1, 2/3], [3/5, 2/5, 1]].
-// Without the own value: out_ij = sum_{k != j} R_ik M_kj / (1 - R_ij), e.g.
-//   s1, sp 3: 2/3 1/3 + 1/3 2/3 = 4/9;  s2, sp 2: 1/4 2/3 + 3/4 2/5 = 7/15.
-TEST(BealsSmoothing, TypeOneWithoutTheOwnValueByHand) {
-    Mat<double> x(kSmall), M(3, 3), out(3, 3);
-    ConditionalProb(3, 3, x, M, 1, false);
-    ExpectCells(M, {{1, 2. / 3, 1. / 3}, {1. / 3, 1, 2. / 3}, {3. / 5, 2. / 5, 1}}, 1e-15);
-    BealsSmoothing(3, 3, x, x, out, false);  // the 6-argument form is type 1 without row scaling
-    ExpectCells(out, {{1. / 3, 2. / 3, 4. / 9}, {3. / 5, 7. / 15, 1. / 3}, {7. / 15, 2. / 5, 2. / 3}}, 1e-15);
-}
-
 // Type 2 with row scaling: cross products [[5, 2, 3], [2, 5, 4], [3, 4, 13]], rows to unit sum
 // [.5 .2 .3], [2 5 4]/11, [.15 .2 .65]; the diagonal set to 0 and the odds m / (1 - m):
 //   g = [[-, 1/4, 3/7], [2/9, -, 4/7], [3/17, 1/4, -]].
