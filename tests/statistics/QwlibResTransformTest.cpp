@@ -139,6 +139,18 @@ TEST(Rankings, OrderingPermutations) {
     for (int k = 0; k < n; k++) EXPECT_EQ(o[k], pos[k + 1]);
 }
 
+TEST(Rankings, TiesGetTheirMeanRank) {
+    // Rows (the cells above the diagonal are ranked with the other sizes below).
+    Mat<float> r{{3, 1, 3}, {9, 9, 9}};
+    Mat<double> rd{{3, 1, 3}, {9, 9, 9}}, ro(2, 3);
+    RankRowsAdj(2, 3, r, r);
+    RankRowsDAdj(2, 3, rd, ro);
+    RankRowsAdj(2, 3, rd, rd);
+    ExpectCells(r, {{2.5, 1, 2.5}, {2, 2, 2}}, 0);
+    ExpectSame(ro, rd, 0);
+    ExpectSame(rd, r, 0);
+}
+
 TEST(Rankings, Spearman) {
     BothPrecisions([](auto zero, double tol) {
         using T = decltype(zero);
