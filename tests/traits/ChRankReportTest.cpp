@@ -87,71 +87,54 @@ TEST_P(ChRankHeader, LinesInOrderWithTheIntermediatePrintout) {
     }
 }
 
+// Lines several headers share.
 const std::string kUnitLines =
     "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
     "Community data matrix W NOT adjusted to unit totals prior to evaluation.\n";
+const std::string kTypes = "Trait-based approach: 1 (composition of types)\n" + kUnitLines;
+const std::string kMantel = "Correlation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" + kPartition;
+const std::string kGower = "Resemblance function between OTUs: 1 (Gower index)\n";
+const std::string kRanking = "Ranking algorithm: 2 (all trait combinations)\n";
+const std::string kFuzzyEuclid = "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
+                                 "Resemblance option between communities: 6 (Euclidean distance)\n";
+const std::string kPerSize = "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Criteria, ChRankHeader,
     ::testing::Values(
         HeaderCase{1,
                    {"Trait ranking criterion (TRC): 1 (both trait-divergence and trait-convergence assembly "
-                    "patterns)\nCorrelation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Gower similarity index modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "All traits were considered.\n\nTRC         \tTrait subset used:\n",
+                    "patterns)\n" + kMantel + "Gower similarity index modified to count matching absences in binary "
+                    "traits? not\n" + kRanking + kFuzzyEuclid + "All traits were considered.\n\nTRC         \tTrait "
+                    "subset used:\n",
                     "Ranking criterion value and optimal subset with 1 traits: \t",
-                    "\n\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n",
-                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n",
-                    "\nElapsed time: "},
+                    "\n\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n", kPerSize, "\nElapsed time: "},
                    "", 0},
         HeaderCase{9,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 9 (Trait-divergence assembly patterns, TDAP)\n"
-                        "Correlation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
-                        "Gower similarity modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\nAll traits were considered.\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
+                   {kTypes + "Trait ranking criterion (TRC): 9 (Trait-divergence assembly patterns, TDAP)\n" + kMantel +
+                        kGower + "Gower similarity modified to count matching absences in binary traits? not\n" +
+                        kRanking + "All traits were considered.\n" + kFuzzyEuclid +
                         "\nTRC         \tTrait subset used:\nro(TE)=\t",
                     "\tro(XE)=\t", "\tro(XT)=\t", "\tro(XE.T)=\t", "\tTraits:\tt1\t\n",
                     "\n\nTrait subsets with maximum partial Mantel correlation ro(XE.T):\nTRC\toptimal subset of traits\n"},
                    "ro(TE)=\t", 7},
         HeaderCase{11,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 11 (correlation of phylogenetically structured assembly "
-                        "patterns, PSAP to both trait-divergence and trait-convergence assembly patterns, TDAP and "
-                        "TCAP)\nCorrelation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
-                        "Gower index modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "\nTRC         \tTrait subset used:\nro(PT)=\t",
-                    "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n",
-                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n",
+                   {kTypes + "Trait ranking criterion (TRC): 11 (correlation of phylogenetically structured assembly "
+                             "patterns, PSAP to both trait-divergence and trait-convergence assembly patterns, TDAP and "
+                             "TCAP)\n" + kMantel + kGower +
+                        "Gower index modified to count matching absences in binary traits? not\n" + kRanking +
+                        kFuzzyEuclid + "\nTRC         \tTrait subset used:\nro(PT)=\t",
+                    "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n", kPerSize,
                     "\nElapsed time: "},
                    "ro(PT)=\t", 7},
         HeaderCase{14,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 14 (beta niche conservation: ro(PT) * ro(TE))\n"
-                        "Pooling of OTUs: 2 (polythetic)\n"
-                        "Clustering method defining types: none (groups were specified by the user).\n"
-                        "1\t2\t3\t1\t2\t3\t1\t\n"
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
-                        "Gower index modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
+                   {kTypes + "Trait ranking criterion (TRC): 14 (beta niche conservation: ro(PT) * ro(TE))\n"
+                             "Pooling of OTUs: 2 (polythetic)\n"
+                             "Clustering method defining types: none (groups were specified by the user).\n"
+                             "1\t2\t3\t1\t2\t3\t1\t\n" + kGower +
+                        "Gower index modified to count matching absences in binary traits? not\n" + kRanking +
                         "All traits were considered in the computation of Gower similarity index between "
-                        "populations.\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "\nTRC         \tGroups\tTrait subset used:\nro(PT)=\t",
+                        "populations.\n" + kFuzzyEuclid + "\nTRC         \tGroups\tTrait subset used:\nro(PT)=\t",
                     "\troAlphaNiche=\t", "\t3 groups\tTraits:\tt1\tGroup sizes:\t3\t2\t2\t\n",
                     "Ranking criterion values, groups and optimal subset with 1 traits: \t",
                     "\n\nTrait subsets and number of types with maximum matrix correlation:\nTRC\tn groups\toptimal "
@@ -161,18 +144,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "\nElapsed time: "},
                    "ro(PT)=\t", 7},
         HeaderCase{17,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 17 (beta divergence: ro(XE.TR))\tmatrix correlation (Mantel)\n"
-                        "Correlation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
+                   {kTypes + "Trait ranking criterion (TRC): 17 (beta divergence: ro(XE.TR))\tmatrix correlation "
+                             "(Mantel)\n" + kMantel + kGower +
                         "Gower similarity modified to count matching absences in binary traits? not\n"
-                        "Rao entropy based on traits computed on square root transformed dissimilarities? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "\nTRC         \tGroups\tTrait subset used:\nr(XE.TR)=\t",
-                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n"},
+                        "Rao entropy based on traits computed on square root transformed dissimilarities? not\n" +
+                        kRanking + kFuzzyEuclid + "\nTRC         \tGroups\tTrait subset used:\nr(XE.TR)=\t",
+                    kPerSize},
                    "r(XE.TR)=\t", 7}));
 
 // The per-size pieces and the top list, from records filled by hand.

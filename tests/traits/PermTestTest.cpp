@@ -398,19 +398,6 @@ TEST(PermTestProbability, IdentityListsGiveProbabilityOneEverywhere) {
     }
 }
 
-TEST(PermTestProbability, ProbabilitiesAreMultiplesOfOneOverIterations) {
-    Small d(1, true);
-    d.in.iterations = 40;
-    InitRndNumberGenerator(3);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    for (int i = 0; i < kPermTestStats; i++) {
-        double c = d.in.probability[i] * 40;
-        EXPECT_NEAR(c, std::round(c), 1e-9) << i;
-        EXPECT_GE(d.in.probability[i], 1.0 / 40) << i;
-        EXPECT_LE(d.in.probability[i], 1.0) << i;
-    }
-}
-
 // The random-data file of one run, read back.
 std::string RunToFile(Small& d, unsigned long seed) {
     FILE* f = std::tmpfile();
