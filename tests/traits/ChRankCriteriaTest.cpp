@@ -283,7 +283,10 @@ TEST_F(ChRankCriteria, EachCriterionRefusesDataItCannotUse) {
         void (*options)();
         ChRankStatus expected;
     } cases[] = {
-        {"no environmental variables", {1, 9, 10, 14, 16}, [](Survey& s) { s.v = 0, s.E.clear(); }, nullptr,
+        {"no environmental variables", {1, 9, 10, 14, 16, 24}, [](Survey& s) { s.v = 0, s.E.clear(); },
+         [] {
+             for (int i = 0; i < tcst; i++) partition_OTUs[i] = i + 1;  // dark diversity's own types
+         },
          kChRankRefused},
         {"smoothed compositions need no environment", {18}, [](Survey& s) { s.v = 0, s.E.clear(); }, nullptr,
          kChRankDone},
@@ -318,6 +321,11 @@ TEST_F(ChRankCriteria, EachCriterionRefusesDataItCannotUse) {
          [] { std::fill(partition_OTUs_Phyl, partition_OTUs_Phyl + tcst, 1), nTaxa = 1; }, kChRankDone},
         {"no taxon", {11, 14}, nullptr, [] { nTaxa = 0; }, kChRankRefused},
         {"dark diversity with types other than the OTUs", {24}, nullptr, nullptr, kChRankRefused},
+        {"dark diversity with each OTU its own type", {24}, nullptr,
+         [] {
+             for (int i = 0; i < tcst; i++) partition_OTUs[i] = tcst - i;
+         },
+         kChRankDone},
         {"Procrustes with a missing environmental value", {1, 9, 10}, [](Survey& s) { s.E[1][3] = -999.0f; },
          [] { opt_ro = 2; }, kChRankRefused},
         {"Mantel skips a missing environmental value", {1, 9, 10}, [](Survey& s) { s.E[1][3] = -999.0f; }, nullptr,

@@ -209,47 +209,49 @@ TEST(ChRankMantel, TwoCommunitiesUseTheSinglePairRule) {
 
 // The reused partial sums give, for every subset in enumeration order, the value computed
 // from scratch: float means of the subset's columns, EucliDistMV, MatrixCorr.
+// Three communities (the smallest correlated over pairs) and nine, one pair of DE missing (an
+// odd count of pairs used, the last of them two equal communities: distance 0).
 TEST(ChRankFastTraitDistance, AgreesWithFromScratchForEverySubset) {
-    const int n = 9, p = 6;
-    std::mt19937 gen(11);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    float** Tn = dim2Dfloat(n, p);
-    for (int c = 0; c < n; c++)
-        for (int t = 0; t < p; t++) Tn[c][t] = u(gen);
-    Tn[3][2] = -999.0f;  // a community without the trait's mean
-    double** DE = dim2Double(n, n);
-    for (int i = 0; i < n; i++)
-        for (int j = i + 1; j < n; j++) DE[i][j] = std::fabs(u(gen)) + 0.1 * (j - i);
-    DE[1][4] = -999.0;  // a pair MatrixCorr leaves out (its distance is still computed)
-    DE[6][8] = -999.0;
-    chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
-    float** sub = dim2Dfloat(n, p);
-    double** DT = dim2Double(n, n);
-    double** DT2 = dim2Double(n, n);
-    std::vector<int> all = {0, 1, 2, 3, 4, 5};
-    int count = 0;
-    Enumeration en(all, 1, p);
-    en.Run(
-        [&](const int* t, int k, int changed) {
-            const double value = fast.Value(t, k, changed);
-            for (int c = 0; c < n; c++)
-                for (int j = 0; j < p; j++) sub[c][j] = 0.0f;
-            for (int i = 0; i < k; i++)
-                for (int c = 0; c < n; c++) sub[c][t[i]] = Tn[c][t[i]];
-            EucliDistMV(n, p, sub, DT);
-            fast.Distances(DT2);
-            for (int i = 0; i < n; i++)
-                for (int j = i + 1; j < n; j++) ASSERT_EQ(DT[i][j], DT2[i][j]);
-            EXPECT_NEAR(value, MatrixCorr(n, DE, DT), 1e-12);
-            count++;
-        },
-        [](int) {});
-    EXPECT_EQ(count, 63);
-    free2D(DT2, n);
-    free2D(DT, n);
-    free2D(sub, n);
-    free2D(DE, n);
-    free2D(Tn, n);
+    const int p = 6;
+    for (int n : {3, 9}) {
+        std::mt19937 gen(11);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        float** Tn = dim2Dfloat(n, p);
+        for (int c = 0; c < n; c++)
+            for (int t = 0; t < p; t++) Tn[c][t] = u(gen);
+        double** DE = dim2Double(n, n);
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) DE[i][j] = std::fabs(u(gen)) + 0.1 * (j - i);
+        if (n == 9) {
+            Tn[3][2] = -999.0f;  // a community without the trait's mean
+            DE[1][4] = -999.0;   // a pair MatrixCorr leaves out (its distance is still computed)
+            for (int t = 0; t < p; t++) Tn[8][t] = Tn[7][t];
+        }
+        chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
+        float** sub = dim2Dfloat(n, p);
+        double** DT = dim2Double(n, n);
+        double** DT2 = dim2Double(n, n);
+        int count = 0;
+        Enumeration en({0, 1, 2, 3, 4, 5}, 1, p);
+        en.Run(
+            [&](const int* t, int k, int changed) {
+                const double value = fast.Value(t, k, changed);
+                for (int c = 0; c < n; c++)
+                    for (int j = 0; j < p; j++) sub[c][j] = 0.0f;
+                for (int i = 0; i < k; i++)
+                    for (int c = 0; c < n; c++) sub[c][t[i]] = Tn[c][t[i]];
+                EucliDistMV(n, p, sub, DT);
+                fast.Distances(DT2);
+                for (int i = 0; i < n; i++)
+                    for (int j = i + 1; j < n; j++) ASSERT_EQ(DT[i][j], DT2[i][j]);
+                EXPECT_NEAR(value, MatrixCorr(n, DE, DT), 1e-12) << n;
+                count++;
+            },
+            [](int) {});
+        EXPECT_EQ(count, 63);
+        for (float** m : {Tn, sub}) free2D(m, n);
+        for (double** m : {DE, DT, DT2}) free2D(m, n);
+    }
 }
 
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
