@@ -69,6 +69,9 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
         EXPECT_NEAR(Compare(a, b, 2, w), pr, 1e-12) << c.n << " " << c.pa << " " << c.pb;
         EXPECT_NEAR(Compare(b, a, 2, w), pr, 1e-12);  // symmetric
         EXPECT_EQ(Compare(a, b, 1, w), 0.0);
+        // Buffers narrower than one side: the library's form.
+        CongruenceWork narrow(c.n, std::min(c.pa, c.pb));
+        EXPECT_NEAR(Compare(a, b, 3, narrow), rv, 1e-12);
         if (c.constantB) EXPECT_EQ(pr, 0.0);
         else EXPECT_GT(rv, 0.0);  // a real comparison, not two zeros
     }
@@ -84,6 +87,8 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
     EXPECT_TRUE(b.missing);
     EXPECT_EQ(Compare(a, b, 3, w), RVcoeff(7, 2, 3, A, B));
     EXPECT_EQ(Compare(a, b, 2, w), ProcrustesCoeff(7, 2, 3, A, B));
+    EXPECT_GT(Compare(a, b, 3, w), 0.0);  // the other rows still compare
+    EXPECT_GT(Compare(b, a, 2, w), 0.0);
     // The same from single-precision tables: the float forms.
     Mat<float> Af(7, 2), Bf(7, 3);
     FillRandom(Af, 7);

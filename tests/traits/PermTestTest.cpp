@@ -265,8 +265,9 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     d.DE[0][2] = 2;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
-    // Constant DE, of values whose mean does not come out exactly in binary: still exactly 0.
-    for (double c : {1.0, 0.1, 0.7}) {
+    // Constant DE, also of values whose mean over the 15 pairs does not come out exactly in binary
+    // (0.03, 0.71): still exactly 0.
+    for (double c : {1.0, 0.1, 0.7, 0.03, 0.71}) {
         for (int i = 0; i < kN; i++)
             for (int j = i + 1; j < kN; j++) d.DE[i][j] = c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
@@ -517,6 +518,9 @@ TEST(PermTestRandomData, ObservedBlockPrintsTheObservedValues) {
           "\nObserved belonging matrix (U):\n1\t0\t\n0.8\t0.2\t\n",
           // The lower half of DE: row 2 holds DE[0][1] = sqrt(1 + 4) and the zero diagonal.
           "(based on matrix E of ecological variables by communities):\n0\t\n2.23607\t0\t\n",
+          // DT and DR of the observed data: each community at distance 0 from itself.
+          "\nResemblance matrix DT between 6 communities (based on matrix T of traits by communities):\n0\t\n",
+          "\nResemblance matrix DR comparing communities based on their Rao entropy: \n0\t\n",
           "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:1\t0.8\t0.3\t0.5\t0.6\t\n0.8\t1\t",
           "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:1\t0.9\t",
           "\n\nRao entropy vector R (6 communities) computed after Sb:\n0.363922\t",
