@@ -340,14 +340,6 @@ const OptionCase kOptionCases[] = {
       "correlations, which are always two-tailed tests.\n",
       "Probability of an OTU occurring in a community was weighted by its frequency in the community set.\n"},
      {"TWO-tailed"}},
-    {"restricted permutations print the nesting groups",
-     [] {
-         optRestrictPermutNullModel = 1;
-         nestingMembershipOTUs = dim1Dint(5);
-         for (int i = 0; i < 5; i++) nestingMembershipOTUs[i] = 1 + i / 3;
-     },
-     {"Permutations of OTUs: Restricted within the following groups:\nNesting groups for 5 OTUs:\t1\t1\t1\t2\t2\t\n"},
-     {"Unrestricted"}},
     {"square root off names 1 - Gower; double absences counted",
      [] { sqrtDissimOpt_RaoTraits = 0; countDoubleAbsence = 1; },
      {"considering trait dissimilarities [D=1-GowerIndex] between OTUs (Rf):\n",
@@ -363,8 +355,6 @@ TEST_F(FunctionalReport, EachOptionChangesItsOwnLines) {
         const std::string text = Report();
         for (const std::string& p : c.present) EXPECT_EQ(Count(text, p), 1) << c.name << ": " << p;
         for (const std::string& a : c.absent) EXPECT_EQ(Count(text, a), 0) << c.name << ": " << a;
-        free1D(nestingMembershipOTUs);
-        nestingMembershipOTUs = nullptr;
         TearDown();
         r = FunctionalResults();
         std::filesystem::current_path(box_.Path(""));
