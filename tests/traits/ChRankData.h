@@ -42,10 +42,7 @@ inline Survey RandomSurvey(unsigned seed, int p, int s, int n, int v, bool phylo
     std::mt19937 gen(seed);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     Survey sv;
-    sv.p = p;
-    sv.s = s;
-    sv.n = n;
-    sv.v = v;
+    sv.p = p, sv.s = s, sv.n = n, sv.v = v;
     sv.types.assign(p, 3);
     sv.B.assign(s, std::vector<float>(p));
     for (auto& row : sv.B)
@@ -133,29 +130,12 @@ inline void LoadSurvey(const Survey& sv, int criterion, const std::vector<int>& 
     std::snprintf(whichStructures, sizeof whichStructures, "s1Str.txt");
     for (int t = 0; t < nch; t++) weight[t] = 1.0f;
     for (int i = 0; i < tcst && !partition.empty(); i++) partition_OTUs[i] = partition[i];
-    opt_struct = criterion;
-    opt_ro = 1;
-    rese_opt = 6;
-    fuzzy = 3;
-    fuzziness = 1.0f;
-    reseCSTopt = 1;
-    poolCSTopt = 2;
-    clusMethPoolCSTs = 0;
-    traitBasedOpt = criterion == 10 ? 2 : 1;
-    rankingAlgorithm = 2;
-    optUnitTotalAdjust1 = true;
-    optUnitTotalAdjust2 = false;
-    optCoVariable = false;
-    optRndTests = false;
-    countDoubleAbsence = 0;
-    nMinTraitsChRank = 1;
-    nMaxTraitsChRank = nch;
-    printRankIntermedResults = 'n';
-    saveStruct = 'n';
-    sDigits = 6;
-    sqrtDissimOpt_RaoTraits = 0;
-    BealsIncludeOpt = 1;
-    overfitFactorPCARegr = 3.0;
+    opt_struct = criterion, opt_ro = 1, rese_opt = 6, fuzzy = 3, fuzziness = 1.0f;
+    reseCSTopt = 1, poolCSTopt = 2, clusMethPoolCSTs = 0, traitBasedOpt = criterion == 10 ? 2 : 1;
+    rankingAlgorithm = 2, optUnitTotalAdjust1 = true, optUnitTotalAdjust2 = false;
+    optCoVariable = false, optRndTests = false, countDoubleAbsence = 0;
+    nMinTraitsChRank = 1, nMaxTraitsChRank = nch, printRankIntermedResults = 'n', saveStruct = 'n';
+    sDigits = 6, sqrtDissimOpt_RaoTraits = 0, BealsIncludeOpt = 1, overfitFactorPCARegr = 3.0;
     if (hasPhylogeny) {
         free1D(partition_OTUs_Phyl);
         partition_OTUs_Phyl = dim1Dint(tcst);

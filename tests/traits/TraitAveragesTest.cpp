@@ -36,12 +36,7 @@ protected:
         std::snprintf(whichHier, sizeof whichHier, "s1Hie.txt");
         std::snprintf(prindaMode, sizeof prindaMode, "w");
         volumeName[0] = '\0';
-        sDigits = 6;
-        traitBasedOpt = 2;
-        poolCSTopt = 0;
-        rese_opt = 6;
-        rseed = 3;
-        nGrPoly[0] = 5;
+        sDigits = 6, traitBasedOpt = 2, poolCSTopt = 0, rese_opt = 6, rseed = 3, nGrPoly[0] = 5;
         for (int j = 0; j < nch; j++) weight[j] = 1.0f, nchor[j] = j + 1;
     }
 };
