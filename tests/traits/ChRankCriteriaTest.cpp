@@ -52,6 +52,7 @@ struct Case {
     unsigned seed;
     int p, s, n, v, groups;  // groups == s: each OTU its own type
     const char* heading;     // the top list's heading, when checked
+    int envType = 1;         // 1 raw variables; 2, and 5 without qualitative ones: standardised
 };
 
 bool Absolute(int criterion) {
@@ -67,6 +68,22 @@ struct Fixed {
         for (int c = 0; c < ncsm; c++)
             for (int v = 0; v < nenv; v++) E[c][v] = env[c][v];
         DE = RawEnvironmentDistance();
+        if (optEnvVarType != 1) {
+            // Each variable centred and divided by the root of its sum of squares (a factor common
+            // to the variables, such as that of the standard deviation, leaves r(.E) as it is).
+            for (int v = 0; v < nenv; v++) {
+                double mean = 0.0, ss = 0.0;
+                for (int c = 0; c < ncsm; c++) mean += E[c][v] / ncsm;
+                for (int c = 0; c < ncsm; c++) ss += (E[c][v] - mean) * (E[c][v] - mean);
+                for (int c = 0; c < ncsm; c++) E[c][v] = (E[c][v] - mean) / std::sqrt(ss);
+            }
+            for (int i = 0; i < ncsm; i++)
+                for (int j = i + 1; j < ncsm; j++) {
+                    double d2 = 0.0;
+                    for (int v = 0; v < nenv; v++) d2 += (E[i][v] - E[j][v]) * (E[i][v] - E[j][v]);
+                    DE[i][j] = std::sqrt(d2);
+                }
+        }
         double** W = CommunitiesByOtus();
         Z = dim2Double(ncsm, tcst);
         const int method = criterion >= 18 && criterion <= 20 ? 2 : 1;
@@ -180,7 +197,7 @@ TEST_P(ChRankCriteria, BestSubsetOfEachSizeMatchesBruteForce) {
     std::vector<int> partition(k.s);
     for (int i = 0; i < k.s; i++) partition[i] = k.groups == k.s ? (3 * i + 6) % k.s + 1 : 1 + i % k.groups;
     LoadSurvey(sv, k.criterion, partition);
-    opt_ro = k.measure;
+    opt_ro = k.measure, optEnvVarType = k.envType, temEnvQual = 0;
     ASSERT_EQ(RunCriterion(k.criterion), kChRankDone);
     const std::string text = Read("s1ChRank.txt");
 
@@ -258,6 +275,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{20, 1, 46, 4, 9, 8, 2, 3, nullptr}, Case{21, 1, 47, 4, 9, 8, 2, 3, nullptr},
         Case{22, 1, 48, 4, 9, 8, 2, 3, nullptr}, Case{23, 1, 49, 4, 9, 8, 2, 3, nullptr},
         Case{24, 1, 77, 3, 7, 8, 2, 7, nullptr},
+        // Standardised environmental variables, by their type or as all quantitative.
+        Case{10, 1, 31, 4, 9, 8, 3, 3, nullptr, 2}, Case{1, 1, 32, 4, 9, 8, 3, 3, nullptr, 5},
         // Procrustes and RV.
         Case{10, 2, 102, 4, 10, 9, 3, 3, nullptr}, Case{10, 3, 103, 4, 10, 9, 3, 3, nullptr},
         Case{1, 2, 93, 4, 10, 9, 3, 3, nullptr}, Case{1, 3, 94, 4, 10, 9, 3, 3, nullptr},

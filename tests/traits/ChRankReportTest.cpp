@@ -339,6 +339,7 @@ struct StructureCase {
     const char* file;
     const char* rankingLine;
     std::string start;  // how the file starts, when checked
+    int xBlocks = -1;   // blocks of DX, when checked: only where the criterion uses X
 };
 
 class ChRankStructures : public tnxtest::TempDirTest, public ::testing::WithParamInterface<StructureCase> {};
@@ -361,6 +362,9 @@ TEST_P(ChRankStructures, OneBlockPerSubsetAndTheResultsUnchanged) {
     const int c = sc.criterion;
     const int perSubset = c == 1 || c == 10 || c == 16 || c == 24 ? 0 : c >= 11 && c <= 15 ? 2 : 1;
     EXPECT_EQ(tnxtest::Count(structure, "(residuals after removing the effect of DT):\n"), 7 * perSubset);
+    if (sc.xBlocks >= 0) {
+        EXPECT_EQ(tnxtest::Count(structure, "based on composition of types (matrix X):\n"), sc.xBlocks);
+    }
 }
 
 TEST_F(ChRankStructuresOfWeights, TraitsOfWeightZeroPrintAsZeroInTheTraitMatrix) {
@@ -395,8 +399,8 @@ INSTANTIATE_TEST_SUITE_P(
         StructureCase{13, "IntermediateRankResults.txt", "\nTrait ranking criterion:\tro(PT)=\t",
                       "\nSimilarity matrix between 7 OTUs:\n"},
         StructureCase{15, "s1Str.txt", "\nTrait ranking criterion:\tro(PT)=\t", ""},
-        StructureCase{16, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", ""},
-        StructureCase{20, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", ""},
-        StructureCase{24, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", ""}));
+        StructureCase{16, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0},
+        StructureCase{20, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 7},
+        StructureCase{24, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0}));
 
 }  // namespace

@@ -273,6 +273,11 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
         EXPECT_EQ(d.in.observed[kRoTE], 0.0) << c;
         EXPECT_EQ(d.in.observed[kRoRE], 0.0) << c;
+        // The same with a missing cell, through the form that skips it (which leaves the rounding
+        // of an inexact mean: 0 within 1e-12, never 0/0).
+        d.DE[1][2] = -999;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        EXPECT_NEAR(d.in.observed[kRoTE], 0.0, 1e-12) << c;
     }
 }
 
