@@ -367,6 +367,8 @@ TEST_F(ChRankCriteria, EachCriterionRefusesDataItCannotUse) {
     EXPECT_EQ(ChRank_Phylogeny_x_Trait_Assembly(), kChRankRefused);
     opt_struct = 14;
     EXPECT_EQ(ChRankPhylogenyAssembly(), kChRankRefused);
+    EXPECT_EQ(ChRankAlphaBetaDivergence(0), kChRankRefused);
+    EXPECT_EQ(ChRankAlphaBetaDivergence(10), kChRankRefused);
 }
 
 }  // namespace

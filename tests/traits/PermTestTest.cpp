@@ -127,6 +127,13 @@ TEST(PermTestObserved, HandBackHoldsUnnormalisedTAndRaoEntropies) {
     d.in.traitSelected = nullptr;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.outT[0][2], 3.0 / 6, 1e-7);
+    // A -999 in U or Q drops its term alone: X[1][0] = 4 * 0 + 1 * 0.3 without OTU 2's, and
+    // P[1][1] = 2 * 0 + 1 * 1 without OTU 3's; the other cells as before.
+    d.U[1][0] = -999;
+    d.Q[2][1] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    ExpectVec(d.outX[1], {0.3, 5.1}, 1e-12);
+    ExpectVec(d.outP[1], {2.0, 1.0}, 1e-12);
 }
 
 TEST(PermTestObserved, PWrittenWithoutHandBackAndNothingElse) {
