@@ -164,7 +164,7 @@ TEST(ChRankVectors, ReorderVectorsBringsTheListedTraitsFirst) {
 
 TEST(ChRankVectors, DataPartitionTotalsMeansAndDeviations) {
     // Three populations (rows) in two communities (columns) (2, 0, 4) and (1, 2, 6): totals 6
-    // and 9; means over the counts 2 and 3 are 3 and 3. Part 1 keeps the data; part 3 puts the
+    // and 9; means over the counts 2 and 3 are 3 and 3. With part 1 the data stay; part 3 puts the
     // mean in each positive cell; part 2 takes it from them and sets the totals back to 0; a
     // count below 1 leaves its community's cells.
     const struct {
