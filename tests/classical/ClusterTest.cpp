@@ -119,6 +119,18 @@ TEST_F(ClusterTest, WrappedMembersTwoObjectsAndCaption) {
                                                   "Fuzzy: none (crisp)  Data partition: mixed\r");
 }
 
+// Saved records of the types: sums of squares by increasing level, equal levels in step order;
+// other methods in step order.
+TEST_F(ClusterTest, SavedRecordsOfTypes) {
+    whichObj = 'c';
+    double ss[] = {5, .7, 2, 1, 2, 1, .2, 2, 3, 4, 1, .9, 4, 1, 2, 3, 4};
+    SaveClus(4, ss, 3);
+    EXPECT_EQ(Read("s1.CCl"), "1\t2\t3\t4\t\n1\t4\t1\t2\t3\t4\t\n5\t2\t1\t2\t\n");
+    double linkage[] = {5, 2, 1, 2, 1, 2, 3, 4, 1, 4, 1, 2, 3, 4};
+    SaveClus(4, linkage, 1);
+    EXPECT_EQ(Read("s1.CCl"), "5\t2\t1\t2\t\n1\t2\t3\t4\t\n1\t4\t1\t2\t3\t4\t\n");
+}
+
 // The environmental dissimilarity of the four points clustered by sums of squares, squared by the
 // engine: half the squared ward.D2 heights 5, 13.6666666666667, 22.8333333333333; rese[0] stays.
 TEST_F(ClusterTest, EnvironmentalSumsOfSquares) {

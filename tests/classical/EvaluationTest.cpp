@@ -42,10 +42,14 @@ TEST_F(EvaluationTest, CongruenceIsMantelStatistic) {
     optmain = 'D';
     Evaluation();
     EXPECT_EQ(Entries(), 5);  // no structure file: answers, console, formatted data, report, values
+    optmain = 'E', optEnvVarType = 5, temEnvQual = 1;  // several types, one nominal: Gower
+    Evaluation();
+    EXPECT_TRUE(Has(Read("s1Str.txt"), "\n1st array: 1-Gower index, environmental structure.\n"));
 }
 
 // Two communities: 1 - |De - d| / max with De = 2 (each standardised variable -0.707, 0.707) and
-// d = sqrt(10). One community: no evaluation at all; nor without the scores file (functions 2, 5)
+// d = sqrt(10); three communities take the matrix correlation of their three cells, 15 / sqrt(228)
+// for 1 2 3 and 2 4 7. One community: no evaluation at all; nor without the scores file (functions 2, 5)
 // or the intermediate file (6). A structure under function 2 evaluates to 0.
 TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
     cohe = 1, ncsm = 2;
@@ -60,6 +64,9 @@ TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
     EXPECT_EQ(Entries(), 3);
     EXPECT_TRUE(Has(Err(), "needs at least 2 communities"));
     EXPECT_EQ(EvalStruct(rese[0], rese[0], nullptr), 0.0);
+    double a[3][3] = {{0, 1, 2}, {1, 0, 3}, {2, 3, 0}}, b[3][3] = {{0, 2, 4}, {2, 0, 7}, {4, 7, 0}};
+    double *ra[3] = {a[0], a[1], a[2]}, *rb[3] = {b[0], b[1], b[2]};
+    EXPECT_NEAR(Congruence(3, ra, rb), 15 / std::sqrt(228.0), 1e-12);
 }
 
 // Divergence of the groups 1 1 2 2 of the four points: mean dissimilarity between groups and mean
@@ -97,11 +104,26 @@ TEST_F(EvaluationTest, OrdinationAxesAgainstEnvironment) {
     const std::string report = Read("s1Prinda.txt");
     EXPECT_NEAR(LineValues(report.substr(report.find("all community ordination")), "Level 1 (3 axes):")[0],
                 0.803649860139399, 1e-7);
+    EXPECT_EQ(Count(report, "\nLevel "), 2);  // the one level of the scores file in each list
     cohe = 5;
     Evaluation();
     const std::vector<double> r = LineValues(Read("s1Prinda.txt"), "      e1\t");
     ASSERT_EQ(r.size(), 3u);
     EXPECT_NEAR(std::fabs(r[0]), 0.963965936499353, 1e-6);
+}
+
+// Group homogeneity: the communities of g1 clustered by complete linkage of their distances
+// sqrt(10), sqrt(20), sqrt(26) (fused at sqrt(10), then at the largest); g2, alone, has its heading
+// only. The method stays complete linkage.
+TEST_F(EvaluationTest, GroupHomogeneity) {
+    cohe = 7, clusMeth = 1;
+    Groups({1, 1, 1, 2});
+    Evaluation();
+    const std::string report = ReportAfter("Group g1:");
+    EXPECT_NEAR(LineValues(report, "1    \t")[0], std::sqrt(10.0), 1e-9);
+    EXPECT_NEAR(LineValues(report, "2    \t")[0], std::sqrt(26.0), 1e-9);
+    EXPECT_EQ(report.substr(report.size() - 10), "\nGroup g2:");
+    EXPECT_EQ(clusMeth, 2);
 }
 
 // Trait redundancy over levels d, d^2, d: level 1 is 1; monothetic pooling compares each level

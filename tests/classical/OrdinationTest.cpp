@@ -63,6 +63,7 @@ TEST_F(OrdinationTest, CorrelationsStoredAndSkippedByTheReader) {
     EXPECT_NEAR(std::fabs(std::stod(sco[5])), 0.963965936499353, 1e-6);
     EXPECT_EQ(std::stod(sco[6]), 0.0);
     ExpectCmdscale(OrdinationScores(), 0);
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nAxis  "), 3);  // one line of scores per axis
     EXPECT_TRUE(Has(Read("s1Prinda.txt"), "\n\nCorrelation of ordination axes and PFTs:\nLevel of the character "
                                           "hierarchy: 1\nPFT\tAxis 1\tAxis 2\tAxis 3\t\n  1\t"));
 }
@@ -145,6 +146,8 @@ TEST_F(OrdinationTest, ConcentrationComponentsSumToChiSquared) {
     const std::vector<double> chi = LineValues(report, "Chi-squared:");
     ASSERT_EQ(chi.size(), 2u);
     EXPECT_NEAR(chi[0] + chi[1], 18.7935632183908, 1e-4);
+    const std::vector<double> percent = LineValues(report, "    Percent:");
+    EXPECT_NEAR(percent.at(0) + percent.at(1), 100, 0.1);
     EXPECT_TRUE(Has(report, "are adjusted by block size.\n"));
     const std::vector<std::string> aoc = Lines(Read("s1.AOC"));
     EXPECT_EQ(aoc.size(), 1u + 2 * 6);

@@ -69,20 +69,43 @@ TEST_F(TableTest, ExportFiles) {
     nch = 3, std::strcpy(chLabel[0], "tr1");
 }
 
-// Presence 50, 100, 50 %: by decreasing presence, the later type first among equals; dominance
-// the mean where present.
+// Presence 50, 100, 50, 0 %: by decreasing presence, the later type first among equals; dominance
+// the mean where present, 0 where absent everywhere.
 TEST_F(TableTest, SummaryOfPresenceAndDominance) {
-    OwnedTable<float> t(4, 3);
-    const float v[4][3] = {{2, 1, 5}, {0, 1, 0}, {4, 1, 0}, {0, 1, 1}};
+    OwnedTable<float> t(4, 4);
+    const float v[4][4] = {{2, 1, 5, 0}, {0, 1, 0, 0}, {4, 1, 0, 0}, {0, 1, 1, 0}};
     for (int c = 0; c < 4; c++)
-        for (int k = 0; k < 3; k++) t[c][k] = v[c][k];
+        for (int k = 0; k < 4; k++) t[c][k] = v[c][k];
     MemoryReport text;
-    PrintSummary(text.stream(), 4, 3, t.get());
+    PrintSummary(text.stream(), 4, 4, t.get());
     ASSERT_TRUE(text.Close());
     EXPECT_EQ(std::string(text.data(), text.size()),
               "Presence(%) and dominance (average peformance when PFT is present):\nPFT\t\tPresence(%)\t\tAvg.perf.\n"
               "---\t\t-----------\t\t---------\n  2\t\t        100\t\t        1\n  3\t\t         50\t\t        3\n"
-              "  1\t\t         50\t\t        3\n\n");
+              "  1\t\t         50\t\t        3\n  4\t\t          0\t\t        0\n\n");
+}
+
+// The species of each type by code, wrapped past maxColsPrint = 8 (4 + 5 per code), or by whole
+// name (map rows of exactly nSpp flags); the environmental variables by community.
+TEST_F(TableTest, SpeciesListAndEnvironmentalVariables) {
+    Species();
+    std::vector<char> first = {'0', '1', '0'}, second = {'1', '0', '1'};
+    char *map[2] = {first.data(), second.data()}, a[] = "a", b[] = "b", *labels[2] = {a, b};
+    MemoryReport text;
+    maxColsPrint = 8;
+    PrintSppNEW(text.stream(), 2, map, spp, nullptr, 0);
+    PrintSppNEW(text.stream(), 2, map, spp, labels, 1);
+    maxColsPrint = 2147483647;
+    ASSERT_TRUE(text.Close());
+    const std::string head = "PFT#\tSpecies\n----\t-------------------------------------------\n";
+    EXPECT_EQ(std::string(text.data(), text.size()), head + "1   \tBcde\t\n2   \tAbcd\t\n    \tCdef\t\n" + head +
+                                                         "a   \tBcde Beta\t\nb   \tAbcd Alpha one\tCdef Gamma\t\n");
+    OwnedTable<float> e(2, 2);
+    e[0][0] = 1.5f, e[0][1] = 2, e[1][0] = -3, e[1][1] = 0.25f;
+    char pH[] = "pH", N[] = "N", r1[] = "r1", r2[] = "r2", *vars[2] = {pH, N}, *rels[2] = {r1, r2};
+    std::remove("s1Prinda.txt");
+    PrintEnvMatrix(2, 2, e.get(), vars, rels);
+    EXPECT_EQ(Read("s1Prinda.txt"), "\n\nENVIRONMENTAL VARIABLES \nRelevs:\tr1\tr2\npH\t1.5\t-3\nN\t2\t0.25\n\n");
 }
 
 }  // namespace
