@@ -45,6 +45,9 @@ TEST_F(TableTest, ArrangedByGroupsOrOneEach) {
     EXPECT_TRUE(Has(Read("s1Prinda.txt"), "level 1:\nPFT#\tSpecies\n1   \tBcde Beta\t\n2   \tAbcd Alpha one\tCdef Gamma\t\n3"));
     EXPECT_EQ((Ints{nGroups, nCstGroups, groupRel[3], groupCst[4], dirtyOrig}), (Ints{4, 5, 4, 5, 1}));
     EXPECT_EQ((Strings{grLabel[0], grLabel[3], grCstLabel[0], grCstLabel[4]}), (Strings{"1", "4", "1", "5"}));
+    std::remove("s1Prinda.txt");
+    for (int level : {0, 4}) whichLevelGrCST = level, StructTable();  // no such level: no table
+    EXPECT_FALSE(std::ifstream("s1Prinda.txt").good());
 }
 
 // The exports of a level of two types, and in a species table (one trait "sp") each type's
@@ -106,6 +109,22 @@ TEST_F(TableTest, SpeciesListAndEnvironmentalVariables) {
     std::remove("s1Prinda.txt");
     PrintEnvMatrix(2, 2, e.get(), vars, rels);
     EXPECT_EQ(Read("s1Prinda.txt"), "\n\nENVIRONMENTAL VARIABLES \nRelevs:\tr1\tr2\npH\t1.5\t-3\nN\t2\t0.25\n\n");
+}
+
+// The earlier contingency table: the trait's two letters, a group row, values right-aligned to
+// the widest (3 characters).
+TEST_F(TableTest, EarlierContingencyTable) {
+    OwnedTable<float> data(2, 2);
+    data[0][0] = 1, data[0][1] = 2.5f, data[1][0] = 10, data[1][1] = 0;
+    char ab[] = "ab", cd[] = "cd", c1[] = "c1", c2[] = "c2", t1[] = "t1", t2[] = "t2", A[] = "A", x[] = "x";
+    char *codes[2] = {ab, cd}, *cols[2] = {c1, c2}, *rows[2] = {t1, t2}, *colGroup[1] = {A}, *rowGroup[1] = {x};
+    int groups[2] = {1, 1};
+    MemoryReport text;
+    PrintTables_i(0, text.stream(), 1, 2, 2, codes, data.get(), cols, rows, 1, colGroup, rowGroup, groups, groups);
+    ASSERT_TRUE(text.Close());
+    EXPECT_EQ(std::string(text.data(), text.size()),
+              "Contingency table: \nCST\tGr\ttr\t c1\t c2\t\nGr \t  \t  \t  A\t  A\t\n---\t--\t--\t---\t---\t\n"
+              "t1 \tx \tab\t  1\t 10\t\nt2 \tx \tcd\t2.5\t  0\t\n\n");
 }
 
 }  // namespace
