@@ -71,7 +71,7 @@ TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
 
 // Divergence of the groups 1 1 2 2 of the four points: mean dissimilarity between groups and mean
 // nearest-neighbour distance (R), between-group sum of squares 166 / 4 - 10 / 2 - 30 / 2 = 21.5
-// and its ratio to the within part 21.5 / 20; singletons leave no within part: ratio 1. One group
+// and its ratio to the within part 21.5 / 20, the same for the pair of groups; singletons leave no within part: ratio 1. One group
 // leaves no pair: undefined, never a value of the file.
 TEST_F(EvaluationTest, GroupDivergence) {
     cohe = 3;
@@ -86,6 +86,8 @@ TEST_F(EvaluationTest, GroupDivergence) {
         Groups(c.groups), groupDissMeth = c.method;
         Evaluation();
         EXPECT_NEAR(Ro(), c.value, 1e-9) << c.method;
+        const std::string report = Read("s1Prinda.txt");  // two groups: their pair is the whole
+        if (c.groups[3] == 2) EXPECT_NEAR(Numbers(report.substr(report.rfind("Level 1:\n") + 9)).at(0), c.value, 1e-9);
     }
     std::remove("s1Ro.txt");
     Groups({1, 1, 1, 1}), groupDissMeth = 1;

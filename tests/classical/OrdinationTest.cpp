@@ -82,9 +82,9 @@ TEST_F(OrdinationTest, HighestCorrelationsInLabelOrder) {
     maxComponents = 2;
     ScoreCorr(text.stream(), 2, 4, rows, d.get(), 4, labels, "PFT", 1);
     ASSERT_TRUE(text.Close());
-    EXPECT_TRUE(Has(std::string(text.data(), text.size()),
-                    "PFTs with the highest correlation coeficients:\nAxis 1:\nd2:1\td3:-1\td1:0\td4:0\t\n"
-                    "Axis 2:\nd1:0\td2:0\td3:0\td4:0\t\n"));
+    const std::string list(text.data(), text.size());
+    EXPECT_EQ(list.substr(list.find("PFTs with")), "PFTs with the highest correlation coeficients:\nAxis 1:\nd2:1\td3:-1\t"
+                                                   "d1:0\td4:0\t\nAxis 2:\nd1:0\td2:0\td3:0\td4:0\t\n");
     EXPECT_EQ((std::vector<double>(axes[0].begin() + 4, axes[0].end())), (std::vector<double>{0, 1, -1, 0}));
 }
 

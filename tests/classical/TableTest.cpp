@@ -88,43 +88,32 @@ TEST_F(TableTest, SummaryOfPresenceAndDominance) {
               "  1\t\t         50\t\t        3\n  4\t\t          0\t\t        0\n\n");
 }
 
-// The species of each type by code, wrapped past maxColsPrint = 8 (4 + 5 per code), or by whole
-// name (map rows of exactly nSpp flags); the environmental variables by community.
-TEST_F(TableTest, SpeciesListAndEnvironmentalVariables) {
+// The printers of the family: species by code, wrapped past maxColsPrint = 8 (4 + 5 per code), or
+// by whole name (map rows of exactly nSpp flags); the earlier contingency table, values
+// right-aligned to the widest (4 characters); the environmental variables by community.
+TEST_F(TableTest, SpeciesListsEarlierTableAndVariables) {
     Species();
     std::vector<char> first = {'0', '1', '0'}, second = {'1', '0', '1'};
-    char *map[2] = {first.data(), second.data()}, a[] = "a", b[] = "b", *labels[2] = {a, b};
+    char *map[2] = {first.data(), second.data()}, pH[] = "pH", N[] = "N", r1[] = "r1", r2[] = "r2";
+    char *vars[2] = {pH, N}, *rels[2] = {r1, r2};
+    int groups[2] = {1, 1};
+    OwnedTable<float> e(2, 2);
+    e[0][0] = 1.5f, e[0][1] = 2, e[1][0] = -3, e[1][1] = 0.25f;
     MemoryReport text;
     maxColsPrint = 8;
     PrintSppNEW(text.stream(), 2, map, spp, nullptr, 0);
-    PrintSppNEW(text.stream(), 2, map, spp, labels, 1);
     maxColsPrint = 2147483647;
+    PrintSppNEW(text.stream(), 2, map, spp, rels, 1);
+    PrintTables_i(0, text.stream(), 1, 2, 2, rels, e.get(), vars, rels, 1, vars, rels, groups, groups);
     ASSERT_TRUE(text.Close());
     const std::string head = "PFT#\tSpecies\n----\t-------------------------------------------\n";
-    EXPECT_EQ(std::string(text.data(), text.size()), head + "1   \tBcde\t\n2   \tAbcd\t\n    \tCdef\t\n" + head +
-                                                         "a   \tBcde Beta\t\nb   \tAbcd Alpha one\tCdef Gamma\t\n");
-    OwnedTable<float> e(2, 2);
-    e[0][0] = 1.5f, e[0][1] = 2, e[1][0] = -3, e[1][1] = 0.25f;
-    char pH[] = "pH", N[] = "N", r1[] = "r1", r2[] = "r2", *vars[2] = {pH, N}, *rels[2] = {r1, r2};
+    EXPECT_EQ(std::string(text.data(), text.size()),
+              head + "1   \tBcde\t\n2   \tAbcd\t\n    \tCdef\t\n" + head + "r1  \tBcde Beta\t\nr2  \tAbcd Alpha one\t" +
+                  "Cdef Gamma\t\nContingency table: \nCST\tGr\ttr\t  pH\t   N\t\nGr \t  \t  \t  pH\t  pH\t\n---\t--\t--\t" +
+                  " ---\t ---\t\nr1 \tr1\tr1\t 1.5\t  -3\t\nr2 \tr1\tr2\t   2\t0.25\t\n\n");
     std::remove("s1Prinda.txt");
     PrintEnvMatrix(2, 2, e.get(), vars, rels);
     EXPECT_EQ(Read("s1Prinda.txt"), "\n\nENVIRONMENTAL VARIABLES \nRelevs:\tr1\tr2\npH\t1.5\t-3\nN\t2\t0.25\n\n");
-}
-
-// The earlier contingency table: the trait's two letters, a group row, values right-aligned to
-// the widest (3 characters).
-TEST_F(TableTest, EarlierContingencyTable) {
-    OwnedTable<float> data(2, 2);
-    data[0][0] = 1, data[0][1] = 2.5f, data[1][0] = 10, data[1][1] = 0;
-    char ab[] = "ab", cd[] = "cd", c1[] = "c1", c2[] = "c2", t1[] = "t1", t2[] = "t2", A[] = "A", x[] = "x";
-    char *codes[2] = {ab, cd}, *cols[2] = {c1, c2}, *rows[2] = {t1, t2}, *colGroup[1] = {A}, *rowGroup[1] = {x};
-    int groups[2] = {1, 1};
-    MemoryReport text;
-    PrintTables_i(0, text.stream(), 1, 2, 2, codes, data.get(), cols, rows, 1, colGroup, rowGroup, groups, groups);
-    ASSERT_TRUE(text.Close());
-    EXPECT_EQ(std::string(text.data(), text.size()),
-              "Contingency table: \nCST\tGr\ttr\t c1\t c2\t\nGr \t  \t  \t  A\t  A\t\n---\t--\t--\t---\t---\t\n"
-              "t1 \tx \tab\t  1\t 10\t\nt2 \tx \tcd\t2.5\t  0\t\n\n");
 }
 
 }  // namespace
