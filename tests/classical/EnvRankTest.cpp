@@ -7,13 +7,6 @@ using namespace tnxtest;
 
 namespace {
 
-// cmdscale scores of the four points: the ordination distances over all three axes are the
-// points' own, so criterion 4 ranks as criterion 2.
-const float kScores[4][3] = {{-2.97612615f, 0.163429541f, 0.860792607f},
-                             {-1.09199586f, 2.06125796f, -0.82689822f},
-                             {0.00644600783f, -2.90322175f, -0.443014571f},
-                             {4.06167600f, 0.678534249f, 0.409120184f}};
-
 class EnvRankTest : public StructureTest {
 protected:
     void SetUp() override {
@@ -24,7 +17,7 @@ protected:
         nGroups = 2;
         scores_ = dim2Dfloat(4, 3);
         for (int c = 0; c < 4; c++)
-            for (int a = 0; a < 3; a++) scores_[c][a] = kScores[c][a];
+            for (int a = 0; a < 3; a++) scores_[c][a] = static_cast<float>(kPoints[c][a]);
     }
     void TearDown() override {
         free2D(scores_, 4);
@@ -40,9 +33,10 @@ protected:
 };
 
 // The ranking (best of each step, last step first; the order) and the first step's candidates.
-// Criterion 2: e1 0.681077, e2 0.223633, both 0.80365 (Mantel); 3 (minimised, groups 1 1 2 2): e1
-// 0.894427, e2 0.575396, both 1.14177; 1 (one left out of both): keeping e1 0.546514, e2 0.62128,
-// the last one no value. In one group no pair lies between groups: all undefined, order kept.
+// Criterion 2, and 4 (the ordination distances over all three axes are the points' own): e1
+// 0.681077, e2 0.223633, both 0.80365 (Mantel); 3 (minimised, groups 1 1 2 2): e1 0.894427, e2
+// 0.575396, both 1.14177; 1 (one left out of both): keeping e1 0.546514, e2 0.62128, the last one
+// no value. In one group no pair lies between groups: all undefined, order kept.
 TEST_F(EnvRankTest, StepsMatchR) {
     const struct {
         int criterion;

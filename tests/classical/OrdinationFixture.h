@@ -13,6 +13,12 @@ using Matrix = std::vector<std::vector<double>>;
 // Squared Euclidean distances of the points (0,0,0), (3,0,1), (0,4,2), (5,5,0).
 const Matrix kSquared = {{0, 10, 20, 50}, {10, 0, 26, 30}, {20, 26, 0, 30}, {50, 30, 30, 0}};
 
+// Their cmdscale scores, community by axis.
+const Matrix kPoints = {{-2.97612615198044805, 0.163429541457618, 0.860792607122647},
+                        {-1.09199585809318145, 2.061257960566548, -0.826898219799984},
+                        {0.00644600782720907, -2.903221751518362, -0.443014571423718},
+                        {4.06167600224642111, 0.678534249494197, 0.409120184101057}};
+
 inline Matrix Roots(Matrix m) {
     for (auto& row : m)
         for (double& v : row) v = std::sqrt(v);

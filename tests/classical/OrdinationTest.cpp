@@ -7,12 +7,8 @@ using namespace tnxtest;
 
 namespace {
 
-// cmdscale of the four points: eigenvalues and scores (community by axis).
+// cmdscale of the four points: eigenvalues (the scores are kPoints).
 const std::vector<double> kEig = {26.54703532483598, 13.16459886124601, 1.78836581391801};
-const Matrix kPoints = {{-2.97612615198044805, 0.163429541457618, 0.860792607122647},
-                        {-1.09199585809318145, 2.061257960566548, -0.826898219799984},
-                        {0.00644600782720907, -2.903221751518362, -0.443014571423718},
-                        {4.06167600224642111, 0.678534249494197, 0.409120184101057}};
 
 void ExpectCmdscale(const OrdinationScores& s, int level) {
     ASSERT_EQ(s.Axes(level), 3);
