@@ -492,7 +492,7 @@ ChRankStatus ChRankTDAP_TCAP() {
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
 
     RunData d(g, true);
-    const int n = d.n, s = d.s, p = d.p;
+    const int n = d.n, s = d.s;
     Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
 
     WholeFile structure(whichStructures);
