@@ -40,8 +40,9 @@ constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
 FILE* Console() { return out ? out : stdout; }
 
-bool Refuse(const char* text) {
-    fputs(text, Console());
+// Prints why nothing is ranked (format holds at most one %d, for value).
+bool Refuse(const char* format, int value = 0) {
+    fprintf(Console(), format, value);
     return false;
 }
 
@@ -427,8 +428,9 @@ void Ranking::Reference() {
         if (member == Member::kStepwise || member == Member::kAll) {
             M = TypeResemblance(p, nT, typeCodes, table);
         } else {
+            // (With a single trait no step reads the reference.)
             ClusterTypes(p, nT, typeCodes);
-            const int g = p == 1 && types[0] == 2 ? nT : std::min(nT, nCSTGroupsChRankRedundancy);
+            const int g = std::min(nT, nCSTGroupsChRankRedundancy);
             Grouped(nT, g, table, member == Member::kClustered && fuzzy == 3);
             M = Resemblance(g, G, false);
         }
@@ -670,46 +672,35 @@ void WriteStructureEnd(FILE* fs, const Ranking& r) {
         fprintf(fs, "The arrays are upper half %d x %d CSTs matrices.\n", r.s, r.s);
     else
         fprintf(fs, "The arrays are upper half %d x %d community matrices\n", n, n);
-    if (Backward(crit)) fprintf(fs, "The %d arrays refer to resemblances at level 1 and then at each iteration.\n", r.arrays);
+    if (Backward(crit))
+        fprintf(fs, "The %d arrays refer to resemblances at level 1 and then at each iteration.\n", r.arrays);
     if (crit == 1 || crit == 6) fprintf(fs, "1st array: resemblance for environmental structure.\nThe following ");
-    if (crit >= 1 && crit <= 3) fprintf(fs, "%d arrays are distances for vegetational structure at each iteration.\n", r.arrays);
+    if (crit >= 1 && crit <= 3)
+        fprintf(fs, "%d arrays are distances for vegetational structure at each iteration.\n", r.arrays);
 }
 
 // Prints why the data cannot be ranked by this member and criterion, or returns true.
 bool CanRank(Member member, int crit) {
-    char text[160];
     if (!TraitCodesAvailable()) return false;
-    if (crit < 1 || crit > 8) {
-        snprintf(text, sizeof text, "\nCriterion %d is not one of the character-ranking criteria 1 to 8.\n", crit);
-        return Refuse(text);
-    }
+    if (crit < 1 || crit > 8)
+        return Refuse("\nCriterion %d is not a character-ranking criterion (1 to 8).\n", crit);
     if (member == Member::kAll && (crit == 6 || crit == 7))
-        return Refuse("\nCriteria 6 and 7 judge the trait left out at each step: the search of all subsets does not "
-                      "rank by them.\n");
+        return Refuse("\nCriteria 6 and 7 judge a trait left out: the search of all subsets has none.\n");
     if ((crit == 1 || crit == 6) && (nenv < 1 || !env))
-        return Refuse("\nThis criterion compares the communities with their environment: the data set has no "
-                      "environmental variables.\n");
+        return Refuse("\nThis criterion needs environmental variables: the data set has none.\n");
     const bool groups = crit == 2 || crit == 3 || crit == 7;
-    if (groups && (!groupRel || !relSelect || nGroups < 2))
-        return Refuse("\nThis criterion compares groups of communities: the communities have no partition into at "
-                      "least 2 groups.\n");
-    if (groups && (groupDissMeth < 1 || groupDissMeth > 4)) {
-        snprintf(text, sizeof text, "\nGroup dissimilarity method %d is not one of 1 to 4.\n", groupDissMeth);
-        return Refuse(text);
-    }
-    if (crit != 4 && crit != 8 && (rese_opt < 1 || rese_opt > 10)) {
-        snprintf(text, sizeof text, "\nResemblance option %d between communities is not one of 1 to 10.\n", rese_opt);
-        return Refuse(text);
-    }
+    if (groups && (!groupRel || nGroups < 2))
+        return Refuse("\nThis criterion needs the communities in at least 2 groups.\n");
+    if (groups && (groupDissMeth < 1 || groupDissMeth > 4))
+        return Refuse("\nGroup dissimilarity method %d is not one of 1 to 4.\n", groupDissMeth);
+    if (crit != 4 && crit != 8 && (rese_opt < 1 || rese_opt > 10))
+        return Refuse("\nResemblance option %d is not one of 1 to 10.\n", rese_opt);
     const bool clustered = member == Member::kClustered || member == Member::kPolythetic;
-    if (clustered && (clusMethPoolCSTs < 1 || clusMethPoolCSTs > 5)) {
-        snprintf(text, sizeof text, "\nThe types are clustered: clustering method %d is not one of 1 to 5.\n",
-                 clusMethPoolCSTs);
-        return Refuse(text);
-    }
+    if (clustered && (clusMethPoolCSTs < 1 || clusMethPoolCSTs > 5))
+        return Refuse("\nClustering method %d of the types is not one of 1 to 5.\n", clusMethPoolCSTs);
     if ((member == Member::kPolythetic || (member == Member::kClustered && crit >= 5 && crit <= 7)) &&
         nCSTGroupsChRankRedundancy < 1)
-        return Refuse("\nThe number of CST groups of the redundancy is below 1.\n");
+        return Refuse("\nThe redundancy needs at least 1 CST group.\n");
     return true;
 }
 
@@ -732,7 +723,6 @@ void Run(Member member) {
     if (r.fs && r.DE) PrintHalfMatrix(r.fs, r.n, r.DE, 0, sDigits);
     if (crit == 6 || crit == 7) r.Singles();
     if (Backward(crit)) r.Reference();
-    r.candidates = 0;
 
     WriteHeader(f, r);
     const std::vector<Best> best = member == Member::kAll ? RunAll(r, f) : RunSteps(r, f);
