@@ -280,8 +280,8 @@ void Ranking::ClusterTypes(int k, int nT, char** typeCodes) {
 // G = the community x group table of the g groups cut from the types' clustering: the
 // fuzzy-weighted performances (weighted) or the performances summed by group.
 void Ranking::Grouped(int nT, int g, float** table, bool weighted) {
-    if (nT < 2)
-        labels[0] = 1;
+    if (nT == 1)
+        labels[0] = 1;  // nothing was clustered
     else
         GetClusterPartitionNew(nT, g, labels, rep, clusMethPoolCSTs);
     if (weighted) {
