@@ -164,6 +164,7 @@ TEST_F(ChOrder, GreedyMembersAreTheGreedyOrderRecomputedFromScratch) {
         for (int t = 0; t < 4; t++) EXPECT_EQ(Fmt("t%d", nchor[t]), summary.substr(3 * t, 2));  // the order found
         const std::string first = Fmt("\n%-12.6g\t", Judge({0, 1, 2}, 3, 0, 0)) + "t1\tt2\tt3\tt4  \t\n";
         EXPECT_TRUE(c[1] != 4 || text.find(first) != std::string::npos) << first;  // no columns of 6, 7
+        EXPECT_EQ(text.find("): 3\nRedundancy method: 2 (") != text.npos, c[0] == 2 || (c[0] == 1 && c[1] == 5));
         EXPECT_EQ(dirtyOrig, 1);
     }
 }
