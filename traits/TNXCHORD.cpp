@@ -67,9 +67,6 @@ void DataPartitionL(int nPop, int nComm, int* counts, int part, float** data, fl
         for (int c = 0; c < nComm; c++) tot[c][0] = 0.0f;
 }
 
-// The stepwise trait ordering is not built yet (the README says so); nothing reaches it.
-void ChOrderSearch() {}
-
 // ----------------------------------------------------------------------- shared preparation
 
 namespace chrank {
