@@ -704,10 +704,10 @@ bool CanRank(Member member, int crit) {
     return true;
 }
 
-void Run(Member member) {
+bool Run(Member member) {
     const std::time_t time0 = std::time(nullptr);
     const int crit = member == Member::kPolythetic ? 5 : optmain1 == 'P' ? 4 : opt_struct;
-    if (!CanRank(member, crit)) return;
+    if (!CanRank(member, crit)) return false;
     Ranking r(member, crit);
     const int p = r.p;
     WholeFile structure(whichStructures);
@@ -731,14 +731,15 @@ void Run(Member member) {
     for (int t = 0; t < p; t++) nchor[t] = r.order[t];
     dirtyOrig = 1;
     if (Finish(result, r.fs ? &structure : nullptr, Summary(r, best)) != kChRankDone) RaiseError(TNX_FAIL_TO_PRINT);
+    return true;
 }
 
 }  // namespace
 
-void ChOrderSearch() { Run(Member::kStepwise); }
-void ChOrderSearchClusterCSTs() { Run(Member::kClustered); }
-void ChOrderSearchAll() { Run(Member::kAll); }
-void ChOrderRedundancyPolythetic() { Run(Member::kPolythetic); }
+bool ChOrderSearch() { return Run(Member::kStepwise); }
+bool ChOrderSearchClusterCSTs() { return Run(Member::kClustered); }
+bool ChOrderSearchAll() { return Run(Member::kAll); }
+bool ChOrderRedundancyPolythetic() { return Run(Member::kPolythetic); }
 
 bool test_k(int k) { return Backward(opt_struct) ? k > 0 : k < nch; }
 bool test_m(int m) { return Backward(opt_struct) ? m >= 0 : m < nch; }

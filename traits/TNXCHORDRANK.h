@@ -18,22 +18,23 @@
 // they are missing it prints why and writes nothing. It works on copies of the session's codes,
 // composition and trait vectors; at the end nchor holds the trait order found and dirtyOrig is
 // 1. whichChorder (its summary first) and, when saveStruct is 'y', whichStructures are written
-// whole; a file that cannot be created raises code 4, a failed write code 3.
+// whole; a file that cannot be created raises code 4, a failed write code 3. Each returns true
+// when it wrote its results, false when it refused.
 #ifndef TNXCHORDRANK_H
 #define TNXCHORDRANK_H
 
 // Greedy steps over the monothetic types of the leading traits.
-void ChOrderSearch();
+bool ChOrderSearch();
 // Greedy steps; the types of each candidate clustered (clusMethPoolCSTs 1 to 5) into 2 up to
 // nMaxCSTGroupsChRank groups (criteria 4 and 5: nCSTGroupsChRankRedundancy), the best number
 // of groups kept with the candidate's value.
-void ChOrderSearchClusterCSTs();
+bool ChOrderSearchClusterCSTs();
 // Every subset of every size, in the lexicographic order, with the best subset of each size
 // (not for criteria 6 and 7, which judge a trait left out).
-void ChOrderSearchAll();
+bool ChOrderSearchAll();
 // Backward elimination by the redundancy of the communities (criterion 5) over polythetic
 // groups: the types clustered and cut at nCSTGroupsChRankRedundancy groups.
-void ChOrderRedundancyPolythetic();
+bool ChOrderRedundancyPolythetic();
 
 // The direction of the family's loops by opt_struct: criteria 4 to 7 count down.
 bool test_k(int k);  // k > 0 backward, k < nch forward
