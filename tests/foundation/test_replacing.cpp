@@ -124,7 +124,7 @@ TEST_F(ReplacingWriterTest, AFailedWriteLeavesTheOldFileAndGivesCodeThree) {
         for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
         const int code = raising ? CodeOf([&] { w.CommitOrRaise(); }) : w.Commit();
         setrlimit(RLIMIT_FSIZE, &saved);
-        EXPECT_EQ(code, raising ? TNX_FAIL_TO_PRINT : ReplacingWriter::kWriteFailed);
+        EXPECT_EQ(code, raising ? static_cast<int>(TNX_FAIL_TO_PRINT) : static_cast<int>(ReplacingWriter::kWriteFailed));
         EXPECT_EQ(Read(), "kept\n");
         EXPECT_EQ(Listing(), "out.txt\n");
     }
