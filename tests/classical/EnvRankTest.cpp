@@ -43,10 +43,10 @@ TEST_F(EnvRankTest, StepsMatchR) {
         std::string values, order, firstStep;
         bool oneGroup;
     } cases[] = {
-        {2, "0.80365     \t0.681077    \t", "e1 \te2 \t", "0.681077    \te1 \t\n0.223633    \te2 \t\n"},
-        {4, "0.80365     \t0.681077    \t", "e1 \te2 \t", "0.681077    \te1 \t\n0.223633    \te2 \t\n"},
-        {3, "1.14177     \t0.575396    \t", "e2 \te1 \t", "0.894427    \te1 \t\n0.575396    \te2 \t\n"},
-        {1, "undefined   \t0.62128     \t", "e2 \te1 \t", "0.546514    \te2 \t\te1 \t\n0.62128     \te1 \t\te2 \t\n"},
+        {2, "0.80365     \t0.681077    \t", "e1 \te2 \t", "0.681077    \te1 \t\n0.223633    \te2 \t\n", false},
+        {4, "0.80365     \t0.681077    \t", "e1 \te2 \t", "0.681077    \te1 \t\n0.223633    \te2 \t\n", false},
+        {3, "1.14177     \t0.575396    \t", "e2 \te1 \t", "0.894427    \te1 \t\n0.575396    \te2 \t\n", false},
+        {1, "undefined   \t0.62128     \t", "e2 \te1 \t", "0.546514    \te2 \t\te1 \t\n0.62128     \te1 \t\te2 \t\n", false},
         {3, "undefined   \tundefined   \t", "e1 \te2 \t", "undefined   \te1 \t\nundefined   \te2 \t\n", true},
     };
     for (const auto& c : cases) {

@@ -19,7 +19,7 @@ protected:
     void Groups(const Ints& groups) {
         nGroups = 0;
         for (int c = 0; c < 4; c++) groupRel[c] = groups[c], nGroups = std::max(nGroups, groups[c]);
-        for (int g = 0; g < nGroups; g++) std::snprintf(grLabel[g], 5, "g%d", g + 1);
+        for (int g = 0; g < nGroups; g++) std::snprintf(grLabel[g], 5, "g%c", static_cast<char>('1' + g));
     }
     static double Ro() { return std::stod(Read("s1Ro.txt")); }
 };
@@ -87,7 +87,9 @@ TEST_F(EvaluationTest, GroupDivergence) {
         Evaluation();
         EXPECT_NEAR(Ro(), c.value, 1e-9) << c.method;
         const std::string report = Read("s1Prinda.txt");  // two groups: their pair is the whole
-        if (c.groups[3] == 2) EXPECT_NEAR(Numbers(report.substr(report.rfind("Level 1:\n") + 9)).at(0), c.value, 1e-9);
+        if (c.groups[3] == 2) {
+            EXPECT_NEAR(Numbers(report.substr(report.rfind("Level 1:\n") + 9)).at(0), c.value, 1e-9);
+        }
     }
     std::remove("s1Ro.txt");
     Groups({1, 1, 1, 1}), groupDissMeth = 1;
