@@ -86,6 +86,10 @@ TEST_F(TableTest, SummaryOfPresenceAndDominance) {
               "Presence(%) and dominance (average peformance when PFT is present):\nPFT\t\tPresence(%)\t\tAvg.perf.\n"
               "---\t\t-----------\t\t---------\n  2\t\t        100\t\t        1\n  3\t\t         50\t\t        3\n"
               "  1\t\t         50\t\t        3\n  4\t\t          0\t\t        0\n\n");
+    MemoryReport none;  // no community at all: presence 0, never undefined
+    PrintSummary(none.stream(), 0, 1, t.get());
+    ASSERT_TRUE(none.Close());
+    EXPECT_TRUE(Has(std::string(none.data(), none.size()), "\n  1\t\t          0\t\t        0\n"));
 }
 
 // The printers of the family: species by code, wrapped past maxColsPrint = 8 (4 + 5 per code), or
