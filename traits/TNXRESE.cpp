@@ -1,5 +1,6 @@
 // Functional analysis: the computation behind community-structures letter H (PFTs_ScalingUp)
-// and the trait-average scaling-up (FrequencyTraitsScalingUp). The numbers are computed first,
+// and the trait-average scaling-up (FrequencyTraitsScalingUp, and its older form on the trait
+// codes, FrequencyTraitsScalingUp_Old). The numbers are computed first,
 // then the report is composed in memory and put in place whole.
 #include "traits/TNXRESE.h"
 
@@ -21,76 +22,16 @@
 #include "statistics/qwlibRes.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXGOWER.h"
+#include "traits/TNXHIERInternal.h"
 #include "traits/TNXPERMTEST.h"
 #include "traits/TNXRESEREP.h"
+#include "traits/TNXWHOLE.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------------------
 // Writing files whole.
 // ---------------------------------------------------------------------------------------
-
-// A report composed in memory: a stream that every printer can write to.
-class MemoryReport {
-public:
-    MemoryReport() : f_(open_memstream(&data_, &size_)) {}
-    ~MemoryReport() {
-        if (f_) fclose(f_);
-        std::free(data_);
-    }
-    MemoryReport(const MemoryReport&) = delete;
-    MemoryReport& operator=(const MemoryReport&) = delete;
-    FILE* stream() const { return f_; }
-    // Closes the stream; the text stays readable through data() and size().
-    bool Close() {
-        const bool ok = f_ && fclose(f_) == 0;
-        f_ = nullptr;
-        return ok;
-    }
-    const char* data() const { return data_; }
-    size_t size() const { return size_; }
-
-private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-    FILE* f_ = nullptr;
-};
-
-// Puts the text in the file dir + name whole or not at all. Mode "w": the text goes to a
-// temporary file beside the target that replaces it once written and closed. Mode "a": the
-// text is appended and, on a failed write, the file is cut back to its former length. A file
-// that cannot be opened raises code 4 (after the opener's message), a failed write code 3.
-void PutWhole(const char* dir, const char* name, const char* mode, const char* text, size_t size) {
-    const std::string target = std::string(dir ? dir : "") + name;
-    if (std::strcmp(mode, "a") == 0) {
-        FILE* f = fopenck(target.c_str(), nullptr, "a");
-        if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-        const long before = ftell(f);
-        bool ok = before >= 0 && fwrite(text, 1, size, f) == size && fflush(f) == 0;
-        if (!ok && before >= 0) {
-            if (ftruncate(fileno(f), before) != 0) ok = false;
-        }
-        if (fclose(f) != 0) ok = false;
-        if (!ok) RaiseError(TNX_FAIL_TO_PRINT);
-        return;
-    }
-    const std::string temp = target + ".part";
-    FILE* f = fopenck(temp.c_str(), nullptr, "w");
-    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-    bool ok = fwrite(text, 1, size, f) == size && fflush(f) == 0;
-    if (fclose(f) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        // The opener's message: the target cannot be put in place.
-        fprintf(stderr, "\ncan't open %s \n", target.c_str());
-        fputc(7, stdout);
-        RaiseError(TNX_FAIL_TO_OPEN);
-    }
-    if (!ok) {
-        std::remove(temp.c_str());
-        RaiseError(TNX_FAIL_TO_PRINT);
-    }
-}
 
 // The random-data file: written under a temporary name and put in place when the test is
 // over, so that a run that stops half-way leaves the file saved earlier as it was.
@@ -688,5 +629,100 @@ bool FrequencyTraitsScalingUp() {
     }
     if (!hier.Close()) RaiseError(TNX_FAIL_TO_PRINT);
     PutWhole(volumeName, whichHier, "w", hier.data(), hier.size());
+    return true;
+}
+
+namespace {
+
+// The working matrices of the older trait-average scaling-up.
+struct TraitTotals {
+    int n = ncsm, s = tcst, p = nch;
+    double** W = dim2Double(n, s);
+    double** B = dim2Double(s, p);
+    double** T = dim2Double(n, p);
+    double** Tn = dim2Double(n, p);
+    ~TraitTotals() {
+        free2D(W, n);
+        free2D(B, s);
+        free2D(T, n);
+        free2D(Tn, n);
+    }
+};
+
+void TraitTotalsReport(FILE* f, const TraitTotals& a) {
+    ReportOpening(f);
+    fprintf(f, "Trait set:        ");
+    if (isHierarchical == 1) fprintf(f, "\nOrder:            ");
+    for (int t = 0; t < nch; t++) fprintf(f, "%-3s", chLabel[nchor[t] - 1]);
+    TraitStatesAndTypes(f);
+    fprintf(f, "\nTrait weight:     ");
+    for (int t = 0; t < nch; t++) fprintf(f, "%-3.0g", weight[t]);
+    fprintf(f, "\nTrait-based analysis: %s\n", OptionLabel(traitBasedOptInfo, traitBasedOpt - 1));
+    if (traitBasedOpt == 1) {
+        fprintf(f, "\nPooling of populations: %s\n", OptionLabel(poolCSToptInfo, poolCSTopt - 1));
+        fprintf(f, "\nClustering method of populations: %s\n", OptionLabel(clusMethInfo, clusMethPoolCSTs));
+        fprintf(f, "Gower similarity index between populations modified to count matching absences in binary traits? "
+                   "%s\n",
+                OptionLabel(YesNotInfo, countDoubleAbsence ? 1 : 0));
+    }
+    bool someZero = false;
+    for (int t = 0; t < nch; t++) someZero = someZero || weight[t] == 0.0f;
+    if (someZero) {
+        fprintf(f, "Traits considered in the computation of community-level trait description:\n");
+        for (int t = 0; t < nch; t++)
+            if (weight[t] > 0.0f) fprintf(f, "%-3s", chLabel[t]);
+        fprintf(f, "\n");
+    } else {
+        fprintf(f, "All traits were considered.\n");
+    }
+    fprintf(f, "\nNumber of communities: %d\n", ncsm);
+    hier::CommunityLabels(f);
+    fprintf(f, "\n");
+    if (princont != 'y') return;
+    const struct {
+        const char* heading;
+        int a, b, rows, cols;
+        double** m;
+    } tables[] = {
+        {"\nTrait matrix of %d populations (rows) described by %d traits (columns):\n", tcst, nch, a.s, a.p, a.B},
+        {"\nOriginal performance matrix of %d populations (columns) in %d relevs (rows):\n", tcst, ncsm, a.n, a.s, a.W},
+        {"\nContingency table with frequencies (if binary) or total quantities (if quantitative) of %d traits (columns) "
+         "in %d relevs (rows):\n",
+         nch, ncsm, a.n, a.p, a.T},
+        {"\nContingency table normalized within traits (%d traits (columns) in %d relevs (rows)):\n", nch, ncsm, a.n,
+         a.p, a.Tn},
+    };
+    for (const auto& t : tables) {
+        fprintf(f, t.heading, t.a, t.b);
+        PrintMatrix(f, t.rows, t.cols, t.m, sDigits, 0);
+        fprintf(f, "\n");
+    }
+}
+
+}  // namespace
+
+bool FrequencyTraitsScalingUp_Old() {
+    if (!hier::CanBuild()) return false;
+    TraitTotals a;
+    for (int c = 0; c < a.n; c++)
+        for (int o = 0; o < a.s; o++) a.W[c][o] = cadat[o][c];
+    for (int o = 0; o < a.s; o++)
+        for (int t = 0; t < a.p; t++) a.B[o][t] = weight[t] > 0.0f ? TraitCodeValue(csm[o], t) : 0.0;
+    // Plain sums of the performances times the trait values; a missing performance adds nothing.
+    MatrixProd(a.n, a.s, a.s, a.p, a.W, a.B, a.T);
+    NormalizeCols(a.n, a.p, a.T, a.Tn);
+
+    MemoryReport report;
+    if (report.stream()) TraitTotalsReport(report.stream(), a);
+    PutWhole(volumeName, whichPrinda, prindaMode, report);
+    MemoryReport hier;
+    if (FILE* f = hier.stream()) {
+        fprintf(f, "%d\t%d\n", nch, ncsm);
+        for (int t = 0; t < a.p; t++) {
+            for (int c = 0; c < a.n; c++) fprintf(f, "%g\t", a.Tn[c][t]);
+            fprintf(f, "\n");
+        }
+    }
+    PutWhole(volumeName, whichHier, "w", hier);
     return true;
 }

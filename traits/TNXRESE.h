@@ -20,4 +20,11 @@ bool PFTs_ScalingUp();
 // writing, for fewer than 2 communities.
 bool FrequencyTraitsScalingUp();
 
+// The older form on the two-character trait codes (csm): T is the plain product of W and the
+// trait values (0 for a trait of weight 0; a missing performance adds nothing), normalised by
+// columns; no environment. Writes the report to whichPrinda (mode prindaMode) and the normalised
+// T transposed (traits in rows) to whichHier, each whole. Without trait codes it prints why and
+// writes nothing (false).
+bool FrequencyTraitsScalingUp_Old();
+
 #endif
