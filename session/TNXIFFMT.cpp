@@ -38,30 +38,6 @@ double ReadSkippingDouble(const rawimport::RawFile& f) {
     return v;
 }
 
-// The OTU counts of W layout 3: none negative, and together at most the number of OTUs.
-void AskOtusPerCommunity() {
-    for (;;) {
-        std::fprintf(out, "Number of OTUs in each community:\n");
-        std::fprintf(out, "Communities:       \t");
-        for (int c = 0; c < ncsm; c++) std::fprintf(out, "%d\t", c + 1);
-        std::fprintf(out, "\n");
-        ReadLongInput(ncsm, ncst, "number of OTUs", nullptr);
-        long long sum = 0;
-        bool negative = false;
-        for (int c = 0; c < ncsm; c++) {
-            if (ncst[c] < 0) negative = true;
-            sum += ncst[c];
-        }
-        if (!negative && sum <= tcst) return;
-        std::fputc(7, stdout);
-        std::fflush(stdout);
-        if (negative)
-            std::fprintf(stderr, "\nA number of OTUs cannot be negative. Reenter.\n");
-        else
-            std::fprintf(stderr, "\nThe numbers of OTUs add up to %lld, more than the %d OTUs. Reenter.\n", sum, tcst);
-    }
-}
-
 // The types of the variables of option 5 (several types), asked until they are mixed or the
 // user keeps them; sets the presence flags and, when they are not mixed, the kind of E.
 void AskVariableTypes(const char* typePrompt) {
@@ -311,6 +287,29 @@ void ReadPhylogeny(const RawFile& f, int option) {
     std::fprintf(out, "\nPhylogenetic distances were normalized to values in the range [0,1] by Dnorm = D/Dmax\n");
 }
 
+void AskOtusPerCommunity(int* counts, const char* what, bool bounded) {
+    for (;;) {
+        std::fprintf(out, "Number of %s in each community:\n", what);
+        std::fprintf(out, "Communities:       \t");
+        for (int c = 0; c < ncsm; c++) std::fprintf(out, "%d\t", c + 1);
+        std::fprintf(out, "\n");
+        ReadLongInput(ncsm, counts, "number of OTUs", nullptr);
+        long long sum = 0;
+        bool negative = false;
+        for (int c = 0; c < ncsm; c++) {
+            if (counts[c] < 0) negative = true;
+            sum += counts[c];
+        }
+        if (!negative && (!bounded || sum <= tcst)) return;
+        std::fputc(7, stdout);
+        std::fflush(stdout);
+        if (negative)
+            std::fprintf(stderr, "\nA number of OTUs cannot be negative. Reenter.\n");
+        else
+            std::fprintf(stderr, "\nThe numbers of OTUs add up to %lld, more than the %d OTUs. Reenter.\n", sum, tcst);
+    }
+}
+
 void ReadPerformances(int layout, const ValueReader& value) {
     if (layout == 1) {
         for (int c = 0; c < ncsm; c++)
@@ -319,7 +318,7 @@ void ReadPerformances(int layout, const ValueReader& value) {
         for (int i = 0; i < tcst; i++)
             for (int c = 0; c < ncsm; c++) cadat[i][c] = value(i, c);
     } else {
-        AskOtusPerCommunity();
+        AskOtusPerCommunity(ncst, "OTUs", true);
         int row = 0;
         for (int c = 0; c < ncsm; c++)
             for (int k = 0; k < ncst[c]; k++, row++) cadat[row][c] = value(c, k);
@@ -347,21 +346,31 @@ void ReadSpeciesName(FILE* f, const char* fileName, char* buf) {
     }
 }
 
-void ReadSpecies(FILE* f, const char* fileName) {
-    nSpp = tcst;
-    std::snprintf(whichSpp, sizeof whichSpp, "%s", fileName);
+int AskSpeciesLabels() {
     std::fprintf(out, "%s\n", lineL);
     std::fprintf(out, "Species labels are: \n");
     std::fprintf(out, "   1  the first 4 characters preceding each species name\n");
     std::fprintf(out, "   2  to be created by the program\n");
     std::fprintf(out, "Type option no.: ");
-    int option = AskOption("1 2");
+    return AskOption("1 2");
+}
+
+void ReadSpecies(FILE* f, const char* fileName) {
+    std::snprintf(whichSpp, sizeof whichSpp, "%s", fileName);
+    int option = AskSpeciesLabels();
     EnsureAllocatable(tcst, kSpeciesNameSize, 1);
-    EnsureAllocatable(tcst, tcst, 1);
     spp = dim2Dchar(tcst, kSpeciesNameSize);
     for (int i = 0; i < tcst; i++) ReadSpeciesName(f, fileName, spp[i]);
+    SpeciesFromNames(option, CheckSpecies);
+}
+
+void SpeciesFromNames(int option, void (*check)(int)) {
+    nSpp = tcst;
+    EnsureAllocatable(tcst, tcst, 1);
     cstSppMap = dim2Dchar(tcst, tcst);
-    CheckSpecies(option);
+    for (int i = 0; i < tcst; i++)
+        for (int s = 0; s < tcst; s++) cstSppMap[i][s] = (s == i) ? '1' : '0';
+    check(option);
     // One row per species that remains.
     sppRelMap = dim2Dchar(nSpp, ncsm);
     SpeciesReleveMap();

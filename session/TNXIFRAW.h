@@ -73,6 +73,9 @@ int AskPhylogenyFormat();
 // F in the import's option 1 (distances, normalised by their largest value above 1), 2 (full
 // similarities) or 3 (the lower half mirrored) into phylogenyRese.
 void ReadPhylogeny(const RawFile& f, int option);
+// The counts of `what` ("OTUs") in each community, none negative and, when bounded, together
+// at most tcst; asked again until they are.
+void AskOtusPerCommunity(int* counts, const char* what, bool bounded);
 // W in layout 1 (communities as rows), 2 (as columns) or 3 (one vector per community, the
 // counts asked into ncst) into cadat, each value by `value`.
 void ReadPerformances(int layout, const ValueReader& value);
@@ -80,8 +83,14 @@ void ReadPerformances(int layout, const ValueReader& value);
 void CheckPerformances();
 // One species name: a whole line, cut to 70 characters, the rest of the line passed over.
 void ReadSpeciesName(FILE* f, const char* fileName, char* buf);
-// The species labels menu, tcst names read from f, the species of the OTUs and their map.
+// The species labels menu ("Species labels are: ") and its answer.
+int AskSpeciesLabels();
+// The species labels menu, tcst names read from f (whichSpp), then SpeciesFromNames with
+// CheckSpecies.
 void ReadSpecies(FILE* f, const char* fileName);
+// From tcst names in spp: the OTU-species map from the identity (nSpp = tcst), the species
+// check `check(option)` (CheckSpecies or an earlier one), and the species-community map.
+void SpeciesFromNames(int option, void (*check)(int));
 // The kind of E and the variable types (menu texts given, since older dialogs name the
 // variables otherwise): sets optEnvVarType, envVarType and the three presence flags.
 void AskEnvironmentKind(const char* kindMenu, const char* typePrompt);

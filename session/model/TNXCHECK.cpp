@@ -30,11 +30,12 @@ void DropRow(T** rows, int i, int last) {
     rows[last] = nullptr;
 }
 
-// Removes OTU row i: its B, W, OTU-species and phylogeny rows (and its phylogeny column) go
-// behind the other OTUs and are released; tcst decreases by one.
+// Removes OTU row i: its B, trait-code, W, OTU-species and phylogeny rows (and its phylogeny
+// column) go behind the other OTUs and are released; tcst decreases by one.
 void DropOtu(int i) {
     const int last = tcst - 1;
-    DropRow(csm_Float, i, last);
+    if (csm_Float) DropRow(csm_Float, i, last);
+    if (csm) DropRow(csm, i, last);
     DropRow(cadat, i, last);
     if (cstSppMap) DropRow(cstSppMap, i, last);
     if (phylogenyRese) {
@@ -102,14 +103,18 @@ void ClearStates(char** states, int n) {
 
 }  // namespace
 
-void CheckData(int countStates) {
-    // 1. OTUs without any value in any community (a missing value counts as present).
+void DropAbsentOtus() {
     for (int i = 0; i < tcst;) {
         bool present = false;
         for (int c = 0; c < ncsm && !present; c++) present = std::fabs(cadat[i][c]) > 1e-13;
         if (present) i++;
         else DropOtu(i);
     }
+}
+
+void CheckData(int countStates) {
+    // 1. OTUs without any value in any community (a missing value counts as present).
+    DropAbsentOtus();
     // 2. Species.
     if (nSpp > 0) {
         CheckSpeciesMerge();
