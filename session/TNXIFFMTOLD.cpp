@@ -311,7 +311,7 @@ void Import2009(bool earliest) {
     data.Ask();
     std::fprintf(out, "%s\n", lineL);
     std::fprintf(out, "Number of %s in the whole table: ", otus);
-    const int stated = AskCount();
+    const int stated = tcst = AskCount();
     int layoutB = 3;
     if (format == 1) layoutB = AskTraitLayout(true);
     if (format == 2 || layoutB != 3) {
