@@ -707,10 +707,12 @@ void AddSpeciesChar() {
 
 void AddSpeciesChar_OLD() {
     Drop(csm_Float, tcst);  // the string layout stands alone
+    std::vector<char> codes(2 * static_cast<size_t>(tcst));
+    for (int i = 0; i < tcst; i++) PutSpeciesCode(std::max(SpeciesOf(i), 0), &codes[2 * static_cast<size_t>(i)]);
     for (int i = 0; i < tcst; i++) {
         char* row = dim1Dchar(2 * nch + 3);
         std::memcpy(row, csm[i], static_cast<size_t>(2 * nch));
-        PutSpeciesCode(std::max(SpeciesOf(i), 0), row + 2 * nch);
+        std::memcpy(row + 2 * nch, &codes[2 * static_cast<size_t>(i)], 2);
         free1D(csm[i]);
         csm[i] = row;
     }
@@ -831,6 +833,10 @@ void CheckCSTsSameSpecies_OLD() {
 }
 
 void PoolIdenticalTraits_OLD() {
+    // The labels of the stored OTU partitions are sized by the OTUs, which pooling makes fewer.
+    free3D(grCstLabelP, kMaxPartitions, tcst);
+    grCstLabelP = nullptr;
+    grCstLabel = nullptr;
     CodesFromTraits();
     CheckData_OLD(1);
     TraitsFromCodes();
