@@ -360,6 +360,7 @@ void ReadSpecies(FILE* f, const char* fileName) {
     int option = AskSpeciesLabels();
     EnsureAllocatable(tcst, kSpeciesNameSize, 1);
     spp = dim2Dchar(tcst, kSpeciesNameSize);
+    nSpp = tcst;  // so that the names are released with the data set, also when the file ends early
     for (int i = 0; i < tcst; i++) ReadSpeciesName(f, fileName, spp[i]);
     SpeciesFromNames(option, CheckSpecies);
 }

@@ -401,6 +401,7 @@ void Import2009(bool earliest) {
         const int option = AskSpeciesLabels();
         EnsureAllocatable(tcst, kSpeciesNameSize, 1);
         spp = dim2Dchar(tcst, kSpeciesNameSize);
+        nSpp = tcst;
         if (format == 1) {
             for (int i = 0; i < tcst; i++)
                 std::snprintf(spp[i], kSpeciesNameSize, "%s", records.names[static_cast<size_t>(i)].c_str());
@@ -415,6 +416,7 @@ void Import2009(bool earliest) {
     if (earliest) {
         // From here on the traits are the strings of two-character states.
         BuildTraitCodes();
+        if (!csm) csm = dim2Dchar(tcst, 2 * nch + 1);  // no traits: empty strings
         Drop(csm_Float, tcst);
     }
     if (nSpp > 0 && AskYes("Include species as an additional trait? y/n ")) {

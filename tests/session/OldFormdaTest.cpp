@@ -1,6 +1,5 @@
-// The older form of the formatted data file, the block form of 2011, the trait codes, and the checks of the
-// string layout of the traits.
-#include "session/TNXIFFM2OLD.h"
+// The older form of the formatted data file, the trait codes, and the checks of the string layout of the
+// traits.
 #include "session/TNXIFFMTOLD.h"
 #include "session/TNXIFPICK.h"
 #include "session/model/TNXCHECK.h"
@@ -129,96 +128,6 @@ TEST_F(OldFormda, LoadersReadCodesOnlyInTheirForm) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "\nfile new.txt ");
 }
 
-// A record with every block, and one with W and E only, read back whole; bad files leave the record as it was.
-TEST_F(OldFormda, BlockFormRoundTripsAndRefusesBadFiles) {
-    tarnexInput t;
-    InitTarnexInput(&t, "blocks.txt");
-    for (int k = 0; k < 5; k++) {
-        t.has[k] = 1;
-        std::snprintf(t.source[k], kTarnexTextSize, "file %d.txt", k);
-    }
-    const int dims[5] = {2, 1, 3, 2, 1};
-    std::copy(dims, dims + 5, t.dims);
-    t.B = dim2Dfloat(2, 1);
-    t.B[1][0] = 0.1f;
-    t.W = dim2Dfloat(2, 3);
-    t.W[0][2] = 7;
-    t.E = dim2Dfloat(3, 1);
-    t.E[2][0] = -999;
-    t.phylogeny = dim2Double(2, 2);
-    t.phylogeny[0][1] = 1.0 / 3;
-    t.spp = dim2Dchar(2, kSpeciesNameSize);
-    std::strcpy(t.spp[0], "Poa annua");
-    std::strcpy(t.spp[1], "Carex flacca");
-    t.chLabel = dim2Dchar(1, kLabelSize);
-    std::strcpy(t.chLabel[0], "size");
-    t.reLabel = dim2Dchar(3, kLabelSize);
-    for (int c = 0; c < 3; c++) std::snprintf(t.reLabel[c], kLabelSize, "r%d", c);
-    t.envLabel = dim2Dchar(1, kLabelSize);
-    std::strcpy(t.envLabel[0], "pH");
-    t.chtype = dim1Dint(1);
-    t.chtype[0] = 3;
-    t.envVarType = dim1Dint(1);
-    t.envVarType[0] = 3;
-    t.optEnvVarType = 2;
-    t.sppRelMap = dim2Dchar(2, 4);
-    std::strcpy(t.sppRelMap[0], "101");
-    std::strcpy(t.sppRelMap[1], "010");
-    t.cstSppMap = dim2Dchar(2, 3);
-    std::strcpy(t.cstSppMap[0], "10");
-    std::strcpy(t.cstSppMap[1], "01");
-    WriteFormda(&t);
-    const std::string text = Read("blocks.txt");
-    EXPECT_EQ(text.substr(0, 48), "07Jul2011\n2\n\n1\nfile 0.txt\n1\nsize\t\n3\t\n0\t\n0.1\t\n\n1\n");
-
-    tarnexInput r;
-    InitTarnexInput(&r, "blocks.txt");
-    OpenFormda(&r, 1);
-    EXPECT_EQ(Ints(r.dims, r.dims + 5), Ints(dims, dims + 5));
-    EXPECT_EQ((Strings{r.source[0], r.source[4], r.spp[1], r.reLabel[2], r.envLabel[0]}),
-              (Strings{"file 0.txt", "file 4.txt", "Carex flacca", "r2", "pH"}));
-    EXPECT_EQ(Get(r.W, 2, 3), Get(t.W, 2, 3));
-    EXPECT_EQ(Get(r.E, 3, 1), Get(t.E, 3, 1));
-    EXPECT_EQ(Get(r.phylogeny, 2, 2), Get(t.phylogeny, 2, 2));
-    EXPECT_EQ(GetRows(r.sppRelMap, 2), (Strings{"101", "010"}));
-    EXPECT_EQ(GetRows(r.cstSppMap, 2), (Strings{"10", "01"}));
-    EXPECT_EQ(r.B[1][0], 0.1f);
-
-    // The communities of the species and E blocks must agree with W's; a short file and a wrong word fail.
-    const std::string bad[] = {text.substr(0, text.size() - 9), Edit(text, "\n2\n3\nPoa", "\n2\n4\nPoa"),
-                               Edit(text, "07Jul2011", "25Jun2016")};
-    for (size_t k = 0; k < 3; k++) {
-        Write("blocks.txt", bad[k]);
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(CodeOf([&] { OpenFormda(&r, 1); }), 2) << k;
-        ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(std::string(r.spp[0]), "Poa annua");
-    }
-    FreeTarnexInput(&r);
-    FreeTarnexInput(&t);
-    EXPECT_EQ((std::vector<const void*>{t.B, t.spp, t.cstSppMap}), std::vector<const void*>(3, nullptr));
-
-    // Only W and E: the absent blocks read back absent.
-    InitTarnexInput(&t, "blocks.txt");
-    t.has[kBlockCommunities] = t.has[kBlockEnvironment] = 1;
-    t.dims[kDimOtus] = 1;
-    t.dims[kDimCommunities] = t.dims[kDimVariables] = 1;
-    t.W = dim2Dfloat(1, 1);
-    t.W[0][0] = 4;
-    t.reLabel = dim2Dchar(1, kLabelSize);
-    t.E = dim2Dfloat(1, 1);
-    t.E[0][0] = 6;
-    t.envLabel = dim2Dchar(1, kLabelSize);
-    t.envVarType = dim1Dint(1);
-    WriteFormda(&t);
-    OpenFormda(&r, 1);
-    EXPECT_EQ((Ints{r.has[0], r.has[1], r.has[2], r.has[3], r.has[4]}), (Ints{0, 0, 0, 1, 1}));
-    EXPECT_EQ((Floats{r.W[0][0], r.E[0][0]}), (Floats{4, 6}));
-    EXPECT_EQ((std::vector<const void*>{r.B, r.spp, r.phylogeny}), std::vector<const void*>(3, nullptr));
-    FreeTarnexInput(&r);
-    FreeTarnexInput(&t);
-}
-
 // The species appended as a trait: 1-based numbers as values, 0-based codes on the strings.
 TEST_F(OldFormda, SpeciesAppendedAsATrait) {
     MakeData(3);
@@ -324,50 +233,4 @@ TEST_F(OldFormda, StringCountersAndTheSpeciesCodesOfTheSpTrait) {
     CheckCSTsSameSpecies_OLD();
     EXPECT_EQ(GetRows(csm, 3), (Strings{"0500", "0501", "0500"}));
     nSpp = 0;
-}
-
-// The earlier subset dialog: its texts, the pooling of identical populations, the older form; a value
-// without a code writes nothing.
-TEST_F(OldFormda, EarlierSubsetPoolsIdenticalPopulations) {
-    runMacro = 1;
-    std::strcpy(sessionName, "s2");
-    std::strcpy(tempSession, "s1");
-    std::strcpy(whichFormda, "s1Formda.txt");
-    volumeName[0] = '\0';
-    FILE* answers = std::fopen("answers.txt", "w+");
-    std::fputs("1\n2\n5\n1 2 3 4 5\n1\n1\ny\n", answers);
-    std::rewind(answers);
-    in = answers;
-    out = std::fopen("console.txt", "w");
-    Write("s1Formda.txt", Edit(FiveOtus(true), "3\t4\t5\t\n4\t5", "1\t2\t3\t\n4\t5"));  // OTU 3 as OTU 1
-    PickSomeFormda_OLD();
-    std::fclose(out);
-    out = stdout;
-    const std::string printed = Read("console.txt");
-    EXPECT_NE(printed.find("Enter new number of populations:   "), std::string::npos);
-    EXPECT_NE(printed.find("Identify the population by their position on file: \n"), std::string::npos);
-    EXPECT_NE(printed.find("Pool identical populations for the traits? y/n "), std::string::npos);
-    EXPECT_EQ(Read("s2Formda.txt").find("25Jun2016"), std::string::npos);
-    LoadFormda("s2Formda.txt");
-    ASSERT_EQ(tcst, 4);
-    EXPECT_EQ(Get(cadat, 4, 4), (Floats{2, 1, 1, 0, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(GetRows(csm, 4), (Strings{"010203", "020304", "040506", "050607"}));
-
-    Write("s1Formda.txt", Edit(FiveOtus(true), "3\t4\t5\t\n4\t5", "2.5\t4\t5\t\n4\t5"));
-    std::strcpy(whichFormda, "s1Formda.txt");
-    std::remove("s2Formda.txt");
-    std::rewind(answers);
-    std::fputs("1\n1\n1\n1\nn\n", answers);
-    std::rewind(answers);
-    ::testing::internal::CaptureStderr();
-    out = std::fopen("console.txt", "w");
-    EXPECT_EQ(CodeOf(PickSomeFormda_OLD), 5);
-    std::fclose(out);
-    out = stdout;
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("The value 2.5 of trait tr1 of OTU 3 cannot"),
-              std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists("s2Formda.txt"));
-    std::fclose(answers);
-    in = stdin;
-    runMacro = 0;
 }

@@ -128,6 +128,15 @@ TEST_F(OldImport, EachEarlierDialogGivesTheDataOfTheLiveImport) {
     EXPECT_EQ(blocks, live);
     EXPECT_EQ((Ints{t.has[0], t.has[1], t.has[2], t.has[3], t.has[4], t.optEnvVarType}), (Ints{1, 0, 1, 1, 1, 2}));
     EXPECT_EQ(std::string(t.source[kBlockSpecies]), "s.txt");
+    const std::string text = Read("blocks.txt");
+    EXPECT_EQ(text.substr(0, 47), "07Jul2011\n4\n\n1\nb.txt\n2\nsize\tcolour\t\n2\t3\t\n1\t12\t\n");
+    // Cut short, communities that disagree with W's, another version word: code 2, the record kept.
+    for (const std::string& bad : {text.substr(0, text.size() - 9), Edit(text, "\n4\n3\nPoa", "\n4\n4\nPoa"),
+                                   Edit(text, "07Jul2011", "25Jun2016")}) {
+        Write("blocks.txt", bad);
+        EXPECT_EQ(CodeOf([&] { OpenFormda(&t, 1); }), 2);
+        EXPECT_EQ(std::string(t.spp[0]), "Poa annua");
+    }
     FreeTarnexInput(&t);
 }
 
@@ -153,13 +162,15 @@ TEST_F(OldImport, RecordsWithoutTraitsMatchByNameAndTheSpeciesBecomeATrait) {
     Write("q.txt", "1 2\n3\n4 5\n");
     Write("n.txt", "Poa annua\nCarex flacca\nPoa annua\nCarex flacca\nBriza media\n");
     // 3 OTUs stated; counts 2 1 2; with pooling the 5 records are 3 species.
-    Run(IFFormat_OLD_08Mar2009, "1\nq.txt\n3\n3\n3\n1\n2\n1\nn.txt\ny\n2 1 2\n1\nn\ny\n");
-    LoadFormda("tFormda.txt");
-    // Poa in communities 1 and 2, Carex in 1 and 3, Briza in 3.
-    EXPECT_EQ(Get(cadat, 3, 3), (Floats{1, 3, 0, 2, 0, 4, 0, 0, 5}));
-    EXPECT_EQ(GetRows(chLabel, 1), (Strings{"sp"}));
-    // After the checks the species trait holds the row of each species' first OTU.
-    EXPECT_EQ(Get(csm_Float, 3, 1), (Floats{0, 1, 2}));
+    for (void (*dialog)() : {IFFormat_OLD_08Mar2009, IFFormat_OLD}) {
+        Run(dialog, "1\nq.txt\n3\n3\n3\n1\n2\n1\nn.txt\ny\n2 1 2\n1\nn\ny\n");
+        LoadFormda("tFormda.txt");
+        // Poa in communities 1 and 2, Carex in 1 and 3, Briza in 3.
+        EXPECT_EQ(Get(cadat, 3, 3), (Floats{1, 3, 0, 2, 0, 4, 0, 0, 5}));
+        EXPECT_EQ(GetRows(chLabel, 1), (Strings{"sp"}));
+        // After the checks the species trait holds the row of each species' first OTU.
+        EXPECT_EQ(Get(csm_Float, 3, 1), (Floats{0, 1, 2}));
+    }
 }
 
 TEST_F(OldImport, GuardsOfTheRecordsAndTheCodes) {
@@ -233,4 +244,31 @@ TEST_F(OldImport, TranslateCodeAndTheStateReaders) {
                      "\nState 7.5 of file s.txt is not a whole number from 0 to 99.\n"
                      "\nState -1 of file s.txt is not a whole number from 0 to 99.\n"
                      "\nState abc... of file w.txt has more than 2 characters.\n");
+}
+
+// The earlier subset dialog: its texts, identical populations pooled, the older form; a value without a
+// code writes nothing.
+TEST_F(OldImport, EarlierSubsetPoolsIdenticalPopulations) {
+    std::strcpy(sessionName, "s2");
+    std::strcpy(tempSession, "s1");
+    const std::string five = FiveOtus(true);
+    Write("s1Formda.txt", Edit(five, "3\t4\t5\t\n4\t5", "1\t2\t3\t\n4\t5"));  // OTU 3 as OTU 1
+    std::strcpy(whichFormda, "s1Formda.txt");
+    Run(PickSomeFormda_OLD, "1\n2\n5\n1 2 3 4 5\n1\n1\ny\n");
+    for (const char* text : {"Enter new number of populations:   ", "Identify the population by their position on file: \n",
+                             "Pool identical populations for the traits? y/n "})
+        EXPECT_NE(Out().find(text), std::string::npos) << text;
+    const std::string written = Read("s2Formda.txt");
+    EXPECT_EQ(written.find("25Jun2016"), std::string::npos);
+    LoadFormda("s2Formda.txt");
+    ASSERT_EQ(tcst, 4);
+    EXPECT_EQ(Get(cadat, 4, 4), (Floats{2, 1, 1, 0, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1}));  // rows 1 and 3 added
+    EXPECT_EQ(GetRows(csm, 4), (Strings{"010203", "020304", "040506", "050607"}));
+
+    Write("s1Formda.txt", Edit(five, "3\t4\t5\t\n4\t5", "2.5\t4\t5\t\n4\t5"));
+    std::strcpy(whichFormda, "s1Formda.txt");
+    Script("1\n1\n1\n1\nn\n");
+    EXPECT_EQ(CodeOf(PickSomeFormda_OLD), 5);
+    EXPECT_EQ(Read("s2Formda.txt"), written);
+    EXPECT_NE(Err().find("The value 2.5 of trait tr1 of OTU 3 cannot be written"), std::string::npos);
 }
