@@ -65,17 +65,7 @@ void AskVariableTypes(const char* typePrompt) {
 
 void ReadEnvironment(const rawimport::RawFile& f) {
     using namespace rawimport;
-    std::fprintf(out, "%s\n", lineL);
-    std::fprintf(out, "Number of environmental variables: ");
-    nenv = AskCount();
-    std::snprintf(envName, sizeof envName, "%s", f.name());
-    EnsureAllocatable(ncsm, nenv, sizeof(float));
-    EnsureAllocatable(nenv, kLabelSize, 1);
-    env = dim2Dfloat(ncsm, nenv);
-    envLabel = dim2Dchar(nenv, kLabelSize);
-    envVarType = dim1Dint(nenv);
-    PrintFileOptions("Labels for environmental variables: \n", f.name(), false);
-    int labelOption = AskOption("1 2");
+    const int labelOption = AskEnvironment(f, "Number of environmental variables: ", "Labels for environmental variables: \n");
     AskEnvironmentKind(kEnvironmentKinds, kVariableTypePrompt);
     ReadEnvironmentValues(f, AskEnvironmentByVariables());
     FillLabels(envLabel, nenv, labelOption, f);
@@ -391,6 +381,20 @@ void AskEnvironmentKind(const char* kindMenu, const char* typePrompt) {
     if (type == 3) temEnvQuant = 1;
     else if (type == 2) temEnvQual = 1;
     else temEnvBin = 1;
+}
+
+int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle) {
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "%s", countPrompt);
+    nenv = AskCount();
+    std::snprintf(envName, sizeof envName, "%s", f.name());
+    EnsureAllocatable(ncsm, nenv, sizeof(float));
+    EnsureAllocatable(nenv, kLabelSize, 1);
+    env = dim2Dfloat(ncsm, nenv);
+    envLabel = dim2Dchar(nenv, kLabelSize);
+    envVarType = dim1Dint(nenv);
+    PrintFileOptions(labelsTitle, f.name(), false);
+    return AskOption("1 2");
 }
 
 bool AskEnvironmentByVariables() {

@@ -577,17 +577,7 @@ void IFFormat_NEW_07Jul2011(const char* title) {
     }
     if (given[E]) {
         RawFile& f = files[E];
-        std::fprintf(out, "%s\n", lineL);
-        std::fprintf(out, "Number of ecosystem variables: ");
-        nenv = AskCount();
-        std::snprintf(envName, sizeof envName, "%s", f.name());
-        EnsureAllocatable(ncsm, nenv, sizeof(float));
-        EnsureAllocatable(nenv, kLabelSize, 1);
-        env = dim2Dfloat(ncsm, nenv);
-        envLabel = dim2Dchar(nenv, kLabelSize);
-        envVarType = dim1Dint(nenv);
-        PrintFileOptions("Labels for ecosystem variables: \n", f.name(), false);
-        const int labels = AskOption("1 2");
+        const int labels = AskEnvironment(f, "Number of ecosystem variables: ", "Labels for ecosystem variables: \n");
         const bool byVariables = AskEnvironmentByVariables();
         AskEnvironmentKind("Types of ecosystem variables: \n   1 only quantitative variables, same units \n   2 only "
                            "quantitative variables, different units \n   3 only qualitative, non binary variables\n"
@@ -774,14 +764,7 @@ void CheckData_OLD(int countStates) {
         CheckCSTsSameSpecies_OLD();
     }
     PoolIdenticalStrings();
-    emptyReleves = 0;
-    for (int c = 0; c < ncsm; c++) {
-        int n = 0;
-        for (int i = 0; i < tcst; i++)
-            if (cadat[i][c] != 0.0f) n++;
-        ncst[c] = n;
-        if (n == 0) emptyReleves++;
-    }
+    CountOtusPerCommunity();
     if (countStates == 1) CountStates_OLD(nch, tcst, onsta, csm);
     RangeStates_OLD(nch, tcst, csm, chtype, chrange);
     if (nSpp > 0) TrimSpecies(tcst);

@@ -99,6 +99,9 @@ extern const char kEnvironmentKinds[];
 extern const char kVariableTypePrompt[];
 // Reads E (ncsm x nenv) by variables or by communities, strictly.
 void ReadEnvironmentValues(const RawFile& f, bool byVariables);
+// The rule line, the number of variables under countPrompt, envName (the file's name), E and
+// its labels and types allocated, and the labels menu under labelsTitle: returns its answer.
+int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle);
 // The layout question of E when there are two or more variables; true when by variables.
 bool AskEnvironmentByVariables();
 

@@ -112,6 +112,17 @@ void DropAbsentOtus() {
     }
 }
 
+void CountOtusPerCommunity() {
+    emptyReleves = 0;
+    for (int c = 0; c < ncsm; c++) {
+        int n = 0;
+        for (int i = 0; i < tcst; i++)
+            if (cadat[i][c] != 0.0f) n++;
+        ncst[c] = n;
+        if (n == 0) emptyReleves++;
+    }
+}
+
 void CheckData(int countStates) {
     // 1. OTUs without any value in any community (a missing value counts as present).
     DropAbsentOtus();
@@ -121,14 +132,7 @@ void CheckData(int countStates) {
         CheckCSTsSameSpecies();
     }
     // 3. OTUs per community and empty communities.
-    emptyReleves = 0;
-    for (int c = 0; c < ncsm; c++) {
-        int n = 0;
-        for (int i = 0; i < tcst; i++)
-            if (cadat[i][c] != 0.0f) n++;
-        ncst[c] = n;
-        if (n == 0) emptyReleves++;
-    }
+    CountOtusPerCommunity();
     // 4. States.
     if (countStates == 1) CountStates(nch, tcst, onsta, csm_Float);
     // 5. Ranges of the interval and ratio traits.

@@ -19,6 +19,10 @@ void CheckData(int countStates);
 // rows of B, of the trait codes csm, of W, of the OTU-species map and of the phylogeny.
 void DropAbsentOtus();
 
+// ncst[c] = the OTUs with a value other than 0 in community c; emptyReleves = the communities
+// with none.
+void CountOtusPerCommunity();
+
 // Merges species positions that carry the same name (maps ORed into the first position).
 void CheckSpeciesMerge();
 
