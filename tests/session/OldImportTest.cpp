@@ -157,6 +157,20 @@ TEST_F(OldImport, BlockFormStoresDistancesAsSimilarities) {
     }
 }
 
+// "sp" is refused among the typed trait labels; the phylogeny may be OTUs by nominal variables.
+TEST_F(OldImport, TypedLabelsRefuseSpAndThePhylogenyMayBeVariables) {
+    Write("one.txt", kBRows + kWRows);
+    Write("p.txt", "1 2\n1 3\n2 3\n2 2\n");
+    Run(IFFormat_OLD_04Jul2011, "one.txt\n4\n2\n2\nsize sp\nsize colour\n2\n2 3\n0\n3\n1\n2\ny\n2\np.txt\n2\n2\nn\nn\n");
+    EXPECT_EQ(Count(Out(), "Label 'sp' is reserved!! Enter again!!\n"), 1);
+    LoadFormda("tFormda.txt");
+    EXPECT_EQ(GetRows(chLabel, 2), (Strings{"size", "colour"}));
+    EXPECT_EQ(GetRows(reLabel, 3), (Strings{"1", "2", "3"}));
+    ASSERT_EQ((Ints{hasPhylogeny, phylogenyMatrixType, nClados}), (Ints{1, 2, 2}));
+    EXPECT_EQ(Get(phylogenyData, 4, 2), (Floats{1, 2, 1, 3, 2, 3, 2, 2}));
+    EXPECT_EQ(Ints(phylogenyVarType, phylogenyVarType + 2), (Ints{2, 2}));
+}
+
 // Records pooled by name alone when there are no traits; the species become the only trait.
 TEST_F(OldImport, RecordsWithoutTraitsMatchByNameAndTheSpeciesBecomeATrait) {
     Write("q.txt", "1 2\n3\n4 5\n");
