@@ -649,17 +649,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
 void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
     // Every value is coded before anything is written: a refused value leaves no file.
     std::vector<char> words(static_cast<size_t>(nPop) * (2 * static_cast<size_t>(nch) + 1), '\0');
-    for (int i = 0; i < nPop; i++) {
-        char* word = &words[static_cast<size_t>(i) * (2 * static_cast<size_t>(nch) + 1)];
-        for (int j = 0; j < nch; j++) {
-            if (EncodeTraitCode(B[i][j], IsSpeciesTrait(chLabel[j]), word + 2 * j)) continue;
-            std::fprintf(stderr,
-                         "\nThe value %g of trait %s of OTU %d cannot be written as a two-character code "
-                         "(whole numbers 0 to 99; species numbers 0 to 3843).\n",
-                         static_cast<double>(B[i][j]), chLabel[j], i + 1);
-            RaiseError(TNX_TRANSLATION);
-        }
-    }
+    for (int i = 0; i < nPop; i++) CodeTraitRow(i, B[i], &words[static_cast<size_t>(i) * (2 * static_cast<size_t>(nch) + 1)]);
     ReplacingWriter writer(std::string(volumeName) + fileName);
     FILE* f = writer.OpenOrRaise();
     PutHeader(f, nPop, dataName, true);
@@ -692,6 +682,17 @@ int Base62Digit(char c) {
 }  // namespace
 
 bool IsSpeciesTrait(const char* label) { return label && std::strcmp(label, "sp") == 0; }
+
+void CodeTraitRow(int i, const float* row, char* word) {
+    for (int j = 0; j < nch; j++) {
+        if (EncodeTraitCode(row[j], IsSpeciesTrait(chLabel[j]), word + 2 * j)) continue;
+        std::fprintf(stderr,
+                     "\nThe value %g of trait %s of OTU %d cannot be written as a two-character code "
+                     "(whole numbers 0 to 99; species numbers 0 to 3843).\n",
+                     static_cast<double>(row[j]), chLabel[j], i + 1);
+        RaiseError(TNX_TRANSLATION);
+    }
+}
 
 bool EncodeTraitCode(float v, bool species, char* pair) {
     const float top = species ? 3843.0f : 99.0f;

@@ -44,6 +44,9 @@ void OpenFormda_OLD(int fullRead);
 bool IsSpeciesTrait(const char* label);
 // Writes the code of v into pair[0..1]; false, pair untouched, when v has no such code.
 bool EncodeTraitCode(float v, bool species, char* pair);
+// The codes of OTU i's traits (row, nch values) into word[0 .. 2 nch - 1]: a value without a code
+// is named on standard error and raises code 5.
+void CodeTraitRow(int i, const float* row, char* word);
 // The value of the code pair[0..1]; false when it is no such code.
 bool DecodeTraitCode(const char* pair, bool species, float* v);
 

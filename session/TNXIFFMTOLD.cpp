@@ -91,19 +91,11 @@ void AppendSpeciesTrait() {
     chtype[nch] = 2;
 }
 
-// The trait strings csm from B (EncodeTraitCode); a value without a code: code 5.
+// The trait strings csm from B (CodeTraitRow; a value without a code: code 5).
 void CodesFromTraits() {
     Drop(csm, tcst);
     csm = dim2Dchar(tcst, 2 * nch + 1);
-    for (int i = 0; i < tcst; i++)
-        for (int j = 0; j < nch; j++) {
-            if (EncodeTraitCode(csm_Float[i][j], IsSpeciesTrait(chLabel[j]), csm[i] + 2 * j)) continue;
-            std::fprintf(stderr,
-                         "\nThe value %g of trait %s of OTU %d cannot be written as a two-character code "
-                         "(whole numbers 0 to 99; species numbers 0 to 3843).\n",
-                         static_cast<double>(csm_Float[i][j]), chLabel[j], i + 1);
-            RaiseError(TNX_TRANSLATION);
-        }
+    for (int i = 0; i < tcst; i++) CodeTraitRow(i, csm_Float[i], csm[i]);
 }
 
 // B from the trait strings csm (every code was written by this program, so each decodes).

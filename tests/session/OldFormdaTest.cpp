@@ -132,17 +132,18 @@ TEST_F(OldFormda, LoadersReadCodesOnlyInTheirForm) {
 TEST_F(OldFormda, SpeciesAppendedAsATrait) {
     MakeData(3);
     nSpp = 2;
-    cstSppMap = dim2Dchar(3, 3);
-    for (int i = 0; i < 3; i++) std::strcpy(cstSppMap[i], i == 1 ? "01" : "10");
+    cstSppMap = dim2Dchar(3, 4);
+    const char* species[3] = {"10", "01", "001"};  // the third OTU has none (its '1' lies past the species)
+    for (int i = 0; i < 3; i++) std::strcpy(cstSppMap[i], species[i]);
     for (int i = 0; i < 3; i++) csm_Float[i][0] = csm_Float[i][1] = static_cast<float>(i);
     AddSpeciesChar();
     ASSERT_EQ(nch, 3);
-    EXPECT_EQ(Get(csm_Float, 3, 3), (Floats{0, 0, 1, 1, 1, 2, 2, 2, 1}));
+    EXPECT_EQ(Get(csm_Float, 3, 3), (Floats{0, 0, 1, 1, 1, 2, 2, 2, 0}));
     EXPECT_EQ((Strings{chLabel[2]}), (Strings{"sp"}));
     EXPECT_EQ(Ints(chtype, chtype + 3), (Ints{3, 2, 2}));
     BuildTraitCodes();
     AddSpeciesChar_OLD();
-    EXPECT_EQ(GetRows(csm, 3), (Strings{"00000100", "01010201", "02020100"}));
+    EXPECT_EQ(GetRows(csm, 3), (Strings{"00000100", "01010201", "02020000"}));
     EXPECT_EQ(csm_Float, nullptr);
     // A species number past 3843 has no code.
     free2D(cstSppMap, 3);
