@@ -95,20 +95,6 @@ TEST_F(OldFormda, OlderFormRoundTripsWithSpeciesPastTen) {
     EXPECT_EQ(Get(csm_Float, 12, 2), B);
 }
 
-TEST_F(OldFormda, OlderWriterRefusesValuesWithoutACode) {
-    const std::tuple<int, float> cases[] = {{0, 100}, {0, 2.5f}, {0, -999}, {1, 3844}, {1, -1}};
-    for (const auto& [trait, v] : cases) {
-        MakeData(1);
-        csm_Float[0][trait] = v;
-        Write("old.txt", "kept\n");
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(CodeOf([] { WriteFormda_OLD(1, "old.txt", "d", csm_Float, cadat); }), 5) << v;
-        const std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("cannot be written as a two-character code"), std::string::npos) << err;
-        EXPECT_EQ(Read("old.txt"), "kept\n");
-    }
-}
-
 // The loaders: codes are digits except under "sp"; the older loader refuses a file with a version word.
 TEST_F(OldFormda, LoadersReadCodesOnlyInTheirForm) {
     const std::string head = "d\n2\nsize\tsp\t\n3\t2\t\n0\t0\t\n1\t1\t\n1\nn\t\n1\n0\t\n0\t0\t0\t0\t0\t0\t0\t\n";

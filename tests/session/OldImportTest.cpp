@@ -229,30 +229,23 @@ TEST_F(OldImport, TranslateCodeAndTheStateReaders) {
     EXPECT_EQ(CodeOf([&] { TranslateCode(f, 2, codes, &v, "c.txt", 0, 0); }), 2);
     std::fclose(f);
 
-    // ReadCharState: whole numbers 0..99 as two digits, text before a number passed over.
+    // ReadCharState: whole numbers 0..99 as two digits, text before a number passed over; ReadCharStateOLD:
+    // a word of 1 or 2 characters, a longer one refused with the state kept.
     Write("s.txt", "7 42 0 abc 99 100 7.5 -1");
-    f = std::fopen("s.txt", "r");
-    Strings states;
-    for (int k = 0; k < 4; k++) {
-        char s[3] = "??";
-        ReadCharState(f, s, "s.txt");
-        states.push_back(s);
-    }
-    EXPECT_EQ(states, (Strings{"07", "42", "00", "99"}));
-    for (int k = 0; k < 3; k++) {
-        char s[3] = "??";
-        EXPECT_EQ(CodeOf([&] { ReadCharState(f, s, "s.txt"); }), 2);
-    }
-    std::fclose(f);
-    // ReadCharStateOLD: a word of 1 or 2 characters; a longer one is refused, the state kept.
     Write("w.txt", "7 ab abc");
-    f = std::fopen("w.txt", "r");
-    char a[3] = "??", b[3] = "??", c[3] = "zz";
-    ReadCharStateOLD(f, a, "w.txt");
-    ReadCharStateOLD(f, b, "w.txt");
-    EXPECT_EQ(CodeOf([&] { ReadCharStateOLD(f, c, "w.txt"); }), 2);
-    EXPECT_EQ((Strings{a, b, c}), (Strings{"07", "ab", "zz"}));
-    std::fclose(f);
+    const auto read = [](const char* name, int n, bool old) {
+        FILE* f = std::fopen(name, "r");
+        std::string states;
+        for (int k = 0; k < n; k++) {
+            char s[3] = "zz";
+            const int code = CodeOf([&] { old ? ReadCharStateOLD(f, s, name) : ReadCharState(f, s, name); });
+            states += std::string(s) + (code ? "!" : " ");
+        }
+        std::fclose(f);
+        return states;
+    };
+    EXPECT_EQ(read("s.txt", 7, false), "07 42 00 99 zz!zz!zz!");
+    EXPECT_EQ(read("w.txt", 3, true), "07 ab zz!");
     EXPECT_EQ(Err(), "\nfile c.txt "
                      "\nState 100 of file s.txt is not a whole number from 0 to 99.\n"
                      "\nState 7.5 of file s.txt is not a whole number from 0 to 99.\n"
