@@ -226,20 +226,6 @@ double SimpleCorr(int n, const TriVec& a, const TriVec& b) {
     return TriCorr(a, b);
 }
 
-// Dispatcher code of the community resemblance of X and P. Relative Euclidean (7) and relative
-// absolute value (9) map like 6 and 8, as in the report's resemblance of pooled matrices.
-int ReseCode(int reseOpt) {
-    switch (reseOpt) {
-        case 1: case 2: case 4: return 0;
-        case 3: return 1;
-        case 5: return 17;
-        case 6: case 7: return 3;
-        case 8: case 9: return 2;
-        case 10: return 18;
-        default: return 1;
-    }
-}
-
 // ------------------------------------------------------------------ the workspace
 
 struct Stats {
@@ -324,7 +310,7 @@ struct Engine {
           q(rec.includePhylogeny ? rec.nTaxa : 0), v(rec.nEnv),
           a(rec.includePhylogeny ? rec.nPhylAxes : 0), phyl(rec.includePhylogeny), mantel(rec.optRo == 1),
           save(rec.saveRndData && rec.rndDataFile),
-          method(rec.optRo), code(ReseCode(rec.reseOpt)), nTri(n * (n - 1) / 2),
+          method(rec.optRo), code(TranslateReseOpt_TARNEX_ORBALD(rec.reseOpt)), nTri(n * (n - 1) / 2),
           sTri(phyl ? s * (s - 1) / 2 : 0),
           presentCount(dim1Dint(n)), present(dim2Dint(n, s)), prob(dim2Double(n, s)),
           abundTotal(dim1Double(n)), idx(dim1Dint(s)), sumT(dim1Double(std::max(p, 1))),
@@ -955,6 +941,20 @@ bool Testable(const PermTest_FunctionalPhyl_Correl_Input& in) {
 }
 
 }  // namespace
+
+// Relative Euclidean (7) and relative absolute value (9) map like 6 and 8, as in the report's
+// resemblance of pooled matrices.
+int TranslateReseOpt_TARNEX_ORBALD(int opt) {
+    switch (opt) {
+        case 1: case 2: case 4: return 0;
+        case 3: return 1;
+        case 5: return 17;
+        case 6: case 7: return 3;
+        case 8: case 9: return 2;
+        case 10: return 18;
+        default: return 1;
+    }
+}
 
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     if (!in || !Testable(*in)) return false;

@@ -92,6 +92,13 @@ struct PermTest_FunctionalPhyl_Correl_Input {
     FILE* rndDataFile;     // open text file for the intermediate results (saveRndData)
 };
 
+// Code of the resemblance dispatcher (ResemblanceLib) for a community resemblance option 1-10:
+// 6, 7 Euclidean distance (3); 8, 9 absolute value function (2); 5 correlation (17); 10 chord
+// distance (18); 3 cross products (1); 1, 2, 4 no coefficient (0: the dispatcher computes
+// nothing); any other option cross products (1). The engine and the single-statistic tests of
+// the permutation-test library read this one table.
+int TranslateReseOpt_TARNEX_ORBALD(int opt);
+
 // Computes the 22 observed statistics of the record and their probabilities under
 // permutations of the OTUs. Returns false, having written nothing, when the record cannot be
 // tested: fewer than 2 communities, no OTU, or Procrustes / RV with -999 in E (or, with the

@@ -82,7 +82,10 @@ TEST_F(Printers, ContingencyTablesOfTypesAndGroups) {
     // starts with blank titles and blanks up to the end of the trait labels.
     maxColsPrint = 20;
     EXPECT_EQ(Table(0, 2, 2, 0), "\nContingency table: \n" + table);
-    isHierarchical = 1, maxColsPrint = 16;
+    isHierarchical = 1, maxColsPrint = 17;  // the second value starts at 17: still on the line
+    EXPECT_EQ(Table(0, 2, 1, 0), "\nContingency table level 1: \nPFT\t  \tA \t\n   \t  \tB \t c1\t c2\t\n"
+                                 "   \t  \t--\t---\t---\t\n1  \t  \t 1\t 2\t  1\t  0\t\n\n");
+    maxColsPrint = 16;
     EXPECT_EQ(Table(0, 2, 1, 0), "\nContingency table level 1: \nPFT\t  \tA \t\n   \t  \tB \t c1\t c2\t\n"
                                  "   \t  \t--\t---\t---\t\n1  \t  \t 1\t 2\t  1\t\n   \t  \t  \t  0\t\n\n");
     // Pooled states never wrap; the rule row still ends at the half line for the traits.
@@ -176,7 +179,11 @@ TEST_F(HierarchicalAccumTest, PolytheticTypesFromSingleLinkageOfTheMonotheticOne
     EXPECT_EQ(Count(r, "Monothetic PFTs (identical populations for the selected traits were pooled): \n1\t2\t1\t3\t4\t\n"
                        "\nPopulations pooled according to groups (polythetic PFTs):\n1\t1\t1\t1\t2\t\n"),
               1);
-    // More polythetic types than monothetic ones: refused.
+    // One polythetic type holds every OTU; more than the monothetic ones are refused.
+    LoadTraits("1");
+    clusMethPoolCSTs = 1, nGrPoly[0] = 1;
+    HierarchicalAccumPolythetic();
+    EXPECT_EQ(Read("s1Hie.txt"), "1\t4\n3 3 3 3 \n");
     nGrPoly[0] = 5;
     HierarchicalAccumPolythetic();
     EXPECT_NE(Err().find("(4): nothing was computed."), std::string::npos);
@@ -296,7 +303,8 @@ TEST_F(EnvResemblance, TransformationsOfACopyAndBothCoefficients) {
         int varType, transform;
         const char* stored;  // the first row of the upper triangle
     } cases[] = {
-        {2, 2, "0\n1.41421\n2.82843\n4.24264\n"},  // centred columns, Euclidean: sqrt 2, sqrt 8, sqrt 18
+        {1, 0, "0\n1.41421\n2.82843\n4.24264\n"},  // Euclidean: sqrt 2, sqrt 8, sqrt 18
+        {2, 6, "0\n0.632456\n1.26491\n1.89737\n"},  // columns centred, at unit length: sqrt 2 k / sqrt 5
         {1, 3, "0\n0.341345\n"},                   // unit rows (1, 4)/sqrt 17, (2, 3)/sqrt 13
         {3, 0, "0\n0.333333\n0.666667\n1\n"},      // 1 - Gower, ranges 3
     };

@@ -1,4 +1,4 @@
-# NominalRese of tests/traits/HierReseTest.cpp by the definitions of its options (run offline:
+# NominalRese of tests/traits/HierTest.cpp by the definitions of its options (run offline:
 # Rscript hier_nominal_rese.R).
 suppressMessages(library(vegan))
 x <- rbind(c(1,0,3,2,0,4), c(0,2,1,0,5,1), c(3,1,0,0,2,2), c(2,2,2,1,1,0))
