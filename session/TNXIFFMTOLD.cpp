@@ -249,6 +249,9 @@ Records ReadRecords(const RawFile& data, FILE* names, const char* namesFile, con
     Records r;
     for (int c = 0; c < ncsm; c++) {
         const int n = counts[static_cast<size_t>(c)];
+        // Each record holds its traits and its quantity: a count the file cannot hold is code 2
+        // before anything is allocated for it.
+        EnsureInFile(data.get(), static_cast<long long>(n) * (nch + 1), data.name());
         std::vector<std::vector<float>> traits(static_cast<size_t>(n), std::vector<float>(static_cast<size_t>(nch)));
         std::vector<float> q(static_cast<size_t>(n));
         if (layout == 1)

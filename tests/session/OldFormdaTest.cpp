@@ -1,5 +1,6 @@
 // The older form of the formatted data file, the trait codes, and the checks of the string layout of the
 // traits.
+#include "session/TNXIFFM2OLD.h"
 #include "session/TNXIFFMTOLD.h"
 #include "session/TNXIFPICK.h"
 #include "session/model/TNXCHECK.h"
@@ -50,7 +51,9 @@ TEST_F(OldFormda, TraitCodesBothSidesOfEachBound) {
         EXPECT_EQ(EncodeTraitCode(v, species, pair), *code != '\0') << v;
         EXPECT_EQ(std::string(pair, 2), *code ? code : "??") << v;
         float back = -1;
-        if (*code) EXPECT_TRUE(DecodeTraitCode(code, species, &back) && back == v) << code;
+        if (*code) {
+            EXPECT_TRUE(DecodeTraitCode(code, species, &back) && back == v) << code;
+        }
     }
     float v = 0;
     for (const char* pair : {"0A", "-1", " 1", "1.", "z!"}) EXPECT_FALSE(DecodeTraitCode(pair, false, &v)) << pair;
@@ -93,6 +96,24 @@ TEST_F(OldFormda, OlderFormRoundTripsWithSpeciesPastTen) {
     EXPECT_EQ(GetRows(csm, 12)[2] + GetRows(csm, 12)[10], "160A80zz");
     LoadFormda("old.txt");  // the live loader reads it the same way
     EXPECT_EQ(Get(csm_Float, 12, 2), B);
+    // The block form keeps the same traits and W.
+    tarnexInput t;
+    InitTarnexInput(&t, "blocks.txt");
+    t.has[kBlockTraits] = t.has[kBlockCommunities] = 1;
+    t.dims[kDimOtus] = 12;
+    t.dims[kDimTraits] = t.dims[kDimCommunities] = 2;
+    std::swap(t.B, csm_Float);
+    std::swap(t.W, cadat);
+    std::swap(t.chLabel, chLabel);
+    std::swap(t.reLabel, reLabel);
+    std::swap(t.chtype, chtype);
+    WriteFormda(&t);
+    FreeTarnexInput(&t);
+    OpenFormda(&t, 1);
+    EXPECT_EQ(Get(t.B, 12, 2), B);
+    EXPECT_EQ(Get(t.W, 12, 2), W);
+    EXPECT_EQ(GetRows(t.chLabel, 2), (Strings{"size", "sp"}));
+    FreeTarnexInput(&t);
 }
 
 // The loaders: codes are digits except under "sp"; the older loader refuses a file with a version word.
@@ -119,17 +140,17 @@ TEST_F(OldFormda, SpeciesAppendedAsATrait) {
     MakeData(3);
     nSpp = 2;
     cstSppMap = dim2Dchar(3, 4);
-    const char* species[3] = {"10", "01", "001"};  // the third OTU has none (its '1' lies past the species)
+    const char* species[3] = {"10", "01", "10"};  // species 1, 2, 1
     for (int i = 0; i < 3; i++) std::strcpy(cstSppMap[i], species[i]);
     for (int i = 0; i < 3; i++) csm_Float[i][0] = csm_Float[i][1] = static_cast<float>(i);
     AddSpeciesChar();
     ASSERT_EQ(nch, 3);
-    EXPECT_EQ(Get(csm_Float, 3, 3), (Floats{0, 0, 1, 1, 1, 2, 2, 2, 0}));
+    EXPECT_EQ(Get(csm_Float, 3, 3), (Floats{0, 0, 1, 1, 1, 2, 2, 2, 1}));
     EXPECT_EQ((Strings{chLabel[2]}), (Strings{"sp"}));
     EXPECT_EQ(Ints(chtype, chtype + 3), (Ints{3, 2, 2}));
     BuildTraitCodes();
     AddSpeciesChar_OLD();
-    EXPECT_EQ(GetRows(csm, 3), (Strings{"00000100", "01010201", "02020000"}));
+    EXPECT_EQ(GetRows(csm, 3), (Strings{"00000100", "01010201", "02020100"}));
     EXPECT_EQ(csm_Float, nullptr);
     // A species number past 3843 has no code.
     free2D(cstSppMap, 3);

@@ -171,19 +171,25 @@ TEST_F(OldImport, TypedLabelsRefuseSpAndThePhylogenyMayBeVariables) {
     EXPECT_EQ(Ints(phylogenyVarType, phylogenyVarType + 2), (Ints{2, 2}));
 }
 
-// Records pooled by name alone when there are no traits; the species become the only trait.
+// Records pooled by name alone when there are no traits, or W alone (data format 3); the species become
+// the only trait.
 TEST_F(OldImport, RecordsWithoutTraitsMatchByNameAndTheSpeciesBecomeATrait) {
     Write("q.txt", "1 2\n3\n4 5\n");
     Write("n.txt", "Poa annua\nCarex flacca\nPoa annua\nCarex flacca\nBriza media\n");
-    // 3 OTUs stated; counts 2 1 2; with pooling the 5 records are 3 species.
-    for (void (*dialog)() : {IFFormat_OLD_08Mar2009, IFFormat_OLD}) {
-        Run(dialog, "1\nq.txt\n3\n3\n3\n1\n2\n1\nn.txt\ny\n2 1 2\n1\nn\ny\n");
-        LoadFormda("tFormda.txt");
-        // Poa in communities 1 and 2, Carex in 1 and 3, Briza in 3.
-        EXPECT_EQ(Get(cadat, 3, 3), (Floats{1, 3, 0, 2, 0, 4, 0, 0, 5}));
-        EXPECT_EQ(GetRows(chLabel, 1), (Strings{"sp"}));
-        // After the checks the species trait holds the row of each species' first OTU.
-        EXPECT_EQ(Get(csm_Float, 3, 1), (Floats{0, 1, 2}));
+    Write("w3.txt", "1 3 0\n2 0 4\n0 0 5\n");  // OTUs as rows
+    Write("n3.txt", "Poa annua\nCarex flacca\nBriza media\n");
+    // Format 1: 3 OTUs stated; counts 2 1 2; with pooling the 5 records are 3 species.
+    for (const char* answers : {"1\nq.txt\n3\n3\n3\n1\n2\n1\nn.txt\ny\n2 1 2\n1\nn\ny\n",
+                                "3\nw3.txt\n3\n3\n1\n2\n2\n1\nn3.txt\n1\nn\ny\n"}) {
+        for (void (*dialog)() : {IFFormat_OLD_08Mar2009, IFFormat_OLD}) {
+            Run(dialog, answers);
+            LoadFormda("tFormda.txt");
+            // Poa in communities 1 and 2, Carex in 1 and 3, Briza in 3.
+            EXPECT_EQ(Get(cadat, 3, 3), (Floats{1, 3, 0, 2, 0, 4, 0, 0, 5})) << answers;
+            EXPECT_EQ(GetRows(chLabel, 1), (Strings{"sp"}));
+            // After the checks the species trait holds the row of each species' first OTU.
+            EXPECT_EQ(Get(csm_Float, 3, 1), (Floats{0, 1, 2}));
+        }
     }
 }
 
@@ -192,10 +198,12 @@ TEST_F(OldImport, GuardsOfTheRecordsAndTheCodes) {
     Write("n.txt", "a\nb\nc\nd\ne\n");
     Write("c.txt", "r R\n+\nx 5\n");
     Write(whichFormda, "the old file\n");
-    // More distinct OTUs than stated; no trait at all; an extraneous code (the data set released once).
+    // More distinct OTUs than stated; more records than the file holds; no trait at all; an extraneous code (the data set released once).
     const std::tuple<const char*, std::string, int, std::string> cases[] = {
         {"more OTUs", "1\nq.txt\n4\n3\n3\n1\n2\n1\nn.txt\ny\n2 1 2\n", 2,
          "\nThe records of file q.txt hold more than the 4 OTUs stated.\n"},
+        {"a count of records the file cannot hold", "1\nq.txt\n4\n3\n3\n1\n2\n1\nn.txt\ny\n2 1 2000000000\n", 2,
+         "\nfile q.txt "},
         {"no trait", "1\nq.txt\n5\n3\n3\n1\n2\n0\ny\n2 1 2\nn\n", 5, "\nThe data have no trait: nothing was written.\n"},
         {"code x", "1\nc.txt\n5\n3\n3\n1\n1\n1 2 3 4 5 6 7\n0\nn\n2 1 2\n", 5,
          "Extraneous cover-abundance code: x\nCheck file c.txt !!!\n1st dimension: 3 \n2st dimension: 1 \n"},
