@@ -229,6 +229,15 @@ TEST_F(OldFormda, StringCountersAndTheSpeciesCodesOfTheSpTrait) {
     CountStates_OLD(2, 3, states, rows);
     EXPECT_EQ((Floats{range[0], range[1]}), (Floats{99, 0}));  // 99 - 0; every state 99
     EXPECT_EQ((Ints{states[0], states[1]}), (Ints{3, 1}));
+    // Without species the "sp" codes stay as they are through the checks.
+    MakeData(3);
+    csm = dim2Dchar(3, 5);
+    for (int i = 0; i < 3; i++) {
+        std::snprintf(csm[i], 5, "0%dz%d", i + 5, i);
+        cadat[i][0] = 1;
+    }
+    CheckData_OLD(0);
+    EXPECT_EQ(GetRows(csm, 3), (Strings{"05z0", "06z1", "07z2"}));
     // Species 0, 1, 0: the "sp" codes become the rows of each species' first OTU.
     MakeData(3);
     nSpp = 2;
