@@ -235,9 +235,12 @@ TEST_F(OldFormda, StringCountersAndTheSpeciesCodesOfTheSpTrait) {
     for (int i = 0; i < 3; i++) {
         std::snprintf(csm[i], 5, "0%dz%d", i + 5, i);
         cadat[i][0] = 1;
+        csm_Float[i][1] = static_cast<float>(7 - i);
     }
     CheckData_OLD(0);
     EXPECT_EQ(GetRows(csm, 3), (Strings{"05z0", "06z1", "07z2"}));
+    CheckData(0);  // the same on B
+    EXPECT_EQ(Get(csm_Float, 3, 2), (Floats{0, 7, 0, 6, 0, 5}));
     // Species 0, 1, 0: the "sp" codes become the rows of each species' first OTU.
     MakeData(3);
     nSpp = 2;
