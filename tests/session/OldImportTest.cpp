@@ -119,6 +119,7 @@ TEST_F(OldImport, EachEarlierDialogGivesTheDataOfTheLiveImport) {
     // The block form of the 2011 import, read back into its record.
     Run([] { IFFormat_NEW_07Jul2011("blocks.txt"); },
         "1\nb.txt\n0\n1\nw.txt\n1\ns.txt\n1\ne.txt\n4\n2\n2\n2 3\n2\n3\n2\n2\n1\n2\n2\nt\n2\n");
+    EXPECT_EQ(Out().find("empty communities"), std::string::npos);  // every community holds an OTU
     tarnexInput t;
     InitTarnexInput(&t, "blocks.txt");
     OpenFormda(&t, 1);
@@ -157,12 +158,14 @@ TEST_F(OldImport, BlockFormStoresDistancesAsSimilarities) {
     }
 }
 
-// "sp" is refused among the typed trait labels; the phylogeny may be OTUs by nominal variables.
+// "sp" is refused among the typed trait labels; the phylogeny may be OTUs by nominal variables; a community
+// without OTUs is named after writing.
 TEST_F(OldImport, TypedLabelsRefuseSpAndThePhylogenyMayBeVariables) {
-    Write("one.txt", kBRows + kWRows);
+    Write("one.txt", kBRows + "1 0 2\n3 0 0\n4 0 0\n0 0 6\n");
     Write("p.txt", "1 2\n1 3\n2 3\n2 2\n");
     Run(IFFormat_OLD_04Jul2011, "one.txt\n4\n2\n2\nsize sp\nsize colour\n2\n2 3\n0\n3\n1\n2\ny\n2\np.txt\n2\n2\nn\nn\n");
     EXPECT_EQ(Count(Out(), "Label 'sp' is reserved!! Enter again!!\n"), 1);
+    EXPECT_EQ(Count(Out(), "\nWarning!! There are 1 empty communities!!\nInspect file tFormda.txt\n"), 1);
     LoadFormda("tFormda.txt");
     EXPECT_EQ(GetRows(chLabel, 2), (Strings{"size", "colour"}));
     EXPECT_EQ(GetRows(reLabel, 3), (Strings{"1", "2", "3"}));
