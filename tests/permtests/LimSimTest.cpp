@@ -65,6 +65,18 @@ TEST(LimitingSimilarity, BothTailsMatchTheEnumerationOfAllArrangements) {
     }
 }
 
+// One community is tested too: the second of Hand, whose mean equals its own value; 16 of the 24
+// arrangements reach at least that (r/limsim.R), so P = 2/3 for both.
+TEST(LimitingSimilarity, OneCommunityMatchesItsArrangements) {
+    Hand h;
+    double tail, other;
+    const int N = 3000;
+    InitRndNumberGenerator(8);
+    const double P = Prob_LimitingSimilarityEachComm(N, 4, 1, &other, &tail, h.W + 1, h.R, true, false, nullptr);
+    EXPECT_EQ(tail, P);
+    EXPECT_LT(std::fabs(P - (1 + (N - 1) * 2 / 3.0) / N), 4 * std::sqrt(2 / 9.0 / N));
+}
+
 // No community with two present OTUs, or at most one iteration: every arrangement ties. Then the
 // texts, and a fresh permutation shown for each randomisation.
 TEST(LimitingSimilarity, GuardsAndTexts) {
@@ -100,6 +112,7 @@ TEST(LimitingSimilarity, GuardsAndTexts) {
     // Community 4 is 0 in every arrangement and ties.
     EXPECT_NE(out.find("\nIteration 1\tRandom test statistic for community\t4\t0\tCummulative frequency=2\n"),
               std::string::npos);
+    EXPECT_EQ(out.find("community\t5"), std::string::npos);
 }
 
 }  // namespace
