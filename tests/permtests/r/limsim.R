@@ -1,8 +1,7 @@
 # Expected values of LimSimTest.cpp: the mean nearest-neighbour resemblance within the communities
 # of MantelData.h (W and the OTU similarities S, or the dissimilarities 1 - S), and its exact
 # probabilities over all 120 arrangements of the 5 OTUs: the mean and each community, in the tail
-# of the test (lower for similarities, upper for dissimilarities) and in the other one; then one
-# community of the hand-worked distances of the test over the 24 arrangements of its 4 OTUs.
+# of the test (lower for similarities, upper for dissimilarities) and in the other one.
 # Run offline: Rscript limsim.R
 f32 <- function(x) readBin(writeBin(as.vector(x), raw(), size = 4), "double", size = 4, n = length(x))
 # Position of x, rounded to single precision, on the line of single-precision values (positive
@@ -43,10 +42,3 @@ for (dis in c(FALSE, TRUE)) {
   cat(sprintf("nearest value that is not a tie, in steps = %s\n", paste(gap, collapse = ", ")))
 }
 
-cat("# one community (abundances 2, 0, 1, 1), distances d12 .2, d13 .5, d14 .9, d23 .4, d24 .6, d34 .3\n")
-W <- matrix(c(2, 0, 1, 1), 1)
-D <- matrix(0, 4, 4); D[upper.tri(D)] <- f32(c(.2, .5, .4, .9, .6, .3)); D <- D + t(D)
-vals <- sapply(perms(1:4), function(o) each(D[o, o], TRUE))
-obs <- each(D, TRUE)
-cat(sprintf("observed = %.17g, arrangements at least as large = %d of %d\n", obs,
-            sum(vals > obs | abs(steps(vals) - steps(obs)) <= 1), length(vals)))
