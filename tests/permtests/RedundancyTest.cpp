@@ -1,5 +1,5 @@
-// The redundancy test: diversity minus Rao entropy by hand in both forms, the probabilities of the
-// 6 arrangements of 3 OTUs, the guards and the header.
+// The redundancy test: diversity minus Rao entropy by hand, the probabilities of the 6
+// arrangements of 3 OTUs in both forms, the guards and the texts.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,53 +22,56 @@ struct Data {
     Mat<double> distD{{0, .2, .6}, {9, 0, .4}, {9, 9, 0}}, simD{{1, .75, .36}, {9, 1, .84}, {9, 9, 1}};
 };
 
-TEST(Redundancy, DiversityMinusRaoEntropyByHandInBothForms) {
-    const double byDist[4] = {.775, .725, .5, .275}, bySim[4] = {.675, .6375, .5, .2};
-    for (bool dissim : {true, false}) {
-        Data d;
-        float** Sf = dissim ? d.distF : d.simF;
-        double** Sd = dissim ? d.distD : d.simD;
-        UpperToLowerMatrix(3, Sf);
-        UpperToLowerMatrix(3, Sd);
-        RedundancyTest<float> tf(3, 4, d.D, Sf, d.W, dissim);
-        RedundancyTest<double> td(3, 4, d.D, Sd, d.W, dissim);
-        tf.Arrange(MantelData().identity);
-        td.Arrange(MantelData().identity);
-        for (int k = 0; k < 4; k++) {
-            EXPECT_NEAR(tf.stat[k], (dissim ? byDist : bySim)[k], 1e-6) << dissim << " " << k;
-            EXPECT_NEAR(td.stat[k], (dissim ? byDist : bySim)[k], 1e-15) << dissim << " " << k;
-        }
-    }
+// The similarities in both forms (the distances are checked in the printed header below).
+TEST(Redundancy, DiversityMinusRaoEntropyOfSimilaritiesByHand) {
+    const double want[4] = {.675, .6375, .5, .2};
+    Data d;
+    UpperToLowerMatrix(3, static_cast<float**>(d.simF));
+    UpperToLowerMatrix(3, static_cast<double**>(d.simD));
+    RedundancyTest<float> tf(3, 4, d.D, d.simF, d.W, false);
+    RedundancyTest<double> td(3, 4, d.D, d.simD, d.W, false);
+    tf.Arrange(MantelData().identity);
+    td.Arrange(MantelData().identity);
+    for (int k = 0; k < 4; k++)
+        EXPECT_TRUE(std::fabs(tf.stat[k] - want[k]) < 1e-6 && std::fabs(td.stat[k] - want[k]) < 1e-15) << k;
 }
 
 // Community 1 puts half its abundance on the middle OTU: D - Q is .775 with OTU 2 there (2 of the
 // 6 arrangements), .75 with OTU 1, .725 with OTU 3, so P = 1/3. Community 2 has the smallest
 // redundancy of its arrangements, 3 and 4 tie or exceed in all: P = 1. At most one iteration: 1.
+// Community 1 tested alone in the single-precision form draws the same lists and counts alike.
 TEST(Redundancy, ProbabilitiesOfTheSixArrangements) {
     const int N = 6000;
-    for (int it : {N, 1, -3})
-        for (bool single : {true, false}) {
-            Data d;
-            double P[4];
-            Scratch s;
-            InitRndNumberGenerator(19);
-            EXPECT_TRUE(single ? Prob_Redundancy(it, 3, 0, 4, d.D, P, d.distF, d.W, true, it == 1, s.f, false)
-                               : Prob_Redundancy(it, 3, 0, 4, d.D, P, d.distD, d.W, true, false, nullptr, false));
-            const double q = 1.0 / 3, mean = it == N ? (1.0 + (N - 1) * q) / N : 1.0;
-            EXPECT_LE(std::fabs(P[0] - mean), it == N ? 4 * std::sqrt(q * (1 - q) / N) : 0.0) << single << " " << it;
-            for (int k = 1; k < 4; k++) EXPECT_EQ(P[k], 1.0) << single << " " << k;
-            // Community 1 alone draws the same lists and is tested as well.
-            InitRndNumberGenerator(19);
-            Prob_Redundancy(it, 3, 0, 1, d.D, P + 1, d.distD, d.W, true, false, nullptr, false);
-            EXPECT_EQ(P[1], P[0]) << single << " " << it;
-            EXPECT_EQ(single ? double(d.distF[2][0]) : d.distD[2][0], single ? double(.6f) : .6);
-            if (single && it == 1) {
-                EXPECT_EQ(s.Text(), "\nPERMUTATION TEST FOR REDUNDANCY\nINTERMEDIATE RESULTS\n\nObserved resemblance matrix "
-                                    "between OTUs based on the traits:\n0\t0.2\t0.6\t\n0.2\t0\t0.4\t\n0.6\t0.4\t0\t\n\nMatrix "
-                                    "W (4 communities by 3 OTUs):\n1\t2\t1\t\n1\t1\t2\t\n0\t0\t0\t\n3\t0\t1\t\n\nObserved "
-                                    "redundancy in 4 communities\n0.775\t0.725\t0.5\t0.275\t\n");
-            }
-        }
+    for (int it : {N, 1, -3}) {
+        Data d;
+        double P[5];
+        InitRndNumberGenerator(19);
+        EXPECT_TRUE(Prob_Redundancy(it, 3, 0, 4, d.D, P, d.distD, d.W, true, false, nullptr, false));
+        InitRndNumberGenerator(19);
+        EXPECT_TRUE(Prob_Redundancy(it, 3, 0, 1, d.D, P + 4, d.distF, d.W, true, false, nullptr, false));
+        const double q = 1.0 / 3, mean = it == N ? (1.0 + (N - 1) * q) / N : 1.0;
+        EXPECT_LE(std::fabs(P[0] - mean), it == N ? 4 * std::sqrt(q * (1 - q) / N) : 0.0) << it;
+        EXPECT_TRUE(P[1] == 1.0 && P[2] == 1.0 && P[3] == 1.0 && P[4] == P[0]) << it;
+        EXPECT_TRUE(d.distF[2][0] == .6f && d.distD[2][0] == .6);  // mirrored from the upper triangle
+    }
+}
+
+TEST(Redundancy, Texts) {
+    Data d;
+    double P[4];
+    Scratch s;
+    InitRndNumberGenerator(40);
+    Prob_Redundancy(3, 3, 0, 4, d.D, P, d.distF, d.W, true, true, s.f, false);
+    const std::string out = s.Text();
+    size_t at = 0;
+    for (const char* t :
+         {"\nPERMUTATION TEST FOR REDUNDANCY\nINTERMEDIATE RESULTS\n\nObserved resemblance matrix between OTUs based on "
+          "the traits:\n0\t0.2\t0.6\t\n0.2\t0\t0.4\t\n0.6\t0.4\t0\t\n\nMatrix W (4 communities by 3 OTUs):\n1\t2\t1\t\n1\t1\t"
+          "2\t\n0\t0\t0\t\n3\t0\t1\t\n\nObserved redundancy in 4 communities\n0.775\t0.725\t0.5\t0.275\t\n\n\nITERATION\t1\n"
+          "\nOrder of OTUs in randomly permuted resemblance matrix between OTUs:\t",
+          "\t\n\nResemblance matrix between 3 OTUs after rearrangement according to OTUs permutation:\n0\t\n",
+          "\nIteration 1\tRedundancy according to the null model in 4 communities:\n", "\t0.5\t", "\n\n\nITERATION\t2\n"})
+        ASSERT_NE(at = out.find(t, at), std::string::npos) << t;
 }
 
 }  // namespace
