@@ -1,5 +1,5 @@
 # Expected values of ProcrustesTest.cpp: the observed Procrustes congruences of the data set of
-# MantelData.h, and the exact probability of trace(TE) over all 120 arrangements of its 5 OTUs.
+# MantelData.h.
 # Run offline: Rscript procrustes.R ; the printed numbers are pasted into the test.
 #
 # trace(TE) and traceW(XE) of the single tests hold T and X in single precision (products summed
@@ -55,11 +55,3 @@ p("wRE", pr(E, R))
 p("wXE_TR", pr(resid(lm(E ~ Td + R)), resid(lm(Xd ~ Td + R))))
 p("RV_TE", RV.rtest(as.data.frame(Td), as.data.frame(E), nrepet = 1)$obs)
 
-cat("# all 120 arrangements of the 5 OTUs, trace(TE) in single precision\n")
-perms <- function(v) if (length(v) <= 1) list(v) else
-  do.call(c, lapply(seq_along(v), function(i) lapply(perms(v[-i]), function(r) c(v[i], r))))
-trTE <- function(o) f32(pr(E, normf(prodf(W, Bsel[o, ]))[, 1:2]))
-obs <- trTE(1:5)
-vals <- sapply(perms(1:5), trTE)
-cat(sprintf("arrangements at least as large as the observed = %d of %d (next below: %.9g, observed %.9g)\n",
-            sum(vals >= obs), length(vals), max(vals[vals < obs]), obs))
