@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 
@@ -24,22 +25,10 @@ void PutWhole(const char* dir, const char* name, const char* mode, const char* t
         if (!ok) RaiseError(TNX_FAIL_TO_PRINT);
         return;
     }
-    const std::string temp = target + ".part";
-    FILE* f = fopenck(temp.c_str(), nullptr, "w");
-    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-    bool ok = fwrite(text, 1, size, f) == size && fflush(f) == 0;
-    if (fclose(f) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        // The opener's message: the target cannot be put in place.
-        fprintf(stderr, "\ncan't open %s \n", target.c_str());
-        fputc(7, stdout);
-        RaiseError(TNX_FAIL_TO_OPEN);
-    }
-    if (!ok) {
-        std::remove(temp.c_str());
-        RaiseError(TNX_FAIL_TO_PRINT);
-    }
+    ReplacingWriter writer(target);
+    FILE* f = writer.OpenOrRaise();
+    if (fwrite(text, 1, size, f) != size) RaiseError(TNX_FAIL_TO_PRINT);
+    writer.CommitOrRaise();
 }
 
 void PutWhole(const char* dir, const char* name, const char* mode, MemoryReport& report) {

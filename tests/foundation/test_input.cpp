@@ -54,7 +54,7 @@ TEST(Freadck, ItemsFormatTextBoundedWordsAndSkippingReadsThenCodeTwo) {
 
 TEST(Freadck, IntegersOutsideTheirTypeAreRefused) {
     struct Row { const char* fmt; const char* text; int code; };
-    const Row rows[] = {{"%d", "-2147483648", 0}, {"%d", "2147483648", 2}, {"%d", "nan", 2},
+    const Row rows[] = {{"%d", "-2147483648", 0}, {"%d", "-5", 0}, {"%d", "2147483648", 2}, {"%d", "nan", 2},
                         {"%hd", "40000", 2}, {"%ld", "2147483648", 0}, {"%u", "4294967295", 0}, {"%u", "-1", 2},
                         {"%2d", "4567", 0}, {"%llu", "18446744073709551615", 0}, {"%llu", "18446744073709551616", 2}};
     for (const Row& r : rows) {

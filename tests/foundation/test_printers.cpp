@@ -80,7 +80,7 @@ TEST(Printers, AnyDigitCountPrintsWithoutOverrun) {
 }
 
 TEST(Printers, TabAndFreeFormsOfEveryElementType) {
-    Table<float> fm(1, 2, {1.23456f, -0.5f}), s(2, 2, {4, 0.1f, 0, 16});
+    Table<float> fm(1, 2, {1.23456f, -0.5f}), s(2, 2, {4, 0.1f, 0, 16}), rf(2, 2, {9, 4, 0, 1});
     Table<double> m(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}), r(2, 2, {9, 4, 0, 1});
     Table<int> im(2, 2, {-3, 0, 0, INT_MAX});
     Table<unsigned long> um(1, 2, {4294967296UL, ULONG_MAX});
@@ -98,6 +98,7 @@ TEST(Printers, TabAndFreeFormsOfEveryElementType) {
     // 0.1f is 0.100000001490116...; twelve significant digits keep the single-precision tail.
     EXPECT_PRINTS(PrintHalfMatrix_ff(f, 2, s, 1), 0, "0.10000000149\n");
     EXPECT_PRINTS(PrintHalfMatrix_row(f, 2, r, 0, 1), 0, "3\t2\t1\t");   // square roots
+    EXPECT_PRINTS(PrintHalfMatrix_row(f, 2, rf, 0, 0), 0, "9\t4\t1\t");
 }
 
 TEST(Printers, FieldsAreRewrittenInPlace) {

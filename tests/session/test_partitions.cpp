@@ -96,14 +96,12 @@ TEST_F(PartitionTest, UnknownLabelsRepeatedLabelsAndEmptyGroupsAreRefused) {
         // Every group needs a member: group 3 unused, then used.
         {4, "3\n1\nn\n1 1 2 2\n1 3 2 2\n", {1, 3, 2, 2}, 1},
     };
-    std::string err;
     int expected = 0;
     for (const Case& c : cases) {
         EXPECT_EQ(Groups(c.n, "CSTs", c.answers).first, c.groups) << c.answers;
         expected += c.errors;
     }
-    err = Err();
-    EXPECT_EQ(Count(err, "\nError!! Enter again. \n"), expected);
+    EXPECT_EQ(Count(Err(), "\nError!! Enter again. \n"), expected);
     // Asked again after an unknown label and after an empty group; the repeated group label is refused
     // before any member is asked.
     EXPECT_EQ(Count(Out(), "\nEnter group membership (label) for CSTs:"), 2 + 1 + 2);
@@ -112,15 +110,28 @@ TEST_F(PartitionTest, UnknownLabelsRepeatedLabelsAndEmptyGroupsAreRefused) {
 TEST_F(PartitionTest, NumberOfGroupsBetweenOneAndTheNumberOfObjects) {
     auto [g, labels] = Groups(3, "CSTs", "0\n4\n3\n1\ny\n1\n1\n1\n");
     EXPECT_EQ(g, (Ints{1, 2, 3}));
-    const std::string err = Err();
-    EXPECT_NE(err.find("\nIncorrect input = 0. Reenter.\nAccepted input: 1 to 3\n"), std::string::npos);
-    EXPECT_NE(err.find("\nIncorrect input = 4. Reenter.\n"), std::string::npos);
+    EXPECT_NE(Err().find("\nIncorrect input = 0. Reenter.\nAccepted input: 1 to 3\n\nIncorrect input = 4. Reenter.\n"),
+              std::string::npos);
     // No object at all: the dialog says so and leaves without a question.
     int k = -1;
     Script("");
     SettingAnyGroups(0, &k, nullptr, nullptr, "communities");
     EXPECT_EQ(k, 0);
     EXPECT_NE(Out().find("\nThere are no communities to partition.\n"), std::string::npos);
+}
+
+// A family whose arrays are not all there offers no menu and reads nothing.
+TEST_F(PartitionTest, MenusNeedEveryArrayOfTheirFamily) {
+    char** names = partLabel;
+    partLabel = nullptr;
+    IFGroupMembership();
+    partLabel = names;
+    int* levels = whichLevelGrCstP;
+    whichLevelGrCstP = nullptr;
+    IFGroupCstMembershipNEW();
+    IFGroupCstMembership();
+    whichLevelGrCstP = levels;
+    EXPECT_EQ(Out(), "");
 }
 
 // A record of 5 objects, one fusion step a line: level, member count, members of the group formed.
@@ -249,9 +260,7 @@ TEST_F(PartitionTest, TenPartitionsAreTheMostAndNoLongerOfferANewOne) {
 
 TEST_F(PartitionTest, OtuMenuKeepsTheLevelOfEachPartition) {
     // Two trait levels of 5 and 3 types; the level is asked (monothetic, hierarchical analysis).
-    rcst[0] = 5;
-    rcst[1] = 3;
-    rcst[2] = 2;
+    rcst[0] = 5, rcst[1] = 3, rcst[2] = 2;
     poolCSTopt = isHierarchical = 1;
     Script("types\n2\n2\n1\ny\n2\n1\n");
     IFGroupCstMembershipNEW();
@@ -283,8 +292,7 @@ TEST_F(PartitionTest, OtuMenuKeepsTheLevelOfEachPartition) {
 }
 
 TEST_F(PartitionTest, OlderOtuDialogShowsTheCurrentPartitionAndStoresItsLevel) {
-    rcst[0] = 5;
-    rcst[1] = 3;
+    rcst[0] = 5, rcst[1] = 3;
     poolCSTopt = isHierarchical = 1;
     Script("one\n2\n2\n1\ny\n2\n1\n");
     IFGroupCstMembershipNEW();  // level 2: 3 members in groups 1 1 2

@@ -40,6 +40,13 @@ int SpeciesOf(int i) {
     return -1;
 }
 
+// A new session from another session's data: the answers after "modified", then back to the main menu and out.
+Result New(const Sandbox& box, const std::string& session, const std::string& from, const std::string& answers) {
+    const Result r = box.Run("N\n" + session + "\n2\n" + from + "\n2\n" + answers + "C\nX\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r;
+}
+
 class PickE2E : public TempDirTest {
 protected:
     void SetUp() override {
@@ -62,12 +69,6 @@ protected:
         ASSERT_EQ((std::vector<size_t>{B.size(), W.size(), E.size(), sites.size()}),
                   (std::vector<size_t>{40, 51, 51, 51}));
     }
-    // A new session from avi: its answers after "modified", then back to the main menu and out.
-    Result NewFromAvi(const std::string& session, const std::string& answers, const std::string& from = "avi") {
-        const Result r = box_.Run("N\n" + session + "\n2\n" + from + "\n2\n" + answers + "C\nX\n");
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r;
-    }
     std::vector<std::vector<double>> B, W, E;
     Strings sites;
 };
@@ -77,7 +78,7 @@ TEST_F(PickE2E, SubsetPooledGroupsAndChangesOfAviurba) {
     // feedhab and migratory; OTUs 40 down to 11.
     std::string positions;
     for (int p = 40; p >= 11; p--) positions += std::to_string(p) + " ";
-    Result r = NewFromAvi("sub", "2\n2\nk\nmigratory feedhab\ny\n2\n30\nk\n" + positions + "\ny\n1\n1\nn\n");
+    Result r = New(box_, "sub", "avi", "2\n2\nk\nmigratory feedhab\ny\n2\n30\nk\n" + positions + "\ny\n1\n1\nn\n");
     EXPECT_NE(r.out.find(Header("GETTING DATA FROM ANOTHER SESSION", "sub") + "Traits:\n   1  keep the same \n"
                          "   2  modify \nType option no.: Enter new number of traits: Identify the traits by their "
                          "labels: \n"),
@@ -113,7 +114,7 @@ TEST_F(PickE2E, SubsetPooledGroupsAndChangesOfAviurba) {
     // Sites pooled into groups typed on the keyboard: site c (0-based) in group "a", "b" or "c" by c mod 3.
     std::string members;
     for (int c = 0; c < 51; c++) members += std::string(1, static_cast<char>('a' + c % 3)) + " ";
-    r = NewFromAvi("pool", "1\n1\n3\n3\n2\nk\na b c\ny\nn\nk\n" + members + "\ny\n1\nn\n");
+    r = New(box_, "pool", "avi", "1\n1\n3\n3\n2\nk\na b c\ny\nn\nk\n" + members + "\ny\n1\nn\n");
     EXPECT_NE(r.out.find("\b\nWarning! Binary environmental variables will be averaged, and therefore will become "
                          "quantitative.\n"),
               std::string::npos);
@@ -136,11 +137,11 @@ TEST_F(PickE2E, SubsetPooledGroupsAndChangesOfAviurba) {
     // Pairs of 51 sites are refused before anything is asked; then the first 50 sites are kept.
     std::string first50;
     for (int c = 0; c < 50; c++) first50 += sites[static_cast<size_t>(c)] + " ";
-    r = NewFromAvi("s50", "1\n1\n4\n2\n50\nk\n" + first50 + "\ny\n1\nn\n");
+    r = New(box_, "s50", "avi", "1\n1\n4\n2\n50\nk\n" + first50 + "\ny\n1\nn\n");
     EXPECT_EQ(Count(r.out, "\b\nThis option is not possible, for the number of communities must be even.\n"), 1);
     EXPECT_EQ(r.out.find("To compute change"), std::string::npos);
     // Changes from s50: each 2nd site follows its 1st (order 2), default labels.
-    r = NewFromAvi("chg", "1\n1\n4\n1\n2\n1\nn\n", "s50");
+    r = New(box_, "chg", "s50", "1\n1\n4\n1\n2\n1\nn\n");
     EXPECT_NE(r.out.find("\nTo compute change each vegetation unit must have two communities.\n"
                          "A formda file will be created with the vegetation units.\n"
                          "The new communities will contain differences between the 2nd and\n1st communities in "
@@ -191,17 +192,12 @@ protected:
         box_.WriteFile("hFormda.txt", Small(true));
         box_.WriteFile("h2Formda.txt", Small(false));
     }
-    Result New(const std::string& session, const std::string& from, const std::string& answers) {
-        const Result r = box_.Run("N\n" + session + "\n2\n" + from + "\n2\n" + answers + "C\nX\n");
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r;
-    }
 };
 
 TEST_F(PickSmall, ChosenTraitsAndOtusCarryTheirPhylogenyAndTraitGroups) {
     // tr1 given twice, then a word longer than a label (cut to its first 10 characters, which name no
     // trait), then tr3 tr1; OTU positions 0 2 and 2 2 refused, then 4 2.
-    const Result r = New("t1", "h",
+    const Result r = New(box_, "t1", "h",
                          "2\n2\nk\ntr1 tr1\ny\nk\ntr3 tr1abcdefghijklmnop\ny\nk\ntr3 tr1\ny\n2\n2\nk\n0 2\ny\nk\n2 2\ny\n"
                          "k\n4 2\ny\n1\n1\nn\n");
     // The traits' message begins with a newline, the OTUs' does not.
@@ -225,7 +221,7 @@ TEST_F(PickSmall, ChosenTraitsAndOtusCarryTheirPhylogenyAndTraitGroups) {
 TEST_F(PickSmall, ChangesWithMissingValuesAndANominalVariable) {
     // Pooling and windows refused with a nominal variable; pairs c1-c4, c2-c5, c3-c6 (order 1); labels typed,
     // a repeated one refused and a long one cut to 4 characters.
-    const Result r = New("t2", "h", "1\n1\n3\n5\n4\n2\nx x y\nu1 u2 longlabel\ny\n1\n1\nn\n");
+    const Result r = New(box_, "t2", "h", "1\n1\n3\n5\n4\n2\nx x y\nu1 u2 longlabel\ny\n1\n1\nn\n");
     EXPECT_EQ(Count(r.out, "\b\nThis option not allowed with this data: pooling environmental variables that are "
                            "qualitative is not possible.\n"),
               2);
@@ -247,7 +243,7 @@ TEST_F(PickSmall, ChangesWithMissingValuesAndANominalVariable) {
 
 TEST_F(PickSmall, GroupMeansOverPresentValuesAfterTrimming) {
     // Groups ab (c1-c4) and cd (c5-c6) by counts; o2, absent everywhere, is trimmed with its phylogeny.
-    const Result r = New("t3", "h2", "1\n1\n3\n2\n2\nk\nab cd\ny\ny\n4\n2\n1\ny\n");
+    const Result r = New(box_, "t3", "h2", "1\n1\n3\n2\n2\nk\nab cd\ny\ny\n4\n2\n1\ny\n");
     LoadFormda("t3Formda.txt");
     ASSERT_EQ((Ints{tcst, ncsm, nenv, nSpp}), (Ints{3, 2, 1, 3}));
     EXPECT_EQ(GetRows(reLabel, 2), (Strings{"ab", "cd"}));
@@ -266,7 +262,7 @@ TEST_F(PickSmall, GroupMeansOverPresentValuesAfterTrimming) {
 
 TEST_F(PickSmall, WindowsOfTwoAlongTheSeries) {
     // An odd size is asked again; size 4 pools windows of 2 sites.
-    const Result r = New("t4", "h2", "1\n1\n5\n3\n4\n1\nn\n");
+    const Result r = New(box_, "t4", "h2", "1\n1\n5\n3\n4\n1\nn\n");
     EXPECT_NE(r.out.find("\nThe community set must conform a spatial or temporal series\n"), std::string::npos);
     EXPECT_EQ(Count(r.out, "\b\nEnter again. Must be even."), 1);
     EXPECT_NE(r.out.find("\nA formda file for this session, with 5 communities, has been created.\n\nThe first new "
@@ -288,12 +284,12 @@ TEST_F(PickSmall, WindowsOfTwoAlongTheSeries) {
 
 TEST_F(PickSmall, ChosenVariablesSetTheKindOfTheEnvironmentalMatrix) {
     // The nominal variable alone makes E nominal; both, given once each, make it mixed again.
-    const Result r = New("t5", "h", "1\n1\n1\n2\n1\nk\nnom\ny\nn\n");
+    const Result r = New(box_, "t5", "h", "1\n1\n1\n2\n1\nk\nnom\ny\nn\n");
     LoadFormda("t5Formda.txt");
     ASSERT_EQ(nenv, 1);
     EXPECT_EQ((Ints{envVarType[0], optEnvVarType, temEnvQual}), (Ints{2, 3, 1}));  // nominal only
     EXPECT_EQ(Get(env, 6, 1), (Floats{1, 1, 2, 2, 3, 2}));
-    const Result q = New("t6", "h", "1\n1\n1\n2\n2\nk\nq q\ny\nk\nnom q\ny\nn\n");
+    const Result q = New(box_, "t6", "h", "1\n1\n1\n2\n2\nk\nq q\ny\nk\nnom q\ny\nn\n");
     EXPECT_EQ(q.err, "Error!! Enter again. \n");
     LoadFormda("t6Formda.txt");
     ASSERT_EQ(nenv, 2);
@@ -314,7 +310,7 @@ TEST_F(PickSmall, GroupsCutFromTheOtherSessionsClusterRecord) {
     for (const std::string& line : lines) track += (line == "1 1 1 1 " ? "1 1 1 1 1 1 " : line) + "\n";
     box_.WriteFile("h2Trk.txt", track);
     box_.WriteFile("h2.RCl", "0.1\t2\t1\t2\t\n0.2\t2\t3\t4\t\n0.3\t2\t5\t6\t\n0.5\t4\t1\t2\t3\t4\t\n");
-    const Result r = New("t7", "h2", "1\n1\n3\n3\n1\n2\n1\nn\n");
+    const Result r = New(box_, "t7", "h2", "1\n1\n3\n3\n1\n2\n1\nn\n");
     EXPECT_NE(r.out.find("\nGet partition from: \n   1  keyboard or file \n   2  cluster analysis record \n"),
               std::string::npos);
     LoadFormda("t7Formda.txt");
@@ -346,7 +342,7 @@ TEST_F(PickSmall, PhylogenyOfVariablesFollowsTheOtusAndNoVariablesNoTheirChange)
     text = Edit(text, "1\n1\t0.1\t0.2\t0.3\t\n0.1\t1\t0.4\t0.5\t\n0.2\t0.4\t1\t0.6\t\n0.3\t0.5\t0.6\t1\t\n",
                 "2\n2\n3\t1\t\n0.1\t0\t\n1.1\t1\t\n2.1\t0\t\n3.1\t1\t\n");
     box_.WriteFile("h3Formda.txt", text);
-    const Result r = New("t9", "h3", "1\n2\n2\nk\n3 1\ny\n4\n1\n2\nn\n");
+    const Result r = New(box_, "t9", "h3", "1\n2\n2\nk\n3 1\ny\n4\n1\n2\nn\n");
     EXPECT_NE(r.out.find("each unit.\nThe user will inform"), std::string::npos);  // nothing on variables
     LoadFormda("t9Formda.txt");
     ASSERT_EQ((Ints{tcst, ncsm, nenv, phylogenyMatrixType, nClados}), (Ints{2, 3, 0, 2, 2}));

@@ -194,6 +194,22 @@ TEST_F(ClassicTest, EachDialogStoresItsAnswers) {
     whichLevel = nullptr;
 }
 
+// While a macro is recorded, a list read on one line is recorded on one line, as the macro replays it:
+// each number in its reader's form (%-3d, left-aligned in 3 columns), then the end of the line.
+TEST_F(ClassicTest, RecordedListEndsItsLine) {
+    int rank[3] = {2, 3, 1}, dims[3] = {};
+    isHierarchical = createMacro = 1;
+    outm = std::tmpfile();
+    EXPECT_TRUE(Run("2\n0\n1\n", [&] { SettingsCoherence(rank, dims); }));
+    std::string echo(16, '\0');
+    std::rewind(outm);
+    echo.resize(std::fread(&echo[0], 1, echo.size(), outm));
+    std::fclose(outm);
+    outm = nullptr;
+    createMacro = 0;
+    EXPECT_EQ(echo, "2  0  1  \n");
+}
+
 // Exact texts of the dialogs with a title, each with the answers of its shortest path.
 TEST_F(ClassicTest, TitlesAndQuestions) {
     hasNRese = 0;

@@ -75,15 +75,32 @@ TEST_F(TrackTest, WrittenBackByteForByte) {
     }
 }
 
-TEST_F(TrackTest, UnknownVersionKeepsTheOptions) {
+// An unknown version, or a track file of a new session (its data file and version only, blanks after
+// them), restores nothing.
+TEST_F(TrackTest, UnknownVersionOrAShortFileKeepsTheOptions) {
     rese_opt = 5;
     Write("s1Trk.txt", Edit(kPlainTrack, "07Jul17", "01Jan99"));
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(ReadTrack(), 1);
-    EXPECT_EQ(rese_opt, 5);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "\n\aFormda file is compatible, but other files of the session \nare not compatible with this "
               "program version." + std::string(53, ' '));
+    for (const std::string& text : {kShortTrack, Edit(kShortTrack, "07Jul17\n", "07Jul17 \t\n")}) {
+        Write("s1Trk.txt", text);
+        EXPECT_EQ(ReadTrack(), 1) << text;
+    }
+    EXPECT_EQ(rese_opt, 5);
+    // The size of an OTU partition: rcst of its level (partition 1 at level 2: 2 types), 0 for a slot
+    // out of range or while either array it reads is absent.
+    Write("s1Trk.txt", kPartitionTrack);
+    ReadTrack();
+    EXPECT_EQ((Ints{OtuPartitionSize(0), OtuPartitionSize(-1), OtuPartitionSize(kMaxPartitions)}), (Ints{2, 0, 0}));
+    for (int** array : {&whichLevelGrCstP, &rcst}) {
+        int* kept = *array;
+        *array = nullptr;
+        EXPECT_EQ(OtuPartitionSize(0), 0);
+        *array = kept;
+    }
 }
 
 TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
@@ -104,8 +121,6 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         Edit(kPlainTrack, "4 2 2 \n3", "4 2 x \n3"),                      // not a number
         Edit(kPlainTrack, "0\n1\n2\n0\n1\n", "0\n1\n2\n0\n5\n"),          // window beyond the communities
         kPartitionTrack.substr(0, kPartitionTrack.find("dry")),           // ends early
-        Edit(kPartitionTrack, "dry", std::string(1, '\0') + "ry"),        // a label that begins with NUL
-        Edit(kPlainTrack, "s1Hie.txt", "s1\x01Hie.txt"),                  // a control byte in a name
         Edit(kBoundsTrack, "0\n4\n", "0\n5\n"),                          // each bound passed by one
         Edit(kBoundsTrack, "1 3 \n1 2 2 0", "1 4 \n1 2 2 0"),
         Edit(kBoundsTrack, "0 2 3 \n4", "0 2 4 \n4"),

@@ -21,7 +21,7 @@ protected:
     SimAnalysis a;
     int select[2] = {1, 0};
     void SetUp() override {
-        set.n = 3, set.s = 3, set.p = 2, set.f = 2, set.v = 2;
+        set.n = set.s = 3, set.p = set.f = set.v = 2;
         AllocAssemblyModel(set, &m);
         const float B[3][2] = {{0, 0}, {1, 2}, {2, 4}};
         const double W[3][3] = {{1, 1, 0}, {0, 2, 2}, {3, 0, 1}};
@@ -32,19 +32,12 @@ protected:
         const double E[2][3] = {{1, 2, 4}, {5, 5, 7}};
         for (int j = 0; j < 2; j++)
             for (int k = 0; k < 3; k++) m.E[j][k] = E[j][k];
-        nch = 2;
-        tcst = 3;
+        nch = 2, tcst = 3;
         weight = dim1Dfloat(2);
         chtype = dim1Dint(2);
-        weight[0] = 1.0f;
-        weight[1] = 0.5f;
-        fuzzy = 3;
-        niter = 1;
-        opt_ro = 1;
-        rese_opt = 6;
-        optRestrictPermutNullModel = 0;
-        twoTailedTestMantel = 0;
-        countDoubleAbsence = 0;
+        weight[0] = 1.0f, weight[1] = 0.5f;
+        fuzzy = 3, niter = 1, opt_ro = 1, rese_opt = 6;
+        optRestrictPermutNullModel = twoTailedTestMantel = countDoubleAbsence = 0;
         AllocSimAnalysis(set, &a);
         InitRndNumberGenerator(1);
     }
@@ -53,27 +46,28 @@ protected:
         FreeAssemblyModel(set, &m);
         free1D(weight);
         free1D(chtype);
-        weight = nullptr;
-        chtype = nullptr;
+        weight = nullptr, chtype = nullptr;
         nch = tcst = 0;
         twoTailedTestMantel = 1;
     }
 };
 
+// Every cell of a square matrix against its expected rows.
+template <class T>
+void ExpectCells(T** got, const double (&want)[3][3], double tolerance) {
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) EXPECT_NEAR(got[i][j], want[i][j], tolerance) << i << j;
+}
+
 TEST_F(SimAnalysisTest, MatricesOfTheTestsByHand) {
     ASSERT_TRUE(AnalyseSimulatedData(set, m, select, &a));
     // A weight of 0.5 is above 0: the trait takes part.
-    EXPECT_EQ(a.traitFlags[0], 1);
-    EXPECT_EQ(a.traitFlags[1], 1);
+    EXPECT_EQ((std::vector<int>{a.traitFlags[0], a.traitFlags[1]}), (std::vector<int>{1, 1}));
     // Gower with weights 1 and 0.5: OTUs 1 and 2 differ by half of each range, 1 and 3 by the
     // whole: S12 = S23 = (1 x 0.5 + 0.5 x 0.5) / 1.5 = 0.5, S13 = 0.
-    const double S[3][3] = {{1, 0.5, 0}, {0.5, 1, 0.5}, {0, 0.5, 1}};
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) EXPECT_NEAR(a.S[i][j], S[i][j], 1e-6) << i << j;
+    ExpectCells(a.S, {{1, 0.5, 0}, {0.5, 1, 0.5}, {0, 0.5, 1}}, 1e-6);
     // Each OTU its own type, fuzzy: the rows of S at unit sum.
-    const double U[3][3] = {{2.0 / 3, 1.0 / 3, 0}, {0.25, 0.5, 0.25}, {0, 1.0 / 3, 2.0 / 3}};
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) EXPECT_NEAR(a.U[i][j], U[i][j], 1e-6) << i << j;
+    ExpectCells(a.U, {{2.0 / 3, 1.0 / 3, 0}, {0.25, 0.5, 0.25}, {0, 1.0 / 3, 2.0 / 3}}, 1e-6);
     // Communities at unit totals.
     EXPECT_DOUBLE_EQ(a.Wr[2][0], 0.75);
     EXPECT_DOUBLE_EQ(a.Wr[1][2], 0.5);
@@ -82,20 +76,16 @@ TEST_F(SimAnalysisTest, MatricesOfTheTestsByHand) {
     const double len = std::sqrt(42.0) / 3.0;
     EXPECT_NEAR(a.Eanal[0][0], -4.0 / 3 / len, 1e-6);
     EXPECT_NEAR(a.Eanal[2][0], 5.0 / 3 / len, 1e-6);
-    for (int k = 0; k < 3; k++) EXPECT_EQ(a.Eanal[k][1], 0.0);
+    EXPECT_EQ((std::vector<double>{a.Eanal[0][1], a.Eanal[1][1], a.Eanal[2][1]}), std::vector<double>(3, 0.0));
     EXPECT_NEAR(a.DE[0][1], 1.0 / len, 1e-6);
     EXPECT_NEAR(a.DE[0][2], 3.0 / len, 1e-6);
     // The record as filled: options of the settings, the preference's tails, the hand-back.
     const PermTest_FunctionalPhyl_Correl_Input& in = a.record;
-    EXPECT_EQ(in.iterations, 1);
-    EXPECT_EQ(in.nTypes, 3);
-    EXPECT_EQ(in.nEnv, 2);
-    EXPECT_FALSE(in.twoTailed);
-    EXPECT_FALSE(in.includePhylogeny);
-    EXPECT_TRUE(in.sqrtRaoTraits);
+    EXPECT_EQ((std::vector<int>{in.iterations, in.nTypes, in.nEnv, in.twoTailed, in.includePhylogeny, in.sqrtRaoTraits}),
+              (std::vector<int>{1, 3, 2, 0, 0, 1}));
     EXPECT_EQ(in.W, a.Wr);
     // One iteration: the observed arrangement only, every probability 1.
-    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(in.probability[i], 1.0) << i;
+    EXPECT_EQ(std::vector<double>(in.probability, in.probability + kPermTestStats), std::vector<double>(kPermTestStats, 1.0));
     // Handed back T: community-weighted means, e.g. site 3: (3 x 0 + 1 x 2) / 4 = 0.5 and 1.
     EXPECT_NEAR(a.T[2][0], 0.5, 1e-12);
     EXPECT_NEAR(a.T[2][1], 1.0, 1e-12);
@@ -108,10 +98,22 @@ TEST_F(SimAnalysisTest, CrispBelongingIsTheIdentityAndSimilarityIsStillComputed)
     fuzzy = 0;
     twoTailedTestMantel = 1;
     ASSERT_TRUE(AnalyseSimulatedData(set, m, select, &a));
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) EXPECT_EQ(a.U[i][j], i == j ? 1.0 : 0.0);
+    ExpectCells(a.U, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 0);
     EXPECT_NEAR(a.S[0][1], 0.5, 1e-6);
     EXPECT_TRUE(a.record.twoTailed);
+}
+
+// Site 1 holds OTU 3 only: without the OTU's own value its Beals estimates there are 0 (no other
+// OTU of the site to weigh them), with it (the preference) they are not.
+TEST_F(SimAnalysisTest, BealsEstimatesUseTheOwnValueOnlyWhenAsked) {
+    const int saved = BealsIncludeOpt;
+    m.W[0][0] = m.W[0][1] = 0, m.W[0][2] = 5;
+    for (int include : {0, 1}) {
+        BealsIncludeOpt = include;
+        ASSERT_TRUE(AnalyseSimulatedData(set, m, select, &a));
+        EXPECT_EQ((std::vector<bool>{a.Y[0][2] > 0, a.Z[0][2] > 0}), std::vector<bool>(2, include == 1)) << include;
+    }
+    BealsIncludeOpt = saved;
 }
 
 TEST_F(SimAnalysisTest, AnAnalysisTheEngineRefusesRejectsNothing) {
@@ -120,7 +122,8 @@ TEST_F(SimAnalysisTest, AnAnalysisTheEngineRefusesRejectsNothing) {
     m.E[0][1] = -999;
     select[1] = 1;
     EXPECT_FALSE(AnalyseSimulatedData(set, m, select, &a));
-    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.record.probability[i], 1.0);
+    EXPECT_EQ(std::vector<double>(a.record.probability, a.record.probability + kPermTestStats),
+              std::vector<double>(kPermTestStats, 1.0));
 }
 
 }  // namespace

@@ -114,6 +114,10 @@ TEST(EnvFeedbackColonise, GivesUpAfterAThousandFailuresInARowPerOtu) {
     SmallRun half(1, 2, 1, 1, 5000, 1, 0.0);
     half.R.S[0][0] = 1.0;
     EXPECT_TRUE(EnvFeedbackColonise(&half.R));
+    // Every arrival is OTU 1's, counted at the site, in its metacommunity column and in the totals.
+    EXPECT_EQ((std::vector<double>{half.R.W[0][0], half.R.W[0][1], half.R.W[1][0], double(half.R.a[0]),
+                                   double(half.R.total)}),
+              (std::vector<double>{5000, 5000, 0, 5000, 5000}));
 }
 
 TEST(EnvFeedbackMortality, EachIndividualDiesWhenItsShareExceedsItsDraw) {

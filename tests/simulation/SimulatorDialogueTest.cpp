@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <string>
 
 #include "session/session_fixture.h"
@@ -14,6 +15,7 @@
 namespace {
 
 using tnxtest::CodeOf;
+using tnxtest::Edit;
 
 // What one dialogue leaves, released at the end of the test.
 struct Dialogue {
@@ -51,6 +53,11 @@ protected:
     }
 };
 
+// The answers for n sites with `middle` in place of kMiddle: no test mode, seed 1, no intermediate results.
+std::string Full(int n = 4, const std::string& middle = kMiddle) { return Start(n) + middle + "n\n1\nn\n"; }
+
+using V = std::vector<double>;
+
 TEST_F(SimulatorDialogueTest, ReadsEveryFileAsNamed) {
     Write("kernel.txt", "-1 0.1\n-2 0.2\n-3 0.3\n-4 0.4\n-5 0.5\n");
     Write("xy.txt", "0 1 2 3\n5 6 7 8\n");
@@ -64,110 +71,105 @@ TEST_F(SimulatorDialogueTest, ReadsEveryFileAsNamed) {
     Dialogue d;
     d.Run();
     const AssemblySettings& s = d.set;
-    EXPECT_EQ(s.n, 4);
-    EXPECT_EQ(s.s, 5);
-    EXPECT_EQ(s.p, 2);
-    EXPECT_EQ(s.f, 2);
-    EXPECT_EQ(s.v, 3);  // 2 factors and their one pair
-    EXPECT_TRUE(s.interactions);
-    EXPECT_EQ(s.lmin, 0.25);
-    EXPECT_FALSE(s.testMode);
-    EXPECT_EQ(s.N, 1);
-    EXPECT_EQ(s.alpha, 0.0);
-    EXPECT_FALSE(s.intermediate);
-    EXPECT_FALSE(s.stepFiles);
-    EXPECT_EQ(rseed, 7u);
+    // v: 2 factors and their one pair.
+    EXPECT_EQ((V{double(s.n), double(s.s), double(s.p), double(s.f), double(s.v), double(s.interactions), s.lmin,
+                 double(s.testMode), double(s.N), s.alpha, double(s.intermediate), double(s.stepFiles), double(rseed)}),
+              (V{4, 5, 2, 2, 3, 1, 0.25, 0, 1, 0, 0, 0, 7}));
     EXPECT_STREQ(s.responseFile, "A3.txt");
-    EXPECT_EQ(d.m.B[2][1], 5.0f);
-    EXPECT_EQ(d.m.kernel[3][1], -4.0);  // slope and centre in columns 2 and 3
-    EXPECT_EQ(d.m.kernel[3][2], 0.4);
-    EXPECT_EQ(d.m.coords[1][2], 7.0);
-    EXPECT_EQ(d.rawEnv[1][3], 2.0);
-    EXPECT_EQ(d.m.E0[1][3], 2.0);
-    EXPECT_EQ(d.m.A[1][1], 2.0);
-    // Only the trait with a non-zero response parameter takes part in the distances.
-    EXPECT_EQ(d.m.considered[0], 0);
-    EXPECT_EQ(d.m.considered[1], 1);
-    EXPECT_EQ(d.m.K[1][0], 3.0);
-    EXPECT_EQ(d.m.survival[4][0], -5.0);
-    EXPECT_EQ(d.m.density[2][1], 0.3);
-    for (int j = 0; j < 3; j++) EXPECT_EQ(d.varSelect[j], 1);
+    // Kernel slope and centre in columns 2 and 3; only the trait with a non-zero response parameter
+    // takes part in the distances.
+    const AssemblyModel& m = d.m;
+    EXPECT_EQ((V{m.B[2][1], m.kernel[3][1], m.kernel[3][2], m.coords[1][2], d.rawEnv[1][3], m.E0[1][3], m.A[1][1],
+                 double(m.considered[0]), double(m.considered[1]), m.K[1][0], m.survival[4][0], m.density[2][1]}),
+              (V{5, -4, 0.4, 7, 2, 2, 2, 0, 1, 3, -5, 0.3}));
+    EXPECT_EQ(std::vector<int>(d.varSelect, d.varSelect + 3), std::vector<int>(3, 1));
     const std::string o = Out();
-    EXPECT_NE(o.find("Input is a 5 OTUs x 2 traits matrix (t) or a trait x traits correlation matrix (c) or both the "
-                     "latter and a taxa x taxa correlation matrix (b)? t/c/b "),
-              std::string::npos);
-    EXPECT_NE(o.find("Name of the file with matrix of parameters for linear models of community responses to "
-                     "ecosystem conditions (2 traits by 3 ecosystem predictor variables and their double "
-                     "interactions): "),
-              std::string::npos);
-    EXPECT_NE(o.find("(<0, if it approaches 0 the density dependence effect will be neutral)"), std::string::npos);
-    EXPECT_NE(o.find("\nEnter seed (integer in the 0 to 4294967295 interval):\n"), std::string::npos);
-    EXPECT_NE(o.find("Save intermediate results? y/n "), std::string::npos);
+    for (const char* prompt :
+         {"Input is a 5 OTUs x 2 traits matrix (t) or a trait x traits correlation matrix (c) or both the latter and "
+          "a taxa x taxa correlation matrix (b)? t/c/b ",
+          "Name of the file with matrix of parameters for linear models of community responses to ecosystem "
+          "conditions (2 traits by 3 ecosystem predictor variables and their double interactions): ",
+          "(<0, if it approaches 0 the density dependence effect will be neutral)",
+          "\nEnter seed (integer in the 0 to 4294967295 interval):\n", "Save intermediate results? y/n "})
+        EXPECT_NE(o.find(prompt), std::string::npos) << prompt;
     EXPECT_EQ(o.find("Specify the number of simulated data sets"), std::string::npos);
 }
 
-TEST_F(SimulatorDialogueTest, SecondSlopeAboveTheFirstIsRefused) {
-    Script(Start(4) + "r\n-5\n-4\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE.txt\nn\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n"
-                      "0.5\n0.5\n10\n5\n0.5\nn\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_EQ(d.set.kernelSlope1, -5.0);
-    EXPECT_EQ(d.set.kernelSlope2, -6.0);
-    EXPECT_NE(Err().find("Incorrect input = -4. Reenter."), std::string::npos);
-}
-
-TEST_F(SimulatorDialogueTest, FileThatCannotBeOpenedIsAskedAgain) {
-    Script("4\n5\n2\nt\nmissing.txt\nB.txt\n" + kMiddle + "n\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_EQ(d.m.B[4][0], 5.0f);
-    EXPECT_EQ(tnxtest::Count(Out(), "Enter data file name: "), 5);  // B twice, E, A, K
-    EXPECT_NE(Err().find("can't open missing.txt"), std::string::npos);
-}
-
-TEST_F(SimulatorDialogueTest, LongFileNameIsCutAndTheRestOfItsLineDropped) {
-    // 45 characters: the first 41 name no file; the rest of the line is not taken as the next
-    // answer, which names the trait file.
-    Script("4\n5\n2\nt\n" + std::string(45, 'x') + "\nB.txt  \n" + kMiddle + "n\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_STREQ(d.set.traitFile, "B.txt");
-    EXPECT_NE(Err().find("can't open " + std::string(41, 'x') + " \n"), std::string::npos);
-}
-
-TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
-    struct Case {
-        const char* traits;
+// Answers refused or asked again: what the dialogue keeps, and how often a prompt and an error appear.
+TEST_F(SimulatorDialogueTest, RefusedAnswersAreAskedAgain) {
+    Write("bad.txt", "1 2\n2 1\n");
+    Write("good.txt", "1 0.5\n0.5 1\n");
+    Write("E1.txt", "1\n");
+    const struct {
+        const char* what;
         std::string answers;
+        std::function<void(const Dialogue&)> check;
+        std::string prompt;
+        int prompts;
+        std::string error;
+        int errors;
+    } cases[] = {
+        {"a second slope above the first", Full(4, Edit(kMiddle, "r\n-5\n-6\n", "r\n-5\n-4\n-6\n")),
+         [](const Dialogue& d) { EXPECT_EQ((V{d.set.kernelSlope1, d.set.kernelSlope2}), (V{-5, -6})); }, "", 0,
+         "Incorrect input = -4. Reenter.", 1},
+        {"a file that cannot be opened", "4\n5\n2\nt\nmissing.txt\nB.txt\n" + kMiddle + "n\n1\nn\n",
+         [](const Dialogue& d) { EXPECT_EQ(d.m.B[4][0], 5.0f); }, "Enter data file name: ", 5,  // B twice, E, A, K
+         "can't open missing.txt", 1},
+        // 45 characters: the first 41 name no file; the rest of the line is not taken as the next
+        // answer, which names the trait file.
+        {"a long file name", "4\n5\n2\nt\n" + std::string(45, 'x') + "\nB.txt  \n" + kMiddle + "n\n1\nn\n",
+         [](const Dialogue& d) { EXPECT_STREQ(d.set.traitFile, "B.txt"); }, "Enter data file name: ", 5,
+         "can't open " + std::string(41, 'x') + " \n", 1},
+        {"a correlation matrix that is not positive definite",
+         "4\n5\n2\nc\nbad.txt\ngood.txt\nu\n" + kMiddle + "n\n1\nn\n",
+         [](const Dialogue& d) {
+             EXPECT_EQ((V{double(d.set.traitInput), double(d.set.traitCode), d.m.traitCorr[0][1]}), (V{'c', 1, 0.5}));
+             EXPECT_STREQ(d.set.traitCorrFile, "good.txt");
+         },
+         "Name of the file with full trait correlation matrix (2 traits x 2 traits): ", 2, "not positive definite", 1},
+        // n = 2147483647 and n = 46341 cannot hold their (n + 1) x n site distances and metacommunity,
+        // s = 46341 its s x s OTU similarities; M = 600000000 makes M n above INT_MAX.
+        {"sizes that cannot be held", "2147483647\n46341\n4\n46341\n5\n2\nt\nB.txt\n" +
+                                          Edit(kMiddle, "\n10\n5\n0.5\n", "\n600000000\n10\n5\n0.5\n") + "n\n1\nn\n",
+         [](const Dialogue& d) { EXPECT_EQ((V{double(d.set.n), double(d.set.M), double(d.set.s)}), (V{4, 10, 5})); },
+         "", 0, "Too large", 4},
+        {"one factor with interactions", Full(4, Edit(kMiddle, "E.txt\nn\n", "E.txt\ny\n")),
+         [](const Dialogue& d) { EXPECT_EQ((V{double(d.set.interactions), double(d.set.v)}), (V{1, 1})); }, "", 0, "", 0},
+        {"type I error mode with one community", Start(1) + Edit(kMiddle, "E.txt", "E1.txt") + "y\nn\n1\nn\n",
+         [](const Dialogue& d) { EXPECT_FALSE(d.set.testMode); }, "Evaluate type I error or power? y/n ", 2,
+         "at least 2 communities", 1},
     };
-    const std::string kFull = Start(4) + kMiddle + "n\n1\nn\n";
-    const Case cases[] = {
-        // The whole dialogue follows, so that only the file can raise the code.
-        {"1 2\n2 1\n3 5\n4\n", kFull},            // ends after 7 of 10 numbers
-        {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", kFull},  // no finite number
-        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", kFull},   // beyond the range of a float
-        {"1 2\n2 1\n3 5\n4 3\n5 4\n", "4\n5\n"},     // the input ends in the dialogue
-    };
-    for (const Case& c : cases) {
-        Write("B.txt", c.traits);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const size_t before = Out().size();
         Script(c.answers);
-        Dialogue d;
-        EXPECT_EQ(CodeOf([&] { d.Run(); }), TNX_END_OF_FILE) << c.traits;
+        {
+            Dialogue d;
+            d.Run();
+            c.check(d);
+        }
+        EXPECT_EQ(c.prompt.empty() ? 0 : tnxtest::Count(Out().substr(before), c.prompt), c.prompts);
+        const std::string err = Err();
+        EXPECT_EQ(c.error.empty() ? 0 : tnxtest::Count(err, c.error), c.errors);
+        testing::internal::CaptureStderr();
+        capturing_ = true;
     }
 }
 
-TEST_F(SimulatorDialogueTest, CorrelationMatrixThatIsNotPositiveDefiniteIsAskedAgain) {
-    Write("bad.txt", "1 2\n2 1\n");
-    Write("good.txt", "1 0.5\n0.5 1\n");
-    Script("4\n5\n2\nc\nbad.txt\ngood.txt\nu\n" + kMiddle + "n\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_EQ(d.set.traitInput, 'c');
-    EXPECT_EQ(d.set.traitCode, 1);
-    EXPECT_STREQ(d.set.traitCorrFile, "good.txt");
-    EXPECT_EQ(d.m.traitCorr[0][1], 0.5f);
-    EXPECT_EQ(tnxtest::Count(Out(), "Name of the file with full trait correlation matrix (2 traits x 2 traits): "), 2);
-    EXPECT_NE(Err().find("not positive definite"), std::string::npos);
+TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
+    const std::pair<const char*, std::string> cases[] = {
+        // The whole dialogue follows, so that only the file can raise the code.
+        {"1 2\n2 1\n3 5\n4\n", Full()},               // ends after 7 of 10 numbers
+        {"1 2\n2 1\n3 1e999\n4 3\n5 4\n", Full()},     // no finite number
+        {"1 2\n2 1\n3 1e39\n4 3\n5 4\n", Full()},      // beyond the range of a float
+        {"1 2\n2 1\n3 5\n4 3\n5 4\n", "4\n5\n"},       // the input ends in the dialogue
+    };
+    for (const auto& [traits, answers] : cases) {
+        Write("B.txt", traits);
+        Script(answers);
+        Dialogue d;
+        EXPECT_EQ(CodeOf([&] { d.Run(); }), TNX_END_OF_FILE) << traits;
+    }
 }
 
 TEST(PositiveDefinite, CholeskyDecides) {
@@ -191,29 +193,13 @@ TEST(PositiveDefinite, CholeskyDecides) {
 }
 
 TEST(SizeChecks, CellsAndPredictorsInSixtyFourBits) {
-    EXPECT_TRUE(CellsFit(46340, 46340));   // 2147395600 cells
-    EXPECT_FALSE(CellsFit(46341, 46341));  // 2147488281 cells
-    EXPECT_TRUE(CellsFit(1, INT_MAX));
-    EXPECT_FALSE(CellsFit(2, INT_MAX));
-    EXPECT_FALSE(CellsFit(0, 5));
-    EXPECT_EQ(PredictorCount(1, true), 1);
-    EXPECT_EQ(PredictorCount(4, true), 10);
-    EXPECT_EQ(PredictorCount(4, false), 4);
-    EXPECT_EQ(PredictorCount(100000, true), 100000 + 4999950000LL);
-}
-
-TEST_F(SimulatorDialogueTest, SizesThatCannotBeHeldAreRefusedWhenEntered) {
-    // n = 2147483647 and n = 46341 cannot hold their (n + 1) x n site distances and
-    // metacommunity, s = 46341 its s x s OTU similarities; M = 600000000 makes M n above INT_MAX.
-    Script("2147483647\n46341\n4\n46341\n5\n2\nt\nB.txt\n"
-           "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE.txt\nn\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n0.5\n0.5\n"
-           "600000000\n10\n5\n0.5\nn\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_EQ(d.set.n, 4);
-    EXPECT_EQ(d.set.M, 10);
-    EXPECT_EQ(d.set.s, 5);
-    EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 4);
+    // 46340^2 = 2147395600 cells fit, 46341^2 = 2147488281 do not; n + n(n-1)/2 predictors.
+    EXPECT_EQ((std::vector<bool>{CellsFit(46340, 46340), CellsFit(46341, 46341), CellsFit(1, INT_MAX),
+                                 CellsFit(2, INT_MAX), CellsFit(0, 5)}),
+              (std::vector<bool>{true, false, true, false, false}));
+    EXPECT_EQ((std::vector<long long>{PredictorCount(1, true), PredictorCount(4, true), PredictorCount(4, false),
+                                      PredictorCount(100000, true)}),
+              (std::vector<long long>{1, 10, 4, 100000 + 4999950000LL}));
 }
 
 TEST_F(SimulatorDialogueTest, TraitsAreRefusedWhenTheirSimilaritiesCannotBeHeld) {
@@ -225,15 +211,6 @@ TEST_F(SimulatorDialogueTest, TraitsAreRefusedWhenTheirSimilaritiesCannotBeHeld)
     EXPECT_EQ(tnxtest::Count(Err(), "Too large"), 1);
 }
 
-TEST_F(SimulatorDialogueTest, OneFactorWithInteractionsHasOnePredictor) {
-    Script(Start(4) + "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE.txt\ny\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n"
-                      "0.5\n0.5\n10\n5\n0.5\nn\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_TRUE(d.set.interactions);
-    EXPECT_EQ(d.set.v, 1);
-}
-
 // Settings dialogue answers: groups from the keyboard, fuzzy types, 20 permutations, no
 // restriction, seed 11, Mantel, Euclidean distance, all traits, W at unit totals, details y.
 const std::string kSettings = "k\n1 2 3 4 5\n1\n20\n0\n2\n11\n1\n6\n1\ny\ny\n";
@@ -241,69 +218,38 @@ const std::string kSettings = "k\n1 2 3 4 5\n1\n20\n0\n2\n11\n1\n6\n1\ny\ny\n";
 TEST_F(SimulatorDialogueTest, TypeIModeRunsTheSettingsDialogueOnTheSimulatedTraits) {
     // Leftovers of an earlier session that the settings dialogue must not see.
     hasPhylogeny = true;
-    hasTraitGroups = 1;
-    temEnvQual = 1;
+    hasTraitGroups = temEnvQual = 1;
     strcpy(whichPrinda, "old");
     Write("old", "a report of an earlier session\n");
-    // One community is refused for the tests; the variable selection with none is asked again.
+    // Two factors and their pair; the variable selection with none is asked again.
     Write("E3.txt", "1 2 3 4\n4 3 2 1\n");
     Write("A3.txt", "1 0 0\n0 0 0\n");
     Write("K3.txt", "0 0\n0 0\n");
-    Script(Start(4) + "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n2\ne\nE3.txt\ny\nA3.txt\nK3.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n"
-                      "0.5\n0.5\n10\n5\n0.5\ny\n3\n" + kSettings + "2\n0 0 0\n1 0 1\n0.05\n");
+    Script(Start(4) + Edit(kMiddle, "r\n1\ne\nE.txt\nn\nA.txt\nK.txt", "r\n2\ne\nE3.txt\ny\nA3.txt\nK3.txt") + "y\n3\n" + kSettings + "2\n0 0 0\n1 0 1\n0.05\n");
     {
         Dialogue d;
         d.Run();
-        EXPECT_TRUE(d.set.testMode);
-        EXPECT_EQ(d.set.N, 3);
-        EXPECT_EQ(d.set.alpha, 0.05);
-        EXPECT_TRUE(d.set.intermediate);
-        EXPECT_FALSE(d.set.stepFiles);
-        EXPECT_EQ(d.varSelect[0], 1);
-        EXPECT_EQ(d.varSelect[1], 0);
-        EXPECT_EQ(d.varSelect[2], 1);
-        EXPECT_EQ(tcst, 5);
-        EXPECT_EQ(nch, 2);
-        EXPECT_STREQ(chLabel[0], "1");
-        EXPECT_STREQ(chLabel[1], "2");
-        EXPECT_EQ(chtype[1], 3);
-        EXPECT_EQ(weight[0], 1.0f);
-        EXPECT_EQ(fuzzy, 3);
-        EXPECT_EQ(niter, 20);
-        EXPECT_EQ(rseed, 11u);
-        EXPECT_FALSE(includePhylogeny);
+        EXPECT_EQ((V{double(d.set.testMode), double(d.set.N), d.set.alpha, double(d.set.intermediate),
+                     double(d.set.stepFiles), double(d.varSelect[0]), double(d.varSelect[1]), double(d.varSelect[2])}),
+                  (V{1, 3, 0.05, 1, 0, 1, 0, 1}));
+        EXPECT_EQ((V{double(tcst), double(nch), double(chtype[1]), weight[0], double(fuzzy), double(niter), double(rseed),
+                     double(includePhylogeny)}),
+                  (V{5, 2, 3, 1, 3, 20, 11, 0}));
+        EXPECT_EQ(tnxtest::GetRows(chLabel, 2), (tnxtest::Strings{"1", "2"}));
         const std::string o = Out();
         EXPECT_EQ(o.find("This session has a previous"), std::string::npos);
         EXPECT_NE(o.find("Select variables (and their interactions if included):\n(enter 0 for exclusion or 1 for "
-                         "inclusion)\n1 2 1x2 \n"),
+                         "inclusion)\n1 2 1x2 \nSpecify the alpha threshold for Ho rejection: "),
                   std::string::npos);
-        EXPECT_NE(o.find("Specify the alpha threshold for Ho rejection: "), std::string::npos);
-        const std::string e = Err();
-        EXPECT_EQ(tnxtest::Count(e, "No variable selected"), 1);
+        EXPECT_EQ(tnxtest::Count(Err(), "No variable selected"), 1);
     }
     // Released and cleared; the report name of the earlier session is back.
-    EXPECT_EQ(chLabel, nullptr);
-    EXPECT_EQ(chtype, nullptr);
-    EXPECT_EQ(weight, nullptr);
-    EXPECT_EQ(partition_OTUs, nullptr);
-    EXPECT_EQ(nGrPoly, nullptr);
-    EXPECT_EQ(tcst, 0);
-    EXPECT_EQ(nch, 0);
+    EXPECT_EQ((std::vector<const void*>{chLabel, chtype, weight, partition_OTUs, nGrPoly}),
+              std::vector<const void*>(5, nullptr));
+    EXPECT_EQ(tcst + nch, 0);
     EXPECT_STREQ(whichPrinda, "old");
     hasPhylogeny = false;
-    hasTraitGroups = 0;
-    temEnvQual = 0;
-}
-
-TEST_F(SimulatorDialogueTest, TypeIModeNeedsTwoCommunities) {
-    Write("E1.txt", "1\n");
-    Script(Start(1) + "r\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nE1.txt\nn\nA.txt\nK.txt\nr\n-1\n-5\n0.3\n0.7\nr\n-5\n-5\n"
-                      "0.5\n0.5\n10\n5\n0.5\ny\nn\n1\nn\n");
-    Dialogue d;
-    d.Run();
-    EXPECT_FALSE(d.set.testMode);
-    EXPECT_EQ(tnxtest::Count(Out(), "Evaluate type I error or power? y/n "), 2);
-    EXPECT_NE(Err().find("at least 2 communities"), std::string::npos);
+    hasTraitGroups = temEnvQual = 0;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <sstream>
 #include <string>
 
 #include "common/TimeStampLine.h"
@@ -22,13 +23,9 @@ protected:
     void SetUp() override {
         TempDirTest::SetUp();
         sDigits = 4;
-        set.n = 2, set.s = 3, set.p = 2, set.f = 2, set.v = 3;
+        set.n = set.p = set.f = 2, set.s = set.v = 3;
         set.interactions = true;
         set.G = 7, set.M = 9, set.h = 0.25, set.lmin = 0.125;
-        set.traitInput = 't';
-        set.envMode = 'e';
-        set.kernelMode = set.survivalMode = set.densityMode = 'r';
-        set.coordMode = 'r';
         snprintf(set.envFile, sizeof set.envFile, "env.txt");
         snprintf(set.responseFile, sizeof set.responseFile, "resp.txt");
         snprintf(set.effectFile, sizeof set.effectFile, "eff.txt");
@@ -45,6 +42,14 @@ protected:
         m.recordStep = 3;
         m.richness[0] = 1;
     }
+    // What `write` puts in a file.
+    template <class F>
+    static std::string Written(F write) {
+        FILE* f = std::fopen("rep.txt", "w");
+        write(f);
+        std::fclose(f);
+        return Read("rep.txt");
+    }
     void TearDown() override {
         FreeAssemblyModel(set, &m);
         sDigits = savedDigits;
@@ -55,26 +60,17 @@ protected:
 TEST_F(SimReportTest, HeaderEchoesTheSettings) {
     double** raw = dim2Double(2, 2);
     raw[0][0] = 10, raw[0][1] = 20, raw[1][0] = 30, raw[1][1] = 40;
-    FILE* f = std::fopen("rep.txt", "w");
-    WriteSimulationHeader(f, set, m, raw);
-    std::fclose(f);
+    const std::string t = Written([&](FILE* f) { WriteSimulationHeader(f, set, m, raw); });
     free2D(raw, 2);
-    const std::string t = Read("rep.txt");
     const std::string dashes(70, '-');
     // Rule, title, version, time stamp, rule; then the settings.
-    size_t at = 0;
-    std::string lines[5];
-    for (std::string& line : lines) {
-        const size_t end = t.find('\n', at);
-        ASSERT_NE(end, std::string::npos);
-        line = t.substr(at, end + 1 - at);
-        at = end + 1;
-    }
-    EXPECT_EQ(lines[0], dashes + "\n");
-    EXPECT_EQ(lines[1], "SIMULATION OF COMMUNITY ASSEMBLY\n");
-    EXPECT_EQ(lines[2], std::string(version) + "\n");
-    EXPECT_TRUE(tnxtest::IsTimeStampLine(lines[3]));
-    const std::string rest = t.substr(at - 71);
+    std::istringstream lines(t);
+    std::string line[4];
+    for (std::string& l : line) std::getline(lines, l);
+    EXPECT_EQ((std::vector<std::string>{line[0], line[1], line[2]}),
+              (std::vector<std::string>{dashes, "SIMULATION OF COMMUNITY ASSEMBLY", version}));
+    EXPECT_TRUE(tnxtest::IsTimeStampLine(line[3] + "\n")) << line[3];
+    const std::string rest = t.substr(static_cast<size_t>(lines.tellg()));
     const std::string expected =
         dashes + "\n"
         "\nSpecified trait data (standardized to Z scores, 3 OTUs in rows and 2 traits in columns):\n"
@@ -97,13 +93,8 @@ TEST_F(SimReportTest, HeaderEchoesTheSettings) {
 }
 
 TEST_F(SimReportTest, DataSetBlockListsTheFinalCommunities) {
-    set.kernelMode = 'd';
-    set.survivalMode = 'd';
-    set.densityMode = 'd';
-    FILE* f = std::fopen("rep.txt", "w");
-    WriteDataSetBlock(f, set, m, 2);
-    std::fclose(f);
-    const std::string t = Read("rep.txt");
+    set.kernelMode = set.survivalMode = set.densityMode = 'd';
+    const std::string t = Written([&](FILE* f) { WriteDataSetBlock(f, set, m, 2); });
     const std::string head =
         "\n\nSIMULATED DATA 2"
         "\nSpecified site coordinates (2 x 2 community sites):\n0\t0\t\n0\t0\t\n"
@@ -138,34 +129,24 @@ TEST(CountRejections, ProbabilityAtOrBelowAlphaRejects) {
     const Case cases[] = {{0.01, 1}, {0.05, 1}, {up1, 1}, {up2, 0}, {0.06, 0}, {1.0, 0}, {0.0, 1}};
     for (const Case& c : cases) {
         double P[kPermTestStats], counters[kPermTestStats] = {};
-        for (double& x : P) x = 1.0;
-        P[kRoTE] = c.p;
-        P[kRXZ_T] = c.p;
+        std::fill(P, P + kPermTestStats, 1.0);
+        P[kRoTE] = P[kRXZ_T] = c.p;
         P[kRoBF] = 0.0;  // beyond the eleven counted statistics: never counted
         CountRejections(P, alpha, counters);
-        EXPECT_EQ(counters[kRoTE], c.count) << c.p;
-        EXPECT_EQ(counters[kRXZ_T], c.count) << c.p;
-        EXPECT_EQ(counters[kRoXE], 0.0);
-        EXPECT_EQ(counters[kRoBF], 0.0);
+        EXPECT_EQ((std::vector<double>{counters[kRoTE], counters[kRXZ_T], counters[kRoXE], counters[kRoBF]}),
+                  (std::vector<double>{c.count, c.count, 0, 0})) << c.p;
     }
 }
 
 TEST_F(SimReportTest, FinalResultsDivideByTheDataSetsAndNameEachStatistic) {
-    set.testMode = true;
-    set.N = 4;
-    set.intermediate = false;
-    niter = 99;
-    opt_ro = 1;
-    BealsIncludeOpt = 0;
+    set.testMode = true, set.N = 4, set.intermediate = false;
+    niter = 99, opt_ro = 1, BealsIncludeOpt = 0;
     double counters[kSimCountedStats] = {};
     counters[kRoTE] = 1, counters[kRoXE] = 2, counters[kRoXE_T] = 3, counters[kRoRE] = 4, counters[kRoXE_TR] = 0;
     counters[kRTY] = 1, counters[kRXY] = 2, counters[kRXY_T] = 3, counters[kRTZ] = 4, counters[kRXZ] = 0;
     counters[kRXZ_T] = 1;
     int sel[3] = {1, 1, 0};
-    FILE* f = std::fopen("rep.txt", "w");
-    WriteFinalResults(f, set, m, counters, sel, 1.5);
-    std::fclose(f);
-    const std::string t = Read("rep.txt");
+    const std::string t = Written([&](FILE* f) { WriteFinalResults(f, set, m, counters, sel, 1.5); });
     const size_t tail = t.find("\n\nPROBABILITIES");
     ASSERT_NE(tail, std::string::npos);
     EXPECT_EQ(t.find("Elapsed time"), std::string::npos);  // intermediate results off: probabilities only
@@ -187,24 +168,15 @@ TEST_F(SimReportTest, FinalResultsDivideByTheDataSetsAndNameEachStatistic) {
 }
 
 TEST_F(SimReportTest, FinalResultsWithIntermediateResultsEchoTheRun) {
-    set.testMode = true;
-    set.N = 2;
-    set.alpha = 0.05;
-    set.intermediate = true;
-    niter = 9;
-    opt_ro = 3;
-    overfitFactorPCARegr = 2.5;
-    rseed = 42;
+    set.testMode = true, set.N = 2, set.alpha = 0.05, set.intermediate = true;
+    niter = 9, opt_ro = 3, overfitFactorPCARegr = 2.5, rseed = 42;
     weight = dim1Dfloat(2);
     weight[0] = 1.0f;
     double counters[kSimCountedStats] = {};
     int sel[3] = {1, 0, 1};
-    FILE* f = std::fopen("rep.txt", "w");
-    WriteFinalResults(f, set, m, counters, sel, 0.5);
-    std::fclose(f);
+    const std::string t = Written([&](FILE* f) { WriteFinalResults(f, set, m, counters, sel, 0.5); });
     free1D(weight);
     weight = nullptr;
-    const std::string t = Read("rep.txt");
     for (const char* line :
          {"\nInitial ecosystem conditions (2 factors x 2 sites, file env.txt).\n",
           "ecosystem predictor variables (and their double interactions), file resp.txt): \n",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibRes.h"
@@ -71,22 +72,17 @@ TEST(Distances, EveryOverloadAgainstVegdist) {
     od.fill(99);
     ChordDistMV(4, 5, xd, od);
     CheckUpper(od, kChord, 1e-12);
-    // Squared forms and 2Vec forms.
+    // Squared forms (the squares of vegdist's values) and the forms on two vectors.
     const double* e = kEuclid.begin();
     od.fill(99);
     EucliDistSq(4, 5, xd, od);
     CheckUpper(od, {e[0] * e[0], e[1] * e[1], e[2] * e[2], e[3] * e[3], e[4] * e[4], e[5] * e[5]}, 1e-10);
-    EucliDistSq(4, 5, xf, of);
-    EXPECT_EQ(of[2][3], 36.0f);
-    EXPECT_DOUBLE_EQ(EucliDistSq2Vec(5, xf[0], xf[1]), 46.0);
-    EXPECT_DOUBLE_EQ(EucliDistSq2Vec(5, xd[0], xd[1]), 46.0);
-    EXPECT_DOUBLE_EQ(EucliDistSq2Vec(5, xf[0], xd[1]), 46.0);
     const double c01 = *kChord.begin() * *kChord.begin();
-    EXPECT_NEAR(ChordDistSq2Vec(5, xd[0], xd[1]), c01, 1e-12);
+    ExpectVec(std::vector<double>{EucliDistSq2Vec(5, xf[0], xf[1]), EucliDistSq2Vec(5, xd[0], xd[1]),
+                                  EucliDistSq2Vec(5, xf[0], xd[1]), AbsValFunction2Vec(5, xf[1], xf[3]),
+                                  AbsValFunction2VecD(5, xd[1], xd[3])}.data(), {46, 46, 46, 16, 16}, 0);
+    ExpectVec(std::vector<double>{ChordDistSq2Vec(5, xd[0], xd[1]), ChordDistSq2VecMV(5, xd[0], xd[1])}.data(), {c01, c01});
     EXPECT_NEAR(ChordDistSq2Vec(5, xf[0], xf[1]), c01, 1e-6);
-    EXPECT_NEAR(ChordDistSq2VecMV(5, xd[0], xd[1]), c01, 1e-12);
-    EXPECT_DOUBLE_EQ(AbsValFunction2Vec(5, xf[1], xf[3]), 16.0);
-    EXPECT_DOUBLE_EQ(AbsValFunction2VecD(5, xd[1], xd[3]), 16.0);
     EXPECT_EQ(EucliDistSq2Vec(0, xf[0], xd[1]) + ChordDistSq2Vec(0, xd[0], xd[1]) + AbsValFunction2VecD(0, xd[1], xd[3]), 0.0);
 }
 

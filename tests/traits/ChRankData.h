@@ -20,6 +20,7 @@
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
 #include "statistics/qwlibRes.h"
+#include "traits/TNXCHORD.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXGOWER.h"
 
@@ -41,10 +42,7 @@ inline Survey RandomSurvey(unsigned seed, int p, int s, int n, int v, bool phylo
     std::mt19937 gen(seed);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     Survey sv;
-    sv.p = p;
-    sv.s = s;
-    sv.n = n;
-    sv.v = v;
+    sv.p = p, sv.s = s, sv.n = n, sv.v = v;
     sv.types.assign(p, 3);
     sv.B.assign(s, std::vector<float>(p));
     for (auto& row : sv.B)
@@ -132,29 +130,12 @@ inline void LoadSurvey(const Survey& sv, int criterion, const std::vector<int>& 
     std::snprintf(whichStructures, sizeof whichStructures, "s1Str.txt");
     for (int t = 0; t < nch; t++) weight[t] = 1.0f;
     for (int i = 0; i < tcst && !partition.empty(); i++) partition_OTUs[i] = partition[i];
-    opt_struct = criterion;
-    opt_ro = 1;
-    rese_opt = 6;
-    fuzzy = 3;
-    fuzziness = 1.0f;
-    reseCSTopt = 1;
-    poolCSTopt = 2;
-    clusMethPoolCSTs = 0;
-    traitBasedOpt = criterion == 10 ? 2 : 1;
-    rankingAlgorithm = 2;
-    optUnitTotalAdjust1 = true;
-    optUnitTotalAdjust2 = false;
-    optCoVariable = false;
-    optRndTests = false;
-    countDoubleAbsence = 0;
-    nMinTraitsChRank = 1;
-    nMaxTraitsChRank = nch;
-    printRankIntermedResults = 'n';
-    saveStruct = 'n';
-    sDigits = 6;
-    sqrtDissimOpt_RaoTraits = 0;
-    BealsIncludeOpt = 1;
-    overfitFactorPCARegr = 3.0;
+    opt_struct = criterion, opt_ro = 1, rese_opt = 6, fuzzy = 3, fuzziness = 1.0f;
+    reseCSTopt = 1, poolCSTopt = 2, clusMethPoolCSTs = 0, traitBasedOpt = criterion == 10 ? 2 : 1;
+    rankingAlgorithm = 2, optUnitTotalAdjust1 = true, optUnitTotalAdjust2 = false;
+    optCoVariable = false, optRndTests = false, countDoubleAbsence = 0;
+    nMinTraitsChRank = 1, nMaxTraitsChRank = nch, printRankIntermedResults = 'n', saveStruct = 'n';
+    sDigits = 6, sqrtDissimOpt_RaoTraits = 0, BealsIncludeOpt = 1, overfitFactorPCARegr = 3.0;
     if (hasPhylogeny) {
         free1D(partition_OTUs_Phyl);
         partition_OTUs_Phyl = dim1Dint(tcst);
@@ -162,6 +143,22 @@ inline void LoadSurvey(const Survey& sv, int criterion, const std::vector<int>& 
         CountGroupsNew(tcst, partition_OTUs_Phyl, &nTaxa, nullptr);
         fuzzyPhyl = 1;
     }
+}
+
+// Runs the search that answers for the criterion (16 to 24: modes 1, 2, 4 to 9 and 3).
+inline ChRankStatus RunCriterion(int criterion) {
+    if (criterion == 1) return ChRankTDAP_TCAP();
+    if (criterion == 9) return ChRankTDAP();
+    if (criterion == 10) return ChRankTCAP();
+    if (criterion <= 13) return ChRankPhylogenyAssembly();
+    if (criterion <= 15) return ChRank_Phylogeny_x_Trait_Assembly();
+    return ChRankAlphaBetaDivergence(criterion == 24 ? 3 : criterion <= 17 ? criterion - 15 : criterion - 14);
+}
+
+// A result file from the session line to the elapsed time: what a second run must repeat.
+inline std::string ResultBody(const std::string& text) {
+    const size_t b = text.find("Session:");
+    return text.substr(b, text.find("Elapsed time") - b);
 }
 
 // ---------------------------------------------------------------- from-scratch evaluations
@@ -187,20 +184,33 @@ inline int* Flags(const std::vector<int>& subset) {
     return f;
 }
 
-// DT of a subset: community-weighted means, unit-length columns, Euclidean distance.
-inline double** TraitDistance(const std::vector<int>& subset) {
+// Resemblance `option` between the rows of M (communities x cols).
+inline double** Distance(double** M, int cols, int option) {
+    double** D = dim2Double(ncsm, ncsm);
+    NominalReseNonHier(ncsm, cols, M, D, option);
+    return D;
+}
+
+// T of a subset in double: community-weighted means of its traits (other columns 0), each
+// column brought to unit length.
+inline double** Means(const std::vector<int>& subset) {
     double** W = CommunitiesByOtus();
     int* f = Flags(subset);
     double** T = dim2Double(ncsm, nch);
     CommunityWeightedMeans(ncsm, tcst, nch, W, csm_Float, f, T);
     double** Tn = dim2Double(ncsm, nch);
     NormalizeColsMV(ncsm, nch, T, Tn);
-    double** DT = dim2Double(ncsm, ncsm);
-    NominalReseNonHier(ncsm, nch, Tn, DT, 6);
-    free2D(Tn, ncsm);
     free2D(T, ncsm);
     free1D(f);
     free2D(W, ncsm);
+    return Tn;
+}
+
+// DT of a subset: the Euclidean distance of its normalised means.
+inline double** TraitDistance(const std::vector<int>& subset) {
+    double** T = Means(subset);
+    double** DT = Distance(T, nch, 6);
+    free2D(T, ncsm);
     return DT;
 }
 
@@ -255,21 +265,26 @@ inline float** SubsetSimilarity(const std::vector<int>& subset) {
     return S;
 }
 
-// DX of a subset: fuzzy belonging to the g types of partition_OTUs, X = W U, resemblance
-// option rese_opt.
-inline double** CompositionDistance(const std::vector<int>& subset, int g) {
+// X of a subset: W times the fuzzy belonging of the OTUs to the g types of partition_OTUs
+// by the similarity over the subset's traits.
+inline double** Composition(const std::vector<int>& subset, int g) {
     float** S = SubsetSimilarity(subset);
     double** U = dim2Double(tcst, g);
     FuzzyBelonging(tcst, g, S, partition_OTUs, U, false);
     double** W = CommunitiesByOtus();
     double** X = dim2Double(ncsm, g);
     MatrixProdMV(ncsm, tcst, tcst, g, W, U, X);
-    double** DX = dim2Double(ncsm, ncsm);
-    NominalReseNonHier(ncsm, g, X, DX, rese_opt);
-    free2D(X, ncsm);
     free2D(W, ncsm);
     free2D(U, tcst);
     free2D(S, tcst);
+    return X;
+}
+
+// DX of a subset: resemblance option rese_opt between the rows of its X.
+inline double** CompositionDistance(const std::vector<int>& subset, int g) {
+    double** X = Composition(subset, g);
+    double** DX = Distance(X, g, rese_opt);
+    free2D(X, ncsm);
     return DX;
 }
 

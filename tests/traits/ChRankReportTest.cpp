@@ -3,7 +3,9 @@
 // block of the niche criteria, and equal values kept in the order enumerated.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -13,6 +15,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
+#include "statistics/StatTestUtil.h"
 #include "traits/ChRankData.h"
 #include "traits/TNXCHORD.h"
 #include "traits/TNXCHORDReport.h"
@@ -47,21 +50,16 @@ TEST_P(ChRankHeader, LinesInOrderWithTheIntermediatePrintout) {
     const Survey sv = RandomSurvey(140 + hc.criterion, 3, 7, 6, 2, true);
     LoadSurvey(sv, hc.criterion, {1, 2, 3, 1, 2, 3, 1});
     printRankIntermedResults = 'y';
-    ChRankStatus st = kChRankRefused;
-    switch (hc.criterion) {
-        case 1: st = ChRankTDAP_TCAP(); break;
-        case 9: st = ChRankTDAP(); break;
-        case 11: st = ChRankPhylogenyAssembly(); break;
-        default: st = ChRank_Phylogeny_x_Trait_Assembly(); break;
-    }
-    ASSERT_EQ(st, kChRankDone);
+    ASSERT_EQ(RunCriterion(hc.criterion), kChRankDone);
     const std::string text = Read("s1ChRank.txt");
     std::vector<std::string> all = {std::string(version) + "\n\n" + lineL + "\nTRAIT SUBSET OPTIMIZATION\n" + lineL +
                                     "\n",
                                     "Session:        s1 \nFormatted data: s1Formda.txt \n"};
     all.insert(all.end(), hc.fragments.begin(), hc.fragments.end());
     ExpectInOrder(text, all);
-    if (!hc.intermediate.empty()) EXPECT_EQ(tnxtest::Count(text, "\n" + hc.intermediate), hc.intermediateLines);
+    if (!hc.intermediate.empty()) {
+        EXPECT_EQ(tnxtest::Count(text, "\n" + hc.intermediate), hc.intermediateLines);
+    }
     // The whole trait set appears in its intermediate line, its per-size line, the per-size
     // list (or the first top list of the niche criteria) and, when its value is ranked, the top list.
     const int whole = tnxtest::Count(text, "\tt1\tt2\tt3\t");
@@ -89,71 +87,54 @@ TEST_P(ChRankHeader, LinesInOrderWithTheIntermediatePrintout) {
     }
 }
 
+// Lines several headers share.
 const std::string kUnitLines =
     "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
     "Community data matrix W NOT adjusted to unit totals prior to evaluation.\n";
+const std::string kTypes = "Trait-based approach: 1 (composition of types)\n" + kUnitLines;
+const std::string kMantel = "Correlation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" + kPartition;
+const std::string kGower = "Resemblance function between OTUs: 1 (Gower index)\n";
+const std::string kRanking = "Ranking algorithm: 2 (all trait combinations)\n";
+const std::string kFuzzyEuclid = "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
+                                 "Resemblance option between communities: 6 (Euclidean distance)\n";
+const std::string kPerSize = "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Criteria, ChRankHeader,
     ::testing::Values(
         HeaderCase{1,
                    {"Trait ranking criterion (TRC): 1 (both trait-divergence and trait-convergence assembly "
-                    "patterns)\nCorrelation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Gower similarity index modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "All traits were considered.\n\nTRC         \tTrait subset used:\n",
+                    "patterns)\n" + kMantel + "Gower similarity index modified to count matching absences in binary "
+                    "traits? not\n" + kRanking + kFuzzyEuclid + "All traits were considered.\n\nTRC         \tTrait "
+                    "subset used:\n",
                     "Ranking criterion value and optimal subset with 1 traits: \t",
-                    "\n\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n",
-                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n",
-                    "\nElapsed time: "},
+                    "\n\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n", kPerSize, "\nElapsed time: "},
                    "", 0},
         HeaderCase{9,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 9 (Trait-divergence assembly patterns, TDAP)\n"
-                        "Correlation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
-                        "Gower similarity modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\nAll traits were considered.\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
+                   {kTypes + "Trait ranking criterion (TRC): 9 (Trait-divergence assembly patterns, TDAP)\n" + kMantel +
+                        kGower + "Gower similarity modified to count matching absences in binary traits? not\n" +
+                        kRanking + "All traits were considered.\n" + kFuzzyEuclid +
                         "\nTRC         \tTrait subset used:\nro(TE)=\t",
                     "\tro(XE)=\t", "\tro(XT)=\t", "\tro(XE.T)=\t", "\tTraits:\tt1\t\n",
                     "\n\nTrait subsets with maximum partial Mantel correlation ro(XE.T):\nTRC\toptimal subset of traits\n"},
                    "ro(TE)=\t", 7},
         HeaderCase{11,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 11 (correlation of phylogenetically structured assembly "
-                        "patterns, PSAP to both trait-divergence and trait-convergence assembly patterns, TDAP and "
-                        "TCAP)\nCorrelation measure: matrix correlation (Mantel)\nPooling of OTUs: 2 (polythetic)\n" +
-                        kPartition +
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
-                        "Gower index modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "\nTRC         \tTrait subset used:\nro(PT)=\t",
-                    "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n",
-                    "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n",
+                   {kTypes + "Trait ranking criterion (TRC): 11 (correlation of phylogenetically structured assembly "
+                             "patterns, PSAP to both trait-divergence and trait-convergence assembly patterns, TDAP and "
+                             "TCAP)\n" + kMantel + kGower +
+                        "Gower index modified to count matching absences in binary traits? not\n" + kRanking +
+                        kFuzzyEuclid + "\nTRC         \tTrait subset used:\nro(PT)=\t",
+                    "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n", kPerSize,
                     "\nElapsed time: "},
                    "ro(PT)=\t", 7},
         HeaderCase{14,
-                   {"Trait-based approach: 1 (composition of types)\n" + kUnitLines +
-                        "Trait ranking criterion (TRC): 14 (beta niche conservation: ro(PT) * ro(TE))\n"
-                        "Pooling of OTUs: 2 (polythetic)\n"
-                        "Clustering method defining types: none (groups were specified by the user).\n"
-                        "1\t2\t3\t1\t2\t3\t1\t\n"
-                        "Resemblance function between OTUs: 1 (Gower index)\n"
-                        "Gower index modified to count matching absences in binary traits? not\n"
-                        "Ranking algorithm: 2 (all trait combinations)\n"
+                   {kTypes + "Trait ranking criterion (TRC): 14 (beta niche conservation: ro(PT) * ro(TE))\n"
+                             "Pooling of OTUs: 2 (polythetic)\n"
+                             "Clustering method defining types: none (groups were specified by the user).\n"
+                             "1\t2\t3\t1\t2\t3\t1\t\n" + kGower +
+                        "Gower index modified to count matching absences in binary traits? not\n" + kRanking +
                         "All traits were considered in the computation of Gower similarity index between "
-                        "populations.\n"
-                        "Fuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n"
-                        "Resemblance option between communities: 6 (Euclidean distance)\n"
-                        "\nTRC         \tGroups\tTrait subset used:\nro(PT)=\t",
+                        "populations.\n" + kFuzzyEuclid + "\nTRC         \tGroups\tTrait subset used:\nro(PT)=\t",
                     "\troAlphaNiche=\t", "\t3 groups\tTraits:\tt1\tGroup sizes:\t3\t2\t2\t\n",
                     "Ranking criterion values, groups and optimal subset with 1 traits: \t",
                     "\n\nTrait subsets and number of types with maximum matrix correlation:\nTRC\tn groups\toptimal "
@@ -161,7 +142,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "\n\nTrait subsets with maximum matrix correlation (only optimal number of types presented):\nTRC\tn "
                     "groups\toptimal subset of traits\n",
                     "\nElapsed time: "},
-                   "ro(PT)=\t", 7}));
+                   "ro(PT)=\t", 7},
+        HeaderCase{17,
+                   {kTypes + "Trait ranking criterion (TRC): 17 (beta divergence: ro(XE.TR))\tmatrix correlation "
+                             "(Mantel)\n" + kMantel + kGower +
+                        "Gower similarity modified to count matching absences in binary traits? not\n"
+                        "Rao entropy based on traits computed on square root transformed dissimilarities? not\n" +
+                        kRanking + kFuzzyEuclid + "\nTRC         \tGroups\tTrait subset used:\nr(XE.TR)=\t",
+                    kPerSize},
+                   "r(XE.TR)=\t", 7}));
 
 // The per-size pieces and the top list, from records filled by hand.
 class ChRankReportPieces : public ::testing::Test {
@@ -185,10 +174,7 @@ protected:
     static std::string Printed(F print) {
         FILE* f = std::tmpfile();
         print(f);
-        std::fflush(f);
-        std::rewind(f);
-        std::string s;
-        for (int c; (c = std::fgetc(f)) != EOF;) s.push_back(static_cast<char>(c));
+        const std::string s = ReadBack(f);
         std::fclose(f);
         return s;
     }
@@ -236,6 +222,62 @@ TEST_F(ChRankReportPieces, TopListBestFirstSkippingOrShowingEmptySlots) {
 }
 
 class ChRankTies : public tnxtest::TempDirTest {};
+using ChRankLayout = tnxtest::TempDirTest;
+
+// Criterion 10 over sizes 2 and 3 of 3 traits, with the intermediate lines, line by line: the
+// header; every subset once, in enumeration order, with its r(TE) (DT formed as the search does,
+// from float means); the per-size line after the last subset of each size; the top list best
+// first, holding the positive values only; then the per-size list.
+TEST_F(ChRankLayout, TraitConvergenceFileLineByLine) {
+    LoadSurvey(RandomSurvey(5, 3, 7, 6, 2), 10, {});
+    printRankIntermedResults = 'y';
+    nMinTraitsChRank = 2;
+    ASSERT_EQ(ChRankTCAP(), kChRankDone);
+    const std::string text = Read("s1ChRank.txt");
+    const std::string head = std::string(version) + "\n\n" + lineL + "\nTRAIT SUBSET OPTIMIZATION\n" + lineL + "\n";
+    ASSERT_EQ(text.compare(0, head.size(), head), 0);
+    auto line = [](const char* format, double v, const std::vector<int>& s) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, format, v);
+        std::string l = buf;
+        for (int t : s) l += "t" + std::to_string(t + 1) + "\t";
+        return l + "\n";
+    };
+    std::string expected =
+        "Session:        s1 \nFormatted data: s1Formda.txt \n"
+        "\nTrait-based approach: 2 (trait averages at community level)\n"
+        "Trait ranking criterion (TRC): 10 (Trait-convergence assembly patterns, TCAP)\n"
+        "Correlation measure: matrix correlation (Mantel)\nRanking algorithm: 2 (all trait combinations)\n"
+        "All traits were considered.\nResemblance option between communities: 6 (Euclidean distance)\n";
+    double** DE = RawEnvironmentDistance();
+    const std::vector<std::vector<int>> order = {{0, 1}, {0, 2}, {1, 2}, {0, 1, 2}};
+    std::vector<double> values;
+    for (size_t i = 0; i < order.size(); i++) {
+        double** DT = TraitDistanceFloat(order[i]);
+        values.push_back(MatrixCorr(ncsm, DE, DT));
+        free2D(DT, ncsm);
+        expected += line("%g\t", values[i], order[i]);
+        if (i >= 2) {
+            const size_t b = i == 2 ? 0 : 3;
+            const size_t best = std::max_element(values.begin() + b, values.end()) - values.begin();
+            expected += "Ranking criterion value and optimal subset with " + std::to_string(order[i].size()) +
+                        " traits: \t" + line("%-12.6g\t", values[best], order[best]);
+        }
+    }
+    free2D(DE, ncsm);
+    expected += "\n\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n";
+    std::vector<size_t> idx = {0, 1, 2, 3};
+    std::sort(idx.begin(), idx.end(), [&](size_t a, size_t b) { return values[a] > values[b]; });
+    for (size_t i : idx)
+        if (values[i] > 0.0) expected += line("%-12.6g\t", values[i], order[i]);
+    expected += "\n\nTrait subsets with maximum rank for each number of traits:\nTRC         \tSubset of traits\n";
+    // The data give both signs.
+    ASSERT_GT(*std::max_element(values.begin(), values.end()), 0.0);
+    ASSERT_LT(*std::min_element(values.begin(), values.end()), 0.0);
+    const std::string rest = text.substr(text.find('\n', head.size()) + 1);
+    EXPECT_EQ(rest.substr(0, expected.size()), expected);
+    EXPECT_EQ(tnxtest::Count(rest, "\nElapsed time: "), 1);
+}
 
 // Crisp types: X does not depend on the subset, so every subset of criterion 1 has the same
 // value; each size keeps its first subset and the top list holds every subset (the value is
@@ -288,13 +330,16 @@ TEST_F(ChRankTies, CrispTypesGiveEqualValuesAndEachSizeKeepsItsFirstSubset) {
 
 namespace {
 
-// Saving the structures changes nothing in the result file, and the structure file holds one
-// ranking line per evaluated subset (7 subsets of 3 traits).
+// Saving the structures changes nothing in the result file; the structure file (written only
+// when asked for, under its own name) holds one ranking line per evaluated subset (7 subsets of
+// 3 traits) and, under Mantel, the residuals of DX on DT after each (and those of DP through the
+// phylogeny); none for r(XE), r(TE), r(RE) and r(SE), which remove nothing.
 struct StructureCase {
     int criterion;
-    int mode;
     const char* file;
     const char* rankingLine;
+    std::string start;  // how the file starts, when checked
+    int xBlocks = -1;   // blocks of DX, when checked: only where the criterion uses X
 };
 
 class ChRankStructures : public tnxtest::TempDirTest, public ::testing::WithParamInterface<StructureCase> {};
@@ -303,34 +348,23 @@ using ChRankStructuresOfWeights = tnxtest::TempDirTest;
 TEST_P(ChRankStructures, OneBlockPerSubsetAndTheResultsUnchanged) {
     const StructureCase sc = GetParam();
     const Survey sv = RandomSurvey(160 + sc.criterion, 3, 7, 6, 2, true);
-    auto run = [&]() {
-        switch (sc.criterion) {
-            case 1: return ChRankTDAP_TCAP();
-            case 9: return ChRankTDAP();
-            case 10: return ChRankTCAP();
-            case 11: case 12: case 13: return ChRankPhylogenyAssembly();
-            case 14: case 15: return ChRank_Phylogeny_x_Trait_Assembly();
-            default: return ChRankAlphaBetaDivergence(sc.mode);
-        }
-    };
     LoadSurvey(sv, sc.criterion, {1, 2, 3, 4, 5, 6, 7});
-    ASSERT_EQ(run(), kChRankDone);
+    ASSERT_EQ(RunCriterion(sc.criterion), kChRankDone);
+    EXPECT_FALSE(std::filesystem::exists(sc.file));
     const std::string plain = Read("s1ChRank.txt");
     saveStruct = 'y';
-    ASSERT_EQ(run(), kChRankDone);
-    const std::string with = Read("s1ChRank.txt");
-    auto body = [](const std::string& t) {
-        const size_t b = t.find("Session:");
-        return t.substr(b, t.find("Elapsed time") - b);
-    };
-    EXPECT_EQ(body(plain), body(with));
+    ASSERT_EQ(RunCriterion(sc.criterion), kChRankDone);
+    EXPECT_EQ(ResultBody(plain), ResultBody(Read("s1ChRank.txt")));
     const std::string structure = Read(sc.file);
+    EXPECT_EQ(std::filesystem::exists("s1Str.txt"), std::string(sc.file) == "s1Str.txt");
+    EXPECT_EQ(structure.rfind(sc.start, 0), 0u);
     EXPECT_EQ(tnxtest::Count(structure, sc.rankingLine), 7) << structure.substr(0, 400);
-    // The residuals of DX on DT follow each block where DX was formed under Mantel (not for
-    // r(TE), r(RE) and r(SE)); the phylogenetic criteria add those of DP.
-    const int residuals = tnxtest::Count(structure, "(residuals after removing the effect of DT):\n");
-    const int perSubset = sc.criterion == 10 || sc.mode == 1 || sc.mode == 3 ? 0 : sc.criterion <= 9 || sc.mode ? 1 : 2;
-    EXPECT_EQ(residuals, 7 * perSubset);
+    const int c = sc.criterion;
+    const int perSubset = c == 1 || c == 10 || c == 16 || c == 24 ? 0 : c >= 11 && c <= 15 ? 2 : 1;
+    EXPECT_EQ(tnxtest::Count(structure, "(residuals after removing the effect of DT):\n"), 7 * perSubset);
+    if (sc.xBlocks >= 0) {
+        EXPECT_EQ(tnxtest::Count(structure, "based on composition of types (matrix X):\n"), sc.xBlocks);
+    }
 }
 
 TEST_F(ChRankStructuresOfWeights, TraitsOfWeightZeroPrintAsZeroInTheTraitMatrix) {
@@ -357,12 +391,16 @@ TEST_F(ChRankStructuresOfWeights, TraitsOfWeightZeroPrintAsZeroInTheTraitMatrix)
 
 INSTANTIATE_TEST_SUITE_P(
     Criteria, ChRankStructures,
-    ::testing::Values(StructureCase{10, 0, "s1Str.txt", "\nTrait ranking criterion ro(TE)=\t"},
-                      StructureCase{9, 0, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"},
-                      StructureCase{13, 0, "IntermediateRankResults.txt", "\nTrait ranking criterion:\tro(PT)=\t"},
-                      StructureCase{15, 0, "s1Str.txt", "\nTrait ranking criterion:\tro(PT)=\t"},
-                      StructureCase{16, 1, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"},
-                      StructureCase{20, 6, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"},
-                      StructureCase{24, 3, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t"}));
+    ::testing::Values(
+        StructureCase{1, "s1Str.txt", "\nTrait ranking criterion:\t",
+                      "Resemblance matrix between 6 relevés based on 2 environmental variables:\n"},
+        StructureCase{10, "s1Str.txt", "\nTrait ranking criterion ro(TE)=\t", ""},
+        StructureCase{9, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", ""},
+        StructureCase{13, "IntermediateRankResults.txt", "\nTrait ranking criterion:\tro(PT)=\t",
+                      "\nSimilarity matrix between 7 OTUs:\n"},
+        StructureCase{15, "s1Str.txt", "\nTrait ranking criterion:\tro(PT)=\t", ""},
+        StructureCase{16, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0},
+        StructureCase{20, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 7},
+        StructureCase{24, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0}));
 
 }  // namespace

@@ -39,57 +39,40 @@ std::vector<std::vector<int>> Enumerated(const std::vector<int>& eligible, int k
     return out;
 }
 
-TEST(ChRankEnumeration, LexicographicOrderOfEachSize) {
-    // Four traits, pairs: {1,2} {1,3} {1,4} {2,3} {2,4} {3,4} (0-based here).
+TEST(ChRankEnumeration, LexicographicOrderOfEachSizeOverTheEligibleTraits) {
+    // Four traits, pairs: {1,2} {1,3} {1,4} {2,3} {2,4} {3,4} (0-based here), each with the
+    // first position that differs from the previous subset of the size.
     std::vector<int> changed;
-    auto subsets = Enumerated({0, 1, 2, 3}, 2, 2, &changed);
-    const std::vector<std::vector<int>> expected = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-    EXPECT_EQ(subsets, expected);
-    // First position that differs from the previous subset of the size.
+    EXPECT_EQ(Enumerated({0, 1, 2, 3}, 2, 2, &changed),
+              (std::vector<std::vector<int>>{{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}}));
     EXPECT_EQ(changed, (std::vector<int>{0, 1, 1, 0, 1, 0}));
-}
-
-TEST(ChRankEnumeration, OnlyEligibleTraitsInStoredNumbersAndSizesInBounds) {
     // Traits 1 and 3 excluded: the subsets of {0, 2, 4} of sizes 2 and 3, sizes below the
     // minimum neither enumerated nor counted.
     Enumeration en({0, 2, 4}, 2, 5);
     EXPECT_EQ(en.Total(), 4);
     EXPECT_EQ(en.KMax(), 3);
-    auto subsets = Enumerated({0, 2, 4}, 2, 5);
-    const std::vector<std::vector<int>> expected = {{0, 2}, {0, 4}, {2, 4}, {0, 2, 4}};
-    EXPECT_EQ(subsets, expected);
+    EXPECT_EQ(Enumerated({0, 2, 4}, 2, 5), (std::vector<std::vector<int>>{{0, 2}, {0, 4}, {2, 4}, {0, 2, 4}}));
+    // Seven traits, every size: each of the 127 subsets once, ascending.
+    std::vector<int> seen(128, 0);
+    for (const auto& s : Enumerated({0, 1, 2, 3, 4, 5, 6}, 1, 7)) {
+        unsigned mask = 0;
+        for (size_t i = 0; i < s.size(); i++) mask |= 1u << s[i];
+        EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+        seen[mask]++;
+    }
+    EXPECT_EQ(seen[0], 0);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), 127);
 }
 
 TEST(ChRankEnumeration, ExactSixtyFourBitCounts) {
     // All sizes of 40 traits: 2^40 - 1 subsets, beyond any 32-bit counter; 24 traits give
-    // 2^24 - 1, which the double factorial ratio no longer counts exactly.
-    std::vector<int> forty(40), twentyFour(24);
+    // 2^24 - 1, which the double factorial ratio no longer counts exactly; C(24, 12) = 2704156.
+    std::vector<int> forty(40);
     for (int i = 0; i < 40; i++) forty[i] = i;
-    for (int i = 0; i < 24; i++) twentyFour[i] = i;
+    const std::vector<int> twentyFour(forty.begin(), forty.begin() + 24);
     EXPECT_EQ(Enumeration(forty, 1, 40).Total(), (int64_t{1} << 40) - 1);
     EXPECT_EQ(Enumeration(twentyFour, 1, 24).Total(), (int64_t{1} << 24) - 1);
-    // C(24, 12) = 2704156.
     EXPECT_EQ(Enumeration(twentyFour, 12, 12).Total(), 2704156);
-}
-
-TEST(ChRankEnumeration, EverySubsetOnceForEachSize) {
-    const int p = 7;
-    std::vector<int> all(p);
-    for (int i = 0; i < p; i++) all[i] = i;
-    auto subsets = Enumerated(all, 1, p);
-    EXPECT_EQ(subsets.size(), 127u);
-    std::vector<int> seen(128, 0);
-    for (const auto& s : subsets) {
-        unsigned mask = 0;
-        for (size_t i = 0; i < s.size(); i++) {
-            if (i > 0) {
-                EXPECT_LT(s[i - 1], s[i]);
-            }
-            mask |= 1u << s[i];
-        }
-        seen[mask]++;
-    }
-    for (unsigned m = 1; m < 128; m++) EXPECT_EQ(seen[m], 1) << m;
 }
 
 std::vector<double> Values(const TopList& top) {
@@ -180,36 +163,32 @@ TEST(ChRankVectors, ReorderVectorsBringsTheListedTraitsFirst) {
 }
 
 TEST(ChRankVectors, DataPartitionTotalsMeansAndDeviations) {
-    // Two communities (columns) of three populations; counts 2 and 3.
-    auto make = []() {
-        float** d = dim2Dfloat(3, 2);
-        d[0][0] = 2; d[1][0] = 0; d[2][0] = 4;
-        d[0][1] = 1; d[1][1] = 2; d[2][1] = 6;
-        return d;
+    // Three populations (rows) in two communities (columns) (2, 0, 4) and (1, 2, 6): totals 6
+    // and 9; means over the counts 2 and 3 are 3 and 3. With part 1 the data stay; part 3 puts the
+    // mean in each positive cell; part 2 takes it from them and sets the totals back to 0; a
+    // count below 1 leaves its community's cells.
+    const struct {
+        int part, counts[2];
+        float data[3][2], tot[2];
+    } cases[] = {
+        {1, {2, 3}, {{2, 1}, {0, 2}, {4, 6}}, {6, 9}},
+        {3, {2, 3}, {{3, 3}, {0, 3}, {3, 3}}, {6, 9}},
+        {2, {2, 3}, {{-1, -2}, {0, -1}, {1, 3}}, {0, 0}},
+        {3, {2, 0}, {{3, 1}, {0, 2}, {3, 6}}, {6, 9}},
     };
-    int counts[] = {2, 3};
-    for (int part : {1, 2, 3}) {
-        float** d = make();
+    for (const auto& c : cases) {
+        float** d = dim2Dfloat(3, 2);
+        d[0][0] = 2, d[1][0] = 0, d[2][0] = 4, d[0][1] = 1, d[1][1] = 2, d[2][1] = 6;
         float** tot = dim2Dfloat(2, 1);
-        DataPartitionL(3, 2, counts, part, d, tot);
-        if (part == 1) {
-            EXPECT_FLOAT_EQ(tot[0][0], 6);
-            EXPECT_FLOAT_EQ(tot[1][0], 9);
-            EXPECT_FLOAT_EQ(d[2][1], 6);
-        } else if (part == 3) {
-            // Positive entries become the community mean 6/2 = 3 and 9/3 = 3; zeros stay.
-            EXPECT_FLOAT_EQ(d[0][0], 3);
-            EXPECT_FLOAT_EQ(d[1][0], 0);
-            EXPECT_FLOAT_EQ(d[2][1], 3);
-            EXPECT_FLOAT_EQ(tot[0][0], 6);
-        } else {
-            // Deviations from the mean, totals back to 0.
-            EXPECT_FLOAT_EQ(d[0][0], -1);
-            EXPECT_FLOAT_EQ(d[2][0], 1);
-            EXPECT_FLOAT_EQ(d[1][1], -1);
-            EXPECT_FLOAT_EQ(tot[0][0], 0);
-            EXPECT_FLOAT_EQ(tot[1][0], 0);
-        }
+        int counts[2] = {c.counts[0], c.counts[1]};
+        DataPartitionL(3, 2, counts, c.part, d, tot);
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 2; j++) EXPECT_FLOAT_EQ(d[i][j], c.data[i][j]) << c.part << " " << i << "," << j;
+        EXPECT_FLOAT_EQ(tot[0][0], c.tot[0]) << c.part;
+        EXPECT_FLOAT_EQ(tot[1][0], c.tot[1]) << c.part;
+        // No community: nothing is done.
+        DataPartitionL(3, 0, counts, c.part, d, tot);
+        EXPECT_FLOAT_EQ(d[2][1], c.data[2][1]);
         free2D(tot, 2);
         free2D(d, 3);
     }
@@ -230,47 +209,49 @@ TEST(ChRankMantel, TwoCommunitiesUseTheSinglePairRule) {
 
 // The reused partial sums give, for every subset in enumeration order, the value computed
 // from scratch: float means of the subset's columns, EucliDistMV, MatrixCorr.
+// Three communities (the smallest correlated over pairs) and nine, one pair of DE missing (an
+// odd count of pairs used, the last of them two equal communities: distance 0).
 TEST(ChRankFastTraitDistance, AgreesWithFromScratchForEverySubset) {
-    const int n = 9, p = 6;
-    std::mt19937 gen(11);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    float** Tn = dim2Dfloat(n, p);
-    for (int c = 0; c < n; c++)
-        for (int t = 0; t < p; t++) Tn[c][t] = u(gen);
-    Tn[3][2] = -999.0f;  // a community without the trait's mean
-    double** DE = dim2Double(n, n);
-    for (int i = 0; i < n; i++)
-        for (int j = i + 1; j < n; j++) DE[i][j] = std::fabs(u(gen)) + 0.1 * (j - i);
-    DE[1][4] = -999.0;  // a pair MatrixCorr leaves out (its distance is still computed)
-    DE[6][8] = -999.0;
-    chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
-    float** sub = dim2Dfloat(n, p);
-    double** DT = dim2Double(n, n);
-    double** DT2 = dim2Double(n, n);
-    std::vector<int> all = {0, 1, 2, 3, 4, 5};
-    int count = 0;
-    Enumeration en(all, 1, p);
-    en.Run(
-        [&](const int* t, int k, int changed) {
-            const double value = fast.Value(t, k, changed);
-            for (int c = 0; c < n; c++)
-                for (int j = 0; j < p; j++) sub[c][j] = 0.0f;
-            for (int i = 0; i < k; i++)
-                for (int c = 0; c < n; c++) sub[c][t[i]] = Tn[c][t[i]];
-            EucliDistMV(n, p, sub, DT);
-            fast.Distances(DT2);
-            for (int i = 0; i < n; i++)
-                for (int j = i + 1; j < n; j++) ASSERT_EQ(DT[i][j], DT2[i][j]);
-            EXPECT_NEAR(value, MatrixCorr(n, DE, DT), 1e-12);
-            count++;
-        },
-        [](int) {});
-    EXPECT_EQ(count, 63);
-    free2D(DT2, n);
-    free2D(DT, n);
-    free2D(sub, n);
-    free2D(DE, n);
-    free2D(Tn, n);
+    const int p = 6;
+    for (int n : {3, 9}) {
+        std::mt19937 gen(11);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        float** Tn = dim2Dfloat(n, p);
+        for (int c = 0; c < n; c++)
+            for (int t = 0; t < p; t++) Tn[c][t] = u(gen);
+        double** DE = dim2Double(n, n);
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) DE[i][j] = std::fabs(u(gen)) + 0.1 * (j - i);
+        if (n == 9) {
+            Tn[3][2] = -999.0f;  // a community without the trait's mean
+            DE[1][4] = -999.0;   // a pair MatrixCorr leaves out (its distance is still computed)
+            for (int t = 0; t < p; t++) Tn[8][t] = Tn[7][t];
+        }
+        chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
+        float** sub = dim2Dfloat(n, p);
+        double** DT = dim2Double(n, n);
+        double** DT2 = dim2Double(n, n);
+        int count = 0;
+        Enumeration en({0, 1, 2, 3, 4, 5}, 1, p);
+        en.Run(
+            [&](const int* t, int k, int changed) {
+                const double value = fast.Value(t, k, changed);
+                for (int c = 0; c < n; c++)
+                    for (int j = 0; j < p; j++) sub[c][j] = 0.0f;
+                for (int i = 0; i < k; i++)
+                    for (int c = 0; c < n; c++) sub[c][t[i]] = Tn[c][t[i]];
+                EucliDistMV(n, p, sub, DT);
+                fast.Distances(DT2);
+                for (int i = 0; i < n; i++)
+                    for (int j = i + 1; j < n; j++) ASSERT_EQ(DT[i][j], DT2[i][j]);
+                EXPECT_NEAR(value, MatrixCorr(n, DE, DT), 1e-12) << n;
+                count++;
+            },
+            [](int) {});
+        EXPECT_EQ(count, 63);
+        for (float** m : {Tn, sub}) free2D(m, n);
+        for (double** m : {DE, DT, DT2}) free2D(m, n);
+    }
 }
 
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {

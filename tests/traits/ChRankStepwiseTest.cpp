@@ -128,8 +128,20 @@ TEST_F(ChRankStepwise, EachLevelIsTheGreedyStepRecomputedFromScratch) {
                       std::string::npos) << c[0] << " level " << k;
         }
         EXPECT_TRUE(c[0] != 15 || text.find("\nt4\tt2\t\n") != std::string::npos);
-        // The summary stands first, ahead of the lines that explain it.
+        // The summary stands first, ahead of the lines that explain it; then the options, with
+        // at most 4 types cut from a clustering or the user's 3.
         EXPECT_EQ(text.rfind(labels + groups + "\n" + values + "\n\nThe trait subsets listed above", 0), 0u) << c[0];
+        EXPECT_EQ(tnxtest::Count(text, std::string("\nRanking criterion: 9 (Trait-divergence assembly patterns, TDAP)\n"
+                                                   "Pooling of populations: 2 (polythetic)\nClustering method defining "
+                                                   "types: ") + clusMethInfo[c[2]] +
+                                           "\nGower similarity index modified to count matching absences in binary "
+                                           "traits? not\nRanking algorithm: 1 (stepwise)\nAll traits were considered "
+                                           "in the computation of Gower similarity index between populations.\n"
+                                           "Maximum number of types examined: " + (c[2] ? "4" : "3") +
+                                           "\nFuzzy transformation: " +
+                                           fuzzyInfo[c[1]] + "\nResemblance option between communities: " +
+                                           rese_optInfo[c[3] - 1] + "\n"),
+                  1) << c[0];
         // One line per evaluation, each offered to the first list, whose other slots keep -DBL_MAX.
         EXPECT_EQ(int(Intermediate(text).size()), evaluations) << c[0];
         EXPECT_EQ(tnxtest::Count(text, "-1.79769e+308\t0 groups\t\n"), 100 - evaluations);

@@ -3,6 +3,7 @@
 // record's, printed by the report printers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "foundation/qwlibOut.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
+#include "statistics/StatTestUtil.h"
 #include "traits/TNXRESEREP.h"
 
 namespace {
@@ -23,10 +25,7 @@ template <class F>
 std::string Printed(F print) {
     FILE* f = std::tmpfile();
     print(f);
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;) s.push_back(static_cast<char>(c));
+    const std::string s = ReadBack(f);
     std::fclose(f);
     return s;
 }
@@ -60,75 +59,41 @@ protected:
         std::snprintf(sessionName, sizeof sessionName, "s1");
         std::snprintf(dataName, sizeof dataName, "raw.txt");
         std::snprintf(prindaMode, sizeof prindaMode, "w");
-        sDigits = 6;
-        traitBasedOpt = 1;
-        poolCSTopt = 2;
-        clusMethPoolCSTs = 0;
-        reseCSTopt = 1;
-        countDoubleAbsence = 0;
-        fuzzy = 3;
-        opt_ro = 1;
-        rese_opt = 6;
-        optUnitTotalAdjust1 = true;
-        optUnitTotalAdjust2 = true;
-        includePhylogeny = phylogeny;
-        sqrtDissimOpt_RaoTraits = 1;
-        sqrtDissimOpt_RaoPhyl = 1;
-        printDetail = 0;
-        optRndTests = true;
-        niter = 99;
-        rseed = 7;
-        optRestrictPermutNullModel = 0;
-        optWeightedNullModel = 0;
-        twoTailedTestMantel = 1;
-        OTUsTypesAreSpecies = false;
+        sDigits = 6, traitBasedOpt = 1, poolCSTopt = 2, clusMethPoolCSTs = 0, reseCSTopt = 1, countDoubleAbsence = 0;
+        fuzzy = 3, opt_ro = 1, rese_opt = 6, optUnitTotalAdjust1 = optUnitTotalAdjust2 = true;
+        includePhylogeny = phylogeny, sqrtDissimOpt_RaoTraits = sqrtDissimOpt_RaoPhyl = 1, printDetail = 0;
+        optRndTests = true, niter = 99, rseed = 7, optRestrictPermutNullModel = 0, optWeightedNullModel = 0;
+        twoTailedTestMantel = 1, OTUsTypesAreSpecies = false;
         for (int j = 0; j < nch; j++) weight[j] = 1.0f;
-        int part[5] = {1, 1, 2, 2, 3};
-        for (int i = 0; i < 5; i++) partition_OTUs[i] = part[i];
+        const int part[5] = {1, 1, 2, 2, 3};
+        std::copy(part, part + 5, partition_OTUs);
         if (phylogeny) {
-            nTaxa = 3;
+            nTaxa = 3, phylogenyMatrixType = 1;
             partition_OTUs_Phyl = dim1Dint(5);
-            for (int i = 0; i < 5; i++) partition_OTUs_Phyl[i] = part[i];
-            phylogenyMatrixType = 1;
+            std::copy(part, part + 5, partition_OTUs_Phyl);
         }
         FillRecord();
     }
     void TearDown() override {
         free1D(partition_OTUs_Phyl);
         partition_OTUs_Phyl = nullptr;
-        free1D(r.selected);
+        for (double** m : {r.W1, r.DE, r.P, r.DP, r.T, r.Tn, r.DT, r.X, r.Xc}) free2D(m, 4);
+        for (double** m : {r.Q, r.U, r.C}) free2D(m, 5);
+        for (float** m : {r.phylScores, r.S}) free2D(m, 5);
         free2D(r.W, 4);
-        free2D(r.W1, 4);
-        free2D(r.DE, 4);
-        free2D(r.phylScores, 5);
-        free2D(r.Q, 5);
-        free2D(r.P, 4);
-        free2D(r.DP, 4);
-        free2D(r.T, 4);
-        free2D(r.Tn, 4);
-        free2D(r.DT, 4);
-        free2D(r.S, 5);
-        free2D(r.U, 5);
-        free2D(r.C, 5);
-        free2D(r.X, 4);
-        free2D(r.Xc, 4);
-        free1D(r.labels);
-        free1D(r.typeSizes);
         free2D(r.A, 3);
+        for (int* v : {r.selected, r.labels, r.typeSizes}) free1D(v);
         for (double* v : {r.D, r.Rf, r.FR, r.Rp, r.PR}) free1D(v);
         TempDirTest::TearDown();
     }
     void FillRecord() {
-        r.nSelected = 3;
+        r.nSelected = 3, r.typesExamined = true, r.nTypes = 3, r.nPhylAxes = 2, r.nLabels = 3, r.tested = true;
         r.selected = dim1Dint(3);
-        for (int j = 0; j < 3; j++) r.selected[j] = 1;
-        r.typesExamined = true;
-        r.nTypes = 3;
+        std::fill(r.selected, r.selected + 3, 1);
         r.W = Matrix<float>(4, 5, {1, 0, 1, 0, 1, 0, 1, 1, 0, 1, 1, 0, 0, 1, 1, 0, 1, 0, 1, 1});
         r.W1 = Matrix<double>(4, 5, {1.0 / 3, 0, 1.0 / 3, 0, 1.0 / 3});
         r.DE = Matrix<double>(4, 4, {0, 1.5, 2.5, 3.5, 0, 0, 4.5, 5.5, 0, 0, 0, 6.5});
         r.phylScores = Matrix<float>(5, 5, {0.25f, -0.5f, 0.125f, 0.75f});
-        r.nPhylAxes = 2;
         r.Q = Matrix<double>(5, 3, {1, 0, 0});
         r.P = Matrix<double>(4, 3, {0.5, 0.25, 0.25});
         r.DP = Matrix<double>(4, 4, {0, 0.11, 0.12, 0.13, 0, 0, 0.14, 0.15, 0, 0, 0, 0.16});
@@ -141,29 +106,20 @@ protected:
         r.C = Matrix<double>(5, 3, {1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1});
         r.X = Matrix<double>(4, 3, {0.41, 0.42, 0.43});
         r.Xc = Matrix<double>(4, 3, {0.51, 0.52, 0.53});
-        r.nLabels = 3;
         r.labels = dim1Dint(5);
         r.labels[0] = 1, r.labels[1] = 2, r.labels[2] = 3;
         r.typeSizes = dim1Dint(3);
         r.typeSizes[0] = 2, r.typeSizes[1] = 2, r.typeSizes[2] = 1;
         r.A = Matrix<float>(3, 3, {1.5f, 2.5f, 3.5f, 3.5f, 4.5f, 5.5f, 5, 6, 7});
-        r.tested = true;
         for (int i = 0; i < 22; i++) {
             r.observed[i] = 0.01 * (i + 1);   // statistic i: 0.0(i+1)
             r.probability[i] = 0.5 + 0.01 * i;
         }
         r.elapsedSeconds = 2;
-        r.D = dim1Double(4);
-        r.Rf = dim1Double(4);
-        r.FR = dim1Double(4);
-        r.Rp = dim1Double(4);
-        r.PR = dim1Double(4);
+        for (double** v : {&r.D, &r.Rf, &r.FR, &r.Rp, &r.PR}) *v = dim1Double(4);
         for (int c = 0; c < 4; c++) {
-            r.D[c] = 0.6 + 0.01 * c;
-            r.Rf[c] = 0.3 + 0.01 * c;
-            r.FR[c] = 0.3;
-            r.Rp[c] = 0.2 + 0.01 * c;
-            r.PR[c] = 0.4;
+            r.D[c] = 0.6 + 0.01 * c, r.Rf[c] = 0.3 + 0.01 * c, r.FR[c] = 0.3;
+            r.Rp[c] = 0.2 + 0.01 * c, r.PR[c] = 0.4;
         }
     }
     std::string Report() {
@@ -384,14 +340,6 @@ const OptionCase kOptionCases[] = {
       "correlations, which are always two-tailed tests.\n",
       "Probability of an OTU occurring in a community was weighted by its frequency in the community set.\n"},
      {"TWO-tailed"}},
-    {"restricted permutations print the nesting groups",
-     [] {
-         optRestrictPermutNullModel = 1;
-         nestingMembershipOTUs = dim1Dint(5);
-         for (int i = 0; i < 5; i++) nestingMembershipOTUs[i] = 1 + i / 3;
-     },
-     {"Permutations of OTUs: Restricted within the following groups:\nNesting groups for 5 OTUs:\t1\t1\t1\t2\t2\t\n"},
-     {"Unrestricted"}},
     {"square root off names 1 - Gower; double absences counted",
      [] { sqrtDissimOpt_RaoTraits = 0; countDoubleAbsence = 1; },
      {"considering trait dissimilarities [D=1-GowerIndex] between OTUs (Rf):\n",
@@ -407,8 +355,6 @@ TEST_F(FunctionalReport, EachOptionChangesItsOwnLines) {
         const std::string text = Report();
         for (const std::string& p : c.present) EXPECT_EQ(Count(text, p), 1) << c.name << ": " << p;
         for (const std::string& a : c.absent) EXPECT_EQ(Count(text, a), 0) << c.name << ": " << a;
-        free1D(nestingMembershipOTUs);
-        nestingMembershipOTUs = nullptr;
         TearDown();
         r = FunctionalResults();
         std::filesystem::current_path(box_.Path(""));

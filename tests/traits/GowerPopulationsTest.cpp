@@ -2,6 +2,8 @@
 // Expected values are worked by hand in the comments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/qwlibDim.h"
@@ -11,22 +13,6 @@ namespace {
 
 constexpr double kMiss = -999.0;
 
-// A 3 x 3 x 3 cube of partial similarities (upper triangle only), each term already weighted by
-// the trait weights {1, 1, 0.5}: pair (0,1) = {0.5, -999, 1.0 * 0.5 = 0.5}... see the cases.
-template <class T>
-T*** Cube() {
-    T*** sp = reinterpret_cast<T***>(dim3D(sizeof(T), 3, 3, 3));
-    const double p01[3] = {0.5, kMiss, 0.5};
-    const double p02[3] = {kMiss, kMiss, kMiss};
-    const double p12[3] = {0.25, 0.75, 0.0};
-    for (int t = 0; t < 3; t++) {
-        sp[0][1][t] = static_cast<T>(p01[t]);
-        sp[0][2][t] = static_cast<T>(p02[t]);
-        sp[1][2][t] = static_cast<T>(p12[t]);
-    }
-    return sp;
-}
-
 template <class T>
 T** Filled(T v) {
     T** s = reinterpret_cast<T**>(dim2D(sizeof(T), 3, 3));
@@ -35,36 +21,58 @@ T** Filled(T v) {
     return s;
 }
 
+// Partial similarities of three OTUs, each term already multiplied by its trait's weight, for
+// the pairs (0,1), (0,2), (1,2) on each trait; the selection (empty: the weighted form) and
+// the weights (empty: each trait weighs 1); the averages worked by hand.
 struct AverageCase {
     const char* name;
+    int nTraits;
+    std::vector<std::vector<double>> pairs;
     std::vector<float> weights;
-    std::vector<int> selection;  // empty: the weighted form
+    std::vector<int> selection;
     double s01, s02, s12;
 };
 
-// (0,1): trait 1 missing; traits 0 and 2 compared. (0,2): nothing compared. (1,2): all present.
+// (0,1): trait 1 missing, traits 0 and 2 compared. (0,2): nothing compared. (1,2): all present.
+const std::vector<std::vector<double>> kCube = {{0.5, kMiss, 0.5}, {kMiss, kMiss, kMiss}, {0.25, 0.75, 0.0}};
+
 const AverageCase kCases[] = {
-    // (0.5 + 0.5) / (1 + 0.5) = 2/3: the weighted sum over the compared weights.
+    // (0.5 + 0.5) / (1 + 0.5) = 2/3: the weighted sum over the compared weights;
     // (0.25 + 0.75 + 0) / 2.5 = 0.4.
-    {"weights of the compared traits", {1.0f, 1.0f, 0.5f}, {}, 2.0 / 3.0, kMiss, 0.4},
+    {"weights of the compared traits", 3, kCube, {1.0f, 1.0f, 0.5f}, {}, 2.0 / 3.0, kMiss, 0.4},
     // Trait 1 of weight 0 left out of sum and divisor: (0.25 + 0) / 1.5.
-    {"weight 0 left out", {1.0f, 0.0f, 0.5f}, {}, 2.0 / 3.0, kMiss, 0.25 / 1.5},
+    {"weight 0 left out", 3, kCube, {1.0f, 0.0f, 0.5f}, {}, 2.0 / 3.0, kMiss, 0.25 / 1.5},
     // Only trait 1 weighted: (0,1) has it missing, so nothing is compared there.
-    {"only a missing trait", {0.0f, 1.0f, 0.0f}, {}, kMiss, kMiss, 0.75},
+    {"only a missing trait", 3, kCube, {0.0f, 1.0f, 0.0f}, {}, kMiss, kMiss, 0.75},
+    // No trait: nothing compared anywhere.
+    {"no trait", 0, kCube, {1.0f, 1.0f, 1.0f}, {}, kMiss, kMiss, kMiss},
+    // One trait of weight 0.5: the layer holds 0.5 x 0.8 = 0.4; averaged over the weight, 0.8.
+    {"one trait", 1, {{0.4}, {0.0}, {0.2}}, {0.5f}, {}, 0.8, 0.0, 0.4},
     // Selection {1, 0, 1} with those weights: (0.5 + 0.5)/1.5 and (0.25 + 0)/1.5.
-    {"selection with weights", {1.0f, 1.0f, 0.5f}, {1, 0, 1}, 2.0 / 3.0, kMiss, 0.25 / 1.5},
+    {"selection with weights", 3, kCube, {1.0f, 1.0f, 0.5f}, {1, 0, 1}, 2.0 / 3.0, kMiss, 0.25 / 1.5},
     // Only flags equal to 1 count: the 2 of trait 1 is not a selection. Traits 0, 2 with unit
     // weights: (0.5 + 0.5)/2, (0.25 + 0)/2.
-    {"selection without weights", {}, {1, 2, 1}, 0.5, kMiss, 0.125},
+    {"selection without weights", 3, kCube, {}, {1, 2, 1}, 0.5, kMiss, 0.125},
+    // Two traits of weight 0.5 each and identical OTUs 0 and 1 (1 x 0.5 on both): (0.5 + 0.5) /
+    // (0.5 + 0.5) = 1 (divided by the count 2 it would be 0.5).
+    {"identical OTUs under fractional weights", 2, {{0.5, 0.5}, {0.0, 0.25}, {0.5, 0.0}}, {0.5f, 0.5f}, {1, 1}, 1.0, 0.25, 0.5},
 };
 
 template <class CubeT, class ResultT>
-void CheckSelection(const AverageCase& c) {
-    CubeT*** sp = Cube<CubeT>();
+void CheckAverage(const AverageCase& c) {
+    CubeT*** sp = reinterpret_cast<CubeT***>(dim3D(sizeof(CubeT), 3, 3, std::max(c.nTraits, 1)));
+    for (int t = 0; t < c.nTraits; t++) {
+        sp[0][1][t] = static_cast<CubeT>(c.pairs[0][t]);
+        sp[0][2][t] = static_cast<CubeT>(c.pairs[1][t]);
+        sp[1][2][t] = static_cast<CubeT>(c.pairs[2][t]);
+    }
     ResultT** s = Filled<ResultT>(7);
     std::vector<int> sel = c.selection;
     std::vector<float> w = c.weights;
-    gower_similarityAverage(3, 3, sp, s, sel.data(), w.empty() ? nullptr : w.data());
+    if constexpr (std::is_same_v<CubeT, double> && std::is_same_v<ResultT, float>) {
+        if (sel.empty()) gower_similarityAverage(c.nTraits, 3, sp, s, w.data());
+    }
+    if (!sel.empty()) gower_similarityAverage(c.nTraits, 3, sp, s, sel.data(), w.empty() ? nullptr : w.data());
     const double tol = sizeof(ResultT) == sizeof(float) ? 1e-6 : 1e-12;
     EXPECT_NEAR(s[0][1], c.s01, tol) << c.name;
     EXPECT_NEAR(s[0][2], c.s02, tol) << c.name;
@@ -79,62 +87,15 @@ void CheckSelection(const AverageCase& c) {
 
 TEST(GowerAverage, EveryMemberAveragesOverTheComparedWeights) {
     for (const AverageCase& c : kCases) {
-        if (c.selection.empty()) {
-            double*** sp = Cube<double>();
-            float** s = Filled<float>(7.0f);
-            std::vector<float> w = c.weights;
-            gower_similarityAverage(3, 3, sp, s, w.data());
-            EXPECT_NEAR(s[0][1], c.s01, 1e-6) << c.name;
-            EXPECT_NEAR(s[0][2], c.s02, 1e-6) << c.name;
-            EXPECT_NEAR(s[1][2], c.s12, 1e-6) << c.name;
-            EXPECT_EQ(s[1][0], 7.0f);
-            for (int i = 0; i < 3; i++) EXPECT_EQ(s[i][i], 1.0f);
-            free2D(s, 3);
-            free3D(sp, 3, 3);
-        } else {
-            CheckSelection<float, float>(c);
-            CheckSelection<double, float>(c);
-            CheckSelection<double, double>(c);
-        }
+        CheckAverage<double, float>(c);
+        if (c.selection.empty()) continue;
+        CheckAverage<float, float>(c);
+        CheckAverage<double, double>(c);
     }
-}
-
-TEST(GowerAverage, IdenticalOtusUnderFractionalWeightsHaveSimilarityOne) {
-    // Two traits in one trait group weigh 0.5 each; identical OTUs have partial similarity
-    // 1 x 0.5 on both: (0.5 + 0.5) / (0.5 + 0.5) = 1 (divided by the count 2 it would be 0.5).
-    float*** sp = reinterpret_cast<float***>(dim3D(sizeof(float), 2, 2, 2));
-    sp[0][1][0] = sp[0][1][1] = 0.5f;
-    float** s = Filled<float>(0.0f);
-    int sel[2] = {1, 1};
-    float w[2] = {0.5f, 0.5f};
-    gower_similarityAverage(2, 2, sp, s, sel, w);
-    EXPECT_EQ(s[0][1], 1.0f);
-    free2D(s, 3);
-    free3D(sp, 2, 2);
-}
-
-TEST(GowerAverage, OneTraitIsItsOwnAverage) {
-    // One trait of weight 0.5: the layer holds 0.5 x 0.8 = 0.4; averaged over the weight, 0.8.
-    double*** sp = dim3Double(2, 2, 1);
-    sp[0][1][0] = 0.4;
-    float** s = Filled<float>(7.0f);
-    float w[1] = {0.5f};
-    gower_similarityAverage(1, 2, sp, s, w);
-    EXPECT_NEAR(s[0][1], 0.8, 1e-6);
-    free2D(s, 3);
-    free3D(sp, 2, 2);
-}
-
-TEST(GowerAverage, NoTraitGivesMissingAndNoOtuWritesNothing) {
-    double*** sp = Cube<double>();
+    // No OTU: nothing written.
+    double*** sp = dim3Double(3, 3, 3);
     float** s = Filled<float>(7.0f);
     float w[3] = {1.0f, 1.0f, 1.0f};
-    gower_similarityAverage(0, 3, sp, s, w);
-    EXPECT_EQ(s[0][0], 1.0f);
-    EXPECT_EQ(s[0][1], -999.0f);
-    EXPECT_EQ(s[1][2], -999.0f);
-    gower_similarityAverage(3, 0, sp, s, w);  // n < 1: nothing written
-    s[0][0] = 7.0f;
     gower_similarityAverage(3, 0, sp, s, w);
     EXPECT_EQ(s[0][0], 7.0f);
     free2D(s, 3);

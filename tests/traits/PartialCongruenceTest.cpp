@@ -25,6 +25,9 @@ TEST(PartialMatrixCorrelation, AgreesWithRAndSelectsColumns) {
     int sel[kP] = {1, 1, 0};
     EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 2, 2.0, {{kP, sel, T}}), 0.4178472093564839, 1e-10);
     EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 3, 2.0, {{kP, sel, T}}), 0.17546126354602604, 1e-10);
+    // The constant column entering explains nothing: the same values.
+    int all[kP] = {1, 1, 1};
+    EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 2, 2.0, {{kP, all, T}}), 0.4178472093564839, 1e-10);
     EXPECT_EQ(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 2, 2.0, {}), 0.0);
     int none[kP] = {0, 0, 0};
     EXPECT_EQ(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 2, 2.0, {{kP, none, T}}), 0.0);
@@ -69,6 +72,9 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
         EXPECT_NEAR(Compare(a, b, 2, w), pr, 1e-12) << c.n << " " << c.pa << " " << c.pb;
         EXPECT_NEAR(Compare(b, a, 2, w), pr, 1e-12);  // symmetric
         EXPECT_EQ(Compare(a, b, 1, w), 0.0);
+        // Buffers narrower than one side: the library's form.
+        CongruenceWork narrow(c.n, std::min(c.pa, c.pb));
+        EXPECT_NEAR(Compare(a, b, 3, narrow), rv, 1e-12);
         if (c.constantB) EXPECT_EQ(pr, 0.0);
         else EXPECT_GT(rv, 0.0);  // a real comparison, not two zeros
     }
@@ -84,6 +90,8 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
     EXPECT_TRUE(b.missing);
     EXPECT_EQ(Compare(a, b, 3, w), RVcoeff(7, 2, 3, A, B));
     EXPECT_EQ(Compare(a, b, 2, w), ProcrustesCoeff(7, 2, 3, A, B));
+    EXPECT_GT(Compare(a, b, 3, w), 0.0);  // the other rows still compare
+    EXPECT_GT(Compare(b, a, 2, w), 0.0);
     // The same from single-precision tables: the float forms.
     Mat<float> Af(7, 2), Bf(7, 3);
     FillRandom(Af, 7);
@@ -93,6 +101,9 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
     b.Set(3, Bf);
     EXPECT_EQ(Compare(a, b, 3, w), RVcoeff(7, 2, 3, Af, Bf));
     EXPECT_EQ(Compare(a, b, 2, w), double(ProcrustesCoeff(7, 2, 3, Af, Bf)));
+    // One table in each precision: no library form takes both, nothing is compared.
+    a.Set(2, A);
+    EXPECT_EQ(Compare(a, b, 3, w), 0.0);
     // A -999 on one side with no covariate column entering: nothing to partial out.
     int none[2] = {0, 0};
     EXPECT_EQ(PartialMatrixCorrelation(7, 2, 3, A, B, 2, 2.0, {{2, none, A}}), 0.0);

@@ -1,14 +1,12 @@
 // The permutation-test engine on a small data set: observed statistics against R (the script
-// r/permtest_small.R prints every expected value), probabilities of identity permutations,
-// probabilities recomputed from the random-data file, restrictions, the weighted null model
-// with few occurrences, refusals and the hand-back buffers.
+// r/permtest_small.R prints every expected value) and by hand, changes that must leave them
+// alone, probabilities of identity lists, probabilities recomputed from the lists of the
+// random-data file, the null models' lists, refusals and the hand-back buffers.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,20 +23,33 @@
 namespace {
 
 struct Expected {
-    int index;
-    double value;
+    int measure, index;
+    double value, tolerance;
 };
 
-// From r/permtest_small.R (cor of the lower triangles; vegan::mantel.partial; ade4::divc).
-const std::vector<Expected> kMantel = {
-    {kRoXE, 0.26094340125144466},   {kRoTE, -0.040965869753155866}, {kRoXE_T, 0.34544937180109075},
-    {kRoRE, 0.61809289285082114},   {kRoXE_TR, -0.032957263256125663}, {kRTY, 0.35578663842327618},
-    {kRTZ, 0.40017388411765659},    {kRXY, 0.49253871281840073},    {kRXZ, 0.51726003305972623},
-    {kRXY_T, 0.37768578891458265},  {kRXZ_T, 0.38453519387113022},  {kRoBF, 0.36901250944500447},
-    {kRFE, 0.48208686842426585},    {kRoPE, 0.21842479405252149},   {kRoPT, 0.54609308722670946},
-    {kRoPX, 0.88745230343922377},   {kRoPX_T, 0.83731099040197776}, {kRoTE_P, -0.19602055215686731},
-    {kRoXE_P, 0.14919120296854857}, {kRoXE_TP, 0.1997080688444372}, {kRoPE_T, 0.28768202294575151},
-    {kRoPE_X, -0.029555189490325082}};
+// From r/permtest_small.R: Mantel (cor of the lower triangles; vegan::mantel.partial;
+// ade4::divc), Procrustes (vegan::protest()$t0) and RV (ade4::RV.rtest()$obs); ro(BF) goes
+// through single precision under Procrustes and RV.
+const Expected kR[] = {
+    {1, kRoXE, 0.26094340125144466, 1e-12},    {1, kRoTE, -0.040965869753155866, 1e-12},
+    {1, kRoXE_T, 0.34544937180109075, 1e-12},  {1, kRoRE, 0.61809289285082114, 1e-12},
+    {1, kRoXE_TR, -0.032957263256125663, 1e-12}, {1, kRTY, 0.35578663842327618, 1e-12},
+    {1, kRTZ, 0.40017388411765659, 1e-12},     {1, kRXY, 0.49253871281840073, 1e-12},
+    {1, kRXZ, 0.51726003305972623, 1e-12},     {1, kRXY_T, 0.37768578891458265, 1e-12},
+    {1, kRXZ_T, 0.38453519387113022, 1e-12},   {1, kRoBF, 0.36901250944500447, 1e-12},
+    {1, kRFE, 0.48208686842426585, 1e-12},     {1, kRoPE, 0.21842479405252149, 1e-12},
+    {1, kRoPT, 0.54609308722670946, 1e-12},    {1, kRoPX, 0.88745230343922377, 1e-12},
+    {1, kRoPX_T, 0.83731099040197776, 1e-12},  {1, kRoTE_P, -0.19602055215686731, 1e-12},
+    {1, kRoXE_P, 0.14919120296854857, 1e-12},  {1, kRoXE_TP, 0.1997080688444372, 1e-12},
+    {1, kRoPE_T, 0.28768202294575151, 1e-12},  {1, kRoPE_X, -0.029555189490325082, 1e-12},
+    {2, kRoTE, 0.55542416364217906, 1e-10},    {2, kRoXE, 0.65422336671228853, 1e-10},
+    {2, kRoRE, 0.82869276587482299, 1e-10},    {2, kRTY, 0.75389370797880917, 1e-10},
+    {2, kRoPE, 0.5928158444654773, 1e-10},     {2, kRFE, 0.77208629470870083, 1e-10},
+    {2, kRoXE_T, 0.4178472093564839, 1e-10},   {2, kRoXE_TR, 0.45251931965710879, 1e-10},
+    {2, kRoBF, 0.90470802252866589, 1e-5},     {3, kRoTE, 0.25071320375077555, 1e-10},
+    {3, kRoXE, 0.43351190245890175, 1e-10},    {3, kRoRE, 0.82818504435077911, 1e-10},
+    {3, kRoPT, 0.68587194032836962, 1e-10},    {3, kRoXE_T, 0.17546126354602604, 1e-10},
+    {3, kRoBF, 0.82461079630819278, 1e-5}};
 
 TEST(PermTestKernels, EuclideanUpperIsTheDispatcherDistanceExactly) {
     // The engine's own loop must give the very numbers of the dispatcher's Euclidean distance
@@ -60,12 +71,14 @@ TEST(PermTestKernels, EuclideanUpperIsTheDispatcherDistanceExactly) {
         }
 }
 
-TEST(PermTestObserved, MantelStatisticsAgreeWithR) {
-    Small d(1, true);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    for (const Expected& e : kMantel) {
-        EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-12) << "statistic " << e.index;
-        EXPECT_EQ(d.in.probability[e.index], 1.0) << "statistic " << e.index;
+TEST(PermTestObserved, StatisticsAgreeWithR) {
+    for (int optRo : {1, 2, 3}) {
+        Small d(optRo, true);
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        for (const Expected& e : kR) {
+            if (e.measure != optRo) continue;
+            EXPECT_NEAR(d.in.observed[e.index], e.value, e.tolerance) << optRo << " " << e.index;
+        }
     }
 }
 
@@ -94,29 +107,6 @@ TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) 
     }
 }
 
-TEST(PermTestObserved, ProcrustesStatisticsAgreeWithR) {
-    Small d(2, true);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    // vegan::protest()$t0 of the same configurations; ro(BF) goes through single precision.
-    const std::vector<Expected> want = {{kRoTE, 0.55542416364217906}, {kRoXE, 0.65422336671228853},
-                                        {kRoRE, 0.82869276587482299}, {kRTY, 0.75389370797880917},
-                                        {kRoPE, 0.5928158444654773},  {kRFE, 0.77208629470870083},
-                                        {kRoXE_T, 0.4178472093564839}, {kRoXE_TR, 0.45251931965710879}};
-    for (const Expected& e : want) EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-10) << "statistic " << e.index;
-    EXPECT_NEAR(d.in.observed[kRoBF], 0.90470802252866589, 1e-5);
-}
-
-TEST(PermTestObserved, RVStatisticsAgreeWithR) {
-    Small d(3, true);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    // ade4::RV.rtest()$obs.
-    const std::vector<Expected> want = {{kRoTE, 0.25071320375077555}, {kRoXE, 0.43351190245890175},
-                                        {kRoRE, 0.82818504435077911}, {kRoPT, 0.68587194032836962},
-                                        {kRoXE_T, 0.17546126354602604}};
-    for (const Expected& e : want) EXPECT_NEAR(d.in.observed[e.index], e.value, 1e-10) << "statistic " << e.index;
-    EXPECT_NEAR(d.in.observed[kRoBF], 0.82461079630819278, 1e-5);
-}
-
 TEST(PermTestObserved, HandBackHoldsUnnormalisedTAndRaoEntropies) {
     Small d(1, true);
     d.in.handBack = true;
@@ -132,19 +122,18 @@ TEST(PermTestObserved, HandBackHoldsUnnormalisedTAndRaoEntropies) {
     EXPECT_NEAR(d.outR[4], 0.47913726093875253, 1e-12);
     EXPECT_NEAR(d.outF[1], 0.40816326530612251, 1e-12);
     EXPECT_NEAR(d.outF[5], 0.23265306122448975, 1e-12);
-}
-
-TEST(PermTestObserved, ObservedValuesDoNotDependOnTheNullModel) {
-    // The weighted null model changes only the random lists (and ro(BF) then takes its general
-    // form, which must agree with the form for plain permutations).
-    for (int optRo : {1, 2, 3}) {
-        Small a(optRo, true), b(optRo, true);
-        b.in.weightedNullModel = true;
-        b.in.restriction = 1;
-        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
-        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_NEAR(a.in.observed[i], b.in.observed[i], 1e-14) << i;
-    }
+    // No selection means every trait: community 1's third trait (3 * 0.5 + 0.1 + 2 * 0.7) / 6
+    // (B in single precision).
+    d.in.traitSelected = nullptr;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_NEAR(d.outT[0][2], 3.0 / 6, 1e-7);
+    // A -999 in U or Q drops its term alone: X[1][0] = 4 * 0 + 1 * 0.3 without OTU 2's, and
+    // P[1][1] = 2 * 0 + 1 * 1 without OTU 3's; the other cells as before.
+    d.U[1][0] = -999;
+    d.Q[2][1] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    ExpectVec(d.outX[1], {0.3, 5.1}, 1e-12);
+    ExpectVec(d.outP[1], {2.0, 1.0}, 1e-12);
 }
 
 TEST(PermTestObserved, PWrittenWithoutHandBackAndNothingElse) {
@@ -172,32 +161,61 @@ TEST(PermTestObserved, WithoutPhylogenyThePhylogeneticStatisticsAreZeroWithProba
     }
 }
 
-TEST(PermTestObserved, RescaledCommunityLeavesTheTraitStatisticsUnchanged) {
-    // T is a weighted mean, so multiplying a row of W by a constant changes nothing in it.
-    Small a(1, false), b(1, false);
-    for (int o = 0; o < kS; o++) b.W[2][o] *= 7.0;
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
-    EXPECT_NEAR(a.in.observed[kRoTE], b.in.observed[kRoTE], 1e-12);
-    EXPECT_NEAR(a.in.observed[kRTY], b.in.observed[kRTY], 1e-12);
-}
-
-TEST(PermTestObserved, RelativeFormsMapToTheirPlainCoefficients) {
-    // 7 is the Euclidean distance like 6, 9 the absolute-value function like 8.
-    for (auto pair : {std::pair<int, int>{6, 7}, {8, 9}}) {
-        Small a(1, true), b(1, true);
-        a.in.reseOpt = pair.first;
-        b.in.reseOpt = pair.second;
+// Changes that must leave the observed statistics (all, or those listed) alone; with all of
+// them compared, the hand-back buffers too.
+TEST(PermTestObserved, ChangesThatLeaveTheObservedValuesAlone) {
+    using Edit = void (*)(Small&);
+    const struct {
+        const char* what;
+        int optRo;
+        bool phyl;
+        Edit a, b;
+        double tolerance;
+        std::vector<int> stats;
+    } cases[] = {
+        // The weighted null model changes only the random lists (ro(BF) then takes its general
+        // form, which must agree with the form for plain permutations).
+        {"weighted null model, Mantel", 1, true, nullptr, [](Small& d) { d.in.weightedNullModel = true, d.in.restriction = 1; }, 1e-14, {}},
+        {"weighted null model, Procrustes", 2, true, nullptr, [](Small& d) { d.in.weightedNullModel = true, d.in.restriction = 1; }, 1e-14, {}},
+        {"weighted null model, RV", 3, true, nullptr, [](Small& d) { d.in.weightedNullModel = true, d.in.restriction = 1; }, 1e-14, {}},
+        // 7 is the Euclidean distance like 6, 9 the absolute-value function like 8.
+        {"resemblance 7 as 6", 1, true, nullptr, [](Small& d) { d.in.reseOpt = 7; }, 0, {}},
+        {"resemblance 9 as 8", 1, true, [](Small& d) { d.in.reseOpt = 8; }, [](Small& d) { d.in.reseOpt = 9; }, 0, {}},
+        // A -999 cell of W counts as absence: means, compositions and entropies as with a 0.
+        {"missing performance", 1, true, nullptr, [](Small& d) { d.W[0][3] = d.W[5][1] = -999; }, 0, {}},
+        // The unselected trait given explicitly or every trait through a null selection.
+        {"no selection", 1, false, [](Small& d) { d.in.traitSelected = nullptr; }, [](Small& d) { d.sel[2] = 1; }, 0, {}},
+        // T is a weighted mean: a row of W times 7 changes nothing in it.
+        {"rescaled community", 1, false, nullptr,
+         [](Small& d) {
+             for (int o = 0; o < kS; o++) d.W[2][o] *= 7.0;
+         },
+         1e-12, {kRoTE, kRTY}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Small a(c.optRo, c.phyl), b(c.optRo, c.phyl);
+        a.in.handBack = b.in.handBack = true;
+        if (c.a) c.a(a);
+        c.b(b);
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
-        EXPECT_NE(b.in.observed[kRoXE], 0.0);
+        std::vector<int> stats = c.stats;
+        for (int i = 0; c.stats.empty() && i < kPermTestStats; i++) stats.push_back(i);
+        for (int i : stats) EXPECT_NEAR(a.in.observed[i], b.in.observed[i], c.tolerance) << i;
+        if (!c.stats.empty()) continue;
+        for (int r = 0; r < kN; r++) {
+            for (int t = 0; t < kP; t++) EXPECT_EQ(a.outT[r][t], b.outT[r][t]);
+            for (int t = 0; t < kK; t++) EXPECT_EQ(a.outX[r][t], b.outX[r][t]);
+            EXPECT_EQ(a.outR[r], b.outR[r]);
+            EXPECT_EQ(a.outF[r], b.outF[r]);
+        }
     }
 }
 
 TEST(PermTestObserved, AbsoluteValueFunctionGivesManhattanDX) {
-    // reseOpt 8: DX is the sum of absolute differences of the rows of X; checked through
-    // ro(XE) against the same correlation computed here from the definition.
+    // reseOpt 8: DX is the sum of absolute differences of the rows of X = W U; ro(XE) is then
+    // the Pearson correlation of its pairs with those of DE.
     Small d(1, false);
     d.in.reseOpt = 8;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
@@ -211,15 +229,7 @@ TEST(PermTestObserved, AbsoluteValueFunctionGivesManhattanDX) {
             a.push_back(std::fabs(X[i][0] - X[j][0]) + std::fabs(X[i][1] - X[j][1]));
             b.push_back(d.DE[i][j]);
         }
-    double ma = 0, mb = 0;
-    for (size_t i = 0; i < a.size(); i++) ma += a[i] / a.size(), mb += b[i] / b.size();
-    double sab = 0, saa = 0, sbb = 0;
-    for (size_t i = 0; i < a.size(); i++) {
-        sab += (a[i] - ma) * (b[i] - mb);
-        saa += (a[i] - ma) * (a[i] - ma);
-        sbb += (b[i] - mb) * (b[i] - mb);
-    }
-    EXPECT_NEAR(d.in.observed[kRoXE], sab / std::sqrt(saa * sbb), 1e-12);
+    EXPECT_NEAR(d.in.observed[kRoXE], Pearson(a.data(), b.data(), int(a.size())), 1e-12);
 }
 
 TEST(PermTestObserved, TwoCommunitiesUseTheSinglePairRule) {
@@ -262,82 +272,54 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     d.DE[0][2] = 2;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
-    // Constant DE, of values whose mean does not come out exactly in binary: still exactly 0.
-    for (double c : {1.0, 0.1, 0.7}) {
+    // Constant DE, also of values whose mean over the 15 pairs does not come out exactly in binary
+    // (0.03, 0.71): still exactly 0.
+    for (double c : {1.0, 0.1, 0.7, 0.03, 0.71}) {
         for (int i = 0; i < kN; i++)
             for (int j = i + 1; j < kN; j++) d.DE[i][j] = c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
         EXPECT_EQ(d.in.observed[kRoTE], 0.0) << c;
         EXPECT_EQ(d.in.observed[kRoRE], 0.0) << c;
-    }
-}
-
-TEST(PermTestObserved, MissingPerformanceCountsAsAbsence) {
-    // A -999 cell of W leaves the community-weighted means, the compositions and the Rao
-    // entropies as a 0 there would.
-    Small a(1, true), b(1, true);
-    b.W[0][3] = -999;
-    b.W[5][1] = -999;
-    a.in.handBack = b.in.handBack = true;
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
-    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
-    for (int c = 0; c < kN; c++) {
-        EXPECT_EQ(a.outR[c], b.outR[c]);
-        EXPECT_EQ(a.outX[c][0], b.outX[c][0]);
-        EXPECT_EQ(a.outT[c][1], b.outT[c][1]);
+        // The same with a missing cell, through the form that skips it (which leaves the rounding
+        // of an inexact mean: 0 within 1e-12, never 0/0).
+        d.DE[1][2] = -999;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        EXPECT_NEAR(d.in.observed[kRoTE], 0.0, 1e-12) << c;
     }
 }
 
 TEST(PermTestRefusals, NothingIsFilledForAnUntestableRecord) {
-    Small one(1, true);
-    one.in.nCommunities = 1;
-    Small procrustesMissingE(2, false);
-    procrustesMissingE.E[3][1] = -999;
-    Small rvMissingB(3, true);
-    rvMissingB.B[2][0] = -999;
-    Small noOTU(1, false);
-    noOTU.in.nOTUs = 0;
-    Small measure(4, false);
-    Small mantelWithoutDY(1, false);
-    mantelWithoutDY.in.DY = nullptr;
-    Small procrustesWithoutZ(2, false);
-    procrustesWithoutZ.in.Z = nullptr;
-    Small nestingWithoutGroups(1, false);
-    nestingWithoutGroups.in.restriction = 1;
-    nestingWithoutGroups.in.nestingGroups = nullptr;
-    Small phylogenyWithoutSf(1, true);
-    phylogenyWithoutSf.in.Sf = nullptr;
-    Small rvWithoutAxes(3, true);
-    rvWithoutAxes.in.phylAxes = nullptr;
-    Small withoutSb(1, false);
-    withoutSb.in.Sb = nullptr;
-    Small negativeTraits(1, false), negativeTypes(1, false), negativeEnv(1, false);
-    negativeTraits.in.nTraits = -1;
-    negativeTypes.in.nTypes = -1;
-    negativeEnv.in.nEnv = -1;
-    for (Small* d : {&one, &procrustesMissingE, &rvMissingB, &noOTU, &measure, &mantelWithoutDY, &procrustesWithoutZ,
-                     &nestingWithoutGroups, &phylogenyWithoutSf, &rvWithoutAxes, &withoutSb, &negativeTraits,
-                     &negativeTypes, &negativeEnv}) {
-        d->in.observed[0] = 5;
-        d->in.probability[0] = 5;
-        EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(&d->in));
-        EXPECT_EQ(d->in.observed[0], 5);
-        EXPECT_EQ(d->in.probability[0], 5);
+    using Edit = void (*)(Small&);
+    const struct {
+        const char* what;
+        int optRo;
+        bool phyl;
+        Edit spoil;
+    } cases[] = {
+        {"one community", 1, true, [](Small& d) { d.in.nCommunities = 1; }},
+        {"Procrustes with a missing E", 2, false, [](Small& d) { d.E[3][1] = -999; }},
+        {"RV with a missing B and a phylogeny", 3, true, [](Small& d) { d.B[2][0] = -999; }},
+        {"no OTU", 1, false, [](Small& d) { d.in.nOTUs = 0; }},
+        {"measure 4", 4, false, [](Small&) {}},
+        {"Mantel without DY", 1, false, [](Small& d) { d.in.DY = nullptr; }},
+        {"Procrustes without Z", 2, false, [](Small& d) { d.in.Z = nullptr; }},
+        {"restricted without nesting groups", 1, false, [](Small& d) { d.in.restriction = 1, d.in.nestingGroups = nullptr; }},
+        {"phylogeny without Sf", 1, true, [](Small& d) { d.in.Sf = nullptr; }},
+        {"RV without phylogenetic axes", 3, true, [](Small& d) { d.in.phylAxes = nullptr; }},
+        {"no Sb", 1, false, [](Small& d) { d.in.Sb = nullptr; }},
+        {"negative traits", 1, false, [](Small& d) { d.in.nTraits = -1; }},
+        {"negative types", 1, false, [](Small& d) { d.in.nTypes = -1; }},
+        {"negative variables", 1, false, [](Small& d) { d.in.nEnv = -1; }},
+    };
+    for (const auto& c : cases) {
+        Small d(c.optRo, c.phyl);
+        c.spoil(d);
+        d.in.observed[0] = d.in.probability[0] = 5;
+        EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(&d.in)) << c.what;
+        EXPECT_EQ(d.in.observed[0], 5) << c.what;
+        EXPECT_EQ(d.in.probability[0], 5) << c.what;
     }
     EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(nullptr));
-}
-
-TEST(PermTestObserved, NoSelectionMeansEveryTrait) {
-    Small a(1, false), b(1, false);
-    a.in.traitSelected = nullptr;
-    b.sel[2] = 1;
-    a.in.handBack = b.in.handBack = true;
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&a.in));
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b.in));
-    // Community 1: (3 * 0.5 + 0.1 + 2 * 0.7) / 6 for the third trait (B in single precision).
-    EXPECT_NEAR(a.outT[0][2], 3.0 / 6, 1e-7);
-    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(a.in.observed[i], b.in.observed[i]) << i;
 }
 
 TEST(PermTestRefusals, NoPhylogeneticAxesNeedNoCoordinates) {
@@ -390,41 +372,42 @@ TEST(PermTestRefusals, MissingTraitIsAcceptedUnderMantel) {
 
 // ---------------------------------------------------------------- probabilities
 
-TEST(PermTestProbability, IdentityPermutationsGiveProbabilityOneEverywhere) {
-    // Every OTU its own nesting group: each drawn list is the identity, so each random value
-    // equals the observed one and counts.
-    for (int optRo : {1, 2, 3})
-        for (bool phyl : {false, true}) {
-            Small d(optRo, phyl);
-            d.in.iterations = 9;
-            d.in.restriction = 1;
-            InitRndNumberGenerator(11);
-            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-            for (int i = 0; i < kPermTestStats; i++)
-                EXPECT_EQ(d.in.probability[i], 1.0) << "measure " << optRo << " phylogeny " << phyl << " stat " << i;
+// Setups that draw nothing or only identity lists: each random value equals the observed one
+// and counts, so every probability is 1; the data unchanged, ro(XE) stays R's.
+TEST(PermTestProbability, IdentityListsGiveProbabilityOneEverywhere) {
+    using Edit = void (*)(Small&);
+    const struct {
+        const char* what;
+        int optRo;
+        bool phyl;
+        int iterations;
+        Edit set;
+        bool sameData = true;
+    } cases[] = {
+        {"no iteration", 1, true, 0, nullptr},
+        {"one iteration", 1, true, 1, nullptr},
+        // Every OTU its own nesting group.
+        {"own groups, Mantel", 1, false, 9, [](Small& d) { d.in.restriction = 1; }},
+        {"own groups, Mantel, phylogeny", 1, true, 9, [](Small& d) { d.in.restriction = 1; }},
+        {"own groups, Procrustes", 2, false, 9, [](Small& d) { d.in.restriction = 1; }},
+        {"own groups, Procrustes, phylogeny", 2, true, 9, [](Small& d) { d.in.restriction = 1; }},
+        {"own groups, RV", 3, false, 9, [](Small& d) { d.in.restriction = 1; }},
+        {"own groups, RV, phylogeny", 3, true, 9, [](Small& d) { d.in.restriction = 1; }},
+        // A restriction code other than 0 and 1 leaves the list as it is.
+        {"restriction without a draw", 1, true, 7, [](Small& d) { d.in.restriction = 2; }},
+        {"weighted null model without any occurrence", 1, false, 5,
+         [](Small& d) { d.W.fill(0), d.in.weightedNullModel = true; }, false},
+    };
+    for (const auto& c : cases) {
+        Small d(c.optRo, c.phyl);
+        d.in.iterations = c.iterations;
+        if (c.set) c.set(d);
+        InitRndNumberGenerator(11);
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in)) << c.what;
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << c.what << " " << i;
+        if (c.optRo == 1 && c.sameData) {
+            EXPECT_NEAR(d.in.observed[kRoXE], 0.26094340125144466, 1e-12) << c.what;
         }
-}
-
-TEST(PermTestProbability, ZeroAndOneIterationsGiveProbabilityOne) {
-    for (int iterations : {0, 1}) {
-        Small d(1, true);
-        d.in.iterations = iterations;
-        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << i;
-        EXPECT_NEAR(d.in.observed[kRoXE], 0.26094340125144466, 1e-12);
-    }
-}
-
-TEST(PermTestProbability, ProbabilitiesAreMultiplesOfOneOverIterations) {
-    Small d(1, true);
-    d.in.iterations = 40;
-    InitRndNumberGenerator(3);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    for (int i = 0; i < kPermTestStats; i++) {
-        double c = d.in.probability[i] * 40;
-        EXPECT_NEAR(c, std::round(c), 1e-9) << i;
-        EXPECT_GE(d.in.probability[i], 1.0 / 40) << i;
-        EXPECT_LE(d.in.probability[i], 1.0) << i;
     }
 }
 
@@ -435,11 +418,7 @@ std::string RunToFile(Small& d, unsigned long seed) {
     d.in.rndDataFile = f;
     InitRndNumberGenerator(seed);
     EXPECT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    std::string text;
-    std::rewind(f);
-    char buf[4096];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, got);
+    const std::string text = ReadBack(f);
     std::fclose(f);
     return text;
 }
@@ -467,21 +446,10 @@ double PearsonUpper(Small& d, const std::vector<int>& l) {
     std::vector<double> a, b;
     for (int i = 0; i < kS; i++)
         for (int j = i + 1; j < kS; j++) {
-            int u = std::min(l[i], l[j]) - 1, w = std::max(l[i], l[j]) - 1;
             a.push_back(d.Sb[i][j]);
-            b.push_back(d.Sf[u][w]);
+            b.push_back(d.Sf[std::min(l[i], l[j]) - 1][std::max(l[i], l[j]) - 1]);
         }
-    double ma = 0, mb = 0;
-    for (size_t i = 0; i < a.size(); i++) ma += a[i], mb += b[i];
-    ma /= a.size();
-    mb /= b.size();
-    double sab = 0, saa = 0, sbb = 0;
-    for (size_t i = 0; i < a.size(); i++) {
-        sab += (a[i] - ma) * (b[i] - mb);
-        saa += (a[i] - ma) * (a[i] - ma);
-        sbb += (b[i] - mb) * (b[i] - mb);
-    }
-    return sab / std::sqrt(saa * sbb);
+    return Pearson(a.data(), b.data(), int(a.size()));
 }
 
 // Each printed list, applied here to the rows of B, U, Q and to the rows and columns of Sb and
@@ -562,6 +530,9 @@ TEST(PermTestRandomData, ObservedBlockPrintsTheObservedValues) {
           "\nObserved belonging matrix (U):\n1\t0\t\n0.8\t0.2\t\n",
           // The lower half of DE: row 2 holds DE[0][1] = sqrt(1 + 4) and the zero diagonal.
           "(based on matrix E of ecological variables by communities):\n0\t\n2.23607\t0\t\n",
+          // DT and DR of the observed data: each community at distance 0 from itself.
+          "\nResemblance matrix DT between 6 communities (based on matrix T of traits by communities):\n0\t\n",
+          "\nResemblance matrix DR comparing communities based on their Rao entropy: \n0\t\n",
           "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:1\t0.8\t0.3\t0.5\t0.6\t\n0.8\t1\t",
           "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:1\t0.9\t",
           "\n\nRao entropy vector R (6 communities) computed after Sb:\n0.363922\t",
@@ -579,24 +550,25 @@ TEST(PermTestRandomData, ObservedBlockPrintsTheObservedValues) {
     EXPECT_EQ(text.find("Resemblance matrix"), std::string::npos);  // no resemblance matrix without Mantel
 }
 
-TEST(PermTestProbability, RestrictionsWithoutADrawKeepTheIdentity) {
-    // A restriction code other than 0 and 1 leaves the list as it is: every iteration then
-    // repeats the observed data.
-    Small d(1, true);
-    d.in.restriction = 2;
-    d.in.iterations = 7;
-    InitRndNumberGenerator(2);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << i;
-}
-
-TEST(PermTestRandomData, RestrictedListsStayInTheirNestingGroups) {
-    Small d(1, false);
+// The lists of the null models: free ones are permutations; restricted ones keep each OTU in
+// its nesting group (and some move); weighted ones with two occupied cells (OTUs 2 and 4) name
+// only those.
+TEST(PermTestRandomData, ListsFollowTheNullModel) {
+    Small free(1, false), restricted(1, false), weighted(1, false);
+    free.in.iterations = restricted.in.iterations = 30;
+    for (const auto& l : ListsOf(RunToFile(free, 23), kS)) {
+        std::vector<int> seen(kS, 0);
+        for (int x : l) {
+            ASSERT_GE(x, 1);
+            ASSERT_LE(x, kS);
+            seen[x - 1]++;
+        }
+        EXPECT_EQ(seen, std::vector<int>(kS, 1));
+    }
     int groups[kS] = {1, 1, 2, 2, 2};
-    d.in.nestingGroups = groups;
-    d.in.restriction = 1;
-    d.in.iterations = 30;
-    auto lists = ListsOf(RunToFile(d, 17), kS);
+    restricted.in.nestingGroups = groups;
+    restricted.in.restriction = 1;
+    const auto lists = ListsOf(RunToFile(restricted, 17), kS);
     ASSERT_EQ(lists.size(), 29u);
     bool moved = false;
     for (const auto& l : lists)
@@ -605,44 +577,15 @@ TEST(PermTestRandomData, RestrictedListsStayInTheirNestingGroups) {
             moved = moved || l[i] != i + 1;
         }
     EXPECT_TRUE(moved);
-}
-
-TEST(PermTestRandomData, FreeListsArePermutations) {
-    Small d(1, false);
-    d.in.iterations = 30;
-    for (const auto& l : ListsOf(RunToFile(d, 23), kS)) {
-        std::vector<int> seen(kS, 0);
-        for (int x : l) {
-            ASSERT_GE(x, 1);
-            ASSERT_LE(x, kS);
-            seen[x - 1]++;
-        }
-        for (int c : seen) EXPECT_EQ(c, 1);
-    }
-}
-
-TEST(PermTestRandomData, WeightedNullModelWithFewOccurrencesDrawsOnlyOccurringOTUs) {
-    // Two positive cells (OTUs 2 and 4) for five OTUs: every position holds 2 or 4.
-    Small d(1, false);
-    d.W.fill(0);
-    d.W[0][1] = 1;
-    d.W[3][3] = 2;
-    d.in.weightedNullModel = true;
-    d.in.iterations = 15;
-    auto lists = ListsOf(RunToFile(d, 31), kS);
-    ASSERT_EQ(lists.size(), 14u);
-    for (const auto& l : lists)
+    weighted.W.fill(0);
+    weighted.W[0][1] = 1;
+    weighted.W[3][3] = 2;
+    weighted.in.weightedNullModel = true;
+    weighted.in.iterations = 15;
+    const auto drawn = ListsOf(RunToFile(weighted, 31), kS);
+    ASSERT_EQ(drawn.size(), 14u);
+    for (const auto& l : drawn)
         for (int x : l) EXPECT_TRUE(x == 2 || x == 4) << x;
-}
-
-TEST(PermTestRandomData, WeightedNullModelWithoutOccurrenceKeepsTheIdentity) {
-    Small d(1, false);
-    d.W.fill(0);
-    d.in.weightedNullModel = true;
-    d.in.iterations = 5;
-    InitRndNumberGenerator(1);
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << i;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
+#include "statistics/StatTestUtil.h"
 #include "traits/TNXRESE.h"
 
 namespace {
@@ -22,11 +23,7 @@ double Mantel4(const double a[4][4], const double b[4][4]) {
     std::vector<double> x, y;
     for (int i = 0; i < 4; i++)
         for (int j = i + 1; j < 4; j++) x.push_back(a[i][j]), y.push_back(b[i][j]);
-    double mx = 0, my = 0, sxy = 0, sxx = 0, syy = 0;
-    for (size_t k = 0; k < x.size(); k++) mx += x[k] / 6, my += y[k] / 6;
-    for (size_t k = 0; k < x.size(); k++)
-        sxy += (x[k] - mx) * (y[k] - my), sxx += (x[k] - mx) * (x[k] - mx), syy += (y[k] - my) * (y[k] - my);
-    return sxy / std::sqrt(sxx * syy);
+    return Pearson(x.data(), y.data(), 6);
 }
 
 class TraitAverages : public tnxtest::TempDirTest {
@@ -39,12 +36,7 @@ protected:
         std::snprintf(whichHier, sizeof whichHier, "s1Hie.txt");
         std::snprintf(prindaMode, sizeof prindaMode, "w");
         volumeName[0] = '\0';
-        sDigits = 6;
-        traitBasedOpt = 2;
-        poolCSTopt = 0;
-        rese_opt = 6;
-        rseed = 3;
-        nGrPoly[0] = 5;
+        sDigits = 6, traitBasedOpt = 2, poolCSTopt = 0, rese_opt = 6, rseed = 3, nGrPoly[0] = 5;
         for (int j = 0; j < nch; j++) weight[j] = 1.0f, nchor[j] = j + 1;
     }
 };
