@@ -3,7 +3,7 @@
 # probabilities over all 120 arrangements of the 5 OTUs: the mean and each community, in the tail
 # of the test (lower for similarities, upper for dissimilarities) and in the other one.
 # Run offline: Rscript limsim.R
-f32 <- function(x) readBin(writeBin(as.vector(x), raw(), size = 4), "double", size = 4, n = length(x))
+source("float_helpers.R")
 # Position of x, rounded to single precision, on the line of single-precision values (positive
 # values: their bit patterns as integers), so that neighbours differ by 1.
 steps <- function(x) {

@@ -6,26 +6,7 @@
 # in float, T's columns divided by their length and rounded to float); the five congruences of
 # the multi-statistic test are computed in double from the same B, U, S and E.
 suppressMessages({library(vegan); library(ade4)})
-f32 <- function(x) {
-  v <- readBin(writeBin(as.vector(x), raw(), size = 4), "double", size = 4, n = length(x))
-  if (is.null(dim(x))) v else array(v, dim(x))
-}
-prodf <- function(A, B) {  # C = A B, each partial sum rounded to float
-  C <- matrix(0, nrow(A), ncol(B))
-  for (i in seq_len(nrow(A))) for (j in seq_len(ncol(B))) {
-    s <- 0
-    for (k in seq_len(ncol(A))) s <- f32(s + A[i, k] * B[k, j])
-    C[i, j] <- s
-  }
-  C
-}
-normf <- function(T) {
-  for (j in seq_len(ncol(T))) {
-    len <- sqrt(sum(f32(T[, j]^2)))
-    if (len > 0) T[, j] <- f32(T[, j] / len)
-  }
-  T
-}
+source("float_helpers.R")
 normd <- function(T) { for (j in seq_len(ncol(T))) { l <- sqrt(sum(T[, j]^2)); if (l > 0) T[, j] <- T[, j] / l }; T }
 p <- function(name, x) cat(sprintf("%s = %.17g\n", name, x))
 pr <- function(a, b) suppressWarnings(suppressMessages(protest(a, b, symmetric = TRUE, permutations = 0)$t0))
