@@ -49,6 +49,11 @@ TEST(Procrustes, SelectionAndSAsTheCallerExpectsAndResidualsThatVanishOrAlias) {
     // Three communities: the two traits and R explain X and E wholly, nothing is left to compare.
     const std::vector<double> three = Five(d, 3, d.sel, d.B);
     EXPECT_TRUE(three[0] > 0.1 && three[2] == 0.0 && three[4] == 0.0);
+    // A constant added to E moves nothing: every congruence compares centred configurations.
+    MantelData shifted;
+    for (int c = 0; c < kComm; c++) shifted.Ef[c][0] += 1e6f, shifted.Ef[c][1] += 1e6f;
+    const std::vector<double> base = Five(d, kComm, d.sel, d.B), moved = Five(shifted, kComm, d.sel, d.B);
+    for (int k = 0; k < 5; k++) EXPECT_NEAR(moved[k], base[k], 1e-9) << k;
     // A second trait twice the first: the same normalised column, aliased (coefficient 0).
     Mat<float> B2(kOtus, kTraits);
     for (int o = 0; o < kOtus; o++) B2[o][0] = d.B[o][0], B2[o][1] = 2 * d.B[o][0];
