@@ -186,8 +186,7 @@ void IFChOrderSearch() {
             }
         } else if (optmain1 == 'P') {
             SessionFileName(whichChorder, "chRankRedncyPopLevel.txt");
-            ChOrderSearch();
-            status = kChRankDone;
+            status = ChOrderSearch() ? kChRankDone : kChRankRefused;
         }
     }
     if (status == kChRankFileFailed) RaiseError(TNX_FAIL_TO_OPEN);

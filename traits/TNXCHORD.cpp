@@ -67,9 +67,6 @@ void DataPartitionL(int nPop, int nComm, int* counts, int part, float** data, fl
         for (int c = 0; c < nComm; c++) tot[c][0] = 0.0f;
 }
 
-// The stepwise trait ordering is not built yet (the README says so); nothing reaches it.
-void ChOrderSearch() {}
-
 // ----------------------------------------------------------------------- shared preparation
 
 namespace chrank {
@@ -492,7 +489,7 @@ ChRankStatus ChRankTDAP_TCAP() {
     if (!CheckData(needs, &eligible, &g)) return kChRankRefused;
 
     RunData d(g, true);
-    const int n = d.n, s = d.s, p = d.p;
+    const int n = d.n, s = d.s;
     Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
 
     WholeFile structure(whichStructures);

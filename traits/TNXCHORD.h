@@ -12,6 +12,8 @@
 #ifndef TNXCHORD_H
 #define TNXCHORD_H
 
+#include "traits/TNXCHORDRANK.h"
+
 enum ChRankStatus { kChRankDone = 0, kChRankRefused = 1, kChRankFileFailed = 2 };
 
 ChRankStatus ChRankTDAP_TCAP();                   // criterion 1
@@ -22,8 +24,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly(); // criteria 14 and 15
 // Criteria 16 to 24: mode 1 alpha divergence r(RE), 2 beta divergence r(XE.TR), 3 dark
 // diversity r(SE), 4 r(XZ), 5 r(TZ), 6 r(XZ.T), 7 r(XY), 8 r(TY), 9 r(XY.T).
 ChRankStatus ChRankAlphaBetaDivergence(int mode);
-// Stepwise trait ordering for population structures.
-void ChOrderSearch();
+// The character ranking (ChOrderSearch and its family) is declared in TNXCHORDRANK.h.
 
 // Rearranges the four vectors of length n in place so that entry i becomes the former entry
 // numbered order[i] (order holds 1-based trait numbers, each in 1..n).

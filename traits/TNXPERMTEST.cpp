@@ -325,8 +325,8 @@ struct Engine {
           triDR(nTri), triDF(nTri), triSb(sTri), triSf(sTri),
           partial(n, p + k + q + 1, std::max(std::max(k, p), q), std::max(std::max(v, s), std::max(k, q))),
           cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cT(C(n), C(p)), cX(C(n), C(k)), cR(C(n), 1),
-          cF(C(n), 1), cP(C(n), C(q)), rA(C(n), C(Widest())), rB(C(n), C(Widest())), cBn(C(s), C(p)),
-          cAxes(C(s), C(a)), cw(C(n), C(std::max(Widest(), a))), comp(C(n), C(p + k + q + 1)),
+          cF(C(n), 1), cP(C(n), C(q)), cBn(C(s), C(p)), cAxes(C(s), C(a)), rA(C(n), C(Widest())),
+          rB(C(n), C(Widest())), cw(C(n), C(std::max(Widest(), a))), comp(C(n), C(p + k + q + 1)),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
 
     ~Engine() {

@@ -113,6 +113,8 @@ int rankingAlgorithm = 0;
 int nMinCSTGroupsChRank = 0, nMaxCSTGroupsChRank = 0;
 int nMinTraitsChRank = 0, nMaxTraitsChRank = 0;
 char printRankIntermedResults = 0;
+int nCSTGroupsChRankRedundancy = 0;
+int redundancyMeth = 0;
 int rndTestOpt = 0;
 
 int optEnvStruct = 0, cohe = 0, groupDissMeth = 0, empir_opt = 0, keepRichness = 0, keepReleveTotal = 0;
@@ -339,6 +341,8 @@ void InitGlobals() {
     nCstGroups = 0;
     nPartCst = 0;
     rndTestOpt = 0;
+    nCSTGroupsChRankRedundancy = 5;
+    redundancyMeth = 2;
     whichLevelGrCST = 1;
     SMWSize = 1;
     nProcessors = 0;

@@ -170,6 +170,10 @@ extern int rankingAlgorithm;        // 1 stepwise, 2 all combinations
 extern int nMinCSTGroupsChRank, nMaxCSTGroupsChRank;
 extern int nMinTraitsChRank, nMaxTraitsChRank;
 extern char printRankIntermedResults;
+// Character ranking: the number of CST groups its redundancy cuts the types into (default 5), and
+// the redundancy method printed in its reports (1 next lower level, 2 level one, the default).
+extern int nCSTGroupsChRankRedundancy;
+extern int redundancyMeth;
 extern int rndTestOpt;
 
 // Classical analyses.

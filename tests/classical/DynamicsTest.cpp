@@ -144,6 +144,14 @@ TEST(VelocityCorrelation, PermutationProbabilityOfTheOnlyPerfectOrder) {
     EXPECT_NEAR(out.p[0], 1.0 / 6.0, 0.035);
     EXPECT_EQ(out.p[0], out.p[2]);  // the same orders for every series
     EXPECT_EQ(out.permutations, 3001);
+    // nPerm counts the observed order: 3 means exactly 2 random orders drawn.
+    int list[3];
+    InitRndNumberGenerator(9);
+    for (int k = 0; k < 2; k++) RndList(3, list);
+    const unsigned long expected = gsl_rng_get(r);
+    InitRndNumberGenerator(9);
+    CorrelateVelocity(4, v, t, series, 1, 0, 3, &out);
+    EXPECT_EQ(gsl_rng_get(r), expected);
 }
 
 // 6 units (r/velocity.R), equal steps, window 4, no test; then the guards: 3 units ask no window,
@@ -218,6 +226,12 @@ TEST_F(DynamicsTest, ProfileAcceptsOnlyWhatItOffers) {
     EXPECT_NE(Out().find("   11  structural complexity\nType option no.: \nScalar transformation: \n"
                          "   0  no transformation \n   3  plot log(x+1)\nType option no.: "),
               std::string::npos);
+    // The velocity file holds n - 1 velocities, then n times.
+    hasVelocity = 1;
+    Write("s1Velocity.txt", "1 2 3\n0 1 2 3\n");
+    EXPECT_TRUE(Run("12\n0\n1\n1\n", [] { IFProfileDynamics(); }));
+    EXPECT_EQ(roFrom, 12);
+    hasVelocity = 0;
     nenv = 0;
     EXPECT_TRUE(Run("", [] { IFProfileDynamics(); }));
     nenv = 2;

@@ -198,7 +198,9 @@ TEST(ControlBytes, RefusedInWordsFieldsAndLinesWithTheReadersMessage) {
         EXPECT_EQ(code, r.kept ? 0 : 2);
         EXPECT_EQ(cap.Err(), r.kept ? "" : "\nfile lab.txt ");
         EXPECT_EQ(cap.Out(), r.kept ? "" : "\a");
-        if (r.kept) EXPECT_STREQ(buf, r.kept);
+        if (r.kept) {
+            EXPECT_STREQ(buf, r.kept);
+        }
     }
 }
 

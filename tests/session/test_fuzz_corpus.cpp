@@ -54,7 +54,9 @@ TEST_F(FuzzCorpus, EveryReaderRefusesWhatFoundItsFaultsAndKeepsWhatIsValid) {
         ::testing::internal::GetCapturedStdout();
         EXPECT_EQ(code, c.code);
         // A refusal names the file in the reader's message.
-        if (c.code == 2) EXPECT_NE(err.find("\nfile "), std::string::npos) << err;
+        if (c.code == 2) {
+            EXPECT_NE(err.find("\nfile "), std::string::npos) << err;
+        }
     }
     // The valid import wrote labels read from the end of its files.
     const std::string valid = Slurp(kCorpus + "import/valid");

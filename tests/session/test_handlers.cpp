@@ -65,6 +65,14 @@ TEST_F(HandlerTest, TraitSubsetSearchNamesTheCriterionFileAndLeavesTheTrack) {
     Script("1\n" + kKAnswers);
     IFChOrderSearch();
     EXPECT_STREQ(whichChorder, "s1chRankRedncyPopLevel.txt");
+    EXPECT_EQ(Count(Out(), "\n\nResults on file s1chRankRedncyPopLevel.txt\n"), 1);
+    // Without trait codes the ranking refuses: no results are announced.
+    free2D(csm, tcst), csm = nullptr;
+    std::filesystem::remove(whichChorder);
+    Script("1\n" + kKAnswers);
+    IFChOrderSearch();
+    EXPECT_EQ(Count(Out(), "\n\nResults on file s1chRankRedncyPopLevel.txt\n"), 1);
+    EXPECT_FALSE(std::filesystem::exists(whichChorder));
 }
 
 // Codes that are no criterion name no file (the criteria's own files are named end to end).

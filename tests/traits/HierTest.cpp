@@ -199,8 +199,12 @@ TEST(NominalRese, EveryOptionAgainstItsDefinitionInRAndForNeighbours) {
         const Doubles got = t.Cells(c.second ? t.rese2 : t.rese);
         for (int k = 0; k < 6; k++) EXPECT_NEAR(got[k], c.r[k], 2e-6 * std::fabs(c.r[k]) + 1e-12) << c.opt << " " << k;
         // Diagonals: the cross products of row 2 (31/35), 0 for 2 (1 - r); lower half untouched.
-        if (c.opt == 3) EXPECT_NEAR(t.rese.m[1][1], 31.0 / 35, 1e-7);
-        if (c.opt == 10) EXPECT_EQ(t.rese2.m[2][2], 0.0);
+        if (c.opt == 3) {
+            EXPECT_NEAR(t.rese.m[1][1], 31.0 / 35, 1e-7);
+        }
+        if (c.opt == 10) {
+            EXPECT_EQ(t.rese2.m[2][2], 0.0);
+        }
         EXPECT_EQ(t.rese.m[1][0], 0.0);
         // The relative options divide the caller's rows by their totals in place.
         EXPECT_FLOAT_EQ(t.x.m[0][5], (c.opt == 7 || c.opt == 9) ? 0.4f : 4.0f) << c.opt;
