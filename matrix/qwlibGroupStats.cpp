@@ -8,36 +8,27 @@
 #include "foundation/qwlibOut.h"
 #include "statistics/qwlibRes.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 
 namespace {
 
-// The groups of a labelling as the distinct label values: column[i] is the position of
-// object i's label among them (ascending), size[k] the number of objects of group k.
-// Returns the number of groups. column and size are allocated here (size has at least one
-// slot); the caller releases both.
-int GroupsOfLabels(int n, int* labels, int** column, int** size)
+// The groups of a labelling as the distinct label values, into the work space: column[i] is the
+// position of object i's label among them (ascending), size[k] the number of objects of group k.
+// Returns the number of groups.
+int GroupsOfLabels(int n, const int* labels, GroupStatWorkspace& ws)
 {
-    int* distinct = dim1Dint(n > 0 ? n : 1);
-    int g = 0;
-    CountGroupsNew(n, labels, &g, distinct);
-    *column = dim1Dint(n > 0 ? n : 1);
-    *size = dim1Dint(g > 0 ? g : 1);
+    std::copy(labels, labels + n, ws.distinct);
+    std::sort(ws.distinct, ws.distinct + n);
+    const int g = int(std::unique(ws.distinct, ws.distinct + n) - ws.distinct);
+    std::fill(ws.size, ws.size + g, 0);
     for (int i = 0; i < n; i++) {
-        int lo = 0, hi = g - 1;
-        while (lo < hi) {  // the label is among the distinct values, so the search ends on it
-            int mid = (lo + hi) / 2;
-            if (distinct[mid] < labels[i])
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        (*column)[i] = lo;
-        (*size)[lo]++;
+        const int k = int(std::lower_bound(ws.distinct, ws.distinct + g, labels[i]) - ws.distinct);
+        ws.column[i] = k;
+        ws.size[k]++;
     }
-    free1D(distinct);
     return g;
 }
 
@@ -67,16 +58,17 @@ OneWay SumsOfSquares(int n, int j, double** X, int g, const int* column, const i
 }
 
 // Shared body of F_SUM (fRatio) and LR_IND.
-double GroupStatistic(int n, int p, int* groups, double** X, bool fRatio)
+double GroupStatistic(int n, int p, int* groups, double** X, bool fRatio, GroupStatWorkspace& ws)
 {
     if (n < 1 || p < 1) return 0.0;
-    int* column = nullptr;
-    int* size = nullptr;
-    int g = GroupsOfLabels(n, groups, &column, &size);
-    double* groupMean = dim1Double(g);
+    if (ws.capacity < n) {
+        GroupStatWorkspace own(n);
+        return GroupStatistic(n, p, groups, X, fRatio, own);
+    }
+    const int g = GroupsOfLabels(n, groups, ws);
     double sum = 0.0;
     for (int j = 0; j < p; j++) {
-        OneWay s = SumsOfSquares(n, j, X, g, column, size, groupMean);
+        OneWay s = SumsOfSquares(n, j, X, g, ws.column, ws.size, ws.groupMean);
         if (!(s.ssw > 0.0)) continue;
         if (fRatio) {
             // With one group there is no between-group variation to test (g - 1 = 0).
@@ -87,9 +79,6 @@ double GroupStatistic(int n, int p, int* groups, double** X, bool fRatio)
             sum += n * std::log(s.sst / s.ssw);
         }
     }
-    free1D(groupMean);
-    free1D(column);
-    free1D(size);
     return sum;
 }
 
@@ -255,14 +244,41 @@ double ProbMantelT(int n, int iterations, TA** A, TB** B, double* rObs)
 
 }  // namespace
 
+GroupStatWorkspace::GroupStatWorkspace(int n)
+    : capacity(n > 0 ? n : 0), distinct(dim1Dint(capacity > 0 ? capacity : 1)),
+      column(dim1Dint(capacity > 0 ? capacity : 1)), size(dim1Dint(capacity > 0 ? capacity : 1)),
+      groupMean(dim1Double(capacity > 0 ? capacity : 1))
+{
+}
+
+GroupStatWorkspace::~GroupStatWorkspace()
+{
+    free1D(distinct);
+    free1D(column);
+    free1D(size);
+    free1D(groupMean);
+}
+
 double F_SUM(int n, int p, int* groups, double** X)
 {
-    return GroupStatistic(n, p, groups, X, true);
+    GroupStatWorkspace ws(n);
+    return GroupStatistic(n, p, groups, X, true, ws);
 }
 
 double LR_IND(int n, int p, int* groups, double** X)
 {
-    return GroupStatistic(n, p, groups, X, false);
+    GroupStatWorkspace ws(n);
+    return GroupStatistic(n, p, groups, X, false, ws);
+}
+
+double F_SUM(int n, int p, int* groups, double** X, GroupStatWorkspace& ws)
+{
+    return GroupStatistic(n, p, groups, X, true, ws);
+}
+
+double LR_IND(int n, int p, int* groups, double** X, GroupStatWorkspace& ws)
+{
+    return GroupStatistic(n, p, groups, X, false, ws);
 }
 
 double MRPP(int n, int g, int* groups, double** D, bool isSquared, bool useSquared)

@@ -16,6 +16,23 @@ double F_SUM(int n, int p, int* groups, double** X);
 // Sum over the variables of n ln(SST / SSW); a variable with SSW <= 0 adds nothing.
 double LR_IND(int n, int p, int* groups, double** X);
 
+// Work space of F_SUM and LR_IND for repeated calls on at most n objects: a permutation loop
+// makes it once, and the forms that take it allocate nothing (a call on more objects takes
+// scratch of its own).
+struct GroupStatWorkspace {
+    explicit GroupStatWorkspace(int n);
+    ~GroupStatWorkspace();
+    GroupStatWorkspace(const GroupStatWorkspace&) = delete;
+    GroupStatWorkspace& operator=(const GroupStatWorkspace&) = delete;
+    int capacity;
+    int* distinct;      // the distinct labels, ascending
+    int* column;        // each object's group among them
+    int* size;          // objects per group
+    double* groupMean;  // per group, of the variable at hand
+};
+double F_SUM(int n, int p, int* groups, double** X, GroupStatWorkspace& ws);
+double LR_IND(int n, int p, int* groups, double** X, GroupStatWorkspace& ws);
+
 // Multi-response permutation statistic: sum over the groups k = 1..g of
 // (n_k - s) / (n - s g) times the mean within-group (transformed) distance, s = 1 when
 // useSquared, else 0. The distance is used as it is, or squared when useSquared and not

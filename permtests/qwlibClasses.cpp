@@ -201,6 +201,7 @@ void RandomizationTestManova::DimensionArrays()
     for (int w = 0; w < 3; w++) work_[w] = dim1Dint(n);
     for (int s = 0; s < 2; s++) selection_[s] = static_cast<bool*>(dim1D(sizeof(bool), n));
     rows_ = static_cast<double**>(dim1D(sizeof(double*), n));
+    groupWs_ = std::make_unique<GroupStatWorkspace>(n);
     if (in_.distances != nullptr) {
         sq_ = NewMatrix<double>(n, n);
         perm_ = NewMatrix<double>(n, n);
@@ -422,8 +423,8 @@ double RandomizationTestManova::FactorStatistic(int k, double** rows, double** p
     int* groups = effectGroups_[k];
     if (g < 2) return 0.0;
     switch (statistic_) {
-    case 1: return rows ? F_SUM(n_, p_, groups, rows) : 0.0;
-    case 2: return rows ? LR_IND(n_, p_, groups, rows) : 0.0;
+    case 1: return rows ? F_SUM(n_, p_, groups, rows, *groupWs_) : 0.0;
+    case 2: return rows ? LR_IND(n_, p_, groups, rows, *groupWs_) : 0.0;
     case 3: return pairs ? MRPP(n_, g, groups, pairs, in_.distancesSquared, in_.mrppSquares) : 0.0;
     case 4: return pairs ? ANOSIM(n_, g, groups, pairs, true) : 0.0;
     default: return 0.0;

@@ -15,6 +15,9 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
+
+struct GroupStatWorkspace;
 
 // What the caller hands to the constructors. The arrays stay the caller's and must live as
 // long as the object (the report reads the labels, nesting groups and bundles).
@@ -214,6 +217,7 @@ private:
     double** sq_ = nullptr;          // squared dissimilarities, both triangles
     double** perm_ = nullptr;        // permuted dissimilarities, ranks or squares (upper)
     double** ranks_ = nullptr;       // ranks of the dissimilarities, both triangles
+    std::unique_ptr<GroupStatWorkspace> groupWs_;  // SUM-F and LR-IND
 
     clock_t startClock_ = 0;
     time_t startTime_ = 0;

@@ -5,8 +5,9 @@
 // A test is a class that computes its statistics from one arrangement of the OTUs:
 //
 //   struct MyTest {
-//       int counted = 2;                     // statistics that get a count, at most kMaxCounted
+//       int counted = 2;                     // statistics that get a count
 //       double stat[kMaxCounted];            // filled by Arrange, float-held ones rounded to float
+//                                            // (or a pointer to counted values)
 //       void Arrange(const int* list);       // list[i] (1-based) is the OTU that lends row i
 //       void PrintHeader(FILE* f);           // header and observed lines (after Arrange(identity))
 //       void PrintIteration(FILE* f, int it, const int* list, const double* counts);
@@ -23,7 +24,8 @@
 // RunPermutationTest computes the observed statistics from the identity arrangement (so that
 // drawing the identity reproduces them exactly), counts each as at least as large as itself,
 // shows the progress line, draws iterations - 1 lists, counts by AtLeastAsLarge and leaves
-// count / iterations in p (iterations below 1 behave as 1).
+// count / iterations in p (iterations below 1 behave as 1). A statistic whose extreme values are
+// the small ones is counted as its negation, which turns the lower tail into the upper one.
 #ifndef TNX_QWLIBPERMSKELETON_H
 #define TNX_QWLIBPERMSKELETON_H
 
@@ -35,7 +37,7 @@
 
 // Significant digits of every matrix of the intermediate results.
 constexpr int kPermDigits = 6;
-// Most statistics one test counts.
+// Most statistics a test of the Mantel family counts (the size of its stat array).
 constexpr int kMaxCounted = 8;
 
 // A zero-filled rows x cols work matrix from the foundation's allocators (at least 1 x 1, so
@@ -194,14 +196,16 @@ private:
     int code_;
 };
 
-// The loop of every test (see the head of this file). counts receives the probabilities.
+// The loop of every test (see the head of this file). counts (test.counted values) receives
+// the probabilities.
 template <class Test>
 void RunPermutationTest(Test& test, int iterations, OtuList& list, ListDraw how, FILE* print, double* counts,
                         const char* progress = "Permutation test: %d of %d") {
     const int total = std::max(iterations, 1);
     test.Arrange(list.Identity());
-    const int counted = std::min(test.counted, kMaxCounted);
-    double observed[kMaxCounted];
+    const int counted = std::max(test.counted, 0);
+    WorkMatrix<double> held(1, counted);
+    double* observed = held[0];
     for (int i = 0; i < counted; i++) {
         observed[i] = test.stat[i];
         counts[i] = 1.0;

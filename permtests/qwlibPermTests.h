@@ -1,6 +1,7 @@
-// Single-statistic permutation tests of the trait-based approach, Mantel family: ro(TE) and its
+// Single-statistic permutation tests of the trait-based approach. Mantel family: ro(TE) and its
 // partials (trait rows permuted), ro(XE) and ro(XE.T) and their partials (type rows permuted),
-// the multi-statistic test, the group-label and the phylogenetic-belonging tests.
+// the multi-statistic test, the group-label and the phylogenetic-belonging tests. Beside it:
+// limiting similarity per community, the Procrustes tests and the redundancy test.
 //
 // Common to every member. The arguments are read, never kept; the only state used is the
 // program's random generator, which the caller seeds. iterations counts the observed
@@ -149,5 +150,56 @@ float Prob_ro_XE_T_2(int iterations, int otus, int types, int communities, int* 
 void Prob_ro_PX_T(int iterations, int otus, int types, int communities, double** U, double** Q, double** W,
                   double** DT, double* pXP, double* pPT, double* pXP_T, int reseOpt, bool print, FILE* stream,
                   bool weighted);
+
+// ---------------------------------------------------------------- per community
+
+// Limiting similarity: the mean over the present OTUs of a community of the resemblance to their
+// nearest present neighbour (R's values weighted by the product of the two abundances,
+// multiplied for dissimilarities, divided for similarities; see
+// NearNeigAvgTraitRese_WithinEachCommunity), per community and averaged over the communities
+// with at least 2 present OTUs (0 when there is none, so that every arrangement ties). R's rows
+// and columns are permuted together, a fresh permutation per randomisation; W stays. The tail of
+// the test is the upper one for dissimilarities, the lower one for similarities: returns the
+// probability of the mean, pTail[c] that of community c, pOpposite[c] that of community c in the
+// other tail (both divided by iterations). A community with fewer than 2 present OTUs is 0 in
+// every arrangement and ties in both tails. R's upper triangle is copied into its lower one.
+// Any number of communities from 1 on is tested.
+double Prob_LimitingSimilarityEachComm(int iterations, int otus, int communities, double* pOpposite, double* pTail,
+                                       double** W, float** R, bool isDissim, bool print, FILE* stream);
+
+// Redundancy of community c: its diversity D[c] minus its Rao entropy over S (abundances W row
+// c; distance S when isDissim, sqrt(1 - S) otherwise). S's rows and columns are permuted
+// together, W and D stay; P[c] receives the probability of a redundancy at least as large as the
+// observed one. S's upper triangle is copied into its lower one; the permuted copy keeps S's
+// type. Any number of communities from 1 on is tested. Returns true; the third argument is not
+// read.
+bool Prob_Redundancy(int iterations, int otus, int unused, int communities, double* D, double* P, float** S,
+                     double** W, bool isDissim, bool print, FILE* stream, bool weighted);
+bool Prob_Redundancy(int iterations, int otus, int unused, int communities, double* D, double* P, double** S,
+                     double** W, bool isDissim, bool print, FILE* stream, bool weighted);
+
+// ---------------------------------------------------------------- Procrustes
+
+// trace(TE): the Procrustes coefficient of E (communities x env) and T = W x B over the selected
+// traits with its columns divided by their length (single precision); the trait rows are
+// permuted.
+double Prob_ProcrustesTE(int iterations, int otus, int traits, int communities, float** B, double** W, int* select,
+                         int env, float** E, bool print, FILE* stream, bool weighted);
+// traceW(XE): the Procrustes coefficient of E and X = W x U (single precision); the rows of U are
+// permuted.
+double Prob_Procrustes_XE(int iterations, int otus, int types, int communities, double** U, double** W, int env,
+                          float** E, bool print, FILE* stream, bool weighted);
+
+// traceW(TE), traceW(XE), traceW(XE.T), traceW(RE), traceW(XE.TR) in double under one
+// permutation moving the rows of B and U and the rows and columns of S together. T = W x B over
+// the selected traits, columns divided by their length; X = W x U; R the Rao entropy of each
+// community over S (similarities, distance sqrt(1 - s)). XE.T compares the residuals of X and of
+// E regressed on the selected columns of T, XE.TR those on the selected columns and R; residuals
+// that vanish (the predictors explain everything, as with too few communities) give 0. select
+// has one entry per trait and is not written. S's upper triangle is copied into its lower one.
+// Returns true.
+bool Prob_Procrustes_Traits(int iterations, int traits, int* select, int otus, int types, int communities, float** B,
+                            float** S, double** U, double** W, int env, float** E, double* pTE, double* pXE,
+                            double* pXE_T, double* pRE, double* pXE_TR, bool print, FILE* stream, bool weighted);
 
 #endif

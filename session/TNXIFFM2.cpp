@@ -13,6 +13,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXCHECK.h"
 #include "session/model/TNXGLOB.h"
+#include "session/TNXIFFM2IO.h"
 #include "session/TNXTRACK.h"
 
 const char versionFormdaFile[] = "25Jun2016";
@@ -24,31 +25,16 @@ const int kCaCodes = 7;          // cover-abundance codes stored in the file
 const int kSppFileNameMax = 41;  // name of the species-names file
 const int kSpeciesNameMax = kSpeciesNameSize - 1;
 
+}  // namespace
+
 // ---------------------------------------------------------------------------------------
-// Reading.
+// Item readers and number writers, shared with the earlier forms of the file.
 // ---------------------------------------------------------------------------------------
 
-// Closes the file it holds when it goes out of scope, also when an error travels through.
-class InFile {
-public:
-    explicit InFile(FILE* f) : f_(f) {}
-    ~InFile() {
-        if (f_) std::fclose(f_);
-    }
-    InFile(const InFile&) = delete;
-    InFile& operator=(const InFile&) = delete;
-    FILE* get() const { return f_; }
-    void Close() {
-        if (f_) std::fclose(f_);
-        f_ = nullptr;
-    }
-
-private:
-    FILE* f_;
-};
+namespace formdaio {
 
 // An item that is there but cannot be used: the readers' message, the bell and code 2.
-[[noreturn]] void BadItem(const char* fileName) {
+void BadItem(const char* fileName) {
     std::fprintf(stderr, "\nfile %s ", fileName);
     std::fputc(7, stdout);
     std::fflush(stdout);
@@ -158,6 +144,44 @@ bool TryReadInt(FILE* f, int* v) {
     return true;
 }
 
+// The fewest significant digits, from 6 on, that read back to the same value: values with up
+// to 6 digits are written as "%.6g" writes them, and nothing of the master copy is lost.
+int FloatDigits(float v) {
+    if (!std::isfinite(v)) return 6;
+    char buf[48];
+    for (int d = 6; d < 9; d++) {
+        std::snprintf(buf, sizeof buf, "%.*g", d, static_cast<double>(v));
+        if (std::strtof(buf, nullptr) == v) return d;
+    }
+    return 9;
+}
+
+int DoubleDigits(double v) {
+    if (!std::isfinite(v)) return 6;
+    char buf[48];
+    for (int d = 6; d < 17; d++) {
+        std::snprintf(buf, sizeof buf, "%.*g", d, v);
+        if (std::strtod(buf, nullptr) == v) return d;
+    }
+    return 17;
+}
+
+void PutFloatRows(FILE* f, int rows, int cols, float** m) {
+    for (int i = 0; i < rows; i++) {
+        for (int j = 0; j < cols; j++) {
+            float v = m[i][j];
+            std::fprintf(f, "%.*g\t", FloatDigits(v), static_cast<double>(v));
+        }
+        std::fprintf(f, "\n");
+    }
+}
+
+}  // namespace formdaio
+
+using namespace formdaio;
+
+namespace {
+
 // ---------------------------------------------------------------------------------------
 // A data set read from a file, before it becomes the loaded one. It owns its arrays until
 // they are handed over.
@@ -220,20 +244,15 @@ struct FormdaData {
     }
 };
 
-// The older form of B: one word per OTU of two characters per trait, each pair a number.
-void ParseTraitWord(const char* word, int nch, float* row, const char* name) {
+// The older form of B: one word per OTU of two characters per trait, each pair a trait code.
+void ParseTraitWord(const char* word, int nch, char** labels, float* row, const char* name) {
     if (static_cast<long long>(std::strlen(word)) != 2LL * nch) BadItem(name);
-    for (int j = 0; j < nch; j++) {
-        char pair[3] = {word[2 * j], word[2 * j + 1], '\0'};
-        char* end = nullptr;
-        double v = std::strtod(pair, &end);
-        if (end != pair + 2) BadItem(name);
-        row[j] = static_cast<float>(v);
-    }
+    for (int j = 0; j < nch; j++)
+        if (!DecodeTraitCode(word + 2 * j, IsSpeciesTrait(labels[j]), &row[j])) BadItem(name);
 }
 
 // Reads the whole file into d; every count is checked before its arrays are allocated.
-void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
+void ReadFormdaFile(FILE* f, const char* name, FormdaData& d, bool olderOnly) {
     ReadNameField(f, kDataNameSize - 1, d.dataName, name);
 
     d.nch = ReadPositiveCount(f, name);
@@ -265,7 +284,10 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
     // The version word, or in the older form the first OTU's trait word.
     std::vector<char> word(static_cast<size_t>(2LL * d.nch + 21));
     freadckString(f, word.data(), static_cast<int>(word.size()), name);
-    if (std::strcmp(word.data(), versionFormdaFile) == 0 || std::strcmp(word.data(), versionFormdaFileOld) == 0) {
+    const bool versioned =
+        std::strcmp(word.data(), versionFormdaFile) == 0 || std::strcmp(word.data(), versionFormdaFileOld) == 0;
+    if (versioned && olderOnly) BadItem(name);
+    if (versioned) {
         std::strcpy(d.version, word.data());
         for (int i = 0; i < d.tcst; i++)
             for (int j = 0; j < d.nch; j++) d.B[i][j] = ReadFloatStrict(f, name);
@@ -275,7 +297,7 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
         d.codes = dim2Dchar(d.tcst, 2 * d.nch + 1);
         for (int i = 0; i < d.tcst; i++) {
             if (i > 0) freadckString(f, word.data(), static_cast<int>(word.size()), name);
-            ParseTraitWord(word.data(), d.nch, d.B[i], name);
+            ParseTraitWord(word.data(), d.nch, d.chLabel, d.B[i], name);
             std::memcpy(d.codes[i], word.data(), static_cast<size_t>(2 * d.nch));
             for (int c = 0; c < d.ncsm; c++) d.W[i][c] = ReadFloatStrict(f, name);
         }
@@ -372,11 +394,11 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d) {
 }
 
 // Opens and reads volumeName + fileName into d (code 4 when it cannot be opened).
-void LoadFormdaFile(const char* fileName, FormdaData& d) {
+void LoadFormdaFile(const char* fileName, FormdaData& d, bool olderOnly = false) {
     FILE* f = fopenck(fileName, volumeName, "r");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
     InFile file(f);
-    ReadFormdaFile(f, fileName, d);
+    ReadFormdaFile(f, fileName, d, olderOnly);
     file.Close();
 }
 
@@ -447,42 +469,6 @@ void InstallFormda(FormdaData& d) {
     d.traitGroups = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------
-// Writing.
-// ---------------------------------------------------------------------------------------
-
-// The fewest significant digits, from 6 on, that read back to the same value: values with up
-// to 6 digits are written as "%.6g" writes them, and nothing of the master copy is lost.
-int FloatDigits(float v) {
-    if (!std::isfinite(v)) return 6;
-    char buf[48];
-    for (int d = 6; d < 9; d++) {
-        std::snprintf(buf, sizeof buf, "%.*g", d, static_cast<double>(v));
-        if (std::strtof(buf, nullptr) == v) return d;
-    }
-    return 9;
-}
-
-int DoubleDigits(double v) {
-    if (!std::isfinite(v)) return 6;
-    char buf[48];
-    for (int d = 6; d < 17; d++) {
-        std::snprintf(buf, sizeof buf, "%.*g", d, v);
-        if (std::strtod(buf, nullptr) == v) return d;
-    }
-    return 17;
-}
-
-void PutFloatRows(FILE* f, int rows, int cols, float** m) {
-    for (int i = 0; i < rows; i++) {
-        for (int j = 0; j < cols; j++) {
-            float v = m[i][j];
-            std::fprintf(f, "%.*g\t", FloatDigits(v), static_cast<double>(v));
-        }
-        std::fprintf(f, "\n");
-    }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -536,17 +522,22 @@ void AllocateWorkingArrays() {
 // Writer.
 // ---------------------------------------------------------------------------------------
 
-void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
-    ReplacingWriter writer(std::string(volumeName) + fileName);
-    FILE* f = writer.OpenOrRaise();
+namespace {
 
+// Items 1 to 11: name, traits, communities, OTU count, OTUs per community, cover-abundance
+// codes. The current form writes zeros for the ranges, the OTUs per community and the codes;
+// the older form writes their values.
+void PutHeader(FILE* f, int nPop, const char* dataName, bool older) {
     std::fprintf(f, "%s \n", NonEmpty(dataName));
     std::fprintf(f, "%d \n", nch);
     for (int j = 0; j < nch; j++) std::fprintf(f, "%s\t", NonEmpty(chLabel[j]));
     std::fprintf(f, "\n");
     for (int j = 0; j < nch; j++) std::fprintf(f, "%2d\t", chtype[j]);
     std::fprintf(f, "\n");
-    for (int j = 0; j < nch; j++) std::fprintf(f, "0\t");
+    for (int j = 0; j < nch; j++) {
+        if (older) std::fprintf(f, "%2g\t", static_cast<double>(chrange[j]));
+        else std::fprintf(f, "0\t");
+    }
     std::fprintf(f, "\n");
     for (int j = 0; j < nch; j++) std::fprintf(f, "%2d\t", onsta[j]);
     std::fprintf(f, "\n");
@@ -554,16 +545,21 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
     for (int c = 0; c < ncsm; c++) std::fprintf(f, "%s\t", NonEmpty(reLabel[c]));
     std::fprintf(f, "\n");
     std::fprintf(f, "%d \n", nPop);
-    for (int c = 0; c < ncsm; c++) std::fprintf(f, "0\t");
+    for (int c = 0; c < ncsm; c++) {
+        if (older) std::fprintf(f, "%3d\t", ncst ? ncst[c] : 0);
+        else std::fprintf(f, "0\t");
+    }
     std::fprintf(f, "\n");
-    for (int k = 0; k < kCaCodes; k++) std::fprintf(f, "0\t");
+    for (int k = 0; k < kCaCodes; k++) {
+        if (older) std::fprintf(f, "%g\t", static_cast<double>(ca_code[k]));
+        else std::fprintf(f, "0\t");
+    }
     std::fprintf(f, "\n\n");
-    std::fprintf(f, "%s \n", versionFormdaFile);
-    PutFloatRows(f, nPop, nch, B);
-    std::fprintf(f, "\n");
-    PutFloatRows(f, nPop, ncsm, W);
-    std::fprintf(f, "\n");
+}
 
+// Items 15 to 24: E, the species, the window size, the phylogeny, the trait groups (not in
+// the older form, whose reader takes none) and the time stamp.
+void PutTail(FILE* f, int nPop, bool withGroups) {
     std::fprintf(f, "%d \n", nenv);
     if (nenv > 0) {
         std::fprintf(f, "%s \n", versionFormda);
@@ -624,24 +620,111 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
             }
         }
     }
-    bool groups = hasTraitGroups == 1 && traitGroups;
-    std::fprintf(f, "%d\n", groups ? 1 : 0);
-    if (groups) {
-        for (int j = 0; j < nch; j++) std::fprintf(f, "%d\t", traitGroups[j]);
-        std::fprintf(f, "\n");
+    if (withGroups) {
+        bool groups = hasTraitGroups == 1 && traitGroups;
+        std::fprintf(f, "%d\n", groups ? 1 : 0);
+        if (groups) {
+            for (int j = 0; j < nch; j++) std::fprintf(f, "%d\t", traitGroups[j]);
+            std::fprintf(f, "\n");
+        }
     }
     TimeStamp(f);
+}
 
+}  // namespace
+
+void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
+    ReplacingWriter writer(std::string(volumeName) + fileName);
+    FILE* f = writer.OpenOrRaise();
+    PutHeader(f, nPop, dataName, false);
+    std::fprintf(f, "%s \n", versionFormdaFile);
+    PutFloatRows(f, nPop, nch, B);
+    std::fprintf(f, "\n");
+    PutFloatRows(f, nPop, ncsm, W);
+    std::fprintf(f, "\n");
+    PutTail(f, nPop, true);
     writer.CommitOrRaise();
+}
+
+void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
+    // Every value is coded before anything is written: a refused value leaves no file.
+    std::vector<char> words(static_cast<size_t>(nPop) * (2 * static_cast<size_t>(nch) + 1), '\0');
+    for (int i = 0; i < nPop; i++) CodeTraitRow(i, B[i], &words[static_cast<size_t>(i) * (2 * static_cast<size_t>(nch) + 1)]);
+    ReplacingWriter writer(std::string(volumeName) + fileName);
+    FILE* f = writer.OpenOrRaise();
+    PutHeader(f, nPop, dataName, true);
+    for (int i = 0; i < nPop; i++) {
+        std::fprintf(f, "%s\t", &words[static_cast<size_t>(i) * (2 * static_cast<size_t>(nch) + 1)]);
+        for (int c = 0; c < ncsm; c++) {
+            float v = W[i][c];
+            std::fprintf(f, "%5.*g\t", FloatDigits(v), static_cast<double>(v));
+        }
+        std::fprintf(f, "\n");
+    }
+    std::fprintf(f, "\n");
+    PutTail(f, nPop, false);
+    writer.CommitOrRaise();
+}
+
+// ---------------------------------------------------------------------------------------
+// Two-character trait codes.
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+const char kBase62[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+int Base62Digit(char c) {
+    const char* p = c ? std::strchr(kBase62, c) : nullptr;
+    return p ? static_cast<int>(p - kBase62) : -1;
+}
+
+}  // namespace
+
+bool IsSpeciesTrait(const char* label) { return label && std::strcmp(label, "sp") == 0; }
+
+void CodeTraitRow(int i, const float* row, char* word) {
+    for (int j = 0; j < nch; j++) {
+        if (EncodeTraitCode(row[j], IsSpeciesTrait(chLabel[j]), word + 2 * j)) continue;
+        std::fprintf(stderr,
+                     "\nThe value %g of trait %s of OTU %d cannot be written as a two-character code "
+                     "(whole numbers 0 to 99; species numbers 0 to 3843).\n",
+                     static_cast<double>(row[j]), chLabel[j], i + 1);
+        RaiseError(TNX_TRANSLATION);
+    }
+}
+
+bool EncodeTraitCode(float v, bool species, char* pair) {
+    const float top = species ? 3843.0f : 99.0f;
+    // NaN fails both comparisons; a fractional value differs from its floor.
+    if (!(v >= 0.0f && v <= top) || v != std::floor(v)) return false;
+    const int n = static_cast<int>(v);
+    if (species) {
+        IntToAlpha(n, pair);
+    } else {
+        pair[0] = static_cast<char>('0' + n / 10);
+        pair[1] = static_cast<char>('0' + n % 10);
+    }
+    return true;
+}
+
+bool DecodeTraitCode(const char* pair, bool species, float* v) {
+    int hi = Base62Digit(pair[0]), lo = hi < 0 ? -1 : Base62Digit(pair[1]);
+    if (hi < 0 || lo < 0) return false;
+    if (!species && (hi > 9 || lo > 9)) return false;
+    *v = static_cast<float>(hi * (species ? 62 : 10) + lo);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
 // Loader.
 // ---------------------------------------------------------------------------------------
 
-void OpenFormda(int /*fullRead*/) {
+namespace {
+
+void OpenFormdaForm(bool olderOnly) {
     FormdaData d;
-    LoadFormdaFile(whichFormda, d);
+    LoadFormdaFile(whichFormda, d, olderOnly);
     ResetDataSet();
     InstallFormda(d);
     // An older-form file brought its trait words; otherwise the codes come from B when it can
@@ -650,6 +733,12 @@ void OpenFormda(int /*fullRead*/) {
     AllocateWorkingArrays();
     dirtyOrig = 0;
 }
+
+}  // namespace
+
+void OpenFormda(int /*fullRead*/) { OpenFormdaForm(false); }
+
+void OpenFormda_OLD(int /*fullRead*/) { OpenFormdaForm(true); }
 
 // ---------------------------------------------------------------------------------------
 // Merge.

@@ -4,7 +4,7 @@
 //
 // Plain text read item by item (only the order of the items matters). Version words: "25Jun2016"
 // (also read: "18Jan2008" without trait groups, and the older form without a version word in
-// which each OTU's traits are one word of two characters per trait), and "97Sep08" before the
+// which each OTU's traits are one word of two-character codes, see EncodeTraitCode), and "97Sep08" before the
 // environmental block (older files have no types there). Labels are whole words of which the
 // first 10 characters are kept.
 #ifndef TNXIFFM2_H
@@ -28,6 +28,27 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
 // code 4, an unreadable item or an early end code 2. The flag is kept for its callers, who all
 // pass 1; the whole file is always read.
 void OpenFormda(int fullRead);
+
+// The older form of the file, which a session reads like the current one: the ranges, the OTUs
+// per community and the cover-abundance codes written with their values, no version word, and
+// per OTU one word of two-character trait codes followed by its W values. Every value of B is
+// coded first (EncodeTraitCode); a value that has no code is named on standard error and
+// raises code 5 before anything is written. Otherwise as WriteFormda (no trait groups).
+void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float** B, float** W);
+// OpenFormda for a file of the older form only: a file with a version word raises code 2.
+void OpenFormda_OLD(int fullRead);
+
+// Two-character trait codes of the older form: a whole number 0..99 as two digits, except
+// under a trait labelled "sp", whose codes are species numbers 0..3843 in base 62 (0-9, A-Z,
+// a-z, as IntToAlpha writes them).
+bool IsSpeciesTrait(const char* label);
+// Writes the code of v into pair[0..1]; false, pair untouched, when v has no such code.
+bool EncodeTraitCode(float v, bool species, char* pair);
+// The codes of OTU i's traits (row, nch values) into word[0 .. 2 nch - 1]: a value without a code
+// is named on standard error and raises code 5.
+void CodeTraitRow(int i, const float* row, char* word);
+// The value of the code pair[0..1]; false when it is no such code.
+bool DecodeTraitCode(const char* pair, bool species, float* v);
 
 // Joins the data of the formatted data file volumeName + secondFile to the loaded data set
 // and writes the result as sessionName + "Formda.txt", which whichFormda then names. Returns 1;

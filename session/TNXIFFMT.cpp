@@ -15,12 +15,12 @@
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIF.h"
 #include "session/TNXIFFM2.h"
+#include "session/TNXIFRAW.h"
 #include "session/TNXIFPICK.h"
 #include "session/TNXTRACK.h"
 
 namespace {
 
-const int kFileNameMax = 41;          // raw data file names
 const int kOtherSessionMax = 31;      // name of another session
 const int kSpeciesNameMax = kSpeciesNameSize - 1;
 const float kMissing = -999.0f;
@@ -32,199 +32,17 @@ void TrimRight(char* s) {
     while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) s[--n] = '\0';
 }
 
-// A raw data file asked on the console; closed when it goes out of scope, also when an error
-// travels through the import.
-class RawFile {
-public:
-    RawFile() = default;
-    ~RawFile() { Close(); }
-    RawFile(const RawFile&) = delete;
-    RawFile& operator=(const RawFile&) = delete;
-    void Ask() { f_ = ReadDataFileName(name_); }
-    void Close() {
-        if (f_) std::fclose(f_);
-        f_ = nullptr;
-    }
-    FILE* get() const { return f_; }
-    const char* name() const { return name_; }
-
-private:
-    FILE* f_ = nullptr;
-    char name_[kFileNameMax + 1] = "";
-};
-
-int AskOption(const char* accept) { return static_cast<int>(ReadNumberIn("%d\n", accept)); }
-
-int AskCount() { return static_cast<int>(ReadNumberIn("%d\n", "-", 1.0, 2147483647.0)); }
-
-// A value of B: text that is no number is passed over; the end of the file raises code 2.
-float ReadTraitValue(const RawFile& f) { return static_cast<float>(ScanNumber(f.get(), f.name(), nullptr)); }
-
-// A value of W, passing over text that is no number; the end of the file raises code 2.
-float ReadSkippingFloat(const RawFile& f) {
-    float v = 0.0f;
-    if (!freadck1(f.get(), "%f", &v, f.name())) RaiseError(TNX_END_OF_FILE);
-    return v;
-}
-
-double ReadSkippingDouble(const RawFile& f) {
+double ReadSkippingDouble(const rawimport::RawFile& f) {
     double v = 0.0;
     if (!freadck1(f.get(), "%lf", &v, f.name())) RaiseError(TNX_END_OF_FILE);
     return v;
 }
 
-// A value of E: read strictly; text that is no number raises code 2.
-float ReadStrictFloat(const RawFile& f) {
-    float v = 0.0f;
-    freadck(f.get(), "%f", &v, f.name());
-    return v;
-}
-
-// n labels: "1", "2", ... by default, or n whole words read from the file (10 characters kept).
-void FillLabels(char** labels, int n, int option, const RawFile& f) {
-    for (int k = 0; k < n; k++) {
-        if (option == 1) std::snprintf(labels[k], kLabelSize, "%d", k + 1);
-        else freadckString(f.get(), labels[k], kLabelSize, f.name());
-    }
-}
-
-void PrintTraitColumns() {
-    std::fprintf(out, "Traits:     \t");
-    for (int j = 0; j < nch; j++) std::fprintf(out, "%*.*s\t", 10, 10, chLabel[j]);
-    std::fprintf(out, "\n");
-}
-
-void PrintFileOptions(const char* what, const char* fileName, bool blankAfterDefault) {
-    std::fprintf(out, "%s", what);
-    std::fprintf(out, blankAfterDefault ? "   1  given by default \n" : "   1  given by default\n");
-    std::fprintf(out, "   2  read labels at the end of file %s\n", fileName);
-    std::fprintf(out, "Type option no.: ");
-}
-
-void ReadTraits(const RawFile& f, int layout) {
-    if (layout == 1) {
-        for (int j = 0; j < nch; j++)
-            for (int i = 0; i < tcst; i++) csm_Float[i][j] = ReadTraitValue(f);
-    } else {
-        for (int i = 0; i < tcst; i++)
-            for (int j = 0; j < nch; j++) csm_Float[i][j] = ReadTraitValue(f);
-    }
-}
-
-void ReadPhylogeny(const RawFile& f, int option) {
-    if (option == 3) {
-        for (int i = 0; i < tcst; i++)
-            for (int k = 0; k <= i; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
-        for (int i = 0; i < tcst; i++)
-            for (int k = i + 1; k < tcst; k++) phylogenyRese[i][k] = phylogenyRese[k][i];
-        phylogenyMatrixType = 1;
-        return;
-    }
-    for (int i = 0; i < tcst; i++)
-        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
-    if (option == 2) {
-        phylogenyMatrixType = 1;
-        return;
-    }
-    // Distances: brought into 0-1 by their largest value when some value exceeds 1.
-    phylogenyMatrixType = 3;
-    bool above = false;
-    double dmax = 0.0;
-    for (int i = 0; i < tcst; i++) {
-        for (int k = i; k < tcst; k++) {
-            if (phylogenyRese[i][k] > 1.0) above = true;
-            if (phylogenyRese[i][k] > dmax) dmax = phylogenyRese[i][k];
-        }
-    }
-    if (!above) return;
-    for (int i = 0; i < tcst; i++)
-        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] /= dmax;
-    std::fprintf(out, "\nPhylogenetic distances were normalized to values in the range [0,1] by Dnorm = D/Dmax\n");
-}
-
-// The OTU counts of W layout 3: none negative, and together at most the number of OTUs.
-void AskOtusPerCommunity() {
-    for (;;) {
-        std::fprintf(out, "Number of OTUs in each community:\n");
-        std::fprintf(out, "Communities:       \t");
-        for (int c = 0; c < ncsm; c++) std::fprintf(out, "%d\t", c + 1);
-        std::fprintf(out, "\n");
-        ReadLongInput(ncsm, ncst, "number of OTUs", nullptr);
-        long long sum = 0;
-        bool negative = false;
-        for (int c = 0; c < ncsm; c++) {
-            if (ncst[c] < 0) negative = true;
-            sum += ncst[c];
-        }
-        if (!negative && sum <= tcst) return;
-        std::fputc(7, stdout);
-        std::fflush(stdout);
-        if (negative)
-            std::fprintf(stderr, "\nA number of OTUs cannot be negative. Reenter.\n");
-        else
-            std::fprintf(stderr, "\nThe numbers of OTUs add up to %lld, more than the %d OTUs. Reenter.\n", sum, tcst);
-    }
-}
-
-void ReadPerformances(const RawFile& f, int layout) {
-    if (layout == 1) {
-        for (int c = 0; c < ncsm; c++)
-            for (int i = 0; i < tcst; i++) cadat[i][c] = ReadSkippingFloat(f);
-    } else if (layout == 2) {
-        for (int i = 0; i < tcst; i++)
-            for (int c = 0; c < ncsm; c++) cadat[i][c] = ReadSkippingFloat(f);
-    } else {
-        AskOtusPerCommunity();
-        int row = 0;
-        for (int c = 0; c < ncsm; c++)
-            for (int k = 0; k < ncst[c]; k++) cadat[row++][c] = ReadSkippingFloat(f);
-    }
-}
-
-void CheckPerformances() {
-    for (int c = 0; c < ncsm; c++) {
-        bool empty = true;
-        for (int i = 0; i < tcst && empty; i++) empty = cadat[i][c] == 0.0f || cadat[i][c] == kMissing;
-        if (empty)
-            std::fprintf(out,
-                         "\nPlease check matrix W. Sampling unit %s has all values zero or missing (-999), which "
-                         "will generate unreliable results.",
-                         reLabel[c]);
-    }
-}
-
-void ReadSpecies(const RawFile& f) {
-    nSpp = tcst;
-    std::snprintf(whichSpp, sizeof whichSpp, "%s", f.name());
-    std::fprintf(out, "%s\n", lineL);
-    std::fprintf(out, "Species labels are: \n");
-    std::fprintf(out, "   1  the first 4 characters preceding each species name\n");
-    std::fprintf(out, "   2  to be created by the program\n");
-    std::fprintf(out, "Type option no.: ");
-    int option = AskOption("1 2");
-    EnsureAllocatable(tcst, kSpeciesNameSize, 1);
-    EnsureAllocatable(tcst, tcst, 1);
-    spp = dim2Dchar(tcst, kSpeciesNameSize);
-    for (int i = 0; i < tcst; i++) {
-        freadlineckTEMP(f.get(), kSpeciesNameMax, spp[i], f.name());
-        if (static_cast<int>(std::strlen(spp[i])) == kSpeciesNameMax) {
-            // A longer name is cut; the rest of its line is not the next name.
-            int c = std::fgetc(f.get());
-            while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(f.get());
-        }
-    }
-    cstSppMap = dim2Dchar(tcst, tcst);
-    CheckSpecies(option);
-    // One row per species that remains.
-    sppRelMap = dim2Dchar(nSpp, ncsm);
-    SpeciesReleveMap();
-}
-
 // The types of the variables of option 5 (several types), asked until they are mixed or the
 // user keeps them; sets the presence flags and, when they are not mixed, the kind of E.
-void AskVariableTypes() {
+void AskVariableTypes(const char* typePrompt) {
     for (;;) {
-        std::fprintf(out, "Enter variable type (1:binary, 2:nominal, 3:quantitative interval or ratio scale, 4:ordinal): \n");
+        std::fprintf(out, "%s", typePrompt);
         std::fprintf(out, "Variable:    \t");
         for (int j = 0; j < nenv; j++) std::fprintf(out, "%*.*s ", 10, 10, envLabel[j]);
         ReadLongInput(nenv, envVarType, "variable type", "1 2 3 4");
@@ -245,46 +63,11 @@ void AskVariableTypes() {
     }
 }
 
-void ReadEnvironment(const RawFile& f) {
-    std::fprintf(out, "%s\n", lineL);
-    std::fprintf(out, "Number of environmental variables: ");
-    nenv = AskCount();
-    std::snprintf(envName, sizeof envName, "%s", f.name());
-    EnsureAllocatable(ncsm, nenv, sizeof(float));
-    EnsureAllocatable(nenv, kLabelSize, 1);
-    env = dim2Dfloat(ncsm, nenv);
-    envLabel = dim2Dchar(nenv, kLabelSize);
-    envVarType = dim1Dint(nenv);
-    PrintFileOptions("Labels for environmental variables: \n", f.name(), false);
-    int labelOption = AskOption("1 2");
-    std::fprintf(out,
-                 "Types of variables: \n   1 only quantitative variables, same units \n   2 only quantitative "
-                 "variables, different units \n   3 only qualitative, non binary variables\n   4 only binary "
-                 "variables\n   5 several types \n");
-    std::fprintf(out, "Type option no.: ");
-    optEnvVarType = AskOption("1 2 3 4 5");
-    temEnvBin = temEnvQual = temEnvQuant = 0;
-    if (optEnvVarType == 5) {
-        AskVariableTypes();
-    } else {
-        int type = optEnvVarType <= 2 ? 3 : (optEnvVarType == 3 ? 2 : 1);
-        for (int j = 0; j < nenv; j++) envVarType[j] = type;
-        if (type == 3) temEnvQuant = 1;
-        else if (type == 2) temEnvQual = 1;
-        else temEnvBin = 1;
-    }
-    bool byVariables = true;
-    if (nenv >= 2) {
-        std::fprintf(out, "Data entered by communities(N) or by variables(T)?: ");
-        byVariables = ReadCharIn("n t") == 't';
-    }
-    if (byVariables) {
-        for (int j = 0; j < nenv; j++)
-            for (int c = 0; c < ncsm; c++) env[c][j] = ReadStrictFloat(f);
-    } else {
-        for (int c = 0; c < ncsm; c++)
-            for (int j = 0; j < nenv; j++) env[c][j] = ReadStrictFloat(f);
-    }
+void ReadEnvironment(const rawimport::RawFile& f) {
+    using namespace rawimport;
+    const int labelOption = AskEnvironment(f, "Number of environmental variables: ", "Labels for environmental variables: \n");
+    AskEnvironmentKind(kEnvironmentKinds, kVariableTypePrompt);
+    ReadEnvironmentValues(f, AskEnvironmentByVariables());
     FillLabels(envLabel, nenv, labelOption, f);
     for (int c = 0; c < ncsm; c++) {
         bool allMissing = true;
@@ -357,9 +140,37 @@ std::string SpeciesCode(const std::string& name, const std::vector<std::string>&
 
 }  // namespace
 
-FILE* ReadDataFileName(char* name) {
+// ---------------------------------------------------------------------------------------
+// Pieces shared with the earlier import dialogs.
+// ---------------------------------------------------------------------------------------
+
+namespace rawimport {
+
+const char kEnvironmentKinds[] =
+    "Types of variables: \n   1 only quantitative variables, same units \n   2 only quantitative "
+    "variables, different units \n   3 only qualitative, non binary variables\n   4 only binary "
+    "variables\n   5 several types \n";
+const char kTraitTypePrompt[] =
+    "Trait type (1 for dichotomous, 2 for nominal, 3 for interval or ratio scale, 4 for ordinal): \n";
+const char kVariableTypePrompt[] =
+    "Enter variable type (1:binary, 2:nominal, 3:quantitative interval or ratio scale, 4:ordinal): \n";
+
+void RawFile::Ask(const char* prompt) { f_ = ReadFileName(prompt, name_); }
+
+void RawFile::Reopen() {
+    Close();
+    f_ = fopenck(name_, nullptr, "r");
+    if (!f_) RaiseError(TNX_FAIL_TO_OPEN);
+}
+
+void RawFile::Close() {
+    if (f_) std::fclose(f_);
+    f_ = nullptr;
+}
+
+FILE* ReadFileName(const char* prompt, char* name) {
     for (;;) {
-        std::fprintf(out, "Enter data file name: ");
+        std::fprintf(out, "%s", prompt);
         std::fflush(out);
         ReadLineIn(name, kFileNameMax);
         if (static_cast<int>(std::strlen(name)) == kFileNameMax) {
@@ -372,6 +183,303 @@ FILE* ReadDataFileName(char* name) {
         if (f) return f;
     }
 }
+
+int AskOption(const char* accept) { return static_cast<int>(ReadNumberIn("%d\n", accept)); }
+
+int AskCount() { return static_cast<int>(ReadNumberIn("%d\n", "-", 1.0, 2147483647.0)); }
+
+float ReadTraitValue(const RawFile& f) { return static_cast<float>(ScanNumber(f.get(), f.name(), nullptr)); }
+
+float ReadSkippingFloat(const RawFile& f) {
+    float v = 0.0f;
+    if (!freadck1(f.get(), "%f", &v, f.name())) RaiseError(TNX_END_OF_FILE);
+    return v;
+}
+
+float ReadStrictFloat(const RawFile& f) {
+    float v = 0.0f;
+    freadck(f.get(), "%f", &v, f.name());
+    return v;
+}
+
+void FillLabels(char** labels, int n, int option, const RawFile& f) {
+    for (int k = 0; k < n; k++) {
+        if (option == 1) std::snprintf(labels[k], kLabelSize, "%d", k + 1);
+        else freadckString(f.get(), labels[k], kLabelSize, f.name());
+    }
+}
+
+void PrintTraitColumns() {
+    std::fprintf(out, "Traits:     \t");
+    for (int j = 0; j < nch; j++) std::fprintf(out, "%*.*s\t", 10, 10, chLabel[j]);
+    std::fprintf(out, "\n");
+}
+
+void PrintFileOptions(const char* what, const char* fileName, bool blankAfterDefault) {
+    std::fprintf(out, "%s", what);
+    std::fprintf(out, blankAfterDefault ? "   1  given by default \n" : "   1  given by default\n");
+    std::fprintf(out, "   2  read labels at the end of file %s\n", fileName);
+    std::fprintf(out, "Type option no.: ");
+}
+
+void ReadTraits(int layout, const ValueReader& value) {
+    if (layout == 1) {
+        for (int j = 0; j < nch; j++)
+            for (int i = 0; i < tcst; i++) csm_Float[i][j] = value(j, i);
+    } else {
+        for (int i = 0; i < tcst; i++)
+            for (int j = 0; j < nch; j++) csm_Float[i][j] = value(i, j);
+    }
+}
+
+int AskPhylogenyFormat() {
+    std::fprintf(out, "Format of phylogenetic resemblance matrix:\n");
+    std::fprintf(out, "   1  a full matrix of phylogenetic distances of %d OTUs by %d OTUs (e.g. as given by PHYLOCOM)\n",
+                 tcst, tcst);
+    std::fprintf(out, "   2  a full matrix of phylogenetic similarities of %d OTUs by %d OTUs in the 0-1 range\n",
+                 tcst, tcst);
+    std::fprintf(out,
+                 "   3  a half, lower-diagonal matrix of phylogenetic similarities of %d OTUs by %d OTUs in the "
+                 "0-1 range\n",
+                 tcst, tcst);
+    std::fprintf(out, "Type option no.: ");
+    return AskOption("1 2 3");
+}
+
+void ReadPhylogeny(const RawFile& f, int option) {
+    if (option == 3) {
+        for (int i = 0; i < tcst; i++)
+            for (int k = 0; k <= i; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
+        for (int i = 0; i < tcst; i++)
+            for (int k = i + 1; k < tcst; k++) phylogenyRese[i][k] = phylogenyRese[k][i];
+        phylogenyMatrixType = 1;
+        return;
+    }
+    for (int i = 0; i < tcst; i++)
+        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
+    if (option == 2) {
+        phylogenyMatrixType = 1;
+        return;
+    }
+    // Distances: brought into 0-1 by their largest value when some value exceeds 1.
+    phylogenyMatrixType = 3;
+    bool above = false;
+    double dmax = 0.0;
+    for (int i = 0; i < tcst; i++) {
+        for (int k = i; k < tcst; k++) {
+            if (phylogenyRese[i][k] > 1.0) above = true;
+            if (phylogenyRese[i][k] > dmax) dmax = phylogenyRese[i][k];
+        }
+    }
+    if (!above) return;
+    for (int i = 0; i < tcst; i++)
+        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] /= dmax;
+    std::fprintf(out, "\nPhylogenetic distances were normalized to values in the range [0,1] by Dnorm = D/Dmax\n");
+}
+
+void AskOtusPerCommunity(int* counts, const char* what, bool bounded) {
+    for (;;) {
+        std::fprintf(out, "Number of %s in each community:\n", what);
+        std::fprintf(out, "Communities:       \t");
+        for (int c = 0; c < ncsm; c++) std::fprintf(out, "%d\t", c + 1);
+        std::fprintf(out, "\n");
+        ReadLongInput(ncsm, counts, "number of OTUs", nullptr);
+        long long sum = 0;
+        bool negative = false;
+        for (int c = 0; c < ncsm; c++) {
+            if (counts[c] < 0) negative = true;
+            sum += counts[c];
+        }
+        if (!negative && (!bounded || sum <= tcst)) return;
+        std::fputc(7, stdout);
+        std::fflush(stdout);
+        if (negative)
+            std::fprintf(stderr, "\nA number of OTUs cannot be negative. Reenter.\n");
+        else
+            std::fprintf(stderr, "\nThe numbers of OTUs add up to %lld, more than the %d OTUs. Reenter.\n", sum, tcst);
+    }
+}
+
+void ReadPerformances(int layout, const ValueReader& value) {
+    if (layout == 1) {
+        for (int c = 0; c < ncsm; c++)
+            for (int i = 0; i < tcst; i++) cadat[i][c] = value(c, i);
+    } else if (layout == 2) {
+        for (int i = 0; i < tcst; i++)
+            for (int c = 0; c < ncsm; c++) cadat[i][c] = value(i, c);
+    } else {
+        AskOtusPerCommunity(ncst, "OTUs", true);
+        int row = 0;
+        for (int c = 0; c < ncsm; c++)
+            for (int k = 0; k < ncst[c]; k++, row++) cadat[row][c] = value(c, k);
+    }
+}
+
+void CheckPerformances() {
+    for (int c = 0; c < ncsm; c++) {
+        bool empty = true;
+        for (int i = 0; i < tcst && empty; i++) empty = cadat[i][c] == 0.0f || cadat[i][c] == kMissing;
+        if (empty)
+            std::fprintf(out,
+                         "\nPlease check matrix W. Sampling unit %s has all values zero or missing (-999), which "
+                         "will generate unreliable results.",
+                         reLabel[c]);
+    }
+}
+
+void ReadSpeciesName(FILE* f, const char* fileName, char* buf) {
+    freadlineckTEMP(f, kSpeciesNameMax, buf, fileName);
+    if (static_cast<int>(std::strlen(buf)) == kSpeciesNameMax) {
+        // A longer name is cut; the rest of its line is not the next name.
+        int c = std::fgetc(f);
+        while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(f);
+    }
+}
+
+int AskSpeciesLabels() {
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "Species labels are: \n");
+    std::fprintf(out, "   1  the first 4 characters preceding each species name\n");
+    std::fprintf(out, "   2  to be created by the program\n");
+    std::fprintf(out, "Type option no.: ");
+    return AskOption("1 2");
+}
+
+void ReadSpecies(FILE* f, const char* fileName) {
+    std::snprintf(whichSpp, sizeof whichSpp, "%s", fileName);
+    int option = AskSpeciesLabels();
+    EnsureAllocatable(tcst, kSpeciesNameSize, 1);
+    spp = dim2Dchar(tcst, kSpeciesNameSize);
+    nSpp = tcst;  // so that the names are released with the data set, also when the file ends early
+    for (int i = 0; i < tcst; i++) ReadSpeciesName(f, fileName, spp[i]);
+    SpeciesFromNames(option, CheckSpecies);
+}
+
+void SpeciesFromNames(int option, void (*check)(int)) {
+    nSpp = tcst;
+    EnsureAllocatable(tcst, tcst, 1);
+    cstSppMap = dim2Dchar(tcst, tcst);
+    for (int i = 0; i < tcst; i++)
+        for (int s = 0; s < tcst; s++) cstSppMap[i][s] = (s == i) ? '1' : '0';
+    check(option);
+    // One row per species that remains.
+    sppRelMap = dim2Dchar(nSpp, ncsm);
+    SpeciesReleveMap();
+}
+
+void AskEnvironmentKind(const char* kindMenu, const char* typePrompt) {
+    std::fprintf(out, "%s", kindMenu);
+    std::fprintf(out, "Type option no.: ");
+    optEnvVarType = AskOption("1 2 3 4 5");
+    temEnvBin = temEnvQual = temEnvQuant = 0;
+    if (optEnvVarType == 5) {
+        AskVariableTypes(typePrompt);
+        return;
+    }
+    int type = optEnvVarType <= 2 ? 3 : (optEnvVarType == 3 ? 2 : 1);
+    for (int j = 0; j < nenv; j++) envVarType[j] = type;
+    if (type == 3) temEnvQuant = 1;
+    else if (type == 2) temEnvQual = 1;
+    else temEnvBin = 1;
+}
+
+int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle) {
+    std::fprintf(out, "%s\n", lineL);
+    std::fprintf(out, "%s", countPrompt);
+    nenv = AskCount();
+    std::snprintf(envName, sizeof envName, "%s", f.name());
+    EnsureAllocatable(ncsm, nenv, sizeof(float));
+    EnsureAllocatable(nenv, kLabelSize, 1);
+    env = dim2Dfloat(ncsm, nenv);
+    envLabel = dim2Dchar(nenv, kLabelSize);
+    envVarType = dim1Dint(nenv);
+    PrintFileOptions(labelsTitle, f.name(), false);
+    return AskOption("1 2");
+}
+
+bool AskEnvironmentByVariables() {
+    if (nenv < 2) return true;
+    std::fprintf(out, "Data entered by communities(N) or by variables(T)?: ");
+    return ReadCharIn("n t") == 't';
+}
+
+void ReadEnvironmentValues(const RawFile& f, bool byVariables) {
+    if (byVariables) {
+        for (int j = 0; j < nenv; j++)
+            for (int c = 0; c < ncsm; c++) env[c][j] = ReadStrictFloat(f);
+    } else {
+        for (int c = 0; c < ncsm; c++)
+            for (int j = 0; j < nenv; j++) env[c][j] = ReadStrictFloat(f);
+    }
+}
+
+void AllocateTraits() {
+    EnsureAllocatable(tcst, nch, sizeof(float));
+    EnsureAllocatable(nch, kLabelSize, 1);
+    onsta = dim1Dint(nch);
+    chtype = dim1Dint(nch);
+    chrange = dim1Dfloat(nch);
+    chLabel = dim2Dchar(nch, kLabelSize);
+    csm_Float = dim2Dfloat(tcst, nch);
+    traitGroups = dim1Dint(nch);
+}
+
+int AskTraitLayout(bool noTraitsOption) {
+    std::fprintf(out, "Trait matrix (B) format (OTUs = Operational Taxonomic Units): \n");
+    std::fprintf(out, "   1  OTUs as columns / traits as rows \n");
+    std::fprintf(out, "   2  OTUs as rows / traits as columns \n");
+    if (noTraitsOption) std::fprintf(out, "   3  there are no traits \n");
+    std::fprintf(out, "Type option no.: ");
+    return AskOption(noTraitsOption ? "1 2 3" : "1 2");
+}
+
+void AskTraitTypes(const char* prompt, const char* accept) {
+    std::fprintf(out, "%s", prompt);
+    PrintTraitColumns();
+    ReadLongInput(nch, chtype, "trait types", accept);
+}
+
+void AskTraitGroups() {
+    hasTraitGroups = 0;
+    std::fprintf(out, "Wish to specify groups of traits? 0/1 ");
+    hasTraitGroups = AskOption("0 1") != 0;
+    if (hasTraitGroups) {
+        PrintTraitColumns();
+        ReadLongInput(nch, traitGroups, "trait groups", nullptr);
+    }
+}
+
+void AllocateCommunities() {
+    EnsureAllocatable(ncsm, kLabelSize, 1);
+    EnsureAllocatable(tcst, ncsm, sizeof(float));
+    ncst = dim1Dint(ncsm);
+    reLabel = dim2Dchar(ncsm, kLabelSize);
+    cadat = dim2Dfloat(tcst, ncsm);
+}
+
+int AskPerformanceLayout(bool vectors) {
+    std::fprintf(out, "Format of matrix (W) with OTUs performances: \n");
+    std::fprintf(out, "   1  Communities as rows \n");
+    std::fprintf(out, "   2  Communities as columns\n");
+    if (vectors) std::fprintf(out, "   3  Community data is a vector of OTUs performances in each community\n");
+    std::fprintf(out, "Type option no.: ");
+    return AskOption(vectors ? "1 2 3" : "1 2");
+}
+
+void CodeSpeciesNames() {
+    std::vector<std::string> codes;
+    codes.reserve(static_cast<size_t>(nSpp));
+    for (int s = 0; s < nSpp; s++) {
+        std::string name = spp[s];
+        std::string code = SpeciesCode(name, codes);
+        codes.push_back(code);
+        std::snprintf(spp[s], kSpeciesNameSize, "%s %.*s", code.c_str(), kSpeciesNameMax - 5, name.c_str());
+    }
+}
+
+}  // namespace rawimport
+
+FILE* ReadDataFileName(char* name) { return rawimport::ReadFileName("Enter data file name: ", name); }
 
 void CheckSpecies(int option) {
     // Distinct names in the order of their first occurrence; every OTU in its species' column.
@@ -397,15 +505,7 @@ void CheckSpecies(int option) {
     for (int i = 0; i < tcst; i++)
         for (int s = 0; s < tcst; s++) cstSppMap[i][s] = (s == speciesOf[static_cast<size_t>(i)]) ? '1' : '0';
 
-    if (option != 2) return;
-    std::vector<std::string> codes;
-    codes.reserve(static_cast<size_t>(nSpp));
-    for (int s = 0; s < nSpp; s++) {
-        std::string name = spp[s];
-        std::string code = SpeciesCode(name, codes);
-        codes.push_back(code);
-        std::snprintf(spp[s], kSpeciesNameSize, "%s %.*s", code.c_str(), kSpeciesNameMax - 5, name.c_str());
-    }
+    if (option == 2) rawimport::CodeSpeciesNames();
 }
 
 void SpeciesReleveMap() {
@@ -421,6 +521,7 @@ void SpeciesReleveMap() {
 }
 
 void IFFormat() {
+    using namespace rawimport;
     ResetDataSet();
     Menu("SPECIFYING THE AVAILABLE INPUT DATA:\n");
     std::fprintf(out, "For each data specified below indicate by 0/1 which are available\n\n");
@@ -448,52 +549,21 @@ void IFFormat() {
     tcst = AskCount();
     std::fprintf(out, "Enter number of traits (characters): ");
     nch = AskCount();
-    EnsureAllocatable(tcst, nch, sizeof(float));
-    EnsureAllocatable(nch, kLabelSize, 1);
-    onsta = dim1Dint(nch);
-    chtype = dim1Dint(nch);
-    chrange = dim1Dfloat(nch);
-    chLabel = dim2Dchar(nch, kLabelSize);
-    csm_Float = dim2Dfloat(tcst, nch);
-    traitGroups = dim1Dint(nch);
+    AllocateTraits();
     PrintFileOptions("Labels for traits: \n", fileB.name(), true);
     const int traitLabels = AskOption("1 2");
-    std::fprintf(out, "Trait matrix (B) format (OTUs = Operational Taxonomic Units): \n");
-    std::fprintf(out, "   1  OTUs as columns / traits as rows \n");
-    std::fprintf(out, "   2  OTUs as rows / traits as columns \n");
-    std::fprintf(out, "Type option no.: ");
-    const int layoutB = AskOption("1 2");
-    ReadTraits(fileB, layoutB);
+    ReadTraits(AskTraitLayout(false), [&](int, int) { return ReadTraitValue(fileB); });
     FillLabels(chLabel, nch, traitLabels, fileB);
     fileB.Close();
-
-    std::fprintf(out, "Trait type (1 for dichotomous, 2 for nominal, 3 for interval or ratio scale, 4 for ordinal): \n");
-    PrintTraitColumns();
-    ReadLongInput(nch, chtype, "trait types", "1 2 3 4");
-    hasTraitGroups = 0;
-    std::fprintf(out, "Wish to specify groups of traits? 0/1 ");
-    hasTraitGroups = AskOption("0 1") != 0;
-    if (hasTraitGroups) {
-        PrintTraitColumns();
-        ReadLongInput(nch, traitGroups, "trait groups", nullptr);
-    }
+    AskTraitTypes(kTraitTypePrompt, "1 2 3 4");
+    AskTraitGroups();
 
     // Phylogeny.
     if (withF) {
         EnsureAllocatable(tcst, tcst, sizeof(double));
         phylogenyRese = dim2Double(tcst, tcst);
         std::fprintf(out, "%s\n", lineL);
-        std::fprintf(out, "Format of phylogenetic resemblance matrix:\n");
-        std::fprintf(out, "   1  a full matrix of phylogenetic distances of %d OTUs by %d OTUs (e.g. as given by PHYLOCOM)\n",
-                     tcst, tcst);
-        std::fprintf(out, "   2  a full matrix of phylogenetic similarities of %d OTUs by %d OTUs in the 0-1 range\n",
-                     tcst, tcst);
-        std::fprintf(out,
-                     "   3  a half, lower-diagonal matrix of phylogenetic similarities of %d OTUs by %d OTUs in the "
-                     "0-1 range\n",
-                     tcst, tcst);
-        std::fprintf(out, "Type option no.: ");
-        ReadPhylogeny(fileF, AskOption("1 2 3"));
+        ReadPhylogeny(fileF, AskPhylogenyFormat());
         fileF.Close();
     }
 
@@ -501,26 +571,17 @@ void IFFormat() {
     std::fprintf(out, "%s\n", lineL);
     std::fprintf(out, "Enter number of communities:    ");
     ncsm = AskCount();
-    EnsureAllocatable(ncsm, kLabelSize, 1);
-    EnsureAllocatable(tcst, ncsm, sizeof(float));
-    ncst = dim1Dint(ncsm);
-    reLabel = dim2Dchar(ncsm, kLabelSize);
+    AllocateCommunities();
     PrintFileOptions("Labels for communities: \n", fileW.name(), true);
     const int communityLabels = AskOption("1 2");
-    std::fprintf(out, "Format of matrix (W) with OTUs performances: \n");
-    std::fprintf(out, "   1  Communities as rows \n");
-    std::fprintf(out, "   2  Communities as columns\n");
-    std::fprintf(out, "   3  Community data is a vector of OTUs performances in each community\n");
-    std::fprintf(out, "Type option no.: ");
-    const int layoutW = AskOption("1 2 3");
-    cadat = dim2Dfloat(tcst, ncsm);
-    ReadPerformances(fileW, layoutW);
+    const int layoutW = AskPerformanceLayout(true);
+    ReadPerformances(layoutW, [&](int, int) { return ReadSkippingFloat(fileW); });
     FillLabels(reLabel, ncsm, communityLabels, fileW);
     fileW.Close();
     CheckPerformances();
 
     if (withSpecies) {
-        ReadSpecies(fileS);
+        ReadSpecies(fileS.get(), fileS.name());
         fileS.Close();
     }
     if (withE) {
@@ -555,6 +616,7 @@ bool AskOtherSession(char* session, char* file, size_t fileSize) {
 }  // namespace
 
 int SetFormda() {
+    using rawimport::AskOption;
     Menu("DATA FOR SESSION");
     for (;;) {
         std::fprintf(out, "Options:\n");

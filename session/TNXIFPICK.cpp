@@ -17,6 +17,7 @@
 #include "session/model/TNXGLOB.h"
 #include "session/model/TNXMenu.h"
 #include "session/TNXIFFM2.h"
+#include "session/TNXIFFMTOLD.h"
 #include "session/TNXTRACK.h"
 
 namespace {
@@ -458,14 +459,15 @@ std::vector<int> AskTraits() {
     return AskLabels(k, chLabel, nch, "Identify the traits by their labels: \n", "traits", "\nError!! Enter again. \n");
 }
 
-std::vector<int> AskOtus() {
+std::vector<int> AskOtus(bool older) {
     std::fprintf(Out(), "%s\n", lineL);
     if (KeepOrModify("Populations:\n") == 1) return AllOf(tcst);
-    std::fprintf(Out(), "Enter new number of OTUs:   ");
+    std::fprintf(Out(), older ? "Enter new number of populations:   " : "Enter new number of OTUs:   ");
     const int k = AskRange(1, tcst);
     std::vector<int> pos(U(k));
     for (;;) {
-        std::fprintf(Out(), "Identify the OTUs by their position on file: \n");
+        std::fprintf(Out(), older ? "Identify the population by their position on file: \n"
+                                  : "Identify the OTUs by their position on file: \n");
         ReadLongInput(k, pos.data(), "OTUs", nullptr);
         bool ok = std::all_of(pos.begin(), pos.end(), [](int p) { return p >= 1 && p <= tcst; });
         if (ok && !Repeated(pos)) break;
@@ -684,13 +686,17 @@ void SettingNewReleves(int n, int* nUnits, int* unitOf, char** labels) {
     }
 }
 
-void PickSomeFormda() {
+namespace {
+
+// The dialog; the older one pools identical populations in place of the trimming and writes
+// the older form.
+void PickSomeFormdaAs(bool older) {
     const std::string otherFile = whichFormda;
     LoadOtherSession(otherFile);
     Menu("GETTING DATA FROM ANOTHER SESSION");
 
     const std::vector<int> traits = AskTraits();
-    const std::vector<int> otus = AskOtus();
+    const std::vector<int> otus = AskOtus(older);
     const CommunityPlan plan = AskCommunities();
     bool variablesModified = false;
     const std::vector<int> vars = AskVariables(&variablesModified);
@@ -698,9 +704,18 @@ void PickSomeFormda() {
     DataSet s = Subset(FromGlobals(), traits, otus, plan.chosen, vars);
     if (variablesModified) DeriveEnvironmentKind(s);
 
-    std::fprintf(Out(), "Trim OTUs absent in all communities? y/n ");
-    std::fflush(Out());
-    if (ScanChar(stdin, "y n", "keyboard") == 'y') {
+    if (older) {
+        std::fprintf(Out(), "Pool identical populations for the traits? y/n ");
+        if (ReadCharIn("y n") == 'y') {
+            Install(s);
+            PoolIdenticalTraits_OLD();
+            s = FromGlobals();
+        }
+    } else {
+        std::fprintf(Out(), "Trim OTUs absent in all communities? y/n ");
+        std::fflush(Out());
+    }
+    if (!older && ScanChar(stdin, "y n", "keyboard") == 'y') {
         DropAbsentOtus(s);
         Install(s);
         CheckData(1);
@@ -715,7 +730,8 @@ void PickSomeFormda() {
     Install(s);
 
     SessionFileName(whichFormda, formdaExt);
-    WriteFormda(tcst, whichFormda, otherFile.c_str(), csm_Float, cadat);
+    if (older) WriteFormda_OLD(tcst, whichFormda, otherFile.c_str(), csm_Float, cadat);
+    else WriteFormda(tcst, whichFormda, otherFile.c_str(), csm_Float, cadat);
     if (plan.option == 5) {
         const int m = ncsm;
         std::fprintf(Out(), "\nA formda file for this session, with %d communities, has been created.\n", m);
@@ -732,3 +748,9 @@ void PickSomeFormda() {
         std::fprintf(Out(), "Inspect file %s\n", whichFormda);
     }
 }
+
+}  // namespace
+
+void PickSomeFormda() { PickSomeFormdaAs(false); }
+
+void PickSomeFormda_OLD() { PickSomeFormdaAs(true); }

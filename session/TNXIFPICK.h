@@ -19,6 +19,12 @@
 // written.
 void PickSomeFormda();
 
+// The earlier form of the dialog: "population" in its texts, the question "Pool identical
+// populations for the traits? y/n " in place of the trimming (y pools the populations whose
+// traits are identical, after the checks of PoolIdenticalTraits_OLD), and the older writer
+// WriteFormda_OLD, which refuses a trait value that has no two-character code (code 5).
+void PickSomeFormda_OLD();
+
 // The pairing dialog of the change between communities: *nUnits = n / 2; unitOf[c] = the
 // 1-based unit of community c (0 for a last community left without a pair); labels[u] the
 // label of unit u (room for 5 bytes each; default "1", "2", ...; labels typed are whole words

@@ -30,11 +30,12 @@ void DropRow(T** rows, int i, int last) {
     rows[last] = nullptr;
 }
 
-// Removes OTU row i: its B, W, OTU-species and phylogeny rows (and its phylogeny column) go
-// behind the other OTUs and are released; tcst decreases by one.
+// Removes OTU row i: its B, trait-code, W, OTU-species and phylogeny rows (and its phylogeny
+// column) go behind the other OTUs and are released; tcst decreases by one.
 void DropOtu(int i) {
     const int last = tcst - 1;
-    DropRow(csm_Float, i, last);
+    if (csm_Float) DropRow(csm_Float, i, last);
+    if (csm) DropRow(csm, i, last);
     DropRow(cadat, i, last);
     if (cstSppMap) DropRow(cstSppMap, i, last);
     if (phylogenyRese) {
@@ -102,20 +103,16 @@ void ClearStates(char** states, int n) {
 
 }  // namespace
 
-void CheckData(int countStates) {
-    // 1. OTUs without any value in any community (a missing value counts as present).
+void DropAbsentOtus() {
     for (int i = 0; i < tcst;) {
         bool present = false;
         for (int c = 0; c < ncsm && !present; c++) present = std::fabs(cadat[i][c]) > 1e-13;
         if (present) i++;
         else DropOtu(i);
     }
-    // 2. Species.
-    if (nSpp > 0) {
-        CheckSpeciesMerge();
-        CheckCSTsSameSpecies();
-    }
-    // 3. OTUs per community and empty communities.
+}
+
+void CountOtusPerCommunity() {
     emptyReleves = 0;
     for (int c = 0; c < ncsm; c++) {
         int n = 0;
@@ -124,6 +121,18 @@ void CheckData(int countStates) {
         ncst[c] = n;
         if (n == 0) emptyReleves++;
     }
+}
+
+void CheckData(int countStates) {
+    // 1. OTUs without any value in any community (a missing value counts as present).
+    DropAbsentOtus();
+    // 2. Species.
+    if (nSpp > 0) {
+        CheckSpeciesMerge();
+        CheckCSTsSameSpecies();
+    }
+    // 3. OTUs per community and empty communities.
+    CountOtusPerCommunity();
     // 4. States.
     if (countStates == 1) CountStates(nch, tcst, onsta, csm_Float);
     // 5. Ranges of the interval and ratio traits.

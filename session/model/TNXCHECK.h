@@ -15,6 +15,14 @@ extern int emptyReleves;
 // the traits (countStates 1) and the ranges of the interval traits, and trims the species.
 void CheckData(int countStates);
 
+// Drops the OTUs without a value other than 0 in any community (-999 counts as a value): their
+// rows of B, of the trait codes csm, of W, of the OTU-species map and of the phylogeny.
+void DropAbsentOtus();
+
+// ncst[c] = the OTUs with a value other than 0 in community c; emptyReleves = the communities
+// with none.
+void CountOtusPerCommunity();
+
 // Merges species positions that carry the same name (maps ORed into the first position).
 void CheckSpeciesMerge();
 

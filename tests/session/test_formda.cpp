@@ -221,6 +221,17 @@ TEST_F(FormdaTest, EmptyItemsAreWrittenAsNull) {
     EXPECT_EQ(phylogenyRese[2][1], 0.5);
 }
 
+// A data or environmental file name longer than its field is cut to 319 characters and the rest
+// of its line passed over: what follows reads in its place.
+TEST_F(FormdaTest, LongFileNamesAreCutToTheirField) {
+    const std::string longB(400, 'B'), longE(400, 'E');
+    Write("long.txt", Edit(Edit(kSample + kMatrix + kEnd, "sample_B.txt", longB), "sample_E.txt", longE));
+    LoadFormda("long.txt");
+    EXPECT_EQ((Strings{dataName, envName}), (Strings{longB.substr(0, 319), longE.substr(0, 319)}));
+    EXPECT_EQ((Floats{env[0][0], env[1][1]}), (Floats{5.5f, 2}));
+    EXPECT_STREQ(whichSpp, "sample spp.txt");
+}
+
 TEST_F(FormdaTest, FailedWriteRaisesCode3AndKeepsTheOldFile) {
     Write("in.txt", kSample + kMatrix + kEnd);
     LoadFormda("in.txt");
@@ -301,12 +312,16 @@ TEST_F(DataMenuTest, MergedDataSetHasBothSessionsInTheirOwnRowsAndColumns) {
     EXPECT_EQ(GetRows(sppRelMap, 2, 4), (Strings{"1010", "0101"}));
     EXPECT_EQ(GetRows(cstSppMap, 4, 2), (Strings{"10", "01", "10", "01"}));
     EXPECT_EQ(hasTraitGroups, 1);
-    // Different trait groups are dropped; an equal window size is kept.
-    Write("cFormda.txt", Edit(kA, "SMW 1", "SMW 2"));
+    EXPECT_EQ(printed_.find("phylogeny"), std::string::npos);
+    // Different trait groups are dropped; an equal window size is kept; the phylogeny of one
+    // session is not carried.
+    Write("cFormda.txt", Edit(kA, "SMW 1\n0\n", "SMW 2\n1\n1\n1\t0.5\t\n0.5\t1\t\n"));
     Write("dFormda.txt", Edit(kB, "SMW 1\n0\n1\n1\t1\t", "SMW 2\n0\n1\n3\t3\t"));
     EXPECT_EQ(Run("3\nc\nd\n"), 0);
     EXPECT_NE(printed_.find("trait groups"), std::string::npos);
+    EXPECT_NE(printed_.find("\nThe phylogeny is not carried into the merged data.\n"), std::string::npos);
     LoadFormda("sFormda.txt");
+    EXPECT_FALSE(hasPhylogeny);
     EXPECT_EQ((Ints{hasTraitGroups, SMWSize}), (Ints{0, 2}));
     // Neither session has species names: merged all the same, still without them.
     Write("eFormda.txt", Edit(kA, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n", "0 \n"));

@@ -237,7 +237,8 @@ TEST_F(PickSmall, ChangesWithMissingValuesAndANominalVariable) {
     EXPECT_EQ(Get(cadat, 4, 3), (Floats{3, -999, 6, 0, 0, 0, -2, -999, -999, -4, -3, 0}));
     // q: -999 - 10 missing, 50 - 20, 60 - 30; nom: 2 - 1, 3 - 1 changed, 2 - 2 not.
     EXPECT_EQ(Get(env, 3, 2), (Floats{-999, 1, 30, 1, 30, 0}));
-    EXPECT_EQ((Ints{envVarType[0], envVarType[1], optEnvVarType, temEnvQual}), (Ints{3, 1, 5, 0}));
+    EXPECT_EQ((Ints{envVarType[0], envVarType[1], optEnvVarType, temEnvQual, temEnvBin, temEnvQuant}),
+              (Ints{3, 1, 5, 0, 1, 1}));
     EXPECT_EQ(GetRows(sppRelMap, 4, 3), (Strings{"111", "000", "111", "110"}));
 }
 
@@ -287,7 +288,8 @@ TEST_F(PickSmall, ChosenVariablesSetTheKindOfTheEnvironmentalMatrix) {
     const Result r = New(box_, "t5", "h", "1\n1\n1\n2\n1\nk\nnom\ny\nn\n");
     LoadFormda("t5Formda.txt");
     ASSERT_EQ(nenv, 1);
-    EXPECT_EQ((Ints{envVarType[0], optEnvVarType, temEnvQual}), (Ints{2, 3, 1}));  // nominal only
+    // Nominal only.
+    EXPECT_EQ((Ints{envVarType[0], optEnvVarType, temEnvQual, temEnvBin, temEnvQuant}), (Ints{2, 3, 1, 0, 0}));
     EXPECT_EQ(Get(env, 6, 1), (Floats{1, 1, 2, 2, 3, 2}));
     const Result q = New(box_, "t6", "h", "1\n1\n1\n2\n2\nk\nq q\ny\nk\nnom q\ny\nn\n");
     EXPECT_EQ(q.err, "Error!! Enter again. \n");

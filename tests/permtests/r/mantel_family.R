@@ -4,29 +4,10 @@
 #
 # The library holds T and X in single precision (T = W x B summed in float, columns divided by
 # their length and rounded to float; X = W x U summed in float; the Euclidean distance of float
-# rows takes float differences and squares and sums them in double). f32() and the helpers
+# rows takes float differences and squares and sums them in double). f32() (float_helpers.R) and the helpers
 # below repeat those roundings, so that the double statistics can be compared to 1e-12.
 suppressMessages(library(vegan))
-f32 <- function(x) {
-  v <- readBin(writeBin(as.vector(x), raw(), size = 4), "double", size = 4, n = length(x))
-  if (is.null(dim(x))) v else array(v, dim(x))
-}
-prodf <- function(A, B) {  # C = A B, each partial sum rounded to float
-  C <- matrix(0, nrow(A), ncol(B))
-  for (i in seq_len(nrow(A))) for (j in seq_len(ncol(B))) {
-    s <- 0
-    for (k in seq_len(ncol(A))) s <- f32(s + A[i, k] * B[k, j])
-    C[i, j] <- s
-  }
-  C
-}
-normf <- function(T) {
-  for (j in seq_len(ncol(T))) {
-    len <- sqrt(sum(f32(T[, j]^2)))
-    if (len > 0) T[, j] <- f32(T[, j] / len)
-  }
-  T
-}
+source("float_helpers.R")
 eucf <- function(X) {  # Euclidean distance of float rows
   n <- nrow(X); D <- matrix(0, n, n)
   for (i in 1:n) for (j in 1:n) D[i, j] <- sqrt(sum(f32(f32(X[i, ] - X[j, ])^2)))

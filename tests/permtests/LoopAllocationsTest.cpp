@@ -1,0 +1,49 @@
+// The permutation loops allocate nothing per randomisation: the heap allocations of a run do not
+// grow with its iterations (counted through the address sanitizer's hooks: built with it only).
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "MantelData.h"
+#include "permtests/qwlibClasses.h"
+#include "permtests/qwlibPermTests.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+namespace {
+
+std::atomic<long> allocations{0};
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+const bool counting = __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) { allocations++; },
+                                                                [](const volatile void*) {});
+
+// Limiting similarity, redundancy in both forms, the randomization test class with each single
+// statistic on MantelData's communities in two groups.
+TEST(PermutationLoops, AllocateNothingPerRandomisation) {
+    ASSERT_TRUE(counting);
+    InitRndNumberGenerator(9);
+    MantelData d;
+    double a[kComm], D[kComm] = {1, 1, 1, 1, 1, 1};
+    int groups[kComm] = {1, 2, 1, 2, 2, 1}, *rows[1] = {groups};
+    manovaInput in;
+    in.nUnits = kComm, in.nVars = kOtus, in.nFactors = 1, in.data = d.W, in.distances = d.DE, in.groups = rows;
+    for (int l = 0; l < 7; l++) {
+        long counts[3];
+        for (int run = 0; run < 3; run++) {  // the first run makes what a process makes once
+            const long before = allocations;
+            const int it = run < 2 ? 3 : 60;
+            if (l == 0) Prob_LimitingSimilarityEachComm(it, kOtus, kComm, a, a, d.W, d.S, false, false, nullptr);
+            if (l == 1) Prob_Redundancy(it, kOtus, 0, kComm, D, a, d.S, d.W, false, false, nullptr, true);
+            if (l == 2) Prob_Redundancy(it, kOtus, 0, kComm, D, a, d.DE, d.W, true, false, nullptr, false);
+            if (l >= 3) {
+                in.nIterations = it;
+                RandomizationTestManova t(&in, l - 2);
+            }
+            counts[run] = allocations - before;
+        }
+        EXPECT_EQ(counts[2], counts[1]) << l;
+    }
+}
+
+}  // namespace
+#endif
