@@ -130,6 +130,12 @@ TEST_F(FunctionalAnalysis, TypesBuiltByClustering) {
         EXPECT_EQ(Count(t, "Labels of"), 0) << method;
         EXPECT_EQ(Count(t, "\nNumber of OTUs in each type:\n2\t2\t1\t\n"), 1) << method;
     }
+    // Two types: UPGMA then joins {3 4} and {5} (0.625, against 0.5 for {1 2} and {3 4}).
+    nGrPoly[0] = 2;
+    clusMethPoolCSTs = 4;
+    ASSERT_TRUE(PFTs_ScalingUp());
+    EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nPartition vector of 5 OTUs in 2 polythetic types:\n1\t1\t2\t2\t2\t\n"), 1);
+    nGrPoly[0] = 3;
 
     // OTUs 1 and 2 identical: 4 monothetic groups. A single nominal trait: its states are the
     // types, whatever number of types was asked for.
@@ -224,6 +230,12 @@ TEST_F(FunctionalAnalysis, RefusalsWriteNothing) {
         EXPECT_FALSE(Exists("s1Prinda.txt")) << c.name;
         ncsm = communities, env[1][1] = e, csm_Float[0][0] = b, opt_ro = 1, includePhylogeny = false;
     }
+    // Two communities are enough.
+    const int communities = ncsm;
+    ncsm = 2;
+    EXPECT_TRUE(PFTs_ScalingUp());
+    ncsm = communities;
+    EXPECT_TRUE(Exists("s1Prinda.txt"));
 }
 
 TEST_F(FunctionalAnalysis, WithoutSelectedTraitsOrWithoutTypesTheSectionStopsEarly) {
