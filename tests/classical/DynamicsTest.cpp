@@ -236,6 +236,8 @@ TEST_F(DynamicsTest, ProfileAcceptsOnlyWhatItOffers) {
     EXPECT_TRUE(Run("", [] { IFProfileDynamics(); }));
     nenv = 2;
     hasRoVelComplex = 1;
+    Write("s1RoVelComplex.txt", "3\n1\n1.5\t\n0.9\t\n");  // the widest window of 4 communities: 3
+    EXPECT_TRUE(Run("13\n0\n1\n1\n", [] { IFProfileDynamics(); }));
     Write("s1RoVelComplex.txt", "4\n1\n1\n");  // 4 communities hold no window of 4
     EXPECT_EQ(CodeOf([this] { Run("13\n0\n1\n1\n", [] { IFProfileDynamics(); }); }), TNX_END_OF_FILE);
     const std::string err = Err();

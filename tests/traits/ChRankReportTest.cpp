@@ -18,6 +18,7 @@
 #include "statistics/StatTestUtil.h"
 #include "traits/ChRankData.h"
 #include "traits/TNXCHORD.h"
+#include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDReport.h"
 
 namespace {
@@ -387,6 +388,28 @@ TEST_F(ChRankStructuresOfWeights, TraitsOfWeightZeroPrintAsZeroInTheTraitMatrix)
     }
     // Only the subsets of the two selected traits are evaluated.
     EXPECT_EQ(tnxtest::Count(structure, "\nTrait ranking criterion ro(TE)=\t"), 3);
+}
+
+// Group sizes and type averages by hand: OTUs 1 and 2 in type 1, OTU 3 in type 2, whose second
+// trait is missing, so that average is missing too (never 0/0).
+TEST(ChRankTypeSummary, AveragesSkipMissingValuesAndAnEmptyAverageIsMissing) {
+    float rows[3][2] = {{1, 4}, {3, -999}, {10, -999}};
+    float* b[3] = {rows[0], rows[1], rows[2]};
+    double crows[3][2] = {{1, 0}, {1, 0}, {0, 1}};
+    double* C[3] = {crows[0], crows[1], crows[2]};
+    float** saved = csm_Float;
+    const int digits = sDigits;
+    csm_Float = b, sDigits = 6;
+    FILE* f = std::tmpfile();
+    chrank::WriteTypeSummary(f, 3, 2, 2, C);
+    csm_Float = saved, sDigits = digits;
+    std::rewind(f);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+    std::fclose(f);
+    ExpectInOrder(text, {"\nGroup sizes:\n2\t1\t\n", "\nAverage trait matrix (2 types x 2 traits):\n", "2", "4",
+                         "10", "-999"});
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
