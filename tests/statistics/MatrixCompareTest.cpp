@@ -147,6 +147,18 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
     TransposeMatrix(6, 3, Xr, Xrt);
     ProcrustesAdjT(3, 3, 6, Xt, Xrt, fitT, static_cast<double*>(nullptr));
     ExpectSame(fitT, Xt, 1e-10);
+    // A narrower Y fits the first two columns of X, and only its own two columns are written.
+    Mat<double> X2(6, 2), X2r(6, 2), fit3(6, 3);
+    for (int i = 0; i < 6; i++)
+        for (int k = 0; k < 2; k++) X2[i][k] = X[i][k];
+    RotatedCopy(X2, X2r);
+    fit3.fill(77);
+    ProcrustesAdj(6, 3, 2, X, X2r, fit3, ss);
+    for (int i = 0; i < 6; i++) {
+        EXPECT_NEAR(fit3[i][0], X[i][0], 1e-10) << i;
+        EXPECT_NEAR(fit3[i][1], X[i][1], 1e-10) << i;
+        EXPECT_EQ(fit3[i][2], 77) << i;
+    }
 }
 
 // Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
