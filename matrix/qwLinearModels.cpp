@@ -107,14 +107,15 @@ void CentreColumns(int n, int cols, T** in, T** out, double* mean)
 // exceeds tol times its own; aliased factors keep coefficient 0. kept[k] tells which factors
 // entered.
 // When inverse is not null it receives the inverse of X'X restricted to the kept factors
-// (rows and columns of aliased factors 0).
+// (rows and columns of aliased factors 0). A (q rows of at least 2q + p values) and own (q
+// values) are the caller's scratch; every cell the reduction reads is set here.
 template <class T>
-void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* kept, double tol,
-                       double** inverse = nullptr)
+void SolveWithAliasingOn(int n, int p, int q, T** Xc, T** Yc, double** B, bool* kept, double tol,
+                         double** A, double* own, double** inverse = nullptr)
 {
     const int w = q + p + q;  // [X'X | X'Y | I]
-    double** A = dim2Double(q, w);
     for (int k = 0; k < q; k++) {
+        for (int l = q + p; l < w; l++) A[k][l] = 0.0;
         A[k][q + p + k] = 1.0;
         for (int l = 0; l < q + p; l++) {
             double s = 0.0;
@@ -126,7 +127,6 @@ void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* ke
             A[k][l] = s;
         }
     }
-    double* own = dim1Double(q);
     for (int k = 0; k < q; k++) own[k] = A[k][k];
     for (int k = 0; k < q; k++) {
         double d = A[k][k];
@@ -146,6 +146,16 @@ void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* ke
         for (int k = 0; k < q; k++)
             for (int l = 0; l < q; l++)
                 inverse[k][l] = kept[k] && kept[l] ? A[k][q + p + l] : 0.0;
+}
+
+// The same on scratch of its own.
+template <class T>
+void SolveWithAliasing(int n, int p, int q, T** Xc, T** Yc, double** B, bool* kept, double tol,
+                       double** inverse = nullptr)
+{
+    double** A = dim2Double(q, q + p + q);
+    double* own = dim1Double(q);
+    SolveWithAliasingOn(n, p, q, Xc, Yc, B, kept, tol, A, own, inverse);
     free1D(own);
     free2D(A, q);
 }
@@ -167,10 +177,82 @@ double ColumnSSDev(int n, double** m, int j)
     return ss;
 }
 
+}  // namespace
+
+// Buffers of the regression (means, centred tables, sums of squares, the Gauss-Jordan tableau)
+// and, when asked for, of the residuals on selected factors (the gathered factors, coefficients,
+// intercepts, r2 and predictions), for at most n units, p responses and q factors.
+template <class T>
+struct RegressionWorkspace<T>::Buffers {
+    Buffers(int n_, int p_, int q_, bool selecting)
+        : n(n_), p(p_), q(q_), meanX(dim1Double(q_)), meanY(dim1Double(p_)), ss(dim1Double(p_)),
+          own(dim1Double(q_)), kept(static_cast<bool*>(dim1D(sizeof(bool), q_))),
+          Xc(NewMatrix<T>(n_, q_)), Yc(NewMatrix<T>(n_, p_)), A(dim2Double(q_, q_ + p_ + q_))
+    {
+        if (!selecting) return;
+        G = NewMatrix<T>(n_, q_);
+        B = dim2Double(q_, p_);
+        b0 = dim1Double(p_);
+        r2 = dim1Double(p_);
+        Yhat = dim2Double(n_, p_);
+    }
+    ~Buffers()
+    {
+        free1D(meanX);
+        free1D(meanY);
+        free1D(ss);
+        free1D(own);
+        free1D(kept);
+        free2D(Xc, n);
+        free2D(Yc, n);
+        free2D(A, q);
+        if (G) free2D(G, n);
+        if (B) free2D(B, q);
+        if (b0) free1D(b0);
+        if (r2) free1D(r2);
+        if (Yhat) free2D(Yhat, n);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+
+    int n, p, q;
+    double *meanX, *meanY, *ss, *own;
+    bool* kept;
+    T **Xc, **Yc;
+    double** A;
+    T** G = nullptr;
+    double** B = nullptr;
+    double* b0 = nullptr;
+    double* r2 = nullptr;
+    double** Yhat = nullptr;
+};
+
+template <class T>
+RegressionWorkspace<T>::RegressionWorkspace(int n, int p, int q) : b_(new Buffers(n, p, q, true))
+{
+}
+
+template <class T>
+RegressionWorkspace<T>::~RegressionWorkspace()
+{
+    delete b_;
+}
+
+template <class T>
+bool RegressionWorkspace<T>::Fits(int n, int p, int q) const
+{
+    return n <= b_->n && p <= b_->p && q <= b_->q;
+}
+
+template class RegressionWorkspace<float>;
+template class RegressionWorkspace<double>;
+
+namespace {
+
 template <class T>
 int RegressionT(int n, int p, int q, T** Y, T** X, double** B, double* b0, double** Yhat,
                 double* r2, double* ssY, bool print, FILE* stream, int lang, bool printData,
-                double tol)
+                double tol, typename RegressionWorkspace<T>::Buffers& w)
 {
     if (stream == nullptr) print = false;
     const RegressionTexts& tx = lang == 0 ? kEnglish : kPortuguese;
@@ -182,20 +264,20 @@ int RegressionT(int n, int p, int q, T** Y, T** X, double** B, double* b0, doubl
         fprintf(stream, "%s", tx.responses);
         PrintRows(stream, n, p, Y);
     }
-    double* meanX = dim1Double(q);
-    double* meanY = dim1Double(p);
-    T** Xc = NewMatrix<T>(n, q);
-    T** Yc = NewMatrix<T>(n, p);
+    double* meanX = w.meanX;
+    double* meanY = w.meanY;
+    T** Xc = w.Xc;
+    T** Yc = w.Yc;
     CentreColumns(n, q, X, Xc, meanX);
     CentreColumns(n, p, Y, Yc, meanY);
-    double* ss = ssY ? ssY : dim1Double(p);
+    double* ss = ssY ? ssY : w.ss;
     for (int j = 0; j < p; j++) {
         ss[j] = 0.0;
         for (int i = 0; i < n; i++)
             if (IsPresent(Yc[i][j])) ss[j] += double(Yc[i][j]) * double(Yc[i][j]);
     }
-    bool* kept = static_cast<bool*>(dim1D(sizeof(bool), q));
-    SolveWithAliasing(n, p, q, Xc, Yc, B, kept, tol);
+    bool* kept = w.kept;
+    SolveWithAliasingOn(n, p, q, Xc, Yc, B, kept, tol, w.A, w.own);
     if (print) {
         fprintf(stream, "%s", tx.coefficients);
         for (int k = 0; k < q; k++) {
@@ -250,13 +332,18 @@ int RegressionT(int n, int p, int q, T** Y, T** X, double** B, double* b0, doubl
         for (int j = 0; j < p; j++) fprintf(stream, "%g\t", r2[j]);
         fprintf(stream, "\n");
     }
-    free1D(kept);
-    if (ssY == nullptr) free1D(ss);
-    free2D(Xc, n);
-    free2D(Yc, n);
-    free1D(meanX);
-    free1D(meanY);
     return 1;
+}
+
+// One regression on a work space of its own.
+template <class T>
+int RegressionOnce(int n, int p, int q, T** Y, T** X, double** B, double* b0, double** Yhat,
+                   double* r2, double* ssY, bool print, FILE* stream, int lang, bool printData,
+                   double tol)
+{
+    typename RegressionWorkspace<T>::Buffers w(n, p, q, false);
+    return RegressionT(n, p, q, Y, X, B, b0, Yhat, r2, ssY, print, stream, lang, printData, tol,
+                       w);
 }
 
 // The m = n(n-1)/2 cells i < j of A (factor) and B (response), rounded to single precision,
@@ -277,8 +364,8 @@ void MatrixRegression(int n, double** A, double** B, double** out, bool residual
             y[c][0] = float(B[i][j]);
             x[c][0] = float(A[i][j]);
         }
-    RegressionT(m, 1, 1, y, x, bRow, &b0, yhat, &r2, nullptr, false, nullptr, 1, false,
-                kAliasTolFloat);
+    RegressionOnce(m, 1, 1, y, x, bRow, &b0, yhat, &r2, nullptr, false, nullptr, 1, false,
+                   kAliasTolFloat);
     c = 0;
     for (int i = 0; i < n - 1; i++)
         for (int j = i + 1; j < n; j++, c++) {
@@ -294,22 +381,26 @@ void MatrixRegression(int n, double** A, double** B, double** out, bool residual
     free2D(y, m);
 }
 
-// The columns of X with select[j] == 1 (all when select is null) gathered into a new n x q'
-// matrix (row pointers of its own, values copied); *qSel receives q'.
-template <class T>
-T** GatherColumns(int n, int q, T** X, const int* select, int* qSel)
+// Number of the q columns with select[j] == 1 (all when select is null).
+int CountSelected(int q, const int* select)
 {
     int c = 0;
     for (int j = 0; j < q; j++)
         if (select == nullptr || select[j] == 1) c++;
-    T** G = NewMatrix<T>(n, c);
+    return c;
+}
+
+// The columns of X with select[j] == 1 (all when select is null), in their order, copied into
+// the first columns of G (n rows); returns their number.
+template <class T>
+int GatherColumns(int n, int q, T** X, const int* select, T** G)
+{
     for (int i = 0; i < n; i++) {
-        int k = 0;
+        int c = 0;
         for (int j = 0; j < q; j++)
-            if (select == nullptr || select[j] == 1) G[i][k++] = X[i][j];
+            if (select == nullptr || select[j] == 1) G[i][c++] = X[i][j];
     }
-    *qSel = c;
-    return G;
+    return CountSelected(q, select);
 }
 
 template <class T>
@@ -321,32 +412,33 @@ double Tolerance<double>() { return kAliasTolDouble; }
 
 // Regression of Y on the selected columns of X; Yhat (n x p) receives the predictions.
 template <class T>
-void RegressOnSelected(int n, int p, int q, T** Y, T** X, const int* select, double** Yhat)
+void RegressOnSelected(int n, int p, int q, T** Y, T** X, const int* select, double** Yhat,
+                       typename RegressionWorkspace<T>::Buffers& w)
 {
-    int qs = 0;
-    T** G = GatherColumns(n, q, X, select, &qs);
-    double** B = dim2Double(qs, p);
-    double* b0 = dim1Double(p);
-    double* r2 = dim1Double(p);
-    RegressionT(n, p, qs, Y, G, B, b0, Yhat, r2, nullptr, false, nullptr, 1, false,
-                Tolerance<T>());
-    free1D(r2);
-    free1D(b0);
-    free2D(B, qs);
-    free2D(G, n);
+    const int qs = GatherColumns(n, q, X, select, w.G);
+    RegressionT(n, p, qs, Y, w.G, w.B, w.b0, Yhat, w.r2, nullptr, false, nullptr, 1, false,
+                Tolerance<T>(), w);
 }
 
 template <class T>
-int ResidualsSelectT(int n, int p, int q, T** Y, T** X, T** R, int* select)
+int ResidualsSelectT(int n, int p, int q, T** Y, T** X, T** R, int* select,
+                     typename RegressionWorkspace<T>::Buffers& w)
 {
-    double** Yhat = dim2Double(n, p);
-    RegressOnSelected(n, p, q, Y, X, select, Yhat);
+    double** Yhat = w.Yhat;
+    RegressOnSelected(n, p, q, Y, X, select, Yhat, w);
     for (int i = 0; i < n; i++)
         for (int j = 0; j < p; j++)
             R[i][j] = IsMissing(Y[i][j]) || IsMissing(Yhat[i][j]) ? T(MissingValue)
                                                                   : Y[i][j] - T(Yhat[i][j]);
-    free2D(Yhat, n);
     return 1;
+}
+
+// Residuals on a work space of their own, sized for this call.
+template <class T>
+int ResidualsSelectOnce(int n, int p, int q, T** Y, T** X, T** R, int* select)
+{
+    typename RegressionWorkspace<T>::Buffers w(n, p, q, true);
+    return ResidualsSelectT(n, p, q, Y, X, R, select, w);
 }
 
 // ---------------------------------------------------------------- redundancy analysis
@@ -669,16 +761,16 @@ void AppendReport(FILE* tmp, const char* name)
 int regression(int n, int p, int q, float** Y, float** X, double** B, double* b0, double** Yhat,
                double* r2, double* ssY, bool print, FILE* stream, int lang, bool printData)
 {
-    return RegressionT(n, p, q, Y, X, B, b0, Yhat, r2, ssY, print, stream, lang, printData,
-                       kAliasTolFloat);
+    return RegressionOnce(n, p, q, Y, X, B, b0, Yhat, r2, ssY, print, stream, lang, printData,
+                          kAliasTolFloat);
 }
 
 int regression(int n, int p, int q, double** Y, double** X, double** B, double* b0,
                double** Yhat, double* r2, double* ssY, bool print, FILE* stream, int lang,
                bool printData)
 {
-    return RegressionT(n, p, q, Y, X, B, b0, Yhat, r2, ssY, print, stream, lang, printData,
-                       kAliasTolDouble);
+    return RegressionOnce(n, p, q, Y, X, B, b0, Yhat, r2, ssY, print, stream, lang, printData,
+                          kAliasTolDouble);
 }
 
 int regression(int n, int p, int q, float** Y, float** X, double** B, double* b0, double** Yhat,
@@ -732,25 +824,39 @@ int PredictedMatrixRegression(int n, double** A, double** B, double** D)
 int Regression_ResidualsSelect(int n, int p, int q, float** Y, float** X, float** R,
                                int* select)
 {
-    return ResidualsSelectT(n, p, q, Y, X, R, select);
+    return ResidualsSelectOnce(n, p, q, Y, X, R, select);
 }
 
 int Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
                                int* select)
 {
-    return ResidualsSelectT(n, p, q, Y, X, R, select);
+    return ResidualsSelectOnce(n, p, q, Y, X, R, select);
+}
+
+int Regression_ResidualsSelect(int n, int p, int q, float** Y, float** X, float** R,
+                               int* select, RegressionWorkspace<float>& ws)
+{
+    return ws.Fits(n, p, q) ? ResidualsSelectT(n, p, q, Y, X, R, select, *ws.buffers())
+                            : ResidualsSelectOnce(n, p, q, Y, X, R, select);
+}
+
+int Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                               int* select, RegressionWorkspace<double>& ws)
+{
+    return ws.Fits(n, p, q) ? ResidualsSelectT(n, p, q, Y, X, R, select, *ws.buffers())
+                            : ResidualsSelectOnce(n, p, q, Y, X, R, select);
 }
 
 int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float** P,
                                int* selectY, int* selectX)
 {
-    int ps = 0;
-    float** Ys = GatherColumns(n, p, Y, selectY, &ps);
-    double** Yhat = dim2Double(n, ps);
-    RegressOnSelected(n, ps, q, Ys, X, selectX, Yhat);
+    const int ps = CountSelected(p, selectY);
+    float** Ys = NewMatrix<float>(n, ps);
+    GatherColumns(n, p, Y, selectY, Ys);
+    RegressionWorkspace<float>::Buffers w(n, ps, q, true);
+    RegressOnSelected(n, ps, q, Ys, X, selectX, w.Yhat, w);
     for (int i = 0; i < n; i++)
-        for (int j = 0; j < ps; j++) P[i][j] = float(Yhat[i][j]);
-    free2D(Yhat, n);
+        for (int j = 0; j < ps; j++) P[i][j] = float(w.Yhat[i][j]);
     free2D(Ys, n);
     return 1;
 }
@@ -758,8 +864,9 @@ int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float*
 int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
                                    int* select, int opt, double factor)
 {
-    int qs = 0;
-    double** G = GatherColumns(n, q, X, select, &qs);  // n x q'
+    const int qs = CountSelected(q, select);
+    double** G = NewMatrix<double>(n, qs);
+    GatherColumns(n, q, X, select, G);
     int used = 0;
     double** scores = dim2Double(qs, n);
     if ((opt == 1 || opt == 2) && qs > 0) {

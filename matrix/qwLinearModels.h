@@ -52,6 +52,30 @@ int Regression_ResidualsSelect(int n, int p, int q, float** Y, float** X, float*
                                int* select);
 int Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
                                int* select);
+// Work space of Regression_ResidualsSelect for repeated calls with at most n units, p
+// responses and q factors (before the selection): a permutation loop allocates it once, and
+// the forms that take it allocate nothing. A call on a larger problem than the work space was
+// made for computes the residuals with scratch of its own.
+template <class T>
+class RegressionWorkspace {
+public:
+    RegressionWorkspace(int n, int p, int q);
+    ~RegressionWorkspace();
+    RegressionWorkspace(const RegressionWorkspace&) = delete;
+    RegressionWorkspace& operator=(const RegressionWorkspace&) = delete;
+    // True when a call with n units, p responses and q factors fits.
+    bool Fits(int n, int p, int q) const;
+    struct Buffers;
+    Buffers* buffers() const { return b_; }
+
+private:
+    Buffers* b_;
+};
+
+int Regression_ResidualsSelect(int n, int p, int q, float** Y, float** X, float** R,
+                               int* select, RegressionWorkspace<float>& ws);
+int Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                               int* select, RegressionWorkspace<double>& ws);
 // P receives the predictions (single precision) of the responses with selectY == 1 regressed
 // on the factors with selectX == 1 (null: all), in gathered order. Returns 1.
 int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float** P,

@@ -82,7 +82,8 @@ ProcrustesTraitsTest::ProcrustesTraitsTest(int otus, int traits, int types, int 
       R(communities, 1), otus_(otus), traits_(traits), types_(types), env_(env), n_(communities), B_(B), S_(S), U_(U),
       W_(W), Ed_(communities, env), Eres_(communities, env), Xres_(communities, types), select_(1, traits + 1),
       ws_(communities, std::max(std::max(traits, types), std::max(env, 1)),
-          std::max(std::max(traits, types), std::max(env, 1))) {
+          std::max(std::max(traits, types), std::max(env, 1))),
+      reg_(communities, std::max(types, env), traits + 1) {
     // The caller's selection has one entry per trait; R's entry is added to a copy.
     std::copy(select, select + traits, select_[0]);
     select_[0][traits] = 1;
@@ -97,8 +98,8 @@ double ProcrustesTraitsTest::Coefficient(int cols, double** A, double** M) {
 
 // X and E regressed on the selected ones of the first `predictors` columns of T.
 double ProcrustesTraitsTest::Partialled(int predictors) {
-    Regression_ResidualsSelect(n_, types_, predictors, comp.X, T, Xres_, select_[0]);
-    Regression_ResidualsSelect(n_, env_, predictors, Ed_, T, Eres_, select_[0]);
+    Regression_ResidualsSelect(n_, types_, predictors, comp.X, T, Xres_, select_[0], reg_);
+    Regression_ResidualsSelect(n_, env_, predictors, Ed_, T, Eres_, select_[0], reg_);
     if (CentredSS(n_, types_, Xres_) <= kVanishing * CentredSS(n_, types_, comp.X) ||
         CentredSS(n_, env_, Eres_) <= kVanishing * ssE_)
         return 0.0;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "matrix/qwLinearModels.h"
 #include "permtests/qwlibPermSkeleton.h"
 #include "statistics/qwlibResCompare.h"
 
@@ -72,6 +73,7 @@ private:
     WorkMatrix<int> select_;  // the traits' selection and 1 for R
     double ssE_ = 0.0;        // E's sum of squares about the column means
     ComparisonWorkspace<double> ws_;
+    RegressionWorkspace<double> reg_;  // the residuals of X and E on T
 };
 
 #endif

@@ -26,13 +26,11 @@ struct ComparisonWorkspace<T>::Buffers {
         gu = gsl_matrix_alloc(g, g);
         gv = gsl_matrix_alloc(g, g);
         gs = gsl_vector_alloc(g);
-        gwork = gsl_vector_alloc(g);
     }
     ~Buffers() {
         if (gu) gsl_matrix_free(gu);
         if (gv) gsl_matrix_free(gv);
         if (gs) gsl_vector_free(gs);
-        if (gwork) gsl_vector_free(gwork);
     }
     Buffers(const Buffers&) = delete;
     Buffers& operator=(const Buffers&) = delete;
@@ -43,7 +41,6 @@ struct ComparisonWorkspace<T>::Buffers {
     gsl_matrix* gu = nullptr;
     gsl_matrix* gv = nullptr;
     gsl_vector* gs = nullptr;
-    gsl_vector* gwork = nullptr;
 };
 
 template <class T>
@@ -149,6 +146,41 @@ double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
 
 // ---------------------------------------------------------------- Procrustes
 
+// Completes the columns of the square u that are zero (the left singular vectors of zero
+// singular values, which one-sided Jacobi leaves empty) to an orthonormal basis with the other
+// columns, which are orthonormal: each zero column becomes the unit vector e_i that the others
+// explain least, less its parts along them, normalised.
+void CompleteBasis(gsl_matrix* u) {
+    const size_t q = u->size1;
+    for (size_t j = 0; j < q; j++) {
+        double len = 0;
+        for (size_t i = 0; i < q; i++) len += gsl_matrix_get(u, i, j) * gsl_matrix_get(u, i, j);
+        if (len > 0.5) continue;
+        // The squared length of e_i left after the other columns is 1 - sum_k u_ik^2.
+        size_t best = 0;
+        double bestLeft = -1;
+        for (size_t i = 0; i < q; i++) {
+            double left = 1;
+            for (size_t k = 0; k < q; k++)
+                if (k != j) left -= gsl_matrix_get(u, i, k) * gsl_matrix_get(u, i, k);
+            if (left > bestLeft) {
+                bestLeft = left;
+                best = i;
+            }
+        }
+        double ss = 0;
+        for (size_t i = 0; i < q; i++) {
+            double x = i == best ? 1.0 : 0.0;
+            for (size_t k = 0; k < q; k++)
+                if (k != j) x -= gsl_matrix_get(u, best, k) * gsl_matrix_get(u, i, k);
+            gsl_matrix_set(u, i, j, x);
+            ss += x * x;
+        }
+        const double norm = std::sqrt(ss);
+        for (size_t i = 0; i < q; i++) gsl_matrix_set(u, i, j, gsl_matrix_get(u, i, j) / norm);
+    }
+}
+
 // Procrustes coefficient of A (n x pa) and B (n x pb), both n objects by variables. Both are
 // centred and scaled to unit total variance; C = A'B / (n - 1) in a zero-filled q x q matrix,
 // q = max(pa, pb); the coefficient is the sum of C's singular values. When Z is given it
@@ -191,18 +223,18 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
     T f = T(1) / T(n - 1);
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < q; b++) C[a][b] *= f;
-    // The decomposition on views of the work space's GSL blocks: nothing is allocated.
+    // One-sided Jacobi on views of the work space's GSL blocks allocates nothing (GSL's
+    // Golub-Reinsch form allocates its bidiagonalisation at each call); u becomes U, v receives V.
     gsl_matrix_view u = gsl_matrix_submatrix(w.gu, 0, 0, q, q);
     gsl_matrix_view v = gsl_matrix_submatrix(w.gv, 0, 0, q, q);
     gsl_vector_view sv = gsl_vector_subvector(w.gs, 0, q);
-    gsl_vector_view work = gsl_vector_subvector(w.gwork, 0, q);
     bool finite = true;
     for (int a = 0; a < q; a++)
         for (int b = 0; b < q; b++) {
             if (!std::isfinite(C[a][b])) finite = false;
             gsl_matrix_set(&u.matrix, a, b, double(C[a][b]));
         }
-    bool ok = finite && gsl_linalg_SV_decomp(&u.matrix, &v.matrix, &sv.vector, &work.vector) == 0;
+    bool ok = finite && gsl_linalg_SV_decomp_jacobi(&u.matrix, &v.matrix, &sv.vector) == 0;
     T coef = T(0);
     if (ok)
         for (int k = 0; k < q; k++) coef += T(gsl_vector_get(&sv.vector, k));
@@ -215,7 +247,8 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
             zeroZ();
             return coef;
         }
-        // Z = coef * Bc * V U'
+        // Z = coef * Bc * V U', V U' a rotation once U is a whole basis.
+        CompleteBasis(&u.matrix);
         for (int i = 0; i < n; i++)
             for (int k = 0; k < q; k++) {
                 double s = 0;

@@ -623,6 +623,7 @@ ChRankStatus ChRankTDAP() {
     const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, true};
     const bool mantel = opt_ro == 1;
     std::vector<MatrixCovariate> covariates = {MatrixCovariate{p, d.flags, Tsub}};
+    PartialCorrelationWork partial(n, std::max(g, nenv), p);
     Search search(en.KMax(), Rank::kAbsolute, 0.0, Rank::kAbsolute, true);
     Progress progress(en.Total());
     std::vector<int> list;
@@ -642,7 +643,8 @@ ChRankStatus ChRankTDAP() {
                 roXT = static_cast<float>(Mantel(n, DT, comp.DX));
                 value = PartialCorrelation(roXE, roXT, roTE);
             } else {
-                value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, covariates);
+                value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, covariates,
+                                                 partial);
             }
             search.Record(k, value, g, traits);
             list.assign(traits, traits + k);

@@ -182,6 +182,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     // The partial Procrustes and RV congruences remove T over the flagged traits (and R).
     const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, Tsub}};
     const std::vector<MatrixCovariate> withRao = {MatrixCovariate{p, d.flags, Tsub}, MatrixCovariate{1, nullptr, R}};
+    PartialCorrelationWork partial(n, std::max(g, std::max(nenv, s)), p + 1);
     en.Run(
         [&](const int* traits, int k, int) {
             progress.Step(k);
@@ -225,7 +226,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 case 2: {
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr,
-                                                         withRao);
+                                                         withRao, partial);
                         break;
                     }
                     roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
@@ -250,7 +251,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 default: {  // 6, 9
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, s, comp.X, smooth, opt_ro, overfitFactorPCARegr,
-                                                         traitsOnly);
+                                                         traitsOnly, partial);
                         break;
                     }
                     const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));

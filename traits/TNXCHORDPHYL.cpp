@@ -196,6 +196,7 @@ ChRankStatus ChRankPhylogenyAssembly() {
     std::vector<int> list;
     const bool mantel = opt_ro == 1;
     const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, tm.Tsub}};
+    PartialCorrelationWork partial(n, std::max(ph.q, g), p);
     en.Run(
         [&](const int* traits, int k, int) {
             progress.Step(k);
@@ -214,7 +215,7 @@ ChRankStatus ChRankPhylogenyAssembly() {
             }
             const double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT)
                                         : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
-                                                                   overfitFactorPCARegr, traitsOnly);
+                                                                   overfitFactorPCARegr, traitsOnly, partial);
             const double value = criterion == 11 ? roPX : criterion == 12 ? roPXT : roPT;
             search.Record(k, value, g, traits);
             if (printRankIntermedResults == 'y') {

@@ -421,25 +421,68 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
 
 }  // namespace permtest
 
+// The buffers of one partial congruence: A and B prepared and their residuals, the covariates'
+// components, the comparison's blocks and, for tables with -999, the regression's.
+struct PartialCorrelationWork::Buffers {
+    Buffers(int n_, int columns, int covariateColumns)
+        : n(n_), cols(columns), covCols(covariateColumns), a(n_, columns), b(n_, columns), ra(n_, columns),
+          rb(n_, columns), comp(n_, covariateColumns), w(n_, columns),
+          partial(n_, covariateColumns, columns, columns) {}
+    int n, cols, covCols;
+    permtest::Config a, b, ra, rb;
+    permtest::Components comp;
+    permtest::CongruenceWork w;
+    permtest::PartialWork partial;
+};
+
+PartialCorrelationWork::PartialCorrelationWork(int n, int columns, int covariateColumns)
+    : b_(new Buffers(n, columns, covariateColumns)) {}
+
+PartialCorrelationWork::~PartialCorrelationWork() { delete b_; }
+
+bool PartialCorrelationWork::Fits(int n, int pA, int pB, int cols) const {
+    // The prepared tables and the components run over all the rows they were made for.
+    return n == b_->n && pA <= b_->cols && pB <= b_->cols && cols <= b_->covCols;
+}
+
+namespace {
+
+// Covariate columns in all (the selected and the others).
+int CovariateColumns(const std::vector<MatrixCovariate>& covariates) {
+    int cols = 0;
+    for (const MatrixCovariate& c : covariates) cols += std::max(c.columns, 0);
+    return cols;
+}
+
+double PartialOn(PartialCorrelationWork::Buffers& w, int n, int pA, int pB, double** A, double** B, int method,
+                 double overfitFactor, const std::vector<MatrixCovariate>& covariates) {
+    const int nCov = static_cast<int>(covariates.size());
+    w.a.Set(pA, A);
+    w.b.Set(pB, B);
+    // Residuals with missing cells: the regression that skips them.
+    if (w.a.missing || w.b.missing)
+        return permtest::PartialCongruence(w.partial, n, pA, pB, A, B, method, overfitFactor, covariates.data(),
+                                           nCov);
+    if (!w.comp.Compute(covariates.data(), nCov, overfitFactor)) return 0.0;
+    w.comp.Residuals(w.a, w.ra);
+    w.comp.Residuals(w.b, w.rb);
+    return permtest::Compare(w.ra, w.rb, method, w.w);
+}
+
+}  // namespace
+
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
                                 double overfitFactor, const std::vector<MatrixCovariate>& covariates) {
     if (covariates.empty() || n < 1 || (method != 2 && method != 3)) return 0.0;
-    int cols = 0;
-    for (const MatrixCovariate& c : covariates) cols += std::max(c.columns, 0);
-    const int nCov = static_cast<int>(covariates.size());
-    permtest::Config a(n, pA), b(n, pB);
-    a.Set(pA, A);
-    b.Set(pB, B);
-    if (a.missing || b.missing) {
-        // Residuals with missing cells: the regression that skips them.
-        permtest::PartialWork w(n, cols, pA, pB);
-        return permtest::PartialCongruence(w, n, pA, pB, A, B, method, overfitFactor, covariates.data(), nCov);
-    }
-    permtest::Components comp(n, cols);
-    if (!comp.Compute(covariates.data(), nCov, overfitFactor)) return 0.0;
-    permtest::Config ra(n, pA), rb(n, pB);
-    comp.Residuals(a, ra);
-    comp.Residuals(b, rb);
-    permtest::CongruenceWork w(n, std::max(pA, pB));
-    return permtest::Compare(ra, rb, method, w);
+    PartialCorrelationWork::Buffers w(n, std::max(pA, pB), CovariateColumns(covariates));
+    return PartialOn(w, n, pA, pB, A, B, method, overfitFactor, covariates);
+}
+
+double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
+                                double overfitFactor, const std::vector<MatrixCovariate>& covariates,
+                                PartialCorrelationWork& work) {
+    if (covariates.empty() || n < 1 || (method != 2 && method != 3)) return 0.0;
+    if (!work.Fits(n, pA, pB, CovariateColumns(covariates)))
+        return PartialMatrixCorrelation(n, pA, pB, A, B, method, overfitFactor, covariates);
+    return PartialOn(*work.buffers(), n, pA, pB, A, B, method, overfitFactor, covariates);
 }

@@ -123,4 +123,28 @@ struct MatrixCovariate {
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
                                 double overfitFactor, const std::vector<MatrixCovariate>& covariates);
 
+// Work space of PartialMatrixCorrelation for repeated calls on n objects, A and B of at most
+// `columns` columns and covariates of at most `covariateColumns` columns in all: a search loop
+// allocates it once, and the form that takes it allocates nothing unless A or B holds -999. A
+// call that does not fit computes with buffers of its own.
+class PartialCorrelationWork {
+public:
+    PartialCorrelationWork(int n, int columns, int covariateColumns);
+    ~PartialCorrelationWork();
+    PartialCorrelationWork(const PartialCorrelationWork&) = delete;
+    PartialCorrelationWork& operator=(const PartialCorrelationWork&) = delete;
+    // True when a call on n objects, A and B of pA and pB columns and covariates of cols
+    // columns in all fits.
+    bool Fits(int n, int pA, int pB, int cols) const;
+    struct Buffers;
+    Buffers* buffers() const { return b_; }
+
+private:
+    Buffers* b_;
+};
+
+double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
+                                double overfitFactor, const std::vector<MatrixCovariate>& covariates,
+                                PartialCorrelationWork& work);
+
 #endif

@@ -17,8 +17,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
 const bool counting = __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) { allocations++; },
                                                                 [](const volatile void*) {});
 
-// Limiting similarity, redundancy in both forms, the randomization test class with each single
-// statistic on MantelData's communities in two groups.
+// Limiting similarity, redundancy in both forms, the three Procrustes tests, the randomization
+// test class with each single statistic on MantelData's communities in two groups.
 TEST(PermutationLoops, AllocateNothingPerRandomisation) {
     ASSERT_TRUE(counting);
     InitRndNumberGenerator(9);
@@ -27,7 +27,8 @@ TEST(PermutationLoops, AllocateNothingPerRandomisation) {
     int groups[kComm] = {1, 2, 1, 2, 2, 1}, *rows[1] = {groups};
     manovaInput in;
     in.nUnits = kComm, in.nVars = kOtus, in.nFactors = 1, in.data = d.W, in.distances = d.DE, in.groups = rows;
-    for (int l = 0; l < 7; l++) {
+    double pr[5];
+    for (int l = 0; l < 10; l++) {
         long counts[3];
         for (int run = 0; run < 3; run++) {  // the first run makes what a process makes once
             const long before = allocations;
@@ -35,9 +36,14 @@ TEST(PermutationLoops, AllocateNothingPerRandomisation) {
             if (l == 0) Prob_LimitingSimilarityEachComm(it, kOtus, kComm, a, a, d.W, d.S, false, false, nullptr);
             if (l == 1) Prob_Redundancy(it, kOtus, 0, kComm, D, a, d.S, d.W, false, false, nullptr, true);
             if (l == 2) Prob_Redundancy(it, kOtus, 0, kComm, D, a, d.DE, d.W, true, false, nullptr, false);
-            if (l >= 3) {
+            if (l == 3) Prob_ProcrustesTE(it, kOtus, kTraits, kComm, d.B, d.W, d.sel, 2, d.Ef, false, nullptr, false);
+            if (l == 4) Prob_Procrustes_XE(it, kOtus, kTypes, kComm, d.U, d.W, 2, d.Ef, false, nullptr, false);
+            if (l == 5)
+                Prob_Procrustes_Traits(it, kTraits, d.sel, kOtus, kTypes, kComm, d.B, d.S, d.U, d.W, 2, d.Ef, &pr[0],
+                                       &pr[1], &pr[2], &pr[3], &pr[4], false, nullptr, false);
+            if (l >= 6) {
                 in.nIterations = it;
-                RandomizationTestManova t(&in, l - 2);
+                RandomizationTestManova t(&in, l - 5);
             }
             counts[run] = allocations - before;
         }

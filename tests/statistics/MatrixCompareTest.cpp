@@ -78,6 +78,31 @@ TEST(Configurations, ProcrustesAndRVAgainstReference) {
     EXPECT_NEAR(ProcrustesCoeff_T(3, 2, 6, Xt, Yt, Z), 0.824953135216131, 1e-10);
 }
 
+// X narrower than Y: C = X'Y / (n - 1) has a zero row, hence a zero singular value, and the
+// rotation must still be orthogonal. Then Z = c Ys R gives Z Z' = c^2 Ys Ys' (Ys the
+// standardised Y), and Z's third column, which X's zero padding leaves to the rotation alone,
+// is not empty.
+TEST(Configurations, ZFormRotatesWhenTheCrossProductIsSingular) {
+    Mat<double> X(kY), Y(kX), Z(6, 3), Ys(6, 3);
+    const double c = ProcrustesCoeff(6, 2, 3, X, Y, Z);
+    EXPECT_NEAR(c, 0.824953135216131, 1e-10);  // protest t0 of compare.R: symmetric in X and Y
+    CenterColsMV(6, 3, Y, Ys);
+    GowerStandardizationCols(6, 3, Ys);
+    double third = 0;
+    for (int i = 0; i < 6; i++) {
+        third += Z[i][2] * Z[i][2];
+        for (int j = 0; j < 6; j++) {
+            double zz = 0, yy = 0;
+            for (int k = 0; k < 3; k++) {
+                zz += Z[i][k] * Z[j][k];
+                yy += Ys[i][k] * Ys[j][k];
+            }
+            EXPECT_NEAR(zz, c * c * yy, 1e-12) << i << "," << j;
+        }
+    }
+    EXPECT_GT(third, 1e-3);
+}
+
 // Degenerate configurations: a constant one, a non-finite one and a zero cross-product give 0
 // (never NaN).
 TEST(Configurations, DegenerateCasesGiveZero) {
@@ -122,6 +147,18 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
     TransposeMatrix(6, 3, Xr, Xrt);
     ProcrustesAdjT(3, 3, 6, Xt, Xrt, fitT, static_cast<double*>(nullptr));
     ExpectSame(fitT, Xt, 1e-10);
+    // A narrower Y fits the first two columns of X, and only its own two columns are written.
+    Mat<double> X2(6, 2), X2r(6, 2), fit3(6, 3);
+    for (int i = 0; i < 6; i++)
+        for (int k = 0; k < 2; k++) X2[i][k] = X[i][k];
+    RotatedCopy(X2, X2r);
+    fit3.fill(77);
+    ProcrustesAdj(6, 3, 2, X, X2r, fit3, ss);
+    for (int i = 0; i < 6; i++) {
+        EXPECT_NEAR(fit3[i][0], X[i][0], 1e-10) << i;
+        EXPECT_NEAR(fit3[i][1], X[i][1], 1e-10) << i;
+        EXPECT_EQ(fit3[i][2], 77) << i;
+    }
 }
 
 // Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
