@@ -94,6 +94,13 @@ TEST_F(DynamicsTest, ComplexityAgainstRenyiAndHuffman) {
     EXPECT_EQ(Lines(Read("s1Complexity.txt"))[2], "0\t0\t0\t0\t");
     // (1,1) and (3,2): 1 bit; (5,1): frequencies 833333 and 166666, 0.999999; (0,1): no code.
     EXPECT_EQ(Numbers(Lines(Read("s1Complexity.txt"))[1]), (std::vector<double>{1, 0.999999, 1, 0}));
+    // Monothetic types of a hierarchy: the level is asked for, except under the pairwise fuzzy
+    // adjustment, which keeps no levels.
+    ASSERT_GE(nch, 2);
+    isHierarchical = 1, poolCSTopt = 1, fuzzy = 2;
+    EXPECT_TRUE(Run("1\n", [] { IFComplexity(); }));
+    fuzzy = 0;
+    EXPECT_TRUE(Run("1\n1\n", [] { IFComplexity(); }));
 }
 
 // r/velocity.R: cor() of 5 velocities with diversity ahead, behind and averaged; the pair of

@@ -95,7 +95,7 @@ TEST(ScaledLogistic, EndsCentreAndFlatCurves) {
     }
 }
 
-TEST(InteractionRows, PairsInOrderAndNoneForOneFactor) {
+TEST(InteractionRows, PairsInOrderOneForTwoFactorsAndNoneForOne) {
     double** E = dim2Double(6, 2);
     const V f[3] = {{1, 2}, {3, 5}, {-1, 4}};
     for (int i = 0; i < 3; i++) E[i][0] = f[i][0], E[i][1] = f[i][1];
@@ -105,6 +105,8 @@ TEST(InteractionRows, PairsInOrderAndNoneForOneFactor) {
     FormInteractionRows(3, 2, false, E);
     FormInteractionRows(1, 2, true, E);  // f = 1: no pair, the next row is untouched
     EXPECT_EQ((V{E[3][0], E[1][0]}), (V{99, 3}));
+    FormInteractionRows(2, 2, true, E);  // f = 2: the one pair goes into row 2
+    EXPECT_EQ((V{E[2][0], E[2][1], E[3][0]}), (V{3, 10, 99}));
     free2D(E, 6);
 }
 
