@@ -174,7 +174,9 @@ template <class Seq>
 void quicksortPositions(unsigned long n, Seq seq, const char* overflow)
 {
     HandleEventInfoWhere("sort");
-    int* stack = ivector(1, kStackSize);
+    // The stack lives in the frame: sorts run inside the permutation and subset loops, which
+    // allocate nothing.
+    int stack[kStackSize + 1];
     int top = 0;
     long l = 1;
     long ir = static_cast<long>(n);
@@ -225,7 +227,6 @@ void quicksortPositions(unsigned long n, Seq seq, const char* overflow)
             }
         }
     }
-    free_ivector(stack, 1, kStackSize);
 }
 
 // arr[1..n] sorted with brr[1..n] carried along: the items are (key, companion) pairs.

@@ -36,6 +36,28 @@ bool FuzzyBelonging(int n, int g, float** S, int* labels, float** U, bool isDiss
 // Float resemblance, double result: each term is formed in single precision, summed in double.
 bool FuzzyBelonging(int n, int g, float** S, int* labels, double** U, bool isDissim);
 bool FuzzyBelonging(int n, int g, double** S, int* labels, double** U, bool isDissim);
+// The buffers of FuzzyBelonging for up to n objects, allocated once: a loop that forms the
+// belonging of many resemblance matrices (subsets, permutations) then allocates nothing.
+class BelongingWork {
+public:
+    explicit BelongingWork(int n);
+    ~BelongingWork();
+    BelongingWork(const BelongingWork&) = delete;
+    BelongingWork& operator=(const BelongingWork&) = delete;
+    int Capacity() const { return n_; }
+    int* labels;     // 1..n when the caller gives no labels
+    int* distinct;   // the sorted distinct labels
+    int* column;     // the group column of each object
+    int* count;      // the group sizes less the duplicates
+    char* isDup;     // the duplicate flags
+    int* set;        // the duplicate sets
+private:
+    int n_;
+};
+// The three forms on a work space; false (U untouched) when n exceeds its capacity.
+bool FuzzyBelonging(int n, int g, float** S, int* labels, float** U, bool isDissim, BelongingWork& work);
+bool FuzzyBelonging(int n, int g, float** S, int* labels, double** U, bool isDissim, BelongingWork& work);
+bool FuzzyBelonging(int n, int g, double** S, int* labels, double** U, bool isDissim, BelongingWork& work);
 // Earlier form: labels 1..g used directly as column numbers (other labels are left out), no
 // missing-value test; the rows are scaled to unit sum, complemented (1 - U) when isDissim and
 // scaled once more.

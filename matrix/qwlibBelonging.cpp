@@ -123,19 +123,27 @@ void SumOverGroups(int n, int g, TS** S, TU** U, const DuplicateSets& d, Term te
         }
 }
 
-// The three overloads of FuzzyBelonging. TS: element type of the resemblance; TT: precision
-// in which each term is formed and divided; TU: element type of the result.
+// The three overloads of FuzzyBelonging, on the buffers of a work space made for at least n
+// objects. TS: element type of the resemblance; TT: precision in which each term is formed and
+// divided; TU: element type of the result.
 template <typename TS, typename TT, typename TU>
-bool FuzzyBelongingT(int n, int g, TS** S, int* labels, TU** U, bool isDissim)
+bool FuzzyBelongingT(int n, int g, TS** S, int* labels, TU** U, bool isDissim, BelongingWork& work)
 {
     if (n < 1) return true;
-    bool ownLabels;
-    int* lab = LabelsOrDefault(n, labels, &ownLabels);
-    int* distinct = dim1Dint(n);
+    if (n > work.Capacity()) return false;
+    int* lab = labels;
+    if (lab == nullptr) {
+        lab = work.labels;
+        for (int i = 0; i < n; i++) lab[i] = i + 1;
+    }
+    int* distinct = work.distinct;
     int nd = SortedDistinct(n, lab, distinct);
     int cols = g < nd ? g : nd;   // columns that exist both in U and among the labels
 
-    DuplicateSets d = NewDuplicateSets(n, cols);
+    // The sizes and flags count up from 0 on every call.
+    DuplicateSets d{work.column, work.count, work.isDup, work.set};
+    std::fill(d.count, d.count + cols, 0);
+    std::fill(d.isDup, d.isDup + n, static_cast<char>(0));
     for (int i = 0; i < n; i++) {
         int c = ColumnOf(lab[i], distinct, nd);
         d.column[i] = (c >= 0 && c < cols) ? c : -1;
@@ -150,11 +158,16 @@ bool FuzzyBelongingT(int n, int g, TS** S, int* labels, TU** U, bool isDissim)
         U[i][k] += s;
     });
     if (g > 0) UnitSumRowsAdjMV(n, g, U, U);
-
-    FreeDuplicateSets(d);
-    free1D(distinct);
-    if (ownLabels) free1D(lab);
     return true;
+}
+
+// The allocating forms: a work space for this call only.
+template <typename TS, typename TT, typename TU>
+bool FuzzyBelongingT(int n, int g, TS** S, int* labels, TU** U, bool isDissim)
+{
+    if (n < 1) return true;
+    BelongingWork work(n);
+    return FuzzyBelongingT<TS, TT, TU>(n, g, S, labels, U, isDissim, work);
 }
 
 template <typename T>
@@ -284,6 +297,42 @@ int CountGroupsNew(int n, int* labels, int* nGroups, int* distinct)
     free1D(sorted);
     *nGroups = nd;
     return 1;
+}
+
+BelongingWork::BelongingWork(int n) : n_(n > 0 ? n : 0)
+{
+    const int slots = n_ > 0 ? n_ : 1;
+    labels = dim1Dint(slots);
+    distinct = dim1Dint(slots);
+    column = dim1Dint(slots);
+    count = dim1Dint(slots);
+    isDup = static_cast<char*>(dim1D(sizeof(char), slots));
+    set = dim1Dint(slots);
+}
+
+BelongingWork::~BelongingWork()
+{
+    free1D(labels);
+    free1D(distinct);
+    free1D(column);
+    free1D(count);
+    free1D(isDup);
+    free1D(set);
+}
+
+bool FuzzyBelonging(int n, int g, float** S, int* labels, float** U, bool isDissim, BelongingWork& work)
+{
+    return FuzzyBelongingT<float, float, float>(n, g, S, labels, U, isDissim, work);
+}
+
+bool FuzzyBelonging(int n, int g, float** S, int* labels, double** U, bool isDissim, BelongingWork& work)
+{
+    return FuzzyBelongingT<float, float, double>(n, g, S, labels, U, isDissim, work);
+}
+
+bool FuzzyBelonging(int n, int g, double** S, int* labels, double** U, bool isDissim, BelongingWork& work)
+{
+    return FuzzyBelongingT<double, double, double>(n, g, S, labels, U, isDissim, work);
 }
 
 bool FuzzyBelonging(int n, int g, float** S, int* labels, float** U, bool isDissim)

@@ -334,6 +334,10 @@ void RankVector(int n, int* in, int* out);
 void RankVector(int n, float* in, float* out);
 void RankVector(int n, double* in, double* out);
 void RankVectorAbs(int n, double* in, double* out);
+// The same on a work space of 2n + 2 values allocated by the caller: nothing is allocated, for
+// loops that order a vector many times.
+void RankVector(int n, double* in, double* out, double* work);
+void RankVectorAbs(int n, double* in, double* out, double* work);
 
 // 1-based ranks in input order, tied values given their mean rank.
 void RankVectorAdj(int n, float* in, float* out);

@@ -221,20 +221,28 @@ void DeviationsT(int n, int p, T** in, T** out) {
 // Rankings
 // ---------------------------------------------------------------------------------------
 
-// Ordering permutation through the sort with a companion array of positions.
+// Ordering permutation through the sort with a companion array of positions, both 1-based in
+// work (2n + 2 values: the keys, then the positions).
 template <class T>
-void OrderT(int n, T* in, T* out, bool absolute) {
+void OrderT(int n, T* in, T* out, bool absolute, T* work) {
     if (n < 1) return;
-    T* v = static_cast<T*>(dim1D(sizeof(T), n + 1));
-    T* pos = static_cast<T*>(dim1D(sizeof(T), n + 1));
+    T* v = work;
+    T* pos = work + n + 1;
     for (int k = 0; k < n; k++) {
         v[k + 1] = absolute ? T(std::fabs(in[k])) : in[k];
         pos[k + 1] = T(k + 1);
     }
     sort2((unsigned long)n, v, pos);
     for (int k = 0; k < n; k++) out[k] = pos[k + 1];
-    free1D(pos);
-    free1D(v);
+}
+
+// The allocating form: a work space for this call only.
+template <class T>
+void OrderT(int n, T* in, T* out, bool absolute) {
+    if (n < 1) return;
+    T* work = static_cast<T*>(dim1D(sizeof(T), 2 * (n + 1)));
+    OrderT(n, in, out, absolute, work);
+    free1D(work);
 }
 
 // Ranks (ties averaged) of the 1-based v[1..m] whose 1-based positions are pos[1..m]:
@@ -418,6 +426,8 @@ void RankVector(int n, int* in, int* out) { OrderT(n, in, out, false); }
 void RankVector(int n, float* in, float* out) { OrderT(n, in, out, false); }
 void RankVector(int n, double* in, double* out) { OrderT(n, in, out, false); }
 void RankVectorAbs(int n, double* in, double* out) { OrderT(n, in, out, true); }
+void RankVector(int n, double* in, double* out, double* work) { OrderT(n, in, out, false, work); }
+void RankVectorAbs(int n, double* in, double* out, double* work) { OrderT(n, in, out, true, work); }
 
 void RankVectorAdj(int n, float* in, float* out) { RankVectorAdjT(n, in, out); }
 void RankVectorAdj(int n, double* in, double* out) { RankVectorAdjT(n, in, out); }

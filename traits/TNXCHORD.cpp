@@ -132,7 +132,7 @@ bool HasMissing(int rows, int cols, float** m) {
 }
 
 Search::Search(int kMax, Rank rankIn, double sizeStart, Rank entry, bool sortAbs)
-    : rank(rankIn), start(sizeStart), sizes(kMax + 1), top(100, 0.0, entry, sortAbs) {
+    : rank(rankIn), start(sizeStart), sizes(kMax + 1), top(100, 0.0, entry, sortAbs, kMax) {
     for (SizeRecord& r : sizes) r.best.value = start;
 }
 
@@ -233,7 +233,7 @@ void WriteElapsed(FILE* f, std::time_t time0) {
 
 namespace chrank {
 
-Composition::Composition(int nIn, int sIn, int gIn) : n(nIn), s(sIn), g(gIn) {
+Composition::Composition(int nIn, int sIn, int gIn) : n(nIn), s(sIn), g(gIn), belonging(sIn) {
     S = dim2Dfloat(s, s);
     U = dim2Double(s, g);
     X = dim2Double(n, g);
@@ -256,7 +256,7 @@ void Composition::Build(RunData& d, bool withResemblance) {
     for (int i = 0; i < s; i++)
         for (int j = 0; j < i; j++) S[i][j] = S[j][i];
     if (fuzzy == 3) {
-        FuzzyBelonging(s, g, S, partition_OTUs, U, reseCSTopt != 1);
+        FuzzyBelonging(s, g, S, partition_OTUs, U, reseCSTopt != 1, belonging);
     } else if (!crispDone) {
         // Crisp types do not depend on the subset.
         CrispBelonging(s, g, partition_OTUs, U);

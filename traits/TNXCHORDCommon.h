@@ -7,6 +7,7 @@
 #include <ctime>
 #include <vector>
 
+#include "matrix/qwlib.h"
 #include "traits/TNXCHORDSearch.h"
 
 namespace chrank {
@@ -57,6 +58,7 @@ struct Composition {
     double** X;
     double** DX;
     double** C;
+    BelongingWork belonging;  // the fuzzy belonging's buffers, for every subset
     bool crispDone = false;
     Composition(int n, int s, int g);
     ~Composition();

@@ -377,7 +377,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
     // The first list takes every evaluation and starts at -DBL_MAX; the second takes each
     // subset's best and starts at 0.
-    TopList first(100, -DBL_MAX, Rank::kSigned, false);
+    TopList first(100, -DBL_MAX, Rank::kSigned, false, en.KMax());
     TopList& second = search.top;
     Progress progress(en.Total());
     std::vector<int> list;

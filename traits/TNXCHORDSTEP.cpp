@@ -71,8 +71,10 @@ struct Workspace {
     float** U;
     float** X;
     double** DX;
+    BelongingWork belonging;  // the fuzzy belonging's buffers
 
-    Workspace(int nIn, int sIn, int pIn, int colsIn, bool structure) : n(nIn), s(sIn), p(pIn), cols(colsIn) {
+    Workspace(int nIn, int sIn, int pIn, int colsIn, bool structure)
+        : n(nIn), s(sIn), p(pIn), cols(colsIn), belonging(sIn) {
         W = dim2Dfloat(n, s);
         Tn = dim2Dfloat(n, p);
         Tsub = dim2Dfloat(n, p);
@@ -204,7 +206,7 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
     for (int g = gFrom; g <= gTo; g++) {
         if (clustered) GetClusterPartitionNew(s, g, labels, w_.rep, clusMethPoolCSTs);
         if (fuzzy == 3)
-            FuzzyBelonging(s, g, w_.S, labels, w_.U, false);
+            FuzzyBelonging(s, g, w_.S, labels, w_.U, false, w_.belonging);
         else
             CrispBelonging(s, g, labels, w_.U);
         MatrixProdMV(n, s, s, g, w_.W, w_.U, w_.X);

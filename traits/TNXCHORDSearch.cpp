@@ -22,11 +22,17 @@ namespace chrank {
 
 // ----------------------------------------------------------------------- top list
 
-TopList::TopList(int slots, double start, Rank entry, bool sortAbs)
+TopList::TopList(int slots, double start, Rank entry, bool sortAbs, int maxTraits)
     : entry_(entry), sortAbs_(sortAbs), slots_(slots + 1), other_(slots + 1), values_(slots + 1),
-      order_(slots + 1) {
-    for (Entry& e : slots_) e.value = start;
-    for (Entry& e : other_) e.value = start;
+      order_(slots + 1), work_(2 * (slots + 2)) {
+    for (Entry& e : slots_) {
+        e.value = start;
+        e.traits.reserve(maxTraits);
+    }
+    for (Entry& e : other_) {
+        e.value = start;
+        e.traits.reserve(maxTraits);
+    }
 }
 
 bool TopList::Offer(double value, int groups, const int* traits, int k) {
@@ -38,11 +44,10 @@ bool TopList::Offer(double value, int groups, const int* traits, int k) {
     const int n = Size();
     for (int i = 0; i < n; i++) values_[i] = slots_[i].value;
     if (sortAbs_)
-        RankVectorAbs(n, values_.data(), order_.data());
+        RankVectorAbs(n, values_.data(), order_.data(), work_.data());
     else
-        RankVector(n, values_.data(), order_.data());
-    // The trait lists move by swapping, so that nothing is allocated once every slot holds a
-    // list of its own.
+        RankVector(n, values_.data(), order_.data(), work_.data());
+    // The trait lists move by swapping, each keeping the room it was made with.
     for (int i = 0; i < n; i++) {
         Entry& from = slots_[static_cast<int>(order_[i]) - 1];
         Entry& to = other_[i];

@@ -34,10 +34,11 @@ struct Entry {
 // The top list: slots + 1 entries held in ascending order of the ranking key (slot 0 the
 // weakest, the last slot the best), all starting at `start` with no traits. A value enters
 // when it beats slot 0 (by `entry`); the slots are then re-ordered by RankVector (or
-// RankVectorAbs when sortAbs), whose order of equal keys is kept.
+// RankVectorAbs when sortAbs), whose order of equal keys is kept. Every buffer is made here,
+// each trait list with room for maxTraits, so that a value entering allocates nothing.
 class TopList {
 public:
-    TopList(int slots, double start, Rank entry, bool sortAbs);
+    TopList(int slots, double start, Rank entry, bool sortAbs, int maxTraits = 0);
     // True when the value entered.
     bool Offer(double value, int groups, const int* traits, int k);
     int Size() const { return static_cast<int>(slots_.size()); }
@@ -47,7 +48,7 @@ private:
     Rank entry_;
     bool sortAbs_;
     std::vector<Entry> slots_, other_;
-    std::vector<double> values_, order_;
+    std::vector<double> values_, order_, work_;
 };
 
 // The best subset of each size k (index k), with whether any subset of that size was
