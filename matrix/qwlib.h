@@ -67,6 +67,9 @@ bool FuzzyBelonging_OLD(int n, int g, float** S, int* labels, float** U, bool is
 // label. Returns true.
 bool CrispBelonging(int n, int g, int* labels, float** U);
 bool CrispBelonging(int n, int g, int* labels, double** U);
+// The same on a work space; false (U untouched) when n exceeds its capacity.
+bool CrispBelonging(int n, int g, int* labels, float** U, BelongingWork& work);
+bool CrispBelonging(int n, int g, int* labels, double** U, BelongingWork& work);
 
 // Class numbers 1..k over k equal-width classes between min and max, stored in classes[]:
 // min gives 1, max gives k, other values ceil((x - min) * k / (max - min)).

@@ -171,22 +171,32 @@ bool FuzzyBelongingT(int n, int g, TS** S, int* labels, TU** U, bool isDissim)
 }
 
 template <typename T>
-bool CrispBelongingT(int n, int g, int* labels, T** U)
+bool CrispBelongingT(int n, int g, int* labels, T** U, BelongingWork& work)
 {
     if (n < 1) return true;
-    bool ownLabels;
-    int* lab = LabelsOrDefault(n, labels, &ownLabels);
-    int* distinct = dim1Dint(n);
-    int nd = SortedDistinct(n, lab, distinct);
+    if (n > work.Capacity()) return false;
+    int* lab = labels;
+    if (lab == nullptr) {
+        lab = work.labels;
+        for (int i = 0; i < n; i++) lab[i] = i + 1;
+    }
+    int nd = SortedDistinct(n, lab, work.distinct);
     int cols = g < nd ? g : nd;
     for (int i = 0; i < n; i++) {
         for (int k = 0; k < g; k++) U[i][k] = 0;
-        int c = ColumnOf(lab[i], distinct, nd);
+        int c = ColumnOf(lab[i], work.distinct, nd);
         if (c >= 0 && c < cols) U[i][c] = 1;
     }
-    free1D(distinct);
-    if (ownLabels) free1D(lab);
     return true;
+}
+
+// The allocating form: a work space for this call only.
+template <typename T>
+bool CrispBelongingT(int n, int g, int* labels, T** U)
+{
+    if (n < 1) return true;
+    BelongingWork work(n);
+    return CrispBelongingT(n, g, labels, U, work);
 }
 
 // Class number of x over k equal-width classes between lo and hi, or NaN when no class can be
@@ -384,6 +394,16 @@ bool CrispBelonging(int n, int g, int* labels, float** U)
 bool CrispBelonging(int n, int g, int* labels, double** U)
 {
     return CrispBelongingT(n, g, labels, U);
+}
+
+bool CrispBelonging(int n, int g, int* labels, float** U, BelongingWork& work)
+{
+    return CrispBelongingT(n, g, labels, U, work);
+}
+
+bool CrispBelonging(int n, int g, int* labels, double** U, BelongingWork& work)
+{
+    return CrispBelongingT(n, g, labels, U, work);
 }
 
 void Classes(int n, float* x, float* classes, int k) { ClassesT(n, x, classes, k, false); }

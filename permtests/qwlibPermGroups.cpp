@@ -33,7 +33,7 @@ LabelBelongingTest::LabelBelongingTest(int otus_, int communities_, int* labels,
       Srnd(fuzzy ? otus_ : 1, fuzzy ? otus_ : 1), U(otus_, groups), X(communities_, groups),
       DX(communities_, communities_), labels_(labels), S_(S), W_(W), rTE_(rTE), DT_(DT), DE_(DE),
       code_(TranslateReseOpt_TARNEX_ORBALD(reseOpt)), isDissim_(isDissim), fuzzy_(fuzzy),
-      labelsRnd_(dim1Dint(std::max(otus_, 1))) {
+      labelsRnd_(dim1Dint(std::max(otus_, 1))), belonging_(otus_) {
     // The belonging reads S's upper triangle; the permuted copies read both halves.
     if (fuzzy) UpperToLowerMatrix(otus, S);
 }
@@ -46,9 +46,9 @@ void LabelBelongingTest::Arrange(const int* list) {
         // S is not read by the crisp belonging, so only the fuzzy one moves it.
         for (int a = 0; a < otus; a++)
             for (int b = 0; b < otus; b++) Srnd[a][b] = S_[list[a] - 1][list[b] - 1];
-        FuzzyBelonging(otus, groups, Srnd, labelsRnd_, U, isDissim_);
+        FuzzyBelonging(otus, groups, Srnd, labelsRnd_, U, isDissim_, belonging_);
     } else {
-        CrispBelonging(otus, groups, labelsRnd_, U);
+        CrispBelonging(otus, groups, labelsRnd_, U, belonging_);
     }
     MatrixProdMV(communities, otus, otus, groups, W_, U, X);
     if (code_ != 0)

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "matrix/qwlib.h"
 #include "permtests/qwlibPermSkeleton.h"
 #include "statistics/qwlibResCompare.h"
 
@@ -144,6 +145,7 @@ private:
     int code_;
     bool isDissim_, fuzzy_;
     int* labelsRnd_;
+    BelongingWork belonging_;  // the belonging's buffers, made once
 };
 
 // ---------------------------------------------------------------- taxa rows permuted

@@ -18,7 +18,8 @@ const bool counting = __sanitizer_install_malloc_and_free_hooks([](const volatil
                                                                 [](const volatile void*) {});
 
 // Limiting similarity, redundancy in both forms, the three Procrustes tests, the randomization
-// test class with each single statistic on MantelData's communities in two groups.
+// test class with each single statistic on MantelData's communities in two groups, and members of
+// the Mantel family (trait rows, type rows, the multi-statistic, group-label and taxa tests).
 TEST(PermutationLoops, AllocateNothingPerRandomisation) {
     ASSERT_TRUE(counting);
     InitRndNumberGenerator(9);
@@ -28,7 +29,8 @@ TEST(PermutationLoops, AllocateNothingPerRandomisation) {
     manovaInput in;
     in.nUnits = kComm, in.nVars = kOtus, in.nFactors = 1, in.data = d.W, in.distances = d.DE, in.groups = rows;
     double pr[5];
-    for (int l = 0; l < 10; l++) {
+    int labels[kOtus] = {1, 2, 1, 2, 2};
+    for (int l = 0; l < 17; l++) {
         long counts[3];
         for (int run = 0; run < 3; run++) {  // the first run makes what a process makes once
             const long before = allocations;
@@ -41,10 +43,24 @@ TEST(PermutationLoops, AllocateNothingPerRandomisation) {
             if (l == 5)
                 Prob_Procrustes_Traits(it, kTraits, d.sel, kOtus, kTypes, kComm, d.B, d.S, d.U, d.W, 2, d.Ef, &pr[0],
                                        &pr[1], &pr[2], &pr[3], &pr[4], false, nullptr, false);
-            if (l >= 6) {
+            if (l >= 6 && l <= 9) {
                 in.nIterations = it;
                 RandomizationTestManova t(&in, l - 5);
             }
+            if (l == 10) Prob_roTE(it, kOtus, kTraits, kComm, d.B, d.W, d.DE, d.sel, 6, false, nullptr, true);
+            if (l == 11) Prob_roTE_PC(it, kOtus, kTraits, kComm, d.B, d.W, 0.2, d.DE, d.DC, d.DP, d.sel, 6, false,
+                                      nullptr, false);
+            if (l == 12) Prob_ro_XE_TPC(it, kOtus, kTypes, kComm, d.U, d.W, 0.1, 0.2, 0.3, d.DT, d.DE, d.DC, d.DP, 6,
+                                        false, nullptr, true);
+            if (l == 13)
+                Prob_ro_Traits(it, kTraits, d.sel, kOtus, kTypes, kComm, d.B, d.S, d.U, d.W, d.DE, &pr[0], &pr[1],
+                               &pr[2], &pr[3], &pr[4], 6, false, nullptr, false);
+            if (l == 14) Prob_ro_XE_T_2(it, kOtus, 2, kComm, labels, d.S, d.Wf, 0.3f, d.DT, d.DE, 6, false, true,
+                                        false, nullptr);
+            if (l == 16) Prob_ro_XE_T_2(it, kOtus, 2, kComm, labels, d.S, d.Wf, 0.3f, d.DT, d.DE, 6, false, false,
+                                        false, nullptr);
+            if (l == 15) Prob_ro_PX_T(it, kOtus, kTypes, kComm, d.U, d.Q, d.W, d.DT, &pr[0], &pr[1], &pr[2], 6, false,
+                                      nullptr, false);
             counts[run] = allocations - before;
         }
         EXPECT_EQ(counts[2], counts[1]) << l;
