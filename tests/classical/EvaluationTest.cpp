@@ -71,8 +71,9 @@ TEST_F(EvaluationTest, TwoCommunitiesAndGuards) {
 
 // Divergence of the groups 1 1 2 2 of the four points: mean dissimilarity between groups and mean
 // nearest-neighbour distance (R), between-group sum of squares 166 / 4 - 10 / 2 - 30 / 2 = 21.5
-// and its ratio to the within part 21.5 / 20, the same for the pair of groups; singletons leave no within part: ratio 1. One group
-// leaves no pair: undefined, never a value of the file.
+// and its ratio to the within-group sum of squares, 21.5 / 20, the same for the pair of groups;
+// singletons leave no within-group sum: ratio 1. One group leaves no pair: undefined, never a
+// value of the file.
 TEST_F(EvaluationTest, GroupDivergence) {
     cohe = 3;
     const struct {
