@@ -168,8 +168,6 @@ bool EigenGSL(int n, T** A, T** vec, T* val, EigenWorkspace::Blocks& b) {
 // The same on blocks made for this call.
 template <class T>
 bool EigenGSL(int n, T** A, T** vec, T* val) {
-    if (n < 1) return true;
-    if (!AllFinite(n, n, A)) return EigenFailed(n, vec, val);
     EigenWorkspace::Blocks b(n, false);
     return EigenGSL(n, A, vec, val, b);
 }
