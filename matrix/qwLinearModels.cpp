@@ -861,16 +861,54 @@ int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float*
     return 1;
 }
 
-int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
-                                   int* select, int opt, double factor)
+// The buffers of PcaRegressionWorkspace, for n units, p responses and q columns of X.
+struct PcaRegressionWorkspace::Buffers {
+    Buffers(int n_, int p_, int q_)
+        : n(n_), p(p_), q(q_), G(NewMatrix<double>(n_, q_)), scores(dim2Double(q_, n_)), V(dim2Double(q_, n_)),
+          C(dim2Double(q_, q_)), Vt(dim2Double(n_, q_)), Pc(dim2Double(n_, q_)), ordination(q_, n_),
+          regression(n_, p_, q_)
+    {
+    }
+    ~Buffers()
+    {
+        free2D(G, n);
+        free2D(scores, q);
+        free2D(V, q);
+        free2D(C, q);
+        free2D(Vt, n);
+        free2D(Pc, n);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+    int n, p, q;
+    double **G, **scores, **V, **C, **Vt, **Pc;
+    OrdinationWorkspace ordination;
+    RegressionWorkspace<double> regression;
+};
+
+PcaRegressionWorkspace::PcaRegressionWorkspace(int n, int p, int q) : b_(new Buffers(n, p, q)) {}
+
+PcaRegressionWorkspace::~PcaRegressionWorkspace() { delete b_; }
+
+bool PcaRegressionWorkspace::Fits(int n, int p, int q) const
 {
-    const int qs = CountSelected(q, select);
-    double** G = NewMatrix<double>(n, qs);
-    GatherColumns(n, q, X, select, G);
+    return n <= b_->n && p <= b_->p && q <= b_->q;
+}
+
+int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                                   int* select, int opt, double factor, PcaRegressionWorkspace& ws)
+{
+    if (!ws.Fits(n, p, q)) {
+        PcaRegressionWorkspace own(n, p, q);
+        return PCA_Regression_ResidualsSelect(n, p, q, Y, X, R, select, opt, factor, own);
+    }
+    PcaRegressionWorkspace::Buffers& w = *ws.buffers();
+    const int qs = GatherColumns(n, q, X, select, w.G);
+    double** G = w.G;
+    double** scores = w.scores;
     int used = 0;
-    double** scores = dim2Double(qs, n);
     if ((opt == 1 || opt == 2) && qs > 0) {
-        double** V = dim2Double(qs, n);
+        double** V = w.V;
         for (int k = 0; k < qs; k++)
             for (int i = 0; i < n; i++) V[k][i] = G[i][k];
         if (opt == 1) {
@@ -879,29 +917,30 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
             CenterRowsMV(qs, n, V, V);
             NormalizeRowsMV(qs, n, V, V);
         }
-        double** C = dim2Double(qs, qs);
+        double** C = w.C;
         CrossProductMV(qs, n, V, C);
         for (int a = 0; a < qs; a++)
             for (int b = a + 1; b < qs; b++) C[b][a] = C[a][b];
-        double** Vt = dim2Double(n, qs);
+        double** Vt = w.Vt;
         for (int k = 0; k < qs; k++)
             for (int i = 0; i < n; i++) Vt[i][k] = V[k][i];
-        int axes = OrdinationLib_Scores(qs, n, Vt, C, scores, 2, opt == 1 ? 1 : 17, 2);
+        int axes = OrdinationLib_Scores(qs, n, Vt, C, scores, 2, opt == 1 ? 1 : 17, 2, w.ordination);
         double limit = double(n - 2) / factor;
         used = double(axes) <= limit ? axes : int(limit);
         if (used < 0) used = 0;
-        free2D(Vt, n);
-        free2D(C, qs);
-        free2D(V, qs);
     }
-    double** Pc = dim2Double(n, used);
+    double** Pc = w.Pc;
     for (int i = 0; i < n; i++)
         for (int k = 0; k < used; k++) Pc[i][k] = scores[k][i];
-    Regression_ResidualsSelect(n, p, used, Y, Pc, R, nullptr);
-    free2D(Pc, n);
-    free2D(scores, qs);
-    free2D(G, n);
+    Regression_ResidualsSelect(n, p, used, Y, Pc, R, nullptr, w.regression);
     return 1;
+}
+
+int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                                   int* select, int opt, double factor)
+{
+    PcaRegressionWorkspace own(n, p, q);
+    return PCA_Regression_ResidualsSelect(n, p, q, Y, X, R, select, opt, factor, own);
 }
 
 int RDA(int n, int p, int q, float** Y, float** X, double* eig, double** scoresX,

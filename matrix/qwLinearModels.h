@@ -87,6 +87,25 @@ int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float*
 // At most (n - 2) / factor components are used (truncated; never fewer than 0). Returns 1.
 int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
                                    int* select, int opt, double factor);
+// Work space of PCA_Regression_ResidualsSelect for repeated calls with at most n units, p
+// responses and q columns of X: the gathered columns, the components' tables and scores, and
+// the work spaces of the ordination and of the regression. The form that takes it allocates
+// nothing and gives the same residuals; a larger call uses scratch of its own.
+class PcaRegressionWorkspace {
+public:
+    PcaRegressionWorkspace(int n, int p, int q);
+    ~PcaRegressionWorkspace();
+    PcaRegressionWorkspace(const PcaRegressionWorkspace&) = delete;
+    PcaRegressionWorkspace& operator=(const PcaRegressionWorkspace&) = delete;
+    bool Fits(int n, int p, int q) const;
+    struct Buffers;
+    Buffers* buffers() const { return b_; }
+
+private:
+    Buffers* b_;
+};
+int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
+                                   int* select, int opt, double factor, PcaRegressionWorkspace& ws);
 
 // Redundancy analysis of Y (n x p) on X (n x q), both column-centred here: eig (p) receives
 // the eigenvalues of the covariance matrix of the fitted values, scoresX (p x n) the unit

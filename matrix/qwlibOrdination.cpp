@@ -46,8 +46,12 @@ ToSquared DoubleRule(int code, bool covarianceToo)
 void Mirror(int n, float** m) { UpperToLowerMatrix(n, m); }
 void Mirror(int n, double** m) { UpperToLowerMatrix(n, m); }
 
-bool Eigen(int n, float** W, float** vec, float* eig) { return EigenHouseholderQL_GSL(n, W, vec, eig); }
-bool Eigen(int n, double** W, double** vec, double* eig) { return EigenHouseholderQL_GSL_D(n, W, vec, eig); }
+// The decomposition on the eigen blocks of a work space when one is given (double only).
+bool Eigen(int n, float** W, float** vec, float* eig, EigenWorkspace*) { return EigenHouseholderQL_GSL(n, W, vec, eig); }
+bool Eigen(int n, double** W, double** vec, double* eig, EigenWorkspace* ws)
+{
+    return ws ? EigenHouseholderQL_GSL_D(n, W, vec, eig, *ws) : EigenHouseholderQL_GSL_D(n, W, vec, eig);
+}
 
 // Number of leading axes whose eigenvalue times 100 over the sum of the positive eigenvalues
 // exceeds threshold; inFloat forms the product 100 e in single precision.
@@ -68,12 +72,17 @@ int CountAxes(int n, const TV* eig, double threshold, bool inFloat)
 
 // The n x p descriptor-by-object table of data according to orient (1: as it stands).
 template <class TD, class TV>
-TV** DescriptorTable(int n, int p, TD** data, int orient)
+TV** DescriptorTable(int n, int p, TD** data, int orient, TV** X)
 {
-    TV** X = NewMatrix<TV>(n, p);
     for (int i = 0; i < n; i++)
         for (int j = 0; j < p; j++) X[i][j] = TV(orient == 1 ? data[i][j] : data[j][i]);
     return X;
+}
+
+template <class TD, class TV>
+TV** DescriptorTable(int n, int p, TD** data, int orient)
+{
+    return DescriptorTable(n, p, data, orient, NewMatrix<TV>(n, p));
 }
 
 struct EngineRule {
@@ -85,17 +94,32 @@ struct EngineRule {
 
 ToSquared FloatRuleAdapter(int code, bool) { return FloatRule(code); }
 
+// The rule of the double engine on double data.
+const EngineRule kDoubleEngine{DoubleRule, true, 1e-6, false};
+
+// The engine's work matrices (n x n, n x p), the correspondence scaling's sums (n, p) and the
+// eigen blocks, borrowed from a work space; where null, the engine makes and frees its own.
+template <class TV>
+struct EngineScratch {
+    TV** W = nullptr;
+    TV** X = nullptr;
+    double* r = nullptr;
+    double* c = nullptr;
+    EigenWorkspace* eigen = nullptr;
+};
+
 // The engine shared by the three ordination forms: TD data, TR resemblance, TV results.
 template <class TD, class TR, class TV>
 int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* nAxes, TV* eig,
-                bool* ok, int method, int code, int orient, const EngineRule& er)
+                bool* ok, int method, int code, int orient, const EngineRule& er,
+                const EngineScratch<TV>& ws = EngineScratch<TV>())
 {
     if (n < 1) {  // nothing to decompose
         *nAxes = 0;
         *ok = true;
         return 1;
     }
-    TV** W = NewMatrix<TV>(n, n);
+    TV** W = ws.W ? ws.W : NewMatrix<TV>(n, n);
     if (method == 1) {
         switch (er.rule(code, er.covarianceToo)) {
         case ToSquared::RootOfComplement:
@@ -121,8 +145,8 @@ int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* 
         for (int i = 0; i < n; i++)
             for (int j = 0; j < n; j++) W[i][j] = TV(rese[i][j]);
     }
-    *ok = Eigen(n, W, vec, eig);
-    free2D(W, n);
+    *ok = Eigen(n, W, vec, eig, ws.eigen);
+    if (!ws.W) free2D(W, n);
     int axes = CountAxes(n, eig, er.threshold, er.productInFloat);
     *nAxes = axes;
     if (method == 1) {
@@ -135,7 +159,7 @@ int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* 
         return 1;
     }
     if (method != 2 && method != 3) return 1;
-    TV** X = DescriptorTable<TD, TV>(n, p, data, orient);
+    TV** X = ws.X ? DescriptorTable(n, p, data, orient, ws.X) : DescriptorTable<TD, TV>(n, p, data, orient);
     if (method == 2) {
         for (int k = 0; k < axes; k++) {
             double len2 = 0.0;
@@ -157,8 +181,10 @@ int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* 
                 scores[k][j] = TV(s);
             }
     } else {
-        double* r = dim1Double(n);
-        double* c = dim1Double(p);
+        double* r = ws.r ? ws.r : dim1Double(n);
+        double* c = ws.c ? ws.c : dim1Double(p);
+        for (int i = 0; i < n; i++) r[i] = 0.0;
+        for (int j = 0; j < p; j++) c[j] = 0.0;
         double total = 0.0;
         for (int i = 0; i < n; i++)
             for (int j = 0; j < p; j++)
@@ -179,10 +205,10 @@ int OrdinationT(int n, int p, TD** data, TR** rese, TV** vec, TV** scores, int* 
                 scores[k][j] = c[j] > 0.0 ? TV(s / (c[j] * root)) : TV(0);
             }
         }
-        free1D(r);
-        free1D(c);
+        if (!ws.r) free1D(r);
+        if (!ws.c) free1D(c);
     }
-    free2D(X, n);
+    if (!ws.X) free2D(X, n);
     return 1;
 }
 
@@ -357,8 +383,7 @@ int OrdinationLib(int n, int p, float** data, float** rese, float** vec, float**
 int OrdinationLib_D(int n, int p, double** data, double** rese, double** vec, double** scores,
                     int* nAxes, double* eig, bool* ok, int method, int reseCode, int orient)
 {
-    const EngineRule er{DoubleRule, true, 1e-6, false};
-    return OrdinationT(n, p, data, rese, vec, scores, nAxes, eig, ok, method, reseCode, orient, er);
+    return OrdinationT(n, p, data, rese, vec, scores, nAxes, eig, ok, method, reseCode, orient, kDoubleEngine);
 }
 
 int OrdinationLib_D(int n, int p, float** data, float** rese, double** vec, double** scores,
@@ -428,6 +453,53 @@ void ScoreCorrComp(int nScores, int p, double** scores, double** data, int nVar,
                    int nAxes, double** R)
 {
     ScoreCorrCompT(nScores, p, scores, data, nVar, orient, nAxes, R);
+}
+
+// The buffers of OrdinationWorkspace, for n descriptors and p objects (at least one of each).
+struct OrdinationWorkspace::Buffers {
+    Buffers(int n_, int p_)
+        : n(n_ > 0 ? n_ : 1), p(p_ > 0 ? p_ : 1), W(dim2Double(n, n)), X(dim2Double(n, p)), vec(dim2Double(n, n)),
+          eig(dim1Double(n)), r(dim1Double(n)), c(dim1Double(p)), eigen(n)
+    {
+    }
+    ~Buffers()
+    {
+        free2D(W, n);
+        free2D(X, n);
+        free2D(vec, n);
+        free1D(eig);
+        free1D(r);
+        free1D(c);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+    int n, p;
+    double **W, **X, **vec;
+    double *eig, *r, *c;
+    EigenWorkspace eigen;
+};
+
+OrdinationWorkspace::OrdinationWorkspace(int n, int p) : b_(new Buffers(n, p)) {}
+
+OrdinationWorkspace::~OrdinationWorkspace() { delete b_; }
+
+bool OrdinationWorkspace::Fits(int n, int p) const { return n <= b_->n && p <= b_->p; }
+
+int OrdinationLib_Scores(int n, int p, double** data, double** rese, double** scores, int method, int code,
+                         int orient, OrdinationWorkspace& ws)
+{
+    if (!ws.Fits(n, p)) return OrdinationLib_Scores(n, p, data, rese, scores, method, code, orient);
+    OrdinationWorkspace::Buffers& b = *ws.buffers();
+    EngineScratch<double> s;
+    s.W = b.W;
+    s.X = b.X;
+    s.r = b.r;
+    s.c = b.c;
+    s.eigen = &b.eigen;
+    int axes = 0;
+    bool ok = true;
+    OrdinationT(n, p, data, rese, b.vec, scores, &axes, b.eig, &ok, method, code, orient, kDoubleEngine, s);
+    return axes;
 }
 
 int OrdinationLib_Scores(int n, int p, double** data, double** rese, double** scores,

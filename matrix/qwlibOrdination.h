@@ -25,6 +25,27 @@ int OrdinationLib(int n, int p, float** data, float** rese, float** vec, float**
 int OrdinationLib_D(int n, int p, double** data, double** rese, double** vec, double** scores,
                     int* nAxes, double* eig, bool* ok, int method, int reseCode, int orient);
 
+// Work space of the double form of OrdinationLib_Scores (qwlibDispatch.h) for repeated calls on
+// at most n descriptors and p objects: the engine's work matrices, the eigenvectors and
+// eigenvalues and the eigen blocks. The form that takes it allocates nothing for principal
+// components (method 2) and gives the same numbers; a larger call uses scratch of its own.
+class EigenWorkspace;
+class OrdinationWorkspace {
+public:
+    OrdinationWorkspace(int n, int p);
+    ~OrdinationWorkspace();
+    OrdinationWorkspace(const OrdinationWorkspace&) = delete;
+    OrdinationWorkspace& operator=(const OrdinationWorkspace&) = delete;
+    bool Fits(int n, int p) const;
+    struct Buffers;
+    Buffers* buffers() const { return b_; }
+
+private:
+    Buffers* b_;
+};
+int OrdinationLib_Scores(int n, int p, double** data, double** rese, double** scores, int method, int code,
+                         int orient, OrdinationWorkspace& ws);
+
 // Gower's centred matrix from distances (squared = true: D already holds squared distances):
 // C[i][j] = -0.5 (d2_ij - m_i - m_j + g) on the upper triangle with the diagonal (the lower
 // triangle of C is not written). C may be D.

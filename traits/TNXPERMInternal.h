@@ -3,17 +3,22 @@
 #ifndef TNXPERMINTERNAL_H
 #define TNXPERMINTERNAL_H
 
+#include "matrix/qwLinearModels.h"
+#include "statistics/qwlibResCompare.h"
 #include "traits/TNXPERMTEST.h"
 
 namespace permtest {
 
-// Buffers of the partial congruence: the stacked covariate table and the two residual
-// matrices, sized for the widest call a caller will make.
+// Buffers of the partial congruence: the stacked covariate table, the two residual matrices and
+// the work spaces of the regression on components and of the comparison, sized for the widest
+// call a caller will make.
 struct PartialWork {
     int n = 0, maxCols = 0, maxA = 0, maxB = 0;
     double** C = nullptr;
     double** RA = nullptr;
     double** RB = nullptr;
+    PcaRegressionWorkspace pca;
+    ComparisonWorkspace<double> compare;
     PartialWork(int n_, int cols, int pA, int pB);
     ~PartialWork();
     PartialWork(const PartialWork&) = delete;
@@ -54,11 +59,14 @@ private:
 };
 
 // The buffers of Compare: the cross product of two configurations and the blocks of its
-// singular value decomposition, for at most maxCols columns on either side.
+// singular value decomposition, for at most maxCols columns on either side, and the work
+// spaces of the library's comparison for tables with -999 (n objects).
 struct CongruenceWork {
     int n = 0, maxCols = 0;
     double* cross = nullptr;  // pA x pB, row-major
     double* jacobi = nullptr; // the square whose singular values are summed (Procrustes)
+    ComparisonWorkspace<double> compare;
+    ComparisonWorkspace<float> compareF;
     struct Gsl;
     Gsl* g = nullptr;
     CongruenceWork(int n_, int maxCols_);
@@ -99,10 +107,11 @@ struct Components {
     void Residuals(const Config& in, Config& out) const;
 };
 
-// Procrustes (2) or RV (3) congruence of two configurations of the same n objects; 0 for any
-// other method. The float form serves the single-precision configurations of ro(BF).
-double Congruence(int n, int pA, int pB, double** A, double** B, int method);
-double Congruence(int n, int pA, int pB, float** A, float** B, int method);
+// Procrustes (2) or RV (3) congruence of two configurations of the same n objects, on the
+// library's work space; 0 for any other method. The float form serves the single-precision
+// configurations of ro(BF).
+double Congruence(int n, int pA, int pB, double** A, double** B, int method, ComparisonWorkspace<double>& ws);
+double Congruence(int n, int pA, int pB, float** A, float** B, int method, ComparisonWorkspace<float>& ws);
 
 // PartialMatrixCorrelation on the given buffers (nothing allocated): the covariates cov[0..nCov-1]
 // stacked into w.C, A and B replaced by their residuals on its principal components.

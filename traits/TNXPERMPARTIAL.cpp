@@ -130,7 +130,8 @@ struct CongruenceWork::Gsl {
     gsl_vector* s;
 };
 
-CongruenceWork::CongruenceWork(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
+CongruenceWork::CongruenceWork(int n_, int maxCols_)
+    : n(n_), maxCols(std::max(maxCols_, 1)), compare(n_, maxCols, maxCols), compareF(n_, maxCols, maxCols) {
     cross = dim1Double(maxCols * maxCols);
     const size_t m = static_cast<size_t>(maxCols);
     jacobi = dim1Double(maxCols * maxCols);
@@ -185,8 +186,8 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     if (method != 2 && method != 3) return 0.0;
     const int pa = A.cols, pb = B.cols, n = A.n;
     if (A.missing || B.missing || pa > w.maxCols || pb > w.maxCols) {
-        if (A.sourceF && B.sourceF) return Congruence(n, pa, pb, A.sourceF, B.sourceF, method);
-        if (A.source && B.source) return Congruence(n, pa, pb, A.source, B.source, method);
+        if (A.sourceF && B.sourceF) return Congruence(n, pa, pb, A.sourceF, B.sourceF, method, w.compareF);
+        if (A.source && B.source) return Congruence(n, pa, pb, A.source, B.source, method, w.compare);
         return 0.0;
     }
     if (pa < 1 || pb < 1) return 0.0;
@@ -374,7 +375,8 @@ void Components::Residuals(const Config& in, Config& out) const {
 }
 
 PartialWork::PartialWork(int n_, int cols, int pA, int pB)
-    : n(n_), maxCols(std::max(cols, 1)), maxA(std::max(pA, 1)), maxB(std::max(pB, 1)) {
+    : n(n_), maxCols(std::max(cols, 1)), maxA(std::max(pA, 1)), maxB(std::max(pB, 1)),
+      pca(n_, std::max(maxA, maxB), maxCols), compare(n_, maxA, maxB) {
     C = dim2Double(n, maxCols);
     RA = dim2Double(n, maxA);
     RB = dim2Double(n, maxB);
@@ -386,16 +388,23 @@ PartialWork::~PartialWork() {
     free2D(RB, n);
 }
 
-double Congruence(int n, int pA, int pB, double** A, double** B, int method) {
-    if (method == 2) return ProcrustesCoeff(n, pA, pB, A, B);
-    if (method == 3) return RVcoeff(n, pA, pB, A, B);
+namespace {
+
+template <class T>
+double CongruenceT(int n, int pA, int pB, T** A, T** B, int method, ComparisonWorkspace<T>& ws) {
+    if (method == 2) return ProcrustesCoeff(n, pA, pB, A, B, ws);
+    if (method == 3) return RVcoeff(n, pA, pB, A, B, ws);
     return 0.0;
 }
 
-double Congruence(int n, int pA, int pB, float** A, float** B, int method) {
-    if (method == 2) return ProcrustesCoeff(n, pA, pB, A, B);
-    if (method == 3) return RVcoeff(n, pA, pB, A, B);
-    return 0.0;
+}  // namespace
+
+double Congruence(int n, int pA, int pB, double** A, double** B, int method, ComparisonWorkspace<double>& ws) {
+    return CongruenceT(n, pA, pB, A, B, method, ws);
+}
+
+double Congruence(int n, int pA, int pB, float** A, float** B, int method, ComparisonWorkspace<float>& ws) {
+    return CongruenceT(n, pA, pB, A, B, method, ws);
 }
 
 double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, double** B, int method,
@@ -414,9 +423,9 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
     if (m == 0) return 0.0;
     // Option 2: the covariate columns centred and normalised, so that the components are those
     // of their correlation matrix.
-    PCA_Regression_ResidualsSelect(n, pA, m, A, w.C, w.RA, nullptr, 2, overfitFactor);
-    PCA_Regression_ResidualsSelect(n, pB, m, B, w.C, w.RB, nullptr, 2, overfitFactor);
-    return Congruence(n, pA, pB, w.RA, w.RB, method);
+    PCA_Regression_ResidualsSelect(n, pA, m, A, w.C, w.RA, nullptr, 2, overfitFactor, w.pca);
+    PCA_Regression_ResidualsSelect(n, pB, m, B, w.C, w.RB, nullptr, 2, overfitFactor, w.pca);
+    return Congruence(n, pA, pB, w.RA, w.RB, method, w.compare);
 }
 
 }  // namespace permtest

@@ -111,27 +111,65 @@ gsl_matrix* ToGsl(int rows, int cols, T** A) {
     return g;
 }
 
-// GSL eigen-decomposition of a double copy, sorted descending; eigenvectors as rows.
+}  // namespace
+
+// The blocks of the GSL decomposition for orders up to n: the copy of A, the eigenvectors and
+// the eigenvalues as contiguous n x n and n arrays (an order k uses their first k * k and k
+// cells, laid out as GSL's own k x k blocks), and GSL's eigen work space of each order asked
+// for (allOrders: 1..n; otherwise n only).
+struct EigenWorkspace::Blocks {
+    Blocks(int n_, bool allOrders) : n(n_ > 0 ? n_ : 1), a(size_t(n) * n), z(size_t(n) * n), d(size_t(n)), w(n, nullptr) {
+        for (int k = allOrders ? 1 : n; k <= n; k++) w[k - 1] = gsl_eigen_symmv_alloc(k);
+    }
+    ~Blocks() {
+        for (gsl_eigen_symmv_workspace* e : w)
+            if (e) gsl_eigen_symmv_free(e);
+    }
+    Blocks(const Blocks&) = delete;
+    Blocks& operator=(const Blocks&) = delete;
+    int n;
+    std::vector<double> a, z, d;
+    std::vector<gsl_eigen_symmv_workspace*> w;
+};
+
+EigenWorkspace::EigenWorkspace(int n) : b_(new Blocks(n, true)) {}
+
+EigenWorkspace::~EigenWorkspace() { delete b_; }
+
+bool EigenWorkspace::Fits(int n) const { return n <= b_->n; }
+
+namespace {
+
+// GSL eigen-decomposition of a double copy, sorted descending; eigenvectors as rows. b holds
+// the blocks of order n.
 template <class T>
-bool EigenGSL(int n, T** A, T** vec, T* val) {
+bool EigenGSL(int n, T** A, T** vec, T* val, EigenWorkspace::Blocks& b) {
     if (n < 1) return true;
     if (!AllFinite(n, n, A)) return EigenFailed(n, vec, val);
-    gsl_matrix* a = ToGsl(n, n, A);
-    gsl_matrix* z = gsl_matrix_alloc(n, n);
-    gsl_vector* d = gsl_vector_alloc(n);
-    gsl_eigen_symmv_workspace* w = gsl_eigen_symmv_alloc(n);
-    int status = gsl_eigen_symmv(a, d, z, w);
+    const size_t m = size_t(n);
+    gsl_matrix_view av = gsl_matrix_view_array(b.a.data(), m, m);
+    gsl_matrix_view zv = gsl_matrix_view_array(b.z.data(), m, m);
+    gsl_vector_view dv = gsl_vector_view_array(b.d.data(), m);
+    gsl_matrix* a = &av.matrix;
+    gsl_matrix* z = &zv.matrix;
+    gsl_vector* d = &dv.vector;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) gsl_matrix_set(a, i, j, double(A[i][j]));
+    int status = gsl_eigen_symmv(a, d, z, b.w[n - 1]);
     if (status == 0) status = gsl_eigen_symmv_sort(d, z, GSL_EIGEN_SORT_VAL_DESC);
     for (int k = 0; k < n; k++) {
         val[k] = T(gsl_vector_get(d, k));
         for (int i = 0; i < n; i++) vec[k][i] = T(gsl_matrix_get(z, i, k));
     }
-    gsl_eigen_symmv_free(w);
-    gsl_vector_free(d);
-    gsl_matrix_free(z);
-    gsl_matrix_free(a);
     if (status != 0 || !AllFinite(n, val) || !AllFinite(n, n, vec)) return EigenFailed(n, vec, val);
     return SpectrumOk(n, val);
+}
+
+// The same on blocks made for this call.
+template <class T>
+bool EigenGSL(int n, T** A, T** vec, T* val) {
+    EigenWorkspace::Blocks b(n, false);
+    return EigenGSL(n, A, vec, val, b);
 }
 
 // tred2 + tqli + eigsrt on a 1-based copy in TW precision; eigenvectors as rows of vec.
@@ -376,6 +414,9 @@ void RndList(int n, int* list) {
 
 bool EigenHouseholderQL_GSL(int n, float** A, float** vec, float* val) { return EigenGSL(n, A, vec, val); }
 bool EigenHouseholderQL_GSL_D(int n, double** A, double** vec, double* val) { return EigenGSL(n, A, vec, val); }
+bool EigenHouseholderQL_GSL_D(int n, double** A, double** vec, double* val, EigenWorkspace& ws) {
+    return ws.Fits(n) ? EigenGSL(n, A, vec, val, *ws.blocks()) : EigenGSL(n, A, vec, val);
+}
 
 bool EigenHouseholderQL(int n, float** A, float** vec, float* val) { return EigenQL(n, A, vec, val); }
 bool EigenHouseholderQL(int n, double** A, double** vec, double* val) { return EigenQL(n, A, vec, val); }

@@ -41,6 +41,24 @@ void RndList(int n, int* list);
 // vec n x n (eigenvectors as rows), val n values.
 bool EigenHouseholderQL_GSL(int n, float** A, float** vec, float* val);
 bool EigenHouseholderQL_GSL_D(int n, double** A, double** vec, double* val);
+// Work space of EigenHouseholderQL_GSL_D for repeated decompositions of order at most n: the
+// GSL blocks and GSL's eigen work space for each order 1..n (each serves one order only). The
+// form that takes it allocates nothing and gives the same numbers; a larger order is
+// decomposed on blocks of its own.
+class EigenWorkspace {
+public:
+    explicit EigenWorkspace(int n);
+    ~EigenWorkspace();
+    EigenWorkspace(const EigenWorkspace&) = delete;
+    EigenWorkspace& operator=(const EigenWorkspace&) = delete;
+    bool Fits(int n) const;
+    struct Blocks;
+    Blocks* blocks() const { return b_; }
+
+private:
+    Blocks* b_;
+};
+bool EigenHouseholderQL_GSL_D(int n, double** A, double** vec, double* val, EigenWorkspace& ws);
 
 // Householder tridiagonalisation and QL iterations (tred2, tqli, eigsrt) on a 1-based work
 // copy of its own, in the overload's precision. A untouched; vec n x n, val n values.

@@ -23,20 +23,25 @@ const bool counting = __sanitizer_install_malloc_and_free_hooks([](const volatil
                                                                 [](const volatile void*) {});
 
 // Each congruence measure (Mantel, Procrustes, RV) with the phylogeny, so that all 22 statistics
-// are computed; then the OTUs drawn from the occurrences and permuted within nesting groups.
+// are computed; then the OTUs drawn from the occurrences and permuted within nesting groups;
+// then Procrustes and RV with -999 cells in Y and Z, whose partial congruences take the
+// regression on principal components that skips them.
 TEST(PermutationLoops, EngineAllocatesNothingPerPermutation) {
     ASSERT_TRUE(counting);
     const struct {
         int optRo;
         bool weighted;
         int restriction;
-    } cases[] = {{1, false, 0}, {2, false, 0}, {3, false, 0}, {2, true, 0}, {1, false, 1}};
+        bool missing;
+    } cases[] = {{1, false, 0, false}, {2, false, 0, false}, {3, false, 0, false}, {2, true, 0, false},
+                 {1, false, 1, false},  {2, false, 0, true},  {3, false, 0, true}};
     for (const auto& c : cases) {
         Small d(c.optRo, true);
         d.in.weightedNullModel = c.weighted;
         d.in.restriction = c.restriction;
         int groups[kS] = {1, 1, 2, 2, 2};
         d.in.nestingGroups = groups;
+        if (c.missing) d.Y[1][2] = d.Z[4][0] = -999;
         long counts[3];
         for (int run = 0; run < 3; run++) {  // the first run makes what a process makes once
             InitRndNumberGenerator(9);
@@ -45,7 +50,7 @@ TEST(PermutationLoops, EngineAllocatesNothingPerPermutation) {
             EXPECT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
             counts[run] = allocations - before;
         }
-        EXPECT_EQ(counts[2], counts[1]) << c.optRo << " " << c.weighted << " " << c.restriction;
+        EXPECT_EQ(counts[2], counts[1]) << c.optRo << " " << c.weighted << " " << c.restriction << " " << c.missing;
     }
 }
 
