@@ -2,20 +2,16 @@
 // grow with its iterations (counted through the address sanitizer's hooks: built with it only).
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "MantelData.h"
+#include "common/AllocationCount.h"
 #include "permtests/qwlibClasses.h"
 #include "permtests/qwlibPermTests.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 namespace {
 
-std::atomic<long> allocations{0};
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-const bool counting = __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) { allocations++; },
-                                                                [](const volatile void*) {});
+using tnxtest::allocations;
+const bool& counting = tnxtest::countingAllocations;
 
 // Limiting similarity, redundancy in both forms, the three Procrustes tests, the randomization
 // test class with each single statistic on MantelData's communities in two groups, and members of

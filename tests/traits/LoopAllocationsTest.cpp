@@ -3,10 +3,9 @@
 // iterations or subsets (counted through the address sanitizer's hooks: built with it only).
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include <vector>
 
+#include "common/AllocationCount.h"
 #include "matrix/core/qwlibRandom.h"
 #include "session/session_fixture.h"
 #include "traits/ChRankData.h"
@@ -16,11 +15,8 @@
 #if defined(__SANITIZE_ADDRESS__)
 namespace {
 
-std::atomic<long> allocations{0};
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-const bool counting = __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) { allocations++; },
-                                                                [](const volatile void*) {});
+using tnxtest::allocations;
+const bool& counting = tnxtest::countingAllocations;
 
 // Each congruence measure (Mantel, Procrustes, RV) with the phylogeny, so that all 22 statistics
 // are computed; then the OTUs drawn from the occurrences and permuted within nesting groups;
