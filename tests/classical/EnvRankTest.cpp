@@ -60,6 +60,19 @@ TEST_F(EnvRankTest, StepsMatchR) {
     EXPECT_EQ(env[2][1], 1.0f);  // E is standardised on a copy
 }
 
+// Stored cross products (option 3) of the centred points are turned into their squared distances
+// before the ranking: e1 against kSquared, cor(c(1,2,3,1,2,1), c(10,20,50,26,30,30)) = 0.724868
+// (r/structures.R).
+TEST_F(EnvRankTest, StoredCrossProductsBecomeSquaredDistances) {
+    rese_opt = 3;
+    Store(1, {{9.625, 2.875, -0.875, -11.625},
+              {2.875, 6.125, -5.625, -3.375},
+              {-0.875, -5.625, 8.625, -2.125},
+              {-11.625, -3.375, -2.125, 17.125}});
+    Rank(2);
+    EXPECT_TRUE(Has(Read("s1ERk.txt"), "variable subset used:\n0.724868    \te1 \t\n")) << Read("s1ERk.txt");
+}
+
 // The settings name the transformation and resemblance the ranking used (variables of different
 // units standardised, nominal ones by Gower); the structure file holds one dissimilarity per
 // candidate (2 + 1 forward).

@@ -24,6 +24,23 @@ protected:
     static double Ro() { return std::stod(Read("s1Ro.txt")); }
 };
 
+// A nominal variable, alone or among others, makes the environmental dissimilarity Gower's:
+// a quantitative variable 0 1 2 (range 2) and a nominal one 1 1 2 give 1 - s, s the mean of the
+// partial similarities: 1 - (0.5 + 1) / 2 = 0.25, 1 - (0 + 0) / 2 = 1, 1 - (0.5 + 0) / 2 = 0.75.
+TEST_F(EvaluationTest, NominalVariablesMakeTheEnvironmentalDissimilarityGowers) {
+    for (int kind : {3, 5}) {
+        optEnvVarType = kind, temEnvQual = 1;
+        float rows[3][2] = {{0, 1}, {1, 1}, {2, 2}};
+        float* data[3] = {rows[0], rows[1], rows[2]};
+        int types[2] = {3, 2};
+        OwnedTable<double> De(3, 3);
+        EnvDissimilarity(3, 2, data, types, De.get());
+        EXPECT_NEAR(De[0][1], 0.25, 1e-6) << kind;
+        EXPECT_NEAR(De[0][2], 1.0, 1e-6) << kind;
+        EXPECT_NEAR(De[1][2], 0.75, 1e-6) << kind;
+    }
+}
+
 // Function 1 is the Mantel statistic of the structure and the standardised variables' distances,
 // 0.803649860139399 (vegan); the structure file holds both matrices and the notes, unless the
 // randomisation tests run.

@@ -69,3 +69,10 @@ print(hclust(d, method = "ward.D2")$height^2 / 2, digits = 15)
 # Evaluation function 2 over the first two ordination axes; function 4 between the levels d and d^2.
 print(mantel(dist(pco$points[, 1:2]), De, permutations = 0)$statistic, digits = 15)
 print(cor(as.vector(d), as.vector(d)^2), digits = 15)
+
+# Ranking of stored cross products: they become squared distances, so e1 (|i - j|) is set against
+# the squared distances themselves.
+X <- rbind(c(0, 0, 0), c(3, 0, 1), c(0, 4, 2), c(5, 5, 0))
+Xc <- scale(X, scale = FALSE)
+print(Xc %*% t(Xc))
+print(cor(c(1, 2, 3, 1, 2, 1), c(10, 20, 50, 26, 30, 30)), digits = 10)  # 0.7248682379
