@@ -21,7 +21,7 @@
 #include "session/TNXIFFMT.h"
 #include "session/TNXIFHAND.h"
 #include "session/TNXMACRO.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "simulation/TNXSIMUL.h"
 
 namespace {

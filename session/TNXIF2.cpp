@@ -14,7 +14,7 @@
 #include "foundation/iflibG.h"
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIF.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "session/model/TNXCHECK.h"
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIFFM2IO.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 
 const char versionFormdaFile[] = "25Jun2016";
 const char versionFormdaFileOld[] = "18Jan2008";

@@ -10,7 +10,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIFFM2IO.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 
 using namespace formdaio;
 

@@ -17,7 +17,7 @@
 #include "session/TNXIFFM2.h"
 #include "session/TNXIFRAW.h"
 #include "session/TNXIFPICK.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
 #include "session/dialogs/TNXIFSET.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "traits/TNXCHORD.h"
 #include "traits/TNXRESE.h"
 

@@ -18,7 +18,7 @@
 #include "session/model/TNXMenu.h"
 #include "session/TNXIFFM2.h"
 #include "session/TNXIFFMTOLD.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 
 namespace {
 

@@ -121,6 +121,15 @@ int optEnvStruct = 0, cohe = 0, groupDissMeth = 0, empir_opt = 0, keepRichness =
 int envVecTrOpt = 0, clusMeth = 0;
 int reseTypeOrd = 0, reseTypeClus = 0, reseTypeEv = 0, reseTypeRnd = 0, reseTypeERank = 0;
 int doDistrib = 0, adjacentRelOpt = 0;
+int chDependency = 0;
+int* whatRndCh = nullptr;
+int doMeanStOpt = 0;
+int** aprioriList = nullptr;
+int* whichFactors = nullptr;
+int* nestedFactors = nullptr;
+int*** contrastCoef = nullptr;
+int* nContrasts = nullptr;
+int nFactors = 0, nMaxContrasts = 0, nesting = 0;
 
 // 6. Preferences. Three of them hold their default before InitGlobals runs.
 int isHierarchicalPref = 0;
@@ -152,6 +161,8 @@ char whichTrack[kFileNameSize] = "";
 char whichFormda[kFileNameSize] = "";
 char whichStructures[kFileNameSize] = "";
 char whichRndData[kFileNameSize] = "";
+char whichRnd[kFileNameSize] = "NULL";
+std::time_t time0 = 0;
 
 char whichPrinda[kFileNameSize] = "NULL";
 char whichHier[kFileNameSize] = "NULL";
@@ -222,6 +233,10 @@ const char eRankExt[] = "ERk.txt";
 const char mulvaExt[] = "Mulva5.txt";
 const char orbaldExt[] = "Orbald.txt";
 const char reseNoDiagExt[] = "Rese.txt";
+const char rndExt[] = ".Rnd";
+const char reClusExt[] = ".RCl";
+const char cstClusExt[] = ".CCl";
+const char aocExt[] = ".AOC";
 
 // Option labels.
 const char* const partInfo[3] = {"mixed", "quantitative", "qualitative"};
@@ -349,8 +364,13 @@ void InitGlobals() {
 }
 
 void FreeGlobals1() {
-    std::strcpy(whichPrinda, "NULL");
-    std::strcpy(whichEnvPrinda, "NULL");
+    char* const names[] = {whichPrinda,     whichEnvPrinda, whichHier,         whichNRese,
+                           whichPRese,      whichCstRese,   whichScores,       whichChorder,
+                           whichProbN,      whichProbRo,    whichRo,           whichComplexity,
+                           whichVelocity,   whichRoVelComplex, whichEnvRese,   whichEnvScores,
+                           whichEnvRank,    whichMulva,     whichOrbald,       whichRelReseNoDiag,
+                           whichReClus,     whichCstClus,   whichAOCScor,      whichRnd};
+    for (char* name : names) std::strcpy(name, "NULL");
     hasHier = hasNRese = hasPRese = hasCstRese = hasScores = hasProbN = hasProbRo = hasRo = 0;
     hasComplexity = hasVelocity = hasRoVelComplex = hasRoVelComplexPROB = 0;
     hasEnvRese = hasEnvScores = hasEnvRank = 0;

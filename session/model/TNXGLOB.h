@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/qwlibOut.h"
@@ -181,6 +182,23 @@ extern int optEnvStruct, cohe, groupDissMeth, empir_opt, keepRichness, keepRelev
 extern int envVecTrOpt, clusMeth;
 extern int reseTypeOrd, reseTypeClus, reseTypeEv, reseTypeRnd, reseTypeERank;
 extern int doDistrib, adjacentRelOpt;
+// Randomisation tests: traits drawn together (1) or each on its own (0); the traits whose states a
+// random taxon passes on, by position in the user's trait order [nch]; means and deviations of
+// the random resemblances asked (1); the two-character taxa of every OTU and trait, in the trait
+// order of the test [tcst][nch]. whatRndCh and aprioriList are allocated by the test.
+extern int chDependency;
+extern int* whatRndCh;
+extern int doMeanStOpt;
+extern int** aprioriList;
+// Analysis of variance of stored resemblances: the stored community partitions taken as factors
+// [nFactors], whether each is nested in the one before [nFactors], the coefficients of each
+// factor's contrasts [nFactors][nMaxContrasts][groups of the factor], their counts [nFactors],
+// and whether any factor is nested. Allocated by the test that asks them.
+extern int* whichFactors;
+extern int* nestedFactors;
+extern int*** contrastCoef;
+extern int* nContrasts;
+extern int nFactors, nMaxContrasts, nesting;
 
 // Stored community resemblances: nlev matrices, each at least ncsm by ncsm, allocated by the
 // analysis that reads them.
@@ -221,6 +239,9 @@ extern char whichTrack[kFileNameSize];
 extern char whichFormda[kFileNameSize];
 extern char whichStructures[kFileNameSize];
 extern char whichRndData[kFileNameSize];
+extern char whichRnd[kFileNameSize];          // null distributions of a randomisation test
+// Calendar time at the start of a long analysis (reports print the elapsed seconds from it).
+extern std::time_t time0;
 
 // Result files; each holds "NULL" while the session has no such file.
 extern char whichPrinda[kFileNameSize];
@@ -294,6 +315,10 @@ extern const char eRankExt[];       // "ERk.txt"
 extern const char mulvaExt[];       // "Mulva5.txt"
 extern const char orbaldExt[];      // "Orbald.txt"
 extern const char reseNoDiagExt[];  // "Rese.txt"
+extern const char rndExt[];         // ".Rnd"
+extern const char reClusExt[];      // ".RCl"
+extern const char cstClusExt[];     // ".CCl"
+extern const char aocExt[];         // ".AOC"
 
 // ---------------------------------------------------------------------------------------
 // Option labels printed in reports. fuzzyInfo, clusMethInfo and YesNotInfo are indexed by the

@@ -20,7 +20,7 @@
 #include "session/TNXIF2.h"
 #include "session/TNXIFFM2.h"
 #include "session/TNXIFFMT.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "session/model/TNXGLOB.h"
 
 namespace fuzz {

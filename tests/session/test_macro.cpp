@@ -3,7 +3,7 @@
 #include "common/TimeStampLine.h"
 #include "session/TNXIF.h"
 #include "session/TNXMACRO.h"
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "session/dialogs/TNXPART.h"
 #include "session_fixture.h"
 

@@ -1,6 +1,6 @@
 // Group partitions: the partition dialog, the cut of a cluster record, the partition menus and their
 // round trip through the track file.
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "session/dialogs/TNXPART.h"
 #include "session_fixture.h"
 

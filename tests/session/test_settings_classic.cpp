@@ -2,7 +2,7 @@
 // reader.
 #include <functional>
 
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "session/dialogs/TNXIFSETCLASSIC.h"
 #include "session/dialogs/TNXPART.h"
 #include "session_fixture.h"

@@ -1,5 +1,5 @@
 // The session track file: its layout, the round trip, the checks against the data, the replacing writer.
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 #include "session_fixture.h"
 
 using namespace tnxtest;

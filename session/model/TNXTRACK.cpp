@@ -1,5 +1,5 @@
 // Track file reader and writer.
-#include "session/TNXTRACK.h"
+#include "session/model/TNXTRACK.h"
 
 #include <cctype>
 #include <cerrno>
