@@ -18,17 +18,6 @@ namespace {
 
 using Mat = std::vector<std::vector<double>>;
 
-// hasHier, hasNRese, hasPRese, hasCstRese, hasScores, hasReClus, hasRo, hasProbN, hasProbRo, hasAOCScor,
-// hasComplexity, hasVelocity, hasEnvRese, hasEnvScores, hasEnvRank.
-Ints Flags() {
-    return {hasHier,    hasNRese,      hasPRese,    hasCstRese, hasScores,  hasReClus,    hasRo,      hasProbN,
-            hasProbRo, hasAOCScor, hasComplexity, hasVelocity, hasEnvRese, hasEnvScores, hasEnvRank};
-}
-Strings Names() {
-    return {whichNRese, whichPRese, whichScores, whichReClus, whichRo, whichAOCScor, whichEnvRese, whichEnvScores,
-            whichEnvRank};
-}
-
 double Euclidean(const std::vector<double>& a, const std::vector<double>& b) {
     double s = 0;
     for (size_t k = 0; k < a.size(); k++) s += (a[k] - b[k]) * (a[k] - b[k]);
@@ -118,13 +107,13 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     // The functional analysis names the intermediate file but leaves it to the other analyses of
     // the hierarchy: with every species a type of its own, W is the types' table.
     WriteIntermediateW();
-    Ints flags = Flags();
-    EXPECT_EQ(flags, (Ints{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    Ints flags = ResultFlags();
+    EXPECT_EQ(flags, (Ints{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
     // R: the community resemblance of the types' table of the intermediate file (types x communities).
     Step('R', "r\n6\nn\nn\nn\n", IFResemblance);
     flags[1] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     EXPECT_EQ((Strings{whichNRese, whichPRese}), (Strings{"aviNRe.txt", "NULL"}));
     int types = 0;
     float** x = ReadIntermediateLevel(whichHier, 1, &types);
@@ -138,7 +127,7 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     // O: principal coordinates of Euclidean distances give them back from all the axes.
     Step('O', "y\ny\n", IFOrdination);
     flags[4] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     {
         const OrdinationScores s;
         ASSERT_EQ(s.Levels(), 1);
@@ -151,7 +140,7 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     // U: complete linkage fuses the closest pair first; the record cut at ncsm - 1 groups joins just them.
     Step('U', "r\n2\n", IFCluster);
     flags[5] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     EXPECT_STREQ(whichReClus, "avi.RCl");
     int a = 0, b = 1;
     for (int i = 0; i < ncsm; i++)
@@ -166,7 +155,7 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     // scaled to unit sum of squares (binary and ordinal variables).
     Step('E', "1\nn\n", IFEvaluation);
     flags[6] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     Mat e(ncsm, std::vector<double>(nenv));
     for (int v = 0; v < nenv; v++) {
         double mean = 0, squares = 0;
@@ -179,7 +168,7 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     // Z: J computes the complexity, after which the menu offers its profile.
     Step('Z', "J\n1\nC\n", IFDynamics);
     flags[10] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     EXPECT_EQ(Count(Out(), "   P  draw profile\n"), 1);
 
     // T: three community groups cut from the cluster record, three type groups by counts; N on them.
@@ -188,7 +177,7 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     EXPECT_EQ(Count(Out(), "\n\nTable appended to file aviPrinda.txt\n"), 1);
     Step('N', "x\nx\n", IFConcentrationAn);
     flags[9] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     {
         // The scores file holds its axis count, then every axis over the 3 + 3 groups.
         std::istringstream aoc(Read("avi.AOC"));
@@ -219,13 +208,13 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     optmain1 = 'E';
     Step('R', "0\na\nn\nn\n", IFEnvRese);
     flags[12] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     Mat raw(ncsm, std::vector<double>(nenv));
     for (int c = 0; c < ncsm; c++)
         for (int v = 0; v < nenv; v++) raw[c][v] = env[c][v];
     Step('O', "y\ny\n", IFEnvOrdination);
     flags[13] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     {
         std::istringstream esc(Read("aviESc.txt"));
         int axes = 0;
@@ -243,7 +232,7 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
     EXPECT_EQ(Count(Read("aviPrinda.txt"), "CLUSTER ANALYSIS (environmental)\n"), 1);
     Step('K', "2\n", IFEnvRank);
     flags[14] = 1;
-    EXPECT_EQ(Flags(), flags);
+    EXPECT_EQ(ResultFlags(), flags);
     EXPECT_EQ(Read("aviERk.txt").substr(0, 6), "    1\n");
     Step('P', "", IFProfile);
     Step('S', "1\n2\n1\n1\n1\nn\n", IFScatter);
@@ -254,13 +243,13 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
         EXPECT_EQ(err.find(refusal), std::string::npos) << refusal;
 
     // Reopened from its track file, the session has the same flags and names.
-    const Strings names = Names();
+    const Strings names = ResultNames();
     FreeGlobals1();
     Reload();
-    EXPECT_EQ(Flags(), flags);
-    EXPECT_EQ(Names(), names);
-    EXPECT_EQ(names, (Strings{"aviNRe.txt", "NULL", "aviSco.txt", "avi.RCl", "aviRo.txt", "avi.AOC", "aviERe.txt",
-                              "aviESc.txt", "aviERk.txt"}));
+    EXPECT_EQ(ResultFlags(), flags);
+    EXPECT_EQ(ResultNames(), names);
+    EXPECT_EQ(names, (Strings{"aviNRe.txt", "NULL", "NULL", "aviSco.txt", "avi.RCl", "NULL", "aviRo.txt", "avi.AOC",
+                              "aviERe.txt", "aviESc.txt", "aviERk.txt"}));
 }
 
 }  // namespace

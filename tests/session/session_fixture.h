@@ -136,6 +136,20 @@ using Floats = std::vector<float>;
 using Ints = std::vector<int>;
 using Strings = std::vector<std::string>;
 
+// The result flags of the session: hasHier, hasNRese, hasPRese, hasCstRese, hasScores, hasReClus, hasRo,
+// hasProbN, hasProbRo, hasAOCScor, hasComplexity, hasVelocity, hasEnvRese, hasEnvScores, hasEnvRank,
+// hasCstClus, hasRoVelComplex, hasRoVelComplexPROB.
+inline Ints ResultFlags() {
+    return {hasHier,    hasNRese,      hasPRese,    hasCstRese, hasScores,  hasReClus,    hasRo,
+            hasProbN,   hasProbRo,     hasAOCScor,  hasComplexity, hasVelocity, hasEnvRese, hasEnvScores,
+            hasEnvRank, hasCstClus,    hasRoVelComplex, hasRoVelComplexPROB};
+}
+// Their files: NRe, PRe, CRe, Sco, RCl, CCl, Ro, AOC, ERe, ESc, ERk.
+inline Strings ResultNames() {
+    return {whichNRese, whichPRese,   whichCstRese, whichScores,    whichReClus, whichCstClus,
+            whichRo,    whichAOCScor, whichEnvRese, whichEnvScores, whichEnvRank};
+}
+
 // Runs each test in the fresh empty directory of a sandbox, which is removed afterwards.
 class TempDirTest : public ::testing::Test {
 protected:
