@@ -619,7 +619,8 @@ void IFScatter() {
 void IFHistogram() {
     SettingsHistogram();
     SessionFileName(whichRnd, rndExt);
-    int record = whichLevelHist - 1;
+    const int level = std::max(whichLevelHist, 1);
+    int record = level - 1;
     if (ndFrom == 3) {
         const int a = std::min(relPair[0], relPair[1]), b = std::max(relPair[0], relPair[1]);
         if (a == b) {
@@ -627,7 +628,7 @@ void IFHistogram() {
             return;
         }
         const int pairs = ncsm * (ncsm - 1) / 2;
-        record = (whichLevelHist - 1) * pairs + a * ncsm - a * (a + 1) / 2 + (b - a - 1);
+        record = (level - 1) * pairs + a * ncsm - a * (a + 1) / 2 + (b - a - 1);
     } else if (ndFrom == 2) {
         Refuse("\nThe null distributions of the pairwise group comparisons are not stored.\n");
         return;
@@ -643,7 +644,6 @@ void IFHistogram() {
         for (int& c : counts) c = file.Int();
         for (double& x : stats) x = file.Double();
     }
-    const int level = std::max(whichLevelHist, 1);
     HistogramPrelim(std::max(nch - level + 1, 1), level, classes, counts.data(), stats.data(), ndFrom);
 }
 

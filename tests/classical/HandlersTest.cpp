@@ -216,6 +216,21 @@ TEST_F(HandlersTest, ProfileReadsOnlyTheSourcesTheSessionHas) {
     EXPECT_EQ(Count(Err(), "\nThis session holds no results of the profile's source.\n"), 1);
 }
 
+// The null distribution of c3 and c4 is the last of the six pairs of the level (pairs in row order): a
+// file of six distributions holds it, one of five does not. A community with itself has none.
+TEST_F(HandlersTest, HistogramReadsTheDistributionOfThePair) {
+    doDistrib = 1;
+    const std::string record = "1\t2\t\n0.1\t0.2\t0.15\t0.5\t0.1\t0.05\t\n";
+    for (const auto& [records, code] : {std::make_pair(6, 0), {5, TNX_END_OF_FILE}}) {
+        Write("s1.Rnd", "2\n" + Repeat(record, records));
+        Script("c4 c3\n");
+        EXPECT_EQ(CodeOf([] { IFHistogram(); }), code) << records;
+    }
+    EXPECT_STREQ(whichRnd, "s1.Rnd");
+    EXPECT_TRUE(Run("c2 c2\n", IFHistogram));
+    EXPECT_EQ(Count(Err(), "\nA community has no null distribution of its resemblance to itself.\n"), 1);
+}
+
 // Scores: a flag whose file is gone is not offered; axes beyond those stored are refused; the
 // environmental resemblance unreadable is code 4, cut short code 2.
 TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
