@@ -256,15 +256,10 @@ void CommunityResemblance() {
         ResemblanceNonHier();
     loaded.Restore();
     nominal.Keep();
+    partial.Keep();
     hasNRese = 1;
-    if (partials) {
-        partial.Keep();
-        hasPRese = 1;
-    } else {
-        hasPRese = 0;
-        std::snprintf(whichPRese, sizeof whichPRese, "NULL");
-        partial.Keep();
-    }
+    hasPRese = partials ? 1 : 0;
+    if (!partials) std::snprintf(whichPRese, sizeof whichPRese, "NULL");
 }
 
 // The values of a values file (one per level, at least one, at most `most`).

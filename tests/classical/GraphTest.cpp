@@ -57,6 +57,15 @@ TEST_F(GraphTest, ProfileCaptions) {
     }
 }
 
+// An order that names no trait at a place (0 in a track that never set one, or past the traits)
+// lists the trait of that place itself.
+TEST_F(GraphTest, OrderNamingNoTraitListsTheTraitOfThePlace) {
+    nchor[0] = 0, nchor[1] = 4, nchor[2] = 1;
+    sqRoOpt = 0;
+    const std::string c = ProfilePrelim(3, nullptr, 3, 0, reLabel);
+    EXPECT_EQ(c.substr(c.rfind('\r') + 1), "tr1tr2tr1");
+}
+
 // Bounds preset from the data: correlations of a pair run from -1 to 1; other resemblances, the
 // probabilities, the adjacent units and the divergence of groups are unbounded above; the
 // evaluation function unsquared is unbounded below.
