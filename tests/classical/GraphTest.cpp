@@ -121,6 +121,26 @@ TEST_F(GraphTest, HistogramCaptions) {
     }
 }
 
+// Two classes have an interval (1 to 3: width 2, the range starting one width below the first limit).
+TEST_F(GraphTest, HistogramOfTwoClasses) {
+    double stats[6] = {1, 3, 2, 0.5, 2, 1};
+    EXPECT_NE(HistogramPrelim(2, 1, 2, nullptr, stats, 3).find("Range: -1 to 3  Classes: 2  Class interval: 2\r"),
+              std::string::npos);
+}
+
+// The points of a concentration analysis are its community groups, then its type groups, each once.
+TEST_F(GraphTest, ScatterOfConcentrationGroups) {
+    double a0[3] = {1, 2, 3}, a1[3] = {-1, -2, -3};
+    double* axes[2] = {a0, a1};
+    double** levels[1] = {axes};
+    whichAxis[0] = 0, whichAxis[1] = 1, whichSctLabels = 6, whichPartAOC = whichPartCstAOC = 0;
+    nGroupsP[0] = 2, nGroupsCstP[0] = 1;
+    std::strcpy(grLabelP[0][0], "g1"), std::strcpy(grLabelP[0][1], "g2"), std::strcpy(grCstLabelP[0][0], "A");
+    const ScatterGraph g = ScatterPrelim(1, levels);
+    EXPECT_EQ(g.labels, (Strings{"g1", "g2", "A"}));
+    EXPECT_EQ(g.y, (std::vector<double>{-1, -2, -3}));
+}
+
 // Community scores on axes 1 and 3: (1, .5), (-2, 1), (3, -1), (0, 2); the biplot factor is
 // (3 + 2 + 2 + 1) / 4 = 2; type 1 correlates 0.9 with axis 1 (shown at 1.8, 0.4), type 2 at most
 // 0.5, the threshold (hidden). Labels by groups g1 g1 g2 g2, joined within groups; at a level of

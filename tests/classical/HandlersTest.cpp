@@ -112,7 +112,7 @@ TEST_F(HandlersTest, CommunityResemblanceVoidsTheFormerResults) {
 }
 
 // Types: squared Euclidean distances of t1, t2, t3 over the communities, 12, 6 and 18 by hand; no
-// randomisation is offered; the former clusters of types go. Their clustering joins t1 and t3 first.
+// randomisation is offered; the former clusters of types go.
 TEST_F(HandlersTest, TypeResemblanceAndItsClusters) {
     hasCstClus = 1;
     std::strcpy(whichCstClus, "old.CCl");
@@ -121,7 +121,9 @@ TEST_F(HandlersTest, TypeResemblanceAndItsClusters) {
     EXPECT_EQ((Strings{whichCstRese, whichCstClus}), (Strings{"s1CRe.txt", "NULL"}));
     EXPECT_EQ(Numbers(Read("s1CRe.txt")), (std::vector<double>{0, 12, 6, 0, 18, 0}));
     rcst[0] = 3;
-    EXPECT_TRUE(Run("c\n1\n", IFCluster));
+    EXPECT_TRUE(Run("c\n3\n", IFCluster));
+    // Sums of squares: t1 and t3, at squared distance 6, join first at 6 / 2 (stored squared, used so).
+    EXPECT_EQ(Read("s1.CCl").substr(0, 9), "3\t2\t1\t3\t\n");
     EXPECT_EQ((Ints{hasCstClus, hasReClus}), (Ints{1, 0}));
     Ints groups(3);
     GetPartition(3, 2, groups.data(), 'c');
@@ -160,13 +162,15 @@ TEST_F(HandlersTest, HierarchyResemblanceGivesTheLoadedDataBack) {
     EXPECT_NE(data(), loaded);
 }
 
-// Function 5 needs the scores, which the session lacks: nothing is written and the former values
-// stand. Function 1 writes them.
+// Function 5 needs the scores, which the session lacks, and not the stored resemblances: nothing is
+// read or written and the former values stand. Function 1 writes them.
 TEST_F(HandlersTest, EvaluationRecordsOnlyTheValuesItWrites) {
     Run("r\n6\nn\nn\nn\n", IFResemblance);
     hasRo = 1;
     std::strcpy(whichRo, "former.txt");
+    std::rename("s1NRe.txt", "kept.txt");
     EXPECT_TRUE(Run("5\n", IFEvaluation));
+    std::rename("kept.txt", "s1NRe.txt");
     EXPECT_EQ((std::make_pair(hasRo, std::string(whichRo))), (std::make_pair(1, std::string("former.txt"))));
     EXPECT_TRUE(Run("1\nn\n", IFEvaluation));
     EXPECT_EQ((std::make_pair(hasRo, std::string(whichRo))), (std::make_pair(1, std::string("s1Ro.txt"))));
