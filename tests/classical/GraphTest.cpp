@@ -121,6 +121,18 @@ TEST_F(GraphTest, HistogramCaptions) {
     }
 }
 
+// Source 5 (probabilities of a pair) runs over the levels; its reference set names the richness and
+// performance of the random communities under null models 1, 2 and 5, not under 3 or 4.
+TEST_F(GraphTest, ProbabilitiesOfAPairOverTheLevels) {
+    sqRoOpt = 0, keepRichness = keepReleveTotal = 1;
+    for (const auto& [model, random] : {std::make_pair(1, true), {3, false}, {4, false}, {5, true}}) {
+        empir_opt = model;
+        const std::string c = ProfilePrelim(2, nullptr, 5, 0, reLabel);
+        EXPECT_EQ(c.substr(0, 19), "Levels 1 to 2 vs. \r");
+        EXPECT_EQ(c.find("Richness in random community") != std::string::npos, random) << model;
+    }
+}
+
 // Two classes have an interval (1 to 3: width 2, the range starting one width below the first limit).
 TEST_F(GraphTest, HistogramOfTwoClasses) {
     double stats[6] = {1, 3, 2, 0.5, 2, 1};

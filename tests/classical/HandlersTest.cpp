@@ -177,6 +177,17 @@ TEST_F(HandlersTest, EvaluationRecordsOnlyTheValuesItWrites) {
     EXPECT_EQ(Numbers(Read("s1Ro.txt")).size(), 1u);
 }
 
+// A level without types leaves no type partition: the analysis of concentration says so and the
+// session records no scores.
+TEST_F(HandlersTest, ConcentrationWithoutTypeGroupsRecordsNothing) {
+    rcst[0] = 0;
+    std::strcpy(whichAOCScor, "NULL");
+    EXPECT_TRUE(Run("p\n2\n1\ny\n2\n2\nt\n", IFConcentrationAn));
+    EXPECT_EQ((Ints{nGroups, nCstGroups, hasAOCScor}), (Ints{2, 0, 0}));
+    EXPECT_STREQ(whichAOCScor, "NULL");
+    EXPECT_FALSE(std::filesystem::exists("s1.AOC"));
+}
+
 // Level L of three stored levels goes out as rese[L - 1]: the upper half without its diagonal. Level l
 // holds 10 l + (the cell's position in the file).
 TEST_F(HandlersTest, ExportedResemblanceIsTheLevelAsked) {
