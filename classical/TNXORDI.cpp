@@ -435,19 +435,25 @@ OrdinationScores::OrdinationScores() {
             const int skip = StoredCorrelations(l);
             EnsureInFile(f, static_cast<long long>(axes_[l]) * (static_cast<long long>(ncsm) + skip), name);
             scores_.push_back(dim2Double(ncsm, axes_[l] > 0 ? axes_[l] : 1));
+            correlations_.push_back(dim2Double(axes_[l] > 0 ? axes_[l] : 1, skip > 0 ? skip : 1));
             for (int a = 0; a < axes_[l]; a++) {
                 for (int c = 0; c < ncsm; c++) scores_[l][c][a] = ReadDoubleStrict(f, name);
-                for (int d = 0; d < skip; d++) ReadDoubleStrict(f, name);
+                for (int d = 0; d < skip; d++) correlations_[l][a][d] = ReadDoubleStrict(f, name);
             }
         }
     } catch (...) {
         std::fclose(f);
-        for (double** s : scores_) free2D(s, ncsm);
+        Release();
         throw;
     }
     std::fclose(f);
 }
 
-OrdinationScores::~OrdinationScores() {
+OrdinationScores::~OrdinationScores() { Release(); }
+
+void OrdinationScores::Release() {
     for (double** s : scores_) free2D(s, ncsm);
+    for (size_t l = 0; l < correlations_.size(); l++) free2D(correlations_[l], axes_[l] > 0 ? axes_[l] : 1);
+    scores_.clear();
+    correlations_.clear();
 }

@@ -88,10 +88,15 @@ public:
     int Axes(int level) const { return axes_[level]; }
     // Level `level` (0-based) as ncsm rows (communities) by Axes(level) columns.
     double** Level(int level) const { return scores_[level]; }
+    // The correlations stored after each axis of the level: Axes(level) rows by
+    // StoredCorrelations(level) columns (a biplot places the types by them).
+    double** Correlations(int level) const { return correlations_[level]; }
 
 private:
     std::vector<int> axes_;
     std::vector<double**> scores_;
+    std::vector<double**> correlations_;
+    void Release();
 };
 
 // The number of stored correlations after each axis of level l (0-based) in the community scores

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "classical/TNXORDI.h"
 #include "classical/TNXSeries.h"
 #include "matrix/qwlib.h"
 #include "session/dialogs/TNXIFSETCLASSIC.h"
@@ -24,8 +25,8 @@ std::string Cut(std::string caption) {
     return caption;
 }
 
-// The label of trait k (0-based) in hierarchy order.
-const char* TraitInOrder(int k) { return chLabel[nchor ? nchor[k] - 1 : k]; }
+// The label of trait k (0-based) in hierarchy order (trait k itself where the order names none).
+const char* TraitInOrder(int k) { return OrderedTraitLabel(k); }
 
 // The labels "%-3s" of the first n traits in hierarchy order.
 std::string TraitLabels(int n) {

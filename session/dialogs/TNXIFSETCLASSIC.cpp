@@ -180,6 +180,82 @@ void SettingsOrdOutput(const char* descriptorWord) {
     }
 }
 
+namespace {
+
+// True when the session's file `name` can be read: a flag whose file is gone offers nothing.
+bool Readable(const char* name) {
+    const std::string path = std::string(volumeName) + name;
+    FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+void SettingsEnvRese() {
+    const bool quantitative =
+        optEnvVarType == 1 || optEnvVarType == 2 || (optEnvVarType == 5 && temEnvQual == 0);
+    if (quantitative)
+        SettingsVectorTransf(&envVecTrOpt, "communities", "variables");
+    else
+        envVecTrOpt = 0;
+    GetPrindaMode(whichEnvPrinda);
+    std::fprintf(Out(), "\nPrintout:\n");
+    printNRese = AskYesNo("   - community resemblances y/n  ");
+    printReseFree = AskYesNo("   - community resemblances free format (matrix upper half, no diagonal) y/n  ");
+}
+
+void SettingsVectorTransf(int* option, const char* rows, const char* columns) {
+    std::fprintf(Out(), "\nVector transformation:\n");
+    const std::string within[7] = {"", "centering within ", "centering within ", "normalization within ",
+                                   "normalization within ", "centering and normalization within ",
+                                   "centering and normalization within "};
+    std::string texts[7] = {"\t0   none\n"};
+    for (int k = 1; k < 7; k++) texts[k] = "\t" + std::to_string(k) + "   " + within[k] + (k % 2 ? rows : columns) + "\n";
+    std::vector<MenuOption> options;
+    for (int k = 0; k < 7; k++) options.push_back({k, texts[k].c_str()});
+    *option = AskOption(options);
+}
+
+void SettingsEnvCluster() {
+    Menu("CLUSTER ANALYSIS SETTINGS");
+    std::fprintf(Out(), "\nClustering method:\n");
+    clusMeth = AskOption({{1, "   1  single linkage (nearest neighbor) \n"},
+                          {2, "   2  complete linkage \n"},
+                          {3, "   3  sum of squares \n"},
+                          {4, "   4  average linkage (UPGMA) \n"}});
+}
+
+void SettingsEnvRank() {
+    Menu("RANKING OF ENVIRONMENTAL VARIABLES");
+    const bool resemblances = hasNRese == 1;
+    const bool groups = nGroups >= 2;
+    const bool scores = hasScores == 1 && Readable(whichScores);
+    for (;;) {
+        std::fprintf(Out(), "Environmental variables ranking criterion: \n");
+        std::fprintf(Out(), "   1  structural redundancy\n");
+        if (resemblances) std::fprintf(Out(), "   2  congruence of environmental resemblance/community resemblance\n");
+        if (groups) std::fprintf(Out(), "   3  convergence of community groups\n");
+        if (scores) std::fprintf(Out(), "   4  congruence of environmental resemblance/community ordination axes\n");
+        std::fprintf(Out(), "Type option no.: ");
+        optEnvStruct = static_cast<int>(ReadNumberIn("%d\n", "1 2 3 4"));
+        // A criterion that was not shown has nothing to rank against: the question again.
+        if ((optEnvStruct == 2 && !resemblances) || (optEnvStruct == 3 && !groups) || (optEnvStruct == 4 && !scores))
+            continue;
+        break;
+    }
+    if (optEnvStruct == 2) SettingsVegOrdination(&reseTypeERank);
+}
+
+void SettingsEnvProfile(int* levels) {
+    const int count = *levels >= 1 ? *levels : 1;
+    std::fprintf(Out(), "\n%s\n", lineL);
+    std::fprintf(Out(), "Hierarchical level to use (among %d levels): \n", count);
+    // Levels count from 1: a level 0 would stand before the first.
+    *levels = static_cast<int>(ReadNumberIn("%d\n", "-", 1.0, static_cast<double>(count)));
+}
+
 void ReadResemblance(int type, bool lowerOnly) {
     const char* name = type == 2 ? whichPRese : type == 3 ? whichProbN : whichNRese;
     FILE* f = fopenck(name, volumeName, "r");

@@ -48,6 +48,23 @@ int SettingWhichObj(const char* what);
 int SettingsVegOrdination(int* option);
 // The printout questions of an ordination.
 void SettingsOrdOutput(const char* descriptorWord);
+// The environmental resemblance: the vector transformation (asked only for quantitative
+// variables, or several kinds without a nominal one; otherwise envVecTrOpt 0), the report mode of
+// whichEnvPrinda and the printout questions (printNRese, printReseFree).
+void SettingsEnvRese();
+// The vector-transformation menu (0 none, 1-6 centring and normalisation within `rows` or
+// `columns`) into *option.
+void SettingsVectorTransf(int* option, const char* rows, const char* columns);
+// The clustering method of the environmental resemblance (1-4) into clusMeth.
+void SettingsEnvCluster();
+// The ranking criterion of the environmental variables into optEnvStruct: only the criteria
+// shown are accepted (2 with stored community resemblances, 3 with two groups or more, 4 with
+// the community scores file); any other is asked again. Criterion 2 also asks the resemblance
+// type into reseTypeERank.
+void SettingsEnvRank();
+// The level of an environmental profile: *levels holds the number of levels (at least 1) and
+// receives the level chosen, 1 .. *levels.
+void SettingsEnvProfile(int* levels);
 // Reads the stored resemblances of type 1 (whichNRese), 2 (whichPRese) or 3 (whichProbN) into
 // rese: per level (nlev when isHierarchical, else 1) the upper triangle with its diagonal, row
 // by row. lowerOnly false fills the whole square; true only its lower half (row >= column).

@@ -57,6 +57,15 @@ TEST_F(GraphTest, ProfileCaptions) {
     }
 }
 
+// An order that names no trait at a place (0 in a track that never set one, or past the traits)
+// lists the trait of that place itself.
+TEST_F(GraphTest, OrderNamingNoTraitListsTheTraitOfThePlace) {
+    nchor[0] = 0, nchor[1] = 4, nchor[2] = 1;
+    sqRoOpt = 0;
+    const std::string c = ProfilePrelim(3, nullptr, 3, 0, reLabel);
+    EXPECT_EQ(c.substr(c.rfind('\r') + 1), "tr1tr2tr1");
+}
+
 // Bounds preset from the data: correlations of a pair run from -1 to 1; other resemblances, the
 // probabilities, the adjacent units and the divergence of groups are unbounded above; the
 // evaluation function unsquared is unbounded below.
@@ -110,6 +119,38 @@ TEST_F(GraphTest, HistogramCaptions) {
         std::tie(cohe, rese_opt) = std::tie(c.cohe, c.rese);
         EXPECT_EQ(HistogramPrelim(2, 1, 3, nullptr, stats, c.kind).substr(0, c.head.size()), c.head) << c.kind;
     }
+}
+
+// Source 5 (probabilities of a pair) runs over the levels; its reference set names the richness and
+// performance of the random communities under null models 1, 2 and 5, not under 3 or 4.
+TEST_F(GraphTest, ProbabilitiesOfAPairOverTheLevels) {
+    sqRoOpt = 0, keepRichness = keepReleveTotal = 1;
+    for (const auto& [model, random] : {std::make_pair(1, true), {3, false}, {4, false}, {5, true}}) {
+        empir_opt = model;
+        const std::string c = ProfilePrelim(2, nullptr, 5, 0, reLabel);
+        EXPECT_EQ(c.substr(0, 19), "Levels 1 to 2 vs. \r");
+        EXPECT_EQ(c.find("Richness in random community") != std::string::npos, random) << model;
+    }
+}
+
+// Two classes have an interval (1 to 3: width 2, the range starting one width below the first limit).
+TEST_F(GraphTest, HistogramOfTwoClasses) {
+    double stats[6] = {1, 3, 2, 0.5, 2, 1};
+    EXPECT_NE(HistogramPrelim(2, 1, 2, nullptr, stats, 3).find("Range: -1 to 3  Classes: 2  Class interval: 2\r"),
+              std::string::npos);
+}
+
+// The points of a concentration analysis are its community groups, then its type groups, each once.
+TEST_F(GraphTest, ScatterOfConcentrationGroups) {
+    double a0[3] = {1, 2, 3}, a1[3] = {-1, -2, -3};
+    double* axes[2] = {a0, a1};
+    double** levels[1] = {axes};
+    whichAxis[0] = 0, whichAxis[1] = 1, whichSctLabels = 6, whichPartAOC = whichPartCstAOC = 0;
+    nGroupsP[0] = 2, nGroupsCstP[0] = 1;
+    std::strcpy(grLabelP[0][0], "g1"), std::strcpy(grLabelP[0][1], "g2"), std::strcpy(grCstLabelP[0][0], "A");
+    const ScatterGraph g = ScatterPrelim(1, levels);
+    EXPECT_EQ(g.labels, (Strings{"g1", "g2", "A"}));
+    EXPECT_EQ(g.y, (std::vector<double>{-1, -2, -3}));
 }
 
 // Community scores on axes 1 and 3: (1, .5), (-2, 1), (3, -1), (0, 2); the biplot factor is

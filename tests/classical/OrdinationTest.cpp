@@ -150,4 +150,14 @@ TEST_F(OrdinationTest, ConcentrationComponentsSumToChiSquared) {
     EXPECT_EQ(aoc[0], "2 ");
 }
 
+// Types are named by their first species only when asked, and only with a species map.
+TEST_F(OrdinationTest, TypesNamedBySpeciesOnlyWhenAsked) {
+    EXPECT_EQ(TypeLabels(2, true), (Strings{"1", "2"}));  // no map
+    nSpp = 1, spp = dim2Dchar(1, kSpeciesNameSize), cstSppMap = dim2Dchar(tcst, 1);
+    std::strcpy(spp[0], "Quercus ilex");
+    cstSppMap[1][0] = '1';
+    EXPECT_EQ(TypeLabels(2, false), (Strings{"1", "2"}));
+    EXPECT_EQ(TypeLabels(2, true), (Strings{"1", "Quer"}));
+}
+
 }  // namespace

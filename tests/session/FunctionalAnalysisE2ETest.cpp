@@ -27,9 +27,6 @@ const std::string kExamples = TARNEX_EXAMPLES;
 const std::string kFaImport =
     "N\nfa\n1\nfa_B.txt\n1\nfa_F.txt\nfa_W.txt\n1\nfa_spp.txt\n1\nfa_E.txt\n5\n2\n2\n2\nk\n3 3\ny\n0\n1\n4\n2\n1\n2\n"
     "2\n2\n2\nn\nC\nX\n";
-const std::string kAviImport =
-    "N\navi\n1\naviurba_B.txt\n0\naviurba_W.txt\n1\naviurba_spp.txt\n1\naviurba_E.txt\n40\n4\n"
-    "2\n2\nk\n2 2 2 1\ny\n0\n51\n2\n1\n2\n11\n2\n5\nk\n1 1 1 1 1 1 1 1 1 1 4\ny\nn\nC\nX\n";
 const std::string kMafraghImport =
     "N\nmafragh\n1\nmafragh_B.txt\n1\nmafragh_F.txt\nmafragh_W.txt\n1\nmafragh_spp.txt\n1\nmafragh_E.txt\n56\n6\n2\n2\n"
     "k\n3 3 3 4 4 4\ny\n0\n1\n97\n2\n1\n2\n11\n2\n2\nn\nC\nX\n";
@@ -395,7 +392,8 @@ TEST_F(FunctionalAnalysisE2E, OneCommunityIsRefused) {
 
 // aviurba (no phylogeny, binary and ordinal variables) with default answers and 999 iterations.
 TEST_F(FunctionalAnalysisE2E, AviurbaWithoutPhylogeny) {
-    Prepare(box_, kExamples, {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"}, kAviImport);
+    Prepare(box_, kExamples, {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"},
+            tnxtest::kAviImport);
     const Result r = box_.Run("O\navi\nV\nH\ny\n1\n999\n0\n2\n1\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string t = box_.ReadFile("aviPrinda.txt");

@@ -86,6 +86,11 @@ inline const std::string kPlainTrack =
     "0\n0\n\n\n\n1 1 1 1 \n0\n"                             // no OTU partitions, relSelect, doDistrib
     "0\n1\n2\n0\n1\n";                                      // adjacentRelOpt .. SMWSize
 
+// The import of the aviurba survey (examples/README.md), ending the program.
+inline const std::string kAviImport =
+    "N\navi\n1\naviurba_B.txt\n0\naviurba_W.txt\n1\naviurba_spp.txt\n1\naviurba_E.txt\n40\n4\n"
+    "2\n2\nk\n2 2 2 1\ny\n0\n51\n2\n1\n2\n11\n2\n5\nk\n1 1 1 1 1 1 1 1 1 1 4\ny\nn\nC\nX\n";
+
 class Sandbox {
 public:
     Sandbox() {
@@ -130,6 +135,20 @@ private:
 using Floats = std::vector<float>;
 using Ints = std::vector<int>;
 using Strings = std::vector<std::string>;
+
+// The result flags of the session: hasHier, hasNRese, hasPRese, hasCstRese, hasScores, hasReClus, hasRo,
+// hasProbN, hasProbRo, hasAOCScor, hasComplexity, hasVelocity, hasEnvRese, hasEnvScores, hasEnvRank,
+// hasCstClus, hasRoVelComplex, hasRoVelComplexPROB.
+inline Ints ResultFlags() {
+    return {hasHier,    hasNRese,      hasPRese,    hasCstRese, hasScores,  hasReClus,    hasRo,
+            hasProbN,   hasProbRo,     hasAOCScor,  hasComplexity, hasVelocity, hasEnvRese, hasEnvScores,
+            hasEnvRank, hasCstClus,    hasRoVelComplex, hasRoVelComplexPROB};
+}
+// Their files: NRe, PRe, CRe, Sco, RCl, CCl, Ro, AOC, ERe, ESc, ERk.
+inline Strings ResultNames() {
+    return {whichNRese, whichPRese,   whichCstRese, whichScores,    whichReClus, whichCstClus,
+            whichRo,    whichAOCScor, whichEnvRese, whichEnvScores, whichEnvRank};
+}
 
 // Runs each test in the fresh empty directory of a sandbox, which is removed afterwards.
 class TempDirTest : public ::testing::Test {
