@@ -3,6 +3,7 @@
 #ifndef TNXPERMINTERNAL_H
 #define TNXPERMINTERNAL_H
 
+#include "foundation/TnxBlas.h"
 #include "matrix/qwLinearModels.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/TNXPERMTEST.h"
@@ -31,7 +32,8 @@ struct PartialWork {
 // then serves every comparison it enters. Buffers sized once (n x maxCols).
 struct Config {
     int n = 0, maxCols = 0, cols = 0;
-    double** c = nullptr;  // centred columns
+    double* block = nullptr;  // the n x maxCols cells, row-major, which the BLAS reads
+    double** c = nullptr;     // centred columns: row pointers into block
     double ss = 0.0;       // sum of squares of c (Procrustes)
     bool variance = false; // some centred cell differs from 0
     bool missing = false;  // the source holds -999: the comparison takes the library's form
@@ -58,17 +60,16 @@ private:
     mutable bool gramDone_ = false;
 };
 
-// The buffers of Compare: the cross product of two configurations and the blocks of its
-// singular value decomposition, for at most maxCols columns on either side, and the work
-// spaces of the library's comparison for tables with -999 (n objects).
+// The buffers of Compare: the cross product of two configurations and the work space of its
+// singular values, for at most maxCols columns on either side, and the work spaces of the
+// library's comparison for tables with -999 (n objects).
 struct CongruenceWork {
     int n = 0, maxCols = 0;
-    double* cross = nullptr;  // pA x pB, row-major
-    double* jacobi = nullptr; // the square whose singular values are summed (Procrustes)
+    double* cross = nullptr;   // pA x pB, row-major
+    double* square = nullptr;  // the scaled cross product whose singular values are summed
     ComparisonWorkspace<double> compare;
     ComparisonWorkspace<float> compareF;
-    struct Gsl;
-    Gsl* g = nullptr;
+    SingularValueWork svd;
     CongruenceWork(int n_, int maxCols_);
     ~CongruenceWork();
     CongruenceWork(const CongruenceWork&) = delete;
@@ -78,11 +79,12 @@ struct CongruenceWork {
 // Procrustes (2) or RV (3) congruence of two prepared configurations; 0 for another method.
 // RV = ||A'B||^2 / (||A'A|| ||B'B||), the n x n form's sums through the pA x pB cross products
 // (sum S.T = tr(AA'BB') = ||A'B||^2); Procrustes = the sum of the singular values of A'B over
-// the square root of the two sums of squares, the padded square's decomposition without its
-// zero rows. Tables with -999 go through RVcoeff / ProcrustesCoeff.
+// the square root of the two sums of squares, from LAPACK's divide-and-conquer decomposition
+// on the smaller order, at most n - 1 of them (the rank of centred configurations). Tables with
+// -999 go through RVcoeff / ProcrustesCoeff.
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w);
-// Sum of the singular values of an n x n matrix given by columns (col[j * n + i]); the
-// columns are overwritten.
+// Sum of the singular values of an n x n matrix given by columns (col[j * n + i]) by one-sided
+// Jacobi; the columns are overwritten. The reference form of the decomposition Compare uses.
 double NuclearNorm(int n, double* col);
 
 // The principal components of stacked covariate columns (centred and normalised, so those of

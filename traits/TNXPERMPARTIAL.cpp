@@ -1,5 +1,6 @@
 // Partial Procrustes and RV congruence: two configurations compared after removing what one or
 // more covariate matrices explain (the counterpart of the partial Mantel correlation).
+#include "foundation/TnxBlas.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/qwLinearModels.h"
 #include "statistics/qwlibRes.h"
@@ -20,13 +21,17 @@ namespace permtest {
 // ------------------------------------------------------------------ prepared configurations
 
 Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
-    c = dim2Double(std::max(n, 1), maxCols);
+    const int rows = std::max(n, 1);
+    block = dim1Double(rows * maxCols);
+    c = reinterpret_cast<double**>(dim1Dptr(rows));
+    for (int i = 0; i < rows; i++) c[i] = block + i * maxCols;
     work = dim1Double(maxCols);
     gram = dim1Double(maxCols * maxCols);
 }
 
 Config::~Config() {
-    free2D(c, std::max(n, 1));
+    free1D(c);
+    free1D(block);
     free1D(work);
     free1D(gram);
 }
@@ -83,72 +88,35 @@ void Config::Finish() {
 
 double Config::Gram2() const {
     if (gramDone_) return gram2_;
+    // The smaller of c'c and cc' (the same non-zero eigenvalues, so the same squared norm).
+    const int m = std::min(cols, n);
+    if (cols <= n)
+        MatMulAt(cols, cols, n, block, maxCols, block, maxCols, gram, cols);
+    else
+        MatMulBt(n, n, cols, block, maxCols, block, maxCols, gram, n);
     double sum = 0.0;
-    if (cols <= n) {
-        // c'c accumulated row by row of c (contiguous), upper triangle.
-        for (int e = 0; e < cols * cols; e++) gram[e] = 0.0;
-        for (int i = 0; i < n; i++) {
-            const double* r = c[i];
-            for (int a = 0; a < cols; a++) {
-                double* g = gram + a * cols;
-                const double ra = r[a];
-                for (int b = a; b < cols; b++) g[b] += ra * r[b];
-            }
-        }
-        for (int a = 0; a < cols; a++) {
-            const double* g = gram + a * cols;
-            sum += g[a] * g[a];
-            for (int b = a + 1; b < cols; b++) sum += 2.0 * g[b] * g[b];
-        }
-    } else {
-        // cc': products of rows.
-        for (int i = 0; i < n; i++)
-            for (int j = i; j < n; j++) {
-                const double* a = c[i];
-                const double* b = c[j];
-                // Four running sums in a fixed order let the products overlap.
-                double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
-                int k = 0;
-                for (; k + 3 < cols; k += 4) {
-                    d0 += a[k] * b[k];
-                    d1 += a[k + 1] * b[k + 1];
-                    d2 += a[k + 2] * b[k + 2];
-                    d3 += a[k + 3] * b[k + 3];
-                }
-                for (; k < cols; k++) d0 += a[k] * b[k];
-                const double d = (d0 + d1) + (d2 + d3);
-                sum += (i == j ? 1.0 : 2.0) * d * d;
-            }
-    }
+    for (int e = 0; e < m * m; e++) sum += gram[e] * gram[e];
     gram2_ = sum;
     gramDone_ = true;
     return sum;
 }
 
-struct CongruenceWork::Gsl {
-    gsl_matrix* u;
-    gsl_vector* s;
-};
-
 CongruenceWork::CongruenceWork(int n_, int maxCols_)
-    : n(n_), maxCols(std::max(maxCols_, 1)), compare(n_, maxCols, maxCols), compareF(n_, maxCols, maxCols) {
+    : n(n_), maxCols(std::max(maxCols_, 1)), compare(n_, maxCols, maxCols), compareF(n_, maxCols, maxCols),
+      svd(maxCols, maxCols) {
     cross = dim1Double(maxCols * maxCols);
-    const size_t m = static_cast<size_t>(maxCols);
-    jacobi = dim1Double(maxCols * maxCols);
-    g = new Gsl{gsl_matrix_alloc(m, m), gsl_vector_alloc(m)};
+    square = dim1Double(maxCols * maxCols);
 }
 
 CongruenceWork::~CongruenceWork() {
     free1D(cross);
-    gsl_matrix_free(g->u);
-    free1D(jacobi);
-    gsl_vector_free(g->s);
-    delete g;
+    free1D(square);
 }
 
 // Sum of the singular values of the n x n matrix whose columns are col[0..n-1], col[j * n + i]
 // row i of column j: one-sided (Hestenes) Jacobi rotates pairs of columns until every pair is
-// orthogonal to rounding; the singular values are then the column lengths. Works in place.
+// orthogonal to rounding; the singular values are then the column lengths. Works in place. The
+// slow, plainly correct form that the LAPACK decomposition of Compare is checked against.
 double NuclearNorm(int n, double* col) {
     auto dot = [n](const double* a, const double* b) {
         double d = 0.0;
@@ -191,18 +159,9 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
         return 0.0;
     }
     if (pa < 1 || pb < 1) return 0.0;
-    // A'B, row by row of A so that the inner loop runs along rows of B.
+    // A'B (pa x pb, row-major).
     double* x = w.cross;
-    for (int e = 0; e < pa * pb; e++) x[e] = 0.0;
-    for (int i = 0; i < n; i++) {
-        const double* ra = A.c[i];
-        const double* rb = B.c[i];
-        for (int a = 0; a < pa; a++) {
-            double* row = x + a * pb;
-            const double va = ra[a];
-            for (int b = 0; b < pb; b++) row[b] += va * rb[b];
-        }
-    }
+    MatMulAt(pa, pb, n, A.block, A.maxCols, B.block, B.maxCols, x, pb);
     if (method == 3) {
         const double den = std::sqrt(A.Gram2() * B.Gram2());
         if (den == 0.0) return 0.0;
@@ -212,30 +171,24 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     }
     // A configuration without variance carries no shape to compare.
     if (!A.variance || !B.variance) return 0.0;
-    // The taller orientation of A'B (rows >= columns) is reduced by Householder QR to its
-    // N x N triangle, which has the same singular values; one-sided Jacobi then gives them. Both
-    // work in place on the work space (GSL's Golub-Kahan form allocates at each call).
+    // The singular values of A'B scaled, in the orientation with rows >= columns so that LAPACK
+    // works on the smaller order: the row-major A'B is the column-major (A'B)' as it stands.
     const bool tall = pa >= pb;
-    const size_t M = static_cast<size_t>(tall ? pa : pb), N = static_cast<size_t>(tall ? pb : pa);
-    gsl_matrix_view u = gsl_matrix_submatrix(w.g->u, 0, 0, M, N);
-    gsl_vector_view sv = gsl_vector_subvector(w.g->s, 0, N);
+    const int M = tall ? pa : pb, N = tall ? pb : pa;
     const double scale = 1.0 / std::sqrt(A.ss * B.ss);
+    double* sq = w.square;
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < pb; b++) {
             const double val = x[a * pb + b] * scale;
             if (!std::isfinite(val)) return 0.0;
-            if (tall)
-                gsl_matrix_set(&u.matrix, a, b, val);
-            else
-                gsl_matrix_set(&u.matrix, b, a, val);
+            sq[tall ? a + b * pa : a * pb + b] = val;
         }
-    if (M > N && gsl_linalg_QR_decomp(&u.matrix, &sv.vector) != 0) return 0.0;  // sv: the QR's tau
-    // The columns of the triangle (of the matrix itself when square), each one contiguous.
-    double* col = w.jacobi;
-    const int nc = static_cast<int>(N);
-    for (int j = 0; j < nc; j++)
-        for (int i = 0; i < nc; i++) col[j * nc + i] = (M == N || j >= i) ? gsl_matrix_get(&u.matrix, i, j) : 0.0;
-    const double coef = NuclearNorm(nc, col);
+    if (!SingularValues(M, N, sq, w.svd)) return 0.0;
+    // Centred configurations of n objects have rank at most n - 1: the values beyond are
+    // rounding, left out.
+    const int rank = std::min(N, n - 1);
+    double coef = 0.0;
+    for (int k = 0; k < rank; k++) coef += w.svd.s[k];
     return std::isfinite(coef) ? coef : 0.0;
 }
 

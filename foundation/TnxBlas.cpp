@@ -1,0 +1,97 @@
+// The BLAS and LAPACK calls of the program, through OpenBLAS's Fortran entry points. OpenBLAS
+// also serves the numerical library's CBLAS calls; it is kept on the calling thread from the
+// start, so that no result depends on how many cores the machine has.
+#include "foundation/TnxBlas.h"
+
+#include "foundation/qwlibDim.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <mutex>
+
+extern "C" {
+void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k, const double* alpha,
+            const double* a, const int* lda, const double* b, const int* ldb, const double* beta, double* c,
+            const int* ldc, std::size_t la, std::size_t lb);
+void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s, double* u,
+             const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* iwork, int* info,
+             std::size_t ljobz);
+void openblas_set_num_threads(int n);
+}
+
+void BlasSingleThreaded() {
+    static std::once_flag once;
+    std::call_once(once, [] { openblas_set_num_threads(1); });
+}
+
+namespace {
+// Before main, so that the numerical library's first calls are single-threaded too.
+const bool kSingleThreadedAtStart = (BlasSingleThreaded(), true);
+}  // namespace
+
+namespace {
+
+// The column-major call behind the row-major products: a row-major C = op(A) op(B) is the
+// column-major C' = op(B)' op(A)'.
+void Gemm(char ta, char tb, int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C,
+          int ldc) {
+    BlasSingleThreaded();
+    if (m < 1 || n < 1) return;
+    if (k < 1) {
+        for (int i = 0; i < m; i++) std::fill(C + static_cast<std::ptrdiff_t>(i) * ldc, C + i * static_cast<std::ptrdiff_t>(ldc) + n, 0.0);
+        return;
+    }
+    const double one = 1.0, zero = 0.0;
+    dgemm_(&tb, &ta, &n, &m, &k, &one, B, &ldb, A, &lda, &zero, C, &ldc, 1, 1);
+}
+
+}  // namespace
+
+void MatMul(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc) {
+    Gemm('N', 'N', m, n, k, A, lda, B, ldb, C, ldc);
+}
+
+void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc) {
+    Gemm('N', 'T', m, n, k, A, lda, B, ldb, C, ldc);
+}
+
+void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc) {
+    Gemm('T', 'N', m, n, k, A, lda, B, ldb, C, ldc);
+}
+
+SingularValueWork::SingularValueWork(int rows, int cols) : maxRows(std::max(rows, 1)), maxCols(std::max(cols, 1)) {
+    BlasSingleThreaded();
+    // The largest work space any shape within the bounds asks for: LAPACK's query on the
+    // bounding shape in both orientations.
+    const int mx = std::max(maxRows, maxCols), mn = std::min(maxRows, maxCols);
+    int query = 0;
+    for (int pass = 0; pass < 2; pass++) {
+        const int m = pass == 0 ? mx : mn, n = pass == 0 ? mn : mx;
+        double best = 0.0, a = 0.0, u = 0.0, vt = 0.0, sv = 0.0;
+        int iw = 0, info = 0, lw = -1, one = 1;
+        dgesdd_("N", &m, &n, &a, &m, &sv, &u, &one, &vt, &one, &best, &lw, &iw, &info, 1);
+        query = std::max(query, info == 0 ? static_cast<int>(best) : 0);
+    }
+    // The documented minimum for singular values only, should the query say less.
+    lwork = std::max(query, 3 * mn + std::max(mx, 7 * mn));
+    work = dim1Double(lwork);
+    iwork = dim1Dint(8 * mn);
+    s = dim1Double(mn);
+}
+
+SingularValueWork::~SingularValueWork() {
+    free1D(work);
+    free1D(iwork);
+    free1D(s);
+}
+
+bool SingularValues(int m, int n, double* a, SingularValueWork& w) {
+    if (m < 1 || n < 1) return false;
+    if (std::max(m, n) > std::max(w.maxRows, w.maxCols) || std::min(m, n) > std::min(w.maxRows, w.maxCols))
+        return false;
+    BlasSingleThreaded();
+    int info = 0, one = 1;
+    double u = 0.0, vt = 0.0;
+    dgesdd_("N", &m, &n, a, &m, w.s, &u, &one, &vt, &one, w.work, &w.lwork, w.iwork, &info, 1);
+    return info == 0;
+}

@@ -1,0 +1,38 @@
+// Dense products and singular values through the optimised BLAS and LAPACK (OpenBLAS), on
+// contiguous row-major blocks: the products of the permutation loops that grow with the square
+// of the OTUs, and the singular values of the Procrustes congruence.
+#ifndef TNX_BLAS_H
+#define TNX_BLAS_H
+
+// Keeps the BLAS on the calling thread: the loops share their iterations among threads of their
+// own, each calling the BLAS on its own work space. Idempotent; every routine below calls it.
+void BlasSingleThreaded();
+
+// C (m x n) = A (m x k) B (k x n); row-major blocks with leading dimensions lda, ldb, ldc.
+void MatMul(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc);
+// C (m x n) = A (m x k) B' with B n x k.
+void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc);
+// C (m x n) = A' B with A k x m and B k x n.
+void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc);
+
+// Work space of SingularValues for matrices of at most maxRows x maxCols (either orientation),
+// allocated once; the routine then allocates nothing.
+struct SingularValueWork {
+    int maxRows = 0, maxCols = 0;
+    int lwork = 0;
+    double* work = nullptr;
+    int* iwork = nullptr;
+    double* s = nullptr;  // the singular values, in decreasing order
+    SingularValueWork(int maxRows, int maxCols);
+    ~SingularValueWork();
+    SingularValueWork(const SingularValueWork&) = delete;
+    SingularValueWork& operator=(const SingularValueWork&) = delete;
+};
+
+// The min(m, n) singular values of the column-major m x n matrix a (leading dimension m), in
+// decreasing order into w.s, by LAPACK's divide-and-conquer decomposition without singular
+// vectors; a is overwritten. False when the matrix does not fit the work space or the
+// decomposition fails.
+bool SingularValues(int m, int n, double* a, SingularValueWork& w);
+
+#endif
