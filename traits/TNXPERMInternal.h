@@ -125,6 +125,10 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
 // root of the squared differences added in column order, as the library's distance does, so
 // the numbers are the same; four pairs are formed side by side for speed.
 void EuclideanUpper(int n, int cols, double** x, double* out);
+// The same distances from the cross products of the centred rows, through the BLAS:
+// d(i, j)^2 = g_ii + g_jj - 2 g_ij, a negative rounding taken as 0. For tables of many columns;
+// equal to the loop's to rounding. centred: n x cols values, gram: n x n values (work).
+void EuclideanUpperGram(int n, int cols, double** x, double* centred, double* gram, double* out);
 
 }  // namespace permtest
 

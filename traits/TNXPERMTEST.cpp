@@ -7,6 +7,7 @@
 #include "traits/TNXPERMTEST.h"
 #include "traits/TNXPERMInternal.h"
 
+#include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -65,6 +66,24 @@ void EuclideanUpper(int n, int cols, double** x, double* out) {
     }
 }
 
+void EuclideanUpperGram(int n, int cols, double** x, double* centred, double* gram, double* out) {
+    // Columns centred first: the distances do not change, and the cross products they are
+    // formed from stay of the order of the distances themselves.
+    for (int j = 0; j < cols; j++) {
+        double sum = 0.0;
+        for (int i = 0; i < n; i++) sum += x[i][j];
+        const double mean = sum / n;
+        for (int i = 0; i < n; i++) centred[i * cols + j] = x[i][j] - mean;
+    }
+    MatMulBt(n, n, cols, centred, cols, centred, cols, gram, n);
+    int e = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            const double sq = gram[i * n + i] + gram[j * n + j] - 2.0 * gram[i * n + j];
+            out[e++] = sq > 0.0 ? std::sqrt(sq) : 0.0;
+        }
+}
+
 }  // namespace permtest
 
 namespace {
@@ -72,6 +91,8 @@ namespace {
 using namespace permtest;
 
 const int kDigits = 6;
+// From this many columns the distances among communities come from the BLAS's cross products.
+const int kGramColumns = 32;
 
 // ------------------------------------------------------------------ Mantel kernels
 
@@ -242,20 +263,22 @@ struct Stats {
     double xt, xr, tr, xe_r, te_r, xt_r;  // intermediates printed but not tested
 };
 
-template <class T>
-T** Dim2(int r, int c);
-template <>
-double** Dim2<double>(int r, int c) { return dim2Double(std::max(r, 1), std::max(c, 1)); }
-template <>
-float** Dim2<float>(int r, int c) { return dim2Dfloat(std::max(r, 1), std::max(c, 1)); }
-
-// A matrix owned by the workspace, released with the row count it was made with.
+// A matrix owned by the workspace: rows of one contiguous block (ld = the columns), so that the
+// BLAS can read and write it whole, with the row pointers the library's routines take.
 template <class T>
 struct Mat {
-    int rows;
+    int rows, ld;
+    T* block;
     T** m;
-    Mat(int r, int c) : rows(std::max(r, 1)), m(Dim2<T>(r, c)) {}
-    ~Mat() { free2D(m, rows); }
+    Mat(int r, int c)
+        : rows(std::max(r, 1)), ld(std::max(c, 1)),
+          block(static_cast<T*>(dim1D(sizeof(T), rows * ld))), m(reinterpret_cast<T**>(dim1Dptr(rows))) {
+        for (int i = 0; i < rows; i++) m[i] = block + i * ld;
+    }
+    ~Mat() {
+        free1D(m);
+        free1D(block);
+    }
     Mat(const Mat&) = delete;
     Mat& operator=(const Mat&) = delete;
     T* operator[](int i) const { return m[i]; }
@@ -281,6 +304,11 @@ struct Work {
     Mat<double> R, RaoPhyl;  // n x 1, so that they also serve as configurations
 
     TriVec triDT, triDX, triDP, triDR, triDF, triSf;
+
+    // The products through the BLAS: W and the relative abundances with their columns moved to
+    // the OTUs the list names (Wp X = W Urnd), the Rao products, and the centred rows and their
+    // cross products of the distances among communities.
+    Mat<double> Wp, Pp, M, centred, gram;
 
     PartialWork partial;
     // Procrustes and RV: the permuted tables prepared once per iteration, residuals on the
@@ -327,6 +355,7 @@ struct Engine {
     Mat<double> SfSym;
     Mat<double> DEs, DYs, DZs;  // caller's resemblances, mirrored (printing only)
     Mat<float> Bn;
+    Mat<double> Uc, Qc;  // U and Q as blocks for the BLAS
 
     TriVec triDE, triDY, triDZ, triSb, triSf;
 
@@ -348,7 +377,7 @@ struct Engine {
           presentCount(dim1Dint(n)), present(dim2Dint(n, s)), prob(dim2Double(n, s)),
           abundTotal(dim1Double(n)),
           Sbd(s, s), Sfd(phyl ? s : 1, phyl ? s : 1), SbSym(s, s), SfSym(phyl ? s : 1, phyl ? s : 1),
-          DEs(n, n), DYs(n, n), DZs(n, n), Bn(s, p),
+          DEs(n, n), DYs(n, n), DZs(n, n), Bn(s, p), Uc(s, k), Qc(s, q),
           triDE(nTri), triDY(nTri), triDZ(nTri), triSb(sTri), triSf(sTri),
           cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cBn(C(s), C(p)),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
@@ -375,6 +404,8 @@ struct Engine {
     void Draw(int* out);
     double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
                    int nCov) const;
+    void Scatter(const int* lst, Work& w) const;
+    void RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const;
     void PrintObserved(const Stats& st, Work& w);
     // The observed block of one Rao entropy: the OTU matrix it is computed from, the entropies
     // and, under Mantel, their resemblance matrix.
@@ -390,6 +421,9 @@ Work::Work(const Engine& e)
       SfRnd(e.save && e.phyl ? e.s : 1, e.save && e.phyl ? e.s : 1), axesRnd(e.s, e.a), T(e.n, e.p), DT(e.n, e.n),
       X(e.n, e.k), DX(e.n, e.n), P(e.n, e.q), DP(e.n, e.n), DR(e.n, e.n), DRaoPhyl(e.n, e.n), R(e.n, 1),
       RaoPhyl(e.n, 1), triDT(e.nTri), triDX(e.nTri), triDP(e.nTri), triDR(e.nTri), triDF(e.nTri), triSf(e.sTri),
+      Wp(e.n, e.s), Pp(e.n, e.s), M(e.n, e.s),
+      centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
+      gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
       partial(e.n, e.p + e.k + e.q + 1, std::max(std::max(e.k, e.p), e.q),
               std::max(std::max(e.v, e.s), std::max(e.k, e.q))),
       cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)), cR(e.C(e.n), 1), cF(e.C(e.n), 1), cP(e.C(e.n), e.C(e.q)),
@@ -472,7 +506,11 @@ void Engine::Setup() {
         triDY.FromUpper(n, DYs.m, true);
         triDZ.FromUpper(n, DZs.m, true);
     }
-    for (int i = 0; i < s; i++) identity[i] = i + 1;
+    for (int i = 0; i < s; i++) {
+        identity[i] = i + 1;
+        std::copy(in.U[i], in.U[i] + k, Uc[i]);
+        if (phyl) std::copy(in.Q[i], in.Q[i] + q, Qc[i]);
+    }
     BMissing = AnyMissing(s, p, in.B);
     UMissing = AnyMissing(s, k, in.U);
     QMissing = phyl && AnyMissing(s, q, in.Q);
@@ -517,46 +555,32 @@ void Engine::Draw(int* out) {
     std::copy(list, list + s, out);
 }
 
-// Rao entropy of one community: prob[0..np-1] the relative abundances of its present OTUs,
-// idx[0..np-1] the rows of the (symmetric) dissimilarities D that the list gives them. The pairs
-// are summed once each and doubled; a -999 dissimilarity is skipped when hasMissing.
-double RaoOf(int np, const double* prob, const int* idx, double** D, bool hasMissing) {
+// Rao entropy of one community over dissimilarities that hold -999: prob[0..np-1] the relative
+// abundances of its present OTUs, idx[0..np-1] the rows of the (symmetric) dissimilarities D
+// that the list gives them. The pairs are summed once each and doubled; a -999 is skipped.
+double RaoOf(int np, const double* prob, const int* idx, double** D) {
     double diag = 0.0, off = 0.0;
     for (int a = 0; a < np; a++) {
         const double* row = D[idx[a]];
         double inner = 0.0;
-        if (hasMissing) {
-            for (int b = a + 1; b < np; b++)
-                if (!IsMissing(row[idx[b]])) inner += prob[b] * row[idx[b]];
-        } else {
-            // Two running sums in a fixed order let the additions overlap.
-            double other = 0.0;
-            int b = a + 1;
-            for (; b + 1 < np; b += 2) {
-                inner += prob[b] * row[idx[b]];
-                other += prob[b + 1] * row[idx[b + 1]];
-            }
-            if (b < np) inner += prob[b] * row[idx[b]];
-            inner += other;
-        }
+        for (int b = a + 1; b < np; b++)
+            if (!IsMissing(row[idx[b]])) inner += prob[b] * row[idx[b]];
         off += prob[a] * inner;
-        double d = row[idx[a]];
-        if (!(hasMissing && IsMissing(d))) diag += prob[a] * prob[a] * d;
+        const double d = row[idx[a]];
+        if (!IsMissing(d)) diag += prob[a] * prob[a] * d;
     }
     return diag + 2.0 * off;
 }
 
-// out[0..cols-1] = the sum over the present OTUs of w[o] * M[o][t], terms with -999 skipped.
-// Row by row: the cells are independent, so their additions run side by side, each cell still
-// summed in the order of the OTUs. A skipped term adds +0, which leaves a sum begun at +0 as it
-// would be without it. check false: M is known to hold no -999.
-template <bool check>
+// out[0..cols-1] = the sum over the present OTUs of w[o] * M[o][t] for a table M with -999, those
+// terms skipped. Row by row: the cells are independent, so their additions run side by side,
+// each cell still summed in the order of the OTUs.
 void WeightedSum(int np, const int* pres, const double* w, double** M, int cols, double* __restrict__ out) {
     for (int t = 0; t < cols; t++) out[t] = 0.0;
     for (int e = 0; e < np; e++) {
         const double wo = w[pres[e]];
         const double* __restrict__ row = M[pres[e]];
-        for (int t = 0; t < cols; t++) out[t] += (check && IsMissing(row[t])) ? 0.0 : wo * row[t];
+        for (int t = 0; t < cols; t++) out[t] += IsMissing(row[t]) ? 0.0 : wo * row[t];
     }
 }
 
@@ -582,11 +606,16 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
 // The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
 // triangle tri and, when fill (the random-data file prints it) or from the dispatcher, as the
 // square matrix d. The Euclidean distance, the measure of T always and of X and P under the
-// usual options, goes through the engine's own loop, which gives the dispatcher's numbers (x
-// never holds -999 here).
-void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill) {
+// usual options, goes through the engine's own loops (x never holds -999 here): for a few
+// columns the loop that gives the dispatcher's numbers, for many (every OTU its own type) the
+// cross products of the rows through the BLAS, on the work buffers centred and gram.
+void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* centred,
+                   double* gram) {
     if (code == 3) {
-        EuclideanUpper(n, cols, x, tri.raw);
+        if (cols >= kGramColumns)
+            EuclideanUpperGram(n, cols, x, centred, gram, tri.raw);
+        else
+            EuclideanUpper(n, cols, x, tri.raw);
         tri.Prepare(false);
         if (fill) tri.ToMatrix(n, d);
         return;
@@ -595,16 +624,53 @@ void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tr
     tri.FromUpper(n, d, false);
 }
 
+// Moves the columns of W and of the relative abundances to the OTUs the list names, adding
+// where the list repeats an OTU: then W Urnd = Wp U, and the Rao entropy of community c over
+// the permuted dissimilarities is Pp[c] D Pp[c]'.
+void Engine::Scatter(const int* lst, Work& w) const {
+    for (int c = 0; c < n; c++) {
+        double* wp = w.Wp[c];
+        double* pp = w.Pp[c];
+        std::fill(wp, wp + s, 0.0);
+        std::fill(pp, pp + s, 0.0);
+        const bool positive = abundTotal[c] > 0.0;
+        for (int e = 0; e < presentCount[c]; e++) {
+            const int o = present[c][e];
+            const int to = lst[o] - 1;
+            wp[to] += in.W[c][o];
+            if (positive) pp[to] += prob[c][e];
+        }
+    }
+}
+
+// out[c] = Pp[c] D Pp[c]' for every community, the products Pp D through the BLAS; 0 for a
+// community without a positive total.
+void Engine::RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const {
+    MatMul(n, s, s, w.Pp.block, w.Pp.ld, D.block, D.ld, w.M.block, w.M.ld);
+    for (int c = 0; c < n; c++) {
+        if (!(abundTotal[c] > 0.0)) {
+            out[c][0] = 0.0;
+            continue;
+        }
+        const double* m = w.M[c];
+        const double* pp = w.Pp[c];
+        double sum = 0.0;
+        for (int b = 0; b < s; b++) sum += m[b] * pp[b];
+        out[c][0] = sum;
+    }
+}
+
 void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     for (double& x : st.v) x = 0.0;
     st.xt = st.xr = st.tr = st.xe_r = st.te_r = st.xt_r = 0.0;
 
-    // Permuted rows of B, U, Q (the list is 1-based).
+    // Permuted rows of B, and of U and Q where the loops with -999 or the random-data file read
+    // them (the list is 1-based).
     for (int i = 0; i < s; i++) {
         int o = lst[i] - 1;
         std::copy(in.B[o], in.B[o] + p, w.Brnd[i]);
-        std::copy(in.U[o], in.U[o] + k, w.Urnd[i]);
-        if (phyl) std::copy(in.Q[o], in.Q[o] + q, w.Qrnd[i]);
+        if (UMissing || save) std::copy(in.U[o], in.U[o] + k, w.Urnd[i]);
+        if (phyl && (QMissing || save)) std::copy(in.Q[o], in.Q[o] + q, w.Qrnd[i]);
     }
 
     // T: the community-weighted means over the present terms, in double, then unit columns.
@@ -620,34 +686,36 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         for (int c = 0; c < n; c++) std::copy(w.T[c], w.T[c] + p, in.outT[c]);
     NormalizeCols(n, p, w.T.m, w.T.m);
 
-    // X = W x U and P = W x Q, terms with -999 skipped.
+    // X = W x U and P = W x Q: through the BLAS as Wp U and Wp Q, or, where U or Q holds -999,
+    // summed with those terms skipped.
+    Scatter(lst, w);
+    if (!UMissing) MatMul(n, k, s, w.Wp.block, w.Wp.ld, Uc.block, Uc.ld, w.X.block, w.X.ld);
+    if (phyl && !QMissing) MatMul(n, q, s, w.Wp.block, w.Wp.ld, Qc.block, Qc.ld, w.P.block, w.P.ld);
     for (int c = 0; c < n; c++) {
-        if (UMissing)
-            WeightedSum<true>(presentCount[c], present[c], in.W[c], w.Urnd.m, k, w.X[c]);
-        else
-            WeightedSum<false>(presentCount[c], present[c], in.W[c], w.Urnd.m, k, w.X[c]);
-        if (phyl && QMissing)
-            WeightedSum<true>(presentCount[c], present[c], in.W[c], w.Qrnd.m, q, w.P[c]);
-        else if (phyl)
-            WeightedSum<false>(presentCount[c], present[c], in.W[c], w.Qrnd.m, q, w.P[c]);
+        if (UMissing) WeightedSum(presentCount[c], present[c], in.W[c], w.Urnd.m, k, w.X[c]);
+        if (phyl && QMissing) WeightedSum(presentCount[c], present[c], in.W[c], w.Qrnd.m, q, w.P[c]);
     }
 
-    // Rao entropies, on the scale the entropy itself has, for the observed and random alike.
-    for (int c = 0; c < n; c++) {
-        const int np = presentCount[c];
-        if (!(abundTotal[c] > 0.0)) {
-            w.R[c][0] = w.RaoPhyl[c][0] = 0.0;
-            continue;
+    // Rao entropies, on the scale the entropy itself has, for the observed and random alike:
+    // through the BLAS, or with -999 dissimilarities skipped pair by pair.
+    if (!SbMissing) RaoByProducts(Sbd, w, w.R);
+    if (phyl && !SfMissing) RaoByProducts(Sfd, w, w.RaoPhyl);
+    if (SbMissing || (phyl && SfMissing))
+        for (int c = 0; c < n; c++) {
+            const int np = presentCount[c];
+            if (!(abundTotal[c] > 0.0)) {
+                w.R[c][0] = w.RaoPhyl[c][0] = 0.0;
+                continue;
+            }
+            for (int e = 0; e < np; e++) w.idx[e] = lst[present[c][e]] - 1;
+            if (SbMissing) w.R[c][0] = RaoOf(np, prob[c], w.idx, Sbd.m);
+            if (phyl && SfMissing) w.RaoPhyl[c][0] = RaoOf(np, prob[c], w.idx, Sfd.m);
         }
-        for (int e = 0; e < np; e++) w.idx[e] = lst[present[c][e]] - 1;
-        w.R[c][0] = RaoOf(np, prob[c], w.idx, Sbd.m, SbMissing);
-        if (phyl) w.RaoPhyl[c][0] = RaoOf(np, prob[c], w.idx, Sfd.m, SfMissing);
-    }
 
     double* v_ = st.v;
     if (mantel) {
-        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save);
-        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save);
+        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.centred.block, w.gram.block);
+        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.centred.block, w.gram.block);
         v_[kRoTE] = SimpleCorr(n, triDE, w.triDT);
         v_[kRTY] = SimpleCorr(n, triDY, w.triDT);
         v_[kRTZ] = SimpleCorr(n, triDZ, w.triDT);
@@ -698,7 +766,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
-            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save);
+            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.centred.block, w.gram.block);
             v_[kRoPE] = SimpleCorr(n, triDE, w.triDP);
             v_[kRoPT] = SimpleCorr(n, w.triDP, w.triDT);
             v_[kRoPX] = SimpleCorr(n, w.triDP, w.triDX);
