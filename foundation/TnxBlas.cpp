@@ -16,6 +16,8 @@ void dgemm_(const char* transa, const char* transb, const int* m, const int* n, 
 void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s, double* u,
              const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* iwork, int* info,
              std::size_t ljobz);
+void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
+             const int* lwork, int* iwork, const int* liwork, int* info, std::size_t ljobz, std::size_t luplo);
 void openblas_set_num_threads(int n);
 }
 
@@ -34,29 +36,35 @@ namespace {
 // The column-major call behind the row-major products: a row-major C = op(A) op(B) is the
 // column-major C' = op(B)' op(A)'.
 void Gemm(char ta, char tb, int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C,
-          int ldc) {
+          int ldc, double alpha, double beta) {
     BlasSingleThreaded();
     if (m < 1 || n < 1) return;
     if (k < 1) {
-        for (int i = 0; i < m; i++) std::fill(C + static_cast<std::ptrdiff_t>(i) * ldc, C + i * static_cast<std::ptrdiff_t>(ldc) + n, 0.0);
+        // No term: C = beta C (written, not scaled, when beta is 0, as the BLAS does).
+        for (int i = 0; i < m; i++) {
+            double* row = C + static_cast<std::ptrdiff_t>(i) * ldc;
+            for (int j = 0; j < n; j++) row[j] = beta == 0.0 ? 0.0 : beta * row[j];
+        }
         return;
     }
-    const double one = 1.0, zero = 0.0;
-    dgemm_(&tb, &ta, &n, &m, &k, &one, B, &ldb, A, &lda, &zero, C, &ldc, 1, 1);
+    dgemm_(&tb, &ta, &n, &m, &k, &alpha, B, &ldb, A, &lda, &beta, C, &ldc, 1, 1);
 }
 
 }  // namespace
 
-void MatMul(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc) {
-    Gemm('N', 'N', m, n, k, A, lda, B, ldb, C, ldc);
+void MatMul(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc, double alpha,
+            double beta) {
+    Gemm('N', 'N', m, n, k, A, lda, B, ldb, C, ldc, alpha, beta);
 }
 
-void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc) {
-    Gemm('N', 'T', m, n, k, A, lda, B, ldb, C, ldc);
+void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
+              double alpha, double beta) {
+    Gemm('N', 'T', m, n, k, A, lda, B, ldb, C, ldc, alpha, beta);
 }
 
-void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc) {
-    Gemm('T', 'N', m, n, k, A, lda, B, ldb, C, ldc);
+void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
+              double alpha, double beta) {
+    Gemm('T', 'N', m, n, k, A, lda, B, ldb, C, ldc, alpha, beta);
 }
 
 SingularValueWork::SingularValueWork(int rows, int cols) : maxRows(std::max(rows, 1)), maxCols(std::max(cols, 1)) {
@@ -93,5 +101,33 @@ bool SingularValues(int m, int n, double* a, SingularValueWork& w) {
     int info = 0, one = 1;
     double u = 0.0, vt = 0.0;
     dgesdd_("N", &m, &n, a, &m, w.s, &u, &one, &vt, &one, w.work, &w.lwork, w.iwork, &info, 1);
+    return info == 0;
+}
+
+SymmetricEigenWork::SymmetricEigenWork(int order) : maxOrder(std::max(order, 1)) {
+    BlasSingleThreaded();
+    double best = 0.0, a = 0.0, v = 0.0;
+    int ibest = 0, info = 0, query = -1;
+    dsyevd_("V", "U", &maxOrder, &a, &maxOrder, &v, &best, &query, &ibest, &query, &info, 1, 1);
+    // The documented sizes for vectors, should the query say less.
+    lwork = std::max(info == 0 ? static_cast<int>(best) : 0, 1 + 6 * maxOrder + 2 * maxOrder * maxOrder);
+    liwork = std::max(info == 0 ? ibest : 0, 3 + 5 * maxOrder);
+    work = dim1Double(lwork);
+    iwork = dim1Dint(liwork);
+    values = dim1Double(maxOrder);
+}
+
+SymmetricEigenWork::~SymmetricEigenWork() {
+    free1D(work);
+    free1D(iwork);
+    free1D(values);
+}
+
+bool SymmetricEigen(int m, double* a, SymmetricEigenWork& w) {
+    if (m < 1 || m > w.maxOrder) return false;
+    BlasSingleThreaded();
+    int info = 0;
+    // Row-major upper is column-major lower: the same symmetric matrix either way.
+    dsyevd_("V", "L", &m, a, &m, w.values, w.work, &w.lwork, w.iwork, &w.liwork, &info, 1, 1);
     return info == 0;
 }

@@ -8,12 +8,16 @@
 // own, each calling the BLAS on its own work space. Idempotent; every routine below calls it.
 void BlasSingleThreaded();
 
-// C (m x n) = A (m x k) B (k x n); row-major blocks with leading dimensions lda, ldb, ldc.
-void MatMul(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc);
-// C (m x n) = A (m x k) B' with B n x k.
-void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc);
-// C (m x n) = A' B with A k x m and B k x n.
-void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc);
+// C (m x n) = alpha A (m x k) B (k x n) + beta C; row-major blocks with leading dimensions lda,
+// ldb, ldc (beta 0: C is only written).
+void MatMul(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
+            double alpha = 1.0, double beta = 0.0);
+// C (m x n) = alpha A (m x k) B' + beta C, with B n x k.
+void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
+              double alpha = 1.0, double beta = 0.0);
+// C (m x n) = alpha A' B + beta C, with A k x m and B k x n.
+void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
+              double alpha = 1.0, double beta = 0.0);
 
 // Work space of SingularValues for matrices of at most maxRows x maxCols (either orientation),
 // allocated once; the routine then allocates nothing.
@@ -34,5 +38,23 @@ struct SingularValueWork {
 // vectors; a is overwritten. False when the matrix does not fit the work space or the
 // decomposition fails.
 bool SingularValues(int m, int n, double* a, SingularValueWork& w);
+
+// Work space of SymmetricEigen for orders up to maxOrder, allocated once.
+struct SymmetricEigenWork {
+    int maxOrder = 0, lwork = 0, liwork = 0;
+    double* work = nullptr;
+    int* iwork = nullptr;
+    double* values = nullptr;  // the eigenvalues, in increasing order
+    explicit SymmetricEigenWork(int maxOrder);
+    ~SymmetricEigenWork();
+    SymmetricEigenWork(const SymmetricEigenWork&) = delete;
+    SymmetricEigenWork& operator=(const SymmetricEigenWork&) = delete;
+};
+
+// Eigenvalues (into w.values, increasing) and eigenvectors of the symmetric m x m matrix a (both
+// halves filled; its row-major upper triangle is read) by LAPACK's divide-and-conquer routine;
+// a is overwritten by the vectors, the one of values[j] in a[j * m .. j * m + m - 1]. False when
+// m does not fit the work space or the routine fails.
+bool SymmetricEigen(int m, double* a, SymmetricEigenWork& w);
 
 #endif

@@ -33,6 +33,7 @@ struct PartialWork {
 struct Config {
     int n = 0, maxCols = 0, cols = 0;
     double* block = nullptr;  // the n x maxCols cells, row-major, which the BLAS reads
+    double* proj = nullptr;   // n x maxCols values: the projections of Components::Residuals
     double** c = nullptr;     // centred columns: row pointers into block
     double ss = 0.0;       // sum of squares of c (Procrustes)
     bool variance = false; // some centred cell differs from 0
@@ -94,10 +95,11 @@ struct Components {
     int n = 0, maxCols = 0;
     int m = 0;        // covariate columns entered by the last Compute
     int kept = 0;     // orthonormal score vectors in Q
-    double** V = nullptr;  // maxCols x n: standardised covariate columns
-    double** Q = nullptr;  // maxCols x n: orthonormal scores
-    struct Gsl;
-    Gsl* g = nullptr;
+    double* V = nullptr;  // maxCols x n: standardised covariate columns, row-major
+    double* Q = nullptr;  // maxCols x n: orthonormal scores, row-major
+    double* C = nullptr;  // m x m: their correlations, then LAPACK's eigenvectors
+    double* E = nullptr;  // the eigenvectors of the used axes, one per row
+    SymmetricEigenWork eigen;
     Components(int n_, int maxCols_);
     ~Components();
     Components(const Components&) = delete;

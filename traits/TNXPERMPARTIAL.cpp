@@ -8,10 +8,6 @@
 #include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
-#include <gsl/gsl_eigen.h>
-#include <gsl/gsl_linalg.h>
-#include <gsl/gsl_matrix.h>
-#include <gsl/gsl_vector.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +19,7 @@ namespace permtest {
 Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
     const int rows = std::max(n, 1);
     block = dim1Double(rows * maxCols);
+    proj = dim1Double(rows * maxCols);
     c = reinterpret_cast<double**>(dim1Dptr(rows));
     for (int i = 0; i < rows; i++) c[i] = block + i * maxCols;
     work = dim1Double(maxCols);
@@ -32,6 +29,7 @@ Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
 Config::~Config() {
     free1D(c);
     free1D(block);
+    free1D(proj);
     free1D(work);
     free1D(gram);
 }
@@ -194,31 +192,16 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
 
 // ------------------------------------------------------------------ covariate components
 
-struct Components::Gsl {
-    gsl_matrix* C;
-    gsl_matrix* vec;
-    gsl_vector* val;
-    gsl_eigen_symmv_workspace** ws;  // one for each order 1..maxCols (GSL's takes one order)
-};
-
-Components::Components(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
-    V = dim2Double(maxCols, std::max(n, 1));
-    Q = dim2Double(maxCols, std::max(n, 1));
-    const size_t m = static_cast<size_t>(maxCols);
-    g = new Gsl{gsl_matrix_alloc(m, m), gsl_matrix_alloc(m, m), gsl_vector_alloc(m),
-                new gsl_eigen_symmv_workspace*[m]};
-    for (size_t k = 0; k < m; k++) g->ws[k] = gsl_eigen_symmv_alloc(k + 1);
-}
+Components::Components(int n_, int maxCols_)
+    : n(n_), maxCols(std::max(maxCols_, 1)), V(dim1Double(maxCols * std::max(n, 1))),
+      Q(dim1Double(maxCols * std::max(n, 1))), C(dim1Double(maxCols * maxCols)), E(dim1Double(maxCols * maxCols)),
+      eigen(maxCols) {}
 
 Components::~Components() {
-    free2D(V, maxCols);
-    free2D(Q, maxCols);
-    gsl_matrix_free(g->C);
-    gsl_matrix_free(g->vec);
-    gsl_vector_free(g->val);
-    for (int k = 0; k < maxCols; k++) gsl_eigen_symmv_free(g->ws[k]);
-    delete[] g->ws;
-    delete g;
+    free1D(V);
+    free1D(Q);
+    free1D(C);
+    free1D(E);
 }
 
 bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFactor) {
@@ -227,60 +210,54 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         for (int j = 0; j < cov[c].columns; j++) {
             if (cov[c].select && cov[c].select[j] != 1) continue;
             if (m >= maxCols) return false;
-            for (int i = 0; i < n; i++) V[m][i] = cov[c].matrix[i][j];
+            for (int i = 0; i < n; i++) V[m * n + i] = cov[c].matrix[i][j];
             m++;
         }
     if (m == 0) return false;
     // Each column centred and scaled to unit length (a constant one stays 0): V V' is then
     // their correlation matrix.
     for (int r = 0; r < m; r++) {
+        double* vr = V + r * n;
         double sum = 0.0;
-        for (int i = 0; i < n; i++) sum += V[r][i];
+        for (int i = 0; i < n; i++) sum += vr[i];
         const double mean = sum / n;
         double ss = 0.0;
         for (int i = 0; i < n; i++) {
-            V[r][i] -= mean;
-            ss += V[r][i] * V[r][i];
+            vr[i] -= mean;
+            ss += vr[i] * vr[i];
         }
         const double len = ss > 0.0 ? std::sqrt(ss) : 1.0;
-        for (int i = 0; i < n; i++) V[r][i] /= len;
+        for (int i = 0; i < n; i++) vr[i] /= len;
     }
-    gsl_matrix_view C = gsl_matrix_submatrix(g->C, 0, 0, m, m);
-    gsl_matrix_view vec = gsl_matrix_submatrix(g->vec, 0, 0, m, m);
-    gsl_vector_view val = gsl_vector_subvector(g->val, 0, m);
-    for (int a = 0; a < m; a++)
-        for (int b = a; b < m; b++) {
-            double d = 0.0;
-            for (int i = 0; i < n; i++) d += V[a][i] * V[b][i];
-            gsl_matrix_set(&C.matrix, a, b, d);
-            gsl_matrix_set(&C.matrix, b, a, d);
-        }
-    if (gsl_eigen_symmv(&C.matrix, &val.vector, &vec.matrix, g->ws[m - 1]) != 0 ||
-        gsl_eigen_symmv_sort(&val.vector, &vec.matrix, GSL_EIGEN_SORT_VAL_DESC) != 0)
-        return true;  // no component: the residuals are the centred configurations
+    MatMulBt(m, m, n, V, n, V, n, C, m);
+    for (int e = 0; e < m * m; e++)
+        if (!std::isfinite(C[e])) return true;  // no component: the residuals are the centred configurations
+    if (!SymmetricEigen(m, C, eigen)) return true;
+    // Largest first: the k-th axis is LAPACK's (m - 1 - k)-th.
+    auto value = [&](int k) { return eigen.values[m - 1 - k]; };
     // The axes whose eigenvalue is above 1e-6 % of the positive total, at most (n - 2) / f.
     double positive = 0.0;
     for (int k = 0; k < m; k++) {
-        const double e = gsl_vector_get(&val.vector, k);
+        const double e = value(k);
         if (!std::isfinite(e)) return true;
         if (e > 0) positive += e;
     }
     int axes = 0;
     if (positive > 0.0)
         for (int k = 0; k < m; k++)
-            if (100.0 * gsl_vector_get(&val.vector, k) / positive > 1e-6) axes++;
+            if (100.0 * value(k) / positive > 1e-6) axes++;
     const double limit = double(n - 2) / overfitFactor;
     // (A limit that is not a number, 0 / 0, allows none.)
-    int used = double(axes) <= limit ? axes : (limit >= 0.0 ? int(limit) : 0);
+    const int used = double(axes) <= limit ? axes : (limit >= 0.0 ? int(limit) : 0);
+    if (used < 1) return true;
+    // The scores of the used axes at once: rows of E are their eigenvectors.
+    for (int k = 0; k < used; k++) std::copy(C + (m - 1 - k) * m, C + (m - k) * m, E + k * m);
+    MatMul(used, n, m, E, m, V, n, Q, n);
     // The scores, centred, made orthonormal one after the other; a score that the ones before
     // explain (within 1e-12 of its own sum of squares) is dropped, as the regression does.
     for (int k = 0; k < used; k++) {
-        double* q = Q[kept];
-        for (int i = 0; i < n; i++) q[i] = 0.0;
-        for (int r = 0; r < m; r++) {
-            const double e = gsl_matrix_get(&vec.matrix, r, k);
-            for (int i = 0; i < n; i++) q[i] += V[r][i] * e;
-        }
+        double* q = Q + kept * n;
+        if (kept != k) std::copy(Q + k * n, Q + (k + 1) * n, q);
         double sum = 0.0;
         for (int i = 0; i < n; i++) sum += q[i];
         const double mean = sum / n;
@@ -290,9 +267,10 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
             own += q[i] * q[i];
         }
         for (int j = 0; j < kept; j++) {
+            const double* qj = Q + j * n;
             double d = 0.0;
-            for (int i = 0; i < n; i++) d += Q[j][i] * q[i];
-            for (int i = 0; i < n; i++) q[i] -= d * Q[j][i];
+            for (int i = 0; i < n; i++) d += qj[i] * q[i];
+            for (int i = 0; i < n; i++) q[i] -= d * qj[i];
         }
         double rem = 0.0;
         for (int i = 0; i < n; i++) rem += q[i] * q[i];
@@ -309,20 +287,10 @@ void Components::Residuals(const Config& in, Config& out) const {
     out.cols = cols;
     out.source = nullptr;
     for (int i = 0; i < n; i++) std::copy(in.c[i], in.c[i] + cols, out.c[i]);
-    for (int k = 0; k < kept; k++) {
-        const double* q = Q[k];
-        double* d = out.work;
-        for (int j = 0; j < cols; j++) d[j] = 0.0;
-        for (int i = 0; i < n; i++) {
-            const double* r = out.c[i];
-            const double qi = q[i];
-            for (int j = 0; j < cols; j++) d[j] += qi * r[j];
-        }
-        for (int i = 0; i < n; i++) {
-            double* r = out.c[i];
-            const double qi = q[i];
-            for (int j = 0; j < cols; j++) r[j] -= qi * d[j];
-        }
+    if (kept > 0 && cols > 0) {
+        // out = in - Q' (Q in): the parts along the orthonormal scores removed at once.
+        MatMul(kept, cols, n, Q, n, in.block, in.maxCols, out.proj, cols);
+        MatMulAt(n, cols, kept, Q, n, out.proj, cols, out.block, out.maxCols, -1.0, 1.0);
     }
     out.Finish();
 }
