@@ -1,12 +1,16 @@
 // The BLAS and LAPACK calls of the program, through OpenBLAS's Fortran entry points. OpenBLAS
 // also serves the numerical library's CBLAS calls; it is kept on the calling thread from the
-// start, so that no result depends on how many cores the machine has.
+// start, so that no result depends on how many cores the machine has, and on the kernels the
+// processor runs fastest.
 #include "foundation/TnxBlas.h"
 
 #include "foundation/qwlibDim.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <mutex>
 
 extern "C" {
@@ -16,14 +20,50 @@ void dgemm_(const char* transa, const char* transb, const int* m, const int* n, 
 void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s, double* u,
              const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* iwork, int* info,
              std::size_t ljobz);
+void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k, const double* alpha, const double* a,
+            const int* lda, const double* beta, double* c, const int* ldc, std::size_t luplo, std::size_t ltrans);
 void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
              const int* lwork, int* iwork, const int* liwork, int* info, std::size_t ljobz, std::size_t luplo);
 void openblas_set_num_threads(int n);
+char* openblas_get_corename(void);
+// Present in the builds that carry kernels for several processors (Debian's).
+void gotoblas_dynamic_init(void) __attribute__((weak));
+void gotoblas_dynamic_quit(void) __attribute__((weak));
 }
+
+namespace {
+
+// OpenBLAS built for several processors picks its kernels by the processor's model; a model
+// newer than the library falls back to its oldest kernels (Prescott, without AVX) although the
+// processor runs the AVX-512 or AVX2 ones, at a fraction of their speed. The kernels are then
+// chosen again by instruction set, through the library's own OPENBLAS_CORETYPE (unless the user
+// set it), before any product is formed.
+void ChooseKernels() {
+    if (std::getenv("OPENBLAS_CORETYPE") || !gotoblas_dynamic_init || !gotoblas_dynamic_quit) return;
+    const char* core = openblas_get_corename();
+    if (!core || strcasecmp(core, "Prescott") != 0) return;
+    __builtin_cpu_init();
+    const char* kernels = nullptr;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
+        kernels = "SkylakeX";
+    else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        kernels = "Haswell";
+    if (!kernels) return;
+    setenv("OPENBLAS_CORETYPE", kernels, 1);
+    gotoblas_dynamic_quit();
+    gotoblas_dynamic_init();
+    unsetenv("OPENBLAS_CORETYPE");
+}
+
+}  // namespace
 
 void BlasSingleThreaded() {
     static std::once_flag once;
-    std::call_once(once, [] { openblas_set_num_threads(1); });
+    std::call_once(once, [] {
+        ChooseKernels();
+        openblas_set_num_threads(1);
+    });
 }
 
 namespace {
@@ -65,6 +105,19 @@ void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, in
 void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
               double alpha, double beta) {
     Gemm('T', 'N', m, n, k, A, lda, B, ldb, C, ldc, alpha, beta);
+}
+
+void GramUpper(int n, int k, const double* A, int lda, double* C, int ldc) {
+    BlasSingleThreaded();
+    if (n < 1) return;
+    if (k < 1) {
+        for (int i = 0; i < n; i++) std::fill(C + static_cast<std::ptrdiff_t>(i) * ldc + i, C + i * static_cast<std::ptrdiff_t>(ldc) + n, 0.0);
+        return;
+    }
+    // Row-major A is the column-major A' (k x n); the row-major upper triangle of C is the
+    // column-major lower one.
+    const double one = 1.0, zero = 0.0;
+    dsyrk_("L", "T", &n, &k, &one, A, &lda, &zero, C, &ldc, 1, 1);
 }
 
 SingularValueWork::SingularValueWork(int rows, int cols) : maxRows(std::max(rows, 1)), maxCols(std::max(cols, 1)) {

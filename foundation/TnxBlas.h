@@ -19,6 +19,10 @@ void MatMulBt(int m, int n, int k, const double* A, int lda, const double* B, in
 void MatMulAt(int m, int n, int k, const double* A, int lda, const double* B, int ldb, double* C, int ldc,
               double alpha = 1.0, double beta = 0.0);
 
+// The upper triangle (diagonal included) of C (n x n) = A A', A n x k row-major: half the work
+// of the whole product; the cells below the diagonal are left as they were.
+void GramUpper(int n, int k, const double* A, int lda, double* C, int ldc);
+
 // Work space of SingularValues for matrices of at most maxRows x maxCols (either orientation),
 // allocated once; the routine then allocates nothing.
 struct SingularValueWork {

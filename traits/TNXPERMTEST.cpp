@@ -75,7 +75,7 @@ void EuclideanUpperGram(int n, int cols, double** x, double* centred, double* gr
         const double mean = sum / n;
         for (int i = 0; i < n; i++) centred[i * cols + j] = x[i][j] - mean;
     }
-    MatMulBt(n, n, cols, centred, cols, centred, cols, gram, n);
+    GramUpper(n, cols, centred, cols, gram, n);
     int e = 0;
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) {
@@ -284,6 +284,43 @@ struct Mat {
     T* operator[](int i) const { return m[i]; }
 };
 
+// The non-zero cells of a table, row by row, for a belonging table mostly of zeros (crisp types,
+// taxa): its product with W then runs over those cells only.
+struct SparseRows {
+    int* start = nullptr;  // rows + 1 offsets into col and val
+    int* col = nullptr;
+    double* val = nullptr;
+    bool use = false;  // at most a quarter of the cells are non-zero, none -999
+    SparseRows() = default;
+    ~SparseRows() {
+        free1D(start);
+        free1D(col);
+        free1D(val);
+    }
+    SparseRows(const SparseRows&) = delete;
+    SparseRows& operator=(const SparseRows&) = delete;
+    void Build(int rows, int cols, double** m) {
+        int nnz = 0;
+        for (int i = 0; i < rows; i++)
+            for (int j = 0; j < cols; j++) {
+                if (IsMissing(m[i][j])) return;
+                nnz += m[i][j] != 0.0;
+            }
+        if (4.0 * nnz > double(rows) * cols) return;
+        use = true;
+        start = dim1Dint(rows + 1);
+        col = dim1Dint(std::max(nnz, 1));
+        val = dim1Double(std::max(nnz, 1));
+        int e = 0;
+        for (int i = 0; i < rows; i++) {
+            start[i] = e;
+            for (int j = 0; j < cols; j++)
+                if (m[i][j] != 0.0) col[e] = j, val[e++] = m[i][j];
+        }
+        start[rows] = e;
+    }
+};
+
 struct Engine;
 
 // What one thread changes while it computes the statistics of a list: the permuted tables, the
@@ -356,6 +393,7 @@ struct Engine {
     Mat<double> DEs, DYs, DZs;  // caller's resemblances, mirrored (printing only)
     Mat<float> Bn;
     Mat<double> Uc, Qc;  // U and Q as blocks for the BLAS
+    SparseRows Us, Qs;   // or their non-zero cells, when few
 
     TriVec triDE, triDY, triDZ, triSb, triSf;
 
@@ -405,6 +443,7 @@ struct Engine {
     double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
                    int nCov) const;
     void Scatter(const int* lst, Work& w) const;
+    void SparseProduct(const int* lst, const SparseRows& m, int cols, Mat<double>& out) const;
     void RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const;
     void PrintObserved(const Stats& st, Work& w);
     // The observed block of one Rao entropy: the OTU matrix it is computed from, the entropies
@@ -513,6 +552,8 @@ void Engine::Setup() {
     }
     BMissing = AnyMissing(s, p, in.B);
     UMissing = AnyMissing(s, k, in.U);
+    Us.Build(s, k, in.U);
+    if (phyl) Qs.Build(s, q, in.Q);
     QMissing = phyl && AnyMissing(s, q, in.Q);
 
     // The list: the occurrences (one entry per positive cell of W, community by community)
@@ -643,6 +684,21 @@ void Engine::Scatter(const int* lst, Work& w) const {
     }
 }
 
+// out = W Mrnd (n x cols) over the non-zero cells of M: row c adds W[c][o] times the row of M
+// that the list gives OTU o, for the present OTUs in order.
+void Engine::SparseProduct(const int* lst, const SparseRows& m, int cols, Mat<double>& out) const {
+    for (int c = 0; c < n; c++) {
+        double* x = out[c];
+        std::fill(x, x + cols, 0.0);
+        for (int e = 0; e < presentCount[c]; e++) {
+            const int o = present[c][e];
+            const int row = lst[o] - 1;
+            const double wo = in.W[c][o];
+            for (int f = m.start[row]; f < m.start[row + 1]; f++) x[m.col[f]] += wo * m.val[f];
+        }
+    }
+}
+
 // out[c] = Pp[c] D Pp[c]' for every community, the products Pp D through the BLAS; 0 for a
 // community without a positive total.
 void Engine::RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const {
@@ -689,8 +745,14 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     // X = W x U and P = W x Q: through the BLAS as Wp U and Wp Q, or, where U or Q holds -999,
     // summed with those terms skipped.
     Scatter(lst, w);
-    if (!UMissing) MatMul(n, k, s, w.Wp.block, w.Wp.ld, Uc.block, Uc.ld, w.X.block, w.X.ld);
-    if (phyl && !QMissing) MatMul(n, q, s, w.Wp.block, w.Wp.ld, Qc.block, Qc.ld, w.P.block, w.P.ld);
+    if (Us.use)
+        SparseProduct(lst, Us, k, w.X);
+    else if (!UMissing)
+        MatMul(n, k, s, w.Wp.block, w.Wp.ld, Uc.block, Uc.ld, w.X.block, w.X.ld);
+    if (phyl && Qs.use)
+        SparseProduct(lst, Qs, q, w.P);
+    else if (phyl && !QMissing)
+        MatMul(n, q, s, w.Wp.block, w.Wp.ld, Qc.block, Qc.ld, w.P.block, w.P.ld);
     for (int c = 0; c < n; c++) {
         if (UMissing) WeightedSum(presentCount[c], present[c], in.W[c], w.Urnd.m, k, w.X[c]);
         if (phyl && QMissing) WeightedSum(presentCount[c], present[c], in.W[c], w.Qrnd.m, q, w.P[c]);

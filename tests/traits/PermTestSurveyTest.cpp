@@ -31,7 +31,8 @@ void Euclid(int rows, int cols, T** x, double** d) {
 }
 
 // A survey drawn with a fixed seed: about a third of the cells occupied, abundances 1-5, every
-// OTU its own type (crisp, or fuzzy with a share in the next OTU's type), four taxa.
+// OTU its own type (belonging 0 crisp, 1 fuzzy with a share in the next OTU's type, 2 fuzzy with
+// a share in every type, a table without zeros), four taxa.
 struct Survey {
     Mat<double> W{sN, sS}, U{sS, sS}, Q{sS, sQ}, E{sN, sV}, Y{sN, sS}, Z{sN, sS};
     Mat<double> DE{sN, sN}, DY{sN, sN}, DZ{sN, sN}, Sf{sS, sS};
@@ -40,14 +41,17 @@ struct Survey {
     int nest[sS];
     PermTest_FunctionalPhyl_Correl_Input in{};
 
-    Survey(int optRo, bool fuzzy) {
+    Survey(int optRo, int belonging) {
         std::mt19937 gen(417);
         std::uniform_real_distribution<double> u(0.0, 1.0);
         for (int o = 0; o < sS; o++) {
             for (int t = 0; t < sP; t++) B[o][t] = float(10 * u(gen));
             for (int t = 0; t < sA; t++) axes[o][t] = float(u(gen) - 0.5);
-            U[o][o] = fuzzy ? 0.7 : 1.0;
-            if (fuzzy) U[o][(o + 1) % sS] = 0.3;
+            U[o][o] = belonging == 0 ? 1.0 : 0.7;
+            if (belonging == 1) U[o][(o + 1) % sS] = 0.3;
+            if (belonging == 2)
+                for (int t = 0; t < sS; t++)
+                    if (t != o) U[o][t] = 0.3 / (sS - 1);
             Q[o][o % sQ] = 1;
             nest[o] = o + 1;
         }
@@ -96,8 +100,8 @@ void ExpectClose(double got, double want, const std::string& what) {
 // distances among the rows, Procrustes from the rotation form (GSL's Jacobi), RV.
 TEST(PermTestSurvey, ObservedStatisticsEqualTheLibraryForms) {
     for (int optRo : {1, 2, 3})
-        for (bool fuzzy : {false, true}) {
-            Survey d(optRo, fuzzy);
+        for (int belonging : {0, 1, 2}) {
+            Survey d(optRo, belonging);
             ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
             Mat<double> X(sN, sS), P(sN, sQ), R(sN, 1), F(sN, 1), SbD(sS, sS);
             for (int i = 0; i < sS; i++)
@@ -110,7 +114,7 @@ TEST(PermTestSurvey, ObservedStatisticsEqualTheLibraryForms) {
                 R[c][0] = RaoIndex(sS, d.W[c], static_cast<double**>(SbD), false, true);
                 F[c][0] = RaoIndex(sS, d.W[c], static_cast<double**>(d.Sf), false, false);
             }
-            const std::string what = std::to_string(optRo) + (fuzzy ? " fuzzy" : " crisp");
+            const std::string what = std::to_string(optRo) + " belonging " + std::to_string(belonging);
             if (optRo == 1) {
                 Mat<double> DX(sN, sN), DP(sN, sN), DR(sN, sN), DF(sN, sN);
                 Euclid(sN, sS, static_cast<double**>(X), DX);
@@ -142,7 +146,7 @@ TEST(PermTestSurvey, ObservedStatisticsEqualTheLibraryForms) {
 // one, so every probability is 1 under each measure, phylogeny included.
 TEST(PermTestSurvey, IdentityListsGiveProbabilityOneEverywhere) {
     for (int optRo : {1, 2, 3}) {
-        Survey d(optRo, true);
+        Survey d(optRo, 2);
         d.in.iterations = 6;
         d.in.restriction = 1;
         InitRndNumberGenerator(5);
@@ -161,7 +165,7 @@ TEST(PermTestSurvey, FourThreadsGiveTheProbabilitiesOfOne) {
             double prob[2][kPermTestStats];
             for (int run = 0; run < 2; run++) {
                 setenv("TARNEX_THREADS", run == 0 ? "1" : "4", 1);
-                Survey d(optRo, false);
+                Survey d(optRo, weighted ? 2 : 0);
                 d.in.iterations = 25;
                 d.in.weightedNullModel = weighted;
                 InitRndNumberGenerator(21);
