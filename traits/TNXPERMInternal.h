@@ -129,8 +129,8 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
 void EuclideanUpper(int n, int cols, double** x, double* out);
 // The same distances from the cross products of the centred rows, through the BLAS:
 // d(i, j)^2 = g_ii + g_jj - 2 g_ij, a negative rounding taken as 0. For tables of many columns;
-// equal to the loop's to rounding. centred: n x cols values, gram: n x n values (work).
-void EuclideanUpperGram(int n, int cols, double** x, double* centred, double* gram, double* out);
+// equal to the loop's to rounding. Work: means cols values, centred n x cols, gram n x n.
+void EuclideanUpperGram(int n, int cols, double** x, double* means, double* centred, double* gram, double* out);
 
 }  // namespace permtest
 

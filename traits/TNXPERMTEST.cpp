@@ -66,15 +66,15 @@ void EuclideanUpper(int n, int cols, double** x, double* out) {
     }
 }
 
-void EuclideanUpperGram(int n, int cols, double** x, double* centred, double* gram, double* out) {
+void EuclideanUpperGram(int n, int cols, double** x, double* means, double* centred, double* gram, double* out) {
     // Columns centred first: the distances do not change, and the cross products they are
-    // formed from stay of the order of the distances themselves.
-    for (int j = 0; j < cols; j++) {
-        double sum = 0.0;
-        for (int i = 0; i < n; i++) sum += x[i][j];
-        const double mean = sum / n;
-        for (int i = 0; i < n; i++) centred[i * cols + j] = x[i][j] - mean;
-    }
+    // formed from stay of the order of the distances themselves. Row by row, along the memory.
+    std::fill(means, means + cols, 0.0);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) means[j] += x[i][j];
+    for (int j = 0; j < cols; j++) means[j] /= n;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) centred[i * cols + j] = x[i][j] - means[j];
     GramUpper(n, cols, centred, cols, gram, n);
     int e = 0;
     for (int i = 0; i < n; i++)
@@ -345,7 +345,7 @@ struct Work {
     // The products through the BLAS: W and the relative abundances with their columns moved to
     // the OTUs the list names (Wp X = W Urnd), the Rao products, and the centred rows and their
     // cross products of the distances among communities.
-    Mat<double> Wp, Pp, M, centred, gram;
+    Mat<double> Wp, Pp, M, means, centred, gram;
 
     PartialWork partial;
     // Procrustes and RV: the permuted tables prepared once per iteration, residuals on the
@@ -461,6 +461,7 @@ Work::Work(const Engine& e)
       X(e.n, e.k), DX(e.n, e.n), P(e.n, e.q), DP(e.n, e.n), DR(e.n, e.n), DRaoPhyl(e.n, e.n), R(e.n, 1),
       RaoPhyl(e.n, 1), triDT(e.nTri), triDX(e.nTri), triDP(e.nTri), triDR(e.nTri), triDF(e.nTri), triSf(e.sTri),
       Wp(e.n, e.s), Pp(e.n, e.s), M(e.n, e.s),
+      means(1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
       partial(e.n, e.p + e.k + e.q + 1, std::max(std::max(e.k, e.p), e.q),
@@ -649,12 +650,12 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
 // square matrix d. The Euclidean distance, the measure of T always and of X and P under the
 // usual options, goes through the engine's own loops (x never holds -999 here): for a few
 // columns the loop that gives the dispatcher's numbers, for many (every OTU its own type) the
-// cross products of the rows through the BLAS, on the work buffers centred and gram.
-void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* centred,
-                   double* gram) {
+// cross products of the rows through the BLAS, on the work buffers means, centred and gram.
+void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* means,
+                   double* centred, double* gram) {
     if (code == 3) {
         if (cols >= kGramColumns)
-            EuclideanUpperGram(n, cols, x, centred, gram, tri.raw);
+            EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
         else
             EuclideanUpper(n, cols, x, tri.raw);
         tri.Prepare(false);
@@ -776,8 +777,8 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
 
     double* v_ = st.v;
     if (mantel) {
-        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.centred.block, w.gram.block);
-        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.centred.block, w.gram.block);
+        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.means.block, w.centred.block, w.gram.block);
+        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.means.block, w.centred.block, w.gram.block);
         v_[kRoTE] = SimpleCorr(n, triDE, w.triDT);
         v_[kRTY] = SimpleCorr(n, triDY, w.triDT);
         v_[kRTZ] = SimpleCorr(n, triDZ, w.triDT);
@@ -828,7 +829,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
-            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.centred.block, w.gram.block);
+            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.means.block, w.centred.block, w.gram.block);
             v_[kRoPE] = SimpleCorr(n, triDE, w.triDP);
             v_[kRoPT] = SimpleCorr(n, w.triDP, w.triDT);
             v_[kRoPX] = SimpleCorr(n, w.triDP, w.triDX);
