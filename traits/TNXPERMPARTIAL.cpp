@@ -229,12 +229,20 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         const double len = ss > 0.0 ? std::sqrt(ss) : 1.0;
         for (int i = 0; i < n; i++) vr[i] /= len;
     }
-    MatMulBt(m, m, n, V, n, V, n, C, m);
-    for (int e = 0; e < m * m; e++)
+    // More columns than objects: the n x n product V'V has the same non-zero eigenvalues as
+    // V V' (the others are 0), and its eigenvectors are the scores V'e scaled to unit length;
+    // the smaller order is decomposed.
+    const bool wide = m > n;
+    const int order = wide ? n : m;
+    if (wide)
+        MatMulAt(n, n, m, V, n, V, n, C, n);
+    else
+        MatMulBt(m, m, n, V, n, V, n, C, m);
+    for (int e = 0; e < order * order; e++)
         if (!std::isfinite(C[e])) return true;  // no component: the residuals are the centred configurations
-    if (!SymmetricEigen(m, C, eigen)) return true;
-    // Largest first: the k-th axis is LAPACK's (m - 1 - k)-th.
-    auto value = [&](int k) { return eigen.values[m - 1 - k]; };
+    if (!SymmetricEigen(order, C, eigen)) return true;
+    // Largest first: the k-th axis is LAPACK's (order - 1 - k)-th; beyond the order, 0.
+    auto value = [&](int k) { return k < order ? eigen.values[order - 1 - k] : 0.0; };
     // The axes whose eigenvalue is above 1e-6 % of the positive total, at most (n - 2) / f.
     double positive = 0.0;
     for (int k = 0; k < m; k++) {
@@ -250,9 +258,14 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
     // (A limit that is not a number, 0 / 0, allows none.)
     const int used = double(axes) <= limit ? axes : (limit >= 0.0 ? int(limit) : 0);
     if (used < 1) return true;
-    // The scores of the used axes at once: rows of E are their eigenvectors.
-    for (int k = 0; k < used; k++) std::copy(C + (m - 1 - k) * m, C + (m - k) * m, E + k * m);
-    MatMul(used, n, m, E, m, V, n, Q, n);
+    // The scores of the used axes: the eigenvectors themselves when wide, else V'e at once,
+    // the rows of E being the eigenvectors.
+    if (wide) {
+        for (int k = 0; k < used; k++) std::copy(C + (n - 1 - k) * n, C + (n - k) * n, Q + k * n);
+    } else {
+        for (int k = 0; k < used; k++) std::copy(C + (m - 1 - k) * m, C + (m - k) * m, E + k * m);
+        MatMul(used, n, m, E, m, V, n, Q, n);
+    }
     // The scores, centred, made orthonormal one after the other; a score that the ones before
     // explain (within 1e-12 of its own sum of squares) is dropped, as the regression does.
     for (int k = 0; k < used; k++) {

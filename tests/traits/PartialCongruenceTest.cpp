@@ -189,7 +189,8 @@ TEST(PermTestCongruence, ProcrustesEqualsTheJacobiReference) {
 // The partial congruence on components computed once equals the residuals of
 // PCA_Regression_ResidualsSelect compared by the library: one or two covariates, a column left
 // out, a duplicated column (an axis without variance), fewer components allowed than there
-// are (n = 12, f = 4: at most 2 of 4), and a single component.
+// are (n = 12, f = 4: at most 2 of 4), a single component, and more covariate columns than
+// objects (12 on 8: the components of the smaller product, at most 6).
 TEST(PermTestCongruence, ComponentResidualsEqualThePrincipalComponentRegression) {
     struct Case {
         int n, pa, pb, c1, c2;
@@ -198,7 +199,8 @@ TEST(PermTestCongruence, ComponentResidualsEqualThePrincipalComponentRegression)
     };
     const Case cases[] = {{10, 3, 2, 2, 0, 2.0, false, false}, {12, 2, 4, 4, 0, 4.0, false, false},
                           {14, 4, 3, 3, 2, 2.0, true, false},  {11, 2, 6, 3, 1, 2.0, false, true},
-                          {9, 12, 2, 1, 0, 2.0, false, false}, {8, 3, 3, 5, 0, 1.0, false, false}};
+                          {9, 12, 2, 1, 0, 2.0, false, false}, {8, 3, 3, 5, 0, 1.0, false, false},
+                          {8, 3, 4, 12, 0, 1.0, false, false}};
     for (const Case& c : cases) {
         Mat<double> A(c.n, c.pa), B(c.n, c.pb), C1(c.n, c.c1), C2(c.n, std::max(c.c2, 1));
         FillRandom(A, 3 * c.n + 1);
