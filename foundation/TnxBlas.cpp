@@ -22,6 +22,8 @@ void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int*
              std::size_t ljobz);
 void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k, const double* alpha, const double* a,
             const int* lda, const double* beta, double* c, const int* ldc, std::size_t luplo, std::size_t ltrans);
+void dgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work, const int* lwork,
+             int* info);
 void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
              const int* lwork, int* iwork, const int* liwork, int* info, std::size_t ljobz, std::size_t luplo);
 void openblas_set_num_threads(int n);
@@ -118,6 +120,23 @@ void GramUpper(int n, int k, const double* A, int lda, double* C, int ldc) {
     // column-major lower one.
     const double one = 1.0, zero = 0.0;
     dsyrk_("L", "T", &n, &k, &one, A, &lda, &zero, C, &ldc, 1, 1);
+}
+
+int QrWorkSize(int rows, int cols) {
+    BlasSingleThreaded();
+    rows = std::max(rows, 1), cols = std::max(cols, 1);
+    double best = 0.0, a = 0.0, tau = 0.0;
+    int info = 0, query = -1;
+    dgeqrf_(&rows, &cols, &a, &rows, &tau, &best, &query, &info);
+    return std::max(info == 0 ? static_cast<int>(best) : 0, cols);
+}
+
+bool QrDecomposition(int rows, int cols, double* a, double* tau, double* work, int lwork) {
+    if (rows < 1 || cols < 1 || rows < cols) return false;
+    BlasSingleThreaded();
+    int info = 0;
+    dgeqrf_(&rows, &cols, a, &rows, tau, work, &lwork, &info);
+    return info == 0;
 }
 
 SingularValueWork::SingularValueWork(int rows, int cols) : maxRows(std::max(rows, 1)), maxCols(std::max(cols, 1)) {

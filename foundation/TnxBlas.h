@@ -43,6 +43,12 @@ struct SingularValueWork {
 // decomposition fails.
 bool SingularValues(int m, int n, double* a, SingularValueWork& w);
 
+// QR decomposition of the column-major rows x cols matrix a (rows >= cols, leading dimension
+// rows) by LAPACK's blocked Householder routine: R in the upper triangle of a, the reflectors
+// below it and in tau (cols values). work: QrWorkSize(rows, cols) values. False on failure.
+int QrWorkSize(int rows, int cols);
+bool QrDecomposition(int rows, int cols, double* a, double* tau, double* work, int lwork);
+
 // Work space of SymmetricEigen for orders up to maxOrder, allocated once.
 struct SymmetricEigenWork {
     int maxOrder = 0, lwork = 0, liwork = 0;

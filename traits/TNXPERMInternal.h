@@ -54,11 +54,21 @@ struct Config {
     // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
     // c'c and cc', which have the same non-zero eigenvalues.
     double Gram2() const;
+    // With more columns than objects: the n x n triangle R of c' = Q R (row-major, zero below
+    // the diagonal), formed on first use; the singular values of A'B are those of RA RB'.
+    const double* Triangle() const;
     double* work = nullptr;  // maxCols values (Components::Residuals)
     double* gram = nullptr;  // maxCols x maxCols upper triangle, row-major
 private:
     mutable double gram2_ = 0.0;
     mutable bool gramDone_ = false;
+    // The QR decomposition of c' (maxCols > n only): its copy, reflectors, work, the triangle.
+    double* qr_ = nullptr;
+    double* tau_ = nullptr;
+    double* qrWork_ = nullptr;
+    int qrLwork_ = 0;
+    double* tri_ = nullptr;
+    mutable bool triDone_ = false;
 };
 
 // The buffers of Compare: the cross product of two configurations and the work space of its

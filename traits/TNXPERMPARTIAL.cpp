@@ -24,6 +24,13 @@ Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
     for (int i = 0; i < rows; i++) c[i] = block + i * maxCols;
     work = dim1Double(maxCols);
     gram = dim1Double(maxCols * maxCols);
+    if (maxCols > n && n > 0) {
+        qr_ = dim1Double(maxCols * n);
+        tau_ = dim1Double(n);
+        qrLwork_ = QrWorkSize(maxCols, n);
+        qrWork_ = dim1Double(qrLwork_);
+        tri_ = dim1Double(n * n);
+    }
 }
 
 Config::~Config() {
@@ -32,6 +39,10 @@ Config::~Config() {
     free1D(proj);
     free1D(work);
     free1D(gram);
+    free1D(qr_);
+    free1D(tau_);
+    free1D(qrWork_);
+    free1D(tri_);
 }
 
 namespace {
@@ -82,6 +93,7 @@ void Config::Finish() {
             ss += c[i][j] * c[i][j];
         }
     gramDone_ = false;
+    triDone_ = false;
 }
 
 double Config::Gram2() const {
@@ -97,6 +109,18 @@ double Config::Gram2() const {
     gram2_ = sum;
     gramDone_ = true;
     return sum;
+}
+
+const double* Config::Triangle() const {
+    if (!tri_ || cols <= n) return nullptr;
+    if (triDone_) return tri_;
+    // c (n x cols, row-major) is c' column-major with leading dimension cols.
+    for (int i = 0; i < n; i++) std::copy(c[i], c[i] + cols, qr_ + i * cols);
+    if (!QrDecomposition(cols, n, qr_, tau_, qrWork_, qrLwork_)) return nullptr;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) tri_[i * n + j] = j >= i ? qr_[i + j * cols] : 0.0;
+    triDone_ = true;
+    return tri_;
 }
 
 CongruenceWork::CongruenceWork(int n_, int maxCols_)
@@ -148,6 +172,21 @@ double NuclearNorm(int n, double* col) {
     return sum;
 }
 
+namespace {
+
+// The sum of the singular values of the column-major M x N matrix sq (M >= N), overwritten;
+// centred configurations of n objects have rank at most n - 1, and the values beyond are
+// rounding, left out. 0 when the decomposition fails.
+double SumOfSingularValues(int n, int M, int N, double* sq, CongruenceWork& w) {
+    if (!SingularValues(M, N, sq, w.svd)) return 0.0;
+    const int rank = std::min(N, n - 1);
+    double coef = 0.0;
+    for (int k = 0; k < rank; k++) coef += w.svd.s[k];
+    return std::isfinite(coef) ? coef : 0.0;
+}
+
+}  // namespace
+
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) {
     if (method != 2 && method != 3) return 0.0;
     const int pa = A.cols, pb = B.cols, n = A.n;
@@ -169,11 +208,24 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     }
     // A configuration without variance carries no shape to compare.
     if (!A.variance || !B.variance) return 0.0;
+    const double scale = 1.0 / std::sqrt(A.ss * B.ss);
+    // Both wider than the objects: A'B = QA RA RB' QB', so its singular values are those of the
+    // n x n product RA RB' of the two triangles.
+    if (pa > n && pb > n && n <= w.maxCols) {
+        const double* ra = A.Triangle();
+        const double* rb = B.Triangle();
+        if (ra && rb) {
+            double* sq = w.square;
+            MatMulBt(n, n, n, ra, n, rb, n, sq, n, scale);
+            for (int e = 0; e < n * n; e++)
+                if (!std::isfinite(sq[e])) return 0.0;
+            return SumOfSingularValues(n, n, n, sq, w);
+        }
+    }
     // The singular values of A'B scaled, in the orientation with rows >= columns so that LAPACK
     // works on the smaller order: the row-major A'B is the column-major (A'B)' as it stands.
     const bool tall = pa >= pb;
     const int M = tall ? pa : pb, N = tall ? pb : pa;
-    const double scale = 1.0 / std::sqrt(A.ss * B.ss);
     double* sq = w.square;
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < pb; b++) {
@@ -181,13 +233,7 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
             if (!std::isfinite(val)) return 0.0;
             sq[tall ? a + b * pa : a * pb + b] = val;
         }
-    if (!SingularValues(M, N, sq, w.svd)) return 0.0;
-    // Centred configurations of n objects have rank at most n - 1: the values beyond are
-    // rounding, left out.
-    const int rank = std::min(N, n - 1);
-    double coef = 0.0;
-    for (int k = 0; k < rank; k++) coef += w.svd.s[k];
-    return std::isfinite(coef) ? coef : 0.0;
+    return SumOfSingularValues(n, M, N, sq, w);
 }
 
 // ------------------------------------------------------------------ covariate components

@@ -534,9 +534,13 @@ void Engine::Setup() {
         cE.Set(v, in.E);
         cY.Set(s, in.Y);
         cZ.Set(s, in.Z);
-        // The sums the RV comparisons form on first use, formed now: the threads only read them.
+        // What the comparisons form on first use (the RV sums, the triangles of tables wider
+        // than the communities), formed now: the threads only read them.
         for (const Config* c : {&cE, &cY, &cZ, &cBn})
-            if (!c->missing) c->Gram2();
+            if (!c->missing) {
+                c->Gram2();
+                c->Triangle();
+            }
     }
     MirrorUpper(n, in.DE, DEs.m);
     triDE.FromUpper(n, DEs.m, true);

@@ -88,7 +88,9 @@ TEST(PermTestKernels, EuclideanFromCrossProductsEqualsTheLoop) {
             double largest = 0.0;
             for (int e = 0; e < m; e++) largest = std::max(largest, want[e]);
             for (int e = 0; e < m; e++) EXPECT_NEAR(got[e], want[e], 1e-9 * largest) << n << " " << cols << " " << e;
-            if (n > 3) EXPECT_LT(got[(n - 1) + (3 - 1 - 1)], 1e-9 * largest);  // d(1, 3)
+            if (n > 3) {
+                EXPECT_LT(got[(n - 1) + (3 - 1 - 1)], 1e-9 * largest);  // d(1, 3)
+            }
             EXPECT_EQ(got[m], -1.0);  // nothing written past the triangle
         }
 }
