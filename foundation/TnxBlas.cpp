@@ -31,6 +31,8 @@ char* openblas_get_corename(void);
 // Present in the builds that carry kernels for several processors (Debian's).
 void gotoblas_dynamic_init(void) __attribute__((weak));
 void gotoblas_dynamic_quit(void) __attribute__((weak));
+// Present in the builds with a pool of worker threads.
+int blas_thread_shutdown_(void) __attribute__((weak));
 }
 
 namespace {
@@ -65,6 +67,9 @@ void BlasSingleThreaded() {
     std::call_once(once, [] {
         ChooseKernels();
         openblas_set_num_threads(1);
+        // Its pool of worker threads, started when the library was loaded, would only idle (and
+        // take memory when it wakes, at any later moment): ended now.
+        if (blas_thread_shutdown_) blas_thread_shutdown_();
     });
 }
 
