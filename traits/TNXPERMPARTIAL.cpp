@@ -196,22 +196,12 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
         return 0.0;
     }
     if (pa < 1 || pb < 1) return 0.0;
-    // A'B (pa x pb, row-major).
-    double* x = w.cross;
-    MatMulAt(pa, pb, n, A.block, A.maxCols, B.block, B.maxCols, x, pb);
-    if (method == 3) {
-        const double den = std::sqrt(A.Gram2() * B.Gram2());
-        if (den == 0.0) return 0.0;
-        double sp = 0.0;
-        for (int e = 0; e < pa * pb; e++) sp += x[e] * x[e];
-        return sp / den;
-    }
-    // A configuration without variance carries no shape to compare.
-    if (!A.variance || !B.variance) return 0.0;
-    const double scale = 1.0 / std::sqrt(A.ss * B.ss);
-    // Both wider than the objects: A'B = QA RA RB' QB', so its singular values are those of the
-    // n x n product RA RB' of the two triangles.
-    if (pa > n && pb > n && n <= w.maxCols) {
+    // A configuration without variance carries no shape to compare (Procrustes).
+    if (method == 2 && (!A.variance || !B.variance)) return 0.0;
+    const double scale = method == 2 ? 1.0 / std::sqrt(A.ss * B.ss) : 0.0;
+    // Procrustes of two tables wider than the objects: A'B = QA RA RB' QB', so its singular
+    // values are those of the n x n product RA RB' of the two triangles.
+    if (method == 2 && pa > n && pb > n && n <= w.maxCols) {
         const double* ra = A.Triangle();
         const double* rb = B.Triangle();
         if (ra && rb) {
@@ -221,6 +211,16 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
                 if (!std::isfinite(sq[e])) return 0.0;
             return SumOfSingularValues(n, n, n, sq, w);
         }
+    }
+    // A'B (pa x pb, row-major).
+    double* x = w.cross;
+    MatMulAt(pa, pb, n, A.block, A.maxCols, B.block, B.maxCols, x, pb);
+    if (method == 3) {
+        const double den = std::sqrt(A.Gram2() * B.Gram2());
+        if (den == 0.0) return 0.0;
+        double sp = 0.0;
+        for (int e = 0; e < pa * pb; e++) sp += x[e] * x[e];
+        return sp / den;
     }
     // The singular values of A'B scaled, in the orientation with rows >= columns so that LAPACK
     // works on the smaller order: the row-major A'B is the column-major (A'B)' as it stands.
