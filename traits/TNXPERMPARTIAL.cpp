@@ -199,9 +199,10 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     // A configuration without variance carries no shape to compare (Procrustes).
     if (method == 2 && (!A.variance || !B.variance)) return 0.0;
     const double scale = method == 2 ? 1.0 / std::sqrt(A.ss * B.ss) : 0.0;
-    // Procrustes of two tables wider than the objects: A'B = QA RA RB' QB', so its singular
-    // values are those of the n x n product RA RB' of the two triangles.
-    if (method == 2 && pa > n && pb > n && n <= w.maxCols) {
+    // Procrustes of two tables much wider than the objects: A'B = QA RA RB' QB', so its
+    // singular values are those of the n x n product RA RB' of the two triangles, decomposed in
+    // place of the larger A'B (worth the two decompositions from half as many columns again).
+    if (method == 2 && 2 * std::min(pa, pb) > 3 * n && n <= w.maxCols) {
         const double* ra = A.Triangle();
         const double* rb = B.Triangle();
         if (ra && rb) {
