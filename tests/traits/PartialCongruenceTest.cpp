@@ -186,6 +186,30 @@ TEST(PermTestCongruence, ProcrustesEqualsTheJacobiReference) {
     }
 }
 
+// A cross product that overflows carries no shape to compare: Procrustes gives 0, by the
+// decomposition of A'B and by that of the two triangles, as the library's form does.
+TEST(PermTestCongruence, OverflowingCrossProductGivesZero) {
+    const struct {
+        int n, pa, pb;
+    } cases[] = {{6, 2, 3}, {4, 9, 8}};
+    for (const auto& c : cases) {
+        Mat<double> A(c.n, c.pa), B(c.n, c.pb);
+        FillRandom(A, 3 * c.n + 1);
+        FillRandom(B, 3 * c.n + 2);
+        A[1][0] = B[1][0] = 1e200;  // their product, 1e400, is infinite
+        Config a(c.n, c.pa), b(c.n, c.pb);
+        a.Set(c.pa, A);
+        b.Set(c.pb, B);
+        CongruenceWork w(c.n, std::max(c.pa, c.pb));
+        EXPECT_EQ(Compare(a, b, 2, w), 0.0) << c.n;
+        EXPECT_EQ(ProcrustesCoeff(c.n, c.pa, c.pb, A, B), 0.0) << c.n;
+        A[1][0] = B[1][0] = 1.0;  // the same tables with finite cells compare
+        a.Set(c.pa, A);
+        b.Set(c.pb, B);
+        EXPECT_GT(Compare(a, b, 2, w), 0.0) << c.n;
+    }
+}
+
 // The partial congruence on components computed once equals the residuals of
 // PCA_Regression_ResidualsSelect compared by the library: one or two covariates, a column left
 // out, a duplicated column (an axis without variance), fewer components allowed than there
