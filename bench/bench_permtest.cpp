@@ -1,10 +1,13 @@
-// The functional and phylogenetic permutation test: 999 iterations, all 22 statistics, on a
-// fixed synthetic data set of 75 communities x 82 OTUs x 8 traits (10 types, 8 taxa, 5
-// environmental variables, 20 phylogenetic axes), under each congruence measure.
+// The functional and phylogenetic permutation test: 999 iterations, all 22 statistics, on fixed
+// synthetic data sets of 8 traits, 8 taxa, 5 environmental variables and 20 phylogenetic axes:
+// 75 communities x 82 OTUs in 10 types, and every OTU its own type on 75 x 82 and 400 x 800;
+// under each congruence measure, on one thread and on every core.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
 #include "foundation/qwlibDim.h"
 #include "matrix/core/qwlibRandom.h"
@@ -12,7 +15,7 @@
 
 namespace {
 
-const int kN = 75, kS = 82, kP = 8, kK = 10, kQ = 8, kV = 5, kA = 20;
+const int kP = 8, kTypes = 10, kQ = 8, kV = 5, kA = 20;
 
 // A deterministic pseudo-random value in [0, 1).
 double Next(std::uint32_t& state) {
@@ -47,11 +50,14 @@ struct Data {
     int sel[kP];
     PermTest_FunctionalPhyl_Correl_Input in{};
 
-    explicit Data(int optRo) {
+    const int kN, kS, kK;
+
+    // n communities, s OTUs; ownTypes: every OTU its own type (k = s), else 10 types.
+    Data(int optRo, int n, int s, bool ownTypes) : kN(n), kS(s), kK(ownTypes ? s : kTypes) {
         std::uint32_t st = 2024u;
         B = dim2Dfloat(kS, kP);
         Sb = dim2Dfloat(kS, kS);
-        axes = dim2Dfloat(kS, kS);
+        axes = dim2Dfloat(kS, kA);
         Sf = dim2Double(kS, kS);
         E = dim2Double(kN, kV);
         U = dim2Double(kS, kK);
@@ -136,15 +142,41 @@ struct Data {
     }
 };
 
-// One whole test of 999 iterations per benchmark iteration; range(0) is the measure.
-void BM_PermTest999(benchmark::State& st) {
-    Data d(static_cast<int>(st.range(0)));
+// The number of threads for the engine: range 0 leaves the machine's count, another sets it.
+void SetThreads(std::int64_t threads) {
+    if (threads > 0)
+        setenv("TARNEX_THREADS", std::to_string(threads).c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
+}
+
+// One whole test per benchmark iteration; range(0) is the measure (1 Mantel, 2 Procrustes,
+// 3 RV), range(1) the threads (0: every core), range(2) the iterations of the test (999, or fewer
+// where one permutation takes seconds).
+void Run(benchmark::State& st, int n, int s, bool ownTypes) {
+    Data d(static_cast<int>(st.range(0)), n, s, ownTypes);
+    d.in.iterations = static_cast<int>(st.range(2));
+    SetThreads(st.range(1));
     for (auto _ : st) {
         InitRndNumberGenerator(1);
         PermTest_FunctionalPhyl_Correl(&d.in);
         benchmark::DoNotOptimize(d.in.probability[0]);
     }
+    SetThreads(0);
 }
-BENCHMARK(BM_PermTest999)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+
+void BM_PermTest999(benchmark::State& st) { Run(st, 75, 82, false); }
+void BM_PermTest999_OwnTypes_75x82(benchmark::State& st) { Run(st, 75, 82, true); }
+void BM_PermTest_OwnTypes_400x800(benchmark::State& st) { Run(st, 400, 800, true); }
+
+BENCHMARK(BM_PermTest999)->ArgsProduct({{1, 2, 3}, {1, 0}, {999}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PermTest999_OwnTypes_75x82)->ArgsProduct({{1, 2, 3}, {1, 0}, {999}})->Unit(benchmark::kMillisecond);
+// 400 x 800: Mantel with 999 iterations; Procrustes and RV, whose partial congruences decompose
+// 800-column tables in every permutation, with 99.
+BENCHMARK(BM_PermTest_OwnTypes_400x800)
+    ->ArgsProduct({{1}, {1, 0}, {999}})
+    ->ArgsProduct({{2, 3}, {1, 0}, {99}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

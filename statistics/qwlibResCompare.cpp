@@ -6,6 +6,7 @@
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_vector.h>
 
+#include "foundation/TnxBlas.h"
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResInternal.h"
@@ -26,11 +27,15 @@ struct ComparisonWorkspace<T>::Buffers {
         gu = gsl_matrix_alloc(g, g);
         gv = gsl_matrix_alloc(g, g);
         gs = gsl_vector_alloc(g);
+        svd = new SingularValueWork(static_cast<int>(g), static_cast<int>(g));
+        block = dim1Double(static_cast<int>(g * g));
     }
     ~Buffers() {
         if (gu) gsl_matrix_free(gu);
         if (gv) gsl_matrix_free(gv);
         if (gs) gsl_vector_free(gs);
+        delete svd;
+        free1D(block);
     }
     Buffers(const Buffers&) = delete;
     Buffers& operator=(const Buffers&) = delete;
@@ -41,6 +46,8 @@ struct ComparisonWorkspace<T>::Buffers {
     gsl_matrix* gu = nullptr;
     gsl_matrix* gv = nullptr;
     gsl_vector* gs = nullptr;
+    SingularValueWork* svd = nullptr;  // the coefficient alone: singular values without vectors
+    double* block = nullptr;           // the pa x pb block of C they are taken from
 };
 
 template <class T>
@@ -181,6 +188,27 @@ void CompleteBasis(gsl_matrix* u) {
     }
 }
 
+// The sum of the singular values of the pa x pb block of C (the rest of the padded square is
+// zero), at most n - 1 of them (the rank of centred configurations), by LAPACK's divide-and-
+// conquer decomposition on the smaller order; 0 when C is not finite or the decomposition fails.
+template <class T>
+T SingularValueSum(int n, int pa, int pb, T** C, typename ComparisonWorkspace<T>::Buffers& w) {
+    if (pa < 1 || pb < 1) return T(0);
+    // Column-major with rows >= columns: C itself when pa >= pb, else its transpose.
+    const bool tall = pa >= pb;
+    const int M = tall ? pa : pb, N = tall ? pb : pa;
+    double* x = w.block;
+    for (int a = 0; a < pa; a++)
+        for (int b = 0; b < pb; b++) {
+            if (!std::isfinite(C[a][b])) return T(0);
+            x[tall ? a + b * M : b + a * M] = double(C[a][b]);
+        }
+    if (!SingularValues(M, N, x, *w.svd)) return T(0);
+    T coef = T(0);
+    for (int k = 0; k < N && k < n - 1; k++) coef += T(w.svd->s[k]);
+    return std::isfinite(coef) ? coef : T(0);
+}
+
 // Procrustes coefficient of A (n x pa) and B (n x pb), both n objects by variables. Both are
 // centred and scaled to unit total variance; C = A'B / (n - 1) in a zero-filled q x q matrix,
 // q = max(pa, pb); the coefficient is the sum of C's singular values. When Z is given it
@@ -223,6 +251,7 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
     T f = T(1) / T(n - 1);
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < q; b++) C[a][b] *= f;
+    if (!Z) return SingularValueSum(n, pa, pb, C, w);
     // One-sided Jacobi on views of the work space's GSL blocks allocates nothing (GSL's
     // Golub-Reinsch form allocates its bidiagonalisation at each call); u becomes U, v receives V.
     gsl_matrix_view u = gsl_matrix_submatrix(w.gu, 0, 0, q, q);

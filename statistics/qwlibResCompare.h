@@ -23,8 +23,9 @@ double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y);
 
 // Procrustes coefficient: both configurations column-centred and scaled to unit total
 // variance, C = A'B / (n - 1) (A the narrower one) in a zero-filled square matrix of order
-// max(p1, p2); the result is the sum of the singular values of C. 0 when the decomposition
-// fails, the total variance of either is 0 or C is not finite.
+// max(p1, p2); the result is the sum of the singular values of C (at most n - 1 of them, the
+// rank of centred configurations; without Z, from LAPACK's decomposition on the smaller order).
+// 0 when the decomposition fails, the total variance of either is 0 or C is not finite.
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y);
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y);
 // The same with A = X and B = Y always; Z (n x max(p1, p2)) receives the standardised Y

@@ -3,6 +3,7 @@
 #ifndef TNXPERMINTERNAL_H
 #define TNXPERMINTERNAL_H
 
+#include "foundation/TnxBlas.h"
 #include "matrix/qwLinearModels.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/TNXPERMTEST.h"
@@ -31,7 +32,9 @@ struct PartialWork {
 // then serves every comparison it enters. Buffers sized once (n x maxCols).
 struct Config {
     int n = 0, maxCols = 0, cols = 0;
-    double** c = nullptr;  // centred columns
+    double* block = nullptr;  // the n x maxCols cells, row-major, which the BLAS reads
+    double* proj = nullptr;   // n x maxCols values: the projections of Components::Residuals
+    double** c = nullptr;     // centred columns: row pointers into block
     double ss = 0.0;       // sum of squares of c (Procrustes)
     bool variance = false; // some centred cell differs from 0
     bool missing = false;  // the source holds -999: the comparison takes the library's form
@@ -51,24 +54,33 @@ struct Config {
     // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
     // c'c and cc', which have the same non-zero eigenvalues.
     double Gram2() const;
+    // With more columns than objects: the n x n triangle R of c' = Q R (row-major, zero below
+    // the diagonal), formed on first use; the singular values of A'B are those of RA RB'.
+    const double* Triangle() const;
     double* work = nullptr;  // maxCols values (Components::Residuals)
     double* gram = nullptr;  // maxCols x maxCols upper triangle, row-major
 private:
     mutable double gram2_ = 0.0;
     mutable bool gramDone_ = false;
+    // The QR decomposition of c' (maxCols > n only): its copy, reflectors, work, the triangle.
+    double* qr_ = nullptr;
+    double* tau_ = nullptr;
+    double* qrWork_ = nullptr;
+    int qrLwork_ = 0;
+    double* tri_ = nullptr;
+    mutable bool triDone_ = false;
 };
 
-// The buffers of Compare: the cross product of two configurations and the blocks of its
-// singular value decomposition, for at most maxCols columns on either side, and the work
-// spaces of the library's comparison for tables with -999 (n objects).
+// The buffers of Compare: the cross product of two configurations and the work space of its
+// singular values, for at most maxCols columns on either side, and the work spaces of the
+// library's comparison for tables with -999 (n objects).
 struct CongruenceWork {
     int n = 0, maxCols = 0;
-    double* cross = nullptr;  // pA x pB, row-major
-    double* jacobi = nullptr; // the square whose singular values are summed (Procrustes)
+    double* cross = nullptr;   // pA x pB, row-major
+    double* square = nullptr;  // the scaled cross product whose singular values are summed
     ComparisonWorkspace<double> compare;
     ComparisonWorkspace<float> compareF;
-    struct Gsl;
-    Gsl* g = nullptr;
+    SingularValueWork svd;
     CongruenceWork(int n_, int maxCols_);
     ~CongruenceWork();
     CongruenceWork(const CongruenceWork&) = delete;
@@ -78,11 +90,12 @@ struct CongruenceWork {
 // Procrustes (2) or RV (3) congruence of two prepared configurations; 0 for another method.
 // RV = ||A'B||^2 / (||A'A|| ||B'B||), the n x n form's sums through the pA x pB cross products
 // (sum S.T = tr(AA'BB') = ||A'B||^2); Procrustes = the sum of the singular values of A'B over
-// the square root of the two sums of squares, the padded square's decomposition without its
-// zero rows. Tables with -999 go through RVcoeff / ProcrustesCoeff.
+// the square root of the two sums of squares, from LAPACK's divide-and-conquer decomposition
+// on the smaller order, at most n - 1 of them (the rank of centred configurations). Tables with
+// -999 go through RVcoeff / ProcrustesCoeff.
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w);
-// Sum of the singular values of an n x n matrix given by columns (col[j * n + i]); the
-// columns are overwritten.
+// Sum of the singular values of an n x n matrix given by columns (col[j * n + i]) by one-sided
+// Jacobi; the columns are overwritten. The reference form of the decomposition Compare uses.
 double NuclearNorm(int n, double* col);
 
 // The principal components of stacked covariate columns (centred and normalised, so those of
@@ -92,10 +105,11 @@ struct Components {
     int n = 0, maxCols = 0;
     int m = 0;        // covariate columns entered by the last Compute
     int kept = 0;     // orthonormal score vectors in Q
-    double** V = nullptr;  // maxCols x n: standardised covariate columns
-    double** Q = nullptr;  // maxCols x n: orthonormal scores
-    struct Gsl;
-    Gsl* g = nullptr;
+    double* V = nullptr;  // maxCols x n: standardised covariate columns, row-major
+    double* Q = nullptr;  // maxCols x n: orthonormal scores, row-major
+    double* C = nullptr;  // m x m: their correlations, then LAPACK's eigenvectors
+    double* E = nullptr;  // the eigenvectors of the used axes, one per row
+    SymmetricEigenWork eigen;
     Components(int n_, int maxCols_);
     ~Components();
     Components(const Components&) = delete;
@@ -123,6 +137,10 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
 // root of the squared differences added in column order, as the library's distance does, so
 // the numbers are the same; four pairs are formed side by side for speed.
 void EuclideanUpper(int n, int cols, double** x, double* out);
+// The same distances from the cross products of the centred rows, through the BLAS:
+// d(i, j)^2 = g_ii + g_jj - 2 g_ij, a negative rounding taken as 0. For tables of many columns;
+// equal to the loop's to rounding. Work: means cols values, centred n x cols, gram n x n.
+void EuclideanUpperGram(int n, int cols, double** x, double* means, double* centred, double* gram, double* out);
 
 }  // namespace permtest
 

@@ -1,5 +1,6 @@
 // Partial Procrustes and RV congruence: two configurations compared after removing what one or
 // more covariate matrices explain (the counterpart of the partial Mantel correlation).
+#include "foundation/TnxBlas.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/qwLinearModels.h"
 #include "statistics/qwlibRes.h"
@@ -7,10 +8,6 @@
 #include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
-#include <gsl/gsl_eigen.h>
-#include <gsl/gsl_linalg.h>
-#include <gsl/gsl_matrix.h>
-#include <gsl/gsl_vector.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,15 +17,32 @@ namespace permtest {
 // ------------------------------------------------------------------ prepared configurations
 
 Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
-    c = dim2Double(std::max(n, 1), maxCols);
+    const int rows = std::max(n, 1);
+    block = dim1Double(rows * maxCols);
+    proj = dim1Double(rows * maxCols);
+    c = reinterpret_cast<double**>(dim1Dptr(rows));
+    for (int i = 0; i < rows; i++) c[i] = block + i * maxCols;
     work = dim1Double(maxCols);
     gram = dim1Double(maxCols * maxCols);
+    if (maxCols > n && n > 0) {
+        qr_ = dim1Double(maxCols * n);
+        tau_ = dim1Double(n);
+        qrLwork_ = QrWorkSize(maxCols, n);
+        qrWork_ = dim1Double(qrLwork_);
+        tri_ = dim1Double(n * n);
+    }
 }
 
 Config::~Config() {
-    free2D(c, std::max(n, 1));
+    free1D(c);
+    free1D(block);
+    free1D(proj);
     free1D(work);
     free1D(gram);
+    free1D(qr_);
+    free1D(tau_);
+    free1D(qrWork_);
+    free1D(tri_);
 }
 
 namespace {
@@ -79,76 +93,52 @@ void Config::Finish() {
             ss += c[i][j] * c[i][j];
         }
     gramDone_ = false;
+    triDone_ = false;
 }
 
 double Config::Gram2() const {
     if (gramDone_) return gram2_;
+    // The smaller of c'c and cc' (the same non-zero eigenvalues, so the same squared norm).
+    const int m = std::min(cols, n);
+    if (cols <= n)
+        MatMulAt(cols, cols, n, block, maxCols, block, maxCols, gram, cols);
+    else
+        MatMulBt(n, n, cols, block, maxCols, block, maxCols, gram, n);
     double sum = 0.0;
-    if (cols <= n) {
-        // c'c accumulated row by row of c (contiguous), upper triangle.
-        for (int e = 0; e < cols * cols; e++) gram[e] = 0.0;
-        for (int i = 0; i < n; i++) {
-            const double* r = c[i];
-            for (int a = 0; a < cols; a++) {
-                double* g = gram + a * cols;
-                const double ra = r[a];
-                for (int b = a; b < cols; b++) g[b] += ra * r[b];
-            }
-        }
-        for (int a = 0; a < cols; a++) {
-            const double* g = gram + a * cols;
-            sum += g[a] * g[a];
-            for (int b = a + 1; b < cols; b++) sum += 2.0 * g[b] * g[b];
-        }
-    } else {
-        // cc': products of rows.
-        for (int i = 0; i < n; i++)
-            for (int j = i; j < n; j++) {
-                const double* a = c[i];
-                const double* b = c[j];
-                // Four running sums in a fixed order let the products overlap.
-                double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
-                int k = 0;
-                for (; k + 3 < cols; k += 4) {
-                    d0 += a[k] * b[k];
-                    d1 += a[k + 1] * b[k + 1];
-                    d2 += a[k + 2] * b[k + 2];
-                    d3 += a[k + 3] * b[k + 3];
-                }
-                for (; k < cols; k++) d0 += a[k] * b[k];
-                const double d = (d0 + d1) + (d2 + d3);
-                sum += (i == j ? 1.0 : 2.0) * d * d;
-            }
-    }
+    for (int e = 0; e < m * m; e++) sum += gram[e] * gram[e];
     gram2_ = sum;
     gramDone_ = true;
     return sum;
 }
 
-struct CongruenceWork::Gsl {
-    gsl_matrix* u;
-    gsl_vector* s;
-};
+const double* Config::Triangle() const {
+    if (!tri_ || cols <= n) return nullptr;
+    if (triDone_) return tri_;
+    // c (n x cols, row-major) is c' column-major with leading dimension cols.
+    for (int i = 0; i < n; i++) std::copy(c[i], c[i] + cols, qr_ + i * cols);
+    if (!QrDecomposition(cols, n, qr_, tau_, qrWork_, qrLwork_)) return nullptr;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) tri_[i * n + j] = j >= i ? qr_[i + j * cols] : 0.0;
+    triDone_ = true;
+    return tri_;
+}
 
 CongruenceWork::CongruenceWork(int n_, int maxCols_)
-    : n(n_), maxCols(std::max(maxCols_, 1)), compare(n_, maxCols, maxCols), compareF(n_, maxCols, maxCols) {
+    : n(n_), maxCols(std::max(maxCols_, 1)), compare(n_, maxCols, maxCols), compareF(n_, maxCols, maxCols),
+      svd(maxCols, maxCols) {
     cross = dim1Double(maxCols * maxCols);
-    const size_t m = static_cast<size_t>(maxCols);
-    jacobi = dim1Double(maxCols * maxCols);
-    g = new Gsl{gsl_matrix_alloc(m, m), gsl_vector_alloc(m)};
+    square = dim1Double(maxCols * maxCols);
 }
 
 CongruenceWork::~CongruenceWork() {
     free1D(cross);
-    gsl_matrix_free(g->u);
-    free1D(jacobi);
-    gsl_vector_free(g->s);
-    delete g;
+    free1D(square);
 }
 
 // Sum of the singular values of the n x n matrix whose columns are col[0..n-1], col[j * n + i]
 // row i of column j: one-sided (Hestenes) Jacobi rotates pairs of columns until every pair is
-// orthogonal to rounding; the singular values are then the column lengths. Works in place.
+// orthogonal to rounding; the singular values are then the column lengths. Works in place. The
+// slow, plainly correct form that the LAPACK decomposition of Compare is checked against.
 double NuclearNorm(int n, double* col) {
     auto dot = [n](const double* a, const double* b) {
         double d = 0.0;
@@ -182,6 +172,21 @@ double NuclearNorm(int n, double* col) {
     return sum;
 }
 
+namespace {
+
+// The sum of the singular values of the column-major M x N matrix sq (M >= N), overwritten;
+// centred configurations of n objects have rank at most n - 1, and the values beyond are
+// rounding, left out. 0 when the decomposition fails.
+double SumOfSingularValues(int n, int M, int N, double* sq, CongruenceWork& w) {
+    if (!SingularValues(M, N, sq, w.svd)) return 0.0;
+    const int rank = std::min(N, n - 1);
+    double coef = 0.0;
+    for (int k = 0; k < rank; k++) coef += w.svd.s[k];
+    return std::isfinite(coef) ? coef : 0.0;
+}
+
+}  // namespace
+
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) {
     if (method != 2 && method != 3) return 0.0;
     const int pa = A.cols, pb = B.cols, n = A.n;
@@ -191,18 +196,26 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
         return 0.0;
     }
     if (pa < 1 || pb < 1) return 0.0;
-    // A'B, row by row of A so that the inner loop runs along rows of B.
-    double* x = w.cross;
-    for (int e = 0; e < pa * pb; e++) x[e] = 0.0;
-    for (int i = 0; i < n; i++) {
-        const double* ra = A.c[i];
-        const double* rb = B.c[i];
-        for (int a = 0; a < pa; a++) {
-            double* row = x + a * pb;
-            const double va = ra[a];
-            for (int b = 0; b < pb; b++) row[b] += va * rb[b];
+    // A configuration without variance carries no shape to compare (Procrustes).
+    if (method == 2 && (!A.variance || !B.variance)) return 0.0;
+    const double scale = method == 2 ? 1.0 / std::sqrt(A.ss * B.ss) : 0.0;
+    // Procrustes of two tables much wider than the objects: A'B = QA RA RB' QB', so its
+    // singular values are those of the n x n product RA RB' of the two triangles, decomposed in
+    // place of the larger A'B (worth the two decompositions from half as many columns again).
+    if (method == 2 && 2 * std::min(pa, pb) > 3 * n && n <= w.maxCols) {
+        const double* ra = A.Triangle();
+        const double* rb = B.Triangle();
+        if (ra && rb) {
+            double* sq = w.square;
+            MatMulBt(n, n, n, ra, n, rb, n, sq, n, scale);
+            for (int e = 0; e < n * n; e++)
+                if (!std::isfinite(sq[e])) return 0.0;
+            return SumOfSingularValues(n, n, n, sq, w);
         }
     }
+    // A'B (pa x pb, row-major).
+    double* x = w.cross;
+    MatMulAt(pa, pb, n, A.block, A.maxCols, B.block, B.maxCols, x, pb);
     if (method == 3) {
         const double den = std::sqrt(A.Gram2() * B.Gram2());
         if (den == 0.0) return 0.0;
@@ -210,62 +223,32 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
         for (int e = 0; e < pa * pb; e++) sp += x[e] * x[e];
         return sp / den;
     }
-    // A configuration without variance carries no shape to compare.
-    if (!A.variance || !B.variance) return 0.0;
-    // The taller orientation of A'B (rows >= columns) is reduced by Householder QR to its
-    // N x N triangle, which has the same singular values; one-sided Jacobi then gives them. Both
-    // work in place on the work space (GSL's Golub-Kahan form allocates at each call).
+    // The singular values of A'B scaled, in the orientation with rows >= columns so that LAPACK
+    // works on the smaller order: the row-major A'B is the column-major (A'B)' as it stands.
     const bool tall = pa >= pb;
-    const size_t M = static_cast<size_t>(tall ? pa : pb), N = static_cast<size_t>(tall ? pb : pa);
-    gsl_matrix_view u = gsl_matrix_submatrix(w.g->u, 0, 0, M, N);
-    gsl_vector_view sv = gsl_vector_subvector(w.g->s, 0, N);
-    const double scale = 1.0 / std::sqrt(A.ss * B.ss);
+    const int M = tall ? pa : pb, N = tall ? pb : pa;
+    double* sq = w.square;
     for (int a = 0; a < pa; a++)
         for (int b = 0; b < pb; b++) {
             const double val = x[a * pb + b] * scale;
             if (!std::isfinite(val)) return 0.0;
-            if (tall)
-                gsl_matrix_set(&u.matrix, a, b, val);
-            else
-                gsl_matrix_set(&u.matrix, b, a, val);
+            sq[tall ? a + b * pa : a * pb + b] = val;
         }
-    if (M > N && gsl_linalg_QR_decomp(&u.matrix, &sv.vector) != 0) return 0.0;  // sv: the QR's tau
-    // The columns of the triangle (of the matrix itself when square), each one contiguous.
-    double* col = w.jacobi;
-    const int nc = static_cast<int>(N);
-    for (int j = 0; j < nc; j++)
-        for (int i = 0; i < nc; i++) col[j * nc + i] = (M == N || j >= i) ? gsl_matrix_get(&u.matrix, i, j) : 0.0;
-    const double coef = NuclearNorm(nc, col);
-    return std::isfinite(coef) ? coef : 0.0;
+    return SumOfSingularValues(n, M, N, sq, w);
 }
 
 // ------------------------------------------------------------------ covariate components
 
-struct Components::Gsl {
-    gsl_matrix* C;
-    gsl_matrix* vec;
-    gsl_vector* val;
-    gsl_eigen_symmv_workspace** ws;  // one for each order 1..maxCols (GSL's takes one order)
-};
-
-Components::Components(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
-    V = dim2Double(maxCols, std::max(n, 1));
-    Q = dim2Double(maxCols, std::max(n, 1));
-    const size_t m = static_cast<size_t>(maxCols);
-    g = new Gsl{gsl_matrix_alloc(m, m), gsl_matrix_alloc(m, m), gsl_vector_alloc(m),
-                new gsl_eigen_symmv_workspace*[m]};
-    for (size_t k = 0; k < m; k++) g->ws[k] = gsl_eigen_symmv_alloc(k + 1);
-}
+Components::Components(int n_, int maxCols_)
+    : n(n_), maxCols(std::max(maxCols_, 1)), V(dim1Double(maxCols * std::max(n, 1))),
+      Q(dim1Double(maxCols * std::max(n, 1))), C(dim1Double(maxCols * maxCols)), E(dim1Double(maxCols * maxCols)),
+      eigen(maxCols) {}
 
 Components::~Components() {
-    free2D(V, maxCols);
-    free2D(Q, maxCols);
-    gsl_matrix_free(g->C);
-    gsl_matrix_free(g->vec);
-    gsl_vector_free(g->val);
-    for (int k = 0; k < maxCols; k++) gsl_eigen_symmv_free(g->ws[k]);
-    delete[] g->ws;
-    delete g;
+    free1D(V);
+    free1D(Q);
+    free1D(C);
+    free1D(E);
 }
 
 bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFactor) {
@@ -274,60 +257,67 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         for (int j = 0; j < cov[c].columns; j++) {
             if (cov[c].select && cov[c].select[j] != 1) continue;
             if (m >= maxCols) return false;
-            for (int i = 0; i < n; i++) V[m][i] = cov[c].matrix[i][j];
+            for (int i = 0; i < n; i++) V[m * n + i] = cov[c].matrix[i][j];
             m++;
         }
     if (m == 0) return false;
     // Each column centred and scaled to unit length (a constant one stays 0): V V' is then
     // their correlation matrix.
     for (int r = 0; r < m; r++) {
+        double* vr = V + r * n;
         double sum = 0.0;
-        for (int i = 0; i < n; i++) sum += V[r][i];
+        for (int i = 0; i < n; i++) sum += vr[i];
         const double mean = sum / n;
         double ss = 0.0;
         for (int i = 0; i < n; i++) {
-            V[r][i] -= mean;
-            ss += V[r][i] * V[r][i];
+            vr[i] -= mean;
+            ss += vr[i] * vr[i];
         }
         const double len = ss > 0.0 ? std::sqrt(ss) : 1.0;
-        for (int i = 0; i < n; i++) V[r][i] /= len;
+        for (int i = 0; i < n; i++) vr[i] /= len;
     }
-    gsl_matrix_view C = gsl_matrix_submatrix(g->C, 0, 0, m, m);
-    gsl_matrix_view vec = gsl_matrix_submatrix(g->vec, 0, 0, m, m);
-    gsl_vector_view val = gsl_vector_subvector(g->val, 0, m);
-    for (int a = 0; a < m; a++)
-        for (int b = a; b < m; b++) {
-            double d = 0.0;
-            for (int i = 0; i < n; i++) d += V[a][i] * V[b][i];
-            gsl_matrix_set(&C.matrix, a, b, d);
-            gsl_matrix_set(&C.matrix, b, a, d);
-        }
-    if (gsl_eigen_symmv(&C.matrix, &val.vector, &vec.matrix, g->ws[m - 1]) != 0 ||
-        gsl_eigen_symmv_sort(&val.vector, &vec.matrix, GSL_EIGEN_SORT_VAL_DESC) != 0)
-        return true;  // no component: the residuals are the centred configurations
+    // More columns than objects: the n x n product V'V has the same non-zero eigenvalues as
+    // V V' (the others are 0), and its eigenvectors are the scores V'e scaled to unit length;
+    // the smaller order is decomposed.
+    const bool wide = m > n;
+    const int order = wide ? n : m;
+    if (wide)
+        MatMulAt(n, n, m, V, n, V, n, C, n);
+    else
+        MatMulBt(m, m, n, V, n, V, n, C, m);
+    for (int e = 0; e < order * order; e++)
+        if (!std::isfinite(C[e])) return true;  // no component: the residuals are the centred configurations
+    if (!SymmetricEigen(order, C, eigen)) return true;
+    // Largest first: the k-th axis is LAPACK's (order - 1 - k)-th; beyond the order, 0.
+    auto value = [&](int k) { return k < order ? eigen.values[order - 1 - k] : 0.0; };
     // The axes whose eigenvalue is above 1e-6 % of the positive total, at most (n - 2) / f.
     double positive = 0.0;
     for (int k = 0; k < m; k++) {
-        const double e = gsl_vector_get(&val.vector, k);
+        const double e = value(k);
         if (!std::isfinite(e)) return true;
         if (e > 0) positive += e;
     }
     int axes = 0;
     if (positive > 0.0)
         for (int k = 0; k < m; k++)
-            if (100.0 * gsl_vector_get(&val.vector, k) / positive > 1e-6) axes++;
+            if (100.0 * value(k) / positive > 1e-6) axes++;
     const double limit = double(n - 2) / overfitFactor;
     // (A limit that is not a number, 0 / 0, allows none.)
-    int used = double(axes) <= limit ? axes : (limit >= 0.0 ? int(limit) : 0);
+    const int used = double(axes) <= limit ? axes : (limit >= 0.0 ? int(limit) : 0);
+    if (used < 1) return true;
+    // The scores of the used axes: the eigenvectors themselves when wide, else V'e at once,
+    // the rows of E being the eigenvectors.
+    if (wide) {
+        for (int k = 0; k < used; k++) std::copy(C + (n - 1 - k) * n, C + (n - k) * n, Q + k * n);
+    } else {
+        for (int k = 0; k < used; k++) std::copy(C + (m - 1 - k) * m, C + (m - k) * m, E + k * m);
+        MatMul(used, n, m, E, m, V, n, Q, n);
+    }
     // The scores, centred, made orthonormal one after the other; a score that the ones before
     // explain (within 1e-12 of its own sum of squares) is dropped, as the regression does.
     for (int k = 0; k < used; k++) {
-        double* q = Q[kept];
-        for (int i = 0; i < n; i++) q[i] = 0.0;
-        for (int r = 0; r < m; r++) {
-            const double e = gsl_matrix_get(&vec.matrix, r, k);
-            for (int i = 0; i < n; i++) q[i] += V[r][i] * e;
-        }
+        double* q = Q + kept * n;
+        if (kept != k) std::copy(Q + k * n, Q + (k + 1) * n, q);
         double sum = 0.0;
         for (int i = 0; i < n; i++) sum += q[i];
         const double mean = sum / n;
@@ -337,9 +327,10 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
             own += q[i] * q[i];
         }
         for (int j = 0; j < kept; j++) {
+            const double* qj = Q + j * n;
             double d = 0.0;
-            for (int i = 0; i < n; i++) d += Q[j][i] * q[i];
-            for (int i = 0; i < n; i++) q[i] -= d * Q[j][i];
+            for (int i = 0; i < n; i++) d += qj[i] * q[i];
+            for (int i = 0; i < n; i++) q[i] -= d * qj[i];
         }
         double rem = 0.0;
         for (int i = 0; i < n; i++) rem += q[i] * q[i];
@@ -356,20 +347,10 @@ void Components::Residuals(const Config& in, Config& out) const {
     out.cols = cols;
     out.source = nullptr;
     for (int i = 0; i < n; i++) std::copy(in.c[i], in.c[i] + cols, out.c[i]);
-    for (int k = 0; k < kept; k++) {
-        const double* q = Q[k];
-        double* d = out.work;
-        for (int j = 0; j < cols; j++) d[j] = 0.0;
-        for (int i = 0; i < n; i++) {
-            const double* r = out.c[i];
-            const double qi = q[i];
-            for (int j = 0; j < cols; j++) d[j] += qi * r[j];
-        }
-        for (int i = 0; i < n; i++) {
-            double* r = out.c[i];
-            const double qi = q[i];
-            for (int j = 0; j < cols; j++) r[j] -= qi * d[j];
-        }
+    if (kept > 0 && cols > 0) {
+        // out = in - Q' (Q in): the parts along the orthonormal scores removed at once.
+        MatMul(kept, cols, n, Q, n, in.block, in.maxCols, out.proj, cols);
+        MatMulAt(n, cols, kept, Q, n, out.proj, cols, out.block, out.maxCols, -1.0, 1.0);
     }
     out.Finish();
 }

@@ -7,6 +7,8 @@
 #include "traits/TNXPERMTEST.h"
 #include "traits/TNXPERMInternal.h"
 
+#include "foundation/TnxBlas.h"
+#include "foundation/TnxThreads.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
@@ -19,8 +21,16 @@
 #include <gsl/gsl_rng.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace permtest {
 
@@ -56,6 +66,24 @@ void EuclideanUpper(int n, int cols, double** x, double* out) {
     }
 }
 
+void EuclideanUpperGram(int n, int cols, double** x, double* means, double* centred, double* gram, double* out) {
+    // Columns centred first: the distances do not change, and the cross products they are
+    // formed from stay of the order of the distances themselves. Row by row, along the memory.
+    std::fill(means, means + cols, 0.0);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) means[j] += x[i][j];
+    for (int j = 0; j < cols; j++) means[j] /= n;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) centred[i * cols + j] = x[i][j] - means[j];
+    GramUpper(n, cols, centred, cols, gram, n);
+    int e = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            const double sq = gram[i * n + i] + gram[j * n + j] - 2.0 * gram[i * n + j];
+            out[e++] = sq > 0.0 ? std::sqrt(sq) : 0.0;
+        }
+}
+
 }  // namespace permtest
 
 namespace {
@@ -63,6 +91,8 @@ namespace {
 using namespace permtest;
 
 const int kDigits = 6;
+// From this many columns the distances among communities come from the BLAS's cross products.
+const int kGramColumns = 32;
 
 // ------------------------------------------------------------------ Mantel kernels
 
@@ -233,25 +263,110 @@ struct Stats {
     double xt, xr, tr, xe_r, te_r, xt_r;  // intermediates printed but not tested
 };
 
-template <class T>
-T** Dim2(int r, int c);
-template <>
-double** Dim2<double>(int r, int c) { return dim2Double(std::max(r, 1), std::max(c, 1)); }
-template <>
-float** Dim2<float>(int r, int c) { return dim2Dfloat(std::max(r, 1), std::max(c, 1)); }
-
-// A matrix owned by the workspace, released with the row count it was made with.
+// A matrix owned by the workspace: rows of one contiguous block (ld = the columns), so that the
+// BLAS can read and write it whole, with the row pointers the library's routines take.
 template <class T>
 struct Mat {
-    int rows;
+    int rows, ld;
+    T* block;
     T** m;
-    Mat(int r, int c) : rows(std::max(r, 1)), m(Dim2<T>(r, c)) {}
-    ~Mat() { free2D(m, rows); }
+    Mat(int r, int c)
+        : rows(std::max(r, 1)), ld(std::max(c, 1)),
+          block(static_cast<T*>(dim1D(sizeof(T), rows * ld))), m(reinterpret_cast<T**>(dim1Dptr(rows))) {
+        for (int i = 0; i < rows; i++) m[i] = block + i * ld;
+    }
+    ~Mat() {
+        free1D(m);
+        free1D(block);
+    }
     Mat(const Mat&) = delete;
     Mat& operator=(const Mat&) = delete;
-    T* operator[](int i) { return m[i]; }
+    T* operator[](int i) const { return m[i]; }
 };
 
+// The non-zero cells of a table, row by row, for a belonging table mostly of zeros (crisp types,
+// taxa): its product with W then runs over those cells only.
+struct SparseRows {
+    int* start = nullptr;  // rows + 1 offsets into col and val
+    int* col = nullptr;
+    double* val = nullptr;
+    bool use = false;  // at most a quarter of the cells are non-zero, none -999
+    SparseRows() = default;
+    ~SparseRows() {
+        free1D(start);
+        free1D(col);
+        free1D(val);
+    }
+    SparseRows(const SparseRows&) = delete;
+    SparseRows& operator=(const SparseRows&) = delete;
+    void Build(int rows, int cols, double** m) {
+        int nnz = 0;
+        for (int i = 0; i < rows; i++)
+            for (int j = 0; j < cols; j++) {
+                if (IsMissing(m[i][j])) return;
+                nnz += m[i][j] != 0.0;
+            }
+        if (4.0 * nnz > double(rows) * cols) return;
+        use = true;
+        start = dim1Dint(rows + 1);
+        col = dim1Dint(std::max(nnz, 1));
+        val = dim1Double(std::max(nnz, 1));
+        int e = 0;
+        for (int i = 0; i < rows; i++) {
+            start[i] = e;
+            for (int j = 0; j < cols; j++)
+                if (m[i][j] != 0.0) col[e] = j, val[e++] = m[i][j];
+        }
+        start[rows] = e;
+    }
+};
+
+struct Engine;
+
+// What one thread changes while it computes the statistics of a list: the permuted tables, the
+// community matrices and their resemblances, the configurations and the comparisons' buffers.
+// Made once per thread before the loop; the observed statistics use the first.
+struct Work {
+    int* idx;       // rows of the present OTUs under the current list
+    double* sumT;   // work rows of the weighted means
+    double* weightT;
+    int* list;      // this iteration's list, its first s entries
+
+    Mat<float> Brnd;
+    Mat<double> Urnd, Qrnd;
+    Mat<float> SbRnd;
+    Mat<double> SfRnd;
+    Mat<float> axesRnd;
+    Mat<double> T, DT, X, DX, P, DP, DR, DRaoPhyl;
+    Mat<double> R, RaoPhyl;  // n x 1, so that they also serve as configurations
+
+    TriVec triDT, triDX, triDP, triDR, triDF, triSf;
+
+    // The products through the BLAS: W and the relative abundances with their columns moved to
+    // the OTUs the list names (Wp X = W Urnd), the Rao products, and the centred rows and their
+    // cross products of the distances among communities.
+    Mat<double> Wp, Pp, M, means, centred, gram;
+
+    PartialWork partial;
+    // Procrustes and RV: the permuted tables prepared once per iteration, residuals on the
+    // covariate components, and the buffers of the comparisons.
+    Config cT, cX, cR, cF, cP, cAxes, rA, rB;
+    CongruenceWork cw;
+    Components comp;
+
+    explicit Work(const Engine& e);
+    ~Work() {
+        free1D(idx);
+        free1D(sumT);
+        free1D(weightT);
+        free1D(list);
+    }
+    Work(const Work&) = delete;
+    Work& operator=(const Work&) = delete;
+};
+
+// The data of one test that no permutation changes, prepared once and only read by the threads,
+// and the list's drawing state.
 struct Engine {
     PermTest_FunctionalPhyl_Correl_Input& in;
     int n, s, p, k, q, v, a;
@@ -267,9 +382,6 @@ struct Engine {
     int** present;
     double** prob;       // relative abundances of the present OTUs (Rao entropies)
     double* abundTotal;  // their total; the entropy is 0 when it is not positive
-    int* idx;            // rows of the present OTUs under the current list
-    double* sumT;        // work rows of the weighted means
-    double* weightT;
     bool bfFixedSpread = false;  // see ro(BF) in Compute
     double sfNorm = 0.0;
     bool SbMissing = false, SfMissing = false, BMissing = false, UMissing = false, QMissing = false;
@@ -279,30 +391,18 @@ struct Engine {
     Mat<float> SbSym;  // Sb mirrored (read by the permuted Sb and the random-data file)
     Mat<double> SfSym;
     Mat<double> DEs, DYs, DZs;  // caller's resemblances, mirrored (printing only)
+    Mat<float> Bn;
+    Mat<double> Uc, Qc;  // U and Q as blocks for the BLAS
+    SparseRows Us, Qs;   // or their non-zero cells, when few
 
-    Mat<float> Brnd;
-    Mat<double> Urnd, Qrnd;
-    Mat<float> SbRnd;
-    Mat<double> SfRnd;
-    Mat<float> axesRnd, Bn;
-    Mat<double> T, DT, X, DX, P, DP, DR, DRaoPhyl;
-    Mat<double> R, RaoPhyl;  // n x 1, so that they also serve as configurations
+    TriVec triDE, triDY, triDZ, triSb, triSf;
 
-    TriVec triDE, triDY, triDZ, triDT, triDX, triDP, triDR, triDF;
-    TriVec triSb, triSf;
-
-    PartialWork partial;
-
-    // Procrustes and RV: the fixed tables prepared once, the permuted ones once per iteration,
-    // residuals on the covariate components, and the buffers of the comparisons.
-    Config cE, cY, cZ, cT, cX, cR, cF, cP;
-    Config cBn, cAxes;  // ro(BF): the single-precision configurations carried in double
-    Config rA, rB;
-    CongruenceWork cw;
-    Components comp;
+    // Procrustes and RV: the fixed tables prepared once.
+    Config cE, cY, cZ;
+    Config cBn;  // ro(BF): the single-precision configuration carried in double
 
     int* identity;
-    int* list;
+    int* list;    // the drawing state: each draw starts from the list the previous one left
     int listLen;  // L: occurrences under the weighted null model, s otherwise
 
     Engine(PermTest_FunctionalPhyl_Correl_Input& rec)
@@ -313,20 +413,11 @@ struct Engine {
           method(rec.optRo), code(TranslateReseOpt_TARNEX_ORBALD(rec.reseOpt)), nTri(n * (n - 1) / 2),
           sTri(phyl ? s * (s - 1) / 2 : 0),
           presentCount(dim1Dint(n)), present(dim2Dint(n, s)), prob(dim2Double(n, s)),
-          abundTotal(dim1Double(n)), idx(dim1Dint(s)), sumT(dim1Double(std::max(p, 1))),
-          weightT(dim1Double(std::max(p, 1))),
+          abundTotal(dim1Double(n)),
           Sbd(s, s), Sfd(phyl ? s : 1, phyl ? s : 1), SbSym(s, s), SfSym(phyl ? s : 1, phyl ? s : 1),
-          DEs(n, n), DYs(n, n), DZs(n, n),
-          Brnd(s, p), Urnd(s, k), Qrnd(s, q), SbRnd(s, s), SfRnd(phyl ? s : 1, phyl ? s : 1),
-          axesRnd(s, a), Bn(s, p),
-          T(n, p), DT(n, n), X(n, k), DX(n, n), P(n, q), DP(n, n), DR(n, n), DRaoPhyl(n, n),
-          R(n, 1), RaoPhyl(n, 1),
-          triDE(nTri), triDY(nTri), triDZ(nTri), triDT(nTri), triDX(nTri), triDP(nTri),
-          triDR(nTri), triDF(nTri), triSb(sTri), triSf(sTri),
-          partial(n, p + k + q + 1, std::max(std::max(k, p), q), std::max(std::max(v, s), std::max(k, q))),
-          cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cT(C(n), C(p)), cX(C(n), C(k)), cR(C(n), 1),
-          cF(C(n), 1), cP(C(n), C(q)), cBn(C(s), C(p)), cAxes(C(s), C(a)), rA(C(n), C(Widest())),
-          rB(C(n), C(Widest())), cw(C(n), C(std::max(Widest(), a))), comp(C(n), C(p + k + q + 1)),
+          DEs(n, n), DYs(n, n), DZs(n, n), Bn(s, p), Uc(s, k), Qc(s, q),
+          triDE(nTri), triDY(nTri), triDZ(nTri), triSb(sTri), triSf(sTri),
+          cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cBn(C(s), C(p)),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
 
     ~Engine() {
@@ -334,9 +425,6 @@ struct Engine {
         free2D(present, n);
         free2D(prob, n);
         free1D(abundTotal);
-        free1D(idx);
-        free1D(sumT);
-        free1D(weightT);
         free1D(identity);
         free1D(list);
     }
@@ -347,17 +435,40 @@ struct Engine {
     int C(int size) const { return mantel ? 1 : size; }
     int Widest() const { return std::max(std::max(k, p), std::max(q, std::max(v, s))); }
     void Setup();
-    void Compute(const int* lst, Stats& st);
-    void Draw();
-    double Partial(const Config& A, const Config& B, bool components, const MatrixCovariate* cov, int nCov);
-    void PrintObserved(const Stats& st);
+    // The statistics of the list lst (1-based OTU numbers, s of them) on w's buffers.
+    void Compute(const int* lst, Stats& st, Work& w) const;
+    // Draws the next list from the program's generator into the drawing state, then copies its
+    // first s entries to out.
+    void Draw(int* out);
+    double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
+                   int nCov) const;
+    void Scatter(const int* lst, Work& w) const;
+    void SparseProduct(const int* lst, const SparseRows& m, int cols, Mat<double>& out) const;
+    void RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const;
+    void PrintObserved(const Stats& st, Work& w);
     // The observed block of one Rao entropy: the OTU matrix it is computed from, the entropies
     // and, under Mantel, their resemblance matrix.
     template <class M>
     void PrintObservedRao(FILE* f, const char* title, M** sym, const char* name, double** rao, const TriVec& tri,
                           double** d, const char* reseTitle);
-    void PrintIteration(int it, const Stats& st, const double* count);
+    void PrintIteration(int it, const Stats& st, const double* count, Work& w);
 };
+
+Work::Work(const Engine& e)
+    : idx(dim1Dint(e.s)), sumT(dim1Double(std::max(e.p, 1))), weightT(dim1Double(std::max(e.p, 1))),
+      list(dim1Dint(e.s)), Brnd(e.s, e.p), Urnd(e.s, e.k), Qrnd(e.s, e.q), SbRnd(e.save ? e.s : 1, e.save ? e.s : 1),
+      SfRnd(e.save && e.phyl ? e.s : 1, e.save && e.phyl ? e.s : 1), axesRnd(e.s, e.a), T(e.n, e.p), DT(e.n, e.n),
+      X(e.n, e.k), DX(e.n, e.n), P(e.n, e.q), DP(e.n, e.n), DR(e.n, e.n), DRaoPhyl(e.n, e.n), R(e.n, 1),
+      RaoPhyl(e.n, 1), triDT(e.nTri), triDX(e.nTri), triDP(e.nTri), triDR(e.nTri), triDF(e.nTri), triSf(e.sTri),
+      Wp(e.n, e.s), Pp(e.n, e.s), M(e.n, e.s),
+      means(1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
+      centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
+      gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
+      partial(e.n, e.p + e.k + e.q + 1, std::max(std::max(e.k, e.p), e.q),
+              std::max(std::max(e.v, e.s), std::max(e.k, e.q))),
+      cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)), cR(e.C(e.n), 1), cF(e.C(e.n), 1), cP(e.C(e.n), e.C(e.q)),
+      cAxes(e.C(e.s), e.C(e.a)), rA(e.C(e.n), e.C(e.Widest())), rB(e.C(e.n), e.C(e.Widest())),
+      cw(e.C(e.n), e.C(std::max(e.Widest(), e.a))), comp(e.C(e.n), e.C(e.p + e.k + e.q + 1)) {}
 
 template <class M>
 void MirrorUpper(int n, M** src, M** dst) {
@@ -423,6 +534,13 @@ void Engine::Setup() {
         cE.Set(v, in.E);
         cY.Set(s, in.Y);
         cZ.Set(s, in.Z);
+        // What the comparisons form on first use (the RV sums, the triangles of tables wider
+        // than the communities), formed now: the threads only read them.
+        for (const Config* c : {&cE, &cY, &cZ, &cBn})
+            if (!c->missing) {
+                c->Gram2();
+                c->Triangle();
+            }
     }
     MirrorUpper(n, in.DE, DEs.m);
     triDE.FromUpper(n, DEs.m, true);
@@ -432,9 +550,15 @@ void Engine::Setup() {
         triDY.FromUpper(n, DYs.m, true);
         triDZ.FromUpper(n, DZs.m, true);
     }
-    for (int i = 0; i < s; i++) identity[i] = i + 1;
+    for (int i = 0; i < s; i++) {
+        identity[i] = i + 1;
+        std::copy(in.U[i], in.U[i] + k, Uc[i]);
+        if (phyl) std::copy(in.Q[i], in.Q[i] + q, Qc[i]);
+    }
     BMissing = AnyMissing(s, p, in.B);
     UMissing = AnyMissing(s, k, in.U);
+    Us.Build(s, k, in.U);
+    if (phyl) Qs.Build(s, q, in.Q);
     QMissing = phyl && AnyMissing(s, q, in.Q);
 
     // The list: the occurrences (one entry per positive cell of W, community by community)
@@ -459,62 +583,50 @@ void Engine::Setup() {
     }
 }
 
-// Draws this iteration's list, in the order and with the restrictions of the test.
-void Engine::Draw() {
+// Draws the next list, in the order and with the restrictions of the test.
+void Engine::Draw(int* out) {
     if (in.weightedNullModel) {
-        if (listLen == 0) return;
-        RndListSpecified(listLen, list);
-        // Fewer occurrences than OTUs: the remaining positions are drawn with replacement from
-        // the shuffled occurrences.
-        for (int i = listLen; i < s; i++)
-            list[i] = list[gsl_rng_uniform_int(r, static_cast<unsigned long>(listLen))];
+        if (listLen > 0) {
+            RndListSpecified(listLen, list);
+            // Fewer occurrences than OTUs: the remaining positions are drawn with replacement
+            // from the shuffled occurrences.
+            for (int i = listLen; i < s; i++)
+                list[i] = list[gsl_rng_uniform_int(r, static_cast<unsigned long>(listLen))];
+        }
     } else if (in.restriction == 1) {
         RndListNestedNew(s, in.nestingGroups, 1, list);
     } else if (in.restriction == 0) {
         RndListSpecified(s, list);
     }
+    std::copy(list, list + s, out);
 }
 
-// Rao entropy of one community: prob[0..np-1] the relative abundances of its present OTUs,
-// idx[0..np-1] the rows of the (symmetric) dissimilarities D that the list gives them. The pairs
-// are summed once each and doubled; a -999 dissimilarity is skipped when hasMissing.
-double RaoOf(int np, const double* prob, const int* idx, double** D, bool hasMissing) {
+// Rao entropy of one community over dissimilarities that hold -999: prob[0..np-1] the relative
+// abundances of its present OTUs, idx[0..np-1] the rows of the (symmetric) dissimilarities D
+// that the list gives them. The pairs are summed once each and doubled; a -999 is skipped.
+double RaoOf(int np, const double* prob, const int* idx, double** D) {
     double diag = 0.0, off = 0.0;
     for (int a = 0; a < np; a++) {
         const double* row = D[idx[a]];
         double inner = 0.0;
-        if (hasMissing) {
-            for (int b = a + 1; b < np; b++)
-                if (!IsMissing(row[idx[b]])) inner += prob[b] * row[idx[b]];
-        } else {
-            // Two running sums in a fixed order let the additions overlap.
-            double other = 0.0;
-            int b = a + 1;
-            for (; b + 1 < np; b += 2) {
-                inner += prob[b] * row[idx[b]];
-                other += prob[b + 1] * row[idx[b + 1]];
-            }
-            if (b < np) inner += prob[b] * row[idx[b]];
-            inner += other;
-        }
+        for (int b = a + 1; b < np; b++)
+            if (!IsMissing(row[idx[b]])) inner += prob[b] * row[idx[b]];
         off += prob[a] * inner;
-        double d = row[idx[a]];
-        if (!(hasMissing && IsMissing(d))) diag += prob[a] * prob[a] * d;
+        const double d = row[idx[a]];
+        if (!IsMissing(d)) diag += prob[a] * prob[a] * d;
     }
     return diag + 2.0 * off;
 }
 
-// out[0..cols-1] = the sum over the present OTUs of w[o] * M[o][t], terms with -999 skipped.
-// Row by row: the cells are independent, so their additions run side by side, each cell still
-// summed in the order of the OTUs. A skipped term adds +0, which leaves a sum begun at +0 as it
-// would be without it. check false: M is known to hold no -999.
-template <bool check>
+// out[0..cols-1] = the sum over the present OTUs of w[o] * M[o][t] for a table M with -999, those
+// terms skipped. Row by row: the cells are independent, so their additions run side by side,
+// each cell still summed in the order of the OTUs.
 void WeightedSum(int np, const int* pres, const double* w, double** M, int cols, double* __restrict__ out) {
     for (int t = 0; t < cols; t++) out[t] = 0.0;
     for (int e = 0; e < np; e++) {
         const double wo = w[pres[e]];
         const double* __restrict__ row = M[pres[e]];
-        for (int t = 0; t < cols; t++) out[t] += (check && IsMissing(row[t])) ? 0.0 : wo * row[t];
+        for (int t = 0; t < cols; t++) out[t] += IsMissing(row[t]) ? 0.0 : wo * row[t];
     }
 }
 
@@ -540,11 +652,16 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
 // The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
 // triangle tri and, when fill (the random-data file prints it) or from the dispatcher, as the
 // square matrix d. The Euclidean distance, the measure of T always and of X and P under the
-// usual options, goes through the engine's own loop, which gives the dispatcher's numbers (x
-// never holds -999 here).
-void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill) {
+// usual options, goes through the engine's own loops (x never holds -999 here): for a few
+// columns the loop that gives the dispatcher's numbers, for many (every OTU its own type) the
+// cross products of the rows through the BLAS, on the work buffers means, centred and gram.
+void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* means,
+                   double* centred, double* gram) {
     if (code == 3) {
-        EuclideanUpper(n, cols, x, tri.raw);
+        if (cols >= kGramColumns)
+            EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
+        else
+            EuclideanUpper(n, cols, x, tri.raw);
         tri.Prepare(false);
         if (fill) tri.ToMatrix(n, d);
         return;
@@ -553,74 +670,134 @@ void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tr
     tri.FromUpper(n, d, false);
 }
 
-void Engine::Compute(const int* lst, Stats& st) {
+// Moves the columns of W and of the relative abundances to the OTUs the list names, adding
+// where the list repeats an OTU: then W Urnd = Wp U, and the Rao entropy of community c over
+// the permuted dissimilarities is Pp[c] D Pp[c]'.
+void Engine::Scatter(const int* lst, Work& w) const {
+    for (int c = 0; c < n; c++) {
+        double* wp = w.Wp[c];
+        double* pp = w.Pp[c];
+        std::fill(wp, wp + s, 0.0);
+        std::fill(pp, pp + s, 0.0);
+        const bool positive = abundTotal[c] > 0.0;
+        for (int e = 0; e < presentCount[c]; e++) {
+            const int o = present[c][e];
+            const int to = lst[o] - 1;
+            wp[to] += in.W[c][o];
+            if (positive) pp[to] += prob[c][e];
+        }
+    }
+}
+
+// out = W Mrnd (n x cols) over the non-zero cells of M: row c adds W[c][o] times the row of M
+// that the list gives OTU o, for the present OTUs in order.
+void Engine::SparseProduct(const int* lst, const SparseRows& m, int cols, Mat<double>& out) const {
+    for (int c = 0; c < n; c++) {
+        double* x = out[c];
+        std::fill(x, x + cols, 0.0);
+        for (int e = 0; e < presentCount[c]; e++) {
+            const int o = present[c][e];
+            const int row = lst[o] - 1;
+            const double wo = in.W[c][o];
+            for (int f = m.start[row]; f < m.start[row + 1]; f++) x[m.col[f]] += wo * m.val[f];
+        }
+    }
+}
+
+// out[c] = Pp[c] D Pp[c]' for every community, the products Pp D through the BLAS; 0 for a
+// community without a positive total.
+void Engine::RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const {
+    MatMul(n, s, s, w.Pp.block, w.Pp.ld, D.block, D.ld, w.M.block, w.M.ld);
+    for (int c = 0; c < n; c++) {
+        if (!(abundTotal[c] > 0.0)) {
+            out[c][0] = 0.0;
+            continue;
+        }
+        const double* m = w.M[c];
+        const double* pp = w.Pp[c];
+        double sum = 0.0;
+        for (int b = 0; b < s; b++) sum += m[b] * pp[b];
+        out[c][0] = sum;
+    }
+}
+
+void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     for (double& x : st.v) x = 0.0;
     st.xt = st.xr = st.tr = st.xe_r = st.te_r = st.xt_r = 0.0;
 
-    // Permuted rows of B, U, Q (the list is 1-based).
+    // Permuted rows of B, and of U and Q where the loops with -999 or the random-data file read
+    // them (the list is 1-based).
     for (int i = 0; i < s; i++) {
         int o = lst[i] - 1;
-        std::copy(in.B[o], in.B[o] + p, Brnd[i]);
-        std::copy(in.U[o], in.U[o] + k, Urnd[i]);
-        if (phyl) std::copy(in.Q[o], in.Q[o] + q, Qrnd[i]);
+        std::copy(in.B[o], in.B[o] + p, w.Brnd[i]);
+        if (UMissing || save) std::copy(in.U[o], in.U[o] + k, w.Urnd[i]);
+        if (phyl && (QMissing || save)) std::copy(in.Q[o], in.Q[o] + q, w.Qrnd[i]);
     }
 
     // T: the community-weighted means over the present terms, in double, then unit columns.
     for (int c = 0; c < n; c++) {
         if (BMissing)
-            WeightedMean<true>(presentCount[c], present[c], in.W[c], Brnd.m, p, sumT, weightT, T[c]);
+            WeightedMean<true>(presentCount[c], present[c], in.W[c], w.Brnd.m, p, w.sumT, w.weightT, w.T[c]);
         else
-            WeightedMean<false>(presentCount[c], present[c], in.W[c], Brnd.m, p, sumT, weightT, T[c]);
+            WeightedMean<false>(presentCount[c], present[c], in.W[c], w.Brnd.m, p, w.sumT, w.weightT, w.T[c]);
         for (int t = 0; t < p; t++)
-            if (in.traitSelected && in.traitSelected[t] != 1) T[c][t] = 0.0;
+            if (in.traitSelected && in.traitSelected[t] != 1) w.T[c][t] = 0.0;
     }
     if (in.handBack && lst == identity && in.outT)
-        for (int c = 0; c < n; c++) std::copy(T[c], T[c] + p, in.outT[c]);
-    NormalizeCols(n, p, T.m, T.m);
+        for (int c = 0; c < n; c++) std::copy(w.T[c], w.T[c] + p, in.outT[c]);
+    NormalizeCols(n, p, w.T.m, w.T.m);
 
-    // X = W x U and P = W x Q, terms with -999 skipped.
+    // X = W x U and P = W x Q: through the BLAS as Wp U and Wp Q, or, where U or Q holds -999,
+    // summed with those terms skipped.
+    Scatter(lst, w);
+    if (Us.use)
+        SparseProduct(lst, Us, k, w.X);
+    else if (!UMissing)
+        MatMul(n, k, s, w.Wp.block, w.Wp.ld, Uc.block, Uc.ld, w.X.block, w.X.ld);
+    if (phyl && Qs.use)
+        SparseProduct(lst, Qs, q, w.P);
+    else if (phyl && !QMissing)
+        MatMul(n, q, s, w.Wp.block, w.Wp.ld, Qc.block, Qc.ld, w.P.block, w.P.ld);
     for (int c = 0; c < n; c++) {
-        if (UMissing)
-            WeightedSum<true>(presentCount[c], present[c], in.W[c], Urnd.m, k, X[c]);
-        else
-            WeightedSum<false>(presentCount[c], present[c], in.W[c], Urnd.m, k, X[c]);
-        if (phyl && QMissing)
-            WeightedSum<true>(presentCount[c], present[c], in.W[c], Qrnd.m, q, P[c]);
-        else if (phyl)
-            WeightedSum<false>(presentCount[c], present[c], in.W[c], Qrnd.m, q, P[c]);
+        if (UMissing) WeightedSum(presentCount[c], present[c], in.W[c], w.Urnd.m, k, w.X[c]);
+        if (phyl && QMissing) WeightedSum(presentCount[c], present[c], in.W[c], w.Qrnd.m, q, w.P[c]);
     }
 
-    // Rao entropies, on the scale the entropy itself has, for the observed and random alike.
-    for (int c = 0; c < n; c++) {
-        const int np = presentCount[c];
-        if (!(abundTotal[c] > 0.0)) {
-            R[c][0] = RaoPhyl[c][0] = 0.0;
-            continue;
+    // Rao entropies, on the scale the entropy itself has, for the observed and random alike:
+    // through the BLAS, or with -999 dissimilarities skipped pair by pair.
+    if (!SbMissing) RaoByProducts(Sbd, w, w.R);
+    if (phyl && !SfMissing) RaoByProducts(Sfd, w, w.RaoPhyl);
+    if (SbMissing || (phyl && SfMissing))
+        for (int c = 0; c < n; c++) {
+            const int np = presentCount[c];
+            if (!(abundTotal[c] > 0.0)) {
+                w.R[c][0] = w.RaoPhyl[c][0] = 0.0;
+                continue;
+            }
+            for (int e = 0; e < np; e++) w.idx[e] = lst[present[c][e]] - 1;
+            if (SbMissing) w.R[c][0] = RaoOf(np, prob[c], w.idx, Sbd.m);
+            if (phyl && SfMissing) w.RaoPhyl[c][0] = RaoOf(np, prob[c], w.idx, Sfd.m);
         }
-        for (int e = 0; e < np; e++) idx[e] = lst[present[c][e]] - 1;
-        R[c][0] = RaoOf(np, prob[c], idx, Sbd.m, SbMissing);
-        if (phyl) RaoPhyl[c][0] = RaoOf(np, prob[c], idx, Sfd.m, SfMissing);
-    }
 
     double* v_ = st.v;
     if (mantel) {
-        CommunityRese(n, p, T.m, 3, DT.m, triDT, save);
-        CommunityRese(n, k, X.m, code, DX.m, triDX, save);
-        v_[kRoTE] = SimpleCorr(n, triDE, triDT);
-        v_[kRTY] = SimpleCorr(n, triDY, triDT);
-        v_[kRTZ] = SimpleCorr(n, triDZ, triDT);
-        v_[kRoXE] = SimpleCorr(n, triDE, triDX);
-        st.xt = SimpleCorr(n, triDX, triDT);
-        v_[kRXY] = SimpleCorr(n, triDX, triDY);
-        v_[kRXZ] = SimpleCorr(n, triDX, triDZ);
+        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.means.block, w.centred.block, w.gram.block);
+        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.means.block, w.centred.block, w.gram.block);
+        v_[kRoTE] = SimpleCorr(n, triDE, w.triDT);
+        v_[kRTY] = SimpleCorr(n, triDY, w.triDT);
+        v_[kRTZ] = SimpleCorr(n, triDZ, w.triDT);
+        v_[kRoXE] = SimpleCorr(n, triDE, w.triDX);
+        st.xt = SimpleCorr(n, w.triDX, w.triDT);
+        v_[kRXY] = SimpleCorr(n, w.triDX, triDY);
+        v_[kRXZ] = SimpleCorr(n, w.triDX, triDZ);
         v_[kRoXE_T] = PartialCorrelation(v_[kRoXE], st.xt, v_[kRoTE]);
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
 
-        triDR.FromAbsDiff(n, R.m);
-        v_[kRoRE] = TriCorr(triDE, triDR);
-        st.xr = TriCorr(triDX, triDR);
-        st.tr = TriCorr(triDT, triDR);
+        w.triDR.FromAbsDiff(n, w.R.m);
+        v_[kRoRE] = TriCorr(triDE, w.triDR);
+        st.xr = TriCorr(w.triDX, w.triDR);
+        st.tr = TriCorr(w.triDT, w.triDR);
         st.xe_r = PartialCorrelation(v_[kRoXE], st.xr, v_[kRoRE]);
         st.te_r = PartialCorrelation(v_[kRoTE], st.tr, v_[kRoRE]);
         st.xt_r = PartialCorrelation(st.xt, st.xr, st.tr);
@@ -649,17 +826,17 @@ void Engine::Compute(const int* lst, Stats& st) {
                 int e = 0;
                 for (int i = 0; i < s; i++) {
                     const double* row = SfSym[lst[i] - 1];
-                    for (int j = i + 1; j < s; j++) triSf.raw[e++] = row[lst[j] - 1];
+                    for (int j = i + 1; j < s; j++) w.triSf.raw[e++] = row[lst[j] - 1];
                 }
-                triSf.Prepare(SfMissing);
-                bf = TriCorr(triSb, triSf);
+                w.triSf.Prepare(SfMissing);
+                bf = TriCorr(triSb, w.triSf);
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
-            CommunityRese(n, q, P.m, code, DP.m, triDP, save);
-            v_[kRoPE] = SimpleCorr(n, triDE, triDP);
-            v_[kRoPT] = SimpleCorr(n, triDP, triDT);
-            v_[kRoPX] = SimpleCorr(n, triDP, triDX);
+            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.means.block, w.centred.block, w.gram.block);
+            v_[kRoPE] = SimpleCorr(n, triDE, w.triDP);
+            v_[kRoPT] = SimpleCorr(n, w.triDP, w.triDT);
+            v_[kRoPX] = SimpleCorr(n, w.triDP, w.triDX);
             v_[kRoPX_T] = PartialCorrelation(v_[kRoPX], st.xt, v_[kRoPT]);
             v_[kRoPE_X] = PartialCorrelation(v_[kRoPE], v_[kRoPX], v_[kRoXE]);
             v_[kRoPE_T] = PartialCorrelation(v_[kRoPE], v_[kRoPT], v_[kRoTE]);
@@ -668,82 +845,83 @@ void Engine::Compute(const int* lst, Stats& st) {
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
 
-            triDF.FromAbsDiff(n, RaoPhyl.m);
-            v_[kRFE] = TriCorr(triDE, triDF);
+            w.triDF.FromAbsDiff(n, w.RaoPhyl.m);
+            v_[kRFE] = TriCorr(triDE, w.triDF);
         }
         return;
     }
 
     // Procrustes and RV: each table centred once, every comparison through cross products.
-    cT.Set(p, T.m);
-    cX.Set(k, X.m);
-    cR.Set(1, R.m);
-    v_[kRoTE] = Compare(cT, cE, method, cw);
-    v_[kRTY] = Compare(cT, cY, method, cw);
-    v_[kRTZ] = Compare(cT, cZ, method, cw);
-    v_[kRoXE] = Compare(cX, cE, method, cw);
-    st.xt = Compare(cX, cT, method, cw);
-    v_[kRXY] = Compare(cX, cY, method, cw);
-    v_[kRXZ] = Compare(cX, cZ, method, cw);
-    v_[kRoRE] = Compare(cR, cE, method, cw);
-    st.xr = Compare(cX, cR, method, cw);
-    st.tr = Compare(cT, cR, method, cw);
+    w.cT.Set(p, w.T.m);
+    w.cX.Set(k, w.X.m);
+    w.cR.Set(1, w.R.m);
+    v_[kRoTE] = Compare(w.cT, cE, method, w.cw);
+    v_[kRTY] = Compare(w.cT, cY, method, w.cw);
+    v_[kRTZ] = Compare(w.cT, cZ, method, w.cw);
+    v_[kRoXE] = Compare(w.cX, cE, method, w.cw);
+    st.xt = Compare(w.cX, w.cT, method, w.cw);
+    v_[kRXY] = Compare(w.cX, cY, method, w.cw);
+    v_[kRXZ] = Compare(w.cX, cZ, method, w.cw);
+    v_[kRoRE] = Compare(w.cR, cE, method, w.cw);
+    st.xr = Compare(w.cX, w.cR, method, w.cw);
+    st.tr = Compare(w.cT, w.cR, method, w.cw);
     if (phyl) {
-        cF.Set(1, RaoPhyl.m);
-        cP.Set(q, P.m);
-        v_[kRFE] = Compare(cF, cE, method, cw);
-        v_[kRoPE] = Compare(cE, cP, method, cw);
-        v_[kRoPT] = Compare(cT, cP, method, cw);
-        v_[kRoPX] = Compare(cX, cP, method, cw);
+        w.cF.Set(1, w.RaoPhyl.m);
+        w.cP.Set(q, w.P.m);
+        v_[kRFE] = Compare(w.cF, cE, method, w.cw);
+        v_[kRoPE] = Compare(cE, w.cP, method, w.cw);
+        v_[kRoPT] = Compare(w.cT, w.cP, method, w.cw);
+        v_[kRoPX] = Compare(w.cX, w.cP, method, w.cw);
         // Only the axes in use are moved; without any there is nothing to compare.
         if (a > 0) {
             for (int i = 0; i < s; i++) {
                 const float* row = in.phylAxes[lst[i] - 1];
-                std::copy(row, row + a, axesRnd[i]);
+                std::copy(row, row + a, w.axesRnd[i]);
             }
-            cAxes.Set(a, axesRnd.m);
-            v_[kRoBF] = Compare(cBn, cAxes, method, cw);
+            w.cAxes.Set(a, w.axesRnd.m);
+            v_[kRoBF] = Compare(cBn, w.cAxes, method, w.cw);
         }
     }
 
     // The partial statistics, the components of each covariate set computed once.
     const double f = in.overfitFactor;
-    const MatrixCovariate covT{p, in.traitSelected, T.m};
-    bool has = comp.Compute(&covT, 1, f);
-    v_[kRoXE_T] = Partial(cX, cE, has, &covT, 1);
-    v_[kRXY_T] = Partial(cX, cY, has, &covT, 1);
-    v_[kRXZ_T] = Partial(cX, cZ, has, &covT, 1);
+    const MatrixCovariate covT{p, in.traitSelected, w.T.m};
+    bool has = w.comp.Compute(&covT, 1, f);
+    v_[kRoXE_T] = Partial(w, w.cX, cE, has, &covT, 1);
+    v_[kRXY_T] = Partial(w, w.cX, cY, has, &covT, 1);
+    v_[kRXZ_T] = Partial(w, w.cX, cZ, has, &covT, 1);
     if (phyl) {
-        v_[kRoPX_T] = Partial(cP, cX, has, &covT, 1);
-        v_[kRoPE_T] = Partial(cP, cE, has, &covT, 1);
+        v_[kRoPX_T] = Partial(w, w.cP, w.cX, has, &covT, 1);
+        v_[kRoPE_T] = Partial(w, w.cP, cE, has, &covT, 1);
     }
-    const MatrixCovariate covTR[2] = {covT, {1, nullptr, R.m}};
-    has = comp.Compute(covTR, 2, f);
-    v_[kRoXE_TR] = Partial(cX, cE, has, covTR, 2);
+    const MatrixCovariate covTR[2] = {covT, {1, nullptr, w.R.m}};
+    has = w.comp.Compute(covTR, 2, f);
+    v_[kRoXE_TR] = Partial(w, w.cX, cE, has, covTR, 2);
     if (phyl) {
-        const MatrixCovariate covX{k, nullptr, X.m};
-        const MatrixCovariate covP{q, nullptr, P.m};
+        const MatrixCovariate covX{k, nullptr, w.X.m};
+        const MatrixCovariate covP{q, nullptr, w.P.m};
         const MatrixCovariate covTP[2] = {covT, covP};
-        has = comp.Compute(&covX, 1, f);
-        v_[kRoPE_X] = Partial(cP, cE, has, &covX, 1);
-        has = comp.Compute(&covP, 1, f);
-        v_[kRoTE_P] = Partial(cT, cE, has, &covP, 1);
-        v_[kRoXE_P] = Partial(cX, cE, has, &covP, 1);
-        has = comp.Compute(covTP, 2, f);
-        v_[kRoXE_TP] = Partial(cX, cE, has, covTP, 2);
+        has = w.comp.Compute(&covX, 1, f);
+        v_[kRoPE_X] = Partial(w, w.cP, cE, has, &covX, 1);
+        has = w.comp.Compute(&covP, 1, f);
+        v_[kRoTE_P] = Partial(w, w.cT, cE, has, &covP, 1);
+        v_[kRoXE_P] = Partial(w, w.cX, cE, has, &covP, 1);
+        has = w.comp.Compute(covTP, 2, f);
+        v_[kRoXE_TP] = Partial(w, w.cX, cE, has, covTP, 2);
     }
 }
 
 // The congruence of A and B after removing what the covariates explain, on the components
 // comp holds (none: 0). A table with -999 (only the caller's Y or Z can hold them) goes through
 // the regression that skips them.
-double Engine::Partial(const Config& A, const Config& B, bool components, const MatrixCovariate* cov, int nCov) {
+double Engine::Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
+                       int nCov) const {
     if (A.missing || B.missing)
-        return PartialCongruence(partial, n, A.cols, B.cols, A.source, B.source, method, in.overfitFactor, cov, nCov);
+        return PartialCongruence(w.partial, n, A.cols, B.cols, A.source, B.source, method, in.overfitFactor, cov, nCov);
     if (!components) return 0.0;
-    comp.Residuals(A, rA);
-    comp.Residuals(B, rB);
-    return Compare(rA, rB, method, cw);
+    w.comp.Residuals(A, w.rA);
+    w.comp.Residuals(B, w.rB);
+    return Compare(w.rA, w.rB, method, w.cw);
 }
 
 // The comparisons in absolute value whatever the tail: the partial statistics.
@@ -796,7 +974,7 @@ void Engine::PrintObservedRao(FILE* f, const char* title, M** sym, const char* n
     fprintf(f, "\n");
 }
 
-void Engine::PrintObserved(const Stats& st) {
+void Engine::PrintObserved(const Stats& st, Work& w) {
     FILE* f = in.rndDataFile;
     fprintf(f, "\nPERMUTATION TEST FOR CORRELATIONS ro(XE), ro(TE) AND ro(RE), AND PARTIAL CORRELATIONS ro(XE.T), ro(XE.TR)\n");
     fprintf(f, "INTERMEDIATE RESULTS\n");
@@ -805,10 +983,10 @@ void Engine::PrintObserved(const Stats& st) {
     fprintf(f, "\nMatrix W (%d communities by %d OTUs):\n", n, s);
     PrintMatrixTab(f, n, s, in.W, kDigits);
     fprintf(f, "\n\nMatrix T (comunity weighted means traits in %d communities by %d traits) computed after B (T = W x B):\n", n, p);
-    PrintMatrixTab(f, n, p, T.m, kDigits);
+    PrintMatrixTab(f, n, p, w.T.m, kDigits);
     if (method == 1) {
         PrintRese(f, "\nResemblance matrix DT between %d communities (based on matrix T of traits by communities):\n",
-                  n, DT.m);
+                  n, w.DT.m);
         PrintRese(f,
                   "\nResemblance matrix DE between %d communities (based on matrix E of ecological variables by "
                   "communities):\n",
@@ -828,47 +1006,48 @@ void Engine::PrintObserved(const Stats& st) {
     fprintf(f, "Observed ro(XE)=\t%g\n", st.v[kRoXE]);
     fprintf(f, "Observed ro(XE.T)=\t%g\n", st.v[kRoXE_T]);
 
-    PrintObservedRao(f, "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:", SbSym.m, "Sb", R.m,
-                     triDR, DR.m, "\nResemblance matrix DR comparing communities based on their Rao entropy: \n");
+    PrintObservedRao(f, "\nObserved similarity matrix (Sb) between OTUs, based on the traits:\n:", SbSym.m, "Sb", w.R.m,
+                     w.triDR, w.DR.m, "\nResemblance matrix DR comparing communities based on their Rao entropy: \n");
     if (phyl)
         PrintObservedRao(f,
                          in.phylIsDissimilarity
                              ? "\nObserved dissimilarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:"
                              : "\nObserved similarity matrix (Sf) in the range 0-1 between OTUs, based on the phylogeny:\n:",
-                         SfSym.m, "Sf", RaoPhyl.m, triDF, DRaoPhyl.m,
+                         SfSym.m, "Sf", w.RaoPhyl.m, w.triDF, w.DRaoPhyl.m,
                          "\nResemblance matrix DRaoPhyl comparing communities after based on their Rao entropy using "
                          "phylogenetic distances: \n");
 }
 
-void Engine::PrintIteration(int it, const Stats& st, const double* count) {
+void Engine::PrintIteration(int it, const Stats& st, const double* count, Work& w) {
+    int* list = w.list;
     FILE* f = in.rndDataFile;
     const double* v_ = st.v;
     fprintf(f, "\n\nITERATION\t%d\n", it);
-    PrintPermuted(f, "Permuted trait matrix (Brnd):\n", s, p, Brnd.m,
+    PrintPermuted(f, "Permuted trait matrix (Brnd):\n", s, p, w.Brnd.m,
                   "\nOrder of original OTUs in permuted traits matrix Brnd:\t", list);
     fprintf(f, "\n\nMatrix Trnd (%d communities by %d traits) generated after Brnd (Trnd = W x Brnd):\n", n, p);
-    PrintMatrixTab(f, n, p, T.m, kDigits);
-    if (mantel) PrintRese(f, "\nResemblance matrix DT between %d communities:\n", n, DT.m);
+    PrintMatrixTab(f, n, p, w.T.m, kDigits);
+    if (mantel) PrintRese(f, "\nResemblance matrix DT between %d communities:\n", n, w.DT.m);
     fprintf(f, "\nIteration %d\tRandom ro(TE) =\t%g\tCummulative frequency for ro(TE)=%g\n", it, v_[kRoTE],
             count[kRoTE]);
 
     fprintf(f, "\n\nITERATION\t%d\n", it);
-    PrintPermuted(f, "Permuted belonging matrix (Urnd) based on traits:\n", s, k, Urnd.m,
+    PrintPermuted(f, "Permuted belonging matrix (Urnd) based on traits:\n", s, k, w.Urnd.m,
                   "\nOrder of original OTUs in permuted belongin matrix Urnd:\t", list);
     fprintf(f, "\n\nMatrix Xrnd (%d communities by %d PFTs) generated after Urnd (Xrnd = W x Urnd):\n", n, k);
-    PrintMatrixTab(f, n, k, X.m, kDigits);
-    if (mantel) PrintRese(f, "\nResemblance matrix DX between %d communities:\n", n, DX.m);
+    PrintMatrixTab(f, n, k, w.X.m, kDigits);
+    if (mantel) PrintRese(f, "\nResemblance matrix DX between %d communities:\n", n, w.DX.m);
     fprintf(f,
             "\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency "
             "for ro(XE)=%g\tCummulative frequency for ro(XE.T)=%g\n",
             it, st.xt, v_[kRoXE], v_[kRoXE_T], count[kRoXE], count[kRoXE_T]);
 
     if (phyl) {
-        PrintPermuted(f, "Permuted belonging matrix (Qrnd) based on phylogeny:\n", s, q, Qrnd.m,
+        PrintPermuted(f, "Permuted belonging matrix (Qrnd) based on phylogeny:\n", s, q, w.Qrnd.m,
                       "\nOrder of original OTUs in permuted belongin matrix Qrnd:\t", list);
         fprintf(f, "\n\nMatrix Prnd (%d communities by %d taxa) generated after Qrnd (Prnd = W x Qrnd):\n", n, q);
-        PrintMatrixTab(f, n, q, P.m, kDigits);
-        if (mantel) PrintRese(f, "\nResemblance matrix DP between %d communities:\n", n, DP.m);
+        PrintMatrixTab(f, n, q, w.P.m, kDigits);
+        if (mantel) PrintRese(f, "\nResemblance matrix DP between %d communities:\n", n, w.DP.m);
         fprintf(f,
                 "\nIteration %d\tRandom values and cummulative frequencies for the following:\n ro(PE) =\t%g\t%g\n"
                 "Random ro(PT) =\t%g\t%g\nRandom ro(PX) =\t%g\t%g\nRandom ro(PX.T) =\t%g\t%g\n"
@@ -882,15 +1061,15 @@ void Engine::PrintIteration(int it, const Stats& st, const double* count) {
     // The permuted similarity matrices exist only for this file; the statistics read the
     // dissimilarities through the list.
     for (int i = 0; i < s; i++)
-        for (int j = 0; j < s; j++) SbRnd[i][j] = SbSym[list[i] - 1][list[j] - 1];
+        for (int j = 0; j < s; j++) w.SbRnd[i][j] = SbSym[list[i] - 1][list[j] - 1];
     fprintf(f, "\n\nITERATION\t%d\n", it);
-    PrintPermuted(f, "Permuted similarity matrix (Srnd):\n", s, s, SbRnd.m,
+    PrintPermuted(f, "Permuted similarity matrix (Srnd):\n", s, s, w.SbRnd.m,
                   "\nOrder of original OTUs in permuted similarity matrix Srnd:\t", list);
     fprintf(f, "\n\nRao entropy vector Rrnd (%d communities) generated after Srnd:\n", n);
-    PrintRow(f, n, R.m);
+    PrintRow(f, n, w.R.m);
     if (mantel) {
-        triDR.ToMatrix(n, DR.m);
-        PrintRese(f, "\nResemblance matrix DR between %d communities:\n", n, DR.m);
+        w.triDR.ToMatrix(n, w.DR.m);
+        PrintRese(f, "\nResemblance matrix DR between %d communities:\n", n, w.DR.m);
     }
     fprintf(f,
             "\nIteration %d\tRandom ro(RE) =\t%g\tRandom ro(XR) =\t%g\tRandom ro(TR) =\t%g\tRandom ro(XE.R) =\t%g\t"
@@ -900,14 +1079,14 @@ void Engine::PrintIteration(int it, const Stats& st, const double* count) {
 
     if (phyl) {
         for (int i = 0; i < s; i++)
-            for (int j = 0; j < s; j++) SfRnd[i][j] = SfSym[list[i] - 1][list[j] - 1];
-        PrintPermuted(f, "Permuted phylogenetic similarity matrix (Sf_rnd):\n", s, s, SfRnd.m,
+            for (int j = 0; j < s; j++) w.SfRnd[i][j] = SfSym[list[i] - 1][list[j] - 1];
+        PrintPermuted(f, "Permuted phylogenetic similarity matrix (Sf_rnd):\n", s, s, w.SfRnd.m,
                       "\nOrder of original OTUs in permuted similarity matrix Sf_rnd:\t", list);
         fprintf(f, "\n\nRao entropy vector Rrnd (%d communities) generated after Sf_rnd:\n", n);
-        PrintRow(f, n, RaoPhyl.m);
+        PrintRow(f, n, w.RaoPhyl.m);
         if (mantel) {
-            triDF.ToMatrix(n, DRaoPhyl.m);
-            PrintRese(f, "\nResemblance matrix DR between %d communities:\n", n, DRaoPhyl.m);
+            w.triDF.ToMatrix(n, w.DRaoPhyl.m);
+            PrintRese(f, "\nResemblance matrix DR between %d communities:\n", n, w.DRaoPhyl.m);
         }
         fprintf(f, "\nIteration %d\tRandom ro(FE) =\t%g\tCummulative frequency for ro(FE)=%g\n", it, v_[kRFE],
                 count[kRFE]);
@@ -956,39 +1135,131 @@ int TranslateReseOpt_TARNEX_ORBALD(int opt) {
     }
 }
 
+namespace {
+
+// The permutation loop shared among threads. Each thread takes the next iteration and draws its
+// list from the program's generator under a lock, so the lists follow one another in the order
+// of a single thread; its statistics depend on that list alone, so they are the single thread's
+// too. The counts only add whole ones and come out the same in any order; the random-data file,
+// which prints the running counts, is written by each iteration in its turn.
+class Loop {
+public:
+    Loop(Engine& e, const Stats& obs, int iterations, std::vector<std::unique_ptr<Work>>& works)
+        : e_(e), obs_(obs), iterations_(iterations), works_(works),
+          local_(works.size(), std::array<double, kPermTestStats>{}) {
+        for (double& c : count_) c = 1.0;
+    }
+
+    // Runs iterations 1 .. iterations - 1 and leaves the counts in count.
+    void Run(double* count) {
+        const int threads = static_cast<int>(works_.size());
+        std::vector<std::thread> pool;
+        pool.reserve(threads - 1);
+        for (int t = 1; t < threads; t++) pool.emplace_back([this, t] { Worker(t); });
+        Worker(0);
+        for (std::thread& th : pool) th.join();
+        if (error_) std::rethrow_exception(error_);
+        for (int i = 0; i < kPermTestStats; i++) {
+            count[i] = count_[i];
+            for (const auto& l : local_) count[i] += l[i];
+        }
+    }
+
+private:
+    void Worker(int t) {
+        try {
+            Work& w = *works_[t];
+            Stats rnd;
+            char progress[64];
+            for (;;) {
+                int it;
+                {
+                    std::lock_guard<std::mutex> lock(draw_);
+                    if (stop_ || next_ >= iterations_) return;
+                    it = next_++;
+                    e_.Draw(w.list);
+                }
+                // The progress line belongs to the calling thread.
+                if (t == 0) {
+                    snprintf(progress, sizeof progress, "Permutation test: %d of %d", it, iterations_);
+                    HandleEventInfoWhere2(progress);
+                }
+                e_.Compute(w.list, rnd, w);
+                if (e_.save)
+                    InTurn(it, rnd, w);
+                else
+                    Tally(rnd, local_[t].data());
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(turnLock_);
+            if (!error_) error_ = std::current_exception();
+            stop_ = true;
+            turnWait_.notify_all();
+        }
+    }
+
+    void Tally(const Stats& rnd, double* count) const {
+        for (int i = 0; i < kPermTestStats; i++) {
+            const bool absolute = AlwaysAbsolute(i) || e_.in.twoTailed;
+            if (IsLargerThanOrEqual(rnd.v[i], obs_.v[i], 1, absolute)) count[i] += 1.0;
+        }
+    }
+
+    // The iteration waits for those before it, then counts and writes its block.
+    void InTurn(int it, const Stats& rnd, Work& w) {
+        std::unique_lock<std::mutex> lock(turnLock_);
+        turnWait_.wait(lock, [&] { return turn_ == it || stop_; });
+        if (stop_) return;
+        Tally(rnd, count_);
+        e_.PrintIteration(it, rnd, count_, w);
+        turn_++;
+        turnWait_.notify_all();
+    }
+
+    Engine& e_;
+    const Stats& obs_;
+    const int iterations_;
+    std::vector<std::unique_ptr<Work>>& works_;
+    std::vector<std::array<double, kPermTestStats>> local_;  // each thread's counts, from 0
+    double count_[kPermTestStats];                           // from 1: the observed data
+    std::mutex draw_;
+    int next_ = 1;
+    std::mutex turnLock_;
+    std::condition_variable turnWait_;
+    int turn_ = 1;
+    std::atomic<bool> stop_{false};
+    std::exception_ptr error_;
+};
+
+}  // namespace
+
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     if (!in || !Testable(*in)) return false;
     Engine e(*in);
     e.Setup();
+    const int iterations = std::max(in->iterations, 1);
+    // Every thread's work space is made now, before the loop; never more threads than
+    // permutations.
+    const int threads = std::max(1, std::min(WorkerThreads(), iterations - 1));
+    std::vector<std::unique_ptr<Work>> works;
+    for (int t = 0; t < threads; t++) works.push_back(std::make_unique<Work>(e));
+    Work& w0 = *works[0];
 
-    Stats obs, rnd;
-    e.Compute(e.identity, obs);
+    Stats obs;
+    e.Compute(e.identity, obs, w0);
     if (in->handBack) {
         for (int c = 0; c < e.n; c++) {
-            if (in->outX) std::copy(e.X[c], e.X[c] + e.k, in->outX[c]);
-            if (in->outR) in->outR[c] = e.R[c][0];
-            if (e.phyl && in->outRaoPhyl) in->outRaoPhyl[c] = e.RaoPhyl[c][0];
+            if (in->outX) std::copy(w0.X[c], w0.X[c] + e.k, in->outX[c]);
+            if (in->outR) in->outR[c] = w0.R[c][0];
+            if (e.phyl && in->outRaoPhyl) in->outRaoPhyl[c] = w0.RaoPhyl[c][0];
         }
     }
     if (e.phyl && in->outP)
-        for (int c = 0; c < e.n; c++) std::copy(e.P[c], e.P[c] + e.q, in->outP[c]);
-    if (e.save) e.PrintObserved(obs);
+        for (int c = 0; c < e.n; c++) std::copy(w0.P[c], w0.P[c] + e.q, in->outP[c]);
+    if (e.save) e.PrintObserved(obs, w0);
 
     double count[kPermTestStats];
-    for (double& c : count) c = 1.0;
-    const int iterations = std::max(in->iterations, 1);
-    char progress[64];
-    for (int it = 1; it < iterations; it++) {
-        snprintf(progress, sizeof progress, "Permutation test: %d of %d", it, iterations);
-        HandleEventInfoWhere2(progress);
-        e.Draw();
-        e.Compute(e.list, rnd);
-        for (int i = 0; i < kPermTestStats; i++) {
-            bool absolute = AlwaysAbsolute(i) || in->twoTailed;
-            if (IsLargerThanOrEqual(rnd.v[i], obs.v[i], 1, absolute)) count[i] += 1.0;
-        }
-        if (e.save) e.PrintIteration(it, rnd, count);
-    }
+    Loop(e, obs, iterations, works).Run(count);
     for (int i = 0; i < kPermTestStats; i++) {
         bool computed = !IsPhylogenetic(i) || e.phyl;
         in->observed[i] = computed ? obs.v[i] : 0.0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -219,6 +220,40 @@ TEST(SimulatorEndToEnd, TestModeRunRepeatsWithItsSeed) {
         const double p = FinalProportion(a, statistic);
         EXPECT_TRUE(p == 0 || p == 0.5 || p == 1) << statistic << " " << p;
     }
+}
+
+
+// The tests of each simulated data set share their permutations among threads: the same seed
+// gives the same report and data files on one thread and on four, under each congruence measure.
+TEST(SimulatorEndToEnd, TestModeRunIsTheSameOnOneThreadAndOnFour) {
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    for (const char* measure : {"1", "2", "3"}) {
+        std::string report[2];
+        Sandbox boxes[2];
+        for (int run = 0; run < 2; run++) {
+            CopyData(boxes[run], kTestModeInputs);
+            setenv("TARNEX_THREADS", run == 0 ? "1" : "4", 1);
+            std::string script = TestModeScript(6, "sim_A_filter.txt", "-3\n-5\n0.2\n0.4", 2, "31", "1", 'y');
+            // The measure follows the seed; only the matrix correlation asks for a resemblance (6).
+            const std::string mantel = "\n31\n1\n6\n";
+            const size_t at = script.find(mantel);
+            ASSERT_NE(at, std::string::npos);
+            script.replace(at, mantel.size(),
+                           "\n31\n" + std::string(measure) + (measure[0] == '1' ? "\n6\n" : "\n"));
+            ASSERT_EQ(boxes[run].Run(script).status, 0) << measure;
+            report[run] = WithoutClockLines(boxes[run].ReadFile("FinalSimulatedData.txt"));
+        }
+        EXPECT_EQ(report[1], report[0]) << measure;
+        EXPECT_EQ(tnxtest::Count(report[0], "\n\nStatistics and probabilities:\nConvergence (TCAP): r(TE)=\t"), 2)
+            << measure;
+        for (const char* name : {"B_Simulated.txt", "W_Simulated.txt", "E_Simulated.txt"})
+            EXPECT_EQ(boxes[1].ReadFile(name), boxes[0].ReadFile(name)) << name;
+    }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 }  // namespace

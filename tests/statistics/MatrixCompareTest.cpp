@@ -194,6 +194,31 @@ TEST(Configurations, WorkspaceGivesTheSameValues) {
     CheckWorkspace<float>(2e-5);
 }
 
+// The coefficient alone (LAPACK's singular values on the smaller order) equals the one the
+// rotation form computes from GSL's one-sided Jacobi, to 1e-9 relative: a narrow table against
+// a wide one, both wider than the objects (singular values beyond n - 1 are rounding), equal
+// widths; double and float.
+TEST(Configurations, CoefficientAloneEqualsTheRotationForm) {
+    const struct {
+        int n, p1, p2;
+    } cases[] = {{12, 3, 20}, {10, 15, 14}, {9, 4, 4}, {30, 25, 2}};
+    for (const auto& c : cases) {
+        const int q = std::max(c.p1, c.p2);
+        Mat<double> X(c.n, q), Y(c.n, q), Z(c.n, q);
+        FillRandom(X, 11 * c.n + c.p1);
+        FillRandom(Y, 13 * c.n + c.p2);
+        for (int i = 0; i < c.n; i++) Y[i][0] += 2 * X[i][0];
+        const double withRotation = ProcrustesCoeff(c.n, c.p1, c.p2, X, Y, Z);
+        EXPECT_NEAR(ProcrustesCoeff(c.n, c.p1, c.p2, X, Y), withRotation, 1e-9 * withRotation) << c.n;
+        EXPECT_GT(withRotation, 0.1);
+        Mat<float> Xf(c.n, q), Yf(c.n, q), Zf(c.n, q);
+        for (int i = 0; i < c.n; i++)
+            for (int j = 0; j < q; j++) Xf[i][j] = float(X[i][j]), Yf[i][j] = float(Y[i][j]);
+        const float f = ProcrustesCoeff(c.n, c.p1, c.p2, Xf, Yf, Zf);
+        EXPECT_NEAR(ProcrustesCoeff(c.n, c.p1, c.p2, Xf, Yf), f, 1e-5 * f);
+    }
+}
+
 // ---------------------------------------------------------------- resemblance matrices
 
 template <class T>

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
+#include "../common/TimeStampLine.h"
 #include "traits/TNXRESE.h"
 
 namespace {
@@ -102,6 +104,62 @@ TEST_F(FunctionalAnalysis, TheWeightedNullModelReachesTheTest) {
     ASSERT_TRUE(PFTs_ScalingUp());
     EXPECT_TRUE(SomeListRepeatsAnOtu(Read("s1RDa.txt")));
     EXPECT_EQ(Count(Read("s1Prinda.txt"), "was weighted by its frequency in the community set.\n"), 1);
+}
+
+// The text without its clock lines (time stamps, the elapsed time), the only lines that may
+// differ between two runs.
+std::string WithoutStamps(const std::string& text) {
+    std::string out, line;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        line = text.substr(at, end == std::string::npos ? std::string::npos : end - at + 1);
+        if (!tnxtest::IsTimeStampLine(line) && line.rfind("Elapsed time for the test(s): ", 0) != 0) out += line;
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return out;
+}
+
+// The same seed gives the same report and the same random-data file, byte for byte, whether the
+// permutations run on one thread or are shared among four: each measure, the occurrence-drawn
+// and the nested null models, and the phylogeny's statistics.
+TEST_F(FunctionalAnalysis, SameSeedSameFilesWithOneThreadAndWithFour) {
+    const struct {
+        int measure, weighted, restriction;
+        bool phylogeny;
+    } cases[] = {{1, 0, 0, false}, {2, 0, 0, false}, {3, 0, 0, false}, {1, 1, 0, false},
+                 {2, 0, 1, false}, {1, 0, 0, true},  {2, 0, 0, true},  {3, 1, 0, true}};
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    for (const auto& c : cases) {
+        int taxa[5] = {1, 1, 2, 2, 3};
+        if (c.phylogeny) {
+            tnxtest::LoadFiveOtus(true);
+            nTaxa = 3, phylogenyMatrixType = 1, partition_OTUs_Phyl = taxa;
+        }
+        includePhylogeny = c.phylogeny;
+        opt_ro = c.measure, optWeightedNullModel = c.weighted, optRestrictPermutNullModel = c.restriction;
+        int groups[5] = {1, 1, 2, 2, 2};
+        nestingMembershipOTUs = groups;
+        niter = 40, saveRndData = 'y';
+        std::string report[2], rnd[2];
+        for (int run = 0; run < 2; run++) {
+            setenv("TARNEX_THREADS", run == 0 ? "1" : "4", 1);
+            ASSERT_TRUE(PFTs_ScalingUp()) << c.measure;
+            report[run] = WithoutStamps(Read("s1Prinda.txt"));
+            rnd[run] = Read("s1RDa.txt");
+        }
+        EXPECT_EQ(report[1], report[0]) << c.measure << " " << c.weighted << " " << c.restriction << " " << c.phylogeny;
+        EXPECT_EQ(rnd[1], rnd[0]) << c.measure << " " << c.weighted << " " << c.restriction << " " << c.phylogeny;
+        // Every permutation is in the file, the last one last.
+        EXPECT_EQ(Count(rnd[0], "\n\nITERATION\t39\n"), 3);
+        EXPECT_GT(rnd[0].rfind("\n\nITERATION\t39\n"), rnd[0].rfind("\n\nITERATION\t38\n"));
+        EXPECT_GT(report[0].size(), 1000u);
+        nestingMembershipOTUs = partition_OTUs_Phyl = nullptr;
+    }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 TEST_F(FunctionalAnalysis, ATypeWithoutAValueHasNoAverage) {

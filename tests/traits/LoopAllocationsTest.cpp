@@ -3,6 +3,8 @@
 // iterations or subsets (counted through the address sanitizer's hooks: built with it only).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "common/AllocationCount.h"
@@ -31,7 +33,13 @@ TEST(PermutationLoops, EngineAllocatesNothingPerPermutation) {
         bool missing;
     } cases[] = {{1, false, 0, false}, {2, false, 0, false}, {3, false, 0, false}, {2, true, 0, false},
                  {1, false, 1, false},  {2, false, 0, true},  {3, false, 0, true}};
+    // One thread and four, each with a work space of its own made before the loop (the
+    // threads are never more than the permutations: five in the shorter runs).
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    for (const char* threads : {"1", "4"})
     for (const auto& c : cases) {
+        setenv("TARNEX_THREADS", threads, 1);
         Small d(c.optRo, true);
         d.in.weightedNullModel = c.weighted;
         d.in.restriction = c.restriction;
@@ -42,12 +50,17 @@ TEST(PermutationLoops, EngineAllocatesNothingPerPermutation) {
         for (int run = 0; run < 3; run++) {  // the first run makes what a process makes once
             InitRndNumberGenerator(9);
             const long before = allocations;
-            d.in.iterations = run < 2 ? 3 : 60;
+            d.in.iterations = run < 2 ? 6 : 60;
             EXPECT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
             counts[run] = allocations - before;
         }
-        EXPECT_EQ(counts[2], counts[1]) << c.optRo << " " << c.weighted << " " << c.restriction << " " << c.missing;
+        EXPECT_EQ(counts[2], counts[1]) << threads << " threads: " << c.optRo << " " << c.weighted << " "
+                                        << c.restriction << " " << c.missing;
     }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 // Every criterion of the exhaustive search, each measure among them: the pairs of five of eight

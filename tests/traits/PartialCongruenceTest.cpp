@@ -130,10 +130,91 @@ TEST(PermTestCongruence, NuclearNormOfKnownMatrices) {
     }
 }
 
+// The Procrustes congruence from LAPACK's decomposition equals the one-sided Jacobi reference on
+// the zero-padded square of the scaled cross product, to 1e-9 relative: a survey's every-OTU
+// composition against itself and against its traits (75 x 82 x 8), both sides wider than the
+// objects (the values beyond rank n - 1 are rounding), a rank-deficient side (three constant
+// columns) and a single column.
+TEST(PermTestCongruence, ProcrustesEqualsTheJacobiReference) {
+    struct Case {
+        int n, pa, pb, constantCols;
+    };
+    const Case cases[] = {{75, 82, 82, 0}, {75, 82, 8, 0}, {20, 40, 35, 0}, {30, 12, 10, 3}, {6, 1, 9, 0}};
+    for (const Case& c : cases) {
+        Mat<double> A(c.n, c.pa), B(c.n, c.pb);
+        FillRandom(A, 7 * c.n + c.pa, 0.0, 5.0);
+        FillRandom(B, 5 * c.n + c.pb, 0.0, 5.0);
+        for (int i = 0; i < c.n; i++) {
+            B[i][0] += A[i][0];  // some shared shape
+            for (int j = 0; j < c.constantCols; j++) B[i][c.pb - 1 - j] = j + 1.0;
+        }
+        // The reference: columns centred by hand, A'B over the root of the two sums of squares,
+        // padded to the square of the larger order.
+        auto centred = [&](Mat<double>& m, int p, std::vector<double>& out) {
+            out.assign(static_cast<size_t>(c.n) * p, 0.0);
+            double ss = 0.0;
+            for (int j = 0; j < p; j++) {
+                double mean = 0.0;
+                for (int i = 0; i < c.n; i++) mean += m[i][j];
+                mean /= c.n;
+                for (int i = 0; i < c.n; i++) {
+                    out[i * p + j] = m[i][j] - mean;
+                    ss += out[i * p + j] * out[i * p + j];
+                }
+            }
+            return ss;
+        };
+        std::vector<double> ac, bc;
+        const double ssa = centred(A, c.pa, ac), ssb = centred(B, c.pb, bc);
+        const int q = std::max(c.pa, c.pb);
+        std::vector<double> square(static_cast<size_t>(q) * q, 0.0);
+        for (int a = 0; a < c.pa; a++)
+            for (int b = 0; b < c.pb; b++) {
+                double sum = 0.0;
+                for (int i = 0; i < c.n; i++) sum += ac[i * c.pa + a] * bc[i * c.pb + b];
+                square[b * q + a] = sum / std::sqrt(ssa * ssb);
+            }
+        const double want = permtest::NuclearNorm(q, square.data());
+        Config a(c.n, c.pa), b(c.n, c.pb);
+        a.Set(c.pa, A);
+        b.Set(c.pb, B);
+        CongruenceWork w(c.n, q);
+        EXPECT_NEAR(Compare(a, b, 2, w), want, 1e-9 * want) << c.n << " " << c.pa << " " << c.pb;
+        EXPECT_NEAR(Compare(b, a, 2, w), want, 1e-9 * want);
+        EXPECT_GT(want, 0.05);
+        EXPECT_LE(want, 1.0 + 1e-12);  // a correlation
+    }
+}
+
+// A cross product that overflows carries no shape to compare: Procrustes gives 0, by the
+// decomposition of A'B and by that of the two triangles, as the library's form does.
+TEST(PermTestCongruence, OverflowingCrossProductGivesZero) {
+    const struct {
+        int n, pa, pb;
+    } cases[] = {{6, 2, 3}, {4, 9, 8}};
+    for (const auto& c : cases) {
+        Mat<double> A(c.n, c.pa), B(c.n, c.pb);
+        FillRandom(A, 3 * c.n + 1);
+        FillRandom(B, 3 * c.n + 2);
+        A[1][0] = B[1][0] = 1e200;  // their product, 1e400, is infinite
+        Config a(c.n, c.pa), b(c.n, c.pb);
+        a.Set(c.pa, A);
+        b.Set(c.pb, B);
+        CongruenceWork w(c.n, std::max(c.pa, c.pb));
+        EXPECT_EQ(Compare(a, b, 2, w), 0.0) << c.n;
+        EXPECT_EQ(ProcrustesCoeff(c.n, c.pa, c.pb, A, B), 0.0) << c.n;
+        A[1][0] = B[1][0] = 1.0;  // the same tables with finite cells compare
+        a.Set(c.pa, A);
+        b.Set(c.pb, B);
+        EXPECT_GT(Compare(a, b, 2, w), 0.0) << c.n;
+    }
+}
+
 // The partial congruence on components computed once equals the residuals of
 // PCA_Regression_ResidualsSelect compared by the library: one or two covariates, a column left
 // out, a duplicated column (an axis without variance), fewer components allowed than there
-// are (n = 12, f = 4: at most 2 of 4), and a single component.
+// are (n = 12, f = 4: at most 2 of 4), a single component, and more covariate columns than
+// objects (12 on 8: the components of the smaller product, at most 6).
 TEST(PermTestCongruence, ComponentResidualsEqualThePrincipalComponentRegression) {
     struct Case {
         int n, pa, pb, c1, c2;
@@ -142,7 +223,8 @@ TEST(PermTestCongruence, ComponentResidualsEqualThePrincipalComponentRegression)
     };
     const Case cases[] = {{10, 3, 2, 2, 0, 2.0, false, false}, {12, 2, 4, 4, 0, 4.0, false, false},
                           {14, 4, 3, 3, 2, 2.0, true, false},  {11, 2, 6, 3, 1, 2.0, false, true},
-                          {9, 12, 2, 1, 0, 2.0, false, false}, {8, 3, 3, 5, 0, 1.0, false, false}};
+                          {9, 12, 2, 1, 0, 2.0, false, false}, {8, 3, 3, 5, 0, 1.0, false, false},
+                          {8, 3, 4, 12, 0, 1.0, false, false}};
     for (const Case& c : cases) {
         Mat<double> A(c.n, c.pa), B(c.n, c.pb), C1(c.n, c.c1), C2(c.n, std::max(c.c2, 1));
         FillRandom(A, 3 * c.n + 1);

@@ -71,6 +71,30 @@ TEST(PermTestKernels, EuclideanUpperIsTheDispatcherDistanceExactly) {
         }
 }
 
+TEST(PermTestKernels, EuclideanFromCrossProductsEqualsTheLoop) {
+    // The distances from the cross products of the centred rows against the plain loop, to 1e-9
+    // of the largest distance: many columns far from 0 (the centring keeps the cross products of
+    // the order of the distances), two equal rows (0, not a rounding residue), one row.
+    for (int n : {1, 2, 7, 15})
+        for (int cols : {32, 45}) {
+            Mat<double> x(n, cols);
+            FillRandom(x, 7 * n + cols, 1000.0, 1010.0);
+            if (n > 3)
+                for (int c = 0; c < cols; c++) x[3][c] = x[1][c];
+            const int m = n * (n - 1) / 2;
+            std::vector<double> want(m + 1, -1.0), got(m + 1, -1.0), means(cols), centred(n * cols), gram(n * n);
+            permtest::EuclideanUpper(n, cols, x, want.data());
+            permtest::EuclideanUpperGram(n, cols, x, means.data(), centred.data(), gram.data(), got.data());
+            double largest = 0.0;
+            for (int e = 0; e < m; e++) largest = std::max(largest, want[e]);
+            for (int e = 0; e < m; e++) EXPECT_NEAR(got[e], want[e], 1e-9 * largest) << n << " " << cols << " " << e;
+            if (n > 3) {
+                EXPECT_LT(got[(n - 1) + (3 - 1 - 1)], 1e-9 * largest);  // d(1, 3)
+            }
+            EXPECT_EQ(got[m], -1.0);  // nothing written past the triangle
+        }
+}
+
 TEST(PermTestObserved, StatisticsAgreeWithR) {
     for (int optRo : {1, 2, 3}) {
         Small d(optRo, true);
