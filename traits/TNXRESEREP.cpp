@@ -238,6 +238,18 @@ void Types(FILE* f, const FunctionalResults& r) {
     }
 }
 
+// The line after the statistics that names the selected nominal traits: T averages their
+// category codes, and r(TE), r(XE.T) and r(XE.TR) rest on those averages. Nothing without them.
+void NominalAveragesNote(FILE* f, const FunctionalResults& r) {
+    bool any = false;
+    for (int j = 0; j < nch; j++) any = any || (r.selected[j] == 1 && chtype[j] == 2);
+    if (!any) return;
+    fprintf(f, "r(TE), r(XE.T) and r(XE.TR) rest on T, which averages the category codes of the nominal traits:\t");
+    for (int j = 0; j < nch; j++)
+        if (r.selected[j] == 1 && chtype[j] == 2) fprintf(f, "%s\t", chLabel[j]);
+    fprintf(f, "\n");
+}
+
 void Statistics(FILE* f, const FunctionalResults& r) {
     const double* o = r.observed;
     const double* p = r.probability;
@@ -257,6 +269,7 @@ void Statistics(FILE* f, const FunctionalResults& r) {
                 "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t%g\tP=\t%g\nBeta "
                 "divergence: r(XE.TR)=\t%g\tP=\t%g\n",
                 o[kRE], p[kRE], o[kXE_TR], p[kXE_TR]);
+        NominalAveragesNote(f, r);
         fprintf(f, "\nNumber of iterations for permutation tests: %d\n", niter);
         fprintf(f, "Random generator seed: %u\n", static_cast<unsigned>(rseed));
         if (optRestrictPermutNullModel == 0) {
@@ -279,6 +292,7 @@ void Statistics(FILE* f, const FunctionalResults& r) {
                 "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t%g\nBeta "
                 "divergence: r(XE.TR)=\t%g\n",
                 o[kRE], o[kXE_TR]);
+        NominalAveragesNote(f, r);
     }
 
     fprintf(f, fuzzy == 3 ? "\nNumber of fuzzy types:\t%d\nTraits:\t" : "\nNumber of crisp types:\t%d\nTraits:\t", r.nTypes);

@@ -405,6 +405,18 @@ TEST_F(FunctionalAnalysisE2E, AviurbaWithoutPhylogeny) {
     EXPECT_EQ(Count(t, "\nNumber of fuzzy types:\t40\n"), 1);
     const double rTE = ValueAfter(t, "Convergence (TCAP): r(TE)=\t");
     EXPECT_TRUE(rTE >= -1.0 && rTE <= 1.0) << rTE;
+    // Three of the four traits are nominal: named on the line right after the statistics.
+    const size_t beta = t.find("divergence: r(XE.TR)=\t");
+    ASSERT_NE(beta, std::string::npos);
+    EXPECT_EQ(t.substr(t.find('\n', beta) + 1).rfind("r(TE), r(XE.T) and r(XE.TR) rest on T, which averages the "
+                                                     "category codes of the nominal traits:\tfeedhab\tfeedstrat\t"
+                                                     "breeding\t\n\nNumber of iterations", 0), 0u);
+    // Only the migratory trait (dichotomous) selected: no such line.
+    std::filesystem::remove(box_.Path("aviPrinda.txt"));
+    ASSERT_EQ(box_.Run("O\navi\nV\nH\ny\n1\n0\n0\n2\n1\n1\n6\n2\n0 0 0 1\ny\nn\n\nC\nC\nX\n").status, 0);
+    const std::string one = box_.ReadFile("aviPrinda.txt");
+    EXPECT_EQ(Count(one, "divergence: r(XE.TR)=\t"), 1);
+    EXPECT_EQ(Count(one, "nominal traits"), 0);
 }
 
 // mafragh in the setting of its independent R computation: the statistics and the diversity
@@ -415,6 +427,7 @@ TEST_F(FunctionalAnalysisE2E, MafraghEqualsTheIndependentComputation) {
     const Result r = box_.Run("O\nmafragh\nV\nH\ny\n1\n999\n0\n2\n1\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string t = box_.ReadFile("mafraghPrinda.txt");
+    EXPECT_EQ(Count(t, "nominal traits"), 0);  // quantitative and ordinal traits only
     const std::string x = tnxtest::Slurp(kExamples + "/mafragh_expected_H.txt");
     const struct {
         const char* expected;

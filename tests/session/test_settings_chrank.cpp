@@ -97,9 +97,11 @@ TEST_F(ChRankTest, CriteriaThatNominalTraitsMakeUnavailableAreRefusedAtOnce) {
 
 // The earlier form without variables or phylogeny has no criterion to offer: it says so and asks nothing.
 TEST_F(ChRankTest, OldFormWithoutVariablesOrPhylogenyOffersNothing) {
+    const int variables = nenv;
     nenv = 0;
     Script("");
     EXPECT_EQ(SettingsChRank_OLD(), 'n');
+    nenv = variables;  // the data set is released with its own count
     EXPECT_EQ(opt_struct, 0);
     EXPECT_EQ(Out(), Header("CHARACTER RANKING SETTINGS", "s1") + "Trait ranking criterion maximized: \n\n"
                      "\nNo criterion can be computed: the data set has neither environmental variables nor a "
