@@ -458,3 +458,66 @@ TEST_F(FunctionalAnalysisE2E, MafraghEqualsTheIndependentComputation) {
 }
 
 }  // namespace
+
+namespace {
+
+// The statistics lines of a report, from "Statistics" up to the number of iterations.
+std::string StatisticsOf(const std::string& t) {
+    const size_t from = t.find("\nStatistics and probabilities*:");
+    EXPECT_NE(from, std::string::npos);
+    return from == std::string::npos ? "" : t.substr(from, t.find("\nNumber of iterations") - from);
+}
+
+}  // namespace
+
+// Environmental variables in the same units whose differences exceed single precision: the distances are
+// those of the values in double (worked out in the test), and the Mantel statistics equal those of the same
+// variables 1e37 times smaller (a correlation does not change with the scale of one matrix). Variables that
+// are the same in every community leave every statistic undefined.
+TEST_F(FunctionalAnalysisE2E, LargeEnvironmentalValuesGiveFiniteDistancesAndAFlatOneUndefinedStatistics) {
+    for (const char* f : {"fa_B.txt", "fa_W.txt", "fa_F.txt", "fa_spp.txt"})
+        std::filesystem::copy(kData + "/" + f, box_.Path(f));
+    const Mat small = {{2, -1}, {30, 10}, {-30, 0}, {1, -20}};
+    const std::pair<std::string, double> sets[] = {{"small", 1.0}, {"large", 1e37}, {"flat", 0.0}};
+    std::string reports[3];
+    for (int s = 0; s < 3; s++) {
+        const auto& [name, scale] = sets[s];
+        std::string text;
+        for (const auto& row : small)
+            text += s == 2 ? "5 5\n" : std::to_string(row[0] * scale) + " " + std::to_string(row[1] * scale) + "\n";
+        box_.WriteFile(name + "_E.txt", text + "e1 e2\n");
+        // Variables of one unit (kind 1), by communities; H with 19 permutations, seed 3, Mantel, Euclidean.
+        const std::string import = tnxtest::Edit(tnxtest::Edit(tnxtest::Edit(kFaImport, "fa_E.txt", name + "_E.txt"), "N\nfa\n", "N\n" + name + "\n"),
+                                        "2\n2\n2\nn\nC\nX\n", "2\n2\n1\nn\nC\nX\n");
+        ASSERT_EQ(box_.Run(import).status, 0);
+        const Result r = box_.Run("O\n" + name + "\nV\nH\nn\nk\n1 1 2 2 3\n1\n19\n0\n2\n3\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        reports[s] = box_.ReadFile(name + "Prinda.txt");
+    }
+    Mat DE(4, std::vector<double>(4, 0.0));
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++)
+            DE[i][j] = 1e37 * std::hypot(small[i][0] - small[j][0], small[i][1] - small[j][1]);
+    ExpectLowerHalf(reports[1], "Resemblance matrix (DE) between community sites based on ecological variables:\n", DE);
+    const std::string large = StatisticsOf(reports[1]);
+    EXPECT_EQ(large, StatisticsOf(reports[0]));
+    for (const char* bad : {"nan", "inf", "undefined"}) EXPECT_EQ(Count(large, bad), 0) << bad;
+    // The trait-subset search takes the same distances: criterion 10 ranks alike on both scales.
+    std::string ranked[2];
+    for (int s = 0; s < 2; s++) {
+        const std::string name = sets[s].first;
+        ASSERT_EQ(box_.Run("O\n" + name + "\nV\nK\n10\n1\n1\n1\n2\nn\n\nC\nC\nX\n").status, 0);
+        const std::string t = box_.ReadFile(name + "ChRank_TCAP.txt");
+        const std::string line = "Ranking criterion value and optimal subset with ";
+        for (size_t at = t.find(line); at != std::string::npos; at = t.find(line, at + 1))
+            ranked[s] += t.substr(at, t.find('\n', at) - at) + "\n";
+    }
+    EXPECT_NE(ranked[0], "");
+    EXPECT_EQ(ranked[1], ranked[0]);
+    EXPECT_EQ(StatisticsOf(reports[2]),
+              "\nStatistics and probabilities*:\nConvergence (TCAP): r(TE)=\tundefined\tP=\tundefined\n"
+              "Both TCAP and Divergence (TDAP): r(XE)=\tundefined\tP=\tundefined\n"
+              "TDAP: r(XE.T)=\tundefined\tP=\tundefined\nAlpha divergence (correlation between environmental "
+              "variables and Rao entropy): r(RE)=\tundefined\tP=\tundefined\n"
+              "Beta divergence: r(XE.TR)=\tundefined\tP=\tundefined\n");
+}
