@@ -332,3 +332,28 @@ TEST(RawImportWords, AWordWhereANumberStandsIsNamedWithItsLine) {
                   std::string::npos) << r.err;
     }
 }
+
+// The walk-through of examples/README.md: its list of answers, replayed exactly as it stands, imports
+// aviurba with the counts and types the walk-through names, and ends the program without a refusal.
+TEST_F(ImportE2E, TheExamplesWalkThroughReplaysAsWritten) {
+    const std::string readme = Slurp(std::string(TARNEX_EXAMPLES) + "/README.md");
+    const size_t list = readme.find("Answers, one per line");
+    ASSERT_NE(list, std::string::npos);
+    const size_t from = readme.find("```\n", list) + 4, to = readme.find("```", from);
+    ASSERT_TRUE(from > list + 4 && to != std::string::npos);
+    const std::string answers = readme.substr(from, to - from);
+    for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
+        std::filesystem::copy(std::string(TARNEX_EXAMPLES) + "/" + f, f);
+    std::set<std::string> files = box_.Files();
+    const Result r = box_.Run(answers);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no answer refused
+    EXPECT_EQ(Count(r.out, Header("SESSION MENU", "avi")), 1);
+    EXPECT_EQ(Count(r.out, "Are these correct? y/n "), 2);
+    files.insert({"aviFormda.txt", "aviTrk.txt"});
+    EXPECT_EQ(box_.Files(), files);
+    LoadFormda("aviFormda.txt");
+    EXPECT_EQ((Ints{tcst, nch, ncsm, nenv, nSpp, optEnvVarType}), (Ints{40, 4, 51, 11, 40, 5}));
+    EXPECT_EQ(Ints(chtype, chtype + 4), (Ints{2, 2, 2, 1}));
+    EXPECT_EQ(Ints(envVarType, envVarType + 11), (Ints{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4}));
+}
