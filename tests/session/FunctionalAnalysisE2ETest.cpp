@@ -521,3 +521,29 @@ TEST_F(FunctionalAnalysisE2E, LargeEnvironmentalValuesGiveFiniteDistancesAndAFla
               "variables and Rao entropy): r(RE)=\tundefined\tP=\tundefined\n"
               "Beta divergence: r(XE.TR)=\tundefined\tP=\tundefined\n");
 }
+
+// Three communities at equal environmental distances (one unit vector each): the distances have no variance,
+// so the matrix correlations are undefined, while Procrustes still compares the configurations. Two
+// communities at one distance compare by their single pair and stay defined.
+TEST_F(FunctionalAnalysisE2E, EqualEnvironmentalDistancesLeaveOnlyTheMatrixCorrelationsUndefined) {
+    std::filesystem::copy(kData + "/fa_B.txt", box_.Path("fa_B.txt"));
+    box_.WriteFile("w3.txt", "1 2 0 0 1\n0 1 3 0 0\n2 0 1 1 0\nc1 c2 c3\n");
+    box_.WriteFile("e3.txt", "1 0 0\n0 1 0\n0 0 1\ne1 e2 e3\n");
+    box_.WriteFile("w2.txt", "1 2 0 0 1\n0 1 3 0 0\nc1 c2\n");
+    box_.WriteFile("e2.txt", "1 0 0\n0 1 0\ne1 e2 e3\n");
+    const std::string h = "V\nH\nk\n1 1 2 2 3\n1\n19\n0\n2\n3\n";  // keyboard types, fuzzy, 19 permutations, seed 3
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"3", "1\n6\n", true}, {"3", "2\n", false}, {"2", "1\n6\n", false}};  // communities, congruence, undefined
+    for (const auto& [n, congruence, undefined] : cases) {
+        SCOPED_TRACE(n + " " + congruence);
+        std::filesystem::remove(box_.Path("eqPrinda.txt"));
+        ASSERT_EQ(box_.Run("N\neq\n" + std::string(box_.Files().count("eqTrk.txt") ? "y\n" : "") + "1\nfa_B.txt\n0\nw" +
+                           n + ".txt\n0\n1\ne" + n + ".txt\n5\n2\n2\n2\nk\n3 3\ny\n0\n" + n + "\n2\n1\n3\n2\n1\nn\n" + h +
+                           congruence + "1\ny\nn\n\nC\nC\nX\n")
+                      .status,
+                  0);
+        const std::string t = StatisticsOf(box_.ReadFile("eqPrinda.txt"));
+        EXPECT_EQ(Count(t, "undefined"), undefined ? 10 : 0) << t;
+        EXPECT_EQ(Count(t, "nan"), 0) << t;
+    }
+}
