@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -464,86 +465,59 @@ namespace {
 // The statistics lines of a report, from "Statistics" up to the number of iterations.
 std::string StatisticsOf(const std::string& t) {
     const size_t from = t.find("\nStatistics and probabilities*:");
-    EXPECT_NE(from, std::string::npos);
     return from == std::string::npos ? "" : t.substr(from, t.find("\nNumber of iterations") - from);
+}
+
+// The session `name` from fa_B.txt, `w` and `e` (variables of one unit, labels last), then letter H with
+// keyboard types, fuzzy belonging, 19 permutations, seed 3, the `congruence` answers and all traits.
+std::string ImportAndH(const std::string& name, const std::string& w, const std::string& e, char n, char v,
+                       const std::string& congruence) {
+    return "N\n" + name + "\n1\nfa_B.txt\n0\n" + w + "\n0\n1\n" + e + "\n5\n2\n2\n2\nk\n3 3\ny\n0\n" + n +
+           "\n2\n1\n" + v + "\n2\n1\nn\nV\nH\nk\n1 1 2 2 3\n1\n19\n0\n2\n3\n" + congruence +
+           "1\ny\nn\n\nC\nC\nX\n";
 }
 
 }  // namespace
 
-// Environmental variables in the same units whose differences exceed single precision: the distances are
-// those of the values in double (worked out in the test), and the Mantel statistics equal those of the same
-// variables 1e37 times smaller (a correlation does not change with the scale of one matrix). Variables that
-// are the same in every community leave every statistic undefined.
-TEST_F(FunctionalAnalysisE2E, LargeEnvironmentalValuesGiveFiniteDistancesAndAFlatOneUndefinedStatistics) {
-    for (const char* f : {"fa_B.txt", "fa_W.txt", "fa_F.txt", "fa_spp.txt"})
-        std::filesystem::copy(kData + "/" + f, box_.Path(f));
-    const Mat small = {{2, -1}, {30, 10}, {-30, 0}, {1, -20}};
-    const std::pair<std::string, double> sets[] = {{"small", 1.0}, {"large", 1e37}, {"flat", 0.0}};
-    std::string reports[3];
-    for (int s = 0; s < 3; s++) {
-        const auto& [name, scale] = sets[s];
-        std::string text;
-        for (const auto& row : small)
-            text += s == 2 ? "5 5\n" : std::to_string(row[0] * scale) + " " + std::to_string(row[1] * scale) + "\n";
-        box_.WriteFile(name + "_E.txt", text + "e1 e2\n");
-        // Variables of one unit (kind 1), by communities; H with 19 permutations, seed 3, Mantel, Euclidean.
-        const std::string import = tnxtest::Edit(tnxtest::Edit(tnxtest::Edit(kFaImport, "fa_E.txt", name + "_E.txt"), "N\nfa\n", "N\n" + name + "\n"),
-                                        "2\n2\n2\nn\nC\nX\n", "2\n2\n1\nn\nC\nX\n");
-        ASSERT_EQ(box_.Run(import).status, 0);
-        const Result r = box_.Run("O\n" + name + "\nV\nH\nn\nk\n1 1 2 2 3\n1\n19\n0\n2\n3\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
-        ASSERT_EQ(r.status, 0) << r.err;
-        reports[s] = box_.ReadFile(name + "Prinda.txt");
-    }
-    Mat DE(4, std::vector<double>(4, 0.0));
-    for (int i = 0; i < 4; i++)
-        for (int j = 0; j < 4; j++)
-            DE[i][j] = 1e37 * std::hypot(small[i][0] - small[j][0], small[i][1] - small[j][1]);
-    ExpectLowerHalf(reports[1], "Resemblance matrix (DE) between community sites based on ecological variables:\n", DE);
-    const std::string large = StatisticsOf(reports[1]);
-    EXPECT_EQ(large, StatisticsOf(reports[0]));
-    for (const char* bad : {"nan", "inf", "undefined"}) EXPECT_EQ(Count(large, bad), 0) << bad;
-    // The trait-subset search takes the same distances: criterion 10 ranks alike on both scales.
-    std::string ranked[2];
-    for (int s = 0; s < 2; s++) {
-        const std::string name = sets[s].first;
-        ASSERT_EQ(box_.Run("O\n" + name + "\nV\nK\n10\n1\n1\n1\n2\nn\n\nC\nC\nX\n").status, 0);
-        const std::string t = box_.ReadFile(name + "ChRank_TCAP.txt");
-        const std::string line = "Ranking criterion value and optimal subset with ";
-        for (size_t at = t.find(line); at != std::string::npos; at = t.find(line, at + 1))
-            ranked[s] += t.substr(at, t.find('\n', at) - at) + "\n";
-    }
-    EXPECT_NE(ranked[0], "");
-    EXPECT_EQ(ranked[1], ranked[0]);
-    EXPECT_EQ(StatisticsOf(reports[2]),
-              "\nStatistics and probabilities*:\nConvergence (TCAP): r(TE)=\tundefined\tP=\tundefined\n"
-              "Both TCAP and Divergence (TDAP): r(XE)=\tundefined\tP=\tundefined\n"
-              "TDAP: r(XE.T)=\tundefined\tP=\tundefined\nAlpha divergence (correlation between environmental "
-              "variables and Rao entropy): r(RE)=\tundefined\tP=\tundefined\n"
-              "Beta divergence: r(XE.TR)=\tundefined\tP=\tundefined\n");
-}
-
-// Three communities at equal environmental distances (one unit vector each): the distances have no variance,
-// so the matrix correlations are undefined, while Procrustes still compares the configurations. Two
-// communities at one distance compare by their single pair and stay defined.
-TEST_F(FunctionalAnalysisE2E, EqualEnvironmentalDistancesLeaveOnlyTheMatrixCorrelationsUndefined) {
+// Variables of one unit whose differences exceed single precision: the distances are those of the values in
+// double (worked out here), and the statistics of H and the subsets of K equal those of the same variables
+// 1e37 times smaller (a correlation does not change with the scale of one matrix). Variables alike in every
+// community, or three communities at equal distances (unit vectors), leave the matrix correlations
+// undefined; Procrustes, and two communities, keep them defined.
+TEST_F(FunctionalAnalysisE2E, LargeOrFlatEnvironmentalVariables) {
     std::filesystem::copy(kData + "/fa_B.txt", box_.Path("fa_B.txt"));
+    std::filesystem::copy(kData + "/fa_W.txt", box_.Path("fa_W.txt"));
+    box_.WriteFile("small.txt", "2 -1\n30 10\n-30 0\n1 -20\ne1 e2\n");
+    box_.WriteFile("large.txt", "2e37 -1e37\n3e38 1e38\n-3e38 0\n1e37 -2e38\ne1 e2\n");
+    box_.WriteFile("flat.txt", "5 5\n5 5\n5 5\n5 5\ne1 e2\n");
     box_.WriteFile("w3.txt", "1 2 0 0 1\n0 1 3 0 0\n2 0 1 1 0\nc1 c2 c3\n");
     box_.WriteFile("e3.txt", "1 0 0\n0 1 0\n0 0 1\ne1 e2 e3\n");
     box_.WriteFile("w2.txt", "1 2 0 0 1\n0 1 3 0 0\nc1 c2\n");
     box_.WriteFile("e2.txt", "1 0 0\n0 1 0\ne1 e2 e3\n");
-    const std::string h = "V\nH\nk\n1 1 2 2 3\n1\n19\n0\n2\n3\n";  // keyboard types, fuzzy, 19 permutations, seed 3
-    const std::tuple<std::string, std::string, bool> cases[] = {
-        {"3", "1\n6\n", true}, {"3", "2\n", false}, {"2", "1\n6\n", false}};  // communities, congruence, undefined
-    for (const auto& [n, congruence, undefined] : cases) {
-        SCOPED_TRACE(n + " " + congruence);
-        std::filesystem::remove(box_.Path("eqPrinda.txt"));
-        ASSERT_EQ(box_.Run("N\neq\n" + std::string(box_.Files().count("eqTrk.txt") ? "y\n" : "") + "1\nfa_B.txt\n0\nw" +
-                           n + ".txt\n0\n1\ne" + n + ".txt\n5\n2\n2\n2\nk\n3 3\ny\n0\n" + n + "\n2\n1\n3\n2\n1\nn\n" + h +
-                           congruence + "1\ny\nn\n\nC\nC\nX\n")
-                      .status,
-                  0);
-        const std::string t = StatisticsOf(box_.ReadFile("eqPrinda.txt"));
-        EXPECT_EQ(Count(t, "undefined"), undefined ? 10 : 0) << t;
-        EXPECT_EQ(Count(t, "nan"), 0) << t;
+    // name, W, E, communities, variables, congruence (Mantel with Euclidean distances, or Procrustes), undefined
+    const std::tuple<const char*, const char*, const char*, char, char, const char*, int> runs[] = {
+        {"small", "fa_W.txt", "small.txt", '4', '2', "1\n6\n", 0}, {"large", "fa_W.txt", "large.txt", '4', '2', "1\n6\n", 0},
+        {"flat", "fa_W.txt", "flat.txt", '4', '2', "1\n6\n", 10}, {"equal", "w3.txt", "e3.txt", '3', '3', "1\n6\n", 10},
+        {"procrustes", "w3.txt", "e3.txt", '3', '3', "2\n", 0}, {"two", "w2.txt", "e2.txt", '2', '3', "1\n6\n", 0}};
+    std::map<std::string, std::string> stats, ranked;
+    for (const auto& [name, w, e, n, v, congruence, undefined] : runs) {
+        ASSERT_EQ(box_.Run(ImportAndH(name, w, e, n, v, congruence)).status, 0) << name;
+        stats[name] = StatisticsOf(box_.ReadFile(std::string(name) + "Prinda.txt"));
+        EXPECT_EQ(Count(stats[name], "undefined"), undefined) << stats[name];
+        EXPECT_EQ(Count(stats[name], "nan") + Count(stats[name], "inf"), 0) << stats[name];
+        if (std::string(name) == "small" || std::string(name) == "large") {
+            ASSERT_EQ(box_.Run("O\n" + std::string(name) + "\nV\nK\n10\n1\n1\n1\n2\nn\n\nC\nC\nX\n").status, 0);
+            const std::string t = box_.ReadFile(std::string(name) + "ChRank_TCAP.txt");
+            ranked[name] = t.substr(t.find("Ranking criterion value"), t.find("\n\n\n") - t.find("Ranking criterion value"));
+        }
     }
+    EXPECT_EQ(stats["large"], stats["small"]);
+    EXPECT_EQ(ranked["large"], ranked["small"]);
+    EXPECT_EQ(Count(ranked["small"], "Ranking criterion value and optimal subset with "), 2);
+    const Mat e = {{2, -1}, {30, 10}, {-30, 0}, {1, -20}};
+    Mat DE(4, std::vector<double>(4));
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) DE[i][j] = 1e37 * std::hypot(e[i][0] - e[j][0], e[i][1] - e[j][1]);
+    ExpectLowerHalf(box_.ReadFile("largePrinda.txt"),
+                    "Resemblance matrix (DE) between community sites based on ecological variables:\n", DE);
 }
