@@ -138,6 +138,7 @@ void ReadSessionName() {
     SessionFileName(whichTrack, trackExt);
 }
 
+// Whether the file of the session named last (session name + suffix) exists.
 bool SessionFileExists(const char* suffix) {
     char name[kFileNameSize];
     SessionFileName(name, suffix);

@@ -64,7 +64,8 @@ int AskCount();  // 1 .. 2147483647
 // One value of a matrix at (first, second), the file's own order of its two dimensions.
 using ValueReader = std::function<float(int first, int second)>;
 
-// A value of B or W: text that is no number is passed over; the end of the file raises code 2.
+// A value of B or W of the earlier imports: text that is no number is passed over; the end of
+// the file raises code 2. (The live import reads every value with RawFile::Value.)
 float ReadTraitValue(const RawFile& f);
 float ReadSkippingFloat(const RawFile& f);
 // A value of E: read strictly (RawFile::Value); text that is no number raises code 2.
