@@ -53,7 +53,11 @@ void LevelFileName(char (&dst)[kFileNameSize], int level, const char* suffix) {
 }
 
 // A group label "%d" of number g, kept within the label's room.
-void NumberLabel(char* label, int g) { std::snprintf(label, kGroupLabelSize, "%d", g); }
+void NumberLabel(char* label, int g) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%d", g);
+    std::snprintf(label, kGroupLabelSize, "%.*s", kGroupLabelSize - 1, digits);
+}
 
 // Where each member of groups 1..count goes: the members of group 1 in their order, then group
 // 2, and so on; members of no group are left out.

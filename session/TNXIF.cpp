@@ -138,6 +138,28 @@ void ReadSessionName() {
     SessionFileName(whichTrack, trackExt);
 }
 
+// Whether the file of the session named last (session name + suffix) exists.
+bool SessionFileExists(const char* suffix) {
+    char name[kFileNameSize];
+    SessionFileName(name, suffix);
+    FILE* f = std::fopen(name, "r");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+// The name of a new session: a session whose formatted data file or track file exists is
+// replaced only when the user says so (N empties the track file and the import rewrites the
+// data file); otherwise the name is asked again.
+void ReadNewSessionName() {
+    for (;;) {
+        ReadSessionName();
+        if (!SessionFileExists(formdaExt) && !SessionFileExists(trackExt)) return;
+        std::fprintf(out, "Session %s exists. Replace it? (y/n) ", sessionName);
+        if (ReadCharIn("y n") == 'y') return;
+    }
+}
+
 // Ends the program after an error code raised outside a session.
 [[noreturn]] void EndOnError(int code) {
     HandleErrorCode(code);
@@ -281,7 +303,8 @@ void MainMenu() {
         switch (choice) {
             case 'N':
             case 'O': {
-                ReadSessionName();
+                if (choice == 'N') ReadNewSessionName();
+                else ReadSessionName();
                 FILE* f = fopenck(whichTrack, volumeName, choice == 'N' ? "w" : "r+");
                 if (!f) {
                     if (!runMacro) Wait();

@@ -166,7 +166,7 @@ int SetPreferences() {
         std::fprintf(out, "   T  permutaton tests based on Mantel correlations\n");
         std::fprintf(out, "   C  return to main menu \n");
         std::fprintf(out, "Type option: ");
-        const int c = std::toupper(static_cast<unsigned char>(ReadCharIn("F G R B O M C T")));
+        const int c = std::toupper(static_cast<unsigned char>(ReadCharIn("F G R B O T C")));
         switch (c) {
             case 'F': {
                 std::fprintf(out, "\n%s\n", lineL);
@@ -216,7 +216,7 @@ int SetPreferences() {
                 isHierarchicalPref = YesNoIn();
                 break;
             case 'C': return WritePreferences();
-            default: break;  // M: the menu again
+            default: break;
         }
     }
 }

@@ -1,7 +1,12 @@
 // The "DATA FOR SESSION" dialog, the raw-data import and the species maps.
 #include "session/TNXIFFMT.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -32,10 +37,40 @@ void TrimRight(char* s) {
     while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) s[--n] = '\0';
 }
 
-double ReadSkippingDouble(const rawimport::RawFile& f) {
-    double v = 0.0;
-    if (!freadck1(f.get(), "%lf", &v, f.name())) RaiseError(TNX_END_OF_FILE);
-    return v;
+// A raw data value: an optional sign, digits with at most one decimal point, an optional
+// exponent, and a magnitude that single precision holds. Words such as NA, nan, inf,
+// hexadecimal floats or 1,234 are not values.
+bool ParseRawNumber(const std::string& w, double* value) {
+    size_t k = 0, digits = 0;
+    const size_t n = w.size();
+    if (k < n && (w[k] == '+' || w[k] == '-')) k++;
+    for (; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) digits++;
+    if (k < n && w[k] == '.')
+        for (k++; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) digits++;
+    if (digits == 0) return false;
+    if (k < n && (w[k] == 'e' || w[k] == 'E')) {
+        k++;
+        if (k < n && (w[k] == '+' || w[k] == '-')) k++;
+        size_t exponent = 0;
+        for (; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) exponent++;
+        if (exponent == 0) return false;
+    }
+    if (k != n) return false;
+    const double v = std::strtod(w.c_str(), nullptr);
+    if (!(std::fabs(v) <= FLT_MAX)) return false;
+    *value = v;
+    return true;
+}
+
+// A word where a number belongs: the file, the line and the word; code 2.
+[[noreturn]] void RefuseWord(const char* fileName, long long line, const std::string& word) {
+    std::fputc(7, stdout);
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "\nfile %s, line %lld: \"%s\" is not a number. Every value of a raw data file is a number; "
+                 "missing values are written -999.\n",
+                 fileName, line, word.c_str());
+    RaiseError(TNX_END_OF_FILE);
 }
 
 // The types of the variables of option 5 (several types), asked until they are mixed or the
@@ -65,7 +100,10 @@ void AskVariableTypes(const char* typePrompt) {
 
 void ReadEnvironment(const rawimport::RawFile& f) {
     using namespace rawimport;
-    const int labelOption = AskEnvironment(f, "Number of environmental variables: ", "Labels for environmental variables: \n");
+    // The file must hold the ncsm x nenv values and, when read from it, the nenv labels.
+    const int labelOption =
+        AskEnvironment(f, "Number of environmental variables: ", "Labels for environmental variables: \n",
+                       [&](int labels) { return f.Fits(static_cast<long long>(ncsm) * nenv, labels == 2 ? nenv : 0); });
     AskEnvironmentKind(kEnvironmentKinds, kVariableTypePrompt);
     ReadEnvironmentValues(f, AskEnvironmentByVariables());
     FillLabels(envLabel, nenv, labelOption, f);
@@ -168,6 +206,84 @@ void RawFile::Close() {
     f_ = nullptr;
 }
 
+void RawFile::Rewind() const {
+    std::rewind(f_);
+    line_ = 1;
+    afterCR_ = false;
+}
+
+bool RawFile::NextWord(std::string& word) const {
+    word.clear();
+    int c = std::fgetc(f_);
+    for (; c != EOF && std::isspace(c); c = std::fgetc(f_)) {
+        // CR, LF and CR LF each end one line.
+        if (c == '\r' || (c == '\n' && !afterCR_)) line_++;
+        afterCR_ = c == '\r';
+    }
+    afterCR_ = false;
+    for (; c != EOF && !std::isspace(c); c = std::fgetc(f_)) word += static_cast<char>(c);
+    if (c != EOF) std::ungetc(c, f_);
+    return !word.empty();
+}
+
+bool RawFile::Fits(long long values, long long labels) const {
+    Rewind();
+    long long words = 0, lastNumber = -1, badAt = -1, badLine = 0;
+    std::string word, bad;
+    for (double v; NextWord(word); words++) {
+        if (ParseRawNumber(word, &v)) {
+            lastNumber = words;
+        } else if (badAt < 0 && words < values) {
+            badAt = words;
+            bad = word;
+            badLine = line_;
+        }
+    }
+    Rewind();
+    // Labels follow the last value: a word that a number follows is no label, whatever the counts.
+    if (badAt >= 0 && (words == values + labels || badAt < lastNumber)) RefuseWord(name_, badLine, bad);
+    if (words == values + labels) return true;
+    char callFor[160];
+    std::snprintf(callFor, sizeof callFor, "%lld values and %lld labels", values, labels);
+    RefuseCounts(name_, callFor, words, "words");
+    return false;
+}
+
+long long RawFile::NameLines() const {
+    Rewind();
+    long long lines = 0;
+    bool filled = false;
+    for (int c = std::fgetc(f_);; c = std::fgetc(f_)) {
+        if (c == EOF || c == '\n' || c == '\r') {
+            if (filled) lines++;
+            filled = false;
+            if (c == EOF) break;
+        } else if (c != ' ' && c != '\t') {
+            filled = true;
+        }
+    }
+    Rewind();
+    return lines;
+}
+
+double RawFile::Value() const {
+    std::string word;
+    double v = 0.0;
+    if (!NextWord(word)) {
+        std::fprintf(stderr, "\nfile %s ", name_);
+        RaiseError(TNX_END_OF_FILE);
+    }
+    if (!ParseRawNumber(word, &v)) RefuseWord(name_, line_, word);
+    return v;
+}
+
+void RefuseCounts(const char* fileName, const char* callFor, long long holds, const char* unit) {
+    std::fputc(7, stdout);
+    std::fflush(stdout);
+    std::fprintf(stderr, "\nfile %s does not fit the counts: they call for %s, the file holds %lld %s.\n", fileName,
+                 callFor, holds, unit);
+}
+
 FILE* ReadFileName(const char* prompt, char* name) {
     for (;;) {
         std::fprintf(out, "%s", prompt);
@@ -196,11 +312,7 @@ float ReadSkippingFloat(const RawFile& f) {
     return v;
 }
 
-float ReadStrictFloat(const RawFile& f) {
-    float v = 0.0f;
-    freadck(f.get(), "%f", &v, f.name());
-    return v;
-}
+float ReadStrictFloat(const RawFile& f) { return static_cast<float>(f.Value()); }
 
 void FillLabels(char** labels, int n, int option, const RawFile& f) {
     for (int k = 0; k < n; k++) {
@@ -249,14 +361,14 @@ int AskPhylogenyFormat() {
 void ReadPhylogeny(const RawFile& f, int option) {
     if (option == 3) {
         for (int i = 0; i < tcst; i++)
-            for (int k = 0; k <= i; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
+            for (int k = 0; k <= i; k++) phylogenyRese[i][k] = f.Value();
         for (int i = 0; i < tcst; i++)
             for (int k = i + 1; k < tcst; k++) phylogenyRese[i][k] = phylogenyRese[k][i];
         phylogenyMatrixType = 1;
         return;
     }
     for (int i = 0; i < tcst; i++)
-        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] = ReadSkippingDouble(f);
+        for (int k = 0; k < tcst; k++) phylogenyRese[i][k] = f.Value();
     if (option == 2) {
         phylogenyMatrixType = 1;
         return;
@@ -309,10 +421,14 @@ void ReadPerformances(int layout, const ValueReader& value) {
             for (int c = 0; c < ncsm; c++) cadat[i][c] = value(i, c);
     } else {
         AskOtusPerCommunity(ncst, "OTUs", true);
-        int row = 0;
-        for (int c = 0; c < ncsm; c++)
-            for (int k = 0; k < ncst[c]; k++, row++) cadat[row][c] = value(c, k);
+        ReadPerformanceVectors(value);
     }
+}
+
+void ReadPerformanceVectors(const ValueReader& value) {
+    int row = 0;
+    for (int c = 0; c < ncsm; c++)
+        for (int k = 0; k < ncst[c]; k++, row++) cadat[row][c] = value(c, k);
 }
 
 void CheckPerformances() {
@@ -383,18 +499,23 @@ void AskEnvironmentKind(const char* kindMenu, const char* typePrompt) {
     else temEnvBin = 1;
 }
 
-int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle) {
+int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle,
+                   const std::function<bool(int labelOption)>& fits) {
     std::fprintf(out, "%s\n", lineL);
-    std::fprintf(out, "%s", countPrompt);
-    nenv = AskCount();
+    int labelOption = 0;
+    do {
+        std::fprintf(out, "%s", countPrompt);
+        nenv = AskCount();
+        PrintFileOptions(labelsTitle, f.name(), false);
+        labelOption = AskOption("1 2");
+    } while (fits && !fits(labelOption));
     std::snprintf(envName, sizeof envName, "%s", f.name());
     EnsureAllocatable(ncsm, nenv, sizeof(float));
     EnsureAllocatable(nenv, kLabelSize, 1);
     env = dim2Dfloat(ncsm, nenv);
     envLabel = dim2Dchar(nenv, kLabelSize);
     envVarType = dim1Dint(nenv);
-    PrintFileOptions(labelsTitle, f.name(), false);
-    return AskOption("1 2");
+    return labelOption;
 }
 
 bool AskEnvironmentByVariables() {
@@ -543,44 +664,78 @@ void IFFormat() {
     const bool withE = AskOption("0 1") == 1;
     if (withE) fileE.Ask();
 
-    // Traits.
+    // Traits: the counts are asked again until B holds what they call for.
     std::fprintf(out, "%s\n", lineL);
-    std::fprintf(out, "Number of OTUs: ");
-    tcst = AskCount();
-    std::fprintf(out, "Enter number of traits (characters): ");
-    nch = AskCount();
+    int traitLabels = 0, layoutB = 0;
+    do {
+        std::fprintf(out, "Number of OTUs: ");
+        tcst = AskCount();
+        std::fprintf(out, "Enter number of traits (characters): ");
+        nch = AskCount();
+        PrintFileOptions("Labels for traits: \n", fileB.name(), true);
+        traitLabels = AskOption("1 2");
+        layoutB = AskTraitLayout(false);
+    } while (!fileB.Fits(static_cast<long long>(tcst) * nch, traitLabels == 2 ? nch : 0));
     AllocateTraits();
-    PrintFileOptions("Labels for traits: \n", fileB.name(), true);
-    const int traitLabels = AskOption("1 2");
-    ReadTraits(AskTraitLayout(false), [&](int, int) { return ReadTraitValue(fileB); });
+    ReadTraits(layoutB, [&](int, int) { return static_cast<float>(fileB.Value()); });
     FillLabels(chLabel, nch, traitLabels, fileB);
     fileB.Close();
     AskTraitTypes(kTraitTypePrompt, "1 2 3 4");
     AskTraitGroups();
 
-    // Phylogeny.
+    // Phylogeny: its size follows from the number of OTUs, which can no longer be asked again.
     if (withF) {
+        std::fprintf(out, "%s\n", lineL);
+        const int layoutF = AskPhylogenyFormat();
+        const long long n = tcst;
+        if (!fileF.Fits(layoutF == 3 ? n * (n + 1) / 2 : n * n, 0)) RaiseError(TNX_END_OF_FILE);
         EnsureAllocatable(tcst, tcst, sizeof(double));
         phylogenyRese = dim2Double(tcst, tcst);
-        std::fprintf(out, "%s\n", lineL);
-        ReadPhylogeny(fileF, AskPhylogenyFormat());
+        ReadPhylogeny(fileF, layoutF);
         fileF.Close();
     }
 
-    // Communities.
+    // Communities: asked again until W holds what the counts call for.
     std::fprintf(out, "%s\n", lineL);
-    std::fprintf(out, "Enter number of communities:    ");
-    ncsm = AskCount();
+    int communityLabels = 0, layoutW = 0;
+    std::vector<int> otusPerCommunity;
+    for (;;) {
+        std::fprintf(out, "Enter number of communities:    ");
+        ncsm = AskCount();
+        PrintFileOptions("Labels for communities: \n", fileW.name(), true);
+        communityLabels = AskOption("1 2");
+        layoutW = AskPerformanceLayout(true);
+        long long values = static_cast<long long>(tcst) * ncsm;
+        if (layoutW == 3) {
+            EnsureAllocatable(1, ncsm, sizeof(int));
+            otusPerCommunity.assign(static_cast<size_t>(ncsm), 0);
+            AskOtusPerCommunity(otusPerCommunity.data(), "OTUs", true);
+            values = 0;
+            for (int c : otusPerCommunity) values += c;
+        }
+        if (fileW.Fits(values, communityLabels == 2 ? ncsm : 0)) break;
+    }
     AllocateCommunities();
-    PrintFileOptions("Labels for communities: \n", fileW.name(), true);
-    const int communityLabels = AskOption("1 2");
-    const int layoutW = AskPerformanceLayout(true);
-    ReadPerformances(layoutW, [&](int, int) { return ReadSkippingFloat(fileW); });
+    const ValueReader valueW = [&](int, int) { return static_cast<float>(fileW.Value()); };
+    if (layoutW == 3) {
+        std::copy(otusPerCommunity.begin(), otusPerCommunity.end(), ncst);
+        ReadPerformanceVectors(valueW);
+    } else {
+        ReadPerformances(layoutW, valueW);
+    }
     FillLabels(reLabel, ncsm, communityLabels, fileW);
     fileW.Close();
     CheckPerformances();
 
     if (withSpecies) {
+        // One name a line for each OTU, and nothing more.
+        const long long names = fileS.NameLines();
+        if (names != tcst) {
+            char callFor[64];
+            std::snprintf(callFor, sizeof callFor, "%d species names, one a line", tcst);
+            RefuseCounts(fileS.name(), callFor, names, "lines");
+            RaiseError(TNX_END_OF_FILE);
+        }
         ReadSpecies(fileS.get(), fileS.name());
         fileS.Close();
     }

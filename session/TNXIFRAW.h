@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
 
 namespace rawimport {
 
@@ -26,10 +27,33 @@ public:
     FILE* get() const { return f_; }
     const char* name() const { return name_; }
 
+    // Whether the file holds exactly `values` numbers followed by `labels` words, as the counts
+    // typed at the console call for; read from its start, before anything of their size is
+    // allocated, and left at its start. A word that is no number where a number stands (before
+    // the last number of the file, or anywhere among the values when the counts fit) is refused
+    // with its line (code 2); otherwise a mismatch is refused with what the counts call for
+    // (false: the caller asks the counts again, or raises code 2 where it cannot).
+    bool Fits(long long values, long long labels) const;
+    // The number of lines that hold a species name (a character other than a blank), counted
+    // from the start and left there.
+    long long NameLines() const;
+    // The next word as a number: a finite decimal within single precision; any other word is
+    // refused with its line (code 2), and so is the end of the file.
+    double Value() const;
+
 private:
+    // The next whitespace-delimited word into `word`, counting lines; false at the end.
+    bool NextWord(std::string& word) const;
+    void Rewind() const;
     FILE* f_ = nullptr;
     char name_[kFileNameMax + 1] = "";
+    mutable long long line_ = 1;
+    mutable bool afterCR_ = false;
 };
+
+// "\nfile %s does not fit the counts: ..." on standard error with the bell: what the counts call
+// for and what the file holds.
+void RefuseCounts(const char* fileName, const char* callFor, long long holds, const char* unit);
 
 // Asks a file name (41 characters) with `prompt` until the file opens for reading.
 FILE* ReadFileName(const char* prompt, char* name);
@@ -40,10 +64,11 @@ int AskCount();  // 1 .. 2147483647
 // One value of a matrix at (first, second), the file's own order of its two dimensions.
 using ValueReader = std::function<float(int first, int second)>;
 
-// A value of B or W: text that is no number is passed over; the end of the file raises code 2.
+// A value of B or W of the earlier imports: text that is no number is passed over; the end of
+// the file raises code 2. (The live import reads every value with RawFile::Value.)
 float ReadTraitValue(const RawFile& f);
 float ReadSkippingFloat(const RawFile& f);
-// A value of E: read strictly; text that is no number raises code 2.
+// A value of E: read strictly (RawFile::Value); text that is no number raises code 2.
 float ReadStrictFloat(const RawFile& f);
 
 // n labels: "1", "2", ... (option 1), or n whole words read from the file (10 characters kept).
@@ -79,6 +104,8 @@ void AskOtusPerCommunity(int* counts, const char* what, bool bounded);
 // W in layout 1 (communities as rows), 2 (as columns) or 3 (one vector per community, the
 // counts asked into ncst) into cadat, each value by `value`.
 void ReadPerformances(int layout, const ValueReader& value);
+// Layout 3 with the counts already in ncst.
+void ReadPerformanceVectors(const ValueReader& value);
 // The W check: a warning for each community whose values are all 0 or -999.
 void CheckPerformances();
 // One species name: a whole line, cut to 70 characters, the rest of the line passed over.
@@ -99,9 +126,11 @@ extern const char kEnvironmentKinds[];
 extern const char kVariableTypePrompt[];
 // Reads E (ncsm x nenv) by variables or by communities, strictly.
 void ReadEnvironmentValues(const RawFile& f, bool byVariables);
-// The rule line, the number of variables under countPrompt, envName (the file's name), E and
-// its labels and types allocated, and the labels menu under labelsTitle: returns its answer.
-int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle);
+// The rule line, the number of variables under countPrompt and the labels menu under
+// labelsTitle, asked again while `fits` (when given) refuses the count with that labels answer;
+// then envName (the file's name), E and its labels and types allocated. Returns the answer.
+int AskEnvironment(const RawFile& f, const char* countPrompt, const char* labelsTitle,
+                   const std::function<bool(int labelOption)>& fits = nullptr);
 // The layout question of E when there are two or more variables; true when by variables.
 bool AskEnvironmentByVariables();
 

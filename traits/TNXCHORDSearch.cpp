@@ -157,9 +157,19 @@ void EnvironmentResemblance(double** DE, float** E) {
     for (int c = 0; c < n; c++)
         for (int j = 0; j < v; j++) E[c][j] = env[c][j];
     const bool standardised = optEnvVarType == 2 || optEnvVarType == 4 || (optEnvVarType == 5 && temEnvQual == 0);
-    if (optEnvVarType == 1 || standardised) {
-        if (standardised) CorrAdj(n, v, E, E);
+    if (standardised) {
+        CorrAdj(n, v, E, E);
         EucliDistMV(n, v, E, DE);
+        return;
+    }
+    if (optEnvVarType == 1) {
+        // Raw values: differences and squares in double, so that any value single precision
+        // holds gives a finite distance.
+        double** wide = dim2Double(n, v);
+        for (int c = 0; c < n; c++)
+            for (int j = 0; j < v; j++) wide[c][j] = env[c][j];
+        EucliDistMV(n, v, wide, DE);
+        free2D(wide, n);
         return;
     }
     // The Gower path ranks ordinal variables in its input: on a work copy only.

@@ -82,9 +82,15 @@ void EnvironmentResemblance(double** DE, double** E) {
     for (int c = 0; c < ncsm; c++)
         for (int v = 0; v < nenv; v++) work[c][v] = env[c][v];
     const bool standardised = optEnvVarType == 2 || optEnvVarType == 4 || (optEnvVarType == 5 && temEnvQual == 0);
-    if (optEnvVarType == 1 || standardised) {
-        if (standardised) CorrAdj(ncsm, nenv, work, work);
+    if (standardised) {
+        CorrAdj(ncsm, nenv, work, work);
         EucliDistMV(ncsm, nenv, work, DE);
+    } else if (optEnvVarType == 1) {
+        // Raw values: differences and squares in double, so that any value single precision
+        // holds gives a finite distance.
+        for (int c = 0; c < ncsm; c++)
+            for (int v = 0; v < nenv; v++) E[c][v] = env[c][v];
+        EucliDistMV(ncsm, nenv, E, DE);
     } else {
         // The Gower path ranks ordinal variables in its input: on the work copy only.
         float** ranked = dim2Dfloat(ncsm, nenv);

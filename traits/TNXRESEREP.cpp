@@ -1,6 +1,7 @@
 // The report section of the functional analysis (session name + "Prinda.txt").
 #include "traits/TNXRESEREP.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "foundation/iflibG.h"
@@ -238,6 +239,36 @@ void Types(FILE* f, const FunctionalResults& r) {
     }
 }
 
+// The line after the statistics that names the selected nominal traits: T averages their
+// category codes, and r(TE), r(XE.T) and r(XE.TR) rest on those averages. Nothing without them.
+void NominalAveragesNote(FILE* f, const FunctionalResults& r) {
+    bool any = false;
+    for (int j = 0; j < nch; j++) any = any || (r.selected[j] == 1 && chtype[j] == 2);
+    if (!any) return;
+    fprintf(f, "r(TE), r(XE.T) and r(XE.TR) rest on T, which averages the category codes of the nominal traits:\t");
+    for (int j = 0; j < nch; j++)
+        if (r.selected[j] == 1 && chtype[j] == 2) fprintf(f, "%s\t", chLabel[j]);
+    fprintf(f, "\n");
+}
+
+// True when no statistic against the environment can be computed: E is the same in every
+// community (every distance 0), or, for the matrix correlation, the distances among three or
+// more communities are all equal, so that they have no variance.
+bool EnvironmentWithoutVariation(const FunctionalResults& r) {
+    if (!r.DE || ncsm < 2) return false;
+    const double first = r.DE[0][1];
+    for (int i = 0; i < ncsm; i++)
+        for (int j = i + 1; j < ncsm; j++)
+            if (r.DE[i][j] != first) return false;
+    return first == 0.0 || (opt_ro == 1 && ncsm >= 3);
+}
+
+// A statistic or its probability, or "undefined" when it cannot be computed.
+void PrintStatistic(FILE* f, double v, bool undefined) {
+    if (undefined) fprintf(f, "undefined");
+    else fprintf(f, "%g", v);
+}
+
 void Statistics(FILE* f, const FunctionalResults& r) {
     const double* o = r.observed;
     const double* p = r.probability;
@@ -248,15 +279,33 @@ void Statistics(FILE* f, const FunctionalResults& r) {
     else if (opt_ro == 3)
         fprintf(f, "\nThe statistics shown below are RV coefficients (Dantrel 1973).\n");
 
+    // The statistics that compare the communities with their environment, with the heads of the
+    // tested and the untested report.
+    struct Line {
+        const char *tested, *untested;
+        int index;
+    };
+    const Line lines[] = {
+        {"Convergence (TCAP): r(TE)=\t", "Convergence (TCAP): r(TE)=\t", kTE},
+        {"Both TCAP and Divergence (TDAP): r(XE)=\t", "Both TCAP and TDAP: r(XE)=\t", kXE},
+        {"TDAP: r(XE.T)=\t", "Divergence (TDAP): r(XE.T)=\t", kXE_T},
+        {"Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t",
+         "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t", kRE},
+        {"Beta divergence: r(XE.TR)=\t", "Beta divergence: r(XE.TR)=\t", kXE_TR}};
+    const bool flat = EnvironmentWithoutVariation(r);
+    fprintf(f, r.tested ? "\nStatistics and probabilities*:\n" : "\nStatistics:\n");
+    for (const Line& line : lines) {
+        const bool undefined = flat || !std::isfinite(o[line.index]);
+        fprintf(f, "%s", r.tested ? line.tested : line.untested);
+        PrintStatistic(f, o[line.index], undefined);
+        if (r.tested) {
+            fprintf(f, "\tP=\t");
+            PrintStatistic(f, p[line.index], undefined);
+        }
+        fprintf(f, "\n");
+    }
+    NominalAveragesNote(f, r);
     if (r.tested) {
-        fprintf(f,
-                "\nStatistics and probabilities*:\nConvergence (TCAP): r(TE)=\t%g\tP=\t%g\nBoth TCAP and Divergence (TDAP): "
-                "r(XE)=\t%g\tP=\t%g\nTDAP: r(XE.T)=\t%g\tP=\t%g\n",
-                o[kTE], p[kTE], o[kXE], p[kXE], o[kXE_T], p[kXE_T]);
-        fprintf(f,
-                "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t%g\tP=\t%g\nBeta "
-                "divergence: r(XE.TR)=\t%g\tP=\t%g\n",
-                o[kRE], p[kRE], o[kXE_TR], p[kXE_TR]);
         fprintf(f, "\nNumber of iterations for permutation tests: %d\n", niter);
         fprintf(f, "Random generator seed: %u\n", static_cast<unsigned>(rseed));
         if (optRestrictPermutNullModel == 0) {
@@ -270,15 +319,6 @@ void Statistics(FILE* f, const FunctionalResults& r) {
                            ? "Permutation tests generated TWO-tailed p-values based on Mantel correlations.\n"
                            : "Permutation tests generated ONE-tailed p-values based on Mantel correlations, except for "
                              "partial correlations, which are always two-tailed tests.\n");
-    } else {
-        fprintf(f,
-                "\nStatistics:\nConvergence (TCAP): r(TE)=\t%g\nBoth TCAP and TDAP: r(XE)=\t%g\nDivergence (TDAP): "
-                "r(XE.T)=\t%g\n",
-                o[kTE], o[kXE], o[kXE_T]);
-        fprintf(f,
-                "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t%g\nBeta "
-                "divergence: r(XE.TR)=\t%g\n",
-                o[kRE], o[kXE_TR]);
     }
 
     fprintf(f, fuzzy == 3 ? "\nNumber of fuzzy types:\t%d\nTraits:\t" : "\nNumber of crisp types:\t%d\nTraits:\t", r.nTypes);

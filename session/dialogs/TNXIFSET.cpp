@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
@@ -227,64 +228,87 @@ void TraitGroupWeights() {
     free1D(select);
 }
 
-// The criterion menu of the trait-subset search; returns the accepted criterion.
+// The criteria of the trait-subset search: the menu line of each, the data it needs, and
+// whether the earlier form of the dialog offers it.
+struct Criterion {
+    int number;
+    const char* line;
+    bool environment, phylogeny, noNominal, oldForm;
+};
+const Criterion kCriteria[] = {
+    {1, "   1 r(XE): TCAP and TDAP\n", true, false, false, true},
+    {9, "   9 r(XE.T): TDAP only\n", true, false, true, true},
+    {10, "   10 r(TE): TCAP only\n", true, false, true, true},
+    {11, "   11  correlation of phylogenetically structured assembly patterns (PSAP) to both TCAP and TDAP = r(PX)\n",
+     false, true, false, true},
+    {12, "   12  correlation of PSAP to TDAP = r(PX.T)\n", false, true, true, true},
+    {13, "   13  correlation of PSAP to TCAP = r(PT)\n", false, true, true, true},
+    {14, "   14  beta niche conservation: ro(PT) * ro(TE)\n", true, true, false, true},
+    {15, "   15  alpha and beta niche conservation: ro(PX) * ro(XE)\n", true, true, false, true},
+    {16, "   16  alpha divergence: r(RE) \n", true, false, false, false},
+    {17, "   17  beta divergence: r(XE.TR)\n", true, false, false, true},
+    {18, "   18  congruence of X and the composition predicted by Lindqvar (2008) smoothing: r(XZ)\n", false, false,
+     false, false},
+    {19, "   19  trait convergence: r(TZ)\n", false, false, false, false},
+    {20, "   20  trait divergence: r(XZ.T)\n", false, false, false, false},
+    {21, "   21  congruence of X and the composition predicted by Beals smoothing: r(XY)\n", false, false, false,
+     false},
+    {22, "   22  trait convergence: r(TY)\n", false, false, false, false},
+    {23, "   23  trait divergence: r(XY.T)\n", false, false, false, false},
+    {24, "   24  dark diversity (sum of absolute differences between X and W) and E: r(SE)\n", true, false, false,
+     false},
+};
+
+// The criterion menu of the trait-subset search: every criterion that the data allow is listed,
+// and only those are accepted. Returns the criterion, or 0 when the data allow none.
 int AskCriterion(bool oldForm) {
     const bool qual = HasQualitTrait(nch, chtype);
-    const char* accept = oldForm ? "1 9 10 11 12 13 14 15 16 17"
-                                 : "1 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24";
-    for (;;) {
-        Menu("CHARACTER RANKING SETTINGS");
-        FILE* o = Out();
-        fprintf(o, "Trait ranking criterion maximized: \n");
-        if (nenv > 0) {
-            fprintf(o, "   1 r(XE): TCAP and TDAP\n");
-            if (!qual) {
-                fprintf(o, "   9 r(XE.T): TDAP only\n");
-                fprintf(o, "   10 r(TE): TCAP only\n");
-            }
-        }
-        if (hasPhylogeny) {
-            fprintf(o, "   11  correlation of phylogenetically structured assembly patterns (PSAP) to both TCAP and TDAP = r(PX)\n");
-            if (!qual) {
-                fprintf(o, "   12  correlation of PSAP to TDAP = r(PX.T)\n");
-                fprintf(o, "   13  correlation of PSAP to TCAP = r(PT)\n");
-            }
-        }
-        if (nenv > 0 && !oldForm) fprintf(o, "   16  alpha divergence: r(RE) \n");
-        fprintf(o, "\n");
-        if (nenv > 0) {
-            fprintf(o, "1. Correlation r(XE) between fuzzy weighted community composition based on OTU's trait "
-                       "similarities (X) and ecological variables (E) may reflect both trait convergence assembly "
-                       "patterns (TCAP) and trait divergence assembly patterns (TDAP).\n");
-            if (!qual) {
-                fprintf(o, "9. Partial correlation r(XE.T) between X and E, removing T, reflects TDAP only.\n");
-                fprintf(o, "10. Correlation r(TE) between community weighted mean traits (T) and E reflects TCAP only.\n");
-            }
-        }
-        if (hasPhylogeny) {
-            fprintf(o, "11. Correlation r(PX) between P (fuzzy weighted community composition based on OTU's "
-                       "phylogenetic similarities) and X reflects phylogenetic signal at the metacommunity level.\n");
-            if (!qual) {
-                fprintf(o, "12. Partial correlation r(PX.T) between P and X, removing T reflects phylogenetic signal "
-                           "at the metacommunity level.\n");
-                fprintf(o, "13. Correlation r(PT) reflects phylogenetic signal at the metacommunity level.\n");
-            }
-        }
-        if (nenv > 0 && !oldForm) fprintf(o, "16. ro(RE) is a congruence between Rao entropy and E.\n");
-        fprintf(o, "\nType option no.: ");
-        int c = static_cast<int>(ReadNumberIn("%d\n", accept));
-
-        // Criteria whose data are missing are refused: the menu is shown again.
-        const bool needsEnv = c == 1 || c == 9 || c == 10 || c == 14 || c == 15 || c == 16 || c == 17 || c == 24;
-        const bool needsPhyl = c >= 11 && c <= 15;
-        if (needsEnv && nenv <= 0) continue;
-        if (needsPhyl && !hasPhylogeny) continue;
-        return c;
+    Menu("CHARACTER RANKING SETTINGS");
+    FILE* o = Out();
+    fprintf(o, "Trait ranking criterion maximized: \n");
+    std::string accept;
+    for (const Criterion& c : kCriteria) {
+        if ((oldForm && !c.oldForm) || (c.environment && nenv <= 0) || (c.phylogeny && !hasPhylogeny) ||
+            (c.noNominal && qual))
+            continue;
+        fprintf(o, "%s", c.line);
+        accept += (accept.empty() ? "" : " ") + std::to_string(c.number);
     }
+    fprintf(o, "\n");
+    if (nenv > 0) {
+        fprintf(o, "1. Correlation r(XE) between fuzzy weighted community composition based on OTU's trait "
+                   "similarities (X) and ecological variables (E) may reflect both trait convergence assembly "
+                   "patterns (TCAP) and trait divergence assembly patterns (TDAP).\n");
+        if (!qual) {
+            fprintf(o, "9. Partial correlation r(XE.T) between X and E, removing T, reflects TDAP only.\n");
+            fprintf(o, "10. Correlation r(TE) between community weighted mean traits (T) and E reflects TCAP only.\n");
+        }
+    }
+    if (hasPhylogeny) {
+        fprintf(o, "11. Correlation r(PX) between P (fuzzy weighted community composition based on OTU's "
+                   "phylogenetic similarities) and X reflects phylogenetic signal at the metacommunity level.\n");
+        if (!qual) {
+            fprintf(o, "12. Partial correlation r(PX.T) between P and X, removing T reflects phylogenetic signal "
+                       "at the metacommunity level.\n");
+            fprintf(o, "13. Correlation r(PT) reflects phylogenetic signal at the metacommunity level.\n");
+        }
+    }
+    if (nenv > 0 && !oldForm) fprintf(o, "16. ro(RE) is a congruence between Rao entropy and E.\n");
+    if (accept.empty()) {
+        fprintf(o, "\nNo criterion can be computed: the data set has neither environmental variables nor a "
+                   "phylogeny.\n");
+        return 0;
+    }
+    fprintf(o, "\nType option no.: ");
+    return static_cast<int>(ReadNumberIn("%d\n", accept.c_str()));
 }
 
 int ChRankDialog(bool oldForm) {
     opt_struct = AskCriterion(oldForm);
+    if (opt_struct == 0) {
+        printRankIntermedResults = 'n';
+        return printRankIntermedResults;
+    }
     rankingAlgorithm = 2;
     includePhylogeny = opt_struct >= 11 && opt_struct <= 15;
 
@@ -326,10 +350,11 @@ void ReleaseSettingsArrays() {
 int SettingReseFunction(int* option) {
     fprintf(Out(), "\nResemblance function option:\n");
     fprintf(Out(), "\t6   Euclidean distance\n");
+    fprintf(Out(), "\t7   relative Euclidean distance\n");
+    fprintf(Out(), "\t8   absolute value function\n");
+    fprintf(Out(), "\t9   relative absolute value function\n");
     fprintf(Out(), "\t10  chord distance\n");
     fprintf(Out(), "Type option no.: ");
-    // 7 (relative Euclidean distance), 8 (absolute value function) and 9 (relative absolute
-    // value function) are accepted although not listed.
     *option = static_cast<int>(ReadNumberIn("%d\n", "6 7 8 9 10"));
     return *option;
 }

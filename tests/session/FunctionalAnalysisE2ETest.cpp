@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -403,6 +404,18 @@ TEST_F(FunctionalAnalysisE2E, AviurbaWithoutPhylogeny) {
     EXPECT_EQ(Count(t, "\nNumber of fuzzy types:\t40\n"), 1);
     const double rTE = ValueAfter(t, "Convergence (TCAP): r(TE)=\t");
     EXPECT_TRUE(rTE >= -1.0 && rTE <= 1.0) << rTE;
+    // Three of the four traits are nominal: named on the line right after the statistics.
+    const size_t beta = t.find("divergence: r(XE.TR)=\t");
+    ASSERT_NE(beta, std::string::npos);
+    EXPECT_EQ(t.substr(t.find('\n', beta) + 1).rfind("r(TE), r(XE.T) and r(XE.TR) rest on T, which averages the "
+                                                     "category codes of the nominal traits:\tfeedhab\tfeedstrat\t"
+                                                     "breeding\t\n\nNumber of iterations", 0), 0u);
+    // Only the migratory trait (dichotomous) selected: no such line.
+    std::filesystem::remove(box_.Path("aviPrinda.txt"));
+    ASSERT_EQ(box_.Run("O\navi\nV\nH\ny\n1\n0\n0\n2\n1\n1\n6\n2\n0 0 0 1\ny\nn\n\nC\nC\nX\n").status, 0);
+    const std::string one = box_.ReadFile("aviPrinda.txt");
+    EXPECT_EQ(Count(one, "divergence: r(XE.TR)=\t"), 1);
+    EXPECT_EQ(Count(one, "nominal traits"), 0);
 }
 
 // mafragh in the setting of its independent R computation: the statistics and the diversity
@@ -413,6 +426,7 @@ TEST_F(FunctionalAnalysisE2E, MafraghEqualsTheIndependentComputation) {
     const Result r = box_.Run("O\nmafragh\nV\nH\ny\n1\n999\n0\n2\n1\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string t = box_.ReadFile("mafraghPrinda.txt");
+    EXPECT_EQ(Count(t, "nominal traits"), 0);  // quantitative and ordinal traits only
     const std::string x = tnxtest::Slurp(kExamples + "/mafragh_expected_H.txt");
     const struct {
         const char* expected;
@@ -443,3 +457,65 @@ TEST_F(FunctionalAnalysisE2E, MafraghEqualsTheIndependentComputation) {
 }
 
 }  // namespace
+
+namespace {
+
+// The statistics lines of a report, from "Statistics" up to the number of iterations.
+std::string StatisticsOf(const std::string& t) {
+    const size_t from = t.find("\nStatistics and probabilities*:");
+    return from == std::string::npos ? "" : t.substr(from, t.find("\nNumber of iterations") - from);
+}
+
+// The session `name` from fa_B.txt, `w` and `e` (variables of one unit, labels last), then letter H with
+// keyboard types, fuzzy belonging, 19 permutations, seed 3, the `congruence` answers and all traits.
+std::string ImportAndH(const std::string& name, const std::string& w, const std::string& e, char n, char v,
+                       const std::string& congruence) {
+    return "N\n" + name + "\n1\nfa_B.txt\n0\n" + w + "\n0\n1\n" + e + "\n5\n2\n2\n2\nk\n3 3\ny\n0\n" + n +
+           "\n2\n1\n" + v + "\n2\n1\nn\nV\nH\nk\n1 1 2 2 3\n1\n19\n0\n2\n3\n" + congruence +
+           "1\ny\nn\n\nC\nC\nX\n";
+}
+
+}  // namespace
+
+// Variables of one unit whose differences exceed single precision: the distances are those of the values in
+// double (worked out here), and the statistics of H and the subsets of K equal those of the same variables
+// 1e37 times smaller (a correlation does not change with the scale of one matrix). Variables alike in every
+// community, or three communities at equal distances (unit vectors), leave the matrix correlations
+// undefined; Procrustes, and two communities, keep them defined.
+TEST_F(FunctionalAnalysisE2E, LargeOrFlatEnvironmentalVariables) {
+    std::filesystem::copy(kData + "/fa_B.txt", box_.Path("fa_B.txt"));
+    std::filesystem::copy(kData + "/fa_W.txt", box_.Path("fa_W.txt"));
+    box_.WriteFile("small.txt", "2 -1\n30 10\n-30 0\n1 -20\ne1 e2\n");
+    box_.WriteFile("large.txt", "2e37 -1e37\n3e38 1e38\n-3e38 0\n1e37 -2e38\ne1 e2\n");
+    box_.WriteFile("flat.txt", "5 5\n5 5\n5 5\n5 5\ne1 e2\n");
+    box_.WriteFile("w3.txt", "1 2 0 0 1\n0 1 3 0 0\n2 0 1 1 0\nc1 c2 c3\n");
+    box_.WriteFile("e3.txt", "1 0 0\n0 1 0\n0 0 1\ne1 e2 e3\n");
+    box_.WriteFile("w2.txt", "1 2 0 0 1\n0 1 3 0 0\nc1 c2\n");
+    box_.WriteFile("e2.txt", "1 0 0\n0 1 0\ne1 e2 e3\n");
+    // name, W, E, communities, variables, congruence (Mantel with Euclidean distances, or Procrustes), undefined
+    const std::tuple<const char*, const char*, const char*, char, char, const char*, int> runs[] = {
+        {"small", "fa_W.txt", "small.txt", '4', '2', "1\n6\n", 0}, {"large", "fa_W.txt", "large.txt", '4', '2', "1\n6\n", 0},
+        {"flat", "fa_W.txt", "flat.txt", '4', '2', "1\n6\n", 10}, {"equal", "w3.txt", "e3.txt", '3', '3', "1\n6\n", 10},
+        {"procrustes", "w3.txt", "e3.txt", '3', '3', "2\n", 0}, {"two", "w2.txt", "e2.txt", '2', '3', "1\n6\n", 0}};
+    std::map<std::string, std::string> stats, ranked;
+    for (const auto& [name, w, e, n, v, congruence, undefined] : runs) {
+        ASSERT_EQ(box_.Run(ImportAndH(name, w, e, n, v, congruence)).status, 0) << name;
+        stats[name] = StatisticsOf(box_.ReadFile(std::string(name) + "Prinda.txt"));
+        EXPECT_EQ(Count(stats[name], "undefined"), undefined) << stats[name];
+        EXPECT_EQ(Count(stats[name], "nan") + Count(stats[name], "inf"), 0) << stats[name];
+        if (std::string(name) == "small" || std::string(name) == "large") {
+            ASSERT_EQ(box_.Run("O\n" + std::string(name) + "\nV\nK\n10\n1\n1\n1\n2\nn\n\nC\nC\nX\n").status, 0);
+            const std::string t = box_.ReadFile(std::string(name) + "ChRank_TCAP.txt");
+            ranked[name] = t.substr(t.find("Ranking criterion value"), t.find("\n\n\n") - t.find("Ranking criterion value"));
+        }
+    }
+    EXPECT_EQ(stats["large"], stats["small"]);
+    EXPECT_EQ(ranked["large"], ranked["small"]);
+    EXPECT_EQ(Count(ranked["small"], "Ranking criterion value and optimal subset with "), 2);
+    const Mat e = {{2, -1}, {30, 10}, {-30, 0}, {1, -20}};
+    Mat DE(4, std::vector<double>(4));
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) DE[i][j] = 1e37 * std::hypot(e[i][0] - e[j][0], e[i][1] - e[j][1]);
+    ExpectLowerHalf(box_.ReadFile("largePrinda.txt"),
+                    "Resemblance matrix (DE) between community sites based on ecological variables:\n", DE);
+}

@@ -264,7 +264,9 @@ const std::string kCongruence =
     "  3 RV coefficient (Dantrel 1973, cannot be used when matrix E contains nominal variables)\n"
     "Type option no.: ";
 const std::string kReseFunction =
-    "\nResemblance function option:\n\t6   Euclidean distance\n\t10  chord distance\nType option no.: ";
+    "\nResemblance function option:\n\t6   Euclidean distance\n\t7   relative Euclidean distance\n"
+    "\t8   absolute value function\n\t9   relative absolute value function\n\t10  chord distance\n"
+    "Type option no.: ";
 const std::string kTraits = "\nTraits in matrix B to be used in the analysis:\n   1  all traits \n"
                             "   2  select traits \nType option no.: ";
 const std::string kStandardize =
@@ -272,16 +274,26 @@ const std::string kStandardize =
 // The answers of K after the criterion: keyboard types, crisp, Mantel, Euclidean, all traits, sizes 1..1.
 const std::string kKAnswers = "k\n1 1 2 2 3\n0\n1\n6\n1\nn\n1\n1\nn\n";
 
-// The criterion menu of K; with nominal traits only 1 and 16 of the environmental criteria are listed.
+// The criterion menu of K: every criterion the data allow (with nominal traits neither 9 and 10 nor 12
+// and 13); the smoothing criteria 18 to 23 need no more than W and B.
 inline std::string CriterionMenu(bool env, bool phyl, bool nominal = false, const std::string& session = "s1") {
     std::string s = Header("CHARACTER RANKING SETTINGS", session) + "Trait ranking criterion maximized: \n";
     if (env) s += "   1 r(XE): TCAP and TDAP\n";
     if (env && !nominal) s += "   9 r(XE.T): TDAP only\n   10 r(TE): TCAP only\n";
     if (phyl)
         s += "   11  correlation of phylogenetically structured assembly patterns (PSAP) to both TCAP and "
-             "TDAP = r(PX)\n   12  correlation of PSAP to TDAP = r(PX.T)\n   13  correlation of PSAP to TCAP "
-             "= r(PT)\n";
-    if (env) s += "   16  alpha divergence: r(RE) \n";
+             "TDAP = r(PX)\n";
+    if (phyl && !nominal)
+        s += "   12  correlation of PSAP to TDAP = r(PX.T)\n   13  correlation of PSAP to TCAP = r(PT)\n";
+    if (env && phyl)
+        s += "   14  beta niche conservation: ro(PT) * ro(TE)\n   15  alpha and beta niche conservation: "
+             "ro(PX) * ro(XE)\n";
+    if (env) s += "   16  alpha divergence: r(RE) \n   17  beta divergence: r(XE.TR)\n";
+    s += "   18  congruence of X and the composition predicted by Lindqvar (2008) smoothing: r(XZ)\n"
+         "   19  trait convergence: r(TZ)\n   20  trait divergence: r(XZ.T)\n"
+         "   21  congruence of X and the composition predicted by Beals smoothing: r(XY)\n"
+         "   22  trait convergence: r(TY)\n   23  trait divergence: r(XY.T)\n";
+    if (env) s += "   24  dark diversity (sum of absolute differences between X and W) and E: r(SE)\n";
     s += "\n";
     if (env)
         s += "1. Correlation r(XE) between fuzzy weighted community composition based on OTU's trait "
@@ -292,8 +304,9 @@ inline std::string CriterionMenu(bool env, bool phyl, bool nominal = false, cons
              "r(TE) between community weighted mean traits (T) and E reflects TCAP only.\n";
     if (phyl)
         s += "11. Correlation r(PX) between P (fuzzy weighted community composition based on OTU's "
-             "phylogenetic similarities) and X reflects phylogenetic signal at the metacommunity level.\n12. "
-             "Partial correlation r(PX.T) between P and X, removing T reflects phylogenetic signal at the "
+             "phylogenetic similarities) and X reflects phylogenetic signal at the metacommunity level.\n";
+    if (phyl && !nominal)
+        s += "12. Partial correlation r(PX.T) between P and X, removing T reflects phylogenetic signal at the "
              "metacommunity level.\n13. Correlation r(PT) reflects phylogenetic signal at the metacommunity "
              "level.\n";
     if (env) s += "16. ro(RE) is a congruence between Rao entropy and E.\n";

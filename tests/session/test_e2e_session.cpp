@@ -53,8 +53,34 @@ TEST(SessionE2E, BannerMainMenuLettersOfEitherCaseAMissingSessionAndANewOne) {
     EXPECT_EQ(box.Files(), std::set<std::string>{kept + "Trk.txt"});
     EXPECT_EQ(box.ReadFile(kept + "Trk.txt"), "");
     box.PrepareTinySession();  // N on an existing session empties its track file
-    EXPECT_EQ(box.Run("N\ns1\n4\nX\n").status, 0);
+    EXPECT_EQ(box.Run("N\ns1\ny\n4\nX\n").status, 0);
     EXPECT_EQ(box.ReadFile("s1Trk.txt"), "");
+}
+
+// N with the name of a session whose files exist asks before replacing them: n keeps both files byte for
+// byte and asks the name again, y goes on as a new session (its track file emptied); no files, no question.
+TEST(SessionE2E, NewSessionOverAnExistingOneAsksBeforeReplacingIt) {
+    const std::string ask = "Enter session name: Session s1 exists. Replace it? (y/n) ";
+    // input, keep the track file, keep the data file, questions
+    const std::tuple<std::string, bool, bool, int> cases[] = {
+        {"N\ns1\nn\ns2\n4\nX\n", true, true, 1}, {"N\ns1\nq\nN\ns2\n4\nX\n", true, true, 1},
+        {"N\ns1\nn\ns2\n4\nX\n", false, true, 1}, {"N\ns1\nn\ns1\nn\ns2\n4\nX\n", true, false, 2},
+        {"N\ns1\ny\n4\nX\n", true, true, 1}, {"O\ns1\nC\nX\n", true, true, 0}, {"N\ns2\n4\nX\n", false, false, 0}};
+    for (const auto& [input, track, data, questions] : cases) {
+        SCOPED_TRACE(input);
+        Sandbox box;
+        box.PrepareTinySession();
+        if (!track) std::filesystem::remove(box.Path("s1Trk.txt"));
+        if (!data) std::filesystem::remove(box.Path("s1Formda.txt"));
+        const Result r = box.Run(input);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Count(r.out, ask), questions);
+        EXPECT_EQ(Count(r.out, "exists"), questions);
+        const std::string kept = input.find("\ny\n") != std::string::npos ? "" : kShortTrack;
+        EXPECT_EQ(track ? box.ReadFile("s1Trk.txt") : "-", track ? kept : "-");
+        EXPECT_EQ(data ? box.ReadFile("s1Formda.txt") : "-", data ? FiveOtus(false) : "-");  // N never writes it
+        EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", "s2")), input.find("s2") != std::string::npos ? 1 : 0);
+    }
 }
 
 // The end of the input at any prompt, or a track file whose number of stored partitions (11)
@@ -81,7 +107,8 @@ TEST(SessionE2E, EndOfInputAtAnyPromptOrACorruptTrackFileEndInOrder) {
     }
 }
 
-// Session menus; K without variables or phylogeny accepts only 18; 12 reloads leak nothing (status 0).
+// Session menus; K without variables or phylogeny lists and accepts only 18 to 23; 12 reloads leak nothing
+// (status 0).
 TEST(SessionE2E, SessionMenusAcceptOnlyTheirLettersAndReloadingLeaksNothing) {
     Sandbox box;
     box.PrepareTinySession();
@@ -90,21 +117,32 @@ TEST(SessionE2E, SessionMenusAcceptOnlyTheirLettersAndReloadingLeaksNothing) {
     for (int i = 0; i < 12; i++) input += i % 2 ? "O\ns1\nV\nC\nC\n" : "O\ns1\nC\n";
     const Result r = box.Run(input + "X\n");
     EXPECT_EQ(r.status, 0);
+    std::string refused;
+    for (const char* c : {"16", "1", "9", "10", "17", "24", "14", "11"})
+        refused += std::string("\nIncorrect input = ") + c + ". Reenter.\nAccepted input: 18 19 20 21 22 23\n";
     EXPECT_EQ(r.err, "\nIncorrect input = p. Reenter.\nAccepted input: V S C\n"
                      "\nIncorrect input = e. Reenter.\nAccepted input: V S C\n"
-                     "\nIncorrect input = g. Reenter.\nAccepted input: H K C\n");
+                     "\nIncorrect input = g. Reenter.\nAccepted input: H K C\n" + refused);
     EXPECT_EQ(Count(r.out, Header("SESSION MENU", "s1") + "Options:\n   V  analysis of community structures\n"
                                   "   S  set preferences\n   C  return to main menu \nType option: "), 3 + 18);
     EXPECT_EQ(Count(r.out, Header("ANALYSIS OF COMMUNITY STRUCTURES", "s1") +
                                "Options:\n   H  functional analysis \n   K  ranking traits (find optimal "
                                "trait subset) \n   C  return to session menu \nType option: \a\n"), 1);
-    EXPECT_EQ(Count(r.out, Header("CHARACTER RANKING SETTINGS", "s1") +
-                               "Trait ranking criterion maximized: \n\n\nType option no.: "), 9);
+    EXPECT_EQ(Count(r.out, CriterionMenu(false, false)), 1);
     EXPECT_EQ(Count(r.out, "\n\nResults on file s1ChRank_roXZ.txt\n"), 1);
     EXPECT_EQ(Count(r.out, Header("PREFERENCES", "s1")), 2);  // shown again after T
     EXPECT_EQ(Count(r.out, kMainMenu), 2 + 12);
     EXPECT_EQ(box.ReadFile("s1Trk.txt"), kShortTrack);  // the search does not rewrite it
     EXPECT_EQ(box.ReadFile("s1Formda.txt"), FiveOtus(false));
+}
+
+// The preferences menu accepts only the letters it prints.
+TEST(SessionE2E, PreferencesMenuRefusesAnUnlistedLetter) {
+    Sandbox box;
+    const Result r = box.Run("S\nM\nC\nX\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "\nIncorrect input = m. Reenter.\nAccepted input: F G R B O T C\n");
+    EXPECT_EQ(Count(r.out, Header("PREFERENCES", "")), 1);
 }
 
 TEST(SessionE2E, PreferencesFile) {

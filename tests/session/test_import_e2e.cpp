@@ -1,4 +1,6 @@
 // The raw-data import and the analyses H and K end to end; the formatted data files are loaded back here.
+#include <map>
+
 #include "session_fixture.h"
 
 using namespace tnxtest;
@@ -68,30 +70,26 @@ TEST_F(ImportE2E, AviurbaImportReopenAndTheCriteriaOfNominalTraits) {
     EXPECT_EQ((Strings{spp[0], spp[33]}), (Strings{"Cipy Circus pygargus", "CAca Carduelis cannabina"}));
 
     // K on the imported session: 11 (no phylogeny) refused before 1; then the criteria that nominal traits
-    // change. (Letter H on aviurba, and the other criteria, run in the functional-analysis and mafragh tests.)
+    // change: 9 and 10 are refused at once, 16 runs. (Letter H on aviurba, and the other criteria, run in
+    // the functional-analysis and mafragh tests.)
     std::string script = "O\navi\nV\nK\n11\n1\ny\n0\n3\n2\n1 1 0 1\ny\n2\n3\ny\n\n";
-    for (int c : {9, 10, 16})
-        script += c == 10 ? "K\n10\n1\n1\n1\n4\nn\n\n"  // no types, no function for 16
-                          : "K\n" + std::to_string(c) + "\ny\n1\n1\n" + (c == 16 ? "" : "6\n") +
-                                "1\nn\n1\n4\nn\n\n";
+    script += "K\n9\n10\n16\ny\n1\n1\n1\nn\n1\n4\nn\n\n";
     r = box_.Run(script + "C\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    const std::string accepted = "Accepted input: 1 16 17 18 19 20 21 22 23 24\n";
+    EXPECT_EQ(r.err, "\nIncorrect input = 11. Reenter.\n" + accepted + "\nIncorrect input = 9. Reenter.\n" + accepted +
+                         "\nIncorrect input = 10. Reenter.\n" + accepted);
     const std::string& o = r.out;
     EXPECT_EQ(o.find("DATA FOR SESSION"), std::string::npos);  // O loads the data without asking
-    EXPECT_EQ(Count(o, Header("FUNCTIONAL ANALYSIS SETTINGS", "avi")), 1 + 3);
-    EXPECT_EQ(Count(o, kCongruence), 4);  // RV accepted at once
-    // Nominal traits: only 1 and 16 are listed, 9 and 10 are still accepted.
-    EXPECT_EQ(Count(o, CriterionMenu(true, false, true, "avi")), 2 + 3);
+    EXPECT_EQ(Count(o, Header("FUNCTIONAL ANALYSIS SETTINGS", "avi")), 1 + 1);
+    EXPECT_EQ(Count(o, kCongruence), 2);  // RV accepted at once
+    // Nominal traits: neither 9 nor 10 is listed, and typed they are refused before any further question.
+    EXPECT_EQ(Count(o, CriterionMenu(true, false, true, "avi")), 2);
     EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 3): Maximum "
                        "number of traits in the trait subset (minimum: 2, maximum: 3): "), 1);
-    EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 4): "), 3);
+    EXPECT_EQ(Count(o, "Minimum number of traits in the trait subset (minimum: 1, maximum: 4): "), 1);
     for (const char* f : {"TDAP_TCAP", "AlphaDivergence"})
         EXPECT_EQ(Count(o, std::string("\n\nResults on file aviChRank_") + f + ".txt\n"), 1) << f;
-    // 9 and 10 rest on trait averages, which the nominal traits make meaningless: typed anyway,
-    // they are refused and write nothing.
-    EXPECT_EQ(Count(o, "\nThis criterion rests on community trait averages, which nominal traits make "
-                       "meaningless: it is not available for this data set.\n"), 2);
     for (const char* f : {"TDAP", "TCAP"}) EXPECT_FALSE(std::filesystem::exists(box_.Path(std::string("aviChRank_") + f + ".txt"))) << f;
     EXPECT_EQ(box_.ReadFile("aviTrk.txt"), "aviFormda.txt\n07Jul17\n");  // the search does not rewrite it
 }
@@ -175,11 +173,15 @@ TEST_F(ImportE2E, PhylogeneticDistancesTraitColumnsVectorLayoutDefaultLabelsLong
 TEST_F(ImportE2E, BadInputEndsTheProgramAndLeavesTheSessionsFilesAlone) {
     const std::pair<std::string, Strings> cases[] = {
         {"O\nbad\n1\nmini_B.txt\n0\nmini_W_trunc.txt\n0\n0\n5\n4\n2\n2\nk\n1 2 3 4\ny\n0\n3\n2\n1\nx\n",
-         {"\nEnd of file mini_W_trunc.txt\n", "\nEND OF FILE !!!\n"}},
+         {"\nfile mini_W_trunc.txt does not fit the counts: they call for 15 values and 3 labels, the file holds 8 "
+          "words.\n", "\nEND OF FILE !!!\n"}},
         {"O\nbad\n1\nmini_B.txt\n0\nmini_W.txt\n0\n1\nmini_E_bad.txt\n5\n4\n2\n2\nk\n1 2 3 4\ny\n0\n3\n2\n1\n2\n"
          "2\n2\nt\nx\n",
-         {"\nfile mini_E_bad.txt ", "\nEND OF FILE !!!\n"}},
-        {"O\nbad\n1\nmini_B.txt\n0\nmini_W.txt\n0\n0\n2000000000\n2000000000\nx\n", {"\nOUT OF MEMORY !!!\n"}},
+         {"\nfile mini_E_bad.txt, line 1: \"x7\" is not a number.", "\nEND OF FILE !!!\n"}},
+        // Counts far beyond the file are refused before anything of their size is allocated.
+        {"O\nbad\n1\nmini_B.txt\n0\nmini_W.txt\n0\n0\n2000000000\n2000000000\n2\n2\nx\n",
+         {"they call for 4000000000000000000 values and 2000000000 labels, the file holds 24 words.\n",
+          "\nEND OF FILE !!!\n"}},
     };
     for (const auto& [input, err] : cases) {
         SCOPED_TRACE(input);
@@ -197,4 +199,123 @@ TEST_F(ImportE2E, BadInputEndsTheProgramAndLeavesTheSessionsFilesAlone) {
         EXPECT_EQ(box.ReadFile("badFormda.txt"), "an earlier formatted data file\n");
         EXPECT_EQ(box.Files(), before);  // nothing new, no temporary file left
     }
+}
+
+namespace {
+
+// Three OTUs with two traits (rows), two communities (rows), two variables by communities, each with
+// its labels on the last line; full phylogenetic similarities; three species names.
+const Strings kRawFiles = {"b.txt", "1 2\n3 4\n5 6\nta tb\n", "w.txt", "1 0 2\n0 3 1\nc1 c2\n", "e.txt",
+                           "7 8\n9 10\npH moist\n", "f.txt", "1 0 0\n0 1 0\n0 0 1\n", "s.txt", "Poa\nCarex\nFestuca\n"};
+// N "raw" with B, F (when asked), W, species and E (when asked); then the traits and the communities.
+std::string Files(bool phylogeny, bool species, bool variables) {
+    return std::string("N\nraw\n1\nb.txt\n") + (phylogeny ? "1\nf.txt\n" : "0\n") + "w.txt\n" +
+           (species ? "1\ns.txt\n" : "0\n") + (variables ? "1\ne.txt\n" : "0\n");
+}
+const std::string kTraitAnswers = "3\n2\n2\n2\nk\n3 3\ny\n0\n", kCommunityAnswers = "2\n2\n1\n";
+
+// Runs `input` beside the raw files (`file` holding `text` when named): code 2, no session file written.
+Result RunRaw(const std::string& input, const std::string& file = "", const std::string& text = "") {
+    Sandbox box;
+    for (size_t k = 0; k < kRawFiles.size(); k += 2) box.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
+    if (!file.empty()) box.WriteFile(file, text);
+    Result r = box.Run(input);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(box.Path("rawFormda.txt")));
+    EXPECT_EQ(box.ReadFile("rawTrk.txt"), "");  // as N left it
+    return r;
+}
+
+}  // namespace
+
+// Counts that do not fit a file: what they call for and the file's words (counted by hand); B, W and E
+// ask their counts again (`question` twice, then the input ends), F and the species end the session.
+TEST(RawImport, CountsThatDoNotFitTheFilesAreRefusedAndNothingIsWritten) {
+    const std::tuple<std::string, std::string, long long, long long, int, const char*> cases[] = {
+        {"3\n1\n2\n2\n", "b.txt", 3, 1, 8, "Number of OTUs: "},  // one trait of two
+        {"4\n2\n2\n2\n", "b.txt", 8, 2, 8, "Number of OTUs: "},  // ends early: the labels are no values
+        {"3\n2\n1\n2\n", "b.txt", 6, 0, 8, "Number of OTUs: "},  // labels left in the file
+        {"2000000000\n2000000000\n1\n2\n", "b.txt", 4000000000000000000, 0, 8, "Number of OTUs: "},
+        {kTraitAnswers + "3\n2\n1\n", "w.txt", 9, 3, 8, "Enter number of communities:    "},
+        {kTraitAnswers + "2\n1\n3\nk\n2 1\ny\n", "w.txt", 3, 0, 8, "Enter number of communities:    "},
+        {kTraitAnswers + kCommunityAnswers + "3\n2\n", "e.txt", 6, 3, 6, "Number of environmental variables: "},
+        {kTraitAnswers + "3\n", "f.txt", 6, 0, 9, ""}};  // the lower half where the full matrix stands
+    for (const auto& [answers, file, values, labels, words, question] : cases) {
+        SCOPED_TRACE(answers);
+        const Result r = RunRaw(Files(file == "f.txt", false, file == "e.txt") + answers);
+        EXPECT_NE(r.err.find("\nfile " + file + " does not fit the counts: they call for " + std::to_string(values) +
+                             " values and " + std::to_string(labels) + " labels, the file holds " +
+                             std::to_string(words) + " words.\n" + (*question ? "" : "\nEND OF FILE !!!\n")),
+                  std::string::npos) << r.err;
+        EXPECT_EQ(Count(r.err, "does not fit"), 1);
+        EXPECT_EQ(*question ? Count(r.out, question) : 2, 2);
+    }
+    for (const auto& [names, lines] : {std::pair<std::string, int>{"Poa\nCarex\n", 2}, {"a\n\nb\n \t\nc\r\nd\n", 4}}) {
+        const Result r = RunRaw(Files(false, true, false) + kTraitAnswers + kCommunityAnswers + "1\n", "s.txt", names);
+        EXPECT_NE(r.err.find("\nfile s.txt does not fit the counts: they call for 3 species names, one a line, the "
+                             "file holds " + std::to_string(lines) + " lines.\n\nEND OF FILE !!!\n"),
+                  std::string::npos) << r.err;
+    }
+}
+
+// Counts refused, then answered right: B and W as in the files; the extremes of a value pass.
+TEST(RawImport, CountsAnsweredAgainImportTheFiles) {
+    Sandbox box;
+    for (size_t k = 0; k < kRawFiles.size(); k += 2) box.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
+    box.WriteFile("b.txt", "+1 -2.\n.5 3.4028234e38\n-999 1E-3\nta tb\n");
+    const Result r = box.Run(Files(false, false, false) + "3\n1\n2\n2\n" + kTraitAnswers + "3\n2\n1\n" + kCommunityAnswers + "C\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.err, "does not fit the counts"), 2);
+    const auto here = std::filesystem::current_path();
+    std::filesystem::current_path(box.Path(""));
+    LoadFormda("rawFormda.txt");
+    EXPECT_EQ(Get(csm_Float, 3, 2), (Floats{1, -2, 0.5f, 3.4028234e38f, -999, 1e-3f}));
+    EXPECT_EQ(Get(cadat, 3, 2, true), (Floats{1, 0, 2, 0, 3, 1}));
+    EXPECT_EQ(GetRows(reLabel, 2), (Strings{"c1", "c2"}));
+    ResetDataSet();
+    std::filesystem::current_path(here);
+}
+
+// A word where a number stands: the file, its line (lines end in LF, CR LF or CR) and the word; code 2.
+TEST(RawImport, AWordWhereANumberStandsIsNamedWithItsLine) {
+    const std::map<std::string, std::string> answers = {
+        {"b.txt", Files(false, false, false) + kTraitAnswers}, {"w.txt", Files(false, false, false) + kTraitAnswers + kCommunityAnswers},
+        {"e.txt", Files(false, false, true) + kTraitAnswers + kCommunityAnswers + "2\n2\n1\n"},
+        {"f.txt", Files(true, false, false) + kTraitAnswers + "2\n"}};
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {
+        {"b.txt", "1 2\n3 NA\n5 6\nta tb\n", 2, "NA"}, {"b.txt", "1 2\n3 n/a\n5 6\nta tb\n", 2, "n/a"},
+        {"b.txt", "1 2\n3 4\n? 6\nta tb\n", 3, "?"}, {"b.txt", "1 2\n3 4\n5 1,234\nta tb\n", 3, "1,234"},
+        {"b.txt", "ta tb\n1 2\n3 4\n5 6\nta tb\n", 1, "ta"}, {"b.txt", "nan 2\n3 4\n5 6\nta tb\n", 1, "nan"},
+        {"b.txt", "1 inf\n3 4\n5 6\nta tb\n", 1, "inf"}, {"b.txt", "1 2\r\n3 4\r\n-Infinity 6\r\nta tb\r\n", 3, "-Infinity"},
+        {"b.txt", "1 2\r3 4\r5 0x1p3\rta tb\r", 3, "0x1p3"}, {"b.txt", "1 2\n\n3 4\n5 1e39\nta tb\n", 4, "1e39"},
+        {"b.txt", "1 2\n3 4\n5 1e\nta tb\n", 3, "1e"}, {"w.txt", "1 0 2\n0 3 NaN\nc1 c2\n", 2, "NaN"},
+        {"e.txt", "7 8\n-1e39 10\npH moist\n", 2, "-1e39"}, {"f.txt", "1 0 0\n0 1 0\n0 0 .\n", 3, "."}};
+    for (const auto& [file, text, line, word] : cases) {
+        const Result r = RunRaw(answers.at(file), file, text);
+        EXPECT_NE(r.err.find(std::string("\nfile ") + file + ", line " + std::to_string(line) + ": \"" + word +
+                             "\" is not a number. Every value of a raw data file is a number; missing values are "
+                             "written -999.\n\nEND OF FILE !!!\n"),
+                  std::string::npos) << r.err;
+    }
+}
+
+// The walk-through of examples/README.md: its list of answers, replayed exactly as it stands, imports
+// aviurba with the counts and types the walk-through names, and ends the program without a refusal.
+TEST_F(ImportE2E, TheExamplesWalkThroughReplaysAsWritten) {
+    const std::string readme = Slurp(std::string(TARNEX_EXAMPLES) + "/README.md");
+    const size_t list = readme.find("Answers, one per line");
+    ASSERT_NE(list, std::string::npos);
+    const size_t from = readme.find("```\n", list) + 4, to = readme.find("```", from);
+    ASSERT_TRUE(from > list + 4 && to != std::string::npos);
+    const std::string answers = readme.substr(from, to - from);
+    for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
+        std::filesystem::copy(std::string(TARNEX_EXAMPLES) + "/" + f, f);
+    const Result r = box_.Run(answers);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no answer refused
+    EXPECT_EQ(Count(r.out, Header("SESSION MENU", "avi")), 1);
+    LoadFormda("aviFormda.txt");
+    EXPECT_EQ((Ints{tcst, nch, ncsm, nenv, nSpp, optEnvVarType}), (Ints{40, 4, 51, 11, 40, 5}));
+    EXPECT_EQ(Ints(chtype, chtype + 4), (Ints{2, 2, 2, 1}));
+    EXPECT_EQ(Ints(envVarType, envVarType + 11), (Ints{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4}));
 }

@@ -52,13 +52,15 @@ TEST_F(ChRankTest, CriterionTenAsksOnlyCongruenceTraitsAndGroupWeights) {
 }
 
 TEST_F(ChRankTest, CriteriaWhoseDataAreMissingAndAnEmptySelectionAreAskedAgain) {
-    // 2 and 25 are refused by the reader; 12, 13 and 15 need a phylogeny.
+    // 2 and 25 are no criteria; 12, 13 and 15 need a phylogeny: all five are refused at once.
     Script("2\n25\n12\n13\n15\n9\n" + kKAnswers);
     SettingsChRank();
     EXPECT_EQ(opt_struct, 9);
-    EXPECT_EQ(Count(Out(), CriterionMenu(true, false)), 4);
+    EXPECT_EQ(Count(Out(), CriterionMenu(true, false)), 1);
     EXPECT_FALSE(includePhylogeny);
-    EXPECT_EQ(Count(Err(), "\nIncorrect input = "), 2);
+    const std::string err = Err();
+    EXPECT_EQ(Count(err, "\nIncorrect input = "), 5);
+    EXPECT_EQ(Count(err, "\nIncorrect input = 15. Reenter.\nAccepted input: 1 9 10 16 17 18 19 20 21 22 23 24\n"), 1);
     Load(true);  // (the criteria needing environmental variables are refused end to end)
     Script("12\nk\n1 1 2 2 3\n0\n1\n6\n2\n0 0 0\n0 0 1\nn\n1\n1\nn\n");  // an empty selection asked again
     SettingsChRank();
@@ -70,11 +72,40 @@ TEST_F(ChRankTest, CriteriaWhoseDataAreMissingAndAnEmptySelectionAreAskedAgain) 
 }
 
 TEST_F(ChRankTest, OldFormListsNoSixteenAndAcceptsUpToSeventeen) {
-    Script("18\n17\n" + kKAnswers);
+    Script("18\n16\n17\n" + kKAnswers);
     SettingsChRank_OLD();
     EXPECT_EQ(opt_struct, 17);
     EXPECT_EQ(Out().find("16"), std::string::npos);
-    EXPECT_NE(Err().find("Accepted input: 1 9 10 11 12 13 14 15 16 17\n"), std::string::npos);
+    EXPECT_NE(Out().find("   17  beta divergence: r(XE.TR)\n"), std::string::npos);
+    EXPECT_EQ(Count(Err(), "Accepted input: 1 9 10 17\n"), 2);  // without a phylogeny
+}
+
+// Nominal traits: the criteria on trait averages are not listed, and typed they are refused at once,
+// before any further question.
+TEST_F(ChRankTest, CriteriaThatNominalTraitsMakeUnavailableAreRefusedAtOnce) {
+    Load(true);
+    chtype[1] = 2;
+    Script("9\n10\n12\n13\n11\n" + kKAnswers);
+    SettingsChRank();
+    EXPECT_EQ(opt_struct, 11);
+    EXPECT_EQ(Out().rfind(CriterionMenu(true, true, true) + Header("FUNCTIONAL ANALYSIS SETTINGS", "s1"), 0), 0u);
+    const std::string err = Err();
+    for (const char* c : {"9", "10", "12", "13"})
+        EXPECT_EQ(Count(err, std::string("\nIncorrect input = ") + c +
+                                 ". Reenter.\nAccepted input: 1 11 14 15 16 17 18 19 20 21 22 23 24\n"), 1) << c;
+}
+
+// The earlier form without variables or phylogeny has no criterion to offer: it says so and asks nothing.
+TEST_F(ChRankTest, OldFormWithoutVariablesOrPhylogenyOffersNothing) {
+    const int variables = nenv;
+    nenv = 0;
+    Script("");
+    EXPECT_EQ(SettingsChRank_OLD(), 'n');
+    nenv = variables;  // the data set is released with its own count
+    EXPECT_EQ(opt_struct, 0);
+    EXPECT_EQ(Out(), Header("CHARACTER RANKING SETTINGS", "s1") + "Trait ranking criterion maximized: \n\n"
+                     "\nNo criterion can be computed: the data set has neither environmental variables nor a "
+                     "phylogeny.\n");
 }
 
 }  // namespace

@@ -174,7 +174,11 @@ inline double** CommunitiesByOtus() {
 // DE: the Euclidean distance of the raw variables (variables of one kind, optEnvVarType 1).
 inline double** RawEnvironmentDistance() {
     double** DE = dim2Double(ncsm, ncsm);
-    EucliDistMV(ncsm, nenv, env, DE);
+    double** wide = dim2Double(ncsm, nenv);  // differences taken in double
+    for (int c = 0; c < ncsm; c++)
+        for (int v = 0; v < nenv; v++) wide[c][v] = env[c][v];
+    EucliDistMV(ncsm, nenv, wide, DE);
+    free2D(wide, ncsm);
     return DE;
 }
 
