@@ -13,7 +13,6 @@ void IFHistogram() {}
 void IFStructTable() {}
 void IFConcentrationAn() {}
 void IFExportData() {}
-void IFRandomization() {}
 void IFEnvRese() {}
 void IFEnvOrdination() {}
 void IFEnvCluster() {}
