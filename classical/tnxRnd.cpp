@@ -31,6 +31,7 @@
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResDistance.h"
 #include "traits/TNXHIER.h"
+#include "traits/TNXHIERInternal.h"
 #include "traits/TNXHIERPRINT.h"
 #include "traits/TNXHIERRESE.h"
 
@@ -708,7 +709,8 @@ void PrintManova(FILE* f, const double* Qb, const double* P, double** contrastQb
 // ---------------------------------------------------------------------------------------
 
 bool Randomization() {
-    if (!TraitCodesAvailable()) return false;
+    // The trait codes, data to test and a trait order (the traits' own when none was set).
+    if (!hier::CanBuild()) return false;
     time0 = std::time(nullptr);
     SeedGenerators();
     const int levels = isHierarchical == 1 ? nch : 1, model = empir_opt;
@@ -1024,6 +1026,8 @@ void ReleaseFactors() {
 
 void IFRandomization() {
     nlev = nch;
+    // The dialog lists the traits in the session's order: one is needed before it runs.
+    if (rndTestOpt == 1 && !hier::CanBuild()) return;
     bool done = false;
     {
         TestArrays arrays;
