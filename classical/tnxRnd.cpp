@@ -319,6 +319,16 @@ void NullModelFailed() {
 // upper-tail test, v <= o for a lower-tail one.
 bool CountsRounded(double v, double o, bool lower) { return lower ? v <= o : v >= o; }
 
+// Probabilities divide by the iterations, which count the observed data: one at least.
+bool IterationsGiven() {
+    if (niter >= 1) return true;
+    Refuse("\nThe number of iterations must be 1 or more.\n");
+    return false;
+}
+
+// Null distributions need two values at least.
+bool Distributions() { return doDistrib > 0 && niter >= 2; }
+
 // The evaluation functions the test takes.
 bool EvaluatedFunction(int f) { return f == 1 || f == 3 || f == 4; }
 
@@ -550,7 +560,7 @@ int RndCompositionSMWNew(float** in, float** out, int rows, int nComm, int w, in
                 const float v = in[i][members[j]];
                 while (keep && v != 0.0f && held[members[perm[j] - 1]] >= richness[members[perm[j] - 1]]) {
                     // The targets left are reshuffled; with fewer than two there is nothing to choose.
-                    if (k - j < 2 || ++redraws > 1000) {
+                    if (k - j < 2 || ++redraws > 1001) {
                         std::fprintf(Out(), "ERROR!!!\n");
                         return 0;
                     }
@@ -710,7 +720,7 @@ void PrintManova(FILE* f, const double* Qb, const double* P, double** contrastQb
 
 bool Randomization() {
     // The trait codes, data to test and a trait order (the traits' own when none was set).
-    if (!hier::CanBuild()) return false;
+    if (!hier::CanBuild() || !IterationsGiven()) return false;
     time0 = std::time(nullptr);
     SeedGenerators();
     const int levels = isHierarchical == 1 ? nch : 1, model = empir_opt;
@@ -753,7 +763,7 @@ bool Randomization() {
                 for (int j = i + 1; j < n; j++) block[s++] = m[l][i][j];
         store->Put(it, block.data());
     };
-    if (doDistrib > 0 && model != 3) store = std::make_unique<NullValues>(series, niter);
+    if (Distributions() && model != 3) store = std::make_unique<NullValues>(series, niter);
     keep(0, observed.get());
 
     const bool lower = rese_opt != 5;
@@ -865,6 +875,7 @@ bool RandomizationSEF() {
         Refuse("\nThe evaluation function needs environmental variables.\n");
         return false;
     }
+    if (!IterationsGiven()) return false;
     // The stored resemblances are the nominal ones, read as they are; no structure file is kept.
     Restore<int> type(reseTypeEv, 1);
     Restore<int> letter(optmain, 'D');
@@ -896,7 +907,7 @@ bool RandomizationSEF() {
         }
     }
     std::unique_ptr<NullValues> store;
-    if (doDistrib > 0) store = std::make_unique<NullValues>(levels, niter);
+    if (Distributions()) store = std::make_unique<NullValues>(levels, niter);
     if (store) store->Put(0, observed.data());
     for (int it = 2; it <= niter; it++) {
         HandleEventInfoWhere2(FormatText("Randomization iteration: %d %d", niter, it).c_str());
@@ -1044,7 +1055,7 @@ void IFRandomization() {
     WriteTrack(1);
     ClearLine();
     std::fprintf(Out(), "\n\nResults appended to file %s%s\n", volumeName, whichPrinda);
-    if (doDistrib > 0) {
+    if (Distributions()) {
         std::fprintf(Out(), "Null frequency distributions on file %s%s\n", volumeName, whichRnd);
         std::fprintf(Out(), "Run option F to draw histograms\n");
     }

@@ -455,3 +455,100 @@ TEST(NullModel, DistributionLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Relocation by a partition: with one level a permutation of all communities; with two levels and
+// the flag of the second set, the communities move only within their group of the first.
+TEST(NullModel, PartitionRelocationStaysInGroups) {
+    const int n = 4;
+    std::vector<std::vector<double>> obs(n, std::vector<double>(n)), rnd(n, std::vector<double>(n));
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) obs[i][j] = i == j ? 11 * i : 100 + std::min(i, j) * 10 + std::max(i, j);
+    std::vector<double*> o, r;
+    for (int i = 0; i < n; i++) o.push_back(obs[i].data()), r.push_back(rnd[i].data());
+    double** ol[1] = {o.data()};
+    double** rl[1] = {r.data()};
+    isHierarchical = 0;
+    int flags[2] = {0, 1}, groups[2] = {2, 4}, first[4] = {1, 1, 2, 2}, second[4] = {1, 2, 3, 4};
+    int* labels[2] = {first, second};
+    Seed(41);
+    std::set<std::vector<int>> one, two;
+    for (int draw = 0; draw < 10000; draw++) {
+        for (int levels : {1, 2}) {
+            RndPartitionManova(n, levels, flags, groups, nullptr, labels, ol, rl);
+            std::vector<int> m(n);
+            for (int i = 0; i < n; i++) m[i] = int(rnd[i][i]) / 11;
+            for (int i = 0; i < n; i++)
+                for (int j = 0; j < n; j++) ASSERT_EQ(rnd[i][j], obs[m[i]][m[j]]);
+            if (levels == 2) {
+                ASSERT_EQ(std::max(m[0], m[1]), 1);  // the first group holds 0 and 1
+            }
+            (levels == 1 ? one : two).insert(m);
+        }
+    }
+    EXPECT_EQ(one.size(), 24u);
+    EXPECT_EQ(two.size(), 4u);
+}
+
+// Fewer than two groups: no pair of groups, the random matrix is not touched.
+TEST(NullModel, PairwiseContrastsNeedTwoGroups) {
+    double cells[2][2] = {{-1, -1}, {-1, -1}};
+    double* rows[2] = {cells[0], cells[1]};
+    int groups[3] = {1, 1, 1};
+    RndPairwiseGrComp(3, 1, groups, nullptr, rows, rows, rows);
+    EXPECT_EQ(cells[0][1], -1);
+}
+
+// The analysis-of-variance table of two factors A (groups g1 g2, one contrast 1 -1) and B: the rows
+// padded to 22, 25 and 9 columns (by hand), the interaction, the totals. Nested factors leave out
+// the between total; with three factors and the first one set aside only B x C is listed, with the
+// first interaction's values (those after the factors').
+TEST(NullModel, AnalysisOfVarianceTable) {
+    char names[3][21] = {"A", "B", "C"}, g[2][5] = {"g1", "g2"};
+    char* labels[3] = {names[0], names[1], names[2]};
+    char* groupLabels[2] = {g[0], g[1]};
+    char** grLabels[3] = {groupLabels, groupLabels, groupLabels};
+    int counts[3] = {2, 2, 2}, which[3] = {0, 1, 2}, contrasts[3] = {1, 0, 0}, coef[2] = {1, -1};
+    int* coefRows[1] = {coef};
+    int** coefs[3] = {coefRows, coefRows, coefRows};
+    partLabel = labels, nGroupsP = counts, grLabelP = grLabels, whichFactors = which, nContrasts = contrasts;
+    contrastCoef = coefs;
+    nFactors = 2, nesting = 0, sDigits = 6;
+    const double Qb[4] = {1.5, 2, 0.25, 0.125}, P[4] = {0.02, 0.04, 0.5, 0.75};
+    double cq[1] = {0.5}, cp[1] = {0.3};
+    double* cQb[3] = {cq, cq, cq};
+    double* cP[3] = {cp, cp, cp};
+    auto text = [&](bool skipFirst) {
+        FILE* f = std::tmpfile();
+        PrintManova(f, Qb, P, cQb, cP, 3.75, 0.01, 6.25, 10, skipFirst);
+        std::rewind(f);
+        std::string s(4000, '\0');
+        s.resize(std::fread(&s[0], 1, s.size(), f));
+        std::fclose(f);
+        return s;
+    };
+    const std::string rule(70, '-');
+    auto row = [](const std::string& label, const std::string& q, const std::string& p) {
+        return label + std::string(22 - label.size(), ' ') + "\t" + std::string(25 - q.size(), ' ') + q + "\t" +
+               std::string(9 - p.size(), ' ') + p + "\n";
+    };
+    EXPECT_EQ(text(false),
+              "\nAnalysis of variance:\nSource of variation     \t      Sum of squares (Qb)\tP(Qbo >= Qb)\n" + rule +
+                  "\nA:\n" + row("Between groups", "1.5", "0.02") + "   Contrasts (groups: g1 g2)\n" +
+                  row(" 1 -1", "0.5", "0.3") + rule + "\nB:\n" + row("Between groups", "2", "0.04") + rule + "\n" +
+                  row("A         x B        ", "0.25", "0.5") + rule + "\n" + row("Between groups", "3.75", "0.01") +
+                  "Within Groups         \t" + std::string(21, ' ') + "6.25\n" + rule + "\nTotal" +
+                  std::string(17, ' ') + "\t" + std::string(23, ' ') + "10\n");
+    nFactors = 3, nesting = 1;
+    const std::string three = text(true);
+    EXPECT_EQ(three.find("A         x"), std::string::npos);
+    EXPECT_NE(three.find(row("B         x C        ", "0.125", "0.75")), std::string::npos);
+    EXPECT_EQ(three.find("Between groups\t"), std::string::npos);
+    EXPECT_EQ(three.find(row("Between groups", "3.75", "0.01")), std::string::npos);
+    partLabel = nullptr, nGroupsP = nullptr, grLabelP = nullptr, whichFactors = nContrasts = nullptr;
+    contrastCoef = nullptr;
+    nFactors = nesting = 0;
+}
+
+}  // namespace
