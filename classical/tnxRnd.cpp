@@ -157,6 +157,13 @@ private:
     FILE* file_ = nullptr;
 };
 
+// The progress line of a loop, composed on the stack: the loops allocate nothing.
+void Progress(const char* format, int total, int current) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, total, current);
+    HandleEventInfoWhere2(text);
+}
+
 // The number of classes of a null distribution: a tenth of the values, 2 to 30.
 int Classes(int n) { return std::min(30, std::max(2, static_cast<int>(0.1 * n))); }
 
@@ -172,7 +179,7 @@ void WriteDistributions(NullValues& store, size_t series, const double* observed
     std::vector<int> freq(k);
     double mean = 0.0, sd = 0.0;
     for (size_t s = 0; s < series; s++) {
-        HandleEventInfoWhere2(FormatText("Frequency distribution: %d %d", static_cast<int>(series), static_cast<int>(s + 1)).c_str());
+        Progress("Frequency distribution: %d %d", static_cast<int>(series), static_cast<int>(s + 1));
         store.Get(s, values.data());
         SaveDistribution(f, niter, values.data(), freq.data(), k, limits.data(), observed[s], P[s], &mean, &sd);
     }
@@ -769,7 +776,7 @@ bool Randomization() {
     const bool lower = rese_opt != 5;
     Occurrences occ(observedW.get(), rndWindow);
     for (int it = 2, failures = 0; model != 3 && it <= niter;) {
-        HandleEventInfoWhere2(FormatText("Randomization iteration: %d %d", niter, it).c_str());
+        Progress("Randomization iteration: %d %d", niter, it);
         float** W = randomW.get();
         char** codes = csm;
         if (model == 2) {
@@ -910,7 +917,7 @@ bool RandomizationSEF() {
     if (Distributions()) store = std::make_unique<NullValues>(levels, niter);
     if (store) store->Put(0, observed.data());
     for (int it = 2; it <= niter; it++) {
-        HandleEventInfoWhere2(FormatText("Randomization iteration: %d %d", niter, it).c_str());
+        Progress("Randomization iteration: %d %d", niter, it);
         RndRelLocationSMW(rese, random.get(), n, rndWindow);
         if (rndAdjacent == 1)
             Eval(De.get(), random.get(), observed.data(), sef.data(), counts.data(), observedPairs.get(), pairs.get(),
