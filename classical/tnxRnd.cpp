@@ -294,23 +294,25 @@ private:
     double*** S_ = nullptr;
 };
 
-// The occurrences of W (non-zero cells), the OTUs in decreasing order of presence, grouped by
-// stratum of w; per stratum their number, per community its richness.
+// The occurrences of W (non-zero cells) grouped by stratum of w, within a stratum the OTUs in
+// decreasing order of their presences there; per stratum their number, per community its richness.
 struct Occurrences {
     std::vector<Occurrence> list;
     std::vector<int> perWindow, richness;
     Occurrences(float** W, int w) : perWindow(std::max(1, w), 0), richness(ncsm, 0) {
+        const int strata = static_cast<int>(perWindow.size());
         std::vector<int> order(tcst);
-        for (int o = 0; o < tcst; o++) order[o] = o;
-        SortByPresenceSMW(tcst, ncsm, order.data(), W, 0, 1);
-        for (int s = 0; s < static_cast<int>(perWindow.size()); s++)
+        for (int s = 0; s < strata; s++) {
+            for (int o = 0; o < tcst; o++) order[o] = o;
+            SortByPresenceSMW(tcst, ncsm, order.data(), W, s, strata);
             for (int o : order)
-                for (int c = s; c < ncsm; c += static_cast<int>(perWindow.size()))
+                for (int c = s; c < ncsm; c += strata)
                     if (W[o][c] != 0.0f) {
                         list.push_back({o, c, W[o][c]});
                         perWindow[s]++;
                         richness[c]++;
                     }
+        }
     }
 };
 
