@@ -106,57 +106,6 @@ struct Restore {
     Restore& operator=(const Restore&) = delete;
 };
 
-// The null values of every series (pair or level): the observed value first, then one value per
-// random iteration. Kept in memory within the budget MemoryCheck gives, beyond it in a binary
-// temporary file, written an iteration at a time and read back series by series.
-class NullValues {
-public:
-    NullValues(size_t series, int niterations) : series_(series), niter_(niterations) {
-        const size_t bytes = series * static_cast<size_t>(niterations) * sizeof(double);
-        if (bytes <= MemoryCheck()) {
-            values_.assign(series * static_cast<size_t>(niterations), 0.0);
-            return;
-        }
-        file_ = std::tmpfile();
-        if (!file_) {
-            std::fprintf(stderr, "\ncan't open a temporary file \n");
-            RaiseError(TNX_FAIL_TO_OPEN);
-        }
-    }
-    ~NullValues() {
-        if (file_) std::fclose(file_);
-    }
-    NullValues(const NullValues&) = delete;
-    NullValues& operator=(const NullValues&) = delete;
-
-    // The values of iteration it (0 the observed one) of every series.
-    void Put(int it, const double* block) {
-        if (!file_) {
-            for (size_t s = 0; s < series_; s++) values_[s * niter_ + it] = block[s];
-            return;
-        }
-        if (std::fwrite(block, sizeof(double), series_, file_) != series_) RaiseError(TNX_FAIL_TO_PRINT);
-    }
-    // The niter values of series s.
-    void Get(size_t s, double* v) {
-        if (!file_) {
-            std::copy(values_.begin() + s * niter_, values_.begin() + (s + 1) * niter_, v);
-            return;
-        }
-        for (int it = 0; it < niter_; it++) {
-            const long at = static_cast<long>((static_cast<size_t>(it) * series_ + s) * sizeof(double));
-            if (std::fseek(file_, at, SEEK_SET) != 0 || std::fread(v + it, sizeof(double), 1, file_) != 1)
-                RaiseError(TNX_END_OF_FILE);
-        }
-    }
-
-private:
-    size_t series_;
-    int niter_;
-    std::vector<double> values_;
-    FILE* file_ = nullptr;
-};
-
 // The progress line of a loop, composed on the stack: the loops allocate nothing.
 void Progress(const char* format, int total, int current) {
     char text[64];
@@ -366,6 +315,44 @@ void PrintResemblanceTable(FILE* f, int n, double** m) {
 }
 
 }  // namespace
+
+NullValues::NullValues(size_t series, int niterations, size_t budget) : series_(series), niter_(niterations) {
+    if (series * static_cast<size_t>(niterations) * sizeof(double) <= budget) {
+        values_.assign(series * static_cast<size_t>(niterations), 0.0);
+        return;
+    }
+    file_ = std::tmpfile();
+    if (!file_) {
+        std::fprintf(stderr, "\ncan't open a temporary file \n");
+        RaiseError(TNX_FAIL_TO_OPEN);
+    }
+}
+
+NullValues::~NullValues() {
+    if (file_) std::fclose(file_);
+}
+
+void NullValues::Put(int it, const double* block) {
+    if (!file_) {
+        for (size_t s = 0; s < series_; s++) values_[s * niter_ + it] = block[s];
+        return;
+    }
+    // Iterations come in order: each block follows the one before.
+    if (std::fwrite(block, sizeof(double), series_, file_) != series_) RaiseError(TNX_FAIL_TO_PRINT);
+}
+
+void NullValues::Get(size_t s, double* v) {
+    if (!file_) {
+        std::copy(values_.begin() + s * niter_, values_.begin() + (s + 1) * niter_, v);
+        return;
+    }
+    for (int it = 0; it < niter_; it++) {
+        const long at = static_cast<long>((static_cast<size_t>(it) * series_ + s) * sizeof(double));
+        if (std::fseek(file_, at, SEEK_SET) != 0 || std::fread(v + it, sizeof(double), 1, file_) != 1)
+            RaiseError(TNX_END_OF_FILE);
+    }
+    std::fseek(file_, 0, SEEK_END);
+}
 
 // ---------------------------------------------------------------------------------------
 // Null-model generators.

@@ -10,7 +10,11 @@
 #ifndef TNXRND_H
 #define TNXRND_H
 
+#include <cstddef>
 #include <cstdio>
+#include <vector>
+
+#include "foundation/qwlibDim.h"
 
 // The handler: the dialog, the stored nominal resemblances (whichNRese) into rese, test 1
 // (rndTestOpt 1) or 3, the track file and the closing message. Another test kind runs nothing,
@@ -42,6 +46,29 @@ struct Occurrence {
 // place, and each pairwise contrast counts as in RndPairwiseGrComp (pairCounts).
 void Eval(double** De, double*** matrices, const double* observed, double* sef, double* counts,
           double*** observedPairs, double*** pairs, double*** pairCounts);
+
+// The null values of `series` series (pairs of communities or levels): the observed value first,
+// then one per random iteration, niterations in all. Kept in memory while they fit in `budget`
+// bytes, beyond it in a binary temporary file (code 4 when none can be made), written an
+// iteration at a time and read back series by series.
+class NullValues {
+public:
+    NullValues(size_t series, int niterations, size_t budget = MemoryCheck());
+    ~NullValues();
+    NullValues(const NullValues&) = delete;
+    NullValues& operator=(const NullValues&) = delete;
+    // The values of iteration it (0 the observed one) of every series; iterations in order.
+    void Put(int it, const double* block);
+    // The niterations values of series s.
+    void Get(size_t s, double* values);
+    bool InFile() const { return file_ != nullptr; }
+
+private:
+    size_t series_;
+    int niter_;
+    std::vector<double> values_;
+    FILE* file_ = nullptr;
+};
 
 // One null distribution of n values on f: the class frequencies ("%d\t", a newline), then the
 // upper class limits, the observed value, the probability, the mean and the standard deviation

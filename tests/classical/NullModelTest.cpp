@@ -552,3 +552,26 @@ TEST(NullModel, AnalysisOfVarianceTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// The null values read back series by series whether kept in memory or in the temporary file: 3
+// series of 4 values need 96 bytes, so a budget of 96 keeps them and one of 95 spills them.
+TEST(NullModel, NullValuesInMemoryOrInFile) {
+    for (size_t budget : {size_t(96), size_t(95)}) {
+        NullValues store(3, 4, budget);
+        EXPECT_EQ(store.InFile(), budget < 96);
+        for (int it = 0; it < 4; it++) {
+            const double block[3] = {double(it), 10.0 + it, 20.0 + it};
+            store.Put(it, block);
+        }
+        for (size_t s = 0; s < 3; s++) {
+            double v[4];
+            store.Get(s, v);
+            for (int it = 0; it < 4; it++) EXPECT_EQ(v[it], 10.0 * s + it) << budget;
+        }
+    }
+    EXPECT_FALSE(NullValues(1000, 1000).InFile());  // 8 MB fit the budget of the program
+}
+
+}  // namespace
