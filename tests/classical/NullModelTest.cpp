@@ -338,6 +338,10 @@ TEST(NullModel, PermutationsOfListsAndStrings) {
         ASSERT_TRUE(std::is_permutation(got.begin(), got.end(), std::string("abcdef").begin()));
     }
     EXPECT_EQ(orders.size(), 2u * 24u);
+    // Blocks that cover only part of the strings leave the rest of out as it was.
+    char* partial[6] = {};
+    RndCompositionSMW(strings, partial, 6, 1, sizes);
+    EXPECT_TRUE(partial[0] && partial[1] && !partial[2] && !partial[5]);
 }
 
 // Window form: each row's values move among the communities of their stratum. With the keep flag no

@@ -209,7 +209,15 @@ TEST_F(RelocationTest, GroupDivergenceIsLowerTailed) {
     const int groups[5] = {1, 1, 1, 2, 2};
     std::copy(groups, groups + 5, groupRel);
     std::strcpy(grLabel[0], "g1"), std::strcpy(grLabel[1], "g2");
+    saveRndData = 'y', dirtyOrig = 0;
+    nenv = 0;  // the groups need no variable: the random-data file lists none
     EXPECT_TRUE(Test(3, "400\n2\n7\nn\n"));
+    nenv = 1;
+    EXPECT_EQ(dirtyOrig, 1);
+    const std::string data = Read("s1RDa.txt");
+    EXPECT_EQ(data.rfind("Observed data:\n\nEnvironmental matrix:\n\nObserved resemblance matrix:\n", 0), 0u);
+    EXPECT_TRUE(Has(data, "\nObserved group pairwise SEF:\n"));
+    EXPECT_TRUE(Has(data, "\nRandom pairwise group SEF, iteration 400:\n"));
     const std::string report = Read("s1Prinda.txt");
     EXPECT_TRUE(Has(report, "Probabilities P(X <= Xo) for structure evaluation:\n"));
     EXPECT_TRUE(Has(report, "\nAll pairwise group contrasts:\nProbabilities P(X <= Xo) below the diagonal.\n"));
@@ -342,8 +350,9 @@ TEST_F(RandomizationTest, NullModelThatCannotSucceed) {
 // file is code 4.
 TEST_F(RandomizationTest, OtherKindsAndMissingFile) {
     Write("s1NRe.txt", Stored(Matrix(4, std::vector<double>(4, 0.0))));
-    empir_opt = 4;
+    empir_opt = 4, dirtyOrig = 0;
     EXPECT_TRUE(Test(2, "5\n2\n3\n"));
+    EXPECT_EQ(dirtyOrig, 0);
     EXPECT_EQ(Entries(), 4);  // answers, console, formatted data, stored resemblances, none more
     EXPECT_FALSE(Has(Out(), "Results appended"));
     EXPECT_EQ(hasProbN + hasProbRo, 0);
