@@ -327,6 +327,26 @@ TEST_F(ResemblanceTest, SameSeedSameFiles) {
         }
 }
 
+// Fuzzy types sharpened by a degree of fuzziness of 0.01: the types' similarities below 1 (0.75 and
+// less here) vanish (0.75^100 < 1e-12), so global and pairwise fuzzy sets give the crisp resemblances.
+TEST_F(ResemblanceTest, SharpFuzzySetsGiveTheCrispResemblances) {
+    const std::string answers = "1\n1\n3\n2\n4\nn\nn\n";
+    EXPECT_TRUE(Test(1, answers));
+    const Matrix crisp = Table();
+    const float saved = fuzziness;
+    for (int kind : {1, 2}) {
+        std::remove("s1Prinda.txt");
+        fuzzy = kind, fuzziness = 0.01f;
+        EXPECT_TRUE(Test(1, answers));
+        const Matrix table = Table();
+        ASSERT_EQ(table.size(), 4u);
+        for (int i = 0; i < 4; i++)
+            for (int j = i + 1; j < 4; j++) EXPECT_NEAR(table[i][j], crisp[i][j], 1e-12) << kind;
+        EXPECT_GT(table[0][1], 0.0);
+    }
+    fuzzy = 0, fuzziness = saved;
+}
+
 // Sixteen OTUs, all in c1 and each alone in one more community: keeping richness, c1 must receive
 // every OTU once, which the placement almost never achieves (about 1e-8 of the attempts). After 1000
 // failures in a row the test ends with its message: no probabilities, flags as they were.
