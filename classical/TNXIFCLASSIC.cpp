@@ -1,6 +1,7 @@
 // Menu handlers of the classical analyses: each names the session files it writes, runs its
 // settings dialog, loads what its analysis reads, runs it, records the session's result flags
-// and reports. IFComplexity lives with the other analyses of community dynamics (TNXDynamics).
+// and reports. IFComplexity lives with the other analyses of community dynamics (TNXDynamics),
+// IFRandomization with the randomisation tests (tnxRnd).
 #include "classical/TNXIFCLASSIC.h"
 
 #include <algorithm>
@@ -709,8 +710,6 @@ void IFExportData() {
     SettingWhichLevel(&level);
     ExportData(format, level);
 }
-
-void IFRandomization() {}
 
 void IFEnvRese() {
     if (nenv < 1 || !env) {

@@ -158,8 +158,9 @@ int StrCmp(const char* a, const char* b);
 void StrToUpper(char* s);
 // Two characters (no terminator) of n in base 62: 0-9, A-Z, a-z; n in 0 .. 3843.
 char* IntToAlpha(int n, char* code);
-// Placeholder of a memory check: reports nothing and returns.
-void MemoryCheck();
+// The bytes an analysis may keep in memory for its working values (a fixed 256 MB); beyond them
+// it spills to a temporary file.
+size_t MemoryCheck();
 
 // ---------------------------------------------------------------- numeric utilities
 

@@ -463,4 +463,4 @@ char* IntToAlpha(int n, char* code) {
     return code;
 }
 
-void MemoryCheck() {}
+size_t MemoryCheck() { return static_cast<size_t>(256) * 1024 * 1024; }

@@ -511,3 +511,63 @@ void SettingsExportData(int* format) {
     *format = AskOption({{1, "   1  Tab separated community matrix for Orbald\n"},
                          {2, "   2  Tab separated community matrix for Mulva5\n"}});
 }
+
+int rndWindow = 1;
+int rndAdjacent = 1;
+
+bool SettingsRnd() {
+    reseTypeRnd = 1;
+    if (rndTestOpt == 1) empir_opt = 1;
+    if (rndTestOpt == 3) empir_opt = 4;
+    if (empir_opt == 1) {
+        std::fprintf(Out(), "\nRichness in each random community: \n");
+        keepRichness = AskOption({{1, "   1  same as observed\n"}, {2, "   2  may be the same or less than observed\n"}}) == 1;
+        std::fprintf(Out(), "\nTotal performance in each random community: \n");
+        keepReleveTotal = AskOption({{1, "   1  same as observed\n"}, {2, "   2  variable\n"}}) == 1;
+    }
+    if (empir_opt == 2) {
+        keepRichness = 0;
+        keepReleveTotal = 1;
+        chDependency = 0;
+        std::fprintf(Out(), "\nRandomization on the basis of: \n");
+        const bool all = AskOption({{1, "   1  all traits\n"}, {2, "   2  some traits\n"}}) == 1;
+        if (all) {
+            for (int t = 0; t < nch; t++) whatRndCh[t] = 1;
+        } else {
+            std::fprintf(Out(), "\nSelect traits:\n(enter 0 for exclusion or 1 for inclusion)\n");
+            for (int t = 0; t < nch; t++) std::fprintf(Out(), "%-2s ", chLabel[nchor[t] - 1]);
+            std::fprintf(Out(), "\n");
+            for (int t = 0; t < nch; t++) whatRndCh[t] = static_cast<int>(ReadNumberIn("%-3d", "0 1"));
+            EchoNewline();
+        }
+    }
+    // The test's own window and adjacency: the session's window is what the track file keeps.
+    rndWindow = 1;
+    rndAdjacent = 1;
+    std::fprintf(Out(), "\nEnter number of iterations: ");
+    // One iteration is the observed data alone; none would leave nothing to divide by.
+    niter = static_cast<int>(ReadNumberIn("%d\n", "-", 1.0, 2147483647.0));
+    std::fprintf(Out(), "\nInitialization of the random number generator: \n");
+    seedOpt = AskOption({{1, "   1  automatic (taken from the clock)\n"}, {2, "   2  specified by the user\n"}});
+    if (seedOpt == 2) {
+        std::fprintf(Out(), "\nEnter seed (integer in the 0 to %u interval):\n", 4294967295u);
+        rseed = static_cast<std::uint32_t>(ReadNumberIn("%u\n", "-", 0.0, 4294967295.0));
+    }
+    std::fprintf(Out(), "\nProbabilities will be generated.\n");
+    // Deviations and distributions need two values at least.
+    doMeanStOpt = 0;
+    if (rndTestOpt == 1 && niter >= 2) {
+        std::fprintf(Out(), "Find means and standard deviations for resemblances over %d iterations? y/n ", niter);
+        doMeanStOpt = ReadCharIn("y n") == 'y';
+    }
+    doDistrib = 0;
+    if ((rndTestOpt == 1 || rndTestOpt == 3) && niter >= 2) {
+        std::fprintf(Out(), "Generate frequency distributions too? y/n  ");
+        if (ReadCharIn("y n") != 'n') {
+            std::fprintf(Out(), rndTestOpt == 1 ? "Will get frequency distributions of nominal resemblances.\n"
+                                                : "Will get frequency distributions of SEF.\n");
+            doDistrib = rndTestOpt == 1 ? 1 : 2;
+        }
+    }
+    return true;
+}

@@ -85,4 +85,14 @@ void SettingsCoherence(int* rank, int* dims);
 // The export format: 1 or 2.
 void SettingsExportData(int* format);
 
+// The randomisation test's dialog: the null model (test 1 takes model 1, test 3 model 4), the keep
+// flags of the random compositions, the traits a random taxon passes on (whatRndCh, nch entries
+// by position in the trait order nchor, allocated by the caller), the iterations (1 and above),
+// the seed, and with 2 iterations or more the means and deviations (test 1) and the null
+// distributions (tests 1 and 3). The window and adjacency of the test are its own (rndWindow,
+// rndAdjacent, both 1): the session's SMWSize and adjacentRelOpt stay as they are. Returns true.
+extern int rndWindow;
+extern int rndAdjacent;
+bool SettingsRnd();
+
 #endif

@@ -1,0 +1,387 @@
+// The randomisation tests through their handler: the relocation Mantel test against vegan and the
+// exact distribution over every order (r/randomization.R), the resemblance test checked against
+// its own random-data file, the probabilities file read back, repeatability, and the guards.
+#include <algorithm>
+#include <map>
+#include <numeric>
+
+#include "classical/tnxRnd.h"
+#include "common/ErrorCode.h"
+#include "OrdinationFixture.h"
+
+using namespace tnxtest;
+
+namespace {
+
+using Grid = std::vector<std::vector<float>>;
+
+// A formatted data file by hand, in the layout of the session tests' data set: quantitative traits
+// tr1.. of whole values, the OTUs' performances (rows) in communities c1.., and the variable e1.
+std::string Survey(const std::vector<Ints>& B, const Grid& W, const std::vector<float>& e1) {
+    const size_t p = B[0].size(), n = W[0].size();
+    std::string s = "d \n" + std::to_string(p) + " \n", types, groups, states, labels, zeros;
+    for (size_t k = 0; k < p; k++) {
+        s += "tr" + std::to_string(k + 1) + "\t";
+        types += " 3\t", groups += "0\t", states += " 5\t";
+    }
+    s += "\n" + types + "\n" + groups + "\n" + states + "\n" + std::to_string(n) + " \n";
+    for (size_t c = 0; c < n; c++) labels += "c" + std::to_string(c + 1) + "\t", zeros += "0\t";
+    s += labels + "\n" + std::to_string(B.size()) + " \n" + zeros + "\n0\t0\t0\t0\t0\t0\t0\t\n\n25Jun2016 \n";
+    for (const Ints& row : B) {
+        for (int v : row) s += std::to_string(v) + "\t";
+        s += "\n";
+    }
+    s += "\n";
+    for (const auto& row : W) {
+        for (float v : row) s += FormatText("%g\t", v);
+        s += "\n";
+    }
+    s += "\n1 \n97Sep08 \n1 \n3\t\ne1\t\nE \n";
+    for (float v : e1) s += FormatText("%g\t", v);
+    return s + "\n0 \nSMW 1\n0\n0\nMon Jan  1 00:00:00 2024\n";
+}
+
+// The stored resemblance file of a square matrix: upper triangle with the diagonal, row by row.
+std::string Stored(const Matrix& m) {
+    std::string s;
+    for (size_t i = 0; i < m.size(); i++)
+        for (size_t j = i; j < m.size(); j++) s += FormatText("%.17g\n", m[i][j]);
+    return s;
+}
+
+// The n lines after the first line equal to `title` (from position `from`), as numbers.
+Matrix Block(const std::string& text, const std::string& title, int n, size_t from = 0) {
+    const size_t p = text.find("\n" + title + "\n", from);
+    EXPECT_NE(p, std::string::npos) << title;
+    if (p == std::string::npos) return {};
+    const std::vector<std::string> lines = Lines(text.substr(p + title.size() + 2));
+    Matrix m;
+    for (int i = 0; i < n && i < int(lines.size()); i++) m.push_back(Numbers(lines[i]));
+    return m;
+}
+
+// The report without its time-stamp and elapsed-time lines.
+std::string Steady(const std::string& report) {
+    std::string s;
+    for (const std::string& line : Lines(report))
+        if (line.rfind("Elapsed time: ", 0) != 0 && line.size() != 24) s += line + "\n";
+    return s;
+}
+
+class RandomizationTest : public SeriesTest {
+protected:
+    void SetUp() override {
+        SeriesTest::SetUp();
+        std::strcpy(whichNRese, "s1NRe.txt");
+        std::strcpy(whichProbN, "NULL");
+        std::strcpy(whichProbRo, "NULL");
+        hasProbN = hasProbRo = 0;
+        saveRndData = 'n';
+        rese_opt = 6, cohe = 1, groupDissMeth = 1, optEnvVarType = 1, temEnvQual = 0;
+        nGroups = 0;
+        sDigits = 12;
+        runMacro = 1;  // no wait for the return key
+    }
+    void TearDown() override {
+        runMacro = 0;
+        SeriesTest::TearDown();
+    }
+    // Loads a survey as the session's data, every community selected.
+    static void Load(const std::string& formda) {
+        Write("s2Formda.txt", formda);
+        LoadFormda("s2Formda.txt");
+        for (int c = 0; c < ncsm; c++) relSelect[c] = 1;
+    }
+    // The test of kind `kind` on the answers of its dialog.
+    bool Test(int kind, const std::string& answers) {
+        rndTestOpt = kind;
+        return Run(answers, IFRandomization);
+    }
+};
+
+// Five points in the plane (their Euclidean distances are the stored resemblance) and e1.
+const Matrix kPlane = {{0, 0}, {1, 3}, {4, 1}, {2, 5}, {6, 6}};
+const std::vector<float> kE1 = {1, 3, 2, 5, 4};
+
+Matrix Distances() {
+    Matrix d(5, std::vector<double>(5));
+    for (int i = 0; i < 5; i++)
+        for (int j = 0; j < 5; j++) d[i][j] = std::hypot(kPlane[i][0] - kPlane[j][0], kPlane[i][1] - kPlane[j][1]);
+    return d;
+}
+
+// Pearson correlation of the upper triangles of a (communities relocated by m) and b.
+double Correlation(const Matrix& a, const std::vector<int>& m, const Matrix& b) {
+    std::vector<double> x, y;
+    for (int i = 0; i < 5; i++)
+        for (int j = i + 1; j < 5; j++) x.push_back(a[m[i]][m[j]]), y.push_back(b[i][j]);
+    const double mx = std::accumulate(x.begin(), x.end(), 0.0) / x.size();
+    const double my = std::accumulate(y.begin(), y.end(), 0.0) / y.size();
+    double sxy = 0, sxx = 0, syy = 0;
+    for (size_t k = 0; k < x.size(); k++)
+        sxy += (x[k] - mx) * (y[k] - my), sxx += (x[k] - mx) * (x[k] - mx), syy += (y[k] - my) * (y[k] - my);
+    return sxy / std::sqrt(sxx * syy);
+}
+
+class RelocationTest : public RandomizationTest {
+protected:
+    void SetUp() override {
+        RandomizationTest::SetUp();
+        Load(Survey({{1}, {2}, {3}}, {{1, 0, 1, 0, 2}, {0, 1, 1, 1, 0}, {3, 0, 0, 1, 1}}, kE1));
+        Write("s1NRe.txt", Stored(Distances()));
+    }
+};
+
+// The observed function 1 is vegan's mantel statistic, 0.368616273721501 (r/randomization.R). Of the
+// 120 orders of the communities 30 give |r| at least the observed one (R and the enumeration here
+// agree): the exact P is 0.25, and 4000 iterations land within 3 binomial standard errors of it.
+// The probability goes to "PRo.txt"; no "PrN.txt".
+TEST_F(RelocationTest, MantelStatisticAndExactProbability) {
+    const Matrix d = Distances();
+    Matrix De(5, std::vector<double>(5));
+    for (int i = 0; i < 5; i++)
+        for (int j = 0; j < 5; j++) De[i][j] = std::fabs(kE1[i] - kE1[j]);
+    std::vector<int> m = {0, 1, 2, 3, 4};
+    const double r0 = Correlation(d, m, De);
+    int extreme = 0, orders = 0;
+    do {
+        extreme += std::fabs(Correlation(d, m, De)) >= std::fabs(r0) * (1 - 1e-7);
+        orders++;
+    } while (std::next_permutation(m.begin(), m.end()));
+    ASSERT_EQ(orders, 120);
+    ASSERT_EQ(extreme, 30);
+    const double exact = extreme / 120.0;
+
+    const int n = 4000;
+    EXPECT_TRUE(Test(3, FormatText("%d\n2\n7\nn\n", n)));
+    const std::vector<double> row = LineValues(Read("s1Prinda.txt"), "Level   1\t");
+    ASSERT_EQ(row.size(), 2u);
+    EXPECT_NEAR(row[0], 0.368616273721501, 1e-9);
+    EXPECT_NEAR(row[1], exact, 3 * std::sqrt(exact * (1 - exact) / n));
+    EXPECT_NEAR(std::stod(Read("s1PRo.txt")), row[1], 1e-12);
+    EXPECT_EQ(hasProbRo, 1);
+    EXPECT_STREQ(whichProbRo, "s1PRo.txt");
+    EXPECT_EQ(hasProbN, 0);
+    EXPECT_STREQ(whichProbN, "NULL");
+    EXPECT_FALSE(std::filesystem::exists("s1PrN.txt"));
+    EXPECT_TRUE(Has(Read("s1Prinda.txt"), "Reference set option: 4 (random community location hypothesis)\n"
+                                          "Number of iterations: 4000\nRandom generator seed: 7\n\n\n"
+                                          "Probabilities P(Xo >= X) for structure evaluation:\nStructure "
+                                          "evaluation function: 1 (congruence community/environmental resemblance)\n"
+                                          "Based on nominal resemblances.\n \tSEF\tProbability\nLevel   1\t"));
+    EXPECT_TRUE(Has(Out(), "\n\nResults appended to file s1Prinda.txt\n"));
+}
+
+// A single iteration is the observed order alone: P = 1. The distributions question is not asked.
+TEST_F(RelocationTest, OneIterationGivesOne) {
+    reseTypeEv = 3;
+    EXPECT_TRUE(Test(3, "1\n2\n7\n"));
+    EXPECT_EQ(LineValues(Read("s1Prinda.txt"), "Level   1\t")[1], 1.0);
+    EXPECT_EQ(reseTypeEv, 3);  // the evaluation's own type comes back
+}
+
+// Groups that leave no pair to compare: the function is undefined, no probability is written.
+// A function the test does not take is refused before any iteration.
+TEST_F(RelocationTest, UndefinedAndRefusedFunctions) {
+    cohe = 3, nGroups = 1;
+    for (int c = 0; c < 5; c++) groupRel[c] = 1;
+    std::strcpy(grLabel[0], "g1");
+    EXPECT_TRUE(Test(3, "20\n2\n7\nn\n"));
+    EXPECT_TRUE(Has(Read("s1Prinda.txt"), "Level   1\tundefined\t\n"));
+    EXPECT_FALSE(std::filesystem::exists("s1PRo.txt"));
+    EXPECT_EQ(hasProbRo, 0);
+    std::remove("s1Prinda.txt");
+    const size_t before = Out().size();
+    for (int f : {2, 5, 6, 7}) {
+        cohe = f;
+        EXPECT_TRUE(Test(3, "20\n2\n7\nn\n"));
+        EXPECT_FALSE(std::filesystem::exists("s1Prinda.txt")) << f;
+        EXPECT_FALSE(std::filesystem::exists("s1PRo.txt")) << f;
+    }
+    EXPECT_EQ(Count(Err(), "\nThe randomization test evaluates structures by function 1, 3 or 4 only.\n"), 4);
+    EXPECT_FALSE(Has(Out().substr(before), "Results appended"));
+}
+
+// Function 3 on two groups {c1, c2, c3} and {c4, c5}: the level's value is lower-tailed, and so is
+// the one pairwise contrast, which equals the level's value here (the same two groups).
+TEST_F(RelocationTest, GroupDivergenceIsLowerTailed) {
+    cohe = 3, nGroups = 2;
+    const int groups[5] = {1, 1, 1, 2, 2};
+    std::copy(groups, groups + 5, groupRel);
+    std::strcpy(grLabel[0], "g1"), std::strcpy(grLabel[1], "g2");
+    saveRndData = 'y', dirtyOrig = 0;
+    nenv = 0;  // the groups need no variable: the random-data file lists none
+    EXPECT_TRUE(Test(3, "400\n2\n7\nn\n"));
+    nenv = 1;
+    EXPECT_EQ(dirtyOrig, 1);
+    const std::string data = Read("s1RDa.txt");
+    EXPECT_EQ(data.rfind("Observed data:\n\nEnvironmental matrix:\n\nObserved resemblance matrix:\n", 0), 0u);
+    EXPECT_TRUE(Has(data, "\nObserved group pairwise SEF:\n"));
+    EXPECT_TRUE(Has(data, "\nRandom pairwise group SEF, iteration 400:\n"));
+    const std::string report = Read("s1Prinda.txt");
+    EXPECT_TRUE(Has(report, "Probabilities P(X <= Xo) for structure evaluation:\n"));
+    EXPECT_TRUE(Has(report, "\nAll pairwise group contrasts:\nProbabilities P(X <= Xo) below the diagonal.\n"));
+    const std::vector<double> level = LineValues(report, "Level   1\t");
+    const Matrix pairs = Block(report, "Level 1: ", 2);
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_NEAR(pairs[0][1], level[0], 1e-6);
+    EXPECT_EQ(pairs[1][0], level[1]);
+    EXPECT_GE(level[1], 1.0 / 400);
+    EXPECT_LE(level[1], 1.0);
+}
+
+// The resemblance test on the session tests' data set: 5 OTUs of distinct traits (types at every
+// level are the OTUs), each community holding 3 of them with performance 1.
+class ResemblanceTest : public RandomizationTest {
+protected:
+    void SetUp() override {
+        RandomizationTest::SetUp();
+        Write("s1NRe.txt", Stored(Matrix(4, std::vector<double>(4, 0.0))));
+        saveRndData = 'y';
+    }
+    // The 4 x 4 table of the report: resemblances above, probabilities below the diagonal.
+    static Matrix Table() {
+        return Block(Read("s1Prinda.txt"), "Nominal resemblances (upper half), probabilities (below diagonal):", 4);
+    }
+};
+
+// Every probability is (1 + the random values not above the observed one) / niter, counted here
+// from the random-data file: all lie in [1/niter, 1], and a pair whose random values all lie above
+// the observed one gets 1/niter. "PrN.txt" read back gives the reported probabilities, with its
+// zero diagonal.
+TEST_F(ResemblanceTest, ProbabilitiesCountTheObservedValue) {
+    // With seed 10 one pair lies further apart in each of the four random data sets than observed.
+    const int niter = 5;
+    EXPECT_TRUE(Test(1, FormatText("1\n1\n%d\n2\n10\nn\nn\n", niter)));
+    const std::string data = Read("s1RDa.txt");
+    const Matrix observed = Block(data, "Observed resemblance matrix:", 4), table = Table();
+    ASSERT_EQ(table.size(), 4u);
+    std::vector<Matrix> random;
+    for (int it = 2; it <= niter; it++)
+        random.push_back(Block(data, FormatText("Random resemblance matrix, iteration %d:", it), 4));
+    int allAbove = 0;
+    for (int i = 0; i < 4; i++)
+        for (int j = i + 1; j < 4; j++) {
+            int notAbove = 0;
+            for (const Matrix& r : random) notAbove += r[i][j - i] <= observed[i][j - i] + 1e-12;
+            const double p = table[j][i];
+            EXPECT_NEAR(p, (1.0 + notAbove) / niter, 1e-12) << i << " " << j;
+            EXPECT_GE(p, 1.0 / niter - 1e-11);  // the report prints 12 digits
+            EXPECT_LE(p, 1.0);
+            EXPECT_NEAR(table[i][j], observed[i][j - i], 1e-12);
+            allAbove += notAbove == 0;
+        }
+    EXPECT_GE(allAbove, 1);
+    EXPECT_EQ(hasProbN, 1);
+    EXPECT_STREQ(whichProbN, "s1PrN.txt");
+    EXPECT_TRUE(Has(Read("s1Prinda.txt"), "\nProbabilities P(X <= Xo) are given below the diagonal.\n"
+                                          "Nominal resemblances (X) (option 6) are given in the upper half matrix.\n"));
+
+    nlev = 1;
+    OwnedTable<double> back(4, 4);
+    double** levels[1] = {back.get()};
+    double*** saved = rese;
+    rese = levels;
+    ReadResemblance(3, false);
+    rese = saved;
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(back[i][i], 0.0);
+        for (int j = i + 1; j < 4; j++) EXPECT_NEAR(back[i][j], table[j][i], 1e-6);
+    }
+}
+
+// One iteration: every probability is 1, and neither the deviations nor the distributions are asked.
+TEST_F(ResemblanceTest, OneIterationGivesOne) {
+    EXPECT_TRUE(Test(1, "1\n1\n1\n2\n4\n"));
+    const Matrix table = Table();
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < i; j++) EXPECT_EQ(table[i][j], 1.0);
+    EXPECT_FALSE(Has(Out(), "frequency distributions"));
+}
+
+// The same seed gives the same report section (time lines aside), random-data file and
+// distributions file; the distributions hold one line pair per pair of communities after the class
+// count. Two iterations give finite deviations.
+TEST_F(ResemblanceTest, SameSeedSameFiles) {
+    EXPECT_TRUE(Test(1, "1\n2\n9\n2\n21\ny\ny\n"));
+    const std::string report = Read("s1Prinda.txt"), data = Read("s1RDa.txt"), rnd = Read("s1.Rnd");
+    EXPECT_TRUE(Test(1, "1\n2\n9\n2\n21\ny\ny\n"));
+    const std::string twice = Read("s1Prinda.txt");
+    ASSERT_EQ(twice.substr(0, report.size()), report);
+    EXPECT_EQ(Steady(twice.substr(report.size())), Steady(report));
+    EXPECT_EQ(Read("s1RDa.txt"), data);
+    EXPECT_EQ(Read("s1.Rnd"), rnd);
+    EXPECT_EQ(Lines(rnd).size(), 1u + 2 * 6);
+    EXPECT_EQ(Lines(rnd)[0], "2");  // a tenth of 9 values, at least 2 classes
+    EXPECT_TRUE(Has(Out(), "Null frequency distributions on file s1.Rnd\nRun option F to draw histograms\n"));
+    EXPECT_TRUE(Has(report, "Richness in random community = richness in observed community\n"
+                            "Performance total in random community variable\n"));
+
+    std::remove("s1Prinda.txt");
+    EXPECT_TRUE(Test(1, "1\n1\n2\n2\n3\ny\nn\n"));
+    const Matrix sd = Block(Read("s1Prinda.txt"), "Standard deviations of random resemblances:", 4);
+    for (const auto& row : sd)
+        for (double v : row) {
+            EXPECT_TRUE(std::isfinite(v));
+            EXPECT_GE(v, 0.0);
+        }
+}
+
+// Fuzzy types sharpened by a degree of fuzziness of 0.01: the types' similarities below 1 (0.75 and
+// less here) vanish (0.75^100 < 1e-12), so global and pairwise fuzzy sets give the crisp resemblances.
+TEST_F(ResemblanceTest, SharpFuzzySetsGiveTheCrispResemblances) {
+    const std::string answers = "1\n1\n3\n2\n4\nn\nn\n";
+    EXPECT_TRUE(Test(1, answers));
+    const Matrix crisp = Table();
+    const float saved = fuzziness;
+    for (int kind : {1, 2}) {
+        std::remove("s1Prinda.txt");
+        fuzzy = kind, fuzziness = 0.01f;
+        EXPECT_TRUE(Test(1, answers));
+        const Matrix table = Table();
+        ASSERT_EQ(table.size(), 4u);
+        for (int i = 0; i < 4; i++)
+            for (int j = i + 1; j < 4; j++) EXPECT_NEAR(table[i][j], crisp[i][j], 1e-12) << kind;
+        EXPECT_GT(table[0][1], 0.0);
+    }
+    fuzzy = 0, fuzziness = saved;
+}
+
+// Sixteen OTUs, all in c1 and each alone in one more community: keeping richness, c1 must receive
+// every OTU once, which the placement almost never achieves (about 1e-8 of the attempts). After 1000
+// failures in a row the test ends with its message: no probabilities, flags as they were.
+TEST_F(RandomizationTest, NullModelThatCannotSucceed) {
+    std::vector<Ints> B;
+    Grid W(16, std::vector<float>(17, 0.0f));
+    for (int o = 0; o < 16; o++) B.push_back({o + 1}), W[o][0] = W[o][o + 1] = 1;
+    Load(Survey(B, W, std::vector<float>(17, 1.0f)));
+    Write("s1NRe.txt", Stored(Matrix(17, std::vector<double>(17, 0.0))));
+    hasProbN = 0;
+    EXPECT_TRUE(Test(1, "1\n1\n3\n2\n5\nn\nn\n"));
+    EXPECT_EQ(Count(Err(), "\nThe null model could not build a random data set: no probabilities were computed.\n"), 1);
+    EXPECT_FALSE(std::filesystem::exists("s1PrN.txt"));
+    EXPECT_FALSE(std::filesystem::exists("s1Prinda.txt"));
+    EXPECT_EQ(hasProbN, 0);
+    EXPECT_STREQ(whichProbN, "NULL");
+    EXPECT_FALSE(Has(Out(), "Results appended"));
+}
+
+// The kind of the analysis of variance runs nothing here and sets nothing; a missing resemblance
+// file is code 4.
+TEST_F(RandomizationTest, OtherKindsAndMissingFile) {
+    Write("s1NRe.txt", Stored(Matrix(4, std::vector<double>(4, 0.0))));
+    empir_opt = 4, dirtyOrig = 0;
+    EXPECT_TRUE(Test(2, "5\n2\n3\n"));
+    EXPECT_EQ(dirtyOrig, 0);
+    EXPECT_EQ(Entries(), 4);  // answers, console, formatted data, stored resemblances, none more
+    EXPECT_FALSE(Has(Out(), "Results appended"));
+    EXPECT_EQ(hasProbN + hasProbRo, 0);
+    std::remove("s1NRe.txt");
+    rndTestOpt = 3;
+    Script("5\n2\n3\nn\n");
+    EXPECT_EQ(CodeOf(IFRandomization), TNX_FAIL_TO_OPEN);
+    EXPECT_EQ(rese, nullptr);
+    EXPECT_EQ(whatRndCh, nullptr);
+}
+
+}  // namespace
