@@ -106,8 +106,9 @@ TEST_F(HandlersTest, CommunityResemblanceVoidsTheFormerResults) {
         for (int j = 0; j < 4; j++) EXPECT_NEAR(stored[i][j], expected[i][j], 1e-5) << i << j;
     // The sharpness of information structure does not depend on the resemblance: its values stand.
     hasRo = 1, cohe = 6, poolCSTopt = 1;
-    EXPECT_TRUE(Run("r\n6\nn\nn\ny\n", IFResemblance));
-    EXPECT_EQ((Ints{hasRo, rndTestOpt}), (Ints{1, 0}));
+    // The randomisation: null model 1 keeping richness and totals, one iteration, seed 4.
+    EXPECT_TRUE(Run("r\n6\nn\nn\ny\n1\n1\n1\n2\n4\n", IFResemblance));
+    EXPECT_EQ((Ints{hasRo, rndTestOpt, hasProbN}), (Ints{1, 0, 1}));
     EXPECT_EQ(Out().find("monothetic pooling"), Out().rfind("monothetic pooling"));
 }
 
@@ -152,10 +153,34 @@ TEST_F(HandlersTest, HierarchyResemblanceGivesTheLoadedDataBack) {
                                Floats(chrange, chrange + nch), Floats(weight, weight + nch));
     };
     const auto loaded = data();
-    EXPECT_TRUE(Run("r\n6\nn\nn\nn\ny\n", IFResemblance));
+    EXPECT_TRUE(Run("r\n6\nn\nn\nn\nn\n", IFResemblance));
     EXPECT_EQ(data(), loaded);
-    EXPECT_EQ((Ints{hasNRese, hasPRese, rndTestOpt}), (Ints{1, 1, 0}));
+    EXPECT_EQ((Ints{hasNRese, hasPRese, hasProbN, rndTestOpt}), (Ints{1, 1, 0, 0}));
     const Matrix level1 = Stored(1, 3, 0), global = Stored(2, 4, 3);
+    // Again with the randomisation offered after it (null model 1 keeping richness and totals, 3
+    // iterations, seed 5, neither deviations nor distributions): it starts from the data as loaded,
+    // so the observed resemblances it reports (upper half of its first level's table) are those the
+    // resemblance stored, level by level. It reorders the data in place: the session reloads them.
+    EXPECT_TRUE(Run("r\n6\nn\nn\nn\ny\n1\n1\n3\n2\n5\nn\nn\n", IFResemblance));
+    EXPECT_EQ((Ints{hasNRese, hasPRese, hasProbN, rndTestOpt}), (Ints{1, 1, 1, 0}));
+    const std::string report = Read("s1Prinda.txt");
+    for (int level = 1; level <= 3; level++) {
+        const Matrix stored = Stored(1, 3, level - 1);
+        const std::string title =
+            FormatText("\nLevel %d: Nominal resemblances (upper half), probabilities (below diagonal):\n", level);
+        const size_t at = report.find(title);
+        ASSERT_NE(at, std::string::npos) << level;
+        const std::vector<std::string> rows = Lines(report.substr(at + title.size()));
+        ASSERT_GE(rows.size(), 4u);
+        for (int i = 0; i < 4; i++) {
+            const std::vector<double> row = Numbers(rows[i]);
+            ASSERT_EQ(row.size(), 4u) << rows[i];
+            for (int j = i + 1; j < 4; j++)
+                EXPECT_NEAR(row[j], stored[i][j], 1e-5 * (1 + stored[i][j])) << level << i << j;
+        }
+    }
+    Load();
+    order();
     for (int i = 0; i < 4; i++)
         for (int j = 0; j < 4; j++) EXPECT_NEAR(global[i][j], level1[i][j], 1e-5 * (1 + level1[i][j]));
     Resemblance();

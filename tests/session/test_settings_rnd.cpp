@@ -72,7 +72,9 @@ TEST_F(RndDialogTest, StructureTestAndRefusedIterations) {
         EXPECT_EQ(Out().substr(before.size()),
                   kIterations + kSeed + (user ? kUserSeed : "") + kGenerated + kDistributions + c.distributions);
         EXPECT_EQ((Ints{empir_opt, niter, seedOpt, doMeanStOpt, doDistrib}), (Ints{4, 3, user ? 2 : 1, 0, c.doDistrib}));
-        if (user) EXPECT_EQ(rseed, 4294967295u);
+        if (user) {
+            EXPECT_EQ(rseed, 4294967295u);
+        }
     }
     EXPECT_EQ(Count(Err(), "Incorrect input = 0. Reenter."), 1);
 }
