@@ -164,6 +164,29 @@ TEST_F(AviurbaHandlers, EachHandlerRecordsItsFilesAndTheTrackKeepsThem) {
         for (int c = 0; c < ncsm; c++) e[c][v] = (env[c][v] - mean) / std::sqrt(squares);
     }
     EXPECT_NEAR(std::stod(Read("aviRo.txt")), Mantel(nominal, Distances(e)), 1e-5);
+    // Again with its Mantel test: communities relocated 98 times (seed 7). The probability counts
+    // the observed arrangement, so it lies in [1/99, 1]; the report's observed value is the Mantel
+    // correlation again.
+    Step('E', "1\ny\n99\n2\n7\nn\n", IFEvaluation);
+    flags[8] = 1;
+    EXPECT_EQ(ResultFlags(), flags);
+    EXPECT_STREQ(whichProbRo, "aviPRo.txt");
+    {
+        std::istringstream probabilities(Read("aviPRo.txt"));
+        std::vector<double> p;
+        for (double y; probabilities >> y;) p.push_back(y);
+        ASSERT_EQ(p.size(), 1u);
+        EXPECT_GE(p[0], 1.0 / 99 - 1e-12);
+        EXPECT_LE(p[0], 1.0);
+        const std::string report = Read("aviPrinda.txt");
+        const size_t row = report.rfind("\nLevel   1\t");
+        ASSERT_NE(row, std::string::npos);
+        std::istringstream values(report.substr(row + 11));
+        double sef = 0, printed = 0;
+        values >> sef >> printed;
+        EXPECT_NEAR(sef, Mantel(nominal, Distances(e)), 1e-5);
+        EXPECT_NEAR(printed, p[0], 1e-6);
+    }
 
     // Z: J computes the complexity, after which the menu offers its profile.
     Step('Z', "J\n1\nC\n", IFDynamics);
