@@ -95,8 +95,8 @@ bool Enumeration::Next(int k) {
 
 Progress::Progress(int64_t total) : total_(total), start_(std::time(nullptr)) {}
 
-void Progress::Step(int k) {
-    done_++;
+void Progress::At(int64_t done, int k) {
+    done_ = done;
     const std::clock_t now = std::clock();
     if (done_ != 1 && done_ != total_ && now - last_ < CLOCKS_PER_SEC / 10) return;
     last_ = now;
@@ -241,8 +241,6 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
         sumCentredSq_ += centred_[q] * centred_[q];
     }
 }
-
-TraitDistanceMantel::~TraitDistanceMantel() = default;
 
 double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
     lastK_ = k;
