@@ -97,8 +97,8 @@ Progress::Progress(int64_t total) : total_(total), start_(std::time(nullptr)) {}
 
 void Progress::At(int64_t done, int k) {
     done_ = done;
-    const std::clock_t now = std::clock();
-    if (done_ != 1 && done_ != total_ && now - last_ < CLOCKS_PER_SEC / 10) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (done_ != 1 && done_ != total_ && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
     char text[96];
     const double elapsed = std::difftime(std::time(nullptr), start_);

@@ -5,6 +5,7 @@
 #ifndef TNXCHORDSEARCH_H
 #define TNXCHORDSEARCH_H
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -83,9 +84,10 @@ private:
 };
 
 // The progress line "Iteration: %lld of %lld, Traits: %d", and on runs that have taken more
-// than 3 seconds the time left instead of the size. Rate-limited here (one look at the clock
-// per call, one line every tenth of a second at most). Step counts one subset more; At shows
-// the count that the workers of a search share.
+// than 3 seconds the time left instead of the size. Rate-limited here (one look at the wall
+// clock per call, one line every tenth of a second at most: processor time runs faster than
+// the wall clock when several threads work). Step counts one subset more; At shows the count
+// that the workers of a search share.
 class Progress {
 public:
     explicit Progress(int64_t total);
@@ -94,7 +96,7 @@ public:
 
 private:
     int64_t total_, done_ = 0;
-    std::clock_t last_ = 0;
+    std::chrono::steady_clock::time_point last_;
     std::time_t start_;
 };
 
