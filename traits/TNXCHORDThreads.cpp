@@ -46,9 +46,9 @@ void Cursor::Next() {
 
 // ----------------------------------------------------------------------- chunk queue
 
-ChunkQueue::ChunkQueue(const Enumeration& en, int workers, int cap, bool text, bool structure, Search& search,
-                       int groups, FILE* f, FILE* fs, std::function<void(int)> sizeDone)
-    : en_(en), text_(text), structure_(structure), search_(search), groups_(groups), f_(f), fs_(fs),
+ChunkQueue::ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
+                       std::function<void(int)> sizeDone)
+    : en_(en), search_(search), groups_(groups), f_(f), fs_(fs),
       sizeDone_(std::move(sizeDone)), firstChunk_(en.KMax() + 2, 0), chunkSize_(en.KMax() + 1, 1),
       window_(4 * std::max(workers, 1)), outputs_(window_), commitCursor_(en.Eligible()) {
     const int m = static_cast<int>(en.Eligible().size());
@@ -93,9 +93,9 @@ bool ChunkQueue::Take(Chunk* c) {
 }
 
 void ChunkQueue::OpenStreams(ChunkOutput& out, FILE** text, FILE** structure) {
-    *text = text_ ? open_memstream(&out.text, &out.textSize) : nullptr;
-    *structure = structure_ ? open_memstream(&out.structure, &out.structureSize) : nullptr;
-    if ((text_ && !*text) || (structure_ && !*structure)) {
+    *text = f_ ? open_memstream(&out.text, &out.textSize) : nullptr;
+    *structure = fs_ ? open_memstream(&out.structure, &out.structureSize) : nullptr;
+    if ((f_ && !*text) || (fs_ && !*structure)) {
         if (*text) std::fclose(*text);
         if (*structure) std::fclose(*structure);
         RaiseError(TNX_OUT_OF_MEMORY);

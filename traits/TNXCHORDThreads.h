@@ -63,13 +63,14 @@ struct ChunkOutput {
 // The chunks of a search and their commits. Chunks are taken in order; a chunk is committed
 // when every chunk before it has been, by the thread that finished last, under one lock: its
 // values are recorded as one thread records them, its text is appended to the files, and after
-// the last chunk of a size `sizeDone(k)` writes that size's line. At most `Window()` chunks are
-// taken beyond the oldest one not yet committed, so the buffered text stays bounded.
+// the last chunk of a size `sizeDone(k)` writes that size's line. At most four chunks per worker
+// are taken beyond the oldest one not yet committed, so the buffered text stays bounded.
 class ChunkQueue {
 public:
-    // cap: the most subsets in a chunk; text, structure: whether the chunks write to f, fs.
-    ChunkQueue(const Enumeration& en, int workers, int cap, bool text, bool structure, Search& search, int groups,
-               FILE* f, FILE* fs, std::function<void(int)> sizeDone);
+    // cap: the most subsets in a chunk; f, fs: where the chunks' text goes (nullptr: they write
+    // none there).
+    ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
+               std::function<void(int)> sizeDone);
     ~ChunkQueue();
     ChunkQueue(const ChunkQueue&) = delete;
     ChunkQueue& operator=(const ChunkQueue&) = delete;
@@ -84,8 +85,6 @@ public:
     // A worker's exception: the others stop taking chunks; Rethrow raises it after the join.
     void Fail(std::exception_ptr e);
     void Rethrow();
-    int64_t Chunks() const { return chunks_; }
-    int Window() const { return window_; }
 
     std::atomic<int64_t> done{0};  // subsets evaluated, for the progress line
 
@@ -94,7 +93,6 @@ private:
     void Commit(int64_t index);
 
     const Enumeration& en_;
-    bool text_, structure_;
     Search& search_;
     int groups_;
     FILE* f_;
@@ -114,12 +112,12 @@ private:
 
 // Evaluates every subset of the enumeration and records it in `search`, as one thread does in
 // the enumeration's order: value = eval(work, traits, k, changedFrom, text, structure), with
-// `groups` types; text and structure are the streams its lines go to (f and fs on one thread,
-// a chunk's memory streams otherwise; nullptr when nothing is written there). Every work space
-// is made by make() before any thread starts; with more than one thread the calling thread
-// works too and alone prints the progress line.
+// `groups` types. `lines` and `fs` receive what the subsets write (nullptr: nothing); eval gets
+// them on one thread and a chunk's memory streams otherwise. sizeDone(k) follows the last subset
+// of size k. Every work space is made by make() before any thread starts; with more than one
+// thread the calling thread works too and alone prints the progress line.
 template <class Work, class Make, class Eval, class SizeDone>
-void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& progress, FILE* f, FILE* fs,
+void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& progress, FILE* lines, FILE* fs,
                      Make&& make, Eval&& eval, SizeDone&& sizeDone) {
     const int threads = WorkerThreads();
     if (threads <= 1) {
@@ -127,15 +125,15 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
         en.Run(
             [&](const int* traits, int k, int changed) {
                 progress.Step(k);
-                const double value = eval(*work, traits, k, changed, f, fs);
+                const double value = eval(*work, traits, k, changed, lines, fs);
                 search.Record(k, value, groups, traits);
             },
             sizeDone);
         return;
     }
     // A chunk writing the structure file holds one subset; the intermediate lines are short.
-    const int cap = fs ? 1 : f ? 256 : 4096;
-    ChunkQueue queue(en, threads, cap, f != nullptr, fs != nullptr, search, groups, f, fs,
+    const int cap = fs ? 1 : lines ? 256 : 4096;
+    ChunkQueue queue(en, threads, cap, search, groups, lines, fs,
                      [&](int k) { sizeDone(k); });
     std::vector<std::unique_ptr<Work>> works;
     std::vector<std::unique_ptr<Cursor>> cursors;
