@@ -86,7 +86,7 @@ public:
     void Fail(std::exception_ptr e);
     void Rethrow();
 
-    std::atomic<int64_t> done{0};  // subsets evaluated, for the progress line
+    std::atomic<int64_t> done{0};  // subsets of the chunks evaluated, for the progress line
 
 private:
     Chunk Describe(int64_t index) const;
@@ -154,9 +154,10 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
                 for (int i = 0; i < c.count; i++) {
                     if (i > 0) cursor.Next();
                     out.values[i] = eval(work, cursor.Traits(), c.k, cursor.Changed(), text, structure);
-                    const int64_t done = queue.done.fetch_add(1, std::memory_order_relaxed) + 1;
-                    if (w == 0) progress.At(done, c.k);
+                    if (w == 0) progress.At(queue.done.load(std::memory_order_relaxed) + i + 1, c.k);
                 }
+                // Counted per chunk, so that the workers rarely touch the shared count.
+                queue.done.fetch_add(c.count, std::memory_order_relaxed);
                 queue.Done(c, text, structure);
             }
         } catch (...) {
