@@ -1,16 +1,20 @@
 // The trait-subset search on a synthetic survey (fixed seed): 100 communities, 200 OTUs.
-// r(TE) (criterion 10) over every subset of 20 traits and r(XE) with fuzzy types (criterion 1)
-// over every subset of 12 traits, whole runs including the result file.
+// r(TE) (criterion 10) over every subset of 12 and of 20 traits and r(XE) with fuzzy types
+// (criterion 1) over every subset of 12 traits, whole runs including the result file, each on
+// one thread and on every core (the second argument: threads, 0 for the machine's count).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
@@ -82,6 +86,13 @@ void FreeSurvey() {
     free1D(envVarType);
 }
 
+// TARNEX_THREADS for a run: `threads`, or the machine's hardware concurrency when 0.
+void UseThreads(benchmark::State& st, int threads) {
+    if (threads < 1) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    setenv("TARNEX_THREADS", std::to_string(threads).c_str(), 1);
+    st.counters["threads"] = threads;
+}
+
 void InTempDir() {
     const auto dir = std::filesystem::temp_directory_path() / "tarnex-bench-chrank";
     std::filesystem::create_directories(dir);
@@ -90,6 +101,7 @@ void InTempDir() {
 
 void BM_TraitConvergenceAllSubsets(benchmark::State& st) {
     const int p = static_cast<int>(st.range(0));
+    UseThreads(st, static_cast<int>(st.range(1)));
     InTempDir();
     MakeSurvey(p, 200, 100);
     opt_struct = 10;
@@ -98,10 +110,18 @@ void BM_TraitConvergenceAllSubsets(benchmark::State& st) {
     st.SetItemsProcessed(st.iterations() * ((int64_t{1} << p) - 1));
     FreeSurvey();
 }
-BENCHMARK(BM_TraitConvergenceAllSubsets)->Arg(12)->Arg(20)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_TraitConvergenceAllSubsets)
+    ->Args({12, 1})
+    ->Args({12, 0})
+    ->Args({20, 1})
+    ->Args({20, 0})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 void BM_TypeCompositionAllSubsets(benchmark::State& st) {
     const int p = static_cast<int>(st.range(0));
+    UseThreads(st, static_cast<int>(st.range(1)));
     InTempDir();
     MakeSurvey(p, 200, 100);
     opt_struct = 1;
@@ -110,6 +130,11 @@ void BM_TypeCompositionAllSubsets(benchmark::State& st) {
     st.SetItemsProcessed(st.iterations() * ((int64_t{1} << p) - 1));
     FreeSurvey();
 }
-BENCHMARK(BM_TypeCompositionAllSubsets)->Arg(12)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_TypeCompositionAllSubsets)
+    ->Args({12, 1})
+    ->Args({12, 0})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace

@@ -206,13 +206,12 @@ void**** dim3Dptr(int d1, int d2, int d3) { return reinterpret_cast<void****>(di
 
 void EnsureAllocatable(long long rows, long long cols, size_t elsize) {
     if (rows < 0 || cols < 0) RaiseError(TNX_OUT_OF_MEMORY);
-    static double limit = -1.0;
-    if (limit < 0.0) {
-        long pages = sysconf(_SC_PHYS_PAGES);
-        long pageSize = sysconf(_SC_PAGESIZE);
-        limit = (pages > 0 && pageSize > 0) ? static_cast<double>(pages) * static_cast<double>(pageSize)
-                                            : 1e18;
-    }
+    // Set once, on the first call of any thread (the searches allocate from worker threads).
+    static const double limit = [] {
+        const long pages = sysconf(_SC_PHYS_PAGES);
+        const long pageSize = sysconf(_SC_PAGESIZE);
+        return (pages > 0 && pageSize > 0) ? static_cast<double>(pages) * static_cast<double>(pageSize) : 1e18;
+    }();
     // Each row is its own block, with the allocator's bookkeeping, behind its pointer slot.
     double need = static_cast<double>(rows) * (static_cast<double>(cols) * static_cast<double>(elsize) + 32.0 +
                                                static_cast<double>(sizeof(void*)));

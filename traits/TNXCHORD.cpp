@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDReport.h"
 #include "traits/TNXCHORDSearch.h"
+#include "traits/TNXCHORDThreads.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXGOWER.h"
 #include "traits/TNXPERMTEST.h"
@@ -144,7 +146,13 @@ void Search::Record(int k, double value, int groups, const int* traits) {
         r.best.groups = groups;
         r.best.traits.assign(traits, traits + k);
     }
+    if (every) every->Offer(value, groups, traits, k);
     top.Offer(value, groups, traits, k);
+}
+
+void FlagSubset(int p, const int* traits, int k, int* flags) {
+    for (int t = 0; t < p; t++) flags[t] = 0;
+    for (int i = 0; i < k; i++) flags[traits[i]] = 1;
 }
 
 void WriteTraitLines(FILE* f) {
@@ -173,7 +181,7 @@ void WritePartitionLines(FILE* f) {
     fprintf(f, "\n");
 }
 
-void WriteEnvironmentAndTraits(FILE* fs, RunData& d, const char* communities, const char* otus, bool zeroed,
+void WriteEnvironmentAndTraits(FILE* fs, const RunData& d, const char* communities, const char* otus, bool zeroed,
                                bool closingLine) {
     if (d.DE) {
         fprintf(fs, "Resemblance matrix between %d %s based on %d environmental variables:\n", d.n, communities, nenv);
@@ -250,8 +258,8 @@ Composition::~Composition() {
     free2D(C, s);
 }
 
-void Composition::Build(RunData& d, bool withResemblance) {
-    gower_similarityAverage(d.p, s, d.Sp, S, d.flags, d.weights);
+void Composition::Build(const RunData& d, int* flags, bool withResemblance) {
+    gower_similarityAverage(d.p, s, d.Sp, S, flags, d.weights);
     // FuzzyBelonging mirrors the upper triangle; Rao reads both.
     for (int i = 0; i < s; i++)
         for (int j = 0; j < i; j++) S[i][j] = S[j][i];
@@ -266,12 +274,13 @@ void Composition::Build(RunData& d, bool withResemblance) {
     if (withResemblance) NominalReseNonHier(n, g, X, DX, rese_opt);
 }
 
-void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double** T, double** Tn, double** DT) {
+void WriteMeansBlocks(FILE* fs, const RunData& d, int* flags, const std::vector<int>& list, double** T,
+                      double** Tn, double** DT) {
     const int n = d.n, p = d.p;
     fprintf(fs, "\nTraits:\t");
     PrintLabels(fs, list);
     fprintf(fs, "\n");
-    CommunityWeightedMeans(n, d.s, p, d.W1, csm_Float, d.flags, T);
+    CommunityWeightedMeans(n, d.s, p, d.W1, csm_Float, flags, T);
     fprintf(fs, optUnitTotalAdjust1 ? "\nMatrix with trait averages at community level (%d communities x %d traits):\n"
                                     : "\nMatrix with trait totals at community level (%d communities x %d traits):\n",
             n, p);
@@ -284,7 +293,7 @@ void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double
     WriteLowerHalf(fs, n, DT);
 }
 
-void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composition& comp) {
+void WriteTypeBlocks(FILE* fs, const RunData& d, const std::vector<int>& list, Composition& comp) {
     const int s = d.s, g = comp.g, n = d.n;
     fprintf(fs, "\nSimilarity matrix between %d populations, based on %d traits:\n", s, static_cast<int>(list.size()));
     fprintf(fs, "Traits:\t");
@@ -362,6 +371,23 @@ void WriteMeansBlock(FILE* f, int n, int p, double** T, float** Tn, const std::v
     PrintMatrix(f, n, p, Tn, sDigits, 0);
 }
 
+// One worker's buffers for r(TE): the subset's flags and columns, its own fast r(TE), the
+// comparison work space and, with the structure file, the blocks it prints.
+struct TcapWork {
+    std::vector<int> flags, list;
+    WorkMatrix<float> Tsub;
+    TraitDistanceMantel fast;
+    ComparisonWorkspace<float> ws;
+    WorkMatrix<double> T;
+    WorkMatrix<float> TnSub;
+    WorkMatrix<double> DT;
+    TcapWork(int n, int p, const TraitDistanceMantel& prototype, bool structure)
+        : flags(p), Tsub(n, p), fast(prototype), ws(n, nenv, p), T(structure ? n : 0, p), TnSub(structure ? n : 0, p),
+          DT(structure ? n : 0, n) {
+        list.reserve(p);
+    }
+};
+
 }  // namespace
 
 ChRankStatus ChRankTCAP() {
@@ -383,32 +409,13 @@ ChRankStatus ChRankTCAP() {
     if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
     if (fs) WriteEnvironmentAndTraits(fs, d, "relevés", "populations", true, false);
 
-    float** Tn = dim2Dfloat(n, p);
+    WorkMatrix<float> Tn(n, p);
     NormalisedTraitMeans(n, d.s, p, d.W1, eligible, Tn);
-    float** Tsub = dim2Dfloat(n, p);
-    double** T = nullptr;
-    float** TnSub = nullptr;
-    double** DT = nullptr;
-    if (fs) {
-        T = dim2Double(n, p);
-        TnSub = dim2Dfloat(n, p);
-        DT = dim2Double(n, n);
-    }
-    TraitDistanceMantel fast(n, p, Tn, d.DE, en.KMax());
-    ComparisonWorkspace<float> ws(n, nenv, p);
+    const TraitDistanceMantel fast(n, p, Tn, d.DE, en.KMax());
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
-    if (!f) {
-        free2D(Tn, n);
-        free2D(Tsub, n);
-        if (fs) {
-            free2D(T, n);
-            free2D(TnSub, n);
-            free2D(DT, n);
-        }
-        return kChRankFileFailed;
-    }
+    if (!f) return kChRankFileFailed;
     WriteOpening(f);
     fprintf(f, "\nTrait-based approach: %s\n", traitBasedOptInfo[traitBasedOpt == 1 ? 0 : 1]);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[opt_struct - 1]);
@@ -419,62 +426,79 @@ ChRankStatus ChRankTCAP() {
 
     Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
     Progress progress(en.Total());
-    std::vector<int> list;
-    en.Run(
-        [&](const int* traits, int k, int changed) {
-            progress.Step(k);
-            d.Flag(traits, k);
+    EvaluateSubsets<TcapWork>(
+        en, search, 0, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
+        [&] { return std::make_unique<TcapWork>(n, p, fast, fs != nullptr); },
+        [&](TcapWork& w, const int* traits, int k, int changed, FILE* text, FILE* st) {
+            int* flags = w.flags.data();
+            FlagSubset(p, traits, k, flags);
             double value;
             if (opt_ro == 1) {
-                value = fast.Value(traits, k, changed);
+                value = w.fast.Value(traits, k, changed);
             } else {
-                SubsetColumns(n, p, Tn, d.flags, Tsub);
-                value = opt_ro == 3 ? RVcoeff(n, nenv, p, d.Ef, Tsub, ws)
-                                    : static_cast<double>(ProcrustesCoeff(n, nenv, p, d.Ef, Tsub, ws));
+                SubsetColumns<float>(n, p, Tn, flags, w.Tsub);
+                value = opt_ro == 3 ? RVcoeff(n, nenv, p, d.Ef, w.Tsub, w.ws)
+                                    : static_cast<double>(ProcrustesCoeff(n, nenv, p, d.Ef, w.Tsub, w.ws));
             }
-            search.Record(k, value, 0, traits);
-            if (printRankIntermedResults == 'y') {
-                fprintf(f, "%g\t", value);
-                for (int i = 0; i < k; i++) fprintf(f, "%-2s\t", chLabel[traits[i]]);
-                fprintf(f, "\n");
+            if (text) {
+                fprintf(text, "%g\t", value);
+                for (int i = 0; i < k; i++) fprintf(text, "%-2s\t", chLabel[traits[i]]);
+                fprintf(text, "\n");
             }
-            if (fs) {
-                list.assign(traits, traits + k);
-                int* select = d.flags;
-                CommunityWeightedMeans(n, d.s, p, d.W1, csm_Float, select, T);
-                SubsetColumns(n, p, Tn, d.flags, TnSub);
-                WriteMeansBlock(fs, n, p, T, TnSub, list);
-                NominalReseNonHier(n, p, TnSub, DT, 6);
-                fprintf(fs, "Resemblance matrix between communities:\n");
-                WriteLowerHalf(fs, n, DT);
-                fprintf(fs,
+            if (st) {
+                w.list.assign(traits, traits + k);
+                CommunityWeightedMeans(n, d.s, p, d.W1, csm_Float, flags, w.T);
+                SubsetColumns<float>(n, p, Tn, flags, w.TnSub);
+                WriteMeansBlock(st, n, p, w.T, w.TnSub, w.list);
+                NominalReseNonHier(n, p, w.TnSub, w.DT, 6);
+                fprintf(st, "Resemblance matrix between communities:\n");
+                WriteLowerHalf(st, n, w.DT);
+                fprintf(st,
                         opt_ro == 3   ? "\nTrait ranking criterion RV=\t%-*.*g\tTrait subset used:\t"
                         : opt_ro == 2 ? "\nTrait ranking criterion traceW=\t%-*.*g\tTrait subset used:\t"
                                       : "\nTrait ranking criterion ro(TE)=\t%-*.*g\tTrait subset used:\t",
                         sDigits + 6, sDigits, value);
-                PrintLabels(fs, list);
-                fprintf(fs, "\n");
+                PrintLabels(st, w.list);
+                fprintf(st, "\n");
             }
+            return value;
         },
         [&](int k) { WriteSizeLine(f, kPlainSize, k, search.sizes[k]); });
 
     fprintf(f, "\n\nTrait subsets with maximum rank:\n%-*s\tSubset of traits\n", sDigits + 6, "TRC");
     WriteRankTail(f, search, kPlainSize, en.KMin(), en.KMax());
     WriteElapsed(f, time0);
-
-    free2D(Tn, n);
-    free2D(Tsub, n);
-    if (fs) {
-        free2D(T, n);
-        free2D(TnSub, n);
-        free2D(DT, n);
-    }
     return Finish(result, fs ? &structure : nullptr);
 }
 
 // ----------------------------------------------------------------------- criteria 1 and 9
 
 namespace {
+
+// One worker's buffers for r(XE): the subset's flags, its types and composition, the comparison
+// work space.
+struct TdapTcapWork {
+    std::vector<int> flags, list;
+    Composition comp;
+    ComparisonWorkspace<double> ws;
+    TdapTcapWork(int n, int s, int p, int g) : flags(p), comp(n, s, g), ws(n, nenv, g) { list.reserve(p); }
+};
+
+// One worker's buffers for r(XE.T): besides those of r(XE), the subset's normalised means and
+// their resemblance, the covariate of the partial congruence and its work space, and the blocks
+// of the structure file.
+struct TdapWork {
+    std::vector<int> flags, list;
+    Composition comp;
+    WorkMatrix<double> Tsub, DT, T, residuals;
+    std::vector<MatrixCovariate> covariates;
+    PartialCorrelationWork partial;
+    TdapWork(int n, int s, int p, int g, bool structure)
+        : flags(p), comp(n, s, g), Tsub(n, p), DT(n, n), T(structure ? n : 0, p), residuals(structure ? n : 0, n),
+          covariates{MatrixCovariate{p, flags.data(), Tsub}}, partial(n, std::max(g, nenv), p) {
+        list.reserve(p);
+    }
+};
 
 }  // namespace
 
@@ -497,8 +521,6 @@ ChRankStatus ChRankTDAP_TCAP() {
     if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
     if (fs) WriteEnvironmentAndTraits(fs, d, "relevés", "populations", false, true);
     d.BuildCube();
-    Composition comp(n, s, g);
-    ComparisonWorkspace<double> ws(n, nenv, g);
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
@@ -518,43 +540,45 @@ ChRankStatus ChRankTDAP_TCAP() {
 
     Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
     Progress progress(en.Total());
-    std::vector<int> list;
-    en.Run(
-        [&](const int* traits, int k, int) {
-            progress.Step(k);
-            d.Flag(traits, k);
-            comp.Build(d, opt_ro == 1);
+    EvaluateSubsets<TdapTcapWork>(
+        en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
+        [&] { return std::make_unique<TdapTcapWork>(n, s, d.p, g); },
+        [&](TdapTcapWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
+            Composition& comp = w.comp;
+            FlagSubset(d.p, traits, k, w.flags.data());
+            comp.Build(d, w.flags.data(), opt_ro == 1);
             double value;
             if (opt_ro == 1)
                 value = Mantel(n, d.DE, comp.DX);
             else if (opt_ro == 2)
-                value = ProcrustesCoeff(n, nenv, g, d.Ed, comp.X, ws);
+                value = ProcrustesCoeff(n, nenv, g, d.Ed, comp.X, w.ws);
             else
-                value = RVcoeff(n, nenv, g, d.Ed, comp.X, ws);
-            search.Record(k, value, g, traits);
+                value = RVcoeff(n, nenv, g, d.Ed, comp.X, w.ws);
+            std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
-            if (printRankIntermedResults == 'y') {
-                fprintf(f, "%-*.*g\t", sDigits + 6, sDigits, value);
-                PrintLabels(f, list);
-                fprintf(f, "\n");
+            if (text) {
+                fprintf(text, "%-*.*g\t", sDigits + 6, sDigits, value);
+                PrintLabels(text, list);
+                fprintf(text, "\n");
             }
-            if (fs) {
-                WriteSubsetSimilarity(fs, s, list, comp.S);
-                fprintf(fs, "\nPartition vector of %d populations in %d groups:\n", s, g);
-                PrintVectorTab(fs, s, partition_OTUs, nullptr);
-                fprintf(fs, "\nDegrees of belonging of %d populations (rows) in %d groups (columns):\n", s, g);
-                PrintMatrix(fs, s, g, comp.U, sDigits, 0);
-                fprintf(fs, "\n");
-                fprintf(fs, "\nPooled performance matrix (%d relevés x %d population groups):\n", n, g);
-                PrintMatrix(fs, n, g, comp.X, sDigits, 0);
-                fprintf(fs, "\n");
+            if (st) {
+                WriteSubsetSimilarity(st, s, list, comp.S);
+                fprintf(st, "\nPartition vector of %d populations in %d groups:\n", s, g);
+                PrintVectorTab(st, s, partition_OTUs, nullptr);
+                fprintf(st, "\nDegrees of belonging of %d populations (rows) in %d groups (columns):\n", s, g);
+                PrintMatrix(st, s, g, comp.U, sDigits, 0);
+                fprintf(st, "\n");
+                fprintf(st, "\nPooled performance matrix (%d relevés x %d population groups):\n", n, g);
+                PrintMatrix(st, n, g, comp.X, sDigits, 0);
+                fprintf(st, "\n");
                 if (opt_ro != 1) NominalReseNonHier(n, g, comp.X, comp.DX, rese_opt);
-                fprintf(fs, "Resemblance matrix between relevés:\n");
-                WriteLowerHalf(fs, n, comp.DX);
-                fprintf(fs, "\nTrait ranking criterion:\t%-*.*g\tTrait subset used:\t", sDigits + 6, sDigits, value);
-                PrintLabels(fs, list);
-                fprintf(fs, "\n");
+                fprintf(st, "Resemblance matrix between relevés:\n");
+                WriteLowerHalf(st, n, comp.DX);
+                fprintf(st, "\nTrait ranking criterion:\t%-*.*g\tTrait subset used:\t", sDigits + 6, sDigits, value);
+                PrintLabels(st, list);
+                fprintf(st, "\n");
             }
+            return value;
         },
         [&](int k) { WriteSizeLine(f, kPlainSize, k, search.sizes[k]); });
 
@@ -585,27 +609,12 @@ ChRankStatus ChRankTDAP() {
     if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
     if (fs) WriteEnvironmentAndTraits(fs, d, "communities", "OTUs", true, false);
     d.BuildCube();
-    Composition comp(n, s, g);
-    double** Tn = dim2Double(n, p);
+    WorkMatrix<double> Tn(n, p);
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
-    double** Tsub = dim2Double(n, p);
-    double** DT = dim2Double(n, n);
-    double** T = fs ? dim2Double(n, p) : nullptr;
-    double** residuals = fs ? dim2Double(n, n) : nullptr;
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
-    auto release = [&]() {
-        free2D(Tn, n);
-        free2D(Tsub, n);
-        free2D(DT, n);
-        if (T) free2D(T, n);
-        if (residuals) free2D(residuals, n);
-    };
-    if (!f) {
-        release();
-        return kChRankFileFailed;
-    }
+    if (!f) return kChRankFileFailed;
     WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[opt_struct - 1]);
     fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
@@ -622,63 +631,64 @@ ChRankStatus ChRankTDAP() {
 
     const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, true};
     const bool mantel = opt_ro == 1;
-    std::vector<MatrixCovariate> covariates = {MatrixCovariate{p, d.flags, Tsub}};
-    PartialCorrelationWork partial(n, std::max(g, nenv), p);
     Search search(en.KMax(), Rank::kAbsolute, 0.0, Rank::kAbsolute, true);
     Progress progress(en.Total());
-    std::vector<int> list;
-    en.Run(
-        [&](const int* traits, int k, int) {
-            progress.Step(k);
-            d.Flag(traits, k);
-            SubsetColumns(n, p, Tn, d.flags, Tsub);
-            NominalReseNonHier(n, p, Tsub, DT, 6);
+    EvaluateSubsets<TdapWork>(
+        en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
+        [&] { return std::make_unique<TdapWork>(n, s, p, g, fs != nullptr); },
+        [&](TdapWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
+            Composition& comp = w.comp;
+            int* flags = w.flags.data();
+            FlagSubset(p, traits, k, flags);
+            SubsetColumns<double>(n, p, Tn, flags, w.Tsub);
+            NominalReseNonHier(n, p, w.Tsub, w.DT, 6);
             // ro(TE) is a Mantel correlation whatever the measure.
-            const float roTE = static_cast<float>(Mantel(n, d.DE, DT));
-            comp.Build(d, mantel);
+            const float roTE = static_cast<float>(Mantel(n, d.DE, w.DT));
+            comp.Build(d, flags, mantel);
             float roXE = 0.0f, roXT = 0.0f;
             double value;
             if (mantel) {
                 roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
-                roXT = static_cast<float>(Mantel(n, DT, comp.DX));
+                roXT = static_cast<float>(Mantel(n, w.DT, comp.DX));
                 value = PartialCorrelation(roXE, roXT, roTE);
             } else {
-                value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, covariates,
-                                                 partial);
+                value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, w.covariates,
+                                                 w.partial);
             }
-            search.Record(k, value, g, traits);
+            std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
-            if (printRankIntermedResults == 'y') {
-                fprintf(f,
+            if (text) {
+                fprintf(text,
                         mantel ? "ro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t"
                                : "r(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t",
                         roTE, roXE, roXT, value);
-                PrintLabels(f, list);
-                fprintf(f, "\n");
+                PrintLabels(text, list);
+                fprintf(text, "\n");
             }
-            if (fs) {
-                WriteMeansBlocks(fs, d, list, T, Tsub, DT);
-                WriteTypeBlocks(fs, d, list, comp);
+            if (st) {
+                WriteMeansBlocks(st, d, flags, list, w.T, w.Tsub, w.DT);
+                WriteTypeBlocks(st, d, list, comp);
                 if (mantel) {
-                    fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
-                    WriteLowerHalf(fs, n, comp.DX);
-                    fprintf(fs, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
+                    fprintf(st, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+                    WriteLowerHalf(st, n, comp.DX);
+                    fprintf(st, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
                                 "groups\tTraits:\t",
                             roTE, roXE, roXT, value, g);
                 } else {
-                    fprintf(fs,
+                    fprintf(st,
                             opt_ro == 2 ? "\nTrait ranking criterion:\tro(XE.T)=\t%g\t%d groups\tTraits:\t"
                                         : "\nTrait ranking criterion:\tr(XE.T)=\t%g\t%d groups\tTraits:\t",
                             value, g);
                 }
-                PrintLabels(fs, list);
-                WriteGroupSizes(fs, s, g, comp.C);
-                fprintf(fs, "\n");
+                PrintLabels(st, list);
+                WriteGroupSizes(st, s, g, comp.C);
+                fprintf(st, "\n");
                 if (mantel)
-                    WriteResiduals(fs, n, DT, comp.DX, residuals,
+                    WriteResiduals(st, n, w.DT, comp.DX, w.residuals,
                                    "\nResemblance matrix between communities (residuals after removing the effect of "
                                    "DT):\n");
             }
+            return value;
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
 
@@ -693,6 +703,5 @@ ChRankStatus ChRankTDAP() {
             "TRC");
     WriteSizeList(f, style, search.sizes, en.KMin(), en.KMax());
     WriteElapsed(f, time0);
-    release();
     return Finish(result, fs ? &structure : nullptr);
 }

@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <ctime>
+#include <type_traits>
 #include <vector>
 
+#include "foundation/qwlibDim.h"
 #include "matrix/qwlib.h"
 #include "traits/TNXCHORDSearch.h"
 
@@ -15,7 +17,8 @@ namespace chrank {
 // The data of one run: W (communities x OTUs, at unit totals when optUnitTotalAdjust2), W1
 // (at unit totals, for the printed trait averages), DE and the copies of E (when asked), the
 // working trait vectors, the selection flags of the current subset (at the stored trait
-// numbers) and, once built, the cube of partial Gower similarities.
+// numbers; the stepwise search's, the exhaustive searches flag each worker's own) and, once
+// built, the cube of partial Gower similarities. The exhaustive searches' workers only read it.
 struct RunData {
     int n, s, p, nTypes;
     double** W = nullptr;
@@ -37,16 +40,21 @@ struct RunData {
     void Flag(const int* traits, int k);
 };
 
-// The per-size records (compared by `rank`, starting at `start`) and the top list.
+// The per-size records (compared by `rank`, starting at `start`) and the top list; `every`, when
+// set, is a second list offered every value as well.
 struct Search {
     Rank rank;
     double start;
     std::vector<SizeRecord> sizes;
     TopList top;
+    TopList* every = nullptr;
     Search(int kMax, Rank rank, double sizeStart, Rank entry, bool sortAbs);
     // The best value of one subset (over its numbers of types) of size k.
     void Record(int k, double value, int groups, const int* traits);
 };
+
+// flags[t] = 1 for the traits of the subset, 0 for the others (p traits).
+void FlagSubset(int p, const int* traits, int k, int* flags);
 
 // The subset's similarity of the OTUs (Gower average over the flagged traits, both
 // triangles), its fuzzy (or crisp) belonging U to the g types of partition_OTUs, X = W x U
@@ -64,19 +72,45 @@ struct Composition {
     ~Composition();
     Composition(const Composition&) = delete;
     Composition& operator=(const Composition&) = delete;
-    void Build(RunData& d, bool withResemblance);
+    // For the subset flagged in `flags`; d is only read.
+    void Build(const RunData& d, int* flags, bool withResemblance);
 };
 
 bool HasMissing(int rows, int cols, float** m);
 
+// A matrix of a worker's work space, made zero-filled by the foundation's allocators and
+// released with it; rows 0 makes none (a block only the structure file needs).
+template <class T>
+class WorkMatrix {
+public:
+    WorkMatrix(int rows, int cols) : rows_(rows) {
+        if (rows < 1) return;
+        if constexpr (std::is_same_v<T, float>)
+            m_ = dim2Dfloat(rows, cols);
+        else
+            m_ = dim2Double(rows, cols);
+    }
+    ~WorkMatrix() {
+        if (m_) free2D(m_, rows_);
+    }
+    WorkMatrix(const WorkMatrix&) = delete;
+    WorkMatrix& operator=(const WorkMatrix&) = delete;
+    operator T**() const { return m_; }
+
+private:
+    int rows_;
+    T** m_ = nullptr;
+};
+
 // Structure-file blocks of one subset: the traits, T, normalised T and DT; the similarity of
 // the OTUs, the partition, U, C, the group sizes, the average traits and X; residuals of D
 // regressed on DT (into scratch, both triangles printed under heading).
-void WriteMeansBlocks(FILE* fs, RunData& d, const std::vector<int>& list, double** T, double** Tn, double** DT);
+void WriteMeansBlocks(FILE* fs, const RunData& d, int* flags, const std::vector<int>& list, double** T,
+                      double** Tn, double** DT);
 // The similarity S of the s OTUs over the subset's traits, as a lower half with its heading and
 // the subset's labels.
 void WriteSubsetSimilarity(FILE* fs, int s, const std::vector<int>& list, float** S);
-void WriteTypeBlocks(FILE* fs, RunData& d, const std::vector<int>& list, Composition& comp);
+void WriteTypeBlocks(FILE* fs, const RunData& d, const std::vector<int>& list, Composition& comp);
 void WriteResiduals(FILE* fs, int n, double** DT, double** D, double** scratch, const char* heading);
 
 void WriteTraitLines(FILE* f);
@@ -85,7 +119,7 @@ void WriteUnitTotalLines(FILE* f);
 // Structure file: DE (when computed) under "Resemblance matrix between %d <communities> based
 // on %d environmental variables:", then "Trait matrix with %d <otus> by %d traits: " and B (the
 // traits of weight 0 zeroed when asked), with a closing empty line when asked.
-void WriteEnvironmentAndTraits(FILE* fs, RunData& d, const char* communities, const char* otus, bool zeroed,
+void WriteEnvironmentAndTraits(FILE* fs, const RunData& d, const char* communities, const char* otus, bool zeroed,
                                bool closingLine);
 // The opening lines, the trait-based approach and the two lines on the unit totals of W.
 void WriteTypedOpening(FILE* f);

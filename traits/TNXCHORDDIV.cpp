@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "foundation/ConsoleReaders.h"
@@ -17,6 +18,7 @@
 #include "traits/TNXCHORD.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDReport.h"
+#include "traits/TNXCHORDThreads.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXPERMTEST.h"
 
@@ -65,6 +67,26 @@ double Congruence(int n, int pA, int pB, double** A, double** B, ComparisonWorks
 // The types must be the OTUs themselves for dark diversity: as many types as OTUs, each alone.
 bool TypesAreTheOtus(int g) { return g == tcst; }
 
+// One worker's buffers: the subset's flags, normalised means and their resemblance, its types
+// and composition, the Rao entropies R and dark diversities of the communities with their
+// resemblances, the comparison and partial-congruence work spaces with the covariates (T over
+// the flagged traits, and R), and the blocks of the structure file.
+struct DivergenceWork {
+    std::vector<int> flags, list;
+    Composition comp;
+    WorkMatrix<double> Tsub, DT, T, residuals, R, Sd, DR, DS;
+    ComparisonWorkspace<double> ws;
+    std::vector<MatrixCovariate> traitsOnly, withRao;
+    PartialCorrelationWork partial;
+    DivergenceWork(int n, int s, int p, int g, int wsCols, bool structure)
+        : flags(p), comp(n, s, g), Tsub(n, p), DT(n, n), T(structure ? n : 0, p), residuals(structure ? n : 0, n),
+          R(n, 1), Sd(n, 1), DR(n, n), DS(n, n), ws(n, wsCols, wsCols), traitsOnly{MatrixCovariate{p, flags.data(), Tsub}},
+          withRao{MatrixCovariate{p, flags.data(), Tsub}, MatrixCovariate{1, nullptr, R}},
+          partial(n, std::max(g, std::max(nenv, s)), p + 1) {
+        list.reserve(p);
+    }
+};
+
 }  // namespace
 
 ChRankStatus ChRankAlphaBetaDivergence(int mode) {
@@ -89,73 +111,43 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
 
     // The smoothed composition and its resemblance, once per run.
-    double** smooth = nullptr;
-    double** Dsmooth = nullptr;
-    if (UsesZ(mode) || UsesY(mode)) {
-        smooth = dim2Double(n, s);
+    const bool smoothed = UsesZ(mode) || UsesY(mode);
+    WorkMatrix<double> smooth(smoothed ? n : 0, s), Dsmooth(smoothed ? n : 0, n);
+    if (smoothed) {
         if (UsesZ(mode))
             BealsSmoothing(n, s, d.W, d.W, smooth, BealsIncludeOpt != 0, 2, true);
         else
             BealsSmoothing(n, s, d.W, d.W, smooth, BealsIncludeOpt != 0, 1, false);
-        Dsmooth = dim2Double(n, n);
         NominalReseNonHier(n, s, smooth, Dsmooth, rese_opt);
     }
 
     WholeFile structure(whichStructures);
     FILE* fs = nullptr;
-    if (saveStruct == 'y' && !(fs = structure.Open())) {
-        if (smooth) free2D(smooth, n);
-        if (Dsmooth) free2D(Dsmooth, n);
-        return kChRankFileFailed;
-    }
+    if (saveStruct == 'y' && !(fs = structure.Open())) return kChRankFileFailed;
     if (fs) WriteEnvironmentAndTraits(fs, d, "communities", "OTUs", true, false);
 
     d.BuildCube();
-    Composition comp(n, s, g);
-    double** Tn = dim2Double(n, p);
+    WorkMatrix<double> Tn(n, p);
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
-    double** Tsub = dim2Double(n, p);
-    double** DT = dim2Double(n, n);
-    double** T = fs ? dim2Double(n, p) : nullptr;
-    double** residuals = fs ? dim2Double(n, n) : nullptr;
-    double** R = dim2Double(n, 1);
-    double** Sd = dim2Double(n, 1);
-    double** DR = dim2Double(n, n);
-    double** DS = dim2Double(n, n);
     // Dark diversity: each community's performances in the column order of X (the types in
     // ascending order of their labels).
-    double** Wtyped = mode == 3 ? dim2Double(n, s) : nullptr;
+    WorkMatrix<double> Wtyped(mode == 3 ? n : 0, s);
     if (Wtyped) {
+        double** C = dim2Double(s, g);
+        CrispBelonging(s, g, partition_OTUs, C);
         for (int i = 0; i < s; i++) {
             int col = -1;
             for (int j = 0; j < g && col < 0; j++)
-                if (comp.C[i][j] == 1.0) col = j;
+                if (C[i][j] == 1.0) col = j;
             for (int c = 0; c < n; c++) Wtyped[c][col] = d.W[c][i];
         }
+        free2D(C, s);
     }
     const int wsCols = std::max(std::max(p, s), std::max(g, nenv > 0 ? nenv : 1));
-    ComparisonWorkspace<double> ws(n, wsCols, wsCols);
-    auto release = [&]() {
-        if (smooth) free2D(smooth, n);
-        if (Dsmooth) free2D(Dsmooth, n);
-        free2D(Tn, n);
-        free2D(Tsub, n);
-        free2D(DT, n);
-        if (T) free2D(T, n);
-        if (residuals) free2D(residuals, n);
-        free2D(R, n);
-        free2D(Sd, n);
-        free2D(DR, n);
-        free2D(DS, n);
-        if (Wtyped) free2D(Wtyped, n);
-    };
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
-    if (!f) {
-        release();
-        return kChRankFileFailed;
-    }
+    if (!f) return kChRankFileFailed;
     WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\t%s\n", opt_structInfo[kCriterion[mode - 1] - 1],
             opt_roInfo[opt_ro - 1]);
@@ -177,19 +169,19 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     Search search(en.KMax(), absolute ? Rank::kAbsolute : Rank::kSigned, absolute ? 0.0 : -DBL_MAX,
                   absolute ? Rank::kAbsolute : Rank::kSigned, true);
     Progress progress(en.Total());
-    std::vector<int> list;
     const bool mantel = opt_ro == 1;
-    // The partial Procrustes and RV congruences remove T over the flagged traits (and R).
-    const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, Tsub}};
-    const std::vector<MatrixCovariate> withRao = {MatrixCovariate{p, d.flags, Tsub}, MatrixCovariate{1, nullptr, R}};
-    PartialCorrelationWork partial(n, std::max(g, std::max(nenv, s)), p + 1);
-    en.Run(
-        [&](const int* traits, int k, int) {
-            progress.Step(k);
-            d.Flag(traits, k);
-            list.assign(traits, traits + k);
+    EvaluateSubsets<DivergenceWork>(
+        en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
+        [&] { return std::make_unique<DivergenceWork>(n, s, p, g, wsCols, fs != nullptr); },
+        [&](DivergenceWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
+            Composition& comp = w.comp;
+            double **Tsub = w.Tsub, **DT = w.DT, **R = w.R, **Sd = w.Sd, **DR = w.DR, **DS = w.DS;
+            ComparisonWorkspace<double>& ws = w.ws;
+            int* flags = w.flags.data();
+            FlagSubset(p, traits, k, flags);
+            w.list.assign(traits, traits + k);
             for (int c = 0; c < n; c++)
-                for (int t = 0; t < p; t++) Tsub[c][t] = d.flags[t] == 1 ? Tn[c][t] : 0.0;
+                for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
             NominalReseNonHier(n, p, Tsub, DT, 6);
             float roTE = 0.0f, roTsmooth = 0.0f;
             if (mantel) {
@@ -199,7 +191,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 if (d.Ed && mode <= 3) roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, ws));
                 if (smooth) roTsmooth = static_cast<float>(Congruence(n, p, s, Tsub, smooth, ws));
             }
-            comp.Build(d, mantel && mode != 1 && mode != 3);
+            comp.Build(d, flags, mantel && mode != 1 && mode != 3);
             // Rao entropy of each community over all the OTUs, dissimilarities 1 - S.
             for (int c = 0; c < n; c++) R[c][0] = RaoIndex(s, d.W[c], comp.S, false, sqrtDissimOpt_RaoTraits != 0);
             if (Wtyped)
@@ -226,7 +218,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 case 2: {
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr,
-                                                         withRao, partial);
+                                                         w.withRao, w.partial);
                         break;
                     }
                     roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
@@ -251,7 +243,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 default: {  // 6, 9
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, s, comp.X, smooth, opt_ro, overfitFactorPCARegr,
-                                                         traitsOnly, partial);
+                                                         w.traitsOnly, w.partial);
                         break;
                     }
                     const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));
@@ -260,39 +252,41 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     break;
                 }
             }
-            search.Record(k, value, g, traits);
-            if (printRankIntermedResults == 'y') {
-                fprintf(f, "r(%s)=\t%g\tTraits:\t", kStatistic[mode - 1], value);
-                PrintLabels(f, list);
-                fprintf(f, "\n");
+            if (text) {
+                fprintf(text, "r(%s)=\t%g\tTraits:\t", kStatistic[mode - 1], value);
+                PrintLabels(text, w.list);
+                fprintf(text, "\n");
             }
-            if (fs) {
-                WriteMeansBlocks(fs, d, list, T, Tsub, DT);
-                WriteTypeBlocks(fs, d, list, comp);
+            if (st) {
+                const std::vector<int>& list = w.list;
+                double** residuals = w.residuals;
+                WriteMeansBlocks(st, d, flags, list, w.T, Tsub, DT);
+                WriteTypeBlocks(st, d, list, comp);
                 if (mantel) {
-                    fprintf(fs, "\nResemblance matrix DR comparing communities based on their Rao entropy expressed "
+                    fprintf(st, "\nResemblance matrix DR comparing communities based on their Rao entropy expressed "
                                 "as equivalent numbers of OTUs (Brell 2007): \n");
-                    WriteLowerHalf(fs, n, DR);
-                    fprintf(fs, "\n");
+                    WriteLowerHalf(st, n, DR);
+                    fprintf(st, "\n");
                     if (mode != 1 && mode != 3) {
-                        fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix "
+                        fprintf(st, "Resemblance matrix between communities based on composition of types (matrix "
                                     "X):\n");
-                        WriteLowerHalf(fs, n, comp.DX);
+                        WriteLowerHalf(st, n, comp.DX);
                     }
-                    fprintf(fs, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
+                    fprintf(st, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
                                 "groups\tTraits:\t",
                             roTE, roXE, roXT, value, g);
                 } else {
-                    fprintf(fs, "\nTrait ranking criterion:\tr(XE.T)=\t%g\t%d groups\tTraits:\t", value, g);
+                    fprintf(st, "\nTrait ranking criterion:\tr(XE.T)=\t%g\t%d groups\tTraits:\t", value, g);
                 }
-                PrintLabels(fs, list);
-                WriteGroupSizes(fs, s, g, comp.C);
-                fprintf(fs, "\n");
+                PrintLabels(st, list);
+                WriteGroupSizes(st, s, g, comp.C);
+                fprintf(st, "\n");
                 if (mantel && mode != 1 && mode != 3)
-                    WriteResiduals(fs, n, DT, comp.DX, residuals,
+                    WriteResiduals(st, n, DT, comp.DX, residuals,
                                    "\nResemblance matrix between communities (residuals after removing the effect of "
                                    "DT):\n");
             }
+            return value;
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
 
@@ -302,6 +296,5 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
             "TRC");
     WriteSizeList(f, style, search.sizes, en.KMin(), en.KMax());
     WriteElapsed(f, time0);
-    release();
     return Finish(result, fs ? &structure : nullptr);
 }

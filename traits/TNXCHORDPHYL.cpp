@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "traits/TNXCHORD.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDReport.h"
+#include "traits/TNXCHORDThreads.h"
 #include "traits/TNXCOMRESE.h"
 #include "traits/TNXPERMTEST.h"
 #include "traits/TNXRESEREP.h"
@@ -93,30 +95,36 @@ double Congruence(int n, int pA, int pB, double** A, double** B, ComparisonWorks
     return opt_ro == 2 ? ProcrustesCoeff(n, pA, pB, A, B, ws) : RVcoeff(n, pA, pB, A, B, ws);
 }
 
-// Both the trait-average and the composition matrices of a subset, as the two searches use
-// them: normalised means of the flagged traits (others 0), DT by Euclidean distance.
+// The trait-average matrices of a subset, as the two searches use them: the normalised means
+// of the flagged traits (taken from Tn, the means of every eligible trait made once per run;
+// the other columns 0) and DT by Euclidean distance.
 struct TraitMeans {
     int n, p;
     double** Tn;
-    double** Tsub;
-    double** DT;
-    TraitMeans(RunData& d, const std::vector<int>& eligible) : n(d.n), p(d.p) {
-        Tn = dim2Double(n, p);
-        Tsub = dim2Double(n, p);
-        DT = dim2Double(n, n);
-        NormalisedTraitMeans(n, d.s, p, d.W1, eligible, Tn);
-    }
-    ~TraitMeans() {
-        free2D(Tn, n);
-        free2D(Tsub, n);
-        free2D(DT, n);
-    }
-    TraitMeans(const TraitMeans&) = delete;
-    TraitMeans& operator=(const TraitMeans&) = delete;
+    WorkMatrix<double> Tsub, DT;
+    TraitMeans(int nIn, int pIn, double** TnIn) : n(nIn), p(pIn), Tn(TnIn), Tsub(nIn, pIn), DT(nIn, nIn) {}
     void Build(const int* flags) {
         for (int c = 0; c < n; c++)
             for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
         NominalReseNonHier(n, p, Tsub, DT, 6);
+    }
+};
+
+// One worker's buffers of the phylogenetic searches: the subset's flags, trait averages, types
+// and composition, the blocks of the structure file and, for criteria 11 to 13, the comparison
+// and partial-congruence work spaces with the covariate T over the flagged traits.
+struct PhylogenyWork {
+    std::vector<int> flags, list;
+    Composition comp;
+    TraitMeans tm;
+    WorkMatrix<double> T, residuals;
+    std::unique_ptr<ComparisonWorkspace<double>> ws;
+    std::vector<MatrixCovariate> traitsOnly;
+    std::unique_ptr<PartialCorrelationWork> partial;
+    PhylogenyWork(int n, int s, int p, int g, double** Tn, bool structure)
+        : flags(p), comp(n, s, g), tm(n, p, Tn), T(structure ? n : 0, p), residuals(structure ? n : 0, n),
+          traitsOnly{MatrixCovariate{p, flags.data(), tm.Tsub}} {
+        list.reserve(p);
     }
 };
 
@@ -158,23 +166,13 @@ ChRankStatus ChRankPhylogenyAssembly() {
         free2D(Bsel, s);
     }
     d.BuildCube();
-    Composition comp(n, s, g);
-    TraitMeans tm(d, eligible);
-    double** T = fs ? dim2Double(n, p) : nullptr;
-    double** residuals = fs ? dim2Double(n, n) : nullptr;
+    WorkMatrix<double> Tn(n, p);
+    NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
     const int wsCols = std::max(std::max(p, g), ph.q);
-    ComparisonWorkspace<double> ws(n, wsCols, wsCols);
-    auto release = [&]() {
-        if (T) free2D(T, n);
-        if (residuals) free2D(residuals, n);
-    };
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
-    if (!f) {
-        release();
-        return kChRankFileFailed;
-    }
+    if (!f) return kChRankFileFailed;
     WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[criterion - 1]);
     fprintf(f, "Correlation measure: %s\n", opt_roInfo[opt_ro - 1]);
@@ -193,18 +191,25 @@ ChRankStatus ChRankPhylogenyAssembly() {
     Search search(en.KMax(), absolute ? Rank::kAbsolute : Rank::kSigned, absolute ? 0.0 : -DBL_MAX,
                   absolute ? Rank::kAbsolute : Rank::kSigned, absolute);
     Progress progress(en.Total());
-    std::vector<int> list;
     const bool mantel = opt_ro == 1;
-    const std::vector<MatrixCovariate> traitsOnly = {MatrixCovariate{p, d.flags, tm.Tsub}};
-    PartialCorrelationWork partial(n, std::max(ph.q, g), p);
-    en.Run(
-        [&](const int* traits, int k, int) {
-            progress.Step(k);
-            d.Flag(traits, k);
-            list.assign(traits, traits + k);
-            tm.Build(d.flags);
+    EvaluateSubsets<PhylogenyWork>(
+        en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
+        [&] {
+            auto w = std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr);
+            w->ws = std::make_unique<ComparisonWorkspace<double>>(n, wsCols, wsCols);
+            w->partial = std::make_unique<PartialCorrelationWork>(n, std::max(ph.q, g), p);
+            return w;
+        },
+        [&](PhylogenyWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
+            Composition& comp = w.comp;
+            TraitMeans& tm = w.tm;
+            ComparisonWorkspace<double>& ws = *w.ws;
+            int* flags = w.flags.data();
+            FlagSubset(p, traits, k, flags);
+            w.list.assign(traits, traits + k);
+            tm.Build(flags);
             const double roPT = mantel ? Mantel(n, ph.DP, tm.DT) : Congruence(n, p, ph.q, tm.Tsub, ph.P, ws);
-            comp.Build(d, true);
+            comp.Build(d, flags, true);
             double roPX, roXT;
             if (mantel) {
                 roPX = Mantel(n, ph.DP, comp.DX);
@@ -215,32 +220,33 @@ ChRankStatus ChRankPhylogenyAssembly() {
             }
             const double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT)
                                         : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
-                                                                   overfitFactorPCARegr, traitsOnly, partial);
+                                                                   overfitFactorPCARegr, w.traitsOnly, *w.partial);
             const double value = criterion == 11 ? roPX : criterion == 12 ? roPXT : roPT;
-            search.Record(k, value, g, traits);
-            if (printRankIntermedResults == 'y') {
-                fprintf(f, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", roPT, roPX, roXT, roPXT);
-                PrintLabels(f, list);
-                fprintf(f, "\n");
+            if (text) {
+                fprintf(text, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", roPT, roPX, roXT,
+                        roPXT);
+                PrintLabels(text, w.list);
+                fprintf(text, "\n");
             }
-            if (fs) {
-                WriteMeansBlocks(fs, d, list, T, tm.Tsub, tm.DT);
-                WriteTypeBlocks(fs, d, list, comp);
-                fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
-                WriteLowerHalf(fs, n, comp.DX);
-                fprintf(fs, "\nTrait ranking criterion:\tro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\t%d "
+            if (st) {
+                WriteMeansBlocks(st, d, flags, w.list, w.T, tm.Tsub, tm.DT);
+                WriteTypeBlocks(st, d, w.list, comp);
+                fprintf(st, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+                WriteLowerHalf(st, n, comp.DX);
+                fprintf(st, "\nTrait ranking criterion:\tro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\t%d "
                             "groups\tTraits:\t",
                         roPT, roPX, roXT, roPXT, g);
-                PrintLabels(fs, list);
-                WriteGroupSizes(fs, s, g, comp.C);
-                fprintf(fs, "\n");
-                WriteResiduals(fs, n, tm.DT, ph.DP, residuals,
+                PrintLabels(st, w.list);
+                WriteGroupSizes(st, s, g, comp.C);
+                fprintf(st, "\n");
+                WriteResiduals(st, n, tm.DT, ph.DP, w.residuals,
                                "\nResemblance matrix between communities based lon phylogeny (residuals after "
                                "removing the effect of DT):\n");
-                WriteResiduals(fs, n, tm.DT, comp.DX, residuals,
+                WriteResiduals(st, n, tm.DT, comp.DX, w.residuals,
                                "\nResemblance matrix between communities based on traits (residuals after removing "
                                "the effect of DT):\n");
             }
+            return value;
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
 
@@ -250,7 +256,6 @@ ChRankStatus ChRankPhylogenyAssembly() {
             "TRC");
     WriteSizeList(f, style, search.sizes, en.KMin(), en.KMax());
     WriteElapsed(f, time0);
-    release();
     return Finish(result, fs ? &structure : nullptr);
 }
 
@@ -322,24 +327,19 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
         free2D(Bsel, s);
     }
     d.BuildCube();
-    const int saved = rese_opt;
-    rese_opt = reseUsed;  // DX of the compositions below
-    Composition comp(n, s, g);
-    TraitMeans tm(d, eligible);
-    double** T = fs ? dim2Double(n, p) : nullptr;
-    double** residuals = fs ? dim2Double(n, n) : nullptr;
-    auto release = [&]() {
-        rese_opt = saved;
-        if (T) free2D(T, n);
-        if (residuals) free2D(residuals, n);
-    };
+    WorkMatrix<double> Tn(n, p);
+    NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
+    // DX of the compositions below uses the option in force; the workers only read it, and the
+    // stored option comes back however the search ends.
+    struct Restore {
+        int saved = rese_opt;
+        ~Restore() { rese_opt = saved; }
+    } restore;
+    rese_opt = reseUsed;
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
-    if (!f) {
-        release();
-        return kChRankFileFailed;
-    }
+    if (!f) return kChRankFileFailed;
     WriteTypedOpening(f);
     fprintf(f, "Trait ranking criterion (TRC): %s\n", opt_structInfo[criterion - 1]);
     fprintf(f, "Pooling of OTUs: %s\n", poolCSToptInfo[poolCSTopt == 1 ? 0 : 1]);
@@ -379,17 +379,21 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     // subset's best and starts at 0.
     TopList first(100, -DBL_MAX, Rank::kSigned, false, en.KMax());
     TopList& second = search.top;
+    search.every = &first;
     Progress progress(en.Total());
-    std::vector<int> list;
-    en.Run(
-        [&](const int* traits, int k, int) {
-            progress.Step(k);
-            d.Flag(traits, k);
-            list.assign(traits, traits + k);
-            tm.Build(d.flags);
+    EvaluateSubsets<PhylogenyWork>(
+        en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
+        [&] { return std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr); },
+        [&](PhylogenyWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
+            Composition& comp = w.comp;
+            TraitMeans& tm = w.tm;
+            int* flags = w.flags.data();
+            FlagSubset(p, traits, k, flags);
+            w.list.assign(traits, traits + k);
+            tm.Build(flags);
             NicheCoefficients c{};
             c.PT = static_cast<float>(Mantel(n, ph.DP, tm.DT));
-            comp.Build(d, true);
+            comp.Build(d, flags, true);
             c.PX = static_cast<float>(Mantel(n, ph.DP, comp.DX));
             c.XT = static_cast<float>(Mantel(n, tm.DT, comp.DX));
             c.TE = static_cast<float>(Mantel(n, d.DE, tm.DT));
@@ -404,33 +408,33 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
             c.beta = c.PT * c.TE;
             c.alphaBeta = c.PX * c.XE;
             c.alpha = c.XET * c.PXT;
+            // One number of types: the subset's best is its one evaluation, which both lists are
+            // offered.
             const double value = criterion == 14 ? c.beta : c.alphaBeta;
-            first.Offer(value, g, traits, k);
-            // One number of types: the subset's best is its one evaluation.
-            search.Record(k, value, g, traits);
-            if (printRankIntermedResults == 'y') {
-                PrintCoefficients(f, c, g);
-                PrintLabels(f, list);
-                WriteGroupSizes(f, s, g, comp.C);
-                fprintf(f, "\n");
+            if (text) {
+                PrintCoefficients(text, c, g);
+                PrintLabels(text, w.list);
+                WriteGroupSizes(text, s, g, comp.C);
+                fprintf(text, "\n");
             }
-            if (fs) {
-                WriteMeansBlocks(fs, d, list, T, tm.Tsub, tm.DT);
-                WriteTypeBlocks(fs, d, list, comp);
-                fprintf(fs, "Resemblance matrix between communities based on composition of types (matrix X):\n");
-                WriteLowerHalf(fs, n, comp.DX);
-                fprintf(fs, "\nTrait ranking criterion:\t");
-                PrintCoefficients(fs, c, g);
-                PrintLabels(fs, list);
-                WriteGroupSizes(fs, s, g, comp.C);
-                fprintf(fs, "\n");
-                WriteResiduals(fs, n, tm.DT, ph.DP, residuals,
+            if (st) {
+                WriteMeansBlocks(st, d, flags, w.list, w.T, tm.Tsub, tm.DT);
+                WriteTypeBlocks(st, d, w.list, comp);
+                fprintf(st, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+                WriteLowerHalf(st, n, comp.DX);
+                fprintf(st, "\nTrait ranking criterion:\t");
+                PrintCoefficients(st, c, g);
+                PrintLabels(st, w.list);
+                WriteGroupSizes(st, s, g, comp.C);
+                fprintf(st, "\n");
+                WriteResiduals(st, n, tm.DT, ph.DP, w.residuals,
                                "\nResemblance matrix between communities based on phylogeny (residuals after removing "
                                "the effect of DT):\n");
-                WriteResiduals(fs, n, tm.DT, comp.DX, residuals,
+                WriteResiduals(st, n, tm.DT, comp.DX, w.residuals,
                                "\nResemblance matrix between communities based on traits (residuals after removing "
                                "the effect of DT):\n");
             }
+            return value;
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
 
@@ -444,6 +448,5 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
 
     // The summary block stands first: the per-size lists are known only now.
     const std::string summary = SizeSummary(search.sizes, en.KMin(), en.KMax());
-    release();
     return Finish(result, fs ? &structure : nullptr, summary);
 }

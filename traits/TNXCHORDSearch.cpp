@@ -95,10 +95,10 @@ bool Enumeration::Next(int k) {
 
 Progress::Progress(int64_t total) : total_(total), start_(std::time(nullptr)) {}
 
-void Progress::Step(int k) {
-    done_++;
-    const std::clock_t now = std::clock();
-    if (done_ != 1 && done_ != total_ && now - last_ < CLOCKS_PER_SEC / 10) return;
+void Progress::At(int64_t done, int k) {
+    done_ = done;
+    const auto now = std::chrono::steady_clock::now();
+    if (done_ != 1 && done_ != total_ && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
     char text[96];
     const double elapsed = std::difftime(std::time(nullptr), start_);
@@ -251,8 +251,6 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
         sumCentredSq_ += centred_[q] * centred_[q];
     }
 }
-
-TraitDistanceMantel::~TraitDistanceMantel() = default;
 
 double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
     lastK_ = k;

@@ -5,6 +5,7 @@
 #ifndef TNXCHORDSEARCH_H
 #define TNXCHORDSEARCH_H
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -69,6 +70,7 @@ public:
     int64_t Total() const { return total_; }
     int KMin() const { return kMin_; }
     int KMax() const { return kMax_; }
+    const std::vector<int>& Eligible() const { return eligible_; }
     template <class Eval, class SizeDone>
     void Run(Eval&& eval, SizeDone&& sizeDone);
 
@@ -82,16 +84,19 @@ private:
 };
 
 // The progress line "Iteration: %lld of %lld, Traits: %d", and on runs that have taken more
-// than 3 seconds the time left instead of the size. Rate-limited here (one look at the clock
-// per call, one line every tenth of a second at most).
+// than 3 seconds the time left instead of the size. Rate-limited here (one look at the wall
+// clock per call, one line every tenth of a second at most: processor time runs faster than
+// the wall clock when several threads work). Step counts one subset more; At shows the count
+// that the workers of a search share.
 class Progress {
 public:
     explicit Progress(int64_t total);
-    void Step(int k);
+    void Step(int k) { At(done_ + 1, k); }
+    void At(int64_t done, int k);
 
 private:
     int64_t total_, done_ = 0;
-    std::clock_t last_ = 0;
+    std::chrono::steady_clock::time_point last_;
     std::time_t start_;
 };
 
@@ -141,8 +146,8 @@ class TraitDistanceMantel {
 public:
     // Tn: n x p normalised means (float); DE: n x n upper triangle.
     TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK);
-    ~TraitDistanceMantel();
-    TraitDistanceMantel(const TraitDistanceMantel&) = delete;
+    // A copy owns its own partial sums: each worker of a search values its subsets on its own.
+    TraitDistanceMantel(const TraitDistanceMantel&) = default;
     TraitDistanceMantel& operator=(const TraitDistanceMantel&) = delete;
     // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
     double Value(const int* traits, int k, int changedFrom);

@@ -6,6 +6,7 @@
 #define TARNEX_TESTS_TRAITS_CHRANKDATA_H
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -144,6 +145,27 @@ inline void LoadSurvey(const Survey& sv, int criterion, const std::vector<int>& 
         fuzzyPhyl = 1;
     }
 }
+
+// TARNEX_THREADS for the life of the object, the former value put back after.
+class ThreadCount {
+public:
+    explicit ThreadCount(int n) {
+        if (const char* v = std::getenv("TARNEX_THREADS")) old_ = v, had_ = true;
+        setenv("TARNEX_THREADS", std::to_string(n).c_str(), 1);
+    }
+    ~ThreadCount() {
+        if (had_)
+            setenv("TARNEX_THREADS", old_.c_str(), 1);
+        else
+            unsetenv("TARNEX_THREADS");
+    }
+    ThreadCount(const ThreadCount&) = delete;
+    ThreadCount& operator=(const ThreadCount&) = delete;
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
 
 // Runs the search that answers for the criterion (16 to 24: modes 1, 2, 4 to 9 and 3).
 inline ChRankStatus RunCriterion(int criterion) {

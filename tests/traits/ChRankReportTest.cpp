@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <filesystem>
 #include <cstdio>
 #include <cstdlib>
@@ -388,6 +389,29 @@ TEST_F(ChRankStructuresOfWeights, TraitsOfWeightZeroPrintAsZeroInTheTraitMatrix)
     }
     // Only the subsets of the two selected traits are evaluated.
     EXPECT_EQ(tnxtest::Count(structure, "\nTrait ranking criterion ro(TE)=\t"), 3);
+}
+
+// Under Procrustes (and RV) r(XE) needs no DX; the structure file still prints the subset's DX:
+// that of its X from scratch, the lower half with the diagonal, for the first subset {t1}.
+TEST_F(ChRankStructuresOfWeights, CompositionResemblanceIsPrintedUnderProcrustesToo) {
+    const Survey sv = RandomSurvey(171, 3, 7, 5, 2);
+    LoadSurvey(sv, 1, {1, 2, 3, 1, 2, 3, 1});
+    opt_ro = 2, saveStruct = 'y';
+    ASSERT_EQ(ChRankTDAP_TCAP(), kChRankDone);
+    const std::string structure = Read("s1Str.txt");
+    const std::string heading = "Resemblance matrix between relevés:\n";
+    const size_t b = structure.find(heading);
+    ASSERT_NE(b, std::string::npos);
+    double** DX = CompositionDistance({0}, 3);
+    std::istringstream cells(structure.substr(b + heading.size()));
+    for (int i = 0; i < ncsm; i++)
+        for (int j = 0; j <= i; j++) {
+            double v = -1.0;
+            cells >> v;
+            EXPECT_NEAR(v, DX[j][i], 1e-5 * (1.0 + std::fabs(DX[j][i]))) << i << " " << j;
+        }
+    EXPECT_GT(DX[0][1], 0.0);
+    free2D(DX, ncsm);
 }
 
 // Group sizes and type averages by hand: OTUs 1 and 2 in type 1, OTU 3 in type 2, whose second

@@ -66,7 +66,8 @@ TEST(PermutationLoops, EngineAllocatesNothingPerPermutation) {
 // Every criterion of the exhaustive search, each measure among them: the pairs of five of eight
 // traits (10 subsets) and then of seven (21; the others weighted 0), after a first run that
 // makes what a process makes once. Every subset enters the top list (fewer than 100), so a
-// subset's allocations, or those of a value entering the list, would show as a difference.
+// subset's allocations, or those of a value entering the list, would show as a difference. On
+// one thread and on four, whose work spaces and chunks are made once per run.
 class SubsetSearchAllocations : public tnxtest::TempDirTest {};
 
 TEST_F(SubsetSearchAllocations, SearchAllocatesNothingPerSubset) {
@@ -76,24 +77,28 @@ TEST_F(SubsetSearchAllocations, SearchAllocatesNothingPerSubset) {
     } cases[] = {{1, 1},  {1, 2},  {1, 3},  {9, 1},  {9, 2},  {9, 3},  {10, 1}, {10, 2},
                  {10, 3}, {11, 1}, {12, 3}, {13, 2}, {14, 1}, {15, 1}, {16, 3}, {17, 2},
                  {18, 1}, {19, 3}, {20, 2}, {21, 1}, {22, 2}, {23, 3}, {24, 1}};
-    for (const auto& c : cases) {
-        const bool phylogeny = c.criterion >= 11 && c.criterion <= 15;
-        const int s = 10, groups = c.criterion == 24 ? s : 3;
-        std::vector<int> partition(s);
-        for (int i = 0; i < s; i++) partition[i] = 1 + i % groups;
-        chranktest::LoadSurvey(chranktest::RandomSurvey(5, 8, s, 9, 3, phylogeny), c.criterion, partition);
-        opt_ro = c.measure;
-        nMinTraitsChRank = nMaxTraitsChRank = 2;
-        long counts[3];
-        for (int run = 0; run < 3; run++) {
-            const int traits = run < 2 ? 5 : 7;
-            for (int t = 0; t < nch; t++) weight[t] = t < traits ? 1.0f : 0.0f;
-            const long before = allocations;
-            EXPECT_EQ(chranktest::RunCriterion(c.criterion), kChRankDone);
-            counts[run] = allocations - before;
+    for (int threads : {1, 4}) {
+        for (const auto& c : cases) {
+            const chranktest::ThreadCount count(threads);
+            const bool phylogeny = c.criterion >= 11 && c.criterion <= 15;
+            const int s = 10, groups = c.criterion == 24 ? s : 3;
+            std::vector<int> partition(s);
+            for (int i = 0; i < s; i++) partition[i] = 1 + i % groups;
+            chranktest::LoadSurvey(chranktest::RandomSurvey(5, 8, s, 9, 3, phylogeny), c.criterion, partition);
+            opt_ro = c.measure;
+            nMinTraitsChRank = nMaxTraitsChRank = 2;
+            long counts[3];
+            for (int run = 0; run < 3; run++) {
+                const int traits = run < 2 ? 5 : 7;
+                for (int t = 0; t < nch; t++) weight[t] = t < traits ? 1.0f : 0.0f;
+                const long before = allocations;
+                EXPECT_EQ(chranktest::RunCriterion(c.criterion), kChRankDone);
+                counts[run] = allocations - before;
+            }
+            EXPECT_EQ(counts[2], counts[1]) << "criterion " << c.criterion << " measure " << c.measure << " threads "
+                                            << threads;
+            ResetDataSet();
         }
-        EXPECT_EQ(counts[2], counts[1]) << "criterion " << c.criterion << " measure " << c.measure;
-        ResetDataSet();
     }
 }
 

@@ -1,0 +1,197 @@
+// The trait-subset searches on several threads: the cursor that starts a worker anywhere in the
+// order of the subsets; records, top lists and text committed as one thread leaves them, ties
+// included; a worker's error reaching the caller; and every criterion under each measure writing
+// the same result and structure files with 1 and with 4 threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/TimeStampLine.h"
+#include "foundation/TnxError.h"
+#include "session/model/TNXGLOB.h"
+#include "session/session_fixture.h"
+#include "traits/ChRankData.h"
+#include "traits/TNXCHORDThreads.h"
+
+namespace {
+
+using namespace chranktest;
+using chrank::Enumeration;
+using chrank::Rank;
+
+TEST(ChRankCursor, EveryRankOfEverySizeIsTheEnumerationsSubset) {
+    // Eligible traits with gaps (traits 1 and 4 excluded), every size from 1 to 6.
+    const std::vector<int> eligible = {0, 2, 3, 5, 6, 7};
+    std::vector<std::vector<int>> order;
+    std::vector<int> changed, sizes;
+    Enumeration en(eligible, 1, 6);
+    en.Run(
+        [&](const int* t, int k, int c) {
+            order.emplace_back(t, t + k);
+            changed.push_back(c);
+            sizes.push_back(k);
+        },
+        [](int) {});
+    chrank::Cursor seek(eligible), walk(eligible);
+    for (size_t i = 0, rank = 0; i < order.size(); i++, rank++) {
+        const int k = sizes[i];
+        if (i == 0 || sizes[i - 1] != k) {
+            rank = 0;
+            walk.Seek(k, 0);
+        } else {
+            walk.Next();
+        }
+        seek.Seek(k, static_cast<int64_t>(rank));
+        SCOPED_TRACE(testing::Message() << "size " << k << " rank " << rank);
+        EXPECT_EQ(std::vector<int>(seek.Traits(), seek.Traits() + k), order[i]);
+        EXPECT_EQ(seek.Changed(), 0);  // a seek starts afresh
+        EXPECT_EQ(std::vector<int>(walk.Traits(), walk.Traits() + k), order[i]);
+        EXPECT_EQ(walk.Changed(), changed[i]);
+    }
+}
+
+// A synthetic criterion: values from a few levels of the traits' sum, so that many subsets tie
+// and more than 100 enter the lists; each subset writes one line and each size one line.
+struct Synthetic {
+    std::string text;
+    chrank::Search search;
+    Synthetic(int kMax, Rank rank) : search(kMax, rank, rank == Rank::kAbsolute ? 0.0 : -1e300, rank, rank == Rank::kAbsolute) {}
+};
+
+struct NoWork {};
+
+Synthetic RunSynthetic(int threads, Rank rank, bool lines) {
+    ThreadCount count(threads);
+    const std::vector<int> eligible = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    Enumeration en(eligible, 2, 12);
+    Synthetic out(en.KMax(), rank);
+    char* buf = nullptr;
+    size_t size = 0;
+    FILE* f = open_memstream(&buf, &size);
+    chrank::Progress progress(en.Total());
+    chrank::EvaluateSubsets<NoWork>(
+        en, out.search, 3, progress, lines ? f : nullptr, nullptr, [] { return std::make_unique<NoWork>(); },
+        [](NoWork&, const int* t, int k, int, FILE* text, FILE*) {
+            int sum = 0;
+            for (int i = 0; i < k; i++) sum += t[i] * (i + 1);
+            const double value = (sum % 5 - 2) * 0.25;  // -0.5 .. 0.5: ties, both signs, zeros
+            if (text) fprintf(text, "%d:%g\n", k, value);
+            return value;
+        },
+        [&](int k) { fprintf(f, "size %d done\n", k); });
+    std::fclose(f);
+    out.text.assign(buf, size);
+    std::free(buf);
+    return out;
+}
+
+TEST(ChRankThreads, RecordsListsAndTextAreThoseOfOneThreadWithTies) {
+    for (Rank rank : {Rank::kSigned, Rank::kAbsolute})
+        for (bool lines : {false, true}) {
+            const Synthetic one = RunSynthetic(1, rank, lines);
+            for (int threads : {2, 3, 4}) {
+                SCOPED_TRACE(testing::Message() << "absolute " << (rank == Rank::kAbsolute) << " lines " << lines
+                                                << " threads " << threads);
+                const Synthetic many = RunSynthetic(threads, rank, lines);
+                EXPECT_EQ(many.text, one.text);
+                for (int k = 2; k <= 12; k++) {
+                    EXPECT_TRUE(many.search.sizes[k].filled);
+                    EXPECT_EQ(many.search.sizes[k].best.value, one.search.sizes[k].best.value);
+                    EXPECT_EQ(many.search.sizes[k].best.traits, one.search.sizes[k].best.traits);
+                    EXPECT_EQ(many.search.sizes[k].best.groups, 3);
+                }
+                EXPECT_FALSE(many.search.sizes[1].filled);
+                for (int i = 0; i < one.search.top.Size(); i++) {
+                    EXPECT_EQ(many.search.top.Slot(i).value, one.search.top.Slot(i).value) << i;
+                    EXPECT_EQ(many.search.top.Slot(i).traits, one.search.top.Slot(i).traits) << i;
+                }
+            }
+            // Every slot is filled, with at most 5 distinct values: ties decided which stayed.
+            EXPECT_FALSE(one.search.top.Slot(1).traits.empty());
+            if (lines) {
+                EXPECT_EQ(tnxtest::Count(one.text, "size "), 11);
+                EXPECT_EQ(tnxtest::Count(one.text, ":"), 4096 - 1 - 12);
+            }
+        }
+}
+
+TEST(ChRankThreads, AWorkersErrorReachesTheCaller) {
+    ThreadCount count(4);
+    const std::vector<int> eligible = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    Enumeration en(eligible, 1, 10);
+    chrank::Search search(en.KMax(), Rank::kSigned, -1e300, Rank::kSigned, false);
+    chrank::Progress progress(en.Total());
+    int sizesDone = 0;
+    try {
+        chrank::EvaluateSubsets<NoWork>(
+            en, search, 0, progress, nullptr, nullptr, [] { return std::make_unique<NoWork>(); },
+            [](NoWork&, const int* t, int k, int, FILE*, FILE*) {
+                if (k == 5 && t[0] == 2) RaiseError(TNX_OUT_OF_MEMORY);
+                return 0.5;
+            },
+            [&](int) { sizesDone++; });
+        FAIL() << "no error";
+    } catch (const TnxError& e) {
+        EXPECT_EQ(e.code(), TNX_OUT_OF_MEMORY);
+    }
+    // Sizes after the failing one are never completed.
+    EXPECT_LE(sizesDone, 4);
+}
+
+// Result and structure files without their time-stamp and elapsed-time lines, byte for byte
+// otherwise.
+std::string Stable(const std::string& text) {
+    std::string kept;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        const std::string line = text.substr(at, end - at);
+        if (!tnxtest::IsTimeStampLine(line) && line.rfind("Elapsed time:", 0) != 0) kept += line;
+        at = end;
+    }
+    return kept;
+}
+
+class ChRankThreadFiles : public tnxtest::TempDirTest {};
+
+TEST_F(ChRankThreadFiles, EveryCriterionAndMeasureWritesTheSameFilesOnOneAndOnFourThreads) {
+    // Eight traits of which t2 repeats t1 and t6 repeats t5, so that subsets tie exactly: the
+    // first six (t7 and t8 weighted 0) with intermediate lines and the structure file, then all
+    // eight without either (more than 100 subsets enter the lists; larger chunks).
+    const struct {
+        int criterion;
+        int fuzzyOption;  // 3 fuzzy types, 0 crisp (every subset of criterion 1 ties)
+    } cases[] = {{1, 3}, {1, 0}, {9, 3},  {10, 3}, {11, 3}, {12, 3}, {13, 3}, {14, 3}, {15, 3},
+                 {16, 3}, {17, 3}, {18, 3}, {19, 3}, {20, 3}, {21, 3}, {22, 3}, {23, 3}, {24, 3}};
+    Survey sv = RandomSurvey(30, 8, 8, 7, 2, true);
+    for (auto& row : sv.B) row[1] = row[0], row[5] = row[4];
+    for (const auto& c : cases)
+        for (int measure = 1; measure <= 3; measure++)
+            for (bool printed : {true, false}) {
+                SCOPED_TRACE(testing::Message() << "criterion " << c.criterion << " fuzzy " << c.fuzzyOption
+                                                << " measure " << measure << " printed " << printed);
+                std::vector<int> partition(sv.s);
+                for (int i = 0; i < sv.s; i++) partition[i] = c.criterion == 24 ? sv.s - i : 1 + i % 3;
+                LoadSurvey(sv, c.criterion, partition);
+                const std::string structureFile =
+                    c.criterion >= 11 && c.criterion <= 13 ? "IntermediateRankResults.txt" : "s1Str.txt";
+                std::string files[2];
+                for (int run = 0; run < 2; run++) {
+                    ThreadCount count(run == 0 ? 1 : 4);
+                    opt_ro = measure, fuzzy = c.fuzzyOption;
+                    printRankIntermedResults = printed ? 'y' : 'n';
+                    saveStruct = printed ? 'y' : 'n';
+                    if (printed) weight[6] = weight[7] = 0.0f;
+                    std::remove(structureFile.c_str());
+                    ASSERT_EQ(RunCriterion(c.criterion), kChRankDone);
+                    files[run] = Stable(Read("s1ChRank.txt")) + (printed ? Stable(Read(structureFile)) : "");
+                }
+                EXPECT_EQ(files[1], files[0]);
+                EXPECT_EQ(tnxtest::Count(files[0], printed ? "with 6 traits: \t" : "with 8 traits: \t"), 1);
+            }
+}
+
+}  // namespace
