@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
@@ -21,7 +22,11 @@ float Next(std::uint32_t& state) {
 
 char** Labels(int n, const char* prefix) {
     char** l = dim2Dchar(n, kLabelSize);
-    for (int i = 0; i < n; i++) std::snprintf(l[i], kLabelSize, "%s%d", prefix, i + 1);
+    for (int i = 0; i < n; i++) {
+        // Cut to the label size: a label keeps at most its first 10 characters.
+        const std::string label = prefix + std::to_string(i + 1);
+        std::snprintf(l[i], kLabelSize, "%s", label.c_str());
+    }
     return l;
 }
 

@@ -254,3 +254,24 @@ TEST_F(ClassicTest, TitlesAndQuestions) {
 }
 
 }  // namespace
+
+// The scattergram asks which hierarchical levels to plot only when there are two or more: one
+// level is plotted without a question.
+TEST_F(ClassicTest, ScatterAsksTheLevelsFromTwoOn) {
+    const int traits = nch;
+    optmain1 = 'V';
+    for (int levels : {1, 2}) {
+        SCOPED_TRACE(levels);
+        const std::string before = Out();
+        Defaults();
+        Groups(1);
+        isHierarchical = 1, nch = levels;
+        // Axes 1 and 2, (all levels), communities only, labels and group as in the dialog's shortest path.
+        EXPECT_TRUE(Run(std::string("1\n2\n") + (levels == 2 ? "1\n" : "") + "1\n1\nn\n", SettingsScatter));
+        EXPECT_EQ(Count(Out().substr(before.size()), "\nHierarchical levels to be plotted: \n"), levels == 2 ? 1 : 0);
+        EXPECT_EQ(whichLevel[levels - 1], 1);
+    }
+    nch = traits;
+    free1D(whichLevel);
+    whichLevel = nullptr;
+}

@@ -4,8 +4,8 @@
 #define TARNEX_TESTS_TRAITS_HIERSESSION_H
 
 #include <cstdio>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
@@ -19,10 +19,9 @@ template <class T>
 struct Mat {
     int r;
     T** m;
-    Mat(int rows, int cols, std::initializer_list<T> v = {})
+    Mat(int rows, int cols, const std::vector<T>& v = {})
         : r(rows), m(reinterpret_cast<T**>(dim2D(sizeof(T), rows, cols))) {
-        int k = 0;
-        for (T x : v) m[k / cols][k % cols] = x, k++;
+        for (size_t k = 0; k < v.size(); k++) m[k / cols][k % cols] = v[k];
     }
     Mat(const Mat&) = delete;
     Mat& operator=(const Mat&) = delete;
