@@ -323,6 +323,11 @@ TEST_F(DataMenuTest, MergedDataSetHasBothSessionsInTheirOwnRowsAndColumns) {
     LoadFormda("sFormda.txt");
     EXPECT_FALSE(hasPhylogeny);
     EXPECT_EQ((Ints{hasTraitGroups, SMWSize}), (Ints{0, 2}));
+    // Trait groups of one session only are dropped too.
+    Write("gFormda.txt", Edit(kB, "SMW 1\n0\n1\n1\t1\t", "SMW 1\n0\n0\n"));
+    EXPECT_EQ(Run("3\na\ng\n"), 0);
+    LoadFormda("sFormda.txt");
+    EXPECT_EQ((Ints{ncsm, hasTraitGroups}), (Ints{4, 0}));
     // Neither session has species names: merged all the same, still without them.
     Write("eFormda.txt", Edit(kA, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n", "0 \n"));
     Write("fFormda.txt", Edit(kB, "2 \nspp.txt \nPoa annua\nCarex flacca\n10\n01\n10\n01\n01\n", "0 \n"));
