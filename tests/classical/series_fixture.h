@@ -27,14 +27,6 @@ protected:
         timeVariableChosen = 0;
         std::strcpy(whichHier, "s1Hie.txt");
     }
-    // Runs f on the answers; true when every answer was read and nothing more.
-    template <class F>
-    bool Run(const std::string& answers, F f) {
-        Script(answers + "END\n");
-        f();
-        char rest[8] = "";
-        return std::fscanf(inFile_, "%7s", rest) == 1 && std::string(rest) == "END";
-    }
     // The intermediate file of one level: each row one type's values in the communities.
     static void WriteHie(const std::vector<std::vector<double>>& rows) {
         std::string text = std::to_string(rows.size()) + " " + std::to_string(ncsm) + "\n";

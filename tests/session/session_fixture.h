@@ -336,6 +336,14 @@ protected:
         LoadFiveOtus(phylogeny);
         for (int k = 0; k < ncsm; k++) relSelect[k] = 1;
     }
+    // Runs f on the answers; true when every answer was read and nothing more.
+    template <class F>
+    bool Run(const std::string& answers, F f) {
+        Script(answers + "END\n");
+        f();
+        char rest[8] = "";
+        return std::fscanf(inFile_, "%7s", rest) == 1 && std::string(rest) == "END";
+    }
 };
 
 }  // namespace tnxtest

@@ -34,14 +34,6 @@ protected:
         std::strcpy(grLabel[0], "g1");
         std::strcpy(grLabel[1], "g2");
     }
-    // Runs f on the answers; true when every answer was read.
-    template <class F>
-    bool Run(const std::string& answers, F f) {
-        Script(answers + "END\n");
-        f();
-        char rest[8] = "";
-        return std::fscanf(inFile_, "%7s", rest) == 1 && std::string(rest) == "END";
-    }
 };
 
 // Partial resemblances need a crisp, monothetic, hierarchical analysis of 2 traits or more; probabilities need

@@ -15,14 +15,6 @@ protected:
         std::strcpy(whichScores, "s1Sco.txt");
         hasNRese = hasScores = nGroups = 0;
     }
-    // Runs f on the answers; true when every answer was read and nothing more.
-    template <class F>
-    bool Run(const std::string& answers, F f) {
-        Script(answers + "END\n");
-        f();
-        char rest[8] = "";
-        return std::fscanf(inFile_, "%7s", rest) == 1 && std::string(rest) == "END";
-    }
     std::string OutSince(size_t from) { return Out().substr(from); }
 };
 
