@@ -213,6 +213,19 @@ TEST_F(HandlersTest, ConcentrationWithoutTypeGroupsRecordsNothing) {
     EXPECT_FALSE(std::filesystem::exists("s1.AOC"));
 }
 
+// One group of communities is a partition too: with one group of the three types the analysis
+// writes its scores and the session records them.
+TEST_F(HandlersTest, ConcentrationWithOneGroupRecordsItsScores) {
+    rcst[0] = 3;
+    std::strcpy(whichAOCScor, "NULL");
+    // Partitions from the keyboard: communities p in 1 group (default label, ordered, 4 members),
+    // types t in 1 group (3 members).
+    EXPECT_TRUE(Run("p\n1\n1\ny\n4\nt\n1\n1\ny\n3\n", IFConcentrationAn));
+    EXPECT_EQ((Ints{nGroups, nCstGroups, hasAOCScor}), (Ints{1, 1, 1}));
+    EXPECT_STREQ(whichAOCScor, "s1.AOC");
+    EXPECT_TRUE(std::filesystem::exists("s1.AOC"));
+}
+
 // Level L of three stored levels goes out as rese[L - 1]: the upper half without its diagonal. Level l
 // holds 10 l + (the cell's position in the file).
 TEST_F(HandlersTest, ExportedResemblanceIsTheLevelAsked) {

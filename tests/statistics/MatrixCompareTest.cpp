@@ -161,6 +161,25 @@ TEST(Configurations, ProcrustesFitRecoversTheTarget) {
     }
 }
 
+// One column: the fit is the least-squares line of X on Y. X = 1 2 3 4, Y = 1 3 2 5 by hand:
+// Sxy = 5.5, Syy = 8.75, so fit = 2.5 + (5.5 / 8.75)(Y - 2.75) = 1.4, 2.657143, 2.028571, 3.914286;
+// reversing Y reflects the rotation and gives the same fit.
+TEST(Configurations, ProcrustesFitOfOneColumnIsTheLeastSquaresLine) {
+    const double b = 5.5 / 8.75;
+    const std::vector<double> expected = {2.5 + b * -1.75, 2.5 + b * 0.25, 2.5 + b * -0.75, 2.5 + b * 2.25};
+    for (double sign : {1.0, -1.0}) {
+        Mat<double> X(4, 1), Y(4, 1), fit(4, 1);
+        const double x[4] = {1, 2, 3, 4}, y[4] = {1, 3, 2, 5};
+        for (int i = 0; i < 4; i++) X[i][0] = x[i], Y[i][0] = sign * y[i];
+        double ss[1] = {-1};
+        ProcrustesAdj(4, 1, 1, X, Y, fit, ss);
+        for (int i = 0; i < 4; i++) EXPECT_NEAR(fit[i][0], expected[i], 1e-12) << sign << " " << i;
+        double residual = 0;
+        for (int i = 0; i < 4; i++) residual += (x[i] - expected[i]) * (x[i] - expected[i]);
+        EXPECT_NEAR(ss[0], residual, 1e-12) << sign;
+    }
+}
+
 // Fit of Y onto the first two columns of X: residual sum of squares 15.2435233160622 (vegan's
 // procrustes ss), 2 (1 - sqrt(1 - R/Tot)) = 0.125911620577618; a target of zero total gives 0.
 TEST(Configurations, ProcrustesOldAgainstReference) {
