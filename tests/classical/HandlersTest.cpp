@@ -259,8 +259,9 @@ TEST_F(HandlersTest, ProfileReadsOnlyTheSourcesTheSessionHas) {
     optmain1 = 'E', hasEnvRank = 1;
     std::strcpy(whichEnvRank, "s1ERk.txt");
     for (const auto& [text, code] : {std::make_pair("    1\n0.5\tundefined\n", 0), {"    1\n0.5\tbogus\n", 2},
-                                     {"    1\n0.5\n", 2}, {"    3\n1 2\n", 2}}) {
-        Script("3\n");  // the level of a file of three: its values are missing
+                                     {"    1\n0.5\n", 2}, {"    3\n1 2\n", 2},
+                                     {"    3\n1 2\n3 4\n", 2}, {"    3\n1 2\n3 4\n5 undefined\n", 0}}) {
+        Script("3\n");  // the level of a file of three: the values of two levels come before it
         Write("s1ERk.txt", text);
         EXPECT_EQ(CodeOf([] { IFProfile(); }), code) << text;
     }

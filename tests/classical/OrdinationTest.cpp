@@ -161,3 +161,24 @@ TEST_F(OrdinationTest, TypesNamedBySpeciesOnlyWhenAsked) {
 }
 
 }  // namespace
+
+// What each resemblance option stores, for types and communities: correlations (5), cross products
+// (3, 4), squared distances (6, 7 and 10 as the hierarchy stores them; for communities only over a
+// hierarchy), plain distances otherwise; probabilities (type 3) are distances whatever the option.
+TEST(StoredKinds, EachOptionAsStored) {
+    using K = StoredKind;
+    const K types[10] = {K::Distances,        K::Distances,        K::CrossProducts, K::CrossProducts,
+                         K::Correlations,     K::SquaredDistances, K::SquaredDistances, K::Distances,
+                         K::Distances,        K::SquaredDistances};
+    const int saved = isHierarchical;
+    for (int code = 1; code <= 10; code++) {
+        EXPECT_EQ(StoredTypeKind(code), types[code - 1]) << code;
+        isHierarchical = 1;
+        EXPECT_EQ(StoredCommunityKind(code, 1), types[code - 1]) << code;
+        EXPECT_EQ(StoredCommunityKind(code, 3), K::Distances) << code;
+        isHierarchical = 0;
+        EXPECT_EQ(StoredCommunityKind(code, 1), types[code - 1] == K::SquaredDistances ? K::Distances : types[code - 1])
+            << code;
+    }
+    isHierarchical = saved;
+}

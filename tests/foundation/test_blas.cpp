@@ -1,0 +1,90 @@
+// Dense products, singular values and symmetric eigenvalues through the BLAS and LAPACK, on
+// row-major blocks, against products and decompositions worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "foundation/TnxBlas.h"
+
+namespace {
+
+using V = std::vector<double>;
+
+void ExpectNear(const V& got, const V& expected, double tolerance) {
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); i++) EXPECT_NEAR(got[i], expected[i], tolerance) << i;
+}
+
+}  // namespace
+
+// A = [1 2; 3 4; 5 6] (3 x 2), B = [1 0 2; -1 1 0] (2 x 3): A B = [-1 2 2; -1 4 6; -1 6 10] by hand.
+// An inner dimension of 1 is an outer product; of 0, C = beta C. beta 1 adds to C.
+TEST(Blas, ProductsInEveryLayoutAndInnerDimension) {
+    const V A = {1, 2, 3, 4, 5, 6}, B = {1, 0, 2, -1, 1, 0};
+    V C(9, 7.0);
+    MatMul(3, 3, 2, A.data(), 2, B.data(), 3, C.data(), 3);
+    ExpectNear(C, {-1, 2, 2, -1, 4, 6, -1, 6, 10}, 1e-15);
+    MatMul(3, 3, 2, A.data(), 2, B.data(), 3, C.data(), 3, 2.0, 1.0);  // C + 2 A B
+    ExpectNear(C, {-3, 6, 6, -3, 12, 18, -3, 18, 30}, 1e-15);
+
+    // B' is 3 x 2: A B'' = A B again from the transposed storage.
+    const V Bt = {1, -1, 0, 1, 2, 0};
+    V D(9, 0.0);
+    MatMulBt(3, 3, 2, A.data(), 2, Bt.data(), 2, D.data(), 3);
+    ExpectNear(D, {-1, 2, 2, -1, 4, 6, -1, 6, 10}, 1e-15);
+    // A' (2 x 3) times A (3 x 2) = [35 44; 44 56].
+    V E(4, 0.0);
+    MatMulAt(2, 2, 3, A.data(), 2, A.data(), 2, E.data(), 2);
+    ExpectNear(E, {35, 44, 44, 56}, 1e-13);
+
+    // Inner dimension 1: (1 2 3)' (4 5) = [4 5; 8 10; 12 15].
+    const V u = {1, 2, 3}, w = {4, 5};
+    V F(6, -1.0);
+    MatMul(3, 2, 1, u.data(), 1, w.data(), 2, F.data(), 2);
+    ExpectNear(F, {4, 5, 8, 10, 12, 15}, 1e-15);
+    // Inner dimension 0: no term, C scaled by beta (0 writes zeros).
+    V G(6, 3.0);
+    MatMul(3, 2, 0, u.data(), 1, w.data(), 2, G.data(), 2, 1.0, 0.5);
+    ExpectNear(G, V(6, 1.5), 0.0);
+    MatMul(3, 2, 0, u.data(), 1, w.data(), 2, G.data(), 2);
+    ExpectNear(G, V(6, 0.0), 0.0);
+}
+
+// The upper triangle of A A' for A = [1 2; 3 4; 5 6]: 5 11 17 / 25 39 / 61; below it untouched.
+TEST(Blas, GramUpperWritesOnlyTheUpperTriangle) {
+    const V A = {1, 2, 3, 4, 5, 6};
+    V C(9, -7.0);
+    GramUpper(3, 2, A.data(), 2, C.data(), 3);
+    ExpectNear(C, {5, 11, 17, -7, 25, 39, -7, -7, 61}, 1e-13);
+}
+
+// [3 0; 4 5] has singular values sqrt(45) and sqrt(5): their product is |det| = 15 and their
+// squares add to the sum of squares 50. Eigenvalues of [2 1; 1 2] are 1 and 3, with the vectors
+// (1, -1) and (1, 1) over sqrt(2). A matrix larger than the work space is refused.
+TEST(Blas, SingularValuesAndSymmetricEigenvalues) {
+    SingularValueWork sv(2, 3);
+    V a = {3, 4, 0, 5};  // column-major
+    ASSERT_TRUE(SingularValues(2, 2, a.data(), sv));
+    EXPECT_NEAR(sv.s[0], std::sqrt(45.0), 1e-13);
+    EXPECT_NEAR(sv.s[1], std::sqrt(5.0), 1e-13);
+    // A 2 x 3 matrix [1 0 0; 0 2 0]: singular values 2 and 1.
+    V b = {1, 0, 0, 2, 0, 0};
+    ASSERT_TRUE(SingularValues(2, 3, b.data(), sv));
+    EXPECT_NEAR(sv.s[0], 2.0, 1e-14);
+    EXPECT_NEAR(sv.s[1], 1.0, 1e-14);
+    V big(16, 1.0);
+    EXPECT_FALSE(SingularValues(4, 4, big.data(), sv));
+
+    SymmetricEigenWork ew(2);
+    V s = {2, 1, 1, 2};
+    ASSERT_TRUE(SymmetricEigen(2, s.data(), ew));
+    EXPECT_NEAR(ew.values[0], 1.0, 1e-14);
+    EXPECT_NEAR(ew.values[1], 3.0, 1e-14);
+    const double r = 1.0 / std::sqrt(2.0);
+    EXPECT_NEAR(std::fabs(s[0]), r, 1e-14);
+    EXPECT_NEAR(s[0] + s[1], 0.0, 1e-14);  // the vector of 1 is (1, -1) up to sign
+    EXPECT_NEAR(s[2] - s[3], 0.0, 1e-14);  // the vector of 3 is (1, 1) up to sign
+    V s3(9, 1.0);
+    EXPECT_FALSE(SymmetricEigen(3, s3.data(), ew));
+}
