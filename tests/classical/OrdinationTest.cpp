@@ -107,7 +107,10 @@ TEST_F(OrdinationTest, NoAxisAndReaderGuards) {
     EXPECT_EQ(Read("s1Sco.txt"), "0 \n");
     EXPECT_EQ(OrdinationScores().Axes(0), 0);
     EXPECT_TRUE(Has(Read("s1Prinda.txt"), "Eigenvalues:\t\n    Percent:\t\n"));
-    for (const char* text : {"5 \n", "1 \n1\n2\n3\n", "1 1 1 1 1 \n", "\n"}) {
+    // Axis counts outside 0..4 are refused before their scores, even when the file holds them.
+    const std::string twenty = "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n";
+    const std::string fiveAxes = "5 \n" + twenty, negative = "-1 \n" + twenty;
+    for (const char* text : {"5 \n", "1 \n1\n2\n3\n", "1 1 1 1 1 \n", "\n", fiveAxes.c_str(), negative.c_str()}) {
         Write("s1Sco.txt", text);
         EXPECT_EQ(CodeOf([] { OrdinationScores s; }), TNX_END_OF_FILE) << text;
     }
