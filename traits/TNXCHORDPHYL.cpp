@@ -128,6 +128,30 @@ struct PhylogenyWork {
     }
 };
 
+// The evaluation block of one subset in the structure file (criteria 11 to 15): the trait means
+// and types, the composition's resemblance, the criterion's ranking line (written by `ranking`
+// after "\nTrait ranking criterion:\t"), the labels and group sizes, and the residuals of the
+// phylogenetic and composition resemblances after removing DT.
+template <class Ranking>
+void WriteEvaluationBlock(FILE* st, const RunData& d, const Phylogeny& ph, PhylogenyWork& w, Ranking ranking) {
+    const int n = d.n;
+    WriteMeansBlocks(st, d, w.flags.data(), w.list, w.T, w.tm.Tsub, w.tm.DT);
+    WriteTypeBlocks(st, d, w.list, w.comp);
+    fprintf(st, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+    WriteLowerHalf(st, n, w.comp.DX);
+    fprintf(st, "\nTrait ranking criterion:\t");
+    ranking();
+    PrintLabels(st, w.list);
+    WriteGroupSizes(st, d.s, w.comp.g, w.comp.C);
+    fprintf(st, "\n");
+    WriteResiduals(st, n, w.tm.DT, ph.DP, w.residuals,
+                   "\nResemblance matrix between communities based lon phylogeny (residuals after removing the "
+                   "effect of DT):\n");
+    WriteResiduals(st, n, w.tm.DT, w.comp.DX, w.residuals,
+                   "\nResemblance matrix between communities based on traits (residuals after removing the effect "
+                   "of DT):\n");
+}
+
 }  // namespace
 
 // ----------------------------------------------------------------------- criteria 11 to 13
@@ -228,24 +252,11 @@ ChRankStatus ChRankPhylogenyAssembly() {
                 PrintLabels(text, w.list);
                 fprintf(text, "\n");
             }
-            if (st) {
-                WriteMeansBlocks(st, d, flags, w.list, w.T, tm.Tsub, tm.DT);
-                WriteTypeBlocks(st, d, w.list, comp);
-                fprintf(st, "Resemblance matrix between communities based on composition of types (matrix X):\n");
-                WriteLowerHalf(st, n, comp.DX);
-                fprintf(st, "\nTrait ranking criterion:\tro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\t%d "
-                            "groups\tTraits:\t",
-                        roPT, roPX, roXT, roPXT, g);
-                PrintLabels(st, w.list);
-                WriteGroupSizes(st, s, g, comp.C);
-                fprintf(st, "\n");
-                WriteResiduals(st, n, tm.DT, ph.DP, w.residuals,
-                               "\nResemblance matrix between communities based lon phylogeny (residuals after "
-                               "removing the effect of DT):\n");
-                WriteResiduals(st, n, tm.DT, comp.DX, w.residuals,
-                               "\nResemblance matrix between communities based on traits (residuals after removing "
-                               "the effect of DT):\n");
-            }
+            if (st)
+                WriteEvaluationBlock(st, d, ph, w, [&] {
+                    fprintf(st, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\t%d groups\tTraits:\t", roPT, roPX,
+                            roXT, roPXT, g);
+                });
             return value;
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });
@@ -417,23 +428,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
                 WriteGroupSizes(text, s, g, comp.C);
                 fprintf(text, "\n");
             }
-            if (st) {
-                WriteMeansBlocks(st, d, flags, w.list, w.T, tm.Tsub, tm.DT);
-                WriteTypeBlocks(st, d, w.list, comp);
-                fprintf(st, "Resemblance matrix between communities based on composition of types (matrix X):\n");
-                WriteLowerHalf(st, n, comp.DX);
-                fprintf(st, "\nTrait ranking criterion:\t");
-                PrintCoefficients(st, c, g);
-                PrintLabels(st, w.list);
-                WriteGroupSizes(st, s, g, comp.C);
-                fprintf(st, "\n");
-                WriteResiduals(st, n, tm.DT, ph.DP, w.residuals,
-                               "\nResemblance matrix between communities based on phylogeny (residuals after removing "
-                               "the effect of DT):\n");
-                WriteResiduals(st, n, tm.DT, comp.DX, w.residuals,
-                               "\nResemblance matrix between communities based on traits (residuals after removing "
-                               "the effect of DT):\n");
-            }
+            if (st) WriteEvaluationBlock(st, d, ph, w, [&] { PrintCoefficients(st, c, g); });
             return value;
         },
         [&](int k) { WriteSizeLine(f, style, k, search.sizes[k]); });

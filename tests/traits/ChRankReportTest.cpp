@@ -364,6 +364,13 @@ TEST_P(ChRankStructures, OneBlockPerSubsetAndTheResultsUnchanged) {
     const int c = sc.criterion;
     const int perSubset = c == 1 || c == 10 || c == 16 || c == 24 ? 0 : c >= 11 && c <= 15 ? 2 : 1;
     EXPECT_EQ(tnxtest::Count(structure, "(residuals after removing the effect of DT):\n"), 7 * perSubset);
+    if (c >= 11 && c <= 15) {
+        // The phylogenetic block under every criterion of the phylogeny, with its heading as printed.
+        EXPECT_EQ(tnxtest::Count(structure, "\nResemblance matrix between communities based lon phylogeny (residuals "
+                                            "after removing the effect of DT):\n"), 7);
+        EXPECT_EQ(tnxtest::Count(structure, "\nResemblance matrix between communities based on traits (residuals "
+                                            "after removing the effect of DT):\n"), 7);
+    }
     if (sc.xBlocks >= 0) {
         EXPECT_EQ(tnxtest::Count(structure, "based on composition of types (matrix X):\n"), sc.xBlocks);
     }
