@@ -79,8 +79,6 @@ bool CorrelationsStored() { return reseTypeEv != 3 && rese_opt == 5; }
 // A value of the report: "%.*g", or "undefined" for NaN.
 std::string Value(double v) { return std::isnan(v) ? "undefined" : FormatText("%.*g", sDigits, v); }
 
-int Levels() { return isHierarchical == 1 ? nlev : 1; }
-
 // The number of levels a report lists: the first only for polythetic or non-hierarchical data.
 int ReportedLevels(int levels) { return (poolCSTopt == 2 || isHierarchical != 1) ? std::min(levels, 1) : levels; }
 
@@ -320,7 +318,7 @@ void Evaluation() {
     if (cohe != 6) std::fprintf(f, "Based on %s.\n", OptionLabel(rese_typeInfo, reseTypeEv - 1));
     std::fprintf(f, "Structure evaluation function: %s\n", OptionLabel(coheInfo, cohe - 1));
 
-    const int levels = Levels();
+    const int levels = ReseLevels();
     std::vector<double> values(std::max(levels, nch) + 1, 0.0);
     int valueLevels = 0;
     switch (cohe) {

@@ -312,7 +312,7 @@ std::vector<double> ReadResemblanceProfile(int source) {
     const int type = (source - 3) % 3 + 1;
     ResemblanceCube cube(StoredLevels(type), ncsm);
     ReadResemblance(type, false);
-    const int levels = isHierarchical == 1 ? nlev : 1;
+    const int levels = ReseLevels();
     std::vector<double> v;
     if (source <= 5) {
         for (int l = 0; l < levels; l++) v.push_back(rese[l][relPair[0]][relPair[1]]);
@@ -690,7 +690,7 @@ void ExportData(int format, int level) {
             ResemblanceCube cube(std::max(nch, 1), ncsm);
             ReadResemblance(1, false);
             // Levels count from 1.
-            const int stored = isHierarchical == 1 ? nlev : 1;
+            const int stored = ReseLevels();
             PrintReseRowFormat(rese[std::min(std::max(level, 1), stored) - 1], level);
             std::fprintf(Out(), "\n\nExported resemblance matrix on file %s (upper half in one row, no diagonal) \n",
                          whichRelReseNoDiag);

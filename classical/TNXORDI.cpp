@@ -30,8 +30,6 @@ constexpr double kSmallEigenvalue = 1e-6;
 // Chi-squared components this small are rounding, not an axis.
 constexpr double kSmallComponent = 1e-10;
 
-int Levels() { return isHierarchical == 1 ? nlev : 1; }
-
 // One ordination's scores: per level a table whose row a holds axis a, the ncsm community scores
 // and then `extra[l]` more cells (the correlations of the level's descriptors), with the
 // eigenvalues and the number of axes kept. Released when it goes out of scope.
@@ -252,7 +250,7 @@ int StoredCorrelations(int level) {
 }
 
 void Ordination() {
-    const int levels = Levels();
+    const int levels = ReseLevels();
     const bool allInReport = poolCSTopt != 2 && isHierarchical == 1;
     const int reportLevels = allInReport ? levels : std::min(levels, 1);
     const bool correlations = fuzzy != 2 && printOrdCorrelations == 'y';

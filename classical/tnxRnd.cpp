@@ -55,8 +55,6 @@ T* Keep(std::vector<T>& v, size_t n) {
     return v.data();
 }
 
-int Levels() { return isHierarchical == 1 ? nlev : 1; }
-
 // m[c] (0-based) = the community whose place c takes: a permutation of each stratum of w among
 // its own members; list holds n entries of work space.
 void StrataPermutation(int n, int w, int* m, int* list) {
@@ -70,7 +68,7 @@ void StrataPermutation(int n, int w, int* m, int* list) {
 
 // random[l][i][j] = observed[l][min(m(i), m(j))][max(m(i), m(j))] over every level.
 void Relocate(double*** observed, double*** random, int n, const int* m) {
-    for (int l = 0; l < Levels(); l++)
+    for (int l = 0; l < ReseLevels(); l++)
         for (int i = 0; i < n; i++)
             for (int j = 0; j < n; j++) random[l][i][j] = observed[l][std::min(m[i], m[j])][std::max(m[i], m[j])];
 }
@@ -641,7 +639,7 @@ int CreateData(int n, int* count, int w, float shift, float** out, double** dist
 void Eval(double** De, double*** matrices, const double* observed, double* sef, double* counts,
           double*** observedPairs, double*** pairs, double*** pairCounts) {
     if (!EvaluatedFunction(cohe)) return;
-    for (int l = 0; l < Levels(); l++) {
+    for (int l = 0; l < ReseLevels(); l++) {
         double v = 0.0;
         if (cohe == 1) {
             v = EvalStruct(De, matrices[l], relSelect);
@@ -877,7 +875,7 @@ bool RandomizationSEF() {
     Restore<int> letter(optmain, 'D');
     time0 = std::time(nullptr);
     SeedGenerators();
-    const int levels = Levels(), n = ncsm, g = std::max(nGroups, 1);
+    const int levels = ReseLevels(), n = ncsm, g = std::max(nGroups, 1);
     OwnedTable<double> De(n, n);
     if (cohe == 1) EnvDissimilarity(n, nenv, env, envVarType, De.get());
     Matrices random(levels, n), observedPairs(levels, g), pairs(levels, g), pairCounts(levels, g);

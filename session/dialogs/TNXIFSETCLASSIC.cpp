@@ -261,7 +261,7 @@ void ReadResemblance(int type, bool lowerOnly) {
     FILE* f = fopenck(name, volumeName, "r");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
     try {
-        const int levels = isHierarchical == 1 ? nlev : 1;
+        const int levels = ReseLevels();
         for (int l = 0; l < levels; l++)
             for (int i = 0; i < ncsm; i++)
                 for (int j = i; j < ncsm; j++) {

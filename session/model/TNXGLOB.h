@@ -204,6 +204,8 @@ extern int nFactors, nMaxContrasts, nesting;
 // analysis that reads them.
 extern double*** rese;
 extern int nlev;
+// The levels of rese that an analysis uses: every one over a hierarchy, the first otherwise.
+inline int ReseLevels() { return isHierarchical == 1 ? nlev : 1; }
 
 // ---------------------------------------------------------------------------------------
 // 6. Preferences (file "TARNEX.prf"); `maxColsPrint` lives in the foundation.
