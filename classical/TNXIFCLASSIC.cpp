@@ -451,7 +451,7 @@ void IFResemblance() {
     std::fprintf(Out(), "Generate probabilities by randomization for pairwise resemblances? y/n  ");
     if (ReadCharIn("y n") != 'y') return;
     if (poolCSTopt == 2) {
-        std::fprintf(Out(), "\nOption available only under monothetic pooling criterion of types.\n");
+        std::fprintf(Out(), "Option available only under monothetic pooling criterion of types.");
         return;
     }
     RunRandomization(1);

@@ -690,7 +690,6 @@ void PrintManova(FILE* f, const double* Qb, const double* P, double** contrastQb
         }
     }
     if (nFactors >= 2) {
-        std::fprintf(f, "%.78s\n", lineL);
         int k = nFactors;
         for (int a = 0; a < nFactors; a++)
             for (int b = a + 1; b < nFactors; b++) {
@@ -701,7 +700,6 @@ void PrintManova(FILE* f, const double* Qb, const double* P, double** contrastQb
                 k++;
             }
     }
-    std::fprintf(f, "%.78s\n", lineL);
     if (!nesting) row("Between groups", betweenTotal, betweenP);
     std::fprintf(f, "%-22s\t%25.*g\n", "Within Groups", sDigits, within);
     std::fprintf(f, "%.78s\n", lineL);

@@ -92,7 +92,9 @@ TEST_F(HandlersTest, CommunityResemblanceVoidsTheFormerResults) {
         *p = 2;
     adjacentRelOpt = 0, cohe = 3, poolCSTopt = 2;
     EXPECT_TRUE(Run("r\n6\nn\nn\ny\n", IFResemblance));
-    EXPECT_NE(Out().find("\nOption available only under monothetic pooling criterion of types.\n"), std::string::npos);
+    EXPECT_NE(Out().find("Generate probabilities by randomization for pairwise resemblances? y/n  "
+                         "Option available only under monothetic pooling criterion of types."),
+              std::string::npos);
     const Ints flags = ResultFlags();
     EXPECT_EQ(Ints(flags.begin() + 1, flags.begin() + 10), (Ints{1, 0, 2, 0, 0, 0, 0, 0, 2}));
     EXPECT_EQ((Ints{hasVelocity, hasRoVelComplex, hasRoVelComplexPROB, cohe, doDistrib, adjacentRelOpt, reseTypeOrd,

@@ -540,8 +540,8 @@ TEST(NullModel, AnalysisOfVarianceTable) {
     EXPECT_EQ(text(false),
               "\nAnalysis of variance:\nSource of variation     \t      Sum of squares (Qb)\tP(Qbo >= Qb)\n" + rule +
                   "\nA:\n" + row("Between groups", "1.5", "0.02") + "   Contrasts (groups: g1 g2)\n" +
-                  row(" 1 -1", "0.5", "0.3") + rule + "\nB:\n" + row("Between groups", "2", "0.04") + rule + "\n" +
-                  row("A         x B        ", "0.25", "0.5") + rule + "\n" + row("Between groups", "3.75", "0.01") +
+                  row(" 1 -1", "0.5", "0.3") + rule + "\nB:\n" + row("Between groups", "2", "0.04") +
+                  row("A         x B        ", "0.25", "0.5") + row("Between groups", "3.75", "0.01") +
                   "Within Groups         \t" + std::string(21, ' ') + "6.25\n" + rule + "\nTotal" +
                   std::string(17, ' ') + "\t" + std::string(23, ' ') + "10\n");
     nFactors = 3, nesting = 1;
