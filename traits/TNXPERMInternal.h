@@ -55,7 +55,8 @@ struct Config {
     // c'c and cc', which have the same non-zero eigenvalues.
     double Gram2() const;
     // With more columns than objects: the n x n triangle R of c' = Q R (row-major, zero below
-    // the diagonal), formed on first use; the singular values of A'B are those of RA RB'.
+    // the diagonal), formed on first use; the singular values of A'B are those of RA RB'. Null
+    // when the decomposition failed.
     const double* Triangle() const;
     double* work = nullptr;  // maxCols values (Components::Residuals)
     double* gram = nullptr;  // maxCols x maxCols upper triangle, row-major
@@ -68,7 +69,10 @@ private:
     double* qrWork_ = nullptr;
     int qrLwork_ = 0;
     double* tri_ = nullptr;
+    // Formed once, successfully or not: the engine forms it before its threads start, and they
+    // only read it, a failure included.
     mutable bool triDone_ = false;
+    mutable bool triFormed_ = false;
 };
 
 // The buffers of Compare: the cross product of two configurations and the work space of its

@@ -93,7 +93,7 @@ void Config::Finish() {
             ss += c[i][j] * c[i][j];
         }
     gramDone_ = false;
-    triDone_ = false;
+    triDone_ = triFormed_ = false;
 }
 
 double Config::Gram2() const {
@@ -113,13 +113,14 @@ double Config::Gram2() const {
 
 const double* Config::Triangle() const {
     if (!tri_ || cols <= n) return nullptr;
-    if (triDone_) return tri_;
+    if (triDone_) return triFormed_ ? tri_ : nullptr;
+    triDone_ = true;
     // c (n x cols, row-major) is c' column-major with leading dimension cols.
     for (int i = 0; i < n; i++) std::copy(c[i], c[i] + cols, qr_ + i * cols);
-    if (!QrDecomposition(cols, n, qr_, tau_, qrWork_, qrLwork_)) return nullptr;
+    triFormed_ = QrDecomposition(cols, n, qr_, tau_, qrWork_, qrLwork_);
+    if (!triFormed_) return nullptr;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < n; j++) tri_[i * n + j] = j >= i ? qr_[i + j * cols] : 0.0;
-    triDone_ = true;
     return tri_;
 }
 
