@@ -17,6 +17,7 @@
 #include "classical/TNXEVAL.h"
 #include "classical/TNXSeries.h"
 #include "foundation/ReplacingWriter.h"
+#include "foundation/ScopedValue.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -91,17 +92,6 @@ struct Matrices {
         for (double** x : m)
             for (int i = 0; i < n; i++) std::fill(x[i], x[i] + n, v);
     }
-};
-
-// Restores a global when the engine leaves, also when an error code travels through.
-template <class T>
-struct Restore {
-    T& ref;
-    T saved;
-    Restore(T& r, T during) : ref(r), saved(r) { ref = during; }
-    ~Restore() { ref = saved; }
-    Restore(const Restore&) = delete;
-    Restore& operator=(const Restore&) = delete;
 };
 
 // The progress line of a loop, composed on the stack: the loops allocate nothing.
@@ -869,8 +859,8 @@ bool RandomizationSEF() {
     }
     if (!IterationsGiven()) return false;
     // The stored resemblances are the nominal ones, read as they are; no structure file is kept.
-    Restore<int> type(reseTypeEv, 1);
-    Restore<int> letter(optmain, 'D');
+    ScopedValue<int> type(reseTypeEv, 1);
+    ScopedValue<int> letter(optmain, 'D');
     time0 = std::time(nullptr);
     SeedGenerators();
     const int levels = ReseLevels(), n = ncsm, g = std::max(nGroups, 1);

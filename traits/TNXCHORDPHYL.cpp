@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ScopedValue.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
 #include "matrix/core/qwlibRandom.h"
@@ -342,11 +343,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
     // DX of the compositions below uses the option in force; the workers only read it, and the
     // stored option comes back however the search ends.
-    struct Restore {
-        int saved = rese_opt;
-        ~Restore() { rese_opt = saved; }
-    } restore;
-    rese_opt = reseUsed;
+    const ScopedValue<int> restore(rese_opt, reseUsed);
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
