@@ -73,6 +73,10 @@ TEST(Blas, SingularValuesAndSymmetricEigenvalues) {
     ASSERT_TRUE(SingularValues(2, 3, b.data(), sv));
     EXPECT_NEAR(sv.s[0], 2.0, 1e-14);
     EXPECT_NEAR(sv.s[1], 1.0, 1e-14);
+    // One row, [3 4]: its one singular value is the row's length, 5.
+    V row = {3, 4};
+    ASSERT_TRUE(SingularValues(1, 2, row.data(), sv));
+    EXPECT_NEAR(sv.s[0], 5.0, 1e-14);
     V big(16, 1.0);
     EXPECT_FALSE(SingularValues(4, 4, big.data(), sv));
 
