@@ -142,6 +142,25 @@ TEST(PermTestSurvey, ObservedStatisticsEqualTheLibraryForms) {
         }
 }
 
+// A community without any OTU has no diversity: its Rao entropies are 0 (not 0/0), so r(RE) and
+// r(FE) are those of the other communities' entropies beside a 0.
+TEST(PermTestSurvey, AnEmptyCommunityHasEntropyZero) {
+    Survey d(1, 0);
+    for (int o = 0; o < sS; o++) d.W[0][o] = 0.0;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    Mat<double> R(sN, 1), F(sN, 1), SbD(sS, sS), DR(sN, sN), DF(sN, sN);
+    for (int i = 0; i < sS; i++)
+        for (int j = 0; j < sS; j++) SbD[i][j] = d.Sb[i][j];
+    for (int c = 1; c < sN; c++) {
+        R[c][0] = RaoIndex(sS, d.W[c], static_cast<double**>(SbD), false, true);
+        F[c][0] = RaoIndex(sS, d.W[c], static_cast<double**>(d.Sf), false, false);
+    }
+    Euclid(sN, 1, static_cast<double**>(R), DR);
+    Euclid(sN, 1, static_cast<double**>(F), DF);
+    ExpectClose(d.in.observed[kRoRE], MatrixCorr(sN, d.DE, DR), "RE");
+    ExpectClose(d.in.observed[kRFE], MatrixCorr(sN, d.DE, DF), "FE");
+}
+
 // Every OTU its own nesting group: each list is the identity, each random value the observed
 // one, so every probability is 1 under each measure, phylogeny included.
 TEST(PermTestSurvey, IdentityListsGiveProbabilityOneEverywhere) {
