@@ -222,7 +222,7 @@ Result RunRaw(const std::string& input, const std::string& file = "", const std:
     Result r = box.Run(input);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(box.Path("rawFormda.txt")));
-    EXPECT_EQ(box.ReadFile("rawTrk.txt"), "");  // as N left it
+    EXPECT_FALSE(std::filesystem::exists(box.Path("rawTrk.txt")));  // N writes nothing before the data
     return r;
 }
 
@@ -318,4 +318,82 @@ TEST_F(ImportE2E, TheExamplesWalkThroughReplaysAsWritten) {
     EXPECT_EQ((Ints{tcst, nch, ncsm, nenv, nSpp, optEnvVarType}), (Ints{40, 4, 51, 11, 40, 5}));
     EXPECT_EQ(Ints(chtype, chtype + 4), (Ints{2, 2, 2, 1}));
     EXPECT_EQ(Ints(envVarType, envVarType + 11), (Ints{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4}));
+}
+
+namespace {
+
+// Every file of the box with its bytes.
+std::map<std::string, std::string> Snapshot(const Sandbox& box) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : box.Files()) files[name] = box.ReadFile(name);
+    return files;
+}
+
+}  // namespace
+
+// Every road into a session's data that ends without data leaves the session's files as they were before N:
+// a raw file refused (the program ends) and the returns of the data dialog (4; "use" then 3; another session
+// that does not exist; a merge refused). A new session then leaves no file, so the next N asks nothing; an
+// existing one, replaced after y, keeps its formatted data file and its full track file byte for byte, and O
+// reopens it without asking for data.
+TEST(RawImport, AnImportThatEndsWithoutDataLeavesTheSessionsFilesAsTheyWere) {
+    // road, the answers after the session name (and y), the exit status
+    const std::tuple<std::string, std::string, int> roads[] = {
+        {"refused raw file", "1\nb.txt\n0\nw.txt\n0\n0\n" + kTraitAnswers, 1},  // "NA" in B: code 2
+        {"return", "4\nX\n", 0},
+        {"use another session, then return", "2\nother\n3\nX\n", 0},
+        {"another session that does not exist", "2\nnosuch\n4\nX\n", 0},
+        {"merge refused", "3\nother\nt\n4\nX\n", 0}};  // the traits of t are labelled otherwise
+    for (const bool existing : {false, true}) {
+        for (const auto& [road, answers, status] : roads) {
+            SCOPED_TRACE(std::string(existing ? "existing session, " : "new session, ") + road);
+            Sandbox box;
+            for (size_t k = 0; k < kRawFiles.size(); k += 2) box.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
+            box.WriteFile("b.txt", "1 2\n3 NA\n5 6\nta tb\n");
+            box.WriteFile("otherFormda.txt", FiveOtus(false));
+            box.WriteFile("tFormda.txt", Edit(FiveOtus(false), "tr1\ttr2", "tr1\ttrX"));
+            if (existing) {
+                box.WriteFile("s1Formda.txt", FiveOtus(true));
+                box.WriteFile("s1Trk.txt", kPlainTrack);
+            }
+            const auto before = Snapshot(box);
+            const Result r = box.Run(std::string("N\ns1\n") + (existing ? "y\n" : "") + answers);
+            EXPECT_EQ(r.status, status) << r.err;
+            EXPECT_EQ(Count(r.out, "Session s1 exists. Replace it? (y/n) "), existing ? 1 : 0);
+            EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", "s1")), 1);
+            EXPECT_EQ(Count(r.out, "SESSION MENU"), 0);
+            EXPECT_EQ(Count(r.err, "\"NA\" is not a number"), road == "refused raw file" ? 1 : 0) << r.err;
+            EXPECT_EQ(Count(r.out, "\nLabels for traits do not match (or their order).\n\n"), road == "merge refused" ? 1 : 0);
+            EXPECT_EQ(Snapshot(box), before);  // nothing written, nothing removed, no temporary file
+
+            // The next start: a new session is no session (no question); an existing one opens as it was.
+            const Result next = box.Run(existing ? "O\ns1\nC\nX\n" : "N\ns1\n4\nX\n");
+            EXPECT_EQ(next.status, 0) << next.err;
+            EXPECT_EQ(Count(next.out, "exists. Replace it?"), 0);
+            EXPECT_EQ(Count(next.out, Header("SESSION MENU", "s1")), existing ? 1 : 0);
+            EXPECT_EQ(Count(next.out, "DATA FOR SESSION"), existing ? 0 : 1);
+            EXPECT_EQ(Snapshot(box), before);
+        }
+    }
+}
+
+// Replacing an existing session (a full track file, five OTUs) with raw data that import: the new formatted
+// data file (3 OTUs, 2 traits, 2 communities) and the short track file take their places, and O opens it.
+TEST_F(ImportE2E, ReplacingAnExistingSessionWithAnImportThatSucceeds) {
+    for (size_t k = 0; k < kRawFiles.size(); k += 2) box_.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
+    box_.WriteFile("s1Formda.txt", FiveOtus(false));
+    box_.WriteFile("s1Trk.txt", kPlainTrack);
+    Result r = box_.Run("N\ns1\ny\n1\nb.txt\n0\nw.txt\n0\n0\n" + kTraitAnswers + kCommunityAnswers + "C\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.out, "Session s1 exists. Replace it? (y/n) "), 1);
+    EXPECT_EQ(box_.ReadFile("s1Trk.txt"), kShortTrack);
+    r = box_.Run("O\ns1\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.out, Header("SESSION MENU", "s1")), 1);
+    EXPECT_EQ(Count(r.out, "DATA FOR SESSION"), 0);
+    LoadFormda("s1Formda.txt");
+    ASSERT_EQ((Ints{tcst, nch, ncsm, nenv, nSpp}), (Ints{3, 2, 2, 0, 0}));
+    EXPECT_EQ(Get(csm_Float, 3, 2), (Floats{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Get(cadat, 3, 2, true), (Floats{1, 0, 2, 0, 3, 1}));  // communities as rows
+    EXPECT_EQ(GetRows(chLabel, 2), (Strings{"ta", "tb"}));
 }
