@@ -1,7 +1,7 @@
 // The BLAS and LAPACK calls of the program, through OpenBLAS's Fortran entry points. OpenBLAS
-// also serves the numerical library's CBLAS calls; it is kept on the calling thread from the
-// start, so that no result depends on how many cores the machine has, and on the kernels the
-// processor runs fastest.
+// also serves the numerical library's CBLAS calls. The program links its single-threaded build,
+// which starts no worker thread: every call runs on the calling thread, so that no result depends
+// on how many cores the machine has; the kernels are the ones the processor runs fastest.
 #include "foundation/TnxBlas.h"
 
 #include "foundation/qwlibDim.h"
@@ -31,8 +31,6 @@ char* openblas_get_corename(void);
 // Present in the builds that carry kernels for several processors (Debian's).
 void gotoblas_dynamic_init(void) __attribute__((weak));
 void gotoblas_dynamic_quit(void) __attribute__((weak));
-// Present in the builds with a pool of worker threads.
-int blas_thread_shutdown_(void) __attribute__((weak));
 }
 
 namespace {
@@ -66,15 +64,14 @@ void BlasSingleThreaded() {
     static std::once_flag once;
     std::call_once(once, [] {
         ChooseKernels();
+        // The single-threaded build has one thread already; a threaded library put in its place
+        // (by the loader's search path) is kept to one as well.
         openblas_set_num_threads(1);
-        // Its pool of worker threads, started when the library was loaded, would only idle (and
-        // take memory when it wakes, at any later moment): ended now.
-        if (blas_thread_shutdown_) blas_thread_shutdown_();
     });
 }
 
 namespace {
-// Before main, so that the numerical library's first calls are single-threaded too.
+// Before main, so that the numerical library's first calls run on the chosen kernels too.
 const bool kSingleThreadedAtStart = (BlasSingleThreaded(), true);
 }  // namespace
 

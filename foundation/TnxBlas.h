@@ -4,8 +4,9 @@
 #ifndef TNX_BLAS_H
 #define TNX_BLAS_H
 
-// Keeps the BLAS on the calling thread: the loops share their iterations among threads of their
-// own, each calling the BLAS on its own work space. Idempotent; every routine below calls it.
+// Chooses the BLAS kernels and keeps the BLAS on the calling thread: the loops share their
+// iterations among threads of their own, each calling the BLAS on its own work space. Idempotent;
+// every routine below calls it.
 void BlasSingleThreaded();
 
 // C (m x n) = alpha A (m x k) B (k x n) + beta C; row-major blocks with leading dimensions lda,

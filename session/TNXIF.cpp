@@ -3,11 +3,13 @@
 #include "session/TNXIF.h"
 
 #include <gsl/gsl_errno.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "classical/TNXIFCLASSIC.h"
 #include "foundation/ConsoleReaders.h"
@@ -40,8 +42,18 @@ void SetStructuresName() {
 
 int Upper(int c) { return std::toupper(static_cast<unsigned char>(c)); }
 
-// Reads the first word of the track file into whichFormda; false when the file is empty.
+// Set by N for the session it starts: that session asks for its data whatever its files hold, and
+// they stay as they were until its new data are written (a failed import or a return from the data
+// dialog leaves no half-made session behind).
+bool newSessionAsksForData = false;
+
+// Reads the first word of the track file into whichFormda; false when the file is empty, or when
+// N started the session.
 bool TrackNamesData() {
+    if (newSessionAsksForData) {
+        newSessionAsksForData = false;
+        return false;
+    }
     FILE* f = fopenck(whichTrack, volumeName, "r");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
     char word[256];
@@ -138,19 +150,29 @@ void ReadSessionName() {
     SessionFileName(whichTrack, trackExt);
 }
 
-// Whether the file of the session named last (session name + suffix) exists.
+// Whether the file of the session named last (session name + suffix) exists, readable or not.
 bool SessionFileExists(const char* suffix) {
     char name[kFileNameSize];
     SessionFileName(name, suffix);
-    FILE* f = std::fopen(name, "r");
+    struct stat st;
+    return stat((std::string(volumeName) + name).c_str(), &st) == 0;
+}
+
+// Whether the track file of the session named last can be written, without changing it: an
+// existing file is opened for appending and closed unwritten, a missing one is created and
+// removed again. False after the opener's message.
+bool TrackFileWritable() {
+    const bool existed = SessionFileExists(trackExt);
+    FILE* f = fopenck(whichTrack, volumeName, "a");
     if (!f) return false;
     std::fclose(f);
+    if (!existed) std::remove((std::string(volumeName) + whichTrack).c_str());
     return true;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is
-// replaced only when the user says so (N empties the track file and the import rewrites the
-// data file); otherwise the name is asked again.
+// replaced only when the user says so (its files are replaced when the new data are written);
+// otherwise the name is asked again.
 void ReadNewSessionName() {
     for (;;) {
         ReadSessionName();
@@ -303,13 +325,22 @@ void MainMenu() {
         switch (choice) {
             case 'N':
             case 'O': {
-                if (choice == 'N') ReadNewSessionName();
-                else ReadSessionName();
-                FILE* f = fopenck(whichTrack, volumeName, choice == 'N' ? "w" : "r+");
-                if (!f) {
+                bool opens = false;
+                if (choice == 'N') {
+                    ReadNewSessionName();
+                    // Nothing of the session is written before its data are: the track file is
+                    // only tried here.
+                    opens = TrackFileWritable();
+                } else {
+                    ReadSessionName();
+                    FILE* f = fopenck(whichTrack, volumeName, "r+");
+                    opens = f != nullptr;
+                    if (f) std::fclose(f);
+                }
+                if (!opens) {
                     if (!runMacro) Wait();
                 } else {
-                    std::fclose(f);
+                    newSessionAsksForData = choice == 'N';
                     IFSession();
                 }
                 break;

@@ -1,15 +1,27 @@
 // Dense products, singular values and symmetric eigenvalues through the BLAS and LAPACK, on
 // row-major blocks, against products and decompositions worked out by hand.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "foundation/TnxBlas.h"
 
+extern "C" int openblas_get_parallel(void);
+
 namespace {
 
 using V = std::vector<double>;
+
+// The file of the shared library that serves the process's `symbol`.
+std::string LibraryOf(const char* symbol) {
+    void* address = dlsym(RTLD_DEFAULT, symbol);
+    Dl_info info{};
+    if (!address || !dladdr(address, &info) || !info.dli_fname) return "";
+    return info.dli_fname;
+}
 
 void ExpectNear(const V& got, const V& expected, double tolerance) {
     ASSERT_EQ(got.size(), expected.size());
@@ -91,4 +103,15 @@ TEST(Blas, SingularValuesAndSymmetricEigenvalues) {
     EXPECT_NEAR(s[2] - s[3], 0.0, 1e-14);  // the vector of 3 is (1, 1) up to sign
     V s3(9, 1.0);
     EXPECT_FALSE(SymmetricEigen(3, s3.data(), ew));
+}
+
+// The BLAS is OpenBLAS's single-threaded build, from its own folder: it reports no threading
+// (0; the threaded build reports 1), and it serves the program's Fortran calls and the numerical
+// library's CBLAS calls alike.
+TEST(Blas, TheSingleThreadedOpenBlasServesTheFortranAndTheCblasCalls) {
+    EXPECT_EQ(openblas_get_parallel(), 0);
+    for (const char* symbol : {"dgemm_", "dgesdd_", "cblas_dgemm", "cblas_ddot"}) {
+        const std::string file = LibraryOf(symbol);
+        EXPECT_NE(file.find("/openblas-serial/libopenblas"), std::string::npos) << symbol << ": " << file;
+    }
 }

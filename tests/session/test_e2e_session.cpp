@@ -27,8 +27,8 @@ std::string Prefs(const std::string& rest) {
 }
 
 // The banner and the main menu exactly; M and E are refused, O on a missing session comes back, N keeps
-// 21 characters of a name of 30, creates its empty track file (and no preferences file) and leaves the
-// data dialog with 4; x ends the program. (The unprinted A starts the simulator's dialogue;
+// 21 characters of a name of 30 and leaves the data dialog with 4, which leaves no file of the session
+// (and no preferences file); x ends the program. (The unprinted A starts the simulator's dialogue;
 // tests/simulation runs it.)
 TEST(SessionE2E, BannerMainMenuLettersOfEitherCaseAMissingSessionAndANewOne) {
     Sandbox box;
@@ -50,15 +50,15 @@ TEST(SessionE2E, BannerMainMenuLettersOfEitherCaseAMissingSessionAndANewOne) {
     EXPECT_EQ(Count(r.out, "Enter session name: "), 2);
     EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", kept)), 1);  // 70 columns in all
     EXPECT_EQ(Count(r.out, kMainMenu), 3);
-    EXPECT_EQ(box.Files(), std::set<std::string>{kept + "Trk.txt"});
-    EXPECT_EQ(box.ReadFile(kept + "Trk.txt"), "");
-    box.PrepareTinySession();  // N on an existing session empties its track file
+    EXPECT_EQ(box.Files(), std::set<std::string>{});
+    box.PrepareTinySession();  // N on an existing session, left with 4, keeps its track file
     EXPECT_EQ(box.Run("N\ns1\ny\n4\nX\n").status, 0);
-    EXPECT_EQ(box.ReadFile("s1Trk.txt"), "");
+    EXPECT_EQ(box.ReadFile("s1Trk.txt"), kShortTrack);
 }
 
 // N with the name of a session whose files exist asks before replacing them: n keeps both files byte for
-// byte and asks the name again, y goes on as a new session (its track file emptied); no files, no question.
+// byte and asks the name again, y goes on to the data dialog (left with 4, the files stay as they were);
+// no files, no question.
 TEST(SessionE2E, NewSessionOverAnExistingOneAsksBeforeReplacingIt) {
     const std::string ask = "Enter session name: Session s1 exists. Replace it? (y/n) ";
     // input, keep the track file, keep the data file, questions
@@ -76,10 +76,10 @@ TEST(SessionE2E, NewSessionOverAnExistingOneAsksBeforeReplacingIt) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Count(r.out, ask), questions);
         EXPECT_EQ(Count(r.out, "exists"), questions);
-        const std::string kept = input.find("\ny\n") != std::string::npos ? "" : kShortTrack;
-        EXPECT_EQ(track ? box.ReadFile("s1Trk.txt") : "-", track ? kept : "-");
+        EXPECT_EQ(track ? box.ReadFile("s1Trk.txt") : "-", track ? kShortTrack : "-");
         EXPECT_EQ(data ? box.ReadFile("s1Formda.txt") : "-", data ? FiveOtus(false) : "-");  // N never writes it
         EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", "s2")), input.find("s2") != std::string::npos ? 1 : 0);
+        EXPECT_FALSE(std::filesystem::exists(box.Path("s2Trk.txt")));  // left with 4: no half-made session
     }
 }
 

@@ -1,4 +1,5 @@
 // The raw-data import and the analyses H and K end to end; the formatted data files are loaded back here.
+#include <cmath>
 #include <map>
 
 #include "session_fixture.h"
@@ -222,7 +223,7 @@ Result RunRaw(const std::string& input, const std::string& file = "", const std:
     Result r = box.Run(input);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(box.Path("rawFormda.txt")));
-    EXPECT_EQ(box.ReadFile("rawTrk.txt"), "");  // as N left it
+    EXPECT_FALSE(std::filesystem::exists(box.Path("rawTrk.txt")));  // N writes nothing before the data
     return r;
 }
 
@@ -299,6 +300,109 @@ TEST(RawImport, AWordWhereANumberStandsIsNamedWithItsLine) {
     }
 }
 
+namespace {
+
+// The fenced block of a README that follows the first line holding `title`, as it stands.
+std::string FencedAfter(const std::string& readme, const std::string& title) {
+    const size_t at = readme.find(title);
+    if (at == std::string::npos) return "";
+    const size_t from = readme.find("```\n", at), to = from == std::string::npos ? from : readme.find("```", from + 4);
+    return to == std::string::npos ? "" : readme.substr(from + 4, to - from - 4);
+}
+
+// The number after `label` in `text`, and the text after it; NaN when the label is missing.
+double NumberAfter(const std::string& text, const std::string& label, size_t* end = nullptr) {
+    const size_t at = text.find(label);
+    if (at == std::string::npos) return std::nan("");
+    size_t used = 0;
+    const double v = std::stod(text.substr(at + label.size()), &used);
+    if (end) *end = at + label.size() + used;
+    return v;
+}
+
+}  // namespace
+
+// The analyses of the walk-through of examples/README.md, replayed exactly as they stand after its import,
+// from the folder and with the command it gives: no answer is refused, H writes its report with the five
+// statistics (each a correlation with its P over 999 iterations) and the
+// functional diversity; K writes its ranking of the 2^4 - 1 = 15 subsets of the four traits, the best of each
+// size, and, for all four traits, the r(XE) of the report (the same types, belonging, correlation, distance
+// and W).
+TEST_F(ImportE2E, TheExamplesAnalysesReplayAsWritten) {
+    const std::string examples = TARNEX_EXAMPLES, readme = Slurp(examples + "/README.md");
+    // The command as it runs from examples/: the program that ./run, one folder up, builds.
+    for (const char* command : {"    ../build-release/tarnex < answers.txt\n", "    ../build-release/tarnex < analyses.txt\n"})
+        EXPECT_EQ(Count(readme, command), 1) << command;
+    EXPECT_EQ(readme.find("`tarnex <"), std::string::npos);  // no bare name that the PATH would have to find
+    EXPECT_NE(Slurp(examples + "/../run").find("\"$here/build-release/tarnex\""), std::string::npos);
+    const std::string import = FencedAfter(readme, "Answers, one per line"),
+                      analyses = FencedAfter(readme, "Answers of the analyses, one per line");
+    ASSERT_FALSE(import.empty());
+    ASSERT_EQ(analyses.rfind("O\navi\nV\nH\n", 0), 0u);  // the session the import made
+    for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
+        std::filesystem::copy(examples + "/" + f, f);
+    Result r = box_.Run(import);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = box_.Run(analyses);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no answer refused
+    for (const char* f : {"aviPrinda.txt", "aviChRank_TDAP_TCAP.txt"})
+        EXPECT_EQ(Count(r.out, std::string("\n\nResults on file ") + f + "\n"), 1) << f;
+    EXPECT_EQ(Count(r.out, Header("FUNCTIONAL ANALYSIS SETTINGS", "avi")), 2);  // H, and K's own settings
+    EXPECT_EQ(Count(r.out, Header("CHARACTER RANKING SETTINGS", "avi")), 1);
+
+    const std::string report = box_.ReadFile("aviPrinda.txt");
+    ExpectIn(report, {"\nNumber of types examined: \t40\n", "\nFuzzy transformation: \tfuzzy (fuzzy belonging of OTUs to types)\n",
+                      "\nCorrelation function between matrices: \tmatrix correlation (Mantel)\n",
+                      "\nResemblance option between communities: 6 (Euclidean distance)\n",
+                      "\nNumber of iterations for permutation tests: 999\n", "\nFUNCTIONAL DIVERSITY\n"});
+    for (const char* statistic : {"Convergence (TCAP): r(TE)=\t", "Both TCAP and Divergence (TDAP): r(XE)=\t",
+                                  "TDAP: r(XE.T)=\t", "and Rao entropy): r(RE)=\t", "Beta divergence: r(XE.TR)=\t"}) {
+        SCOPED_TRACE(statistic);
+        size_t end = 0;
+        const double value = NumberAfter(report, statistic, &end);
+        EXPECT_TRUE(value >= -1.0 && value <= 1.0) << value;
+        // The observed value is the first of the 999 iterations: P = k/999 with k from 1 to 999, printed
+        // with six significant digits.
+        const double k = NumberAfter(report.substr(end, 40), "\tP=\t") * 999.0;
+        EXPECT_TRUE(k >= 1.0 - 1e-3 && k <= 999.0 + 1e-3) << k;
+        EXPECT_NEAR(k, std::round(k), 1e-3);
+    }
+
+    const std::string ranking = box_.ReadFile("aviChRank_TDAP_TCAP.txt");
+    ExpectIn(ranking, {"\nTRAIT SUBSET OPTIMIZATION\n",
+                       "\nTrait ranking criterion (TRC): 1 (both trait-divergence and trait-convergence assembly patterns)\n",
+                       "\nCorrelation measure: matrix correlation (Mantel)\n",
+                       "\nFuzzy transformation: fuzzy (fuzzy belonging of OTUs to types)\n",
+                       "\nResemblance option between communities: 6 (Euclidean distance)\n"});
+    // Every subset once, ranked by its value; the best of each size heads the subsets of that size.
+    const size_t list = ranking.find("\nTrait subsets with maximum rank:\nTRC         \tSubset of traits\n");
+    ASSERT_NE(list, std::string::npos);
+    std::istringstream rows(ranking.substr(ranking.find("traits\n", list) + 7));
+    std::set<std::string> subsets;
+    std::map<int, double> best;
+    double previous = 2.0;
+    for (std::string line; std::getline(rows, line) && !line.empty();) {
+        std::istringstream row(line);
+        double value = 0.0;
+        row >> value;
+        std::string subset;
+        int size = 0;
+        for (std::string trait; row >> trait; size++) subset += trait + " ";
+        EXPECT_TRUE(value >= -1.0 && value <= previous) << line;
+        previous = value;
+        EXPECT_TRUE(subsets.insert(subset).second) << line;
+        if (!best.count(size)) best[size] = value;
+    }
+    EXPECT_EQ(subsets.size(), 15u);
+    ASSERT_EQ(best.size(), 4u);
+    for (int size = 1; size <= 4; size++)
+        EXPECT_NEAR(NumberAfter(ranking, "optimal subset with " + std::to_string(size) + " traits: \t"), best[size], 1e-6)
+            << size;
+    EXPECT_EQ(subsets.count("feedhab feedstrat breeding migratory "), 1u);
+    EXPECT_NEAR(best[4], NumberAfter(report, "Both TCAP and Divergence (TDAP): r(XE)=\t"), 1e-6);
+}
+
 // The walk-through of examples/README.md: its list of answers, replayed exactly as it stands, imports
 // aviurba with the counts and types the walk-through names, and ends the program without a refusal.
 TEST_F(ImportE2E, TheExamplesWalkThroughReplaysAsWritten) {
@@ -318,4 +422,82 @@ TEST_F(ImportE2E, TheExamplesWalkThroughReplaysAsWritten) {
     EXPECT_EQ((Ints{tcst, nch, ncsm, nenv, nSpp, optEnvVarType}), (Ints{40, 4, 51, 11, 40, 5}));
     EXPECT_EQ(Ints(chtype, chtype + 4), (Ints{2, 2, 2, 1}));
     EXPECT_EQ(Ints(envVarType, envVarType + 11), (Ints{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4}));
+}
+
+namespace {
+
+// Every file of the box with its bytes.
+std::map<std::string, std::string> Snapshot(const Sandbox& box) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : box.Files()) files[name] = box.ReadFile(name);
+    return files;
+}
+
+}  // namespace
+
+// Every road into a session's data that ends without data leaves the session's files as they were before N:
+// a raw file refused (the program ends) and the returns of the data dialog (4; "use" then 3; another session
+// that does not exist; a merge refused). A new session then leaves no file, so the next N asks nothing; an
+// existing one, replaced after y, keeps its formatted data file and its full track file byte for byte, and O
+// reopens it without asking for data.
+TEST(RawImport, AnImportThatEndsWithoutDataLeavesTheSessionsFilesAsTheyWere) {
+    // road, the answers after the session name (and y), the exit status
+    const std::tuple<std::string, std::string, int> roads[] = {
+        {"refused raw file", "1\nb.txt\n0\nw.txt\n0\n0\n" + kTraitAnswers, 1},  // "NA" in B: code 2
+        {"return", "4\nX\n", 0},
+        {"use another session, then return", "2\nother\n3\nX\n", 0},
+        {"another session that does not exist", "2\nnosuch\n4\nX\n", 0},
+        {"merge refused", "3\nother\nt\n4\nX\n", 0}};  // the traits of t are labelled otherwise
+    for (const bool existing : {false, true}) {
+        for (const auto& [road, answers, status] : roads) {
+            SCOPED_TRACE(std::string(existing ? "existing session, " : "new session, ") + road);
+            Sandbox box;
+            for (size_t k = 0; k < kRawFiles.size(); k += 2) box.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
+            box.WriteFile("b.txt", "1 2\n3 NA\n5 6\nta tb\n");
+            box.WriteFile("otherFormda.txt", FiveOtus(false));
+            box.WriteFile("tFormda.txt", Edit(FiveOtus(false), "tr1\ttr2", "tr1\ttrX"));
+            if (existing) {
+                box.WriteFile("s1Formda.txt", FiveOtus(true));
+                box.WriteFile("s1Trk.txt", kPlainTrack);
+            }
+            const auto before = Snapshot(box);
+            const Result r = box.Run(std::string("N\ns1\n") + (existing ? "y\n" : "") + answers);
+            EXPECT_EQ(r.status, status) << r.err;
+            EXPECT_EQ(Count(r.out, "Session s1 exists. Replace it? (y/n) "), existing ? 1 : 0);
+            EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", "s1")), 1);
+            EXPECT_EQ(Count(r.out, "SESSION MENU"), 0);
+            EXPECT_EQ(Count(r.err, "\"NA\" is not a number"), road == "refused raw file" ? 1 : 0) << r.err;
+            EXPECT_EQ(Count(r.out, "\nLabels for traits do not match (or their order).\n\n"), road == "merge refused" ? 1 : 0);
+            EXPECT_EQ(Snapshot(box), before);  // nothing written, nothing removed, no temporary file
+
+            // The next start: a new session is no session (no question); an existing one opens as it was.
+            const Result next = box.Run(existing ? "O\ns1\nC\nX\n" : "N\ns1\n4\nX\n");
+            EXPECT_EQ(next.status, 0) << next.err;
+            EXPECT_EQ(Count(next.out, "exists. Replace it?"), 0);
+            EXPECT_EQ(Count(next.out, Header("SESSION MENU", "s1")), existing ? 1 : 0);
+            EXPECT_EQ(Count(next.out, "DATA FOR SESSION"), existing ? 0 : 1);
+            EXPECT_EQ(Snapshot(box), before);
+        }
+    }
+}
+
+// Replacing an existing session (a full track file, five OTUs) with raw data that import: the new formatted
+// data file (3 OTUs, 2 traits, 2 communities) and the short track file take their places, and O opens it.
+TEST_F(ImportE2E, ReplacingAnExistingSessionWithAnImportThatSucceeds) {
+    for (size_t k = 0; k < kRawFiles.size(); k += 2) box_.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
+    box_.WriteFile("s1Formda.txt", FiveOtus(false));
+    box_.WriteFile("s1Trk.txt", kPlainTrack);
+    Result r = box_.Run("N\ns1\ny\n1\nb.txt\n0\nw.txt\n0\n0\n" + kTraitAnswers + kCommunityAnswers + "C\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.out, "Session s1 exists. Replace it? (y/n) "), 1);
+    EXPECT_EQ(box_.ReadFile("s1Trk.txt"), kShortTrack);
+    r = box_.Run("O\ns1\nC\nX\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Count(r.out, Header("SESSION MENU", "s1")), 1);
+    EXPECT_EQ(Count(r.out, "DATA FOR SESSION"), 0);
+    LoadFormda("s1Formda.txt");
+    ASSERT_EQ((Ints{tcst, nch, ncsm, nenv, nSpp}), (Ints{3, 2, 2, 0, 0}));
+    EXPECT_EQ(Get(csm_Float, 3, 2), (Floats{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Get(cadat, 3, 2, true), (Floats{1, 0, 2, 0, 3, 1}));  // communities as rows
+    EXPECT_EQ(GetRows(chLabel, 2), (Strings{"ta", "tb"}));
 }

@@ -330,11 +330,12 @@ TEST_F(PickSmall, UnreadableDataOfTheOtherSessionWriteNothing) {
     const Result r = box_.Run("N\nt8\n2\nbad\n2\n\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("\nEND OF FILE !!!\n"), std::string::npos);
-    EXPECT_EQ(box_.ReadFile("t8Trk.txt"), "");
+    EXPECT_FALSE(std::filesystem::exists(box_.Path("t8Trk.txt")));
     EXPECT_FALSE(std::filesystem::exists(box_.Path("t8Formda.txt")));
-    // The session still has no data: it asks for them again.
-    const Result again = box_.Run("O\nt8\n4\nX\n");
+    // No session was made: N takes the name again without asking to replace it, and asks for data.
+    const Result again = box_.Run("N\nt8\n4\nX\n");
     EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out.find("exists. Replace it?"), std::string::npos);
     EXPECT_NE(again.out.find(Header("DATA FOR SESSION", "t8")), std::string::npos);
 }
 
