@@ -333,7 +333,11 @@ TEST_F(ImportE2E, TheExamplesAnalysesReplayAsWritten) {
     // The command as it runs from examples/: the program that ./run, one folder up, builds.
     for (const char* command : {"    ../build-release/tarnex < answers.txt\n", "    ../build-release/tarnex < analyses.txt\n"})
         EXPECT_EQ(Count(readme, command), 1) << command;
-    EXPECT_EQ(readme.find("`tarnex <"), std::string::npos);  // no bare name that the PATH would have to find
+    // No bare name that the PATH would have to find, in either survey's walk-through.
+    EXPECT_EQ(readme.find("`tarnex <"), std::string::npos);
+    const std::string mafragh = Slurp(examples + "/mafragh_README.md");
+    EXPECT_EQ(mafragh.find("`tarnex <"), std::string::npos);
+    EXPECT_EQ(Count(mafragh, "    ../build-release/tarnex < answers.txt\n"), 1);
     EXPECT_NE(Slurp(examples + "/../run").find("\"$here/build-release/tarnex\""), std::string::npos);
     const std::string import = FencedAfter(readme, "Answers, one per line"),
                       analyses = FencedAfter(readme, "Answers of the analyses, one per line");
