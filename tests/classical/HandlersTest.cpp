@@ -69,6 +69,23 @@ TEST_F(HandlersTest, DynamicsMenuShowsOnlyWhatItsResultsAllow) {
     EXPECT_EQ(Entries(), 7);  // the console, its answers, the data, s1Hie.txt and the three results: no file written
 }
 
+// The profile of the dynamics menu offers a series by its flag only while the series' file can be read:
+// with the complexity stored and the velocity and correlation files gone, velocity (12) is refused by
+// the dialog and diversity (9) drawn, log-transformed, over e1. The flags stay as they were.
+TEST_F(HandlersTest, DynamicsProfileOffersOnlyTheSeriesStored) {
+    std::strcpy(whichComplexity, "s1Complexity.txt");
+    std::strcpy(whichVelocity, "s1Velocity.txt");
+    std::strcpy(whichRoVelComplex, "s1RoVelComplex.txt");
+    Write("s1Complexity.txt", "1 2 3 4\n1 2 3 4\n0 0 0 0\n");
+    hasComplexity = hasVelocity = hasRoVelComplex = 1;
+    EXPECT_TRUE(Run("P\n12\n9\n3\n1\n1\ne1\nC\n", IFDynamics));
+    EXPECT_EQ((Ints{roFrom, sqRoOpt, hasComplexity, hasVelocity, hasRoVelComplex}), (Ints{9, 3, 1, 1, 1}));
+    const std::string said = Out();
+    EXPECT_NE(said.find("   11  structural complexity\nType option no.: "), std::string::npos);
+    for (const char* gone : {"   12  velocity", "   13  correlation"}) EXPECT_EQ(said.find(gone), std::string::npos) << gone;
+    EXPECT_EQ(Count(Err(), "\nIncorrect input = 12. Reenter.\n"), 1);
+}
+
 // Refusals change nothing: types while the fuzzy adjustment is pairwise (the bell), the hierarchical
 // resemblance of communities (which rebuilds the hierarchy from them) without trait codes.
 TEST_F(HandlersTest, RefusedResemblancesChangeNothing) {
