@@ -544,9 +544,9 @@ bool SettingsRnd() {
         if (all) {
             for (int t = 0; t < nch; t++) whatRndCh[t] = 1;
         } else {
-            // The traits in the order the test follows: the hierarchy's check makes an order that
-            // is no permutation of the traits their own (without trait codes no test runs, and
-            // each position keeps to its own trait).
+            // The traits in the order the test follows: the hierarchy's own check turns an order
+            // that is no permutation of the traits into theirs. Without trait codes no test runs;
+            // the traits are then listed as they stand.
             const bool ordered = hier::CanBuild();
             std::fprintf(Out(), "\nSelect traits:\n(enter 0 for exclusion or 1 for inclusion)\n");
             for (int t = 0; t < nch; t++) std::fprintf(Out(), "%-2s ", chLabel[ordered ? nchor[t] - 1 : t]);

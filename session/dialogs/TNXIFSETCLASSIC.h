@@ -64,8 +64,8 @@ void SettingsVectorTransf(int* option, const char* rows, const char* columns);
 void SettingsEnvCluster();
 // The ranking criterion of the environmental variables into optEnvStruct: only the criteria
 // shown are accepted (2 with stored community resemblances whose file can be read, 3 with two
-// groups or more, 4 with the community scores file); any other is asked again. Criterion 2 also asks the resemblance
-// type into reseTypeERank.
+// groups or more, 4 with the community scores file); any other is asked again. Criterion 2 also
+// asks the resemblance type into reseTypeERank.
 void SettingsEnvRank();
 // The level of an environmental profile: *levels holds the number of levels (at least 1) and
 // receives the level chosen, 1 .. *levels.
