@@ -205,17 +205,12 @@ void RunRandomization(int kind) {
     IFRandomization();
 }
 
-// A flag that is on only while its file can be read: a session file that is gone is not
-// offered. The flag comes back when the guard ends.
+// A flag that is on only while its file can be read (StoredResult): a session file that is gone
+// is not offered to the dialog the guard surrounds. The flag comes back when the guard ends.
 class FlagWhileReadable {
 public:
     FlagWhileReadable(int& flag, const char* name) : flag_(flag), former_(flag) {
-        const std::string path = std::string(volumeName) + name;
-        FILE* f = flag == 1 ? std::fopen(path.c_str(), "r") : nullptr;
-        if (f)
-            std::fclose(f);
-        else
-            flag_ = 0;
+        if (!StoredResult(flag, name)) flag_ = 0;
     }
     ~FlagWhileReadable() { flag_ = former_; }
     FlagWhileReadable(const FlagWhileReadable&) = delete;
@@ -225,6 +220,25 @@ private:
     int& flag_;
     int former_;
 };
+
+// True when the stored result `what` can be read from its file `name`; otherwise one line says so
+// (with the bell) and the handler returns before it has changed anything.
+bool Readable(const char* name, const char* what) {
+    if (StoredFileReadable(name)) return true;
+    Refuse(FormatText("\nThis session holds no readable %s.\n", what).c_str());
+    return false;
+}
+
+const char kTypesTable[] = "table of types";
+
+// The stored community resemblances of `type` (1 nominal, 2 partial, 3 probabilities), as Readable.
+bool ResemblancesReadable(int type) {
+    switch (type) {
+        case 2: return Readable(whichPRese, "partial resemblances");
+        case 3: return Readable(whichProbN, "probabilities of the community resemblances");
+        default: return Readable(whichNRese, "community resemblances");
+    }
+}
 
 // The resemblance of the types of level whichLevelCst.
 void TypeResemblance() {
@@ -272,18 +286,18 @@ std::vector<double> ReadLevelValues(const char* name, int most) {
     return v;
 }
 
-// True when the session holds the file that profile source `source` reads.
+// True when the session holds the file that profile source `source` reads, readable.
 bool ProfileSourceStored(int source) {
     switch (source) {
-        case 1: return hasRo == 1;
-        case 2: return hasProbRo == 1;
+        case 1: return StoredResult(hasRo, whichRo);
+        case 2: return StoredResult(hasProbRo, whichProbRo);
         case 3:
-        case 6: return hasNRese == 1;
+        case 6: return StoredResult(hasNRese, whichNRese);
         case 4:
-        case 7: return hasPRese == 1;
+        case 7: return StoredResult(hasPRese, whichPRese);
         case 5:
-        case 8: return hasProbN == 1;
-        case 10: return hasEnvRank == 1;
+        case 8: return StoredResult(hasProbN, whichProbN);
+        case 10: return StoredResult(hasEnvRank, whichEnvRank);
         default: return false;
     }
 }
@@ -377,10 +391,14 @@ int StoredGroups(const int* counts, int k) { return counts && k >= 0 && k < kMax
 
 void IFDynamics() {
     for (;;) {
-        const bool hierarchy = hasHier == 1;
-        const bool velocity = hasNRese == 1 && nenv > 0;
-        const bool correlation = hasComplexity == 1 && hasVelocity == 1;
-        const bool profile = hasComplexity == 1 || hasVelocity == 1;
+        // Each line only while the files its analysis reads can be read: the table of types,
+        // the community resemblances, the complexity and velocity files.
+        const bool hierarchy = StoredResult(hasHier, whichHier);
+        const bool velocity = StoredResult(hasNRese, whichNRese) && nenv > 0;
+        const bool complexity = StoredResult(hasComplexity, whichComplexity);
+        const bool change = StoredResult(hasVelocity, whichVelocity);
+        const bool correlation = complexity && change;
+        const bool profile = complexity || change;
         Menu("ANALYSIS OF COMMUNITY DYNAMICS");
         std::fprintf(Out(), "Options:\n");
         if (hierarchy) std::fprintf(Out(), "   J  diversity and complexity\n");
@@ -405,7 +423,12 @@ void IFDynamics() {
                 if (correlation) IFComplexityVelocity();
                 break;
             case 'P':
-                if (profile) IFProfileDynamics();
+                if (profile) {
+                    // The profile offers a series by its flag: one whose file is gone is not offered.
+                    const FlagWhileReadable c(hasComplexity, whichComplexity), v(hasVelocity, whichVelocity),
+                        r(hasRoVelComplex, whichRoVelComplex), p(hasRoVelComplexPROB, whichRoVelComplex);
+                    IFProfileDynamics();
+                }
                 break;
             case 'M':
                 if (hierarchy) Markov();
@@ -420,11 +443,8 @@ void IFDynamics() {
 }
 
 void IFResemblance() {
-    // The hierarchy of the types is built from the trait codes: without them nothing is computed.
-    if (!TraitCodesAvailable()) {
-        WaitUnlessMacro();
-        return;
-    }
+    // Every resemblance starts from the table of types.
+    if (!Readable(whichHier, kTypesTable)) return;
     Menu("RESEMBLANCE SETTINGS");
     const int formerObject = whichObj;
     SettingWhichObj("Resemblance");
@@ -432,6 +452,13 @@ void IFResemblance() {
         std::fprintf(Out(), "\n\nResemblance of PFTs not available when fuzzy adjustment is pairwise\n");
         Bell();
         whichObj = formerObject;
+        return;
+    }
+    // Only the hierarchical resemblance of communities rebuilds the hierarchy from the trait
+    // codes; the others read the table of types alone, whatever the traits' values.
+    if (whichObj == 'r' && isHierarchical == 1 && !TraitCodesAvailable()) {
+        whichObj = formerObject;
+        WaitUnlessMacro();
         return;
     }
     SessionFileName(whichPrinda, prindaExt);
@@ -454,6 +481,8 @@ void IFResemblance() {
         std::fprintf(Out(), "Option available only under monothetic pooling criterion of types.");
         return;
     }
+    // The randomisation rebuilds the random data sets from the trait codes.
+    if (!TraitCodesAvailable()) return;
     RunRandomization(1);
 }
 
@@ -462,6 +491,9 @@ void IFOrdination() {
     Menu("ORDINATION SETTINGS");
     SettingsVegOrdination(&reseTypeOrd);
     SettingsOrdOutput("PFTs");
+    if (!ResemblancesReadable(reseTypeOrd)) return;
+    // The correlations with the types read the table of types.
+    if (fuzzy != 2 && printOrdCorrelations == 'y' && !Readable(whichHier, kTypesTable)) return;
     // The congruence of the former axes with the environment no longer holds.
     if (cohe == 2) {
         std::snprintf(whichRo, sizeof whichRo, "NULL");
@@ -489,6 +521,7 @@ void IFCluster() {
         WaitUnlessMacro();
         return;
     }
+    if (types ? !Readable(whichCstRese, "resemblance of PFTs") : !ResemblancesReadable(reseTypeClus)) return;
     if (types) {
         // A level loaded for the types is stored where the clustering reads it.
         const int level = std::max(1, whichLevelCst);
@@ -522,6 +555,15 @@ void IFCluster() {
 void IFEvaluation() {
     SessionFileName(whichPrinda, prindaExt);
     SettingsEvaluation();
+    // What the function chosen reads: the ordination scores (2, 5), the table of types (6), or
+    // the stored community resemblances of the type chosen.
+    if (cohe == 2 || cohe == 5) {
+        if (!Readable(whichScores, "ordination scores")) return;
+    } else if (cohe == 6) {
+        if (!Readable(whichHier, kTypesTable)) return;
+    } else if (!ResemblancesReadable(reseTypeEv)) {
+        return;
+    }
     if (cohe != 2 && cohe != 5) hasProbRo = 0;
     // The evaluation names the values file when it writes it; a run that writes none leaves the
     // session's former values (or, for an undefined value, none).
@@ -577,6 +619,8 @@ void IFScatter() {
             Refuse("\nThis session holds no scores to plot.\n");
             return;
         }
+    } else if (!Readable(whichEnvScores, "environmental scores")) {
+        return;
     }
     SettingsScatter();
     ScatterScores s;
@@ -613,8 +657,9 @@ void IFScatter() {
 }
 
 void IFHistogram() {
-    SettingsHistogram();
     SessionFileName(whichRnd, rndExt);
+    if (!Readable(whichRnd, "null distributions")) return;
+    SettingsHistogram();
     const int level = std::max(whichLevelHist, 1);
     int record = level - 1;
     if (ndFrom == 3) {
@@ -659,6 +704,7 @@ void IFStructTable() {
 }
 
 void IFConcentrationAn() {
+    if (!Readable(whichHier, kTypesTable)) return;
     SessionFileName(whichPrinda, prindaExt);
     PendingName name(whichAOCScor, aocExt);
     SettingsTable();
@@ -677,6 +723,8 @@ void IFConcentrationAn() {
 }
 
 void ExportData(int format, int level) {
+    if ((format == 1 || format == 2) && !Readable(whichHier, kTypesTable)) return;
+    if (format == 4 && !Readable(whichNRese, "community resemblances")) return;
     switch (format) {
         case 1:
             PrintOrbaldFormat(level);
@@ -705,6 +753,8 @@ void IFExportData() {
         std::fprintf(Out(), "\n\n\bFuzzy adjustment is not global. Exporting data is not possible.\n");
         return;
     }
+    // Both formats the dialog offers export a level of the table of types.
+    if (!Readable(whichHier, kTypesTable)) return;
     int format = 0, level = 1;
     SettingsExportData(&format);
     SettingWhichLevel(&level);
@@ -732,6 +782,7 @@ void IFEnvRese() {
 }
 
 void IFEnvOrdination() {
+    if (!Readable(whichEnvRese, "environmental resemblance")) return;
     SessionFileName(whichEnvPrinda, ePrindaExt);
     PendingName name(whichEnvScores, eScoresExt);
     {
@@ -747,6 +798,7 @@ void IFEnvOrdination() {
 }
 
 void IFEnvCluster() {
+    if (!Readable(whichEnvRese, "environmental resemblance")) return;
     SessionFileName(whichEnvPrinda, ePrindaExt);
     {
         ResemblanceCube cube(1, ncsm);
@@ -760,6 +812,9 @@ void IFEnvCluster() {
 void IFEnvRank() {
     PendingName name(whichEnvRank, eRankExt);
     SettingsEnvRank();
+    // Criterion 2 reads the stored community resemblances of the type chosen, 4 the scores.
+    if (optEnvStruct == 2 && !ResemblancesReadable(reseTypeERank)) return;
+    if (optEnvStruct == 4 && !Readable(whichScores, "ordination scores")) return;
     printOrdScores = 'y';
     {
         // Criterion 2 ranks against the stored resemblances, criterion 4 against the axes.

@@ -15,6 +15,7 @@
 #include "session/model/TNXGLOB.h"
 #include "session/model/TNXHIEFILE.h"
 #include "traits/TNXHIER.h"
+#include "traits/TNXHIERInternal.h"
 #include "traits/TNXHIERPRINT.h"
 #include "traits/TNXWHOLE.h"
 
@@ -73,7 +74,9 @@ std::vector<int> GroupOrder(int n, const int* groups, int count) {
 
 void StructTable() {
     const int L = whichLevelGrCST;
-    if (!TraitCodesAvailable() || L < 1 || L > nch || !groupRel || !groupCst) return;
+    // The hierarchy's own check: trait codes, and an order of the traits that is a permutation of
+    // them (the traits' own otherwise), which the reordering below follows.
+    if (L < 1 || L > nch || !groupRel || !groupCst || !hier::CanBuild()) return;
     Reorder(nch, tcst, nchor, onsta, csm, chtype, chrange, weight);
     std::vector<int> nTypes(L, 0);
     nTypes[0] = tcst;

@@ -82,7 +82,20 @@ void ReloadIfChanged() {
     if (dirtyOrig == 1) LoadSessionData();
 }
 
-bool ResemblancesUsable() { return hasNRese == 1 && rese_opt != 3 && rese_opt != 4; }
+// The stored community resemblances, readable and of a kind the analyses can use (cross
+// products cannot be).
+bool ResemblancesUsable() { return StoredResult(hasNRese, whichNRese) && rese_opt != 3 && rese_opt != 4; }
+
+// The table of types that the analyses of the hierarchy read ("Hie.txt"), readable.
+bool TypesTableStored() { return StoredResult(hasHier, whichHier); }
+
+// The null distributions of the last randomisation, which the session file name alone gives.
+bool DistributionsStored() {
+    if (doDistrib <= 0) return false;
+    char name[kFileNameSize];
+    SessionFileName(name, rndExt);
+    return StoredFileReadable(name);
+}
 
 void CommunityStructuresMenu() {
     for (;;) {
@@ -123,13 +136,13 @@ void EnvironmentalStructuresMenu() {
         Menu("ANALYSIS OF ENVIRONMENTAL STRUCTURES");
         std::fprintf(out, "Options:\n");
         std::fprintf(out, "   R  resemblance of communities\n");
-        if (nenv >= 2) {
-            std::fprintf(out, "   K  ranking variables \n");
-            if (hasEnvRese == 1) std::fprintf(out, "   O  ordination \n");
-        }
-        if (hasEnvRese == 1) std::fprintf(out, "   U  cluster \n");
-        if (hasEnvScores == 1) std::fprintf(out, "   S  draw scattergram \n");
-        if (hasEnvRank == 1) std::fprintf(out, "   P  draw profile \n");
+        // A line for each letter the dispatch would take: its results stored and readable.
+        const auto offered = [](int letter) { return EnvironmentalStructuresHandler(letter) != nullptr; };
+        if (offered('K')) std::fprintf(out, "   K  ranking variables \n");
+        if (offered('O')) std::fprintf(out, "   O  ordination \n");
+        if (offered('U')) std::fprintf(out, "   U  cluster \n");
+        if (offered('S')) std::fprintf(out, "   S  draw scattergram \n");
+        if (offered('P')) std::fprintf(out, "   P  draw profile \n");
         std::fprintf(out, "   G  specify community group partition\n");
         std::fprintf(out, "   C  return to session menu \n");
         std::fprintf(out, "Type option: ");
@@ -191,42 +204,47 @@ void ReadNewSessionName() {
 }  // namespace
 
 MenuHandler CommunityStructuresHandler(int letter) {
+    // A letter whose analysis reads a stored result is taken only while its file can be read.
     switch (Upper(letter)) {
         case 'H': return IFHierarchicalAccum;
         case 'K': return IFChOrderSearch;
-        case 'J': return IFComplexity;
+        case 'J': return TypesTableStored() ? IFComplexity : nullptr;
         case 'Z': return IFDynamics;
         case 'G': return IFGroupMembership;
         case 'M': return hasHier == 1 ? IFGroupCstMembershipNEW : nullptr;
-        case 'R': return hasHier == 1 ? IFResemblance : nullptr;
+        case 'R': return TypesTableStored() ? IFResemblance : nullptr;
         case 'D': return ResemblancesUsable() ? IFRandomization : nullptr;
         case 'O': return ResemblancesUsable() ? IFOrdination : nullptr;
         case 'E':
-            if ((ResemblancesUsable() && (nch > 1 || nenv > 0)) ||
-                (hasHier == 1 && part != 2 && fuzzy != 2))
+            if ((ResemblancesUsable() && (nch > 1 || nenv > 0)) || (TypesTableStored() && part != 2 && fuzzy != 2))
                 return IFEvaluation;
             return nullptr;
         case 'U':
-            return (ResemblancesUsable() || (hasCstRese == 1 && reseCstOpt != 3 && reseCstOpt != 4))
+            return (ResemblancesUsable() ||
+                    (StoredResult(hasCstRese, whichCstRese) && reseCstOpt != 3 && reseCstOpt != 4))
                        ? IFCluster : nullptr;
         case 'P': return ResemblancesUsable() ? IFProfile : nullptr;
-        case 'S': return (hasScores == 1 || hasAOCScor == 1) ? IFScatter : nullptr;
-        case 'F': return doDistrib > 0 ? IFHistogram : nullptr;
+        case 'S':
+            return (StoredResult(hasScores, whichScores) || StoredResult(hasAOCScor, whichAOCScor)) ? IFScatter
+                                                                                                  : nullptr;
+        case 'F': return DistributionsStored() ? IFHistogram : nullptr;
+        // The structured table rebuilds the hierarchy from the trait codes: no stored file.
         case 'T': return hasHier == 1 ? IFStructTable : nullptr;
-        case 'N': return hasHier == 1 ? IFConcentrationAn : nullptr;
-        case 'X': return hasHier == 1 ? IFExportData : nullptr;
+        case 'N': return TypesTableStored() ? IFConcentrationAn : nullptr;
+        case 'X': return TypesTableStored() ? IFExportData : nullptr;
         default: return nullptr;
     }
 }
 
 MenuHandler EnvironmentalStructuresHandler(int letter) {
+    const bool resemblance = StoredResult(hasEnvRese, whichEnvRese);
     switch (Upper(letter)) {
         case 'R': return IFEnvRese;
         case 'K': return nenv >= 2 ? IFEnvRank : nullptr;
-        case 'O': return (nenv >= 2 && hasEnvRese == 1) ? IFEnvOrdination : nullptr;
-        case 'U': return hasEnvRese == 1 ? IFEnvCluster : nullptr;
-        case 'S': return hasEnvScores == 1 ? IFScatter : nullptr;
-        case 'P': return hasEnvRank == 1 ? IFProfile : nullptr;
+        case 'O': return (nenv >= 2 && resemblance) ? IFEnvOrdination : nullptr;
+        case 'U': return resemblance ? IFEnvCluster : nullptr;
+        case 'S': return StoredResult(hasEnvScores, whichEnvScores) ? IFScatter : nullptr;
+        case 'P': return StoredResult(hasEnvRank, whichEnvRank) ? IFProfile : nullptr;
         case 'G': return IFGroupMembership;
         default: return nullptr;
     }

@@ -15,6 +15,8 @@
 #include "session/dialogs/TNXPART.h"
 #include "session/model/TNXGLOB.h"
 #include "session/model/TNXMenu.h"
+#include "session/model/TNXTRACK.h"
+#include "traits/TNXHIERInternal.h"
 
 int whichLevelRel = 1;
 int printOrdScores = 'n';
@@ -142,13 +144,23 @@ int SettingWhichObj(const char* what) {
     return whichObj;
 }
 
+bool ResemblancesStored(int type) {
+    switch (type) {
+        case 1: return StoredResult(hasNRese, whichNRese);
+        case 2: return StoredResult(hasPRese, whichPRese);
+        case 3: return StoredResult(hasProbN, whichProbN);
+        default: return false;
+    }
+}
+
 int SettingsVegOrdination(int* option) {
     std::fprintf(Out(), "Resemblance function available: option %d ", rese_opt);
     if (hasProbN == 1) std::fprintf(Out(), "and its probabilities\n");
     // Partial resemblances exist only for a crisp, monothetic, hierarchical analysis of 2 or more
-    // traits; the probabilities only when they were computed between adjacent units too.
-    const bool partial = fuzzy == 0 && poolCSTopt == 1 && isHierarchical == 1 && nch >= 2;
-    const bool probabilities = hasProbN == 1 && adjacentRelOpt == 1;
+    // traits; the probabilities only when they were computed between adjacent units too. Either
+    // is offered only while its file can be read: the analysis chosen reads it.
+    const bool partial = fuzzy == 0 && poolCSTopt == 1 && isHierarchical == 1 && nch >= 2 && ResemblancesStored(2);
+    const bool probabilities = hasProbN == 1 && adjacentRelOpt == 1 && ResemblancesStored(3);
     if (!partial && !probabilities) {
         std::fprintf(Out(), "\nNominal resemblances will be used.");
         *option = 1;
@@ -179,19 +191,6 @@ void SettingsOrdOutput(const char* descriptorWord) {
         printOrdCorrelations = ReadCharIn("y n");
     }
 }
-
-namespace {
-
-// True when the session's file `name` can be read: a flag whose file is gone offers nothing.
-bool Readable(const char* name) {
-    const std::string path = std::string(volumeName) + name;
-    FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
-
-}  // namespace
 
 void SettingsEnvRese() {
     const bool quantitative =
@@ -229,9 +228,9 @@ void SettingsEnvCluster() {
 
 void SettingsEnvRank() {
     Menu("RANKING OF ENVIRONMENTAL VARIABLES");
-    const bool resemblances = hasNRese == 1;
+    const bool resemblances = ResemblancesStored(1);
     const bool groups = nGroups >= 2;
-    const bool scores = hasScores == 1 && Readable(whichScores);
+    const bool scores = StoredResult(hasScores, whichScores);
     for (;;) {
         std::fprintf(Out(), "Environmental variables ranking criterion: \n");
         std::fprintf(Out(), "   1  structural redundancy\n");
@@ -465,15 +464,26 @@ int SelectGroups() {
 
 void SettingsEvaluation() {
     Menu("EVALUATION SETTINGS");
+    // Functions 1, 3, 4 and 7 evaluate the stored community resemblances: without them (or with a
+    // file that is gone) they are neither shown nor accepted.
+    const bool resemblances = ResemblancesStored(1);
+    const MenuOption functions[] = {
+        {1, "   1  congruence of community resemblance/environmental resemblance\n"},
+        {2, "   2  congruence of community ordination axes/environmental resemblance\n"},
+        {3, "   3  divergence of community groups\n"},
+        {4, "   4  trait redundancy in community data structure\n"},
+        {5, "   5  correlation of community ordination axes/environmental variables\n"},
+        {6, "   6  sharpness of information structure\n"},
+        {7, "   7  group homogeneity\n"}};
+    auto readsResemblances = [](int f) { return f == 1 || f == 3 || f == 4 || f == 7; };
     for (;;) {
         std::fprintf(Out(), "Structure evaluation function option:\n");
-        cohe = AskOption({{1, "   1  congruence of community resemblance/environmental resemblance\n"},
-                          {2, "   2  congruence of community ordination axes/environmental resemblance\n"},
-                          {3, "   3  divergence of community groups\n"},
-                          {4, "   4  trait redundancy in community data structure\n"},
-                          {5, "   5  correlation of community ordination axes/environmental variables\n"},
-                          {6, "   6  sharpness of information structure\n"},
-                          {7, "   7  group homogeneity\n"}});
+        for (const MenuOption& o : functions)
+            if (resemblances || !readsResemblances(o.number)) std::fprintf(Out(), "%s", o.text);
+        std::fprintf(Out(), "Type option no.: ");
+        cohe = static_cast<int>(ReadNumberIn("%d\n", "1 2 3 4 5 6 7"));
+        // A function that was not shown has nothing to evaluate: the question again.
+        if (readsResemblances(cohe) && !resemblances) continue;
         // Divergence compares two groups at least; homogeneity needs one group.
         if (cohe == 3 && nGroups < 2) continue;
         if (cohe == 7 && nGroups < 1) continue;
@@ -534,8 +544,12 @@ bool SettingsRnd() {
         if (all) {
             for (int t = 0; t < nch; t++) whatRndCh[t] = 1;
         } else {
+            // The traits in the order the test follows: the hierarchy's own check turns an order
+            // that is no permutation of the traits into theirs. Without trait codes no test runs;
+            // the traits are then listed as they stand.
+            const bool ordered = hier::CanBuild();
             std::fprintf(Out(), "\nSelect traits:\n(enter 0 for exclusion or 1 for inclusion)\n");
-            for (int t = 0; t < nch; t++) std::fprintf(Out(), "%-2s ", chLabel[nchor[t] - 1]);
+            for (int t = 0; t < nch; t++) std::fprintf(Out(), "%-2s ", chLabel[ordered ? nchor[t] - 1 : t]);
             std::fprintf(Out(), "\n");
             for (int t = 0; t < nch; t++) whatRndCh[t] = static_cast<int>(ReadNumberIn("%-3d", "0 1"));
             EchoNewline();

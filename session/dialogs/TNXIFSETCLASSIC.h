@@ -43,8 +43,13 @@ int AskOption(const std::vector<MenuOption>& options);
 void SettingsTable();
 // "<what> of communities(R) or PFTs(C)? "; sets whichObj to 'r' or 'c' and returns it.
 int SettingWhichObj(const char* what);
+// True when the session holds the stored community resemblances of `type` (1 nominal, 2 partial,
+// 3 probabilities of the nominal ones): their flag is on and their file can be read.
+bool ResemblancesStored(int type);
 // Which stored community resemblances to use: 1 nominal, 2 partial, 3 probabilities of the
-// nominal ones (only those that exist are offered). Stores and returns it.
+// nominal ones (only those that exist are offered: partial ones of a crisp, monothetic,
+// hierarchical analysis of 2 traits or more, probabilities between adjacent units, each with its
+// file readable). Stores and returns it.
 int SettingsVegOrdination(int* option);
 // The printout questions of an ordination.
 void SettingsOrdOutput(const char* descriptorWord);
@@ -58,9 +63,9 @@ void SettingsVectorTransf(int* option, const char* rows, const char* columns);
 // The clustering method of the environmental resemblance (1-4) into clusMeth.
 void SettingsEnvCluster();
 // The ranking criterion of the environmental variables into optEnvStruct: only the criteria
-// shown are accepted (2 with stored community resemblances, 3 with two groups or more, 4 with
-// the community scores file); any other is asked again. Criterion 2 also asks the resemblance
-// type into reseTypeERank.
+// shown are accepted (2 with stored community resemblances whose file can be read, 3 with two
+// groups or more, 4 with the community scores file); any other is asked again. Criterion 2 also
+// asks the resemblance type into reseTypeERank.
 void SettingsEnvRank();
 // The level of an environmental profile: *levels holds the number of levels (at least 1) and
 // receives the level chosen, 1 .. *levels.
@@ -79,6 +84,10 @@ void SettingsScatter();
 // The groups of the current community partition used in computations (relSelect); returns
 // the number chosen (at least 1 when the partition has groups).
 int SelectGroups();
+// The structure evaluation function into cohe: functions 1, 3, 4 and 7, which read the stored
+// community resemblances, are shown and accepted only while the session holds them
+// (ResemblancesStored(1)); 3 needs two groups, 7 one. A function not accepted is asked again.
+// Then the group method and groups (3, 7), and the level and resemblance type (1, 3, 4, 7).
 void SettingsEvaluation();
 // Per level the number of ordination axes (0..rank[level]) into dims[level].
 void SettingsCoherence(int* rank, int* dims);

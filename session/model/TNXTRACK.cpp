@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
@@ -26,6 +27,17 @@ void WriteIntRow(FILE* f, const int* v, int n) {
 }
 
 }  // namespace
+
+bool StoredFileReadable(const char* name) {
+    if (!name || name[0] == '\0' || std::strcmp(name, "NULL") == 0) return false;
+    const std::string path = std::string(volumeName) + name;
+    FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+bool StoredResult(int flag, const char* name) { return flag == 1 && StoredFileReadable(name); }
 
 int OtuPartitionSize(int k) {
     if (!whichLevelGrCstP || !rcst || k < 0 || k >= kMaxPartitions) return 0;

@@ -27,6 +27,15 @@ int WriteTrack(char full);
 // options as they are. Returns 1.
 int ReadTrack();
 
+// True when the session file `name` (after volumeName) can be opened for reading. "NULL" and the
+// empty name, which stand for a result the session does not hold, never can.
+bool StoredFileReadable(const char* name);
+
+// True when a result flag of the track file is on and its file can be read: a flag is set as the
+// analyses write their files, but the file may be gone, never written, or named by another run.
+// Whatever reads a stored result offers it, and reads it, only then.
+bool StoredResult(int flag, const char* name);
+
 // Number of members of stored OTU partition k in the track file: the entry of rcst for the
 // partition's level, kept within the OTU count; 0 when the level is not a level of the data.
 int OtuPartitionSize(int k);

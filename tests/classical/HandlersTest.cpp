@@ -3,6 +3,8 @@
 // after a resemblance of the hierarchy, the exported level, the profile's sources and the files read.
 #include "classical/TNXIFCLASSIC.h"
 #include "OrdinationFixture.h"
+#include "session/TNXIF.h"
+#include "session/model/TNXTRACK.h"
 #include "session/dialogs/TNXPART.h"
 #include "traits/TNXHIER.h"
 #include "traits/TNXHIERRESE.h"
@@ -52,6 +54,10 @@ TEST_F(HandlersTest, DynamicsMenuShowsOnlyWhatItsResultsAllow) {
     } cases[] = {{1, 0, 2, 0, 0, "V\nR\nP\nC\n", J + MI}, {0, 0, 2, 0, 0, "J\nM\nI\nC\n", ""},
                  {0, 1, 2, 0, 0, "R\nP\nC\n", V},      {0, 1, 0, 0, 0, "V\nC\n", ""},
                  {0, 0, 2, 1, 0, "V\nR\nC\n", P},      {0, 0, 2, 1, 1, "J\nC\n", R + P}};
+    // The results the flags stand for, in their files.
+    std::strcpy(whichComplexity, "s1Complexity.txt");
+    std::strcpy(whichVelocity, "s1Velocity.txt");
+    for (const char* stored : {"s1NRe.txt", "s1Complexity.txt", "s1Velocity.txt"}) Write(stored, "0\n");
     for (const auto& c : cases) {
         std::tie(hasHier, hasNRese, nenv, hasComplexity, hasVelocity) =
             std::tie(c.hier, c.nrese, c.variables, c.complexity, c.velocity);
@@ -60,11 +66,28 @@ TEST_F(HandlersTest, DynamicsMenuShowsOnlyWhatItsResultsAllow) {
         EXPECT_EQ(Out().substr(before.size()), Repeat(head + c.lines + C, Count(c.answers, "\n")));
     }
     nenv = 2;
-    EXPECT_EQ(Entries(), 4);  // the console, its answers, the data and s1Hie.txt: no file written
+    EXPECT_EQ(Entries(), 7);  // the console, its answers, the data, s1Hie.txt and the three results: no file written
 }
 
-// Refusals change nothing: types while the fuzzy adjustment is pairwise (the bell), a session without
-// trait codes.
+// The profile of the dynamics menu offers a series by its flag only while the series' file can be read:
+// with the complexity stored and the velocity and correlation files gone, velocity (12) is refused by
+// the dialog and diversity (9) drawn, log-transformed, over e1. The flags stay as they were.
+TEST_F(HandlersTest, DynamicsProfileOffersOnlyTheSeriesStored) {
+    std::strcpy(whichComplexity, "s1Complexity.txt");
+    std::strcpy(whichVelocity, "s1Velocity.txt");
+    std::strcpy(whichRoVelComplex, "s1RoVelComplex.txt");
+    Write("s1Complexity.txt", "1 2 3 4\n1 2 3 4\n0 0 0 0\n");
+    hasComplexity = hasVelocity = hasRoVelComplex = 1;
+    EXPECT_TRUE(Run("P\n12\n9\n3\n1\n1\ne1\nC\n", IFDynamics));
+    EXPECT_EQ((Ints{roFrom, sqRoOpt, hasComplexity, hasVelocity, hasRoVelComplex}), (Ints{9, 3, 1, 1, 1}));
+    const std::string said = Out();
+    EXPECT_NE(said.find("   11  structural complexity\nType option no.: "), std::string::npos);
+    for (const char* gone : {"   12  velocity", "   13  correlation"}) EXPECT_EQ(said.find(gone), std::string::npos) << gone;
+    EXPECT_EQ(Count(Err(), "\nIncorrect input = 12. Reenter.\n"), 1);
+}
+
+// Refusals change nothing: types while the fuzzy adjustment is pairwise (the bell), the hierarchical
+// resemblance of communities (which rebuilds the hierarchy from them) without trait codes.
 TEST_F(HandlersTest, RefusedResemblancesChangeNothing) {
     fuzzy = 2, whichObj = 'r';
     const Ints flags = ResultFlags();
@@ -76,10 +99,176 @@ TEST_F(HandlersTest, RefusedResemblancesChangeNothing) {
     EXPECT_EQ(Out(), Header("RESEMBLANCE SETTINGS", "s1") + "Resemblance of communities(R) or PFTs(C)? " +
                          "\n\nResemblance of PFTs not available when fuzzy adjustment is pairwise\n");
     free2D(csm, tcst), csm = nullptr;
-    fuzzy = 0;
-    EXPECT_TRUE(Run("", IFResemblance));
+    fuzzy = 0, isHierarchical = 1;
+    EXPECT_TRUE(Run("r\n", IFResemblance));
     EXPECT_EQ((std::make_tuple(ResultFlags(), ResultNames(), Entries(), whichObj)),
               (std::make_tuple(flags, names, files, static_cast<int>('r'))));
+}
+
+// Traits that are not whole numbers give no trait codes, yet the table of types is all that the
+// resemblance of communities outside a hierarchy and that of types read: the held dispatch runs them and
+// they are stored. Read back they are the Euclidean distances of the communities' columns of the table
+// and the squared ones of its rows (computed here). Only the randomisation offered afterwards, which
+// rebuilds the data from the codes, is refused, in one line.
+TEST_F(HandlersTest, ResemblancesOfTheTypesTableNeedNoTraitCodes) {
+    Write("s1Formda.txt", Edit(FiveOtus(true), "\n1\t2\t3\t\n2\t3\t4\t\n", "\n1.5\t2\t3\t\n2\t3.25\t4\t\n"));
+    LoadFormda("s1Formda.txt");
+    for (int c = 0; c < ncsm; c++) relSelect[c] = 1;
+    ASSERT_EQ(csm, nullptr);
+    hasHier = poolCSTopt = 1, isHierarchical = 0;
+    std::strcpy(whichCstRese, "s1CRe.txt");
+    ASSERT_EQ(CommunityStructuresHandler('R'), &IFResemblance);
+    Matrix communities(4, std::vector<double>(4)), types(3, std::vector<double>(3));
+    for (int a = 0; a < 4; a++)
+        for (int b = 0; b < 4; b++) {
+            for (const auto& t : kTypes) communities[a][b] += (t[a] - t[b]) * (t[a] - t[b]);
+            communities[a][b] = std::sqrt(communities[a][b]);
+        }
+    for (int a = 0; a < 3; a++)
+        for (int b = 0; b < 3; b++)
+            for (int c = 0; c < 4; c++) types[a][b] += (kTypes[a][c] - kTypes[b][c]) * (kTypes[a][c] - kTypes[b][c]);
+    const std::string offer = "Generate probabilities by randomization for pairwise resemblances? y/n  ";
+    const std::string refusal = "\nThis analysis needs every trait value as a whole number from 0 to 99: nothing was computed.\n";
+    // Option 6 (Euclidean distance), no printout; the randomisation asked for.
+    const struct {
+        char object;
+        std::string answers;
+        const char* file;
+        const Matrix& expected;
+    } rows[] = {{'r', "r\n6\nn\nn\ny\n", "s1NRe.txt", communities}, {'c', "c\n6\nn\nn\n", "s1CRe.txt", types}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.object);
+        const size_t from = Out().size();
+        EXPECT_TRUE(Run(r.answers, CommunityStructuresHandler('R')));
+        // The upper half with its diagonal, row by row.
+        std::vector<double> upper;
+        for (size_t a = 0; a < r.expected.size(); a++)
+            for (size_t b = a; b < r.expected.size(); b++) upper.push_back(r.expected[a][b]);
+        const std::vector<double> stored = Numbers(Read(r.file));
+        ASSERT_EQ(stored.size(), upper.size());
+        for (size_t k = 0; k < upper.size(); k++) EXPECT_NEAR(stored[k], upper[k], 1e-5 * (1 + upper[k])) << k;
+        const std::string said = Out().substr(from);
+        EXPECT_EQ(Count(said, offer + refusal), r.object == 'r' ? 1 : 0);
+        EXPECT_EQ(Count(said, "nothing was computed"), r.object == 'r' ? 1 : 0);
+    }
+    EXPECT_EQ((Ints{hasNRese, hasCstRese, hasProbN, rndTestOpt}), (Ints{1, 1, 0, 0}));
+    EXPECT_FALSE(std::filesystem::exists("s1PrN.txt"));
+}
+
+// A track file whose trait order is no permutation of the traits (a trait left out as 0, or one twice)
+// is read as it stands; the structured table, reached through the held dispatch, then follows the
+// traits' own order, as with the order 1 2 3 itself, and reads nothing outside the session's arrays. A
+// permutation stands. Partitions from the keyboard: the communities in one group of 4, the types of
+// level 1 in one group of 4.
+TEST_F(HandlersTest, StructuredTableOfATrackWithoutATraitOrder) {
+    const std::string answers = "p\n1\n1\ny\n4\nt\n1\n1\ny\n4\n";
+    const struct {
+        const char* order;
+        Ints used;
+    } rows[] = {{"1 2 3", {1, 2, 3}}, {"0 0 0", {1, 2, 3}}, {"0 2 3", {1, 2, 3}}, {"2 2 3", {1, 2, 3}},
+                {"3 1 2", {3, 1, 2}}};
+    std::string ownOrder;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.order);
+        Write("s1Trk.txt", Edit(kPlainTrack, "1 2 3 \n4 2 2", std::string(r.order) + " \n4 2 2"));
+        LoadFormda("s1Formda.txt");
+        ReadTrack();
+        const MenuHandler table = CommunityStructuresHandler('T');
+        ASSERT_EQ(table, &IFStructTable);
+        EXPECT_TRUE(Run(answers, table));
+        EXPECT_EQ(Ints(nchor, nchor + nch), r.used);
+        const std::string report = Read("s1Prinda.txt");
+        const size_t at = report.find("Level on trait hierarchy", report.rfind("STRUCTURED TABLE"));
+        ASSERT_NE(at, std::string::npos);
+        if (ownOrder.empty()) ownOrder = report.substr(at);
+        // The traits head the table's columns in the order followed.
+        EXPECT_EQ(report.substr(at).find("OTU\tGr\ttr" + std::to_string(r.used[0]) + "\ttr" + std::to_string(r.used[1])),
+                  report.substr(at).find("OTU\tGr\t")) << report.substr(at);
+        EXPECT_EQ(report.substr(at) == ownOrder, r.used == (Ints{1, 2, 3}));
+    }
+}
+
+// Partial resemblances hold one matrix more than there are traits, the global one after the levels;
+// the nominal ones and their probabilities one per trait. Function 1 of the evaluation reads them all
+// and writes a value per matrix: 3, 4 and 3 over the 3 traits, each the Mantel correlation of its matrix
+// with the Euclidean distances of the standardised variables e1 = 1 2 3 4 and e2 = 2 7 1 8 (computed
+// here). Each matrix: the distances |x_i - x_j| of positions x of the four communities.
+TEST_F(HandlersTest, PartialResemblancesCarryTheGlobalMatrixBesideTheLevels) {
+    using Positions = std::vector<std::vector<double>>;
+    const Positions nominal = {{0, 1, 3, 7}, {0, 2, 1, 5}, {4, 0, 3, 1}};
+    const Positions partial = {{2, 0, 5, 1}, {0, 4, 1, 3}, {1, 2, 0, 6}, {3, 1, 0, 2}};
+    const Positions probabilities = {{0, 3, 1, 2}, {3, 2, 0, 1}, {1, 0, 2, 5}};
+    auto text = [](const Positions& levels) {
+        std::string t;
+        for (const auto& x : levels)
+            for (int i = 0; i < 4; i++)
+                for (int j = i; j < 4; j++) t += FormatText("%g ", std::fabs(x[i] - x[j]));
+        return t;
+    };
+    // The environmental distances: each variable centred and scaled by its standard deviation.
+    const double e[2][4] = {{1, 2, 3, 4}, {2, 7, 1, 8}};
+    double z[2][4];
+    for (int v = 0; v < 2; v++) {
+        double mean = 0, squares = 0;
+        for (double y : e[v]) mean += y / 4;
+        for (double y : e[v]) squares += (y - mean) * (y - mean);
+        for (int c = 0; c < 4; c++) z[v][c] = (e[v][c] - mean) / std::sqrt(squares / 3);
+    }
+    auto mantel = [&](const std::vector<double>& x) {
+        std::vector<double> a, b;
+        for (int i = 0; i < 4; i++)
+            for (int j = i + 1; j < 4; j++) {
+                a.push_back(std::fabs(x[i] - x[j]));
+                b.push_back(std::hypot(z[0][i] - z[0][j], z[1][i] - z[1][j]));
+            }
+        double ma = 0, mb = 0, ab = 0, aa = 0, bb = 0;
+        for (size_t k = 0; k < a.size(); k++) ma += a[k] / 6, mb += b[k] / 6;
+        for (size_t k = 0; k < a.size(); k++)
+            ab += (a[k] - ma) * (b[k] - mb), aa += (a[k] - ma) * (a[k] - ma), bb += (b[k] - mb) * (b[k] - mb);
+        return ab / std::sqrt(aa * bb);
+    };
+    isHierarchical = poolCSTopt = adjacentRelOpt = 1, fuzzy = 0;
+    hasNRese = hasPRese = hasProbN = 1;
+    SessionFileName(whichPRese, pReseExt);
+    SessionFileName(whichProbN, probNExt);
+    Write("s1NRe.txt", text(nominal));
+    Write("s1PRe.txt", text(partial));
+    Write("s1PrN.txt", text(probabilities));
+    const struct {
+        int type;
+        const Positions& levels;
+    } rows[] = {{1, nominal}, {2, partial}, {3, probabilities}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.type);
+        // Function 1 at level 1 on the type, without its Mantel test.
+        EXPECT_TRUE(Run("1\n1\n" + std::to_string(r.type) + "\nn\n", IFEvaluation));
+        const std::vector<double> values = Numbers(Read("s1Ro.txt"));
+        ASSERT_EQ(values.size(), r.levels.size());
+        for (size_t l = 0; l < values.size(); l++) EXPECT_NEAR(values[l], mantel(r.levels[l]), 1e-6) << l;
+    }
+}
+
+// The ranking file holds 1 to nch + 1 levels (the ranking within each level of the traits and over all
+// of them): a count of 0 or of nch + 2 is a damaged file (code 2, no question); 1 asks no level, nch + 1
+// asks among its 4. Each level holds the values of the two variables; the answer offered is the last
+// level.
+TEST_F(HandlersTest, RankingProfileHoldsOneLevelToOnePastTheTraits) {
+    optmain1 = 'E', hasEnvRank = 1;
+    std::strcpy(whichEnvRank, "s1ERk.txt");
+    const std::string asked = "Hierarchical level to use (among 4 levels): \n";
+    const struct {
+        int levels, code;
+        bool question;
+    } rows[] = {{0, 2, false}, {1, 0, false}, {4, 0, true}, {5, 2, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.levels);
+        Write("s1ERk.txt", FormatText("%5d\n", r.levels) + Repeat("0.5\t0.25\n", std::max(r.levels, 1)));
+        Script(std::to_string(r.levels) + "\n");
+        const size_t from = Out().size();
+        EXPECT_EQ(CodeOf([] { IFProfile(); }), r.code);
+        EXPECT_EQ(Count(Out().substr(from), "Hierarchical level to use"), r.question ? 1 : 0);
+        EXPECT_EQ(Count(Out().substr(from), "\n" + std::string(lineL) + "\n" + asked), r.question ? 1 : 0);
+    }
 }
 
 // A community resemblance voids what was computed from the former one; the partial resemblances of a
@@ -250,8 +439,9 @@ TEST_F(HandlersTest, ExportedResemblanceIsTheLevelAsked) {
                          "\n\n\bFuzzy adjustment is not global. Exporting data is not possible.\n");
 }
 
-// A source whose file the session lacks is refused (the bell, one line); what the session has is read.
-// From the environmental menu the ranking file, whose undefined values are read as such.
+// A source whose file the session lacks (no flag, or the file gone) is refused (the bell, one line); what
+// the session has is read. From the environmental menu the ranking file, whose undefined values are read
+// as such.
 TEST_F(HandlersTest, ProfileReadsOnlyTheSourcesTheSessionHas) {
     Run("r\n6\nn\nn\nn\n", IFResemblance);
     testing::internal::CaptureStdout();
@@ -268,8 +458,8 @@ TEST_F(HandlersTest, ProfileReadsOnlyTheSourcesTheSessionHas) {
         EXPECT_EQ(CodeOf([] { IFProfile(); }), code) << text;
     }
     std::remove("s1ERk.txt");
-    EXPECT_EQ(CodeOf([] { IFProfile(); }), TNX_FAIL_TO_OPEN);
-    EXPECT_EQ(Count(Err(), "\nThis session holds no results of the profile's source.\n"), 1);
+    EXPECT_EQ(CodeOf([] { IFProfile(); }), 0);
+    EXPECT_EQ(Count(Err(), "\nThis session holds no results of the profile's source.\n"), 2);
 }
 
 // The null distribution of c3 and c4 is the last of the six pairs of the level (pairs in row order): a
@@ -288,7 +478,7 @@ TEST_F(HandlersTest, HistogramReadsTheDistributionOfThePair) {
 }
 
 // Scores: a flag whose file is gone is not offered; axes beyond those stored are refused; the
-// environmental resemblance unreadable is code 4, cut short code 2.
+// environmental resemblance unreadable is refused (one line), cut short code 2.
 TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
     hasScores = hasAOCScor = 1;
     nGroupsP[0] = nGroupsCstP[0] = 1, whichPartAOC = whichPartCstAOC = 0;
@@ -298,7 +488,10 @@ TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
     EXPECT_EQ(Count(Err(), "\nThe scores hold fewer components than the scattergram asks for.\n"), 1);
     optmain1 = 'E';
     std::strcpy(whichEnvRese, "s1ERe.txt");
-    EXPECT_EQ(CodeOf([] { IFEnvOrdination(); }), TNX_FAIL_TO_OPEN);
+    testing::internal::CaptureStderr();
+    capturing_ = true;
+    EXPECT_EQ(CodeOf([] { IFEnvOrdination(); }), 0);
+    EXPECT_EQ(Err(), "\nThis session holds no readable environmental resemblance.\n");
     Write("s1ERe.txt", "0 1 2");
     EXPECT_EQ(CodeOf([] { IFEnvCluster(); }), TNX_END_OF_FILE);
     EXPECT_EQ(hasEnvScores, 0);

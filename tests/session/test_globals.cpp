@@ -18,12 +18,23 @@ TEST(HeldDispatch, CommunityAndEnvironmentalStructures) {
     const auto C = CommunityStructuresHandler;
     InitGlobals();
     FreeGlobals1();  // no result flags left by an earlier test
+    // Every result the flags below name is stored in a file of its own (the dispatch reads none).
+    const tnxtest::Sandbox box;
+    const std::filesystem::path former = std::filesystem::current_path();
+    std::filesystem::current_path(box.Path(""));
+    std::strcpy(sessionName, "s1");
+    for (auto n : {std::make_pair(whichHier, "s1Hie.txt"), {whichNRese, "s1NRe.txt"}, {whichCstRese, "s1CRe.txt"},
+                   {whichAOCScor, "s1.AOC"}, {whichEnvRese, "s1ERe.txt"}, {whichEnvScores, "s1ESc.txt"},
+                   {whichEnvRank, "s1ERk.txt"}, {whichRnd, "s1.Rnd"}}) {
+        std::strcpy(n.first, n.second);
+        box.WriteFile(n.second, "0\n");
+    }
     nch = part = 1;
-    Expect(C, {{"Hh", &IFHierarchicalAccum}, {"K", &IFChOrderSearch}, {"J", &IFComplexity}, {"Z", &IFDynamics},
-               {"g", &IFGroupMembership}, {"MCQRTNXDOPUESF", nullptr}});  // no branch, or conditions unmet
+    Expect(C, {{"Hh", &IFHierarchicalAccum}, {"K", &IFChOrderSearch}, {"Z", &IFDynamics},
+               {"g", &IFGroupMembership}, {"JMCQRTNXDOPUESF", nullptr}});  // no branch, or conditions unmet
     hasHier = 1;
     fuzzy = 3;
-    Expect(C, {{"R", &IFResemblance}, {"M", &IFGroupCstMembershipNEW}, {"T", &IFStructTable},
+    Expect(C, {{"J", &IFComplexity}, {"R", &IFResemblance}, {"M", &IFGroupCstMembershipNEW}, {"T", &IFStructTable},
                {"N", &IFConcentrationAn}, {"X", &IFExportData}, {"E", &IFEvaluation}});  // E from a hierarchy, unless with fuzzy option 2
     fuzzy = 2;
     Expect(C, {{"E", nullptr}});
@@ -51,6 +62,7 @@ TEST(HeldDispatch, CommunityAndEnvironmentalStructures) {
     Expect(E, {{"K", &IFEnvRank}, {"O", &IFEnvOrdination}, {"U", &IFEnvCluster}, {"S", &IFScatter},
                {"p", &IFProfile}});
     hasEnvRese = hasEnvScores = hasEnvRank = nenv = 0;
+    std::filesystem::current_path(former);
 }
 
 // The longest session name with any suffix, or another session's 31 characters, fits every buffer.

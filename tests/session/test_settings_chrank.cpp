@@ -109,3 +109,25 @@ TEST_F(ChRankTest, OldFormWithoutVariablesOrPhylogenyOffersNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The criteria on the environmental variables are listed, and taken, from one variable on: with none,
+// criterion 1 is refused and 18 taken from the list without them. The answers after the criterion as for
+// the other criteria on traits and composition.
+TEST_F(ChRankTest, EnvironmentalCriteriaFromOneVariableOn) {
+    const int variables = nenv;
+    for (int n : {0, 1}) {
+        SCOPED_TRACE(n);
+        nenv = n;
+        const size_t from = Out().size();
+        Script((n == 0 ? "1\n18\n" : "1\n") + kKAnswers);
+        SettingsChRank();
+        EXPECT_EQ(Out().substr(from).rfind(CriterionMenu(n > 0, false), 0), 0u);
+        EXPECT_EQ(opt_struct, n == 0 ? 18 : 1);
+    }
+    nenv = variables;  // the data set is released with its own count
+    EXPECT_EQ(Count(Err(), "\nIncorrect input = 1. Reenter.\nAccepted input: 18 19 20 21 22 23\n"), 1);
+}
+
+}  // namespace

@@ -17,6 +17,11 @@ class ClassicTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
+        // The stored community resemblances of each type, as files the dialogs find.
+        for (auto n : {std::make_pair(whichNRese, "s1NRe.txt"), {whichPRese, "s1PRe.txt"}, {whichProbN, "s1PrN.txt"}}) {
+            std::strcpy(n.first, n.second);
+            Write(n.second, "0\n");
+        }
         Defaults();
     }
     static void Defaults() {
@@ -25,7 +30,7 @@ protected:
         maxComponents = 6;
         poolCSTopt = 2;
         rese_opt = 6;
-        hasNRese = hasCstRese = 1;
+        hasNRese = hasPRese = hasCstRese = 1;
         Groups(2);
     }
     static void Groups(int k) {
@@ -61,6 +66,43 @@ TEST_F(ClassicTest, ResemblanceTypeOffersAndAcceptsOnlyWhatIsStored) {
         const std::string before = Out();
         int option = 0;
         EXPECT_TRUE(Run(c.answers, [&] { EXPECT_EQ(SettingsVegOrdination(&option), c.option); }));
+        EXPECT_EQ(option, c.option);
+        EXPECT_EQ(Out().substr(before.size()), c.text);
+    }
+}
+
+// Partial resemblances and probabilities are offered only while their flag is on and their file can be
+// read (both kinds allowed by the analysis: crisp, monothetic, hierarchical, adjacent units).
+TEST_F(ClassicTest, ResemblanceTypesOfferedOnlyWithTheirFiles) {
+    const std::string head = "Resemblance function available: option 6 and its probabilities\n";
+    const std::string use = "\nUse:\n   1  nominal resemblances \n", type = "Type option no.: ";
+    const std::string partial = "   2  partial resemblances \n", probN = "   3  probabilities of nominal resemblances\n";
+    const std::string nominal = "\nNominal resemblances will be used.";
+    const struct {
+        int partialFlag;
+        bool partialFile;
+        int probFlag;
+        bool probFile;
+        std::string answers;
+        int option;
+        std::string text;
+    } cases[] = {
+        {1, true, 1, true, "3\n", 3, head + use + partial + probN + type},
+        {1, false, 1, true, "2\n3\n", 3, head + use + probN + type},
+        {0, true, 1, true, "2\n3\n", 3, head + use + probN + type},
+        {1, true, 1, false, "3\n2\n", 2, head + use + partial + type},
+        {1, false, 1, false, "", 1, head + nominal},
+    };
+    for (const auto& c : cases) {
+        fuzzy = 0, poolCSTopt = isHierarchical = adjacentRelOpt = 1;
+        std::tie(hasPRese, hasProbN) = std::tie(c.partialFlag, c.probFlag);
+        std::filesystem::remove("s1PRe.txt");
+        std::filesystem::remove("s1PrN.txt");
+        if (c.partialFile) Write("s1PRe.txt", "0\n");
+        if (c.probFile) Write("s1PrN.txt", "0\n");
+        const std::string before = Out();
+        int option = 0;
+        EXPECT_TRUE(Run(c.answers, [&] { SettingsVegOrdination(&option); }));
         EXPECT_EQ(option, c.option);
         EXPECT_EQ(Out().substr(before.size()), c.text);
     }
@@ -246,6 +288,46 @@ TEST_F(ClassicTest, TitlesAndQuestions) {
 }
 
 }  // namespace
+
+// The environmental state labels the points only when the session has environmental variables: one is
+// enough. Without any the option is neither shown nor accepted (3 refused, then 1); with one, e1 labels
+// the points, as a class. Axes 1 and 2, one level, communities only, one group, not connected.
+TEST_F(ClassicTest, ScatterLabelsOfTheEnvironmentFromOneVariableOn) {
+    const int variables = nenv;
+    const std::string head = "\nLabels to use in the scatter: \n   0  none (only squares)\n   1  community labels\n"
+                             "   2  community group labels\n";
+    const std::string state = "   3  environmental state\n";
+    const std::string rest = "   4  weight of trait state in the community\nType option no.: ";
+    const struct {
+        int variables;
+        std::string answers, labels;
+        int chosen, refused;
+    } rows[] = {{0, "3\n1\n", head + rest, 1, 1},
+                {1, "3\ne1\n2\n", head + state + rest + "Enter label of environmental variable:    1  as it is\n"
+                                                        "   2  as a class\nType option no.: ",
+                 3, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.variables);
+        Defaults();
+        Groups(1);
+        nenv = r.variables;
+        const size_t from = Out().size();
+        if (capturing_) testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        capturing_ = true;
+        EXPECT_TRUE(Run("1\n2\n1\n" + r.answers + "n\n", SettingsScatter));
+        const std::string said = Out().substr(from);
+        const size_t at = said.find("\nLabels to use");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(said.substr(at, r.labels.size()), r.labels);
+        EXPECT_EQ((Ints{whichSctLabels, r.chosen == 3 ? whichEnv : 0, r.chosen == 3 ? howEnv : 0}),
+                  (Ints{r.chosen, 0, r.chosen == 3 ? 2 : 0}));
+        EXPECT_EQ(Count(Err(), "\nIncorrect input = 3. Reenter.\nAccepted input: 0 1 2 4\n"), r.refused);
+    }
+    nenv = variables;  // the data set is released with its own count
+    free1D(whichLevel);
+    whichLevel = nullptr;
+}
 
 // The scattergram asks which hierarchical levels to plot only when there are two or more: one
 // level is plotted without a question.

@@ -66,7 +66,7 @@ TEST_F(EnvSettingsTest, ClusterMethodOfTheEnvironment) {
 }
 
 // Only the criteria shown are taken; another is asked again. Criterion 2 needs the stored community
-// resemblances, 3 two groups, 4 the scores file (the flag alone is not enough).
+// resemblances, 3 two groups, 4 the scores file (for 2 and 4 the flag alone is not enough).
 TEST_F(EnvSettingsTest, RankingCriteriaNeedWhatTheyRankAgainst) {
     const std::string head = Header("RANKING OF ENVIRONMENTAL VARIABLES", "s1");
     const std::string ask = "Environmental variables ranking criterion: \n   1  structural redundancy\n";
@@ -84,7 +84,14 @@ TEST_F(EnvSettingsTest, RankingCriteriaNeedWhatTheyRankAgainst) {
     EXPECT_EQ(OutSince(from), head + ask + three + type + ask + three + type);
     EXPECT_EQ(optEnvStruct, 3);
 
+    std::strcpy(whichNRese, "s1NRe.txt");
+    hasNRese = 1;  // its file not written
+    from = Out().size();
+    EXPECT_TRUE(Run("2\n3\n", SettingsEnvRank));
+    EXPECT_EQ(OutSince(from), head + ask + three + type + ask + three + type);
+
     Write("s1Sco.txt", "1\n");
+    Write("s1NRe.txt", "0\n");
     hasNRese = 1, rese_opt = 6, hasProbN = fuzzy = isHierarchical = 0;
     from = Out().size();
     EXPECT_TRUE(Run("4\n", SettingsEnvRank));

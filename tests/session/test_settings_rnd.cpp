@@ -104,4 +104,29 @@ TEST_F(RndDialogTest, RandomTaxaMarkTraitsByPosition) {
     EXPECT_EQ(Ints(marks_, marks_ + 3), (Ints{1, 1, 1}));
 }
 
+// An order that is no permutation of the traits (a trait left out as 0, one twice) lists the traits in
+// their own order, the order the test then follows; without trait codes (a value that is no whole
+// number) the dialog says the test cannot run and lists them in their own order too.
+TEST_F(RndDialogTest, RandomTaxaListedInTheTraitsOwnOrderWhenTheSessionsIsNone) {
+    empir_opt = 2;
+    const std::string head = "\nRandomization on the basis of: \n   1  all traits\n   2  some traits\nType option no.: ";
+    const std::string list = "\nSelect traits:\n(enter 0 for exclusion or 1 for inclusion)\ntr1 tr2 tr3 \n";
+    const std::string noCodes =
+        "\nThis analysis needs every trait value as a whole number from 0 to 99: nothing was computed.\n";
+    const struct {
+        Ints order;
+        bool codes;
+    } rows[] = {{{0, 0, 0}, true}, {{2, 2, 3}, true}, {{0, 4, 1}, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.order[0] * 100 + r.order[1] * 10 + r.order[2]);
+        std::copy(r.order.begin(), r.order.end(), nchor);
+        if (!r.codes) free2D(csm, tcst), csm = nullptr;
+        const std::string before = Out();
+        EXPECT_TRUE(Run(2, "2\n1\n0\n1\n4\n1\n"));
+        EXPECT_EQ(Out().substr(before.size()), head + (r.codes ? "" : noCodes) + list + kIterations + kSeed + kGenerated);
+        EXPECT_EQ(Ints(marks_, marks_ + 3), (Ints{1, 0, 1}));
+        EXPECT_EQ(Ints(nchor, nchor + 3), r.codes ? (Ints{1, 2, 3}) : r.order);
+    }
+}
+
 }  // namespace
