@@ -52,13 +52,17 @@ void DataPartitionL(int nPop, int nComm, int* counts, int part, float** data, fl
     if (nComm < 1) return;
     for (int c = 0; c < nComm; c++) {
         tot[c][0] = 0.0f;
-        for (int p = 0; p < nPop; p++) tot[c][0] += data[p][c];
+        for (int p = 0; p < nPop; p++)
+            if (!IsMissing(data[p][c])) tot[c][0] += data[p][c];
     }
     if (part == 2 || part == 3) {
         for (int c = 0; c < nComm; c++) {
+            // The count takes every cell that is not 0: a missing one is no OTU of the mean.
+            int present = counts[c];
+            for (int p = 0; p < nPop; p++) present -= IsMissing(data[p][c]);
             // A community without OTUs has no mean to give.
-            if (counts[c] < 1) continue;
-            const float mean = tot[c][0] / static_cast<float>(counts[c]);
+            if (present < 1) continue;
+            const float mean = tot[c][0] / static_cast<float>(present);
             for (int p = 0; p < nPop; p++) {
                 if (!(data[p][c] > 0.0f)) continue;
                 data[p][c] = part == 3 ? mean : data[p][c] - mean;
