@@ -337,10 +337,8 @@ TEST_F(StoredResemblances, AMissingPerformanceAddsNothingToItsType) {
                 EXPECT_EQ(missing.second, zero.second) << at;
                 EXPECT_EQ(StoredValues(missing.first).size(), 30u) << at << ": three levels of 4 x 4";
                 // Option 2 subtracts the totals' divergence and 3 to 5 centre: only the others are
-                // distances. The quantitative partition leaves deviations from the community means,
-                // on which the information options are not defined.
-                const bool distance = opt == 1 || opt >= 6, information = opt <= 2;
-                if (information && partition == 2) continue;
+                // distances.
+                const bool distance = opt == 1 || opt >= 6;
                 for (double x : StoredValues(missing.first + missing.second)) {
                     EXPECT_FALSE(std::isnan(x)) << at;
                 }
