@@ -52,13 +52,17 @@ void DataPartitionL(int nPop, int nComm, int* counts, int part, float** data, fl
     if (nComm < 1) return;
     for (int c = 0; c < nComm; c++) {
         tot[c][0] = 0.0f;
-        for (int p = 0; p < nPop; p++) tot[c][0] += data[p][c];
+        for (int p = 0; p < nPop; p++)
+            if (!IsMissing(data[p][c])) tot[c][0] += data[p][c];
     }
     if (part == 2 || part == 3) {
         for (int c = 0; c < nComm; c++) {
+            // The count takes every cell that is not 0: a missing one is no OTU of the mean.
+            int present = counts[c];
+            for (int p = 0; p < nPop; p++) present -= IsMissing(data[p][c]);
             // A community without OTUs has no mean to give.
-            if (counts[c] < 1) continue;
-            const float mean = tot[c][0] / static_cast<float>(counts[c]);
+            if (present < 1) continue;
+            const float mean = tot[c][0] / static_cast<float>(present);
             for (int p = 0; p < nPop; p++) {
                 if (!(data[p][c] > 0.0f)) continue;
                 data[p][c] = part == 3 ? mean : data[p][c] - mean;
@@ -145,6 +149,10 @@ void Search::Record(int k, double value, int groups, const int* traits) {
         r.best.value = value;
         r.best.groups = groups;
         r.best.traits.assign(traits, traits + k);
+    } else if (IsMissing(value) && r.best.traits.empty()) {
+        // No subset of this size has a value yet: the size shows -999 and no subset.
+        r.best.value = value;
+        r.best.groups = groups;
     }
     if (every) every->Offer(value, groups, traits, k);
     top.Offer(value, groups, traits, k);
@@ -424,6 +432,7 @@ ChRankStatus ChRankTCAP() {
     WriteTraitLines(f);
     if (opt_ro == 1) fprintf(f, "Resemblance option between communities: %s\n", rese_optInfo[rese_opt - 1]);
 
+    const RunDefinitions defined(n, d.DE);
     Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
     Progress progress(en.Total());
     EvaluateSubsets<TcapWork>(
@@ -440,6 +449,7 @@ ChRankStatus ChRankTCAP() {
                 value = opt_ro == 3 ? RVcoeff(n, nenv, p, d.Ef, w.Tsub, w.ws)
                                     : static_cast<double>(ProcrustesCoeff(n, nenv, p, d.Ef, w.Tsub, w.ws));
             }
+            value = defined.Or(value, opt_ro, 0, true);
             if (text) {
                 fprintf(text, "%g\t", value);
                 for (int i = 0; i < k; i++) fprintf(text, "%-2s\t", chLabel[traits[i]]);
@@ -538,6 +548,7 @@ ChRankStatus ChRankTDAP_TCAP() {
     WriteTraitLines(f);
     if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tTrait subset used:\n", sDigits + 6, "TRC");
 
+    const RunDefinitions defined(n, d.DE);
     Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
     Progress progress(en.Total());
     EvaluateSubsets<TdapTcapWork>(
@@ -554,6 +565,7 @@ ChRankStatus ChRankTDAP_TCAP() {
                 value = ProcrustesCoeff(n, nenv, g, d.Ed, comp.X, w.ws);
             else
                 value = RVcoeff(n, nenv, g, d.Ed, comp.X, w.ws);
+            value = defined.Or(value, opt_ro, 0, true);
             std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
             if (text) {
@@ -631,6 +643,7 @@ ChRankStatus ChRankTDAP() {
 
     const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, true};
     const bool mantel = opt_ro == 1;
+    const RunDefinitions defined(n, d.DE);
     Search search(en.KMax(), Rank::kAbsolute, 0.0, Rank::kAbsolute, true);
     Progress progress(en.Total());
     EvaluateSubsets<TdapWork>(
@@ -655,13 +668,17 @@ ChRankStatus ChRankTDAP() {
                 value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, w.covariates,
                                                  w.partial);
             }
+            // ro(TE) and ro(XE) are Mantel values whatever the measure; ro(XT) does not follow E.
+            const float roTEshown = defined.Or(roTE, 1, 0, true);
+            if (mantel) roXE = defined.Or(roXE, 1, 0, true);
+            value = defined.Or(value, opt_ro, 1, true);
             std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
             if (text) {
                 fprintf(text,
                         mantel ? "ro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t"
                                : "r(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t",
-                        roTE, roXE, roXT, value);
+                        roTEshown, roXE, roXT, value);
                 PrintLabels(text, list);
                 fprintf(text, "\n");
             }
@@ -673,7 +690,7 @@ ChRankStatus ChRankTDAP() {
                     WriteLowerHalf(st, n, comp.DX);
                     fprintf(st, "\nTrait ranking criterion:\tro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d "
                                 "groups\tTraits:\t",
-                            roTE, roXE, roXT, value, g);
+                            roTEshown, roXE, roXT, value, g);
                 } else {
                     fprintf(st,
                             opt_ro == 2 ? "\nTrait ranking criterion:\tro(XE.T)=\t%g\t%d groups\tTraits:\t"

@@ -33,7 +33,9 @@ void ReorderVectors(int n, int* order, int* states, int* types, float* ranges, f
 // data is populations x communities, tot communities x 1. tot[c][0] becomes the sum of the
 // community's column; for part 3 each positive entry becomes tot[c][0] / counts[c], for part
 // 2 it loses that mean and the totals are set back to 0; part 1 leaves data unchanged. Nothing
-// is done when nComm < 1; a community whose count is below 1 keeps its entries.
+// is done when nComm < 1; a community whose count is below 1 keeps its entries. A missing
+// entry (-999) is left as it is, out of the sum, and out of counts[c], which counts every
+// entry that is not 0 (ncst).
 void DataPartitionL(int nPop, int nComm, int* counts, int part, float** data, float** tot);
 
 #endif

@@ -49,7 +49,8 @@ struct Search {
     TopList top;
     TopList* every = nullptr;
     Search(int kMax, Rank rank, double sizeStart, Rank entry, bool sortAbs);
-    // The best value of one subset (over its numbers of types) of size k.
+    // The best value of one subset (over its numbers of types) of size k. A value the data do
+    // not define (-999) ranks nowhere; a size that has no other keeps it, with no subset.
     void Record(int k, double value, int groups, const int* traits);
 };
 

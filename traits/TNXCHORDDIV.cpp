@@ -170,6 +170,9 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                   absolute ? Rank::kAbsolute : Rank::kSigned, true);
     Progress progress(en.Total());
     const bool mantel = opt_ro == 1;
+    // The value of each mode: how many matrices it removes, whether it follows E.
+    const RunDefinitions defined(n, d.DE);
+    const int partialled = mode == 2 ? 2 : Partial(mode) ? 1 : 0;
     EvaluateSubsets<DivergenceWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
         [&] { return std::make_unique<DivergenceWork>(n, s, p, g, wsCols, fs != nullptr); },
@@ -252,6 +255,11 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     break;
                 }
             }
+            value = defined.Or(value, opt_ro, partialled, mode <= 3);
+            // The Mantel values printed beside it: ro(TE) and ro(XE) (computed for mode 2 only)
+            // follow E, ro(XT) does not.
+            roTE = defined.Or(roTE, 1, 0, true);
+            if (mode == 2) roXE = defined.Or(roXE, 1, 0, true);
             if (text) {
                 fprintf(text, "r(%s)=\t%g\tTraits:\t", kStatistic[mode - 1], value);
                 PrintLabels(text, w.list);

@@ -212,6 +212,7 @@ ChRankStatus ChRankPhylogenyAssembly() {
     if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tTrait subset used:\n", sDigits + 6, "TRC");
 
     const bool absolute = criterion == 12;
+    const RunDefinitions defined(n, nullptr);
     const SizeStyle style = {"Ranking criterion value and optimal subset with %d traits: \t", false, absolute};
     Search search(en.KMax(), absolute ? Rank::kAbsolute : Rank::kSigned, absolute ? 0.0 : -DBL_MAX,
                   absolute ? Rank::kAbsolute : Rank::kSigned, absolute);
@@ -243,9 +244,11 @@ ChRankStatus ChRankPhylogenyAssembly() {
                 roPX = Congruence(n, g, ph.q, comp.X, ph.P, ws);
                 roXT = Congruence(n, g, p, comp.X, tm.Tsub, ws);
             }
-            const double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT)
-                                        : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
-                                                                   overfitFactorPCARegr, w.traitsOnly, *w.partial);
+            const double roPXT = defined.Or(mantel ? PartialCorrelation(roPX, roXT, roPT)
+                                                   : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
+                                                                              overfitFactorPCARegr, w.traitsOnly,
+                                                                              *w.partial),
+                                            opt_ro, 1, false);
             const double value = criterion == 11 ? roPX : criterion == 12 ? roPXT : roPT;
             if (text) {
                 fprintf(text, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", roPT, roPX, roXT,
@@ -278,6 +281,17 @@ namespace {
 // The fifteen coefficients of one evaluation, each computed in double and kept in float.
 struct NicheCoefficients {
     float PT, PX, XT, PXT, XE, TE, XET, PE, TEP, PET, XEP, XEPT, beta, alphaBeta, alpha;
+    // Those the run does not define set to -999, every one a Mantel value: the partials with too
+    // few communities, those that follow an environment without variation, and the products of
+    // any of them.
+    void MarkUndefined(const RunDefinitions& d) {
+        const bool te = d.Defined(1, 0, true), pxt = d.Defined(1, 1, false), xet = d.Defined(1, 1, true);
+        if (!te) beta = alphaBeta = XE = TE = PE = -999.0f;
+        if (!pxt) PXT = -999.0f;
+        if (!xet) XET = TEP = PET = XEP = -999.0f;
+        if (!d.Defined(1, 2, true)) XEPT = -999.0f;
+        if (!xet || !pxt) alpha = -999.0f;
+    }
 };
 
 void PrintCoefficients(FILE* f, const NicheCoefficients& c, int g) {
@@ -382,6 +396,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     if (printRankIntermedResults == 'y') fprintf(f, "\n%-*s\tGroups\tTrait subset used:\n", sDigits + 6, "TRC");
 
     const SizeStyle style = {"Ranking criterion values, groups and optimal subset with %d traits: \t", true, false};
+    const RunDefinitions defined(n, d.DE);
     Search search(en.KMax(), Rank::kSigned, -DBL_MAX, Rank::kSigned, false);
     // The first list takes every evaluation and starts at -DBL_MAX; the second takes each
     // subset's best and starts at 0.
@@ -416,6 +431,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
             c.beta = c.PT * c.TE;
             c.alphaBeta = c.PX * c.XE;
             c.alpha = c.XET * c.PXT;
+            c.MarkUndefined(defined);
             // One number of types: the subset's best is its one evaluation, which both lists are
             // offered.
             const double value = criterion == 14 ? c.beta : c.alphaBeta;

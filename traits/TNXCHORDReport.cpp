@@ -85,7 +85,7 @@ void WriteSizeLine(FILE* f, const SizeStyle& style, int k, const SizeRecord& r) 
     } else {
         fprintf(f, "%-*.*g\t", sDigits + 6, sDigits, r.best.value);
         if (style.groups) fprintf(f, "%d groups\t", r.best.groups);
-        if (style.noneOnZero && r.best.value == 0.0) {
+        if ((style.noneOnZero && r.best.value == 0.0) || IsMissing(r.best.value)) {
             fprintf(f, "none\n");
         } else {
             PrintLabels(f, r.best.traits);
@@ -103,7 +103,7 @@ void WriteSizeList(FILE* f, const SizeStyle& style, const std::vector<SizeRecord
             continue;
         }
         fprintf(f, "%-13.*g\t", sDigits, r.best.value);
-        if (style.noneOnZero && r.best.value == 0.0) {
+        if ((style.noneOnZero && r.best.value == 0.0) || IsMissing(r.best.value)) {
             fprintf(f, "none\n");
             continue;
         }
@@ -128,7 +128,7 @@ std::string SizeSummary(const std::vector<SizeRecord>& sizes, int kMin, int kMax
     char buf[128];
     for (int k = kMin; k <= kMax; k++) {
         const SizeRecord& r = sizes[k];
-        if (!r.filled) {
+        if (!r.filled || IsMissing(r.best.value)) {
             summary += "none";
         } else {
             for (int t : r.best.traits) {

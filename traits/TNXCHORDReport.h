@@ -40,17 +40,19 @@ struct SizeStyle {
 };
 
 // The per-size line of size k: prefix, value as "%-*.*g\t", optional groups, labels (or
-// "none"); a size of which no subset was evaluated prints the prefix and "none".
+// "none"); a size of which no subset was evaluated prints the prefix and "none", a size whose
+// value the data do not define -999 and "none".
 void WriteSizeLine(FILE* f, const SizeStyle& style, int k, const SizeRecord& r);
-// The per-size list after the top list: "%-13.*g\t" and the labels (or "none").
+// The per-size list after the top list: "%-13.*g\t" and the labels (or "none", also after -999).
 void WriteSizeList(FILE* f, const SizeStyle& style, const std::vector<SizeRecord>& sizes, int kMin, int kMax);
 // Top-list slots from the best down to slot 1; skipEmpty leaves out slots never filled, else
 // they print their start value with 0 groups. groups adds "%d groups\t" after the value.
 void WriteTopList(FILE* f, const TopList& top, bool groups, bool skipEmpty);
 
 // The summary that heads a result file once the search has ended: for each size kMin..kMax a
-// line of the best subset's labels ("%-2s\t"; "none" for a size never filled), then one line of
-// the sizes' numbers of types ("%-5d\t") and one of their values ("%-13.*g\t", or "none").
+// line of the best subset's labels ("%-2s\t"; "none" for a size never filled or whose value is
+// -999), then one line of the sizes' numbers of types ("%-5d\t") and one of their values
+// ("%-13.*g\t", or "none").
 std::string SizeSummary(const std::vector<SizeRecord>& sizes, int kMin, int kMax);
 
 // Result of a search that wrote its files (or could not).

@@ -144,6 +144,17 @@ bool WholeFile::Commit(const std::string& prefix) {
     return ok && writer_.Commit() == ReplacingWriter::kWritten;
 }
 
+// ----------------------------------------------------------------------- defined statistics
+
+RunDefinitions::RunDefinitions(int n, double** DE)
+    : n_(n), flatMantel_(EnvironmentWithoutVariation(n, DE, 1)),
+      flatConfiguration_(EnvironmentWithoutVariation(n, DE, 2)) {}
+
+bool RunDefinitions::Defined(int optRo, int partialled, bool againstE) const {
+    if (againstE && (optRo == 1 ? flatMantel_ : flatConfiguration_)) return false;
+    return CongruenceDefined(n_, optRo, partialled, true);
+}
+
 // ----------------------------------------------------------------------- resemblances
 
 double Mantel(int n, double** A, double** B) {

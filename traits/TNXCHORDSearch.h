@@ -16,13 +16,38 @@
 
 namespace chrank {
 
-// How a value beats another: signed (strictly greater) or by magnitude (|a| > |b|).
+// How a value beats another: signed (strictly greater) or by magnitude (|a| > |b|). A value the
+// data do not define (-999, see RunDefinitions) beats nothing, and any other value beats it.
 enum class Rank { kSigned, kAbsolute };
 
 inline bool Beats(Rank rank, double a, double b) {
+    if (a == -999.0) return false;
+    if (b == -999.0) return true;
     if (rank == Rank::kAbsolute) return (a < 0 ? -a : a) > (b < 0 ? -b : b);
     return a > b;
 }
+
+// Which congruences the data of a run define (CongruenceDefined, EnvironmentWithoutVariation):
+// they depend on the number of communities n, the measure and the environment, never on the
+// subset. A value the run does not define is written as the missing value -999; the searches'
+// Mantel values of 2 communities take their single cells' congruence.
+class RunDefinitions {
+public:
+    // DE: the environment's resemblance of the n communities (upper triangle), or null.
+    RunDefinitions(int n, double** DE);
+    // Whether a congruence under measure optRo with `partialled` matrices removed (0, 1, 2) is
+    // defined; againstE: it follows the environment.
+    bool Defined(int optRo, int partialled, bool againstE) const;
+    // v when defined, -999 otherwise.
+    template <class T>
+    T Or(T v, int optRo, int partialled, bool againstE) const {
+        return Defined(optRo, partialled, againstE) ? v : static_cast<T>(-999);
+    }
+
+private:
+    int n_;
+    bool flatMantel_, flatConfiguration_;
+};
 
 // One ranked subset: its value, its number of types (0 without types) and its traits
 // (0-based stored trait numbers, ascending).

@@ -70,3 +70,25 @@ double TwoCommunityCongruence(double a, double b) {
     if (a == b) return 1.0;
     return 1.0 - std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
 }
+
+bool CongruenceDefined(int n, int optRo, int partialled, bool pairRule) {
+    if (n < 2) return false;
+    if (optRo != 1) return true;
+    const long long cells = static_cast<long long>(n) * (n - 1) / 2;
+    if (pairRule && partialled == 0) return true;
+    return cells >= partialled + 2;
+}
+
+bool EnvironmentWithoutVariation(int n, double** DE, int optRo) {
+    if (!DE || n < 2) return false;
+    // Over the distances present: the correlations skip a missing one.
+    bool any = false;
+    double first = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            if (IsMissing(DE[i][j])) continue;
+            if (!any) first = DE[i][j], any = true;
+            else if (DE[i][j] != first) return false;
+        }
+    return !any || first == 0.0 || (optRo == 1 && n >= 3);
+}

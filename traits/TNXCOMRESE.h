@@ -26,4 +26,20 @@ void CommunityWeightedMeans(int n, int s, int p, double** W, float** B, int* sel
 // 1 when a == b, otherwise 1 - |a - b| / max(|a|, |b|).
 double TwoCommunityCongruence(double a, double b);
 
+// Whether a congruence of n objects (communities; OTUs for the phylogenetic signal) is defined
+// under measure optRo (1 matrix correlation, 2 Procrustes, 3 RV) once `partialled` matrices
+// (0, 1 or 2) have been removed. A matrix correlation runs over the m = n (n - 1) / 2 cells of
+// the two resemblance matrices: their centred values keep m - 1 degrees of freedom and each
+// partialled correlation takes one more, so a simple correlation needs 2 cells, a first-order
+// partial 3 (3 communities), a second-order 4 (4 communities). pairRule: a simple correlation
+// of 2 communities is their single cells' congruence (TwoCommunityCongruence), which one cell
+// defines. Procrustes and RV configurations need 2 objects.
+bool CongruenceDefined(int n, int optRo, int partialled, bool pairRule);
+
+// True when the resemblance DE of the n communities by their environment (upper triangle) gives
+// nothing to follow: every distance present (not -999) is 0 (the same environment everywhere),
+// or, for the matrix correlation (optRo 1), three or more communities are at equal distances,
+// which have no variance; also when no distance is present.
+bool EnvironmentWithoutVariation(int n, double** DE, int optRo);
+
 #endif

@@ -11,6 +11,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXCHECK.h"
 #include "session/model/TNXGLOB.h"
+#include "statistics/qwlibRes.h"
 #include "traits/TNXCHORD.h"
 #include "traits/TNXGOWER.h"
 #include "traits/TNXHIERInternal.h"
@@ -52,6 +53,13 @@ void PairAdjust(int n, float** pair, S** sim, bool* take, double* tmp) {
     for (int k = 0; k < n; k++) take[k] = pair[0][k] > 0.0f || pair[1][k] > 0.0f;
     AdjustRow(n, pair[0], sim, take, tmp);
     AdjustRow(n, pair[1], sim, take, tmp);
+}
+
+// The performance of a type after one more member is pooled into it: a missing performance
+// (-999) adds nothing, and the type stays missing only while none of its members is present.
+float PooledPerformance(float type, float member) {
+    if (IsMissing(member)) return type;
+    return IsMissing(type) ? member : type + member;
 }
 
 template <class S>
@@ -103,7 +111,7 @@ void Hierarchy(int nLevels, int nTraits, int nComm, char** codes, char**** level
                     if (track[l][o] == j + 1) track[l][o] = i + 1;
                 merged[j] = 1;
                 if (data)
-                    for (int c = 0; c < nComm; c++) data[i][c] += data[j][c];
+                    for (int c = 0; c < nComm; c++) data[i][c] = PooledPerformance(data[i][c], data[j][c]);
                 count--;
             }
         }
@@ -114,7 +122,7 @@ void Hierarchy(int nLevels, int nTraits, int nComm, char** codes, char**** level
             if (merged[i]) continue;
             std::strncpy(lc[k], codes[i], width);
             if (ld)
-                for (int c = 0; c < nComm; c++) ld[c][k] = data[i][c];
+                for (int c = 0; c < nComm; c++) ld[c][k] = IsMissing(data[i][c]) ? 0.0f : data[i][c];
             k++;
         }
         (*levelCodes)[l] = lc;

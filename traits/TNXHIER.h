@@ -15,7 +15,8 @@
 // totals[c][0] (communities x 1, starting at 0) receives the sum of the community's column of
 // cadat over the nOTU OTUs. With part 3 each positive cadat[o][c] becomes the community mean
 // totals[c][0] / ncst[c]; with part 2 it loses that mean and the totals are set back to 0;
-// part 1 leaves cadat as it is.
+// part 1 leaves cadat as it is. A missing performance (-999) is left out of the total and of
+// the count of the mean (DataPartitionL).
 void DataPartition(int nOTU, float** totals);
 
 // Puts the traits in the order `order` (1-based trait numbers): entry t of states, types,
@@ -32,7 +33,9 @@ void Reorder(int nTraits, int nOTU, int* order, int* states, char** codes, int* 
 // 2 (nTraits - l) characters of type k's first member (types in the order of their first
 // members). When data (OTUs x nComm, as cadat) is given, the performances of a pooled row are
 // added into its type's row of data itself (in place) and *levelData[l][c][k] receives type
-// k's performance in community c; with data null *levelData is set to null. Both arrays are
+// k's performance in community c; with data null *levelData is set to null. A missing
+// performance (-999) adds nothing to its type: in data a type's cell stays -999 only while
+// none of its members is present there, and its level data hold 0 for it. Both arrays are
 // allocated here: release them with FreeHierarchy.
 void Hierarchy(int nLevels, int nTraits, int nComm, char** codes, char**** levelCodes, int* nTypes, float** data,
                float**** levelData, int** track);

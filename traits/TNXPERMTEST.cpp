@@ -17,6 +17,7 @@
 #include "matrix/qwlibDispatch.h"
 #include "matrix/qwlibGroupStats.h"
 #include "statistics/qwlibRes.h"
+#include "traits/TNXCOMRESE.h"
 
 #include <gsl/gsl_rng.h>
 
@@ -321,6 +322,34 @@ struct SparseRows {
     }
 };
 
+// How many matrices statistic i removes before it compares two.
+int Partialled(int i) {
+    switch (i) {
+        case kRoXE_T: case kRXY_T: case kRXZ_T: case kRoPX_T: case kRoTE_P: case kRoXE_P: case kRoPE_T:
+        case kRoPE_X:
+            return 1;
+        case kRoXE_TR: case kRoXE_TP:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+// The statistics that follow the environment E.
+bool AgainstEnvironment(int i) {
+    switch (i) {
+        case kRoXE: case kRoTE: case kRoXE_T: case kRoRE: case kRoXE_TR: case kRFE: case kRoPE: case kRoTE_P:
+        case kRoXE_P: case kRoXE_TP: case kRoPE_T: case kRoPE_X:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The simple matrix correlations of two communities that take their single cells' congruence:
+// all but those of the Rao entropies and the phylogenetic signal, taken as they are.
+bool TakesPairRule(int i) { return i != kRoRE && i != kRFE && i != kRoBF; }
+
 struct Engine;
 
 // What one thread changes while it computes the statistics of a list: the permuted tables, the
@@ -385,6 +414,13 @@ struct Engine {
     bool bfFixedSpread = false;  // see ro(BF) in Compute
     double sfNorm = 0.0;
     bool SbMissing = false, SfMissing = false, BMissing = false, UMissing = false, QMissing = false;
+    // Which statistics these data define (too few communities, or an environment without
+    // variation, leave some without a value): those are neither counted nor given a
+    // probability, and the random-data file shows them as -999. The same for the Mantel
+    // intermediates: ro(XR) and ro(TR) taken without the rule for two communities, the first-order
+    // partials on R.
+    bool defined[kPermTestStats] = {};
+    bool rulelessDefined = true, firstDefined = true, flatEnvironment = false;
 
     Mat<double> Sbd;   // 1 - Sb, or its square root; mirrored from the upper triangle
     Mat<double> Sfd;   // the phylogenetic dissimilarity, mirrored
@@ -437,6 +473,8 @@ struct Engine {
     void Setup();
     // The statistics of the list lst (1-based OTU numbers, s of them) on w's buffers.
     void Compute(const int* lst, Stats& st, Work& w) const;
+    // The undefined statistics of st set to -999.
+    void MarkUndefined(Stats& st) const;
     // Draws the next list from the program's generator into the drawing state, then copies its
     // first s entries to out.
     void Draw(int* out);
@@ -496,6 +534,15 @@ bool RaoDissimilarities(int s, M** m, bool isDissim, bool sqrtD, double** d) {
 }
 
 void Engine::Setup() {
+    flatEnvironment = EnvironmentWithoutVariation(n, in.DE, method);
+    for (int i = 0; i < kPermTestStats; i++) {
+        // ro(BF) compares the OTUs; every other statistic the communities.
+        const int objects = i == kRoBF ? s : n;
+        defined[i] = CongruenceDefined(objects, method, Partialled(i), TakesPairRule(i)) &&
+                     !(flatEnvironment && AgainstEnvironment(i));
+    }
+    rulelessDefined = CongruenceDefined(n, method, 0, false);
+    firstDefined = CongruenceDefined(n, method, 1, false);
     for (int c = 0; c < n; c++) {
         int np = 0;
         for (int o = 0; o < s; o++) {
@@ -848,6 +895,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             w.triDF.FromAbsDiff(n, w.RaoPhyl.m);
             v_[kRFE] = TriCorr(triDE, w.triDF);
         }
+        MarkUndefined(st);
         return;
     }
 
@@ -909,6 +957,17 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         has = w.comp.Compute(covTP, 2, f);
         v_[kRoXE_TP] = Partial(w, w.cX, cE, has, covTP, 2);
     }
+    MarkUndefined(st);
+}
+
+void Engine::MarkUndefined(Stats& st) const {
+    for (int i = 0; i < kPermTestStats; i++)
+        if (!defined[i]) st.v[i] = MissingValue;
+    // Procrustes and RV leave the partials on R uncomputed (0).
+    if (!mantel) return;
+    if (!rulelessDefined) st.xr = st.tr = MissingValue;
+    if (!firstDefined) st.xe_r = st.te_r = st.xt_r = MissingValue;
+    if (flatEnvironment) st.xe_r = st.te_r = MissingValue;
 }
 
 // The congruence of A and B after removing what the covariates explain, on the components
@@ -1147,7 +1206,8 @@ public:
     Loop(Engine& e, const Stats& obs, int iterations, std::vector<std::unique_ptr<Work>>& works)
         : e_(e), obs_(obs), iterations_(iterations), works_(works),
           local_(works.size(), std::array<double, kPermTestStats>{}) {
-        for (double& c : count_) c = 1.0;
+        // An undefined statistic is never counted: its count stays -999.
+        for (int i = 0; i < kPermTestStats; i++) count_[i] = e.defined[i] ? 1.0 : MissingValue;
     }
 
     // Runs iterations 1 .. iterations - 1 and leaves the counts in count.
@@ -1200,6 +1260,7 @@ private:
 
     void Tally(const Stats& rnd, double* count) const {
         for (int i = 0; i < kPermTestStats; i++) {
+            if (!e_.defined[i]) continue;
             const bool absolute = AlwaysAbsolute(i) || e_.in.twoTailed;
             if (IsLargerThanOrEqual(rnd.v[i], obs_.v[i], 1, absolute)) count[i] += 1.0;
         }
@@ -1262,6 +1323,10 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     Loop(e, obs, iterations, works).Run(count);
     for (int i = 0; i < kPermTestStats; i++) {
         bool computed = !IsPhylogenetic(i) || e.phyl;
+        if (computed && !e.defined[i]) {
+            in->observed[i] = in->probability[i] = std::nan("");
+            continue;
+        }
         in->observed[i] = computed ? obs.v[i] : 0.0;
         in->probability[i] = computed ? count[i] / iterations : 1.0;
     }

@@ -103,8 +103,13 @@ int TranslateReseOpt_TARNEX_ORBALD(int opt);
 // permutations of the OTUs. Returns false, having written nothing, when the record cannot be
 // tested: fewer than 2 communities, no OTU, or Procrustes / RV with -999 in E (or, with the
 // phylogeny, in B). Statistics that are not computed (the phylogenetic ones without a
-// phylogeny) are 0 with probability 1. Uses the program's shared random generator, which the
-// caller seeds.
+// phylogeny) are 0 with probability 1. A statistic the data do not define is not a number (NaN)
+// in both arrays and is never counted: under the matrix correlation, a first-order partial
+// with fewer than 3 communities, a second-order one (ro(XE.TR), ro(XE.TP)) with fewer than 4,
+// ro(RE) and r(FE) (no rule for two communities) with fewer than 3, ro(BF) with fewer than 3
+// OTUs; under any measure, the statistics that follow E when E has no variation
+// (EnvironmentWithoutVariation). Uses the program's shared random generator, which the caller
+// seeds.
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in);
 
 // One covariate of PartialMatrixCorrelation: an n x columns matrix of which the columns with

@@ -251,27 +251,27 @@ void NominalAveragesNote(FILE* f, const FunctionalResults& r) {
     fprintf(f, "\n");
 }
 
-// True when no statistic against the environment can be computed: E is the same in every
-// community (every distance 0), or, for the matrix correlation, the distances among three or
-// more communities are all equal, so that they have no variance.
-bool EnvironmentWithoutVariation(const FunctionalResults& r) {
-    if (!r.DE || ncsm < 2) return false;
-    const double first = r.DE[0][1];
-    for (int i = 0; i < ncsm; i++)
-        for (int j = i + 1; j < ncsm; j++)
-            if (r.DE[i][j] != first) return false;
-    return first == 0.0 || (opt_ro == 1 && ncsm >= 3);
-}
-
-// A statistic or its probability, or "undefined" when it cannot be computed.
+// A statistic or its probability, or "undefined" when the data do not define the statistic
+// (the engine leaves it not a number: too few communities for it, or an environment without
+// variation).
 void PrintStatistic(FILE* f, double v, bool undefined) {
     if (undefined) fprintf(f, "undefined");
     else fprintf(f, "%g", v);
 }
 
+// "<head>" and the statistic i, then, for the tested report, "\tP=\t" and its probability; both
+// "undefined" when the statistic is.
+void StatisticLine(FILE* f, const FunctionalResults& r, const char* head, int i, bool withP) {
+    const bool undefined = !std::isfinite(r.observed[i]);
+    fprintf(f, "%s", head);
+    PrintStatistic(f, r.observed[i], undefined);
+    if (withP) {
+        fprintf(f, "\tP=\t");
+        PrintStatistic(f, r.probability[i], undefined);
+    }
+}
+
 void Statistics(FILE* f, const FunctionalResults& r) {
-    const double* o = r.observed;
-    const double* p = r.probability;
     if (opt_ro == 1)
         fprintf(f, "\nThe statistics shown below are matrix (Mantel) correlations.\n");
     else if (opt_ro == 2)
@@ -292,16 +292,9 @@ void Statistics(FILE* f, const FunctionalResults& r) {
         {"Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t",
          "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\t", kRE},
         {"Beta divergence: r(XE.TR)=\t", "Beta divergence: r(XE.TR)=\t", kXE_TR}};
-    const bool flat = EnvironmentWithoutVariation(r);
     fprintf(f, r.tested ? "\nStatistics and probabilities*:\n" : "\nStatistics:\n");
     for (const Line& line : lines) {
-        const bool undefined = flat || !std::isfinite(o[line.index]);
-        fprintf(f, "%s", r.tested ? line.tested : line.untested);
-        PrintStatistic(f, o[line.index], undefined);
-        if (r.tested) {
-            fprintf(f, "\tP=\t");
-            PrintStatistic(f, p[line.index], undefined);
-        }
+        StatisticLine(f, r, r.tested ? line.tested : line.untested, line.index, r.tested);
         fprintf(f, "\n");
     }
     NominalAveragesNote(f, r);
@@ -328,46 +321,55 @@ void Statistics(FILE* f, const FunctionalResults& r) {
     fprintf(f, "\n");
 
     if (includePhylogeny) {
+        // Each statistic with the text before it and after it, in the tested report and in the
+        // untested one under the matrix correlation.
+        struct Phylo {
+            const char *before, *after;
+            int index;
+        };
         if (r.tested) {
-            fprintf(f, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g\tP=\t%g", o[kBF], p[kBF]);
-            fprintf(f, "\n\nPhylogenetically structured assembly patterns (PSAP):\n");
-            fprintf(f, "Correlation of PSAP to ecological variables: ro(PE)=\t%g\tP=\t%g\n", o[kPE], p[kPE]);
-            fprintf(f, "Correlation of PSAP to TCAP: ro(PT)=\t%g\tP=\t%g\n", o[kPT], p[kPT]);
-            fprintf(f, "Correlation of PSAP to both TCAP and TDAP: ro(PX)=\t%g\tP=\t%g\n", o[kPX], p[kPX]);
-            fprintf(f, "Correlation of PSAP to TDAP: ro(PX.T)=\t%g\tP=\t%g\n", o[kPX_T], p[kPX_T]);
-            fprintf(f,
-                    "Removing phylogeny from TCAP: ro(TE.P)=\t%g\tP=\t%g\nRemoving phylogeny from both TCAP and TDAP: "
-                    "ro(XE.P)=\t%g\tP=\t%g\nRemoving phylogeny from TDAP: ro(XE.TP)=\t%g\tP=\t%g\n",
-                    o[kTE_P], p[kTE_P], o[kXE_P], p[kXE_P], o[kXE_TP], p[kXE_TP]);
-            fprintf(f,
-                    "Removing TCAP from phylogeny: ro(PE.T)=\t%g\tP=\t%g\nRemoving TCAP and TDAP from phylogeny: "
-                    "ro(PE.X)=\t%g\tP=\t%g\n",
-                    o[kPE_T], p[kPE_T], o[kPE_X], p[kPE_X]);
-            fprintf(f,
-                    "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
-                    "r(FE)=\t%g\tP=\t%g\n",
-                    o[kFE], p[kFE]);
+            const Phylo tested[] = {
+                {"\nPhylogenetic signal at OTU (species) level ro(BF) = \t", "", kBF},
+                {"\n\nPhylogenetically structured assembly patterns (PSAP):\n"
+                 "Correlation of PSAP to ecological variables: ro(PE)=\t",
+                 "\n", kPE},
+                {"Correlation of PSAP to TCAP: ro(PT)=\t", "\n", kPT},
+                {"Correlation of PSAP to both TCAP and TDAP: ro(PX)=\t", "\n", kPX},
+                {"Correlation of PSAP to TDAP: ro(PX.T)=\t", "\n", kPX_T},
+                {"Removing phylogeny from TCAP: ro(TE.P)=\t", "\n", kTE_P},
+                {"Removing phylogeny from both TCAP and TDAP: ro(XE.P)=\t", "\n", kXE_P},
+                {"Removing phylogeny from TDAP: ro(XE.TP)=\t", "\n", kXE_TP},
+                {"Removing TCAP from phylogeny: ro(PE.T)=\t", "\n", kPE_T},
+                {"Removing TCAP and TDAP from phylogeny: ro(PE.X)=\t", "\n", kPE_X},
+                {"Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
+                 "r(FE)=\t",
+                 "\n", kFE}};
+            for (const Phylo& line : tested) {
+                StatisticLine(f, r, line.before, line.index, true);
+                fprintf(f, "%s", line.after);
+            }
         } else if (opt_ro == 1) {
-            fprintf(f, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g", o[kBF]);
-            fprintf(f, "\n\nPhylogenetically structured assembly patterns (PSAP):\n");
-            fprintf(f, "\nCorrelation of PSAP to ecological variables: ro(PE)=\t%g", o[kPE]);
-            fprintf(f, "\nCorrelation of PSAP to TCAP (phylogenetic signal at metacommunity level): ro(PT)=\t%g", o[kPT]);
-            fprintf(f,
-                    "\nCorrelation of PSAP to both TCAP and TDAP (phylogenetic signal at metacommunity level): "
-                    "ro(PX)=\t%g",
-                    o[kPX]);
-            fprintf(f, "\nCorrelation of PSAP to TDAP: ro(PX.T)=\t%g", o[kPX_T]);
-            fprintf(f,
-                    "\nRemoving phylogeny from TCAP: ro(TE.P)=\t%g\nRemoving phylogeny from both TCAP and TDAP: "
-                    "ro(XE.P)=\t%g\nRemoving phylogeny from TDAP: ro(XE.TP)=\t%g",
-                    o[kTE_P], o[kXE_P], o[kXE_TP]);
-            fprintf(f,
-                    "\nRemoving TCAP from phylogeny: ro(PE.T)=\t%g\nRemoving TCAP and TDAP from phylogeny: ro(PE.X)=\t%g\n",
-                    o[kPE_T], o[kPE_X]);
-            fprintf(f,
-                    "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
-                    "r(FE)=\t%g\n",
-                    o[kFE]);
+            const Phylo untested[] = {
+                {"\nPhylogenetic signal at OTU (species) level ro(BF) = \t", "", kBF},
+                {"\n\nPhylogenetically structured assembly patterns (PSAP):\n"
+                 "\nCorrelation of PSAP to ecological variables: ro(PE)=\t",
+                 "", kPE},
+                {"\nCorrelation of PSAP to TCAP (phylogenetic signal at metacommunity level): ro(PT)=\t", "", kPT},
+                {"\nCorrelation of PSAP to both TCAP and TDAP (phylogenetic signal at metacommunity level): ro(PX)=\t",
+                 "", kPX},
+                {"\nCorrelation of PSAP to TDAP: ro(PX.T)=\t", "", kPX_T},
+                {"\nRemoving phylogeny from TCAP: ro(TE.P)=\t", "", kTE_P},
+                {"\nRemoving phylogeny from both TCAP and TDAP: ro(XE.P)=\t", "", kXE_P},
+                {"\nRemoving phylogeny from TDAP: ro(XE.TP)=\t", "", kXE_TP},
+                {"\nRemoving TCAP from phylogeny: ro(PE.T)=\t", "", kPE_T},
+                {"\nRemoving TCAP and TDAP from phylogeny: ro(PE.X)=\t", "\n", kPE_X},
+                {"Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
+                 "r(FE)=\t",
+                 "\n", kFE}};
+            for (const Phylo& line : untested) {
+                StatisticLine(f, r, line.before, line.index, false);
+                fprintf(f, "%s", line.after);
+            }
         }
     }
 

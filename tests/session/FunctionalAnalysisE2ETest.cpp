@@ -3,6 +3,7 @@
 // settings the report distinguishes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -481,7 +482,8 @@ std::string ImportAndH(const std::string& name, const std::string& w, const std:
 // double (worked out here), and the statistics of H and the subsets of K equal those of the same variables
 // 1e37 times smaller (a correlation does not change with the scale of one matrix). Variables alike in every
 // community, or three communities at equal distances (unit vectors), leave the matrix correlations
-// undefined; Procrustes, and two communities, keep them defined.
+// undefined; Procrustes keeps them defined, and so do two communities for r(TE) and r(XE), which take their
+// single pair's congruence (r(XE.T), r(RE) and r(XE.TR) need more: see TooFewCommunities).
 TEST_F(FunctionalAnalysisE2E, LargeOrFlatEnvironmentalVariables) {
     std::filesystem::copy(kData + "/fa_B.txt", box_.Path("fa_B.txt"));
     std::filesystem::copy(kData + "/fa_W.txt", box_.Path("fa_W.txt"));
@@ -496,7 +498,7 @@ TEST_F(FunctionalAnalysisE2E, LargeOrFlatEnvironmentalVariables) {
     const std::tuple<const char*, const char*, const char*, char, char, const char*, int> runs[] = {
         {"small", "fa_W.txt", "small.txt", '4', '2', "1\n6\n", 0}, {"large", "fa_W.txt", "large.txt", '4', '2', "1\n6\n", 0},
         {"flat", "fa_W.txt", "flat.txt", '4', '2', "1\n6\n", 10}, {"equal", "w3.txt", "e3.txt", '3', '3', "1\n6\n", 10},
-        {"procrustes", "w3.txt", "e3.txt", '3', '3', "2\n", 0}, {"two", "w2.txt", "e2.txt", '2', '3', "1\n6\n", 0}};
+        {"procrustes", "w3.txt", "e3.txt", '3', '3', "2\n", 0}, {"two", "w2.txt", "e2.txt", '2', '3', "1\n6\n", 6}};
     std::map<std::string, std::string> stats, ranked;
     for (const auto& [name, w, e, n, v, congruence, undefined] : runs) {
         ASSERT_EQ(box_.Run(ImportAndH(name, w, e, n, v, congruence)).status, 0) << name;
@@ -518,4 +520,86 @@ TEST_F(FunctionalAnalysisE2E, LargeOrFlatEnvironmentalVariables) {
         for (int j = 0; j < 4; j++) DE[i][j] = 1e37 * std::hypot(e[i][0] - e[j][0], e[i][1] - e[j][1]);
     ExpectLowerHalf(box_.ReadFile("largePrinda.txt"),
                     "Resemblance matrix (DE) between community sites based on ecological variables:\n", DE);
+}
+
+// Too few communities for a statistic. A matrix correlation runs over the n(n - 1)/2 pairs of communities;
+// centred, they keep one degree of freedom less, and each matrix partialled out takes one more: a simple
+// correlation needs 2 pairs (two communities take their single pair's congruence), a first-order partial 3
+// (3 communities), a second-order one 4 (4 communities). So under Mantel 2 communities leave r(XE.T), r(RE)
+// (taken without the single-pair rule) and r(XE.TR) undefined, 3 communities r(XE.TR), 4 none; Procrustes
+// compares configurations, which 2 communities define. The report prints "undefined" with no P; the
+// trait-subset files write -999 (and "none" for the subset) for ro(XE.T) (criterion 9) and ro(XE.TR)
+// (criterion 17), and for r(TE) and r(XE) (criteria 10 and 1) of variables alike in every community.
+TEST_F(FunctionalAnalysisE2E, TooFewCommunities) {
+    std::filesystem::copy(kData + "/fa_B.txt", box_.Path("fa_B.txt"));
+    std::filesystem::copy(kData + "/fa_W.txt", box_.Path("fa_W.txt"));
+    box_.WriteFile("w2.txt", "1 2 0 0 1\n0 1 3 0 0\nc1 c2\n");
+    box_.WriteFile("e2.txt", "1 5\n2 3\ne1 e2\n");
+    box_.WriteFile("w3.txt", "1 2 0 0 1\n0 1 3 0 0\n2 0 1 1 0\nc1 c2 c3\n");
+    box_.WriteFile("e3.txt", "1 5\n2 3\n4 4\ne1 e2\n");
+    box_.WriteFile("e4.txt", "1 5\n2 3\n4 4\n3 1\ne1 e2\n");
+    box_.WriteFile("flat.txt", "5 5\n5 5\n5 5\n5 5\ne1 e2\n");
+    // Letter K for criterion `c` (types typed, fuzzy, the measure's answers, all traits, W at unit totals,
+    // subsets of 1 and 2 traits, no intermediate lines); criterion 10 asks neither the types, the
+    // resemblance (Euclidean) nor the totals.
+    auto K = [](int c, const std::string& measure) {
+        if (c == 10) return "K\n10\n" + measure.substr(0, 2) + "1\n1\n2\nn\n\n";
+        return "K\n" + std::to_string(c) + "\nk\n1 1 2 2 3\n1\n" + measure + "1\ny\n1\n2\nn\n\n";
+    };
+    const std::string mantel = "1\n6\n", procrustes = "2\n";
+    const struct {
+        const char *name, *w, *e;
+        char n;
+        std::string congruence;
+        std::vector<std::string> undefined;  // of r(TE), r(XE), r(XE.T), r(RE), r(XE.TR)
+        std::vector<int> criteria;           // the trait-subset searches run
+        std::vector<std::string> missing;    // the result files whose values are -999
+    } runs[] = {
+        {"two", "w2.txt", "e2.txt", '2', mantel, {"r(XE.T)", "r(RE)", "r(XE.TR)"}, {9, 17}, {"TDAP", "BetaDivergence"}},
+        {"three", "w3.txt", "e3.txt", '3', mantel, {"r(XE.TR)"}, {9, 17}, {"BetaDivergence"}},
+        {"four", "fa_W.txt", "e4.txt", '4', mantel, {}, {9, 17}, {}},
+        {"twoP", "w2.txt", "e2.txt", '2', procrustes, {}, {9, 17}, {}},
+        {"flat", "fa_W.txt", "flat.txt", '4', mantel, {"r(TE)", "r(XE)", "r(XE.T)", "r(RE)", "r(XE.TR)"}, {1, 10},
+         {"TDAP_TCAP", "TCAP"}},
+    };
+    const char* files[] = {"", "TDAP_TCAP", "", "", "", "", "", "", "", "TDAP", "TCAP", "", "", "", "", "", "", "BetaDivergence"};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.name);
+        ASSERT_EQ(box_.Run(ImportAndH(run.name, run.w, run.e, run.n, '2', run.congruence)).status, 0);
+        const std::string stats = StatisticsOf(box_.ReadFile(std::string(run.name) + "Prinda.txt"));
+        for (const char* s : {"r(TE)", "r(XE)", "r(XE.T)", "r(RE)", "r(XE.TR)"}) {
+            const bool undefined = std::find(run.undefined.begin(), run.undefined.end(), s) != run.undefined.end();
+            EXPECT_EQ(Count(stats, std::string(" ") + s + "=\tundefined\tP=\tundefined\n"), undefined ? 1 : 0) << s;
+            if (undefined) continue;
+            const std::vector<double> v = NumbersAfter(stats, std::string(" ") + s + "=\t", 1);
+            for (double x : v) EXPECT_TRUE(std::isfinite(x) && std::fabs(x) <= 1.0) << s;
+        }
+        EXPECT_EQ(Count(stats, "undefined"), 2 * static_cast<int>(run.undefined.size())) << stats;
+        EXPECT_EQ(Count(stats, "nan"), 0) << stats;
+
+        std::string script = "O\n" + std::string(run.name) + "\nV\n";
+        for (int c : run.criteria) script += K(c, run.congruence);
+        ASSERT_EQ(box_.Run(script + "C\nC\nX\n").status, 0);
+        for (int c : run.criteria) {
+            const std::string file = files[c];
+            const std::string text = box_.ReadFile(std::string(run.name) + "ChRank_" + file + ".txt");
+            const bool missing = std::find(run.missing.begin(), run.missing.end(), file) != run.missing.end();
+            // Each size's line and its line in the list at the end: -999 and no subset.
+            const std::string prefix = c == 17 ? "Ranking criterion value, groups and optimal subset with "
+                                               : "Ranking criterion value and optimal subset with ";
+            for (int k = 1; k <= 2; k++) {
+                const std::string line = prefix + std::to_string(k) + " traits: \t";
+                const std::vector<double> v = NumbersAfter(text, line, 1);
+                if (v.empty()) continue;
+                if (missing) {
+                    EXPECT_EQ(v[0], -999.0) << file << " " << k;
+                    EXPECT_EQ(Count(text, line + "-999        \t" + (c == 17 ? "3 groups\t" : "") + "none\n"), 1) << file;
+                } else {
+                    EXPECT_TRUE(v[0] != -999.0 && std::fabs(v[0]) <= 1.0) << file << " " << k;
+                }
+            }
+            EXPECT_EQ(Count(text, "-999         \tnone\n"), missing ? 2 : 0) << file;
+            EXPECT_EQ(Count(text, "nan"), 0) << file;
+        }
+    }
 }

@@ -458,3 +458,81 @@ INSTANTIATE_TEST_SUITE_P(
         StructureCase{24, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0}));
 
 }  // namespace
+
+namespace {
+
+// The value of the best subset of size k ("optimal subset with k traits: \t" and the number).
+double SizeValue(const std::string& text, int k) {
+    const std::string key = "optimal subset with " + std::to_string(k) + " traits: \t";
+    const size_t at = text.find(key);
+    return at == std::string::npos ? NAN : std::atof(text.c_str() + at + key.size());
+}
+
+// Too few communities or an environment without variation leave a criterion undefined for the
+// whole run (the subset changes neither). Every Mantel value of 2 communities takes its single
+// pair's congruence; a first-order partial needs 3 communities (3 pairs), a second-order one 4 (6
+// pairs): ro(XE.T) (9), ro(PX.T) (12), r(XZ.T) (20) and r(XY.T) (23) need 3, r(XE.TR) (17) 4. The
+// criteria that follow E, 1, 9, 10, 14 (ro(PT) ro(TE)), 15 (ro(PX) ro(XE)), 16, 17 and 24, are
+// undefined with the same variables in every community. An undefined value is written -999: in the
+// intermediate lines and for each size, with no subset (the top list takes none); the others are
+// values of a correlation (or of a product of two).
+TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
+    struct Run {
+        int n;
+        bool flat;
+        std::vector<int> undefined;  // the criteria whose value is -999
+    };
+    const Run runs[] = {
+        {2, false, {9, 12, 17, 20, 23}},
+        {3, false, {17}},
+        {4, false, {}},
+        {4, true, {1, 9, 10, 14, 15, 16, 17, 24}},
+    };
+    for (const Run& run : runs)
+        for (int criterion : {1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}) {
+            SCOPED_TRACE(testing::Message() << run.n << " communities, flat " << run.flat << ", criterion "
+                                            << criterion);
+            Survey sv = RandomSurvey(170 + run.n, 2, 5, run.n, 2, true);
+            if (run.flat)
+                for (auto& row : sv.E) std::fill(row.begin(), row.end(), 5.0f);
+            LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});  // each OTU its own type (dark diversity)
+            printRankIntermedResults = 'y';
+            ASSERT_EQ(RunCriterion(criterion), kChRankDone);
+            const std::string text = Read("s1ChRank.txt");
+            const bool undefined =
+                std::find(run.undefined.begin(), run.undefined.end(), criterion) != run.undefined.end();
+            for (int k = 1; k <= 2; k++) {
+                const double v = SizeValue(text, k);
+                if (undefined) {
+                    EXPECT_EQ(v, -999.0) << k;
+                } else {
+                    EXPECT_TRUE(std::fabs(v) <= 1.0) << k << ": " << v;
+                }
+            }
+            // The subsets t1, t2 and {t1, t2}: each intermediate line holds the value (criteria 1 and
+            // 10 first on the line, as "%-12g" and "%g").
+            if (undefined && (criterion == 1 || criterion == 10)) {
+                EXPECT_EQ(tnxtest::Count(text, criterion == 1 ? "\n-999        \t" : "\n-999\t"), 3);
+            }
+            if (undefined && (criterion == 9 || criterion == 12)) {
+                EXPECT_EQ(tnxtest::Count(text, "=\t-999\tTraits:\t"), 3);
+            }
+            if (undefined && criterion >= 16) {
+                EXPECT_EQ(tnxtest::Count(text, "=\t-999\tTraits:\t"), 3);
+            }
+            EXPECT_EQ(tnxtest::Count(text, "-999         \tnone\n"), undefined && criterion != 14 && criterion != 15 ? 2 : 0);
+            EXPECT_EQ(tnxtest::Count(text, "nan"), 0);
+            if (criterion != 14 && criterion != 15) continue;
+            // The fifteen coefficients: the partials by their order, those on E when it is flat,
+            // and the products of any of them.
+            const bool two = run.n == 2, three = run.n == 3;
+            EXPECT_EQ(tnxtest::Count(text, "\tro(PX.T)=\t-999\t"), two ? 3 : 0);
+            EXPECT_EQ(tnxtest::Count(text, "\tro(XE.T)=\t-999\t"), two || run.flat ? 3 : 0);
+            EXPECT_EQ(tnxtest::Count(text, "\tro(XE.PT)=\t-999\t"), two || three || run.flat ? 3 : 0);
+            EXPECT_EQ(tnxtest::Count(text, "\troAlphaNiche=\t-999\t"), two || run.flat ? 3 : 0);
+            EXPECT_EQ(tnxtest::Count(text, "\tro(TE)=\t-999\t"), run.flat ? 3 : 0);
+            EXPECT_EQ(tnxtest::Count(text, "ro(PT)=\t-999\t") + tnxtest::Count(text, "\tro(PX)=\t-999\t"), 0);
+        }
+}
+
+}  // namespace

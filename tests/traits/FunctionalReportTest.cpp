@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -308,6 +309,59 @@ TEST_F(FunctionalReport, StatisticsOnlyFormsWithoutTheTest) {
     const std::string rv = Report();
     EXPECT_EQ(Count(rv, "ro(BF)"), 0);
     EXPECT_EQ(Count(rv, "\nThe statistics shown below are RV coefficients (Dantrel 1973).\n"), 1);
+}
+
+// The statistics the engine leaves undefined (not a number), those of 2 communities under Mantel:
+// r(XE.T) 2, r(RE) 3, r(XE.TR) 4, r(FE) 12 and the partials 16 to 21. Each prints "undefined" in
+// place of its value and of its probability, in the tested and the untested report; the others
+// keep their numbers.
+TEST_F(FunctionalReport, StatisticsTheDataDoNotDefinePrintUndefined) {
+    Load(true);
+    for (int i : {2, 3, 4, 12, 16, 17, 18, 19, 20, 21}) r.observed[i] = r.probability[i] = std::nan("");
+    const struct {
+        bool tested;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {true,
+         {"\nStatistics and probabilities*:\nConvergence (TCAP): r(TE)=\t0.02\tP=\t0.51\n"
+          "Both TCAP and Divergence (TDAP): r(XE)=\t0.01\tP=\t0.5\nTDAP: r(XE.T)=\tundefined\tP=\tundefined\n"
+          "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)=\tundefined\t"
+          "P=\tundefined\nBeta divergence: r(XE.TR)=\tundefined\tP=\tundefined\n",
+          "\nPhylogenetic signal at OTU (species) level ro(BF) = \t0.12\tP=\t0.61"
+          "\n\nPhylogenetically structured assembly patterns (PSAP):\n"
+          "Correlation of PSAP to ecological variables: ro(PE)=\t0.14\tP=\t0.63\n"
+          "Correlation of PSAP to TCAP: ro(PT)=\t0.15\tP=\t0.64\n"
+          "Correlation of PSAP to both TCAP and TDAP: ro(PX)=\t0.16\tP=\t0.65\n"
+          "Correlation of PSAP to TDAP: ro(PX.T)=\tundefined\tP=\tundefined\n"
+          "Removing phylogeny from TCAP: ro(TE.P)=\tundefined\tP=\tundefined\n"
+          "Removing phylogeny from both TCAP and TDAP: ro(XE.P)=\tundefined\tP=\tundefined\n"
+          "Removing phylogeny from TDAP: ro(XE.TP)=\tundefined\tP=\tundefined\n"
+          "Removing TCAP from phylogeny: ro(PE.T)=\tundefined\tP=\tundefined\n"
+          "Removing TCAP and TDAP from phylogeny: ro(PE.X)=\tundefined\tP=\tundefined\n"
+          "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
+          "r(FE)=\tundefined\tP=\tundefined\n"}},
+        {false,
+         {"\nStatistics:\nConvergence (TCAP): r(TE)=\t0.02\nBoth TCAP and TDAP: r(XE)=\t0.01\n"
+          "Divergence (TDAP): r(XE.T)=\tundefined\nAlpha divergence (correlation between environmental variables and "
+          "Rao entropy): r(RE)=\tundefined\nBeta divergence: r(XE.TR)=\tundefined\n",
+          "\nPhylogenetic signal at OTU (species) level ro(BF) = \t0.12\n\nPhylogenetically structured assembly "
+          "patterns (PSAP):\n\nCorrelation of PSAP to ecological variables: ro(PE)=\t0.14"
+          "\nCorrelation of PSAP to TCAP (phylogenetic signal at metacommunity level): ro(PT)=\t0.15"
+          "\nCorrelation of PSAP to both TCAP and TDAP (phylogenetic signal at metacommunity level): ro(PX)=\t0.16"
+          "\nCorrelation of PSAP to TDAP: ro(PX.T)=\tundefined"
+          "\nRemoving phylogeny from TCAP: ro(TE.P)=\tundefined\nRemoving phylogeny from both TCAP and TDAP: "
+          "ro(XE.P)=\tundefined\nRemoving phylogeny from TDAP: ro(XE.TP)=\tundefined"
+          "\nRemoving TCAP from phylogeny: ro(PE.T)=\tundefined\nRemoving TCAP and TDAP from phylogeny: "
+          "ro(PE.X)=\tundefined\nAlpha divergence (correlation between environmental variables and Rao entropy "
+          "based on phylogeny): r(FE)=\tundefined\n"}},
+    };
+    for (const auto& c : cases) {
+        r.tested = c.tested;
+        const std::string text = Report();
+        ExpectInOrder(text, c.lines);
+        EXPECT_EQ(Count(text, "nan"), 0) << c.tested;
+        EXPECT_EQ(Count(text, "undefined"), c.tested ? 20 : 10) << c.tested;
+    }
 }
 
 struct OptionCase {

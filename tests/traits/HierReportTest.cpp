@@ -291,6 +291,65 @@ TEST_F(StoredResemblances, OneLevelWithEveryOptionAndTheTypesOfALevel) {
     EXPECT_EQ(CodeOf([] { ResemblanceCst(); }), 2) << "levels are counted from 1";
 }
 
+// The values of a stored-resemblance file, one a line.
+Doubles StoredValues(const std::string& text) {
+    Doubles v;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) v.push_back(std::strtod(l.c_str(), nullptr));
+    return v;
+}
+
+// A missing performance (-999) adds nothing to its type. OTU 3 is missing in c1 (it pools into
+// OTU 1's type at every level), OTU 1 in c2 (the first member of that type, OTU 3 present) and
+// OTU 4 in c3 (alone at every level). The session counts its OTUs as the import does (a missing
+// cell is not 0, so it counts). Under every option, crisp, fuzzy and pairwise fuzzy, in each data
+// partition, every level's resemblance and every part equal those of the same data with the
+// three cells at 0; none is not a number, and no distance is below 0.
+TEST_F(StoredResemblances, AMissingPerformanceAddsNothingToItsType) {
+    const int cells[3][2] = {{2, 0}, {0, 1}, {3, 2}};
+    auto load = [&](float value, int opt, int fz, int partition) {
+        LoadTraits("1");
+        for (const auto& c : cells) cadat[c[0]][c[1]] = value;
+        for (int c = 0; c < ncsm; c++) {
+            ncst[c] = 0;
+            for (int o = 0; o < tcst; o++) ncst[c] += cadat[o][c] != 0.0f;
+        }
+        rese_opt = opt, fuzzy = fz, fuzziness = 0.5f, part = partition;
+    };
+    auto stored = [&](float value, int opt, int fz, int partition) {
+        load(value, opt, fz, partition);
+        HierarchicalAccum();  // the level tables of s1Hie.txt
+        load(value, opt, fz, partition);
+        std::remove("s1PRe.txt");
+        Resemblance();
+        const bool parts = std::ifstream("s1PRe.txt").good();
+        return std::make_pair(Read("s1NRe.txt"), parts ? Read("s1PRe.txt") : std::string());
+    };
+    std::snprintf(whichNRese, sizeof whichNRese, "s1NRe.txt");
+    std::snprintf(whichPRese, sizeof whichPRese, "s1PRe.txt");
+    for (int partition = 1; partition <= 3; partition++)
+        for (int fz = 0; fz <= 2; fz++)
+            for (int opt = 1; opt <= 10; opt++) {
+                const auto missing = stored(-999.0f, opt, fz, partition), zero = stored(0.0f, opt, fz, partition);
+                const std::string at = std::to_string(opt) + " fuzzy " + std::to_string(fz) + " part " +
+                                       std::to_string(partition);
+                EXPECT_EQ(missing.first, zero.first) << at;
+                EXPECT_EQ(missing.second, zero.second) << at;
+                EXPECT_EQ(StoredValues(missing.first).size(), 30u) << at << ": three levels of 4 x 4";
+                // Option 2 subtracts the totals' divergence and 3 to 5 centre: only the others are
+                // distances.
+                const bool distance = opt == 1 || opt >= 6;
+                for (double x : StoredValues(missing.first + missing.second)) {
+                    EXPECT_FALSE(std::isnan(x)) << at;
+                }
+                if (!distance) continue;
+                for (double x : StoredValues(missing.first)) {
+                    EXPECT_GE(x, 0.0) << at;
+                }
+            }
+    fuzziness = 0.0f;
+}
+
 using EnvResemblance = tnxtest::TempDirTest;
 
 TEST_F(EnvResemblance, TransformationsOfACopyAndBothCoefficients) {

@@ -291,4 +291,69 @@ TEST(Rese, EachLevelWithItsGrandTotalAndTheFullProductOfStates) {
     free3D(s, 3, 5);
 }
 
+// The road of the randomisation test: the hierarchy of a copy of W, then the resemblances of
+// every level at once. In the six OTUs, OTU 3 is missing in c1 (pooled into OTU 1's type), OTU 1
+// in c2 (its type then has no member present there at level 1) and OTU 4 in c3 (alone at level
+// 1, pooled with OTU 6 at level 2). A missing performance adds nothing to its type: the levels
+// and every resemblance, crisp, fuzzy and pairwise fuzzy, equal those of the same W with the
+// three cells at 0; none is not a number and no distance is below 0.
+TEST(Rese, AMissingPerformanceAddsNothingToItsType) {
+    int states[3] = {2, 3, 4}, types[3] = {2, 3, 3};
+    float ranges[3] = {0, 2, 3}, weights[3] = {1, 1, 1};
+    nch = 3, isHierarchical = 1, onsta = states, chtype = types, chrange = ranges, weight = weights;
+    fuzziness = 0.5f;
+    struct Levels {
+        Mat<float> W{6, 5, {1, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7, 0, 0, 0, 0}};
+        Mat<char> codes{6, 7};
+        Mat<int> track{3, 6};
+        int types[3] = {6, 0, 0};
+        char*** levelCodes = nullptr;
+        float*** levelData = nullptr;
+        double*** r = dim3Double(3, 5, 5);
+        double*** r2 = dim3Double(3, 5, 5);
+        Mat<float> totals{5, 1};
+        Mat<double> S1{5, 5}, S2{3, 3}, S3{2, 2};
+        double** S[3] = {S1, S2, S3};
+        explicit Levels(float value) {
+            const char* c[6] = {"010203", "010204", "010203", "020203", "010304", "020201"};
+            for (int o = 0; o < 6; o++) std::snprintf(codes.m[o], 7, "%s", c[o]);
+            W.m[2][0] = W.m[0][1] = W.m[3][2] = value;
+            Hierarchy(3, 3, 5, codes, &levelCodes, types, W, &levelData, track);
+            Rese(5, levelCodes, types, S, levelData, totals, r, r2);
+        }
+        ~Levels() {
+            FreeHierarchy(3, 5, types, levelCodes, levelData);
+            free3D(r, 3, 5);
+            free3D(r2, 3, 5);
+        }
+    };
+    for (int fz = 0; fz <= 2; fz++)
+        for (int opt = 1; opt <= 10; opt++) {
+            fuzzy = fz, rese_opt = opt;
+            const Levels missing(-999.0f), zero(0.0f);
+            const int sizes[3] = {5, 3, 2};
+            for (int l = 0; l < 3; l++) {
+                EXPECT_EQ(Get(missing.levelData[l], 5, sizes[l]), Get(zero.levelData[l], 5, sizes[l])) << opt << fz;
+                EXPECT_EQ(Get(missing.r[l], 5, 5), Get(zero.r[l], 5, 5)) << opt << " fuzzy " << fz << " level " << l;
+                EXPECT_EQ(Get(missing.r2[l], 5, 5), Get(zero.r2[l], 5, 5)) << opt << " fuzzy " << fz << " level " << l;
+                double** tested = opt == 5 || opt == 10 ? missing.r2[l] : missing.r[l];
+                for (int i = 0; i < 5; i++)
+                    for (int j = i; j < 5; j++) {
+                        EXPECT_FALSE(std::isnan(tested[i][j])) << opt << fz << l;
+                        // Options 2 to 5 are centred or differences of divergences, not distances.
+                        if (opt == 1 || opt >= 6) {
+                            EXPECT_GE(tested[i][j], 0.0) << opt << fz << l;
+                        }
+                    }
+            }
+            // Level 1 by hand (crisp, absolute values): c1 holds OTUs 1 (1) and 6 (7), c2 OTUs 2 (3)
+            // and 5 (6), each type of its own.
+            if (fz == 0 && opt == 8) {
+                EXPECT_EQ(missing.r[0][0][1], 1.0 + 7.0 + 3.0 + 6.0);
+            }
+        }
+    nch = 0, isHierarchical = 0, rese_opt = 0, fuzzy = 0, fuzziness = 0.0f;
+    onsta = nullptr, chtype = nullptr, chrange = nullptr, weight = nullptr;
+}
+
 }  // namespace

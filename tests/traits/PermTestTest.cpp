@@ -4,6 +4,7 @@
 // random-data file, the null models' lists, refusals and the hand-back buffers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -258,7 +259,8 @@ TEST(PermTestObserved, AbsoluteValueFunctionGivesManhattanDX) {
 
 TEST(PermTestObserved, TwoCommunitiesUseTheSinglePairRule) {
     // Communities 1 and 2 only. DT[0][1] = |T1 - T2| over the unit columns, worked out here;
-    // DE[0][1] = sqrt(1 + 4). ro(TE) = 1 - |a - b| / max(a, b); ro(RE) over one pair is 0.
+    // DE[0][1] = sqrt(1 + 4). ro(TE) = 1 - |a - b| / max(a, b); ro(RE), which takes no such
+    // rule, is not defined over one pair (not a number, with no probability).
     Small d(1, false);
     d.in.nCommunities = 2;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
@@ -267,16 +269,19 @@ TEST(PermTestObserved, TwoCommunitiesUseTheSinglePairRule) {
     double dt = std::hypot(t[0][0] / len0 - t[1][0] / len0, t[0][1] / len1 - t[1][1] / len1);
     double de = std::sqrt(5.0);
     EXPECT_NEAR(d.in.observed[kRoTE], 1 - std::fabs(dt - de) / std::max(dt, de), 1e-12);
-    EXPECT_EQ(d.in.observed[kRoRE], 0.0);
+    EXPECT_TRUE(std::isnan(d.in.observed[kRoRE]) && std::isnan(d.in.probability[kRoRE]));
 
-    // Two identical communities at environmental distance 0: both cells 0 agree fully.
+    // Two identical communities, DY[0][1] = 0: both cells 0 agree fully. At environmental distance
+    // 0 the environment does not vary: the statistics that follow it are not defined.
     Small z(1, false);
     z.in.nCommunities = 2;
     for (int o = 0; o < kS; o++) z.W[1][o] = 2 * z.W[0][o];
+    z.DY[0][1] = 0;
     z.DE[0][1] = 0;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&z.in));
-    EXPECT_EQ(z.in.observed[kRoTE], 1.0);
-    EXPECT_EQ(z.in.observed[kRoXE], 0.0);  // DX[0][1] = |X1 - 2 X1| > 0 against 0
+    EXPECT_EQ(z.in.observed[kRTY], 1.0);
+    EXPECT_EQ(z.in.observed[kRXY], 0.0);  // DX[0][1] = |X1 - 2 X1| > 0 against 0
+    EXPECT_TRUE(std::isnan(z.in.observed[kRoTE]) && std::isnan(z.in.observed[kRoXE]));
 }
 
 TEST(PermTestObserved, MissingCellOfTheEnvironmentalResemblanceIsSkipped) {
@@ -296,19 +301,26 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     d.DE[0][2] = 2;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
-    // Constant DE, also of values whose mean over the 15 pairs does not come out exactly in binary
-    // (0.03, 0.71): still exactly 0.
+    // Constant DY, also of values whose mean over the 15 pairs does not come out exactly in binary
+    // (0.03, 0.71): still exactly 0. A constant DE leaves the environment without variation: the
+    // statistics that follow it are not defined, also when a missing cell stands among the equal
+    // ones.
     for (double c : {1.0, 0.1, 0.7, 0.03, 0.71}) {
+        Small y(1, false);
         for (int i = 0; i < kN; i++)
-            for (int j = i + 1; j < kN; j++) d.DE[i][j] = c;
+            for (int j = i + 1; j < kN; j++) y.DY[i][j] = d.DE[i][j] = c;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
+        EXPECT_EQ(y.in.observed[kRTY], 0.0) << c;
+        EXPECT_EQ(y.in.observed[kRXY], 0.0) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        EXPECT_EQ(d.in.observed[kRoTE], 0.0) << c;
-        EXPECT_EQ(d.in.observed[kRoRE], 0.0) << c;
+        EXPECT_TRUE(std::isnan(d.in.observed[kRoTE]) && std::isnan(d.in.observed[kRoRE])) << c;
         // The same with a missing cell, through the form that skips it (which leaves the rounding
         // of an inexact mean: 0 within 1e-12, never 0/0).
-        d.DE[1][2] = -999;
+        y.DY[1][2] = d.DE[1][2] = -999;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
+        EXPECT_NEAR(y.in.observed[kRTY], 0.0, 1e-12) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        EXPECT_NEAR(d.in.observed[kRoTE], 0.0, 1e-12) << c;
+        EXPECT_TRUE(std::isnan(d.in.observed[kRoTE])) << c;
     }
 }
 
@@ -526,6 +538,79 @@ TEST(PermTestRandomData, ProbabilitiesRecomputeFromTheListsOfTheFile) {
         for (bool twoTailed : {true, false}) ExpectProbabilitiesFromFile(optRo, twoTailed, false);
     // Repeated OTUs: the permuted set then holds duplicated rows, as the engine's buffers do.
     ExpectProbabilitiesFromFile(1, true, true);
+}
+
+// How often `what` stands in `text`.
+int Occurrences(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) n++;
+    return n;
+}
+
+// The statistics a record defines. A matrix correlation runs over the m = n(n - 1)/2 cells of two
+// resemblance matrices; centred, they keep m - 1 degrees of freedom and each partialled matrix
+// takes one more, so a simple correlation needs 2 cells (the rule for two communities makes do
+// with one), a first-order partial 3, a second-order one 4. Under Mantel, 2 communities (1 cell)
+// define r(TE), r(XE), r(TY), r(TZ), r(XY), r(XZ), ro(PE), ro(PT), ro(PX) and, over the 5 OTUs,
+// ro(BF), but neither ro(RE) nor r(FE) (taken without that rule) nor any partial; 3 communities
+// (3 cells) all but the second-order ro(XE.TR) and ro(XE.TP), 4 (6 cells) all; 2 OTUs leave ro(BF)
+// (1 cell) undefined. A constant DE leaves the 12 statistics that follow E undefined. Procrustes and
+// RV compare configurations, which 2 communities define. An undefined statistic is not a number,
+// with no probability, and is never counted: the random-data file shows its random values and
+// cumulative frequencies as -999. The others are counted as usual.
+TEST(PermTestDefined, TooFewCommunitiesOrAFlatEnvironmentLeaveAStatisticUndefined) {
+    const std::vector<int> againstE = {kRoXE, kRoTE, kRoXE_T, kRoRE, kRoXE_TR, kRFE,
+                                       kRoPE, kRoTE_P, kRoXE_P, kRoXE_TP, kRoPE_T, kRoPE_X};
+    const struct {
+        const char* what;
+        int optRo, n, s;
+        bool flat;
+        std::vector<int> undefined;
+    } cases[] = {
+        {"Mantel, 2 communities", 1, 2, kS, false,
+         {kRoXE_T, kRoRE, kRoXE_TR, kRXY_T, kRXZ_T, kRFE, kRoPX_T, kRoTE_P, kRoXE_P, kRoXE_TP, kRoPE_T, kRoPE_X}},
+        {"Mantel, 3 communities", 1, 3, kS, false, {kRoXE_TR, kRoXE_TP}},
+        {"Mantel, 4 communities", 1, 4, kS, false, {}},
+        {"Mantel, 2 OTUs", 1, kN, 2, false, {kRoBF}},
+        {"Mantel, constant DE", 1, kN, kS, true, againstE},
+        {"Procrustes, 2 communities", 2, 2, kS, false, {}},
+        {"RV, 2 communities", 3, 2, kS, false, {}},
+        {"Procrustes, the same E everywhere", 2, kN, kS, true, againstE},
+    };
+    for (const auto& c : cases) {
+        Small d(c.optRo, true);
+        d.in.nCommunities = c.n;
+        d.in.nOTUs = c.s;
+        d.in.iterations = 9;
+        if (c.flat)
+            for (int i = 0; i < kN; i++) {
+                // Mantel: all distances 1; Procrustes: every community at E = (1, 5), distances 0.
+                for (int j = i + 1; j < kN; j++) d.DE[i][j] = c.optRo == 1 ? 1.0 : 0.0;
+                if (c.optRo != 1) d.E[i][0] = 1, d.E[i][1] = 5;
+            }
+        const std::string text = RunToFile(d, 31);
+        for (int i = 0; i < kPermTestStats; i++) {
+            const bool undefined = std::find(c.undefined.begin(), c.undefined.end(), i) != c.undefined.end();
+            const double o = d.in.observed[i], p = d.in.probability[i];
+            if (undefined) {
+                EXPECT_TRUE(std::isnan(o) && std::isnan(p)) << c.what << " " << i;
+            } else {
+                EXPECT_TRUE(std::isfinite(o)) << c.what << " " << i;
+                EXPECT_TRUE(p >= 1.0 / 9 && p <= 1.0) << c.what << " " << i << " P " << p;
+            }
+        }
+        // The cumulative frequencies of ro(XE.TR) and ro(RE) in every iteration's line.
+        const bool xetr = std::find(c.undefined.begin(), c.undefined.end(), kRoXE_TR) != c.undefined.end();
+        const bool re = std::find(c.undefined.begin(), c.undefined.end(), kRoRE) != c.undefined.end();
+        EXPECT_EQ(Occurrences(text, "Cummulative frequency for ro(XE.TR)=-999\n"), xetr ? 8 : 0) << c.what;
+        EXPECT_EQ(Occurrences(text, "\tCummulative frequency for ro(RE)=-999\t"), re ? 8 : 0) << c.what;
+        EXPECT_EQ(Occurrences(text, "\tRandom ro(XE.TR) =\t-999\t"), xetr ? 8 : 0) << c.what;
+        // Three cells leave a first-order partial one degree of freedom: the two residual vectors
+        // are proportional, and the partial correlation is +1 or -1.
+        if (c.n != 3) continue;
+        for (int i : {kRoXE_T, kRXY_T, kRXZ_T, kRoPX_T, kRoTE_P, kRoXE_P, kRoPE_T, kRoPE_X})
+            EXPECT_NEAR(std::fabs(d.in.observed[i]), 1.0, 1e-9) << i;
+    }
 }
 
 TEST(PermTestRandomData, SameSeedWritesTheSameFile) {
