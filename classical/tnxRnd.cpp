@@ -325,8 +325,14 @@ void NullValues::Put(int it, const double* block) {
         for (size_t s = 0; s < series_; s++) values_[s * niter_ + it] = block[s];
         return;
     }
-    // Iterations come in order: each block follows the one before.
+    // Iteration it fills the it-th block of the file; in the usual order (one iteration after
+    // the other) the file already stands there and no seek empties the stream's buffer.
+    if (next_ != it) {
+        const long at = static_cast<long>(static_cast<size_t>(it) * series_ * sizeof(double));
+        if (std::fseek(file_, at, SEEK_SET) != 0) RaiseError(TNX_FAIL_TO_PRINT);
+    }
     if (std::fwrite(block, sizeof(double), series_, file_) != series_) RaiseError(TNX_FAIL_TO_PRINT);
+    next_ = static_cast<long long>(it) + 1;
 }
 
 void NullValues::Get(size_t s, double* v) {
@@ -334,12 +340,12 @@ void NullValues::Get(size_t s, double* v) {
         std::copy(values_.begin() + s * niter_, values_.begin() + (s + 1) * niter_, v);
         return;
     }
+    next_ = -1;
     for (int it = 0; it < niter_; it++) {
         const long at = static_cast<long>((static_cast<size_t>(it) * series_ + s) * sizeof(double));
         if (std::fseek(file_, at, SEEK_SET) != 0 || std::fread(v + it, sizeof(double), 1, file_) != 1)
             RaiseError(TNX_END_OF_FILE);
     }
-    std::fseek(file_, 0, SEEK_END);
 }
 
 // ---------------------------------------------------------------------------------------

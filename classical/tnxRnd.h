@@ -57,9 +57,10 @@ public:
     ~NullValues();
     NullValues(const NullValues&) = delete;
     NullValues& operator=(const NullValues&) = delete;
-    // The values of iteration it (0 the observed one) of every series; iterations in order.
+    // The values of iteration it (0 the observed one, below niterations) of every series, in
+    // its place whatever the order of the calls.
     void Put(int it, const double* block);
-    // The niterations values of series s.
+    // The niterations values of series s, iteration by iteration.
     void Get(size_t s, double* values);
     bool InFile() const { return file_ != nullptr; }
 
@@ -68,6 +69,7 @@ private:
     int niter_;
     std::vector<double> values_;
     FILE* file_ = nullptr;
+    long long next_ = 0;  // the iteration whose place the file stands at; -1 once read
 };
 
 // One null distribution of n values on f: the class frequencies ("%d\t", a newline), then the

@@ -579,3 +579,52 @@ TEST(NullModel, NullValuesInMemoryOrInFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Value of iteration it in series s: distinct for every place, so that a value read from another
+// iteration's or series' place shows.
+double Placed(size_t s, int it) { return 1000.0 * static_cast<double>(s) + it + 0.25; }
+
+// Every place of the null values, in both layouts (the file forced by a budget one byte short of
+// the memory layout): shapes at the edges (one series, one iteration) and one whose file outgrows
+// a stream buffer; iterations put in order, in reverse and rotated, series read back last first.
+// Each series reads its own values in iteration order, the observed one first, also a second
+// time; an iteration put again after a read replaces its former values in its own place.
+TEST(NullModel, NullValuesKeepEachIterationInItsPlace) {
+    const struct {
+        size_t series;
+        int iterations;
+    } shapes[] = {{1, 1}, {1, 5}, {4, 1}, {3, 4}, {7, 1500}};
+    for (const auto& shape : shapes)
+        for (bool inFile : {false, true})
+            for (int order : {0, 1, 2}) {
+                const size_t bytes = shape.series * shape.iterations * sizeof(double);
+                NullValues store(shape.series, shape.iterations, inFile ? bytes - 1 : bytes);
+                ASSERT_EQ(store.InFile(), inFile);
+                std::vector<int> its(shape.iterations);
+                std::iota(its.begin(), its.end(), 0);
+                if (order == 1) std::reverse(its.begin(), its.end());
+                if (order == 2) std::rotate(its.begin(), its.begin() + its.size() / 2, its.end());
+                std::vector<double> block(shape.series), values(shape.iterations);
+                const int again = shape.iterations / 2;
+                for (int it : its) {
+                    for (size_t s = 0; s < shape.series; s++) block[s] = it == again ? -5.0 : Placed(s, it);
+                    store.Put(it, block.data());
+                }
+                store.Get(0, values.data());
+                for (size_t s = 0; s < shape.series; s++) block[s] = Placed(s, again);
+                store.Put(again, block.data());
+                for (size_t s = shape.series; s-- > 0;)
+                    for (int twice = 0; twice < 2; twice++) {
+                        std::fill(values.begin(), values.end(), -1.0);
+                        store.Get(s, values.data());
+                        for (int it = 0; it < shape.iterations; it++)
+                            ASSERT_EQ(values[it], Placed(s, it)) << shape.series << "x" << shape.iterations
+                                                                 << " file " << inFile << " order " << order
+                                                                 << " series " << s << " iteration " << it;
+                    }
+            }
+}
+
+}  // namespace
