@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -104,21 +105,46 @@ void Progress(const char* format, int total, int current) {
 // The number of classes of a null distribution: a tenth of the values, 2 to 30.
 int Classes(int n) { return std::min(30, std::max(2, static_cast<int>(0.1 * n))); }
 
+// Null distributions need two values at least.
+bool Distributions() { return doDistrib > 0 && niter >= 2; }
+
+// What the null distributions of `series` series need, all of it allocated before the first
+// iteration: the store of their values, one iteration's values, one series' values read back,
+// each series' observed value and probability, the classes.
+struct DistributionBuffers {
+    NullValues store;
+    std::vector<double> block, values, observed, P, limits;
+    std::vector<int> freq;
+    explicit DistributionBuffers(size_t series)
+        : store(series, niter), block(series + 1), values(niter), observed(series + 1), P(series + 1),
+          limits(Classes(niter)), freq(Classes(niter)) {}
+};
+
+// The buffers when the distributions are kept, else none. Memory that cannot be had is the
+// program's out-of-memory error, raised before any iteration runs.
+std::unique_ptr<DistributionBuffers> KeepDistributions(size_t series) {
+    if (!Distributions()) return nullptr;
+    try {
+        return std::make_unique<DistributionBuffers>(series);
+    } catch (const std::bad_alloc&) {
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
+}
+
 // The distributions file: the class count, then one distribution per series with its observed
 // value and probability.
-void WriteDistributions(NullValues& store, size_t series, const double* observed, const double* P) {
+void WriteDistributions(DistributionBuffers& d, size_t series, const double* observed, const double* P) {
     SessionFileName(whichRnd, rndExt);
     ReplacingWriter w(std::string(volumeName) + whichRnd);
     FILE* f = w.OpenOrRaise();
-    const int k = Classes(niter);
+    const int k = static_cast<int>(d.freq.size());
     std::fprintf(f, "%d\n", k);
-    std::vector<double> values(niter), limits(k);
-    std::vector<int> freq(k);
     double mean = 0.0, sd = 0.0;
     for (size_t s = 0; s < series; s++) {
         Progress("Frequency distribution: %d %d", static_cast<int>(series), static_cast<int>(s + 1));
-        store.Get(s, values.data());
-        SaveDistribution(f, niter, values.data(), freq.data(), k, limits.data(), observed[s], P[s], &mean, &sd);
+        d.store.Get(s, d.values.data());
+        SaveDistribution(f, niter, d.values.data(), d.freq.data(), k, d.limits.data(), observed[s], P[s], &mean,
+                         &sd);
     }
     w.CommitOrRaise();
 }
@@ -272,9 +298,6 @@ bool IterationsGiven() {
     return false;
 }
 
-// Null distributions need two values at least.
-bool Distributions() { return doDistrib > 0 && niter >= 2; }
-
 // The evaluation functions the test takes.
 bool EvaluatedFunction(int f) { return f == 1 || f == 3 || f == 4; }
 
@@ -305,8 +328,15 @@ void PrintResemblanceTable(FILE* f, int n, double** m) {
 }  // namespace
 
 NullValues::NullValues(size_t series, int niterations, size_t budget) : series_(series), niter_(niterations) {
-    if (series * static_cast<size_t>(niterations) * sizeof(double) <= budget) {
-        values_.assign(series * static_cast<size_t>(niterations), 0.0);
+    // series x niterations doubles fit the budget, compared without forming a product that could
+    // wrap around.
+    const size_t iterations = static_cast<size_t>(std::max(niterations, 0));
+    if (iterations == 0 || series <= budget / sizeof(double) / iterations) {
+        try {
+            values_.assign(series * iterations, 0.0);
+        } catch (const std::bad_alloc&) {
+            RaiseError(TNX_OUT_OF_MEMORY);
+        }
         return;
     }
     file_ = std::tmpfile();
@@ -741,46 +771,44 @@ bool Randomization() {
                 squares[l][i][j] = observed[l][i][j] * observed[l][i][j];
             }
     const size_t pairs = static_cast<size_t>(n) * (n - 1) / 2, series = levels * pairs;
-    std::unique_ptr<NullValues> store;
-    std::vector<double> block(series + 1);
+    std::unique_ptr<DistributionBuffers> dist = model != 3 ? KeepDistributions(series) : nullptr;
     auto keep = [&](int it, double*** m) {
-        if (!store) return;
+        if (!dist) return;
         size_t s = 0;
         for (int l = 0; l < levels; l++)
             for (int i = 0; i < n; i++)
-                for (int j = i + 1; j < n; j++) block[s++] = m[l][i][j];
-        store->Put(it, block.data());
+                for (int j = i + 1; j < n; j++) dist->block[s++] = m[l][i][j];
+        dist->store.Put(it, dist->block.data());
     };
-    if (Distributions() && model != 3) store = std::make_unique<NullValues>(series, niter);
     keep(0, observed.get());
 
     const bool lower = rese_opt != 5;
     Occurrences occ(observedW.get(), rndWindow);
-    for (int it = 2, failures = 0; model != 3 && it <= niter;) {
-        Progress("Randomization iteration: %d %d", niter, it);
+    const bool completed = EachIteration(2, model != 3 ? niter : 1, [&](int it) {
         float** W = randomW.get();
         char** codes = csm;
-        if (model == 2) {
-            RndTaxon(csm, rndCodes.get(), aprioriList, tcst);
-            codes = rndCodes.get();
-            W = observedW.get();
-        } else if (model == 4) {
-            RndRelLocationData(tcst, ncsm, W, observedW.get(), rndWindow);
-        } else {
-            if (!RndCompositionGeneral(W, occ.list.data(), tcst, static_cast<int>(occ.list.size()), ncsm,
-                                       occ.richness.data(), rndWindow, occ.perWindow.data(), keepRichness,
-                                       keepReleveTotal)) {
-                if (++failures >= kMaxFailures) {
-                    NullModelFailed();
-                    return false;
+        for (int failures = 0;;) {
+            Progress("Randomization iteration: %d %d", niter, it);
+            if (model == 2) {
+                RndTaxon(csm, rndCodes.get(), aprioriList, tcst);
+                codes = rndCodes.get();
+                W = observedW.get();
+                break;
+            }
+            if (model == 4) {
+                RndRelLocationData(tcst, ncsm, W, observedW.get(), rndWindow);
+                break;
+            }
+            if (RndCompositionGeneral(W, occ.list.data(), tcst, static_cast<int>(occ.list.size()), ncsm,
+                                      occ.richness.data(), rndWindow, occ.perWindow.data(), keepRichness,
+                                      keepReleveTotal)) {
+                if (model == 5) {
+                    RndRelLocationData(tcst, ncsm, relocatedW.get(), W, 1);
+                    W = relocatedW.get();
                 }
-                continue;
+                break;
             }
-            failures = 0;
-            if (model == 5) {
-                RndRelLocationData(tcst, ncsm, relocatedW.get(), W, 1);
-                W = relocatedW.get();
-            }
+            if (++failures >= kMaxFailures) return false;
         }
         if (rd) std::fprintf(rd, "\nRandom data, iteration %d:\n", it);
         space.Compute(W, codes, random.get(), rd);
@@ -797,13 +825,16 @@ bool Randomization() {
             PrintHalves(rd, levels, n, random.get());
         }
         keep(it - 1, random.get());
-        it++;
+        return true;
+    });
+    if (!completed) {
+        NullModelFailed();
+        return false;
     }
     ClearLine();
 
     // Probabilities in the upper triangle (zero diagonal) for the file, below the diagonal of rese.
     Matrices P(levels, n);
-    std::vector<double> pairP(series + 1), pairObserved(series + 1);
     for (int l = 0, s = 0; l < levels; l++)
         for (int i = 0; i < n; i++)
             for (int j = i; j < n; j++) {
@@ -812,8 +843,9 @@ bool Randomization() {
                 rese[l][i][j] = observed[l][i][j];
                 if (i == j) continue;
                 rese[l][j][i] = p;
-                pairP[s] = p;
-                pairObserved[s++] = observed[l][i][j];
+                if (!dist) continue;
+                dist->P[s] = p;
+                dist->observed[s++] = observed[l][i][j];
             }
     data.Commit();
     if (model != 3) {
@@ -850,7 +882,7 @@ bool Randomization() {
         }
     }
     report.Commit();
-    if (store) WriteDistributions(*store, series, pairObserved.data(), pairP.data());
+    if (dist) WriteDistributions(*dist, series, dist->observed.data(), dist->P.data());
     return true;
 }
 
@@ -894,10 +926,9 @@ bool RandomizationSEF() {
             PrintHalves(rd, levels, g, observedPairs.get());
         }
     }
-    std::unique_ptr<NullValues> store;
-    if (Distributions()) store = std::make_unique<NullValues>(levels, niter);
-    if (store) store->Put(0, observed.data());
-    for (int it = 2; it <= niter; it++) {
+    std::unique_ptr<DistributionBuffers> dist = KeepDistributions(levels);
+    if (dist) dist->store.Put(0, observed.data());
+    EachIteration(2, niter, [&](int it) {
         Progress("Randomization iteration: %d %d", niter, it);
         RndRelLocationSMW(rese, random.get(), n, rndWindow);
         if (rndAdjacent == 1)
@@ -913,8 +944,9 @@ bool RandomizationSEF() {
                 PrintHalves(rd, levels, g, pairs.get());
             }
         }
-        if (store) store->Put(it - 1, sef.data());
-    }
+        if (dist) dist->store.Put(it - 1, sef.data());
+        return true;
+    });
     ClearLine();
     data.Commit();
 
@@ -949,21 +981,19 @@ bool RandomizationSEF() {
             PrintMatrix(f, g, g, observedPairs[l], sDigits, 0);
         }
     }
-    std::vector<double> values(niter);
-    const int k = Classes(niter);
-    std::vector<int> freq(k);
-    std::vector<double> limits(k);
-    for (int l = 0; store && l < levels; l++) {
+    const int k = dist ? static_cast<int>(dist->freq.size()) : 0;
+    for (int l = 0; dist && l < levels; l++) {
         if (std::isnan(observed[l])) continue;
         double mean = 0.0, sd = 0.0;
-        store->Get(l, values.data());
-        FreqDistribution(niter, values.data(), freq.data(), k, limits.data());
-        MeanStDev(niter, values.data(), &mean, &sd);
+        double* values = dist->values.data();
+        dist->store.Get(l, values);
+        FreqDistribution(niter, values, dist->freq.data(), k, dist->limits.data());
+        MeanStDev(niter, values, &mean, &sd);
         std::fprintf(f, "\n\nFrequency distribution (based on %d random permutations):", niter);
         std::fprintf(f, "\nUpper limits for %d frequency classes:", k);
-        for (double v : limits) std::fprintf(f, "\t%-.*g", sDigits, v);
+        for (double v : dist->limits) std::fprintf(f, "\t%-.*g", sDigits, v);
         std::fprintf(f, "\nFrequencies in %d classes:            ", k);
-        for (int v : freq) std::fprintf(f, "%d\t", v);
+        for (int v : dist->freq) std::fprintf(f, "%d\t", v);
         std::fprintf(f, "\nObserved value:\t%-.*g\n", sDigits, observed[l]);
         std::fprintf(f, "Probability:\t%-.*g\n", sDigits, P[l]);
         std::fprintf(f, "Mean:\t%-.*g\n", sDigits, mean);
@@ -979,7 +1009,7 @@ bool RandomizationSEF() {
         std::strcpy(whichProbRo, name);
         hasProbRo = 1;
     }
-    if (store) WriteDistributions(*store, levels, observed.data(), P.data());
+    if (dist) WriteDistributions(*dist, levels, observed.data(), P.data());
     return true;
 }
 

@@ -31,6 +31,16 @@ bool Randomization();
 // (hasProbRo) and the report. Another function is refused with a message (false).
 bool RandomizationSEF();
 
+// step(it) for it = first .. last in order while it returns true; whether every step ran. The
+// count is kept in 64 bits: an int would overflow past the largest count the dialog accepts
+// (2147483647) and the loop would never end.
+template <class Step>
+bool EachIteration(int first, int last, Step&& step) {
+    for (long long it = first; it <= last; it++)
+        if (!step(static_cast<int>(it))) return false;
+    return true;
+}
+
 // One occurrence of an OTU in a community: 0-based OTU and community, and its performance.
 struct Occurrence {
     int otu;
@@ -49,8 +59,8 @@ void Eval(double** De, double*** matrices, const double* observed, double* sef, 
 
 // The null values of `series` series (pairs of communities or levels): the observed value first,
 // then one per random iteration, niterations in all. Kept in memory while they fit in `budget`
-// bytes, beyond it in a binary temporary file (code 4 when none can be made), written an
-// iteration at a time and read back series by series.
+// bytes (code 1 when that memory cannot be had), beyond it in a binary temporary file (code 4
+// when none can be made), written an iteration at a time and read back series by series.
 class NullValues {
 public:
     NullValues(size_t series, int niterations, size_t budget = MemoryCheck());

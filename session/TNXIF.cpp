@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "classical/TNXIFCLASSIC.h"
 #include "foundation/ConsoleReaders.h"
@@ -280,6 +281,9 @@ void IFSession() {
         HandleErrorCode(e.code());  // codes 1-4 end the program here
         FreeGlobals1();
         FreeGlobals2();
+    } catch (const std::bad_alloc&) {
+        // Memory that a container or new could not have is the program's out-of-memory error.
+        HandleErrorCode(TNX_OUT_OF_MEMORY);
     }
 }
 
@@ -339,5 +343,7 @@ void mainInit() {
         MainMenu();
     } catch (const TnxError& e) {
         EndOnError(e.code());
+    } catch (const std::bad_alloc&) {
+        EndOnError(TNX_OUT_OF_MEMORY);
     }
 }

@@ -3,7 +3,9 @@
 // orderings by presence and the synthetic data; the distributions file and the analysis-of-variance
 // table by hand.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -625,6 +627,40 @@ TEST(NullModel, NullValuesKeepEachIterationInItsPlace) {
                                                                  << " series " << s << " iteration " << it;
                     }
             }
+}
+
+// The budget decides without a product that wraps: 2^61 series of 8 iterations need 2^67 bytes,
+// which wrap to 0 in 64 bits; they go to the file (a memory layout of the wrapped size would be
+// written far beyond its end). No iteration needs no memory.
+TEST(NullModel, NullValuesBeyondAnyBudgetGoToTheFile) {
+    EXPECT_TRUE(NullValues(size_t(1) << 61, 8, SIZE_MAX).InFile());
+    EXPECT_TRUE(NullValues(SIZE_MAX / 8, 2, SIZE_MAX).InFile());
+    EXPECT_FALSE(NullValues(SIZE_MAX / 8 / 1000, 0, 0).InFile());  // no iteration: nothing to keep
+}
+
+// The iterations of the engines: first .. last in order, each once, the largest count the dialog
+// accepts (2147483647) included, a step that answers false ends them.
+TEST(NullModel, IterationsReachTheLargestCountAndEnd) {
+    const struct {
+        int first, last, stopAt;
+        std::vector<int> want;
+        bool completed;
+    } cases[] = {{2, 5, 0, {2, 3, 4, 5}, true},
+                 {2, 1, 0, {}, true},
+                 {2, 2, 0, {2}, true},
+                 {INT_MAX - 2, INT_MAX, 0, {INT_MAX - 2, INT_MAX - 1, INT_MAX}, true},
+                 {INT_MAX, INT_MAX, 0, {INT_MAX}, true},
+                 {2, 9, 4, {2, 3, 4}, false},
+                 {INT_MAX - 1, INT_MAX, INT_MAX, {INT_MAX - 1, INT_MAX}, false}};
+    for (const auto& c : cases) {
+        std::vector<int> seen;
+        const bool completed = EachIteration(c.first, c.last, [&](int it) {
+            seen.push_back(it);
+            return it != c.stopAt && seen.size() < 10;
+        });
+        EXPECT_EQ(seen, c.want) << c.first << ".." << c.last;
+        EXPECT_EQ(completed, c.completed) << c.first << ".." << c.last;
+    }
 }
 
 }  // namespace
