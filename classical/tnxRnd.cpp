@@ -895,6 +895,12 @@ bool RandomizationSEF() {
         Refuse("\nThe evaluation function needs environmental variables.\n");
         return false;
     }
+    // The functions are evaluated over every pair of communities: with adjacent pairs only no
+    // random value would be computed, and a probability of 1 / niter would stand for nothing.
+    if (rndAdjacent != 1) {
+        Refuse("\nThe randomization test evaluates structures over all pairs of communities only.\n");
+        return false;
+    }
     if (!IterationsGiven()) return false;
     // The stored resemblances are the nominal ones, read as they are; no structure file is kept.
     ScopedValue<int> type(reseTypeEv, 1);
@@ -931,9 +937,8 @@ bool RandomizationSEF() {
     EachIteration(2, niter, [&](int it) {
         Progress("Randomization iteration: %d %d", niter, it);
         RndRelLocationSMW(rese, random.get(), n, rndWindow);
-        if (rndAdjacent == 1)
-            Eval(De.get(), random.get(), observed.data(), sef.data(), counts.data(), observedPairs.get(), pairs.get(),
-                 pairCounts.get());
+        Eval(De.get(), random.get(), observed.data(), sef.data(), counts.data(), observedPairs.get(), pairs.get(),
+             pairCounts.get());
         if (rd) {
             std::fprintf(rd, "\nRandom data, iteration %d:\n", it);
             PrintHalves(rd, levels, n, random.get());
@@ -1000,7 +1005,7 @@ bool RandomizationSEF() {
         std::fprintf(f, "Standard deviation:\t%-.*g\n", sDigits, sd);
     }
     report.Commit();
-    if (rndAdjacent == 1 && defined) {
+    if (defined) {
         char name[kFileNameSize];
         SessionFileName(name, probRoExt);
         WriteWhole(name, [&](FILE* file) {

@@ -26,9 +26,10 @@ void IFRandomization();
 // probabilities to whichProbN (hasProbN) and the report section; false when the null model
 // cannot build a data set (the message is printed and nothing is written).
 bool Randomization();
-// Test 3: the structure evaluation function cohe (1, 3 or 4) of the stored resemblances against
-// its values after random relocation of the communities; the probabilities go to whichProbRo
-// (hasProbRo) and the report. Another function is refused with a message (false).
+// Test 3: the structure evaluation function cohe (1, 3 or 4) of the stored resemblances, over
+// every pair of communities (rndAdjacent 1), against its values after random relocation of the
+// communities; the probabilities go to whichProbRo (hasProbRo) and the report. Another function
+// or adjacent pairs only are refused with a message (false).
 bool RandomizationSEF();
 
 // step(it) for it = first .. last in order while it returns true; whether every step ran. The

@@ -384,4 +384,33 @@ TEST_F(RandomizationTest, OtherKindsAndMissingFile) {
     EXPECT_EQ(whatRndCh, nullptr);
 }
 
+// The structure evaluation is tested over every pair of communities: asked for adjacent pairs
+// only, when no random value would be evaluated, it is refused before any iteration, nothing is
+// written and no flag changes. Over every pair it runs.
+TEST_F(RelocationTest, AdjacentPairsOnlyAreRefused) {
+    double*** saved = rese;
+    rese = dim3Double(1, 5, 5);
+    const Matrix d = Distances();
+    for (int i = 0; i < 5; i++)
+        for (int j = 0; j < 5; j++) rese[0][i][j] = d[i][j];
+    nlev = 1, niter = 50, seedOpt = 2, rseed = 7, doDistrib = 2, empir_opt = 4, rndWindow = 1;
+    saveRndData = 'y';
+    const long files = Entries();
+    for (int adjacent : {0, 2, 1}) {
+        rndAdjacent = adjacent;
+        const bool runs = adjacent == 1;
+        EXPECT_EQ(RandomizationSEF(), runs) << adjacent;
+        for (const char* name : {"s1Prinda.txt", "s1PRo.txt", "s1RDa.txt", "s1.Rnd"})
+            EXPECT_EQ(std::filesystem::exists(name), runs) << adjacent << " " << name;
+        EXPECT_EQ(hasProbRo, runs ? 1 : 0) << adjacent;
+        EXPECT_STREQ(whichProbRo, runs ? "s1PRo.txt" : "NULL");
+        if (!runs) {
+            EXPECT_EQ(Entries(), files);
+        }
+    }
+    free3D(rese, 1, 5);
+    rese = saved;
+    EXPECT_EQ(Count(Err(), "\nThe randomization test evaluates structures over all pairs of communities only.\n"), 2);
+}
+
 }  // namespace
