@@ -325,6 +325,44 @@ void PrintResemblanceTable(FILE* f, int n, double** m) {
     std::fprintf(f, "\n");
 }
 
+// Whether a stored resemblance s and its recomputed value r can be one value. The stored file
+// keeps 6 significant digits ("%g"): s lies within half a unit of its 6th digit of the value v,
+// that is within 5e-6 |v|; r is v rounded to 6 decimals, within 5e-7 of it. So one value read
+// both ways differs by at most 5e-6 of the larger magnitude plus 5e-7 (the floor that matters
+// near 0, where the 6 decimals are coarser than the 6 digits). The bound is doubled for the last
+// bits in which two computations of one value in single precision may differ; a matrix of
+// another option or path misses it by far more.
+bool SameStoredValue(double s, double r) {
+    if (s == r || (std::isnan(s) && std::isnan(r))) return true;
+    return std::fabs(s - r) <= 1e-5 * std::max(std::fabs(s), std::fabs(r)) + 1e-6;
+}
+
+// Whether the recomputed observed resemblances (levels x n x n, upper triangle) are the stored
+// ones in rese, over the cells the test reports: every pair with its diagonal, or the adjacent
+// pairs only. When they are not, the refusal says which value differs.
+bool ObservedAreStored(int levels, int n, double*** observed) {
+    if (n != ncsm) {
+        Refuse(FormatText("\nThe stored resemblances are not those of the trait hierarchy (%d communities stored, %d "
+                          "windows tested): no probabilities were computed.\n",
+                          ncsm, n)
+                   .c_str());
+        return false;
+    }
+    const bool adjacentOnly = rndAdjacent != 1;
+    for (int l = 0; l < levels; l++)
+        for (int i = 0; i < n; i++)
+            for (int j = i; j < n; j++) {
+                if ((adjacentOnly && j != i + 1) || SameStoredValue(rese[l][i][j], observed[l][i][j])) continue;
+                const std::string level = levels > 1 ? FormatText("level %d, ", l + 1) : std::string();
+                Refuse(FormatText("\nThe stored resemblances are not those of the trait hierarchy (%s%s-%s: stored %g, "
+                                  "recomputed %g): no probabilities were computed.\n",
+                                  level.c_str(), reLabel[i], reLabel[j], rese[l][i][j], observed[l][i][j])
+                           .c_str());
+                return false;
+            }
+    return true;
+}
+
 }  // namespace
 
 NullValues::NullValues(size_t series, int niterations, size_t budget) : series_(series), niter_(niterations) {
@@ -759,6 +797,9 @@ bool Randomization() {
     FILE* rd = model != 3 ? data.Stream() : nullptr;
     if (rd) std::fprintf(rd, "Observed data:\n");
     space.Compute(observedW.get(), csm, observed.get(), rd);
+    // The report and the probabilities belong to the stored matrix: one that another option or
+    // path stored is not tested. Nothing is written then (the random-data file is dropped).
+    if (!ObservedAreStored(levels, n, observed.get())) return false;
     if (rd) {
         std::fprintf(rd, "\nObserved resemblance matrix:\n");
         PrintHalves(rd, levels, n, observed.get());

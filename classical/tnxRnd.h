@@ -22,9 +22,12 @@
 void IFRandomization();
 
 // Test 1: each observed nominal resemblance between two communities against its values in
-// niter - 1 random data sets of null model empir_opt (1, 2, 4 or 5; 3 makes none). Writes the
-// probabilities to whichProbN (hasProbN) and the report section; false when the null model
-// cannot build a data set (the message is printed and nothing is written).
+// niter - 1 random data sets of null model empir_opt (1, 2, 4 or 5; 3 makes none). The observed
+// resemblances are computed again from the trait codes; unless they are the stored ones (rese,
+// within the 6 significant digits of the stored file) the test is refused before its first
+// iteration. Writes the probabilities to whichProbN (hasProbN) and the report section; false,
+// with its message and nothing written, when refused or when the null model cannot build a data
+// set.
 bool Randomization();
 // Test 3: the structure evaluation function cohe (1, 3 or 4) of the stored resemblances, over
 // every pair of communities (rndAdjacent 1), against its values after random relocation of the
