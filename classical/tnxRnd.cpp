@@ -257,28 +257,6 @@ private:
     double*** S_ = nullptr;
 };
 
-// The occurrences of W (non-zero cells) grouped by stratum of w, within a stratum the OTUs in
-// decreasing order of their presences there; per stratum their number, per community its richness.
-struct Occurrences {
-    std::vector<Occurrence> list;
-    std::vector<int> perWindow, richness;
-    Occurrences(float** W, int w) : perWindow(std::max(1, w), 0), richness(ncsm, 0) {
-        const int strata = static_cast<int>(perWindow.size());
-        std::vector<int> order(tcst);
-        for (int s = 0; s < strata; s++) {
-            for (int o = 0; o < tcst; o++) order[o] = o;
-            SortByPresenceSMW(tcst, ncsm, order.data(), W, s, strata);
-            for (int o : order)
-                for (int c = s; c < ncsm; c += strata)
-                    if (W[o][c] != 0.0f) {
-                        list.push_back({o, c, W[o][c]});
-                        perWindow[s]++;
-                        richness[c]++;
-                    }
-        }
-    }
-};
-
 // A composition null model gives up after this many consecutive failures.
 constexpr int kMaxFailures = 1000;
 
@@ -416,6 +394,24 @@ void NullValues::Get(size_t s, double* v) {
     }
 }
 
+Occurrences::Occurrences(float** W, int nOTU, int nComm, int w) : perWindow(std::max(1, w), 0), richness(nComm, 0) {
+    const int strata = static_cast<int>(perWindow.size());
+    std::vector<int> order(nOTU);
+    for (int s = 0; s < strata; s++) {
+        for (int o = 0; o < nOTU; o++) order[o] = o;
+        SortByPresenceSMW(nOTU, nComm, order.data(), W, s, strata);
+        for (int o : order)
+            for (int c = s; c < nComm; c += strata)
+                // A missing performance is no occurrence: moved about it would be pooled as a
+                // value, and added to a kept total.
+                if (W[o][c] != 0.0f && !IsMissing(W[o][c])) {
+                    list.push_back({o, c, W[o][c]});
+                    perWindow[s]++;
+                    richness[c]++;
+                }
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Null-model generators.
 // ---------------------------------------------------------------------------------------
@@ -432,7 +428,7 @@ void SortByPresenceSMW(int nOTU, int nComm, int* order, float** data, int start,
     std::vector<int> count(nOTU, 0);
     step = std::max(1, step);
     for (int o = 0; o < nOTU; o++)
-        for (int c = start; c < nComm; c += step) count[o] += data[o][c] != 0.0f;
+        for (int c = start; c < nComm; c += step) count[o] += data[o][c] != 0.0f && !IsMissing(data[o][c]);
     std::stable_sort(order, order + nOTU, [&](int a, int b) { return count[a] > count[b]; });
 }
 
@@ -824,7 +820,7 @@ bool Randomization() {
     keep(0, observed.get());
 
     const bool lower = rese_opt != 5;
-    Occurrences occ(observedW.get(), rndWindow);
+    Occurrences occ(observedW.get(), tcst, ncsm, rndWindow);
     const bool completed = EachIteration(2, model != 3 ? niter : 1, [&](int it) {
         float** W = randomW.get();
         char** codes = csm;

@@ -105,10 +105,21 @@ void PrintManova(FILE* f, const double* Qb, const double* P, double** contrastQb
 // Null-model generators.
 // ---------------------------------------------------------------------------------------
 
+// The occurrences of W (nOTU x nComm) that the composition null models move: its present cells
+// (neither 0 nor the missing -999, which adds nothing) grouped by stratum of w, within a stratum
+// the OTUs in decreasing order of their presences there (SortByPresenceSMW); per stratum their
+// number, per community its richness.
+struct Occurrences {
+    std::vector<Occurrence> list;
+    std::vector<int> perWindow, richness;
+    Occurrences(float** W, int nOTU, int nComm, int w);
+};
+
 // Each OTU's row of list in the trait order: new column k = old column order[k] - 1.
 void ReorderRnd(int nTraits, int nOTU, int* order, int** list);
 // order holds nOTU 0-based OTU numbers; they are sorted (stably) by decreasing number of
-// non-zero cells of data (OTUs x communities) in the columns start, start + step, ...
+// present cells (neither 0 nor the missing -999) of data (OTUs x communities) in the columns
+// start, start + step, ...
 void SortByPresenceSMW(int nOTU, int nComm, int* order, float** data, int start, int step);
 // The rows of data (rows x cols) sorted stably by decreasing number of non-zero cells, the row
 // pointers of labels and labels2 (either may be null) exchanged with them.

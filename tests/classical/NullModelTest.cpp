@@ -663,4 +663,76 @@ TEST(NullModel, IterationsReachTheLargestCountAndEnd) {
     }
 }
 
+// W with a missing performance (-999) and the same W with that cell 0. The missing cell is no
+// occurrence: both give the same occurrence list (OTU, community, value, in the same order), the
+// same richness and the same occurrences per stratum, and the random compositions drawn from them
+// with the same seed are the same, never negative and never -999 or a value summed with it.
+TEST(NullModel, MissingPerformanceIsNoOccurrence) {
+    Grid missing = kW, zero = kW;
+    missing[1][4] = -999.0f;  // OTU 2 in community 5 (5 there, 0 in `zero`)
+    zero[1][4] = 0.0f;
+    missing[4][0] = -999.0f;  // OTU 5 in community 1, where it would lead its stratum's order
+    zero[4][0] = 0.0f;
+    Rows m(missing), z(zero);
+    int present = 0;
+    for (const auto& row : zero) present += int(std::count_if(row.begin(), row.end(), [](float v) { return v != 0; }));
+    for (int strata : {1, 2}) {
+        const Occurrences a(m.get(), 6, 5, strata), b(z.get(), 6, 5, strata);
+        ASSERT_EQ(a.list.size(), b.list.size());
+        EXPECT_EQ(int(a.list.size()), present);
+        for (size_t k = 0; k < a.list.size(); k++) {
+            EXPECT_EQ(a.list[k].otu, b.list[k].otu) << k;
+            EXPECT_EQ(a.list[k].community, b.list[k].community) << k;
+            EXPECT_EQ(a.list[k].value, b.list[k].value) << k;
+        }
+        EXPECT_EQ(a.richness, b.richness);
+        EXPECT_EQ(a.richness, (std::vector<int>{2, 3, 3, 3, 2}));  // by hand from kW without the two cells
+        EXPECT_EQ(a.perWindow, b.perWindow);
+        for (int keepRich : {0, 1})
+            for (int keepTotal : {0, 1}) {
+                Grid fromMissing(6, std::vector<float>(5)), fromZero(6, std::vector<float>(5));
+                Rows fm(fromMissing), fz(fromZero);
+                for (int draw = 0; draw < 2000; draw++) {
+                    Seed(47 + draw);
+                    const int okA = RndCompositionGeneral(fm.get(), a.list.data(), 6, int(a.list.size()), 5,
+                                                          a.richness.data(), strata, a.perWindow.data(), keepRich,
+                                                          keepTotal);
+                    Seed(47 + draw);
+                    const int okB = RndCompositionGeneral(fz.get(), b.list.data(), 6, int(b.list.size()), 5,
+                                                          b.richness.data(), strata, b.perWindow.data(), keepRich,
+                                                          keepTotal);
+                    ASSERT_EQ(okA, okB);
+                    ASSERT_EQ(fromMissing, fromZero);
+                    double total = 0;
+                    for (const auto& row : fromMissing)
+                        for (float v : row) {
+                            ASSERT_GE(v, 0.0f) << strata << keepRich << keepTotal;
+                            total += v;
+                        }
+                    // A data set built whole places every present value once (merged hits add
+                    // them up): its total is theirs, 35 by hand (42 less 5 and 2), never one with
+                    // -999 in it.
+                    if (okA) {
+                        ASSERT_NEAR(total, 35.0, 1e-4) << strata << keepRich << keepTotal;
+                    }
+                }
+            }
+    }
+}
+
+// Presences count the cells that are neither 0 nor missing: OTU 0 has two present cells and one
+// missing, OTU 1 three present ones, so OTU 1 comes first (with -999 counted, a tie would keep 0
+// first).
+TEST(NullModel, MissingCellIsNoPresence) {
+    Grid g = {{1, -999, 2, 0}, {3, 1, 4, 0}};
+    Rows r(g);
+    std::vector<int> order = {0, 1};
+    SortByPresenceSMW(2, 4, order.data(), r.get(), 0, 1);
+    EXPECT_EQ(order, (std::vector<int>{1, 0}));
+    order = {0, 1};
+    g[0][1] = 5;
+    SortByPresenceSMW(2, 4, order.data(), r.get(), 0, 1);
+    EXPECT_EQ(order, (std::vector<int>{0, 1}));  // a tie keeps the order
+}
+
 }  // namespace
