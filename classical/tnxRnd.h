@@ -175,8 +175,9 @@ int RndCompositionRestrictedSMW(char** strings, char** out, int** list, int nCat
                                 int blocks, const int* blockSizes);
 // n rows of 100 values into out: columns 1-33 20u, 34-66 20u + shift, 67-100 20u + 2 shift; the
 // columns pooled in moving windows of w (*count = their number) and the squared Euclidean
-// distances between the windows into distances (count x count). occ receives the positive
-// values (room for 100 n); returns their number.
+// distances between the windows into distances (count x count); a window wider than the
+// columns leaves none (count 0). occ receives the positive values (room for 100 n); returns
+// their number.
 int CreateData(int n, int* count, int w, float shift, float** out, double** distances, Occurrence* occ);
 
 #endif

@@ -663,6 +663,32 @@ TEST(NullModel, IterationsReachTheLargestCountAndEnd) {
     }
 }
 
+// Windows of the synthetic data over its 100 columns: 100 - w + 1 of them while w fits, none for a
+// window wider than the columns (101 still leaves 0; 102 would be -1 windows) or below 1.
+TEST(NullModel, SyntheticDataWindowsNeverBelowNone) {
+    const int n = 2;
+    std::vector<std::vector<float>> out(n, std::vector<float>(100));
+    std::vector<float*> rows;
+    for (auto& r : out) rows.push_back(r.data());
+    std::vector<std::vector<double>> d(101, std::vector<double>(101));
+    std::vector<double*> drows;
+    for (auto& r : d) drows.push_back(r.data());
+    std::vector<Occurrence> occ(100 * n);
+    const int cases[][2] = {{1, 100}, {99, 2}, {100, 1}, {101, 0}, {102, 0}, {150, 0}, {0, 0}, {-3, 0}};
+    for (const auto& c : cases) {
+        for (auto& r : d) std::fill(r.begin(), r.end(), -1.0);
+        Seed(43);
+        int count = 12345;
+        EXPECT_EQ(CreateData(n, &count, c[0], 5.0f, rows.data(), drows.data(), occ.data()), 200) << c[0];
+        EXPECT_EQ(count, c[1]) << "window " << c[0];
+        // Distances among the windows there are, none beyond: a window's distance to itself is 0.
+        if (count > 0) {
+            EXPECT_EQ(d[count - 1][count - 1], 0.0) << c[0];
+        }
+        EXPECT_EQ(d[std::max(count, 0)][std::max(count, 0)], -1.0) << c[0];
+    }
+}
+
 // W with a missing performance (-999) and the same W with that cell 0. The missing cell is no
 // occurrence: both give the same occurrence list (OTU, community, value, in the same order), the
 // same richness and the same occurrences per stratum, and the random compositions drawn from them
