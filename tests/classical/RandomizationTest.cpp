@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <numeric>
+#include <set>
 
 #include "classical/tnxRnd.h"
 #include "common/ErrorCode.h"
@@ -565,6 +566,94 @@ TEST_F(ResemblanceTest, WindowsAreNotTheStoredCommunities) {
     EXPECT_EQ(Count(Err(), "\nThe stored resemblances are not those of the trait hierarchy (4 communities stored, 3 "
                            "windows tested): no probabilities were computed.\n"),
               1);
+}
+
+// The values behind one distribution: its n values in order, their mean and standard deviation.
+struct Distribution {
+    std::vector<double> values;
+    double Mean() const { return std::accumulate(values.begin(), values.end(), 0.0) / values.size(); }
+    double Sd() const {
+        const double m = Mean();
+        double ss = 0;
+        for (double x : values) ss += (x - m) * (x - m);
+        return std::sqrt(ss / (values.size() - 1));
+    }
+};
+
+// One distribution as written (k frequencies; k upper limits, the observed value, the probability,
+// the mean and the standard deviation) against its values: the classes split [min, max] in k equal
+// parts, each value falls in its class (a value on a limit in either of the two), the frequencies
+// add up to n, the observed value is the first, mean and deviation are the values'.
+void ExpectDistribution(const Distribution& d, const std::vector<double>& freq, const std::vector<double>& rest,
+                        double probability, const std::string& what) {
+    const size_t k = freq.size(), n = d.values.size();
+    ASSERT_EQ(rest.size(), k + 4) << what;
+    const double lo = *std::min_element(d.values.begin(), d.values.end());
+    const double hi = *std::max_element(d.values.begin(), d.values.end());
+    double cumulative = 0;
+    for (size_t c = 0; c < k; c++) {
+        const double limit = lo + (c + 1) * (hi - lo) / k;
+        EXPECT_NEAR(rest[c], limit, 1e-9 * (1 + std::fabs(limit))) << what << " class " << c;
+        cumulative += freq[c];
+        const double eps = 1e-9 * (1 + std::fabs(limit));
+        const auto below = std::count_if(d.values.begin(), d.values.end(), [&](double x) { return x < limit - eps; });
+        const auto upTo = std::count_if(d.values.begin(), d.values.end(), [&](double x) { return x <= limit + eps; });
+        EXPECT_GE(cumulative, below) << what << " class " << c;
+        EXPECT_LE(cumulative, upTo) << what << " class " << c;
+    }
+    EXPECT_EQ(cumulative, double(n)) << what;
+    EXPECT_EQ(rest[k], d.values[0]) << what;
+    EXPECT_EQ(rest[k + 1], probability) << what;
+    EXPECT_NEAR(rest[k + 2], d.Mean(), 1e-10) << what;
+    EXPECT_NEAR(rest[k + 3], d.Sd(), 1e-10) << what;
+}
+
+// The distributions file holds, pair by pair in the order of the upper triangle, the observed
+// resemblance and each random data set's one (read here from the random-data file, iteration by
+// iteration): every iteration's values in their pair's distribution, none in another's.
+TEST_F(ResemblanceTest, DistributionsHoldEachIterationsValues) {
+    const int n = 4, iterations = 9;
+    EXPECT_TRUE(Test(1, FormatText("1\n1\n%d\n2\n21\nn\ny\n", iterations)));
+    const std::string data = Read("s1RDa.txt");
+    std::vector<Matrix> sets = {Block(data, "Observed resemblance matrix:", n)};
+    for (int it = 2; it <= iterations; it++)
+        sets.push_back(Block(data, FormatText("Random resemblance matrix, iteration %d:", it), n));
+    const Matrix table = Table();
+    const std::vector<std::string> rnd = Lines(Read("s1.Rnd"));
+    ASSERT_EQ(rnd.size(), 1u + 2 * 6);
+    EXPECT_EQ(rnd[0], "2");  // a tenth of 9 values, at least 2 classes
+    std::set<std::vector<double>> distinct;
+    for (int i = 0, s = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++, s++) {
+            Distribution d;
+            for (const Matrix& m : sets) d.values.push_back(m[i][j - i]);
+            ExpectDistribution(d, Numbers(rnd[1 + 2 * s]), Numbers(rnd[2 + 2 * s]), table[j][i],
+                               FormatText("pair %d-%d", i + 1, j + 1));
+            distinct.insert(d.values);
+        }
+    EXPECT_GE(distinct.size(), 2u);  // the pairs' distributions can be told apart
+}
+
+// The same for the structure evaluation: the observed function and each relocation's, in the
+// report's distribution and in the distributions file.
+TEST_F(RelocationTest, DistributionHoldsEachIterationsValue) {
+    saveRndData = 'y';
+    const int iterations = 40;
+    EXPECT_TRUE(Test(3, FormatText("%d\n2\n7\ny\n", iterations)));
+    const std::string data = Read("s1RDa.txt"), report = Read("s1Prinda.txt");
+    Distribution d{{Block(data, "Observed SEF:", 1)[0][0]}};
+    for (int it = 2; it <= iterations; it++)
+        d.values.push_back(Block(data, FormatText("Random SEF, iteration %d:", it), 1)[0][0]);
+    EXPECT_GT(std::set<double>(d.values.begin(), d.values.end()).size(), 5u);
+    const double probability = LineValues(report, "Level   1\t")[1];
+    const std::vector<std::string> rnd = Lines(Read("s1.Rnd"));
+    ASSERT_EQ(rnd.size(), 3u);
+    EXPECT_EQ(rnd[0], "4");
+    ExpectDistribution(d, Numbers(rnd[1]), Numbers(rnd[2]), probability, "file");
+    std::vector<double> rest = LineValues(report, "Upper limits for 4 frequency classes:");
+    for (const char* line : {"Observed value:", "Probability:", "Mean:", "Standard deviation:"})
+        rest.push_back(LineValues(report, line).at(0));
+    ExpectDistribution(d, LineValues(report, "Frequencies in 4 classes:"), rest, probability, "report");
 }
 
 }  // namespace
