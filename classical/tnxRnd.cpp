@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -104,21 +105,46 @@ void Progress(const char* format, int total, int current) {
 // The number of classes of a null distribution: a tenth of the values, 2 to 30.
 int Classes(int n) { return std::min(30, std::max(2, static_cast<int>(0.1 * n))); }
 
+// Null distributions need two values at least.
+bool Distributions() { return doDistrib > 0 && niter >= 2; }
+
+// What the null distributions of `series` series need, all of it allocated before the first
+// iteration: the store of their values, one iteration's values, one series' values read back,
+// each series' observed value and probability, the classes.
+struct DistributionBuffers {
+    NullValues store;
+    std::vector<double> block, values, observed, P, limits;
+    std::vector<int> freq;
+    explicit DistributionBuffers(size_t series)
+        : store(series, niter), block(series + 1), values(niter), observed(series + 1), P(series + 1),
+          limits(Classes(niter)), freq(Classes(niter)) {}
+};
+
+// The buffers when the distributions are kept, else none. Memory that cannot be had is the
+// program's out-of-memory error, raised before any iteration runs.
+std::unique_ptr<DistributionBuffers> KeepDistributions(size_t series) {
+    if (!Distributions()) return nullptr;
+    try {
+        return std::make_unique<DistributionBuffers>(series);
+    } catch (const std::bad_alloc&) {
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
+}
+
 // The distributions file: the class count, then one distribution per series with its observed
 // value and probability.
-void WriteDistributions(NullValues& store, size_t series, const double* observed, const double* P) {
+void WriteDistributions(DistributionBuffers& d, size_t series, const double* observed, const double* P) {
     SessionFileName(whichRnd, rndExt);
     ReplacingWriter w(std::string(volumeName) + whichRnd);
     FILE* f = w.OpenOrRaise();
-    const int k = Classes(niter);
+    const int k = static_cast<int>(d.freq.size());
     std::fprintf(f, "%d\n", k);
-    std::vector<double> values(niter), limits(k);
-    std::vector<int> freq(k);
     double mean = 0.0, sd = 0.0;
     for (size_t s = 0; s < series; s++) {
         Progress("Frequency distribution: %d %d", static_cast<int>(series), static_cast<int>(s + 1));
-        store.Get(s, values.data());
-        SaveDistribution(f, niter, values.data(), freq.data(), k, limits.data(), observed[s], P[s], &mean, &sd);
+        d.store.Get(s, d.values.data());
+        SaveDistribution(f, niter, d.values.data(), d.freq.data(), k, d.limits.data(), observed[s], P[s], &mean,
+                         &sd);
     }
     w.CommitOrRaise();
 }
@@ -231,28 +257,6 @@ private:
     double*** S_ = nullptr;
 };
 
-// The occurrences of W (non-zero cells) grouped by stratum of w, within a stratum the OTUs in
-// decreasing order of their presences there; per stratum their number, per community its richness.
-struct Occurrences {
-    std::vector<Occurrence> list;
-    std::vector<int> perWindow, richness;
-    Occurrences(float** W, int w) : perWindow(std::max(1, w), 0), richness(ncsm, 0) {
-        const int strata = static_cast<int>(perWindow.size());
-        std::vector<int> order(tcst);
-        for (int s = 0; s < strata; s++) {
-            for (int o = 0; o < tcst; o++) order[o] = o;
-            SortByPresenceSMW(tcst, ncsm, order.data(), W, s, strata);
-            for (int o : order)
-                for (int c = s; c < ncsm; c += strata)
-                    if (W[o][c] != 0.0f) {
-                        list.push_back({o, c, W[o][c]});
-                        perWindow[s]++;
-                        richness[c]++;
-                    }
-        }
-    }
-};
-
 // A composition null model gives up after this many consecutive failures.
 constexpr int kMaxFailures = 1000;
 
@@ -271,9 +275,6 @@ bool IterationsGiven() {
     Refuse("\nThe number of iterations must be 1 or more.\n");
     return false;
 }
-
-// Null distributions need two values at least.
-bool Distributions() { return doDistrib > 0 && niter >= 2; }
 
 // The evaluation functions the test takes.
 bool EvaluatedFunction(int f) { return f == 1 || f == 3 || f == 4; }
@@ -302,11 +303,56 @@ void PrintResemblanceTable(FILE* f, int n, double** m) {
     std::fprintf(f, "\n");
 }
 
+// Whether a stored resemblance s and its recomputed value r can be one value. The stored file
+// keeps 6 significant digits ("%g"): s lies within half a unit of its 6th digit of the value v,
+// that is within 5e-6 |v|; r is v rounded to 6 decimals, within 5e-7 of it. So one value read
+// both ways differs by at most 5e-6 of the larger magnitude plus 5e-7 (the floor that matters
+// near 0, where the 6 decimals are coarser than the 6 digits). The bound is doubled for the last
+// bits in which two computations of one value in single precision may differ; a matrix of
+// another option or path misses it by far more.
+bool SameStoredValue(double s, double r) {
+    if (s == r || (std::isnan(s) && std::isnan(r))) return true;
+    return std::fabs(s - r) <= 1e-5 * std::max(std::fabs(s), std::fabs(r)) + 1e-6;
+}
+
+// Whether the recomputed observed resemblances (levels x n x n, upper triangle) are the stored
+// ones in rese, over the cells the test reports: every pair with its diagonal, or the adjacent
+// pairs only. When they are not, the refusal says which value differs.
+bool ObservedAreStored(int levels, int n, double*** observed) {
+    if (n != ncsm) {
+        Refuse(FormatText("\nThe stored resemblances are not those of the trait hierarchy (%d communities stored, %d "
+                          "windows tested): no probabilities were computed.\n",
+                          ncsm, n)
+                   .c_str());
+        return false;
+    }
+    const bool adjacentOnly = rndAdjacent != 1;
+    for (int l = 0; l < levels; l++)
+        for (int i = 0; i < n; i++)
+            for (int j = i; j < n; j++) {
+                if ((adjacentOnly && j != i + 1) || SameStoredValue(rese[l][i][j], observed[l][i][j])) continue;
+                const std::string level = levels > 1 ? FormatText("level %d, ", l + 1) : std::string();
+                Refuse(FormatText("\nThe stored resemblances are not those of the trait hierarchy (%s%s-%s: stored %g, "
+                                  "recomputed %g): no probabilities were computed.\n",
+                                  level.c_str(), reLabel[i], reLabel[j], rese[l][i][j], observed[l][i][j])
+                           .c_str());
+                return false;
+            }
+    return true;
+}
+
 }  // namespace
 
 NullValues::NullValues(size_t series, int niterations, size_t budget) : series_(series), niter_(niterations) {
-    if (series * static_cast<size_t>(niterations) * sizeof(double) <= budget) {
-        values_.assign(series * static_cast<size_t>(niterations), 0.0);
+    // series x niterations doubles fit the budget, compared without forming a product that could
+    // wrap around.
+    const size_t iterations = static_cast<size_t>(std::max(niterations, 0));
+    if (iterations == 0 || series <= budget / sizeof(double) / iterations) {
+        try {
+            values_.assign(series * iterations, 0.0);
+        } catch (const std::bad_alloc&) {
+            RaiseError(TNX_OUT_OF_MEMORY);
+        }
         return;
     }
     file_ = std::tmpfile();
@@ -325,8 +371,14 @@ void NullValues::Put(int it, const double* block) {
         for (size_t s = 0; s < series_; s++) values_[s * niter_ + it] = block[s];
         return;
     }
-    // Iterations come in order: each block follows the one before.
+    // Iteration it fills the it-th block of the file; in the usual order (one iteration after
+    // the other) the file already stands there and no seek empties the stream's buffer.
+    if (next_ != it) {
+        const long at = static_cast<long>(static_cast<size_t>(it) * series_ * sizeof(double));
+        if (std::fseek(file_, at, SEEK_SET) != 0) RaiseError(TNX_FAIL_TO_PRINT);
+    }
     if (std::fwrite(block, sizeof(double), series_, file_) != series_) RaiseError(TNX_FAIL_TO_PRINT);
+    next_ = static_cast<long long>(it) + 1;
 }
 
 void NullValues::Get(size_t s, double* v) {
@@ -334,12 +386,30 @@ void NullValues::Get(size_t s, double* v) {
         std::copy(values_.begin() + s * niter_, values_.begin() + (s + 1) * niter_, v);
         return;
     }
+    next_ = -1;
     for (int it = 0; it < niter_; it++) {
         const long at = static_cast<long>((static_cast<size_t>(it) * series_ + s) * sizeof(double));
         if (std::fseek(file_, at, SEEK_SET) != 0 || std::fread(v + it, sizeof(double), 1, file_) != 1)
             RaiseError(TNX_END_OF_FILE);
     }
-    std::fseek(file_, 0, SEEK_END);
+}
+
+Occurrences::Occurrences(float** W, int nOTU, int nComm, int w) : perWindow(std::max(1, w), 0), richness(nComm, 0) {
+    const int strata = static_cast<int>(perWindow.size());
+    std::vector<int> order(nOTU);
+    for (int s = 0; s < strata; s++) {
+        for (int o = 0; o < nOTU; o++) order[o] = o;
+        SortByPresenceSMW(nOTU, nComm, order.data(), W, s, strata);
+        for (int o : order)
+            for (int c = s; c < nComm; c += strata)
+                // A missing performance is no occurrence: moved about it would be pooled as a
+                // value, and added to a kept total.
+                if (W[o][c] != 0.0f && !IsMissing(W[o][c])) {
+                    list.push_back({o, c, W[o][c]});
+                    perWindow[s]++;
+                    richness[c]++;
+                }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -358,7 +428,7 @@ void SortByPresenceSMW(int nOTU, int nComm, int* order, float** data, int start,
     std::vector<int> count(nOTU, 0);
     step = std::max(1, step);
     for (int o = 0; o < nOTU; o++)
-        for (int c = start; c < nComm; c += step) count[o] += data[o][c] != 0.0f;
+        for (int c = start; c < nComm; c += step) count[o] += data[o][c] != 0.0f && !IsMissing(data[o][c]);
     std::stable_sort(order, order + nOTU, [&](int a, int b) { return count[a] > count[b]; });
 }
 
@@ -613,6 +683,9 @@ int CreateData(int n, int* count, int w, float shift, float** out, double** dist
         }
     float** pooled = dim2Dfloat(n, kColumns);
     SplitMovingWinPool(n, kColumns, out, pooled, w, count, false);
+    // The pooling counts columns - w + 1 windows, below 0 for a window wider than the columns
+    // plus one: such a window fits nowhere.
+    *count = std::max(*count, 0);
     float** windows = dim2Dfloat(std::max(*count, 1), n);
     for (int k = 0; k < *count; k++)
         for (int i = 0; i < n; i++) windows[k][i] = pooled[i][k];
@@ -723,6 +796,9 @@ bool Randomization() {
     FILE* rd = model != 3 ? data.Stream() : nullptr;
     if (rd) std::fprintf(rd, "Observed data:\n");
     space.Compute(observedW.get(), csm, observed.get(), rd);
+    // The report and the probabilities belong to the stored matrix: one that another option or
+    // path stored is not tested. Nothing is written then (the random-data file is dropped).
+    if (!ObservedAreStored(levels, n, observed.get())) return false;
     if (rd) {
         std::fprintf(rd, "\nObserved resemblance matrix:\n");
         PrintHalves(rd, levels, n, observed.get());
@@ -735,46 +811,44 @@ bool Randomization() {
                 squares[l][i][j] = observed[l][i][j] * observed[l][i][j];
             }
     const size_t pairs = static_cast<size_t>(n) * (n - 1) / 2, series = levels * pairs;
-    std::unique_ptr<NullValues> store;
-    std::vector<double> block(series + 1);
+    std::unique_ptr<DistributionBuffers> dist = model != 3 ? KeepDistributions(series) : nullptr;
     auto keep = [&](int it, double*** m) {
-        if (!store) return;
+        if (!dist) return;
         size_t s = 0;
         for (int l = 0; l < levels; l++)
             for (int i = 0; i < n; i++)
-                for (int j = i + 1; j < n; j++) block[s++] = m[l][i][j];
-        store->Put(it, block.data());
+                for (int j = i + 1; j < n; j++) dist->block[s++] = m[l][i][j];
+        dist->store.Put(it, dist->block.data());
     };
-    if (Distributions() && model != 3) store = std::make_unique<NullValues>(series, niter);
     keep(0, observed.get());
 
     const bool lower = rese_opt != 5;
-    Occurrences occ(observedW.get(), rndWindow);
-    for (int it = 2, failures = 0; model != 3 && it <= niter;) {
-        Progress("Randomization iteration: %d %d", niter, it);
+    Occurrences occ(observedW.get(), tcst, ncsm, rndWindow);
+    const bool completed = EachIteration(2, model != 3 ? niter : 1, [&](int it) {
         float** W = randomW.get();
         char** codes = csm;
-        if (model == 2) {
-            RndTaxon(csm, rndCodes.get(), aprioriList, tcst);
-            codes = rndCodes.get();
-            W = observedW.get();
-        } else if (model == 4) {
-            RndRelLocationData(tcst, ncsm, W, observedW.get(), rndWindow);
-        } else {
-            if (!RndCompositionGeneral(W, occ.list.data(), tcst, static_cast<int>(occ.list.size()), ncsm,
-                                       occ.richness.data(), rndWindow, occ.perWindow.data(), keepRichness,
-                                       keepReleveTotal)) {
-                if (++failures >= kMaxFailures) {
-                    NullModelFailed();
-                    return false;
+        for (int failures = 0;;) {
+            Progress("Randomization iteration: %d %d", niter, it);
+            if (model == 2) {
+                RndTaxon(csm, rndCodes.get(), aprioriList, tcst);
+                codes = rndCodes.get();
+                W = observedW.get();
+                break;
+            }
+            if (model == 4) {
+                RndRelLocationData(tcst, ncsm, W, observedW.get(), rndWindow);
+                break;
+            }
+            if (RndCompositionGeneral(W, occ.list.data(), tcst, static_cast<int>(occ.list.size()), ncsm,
+                                      occ.richness.data(), rndWindow, occ.perWindow.data(), keepRichness,
+                                      keepReleveTotal)) {
+                if (model == 5) {
+                    RndRelLocationData(tcst, ncsm, relocatedW.get(), W, 1);
+                    W = relocatedW.get();
                 }
-                continue;
+                break;
             }
-            failures = 0;
-            if (model == 5) {
-                RndRelLocationData(tcst, ncsm, relocatedW.get(), W, 1);
-                W = relocatedW.get();
-            }
+            if (++failures >= kMaxFailures) return false;
         }
         if (rd) std::fprintf(rd, "\nRandom data, iteration %d:\n", it);
         space.Compute(W, codes, random.get(), rd);
@@ -791,13 +865,16 @@ bool Randomization() {
             PrintHalves(rd, levels, n, random.get());
         }
         keep(it - 1, random.get());
-        it++;
+        return true;
+    });
+    if (!completed) {
+        NullModelFailed();
+        return false;
     }
     ClearLine();
 
     // Probabilities in the upper triangle (zero diagonal) for the file, below the diagonal of rese.
     Matrices P(levels, n);
-    std::vector<double> pairP(series + 1), pairObserved(series + 1);
     for (int l = 0, s = 0; l < levels; l++)
         for (int i = 0; i < n; i++)
             for (int j = i; j < n; j++) {
@@ -806,8 +883,9 @@ bool Randomization() {
                 rese[l][i][j] = observed[l][i][j];
                 if (i == j) continue;
                 rese[l][j][i] = p;
-                pairP[s] = p;
-                pairObserved[s++] = observed[l][i][j];
+                if (!dist) continue;
+                dist->P[s] = p;
+                dist->observed[s++] = observed[l][i][j];
             }
     data.Commit();
     if (model != 3) {
@@ -844,7 +922,7 @@ bool Randomization() {
         }
     }
     report.Commit();
-    if (store) WriteDistributions(*store, series, pairObserved.data(), pairP.data());
+    if (dist) WriteDistributions(*dist, series, dist->observed.data(), dist->P.data());
     return true;
 }
 
@@ -855,6 +933,12 @@ bool RandomizationSEF() {
     }
     if (cohe == 1 && nenv < 1) {
         Refuse("\nThe evaluation function needs environmental variables.\n");
+        return false;
+    }
+    // The functions are evaluated over every pair of communities: with adjacent pairs only no
+    // random value would be computed, and a probability of 1 / niter would stand for nothing.
+    if (rndAdjacent != 1) {
+        Refuse("\nThe randomization test evaluates structures over all pairs of communities only.\n");
         return false;
     }
     if (!IterationsGiven()) return false;
@@ -888,15 +972,13 @@ bool RandomizationSEF() {
             PrintHalves(rd, levels, g, observedPairs.get());
         }
     }
-    std::unique_ptr<NullValues> store;
-    if (Distributions()) store = std::make_unique<NullValues>(levels, niter);
-    if (store) store->Put(0, observed.data());
-    for (int it = 2; it <= niter; it++) {
+    std::unique_ptr<DistributionBuffers> dist = KeepDistributions(levels);
+    if (dist) dist->store.Put(0, observed.data());
+    EachIteration(2, niter, [&](int it) {
         Progress("Randomization iteration: %d %d", niter, it);
         RndRelLocationSMW(rese, random.get(), n, rndWindow);
-        if (rndAdjacent == 1)
-            Eval(De.get(), random.get(), observed.data(), sef.data(), counts.data(), observedPairs.get(), pairs.get(),
-                 pairCounts.get());
+        Eval(De.get(), random.get(), observed.data(), sef.data(), counts.data(), observedPairs.get(), pairs.get(),
+             pairCounts.get());
         if (rd) {
             std::fprintf(rd, "\nRandom data, iteration %d:\n", it);
             PrintHalves(rd, levels, n, random.get());
@@ -907,8 +989,9 @@ bool RandomizationSEF() {
                 PrintHalves(rd, levels, g, pairs.get());
             }
         }
-        if (store) store->Put(it - 1, sef.data());
-    }
+        if (dist) dist->store.Put(it - 1, sef.data());
+        return true;
+    });
     ClearLine();
     data.Commit();
 
@@ -943,28 +1026,26 @@ bool RandomizationSEF() {
             PrintMatrix(f, g, g, observedPairs[l], sDigits, 0);
         }
     }
-    std::vector<double> values(niter);
-    const int k = Classes(niter);
-    std::vector<int> freq(k);
-    std::vector<double> limits(k);
-    for (int l = 0; store && l < levels; l++) {
+    const int k = dist ? static_cast<int>(dist->freq.size()) : 0;
+    for (int l = 0; dist && l < levels; l++) {
         if (std::isnan(observed[l])) continue;
         double mean = 0.0, sd = 0.0;
-        store->Get(l, values.data());
-        FreqDistribution(niter, values.data(), freq.data(), k, limits.data());
-        MeanStDev(niter, values.data(), &mean, &sd);
+        double* values = dist->values.data();
+        dist->store.Get(l, values);
+        FreqDistribution(niter, values, dist->freq.data(), k, dist->limits.data());
+        MeanStDev(niter, values, &mean, &sd);
         std::fprintf(f, "\n\nFrequency distribution (based on %d random permutations):", niter);
         std::fprintf(f, "\nUpper limits for %d frequency classes:", k);
-        for (double v : limits) std::fprintf(f, "\t%-.*g", sDigits, v);
+        for (double v : dist->limits) std::fprintf(f, "\t%-.*g", sDigits, v);
         std::fprintf(f, "\nFrequencies in %d classes:            ", k);
-        for (int v : freq) std::fprintf(f, "%d\t", v);
+        for (int v : dist->freq) std::fprintf(f, "%d\t", v);
         std::fprintf(f, "\nObserved value:\t%-.*g\n", sDigits, observed[l]);
         std::fprintf(f, "Probability:\t%-.*g\n", sDigits, P[l]);
         std::fprintf(f, "Mean:\t%-.*g\n", sDigits, mean);
         std::fprintf(f, "Standard deviation:\t%-.*g\n", sDigits, sd);
     }
     report.Commit();
-    if (rndAdjacent == 1 && defined) {
+    if (defined) {
         char name[kFileNameSize];
         SessionFileName(name, probRoExt);
         WriteWhole(name, [&](FILE* file) {
@@ -973,7 +1054,7 @@ bool RandomizationSEF() {
         std::strcpy(whichProbRo, name);
         hasProbRo = 1;
     }
-    if (store) WriteDistributions(*store, levels, observed.data(), P.data());
+    if (dist) WriteDistributions(*dist, levels, observed.data(), P.data());
     return true;
 }
 

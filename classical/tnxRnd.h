@@ -22,14 +22,28 @@
 void IFRandomization();
 
 // Test 1: each observed nominal resemblance between two communities against its values in
-// niter - 1 random data sets of null model empir_opt (1, 2, 4 or 5; 3 makes none). Writes the
-// probabilities to whichProbN (hasProbN) and the report section; false when the null model
-// cannot build a data set (the message is printed and nothing is written).
+// niter - 1 random data sets of null model empir_opt (1, 2, 4 or 5; 3 makes none). The observed
+// resemblances are computed again from the trait codes; unless they are the stored ones (rese,
+// within the 6 significant digits of the stored file) the test is refused before its first
+// iteration. Writes the probabilities to whichProbN (hasProbN) and the report section; false,
+// with its message and nothing written, when refused or when the null model cannot build a data
+// set.
 bool Randomization();
-// Test 3: the structure evaluation function cohe (1, 3 or 4) of the stored resemblances against
-// its values after random relocation of the communities; the probabilities go to whichProbRo
-// (hasProbRo) and the report. Another function is refused with a message (false).
+// Test 3: the structure evaluation function cohe (1, 3 or 4) of the stored resemblances, over
+// every pair of communities (rndAdjacent 1), against its values after random relocation of the
+// communities; the probabilities go to whichProbRo (hasProbRo) and the report. Another function
+// or adjacent pairs only are refused with a message (false).
 bool RandomizationSEF();
+
+// step(it) for it = first .. last in order while it returns true; whether every step ran. The
+// count is kept in 64 bits: an int would overflow past the largest count the dialog accepts
+// (2147483647) and the loop would never end.
+template <class Step>
+bool EachIteration(int first, int last, Step&& step) {
+    for (long long it = first; it <= last; it++)
+        if (!step(static_cast<int>(it))) return false;
+    return true;
+}
 
 // One occurrence of an OTU in a community: 0-based OTU and community, and its performance.
 struct Occurrence {
@@ -49,17 +63,18 @@ void Eval(double** De, double*** matrices, const double* observed, double* sef, 
 
 // The null values of `series` series (pairs of communities or levels): the observed value first,
 // then one per random iteration, niterations in all. Kept in memory while they fit in `budget`
-// bytes, beyond it in a binary temporary file (code 4 when none can be made), written an
-// iteration at a time and read back series by series.
+// bytes (code 1 when that memory cannot be had), beyond it in a binary temporary file (code 4
+// when none can be made), written an iteration at a time and read back series by series.
 class NullValues {
 public:
     NullValues(size_t series, int niterations, size_t budget = MemoryCheck());
     ~NullValues();
     NullValues(const NullValues&) = delete;
     NullValues& operator=(const NullValues&) = delete;
-    // The values of iteration it (0 the observed one) of every series; iterations in order.
+    // The values of iteration it (0 the observed one, below niterations) of every series, in
+    // its place whatever the order of the calls.
     void Put(int it, const double* block);
-    // The niterations values of series s.
+    // The niterations values of series s, iteration by iteration.
     void Get(size_t s, double* values);
     bool InFile() const { return file_ != nullptr; }
 
@@ -68,6 +83,7 @@ private:
     int niter_;
     std::vector<double> values_;
     FILE* file_ = nullptr;
+    long long next_ = 0;  // the iteration whose place the file stands at; -1 once read
 };
 
 // One null distribution of n values on f: the class frequencies ("%d\t", a newline), then the
@@ -89,10 +105,21 @@ void PrintManova(FILE* f, const double* Qb, const double* P, double** contrastQb
 // Null-model generators.
 // ---------------------------------------------------------------------------------------
 
+// The occurrences of W (nOTU x nComm) that the composition null models move: its present cells
+// (neither 0 nor the missing -999, which adds nothing) grouped by stratum of w, within a stratum
+// the OTUs in decreasing order of their presences there (SortByPresenceSMW); per stratum their
+// number, per community its richness.
+struct Occurrences {
+    std::vector<Occurrence> list;
+    std::vector<int> perWindow, richness;
+    Occurrences(float** W, int nOTU, int nComm, int w);
+};
+
 // Each OTU's row of list in the trait order: new column k = old column order[k] - 1.
 void ReorderRnd(int nTraits, int nOTU, int* order, int** list);
 // order holds nOTU 0-based OTU numbers; they are sorted (stably) by decreasing number of
-// non-zero cells of data (OTUs x communities) in the columns start, start + step, ...
+// present cells (neither 0 nor the missing -999) of data (OTUs x communities) in the columns
+// start, start + step, ...
 void SortByPresenceSMW(int nOTU, int nComm, int* order, float** data, int start, int step);
 // The rows of data (rows x cols) sorted stably by decreasing number of non-zero cells, the row
 // pointers of labels and labels2 (either may be null) exchanged with them.
@@ -148,8 +175,9 @@ int RndCompositionRestrictedSMW(char** strings, char** out, int** list, int nCat
                                 int blocks, const int* blockSizes);
 // n rows of 100 values into out: columns 1-33 20u, 34-66 20u + shift, 67-100 20u + 2 shift; the
 // columns pooled in moving windows of w (*count = their number) and the squared Euclidean
-// distances between the windows into distances (count x count). occ receives the positive
-// values (room for 100 n); returns their number.
+// distances between the windows into distances (count x count); a window wider than the
+// columns leaves none (count 0). occ receives the positive values (room for 100 n); returns
+// their number.
 int CreateData(int n, int* count, int w, float shift, float** out, double** distances, Occurrence* occ);
 
 #endif

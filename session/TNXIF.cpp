@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "classical/TNXIFCLASSIC.h"
@@ -320,6 +321,9 @@ void IFSession() {
         HandleErrorCode(e.code());  // codes 1-4 end the program here
         FreeGlobals1();
         FreeGlobals2();
+    } catch (const std::bad_alloc&) {
+        // Memory that a container or new could not have is the program's out-of-memory error.
+        HandleErrorCode(TNX_OUT_OF_MEMORY);
     }
 }
 
@@ -388,5 +392,7 @@ void mainInit() {
         MainMenu();
     } catch (const TnxError& e) {
         EndOnError(e.code());
+    } catch (const std::bad_alloc&) {
+        EndOnError(TNX_OUT_OF_MEMORY);
     }
 }

@@ -273,7 +273,9 @@ TEST_F(HandlersTest, RankingProfileHoldsOneLevelToOnePastTheTraits) {
 
 // A community resemblance voids what was computed from the former one; the partial resemblances of a
 // polythetic analysis do not exist. Euclidean distances of the communities' rows (1 0 2), (2 3 2),
-// (3 0 2), (4 5 2) by hand. Only under monothetic pooling is the randomisation run.
+// (3 0 2), (4 5 2) by hand. Only under monothetic pooling is the randomisation run; it computes the
+// resemblances again over the trait hierarchy of the OTUs (option 6 there: the squared distance
+// over the grand total, 2 / 12 for c1-c2), which are not the stored ones: it is refused.
 TEST_F(HandlersTest, CommunityResemblanceVoidsTheFormerResults) {
     for (int* p : {&hasScores, &hasReClus, &hasProbN, &hasProbRo, &hasVelocity, &hasRoVelComplex,
                    &hasRoVelComplexPROB, &hasRo, &hasPRese, &doDistrib, &reseTypeOrd, &reseTypeClus, &reseTypeEv,
@@ -299,8 +301,12 @@ TEST_F(HandlersTest, CommunityResemblanceVoidsTheFormerResults) {
     hasRo = 1, cohe = 6, poolCSTopt = 1;
     // The randomisation: null model 1 keeping richness and totals, one iteration, seed 4.
     EXPECT_TRUE(Run("r\n6\nn\nn\ny\n1\n1\n1\n2\n4\n", IFResemblance));
-    EXPECT_EQ((Ints{hasRo, rndTestOpt, hasProbN}), (Ints{1, 0, 1}));
+    EXPECT_EQ((Ints{hasRo, rndTestOpt, hasProbN}), (Ints{1, 0, 0}));
+    EXPECT_FALSE(std::filesystem::exists("s1PrN.txt"));
     EXPECT_EQ(Out().find("monothetic pooling"), Out().rfind("monothetic pooling"));
+    EXPECT_EQ(Count(Err(), "\nThe stored resemblances are not those of the trait hierarchy (c1-c2: stored 3.16228, "
+                           "recomputed 0.166667): no probabilities were computed.\n"),
+              1);
 }
 
 // Types: squared Euclidean distances of t1, t2, t3 over the communities, 12, 6 and 18 by hand; no

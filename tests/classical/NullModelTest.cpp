@@ -3,7 +3,9 @@
 // orderings by presence and the synthetic data; the distributions file and the analysis-of-variance
 // table by hand.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -576,6 +578,187 @@ TEST(NullModel, NullValuesInMemoryOrInFile) {
         }
     }
     EXPECT_FALSE(NullValues(1000, 1000).InFile());  // 8 MB fit the budget of the program
+}
+
+}  // namespace
+
+namespace {
+
+// Value of iteration it in series s: distinct for every place, so that a value read from another
+// iteration's or series' place shows.
+double Placed(size_t s, int it) { return 1000.0 * static_cast<double>(s) + it + 0.25; }
+
+// Every place of the null values, in both layouts (the file forced by a budget one byte short of
+// the memory layout): shapes at the edges (one series, one iteration) and one whose file outgrows
+// a stream buffer; iterations put in order, in reverse and rotated, series read back last first.
+// Each series reads its own values in iteration order, the observed one first, also a second
+// time; an iteration put again after a read replaces its former values in its own place.
+TEST(NullModel, NullValuesKeepEachIterationInItsPlace) {
+    const struct {
+        size_t series;
+        int iterations;
+    } shapes[] = {{1, 1}, {1, 5}, {4, 1}, {3, 4}, {7, 1500}};
+    for (const auto& shape : shapes)
+        for (bool inFile : {false, true})
+            for (int order : {0, 1, 2}) {
+                const size_t bytes = shape.series * shape.iterations * sizeof(double);
+                NullValues store(shape.series, shape.iterations, inFile ? bytes - 1 : bytes);
+                ASSERT_EQ(store.InFile(), inFile);
+                std::vector<int> its(shape.iterations);
+                std::iota(its.begin(), its.end(), 0);
+                if (order == 1) std::reverse(its.begin(), its.end());
+                if (order == 2) std::rotate(its.begin(), its.begin() + its.size() / 2, its.end());
+                std::vector<double> block(shape.series), values(shape.iterations);
+                const int again = shape.iterations / 2;
+                for (int it : its) {
+                    for (size_t s = 0; s < shape.series; s++) block[s] = it == again ? -5.0 : Placed(s, it);
+                    store.Put(it, block.data());
+                }
+                store.Get(0, values.data());
+                for (size_t s = 0; s < shape.series; s++) block[s] = Placed(s, again);
+                store.Put(again, block.data());
+                for (size_t s = shape.series; s-- > 0;)
+                    for (int twice = 0; twice < 2; twice++) {
+                        std::fill(values.begin(), values.end(), -1.0);
+                        store.Get(s, values.data());
+                        for (int it = 0; it < shape.iterations; it++)
+                            ASSERT_EQ(values[it], Placed(s, it)) << shape.series << "x" << shape.iterations
+                                                                 << " file " << inFile << " order " << order
+                                                                 << " series " << s << " iteration " << it;
+                    }
+            }
+}
+
+// The budget decides without a product that wraps: 2^61 series of 8 iterations need 2^67 bytes,
+// which wrap to 0 in 64 bits; they go to the file (a memory layout of the wrapped size would be
+// written far beyond its end). No iteration needs no memory.
+TEST(NullModel, NullValuesBeyondAnyBudgetGoToTheFile) {
+    EXPECT_TRUE(NullValues(size_t(1) << 61, 8, SIZE_MAX).InFile());
+    EXPECT_TRUE(NullValues(SIZE_MAX / 8, 2, SIZE_MAX).InFile());
+    EXPECT_FALSE(NullValues(SIZE_MAX / 8 / 1000, 0, 0).InFile());  // no iteration: nothing to keep
+}
+
+// The iterations of the engines: first .. last in order, each once, the largest count the dialog
+// accepts (2147483647) included, a step that answers false ends them.
+TEST(NullModel, IterationsReachTheLargestCountAndEnd) {
+    const struct {
+        int first, last, stopAt;
+        std::vector<int> want;
+        bool completed;
+    } cases[] = {{2, 5, 0, {2, 3, 4, 5}, true},
+                 {2, 1, 0, {}, true},
+                 {2, 2, 0, {2}, true},
+                 {INT_MAX - 2, INT_MAX, 0, {INT_MAX - 2, INT_MAX - 1, INT_MAX}, true},
+                 {INT_MAX, INT_MAX, 0, {INT_MAX}, true},
+                 {2, 9, 4, {2, 3, 4}, false},
+                 {INT_MAX - 1, INT_MAX, INT_MAX, {INT_MAX - 1, INT_MAX}, false}};
+    for (const auto& c : cases) {
+        std::vector<int> seen;
+        const bool completed = EachIteration(c.first, c.last, [&](int it) {
+            seen.push_back(it);
+            return it != c.stopAt && seen.size() < 10;
+        });
+        EXPECT_EQ(seen, c.want) << c.first << ".." << c.last;
+        EXPECT_EQ(completed, c.completed) << c.first << ".." << c.last;
+    }
+}
+
+// Windows of the synthetic data over its 100 columns: 100 - w + 1 of them while w fits, none for a
+// window wider than the columns (101 still leaves 0; 102 would be -1 windows) or below 1.
+TEST(NullModel, SyntheticDataWindowsNeverBelowNone) {
+    const int n = 2;
+    std::vector<std::vector<float>> out(n, std::vector<float>(100));
+    std::vector<float*> rows;
+    for (auto& r : out) rows.push_back(r.data());
+    std::vector<std::vector<double>> d(101, std::vector<double>(101));
+    std::vector<double*> drows;
+    for (auto& r : d) drows.push_back(r.data());
+    std::vector<Occurrence> occ(100 * n);
+    const int cases[][2] = {{1, 100}, {99, 2}, {100, 1}, {101, 0}, {102, 0}, {150, 0}, {0, 0}, {-3, 0}};
+    for (const auto& c : cases) {
+        for (auto& r : d) std::fill(r.begin(), r.end(), -1.0);
+        Seed(43);
+        int count = 12345;
+        EXPECT_EQ(CreateData(n, &count, c[0], 5.0f, rows.data(), drows.data(), occ.data()), 200) << c[0];
+        EXPECT_EQ(count, c[1]) << "window " << c[0];
+        // Distances among the windows there are, none beyond: a window's distance to itself is 0.
+        if (count > 0) {
+            EXPECT_EQ(d[count - 1][count - 1], 0.0) << c[0];
+        }
+        EXPECT_EQ(d[std::max(count, 0)][std::max(count, 0)], -1.0) << c[0];
+    }
+}
+
+// W with a missing performance (-999) and the same W with that cell 0. The missing cell is no
+// occurrence: both give the same occurrence list (OTU, community, value, in the same order), the
+// same richness and the same occurrences per stratum, and the random compositions drawn from them
+// with the same seed are the same, never negative and never -999 or a value summed with it.
+TEST(NullModel, MissingPerformanceIsNoOccurrence) {
+    Grid missing = kW, zero = kW;
+    missing[1][4] = -999.0f;  // OTU 2 in community 5 (5 there, 0 in `zero`)
+    zero[1][4] = 0.0f;
+    missing[4][0] = -999.0f;  // OTU 5 in community 1, where it would lead its stratum's order
+    zero[4][0] = 0.0f;
+    Rows m(missing), z(zero);
+    int present = 0;
+    for (const auto& row : zero) present += int(std::count_if(row.begin(), row.end(), [](float v) { return v != 0; }));
+    for (int strata : {1, 2}) {
+        const Occurrences a(m.get(), 6, 5, strata), b(z.get(), 6, 5, strata);
+        ASSERT_EQ(a.list.size(), b.list.size());
+        EXPECT_EQ(int(a.list.size()), present);
+        for (size_t k = 0; k < a.list.size(); k++) {
+            EXPECT_EQ(a.list[k].otu, b.list[k].otu) << k;
+            EXPECT_EQ(a.list[k].community, b.list[k].community) << k;
+            EXPECT_EQ(a.list[k].value, b.list[k].value) << k;
+        }
+        EXPECT_EQ(a.richness, b.richness);
+        EXPECT_EQ(a.richness, (std::vector<int>{2, 3, 3, 3, 2}));  // by hand from kW without the two cells
+        EXPECT_EQ(a.perWindow, b.perWindow);
+        for (int keepRich : {0, 1})
+            for (int keepTotal : {0, 1}) {
+                Grid fromMissing(6, std::vector<float>(5)), fromZero(6, std::vector<float>(5));
+                Rows fm(fromMissing), fz(fromZero);
+                for (int draw = 0; draw < 2000; draw++) {
+                    Seed(47 + draw);
+                    const int okA = RndCompositionGeneral(fm.get(), a.list.data(), 6, int(a.list.size()), 5,
+                                                          a.richness.data(), strata, a.perWindow.data(), keepRich,
+                                                          keepTotal);
+                    Seed(47 + draw);
+                    const int okB = RndCompositionGeneral(fz.get(), b.list.data(), 6, int(b.list.size()), 5,
+                                                          b.richness.data(), strata, b.perWindow.data(), keepRich,
+                                                          keepTotal);
+                    ASSERT_EQ(okA, okB);
+                    ASSERT_EQ(fromMissing, fromZero);
+                    double total = 0;
+                    for (const auto& row : fromMissing)
+                        for (float v : row) {
+                            ASSERT_GE(v, 0.0f) << strata << keepRich << keepTotal;
+                            total += v;
+                        }
+                    // A data set built whole places every present value once (merged hits add
+                    // them up): its total is theirs, 35 by hand (42 less 5 and 2), never one with
+                    // -999 in it.
+                    if (okA) {
+                        ASSERT_NEAR(total, 35.0, 1e-4) << strata << keepRich << keepTotal;
+                    }
+                }
+            }
+    }
+}
+
+// Presences count the cells that are neither 0 nor missing: OTU 0 has two present cells and one
+// missing, OTU 1 three present ones, so OTU 1 comes first (with -999 counted, a tie would keep 0
+// first).
+TEST(NullModel, MissingCellIsNoPresence) {
+    Grid g = {{1, -999, 2, 0}, {3, 1, 4, 0}};
+    Rows r(g);
+    std::vector<int> order = {0, 1};
+    SortByPresenceSMW(2, 4, order.data(), r.get(), 0, 1);
+    EXPECT_EQ(order, (std::vector<int>{1, 0}));
+    order = {0, 1};
+    g[0][1] = 5;
+    SortByPresenceSMW(2, 4, order.data(), r.get(), 0, 1);
+    EXPECT_EQ(order, (std::vector<int>{0, 1}));  // a tie keeps the order
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 // exact distribution over every order (r/randomization.R), the resemblance test checked against
 // its own random-data file, the probabilities file read back, repeatability, and the guards.
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <numeric>
+#include <set>
 
 #include "classical/tnxRnd.h"
 #include "common/ErrorCode.h"
 #include "OrdinationFixture.h"
+#include "session/TNXIFHAND.h"
+#include "traits/TNXHIERRESE.h"
 
 using namespace tnxtest;
 
@@ -47,6 +51,27 @@ std::string Stored(const Matrix& m) {
     for (size_t i = 0; i < m.size(); i++)
         for (size_t j = i; j < m.size(); j++) s += FormatText("%.17g\n", m[i][j]);
     return s;
+}
+
+// The resemblances the trait hierarchy gives by option 6 at its level 1 when every OTU has codes
+// of its own (each OTU its own type): the squared Euclidean distance of two communities' columns of
+// W (OTUs x communities) divided by the grand total of W.
+Matrix SquaredOverTotal(const Grid& W) {
+    const size_t n = W[0].size();
+    double total = 0;
+    for (const auto& row : W) total += std::accumulate(row.begin(), row.end(), 0.0);
+    Matrix m(n, std::vector<double>(n, 0.0));
+    for (size_t a = 0; a < n; a++)
+        for (size_t b = 0; b < n; b++)
+            for (const auto& row : W) m[a][b] += (row[a] - row[b]) * (row[a] - row[b]) / total;
+    return m;
+}
+
+// The session's W as loaded (OTUs x communities).
+Grid LoadedW() {
+    Grid W(tcst, std::vector<float>(ncsm));
+    for (int o = 0; o < tcst; o++) std::copy(cadat[o], cadat[o] + ncsm, W[o].begin());
+    return W;
 }
 
 // The n lines after the first line equal to `title` (from position `from`), as numbers.
@@ -231,12 +256,17 @@ TEST_F(RelocationTest, GroupDivergenceIsLowerTailed) {
 }
 
 // The resemblance test on the session tests' data set: 5 OTUs of distinct traits (types at every
-// level are the OTUs), each community holding 3 of them with performance 1.
+// level are the OTUs), each community holding 3 of them with performance 1. The stored matrix is
+// the one the test computes again: c1..c4 hold the OTUs {1 3 5}, {2 3 5}, {1 4 5}, {2 4 5}, at
+// squared distances 2 (c1-c2, c1-c3, c2-c4, c3-c4) or 4 (c1-c4, c2-c3) over the grand total 12.
 class ResemblanceTest : public RandomizationTest {
 protected:
     void SetUp() override {
         RandomizationTest::SetUp();
-        Write("s1NRe.txt", Stored(Matrix(4, std::vector<double>(4, 0.0))));
+        const Matrix stored = SquaredOverTotal(LoadedW());
+        ASSERT_NEAR(stored[0][1], 1.0 / 6, 1e-15);
+        ASSERT_NEAR(stored[0][3], 1.0 / 3, 1e-15);
+        Write("s1NRe.txt", Stored(stored));
         saveRndData = 'y';
     }
     // The 4 x 4 table of the report: resemblances above, probabilities below the diagonal.
@@ -355,7 +385,7 @@ TEST_F(RandomizationTest, NullModelThatCannotSucceed) {
     Grid W(16, std::vector<float>(17, 0.0f));
     for (int o = 0; o < 16; o++) B.push_back({o + 1}), W[o][0] = W[o][o + 1] = 1;
     Load(Survey(B, W, std::vector<float>(17, 1.0f)));
-    Write("s1NRe.txt", Stored(Matrix(17, std::vector<double>(17, 0.0))));
+    Write("s1NRe.txt", Stored(SquaredOverTotal(W)));  // the matrix the test computes again
     hasProbN = 0;
     EXPECT_TRUE(Test(1, "1\n1\n3\n2\n5\nn\nn\n"));
     EXPECT_EQ(Count(Err(), "\nThe null model could not build a random data set: no probabilities were computed.\n"), 1);
@@ -382,6 +412,248 @@ TEST_F(RandomizationTest, OtherKindsAndMissingFile) {
     EXPECT_EQ(CodeOf(IFRandomization), TNX_FAIL_TO_OPEN);
     EXPECT_EQ(rese, nullptr);
     EXPECT_EQ(whatRndCh, nullptr);
+}
+
+// The resemblance test reports the resemblances it computes again from the trait codes; it runs
+// only where they are the stored ones within the stored file's 6 significant digits (1e-5 of the
+// larger magnitude plus 1e-6, twice what the two roundings can part). Three OTUs of codes of their
+// own in c1 = 3 0 1, c2 = 0 1 0, c3 = 2 2 3 (grand total 12): the hierarchy's option 6 gives the
+// squared distances over 12, c1-c2 11 / 12 = 0.916667, c1-c3 9 / 12 = 0.75, c2-c3 14 / 12 =
+// 1.16667. The non-hierarchical path stores another matrix under options 6, 7, 9 and 10 (option 6:
+// the Euclidean distance, sqrt(11) = 3.31662 for c1-c2), the same formulas under 1, 2, 5 and 8. A
+// refused test writes nothing (no report section, probabilities, random data or distributions)
+// and changes no flag; one that runs reports the stored values.
+TEST_F(RandomizationTest, OnlyTheStoredMatrixIsTested) {
+    const Grid W = {{3, 0, 2}, {0, 1, 2}, {1, 0, 3}};
+    const std::string survey = Survey({{1}, {2}, {3}}, W, {1, 2, 3});
+    const Matrix hierarchy = SquaredOverTotal(W);
+    ASSERT_NEAR(hierarchy[0][1], 11.0 / 12, 1e-15);
+    ASSERT_NEAR(hierarchy[1][2], 14.0 / 12, 1e-15);
+    auto nonHierarchical = [&](int option) {
+        rese_opt = option;
+        WriteIntermediateW();
+        ResemblanceNonHier();
+        std::remove("s1Prinda.txt");
+    };
+    auto byHand = [&](int i, int j, double value) {
+        Matrix m = hierarchy;
+        m[i][j] = m[j][i] = value;
+        Write("s1NRe.txt", Stored(m));
+    };
+    const double v = 14.0 / 12;
+    const std::string head = "\nThe stored resemblances are not those of the trait hierarchy (";
+    const std::string tail = "): no probabilities were computed.\n";
+    const struct {
+        int option;
+        std::function<void()> store;
+        std::string refusal;  // the line of a refused test ("" when it runs; "?" for its head only)
+    } cases[] = {
+        {1, [&] { nonHierarchical(1); }, ""},
+        {2, [&] { nonHierarchical(2); }, ""},
+        {5, [&] { nonHierarchical(5); }, ""},
+        {8, [&] { nonHierarchical(8); }, ""},
+        {6, [&] { nonHierarchical(6); }, head + "c1-c2: stored 3.31662, recomputed 0.916667" + tail},
+        {7, [&] { nonHierarchical(7); }, "?"},
+        {9, [&] { nonHierarchical(9); }, "?"},
+        {10, [&] { nonHierarchical(10); }, "?"},
+        {6, [&] { byHand(0, 1, 11.0 / 12); }, ""},
+        {6, [&] { byHand(1, 2, v * (1 + 5e-6)); }, ""},
+        {6, [&] { byHand(1, 2, v * (1 - 5e-6)); }, ""},
+        {6, [&] { byHand(1, 2, v * (1 + 1.5e-5)); }, head + "c2-c3: stored 1.16668, recomputed 1.16667" + tail},
+        {6, [&] { byHand(1, 2, v * (1 - 1.5e-5)); }, head + "c2-c3: stored 1.16665, recomputed 1.16667" + tail},
+        {6, [&] { byHand(0, 0, 9e-7); }, ""},
+        {6, [&] { byHand(2, 2, -9e-7); }, ""},
+        {6, [&] { byHand(0, 0, 2e-6); }, head + "c1-c1: stored 2e-06, recomputed 0" + tail},
+    };
+    saveRndData = 'y';
+    int refused = 0;
+    std::string lines;
+    for (const auto& c : cases) {
+        Load(survey);
+        c.store();
+        Load(survey);  // the data as loaded: the stored matrix's path may have pooled them
+        rese_opt = c.option;
+        hasProbN = 0;
+        std::strcpy(whichProbN, "NULL");
+        const Ints flags = ResultFlags();
+        const Strings names = ResultNames();
+        const std::string stored = Read("s1NRe.txt"), before = Out();
+        EXPECT_TRUE(Test(1, "1\n1\n3\n2\n5\ny\ny\n")) << c.option;
+        const bool runs = c.refusal.empty();
+        for (const char* name : {"s1Prinda.txt", "s1PrN.txt", "s1RDa.txt", "s1.Rnd"})
+            EXPECT_EQ(std::filesystem::exists(name), runs) << c.option << " " << name;
+        EXPECT_EQ(Read("s1NRe.txt"), stored);
+        if (!runs) {
+            refused++;
+            if (c.refusal != "?") lines += c.refusal;
+            EXPECT_EQ(ResultFlags(), flags) << c.option;
+            EXPECT_EQ(ResultNames(), names) << c.option;
+            EXPECT_STREQ(whichProbN, "NULL");
+            EXPECT_FALSE(Has(Out().substr(before.size()), "Results appended")) << c.option;
+            continue;
+        }
+        EXPECT_EQ(hasProbN, 1) << c.option;
+        // The reported resemblances are the stored ones.
+        const std::vector<double> file = Numbers(stored);
+        const Matrix table = Block(Read("s1Prinda.txt"),
+                                   "Nominal resemblances (upper half), probabilities (below diagonal):", 3);
+        ASSERT_EQ(table.size(), 3u);
+        for (int i = 0, k = 0; i < 3; i++)
+            for (int j = i; j < 3; j++, k++)
+                EXPECT_NEAR(table[i][j], file[k], 1e-5 * std::fabs(file[k]) + 1e-6) << c.option << i << j;
+        for (const char* name : {"s1Prinda.txt", "s1PrN.txt", "s1RDa.txt", "s1.Rnd"}) std::remove(name);
+    }
+    const std::string err = Err();
+    EXPECT_EQ(refused, 7);
+    EXPECT_EQ(Count(err, head), refused);
+    for (size_t p = 0; (p = lines.find(tail)) != std::string::npos; lines.erase(0, p + tail.size()))
+        EXPECT_TRUE(Has(err, lines.substr(0, p + tail.size()))) << lines.substr(0, p + tail.size());
+}
+
+// The structure evaluation is tested over every pair of communities: asked for adjacent pairs
+// only, when no random value would be evaluated, it is refused before any iteration, nothing is
+// written and no flag changes. Over every pair it runs.
+TEST_F(RelocationTest, AdjacentPairsOnlyAreRefused) {
+    double*** saved = rese;
+    rese = dim3Double(1, 5, 5);
+    const Matrix d = Distances();
+    for (int i = 0; i < 5; i++)
+        for (int j = 0; j < 5; j++) rese[0][i][j] = d[i][j];
+    nlev = 1, niter = 50, seedOpt = 2, rseed = 7, doDistrib = 2, empir_opt = 4, rndWindow = 1;
+    saveRndData = 'y';
+    const long files = Entries();
+    for (int adjacent : {0, 2, 1}) {
+        rndAdjacent = adjacent;
+        const bool runs = adjacent == 1;
+        EXPECT_EQ(RandomizationSEF(), runs) << adjacent;
+        for (const char* name : {"s1Prinda.txt", "s1PRo.txt", "s1RDa.txt", "s1.Rnd"})
+            EXPECT_EQ(std::filesystem::exists(name), runs) << adjacent << " " << name;
+        EXPECT_EQ(hasProbRo, runs ? 1 : 0) << adjacent;
+        EXPECT_STREQ(whichProbRo, runs ? "s1PRo.txt" : "NULL");
+        if (!runs) {
+            EXPECT_EQ(Entries(), files);
+        }
+    }
+    free3D(rese, 1, 5);
+    rese = saved;
+    EXPECT_EQ(Count(Err(), "\nThe randomization test evaluates structures over all pairs of communities only.\n"), 2);
+}
+
+// The engine on the session's communities pooled in moving windows: 3 windows of 2 over the 4
+// communities are not the 4 communities whose resemblances are stored, so the test is refused and
+// writes nothing; with windows of 1 (the communities themselves) it runs.
+TEST_F(ResemblanceTest, WindowsAreNotTheStoredCommunities) {
+    double*** saved = rese;
+    rese = dim3Double(1, ncsm, ncsm);
+    whatRndCh = dim1Dint(nch);
+    aprioriList = dim2Dint(tcst, nch);
+    nlev = nch;
+    ReadResemblance(1, false);
+    empir_opt = 1, keepRichness = keepReleveTotal = 1, niter = 3, seedOpt = 2, rseed = 5, doDistrib = 0;
+    doMeanStOpt = 0, rndAdjacent = 1;
+    for (int window : {2, 1}) {
+        rndWindow = window;
+        EXPECT_EQ(Randomization(), window == 1) << window;
+        for (const char* name : {"s1Prinda.txt", "s1PrN.txt", "s1RDa.txt"})
+            EXPECT_EQ(std::filesystem::exists(name), window == 1) << window << " " << name;
+        EXPECT_EQ(hasProbN, window == 1 ? 1 : 0);
+        DialogTest::Load();  // the engine reorders the session's data in place
+    }
+    free3D(rese, 1, ncsm);
+    free2D(aprioriList, tcst);
+    free1D(whatRndCh);
+    rese = saved, aprioriList = nullptr, whatRndCh = nullptr;
+    EXPECT_EQ(Count(Err(), "\nThe stored resemblances are not those of the trait hierarchy (4 communities stored, 3 "
+                           "windows tested): no probabilities were computed.\n"),
+              1);
+}
+
+// The values behind one distribution: its n values in order, their mean and standard deviation.
+struct Distribution {
+    std::vector<double> values;
+    double Mean() const { return std::accumulate(values.begin(), values.end(), 0.0) / values.size(); }
+    double Sd() const {
+        const double m = Mean();
+        double ss = 0;
+        for (double x : values) ss += (x - m) * (x - m);
+        return std::sqrt(ss / (values.size() - 1));
+    }
+};
+
+// One distribution as written (k frequencies; k upper limits, the observed value, the probability,
+// the mean and the standard deviation) against its values: the classes split [min, max] in k equal
+// parts, each value falls in its class (a value on a limit in either of the two), the frequencies
+// add up to n, the observed value is the first, mean and deviation are the values'.
+void ExpectDistribution(const Distribution& d, const std::vector<double>& freq, const std::vector<double>& rest,
+                        double probability, const std::string& what) {
+    const size_t k = freq.size(), n = d.values.size();
+    ASSERT_EQ(rest.size(), k + 4) << what;
+    const double lo = *std::min_element(d.values.begin(), d.values.end());
+    const double hi = *std::max_element(d.values.begin(), d.values.end());
+    double cumulative = 0;
+    for (size_t c = 0; c < k; c++) {
+        const double limit = lo + (c + 1) * (hi - lo) / k;
+        EXPECT_NEAR(rest[c], limit, 1e-9 * (1 + std::fabs(limit))) << what << " class " << c;
+        cumulative += freq[c];
+        const double eps = 1e-9 * (1 + std::fabs(limit));
+        const auto below = std::count_if(d.values.begin(), d.values.end(), [&](double x) { return x < limit - eps; });
+        const auto upTo = std::count_if(d.values.begin(), d.values.end(), [&](double x) { return x <= limit + eps; });
+        EXPECT_GE(cumulative, below) << what << " class " << c;
+        EXPECT_LE(cumulative, upTo) << what << " class " << c;
+    }
+    EXPECT_EQ(cumulative, double(n)) << what;
+    EXPECT_EQ(rest[k], d.values[0]) << what;
+    EXPECT_EQ(rest[k + 1], probability) << what;
+    EXPECT_NEAR(rest[k + 2], d.Mean(), 1e-10) << what;
+    EXPECT_NEAR(rest[k + 3], d.Sd(), 1e-10) << what;
+}
+
+// The distributions file holds, pair by pair in the order of the upper triangle, the observed
+// resemblance and each random data set's one (read here from the random-data file, iteration by
+// iteration): every iteration's values in their pair's distribution, none in another's.
+TEST_F(ResemblanceTest, DistributionsHoldEachIterationsValues) {
+    const int n = 4, iterations = 9;
+    EXPECT_TRUE(Test(1, FormatText("1\n1\n%d\n2\n21\nn\ny\n", iterations)));
+    const std::string data = Read("s1RDa.txt");
+    std::vector<Matrix> sets = {Block(data, "Observed resemblance matrix:", n)};
+    for (int it = 2; it <= iterations; it++)
+        sets.push_back(Block(data, FormatText("Random resemblance matrix, iteration %d:", it), n));
+    const Matrix table = Table();
+    const std::vector<std::string> rnd = Lines(Read("s1.Rnd"));
+    ASSERT_EQ(rnd.size(), 1u + 2 * 6);
+    EXPECT_EQ(rnd[0], "2");  // a tenth of 9 values, at least 2 classes
+    std::set<std::vector<double>> distinct;
+    for (int i = 0, s = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++, s++) {
+            Distribution d;
+            for (const Matrix& m : sets) d.values.push_back(m[i][j - i]);
+            ExpectDistribution(d, Numbers(rnd[1 + 2 * s]), Numbers(rnd[2 + 2 * s]), table[j][i],
+                               FormatText("pair %d-%d", i + 1, j + 1));
+            distinct.insert(d.values);
+        }
+    EXPECT_GE(distinct.size(), 2u);  // the pairs' distributions can be told apart
+}
+
+// The same for the structure evaluation: the observed function and each relocation's, in the
+// report's distribution and in the distributions file.
+TEST_F(RelocationTest, DistributionHoldsEachIterationsValue) {
+    saveRndData = 'y';
+    const int iterations = 40;
+    EXPECT_TRUE(Test(3, FormatText("%d\n2\n7\ny\n", iterations)));
+    const std::string data = Read("s1RDa.txt"), report = Read("s1Prinda.txt");
+    Distribution d{{Block(data, "Observed SEF:", 1)[0][0]}};
+    for (int it = 2; it <= iterations; it++)
+        d.values.push_back(Block(data, FormatText("Random SEF, iteration %d:", it), 1)[0][0]);
+    EXPECT_GT(std::set<double>(d.values.begin(), d.values.end()).size(), 5u);
+    const double probability = LineValues(report, "Level   1\t")[1];
+    const std::vector<std::string> rnd = Lines(Read("s1.Rnd"));
+    ASSERT_EQ(rnd.size(), 3u);
+    EXPECT_EQ(rnd[0], "4");
+    ExpectDistribution(d, Numbers(rnd[1]), Numbers(rnd[2]), probability, "file");
+    std::vector<double> rest = LineValues(report, "Upper limits for 4 frequency classes:");
+    for (const char* line : {"Observed value:", "Probability:", "Mean:", "Standard deviation:"})
+        rest.push_back(LineValues(report, line).at(0));
+    ExpectDistribution(d, LineValues(report, "Frequencies in 4 classes:"), rest, probability, "report");
 }
 
 }  // namespace
