@@ -6,10 +6,12 @@
 
 #include "foundation/qwlibDim.h"
 
+#include <dlfcn.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -31,6 +33,44 @@ char* openblas_get_corename(void);
 // Present in the builds that carry kernels for several processors (Debian's).
 void gotoblas_dynamic_init(void) __attribute__((weak));
 void gotoblas_dynamic_quit(void) __attribute__((weak));
+}
+
+// Debian's single-threaded OpenBLAS hands out the work buffers of its level-3 routines (and of the
+// LAPACK routines built on them) from one table that it does not lock: two threads in a product at
+// once can be given the same buffer and overwrite each other's packed blocks, and each result then
+// depends on how the threads met. The program's loops call the BLAS from several threads at once,
+// so the library's calls of its buffer allocator come here first (a definition in the program
+// precedes the library's in the dynamic linker's search) and reach the library's allocator one at a
+// time. A recursive lock, should the allocator ever call itself through the same entry.
+namespace {
+
+std::recursive_mutex& BufferTableLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+// The library's own entry point of `name`, the next definition after the program's.
+void* LibraryEntry(const char* name) {
+    void* entry = dlsym(RTLD_NEXT, name);
+    if (!entry) {
+        std::fprintf(stderr, "\nThe BLAS library has no %s.\n", name);
+        std::abort();
+    }
+    return entry;
+}
+
+}  // namespace
+
+extern "C" void* blas_memory_alloc(int procpos) {
+    static const auto library = reinterpret_cast<void* (*)(int)>(LibraryEntry("blas_memory_alloc"));
+    const std::lock_guard<std::recursive_mutex> one(BufferTableLock());
+    return library(procpos);
+}
+
+extern "C" void blas_memory_free(void* area) {
+    static const auto library = reinterpret_cast<void (*)(void*)>(LibraryEntry("blas_memory_free"));
+    const std::lock_guard<std::recursive_mutex> one(BufferTableLock());
+    library(area);
 }
 
 namespace {

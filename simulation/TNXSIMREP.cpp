@@ -1,6 +1,7 @@
 // Report and data files of the community assembly simulator.
 #include "simulation/TNXSIMREP.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "foundation/iflibG.h"
@@ -198,35 +199,48 @@ void WriteDataSetTests(FILE* f, const AssemblySettings& set, const SimDataSetTes
     fprintf(f, "\nRao entropy at final step %d, for %d community sites:\n", set.G, n);
     PrintVector(f, n, t.R);
     WriteTraitAndVariableLines(f, set, varSelect);
-    const double* o = t.observed;
-    const double* P = t.probability;
-    fprintf(f, "\n\nStatistics and probabilities:\nConvergence (TCAP): r(TE)=\t%g\tP=\t%g\nBoth TCAP and Divergence "
-               "(TDAP): r(XE)=\t%g\tP=\t%g\nTDAP: r(XE.T)=\t%g\tP=\t%g\n",
-            o[kRoTE], P[kRoTE], o[kRoXE], P[kRoXE], o[kRoXE_T], P[kRoXE_T]);
-    fprintf(f, "Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)=\t%g\tP=\t%g\nBeta "
-               "divergence: r(XE.TR)=\t%g\tP=\t%g\n",
-            o[kRoRE], P[kRoRE], o[kRoXE_TR], P[kRoXE_TR]);
+    // "<head>=\t<value>\tP=\t<probability>\n", both "undefined" for a statistic the data set does
+    // not define (too few sites for it, or an environment without variation).
+    auto line = [&](const char* head, int i) {
+        if (std::isnan(t.observed[i]))
+            fprintf(f, "%s=\tundefined\tP=\tundefined\n", head);
+        else
+            fprintf(f, "%s=\t%g\tP=\t%g\n", head, t.observed[i], t.probability[i]);
+    };
+    fprintf(f, "\n\nStatistics and probabilities:\n");
+    line("Convergence (TCAP): r(TE)", kRoTE);
+    line("Both TCAP and Divergence (TDAP): r(XE)", kRoXE);
+    line("TDAP: r(XE.T)", kRoXE_T);
+    line("Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)", kRoRE);
+    line("Beta divergence: r(XE.TR)", kRoXE_TR);
     fprintf(f, "\nCorrelations with Beals smoothed community matrix (Y) considering OTU's co-occurences weighted by "
                "their abundances:\n");
-    fprintf(f, "r(TY)=\t%g\tP=\t%g\n", o[kRTY], P[kRTY]);
-    fprintf(f, "r(XY)=\t%g\tP=\t%g\n", o[kRXY], P[kRXY]);
-    fprintf(f, "r(XY_T)=\t%g\tP=\t%g\n", o[kRXY_T], P[kRXY_T]);
+    line("r(TY)", kRTY);
+    line("r(XY)", kRXY);
+    line("r(XY_T)", kRXY_T);
     fprintf(f, "\nCorrelations with fuzzy-weighted smoothed community matrix (Z) considering OTU's cross-products "
                "based on their abundances:\n");
-    fprintf(f, "r(TZ)=\t%g\tP=\t%g\n", o[kRTZ], P[kRTZ]);
-    fprintf(f, "r(XZ)=\t%g\tP=\t%g\n", o[kRXZ], P[kRXZ]);
-    fprintf(f, "r(XZ_T)=\t%g\tP=\t%g\n", o[kRXZ_T], P[kRXZ_T]);
+    line("r(TZ)", kRTZ);
+    line("r(XZ)", kRXZ);
+    line("r(XZ_T)", kRXZ_T);
 }
 
-void CountRejections(const double* probability, double alpha, double* counters) {
-    for (int i = 0; i < kSimCountedStats; i++)
+void CountRejections(const double* probability, double alpha, double* counters, int* undefinedSets) {
+    for (int i = 0; i < kSimCountedStats; i++) {
+        if (std::isnan(probability[i])) {
+            if (undefinedSets) undefinedSets[i]++;
+            continue;
+        }
         if (AlmostEqual2sComplement(probability[i], alpha, 1) || alpha > probability[i]) counters[i] += 1.0;
+    }
 }
 
 void WriteFinalResults(FILE* f, const AssemblySettings& set, const AssemblyModel& m, const double* counters,
-                       const int* varSelect, double elapsedSeconds) {
+                       const int* varSelect, double elapsedSeconds, const int* undefinedSets) {
+    // A proportion of no test at all is no proportion: it is written "undefined".
     double prop[kSimCountedStats];
-    for (int i = 0; i < kSimCountedStats; i++) prop[i] = counters[i] / set.N;
+    for (int i = 0; i < kSimCountedStats; i++)
+        prop[i] = undefinedSets && set.N > 0 && undefinedSets[i] >= set.N ? std::nan("") : counters[i] / set.N;
     fprintf(f, "\n%s\n", lineL);
     fprintf(f, "SIMULATION OF COMMUNITY ASSEMBLY\n");
     fprintf(f, "FINAL RESULTS\n");
@@ -250,29 +264,35 @@ void WriteFinalResults(FILE* f, const AssemblySettings& set, const AssemblyModel
     }
     fprintf(f, "\n\nPROBABILITIES OF Ho REJECTION (type I error or power depending on the specified model context) "
                "based on %d tests using %d permutations each:", set.N, niter);
-    fprintf(f, "\nConvergence (TCAP): r(TE)\tP=\t%g\nBoth TCAP and Divergence (TDAP): r(XE)\tP=\t%g\nTDAP: "
-               "r(XE.T)\tP=\t%g\n",
-            prop[kRoTE], prop[kRoXE], prop[kRoXE_T]);
+    auto line = [&](const char* head, int i) {
+        if (std::isnan(prop[i]))
+            fprintf(f, "%s\tP=\tundefined\n", head);
+        else
+            fprintf(f, "%s\tP=\t%g\n", head, prop[i]);
+    };
+    fprintf(f, "\n");
+    line("Convergence (TCAP): r(TE)", kRoTE);
+    line("Both TCAP and Divergence (TDAP): r(XE)", kRoXE);
+    line("TDAP: r(XE.T)", kRoXE_T);
     const int ro = opt_ro >= 1 && opt_ro <= 3 ? opt_ro : 1;
     fprintf(f, "Correlation function between matrices: \t%s\n", opt_roInfo[ro - 1]);
     if (opt_ro == 2 || opt_ro == 3)
         fprintf(f, "Factor (f) for limiting the number of predictors in PCA regression in relation to sample size n "
                    "(number of predictors = n/f): %g\n", overfitFactorPCARegr);
-    fprintf(f, "Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)\tP=\t%g\nBeta "
-               "divergence: r(XE.TR)\tP=\t%g\n",
-            prop[kRoRE], prop[kRoXE_TR]);
+    line("Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)", kRoRE);
+    line("Beta divergence: r(XE.TR)", kRoXE_TR);
     const char* own = BealsIncludeOpt ? "(abundance of target OTU included in its own estimation):\n"
                                       : "(abundance of target OTU NOT included in its own estimation):\n";
     fprintf(f, "\nCorrelations with Beals smoothed community matrix (Y) considering OTU's co-occurences weighted by "
                "their abundances %s", own);
-    fprintf(f, "r(TY)\tP=\t%g\n", prop[kRTY]);
-    fprintf(f, "r(XY)\tP=\t%g\n", prop[kRXY]);
-    fprintf(f, "r(XY_T)\tP=\t%g\n", prop[kRXY_T]);
+    line("r(TY)", kRTY);
+    line("r(XY)", kRXY);
+    line("r(XY_T)", kRXY_T);
     fprintf(f, "\nCorrelations with fuzzy-weighted smoothed community matrix (Z) considering OTU's cross-products "
                "based on their abundances %s", own);
-    fprintf(f, "r(TZ)\tP=\t%g\n", prop[kRTZ]);
-    fprintf(f, "r(XZ)\tP=\t%g\n", prop[kRXZ]);
-    fprintf(f, "r(XZ_T)\tP=\t%g\n", prop[kRXZ_T]);
+    line("r(TZ)", kRTZ);
+    line("r(XZ)", kRXZ);
+    line("r(XZ_T)", kRXZ_T);
 }
 
 void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m) {

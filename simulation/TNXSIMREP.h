@@ -36,12 +36,15 @@ void WriteTraitAndVariableLines(FILE* f, const AssemblySettings& set, const int*
 void WriteDataSetTests(FILE* f, const AssemblySettings& set, const SimDataSetTests& t, const int* varSelect);
 
 // Counts a rejection for every statistic whose probability is at most alpha (equal within one
-// single-precision step counting as equal). counters follow the engine's index.
-void CountRejections(const double* probability, double alpha, double* counters);
+// single-precision step counting as equal). counters follow the engine's index. A statistic the
+// data set does not define (its probability not a number) rejects nothing; undefinedSets, when
+// given, counts such data sets per statistic.
+void CountRejections(const double* probability, double alpha, double* counters, int* undefinedSets = nullptr);
 
-// The final section: the counters divided by N; elapsed processor seconds.
+// The final section: the counters divided by N, or "undefined" for a statistic that no data set
+// defined (undefinedSets[i] == N, when given); elapsed processor seconds.
 void WriteFinalResults(FILE* f, const AssemblySettings& set, const AssemblyModel& m, const double* counters,
-                       const int* varSelect, double elapsedSeconds);
+                       const int* varSelect, double elapsedSeconds, const int* undefinedSets = nullptr);
 
 // B_Simulated.txt, W_Simulated.txt, E_Simulated.txt and TraitTypes_Simulated.txt (when N <= 2),
 // and OTUs_Simulated.txt, each written whole. Raises code 4 when one cannot be written.

@@ -126,6 +126,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
 
     const bool dataBlocks = !(set.testMode && !set.intermediate);
     double counters[kSimCountedStats] = {};
+    int undefinedSets[kSimCountedStats] = {};
     if (set.testMode) AllocSimAnalysis(set, &run.analysis);
     const clock_t start = clock();
     for (int d = 1; d <= set.N; d++) {
@@ -142,7 +143,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         if (set.testMode) {
             SimAnalysis& a = run.analysis;
             AnalyseSimulatedData(set, m, run.varSelect, &a);
-            CountRejections(a.record.probability, set.alpha, counters);
+            CountRejections(a.record.probability, set.alpha, counters, undefinedSets);
             if (set.intermediate) {
                 SimDataSetTests t;
                 t.T = a.T;
@@ -156,7 +157,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
     if (set.testMode) {
         // Processor time, in seconds.
         const double elapsed = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
-        WriteFinalResults(rep, set, m, counters, run.varSelect, elapsed);
+        WriteFinalResults(rep, set, m, counters, run.varSelect, elapsed, undefinedSets);
     }
     traitData.Commit();
     envData.Commit();

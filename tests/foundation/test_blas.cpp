@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/TnxBlas.h"
@@ -113,5 +116,87 @@ TEST(Blas, TheSingleThreadedOpenBlasServesTheFortranAndTheCblasCalls) {
     for (const char* symbol : {"dgemm_", "dgesdd_", "cblas_dgemm", "cblas_ddot"}) {
         const std::string file = LibraryOf(symbol);
         EXPECT_NE(file.find("/openblas-serial/libopenblas"), std::string::npos) << symbol << ": " << file;
+    }
+}
+
+// The permutation loops call the products and decompositions from several threads at once, each
+// on its own matrices and work space: every thread must get, bit for bit, what one thread alone
+// gets. Eight threads decompose their own symmetric matrices of order 100 (large enough for the
+// divide-and-conquer steps) fifty times each, and take QR and singular values of 60 x 40 blocks
+// and their products in two layouts, all of which draw work buffers from the library.
+TEST(Blas, DecompositionsFromSeveralThreadsAtOnceGiveWhatOneThreadGives) {
+    constexpr int kThreads = 8, kRounds = 50, n = 100, rows = 60, cols = 40;
+    std::mt19937 draw(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    struct Case {
+        V sym, block, eigen, singular, qr, product;
+    };
+    std::vector<Case> cases(kThreads);
+    auto eigenOf = [](const V& a, V& out) {
+        SymmetricEigenWork w(n);
+        V m(a);
+        ASSERT_TRUE(SymmetricEigen(n, m.data(), w));
+        out = m;
+        out.insert(out.end(), w.values, w.values + n);
+    };
+    auto singularOf = [](const V& a, V& out) {
+        SingularValueWork w(rows, cols);
+        V m(a);
+        ASSERT_TRUE(SingularValues(rows, cols, m.data(), w));
+        out.assign(w.s, w.s + cols);
+    };
+    auto qrOf = [](const V& a, V& out) {
+        const int lwork = QrWorkSize(rows, cols);
+        V m(a), tau(cols), work(static_cast<size_t>(lwork));
+        ASSERT_TRUE(QrDecomposition(rows, cols, m.data(), tau.data(), work.data(), lwork));
+        out = m;
+        out.insert(out.end(), tau.begin(), tau.end());
+    };
+    auto productOf = [](const V& a, V& out) {
+        out.assign(static_cast<size_t>(rows) * rows + static_cast<size_t>(cols) * cols, 0.0);
+        MatMulBt(rows, rows, cols, a.data(), cols, a.data(), cols, out.data(), rows);
+        GramUpper(cols, rows, a.data(), rows, out.data() + rows * rows, cols);
+    };
+    for (Case& c : cases) {
+        c.sym.assign(static_cast<size_t>(n) * n, 0.0);
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j <= i; j++) c.sym[i * n + j] = c.sym[j * n + i] = u(draw);
+        c.block.resize(static_cast<size_t>(rows) * cols);
+        for (double& x : c.block) x = u(draw);
+        eigenOf(c.sym, c.eigen);
+        singularOf(c.block, c.singular);
+        qrOf(c.block, c.qr);
+        productOf(c.block, c.product);
+    }
+    std::vector<int> differing(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; t++)
+        threads.emplace_back([&, t] {
+            const Case& c = cases[t];
+            V got;
+            for (int r = 0; r < kRounds; r++) {
+                eigenOf(c.sym, got);
+                differing[t] += std::memcmp(got.data(), c.eigen.data(), got.size() * sizeof(double)) != 0;
+                singularOf(c.block, got);
+                differing[t] += std::memcmp(got.data(), c.singular.data(), got.size() * sizeof(double)) != 0;
+                qrOf(c.block, got);
+                differing[t] += std::memcmp(got.data(), c.qr.data(), got.size() * sizeof(double)) != 0;
+                productOf(c.block, got);
+                differing[t] += std::memcmp(got.data(), c.product.data(), got.size() * sizeof(double)) != 0;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    for (int t = 0; t < kThreads; t++) EXPECT_EQ(differing[t], 0) << "thread " << t;
+}
+
+// The library's buffer allocator is reached through the program's own entry, which takes the
+// threads one at a time; the library's own stands behind it.
+TEST(Blas, TheLibrarysBufferAllocatorIsReachedThroughTheProgramsLock) {
+    for (const char* symbol : {"blas_memory_alloc", "blas_memory_free"}) {
+        EXPECT_EQ(LibraryOf(symbol).find("libopenblas"), std::string::npos) << symbol << ": " << LibraryOf(symbol);
+        void* next = dlsym(RTLD_NEXT, symbol);
+        Dl_info info{};
+        ASSERT_TRUE(next && dladdr(next, &info) && info.dli_fname) << symbol;
+        EXPECT_NE(std::string(info.dli_fname).find("/openblas-serial/libopenblas"), std::string::npos) << symbol;
     }
 }

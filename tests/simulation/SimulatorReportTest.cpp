@@ -214,3 +214,47 @@ TEST_F(SimReportTest, DataFilesOnlyForOneOrTwoDataSets) {
 }
 
 }  // namespace
+
+// A statistic that a data set does not define (the engine leaves it not a number: too few sites
+// for it, or an environment without variation) is written "undefined" with its probability,
+// rejects nothing, and a statistic that no data set defined has no proportion of rejections;
+// one that some data sets define keeps its count over all the data sets.
+TEST_F(SimReportTest, StatisticsNoDataSetDefinesAreUndefinedInEachBlockAndAtTheEnd) {
+    set.testMode = true, set.N = 2, set.intermediate = false, set.alpha = 0.05;
+    niter = 9, opt_ro = 1, BealsIncludeOpt = 1;
+    double observed[kPermTestStats], probability[kPermTestStats];
+    std::fill(observed, observed + kPermTestStats, 0.5);
+    std::fill(probability, probability + kPermTestStats, 0.01);
+    observed[kRoXE_TR] = probability[kRoXE_TR] = std::nan("");
+    observed[kRoRE] = probability[kRoRE] = std::nan("");
+    double T0[2] = {0, 0}, T1[2] = {0, 0}, R[2] = {0, 0};
+    double* Trows[2] = {T0, T1};
+    SimDataSetTests tests;
+    tests.T = Trows, tests.R = R, tests.observed = observed, tests.probability = probability;
+    int sel[3] = {1, 1, 0};
+    const std::string block = Written([&](FILE* f) { WriteDataSetTests(f, set, tests, sel); });
+    for (const char* line : {"\nAlpha divergence (correlation between ecosystem variables and Rao entropy): "
+                             "r(RE)=\tundefined\tP=\tundefined\n",
+                             "\nBeta divergence: r(XE.TR)=\tundefined\tP=\tundefined\n",
+                             "\nTDAP: r(XE.T)=\t0.5\tP=\t0.01\n", "\nr(XZ_T)=\t0.5\tP=\t0.01\n"})
+        EXPECT_NE(block.find(line), std::string::npos) << line;
+    EXPECT_EQ(block.find("nan"), std::string::npos);
+
+    // Two data sets: r(XE.TR) undefined in both, r(RE) in the first only (rejected in the second).
+    double counters[kSimCountedStats] = {};
+    int undefinedSets[kSimCountedStats] = {};
+    CountRejections(probability, set.alpha, counters, undefinedSets);
+    probability[kRoRE] = 0.01;
+    CountRejections(probability, set.alpha, counters, undefinedSets);
+    EXPECT_EQ((std::vector<double>{counters[kRoXE_TR], counters[kRoRE], counters[kRoTE]}), (std::vector<double>{0, 1, 2}));
+    EXPECT_EQ((std::vector<int>{undefinedSets[kRoXE_TR], undefinedSets[kRoRE], undefinedSets[kRoTE]}),
+              (std::vector<int>{2, 1, 0}));
+    const std::string end = Written([&](FILE* f) { WriteFinalResults(f, set, m, counters, sel, 1.0, undefinedSets); });
+    for (const char* line : {"\nBeta divergence: r(XE.TR)\tP=\tundefined\n",
+                             "\nAlpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)\tP=\t0.5\n",
+                             "\nConvergence (TCAP): r(TE)\tP=\t1\n"})
+        EXPECT_NE(end.find(line), std::string::npos) << line;
+    // Without the counts of undefined data sets, every statistic has its proportion, as before.
+    const std::string plain = Written([&](FILE* f) { WriteFinalResults(f, set, m, counters, sel, 1.0); });
+    EXPECT_NE(plain.find("\nBeta divergence: r(XE.TR)\tP=\t0\n"), std::string::npos);
+}
