@@ -319,8 +319,10 @@ int ReleveChange(int n, float** A, float** B, int p, int k, int* labels)
 
 int SplitMovingWinPool(int n, int p, float** in, float** out, int w, int* nOut, bool byRows)
 {
-    // A window of fewer than one object has no mean: no window at all.
-    *nOut = w < 1 ? 0 : (byRows ? n : p) - w + 1;
+    // A window of fewer than one object has no mean, and one longer than the series has no
+    // place: no window at all (never a negative count).
+    const int length = byRows ? n : p;
+    *nOut = w < 1 || w > length ? 0 : length - w + 1;
     if (*nOut < 1) return 1;
     if (byRows) {
         float* buf = dim1Dfloat(p);

@@ -27,8 +27,8 @@ int ConcentrateColGroups(int n, int p, float** in, float** out, int g, int* colG
 int ReleveChange(int n, float** A, float** B, int p, int k, int* labels);
 
 // Moving-window means of w consecutive rows (byRows) or columns of in (n x p).
-// *nOut = (byRows ? n : p) - w + 1 windows (0 when w < 1); nothing is written when it is
-// below 1. Returns 1.
+// *nOut = (byRows ? n : p) - w + 1 windows (0 when w < 1 or w is longer than the series);
+// nothing is written when there is none. Returns 1.
 int SplitMovingWinPool(int n, int p, float** in, float** out, int w, int* nOut, bool byRows);
 
 // Distinct labels in ascending order (distinct may be null; room for n ints otherwise).

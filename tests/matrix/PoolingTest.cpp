@@ -85,12 +85,18 @@ TEST(SplitMovingWinPool, WindowMeans) {
     SplitMovingWinPool(2, 4, wide, o2, 3, &nOut, false);
     EXPECT_EQ(nOut, 2);
     ExpectCells(o2, {{2, 3}, {6, 7}}, 0);
-    // Windows longer than the series, empty or negative: no window, nothing written.
-    for (int w : {5, 0, -2}) {
+    // Windows longer than the series (by one, by two, by far), empty or negative: no window,
+    // nothing written, and never a negative count.
+    for (int w : {5, 6, 50, 0, -2}) {
         SplitMovingWinPool(4, 2, in, o2, w, &nOut, w != 0);
         EXPECT_EQ(nOut, 0) << "w = " << w;
     }
     ExpectCells(o2, {{2, 3}, {6, 7}}, 0);
+    for (int w : {3, 4, 9}) {
+        nOut = -5;
+        SplitMovingWinPool(2, 4, wide, o2, w, &nOut, false);
+        EXPECT_EQ(nOut, w <= 4 ? 5 - w : 0) << "columns, w = " << w;
+    }
 }
 
 TEST(VectorExtremes, ValuesAndFirstLargest) {
