@@ -99,6 +99,7 @@ const char* const kProfileNames[10] = {
 }  // namespace
 
 void IFComplexity() {
+    if (!StoredOrRefused(whichHier, "table of types")) return;
     int level = 1;
     // Pairwise fuzzy adjustment keeps no level structure of its own: level 1 serves.
     if (fuzzy != 2) SettingWhichLevel(&level);
@@ -148,7 +149,8 @@ void IFComplexity() {
 }
 
 void IFVelocity() {
-    if (!TimeVariableAvailable(ScaleWithoutMissing)) return;
+    // Every kind of stored resemblance comes with the nominal ones.
+    if (!StoredResemblancesOrRefused(1) || !TimeVariableAvailable(ScaleWithoutMissing)) return;
     Menu("VELOCITY OF COMMUNITY CHANGE SETTINGS");
     SettingsVegOrdination(&reseTypeOrd);
     int level = 1;
@@ -158,6 +160,7 @@ void IFVelocity() {
                          ScaleWithoutMissing))
         return;
 
+    if (!StoredResemblancesOrRefused(reseTypeOrd)) return;
     // Partial resemblances carry one more, global, matrix.
     nlev = nch + (reseTypeOrd == 2 ? 1 : 0);
     std::vector<float> t(ncsm);
@@ -194,6 +197,9 @@ void IFComplexityVelocity() {
     std::vector<float> v(pairs), t(ncsm), series[3];
     SessionFileName(whichVelocity, velocityExt);
     SessionFileName(whichComplexity, complexityExt);
+    if (!StoredOrRefused(whichVelocity, "velocities of community change") ||
+        !StoredOrRefused(whichComplexity, "diversities and complexities"))
+        return;
     {
         InputFile velocity(whichVelocity);
         velocity.Read(pairs, v.data());
@@ -344,6 +350,16 @@ void IFProfileDynamics() {
     Menu("PROFILE SETTINGS");
     std::fprintf(Out(), "Draw profile over time steps using \n");
     roFrom = AskOption(sources);
+    {
+        // The series chosen is read from its file, under the session's name.
+        char name[kFileNameSize];
+        const bool complexity = roFrom <= 11, velocity = roFrom == 12;
+        SessionFileName(name, complexity ? complexityExt : velocity ? velocityExt : roVelComplexExt);
+        if (!StoredOrRefused(name, complexity ? "diversities and complexities"
+                                   : velocity ? "velocities of community change"
+                                              : "correlations of velocity with diversity and complexity"))
+            return;
+    }
 
     std::fprintf(Out(), "\nScalar transformation: \n");
     std::vector<MenuOption> transforms = {{0, "   0  no transformation \n"}};

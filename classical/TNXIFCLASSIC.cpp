@@ -221,24 +221,7 @@ private:
     int former_;
 };
 
-// True when the stored result `what` can be read from its file `name`; otherwise one line says so
-// (with the bell) and the handler returns before it has changed anything.
-bool Readable(const char* name, const char* what) {
-    if (StoredFileReadable(name)) return true;
-    Refuse(FormatText("\nThis session holds no readable %s.\n", what).c_str());
-    return false;
-}
-
 const char kTypesTable[] = "table of types";
-
-// The stored community resemblances of `type` (1 nominal, 2 partial, 3 probabilities), as Readable.
-bool ResemblancesReadable(int type) {
-    switch (type) {
-        case 2: return Readable(whichPRese, "partial resemblances");
-        case 3: return Readable(whichProbN, "probabilities of the community resemblances");
-        default: return Readable(whichNRese, "community resemblances");
-    }
-}
 
 // The resemblance of the types of level whichLevelCst.
 void TypeResemblance() {
@@ -444,7 +427,7 @@ void IFDynamics() {
 
 void IFResemblance() {
     // Every resemblance starts from the table of types.
-    if (!Readable(whichHier, kTypesTable)) return;
+    if (!StoredOrRefused(whichHier, kTypesTable)) return;
     Menu("RESEMBLANCE SETTINGS");
     const int formerObject = whichObj;
     SettingWhichObj("Resemblance");
@@ -491,9 +474,9 @@ void IFOrdination() {
     Menu("ORDINATION SETTINGS");
     SettingsVegOrdination(&reseTypeOrd);
     SettingsOrdOutput("PFTs");
-    if (!ResemblancesReadable(reseTypeOrd)) return;
+    if (!StoredResemblancesOrRefused(reseTypeOrd)) return;
     // The correlations with the types read the table of types.
-    if (fuzzy != 2 && printOrdCorrelations == 'y' && !Readable(whichHier, kTypesTable)) return;
+    if (fuzzy != 2 && printOrdCorrelations == 'y' && !StoredOrRefused(whichHier, kTypesTable)) return;
     // The congruence of the former axes with the environment no longer holds.
     if (cohe == 2) {
         std::snprintf(whichRo, sizeof whichRo, "NULL");
@@ -521,7 +504,7 @@ void IFCluster() {
         WaitUnlessMacro();
         return;
     }
-    if (types ? !Readable(whichCstRese, "resemblance of PFTs") : !ResemblancesReadable(reseTypeClus)) return;
+    if (types ? !StoredOrRefused(whichCstRese, "resemblance of PFTs") : !StoredResemblancesOrRefused(reseTypeClus)) return;
     if (types) {
         // A level loaded for the types is stored where the clustering reads it.
         const int level = std::max(1, whichLevelCst);
@@ -558,10 +541,10 @@ void IFEvaluation() {
     // What the function chosen reads: the ordination scores (2, 5), the table of types (6), or
     // the stored community resemblances of the type chosen.
     if (cohe == 2 || cohe == 5) {
-        if (!Readable(whichScores, "ordination scores")) return;
+        if (!StoredOrRefused(whichScores, "ordination scores")) return;
     } else if (cohe == 6) {
-        if (!Readable(whichHier, kTypesTable)) return;
-    } else if (!ResemblancesReadable(reseTypeEv)) {
+        if (!StoredOrRefused(whichHier, kTypesTable)) return;
+    } else if (!StoredResemblancesOrRefused(reseTypeEv)) {
         return;
     }
     if (cohe != 2 && cohe != 5) hasProbRo = 0;
@@ -619,7 +602,7 @@ void IFScatter() {
             Refuse("\nThis session holds no scores to plot.\n");
             return;
         }
-    } else if (!Readable(whichEnvScores, "environmental scores")) {
+    } else if (!StoredOrRefused(whichEnvScores, "environmental scores")) {
         return;
     }
     SettingsScatter();
@@ -658,7 +641,7 @@ void IFScatter() {
 
 void IFHistogram() {
     SessionFileName(whichRnd, rndExt);
-    if (!Readable(whichRnd, "null distributions")) return;
+    if (!StoredOrRefused(whichRnd, "null distributions")) return;
     SettingsHistogram();
     const int level = std::max(whichLevelHist, 1);
     int record = level - 1;
@@ -704,7 +687,7 @@ void IFStructTable() {
 }
 
 void IFConcentrationAn() {
-    if (!Readable(whichHier, kTypesTable)) return;
+    if (!StoredOrRefused(whichHier, kTypesTable)) return;
     SessionFileName(whichPrinda, prindaExt);
     PendingName name(whichAOCScor, aocExt);
     SettingsTable();
@@ -723,8 +706,8 @@ void IFConcentrationAn() {
 }
 
 void ExportData(int format, int level) {
-    if ((format == 1 || format == 2) && !Readable(whichHier, kTypesTable)) return;
-    if (format == 4 && !Readable(whichNRese, "community resemblances")) return;
+    if ((format == 1 || format == 2) && !StoredOrRefused(whichHier, kTypesTable)) return;
+    if (format == 4 && !StoredOrRefused(whichNRese, "community resemblances")) return;
     switch (format) {
         case 1:
             PrintOrbaldFormat(level);
@@ -754,7 +737,7 @@ void IFExportData() {
         return;
     }
     // Both formats the dialog offers export a level of the table of types.
-    if (!Readable(whichHier, kTypesTable)) return;
+    if (!StoredOrRefused(whichHier, kTypesTable)) return;
     int format = 0, level = 1;
     SettingsExportData(&format);
     SettingWhichLevel(&level);
@@ -782,7 +765,7 @@ void IFEnvRese() {
 }
 
 void IFEnvOrdination() {
-    if (!Readable(whichEnvRese, "environmental resemblance")) return;
+    if (!StoredOrRefused(whichEnvRese, "environmental resemblance")) return;
     SessionFileName(whichEnvPrinda, ePrindaExt);
     PendingName name(whichEnvScores, eScoresExt);
     {
@@ -798,7 +781,7 @@ void IFEnvOrdination() {
 }
 
 void IFEnvCluster() {
-    if (!Readable(whichEnvRese, "environmental resemblance")) return;
+    if (!StoredOrRefused(whichEnvRese, "environmental resemblance")) return;
     SessionFileName(whichEnvPrinda, ePrindaExt);
     {
         ResemblanceCube cube(1, ncsm);
@@ -813,8 +796,8 @@ void IFEnvRank() {
     PendingName name(whichEnvRank, eRankExt);
     SettingsEnvRank();
     // Criterion 2 reads the stored community resemblances of the type chosen, 4 the scores.
-    if (optEnvStruct == 2 && !ResemblancesReadable(reseTypeERank)) return;
-    if (optEnvStruct == 4 && !Readable(whichScores, "ordination scores")) return;
+    if (optEnvStruct == 2 && !StoredResemblancesOrRefused(reseTypeERank)) return;
+    if (optEnvStruct == 4 && !StoredOrRefused(whichScores, "ordination scores")) return;
     printOrdScores = 'y';
     {
         // Criterion 2 ranks against the stored resemblances, criterion 4 against the axes.

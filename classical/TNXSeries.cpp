@@ -17,6 +17,7 @@
 #include "session/dialogs/TNXIFSETCLASSIC.h"
 #include "session/dialogs/TNXPART.h"
 #include "session/model/TNXGLOB.h"
+#include "session/model/TNXTRACK.h"
 #include "session/model/TNXHIEFILE.h"
 
 int timeVariableChosen = 0;
@@ -179,6 +180,20 @@ void Refuse(const char* message) {
     std::fputc(7, stdout);
     std::fflush(stdout);
     std::fprintf(stderr, "%s", message);
+}
+
+bool StoredOrRefused(const char* name, const char* what) {
+    if (StoredFileReadable(name)) return true;
+    Refuse(FormatText("\nThis session holds no readable %s.\n", what).c_str());
+    return false;
+}
+
+bool StoredResemblancesOrRefused(int type) {
+    switch (type) {
+        case 2: return StoredOrRefused(whichPRese, "partial resemblances");
+        case 3: return StoredOrRefused(whichProbN, "probabilities of the community resemblances");
+        default: return StoredOrRefused(whichNRese, "community resemblances");
+    }
 }
 
 std::string FormatText(const char* fmt, ...) {

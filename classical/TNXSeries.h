@@ -114,4 +114,12 @@ std::string FormatText(const char* fmt, ...) __attribute__((format(printf, 1, 2)
 // The bell and the message on standard error.
 void Refuse(const char* message);
 
+// True when the stored result `what` can be read from its session file `name`; otherwise one
+// line says so ("This session holds no readable <what>.", with the bell) and the handler that
+// asks returns before it has changed anything. Every handler that reads a stored file asks first.
+bool StoredOrRefused(const char* name, const char* what);
+// The same for the stored community resemblances of `type` (1 nominal, 2 partial, 3 their
+// probabilities).
+bool StoredResemblancesOrRefused(int type);
+
 #endif

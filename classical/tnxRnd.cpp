@@ -1099,6 +1099,8 @@ void ReleaseFactors() {
 }  // namespace
 
 void IFRandomization() {
+    // Every test reads the stored nominal resemblances.
+    if (!StoredOrRefused(whichNRese, "community resemblances")) return;
     nlev = nch;
     // The dialog lists the traits in the session's order: one is needed before it runs.
     if (rndTestOpt == 1 && !hier::CanBuild()) return;

@@ -197,8 +197,13 @@ TEST_F(DynamicsTest, CorrelationReportAndWindowFile) {
         EXPECT_EQ(hasRoVelComplex, 0);
         Write("s1Velocity.txt", "1 2\n0 1\n");
         EXPECT_EQ(CodeOf([] { IFComplexityVelocity(); }), TNX_END_OF_FILE);
+        // A file that is gone is refused in one line, before anything is asked or written.
         std::filesystem::remove("s1Velocity.txt");
-        EXPECT_EQ(CodeOf([] { IFComplexityVelocity(); }), TNX_FAIL_TO_OPEN);
+        const size_t from = Out().size();
+        EXPECT_EQ(CodeOf([] { IFComplexityVelocity(); }), 0);
+        EXPECT_EQ(Out().size(), from);
+        EXPECT_EQ(Count(Err(), "\nThis session holds no readable velocities of community change.\n"), 1);
+        EXPECT_FALSE(std::filesystem::exists("s1RoVelComplex.txt"));
     }
 }
 

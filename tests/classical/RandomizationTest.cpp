@@ -397,7 +397,7 @@ TEST_F(RandomizationTest, NullModelThatCannotSucceed) {
 }
 
 // The kind of the analysis of variance runs nothing here and sets nothing; a missing resemblance
-// file is code 4.
+// file is refused in one line before the dialog, and nothing is allocated or written.
 TEST_F(RandomizationTest, OtherKindsAndMissingFile) {
     Write("s1NRe.txt", Stored(Matrix(4, std::vector<double>(4, 0.0))));
     empir_opt = 4, dirtyOrig = 0;
@@ -409,7 +409,9 @@ TEST_F(RandomizationTest, OtherKindsAndMissingFile) {
     std::remove("s1NRe.txt");
     rndTestOpt = 3;
     Script("5\n2\n3\nn\n");
-    EXPECT_EQ(CodeOf(IFRandomization), TNX_FAIL_TO_OPEN);
+    EXPECT_EQ(CodeOf(IFRandomization), 0);
+    EXPECT_EQ(Count(Err(), "\nThis session holds no readable community resemblances.\n"), 1);
+    EXPECT_EQ(Entries(), 3);  // the stored resemblances gone, nothing written in their place
     EXPECT_EQ(rese, nullptr);
     EXPECT_EQ(whatRndCh, nullptr);
 }

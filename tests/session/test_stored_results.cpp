@@ -6,7 +6,9 @@
 #include <cmath>
 #include <map>
 
+#include "classical/TNXDynamics.h"
 #include "classical/TNXIFCLASSIC.h"
+#include "classical/tnxRnd.h"
 #include "session/TNXIF.h"
 #include "session/TNXIFHAND.h"
 #include "session/dialogs/TNXIFSETCLASSIC.h"
@@ -125,6 +127,14 @@ TEST_F(StoredResultsTest, ResultsNamedButUnreadableAreNeitherOfferedNorRead) {
         {"profile", 'V', IFProfile, "6\nc1 c2\n0\n1\n1\n", "\nThis session holds no results of the profile's source.\n"},
         {"scatter", 'V', IFScatter, "", "\nThis session holds no scores to plot.\n"},
         {"histogram", 'V', IFHistogram, "", "\nThis session holds no readable null distributions.\n"},
+        {"diversity and complexity", 'V', IFComplexity, "", types},
+        {"velocity", 'V', IFVelocity, "", nominal},
+        {"complexity and velocity", 'V', IFComplexityVelocity, "",
+         "\nThis session holds no readable velocities of community change.\n"},
+        // The velocities offered by their flag (12), their file gone.
+        {"profile of dynamics", 'V', IFProfileDynamics, "12\n",
+         "\nThis session holds no readable velocities of community change.\n"},
+        {"randomisation", 'V', IFRandomization, "", nominal},
         {"environmental ordination", 'E', IFEnvOrdination, "",
          "\nThis session holds no readable environmental resemblance.\n"},
         {"environmental cluster", 'E', IFEnvCluster, "", "\nThis session holds no readable environmental resemblance.\n"},
