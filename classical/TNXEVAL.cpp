@@ -298,18 +298,18 @@ void CorrOrdScorEnvVar(FILE* f, int levels, int n, int p, float** e, int* axes) 
     }
 }
 
-void Evaluation() {
+bool Evaluation() {
     if (ncsm < 2) {
         Refuse("\nThe evaluation of structures needs at least 2 communities.\n");
-        return;
+        return false;
     }
     if ((cohe == 2 || cohe == 5) && hasScores != 1) {
         Refuse("\nThe evaluation function needs the ordination scores of the communities.\n");
-        return;
+        return false;
     }
     if (cohe == 6 && hasHier != 1) {
         Refuse("\nThe evaluation function needs the intermediate file of the functional analysis.\n");
-        return;
+        return false;
     }
     SessionFileName(whichPrinda, prindaExt);
     ReportSection report(whichPrinda);
@@ -435,4 +435,5 @@ void Evaluation() {
         WriteValues(valueLevels, values.data());
     }
     report.Commit();
+    return true;
 }

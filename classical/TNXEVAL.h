@@ -51,7 +51,7 @@ void CorrOrdScorEnvVar(FILE* f, int levels, int n, int p, float** e, int* axes);
 // whichPrinda; functions 1, 2, 3, 4 and 6 write the value of each level to whichRo, unless a value
 // is undefined (then hasRo becomes 0 and no values file is written). With fewer than 2
 // communities, or without the scores file (functions 2, 5) or the intermediate file (6), it says
-// so and writes nothing.
-void Evaluation();
+// so, writes nothing and returns false; true once its section is appended.
+bool Evaluation();
 
 #endif

@@ -547,16 +547,24 @@ void IFEvaluation() {
     } else if (!StoredResemblancesOrRefused(reseTypeEv)) {
         return;
     }
+    const int formerProbRo = hasProbRo;
     if (cohe != 2 && cohe != 5) hasProbRo = 0;
     // The evaluation names the values file when it writes it; a run that writes none leaves the
     // session's former values (or, for an undefined value, none).
     char formerRo[kFileNameSize];
     std::memcpy(formerRo, whichRo, sizeof formerRo);
     std::snprintf(whichRo, sizeof whichRo, "NULL");
+    bool reported = false;
     {
         ResemblanceCube cube(StoredLevels(reseTypeEv), ncsm + 1);
         if (cohe != 2 && cohe != 5 && cohe != 6) ReadResemblance(reseTypeEv, false);
-        Evaluation();
+        reported = Evaluation();
+    }
+    if (!reported) {
+        // Refused (it said why): no section, no values, and nothing of the session changed.
+        hasProbRo = formerProbRo;
+        std::memcpy(whichRo, formerRo, sizeof formerRo);
+        return;
     }
     if (std::strcmp(whichRo, "NULL") != 0)
         hasRo = 1;

@@ -399,6 +399,36 @@ TEST_F(HandlersTest, EvaluationRecordsOnlyTheValuesItWrites) {
     EXPECT_EQ(Numbers(Read("s1Ro.txt")).size(), 1u);
 }
 
+// An evaluation that refuses (the session's flag of the scores or of the types' table is off, though
+// a file of that name is there) appends nothing, and says nothing was: no "Results appended", no
+// Mantel offer, the track file, flags and names as they were.
+TEST_F(HandlersTest, RefusedEvaluationReportsNothing) {
+    Run("r\n6\nn\nn\nn\n", IFResemblance);
+    hasProbRo = 1, hasRo = 1, hasScores = 0, hasHier = 0;
+    std::strcpy(whichRo, "former.txt"), std::strcpy(whichProbRo, "s1PRo.txt");
+    Write("s1Sco.txt", "1\n1\n0 1 2 3\n");
+    WriteTrack(1);
+    const std::string track = Read("s1Trk.txt"), report = Read("s1Prinda.txt");
+    const auto flags = ResultFlags();
+    const auto names = ResultNames();
+    const struct {
+        const char* answers;
+        const char* why;
+    } rows[] = {{"5\n", "\nThe evaluation function needs the ordination scores of the communities.\n"},
+                {"6\n", "\nThe evaluation function needs the intermediate file of the functional analysis.\n"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.answers);
+        const size_t from = Out().size();
+        EXPECT_TRUE(Run(r.answers, IFEvaluation));
+        EXPECT_FALSE(Has(Out().substr(from), "Results appended"));
+        EXPECT_FALSE(Has(Out().substr(from), "Mantel test"));
+        EXPECT_EQ((std::make_tuple(Read("s1Trk.txt"), Read("s1Prinda.txt"), ResultFlags(), ResultNames())),
+                  std::make_tuple(track, report, flags, names));
+    }
+    const std::string err = Err();
+    for (const auto& r : rows) EXPECT_EQ(Count(err, r.why), 1) << r.why;
+}
+
 // A level without types leaves no type partition: the analysis of concentration says so and the
 // session records no scores.
 TEST_F(HandlersTest, ConcentrationWithoutTypeGroupsRecordsNothing) {
