@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <numeric>
+#include <regex>
 #include <set>
 
 #include "classical/tnxRnd.h"
@@ -659,3 +660,38 @@ TEST_F(RelocationTest, DistributionHoldsEachIterationsValue) {
 }
 
 }  // namespace
+
+// A missing performance (-999) adds nothing to its type: the resemblance test of W with one cell
+// missing is, file for file, the test of the same W with that cell 0, under every keeping of the
+// composition null model (the same seed): the observed resemblances are the stored ones of W with
+// the 0, the random data sets are drawn from the same occurrences, and no value of either file is
+// negative or not a number.
+TEST_F(ResemblanceTest, AMissingPerformanceIsTestedAsAnAbsentOne) {
+    int otu = -1, community = -1;
+    for (int o = 0; o < tcst && otu < 0; o++)
+        for (int c = 0; c < ncsm; c++)
+            if (cadat[o][c] > 0.0f) {
+                otu = o, community = c;
+                break;
+            }
+    ASSERT_GE(otu, 0);
+    cadat[otu][community] = 0.0f;
+    Write("s1NRe.txt", Stored(SquaredOverTotal(LoadedW())));
+    for (const char* keeping : {"1\n1\n", "1\n2\n", "2\n1\n", "2\n2\n"}) {
+        SCOPED_TRACE(keeping);
+        std::map<float, std::vector<std::string>> files;
+        for (float cell : {0.0f, -999.0f}) {
+            cadat[otu][community] = cell;
+            for (const char* f : {"s1Prinda.txt", "s1RDa.txt", "s1.Rnd", "s1PrN.txt"}) std::remove(f);
+            ASSERT_TRUE(Test(1, std::string(keeping) + "9\n2\n17\ny\ny\n"));
+            for (const char* f : {"s1Prinda.txt", "s1RDa.txt", "s1.Rnd", "s1PrN.txt"})
+                files[cell].push_back(f == std::string("s1Prinda.txt") ? Steady(Read(f)) : Read(f));
+        }
+        EXPECT_EQ(files[-999.0f], files[0.0f]);
+        for (const std::string& text : files[-999.0f]) {
+            EXPECT_FALSE(Has(text, "nan"));
+            EXPECT_FALSE(std::regex_search(text, std::regex(R"((^|\s)-[0-9])")));  // no negative value
+            EXPECT_FALSE(Has(text, "-999"));
+        }
+    }
+}
