@@ -12,6 +12,7 @@
 #include "foundation/qwlibDim.h"
 #include "session/dialogs/TNXIFSET.h"
 #include "session/model/TNXGLOB.h"
+#include "session/model/TNXTRACK.h"
 #include "session/model/TNXMenu.h"
 
 int (*partitionTrackWriter)(char full) = nullptr;
@@ -288,7 +289,9 @@ void SettingAnyGroups(int n, int* nGroups, int* groups, char** labels, const cha
     *nGroups = k;
     AskGroupLabels(k, labels);
 
-    if ((communities ? hasReClus : hasCstClus) == 1) {
+    // The record is offered while the session holds it and its file can be read: a record whose
+    // file is gone would end the program when read.
+    if (StoredResult(communities ? hasReClus : hasCstClus, communities ? whichReClus : whichCstClus)) {
         std::fprintf(Out(), "\nGet partition from: \n");
         std::fprintf(Out(), "   1  keyboard or file \n");
         std::fprintf(Out(), "   2  cluster analysis record \n");

@@ -191,6 +191,14 @@ TEST_F(PartitionTest, DialogOffersTheRecordOnlyWhenOneIsStored) {
     auto [h, l2] = Groups(5, "CSTs", "2\n1\ny\n2\n3\n");
     EXPECT_EQ(h, (Ints{1, 1, 2, 2, 2}));
     EXPECT_EQ(Count(Out(), "Get partition from"), 1);
+    // A record whose file is gone is not offered either (it would end the program when read): the
+    // groups come from the keyboard, the flag and name stand.
+    std::filesystem::remove("s1.RCl");
+    auto [k, l3] = Groups(5, "communities", "2\n1\ny\n3\n2\n");
+    EXPECT_EQ(k, (Ints{1, 1, 1, 2, 2}));
+    EXPECT_EQ(Count(Out(), "Get partition from"), 1);
+    EXPECT_EQ(hasReClus, 1);
+    EXPECT_STREQ(whichReClus, "s1.RCl");
 }
 
 const std::string kCommunityOptions =
