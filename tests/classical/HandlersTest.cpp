@@ -515,6 +515,26 @@ TEST_F(HandlersTest, HistogramReadsTheDistributionOfThePair) {
 
 // Scores: a flag whose file is gone is not offered; axes beyond those stored are refused; the
 // environmental resemblance unreadable is refused (one line), cut short code 2.
+// The community scores of a hierarchy hold 1 axis at level 1 and 3 at level 2: components 1 and 2
+// can be plotted at level 2 alone, and a level chosen with fewer components is refused, while
+// a level not chosen is passed over whatever it holds.
+TEST_F(HandlersTest, ScatterChecksOnlyTheLevelsChosen) {
+    isHierarchical = 1, hasScores = 1, hasAOCScor = 0, hasVegOrdiCorrel = 0, nGroups = 0;
+    Write("s1Sco.txt", "1 3 \n0.1 0.2 0.3 0.4\n1 2 3 4\n4 3 2 1\n0 1 0 1\n");
+    const struct {
+        const char* levels;  // the answers of "Select levels" for the 3 levels of the traits
+        int refusals;
+    } rows[] = {{"0\n1\n0\n", 0}, {"1\n0\n0\n", 1}, {"1\n1\n0\n", 1}, {"0\n1\n1\n", 0}};
+    int refusals = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.levels);
+        // Components 1 and 2, some levels, communities only, community labels, no connection.
+        EXPECT_TRUE(Run(std::string("1\n2\n2\n") + r.levels + "1\n1\nn\n", IFScatter));
+        refusals += r.refusals;
+    }
+    EXPECT_EQ(Count(Err(), "\nThe scores hold fewer components than the scattergram asks for.\n"), refusals);
+}
+
 TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
     hasScores = hasAOCScor = 1;
     nGroupsP[0] = nGroupsCstP[0] = 1, whichPartAOC = whichPartCstAOC = 0;

@@ -118,6 +118,7 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         Edit(kPlainTrack, "1 2 3 \n", "1 2 9 \n"),                        // beyond the traits
         Edit(kPartitionTrack, "dry wet", "dry wetter"),                   // longer than the field
         Edit(kPlainTrack, "s1Hie.txt", std::string(80, 'h')),
+        Edit(kPlainTrack, "s1Hie.txt", std::string(kFileNameSize, 'h')),  // one past the field's room
         Edit(kPlainTrack, "4 2 2 \n3", "4 2 x \n3"),                      // not a number
         Edit(kPlainTrack, "0\n1\n2\n0\n1\n", "0\n1\n2\n0\n5\n"),          // window beyond the communities
         kPartitionTrack.substr(0, kPartitionTrack.find("dry")),           // ends early
@@ -138,6 +139,11 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         EXPECT_EQ(Read("s1Trk.txt"), text);
         EXPECT_EQ(trackFp, nullptr);
     }
+    // The longest name the field holds (its room less the terminating byte) is read whole.
+    const std::string longest(kFileNameSize - 1, 'h');
+    Write("s1Trk.txt", Edit(kPlainTrack, "s1Hie.txt", longest));
+    EXPECT_EQ(CodeOf([] { ReadTrack(); }), 0);
+    EXPECT_EQ(std::string(whichHier), longest);
 }
 
 TEST_F(TrackTest, FilesThatCannotBeOpenedOrWritten) {

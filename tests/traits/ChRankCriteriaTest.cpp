@@ -345,10 +345,12 @@ TEST_F(ChRankCriteria, EachCriterionRefusesDataItCannotUse) {
              for (int i = 0; i < tcst; i++) partition_OTUs[i] = tcst - i;
          },
          kChRankDone},
-        {"Procrustes with a missing environmental value", {1, 9, 10}, [](Survey& s) { s.E[1][3] = -999.0f; },
-         [] { opt_ro = 2; }, kChRankRefused},
-        {"Mantel skips a missing environmental value", {1, 9, 10}, [](Survey& s) { s.E[1][3] = -999.0f; }, nullptr,
-         kChRankDone},
+        {"Procrustes with a missing environmental value", {1, 9, 10, 16, 17},
+         [](Survey& s) { s.E[1][3] = -999.0f; }, [] { opt_ro = 2; }, kChRankRefused},
+        {"Mantel skips a missing environmental value", {1, 9, 10, 16, 17}, [](Survey& s) { s.E[1][3] = -999.0f; },
+         nullptr, kChRankDone},
+        {"Procrustes where the criterion does not read E", {18}, [](Survey& s) { s.E[1][3] = -999.0f; },
+         [] { opt_ro = 2; }, kChRankDone},
     };
     for (const auto& c : cases)
         for (int criterion : c.criteria) {
