@@ -134,6 +134,38 @@ TEST_F(EvaluationTest, OrdinationAxesAgainstEnvironment) {
     EXPECT_NEAR(std::fabs(r[0]), 0.963965936499353, 1e-6);
 }
 
+// Scores of the three levels of a hierarchy and of the global matrix of the partial resemblances,
+// each the ordination of the four points: every level is evaluated on the axes chosen for it (3, 2
+// and 3: the values of all axes and of two, above), the global one, which the dialog does not ask
+// about, on all its axes; the values file holds the four.
+TEST_F(EvaluationTest, OrdinationAxesOfEveryLevelAndTheGlobalOne) {
+    Ordination();
+    const std::vector<std::string> one = Lines(Read("s1Sco.txt"));
+    ASSERT_EQ(one.size(), 1u + 3 * 4);
+    std::string scores = one[0] + one[0] + one[0] + one[0] + "\n";
+    for (int copy = 0; copy < 4; copy++)
+        for (size_t k = 1; k < one.size(); k++) scores += one[k] + "\n";
+    Write("s1Sco.txt", scores);
+    isHierarchical = 1, reseTypeOrd = 2, cohe = 2, poolCSTopt = 1;
+    EXPECT_TRUE(Run("3\n2\n3\n", [] { Evaluation(); }));
+    const double all = 0.803649860139399, two = 0.786645218661102;
+    const std::vector<double> values = Numbers(Read("s1Ro.txt"));
+    ASSERT_EQ(values.size(), 4u);
+    const std::vector<double> expected = {all, two, all, all};
+    for (size_t l = 0; l < 4; l++) EXPECT_NEAR(values[l], expected[l], 1e-7) << l;
+    const std::string report = Read("s1Prinda.txt");
+    EXPECT_NEAR(LineValues(report, "Level 2 (2 axes):")[0], two, 1e-7);
+    EXPECT_NEAR(LineValues(report, "Global (3 axes):")[0], all, 1e-7);
+    EXPECT_EQ(Count(report, "\nGlobal (3 axes): "), 2);  // in the list of the axes chosen and of all
+    // Polythetic pooling lists all the axes of the first level only.
+    std::remove("s1Prinda.txt");
+    poolCSTopt = 2;
+    EXPECT_TRUE(Run("3\n2\n3\n", [] { Evaluation(); }));
+    const std::string polythetic = Read("s1Prinda.txt");
+    EXPECT_EQ(Count(polythetic, "\nGlobal (3 axes): "), 1);
+    EXPECT_EQ(Count(polythetic, "\nLevel 1 (3 axes): "), 2);
+}
+
 // Group homogeneity: the communities of g1 clustered by complete linkage of their distances
 // sqrt(10), sqrt(20), sqrt(26) (fused at sqrt(10), then at the largest); g2, alone, has its heading
 // only. The method stays complete linkage.

@@ -399,6 +399,25 @@ TEST_F(HandlersTest, EvaluationRecordsOnlyTheValuesItWrites) {
     EXPECT_EQ(Numbers(Read("s1Ro.txt")).size(), 1u);
 }
 
+// The probabilities of the evaluation values stand while the evaluation is of the ordination axes
+// (functions 2 and 5, against the stored scores); any other function voids them.
+TEST_F(HandlersTest, EvaluationOfTheAxesKeepsTheProbabilitiesOfTheValues) {
+    Run("r\n6\nn\nn\nn\n", IFResemblance);
+    hasScores = 1;
+    Write("s1Sco.txt", "1\n1\n0 1 2 3\n");
+    const struct {
+        const char* answers;
+        int probabilities;
+    } rows[] = {{"5\n", 1}, {"2\n1\n", 1}, {"1\nn\n", 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.answers);
+        hasProbRo = 1;
+        EXPECT_TRUE(Run(r.answers, IFEvaluation));
+        EXPECT_TRUE(Has(Out(), "Results appended"));
+        EXPECT_EQ(hasProbRo, r.probabilities);
+    }
+}
+
 // An evaluation that refuses (the session's flag of the scores or of the types' table is off, though
 // a file of that name is there) appends nothing, and says nothing was: no "Results appended", no
 // Mantel offer, the track file, flags and names as they were.
