@@ -109,6 +109,20 @@ TEST_F(EvaluationTest, GroupDivergence) {
             EXPECT_NEAR(Numbers(report.substr(report.rfind("Level 1:\n") + 9)).at(0), c.value, 1e-9);
         }
     }
+    // The hierarchy stores option 6 as squared distances: the sums of squares take its cells as
+    // they are, and give the distances' values above at every level.
+    isHierarchical = 1;
+    Store(nch, kSquared);
+    Groups({1, 1, 2, 2});
+    for (const auto& [method, value] : {std::make_pair(3, 21.5), std::make_pair(4, 1.075)}) {
+        groupDissMeth = method;
+        Evaluation();
+        const std::vector<double> levels = Numbers(Read("s1Ro.txt"));
+        ASSERT_EQ(levels.size(), static_cast<size_t>(nch)) << method;
+        for (double v : levels) EXPECT_NEAR(v, value, 1e-9) << method;
+    }
+    isHierarchical = 0;
+    Store(1, Roots(kSquared));
     std::remove("s1Ro.txt");
     Groups({1, 1, 1, 1}), groupDissMeth = 1;
     Evaluation();

@@ -122,11 +122,16 @@ TEST_F(InterpolationTest, RefusedWithoutAUsableVariable) {
     env[1][0] = 2.5f;
     env[0][1] = -999;
     EXPECT_TRUE(Run("", [] { IFInterpolation(); }));
+    // The question of the scale refuses alike, whoever asks it.
+    bool asked = true;
+    EXPECT_TRUE(Run("", [&] { asked = AskTimeVariable("intro", "prompt", ScaleWholeIncreasing); }));
+    EXPECT_FALSE(asked);
     nenv = 0;
     EXPECT_TRUE(Run("", [] { IFInterpolation(); }));
     nenv = 2;
     EXPECT_EQ(Out(), "");
     EXPECT_EQ(Err(), "\nNo environmental variable can be taken as time (or spatial) scale.\n"
+                     "\nNo environmental variable can be taken as time (or spatial) scale.\n"
                      "\nNo environmental variable: there is no time (or spatial) scale.\n");
     EXPECT_FALSE(std::filesystem::exists("Interpolated.txt"));
 }

@@ -90,11 +90,19 @@ TEST_F(MacroTest, ErrorCodeDuringAReplayRestoresTheConsole) {
     char a[5] = "", b[5] = "";
     char* labels[] = {a, b};
     EXPECT_EQ(CodeOf([&] { ReadLongInput(2, 4, labels, "labels"); }), TNX_END_OF_FILE);
-    HandleErrorCode(TNX_TRANSLATION);  // code 5 returns, and waits for no key after a replay
+    // Code 5 returns, and waits for no key after a replay: the key typed is left for what follows.
+    Write("stdin.txt", "key\n");
+    ASSERT_NE(std::freopen("stdin.txt", "r", stdin), nullptr);
+    HandleErrorCode(TNX_TRANSLATION);
+    EXPECT_FALSE(StdinUsed());
     EXPECT_EQ((std::vector<FILE*>{in, out, outm, infpMacro, oufpRun}),
               (std::vector<FILE*>{stdin, stdout, nullptr, nullptr, nullptr}));
     EXPECT_EQ(runMacro, 0);
     EXPECT_EQ(Read("MacroRunReport"), "Enter labels:\t\n");
+    // Outside a replay it waits for the user's key.
+    Stdin("key\n");
+    HandleErrorCode(TNX_TRANSLATION);
+    EXPECT_TRUE(StdinUsed());
     out = outFile_;
     // A macro that cannot be written whole is code 3 (here its last line fails when the file is closed).
     Stdin("N\n/dev/full\nN\n");
