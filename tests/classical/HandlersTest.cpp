@@ -255,11 +255,11 @@ TEST_F(HandlersTest, PartialResemblancesCarryTheGlobalMatrixBesideTheLevels) {
 TEST_F(HandlersTest, RankingProfileHoldsOneLevelToOnePastTheTraits) {
     optmain1 = 'E', hasEnvRank = 1;
     std::strcpy(whichEnvRank, "s1ERk.txt");
-    const std::string asked = "Hierarchical level to use (among 4 levels): \n";
+
     const struct {
         int levels, code;
         bool question;
-    } rows[] = {{0, 2, false}, {1, 0, false}, {4, 0, true}, {5, 2, false}};
+    } rows[] = {{0, 2, false}, {1, 0, false}, {2, 0, true}, {4, 0, true}, {5, 2, false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.levels);
         Write("s1ERk.txt", FormatText("%5d\n", r.levels) + Repeat("0.5\t0.25\n", std::max(r.levels, 1)));
@@ -267,6 +267,7 @@ TEST_F(HandlersTest, RankingProfileHoldsOneLevelToOnePastTheTraits) {
         const size_t from = Out().size();
         EXPECT_EQ(CodeOf([] { IFProfile(); }), r.code);
         EXPECT_EQ(Count(Out().substr(from), "Hierarchical level to use"), r.question ? 1 : 0);
+        const std::string asked = FormatText("Hierarchical level to use (among %d levels): \n", r.levels);
         EXPECT_EQ(Count(Out().substr(from), "\n" + std::string(lineL) + "\n" + asked), r.question ? 1 : 0);
     }
 }

@@ -289,6 +289,34 @@ TEST_F(ClassicTest, TitlesAndQuestions) {
 
 }  // namespace
 
+// The two components of a scattergram differ: the same one twice is asked again, unless only one
+// component is allowed (then the scatter takes it twice). Then communities only, community labels,
+// not connected.
+TEST_F(ClassicTest, ScatterComponentsDifferWhenTwoCanBeChosen) {
+    const int kept = maxComponents;
+    const struct {
+        int components;
+        std::string axes;
+        Ints chosen;
+        int again;
+    } rows[] = {{1, "1\n1\n", {0, 0}, 0}, {2, "2\n2\n2\n1\n", {1, 0}, 1}, {3, "3\n3\n1\n3\n", {0, 2}, 1},
+                {2, "1\n2\n", {0, 1}, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.axes);
+        Defaults();
+        Groups(1);
+        maxComponents = r.components;
+        const size_t from = Out().size();
+        EXPECT_TRUE(Run(r.axes + "1\n1\nn\n", SettingsScatter));
+        EXPECT_EQ((Ints{whichAxis[0], whichAxis[1]}), r.chosen);
+        EXPECT_EQ(Count(Out().substr(from), "\nError!! Enter again. \n"), r.again);
+        EXPECT_EQ(Count(Out().substr(from), "(up to component " + std::to_string(r.components) + ")"), 1);
+    }
+    maxComponents = kept;
+    free1D(whichLevel);
+    whichLevel = nullptr;
+}
+
 // The environmental state labels the points only when the session has environmental variables: one is
 // enough. Without any the option is neither shown nor accepted (3 refused, then 1); with one, e1 labels
 // the points, as a class. Axes 1 and 2, one level, communities only, one group, not connected.

@@ -120,6 +120,8 @@ TEST_F(TrackTest, FilesThatDoNotFitTheDataAreRefusedAndLeftAsTheyWere) {
         Edit(kPlainTrack, "s1Hie.txt", std::string(80, 'h')),
         Edit(kPlainTrack, "s1Hie.txt", std::string(kFileNameSize, 'h')),  // one past the field's room
         Edit(kPlainTrack, "4 2 2 \n3", "4 2 x \n3"),                      // not a number
+        Edit(kPlainTrack, "4 2 2 \n3", "4 2 2x \n3"),                     // a number and more
+        Edit(kPlainTrack, "4 2 2 \n3", "4 2 99999999999 \n3"),            // beyond any int
         Edit(kPlainTrack, "0\n1\n2\n0\n1\n", "0\n1\n2\n0\n5\n"),          // window beyond the communities
         kPartitionTrack.substr(0, kPartitionTrack.find("dry")),           // ends early
         Edit(kBoundsTrack, "0\n4\n", "0\n5\n"),                          // each bound passed by one
