@@ -555,6 +555,23 @@ TEST_F(HandlersTest, ScatterChecksOnlyTheLevelsChosen) {
     EXPECT_EQ(Count(Err(), "\nThe scores hold fewer components than the scattergram asks for.\n"), refusals);
 }
 
+// The environmental scores place the communities and the variables (4 + 2 points): as many axes as
+// points can be read, one more is a damaged file (code 2), before any score is plotted.
+TEST_F(HandlersTest, EnvironmentalScoresHoldAtMostOneAxisPerPoint) {
+    optmain1 = 'E', hasEnvScores = 1, nGroups = 0;
+    std::strcpy(whichEnvScores, "s1ESc.txt");
+    const int points = ncsm + nenv;
+    ASSERT_EQ(points, 6);
+    for (int axes : {points, points + 1}) {
+        SCOPED_TRACE(axes);
+        std::string file = std::to_string(axes) + " \n";
+        for (int k = 0; k < axes * points; k++) file += std::to_string(k % 7) + "\n";
+        Write("s1ESc.txt", file);
+        Script("1\n2\n1\n1\nn\n");
+        EXPECT_EQ(CodeOf([] { IFScatter(); }), axes == points ? 0 : TNX_END_OF_FILE);
+    }
+}
+
 TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
     hasScores = hasAOCScor = 1;
     nGroupsP[0] = nGroupsCstP[0] = 1, whichPartAOC = whichPartCstAOC = 0;

@@ -97,6 +97,15 @@ TEST(SplitMovingWinPool, WindowMeans) {
         SplitMovingWinPool(2, 4, wide, o2, w, &nOut, false);
         EXPECT_EQ(nOut, w <= 4 ? 5 - w : 0) << "columns, w = " << w;
     }
+    // A window as long as the series is the one window: the means of the whole rows and columns.
+    o2.fill(-1);
+    SplitMovingWinPool(2, 4, wide, o2, 4, &nOut, false);
+    EXPECT_EQ(nOut, 1);
+    ExpectCells(o2, {{2.5, -1}, {6.5, -1}}, 0);
+    out.fill(-1);
+    SplitMovingWinPool(4, 2, in, out, 4, &nOut, true);
+    EXPECT_EQ(nOut, 1);
+    ExpectCells(out, {{4, 5}, {-1, -1}, {-1, -1}, {-1, -1}}, 0);
 }
 
 TEST(VectorExtremes, ValuesAndFirstLargest) {

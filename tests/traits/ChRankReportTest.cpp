@@ -441,6 +441,12 @@ TEST(ChRankTypeSummary, AveragesSkipMissingValuesAndAnEmptyAverageIsMissing) {
     ExpectInOrder(text, {"\nGroup sizes:\n2\t1\t\n", "\nAverage trait matrix (2 types x 2 traits):\n", "2", "4",
                          "10", "-999"});
     EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+    // The matrix itself, type by type: (1 + 3) / 2 and 4 (the -999 left out); 10 and no value.
+    const std::string title = "\nAverage trait matrix (2 types x 2 traits):\n";
+    std::istringstream matrix(text.substr(text.find(title) + title.size()));
+    std::vector<double> cells(4);
+    for (double& v : cells) matrix >> v;
+    EXPECT_EQ(cells, (std::vector<double>{2, 4, 10, -999})) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
