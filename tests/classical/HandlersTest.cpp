@@ -493,6 +493,17 @@ TEST_F(HandlersTest, ExportedResemblanceIsTheLevelAsked) {
     EXPECT_EQ(Out(), "\n\nExported resemblance matrix on file s1l3Rese.txt" + exported +
                          "\n\nExported resemblance matrix on file s1l1Rese.txt" + exported +
                          "\n\n\bFuzzy adjustment is not global. Exporting data is not possible.\n");
+    // Formats 1 and 2 export the table of types: without its file each is refused in one line, and
+    // nothing is written; the stored resemblance (4) still is.
+    fuzzy = 0;
+    std::remove("s1Hie.txt");
+    const long files = Entries();
+    ExportData(1, 1);
+    ExportData(2, 1);
+    EXPECT_EQ(Entries(), files);
+    ExportData(4, 2);
+    EXPECT_EQ(Read("s1l2Rese.txt"), "21\t22\t23\t25\t26\t28\t");
+    EXPECT_EQ(Count(Err(), "\nThis session holds no readable table of types.\n"), 2);
 }
 
 // A source whose file the session lacks (no flag, or the file gone) is refused (the bell, one line); what

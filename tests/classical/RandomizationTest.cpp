@@ -199,6 +199,14 @@ TEST_F(RelocationTest, MantelStatisticAndExactProbability) {
 }
 
 // A single iteration is the observed order alone: P = 1. The distributions question is not asked.
+// Trait redundancy (function 4) compares each level with the one before; the first has none and is
+// 1 in every relocation: its SEF is 1 and its probability 1, whatever the iterations.
+TEST_F(RelocationTest, TraitRedundancyOfTheFirstLevelIsOne) {
+    cohe = 4;
+    EXPECT_TRUE(Test(3, "5\n2\n7\nn\n"));
+    EXPECT_EQ(LineValues(Read("s1Prinda.txt"), "Level   1\t"), (std::vector<double>{1.0, 1.0}));
+}
+
 TEST_F(RelocationTest, OneIterationGivesOne) {
     reseTypeEv = 3;
     EXPECT_TRUE(Test(3, "1\n2\n7\n"));

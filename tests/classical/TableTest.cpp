@@ -39,8 +39,14 @@ TEST_F(TableTest, ArrangedByGroupsOrOneEach) {
                             table.find("\n3  \ty \t"), table.find("\n4  \ty \t")};
     for (int r = 1; r < 5; r++) EXPECT_LT(rows[r - 1], rows[r]) << r;
     EXPECT_TRUE(Has(table, " 1\t 2\t 3\t  0\t  0\t  1\t  1\t\n"));
-    nGroups = nCstGroups = 0, printSpp = 'y';
+    nGroups = nCstGroups = 0;
     Species();
+    // The species are listed only when asked for, though the data hold them.
+    std::remove("s1Prinda.txt");
+    printSpp = 'n';
+    StructTable();
+    EXPECT_FALSE(Has(Read("s1Prinda.txt"), "Species"));
+    printSpp = 'y';
     StructTable();
     EXPECT_TRUE(Has(Read("s1Prinda.txt"), "level 1:\nPFT#\tSpecies\n1   \tBcde Beta\t\n2   \tAbcd Alpha one\tCdef Gamma\t\n3"));
     EXPECT_EQ((Ints{nGroups, nCstGroups, groupRel[3], groupCst[4], dirtyOrig}), (Ints{4, 5, 4, 5, 1}));

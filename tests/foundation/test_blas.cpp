@@ -200,6 +200,23 @@ TEST(Blas, DecompositionsFromSeveralThreadsAtOnceGiveWhatOneThreadGives) {
     for (int t = 0; t < kThreads; t++) EXPECT_EQ(differing[t], 0) << "thread " << t;
 }
 
+// QR of a tall or square block: R's diagonal is ± the lengths left after each Householder step, so
+// [3 4]' (one column) gives |R| = 5. A wide block, or one without rows or columns, is refused.
+TEST(Blas, QrOfTallOrSquareBlocksOnly) {
+    V tall = {3, 4}, tau(1), work(static_cast<size_t>(QrWorkSize(2, 1)));
+    ASSERT_TRUE(QrDecomposition(2, 1, tall.data(), tau.data(), work.data(), static_cast<int>(work.size())));
+    EXPECT_NEAR(std::fabs(tall[0]), 5.0, 1e-14);
+    V square = {2, 0, 0, 3};  // column-major diag(2, 3): R is diag(2, 3) up to signs
+    V tau2(2), work2(static_cast<size_t>(QrWorkSize(2, 2)));
+    ASSERT_TRUE(QrDecomposition(2, 2, square.data(), tau2.data(), work2.data(), static_cast<int>(work2.size())));
+    EXPECT_NEAR(std::fabs(square[0]), 2.0, 1e-14);
+    EXPECT_NEAR(std::fabs(square[3]), 3.0, 1e-14);
+    V wide(6, 1.0), big(64);
+    const int lwork = static_cast<int>(big.size());
+    for (const auto& [rows, cols] : {std::make_pair(2, 3), std::make_pair(0, 1), std::make_pair(1, 0)})
+        EXPECT_FALSE(QrDecomposition(rows, cols, wide.data(), tau2.data(), big.data(), lwork)) << rows << " x " << cols;
+}
+
 // The library's buffer allocator is reached through the program's own entry, which takes the
 // threads one at a time; the library's own stands behind it.
 TEST(Blas, TheLibrarysBufferAllocatorIsReachedThroughTheProgramsLock) {
