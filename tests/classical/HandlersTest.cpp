@@ -544,26 +544,39 @@ TEST_F(HandlersTest, HistogramReadsTheDistributionOfThePair) {
     EXPECT_EQ(Count(Err(), "\nA community has no null distribution of its resemblance to itself.\n"), 1);
 }
 
-// Scores: a flag whose file is gone is not offered; axes beyond those stored are refused; the
-// environmental resemblance unreadable is refused (one line), cut short code 2.
 // The community scores of a hierarchy hold 1 axis at level 1 and 3 at level 2: components 1 and 2
-// can be plotted at level 2 alone, and a level chosen with fewer components is refused, while
-// a level not chosen is passed over whatever it holds.
+// (or 3 and 1) can be plotted at level 2 alone, and a level chosen with fewer components (in either
+// place) is refused, while a level not chosen is passed over whatever it holds.
 TEST_F(HandlersTest, ScatterChecksOnlyTheLevelsChosen) {
     isHierarchical = 1, hasScores = 1, hasAOCScor = 0, hasVegOrdiCorrel = 0, nGroups = 0;
     Write("s1Sco.txt", "1 3 \n0.1 0.2 0.3 0.4\n1 2 3 4\n4 3 2 1\n0 1 0 1\n");
     const struct {
         const char* levels;  // the answers of "Select levels" for the 3 levels of the traits
         int refusals;
-    } rows[] = {{"0\n1\n0\n", 0}, {"1\n0\n0\n", 1}, {"1\n1\n0\n", 1}, {"0\n1\n1\n", 0}};
+        const char* components;
+    } rows[] = {{"0\n1\n0\n", 0, "1\n2\n"}, {"1\n0\n0\n", 1, "1\n2\n"}, {"1\n1\n0\n", 1, "1\n2\n"},
+                {"0\n1\n1\n", 0, "1\n2\n"}, {"1\n0\n0\n", 1, "2\n1\n"}, {"0\n1\n0\n", 0, "3\n1\n"}};
     int refusals = 0;
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.levels);
-        // Components 1 and 2, some levels, communities only, community labels, no connection.
-        EXPECT_TRUE(Run(std::string("1\n2\n2\n") + r.levels + "1\n1\nn\n", IFScatter));
+        SCOPED_TRACE(std::string(r.components) + r.levels);
+        // The components, some levels, communities only, community labels, no connection.
+        EXPECT_TRUE(Run(std::string(r.components) + "2\n" + r.levels + "1\n1\nn\n", IFScatter));
         refusals += r.refusals;
     }
     EXPECT_EQ(Count(Err(), "\nThe scores hold fewer components than the scattergram asks for.\n"), refusals);
+}
+
+// Structural redundancy ranks the variables among themselves: it needs no stored community result
+// and runs in a session that holds none, where the criteria against them are not offered.
+TEST_F(HandlersTest, StructuralRedundancyRanksWithoutStoredResults) {
+    optmain1 = 'E', hasNRese = hasScores = hasEnvRank = 0, nGroups = 0;
+    ASSERT_FALSE(std::filesystem::exists("s1NRe.txt"));
+    EXPECT_TRUE(Run("1\n", IFEnvRank));
+    EXPECT_EQ(hasEnvRank, 1);
+    EXPECT_STREQ(whichEnvRank, "s1ERk.txt");
+    EXPECT_TRUE(std::filesystem::exists("s1ERk.txt"));
+    EXPECT_FALSE(Has(Out(), "   2  congruence of environmental resemblance/community resemblance\n"));
+    EXPECT_FALSE(Has(Out(), "   4  congruence of environmental resemblance/community ordination axes\n"));
 }
 
 // The environmental scores place the communities and the variables (4 + 2 points): as many axes as
@@ -583,6 +596,8 @@ TEST_F(HandlersTest, EnvironmentalScoresHoldAtMostOneAxisPerPoint) {
     }
 }
 
+// Scores: a flag whose file is gone is not offered; axes beyond those stored are refused; the
+// environmental resemblance unreadable is refused (one line), cut short code 2.
 TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
     hasScores = hasAOCScor = 1;
     nGroupsP[0] = nGroupsCstP[0] = 1, whichPartAOC = whichPartCstAOC = 0;

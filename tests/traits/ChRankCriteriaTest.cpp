@@ -294,6 +294,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Each search refuses, before opening a file, the data its criterion cannot use; the survey
 // has 3 traits, 6 OTUs of types 1 2 1 2 1 2, 5 communities, 2 variables and a phylogeny.
+// The criteria of phylogeny and traits together (14, 15) compare the communities by a distance of
+// options 6 to 10 (6 for any other), as matrix correlations whatever the measure: the header names
+// the option they used.
+TEST_F(ChRankCriteria, PhylogenyCriteriaNameTheResemblanceTheyUse) {
+    const struct {
+        int criterion, measure, option;
+        const char* line;
+    } rows[] = {
+        {14, 1, 8, "\nResemblance option between communities: 8 (absolute value function)\n"},
+        {14, 2, 10, "\nMatrix correlations (Mantel) computed whatever the correlation measure, with resemblance "
+                    "option between communities: 10 (chord distance)\n"},
+        {15, 3, 3, "\nMatrix correlations (Mantel) computed whatever the correlation measure, with resemblance "
+                   "option between communities: 6 (Euclidean distance)\n"},
+        {15, 1, 7, "\nResemblance option between communities: 7 (relative Euclidean distance)\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "criterion " << r.criterion << ", measure " << r.measure);
+        LoadSurvey(RandomSurvey(2, 3, 6, 5, 2, true), r.criterion, {1, 2, 1, 2, 1, 2});
+        opt_ro = r.measure, rese_opt = r.option;
+        std::filesystem::remove("s1ChRank.txt");
+        ASSERT_EQ(RunCriterion(r.criterion), kChRankDone);
+        EXPECT_NE(Read("s1ChRank.txt").find(r.line), std::string::npos);
+        EXPECT_EQ(rese_opt, r.option);  // the session's own option comes back
+    }
+}
+
 TEST_F(ChRankCriteria, EachCriterionRefusesDataItCannotUse) {
     const struct {
         const char* what;

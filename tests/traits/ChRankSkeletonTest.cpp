@@ -226,6 +226,8 @@ TEST(ChRankFastTraitDistance, AgreesWithFromScratchForEverySubset) {
             Tn[3][2] = -999.0f;  // a community without the trait's mean
             DE[1][4] = -999.0;   // a pair MatrixCorr leaves out (its distance is still computed)
             for (int t = 0; t < p; t++) Tn[8][t] = Tn[7][t];
+            // A trait the same in every community: alone it spreads no distance, correlation 0.
+            for (int c = 0; c < n; c++) Tn[c][5] = 0.5f;
         }
         chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
         float** sub = dim2Dfloat(n, p);
