@@ -327,6 +327,18 @@ TEST_F(HandlersTest, TypeResemblanceAndItsClusters) {
     Ints groups(3);
     GetPartition(3, 2, groups.data(), 'c');
     EXPECT_EQ(groups, (Ints{1, 2, 1}));
+    // The last level of the traits clusters alike; one past it belongs to no level.
+    const std::string clusters = Read("s1.CCl");
+    rcst[nch - 1] = 3, whichLevelCst = nch;
+    std::remove("s1.CCl");
+    EXPECT_TRUE(Run("c\n3\n", IFCluster));
+    EXPECT_EQ(Read("s1.CCl"), clusters);
+    whichLevelCst = nch + 1;
+    std::remove("s1.CCl");
+    EXPECT_TRUE(Run("c\n3\n", IFCluster));
+    EXPECT_FALSE(std::filesystem::exists("s1.CCl"));
+    EXPECT_EQ(Count(Err(), "\nThe resemblance of PFTs does not belong to a level of this session.\n"), 1);
+    whichLevelCst = 1;
     // Communities without their stored resemblance: the dialog says so, nothing is written.
     hasNRese = 0;
     EXPECT_TRUE(Run("r\n", IFCluster));

@@ -366,6 +366,31 @@ TEST_F(ResemblanceTest, SameSeedSameFiles) {
         }
 }
 
+// The average and the standard deviation of each pair's resemblances over the iterations, the
+// observed one among them (sums start with it), recounted from the random-data file: mean = S / n
+// and sd = sqrt((SS - S^2 / n) / (n - 1)) over n = 5 values.
+TEST_F(ResemblanceTest, MeansAndDeviationsOverTheObservedAndRandomValues) {
+    const int niter = 5;
+    EXPECT_TRUE(Test(1, FormatText("1\n2\n%d\n2\n10\ny\nn\n", niter)));
+    const std::string data = Read("s1RDa.txt"), report = Read("s1Prinda.txt");
+    std::vector<Matrix> values = {Block(data, "Observed resemblance matrix:", 4)};
+    for (int it = 2; it <= niter; it++)
+        values.push_back(Block(data, FormatText("Random resemblance matrix, iteration %d:", it), 4));
+    const Matrix mean = Block(report, "Average random resemblances:", 4);
+    const Matrix sd = Block(report, "Standard deviations of random resemblances:", 4);
+    int spread = 0;
+    for (int i = 0; i < 4; i++)
+        for (int j = i + 1; j < 4; j++) {
+            double S = 0, SS = 0;
+            for (const Matrix& m : values) S += m[i][j - i], SS += m[i][j - i] * m[i][j - i];
+            const double m = S / niter, d = std::sqrt(std::max(0.0, (SS - S * S / niter) / (niter - 1)));
+            EXPECT_NEAR(mean[i][j - i], m, 1e-9) << i << " " << j;
+            EXPECT_NEAR(sd[i][j - i], d, 1e-9) << i << " " << j;
+            spread += d > 1e-6;
+        }
+    EXPECT_GE(spread, 1);  // some pair varies, so the divisor shows
+}
+
 // Fuzzy types sharpened by a degree of fuzziness of 0.01: the types' similarities below 1 (0.75 and
 // less here) vanish (0.75^100 < 1e-12), so global and pairwise fuzzy sets give the crisp resemblances.
 TEST_F(ResemblanceTest, SharpFuzzySetsGiveTheCrispResemblances) {
