@@ -250,6 +250,14 @@ TEST_F(DynamicsTest, ProfileAcceptsOnlyWhatItOffers) {
     hasRoVelComplex = 1;
     Write("s1RoVelComplex.txt", "3\n1\n1.5\t\n0.9\t\n");  // the widest window of 4 communities: 3
     EXPECT_TRUE(Run("13\n0\n1\n1\n", [] { IFProfileDynamics(); }));
+    // A correlation (13 to 15) may be plotted squared or as its stress, and not as log(x+1).
+    const size_t from = Out().size();
+    EXPECT_TRUE(Run("13\n2\n1\n1\n", [] { IFProfileDynamics(); }));
+    EXPECT_EQ(sqRoOpt, 2);
+    EXPECT_NE(Out().find("\nScalar transformation: \n   0  no transformation \n   1  plot squared correlation\n"
+                         "   2  plot stress function (1 - squared correlation)\nType option no.: ",
+                         from),
+              std::string::npos);
     Write("s1RoVelComplex.txt", "4\n1\n1\n");  // 4 communities hold no window of 4
     EXPECT_EQ(CodeOf([this] { Run("13\n0\n1\n1\n", [] { IFProfileDynamics(); }); }), TNX_END_OF_FILE);
     const std::string err = Err();
