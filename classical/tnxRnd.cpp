@@ -683,9 +683,6 @@ int CreateData(int n, int* count, int w, float shift, float** out, double** dist
         }
     float** pooled = dim2Dfloat(n, kColumns);
     SplitMovingWinPool(n, kColumns, out, pooled, w, count, false);
-    // The pooling counts columns - w + 1 windows, below 0 for a window wider than the columns
-    // plus one: such a window fits nowhere.
-    *count = std::max(*count, 0);
     float** windows = dim2Dfloat(std::max(*count, 1), n);
     for (int k = 0; k < *count; k++)
         for (int i = 0; i < n; i++) windows[k][i] = pooled[i][k];

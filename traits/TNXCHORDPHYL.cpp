@@ -285,12 +285,13 @@ struct NicheCoefficients {
     // few communities, those that follow an environment without variation, and the products of
     // any of them.
     void MarkUndefined(const RunDefinitions& d) {
+        constexpr float kUndefined = static_cast<float>(MissingValue);
         const bool te = d.Defined(1, 0, true), pxt = d.Defined(1, 1, false), xet = d.Defined(1, 1, true);
-        if (!te) beta = alphaBeta = XE = TE = PE = -999.0f;
-        if (!pxt) PXT = -999.0f;
-        if (!xet) XET = TEP = PET = XEP = -999.0f;
-        if (!d.Defined(1, 2, true)) XEPT = -999.0f;
-        if (!xet || !pxt) alpha = -999.0f;
+        if (!te) beta = alphaBeta = XE = TE = PE = kUndefined;
+        if (!pxt) PXT = kUndefined;
+        if (!xet) XET = TEP = PET = XEP = kUndefined;
+        if (!d.Defined(1, 2, true)) XEPT = kUndefined;
+        if (!xet || !pxt) alpha = kUndefined;
     }
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/ReplacingWriter.h"
+#include "statistics/qwlibRes.h"
 
 namespace chrank {
 
@@ -21,8 +22,8 @@ namespace chrank {
 enum class Rank { kSigned, kAbsolute };
 
 inline bool Beats(Rank rank, double a, double b) {
-    if (a == -999.0) return false;
-    if (b == -999.0) return true;
+    if (IsMissing(a)) return false;
+    if (IsMissing(b)) return true;
     if (rank == Rank::kAbsolute) return (a < 0 ? -a : a) > (b < 0 ? -b : b);
     return a > b;
 }
@@ -41,7 +42,7 @@ public:
     // v when defined, -999 otherwise.
     template <class T>
     T Or(T v, int optRo, int partialled, bool againstE) const {
-        return Defined(optRo, partialled, againstE) ? v : static_cast<T>(-999);
+        return Defined(optRo, partialled, againstE) ? v : static_cast<T>(MissingValue);
     }
 
 private:

@@ -15,7 +15,7 @@
 #include "classical/tnxRnd.h"
 #include "common/ErrorCode.h"
 #include "matrix/core/qwlibRandom.h"
-#include "OrdinationFixture.h"
+#include "RandomizationFixture.h"
 #include "session/TNXIF.h"
 
 namespace {
@@ -55,22 +55,12 @@ namespace {
 // stored resemblance that the resemblance test computes again: option 6 over the trait hierarchy,
 // whose types are the 5 OTUs, gives the squared distances over the grand total 12 (c1..c4 hold the
 // OTUs {1 3 5}, {2 3 5}, {1 4 5}, {2 4 5}: 2 / 12 or 4 / 12).
-class MemoryTest : public SeriesTest {
+class MemoryTest : public RandomizationFixture {
 protected:
     void SetUp() override {
-        SeriesTest::SetUp();
-        std::strcpy(whichNRese, "s1NRe.txt");
-        std::strcpy(whichProbN, "NULL");
-        std::strcpy(whichProbRo, "NULL");
-        hasProbN = hasProbRo = 0;
-        rese_opt = 6, cohe = 1, optEnvVarType = 1, temEnvQual = 0, nGroups = 0, sDigits = 12;
+        RandomizationFixture::SetUp();
         saveRndData = 'y';
-        runMacro = 1;
         Write("s1NRe.txt", "0\n0.166667\n0.166667\n0.333333\n0\n0.333333\n0.166667\n0\n0.166667\n0\n");
-    }
-    void TearDown() override {
-        runMacro = 0;
-        SeriesTest::TearDown();
     }
 };
 

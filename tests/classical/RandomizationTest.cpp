@@ -10,7 +10,7 @@
 
 #include "classical/tnxRnd.h"
 #include "common/ErrorCode.h"
-#include "OrdinationFixture.h"
+#include "RandomizationFixture.h"
 #include "session/TNXIFHAND.h"
 #include "traits/TNXHIERRESE.h"
 
@@ -94,24 +94,8 @@ std::string Steady(const std::string& report) {
     return s;
 }
 
-class RandomizationTest : public SeriesTest {
+class RandomizationTest : public RandomizationFixture {
 protected:
-    void SetUp() override {
-        SeriesTest::SetUp();
-        std::strcpy(whichNRese, "s1NRe.txt");
-        std::strcpy(whichProbN, "NULL");
-        std::strcpy(whichProbRo, "NULL");
-        hasProbN = hasProbRo = 0;
-        saveRndData = 'n';
-        rese_opt = 6, cohe = 1, groupDissMeth = 1, optEnvVarType = 1, temEnvQual = 0;
-        nGroups = 0;
-        sDigits = 12;
-        runMacro = 1;  // no wait for the return key
-    }
-    void TearDown() override {
-        runMacro = 0;
-        SeriesTest::TearDown();
-    }
     // Loads a survey as the session's data, every community selected.
     static void Load(const std::string& formda) {
         Write("s2Formda.txt", formda);
