@@ -180,6 +180,23 @@ TEST_F(EvaluationTest, OrdinationAxesOfEveryLevelAndTheGlobalOne) {
     EXPECT_EQ(Count(polythetic, "\nLevel 1 (3 axes): "), 2);
 }
 
+// Sharpness of information structure (function 6): the coherence of the communities' table of
+// types, 1 when each community holds a type of its own (perfect association), 0 when every
+// community holds the types in the same proportions (no association).
+TEST_F(EvaluationTest, SharpnessOfTheTypesTable) {
+    cohe = 6;
+    const std::pair<Matrix, double> rows[] = {
+        {{{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}}, 1.0},
+        {{{1, 1, 1, 1}, {2, 2, 2, 2}}, 0.0}};
+    for (const auto& [table, value] : rows) {
+        WriteHie(table);
+        std::remove("s1Ro.txt");
+        Evaluation();
+        EXPECT_NEAR(Ro(), value, 1e-6);
+        EXPECT_EQ(rcst[0], static_cast<int>(table.size()));
+    }
+}
+
 // Group homogeneity: the communities of g1 clustered by complete linkage of their distances
 // sqrt(10), sqrt(20), sqrt(26) (fused at sqrt(10), then at the largest); g2, alone, has its heading
 // only. The method stays complete linkage.
