@@ -147,7 +147,7 @@ double ReadNumberImpl(const char* fmt, const char* accept, bool hasRange, double
     for (;;) {
         v = hasRange ? ScanNumber(In(), "input", accept, lo, hi) : ScanNumber(In(), "input", accept);
         if (FitsKind(kind, v)) break;
-        // An integer answer that its type cannot hold (or no number at all: nan, inf).
+        // An integer answer that its type cannot hold (or no finite number: 1e999).
         double ilo = 0.0, ihi = 0.0;
         IntegerRange(kind, &ilo, &ihi);
         RefuseOutside(v, ilo, ihi);
@@ -282,9 +282,10 @@ int ReadLongInput(int n, int* values, const char* what, const char* accept) {
             bool stopped = false;
             try {
                 for (int i = 0; i < n && !stopped; i++) {
-                    double v = ScanNumber(vf, name, accept);
+                    double v = ScanNumber(vf, name, accept, kReadNonFinite);
                     if (!TruncFits(v, INT_MIN, INT_MAX)) {
-                        // Not a value an int can hold: unreadable, as at the end of the file.
+                        // Not a value an int can hold ("nan" and "inf" included): unreadable,
+                        // as at the end of the file.
                         fprintf(stderr, "\nfile %s ", name);
                         Bell();
                         RaiseError(TNX_END_OF_FILE);

@@ -105,10 +105,28 @@ double ReadDoubleStrict(FILE* f, const char* fileName);
 // A stream that is not a plain file sets no bound.
 void EnsureInFile(FILE* f, long long items, const char* fileName);
 
+// Numbers (the integer conversions %d, %u, ... and the floating ones %f, %lf, %g, ...) are read
+// by the program's own scanner: an optional sign, then for an integer its digits, for a floating
+// value digits with at most one decimal point and an exponent only when a digit follows its sign
+// ("1e" is the number 1 followed by the letter e). The scanner never takes a character that
+// cannot continue the number: that character, and any it read to find out, stay in the stream,
+// so a read that fails consumes nothing but the blanks before it. Hexadecimal numbers are not
+// numbers ("0x1A" is 0 followed by "x1A"). A floating text longer than kLongestNumber
+// characters is refused like an integer its type cannot hold.
+const int kLongestNumber = 511;   // "%f" of any double fits
+
+// What a skipping read of a floating value makes of a word that the C library reads as a
+// number that is not finite ("nan", "inf", "infinity", any case, after an optional sign):
+// letters, passed over like any others (the console's answers), or that value (the files whose
+// readers refuse such a value by its value, and whose messages name it).
+enum NonFiniteWords { kSkipNonFinite, kReadNonFinite };
+
 // One formatted read of fmt into dst. Converting nothing or the end of input: "\nfile %s "
 // on stderr, the bell, and code 2. Integer conversions (%d, %ld, %u, ...) refuse values
-// outside the target type's range (code 2) instead of overflowing. A string conversion must
-// carry a width ("%40s") or use freadckString.
+// outside the target type's range (code 2) instead of overflowing. A floating conversion reads
+// "nan", "inf" and "infinity" as those values, as the files the program writes hold them for
+// a value that is no number. A string conversion must carry a width ("%40s") or use
+// freadckString.
 void freadck(FILE* f, const char* fmt, void* dst, const char* fileName);
 // One whitespace-delimited word into dst (room for size bytes: at most size - 1 characters
 // kept, the rest of the word passed over). End of input before the word: as freadck.
@@ -116,10 +134,11 @@ void freadck(FILE* f, const char* fmt, void* dst, const char* fileName);
 // does not take for a blank or an end (NUL, DEL and the others below 32) is refused like an
 // unreadable item: "\nfile %s ", the bell, code 2.
 void freadckString(FILE* f, char* dst, int size, const char* fileName);
-// Formatted read that passes over text it cannot convert, one character at a time.
-// Returns 1 when an item was read; at the end of input writes "\nEnd of file %s\n" to
-// stderr, rings the bell and returns 0.
-int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName);
+// Formatted read that passes over text it cannot convert, one character at a time: the number
+// that follows such text is read whole. Returns 1 when an item was read; at the end of input
+// writes "\nEnd of file %s\n" to stderr, rings the bell and returns 0. A number too long to
+// read: as freadck.
+int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName, NonFiniteWords words = kSkipNonFinite);
 
 // One field: skips TAB, LF, CR and spaces, then stores at most max characters up to a TAB,
 // LF or CR (consumed, not stored). buf needs max + 1 bytes. Returns the last character read.
@@ -141,9 +160,10 @@ int ScanCharDef(const char* accept);
 
 // Reads a number (any number when accept is null or empty; a blank-separated list such as
 // "1 2 3 4" otherwise), re-asking on refused values. Text that is no number is passed over
-// silently. End of input: "\nEnd of file %s\n", the bell, then code 2.
-double ScanNumber(FILE* f, const char* fileName, const char* accept);
-// accept "-": the closed range lo .. hi.
+// silently (through freadck1, with `words`). End of input: "\nEnd of file %s\n", the bell,
+// then code 2.
+double ScanNumber(FILE* f, const char* fileName, const char* accept, NonFiniteWords words = kSkipNonFinite);
+// accept "-": the closed range lo .. hi (the console's answers).
 double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, double hi);
 
 // One word (at most 255 characters read) into dst, cut to len characters (dst: len + 1

@@ -1,4 +1,5 @@
 // Checked file opening and reading: fields, lines, filtered characters, numbers and words.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -28,7 +29,7 @@ const char* NameOf(const char* fileName) { return fileName != nullptr ? fileName
     RaiseError(TNX_END_OF_FILE);
 }
 
-const int kOutOfRange = -2;   // ReadOneItem: an integer too large for its type
+const int kOutOfRange = -2;   // ReadOneItem: an integer too large for its type, a number too long
 
 // A control byte that no reader takes for a blank or a line end (NUL above all). Stored in a
 // label or name it would cut it short, or leave it empty so that the files written from it no
@@ -120,34 +121,55 @@ bool StoreInteger(const Conversion& c, bool negative, unsigned long long magnitu
     return true;
 }
 
-// One item of fmt into dst: 1 converted, 0 nothing convertible at the stream's position,
-// EOF at the end of input, kOutOfRange for an integer that its type cannot hold. Decimal
-// integer conversions are read here so that a too-large value is refused instead of
-// overflowing; everything else goes to fscanf.
-int ReadOneItem(FILE* f, const char* fmt, void* dst) {
-    Conversion c = ParseFormat(fmt);
-    bool integer = c.found && !c.suppressed && (c.conv == 'd' || c.conv == 'u') && AllSpace(c.prefix) &&
-                   (c.length == "" || c.length == "h" || c.length == "hh" || c.length == "l" ||
-                    c.length == "ll" || c.length == "j" || c.length == "z");
-    if (!integer) {
-        int r = fscanf(f, fmt, dst);
-        if (r == EOF) return EOF;
-        if (c.found && c.suppressed) return 1;
-        return r >= 1 ? 1 : 0;
-    }
-    int limit = c.width > 0 ? c.width : INT_MAX;
+// Returns the characters read[from .. n) to the stream, the last first, so that the next read
+// meets them in their order. The readers put back at most the few characters that they read
+// past what an item takes.
+void PutBack(FILE* f, const char* read, int from, int n) {
+    for (int k = n - 1; k >= from; k--) ungetc(static_cast<unsigned char>(read[k]), f);
+}
+
+// Blanks before an item are passed over, as scanf passes them over. Returns the first other
+// character, taken from the stream, or EOF.
+int SkipBlanks(FILE* f) {
     int ch = fgetc(f);
     while (ch != EOF && isspace(ch)) ch = fgetc(f);
+    return ch;
+}
+
+// What the format asks after its conversion: blanks (passed over) or literal text and
+// suppressed items (read by the C library, whose result changes nothing).
+void FormatRest(FILE* f, const Conversion& c) {
+    if (AllSpace(c.rest)) {
+        if (!c.rest.empty()) {
+            int w = SkipBlanks(f);
+            if (w != EOF) ungetc(w, f);
+        }
+        return;
+    }
+    std::string tail = c.rest + "%n";
+    int consumed = 0;
+    int r = fscanf(f, tail.c_str(), &consumed);
+    (void)r;
+}
+
+// A decimal integer of at most `limit` characters, sign included. A sign that no digit follows
+// goes back to the stream with the character after it: a failed read consumes nothing.
+int ReadInteger(FILE* f, const Conversion& c, void* dst) {
+    int limit = c.width > 0 ? c.width : INT_MAX;
+    int ch = SkipBlanks(f);
     if (ch == EOF) return EOF;
     int used = 0;
     bool negative = false;
+    int sign = EOF;
     if (ch == '+' || ch == '-') {
         negative = ch == '-';
+        sign = ch;
         used++;
         ch = used < limit ? fgetc(f) : EOF;
     }
     if (ch == EOF || !isdigit(ch)) {
         if (ch != EOF) ungetc(ch, f);
+        if (sign != EOF) ungetc(sign, f);
         return 0;
     }
     unsigned long long magnitude = 0;
@@ -161,20 +183,121 @@ int ReadOneItem(FILE* f, const char* fmt, void* dst) {
     }
     if (ch != EOF && used < limit) ungetc(ch, f);
     if (!StoreInteger(c, negative, magnitude, overflow, dst)) return kOutOfRange;
-    if (AllSpace(c.rest)) {
-        if (!c.rest.empty()) {
-            int w = fgetc(f);
-            while (w != EOF && isspace(w)) w = fgetc(f);
-            if (w != EOF) ungetc(w, f);
-        }
-    } else {
-        // Literal text or suppressed items after the value.
-        std::string tail = c.rest + "%n";
-        int consumed = 0;
-        int r = fscanf(f, tail.c_str(), &consumed);
-        (void)r;
-    }
+    FormatRest(f, c);
     return 1;
+}
+
+// The characters of one floating item, taken one by one from the stream: at most `limit`
+// (a field width) and at most the text of the longest number plus the three characters a
+// scanner may read past it ("e+" and the one after), so that the text stays in a fixed buffer.
+struct FloatText {
+    FloatText(FILE* stream, int width) : f(stream), limit(width > 0 ? std::min(width, kCapacity) : kCapacity) {}
+    // The next character (kept in `read`), or EOF at the end of input, of the field or of the
+    // buffer. The buffer's end sets `full`: the number is longer than any this reader takes.
+    int Next() {
+        if (n >= limit) {
+            full = full || limit == kCapacity;
+            return EOF;
+        }
+        int ch = fgetc(f);
+        if (ch != EOF) read[n++] = static_cast<char>(ch);
+        return ch;
+    }
+    static constexpr int kCapacity = kLongestNumber + 3;
+    FILE* f;
+    int limit;
+    int n = 0;
+    bool full = false;
+    char read[kCapacity + 1];   // and the terminator of the text handed to the conversion
+};
+
+// A word that the C library reads as a number that is not finite ("nan", "inf", "infinity", in
+// any case), whose first letter `ch` is the last character of `t`, after at most a sign.
+// Returns the characters of the longest such word (sign included), 0 when the letters spell
+// none; "infinix" gives "inf".
+int NonFiniteWord(FloatText& t, int ch) {
+    static const char* const kWords[] = {"nan", "inf", "infinity"};
+    const int first = t.n - 1;
+    int taken = 0;
+    for (int k = 0; ch != EOF; k++) {
+        bool prefix = false;
+        for (const char* w : kWords)
+            if (k < static_cast<int>(strlen(w)) && tolower(ch) == w[k]) {
+                prefix = true;
+                if (w[k + 1] == '\0') taken = first + k + 1;
+            }
+        if (!prefix) break;
+        ch = t.Next();
+    }
+    return taken;
+}
+
+// A floating item: an optional sign, digits with at most one decimal point (one digit at least),
+// and an exponent only when a digit follows its sign; with `words`, a word NonFiniteWord takes.
+// The text is converted by the C library's strto* function of the destination's type, as the
+// C library's scanf converts it. The stream keeps every character the number does not take:
+// a failed read consumes nothing but the blanks before it. A number longer than kLongestNumber
+// characters is refused (kOutOfRange).
+int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words) {
+    int ch = SkipBlanks(f);
+    if (ch == EOF) return EOF;
+    ungetc(ch, f);
+    FloatText t(f, c.width);
+    ch = t.Next();
+    if (ch == '+' || ch == '-') ch = t.Next();
+    int digits = 0;
+    while (isdigit(ch)) digits++, ch = t.Next();
+    if (ch == '.') {
+        ch = t.Next();
+        while (isdigit(ch)) digits++, ch = t.Next();
+    }
+    // The characters of the number: all those read but the last, which ends it.
+    int taken = digits > 0 ? t.n - (ch != EOF ? 1 : 0) : 0;
+    if (digits > 0 && (ch == 'e' || ch == 'E')) {
+        ch = t.Next();
+        if (ch == '+' || ch == '-') ch = t.Next();
+        if (isdigit(ch)) {
+            while (isdigit(ch)) ch = t.Next();
+            taken = t.n - (ch != EOF ? 1 : 0);
+        }
+    } else if (digits == 0 && words && isalpha(ch) && t.n <= 2 && (t.n == 1 || t.read[0] != '.')) {
+        taken = NonFiniteWord(t, ch);   // a letter first, or after a sign
+    }
+    if (t.full || taken > kLongestNumber) return kOutOfRange;
+    PutBack(f, t.read, taken, t.n);
+    if (taken == 0) return 0;
+    char* text = t.read;
+    text[taken] = '\0';
+    if (c.length == "l") *static_cast<double*>(dst) = strtod(text, nullptr);
+    else if (c.length == "L") *static_cast<long double*>(dst) = strtold(text, nullptr);
+    else *static_cast<float*>(dst) = strtof(text, nullptr);
+    FormatRest(f, c);
+    return 1;
+}
+
+bool IsFloatConversion(const Conversion& c) {
+    return c.conv == 'f' || c.conv == 'F' || c.conv == 'e' || c.conv == 'E' || c.conv == 'g' || c.conv == 'G';
+}
+
+// One item of fmt into dst: 1 converted, 0 nothing convertible at the stream's position,
+// EOF at the end of input, kOutOfRange for an integer that its type cannot hold or a number
+// too long to read. Decimal integers and floating values are read here, so that a too-large
+// integer is refused instead of overflowing and so that a read that fails leaves the stream
+// where it was; `words` lets a floating item be a word that spells a value that is not finite.
+// Everything else goes to fscanf.
+int ReadOneItem(FILE* f, const char* fmt, void* dst, bool words) {
+    Conversion c = ParseFormat(fmt);
+    const bool plain = c.found && !c.suppressed && AllSpace(c.prefix);
+    if (plain && (c.conv == 'd' || c.conv == 'u') &&
+        (c.length == "" || c.length == "h" || c.length == "hh" || c.length == "l" || c.length == "ll" ||
+         c.length == "j" || c.length == "z"))
+        return ReadInteger(f, c, dst);
+    if (plain && IsFloatConversion(c) && (c.length == "" || c.length == "l" || c.length == "L"))
+        return ReadFloat(f, c, dst, words);
+    int r = fscanf(f, fmt, dst);
+    if (r == EOF) return EOF;
+    if (c.found && c.suppressed) return 1;
+    return r >= 1 ? 1 : 0;
 }
 
 int LowerOf(int c) { return tolower(c); }
@@ -196,7 +319,7 @@ FILE* fopenck(const char* name, const char* dir, const char* mode) {
 }
 
 void freadck(FILE* f, const char* fmt, void* dst, const char* fileName) {
-    if (ReadOneItem(f, fmt, dst) != 1) EndOfInput(fileName, true);
+    if (ReadOneItem(f, fmt, dst, true) != 1) EndOfInput(fileName, true);
 }
 
 void freadckString(FILE* f, char* dst, int size, const char* fileName) {
@@ -254,9 +377,9 @@ void EnsureInFile(FILE* f, long long items, const char* fileName) {
     if (end >= here && items > static_cast<long long>(end - here)) EndOfInput(fileName, true);
 }
 
-int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName) {
+int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName, NonFiniteWords words) {
     for (;;) {
-        int r = ReadOneItem(f, fmt, dst);
+        int r = ReadOneItem(f, fmt, dst, words == kReadNonFinite);
         if (r == 1) return 1;
         if (r == kOutOfRange) EndOfInput(fileName, true);
         if (r == 0 && fgetc(f) != EOF) continue;
@@ -342,10 +465,11 @@ int ScanCharDef(const char* accept) {
 
 namespace {
 
-double ScanNumberImpl(FILE* f, const char* fileName, const char* accept, bool hasRange, double lo, double hi) {
+double ScanNumberImpl(FILE* f, const char* fileName, const char* accept, bool hasRange, double lo, double hi,
+                      NonFiniteWords words) {
     for (;;) {
         double v = 0.0;
-        if (!freadck1(f, "%lf", &v, fileName)) RaiseError(TNX_END_OF_FILE);
+        if (!freadck1(f, "%lf", &v, fileName, words)) RaiseError(TNX_END_OF_FILE);
         if (accept == nullptr || accept[0] == '\0') return v;
         if (accept[0] == '-') {
             if (!hasRange) return v;   // a range needs its bounds; without them any number
@@ -391,12 +515,12 @@ bool WordAccepted(const char* word, const char* accept, int caseSensitive) {
 
 }  // namespace
 
-double ScanNumber(FILE* f, const char* fileName, const char* accept) {
-    return ScanNumberImpl(f, fileName, accept, false, 0.0, 0.0);
+double ScanNumber(FILE* f, const char* fileName, const char* accept, NonFiniteWords words) {
+    return ScanNumberImpl(f, fileName, accept, false, 0.0, 0.0, words);
 }
 
 double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, double hi) {
-    return ScanNumberImpl(f, fileName, accept, true, lo, hi);
+    return ScanNumberImpl(f, fileName, accept, true, lo, hi, kSkipNonFinite);
 }
 
 char* ScanString(FILE* f, int len, char* dst, const char* accept, int caseSensitive, const char* fileName) {

@@ -707,8 +707,10 @@ void AddSpeciesChar_OLD() {
     nch++;
 }
 
+// A state of the earliest form: a whole number from 0 to 99; "nan" or "inf" is read as its value
+// and refused by it, not passed over.
 void ReadCharState(FILE* f, char* state, const char* fileName) {
-    const double v = ScanNumber(f, fileName, nullptr);
+    const double v = ScanNumber(f, fileName, nullptr, kReadNonFinite);
     if (!(v >= 0.0 && v <= 99.0) || v != std::floor(v)) {
         std::fprintf(stderr, "\nState %g of file %s is not a whole number from 0 to 99.\n", v, fileName);
         RaiseError(TNX_END_OF_FILE);

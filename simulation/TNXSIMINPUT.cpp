@@ -70,13 +70,14 @@ FILE* OpenParameterFile(char (&name)[48]) {
     }
 }
 
-// rows x cols numbers in row order; a value that is no finite number of the element type
-// raises code 2 (as the reader does at the end of the file).
+// rows x cols numbers in row order; a value that is no finite number of the element type,
+// a word such as "nan" or "inf" included, raises code 2 (as the reader does at the end of the
+// file) rather than being passed over, which would shift every value after it.
 template <class T>
 void ReadValues(FILE* f, const char* name, int rows, int cols, T** dst, int firstCol = 0) {
     for (int i = 0; i < rows; i++)
         for (int j = 0; j < cols; j++) {
-            const double v = ScanNumber(f, name, nullptr);
+            const double v = ScanNumber(f, name, nullptr, kReadNonFinite);
             const double limit = sizeof(T) == sizeof(float) ? kFloatMax : DBL_MAX;
             if (!std::isfinite(v) || std::fabs(v) > limit) {
                 fprintf(stderr, "\nfile %s ", name);

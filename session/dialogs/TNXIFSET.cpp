@@ -49,10 +49,11 @@ int ScanGroupNumber() {
 }
 
 // A group number read from a file through the silent reader. Returns false at the end of the
-// file. A value that is no finite number within the int range cannot be a group: code 2.
+// file. A value that is no finite number within the int range ("nan" and "inf" included)
+// cannot be a group: code 2.
 bool ReadGroupFromFile(FILE* f, const char* fileName, int* dst) {
     double v = 0.0;
-    if (!freadck1(f, "%lf", &v, fileName)) return false;
+    if (!freadck1(f, "%lf", &v, fileName, kReadNonFinite)) return false;
     if (!std::isfinite(v) || v < static_cast<double>(INT_MIN) || v > static_cast<double>(INT_MAX)) {
         fprintf(stderr, "\nfile %s ", fileName);
         fputc(7, stdout);

@@ -3,8 +3,11 @@
 
 #include <unistd.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "FoundationTestSupport.h"
 #include "foundation/qwlibDim.h"
@@ -136,10 +139,9 @@ TEST(ScanNumber, ListsAndRangesRefuseOutsideValuesAndTheEndRaisesCodeTwo) {
     EXPECT_EQ(CodeOf([&] { ScanNumber(s.f, "input", "1 2"); }), 2);
     const std::string range = ". Reenter.\nAccepted input: 1 to 1000\n";
     EXPECT_EQ(cap.Err(), "\nIncorrect input = 3. Reenter.\nAccepted input: 1 2\n"
-                       "\nIncorrect input = 0.5" + range + "\nIncorrect input = nan" + range +
-                       "\nIncorrect input = 1000.5" + range +
+                       "\nIncorrect input = 0.5" + range + "\nIncorrect input = 1000.5" + range +
                        "\nIncorrect input = 9. Reenter.\nAccepted input: 1 2\n\nEnd of file input\n");
-    EXPECT_EQ(cap.Out(), "\a\a\a\a\a\a");   // five refusals, one end
+    EXPECT_EQ(cap.Out(), "\a\a\a\a\a");   // four refusals ("nan" is passed over as letters), one end
 }
 
 TEST(ScanString, CutsTrimsAndFiltersWords) {
@@ -211,5 +213,132 @@ TEST(Strings, IntToAlphaWritesTwoBase62Digits) {
     for (const auto& [n, want] : rows) {
         char code[3] = "##";
         EXPECT_STREQ(IntToAlpha(n, code), want) << n;
+    }
+}
+
+namespace {
+
+// Whether two read values are one: NaN equals NaN, and infinities and zeros keep their sign.
+bool SameValue(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+// Every value the skipping reader gives on `text` until the end of input, and the character the
+// stream holds right after the first value. With `unbuffered`, each character put back goes to
+// the stream's own store instead of its buffer.
+std::vector<double> ReadAll(const std::string& text, NonFiniteWords words, bool unbuffered, int* after,
+                            std::string* err) {
+    TextStream s(text);
+    if (unbuffered) setvbuf(s.f, nullptr, _IONBF, 0);
+    std::vector<double> values;
+    ConsoleCapture cap;
+    double v = 0;
+    while (freadck1(s.f, "%lf", &v, "f.txt", words) == 1) {
+        values.push_back(v);
+        if (values.size() == 1) {
+            *after = fgetc(s.f);
+            if (*after != EOF) ungetc(*after, s.f);
+        }
+    }
+    *err = cap.Err();
+    return values;
+}
+
+}  // namespace
+
+// A word before a number, on the line before it or the same line, is passed over one character at
+// a time and the number is read whole; a number's text ends at the first character that cannot
+// continue it, which stays in the stream with any the scanner read to find that out.
+TEST(Freadck1, TextBeforeANumberIsPassedOverAndTheNumberReadWhole) {
+    const double inf = INFINITY, nan = NAN;
+    const std::string longest = std::string(kLongestNumber - 4, '0') + "1.25";   // 511 characters
+    struct Row { std::string text; NonFiniteWords words; std::vector<double> values; int after; };
+    const Row rows[] = {
+        // Words on the line before the number: none of its digits is lost.
+        {"n\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"i\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"in\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"inf\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"nan\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"x\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"-\n999\n", kSkipNonFinite, {999}, '\n'},
+        {".\n999\n", kSkipNonFinite, {999}, '\n'},
+        {"n 999", kSkipNonFinite, {999}, EOF},
+        {"--5 +.x -.5", kSkipNonFinite, {-5, -0.5}, ' '},
+        // Exponents: taken only when a digit follows the sign; otherwise "e" begins what follows.
+        {"1e3", kSkipNonFinite, {1000}, EOF},
+        {"1e\n5", kSkipNonFinite, {1, 5}, 'e'},
+        {"1e+\n5", kSkipNonFinite, {1, 5}, 'e'},
+        {"2E-2x", kSkipNonFinite, {0.02}, 'x'},
+        // What the program and its users have always written.
+        {"-999\t1e-05\t.5\t5.\n", kSkipNonFinite, {-999, 1e-05, 0.5, 5}, '\t'},
+        {"1,000", kSkipNonFinite, {1, 0}, ','},
+        {"1.2.3", kSkipNonFinite, {1.2, 0.3}, '.'},
+        {"0x10", kSkipNonFinite, {0, 10}, 'x'},
+        {"-0", kSkipNonFinite, {-0.0}, EOF},
+        {"1e999 -1e999", kSkipNonFinite, {inf, -inf}, ' '},
+        // A file whose reader refuses a value that is not finite by its value reads the word.
+        {"nan 5", kReadNonFinite, {nan, 5}, ' '},
+        {"x-Inf INFINITY +nan", kReadNonFinite, {-inf, inf, nan}, ' '},
+        {"infinix 3", kReadNonFinite, {inf, 3}, 'i'},
+        {"nab 4 .nan", kReadNonFinite, {4, nan}, ' '},
+        // The longest text a number may have, and one character more (refused: code 2).
+        {longest + "\n", kSkipNonFinite, {1.25}, '\n'},
+        {"0" + longest + "\n", kSkipNonFinite, {}, EOF},
+    };
+    for (const Row& r : rows) {
+        for (bool unbuffered : {false, true}) {
+            SCOPED_TRACE(testing::Message() << testing::PrintToString(r.text.substr(0, 40)) << " words "
+                                            << r.words << (unbuffered ? " unbuffered" : ""));
+            int after = -2;
+            std::string err;
+            std::vector<double> values;
+            const int code = CodeOf([&] { values = ReadAll(r.text, r.words, unbuffered, &after, &err); });
+            if (r.values.empty()) {   // the number too long to read
+                EXPECT_EQ(code, 2);
+                continue;
+            }
+            EXPECT_EQ(code, 0);
+            EXPECT_EQ(values.size(), r.values.size());
+            for (size_t k = 0; k < values.size() && values.size() == r.values.size(); k++)
+                EXPECT_TRUE(SameValue(values[k], r.values[k])) << values[k];
+            EXPECT_EQ(after, r.after);
+            EXPECT_EQ(err, "\nEnd of file f.txt\n");
+        }
+    }
+}
+
+// Integers, floats and doubles each converted as the C library converts the text for that type
+// (a float is not a double rounded twice); the strict readers read the words "nan" and "inf" that
+// the program writes for a value that is no number, and refuse what only the C library's scanf
+// took for a number.
+TEST(Freadck, NumbersOfEachTypeAndTheStrictReadersOfDataFiles) {
+    const float fmax = FLT_MAX;
+    struct Row { const char* text; char reader; double value; int code; };   // reader: i int, f float, d double
+    const Row rows[] = {
+        {"-2147483648\n", 'i', -2147483648.0, 0}, {"-\n5", 'i', 0, 2}, {"5.", 'i', 0, 2},
+        {"0.1\t", 'f', static_cast<double>(0.1f), 0}, {"16777217", 'f', 16777216.0, 0},
+        {"3.40282347e38", 'f', static_cast<double>(fmax), 0}, {"3.5e38", 'f', INFINITY, 0},
+        {"0.1", 'd', 0.1, 0}, {"1e-05 ", 'd', 1e-05, 0}, {"-999\n", 'd', -999, 0}, {".5", 'd', 0.5, 0},
+        {"5.\t", 'd', 5, 0}, {"nan\t", 'd', NAN, 0}, {"-inf\n", 'f', -INFINITY, 0}, {"Infinity", 'd', INFINITY, 0},
+        {"0x1A", 'd', 0, 2}, {"0x1A", 'f', 0, 2}, {"1e 5", 'd', 0, 2}, {"1e+", 'f', 0, 2}, {"nano", 'd', 0, 2},
+        {"n", 'd', 0, 2}, {"", 'd', 0, 2}, {"1,5", 'd', 0, 2},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(1, r.reader) + " " + r.text);
+        TextStream s(r.text);
+        double got = 0;
+        ConsoleCapture cap;
+        const int code = CodeOf([&] {
+            if (r.reader == 'i') got = ReadIntStrict(s.f, "formda.txt");
+            if (r.reader == 'f') got = static_cast<double>(ReadFloatStrict(s.f, "formda.txt"));
+            if (r.reader == 'd') got = ReadDoubleStrict(s.f, "formda.txt");
+        });
+        EXPECT_EQ(code, r.code);
+        EXPECT_EQ(cap.Err(), r.code ? "\nfile formda.txt " : "");
+        if (r.code == 0) {
+            EXPECT_TRUE(SameValue(got, r.value)) << got;
+        }
     }
 }

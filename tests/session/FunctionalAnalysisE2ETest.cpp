@@ -377,6 +377,40 @@ TEST_F(FunctionalAnalysisE2E, AppendingKeepsTheEarlierReportAndTheRandomDataFile
     EXPECT_EQ(Count(t, "\nNumber of iterations for permutation tests: 9\n"), 1);
 }
 
+// A word typed before the iteration count, on the line before it or on its own line, is passed
+// over and the count read whole: the report carries 999 iterations, and no answer is refused.
+TEST_F(FunctionalAnalysisE2E, AWordBeforeTheIterationCountLeavesTheCountWhole) {
+    Prepare(box_, kData, {"fa_B.txt", "fa_W.txt", "fa_E.txt", "fa_F.txt", "fa_spp.txt"}, kFaImport);
+    for (const char* word : {"n\n", "i\n", "in\n", "inf\n", "nan\n", "n ", "-\n", ".\n"}) {
+        SCOPED_TRACE(word);
+        std::filesystem::remove(box_.Path("faPrinda.txt"));
+        const Result r = box_.Run("O\nfa\nV\nH\nn\nk\n1 1 2 2 3\n1\n" + std::string(word) +
+                                  "999\n0\n2\n3\n1\n6\n1\ny\nn\n\nC\nC\nX\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Count(r.err, "Incorrect input"), 0) << r.err;
+        const std::string t = box_.ReadFile("faPrinda.txt");
+        EXPECT_EQ(Count(t, "\nNumber of iterations for permutation tests: 999\nRandom generator seed: 3\n"), 1);
+    }
+}
+
+// The types of the OTUs: a file whose reader refuses a value that is no group refuses "nan" as such
+// (the program ends on the unreadable file, no report); typed at the keyboard, "nan" is letters,
+// passed over, and the types that follow are read whole.
+TEST_F(FunctionalAnalysisE2E, NanAmongTheTypesIsRefusedInAFileAndPassedOverAtTheKeyboard) {
+    Prepare(box_, kData, {"fa_B.txt", "fa_W.txt", "fa_E.txt", "fa_F.txt", "fa_spp.txt"}, kFaImport);
+    box_.WriteFile("nan_types.txt", "1 1 nan 2 2 3\n");
+    const std::string rest = "1\n9\n0\n2\n3\n1\n6\n1\ny\nn\n\nC\nC\nX\n";
+    const Result file = box_.Run("O\nfa\nV\nH\nn\nf\nnan_types.txt\n" + rest);
+    EXPECT_EQ(file.status, 1);
+    EXPECT_EQ(Count(file.err, "\nfile nan_types.txt \nEND OF FILE !!!\n"), 1) << file.err;
+    EXPECT_FALSE(std::filesystem::exists(box_.Path("faPrinda.txt")));
+    const Result typed = box_.Run("O\nfa\nV\nH\nn\nk\n1 1 nan 2 2 3\n" + rest);
+    ASSERT_EQ(typed.status, 0) << typed.err;
+    EXPECT_EQ(Count(box_.ReadFile("faPrinda.txt"),
+                    "\nPartition vector of 5 OTUs in 3 specified types:\n1\t1\t2\t2\t3\t\n"),
+              1);
+}
+
 // Fewer than 2 communities: refused with a message, no report.
 TEST_F(FunctionalAnalysisE2E, OneCommunityIsRefused) {
     box_.WriteFile("one_B.txt", "1\t10\n2\t30\nh\tw\n");

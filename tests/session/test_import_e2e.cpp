@@ -277,6 +277,27 @@ TEST(RawImport, CountsAnsweredAgainImportTheFiles) {
     std::filesystem::current_path(here);
 }
 
+// A word typed before the number of OTUs is passed over and the number read whole: the import
+// goes on with the answers that follow and writes the data set the plain answers write.
+TEST_F(ImportE2E, AWordBeforeACountOfTheImportLeavesTheCountWhole) {
+    for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
+        std::filesystem::copy(std::string(TARNEX_EXAMPLES) + "/" + f, box_.Path(f));
+    const auto formda = [this](const std::string& count) {
+        std::string answers = kAviImport;
+        answers.replace(answers.find("\n40\n") + 1, 3, count);
+        std::filesystem::remove(box_.Path("aviFormda.txt"));
+        std::filesystem::remove(box_.Path("aviTrk.txt"));
+        const Result r = box_.Run(answers);
+        EXPECT_EQ(r.status, 0) << count << r.err;
+        EXPECT_EQ(Count(r.err, "Incorrect input"), 0) << count << r.err;
+        const std::string text = box_.ReadFile("aviFormda.txt");
+        return text.substr(0, text.rfind('\n', text.size() - 2));   // without the time stamp
+    };
+    const std::string plain = formda("40\n");
+    ASSERT_NE(plain.find("\n40 \n"), std::string::npos);
+    for (const char* count : {"n\n40\n", "in\n40\n", "nan 40\n"}) EXPECT_EQ(formda(count), plain) << count;
+}
+
 // A word where a number stands: the file, its line (lines end in LF, CR LF or CR) and the word; code 2.
 TEST(RawImport, AWordWhereANumberStandsIsNamedWithItsLine) {
     const std::map<std::string, std::string> answers = {

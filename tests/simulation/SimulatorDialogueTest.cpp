@@ -172,6 +172,26 @@ TEST_F(SimulatorDialogueTest, ShortOrUnreadableFileAndEndOfInputRaiseCode2) {
     }
 }
 
+// A word that spells a value that is not finite ("nan", "inf") in a matrix file is refused as that
+// value, never passed over: passed over, the numbers after it would shift into its place (each file
+// holds one number more than the matrix, so that only the word can raise the code).
+TEST_F(SimulatorDialogueTest, NonFiniteWordsInAMatrixFileAreRefusedNotPassedOver) {
+    for (const char* traits : {"1 2\n2 1\n3 nan 9\n4 3\n5 4\n", "1 2\n2 1\n3 -Inf 9\n4 3\n5 4\n",
+                               "1 2\n2 1\n3 infinity 9\n4 3\n5 4\n"}) {
+        Write("B.txt", traits);
+        Script(Full());
+        Dialogue d;
+        EXPECT_EQ(CodeOf([&] { d.Run(); }), TNX_END_OF_FILE) << traits;
+        EXPECT_EQ(tnxtest::Count(Err(), "\nfile B.txt "), 1) << traits;
+        testing::internal::CaptureStderr();
+        capturing_ = true;
+    }
+    Write("B.txt", "1 2\n2 1\n3 x 9\n4 3\n5 4 6\n");   // other words are passed over
+    Script(Full());
+    Dialogue d;
+    EXPECT_EQ(CodeOf([&] { d.Run(); }), 0);
+}
+
 TEST(PositiveDefinite, CholeskyDecides) {
     double** a = dim2Double(3, 3);
     for (int i = 0; i < 3; i++) a[i][i] = 1.0;
