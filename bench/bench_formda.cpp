@@ -92,6 +92,6 @@ void BM_LoadFormda(benchmark::State& state) {
     }
     std::filesystem::remove_all(dir);
 }
-BENCHMARK(BM_LoadFormda)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_LoadFormda)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
