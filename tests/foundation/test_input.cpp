@@ -341,4 +341,12 @@ TEST(Freadck, NumbersOfEachTypeAndTheStrictReadersOfDataFiles) {
             EXPECT_TRUE(SameValue(got, r.value)) << got;
         }
     }
+    // A number or a word read whole leaves the blank that ended it for the next reader.
+    TextStream items("2.5\tlabel\nnext");
+    char word[8];
+    EXPECT_EQ(ReadDoubleStrict(items.f, "formda.txt"), 2.5);
+    EXPECT_EQ(fgetc(items.f), '\t');
+    freadckString(items.f, word, sizeof word, "formda.txt");
+    EXPECT_STREQ(word, "label");
+    EXPECT_EQ(fgetc(items.f), '\n');
 }
