@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
@@ -42,15 +43,16 @@ bool StrayControl(int c, bool isspaceBlanks) {
     return c != '\t' && c != '\n' && c != '\r';
 }
 
-// The one conversion of a scanf format, taken apart.
+// The one conversion of a scanf format, taken apart: views into the format, so that taking it
+// apart for each item of a large file costs no allocation.
 struct Conversion {
     bool found = false;
     bool suppressed = false;
-    int width = 0;            // 0: none
-    std::string length;       // "", "h", "hh", "l", "ll", "j", "z", "t", "L"
+    int width = 0;              // 0: none
+    std::string_view length;    // "", "h", "hh", "l", "ll", "j", "z", "t", "L"
     char conv = 0;
-    std::string prefix;       // text before the '%'
-    std::string rest;         // text after the conversion
+    std::string_view prefix;    // text before the '%'
+    const char* rest = "";      // text after the conversion
 };
 
 Conversion ParseFormat(const char* fmt) {
@@ -62,14 +64,16 @@ Conversion ParseFormat(const char* fmt) {
         p++;
     }
     if (*p != '%') return c;
-    c.prefix.assign(fmt, p);
+    c.prefix = std::string_view(fmt, static_cast<size_t>(p - fmt));
     p++;
     if (*p == '*') { c.suppressed = true; p++; }
     while (isdigit(static_cast<unsigned char>(*p))) {
         if (c.width < 100000) c.width = c.width * 10 + (*p - '0');
         p++;
     }
-    while (*p == 'h' || *p == 'l' || *p == 'j' || *p == 'z' || *p == 't' || *p == 'L') c.length += *p++;
+    const char* length = p;
+    while (*p == 'h' || *p == 'l' || *p == 'j' || *p == 'z' || *p == 't' || *p == 'L') p++;
+    c.length = std::string_view(length, static_cast<size_t>(p - length));
     if (*p == '\0') return c;
     c.conv = *p++;
     c.rest = p;
@@ -77,7 +81,7 @@ Conversion ParseFormat(const char* fmt) {
     return c;
 }
 
-bool AllSpace(const std::string& s) {
+bool AllSpace(std::string_view s) {
     for (char ch : s)
         if (!isspace(static_cast<unsigned char>(ch))) return false;
     return true;
@@ -128,11 +132,27 @@ void PutBack(FILE* f, const char* read, int from, int n) {
     for (int k = n - 1; k >= from; k--) ungetc(static_cast<unsigned char>(read[k]), f);
 }
 
+// The stream held by the calling thread while one number is read, so that each character is
+// taken without locking the stream again (a large data file holds millions of them).
+class StreamHeld {
+public:
+    explicit StreamHeld(FILE* f) : f_(f) { flockfile(f_); }
+    ~StreamHeld() { funlockfile(f_); }
+    StreamHeld(const StreamHeld&) = delete;
+    StreamHeld& operator=(const StreamHeld&) = delete;
+
+private:
+    FILE* f_;
+};
+
+// One character of a stream that the caller holds (StreamHeld).
+int Take(FILE* f) { return getc_unlocked(f); }
+
 // Blanks before an item are passed over, as scanf passes them over. Returns the first other
 // character, taken from the stream, or EOF.
 int SkipBlanks(FILE* f) {
-    int ch = fgetc(f);
-    while (ch != EOF && isspace(ch)) ch = fgetc(f);
+    int ch = Take(f);
+    while (ch != EOF && isspace(ch)) ch = Take(f);
     return ch;
 }
 
@@ -140,13 +160,13 @@ int SkipBlanks(FILE* f) {
 // suppressed items (read by the C library, whose result changes nothing).
 void FormatRest(FILE* f, const Conversion& c) {
     if (AllSpace(c.rest)) {
-        if (!c.rest.empty()) {
+        if (c.rest[0] != '\0') {
             int w = SkipBlanks(f);
             if (w != EOF) ungetc(w, f);
         }
         return;
     }
-    std::string tail = c.rest + "%n";
+    std::string tail = std::string(c.rest) + "%n";
     int consumed = 0;
     int r = fscanf(f, tail.c_str(), &consumed);
     (void)r;
@@ -155,6 +175,7 @@ void FormatRest(FILE* f, const Conversion& c) {
 // A decimal integer of at most `limit` characters, sign included. A sign that no digit follows
 // goes back to the stream with the character after it: a failed read consumes nothing.
 int ReadInteger(FILE* f, const Conversion& c, void* dst) {
+    StreamHeld held(f);
     int limit = c.width > 0 ? c.width : INT_MAX;
     int ch = SkipBlanks(f);
     if (ch == EOF) return EOF;
@@ -165,7 +186,7 @@ int ReadInteger(FILE* f, const Conversion& c, void* dst) {
         negative = ch == '-';
         sign = ch;
         used++;
-        ch = used < limit ? fgetc(f) : EOF;
+        ch = used < limit ? Take(f) : EOF;
     }
     if (ch == EOF || !isdigit(ch)) {
         if (ch != EOF) ungetc(ch, f);
@@ -179,7 +200,7 @@ int ReadInteger(FILE* f, const Conversion& c, void* dst) {
         if (magnitude > (ULLONG_MAX - d) / 10) overflow = true;
         else magnitude = magnitude * 10 + d;
         used++;
-        ch = used < limit ? fgetc(f) : EOF;
+        ch = used < limit ? Take(f) : EOF;
     }
     if (ch != EOF && used < limit) ungetc(ch, f);
     if (!StoreInteger(c, negative, magnitude, overflow, dst)) return kOutOfRange;
@@ -199,7 +220,7 @@ struct FloatText {
             full = full || limit == kCapacity;
             return EOF;
         }
-        int ch = fgetc(f);
+        int ch = Take(f);
         if (ch != EOF) read[n++] = static_cast<char>(ch);
         return ch;
     }
@@ -239,6 +260,7 @@ int NonFiniteWord(FloatText& t, int ch) {
 // a failed read consumes nothing but the blanks before it. A number longer than kLongestNumber
 // characters is refused (kOutOfRange).
 int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words) {
+    StreamHeld held(f);
     int ch = SkipBlanks(f);
     if (ch == EOF) return EOF;
     ungetc(ch, f);
