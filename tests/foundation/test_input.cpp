@@ -341,6 +341,20 @@ TEST(Freadck, NumbersOfEachTypeAndTheStrictReadersOfDataFiles) {
             EXPECT_TRUE(SameValue(got, r.value)) << got;
         }
     }
+    // Every floating conversion goes through the program's scanner: no hexadecimal value for any.
+    for (const char* fmt : {"%f", "%F", "%e", "%E", "%g", "%G", "%lf", "%le", "%lG", "%Lf", "%Lg"}) {
+        TextStream hex("0x10");
+        alignas(16) unsigned char value[sizeof(long double)];
+        memset(value, 0x7f, sizeof value);   // a value of another size leaves bytes of this pattern
+        freadck(hex.f, fmt, value, "formda.txt");
+        float f;
+        double d;
+        long double ld;
+        memcpy(&f, value, sizeof f), memcpy(&d, value, sizeof d), memcpy(&ld, value, sizeof ld);
+        const double got = fmt[1] == 'l' ? d : fmt[1] == 'L' ? static_cast<double>(ld) : static_cast<double>(f);
+        EXPECT_EQ(got, 0.0) << fmt;
+        EXPECT_EQ(fgetc(hex.f), 'x') << fmt;
+    }
     // A number or a word read whole leaves the blank that ended it for the next reader.
     TextStream items("2.5\tlabel\nnext");
     char word[8];
