@@ -263,9 +263,8 @@ int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words) {
     StreamHeld held(f);
     int ch = SkipBlanks(f);
     if (ch == EOF) return EOF;
-    ungetc(ch, f);
     FloatText t(f, c.width);
-    ch = t.Next();
+    t.read[t.n++] = static_cast<char>(ch);   // the first character, a field holds at least one
     if (ch == '+' || ch == '-') ch = t.Next();
     int digits = 0;
     while (isdigit(ch)) digits++, ch = t.Next();
