@@ -461,6 +461,8 @@ TEST_F(RandomizationTest, OnlyTheStoredMatrixIsTested) {
         Write("s1NRe.txt", Stored(m));
     };
     const double v = 14.0 / 12;
+    const double kBound = 1.0000100001000009e-06;
+    ASSERT_EQ(kBound, 1e-5 * kBound + 1e-6);
     const std::string head = "\nThe stored resemblances are not those of the trait hierarchy (";
     const std::string tail = "): no probabilities were computed.\n";
     const struct {
@@ -484,6 +486,11 @@ TEST_F(RandomizationTest, OnlyTheStoredMatrixIsTested) {
         {6, [&] { byHand(0, 0, 9e-7); }, ""},
         {6, [&] { byHand(2, 2, -9e-7); }, ""},
         {6, [&] { byHand(0, 0, 2e-6); }, head + "c1-c1: stored 2e-06, recomputed 0" + tail},
+        // The double at which |s - 0| equals 1e-5 |s| + 1e-6 exactly (found by stepping through the
+        // doubles near 1e-6 / (1 - 1e-5)), and the next one up.
+        {6, [&] { byHand(0, 0, kBound); }, ""},
+        {6, [&] { byHand(0, 0, std::nextafter(kBound, 1.0)); },
+         head + "c1-c1: stored 1.00001e-06, recomputed 0" + tail},
     };
     saveRndData = 'y';
     int refused = 0;
@@ -524,7 +531,7 @@ TEST_F(RandomizationTest, OnlyTheStoredMatrixIsTested) {
         for (const char* name : {"s1Prinda.txt", "s1PrN.txt", "s1RDa.txt", "s1.Rnd"}) std::remove(name);
     }
     const std::string err = Err();
-    EXPECT_EQ(refused, 7);
+    EXPECT_EQ(refused, 8);
     EXPECT_EQ(Count(err, head), refused);
     for (size_t p = 0; (p = lines.find(tail)) != std::string::npos; lines.erase(0, p + tail.size()))
         EXPECT_TRUE(Has(err, lines.substr(0, p + tail.size()))) << lines.substr(0, p + tail.size());

@@ -355,6 +355,11 @@ TEST(Freadck, NumbersOfEachTypeAndTheStrictReadersOfDataFiles) {
         EXPECT_EQ(got, 0.0) << fmt;
         EXPECT_EQ(fgetc(hex.f), 'x') << fmt;
     }
+    // A literal percent before the conversion is text of the format, matched as scanf matches it.
+    TextStream percent("%7");
+    int seven = 0;
+    freadck(percent.f, "%%%d", &seven, "formda.txt");
+    EXPECT_EQ(seven, 7);
     // A number or a word read whole leaves the blank that ended it for the next reader.
     TextStream items("2.5\tlabel\nnext");
     char word[8];

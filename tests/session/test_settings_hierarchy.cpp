@@ -100,6 +100,28 @@ TEST_F(HierarchyTest, UnreadableFilesAndNumbers) {
     }
 }
 
+// A group read from a file is any number an int holds, its fraction dropped; one past either end
+// of that range cannot be a group: code 2.
+TEST_F(HierarchyTest, GroupsOfAFileAtTheEndsOfTheIntRange) {
+    const struct {
+        const char* nest;
+        int code;
+        Ints groups;
+    } rows[] = {{"1 1 2147483647 2 -2147483648\n", 0, {1, 1, 2147483647, 2, -2147483647 - 1}},
+                {"1 1 2.5 2 -2.9\n", 0, {1, 1, 2, 2, -2}},
+                {"1 1 2147483648 2 2\n", TNX_END_OF_FILE, {}},
+                {"1 1 -2147483649 2 2\n", TNX_END_OF_FILE, {}}};
+    for (const auto& r : rows) {
+        Write("nest.txt", r.nest);
+        Script("k\n1 1 2 2 3\n0\n99\n1\nf\nnest.txt\n1\n1\n6\n1\nn\nn\n");
+        EXPECT_EQ(CodeOf([] { SettingsHierarchy(); }), r.code) << r.nest;
+        if (r.code == 0) {
+            EXPECT_EQ(Ints(nestingMembershipOTUs, nestingMembershipOTUs + 5), r.groups) << r.nest;
+        }
+    }
+    EXPECT_EQ(Count(Err(), "\nfile nest.txt "), 2);
+}
+
 TEST_F(HierarchyTest, TraitSelectionAndTraitGroupWeights) {
     hasTraitGroups = 1;
     const std::tuple<Ints, std::string, Floats> rows[] = {  // groups; trait option, selection, weights?
