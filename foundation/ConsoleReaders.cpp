@@ -145,7 +145,8 @@ double ReadNumberImpl(const char* fmt, const char* accept, bool hasRange, double
     EchoKind kind = EchoKindOf(fmt != nullptr ? fmt : "%g\n");
     double v;
     for (;;) {
-        v = hasRange ? ScanNumber(In(), "input", accept, lo, hi) : ScanNumber(In(), "input", accept);
+        v = hasRange ? ScanNumber(In(), "input", accept, lo, hi)
+                     : ScanNumber(In(), "input", accept, kSkipNonFinite, kPromptAnswers);
         if (FitsKind(kind, v)) break;
         // An integer answer that its type cannot hold (or no finite number: 1e999).
         double ilo = 0.0, ihi = 0.0;
@@ -159,7 +160,7 @@ double ReadNumberImpl(const char* fmt, const char* accept, bool hasRange, double
 // One int answer: refused and asked again while it is not a number an int can hold.
 int ReadIntAnswer(FILE* f, const char* fileName, const char* accept) {
     for (;;) {
-        double v = ScanNumber(f, fileName, accept);
+        double v = ScanNumber(f, fileName, accept, kSkipNonFinite, kPromptAnswers);
         if (TruncFits(v, INT_MIN, INT_MAX)) return static_cast<int>(v);
         RefuseOutside(v, INT_MIN, INT_MAX);
     }

@@ -112,21 +112,29 @@ void EnsureInFile(FILE* f, long long items, const char* fileName);
 // cannot continue the number: that character, and any it read to find out, stay in the stream,
 // so a read that fails consumes nothing but the blanks before it. Hexadecimal numbers are not
 // numbers ("0x1A" is 0 followed by "x1A"). A floating text longer than kLongestNumber
-// characters is refused like an integer its type cannot hold.
+// characters is read to its end and refused like an integer its type cannot hold.
 const int kLongestNumber = 511;   // "%f" of any double fits
 
 // What a skipping read of a floating value makes of a word that the C library reads as a
 // number that is not finite ("nan", "inf", "infinity", any case, after an optional sign):
 // letters, passed over like any others (the console's answers), or that value (the files whose
-// readers refuse such a value by its value, and whose messages name it).
+// readers refuse such a value by its value, and whose messages name it). Only those words,
+// letter for letter, are such a value: "inn" or "nafinity" is text that is no number.
 enum NonFiniteWords { kSkipNonFinite, kReadNonFinite };
+
+// Where ScanNumber reads. In a file, a number too long to read is refused like an unreadable
+// item (code 2); typed at a prompt (or replayed from a macro), it is refused like a value out of
+// range: the bell, "\nIncorrect input = <its first 20 characters>.... Reenter.\n", the line of
+// what the prompt accepts ("Accepted input: %s\n" with the list or "%g to %g" with the range;
+// "a number of at most 511 characters" where any number is taken), and the answer is read again.
+enum NumberSource { kFileNumbers, kPromptAnswers };
 
 // One formatted read of fmt into dst. Converting nothing or the end of input: "\nfile %s "
 // on stderr, the bell, and code 2. Integer conversions (%d, %ld, %u, ...) refuse values
 // outside the target type's range (code 2) instead of overflowing. A floating conversion reads
 // "nan", "inf" and "infinity" as those values, as the files the program writes hold them for
-// a value that is no number. A string conversion must carry a width ("%40s") or use
-// freadckString.
+// a value that is no number; any other word is refused. A string conversion must carry a width
+// ("%40s") or use freadckString.
 void freadck(FILE* f, const char* fmt, void* dst, const char* fileName);
 // One whitespace-delimited word into dst (room for size bytes: at most size - 1 characters
 // kept, the rest of the word passed over). End of input before the word: as freadck.
@@ -161,9 +169,10 @@ int ScanCharDef(const char* accept);
 // Reads a number (any number when accept is null or empty; a blank-separated list such as
 // "1 2 3 4" otherwise), re-asking on refused values. Text that is no number is passed over
 // silently (through freadck1, with `words`). End of input: "\nEnd of file %s\n", the bell,
-// then code 2.
-double ScanNumber(FILE* f, const char* fileName, const char* accept, NonFiniteWords words = kSkipNonFinite);
-// accept "-": the closed range lo .. hi (the console's answers).
+// then code 2. A number too long to read: as `source` says.
+double ScanNumber(FILE* f, const char* fileName, const char* accept, NonFiniteWords words = kSkipNonFinite,
+                  NumberSource source = kFileNumbers);
+// accept "-": the closed range lo .. hi (the console's answers, read as kPromptAnswers).
 double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, double hi);
 
 // One word (at most 255 characters read) into dst, cut to len characters (dst: len + 1

@@ -1,5 +1,4 @@
 // Checked file opening and reading: fields, lines, filtered characters, numbers and words.
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -125,13 +124,6 @@ bool StoreInteger(const Conversion& c, bool negative, unsigned long long magnitu
     return true;
 }
 
-// Returns the characters read[from .. n) to the stream, the last first, so that the next read
-// meets them in their order. The readers put back at most the few characters that they read
-// past what an item takes.
-void PutBack(FILE* f, const char* read, int from, int n) {
-    for (int k = n - 1; k >= from; k--) ungetc(static_cast<unsigned char>(read[k]), f);
-}
-
 // The stream held by the calling thread while one number is read, so that each character is
 // taken without locking the stream again (a large data file holds millions of them).
 class StreamHeld {
@@ -208,63 +200,101 @@ int ReadInteger(FILE* f, const Conversion& c, void* dst) {
     return 1;
 }
 
-// The characters of one floating item, taken one by one from the stream: at most `limit`
-// (a field width) and at most the text of the longest number plus the three characters a
-// scanner may read past it ("e+" and the one after), so that the text stays in a fixed buffer.
+// The characters of one floating item, taken one by one from the stream, at most `width` when
+// the format gives one. The first kCapacity are kept: the longest number and the three characters
+// a scanner may read past it ("e+" and the one after). Of a longer number, which is read to its
+// end so that what follows it stays in the stream, only the last kLast are kept as well, those
+// that go back to the stream after it.
 struct FloatText {
-    FloatText(FILE* stream, int width) : f(stream), limit(width > 0 ? std::min(width, kCapacity) : kCapacity) {}
-    // The next character (kept in `read`), or EOF at the end of input, of the field or of the
-    // buffer. The buffer's end sets `full`: the number is longer than any this reader takes.
+    FloatText(FILE* stream, int width) : f(stream), limit(width > 0 ? width : LLONG_MAX) {}
+    // The next character (kept), or EOF at the end of input or of the field.
     int Next() {
-        if (n >= limit) {
-            full = full || limit == kCapacity;
-            return EOF;
-        }
+        if (n >= limit) return EOF;
         int ch = Take(f);
-        if (ch != EOF) read[n++] = static_cast<char>(ch);
+        if (ch != EOF) Keep(ch);
         return ch;
     }
+    void Keep(int ch) {
+        if (n < kCapacity) read[n] = static_cast<char>(ch);
+        last[n % kLast] = static_cast<char>(ch);
+        n++;
+    }
+    // Returns the characters [from, to) to the stream, the last first, so that the next read meets
+    // them in their order. They lie among the first kCapacity or the last kLast characters.
+    void PutBack(long long from, long long to) const {
+        for (long long k = to - 1; k >= from; k--)
+            ungetc(static_cast<unsigned char>(k < kCapacity ? read[k] : last[k % kLast]), f);
+    }
     static constexpr int kCapacity = kLongestNumber + 3;
+    static constexpr int kLast = 4;
     FILE* f;
-    int limit;
-    int n = 0;
-    bool full = false;
+    long long limit;
+    long long n = 0;
     char read[kCapacity + 1];   // and the terminator of the text handed to the conversion
+    char last[kLast];
 };
 
 // A word that the C library reads as a number that is not finite ("nan", "inf", "infinity", in
-// any case), whose first letter `ch` is the last character of `t`, after at most a sign.
-// Returns the characters of the longest such word (sign included), 0 when the letters spell
-// none; "infinix" gives "inf".
-int NonFiniteWord(FloatText& t, int ch) {
+// any case), whose first letter `ch` is the last character of `t`, after at most a sign. Each
+// word is followed on its own, so that letters of different words never make one ("inn" is none).
+// Returns the characters of the longest word spelt whole (sign included), 0 when the letters
+// spell none; "infinix" gives "inf".
+long long NonFiniteWord(FloatText& t, int ch) {
     static const char* const kWords[] = {"nan", "inf", "infinity"};
-    const int first = t.n - 1;
-    int taken = 0;
+    bool alive[] = {true, true, true};   // every letter so far is that word's
+    const long long first = t.n - 1;
+    long long taken = 0;
     for (int k = 0; ch != EOF; k++) {
-        bool prefix = false;
-        for (const char* w : kWords)
-            if (k < static_cast<int>(strlen(w)) && tolower(ch) == w[k]) {
-                prefix = true;
-                if (w[k + 1] == '\0') taken = first + k + 1;
-            }
-        if (!prefix) break;
+        bool any = false;
+        for (int w = 0; w < 3; w++) {
+            alive[w] = alive[w] && kWords[w][k] != '\0' && tolower(ch) == kWords[w][k];
+            if (!alive[w]) continue;
+            any = true;
+            if (kWords[w][k + 1] == '\0') taken = first + k + 1;
+        }
+        if (!any) break;
         ch = t.Next();
     }
     return taken;
 }
 
+// The first characters of a number too long to read, which a prompt's refusal shows.
+struct LongNumber {
+    static constexpr int kShown = 20;
+    char start[kShown + 1] = "";
+};
+
+// Stores into dst the value that `convert` (strtod, strtof or strtold) gives for text, only when
+// it takes the whole text: a text it does not convert gives 0, which must not pass for a value.
+template <class T, class Convert>
+bool StoreWhole(const char* text, void* dst, Convert convert) {
+    char* end = nullptr;
+    const T v = convert(text, &end);
+    if (end == text || *end != '\0') return false;
+    *static_cast<T*>(dst) = v;
+    return true;
+}
+
+// The text converted by the C library's strto* function of the destination's type, as the C
+// library's scanf converts it.
+bool StoreFloat(const Conversion& c, const char* text, void* dst) {
+    if (c.length == "l") return StoreWhole<double>(text, dst, [](const char* s, char** e) { return strtod(s, e); });
+    if (c.length == "L")
+        return StoreWhole<long double>(text, dst, [](const char* s, char** e) { return strtold(s, e); });
+    return StoreWhole<float>(text, dst, [](const char* s, char** e) { return strtof(s, e); });
+}
+
 // A floating item: an optional sign, digits with at most one decimal point (one digit at least),
 // and an exponent only when a digit follows its sign; with `words`, a word NonFiniteWord takes.
-// The text is converted by the C library's strto* function of the destination's type, as the
-// C library's scanf converts it. The stream keeps every character the number does not take:
-// a failed read consumes nothing but the blanks before it. A number longer than kLongestNumber
-// characters is refused (kOutOfRange).
-int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words) {
+// The stream keeps every character the number does not take: a failed read consumes nothing but
+// the blanks before it. A number longer than kLongestNumber characters is read to its end and
+// refused (kOutOfRange), its first characters in tooLong when given.
+int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words, LongNumber* tooLong) {
     StreamHeld held(f);
     int ch = SkipBlanks(f);
     if (ch == EOF) return EOF;
     FloatText t(f, c.width);
-    t.read[t.n++] = static_cast<char>(ch);   // the first character, a field holds at least one
+    t.Keep(ch);   // the first character, a field holds at least one
     if (ch == '+' || ch == '-') ch = t.Next();
     int digits = 0;
     while (isdigit(ch)) digits++, ch = t.Next();
@@ -273,7 +303,7 @@ int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words) {
         while (isdigit(ch)) digits++, ch = t.Next();
     }
     // The characters of the number: all those read but the last, which ends it.
-    int taken = digits > 0 ? t.n - (ch != EOF ? 1 : 0) : 0;
+    long long taken = digits > 0 ? t.n - (ch != EOF ? 1 : 0) : 0;
     if (digits > 0 && (ch == 'e' || ch == 'E')) {
         ch = t.Next();
         if (ch == '+' || ch == '-') ch = t.Next();
@@ -284,14 +314,22 @@ int ReadFloat(FILE* f, const Conversion& c, void* dst, bool words) {
     } else if (digits == 0 && words && isalpha(ch) && t.n <= 2 && (t.n == 1 || t.read[0] != '.')) {
         taken = NonFiniteWord(t, ch);   // a letter first, or after a sign
     }
-    if (t.full || taken > kLongestNumber) return kOutOfRange;
-    PutBack(f, t.read, taken, t.n);
+    t.PutBack(taken, t.n);
+    if (taken > kLongestNumber) {
+        if (tooLong != nullptr) {
+            memcpy(tooLong->start, t.read, LongNumber::kShown);
+            tooLong->start[LongNumber::kShown] = '\0';
+        }
+        return kOutOfRange;
+    }
     if (taken == 0) return 0;
-    char* text = t.read;
-    text[taken] = '\0';
-    if (c.length == "l") *static_cast<double*>(dst) = strtod(text, nullptr);
-    else if (c.length == "L") *static_cast<long double*>(dst) = strtold(text, nullptr);
-    else *static_cast<float*>(dst) = strtof(text, nullptr);
+    t.read[taken] = '\0';
+    // The scanner hands the conversion only numbers; should it take less than the whole text,
+    // nothing was read.
+    if (!StoreFloat(c, t.read, dst)) {
+        t.PutBack(0, taken);
+        return 0;
+    }
     FormatRest(f, c);
     return 1;
 }
@@ -302,11 +340,11 @@ bool IsFloatConversion(const Conversion& c) {
 
 // One item of fmt into dst: 1 converted, 0 nothing convertible at the stream's position,
 // EOF at the end of input, kOutOfRange for an integer that its type cannot hold or a number
-// too long to read. Decimal integers and floating values are read here, so that a too-large
-// integer is refused instead of overflowing and so that a read that fails leaves the stream
-// where it was; `words` lets a floating item be a word that spells a value that is not finite.
-// Everything else goes to fscanf.
-int ReadOneItem(FILE* f, const char* fmt, void* dst, bool words) {
+// too long to read (its first characters in tooLong when given). Decimal integers and floating
+// values are read here, so that a too-large integer is refused instead of overflowing and so
+// that a read that fails leaves the stream where it was; `words` lets a floating item be a word
+// that spells a value that is not finite. Everything else goes to fscanf.
+int ReadOneItem(FILE* f, const char* fmt, void* dst, bool words, LongNumber* tooLong = nullptr) {
     Conversion c = ParseFormat(fmt);
     const bool plain = c.found && !c.suppressed && AllSpace(c.prefix);
     if (plain && (c.conv == 'd' || c.conv == 'u') &&
@@ -314,7 +352,7 @@ int ReadOneItem(FILE* f, const char* fmt, void* dst, bool words) {
          c.length == "j" || c.length == "z"))
         return ReadInteger(f, c, dst);
     if (plain && IsFloatConversion(c) && (c.length == "" || c.length == "l" || c.length == "L"))
-        return ReadFloat(f, c, dst, words);
+        return ReadFloat(f, c, dst, words, tooLong);
     int r = fscanf(f, fmt, dst);
     if (r == EOF) return EOF;
     if (c.found && c.suppressed) return 1;
@@ -398,16 +436,28 @@ void EnsureInFile(FILE* f, long long items, const char* fileName) {
     if (end >= here && items > static_cast<long long>(end - here)) EndOfInput(fileName, true);
 }
 
-int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName, NonFiniteWords words) {
+namespace {
+
+// freadck1's reading. A number too long to read ends the reading (code 2); with tooLong (the
+// answers to a prompt) it is returned as kOutOfRange, read to its end, its first characters kept.
+int ReadSkipping(FILE* f, const char* fmt, void* dst, const char* fileName, NonFiniteWords words,
+                 LongNumber* tooLong) {
     for (;;) {
-        int r = ReadOneItem(f, fmt, dst, words == kReadNonFinite);
+        int r = ReadOneItem(f, fmt, dst, words == kReadNonFinite, tooLong);
         if (r == 1) return 1;
+        if (r == kOutOfRange && tooLong != nullptr) return kOutOfRange;
         if (r == kOutOfRange) EndOfInput(fileName, true);
         if (r == 0 && fgetc(f) != EOF) continue;
         fprintf(stderr, "\nEnd of file %s\n", NameOf(fileName));
         Bell();
         return 0;
     }
+}
+
+}  // namespace
+
+int freadck1(FILE* f, const char* fmt, void* dst, const char* fileName, NonFiniteWords words) {
+    return ReadSkipping(f, fmt, dst, fileName, words, nullptr);
 }
 
 namespace {
@@ -486,11 +536,29 @@ int ScanCharDef(const char* accept) {
 
 namespace {
 
+// A number too long to read, typed at a prompt: refused as a value out of range is, with its
+// first characters and what the prompt accepts (a prompt that takes any number: the longest).
+void RefuseLongAnswer(const LongNumber& number, const char* accept, bool hasRange, double lo, double hi) {
+    Bell();
+    fprintf(stderr, "\nIncorrect input = %s.... Reenter.\n", number.start);
+    const bool list = accept != nullptr && accept[0] != '\0' && accept[0] != '-';
+    const bool range = accept != nullptr && accept[0] == '-' && hasRange;
+    if (list) fprintf(stderr, "Accepted input: %s\n", accept);
+    else if (range) fprintf(stderr, "Accepted input: %g to %g\n", lo, hi);
+    else fprintf(stderr, "Accepted input: a number of at most %d characters\n", kLongestNumber);
+}
+
 double ScanNumberImpl(FILE* f, const char* fileName, const char* accept, bool hasRange, double lo, double hi,
-                      NonFiniteWords words) {
+                      NonFiniteWords words, NumberSource source) {
     for (;;) {
         double v = 0.0;
-        if (!freadck1(f, "%lf", &v, fileName, words)) RaiseError(TNX_END_OF_FILE);
+        LongNumber tooLong;
+        const int r = ReadSkipping(f, "%lf", &v, fileName, words, source == kPromptAnswers ? &tooLong : nullptr);
+        if (r == kOutOfRange) {
+            RefuseLongAnswer(tooLong, accept, hasRange, lo, hi);
+            continue;
+        }
+        if (r != 1) RaiseError(TNX_END_OF_FILE);
         if (accept == nullptr || accept[0] == '\0') return v;
         if (accept[0] == '-') {
             if (!hasRange) return v;   // a range needs its bounds; without them any number
@@ -536,12 +604,12 @@ bool WordAccepted(const char* word, const char* accept, int caseSensitive) {
 
 }  // namespace
 
-double ScanNumber(FILE* f, const char* fileName, const char* accept, NonFiniteWords words) {
-    return ScanNumberImpl(f, fileName, accept, false, 0.0, 0.0, words);
+double ScanNumber(FILE* f, const char* fileName, const char* accept, NonFiniteWords words, NumberSource source) {
+    return ScanNumberImpl(f, fileName, accept, false, 0.0, 0.0, words, source);
 }
 
 double ScanNumber(FILE* f, const char* fileName, const char* accept, double lo, double hi) {
-    return ScanNumberImpl(f, fileName, accept, true, lo, hi, kSkipNonFinite);
+    return ScanNumberImpl(f, fileName, accept, true, lo, hi, kSkipNonFinite, kPromptAnswers);
 }
 
 char* ScanString(FILE* f, int len, char* dst, const char* accept, int caseSensitive, const char* fileName) {

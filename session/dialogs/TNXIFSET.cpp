@@ -145,7 +145,7 @@ void PermutationTestSettings() {
 
     fprintf(Out(), "OTU permutation restrictions: \n\t(0) none\n"
                    "\t(1) permutations restricted within groups of OTUs to be specified\n\t\tEnter option: ");
-    optRestrictPermutNullModel = static_cast<int>(ScanNumber(In(), "input", "0 1"));
+    optRestrictPermutNullModel = static_cast<int>(ScanNumber(In(), "input", "0 1", kSkipNonFinite, kPromptAnswers));
     if (optRestrictPermutNullModel == 1) {
         free1D(nestingMembershipOTUs);
         nestingMembershipOTUs = dim1Dint(tcst);

@@ -2,6 +2,7 @@
 // progress line, waiting, time stamps and processor time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -168,6 +169,33 @@ TEST_F(ConsoleTest, NonFiniteWordsOfAListAreRefusedInAFileAndPassedOverAtTheKeyb
     EXPECT_EQ((std::vector<int>(values, values + 3)), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(cap.Err(), "\nfile " + groups.Path() + " \nfile " + types.Path() +
                              " \nIncorrect input = nan. Reenter.\nAccepted input: 1 2 3 4\n");
+}
+
+// A number too long to read, typed at a prompt, is refused as a value out of range is: its first 20
+// characters and what the prompt accepts. It is passed over whole, and the answer after it is taken and
+// echoed alone. In a list's file the same number is unreadable: code 2.
+TEST_F(ConsoleTest, ANumberTooLongToReadIsRefusedAtAPromptAndUnreadableInAFile) {
+    const std::string nines(512, '9'), ones = "-" + std::string(700, '1') + ".25e+2";
+    TextStream file(nines + " 1 2\n");
+    Type(nines + "\n7\n" + ones + " 2\n0." + std::string(600, '0') + "1\n0.5\nk\n" + nines + " 1 2\ny\nf\n" +
+         file.Path() + "\n");
+    createMacro = 1;
+    int values[2] = {0, 0};
+    ConsoleCapture cap;
+    EXPECT_EQ(ReadNumberIn("%d\n", "-", 1, 10), 7.0);
+    EXPECT_EQ(ReadNumberIn("%d\n", "1 2 3"), 2.0);
+    EXPECT_EQ(ReadNumberIn("%lf\n", nullptr), 0.5);
+    EXPECT_EQ(ReadLongInput(2, values, "OTUs", nullptr), 1);
+    EXPECT_EQ((std::vector<int>(values, values + 2)), (std::vector<int>{1, 2}));
+    EXPECT_EQ(CodeOf([&] { ReadLongInput(2, values, "OTUs", nullptr); }), 2);
+    const std::string refused = "\nIncorrect input = ",
+                      any = ".... Reenter.\nAccepted input: a number of at most 511 characters\n";
+    EXPECT_EQ(cap.Err(), refused + std::string(20, '9') + ".... Reenter.\nAccepted input: 1 to 10\n" + refused + "-" +
+                             std::string(19, '1') + ".... Reenter.\nAccepted input: 1 2 3\n" + refused + "0." +
+                             std::string(18, '0') + any + refused + std::string(20, '9') + any + "\nfile " +
+                             file.Path() + " ");
+    EXPECT_EQ(std::count(cap.Out().begin(), cap.Out().end(), '\a'), 5);   // four refusals, the file
+    EXPECT_EQ(macro.Text(), "7\n2\n0.500000\n1\t2\t\n");
 }
 
 TEST_F(ConsoleTest, ReplayAsksNothingAndRaisesCodeTwoWhenItEndsInsideAList) {

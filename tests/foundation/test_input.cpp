@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FoundationTestSupport.h"
+#include "foundation/ConsoleReaders.h"
 #include "foundation/qwlibDim.h"
 
 TEST(Fopenck, OpensDirectoryPlusNameAndRefusesWithMessageAndBell) {
@@ -226,21 +227,28 @@ bool SameValue(double a, double b) {
 
 // Every value the skipping reader gives on `text` until the end of input, and the character the
 // stream holds right after the first value. With `unbuffered`, each character put back goes to
-// the stream's own store instead of its buffer.
+// the stream's own store instead of its buffer. With `prompt`, the values are the answers to a
+// number prompt (ReadNumberIn), whose end of input raises code 2.
 std::vector<double> ReadAll(const std::string& text, NonFiniteWords words, bool unbuffered, int* after,
-                            std::string* err) {
+                            std::string* err, bool prompt = false) {
     TextStream s(text);
     if (unbuffered) setvbuf(s.f, nullptr, _IONBF, 0);
     std::vector<double> values;
     ConsoleCapture cap;
     double v = 0;
-    while (freadck1(s.f, "%lf", &v, "f.txt", words) == 1) {
+    in = s.f;
+    const auto next = [&] {
+        if (prompt) return CodeOf([&] { v = ReadNumberIn("%lf\n", nullptr); }) == 0;
+        return freadck1(s.f, "%lf", &v, "f.txt", words) == 1;
+    };
+    while (next()) {
         values.push_back(v);
         if (values.size() == 1) {
             *after = fgetc(s.f);
             if (*after != EOF) ungetc(*after, s.f);
         }
     }
+    in = stdin;
     *err = cap.Err();
     return values;
 }
@@ -253,7 +261,15 @@ std::vector<double> ReadAll(const std::string& text, NonFiniteWords words, bool 
 TEST(Freadck1, TextBeforeANumberIsPassedOverAndTheNumberReadWhole) {
     const double inf = INFINITY, nan = NAN;
     const std::string longest = std::string(kLongestNumber - 4, '0') + "1.25";   // 511 characters
-    struct Row { std::string text; NonFiniteWords words; std::vector<double> values; int after; };
+    const std::string refused = ". Reenter.\nAccepted input: a number of at most 511 characters\n\nEnd of file input\n";
+    struct Row {
+        std::string text;
+        NonFiniteWords words;
+        std::vector<double> values;
+        int after;
+        bool prompt = false;
+        std::string err = "\nEnd of file f.txt\n";
+    };
     const Row rows[] = {
         // Words on the line before the number: none of its digits is lost.
         {"n\n999\n", kSkipNonFinite, {999}, '\n'},
@@ -283,9 +299,21 @@ TEST(Freadck1, TextBeforeANumberIsPassedOverAndTheNumberReadWhole) {
         {"x-Inf INFINITY +nan", kReadNonFinite, {-inf, inf, nan}, ' '},
         {"infinix 3", kReadNonFinite, {inf, 3}, 'i'},
         {"nab 4 .nan", kReadNonFinite, {4, nan}, ' '},
+        // Words that mix the letters of those words are text in either mode: passed over, no value.
+        {"inn 5\n", kSkipNonFinite, {5}, '\n'}, {"inn 5\n", kReadNonFinite, {5}, '\n'},
+        {"nnn 5\n", kSkipNonFinite, {5}, '\n'}, {"nnn 5\n", kReadNonFinite, {5}, '\n'},
+        {"ian 5\n", kSkipNonFinite, {5}, '\n'}, {"ian 5\n", kReadNonFinite, {5}, '\n'},
+        {"naf 5\n", kSkipNonFinite, {5}, '\n'}, {"naf 5\n", kReadNonFinite, {5}, '\n'},
+        {"nafinity 5\n", kSkipNonFinite, {5}, '\n'}, {"nafinity 5\n", kReadNonFinite, {5}, '\n'},
+        {"-Inn 5\n", kSkipNonFinite, {5}, '\n'}, {"-Inn 5\n", kReadNonFinite, {5}, '\n'},
         // The longest text a number may have, and one character more (refused: code 2).
         {longest + "\n", kSkipNonFinite, {1.25}, '\n'},
         {"0" + longest + "\n", kSkipNonFinite, {}, EOF},
+        // At a prompt, a number too long to read is refused whole and the answer after it is taken.
+        {std::string(512, '9') + "\n5\n", kSkipNonFinite, {5}, '\n', true,
+         "\nIncorrect input = " + std::string(20, '9') + "..." + refused},
+        {"-" + std::string(1000, '1') + ".5e-3 6 x", kSkipNonFinite, {6}, ' ', true,
+         "\nIncorrect input = -" + std::string(19, '1') + "..." + refused},
     };
     for (const Row& r : rows) {
         for (bool unbuffered : {false, true}) {
@@ -294,7 +322,7 @@ TEST(Freadck1, TextBeforeANumberIsPassedOverAndTheNumberReadWhole) {
             int after = -2;
             std::string err;
             std::vector<double> values;
-            const int code = CodeOf([&] { values = ReadAll(r.text, r.words, unbuffered, &after, &err); });
+            const int code = CodeOf([&] { values = ReadAll(r.text, r.words, unbuffered, &after, &err, r.prompt); });
             if (r.values.empty()) {   // the number too long to read
                 EXPECT_EQ(code, 2);
                 continue;
@@ -304,7 +332,7 @@ TEST(Freadck1, TextBeforeANumberIsPassedOverAndTheNumberReadWhole) {
             for (size_t k = 0; k < values.size() && values.size() == r.values.size(); k++)
                 EXPECT_TRUE(SameValue(values[k], r.values[k])) << values[k];
             EXPECT_EQ(after, r.after);
-            EXPECT_EQ(err, "\nEnd of file f.txt\n");
+            EXPECT_EQ(err, r.err);
         }
     }
 }
@@ -312,7 +340,7 @@ TEST(Freadck1, TextBeforeANumberIsPassedOverAndTheNumberReadWhole) {
 // Integers, floats and doubles each converted as the C library converts the text for that type
 // (a float is not a double rounded twice); the strict readers read the words "nan" and "inf" that
 // the program writes for a value that is no number, and refuse what only the C library's scanf
-// took for a number.
+// took for a number and any other word ("inn").
 TEST(Freadck, NumbersOfEachTypeAndTheStrictReadersOfDataFiles) {
     const float fmax = FLT_MAX;
     struct Row { const char* text; char reader; double value; int code; };   // reader: i int, f float, d double
@@ -324,6 +352,7 @@ TEST(Freadck, NumbersOfEachTypeAndTheStrictReadersOfDataFiles) {
         {"5.\t", 'd', 5, 0}, {"nan\t", 'd', NAN, 0}, {"-inf\n", 'f', -INFINITY, 0}, {"Infinity", 'd', INFINITY, 0},
         {"0x1A", 'd', 0, 2}, {"0x1A", 'f', 0, 2}, {"1e 5", 'd', 0, 2}, {"1e+", 'f', 0, 2}, {"nano", 'd', 0, 2},
         {"n", 'd', 0, 2}, {"", 'd', 0, 2}, {"1,5", 'd', 0, 2},
+        {"inn", 'd', 0, 2}, {"inn\t", 'f', 0, 2}, {"-Inn\n", 'f', 0, 2}, {"nafinity", 'd', 0, 2},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(1, r.reader) + " " + r.text);

@@ -506,6 +506,25 @@ TEST(RawImport, AnImportThatEndsWithoutDataLeavesTheSessionsFilesAsTheyWere) {
     }
 }
 
+// A word that only mixes the letters of "nan" and "inf" ("inn") for the first abundance of the imported
+// aviurba survey: reopening the session refuses its formatted data file (code 2) and every file of the
+// session stays as it was.
+TEST_F(ImportE2E, AMadeUpWordForAnAbundanceRefusesTheFormattedDataFile) {
+    for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
+        std::filesystem::copy(std::string(TARNEX_EXAMPLES) + "/" + f, box_.Path(f));
+    ASSERT_EQ(box_.Run(kAviImport).status, 0);
+    std::string formda = box_.ReadFile("aviFormda.txt");
+    const size_t w = formda.find("\n\n", formda.find("\n25Jun2016 \n")) + 2;   // W follows B after a blank line
+    ASSERT_EQ(formda.substr(w, 4), "0\t0\t");
+    box_.WriteFile("aviFormda.txt", formda.replace(w, 1, "inn"));
+    const auto before = Snapshot(box_);
+    const Result r = box_.Run("O\navi\nC\nX\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "\nfile aviFormda.txt \nEND OF FILE !!!\n\nQuit and restart TARNEX.\n\a");
+    EXPECT_EQ(Count(r.out, "SESSION MENU"), 0);
+    EXPECT_EQ(Snapshot(box_), before);
+}
+
 // Replacing an existing session (a full track file, five OTUs) with raw data that import: the new formatted
 // data file (3 OTUs, 2 traits, 2 communities) and the short track file take their places, and O opens it.
 TEST_F(ImportE2E, ReplacingAnExistingSessionWithAnImportThatSucceeds) {
