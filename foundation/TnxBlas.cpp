@@ -4,10 +4,12 @@
 // on how many cores the machine has; the kernels are the ones the processor runs fastest.
 #include "foundation/TnxBlas.h"
 
+#include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 
-#include <dlfcn.h>
+#include <pthread.h>
 #include <strings.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -35,43 +37,103 @@ void gotoblas_dynamic_init(void) __attribute__((weak));
 void gotoblas_dynamic_quit(void) __attribute__((weak));
 }
 
-// Debian's single-threaded OpenBLAS hands out the work buffers of its level-3 routines (and of the
-// LAPACK routines built on them) from one table that it does not lock: two threads in a product at
-// once can be given the same buffer and overwrite each other's packed blocks, and each result then
-// depends on how the threads met. The program's loops call the BLAS from several threads at once,
-// so the library's calls of its buffer allocator come here first (a definition in the program
-// precedes the library's in the dynamic linker's search) and reach the library's allocator one at a
-// time. A recursive lock, should the allocator ever call itself through the same entry.
+// The work buffers of the library's level-3 routines (and of the LAPACK routines built on them) are
+// the program's own: the library's calls of its buffer allocator come here (a definition in the
+// program precedes the library's in the dynamic linker's search) and never reach the library's.
+// Its single-threaded build hands them out from one table that it does not lock, so two threads in
+// a product at once could be given the same buffer; and when the system refuses a buffer (under an
+// address-space limit), its allocator tries again without end. Here each thread has a buffer of its
+// own, mapped before its first product and given back when the thread ends: the threads never
+// share or wait for one, and a thread that cannot have one is told so before it calls the library.
 namespace {
 
-std::recursive_mutex& BufferTableLock() {
-    static std::recursive_mutex lock;
-    return lock;
+// The buffer a call of the library may fill: the library's x86-64 builds fix it at 128 MiB and
+// choose their blocking to fill it, and map one page more for its alignment; the same here.
+constexpr std::size_t kBufferBytes = (std::size_t{32} << 22) + 4096;
+
+void* MapBuffer() {
+    // Only address space until the library writes to it: the pages are the system's to give then.
+    void* area = mmap(nullptr, kBufferBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                      -1, 0);
+    return area == MAP_FAILED ? nullptr : area;
 }
 
-// The library's own entry point of `name`, the next definition after the program's.
-void* LibraryEntry(const char* name) {
-    void* entry = dlsym(RTLD_NEXT, name);
-    if (!entry) {
-        std::fprintf(stderr, "\nThe BLAS library has no %s.\n", name);
-        std::abort();
-    }
-    return entry;
+// The calling thread's buffer, and whether a call of the library has it now.
+struct ThreadBuffer {
+    void* area;
+    bool lent;
+};
+
+thread_local ThreadBuffer threadBuffer = {nullptr, false};
+
+// The buffer goes back to the system when its thread ends, through a key of the thread library
+// whose value is the buffer: unlike a destructor of a thread-local object, it allocates nothing
+// when a thread takes its buffer, so the loops' allocations stay the same from run to run.
+pthread_key_t EndOfThreadKey() {
+    static const pthread_key_t key = [] {
+        pthread_key_t k;
+        if (pthread_key_create(&k, [](void* area) { munmap(area, kBufferBytes); }) != 0) {
+            std::fputs("\nThe thread library has no key left for the BLAS work buffers.\n", stderr);
+            std::abort();
+        }
+        return k;
+    }();
+    return key;
+}
+
+// The calling thread's buffer, mapped now if it has none; false when the system refuses it.
+bool TakeBuffer(ThreadBuffer& b) {
+    if (b.area) return true;
+    const pthread_key_t key = EndOfThreadKey();
+    b.area = MapBuffer();
+    if (!b.area) return false;
+    pthread_setspecific(key, b.area);
+    return true;
+}
+
+// A library call on a thread that holds no buffer and cannot have one. Every entry of the program
+// takes its thread's buffer before it calls the library, so this is only reached by a call from
+// outside them; the library cannot be told that the memory is missing, so the program ends here.
+[[noreturn]] void NoBufferForTheLibrary() {
+    std::fputs("\nOUT OF MEMORY !!!\n", stderr);
+    std::fputs("\nQuit and restart TARNEX.\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 }  // namespace
 
-extern "C" void* blas_memory_alloc(int procpos) {
-    static const auto library = reinterpret_cast<void* (*)(int)>(LibraryEntry("blas_memory_alloc"));
-    const std::lock_guard<std::recursive_mutex> one(BufferTableLock());
-    return library(procpos);
+extern "C" void* blas_memory_alloc(int /*procpos*/) {
+    ThreadBuffer& b = threadBuffer;
+    if (TakeBuffer(b) && !b.lent) {
+        b.lent = true;
+        return b.area;
+    }
+    // A second buffer while the first is lent (a routine of the library nesting its calls): one
+    // more, unmapped when it is given back.
+    if (b.area)
+        if (void* extra = MapBuffer()) return extra;
+    NoBufferForTheLibrary();
 }
 
 extern "C" void blas_memory_free(void* area) {
-    static const auto library = reinterpret_cast<void (*)(void*)>(LibraryEntry("blas_memory_free"));
-    const std::lock_guard<std::recursive_mutex> one(BufferTableLock());
-    library(area);
+    ThreadBuffer& b = threadBuffer;
+    if (area == b.area) {
+        b.lent = false;
+        return;
+    }
+    if (area) munmap(area, kBufferBytes);
 }
+
+bool HoldBlasBuffer() { return TakeBuffer(threadBuffer); }
+
+void EnsureBlasBuffer() {
+    if (!HoldBlasBuffer()) RaiseError(TNX_OUT_OF_MEMORY);
+}
+
+bool HoldsBlasBuffer() { return threadBuffer.area != nullptr; }
+
+std::size_t BlasBufferBytes() { return kBufferBytes; }
 
 namespace {
 
@@ -131,6 +193,7 @@ void Gemm(char ta, char tb, int m, int n, int k, const double* A, int lda, const
         }
         return;
     }
+    EnsureBlasBuffer();
     dgemm_(&tb, &ta, &n, &m, &k, &alpha, B, &ldb, A, &lda, &beta, C, &ldc, 1, 1);
 }
 
@@ -160,6 +223,7 @@ void GramUpper(int n, int k, const double* A, int lda, double* C, int ldc) {
     }
     // Row-major A is the column-major A' (k x n); the row-major upper triangle of C is the
     // column-major lower one.
+    EnsureBlasBuffer();
     const double one = 1.0, zero = 0.0;
     dsyrk_("L", "T", &n, &k, &one, A, &lda, &zero, C, &ldc, 1, 1);
 }
@@ -176,6 +240,7 @@ int QrWorkSize(int rows, int cols) {
 bool QrDecomposition(int rows, int cols, double* a, double* tau, double* work, int lwork) {
     if (rows < 1 || cols < 1 || rows < cols) return false;
     BlasSingleThreaded();
+    EnsureBlasBuffer();
     int info = 0;
     dgeqrf_(&rows, &cols, a, &rows, tau, work, &lwork, &info);
     return info == 0;
@@ -212,6 +277,7 @@ bool SingularValues(int m, int n, double* a, SingularValueWork& w) {
     if (std::max(m, n) > std::max(w.maxRows, w.maxCols) || std::min(m, n) > std::min(w.maxRows, w.maxCols))
         return false;
     BlasSingleThreaded();
+    EnsureBlasBuffer();
     int info = 0, one = 1;
     double u = 0.0, vt = 0.0;
     dgesdd_("N", &m, &n, a, &m, w.s, &u, &one, &vt, &one, w.work, &w.lwork, w.iwork, &info, 1);
@@ -240,6 +306,7 @@ SymmetricEigenWork::~SymmetricEigenWork() {
 bool SymmetricEigen(int m, double* a, SymmetricEigenWork& w) {
     if (m < 1 || m > w.maxOrder) return false;
     BlasSingleThreaded();
+    EnsureBlasBuffer();
     int info = 0;
     // Row-major upper is column-major lower: the same symmetric matrix either way.
     dsyevd_("V", "L", &m, a, &m, w.values, w.work, &w.lwork, w.iwork, &w.liwork, &info, 1, 1);

@@ -4,10 +4,25 @@
 #ifndef TNX_BLAS_H
 #define TNX_BLAS_H
 
+#include <cstddef>
+
 // Chooses the BLAS kernels and keeps the BLAS on the calling thread: the loops share their
 // iterations among threads of their own, each calling the BLAS on its own work space. Idempotent;
 // every routine below calls it.
 void BlasSingleThreaded();
+
+// The work buffer of the BLAS's level-3 and LAPACK routines: each thread that calls them has one of
+// its own (BlasBufferBytes() of address space), mapped at its first need and given back when the
+// thread ends. HoldBlasBuffer maps the calling thread's buffer if it has none yet and says whether
+// it holds one: false when the system refuses the memory. EnsureBlasBuffer raises error code 1
+// (out of memory) instead of returning false. The products and decompositions below call it
+// before the library, so that the library is never left waiting for memory it cannot have; code
+// that calls the library by another road (the numerical library's routines) calls it first.
+bool HoldBlasBuffer();
+void EnsureBlasBuffer();
+// Whether the calling thread holds its buffer now.
+bool HoldsBlasBuffer();
+std::size_t BlasBufferBytes();
 
 // C (m x n) = alpha A (m x k) B (k x n) + beta C; row-major blocks with leading dimensions lda,
 // ldb, ldc (beta 0: C is only written).

@@ -263,6 +263,7 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
             if (!std::isfinite(C[a][b])) finite = false;
             gsl_matrix_set(&u.matrix, a, b, double(C[a][b]));
         }
+    EnsureBlasBuffer();   // the BLAS behind the numerical library's routine
     bool ok = finite && gsl_linalg_SV_decomp_jacobi(&u.matrix, &v.matrix, &sv.vector) == 0;
     T coef = T(0);
     if (ok)

@@ -8,6 +8,7 @@
 #include "traits/TNXPERMInternal.h"
 
 #include "foundation/TnxBlas.h"
+#include "foundation/TnxError.h"
 #include "foundation/TnxThreads.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -30,6 +31,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -356,10 +359,10 @@ struct Engine;
 // community matrices and their resemblances, the configurations and the comparisons' buffers.
 // Made once per thread before the loop; the observed statistics use the first.
 struct Work {
-    int* idx;       // rows of the present OTUs under the current list
-    double* sumT;   // work rows of the weighted means
-    double* weightT;
-    int* list;      // this iteration's list, its first s entries
+    int* idx = nullptr;       // rows of the present OTUs under the current list
+    double* sumT = nullptr;   // work rows of the weighted means
+    double* weightT = nullptr;
+    int* list = nullptr;      // this iteration's list, its first s entries
 
     Mat<float> Brnd;
     Mat<double> Urnd, Qrnd;
@@ -493,8 +496,7 @@ struct Engine {
 };
 
 Work::Work(const Engine& e)
-    : idx(dim1Dint(e.s)), sumT(dim1Double(std::max(e.p, 1))), weightT(dim1Double(std::max(e.p, 1))),
-      list(dim1Dint(e.s)), Brnd(e.s, e.p), Urnd(e.s, e.k), Qrnd(e.s, e.q), SbRnd(e.save ? e.s : 1, e.save ? e.s : 1),
+    : Brnd(e.s, e.p), Urnd(e.s, e.k), Qrnd(e.s, e.q), SbRnd(e.save ? e.s : 1, e.save ? e.s : 1),
       SfRnd(e.save && e.phyl ? e.s : 1, e.save && e.phyl ? e.s : 1), axesRnd(e.s, e.a), T(e.n, e.p), DT(e.n, e.n),
       X(e.n, e.k), DX(e.n, e.n), P(e.n, e.q), DP(e.n, e.n), DR(e.n, e.n), DRaoPhyl(e.n, e.n), R(e.n, 1),
       RaoPhyl(e.n, 1), triDT(e.nTri), triDX(e.nTri), triDP(e.nTri), triDR(e.nTri), triDF(e.nTri), triSf(e.sTri),
@@ -506,7 +508,22 @@ Work::Work(const Engine& e)
               std::max(std::max(e.v, e.s), std::max(e.k, e.q))),
       cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)), cR(e.C(e.n), 1), cF(e.C(e.n), 1), cP(e.C(e.n), e.C(e.q)),
       cAxes(e.C(e.s), e.C(e.a)), rA(e.C(e.n), e.C(e.Widest())), rB(e.C(e.n), e.C(e.Widest())),
-      cw(e.C(e.n), e.C(std::max(e.Widest(), e.a))), comp(e.C(e.n), e.C(e.p + e.k + e.q + 1)) {}
+      cw(e.C(e.n), e.C(std::max(e.Widest(), e.a))), comp(e.C(e.n), e.C(e.p + e.k + e.q + 1)) {
+    // The plain arrays after the blocks that free themselves, and freed here when one of them is
+    // refused: a work space the memory cannot hold leaves nothing behind.
+    try {
+        idx = dim1Dint(e.s);
+        sumT = dim1Double(std::max(e.p, 1));
+        weightT = dim1Double(std::max(e.p, 1));
+        list = dim1Dint(e.s);
+    } catch (...) {
+        free1D(idx);
+        free1D(sumT);
+        free1D(weightT);
+        free1D(list);
+        throw;
+    }
+}
 
 template <class M>
 void MirrorUpper(int n, M** src, M** dst) {
@@ -1215,7 +1232,14 @@ public:
         const int threads = static_cast<int>(works_.size());
         std::vector<std::thread> pool;
         pool.reserve(threads - 1);
-        for (int t = 1; t < threads; t++) pool.emplace_back([this, t] { Worker(t); });
+        for (int t = 1; t < threads; t++) {
+            // A thread the system refuses leaves its share to the others.
+            try {
+                pool.emplace_back([this, t] { Worker(t); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
         Worker(0);
         for (std::thread& th : pool) th.join();
         if (error_) std::rethrow_exception(error_);
@@ -1227,6 +1251,9 @@ public:
 
 private:
     void Worker(int t) {
+        // A worker that cannot have its BLAS work buffer leaves its share to the others; the
+        // calling thread has taken its own before the loop.
+        if (t > 0 && !HoldBlasBuffer()) return;
         try {
             Work& w = *works_[t];
             Stats rnd;
@@ -1296,14 +1323,26 @@ private:
 
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     if (!in || !Testable(*in)) return false;
+    // The calling thread's BLAS work buffer first, so that the other workers' memory never takes it.
+    EnsureBlasBuffer();
     Engine e(*in);
     e.Setup();
     const int iterations = std::max(in->iterations, 1);
     // Every thread's work space is made now, before the loop; never more threads than
-    // permutations.
+    // permutations. Memory refused for another worker's space leaves the loop to those that have one.
     const int threads = std::max(1, std::min(WorkerThreads(), iterations - 1));
     std::vector<std::unique_ptr<Work>> works;
-    for (int t = 0; t < threads; t++) works.push_back(std::make_unique<Work>(e));
+    works.push_back(std::make_unique<Work>(e));
+    for (int t = 1; t < threads; t++) {
+        try {
+            works.push_back(std::make_unique<Work>(e));
+        } catch (const TnxError& error) {
+            if (error.code() != TNX_OUT_OF_MEMORY) throw;
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
     Work& w0 = *works[0];
 
     Stats obs;

@@ -11,6 +11,7 @@
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_vector.h>
 
+#include "foundation/TnxBlas.h"
 #include "foundation/nrutilQW.h"
 
 gsl_rng* r = nullptr;
@@ -155,6 +156,8 @@ bool EigenGSL(int n, T** A, T** vec, T* val, EigenWorkspace::Blocks& b) {
     gsl_vector* d = &dv.vector;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < n; j++) gsl_matrix_set(a, i, j, double(A[i][j]));
+    // The numerical library's routines call the BLAS, whose work buffer the thread takes first.
+    EnsureBlasBuffer();
     int status = gsl_eigen_symmv(a, d, z, b.w[n - 1]);
     if (status == 0) status = gsl_eigen_symmv_sort(d, z, GSL_EIGEN_SORT_VAL_DESC);
     for (int k = 0; k < n; k++) {
@@ -333,6 +336,7 @@ bool SvdGSL(int m, int n, T** A, T** U, T* w, T** V) {
     // GSL's decomposition needs at least as many rows as columns; asking it anyway would only
     // raise its error.
     if (m < n || !AllFinite(m, n, A)) return SvdFailed(m, n, U, w, V);
+    EnsureBlasBuffer();   // the BLAS behind the numerical library's routine, taken before anything to free
     gsl_matrix* a = ToGsl(m, n, A);
     gsl_matrix* v = gsl_matrix_alloc(n, n);
     gsl_vector* s = gsl_vector_alloc(n);

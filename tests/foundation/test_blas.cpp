@@ -2,9 +2,14 @@
 // row-major blocks, against products and decompositions worked out by hand.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,8 +17,12 @@
 #include <vector>
 
 #include "foundation/TnxBlas.h"
+#include "foundation/TnxError.h"
+#include "foundation/TnxThreads.h"
 
 extern "C" int openblas_get_parallel(void);
+extern "C" void* blas_memory_alloc(int procpos);
+extern "C" void blas_memory_free(void* area);
 extern "C" void dgesdd_(const char* jobz, const int* m, const int* n, double* a, const int* lda, double* s, double* u,
                         const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* iwork,
                         int* info, size_t ljobz);
@@ -248,4 +257,85 @@ TEST(Blas, SingularValueWorkTakesWhatLapackAsksFor) {
     EXPECT_EQ(w.lwork, asked);
     const SingularValueWork small(2, 3);
     EXPECT_GE(small.lwork, 3 * 2 + std::max(3, 7 * 2));
+}
+
+// A thread has no buffer until it needs one; then the library's calls are lent that buffer, one at
+// a time: a call nested inside another gets a buffer of its own, and the thread's buffer is lent
+// again once given back. Two threads at once hold two buffers, each writable to its last byte, and
+// a thread's buffer goes back to the system when the thread ends.
+TEST(Blas, EachThreadHasABufferOfItsOwnGivenBackWhenItEnds) {
+    const size_t bytes = BlasBufferBytes();
+    EXPECT_GE(bytes, size_t(128) << 20);
+    std::atomic<int> stage{0};
+    void* areas[2] = {nullptr, nullptr};
+    auto holder = [&](int t) {
+        EXPECT_FALSE(HoldsBlasBuffer()) << t;
+        char* a = static_cast<char*>(blas_memory_alloc(0));
+        EXPECT_TRUE(HoldsBlasBuffer()) << t;
+        a[0] = 1, a[bytes - 1] = 2;
+        char* nested = static_cast<char*>(blas_memory_alloc(0));
+        EXPECT_NE(nested, a);
+        nested[bytes - 1] = 3;
+        blas_memory_free(nested);
+        blas_memory_free(a);
+        EXPECT_EQ(blas_memory_alloc(0), a) << t;
+        EXPECT_EQ(a[bytes - 1], 2) << t;
+        blas_memory_free(a);
+        areas[t] = a;
+        stage.fetch_add(1);
+        while (stage.load() < 3) std::this_thread::yield();  // hold the buffer until measured
+    };
+    const size_t before = AddressSpaceInUse();
+    std::thread first(holder, 0), second(holder, 1);
+    while (stage.load() < 2) std::this_thread::yield();
+    const size_t holding = AddressSpaceInUse();
+    stage = 3;
+    first.join();
+    second.join();
+    const size_t after = AddressSpaceInUse();
+    EXPECT_NE(areas[0], areas[1]);
+    EXPECT_GE(holding - before, 2 * bytes);
+    EXPECT_GE(holding - after, 2 * bytes - (size_t(1) << 20));
+}
+
+// Under a limit that leaves less than one buffer, a thread is told so before any call of the
+// library: HoldBlasBuffer says false, and EnsureBlasBuffer and the products raise code 1 instead of
+// leaving the library waiting for the memory. Run in a child process, whose exit status sets one
+// bit per check that failed.
+TEST(Blas, ABufferTheLimitRefusesRaisesOutOfMemoryBeforeTheLibrary) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t(AddressSpaceInUse() + BlasBufferBytes() / 2);
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(64);
+        int failed = 0;
+        std::thread worker([&] {
+            if (HoldBlasBuffer()) failed |= 1;
+            int code = 0;
+            try {
+                EnsureBlasBuffer();
+            } catch (const TnxError& e) {
+                code = e.code();
+            }
+            if (code != TNX_OUT_OF_MEMORY) failed |= 2;
+            const double A[4] = {1, 2, 3, 4};
+            double C[4] = {0, 0, 0, 0};
+            code = 0;
+            try {
+                MatMul(2, 2, 2, A, 2, A, 2, C, 2);
+            } catch (const TnxError& e) {
+                code = e.code();
+            }
+            if (code != TNX_OUT_OF_MEMORY) failed |= 4;
+            if (HoldsBlasBuffer()) failed |= 8;
+        });
+        worker.join();
+        _exit(failed);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -1,10 +1,16 @@
 // Number of worker threads: TARNEX_THREADS wins when it is a whole number from 1 to 1024.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
+#include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
 
 namespace {
@@ -42,4 +48,64 @@ TEST(WorkerThreads, VariableWinsOnlyWhenItIsAWholeNumberInRange) {
         ThreadsVariable v(r.value);
         EXPECT_EQ(WorkerThreads(), r.expected ? r.expected : Hardware()) << (r.value ? r.value : "(unset)");
     }
+}
+
+// The workers an address-space limit holds: one for the calling thread, one more per footprint
+// left once the calling thread has what it still needs, never more than asked. 1000 bytes of limit,
+// 100 per worker, by hand: (1000 - 300 - 100) / 100 = 6 more workers, 7 in all.
+TEST(WorkerThreads, TheLimitHoldsOnePlusAWorkerPerFootprintLeft) {
+    struct Row { size_t limit, used, caller, per; int asked, expected; };
+    const Row rows[] = {
+        {1000, 300, 100, 100, 16, 7}, {1000, 300, 100, 100, 7, 7}, {1000, 300, 100, 100, 6, 6},
+        {999, 300, 100, 100, 16, 6},   // one byte short of the seventh
+        {1000, 300, 0, 100, 16, 8},     {1000, 300, 101, 100, 16, 6},
+        {400, 300, 100, 100, 16, 1},    // the calling thread's need takes all that is left
+        {401, 300, 100, 100, 16, 1},    {500, 300, 100, 100, 16, 2},
+        {300, 300, 0, 100, 16, 1},      {200, 300, 0, 100, 16, 1},  // already at or past the limit
+        {1000, 300, 100, 0, 16, 1},     {1000, 300, 100, 100, 0, 1},
+        {size_t(-1), 0, 0, 1, 1024, 1024},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(WorkersWithin(r.limit, r.used, r.caller, r.per, r.asked), r.expected)
+            << r.limit << " " << r.used << " " << r.caller << " " << r.per << " " << r.asked;
+}
+
+// A worker's footprint holds at least its BLAS work buffer, a stack and an allocator arena.
+TEST(WorkerThreads, AWorkersFootprintHoldsItsBufferStackAndArena) {
+    EXPECT_GE(WorkerFootprint(), BlasBufferBytes() + (size_t(64) << 20) + (size_t(16) << 10));
+}
+
+namespace {
+
+
+// WorkerThreads in a child process under a limit of `workers` and a half footprints beyond what
+// it uses and what its calling thread still needs: the count the child finds, or -1.
+int WorkersUnderLimit(const char* asked, double workers) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (asked) setenv("TARNEX_THREADS", asked, 1); else unsetenv("TARNEX_THREADS");
+        const size_t caller = HoldsBlasBuffer() ? 0 : BlasBufferBytes();
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t(AddressSpaceInUse() + caller + size_t(workers * double(WorkerFootprint())));
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(255);
+        _exit(WorkerThreads());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+}
+
+}  // namespace
+
+// Under an address-space limit the count asked for is held to what the limit leaves; 1 asked is 1.
+TEST(WorkerThreads, AnAddressSpaceLimitHoldsTheCountAskedFor) {
+    struct Row { const char* asked; double workers; int expected; };
+    const Row rows[] = {
+        {"8", 2.5, 3}, {"8", 0.5, 1}, {"2", 2.5, 2}, {"1", 2.5, 1}, {"16", 5.5, 6},
+        {nullptr, 0.5, 1},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(WorkersUnderLimit(r.asked, r.workers), r.expected) << (r.asked ? r.asked : "(unset)") << " " << r.workers;
 }

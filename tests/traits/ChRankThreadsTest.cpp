@@ -15,6 +15,7 @@
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
 #include "traits/ChRankData.h"
+#include "traits/RefusedThreads.h"
 #include "traits/TNXCHORDThreads.h"
 
 namespace {
@@ -117,6 +118,22 @@ TEST(ChRankThreads, RecordsListsAndTextAreThoseOfOneThreadWithTies) {
                 EXPECT_EQ(tnxtest::Count(one.text, ":"), 4096 - 1 - 12);
             }
         }
+}
+
+// Four threads asked for while the system refuses every start, or every start after the first:
+// the search is one thread's, text included.
+TEST(ChRankThreads, ThreadsTheSystemRefusesLeaveTheirShareToTheOthers) {
+    const Synthetic one = RunSynthetic(1, Rank::kSigned, true);
+    for (int allowed : {0, 1}) {
+        RefusedThreads refusal(allowed);
+        const Synthetic many = RunSynthetic(4, Rank::kSigned, true);
+        EXPECT_GE(refusal.Refused(), 1) << allowed;
+        EXPECT_EQ(many.text, one.text) << allowed;
+        for (int k = 2; k <= 12; k++) {
+            EXPECT_EQ(many.search.sizes[k].best.value, one.search.sizes[k].best.value) << allowed << " " << k;
+            EXPECT_EQ(many.search.sizes[k].best.traits, one.search.sizes[k].best.traits) << allowed << " " << k;
+        }
+    }
 }
 
 TEST(ChRankThreads, AWorkersErrorReachesTheCaller) {

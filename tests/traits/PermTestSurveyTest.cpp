@@ -4,6 +4,7 @@
 // plain loops in the test, identity lists, and the same probabilities on one thread and four.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -13,6 +14,7 @@
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibResRao.h"
 #include "statistics/qwlibResCompare.h"
+#include "traits/RefusedThreads.h"
 #include "traits/TNXPERMTEST.h"
 
 namespace {
@@ -198,6 +200,36 @@ TEST(PermTestSurvey, FourThreadsGiveTheProbabilitiesOfOne) {
             }
             EXPECT_GT(belowOne, 5) << optRo << " " << weighted;
         }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
+}
+
+// Four threads asked for while the system refuses every start, or every start after the first:
+// the threads that run take the refused ones' share, and the probabilities are one thread's.
+TEST(PermTestSurvey, ThreadsTheSystemRefusesLeaveTheirShareToTheOthers) {
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    double one[kPermTestStats];
+    setenv("TARNEX_THREADS", "1", 1);
+    {
+        Survey d(2, 2);
+        d.in.iterations = 25;
+        InitRndNumberGenerator(21);
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        std::copy(d.in.probability, d.in.probability + kPermTestStats, one);
+    }
+    setenv("TARNEX_THREADS", "4", 1);
+    for (int allowed : {0, 1}) {
+        Survey d(2, 2);
+        d.in.iterations = 25;
+        InitRndNumberGenerator(21);
+        RefusedThreads refusal(allowed);
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in)) << allowed;
+        EXPECT_GE(refusal.Refused(), 1) << allowed;
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], one[i]) << allowed << " " << i;
+    }
     if (env)
         setenv("TARNEX_THREADS", saved.c_str(), 1);
     else
