@@ -339,3 +339,15 @@ TEST(Blas, ABufferTheLimitRefusesRaisesOutOfMemoryBeforeTheLibrary) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+// No term (k = 0): the upper triangle of a 3 x 3 Gram product is zero, the cells below it are left
+// as they were, and nothing is written for an order of 0.
+TEST(Blas, GramUpperOfNoTermIsZeroAboveTheDiagonalOnly) {
+    const V A = {1, 2, 3};
+    V C(9, -7.0);
+    GramUpper(3, 0, A.data(), 1, C.data(), 3);
+    ExpectNear(C, {0, 0, 0, -7, 0, 0, -7, -7, 0}, 0.0);
+    V D(4, 5.0);
+    GramUpper(0, 2, A.data(), 2, D.data(), 2);
+    ExpectNear(D, V(4, 5.0), 0.0);
+}
