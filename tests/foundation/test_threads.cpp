@@ -70,11 +70,6 @@ TEST(WorkerThreads, TheLimitHoldsOnePlusAWorkerPerFootprintLeft) {
             << r.limit << " " << r.used << " " << r.caller << " " << r.per << " " << r.asked;
 }
 
-// A worker's footprint holds at least its BLAS work buffer, a stack and an allocator arena.
-TEST(WorkerThreads, AWorkersFootprintHoldsItsBufferStackAndArena) {
-    EXPECT_GE(WorkerFootprint(), BlasBufferBytes() + (size_t(64) << 20) + (size_t(16) << 10));
-}
-
 namespace {
 
 
