@@ -5,6 +5,13 @@
 #define TNX_THREADS_H
 
 #include <cstddef>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "foundation/TnxError.h"
 
 // The number of worker threads, at least 1. TARNEX_THREADS, when set to a whole number from 1 to
 // 1024, asks for that many; any other value is ignored. Without it, std::thread::hardware_concurrency()
@@ -24,5 +31,33 @@ std::size_t WorkerFootprint();
 // `used` are taken and the calling thread still needs `callerNeeds`: one, plus one per `perWorker`
 // left over, and never more than `asked` (at least 1).
 int WorkersWithin(std::size_t limit, std::size_t used, std::size_t callerNeeds, std::size_t perWorker, int asked);
+
+// Makes the work space of worker `worker` by calling make(): true when it is made. Memory refused
+// (code 1, or bad_alloc) for any worker but the first gives false, and the loop is left to the
+// workers made before; for the first, and for any other error, the exception goes on.
+template <class Make>
+bool MakeWorkerSpace(int worker, Make&& make) {
+    try {
+        make();
+        return true;
+    } catch (const TnxError& error) {
+        if (worker == 0 || error.code() != TNX_OUT_OF_MEMORY) throw;
+    } catch (const std::bad_alloc&) {
+        if (worker == 0) throw;
+    }
+    return false;
+}
+
+// Starts f on a thread of its own, kept in pool: false when the system refuses the thread, whose
+// share then falls to the threads already running.
+template <class F>
+bool StartWorker(std::vector<std::thread>& pool, F&& f) {
+    try {
+        pool.emplace_back(std::forward<F>(f));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
 
 #endif

@@ -13,12 +13,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
-#include "foundation/TnxError.h"
 #include "foundation/TnxThreads.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDSearch.h"
@@ -140,17 +137,11 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
     std::vector<std::unique_ptr<Work>> works;
     std::vector<std::unique_ptr<Cursor>> cursors;
     for (int w = 0; w < threads; w++) {
-        // Memory refused for another worker's space leaves the search to those that have one.
-        try {
+        const bool made = MakeWorkerSpace(w, [&] {
             works.push_back(make());
             cursors.push_back(std::make_unique<Cursor>(en.Eligible()));
-        } catch (const TnxError& error) {
-            if (w == 0 || error.code() != TNX_OUT_OF_MEMORY) throw;
-            break;
-        } catch (const std::bad_alloc&) {
-            if (w == 0) throw;
-            break;
-        }
+        });
+        if (!made) break;
     }
     works.resize(cursors.size());
     auto loop = [&](int w) {
@@ -177,14 +168,8 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
         }
     };
     std::vector<std::thread> pool;
-    for (int w = 1; w < static_cast<int>(works.size()); w++) {
-        // A thread the system refuses leaves its share to the others.
-        try {
-            pool.emplace_back(loop, w);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
+    for (int w = 1; w < static_cast<int>(works.size()); w++)
+        if (!StartWorker(pool, [&loop, w] { loop(w); })) break;
     loop(0);
     for (std::thread& t : pool) t.join();
     queue.Rethrow();

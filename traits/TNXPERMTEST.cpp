@@ -8,7 +8,6 @@
 #include "traits/TNXPERMInternal.h"
 
 #include "foundation/TnxBlas.h"
-#include "foundation/TnxError.h"
 #include "foundation/TnxThreads.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -31,8 +30,6 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -1232,14 +1229,8 @@ public:
         const int threads = static_cast<int>(works_.size());
         std::vector<std::thread> pool;
         pool.reserve(threads - 1);
-        for (int t = 1; t < threads; t++) {
-            // A thread the system refuses leaves its share to the others.
-            try {
-                pool.emplace_back([this, t] { Worker(t); });
-            } catch (const std::system_error&) {
-                break;
-            }
-        }
+        for (int t = 1; t < threads; t++)
+            if (!StartWorker(pool, [this, t] { Worker(t); })) break;
         Worker(0);
         for (std::thread& th : pool) th.join();
         if (error_) std::rethrow_exception(error_);
@@ -1332,17 +1323,8 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     // permutations. Memory refused for another worker's space leaves the loop to those that have one.
     const int threads = std::max(1, std::min(WorkerThreads(), iterations - 1));
     std::vector<std::unique_ptr<Work>> works;
-    works.push_back(std::make_unique<Work>(e));
-    for (int t = 1; t < threads; t++) {
-        try {
-            works.push_back(std::make_unique<Work>(e));
-        } catch (const TnxError& error) {
-            if (error.code() != TNX_OUT_OF_MEMORY) throw;
-            break;
-        } catch (const std::bad_alloc&) {
-            break;
-        }
-    }
+    for (int t = 0; t < threads; t++)
+        if (!MakeWorkerSpace(t, [&] { works.push_back(std::make_unique<Work>(e)); })) break;
     Work& w0 = *works[0];
 
     Stats obs;

@@ -104,3 +104,23 @@ TEST(WorkerThreads, AnAddressSpaceLimitHoldsTheCountAskedFor) {
     for (const Row& r : rows)
         EXPECT_EQ(WorkersUnderLimit(r.asked, r.workers), r.expected) << (r.asked ? r.asked : "(unset)") << " " << r.workers;
 }
+
+// A worker's space that memory refuses (code 1 or bad_alloc) ends the making beyond the first worker;
+// for the first, or for any other error, the exception goes on.
+TEST(WorkerThreads, RefusedMemoryEndsTheMakingOnlyBeyondTheFirstWorker) {
+    enum Outcome { kMade, kRefused, kThrown };
+    struct Row { int worker; int raise; Outcome expected; };   // raise: 0 none, a code, or -1 bad_alloc
+    const Row rows[] = {{0, 0, kMade}, {3, 0, kMade}, {1, 1, kRefused}, {1, -1, kRefused},
+                        {0, 1, kThrown}, {0, -1, kThrown}, {1, 2, kThrown}, {1, 4, kThrown}};
+    for (const Row& r : rows) {
+        Outcome got = kThrown;
+        try {
+            got = MakeWorkerSpace(r.worker, [&] {
+                if (r.raise == -1) throw std::bad_alloc();
+                if (r.raise > 0) RaiseError(r.raise);
+            }) ? kMade : kRefused;
+        } catch (...) {
+        }
+        EXPECT_EQ(got, r.expected) << r.worker << " " << r.raise;
+    }
+}
