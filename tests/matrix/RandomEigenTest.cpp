@@ -110,6 +110,23 @@ TEST(Eigen, EveryRoutineSolvesAvEqualsLambdaV) {
 // Spectrum (3, -1): ratio -1/2. Spectrum (2, 1, -0.0015): ratio -0.0015 / 2.9985 = -0.0005 is
 // not noticeable: 0. 2J - I (J all ones, spectrum 3, 0, 0) has the spectrum 5, -1, -1: sum 3,
 // two ratios of -1/3: 2/3. A NaN: 0.
+// A 1 x 1 matrix [-3.5] is its own eigenvalue, with the vector (+-1), under every routine.
+template <class T>
+void CheckOrderOne() {
+    for (auto& [name, fn] : EigenRoutines<T>()) {
+        Mat<T> A{{T(-3.5)}}, vec{{T(0)}};
+        T val[1] = {T(0)};
+        EXPECT_TRUE(fn(1, A, vec, val)) << name;
+        EXPECT_EQ(val[0], T(-3.5)) << name;
+        EXPECT_EQ(std::fabs(vec[0][0]), T(1)) << name;
+    }
+}
+
+TEST(Eigen, AMatrixOfOrderOneIsItsOwnEigenvalue) {
+    CheckOrderOne<float>();
+    CheckOrderOne<double>();
+}
+
 TEST(Eigen, NegativePartOfTheSpectrumAndRank) {
     Mat<float> D{{1, 2}, {2, 1}};
     Mat<double> P{{2, 0, 0}, {0, 1, 0}, {0, 0, -0.0015}}, N{{1, std::nan("")}, {std::nan(""), 1}};

@@ -12,6 +12,7 @@
 
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/StatTestUtil.h"
+#include "statistics/qwlibRes.h"
 #include "statistics/qwlibResRao.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/RefusedThreads.h"
@@ -142,6 +143,38 @@ TEST(PermTestSurvey, ObservedStatisticsEqualTheLibraryForms) {
             }
             EXPECT_GT(std::fabs(d.in.observed[kRXY]), 0.05) << what;
         }
+}
+
+// A missing resemblance between two OTUs (one cell of Sb and one of Sf at -999) drops that pair from
+// the Rao entropies: R and F formed here from the relative abundances and the other pairs,
+// 2 sum over a < b of p_a p_b d_ab with d = sqrt(1 - s) for the traits and 1 - s for the phylogeny,
+// each community's value as handed back and their correlations with E.
+TEST(PermTestSurvey, AMissingResemblanceDropsItsPairFromTheRaoEntropies) {
+    Survey d(1, 0);
+    d.Sb[1][3] = float(MissingValue);
+    d.Sf[0][4] = MissingValue;
+    double outR[sN] = {}, outF[sN] = {};
+    d.in.handBack = true, d.in.outR = outR, d.in.outRaoPhyl = outF;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    Mat<double> R(sN, 1), F(sN, 1), DR(sN, sN), DF(sN, sN);
+    for (int c = 0; c < sN; c++) {
+        double total = 0.0;
+        for (int o = 0; o < sS; o++) total += d.W[c][o];
+        for (int a = 0; a < sS && total > 0.0; a++)
+            for (int b = a + 1; b < sS; b++) {
+                const double pp = 2.0 * d.W[c][a] * d.W[c][b] / (total * total);
+                if (!(a == 1 && b == 3)) R[c][0] += pp * std::sqrt(1.0 - double(d.Sb[a][b]));
+                if (!(a == 0 && b == 4)) F[c][0] += pp * (1.0 - d.Sf[a][b]);
+            }
+    }
+    for (int c = 0; c < sN; c++) {
+        ExpectClose(outR[c], R[c][0], "R " + std::to_string(c));
+        ExpectClose(outF[c], F[c][0], "F " + std::to_string(c));
+    }
+    Euclid(sN, 1, static_cast<double**>(R), DR);
+    Euclid(sN, 1, static_cast<double**>(F), DF);
+    ExpectClose(d.in.observed[kRoRE], MatrixCorr(sN, d.DE, DR), "RE");
+    ExpectClose(d.in.observed[kRFE], MatrixCorr(sN, d.DE, DF), "FE");
 }
 
 // A community without any OTU has no diversity: its Rao entropies are 0 (not 0/0), so r(RE) and
