@@ -1,4 +1,4 @@
-## expected.R -- independent double-precision computation of the observed statistics of the
+## mafragh_expected.R -- independent double-precision computation of the observed statistics of the
 ## functional analysis for the mafragh data, read back from the raw files of this folder.
 ## Setting: each OTU its own type (the species names are all distinct), fuzzy belonging from the
 ## Gower similarity of the OTUs (all six traits, types 3 3 3 4 4 4, equal weights), W to unit totals,

@@ -35,7 +35,7 @@ const char* const kCredits[5] = {
     "Community-level matrices from traits, composition and environment,",
     "their congruence, permutation tests and functional diversity,",
     "and the search for the trait subset that best explains communities.",
-    "Licence and terms of use: see the README distributed with the program."};
+    "How to use it: see README.md, distributed with the program."};
 
 void SetStructuresName() {
     if (saveStruct == 'y') SessionFileName(whichStructures, structExt);

@@ -42,6 +42,19 @@ TEST(SessionE2E, BannerMainMenuLettersOfEitherCaseAMissingSessionAndANewOne) {
         EXPECT_TRUE(!line.empty() && line.size() <= 70 && line.find('@') == std::string::npos) << line;
         credits += line + "\n";
     }
+    // The banner points only to what the distribution holds: every file it names lies beside the
+    // sources, and it promises no licence text, which no file holds.
+    std::istringstream words(credits);
+    std::string word;
+    int named = 0;
+    while (words >> word) {
+        while (!word.empty() && (word.back() == ',' || word.back() == '.')) word.pop_back();
+        if (word.size() < 4 || word.compare(word.size() - 3, 3, ".md") != 0) continue;
+        named++;
+        EXPECT_TRUE(std::ifstream(std::string(TARNEX_EXAMPLES) + "/../" + word).good()) << word;
+    }
+    EXPECT_EQ(named, 1) << credits;
+    EXPECT_EQ(credits.find("icence"), std::string::npos) << credits;
     const std::string opening = head + credits + kRule + "\n" + kMainMenu, end = kMainMenu + "\n\n";
     EXPECT_EQ(r.out.substr(0, opening.size()), opening);
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(end.size(), r.out.size())), end);

@@ -1,6 +1,7 @@
 // The raw-data import and the analyses H and K end to end; the formatted data files are loaded back here.
 #include <cmath>
 #include <map>
+#include <regex>
 
 #include "session_fixture.h"
 
@@ -342,6 +343,39 @@ double NumberAfter(const std::string& text, const std::string& label, size_t* en
 }
 
 }  // namespace
+
+// The READMEs of examples/ name the files as they are: a table row that lists a file (its first cell a
+// file name) and every `Rscript` command name a file of the folder. Each README lists at least its own
+// data files, so a table that lost its names fails too.
+TEST(ExamplesReadmes, NameTheFilesOfTheFolderAsTheyAre) {
+    const std::filesystem::path examples = TARNEX_EXAMPLES;
+    const std::regex fileName("[A-Za-z0-9_.-]+\\.(txt|R|md)"), rscript("Rscript ([^ `]+)");
+    int readmes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+        if (entry.path().extension() != ".md") continue;
+        readmes++;
+        std::istringstream lines(Slurp(entry.path()));
+        std::string line;
+        int listed = 0;
+        while (std::getline(lines, line)) {
+            std::smatch m;
+            std::string first;
+            if (line.rfind("| ", 0) == 0) {
+                first = line.substr(2, line.find(" |", 2) - 2);
+                first.erase(std::remove(first.begin(), first.end(), '`'), first.end());
+            }
+            if (std::regex_match(first, fileName)) {
+                listed++;
+                EXPECT_TRUE(std::filesystem::exists(examples / first)) << entry.path().filename() << ": " << line;
+            }
+            for (auto it = std::sregex_iterator(line.begin(), line.end(), rscript);
+                 it != std::sregex_iterator(); ++it)
+                EXPECT_TRUE(std::filesystem::exists(examples / (*it)[1].str())) << entry.path().filename() << ": " << line;
+        }
+        EXPECT_GE(listed, 4) << entry.path().filename();
+    }
+    EXPECT_GE(readmes, 3);
+}
 
 // The analyses of the walk-through of examples/README.md, replayed exactly as they stand after its import,
 // from the folder and with the command it gives: no answer is refused, H writes its report with the five

@@ -55,6 +55,18 @@ struct Case {
     int envType = 1;         // 1 raw variables; 2, and 5 without qualitative ones: standardised
 };
 
+// The name of a case in the test list: its criterion, measure, communities, types, seed and, when the
+// variables are standardised, their option; the same in every build.
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    const Case& k = info.param;
+    static const char* const kMeasures[] = {"", "Mantel", "Procrustes", "RV"};
+    std::string name = "Criterion" + std::to_string(k.criterion) + "_" + kMeasures[k.measure] + "_" +
+                       std::to_string(k.n) + "Communities_" + std::to_string(k.groups) + "Types_Seed" +
+                       std::to_string(k.seed);
+    if (k.envType != 1) name += "_EnvOption" + std::to_string(k.envType);
+    return name;
+}
+
 bool Absolute(int criterion) {
     return criterion == 9 || criterion == 12 || criterion == 17 || criterion == 20 || criterion == 23;
 }
@@ -290,7 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{17, 2, 139, 4, 10, 9, 3, 3, nullptr}, Case{17, 3, 140, 4, 10, 9, 3, 3, nullptr},
         Case{18, 2, 140, 4, 10, 9, 3, 3, nullptr}, Case{19, 3, 142, 4, 10, 9, 3, 3, nullptr},
         Case{20, 2, 142, 4, 10, 9, 3, 3, nullptr}, Case{21, 3, 144, 4, 10, 9, 3, 3, nullptr},
-        Case{22, 2, 144, 4, 10, 9, 3, 3, nullptr}, Case{23, 3, 146, 4, 10, 9, 3, 3, nullptr}));
+        Case{22, 2, 144, 4, 10, 9, 3, 3, nullptr}, Case{23, 3, 146, 4, 10, 9, 3, 3, nullptr}),
+    CaseName);
 
 // Each search refuses, before opening a file, the data its criterion cannot use; the survey
 // has 3 traits, 6 OTUs of types 1 2 1 2 1 2, 5 communities, 2 variables and a phylogeny.

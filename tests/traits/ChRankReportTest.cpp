@@ -38,6 +38,12 @@ void ExpectInOrder(const std::string& text, const std::vector<std::string>& frag
 
 const std::string kPartition = "Partition of OTUs into types specified by the user:\n1\t2\t3\t1\t2\t3\t1\t\n";
 
+// The name of a case in the test list: its criterion, the same in every build.
+template <class C>
+std::string CriterionName(const ::testing::TestParamInfo<C>& info) {
+    return "Criterion" + std::to_string(info.param.criterion);
+}
+
 struct HeaderCase {
     int criterion;
     std::vector<std::string> fragments;
@@ -152,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                         "Rao entropy based on traits computed on square root transformed dissimilarities? not\n" +
                         kRanking + kFuzzyEuclid + "\nTRC         \tGroups\tTrait subset used:\nr(XE.TR)=\t",
                     kPerSize},
-                   "r(XE.TR)=\t", 7}));
+                   "r(XE.TR)=\t", 7}),
+    CriterionName<HeaderCase>);
 
 // The per-size pieces and the top list, from records filled by hand.
 class ChRankReportPieces : public ::testing::Test {
@@ -461,7 +468,8 @@ INSTANTIATE_TEST_SUITE_P(
         StructureCase{15, "s1Str.txt", "\nTrait ranking criterion:\tro(PT)=\t", ""},
         StructureCase{16, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0},
         StructureCase{20, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 7},
-        StructureCase{24, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0}));
+        StructureCase{24, "s1Str.txt", "\nTrait ranking criterion:\tro(TE)=\t", "", 0}),
+    CriterionName<StructureCase>);
 
 }  // namespace
 
