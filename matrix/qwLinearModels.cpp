@@ -915,8 +915,25 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
             CenterRowsCovMV(qs, n, V, V);
         } else {
             CenterRowsMV(qs, n, V, V);
-            NormalizeRowsMV(qs, n, V, V);
         }
+        // A factor without variation (its centred values rounding noise against its values) is
+        // set to 0, as a constant one is: scaled, its noise would become a component. (The
+        // covariance form has divided the centred values by the root of present - 1.)
+        for (int k = 0; k < qs; k++) {
+            double centred = 0.0, values = 0.0;
+            int present = 0;
+            for (int i = 0; i < n; i++)
+                if (IsPresent(V[k][i])) {
+                    centred += V[k][i] * V[k][i];
+                    values += G[i][k] * G[i][k];
+                    present++;
+                }
+            if (opt == 1 && present > 1) centred *= present - 1;
+            if (!HasVariation(centred, values))
+                for (int i = 0; i < n; i++)
+                    if (IsPresent(V[k][i])) V[k][i] = 0.0;
+        }
+        if (opt == 2) NormalizeRowsMV(qs, n, V, V);
         double** C = w.C;
         CrossProductMV(qs, n, V, C);
         for (int a = 0; a < qs; a++)
@@ -933,7 +950,11 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
     for (int i = 0; i < n; i++)
         for (int k = 0; k < used; k++) Pc[i][k] = scores[k][i];
     Regression_ResidualsSelect(n, p, used, Y, Pc, R, nullptr, w.regression);
-    return 1;
+    // The residuals keep variation of Y when Y has some and they are more than its rounding.
+    double yCentred, yValues, rCentred, rValues;
+    ConfigurationSums(n, p, Y, &yCentred, &yValues);
+    ConfigurationSums(n, p, R, &rCentred, &rValues);
+    return HasVariation(yCentred, yValues) && HasVariation(rCentred, yCentred) ? 1 : 0;
 }
 
 int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,

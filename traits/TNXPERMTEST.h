@@ -125,8 +125,13 @@ struct MatrixCovariate {
 // residuals on the principal components of the stacked covariate columns (centred and
 // normalised), at most (int)((n - 2) / overfitFactor) components. Returns 0 for an empty
 // covariate list, no entering column, or another method. The inputs are only read.
+// A table without variation gives 0, which the data do not define: *flat (when given) is then
+// true. That is A or B without variation of its own (ConfigurationHasVariation), or a residual
+// that keeps none of its table's (its centred sum of squares rounding noise of the table's
+// before the covariates were taken out, HasVariation).
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
-                                double overfitFactor, const std::vector<MatrixCovariate>& covariates);
+                                double overfitFactor, const std::vector<MatrixCovariate>& covariates,
+                                bool* flat = nullptr);
 
 // Work space of PartialMatrixCorrelation for repeated calls on n objects, A and B of at most
 // `columns` columns and covariates of at most `covariateColumns` columns in all: a search loop
@@ -150,6 +155,6 @@ private:
 
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
                                 double overfitFactor, const std::vector<MatrixCovariate>& covariates,
-                                PartialCorrelationWork& work);
+                                PartialCorrelationWork& work, bool* flat = nullptr);
 
 #endif

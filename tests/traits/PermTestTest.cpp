@@ -302,23 +302,23 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
     // Constant DY, also of values whose mean over the 15 pairs does not come out exactly in binary
-    // (0.03, 0.71): still exactly 0. A constant DE leaves the environment without variation: the
-    // statistics that follow it are not defined, also when a missing cell stands among the equal
-    // ones.
+    // (0.03, 0.71, whose centring leaves rounding): no variation, so r(TY) and r(XY) are not
+    // defined. A constant DE leaves the environment without variation: the statistics that follow
+    // it are not defined, also when a missing cell stands among the equal ones.
     for (double c : {1.0, 0.1, 0.7, 0.03, 0.71}) {
         Small y(1, false);
         for (int i = 0; i < kN; i++)
             for (int j = i + 1; j < kN; j++) y.DY[i][j] = d.DE[i][j] = c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
-        EXPECT_EQ(y.in.observed[kRTY], 0.0) << c;
-        EXPECT_EQ(y.in.observed[kRXY], 0.0) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRTY]) && std::isnan(y.in.probability[kRTY])) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRXY])) << c;
+        EXPECT_NEAR(y.in.observed[kRoXE], 0.26094340125144466, 1e-12) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
         EXPECT_TRUE(std::isnan(d.in.observed[kRoTE]) && std::isnan(d.in.observed[kRoRE])) << c;
-        // The same with a missing cell, through the form that skips it (which leaves the rounding
-        // of an inexact mean: 0 within 1e-12, never 0/0).
+        // The same with a missing cell, through the form that skips it (never 0/0).
         y.DY[1][2] = d.DE[1][2] = -999;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
-        EXPECT_NEAR(y.in.observed[kRTY], 0.0, 1e-12) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRTY])) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
         EXPECT_TRUE(std::isnan(d.in.observed[kRoTE])) << c;
     }
@@ -386,7 +386,8 @@ TEST(PermTestObserved, TraitMissingWhereverACommunityOccursGivesZero) {
 
 TEST(PermTestRefusals, EmptyTraitTypeAndEnvironmentTablesAreAccepted) {
     // No trait (T empty, DT all 0), no type (X empty) or no environmental variable (E unused
-    // under Mantel): the test runs, and the statistics of an empty matrix are 0.
+    // under Mantel): the test runs; an empty matrix has no variation, so its statistics are not
+    // defined.
     Small noTrait(1, false), noType(1, false), noEnv(1, false);
     noTrait.in.nTraits = 0;
     noType.in.nTypes = 0;
@@ -394,8 +395,9 @@ TEST(PermTestRefusals, EmptyTraitTypeAndEnvironmentTablesAreAccepted) {
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noTrait.in));
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noType.in));
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noEnv.in));
-    EXPECT_EQ(noTrait.in.observed[kRoTE], 0.0);
-    EXPECT_EQ(noType.in.observed[kRoXE], 0.0);
+    EXPECT_TRUE(std::isnan(noTrait.in.observed[kRoTE]) && std::isnan(noTrait.in.probability[kRoTE]));
+    EXPECT_TRUE(std::isnan(noType.in.observed[kRoXE]) && std::isnan(noType.in.probability[kRoXE]));
+    EXPECT_NEAR(noTrait.in.observed[kRoXE], 0.26094340125144466, 1e-12);
     EXPECT_NEAR(noEnv.in.observed[kRoXE], 0.26094340125144466, 1e-12);
 }
 
@@ -409,7 +411,9 @@ TEST(PermTestRefusals, MissingTraitIsAcceptedUnderMantel) {
 // ---------------------------------------------------------------- probabilities
 
 // Setups that draw nothing or only identity lists: each random value equals the observed one
-// and counts, so every probability is 1; the data unchanged, ro(XE) stays R's.
+// and counts, so every probability is 1; the data unchanged, ro(XE) stays R's. Without any
+// occurrence T, X and R are all 0, without variation: their statistics are undefined (those
+// of the phylogeny, not computed, keep probability 1).
 TEST(PermTestProbability, IdentityListsGiveProbabilityOneEverywhere) {
     using Edit = void (*)(Small&);
     const struct {
@@ -440,7 +444,12 @@ TEST(PermTestProbability, IdentityListsGiveProbabilityOneEverywhere) {
         if (c.set) c.set(d);
         InitRndNumberGenerator(11);
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in)) << c.what;
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << c.what << " " << i;
+        for (int i = 0; i < kPermTestStats; i++) {
+            if (c.sameData || i >= kRoBF)
+                EXPECT_EQ(d.in.probability[i], 1.0) << c.what << " " << i;
+            else
+                EXPECT_TRUE(std::isnan(d.in.probability[i])) << c.what << " " << i;
+        }
         if (c.optRo == 1 && c.sameData) {
             EXPECT_NEAR(d.in.observed[kRoXE], 0.26094340125144466, 1e-12) << c.what;
         }
