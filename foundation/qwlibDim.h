@@ -214,7 +214,7 @@ bool AlmostEqual_Tolerance(float a, float b, float tol);
 // scaleSumSq (the sum of squares of its own values, or, for residuals, the centred sum of squares
 // of the table before the covariates were taken out), and above 0. Below it the centred values
 // are rounding noise, which a measure that does not depend on scale would turn into a full-size
-// number. False for a centred sum that is not a number.
+// number. False when either sum is not a number.
 bool HasVariation(double centredSumSq, double scaleSumSq);
 
 double Fmax(double a, double b);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -620,6 +621,149 @@ TEST(PermTestDefined, TooFewCommunitiesOrAFlatEnvironmentLeaveAStatisticUndefine
         for (int i : {kRoXE_T, kRXY_T, kRXZ_T, kRoPX_T, kRoTE_P, kRoXE_P, kRoPE_T, kRoPE_X})
             EXPECT_NEAR(std::fabs(d.in.observed[i]), 1.0, 1e-9) << i;
     }
+}
+
+// The value printed after each `key` of the random-data file, in order.
+std::vector<double> ValuesAfter(const std::string& text, const std::string& key) {
+    std::vector<double> v;
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+        v.push_back(std::strtod(text.c_str() + at + key.size(), nullptr));
+    return v;
+}
+
+// W without OTU 4 (its column 0) and each row at unit total; only the first trait enters T.
+void WithoutTheFourthOtu(Small& d) {
+    for (int c = 0; c < kN; c++) {
+        d.W[c][3] = 0;
+        double total = 0;
+        for (int o = 0; o < kS; o++) total += d.W[c][o];
+        for (int o = 0; o < kS; o++) d.W[c][o] /= total;
+    }
+    d.Derive();
+    d.sel[1] = 0;
+}
+
+// Types that follow the first trait: U = (1 - b, b) with b = B / 5. Over W at unit totals X is
+// then an affine function of T's column: given T, nothing of X is left but rounding.
+void TypesFromTheFirstTrait(Small& d) {
+    for (int o = 0; o < kS; o++) {
+        d.U[o][1] = d.B[o][0] / 5;
+        d.U[o][0] = 1 - d.U[o][1];
+    }
+}
+
+// X affine in T (TypesFromTheFirstTrait): under Procrustes and RV every partial whose first or
+// second table is X given T has no variation left, and is undefined (not a number, no
+// probability, -999 in the random-data file, observed and random); so with the phylogeny are
+// ro(PX.T) and ro(XE.TP). X given P, and the others, are defined. Under the matrix correlation
+// the partials come from three correlations (ro(XT) = 1 gives 0) and stay defined.
+TEST(PermTestDefined, ATableTheCovariatesExplainLeavesItsPartialsUndefined) {
+    const std::vector<int> explained = {kRoXE_T, kRoXE_TR, kRXY_T, kRXZ_T, kRoPX_T, kRoXE_TP};
+    for (int optRo : {1, 2, 3}) {
+        SCOPED_TRACE(optRo);
+        Small d(optRo, true);
+        WithoutTheFourthOtu(d);
+        TypesFromTheFirstTrait(d);
+        d.in.iterations = 9;
+        const std::string text = RunToFile(d, 17);
+        for (int i = 0; i < kPermTestStats; i++) {
+            const bool undefined = optRo != 1 && std::find(explained.begin(), explained.end(), i) != explained.end();
+            const double o = d.in.observed[i], p = d.in.probability[i];
+            if (undefined) {
+                EXPECT_TRUE(std::isnan(o) && std::isnan(p)) << i;
+            } else {
+                EXPECT_TRUE(std::isfinite(o)) << i;
+                EXPECT_TRUE(p >= 1.0 / 9 && p <= 1.0) << i << " P " << p;
+            }
+        }
+        const int minus = optRo == 1 ? 0 : 1;
+        EXPECT_EQ(Occurrences(text, "Observed ro(XE.T)=\t-999\n"), minus);
+        EXPECT_EQ(Occurrences(text, "\tRandom ro(XE.T) =\t-999\t"), 8 * minus);
+        EXPECT_EQ(Occurrences(text, "\nRandom ro(XE.TP) =\t-999\t"), 8 * minus);
+        EXPECT_EQ(Occurrences(text, "Cummulative frequency for ro(XE.TR)=-999\n"), 8 * minus);
+    }
+}
+
+// A draw whose table has no variation left takes 0, the value of a comparison with such a table;
+// the observed one is defined. W lacks OTU 4, and OTUs 1 and 4 share a nesting group: each draw
+// keeps the list or swaps them, moving OTU 1 where no community holds it. Residual: the types
+// follow the first trait (X affine in T) but for OTU 1; a swap leaves X affine in T, ro(XE.T)
+// given T has nothing left (Procrustes and RV). Trait table: the first trait is 0.1 but for OTU
+// 1; a swap leaves T constant (to rounding), so ro(TE) compares a table without variation (every
+// measure). The random-data file shows 0 for each swap and the observed value for each kept
+// list, so the probability is (1 + kept lists) / iterations; the same with the communities in
+// the reverse order, and without the file on one thread and on four.
+TEST(PermTestProbability, ADrawWithoutVariationLeftCountsAsZero) {
+    const struct {
+        const char* what;
+        int optRo, stat;
+        const char* key;  // its random value in the file
+    } cases[] = {
+        {"residual, Procrustes", 2, kRoXE_T, "\tRandom ro(XE.T) =\t"},
+        {"residual, RV", 3, kRoXE_T, "\tRandom ro(XE.T) =\t"},
+        {"trait table, Mantel", 1, kRoTE, "\tRandom ro(TE) =\t"},
+        {"trait table, Procrustes", 2, kRoTE, "\tRandom ro(TE) =\t"},
+        {"trait table, RV", 3, kRoTE, "\tRandom ro(TE) =\t"},
+    };
+    const int iterations = 30;
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto make = [&](bool reversed) {
+            auto d = std::make_unique<Small>(c.optRo, false);
+            WithoutTheFourthOtu(*d);
+            if (c.stat == kRoXE_T) {
+                TypesFromTheFirstTrait(*d);
+                d->U[0][0] = d->U[0][1] = 0.5;  // OTU 1 off the line
+            } else {
+                for (int o = 1; o < kS; o++) d->B[o][0] = 0.1f;
+                d->B[0][0] = 5;
+            }
+            d->nest[3] = 1;
+            d->in.restriction = 1;
+            d->in.iterations = iterations;
+            if (reversed) d->ReverseCommunities();
+            return d;
+        };
+        auto d = make(false);
+        const std::string text = RunToFile(*d, 23);
+        const double observed = d->in.observed[c.stat];
+        ASSERT_TRUE(std::isfinite(observed));
+        ASSERT_GT(std::fabs(observed), 1e-3);
+        const auto lists = ListsOf(text, kS);
+        const std::vector<double> random = ValuesAfter(text, c.key);
+        ASSERT_EQ(int(lists.size()), iterations - 1);
+        ASSERT_EQ(random.size(), lists.size());
+        int kept = 0, swapped = 0;
+        for (size_t it = 0; it < lists.size(); it++) {
+            if (lists[it][0] == 1) {
+                kept++;
+                EXPECT_NEAR(random[it], observed, 1e-5 * std::fabs(observed)) << it;
+            } else {
+                ASSERT_EQ(lists[it][0], 4);
+                swapped++;
+                EXPECT_EQ(random[it], 0.0) << it;
+            }
+        }
+        EXPECT_GT(kept, 0);
+        EXPECT_GT(swapped, 0);
+        EXPECT_EQ(d->in.probability[c.stat], (1.0 + kept) / iterations);
+        for (const char* threads : {"1", "4"}) {
+            setenv("TARNEX_THREADS", threads, 1);
+            for (bool reversed : {false, true}) {
+                auto r = make(reversed);
+                InitRndNumberGenerator(23);
+                ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&r->in));
+                EXPECT_NEAR(r->in.observed[c.stat], observed, 1e-12) << threads << " " << reversed;
+                EXPECT_EQ(r->in.probability[c.stat], d->in.probability[c.stat]) << threads << " " << reversed;
+            }
+        }
+    }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 TEST(PermTestRandomData, SameSeedWritesTheSameFile) {
