@@ -75,20 +75,13 @@ int MaxOf(T a, T b) {
 }
 
 // The column-centred sum of squares of X (n x p) and the sum of squares of its values, over the
-// present cells, in double: each column's mean over its present cells, then the two sums.
+// present cells, in double: each column's mean over its present cells (the library's centring
+// mean), then the two sums.
 template <class T>
 void ConfigurationSumsT(int n, int p, T** X, double* centred, double* values) {
     double c = 0.0, v = 0.0;
     for (int k = 0; k < p; k++) {
-        double sum = 0.0;
-        int present = 0;
-        for (int i = 0; i < n; i++)
-            if (IsPresent(X[i][k])) {
-                sum += double(X[i][k]);
-                present++;
-            }
-        if (present == 0) continue;
-        const double mean = sum / present;
+        const double mean = qwres::MeanOf<double>(n, [&](int i) { return X[i][k]; }, true);
         for (int i = 0; i < n; i++)
             if (IsPresent(X[i][k])) {
                 const double x = double(X[i][k]), d = x - mean;

@@ -31,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace permtest {
@@ -453,7 +454,6 @@ struct Engine {
     double* abundTotal;  // their total; the entropy is 0 when it is not positive
     bool bfFixedSpread = false;  // see ro(BF) in Compute
     double sfNorm = 0.0;
-    bool sfFlat = false;
     bool SbMissing = false, SfMissing = false, BMissing = false, UMissing = false, QMissing = false;
     // Which statistics these data define (too few communities, an environment without
     // variation, or, found by the observed statistics, a table without variation leave some
@@ -520,6 +520,9 @@ struct Engine {
     // Draws the next list from the program's generator into the drawing state, then copies its
     // first s entries to out.
     void Draw(int* out);
+    // The two resemblances Mantel statistic i compares, its first and second (sf: the permuted
+    // phylogenetic similarities of ro(BF)).
+    std::pair<const TriVec*, const TriVec*> Compared(int i, const Work& w, const TriVec& sf) const;
     // *flat: A or B has no variation, or none is left after the covariates.
     double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
                    int nCov, bool* flat) const;
@@ -626,7 +629,6 @@ void Engine::Setup() {
             triSf.FromUpper(s, SfSym.m, true);
             bfFixedSpread = !in.weightedNullModel && !triSb.missing && !triSf.missing;
             sfNorm = triSf.norm;
-            sfFlat = triSf.flat;
         }
         if (!mantel) {
             for (int i = 0; i < s; i++)
@@ -892,12 +894,6 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     if (mantel) {
         CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.means.block, w.centred.block, w.gram.block);
         CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.means.block, w.centred.block, w.gram.block);
-        // Which resemblances each statistic compares: its first and second (a partial's control
-        // may be flat; the partial is then the simple correlation).
-        auto compares = [&](int i, const TriVec& a, const TriVec& b) {
-            // Two communities' single cells take their congruence, which no spread decides.
-            st.flat[i] = (n >= 3 || !TakesPairRule(i) || Partialled(i) > 0) && (a.flat || b.flat);
-        };
         v_[kRoTE] = SimpleCorr(n, triDE, w.triDT);
         v_[kRTY] = SimpleCorr(n, triDY, w.triDT);
         v_[kRTZ] = SimpleCorr(n, triDZ, w.triDT);
@@ -908,15 +904,6 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         v_[kRoXE_T] = PartialCorrelation(v_[kRoXE], st.xt, v_[kRoTE]);
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
-        compares(kRoTE, w.triDT, triDE);
-        compares(kRTY, w.triDT, triDY);
-        compares(kRTZ, w.triDT, triDZ);
-        compares(kRoXE, w.triDX, triDE);
-        compares(kRXY, w.triDX, triDY);
-        compares(kRXZ, w.triDX, triDZ);
-        compares(kRoXE_T, w.triDX, triDE);
-        compares(kRXY_T, w.triDX, triDY);
-        compares(kRXZ_T, w.triDX, triDZ);
 
         w.triDR.FromAbsDiff(n, w.R.m, !ConfigurationHasVariation(n, 1, w.R.m));
         v_[kRoRE] = TriCorr(triDE, w.triDR);
@@ -926,8 +913,6 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         st.te_r = PartialCorrelation(v_[kRoTE], st.tr, v_[kRoRE]);
         st.xt_r = PartialCorrelation(st.xt, st.xr, st.tr);
         v_[kRoXE_TR] = PartialCorrelation(st.xe_r, st.xt_r, st.te_r);
-        compares(kRoRE, w.triDR, triDE);
-        compares(kRoXE_TR, w.triDX, triDE);
 
         if (phyl) {
             // Trait similarity against the phylogenetic matrix with its rows and columns
@@ -947,8 +932,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
                     sum += part;
                     e += s - i - 1;
                 }
-                bf = (triSb.flat || sfFlat) ? 0.0 : Clamp1(sum / (triSb.norm * sfNorm));
-                st.flat[kRoBF] = triSb.flat || sfFlat;
+                bf = (triSb.flat || triSf.flat) ? 0.0 : Clamp1(sum / (triSb.norm * sfNorm));
             } else {
                 int e = 0;
                 for (int i = 0; i < s; i++) {
@@ -957,7 +941,6 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
                 }
                 w.triSf.Prepare(SfMissing);
                 bf = TriCorr(triSb, w.triSf);
-                compares(kRoBF, triSb, w.triSf);
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
@@ -972,19 +955,17 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             double xt_p = PartialCorrelation(st.xt, v_[kRoPX], v_[kRoPT]);
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
-            compares(kRoPE, w.triDP, triDE);
-            compares(kRoPT, w.triDP, w.triDT);
-            compares(kRoPX, w.triDP, w.triDX);
-            compares(kRoPX_T, w.triDP, w.triDX);
-            compares(kRoPE_X, w.triDP, triDE);
-            compares(kRoPE_T, w.triDP, triDE);
-            compares(kRoXE_P, w.triDX, triDE);
-            compares(kRoTE_P, w.triDT, triDE);
-            compares(kRoXE_TP, w.triDX, triDE);
 
             w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !ConfigurationHasVariation(n, 1, w.RaoPhyl.m));
             v_[kRFE] = TriCorr(triDE, w.triDF);
-            compares(kRFE, w.triDF, triDE);
+        }
+        // A statistic is flat when its first or second resemblance is (a partial's control may
+        // be: the partial is then the simple correlation). Two communities' single cells take
+        // their congruence, which no spread decides.
+        const TriVec& sf = bfFixedSpread ? triSf : w.triSf;
+        for (int i = 0; i < (phyl ? kPermTestStats : kRoBF); i++) {
+            const auto [first, second] = Compared(i, w, sf);
+            st.flat[i] = (n >= 3 || !TakesPairRule(i) || Partialled(i) > 0) && (first->flat || second->flat);
         }
         MarkUndefined(st);
         return;
@@ -1057,6 +1038,23 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         partial(kRoXE_TP, w.cX, cE, covTP, 2);
     }
     MarkUndefined(st);
+}
+
+std::pair<const TriVec*, const TriVec*> Engine::Compared(int i, const Work& w, const TriVec& sf) const {
+    switch (i) {
+        case kRoXE: case kRoXE_T: case kRoXE_TR: case kRoXE_P: case kRoXE_TP: return {&w.triDX, &triDE};
+        case kRoTE: case kRoTE_P: return {&w.triDT, &triDE};
+        case kRoRE: return {&w.triDR, &triDE};
+        case kRTY: return {&w.triDT, &triDY};
+        case kRTZ: return {&w.triDT, &triDZ};
+        case kRXY: case kRXY_T: return {&w.triDX, &triDY};
+        case kRXZ: case kRXZ_T: return {&w.triDX, &triDZ};
+        case kRoBF: return {&triSb, &sf};
+        case kRFE: return {&w.triDF, &triDE};
+        case kRoPE: case kRoPE_T: case kRoPE_X: return {&w.triDP, &triDE};
+        case kRoPT: return {&w.triDP, &w.triDT};
+        default: return {&w.triDP, &w.triDX};  // ro(PX), ro(PX.T)
+    }
 }
 
 void Engine::MarkUndefined(Stats& st) const {
