@@ -458,9 +458,8 @@ struct Engine {
     // Which statistics these data define (too few communities, an environment without
     // variation, or, found by the observed statistics, a table without variation leave some
     // without a value): those are neither counted nor given a probability, and the random-data
-    // file shows them as -999. The same for the Mantel
-    // intermediates: ro(XR) and ro(TR) taken without the rule for two communities, the first-order
-    // partials on R.
+    // file shows them as -999. The same for the Mantel intermediates: ro(XR) and ro(TR) taken
+    // without the rule for two communities, the first-order partials on R.
     bool defined[kPermTestStats] = {};
     bool rulelessDefined = true, firstDefined = true, flatEnvironment = false;
 
@@ -756,6 +755,24 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
     for (int t = 0; t < cols; t++) out[t] = weight[t] != 0.0 ? sum[t] / weight[t] : 0.0;
 }
 
+// Whether the n x cols table x (no -999) has variation: its column-centred sum of squares
+// against the sum of squares of its values (HasVariation), row by row along the memory, the
+// column means in means (cols values).
+bool TableVaries(int n, int cols, double** x, double* means) {
+    std::fill(means, means + cols, 0.0);
+    double values = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) {
+            means[j] += x[i][j];
+            values += x[i][j] * x[i][j];
+        }
+    for (int j = 0; j < cols; j++) means[j] /= n;
+    double centred = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) centred += (x[i][j] - means[j]) * (x[i][j] - means[j]);
+    return HasVariation(centred, values);
+}
+
 // The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
 // triangle tri and, when fill (the random-data file prints it) or from the dispatcher, as the
 // square matrix d. The Euclidean distance, the measure of T always and of X and P under the
@@ -766,12 +783,20 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
 // are noise themselves.
 void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* means,
                    double* centred, double* gram) {
-    const bool tableFlat = !ConfigurationHasVariation(n, cols, x);
+    if (code == 3 && cols >= kGramColumns) {
+        EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
+        // The trace of the centred rows' cross products is the centred sum of squares; the
+        // values' own adds n times the squared column means (the centred columns sum to 0).
+        double trace = 0.0, meanSq = 0.0;
+        for (int i = 0; i < n; i++) trace += gram[i * n + i];
+        for (int j = 0; j < cols; j++) meanSq += means[j] * means[j];
+        tri.Prepare(false, !HasVariation(trace, trace + n * meanSq));
+        if (fill) tri.ToMatrix(n, d);
+        return;
+    }
+    const bool tableFlat = !TableVaries(n, cols, x, means);
     if (code == 3) {
-        if (cols >= kGramColumns)
-            EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
-        else
-            EuclideanUpper(n, cols, x, tri.raw);
+        EuclideanUpper(n, cols, x, tri.raw);
         tri.Prepare(false, tableFlat);
         if (fill) tri.ToMatrix(n, d);
         return;
@@ -905,7 +930,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
 
-        w.triDR.FromAbsDiff(n, w.R.m, !ConfigurationHasVariation(n, 1, w.R.m));
+        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.means.block));
         v_[kRoRE] = TriCorr(triDE, w.triDR);
         st.xr = TriCorr(w.triDX, w.triDR);
         st.tr = TriCorr(w.triDT, w.triDR);
@@ -956,7 +981,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
 
-            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !ConfigurationHasVariation(n, 1, w.RaoPhyl.m));
+            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.means.block));
             v_[kRFE] = TriCorr(triDE, w.triDF);
         }
         // A statistic is flat when its first or second resemblance is (a partial's control may

@@ -108,7 +108,12 @@ int TranslateReseOpt_TARNEX_ORBALD(int opt);
 // with fewer than 3 communities, a second-order one (ro(XE.TR), ro(XE.TP)) with fewer than 4,
 // ro(RE) and r(FE) (no rule for two communities) with fewer than 3, ro(BF) with fewer than 3
 // OTUs; under any measure, the statistics that follow E when E has no variation
-// (EnvironmentWithoutVariation). Uses the program's shared random generator, which the caller
+// (EnvironmentWithoutVariation), and a statistic whose first or second observed table has no
+// variation (HasVariation against its own scale): for a partial, none left after the
+// covariates; under the matrix correlation, a resemblance without variation or built from a
+// table without it (the control of a partial may have none: the partial is then the simple
+// correlation). A permutation whose table has no variation left gives that statistic 0, the
+// value of such a comparison. Uses the program's shared random generator, which the caller
 // seeds.
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in);
 
