@@ -908,6 +908,15 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
     double** scores = w.scores;
     int used = 0;
     if ((opt == 1 || opt == 2) && qs > 0) {
+        // A factor without variation (its centred values rounding noise against its values)
+        // enters as 0, as a constant one does: scaled, its noise would become a component.
+        for (int k = 0; k < qs; k++) {
+            double centred, values;
+            ColumnSums(n, G, k, &centred, &values);
+            if (!HasVariation(centred, values))
+                for (int i = 0; i < n; i++)
+                    if (IsPresent(G[i][k])) G[i][k] = 0.0;
+        }
         double** V = w.V;
         for (int k = 0; k < qs; k++)
             for (int i = 0; i < n; i++) V[k][i] = G[i][k];
@@ -915,25 +924,8 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
             CenterRowsCovMV(qs, n, V, V);
         } else {
             CenterRowsMV(qs, n, V, V);
+            NormalizeRowsMV(qs, n, V, V);
         }
-        // A factor without variation (its centred values rounding noise against its values) is
-        // set to 0, as a constant one is: scaled, its noise would become a component. (The
-        // covariance form has divided the centred values by the root of present - 1.)
-        for (int k = 0; k < qs; k++) {
-            double centred = 0.0, values = 0.0;
-            int present = 0;
-            for (int i = 0; i < n; i++)
-                if (IsPresent(V[k][i])) {
-                    centred += V[k][i] * V[k][i];
-                    values += G[i][k] * G[i][k];
-                    present++;
-                }
-            if (opt == 1 && present > 1) centred *= present - 1;
-            if (!HasVariation(centred, values))
-                for (int i = 0; i < n; i++)
-                    if (IsPresent(V[k][i])) V[k][i] = 0.0;
-        }
-        if (opt == 2) NormalizeRowsMV(qs, n, V, V);
         double** C = w.C;
         CrossProductMV(qs, n, V, C);
         for (int a = 0; a < qs; a++)

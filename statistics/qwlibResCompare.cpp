@@ -74,23 +74,32 @@ int MaxOf(T a, T b) {
     return a > b ? a : b;
 }
 
-// The column-centred sum of squares of X (n x p) and the sum of squares of its values, over the
-// present cells, in double: each column's mean over its present cells (the library's centring
-// mean), then the two sums.
+// Column k of X (n rows): its sum of squares about its mean and the sum of squares of its
+// values, over the present cells, in double (the mean the library centres with).
 template <class T>
-void ConfigurationSumsT(int n, int p, T** X, double* centred, double* values) {
+void ColumnSumsT(int n, T** X, int k, double* centred, double* values) {
+    const double mean = qwres::MeanOf<double>(n, [&](int i) { return X[i][k]; }, true);
     double c = 0.0, v = 0.0;
-    for (int k = 0; k < p; k++) {
-        const double mean = qwres::MeanOf<double>(n, [&](int i) { return X[i][k]; }, true);
-        for (int i = 0; i < n; i++)
-            if (IsPresent(X[i][k])) {
-                const double x = double(X[i][k]), d = x - mean;
-                c += d * d;
-                v += x * x;
-            }
-    }
+    for (int i = 0; i < n; i++)
+        if (IsPresent(X[i][k])) {
+            const double x = double(X[i][k]), d = x - mean;
+            c += d * d;
+            v += x * x;
+        }
     *centred = c;
     *values = v;
+}
+
+// The same sums over the p columns of X.
+template <class T>
+void ConfigurationSumsT(int n, int p, T** X, double* centred, double* values) {
+    *centred = *values = 0.0;
+    for (int k = 0; k < p; k++) {
+        double c, v;
+        ColumnSumsT(n, X, k, &c, &v);
+        *centred += c;
+        *values += v;
+    }
 }
 
 template <class T>
@@ -649,6 +658,8 @@ T ProcrustesOn(int n, int p1, int p2, T** X, T** Y, ComparisonWorkspace<T>& ws, 
                               : ProcrustesOnce(n, p1, p2, X, Y, static_cast<T**>(nullptr), flat);
 }
 
+void ColumnSums(int n, float** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }
+void ColumnSums(int n, double** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }
 void ConfigurationSums(int n, int p, float** X, double* centred, double* values) {
     ConfigurationSumsT(n, p, X, centred, values);
 }

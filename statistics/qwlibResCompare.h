@@ -17,6 +17,9 @@
 // HasVariation(centred, values). A table whose centred values are rounding noise does not.
 void ConfigurationSums(int n, int p, float** X, double* centred, double* values);
 void ConfigurationSums(int n, int p, double** X, double* centred, double* values);
+// The same two sums for column k of X alone.
+void ColumnSums(int n, float** X, int k, double* centred, double* values);
+void ColumnSums(int n, double** X, int k, double* centred, double* values);
 bool ConfigurationHasVariation(int n, int p, float** X);
 bool ConfigurationHasVariation(int n, int p, double** X);
 

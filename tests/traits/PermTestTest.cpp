@@ -684,6 +684,68 @@ TEST(PermTestDefined, ATableTheCovariatesExplainLeavesItsPartialsUndefined) {
     }
 }
 
+// Under the matrix correlation the variation of the engine's own resemblance is judged on the
+// table it is built from, on both of its roads (the distance loop below 32 columns, the cross
+// products from 32 on). X = W U over W at unit totals with U = 10 + e g_o h_j, so X = 10 + e a_c
+// h_j (a = W g): its centred sum of squares, e^2 sum (a - mean a)^2 sum h^2, against that of its
+// values, 100 n k and the small rest, is set by e to 2e-12 (defined) and 0.5e-12: undefined then
+// are the statistics that compare DX (ro(XE) and r(XY), r(XZ) with their partials), not ro(TE).
+TEST(PermTestDefined, TheVariationOfDXIsThatOfX) {
+    const double g[kS] = {0.3, -1.2, 0.8, 2.0, -0.5};
+    for (int k : {4, 40})
+        for (double ratio : {2e-12, 0.5e-12}) {
+            SCOPED_TRACE(testing::Message() << k << " types, ratio " << ratio);
+            Small d(1, false);
+            WithoutTheFourthOtu(d);  // W at unit totals
+            std::vector<double> a(kN, 0.0), h(k);
+            for (int j = 0; j < k; j++) h[j] = 1.0 + 0.25 * (j % 5);
+            double meanA = 0, A = 0, H = 0, sumH = 0;
+            for (int c = 0; c < kN; c++) {
+                for (int o = 0; o < kS; o++) a[c] += d.W[c][o] * g[o];
+                meanA += a[c] / kN;
+            }
+            for (int c = 0; c < kN; c++) A += (a[c] - meanA) * (a[c] - meanA);
+            for (int j = 0; j < k; j++) H += h[j] * h[j], sumH += h[j];
+            // Values: sum of (10 + e a_c h_j)^2 = 100 n k + 20 e sum a sum h + e^2 sum a^2 H; two
+            // rounds of e give the ratio to far better than the factor 2 on either side.
+            double e = 0;
+            for (int round = 0; round < 2; round++) {
+                double sumA = 0, sumA2 = 0;
+                for (double x : a) sumA += x, sumA2 += x * x;
+                const double values = 100.0 * kN * k + 20 * e * sumA * sumH + e * e * sumA2 * H;
+                e = std::sqrt(ratio * values / (A * H));
+            }
+            Mat<double> U(kS, k);
+            for (int o = 0; o < kS; o++)
+                for (int j = 0; j < k; j++) U[o][j] = 10 + e * g[o] * h[j];
+            d.in.U = U;
+            d.in.nTypes = k;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            const bool defined = ratio > 1e-12;
+            for (int i : {kRoXE, kRXY, kRXZ, kRoXE_T, kRXY_T, kRXZ_T, kRoXE_TR})
+                EXPECT_EQ(std::isfinite(d.in.observed[i]), defined) << i;
+            EXPECT_TRUE(std::isfinite(d.in.observed[kRoTE]));
+            if (defined) {
+                EXPECT_GT(std::fabs(d.in.observed[kRoXE]), 1e-3);
+            }
+        }
+}
+
+// Missing cells of a caller's resemblance leave out their pairs: with 3 communities and one -999
+// in DY, r(TY) correlates the two pairs left (+1 or -1); with a second, the one cell left has no
+// variation, and r(TY) is undefined.
+TEST(PermTestDefined, MissingCellsOfDYLeaveTwoPairsOrOne) {
+    Small d(1, false);
+    d.in.nCommunities = 3;
+    d.DY[0][1] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_NEAR(std::fabs(d.in.observed[kRTY]), 1.0, 1e-12);
+    d.DY[0][2] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_TRUE(std::isnan(d.in.observed[kRTY]));
+    EXPECT_TRUE(std::isfinite(d.in.observed[kRoTE]));
+}
+
 // A draw whose table has no variation left takes 0, the value of a comparison with such a table;
 // the observed one is defined. W lacks OTU 4, and OTUs 1 and 4 share a nesting group: each draw
 // keeps the list or swaps them, moving OTU 1 where no community holds it. Residual: the types
