@@ -42,13 +42,19 @@ TEST(PartialMatrixCorrelation, AgreesWithRAndSelectsColumns) {
 // variation of its own. Each also with a -999 in B, through the regression that skips it. An
 // undefined one is 0 and flat; a defined one equals the congruence of G itself given C, since
 // neither measure depends on the scale of a table. A covariate column without variation (a
-// constant one ulp off) adds nothing to C.
+// constant one ulp off) adds nothing to C; C scaled down to values of 1e-9 (its variation judged
+// against its own values) removes what C removes.
 TEST(PartialMatrixCorrelation, ATableWithoutVariationLeftIsFlat) {
     const int n = 10;
-    Mat<double> C(n, 3), B(n, 2);
+    Mat<double> C(n, 3), B(n, 2), small(n, 2);
     FillRandom(C, 41);
     FillRandom(B, 42);
-    for (int i = 0; i < n; i++) C[i][2] = i == 6 ? std::nextafter(0.7, 1.0) : 0.7;
+    for (int i = 0; i < n; i++) {
+        C[i][2] = i == 6 ? std::nextafter(0.7, 1.0) : 0.7;
+        small[i][0] = 1e-9 * C[i][0];
+        small[i][1] = 1e-9 * C[i][1];
+    }
+    const std::vector<MatrixCovariate> covSmall = {{2, nullptr, small}};
     std::vector<double> cm(n), g(n);
     Mat<double> G0(n, 1);
     FillRandom(G0, 43);
@@ -95,6 +101,7 @@ TEST(PartialMatrixCorrelation, ATableWithoutVariationLeftIsFlat) {
                     const double want = PartialMatrixCorrelation(n, 1, 2, Gm, B, method, 2.0, covTwo);
                     EXPECT_GT(want, 0.0) << method;
                     EXPECT_NEAR(v, want, 1e-8) << method;
+                    EXPECT_NEAR(PartialMatrixCorrelation(n, 1, 2, A, B, method, 2.0, covSmall, work), v, 1e-8) << method;
                 }
             }
         }
