@@ -210,6 +210,13 @@ bool IsLargerThanOrEqual(double a, double b, int maxUlps, bool useAbs);
 bool AlmostEqual_Tolerance(double a, double b, double tol);
 bool AlmostEqual_Tolerance(float a, float b, float tol);
 
+// Whether a table has variation: its centred sum of squares is above a relative tolerance of
+// scaleSumSq (the sum of squares of its own values, or, for residuals, the centred sum of squares
+// of the table before the covariates were taken out), and above 0. Below it the centred values
+// are rounding noise, which a measure that does not depend on scale would turn into a full-size
+// number. False when either sum is not a number.
+bool HasVariation(double centredSumSq, double scaleSumSq);
+
 double Fmax(double a, double b);
 float Fmax(float a, float b);
 int Fmax(int a, int b);

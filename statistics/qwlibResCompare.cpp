@@ -74,6 +74,50 @@ int MaxOf(T a, T b) {
     return a > b ? a : b;
 }
 
+// Column k of X (n rows): its sum of squares about its mean and the sum of squares of its
+// values, over the present cells, in double (the mean the library centres with).
+template <class T>
+void ColumnSumsT(int n, T** X, int k, double* centred, double* values) {
+    const double mean = qwres::MeanOf<double>(n, [&](int i) { return X[i][k]; }, true);
+    double c = 0.0, v = 0.0;
+    for (int i = 0; i < n; i++)
+        if (IsPresent(X[i][k])) {
+            const double x = double(X[i][k]), d = x - mean;
+            c += d * d;
+            v += x * x;
+        }
+    *centred = c;
+    *values = v;
+}
+
+// The same sums over the p columns of X.
+template <class T>
+void ConfigurationSumsT(int n, int p, T** X, double* centred, double* values) {
+    *centred = *values = 0.0;
+    for (int k = 0; k < p; k++) {
+        double c, v;
+        ColumnSumsT(n, X, k, &c, &v);
+        *centred += c;
+        *values += v;
+    }
+}
+
+template <class T>
+bool HasVariationT(int n, int p, T** X) {
+    double centred, values;
+    ConfigurationSumsT(n, p, X, &centred, &values);
+    return HasVariation(centred, values);
+}
+
+// Whether X and Y both have variation; *flat (when given) the contrary. A configuration without
+// variation carries no shape to compare: the coefficients are then 0.
+template <class T>
+bool BothVary(int n, int p1, int p2, T** X, T** Y, bool* flat) {
+    const bool both = HasVariationT(n, p1, X) && HasVariationT(n, p2, Y);
+    if (flat) *flat = !both;
+    return both;
+}
+
 // ---------------------------------------------------------------- RV coefficient
 
 // S = C C' (n x n) of the n x p matrix C, a term left out when either factor is -999; sums in
@@ -117,7 +161,8 @@ void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
 
 // Sums over all n x n cells; each square or product formed in T, added in double.
 template <class T>
-double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w) {
+double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w, bool* flat) {
+    if (!BothVary(n, p1, p2, X, Y, flat)) return 0.0;
     CenterColsMV(n, p1, X, static_cast<T**>(w.Xc));
     CenterColsMV(n, p2, Y, static_cast<T**>(w.Yc));
     CrossProductSkip(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
@@ -130,8 +175,8 @@ double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>:
             tt += double(b * b);
             sp += double(a * b);
         }
-    double den = std::sqrt(ss * tt);
-    return den == 0.0 ? 0.0 : sp / den;
+    const double den = std::sqrt(ss * tt);
+    return den > 0.0 ? sp / den : 0.0;
 }
 
 // The same through traces of S'T, S'S and T'T (products in T).
@@ -213,9 +258,12 @@ T SingularValueSum(int n, int pa, int pb, T** C, typename ComparisonWorkspace<T>
 // centred and scaled to unit total variance; C = A'B / (n - 1) in a zero-filled q x q matrix,
 // q = max(pa, pb); the coefficient is the sum of C's singular values. When Z is given it
 // receives the standardised B rotated onto A (R = V U', C = U W V') times the coefficient,
-// the least-squares fit of B to A. 0 for a zero total variance or a failed decomposition.
+// the least-squares fit of B to A. 0 for a configuration without variation (BothVary) or a
+// failed decomposition.
 template <class T>
-T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename ComparisonWorkspace<T>::Buffers& w) {
+T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename ComparisonWorkspace<T>::Buffers& w,
+                   bool* flat) {
+    if (flat) *flat = false;
     int q = MaxOf(pa, pb);
     if (q < 1 || n < 1) return T(0);
     auto zeroZ = [&] {
@@ -223,6 +271,10 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
             for (int i = 0; i < n; i++)
                 for (int k = 0; k < q; k++) Z[i][k] = T(0);
     };
+    if (!BothVary(n, pa, pb, A, B, flat)) {
+        zeroZ();
+        return T(0);
+    }
     T** At = w.At;
     T** Bc = w.Bc;
     T** C = w.C;
@@ -233,18 +285,6 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
         }
     CenterRowsMV(pa, n, At, At);
     CenterColsMV(n, pb, B, Bc);
-    // A configuration without variance carries no shape to compare.
-    bool varA = false, varB = false;
-    for (int k = 0; k < pa; k++)
-        for (int i = 0; i < n; i++)
-            if (IsPresent(At[k][i]) && At[k][i] != T(0)) varA = true;
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < pb; k++)
-            if (IsPresent(Bc[i][k]) && Bc[i][k] != T(0)) varB = true;
-    if (!varA || !varB) {
-        zeroZ();
-        return T(0);
-    }
     GowerStandardizationRows(q, n, At);
     GowerStandardizationCols(n, q, Bc);
     MatrixProd(q, n, n, q, At, Bc, C);
@@ -296,10 +336,10 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
 }
 
 template <class T>
-T ProcrustesT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w) {
+T ProcrustesT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w, bool* flat) {
     // The narrower configuration is the one transposed (A); with equal widths A is X.
-    if (p1 > p2) return ProcrustesKernel(n, p2, p1, Y, X, static_cast<T**>(nullptr), w);
-    return ProcrustesKernel(n, p1, p2, X, Y, static_cast<T**>(nullptr), w);
+    if (p1 > p2) return ProcrustesKernel(n, p2, p1, Y, X, static_cast<T**>(nullptr), w, flat);
+    return ProcrustesKernel(n, p1, p2, X, Y, static_cast<T**>(nullptr), w, flat);
 }
 
 // Procrustes fit of Y (n x p2) onto the first p2 columns of X (n x p1): rotation R = V U' from
@@ -380,7 +420,7 @@ Acc MatrixCorrT(int n, TA** A, TB** B) {
         }
     if (k == 0) return Acc(0);
     Acc ma = sa / Acc(k), mb = sb / Acc(k);
-    Acc ssa = 0, ssb = 0, sp = 0;
+    Acc ssa = 0, ssb = 0, sp = 0, va = 0, vb = 0;
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) {
             if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
@@ -388,8 +428,11 @@ Acc MatrixCorrT(int n, TA** A, TB** B) {
             ssa += da * da;
             ssb += db * db;
             sp += da * db;
+            va += Acc(A[i][j]) * Acc(A[i][j]);
+            vb += Acc(B[i][j]) * Acc(B[i][j]);
         }
-    if (ssa == Acc(0) || ssb == Acc(0)) return Acc(0);
+    // A matrix whose cells differ only by rounding has no spread to correlate.
+    if (!HasVariation(double(ssa), double(va)) || !HasVariation(double(ssb), double(vb))) return Acc(0);
     return sp / std::sqrt(ssa * ssb);
 }
 
@@ -595,24 +638,44 @@ double DeviationsT(int n, int p, T** A, T** B, F f) {
 
 // One-off calls: a work space of their own, only the part the coefficient needs.
 template <class T>
-double RVOnce(int n, int p1, int p2, T** X, T** Y) {
+double RVOnce(int n, int p1, int p2, T** X, T** Y, bool* flat = nullptr) {
     typename ComparisonWorkspace<T>::Buffers w(n, MaxOf(p1, p2), true, false);
-    return RVT(n, p1, p2, X, Y, w);
+    return RVT(n, p1, p2, X, Y, w, flat);
 }
 template <class T>
-T ProcrustesOnce(int n, int p1, int p2, T** X, T** Y, T** Z) {
+T ProcrustesOnce(int n, int p1, int p2, T** X, T** Y, T** Z, bool* flat = nullptr) {
     typename ComparisonWorkspace<T>::Buffers w(n, MaxOf(p1, p2), false, true);
-    if (Z) return ProcrustesKernel(n, p1, p2, X, Y, Z, w);
-    return ProcrustesT(n, p1, p2, X, Y, w);
+    if (Z) return ProcrustesKernel(n, p1, p2, X, Y, Z, w, flat);
+    return ProcrustesT(n, p1, p2, X, Y, w, flat);
 }
+template <class T>
+double RVOn(int n, int p1, int p2, T** X, T** Y, ComparisonWorkspace<T>& ws, bool* flat) {
+    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers(), flat) : RVOnce(n, p1, p2, X, Y, flat);
+}
+template <class T>
+T ProcrustesOn(int n, int p1, int p2, T** X, T** Y, ComparisonWorkspace<T>& ws, bool* flat) {
+    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers(), flat)
+                              : ProcrustesOnce(n, p1, p2, X, Y, static_cast<T**>(nullptr), flat);
+}
+
+void ColumnSums(int n, float** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }
+void ColumnSums(int n, double** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }
+void ConfigurationSums(int n, int p, float** X, double* centred, double* values) {
+    ConfigurationSumsT(n, p, X, centred, values);
+}
+void ConfigurationSums(int n, int p, double** X, double* centred, double* values) {
+    ConfigurationSumsT(n, p, X, centred, values);
+}
+bool ConfigurationHasVariation(int n, int p, float** X) { return HasVariationT(n, p, X); }
+bool ConfigurationHasVariation(int n, int p, double** X) { return HasVariationT(n, p, X); }
 
 double RVcoeff(int n, int p1, int p2, float** X, float** Y) { return RVOnce(n, p1, p2, X, Y); }
 double RVcoeff(int n, int p1, int p2, double** X, double** Y) { return RVOnce(n, p1, p2, X, Y); }
-double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
-    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws, bool* flat) {
+    return RVOn(n, p1, p2, X, Y, ws, flat);
 }
-double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
-    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws, bool* flat) {
+    return RVOn(n, p1, p2, X, Y, ws, flat);
 }
 double RVcoeff_OLD(int n, int p1, int p2, float** X, float** Y) { return RVOldT(n, p1, p2, X, Y, false); }
 double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y) { return RVOldT(n, p1, p2, X, Y, true); }
@@ -623,11 +686,11 @@ float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y) {
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
     return ProcrustesOnce(n, p1, p2, X, Y, static_cast<double**>(nullptr));
 }
-float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
-    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws, bool* flat) {
+    return ProcrustesOn(n, p1, p2, X, Y, ws, flat);
 }
-double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
-    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws, bool* flat) {
+    return ProcrustesOn(n, p1, p2, X, Y, ws, flat);
 }
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, float** Z) {
     return ProcrustesOnce(n, p1, p2, X, Y, Z);

@@ -11,10 +11,22 @@
 
 // ---------------------------------------------------------------- configurations
 
+// Whether a configuration has variation, the test RVcoeff and ProcrustesCoeff apply to each of
+// theirs: *centred = the sum of squares of X's columns about their means, *values = the sum of
+// squares of its values, both over the present cells, in double; the configuration varies when
+// HasVariation(centred, values). A table whose centred values are rounding noise does not.
+void ConfigurationSums(int n, int p, float** X, double* centred, double* values);
+void ConfigurationSums(int n, int p, double** X, double* centred, double* values);
+// The same two sums for column k of X alone.
+void ColumnSums(int n, float** X, int k, double* centred, double* values);
+void ColumnSums(int n, double** X, int k, double* centred, double* values);
+bool ConfigurationHasVariation(int n, int p, float** X);
+bool ConfigurationHasVariation(int n, int p, double** X);
+
 // RV coefficient of X (n x p1) and Y (n x p2): S = XcXc', T = YcYc' of the column-centred
 // configurations (missing cells skipped), RV = sum S.T / sqrt(sum S^2 * sum T^2) over all
-// n x n cells; 0 when the denominator is 0. The float form squares and multiplies the float
-// cells in single precision and sums in double.
+// n x n cells; 0 when either configuration has no variation (ConfigurationHasVariation). The
+// float form squares and multiplies the float cells in single precision and sums in double.
 double RVcoeff(int n, int p1, int p2, float** X, float** Y);
 double RVcoeff(int n, int p1, int p2, double** X, double** Y);
 // The same coefficient through traces of S'T, S'S and T'T.
@@ -25,7 +37,8 @@ double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y);
 // variance, C = A'B / (n - 1) (A the narrower one) in a zero-filled square matrix of order
 // max(p1, p2); the result is the sum of the singular values of C (at most n - 1 of them, the
 // rank of centred configurations; without Z, from LAPACK's decomposition on the smaller order).
-// 0 when the decomposition fails, the total variance of either is 0 or C is not finite.
+// 0 when the decomposition fails, either configuration has no variation
+// (ConfigurationHasVariation) or C is not finite.
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y);
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y);
 // The same with A = X and B = Y always; Z (n x max(p1, p2)) receives the standardised Y
@@ -71,15 +84,21 @@ private:
     Buffers* b_;
 };
 
-double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws);
-double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws);
-float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws);
-double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws);
+// *flat (when given): true when the coefficient is 0 because X or Y has no variation, which the
+// data then do not define.
+double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws, bool* flat = nullptr);
+double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws,
+               bool* flat = nullptr);
+float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws,
+                      bool* flat = nullptr);
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws,
+                       bool* flat = nullptr);
 
 // ---------------------------------------------------------------- resemblance matrices
 
 // Matrix (Mantel) correlation over the cells i < j whose two values are both present;
-// 0 for n < 2, no counted pair or a zero sum of squares. The float form sums in single
+// 0 for n < 2, no counted pair or a matrix whose counted cells have no variation (HasVariation
+// of their centred sum of squares against the sum of their squares). The float form sums in single
 // precision; float A with double B sums in double.
 double MatrixCorr(int n, double** A, double** B);
 float MatrixCorr(int n, float** A, float** B);

@@ -442,14 +442,14 @@ ChRankStatus ChRankTCAP() {
             int* flags = w.flags.data();
             FlagSubset(p, traits, k, flags);
             double value;
+            bool flat = false;
             if (opt_ro == 1) {
                 value = w.fast.Value(traits, k, changed);
             } else {
                 SubsetColumns<float>(n, p, Tn, flags, w.Tsub);
-                value = opt_ro == 3 ? RVcoeff(n, nenv, p, d.Ef, w.Tsub, w.ws)
-                                    : static_cast<double>(ProcrustesCoeff(n, nenv, p, d.Ef, w.Tsub, w.ws));
+                value = Congruence(n, nenv, p, d.Ef, static_cast<float**>(w.Tsub), opt_ro, w.ws, &flat);
             }
-            value = defined.Or(value, opt_ro, 0, true);
+            value = defined.Or(value, opt_ro, 0, true, flat);
             if (text) {
                 fprintf(text, "%g\t", value);
                 for (int i = 0; i < k; i++) fprintf(text, "%-2s\t", chLabel[traits[i]]);
@@ -559,13 +559,12 @@ ChRankStatus ChRankTDAP_TCAP() {
             FlagSubset(d.p, traits, k, w.flags.data());
             comp.Build(d, w.flags.data(), opt_ro == 1);
             double value;
+            bool flat = false;
             if (opt_ro == 1)
                 value = Mantel(n, d.DE, comp.DX);
-            else if (opt_ro == 2)
-                value = ProcrustesCoeff(n, nenv, g, d.Ed, comp.X, w.ws);
             else
-                value = RVcoeff(n, nenv, g, d.Ed, comp.X, w.ws);
-            value = defined.Or(value, opt_ro, 0, true);
+                value = Congruence(n, nenv, g, d.Ed, comp.X, opt_ro, w.ws, &flat);
+            value = defined.Or(value, opt_ro, 0, true, flat);
             std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
             if (text) {
@@ -660,18 +659,19 @@ ChRankStatus ChRankTDAP() {
             comp.Build(d, flags, mantel);
             float roXE = 0.0f, roXT = 0.0f;
             double value;
+            bool flat = false;
             if (mantel) {
                 roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
                 roXT = static_cast<float>(Mantel(n, w.DT, comp.DX));
                 value = PartialCorrelation(roXE, roXT, roTE);
             } else {
                 value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, w.covariates,
-                                                 w.partial);
+                                                 w.partial, &flat);
             }
             // ro(TE) and ro(XE) are Mantel values whatever the measure; ro(XT) does not follow E.
             const float roTEshown = defined.Or(roTE, 1, 0, true);
             if (mantel) roXE = defined.Or(roXE, 1, 0, true);
-            value = defined.Or(value, opt_ro, 1, true);
+            value = defined.Or(value, opt_ro, 1, true, flat);
             std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
             if (text) {

@@ -59,11 +59,6 @@ void WriteTopHeading(FILE* f, int mode) {
     fprintf(f, "TRC\toptimal subset of traits\n");
 }
 
-// Procrustes or RV of two configurations of n objects.
-double Congruence(int n, int pA, int pB, double** A, double** B, ComparisonWorkspace<double>& ws) {
-    return opt_ro == 2 ? ProcrustesCoeff(n, pA, pB, A, B, ws) : RVcoeff(n, pA, pB, A, B, ws);
-}
-
 // The types must be the OTUs themselves for dark diversity: as many types as OTUs, each alone.
 bool TypesAreTheOtus(int g) { return g == tcst; }
 
@@ -187,12 +182,18 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
             NominalReseNonHier(n, p, Tsub, DT, 6);
             float roTE = 0.0f, roTsmooth = 0.0f;
+            // Under Procrustes and RV: whether the value, and r(T, smoothed composition), compare a
+            // table without variation (the value is then -999).
+            bool flat = false, flatTsmooth = false;
             if (mantel) {
                 if (d.DE) roTE = static_cast<float>(Mantel(n, d.DE, DT));
                 if (smooth) roTsmooth = static_cast<float>(Mantel(n, Dsmooth, DT));
             } else {
-                if (d.Ed && mode <= 3) roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, ws));
-                if (smooth) roTsmooth = static_cast<float>(Congruence(n, p, s, Tsub, smooth, ws));
+                if (d.Ed && mode <= 3)
+                    roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, opt_ro, ws, nullptr));
+                if (smooth)
+                    roTsmooth = static_cast<float>(Congruence(n, p, s, Tsub, static_cast<double**>(smooth), opt_ro, ws,
+                                                              &flatTsmooth));
             }
             comp.Build(d, flags, mantel && mode != 1 && mode != 3);
             // Rao entropy of each community over all the OTUs, dissimilarities 1 - S.
@@ -213,15 +214,15 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
             }
             switch (mode) {
                 case 1:
-                    value = mantel ? Mantel(n, d.DE, DR) : Congruence(n, nenv, 1, d.Ed, R, ws);
+                    value = mantel ? Mantel(n, d.DE, DR) : Congruence(n, nenv, 1, d.Ed, R, opt_ro, ws, &flat);
                     break;
                 case 3:
-                    value = mantel ? Mantel(n, d.DE, DS) : Congruence(n, nenv, 1, d.Ed, Sd, ws);
+                    value = mantel ? Mantel(n, d.DE, DS) : Congruence(n, nenv, 1, d.Ed, Sd, opt_ro, ws, &flat);
                     break;
                 case 2: {
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr,
-                                                         w.withRao, w.partial);
+                                                         w.withRao, w.partial, &flat);
                         break;
                     }
                     roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
@@ -237,16 +238,18 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 }
                 case 4:
                 case 7:
-                    value = mantel ? Mantel(n, Dsmooth, comp.DX) : Congruence(n, g, s, comp.X, smooth, ws);
+                    value = mantel ? Mantel(n, Dsmooth, comp.DX)
+                                   : Congruence(n, g, s, comp.X, static_cast<double**>(smooth), opt_ro, ws, &flat);
                     break;
                 case 5:
                 case 8:
                     value = roTsmooth;
+                    flat = flatTsmooth;
                     break;
                 default: {  // 6, 9
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, s, comp.X, smooth, opt_ro, overfitFactorPCARegr,
-                                                         w.traitsOnly, w.partial);
+                                                         w.traitsOnly, w.partial, &flat);
                         break;
                     }
                     const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));
@@ -255,7 +258,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     break;
                 }
             }
-            value = defined.Or(value, opt_ro, partialled, mode <= 3);
+            value = defined.Or(value, opt_ro, partialled, mode <= 3, flat);
             // The Mantel values printed beside it: ro(TE) and ro(XE) (computed for mode 2 only)
             // follow E, ro(XT) does not.
             roTE = defined.Or(roTE, 1, 0, true);

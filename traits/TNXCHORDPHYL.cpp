@@ -92,10 +92,6 @@ void WritePhylogenyBlock(FILE* fs, const Phylogeny& ph) {
     WriteLowerHalf(fs, n, ph.DP);
 }
 
-double Congruence(int n, int pA, int pB, double** A, double** B, ComparisonWorkspace<double>& ws) {
-    return opt_ro == 2 ? ProcrustesCoeff(n, pA, pB, A, B, ws) : RVcoeff(n, pA, pB, A, B, ws);
-}
-
 // The trait-average matrices of a subset, as the two searches use them: the normalised means
 // of the flagged traits (taken from Tn, the means of every eligible trait made once per run;
 // the other columns 0) and DT by Euclidean distance.
@@ -234,21 +230,27 @@ ChRankStatus ChRankPhylogenyAssembly() {
             FlagSubset(p, traits, k, flags);
             w.list.assign(traits, traits + k);
             tm.Build(flags);
-            const double roPT = mantel ? Mantel(n, ph.DP, tm.DT) : Congruence(n, p, ph.q, tm.Tsub, ph.P, ws);
+            // Under Procrustes and RV a value that compares a table without variation is -999.
+            bool flatPT = false, flatPX = false, flatXT = false, flatPXT = false;
+            double roPT = mantel ? Mantel(n, ph.DP, tm.DT)
+                                 : Congruence(n, p, ph.q, static_cast<double**>(tm.Tsub), ph.P, opt_ro, ws, &flatPT);
             comp.Build(d, flags, true);
             double roPX, roXT;
             if (mantel) {
                 roPX = Mantel(n, ph.DP, comp.DX);
                 roXT = Mantel(n, tm.DT, comp.DX);
             } else {
-                roPX = Congruence(n, g, ph.q, comp.X, ph.P, ws);
-                roXT = Congruence(n, g, p, comp.X, tm.Tsub, ws);
+                roPX = Congruence(n, g, ph.q, comp.X, ph.P, opt_ro, ws, &flatPX);
+                roXT = Congruence(n, g, p, comp.X, static_cast<double**>(tm.Tsub), opt_ro, ws, &flatXT);
             }
             const double roPXT = defined.Or(mantel ? PartialCorrelation(roPX, roXT, roPT)
                                                    : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
                                                                               overfitFactorPCARegr, w.traitsOnly,
-                                                                              *w.partial),
-                                            opt_ro, 1, false);
+                                                                              *w.partial, &flatPXT),
+                                            opt_ro, 1, false, flatPXT);
+            roPT = defined.Or(roPT, opt_ro, 0, false, flatPT);
+            roPX = defined.Or(roPX, opt_ro, 0, false, flatPX);
+            roXT = defined.Or(roXT, opt_ro, 0, false, flatXT);
             const double value = criterion == 11 ? roPX : criterion == 12 ? roPXT : roPT;
             if (text) {
                 fprintf(text, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", roPT, roPX, roXT,

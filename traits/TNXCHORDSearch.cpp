@@ -257,10 +257,14 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
     if (n >= 2) de01_ = DE[0][1];
     // DE centred once over the pairs counted.
     const double mean = used_ > 0 ? sum / used_ : 0.0;
+    double values = 0.0;
     for (q = 0; q < used_; q++) {
-        centred_[q] = DE[pairI_[q]][pairJ_[q]] - mean;
+        const double de = DE[pairI_[q]][pairJ_[q]];
+        centred_[q] = de - mean;
         sumCentredSq_ += centred_[q] * centred_[q];
+        values += de * de;
     }
+    deVaries_ = HasVariation(sumCentredSq_, values);
 }
 
 double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
@@ -313,7 +317,7 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
     }
     const double ssy = syy - sy * sy / used;
     // Equal distances leave only rounding in ssy: no spread, correlation 0 as MatrixCorr says.
-    if (!(ssy > 1e-12 * syy) || !(sumCentredSq_ > 0.0)) return 0.0;
+    if (!HasVariation(ssy, syy) || !deVaries_) return 0.0;
     return sxy / std::sqrt(sumCentredSq_ * ssy);
 }
 

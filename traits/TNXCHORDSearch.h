@@ -39,10 +39,11 @@ public:
     // Whether a congruence under measure optRo with `partialled` matrices removed (0, 1, 2) is
     // defined; againstE: it follows the environment.
     bool Defined(int optRo, int partialled, bool againstE) const;
-    // v when defined, -999 otherwise.
+    // v when defined, -999 otherwise; flat: the subset's value compares a table without
+    // variation (Congruence, PartialMatrixCorrelation), which the data do not define either.
     template <class T>
-    T Or(T v, int optRo, int partialled, bool againstE) const {
-        return Defined(optRo, partialled, againstE) ? v : static_cast<T>(MissingValue);
+    T Or(T v, int optRo, int partialled, bool againstE, bool flat = false) const {
+        return Defined(optRo, partialled, againstE) && !flat ? v : static_cast<T>(MissingValue);
     }
 
 private:
@@ -150,6 +151,14 @@ private:
 // MatrixCorr, or with fewer than 3 communities the congruence of the single pair.
 double Mantel(int n, double** A, double** B);
 
+// Procrustes (optRo 2) or RV (3) congruence of two configurations of n communities; *flat: A or
+// B has no variation, so that the value (0) is not one the data define.
+template <class T>
+double Congruence(int n, int pA, int pB, T** A, T** B, int optRo, ComparisonWorkspace<T>& ws, bool* flat) {
+    if (optRo == 3) return RVcoeff(n, pA, pB, A, B, ws, flat);
+    return static_cast<double>(ProcrustesCoeff(n, pA, pB, A, B, ws, flat));
+}
+
 // The environmental resemblance DE (upper triangle, double) of the ncsm communities from the
 // nenv variables of env, and the copy of E that the Procrustes and RV measures receive
 // (standardised when the distance is taken on standardised variables). Raw quantitative
@@ -188,6 +197,7 @@ private:
     std::vector<double> centred_; // DE - mean over the pairs used
     int used_ = 0;                // pairs present in DE: the first used_ of the pair order
     double sumCentredSq_ = 0.0;
+    bool deVaries_ = false;       // DE has variation over the pairs used
     int lastK_ = 0;
     double de01_ = 0.0;
 };

@@ -36,7 +36,8 @@ struct Config {
     double* proj = nullptr;   // n x maxCols values: the projections of Components::Residuals
     double** c = nullptr;     // centred columns: row pointers into block
     double ss = 0.0;       // sum of squares of c (Procrustes)
-    bool variance = false; // some centred cell differs from 0
+    bool variance = false; // c is more than rounding of its reference (HasVariation); for a source
+                           // with -999, ConfigurationHasVariation of the source
     bool missing = false;  // the source holds -999: the comparison takes the library's form
     double** source = nullptr;
     float** sourceF = nullptr;  // a single-precision source (the forms for -999 take it as it is)
@@ -45,12 +46,14 @@ struct Config {
     Config(const Config&) = delete;
     Config& operator=(const Config&) = delete;
     // Centres the n x cols table x (kept as the source for the missing-value form) and forms
-    // the sums.
+    // the sums; its variation is judged against the sum of squares of its values.
     void Set(int cols_, double** x);
     // The same from single-precision cells, each converted exactly.
     void Set(int cols_, float** x);
-    // Centres c in place (the residuals of Components) and forms the sums.
-    void Finish();
+    // Centres c in place and forms the sums; the variation is judged against `reference` (the
+    // sum of squares of the values, or for residuals the centred sum of squares of the table
+    // before the covariates were taken out).
+    void Finish(double reference);
     // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
     // c'c and cc', which have the same non-zero eigenvalues.
     double Gram2() const;
@@ -91,13 +94,16 @@ struct CongruenceWork {
     CongruenceWork& operator=(const CongruenceWork&) = delete;
 };
 
-// Procrustes (2) or RV (3) congruence of two prepared configurations; 0 for another method.
+// Procrustes (2) or RV (3) congruence of two prepared configurations; 0 for another method, and
+// 0 when either has no variation (the data do not define it: see Flat).
 // RV = ||A'B||^2 / (||A'A|| ||B'B||), the n x n form's sums through the pA x pB cross products
 // (sum S.T = tr(AA'BB') = ||A'B||^2); Procrustes = the sum of the singular values of A'B over
 // the square root of the two sums of squares, from LAPACK's divide-and-conquer decomposition
 // on the smaller order, at most n - 1 of them (the rank of centred configurations). Tables with
 // -999 go through RVcoeff / ProcrustesCoeff.
 double Compare(const Config& A, const Config& B, int method, CongruenceWork& w);
+// Whether a comparison of A and B is one of a table without variation.
+inline bool Flat(const Config& A, const Config& B) { return !A.variance || !B.variance; }
 // Sum of the singular values of an n x n matrix given by columns (col[j * n + i]) by one-sided
 // Jacobi; the columns are overwritten. The reference form of the decomposition Compare uses.
 double NuclearNorm(int n, double* col);
@@ -121,7 +127,8 @@ struct Components {
     // Returns false (nothing to partial out) without any entering column or when the columns
     // outnumber the buffers.
     bool Compute(const MatrixCovariate* cov, int nCov, double overfitFactor);
-    // out = the residuals of the configuration in on the scores, prepared (Finish).
+    // out = the residuals of the configuration in on the scores, prepared (Finish): they vary
+    // when in does and they are more than rounding of in's centred sum of squares.
     void Residuals(const Config& in, Config& out) const;
 };
 
@@ -132,9 +139,11 @@ double Congruence(int n, int pA, int pB, double** A, double** B, int method, Com
 double Congruence(int n, int pA, int pB, float** A, float** B, int method, ComparisonWorkspace<float>& ws);
 
 // PartialMatrixCorrelation on the given buffers (nothing allocated): the covariates cov[0..nCov-1]
-// stacked into w.C, A and B replaced by their residuals on its principal components.
+// stacked into w.C, A and B replaced by their residuals on its principal components. 0, with
+// *flat (when given) true, when a residual keeps no variation of its table
+// (PCA_Regression_ResidualsSelect returns 0).
 double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, double** B, int method,
-                         double overfitFactor, const MatrixCovariate* cov, int nCov);
+                         double overfitFactor, const MatrixCovariate* cov, int nCov, bool* flat = nullptr);
 
 // Euclidean distances among the n rows of x (cols values each, no -999), written as the upper
 // triangle in row order: out[0] = d(0, 1), out[1] = d(0, 2), ... Each distance is the square

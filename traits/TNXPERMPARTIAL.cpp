@@ -57,10 +57,17 @@ void SetFrom(Config& cf, int cols, M** x) {
                 cf.missing = true;
                 break;
             }
-    if (cf.missing) return;
+    if (cf.missing) {
+        cf.variance = ConfigurationHasVariation(cf.n, cols, x);
+        return;
+    }
+    double values = 0.0;
     for (int i = 0; i < cf.n; i++)
-        for (int j = 0; j < cols; j++) cf.c[i][j] = static_cast<double>(x[i][j]);
-    cf.Finish();
+        for (int j = 0; j < cols; j++) {
+            cf.c[i][j] = static_cast<double>(x[i][j]);
+            values += cf.c[i][j] * cf.c[i][j];
+        }
+    cf.Finish(values);
 }
 
 }  // namespace
@@ -77,7 +84,7 @@ void Config::Set(int cols_, float** x) {
     SetFrom(*this, cols_, x);
 }
 
-void Config::Finish() {
+void Config::Finish(double reference) {
     missing = false;
     for (int j = 0; j < cols; j++) work[j] = 0.0;
     for (int i = 0; i < n; i++)
@@ -85,13 +92,10 @@ void Config::Finish() {
     for (int j = 0; j < cols; j++) work[j] /= n;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < cols; j++) c[i][j] -= work[j];
-    variance = false;
     ss = 0.0;
     for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) {
-            variance |= c[i][j] != 0.0;
-            ss += c[i][j] * c[i][j];
-        }
+        for (int j = 0; j < cols; j++) ss += c[i][j] * c[i][j];
+    variance = HasVariation(ss, reference);
     gramDone_ = false;
     triDone_ = triFormed_ = false;
 }
@@ -197,8 +201,8 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
         return 0.0;
     }
     if (pa < 1 || pb < 1) return 0.0;
-    // A configuration without variance carries no shape to compare (Procrustes).
-    if (method == 2 && (!A.variance || !B.variance)) return 0.0;
+    // A configuration without variation carries no shape to compare.
+    if (Flat(A, B)) return 0.0;
     const double scale = method == 2 ? 1.0 / std::sqrt(A.ss * B.ss) : 0.0;
     // Procrustes of two tables much wider than the objects: A'B = QA RA RB' QB', so its
     // singular values are those of the n x n product RA RB' of the two triangles, decomposed in
@@ -219,7 +223,7 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     MatMulAt(pa, pb, n, A.block, A.maxCols, B.block, B.maxCols, x, pb);
     if (method == 3) {
         const double den = std::sqrt(A.Gram2() * B.Gram2());
-        if (den == 0.0) return 0.0;
+        if (!(den > 0.0)) return 0.0;
         double sp = 0.0;
         for (int e = 0; e < pa * pb; e++) sp += x[e] * x[e];
         return sp / den;
@@ -262,19 +266,27 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
             m++;
         }
     if (m == 0) return false;
-    // Each column centred and scaled to unit length (a constant one stays 0): V V' is then
-    // their correlation matrix.
+    // Each column centred and scaled to unit length: V V' is then their correlation matrix. A
+    // column without variation (its centred values rounding noise against its values) is set
+    // to 0, as a constant one is: scaled, its noise would become a component.
     for (int r = 0; r < m; r++) {
         double* vr = V + r * n;
-        double sum = 0.0;
-        for (int i = 0; i < n; i++) sum += vr[i];
+        double sum = 0.0, values = 0.0;
+        for (int i = 0; i < n; i++) {
+            sum += vr[i];
+            values += vr[i] * vr[i];
+        }
         const double mean = sum / n;
         double ss = 0.0;
         for (int i = 0; i < n; i++) {
             vr[i] -= mean;
             ss += vr[i] * vr[i];
         }
-        const double len = ss > 0.0 ? std::sqrt(ss) : 1.0;
+        if (!HasVariation(ss, values)) {
+            std::fill(vr, vr + n, 0.0);
+            continue;
+        }
+        const double len = std::sqrt(ss);
         for (int i = 0; i < n; i++) vr[i] /= len;
     }
     // More columns than objects: the n x n product V'V has the same non-zero eigenvalues as
@@ -315,7 +327,8 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         MatMul(used, n, m, E, m, V, n, Q, n);
     }
     // The scores, centred, made orthonormal one after the other; a score that the ones before
-    // explain (within 1e-12 of its own sum of squares) is dropped, as the regression does.
+    // explain (what is left of it has no variation against its own sum of squares) is dropped,
+    // as the regression does.
     for (int k = 0; k < used; k++) {
         double* q = Q + kept * n;
         if (kept != k) std::copy(Q + k * n, Q + (k + 1) * n, q);
@@ -335,7 +348,7 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         }
         double rem = 0.0;
         for (int i = 0; i < n; i++) rem += q[i] * q[i];
-        if (!(own > 0.0 && rem > 1e-12 * own)) continue;
+        if (!HasVariation(rem, own)) continue;
         const double len = std::sqrt(rem);
         for (int i = 0; i < n; i++) q[i] /= len;
         kept++;
@@ -353,7 +366,8 @@ void Components::Residuals(const Config& in, Config& out) const {
         MatMul(kept, cols, n, Q, n, in.block, in.maxCols, out.proj, cols);
         MatMulAt(n, cols, kept, Q, n, out.proj, cols, out.block, out.maxCols, -1.0, 1.0);
     }
-    out.Finish();
+    out.Finish(in.ss);
+    out.variance = out.variance && in.variance;
 }
 
 PartialWork::PartialWork(int n_, int cols, int pA, int pB)
@@ -390,7 +404,8 @@ double Congruence(int n, int pA, int pB, float** A, float** B, int method, Compa
 }
 
 double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, double** B, int method,
-                         double overfitFactor, const MatrixCovariate* cov, int nCov) {
+                         double overfitFactor, const MatrixCovariate* cov, int nCov, bool* flat) {
+    if (flat) *flat = false;
     if (method != 2 && method != 3) return 0.0;
     int m = 0;
     for (int c = 0; c < nCov; c++) {
@@ -405,8 +420,14 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
     if (m == 0) return 0.0;
     // Option 2: the covariate columns centred and normalised, so that the components are those
     // of their correlation matrix.
-    PCA_Regression_ResidualsSelect(n, pA, m, A, w.C, w.RA, nullptr, 2, overfitFactor, w.pca);
-    PCA_Regression_ResidualsSelect(n, pB, m, B, w.C, w.RB, nullptr, 2, overfitFactor, w.pca);
+    const bool variesA = PCA_Regression_ResidualsSelect(n, pA, m, A, w.C, w.RA, nullptr, 2, overfitFactor, w.pca) == 1;
+    const bool variesB = PCA_Regression_ResidualsSelect(n, pB, m, B, w.C, w.RB, nullptr, 2, overfitFactor, w.pca) == 1;
+    // A residual that keeps no variation of its table (the covariates explain it) is the
+    // comparison of a table without variation.
+    if (!variesA || !variesB) {
+        if (flat) *flat = true;
+        return 0.0;
+    }
     return Congruence(n, pA, pB, w.RA, w.RB, method, w.compare);
 }
 
@@ -445,35 +466,48 @@ int CovariateColumns(const std::vector<MatrixCovariate>& covariates) {
     return cols;
 }
 
+// *flat: A or B has no variation of its own, or none is left after the covariates.
 double PartialOn(PartialCorrelationWork::Buffers& w, int n, int pA, int pB, double** A, double** B, int method,
-                 double overfitFactor, const std::vector<MatrixCovariate>& covariates) {
+                 double overfitFactor, const std::vector<MatrixCovariate>& covariates, bool* flat) {
     const int nCov = static_cast<int>(covariates.size());
     w.a.Set(pA, A);
     w.b.Set(pB, B);
+    *flat = permtest::Flat(w.a, w.b);
     // Residuals with missing cells: the regression that skips them.
-    if (w.a.missing || w.b.missing)
-        return permtest::PartialCongruence(w.partial, n, pA, pB, A, B, method, overfitFactor, covariates.data(),
-                                           nCov);
+    if (w.a.missing || w.b.missing) {
+        bool residualFlat = false;
+        const double r = permtest::PartialCongruence(w.partial, n, pA, pB, A, B, method, overfitFactor,
+                                                     covariates.data(), nCov, &residualFlat);
+        *flat = *flat || residualFlat;
+        return r;
+    }
     if (!w.comp.Compute(covariates.data(), nCov, overfitFactor)) return 0.0;
     w.comp.Residuals(w.a, w.ra);
     w.comp.Residuals(w.b, w.rb);
+    *flat = permtest::Flat(w.ra, w.rb);
     return permtest::Compare(w.ra, w.rb, method, w.w);
 }
 
 }  // namespace
 
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
-                                double overfitFactor, const std::vector<MatrixCovariate>& covariates) {
+                                double overfitFactor, const std::vector<MatrixCovariate>& covariates, bool* flat) {
+    bool none = false;
+    if (!flat) flat = &none;
+    *flat = false;
     if (covariates.empty() || n < 1 || (method != 2 && method != 3)) return 0.0;
     PartialCorrelationWork::Buffers w(n, std::max(pA, pB), CovariateColumns(covariates));
-    return PartialOn(w, n, pA, pB, A, B, method, overfitFactor, covariates);
+    return PartialOn(w, n, pA, pB, A, B, method, overfitFactor, covariates, flat);
 }
 
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
                                 double overfitFactor, const std::vector<MatrixCovariate>& covariates,
-                                PartialCorrelationWork& work) {
+                                PartialCorrelationWork& work, bool* flat) {
+    bool none = false;
+    if (!flat) flat = &none;
+    *flat = false;
     if (covariates.empty() || n < 1 || (method != 2 && method != 3)) return 0.0;
     if (!work.Fits(n, pA, pB, CovariateColumns(covariates)))
-        return PartialMatrixCorrelation(n, pA, pB, A, B, method, overfitFactor, covariates);
-    return PartialOn(*work.buffers(), n, pA, pB, A, B, method, overfitFactor, covariates);
+        return PartialMatrixCorrelation(n, pA, pB, A, B, method, overfitFactor, covariates, flat);
+    return PartialOn(*work.buffers(), n, pA, pB, A, B, method, overfitFactor, covariates, flat);
 }

@@ -31,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace permtest {
@@ -106,6 +107,10 @@ struct TriVec {
     double* z = nullptr;
     double norm = 0.0;
     bool missing = false;
+    // No variation to correlate: the centred cells are rounding noise of the cells' own sum of
+    // squares, or the table the resemblance was built from has none (its distances are then
+    // noise too). A flat vector is centred to exact zeros (norm 0) and correlates 0.
+    bool flat = false;
     explicit TriVec(int m_) : m(m_) {
         raw = dim1Double(std::max(m, 1));
         z = dim1Double(std::max(m, 1));
@@ -117,37 +122,39 @@ struct TriVec {
     TriVec(const TriVec&) = delete;
     TriVec& operator=(const TriVec&) = delete;
 
-    // Centres raw into z. All values equal (or none) gives an exactly flat vector (norm 0),
-    // so a constant resemblance matrix correlates 0 rather than with its rounding noise.
-    // checkMissing: the caller's matrices may hold -999; those the engine computes never do.
-    // Four running sums in a fixed order let the additions overlap.
-    void Prepare(bool checkMissing) {
+    // Centres raw into z and decides whether it is flat (tableFlat: the table it comes from has
+    // no variation). checkMissing: the caller's matrices may hold -999; those the engine
+    // computes never do. Four running sums in a fixed order let the additions overlap.
+    void Prepare(bool checkMissing, bool tableFlat = false) {
         missing = false;
+        flat = tableFlat;
         if (checkMissing)
             for (int i = 0; i < m; i++)
                 if (IsMissing(raw[i])) {
                     missing = true;
+                    flat = tableFlat || !PresentCellsVary();
                     return;
                 }
-        const double first = m > 0 ? raw[0] : 0.0;
-        bool differs = false;
+        if (flat || m < 1) {
+            Flatten();
+            return;
+        }
         double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        double v0 = 0.0, v1 = 0.0, v2 = 0.0, v3 = 0.0;
         int i = 0;
         for (; i + 3 < m; i += 4) {
             s0 += raw[i];
             s1 += raw[i + 1];
             s2 += raw[i + 2];
             s3 += raw[i + 3];
-            differs |= (raw[i] != first) | (raw[i + 1] != first) | (raw[i + 2] != first) | (raw[i + 3] != first);
+            v0 += raw[i] * raw[i];
+            v1 += raw[i + 1] * raw[i + 1];
+            v2 += raw[i + 2] * raw[i + 2];
+            v3 += raw[i + 3] * raw[i + 3];
         }
         for (; i < m; i++) {
             s0 += raw[i];
-            differs |= raw[i] != first;
-        }
-        if (!differs) {
-            for (int j = 0; j < m; j++) z[j] = 0.0;
-            norm = 0.0;
-            return;
+            v0 += raw[i] * raw[i];
         }
         const double mean = ((s0 + s1) + (s2 + s3)) / m;
         s0 = s1 = s2 = s3 = 0.0;
@@ -165,14 +172,20 @@ struct TriVec {
             z[i] = raw[i] - mean;
             s0 += z[i] * z[i];
         }
-        norm = std::sqrt((s0 + s1) + (s2 + s3));
+        const double centred = (s0 + s1) + (s2 + s3);
+        if (!HasVariation(centred, (v0 + v1) + (v2 + v3))) {
+            flat = true;
+            Flatten();
+            return;
+        }
+        norm = std::sqrt(centred);
     }
     // |x_i - x_j| of a one-column matrix, the resemblance of communities by one value.
-    void FromAbsDiff(int n, double** x) {
+    void FromAbsDiff(int n, double** x, bool tableFlat) {
         int k = 0;
         for (int i = 0; i < n; i++)
             for (int j = i + 1; j < n; j++) raw[k++] = std::fabs(x[i][0] - x[j][0]);
-        Prepare(false);
+        Prepare(false, tableFlat);
     }
     // The square matrix of the vector, both halves, zero diagonal (for the random-data file).
     void ToMatrix(int n, double** d) const {
@@ -183,11 +196,33 @@ struct TriVec {
         }
     }
     template <class M>
-    void FromUpper(int n, M** a, bool checkMissing) {
+    void FromUpper(int n, M** a, bool checkMissing, bool tableFlat = false) {
         int k = 0;
         for (int i = 0; i < n; i++)
             for (int j = i + 1; j < n; j++) raw[k++] = static_cast<double>(a[i][j]);
-        Prepare(checkMissing);
+        Prepare(checkMissing, tableFlat);
+    }
+
+private:
+    void Flatten() {
+        for (int j = 0; j < m; j++) z[j] = 0.0;
+        norm = 0.0;
+    }
+    // Whether the present cells (not -999) have variation against their own sum of squares.
+    bool PresentCellsVary() const {
+        double sum = 0.0;
+        int c = 0;
+        for (int i = 0; i < m; i++)
+            if (!IsMissing(raw[i])) sum += raw[i], c++;
+        if (c == 0) return false;
+        const double mean = sum / c;
+        double centred = 0.0, values = 0.0;
+        for (int i = 0; i < m; i++)
+            if (!IsMissing(raw[i])) {
+                centred += (raw[i] - mean) * (raw[i] - mean);
+                values += raw[i] * raw[i];
+            }
+        return HasVariation(centred, values);
     }
 };
 
@@ -203,7 +238,7 @@ bool AnyMissing(int rows, int cols, M** m) {
 double Clamp1(double r) { return r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r); }
 
 // Pearson correlation of two vectors, a position skipped when either value is -999; 0 with
-// fewer than 2 pairs or a zero variance.
+// fewer than 2 pairs or when either has no variation over them (HasVariation).
 double PairwiseCorr(int m, const double* a, const double* b) {
     int c = 0;
     double sa = 0.0, sb = 0.0;
@@ -215,22 +250,25 @@ double PairwiseCorr(int m, const double* a, const double* b) {
     }
     if (c < 2) return 0.0;
     double ma = sa / c, mb = sb / c;
-    double saa = 0.0, sbb = 0.0, sab = 0.0;
+    double saa = 0.0, sbb = 0.0, sab = 0.0, va = 0.0, vb = 0.0;
     for (int i = 0; i < m; i++) {
         if (IsMissing(a[i]) || IsMissing(b[i])) continue;
         double da = a[i] - ma, db = b[i] - mb;
         saa += da * da;
         sbb += db * db;
         sab += da * db;
+        va += a[i] * a[i];
+        vb += b[i] * b[i];
     }
-    if (saa == 0.0 || sbb == 0.0) return 0.0;
+    if (!HasVariation(saa, va) || !HasVariation(sbb, vb)) return 0.0;
     return Clamp1(sab / std::sqrt(saa * sbb));
 }
 
-// Matrix correlation of two resemblance matrices given as their upper triangles.
+// Matrix correlation of two resemblance matrices given as their upper triangles; 0 when either
+// is flat.
 double TriCorr(const TriVec& a, const TriVec& b) {
+    if (a.flat || b.flat) return 0.0;
     if (a.missing || b.missing) return PairwiseCorr(a.m, a.raw, b.raw);
-    if (a.norm == 0.0 || b.norm == 0.0) return 0.0;
     // Four running sums let the products overlap; the order is fixed, so the result is too.
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
     int i = 0;
@@ -261,6 +299,9 @@ double SimpleCorr(int n, const TriVec& a, const TriVec& b) {
 
 struct Stats {
     double v[kPermTestStats];
+    // The statistic compares a table without variation (its first or second, after the
+    // covariates for a partial): its value is then 0, and an observed one is undefined.
+    bool flat[kPermTestStats];
     double xt, xr, tr, xe_r, te_r, xt_r;  // intermediates printed but not tested
 };
 
@@ -414,11 +455,11 @@ struct Engine {
     bool bfFixedSpread = false;  // see ro(BF) in Compute
     double sfNorm = 0.0;
     bool SbMissing = false, SfMissing = false, BMissing = false, UMissing = false, QMissing = false;
-    // Which statistics these data define (too few communities, or an environment without
-    // variation, leave some without a value): those are neither counted nor given a
-    // probability, and the random-data file shows them as -999. The same for the Mantel
-    // intermediates: ro(XR) and ro(TR) taken without the rule for two communities, the first-order
-    // partials on R.
+    // Which statistics these data define (too few communities, an environment without
+    // variation, or, found by the observed statistics, a table without variation leave some
+    // without a value): those are neither counted nor given a probability, and the random-data
+    // file shows them as -999. The same for the Mantel intermediates: ro(XR) and ro(TR) taken
+    // without the rule for two communities, the first-order partials on R.
     bool defined[kPermTestStats] = {};
     bool rulelessDefined = true, firstDefined = true, flatEnvironment = false;
 
@@ -478,8 +519,12 @@ struct Engine {
     // Draws the next list from the program's generator into the drawing state, then copies its
     // first s entries to out.
     void Draw(int* out);
+    // The two resemblances Mantel statistic i compares, its first and second (sf: the permuted
+    // phylogenetic similarities of ro(BF)).
+    std::pair<const TriVec*, const TriVec*> Compared(int i, const Work& w, const TriVec& sf) const;
+    // *flat: A or B has no variation, or none is left after the covariates.
     double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
-                   int nCov) const;
+                   int nCov, bool* flat) const;
     void Scatter(const int* lst, Work& w) const;
     void SparseProduct(const int* lst, const SparseRows& m, int cols, Mat<double>& out) const;
     void RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) const;
@@ -710,25 +755,54 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
     for (int t = 0; t < cols; t++) out[t] = weight[t] != 0.0 ? sum[t] / weight[t] : 0.0;
 }
 
+// Whether the n x cols table x (no -999) has variation: its column-centred sum of squares
+// against the sum of squares of its values (HasVariation), row by row along the memory, the
+// column means in means (cols values).
+bool TableVaries(int n, int cols, double** x, double* means) {
+    std::fill(means, means + cols, 0.0);
+    double values = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) {
+            means[j] += x[i][j];
+            values += x[i][j] * x[i][j];
+        }
+    for (int j = 0; j < cols; j++) means[j] /= n;
+    double centred = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) centred += (x[i][j] - means[j]) * (x[i][j] - means[j]);
+    return HasVariation(centred, values);
+}
+
 // The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
 // triangle tri and, when fill (the random-data file prints it) or from the dispatcher, as the
 // square matrix d. The Euclidean distance, the measure of T always and of X and P under the
 // usual options, goes through the engine's own loops (x never holds -999 here): for a few
 // columns the loop that gives the dispatcher's numbers, for many (every OTU its own type) the
 // cross products of the rows through the BLAS, on the work buffers means, centred and gram.
+// The resemblance is flat when x has no variation: the distances of a table of rounding noise
+// are noise themselves.
 void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* means,
                    double* centred, double* gram) {
+    if (code == 3 && cols >= kGramColumns) {
+        EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
+        // The trace of the centred rows' cross products is the centred sum of squares; the
+        // values' own adds n times the squared column means (the centred columns sum to 0).
+        double trace = 0.0, meanSq = 0.0;
+        for (int i = 0; i < n; i++) trace += gram[i * n + i];
+        for (int j = 0; j < cols; j++) meanSq += means[j] * means[j];
+        tri.Prepare(false, !HasVariation(trace, trace + n * meanSq));
+        if (fill) tri.ToMatrix(n, d);
+        return;
+    }
+    const bool tableFlat = !TableVaries(n, cols, x, means);
     if (code == 3) {
-        if (cols >= kGramColumns)
-            EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
-        else
-            EuclideanUpper(n, cols, x, tri.raw);
-        tri.Prepare(false);
+        EuclideanUpper(n, cols, x, tri.raw);
+        tri.Prepare(false, tableFlat);
         if (fill) tri.ToMatrix(n, d);
         return;
     }
     ResemblanceLib(n, cols, x, d, 1, code, 0, nullptr, 0.0, 0.0, 0, false);
-    tri.FromUpper(n, d, false);
+    tri.FromUpper(n, d, false, tableFlat);
 }
 
 // Moves the columns of W and of the relative abundances to the OTUs the list names, adding
@@ -784,6 +858,7 @@ void Engine::RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) cons
 
 void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     for (double& x : st.v) x = 0.0;
+    for (bool& f : st.flat) f = false;
     st.xt = st.xr = st.tr = st.xe_r = st.te_r = st.xt_r = 0.0;
 
     // Permuted rows of B, and of U and Q where the loops with -999 or the random-data file read
@@ -855,7 +930,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
 
-        w.triDR.FromAbsDiff(n, w.R.m);
+        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.means.block));
         v_[kRoRE] = TriCorr(triDE, w.triDR);
         st.xr = TriCorr(w.triDX, w.triDR);
         st.tr = TriCorr(w.triDT, w.triDR);
@@ -882,7 +957,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
                     sum += part;
                     e += s - i - 1;
                 }
-                bf = (triSb.norm == 0.0 || sfNorm == 0.0) ? 0.0 : Clamp1(sum / (triSb.norm * sfNorm));
+                bf = (triSb.flat || triSf.flat) ? 0.0 : Clamp1(sum / (triSb.norm * sfNorm));
             } else {
                 int e = 0;
                 for (int i = 0; i < s; i++) {
@@ -906,8 +981,16 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
 
-            w.triDF.FromAbsDiff(n, w.RaoPhyl.m);
+            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.means.block));
             v_[kRFE] = TriCorr(triDE, w.triDF);
+        }
+        // A statistic is flat when its first or second resemblance is (a partial's control may
+        // be: the partial is then the simple correlation). Two communities' single cells take
+        // their congruence, which no spread decides.
+        const TriVec& sf = bfFixedSpread ? triSf : w.triSf;
+        for (int i = 0; i < (phyl ? kPermTestStats : kRoBF); i++) {
+            const auto [first, second] = Compared(i, w, sf);
+            st.flat[i] = (n >= 3 || !TakesPairRule(i) || Partialled(i) > 0) && (first->flat || second->flat);
         }
         MarkUndefined(st);
         return;
@@ -917,23 +1000,28 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     w.cT.Set(p, w.T.m);
     w.cX.Set(k, w.X.m);
     w.cR.Set(1, w.R.m);
-    v_[kRoTE] = Compare(w.cT, cE, method, w.cw);
-    v_[kRTY] = Compare(w.cT, cY, method, w.cw);
-    v_[kRTZ] = Compare(w.cT, cZ, method, w.cw);
-    v_[kRoXE] = Compare(w.cX, cE, method, w.cw);
+    // Statistic i compares A and B: its value, and whether either has no variation.
+    auto compare = [&](int i, const Config& A, const Config& B) {
+        v_[i] = Compare(A, B, method, w.cw);
+        st.flat[i] = Flat(A, B);
+    };
+    compare(kRoTE, w.cT, cE);
+    compare(kRTY, w.cT, cY);
+    compare(kRTZ, w.cT, cZ);
+    compare(kRoXE, w.cX, cE);
     st.xt = Compare(w.cX, w.cT, method, w.cw);
-    v_[kRXY] = Compare(w.cX, cY, method, w.cw);
-    v_[kRXZ] = Compare(w.cX, cZ, method, w.cw);
-    v_[kRoRE] = Compare(w.cR, cE, method, w.cw);
+    compare(kRXY, w.cX, cY);
+    compare(kRXZ, w.cX, cZ);
+    compare(kRoRE, w.cR, cE);
     st.xr = Compare(w.cX, w.cR, method, w.cw);
     st.tr = Compare(w.cT, w.cR, method, w.cw);
     if (phyl) {
         w.cF.Set(1, w.RaoPhyl.m);
         w.cP.Set(q, w.P.m);
-        v_[kRFE] = Compare(w.cF, cE, method, w.cw);
-        v_[kRoPE] = Compare(cE, w.cP, method, w.cw);
-        v_[kRoPT] = Compare(w.cT, w.cP, method, w.cw);
-        v_[kRoPX] = Compare(w.cX, w.cP, method, w.cw);
+        compare(kRFE, w.cF, cE);
+        compare(kRoPE, cE, w.cP);
+        compare(kRoPT, w.cT, w.cP);
+        compare(kRoPX, w.cX, w.cP);
         // Only the axes in use are moved; without any there is nothing to compare.
         if (a > 0) {
             for (int i = 0; i < s; i++) {
@@ -941,7 +1029,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
                 std::copy(row, row + a, w.axesRnd[i]);
             }
             w.cAxes.Set(a, w.axesRnd.m);
-            v_[kRoBF] = Compare(cBn, w.cAxes, method, w.cw);
+            compare(kRoBF, cBn, w.cAxes);
         }
     }
 
@@ -949,29 +1037,49 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     const double f = in.overfitFactor;
     const MatrixCovariate covT{p, in.traitSelected, w.T.m};
     bool has = w.comp.Compute(&covT, 1, f);
-    v_[kRoXE_T] = Partial(w, w.cX, cE, has, &covT, 1);
-    v_[kRXY_T] = Partial(w, w.cX, cY, has, &covT, 1);
-    v_[kRXZ_T] = Partial(w, w.cX, cZ, has, &covT, 1);
+    auto partial = [&](int i, const Config& A, const Config& B, const MatrixCovariate* cov, int nCov) {
+        v_[i] = Partial(w, A, B, has, cov, nCov, &st.flat[i]);
+    };
+    partial(kRoXE_T, w.cX, cE, &covT, 1);
+    partial(kRXY_T, w.cX, cY, &covT, 1);
+    partial(kRXZ_T, w.cX, cZ, &covT, 1);
     if (phyl) {
-        v_[kRoPX_T] = Partial(w, w.cP, w.cX, has, &covT, 1);
-        v_[kRoPE_T] = Partial(w, w.cP, cE, has, &covT, 1);
+        partial(kRoPX_T, w.cP, w.cX, &covT, 1);
+        partial(kRoPE_T, w.cP, cE, &covT, 1);
     }
     const MatrixCovariate covTR[2] = {covT, {1, nullptr, w.R.m}};
     has = w.comp.Compute(covTR, 2, f);
-    v_[kRoXE_TR] = Partial(w, w.cX, cE, has, covTR, 2);
+    partial(kRoXE_TR, w.cX, cE, covTR, 2);
     if (phyl) {
         const MatrixCovariate covX{k, nullptr, w.X.m};
         const MatrixCovariate covP{q, nullptr, w.P.m};
         const MatrixCovariate covTP[2] = {covT, covP};
         has = w.comp.Compute(&covX, 1, f);
-        v_[kRoPE_X] = Partial(w, w.cP, cE, has, &covX, 1);
+        partial(kRoPE_X, w.cP, cE, &covX, 1);
         has = w.comp.Compute(&covP, 1, f);
-        v_[kRoTE_P] = Partial(w, w.cT, cE, has, &covP, 1);
-        v_[kRoXE_P] = Partial(w, w.cX, cE, has, &covP, 1);
+        partial(kRoTE_P, w.cT, cE, &covP, 1);
+        partial(kRoXE_P, w.cX, cE, &covP, 1);
         has = w.comp.Compute(covTP, 2, f);
-        v_[kRoXE_TP] = Partial(w, w.cX, cE, has, covTP, 2);
+        partial(kRoXE_TP, w.cX, cE, covTP, 2);
     }
     MarkUndefined(st);
+}
+
+std::pair<const TriVec*, const TriVec*> Engine::Compared(int i, const Work& w, const TriVec& sf) const {
+    switch (i) {
+        case kRoXE: case kRoXE_T: case kRoXE_TR: case kRoXE_P: case kRoXE_TP: return {&w.triDX, &triDE};
+        case kRoTE: case kRoTE_P: return {&w.triDT, &triDE};
+        case kRoRE: return {&w.triDR, &triDE};
+        case kRTY: return {&w.triDT, &triDY};
+        case kRTZ: return {&w.triDT, &triDZ};
+        case kRXY: case kRXY_T: return {&w.triDX, &triDY};
+        case kRXZ: case kRXZ_T: return {&w.triDX, &triDZ};
+        case kRoBF: return {&triSb, &sf};
+        case kRFE: return {&w.triDF, &triDE};
+        case kRoPE: case kRoPE_T: case kRoPE_X: return {&w.triDP, &triDE};
+        case kRoPT: return {&w.triDP, &w.triDT};
+        default: return {&w.triDP, &w.triDX};  // ro(PX), ro(PX.T)
+    }
 }
 
 void Engine::MarkUndefined(Stats& st) const {
@@ -988,12 +1096,19 @@ void Engine::MarkUndefined(Stats& st) const {
 // comp holds (none: 0). A table with -999 (only the caller's Y or Z can hold them) goes through
 // the regression that skips them.
 double Engine::Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
-                       int nCov) const {
-    if (A.missing || B.missing)
-        return PartialCongruence(w.partial, n, A.cols, B.cols, A.source, B.source, method, in.overfitFactor, cov, nCov);
+                       int nCov, bool* flat) const {
+    *flat = Flat(A, B);
+    if (A.missing || B.missing) {
+        bool residualFlat = false;
+        const double r = PartialCongruence(w.partial, n, A.cols, B.cols, A.source, B.source, method,
+                                           in.overfitFactor, cov, nCov, &residualFlat);
+        *flat = *flat || residualFlat;
+        return r;
+    }
     if (!components) return 0.0;
     w.comp.Residuals(A, w.rA);
     w.comp.Residuals(B, w.rB);
+    *flat = Flat(w.rA, w.rB);
     return Compare(w.rA, w.rB, method, w.cw);
 }
 
@@ -1329,6 +1444,10 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
 
     Stats obs;
     e.Compute(e.identity, obs, w0);
+    // A statistic whose observed table has no variation is not defined by the data; a draw
+    // whose table has none takes 0, the value of such a comparison.
+    for (int i = 0; i < kPermTestStats; i++) e.defined[i] = e.defined[i] && !obs.flat[i];
+    e.MarkUndefined(obs);
     if (in->handBack) {
         for (int c = 0; c < e.n; c++) {
             if (in->outX) std::copy(w0.X[c], w0.X[c] + e.k, in->outX[c]);

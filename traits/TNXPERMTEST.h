@@ -108,7 +108,12 @@ int TranslateReseOpt_TARNEX_ORBALD(int opt);
 // with fewer than 3 communities, a second-order one (ro(XE.TR), ro(XE.TP)) with fewer than 4,
 // ro(RE) and r(FE) (no rule for two communities) with fewer than 3, ro(BF) with fewer than 3
 // OTUs; under any measure, the statistics that follow E when E has no variation
-// (EnvironmentWithoutVariation). Uses the program's shared random generator, which the caller
+// (EnvironmentWithoutVariation), and a statistic whose first or second observed table has no
+// variation (HasVariation against its own scale): for a partial, none left after the
+// covariates; under the matrix correlation, a resemblance without variation or built from a
+// table without it (the control of a partial may have none: the partial is then the simple
+// correlation). A permutation whose table has no variation left gives that statistic 0, the
+// value of such a comparison. Uses the program's shared random generator, which the caller
 // seeds.
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in);
 
@@ -125,8 +130,13 @@ struct MatrixCovariate {
 // residuals on the principal components of the stacked covariate columns (centred and
 // normalised), at most (int)((n - 2) / overfitFactor) components. Returns 0 for an empty
 // covariate list, no entering column, or another method. The inputs are only read.
+// A table without variation gives 0, which the data do not define: *flat (when given) is then
+// true. That is A or B without variation of its own (ConfigurationHasVariation), or a residual
+// that keeps none of its table's (its centred sum of squares rounding noise of the table's
+// before the covariates were taken out, HasVariation).
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
-                                double overfitFactor, const std::vector<MatrixCovariate>& covariates);
+                                double overfitFactor, const std::vector<MatrixCovariate>& covariates,
+                                bool* flat = nullptr);
 
 // Work space of PartialMatrixCorrelation for repeated calls on n objects, A and B of at most
 // `columns` columns and covariates of at most `covariateColumns` columns in all: a search loop
@@ -150,6 +160,6 @@ private:
 
 double PartialMatrixCorrelation(int n, int pA, int pB, double** A, double** B, int method,
                                 double overfitFactor, const std::vector<MatrixCovariate>& covariates,
-                                PartialCorrelationWork& work);
+                                PartialCorrelationWork& work, bool* flat = nullptr);
 
 #endif

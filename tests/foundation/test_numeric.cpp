@@ -49,6 +49,23 @@ TEST(Ulps, DoubleFormsAbsoluteValuesAndTolerances) {
     EXPECT_FALSE(AlmostEqual_Tolerance(1.0f, 2.0f, 1.0f));
 }
 
+// Whether a table has variation: its centred sum of squares against 1e-12 of its scale. The
+// rows straddle the tolerance (twice and half of it, and the tolerance itself, which is not
+// above it), at scales far from 1 (the decision is relative), and hold the ratios a table meets:
+// a residual of rounding noise (4.4e-26), the smallest genuine residual seen (1.3e-5), nothing
+// at all, and sums that are not numbers.
+TEST(Numeric, VariationIsJudgedAgainstOneRelativeTolerance) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Row { double centred, scale; bool varies; };
+    const Row rows[] = {
+        {2e-12, 1, true}, {0.5e-12, 1, false}, {1e-12, 1, false}, {std::nextafter(1e-12, 1.0), 1, true},
+        {2e-212, 1e-200, true}, {0.5e-212, 1e-200, false}, {2e288, 1e300, true}, {0.5e288, 1e300, false},
+        {4.4e-26, 1, false}, {1.3e-5, 1, true}, {1e-30, 1e-30, true},
+        {0, 0, false}, {0, 1, false}, {1e-300, 0, true}, {-1, 0, false},   // a scale of 0: any positive sum
+        {nan, 1, false}, {1, nan, false}, {inf, 1, true}, {1, inf, false}};
+    for (const Row& r : rows) EXPECT_EQ(HasVariation(r.centred, r.scale), r.varies) << r.centred << " " << r.scale;
+}
+
 TEST(Numeric, RoundingExtremesFactorialsAndStates) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(Round(2.5, 0), 3.0);   // half rounds up

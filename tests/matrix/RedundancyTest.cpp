@@ -57,6 +57,42 @@ TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres) {
     }
 }
 
+// Whether the residuals keep variation of the response (return 1) or are its rounding (0): the
+// response f = 2 x0 - x2 + 0.5 x3 + 4 of the selected factors, plus e h, h orthogonal to them and
+// to 1 (F and H their centred sums of squares). The residual is e h, and the ratio of its sum of
+// squares to the response's, e^2 H / (F + e^2 H), is set to r by e^2 = r F / (H (1 - r)): both
+// sides of 1e-12, and 1e-5 (a small genuine residual); no h leaves rounding only. A response of
+// its own without variation (a constant one ulp off, also with a -999) has none to keep. With
+// every component used (factor 0.5) the residuals are those of the selected factors.
+TEST(PcaRegressionTest, ResidualsOfRoundingNoiseAreReported) {
+    Mat<double> X(12, 7), Y0(12, 2);
+    Design(X, Y0);
+    int sel[7] = {1, 0, 1, 1, 0, 0, 0};
+    std::vector<double> f(12), h(12);
+    for (int i = 0; i < 12; i++) {
+        f[i] = 2 * X[i][0] - X[i][2] + 0.5 * X[i][3] + 4;
+        h[i] = Y0[i][0];
+    }
+    h = OrthogonalPart(X, {0, 2, 3}, h);
+    double F = 0, H = 0, mean = 0;
+    for (int i = 0; i < 12; i++) mean += f[i] / 12, H += h[i] * h[i];
+    for (int i = 0; i < 12; i++) F += (f[i] - mean) * (f[i] - mean);
+    const double up = std::nextafter(0.1, 1.0);
+    const struct {
+        double ratio;  // 0: no h; -1: a constant one ulp off; -2: the same with a -999
+        int want;
+    } rows[] = {{0, 0}, {2e-12, 1}, {0.5e-12, 0}, {1e-5, 1}, {-1, 0}, {-2, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.ratio);
+        const double e = r.ratio > 0 ? std::sqrt(r.ratio * F / (H * (1 - r.ratio))) : 0.0;
+        Mat<double> Y(12, 1), R(12, 1);
+        for (int i = 0; i < 12; i++) Y[i][0] = r.ratio < 0 ? (i == 3 ? up : 0.1) : f[i] + e * h[i];
+        if (r.ratio == -2) Y[7][0] = -999;
+        EXPECT_EQ(PCA_Regression_ResidualsSelect(12, 1, 7, Y, X, R, sel, 2, 0.5), r.want);
+        for (int i = 0; i < 12 && r.ratio == 1e-5; i++) EXPECT_NEAR(R[i][0], e * h[i], 1e-9 * e * std::sqrt(H)) << i;
+    }
+}
+
 TEST(RdaTest, CanonicalEigenvaluesAndAxisCorrelations) {
     Mat<double> X(12, 7), Y(12, 2), X3(12, 3), scores(2, 12);
     Mat<float> Yf(12, 2), Xf(12, 3);

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -636,4 +638,146 @@ TEST_F(FunctionalAnalysisE2E, TooFewCommunities) {
             EXPECT_EQ(Count(text, "nan"), 0) << file;
         }
     }
+}
+
+namespace {
+
+// The aviurba survey imported twice: as given ("avi"), and with its communities in the reverse
+// order ("rev": the rows of W and E, and the labels of W, reversed into files of the sandbox).
+void ImportAviurbaBothWays(const Sandbox& box) {
+    Prepare(box, kExamples, {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"},
+            tnxtest::kAviImport);
+    const auto reversed = [&](const std::string& name, bool labels) {
+        std::vector<std::string> lines;
+        std::istringstream in(box.ReadFile(name));
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty()) lines.push_back(line);
+        std::string last = lines.back();
+        lines.pop_back();
+        if (labels) {
+            std::vector<std::string> words;
+            std::istringstream w(last);
+            for (std::string word; w >> word;) words.push_back(word);
+            last.clear();
+            for (auto it = words.rbegin(); it != words.rend(); ++it) last += *it + "\t";
+        }
+        std::string text;
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it) text += *it + "\n";
+        return text + last + "\n";
+    };
+    box.WriteFile("rev_W.txt", reversed("aviurba_W.txt", true));
+    box.WriteFile("rev_E.txt", reversed("aviurba_E.txt", false));
+    const std::string w = box.ReadFile("rev_W.txt");
+    ASSERT_EQ(w.substr(w.rfind('\n', w.size() - 2) + 1, 8), "s51\ts50\t");
+    std::string import = tnxtest::kAviImport;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"N\navi\n", "N\nrev\n"},
+                                   {"aviurba_W.txt", "rev_W.txt"}, {"aviurba_E.txt", "rev_E.txt"}})
+        import.replace(import.find(from), from.size(), to);
+    const Result r = box.Run(import);
+    ASSERT_EQ(r.status, 0) << r.err;
+}
+
+// The types of the aviurba OTUs by migratory status (the fourth trait): 1 resident, 2 migrant.
+std::string MigratoryTypes() {
+    const Mat B = Rows(kExamples + "/aviurba_B.txt", 40, 4);
+    std::string types;
+    for (const auto& row : B) types += std::to_string(static_cast<int>(row[3]) + 1) + " ";
+    return types;
+}
+
+}  // namespace
+
+// Crisp types by migratory status: X = (1 - m, m), m the share of migrants, is an affine function
+// of T's migratory column, so X given T (r(XE.T)) and given T and R (r(XE.TR)) keeps nothing but
+// rounding: under Procrustes and RV both are undefined, with no P, whatever the order of the
+// communities; r(TE), r(XE) and r(RE) and their P are the same in both orders.
+TEST_F(FunctionalAnalysisE2E, AviurbaMigratoryTypesLeaveThePartialsUndefinedInEitherOrder) {
+    ImportAviurbaBothWays(box_);
+    const std::string types = MigratoryTypes();
+    ASSERT_EQ(Count(types, "1 ") + Count(types, "2 "), 40);
+    for (const char* measure : {"2", "3"}) {
+        std::string stats[2];
+        for (int order = 0; order < 2; order++) {
+            const std::string name = order == 0 ? "avi" : "rev";
+            SCOPED_TRACE(name + " measure " + measure);
+            std::filesystem::remove(box_.Path(name + "Prinda.txt"));
+            const Result r = box_.Run("O\n" + name + "\nV\nH\nn\nk\n" + types + "\n0\n999\n0\n2\n1\n" + measure +
+                                      "\n1\ny\nn\n\nC\nC\nX\n");
+            ASSERT_EQ(r.status, 0) << r.err;
+            stats[order] = StatisticsOf(box_.ReadFile(name + "Prinda.txt"));
+            EXPECT_EQ(Count(stats[order], "TDAP: r(XE.T)=\tundefined\tP=\tundefined\n"), 1) << stats[order];
+            EXPECT_EQ(Count(stats[order], "Beta divergence: r(XE.TR)=\tundefined\tP=\tundefined\n"), 1);
+            EXPECT_EQ(Count(stats[order], "undefined"), 4);
+            for (const char* label : {"r(TE)=\t", "r(XE)=\t", "r(RE)=\t"}) {
+                const double v = ValueAfter(stats[order], label);
+                EXPECT_TRUE(v > 0.0 && v <= 1.0) << label << v;
+            }
+        }
+        EXPECT_EQ(stats[0], stats[1]);
+    }
+}
+
+// The trait-subset search for r(XE.TR) (criterion 17) under Procrustes on the migratory types: the
+// 8 subsets of 15 that hold the migratory trait leave X given T and R nothing but rounding; each
+// prints -999 and ranks nowhere (the best of 4 traits, the only subset of that size, is none).
+// The whole ranking is the same with the communities in the reverse order.
+TEST_F(FunctionalAnalysisE2E, AviurbaMigratorySubsetsRankNowhereInEitherOrder) {
+    ImportAviurbaBothWays(box_);
+    const std::string types = MigratoryTypes();
+    std::string body[2];
+    for (int order = 0; order < 2; order++) {
+        const std::string name = order == 0 ? "avi" : "rev";
+        SCOPED_TRACE(name);
+        const Result r = box_.Run("O\n" + name + "\nV\nK\n17\nn\nk\n" + types + "\n0\n2\n1\ny\n1\n4\ny\n\nC\nC\nX\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string t = box_.ReadFile(name + "ChRank_BetaDivergence.txt");
+        body[order] = t.substr(t.find("Trait ranking criterion"), t.find("Elapsed time") - t.find("Trait ranking criterion"));
+        int missing = 0, values = 0;
+        std::istringstream lines(body[order]);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("r(XE.TR)=\t", 0) != 0) continue;
+            const bool migratory = line.find("migratory") != std::string::npos;
+            const bool undefined = line.rfind("r(XE.TR)=\t-999\tTraits:\t", 0) == 0;
+            EXPECT_EQ(undefined, migratory) << line;
+            (undefined ? missing : values)++;
+        }
+        EXPECT_EQ(missing, 8);
+        EXPECT_EQ(values, 7);
+        EXPECT_EQ(Count(body[order], "optimal subset with 4 traits: \t-999        \t2 groups\tnone\n"), 1);
+        const size_t top = body[order].find("\n\nTrait subsets with maximum");
+        ASSERT_NE(top, std::string::npos);
+        EXPECT_EQ(Count(body[order].substr(top), "migratory"), 0);
+        EXPECT_EQ(Count(body[order].substr(top), "-999         \tnone\n"), 1);
+    }
+    EXPECT_EQ(body[0], body[1]);
+}
+
+// A phylogeny whose taxa are the OTUs' own types (psap_*: 4 OTUs, 12 communities): P = W Q and X =
+// W U, so P = X U^-1 Q and X = P Q^-1 U span the same columns, and T = X U^-1 B lies among them.
+// Under Procrustes and RV, with crisp or fuzzy types, P given X (ro(PE.X)), X given P (ro(XE.P)),
+// X given T and P (ro(XE.TP)) and T given P (ro(TE.P)) keep nothing but rounding: undefined, and
+// nothing else. The matrix correlation's partials, from three correlations, stay defined.
+TEST_F(FunctionalAnalysisE2E, PhylogenyOfTheTypesLeavesItsPartialsUndefined) {
+    Prepare(box_, kData, {"psap_B.txt", "psap_W.txt", "psap_E.txt", "psap_F.txt"},
+            "N\nph\n1\npsap_B.txt\n1\npsap_F.txt\npsap_W.txt\n0\n1\npsap_E.txt\n4\n2\n2\n2\nk\n3 3\ny\n0\n1\n12\n2\n1\n2\n2\n2\n"
+            "2\nn\nC\nX\n");
+    for (const char* fuzzy : {"0", "1"})
+        for (const char* measure : {"2\n", "3\n", "1\n6\n"}) {
+            SCOPED_TRACE(std::string("fuzzy ") + fuzzy + " measure " + measure);
+            std::filesystem::remove(box_.Path("phPrinda.txt"));
+            const Result r = box_.Run(std::string("O\nph\nV\nH\nn\nk\n1 2 3 4\n") + fuzzy + "\n99\n0\n2\n3\n" + measure +
+                                      "1\ny\nn\n\nC\nC\nX\n");
+            ASSERT_EQ(r.status, 0) << r.err;
+            const std::string t = box_.ReadFile("phPrinda.txt");
+            const bool mantel = measure[0] == '1';
+            for (const char* s : {" ro(PE.X)=\t", " ro(XE.P)=\t", " ro(XE.TP)=\t", " ro(TE.P)=\t"}) {
+                EXPECT_EQ(Count(t, std::string(s) + "undefined\tP=\tundefined\n"), mantel ? 0 : 1) << s;
+                EXPECT_EQ(Count(t, s), 1) << s;
+            }
+            EXPECT_EQ(Count(t, "undefined"), mantel ? 0 : 8);
+            for (const char* s : {" ro(PE)=\t", " ro(PT)=\t", " ro(PX)=\t", " ro(PX.T)=\t", " ro(PE.T)=\t", " ro(BF) = \t"}) {
+                const double v = ValueAfter(t, s);
+                EXPECT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0) << s << v;
+            }
+        }
 }

@@ -120,6 +120,72 @@ TEST(Configurations, DegenerateCasesGiveZero) {
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
 }
 
+// Whether a configuration varies: the centred sum of squares of its columns against the sum of
+// squares of its values, over the present cells. One column of four objects: d2 and dh put the
+// ratio of the two sums at 2e-12 and 0.5e-12 (centred 4 d^2 against 4 (1 + d^2)), g at 1e-5 (a
+// small genuine residual); a constant column one ulp off keeps about 1e-33 of its scale. Without
+// variation Procrustes and RV are 0 and say so (flat); with it they compare: against the pattern
+// S = (1, -1, 1, -1), the centred column up to scale, both are 1; with a -999, against 0 1 2 3.
+TEST(Configurations, VariationIsDecidedAgainstTheTablesOwnScale) {
+    const double up = std::nextafter(0.1, 1.0), d2 = std::sqrt(2e-12), dh = std::sqrt(0.5e-12), g = std::sqrt(1e-5);
+    const struct {
+        const char* what;
+        std::vector<double> col;
+        bool varies, pattern;
+    } rows[] = {
+        {"constant", {5, 5, 5, 5}, false, false},
+        {"constant one ulp off", {0.1, 0.1, up, 0.1}, false, false},
+        {"ratio 2e-12", {1 + d2, 1 - d2, 1 + d2, 1 - d2}, true, true},
+        {"ratio 0.5e-12", {1 + dh, 1 - dh, 1 + dh, 1 - dh}, false, false},
+        {"ratio 1e-5", {1 + g, 1 - g, 1 + g, 1 - g}, true, true},
+        {"zeros", {0, 0, 0, 0}, false, false},
+        {"-999 among equal values", {-999, 3, 3, 3}, false, false},
+        {"-999 among values one ulp apart", {0.1, -999, up, 0.1}, false, false},
+        {"-999 among varying values", {-999, 1, 2, 3}, true, false},
+        {"all -999", {-999, -999, -999, -999}, false, false},
+    };
+    Mat<double> S{{1}, {-1}, {1}, {-1}};
+    ComparisonWorkspace<double> ws(4, 1, 1);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Mat<double> X(4, 1);
+        for (int i = 0; i < 4; i++) X[i][0] = r.col[i];
+        EXPECT_EQ(ConfigurationHasVariation(4, 1, X), r.varies);
+        for (int method : {2, 3}) {
+            bool flatXS = r.varies, flatSX = r.varies;  // the opposite of what must be written
+            const double xs = method == 2 ? ProcrustesCoeff(4, 1, 1, X, S, ws, &flatXS) : RVcoeff(4, 1, 1, X, S, ws, &flatXS);
+            const double sx = method == 2 ? ProcrustesCoeff(4, 1, 1, S, X, ws, &flatSX) : RVcoeff(4, 1, 1, S, X, ws, &flatSX);
+            EXPECT_EQ(flatXS, !r.varies) << method;
+            EXPECT_EQ(flatSX, !r.varies) << method;
+            if (!r.varies) {
+                EXPECT_EQ(xs, 0.0) << method;
+                EXPECT_EQ(sx, 0.0) << method;
+            } else if (r.pattern) {
+                EXPECT_NEAR(xs, 1.0, 1e-8) << method;
+                EXPECT_NEAR(sx, 1.0, 1e-8) << method;
+            } else {
+                // Against the column 0, 1, 2, 3 (the pattern meets its present cells at 0).
+                Mat<double> R{{0}, {1}, {2}, {3}};
+                EXPECT_GT(method == 2 ? ProcrustesCoeff(4, 1, 1, X, R, ws, &flatXS) : RVcoeff(4, 1, 1, X, R, ws, &flatXS),
+                          0.0) << method;
+                EXPECT_FALSE(flatXS);
+            }
+        }
+    }
+    // The two sums by hand: present 1, 2, 3 (mean 2): centred 1 + 0 + 1, values 1 + 4 + 9; columns add.
+    Mat<double> M{{-999, 5}, {1, 5}, {2, 5}, {3, 5}};
+    double centred = -1, values = -1;
+    ConfigurationSums(4, 2, M, &centred, &values);
+    EXPECT_EQ(centred, 2.0);
+    EXPECT_EQ(values, 14.0 + 100.0);
+    // Single precision: a constant column one step off.
+    Mat<float> F{{0.1f}, {std::nextafter(0.1f, 1.0f)}, {0.1f}, {0.1f}}, Sf{{1}, {-1}, {1}, {-1}};
+    ComparisonWorkspace<float> wf(4, 1, 1);
+    bool flat = false;
+    EXPECT_EQ(ProcrustesCoeff(4, 1, 1, F, Sf, wf, &flat), 0.0f);
+    EXPECT_TRUE(flat);
+}
+
 // Missing cells: a -999 leaves its terms out and the coefficient stays a number in [0, 1];
 // without -999 the MV path equals the plain one (checked above).
 TEST(Configurations, MissingCellsAreSkipped) {
@@ -291,6 +357,24 @@ TEST(ResemblanceMatrices, MatrixCorrEdges) {
     Mat<double> Q{{0, 1, 3, 0}, {0, 0, 2, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}};
     double a[] = {1, 2, 4, 8, 0}, b[] = {1, 3, 0, 9, 0};
     EXPECT_NEAR(MatrixCorr(4, P, Q), Pearson(a, b, 5), 1e-7);
+}
+
+// A resemblance matrix whose cells differ by one ulp has no spread to correlate: MatrixCorr is
+// 0 in every precision, either side. One cell 1e-3 apart (centred 0.001^2 5/6 against 0.06 of
+// squares: a ratio of 1.4e-5) is spread: the Pearson correlation of the six cells.
+TEST(ResemblanceMatrices, MatrixCorrOfCellsOneUlpApartIsZero) {
+    const double up = std::nextafter(0.1, 1.0);
+    Mat<double> A{{0, .1, .1, .1}, {0, 0, .1, up}, {0, 0, 0, .1}, {0, 0, 0, 0}};
+    Mat<double> B{{0, 1, 2, 4}, {0, 0, 8, 3}, {0, 0, 0, 5}, {0, 0, 0, 0}};
+    EXPECT_EQ(MatrixCorr(4, A, B), 0.0);
+    EXPECT_EQ(MatrixCorr(4, B, A), 0.0);
+    Mat<float> Af{{0, .1f, .1f, .1f}, {0, 0, .1f, std::nextafter(.1f, 1.0f)}, {0, 0, 0, .1f}, {0, 0, 0, 0}}, Bf(4, 4);
+    Copy(B, Bf);
+    EXPECT_EQ(MatrixCorr(4, Af, Bf), 0.0f);
+    EXPECT_EQ(MatrixCorr(4, Af, B), 0.0);
+    A[1][3] = 0.101;
+    const double a[] = {.1, .1, .1, .1, .101, .1}, b[] = {1, 2, 4, 8, 3, 5};
+    EXPECT_NEAR(MatrixCorr(4, A, B), Pearson(a, b, 6), 1e-9);
 }
 
 TEST(ResemblanceMatrices, EdgesOfTheRelatives) {

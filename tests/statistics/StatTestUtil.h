@@ -99,6 +99,38 @@ inline double Pearson(const double* x, const double* y, int n) {
     return sxy / std::sqrt(sxx * syy);
 }
 
+// h less its parts along the constant vector and along each column `cols` of X (rows 0 ..
+// h.size() - 1): Gram-Schmidt, each basis vector and then h swept twice, so that what remains is
+// orthogonal to them to rounding. A residual built by hand, free of the program's regression.
+template <class M>
+std::vector<double> OrthogonalPart(M& X, const std::vector<int>& cols, std::vector<double> h) {
+    const size_t n = h.size();
+    std::vector<std::vector<double>> basis;
+    auto sweep = [&](std::vector<double>& v) {
+        for (int pass = 0; pass < 2; pass++)
+            for (const auto& b : basis) {
+                double d = 0;
+                for (size_t i = 0; i < n; i++) d += b[i] * v[i];
+                for (size_t i = 0; i < n; i++) v[i] -= d * b[i];
+            }
+    };
+    auto add = [&](std::vector<double> v) {
+        sweep(v);
+        double len = 0;
+        for (double x : v) len += x * x;
+        for (double& x : v) x /= std::sqrt(len);
+        basis.push_back(v);
+    };
+    add(std::vector<double>(n, 1.0));
+    for (int k : cols) {
+        std::vector<double> v(n);
+        for (size_t i = 0; i < n; i++) v[i] = double(X[i][k]);
+        add(v);
+    }
+    sweep(h);
+    return h;
+}
+
 // Uniform values in [lo, hi) from a fixed seed.
 template <class T>
 void FillRandom(Mat<T>& m, unsigned seed, double lo = -5.0, double hi = 5.0) {

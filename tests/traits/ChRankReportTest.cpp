@@ -549,4 +549,44 @@ TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
         }
 }
 
+// The second trait is the same for every OTU: the subset {t2} leaves T constant, the OTUs alike
+// (X, their fuzzy composition over W at unit totals, the same in every community) and every Rao
+// entropy 0. Under Procrustes and RV a value that compares one of these tables is not one the
+// data define: -999 on its intermediate line, ranked nowhere (no other line names {t2} alone; the
+// best of size 1 is {t1}). Dark diversity (24) compares the communities' distances from their
+// types, which still vary: a value. With both traits every table varies.
+TEST_F(ChRankTies, ASubsetWhoseTablesHaveNoVariationIsMissingAndRanksNowhere) {
+    const std::vector<int> flat = {1, 9, 10, 11, 12, 13, 16, 17, 18, 19, 20, 21, 22, 23};
+    for (int measure : {2, 3})
+        for (int criterion : {1, 9, 10, 11, 12, 13, 16, 17, 18, 19, 20, 21, 22, 23, 24}) {
+            SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
+            Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
+            for (auto& row : sv.B) row[1] = 4.2f;
+            LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
+            opt_ro = measure;
+            optUnitTotalAdjust2 = true;
+            printRankIntermedResults = 'y';
+            ASSERT_EQ(RunCriterion(criterion), kChRankDone);
+            const std::string text = Read("s1ChRank.txt");
+            const bool missing = std::find(flat.begin(), flat.end(), criterion) != flat.end();
+            // The intermediate line of {t2}: the last line before it ends, and the text of its value.
+            const size_t end = text.find("\tt2\t\n");
+            ASSERT_NE(end, std::string::npos);
+            const std::string line = text.substr(text.rfind('\n', end) + 1, end - text.rfind('\n', end));
+            EXPECT_EQ(line.find("t1"), std::string::npos) << line;
+            EXPECT_EQ(line.find("-999") != std::string::npos, missing) << line;
+            // {t2} alone on no other line; {t1} the best of size 1 and {t1, t2} of size 2, each a value.
+            EXPECT_EQ(tnxtest::Count(text, "\tt2\t\n") - tnxtest::Count(text, "\tt1\tt2\t\n"), missing ? 1 : 2);
+            for (int k = 1; k <= 2; k++) {
+                const double v = SizeValue(text, k);
+                EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << k << ": " << v;
+            }
+            if (missing) {
+                const size_t at = text.find("optimal subset with 1 traits: \t");
+                EXPECT_NE(text.find("t1\t", at), std::string::npos);
+                EXPECT_LT(text.find("t1\t", at), text.find("\n", at));
+            }
+        }
+}
+
 }  // namespace

@@ -34,6 +34,80 @@ TEST(PartialMatrixCorrelation, AgreesWithRAndSelectsColumns) {
     EXPECT_EQ(PartialMatrixCorrelation(kN, kK, kV, X, d.E, 1, 2.0, {{kP, sel, T}}), 0.0);
 }
 
+// Whether the partial congruence of A and B given C (10 objects, C two columns) is defined. A =
+// C M + 1.5 + e G, G orthogonal to 1 and to C (built by hand), so that A's residual is e G and
+// its share of A's centred sum of squares is r = e^2 H / (F + e^2 H), set by e (F, H the centred
+// sums of squares of C M and G): a residual that is rounding noise (e = 0), r on both sides of
+// 1e-12, a small genuine residual (r = 1e-5); and A a constant column one ulp off, which has no
+// variation of its own. Each also with a -999 in B, through the regression that skips it. An
+// undefined one is 0 and flat; a defined one equals the congruence of G itself given C, since
+// neither measure depends on the scale of a table. A covariate column without variation (a
+// constant one ulp off) adds nothing to C; C scaled down to values of 1e-9 (its variation judged
+// against its own values) removes what C removes.
+TEST(PartialMatrixCorrelation, ATableWithoutVariationLeftIsFlat) {
+    const int n = 10;
+    Mat<double> C(n, 3), B(n, 2), small(n, 2);
+    FillRandom(C, 41);
+    FillRandom(B, 42);
+    for (int i = 0; i < n; i++) {
+        C[i][2] = i == 6 ? std::nextafter(0.7, 1.0) : 0.7;
+        small[i][0] = 1e-9 * C[i][0];
+        small[i][1] = 1e-9 * C[i][1];
+    }
+    const std::vector<MatrixCovariate> covSmall = {{2, nullptr, small}};
+    std::vector<double> cm(n), g(n);
+    Mat<double> G0(n, 1);
+    FillRandom(G0, 43);
+    for (int i = 0; i < n; i++) {
+        cm[i] = 3 * C[i][0] - 2 * C[i][1];
+        g[i] = G0[i][0];
+    }
+    g = OrthogonalPart(C, {0, 1}, g);
+    double F = 0, H = 0, mean = 0;
+    for (int i = 0; i < n; i++) mean += cm[i] / n, H += g[i] * g[i];
+    for (int i = 0; i < n; i++) F += (cm[i] - mean) * (cm[i] - mean);
+    const double up = std::nextafter(0.3, 1.0);
+    const struct {
+        const char* what;
+        double ratio;  // -1: no residual at all; -2: A a constant one ulp off
+        bool defined;
+    } rows[] = {{"residual of rounding noise", -1, false}, {"ratio 2e-12", 2e-12, true}, {"ratio 0.5e-12", 0.5e-12, false},
+                {"ratio 1e-5", 1e-5, true},                {"constant one ulp off", -2, false}};
+    // C alone, and C with its column one ulp off entering: the same covariates.
+    int two[3] = {1, 1, 0}, three[3] = {1, 1, 1};
+    const std::vector<MatrixCovariate> covTwo = {{3, two, C}}, covThree = {{3, three, C}};
+    PartialCorrelationWork work(n, 2, 3);
+    for (bool missing : {false, true}) {
+        if (missing) B[3][1] = -999;
+        Mat<double> Gm(n, 1);
+        for (int i = 0; i < n; i++) Gm[i][0] = g[i];
+        for (const auto& r : rows) {
+            SCOPED_TRACE(testing::Message() << r.what << (missing ? ", -999 in B" : ""));
+            const double e = r.ratio > 0 ? std::sqrt(r.ratio * F / (H * (1 - r.ratio))) : 0.0;
+            Mat<double> A(n, 1);
+            for (int i = 0; i < n; i++) A[i][0] = r.ratio == -2 ? (i == 2 ? up : 0.3) : cm[i] + 1.5 + e * g[i];
+            for (int method : {2, 3}) {
+                for (const auto* cov : {&covTwo, &covThree}) {
+                    bool flat = r.defined, flatWork = r.defined;  // the opposite of what must be written
+                    const double v = PartialMatrixCorrelation(n, 1, 2, A, B, method, 2.0, *cov, &flat);
+                    const double vw = PartialMatrixCorrelation(n, 1, 2, A, B, method, 2.0, *cov, work, &flatWork);
+                    EXPECT_EQ(flat, !r.defined) << method;
+                    EXPECT_EQ(flatWork, !r.defined) << method;
+                    EXPECT_EQ(v, vw) << method;
+                    if (!r.defined) {
+                        EXPECT_EQ(v, 0.0) << method;
+                        continue;
+                    }
+                    const double want = PartialMatrixCorrelation(n, 1, 2, Gm, B, method, 2.0, covTwo);
+                    EXPECT_GT(want, 0.0) << method;
+                    EXPECT_NEAR(v, want, 1e-8) << method;
+                    EXPECT_NEAR(PartialMatrixCorrelation(n, 1, 2, A, B, method, 2.0, covSmall, work), v, 1e-8) << method;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ the engine's smaller forms

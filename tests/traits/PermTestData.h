@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <utility>
 
 #include "statistics/StatTestUtil.h"
 #include "traits/TNXPERMTEST.h"
@@ -38,7 +39,8 @@ struct Small {
             }
     }
 
-    Small(int optRo, bool phyl) {
+    // Y and Z from W, and the resemblances DE, DY and DZ.
+    void Derive() {
         for (int c = 0; c < kN; c++)
             for (int o = 0; o < kS; o++) {
                 Y[c][o] = W[c][o] + 0.5;
@@ -47,6 +49,19 @@ struct Small {
         Euclid(E, DE);
         Euclid(Y, DY);
         Euclid(Z, DZ);
+    }
+
+    // The communities in the reverse order: the rows of W and E, and all that derives from them.
+    void ReverseCommunities() {
+        for (int c = 0; c < kN / 2; c++) {
+            std::swap(static_cast<double**>(W)[c], static_cast<double**>(W)[kN - 1 - c]);
+            std::swap(static_cast<double**>(E)[c], static_cast<double**>(E)[kN - 1 - c]);
+        }
+        Derive();
+    }
+
+    Small(int optRo, bool phyl) {
+        Derive();
         // Sizes, tables and options; the phylogeny's tables only with it.
         in.iterations = 1, in.nTraits = kP, in.traitSelected = sel, in.nOTUs = kS, in.nTypes = kK, in.nEnv = kV;
         in.nCommunities = kN, in.nTaxa = phyl ? kQ : 0, in.nPhylAxes = phyl ? kA : 0;

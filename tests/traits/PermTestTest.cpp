@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -302,23 +303,23 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
     EXPECT_NEAR(d.in.observed[kRoTE], 0.037588489686603305, 1e-12);
     // Constant DY, also of values whose mean over the 15 pairs does not come out exactly in binary
-    // (0.03, 0.71): still exactly 0. A constant DE leaves the environment without variation: the
-    // statistics that follow it are not defined, also when a missing cell stands among the equal
-    // ones.
+    // (0.03, 0.71, whose centring leaves rounding): no variation, so r(TY) and r(XY) are not
+    // defined. A constant DE leaves the environment without variation: the statistics that follow
+    // it are not defined, also when a missing cell stands among the equal ones.
     for (double c : {1.0, 0.1, 0.7, 0.03, 0.71}) {
         Small y(1, false);
         for (int i = 0; i < kN; i++)
             for (int j = i + 1; j < kN; j++) y.DY[i][j] = d.DE[i][j] = c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
-        EXPECT_EQ(y.in.observed[kRTY], 0.0) << c;
-        EXPECT_EQ(y.in.observed[kRXY], 0.0) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRTY]) && std::isnan(y.in.probability[kRTY])) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRXY])) << c;
+        EXPECT_NEAR(y.in.observed[kRoXE], 0.26094340125144466, 1e-12) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
         EXPECT_TRUE(std::isnan(d.in.observed[kRoTE]) && std::isnan(d.in.observed[kRoRE])) << c;
-        // The same with a missing cell, through the form that skips it (which leaves the rounding
-        // of an inexact mean: 0 within 1e-12, never 0/0).
+        // The same with a missing cell, through the form that skips it (never 0/0).
         y.DY[1][2] = d.DE[1][2] = -999;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
-        EXPECT_NEAR(y.in.observed[kRTY], 0.0, 1e-12) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRTY])) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
         EXPECT_TRUE(std::isnan(d.in.observed[kRoTE])) << c;
     }
@@ -386,7 +387,8 @@ TEST(PermTestObserved, TraitMissingWhereverACommunityOccursGivesZero) {
 
 TEST(PermTestRefusals, EmptyTraitTypeAndEnvironmentTablesAreAccepted) {
     // No trait (T empty, DT all 0), no type (X empty) or no environmental variable (E unused
-    // under Mantel): the test runs, and the statistics of an empty matrix are 0.
+    // under Mantel): the test runs; an empty matrix has no variation, so its statistics are not
+    // defined.
     Small noTrait(1, false), noType(1, false), noEnv(1, false);
     noTrait.in.nTraits = 0;
     noType.in.nTypes = 0;
@@ -394,8 +396,9 @@ TEST(PermTestRefusals, EmptyTraitTypeAndEnvironmentTablesAreAccepted) {
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noTrait.in));
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noType.in));
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&noEnv.in));
-    EXPECT_EQ(noTrait.in.observed[kRoTE], 0.0);
-    EXPECT_EQ(noType.in.observed[kRoXE], 0.0);
+    EXPECT_TRUE(std::isnan(noTrait.in.observed[kRoTE]) && std::isnan(noTrait.in.probability[kRoTE]));
+    EXPECT_TRUE(std::isnan(noType.in.observed[kRoXE]) && std::isnan(noType.in.probability[kRoXE]));
+    EXPECT_NEAR(noTrait.in.observed[kRoXE], 0.26094340125144466, 1e-12);
     EXPECT_NEAR(noEnv.in.observed[kRoXE], 0.26094340125144466, 1e-12);
 }
 
@@ -409,7 +412,9 @@ TEST(PermTestRefusals, MissingTraitIsAcceptedUnderMantel) {
 // ---------------------------------------------------------------- probabilities
 
 // Setups that draw nothing or only identity lists: each random value equals the observed one
-// and counts, so every probability is 1; the data unchanged, ro(XE) stays R's.
+// and counts, so every probability is 1; the data unchanged, ro(XE) stays R's. Without any
+// occurrence T, X and R are all 0, without variation: their statistics are undefined (those
+// of the phylogeny, not computed, keep probability 1).
 TEST(PermTestProbability, IdentityListsGiveProbabilityOneEverywhere) {
     using Edit = void (*)(Small&);
     const struct {
@@ -440,7 +445,12 @@ TEST(PermTestProbability, IdentityListsGiveProbabilityOneEverywhere) {
         if (c.set) c.set(d);
         InitRndNumberGenerator(11);
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in)) << c.what;
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << c.what << " " << i;
+        for (int i = 0; i < kPermTestStats; i++) {
+            if (c.sameData || i >= kRoBF)
+                EXPECT_EQ(d.in.probability[i], 1.0) << c.what << " " << i;
+            else
+                EXPECT_TRUE(std::isnan(d.in.probability[i])) << c.what << " " << i;
+        }
         if (c.optRo == 1 && c.sameData) {
             EXPECT_NEAR(d.in.observed[kRoXE], 0.26094340125144466, 1e-12) << c.what;
         }
@@ -611,6 +621,211 @@ TEST(PermTestDefined, TooFewCommunitiesOrAFlatEnvironmentLeaveAStatisticUndefine
         for (int i : {kRoXE_T, kRXY_T, kRXZ_T, kRoPX_T, kRoTE_P, kRoXE_P, kRoPE_T, kRoPE_X})
             EXPECT_NEAR(std::fabs(d.in.observed[i]), 1.0, 1e-9) << i;
     }
+}
+
+// The value printed after each `key` of the random-data file, in order.
+std::vector<double> ValuesAfter(const std::string& text, const std::string& key) {
+    std::vector<double> v;
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+        v.push_back(std::strtod(text.c_str() + at + key.size(), nullptr));
+    return v;
+}
+
+// W without OTU 4 (its column 0) and each row at unit total; only the first trait enters T.
+void WithoutTheFourthOtu(Small& d) {
+    for (int c = 0; c < kN; c++) {
+        d.W[c][3] = 0;
+        double total = 0;
+        for (int o = 0; o < kS; o++) total += d.W[c][o];
+        for (int o = 0; o < kS; o++) d.W[c][o] /= total;
+    }
+    d.Derive();
+    d.sel[1] = 0;
+}
+
+// Types that follow the first trait: U = (1 - b, b) with b = B / 5. Over W at unit totals X is
+// then an affine function of T's column: given T, nothing of X is left but rounding.
+void TypesFromTheFirstTrait(Small& d) {
+    for (int o = 0; o < kS; o++) {
+        d.U[o][1] = d.B[o][0] / 5;
+        d.U[o][0] = 1 - d.U[o][1];
+    }
+}
+
+// X affine in T (TypesFromTheFirstTrait): under Procrustes and RV every partial whose first or
+// second table is X given T has no variation left, and is undefined (not a number, no
+// probability, -999 in the random-data file, observed and random); so with the phylogeny are
+// ro(PX.T) and ro(XE.TP). X given P, and the others, are defined. Under the matrix correlation
+// the partials come from three correlations (ro(XT) = 1 gives 0) and stay defined.
+TEST(PermTestDefined, ATableTheCovariatesExplainLeavesItsPartialsUndefined) {
+    const std::vector<int> explained = {kRoXE_T, kRoXE_TR, kRXY_T, kRXZ_T, kRoPX_T, kRoXE_TP};
+    for (int optRo : {1, 2, 3}) {
+        SCOPED_TRACE(optRo);
+        Small d(optRo, true);
+        WithoutTheFourthOtu(d);
+        TypesFromTheFirstTrait(d);
+        d.in.iterations = 9;
+        const std::string text = RunToFile(d, 17);
+        for (int i = 0; i < kPermTestStats; i++) {
+            const bool undefined = optRo != 1 && std::find(explained.begin(), explained.end(), i) != explained.end();
+            const double o = d.in.observed[i], p = d.in.probability[i];
+            if (undefined) {
+                EXPECT_TRUE(std::isnan(o) && std::isnan(p)) << i;
+            } else {
+                EXPECT_TRUE(std::isfinite(o)) << i;
+                EXPECT_TRUE(p >= 1.0 / 9 && p <= 1.0) << i << " P " << p;
+            }
+        }
+        const int minus = optRo == 1 ? 0 : 1;
+        EXPECT_EQ(Occurrences(text, "Observed ro(XE.T)=\t-999\n"), minus);
+        EXPECT_EQ(Occurrences(text, "\tRandom ro(XE.T) =\t-999\t"), 8 * minus);
+        EXPECT_EQ(Occurrences(text, "\nRandom ro(XE.TP) =\t-999\t"), 8 * minus);
+        EXPECT_EQ(Occurrences(text, "Cummulative frequency for ro(XE.TR)=-999\n"), 8 * minus);
+    }
+}
+
+// Under the matrix correlation the variation of the engine's own resemblance is judged on the
+// table it is built from, on both of its roads (the distance loop below 32 columns, the cross
+// products from 32 on). X = W U over W at unit totals with U = 10 + e g_o h_j, so X = 10 + e a_c
+// h_j (a = W g): its centred sum of squares, e^2 sum (a - mean a)^2 sum h^2, against that of its
+// values, 100 n k and the small rest, is set by e to 2e-12 (defined) and 0.5e-12: undefined then
+// are the statistics that compare DX (ro(XE) and r(XY), r(XZ) with their partials), not ro(TE).
+TEST(PermTestDefined, TheVariationOfDXIsThatOfX) {
+    const double g[kS] = {0.3, -1.2, 0.8, 2.0, -0.5};
+    for (int k : {4, 40})
+        for (double ratio : {2e-12, 0.5e-12}) {
+            SCOPED_TRACE(testing::Message() << k << " types, ratio " << ratio);
+            Small d(1, false);
+            WithoutTheFourthOtu(d);  // W at unit totals
+            std::vector<double> a(kN, 0.0), h(k);
+            for (int j = 0; j < k; j++) h[j] = 1.0 + 0.25 * (j % 5);
+            double meanA = 0, A = 0, H = 0, sumH = 0;
+            for (int c = 0; c < kN; c++) {
+                for (int o = 0; o < kS; o++) a[c] += d.W[c][o] * g[o];
+                meanA += a[c] / kN;
+            }
+            for (int c = 0; c < kN; c++) A += (a[c] - meanA) * (a[c] - meanA);
+            for (int j = 0; j < k; j++) H += h[j] * h[j], sumH += h[j];
+            // Values: sum of (10 + e a_c h_j)^2 = 100 n k + 20 e sum a sum h + e^2 sum a^2 H; two
+            // rounds of e give the ratio to far better than the factor 2 on either side.
+            double e = 0;
+            for (int round = 0; round < 2; round++) {
+                double sumA = 0, sumA2 = 0;
+                for (double x : a) sumA += x, sumA2 += x * x;
+                const double values = 100.0 * kN * k + 20 * e * sumA * sumH + e * e * sumA2 * H;
+                e = std::sqrt(ratio * values / (A * H));
+            }
+            Mat<double> U(kS, k);
+            for (int o = 0; o < kS; o++)
+                for (int j = 0; j < k; j++) U[o][j] = 10 + e * g[o] * h[j];
+            d.in.U = U;
+            d.in.nTypes = k;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            const bool defined = ratio > 1e-12;
+            for (int i : {kRoXE, kRXY, kRXZ, kRoXE_T, kRXY_T, kRXZ_T, kRoXE_TR})
+                EXPECT_EQ(std::isfinite(d.in.observed[i]), defined) << i;
+            EXPECT_TRUE(std::isfinite(d.in.observed[kRoTE]));
+            if (defined) {
+                EXPECT_GT(std::fabs(d.in.observed[kRoXE]), 1e-3);
+            }
+        }
+}
+
+// Missing cells of a caller's resemblance leave out their pairs: with 3 communities and one -999
+// in DY, r(TY) correlates the two pairs left (+1 or -1); with a second, the one cell left has no
+// variation, and r(TY) is undefined.
+TEST(PermTestDefined, MissingCellsOfDYLeaveTwoPairsOrOne) {
+    Small d(1, false);
+    d.in.nCommunities = 3;
+    d.DY[0][1] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_NEAR(std::fabs(d.in.observed[kRTY]), 1.0, 1e-12);
+    d.DY[0][2] = -999;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    EXPECT_TRUE(std::isnan(d.in.observed[kRTY]));
+    EXPECT_TRUE(std::isfinite(d.in.observed[kRoTE]));
+}
+
+// A draw whose table has no variation left takes 0, the value of a comparison with such a table;
+// the observed one is defined. W lacks OTU 4, and OTUs 1 and 4 share a nesting group: each draw
+// keeps the list or swaps them, moving OTU 1 where no community holds it. Residual: the types
+// follow the first trait (X affine in T) but for OTU 1; a swap leaves X affine in T, ro(XE.T)
+// given T has nothing left (Procrustes and RV). Trait table: the first trait is 0.1 but for OTU
+// 1; a swap leaves T constant (to rounding), so ro(TE) compares a table without variation (every
+// measure). The random-data file shows 0 for each swap and the observed value for each kept
+// list, so the probability is (1 + kept lists) / iterations; the same with the communities in
+// the reverse order, and without the file on one thread and on four.
+TEST(PermTestProbability, ADrawWithoutVariationLeftCountsAsZero) {
+    const struct {
+        const char* what;
+        int optRo, stat;
+        const char* key;  // its random value in the file
+    } cases[] = {
+        {"residual, Procrustes", 2, kRoXE_T, "\tRandom ro(XE.T) =\t"},
+        {"residual, RV", 3, kRoXE_T, "\tRandom ro(XE.T) =\t"},
+        {"trait table, Mantel", 1, kRoTE, "\tRandom ro(TE) =\t"},
+        {"trait table, Procrustes", 2, kRoTE, "\tRandom ro(TE) =\t"},
+        {"trait table, RV", 3, kRoTE, "\tRandom ro(TE) =\t"},
+    };
+    const int iterations = 30;
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto make = [&](bool reversed) {
+            auto d = std::make_unique<Small>(c.optRo, false);
+            WithoutTheFourthOtu(*d);
+            if (c.stat == kRoXE_T) {
+                TypesFromTheFirstTrait(*d);
+                d->U[0][0] = d->U[0][1] = 0.5;  // OTU 1 off the line
+            } else {
+                for (int o = 1; o < kS; o++) d->B[o][0] = 0.1f;
+                d->B[0][0] = 5;
+            }
+            d->nest[3] = 1;
+            d->in.restriction = 1;
+            d->in.iterations = iterations;
+            if (reversed) d->ReverseCommunities();
+            return d;
+        };
+        auto d = make(false);
+        const std::string text = RunToFile(*d, 23);
+        const double observed = d->in.observed[c.stat];
+        ASSERT_TRUE(std::isfinite(observed));
+        ASSERT_GT(std::fabs(observed), 1e-3);
+        const auto lists = ListsOf(text, kS);
+        const std::vector<double> random = ValuesAfter(text, c.key);
+        ASSERT_EQ(int(lists.size()), iterations - 1);
+        ASSERT_EQ(random.size(), lists.size());
+        int kept = 0, swapped = 0;
+        for (size_t it = 0; it < lists.size(); it++) {
+            if (lists[it][0] == 1) {
+                kept++;
+                EXPECT_NEAR(random[it], observed, 1e-5 * std::fabs(observed)) << it;
+            } else {
+                ASSERT_EQ(lists[it][0], 4);
+                swapped++;
+                EXPECT_EQ(random[it], 0.0) << it;
+            }
+        }
+        EXPECT_GT(kept, 0);
+        EXPECT_GT(swapped, 0);
+        EXPECT_EQ(d->in.probability[c.stat], (1.0 + kept) / iterations);
+        for (const char* threads : {"1", "4"}) {
+            setenv("TARNEX_THREADS", threads, 1);
+            for (bool reversed : {false, true}) {
+                auto r = make(reversed);
+                InitRndNumberGenerator(23);
+                ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&r->in));
+                EXPECT_NEAR(r->in.observed[c.stat], observed, 1e-12) << threads << " " << reversed;
+                EXPECT_EQ(r->in.probability[c.stat], d->in.probability[c.stat]) << threads << " " << reversed;
+            }
+        }
+    }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 TEST(PermTestRandomData, SameSeedWritesTheSameFile) {
