@@ -14,6 +14,7 @@
 
 #include "classical/TNXIFCLASSIC.h"
 #include "foundation/ConsoleReaders.h"
+#include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -177,11 +178,14 @@ bool SessionFileExists(const char* suffix) {
 // removed again. False after the opener's message.
 bool TrackFileWritable() {
     const bool existed = SessionFileExists(trackExt);
+    const std::string path = std::string(volumeName) + whichTrack;
+    // The file made for the trial is registered first, so that a signal never leaves it behind.
+    const int slot = existed ? -1 : RegisterTemporary(path.c_str());
     FILE* f = fopenck(whichTrack, volumeName, "a");
-    if (!f) return false;
-    std::fclose(f);
-    if (!existed) std::remove((std::string(volumeName) + whichTrack).c_str());
-    return true;
+    if (f) std::fclose(f);
+    if (f && !existed) std::remove(path.c_str());
+    ReleaseTemporary(slot);
+    return f != nullptr;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is
@@ -381,6 +385,8 @@ void MainMenu() {
 
 void mainInit() {
     try {
+        // A signal that ends the program removes the temporary files of the commits under way.
+        InstallTemporaryCleanup();
         gsl_set_error_handler_off();
         InitGlobals();
         partitionTrackWriter = WriteTrack;
