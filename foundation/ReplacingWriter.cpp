@@ -37,8 +37,8 @@ void ReplacingWriter::Drop() {
 FILE* ReplacingWriter::Open() {
     Drop();
     std::string pattern = target_ + ".tmpXXXXXX";
-    int slot = -1;
-    int fd = CreateTemporary(pattern, &slot);
+    int fd = -1;
+    const int slot = MakeTemporary(pattern, [&] { return (fd = mkstemp(pattern.data())) >= 0; });
     if (fd >= 0) {
         // mkstemp creates the file private to its owner; give it the mode that fopen gives.
         mode_t mask = umask(0);

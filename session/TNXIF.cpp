@@ -179,13 +179,16 @@ bool SessionFileExists(const char* suffix) {
 bool TrackFileWritable() {
     const bool existed = SessionFileExists(trackExt);
     const std::string path = std::string(volumeName) + whichTrack;
-    // The file made for the trial is registered first, so that a signal never leaves it behind.
-    const int slot = existed ? -1 : RegisterTemporary(path.c_str());
-    FILE* f = fopenck(whichTrack, volumeName, "a");
-    if (f) std::fclose(f);
-    if (f && !existed) std::remove(path.c_str());
+    FILE* f = nullptr;
+    const auto open = [&] { return (f = fopenck(whichTrack, volumeName, "a")) != nullptr; };
+    // A file made for the trial is registered as it is made, so that a signal never leaves it behind.
+    const int slot = existed ? -1 : MakeTemporary(path, open);
+    if (existed) open();
+    const bool opened = f != nullptr;
+    if (opened) std::fclose(f);
+    if (opened && !existed) std::remove(path.c_str());
     ReleaseTemporary(slot);
-    return f != nullptr;
+    return opened;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is

@@ -36,7 +36,7 @@ namespace {
 
 // The random-data file: written under a temporary name and put in place when the test is
 // over, so that a run that stops half-way leaves the file saved earlier as it was. The temporary
-// name is registered before the file is made, so a signal that ends the program removes it.
+// file is registered as it is made, so a signal that ends the program removes it.
 class RandomDataFile {
 public:
     RandomDataFile() = default;
@@ -53,8 +53,7 @@ public:
     FILE* Open(const char* dir, const char* name) {
         target_ = std::string(dir ? dir : "") + name;
         temp_ = target_ + ".part";
-        slot_ = RegisterTemporary(temp_.c_str());
-        f_ = fopenck(temp_.c_str(), nullptr, "w");
+        slot_ = MakeTemporary(temp_, [&] { return (f_ = fopenck(temp_.c_str(), nullptr, "w")) != nullptr; });
         if (!f_) std::exit(1);
         return f_;
     }
