@@ -137,6 +137,10 @@ TEST(Eigen, NegativePartOfTheSpectrumAndRank) {
     EXPECT_EQ(EigenHouseholderQL_NegEigen(3, P), 0.0f);
     EXPECT_EQ(EigenHouseholderQL_NegEigen(2, N), 0.0f);
     EXPECT_NEAR(EigenHouseholderQL_NegEigen(3, Q), 2.0f / 3.0f, 1e-5);
+    // The threshold itself: -1 / (1001 - 1) is -0.001 in single precision, not below it; -2 / 1000 is.
+    Mat<float> edge{{1001, 0}, {0, -1}}, beyond{{1002, 0}, {0, -2}};
+    EXPECT_EQ(EigenHouseholderQL_NegEigen(2, edge), 0.0f);
+    EXPECT_NEAR(EigenHouseholderQL_NegEigen(2, beyond), 0.002f, 1e-8);
     // Rank: 1e-8 * 100 / 1.000001 is below 1e-5, 1e-6 * 100 / 1.000001 is not; negatives never count.
     float e[] = {5, 3, 0, -1};
     double neg[] = {-1, -2}, tiny[] = {1, 1e-8, 1e-6};
