@@ -132,6 +132,27 @@ TEST_F(ReplacingWriterTest, AFailedWriteLeavesTheOldFileAndGivesCodeThree) {
 }
 
 
+// A write that failed once (the file-size limit passed while the text was written) fails the
+// commit even when the limit is lifted before it, so that the last flush succeeds: the file lost
+// a part of its text.
+TEST_F(ReplacingWriterTest, AWriteThatFailedOnceFailsTheCommitWhateverTheLastFlushDoes) {
+    std::ofstream(target_) << "kept\n";
+    auto old = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    ReplacingWriter w(target_);
+    FILE* f = w.OpenOrRaise();
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int i = 0; i < 1000; i++) std::fprintf(f, "line %d of a long text\n", i);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old);
+    EXPECT_EQ(w.Commit(), ReplacingWriter::kWriteFailed);
+    EXPECT_EQ(Read(), "kept\n");
+    EXPECT_EQ(Listing(), "out.txt\n");
+}
+
 // Finish and Replace, Commit's two steps: each only in its turn. A writer opened again drops the
 // text it held (its first temporary file goes) and puts the second in place.
 TEST_F(ReplacingWriterTest, TheTwoStepsOfACommitTakeTheirTurnAndASecondOpenStartsAnew) {
