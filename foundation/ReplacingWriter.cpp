@@ -1,4 +1,4 @@
-// The replacing writer of result and session files.
+// The replacing writer of result and session files, and the set of files put in place together.
 #include "foundation/ReplacingWriter.h"
 
 #include <sys/stat.h>
@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 
 namespace {
@@ -20,14 +21,24 @@ void CannotOpen(const std::string& name) {
 
 ReplacingWriter::ReplacingWriter(std::string target) : target_(std::move(target)) {}
 
-ReplacingWriter::~ReplacingWriter() {
+ReplacingWriter::~ReplacingWriter() { Drop(); }
+
+void ReplacingWriter::Drop() {
     if (f_) std::fclose(f_);
+    f_ = nullptr;
     if (!committed_ && !temp_.empty()) std::remove(temp_.c_str());
+    // Released after the removal: a signal in between removes a file that is already gone.
+    ReleaseTemporary(slot_);
+    slot_ = -1;
+    temp_.clear();
+    finished_ = committed_ = false;
 }
 
 FILE* ReplacingWriter::Open() {
+    Drop();
     std::string pattern = target_ + ".tmpXXXXXX";
-    int fd = mkstemp(pattern.data());
+    int fd = -1;
+    const int slot = MakeTemporary(pattern, [&] { return (fd = mkstemp(pattern.data())) >= 0; });
     if (fd >= 0) {
         // mkstemp creates the file private to its owner; give it the mode that fopen gives.
         mode_t mask = umask(0);
@@ -37,6 +48,7 @@ FILE* ReplacingWriter::Open() {
         if (!f_) {
             close(fd);
             std::remove(pattern.c_str());
+            ReleaseTemporary(slot);
         }
     }
     if (!f_) {
@@ -44,25 +56,39 @@ FILE* ReplacingWriter::Open() {
         return nullptr;
     }
     temp_ = pattern;
+    slot_ = slot;
     return f_;
 }
 
-ReplacingWriter::Outcome ReplacingWriter::Commit() {
+ReplacingWriter::Outcome ReplacingWriter::Finish() {
     if (!f_) return kWriteFailed;
     bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
     ok = (std::fclose(f_) == 0) && ok;
     f_ = nullptr;
     if (!ok) {
-        std::remove(temp_.c_str());
+        Drop();
         return kWriteFailed;
     }
+    finished_ = true;
+    return kWritten;
+}
+
+ReplacingWriter::Outcome ReplacingWriter::Replace() {
+    if (!finished_) return kWriteFailed;
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
-        std::remove(temp_.c_str());
+        Drop();
         CannotOpen(target_);
         return kNotReplaced;
     }
     committed_ = true;
+    ReleaseTemporary(slot_);
+    slot_ = -1;
     return kWritten;
+}
+
+ReplacingWriter::Outcome ReplacingWriter::Commit() {
+    const Outcome finished = Finish();
+    return finished == kWritten ? Replace() : finished;
 }
 
 FILE* ReplacingWriter::OpenOrRaise() {
@@ -77,4 +103,33 @@ void ReplacingWriter::CommitOrRaise() {
         case kNotReplaced: RaiseError(TNX_FAIL_TO_OPEN);
         default: RaiseError(TNX_FAIL_TO_PRINT);
     }
+}
+
+FILE* ReplacingSet::OpenOrRaise(const std::string& target) {
+    for (auto& w : writers_)
+        if (w->Target() == target) return w->OpenOrRaise();
+    writers_.push_back(std::make_unique<ReplacingWriter>(target));
+    return writers_.back()->OpenOrRaise();
+}
+
+void ReplacingSet::CommitOrRaise() {
+    bool written = true;
+    for (auto& w : writers_) written = w->Finish() == ReplacingWriter::kWritten && written;
+    if (!written) {
+        writers_.clear();
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
+    bool replaced = true;
+    {
+        // The renames are not cut in two by a signal: one that comes meanwhile ends the program
+        // after the last of them.
+        EndingSignalsHeld held;
+        for (auto& w : writers_)
+            if (w->Replace() != ReplacingWriter::kWritten) {
+                replaced = false;
+                break;
+            }
+    }
+    writers_.clear();
+    if (!replaced) RaiseError(TNX_FAIL_TO_OPEN);
 }

@@ -261,9 +261,16 @@ SingularValueWork::SingularValueWork(int rows, int cols) : maxRows(std::max(rows
     }
     // The documented minimum for singular values only, should the query say less.
     lwork = std::max(query, 3 * mn + std::max(mx, 7 * mn));
-    work = dim1Double(lwork);
-    iwork = dim1Dint(8 * mn);
-    s = dim1Double(mn);
+    // A refused block (code 1) frees those made before it.
+    try {
+        work = dim1Double(lwork);
+        iwork = dim1Dint(8 * mn);
+        s = dim1Double(mn);
+    } catch (...) {
+        free1D(work);
+        free1D(iwork);
+        throw;
+    }
 }
 
 SingularValueWork::~SingularValueWork() {
@@ -292,9 +299,16 @@ SymmetricEigenWork::SymmetricEigenWork(int order) : maxOrder(std::max(order, 1))
     // The documented sizes for vectors, should the query say less.
     lwork = std::max(info == 0 ? static_cast<int>(best) : 0, 1 + 6 * maxOrder + 2 * maxOrder * maxOrder);
     liwork = std::max(info == 0 ? ibest : 0, 3 + 5 * maxOrder);
-    work = dim1Double(lwork);
-    iwork = dim1Dint(liwork);
-    values = dim1Double(maxOrder);
+    // A refused block (code 1) frees those made before it.
+    try {
+        work = dim1Double(lwork);
+        iwork = dim1Dint(liwork);
+        values = dim1Double(maxOrder);
+    } catch (...) {
+        free1D(work);
+        free1D(iwork);
+        throw;
+    }
 }
 
 SymmetricEigenWork::~SymmetricEigenWork() {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 
@@ -18,7 +19,8 @@ void nrerror(const char* text)
 // ================================================================ 1-based allocators
 //
 // An index range lo..hi is widened to include 0, so the pointer handed out (which addresses
-// index 0) always lies inside the block, whatever nl is.
+// index 0) always lies inside the block, whatever nl is. A block the system refuses raises
+// code 1 (out of memory), the blocks made before it freed.
 
 namespace {
 
@@ -26,12 +28,18 @@ inline long lowEnd(long nl) { return nl < 0 ? nl : 0; }
 inline long highEnd(long nh) { return nh > 0 ? nh : 0; }
 inline long spanOf(long nl, long nh) { return highEnd(nh) - lowEnd(nl) + 1; }
 
-template <class T>
-T* newVector(long nl, long nh, const char* failText)
+// calloc of count elements of size bytes; code 1 when refused.
+void* Zeroed(long count, size_t size)
 {
-    T* block = static_cast<T*>(calloc(static_cast<size_t>(spanOf(nl, nh)), sizeof(T)));
-    if (!block) nrerror(failText);
-    return block - lowEnd(nl);
+    void* block = calloc(static_cast<size_t>(count), size);
+    if (!block) RaiseError(TNX_OUT_OF_MEMORY);
+    return block;
+}
+
+template <class T>
+T* newVector(long nl, long nh)
+{
+    return static_cast<T*>(Zeroed(spanOf(nl, nh), sizeof(T))) - lowEnd(nl);
 }
 
 template <class T>
@@ -42,11 +50,9 @@ void deleteVector(T* v, long nl)
 
 // Row table for rows nrl..nrh (slots outside that range are null).
 template <class T>
-T** newRowTable(long nrl, long nrh, const char* failText)
+T** newRowTable(long nrl, long nrh)
 {
-    T** table = static_cast<T**>(calloc(static_cast<size_t>(spanOf(nrl, nrh)), sizeof(T*)));
-    if (!table) nrerror(failText);
-    return table - lowEnd(nrl);
+    return static_cast<T**>(Zeroed(spanOf(nrl, nrh), sizeof(T*))) - lowEnd(nrl);
 }
 
 template <class T>
@@ -60,12 +66,15 @@ inline long rowCount(long nrl, long nrh) { return nrh >= nrl ? nrh - nrl + 1 : 0
 template <class T>
 T** newMatrix(long nrl, long nrh, long ncl, long nch)
 {
-    T** m = newRowTable<T>(nrl, nrh, "allocation failure 1 in matrix()");
+    T** m = newRowTable<T>(nrl, nrh);
     long rows = rowCount(nrl, nrh);
     if (rows == 0) return m;
     long span = spanOf(ncl, nch);
     T* block = static_cast<T*>(calloc(static_cast<size_t>(rows * span), sizeof(T)));
-    if (!block) nrerror("allocation failure 2 in matrix()");
+    if (!block) {
+        deleteRowTable(m, nrl);
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
     for (long k = 0; k < rows; ++k) m[nrl + k] = block + k * span - lowEnd(ncl);
     return m;
 }
@@ -80,11 +89,11 @@ void deleteMatrix(T** m, long nrl, long nrh, long ncl)
 
 }  // namespace
 
-float* vector(long nl, long nh) { return newVector<float>(nl, nh, "allocation failure in vector()"); }
-double* dvector(long nl, long nh) { return newVector<double>(nl, nh, "allocation failure in dvector()"); }
-int* ivector(long nl, long nh) { return newVector<int>(nl, nh, "allocation failure in ivector()"); }
-char* cvector(long nl, long nh) { return newVector<char>(nl, nh, "allocation failure in cvector()"); }
-long* lvector(long nl, long nh) { return newVector<long>(nl, nh, "allocation failure in lvector()"); }
+float* vector(long nl, long nh) { return newVector<float>(nl, nh); }
+double* dvector(long nl, long nh) { return newVector<double>(nl, nh); }
+int* ivector(long nl, long nh) { return newVector<int>(nl, nh); }
+char* cvector(long nl, long nh) { return newVector<char>(nl, nh); }
+long* lvector(long nl, long nh) { return newVector<long>(nl, nh); }
 
 void free_vector(float* v, long nl, long) { deleteVector(v, nl); }
 void free_dvector(double* v, long nl, long) { deleteVector(v, nl); }
@@ -104,7 +113,7 @@ float** submatrix(float** a, long oldrl, long oldrh, long oldcl, long newrl, lon
 {
     long rows = rowCount(oldrl, oldrh);
     long newrh = newrl + (rows > 0 ? rows - 1 : -1);
-    float** m = newRowTable<float>(newrl, newrh, "allocation failure in submatrix()");
+    float** m = newRowTable<float>(newrl, newrh);
     // newcl <= oldcl: the shifted row pointer still addresses a's own row.
     for (long k = 0; k < rows; ++k) m[newrl + k] = a[oldrl + k] + (oldcl - newcl);
     return m;
@@ -114,7 +123,7 @@ void free_submatrix(float** b, long nrl, long, long, long) { deleteRowTable(b, n
 
 float** convert_matrix(float* a, long nrl, long nrh, long ncl, long nch)
 {
-    float** m = newRowTable<float>(nrl, nrh, "allocation failure in convert_matrix()");
+    float** m = newRowTable<float>(nrl, nrh);
     long rows = rowCount(nrl, nrh);
     long span = spanOf(ncl, nch);
     for (long k = 0; k < rows; ++k) m[nrl + k] = a + k * span - lowEnd(ncl);
@@ -126,17 +135,20 @@ void free_convert_matrix(float** b, long nrl, long, long, long) { deleteRowTable
 float*** f3tensor(long nrl, long nrh, long ncl, long nch, long ndl, long ndh)
 {
     long rowSlots = spanOf(nrl, nrh);
-    float*** t = static_cast<float***>(calloc(static_cast<size_t>(rowSlots), sizeof(float**)));
-    if (!t) nrerror("allocation failure 1 in f3tensor()");
-    t -= lowEnd(nrl);
+    float*** table = static_cast<float***>(Zeroed(rowSlots, sizeof(float**)));
+    float*** t = table - lowEnd(nrl);
     long rows = rowCount(nrl, nrh);
     if (rows == 0) return t;
     long colSpan = spanOf(ncl, nch);
     long depthSpan = spanOf(ndl, ndh);
     float** slots = static_cast<float**>(calloc(static_cast<size_t>(rows * colSpan), sizeof(float*)));
-    if (!slots) nrerror("allocation failure 2 in f3tensor()");
-    float* data = static_cast<float*>(calloc(static_cast<size_t>(rows * colSpan * depthSpan), sizeof(float)));
-    if (!data) nrerror("allocation failure 3 in f3tensor()");
+    float* data = slots ? static_cast<float*>(calloc(static_cast<size_t>(rows * colSpan * depthSpan), sizeof(float)))
+                        : nullptr;
+    if (!data) {
+        free(slots);
+        free(table);
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
     for (long i = 0; i < rows; ++i) {
         float** row = slots + i * colSpan;
         for (long c = 0; c < colSpan; ++c) row[c] = data + (i * colSpan + c) * depthSpan - lowEnd(ndl);

@@ -101,7 +101,8 @@ double pythag(double a, double b);
 
 // ---------------------------------------------------------------- 1-based allocators
 
-// Vectors of the index range nl..nh. Allocation failure ends the program through nrerror.
+// Vectors of the index range nl..nh. A block the system refuses raises code 1 (out of memory);
+// so do the matrices and tensors below, with the blocks made before it freed.
 float* vector(long nl, long nh);
 double* dvector(long nl, long nh);
 int* ivector(long nl, long nh);

@@ -14,6 +14,7 @@
 
 #include "classical/TNXIFCLASSIC.h"
 #include "foundation/ConsoleReaders.h"
+#include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -177,11 +178,17 @@ bool SessionFileExists(const char* suffix) {
 // removed again. False after the opener's message.
 bool TrackFileWritable() {
     const bool existed = SessionFileExists(trackExt);
-    FILE* f = fopenck(whichTrack, volumeName, "a");
-    if (!f) return false;
-    std::fclose(f);
-    if (!existed) std::remove((std::string(volumeName) + whichTrack).c_str());
-    return true;
+    const std::string path = std::string(volumeName) + whichTrack;
+    FILE* f = nullptr;
+    const auto open = [&] { return (f = fopenck(whichTrack, volumeName, "a")) != nullptr; };
+    // A file made for the trial is registered as it is made, so that a signal never leaves it behind.
+    const int slot = existed ? -1 : MakeTemporary(path, open);
+    if (existed) open();
+    const bool opened = f != nullptr;
+    if (opened) std::fclose(f);
+    if (opened && !existed) std::remove(path.c_str());
+    ReleaseTemporary(slot);
+    return opened;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is
@@ -381,6 +388,8 @@ void MainMenu() {
 
 void mainInit() {
     try {
+        // A signal that ends the program removes the temporary files of the commits under way.
+        InstallTemporaryCleanup();
         gsl_set_error_handler_off();
         InitGlobals();
         partitionTrackWriter = WriteTrack;

@@ -12,13 +12,13 @@
 #include <initializer_list>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
 #include "matrix/core/qwlibRandom.h"
 #include "matrix/qwlibSimData.h"
 #include "session/model/TNXGLOB.h"
-#include "simulation/TNXSIMFILE.h"
 #include "simulation/TNXSIMINPUT.h"
 #include "simulation/TNXSIMMODEL.h"
 #include "simulation/TNXSIMREP.h"
@@ -181,31 +181,25 @@ void WriteFinalReport(FILE* f, const EnvFeedbackRun& R) {
 }
 
 // The data files of the simulated set, each matrix before its caption so that a reader of
-// numbers in row order meets the matrix first.
-void WriteDataFiles(const EnvFeedbackRun& R) {
-    SimResultFile bFile;
-    FILE* f = bFile.Open("B_Simulated.txt");
+// numbers in row order meets the matrix first; among the run's files.
+void WriteDataFiles(const EnvFeedbackRun& R, ReplacingSet& files) {
+    FILE* f = files.OpenOrRaise("B_Simulated.txt");
     PrintMatrixTab(f, R.s, R.p, R.B, sDigits);
     fprintf(f, "Trait data (standardized to Z scores, %d OTUs in rows and %d traits in columns):\n", R.s, R.p);
-    bFile.Commit();
 
-    SimResultFile wFile;
-    f = wFile.Open("W_Simulated.txt");
+    f = files.OpenOrRaise("W_Simulated.txt");
     PrintMatrixTab(f, R.s, R.n, R.W, sDigits);
     PrintFinalCommunityCaption(f, R);
     PrintAbundances(f, R);
     PrintWeight(f, R);
-    wFile.Commit();
 
-    SimResultFile eFile;
-    f = eFile.Open("E_Simulated.txt");
+    f = files.OpenOrRaise("E_Simulated.txt");
     PrintMatrixTab(f, R.f, R.n, R.E, sDigits);
     fprintf(f, "\nEnvironmental data matrix at step %d (%d environmental variables in rows and %d community sites in "
                "columns):\n", R.step, R.f, R.n);
-    eFile.Commit();
 
-    WriteOtuNumbersFile(R.s);
-    WriteTraitTypesFile(R.p);
+    WriteOtuNumbersFile(files, R.s);
+    WriteTraitTypesFile(files, R.p);
 }
 
 }  // namespace
@@ -395,25 +389,26 @@ void IFAssemblyRulesSimulation_EnvFeedback() {
     // The correlations were checked when read: the generator cannot refuse them.
     if (R.traitInput == 'c') CorrToData_New(R.s, R.p, R.traitCorr, R.B, 1);
 
-    SimResultFile traitData, envData, cwmExpected, distances, prob, community, cwm, report;
+    // The run's files are put in place together at its end.
+    ReplacingSet files;
     EnvFeedbackStepFiles steps;
-    if (R.intermediate) WriteRawTraits(traitData.Open("TraitData.txt"), R);
+    FILE* traitData = R.intermediate ? files.OpenOrRaise("TraitData.txt") : nullptr;
+    if (traitData) WriteRawTraits(traitData, R);
     StandardizeTraits(R.s, R.p, R.B, R.mean, R.sd, R.zmin, R.zmax);
     StandardizeFactorRows(R.f, R.n, R.E);
     if (R.intermediate) {
-        WriteStandardizedTraits(traitData.Get(), R);
-        steps.env = envData.Open("EnvData.txt");
-        steps.cwmExpected = cwmExpected.Open("CWM_Expected.txt");
-        steps.distances = distances.Open("Distances.txt");
-        steps.prob = prob.Open("Prob.txt");
-        steps.community = community.Open("CommunityData.txt");
-        steps.cwm = cwm.Open("CWM.txt");
+        WriteStandardizedTraits(traitData, R);
+        steps.env = files.OpenOrRaise("EnvData.txt");
+        steps.cwmExpected = files.OpenOrRaise("CWM_Expected.txt");
+        steps.distances = files.OpenOrRaise("Distances.txt");
+        steps.prob = files.OpenOrRaise("Prob.txt");
+        steps.community = files.OpenOrRaise("CommunityData.txt");
+        steps.cwm = files.OpenOrRaise("CWM.txt");
     }
 
     RunEnvFeedbackSteps(&R, steps);
     if (R.intermediate) AnnounceStepFiles(Out());
-    WriteFinalReport(report.Open("FinalSimulatedData.txt"), R);
-    for (SimResultFile* file : {&traitData, &envData, &cwmExpected, &distances, &prob, &community, &cwm, &report})
-        file->Commit();
-    WriteDataFiles(R);
+    WriteFinalReport(files.OpenOrRaise("FinalSimulatedData.txt"), R);
+    WriteDataFiles(R, files);
+    files.CommitOrRaise();
 }

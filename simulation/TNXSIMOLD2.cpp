@@ -12,13 +12,13 @@
 #include <initializer_list>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
 #include "matrix/core/qwlibRandom.h"
 #include "session/model/TNXGLOB.h"
-#include "simulation/TNXSIMFILE.h"
 #include "simulation/TNXSIMINPUT.h"
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResGower.h"
@@ -79,8 +79,8 @@ void PrintPerTrait(FILE* f, int p, int rows, int cols, double*** m, const char* 
     }
 }
 
-void WriteMatrixFile(SimResultFile* file, const char* name, int rows, int cols, double** m, int digits) {
-    PrintMatrixTab(file->Open(name), rows, cols, m, digits);
+void WriteMatrixFile(ReplacingSet& files, const char* name, int rows, int cols, double** m, int digits) {
+    PrintMatrixTab(files.OpenOrRaise(name), rows, cols, m, digits);
 }
 
 }  // namespace
@@ -228,32 +228,32 @@ void IFAssemblyRulesSimulation() {
     AllocAssemblyRulesRun(&R);
     FILE* o = Out();
 
-    SimResultFile traitFile, envFile, expandedFile, cwmFile, devFile, xfFile, wfFile, gowerFile, traceFile, devRFile,
-        xrFile, wrFile, wfaFile;
+    // The run's files are put in place together at its end.
+    ReplacingSet files;
     for (int i = 0; i < R.s; i++)
         for (int t = 0; t < R.p; t++) R.B[i][t] = gsl_rng_uniform(r);
-    WriteMatrixFile(&traitFile, "TraitData.txt", R.s, R.p, R.B, kTraitDigits);
+    WriteMatrixFile(files, "TraitData.txt", R.s, R.p, R.B, kTraitDigits);
     fprintf(o, "\n\nTrait data saved on file %s\n", "TraitData.txt");
     // One gradient: community k (from 1) at k / (1 + 2 + ... + n); the other factors stay 0.
     for (int k = 0; k < R.n; k++) R.E[k][0] = k + 1;
     UnitSumColsAdjMV(R.n, R.f, R.E, R.E);
-    WriteMatrixFile(&envFile, "E.txt", R.n, R.f, R.E, sDigits);
+    WriteMatrixFile(files, "E.txt", R.n, R.f, R.E, sDigits);
     fprintf(o, "\n\nEnvironmental data saved on file %s\n", "E.txt");
 
     ReadCoefficients("RegressionCoeff_Filtering.txt", R.p, 1 + R.nx, R.coefF);
     ExpandPredictors(R.n, R.f, R.E, R.Ex);
-    WriteMatrixFile(&expandedFile, "E_expanded.txt", R.n, R.nx, R.Ex, sDigits);
+    WriteMatrixFile(files, "E_expanded.txt", R.n, R.nx, R.Ex, sDigits);
     fprintf(o, "\n\nExpanded matrix with environmental predictors saved on file %s\n", "E_expanded.txt");
     PredictorMeans(R.n, R.p, R.nx, R.Ex, R.coefF, R.CWM);
-    WriteMatrixFile(&cwmFile, "CWM.txt", R.n, R.p, R.CWM, sDigits);
+    WriteMatrixFile(files, "CWM.txt", R.n, R.p, R.CWM, sDigits);
     fprintf(o, "\n\nCWM data saved on file %s\n", "CWM.txt");
 
     TraitDeviations(R.s, R.n, R.p, R.B, R.CWM, R.dev);
-    PrintPerTrait(devFile.Open("CWMDeviations.txt"), R.p, R.s, R.n, R.dev, "Deviations between trait %d and expected CWM\n");
+    PrintPerTrait(files.OpenOrRaise("CWMDeviations.txt"), R.p, R.s, R.n, R.dev, "Deviations between trait %d and expected CWM\n");
     PredictionFromDeviations(R.p, R.s, R.n, R.dev, R.Xf);
-    WriteMatrixFile(&xfFile, "X_Filtering.txt", R.s, R.n, R.Xf, sDigits);
+    WriteMatrixFile(files, "X_Filtering.txt", R.s, R.n, R.Xf, sDigits);
     KeepNotBelow(R.s, R.n, R.Xf, 1.0 / R.s, R.Wf);
-    WriteMatrixFile(&wfFile, "W_Filtering.txt", R.s, R.n, R.Wf, sDigits);
+    WriteMatrixFile(files, "W_Filtering.txt", R.s, R.n, R.Wf, sDigits);
 
     // Similarity by one trait at a time: every trait quantitative, only trait t weighted.
     int* types = dim1Dint(R.p);
@@ -265,10 +265,10 @@ void IFAssemblyRulesSimulation() {
     }
     free1D(types);
     free1D(weights);
-    PrintPerTrait(gowerFile.Open("GowerSimilarityMatrix.txt"), R.p, R.s, R.s, R.sim, "Gower similarity matrix for trait %d\n");
+    PrintPerTrait(files.OpenOrRaise("GowerSimilarityMatrix.txt"), R.p, R.s, R.s, R.sim, "Gower similarity matrix for trait %d\n");
 
     ReadCoefficients("RegressionCoeff_Interaction.txt", R.p, R.nInteraction, R.coefI);
-    FILE* trace = traceFile.Open("T_OTU.txt");
+    FILE* trace = files.OpenOrRaise("T_OTU.txt");
     char progress[64];
     for (int k = 0; k < R.n; k++) {
         snprintf(progress, sizeof progress, "Community %d of %d", k + 1, R.n);
@@ -276,18 +276,16 @@ void IFAssemblyRulesSimulation() {
         RndList(R.s, R.order);
         AssemblyRulesCommunity(&R, k, trace);
     }
-    PrintPerTrait(devRFile.Open("CWMDeviations_AssemblyRules.txt"), R.p, R.s, R.n, R.dev,
+    PrintPerTrait(files.OpenOrRaise("CWMDeviations_AssemblyRules.txt"), R.p, R.s, R.n, R.dev,
                   "Deviations between trait %d and expected CWM based on assembly rules\n");
     PredictionFromDeviations(R.p, R.s, R.n, R.dev, R.Xr);
-    WriteMatrixFile(&xrFile, "X_AssemblyRules.txt", R.s, R.n, R.Xr, sDigits);
+    WriteMatrixFile(files, "X_AssemblyRules.txt", R.s, R.n, R.Xr, sDigits);
     KeepNotBelow(R.s, R.n, R.Xr, 1.0 / R.s, R.Wr);
-    WriteMatrixFile(&wrFile, "W_AssemblyRules.txt", R.s, R.n, R.Wr, sDigits);
+    WriteMatrixFile(files, "W_AssemblyRules.txt", R.s, R.n, R.Wr, sDigits);
     CombinePredictions(R.s, R.n, R.Xf, R.Xr, R.Wfa);
-    WriteMatrixFile(&wfaFile, "W_Filtering_and_Assembly.txt", R.s, R.n, R.Wfa, sDigits);
+    WriteMatrixFile(files, "W_Filtering_and_Assembly.txt", R.s, R.n, R.Wfa, sDigits);
     fprintf(o, "\n\nPredicted community matrix based on filtering only saved on file %s\n",
             "W_Filtering_and_Assembly.txt");
 
-    for (SimResultFile* file : {&traitFile, &envFile, &expandedFile, &cwmFile, &devFile, &xfFile, &wfFile, &gowerFile,
-                                &traceFile, &devRFile, &xrFile, &wrFile, &wfaFile})
-        file->Commit();
+    files.CommitOrRaise();
 }

@@ -8,7 +8,6 @@
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
 #include "session/model/TNXGLOB.h"
-#include "simulation/TNXSIMFILE.h"
 #include "traits/TNXPERMTEST.h"
 
 namespace {
@@ -295,50 +294,40 @@ void WriteFinalResults(FILE* f, const AssemblySettings& set, const AssemblyModel
     line("r(XZ_T)", kRXZ_T);
 }
 
-void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m) {
+void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m, ReplacingSet& files) {
     const int n = set.n, s = set.s, p = set.p;
     if (set.N <= 2) {
-        SimResultFile bFile;
-        FILE* f = bFile.Open("B_Simulated.txt");
+        FILE* f = files.OpenOrRaise("B_Simulated.txt");
         PrintMatrixTab(f, s, p, m.B, sDigits);
         // The values are the z-scores of the simulated traits; the caption says so.
         fprintf(f, "Trait data (standardized to Z scores, %d OTUs in rows and %d traits in columns):\n", s, p);
-        bFile.Commit();
 
-        SimResultFile wFile;
-        f = wFile.Open("W_Simulated.txt");
+        f = files.OpenOrRaise("W_Simulated.txt");
         PrintMatrixTab(f, n, s, m.W, sDigits);
         fprintf(f, "\nCommunity data matrix at final step %d, for %d community sites in rows and %d OTUs in columns:\n",
                 set.G, n, s);
         fprintf(f, "\nAbundance in each community:\n");
         PrintVectorTab(f, n, m.a, nullptr);
         fprintf(f, "Total abundance:\t%d\n", m.total);
-        wFile.Commit();
 
-        SimResultFile eFile;
-        f = eFile.Open("E_Simulated.txt");
+        f = files.OpenOrRaise("E_Simulated.txt");
         PrintMatrixTab(f, set.f, n, m.E, sDigits);
         fprintf(f, "\nEcosystem data matrix at final step %d (%d ecosystem variables in rows and %d community sites in "
                    "columns):\n", set.G, set.f, n);
-        eFile.Commit();
 
-        WriteTraitTypesFile(p);
+        WriteTraitTypesFile(files, p);
     }
-    WriteOtuNumbersFile(s);
+    WriteOtuNumbersFile(files, s);
 }
 
-void WriteTraitTypesFile(int p) {
-    SimResultFile file;
-    FILE* f = file.Open("TraitTypes_Simulated.txt");
+void WriteTraitTypesFile(ReplacingSet& files, int p) {
+    FILE* f = files.OpenOrRaise("TraitTypes_Simulated.txt");
     for (int t = 0; t < p; t++) fprintf(f, "3\t");
-    file.Commit();
 }
 
-void WriteOtuNumbersFile(int s) {
-    SimResultFile file;
-    FILE* f = file.Open("OTUs_Simulated.txt");
+void WriteOtuNumbersFile(ReplacingSet& files, int s) {
+    FILE* f = files.OpenOrRaise("OTUs_Simulated.txt");
     for (int o = 1; o <= s; o++) fprintf(f, "%d\n", o);
-    file.Commit();
 }
 
 void AnnounceStepFiles(FILE* console) {

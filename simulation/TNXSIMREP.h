@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "foundation/ReplacingWriter.h"
 #include "simulation/TNXSIMMODEL.h"
 
 // Number of statistics whose rejections the simulator counts (the first ones of the
@@ -47,13 +48,15 @@ void WriteFinalResults(FILE* f, const AssemblySettings& set, const AssemblyModel
                        const int* varSelect, double elapsedSeconds, const int* undefinedSets = nullptr);
 
 // B_Simulated.txt, W_Simulated.txt, E_Simulated.txt and TraitTypes_Simulated.txt (when N <= 2),
-// and OTUs_Simulated.txt, each written whole. Raises code 4 when one cannot be written.
-void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m);
+// and OTUs_Simulated.txt, among the run's files (each replacing what an earlier data set of the
+// run wrote there), put in place when the run commits them. Raises code 4 when one cannot be
+// created.
+void WriteSimulatedDataFiles(const AssemblySettings& set, const AssemblyModel& m, ReplacingSet& files);
 
 // "TraitTypes_Simulated.txt" ("3\t" for each of p traits) and "OTUs_Simulated.txt" (1..s, one a
-// line), each written whole.
-void WriteTraitTypesFile(int p);
-void WriteOtuNumbersFile(int s);
+// line), among the run's files.
+void WriteTraitTypesFile(ReplacingSet& files, int p);
+void WriteOtuNumbersFile(ReplacingSet& files, int s);
 
 // The console lines that name the six per-step files.
 void AnnounceStepFiles(FILE* console);

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/nrutilQW.h"
@@ -20,7 +21,6 @@
 #include "session/dialogs/TNXIFSET.h"
 #include "session/model/TNXGLOB.h"
 #include "simulation/TNXSIMANAL.h"
-#include "simulation/TNXSIMFILE.h"
 #include "simulation/TNXSIMINPUT.h"
 #include "simulation/TNXSIMREP.h"
 
@@ -96,28 +96,32 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
     AllocAssemblyModel(set, &m);
     InitRndNumberGenerator(rseed);
 
-    SimResultFile traitData, envData, cwmExpected, distances, prob, community, cwm, report;
+    // Every file of the run is put in place at its end, together: a run that an error or a signal
+    // ends leaves the earlier run's files as they were.
+    ReplacingSet files;
+    FILE* traitData = nullptr;
     AssemblyStepFiles steps;
     if (set.stepFiles) {
-        WriteTraitDataStart(traitData.Open("TraitData.txt"), set, m);
+        traitData = files.OpenOrRaise("TraitData.txt");
+        WriteTraitDataStart(traitData, set, m);
     }
-    if (set.traitInput == 't') StandardizeAndRecordTraits(set, &m, traitData.Get());
+    if (set.traitInput == 't') StandardizeAndRecordTraits(set, &m, traitData);
     if (set.stepFiles) {
-        steps.env = envData.Open("EnvData.txt");
+        steps.env = files.OpenOrRaise("EnvData.txt");
         fprintf(steps.env, "Ecosystem data matrix (simulation steps and community sites in rows, %d environmental "
                            "variables in columns):\n", set.f);
-        steps.cwmExpected = cwmExpected.Open("CWM_Expected.txt");
+        steps.cwmExpected = files.OpenOrRaise("CWM_Expected.txt");
         fprintf(steps.cwmExpected, "Expected community weighted means (CWM), standardized to Z scores according to "
                                    "mean and standard deviations in the trait matrix matrix (simulation steps and "
                                    "community sites in rows, %d traits in columns):\n", set.p);
-        steps.distances = distances.Open("Distances.txt");
-        steps.prob = prob.Open("Prob.txt");
-        steps.community = community.Open("CommunityData.txt");
-        steps.cwm = cwm.Open("CWM.txt");
+        steps.distances = files.OpenOrRaise("Distances.txt");
+        steps.prob = files.OpenOrRaise("Prob.txt");
+        steps.community = files.OpenOrRaise("CommunityData.txt");
+        steps.cwm = files.OpenOrRaise("CWM.txt");
         fprintf(steps.cwm, "Community weighted means (CWM), (simulation steps and community sites in rows, %d traits in "
                            "columns):\n", set.p);
     }
-    FILE* rep = report.Open("FinalSimulatedData.txt");
+    FILE* rep = files.OpenOrRaise("FinalSimulatedData.txt");
     WriteSimulationHeader(rep, set, m, run.rawEnv);
     if (set.envMode == 'e') {
         StandardizeFactorRows(set.f, set.n, m.E0);
@@ -132,14 +136,14 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
     for (int d = 1; d <= set.N; d++) {
         if (set.traitInput != 't') {
             GenerateTraits(set, &m);
-            StandardizeAndRecordTraits(set, &m, traitData.Get());
+            StandardizeAndRecordTraits(set, &m, traitData);
         }
         // The factor correlations were checked when read: the generator cannot refuse them.
         PrepareDataSet(set, &m);
         RunAssemblySteps(set, &m, d, steps);
         if (set.stepFiles) AnnounceStepFiles(Out());
         if (dataBlocks) WriteDataSetBlock(rep, set, m, d);
-        WriteSimulatedDataFiles(set, m);
+        WriteSimulatedDataFiles(set, m, files);
         if (set.testMode) {
             SimAnalysis& a = run.analysis;
             AnalyseSimulatedData(set, m, run.varSelect, &a);
@@ -159,12 +163,5 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         const double elapsed = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
         WriteFinalResults(rep, set, m, counters, run.varSelect, elapsed, undefinedSets);
     }
-    traitData.Commit();
-    envData.Commit();
-    cwmExpected.Commit();
-    distances.Commit();
-    prob.Commit();
-    community.Commit();
-    cwm.Commit();
-    report.Commit();
+    files.CommitOrRaise();
 }

@@ -1,12 +1,14 @@
 // Matrix comparison: RV coefficient, Procrustes coefficient and fit, matrix correlation and its
 // relatives over the upper cells of square matrices, whole-table deviations.
 #include <cmath>
+#include <memory>
 
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_vector.h>
 
 #include "foundation/TnxBlas.h"
+#include "foundation/TnxGsl.h"
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResInternal.h"
@@ -24,11 +26,15 @@ struct ComparisonWorkspace<T>::Buffers {
           At(procrustes ? q_ : 0, n_), Bc(procrustes ? n_ : 0, q_), C(procrustes ? q_ : 0, q_) {
         if (!procrustes) return;
         size_t g = q_ > 0 ? size_t(q_) : 1;  // GSL refuses empty blocks
-        gu = gsl_matrix_alloc(g, g);
-        gv = gsl_matrix_alloc(g, g);
-        gs = gsl_vector_alloc(g);
-        svd = new SingularValueWork(static_cast<int>(g), static_cast<int>(g));
+        // Each block in an owner until all are made: a refusal (code 1) frees those made before.
+        GslMatrix u = AllocGslMatrix(g, g), v = AllocGslMatrix(g, g);
+        GslVector sv = AllocGslVector(g);
+        auto work = std::make_unique<SingularValueWork>(static_cast<int>(g), static_cast<int>(g));
         block = dim1Double(static_cast<int>(g * g));
+        gu = u.release();
+        gv = v.release();
+        gs = sv.release();
+        svd = work.release();
     }
     ~Buffers() {
         if (gu) gsl_matrix_free(gu);

@@ -67,7 +67,8 @@ int ProcrustesAdjT(int p1, int p2, int n, double** X, double** Y, double** Yfit,
 // Work space of RVcoeff and ProcrustesCoeff for repeated calls on configurations of n objects
 // with at most p1 and p2 columns (either order): a permutation loop allocates it once, and the
 // forms that take it allocate nothing. A call on larger configurations than the work space
-// was made for computes the coefficient with scratch of its own.
+// was made for computes the coefficient with scratch of its own. A block the system refuses
+// while the work space is made raises code 1, the blocks made before it freed.
 template <class T>
 class ComparisonWorkspace {
 public:

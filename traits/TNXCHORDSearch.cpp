@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "foundation/iflibG.h"
@@ -135,9 +136,12 @@ bool WholeFile::Commit(const std::string& prefix) {
     bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
     ok = ok && std::fwrite(prefix.data(), 1, prefix.size(), out) == prefix.size();
     std::rewind(f_);
-    char buf[65536];
+    // The copy's block lies on the heap, made once: a thread's stack may be as small as the
+    // stack limit (ulimit -s) makes it.
+    const size_t kBlock = 65536;
+    std::unique_ptr<char[]> block(new char[kBlock]);
     size_t got;
-    while (ok && (got = std::fread(buf, 1, sizeof buf, f_)) > 0) ok = std::fwrite(buf, 1, got, out) == got;
+    while (ok && (got = std::fread(block.get(), 1, kBlock, f_)) > 0) ok = std::fwrite(block.get(), 1, got, out) == got;
     ok = ok && !std::ferror(f_);
     std::fclose(f_);
     f_ = nullptr;

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -34,7 +35,8 @@ namespace {
 // ---------------------------------------------------------------------------------------
 
 // The random-data file: written under a temporary name and put in place when the test is
-// over, so that a run that stops half-way leaves the file saved earlier as it was.
+// over, so that a run that stops half-way leaves the file saved earlier as it was. The temporary
+// file is registered as it is made, so a signal that ends the program removes it.
 class RandomDataFile {
 public:
     RandomDataFile() = default;
@@ -43,6 +45,7 @@ public:
             fclose(f_);
             std::remove(temp_.c_str());
         }
+        ReleaseTemporary(slot_);
     }
     RandomDataFile(const RandomDataFile&) = delete;
     RandomDataFile& operator=(const RandomDataFile&) = delete;
@@ -50,7 +53,7 @@ public:
     FILE* Open(const char* dir, const char* name) {
         target_ = std::string(dir ? dir : "") + name;
         temp_ = target_ + ".part";
-        f_ = fopenck(temp_.c_str(), nullptr, "w");
+        slot_ = MakeTemporary(temp_, [&] { return (f_ = fopenck(temp_.c_str(), nullptr, "w")) != nullptr; });
         if (!f_) std::exit(1);
         return f_;
     }
@@ -60,10 +63,13 @@ public:
         fclose(f_);
         f_ = nullptr;
         if (!ok || std::rename(temp_.c_str(), target_.c_str()) != 0) std::remove(temp_.c_str());
+        ReleaseTemporary(slot_);
+        slot_ = -1;
     }
 
 private:
     FILE* f_ = nullptr;
+    int slot_ = -1;  // the temporary name's slot in the registry
     std::string target_, temp_;
 };
 

@@ -12,6 +12,7 @@
 #include <gsl/gsl_vector.h>
 
 #include "foundation/TnxBlas.h"
+#include "foundation/TnxGsl.h"
 #include "foundation/nrutilQW.h"
 
 gsl_rng* r = nullptr;
@@ -103,12 +104,12 @@ void To1Based(int rows, int cols, TA** A, TW** W) {
         for (int j = 0; j < cols; j++) W[i + 1][j + 1] = TW(A[i][j]);
 }
 
-// A GSL double copy of the rows x cols matrix A (the caller frees it).
+// A GSL double copy of the rows x cols matrix A.
 template <class T>
-gsl_matrix* ToGsl(int rows, int cols, T** A) {
-    gsl_matrix* g = gsl_matrix_alloc(rows, cols);
+GslMatrix ToGsl(int rows, int cols, T** A) {
+    GslMatrix g = AllocGslMatrix(rows, cols);
     for (int i = 0; i < rows; i++)
-        for (int j = 0; j < cols; j++) gsl_matrix_set(g, i, j, double(A[i][j]));
+        for (int j = 0; j < cols; j++) gsl_matrix_set(g.get(), i, j, double(A[i][j]));
     return g;
 }
 
@@ -119,18 +120,14 @@ gsl_matrix* ToGsl(int rows, int cols, T** A) {
 // cells, laid out as GSL's own k x k blocks), and GSL's eigen work space of each order asked
 // for (allOrders: 1..n; otherwise n only).
 struct EigenWorkspace::Blocks {
-    Blocks(int n_, bool allOrders) : n(n_ > 0 ? n_ : 1), a(size_t(n) * n), z(size_t(n) * n), d(size_t(n)), w(n, nullptr) {
-        for (int k = allOrders ? 1 : n; k <= n; k++) w[k - 1] = gsl_eigen_symmv_alloc(k);
-    }
-    ~Blocks() {
-        for (gsl_eigen_symmv_workspace* e : w)
-            if (e) gsl_eigen_symmv_free(e);
+    Blocks(int n_, bool allOrders) : n(n_ > 0 ? n_ : 1), a(size_t(n) * n), z(size_t(n) * n), d(size_t(n)), w(n) {
+        for (int k = allOrders ? 1 : n; k <= n; k++) w[k - 1] = AllocGslEigenSymmv(k);
     }
     Blocks(const Blocks&) = delete;
     Blocks& operator=(const Blocks&) = delete;
     int n;
     std::vector<double> a, z, d;
-    std::vector<gsl_eigen_symmv_workspace*> w;
+    std::vector<GslEigenSymmv> w;  // a refused one frees those made before it
 };
 
 EigenWorkspace::EigenWorkspace(int n) : b_(new Blocks(n, true)) {}
@@ -158,7 +155,7 @@ bool EigenGSL(int n, T** A, T** vec, T* val, EigenWorkspace::Blocks& b) {
         for (int j = 0; j < n; j++) gsl_matrix_set(a, i, j, double(A[i][j]));
     // The numerical library's routines call the BLAS, whose work buffer the thread takes first.
     EnsureBlasBuffer();
-    int status = gsl_eigen_symmv(a, d, z, b.w[n - 1]);
+    int status = gsl_eigen_symmv(a, d, z, b.w[n - 1].get());
     if (status == 0) status = gsl_eigen_symmv_sort(d, z, GSL_EIGEN_SORT_VAL_DESC);
     for (int k = 0; k < n; k++) {
         val[k] = T(gsl_vector_get(d, k));
@@ -337,23 +334,20 @@ bool SvdGSL(int m, int n, T** A, T** U, T* w, T** V) {
     // raise its error.
     if (m < n || !AllFinite(m, n, A)) return SvdFailed(m, n, U, w, V);
     EnsureBlasBuffer();   // the BLAS behind the numerical library's routine, taken before anything to free
-    gsl_matrix* a = ToGsl(m, n, A);
-    gsl_matrix* v = gsl_matrix_alloc(n, n);
-    gsl_vector* s = gsl_vector_alloc(n);
-    gsl_vector* work = gsl_vector_alloc(n);
-    int status = gsl_linalg_SV_decomp(a, v, s, work);
+    // A block refused raises code 1; the owners free those made before it.
+    GslMatrix a = ToGsl(m, n, A);
+    GslMatrix v = AllocGslMatrix(n, n);
+    GslVector s = AllocGslVector(n);
+    GslVector work = AllocGslVector(n);
+    int status = gsl_linalg_SV_decomp(a.get(), v.get(), s.get(), work.get());
     if (status == 0) {
         for (int i = 0; i < m; i++)
-            for (int j = 0; j < n; j++) U[i][j] = T(gsl_matrix_get(a, i, j));
+            for (int j = 0; j < n; j++) U[i][j] = T(gsl_matrix_get(a.get(), i, j));
         for (int j = 0; j < n; j++) {
-            w[j] = T(gsl_vector_get(s, j));
-            for (int k = 0; k < n; k++) V[j][k] = T(gsl_matrix_get(v, j, k));
+            w[j] = T(gsl_vector_get(s.get(), j));
+            for (int k = 0; k < n; k++) V[j][k] = T(gsl_matrix_get(v.get(), j, k));
         }
     }
-    gsl_vector_free(work);
-    gsl_vector_free(s);
-    gsl_matrix_free(v);
-    gsl_matrix_free(a);
     if (status != 0 || !AllFinite(n, w) || !AllFinite(m, n, U) || !AllFinite(n, n, V))
         return SvdFailed(m, n, U, w, V);
     return SpectrumOk(n, w);
@@ -397,8 +391,10 @@ int OuterT(int n, int p, T* a, T* b, T** C) {
 // ---------------------------------------------------------------- random generator
 
 void InitRndNumberGenerator(unsigned long seed) {
+    // The new generator is made first: a refusal (code 1) leaves the old one in place.
+    GslRng made = AllocGslRng(gsl_rng_mt19937);
     if (r) gsl_rng_free(r);
-    r = gsl_rng_alloc(gsl_rng_mt19937);
+    r = made.release();
     gsl_rng_set(r, seed);
     std::srand(static_cast<unsigned>(seed));
 }

@@ -27,7 +27,8 @@ extern gsl_rng* r;
 
 // Creates a new MT19937 generator seeded with gsl_rng_set(r, seed), makes it the current r
 // (the previous one is freed) and seeds the C library generator with srand(seed). The
-// environment is never consulted: the same seed repeats the same draws.
+// environment is never consulted: the same seed repeats the same draws. A generator the system
+// refuses raises code 1 and leaves the previous one in place.
 void InitRndNumberGenerator(unsigned long seed);
 
 // Random permutation of 1..n in list[0..n-1]: list = 1..n, then for i = 0 .. n-2 entry i is
@@ -38,7 +39,8 @@ void RndList(int n, int* list);
 // ---------------------------------------------------------------- eigen-analysis
 
 // GSL's symmetric eigen-decomposition on a double copy of A, sorted descending. A untouched;
-// vec n x n (eigenvectors as rows), val n values.
+// vec n x n (eigenvectors as rows), val n values. A GSL block the system refuses raises code 1
+// (here and in the work space's constructor), with the blocks made before it freed.
 bool EigenHouseholderQL_GSL(int n, float** A, float** vec, float* val);
 bool EigenHouseholderQL_GSL_D(int n, double** A, double** vec, double* val);
 // Work space of EigenHouseholderQL_GSL_D for repeated decompositions of order at most n: the
@@ -90,7 +92,7 @@ float EigenRank(int n, double* eig);
 
 // A (m x n) = U diag(w) V': U m x n, w n values (non-increasing), V n x n, by GSL on a double
 // copy (A not changed). Needs m >= n: with m < n the result is false. True unless the ok rule
-// fails.
+// fails. A GSL block the system refuses raises code 1, with the blocks made before it freed.
 bool SingValueDecomp(int m, int n, float** A, float** U, float* w, float** V);
 bool SingValueDecomp(int m, int n, double** A, double** U, double* w, double** V);
 

@@ -205,6 +205,32 @@ TEST(Allocators, EveryIndexFromZeroToHighIsInsideTheBlock) {
     free_f3tensor(t, 1, 2, 1, 3, 1, 4);
 }
 
+// A block the system cannot give (2^56 elements and more, 256 PiB; this binary lets the address
+// sanitizer's allocator refuse rather than stop) raises code 1, the out-of-memory road, for each
+// allocator and each of its blocks; the blocks made before the refused one are freed (LSan judges).
+TEST(Allocators, ARefusedBlockRaisesCodeOneAndFreesTheBlocksMadeBefore) {
+    const long huge = 1L << 56;
+    const struct {
+        const char* what;
+        void (*allocate)(long);
+    } cases[] = {
+        {"vector", [](long n) { vector(1, n); }},
+        {"dvector", [](long n) { dvector(1, n); }},
+        {"ivector", [](long n) { ivector(-n, 0); }},
+        {"cvector", [](long n) { cvector(1, n); }},
+        {"lvector", [](long n) { lvector(1, n); }},
+        {"matrix: its row table", [](long n) { matrix(1, n, 1, 2); }},
+        {"dmatrix: its block after the row table", [](long n) { dmatrix(1, 2, 1, n); }},
+        {"imatrix: its block after the row table", [](long n) { imatrix(1, 4, 0, n); }},
+        {"submatrix: its row table", [](long n) { submatrix(nullptr, 1, n, 1, 1, 1); }},
+        {"convert_matrix: its row table", [](long n) { convert_matrix(nullptr, 1, n, 1, 1); }},
+        {"f3tensor: its table", [](long n) { f3tensor(1, n, 1, 2, 1, 2); }},
+        {"f3tensor: its slots after the table", [](long n) { f3tensor(1, 2, 1, n, 1, 2); }},
+        {"f3tensor: its data after the table and slots", [](long n) { f3tensor(1, 2, 1, 3, 1, n); }},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CodeOf([&] { c.allocate(huge); }), TNX_OUT_OF_MEMORY) << c.what;
+}
+
 // Eigenvalues of the symmetric a, ascending, by GSL.
 Values GslEigenvalues(const Dense& a) {
     const size_t n = a.size();

@@ -131,4 +131,110 @@ TEST_F(ReplacingWriterTest, AFailedWriteLeavesTheOldFileAndGivesCodeThree) {
     std::signal(SIGXFSZ, old);
 }
 
+
+// A write that failed once (the file-size limit passed while the text was written) fails the
+// commit even when the limit is lifted before it, so that the last flush succeeds: the file lost
+// a part of its text.
+TEST_F(ReplacingWriterTest, AWriteThatFailedOnceFailsTheCommitWhateverTheLastFlushDoes) {
+    std::ofstream(target_) << "kept\n";
+    auto old = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    ReplacingWriter w(target_);
+    FILE* f = w.OpenOrRaise();
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int i = 0; i < 1000; i++) std::fprintf(f, "line %d of a long text\n", i);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old);
+    EXPECT_EQ(w.Commit(), ReplacingWriter::kWriteFailed);
+    EXPECT_EQ(Read(), "kept\n");
+    EXPECT_EQ(Listing(), "out.txt\n");
+}
+
+// Finish and Replace, Commit's two steps: each only in its turn. A writer opened again drops the
+// text it held (its first temporary file goes) and puts the second in place.
+TEST_F(ReplacingWriterTest, TheTwoStepsOfACommitTakeTheirTurnAndASecondOpenStartsAnew) {
+    std::ofstream(target_) << "kept\n";
+    ReplacingWriter w(target_);
+    EXPECT_EQ(w.Finish(), ReplacingWriter::kWriteFailed);   // nothing opened
+    std::fputs("first", w.OpenOrRaise());
+    EXPECT_EQ(w.Replace(), ReplacingWriter::kWriteFailed);  // not finished
+    std::fputs("second", w.OpenOrRaise());
+    EXPECT_EQ(Listing().size(), std::string("out.txt\nout.txt.tmpXXXXXX\n").size());
+    EXPECT_EQ(w.Finish(), ReplacingWriter::kWritten);
+    EXPECT_EQ(w.Finish(), ReplacingWriter::kWriteFailed);   // already closed
+    EXPECT_EQ(Read(), "kept\n");
+    EXPECT_EQ(w.Replace(), ReplacingWriter::kWritten);
+    EXPECT_EQ(Read(), "second");
+    EXPECT_EQ(Listing(), "out.txt\n");
+}
+
+// A set puts nothing in place before its commit, then every file; a target opened again in the
+// set keeps only its last text; a set dropped uncommitted leaves every target and no temporary.
+TEST_F(ReplacingWriterTest, ASetPutsItsFilesInPlaceTogetherAtItsCommitOnly) {
+    const std::string a = (dir_ / "a.txt").string(), b = (dir_ / "b.txt").string();
+    std::ofstream(a) << "old a";
+    std::ofstream(b) << "old b";
+    for (bool commit : {false, true}) {
+        SCOPED_TRACE(commit);
+        {
+            ReplacingSet set;
+            std::fputs("new a 1", set.OpenOrRaise(a));
+            std::fputs("new b", set.OpenOrRaise(b));
+            std::fputs("new a 2", set.OpenOrRaise(a));
+            EXPECT_EQ(Listing().size(), std::string("a.txt\na.txt.tmpXXXXXX\nb.txt\nb.txt.tmpXXXXXX\n").size());
+            if (commit) set.CommitOrRaise();
+        }
+        EXPECT_EQ(Listing(), "a.txt\nb.txt\n");
+        std::ifstream fa(a), fb(b);
+        const std::string ta{std::istreambuf_iterator<char>(fa), {}}, tb{std::istreambuf_iterator<char>(fb), {}};
+        EXPECT_EQ(ta, commit ? "new a 2" : "old a");
+        EXPECT_EQ(tb, commit ? "new b" : "old b");
+    }
+}
+
+// A write that fails in one file of a set (file-size limit) touches no target: code 3. A target
+// that cannot be replaced (a directory) gives the opener's message and code 4; the files before it
+// are in place, the one after it is dropped.
+TEST_F(ReplacingWriterTest, ASetThatCannotBeWrittenOrPutInPlaceRaisesItsCode) {
+    const std::string a = (dir_ / "a.txt").string(), b = (dir_ / "b.txt").string(), c = (dir_ / "c.txt").string();
+    std::ofstream(a) << "old a";
+    std::ofstream(c) << "old c";
+    auto old = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    {
+        ReplacingSet set;
+        std::fputs("short", set.OpenOrRaise(a));
+        FILE* f = set.OpenOrRaise(c);
+        struct rlimit small = saved;
+        small.rlim_cur = 16;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
+        const int code = CodeOf([&] { set.CommitOrRaise(); });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+    }
+    std::signal(SIGXFSZ, old);
+    EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
+    {
+        std::ifstream fa(a);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fa), {}), "old a");
+    }
+    ASSERT_TRUE(fs::create_directory(b));
+    {
+        ConsoleCapture cap;
+        ReplacingSet set;
+        for (const std::string& t : {a, b, c}) std::fputs("new", set.OpenOrRaise(t));
+        EXPECT_EQ(CodeOf([&] { set.CommitOrRaise(); }), TNX_FAIL_TO_OPEN);
+        EXPECT_EQ(cap.Err(), "\ncan't open " + b + " \n");
+    }
+    EXPECT_EQ(Listing(), "a.txt\nb.txt\nc.txt\n");
+    std::ifstream fa(a), fc(c);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fa), {}), "new");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fc), {}), "old c");
+}
+
 }  // namespace

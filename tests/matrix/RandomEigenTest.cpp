@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/ErrorCode.h"
+#include "foundation/TnxGsl.h"
 #include "matrix/qwlib.h"
 #include "statistics/StatTestUtil.h"
 
@@ -135,6 +137,10 @@ TEST(Eigen, NegativePartOfTheSpectrumAndRank) {
     EXPECT_EQ(EigenHouseholderQL_NegEigen(3, P), 0.0f);
     EXPECT_EQ(EigenHouseholderQL_NegEigen(2, N), 0.0f);
     EXPECT_NEAR(EigenHouseholderQL_NegEigen(3, Q), 2.0f / 3.0f, 1e-5);
+    // The threshold itself: -1 / (1001 - 1) is -0.001 in single precision, not below it; -2 / 1000 is.
+    Mat<float> edge{{1001, 0}, {0, -1}}, beyond{{1002, 0}, {0, -2}};
+    EXPECT_EQ(EigenHouseholderQL_NegEigen(2, edge), 0.0f);
+    EXPECT_NEAR(EigenHouseholderQL_NegEigen(2, beyond), 0.002f, 1e-8);
     // Rank: 1e-8 * 100 / 1.000001 is below 1e-5, 1e-6 * 100 / 1.000001 is not; negatives never count.
     float e[] = {5, 3, 0, -1};
     double neg[] = {-1, -2}, tiny[] = {1, 1e-8, 1e-6};
@@ -202,6 +208,58 @@ void CheckSvd(double tol) {
 TEST(SingularValues, DecomposeAndReconstruct) {
     CheckSvd<float>(1e-4);
     CheckSvd<double>(1e-10);
+}
+
+// Each GSL block of a routine refused in turn (the tests' countdown): code 1, the out-of-memory
+// road, with the blocks made before it freed (LSan judges); with none refused the routine gives its
+// result. The SVD makes four blocks (the copy of A, V, the values, its work vector), the eigen-
+// decomposition without a work space one (GSL's work space of order n), a work space of order 3 one
+// per order, the generator one.
+TEST(GslBlocks, EachRefusedBlockTakesTheOutOfMemoryRoadAndFreesTheOthers) {
+    Mat<double> A{{4, 0}, {0, 3}, {0, 0}}, U(3, 2), V(2, 2), S{{2, 1}, {1, 2}}, vec(2, 2);
+    double w[2], val[2];
+    const struct {
+        const char* what;
+        int blocks;
+        void (*call)(Mat<double>&, Mat<double>&, Mat<double>&, double*, Mat<double>&, Mat<double>&, double*);
+    } cases[] = {
+        {"SVD", 4, [](Mat<double>& a, Mat<double>& u, Mat<double>& v, double* w, Mat<double>&, Mat<double>&, double*) {
+             SingValueDecomp(3, 2, a, u, w, v);
+         }},
+        {"eigen", 1, [](Mat<double>&, Mat<double>&, Mat<double>&, double*, Mat<double>& s, Mat<double>& vec, double* val) {
+             EigenHouseholderQL_GSL_D(2, s, vec, val);
+         }},
+        {"eigen work space", 3, [](Mat<double>&, Mat<double>&, Mat<double>&, double*, Mat<double>& s, Mat<double>& vec,
+                                   double* val) {
+             EigenWorkspace ws(3);
+             EigenHouseholderQL_GSL_D(2, s, vec, val, ws);
+         }},
+    };
+    for (const auto& c : cases) {
+        for (int refused = 1; refused <= c.blocks; refused++) {
+            RefuseGslAllocation(refused);
+            EXPECT_EQ(tnxtest::CodeOf([&] { c.call(A, U, V, w, S, vec, val); }), TNX_OUT_OF_MEMORY)
+                << c.what << " block " << refused;
+        }
+        RefuseGslAllocation(c.blocks + 1);
+        EXPECT_EQ(tnxtest::CodeOf([&] { c.call(A, U, V, w, S, vec, val); }), 0) << c.what;
+        RefuseGslAllocation(0);
+    }
+    // By hand: A's singular values 4 and 3; S's eigenvalues 3 and 1.
+    ExpectVec(w, {4, 3}, 1e-12);
+    ExpectVec(val, {3, 1}, 1e-12);
+}
+
+// A generator refused leaves the one in use: r is the same generator and its draws go on.
+TEST(GslBlocks, ARefusedGeneratorLeavesTheOneInUse) {
+    InitRndNumberGenerator(5489);
+    gsl_rng* before = r;
+    std::mt19937 ref(5489);
+    EXPECT_EQ(gsl_rng_get(r), ref());
+    RefuseGslAllocation(1);
+    EXPECT_EQ(tnxtest::CodeOf([] { InitRndNumberGenerator(7); }), TNX_OUT_OF_MEMORY);
+    EXPECT_EQ(r, before);
+    EXPECT_EQ(gsl_rng_get(r), ref());
 }
 
 TEST(MatrixSums, AddSubtractAndRefuseOtherSizes) {

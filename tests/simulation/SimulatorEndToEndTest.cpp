@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramRun.h"
 #include "common/TimeStampLine.h"
 #include "session/session_fixture.h"
 
@@ -219,6 +220,59 @@ TEST(SimulatorEndToEnd, TestModeRunRepeatsWithItsSeed) {
     for (const char* statistic : {"r(TE)", "r(XE)", "r(XE.T)", "r(RE)", "r(XE.TR)", "r(TY)", "r(XZ_T)"}) {
         const double p = FinalProportion(a, statistic);
         EXPECT_TRUE(p == 0 || p == 0.5 || p == 1) << statistic << " " << p;
+    }
+}
+
+
+// A test-mode run of two data sets (seed 31) is followed by one of seed 32 that a signal ends:
+// while its files are written (SIGXFSZ under a file-size limit), the folder holds the first run's
+// files as they were; inside the commit that puts them in place (SIGINT before the first rename,
+// SIGTERM before the last), the signal waits for the renames and the folder holds the second
+// run's whole set, as a complete run of seed 32 leaves it. No temporary file stays.
+TEST(SimulatorEndToEnd, AnInterruptedRunLeavesTheEarlierRunsFilesOrTheNewWholeSet) {
+    const std::string first = TestModeScript(6, "sim_A_filter.txt", "-3\n-5\n0.2\n0.4", 2, "31", "1", 'y');
+    const std::string second = TestModeScript(6, "sim_A_filter.txt", "-3\n-5\n0.2\n0.4", 2, "32", "1", 'y');
+    const std::vector<std::string> results = {"FinalSimulatedData.txt", "B_Simulated.txt", "W_Simulated.txt",
+                                              "E_Simulated.txt", "TraitTypes_Simulated.txt", "OTUs_Simulated.txt"};
+    // The whole set of seed 32, the clock lines of the report aside.
+    Sandbox whole;
+    CopyData(whole, kTestModeInputs);
+    ASSERT_EQ(whole.Run(second).status, 0);
+    const struct {
+        const char* what;
+        int signal;
+        const char* in;   // the file whose rename the signal comes before
+        long fileSizeLimit;
+        bool newSet;
+    } cases[] = {
+        // The report of seed 31 has 13304 bytes: a limit of 10000 stops its successor half-way.
+        {"SIGXFSZ while writing", SIGXFSZ, "", 10000, false},
+        {"SIGINT before the first rename", SIGINT, "FinalSimulatedData.txt.tmp", 0, true},
+        {"SIGTERM before the last rename", SIGTERM, "OTUs_Simulated.txt.tmp", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        CopyData(box, kTestModeInputs);
+        ASSERT_EQ(box.Run(first).status, 0);
+        const auto before = tnxtest::Snapshot(box.Path(""));
+        tnxtest::ProgramRun run;
+        run.input = second;
+        run.signalInCommit = c.fileSizeLimit ? 0 : c.signal;
+        run.signalOn = c.in;
+        run.fileSizeLimit = c.fileSizeLimit;
+        const tnxtest::Ending ending = tnxtest::RunProgram(box.Path(""), run);
+        EXPECT_EQ(ending.signal, c.signal) << "exit status " << ending.status;
+        EXPECT_EQ(tnxtest::TemporaryNames(box.Path("")), "");
+        const auto after = tnxtest::Snapshot(box.Path(""));
+        ASSERT_EQ(after.size(), before.size());
+        for (const std::string& name : results) {
+            const bool clock = name == "FinalSimulatedData.txt";
+            const std::string now = after.at(name), expected = c.newSet ? whole.ReadFile(name) : before.at(name);
+            EXPECT_EQ(clock ? WithoutClockLines(now) : now, clock ? WithoutClockLines(expected) : expected) << name;
+        }
+        // The two seeds give other data sets: a mix of the runs would show.
+        EXPECT_NE(before.at("B_Simulated.txt"), whole.ReadFile("B_Simulated.txt"));
     }
 }
 

@@ -193,12 +193,25 @@ TEST_F(SimReportTest, FinalResultsWithIntermediateResultsEchoTheRun) {
 
 TEST_F(SimReportTest, DataFilesOnlyForOneOrTwoDataSets) {
     set.N = 3;
-    WriteSimulatedDataFiles(set, m);
+    {
+        ReplacingSet files;
+        WriteSimulatedDataFiles(set, m, files);
+        files.CommitOrRaise();
+    }
     EXPECT_EQ(Read("OTUs_Simulated.txt"), "1\n2\n3\n");
     for (const char* name : {"B_Simulated.txt", "W_Simulated.txt", "E_Simulated.txt", "TraitTypes_Simulated.txt"})
         EXPECT_FALSE(std::filesystem::exists(name)) << name;
     set.N = 2;
-    WriteSimulatedDataFiles(set, m);
+    ReplacingSet files;
+    // The first data set's files are replaced by the second's: only the last is put in place, and
+    // nothing before the run commits its files.
+    m.B[0][0] = 9;
+    WriteSimulatedDataFiles(set, m, files);
+    m.B[0][0] = -1;
+    WriteSimulatedDataFiles(set, m, files);
+    EXPECT_FALSE(std::filesystem::exists("B_Simulated.txt"));
+    EXPECT_EQ(Read("OTUs_Simulated.txt"), "1\n2\n3\n");  // still the earlier run's
+    files.CommitOrRaise();
     EXPECT_EQ(Read("TraitTypes_Simulated.txt"), "3\t3\t");
     EXPECT_EQ(Read("B_Simulated.txt"),
               "-1\t-2\t\n0\t0\t\n1\t2\t\nTrait data (standardized to Z scores, 3 OTUs in rows and 2 traits in columns):\n");

@@ -405,6 +405,15 @@ TEST_F(HierarchicalAccumTest, TraitTotalsOfTheCodesNormalisedByTraits) {
     ASSERT_TRUE(FrequencyTraitsScalingUp_Old());
     EXPECT_EQ(Count(Read("s1Hie.txt"), "3\t4\n0.298142\t0.447214\t0.596285\t0.596285\t\n0\t0\t0\t0\t\n0.354005\t"), 1);
     EXPECT_EQ(Count(Read("s1Prinda.txt"), "community-level trait description:\ntr1tr3\n"), 1);
+    // The pooling of the populations is reported for the composition of types (1) only.
+    const int savedOpt = traitBasedOpt;
+    for (int opt : {1, 2}) {
+        traitBasedOpt = opt;
+        ASSERT_TRUE(FrequencyTraitsScalingUp_Old());
+        EXPECT_EQ(Count(Read("s1Prinda.txt"), "\nPooling of populations: 1 (monothetic)\n\nClustering method of populations: "),
+                  opt == 1 ? 1 : 0) << opt;
+    }
+    traitBasedOpt = savedOpt;
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// Runs the built program as a child process with the limits, environment and interrupt a test
+// asks for, and says how it ended (its exit status, or the signal that ended it); and the files of
+// a folder with their contents, to compare a folder before and after a run byte for byte.
+#ifndef TARNEX_TESTS_COMMON_PROGRAMRUN_H
+#define TARNEX_TESTS_COMMON_PROGRAMRUN_H
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace tnxtest {
+
+struct ProgramRun {
+    std::string input;              // standard input
+    long fileSizeLimit = 0;         // bytes (ulimit -f); 0: none
+    int signalInCommit = 0;         // raised inside the commit of the file named below (0: none)
+    std::string signalOn;           // a part of that temporary file's name
+};
+
+// How the program ended: `signal` the signal that ended it (0: it exited with `status`).
+struct Ending {
+    int status = -1;
+    int signal = 0;
+};
+
+// Runs TARNEX_BIN in `folder` on run.input, its two streams kept beside the folder (stdout.txt,
+// stderr.txt in its parent). The four signals the program handles start at their default action
+// and unblocked, as from a shell; no core file is written; the run is ended by SIGALRM after two
+// minutes. The interrupt in a commit comes from the library TARNEX_SIGNAL_IN_COMMIT, preloaded.
+inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& run) {
+    const std::filesystem::path dir = folder.has_filename() ? folder : folder.parent_path();
+    const std::filesystem::path in = dir.parent_path() / "stdin.txt";
+    std::ofstream(in, std::ios::binary) << run.input;
+    const std::string out = (dir.parent_path() / "stdout.txt").string(), err = (dir.parent_path() / "stderr.txt").string();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        const int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+                  e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (i < 0 || o < 0 || e < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) signal(sig, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        if (run.fileSizeLimit > 0) {
+            const rlimit size{static_cast<rlim_t>(run.fileSizeLimit), static_cast<rlim_t>(run.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &size);
+        }
+        if (run.signalInCommit) {
+            setenv("LD_PRELOAD", TARNEX_SIGNAL_IN_COMMIT, 1);
+            setenv("TNXTEST_SIGNAL_IN_COMMIT", std::to_string(run.signalInCommit).c_str(), 1);
+            setenv("TNXTEST_SIGNAL_ON", run.signalOn.c_str(), 1);
+            // A program built with the address sanitizer wants its runtime first among the
+            // libraries; the preloaded one comes before it.
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+        }
+        alarm(120);
+        execl(TARNEX_BIN, TARNEX_BIN, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Ending ending;
+    int w = 0;
+    if (child < 0 || waitpid(child, &w, 0) != child) return ending;
+    if (WIFSIGNALED(w)) ending.signal = WTERMSIG(w);
+    else if (WIFEXITED(w)) ending.status = WEXITSTATUS(w);
+    return ending;
+}
+
+// Every file of `dir` (no subfolders) with its contents.
+inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        std::ifstream f(e.path(), std::ios::binary);
+        std::ostringstream s;
+        s << f.rdbuf();
+        files[e.path().filename().string()] = s.str();
+    }
+    return files;
+}
+
+// The names in `dir` of temporary files: those of the replacing writer ("<target>.tmpXXXXXX")
+// and the random-data file's "<target>.part".
+inline std::string TemporaryNames(const std::filesystem::path& dir) {
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.find(".tmp") != std::string::npos || (name.size() > 5 && name.substr(name.size() - 5) == ".part"))
+            names += name + " ";
+    }
+    return names;
+}
+
+}  // namespace tnxtest
+
+#endif
