@@ -19,10 +19,10 @@ using qwres::ScratchVec;
 // decomposition), for n objects and at most q columns. Each part only when asked for.
 template <class T>
 struct ComparisonWorkspace<T>::Buffers {
-    Buffers(int n_, int q_, bool rv, bool procrustes)
-        : n(n_), q(q_), Xc(rv ? n_ : 0, q_), Yc(rv ? n_ : 0, q_), S(rv ? n_ : 0, n_), Tm(rv ? n_ : 0, n_),
+    Buffers(int n_, int q_, bool rv_, bool procrustes_)
+        : n(n_), q(q_), rv(rv_), procrustes(procrustes_), Xc(rv ? n_ : 0, q_), Yc(rv ? n_ : 0, q_), S(rv ? n_ : 0, n_), Tm(rv ? n_ : 0, n_),
           At(procrustes ? q_ : 0, n_), Bc(procrustes ? n_ : 0, q_), C(procrustes ? q_ : 0, q_) {
-        if (!procrustes) return;
+        if (!procrustes_) return;
         size_t g = q_ > 0 ? size_t(q_) : 1;  // GSL refuses empty blocks
         gu = gsl_matrix_alloc(g, g);
         gv = gsl_matrix_alloc(g, g);
@@ -41,6 +41,7 @@ struct ComparisonWorkspace<T>::Buffers {
     Buffers& operator=(const Buffers&) = delete;
 
     int n, q;
+    bool rv, procrustes;
     Scratch<T> Xc, Yc, S, Tm;
     Scratch<T> At, Bc, C;
     gsl_matrix* gu = nullptr;
@@ -51,8 +52,9 @@ struct ComparisonWorkspace<T>::Buffers {
 };
 
 template <class T>
-ComparisonWorkspace<T>::ComparisonWorkspace(int n, int p1, int p2)
-    : b_(new Buffers(n, p1 > p2 ? p1 : p2, true, true)) {}
+ComparisonWorkspace<T>::ComparisonWorkspace(int n, int p1, int p2, Coefficients serves)
+    : b_(new Buffers(n, p1 > p2 ? p1 : p2, serves == Coefficients::kRV || serves == Coefficients::kBoth,
+                     serves == Coefficients::kProcrustes || serves == Coefficients::kBoth)) {}
 
 template <class T>
 ComparisonWorkspace<T>::~ComparisonWorkspace() {
@@ -62,6 +64,16 @@ ComparisonWorkspace<T>::~ComparisonWorkspace() {
 template <class T>
 bool ComparisonWorkspace<T>::Fits(int n, int p1, int p2) const {
     return n <= b_->n && p1 <= b_->q && p2 <= b_->q;
+}
+
+template <class T>
+bool ComparisonWorkspace<T>::ServesRV() const {
+    return b_->rv;
+}
+
+template <class T>
+bool ComparisonWorkspace<T>::ServesProcrustes() const {
+    return b_->procrustes;
 }
 
 template class ComparisonWorkspace<float>;
@@ -609,10 +621,10 @@ T ProcrustesOnce(int n, int p1, int p2, T** X, T** Y, T** Z) {
 double RVcoeff(int n, int p1, int p2, float** X, float** Y) { return RVOnce(n, p1, p2, X, Y); }
 double RVcoeff(int n, int p1, int p2, double** X, double** Y) { return RVOnce(n, p1, p2, X, Y); }
 double RVcoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
-    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+    return ws.ServesRV() && ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
 }
 double RVcoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
-    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
+    return ws.ServesRV() && ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers()) : RVOnce(n, p1, p2, X, Y);
 }
 double RVcoeff_OLD(int n, int p1, int p2, float** X, float** Y) { return RVOldT(n, p1, p2, X, Y, false); }
 double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y) { return RVOldT(n, p1, p2, X, Y, true); }
@@ -624,10 +636,12 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
     return ProcrustesOnce(n, p1, p2, X, Y, static_cast<double**>(nullptr));
 }
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, ComparisonWorkspace<float>& ws) {
-    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+    return ws.ServesProcrustes() && ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers())
+                                                       : ProcrustesCoeff(n, p1, p2, X, Y);
 }
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, ComparisonWorkspace<double>& ws) {
-    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers()) : ProcrustesCoeff(n, p1, p2, X, Y);
+    return ws.ServesProcrustes() && ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers())
+                                                       : ProcrustesCoeff(n, p1, p2, X, Y);
 }
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y, float** Z) {
     return ProcrustesOnce(n, p1, p2, X, Y, Z);

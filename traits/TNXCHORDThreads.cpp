@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "foundation/TnxError.h"
 #include "matrix/core/qwlibPermut.h"
@@ -86,9 +87,20 @@ Chunk ChunkQueue::Describe(int64_t index) const {
 
 bool ChunkQueue::Take(Chunk* c) {
     std::unique_lock<std::mutex> hold(lock_);
-    moved_.wait(hold, [&] { return stop_ || next_ >= chunks_ || next_ < committed_ + window_; });
-    if (stop_ || next_ >= chunks_) return false;
-    *c = Describe(next_++);
+    moved_.wait(hold, [&] {
+        return stop_ || !givenBack_.empty() || (next_ < chunks_ && next_ < committed_ + window_) ||
+               (next_ >= chunks_ && taken_ == 0);
+    });
+    if (stop_) return false;
+    if (!givenBack_.empty()) {
+        *c = Describe(givenBack_.back());
+        givenBack_.pop_back();
+    } else if (next_ < chunks_) {
+        *c = Describe(next_++);
+    } else {
+        return false;
+    }
+    taken_++;
     return true;
 }
 
@@ -98,6 +110,7 @@ void ChunkQueue::OpenStreams(ChunkOutput& out, FILE** text, FILE** structure) {
     if ((f_ && !*text) || (fs_ && !*structure)) {
         if (*text) std::fclose(*text);
         if (*structure) std::fclose(*structure);
+        *text = *structure = nullptr;
         RaiseError(TNX_OUT_OF_MEMORY);
     }
 }
@@ -107,6 +120,7 @@ void ChunkQueue::Done(const Chunk& c, FILE* text, FILE* structure) {
     if (text) std::fclose(text);
     if (structure) std::fclose(structure);
     std::lock_guard<std::mutex> hold(lock_);
+    taken_--;
     Output(c).ready = true;
     while (committed_ < chunks_ && outputs_[committed_ % window_].ready) {
         Commit(committed_);
@@ -137,6 +151,20 @@ void ChunkQueue::Commit(int64_t index) {
     if (index == firstChunk_[c.k + 1] - 1) sizeDone_(c.k);
 }
 
+void ChunkQueue::GiveBack(const Chunk& c, FILE* text, FILE* structure) {
+    if (text) std::fclose(text);
+    if (structure) std::fclose(structure);
+    std::lock_guard<std::mutex> hold(lock_);
+    ChunkOutput& out = Output(c);
+    std::free(out.text);
+    std::free(out.structure);
+    out.text = out.structure = nullptr;
+    out.textSize = out.structureSize = 0;
+    taken_--;
+    givenBack_.push_back(c.index);
+    moved_.notify_all();
+}
+
 void ChunkQueue::Fail(std::exception_ptr e) {
     std::lock_guard<std::mutex> hold(lock_);
     if (!failure_) failure_ = e;
@@ -146,6 +174,18 @@ void ChunkQueue::Fail(std::exception_ptr e) {
 
 void ChunkQueue::Rethrow() {
     if (failure_) std::rethrow_exception(failure_);
+}
+
+bool MemoryRefused(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const TnxError& error) {
+        return error.code() == TNX_OUT_OF_MEMORY;
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace chrank

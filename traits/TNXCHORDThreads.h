@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDSearch.h"
@@ -63,7 +64,8 @@ struct ChunkOutput {
 // when every chunk before it has been, by the thread that finished last, under one lock: its
 // values are recorded as one thread records them, its text is appended to the files, and after
 // the last chunk of a size `sizeDone(k)` writes that size's line. At most four chunks per worker
-// are taken beyond the oldest one not yet committed, so the buffered text stays bounded.
+// are taken beyond the oldest one not yet committed, so the buffered text stays bounded. A chunk
+// given back (its worker refused memory) is taken again before any new one.
 class ChunkQueue {
 public:
     // cap: the most subsets in a chunk; f, fs: where the chunks' text goes (nullptr: they write
@@ -74,13 +76,16 @@ public:
     ChunkQueue(const ChunkQueue&) = delete;
     ChunkQueue& operator=(const ChunkQueue&) = delete;
 
-    // The next chunk, waiting while the window is full; false when none is left or a worker failed.
+    // The next chunk, waiting while the window is full; false when a worker failed, or when none is
+    // left and none is being evaluated (which might yet be given back).
     bool Take(Chunk* c);
     ChunkOutput& Output(const Chunk& c) { return outputs_[c.index % window_]; }
     // The streams a chunk writes to (nullptr where nothing is written), opened afresh.
     void OpenStreams(ChunkOutput& out, FILE** text, FILE** structure);
     // Closes the chunk's streams and commits every chunk that is now next in order.
     void Done(const Chunk& c, FILE* text, FILE* structure);
+    // Closes the chunk's streams (nullptr: not open), drops what it wrote and hands it out again.
+    void GiveBack(const Chunk& c, FILE* text, FILE* structure);
     // A worker's exception: the others stop taking chunks; Rethrow raises it after the join.
     void Fail(std::exception_ptr e);
     void Rethrow();
@@ -100,6 +105,8 @@ private:
     std::vector<int64_t> firstChunk_;  // per size k, the index of its first chunk (kMax + 2 entries)
     std::vector<int> chunkSize_;       // per size k
     int64_t chunks_ = 0, next_ = 0, committed_ = 0;
+    int taken_ = 0;                 // chunks being evaluated
+    std::vector<int64_t> givenBack_;
     int window_;
     std::vector<ChunkOutput> outputs_;
     Cursor commitCursor_;
@@ -109,18 +116,30 @@ private:
     std::exception_ptr failure_;
 };
 
+// Whether the exception is memory refused: code 1, or bad_alloc.
+bool MemoryRefused(std::exception_ptr e);
+
 // Evaluates every subset of the enumeration and records it in `search`, as one thread does in
 // the enumeration's order: value = eval(work, traits, k, changedFrom, text, structure), with
 // `groups` types. `lines` and `fs` receive what the subsets write (nullptr: nothing); eval gets
 // them on one thread and a chunk's memory streams otherwise. sizeDone(k) follows the last subset
-// of size k. Every work space is made by make() before any thread starts; with more than one
-// thread the calling thread works too and alone prints the progress line.
+// of size k. make() makes a worker's work space.
+//
+// The calling thread makes its space first and evaluates the first subset before any other
+// worker starts, so that it holds what it needs, its BLAS work buffer included when the criterion
+// calls the library (taken there rather than beforehand: a search that never calls it would hold
+// 128 MiB for nothing). The count of workers then follows from what its space took (WorkerThreads).
+// Each further worker makes its space on its own thread; one that memory refuses, there or in the
+// middle of a chunk (a BLAS buffer, a chunk's text), gives its chunk back and leaves its share to
+// the others. The calling thread alone prints the progress line.
 template <class Work, class Make, class Eval, class SizeDone>
 void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& progress, FILE* lines, FILE* fs,
                      Make&& make, Eval&& eval, SizeDone&& sizeDone) {
-    const int threads = WorkerThreads();
-    if (threads <= 1) {
-        std::unique_ptr<Work> work = make();
+    std::unique_ptr<Work> first;
+    const WorkerCost space = MeasureSpace([&] { first = make(); });
+    const int most = WorkersAsked(en.Total());
+    if (most <= 1) {
+        std::unique_ptr<Work> work = std::move(first);
         en.Run(
             [&](const int* traits, int k, int changed) {
                 progress.Step(k);
@@ -130,46 +149,62 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
             sizeDone);
         return;
     }
-    // A chunk writing the structure file holds one subset; the intermediate lines are short.
+    // A chunk writing the structure file holds one subset; the intermediate lines are short. The
+    // chunks are cut for the most workers that may run.
     const int cap = fs ? 1 : lines ? 256 : 4096;
-    ChunkQueue queue(en, threads, cap, search, groups, lines, fs,
-                     [&](int k) { sizeDone(k); });
-    std::vector<std::unique_ptr<Work>> works;
-    std::vector<std::unique_ptr<Cursor>> cursors;
-    for (int w = 0; w < threads; w++) {
-        const bool made = MakeWorkerSpace(w, [&] {
-            works.push_back(make());
-            cursors.push_back(std::make_unique<Cursor>(en.Eligible()));
-        });
-        if (!made) break;
-    }
-    works.resize(cursors.size());
-    auto loop = [&](int w) {
+    ChunkQueue queue(en, most, cap, search, groups, lines, fs, [&](int k) { sizeDone(k); });
+    std::vector<std::unique_ptr<Work>> works(most);
+    std::vector<std::unique_ptr<Cursor>> cursors(most);
+    works[0] = std::move(first);
+    cursors[0] = std::make_unique<Cursor>(en.Eligible());
+    std::vector<std::thread> pool;
+    bool othersStarted = false;
+    std::function<void(int)> loop = [&](int w) {
+        FILE *text = nullptr, *structure = nullptr;
+        Chunk c;
+        bool evaluating = false;
         try {
+            if (w > 0 && !MakeWorkerSpace(w, [&] {
+                    works[w] = make();
+                    cursors[w] = std::make_unique<Cursor>(en.Eligible());
+                })) {
+                works[w].reset();
+                return;
+            }
             Work& work = *works[w];
             Cursor& cursor = *cursors[w];
-            Chunk c;
             while (queue.Take(&c)) {
+                evaluating = true;
                 ChunkOutput& out = queue.Output(c);
-                FILE *text = nullptr, *structure = nullptr;
                 queue.OpenStreams(out, &text, &structure);
                 cursor.Seek(c.k, c.first);
                 for (int i = 0; i < c.count; i++) {
                     if (i > 0) cursor.Next();
                     out.values[i] = eval(work, cursor.Traits(), c.k, cursor.Changed(), text, structure);
-                    if (w == 0) progress.At(queue.done.load(std::memory_order_relaxed) + i + 1, c.k);
+                    if (w > 0) continue;
+                    progress.At(queue.done.load(std::memory_order_relaxed) + i + 1, c.k);
+                    if (othersStarted) continue;
+                    // The calling thread holds what it needs: the others may start.
+                    othersStarted = true;
+                    const int threads = std::min(most, WorkerThreads(space, HoldsBlasBuffer(), en.Total()));
+                    for (int other = 1; other < threads; other++)
+                        if (!StartWorker(pool, [&loop, other] { loop(other); })) break;
                 }
                 // Counted per chunk, so that the workers rarely touch the shared count.
                 queue.done.fetch_add(c.count, std::memory_order_relaxed);
+                evaluating = false;
                 queue.Done(c, text, structure);
+                text = structure = nullptr;
             }
         } catch (...) {
-            queue.Fail(std::current_exception());
+            if (w > 0 && evaluating && MemoryRefused(std::current_exception())) {
+                queue.GiveBack(c, text, structure);
+                works[w].reset();
+            } else {
+                queue.Fail(std::current_exception());
+            }
         }
     };
-    std::vector<std::thread> pool;
-    for (int w = 1; w < static_cast<int>(works.size()); w++)
-        if (!StartWorker(pool, [&loop, w] { loop(w); })) break;
     loop(0);
     for (std::thread& t : pool) t.join();
     queue.Rethrow();

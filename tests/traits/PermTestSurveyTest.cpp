@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "common/ClaimedCpus.h"
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibRes.h"
@@ -214,6 +215,7 @@ TEST(PermTestSurvey, IdentityListsGiveProbabilityOneEverywhere) {
 TEST(PermTestSurvey, FourThreadsGiveTheProbabilitiesOfOne) {
     const char* env = std::getenv("TARNEX_THREADS");
     const std::string saved = env ? env : "";
+    const ClaimedCpus cpus(4);
     for (int optRo : {1, 2, 3})
         for (bool weighted : {false, true}) {
             double prob[2][kPermTestStats];
@@ -254,6 +256,7 @@ TEST(PermTestSurvey, ThreadsTheSystemRefusesLeaveTheirShareToTheOthers) {
         std::copy(d.in.probability, d.in.probability + kPermTestStats, one);
     }
     setenv("TARNEX_THREADS", "4", 1);
+    const ClaimedCpus cpus(4);
     for (int allowed : {0, 1}) {
         Survey d(2, 2);
         d.in.iterations = 25;
