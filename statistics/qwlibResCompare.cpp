@@ -20,8 +20,9 @@ using qwres::ScratchVec;
 template <class T>
 struct ComparisonWorkspace<T>::Buffers {
     Buffers(int n_, int q_, bool rv_, bool procrustes_)
-        : n(n_), q(q_), rv(rv_), procrustes(procrustes_), Xc(rv ? n_ : 0, q_), Yc(rv ? n_ : 0, q_), S(rv ? n_ : 0, n_), Tm(rv ? n_ : 0, n_),
-          At(procrustes ? q_ : 0, n_), Bc(procrustes ? n_ : 0, q_), C(procrustes ? q_ : 0, q_) {
+        : n(n_), q(q_), rv(rv_), procrustes(procrustes_), Xc(rv_ ? n_ : 0, q_), Yc(rv_ ? n_ : 0, q_),
+          S(rv_ ? n_ : 0, n_), Tm(rv_ ? n_ : 0, n_), At(procrustes_ ? q_ : 0, n_), Bc(procrustes_ ? n_ : 0, q_),
+          C(procrustes_ ? q_ : 0, q_) {
         if (!procrustes_) return;
         size_t g = q_ > 0 ? size_t(q_) : 1;  // GSL refuses empty blocks
         gu = gsl_matrix_alloc(g, g);

@@ -48,17 +48,16 @@ void Cursor::Next() {
 // ----------------------------------------------------------------------- chunk queue
 
 ChunkQueue::ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
-                       std::function<void(int)> sizeDone)
-    : en_(en), search_(search), groups_(groups), f_(f), fs_(fs),
+                       std::function<void(int)> sizeDone, int64_t skip)
+    : done(skip), en_(en), search_(search), groups_(groups), f_(f), fs_(fs),
       sizeDone_(std::move(sizeDone)), firstChunk_(en.KMax() + 2, 0), chunkSize_(en.KMax() + 1, 1),
-      window_(4 * std::max(workers, 1)), outputs_(window_), commitCursor_(en.Eligible()) {
-    const int m = static_cast<int>(en.Eligible().size());
+      skip_(skip), window_(4 * std::max(workers, 1)), outputs_(window_), commitCursor_(en.Eligible()) {
     // About sixteen chunks per worker and size, so that the threads finish together.
     const int64_t share = 16 * static_cast<int64_t>(std::max(workers, 1));
     for (int k = 0; k <= en.KMax(); k++) {
         firstChunk_[k + 1] = firstChunk_[k];
         if (k < en.KMin()) continue;
-        const int64_t subsets = BinomialCount(m, k);
+        const int64_t subsets = Subsets(k);
         const int64_t size = std::min<int64_t>(std::max<int64_t>((subsets + share - 1) / share, 1), cap);
         chunkSize_[k] = static_cast<int>(size);
         firstChunk_[k + 1] += (subsets + size - 1) / size;
@@ -80,9 +79,14 @@ Chunk ChunkQueue::Describe(int64_t index) const {
     c.k = en_.KMin();
     while (index >= firstChunk_[c.k + 1]) c.k++;
     const int size = chunkSize_[c.k];
-    c.first = (index - firstChunk_[c.k]) * size;
-    c.count = static_cast<int>(std::min<int64_t>(size, BinomialCount(static_cast<int>(en_.Eligible().size()), c.k) - c.first));
+    const int64_t skipped = c.k == en_.KMin() ? skip_ : 0;
+    c.first = skipped + (index - firstChunk_[c.k]) * size;
+    c.count = static_cast<int>(std::min<int64_t>(size, skipped + Subsets(c.k) - c.first));
     return c;
+}
+
+int64_t ChunkQueue::Subsets(int k) const {
+    return BinomialCount(static_cast<int>(en_.Eligible().size()), k) - (k == en_.KMin() ? skip_ : 0);
 }
 
 bool ChunkQueue::Take(Chunk* c) {

@@ -18,6 +18,7 @@
 
 #include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
+#include "matrix/core/qwlibPermut.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDSearch.h"
 
@@ -69,9 +70,10 @@ struct ChunkOutput {
 class ChunkQueue {
 public:
     // cap: the most subsets in a chunk; f, fs: where the chunks' text goes (nullptr: they write
-    // none there).
+    // none there); skip: the first subsets of the smallest size, already evaluated and recorded
+    // (their size's line, should they be all of it, already written).
     ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
-               std::function<void(int)> sizeDone);
+               std::function<void(int)> sizeDone, int64_t skip);
     ~ChunkQueue();
     ChunkQueue(const ChunkQueue&) = delete;
     ChunkQueue& operator=(const ChunkQueue&) = delete;
@@ -90,10 +92,12 @@ public:
     void Fail(std::exception_ptr e);
     void Rethrow();
 
-    std::atomic<int64_t> done{0};  // subsets of the chunks evaluated, for the progress line
+    std::atomic<int64_t> done{0};  // subsets evaluated (those skipped included), for the progress line
 
 private:
     Chunk Describe(int64_t index) const;
+    // The subsets of size k the chunks cover, after those skipped.
+    int64_t Subsets(int k) const;
     void Commit(int64_t index);
 
     const Enumeration& en_;
@@ -104,6 +108,7 @@ private:
     std::function<void(int)> sizeDone_;
     std::vector<int64_t> firstChunk_;  // per size k, the index of its first chunk (kMax + 2 entries)
     std::vector<int> chunkSize_;       // per size k
+    int64_t skip_;
     int64_t chunks_ = 0, next_ = 0, committed_ = 0;
     int taken_ = 0;                 // chunks being evaluated
     std::vector<int64_t> givenBack_;
@@ -125,41 +130,53 @@ bool MemoryRefused(std::exception_ptr e);
 // them on one thread and a chunk's memory streams otherwise. sizeDone(k) follows the last subset
 // of size k. make() makes a worker's work space.
 //
-// The calling thread makes its space first and evaluates the first subset before any other
-// worker starts, so that it holds what it needs, its BLAS work buffer included when the criterion
-// calls the library (taken there rather than beforehand: a search that never calls it would hold
-// 128 MiB for nothing). The count of workers then follows from what its space took (WorkerThreads).
-// Each further worker makes its space on its own thread; one that memory refuses, there or in the
-// middle of a chunk (a BLAS buffer, a chunk's text), gives its chunk back and leaves its share to
-// the others. The calling thread alone prints the progress line.
+// The calling thread makes its space and evaluates the first subset before any other worker
+// starts, so that it holds what it needs, its BLAS work buffer included when the criterion calls
+// the library (taken there rather than beforehand: a search that never calls it would hold
+// 128 MiB for nothing). The count of workers then follows from what its space took and whether
+// it took a buffer (WorkerThreads). Each further worker makes its space on its own thread; one
+// that memory refuses, there or in the middle of a chunk (a BLAS buffer, a chunk's text), gives
+// its chunk back and leaves its share to the others. The calling thread alone prints the
+// progress line.
 template <class Work, class Make, class Eval, class SizeDone>
 void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& progress, FILE* lines, FILE* fs,
                      Make&& make, Eval&& eval, SizeDone&& sizeDone) {
     std::unique_ptr<Work> first;
     const WorkerCost space = MeasureSpace([&] { first = make(); });
-    const int most = WorkersAsked(en.Total());
-    if (most <= 1) {
-        std::unique_ptr<Work> work = std::move(first);
+    int64_t done = 0;  // 1 once the first subset is evaluated
+    if (en.Total() > 0) {
+        Cursor cursor(en.Eligible());
+        cursor.Seek(en.KMin(), 0);
+        progress.Step(en.KMin());
+        search.Record(en.KMin(), eval(*first, cursor.Traits(), en.KMin(), 0, lines, fs), groups, cursor.Traits());
+        done = 1;
+    }
+    const int threads = WorkerThreads(space, HoldsBlasBuffer(), en.Total() - done);
+    if (threads <= 1) {
+        bool skip = done > 0;  // the first subset, evaluated above
         en.Run(
             [&](const int* traits, int k, int changed) {
+                if (skip) {
+                    skip = false;
+                    return;
+                }
                 progress.Step(k);
-                const double value = eval(*work, traits, k, changed, lines, fs);
+                const double value = eval(*first, traits, k, changed, lines, fs);
                 search.Record(k, value, groups, traits);
             },
             sizeDone);
         return;
     }
-    // A chunk writing the structure file holds one subset; the intermediate lines are short. The
-    // chunks are cut for the most workers that may run.
+    // The first subset may have been the only one of its size.
+    if (BinomialCount(static_cast<int>(en.Eligible().size()), en.KMin()) == 1) sizeDone(en.KMin());
+    // A chunk writing the structure file holds one subset; the intermediate lines are short.
     const int cap = fs ? 1 : lines ? 256 : 4096;
-    ChunkQueue queue(en, most, cap, search, groups, lines, fs, [&](int k) { sizeDone(k); });
-    std::vector<std::unique_ptr<Work>> works(most);
-    std::vector<std::unique_ptr<Cursor>> cursors(most);
+    ChunkQueue queue(en, threads, cap, search, groups, lines, fs, [&](int k) { sizeDone(k); }, done);
+    std::vector<std::unique_ptr<Work>> works(threads);
+    std::vector<std::unique_ptr<Cursor>> cursors(threads);
     works[0] = std::move(first);
     cursors[0] = std::make_unique<Cursor>(en.Eligible());
-    std::vector<std::thread> pool;
-    bool othersStarted = false;
-    std::function<void(int)> loop = [&](int w) {
+    auto loop = [&](int w) {
         FILE *text = nullptr, *structure = nullptr;
         Chunk c;
         bool evaluating = false;
@@ -181,14 +198,7 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
                 for (int i = 0; i < c.count; i++) {
                     if (i > 0) cursor.Next();
                     out.values[i] = eval(work, cursor.Traits(), c.k, cursor.Changed(), text, structure);
-                    if (w > 0) continue;
-                    progress.At(queue.done.load(std::memory_order_relaxed) + i + 1, c.k);
-                    if (othersStarted) continue;
-                    // The calling thread holds what it needs: the others may start.
-                    othersStarted = true;
-                    const int threads = std::min(most, WorkerThreads(space, HoldsBlasBuffer(), en.Total()));
-                    for (int other = 1; other < threads; other++)
-                        if (!StartWorker(pool, [&loop, other] { loop(other); })) break;
+                    if (w == 0) progress.At(queue.done.load(std::memory_order_relaxed) + i + 1, c.k);
                 }
                 // Counted per chunk, so that the workers rarely touch the shared count.
                 queue.done.fetch_add(c.count, std::memory_order_relaxed);
@@ -205,6 +215,9 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
             }
         }
     };
+    std::vector<std::thread> pool;
+    for (int w = 1; w < threads; w++)
+        if (!StartWorker(pool, [&loop, w] { loop(w); })) break;
     loop(0);
     for (std::thread& t : pool) t.join();
     queue.Rethrow();

@@ -182,7 +182,8 @@ bool SameSearch(const Synthetic& a, const Synthetic& b) {
 // search with code 1: not even one thread fits.
 TEST(ChRankThreads, AWorkSpaceMemoryRefusesLeavesItsShareToTheOthers) {
     const Synthetic one = RunSynthetic(1, Rank::kSigned, true);
-    struct Row { const char* refusal; int refused; bool badAlloc; };  // refused: the make() refused, 0 all after the first
+    // refused: the call of make() refused, 0 for every call after the first.
+    struct Row { const char* refusal; int refused; bool badAlloc; };
     const Row rows[] = {{"every worker, code 1", 0, false}, {"every worker, bad_alloc", 0, true},
                         {"the second space only", 2, false}};
     for (const Row& r : rows) {
