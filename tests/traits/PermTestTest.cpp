@@ -109,6 +109,24 @@ TEST(PermTestObserved, StatisticsAgreeWithR) {
     }
 }
 
+// ro(XY) and ro(XY.T) of a run on identity lists, against the library forms that skip -999
+// (RVcoeff / ProcrustesCoeff on the raw tables, residuals of the regression that skips them) on X
+// and T formed by plain loops; every probability 1.
+void ExpectTheSkippingFormsOfXY(Small& d, int optRo) {
+    Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
+    CompositionAndMeans(d, X, T);
+    int sel[kP] = {1, 1, 0};
+    auto coeff = [&](double** a, int pa, double** b, int pb) {
+        return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
+    };
+    PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
+    PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
+    EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
+    EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
+    EXPECT_GT(d.in.observed[kRXY_T], 0.0);
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
+}
+
 TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) {
     // A -999 in Y: ro(XY) and ro(XY.T) come from the library forms that skip it (RVcoeff /
     // ProcrustesCoeff on the raw tables, residuals of the regression that skips it), and an
@@ -119,18 +137,7 @@ TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) 
         d.in.iterations = 5;
         d.in.restriction = 1;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
-        CompositionAndMeans(d, X, T);
-        int sel[kP] = {1, 1, 0};
-        auto coeff = [&](double** a, int pa, double** b, int pb) {
-            return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
-        };
-        PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
-        PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
-        EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
-        EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
-        EXPECT_GT(d.in.observed[kRXY_T], 0.0);
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
+        ExpectTheSkippingFormsOfXY(d, optRo);
     }
 }
 
@@ -150,19 +157,10 @@ TEST(PermTestObserved, ACompositionCellOfExactlyMinus999TakesTheSkippingFormsOnE
         d.in.iterations = 9;
         d.in.restriction = 1;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
+        Mat<double> X(kN, kK), T(kN, kP);
         CompositionAndMeans(d, X, T);
         ASSERT_EQ(X[1][0], -999.0);
-        int sel[kP] = {1, 1, 0};
-        auto coeff = [&](double** a, int pa, double** b, int pb) {
-            return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
-        };
-        PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
-        PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
-        EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
-        EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
-        EXPECT_NE(d.in.observed[kRXY_T], 0.0);
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
+        ExpectTheSkippingFormsOfXY(d, optRo);
     }
     if (env)
         setenv("TARNEX_THREADS", saved.c_str(), 1);
