@@ -18,7 +18,6 @@
 
 #include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
-#include "matrix/core/qwlibPermut.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDSearch.h"
 
@@ -167,8 +166,8 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
             sizeDone);
         return;
     }
-    // The first subset may have been the only one of its size.
-    if (BinomialCount(static_cast<int>(en.Eligible().size()), en.KMin()) == 1) sizeDone(en.KMin());
+    // More than one subset: the first one's size holds others too (only the size of every
+    // eligible trait holds one subset, and no size follows it), so the queue writes its line.
     // A chunk writing the structure file holds one subset; the intermediate lines are short.
     const int cap = fs ? 1 : lines ? 256 : 4096;
     ChunkQueue queue(en, threads, cap, search, groups, lines, fs, [&](int k) { sizeDone(k); }, done);
