@@ -183,14 +183,14 @@ WorkerBounds AskedBounds(std::int64_t work) {
 
 int WorkersAsked(std::int64_t work) { return WorkerCount(AskedBounds(work)); }
 
-int WorkerThreads(const WorkerCost& space, bool blasBuffer, std::int64_t work) {
+int WorkerThreads(const WorkerCost& space, bool blasBuffer, std::int64_t work, std::size_t besideSpace) {
     WorkerBounds b = AskedBounds(work);
     if (WorkerCount(b) <= 1) return 1;
     ReadLimit(RLIMIT_AS, AddressSpaceInUse, &b.addressLimit, &b.addressUsed);
     ReadLimit(RLIMIT_DATA, DataInUse, &b.dataLimit, &b.dataUsed);
     b.memoryAvailable = MemoryAvailable();
-    const std::size_t buffer = blasBuffer && !HoldsBlasBuffer() ? BlasBufferBytes() : 0;
-    b.caller = {buffer, buffer};
-    b.worker = WorkerFootprint(space, blasBuffer);
+    const std::size_t caller = (blasBuffer && !HoldsBlasBuffer() ? BlasBufferBytes() : 0) + besideSpace;
+    b.caller = {caller, caller};
+    b.worker = WorkerFootprint({space.addressSpace + besideSpace, space.data + besideSpace}, blasBuffer);
     return WorkerCount(b);
 }

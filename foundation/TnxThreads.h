@@ -75,10 +75,11 @@ int WorkerCount(const WorkerBounds& bounds);
 int WorkersAsked(std::int64_t work);
 
 // The count of workers for a loop of `work` items whose first work space took `space`
-// (MeasureSpace), each worker taking a BLAS work buffer when `blasBuffer`: WorkerCount on the
-// process's own figures, read now (at most WorkersAsked). The calling thread's buffer counts as a
-// need while it holds none.
-int WorkerThreads(const WorkerCost& space, bool blasBuffer, std::int64_t work);
+// (MeasureSpace), each worker taking a BLAS work buffer when `blasBuffer` and `besideSpace` bytes
+// more while the loop runs (the calling thread too: what the loop's own bookkeeping holds for each
+// worker): WorkerCount on the process's own figures, read now (at most WorkersAsked). The calling
+// thread's buffer counts as a need while it holds none.
+int WorkerThreads(const WorkerCost& space, bool blasBuffer, std::int64_t work, std::size_t besideSpace = 0);
 
 // The count TARNEX_THREADS asks for when it holds `value` (nullptr: unset): the number, when it is a
 // whole number from 1 to 1024; otherwise `fallback`, and for a value that is set `notice` receives

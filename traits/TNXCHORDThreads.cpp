@@ -66,6 +66,11 @@ ChunkQueue::ChunkQueue(const Enumeration& en, int workers, int cap, Search& sear
     for (ChunkOutput& out : outputs_) out.values.resize(cap);
 }
 
+size_t ChunkQueue::BytesPerWorker(int cap, size_t textPerSubset) {
+    const size_t text = textPerSubset > 0 ? 2 * textPerSubset + 256 : 0;
+    return 4 * static_cast<size_t>(cap) * (sizeof(double) + text);
+}
+
 ChunkQueue::~ChunkQueue() {
     for (ChunkOutput& out : outputs_) {
         std::free(out.text);

@@ -5,6 +5,7 @@
 #ifndef TNXCHORDTHREADS_H
 #define TNXCHORDTHREADS_H
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -75,6 +76,10 @@ public:
                std::function<void(int)> sizeDone, int64_t skip);
     ~ChunkQueue();
     ChunkQueue(const ChunkQueue&) = delete;
+    // What one worker's share of the window may hold: four chunks of `cap` values and of the text
+    // of `cap` subsets that write `textPerSubset` bytes each, in memory streams that may hold twice
+    // what they were given, with room for the longer lines of larger subsets.
+    static size_t BytesPerWorker(int cap, size_t textPerSubset);
     ChunkQueue& operator=(const ChunkQueue&) = delete;
 
     // The next chunk, waiting while the window is full; false when a worker failed, or when none is
@@ -132,8 +137,9 @@ bool MemoryRefused(std::exception_ptr e);
 // The calling thread makes its space and evaluates the first subset before any other worker
 // starts, so that it holds what it needs, its BLAS work buffer included when the criterion calls
 // the library (taken there rather than beforehand: a search that never calls it would hold
-// 128 MiB for nothing). The count of workers then follows from what its space took and whether
-// it took a buffer (WorkerThreads). Each further worker makes its space on its own thread; one
+// 128 MiB for nothing). The count of workers then follows from what its space took, whether it
+// took a buffer, and what each worker's chunks hold in the queue, the text the first subset wrote
+// included (WorkerThreads). Each further worker makes its space on its own thread; one
 // that memory refuses, there or in the middle of a chunk (a BLAS buffer, a chunk's text), gives
 // its chunk back and leaves its share to the others. The calling thread alone prints the
 // progress line.
@@ -143,14 +149,21 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
     std::unique_ptr<Work> first;
     const WorkerCost space = MeasureSpace([&] { first = make(); });
     int64_t done = 0;  // 1 once the first subset is evaluated
+    size_t text = 0;   // what it wrote
     if (en.Total() > 0) {
         Cursor cursor(en.Eligible());
         cursor.Seek(en.KMin(), 0);
         progress.Step(en.KMin());
+        const long linesAt = lines ? std::ftell(lines) : 0, structureAt = fs ? std::ftell(fs) : 0;
         search.Record(en.KMin(), eval(*first, cursor.Traits(), en.KMin(), 0, lines, fs), groups, cursor.Traits());
+        if (lines && linesAt >= 0) text += static_cast<size_t>(std::max(std::ftell(lines) - linesAt, 0L));
+        if (fs && structureAt >= 0) text += static_cast<size_t>(std::max(std::ftell(fs) - structureAt, 0L));
         done = 1;
     }
-    const int threads = WorkerThreads(space, HoldsBlasBuffer(), en.Total() - done);
+    // A chunk writing the structure file holds one subset; the intermediate lines are short.
+    const int cap = fs ? 1 : lines ? 256 : 4096;
+    const int threads =
+        WorkerThreads(space, HoldsBlasBuffer(), en.Total() - done, ChunkQueue::BytesPerWorker(cap, text));
     if (threads <= 1) {
         bool skip = done > 0;  // the first subset, evaluated above
         en.Run(
@@ -168,8 +181,6 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
     }
     // More than one subset: the first one's size holds others too (only the size of every
     // eligible trait holds one subset, and no size follows it), so the queue writes its line.
-    // A chunk writing the structure file holds one subset; the intermediate lines are short.
-    const int cap = fs ? 1 : lines ? 256 : 4096;
     ChunkQueue queue(en, threads, cap, search, groups, lines, fs, [&](int k) { sizeDone(k); }, done);
     std::vector<std::unique_ptr<Work>> works(threads);
     std::vector<std::unique_ptr<Cursor>> cursors(threads);
