@@ -21,10 +21,11 @@ using qwres::ScratchVec;
 // decomposition), for n objects and at most q columns. Each part only when asked for.
 template <class T>
 struct ComparisonWorkspace<T>::Buffers {
-    Buffers(int n_, int q_, bool rv, bool procrustes)
-        : n(n_), q(q_), Xc(rv ? n_ : 0, q_), Yc(rv ? n_ : 0, q_), S(rv ? n_ : 0, n_), Tm(rv ? n_ : 0, n_),
-          At(procrustes ? q_ : 0, n_), Bc(procrustes ? n_ : 0, q_), C(procrustes ? q_ : 0, q_) {
-        if (!procrustes) return;
+    Buffers(int n_, int q_, bool rv_, bool procrustes_)
+        : n(n_), q(q_), rv(rv_), procrustes(procrustes_), Xc(rv_ ? n_ : 0, q_), Yc(rv_ ? n_ : 0, q_),
+          S(rv_ ? n_ : 0, n_), Tm(rv_ ? n_ : 0, n_), At(procrustes_ ? q_ : 0, n_), Bc(procrustes_ ? n_ : 0, q_),
+          C(procrustes_ ? q_ : 0, q_) {
+        if (!procrustes_) return;
         size_t g = q_ > 0 ? size_t(q_) : 1;  // GSL refuses empty blocks
         // Each block in an owner until all are made: a refusal (code 1) frees those made before.
         GslMatrix u = AllocGslMatrix(g, g), v = AllocGslMatrix(g, g);
@@ -47,6 +48,7 @@ struct ComparisonWorkspace<T>::Buffers {
     Buffers& operator=(const Buffers&) = delete;
 
     int n, q;
+    bool rv, procrustes;
     Scratch<T> Xc, Yc, S, Tm;
     Scratch<T> At, Bc, C;
     gsl_matrix* gu = nullptr;
@@ -57,8 +59,9 @@ struct ComparisonWorkspace<T>::Buffers {
 };
 
 template <class T>
-ComparisonWorkspace<T>::ComparisonWorkspace(int n, int p1, int p2)
-    : b_(new Buffers(n, p1 > p2 ? p1 : p2, true, true)) {}
+ComparisonWorkspace<T>::ComparisonWorkspace(int n, int p1, int p2, Coefficients serves)
+    : b_(new Buffers(n, p1 > p2 ? p1 : p2, serves == Coefficients::kRV || serves == Coefficients::kBoth,
+                     serves == Coefficients::kProcrustes || serves == Coefficients::kBoth)) {}
 
 template <class T>
 ComparisonWorkspace<T>::~ComparisonWorkspace() {
@@ -68,6 +71,16 @@ ComparisonWorkspace<T>::~ComparisonWorkspace() {
 template <class T>
 bool ComparisonWorkspace<T>::Fits(int n, int p1, int p2) const {
     return n <= b_->n && p1 <= b_->q && p2 <= b_->q;
+}
+
+template <class T>
+bool ComparisonWorkspace<T>::ServesRV() const {
+    return b_->rv;
+}
+
+template <class T>
+bool ComparisonWorkspace<T>::ServesProcrustes() const {
+    return b_->procrustes;
 }
 
 template class ComparisonWorkspace<float>;
@@ -656,12 +669,13 @@ T ProcrustesOnce(int n, int p1, int p2, T** X, T** Y, T** Z, bool* flat = nullpt
 }
 template <class T>
 double RVOn(int n, int p1, int p2, T** X, T** Y, ComparisonWorkspace<T>& ws, bool* flat) {
-    return ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers(), flat) : RVOnce(n, p1, p2, X, Y, flat);
+    return ws.ServesRV() && ws.Fits(n, p1, p2) ? RVT(n, p1, p2, X, Y, *ws.buffers(), flat)
+                                               : RVOnce(n, p1, p2, X, Y, flat);
 }
 template <class T>
 T ProcrustesOn(int n, int p1, int p2, T** X, T** Y, ComparisonWorkspace<T>& ws, bool* flat) {
-    return ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers(), flat)
-                              : ProcrustesOnce(n, p1, p2, X, Y, static_cast<T**>(nullptr), flat);
+    return ws.ServesProcrustes() && ws.Fits(n, p1, p2) ? ProcrustesT(n, p1, p2, X, Y, *ws.buffers(), flat)
+                                                       : ProcrustesOnce(n, p1, p2, X, Y, static_cast<T**>(nullptr), flat);
 }
 
 void ColumnSums(int n, float** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }

@@ -64,20 +64,29 @@ int ProcrustesAdj(int n, int p1, int p2, float** X, float** Y, float* ss);
 int ProcrustesAdjT(int p1, int p2, int n, float** X, float** Y, float** Yfit, float* ss);
 int ProcrustesAdjT(int p1, int p2, int n, double** X, double** Y, double** Yfit, double* ss);
 
+// The coefficients a ComparisonWorkspace serves: the RV coefficient's blocks (four n-row ones, two
+// of them n x n) and the Procrustes coefficient's (its cross product and decomposition) are each
+// made only for their own.
+enum class Coefficients { kNone, kRV, kProcrustes, kBoth };
+
 // Work space of RVcoeff and ProcrustesCoeff for repeated calls on configurations of n objects
 // with at most p1 and p2 columns (either order): a permutation loop allocates it once, and the
 // forms that take it allocate nothing. A call on larger configurations than the work space
-// was made for computes the coefficient with scratch of its own. A block the system refuses
-// while the work space is made raises code 1, the blocks made before it freed.
+// was made for, or of a coefficient it was not made for, computes the coefficient with scratch
+// of its own. A block the system refuses while the work space is made raises code 1, the blocks
+// made before it freed.
 template <class T>
 class ComparisonWorkspace {
 public:
-    ComparisonWorkspace(int n, int p1, int p2);
+    ComparisonWorkspace(int n, int p1, int p2, Coefficients serves = Coefficients::kBoth);
     ~ComparisonWorkspace();
     ComparisonWorkspace(const ComparisonWorkspace&) = delete;
     ComparisonWorkspace& operator=(const ComparisonWorkspace&) = delete;
     // True when configurations of n objects with p1 and p2 columns fit.
     bool Fits(int n, int p1, int p2) const;
+    // True when the RV coefficient's (Procrustes coefficient's) blocks were made.
+    bool ServesRV() const;
+    bool ServesProcrustes() const;
     struct Buffers;
     Buffers* buffers() const { return b_; }
 

@@ -249,16 +249,25 @@ void WriteElapsed(FILE* f, std::time_t time0) {
 
 namespace chrank {
 
-Composition::Composition(int nIn, int sIn, int gIn) : n(nIn), s(sIn), g(gIn), belonging(sIn) {
-    S = dim2Dfloat(s, s);
-    U = dim2Double(s, g);
-    X = dim2Double(n, g);
-    DX = dim2Double(n, n);
-    C = dim2Double(s, g);
+Composition::Composition(int nIn, int sIn, int gIn, bool resemblance) : n(nIn), s(sIn), g(gIn), belonging(sIn) {
+    // A block the memory refuses releases those made before it: a worker's space that cannot be
+    // made leaves nothing behind.
+    try {
+        S = dim2Dfloat(s, s);
+        U = dim2Double(s, g);
+        X = dim2Double(n, g);
+        if (resemblance) DX = dim2Double(n, n);
+        C = dim2Double(s, g);
+    } catch (...) {
+        Release();
+        throw;
+    }
     CrispBelonging(s, g, partition_OTUs, C);
 }
 
-Composition::~Composition() {
+Composition::~Composition() { Release(); }
+
+void Composition::Release() {
     free2D(S, s);
     free2D(U, s);
     free2D(X, n);
@@ -279,7 +288,7 @@ void Composition::Build(const RunData& d, int* flags, bool withResemblance) {
         crispDone = true;
     }
     MatrixProdMV(n, s, s, g, d.W, U, X);
-    if (withResemblance) NominalReseNonHier(n, g, X, DX, rese_opt);
+    if (withResemblance && DX) NominalReseNonHier(n, g, X, DX, rese_opt);
 }
 
 void WriteMeansBlocks(FILE* fs, const RunData& d, int* flags, const std::vector<int>& list, double** T,
@@ -379,18 +388,21 @@ void WriteMeansBlock(FILE* f, int n, int p, double** T, float** Tn, const std::v
     PrintMatrix(f, n, p, Tn, sDigits, 0);
 }
 
-// One worker's buffers for r(TE): the subset's flags and columns, its own fast r(TE), the
-// comparison work space and, with the structure file, the blocks it prints.
+// One worker's buffers for r(TE): the subset's flags; under Mantel its own fast r(TE) (a copy of
+// the run's `prototype`), under Procrustes and RV the subset's columns and the comparison work
+// space; with the structure file, the blocks it prints.
 struct TcapWork {
     std::vector<int> flags, list;
     WorkMatrix<float> Tsub;
-    TraitDistanceMantel fast;
+    std::unique_ptr<TraitDistanceMantel> fast;
     ComparisonWorkspace<float> ws;
     WorkMatrix<double> T;
     WorkMatrix<float> TnSub;
     WorkMatrix<double> DT;
-    TcapWork(int n, int p, const TraitDistanceMantel& prototype, bool structure)
-        : flags(p), Tsub(n, p), fast(prototype), ws(n, nenv, p), T(structure ? n : 0, p), TnSub(structure ? n : 0, p),
+    TcapWork(int n, int p, const TraitDistanceMantel* prototype, bool structure)
+        : flags(p), Tsub(opt_ro != 1 ? n : 0, p),
+          fast(prototype ? std::make_unique<TraitDistanceMantel>(*prototype) : nullptr),
+          ws(n, nenv, p, ComparedBy(opt_ro)), T(structure ? n : 0, p), TnSub(structure ? n : 0, p),
           DT(structure ? n : 0, n) {
         list.reserve(p);
     }
@@ -419,7 +431,9 @@ ChRankStatus ChRankTCAP() {
 
     WorkMatrix<float> Tn(n, p);
     NormalisedTraitMeans(n, d.s, p, d.W1, eligible, Tn);
-    const TraitDistanceMantel fast(n, p, Tn, d.DE, en.KMax());
+    // The fast r(TE) of the Mantel test, which Procrustes and RV do not use.
+    std::unique_ptr<const TraitDistanceMantel> fast;
+    if (opt_ro == 1) fast = std::make_unique<const TraitDistanceMantel>(n, p, Tn, d.DE, en.KMax());
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
@@ -437,14 +451,14 @@ ChRankStatus ChRankTCAP() {
     Progress progress(en.Total());
     EvaluateSubsets<TcapWork>(
         en, search, 0, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
-        [&] { return std::make_unique<TcapWork>(n, p, fast, fs != nullptr); },
+        [&] { return std::make_unique<TcapWork>(n, p, fast.get(), fs != nullptr); },
         [&](TcapWork& w, const int* traits, int k, int changed, FILE* text, FILE* st) {
             int* flags = w.flags.data();
             FlagSubset(p, traits, k, flags);
             double value;
             bool flat = false;
             if (opt_ro == 1) {
-                value = w.fast.Value(traits, k, changed);
+                value = w.fast->Value(traits, k, changed);
             } else {
                 SubsetColumns<float>(n, p, Tn, flags, w.Tsub);
                 value = Congruence(n, nenv, p, d.Ef, static_cast<float**>(w.Tsub), opt_ro, w.ws, &flat);
@@ -485,27 +499,31 @@ ChRankStatus ChRankTCAP() {
 
 namespace {
 
-// One worker's buffers for r(XE): the subset's flags, its types and composition, the comparison
-// work space.
+// One worker's buffers for r(XE): the subset's flags, its types and composition (DX for the
+// Mantel test and the structure file), the comparison work space of Procrustes or RV.
 struct TdapTcapWork {
     std::vector<int> flags, list;
     Composition comp;
     ComparisonWorkspace<double> ws;
-    TdapTcapWork(int n, int s, int p, int g) : flags(p), comp(n, s, g), ws(n, nenv, g) { list.reserve(p); }
+    TdapTcapWork(int n, int s, int p, int g, bool structure)
+        : flags(p), comp(n, s, g, opt_ro == 1 || structure), ws(n, nenv, g, ComparedBy(opt_ro)) {
+        list.reserve(p);
+    }
 };
 
-// One worker's buffers for r(XE.T): besides those of r(XE), the subset's normalised means and
-// their resemblance, the covariate of the partial congruence and its work space, and the blocks
-// of the structure file.
+// One worker's buffers for r(XE.T): besides those of r(XE) (DX for the Mantel test), the
+// subset's normalised means and their resemblance, the covariate of the partial congruence and,
+// under Procrustes and RV, its work space, and the blocks of the structure file.
 struct TdapWork {
     std::vector<int> flags, list;
     Composition comp;
     WorkMatrix<double> Tsub, DT, T, residuals;
     std::vector<MatrixCovariate> covariates;
-    PartialCorrelationWork partial;
+    std::unique_ptr<PartialCorrelationWork> partial;
     TdapWork(int n, int s, int p, int g, bool structure)
-        : flags(p), comp(n, s, g), Tsub(n, p), DT(n, n), T(structure ? n : 0, p), residuals(structure ? n : 0, n),
-          covariates{MatrixCovariate{p, flags.data(), Tsub}}, partial(n, std::max(g, nenv), p) {
+        : flags(p), comp(n, s, g, opt_ro == 1), Tsub(n, p), DT(n, n), T(structure ? n : 0, p),
+          residuals(structure && opt_ro == 1 ? n : 0, n), covariates{MatrixCovariate{p, flags.data(), Tsub}},
+          partial(opt_ro != 1 ? std::make_unique<PartialCorrelationWork>(n, std::max(g, nenv), p) : nullptr) {
         list.reserve(p);
     }
 };
@@ -553,7 +571,7 @@ ChRankStatus ChRankTDAP_TCAP() {
     Progress progress(en.Total());
     EvaluateSubsets<TdapTcapWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
-        [&] { return std::make_unique<TdapTcapWork>(n, s, d.p, g); },
+        [&] { return std::make_unique<TdapTcapWork>(n, s, d.p, g, fs != nullptr); },
         [&](TdapTcapWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
             Composition& comp = w.comp;
             FlagSubset(d.p, traits, k, w.flags.data());
@@ -666,7 +684,7 @@ ChRankStatus ChRankTDAP() {
                 value = PartialCorrelation(roXE, roXT, roTE);
             } else {
                 value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, w.covariates,
-                                                 w.partial, &flat);
+                                                 *w.partial, &flat);
             }
             // ro(TE) and ro(XE) are Mantel values whatever the measure; ro(XT) does not follow E.
             const float roTEshown = defined.Or(roTE, 1, 0, true);

@@ -10,6 +10,7 @@
 
 #include "foundation/qwlibDim.h"
 #include "matrix/qwlib.h"
+#include "statistics/qwlibResCompare.h"
 #include "traits/TNXCHORDSearch.h"
 
 namespace chrank {
@@ -59,25 +60,35 @@ void FlagSubset(int p, const int* traits, int k, int* flags);
 
 // The subset's similarity of the OTUs (Gower average over the flagged traits, both
 // triangles), its fuzzy (or crisp) belonging U to the g types of partition_OTUs, X = W x U
-// and DX (rese_opt); C the crisp belonging, for the printed group sizes and averages.
+// and, when made (`resemblance`: the Mantel test or the structure file reads it), DX
+// (rese_opt); C the crisp belonging, for the printed group sizes and averages.
 struct Composition {
     int n, s, g;
-    float** S;
-    double** U;
-    double** X;
-    double** DX;
-    double** C;
+    float** S = nullptr;
+    double** U = nullptr;
+    double** X = nullptr;
+    double** DX = nullptr;
+    double** C = nullptr;
     BelongingWork belonging;  // the fuzzy belonging's buffers, for every subset
     bool crispDone = false;
-    Composition(int n, int s, int g);
+    Composition(int n, int s, int g, bool resemblance);
     ~Composition();
     Composition(const Composition&) = delete;
     Composition& operator=(const Composition&) = delete;
-    // For the subset flagged in `flags`; d is only read.
+    // For the subset flagged in `flags`, DX too when withResemblance (and made); d is only read.
     void Build(const RunData& d, int* flags, bool withResemblance);
+
+private:
+    void Release();
 };
 
 bool HasMissing(int rows, int cols, float** m);
+
+// The coefficients a worker's comparison work space serves under the measure (opt_ro: 1 Mantel,
+// which compares none, 2 Procrustes, 3 RV).
+inline Coefficients ComparedBy(int measure) {
+    return measure == 2 ? Coefficients::kProcrustes : measure == 3 ? Coefficients::kRV : Coefficients::kNone;
+}
 
 // A matrix of a worker's work space, made zero-filled by the foundation's allocators and
 // released with it; rows 0 makes none (a block only the structure file needs).

@@ -33,6 +33,8 @@ const char* const kStatistic[9] = {"RE", "XE.TR", "SE", "XZ", "TZ", "XZ.T", "XY"
 const int kCriterion[9] = {16, 17, 24, 18, 19, 20, 21, 22, 23};
 
 bool Partial(int mode) { return mode == 2 || mode == 6 || mode == 9; }
+// Whether the Mantel test of the mode reads DX (all but r(RE) and r(SE) do).
+bool MantelReadsDX(int mode) { return opt_ro == 1 && mode != 1 && mode != 3; }
 bool UsesZ(int mode) { return mode >= 4 && mode <= 6; }
 bool UsesY(int mode) { return mode >= 7 && mode <= 9; }
 
@@ -62,22 +64,28 @@ void WriteTopHeading(FILE* f, int mode) {
 // The types must be the OTUs themselves for dark diversity: as many types as OTUs, each alone.
 bool TypesAreTheOtus(int g) { return g == tcst; }
 
-// One worker's buffers: the subset's flags, normalised means and their resemblance, its types
-// and composition, the Rao entropies R and dark diversities of the communities with their
-// resemblances, the comparison and partial-congruence work spaces with the covariates (T over
-// the flagged traits, and R), and the blocks of the structure file.
+// One worker's buffers: the subset's flags, normalised means and their resemblance (for the
+// Mantel test and the structure file), its types and composition (DX where the Mantel test reads
+// it), the Rao entropies R and dark diversities of the communities with, under Mantel, their
+// resemblances; under Procrustes and RV the comparison work space and, for the partial modes, the
+// partial-congruence work space with the covariates (T over the flagged traits, and R); the blocks
+// of the structure file.
 struct DivergenceWork {
     std::vector<int> flags, list;
     Composition comp;
     WorkMatrix<double> Tsub, DT, T, residuals, R, Sd, DR, DS;
     ComparisonWorkspace<double> ws;
     std::vector<MatrixCovariate> traitsOnly, withRao;
-    PartialCorrelationWork partial;
-    DivergenceWork(int n, int s, int p, int g, int wsCols, bool structure)
-        : flags(p), comp(n, s, g), Tsub(n, p), DT(n, n), T(structure ? n : 0, p), residuals(structure ? n : 0, n),
-          R(n, 1), Sd(n, 1), DR(n, n), DS(n, n), ws(n, wsCols, wsCols), traitsOnly{MatrixCovariate{p, flags.data(), Tsub}},
+    std::unique_ptr<PartialCorrelationWork> partial;
+    DivergenceWork(int n, int s, int p, int g, int wsCols, bool structure, int mode)
+        : flags(p), comp(n, s, g, MantelReadsDX(mode)), Tsub(n, p), DT(opt_ro == 1 || structure ? n : 0, n),
+          T(structure ? n : 0, p), residuals(structure && MantelReadsDX(mode) ? n : 0, n), R(n, 1), Sd(n, 1),
+          DR(opt_ro == 1 ? n : 0, n), DS(opt_ro == 1 ? n : 0, n), ws(n, wsCols, wsCols, ComparedBy(opt_ro)),
+          traitsOnly{MatrixCovariate{p, flags.data(), Tsub}},
           withRao{MatrixCovariate{p, flags.data(), Tsub}, MatrixCovariate{1, nullptr, R}},
-          partial(n, std::max(g, std::max(nenv, s)), p + 1) {
+          partial(opt_ro != 1 && Partial(mode)
+                      ? std::make_unique<PartialCorrelationWork>(n, std::max(g, std::max(nenv, s)), p + 1)
+                      : nullptr) {
         list.reserve(p);
     }
 };
@@ -170,7 +178,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     const int partialled = mode == 2 ? 2 : Partial(mode) ? 1 : 0;
     EvaluateSubsets<DivergenceWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
-        [&] { return std::make_unique<DivergenceWork>(n, s, p, g, wsCols, fs != nullptr); },
+        [&] { return std::make_unique<DivergenceWork>(n, s, p, g, wsCols, fs != nullptr, mode); },
         [&](DivergenceWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
             Composition& comp = w.comp;
             double **Tsub = w.Tsub, **DT = w.DT, **R = w.R, **Sd = w.Sd, **DR = w.DR, **DS = w.DS;
@@ -180,7 +188,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
             w.list.assign(traits, traits + k);
             for (int c = 0; c < n; c++)
                 for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
-            NominalReseNonHier(n, p, Tsub, DT, 6);
+            if (DT) NominalReseNonHier(n, p, Tsub, DT, 6);
             float roTE = 0.0f, roTsmooth = 0.0f;
             // Under Procrustes and RV: whether the value, and r(T, smoothed composition), compare a
             // table without variation (the value is then -999).
@@ -195,7 +203,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     roTsmooth = static_cast<float>(Congruence(n, p, s, Tsub, static_cast<double**>(smooth), opt_ro, ws,
                                                               &flatTsmooth));
             }
-            comp.Build(d, flags, mantel && mode != 1 && mode != 3);
+            comp.Build(d, flags, MantelReadsDX(mode));
             // Rao entropy of each community over all the OTUs, dissimilarities 1 - S.
             for (int c = 0; c < n; c++) R[c][0] = RaoIndex(s, d.W[c], comp.S, false, sqrtDissimOpt_RaoTraits != 0);
             if (Wtyped)
@@ -222,7 +230,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 case 2: {
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr,
-                                                         w.withRao, w.partial, &flat);
+                                                         w.withRao, *w.partial, &flat);
                         break;
                     }
                     roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
@@ -249,7 +257,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 default: {  // 6, 9
                     if (!mantel) {
                         value = PartialMatrixCorrelation(n, g, s, comp.X, smooth, opt_ro, overfitFactorPCARegr,
-                                                         w.traitsOnly, w.partial, &flat);
+                                                         w.traitsOnly, *w.partial, &flat);
                         break;
                     }
                     const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));

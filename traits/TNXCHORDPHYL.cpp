@@ -94,22 +94,25 @@ void WritePhylogenyBlock(FILE* fs, const Phylogeny& ph) {
 
 // The trait-average matrices of a subset, as the two searches use them: the normalised means
 // of the flagged traits (taken from Tn, the means of every eligible trait made once per run;
-// the other columns 0) and DT by Euclidean distance.
+// the other columns 0) and, when made (`resemblance`), DT by Euclidean distance.
 struct TraitMeans {
     int n, p;
     double** Tn;
     WorkMatrix<double> Tsub, DT;
-    TraitMeans(int nIn, int pIn, double** TnIn) : n(nIn), p(pIn), Tn(TnIn), Tsub(nIn, pIn), DT(nIn, nIn) {}
+    TraitMeans(int nIn, int pIn, double** TnIn, bool resemblance)
+        : n(nIn), p(pIn), Tn(TnIn), Tsub(nIn, pIn), DT(resemblance ? nIn : 0, nIn) {}
     void Build(const int* flags) {
         for (int c = 0; c < n; c++)
             for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
-        NominalReseNonHier(n, p, Tsub, DT, 6);
+        if (DT) NominalReseNonHier(n, p, Tsub, DT, 6);
     }
 };
 
 // One worker's buffers of the phylogenetic searches: the subset's flags, trait averages, types
-// and composition, the blocks of the structure file and, for criteria 11 to 13, the comparison
-// and partial-congruence work spaces with the covariate T over the flagged traits.
+// and composition (their resemblances DT and DX where `resemblances`: the Mantel test or the
+// structure file reads them), the blocks of the structure file and, for criteria 11 to 13 under
+// Procrustes and RV, the comparison and partial-congruence work spaces with the covariate T over
+// the flagged traits.
 struct PhylogenyWork {
     std::vector<int> flags, list;
     Composition comp;
@@ -118,9 +121,9 @@ struct PhylogenyWork {
     std::unique_ptr<ComparisonWorkspace<double>> ws;
     std::vector<MatrixCovariate> traitsOnly;
     std::unique_ptr<PartialCorrelationWork> partial;
-    PhylogenyWork(int n, int s, int p, int g, double** Tn, bool structure)
-        : flags(p), comp(n, s, g), tm(n, p, Tn), T(structure ? n : 0, p), residuals(structure ? n : 0, n),
-          traitsOnly{MatrixCovariate{p, flags.data(), tm.Tsub}} {
+    PhylogenyWork(int n, int s, int p, int g, double** Tn, bool structure, bool resemblances)
+        : flags(p), comp(n, s, g, resemblances), tm(n, p, Tn, resemblances), T(structure ? n : 0, p),
+          residuals(structure ? n : 0, n), traitsOnly{MatrixCovariate{p, flags.data(), tm.Tsub}} {
         list.reserve(p);
     }
 };
@@ -217,15 +220,17 @@ ChRankStatus ChRankPhylogenyAssembly() {
     EvaluateSubsets<PhylogenyWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
         [&] {
-            auto w = std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr);
-            w->ws = std::make_unique<ComparisonWorkspace<double>>(n, wsCols, wsCols);
-            w->partial = std::make_unique<PartialCorrelationWork>(n, std::max(ph.q, g), p);
+            auto w = std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr, mantel || fs != nullptr);
+            if (!mantel) {
+                w->ws = std::make_unique<ComparisonWorkspace<double>>(n, wsCols, wsCols, ComparedBy(opt_ro));
+                w->partial = std::make_unique<PartialCorrelationWork>(n, std::max(ph.q, g), p);
+            }
             return w;
         },
         [&](PhylogenyWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
             Composition& comp = w.comp;
             TraitMeans& tm = w.tm;
-            ComparisonWorkspace<double>& ws = *w.ws;
+            ComparisonWorkspace<double>* ws = w.ws.get();
             int* flags = w.flags.data();
             FlagSubset(p, traits, k, flags);
             w.list.assign(traits, traits + k);
@@ -233,15 +238,15 @@ ChRankStatus ChRankPhylogenyAssembly() {
             // Under Procrustes and RV a value that compares a table without variation is -999.
             bool flatPT = false, flatPX = false, flatXT = false, flatPXT = false;
             double roPT = mantel ? Mantel(n, ph.DP, tm.DT)
-                                 : Congruence(n, p, ph.q, static_cast<double**>(tm.Tsub), ph.P, opt_ro, ws, &flatPT);
+                                 : Congruence(n, p, ph.q, static_cast<double**>(tm.Tsub), ph.P, opt_ro, *ws, &flatPT);
             comp.Build(d, flags, true);
             double roPX, roXT;
             if (mantel) {
                 roPX = Mantel(n, ph.DP, comp.DX);
                 roXT = Mantel(n, tm.DT, comp.DX);
             } else {
-                roPX = Congruence(n, g, ph.q, comp.X, ph.P, opt_ro, ws, &flatPX);
-                roXT = Congruence(n, g, p, comp.X, static_cast<double**>(tm.Tsub), opt_ro, ws, &flatXT);
+                roPX = Congruence(n, g, ph.q, comp.X, ph.P, opt_ro, *ws, &flatPX);
+                roXT = Congruence(n, g, p, comp.X, static_cast<double**>(tm.Tsub), opt_ro, *ws, &flatXT);
             }
             const double roPXT = defined.Or(mantel ? PartialCorrelation(roPX, roXT, roPT)
                                                    : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
@@ -409,7 +414,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     Progress progress(en.Total());
     EvaluateSubsets<PhylogenyWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
-        [&] { return std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr); },
+        [&] { return std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr, true); },
         [&](PhylogenyWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
             Composition& comp = w.comp;
             TraitMeans& tm = w.tm;

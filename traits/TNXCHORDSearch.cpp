@@ -223,11 +223,13 @@ void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int
 
 // ----------------------------------------------------------------------- fast r(TE)
 
-TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK)
-    : n_(n), pairs_(n > 1 ? n * (n - 1) / 2 : 0) {
-    pairI_.resize(pairs_);
-    pairJ_.resize(pairs_);
-    centred_.assign(pairs_, 0.0);
+TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK) {
+    auto t = std::make_shared<Tables>();
+    t->n = n;
+    const int pairs = t->pairs = n > 1 ? n * (n - 1) / 2 : 0;
+    t->pairI.resize(pairs);
+    t->pairJ.resize(pairs);
+    t->centred.assign(pairs, 0.0);
     // The pairs that MatrixCorr counts (DE present) come first, so that the correlation runs
     // over one unbroken range; the others only enter the distances.
     int q = 0;
@@ -235,63 +237,65 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
         for (int i = 0; i < n; i++)
             for (int j = i + 1; j < n; j++) {
                 if (IsMissing(DE[i][j]) != (pass == 1)) continue;
-                pairI_[q] = i;
-                pairJ_[q] = j;
+                t->pairI[q] = i;
+                t->pairJ[q] = j;
                 q++;
             }
-    used_ = 0;
     double sum = 0.0;
-    for (q = 0; q < pairs_ && !IsMissing(DE[pairI_[q]][pairJ_[q]]); q++) {
-        sum += DE[pairI_[q]][pairJ_[q]];
-        used_++;
+    for (q = 0; q < pairs && !IsMissing(DE[t->pairI[q]][t->pairJ[q]]); q++) {
+        sum += DE[t->pairI[q]][t->pairJ[q]];
+        t->used++;
     }
     // Per trait the term EucliDistMV adds for the pair: the float difference squared in float,
     // nothing when either mean is missing.
-    terms_.assign(static_cast<size_t>(p) * pairs_, 0.0);
-    for (int t = 0; t < p; t++) {
-        double* term = &terms_[static_cast<size_t>(t) * pairs_];
-        for (q = 0; q < pairs_; q++) {
-            const float a = Tn[pairI_[q]][t], b = Tn[pairJ_[q]][t];
+    t->terms.assign(static_cast<size_t>(p) * pairs, 0.0);
+    for (int c = 0; c < p; c++) {
+        double* term = &t->terms[static_cast<size_t>(c) * pairs];
+        for (q = 0; q < pairs; q++) {
+            const float a = Tn[t->pairI[q]][c], b = Tn[t->pairJ[q]][c];
             if (IsMissing(a) || IsMissing(b)) continue;
             const float d = a - b;
             term[q] = static_cast<double>(d * d);
         }
     }
-    partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs_ > 0 ? pairs_ : 1), 0.0);
-    if (n >= 2) de01_ = DE[0][1];
+    partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs > 0 ? pairs : 1), 0.0);
+    if (n >= 2) t->de01 = DE[0][1];
     // DE centred once over the pairs counted.
-    const double mean = used_ > 0 ? sum / used_ : 0.0;
+    const double mean = t->used > 0 ? sum / t->used : 0.0;
     double values = 0.0;
-    for (q = 0; q < used_; q++) {
-        const double de = DE[pairI_[q]][pairJ_[q]];
-        centred_[q] = de - mean;
-        sumCentredSq_ += centred_[q] * centred_[q];
+    for (q = 0; q < t->used; q++) {
+        const double de = DE[t->pairI[q]][t->pairJ[q]];
+        t->centred[q] = de - mean;
+        t->sumCentredSq += t->centred[q] * t->centred[q];
         values += de * de;
     }
-    deVaries_ = HasVariation(sumCentredSq_, values);
+    t->deVaries = HasVariation(t->sumCentredSq, values);
+    tables_ = std::move(t);
 }
 
 double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
+    const Tables& t = *tables_;
+    const int pairs = t.pairs;
     lastK_ = k;
     if (k < 1) return 0.0;
     for (int level = changedFrom; level < k; level++) {
-        double* acc = &partial_[static_cast<size_t>(level) * pairs_];
-        const double* term = &terms_[static_cast<size_t>(traits[level]) * pairs_];
+        double* acc = &partial_[static_cast<size_t>(level) * pairs];
+        const double* term = &t.terms[static_cast<size_t>(traits[level]) * pairs];
         if (level == 0) {
-            for (int q = 0; q < pairs_; q++) acc[q] = term[q];
+            for (int q = 0; q < pairs; q++) acc[q] = term[q];
         } else {
-            const double* prev = acc - pairs_;
-            for (int q = 0; q < pairs_; q++) acc[q] = prev[q] + term[q];
+            const double* prev = acc - pairs;
+            for (int q = 0; q < pairs; q++) acc[q] = prev[q] + term[q];
         }
     }
-    const double* acc = &partial_[static_cast<size_t>(k - 1) * pairs_];
-    if (n_ < 3) {
+    const double* acc = &partial_[static_cast<size_t>(k - 1) * pairs];
+    if (t.n < 3) {
         const double d = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
-        return n_ == 2 ? TwoCommunityCongruence(de01_, d) : 0.0;
+        return t.n == 2 ? TwoCommunityCongruence(t.de01, d) : 0.0;
     }
-    const int used = used_;
+    const int used = t.used;
     if (used < 1) return 0.0;
-    const double* c = centred_.data();
+    const double* c = t.centred.data();
     double sy = 0.0, syy = 0.0, sxy = 0.0;
     int q = 0;
 #if defined(__SSE2__)
@@ -321,18 +325,19 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
     }
     const double ssy = syy - sy * sy / used;
     // Equal distances leave only rounding in ssy: no spread, correlation 0 as MatrixCorr says.
-    if (!HasVariation(ssy, syy) || !deVaries_) return 0.0;
-    return sxy / std::sqrt(sumCentredSq_ * ssy);
+    if (!HasVariation(ssy, syy) || !t.deVaries) return 0.0;
+    return sxy / std::sqrt(t.sumCentredSq * ssy);
 }
 
 void TraitDistanceMantel::Distances(double** D) const {
-    for (int i = 0; i < n_; i++) D[i][i] = 0.0;
+    const Tables& t = *tables_;
+    for (int i = 0; i < t.n; i++) D[i][i] = 0.0;
     if (lastK_ < 1) {
-        for (int q = 0; q < pairs_; q++) D[pairI_[q]][pairJ_[q]] = 0.0;
+        for (int q = 0; q < t.pairs; q++) D[t.pairI[q]][t.pairJ[q]] = 0.0;
         return;
     }
-    const double* acc = &partial_[static_cast<size_t>(lastK_ - 1) * pairs_];
-    for (int q = 0; q < pairs_; q++) D[pairI_[q]][pairJ_[q]] = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
+    const double* acc = &partial_[static_cast<size_t>(lastK_ - 1) * t.pairs];
+    for (int q = 0; q < t.pairs; q++) D[t.pairI[q]][t.pairJ[q]] = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
 }
 
 }  // namespace chrank

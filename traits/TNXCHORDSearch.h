@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "foundation/ReplacingWriter.h"
@@ -181,7 +182,8 @@ class TraitDistanceMantel {
 public:
     // Tn: n x p normalised means (float); DE: n x n upper triangle.
     TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK);
-    // A copy owns its own partial sums: each worker of a search values its subsets on its own.
+    // A copy shares the tables of the run, which no one changes, and owns its own partial sums:
+    // each worker of a search values its subsets on its own.
     TraitDistanceMantel(const TraitDistanceMantel&) = default;
     TraitDistanceMantel& operator=(const TraitDistanceMantel&) = delete;
     // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
@@ -190,16 +192,20 @@ public:
     void Distances(double** D) const;
 
 private:
-    int n_, pairs_;
-    std::vector<int> pairI_, pairJ_;
-    std::vector<double> terms_;   // p x pairs
-    std::vector<double> partial_; // maxK x pairs
-    std::vector<double> centred_; // DE - mean over the pairs used
-    int used_ = 0;                // pairs present in DE: the first used_ of the pair order
-    double sumCentredSq_ = 0.0;
-    bool deVaries_ = false;       // DE has variation over the pairs used
+    // What the run fixes: the pairs of communities, the terms of each trait and DE centred.
+    struct Tables {
+        int n = 0, pairs = 0;
+        std::vector<int> pairI, pairJ;
+        std::vector<double> terms;    // p x pairs
+        std::vector<double> centred;  // DE - mean over the pairs used
+        int used = 0;                 // pairs present in DE: the first `used` of the pair order
+        double sumCentredSq = 0.0;
+        bool deVaries = false;        // DE has variation over the pairs used
+        double de01 = 0.0;
+    };
+    std::shared_ptr<const Tables> tables_;
+    std::vector<double> partial_;  // maxK x pairs
     int lastK_ = 0;
-    double de01_ = 0.0;
 };
 
 }  // namespace chrank

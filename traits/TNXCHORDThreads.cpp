@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "foundation/TnxError.h"
 #include "matrix/core/qwlibPermut.h"
@@ -47,23 +48,27 @@ void Cursor::Next() {
 // ----------------------------------------------------------------------- chunk queue
 
 ChunkQueue::ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
-                       std::function<void(int)> sizeDone)
-    : en_(en), search_(search), groups_(groups), f_(f), fs_(fs),
+                       std::function<void(int)> sizeDone, int64_t skip)
+    : done(skip), en_(en), search_(search), groups_(groups), f_(f), fs_(fs),
       sizeDone_(std::move(sizeDone)), firstChunk_(en.KMax() + 2, 0), chunkSize_(en.KMax() + 1, 1),
-      window_(4 * std::max(workers, 1)), outputs_(window_), commitCursor_(en.Eligible()) {
-    const int m = static_cast<int>(en.Eligible().size());
+      skip_(skip), window_(4 * std::max(workers, 1)), outputs_(window_), commitCursor_(en.Eligible()) {
     // About sixteen chunks per worker and size, so that the threads finish together.
     const int64_t share = 16 * static_cast<int64_t>(std::max(workers, 1));
     for (int k = 0; k <= en.KMax(); k++) {
         firstChunk_[k + 1] = firstChunk_[k];
         if (k < en.KMin()) continue;
-        const int64_t subsets = BinomialCount(m, k);
+        const int64_t subsets = Subsets(k);
         const int64_t size = std::min<int64_t>(std::max<int64_t>((subsets + share - 1) / share, 1), cap);
         chunkSize_[k] = static_cast<int>(size);
         firstChunk_[k + 1] += (subsets + size - 1) / size;
     }
     chunks_ = firstChunk_[en.KMax() + 1];
     for (ChunkOutput& out : outputs_) out.values.resize(cap);
+}
+
+size_t ChunkQueue::BytesPerWorker(int cap, size_t textPerSubset) {
+    const size_t text = textPerSubset > 0 ? 2 * textPerSubset + 256 : 0;
+    return 4 * static_cast<size_t>(cap) * (sizeof(double) + text);
 }
 
 ChunkQueue::~ChunkQueue() {
@@ -79,16 +84,32 @@ Chunk ChunkQueue::Describe(int64_t index) const {
     c.k = en_.KMin();
     while (index >= firstChunk_[c.k + 1]) c.k++;
     const int size = chunkSize_[c.k];
-    c.first = (index - firstChunk_[c.k]) * size;
-    c.count = static_cast<int>(std::min<int64_t>(size, BinomialCount(static_cast<int>(en_.Eligible().size()), c.k) - c.first));
+    const int64_t skipped = c.k == en_.KMin() ? skip_ : 0;
+    c.first = skipped + (index - firstChunk_[c.k]) * size;
+    c.count = static_cast<int>(std::min<int64_t>(size, skipped + Subsets(c.k) - c.first));
     return c;
+}
+
+int64_t ChunkQueue::Subsets(int k) const {
+    return BinomialCount(static_cast<int>(en_.Eligible().size()), k) - (k == en_.KMin() ? skip_ : 0);
 }
 
 bool ChunkQueue::Take(Chunk* c) {
     std::unique_lock<std::mutex> hold(lock_);
-    moved_.wait(hold, [&] { return stop_ || next_ >= chunks_ || next_ < committed_ + window_; });
-    if (stop_ || next_ >= chunks_) return false;
-    *c = Describe(next_++);
+    moved_.wait(hold, [&] {
+        return stop_ || !givenBack_.empty() || (next_ < chunks_ && next_ < committed_ + window_) ||
+               (next_ >= chunks_ && taken_ == 0);
+    });
+    if (stop_) return false;
+    if (!givenBack_.empty()) {
+        *c = Describe(givenBack_.back());
+        givenBack_.pop_back();
+    } else if (next_ < chunks_) {
+        *c = Describe(next_++);
+    } else {
+        return false;
+    }
+    taken_++;
     return true;
 }
 
@@ -98,6 +119,7 @@ void ChunkQueue::OpenStreams(ChunkOutput& out, FILE** text, FILE** structure) {
     if ((f_ && !*text) || (fs_ && !*structure)) {
         if (*text) std::fclose(*text);
         if (*structure) std::fclose(*structure);
+        *text = *structure = nullptr;
         RaiseError(TNX_OUT_OF_MEMORY);
     }
 }
@@ -107,6 +129,7 @@ void ChunkQueue::Done(const Chunk& c, FILE* text, FILE* structure) {
     if (text) std::fclose(text);
     if (structure) std::fclose(structure);
     std::lock_guard<std::mutex> hold(lock_);
+    taken_--;
     Output(c).ready = true;
     while (committed_ < chunks_ && outputs_[committed_ % window_].ready) {
         Commit(committed_);
@@ -137,6 +160,20 @@ void ChunkQueue::Commit(int64_t index) {
     if (index == firstChunk_[c.k + 1] - 1) sizeDone_(c.k);
 }
 
+void ChunkQueue::GiveBack(const Chunk& c, FILE* text, FILE* structure) {
+    if (text) std::fclose(text);
+    if (structure) std::fclose(structure);
+    std::lock_guard<std::mutex> hold(lock_);
+    ChunkOutput& out = Output(c);
+    std::free(out.text);
+    std::free(out.structure);
+    out.text = out.structure = nullptr;
+    out.textSize = out.structureSize = 0;
+    taken_--;
+    givenBack_.push_back(c.index);
+    moved_.notify_all();
+}
+
 void ChunkQueue::Fail(std::exception_ptr e) {
     std::lock_guard<std::mutex> hold(lock_);
     if (!failure_) failure_ = e;
@@ -146,6 +183,18 @@ void ChunkQueue::Fail(std::exception_ptr e) {
 
 void ChunkQueue::Rethrow() {
     if (failure_) std::rethrow_exception(failure_);
+}
+
+bool MemoryRefused(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const TnxError& error) {
+        return error.code() == TNX_OUT_OF_MEMORY;
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace chrank

@@ -5,6 +5,7 @@
 #ifndef TNXCHORDTHREADS_H
 #define TNXCHORDTHREADS_H
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
 #include "traits/TNXCHORDCommon.h"
 #include "traits/TNXCHORDSearch.h"
@@ -63,32 +65,43 @@ struct ChunkOutput {
 // when every chunk before it has been, by the thread that finished last, under one lock: its
 // values are recorded as one thread records them, its text is appended to the files, and after
 // the last chunk of a size `sizeDone(k)` writes that size's line. At most four chunks per worker
-// are taken beyond the oldest one not yet committed, so the buffered text stays bounded.
+// are taken beyond the oldest one not yet committed, so the buffered text stays bounded. A chunk
+// given back (its worker refused memory) is taken again before any new one.
 class ChunkQueue {
 public:
     // cap: the most subsets in a chunk; f, fs: where the chunks' text goes (nullptr: they write
-    // none there).
+    // none there); skip: the first subsets of the smallest size, already evaluated and recorded
+    // (their size's line, should they be all of it, already written).
     ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
-               std::function<void(int)> sizeDone);
+               std::function<void(int)> sizeDone, int64_t skip);
     ~ChunkQueue();
     ChunkQueue(const ChunkQueue&) = delete;
+    // What one worker's share of the window may hold: four chunks of `cap` values and of the text
+    // of `cap` subsets that write `textPerSubset` bytes each, in memory streams that may hold twice
+    // what they were given, with room for the longer lines of larger subsets.
+    static size_t BytesPerWorker(int cap, size_t textPerSubset);
     ChunkQueue& operator=(const ChunkQueue&) = delete;
 
-    // The next chunk, waiting while the window is full; false when none is left or a worker failed.
+    // The next chunk, waiting while the window is full; false when a worker failed, or when none is
+    // left and none is being evaluated (which might yet be given back).
     bool Take(Chunk* c);
     ChunkOutput& Output(const Chunk& c) { return outputs_[c.index % window_]; }
     // The streams a chunk writes to (nullptr where nothing is written), opened afresh.
     void OpenStreams(ChunkOutput& out, FILE** text, FILE** structure);
     // Closes the chunk's streams and commits every chunk that is now next in order.
     void Done(const Chunk& c, FILE* text, FILE* structure);
+    // Closes the chunk's streams (nullptr: not open), drops what it wrote and hands it out again.
+    void GiveBack(const Chunk& c, FILE* text, FILE* structure);
     // A worker's exception: the others stop taking chunks; Rethrow raises it after the join.
     void Fail(std::exception_ptr e);
     void Rethrow();
 
-    std::atomic<int64_t> done{0};  // subsets of the chunks evaluated, for the progress line
+    std::atomic<int64_t> done{0};  // subsets evaluated (those skipped included), for the progress line
 
 private:
     Chunk Describe(int64_t index) const;
+    // The subsets of size k the chunks cover, after those skipped.
+    int64_t Subsets(int k) const;
     void Commit(int64_t index);
 
     const Enumeration& en_;
@@ -99,7 +112,10 @@ private:
     std::function<void(int)> sizeDone_;
     std::vector<int64_t> firstChunk_;  // per size k, the index of its first chunk (kMax + 2 entries)
     std::vector<int> chunkSize_;       // per size k
+    int64_t skip_;
     int64_t chunks_ = 0, next_ = 0, committed_ = 0;
+    int taken_ = 0;                 // chunks being evaluated
+    std::vector<int64_t> givenBack_;
     int window_;
     std::vector<ChunkOutput> outputs_;
     Cursor commitCursor_;
@@ -109,49 +125,84 @@ private:
     std::exception_ptr failure_;
 };
 
+// Whether the exception is memory refused: code 1, or bad_alloc.
+bool MemoryRefused(std::exception_ptr e);
+
 // Evaluates every subset of the enumeration and records it in `search`, as one thread does in
 // the enumeration's order: value = eval(work, traits, k, changedFrom, text, structure), with
 // `groups` types. `lines` and `fs` receive what the subsets write (nullptr: nothing); eval gets
 // them on one thread and a chunk's memory streams otherwise. sizeDone(k) follows the last subset
-// of size k. Every work space is made by make() before any thread starts; with more than one
-// thread the calling thread works too and alone prints the progress line.
+// of size k. make() makes a worker's work space.
+//
+// The calling thread makes its space and evaluates the first subset before any other worker
+// starts, so that it holds what it needs, its BLAS work buffer included when the criterion calls
+// the library (taken there rather than beforehand: a search that never calls it would hold
+// 128 MiB for nothing). The count of workers then follows from what its space took, whether it
+// took a buffer, and what each worker's chunks hold in the queue, the text the first subset wrote
+// included (WorkerThreads). Each further worker makes its space on its own thread; one
+// that memory refuses, there or in the middle of a chunk (a BLAS buffer, a chunk's text), gives
+// its chunk back and leaves its share to the others. The calling thread alone prints the
+// progress line.
 template <class Work, class Make, class Eval, class SizeDone>
 void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& progress, FILE* lines, FILE* fs,
                      Make&& make, Eval&& eval, SizeDone&& sizeDone) {
-    const int threads = WorkerThreads();
+    std::unique_ptr<Work> first;
+    const WorkerCost space = MeasureSpace([&] { first = make(); });
+    int64_t done = 0;  // 1 once the first subset is evaluated
+    size_t text = 0;   // what it wrote
+    if (en.Total() > 0) {
+        Cursor cursor(en.Eligible());
+        cursor.Seek(en.KMin(), 0);
+        progress.Step(en.KMin());
+        const long linesAt = lines ? std::ftell(lines) : 0, structureAt = fs ? std::ftell(fs) : 0;
+        search.Record(en.KMin(), eval(*first, cursor.Traits(), en.KMin(), 0, lines, fs), groups, cursor.Traits());
+        if (lines && linesAt >= 0) text += static_cast<size_t>(std::max(std::ftell(lines) - linesAt, 0L));
+        if (fs && structureAt >= 0) text += static_cast<size_t>(std::max(std::ftell(fs) - structureAt, 0L));
+        done = 1;
+    }
+    // A chunk writing the structure file holds one subset; the intermediate lines are short.
+    const int cap = fs ? 1 : lines ? 256 : 4096;
+    const int threads =
+        WorkerThreads(space, HoldsBlasBuffer(), en.Total() - done, ChunkQueue::BytesPerWorker(cap, text));
     if (threads <= 1) {
-        std::unique_ptr<Work> work = make();
+        bool skip = done > 0;  // the first subset, evaluated above
         en.Run(
             [&](const int* traits, int k, int changed) {
+                if (skip) {
+                    skip = false;
+                    return;
+                }
                 progress.Step(k);
-                const double value = eval(*work, traits, k, changed, lines, fs);
+                const double value = eval(*first, traits, k, changed, lines, fs);
                 search.Record(k, value, groups, traits);
             },
             sizeDone);
         return;
     }
-    // A chunk writing the structure file holds one subset; the intermediate lines are short.
-    const int cap = fs ? 1 : lines ? 256 : 4096;
-    ChunkQueue queue(en, threads, cap, search, groups, lines, fs,
-                     [&](int k) { sizeDone(k); });
-    std::vector<std::unique_ptr<Work>> works;
-    std::vector<std::unique_ptr<Cursor>> cursors;
-    for (int w = 0; w < threads; w++) {
-        const bool made = MakeWorkerSpace(w, [&] {
-            works.push_back(make());
-            cursors.push_back(std::make_unique<Cursor>(en.Eligible()));
-        });
-        if (!made) break;
-    }
-    works.resize(cursors.size());
+    // More than one subset: the first one's size holds others too (only the size of every
+    // eligible trait holds one subset, and no size follows it), so the queue writes its line.
+    ChunkQueue queue(en, threads, cap, search, groups, lines, fs, [&](int k) { sizeDone(k); }, done);
+    std::vector<std::unique_ptr<Work>> works(threads);
+    std::vector<std::unique_ptr<Cursor>> cursors(threads);
+    works[0] = std::move(first);
+    cursors[0] = std::make_unique<Cursor>(en.Eligible());
     auto loop = [&](int w) {
+        FILE *text = nullptr, *structure = nullptr;
+        Chunk c;
+        bool evaluating = false;
         try {
+            if (w > 0 && !MakeWorkerSpace(w, [&] {
+                    works[w] = make();
+                    cursors[w] = std::make_unique<Cursor>(en.Eligible());
+                })) {
+                works[w].reset();
+                return;
+            }
             Work& work = *works[w];
             Cursor& cursor = *cursors[w];
-            Chunk c;
             while (queue.Take(&c)) {
+                evaluating = true;
                 ChunkOutput& out = queue.Output(c);
-                FILE *text = nullptr, *structure = nullptr;
                 queue.OpenStreams(out, &text, &structure);
                 cursor.Seek(c.k, c.first);
                 for (int i = 0; i < c.count; i++) {
@@ -161,14 +212,21 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
                 }
                 // Counted per chunk, so that the workers rarely touch the shared count.
                 queue.done.fetch_add(c.count, std::memory_order_relaxed);
+                evaluating = false;
                 queue.Done(c, text, structure);
+                text = structure = nullptr;
             }
         } catch (...) {
-            queue.Fail(std::current_exception());
+            if (w > 0 && evaluating && MemoryRefused(std::current_exception())) {
+                queue.GiveBack(c, text, structure);
+                works[w].reset();
+            } else {
+                queue.Fail(std::current_exception());
+            }
         }
     };
     std::vector<std::thread> pool;
-    for (int w = 1; w < static_cast<int>(works.size()); w++)
+    for (int w = 1; w < threads; w++)
         if (!StartWorker(pool, [&loop, w] { loop(w); })) break;
     loop(0);
     for (std::thread& t : pool) t.join();

@@ -395,7 +395,9 @@ struct Engine;
 
 // What one thread changes while it computes the statistics of a list: the permuted tables, the
 // community matrices and their resemblances, the configurations and the comparisons' buffers.
-// Made once per thread before the loop; the observed statistics use the first.
+// Made once per thread, by the thread itself, before its first list; the observed statistics use
+// the calling thread's. Each buffer has its full size only where the test's measure and options
+// reach it, and one cell elsewhere.
 struct Work {
     int* idx = nullptr;       // rows of the present OTUs under the current list
     double* sumT = nullptr;   // work rows of the weighted means
@@ -417,7 +419,9 @@ struct Work {
     // cross products of the distances among communities.
     Mat<double> Wp, Pp, M, means, centred, gram;
 
-    PartialWork partial;
+    // Procrustes and RV with -999 in Y or Z: the regression that skips them (made on first need
+    // should a computed table hold a cell of exactly -999).
+    std::unique_ptr<PartialWork> partial;
     // Procrustes and RV: the permuted tables prepared once per iteration, residuals on the
     // covariate components, and the buffers of the comparisons.
     Config cT, cX, cR, cF, cP, cAxes, rA, rB;
@@ -508,8 +512,17 @@ struct Engine {
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // Sizes of the Procrustes / RV buffers, which the Mantel test leaves unused (one cell).
+    // Sizes of the Procrustes / RV buffers, which the Mantel test leaves unused (one cell); of the
+    // Mantel test's, which Procrustes and RV leave unused; of a square resemblance matrix of the
+    // Mantel test that only the random-data file reads, and of one the dispatcher also fills (a
+    // measure other than the Euclidean distance, code 3, which the engine's own loops form).
     int C(int size) const { return mantel ? 1 : size; }
+    int ForMantel(int size) const { return mantel ? size : 1; }
+    int Printed(int size) const { return mantel && save ? size : 1; }
+    int Filled(int size) const { return mantel && (save || code != 3) ? size : 1; }
+    // Whether the partial congruences take the regression that skips -999: the caller's Y or Z
+    // holds some (E cannot, and the tables the engine computes can only by an exact coincidence).
+    bool MissingPartials() const { return !mantel && (cY.missing || cZ.missing); }
     int Widest() const { return std::max(std::max(k, p), std::max(q, std::max(v, s))); }
     void Setup();
     // The statistics of the list lst (1-based OTU numbers, s of them) on w's buffers.
@@ -537,18 +550,27 @@ struct Engine {
     void PrintIteration(int it, const Stats& st, const double* count, Work& w);
 };
 
+// The regression that skips -999, sized for every partial congruence of the test.
+std::unique_ptr<PartialWork> MakePartialWork(const Engine& e) {
+    return std::make_unique<PartialWork>(e.n, e.p + e.k + e.q + 1, std::max(std::max(e.k, e.p), e.q),
+                                         std::max(std::max(e.v, e.s), std::max(e.k, e.q)));
+}
+
 Work::Work(const Engine& e)
-    : Brnd(e.s, e.p), Urnd(e.s, e.k), Qrnd(e.s, e.q), SbRnd(e.save ? e.s : 1, e.save ? e.s : 1),
-      SfRnd(e.save && e.phyl ? e.s : 1, e.save && e.phyl ? e.s : 1), axesRnd(e.s, e.a), T(e.n, e.p), DT(e.n, e.n),
-      X(e.n, e.k), DX(e.n, e.n), P(e.n, e.q), DP(e.n, e.n), DR(e.n, e.n), DRaoPhyl(e.n, e.n), R(e.n, 1),
-      RaoPhyl(e.n, 1), triDT(e.nTri), triDX(e.nTri), triDP(e.nTri), triDR(e.nTri), triDF(e.nTri), triSf(e.sTri),
-      Wp(e.n, e.s), Pp(e.n, e.s), M(e.n, e.s),
+    : Brnd(e.s, e.p), Urnd(e.UMissing || e.save ? e.s : 1, e.k),
+      Qrnd(e.phyl && (e.QMissing || e.save) ? e.s : 1, e.q), SbRnd(e.save ? e.s : 1, e.save ? e.s : 1),
+      SfRnd(e.save && e.phyl ? e.s : 1, e.save && e.phyl ? e.s : 1), axesRnd(e.C(e.s), e.a), T(e.n, e.p),
+      DT(e.Printed(e.n), e.Printed(e.n)), X(e.n, e.k), DX(e.Filled(e.n), e.Filled(e.n)), P(e.n, e.q),
+      DP(e.phyl ? e.Filled(e.n) : 1, e.phyl ? e.Filled(e.n) : 1), DR(e.Printed(e.n), e.Printed(e.n)),
+      DRaoPhyl(e.phyl ? e.Printed(e.n) : 1, e.phyl ? e.Printed(e.n) : 1), R(e.n, 1), RaoPhyl(e.n, 1),
+      triDT(e.ForMantel(e.nTri)), triDX(e.ForMantel(e.nTri)), triDP(e.phyl ? e.ForMantel(e.nTri) : 1),
+      triDR(e.ForMantel(e.nTri)), triDF(e.phyl ? e.ForMantel(e.nTri) : 1), triSf(e.ForMantel(e.sTri)), Wp(e.n, e.s),
+      Pp(e.n, e.s), M(e.n, e.s),
       means(1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
-      partial(e.n, e.p + e.k + e.q + 1, std::max(std::max(e.k, e.p), e.q),
-              std::max(std::max(e.v, e.s), std::max(e.k, e.q))),
-      cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)), cR(e.C(e.n), 1), cF(e.C(e.n), 1), cP(e.C(e.n), e.C(e.q)),
+      partial(e.MissingPartials() ? MakePartialWork(e) : nullptr), cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)),
+      cR(e.C(e.n), 1), cF(e.C(e.n), 1), cP(e.C(e.n), e.C(e.q)),
       cAxes(e.C(e.s), e.C(e.a)), rA(e.C(e.n), e.C(e.Widest())), rB(e.C(e.n), e.C(e.Widest())),
       cw(e.C(e.n), e.C(std::max(e.Widest(), e.a))), comp(e.C(e.n), e.C(e.p + e.k + e.q + 1)) {
     // The plain arrays after the blocks that free themselves, and freed here when one of them is
@@ -1099,8 +1121,9 @@ double Engine::Partial(Work& w, const Config& A, const Config& B, bool component
                        int nCov, bool* flat) const {
     *flat = Flat(A, B);
     if (A.missing || B.missing) {
+        if (!w.partial) w.partial = MakePartialWork(*this);
         bool residualFlat = false;
-        const double r = PartialCongruence(w.partial, n, A.cols, B.cols, A.source, B.source, method,
+        const double r = PartialCongruence(*w.partial, n, A.cols, B.cols, A.source, B.source, method,
                                            in.overfitFactor, cov, nCov, &residualFlat);
         *flat = *flat || residualFlat;
         return r;
@@ -1357,10 +1380,11 @@ public:
 
 private:
     void Worker(int t) {
-        // A worker that cannot have its BLAS work buffer leaves its share to the others; the
-        // calling thread has taken its own before the loop.
-        if (t > 0 && !HoldBlasBuffer()) return;
         try {
+            // A worker beyond the calling thread, which has both already, takes its BLAS work buffer
+            // and then makes its work space; one that memory refuses leaves its share to the others.
+            if (t > 0 && (!HoldBlasBuffer() || !MakeWorkerSpace(t, [&] { works_[t] = std::make_unique<Work>(e_); })))
+                return;
             Work& w = *works_[t];
             Stats rnd;
             char progress[64];
@@ -1429,17 +1453,16 @@ private:
 
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     if (!in || !Testable(*in)) return false;
-    // The calling thread's BLAS work buffer first, so that the other workers' memory never takes it.
+    // The calling thread takes what it needs first, its BLAS work buffer and then its work space, so
+    // that no other worker's memory takes them. What the space took is what each further worker
+    // will take: the count of workers follows from it, never more than the permutations.
     EnsureBlasBuffer();
     Engine e(*in);
     e.Setup();
     const int iterations = std::max(in->iterations, 1);
-    // Every thread's work space is made now, before the loop; never more threads than
-    // permutations. Memory refused for another worker's space leaves the loop to those that have one.
-    const int threads = std::max(1, std::min(WorkerThreads(), iterations - 1));
     std::vector<std::unique_ptr<Work>> works;
-    for (int t = 0; t < threads; t++)
-        if (!MakeWorkerSpace(t, [&] { works.push_back(std::make_unique<Work>(e)); })) break;
+    const WorkerCost space = MeasureSpace([&] { works.push_back(std::make_unique<Work>(e)); });
+    works.resize(WorkerThreads(space, true, iterations - 1));
     Work& w0 = *works[0];
 
     Stats obs;

@@ -5,6 +5,7 @@
 #ifndef TARNEX_TESTS_TRAITS_CHRANKDATA_H
 #define TARNEX_TESTS_TRAITS_CHRANKDATA_H
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ClaimedCpus.h"
+#include "foundation/TnxThreads.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/core/qwlibUtil.h"
 #include "matrix/qwlib.h"
@@ -146,10 +149,11 @@ inline void LoadSurvey(const Survey& sv, int criterion, const std::vector<int>& 
     }
 }
 
-// TARNEX_THREADS for the life of the object, the former value put back after.
+// TARNEX_THREADS for the life of the object, the former value put back after, on at least as many
+// claimed CPUs, so that the count runs whatever the machine's cores.
 class ThreadCount {
 public:
-    explicit ThreadCount(int n) {
+    explicit ThreadCount(int n) : cpus_(std::max(n, CpusAvailable())) {
         if (const char* v = std::getenv("TARNEX_THREADS")) old_ = v, had_ = true;
         setenv("TARNEX_THREADS", std::to_string(n).c_str(), 1);
     }
@@ -163,6 +167,7 @@ public:
     ThreadCount& operator=(const ThreadCount&) = delete;
 
 private:
+    ClaimedCpus cpus_;
     std::string old_;
     bool had_ = false;
 };

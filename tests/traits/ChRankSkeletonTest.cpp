@@ -257,6 +257,45 @@ TEST(ChRankFastTraitDistance, AgreesWithFromScratchForEverySubset) {
     }
 }
 
+// Copies share the run's tables and own their partial sums: two copies valuing different subsets in
+// turn each keep their own sums, and one goes on from its own to a larger subset as a fresh copy
+// values it from scratch; before any subset (or for the empty one) the distances are 0. Four communities on a line at 0, 1, 3, 6 (one trait),
+// and 0, 0, 4, 4 (another): by hand, DT of the first trait alone is |x_i - x_j|.
+TEST(ChRankFastTraitDistance, CopiesShareTheTablesAndKeepTheirOwnSums) {
+    const int n = 4, p = 2;
+    float** Tn = dim2Dfloat(n, p);
+    const float line[n] = {0, 1, 3, 6}, pairs[n] = {0, 0, 4, 4};
+    for (int c = 0; c < n; c++) Tn[c][0] = line[c], Tn[c][1] = pairs[c];
+    double** DE = dim2Double(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) DE[i][j] = j - i;
+    const chrank::TraitDistanceMantel original(n, p, Tn, DE, p);
+    chrank::TraitDistanceMantel a(original), b(original);
+    double** D = dim2Double(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) D[i][j] = 7.0;
+    a.Distances(D);
+    for (int i = 0; i < n; i++)
+        for (int j = i; j < n; j++) EXPECT_EQ(D[i][j], 0.0) << i << " " << j;
+    const int first[1] = {0}, second[1] = {1}, both[2] = {0, 1};
+    const double valueFirst = a.Value(first, 1, 0);
+    const double valueSecond = b.Value(second, 1, 0);
+    EXPECT_EQ(a.Value(first, 1, 0), valueFirst);
+    a.Distances(D);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) EXPECT_EQ(D[i][j], double(line[j] - line[i])) << i << " " << j;
+    EXPECT_NE(valueFirst, valueSecond);
+    // a's sum of the first trait is its own: b's valuing left it, so a goes on from it.
+    EXPECT_EQ(a.Value(both, 2, 1), chrank::TraitDistanceMantel(original).Value(both, 2, 0));
+    EXPECT_EQ(a.Value(both, 0, 0), 0.0);
+    a.Distances(D);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) EXPECT_EQ(D[i][j], 0.0) << i << " " << j;
+    free2D(Tn, n);
+    free2D(DE, n);
+    free2D(D, n);
+}
+
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
     // A folder of its own, so that parallel test runs never share it.
     std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();

@@ -4,13 +4,22 @@
 // the same result and structure files with 1 and with 4 threads.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "common/ErrorCode.h"
 #include "common/TimeStampLine.h"
+#include "foundation/TnxBlas.h"
 #include "foundation/TnxError.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
@@ -65,18 +74,35 @@ struct Synthetic {
 
 struct NoWork {};
 
-Synthetic RunSynthetic(int threads, Rank rank, bool lines) {
+// What a worker's space and each evaluation do besides the synthetic criterion: the space is made
+// by make() (nullptr: made plainly), and before each value evaluate() runs on the worker's space.
+struct WorkerHooks {
+    std::function<std::unique_ptr<NoWork>()> make;
+    std::function<void()> evaluate;
+};
+
+Synthetic RunSynthetic(int threads, Rank rank, bool lines, const WorkerHooks& hooks = {}) {
     ThreadCount count(threads);
     const std::vector<int> eligible = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     Enumeration en(eligible, 2, 12);
     Synthetic out(en.KMax(), rank);
-    char* buf = nullptr;
-    size_t size = 0;
-    FILE* f = open_memstream(&buf, &size);
+    // The text of the search, released when the search raises an error too.
+    struct Text {
+        char* buf = nullptr;
+        size_t size = 0;
+        FILE* f = open_memstream(&buf, &size);
+        ~Text() {
+            if (f) std::fclose(f);
+            std::free(buf);
+        }
+    } text;
+    FILE* f = text.f;
     chrank::Progress progress(en.Total());
     chrank::EvaluateSubsets<NoWork>(
-        en, out.search, 3, progress, lines ? f : nullptr, nullptr, [] { return std::make_unique<NoWork>(); },
-        [](NoWork&, const int* t, int k, int, FILE* text, FILE*) {
+        en, out.search, 3, progress, lines ? f : nullptr, nullptr,
+        [&] { return hooks.make ? hooks.make() : std::make_unique<NoWork>(); },
+        [&](NoWork&, const int* t, int k, int, FILE* text, FILE*) {
+            if (hooks.evaluate) hooks.evaluate();
             int sum = 0;
             for (int i = 0; i < k; i++) sum += t[i] * (i + 1);
             const double value = (sum % 5 - 2) * 0.25;  // -0.5 .. 0.5: ties, both signs, zeros
@@ -85,8 +111,8 @@ Synthetic RunSynthetic(int threads, Rank rank, bool lines) {
         },
         [&](int k) { fprintf(f, "size %d done\n", k); });
     std::fclose(f);
-    out.text.assign(buf, size);
-    std::free(buf);
+    text.f = nullptr;
+    out.text.assign(text.buf, text.size);
     return out;
 }
 
@@ -134,6 +160,95 @@ TEST(ChRankThreads, ThreadsTheSystemRefusesLeaveTheirShareToTheOthers) {
             EXPECT_EQ(many.search.sizes[k].best.traits, one.search.sizes[k].best.traits) << allowed << " " << k;
         }
     }
+}
+
+// Whether two searches left the same text, per-size records and top list.
+bool SameSearch(const Synthetic& a, const Synthetic& b) {
+    if (a.text != b.text) return false;
+    for (int k = 2; k <= 12; k++)
+        if (a.search.sizes[k].best.value != b.search.sizes[k].best.value ||
+            a.search.sizes[k].best.traits != b.search.sizes[k].best.traits)
+            return false;
+    for (int i = 0; i < a.search.top.Size(); i++)
+        if (a.search.top.Slot(i).value != b.search.top.Slot(i).value ||
+            a.search.top.Slot(i).traits != b.search.top.Slot(i).traits)
+            return false;
+    return true;
+}
+
+// Four workers asked for while memory refuses the work space of every worker beyond the calling
+// thread (code 1 or bad_alloc), or of the second only: the search is one thread's, text included,
+// and every worker started tried to make its space. The calling thread's space refused ends the
+// search with code 1: not even one thread fits.
+TEST(ChRankThreads, AWorkSpaceMemoryRefusesLeavesItsShareToTheOthers) {
+    const Synthetic one = RunSynthetic(1, Rank::kSigned, true);
+    // refused: the call of make() refused, 0 for every call after the first.
+    struct Row { const char* refusal; int refused; bool badAlloc; };
+    const Row rows[] = {{"every worker, code 1", 0, false}, {"every worker, bad_alloc", 0, true},
+                        {"the second space only", 2, false}};
+    for (const Row& r : rows) {
+        std::atomic<int> made{0};
+        WorkerHooks hooks;
+        hooks.make = [&] {
+            const int call = ++made;
+            if (call > 1 && (r.refused == 0 || r.refused == call)) {
+                if (r.badAlloc) throw std::bad_alloc();
+                RaiseError(TNX_OUT_OF_MEMORY);
+            }
+            return std::make_unique<NoWork>();
+        };
+        const Synthetic many = RunSynthetic(4, Rank::kSigned, true, hooks);
+        EXPECT_EQ(made.load(), 4) << r.refusal;
+        EXPECT_TRUE(SameSearch(many, one)) << r.refusal;
+    }
+    WorkerHooks none;
+    none.make = []() -> std::unique_ptr<NoWork> { RaiseError(TNX_OUT_OF_MEMORY); };
+    EXPECT_EQ(tnxtest::CodeOf([&] { RunSynthetic(4, Rank::kSigned, true, none); }), TNX_OUT_OF_MEMORY);
+}
+
+// Four workers asked for, each value through a product of the BLAS, while a worker's BLAS work
+// buffer is refused: the first worker to make its space lowers the address-space limit of the
+// process (a child) below a buffer, so that every worker after the calling thread, which holds
+// its buffer already, is refused its own at its first product, in the middle of a chunk. They give
+// their chunks back and leave: the search is one thread's, text included. The child's status
+// sets one bit per check that failed.
+TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::atomic<int> refused{0}, made{0};
+        WorkerHooks hooks;
+        hooks.evaluate = [&] {
+            const double a[4] = {1, 2, 3, 4};
+            double c[4];
+            try {
+                MatMul(2, 2, 2, a, 2, a, 2, c, 2);
+            } catch (const TnxError&) {
+                refused++;
+                throw;
+            }
+        };
+        const Synthetic one = RunSynthetic(1, Rank::kSigned, true, hooks);
+        hooks.make = [&] {
+            if (++made == 2) {
+                rlimit limit{};
+                getrlimit(RLIMIT_AS, &limit);
+                limit.rlim_cur = rlim_t(AddressSpaceInUse() + BlasBufferBytes() / 2);
+                if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(64);
+            }
+            return std::make_unique<NoWork>();
+        };
+        const Synthetic many = RunSynthetic(4, Rank::kSigned, true, hooks);
+        int failed = 0;
+        if (made.load() < 2) failed |= 1;
+        if (refused.load() < 1) failed |= 2;
+        if (!SameSearch(many, one)) failed |= 4;
+        _exit(failed);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(ChRankThreads, AWorkersErrorReachesTheCaller) {

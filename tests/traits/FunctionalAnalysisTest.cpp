@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ClaimedCpus.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
@@ -130,6 +131,7 @@ TEST_F(FunctionalAnalysis, SameSeedSameFilesWithOneThreadAndWithFour) {
                  {2, 0, 1, false}, {1, 0, 0, true},  {2, 0, 0, true},  {3, 1, 0, true}};
     const char* env = std::getenv("TARNEX_THREADS");
     const std::string saved = env ? env : "";
+    const ClaimedCpus cpus(4);
     for (const auto& c : cases) {
         int taxa[5] = {1, 1, 2, 2, 3};
         if (c.phylogeny) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/AllocationCount.h"
+#include "common/ClaimedCpus.h"
 #include "matrix/core/qwlibRandom.h"
 #include "session/session_fixture.h"
 #include "traits/ChRankData.h"
@@ -37,6 +38,7 @@ TEST(PermutationLoops, EngineAllocatesNothingPerPermutation) {
     // threads are never more than the permutations: five in the shorter runs).
     const char* env = std::getenv("TARNEX_THREADS");
     const std::string saved = env ? env : "";
+    const ClaimedCpus cpus(4);
     for (const char* threads : {"1", "4"})
     for (const auto& c : cases) {
         setenv("TARNEX_THREADS", threads, 1);

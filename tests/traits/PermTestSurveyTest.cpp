@@ -4,12 +4,17 @@
 // plain loops in the test, identity lists, and the same probabilities on one thread and four.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
 
+#include "common/ClaimedCpus.h"
+#include "foundation/TnxBlas.h"
 #include "matrix/core/qwlibRandom.h"
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibRes.h"
@@ -214,6 +219,7 @@ TEST(PermTestSurvey, IdentityListsGiveProbabilityOneEverywhere) {
 TEST(PermTestSurvey, FourThreadsGiveTheProbabilitiesOfOne) {
     const char* env = std::getenv("TARNEX_THREADS");
     const std::string saved = env ? env : "";
+    const ClaimedCpus cpus(4);
     for (int optRo : {1, 2, 3})
         for (bool weighted : {false, true}) {
             double prob[2][kPermTestStats];
@@ -254,6 +260,7 @@ TEST(PermTestSurvey, ThreadsTheSystemRefusesLeaveTheirShareToTheOthers) {
         std::copy(d.in.probability, d.in.probability + kPermTestStats, one);
     }
     setenv("TARNEX_THREADS", "4", 1);
+    const ClaimedCpus cpus(4);
     for (int allowed : {0, 1}) {
         Survey d(2, 2);
         d.in.iterations = 25;
@@ -267,6 +274,45 @@ TEST(PermTestSurvey, ThreadsTheSystemRefusesLeaveTheirShareToTheOthers) {
         setenv("TARNEX_THREADS", saved.c_str(), 1);
     else
         unsetenv("TARNEX_THREADS");
+}
+
+// Four threads asked for while the first thread start lowers the address-space limit of the
+// process (a child) below a BLAS work buffer: every worker beyond the calling thread, which holds
+// its buffer and its work space already, is refused its buffer before it makes its space and
+// leaves its share to the calling thread. The probabilities are one thread's; the child's status
+// sets one bit per check that failed.
+TEST(PermTestSurvey, WorkersRefusedTheirBufferLeaveTheirShareToTheCallingThread) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const ClaimedCpus cpus(4);
+        double one[kPermTestStats];
+        setenv("TARNEX_THREADS", "1", 1);
+        {
+            Survey d(2, 2);
+            d.in.iterations = 25;
+            InitRndNumberGenerator(21);
+            if (!PermTest_FunctionalPhyl_Correl(&d.in)) _exit(1);
+            std::copy(d.in.probability, d.in.probability + kPermTestStats, one);
+        }
+        setenv("TARNEX_THREADS", "4", 1);
+        Survey d(2, 2);
+        d.in.iterations = 25;
+        InitRndNumberGenerator(21);
+        bool done = false;
+        {
+            const LimitAtFirstStart limit(BlasBufferBytes() / 2);
+            done = PermTest_FunctionalPhyl_Correl(&d.in);
+        }
+        int failed = done ? 0 : 2;
+        for (int i = 0; i < kPermTestStats; i++)
+            if (!(d.in.probability[i] == one[i])) failed |= 4;
+        _exit(failed);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

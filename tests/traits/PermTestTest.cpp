@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/ClaimedCpus.h"
 #include "matrix/core/qwlibRandom.h"
 #include "matrix/qwlibDispatch.h"
 #include "matrix/qwLinearModels.h"
@@ -108,6 +110,24 @@ TEST(PermTestObserved, StatisticsAgreeWithR) {
     }
 }
 
+// ro(XY) and ro(XY.T) of a run on identity lists, against the library forms that skip -999
+// (RVcoeff / ProcrustesCoeff on the raw tables, residuals of the regression that skips them) on X
+// and T formed by plain loops; every probability 1.
+void ExpectTheSkippingFormsOfXY(Small& d, int optRo) {
+    Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
+    CompositionAndMeans(d, X, T);
+    int sel[kP] = {1, 1, 0};
+    auto coeff = [&](double** a, int pa, double** b, int pb) {
+        return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
+    };
+    PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
+    PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
+    EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
+    EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
+    EXPECT_GT(d.in.observed[kRXY_T], 0.0);
+    for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
+}
+
 TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) {
     // A -999 in Y: ro(XY) and ro(XY.T) come from the library forms that skip it (RVcoeff /
     // ProcrustesCoeff on the raw tables, residuals of the regression that skips it), and an
@@ -118,19 +138,35 @@ TEST(PermTestObserved, SmoothedCompositionWithMissingCellTakesTheSkippingForms) 
         d.in.iterations = 5;
         d.in.restriction = 1;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        Mat<double> X(kN, kK), T(kN, kP), RX(kN, kK), RY(kN, kS);
-        CompositionAndMeans(d, X, T);
-        int sel[kP] = {1, 1, 0};
-        auto coeff = [&](double** a, int pa, double** b, int pb) {
-            return optRo == 2 ? ProcrustesCoeff(kN, pa, pb, a, b) : RVcoeff(kN, pa, pb, a, b);
-        };
-        PCA_Regression_ResidualsSelect(kN, kK, kP, X, T, RX, sel, 2, 2.0);
-        PCA_Regression_ResidualsSelect(kN, kS, kP, d.Y, T, RY, sel, 2, 2.0);
-        EXPECT_NEAR(d.in.observed[kRXY], coeff(X, kK, d.Y, kS), 1e-12) << optRo;
-        EXPECT_NEAR(d.in.observed[kRXY_T], coeff(RX, kK, RY, kS), 1e-12) << optRo;
-        EXPECT_GT(d.in.observed[kRXY_T], 0.0);
-        for (int i = 0; i < kPermTestStats; i++) EXPECT_EQ(d.in.probability[i], 1.0) << optRo << " " << i;
+        ExpectTheSkippingFormsOfXY(d, optRo);
     }
+}
+
+TEST(PermTestObserved, ACompositionCellOfExactlyMinus999TakesTheSkippingFormsOnEveryThread) {
+    // X = W U computed with a cell of exactly -999 (by hand: community 2 holds OTUs 2 to 4 with
+    // 2, 4 and 1, whose belonging to type 1 is 0.5, -250.0625 and 0.25: 1 - 1000.25 + 0.25, exact
+    // in any order). Without -999 in Y or Z the work spaces are made without the regression that
+    // skips it: each thread makes it on first need, and ro(XY) and ro(XY.T) come from the library
+    // forms as for a -999 in Y. Identity lists on four threads reproduce them.
+    const ClaimedCpus cpus(4);
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    setenv("TARNEX_THREADS", "4", 1);
+    for (int optRo : {2, 3}) {
+        Small d(optRo, false);
+        d.U[1][0] = 0.5, d.U[1][1] = 0.5, d.U[2][0] = -250.0625, d.U[3][0] = 0.25, d.U[3][1] = 0.75;
+        d.in.iterations = 9;
+        d.in.restriction = 1;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+        Mat<double> X(kN, kK), T(kN, kP);
+        CompositionAndMeans(d, X, T);
+        ASSERT_EQ(X[1][0], -999.0);
+        ExpectTheSkippingFormsOfXY(d, optRo);
+    }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 TEST(PermTestObserved, HandBackHoldsUnnormalisedTAndRaoEntropies) {

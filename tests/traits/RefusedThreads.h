@@ -12,3 +12,15 @@ public:
     // The starts refused since this object was made.
     int Refused() const;
 };
+
+// While a LimitAtFirstStart lives, the first thread start lowers the address-space limit of the
+// process to what it uses then plus `headroom` bytes before the thread is created (for a child
+// process: the limit cannot be raised again): the thread starts, and memory it asks for beyond
+// the headroom is refused.
+class LimitAtFirstStart {
+public:
+    explicit LimitAtFirstStart(unsigned long headroom);
+    ~LimitAtFirstStart();
+    LimitAtFirstStart(const LimitAtFirstStart&) = delete;
+    LimitAtFirstStart& operator=(const LimitAtFirstStart&) = delete;
+};
