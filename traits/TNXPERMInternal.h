@@ -8,11 +8,17 @@
 #include "statistics/qwlibResCompare.h"
 #include "traits/TNXPERMTEST.h"
 
+#include <memory>
+
 namespace permtest {
 
+// The library's coefficient that a method compares by: 3 the RV coefficient, 2 (any other) the
+// Procrustes coefficient; a work space of the library is made for that one only.
+inline Coefficients ServedBy(int method) { return method == 3 ? Coefficients::kRV : Coefficients::kProcrustes; }
+
 // Buffers of the partial congruence: the stacked covariate table, the two residual matrices and
-// the work spaces of the regression on components and of the comparison, sized for the widest
-// call a caller will make.
+// the work spaces of the regression on components and of the comparison by `method`, sized for
+// the widest call a caller will make.
 struct PartialWork {
     int n = 0, maxCols = 0, maxA = 0, maxB = 0;
     double** C = nullptr;
@@ -20,7 +26,7 @@ struct PartialWork {
     double** RB = nullptr;
     PcaRegressionWorkspace pca;
     ComparisonWorkspace<double> compare;
-    PartialWork(int n_, int cols, int pA, int pB);
+    PartialWork(int n_, int cols, int pA, int pB, int method);
     ~PartialWork();
     PartialWork(const PartialWork&) = delete;
     PartialWork& operator=(const PartialWork&) = delete;
@@ -80,18 +86,27 @@ private:
 
 // The buffers of Compare: the cross product of two configurations and the work space of its
 // singular values, for at most maxCols columns on either side, and the work spaces of the
-// library's comparison for tables with -999 (n objects).
+// library's comparison for tables with -999 (n objects). Those serve one method's coefficient and
+// are made only where a table holds -999: with the rest when the caller knows that one does
+// (`library`, the method), otherwise on first need (a table computed from the data holds -999
+// only by an exact coincidence).
 struct CongruenceWork {
     int n = 0, maxCols = 0;
     double* cross = nullptr;   // pA x pB, row-major
     double* square = nullptr;  // the scaled cross product whose singular values are summed
-    ComparisonWorkspace<double> compare;
-    ComparisonWorkspace<float> compareF;
     SingularValueWork svd;
-    CongruenceWork(int n_, int maxCols_);
+    CongruenceWork(int n_, int maxCols_, int library = 0);
     ~CongruenceWork();
     CongruenceWork(const CongruenceWork&) = delete;
     CongruenceWork& operator=(const CongruenceWork&) = delete;
+    // The library's work space of the method (2 Procrustes, 3 RV), in double and in single
+    // precision, made now if it was not.
+    ComparisonWorkspace<double>& Library(int method);
+    ComparisonWorkspace<float>& LibraryF(int method);
+
+private:
+    std::unique_ptr<ComparisonWorkspace<double>> library_;
+    std::unique_ptr<ComparisonWorkspace<float>> libraryF_;
 };
 
 // Procrustes (2) or RV (3) congruence of two prepared configurations; 0 for another method, and

@@ -128,16 +128,32 @@ const double* Config::Triangle() const {
     return tri_;
 }
 
-CongruenceWork::CongruenceWork(int n_, int maxCols_)
-    : n(n_), maxCols(std::max(maxCols_, 1)), compare(n_, maxCols, maxCols), compareF(n_, maxCols, maxCols),
-      svd(maxCols, maxCols) {
+CongruenceWork::CongruenceWork(int n_, int maxCols_, int library)
+    : n(n_), maxCols(std::max(maxCols_, 1)), svd(maxCols, maxCols) {
     cross = dim1Double(maxCols * maxCols);
-    square = dim1Double(maxCols * maxCols);
+    try {
+        square = dim1Double(maxCols * maxCols);
+        if (library != 0) Library(library);
+    } catch (...) {
+        free1D(cross);
+        free1D(square);
+        throw;
+    }
 }
 
 CongruenceWork::~CongruenceWork() {
     free1D(cross);
     free1D(square);
+}
+
+ComparisonWorkspace<double>& CongruenceWork::Library(int method) {
+    if (!library_) library_ = std::make_unique<ComparisonWorkspace<double>>(n, maxCols, maxCols, ServedBy(method));
+    return *library_;
+}
+
+ComparisonWorkspace<float>& CongruenceWork::LibraryF(int method) {
+    if (!libraryF_) libraryF_ = std::make_unique<ComparisonWorkspace<float>>(n, maxCols, maxCols, ServedBy(method));
+    return *libraryF_;
 }
 
 // Sum of the singular values of the n x n matrix whose columns are col[0..n-1], col[j * n + i]
@@ -196,8 +212,8 @@ double Compare(const Config& A, const Config& B, int method, CongruenceWork& w) 
     if (method != 2 && method != 3) return 0.0;
     const int pa = A.cols, pb = B.cols, n = A.n;
     if (A.missing || B.missing || pa > w.maxCols || pb > w.maxCols) {
-        if (A.sourceF && B.sourceF) return Congruence(n, pa, pb, A.sourceF, B.sourceF, method, w.compareF);
-        if (A.source && B.source) return Congruence(n, pa, pb, A.source, B.source, method, w.compare);
+        if (A.sourceF && B.sourceF) return Congruence(n, pa, pb, A.sourceF, B.sourceF, method, w.LibraryF(method));
+        if (A.source && B.source) return Congruence(n, pa, pb, A.source, B.source, method, w.Library(method));
         return 0.0;
     }
     if (pa < 1 || pb < 1) return 0.0;
@@ -370,12 +386,19 @@ void Components::Residuals(const Config& in, Config& out) const {
     out.variance = out.variance && in.variance;
 }
 
-PartialWork::PartialWork(int n_, int cols, int pA, int pB)
+PartialWork::PartialWork(int n_, int cols, int pA, int pB, int method)
     : n(n_), maxCols(std::max(cols, 1)), maxA(std::max(pA, 1)), maxB(std::max(pB, 1)),
-      pca(n_, std::max(maxA, maxB), maxCols), compare(n_, maxA, maxB) {
-    C = dim2Double(n, maxCols);
-    RA = dim2Double(n, maxA);
-    RB = dim2Double(n, maxB);
+      pca(n_, std::max(maxA, maxB), maxCols), compare(n_, maxA, maxB, ServedBy(method)) {
+    // A matrix the memory refuses frees those made before it.
+    try {
+        C = dim2Double(n, maxCols);
+        RA = dim2Double(n, maxA);
+        RB = dim2Double(n, maxB);
+    } catch (...) {
+        free2D(C, n);
+        free2D(RA, n);
+        throw;
+    }
 }
 
 PartialWork::~PartialWork() {
@@ -438,13 +461,17 @@ double PartialCongruence(PartialWork& w, int n, int pA, int pB, double** A, doub
 struct PartialCorrelationWork::Buffers {
     Buffers(int n_, int columns, int covariateColumns)
         : n(n_), cols(columns), covCols(covariateColumns), a(n_, columns), b(n_, columns), ra(n_, columns),
-          rb(n_, columns), comp(n_, covariateColumns), w(n_, columns),
-          partial(n_, covariateColumns, columns, columns) {}
+          rb(n_, columns), comp(n_, covariateColumns), w(n_, columns) {}
     int n, cols, covCols;
     permtest::Config a, b, ra, rb;
     permtest::Components comp;
     permtest::CongruenceWork w;
-    permtest::PartialWork partial;
+    // The regression that skips -999, made when a table first holds some.
+    std::unique_ptr<permtest::PartialWork> partial;
+    permtest::PartialWork& Partial(int method) {
+        if (!partial) partial = std::make_unique<permtest::PartialWork>(n, covCols, cols, cols, method);
+        return *partial;
+    }
 };
 
 PartialCorrelationWork::PartialCorrelationWork(int n, int columns, int covariateColumns)
@@ -476,7 +503,7 @@ double PartialOn(PartialCorrelationWork::Buffers& w, int n, int pA, int pB, doub
     // Residuals with missing cells: the regression that skips them.
     if (w.a.missing || w.b.missing) {
         bool residualFlat = false;
-        const double r = permtest::PartialCongruence(w.partial, n, pA, pB, A, B, method, overfitFactor,
+        const double r = permtest::PartialCongruence(w.Partial(method), n, pA, pB, A, B, method, overfitFactor,
                                                      covariates.data(), nCov, &residualFlat);
         *flat = *flat || residualFlat;
         return r;

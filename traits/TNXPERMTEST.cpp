@@ -471,7 +471,7 @@ struct Engine {
     Mat<double> Sfd;   // the phylogenetic dissimilarity, mirrored
     Mat<float> SbSym;  // Sb mirrored (read by the permuted Sb and the random-data file)
     Mat<double> SfSym;
-    Mat<double> DEs, DYs, DZs;  // caller's resemblances, mirrored (printing only)
+    Mat<double> DEs;  // the caller's DE mirrored, for the random-data file (Mantel)
     Mat<float> Bn;
     Mat<double> Uc, Qc;  // U and Q as blocks for the BLAS
     SparseRows Us, Qs;   // or their non-zero cells, when few
@@ -496,7 +496,7 @@ struct Engine {
           presentCount(dim1Dint(n)), present(dim2Dint(n, s)), prob(dim2Double(n, s)),
           abundTotal(dim1Double(n)),
           Sbd(s, s), Sfd(phyl ? s : 1, phyl ? s : 1), SbSym(s, s), SfSym(phyl ? s : 1, phyl ? s : 1),
-          DEs(n, n), DYs(n, n), DZs(n, n), Bn(s, p), Uc(s, k), Qc(s, q),
+          DEs(mantel && save ? n : 1, mantel && save ? n : 1), Bn(s, p), Uc(s, k), Qc(s, q),
           triDE(nTri), triDY(nTri), triDZ(nTri), triSb(sTri), triSf(sTri),
           cE(C(n), C(v)), cY(C(n), C(s)), cZ(C(n), C(s)), cBn(C(s), C(p)),
           identity(dim1Dint(s)), list(nullptr), listLen(s) {}
@@ -520,9 +520,10 @@ struct Engine {
     int ForMantel(int size) const { return mantel ? size : 1; }
     int Printed(int size) const { return mantel && save ? size : 1; }
     int Filled(int size) const { return mantel && (save || code != 3) ? size : 1; }
-    // Whether the partial congruences take the regression that skips -999: the caller's Y or Z
-    // holds some (E cannot, and the tables the engine computes can only by an exact coincidence).
-    bool MissingPartials() const { return !mantel && (cY.missing || cZ.missing); }
+    // Whether the Procrustes / RV comparisons take the library's forms that skip -999, and the
+    // partial congruences the regression that does: the caller's Y or Z holds some (E cannot, and
+    // the tables the engine computes can only by an exact coincidence, met on first need).
+    bool MissingTables() const { return !mantel && (cY.missing || cZ.missing); }
     int Widest() const { return std::max(std::max(k, p), std::max(q, std::max(v, s))); }
     void Setup();
     // The statistics of the list lst (1-based OTU numbers, s of them) on w's buffers.
@@ -553,7 +554,7 @@ struct Engine {
 // The regression that skips -999, sized for every partial congruence of the test.
 std::unique_ptr<PartialWork> MakePartialWork(const Engine& e) {
     return std::make_unique<PartialWork>(e.n, e.p + e.k + e.q + 1, std::max(std::max(e.k, e.p), e.q),
-                                         std::max(std::max(e.v, e.s), std::max(e.k, e.q)));
+                                         std::max(std::max(e.v, e.s), std::max(e.k, e.q)), e.method);
 }
 
 Work::Work(const Engine& e)
@@ -569,10 +570,10 @@ Work::Work(const Engine& e)
       means(1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
-      partial(e.MissingPartials() ? MakePartialWork(e) : nullptr), cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)),
+      partial(e.MissingTables() ? MakePartialWork(e) : nullptr), cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)),
       cR(e.C(e.n), 1), cF(e.C(e.n), 1), cP(e.C(e.n), e.C(e.q)),
       cAxes(e.C(e.s), e.C(e.a)), rA(e.C(e.n), e.C(e.Widest())), rB(e.C(e.n), e.C(e.Widest())),
-      cw(e.C(e.n), e.C(std::max(e.Widest(), e.a))), comp(e.C(e.n), e.C(e.p + e.k + e.q + 1)) {
+      cw(e.C(e.n), e.C(std::max(e.Widest(), e.a)), e.MissingTables() ? e.method : 0), comp(e.C(e.n), e.C(e.p + e.k + e.q + 1)) {
     // The plain arrays after the blocks that free themselves, and freed here when one of them is
     // refused: a work space the memory cannot hold leaves nothing behind.
     try {
@@ -670,13 +671,12 @@ void Engine::Setup() {
                 c->Triangle();
             }
     }
-    MirrorUpper(n, in.DE, DEs.m);
-    triDE.FromUpper(n, DEs.m, true);
+    // The caller's resemblances are read in their upper triangles (the lower ones may be empty).
+    if (mantel && save) MirrorUpper(n, in.DE, DEs.m);
+    triDE.FromUpper(n, in.DE, true);
     if (mantel) {
-        MirrorUpper(n, in.DY, DYs.m);
-        MirrorUpper(n, in.DZ, DZs.m);
-        triDY.FromUpper(n, DYs.m, true);
-        triDZ.FromUpper(n, DZs.m, true);
+        triDY.FromUpper(n, in.DY, true);
+        triDZ.FromUpper(n, in.DZ, true);
     }
     for (int i = 0; i < s; i++) {
         identity[i] = i + 1;

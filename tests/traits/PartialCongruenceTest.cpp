@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <memory>
 #include <vector>
 
+#include "foundation/TnxThreads.h"
 #include "matrix/qwLinearModels.h"
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibResCompare.h"
@@ -181,6 +184,39 @@ TEST(PermTestCongruence, CrossProductFormsEqualTheLibraryForms) {
     // A -999 on one side with no covariate column entering: nothing to partial out.
     int none[2] = {0, 0};
     EXPECT_EQ(PartialMatrixCorrelation(7, 2, 3, A, B, 2, 2.0, {{2, none, A}}), 0.0);
+}
+
+// The library's blocks for tables with -999 (for RV, two n x n cross products) are made only
+// where a table holds -999: at once when the caller knows one does, otherwise at the first such
+// table, and for the one coefficient the method compares by. On 300 objects a work space that
+// meets none holds less than one n x n matrix of doubles; one made for RV tables with -999 at
+// least two; one made for Procrustes less than one; a -999 met later makes the blocks then, and
+// the value is the library's.
+TEST(PermTestCongruence, TheLibrarysBlocksAreMadeOnlyWhereATableHoldsMissingValues) {
+    const int n = 300, p = 4;
+    const std::size_t square = std::size_t(n) * n * sizeof(double);
+    std::unique_ptr<CongruenceWork> plain, rv, procrustes;
+    const WorkerCost none = MeasureSpace([&] { plain = std::make_unique<CongruenceWork>(n, p); });
+    const WorkerCost forRV = MeasureSpace([&] { rv = std::make_unique<CongruenceWork>(n, p, 3); });
+    const WorkerCost forProcrustes = MeasureSpace([&] { procrustes = std::make_unique<CongruenceWork>(n, p, 2); });
+    EXPECT_LT(none.data, square);
+    EXPECT_GE(forRV.data, 2 * square);
+    EXPECT_LT(forProcrustes.data, square);
+    Mat<double> A(n, 2), B(n, p);
+    FillRandom(A, 41);
+    FillRandom(B, 42);
+    B[5][1] = -999;
+    Config a(n, 2), b(n, p);
+    a.Set(2, A);
+    b.Set(p, B);
+    ASSERT_TRUE(b.missing);
+    const double want = RVcoeff(n, 2, p, A, B);
+    double got = 0.0;
+    const WorkerCost met = MeasureSpace([&] { got = Compare(a, b, 3, *plain); });
+    EXPECT_EQ(got, want);
+    EXPECT_GE(met.data, 2 * square);
+    EXPECT_EQ(Compare(a, b, 3, *rv), want);
+    EXPECT_EQ(Compare(a, b, 2, *procrustes), ProcrustesCoeff(n, 2, p, A, B));
 }
 
 // Sums of singular values worked by hand: columns (3, 4) and 0 give 5 and 0; diag(2, -3) gives
