@@ -592,3 +592,105 @@ TEST_F(ChRankTies, ASubsetWhoseTablesHaveNoVariationIsMissingAndRanksNowhere) {
 }
 
 }  // namespace
+
+namespace {
+
+// The lines of a result file that name `trait` without `other` (the subset of that trait alone).
+std::vector<std::string> LinesNamingAlone(const std::string& text, const std::string& trait, const std::string& other) {
+    std::vector<std::string> found;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("\t" + trait + "\t") != std::string::npos && line.find(other) == std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+// The same survey under Procrustes and RV: each partial of {t2} compares a table without variation
+// (X, or T for ro(PX.T) of criteria 11 to 13, whose first table is P), and its own field on the
+// intermediate line says -999, not the 0 of the congruence that found it flat.
+TEST_F(ChRankTies, UnderProcrustesAndRVThePartialOfAFlatTableIsMissingOnItsLine) {
+    const std::pair<int, const char*> cases[] = {{9, "\tro(XE.T)=\t-999\tTraits:\tt2\t"},
+                                                 {12, "\tro(PX.T)=\t-999\tTraits:\tt2\t"},
+                                                 {17, "r(XE.TR)=\t-999\tTraits:\tt2\t"},
+                                                 {20, "r(XZ.T)=\t-999\tTraits:\tt2\t"},
+                                                 {23, "r(XY.T)=\t-999\tTraits:\tt2\t"}};
+    for (int measure : {2, 3})
+        for (const auto& [criterion, field] : cases) {
+            SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
+            Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
+            for (auto& row : sv.B) row[1] = 4.2f;
+            LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
+            opt_ro = measure;
+            optUnitTotalAdjust2 = true;
+            printRankIntermedResults = 'y';
+            ASSERT_EQ(RunCriterion(criterion), kChRankDone);
+            const std::vector<std::string> alone = LinesNamingAlone(Read("s1ChRank.txt"), "t2", "t1");
+            ASSERT_EQ(alone.size(), 1u);
+            EXPECT_NE(alone[0].find(field), std::string::npos) << alone[0];
+        }
+}
+
+// The survey of the Procrustes case above under the matrix correlation: {t2} leaves T constant (its
+// means exactly equal, DT 0), X the same in every community (DX of rounding noise) and every Rao
+// entropy 0. A Mantel value whose first or second resemblance is flat, by its own cells or built
+// from a table without variation, is not defined by the data: -999 on the intermediate line of
+// {t2}, which is the only line that names it (the best of size 1 is {t1}). That is every criterion
+// but dark diversity (24: the distances from the types vary); the niche criteria through their
+// factors ro(PT) and ro(TE) (14), ro(PX) and ro(XE) (15). Beside the criterion's value, each printed
+// value that compares DT or DX is -999 too, and a partial whose control alone is flat is the simple
+// correlation: ro(PE.T) = ro(PE). With both traits every value is defined.
+TEST_F(ChRankTies, UnderMantelASubsetOfFlatResemblancesIsMissingAndRanksNowhere) {
+    struct Case {
+        int criterion;
+        std::string value;  // how the criterion's value of {t2} is printed on its intermediate line
+    };
+    const Case cases[] = {
+        {1, "-999        \tt2\t"},       {9, "\tro(XE.T)=\t-999\t"},    {10, "-999\tt2\t"},
+        {11, "\tro(PX)=\t-999\t"},       {12, "\tro(PX.T)=\t-999\t"},   {13, "ro(PT)=\t-999\t"},
+        {14, "\troBetaNiche=\t-999\t"},  {15, "\troAlphaBetaNiche=\t-999\t"},
+        {16, "r(RE)=\t-999\t"},           {17, "r(XE.TR)=\t-999\t"},      {18, "r(XZ)=\t-999\t"},
+        {19, "r(TZ)=\t-999\t"},           {20, "r(XZ.T)=\t-999\t"},       {21, "r(XY)=\t-999\t"},
+        {22, "r(TY)=\t-999\t"},           {23, "r(XY.T)=\t-999\t"},       {24, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "criterion " << c.criterion);
+        Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
+        for (auto& row : sv.B) row[1] = 4.2f;
+        LoadSurvey(sv, c.criterion, {1, 2, 3, 4, 5});
+        optUnitTotalAdjust2 = true;
+        printRankIntermedResults = 'y';
+        ASSERT_EQ(RunCriterion(c.criterion), kChRankDone);
+        const std::string text = Read("s1ChRank.txt");
+        const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+        ASSERT_FALSE(alone.empty());
+        const std::string& line = alone[0];
+        if (c.value.empty()) {
+            EXPECT_EQ(line.find("-999"), std::string::npos) << line;
+            EXPECT_GE(alone.size(), 2u);
+        } else {
+            EXPECT_NE(line.find(c.value), std::string::npos) << line;
+            EXPECT_EQ(alone.size(), 1u) << alone.back();
+            const size_t at = text.find("optimal subset with 1 traits: \t");
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_NE(text.substr(at, text.find('\n', at) - at).find("\tt1\t"), std::string::npos);
+        }
+        for (int k = 1; k <= 2; k++) {
+            const double v = SizeValue(text, k);
+            EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << k << ": " << v;
+        }
+        if (c.criterion == 9) {
+            EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t-999\tro(XT)=\t-999\tro(XE.T)=\t-999\t", 0), 0u) << line;
+        }
+        if (c.criterion == 14 || c.criterion == 15) {
+            for (const char* name : {"ro(PT)", "ro(PX)", "ro(XT)", "ro(PX.T)", "ro(XE)", "ro(TE)", "ro(XE.T)",
+                                     "ro(TE.P)", "ro(XE.P)", "ro(XE.PT)", "roBetaNiche", "roAlphaBetaNiche",
+                                     "roAlphaNiche"})
+                EXPECT_NE(line.find(std::string(name) + "=\t-999\t"), std::string::npos) << name;
+            const double pe = std::atof(line.c_str() + line.find("ro(PE)=\t") + 8);
+            EXPECT_TRUE(pe != 0.0 && std::fabs(pe) <= 1.0) << line;
+            EXPECT_EQ(std::atof(line.c_str() + line.find("ro(PE.T)=\t") + 10), pe) << line;
+        }
+    }
+}
+
+}  // namespace
