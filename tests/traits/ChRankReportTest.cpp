@@ -693,4 +693,59 @@ TEST_F(ChRankTies, UnderMantelASubsetOfFlatResemblancesIsMissingAndRanksNowhere)
     }
 }
 
+// X on both sides of the tolerance. Four OTUs in two crisp types ({1, 2} and {3, 4}), each of
+// abundance 1 in each of five communities but the first OTU, 1 + c h in community c (0..4); W at unit
+// totals. By hand X_c = ((2 + c h) / (4 + c h), 2 / (4 + c h)) ~ (1/2 + c h / 8, 1/2 - c h / 8): its
+// sum of squares about the column means ~ 2 h^2 (0 + 1 + 4 + ... centred: 10) / 64 = 10 h^2 / 32
+// against ~ 5/2 for its values, a ratio of h^2 / 8: 1.8e-12 for h = 2^-18, above the tolerance of
+// 1e-12, and 4.5e-13 for h = 2^-19, below it (the float cells 1 + c h are exact). Below, X has no
+// variation: r(XE) (criterion 1) and ro(XE.T) (9) are -999 for every subset, under Mantel as under
+// Procrustes, although DX's own cells still spread over their own scale. Above, every value is
+// one. The second trait is the same for every OTU: {t2} leaves DT flat, which under Mantel prints
+// ro(TE) and ro(XT) as -999 and leaves ro(XE.T) the simple ro(XE) when X varies.
+TEST_F(ChRankTies, TheCompositionVariesOnlyAboveTheTolerance) {
+    for (int measure : {1, 2})
+        for (int criterion : {1, 9})
+            for (int e : {18, 19}) {
+                SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion
+                                                << ", h = 2^-" << e);
+                Survey sv = RandomSurvey(61, 2, 4, 5, 2);
+                const float h = std::ldexp(1.0f, -e);
+                for (int c = 0; c < sv.n; c++) {
+                    for (int o = 0; o < sv.s; o++) sv.W[o][c] = 1.0f;
+                    sv.W[0][c] = 1.0f + static_cast<float>(c) * h;
+                }
+                for (auto& row : sv.B) row[1] = 4.2f;
+                LoadSurvey(sv, criterion, {1, 1, 2, 2});
+                opt_ro = measure;
+                fuzzy = 0;
+                optUnitTotalAdjust2 = true;
+                printRankIntermedResults = 'y';
+                ASSERT_EQ(RunCriterion(criterion), kChRankDone);
+                const std::string text = Read("s1ChRank.txt");
+                const bool flat = e == 19;
+                for (int k = 1; k <= 2; k++) {
+                    const double v = SizeValue(text, k);
+                    if (flat) {
+                        EXPECT_EQ(v, -999.0) << k;
+                    } else {
+                        EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << k << ": " << v;
+                    }
+                }
+                // The three subsets' lines, each -999 (criterion 9: the partial's field) or none.
+                const std::string field = criterion == 1 ? "\n-999        \t" : "\tro(XE.T)=\t-999\t";
+                EXPECT_EQ(tnxtest::Count(text, field), flat ? 3 : 0);
+                if (criterion != 9 || measure != 1) continue;
+                const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+                ASSERT_FALSE(alone.empty());
+                const std::string& line = alone[0];
+                EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t", 0), 0u) << line;
+                EXPECT_NE(line.find("\tro(XT)=\t-999\t"), std::string::npos) << line;
+                if (flat) continue;
+                const double xe = std::atof(line.c_str() + line.find("ro(XE)=\t") + 8);
+                EXPECT_TRUE(xe != 0.0 && std::fabs(xe) <= 1.0) << line;
+                EXPECT_EQ(std::atof(line.c_str() + line.find("ro(XE.T)=\t") + 10), xe) << line;
+            }
+}
+
 }  // namespace
