@@ -551,6 +551,19 @@ TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
         }
 }
 
+// Runs the criterion under the measure on a survey of 8 communities and 5 OTUs, each its own
+// type, whose second trait is the same (4.2) for every OTU, with W at unit totals and the
+// intermediate lines; the result file ("" when the search did not run).
+std::string RunWithAConstantTrait(int criterion, int measure) {
+    Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
+    for (auto& row : sv.B) row[1] = 4.2f;
+    LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
+    opt_ro = measure;
+    optUnitTotalAdjust2 = true;
+    printRankIntermedResults = 'y';
+    return RunCriterion(criterion) == kChRankDone ? tnxtest::Slurp("s1ChRank.txt") : std::string();
+}
+
 // The second trait is the same for every OTU: the subset {t2} leaves T constant, the OTUs alike
 // (X, their fuzzy composition over W at unit totals, the same in every community) and every Rao
 // entropy 0. Under Procrustes and RV a value that compares one of these tables is not one the
@@ -562,14 +575,8 @@ TEST_F(ChRankTies, ASubsetWhoseTablesHaveNoVariationIsMissingAndRanksNowhere) {
     for (int measure : {2, 3})
         for (int criterion : {1, 9, 10, 11, 12, 13, 16, 17, 18, 19, 20, 21, 22, 23, 24}) {
             SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
-            Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
-            for (auto& row : sv.B) row[1] = 4.2f;
-            LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
-            opt_ro = measure;
-            optUnitTotalAdjust2 = true;
-            printRankIntermedResults = 'y';
-            ASSERT_EQ(RunCriterion(criterion), kChRankDone);
-            const std::string text = Read("s1ChRank.txt");
+            const std::string text = RunWithAConstantTrait(criterion, measure);
+            ASSERT_FALSE(text.empty());
             const bool missing = std::find(flat.begin(), flat.end(), criterion) != flat.end();
             // The intermediate line of {t2}: the last line before it ends, and the text of its value.
             const size_t end = text.find("\tt2\t\n");
@@ -617,14 +624,7 @@ TEST_F(ChRankTies, UnderProcrustesAndRVThePartialOfAFlatTableIsMissingOnItsLine)
     for (int measure : {2, 3})
         for (const auto& [criterion, field] : cases) {
             SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
-            Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
-            for (auto& row : sv.B) row[1] = 4.2f;
-            LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
-            opt_ro = measure;
-            optUnitTotalAdjust2 = true;
-            printRankIntermedResults = 'y';
-            ASSERT_EQ(RunCriterion(criterion), kChRankDone);
-            const std::vector<std::string> alone = LinesNamingAlone(Read("s1ChRank.txt"), "t2", "t1");
+            const std::vector<std::string> alone = LinesNamingAlone(RunWithAConstantTrait(criterion, measure), "t2", "t1");
             ASSERT_EQ(alone.size(), 1u);
             EXPECT_NE(alone[0].find(field), std::string::npos) << alone[0];
         }
@@ -654,13 +654,7 @@ TEST_F(ChRankTies, UnderMantelASubsetOfFlatResemblancesIsMissingAndRanksNowhere)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "criterion " << c.criterion);
-        Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
-        for (auto& row : sv.B) row[1] = 4.2f;
-        LoadSurvey(sv, c.criterion, {1, 2, 3, 4, 5});
-        optUnitTotalAdjust2 = true;
-        printRankIntermedResults = 'y';
-        ASSERT_EQ(RunCriterion(c.criterion), kChRankDone);
-        const std::string text = Read("s1ChRank.txt");
+        const std::string text = RunWithAConstantTrait(c.criterion, 1);
         const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
         ASSERT_FALSE(alone.empty());
         const std::string& line = alone[0];
