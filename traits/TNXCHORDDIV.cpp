@@ -243,13 +243,13 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                                                          w.withRao, *w.partial, &flat);
                         break;
                     }
-                    // r(XE.TR) compares DX and DE: flat as r(XE) is.
-                    bool controls = false;  // a flat control leaves its correlations 0
+                    // r(XE.TR) compares DX and DE: flat as r(XE) is. A flat control (DT, DR) leaves
+                    // its correlations 0.
                     roXE = static_cast<float>(Mantel(n, d.DE, comp.DX, &flat, flatX));
                     roXT = static_cast<float>(Mantel(n, DT, comp.DX, &flatXT, flatT || flatX));
-                    const float rER = static_cast<float>(Mantel(n, d.DE, DR, &controls, flatR));
-                    const float rXR = static_cast<float>(Mantel(n, comp.DX, DR, &controls, flatX || flatR));
-                    const float rTR = static_cast<float>(Mantel(n, DT, DR, &controls, flatT || flatR));
+                    const float rER = static_cast<float>(Mantel(n, d.DE, DR, nullptr, flatR));
+                    const float rXR = static_cast<float>(Mantel(n, comp.DX, DR, nullptr, flatX || flatR));
+                    const float rTR = static_cast<float>(Mantel(n, DT, DR, nullptr, flatT || flatR));
                     const float xeR = PartialCorrelation(roXE, rXR, rER);
                     const float teR = PartialCorrelation(roTE, rTR, rER);
                     const float xtR = PartialCorrelation(roXT, rXR, rTR);

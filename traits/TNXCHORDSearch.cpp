@@ -168,13 +168,10 @@ double Mantel(int n, double** A, double** B) {
 }
 
 double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat) {
-    *flat = false;
-    if (n < 3) return Mantel(n, A, B);
-    if (tablesFlat) {
-        *flat = true;
-        return 0.0;
-    }
-    return MatrixCorr(n, A, B, flat);
+    bool none = n >= 3 && tablesFlat;
+    const double r = n < 3 ? Mantel(n, A, B) : none ? 0.0 : MatrixCorr(n, A, B, &none);
+    if (flat) *flat = none;
+    return r;
 }
 
 bool TraitVariation::Varies(const int* traits, int k) const {

@@ -151,11 +151,11 @@ private:
 // Matrix (Mantel) correlation of two resemblance matrices of n communities (upper triangles):
 // MatrixCorr, or with fewer than 3 communities the congruence of the single pair.
 double Mantel(int n, double** A, double** B);
-// The same, *flat telling when the value is not one the data define: with 3 or more communities,
-// A or B has no variation, by its own counted cells (MatrixCorr) or because the table it was
-// built from has none (tablesFlat: A's or B's). The value is then 0, so that a partial whose
-// control is flat is the simple correlation. Two communities' single cells take their
-// congruence, which no spread decides: never flat.
+// The same, *flat (when given) telling when the value is not one the data define: with 3 or more
+// communities, A or B has no variation, by its own counted cells (MatrixCorr) or because the
+// table it was built from has none (tablesFlat: A's or B's). The value is then 0, so that a
+// partial whose control is flat is the simple correlation. Two communities' single cells take
+// their congruence, which no spread decides: never flat.
 double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat = false);
 
 // Procrustes (optRo 2) or RV (3) congruence of two configurations of n communities; *flat: A or
