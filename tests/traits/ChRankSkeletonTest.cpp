@@ -296,8 +296,8 @@ TEST(ChRankFastTraitDistance, CopiesShareTheTablesAndKeepTheirOwnSums) {
     free2D(D, n);
 }
 
-// The Mantel value with its flag: two communities take their single pair's congruence whatever
-// their tables (1 - |2 - 3| / 3), never flat; from 3 communities a table without variation makes
+// The Mantel value with its flag: one community has no pair (0, which the run leaves undefined);
+// two communities take their single pair's congruence whatever their tables (1 - |2 - 3| / 3), never flat; from 3 communities a table without variation makes
 // the value 0 and flat, and so does a matrix whose own cells are equal; otherwise MatrixCorr.
 // A = |a_i - a_j| of a = (0, 1, 3, 6), B of b = (0, 2, 3, 7): Pearson over the six pairs.
 TEST(ChRankMantel, SaysWhenAResemblanceOrItsTableIsFlat) {
@@ -320,6 +320,8 @@ TEST(ChRankMantel, SaysWhenAResemblanceOrItsTableIsFlat) {
     // 23/6; sum of products of deviations 31/2, sums of squares 27/2 and 125/6.
     const double r = 15.5 / std::sqrt(13.5 * 125.0 / 6.0);
     const Row rows[] = {
+        {"one community", 1, A, false, 0.0, false},
+        {"one community, a flat table", 1, A, true, 0.0, false},
         {"two communities", 2, A, false, 1.0 - 1.0 / 3.0, false},
         {"two communities, a flat table", 2, A, true, 1.0 - 1.0 / 3.0, false},
         {"four communities", 4, A, false, r, false},
