@@ -779,19 +779,24 @@ TEST_F(FunctionalAnalysisE2E, AviurbaConstantTraitRanksNowhereUnderMantelInEithe
         traits += line + "\n";
     }
     ImportAviurbaBothWays(box_, traits, "3 3 3 1");
-    const std::pair<int, std::string> criteria[] = {{10, "TCAP"}, {1, "TDAP_TCAP"}, {9, "TDAP"}, {17, "BetaDivergence"}};
+    const std::pair<int, std::string> criteria[] = {
+        {10, "TCAP"}, {1, "TDAP_TCAP"}, {9, "TDAP"}, {17, "BetaDivergence"}};
     for (const auto& [criterion, file] : criteria) {
         std::string body[2];
         for (int order = 0; order < 2; order++) {
             const std::string name = order == 0 ? "avi" : "rev";
             SCOPED_TRACE(name + " criterion " + std::to_string(criterion));
-            const std::string k = criterion == 10 ? "K\n10\n1\n1\n1\n2\ny\n\n"
-                                                  : "K\n" + std::to_string(criterion) + "\ny\n1\n1\n6\n1\ny\n1\n2\ny\n\n";
+            // Criterion 10: Mantel, all traits, sizes 1 and 2, the intermediate lines; the others: each
+            // OTU its own fuzzy type, Mantel with Euclidean distances, all traits, W at unit totals.
+            const std::string k = criterion == 10
+                                      ? "K\n10\n1\n1\n1\n2\ny\n\n"
+                                      : "K\n" + std::to_string(criterion) + "\ny\n1\n1\n6\n1\ny\n1\n2\ny\n\n";
             const Result r = box_.Run("O\n" + name + "\nV\n" + k + "C\nC\nX\n");
             ASSERT_EQ(r.status, 0) << r.err;
             const std::string t = box_.ReadFile(name + "ChRank_" + file + ".txt");
             ASSERT_NE(t.find("Correlation measure: matrix correlation (Mantel)\n"), std::string::npos);
-            body[order] = t.substr(t.find("Trait ranking criterion"), t.find("Elapsed time") - t.find("Trait ranking criterion"));
+            const size_t from = t.find("Trait ranking criterion");
+            body[order] = t.substr(from, t.find("Elapsed time") - from);
             // The lines that name the feeding strategy alone: its intermediate line, with -999 as the
             // criterion's value, and no other; no other line holds -999.
             std::vector<std::string> alone;
@@ -804,10 +809,11 @@ TEST_F(FunctionalAnalysisE2E, AviurbaConstantTraitRanksNowhereUnderMantelInEithe
                     alone.push_back(line);
             }
             ASSERT_EQ(alone.size(), 1u) << body[order];
-            const std::string value = criterion == 10 ? "-999\tfeedstrat\t"
-                                      : criterion == 1 ? "-999        \tfeedstrat\t"
-                                      : criterion == 9 ? "ro(TE)=\t-999\tro(XE)=\t-999\tro(XT)=\t-999\tro(XE.T)=\t-999\t"
-                                                       : "r(XE.TR)=\t-999\tTraits:\tfeedstrat\t";
+            const std::string value =
+                criterion == 10  ? "-999\tfeedstrat\t"
+                : criterion == 1 ? "-999        \tfeedstrat\t"
+                : criterion == 9 ? "ro(TE)=\t-999\tro(XE)=\t-999\tro(XT)=\t-999\tro(XE.T)=\t-999\t"
+                                 : "r(XE.TR)=\t-999\tTraits:\tfeedstrat\t";
             EXPECT_EQ(alone[0].rfind(value, 0), 0u) << alone[0];
             EXPECT_EQ(Count(body[order], "-999"), criterion == 9 ? 4 : 1) << body[order];
             EXPECT_EQ(Count(body[order], "nan"), 0);

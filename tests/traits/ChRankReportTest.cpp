@@ -624,7 +624,8 @@ TEST_F(ChRankTies, UnderProcrustesAndRVThePartialOfAFlatTableIsMissingOnItsLine)
     for (int measure : {2, 3})
         for (const auto& [criterion, field] : cases) {
             SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
-            const std::vector<std::string> alone = LinesNamingAlone(RunWithAConstantTrait(criterion, measure), "t2", "t1");
+            const std::string text = RunWithAConstantTrait(criterion, measure);
+            const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
             ASSERT_EQ(alone.size(), 1u);
             EXPECT_NE(alone[0].find(field), std::string::npos) << alone[0];
         }

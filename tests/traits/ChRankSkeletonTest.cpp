@@ -297,16 +297,18 @@ TEST(ChRankFastTraitDistance, CopiesShareTheTablesAndKeepTheirOwnSums) {
 }
 
 // The Mantel value with its flag: one community has no pair (0, which the run leaves undefined);
-// two communities take their single pair's congruence whatever their tables (1 - |2 - 3| / 3), never flat; from 3 communities a table without variation makes
-// the value 0 and flat, and so does a matrix whose own cells are equal; otherwise MatrixCorr.
-// A = |a_i - a_j| of a = (0, 1, 3, 6), B of b = (0, 2, 3, 7): Pearson over the six pairs.
+// two communities take their single pair's congruence whatever their tables (1 - |2 - 3| / 3),
+// never flat; from 3 communities a table without variation makes the value 0 and flat, and so does
+// a matrix whose own cells are equal; otherwise MatrixCorr. A = |a_i - a_j| of a = (0, 1, 3, 6),
+// B of b = (0, 2, 3, 7): Pearson over the six pairs.
 TEST(ChRankMantel, SaysWhenAResemblanceOrItsTableIsFlat) {
     const double a[] = {0, 1, 3, 6}, b[] = {0, 2, 3, 7};
     double** A = dim2Double(4, 4);
     double** B = dim2Double(4, 4);
     double** K = dim2Double(4, 4);
     for (int i = 0; i < 4; i++)
-        for (int j = i + 1; j < 4; j++) A[i][j] = std::fabs(a[i] - a[j]), B[i][j] = std::fabs(b[i] - b[j]), K[i][j] = 2.0;
+        for (int j = i + 1; j < 4; j++)
+            A[i][j] = std::fabs(a[i] - a[j]), B[i][j] = std::fabs(b[i] - b[j]), K[i][j] = 2.0;
     A[0][1] = 2.0, B[0][1] = 3.0;  // the single pair of two communities: 2 and 3
     struct Row {
         const char* what;
@@ -396,7 +398,8 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
         double** D3 = dim2Double(n, n);
         for (int i = 0; i < n; i++)
             for (int j = i + 1; j < n; j++)
-                D0[i][j] = std::fabs(double(cols[0][i]) - cols[0][j]), D3[i][j] = std::fabs(double(cols[3][i]) - cols[3][j]);
+                D0[i][j] = std::fabs(double(cols[0][i]) - cols[0][j]),
+                D3[i][j] = std::fabs(double(cols[3][i]) - cols[3][j]);
         struct Row {
             std::vector<int> traits;
             bool flatDE, flat;

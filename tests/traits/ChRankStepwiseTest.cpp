@@ -218,7 +218,8 @@ TEST_F(ChRankStepwise, ACandidateOfFlatResemblancesIsMissingAndCarriedNowhere) {
         std::istringstream in(text);
         const std::string tail = " groups\tt4\t";
         for (std::string l; std::getline(in, l);)
-            if (l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0) alone.push_back(l);
+            if (l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0)
+                alone.push_back(l);
         ASSERT_FALSE(alone.empty());
         const std::string& line = alone[0];
         EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t", 0), 0u) << line;
