@@ -552,11 +552,12 @@ TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
 }
 
 // Runs the criterion under the measure on a survey of 8 communities and 5 OTUs, each its own
-// type, whose second trait is the same (4.2) for every OTU, with W at unit totals and the
-// intermediate lines; the result file ("" when the search did not run).
-std::string RunWithAConstantTrait(int criterion, int measure) {
+// type, whose second trait is the same (4.2) for every OTU (ulpApart: one ulp above it for the
+// second and fourth), with W at unit totals and the intermediate lines; the result file ("" when
+// the search did not run).
+std::string RunWithAConstantTrait(int criterion, int measure, bool ulpApart = false) {
     Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
-    for (auto& row : sv.B) row[1] = 4.2f;
+    for (int o = 0; o < sv.s; o++) sv.B[o][1] = ulpApart && o % 2 == 1 ? std::nextafter(4.2f, 5.0f) : 4.2f;
     LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
     opt_ro = measure;
     optUnitTotalAdjust2 = true;
@@ -741,6 +742,64 @@ TEST_F(ChRankTies, TheCompositionVariesOnlyAboveTheTolerance) {
                 EXPECT_TRUE(xe != 0.0 && std::fabs(xe) <= 1.0) << line;
                 EXPECT_EQ(std::atof(line.c_str() + line.find("ro(XE.T)=\t") + 10), xe) << line;
             }
+}
+
+// The second trait one ulp apart among the OTUs (4.2 and the float above it): its community means
+// spread by at most 1.1e-7 of their size, a sum of squares about their mean of order 1e-14 of
+// theirs, so T has no variation; its distances are noise of that size, yet spread over their own
+// scale (in single precision the means fall on 4.2 or the float above it). The Gower similarity
+// of the OTUs, taken over the trait's range, sees two states: the types, X and the Rao entropies
+// vary. Under Mantel the values on DT are -999 (r(TE) 10, ro(PT) 13, the niche product ro(PT)
+// ro(TE) 14, r(TZ) 19, r(TY) 22); those on DX are values, and a partial whose control alone is DT
+// is the simple correlation: ro(XE.T) = ro(XE) and ro(PX.T) = ro(PX) on the line of {t2}, r(XZ.T)
+// = r(XZ) and r(XY.T) = r(XY) from one run to the other.
+TEST_F(ChRankTies, UnderMantelMeansOneUlpApartLeaveTFlatAndTheTypesVarying) {
+    struct Case {
+        int criterion;
+        std::string field;  // what stands before the criterion's value on the line of {t2}
+        bool flat;
+    };
+    const Case cases[] = {
+        {1, "", false},           {9, "ro(XE.T)=\t", false},     {10, "", true},
+        {11, "ro(PX)=\t", false}, {12, "ro(PX.T)=\t", false},     {13, "ro(PT)=\t", true},
+        {14, "roBetaNiche=\t", true}, {15, "roAlphaBetaNiche=\t", false},
+        {16, "r(RE)=\t", false},  {17, "r(XE.TR)=\t", false},     {18, "r(XZ)=\t", false},
+        {19, "r(TZ)=\t", true},   {20, "r(XZ.T)=\t", false},      {21, "r(XY)=\t", false},
+        {22, "r(TY)=\t", true},   {23, "r(XY.T)=\t", false},      {24, "r(SE)=\t", false},
+    };
+    // The value of a field of a line, and the line of {t2} of each criterion.
+    const auto value = [](const std::string& line, const std::string& field) {
+        return std::atof(line.c_str() + line.find(field) + field.size());
+    };
+    std::vector<double> ofT2(25, NAN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "criterion " << c.criterion);
+        const std::string text = RunWithAConstantTrait(c.criterion, 1, true);
+        const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+        ASSERT_FALSE(alone.empty());
+        const std::string& line = alone[0];
+        ASSERT_NE(line.find(c.field), std::string::npos) << line;
+        const double v = value(line, c.field);
+        ofT2[c.criterion] = v;
+        if (c.flat) {
+            EXPECT_EQ(v, -999.0) << line;
+            EXPECT_EQ(alone.size(), 1u) << alone.back();
+        } else {
+            EXPECT_TRUE(v != 0.0 && std::fabs(v) <= 1.0) << line;
+        }
+        if (c.criterion == 9) {
+            EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t", 0), 0u) << line;
+            EXPECT_NE(line.find("\tro(XT)=\t-999\t"), std::string::npos) << line;
+            EXPECT_EQ(v, value(line, "ro(XE)=\t")) << line;
+        }
+        if (c.criterion == 12) {
+            EXPECT_EQ(line.rfind("ro(PT)=\t-999\t", 0), 0u) << line;
+            EXPECT_NE(line.find("\tro(XT)=\t-999\t"), std::string::npos) << line;
+            EXPECT_EQ(v, value(line, "ro(PX)=\t")) << line;
+        }
+    }
+    EXPECT_EQ(ofT2[20], ofT2[18]);
+    EXPECT_EQ(ofT2[23], ofT2[21]);
 }
 
 }  // namespace
