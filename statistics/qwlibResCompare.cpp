@@ -424,9 +424,11 @@ void ProcrustesFitT(int p1, int p2, int n, T** X, T** Y, T** Yfit, T* ss) {
 
 // ---------------------------------------------------------------- resemblance matrices
 
-// Matrix correlation over the pairs i < j whose values are both present, sums in Acc.
+// Matrix correlation over the pairs i < j whose values are both present, sums in Acc; *flat
+// (when given): no pair is counted, or the counted cells of A or of B have no variation.
 template <class TA, class TB, class Acc>
-Acc MatrixCorrT(int n, TA** A, TB** B) {
+Acc MatrixCorrT(int n, TA** A, TB** B, bool* flat = nullptr) {
+    if (flat) *flat = true;
     if (n < 2) return Acc(0);
     Acc sa = 0, sb = 0;
     int k = 0;
@@ -452,6 +454,7 @@ Acc MatrixCorrT(int n, TA** A, TB** B) {
         }
     // A matrix whose cells differ only by rounding has no spread to correlate.
     if (!HasVariation(double(ssa), double(va)) || !HasVariation(double(ssb), double(vb))) return Acc(0);
+    if (flat) *flat = false;
     return sp / std::sqrt(ssa * ssb);
 }
 
@@ -776,6 +779,9 @@ int ProcrustesAdjT(int p1, int p2, int n, double** X, double** Y, double** Yfit,
 // ---------------------------------------------------------------- resemblance matrices
 
 double MatrixCorr(int n, double** A, double** B) { return MatrixCorrT<double, double, double>(n, A, B); }
+double MatrixCorr(int n, double** A, double** B, bool* flat) {
+    return MatrixCorrT<double, double, double>(n, A, B, flat);
+}
 float MatrixCorr(int n, float** A, float** B) { return MatrixCorrT<float, float, float>(n, A, B); }
 double MatrixCorr(int n, float** A, double** B) { return MatrixCorrT<float, double, double>(n, A, B); }
 

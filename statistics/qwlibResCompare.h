@@ -113,6 +113,9 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, Comparison
 double MatrixCorr(int n, double** A, double** B);
 float MatrixCorr(int n, float** A, float** B);
 double MatrixCorr(int n, float** A, double** B);
+// The same, *flat telling when the value is 0 for want of variation: n < 2, no counted pair, or
+// the counted cells of A or of B without variation.
+double MatrixCorr(int n, double** A, double** B, bool* flat);
 
 // The relatives below take no missing-value test (-999 is a number to them).
 // 1 - r^2, r = MatrixCorr.

@@ -458,7 +458,7 @@ ChRankStatus ChRankTCAP() {
             double value;
             bool flat = false;
             if (opt_ro == 1) {
-                value = w.fast->Value(traits, k, changed);
+                value = w.fast->Value(traits, k, changed, &flat);
             } else {
                 SubsetColumns<float>(n, p, Tn, flags, w.Tsub);
                 value = Congruence(n, nenv, p, d.Ef, static_cast<float**>(w.Tsub), opt_ro, w.ws, &flat);
@@ -579,7 +579,7 @@ ChRankStatus ChRankTDAP_TCAP() {
             double value;
             bool flat = false;
             if (opt_ro == 1)
-                value = Mantel(n, d.DE, comp.DX);
+                value = Mantel(n, d.DE, comp.DX, &flat, !ConfigurationHasVariation(n, g, comp.X));
             else
                 value = Congruence(n, nenv, g, d.Ed, comp.X, opt_ro, w.ws, &flat);
             value = defined.Or(value, opt_ro, 0, true, flat);
@@ -640,6 +640,7 @@ ChRankStatus ChRankTDAP() {
     d.BuildCube();
     WorkMatrix<double> Tn(n, p);
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
+    const TraitVariation traitVariation(n, p, static_cast<double**>(Tn));
 
     WholeFile result(whichChorder);
     FILE* f = result.Open();
@@ -672,23 +673,31 @@ ChRankStatus ChRankTDAP() {
             FlagSubset(p, traits, k, flags);
             SubsetColumns<double>(n, p, Tn, flags, w.Tsub);
             NominalReseNonHier(n, p, w.Tsub, w.DT, 6);
-            // ro(TE) is a Mantel correlation whatever the measure.
-            const float roTE = static_cast<float>(Mantel(n, d.DE, w.DT));
+            // ro(TE) is a Mantel correlation whatever the measure. Each Mantel value says whether
+            // a resemblance it compares is flat; ro(XE.T) is when DX or DE is (a flat DT leaves it
+            // ro(XE)).
+            const bool flatT = !traitVariation.Varies(traits, k);
+            bool flatTE = false, flatXT = false;
+            const float roTE = static_cast<float>(Mantel(n, d.DE, w.DT, &flatTE, flatT));
             comp.Build(d, flags, mantel);
             float roXE = 0.0f, roXT = 0.0f;
             double value;
             bool flat = false;
             if (mantel) {
-                roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
-                roXT = static_cast<float>(Mantel(n, w.DT, comp.DX));
+                const bool flatX = !ConfigurationHasVariation(n, g, comp.X);
+                roXE = static_cast<float>(Mantel(n, d.DE, comp.DX, &flat, flatX));
+                roXT = static_cast<float>(Mantel(n, w.DT, comp.DX, &flatXT, flatT || flatX));
                 value = PartialCorrelation(roXE, roXT, roTE);
             } else {
                 value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, w.covariates,
                                                  *w.partial, &flat);
             }
             // ro(TE) and ro(XE) are Mantel values whatever the measure; ro(XT) does not follow E.
-            const float roTEshown = defined.Or(roTE, 1, 0, true);
-            if (mantel) roXE = defined.Or(roXE, 1, 0, true);
+            const float roTEshown = defined.Or(roTE, 1, 0, true, flatTE);
+            if (mantel) {
+                roXE = defined.Or(roXE, 1, 0, true, flat);
+                roXT = defined.Or(roXT, 1, 0, false, flatXT);
+            }
             value = defined.Or(value, opt_ro, 1, true, flat);
             std::vector<int>& list = w.list;
             list.assign(traits, traits + k);

@@ -116,12 +116,14 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     // The smoothed composition and its resemblance, once per run.
     const bool smoothed = UsesZ(mode) || UsesY(mode);
     WorkMatrix<double> smooth(smoothed ? n : 0, s), Dsmooth(smoothed ? n : 0, n);
+    bool flatSmooth = false;  // the smoothed composition has no variation
     if (smoothed) {
         if (UsesZ(mode))
             BealsSmoothing(n, s, d.W, d.W, smooth, BealsIncludeOpt != 0, 2, true);
         else
             BealsSmoothing(n, s, d.W, d.W, smooth, BealsIncludeOpt != 0, 1, false);
         NominalReseNonHier(n, s, smooth, Dsmooth, rese_opt);
+        flatSmooth = !ConfigurationHasVariation(n, s, static_cast<double**>(smooth));
     }
 
     WholeFile structure(whichStructures);
@@ -132,6 +134,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
     d.BuildCube();
     WorkMatrix<double> Tn(n, p);
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
+    const TraitVariation traitVariation(n, p, static_cast<double**>(Tn));
     // Dark diversity: each community's performances in the column order of X (the types in
     // ascending order of their labels).
     WorkMatrix<double> Wtyped(mode == 3 ? n : 0, s);
@@ -189,13 +192,15 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
             for (int c = 0; c < n; c++)
                 for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
             if (DT) NominalReseNonHier(n, p, Tsub, DT, 6);
+            const bool flatT = !traitVariation.Varies(traits, k);
             float roTE = 0.0f, roTsmooth = 0.0f;
-            // Under Procrustes and RV: whether the value, and r(T, smoothed composition), compare a
-            // table without variation (the value is then -999).
-            bool flat = false, flatTsmooth = false;
+            // Whether the value, r(TE) and r(T, smoothed composition) compare a table without
+            // variation or, under Mantel, a flat resemblance (the value is then -999). A partial is
+            // when its first or second resemblance is: the simple value of the same two.
+            bool flat = false, flatTE = false, flatTsmooth = false;
             if (mantel) {
-                if (d.DE) roTE = static_cast<float>(Mantel(n, d.DE, DT));
-                if (smooth) roTsmooth = static_cast<float>(Mantel(n, Dsmooth, DT));
+                if (d.DE) roTE = static_cast<float>(Mantel(n, d.DE, DT, &flatTE, flatT));
+                if (smooth) roTsmooth = static_cast<float>(Mantel(n, Dsmooth, DT, &flatTsmooth, flatSmooth || flatT));
             } else {
                 if (d.Ed && mode <= 3)
                     roTE = static_cast<float>(Congruence(n, p, nenv, Tsub, d.Ed, opt_ro, ws, nullptr));
@@ -210,7 +215,10 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 for (int c = 0; c < n; c++) Sd[c][0] = SumAbsDeviations(g, Wtyped[c], comp.X[c], false);
             double value = 0.0;
             float roXE = 0.0f, roXT = 0.0f;
+            bool flatX = false, flatR = false, flatXT = false;
             if (mantel) {
+                flatX = MantelReadsDX(mode) && !ConfigurationHasVariation(n, g, comp.X);
+                flatR = (mode == 1 || mode == 2) && !ConfigurationHasVariation(n, 1, R);
                 for (int i = 0; i < n; i++) {
                     DR[i][i] = 0.0;
                     DS[i][i] = 0.0;
@@ -222,10 +230,12 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
             }
             switch (mode) {
                 case 1:
-                    value = mantel ? Mantel(n, d.DE, DR) : Congruence(n, nenv, 1, d.Ed, R, opt_ro, ws, &flat);
+                    value = mantel ? Mantel(n, d.DE, DR, &flat, flatR)
+                                   : Congruence(n, nenv, 1, d.Ed, R, opt_ro, ws, &flat);
                     break;
                 case 3:
-                    value = mantel ? Mantel(n, d.DE, DS) : Congruence(n, nenv, 1, d.Ed, Sd, opt_ro, ws, &flat);
+                    value = mantel ? Mantel(n, d.DE, DS, &flat, !ConfigurationHasVariation(n, 1, Sd))
+                                   : Congruence(n, nenv, 1, d.Ed, Sd, opt_ro, ws, &flat);
                     break;
                 case 2: {
                     if (!mantel) {
@@ -233,11 +243,13 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                                                          w.withRao, *w.partial, &flat);
                         break;
                     }
-                    roXE = static_cast<float>(Mantel(n, d.DE, comp.DX));
-                    roXT = static_cast<float>(Mantel(n, DT, comp.DX));
-                    const float rER = static_cast<float>(Mantel(n, d.DE, DR));
-                    const float rXR = static_cast<float>(Mantel(n, comp.DX, DR));
-                    const float rTR = static_cast<float>(Mantel(n, DT, DR));
+                    // r(XE.TR) compares DX and DE: flat as r(XE) is. A flat control (DT, DR) leaves
+                    // its correlations 0.
+                    roXE = static_cast<float>(Mantel(n, d.DE, comp.DX, &flat, flatX));
+                    roXT = static_cast<float>(Mantel(n, DT, comp.DX, &flatXT, flatT || flatX));
+                    const float rER = static_cast<float>(Mantel(n, d.DE, DR, nullptr, flatR));
+                    const float rXR = static_cast<float>(Mantel(n, comp.DX, DR, nullptr, flatX || flatR));
+                    const float rTR = static_cast<float>(Mantel(n, DT, DR, nullptr, flatT || flatR));
                     const float xeR = PartialCorrelation(roXE, rXR, rER);
                     const float teR = PartialCorrelation(roTE, rTR, rER);
                     const float xtR = PartialCorrelation(roXT, rXR, rTR);
@@ -246,7 +258,7 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 }
                 case 4:
                 case 7:
-                    value = mantel ? Mantel(n, Dsmooth, comp.DX)
+                    value = mantel ? Mantel(n, Dsmooth, comp.DX, &flat, flatSmooth || flatX)
                                    : Congruence(n, g, s, comp.X, static_cast<double**>(smooth), opt_ro, ws, &flat);
                     break;
                 case 5:
@@ -260,8 +272,9 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                                                          w.traitsOnly, *w.partial, &flat);
                         break;
                     }
-                    const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX));
-                    roXT = static_cast<float>(Mantel(n, DT, comp.DX));
+                    // r(XZ.T) and r(XY.T) compare DX and the smoothed composition's resemblance.
+                    const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX, &flat, flatSmooth || flatX));
+                    roXT = static_cast<float>(Mantel(n, DT, comp.DX, &flatXT, flatT || flatX));
                     value = PartialCorrelation(xs, roXT, roTsmooth);
                     break;
                 }
@@ -269,8 +282,9 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
             value = defined.Or(value, opt_ro, partialled, mode <= 3, flat);
             // The Mantel values printed beside it: ro(TE) and ro(XE) (computed for mode 2 only)
             // follow E, ro(XT) does not.
-            roTE = defined.Or(roTE, 1, 0, true);
-            if (mode == 2) roXE = defined.Or(roXE, 1, 0, true);
+            roTE = defined.Or(roTE, 1, 0, true, flatTE);
+            if (mode == 2) roXE = defined.Or(roXE, 1, 0, true, flat);
+            if (mantel) roXT = defined.Or(roXT, 1, 0, false, flatXT);
             if (text) {
                 fprintf(text, "r(%s)=\t%g\tTraits:\t", kStatistic[mode - 1], value);
                 PrintLabels(text, w.list);

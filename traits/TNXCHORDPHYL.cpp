@@ -33,12 +33,14 @@ namespace {
 
 FILE* Out() { return out ? out : stdout; }
 
-// Q, P = W x Q and DP of one run, fixed for the whole search.
+// Q, P = W x Q and DP of one run, fixed for the whole search, and whether P has no variation
+// (DP is then flat for the Mantel values).
 struct Phylogeny {
     int n, s, q;
     double** Q;
     double** P;
     double** DP;
+    bool flat;
     Phylogeny(RunData& d, int reseOption) : n(d.n), s(d.s), q(nTaxa) {
         Q = dim2Double(s, q);
         P = dim2Double(n, q);
@@ -49,6 +51,7 @@ struct Phylogeny {
             CrispBelonging(s, q, partition_OTUs_Phyl, Q);
         MatrixProd(n, s, s, q, d.W, Q, P);
         NominalReseNonHier(n, q, P, DP, reseOption);
+        flat = !ConfigurationHasVariation(n, q, P);
     }
     ~Phylogeny() {
         free2D(Q, s);
@@ -94,16 +97,20 @@ void WritePhylogenyBlock(FILE* fs, const Phylogeny& ph) {
 
 // The trait-average matrices of a subset, as the two searches use them: the normalised means
 // of the flagged traits (taken from Tn, the means of every eligible trait made once per run;
-// the other columns 0) and, when made (`resemblance`), DT by Euclidean distance.
+// the other columns 0), whether they have variation (`flat`: none, from the run's `variation`)
+// and, when made (`resemblance`), DT by Euclidean distance.
 struct TraitMeans {
     int n, p;
     double** Tn;
+    const TraitVariation& variation;
     WorkMatrix<double> Tsub, DT;
-    TraitMeans(int nIn, int pIn, double** TnIn, bool resemblance)
-        : n(nIn), p(pIn), Tn(TnIn), Tsub(nIn, pIn), DT(resemblance ? nIn : 0, nIn) {}
-    void Build(const int* flags) {
+    bool flat = false;
+    TraitMeans(int nIn, int pIn, double** TnIn, const TraitVariation& variationIn, bool resemblance)
+        : n(nIn), p(pIn), Tn(TnIn), variation(variationIn), Tsub(nIn, pIn), DT(resemblance ? nIn : 0, nIn) {}
+    void Build(const int* flags, const int* traits, int k) {
         for (int c = 0; c < n; c++)
             for (int t = 0; t < p; t++) Tsub[c][t] = flags[t] == 1 ? Tn[c][t] : 0.0;
+        flat = !variation.Varies(traits, k);
         if (DT) NominalReseNonHier(n, p, Tsub, DT, 6);
     }
 };
@@ -121,8 +128,9 @@ struct PhylogenyWork {
     std::unique_ptr<ComparisonWorkspace<double>> ws;
     std::vector<MatrixCovariate> traitsOnly;
     std::unique_ptr<PartialCorrelationWork> partial;
-    PhylogenyWork(int n, int s, int p, int g, double** Tn, bool structure, bool resemblances)
-        : flags(p), comp(n, s, g, resemblances), tm(n, p, Tn, resemblances), T(structure ? n : 0, p),
+    PhylogenyWork(int n, int s, int p, int g, double** Tn, const TraitVariation& variation, bool structure,
+                  bool resemblances)
+        : flags(p), comp(n, s, g, resemblances), tm(n, p, Tn, variation, resemblances), T(structure ? n : 0, p),
           residuals(structure ? n : 0, n), traitsOnly{MatrixCovariate{p, flags.data(), tm.Tsub}} {
         list.reserve(p);
     }
@@ -192,6 +200,7 @@ ChRankStatus ChRankPhylogenyAssembly() {
     d.BuildCube();
     WorkMatrix<double> Tn(n, p);
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
+    const TraitVariation traitVariation(n, p, static_cast<double**>(Tn));
     const int wsCols = std::max(std::max(p, g), ph.q);
 
     WholeFile result(whichChorder);
@@ -220,7 +229,8 @@ ChRankStatus ChRankPhylogenyAssembly() {
     EvaluateSubsets<PhylogenyWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
         [&] {
-            auto w = std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr, mantel || fs != nullptr);
+            auto w = std::make_unique<PhylogenyWork>(n, s, p, g, Tn, traitVariation, fs != nullptr,
+                                                     mantel || fs != nullptr);
             if (!mantel) {
                 w->ws = std::make_unique<ComparisonWorkspace<double>>(n, wsCols, wsCols, ComparedBy(opt_ro));
                 w->partial = std::make_unique<PartialCorrelationWork>(n, std::max(ph.q, g), p);
@@ -234,25 +244,29 @@ ChRankStatus ChRankPhylogenyAssembly() {
             int* flags = w.flags.data();
             FlagSubset(p, traits, k, flags);
             w.list.assign(traits, traits + k);
-            tm.Build(flags);
-            // Under Procrustes and RV a value that compares a table without variation is -999.
+            tm.Build(flags, traits, k);
+            // A value that compares a table without variation, or under Mantel a flat resemblance,
+            // is -999; ro(PX.T) is when DP or DX is (a flat DT leaves it ro(PX)).
             bool flatPT = false, flatPX = false, flatXT = false, flatPXT = false;
-            double roPT = mantel ? Mantel(n, ph.DP, tm.DT)
+            double roPT = mantel ? Mantel(n, ph.DP, tm.DT, &flatPT, ph.flat || tm.flat)
                                  : Congruence(n, p, ph.q, static_cast<double**>(tm.Tsub), ph.P, opt_ro, *ws, &flatPT);
             comp.Build(d, flags, true);
             double roPX, roXT;
             if (mantel) {
-                roPX = Mantel(n, ph.DP, comp.DX);
-                roXT = Mantel(n, tm.DT, comp.DX);
+                const bool flatX = !ConfigurationHasVariation(n, g, comp.X);
+                roPX = Mantel(n, ph.DP, comp.DX, &flatPX, ph.flat || flatX);
+                roXT = Mantel(n, tm.DT, comp.DX, &flatXT, tm.flat || flatX);
+                flatPXT = flatPX;
             } else {
                 roPX = Congruence(n, g, ph.q, comp.X, ph.P, opt_ro, *ws, &flatPX);
                 roXT = Congruence(n, g, p, comp.X, static_cast<double**>(tm.Tsub), opt_ro, *ws, &flatXT);
             }
-            const double roPXT = defined.Or(mantel ? PartialCorrelation(roPX, roXT, roPT)
-                                                   : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro,
-                                                                              overfitFactorPCARegr, w.traitsOnly,
-                                                                              *w.partial, &flatPXT),
-                                            opt_ro, 1, false, flatPXT);
+            // Computed before Or reads flatPXT: the order in which a call's arguments are evaluated
+            // is unspecified.
+            double roPXT = mantel ? PartialCorrelation(roPX, roXT, roPT)
+                                  : PartialMatrixCorrelation(n, ph.q, g, ph.P, comp.X, opt_ro, overfitFactorPCARegr,
+                                                             w.traitsOnly, *w.partial, &flatPXT);
+            roPXT = defined.Or(roPXT, opt_ro, 1, false, flatPXT);
             roPT = defined.Or(roPT, opt_ro, 0, false, flatPT);
             roPX = defined.Or(roPX, opt_ro, 0, false, flatPX);
             roXT = defined.Or(roXT, opt_ro, 0, false, flatXT);
@@ -300,6 +314,25 @@ struct NicheCoefficients {
         if (!d.Defined(1, 2, true)) XEPT = kUndefined;
         if (!xet || !pxt) alpha = kUndefined;
     }
+    // Those that compare a flat resemblance set to -999: each simple value whose Mantel test said
+    // so (flat.XE: DX or DE is flat), each partial whose first or second resemblance is flat
+    // (ro(XE.T), ro(XE.P) and ro(XE.PT) compare DX and DE, ro(TE.P) DT and DE, ro(PE.T) DP and
+    // DE, ro(PX.T) DP and DX), and the products of any of them.
+    struct Flat {
+        bool PT, PX, XT, TE, XE, PE;
+    };
+    void MarkFlat(const Flat& f) {
+        constexpr float kUndefined = static_cast<float>(MissingValue);
+        if (f.PT) PT = kUndefined;
+        if (f.PX) PX = PXT = kUndefined;
+        if (f.XT) XT = kUndefined;
+        if (f.TE) TE = TEP = kUndefined;
+        if (f.XE) XE = XET = XEP = XEPT = kUndefined;
+        if (f.PE) PE = PET = kUndefined;
+        if (f.PT || f.TE) beta = kUndefined;
+        if (f.PX || f.XE) alphaBeta = kUndefined;
+        if (f.XE || f.PX) alpha = kUndefined;
+    }
 };
 
 void PrintCoefficients(FILE* f, const NicheCoefficients& c, int g) {
@@ -345,7 +378,8 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     const int n = d.n, s = d.s, p = d.p;
     Phylogeny ph(d, reseUsed);
     Enumeration en(eligible, nMinTraitsChRank, nMaxTraitsChRank);
-    const float roPE = static_cast<float>(Mantel(n, ph.DP, d.DE));
+    bool flatPE = false;
+    const float roPE = static_cast<float>(Mantel(n, ph.DP, d.DE, &flatPE, ph.flat));
 
     WholeFile structure(whichStructures);
     FILE* fs = nullptr;
@@ -363,6 +397,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     d.BuildCube();
     WorkMatrix<double> Tn(n, p);
     NormalisedTraitMeans(n, s, p, d.W1, eligible, Tn);
+    const TraitVariation traitVariation(n, p, static_cast<double**>(Tn));
     // DX of the compositions below uses the option in force; the workers only read it, and the
     // stored option comes back however the search ends.
     const ScopedValue<int> restore(rese_opt, reseUsed);
@@ -414,21 +449,24 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
     Progress progress(en.Total());
     EvaluateSubsets<PhylogenyWork>(
         en, search, g, progress, printRankIntermedResults == 'y' ? f : nullptr, fs,
-        [&] { return std::make_unique<PhylogenyWork>(n, s, p, g, Tn, fs != nullptr, true); },
+        [&] { return std::make_unique<PhylogenyWork>(n, s, p, g, Tn, traitVariation, fs != nullptr, true); },
         [&](PhylogenyWork& w, const int* traits, int k, int, FILE* text, FILE* st) {
             Composition& comp = w.comp;
             TraitMeans& tm = w.tm;
             int* flags = w.flags.data();
             FlagSubset(p, traits, k, flags);
             w.list.assign(traits, traits + k);
-            tm.Build(flags);
+            tm.Build(flags, traits, k);
             NicheCoefficients c{};
-            c.PT = static_cast<float>(Mantel(n, ph.DP, tm.DT));
+            NicheCoefficients::Flat flat{};
+            flat.PE = flatPE;
+            c.PT = static_cast<float>(Mantel(n, ph.DP, tm.DT, &flat.PT, ph.flat || tm.flat));
             comp.Build(d, flags, true);
-            c.PX = static_cast<float>(Mantel(n, ph.DP, comp.DX));
-            c.XT = static_cast<float>(Mantel(n, tm.DT, comp.DX));
-            c.TE = static_cast<float>(Mantel(n, d.DE, tm.DT));
-            c.XE = static_cast<float>(Mantel(n, d.DE, comp.DX));
+            const bool flatX = !ConfigurationHasVariation(n, g, comp.X);
+            c.PX = static_cast<float>(Mantel(n, ph.DP, comp.DX, &flat.PX, ph.flat || flatX));
+            c.XT = static_cast<float>(Mantel(n, tm.DT, comp.DX, &flat.XT, tm.flat || flatX));
+            c.TE = static_cast<float>(Mantel(n, d.DE, tm.DT, &flat.TE, tm.flat));
+            c.XE = static_cast<float>(Mantel(n, d.DE, comp.DX, &flat.XE, flatX));
             c.PE = roPE;
             c.XET = PartialCorrelation(c.XE, c.XT, c.TE);
             c.TEP = PartialCorrelation(c.TE, c.PT, c.PE);
@@ -440,6 +478,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
             c.alphaBeta = c.PX * c.XE;
             c.alpha = c.XET * c.PXT;
             c.MarkUndefined(defined);
+            c.MarkFlat(flat);
             // One number of types: the subset's best is its one evaluation, which both lists are
             // offered.
             const double value = criterion == 14 ? c.beta : c.alphaBeta;

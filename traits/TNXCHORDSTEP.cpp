@@ -41,6 +41,14 @@ FILE* Console() { return out ? out : stdout; }
 // The four statistics of one evaluation, in single precision.
 struct Statistics {
     float TE, XE, XT, XET;
+    // Those that compare a flat resemblance (Mantel's *flat) set to -999: ro(XE.T) with ro(XE),
+    // whose DX and DE it compares.
+    void MarkFlat(bool te, bool xe, bool xt) {
+        constexpr float kUndefined = static_cast<float>(MissingValue);
+        if (te) TE = kUndefined;
+        if (xe) XE = XET = kUndefined;
+        if (xt) XT = kUndefined;
+    }
 };
 
 // ro(XE.T) = (ro(XE) - ro(XT) ro(TE)) / (sqrt(1 - ro(XT)^2) sqrt(1 - ro(TE)^2)) in single
@@ -154,8 +162,10 @@ void TypeRange(const int* traits, int k, int nMono, int* gFrom, int* gTo) {
 // to the first top list.
 class Stepwise {
 public:
+    // w.Tn made: the variation of each trait's means is taken from it.
     Stepwise(RunData& d, Workspace& w, int gUser, FILE* f, FILE* fs)
-        : first(100, -DBL_MAX, Rank::kSigned, false), d_(d), w_(w), gUser_(gUser), f_(f), fs_(fs) {}
+        : first(100, -DBL_MAX, Rank::kSigned, false), d_(d), w_(w), variation_(w.n, w.p, w.Tn), gUser_(gUser),
+          f_(f), fs_(fs) {}
 
     // traits[0..k-1]: the subset (0-based trait numbers). False when it holds a trait of weight
     // 0 or below, or no number of types gave a value; otherwise its best value over the numbers
@@ -171,6 +181,7 @@ private:
 
     RunData& d_;
     Workspace& w_;
+    TraitVariation variation_;
     int gUser_;
     FILE* f_;
     FILE* fs_;
@@ -186,7 +197,9 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
     for (int c = 0; c < n; c++)
         for (int t = 0; t < p; t++) w_.Tsub[c][t] = d_.flags[t] == 1 ? w_.Tn[c][t] : 0.0f;
     NominalReseNonHier(n, p, w_.Tsub, w_.DT, rese_opt);
-    const float te = static_cast<float>(Mantel(n, d_.DE, w_.DT));
+    const bool flatT = !variation_.Varies(traits, k);
+    bool flatTE = false;
+    const float te = static_cast<float>(Mantel(n, d_.DE, w_.DT, &flatTE, flatT));
     gower_similarityAverage(p, s, d_.Sp, w_.S, d_.flags, d_.weights);
 
     const bool clustered = clusMethPoolCSTs != 0;
@@ -211,8 +224,12 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
             CrispBelonging(s, g, labels, w_.U);
         MatrixProdMV(n, s, s, g, w_.W, w_.U, w_.X);
         NominalReseNonHier(n, g, w_.X, w_.DX, rese_opt);
-        const Statistics st = Partial(te, static_cast<float>(Mantel(n, d_.DE, w_.DX)),
-                                      static_cast<float>(Mantel(n, w_.DT, w_.DX)));
+        const bool flatX = !ConfigurationHasVariation(n, g, w_.X);
+        bool flatXE = false, flatXT = false;
+        const float xe = static_cast<float>(Mantel(n, d_.DE, w_.DX, &flatXE, flatX));
+        const float xt = static_cast<float>(Mantel(n, w_.DT, w_.DX, &flatXT, flatT || flatX));
+        Statistics st = Partial(te, xe, xt);
+        st.MarkFlat(flatTE, flatXE, flatXT);
         if (printRankIntermedResults == 'y') {
             fprintf(f_, "ro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\t%d groups\t", st.TE, st.XE, st.XT,
                     st.XET, g);
@@ -221,7 +238,7 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
         }
         if (fs_) WriteTypeBlocks(g, labels, st);
         first.Offer(st.XET, g, traits, k);
-        // A NaN beats nothing, so it never becomes the candidate's best.
+        // A NaN or -999 beats nothing, so it never becomes the candidate's best.
         if (Beats(Rank::kSigned, st.XET, *best)) {
             *best = st.XET;
             *bestG = g;

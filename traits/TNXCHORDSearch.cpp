@@ -167,6 +167,22 @@ double Mantel(int n, double** A, double** B) {
     return MatrixCorr(n, A, B);
 }
 
+double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat) {
+    bool none = n >= 3 && tablesFlat;
+    const double r = n < 3 ? Mantel(n, A, B) : none ? 0.0 : MatrixCorr(n, A, B, &none);
+    if (flat) *flat = none;
+    return r;
+}
+
+bool TraitVariation::Varies(const int* traits, int k) const {
+    double centred = 0.0, values = 0.0;
+    for (int i = 0; i < k; i++) {
+        centred += centred_[traits[i]];
+        values += values_[traits[i]];
+    }
+    return HasVariation(centred, values);
+}
+
 void EnvironmentResemblance(double** DE, float** E) {
     const int n = ncsm, v = nenv;
     for (int c = 0; c < n; c++)
@@ -224,8 +240,7 @@ void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int
 // ----------------------------------------------------------------------- fast r(TE)
 
 TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, int maxK) {
-    auto t = std::make_shared<Tables>();
-    t->n = n;
+    auto t = std::make_shared<Tables>(n, p, Tn);
     const int pairs = t->pairs = n > 1 ? n * (n - 1) / 2 : 0;
     t->pairI.resize(pairs);
     t->pairJ.resize(pairs);
@@ -273,10 +288,11 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
     tables_ = std::move(t);
 }
 
-double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
+double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, bool* flat) {
     const Tables& t = *tables_;
     const int pairs = t.pairs;
     lastK_ = k;
+    if (flat) *flat = false;
     if (k < 1) return 0.0;
     for (int level = changedFrom; level < k; level++) {
         double* acc = &partial_[static_cast<size_t>(level) * pairs];
@@ -293,8 +309,13 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
         const double d = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
         return t.n == 2 ? TwoCommunityCongruence(t.de01, d) : 0.0;
     }
+    // Without variation in DE or in the subset's means the distances correlate nothing; the
+    // partial sums above stay made for the subsets that follow.
     const int used = t.used;
-    if (used < 1) return 0.0;
+    if (used < 1 || !t.deVaries || !t.variation.Varies(traits, k)) {
+        if (flat) *flat = true;
+        return 0.0;
+    }
     const double* c = t.centred.data();
     double sy = 0.0, syy = 0.0, sxy = 0.0;
     int q = 0;
@@ -325,7 +346,10 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom) {
     }
     const double ssy = syy - sy * sy / used;
     // Equal distances leave only rounding in ssy: no spread, correlation 0 as MatrixCorr says.
-    if (!HasVariation(ssy, syy) || !t.deVaries) return 0.0;
+    if (!HasVariation(ssy, syy)) {
+        if (flat) *flat = true;
+        return 0.0;
+    }
     return sxy / std::sqrt(t.sumCentredSq * ssy);
 }
 

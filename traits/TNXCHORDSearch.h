@@ -151,6 +151,12 @@ private:
 // Matrix (Mantel) correlation of two resemblance matrices of n communities (upper triangles):
 // MatrixCorr, or with fewer than 3 communities the congruence of the single pair.
 double Mantel(int n, double** A, double** B);
+// The same, *flat (when given) telling when the value is not one the data define: with 3 or more
+// communities, A or B has no variation, by its own counted cells (MatrixCorr) or because the
+// table it was built from has none (tablesFlat: A's or B's). The value is then 0, so that a
+// partial whose control is flat is the simple correlation. Two communities' single cells take
+// their congruence, which no spread decides: never flat.
+double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat = false);
 
 // Procrustes (optRo 2) or RV (3) congruence of two configurations of n communities; *flat: A or
 // B has no variation, so that the value (0) is not one the data define.
@@ -174,6 +180,23 @@ void EnvironmentResemblance(double** DE, float** E);
 void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, double** Tn);
 void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, float** Tn);
 
+// Whether the normalised trait means of a subset (its columns of Tn, n x p) have variation:
+// the sums of squares of each trait's column about its mean and of its values (ColumnSums, over
+// the present cells) are formed once per run and add over the subset's traits (HasVariation of
+// the two totals), so that a subset costs k additions and allocates nothing.
+class TraitVariation {
+public:
+    template <class T>
+    TraitVariation(int n, int p, T** Tn) : centred_(p > 0 ? p : 1, 0.0), values_(p > 0 ? p : 1, 0.0) {
+        for (int t = 0; t < p; t++) ColumnSums(n, Tn, t, &centred_[t], &values_[t]);
+    }
+    // traits[0..k-1]: the subset (0-based trait numbers).
+    bool Varies(const int* traits, int k) const;
+
+private:
+    std::vector<double> centred_, values_;
+};
+
 // The Mantel value of DE against the Euclidean distance of the normalised trait means of
 // every subset, from per-trait squared differences computed once and partial sums reused
 // along the lexicographic order. Exactly the terms and order of summation of EucliDistMV on
@@ -187,14 +210,20 @@ public:
     TraitDistanceMantel(const TraitDistanceMantel&) = default;
     TraitDistanceMantel& operator=(const TraitDistanceMantel&) = delete;
     // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
-    double Value(const int* traits, int k, int changedFrom);
+    // *flat (when given) as Mantel says it: with 3 or more communities, DE or the distances have
+    // no variation over the pairs counted, or the subset's means have none (TraitVariation:
+    // a constant trait's single-precision means one ulp apart give distances of pure noise).
+    double Value(const int* traits, int k, int changedFrom, bool* flat = nullptr);
     // DT of the last subset valued, into the upper triangle of D.
     void Distances(double** D) const;
 
 private:
-    // What the run fixes: the pairs of communities, the terms of each trait and DE centred.
+    // What the run fixes: the pairs of communities, the terms of each trait, DE centred and the
+    // variation of each trait's means.
     struct Tables {
+        Tables(int nIn, int p, float** Tn) : n(nIn), variation(nIn, p, Tn) {}
         int n = 0, pairs = 0;
+        TraitVariation variation;
         std::vector<int> pairI, pairJ;
         std::vector<double> terms;    // p x pairs
         std::vector<double> centred;  // DE - mean over the pairs used

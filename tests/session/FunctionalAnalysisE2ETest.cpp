@@ -644,9 +644,15 @@ namespace {
 
 // The aviurba survey imported twice: as given ("avi"), and with its communities in the reverse
 // order ("rev": the rows of W and E, and the labels of W, reversed into files of the sandbox).
-void ImportAviurbaBothWays(const Sandbox& box) {
-    Prepare(box, kExamples, {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"},
-            tnxtest::kAviImport);
+// traits, when given, takes the place of the trait file and types of the answer that types its
+// four traits ("2 2 2 1").
+void ImportAviurbaBothWays(const Sandbox& box, const std::string& traits = "", const std::string& types = "") {
+    std::string given = tnxtest::kAviImport;
+    if (!types.empty()) given.replace(given.find("k\n2 2 2 1\n"), 10, "k\n" + types + "\n");
+    for (const char* f : {"aviurba_B.txt", "aviurba_W.txt", "aviurba_E.txt", "aviurba_spp.txt"})
+        std::filesystem::copy(kExamples + "/" + f, box.Path(f));
+    if (!traits.empty()) box.WriteFile("aviurba_B.txt", traits);
+    ASSERT_EQ(box.Run(given).status, 0);
     const auto reversed = [&](const std::string& name, bool labels) {
         std::vector<std::string> lines;
         std::istringstream in(box.ReadFile(name));
@@ -669,7 +675,7 @@ void ImportAviurbaBothWays(const Sandbox& box) {
     box.WriteFile("rev_E.txt", reversed("aviurba_E.txt", false));
     const std::string w = box.ReadFile("rev_W.txt");
     ASSERT_EQ(w.substr(w.rfind('\n', w.size() - 2) + 1, 8), "s51\ts50\t");
-    std::string import = tnxtest::kAviImport;
+    std::string import = given;
     for (const auto& [from, to] : {std::pair<std::string, std::string>{"N\navi\n", "N\nrev\n"},
                                    {"aviurba_W.txt", "rev_W.txt"}, {"aviurba_E.txt", "rev_E.txt"}})
         import.replace(import.find(from), from.size(), to);
@@ -750,6 +756,82 @@ TEST_F(FunctionalAnalysisE2E, AviurbaMigratorySubsetsRankNowhereInEitherOrder) {
         EXPECT_EQ(Count(body[order].substr(top), "-999         \tnone\n"), 1);
     }
     EXPECT_EQ(body[0], body[1]);
+}
+
+// The aviurba survey with its feeding strategy made the same for every bird (2) and its traits taken
+// as quantitative, the migratory status binary: under the matrix correlation, the feeding strategy
+// alone leaves T constant, so that DT (r(TE), criterion 10) is flat, and, each OTU its own fuzzy
+// type, every OTU alike to every other: X is the same in every community (W at unit totals) and DX is
+// flat (r(XE), criterion 1; ro(XE.T), 9; r(XE.TR), 17). That subset prints -999, on its line only, and
+// ranks nowhere; the whole ranking is the same with the communities in the reverse order.
+TEST_F(FunctionalAnalysisE2E, AviurbaConstantTraitRanksNowhereUnderMantelInEitherOrder) {
+    std::string traits;
+    {
+        std::istringstream in(tnxtest::Slurp(kExamples + "/aviurba_B.txt"));
+        std::string line;
+        for (int row = 0; row < 40 && std::getline(in, line); row++) {
+            std::istringstream cells(line);
+            int a, b, c, d;
+            cells >> a >> b >> c >> d;
+            traits += std::to_string(a) + "\t2\t" + std::to_string(c) + "\t" + std::to_string(d) + "\n";
+        }
+        std::getline(in, line);
+        traits += line + "\n";
+    }
+    ImportAviurbaBothWays(box_, traits, "3 3 3 1");
+    const std::pair<int, std::string> criteria[] = {
+        {10, "TCAP"}, {1, "TDAP_TCAP"}, {9, "TDAP"}, {17, "BetaDivergence"}};
+    for (const auto& [criterion, file] : criteria) {
+        std::string body[2];
+        for (int order = 0; order < 2; order++) {
+            const std::string name = order == 0 ? "avi" : "rev";
+            SCOPED_TRACE(name + " criterion " + std::to_string(criterion));
+            // Criterion 10: Mantel, all traits, sizes 1 and 2, the intermediate lines; the others: each
+            // OTU its own fuzzy type, Mantel with Euclidean distances, all traits, W at unit totals.
+            const std::string k = criterion == 10
+                                      ? "K\n10\n1\n1\n1\n2\ny\n\n"
+                                      : "K\n" + std::to_string(criterion) + "\ny\n1\n1\n6\n1\ny\n1\n2\ny\n\n";
+            const Result r = box_.Run("O\n" + name + "\nV\n" + k + "C\nC\nX\n");
+            ASSERT_EQ(r.status, 0) << r.err;
+            const std::string t = box_.ReadFile(name + "ChRank_" + file + ".txt");
+            ASSERT_NE(t.find("Correlation measure: matrix correlation (Mantel)\n"), std::string::npos);
+            const size_t from = t.find("Trait ranking criterion");
+            body[order] = t.substr(from, t.find("Elapsed time") - from);
+            // The lines that name the feeding strategy alone: its intermediate line, with -999 as the
+            // criterion's value, and no other; no other line holds -999.
+            std::vector<std::string> alone;
+            std::istringstream lines(body[order]);
+            for (std::string line; std::getline(lines, line);) {
+                // A subset that ends with the feeding strategy is it alone or with the feeding habitat.
+                const size_t at = line.find("feedstrat");
+                if (at != std::string::npos && line.find('\t', at) == line.size() - 1 &&
+                    line.find("feedhab") == std::string::npos)
+                    alone.push_back(line);
+            }
+            ASSERT_EQ(alone.size(), 1u) << body[order];
+            const std::string value =
+                criterion == 10  ? "-999\tfeedstrat\t"
+                : criterion == 1 ? "-999        \tfeedstrat\t"
+                : criterion == 9 ? "ro(TE)=\t-999\tro(XE)=\t-999\tro(XT)=\t-999\tro(XE.T)=\t-999\t"
+                                 : "r(XE.TR)=\t-999\tTraits:\tfeedstrat\t";
+            EXPECT_EQ(alone[0].rfind(value, 0), 0u) << alone[0];
+            EXPECT_EQ(Count(body[order], "-999"), criterion == 9 ? 4 : 1) << body[order];
+            EXPECT_EQ(Count(body[order], "nan"), 0);
+            EXPECT_EQ(Count(body[order], "optimal subset with "), 2);
+        }
+        // Up to the top list, line for line; the top list holds the same lines, but values that print
+        // alike ({migratory} and {feedstrat, migratory} under criterion 1) may trade places with the
+        // rounding of the other order.
+        const std::string top = "\n\nTrait subsets with maximum";
+        EXPECT_EQ(body[0].substr(0, body[0].find(top)), body[1].substr(0, body[1].find(top)));
+        std::vector<std::string> sorted[2];
+        for (int order = 0; order < 2; order++) {
+            std::istringstream lines(body[order]);
+            for (std::string line; std::getline(lines, line);) sorted[order].push_back(line);
+            std::sort(sorted[order].begin(), sorted[order].end());
+        }
+        EXPECT_EQ(sorted[0], sorted[1]);
+    }
 }
 
 // A phylogeny whose taxa are the OTUs' own types (psap_*: 4 OTUs, 12 communities): P = W Q and X =

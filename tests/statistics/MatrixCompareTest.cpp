@@ -377,6 +377,46 @@ TEST(ResemblanceMatrices, MatrixCorrOfCellsOneUlpApartIsZero) {
     EXPECT_NEAR(MatrixCorr(4, A, B), Pearson(a, b, 6), 1e-9);
 }
 
+// The flag of the double form says when MatrixCorr is 0 for want of variation, its value unchanged:
+// n < 2; no pair with both cells present; the counted cells of A (or of B, either side) the same, or
+// one ulp apart (rounding of their own scale); a spread of 1e-5 on 0.1 (centred ~ 1e-10 5/6 against
+// 0.06: 1.4e-9 of the scale) is variation, and so are the five counted pairs that a -999 leaves.
+TEST(ResemblanceMatrices, MatrixCorrSaysWhenAMatrixHasNoVariation) {
+    const double up = std::nextafter(0.1, 1.0);
+    struct Row {
+        const char* what;
+        int n;
+        double cells[6];  // A's upper cells (0,1), (0,2), (0,3), (1,2), (1,3), (2,3)
+        bool flat;
+    };
+    const Row rows[] = {
+        {"one community", 1, {.1, .2, .3, .4, .5, .6}, true},
+        {"no pair counted", 4, {-999, -999, -999, -999, -999, -999}, true},
+        {"equal cells", 4, {.1, .1, .1, .1, .1, .1}, true},
+        {"one ulp apart", 4, {.1, .1, .1, .1, up, .1}, true},
+        {"1e-5 apart", 4, {.1, .1, .1, .1, .10001, .1}, false},
+        {"a pair missing", 4, {1, 3, 0, -999, 9, 2}, false},
+    };
+    Mat<double> B{{0, 1, 2, 4}, {0, 0, 8, 3}, {0, 0, 0, 5}, {0, 0, 0, 0}}, A(4, 4);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        int k = 0;
+        for (int i = 0; i < 4; i++)
+            for (int j = i + 1; j < 4; j++) A[i][j] = r.cells[k++];
+        bool flat = !r.flat;
+        EXPECT_EQ(MatrixCorr(r.n, A, B, &flat), MatrixCorr(r.n, A, B));
+        EXPECT_EQ(flat, r.flat);
+        flat = !r.flat;
+        EXPECT_EQ(MatrixCorr(r.n, B, A, &flat), MatrixCorr(r.n, B, A));
+        EXPECT_EQ(flat, r.flat);
+        if (r.flat) {
+            EXPECT_EQ(MatrixCorr(r.n, A, B), 0.0);
+        } else {
+            EXPECT_NE(MatrixCorr(r.n, A, B), 0.0);
+        }
+    }
+}
+
 TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
     Mat<double> A{{0, 1}, {0, 0}}, B{{0, 3}, {0, 0}}, Z(2, 2);
     EXPECT_EQ(MatrixStressKruskal(1, A, B), -1.0);

@@ -489,7 +489,9 @@ double SizeValue(const std::string& text, int k) {
 // criteria that follow E, 1, 9, 10, 14 (ro(PT) ro(TE)), 15 (ro(PX) ro(XE)), 16, 17 and 24, are
 // undefined with the same variables in every community. An undefined value is written -999: in the
 // intermediate lines and for each size, with no subset (the top list takes none); the others are
-// values of a correlation (or of a product of two).
+// values of a correlation (or of a product of two). In the survey of 3 communities every OTU occurs in
+// every community: each Beals probability Y is 1, Y has no variation and DY is 0, so r(XY) (21),
+// r(TY) (22) and r(XY.T) (23) compare a flat resemblance and are -999 as well.
 TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
     struct Run {
         int n;
@@ -498,7 +500,7 @@ TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
     };
     const Run runs[] = {
         {2, false, {9, 12, 17, 20, 23}},
-        {3, false, {17}},
+        {3, false, {17, 21, 22, 23}},
         {4, false, {}},
         {4, true, {1, 9, 10, 14, 15, 16, 17, 24}},
     };
@@ -549,6 +551,20 @@ TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
         }
 }
 
+// Runs the criterion under the measure on a survey of 8 communities and 5 OTUs, each its own
+// type, whose second trait is the same (4.2) for every OTU (ulpApart: one ulp above it for the
+// second and fourth), with W at unit totals and the intermediate lines; the result file ("" when
+// the search did not run).
+std::string RunWithAConstantTrait(int criterion, int measure, bool ulpApart = false) {
+    Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
+    for (int o = 0; o < sv.s; o++) sv.B[o][1] = ulpApart && o % 2 == 1 ? std::nextafter(4.2f, 5.0f) : 4.2f;
+    LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
+    opt_ro = measure;
+    optUnitTotalAdjust2 = true;
+    printRankIntermedResults = 'y';
+    return RunCriterion(criterion) == kChRankDone ? tnxtest::Slurp("s1ChRank.txt") : std::string();
+}
+
 // The second trait is the same for every OTU: the subset {t2} leaves T constant, the OTUs alike
 // (X, their fuzzy composition over W at unit totals, the same in every community) and every Rao
 // entropy 0. Under Procrustes and RV a value that compares one of these tables is not one the
@@ -560,14 +576,8 @@ TEST_F(ChRankTies, ASubsetWhoseTablesHaveNoVariationIsMissingAndRanksNowhere) {
     for (int measure : {2, 3})
         for (int criterion : {1, 9, 10, 11, 12, 13, 16, 17, 18, 19, 20, 21, 22, 23, 24}) {
             SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
-            Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
-            for (auto& row : sv.B) row[1] = 4.2f;
-            LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
-            opt_ro = measure;
-            optUnitTotalAdjust2 = true;
-            printRankIntermedResults = 'y';
-            ASSERT_EQ(RunCriterion(criterion), kChRankDone);
-            const std::string text = Read("s1ChRank.txt");
+            const std::string text = RunWithAConstantTrait(criterion, measure);
+            ASSERT_FALSE(text.empty());
             const bool missing = std::find(flat.begin(), flat.end(), criterion) != flat.end();
             // The intermediate line of {t2}: the last line before it ends, and the text of its value.
             const size_t end = text.find("\tt2\t\n");
@@ -587,6 +597,209 @@ TEST_F(ChRankTies, ASubsetWhoseTablesHaveNoVariationIsMissingAndRanksNowhere) {
                 EXPECT_LT(text.find("t1\t", at), text.find("\n", at));
             }
         }
+}
+
+}  // namespace
+
+namespace {
+
+// The lines of a result file that name `trait` without `other` (the subset of that trait alone).
+std::vector<std::string> LinesNamingAlone(const std::string& text, const std::string& trait, const std::string& other) {
+    std::vector<std::string> found;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("\t" + trait + "\t") != std::string::npos && line.find(other) == std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+// The same survey under Procrustes and RV: each partial of {t2} compares a table without variation
+// (X, or T for ro(PX.T) of criteria 11 to 13, whose first table is P), and its own field on the
+// intermediate line says -999, not the 0 of the congruence that found it flat.
+TEST_F(ChRankTies, UnderProcrustesAndRVThePartialOfAFlatTableIsMissingOnItsLine) {
+    const std::pair<int, const char*> cases[] = {{9, "\tro(XE.T)=\t-999\tTraits:\tt2\t"},
+                                                 {12, "\tro(PX.T)=\t-999\tTraits:\tt2\t"},
+                                                 {17, "r(XE.TR)=\t-999\tTraits:\tt2\t"},
+                                                 {20, "r(XZ.T)=\t-999\tTraits:\tt2\t"},
+                                                 {23, "r(XY.T)=\t-999\tTraits:\tt2\t"}};
+    for (int measure : {2, 3})
+        for (const auto& [criterion, field] : cases) {
+            SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion);
+            const std::string text = RunWithAConstantTrait(criterion, measure);
+            const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+            ASSERT_EQ(alone.size(), 1u);
+            EXPECT_NE(alone[0].find(field), std::string::npos) << alone[0];
+        }
+}
+
+// The survey of the Procrustes case above under the matrix correlation: {t2} leaves T constant (its
+// means exactly equal, DT 0), X the same in every community (DX of rounding noise) and every Rao
+// entropy 0. A Mantel value whose first or second resemblance is flat, by its own cells or built
+// from a table without variation, is not defined by the data: -999 on the intermediate line of
+// {t2}, which is the only line that names it (the best of size 1 is {t1}). That is every criterion
+// but dark diversity (24: the distances from the types vary); the niche criteria through their
+// factors ro(PT) and ro(TE) (14), ro(PX) and ro(XE) (15). Beside the criterion's value, each printed
+// value that compares DT or DX is -999 too, and a partial whose control alone is flat is the simple
+// correlation: ro(PE.T) = ro(PE). With both traits every value is defined.
+TEST_F(ChRankTies, UnderMantelASubsetOfFlatResemblancesIsMissingAndRanksNowhere) {
+    struct Case {
+        int criterion;
+        std::string value;  // how the criterion's value of {t2} is printed on its intermediate line
+    };
+    const Case cases[] = {
+        {1, "-999        \tt2\t"},       {9, "\tro(XE.T)=\t-999\t"},    {10, "-999\tt2\t"},
+        {11, "\tro(PX)=\t-999\t"},       {12, "\tro(PX.T)=\t-999\t"},   {13, "ro(PT)=\t-999\t"},
+        {14, "\troBetaNiche=\t-999\t"},  {15, "\troAlphaBetaNiche=\t-999\t"},
+        {16, "r(RE)=\t-999\t"},           {17, "r(XE.TR)=\t-999\t"},      {18, "r(XZ)=\t-999\t"},
+        {19, "r(TZ)=\t-999\t"},           {20, "r(XZ.T)=\t-999\t"},       {21, "r(XY)=\t-999\t"},
+        {22, "r(TY)=\t-999\t"},           {23, "r(XY.T)=\t-999\t"},       {24, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "criterion " << c.criterion);
+        const std::string text = RunWithAConstantTrait(c.criterion, 1);
+        const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+        ASSERT_FALSE(alone.empty());
+        const std::string& line = alone[0];
+        if (c.value.empty()) {
+            EXPECT_EQ(line.find("-999"), std::string::npos) << line;
+            EXPECT_GE(alone.size(), 2u);
+        } else {
+            EXPECT_NE(line.find(c.value), std::string::npos) << line;
+            EXPECT_EQ(alone.size(), 1u) << alone.back();
+            const size_t at = text.find("optimal subset with 1 traits: \t");
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_NE(text.substr(at, text.find('\n', at) - at).find("\tt1\t"), std::string::npos);
+        }
+        for (int k = 1; k <= 2; k++) {
+            const double v = SizeValue(text, k);
+            EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << k << ": " << v;
+        }
+        if (c.criterion == 9) {
+            EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t-999\tro(XT)=\t-999\tro(XE.T)=\t-999\t", 0), 0u) << line;
+        }
+        if (c.criterion == 14 || c.criterion == 15) {
+            for (const char* name : {"ro(PT)", "ro(PX)", "ro(XT)", "ro(PX.T)", "ro(XE)", "ro(TE)", "ro(XE.T)",
+                                     "ro(TE.P)", "ro(XE.P)", "ro(XE.PT)", "roBetaNiche", "roAlphaBetaNiche",
+                                     "roAlphaNiche"})
+                EXPECT_NE(line.find(std::string(name) + "=\t-999\t"), std::string::npos) << name;
+            const double pe = std::atof(line.c_str() + line.find("ro(PE)=\t") + 8);
+            EXPECT_TRUE(pe != 0.0 && std::fabs(pe) <= 1.0) << line;
+            EXPECT_EQ(std::atof(line.c_str() + line.find("ro(PE.T)=\t") + 10), pe) << line;
+        }
+    }
+}
+
+// X on both sides of the tolerance. Four OTUs in two crisp types ({1, 2} and {3, 4}), each of
+// abundance 1 in each of five communities but the first OTU, 1 + c h in community c (0..4); W at unit
+// totals. By hand X_c = ((2 + c h) / (4 + c h), 2 / (4 + c h)) ~ (1/2 + c h / 8, 1/2 - c h / 8): its
+// sum of squares about the column means ~ 2 h^2 (0 + 1 + 4 + ... centred: 10) / 64 = 10 h^2 / 32
+// against ~ 5/2 for its values, a ratio of h^2 / 8: 1.8e-12 for h = 2^-18, above the tolerance of
+// 1e-12, and 4.5e-13 for h = 2^-19, below it (the float cells 1 + c h are exact). Below, X has no
+// variation: r(XE) (criterion 1) and ro(XE.T) (9) are -999 for every subset, under Mantel as under
+// Procrustes, although DX's own cells still spread over their own scale. Above, every value is
+// one. The second trait is the same for every OTU: {t2} leaves DT flat, which under Mantel prints
+// ro(TE) and ro(XT) as -999 and leaves ro(XE.T) the simple ro(XE) when X varies.
+TEST_F(ChRankTies, TheCompositionVariesOnlyAboveTheTolerance) {
+    for (int measure : {1, 2})
+        for (int criterion : {1, 9})
+            for (int e : {18, 19}) {
+                SCOPED_TRACE(testing::Message() << "measure " << measure << ", criterion " << criterion
+                                                << ", h = 2^-" << e);
+                Survey sv = RandomSurvey(61, 2, 4, 5, 2);
+                const float h = std::ldexp(1.0f, -e);
+                for (int c = 0; c < sv.n; c++) {
+                    for (int o = 0; o < sv.s; o++) sv.W[o][c] = 1.0f;
+                    sv.W[0][c] = 1.0f + static_cast<float>(c) * h;
+                }
+                for (auto& row : sv.B) row[1] = 4.2f;
+                LoadSurvey(sv, criterion, {1, 1, 2, 2});
+                opt_ro = measure;
+                fuzzy = 0;
+                optUnitTotalAdjust2 = true;
+                printRankIntermedResults = 'y';
+                ASSERT_EQ(RunCriterion(criterion), kChRankDone);
+                const std::string text = Read("s1ChRank.txt");
+                const bool flat = e == 19;
+                for (int k = 1; k <= 2; k++) {
+                    const double v = SizeValue(text, k);
+                    if (flat) {
+                        EXPECT_EQ(v, -999.0) << k;
+                    } else {
+                        EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << k << ": " << v;
+                    }
+                }
+                // The three subsets' lines, each -999 (criterion 9: the partial's field) or none.
+                const std::string field = criterion == 1 ? "\n-999        \t" : "\tro(XE.T)=\t-999\t";
+                EXPECT_EQ(tnxtest::Count(text, field), flat ? 3 : 0);
+                if (criterion != 9 || measure != 1) continue;
+                const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+                ASSERT_FALSE(alone.empty());
+                const std::string& line = alone[0];
+                EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t", 0), 0u) << line;
+                EXPECT_NE(line.find("\tro(XT)=\t-999\t"), std::string::npos) << line;
+                if (flat) continue;
+                const double xe = std::atof(line.c_str() + line.find("ro(XE)=\t") + 8);
+                EXPECT_TRUE(xe != 0.0 && std::fabs(xe) <= 1.0) << line;
+                EXPECT_EQ(std::atof(line.c_str() + line.find("ro(XE.T)=\t") + 10), xe) << line;
+            }
+}
+
+// The second trait one ulp apart among the OTUs (4.2 and the float above it): its community means
+// spread by at most 1.1e-7 of their size, a sum of squares about their mean of order 1e-14 of
+// theirs, so T has no variation; its distances are noise of that size, yet spread over their own
+// scale (in single precision the means fall on 4.2 or the float above it). The Gower similarity
+// of the OTUs, taken over the trait's range, sees two states: the types, X and the Rao entropies
+// vary. Under Mantel the values on DT are -999 (r(TE) 10, ro(PT) 13, the niche product ro(PT)
+// ro(TE) 14, r(TZ) 19, r(TY) 22); those on DX are values, and a partial whose control alone is DT
+// is the simple correlation: ro(XE.T) = ro(XE) and ro(PX.T) = ro(PX) on the line of {t2}, r(XZ.T)
+// = r(XZ) and r(XY.T) = r(XY) from one run to the other.
+TEST_F(ChRankTies, UnderMantelMeansOneUlpApartLeaveTFlatAndTheTypesVarying) {
+    struct Case {
+        int criterion;
+        std::string field;  // what stands before the criterion's value on the line of {t2}
+        bool flat;
+    };
+    const Case cases[] = {
+        {1, "", false},           {9, "ro(XE.T)=\t", false},     {10, "", true},
+        {11, "ro(PX)=\t", false}, {12, "ro(PX.T)=\t", false},     {13, "ro(PT)=\t", true},
+        {14, "roBetaNiche=\t", true}, {15, "roAlphaBetaNiche=\t", false},
+        {16, "r(RE)=\t", false},  {17, "r(XE.TR)=\t", false},     {18, "r(XZ)=\t", false},
+        {19, "r(TZ)=\t", true},   {20, "r(XZ.T)=\t", false},      {21, "r(XY)=\t", false},
+        {22, "r(TY)=\t", true},   {23, "r(XY.T)=\t", false},      {24, "r(SE)=\t", false},
+    };
+    // The value of a field of a line, and the line of {t2} of each criterion.
+    const auto value = [](const std::string& line, const std::string& field) {
+        return std::atof(line.c_str() + line.find(field) + field.size());
+    };
+    std::vector<double> ofT2(25, NAN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "criterion " << c.criterion);
+        const std::string text = RunWithAConstantTrait(c.criterion, 1, true);
+        const std::vector<std::string> alone = LinesNamingAlone(text, "t2", "t1");
+        ASSERT_FALSE(alone.empty());
+        const std::string& line = alone[0];
+        ASSERT_NE(line.find(c.field), std::string::npos) << line;
+        const double v = value(line, c.field);
+        ofT2[c.criterion] = v;
+        if (c.flat) {
+            EXPECT_EQ(v, -999.0) << line;
+            EXPECT_EQ(alone.size(), 1u) << alone.back();
+        } else {
+            EXPECT_TRUE(v != 0.0 && std::fabs(v) <= 1.0) << line;
+        }
+        if (c.criterion == 9) {
+            EXPECT_EQ(line.rfind("ro(TE)=\t-999\tro(XE)=\t", 0), 0u) << line;
+            EXPECT_NE(line.find("\tro(XT)=\t-999\t"), std::string::npos) << line;
+            EXPECT_EQ(v, value(line, "ro(XE)=\t")) << line;
+        }
+        if (c.criterion == 12) {
+            EXPECT_EQ(line.rfind("ro(PT)=\t-999\t", 0), 0u) << line;
+            EXPECT_NE(line.find("\tro(XT)=\t-999\t"), std::string::npos) << line;
+            EXPECT_EQ(v, value(line, "ro(PX)=\t")) << line;
+        }
+    }
+    EXPECT_EQ(ofT2[20], ofT2[18]);
+    EXPECT_EQ(ofT2[23], ofT2[21]);
 }
 
 }  // namespace

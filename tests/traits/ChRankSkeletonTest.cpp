@@ -296,6 +296,149 @@ TEST(ChRankFastTraitDistance, CopiesShareTheTablesAndKeepTheirOwnSums) {
     free2D(D, n);
 }
 
+// The Mantel value with its flag: one community has no pair (0, which the run leaves undefined);
+// two communities take their single pair's congruence whatever their tables (1 - |2 - 3| / 3),
+// never flat; from 3 communities a table without variation makes the value 0 and flat, and so does
+// a matrix whose own cells are equal; otherwise MatrixCorr. A = |a_i - a_j| of a = (0, 1, 3, 6),
+// B of b = (0, 2, 3, 7): Pearson over the six pairs.
+TEST(ChRankMantel, SaysWhenAResemblanceOrItsTableIsFlat) {
+    const double a[] = {0, 1, 3, 6}, b[] = {0, 2, 3, 7};
+    double** A = dim2Double(4, 4);
+    double** B = dim2Double(4, 4);
+    double** K = dim2Double(4, 4);
+    for (int i = 0; i < 4; i++)
+        for (int j = i + 1; j < 4; j++)
+            A[i][j] = std::fabs(a[i] - a[j]), B[i][j] = std::fabs(b[i] - b[j]), K[i][j] = 2.0;
+    A[0][1] = 2.0, B[0][1] = 3.0;  // the single pair of two communities: 2 and 3
+    struct Row {
+        const char* what;
+        int n;
+        double** first;
+        bool tablesFlat;
+        double value;
+        bool flat;
+    };
+    // Pearson r of A's cells (2, 3, 6, 2, 5, 3) and B's (3, 3, 7, 1, 5, 4), by hand: means 7/2 and
+    // 23/6; sum of products of deviations 31/2, sums of squares 27/2 and 125/6.
+    const double r = 15.5 / std::sqrt(13.5 * 125.0 / 6.0);
+    const Row rows[] = {
+        {"one community", 1, A, false, 0.0, false},
+        {"one community, a flat table", 1, A, true, 0.0, false},
+        {"two communities", 2, A, false, 1.0 - 1.0 / 3.0, false},
+        {"two communities, a flat table", 2, A, true, 1.0 - 1.0 / 3.0, false},
+        {"four communities", 4, A, false, r, false},
+        {"a flat table", 4, A, true, 0.0, true},
+        {"equal cells", 4, K, false, 0.0, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        bool flat = !row.flat;
+        EXPECT_NEAR(chrank::Mantel(row.n, row.first, B, &flat, row.tablesFlat), row.value, 1e-15);
+        EXPECT_EQ(flat, row.flat);
+    }
+    for (double** m : {A, B, K}) free2D(m, 4);
+}
+
+// The variation of a subset's means from per-trait sums: four communities, each column on its own
+// side of the tolerance. A column (1, 1, 1, 1 + d) has sum of squares about its mean 3 d^2 / 4
+// against ~ 4: a ratio of 3 d^2 / 16, 2.7e-12 for d = 2^-18 (variation) and 6.8e-13 for 2^-19 (none);
+// one ulp apart (d = 2^-23) or exactly equal, none. A -999 cell is left out of both sums: (5, -999,
+// 5, 5) is constant. Subsets add the sums: a flat column beside a varying one varies, two flat ones
+// do not, nor does the empty subset. Float and double means decide alike.
+TEST(ChRankTraitVariation, EachTraitsSumsAddOverTheSubset) {
+    const int n = 4, p = 6;
+    const float cols[p][n] = {{1, 1, 1, 1 + std::ldexp(1.0f, -18)}, {1, 1, 1, 1 + std::ldexp(1.0f, -19)},
+                              {1, 1, 1, std::nextafter(1.0f, 2.0f)}, {.3f, .3f, .3f, .3f},
+                              {5, -999, 5, 5},                        {1, 2, 3, 4}};
+    float** Tf = dim2Dfloat(n, p);
+    double** Td = dim2Double(n, p);
+    for (int c = 0; c < n; c++)
+        for (int t = 0; t < p; t++) Tf[c][t] = cols[t][c], Td[c][t] = cols[t][c];
+    const chrank::TraitVariation vf(n, p, Tf), vd(n, p, Td);
+    struct Row {
+        std::vector<int> traits;
+        bool varies;
+    };
+    const Row rows[] = {{{0}, true},     {{1}, false},    {{2}, false},   {{3}, false},   {{4}, false},
+                        {{5}, true},     {{1, 2}, false}, {{2, 5}, true}, {{3, 4}, false}, {{}, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.traits));
+        EXPECT_EQ(vf.Varies(r.traits.data(), static_cast<int>(r.traits.size())), r.varies);
+        EXPECT_EQ(vd.Varies(r.traits.data(), static_cast<int>(r.traits.size())), r.varies);
+    }
+    free2D(Tf, n);
+    free2D(Td, n);
+}
+
+// The fast r(TE) says when it is not defined, valuing 0: a trait the same in every community
+// (its single-precision means exactly equal, or one ulp apart, whose distances are then pure
+// noise) selected alone, a spread below the tolerance (2^-19, as above) or DE without variation.
+// A spread above it (2^-18), or a flat trait beside a varying one, is a value: the Pearson
+// correlation of DE with the subset's distances, which here the varying trait alone gives (the
+// flat one adds 0, or the square of one ulp, to each squared distance). Two communities take
+// their single pair's congruence.
+TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
+    const int p = 5;
+    const float up = std::nextafter(0.5f, 1.0f);
+    // Traits: 0 varying, 1 constant, 2 one ulp apart, 3 spread 2^-18, 4 spread 2^-19 (about 1).
+    const float cols[p][5] = {{0.1f, 0.4f, 0.2f, 0.9f, 0.7f}, {0.5f, 0.5f, 0.5f, 0.5f, 0.5f},
+                              {0.5f, up, 0.5f, 0.5f, up},
+                              {1, 1, 1, 1, 1 + std::ldexp(1.0f, -18)},
+                              {1, 1, 1, 1, 1 + std::ldexp(1.0f, -19)}};
+    for (int n : {5, 2}) {
+        float** Tn = dim2Dfloat(n, p);
+        for (int c = 0; c < n; c++)
+            for (int t = 0; t < p; t++) Tn[c][t] = cols[t][c];
+        double** DE = dim2Double(n, n);
+        double** flatDE = dim2Double(n, n);
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) DE[i][j] = (i + 1) * (j + 2) % 7 + 0.5, flatDE[i][j] = 3.0;
+        // The reference: DE against the distances of the varying trait alone (and of trait 3).
+        double** D0 = dim2Double(n, n);
+        double** D3 = dim2Double(n, n);
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++)
+                D0[i][j] = std::fabs(double(cols[0][i]) - cols[0][j]),
+                D3[i][j] = std::fabs(double(cols[3][i]) - cols[3][j]);
+        struct Row {
+            std::vector<int> traits;
+            bool flatDE, flat;
+            double** reference;  // null: the value is 0
+        };
+        const Row rows[] = {
+            {{1}, false, true, nullptr},  {{2}, false, true, nullptr}, {{4}, false, true, nullptr},
+            {{0}, true, true, nullptr},   {{0}, false, false, D0},     {{3}, false, false, D3},
+            {{0, 1}, false, false, D0},   {{0, 2}, false, false, D0},  {{1, 2}, false, true, nullptr},
+        };
+        const chrank::TraitDistanceMantel fast(n, p, Tn, DE, p), onFlatDE(n, p, Tn, flatDE, p);
+        for (const Row& r : rows) {
+            SCOPED_TRACE(testing::Message() << n << " communities, " << testing::PrintToString(r.traits)
+                                            << (r.flatDE ? ", DE flat" : ""));
+            chrank::TraitDistanceMantel m(r.flatDE ? onFlatDE : fast);
+            bool flat = !r.flat;
+            const double v = m.Value(r.traits.data(), static_cast<int>(r.traits.size()), 0, &flat);
+            if (n == 2) {
+                // The single pair: DE's cell against the distance, never flat.
+                double** D = dim2Double(n, n);
+                m.Distances(D);
+                EXPECT_FALSE(flat);
+                EXPECT_EQ(v, chrank::Mantel(2, r.flatDE ? flatDE : DE, D));
+                free2D(D, n);
+                continue;
+            }
+            EXPECT_EQ(flat, r.flat);
+            if (!r.reference) {
+                EXPECT_EQ(v, 0.0);
+            } else {
+                EXPECT_NEAR(v, MatrixCorr(n, DE, r.reference), 1e-6);
+                EXPECT_GT(std::fabs(v), 0.05);
+            }
+        }
+        for (double** m : {DE, flatDE, D0, D3}) free2D(m, n);
+        free2D(Tn, n);
+    }
+}
+
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
     // A folder of its own, so that parallel test runs never share it.
     std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();
