@@ -691,6 +691,21 @@ std::string MigratoryTypes() {
     return types;
 }
 
+// The aviurba trait file with the feeding strategy (the second trait) made 2 for every bird.
+std::string ConstantFeedingStrategy() {
+    std::string traits;
+    std::istringstream in(tnxtest::Slurp(kExamples + "/aviurba_B.txt"));
+    std::string line;
+    for (int row = 0; row < 40 && std::getline(in, line); row++) {
+        std::istringstream cells(line);
+        int a, b, c, d;
+        cells >> a >> b >> c >> d;
+        traits += std::to_string(a) + "\t2\t" + std::to_string(c) + "\t" + std::to_string(d) + "\n";
+    }
+    std::getline(in, line);
+    return traits + line + "\n";
+}
+
 }  // namespace
 
 // Crisp types by migratory status: X = (1 - m, m), m the share of migrants, is an affine function
@@ -765,20 +780,7 @@ TEST_F(FunctionalAnalysisE2E, AviurbaMigratorySubsetsRankNowhereInEitherOrder) {
 // flat (r(XE), criterion 1; ro(XE.T), 9; r(XE.TR), 17). That subset prints -999, on its line only, and
 // ranks nowhere; the whole ranking is the same with the communities in the reverse order.
 TEST_F(FunctionalAnalysisE2E, AviurbaConstantTraitRanksNowhereUnderMantelInEitherOrder) {
-    std::string traits;
-    {
-        std::istringstream in(tnxtest::Slurp(kExamples + "/aviurba_B.txt"));
-        std::string line;
-        for (int row = 0; row < 40 && std::getline(in, line); row++) {
-            std::istringstream cells(line);
-            int a, b, c, d;
-            cells >> a >> b >> c >> d;
-            traits += std::to_string(a) + "\t2\t" + std::to_string(c) + "\t" + std::to_string(d) + "\n";
-        }
-        std::getline(in, line);
-        traits += line + "\n";
-    }
-    ImportAviurbaBothWays(box_, traits, "3 3 3 1");
+    ImportAviurbaBothWays(box_, ConstantFeedingStrategy(), "3 3 3 1");
     const std::pair<int, std::string> criteria[] = {
         {10, "TCAP"}, {1, "TDAP_TCAP"}, {9, "TDAP"}, {17, "BetaDivergence"}};
     for (const auto& [criterion, file] : criteria) {
@@ -831,6 +833,37 @@ TEST_F(FunctionalAnalysisE2E, AviurbaConstantTraitRanksNowhereUnderMantelInEithe
             std::sort(sorted[order].begin(), sorted[order].end());
         }
         EXPECT_EQ(sorted[0], sorted[1]);
+    }
+}
+
+// The feeding strategy made the same for every bird and selected alone, each OTU its own crisp type
+// (with fuzzy types every OTU would belong alike to every type, and X would be flat too): T is
+// constant, and so is the Gower similarity of the OTUs over that trait (all 1), so that every Rao
+// entropy is 0. r(TE) and r(RE) compare tables without variation under every measure (the
+// centring of T leaves it one ulp off under Procrustes and RV): each prints "undefined" with no P.
+// X varies: r(XE) is a number, and so are r(XE.T) and r(XE.TR), whose covariates have nothing to
+// take out (they equal r(XE)). The same with the communities in the reverse order.
+TEST_F(FunctionalAnalysisE2E, AviurbaConstantTraitAloneLeavesItsStatisticsUndefinedUnderEveryMeasure) {
+    ImportAviurbaBothWays(box_, ConstantFeedingStrategy(), "3 3 3 1");
+    for (const char* measure : {"1\n6\n", "2\n", "3\n"}) {
+        std::string stats[2];
+        for (int order = 0; order < 2; order++) {
+            const std::string name = order == 0 ? "avi" : "rev";
+            SCOPED_TRACE(name + " measure " + measure);
+            std::filesystem::remove(box_.Path(name + "Prinda.txt"));
+            const Result r = box_.Run("O\n" + name + "\nV\nH\ny\n0\n99\n0\n2\n1\n" + measure +
+                                      "2\n0 1 0 0\ny\nn\n\nC\nC\nX\n");
+            ASSERT_EQ(r.status, 0) << r.err;
+            stats[order] = StatisticsOf(box_.ReadFile(name + "Prinda.txt"));
+            EXPECT_EQ(Count(stats[order], "Convergence (TCAP): r(TE)=\tundefined\tP=\tundefined\n"), 1)
+                << stats[order];
+            EXPECT_EQ(Count(stats[order], " r(RE)=\tundefined\tP=\tundefined\n"), 1) << stats[order];
+            EXPECT_EQ(Count(stats[order], "undefined"), 4) << stats[order];
+            const double xe = ValueAfter(stats[order], " r(XE)=\t");
+            EXPECT_TRUE(xe > -1.0 && xe < 1.0 && xe != 0.0) << xe;
+            EXPECT_NEAR(ValueAfter(stats[order], "r(XE.T)=\t"), xe, 1e-5 * std::fabs(xe));
+        }
+        EXPECT_EQ(stats[0], stats[1]);
     }
 }
 
