@@ -17,9 +17,11 @@
 #include <string>
 
 // How many temporary files can be registered at once, and the longest path a slot holds (a file
-// beyond either is made all the same, unregistered).
+// beyond either is made all the same, unregistered). The program's temporary files lie in the
+// current folder under names of a few dozen characters; the table takes its place in the address
+// space from the start (64 KiB), which counts under a limit as low as the one the program starts in.
 constexpr int kTemporarySlots = 64;
-constexpr int kTemporaryPathMax = 4096;
+constexpr int kTemporaryPathMax = 1024;
 
 // The four signals held back on the calling thread for the life of the object (one that comes
 // meanwhile is delivered when it ends), and a handler running on another thread kept waiting
