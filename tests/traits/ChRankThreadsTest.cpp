@@ -10,11 +10,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/ErrorCode.h"
@@ -249,6 +251,45 @@ TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A chunk given back after the last one was handed out is still evaluated: a worker that asks for
+// a chunk while none is left but one is being evaluated waits, since that one may come back; once
+// it does, the worker takes it. Only with none left and none being evaluated is there nothing to
+// take. Seven subsets of one each, two workers: the first takes all seven and finishes six.
+TEST(ChRankThreads, AChunkGivenBackAfterTheLastWasHandedOutIsTakenAgain) {
+    const std::vector<int> eligible = {0, 1, 2};
+    Enumeration en(eligible, 1, 3);
+    chrank::Search search(en.KMax(), Rank::kSigned, -1e300, Rank::kSigned, false);
+    int sizesDone = 0;
+    chrank::ChunkQueue queue(en, 2, 1, search, 0, nullptr, nullptr, [&](int) { sizesDone++; }, 0);
+    std::vector<chrank::Chunk> taken(7);
+    for (chrank::Chunk& c : taken) ASSERT_TRUE(queue.Take(&c));
+    for (int i = 0; i < 6; i++) {
+        queue.Output(taken[i]).values[0] = 0.25;
+        queue.Done(taken[i], nullptr, nullptr);
+    }
+    std::atomic<bool> returned{false};
+    bool took = false;
+    chrank::Chunk again;
+    std::thread other([&] {
+        took = queue.Take(&again);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned.load());  // waiting for the chunk being evaluated
+    queue.GiveBack(taken[6], nullptr, nullptr);
+    other.join();
+    ASSERT_TRUE(took);
+    EXPECT_EQ(again.index, taken[6].index);
+    EXPECT_EQ(again.k, 3);
+    queue.Output(again).values[0] = 0.75;
+    queue.Done(again, nullptr, nullptr);
+    chrank::Chunk none;
+    EXPECT_FALSE(queue.Take(&none));  // none left, none being evaluated
+    EXPECT_EQ(sizesDone, 3);
+    EXPECT_TRUE(search.sizes[3].filled);
+    EXPECT_EQ(search.sizes[3].best.value, 0.75);
 }
 
 TEST(ChRankThreads, AWorkersErrorReachesTheCaller) {
