@@ -19,6 +19,34 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// While it lives, a write that takes a file past 16 bytes fails (EFBIG; the signal that would come
+// with it is ignored). Lift gives back the limit and the signal's action before the end.
+class SmallFileSizeLimit {
+public:
+    SmallFileSizeLimit() : old_(std::signal(SIGXFSZ, SIG_IGN)) {
+        if (getrlimit(RLIMIT_FSIZE, &saved_) != 0) return;
+        struct rlimit small = saved_;
+        small.rlim_cur = 16;
+        set_ = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~SmallFileSizeLimit() { Lift(); }
+    SmallFileSizeLimit(const SmallFileSizeLimit&) = delete;
+    SmallFileSizeLimit& operator=(const SmallFileSizeLimit&) = delete;
+    bool Set() const { return set_; }
+    void Lift() {
+        if (lifted_) return;
+        lifted_ = true;
+        if (set_) setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, old_);
+    }
+
+private:
+    void (*old_)(int);
+    struct rlimit saved_ {};
+    bool set_ = false;
+    bool lifted_ = false;
+};
+
 class ReplacingWriterTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -111,24 +139,19 @@ TEST_F(ReplacingWriterTest, AFailedWriteLeavesTheOldFileAndGivesCodeThree) {
     // A file-size limit below what is written makes the writes fail (EFBIG; the signal that
     // would come with it is ignored for the test).
     std::ofstream(target_) << "kept\n";
-    auto old = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     for (bool raising : {false, true}) {
         SCOPED_TRACE(raising);
         ReplacingWriter w(target_);
         FILE* f = w.OpenOrRaise();
-        struct rlimit small = saved;
-        small.rlim_cur = 16;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        SmallFileSizeLimit limit;
+        ASSERT_TRUE(limit.Set());
         for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
         const int code = raising ? CodeOf([&] { w.CommitOrRaise(); }) : w.Commit();
-        setrlimit(RLIMIT_FSIZE, &saved);
+        limit.Lift();
         EXPECT_EQ(code, raising ? static_cast<int>(TNX_FAIL_TO_PRINT) : static_cast<int>(ReplacingWriter::kWriteFailed));
         EXPECT_EQ(Read(), "kept\n");
         EXPECT_EQ(Listing(), "out.txt\n");
     }
-    std::signal(SIGXFSZ, old);
 }
 
 
@@ -137,17 +160,12 @@ TEST_F(ReplacingWriterTest, AFailedWriteLeavesTheOldFileAndGivesCodeThree) {
 // a part of its text.
 TEST_F(ReplacingWriterTest, AWriteThatFailedOnceFailsTheCommitWhateverTheLastFlushDoes) {
     std::ofstream(target_) << "kept\n";
-    auto old = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     ReplacingWriter w(target_);
     FILE* f = w.OpenOrRaise();
-    struct rlimit small = saved;
-    small.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    SmallFileSizeLimit limit;
+    ASSERT_TRUE(limit.Set());
     for (int i = 0; i < 1000; i++) std::fprintf(f, "line %d of a long text\n", i);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, old);
+    limit.Lift();
     EXPECT_EQ(w.Commit(), ReplacingWriter::kWriteFailed);
     EXPECT_EQ(Read(), "kept\n");
     EXPECT_EQ(Listing(), "out.txt\n");
@@ -202,22 +220,17 @@ TEST_F(ReplacingWriterTest, ASetThatCannotBeWrittenOrPutInPlaceRaisesItsCode) {
     const std::string a = (dir_ / "a.txt").string(), b = (dir_ / "b.txt").string(), c = (dir_ / "c.txt").string();
     std::ofstream(a) << "old a";
     std::ofstream(c) << "old c";
-    auto old = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     {
         ReplacingSet set;
         std::fputs("short", set.OpenOrRaise(a));
         FILE* f = set.OpenOrRaise(c);
-        struct rlimit small = saved;
-        small.rlim_cur = 16;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        SmallFileSizeLimit limit;
+        ASSERT_TRUE(limit.Set());
         for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
         const int code = CodeOf([&] { set.CommitOrRaise(); });
-        setrlimit(RLIMIT_FSIZE, &saved);
+        limit.Lift();
         EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
     }
-    std::signal(SIGXFSZ, old);
     EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
     {
         std::ifstream fa(a);
