@@ -210,12 +210,27 @@ bool IsLargerThanOrEqual(double a, double b, int maxUlps, bool useAbs);
 bool AlmostEqual_Tolerance(double a, double b, double tol);
 bool AlmostEqual_Tolerance(float a, float b, float tol);
 
-// Whether a table has variation: its centred sum of squares is above a relative tolerance of
-// scaleSumSq (the sum of squares of its own values, or, for residuals, the centred sum of squares
-// of the table before the covariates were taken out), and above 0. Below it the centred values
-// are rounding noise, which a measure that does not depend on scale would turn into a full-size
-// number. False when either sum is not a number.
+// Whether a residual keeps variation of its table: its sum of squares about its column means is
+// above 0 and above a relative tolerance (1e-12) of scaleSumSq, the same sum of the table before
+// the covariates were taken out (both centred, so where the columns sit plays no part). Below it
+// the residual is rounding noise, which a measure that does not depend on scale would turn into
+// a full-size number. False when either sum is not a number.
 bool HasVariation(double centredSumSq, double scaleSumSq);
+
+// The most rounding a value computed in double precision from the survey's data carries,
+// relative to the largest magnitude among the values of its column: 2^-40, some four thousand
+// roundings of 2^-53 (a weighted mean over s OTUs, its weights and its division keep within
+// 2 s + 4 of them). Values held in single precision are taken as they are (rounding 0): each
+// difference between two of them is at least one step of single precision, which is variation
+// of the data, however far from 0 the column lies.
+constexpr double kDoubleRounding = 0x1p-40;
+// Whether one column varies beyond the rounding its values can carry: centredSumSq, its sum of
+// squares about its mean over `count` present values (formed in double), is above 0 and above
+// count * (rounding * magnitude)^2, magnitude the largest absolute value of the column. A
+// positive factor on the column never changes the verdict; a constant added to it, only where
+// the constant is some 2^40 times the column's spread (kDoubleRounding), or never for values held
+// as read (rounding 0) that stay exact. A table varies when any of its columns does.
+bool ColumnVaries(double centredSumSq, int count, double magnitude, double rounding);
 
 double Fmax(double a, double b);
 float Fmax(float a, float b);

@@ -43,11 +43,12 @@ int64_t UlpLine(float x) {
 
 const int kMaxUlps = 4 * 1024 * 1024 - 1;
 
-// The relative share of the scale below which a centred sum of squares is rounding noise. A
-// table whose variation the covariates explain exactly, or a constant column left one ulp off
-// by its centring, keeps at most 4.4e-26 of its scale; the smallest genuine residual seen keeps
-// 2.2e-4 of its table (1.3e-5 under the weighted null model). 1e-12 lies far from both.
-const double kVariationTolerance = 1e-12;
+// The share of its table's centred sum of squares below which a residual's is rounding noise. A
+// residual of covariates that explain the table exactly keeps at most 4.4e-26 of it in double,
+// and about 4e-15 when a covariate is a trait mean rounded to single precision (one step of
+// 6e-8 of its size, squared); the smallest genuine residual seen keeps 2.2e-4 of its table
+// (1.3e-5 under the weighted null model). 1e-12 lies far from both.
+const double kResidualTolerance = 1e-12;
 
 }  // namespace
 
@@ -102,7 +103,14 @@ bool IsLargerThanOrEqual(double a, double b, int maxUlps, bool useAbs) {
 }
 
 bool HasVariation(double centredSumSq, double scaleSumSq) {
-    return centredSumSq > 0.0 && centredSumSq > kVariationTolerance * scaleSumSq;
+    return centredSumSq > 0.0 && centredSumSq > kResidualTolerance * scaleSumSq;
+}
+
+bool ColumnVaries(double centredSumSq, int count, double magnitude, double rounding) {
+    // The sum of squares of `count` deviations each at most rounding * magnitude (a centring
+    // only lowers it): anything at or below it may be rounding alone.
+    const double noise = rounding * magnitude;
+    return centredSumSq > 0.0 && centredSumSq > double(count) * noise * noise;
 }
 
 bool AlmostEqual_Tolerance(double a, double b, double tol) { return fabs(a - b) < tol; }

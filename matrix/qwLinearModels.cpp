@@ -908,15 +908,12 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
     double** scores = w.scores;
     int used = 0;
     if ((opt == 1 || opt == 2) && qs > 0) {
-        // A factor without variation (its centred values rounding noise against its values)
-        // enters as 0, as a constant one does: scaled, its noise would become a component.
-        for (int k = 0; k < qs; k++) {
-            double centred, values;
-            ColumnSums(n, G, k, &centred, &values);
-            if (!HasVariation(centred, values))
+        // A factor without variation (its centred values rounding noise of its values) enters
+        // as 0, as a constant one does: scaled, its noise would become a component.
+        for (int k = 0; k < qs; k++)
+            if (!ColumnHasVariation(n, G, k))
                 for (int i = 0; i < n; i++)
                     if (IsPresent(G[i][k])) G[i][k] = 0.0;
-        }
         double** V = w.V;
         for (int k = 0; k < qs; k++)
             for (int i = 0; i < n; i++) V[k][i] = G[i][k];
@@ -943,10 +940,10 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
         for (int k = 0; k < used; k++) Pc[i][k] = scores[k][i];
     Regression_ResidualsSelect(n, p, used, Y, Pc, R, nullptr, w.regression);
     // The residuals keep variation of Y when Y has some and they are more than its rounding.
-    double yCentred, yValues, rCentred, rValues;
-    ConfigurationSums(n, p, Y, &yCentred, &yValues);
-    ConfigurationSums(n, p, R, &rCentred, &rValues);
-    return HasVariation(yCentred, yValues) && HasVariation(rCentred, yCentred) ? 1 : 0;
+    return ConfigurationHasVariation(n, p, Y) &&
+                   HasVariation(CentredSumOfSquares(n, p, R), CentredSumOfSquares(n, p, Y))
+               ? 1
+               : 0;
 }
 
 int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,

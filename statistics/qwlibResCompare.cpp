@@ -1,7 +1,9 @@
 // Matrix comparison: RV coefficient, Procrustes coefficient and fit, matrix correlation and its
 // relatives over the upper cells of square matrices, whole-table deviations.
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <type_traits>
 
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
@@ -93,39 +95,39 @@ int MaxOf(T a, T b) {
     return a > b ? a : b;
 }
 
-// Column k of X (n rows): its sum of squares about its mean and the sum of squares of its
-// values, over the present cells, in double (the mean the library centres with).
+// The rounding a table of element type T carries (ColumnVaries): single-precision values are
+// taken as they are, double ones as computed.
 template <class T>
-void ColumnSumsT(int n, T** X, int k, double* centred, double* values) {
+constexpr double RoundingOf() {
+    return std::is_same<T, float>::value ? 0.0 : kDoubleRounding;
+}
+
+// Column k of X (n rows) over its present cells, in double (the mean the library centres with).
+template <class T>
+ColumnSpread SpreadOfColumnT(int n, T** X, int k) {
+    ColumnSpread c;
     const double mean = qwres::MeanOf<double>(n, [&](int i) { return X[i][k]; }, true);
-    double c = 0.0, v = 0.0;
     for (int i = 0; i < n; i++)
         if (IsPresent(X[i][k])) {
             const double x = double(X[i][k]), d = x - mean;
-            c += d * d;
-            v += x * x;
+            c.centred += d * d;
+            c.magnitude = std::max(c.magnitude, std::fabs(x));
+            c.count++;
         }
-    *centred = c;
-    *values = v;
+    return c;
 }
 
-// The same sums over the p columns of X.
 template <class T>
-void ConfigurationSumsT(int n, int p, T** X, double* centred, double* values) {
-    *centred = *values = 0.0;
-    for (int k = 0; k < p; k++) {
-        double c, v;
-        ColumnSumsT(n, X, k, &c, &v);
-        *centred += c;
-        *values += v;
-    }
+bool ColumnHasVariationT(int n, T** X, int k) {
+    const ColumnSpread c = SpreadOfColumnT(n, X, k);
+    return ColumnVaries(c.centred, c.count, c.magnitude, RoundingOf<T>());
 }
 
 template <class T>
 bool HasVariationT(int n, int p, T** X) {
-    double centred, values;
-    ConfigurationSumsT(n, p, X, &centred, &values);
-    return HasVariation(centred, values);
+    for (int k = 0; k < p; k++)
+        if (ColumnHasVariationT(n, X, k)) return true;
+    return false;
 }
 
 // Whether X and Y both have variation; *flat (when given) the contrary. A configuration without
@@ -425,23 +427,34 @@ void ProcrustesFitT(int p1, int p2, int n, T** X, T** Y, T** Yfit, T* ss) {
 // ---------------------------------------------------------------- resemblance matrices
 
 // Matrix correlation over the pairs i < j whose values are both present, sums in Acc; *flat
-// (when given): no pair is counted, or the counted cells of A or of B have no variation.
+// (when given): no pair is counted, or the counted cells of A or of B have no variation. Whether
+// they vary is judged in double whatever Acc is (ColumnVaries, each matrix by the rounding of
+// its own element type): the single-precision sums of a constant matrix would leave it a spread
+// of their own rounding.
 template <class TA, class TB, class Acc>
 Acc MatrixCorrT(int n, TA** A, TB** B, bool* flat = nullptr) {
+    constexpr bool wide = std::is_same<Acc, double>::value;
     if (flat) *flat = true;
     if (n < 2) return Acc(0);
     Acc sa = 0, sb = 0;
+    double wa = 0.0, wb = 0.0;
     int k = 0;
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) {
             if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
             sa += A[i][j];
             sb += B[i][j];
+            if (!wide) {
+                wa += double(A[i][j]);
+                wb += double(B[i][j]);
+            }
             k++;
         }
     if (k == 0) return Acc(0);
     Acc ma = sa / Acc(k), mb = sb / Acc(k);
-    Acc ssa = 0, ssb = 0, sp = 0, va = 0, vb = 0;
+    const double wma = wide ? double(ma) : wa / k, wmb = wide ? double(mb) : wb / k;
+    Acc ssa = 0, ssb = 0, sp = 0;
+    double ca = 0.0, cb = 0.0, magA = 0.0, magB = 0.0;
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) {
             if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
@@ -449,11 +462,20 @@ Acc MatrixCorrT(int n, TA** A, TB** B, bool* flat = nullptr) {
             ssa += da * da;
             ssb += db * db;
             sp += da * db;
-            va += Acc(A[i][j]) * Acc(A[i][j]);
-            vb += Acc(B[i][j]) * Acc(B[i][j]);
+            if (!wide) {
+                const double xa = double(A[i][j]) - wma, xb = double(B[i][j]) - wmb;
+                ca += xa * xa;
+                cb += xb * xb;
+            }
+            magA = std::max(magA, std::fabs(double(A[i][j])));
+            magB = std::max(magB, std::fabs(double(B[i][j])));
         }
+    if (wide) {
+        ca = double(ssa);
+        cb = double(ssb);
+    }
     // A matrix whose cells differ only by rounding has no spread to correlate.
-    if (!HasVariation(double(ssa), double(va)) || !HasVariation(double(ssb), double(vb))) return Acc(0);
+    if (!ColumnVaries(ca, k, magA, RoundingOf<TA>()) || !ColumnVaries(cb, k, magB, RoundingOf<TB>())) return Acc(0);
     if (flat) *flat = false;
     return sp / std::sqrt(ssa * ssb);
 }
@@ -681,13 +703,14 @@ T ProcrustesOn(int n, int p1, int p2, T** X, T** Y, ComparisonWorkspace<T>& ws, 
                                                        : ProcrustesOnce(n, p1, p2, X, Y, static_cast<T**>(nullptr), flat);
 }
 
-void ColumnSums(int n, float** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }
-void ColumnSums(int n, double** X, int k, double* centred, double* values) { ColumnSumsT(n, X, k, centred, values); }
-void ConfigurationSums(int n, int p, float** X, double* centred, double* values) {
-    ConfigurationSumsT(n, p, X, centred, values);
-}
-void ConfigurationSums(int n, int p, double** X, double* centred, double* values) {
-    ConfigurationSumsT(n, p, X, centred, values);
+ColumnSpread SpreadOfColumn(int n, float** X, int k) { return SpreadOfColumnT(n, X, k); }
+ColumnSpread SpreadOfColumn(int n, double** X, int k) { return SpreadOfColumnT(n, X, k); }
+bool ColumnHasVariation(int n, float** X, int k) { return ColumnHasVariationT(n, X, k); }
+bool ColumnHasVariation(int n, double** X, int k) { return ColumnHasVariationT(n, X, k); }
+double CentredSumOfSquares(int n, int p, double** X) {
+    double sum = 0.0;
+    for (int k = 0; k < p; k++) sum += SpreadOfColumnT(n, X, k).centred;
+    return sum;
 }
 bool ConfigurationHasVariation(int n, int p, float** X) { return HasVariationT(n, p, X); }
 bool ConfigurationHasVariation(int n, int p, double** X) { return HasVariationT(n, p, X); }

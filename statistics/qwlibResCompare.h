@@ -11,17 +11,29 @@
 
 // ---------------------------------------------------------------- configurations
 
+// The spread of column k of X over its present cells (not -999), in double: its sum of squares
+// about its mean, the largest absolute value and the number of cells.
+struct ColumnSpread {
+    double centred = 0.0;
+    double magnitude = 0.0;
+    int count = 0;
+};
+ColumnSpread SpreadOfColumn(int n, float** X, int k);
+ColumnSpread SpreadOfColumn(int n, double** X, int k);
+// Whether column k varies beyond the rounding its values carry (ColumnVaries): values held in
+// single precision are taken as they are, so any difference among them is variation; double
+// values may carry kDoubleRounding of the column's largest magnitude. Where the column sits
+// plays no part: a constant added to it leaves the verdict as it was while its values stay
+// exact in their precision.
+bool ColumnHasVariation(int n, float** X, int k);
+bool ColumnHasVariation(int n, double** X, int k);
 // Whether a configuration has variation, the test RVcoeff and ProcrustesCoeff apply to each of
-// theirs: *centred = the sum of squares of X's columns about their means, *values = the sum of
-// squares of its values, both over the present cells, in double; the configuration varies when
-// HasVariation(centred, values). A table whose centred values are rounding noise does not.
-void ConfigurationSums(int n, int p, float** X, double* centred, double* values);
-void ConfigurationSums(int n, int p, double** X, double* centred, double* values);
-// The same two sums for column k of X alone.
-void ColumnSums(int n, float** X, int k, double* centred, double* values);
-void ColumnSums(int n, double** X, int k, double* centred, double* values);
+// theirs: any of its p columns has (ColumnHasVariation). A table whose centred values are
+// rounding noise of its values does not.
 bool ConfigurationHasVariation(int n, int p, float** X);
 bool ConfigurationHasVariation(int n, int p, double** X);
+// The sum over the p columns of X of their sums of squares about their means (present cells).
+double CentredSumOfSquares(int n, int p, double** X);
 
 // RV coefficient of X (n x p1) and Y (n x p2): S = XcXc', T = YcYc' of the column-centred
 // configurations (missing cells skipped), RV = sum S.T / sqrt(sum S^2 * sum T^2) over all
@@ -107,9 +119,10 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y, Comparison
 // ---------------------------------------------------------------- resemblance matrices
 
 // Matrix (Mantel) correlation over the cells i < j whose two values are both present;
-// 0 for n < 2, no counted pair or a matrix whose counted cells have no variation (HasVariation
-// of their centred sum of squares against the sum of their squares). The float form sums in single
-// precision; float A with double B sums in double.
+// 0 for n < 2, no counted pair or a matrix whose counted cells have no variation (ColumnVaries
+// of the counted cells as one column, judged in double by the rounding of the matrix's element
+// type: a constant single-precision matrix gives exactly 0). The float form sums the correlation
+// in single precision; float A with double B sums in double.
 double MatrixCorr(int n, double** A, double** B);
 float MatrixCorr(int n, float** A, float** B);
 double MatrixCorr(int n, float** A, double** B);

@@ -175,12 +175,9 @@ double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat) {
 }
 
 bool TraitVariation::Varies(const int* traits, int k) const {
-    double centred = 0.0, values = 0.0;
-    for (int i = 0; i < k; i++) {
-        centred += centred_[traits[i]];
-        values += values_[traits[i]];
-    }
-    return HasVariation(centred, values);
+    for (int i = 0; i < k; i++)
+        if (varies_[traits[i]]) return true;
+    return false;
 }
 
 void EnvironmentResemblance(double** DE, float** E) {
@@ -277,14 +274,14 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
     if (n >= 2) t->de01 = DE[0][1];
     // DE centred once over the pairs counted.
     const double mean = t->used > 0 ? sum / t->used : 0.0;
-    double values = 0.0;
+    double magnitude = 0.0;
     for (q = 0; q < t->used; q++) {
         const double de = DE[t->pairI[q]][t->pairJ[q]];
         t->centred[q] = de - mean;
         t->sumCentredSq += t->centred[q] * t->centred[q];
-        values += de * de;
+        magnitude = std::max(magnitude, std::fabs(de));
     }
-    t->deVaries = HasVariation(t->sumCentredSq, values);
+    t->deVaries = ColumnVaries(t->sumCentredSq, t->used, magnitude, kDoubleRounding);
     tables_ = std::move(t);
 }
 
@@ -317,18 +314,27 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
         return 0.0;
     }
     const double* c = t.centred.data();
-    double sy = 0.0, syy = 0.0, sxy = 0.0;
+    // Besides the sums of the value, those of the distances less the first one, which judge
+    // their spread: equal distances give exact zeros there, where syy - sy^2 / used keeps the
+    // rounding of syy.
+    const double shift = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
+    double sy = 0.0, syy = 0.0, sxy = 0.0, dy = 0.0, dyy = 0.0, ymax = 0.0;
     int q = 0;
 #if defined(__SSE2__)
     // Two pairs at a time: the square root dominates, and the packed one rounds each lane as
     // the scalar one does (acc is a sum of squares, never below 0).
     __m128d vy = _mm_setzero_pd(), vyy = _mm_setzero_pd(), vxy = _mm_setzero_pd();
-    const __m128d zero = _mm_setzero_pd();
+    __m128d vdy = _mm_setzero_pd(), vdyy = _mm_setzero_pd(), vmax = _mm_setzero_pd();
+    const __m128d zero = _mm_setzero_pd(), vshift = _mm_set1_pd(shift);
     for (; q + 1 < used; q += 2) {
         const __m128d y = _mm_sqrt_pd(_mm_max_pd(_mm_loadu_pd(acc + q), zero));
+        const __m128d d = _mm_sub_pd(y, vshift);
         vy = _mm_add_pd(vy, y);
         vyy = _mm_add_pd(vyy, _mm_mul_pd(y, y));
         vxy = _mm_add_pd(vxy, _mm_mul_pd(_mm_loadu_pd(c + q), y));
+        vdy = _mm_add_pd(vdy, d);
+        vdyy = _mm_add_pd(vdyy, _mm_mul_pd(d, d));
+        vmax = _mm_max_pd(vmax, y);
     }
     double lanes[2];
     _mm_storeu_pd(lanes, vy);
@@ -337,16 +343,25 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
     syy = lanes[0] + lanes[1];
     _mm_storeu_pd(lanes, vxy);
     sxy = lanes[0] + lanes[1];
+    _mm_storeu_pd(lanes, vdy);
+    dy = lanes[0] + lanes[1];
+    _mm_storeu_pd(lanes, vdyy);
+    dyy = lanes[0] + lanes[1];
+    _mm_storeu_pd(lanes, vmax);
+    ymax = std::max(lanes[0], lanes[1]);
 #endif
     for (; q < used; q++) {
         const double y = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
         sy += y;
         syy += y * y;
         sxy += c[q] * y;
+        dy += y - shift;
+        dyy += (y - shift) * (y - shift);
+        ymax = std::max(ymax, y);
     }
     const double ssy = syy - sy * sy / used;
-    // Equal distances leave only rounding in ssy: no spread, correlation 0 as MatrixCorr says.
-    if (!HasVariation(ssy, syy)) {
+    // Equal distances have no spread: correlation 0 as MatrixCorr says.
+    if (!ColumnVaries(dyy - dy * dy / used, used, ymax, kDoubleRounding)) {
         if (flat) *flat = true;
         return 0.0;
     }

@@ -180,21 +180,20 @@ void EnvironmentResemblance(double** DE, float** E);
 void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, double** Tn);
 void NormalisedTraitMeans(int n, int s, int p, double** W, const std::vector<int>& eligible, float** Tn);
 
-// Whether the normalised trait means of a subset (its columns of Tn, n x p) have variation:
-// the sums of squares of each trait's column about its mean and of its values (ColumnSums, over
-// the present cells) are formed once per run and add over the subset's traits (HasVariation of
-// the two totals), so that a subset costs k additions and allocates nothing.
+// Whether the normalised trait means of a subset (its columns of Tn, n x p) have variation: a
+// subset varies when any of its traits' columns does (ColumnHasVariation, over the present
+// cells, judged once per run), so that a subset costs k look-ups and allocates nothing.
 class TraitVariation {
 public:
     template <class T>
-    TraitVariation(int n, int p, T** Tn) : centred_(p > 0 ? p : 1, 0.0), values_(p > 0 ? p : 1, 0.0) {
-        for (int t = 0; t < p; t++) ColumnSums(n, Tn, t, &centred_[t], &values_[t]);
+    TraitVariation(int n, int p, T** Tn) : varies_(p > 0 ? p : 1, 0) {
+        for (int t = 0; t < p; t++) varies_[t] = ColumnHasVariation(n, Tn, t) ? 1 : 0;
     }
     // traits[0..k-1]: the subset (0-based trait numbers).
     bool Varies(const int* traits, int k) const;
 
 private:
-    std::vector<double> centred_, values_;
+    std::vector<char> varies_;
 };
 
 // The Mantel value of DE against the Euclidean distance of the normalised trait means of
@@ -211,8 +210,8 @@ public:
     TraitDistanceMantel& operator=(const TraitDistanceMantel&) = delete;
     // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
     // *flat (when given) as Mantel says it: with 3 or more communities, DE or the distances have
-    // no variation over the pairs counted, or the subset's means have none (TraitVariation:
-    // a constant trait's single-precision means one ulp apart give distances of pure noise).
+    // no variation over the pairs counted, or the subset's means have none (TraitVariation: the
+    // distances of a constant trait's means would be rounding alone).
     double Value(const int* traits, int k, int changedFrom, bool* flat = nullptr);
     // DT of the last subset valued, into the upper triangle of D.
     void Distances(double** D) const;

@@ -42,8 +42,10 @@ struct Config {
     double* proj = nullptr;   // n x maxCols values: the projections of Components::Residuals
     double** c = nullptr;     // centred columns: row pointers into block
     double ss = 0.0;       // sum of squares of c (Procrustes)
-    bool variance = false; // c is more than rounding of its reference (HasVariation); for a source
-                           // with -999, ConfigurationHasVariation of the source
+    bool variance = false; // a table: a column of c varies beyond the rounding of its values
+                           // (ColumnVaries); residuals: c is more than rounding of the table they
+                           // come from (HasVariation); a source with -999:
+                           // ConfigurationHasVariation of the source
     bool missing = false;  // the source holds -999: the comparison takes the library's form
     double** source = nullptr;
     float** sourceF = nullptr;  // a single-precision source (the forms for -999 take it as it is)
@@ -52,14 +54,16 @@ struct Config {
     Config(const Config&) = delete;
     Config& operator=(const Config&) = delete;
     // Centres the n x cols table x (kept as the source for the missing-value form) and forms
-    // the sums; its variation is judged against the sum of squares of its values.
+    // the sums; it varies when a column does beyond the rounding of its values (kDoubleRounding).
     void Set(int cols_, double** x);
-    // The same from single-precision cells, each converted exactly.
+    // The same from single-precision cells, each converted exactly and taken as they are.
     void Set(int cols_, float** x);
-    // Centres c in place and forms the sums; the variation is judged against `reference` (the
-    // sum of squares of the values, or for residuals the centred sum of squares of the table
-    // before the covariates were taken out).
+    // Residuals in c: centres them in place and forms the sums; they vary when their centred sum
+    // of squares is more than rounding of `reference`, that of the table they were taken from.
     void Finish(double reference);
+    // A table in c: centres it in place and forms the sums; it varies when a column varies
+    // beyond `rounding` of its largest magnitude (ColumnVaries).
+    void FinishTable(double rounding);
     // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
     // c'c and cc', which have the same non-zero eigenvalues.
     double Gram2() const;
@@ -68,8 +72,10 @@ struct Config {
     // when the decomposition failed.
     const double* Triangle() const;
     double* work = nullptr;  // maxCols values (Components::Residuals)
+    double* spread = nullptr;  // 2 x maxCols: each column's largest magnitude and centred sum
     double* gram = nullptr;  // maxCols x maxCols upper triangle, row-major
 private:
+    void Centre();  // c less its column means
     mutable double gram2_ = 0.0;
     mutable bool gramDone_ = false;
     // The QR decomposition of c' (maxCols > n only): its copy, reflectors, work, the triangle.

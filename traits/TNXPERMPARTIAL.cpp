@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace permtest {
 
@@ -23,6 +24,7 @@ Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
     c = reinterpret_cast<double**>(dim1Dptr(rows));
     for (int i = 0; i < rows; i++) c[i] = block + i * maxCols;
     work = dim1Double(maxCols);
+    spread = dim1Double(2 * maxCols);
     gram = dim1Double(maxCols * maxCols);
     if (maxCols > n && n > 0) {
         qr_ = dim1Double(maxCols * n);
@@ -38,6 +40,7 @@ Config::~Config() {
     free1D(block);
     free1D(proj);
     free1D(work);
+    free1D(spread);
     free1D(gram);
     free1D(qr_);
     free1D(tau_);
@@ -61,13 +64,10 @@ void SetFrom(Config& cf, int cols, M** x) {
         cf.variance = ConfigurationHasVariation(cf.n, cols, x);
         return;
     }
-    double values = 0.0;
     for (int i = 0; i < cf.n; i++)
-        for (int j = 0; j < cols; j++) {
-            cf.c[i][j] = static_cast<double>(x[i][j]);
-            values += cf.c[i][j] * cf.c[i][j];
-        }
-    cf.Finish(values);
+        for (int j = 0; j < cols; j++) cf.c[i][j] = static_cast<double>(x[i][j]);
+    // Single-precision cells are taken as they are; double ones as computed (ColumnHasVariation).
+    cf.FinishTable(std::is_same<M, float>::value ? 0.0 : kDoubleRounding);
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ void Config::Set(int cols_, float** x) {
     SetFrom(*this, cols_, x);
 }
 
-void Config::Finish(double reference) {
+void Config::Centre() {
     missing = false;
     for (int j = 0; j < cols; j++) work[j] = 0.0;
     for (int i = 0; i < n; i++)
@@ -92,12 +92,34 @@ void Config::Finish(double reference) {
     for (int j = 0; j < cols; j++) work[j] /= n;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < cols; j++) c[i][j] -= work[j];
+    gramDone_ = false;
+    triDone_ = triFormed_ = false;
+}
+
+void Config::Finish(double reference) {
+    Centre();
     ss = 0.0;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < cols; j++) ss += c[i][j] * c[i][j];
     variance = HasVariation(ss, reference);
-    gramDone_ = false;
-    triDone_ = triFormed_ = false;
+}
+
+void Config::FinishTable(double rounding) {
+    // Each column's largest magnitude before the centring, then its sum of squares about its mean.
+    double* magnitude = spread;
+    double* centred = spread + maxCols;
+    for (int j = 0; j < cols; j++) magnitude[j] = centred[j] = 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) magnitude[j] = std::max(magnitude[j], std::fabs(c[i][j]));
+    Centre();
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < cols; j++) centred[j] += c[i][j] * c[i][j];
+    ss = 0.0;
+    variance = false;
+    for (int j = 0; j < cols; j++) {
+        ss += centred[j];
+        variance = variance || ColumnVaries(centred[j], n, magnitude[j], rounding);
+    }
 }
 
 double Config::Gram2() const {
@@ -283,14 +305,14 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         }
     if (m == 0) return false;
     // Each column centred and scaled to unit length: V V' is then their correlation matrix. A
-    // column without variation (its centred values rounding noise against its values) is set
-    // to 0, as a constant one is: scaled, its noise would become a component.
+    // column without variation (its centred values rounding noise of its values, ColumnVaries)
+    // is set to 0, as a constant one is: scaled, its noise would become a component.
     for (int r = 0; r < m; r++) {
         double* vr = V + r * n;
-        double sum = 0.0, values = 0.0;
+        double sum = 0.0, magnitude = 0.0;
         for (int i = 0; i < n; i++) {
             sum += vr[i];
-            values += vr[i] * vr[i];
+            magnitude = std::max(magnitude, std::fabs(vr[i]));
         }
         const double mean = sum / n;
         double ss = 0.0;
@@ -298,7 +320,7 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
             vr[i] -= mean;
             ss += vr[i] * vr[i];
         }
-        if (!HasVariation(ss, values)) {
+        if (!ColumnVaries(ss, n, magnitude, kDoubleRounding)) {
             std::fill(vr, vr + n, 0.0);
             continue;
         }

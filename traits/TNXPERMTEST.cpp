@@ -107,8 +107,8 @@ struct TriVec {
     double* z = nullptr;
     double norm = 0.0;
     bool missing = false;
-    // No variation to correlate: the centred cells are rounding noise of the cells' own sum of
-    // squares, or the table the resemblance was built from has none (its distances are then
+    // No variation to correlate: the centred cells are rounding noise of the cells' own
+    // magnitude, or the table the resemblance was built from has none (its distances are then
     // noise too). A flat vector is centred to exact zeros (norm 0) and correlates 0.
     bool flat = false;
     explicit TriVec(int m_) : m(m_) {
@@ -140,21 +140,21 @@ struct TriVec {
             return;
         }
         double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        double v0 = 0.0, v1 = 0.0, v2 = 0.0, v3 = 0.0;
+        double v0 = 0.0, v1 = 0.0, v2 = 0.0, v3 = 0.0;  // the largest magnitudes
         int i = 0;
         for (; i + 3 < m; i += 4) {
             s0 += raw[i];
             s1 += raw[i + 1];
             s2 += raw[i + 2];
             s3 += raw[i + 3];
-            v0 += raw[i] * raw[i];
-            v1 += raw[i + 1] * raw[i + 1];
-            v2 += raw[i + 2] * raw[i + 2];
-            v3 += raw[i + 3] * raw[i + 3];
+            v0 = std::max(v0, std::fabs(raw[i]));
+            v1 = std::max(v1, std::fabs(raw[i + 1]));
+            v2 = std::max(v2, std::fabs(raw[i + 2]));
+            v3 = std::max(v3, std::fabs(raw[i + 3]));
         }
         for (; i < m; i++) {
             s0 += raw[i];
-            v0 += raw[i] * raw[i];
+            v0 = std::max(v0, std::fabs(raw[i]));
         }
         const double mean = ((s0 + s1) + (s2 + s3)) / m;
         s0 = s1 = s2 = s3 = 0.0;
@@ -173,7 +173,7 @@ struct TriVec {
             s0 += z[i] * z[i];
         }
         const double centred = (s0 + s1) + (s2 + s3);
-        if (!HasVariation(centred, (v0 + v1) + (v2 + v3))) {
+        if (!ColumnVaries(centred, m, std::max(std::max(v0, v1), std::max(v2, v3)), kDoubleRounding)) {
             flat = true;
             Flatten();
             return;
@@ -208,7 +208,7 @@ private:
         for (int j = 0; j < m; j++) z[j] = 0.0;
         norm = 0.0;
     }
-    // Whether the present cells (not -999) have variation against their own sum of squares.
+    // Whether the present cells (not -999) vary beyond the rounding they carry.
     bool PresentCellsVary() const {
         double sum = 0.0;
         int c = 0;
@@ -216,13 +216,13 @@ private:
             if (!IsMissing(raw[i])) sum += raw[i], c++;
         if (c == 0) return false;
         const double mean = sum / c;
-        double centred = 0.0, values = 0.0;
+        double centred = 0.0, magnitude = 0.0;
         for (int i = 0; i < m; i++)
             if (!IsMissing(raw[i])) {
                 centred += (raw[i] - mean) * (raw[i] - mean);
-                values += raw[i] * raw[i];
+                magnitude = std::max(magnitude, std::fabs(raw[i]));
             }
-        return HasVariation(centred, values);
+        return ColumnVaries(centred, c, magnitude, kDoubleRounding);
     }
 };
 
@@ -238,7 +238,7 @@ bool AnyMissing(int rows, int cols, M** m) {
 double Clamp1(double r) { return r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r); }
 
 // Pearson correlation of two vectors, a position skipped when either value is -999; 0 with
-// fewer than 2 pairs or when either has no variation over them (HasVariation).
+// fewer than 2 pairs or when either has no variation over them (ColumnVaries).
 double PairwiseCorr(int m, const double* a, const double* b) {
     int c = 0;
     double sa = 0.0, sb = 0.0;
@@ -257,10 +257,10 @@ double PairwiseCorr(int m, const double* a, const double* b) {
         saa += da * da;
         sbb += db * db;
         sab += da * db;
-        va += a[i] * a[i];
-        vb += b[i] * b[i];
+        va = std::max(va, std::fabs(a[i]));
+        vb = std::max(vb, std::fabs(b[i]));
     }
-    if (!HasVariation(saa, va) || !HasVariation(sbb, vb)) return 0.0;
+    if (!ColumnVaries(saa, c, va, kDoubleRounding) || !ColumnVaries(sbb, c, vb, kDoubleRounding)) return 0.0;
     return Clamp1(sab / std::sqrt(saa * sbb));
 }
 
@@ -567,7 +567,7 @@ Work::Work(const Engine& e)
       triDT(e.ForMantel(e.nTri)), triDX(e.ForMantel(e.nTri)), triDP(e.phyl ? e.ForMantel(e.nTri) : 1),
       triDR(e.ForMantel(e.nTri)), triDF(e.phyl ? e.ForMantel(e.nTri) : 1), triSf(e.ForMantel(e.sTri)), Wp(e.n, e.s),
       Pp(e.n, e.s), M(e.n, e.s),
-      means(1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
+      means(3, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
       partial(e.MissingTables() ? MakePartialWork(e) : nullptr), cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)),
@@ -777,22 +777,27 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
     for (int t = 0; t < cols; t++) out[t] = weight[t] != 0.0 ? sum[t] / weight[t] : 0.0;
 }
 
-// Whether the n x cols table x (no -999) has variation: its column-centred sum of squares
-// against the sum of squares of its values (HasVariation), row by row along the memory, the
-// column means in means (cols values).
-bool TableVaries(int n, int cols, double** x, double* means) {
-    std::fill(means, means + cols, 0.0);
-    double values = 0.0;
+// Whether the n x cols table x (no -999) has variation: any of its columns varies beyond the
+// rounding its values carry (ColumnVaries), row by row along the memory. sums: three rows of at
+// least cols values, the column means, sums of squares about them and largest magnitudes.
+bool TableVaries(int n, int cols, double** x, const Mat<double>& sums) {
+    double* mean = sums[0];
+    double* centred = sums[1];
+    double* magnitude = sums[2];
+    std::fill(mean, mean + cols, 0.0);
+    std::fill(centred, centred + cols, 0.0);
+    std::fill(magnitude, magnitude + cols, 0.0);
     for (int i = 0; i < n; i++)
         for (int j = 0; j < cols; j++) {
-            means[j] += x[i][j];
-            values += x[i][j] * x[i][j];
+            mean[j] += x[i][j];
+            magnitude[j] = std::max(magnitude[j], std::fabs(x[i][j]));
         }
-    for (int j = 0; j < cols; j++) means[j] /= n;
-    double centred = 0.0;
+    for (int j = 0; j < cols; j++) mean[j] /= n;
     for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) centred += (x[i][j] - means[j]) * (x[i][j] - means[j]);
-    return HasVariation(centred, values);
+        for (int j = 0; j < cols; j++) centred[j] += (x[i][j] - mean[j]) * (x[i][j] - mean[j]);
+    for (int j = 0; j < cols; j++)
+        if (ColumnVaries(centred[j], n, magnitude[j], kDoubleRounding)) return true;
+    return false;
 }
 
 // The resemblance of the n communities (rows of x) by the dispatcher's code, as the upper
@@ -803,20 +808,15 @@ bool TableVaries(int n, int cols, double** x, double* means) {
 // cross products of the rows through the BLAS, on the work buffers means, centred and gram.
 // The resemblance is flat when x has no variation: the distances of a table of rounding noise
 // are noise themselves.
-void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, double* means,
+void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, const Mat<double>& sums,
                    double* centred, double* gram) {
+    const bool tableFlat = !TableVaries(n, cols, x, sums);
     if (code == 3 && cols >= kGramColumns) {
-        EuclideanUpperGram(n, cols, x, means, centred, gram, tri.raw);
-        // The trace of the centred rows' cross products is the centred sum of squares; the
-        // values' own adds n times the squared column means (the centred columns sum to 0).
-        double trace = 0.0, meanSq = 0.0;
-        for (int i = 0; i < n; i++) trace += gram[i * n + i];
-        for (int j = 0; j < cols; j++) meanSq += means[j] * means[j];
-        tri.Prepare(false, !HasVariation(trace, trace + n * meanSq));
+        EuclideanUpperGram(n, cols, x, sums[0], centred, gram, tri.raw);
+        tri.Prepare(false, tableFlat);
         if (fill) tri.ToMatrix(n, d);
         return;
     }
-    const bool tableFlat = !TableVaries(n, cols, x, means);
     if (code == 3) {
         EuclideanUpper(n, cols, x, tri.raw);
         tri.Prepare(false, tableFlat);
@@ -939,8 +939,8 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
 
     double* v_ = st.v;
     if (mantel) {
-        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.means.block, w.centred.block, w.gram.block);
-        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.means.block, w.centred.block, w.gram.block);
+        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.means, w.centred.block, w.gram.block);
+        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.means, w.centred.block, w.gram.block);
         v_[kRoTE] = SimpleCorr(n, triDE, w.triDT);
         v_[kRTY] = SimpleCorr(n, triDY, w.triDT);
         v_[kRTZ] = SimpleCorr(n, triDZ, w.triDT);
@@ -952,7 +952,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
 
-        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.means.block));
+        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.means));
         v_[kRoRE] = TriCorr(triDE, w.triDR);
         st.xr = TriCorr(w.triDX, w.triDR);
         st.tr = TriCorr(w.triDT, w.triDR);
@@ -991,7 +991,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
-            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.means.block, w.centred.block, w.gram.block);
+            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.means, w.centred.block, w.gram.block);
             v_[kRoPE] = SimpleCorr(n, triDE, w.triDP);
             v_[kRoPT] = SimpleCorr(n, w.triDP, w.triDT);
             v_[kRoPX] = SimpleCorr(n, w.triDP, w.triDX);
@@ -1003,7 +1003,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
 
-            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.means.block));
+            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.means));
             v_[kRFE] = TriCorr(triDE, w.triDF);
         }
         // A statistic is flat when its first or second resemblance is (a partial's control may

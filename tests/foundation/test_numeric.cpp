@@ -49,8 +49,8 @@ TEST(Ulps, DoubleFormsAbsoluteValuesAndTolerances) {
     EXPECT_FALSE(AlmostEqual_Tolerance(1.0f, 2.0f, 1.0f));
 }
 
-// Whether a table has variation: its centred sum of squares against 1e-12 of its scale. The
-// rows straddle the tolerance (twice and half of it, and the tolerance itself, which is not
+// Whether a residual keeps variation of its table: its centred sum of squares against 1e-12 of
+// the table's. The rows straddle the tolerance (twice and half of it, and the tolerance itself, which is not
 // above it), at scales far from 1 (the decision is relative), and hold the ratios a table meets:
 // a residual of rounding noise (4.4e-26), the smallest genuine residual seen (1.3e-5), nothing
 // at all, and sums that are not numbers.
@@ -64,6 +64,47 @@ TEST(Numeric, VariationIsJudgedAgainstOneRelativeTolerance) {
         {0, 0, false}, {0, 1, false}, {1e-300, 0, true}, {-1, 0, false},   // a scale of 0: any positive sum
         {nan, 1, false}, {1, nan, false}, {inf, 1, true}, {1, inf, false}};
     for (const Row& r : rows) EXPECT_EQ(HasVariation(r.centred, r.scale), r.varies) << r.centred << " " << r.scale;
+}
+
+// Whether a column varies: its sum of squares about its mean against count (rounding magnitude)^2.
+// Four values 1 +- d in double (centred 4 d^2, magnitude 1 + d) vary from d = 2^-40 (1 + d): the
+// rows sit at 1.25 and 0.8 of it, and at the boundary itself, which is not above it. The same
+// spread multiplied by 1e-100 or 1e150, or on a column at 10^7 (spread 1, where the rounding
+// allows 2^-40 10^7 = 9.1e-6), judges as at 1; a column at 10^7 one double step off does not vary.
+// Rounding 0 (values taken as read): any spread varies, at 10^7 one float step (1) as anywhere,
+// and only an exactly constant column does not. Counts scale the allowance; sums that are not
+// numbers never vary.
+TEST(Numeric, AColumnVariesBeyondTheRoundingOfItsOwnValues) {
+    const double r = kDoubleRounding, nan = std::numeric_limits<double>::quiet_NaN();
+    const double above = 1.25 * r, below = 0.8 * r;
+    struct Row {
+        const char* what;
+        double centred;
+        int count;
+        double magnitude, rounding;
+        bool varies;
+    };
+    const Row rows[] = {
+        {"above at 1", 4 * above * above, 4, 1 + above, r, true},
+        {"below at 1", 4 * below * below, 4, 1 + below, r, false},
+        {"at the boundary", 4 * r * r, 4, 1, r, false},
+        {"above, scaled by 1e-100", 4 * (1e-100 * above) * (1e-100 * above), 4, 1e-100, r, true},
+        {"below, scaled by 1e-100", 4 * (1e-100 * below) * (1e-100 * below), 4, 1e-100, r, false},
+        {"above, scaled by 1e150", 4 * (1e150 * above) * (1e150 * above), 4, 1e150, r, true},
+        {"below, scaled by 1e150", 4 * (1e150 * below) * (1e150 * below), 4, 1e150, r, false},
+        {"at 10^7, spread 1", 4, 4, 1e7 + 1, r, true},
+        {"at 10^7, one double step", 0.75 * std::pow(std::nextafter(1e7, 2e7) - 1e7, 2), 4, 1e7, r, false},
+        {"a residual of rounding at 1 (1e-15)", 4e-30, 4, 1, r, false},
+        {"more values, the same spread each", 40 * above * above, 40, 1 + above, r, true},
+        {"as read: one float step at 10^7", 0.75, 4, 1e7 + 1, 0, true},
+        {"as read: the smallest spread", 1e-300, 4, 1, 0, true},
+        {"as read: constant", 0, 4, 1e7, 0, false},
+        {"no values", 0, 0, 0, r, false},
+        {"not a number", nan, 4, 1, r, false},
+        {"a magnitude not a number", 1, 4, nan, r, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ColumnVaries(row.centred, row.count, row.magnitude, row.rounding), row.varies) << row.what;
 }
 
 TEST(Numeric, RoundingExtremesFactorialsAndStates) {

@@ -896,3 +896,115 @@ TEST_F(FunctionalAnalysisE2E, PhylogenyOfTheTypesLeavesItsPartialsUndefined) {
             }
         }
 }
+
+namespace {
+
+// The mafragh import with other trait and environment files: `traits` traits of types `types`,
+// `variables` variables of type option `option`.
+std::string MafraghImport(const std::string& name, const std::string& b, int traits, const std::string& types,
+                          const std::string& e, int variables, int option) {
+    return "N\n" + name + "\n1\n" + b + "\n1\nmafragh_F.txt\nmafragh_W.txt\n1\nmafragh_spp.txt\n1\n" + e + "\n56\n" +
+           std::to_string(traits) + "\n2\n2\nk\n" + types + "\ny\n0\n1\n97\n2\n1\n2\n" + std::to_string(variables) +
+           "\n2\n" + std::to_string(option) + "\nn\nC\nX\n";
+}
+
+// The part of a search's result file from the criterion's line to the elapsed time.
+std::string SearchBody(const std::string& t) {
+    const size_t from = t.find("Trait ranking criterion");
+    return from == std::string::npos ? "" : t.substr(from, t.find("Elapsed time") - from);
+}
+
+}  // namespace
+
+// Quadrat coordinates in metres as variables of one unit (type option 1): the 97 relevés of the
+// mafragh survey on a 1 m grid of ten columns, at the origin and at easting and northing 10^7
+// (values exact in single precision). Where the grid lies changes nothing: H's statistics under
+// Procrustes, RV and Mantel, and K's files for r(XE), r(TE), r(XE.T) and r(XE.TR) under Procrustes
+// and RV, are the same text, and none is undefined. A seventh trait 0.25 k (k = OTU mod 9) at 0
+// and at 3 10^6 (exact in single precision): selected alone, H's statistics and r(XE.T)'s line of
+// {t7} in K (its means in double) are the same text at both places; with every trait it is never
+// without variation, nor dropped as a covariate (r(XE.T) under Procrustes keeps the value its
+// centred components give at 0), and r(TE), whose columns of T are scaled to unit length about 0,
+// is a value of its own.
+TEST_F(FunctionalAnalysisE2E, AnOffsetOfTheEnvironmentOrOfATraitLeavesEveryStatisticDefined) {
+    for (const char* f : {"mafragh_B.txt", "mafragh_F.txt", "mafragh_W.txt", "mafragh_spp.txt", "mafragh_E.txt"})
+        std::filesystem::copy(kExamples + "/" + f, box_.Path(f));
+    for (const auto& [file, offset] : {std::pair<const char*, long>{"g0.txt", 0L}, {"g7.txt", 10000000L}}) {
+        std::string grid;
+        for (int c = 0; c < 97; c++)
+            grid += std::to_string(offset + c % 10) + "\t" + std::to_string(offset + c / 10) + "\n";
+        box_.WriteFile(file, grid + "east\tnorth\n");
+    }
+    std::istringstream traits(box_.ReadFile("mafragh_B.txt"));
+    std::string line, t0, t6;
+    for (int o = 0; o < 56 && std::getline(traits, line); o++) {
+        const double v = 0.25 * (o % 9);
+        std::ostringstream a, b;
+        a.precision(12), b.precision(12);
+        a << line << "\t" << v << "\n";
+        b << line << "\t" << 3e6 + v << "\n";
+        t0 += a.str();
+        t6 += b.str();
+    }
+    std::getline(traits, line);
+    box_.WriteFile("t0.txt", t0 + line + "\tt7\n");
+    box_.WriteFile("t6.txt", t6 + line + "\tt7\n");
+    const std::string six = "3 3 3 4 4 4", seven = "3 3 3 4 4 4 3";
+    for (const auto& [name, b, n, types, e, v, option] :
+         {std::tuple<const char*, const char*, int, std::string, const char*, int, int>{"o", "mafragh_B.txt", 6, six, "g0.txt", 2, 1},
+          {"u", "mafragh_B.txt", 6, six, "g7.txt", 2, 1},
+          {"t", "t0.txt", 7, seven, "mafragh_E.txt", 11, 2},
+          {"v", "t6.txt", 7, seven, "mafragh_E.txt", 11, 2}})
+        ASSERT_EQ(box_.Run(MafraghImport(name, b, n, types, e, v, option)).status, 0) << name;
+
+    const auto h = [&](const std::string& name, const std::string& measure, const std::string& traitAnswers) {
+        std::filesystem::remove(box_.Path(name + "Prinda.txt"));
+        const Result r = box_.Run("O\n" + name + "\nV\nH\ny\n1\n19\n0\n2\n1\n" + measure + traitAnswers +
+                                  "y\nn\n\nC\nC\nX\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        return StatisticsOf(box_.ReadFile(name + "Prinda.txt"));
+    };
+    const std::pair<int, std::string> criteria[] = {{1, "TDAP_TCAP"}, {9, "TDAP"}, {10, "TCAP"}, {17, "BetaDivergence"}};
+    const auto k = [&](const std::string& name, int criterion, const std::string& file, const std::string& measure) {
+        const std::string answers = criterion == 10 ? "K\n10\n" + measure + "1\n1\n2\ny\n\n"
+                                                    : "K\n" + std::to_string(criterion) + "\ny\n1\n" + measure +
+                                                          "1\ny\n1\n2\ny\n\n";
+        const Result r = box_.Run("O\n" + name + "\nV\n" + answers + "C\nC\nX\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        return SearchBody(box_.ReadFile(name + "ChRank_" + file + ".txt"));
+    };
+    for (const std::string measure : {"2\n", "3\n", "1\n6\n"}) {
+        SCOPED_TRACE("measure " + measure);
+        const std::string atOrigin = h("o", measure, "1\n"), far = h("u", measure, "1\n");
+        EXPECT_EQ(Count(atOrigin, "undefined"), 0) << atOrigin;
+        EXPECT_EQ(far, atOrigin);
+        const std::string alone0 = h("t", measure, "2\n0 0 0 0 0 0 1\n"), alone6 = h("v", measure, "2\n0 0 0 0 0 0 1\n");
+        EXPECT_EQ(Count(alone0, "undefined"), 0) << alone0;
+        EXPECT_EQ(alone6, alone0);
+        const std::string all0 = h("t", measure, "1\n"), all6 = h("v", measure, "1\n");
+        EXPECT_EQ(Count(all6, "undefined"), 0) << all6;
+        if (measure != "1\n6\n") {
+            EXPECT_EQ(ValueAfter(all6, "TDAP: r(XE.T)=\t"), ValueAfter(all0, "TDAP: r(XE.T)=\t"));
+            EXPECT_NE(ValueAfter(all6, "r(TE)=\t"), ValueAfter(all0, "r(TE)=\t"));
+        }
+        if (measure == "1\n6\n") continue;
+        for (const auto& [criterion, file] : criteria) {
+            SCOPED_TRACE(criterion);
+            const std::string origin = k("o", criterion, file, measure);
+            ASSERT_FALSE(origin.empty());
+            EXPECT_EQ(Count(origin, "-999"), 0) << origin;
+            EXPECT_EQ(k("u", criterion, file, measure), origin);
+            const std::string body6 = k("v", criterion, file, measure);
+            EXPECT_EQ(Count(body6, "-999"), 0) << body6;
+            if (criterion != 9) continue;
+            const auto lineOfT7 = [](const std::string& body) {
+                std::istringstream lines(body);
+                for (std::string l; std::getline(lines, l);)
+                    if (l.size() > 11 && l.compare(l.size() - 11, 11, "Traits:\tt7\t") == 0) return l;
+                return std::string();
+            };
+            EXPECT_FALSE(lineOfT7(body6).empty()) << body6;
+            EXPECT_EQ(lineOfT7(body6), lineOfT7(k("t", criterion, file, measure)));
+        }
+    }
+}

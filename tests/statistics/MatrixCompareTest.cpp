@@ -120,14 +120,16 @@ TEST(Configurations, DegenerateCasesGiveZero) {
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
 }
 
-// Whether a configuration varies: the centred sum of squares of its columns against the sum of
-// squares of its values, over the present cells. One column of four objects: d2 and dh put the
-// ratio of the two sums at 2e-12 and 0.5e-12 (centred 4 d^2 against 4 (1 + d^2)), g at 1e-5 (a
-// small genuine residual); a constant column one ulp off keeps about 1e-33 of its scale. Without
-// variation Procrustes and RV are 0 and say so (flat); with it they compare: against the pattern
-// S = (1, -1, 1, -1), the centred column up to scale, both are 1; with a -999, against 0 1 2 3.
-TEST(Configurations, VariationIsDecidedAgainstTheTablesOwnScale) {
-    const double up = std::nextafter(0.1, 1.0), d2 = std::sqrt(2e-12), dh = std::sqrt(0.5e-12), g = std::sqrt(1e-5);
+// Whether a configuration varies: a column's sum of squares about its mean against the rounding
+// its values carry, over the present cells. One column of four objects 1 + d, 1 - d, 1 + d, 1 - d:
+// centred 4 d^2 against 4 (2^-40 (1 + d))^2 for double values, so d at 1.25 and 0.8 times 2^-40
+// lies on either side; the same deviations on a column at 10^7 (values exact in double) or
+// multiplied by 1e-30 judge as at 1, since only the spread against the column's own magnitude
+// counts; a constant column one ulp off keeps 1e-16 of its size. Without variation Procrustes and
+// RV are 0 and say so (flat); with it they compare: against the pattern S = (1, -1, 1, -1), the
+// centred column up to scale, both are 1; with a -999, against 0 1 2 3.
+TEST(Configurations, VariationIsDecidedAgainstTheRoundingOfEachColumn) {
+    const double up = std::nextafter(0.1, 1.0), above = 1.25 * std::ldexp(1.0, -40), below = 0.8 * std::ldexp(1.0, -40);
     const struct {
         const char* what;
         std::vector<double> col;
@@ -135,9 +137,15 @@ TEST(Configurations, VariationIsDecidedAgainstTheTablesOwnScale) {
     } rows[] = {
         {"constant", {5, 5, 5, 5}, false, false},
         {"constant one ulp off", {0.1, 0.1, up, 0.1}, false, false},
-        {"ratio 2e-12", {1 + d2, 1 - d2, 1 + d2, 1 - d2}, true, true},
-        {"ratio 0.5e-12", {1 + dh, 1 - dh, 1 + dh, 1 - dh}, false, false},
-        {"ratio 1e-5", {1 + g, 1 - g, 1 + g, 1 - g}, true, true},
+        {"spread above the rounding", {1 + above, 1 - above, 1 + above, 1 - above}, true, true},
+        {"spread below the rounding", {1 + below, 1 - below, 1 + below, 1 - below}, false, false},
+        {"scaled by 1e-30, above", {1e-30 * (1 + above), 1e-30 * (1 - above), 1e-30 * (1 + above), 1e-30 * (1 - above)},
+         true, true},
+        {"scaled by 1e-30, below", {1e-30 * (1 + below), 1e-30 * (1 - below), 1e-30 * (1 + below), 1e-30 * (1 - below)},
+         false, false},
+        {"at 10^7, spread 1", {1e7 + 1, 1e7 - 1, 1e7 + 1, 1e7 - 1}, true, true},
+        {"at 10^7, one ulp off", {1e7, 1e7, std::nextafter(1e7, 2e7), 1e7}, false, false},
+        {"spread 1e-5", {1 + 1e-5, 1 - 1e-5, 1 + 1e-5, 1 - 1e-5}, true, true},
         {"zeros", {0, 0, 0, 0}, false, false},
         {"-999 among equal values", {-999, 3, 3, 3}, false, false},
         {"-999 among values one ulp apart", {0.1, -999, up, 0.1}, false, false},
@@ -151,6 +159,7 @@ TEST(Configurations, VariationIsDecidedAgainstTheTablesOwnScale) {
         Mat<double> X(4, 1);
         for (int i = 0; i < 4; i++) X[i][0] = r.col[i];
         EXPECT_EQ(ConfigurationHasVariation(4, 1, X), r.varies);
+        EXPECT_EQ(ColumnHasVariation(4, X, 0), r.varies);
         for (int method : {2, 3}) {
             bool flatXS = r.varies, flatSX = r.varies;  // the opposite of what must be written
             const double xs = method == 2 ? ProcrustesCoeff(4, 1, 1, X, S, ws, &flatXS) : RVcoeff(4, 1, 1, X, S, ws, &flatXS);
@@ -172,18 +181,35 @@ TEST(Configurations, VariationIsDecidedAgainstTheTablesOwnScale) {
             }
         }
     }
-    // The two sums by hand: present 1, 2, 3 (mean 2): centred 1 + 0 + 1, values 1 + 4 + 9; columns add.
+    // A table varies when any column does: a constant column beside a varying one leaves it varying.
+    Mat<double> two{{5, 1}, {5, 2}, {5, 3}, {5, 4}};
+    EXPECT_TRUE(ConfigurationHasVariation(4, 2, two));
+    EXPECT_FALSE(ColumnHasVariation(4, two, 0));
+    // The spread by hand: present 1, 2, 3 (mean 2): centred 1 + 0 + 1, magnitude 3, three cells;
+    // the constant column 0 about its mean; the centred sums add over the columns.
     Mat<double> M{{-999, 5}, {1, 5}, {2, 5}, {3, 5}};
-    double centred = -1, values = -1;
-    ConfigurationSums(4, 2, M, &centred, &values);
-    EXPECT_EQ(centred, 2.0);
-    EXPECT_EQ(values, 14.0 + 100.0);
-    // Single precision: a constant column one step off.
-    Mat<float> F{{0.1f}, {std::nextafter(0.1f, 1.0f)}, {0.1f}, {0.1f}}, Sf{{1}, {-1}, {1}, {-1}};
+    const ColumnSpread c0 = SpreadOfColumn(4, M, 0), c1 = SpreadOfColumn(4, M, 1);
+    EXPECT_EQ(c0.centred, 2.0);
+    EXPECT_EQ(c0.magnitude, 3.0);
+    EXPECT_EQ(c0.count, 3);
+    EXPECT_EQ(c1.centred, 0.0);
+    EXPECT_EQ(c1.magnitude, 5.0);
+    EXPECT_EQ(c1.count, 4);
+    EXPECT_EQ(CentredSumOfSquares(4, 2, M), 2.0);
+    // Single precision is taken as read: a column one step off varies (it is a difference in the
+    // data), at 0.1 as at 10^7 where the step is 1; an exactly constant one does not.
     ComparisonWorkspace<float> wf(4, 1, 1);
-    bool flat = false;
-    EXPECT_EQ(ProcrustesCoeff(4, 1, 1, F, Sf, wf, &flat), 0.0f);
-    EXPECT_TRUE(flat);
+    Mat<float> Sf{{1}, {-1}, {1}, {-1}};
+    for (float base : {0.1f, 1e7f}) {
+        SCOPED_TRACE(base);
+        Mat<float> F{{base}, {std::nextafter(base, 2 * base)}, {base}, {base}}, C{{base}, {base}, {base}, {base}};
+        bool flat = true;
+        EXPECT_GT(ProcrustesCoeff(4, 1, 1, F, Sf, wf, &flat), 0.0f);
+        EXPECT_FALSE(flat);
+        EXPECT_TRUE(ColumnHasVariation(4, F, 0));
+        EXPECT_EQ(ProcrustesCoeff(4, 1, 1, C, Sf, wf, &flat), 0.0f);
+        EXPECT_TRUE(flat);
+    }
 }
 
 // Missing cells: a -999 leaves its terms out and the coefficient stays a number in [0, 1];
@@ -359,21 +385,41 @@ TEST(ResemblanceMatrices, MatrixCorrEdges) {
     EXPECT_NEAR(MatrixCorr(4, P, Q), Pearson(a, b, 5), 1e-7);
 }
 
-// A resemblance matrix whose cells differ by one ulp has no spread to correlate: MatrixCorr is
-// 0 in every precision, either side. One cell 1e-3 apart (centred 0.001^2 5/6 against 0.06 of
-// squares: a ratio of 1.4e-5) is spread: the Pearson correlation of the six cells.
-TEST(ResemblanceMatrices, MatrixCorrOfCellsOneUlpApartIsZero) {
+// A double resemblance matrix whose cells differ by one ulp has no spread to correlate: MatrixCorr
+// is 0, either side. Single-precision cells are taken as they are: a constant matrix is 0 exactly,
+// also at 30 communities, where the single-precision sums of its mean leave every cell a deviation
+// of their own rounding; cells one float step apart are a spread (a difference in the data), whose
+// Pearson correlation is taken. One double cell 1e-3 apart is spread too.
+TEST(ResemblanceMatrices, MatrixCorrOfCellsOneUlpApartIsZeroInDoubleAndTakenAsTheyAreInSingle) {
     const double up = std::nextafter(0.1, 1.0);
     Mat<double> A{{0, .1, .1, .1}, {0, 0, .1, up}, {0, 0, 0, .1}, {0, 0, 0, 0}};
     Mat<double> B{{0, 1, 2, 4}, {0, 0, 8, 3}, {0, 0, 0, 5}, {0, 0, 0, 0}};
     EXPECT_EQ(MatrixCorr(4, A, B), 0.0);
     EXPECT_EQ(MatrixCorr(4, B, A), 0.0);
-    Mat<float> Af{{0, .1f, .1f, .1f}, {0, 0, .1f, std::nextafter(.1f, 1.0f)}, {0, 0, 0, .1f}, {0, 0, 0, 0}}, Bf(4, 4);
+    const float step = std::nextafter(.1f, 1.0f);
+    Mat<float> Af{{0, .1f, .1f, .1f}, {0, 0, .1f, step}, {0, 0, 0, .1f}, {0, 0, 0, 0}}, Bf(4, 4);
     Copy(B, Bf);
+    const double af[] = {.1f, .1f, .1f, .1f, step, .1f}, b[] = {1, 2, 4, 8, 3, 5};
+    // The float form rounds its mean to single precision, half a step of the spread it centres:
+    // near the Pearson correlation, not at it.
+    EXPECT_NEAR(MatrixCorr(4, Af, Bf), Pearson(af, b, 6), 0.02);
+    EXPECT_NE(MatrixCorr(4, Af, Bf), 0.0f);
+    EXPECT_NEAR(MatrixCorr(4, Af, B), Pearson(af, b, 6), 1e-9);
+    Af[1][3] = .1f;
     EXPECT_EQ(MatrixCorr(4, Af, Bf), 0.0f);
+    EXPECT_EQ(MatrixCorr(4, Bf, Af), 0.0f);
     EXPECT_EQ(MatrixCorr(4, Af, B), 0.0);
+    const int n = 30;
+    Mat<float> C(n, n), D(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            C[i][j] = .1f;
+            D[i][j] = static_cast<float>((i * 7 + j * 3) % 11);
+        }
+    EXPECT_EQ(MatrixCorr(n, C, D), 0.0f);
+    EXPECT_EQ(MatrixCorr(n, D, C), 0.0f);
     A[1][3] = 0.101;
-    const double a[] = {.1, .1, .1, .1, .101, .1}, b[] = {1, 2, 4, 8, 3, 5};
+    const double a[] = {.1, .1, .1, .1, .101, .1};
     EXPECT_NEAR(MatrixCorr(4, A, B), Pearson(a, b, 6), 1e-9);
 }
 

@@ -339,44 +339,46 @@ TEST(ChRankMantel, SaysWhenAResemblanceOrItsTableIsFlat) {
     for (double** m : {A, B, K}) free2D(m, 4);
 }
 
-// The variation of a subset's means from per-trait sums: four communities, each column on its own
-// side of the tolerance. A column (1, 1, 1, 1 + d) has sum of squares about its mean 3 d^2 / 4
-// against ~ 4: a ratio of 3 d^2 / 16, 2.7e-12 for d = 2^-18 (variation) and 6.8e-13 for 2^-19 (none);
-// one ulp apart (d = 2^-23) or exactly equal, none. A -999 cell is left out of both sums: (5, -999,
-// 5, 5) is constant. Subsets add the sums: a flat column beside a varying one varies, two flat ones
-// do not, nor does the empty subset. Float and double means decide alike.
-TEST(ChRankTraitVariation, EachTraitsSumsAddOverTheSubset) {
-    const int n = 4, p = 6;
-    const float cols[p][n] = {{1, 1, 1, 1 + std::ldexp(1.0f, -18)}, {1, 1, 1, 1 + std::ldexp(1.0f, -19)},
-                              {1, 1, 1, std::nextafter(1.0f, 2.0f)}, {.3f, .3f, .3f, .3f},
-                              {5, -999, 5, 5},                        {1, 2, 3, 4}};
+// The variation of a subset's means, judged once per trait: four communities. A column (1, 1, 1,
+// 1 + d) in double has sum of squares about its mean 3 d^2 / 4 against 4 (2^-40 (1 + d))^2 for the
+// rounding of its values: variation from d = sqrt(16 / 3) 2^-40, so 2.5 2^-40 varies and 2.1 2^-40
+// does not; rounded to single precision both become the constant 1. Single-precision means are
+// taken as they are: one float step apart (2^-23) varies there, as in double, and so does 2^-18.
+// A -999 cell is left out: (5, -999, 5, 5) is constant. A subset varies when one of its traits
+// does: a flat column beside a varying one varies, two flat ones do not, nor does the empty subset.
+TEST(ChRankTraitVariation, ASubsetVariesWhenOneOfItsTraitsDoes) {
+    const int n = 4, p = 7;
+    const double above = 2.5 * std::ldexp(1.0, -40), below = 2.1 * std::ldexp(1.0, -40);
+    const double cols[p][n] = {{1, 1, 1, 1 + std::ldexp(1.0, -18)}, {1, 1, 1, 1 + above}, {1, 1, 1, 1 + below},
+                               {1, 1, 1, std::nextafter(1.0f, 2.0f)}, {.3, .3, .3, .3},
+                               {5, -999, 5, 5},                        {1, 2, 3, 4}};
     float** Tf = dim2Dfloat(n, p);
     double** Td = dim2Double(n, p);
     for (int c = 0; c < n; c++)
-        for (int t = 0; t < p; t++) Tf[c][t] = cols[t][c], Td[c][t] = cols[t][c];
+        for (int t = 0; t < p; t++) Tf[c][t] = static_cast<float>(cols[t][c]), Td[c][t] = cols[t][c];
     const chrank::TraitVariation vf(n, p, Tf), vd(n, p, Td);
     struct Row {
         std::vector<int> traits;
-        bool varies;
+        bool variesFloat, variesDouble;
     };
-    const Row rows[] = {{{0}, true},     {{1}, false},    {{2}, false},   {{3}, false},   {{4}, false},
-                        {{5}, true},     {{1, 2}, false}, {{2, 5}, true}, {{3, 4}, false}, {{}, false}};
+    const Row rows[] = {{{0}, true, true},     {{1}, false, true},     {{2}, false, false},  {{3}, true, true},
+                        {{4}, false, false},   {{5}, false, false},    {{6}, true, true},    {{2, 4}, false, false},
+                        {{1, 2}, false, true}, {{2, 6}, true, true},   {{4, 5}, false, false}, {{}, false, false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(r.traits));
-        EXPECT_EQ(vf.Varies(r.traits.data(), static_cast<int>(r.traits.size())), r.varies);
-        EXPECT_EQ(vd.Varies(r.traits.data(), static_cast<int>(r.traits.size())), r.varies);
+        EXPECT_EQ(vf.Varies(r.traits.data(), static_cast<int>(r.traits.size())), r.variesFloat);
+        EXPECT_EQ(vd.Varies(r.traits.data(), static_cast<int>(r.traits.size())), r.variesDouble);
     }
     free2D(Tf, n);
     free2D(Td, n);
 }
 
 // The fast r(TE) says when it is not defined, valuing 0: a trait the same in every community
-// (its single-precision means exactly equal, or one ulp apart, whose distances are then pure
-// noise) selected alone, a spread below the tolerance (2^-19, as above) or DE without variation.
-// A spread above it (2^-18), or a flat trait beside a varying one, is a value: the Pearson
-// correlation of DE with the subset's distances, which here the varying trait alone gives (the
-// flat one adds 0, or the square of one ulp, to each squared distance). Two communities take
-// their single pair's congruence.
+// selected alone, or DE without variation. Its single-precision means
+// are taken as they are: one ulp apart (0.5 and the float above it), or a spread of 2^-19 about 1,
+// is variation of the data, and so is a flat trait beside a varying one: each a value, the Pearson
+// correlation of DE with the distances of the trait that varies (the flat one adds 0 to each
+// squared distance). Two communities take their single pair's congruence.
 TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
     const int p = 5;
     const float up = std::nextafter(0.5f, 1.0f);
@@ -393,22 +395,21 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
         double** flatDE = dim2Double(n, n);
         for (int i = 0; i < n; i++)
             for (int j = i + 1; j < n; j++) DE[i][j] = (i + 1) * (j + 2) % 7 + 0.5, flatDE[i][j] = 3.0;
-        // The reference: DE against the distances of the varying trait alone (and of trait 3).
-        double** D0 = dim2Double(n, n);
-        double** D3 = dim2Double(n, n);
-        for (int i = 0; i < n; i++)
-            for (int j = i + 1; j < n; j++)
-                D0[i][j] = std::fabs(double(cols[0][i]) - cols[0][j]),
-                D3[i][j] = std::fabs(double(cols[3][i]) - cols[3][j]);
+        // The references: DE against the distances of one varying trait alone.
+        double** D[p];
+        for (int t = 0; t < p; t++) {
+            D[t] = dim2Double(n, n);
+            for (int i = 0; i < n; i++)
+                for (int j = i + 1; j < n; j++) D[t][i][j] = std::fabs(double(cols[t][i]) - cols[t][j]);
+        }
         struct Row {
             std::vector<int> traits;
             bool flatDE, flat;
-            double** reference;  // null: the value is 0
+            int reference;  // the trait whose distances give the value; -1: the value is 0
         };
         const Row rows[] = {
-            {{1}, false, true, nullptr},  {{2}, false, true, nullptr}, {{4}, false, true, nullptr},
-            {{0}, true, true, nullptr},   {{0}, false, false, D0},     {{3}, false, false, D3},
-            {{0, 1}, false, false, D0},   {{0, 2}, false, false, D0},  {{1, 2}, false, true, nullptr},
+            {{1}, false, true, -1},   {{2}, false, false, 2}, {{4}, false, false, 4},  {{0}, true, true, -1},
+            {{0}, false, false, 0},   {{3}, false, false, 3}, {{0, 1}, false, false, 0}, {{1, 2}, false, false, 2},
         };
         const chrank::TraitDistanceMantel fast(n, p, Tn, DE, p), onFlatDE(n, p, Tn, flatDE, p);
         for (const Row& r : rows) {
@@ -419,22 +420,23 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
             const double v = m.Value(r.traits.data(), static_cast<int>(r.traits.size()), 0, &flat);
             if (n == 2) {
                 // The single pair: DE's cell against the distance, never flat.
-                double** D = dim2Double(n, n);
-                m.Distances(D);
+                double** Dn = dim2Double(n, n);
+                m.Distances(Dn);
                 EXPECT_FALSE(flat);
-                EXPECT_EQ(v, chrank::Mantel(2, r.flatDE ? flatDE : DE, D));
-                free2D(D, n);
+                EXPECT_EQ(v, chrank::Mantel(2, r.flatDE ? flatDE : DE, Dn));
+                free2D(Dn, n);
                 continue;
             }
             EXPECT_EQ(flat, r.flat);
-            if (!r.reference) {
+            if (r.reference < 0) {
                 EXPECT_EQ(v, 0.0);
             } else {
-                EXPECT_NEAR(v, MatrixCorr(n, DE, r.reference), 1e-6);
+                EXPECT_NEAR(v, MatrixCorr(n, DE, D[r.reference]), 1e-6);
                 EXPECT_GT(std::fabs(v), 0.05);
             }
         }
-        for (double** m : {DE, flatDE, D0, D3}) free2D(m, n);
+        for (double** m : {DE, flatDE}) free2D(m, n);
+        for (double** m : D) free2D(m, n);
         free2D(Tn, n);
     }
 }

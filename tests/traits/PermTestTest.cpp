@@ -723,41 +723,39 @@ TEST(PermTestDefined, ATableTheCovariatesExplainLeavesItsPartialsUndefined) {
 // Under the matrix correlation the variation of the engine's own resemblance is judged on the
 // table it is built from, on both of its roads (the distance loop below 32 columns, the cross
 // products from 32 on). X = W U over W at unit totals with U = 10 + e g_o h_j, so X = 10 + e a_c
-// h_j (a = W g): its centred sum of squares, e^2 sum (a - mean a)^2 sum h^2, against that of its
-// values, 100 n k and the small rest, is set by e to 2e-12 (defined) and 0.5e-12: undefined then
-// are the statistics that compare DX (ro(XE) and r(XY), r(XZ) with their partials), not ro(TE).
+// h_j (a = W g): the sum of squares of its column j about its mean, e^2 h_j^2 sum (a - mean a)^2,
+// against n (2^-40 M_j)^2 for the rounding of its values (M_j its largest value, about 10); the
+// widest column (h = 2) decides, and e puts the ratio of the two at f^2 for f = 1.25 (defined) and
+// 0.8: undefined then are the statistics that compare DX (ro(XE) and r(XY), r(XZ) with their
+// partials), not ro(TE).
 TEST(PermTestDefined, TheVariationOfDXIsThatOfX) {
     const double g[kS] = {0.3, -1.2, 0.8, 2.0, -0.5};
     for (int k : {4, 40})
-        for (double ratio : {2e-12, 0.5e-12}) {
-            SCOPED_TRACE(testing::Message() << k << " types, ratio " << ratio);
+        for (double f : {1.25, 0.8}) {
+            SCOPED_TRACE(testing::Message() << k << " types, factor " << f);
             Small d(1, false);
             WithoutTheFourthOtu(d);  // W at unit totals
             std::vector<double> a(kN, 0.0), h(k);
             for (int j = 0; j < k; j++) h[j] = 1.0 + 0.25 * (j % 5);
-            double meanA = 0, A = 0, H = 0, sumH = 0;
+            double meanA = 0, A = 0;
             for (int c = 0; c < kN; c++) {
                 for (int o = 0; o < kS; o++) a[c] += d.W[c][o] * g[o];
                 meanA += a[c] / kN;
             }
             for (int c = 0; c < kN; c++) A += (a[c] - meanA) * (a[c] - meanA);
-            for (int j = 0; j < k; j++) H += h[j] * h[j], sumH += h[j];
-            // Values: sum of (10 + e a_c h_j)^2 = 100 n k + 20 e sum a sum h + e^2 sum a^2 H; two
-            // rounds of e give the ratio to far better than the factor 2 on either side.
+            // The widest column's largest value 10 + e max(a) 2 depends on e: two rounds give the
+            // ratio to far better than the factor on either side.
+            const double maxA = *std::max_element(a.begin(), a.end());
             double e = 0;
-            for (int round = 0; round < 2; round++) {
-                double sumA = 0, sumA2 = 0;
-                for (double x : a) sumA += x, sumA2 += x * x;
-                const double values = 100.0 * kN * k + 20 * e * sumA * sumH + e * e * sumA2 * H;
-                e = std::sqrt(ratio * values / (A * H));
-            }
+            for (int round = 0; round < 2; round++)
+                e = f * std::ldexp(1.0, -40) * (10 + e * maxA * 2.0) / (2.0 * std::sqrt(A / kN));
             Mat<double> U(kS, k);
             for (int o = 0; o < kS; o++)
                 for (int j = 0; j < k; j++) U[o][j] = 10 + e * g[o] * h[j];
             d.in.U = U;
             d.in.nTypes = k;
             ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-            const bool defined = ratio > 1e-12;
+            const bool defined = f > 1.0;
             for (int i : {kRoXE, kRXY, kRXZ, kRoXE_T, kRXY_T, kRXZ_T, kRoXE_TR})
                 EXPECT_EQ(std::isfinite(d.in.observed[i]), defined) << i;
             EXPECT_TRUE(std::isfinite(d.in.observed[kRoTE]));
@@ -765,6 +763,67 @@ TEST(PermTestDefined, TheVariationOfDXIsThatOfX) {
                 EXPECT_GT(std::fabs(d.in.observed[kRoXE]), 1e-3);
             }
         }
+}
+
+// Where a column sits changes no statistic, nor whether it is defined, and neither does a positive
+// factor on a table. Against the survey as it is (with its phylogeny, under each measure): every
+// column of E moved by 10^7 and 5 10^6 (exact in double; the caller's DE of the moved E is the
+// same), or E multiplied by 1e-3; each statistic equal to 1e-9, defined on both sides. The second
+// trait selected alone and moved by 3 10^6 (its integer values stay exact in single precision):
+// its community means carry the offset, which their centring removes, so every statistic is the
+// same to 1e-7 (ro(BF) compares all of B, each column scaled as the Parts scale it, and is left
+// out). A constant trait selected alone leaves T without variation wherever it sits: r(TE) is
+// undefined at 7.3 as at 3 10^6, under every measure.
+TEST(PermTestDefined, WhereAColumnSitsChangesNoStatistic) {
+    for (int optRo : {1, 2, 3}) {
+        SCOPED_TRACE(optRo);
+        Small base(optRo, true);
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&base.in));
+        for (int i = 0; i < kPermTestStats; i++) EXPECT_TRUE(std::isfinite(base.in.observed[i])) << i;
+        const auto same = [&](Small& d, double tolerance, bool withBF) {
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            for (int i = 0; i < kPermTestStats; i++) {
+                if (i == kRoBF && !withBF) continue;
+                EXPECT_TRUE(std::isfinite(d.in.observed[i])) << i;
+                EXPECT_NEAR(d.in.observed[i], base.in.observed[i], tolerance) << i;
+            }
+        };
+        {
+            SCOPED_TRACE("E moved");
+            Small d(optRo, true);
+            for (int c = 0; c < kN; c++) d.E[c][0] += 1e7, d.E[c][1] += 5e6;
+            d.Derive();
+            same(d, 1e-9, true);
+        }
+        {
+            SCOPED_TRACE("E scaled");
+            Small d(optRo, true);
+            for (int c = 0; c < kN; c++) d.E[c][0] *= 1e-3, d.E[c][1] *= 1e-3;
+            d.Derive();
+            same(d, 1e-9, true);
+        }
+        {
+            SCOPED_TRACE("a trait moved, selected alone");
+            Small b0(optRo, true), d(optRo, true);
+            int alone[kP] = {0, 1, 0};
+            b0.in.traitSelected = alone;
+            d.in.traitSelected = alone;
+            for (int o = 0; o < kS; o++) d.B[o][1] += 3e6f;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b0.in));
+            std::copy(b0.in.observed, b0.in.observed + kPermTestStats, base.in.observed);
+            same(d, 1e-7, false);
+        }
+        for (float level : {7.3f, 3e6f}) {
+            SCOPED_TRACE(testing::Message() << "a constant trait at " << level);
+            Small d(optRo, true);
+            int alone[kP] = {0, 1, 0};
+            d.in.traitSelected = alone;
+            for (int o = 0; o < kS; o++) d.B[o][1] = level;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            EXPECT_TRUE(std::isnan(d.in.observed[kRoTE]));
+            EXPECT_TRUE(std::isfinite(d.in.observed[kRoXE]));
+        }
+    }
 }
 
 // Missing cells of a caller's resemblance leave out their pairs: with 3 communities and one -999
