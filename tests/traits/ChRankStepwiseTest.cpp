@@ -254,6 +254,30 @@ TEST_F(ChRankStepwise, ACandidateOfFlatResemblancesIsMissingAndCarriedNowhere) {
     }
 }
 
+// A trait moved far from 0: t4 = 10 (o mod 5) and the same plus 3 10^6 (exact in single
+// precision). Its means carry the offset; in single precision, as the stepwise search holds T,
+// they fall on steps of 0.25 there, which their spread (several units) far exceeds: T varies at
+// both places, and no line of the search is -999. The line of t4 alone is a value at both places
+// (not the same text: the rounding of the means to single precision near 3 10^6 is coarser).
+TEST_F(ChRankStepwise, ATraitFarFromZeroIsACandidateAsAtZero) {
+    for (int moved = 0; moved < 2; moved++) {
+        SCOPED_TRACE(moved);
+        Survey sv = RandomSurvey(15, 4, 9, 7, 2);
+        for (int o = 0; o < sv.s; o++) sv.B[o][3] = (moved ? 3e6f : 0.0f) + 10.0f * static_cast<float>(o % 5);
+        const std::string text = RunStepwise(sv, {1, 2, 3, 1, 2, 3, 1, 2, 3}, 0, 0, 6);
+        EXPECT_EQ(text.find("-999"), std::string::npos) << text;
+        std::string alone;
+        std::istringstream in(text);
+        const std::string tail = " groups\tt4\t";
+        for (std::string l; std::getline(in, l);)
+            if (l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0 && alone.empty())
+                alone = l;
+        ASSERT_EQ(alone.rfind("ro(TE)=\t", 0), 0u) << text;
+        const double te = std::atof(alone.c_str() + 8);
+        EXPECT_TRUE(te != 0.0 && std::fabs(te) <= 1.0) << alone;
+    }
+}
+
 // Level k tries every remaining trait (nch - k + 1), none with a trait of weight 0; no level
 // below the minimum (level 2 then extends t1, first in the stored order) or above the maximum.
 TEST_F(ChRankStepwise, CandidatesOfEachLevel) {
