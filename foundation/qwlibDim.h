@@ -220,9 +220,10 @@ bool HasVariation(double centredSumSq, double scaleSumSq);
 // The most rounding a value computed in double precision from the survey's data carries,
 // relative to the largest magnitude among the values of its column: 2^-40, some four thousand
 // roundings of 2^-53 (a weighted mean over s OTUs, its weights and its division keep within
-// 2 s + 4 of them). Values held in single precision are taken as they are (rounding 0): each
-// difference between two of them is at least one step of single precision, which is variation
-// of the data, however far from 0 the column lies.
+// 2 s + 4 of them). Values held in single precision are taken as they are (rounding 0): they are
+// data as read, or double values rounded once, and each difference between two of them is at
+// least one step of single precision, which is variation of the data however far from 0 the
+// column lies (double values that differ by rounding alone round alike).
 constexpr double kDoubleRounding = 0x1p-40;
 // Whether one column varies beyond the rounding its values can carry: centredSumSq, its sum of
 // squares about its mean over `count` present values (formed in double), is above 0 and above
