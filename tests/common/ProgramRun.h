@@ -28,7 +28,8 @@ struct ProgramRun {
     std::vector<int> ignored;       // signals the program starts with ignored (as under nohup)
     std::string refuseRenameOn;     // a part of the name of a temporary file whose rename fails,
     int refuseRenameWith = 0;       // with this error number
-    std::string waitOn;             // a part of the name of a temporary file whose rename waits
+    std::string waitOn;             // a part of the name of a temporary file whose rename waits,
+    std::string waiting;            // once this file is made,
     std::string waitFor;            // until this file exists
 };
 
@@ -83,6 +84,7 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
             }
             if (!run.waitOn.empty()) {
                 setenv("TNXTEST_WAIT_ON", run.waitOn.c_str(), 1);
+                setenv("TNXTEST_WAITING", run.waiting.c_str(), 1);
                 setenv("TNXTEST_WAIT_FOR", run.waitFor.c_str(), 1);
             }
             // A program built with the address sanitizer wants its runtime first among the

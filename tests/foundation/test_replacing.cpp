@@ -133,6 +133,30 @@ TEST_F(ReplacingWriterTest, CommitReplacesTheOldFileWholeWithTheModeFopenGives) 
     EXPECT_EQ(st.st_mode & 0777, 0644u);  // 0666 less the umask 022, not mkstemp's 0600
 }
 
+// The temporary file, and so the file put in place, takes 0666 less the umask whatever the umask
+// is, as a file fopen creates; the umask is the one the writer found, before and after its commit.
+TEST_F(ReplacingWriterTest, TheFileTakesTheModeFopenGivesUnderEachUmask) {
+    const struct {
+        mode_t mask, mode;
+    } cases[] = {{077, 0600}, {027, 0640}, {002, 0664}, {0, 0666}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mask);
+        const mode_t saved = umask(c.mask);
+        ReplacingWriter w(target_);
+        std::fputs("text", w.OpenOrRaise());
+        struct stat st;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            ASSERT_EQ(stat(e.path().c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, c.mode) << e.path();
+        }
+        EXPECT_EQ(w.Commit(), ReplacingWriter::kWritten);
+        ASSERT_EQ(stat(target_.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.mode);
+        EXPECT_EQ(umask(saved), c.mask);
+        fs::remove(target_);
+    }
+}
+
 TEST_F(ReplacingWriterTest, AWriterLeftWithoutCommitLeavesTheOldFileAndNoTemporary) {
     std::ofstream(target_) << "kept\n";
     {
