@@ -123,7 +123,11 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderKeepToTheirOwnRandomData) {
     const pid_t firstRun = StartProgram(box.Path(""), first, root / "first");
     // The order is the test's: the second run starts once the first waits at its rename.
     for (int round = 0; round < 120000 && !std::filesystem::exists(root / "first waits"); round++) poll(nullptr, 0, 1);
-    ASSERT_TRUE(std::filesystem::exists(root / "first waits"));
+    if (!std::filesystem::exists(root / "first waits")) {
+        kill(firstRun, SIGKILL);
+        WaitProgram(firstRun);
+        FAIL() << "the first run never came to the rename of its random data";
+    }
     ProgramRun second;
     second.input = HWithSeed("111", false);
     second.signalInCommit = SIGINT;
