@@ -1,8 +1,8 @@
 // The registry of temporary files and the handlers of the signals that end the program.
 #include "foundation/TemporaryFiles.h"
 
+#include <poll.h>
 #include <pthread.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,12 +12,13 @@
 
 namespace {
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ, SIGPIPE, SIGQUIT};
 
 // A slot is free; being filled (inside a step that holds the signals back); holding a registered
-// path; or taken by an ending process, which removed its file. A taken slot is never freed again,
-// so that the owner's late release cannot free a slot another file has claimed since.
-enum SlotState : int { kFree, kFilling, kHeld, kTaken };
+// path; taken by an ending process whose thread is unlinking its file; or removed. A slot taken
+// is never freed again, so that the owner's late release cannot free a slot another file has
+// claimed since.
+enum SlotState : int { kFree, kFilling, kHeld, kRemoving, kRemoved };
 
 struct Slot {
     std::atomic<int> state{kFree};
@@ -25,7 +26,8 @@ struct Slot {
     char path[kTemporaryPathMax];
 };
 
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<RemovalHook>::is_always_lock_free,
               "the handlers read lock-free atomics only");
 
 Slot slots[kTemporarySlots];
@@ -36,19 +38,36 @@ Slot slots[kTemporarySlots];
 std::atomic<int> heldSteps{0};
 std::atomic<bool> ending{false};
 
-// How long a handler waits for the held steps: this many rounds of one millisecond.
+std::atomic<RemovalHook> removalHook{nullptr};
+
+// How long a handler waits for the held steps, and for the removals of another thread: this many
+// rounds of one millisecond each.
 constexpr int kWaitRounds = 2000;
+
+// One round of a handler's wait. poll() with no descriptor is a sleep that POSIX lists among the
+// calls a signal handler may make (nanosleep and sched_yield are not).
+void WaitOneRound() { poll(nullptr, 0, 1); }
 
 void EndingSet(sigset_t* set) {
     sigemptyset(set);
     for (int sig : kEndingSignals) sigaddset(set, sig);
 }
 
+void Hook(RemovalPoint point, int slot) {
+    if (RemovalHook hook = removalHook.load()) hook(point, slot);
+}
+
+// Whether a file of this process is being unlinked by another thread.
+bool RemovalUnderWay(pid_t self) {
+    for (const Slot& s : slots)
+        if (s.state.load() == kRemoving && s.owner == self) return true;
+    return false;
+}
+
 void EndOnSignal(int sig) {
     const int saved = errno;
     ending.store(true);
-    const timespec millisecond{0, 1000000};
-    for (int round = 0; round < kWaitRounds && heldSteps.load() > 0; round++) nanosleep(&millisecond, nullptr);
+    for (int round = 0; round < kWaitRounds && heldSteps.load() > 0; round++) WaitOneRound();
     RemoveTemporaries();
     // The default action, and the signal raised again with this thread no longer holding it back:
     // the program ends as the signal would have ended it.
@@ -108,18 +127,29 @@ void ReleaseTemporary(int slot) {
 int RemoveTemporaries() {
     const pid_t self = getpid();
     int removed = 0;
-    for (Slot& s : slots) {
+    for (int i = 0; i < kTemporarySlots; i++) {
+        Slot& s = slots[i];
         int expected = kHeld;
-        if (!s.state.compare_exchange_strong(expected, kTaken)) continue;
+        if (!s.state.compare_exchange_strong(expected, kRemoving)) continue;
         if (s.owner != self) {
             // A parent's file, seen by a child made by fork: not this process's to remove.
             s.state.store(kHeld);
             continue;
         }
+        Hook(RemovalPoint::kTaken, i);
         if (unlink(s.path) == 0) removed++;
+        s.state.store(kRemoved);
+    }
+    // A slot another thread took before this one came to it is its file only once that thread has
+    // unlinked it: the process may end as soon as this call returns.
+    for (int round = 0; round < kWaitRounds && RemovalUnderWay(self); round++) {
+        Hook(RemovalPoint::kWaiting, -1);
+        WaitOneRound();
     }
     return removed;
 }
+
+void SetRemovalHook(RemovalHook hook) { removalHook.store(hook); }
 
 void InstallTemporaryCleanup() {
     static std::atomic<bool> installed{false};

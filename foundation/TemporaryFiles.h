@@ -1,9 +1,9 @@
 // The temporary files the program has made beside the files it replaces and not yet put in place
 // or removed, and the handlers of the signals that end the program (SIGINT, SIGTERM, SIGHUP,
-// SIGXFSZ), which remove those files before the signal takes its course. Everything a handler
-// reads lies in a fixed table of slots reached through atomics, never through a lock: a file's
-// path is copied into a slot of its own in the step that makes the file, and the slot is freed
-// when the file is renamed or removed, from whichever thread does it.
+// SIGXFSZ, SIGPIPE, SIGQUIT), which remove those files before the signal takes its course.
+// Everything a handler reads lies in a fixed table of slots reached through atomics, never
+// through a lock: a file's path is copied into a slot of its own in the step that makes the file,
+// and the slot is freed when the file is renamed or removed, from whichever thread does it.
 //
 // The steps that must not be cut in two (making a file and registering it; the renames that put a
 // run's files in place together) run with the signals held back on their thread
@@ -23,7 +23,7 @@
 constexpr int kTemporarySlots = 64;
 constexpr int kTemporaryPathMax = 1024;
 
-// The four signals held back on the calling thread for the life of the object (one that comes
+// The six signals held back on the calling thread for the life of the object (one that comes
 // meanwhile is delivered when it ends), and a handler running on another thread kept waiting
 // until it ends. Once a handler runs, a thread that would start such a step waits for the program
 // to end instead.
@@ -57,16 +57,27 @@ int MakeTemporary(const std::string& path, Make&& make) {
 void ReleaseTemporary(int slot);
 
 // Removes every file registered by this process (a child made by fork removes none of its
-// parent's); the number removed. Their slots stay taken: only an ending process removes them.
-// Async-signal-safe (it calls unlink() only).
+// parent's), then waits until the removals that other threads of the process have begun are done
+// (two seconds at most): whoever returns from here and ends the process leaves no registered file
+// behind. The number this call removed. The slots stay taken: only an ending process removes
+// them. Async-signal-safe (it calls unlink() and, to wait, poll()).
 int RemoveTemporaries();
 
-// Installs, once, the handlers of the four signals and the removal at the program's exit (a
+// Installs, once, the handlers of the six signals and the removal at the program's exit (a
 // std::exit from inside a command leaves no automatic object to remove its file). A signal the
 // program was started with ignored (nohup, a background job) stays ignored. Each handler waits
-// for the steps that hold the signals back (two seconds at most), removes the registered files,
-// restores the signal's default action and raises it again, so the program ends as the signal
-// would have ended it and its status names the signal.
+// for the steps that hold the signals back (two seconds at most), removes the registered files
+// (RemoveTemporaries: two handlers on two threads share them out, and each waits for the other's
+// removals), restores the signal's default action and raises it again, so the program ends as the
+// signal would have ended it and its status names the signal.
 void InstallTemporaryCleanup();
+
+// The points of a removal where the tests of two handlers at once force their order: a slot taken
+// by this removal, just before its file is unlinked; and each round of the wait for the removals
+// begun by another thread. Called from inside a signal handler: a hook makes async-signal-safe
+// calls only. None is set in the program.
+enum class RemovalPoint { kTaken, kWaiting };
+using RemovalHook = void (*)(RemovalPoint point, int slot);
+void SetRemovalHook(RemovalHook hook);
 
 #endif

@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include <unistd.h>
 
-#include "foundation/TemporaryFiles.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -34,43 +35,24 @@ namespace {
 // Writing files whole.
 // ---------------------------------------------------------------------------------------
 
-// The random-data file: written under a temporary name and put in place when the test is
-// over, so that a run that stops half-way leaves the file saved earlier as it was. The temporary
-// file is registered as it is made, so a signal that ends the program removes it.
+// The random-data file, written by the replacing writer: under a temporary name of its own, put
+// in place when the test is over, so that a run that stops half-way leaves the file saved earlier
+// as it was and a run never touches another run's file. A file that cannot be created raises code
+// 4 after the opener's message. A failed write or rename is the report's failure: the message
+// names the file and the system's reason, and code 3 (a write) or code 4 (a rename) ends the
+// command before the report is written, so nothing of the run is saved.
 class RandomDataFile {
 public:
-    RandomDataFile() = default;
-    ~RandomDataFile() {
-        if (f_) {
-            fclose(f_);
-            std::remove(temp_.c_str());
-        }
-        ReleaseTemporary(slot_);
-    }
-    RandomDataFile(const RandomDataFile&) = delete;
-    RandomDataFile& operator=(const RandomDataFile&) = delete;
-    // Opens it; a file that cannot be opened ends the program with status 1.
     FILE* Open(const char* dir, const char* name) {
-        target_ = std::string(dir ? dir : "") + name;
-        temp_ = target_ + ".part";
-        slot_ = MakeTemporary(temp_, [&] { return (f_ = fopenck(temp_.c_str(), nullptr, "w")) != nullptr; });
-        if (!f_) std::exit(1);
-        return f_;
+        writer_ = std::make_unique<ReplacingWriter>(std::string(dir ? dir : "") + name);
+        return writer_->OpenOrRaise();
     }
-    void Finish() {
-        if (!f_) return;
-        const bool ok = fflush(f_) == 0 && !ferror(f_);
-        fclose(f_);
-        f_ = nullptr;
-        if (!ok || std::rename(temp_.c_str(), target_.c_str()) != 0) std::remove(temp_.c_str());
-        ReleaseTemporary(slot_);
-        slot_ = -1;
+    void Commit() {
+        if (writer_) writer_->CommitOrExplain();
     }
 
 private:
-    FILE* f_ = nullptr;
-    int slot_ = -1;  // the temporary name's slot in the registry
-    std::string target_, temp_;
+    std::unique_ptr<ReplacingWriter> writer_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -456,7 +438,7 @@ void Analysis::Test() {
     const time_t time0 = time(nullptr);
     const bool ok = PermTest_FunctionalPhyl_Correl(&in);
     r.elapsedSeconds = difftime(time(nullptr), time0);
-    rndData.Finish();
+    rndData.Commit();
     if (!ok) return;
     r.tested = optRndTests;
     for (int i = 0; i < kPermTestStats; i++) {

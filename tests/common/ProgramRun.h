@@ -1,5 +1,5 @@
-// Runs the built program as a child process with the limits, environment and interrupt a test
-// asks for, and says how it ended (its exit status, or the signal that ended it); and the files of
+// Runs the built program as a child process with the limits, environment, interrupt or refusal a
+// test asks for, and says how it ended (its exit status, or the signal that ended it); and the files of
 // a folder with their contents, to compare a folder before and after a run byte for byte.
 #ifndef TARNEX_TESTS_COMMON_PROGRAMRUN_H
 #define TARNEX_TESTS_COMMON_PROGRAMRUN_H
@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace tnxtest {
 
@@ -24,7 +25,16 @@ struct ProgramRun {
     long fileSizeLimit = 0;         // bytes (ulimit -f); 0: none
     int signalInCommit = 0;         // raised inside the commit of the file named below (0: none)
     std::string signalOn;           // a part of that temporary file's name
+    std::vector<int> ignored;       // signals the program starts with ignored (as under nohup)
+    std::string refuseRenameOn;     // a part of the name of a temporary file whose rename fails,
+    int refuseRenameWith = 0;       // with this error number
+    std::string waitOn;             // a part of the name of a temporary file whose rename waits,
+    std::string waiting;            // once this file is made,
+    std::string waitFor;            // until this file exists
 };
+
+// The signals the program handles.
+inline const std::vector<int> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ, SIGPIPE, SIGQUIT};
 
 // How the program ended: `signal` the signal that ended it (0: it exited with `status`).
 struct Ending {
@@ -32,22 +42,27 @@ struct Ending {
     int signal = 0;
 };
 
-// Runs TARNEX_BIN in `folder` on run.input, its two streams kept beside the folder (stdout.txt,
-// stderr.txt in its parent). The four signals the program handles start at their default action
-// and unblocked, as from a shell; no core file is written; the run is ended by SIGALRM after two
-// minutes. The interrupt in a commit comes from the library TARNEX_SIGNAL_IN_COMMIT, preloaded.
-inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& run) {
+// Starts TARNEX_BIN in `folder` on run.input, its two streams kept beside the folder (stdout.txt,
+// stderr.txt in its parent, or in `streams` when given); the child's process id. The signals the
+// program handles start at their default action (those run.ignored names ignored) and unblocked,
+// as from a shell; no core file is written; the run is ended by SIGALRM after two minutes. The
+// interrupt, the refused rename and the wait in a commit come from the library
+// TARNEX_SIGNAL_IN_COMMIT, preloaded.
+inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun& run,
+                          std::filesystem::path streams = {}) {
     const std::filesystem::path dir = folder.has_filename() ? folder : folder.parent_path();
-    const std::filesystem::path in = dir.parent_path() / "stdin.txt";
+    if (streams.empty()) streams = dir.parent_path();
+    const std::filesystem::path in = streams / "stdin.txt";
     std::ofstream(in, std::ios::binary) << run.input;
-    const std::string out = (dir.parent_path() / "stdout.txt").string(), err = (dir.parent_path() / "stderr.txt").string();
+    const std::string out = (streams / "stdout.txt").string(), err = (streams / "stderr.txt").string();
     const pid_t child = fork();
     if (child == 0) {
         if (chdir(dir.c_str()) != 0) _exit(126);
         const int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
                   e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (i < 0 || o < 0 || e < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) signal(sig, SIG_DFL);
+        for (int sig : kEndingSignals) signal(sig, SIG_DFL);
+        for (int sig : run.ignored) signal(sig, SIG_IGN);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -57,10 +72,21 @@ inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& 
             const rlimit size{static_cast<rlim_t>(run.fileSizeLimit), static_cast<rlim_t>(run.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &size);
         }
-        if (run.signalInCommit) {
+        if (run.signalInCommit || run.refuseRenameWith || !run.waitOn.empty()) {
             setenv("LD_PRELOAD", TARNEX_SIGNAL_IN_COMMIT, 1);
-            setenv("TNXTEST_SIGNAL_IN_COMMIT", std::to_string(run.signalInCommit).c_str(), 1);
-            setenv("TNXTEST_SIGNAL_ON", run.signalOn.c_str(), 1);
+            if (run.signalInCommit) {
+                setenv("TNXTEST_SIGNAL_IN_COMMIT", std::to_string(run.signalInCommit).c_str(), 1);
+                setenv("TNXTEST_SIGNAL_ON", run.signalOn.c_str(), 1);
+            }
+            if (run.refuseRenameWith) {
+                setenv("TNXTEST_REFUSE_RENAME_WITH", std::to_string(run.refuseRenameWith).c_str(), 1);
+                setenv("TNXTEST_REFUSE_RENAME_ON", run.refuseRenameOn.c_str(), 1);
+            }
+            if (!run.waitOn.empty()) {
+                setenv("TNXTEST_WAIT_ON", run.waitOn.c_str(), 1);
+                setenv("TNXTEST_WAITING", run.waiting.c_str(), 1);
+                setenv("TNXTEST_WAIT_FOR", run.waitFor.c_str(), 1);
+            }
             // A program built with the address sanitizer wants its runtime first among the
             // libraries; the preloaded one comes before it.
             const char* asan = std::getenv("ASAN_OPTIONS");
@@ -70,12 +96,22 @@ inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& 
         execl(TARNEX_BIN, TARNEX_BIN, static_cast<char*>(nullptr));
         _exit(127);
     }
+    return child;
+}
+
+// Waits for a child that StartProgram started: how it ended.
+inline Ending WaitProgram(pid_t child) {
     Ending ending;
     int w = 0;
     if (child < 0 || waitpid(child, &w, 0) != child) return ending;
     if (WIFSIGNALED(w)) ending.signal = WTERMSIG(w);
     else if (WIFEXITED(w)) ending.status = WEXITSTATUS(w);
     return ending;
+}
+
+// Runs the program as StartProgram starts it, to its end.
+inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& run) {
+    return WaitProgram(StartProgram(folder, run));
 }
 
 // Every file of `dir` (no subfolders) with its contents.
@@ -90,14 +126,14 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
     return files;
 }
 
-// The names in `dir` of temporary files: those of the replacing writer ("<target>.tmpXXXXXX")
-// and the random-data file's "<target>.part".
+// The names in `dir` of temporary files: those of the replacing writer ("<target>.tmpXXXXXX"),
+// the random-data file's among them, and the earlier targets a set keeps aside while it is put in
+// place ("<target>.tmpXXXXXX.old").
 inline std::string TemporaryNames(const std::filesystem::path& dir) {
     std::string names;
     for (const auto& e : std::filesystem::directory_iterator(dir)) {
         const std::string name = e.path().filename().string();
-        if (name.find(".tmp") != std::string::npos || (name.size() > 5 && name.substr(name.size() - 5) == ".part"))
-            names += name + " ";
+        if (name.find(".tmp") != std::string::npos) names += name + " ";
     }
     return names;
 }

@@ -1,11 +1,17 @@
 // The replacing writer: a target is replaced whole or left as it was, the temporary file never
-// stays behind, and each failure gives its message and its error code.
+// stays behind, and each failure gives its message and its error code. A set of files is put in
+// place whole or not at all: a target that cannot be replaced, and a rename that fails part-way,
+// leave the earlier files.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,16 +23,50 @@
 
 namespace fs = std::filesystem;
 
+// Renames and links refused on demand, for the commits that fail part-way as on a full disk: the
+// writer's calls of rename() and link() come to these definitions, which take the system's place
+// in this test program, and go on to the system's unless a rule of the running test refuses them.
+namespace refusals {
+struct Rule {
+    std::string holds;  // the first name holds this text
+    std::string lacks;  // and not this one (none when empty)
+    int error;
+};
+std::vector<Rule> renames, links;
+
+bool Refused(const std::vector<Rule>& rules, const char* from) {
+    for (const Rule& r : rules)
+        if (std::strstr(from, r.holds.c_str()) && (r.lacks.empty() || !std::strstr(from, r.lacks.c_str()))) {
+            errno = r.error;
+            return true;
+        }
+    return false;
+}
+}  // namespace refusals
+
+extern "C" int rename(const char* from, const char* to) {
+    using Call = int (*)(const char*, const char*);
+    static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "rename"));
+    return refusals::Refused(refusals::renames, from) ? -1 : next(from, to);
+}
+
+extern "C" int link(const char* from, const char* to) {
+    using Call = int (*)(const char*, const char*);
+    static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "link"));
+    return refusals::Refused(refusals::links, from) ? -1 : next(from, to);
+}
+
 namespace {
 
-// While it lives, a write that takes a file past 16 bytes fails (EFBIG; the signal that would come
-// with it is ignored). Lift gives back the limit and the signal's action before the end.
+// While it lives, a write that takes a file past 16 bytes (or the size given) fails (EFBIG; the
+// signal that would come with it is ignored). Lift gives back the limit and the signal's action
+// before the end.
 class SmallFileSizeLimit {
 public:
-    SmallFileSizeLimit() : old_(std::signal(SIGXFSZ, SIG_IGN)) {
+    explicit SmallFileSizeLimit(rlim_t bytes = 16) : old_(std::signal(SIGXFSZ, SIG_IGN)) {
         if (getrlimit(RLIMIT_FSIZE, &saved_) != 0) return;
         struct rlimit small = saved_;
-        small.rlim_cur = 16;
+        small.rlim_cur = bytes;
         set_ = setrlimit(RLIMIT_FSIZE, &small) == 0;
     }
     ~SmallFileSizeLimit() { Lift(); }
@@ -91,6 +131,30 @@ TEST_F(ReplacingWriterTest, CommitReplacesTheOldFileWholeWithTheModeFopenGives) 
     struct stat st;
     ASSERT_EQ(stat(target_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);  // 0666 less the umask 022, not mkstemp's 0600
+}
+
+// The temporary file, and so the file put in place, takes 0666 less the umask whatever the umask
+// is, as a file fopen creates; the umask is the one the writer found, before and after its commit.
+TEST_F(ReplacingWriterTest, TheFileTakesTheModeFopenGivesUnderEachUmask) {
+    const struct {
+        mode_t mask, mode;
+    } cases[] = {{077, 0600}, {027, 0640}, {002, 0664}, {0, 0666}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mask);
+        const mode_t saved = umask(c.mask);
+        ReplacingWriter w(target_);
+        std::fputs("text", w.OpenOrRaise());
+        struct stat st;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            ASSERT_EQ(stat(e.path().c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, c.mode) << e.path();
+        }
+        EXPECT_EQ(w.Commit(), ReplacingWriter::kWritten);
+        ASSERT_EQ(stat(target_.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.mode);
+        EXPECT_EQ(umask(saved), c.mask);
+        fs::remove(target_);
+    }
 }
 
 TEST_F(ReplacingWriterTest, AWriterLeftWithoutCommitLeavesTheOldFileAndNoTemporary) {
@@ -214,8 +278,8 @@ TEST_F(ReplacingWriterTest, ASetPutsItsFilesInPlaceTogetherAtItsCommitOnly) {
 }
 
 // A write that fails in one file of a set (file-size limit) touches no target: code 3. A target
-// that cannot be replaced (a directory) gives the opener's message and code 4; the files before it
-// are in place, the one after it is dropped.
+// that cannot be replaced (a directory) replaces none of the set: the message names it and the
+// system's reason, code 4, and every target is as it was.
 TEST_F(ReplacingWriterTest, ASetThatCannotBeWrittenOrPutInPlaceRaisesItsCode) {
     const std::string a = (dir_ / "a.txt").string(), b = (dir_ / "b.txt").string(), c = (dir_ / "c.txt").string();
     std::ofstream(a) << "old a";
@@ -242,12 +306,223 @@ TEST_F(ReplacingWriterTest, ASetThatCannotBeWrittenOrPutInPlaceRaisesItsCode) {
         ReplacingSet set;
         for (const std::string& t : {a, b, c}) std::fputs("new", set.OpenOrRaise(t));
         EXPECT_EQ(CodeOf([&] { set.CommitOrRaise(); }), TNX_FAIL_TO_OPEN);
-        EXPECT_EQ(cap.Err(), "\ncan't open " + b + " \n");
+        EXPECT_EQ(cap.Err(), "\ncan't replace " + b + ": Is a directory \n");
     }
     EXPECT_EQ(Listing(), "a.txt\nb.txt\nc.txt\n");
     std::ifstream fa(a), fc(c);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fa), {}), "new");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fa), {}), "old a");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fc), {}), "old c");
+}
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The files of a set of three (a and c stood before, b did not), each target's text, or "none".
+struct SetTexts {
+    std::string a, b, c;
+    bool operator==(const SetTexts& o) const { return a == o.a && b == o.b && c == o.c; }
+};
+std::ostream& operator<<(std::ostream& os, const SetTexts& t) { return os << t.a << " | " << t.b << " | " << t.c; }
+
+class ReplacingSetTest : public ReplacingWriterTest {
+protected:
+    std::string Name(char which) const { return (dir_ / (std::string(1, which) + ".txt")).string(); }
+    std::string Text(char which) const {
+        std::error_code ec;
+        if (!fs::is_regular_file(Name(which), ec)) return "none";
+        std::ifstream in(Name(which));
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    SetTexts Texts() const { return {Text('a'), Text('b'), Text('c')}; }
+    // Writes the set a, b, c ("new a", "new b", "new c") and commits it; the error code raised.
+    int CommitNewSet(std::string* err) {
+        ConsoleCapture cap;
+        int code;
+        {
+            ReplacingSet set;
+            for (char t : {'a', 'b', 'c'}) std::fprintf(set.OpenOrRaise(Name(t)), "new %c", t);
+            code = CodeOf([&] { set.CommitOrRaise(); });
+        }
+        *err = cap.Err();
+        return code;
+    }
+};
+
+// One target of three is each kind of thing that stands where a file goes. A regular file's place
+// (a link to a regular file, a link to nothing: the link itself is replaced) takes the whole set;
+// any other kind (a folder, a link to one, a named pipe, a loop of links) replaces none, and the
+// message names the target and the reason.
+TEST_F(ReplacingSetTest, ATargetThatCannotBeReplacedReplacesNoneOfTheSet) {
+    const SetTexts before{"old a", "none", "old c"}, after{"new a", "new b", "new c"};
+    const struct {
+        const char* what;
+        char which;                          // the target made that kind of thing
+        void (*make)(const std::string& path, const fs::path& dir);
+        const char* reason;                  // none: the set is put in place
+    } cases[] = {
+        {"a folder first", 'a', [](const std::string& p, const fs::path&) { fs::remove(p), fs::create_directory(p); },
+         "Is a directory"},
+        {"a folder in the middle", 'b', [](const std::string& p, const fs::path&) { fs::create_directory(p); },
+         "Is a directory"},
+        {"a folder last", 'c', [](const std::string& p, const fs::path&) { fs::remove(p), fs::create_directory(p); },
+         "Is a directory"},
+        {"a link to a folder", 'b',
+         [](const std::string& p, const fs::path& d) { fs::create_directory(d / "sub"), fs::create_symlink(d / "sub", p); },
+         "Is a directory"},
+        {"a named pipe", 'b', [](const std::string& p, const fs::path&) { mkfifo(p.c_str(), 0644); },
+         "not a regular file"},
+        {"a link to itself", 'b', [](const std::string& p, const fs::path&) { fs::create_symlink(p, p); },
+         "Too many levels of symbolic links"},
+        {"a link to a regular file", 'b',
+         [](const std::string& p, const fs::path& d) { std::ofstream(d / "real") << "real", fs::create_symlink(d / "real", p); },
+         nullptr},
+        {"a link to nothing", 'b', [](const std::string& p, const fs::path& d) { fs::create_symlink(d / "nothing", p); },
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        std::ofstream(Name('a')) << "old a";
+        std::ofstream(Name('c')) << "old c";
+        c.make(Name(c.which), dir_);
+        const auto listed = Listing();
+        std::string err;
+        const int code = CommitNewSet(&err);
+        if (c.reason) {
+            EXPECT_EQ(code, TNX_FAIL_TO_OPEN);
+            EXPECT_EQ(err, "\ncan't replace " + Name(c.which) + ": " + c.reason + " \n");
+            SetTexts expected = before;
+            (c.which == 'a' ? expected.a : c.which == 'b' ? expected.b : expected.c) = "none";
+            EXPECT_EQ(Texts(), expected);
+            EXPECT_EQ(Listing(), listed);  // the same names: nothing left beside them
+        } else {
+            EXPECT_EQ(code, 0);
+            EXPECT_EQ(err, "");
+            EXPECT_EQ(Texts(), after);
+            EXPECT_FALSE(fs::is_symlink(Name('b')));
+            EXPECT_EQ(Listing().find(".tmp"), std::string::npos);
+            if (fs::exists(dir_ / "real")) {
+                EXPECT_EQ(Contents(dir_ / "real"), "real");
+            }
+        }
+    }
+}
+
+// A rename that fails all the same (a full disk, a quota, a refusal) at each place of the set, or
+// an earlier file that cannot be kept aside (a file system without hard links): every target
+// replaced before it gets its earlier file back, the one that did not stand before goes, and the
+// message names the file and the system's reason. An earlier file that cannot be put back stays
+// under its second name, which the message gives.
+TEST_F(ReplacingSetTest, ARenameThatFailsPartWayPutsBackWhatItReplaced) {
+    const SetTexts before{"old a", "none", "old c"};
+    const struct {
+        const char* what;
+        std::vector<refusals::Rule> renames, links;
+        const char* message;  // after "can't replace "; the target's letter first
+        SetTexts texts;
+        int keptAside;        // files left under a second name
+    } cases[] = {
+        {"the first rename, disk full", {{"a.txt.tmp", ".old", ENOSPC}}, {}, "a: No space left on device", before, 0},
+        {"the second rename, over quota", {{"b.txt.tmp", ".old", EDQUOT}}, {}, "b: Disk quota exceeded", before, 0},
+        {"the last rename, refused", {{"c.txt.tmp", ".old", EPERM}}, {}, "c: Operation not permitted", before, 0},
+        {"no hard link for the last", {}, {{"c.txt", "", EPERM}}, "c: Operation not permitted", before, 0},
+        {"the last rename and the first put back",
+         {{"c.txt.tmp", ".old", ENOSPC}, {".old", "", EIO}}, {}, "c: No space left on device",
+         {"new a", "none", "old c"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        std::ofstream(Name('a')) << "old a";
+        std::ofstream(Name('c')) << "old c";
+        refusals::renames = c.renames;
+        refusals::links = c.links;
+        std::string err;
+        const int code = CommitNewSet(&err);
+        refusals::renames.clear();
+        refusals::links.clear();
+        EXPECT_EQ(code, TNX_FAIL_TO_OPEN);
+        const std::string message = std::string(c.message);
+        EXPECT_EQ(err.substr(0, err.find(" \n") + 2),
+                  "\ncan't replace " + Name(message[0]) + message.substr(1) + " \n");
+        EXPECT_EQ(Texts(), c.texts);
+        std::vector<std::string> aside;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            const std::string name = e.path().filename().string();
+            if (name != "a.txt" && name != "c.txt") aside.push_back(name);
+        }
+        ASSERT_EQ(static_cast<int>(aside.size()), c.keptAside) << Listing();
+        if (c.keptAside) {
+            // a's earlier text, under "a.txt.tmp" and six letters ".old", named by the message.
+            EXPECT_EQ(aside[0].rfind("a.txt.tmp", 0), 0u);
+            EXPECT_EQ(aside[0].size(), std::string("a.txt.tmpXXXXXX.old").size());
+            EXPECT_EQ(Contents(dir_ / aside[0]), "old a");
+            EXPECT_EQ(err.substr(err.find(" \n") + 2),
+                      "\nthe earlier " + Name('a') + " is kept as " + (dir_ / aside[0]).string() + " \n");
+        } else {
+            EXPECT_EQ(err.find(" \n") + 2, err.size());
+        }
+    }
+}
+
+// The one-file commit that says why: a failed write names the file and the system's reason and
+// raises code 3; a rename that fails names it with its reason and raises code 4; the target stays
+// as it was and no temporary file is left.
+TEST_F(ReplacingWriterTest, CommitOrExplainNamesTheFileAndTheSystemsReason) {
+    std::ofstream(target_) << "kept\n";
+    {
+        // The limit leaves room for the captured message, not for the 100 lines (2290 bytes).
+        ReplacingWriter w(target_);
+        FILE* f = w.OpenOrRaise();
+        ConsoleCapture cap;
+        SmallFileSizeLimit limit(1024);
+        ASSERT_TRUE(limit.Set());
+        for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
+        const int code = CodeOf([&] { w.CommitOrExplain(); });
+        limit.Lift();
+        EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+        EXPECT_EQ(cap.Err(), "\ncan't write " + target_ + ": File too large \n");
+        EXPECT_EQ(w.Reason(), EFBIG);
+    }
+    EXPECT_EQ(Read(), "kept\n");
+    EXPECT_EQ(Listing(), "out.txt\n");
+    for (const int error : {ENOSPC, EDQUOT, EPERM}) {
+        SCOPED_TRACE(error);
+        ReplacingWriter w(target_);
+        std::fputs("new\n", w.OpenOrRaise());
+        refusals::renames = {{"out.txt.tmp", "", error}};
+        ConsoleCapture cap;
+        const int code = CodeOf([&] { w.CommitOrExplain(); });
+        refusals::renames.clear();
+        EXPECT_EQ(code, TNX_FAIL_TO_OPEN);
+        EXPECT_EQ(cap.Err(), "\ncan't replace " + target_ + ": " + std::strerror(error) + " \n");
+        EXPECT_EQ(Read(), "kept\n");
+        EXPECT_EQ(Listing(), "out.txt\n");
+    }
+    ReplacingWriter w(target_);
+    std::fputs("new\n", w.OpenOrRaise());
+    EXPECT_EQ(CodeOf([&] { w.CommitOrExplain(); }), 0);
+    EXPECT_EQ(Read(), "new\n");
+    EXPECT_EQ(Listing(), "out.txt\n");
+}
+
+// Two writers of one target in one folder at once each have a temporary file of their own: the
+// second does not touch the first's, and each puts its own text in place. Names are made again,
+// never taken over, where a file already stands under the name drawn.
+TEST_F(ReplacingWriterTest, TwoWritersOfOneTargetNeverShareATemporaryFile) {
+    ReplacingWriter first(target_), second(target_);
+    std::fputs("first\n", first.OpenOrRaise());
+    std::fputs("second\n", second.OpenOrRaise());
+    EXPECT_EQ(Listing().size(), std::string("out.txt.tmpXXXXXX\nout.txt.tmpXXXXXX\n").size());
+    EXPECT_EQ(second.Commit(), ReplacingWriter::kWritten);
+    EXPECT_EQ(Read(), "second\n");
+    EXPECT_EQ(first.Commit(), ReplacingWriter::kWritten);
+    EXPECT_EQ(Read(), "first\n");
+    EXPECT_EQ(Listing(), "out.txt\n");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // the registered files of its process and ends it by that signal; a signal started ignored stays
 // ignored and the exit removes the rest; a child made by fork removes none of its parent's; the
 // slots' count and path length at both sides; a step that holds the signals back lets the signal
-// through only at its end; files committed by several threads at once leave no temporary behind.
+// through only at its end; files committed by several threads at once leave no temporary behind;
+// two handlers at once, the second coming while the first unlinks a file, leave none either.
 // Each run that installs the handlers or ends by a signal is a child process.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -25,6 +26,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ, SIGPIPE, SIGQUIT};
 
 class TemporaryFilesTest : public testing::Test {
 protected:
@@ -54,7 +57,7 @@ protected:
     static int InChild(Body body) {
         const pid_t child = fork();
         if (child == 0) {
-            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) signal(sig, SIG_DFL);
+            for (int sig : kEndingSignals) signal(sig, SIG_DFL);
             const rlimit noCore{0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
             body();
@@ -78,11 +81,20 @@ protected:
 // In each child: two files registered and left (one made by mkstemp, one the temporary file of a
 // replacing writer still open), one registered and released (as after its rename), a file never
 // registered, and a file committed by a replacing writer. Only the first two go. SIGXFSZ comes
-// from the system, when a write passes the file-size limit. With no step holding the signals
-// back, the handler does not wait: the child ends within a second (a handler that waited its
-// longest would take two).
+// from the system, when a write passes the file-size limit, and SIGPIPE when a write goes to a pipe
+// that no one reads any more (the console piped into a program that has ended); the others are
+// raised, as a terminal sends SIGINT for Ctrl-C and SIGQUIT for Ctrl-\. With no step holding the
+// signals back, the handler does not wait: the child ends within a second (a handler that waited
+// its longest would take two).
 TEST_F(TemporaryFilesTest, AnEndingSignalRemovesExactlyTheRegisteredFilesAndEndsTheProgramBySignal) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+    enum Source { kRaised, kFileSizeLimit, kPipeWithoutReader };
+    const struct {
+        int signal;
+        Source source;
+    } cases[] = {{SIGINT, kRaised},         {SIGTERM, kRaised},           {SIGHUP, kRaised},
+                 {SIGQUIT, kRaised},        {SIGXFSZ, kFileSizeLimit},    {SIGPIPE, kPipeWithoutReader}};
+    for (const auto& c : cases) {
+        const int sig = c.signal;
         SCOPED_TRACE(sig);
         const auto start = std::chrono::steady_clock::now();
         const int w = InChild([&] {
@@ -95,7 +107,13 @@ TEST_F(TemporaryFilesTest, AnEndingSignalRemovesExactlyTheRegisteredFilesAndEnds
             ReplacingWriter committed(Path("committed"));
             std::fputs("whole", committed.OpenOrRaise());
             committed.CommitOrRaise();
-            if (sig != SIGXFSZ) raise(sig);
+            if (c.source == kRaised) raise(sig);
+            if (c.source == kPipeWithoutReader) {
+                int p[2];
+                if (pipe(p) != 0) _exit(96);
+                close(p[0]);
+                if (write(p[1], "x", 1) < 0) _exit(95);
+            }
             const rlimit small{64, 64};
             setrlimit(RLIMIT_FSIZE, &small);
             FILE* f = open.OpenOrRaise();
@@ -110,17 +128,22 @@ TEST_F(TemporaryFilesTest, AnEndingSignalRemovesExactlyTheRegisteredFilesAndEnds
     }
 }
 
+// Each of the six signals, started ignored: the program goes on with its file, and its exit
+// removes it. SIGPIPE ignored turns a write to a pipe without reader into a failed write (EPIPE).
 TEST_F(TemporaryFilesTest, ASignalStartedIgnoredStaysIgnoredAndTheExitRemovesTheFilesLeft) {
-    const int w = InChild([&] {
-        signal(SIGHUP, SIG_IGN);
-        InstallTemporaryCleanup();
-        MakeRegistered("left");
-        raise(SIGHUP);
-        // Still here, with the file: the exit removes it.
-        std::exit(Listing() == "left.tmp\n" ? 3 : 4);
-    });
-    EXPECT_TRUE(WIFEXITED(w) && WEXITSTATUS(w) == 3) << "wait status " << w;
-    EXPECT_EQ(Listing(), "");
+    for (int sig : kEndingSignals) {
+        SCOPED_TRACE(sig);
+        const int w = InChild([&] {
+            signal(sig, SIG_IGN);
+            InstallTemporaryCleanup();
+            MakeRegistered("left");
+            raise(sig);
+            // Still here, with the file: the exit removes it.
+            std::exit(Listing() == "left.tmp\n" ? 3 : 4);
+        });
+        EXPECT_TRUE(WIFEXITED(w) && WEXITSTATUS(w) == 3) << "wait status " << w;
+        EXPECT_EQ(Listing(), "");
+    }
 }
 
 // The parent's file stays; of the child's own three registered files, one already gone, the two
@@ -234,6 +257,62 @@ TEST_F(TemporaryFilesTest, FilesCommittedByThreadsLeaveNoTemporaryWhenTheProgram
         EXPECT_TRUE(WIFSIGNALED(w) && WTERMSIG(w) == SIGTERM) << "wait status " << w;
         EXPECT_EQ(Listing(), "t0\nt1\nt2\nt3\n");
     }
+}
+
+// The order the two-handler test forces, through the registry's hook: the first handler, having
+// taken the first file's slot, reports it and then unlinks nothing until the second handler waits
+// for that removal. Written by the child before the signals come; the hook makes only
+// async-signal-safe calls.
+namespace two_handlers {
+int takenSlot = -1;       // the slot whose removal is held up
+int taken[2];             // the first handler took the slot
+int waiting[2];           // the second handler waits for its removal
+std::atomic<bool> said{false};
+
+void Hook(RemovalPoint point, int slot) {
+    if (point == RemovalPoint::kTaken && slot == takenSlot) {
+        if (write(taken[1], "t", 1) != 1) _exit(94);
+        char c;
+        if (read(waiting[0], &c, 1) != 1) _exit(93);
+    } else if (point == RemovalPoint::kWaiting && !said.exchange(true)) {
+        if (write(waiting[1], "w", 1) != 1) _exit(92);
+    }
+}
+}  // namespace two_handlers
+
+// Two ending signals reach two threads at once: SIGINT the first, whose handler takes the first
+// file's slot and holds on before unlinking it; then SIGTERM the second, whose handler finds that
+// slot taken, removes the second file and must not end the program before the first file is gone.
+// Either signal may be the one that ends it; no file stays.
+TEST_F(TemporaryFilesTest, TwoHandlersAtOnceLeaveNoFile) {
+    const int w = InChild([&] {
+        using namespace two_handlers;
+        if (pipe(taken) != 0 || pipe(waiting) != 0) _exit(91);
+        InstallTemporaryCleanup();
+        takenSlot = MakeRegistered("first");
+        if (takenSlot < 0 || MakeRegistered("second") < 0) _exit(90);
+        SetRemovalHook(Hook);
+        // The signals reach the two threads only: this one holds them back, and they inherit it.
+        sigset_t ending;
+        sigemptyset(&ending);
+        for (int sig : kEndingSignals) sigaddset(&ending, sig);
+        pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+        std::atomic<int> ready{0};
+        const auto waitForSignal = [&] {
+            pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+            ready++;
+            for (;;) pause();
+        };
+        std::thread first(waitForSignal), second(waitForSignal);
+        while (ready < 2) std::this_thread::yield();
+        pthread_kill(first.native_handle(), SIGINT);
+        char c;
+        if (read(taken[0], &c, 1) != 1) _exit(89);
+        pthread_kill(second.native_handle(), SIGTERM);
+        first.join();
+    });
+    EXPECT_TRUE(WIFSIGNALED(w) && (WTERMSIG(w) == SIGINT || WTERMSIG(w) == SIGTERM)) << "wait status " << w;
+    EXPECT_EQ(Listing(), "");
 }
 
 }  // namespace

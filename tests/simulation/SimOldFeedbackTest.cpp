@@ -210,13 +210,14 @@ TEST_F(EnvFeedbackDialogueTest, SizesShortFilesAndUnwritableResults) {
     Script(Answers("1", 'y'));
     EXPECT_EQ(tnxtest::CodeOf(IFAssemblyRulesSimulation_EnvFeedback), TNX_END_OF_FILE);
     EXPECT_EQ(Entries(), 6);
-    // A data file that cannot be put in place: code 4, no temporary file left behind.
+    // A data file that cannot be put in place: code 4, and none of the run's files is put in place
+    // (neither the report nor B_Simulated.txt, which come before it); no temporary file left behind.
     Write("A.txt", "1\n0\n");
     std::filesystem::create_directory("W_Simulated.txt");
     Script(Answers("1", 'n'));
     EXPECT_EQ(tnxtest::CodeOf(IFAssemblyRulesSimulation_EnvFeedback), TNX_FAIL_TO_OPEN);
     EXPECT_EQ(box_.Files(), (std::set<std::string>{"A.txt", "B.txt", "E.txt", "K.txt", "answers.txt", "console.txt",
-                                                   "W_Simulated.txt", "FinalSimulatedData.txt", "B_Simulated.txt"}));
+                                                   "W_Simulated.txt"}));
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // scripted dialogues and the small parameter files tests/data/sim_*.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -276,6 +278,72 @@ TEST(SimulatorEndToEnd, AnInterruptedRunLeavesTheEarlierRunsFilesOrTheNewWholeSe
     }
 }
 
+
+// A second run of the per-step files (seed 8 after seed 7) whose set cannot be put in place: one
+// target turned into a folder before it (the first, a middle and the last of the 13 renames), or a
+// rename that the file system refuses all the same (a full disk, a quota, a refusal). Nothing of
+// the second run is in place: the folder holds the first run's whole set byte for byte (and the
+// folder as it was made), with no temporary file and no earlier file kept aside beside them. The
+// message names the file and the system's reason, and the run ends as a file that cannot be
+// opened ends it (status 1).
+TEST(SimulatorEndToEnd, ASecondRunWhoseSetCannotBePutInPlaceLeavesTheFirstRunsWholeSet) {
+    const std::vector<const char*> inputs = {"sim_B.txt", "sim_E.txt", "sim_A.txt", "sim_K.txt"};
+    const std::string seven = "\n2\n7\ny\nX\n";
+    ASSERT_EQ(kTraitsFromFile.substr(kTraitsFromFile.size() - seven.size()), seven);
+    const std::string second = kTraitsFromFile.substr(0, kTraitsFromFile.size() - seven.size()) + "\n2\n8\ny\nX\n";
+    // The second run alone: its files differ from the first's, so that a mix would show.
+    Sandbox alone;
+    CopyData(alone, inputs);
+    ASSERT_EQ(alone.Run(second).status, 0);
+    const struct {
+        const char* what;
+        const char* folder;       // the target turned into a folder (none: "")
+        const char* refusedOn;    // the temporary file whose rename fails (none: "")
+        int error;
+        const char* message;      // after "can't replace "
+    } cases[] = {
+        {"the first target a folder", "TraitData.txt", "", 0, "TraitData.txt: Is a directory"},
+        {"Prob.txt a folder", "Prob.txt", "", 0, "Prob.txt: Is a directory"},
+        {"W_Simulated.txt a folder", "W_Simulated.txt", "", 0, "W_Simulated.txt: Is a directory"},
+        {"the last target a folder", "OTUs_Simulated.txt", "", 0, "OTUs_Simulated.txt: Is a directory"},
+        {"the first rename, disk full", "", "TraitData.txt.tmp", ENOSPC, "TraitData.txt: No space left on device"},
+        {"a middle rename, over quota", "", "W_Simulated.txt.tmp", EDQUOT, "W_Simulated.txt: Disk quota exceeded"},
+        {"the last rename, refused", "", "OTUs_Simulated.txt.tmp", EPERM, "OTUs_Simulated.txt: Operation not permitted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        CopyData(box, inputs);
+        ASSERT_EQ(box.Run(kTraitsFromFile).status, 0);
+        if (*c.folder) {
+            std::filesystem::remove(box.Path(c.folder));
+            std::filesystem::create_directory(box.Path(c.folder));
+        }
+        const auto before = tnxtest::Snapshot(box.Path(""));
+        tnxtest::ProgramRun run;
+        run.input = second;
+        run.refuseRenameOn = c.refusedOn;
+        run.refuseRenameWith = c.error;
+        const tnxtest::Ending ending = tnxtest::RunProgram(box.Path(""), run);
+        EXPECT_EQ(ending.signal, 0);
+        EXPECT_EQ(ending.status, 1);
+        const std::string err = tnxtest::Slurp(box.Path("").parent_path().parent_path() / "stderr.txt");
+        EXPECT_EQ(err, "\ncan't replace " + std::string(c.message) + " \n\nFAIL TO OPEN FILE !!!\n\nQuit and restart TARNEX.\n\a");
+        EXPECT_EQ(tnxtest::TemporaryNames(box.Path("")), "");
+        const auto after = tnxtest::Snapshot(box.Path(""));
+        ASSERT_EQ(after.size(), before.size());
+        int differing = 0;
+        for (const std::string& name : kStepRunFiles) {
+            if (name == c.folder) continue;
+            EXPECT_TRUE(after.at(name) == before.at(name)) << name << " changed";
+            differing += before.at(name) != alone.ReadFile(name);
+        }
+        EXPECT_GE(differing, 6);
+        if (*c.folder) {
+            EXPECT_TRUE(std::filesystem::is_directory(box.Path(c.folder)));
+        }
+    }
+}
 
 // The tests of each simulated data set share their permutations among threads: the same seed
 // gives the same report and data files on one thread and on four, under each congruence measure.

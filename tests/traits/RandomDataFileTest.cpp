@@ -1,0 +1,127 @@
+// The random-data file of the functional analysis, in the process on the five-OTU data set: saved
+// whole beside the report, or, when its writes are refused or its target cannot be replaced, a
+// message naming it with the system's reason, the report's error code, and every file of the
+// session as it was.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "common/ErrorCode.h"
+#include "foundation/TnxError.h"
+#include "session/model/TNXGLOB.h"
+#include "session/session_fixture.h"
+#include "traits/TNXRESE.h"
+
+namespace {
+
+class RandomDataFile : public tnxtest::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        tnxtest::LoadFiveOtus();
+        std::snprintf(sessionName, sizeof sessionName, "s1");
+        std::snprintf(whichPrinda, sizeof whichPrinda, "s1Prinda.txt");
+        std::snprintf(prindaMode, sizeof prindaMode, "w");
+        volumeName[0] = '\0';
+        sDigits = 6;
+        traitBasedOpt = 1, poolCSTopt = 2, clusMethPoolCSTs = 0, reseCSTopt = 1;
+        fuzzy = 3, opt_ro = 1, rese_opt = 6, optUnitTotalAdjust2 = true;
+        optRndTests = true, niter = 9, rseed = 11, optRestrictPermutNullModel = 0, optWeightedNullModel = 0;
+        printDetail = 0, saveRndData = 'y', twoTailedTestMantel = 1, sqrtDissimOpt_RaoTraits = 1;
+        BealsIncludeOpt = 1, overfitFactorPCARegr = 2.0;
+        includePhylogeny = false;
+        for (int j = 0; j < nch; j++) weight[j] = 1.0f;
+        const int types[5] = {1, 1, 2, 2, 3};
+        for (int i = 0; i < 5; i++) partition_OTUs[i] = types[i];
+        nGrPoly[0] = 3;
+    }
+    // The names in the folder with the text of each file ("<folder>" for a folder), one a line.
+    static std::string Folder() {
+        std::string listing;
+        for (const auto& e : std::filesystem::directory_iterator(".")) {
+            const std::string name = e.path().filename().string();
+            listing += name + ": " + (e.is_directory() ? "<folder>" : Read(name)) + "\n";
+        }
+        return listing;
+    }
+};
+
+// While it lives, a file grows to `bytes` at most: a write past it fails with EFBIG, the signal
+// that would come with it ignored, as in a program started with it ignored.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : old_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, old_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*old_)(int);
+    rlimit saved_{};
+};
+
+// The three roads of the file after the test: put in place, its writes refused (the 9 iterations
+// write 16961 bytes of intermediate results; 4 KiB are allowed, room for the captured message),
+// and a target that cannot be replaced (a folder holding a file). On the last two
+// the message names the file and the reason, the code is the report's for a failed write (3) or
+// for a file that cannot be put in place (4), and the folder is as it was, no temporary file in it:
+// nothing of the run is saved.
+TEST_F(RandomDataFile, SavedWholeOrTheRunEndsWithTheReasonAndNothingSaved) {
+    const struct {
+        const char* what;
+        long limit;           // bytes; 0: none
+        bool folder;          // s1RDa.txt is a folder
+        int code;
+        const char* message;
+    } cases[] = {
+        {"saved", 0, false, 0, ""},
+        {"writes refused", 4096, false, TNX_FAIL_TO_PRINT, "\ncan't write s1RDa.txt: File too large \n"},
+        {"a folder in its place", 0, true, TNX_FAIL_TO_OPEN, "\ncan't replace s1RDa.txt: Is a directory \n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all("s1RDa.txt");
+        if (c.folder) {
+            std::filesystem::create_directory("s1RDa.txt");
+            Write("s1RDa.txt/inside", "kept\n");
+        } else {
+            Write("s1RDa.txt", "saved earlier\n");
+        }
+        Write("s1Prinda.txt", "the earlier report\n");
+        const std::string before = Folder();
+        testing::internal::CaptureStderr();
+        int code;
+        {
+            FileSizeLimit limit(c.limit ? c.limit : RLIM_INFINITY);
+            code = tnxtest::CodeOf([] { PFTs_ScalingUp(); });
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+        EXPECT_EQ(code, c.code);
+        if (c.code) {
+            EXPECT_EQ(Folder(), before);
+            if (c.folder) {
+                EXPECT_EQ(Read("s1RDa.txt/inside"), "kept\n");
+            }
+        } else {
+            const std::string rnd = Read("s1RDa.txt");
+            EXPECT_GT(rnd.size(), 4096u);
+            EXPECT_EQ(tnxtest::Count(rnd, "\n\nITERATION\t8\n"), 3);
+            EXPECT_EQ(tnxtest::Count(Read("s1Prinda.txt"), "\nNumber of iterations for permutation tests: 9\n"), 1);
+            EXPECT_EQ(Folder().find(".tmp"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
