@@ -217,10 +217,12 @@ TEST(ChRankThreads, AWorkSpaceMemoryRefusesLeavesItsShareToTheOthers) {
 // buffer is refused: the first worker to make its space lowers the address-space limit of the
 // process (a child) below a buffer, so that every worker after the calling thread, which holds
 // its buffer already, is refused its own at its first product, in the middle of a chunk. They give
-// their chunks back and leave: the search is one thread's, text included. The calling thread's
-// first value on a chunk waits until a worker has tried its first product, so that a worker is
-// refused however the threads are scheduled (left alone, the calling thread may evaluate every
-// chunk before a worker takes one). The child's status sets one bit per check that failed.
+// their chunks back and leave: the search is one thread's, text included. The order is forced:
+// the other workers make their spaces only once the limit is lowered (one that ran ahead would
+// map its buffer between the reading of the space in use and the lowering, leaving the process
+// above its new limit), and the calling thread's first value on a chunk waits until a worker has
+// tried its first product (left alone, it may evaluate every chunk before a worker takes one).
+// The child's status sets one bit per check that failed.
 TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
     std::fflush(nullptr);
     const pid_t pid = fork();
@@ -228,21 +230,22 @@ TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
         std::atomic<int> refused{0}, made{0};
         const std::thread::id caller = std::this_thread::get_id();
         std::mutex lock;
-        std::condition_variable triedOne;
-        bool tried = false;  // a worker has tried its first product
+        std::condition_variable moved;
+        bool lowered = false;  // the limit is in place
+        bool tried = false;    // a worker has tried its first product
         WorkerHooks hooks;
         hooks.evaluate = [&](bool chunk) {
             const bool onCaller = std::this_thread::get_id() == caller;
             if (chunk && onCaller) {
                 std::unique_lock<std::mutex> hold(lock);
-                triedOne.wait(hold, [&] { return tried; });
+                moved.wait(hold, [&] { return tried; });
             }
             // Whether the product succeeds or is refused, a worker has tried it.
             const auto triedIt = [&] {
                 if (onCaller) return;
                 std::lock_guard<std::mutex> hold(lock);
                 tried = true;
-                triedOne.notify_all();
+                moved.notify_all();
             };
             const double a[4] = {1, 2, 3, 4};
             double c[4];
@@ -257,15 +260,22 @@ TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
         };
         const Synthetic one = RunSynthetic(1, Rank::kSigned, true, hooks);
         hooks.make = [&] {
-            if (++made == 2) {
+            const int call = ++made;
+            if (call == 2) {
                 rlimit limit{};
                 getrlimit(RLIMIT_AS, &limit);
                 limit.rlim_cur = rlim_t(AddressSpaceInUse() + BlasBufferBytes() / 2);
                 if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(64);
+                std::lock_guard<std::mutex> hold(lock);
+                lowered = true;
+                moved.notify_all();
+            } else if (call > 2) {
+                std::unique_lock<std::mutex> hold(lock);
+                moved.wait(hold, [&] { return lowered; });
             }
             return std::make_unique<NoWork>();
         };
-        const Synthetic many = RunSynthetic(4, Rank::kSigned, true, hooks);
+    const Synthetic many = RunSynthetic(4, Rank::kSigned, true, hooks);
         int failed = 0;
         if (made.load() < 2) failed |= 1;
         if (refused.load() < 1) failed |= 2;
