@@ -275,7 +275,7 @@ TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
             }
             return std::make_unique<NoWork>();
         };
-    const Synthetic many = RunSynthetic(4, Rank::kSigned, true, hooks);
+        const Synthetic many = RunSynthetic(4, Rank::kSigned, true, hooks);
         int failed = 0;
         if (made.load() < 2) failed |= 1;
         if (refused.load() < 1) failed |= 2;
