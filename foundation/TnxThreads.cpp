@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -88,8 +89,11 @@ int ThreadsAsked(const char* value, int fallback, std::string* notice) {
     if (!value) return fallback;
     char* end = nullptr;
     errno = 0;
+    // strtol passes over the blanks before the number; those after it are passed over here.
     const long n = std::strtol(value, &end, 10);
-    if (end != value && *end == '\0' && errno == 0 && n >= 1 && n <= kMostThreads) return static_cast<int>(n);
+    const bool read = end != value && errno == 0;
+    while (read && std::isspace(static_cast<unsigned char>(*end))) end++;
+    if (read && *end == '\0' && n >= 1 && n <= kMostThreads) return static_cast<int>(n);
     if (notice)
         *notice = std::string("TARNEX_THREADS=\"") + value + "\" is not a whole number from 1 to " +
                   std::to_string(kMostThreads) + ": the default is used instead, " + std::to_string(fallback) +

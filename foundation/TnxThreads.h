@@ -82,7 +82,7 @@ int WorkersAsked(std::int64_t work);
 int WorkerThreads(const WorkerCost& space, bool blasBuffer, std::int64_t work, std::size_t besideSpace = 0);
 
 // The count TARNEX_THREADS asks for when it holds `value` (nullptr: unset): the number, when it is a
-// whole number from 1 to 1024; otherwise `fallback`, and for a value that is set `notice` receives
+// whole number from 1 to 1024, with or without blanks around it; otherwise `fallback`, and for a value that is set `notice` receives
 // the line that names it and the count used instead (left alone otherwise).
 int ThreadsAsked(const char* value, int fallback, std::string* notice);
 

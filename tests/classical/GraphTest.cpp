@@ -162,6 +162,7 @@ TEST_F(GraphTest, ScatterOfCommunitiesWithTypes) {
     double* axes[3] = {a0, a1, a2};
     double** levels[1] = {axes};
     int plotted[3] = {1, 0, 1};
+    free1D(whichLevel);  // the levels an earlier scattergram dialog chose, in the same process
     whichLevel = plotted;
     whichAxis[0] = 0, whichAxis[1] = 2;
     whichSctLabels = 2, plotType = 2, connectPtScatterOpt = 2, whichGrScatter = -1;

@@ -29,6 +29,8 @@ protected:
             std::strcpy(n.first, n.second);
         optmain = 'R';
         rese_opt = 6;
+        // No randomisation test in progress, as outside one (the randomisation tests set it).
+        rndTestOpt = 0;
     }
     // The stored community resemblance of `type` (levels as stored), in full.
     Matrix Stored(int type, int levels, int level) {

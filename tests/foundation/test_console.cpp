@@ -244,6 +244,24 @@ TEST(Progress, ThrottledLinesClearedOnceTimeStampsAndRatesThatNeverDivideByZero)
               std::string(26, ' ') + "Permutation 10" + pad + "\n" + longText.substr(0, 40) + pad + "\n\n\n");
 }
 
+// A test that ends with a progress line pending leaves nothing to the next: run in one process, in
+// this order, the second starts with no line pending (tests/common/CleanConsole.cpp), so that
+// clearing it prints nothing.
+TEST(Progress, ATestMayEndWithALinePending) {
+    ConsoleCapture cap;
+    t2 = clock() - kProgressInterval - 1;
+    HandleEventInfoWhere2("Permutation 10");
+    EXPECT_EQ(is40CharLine + is80CharLine, 2);
+    EXPECT_EQ(cap.Out(), std::string(26, ' ') + "Permutation 10" + std::string(40, ' '));
+}
+
+TEST(Progress, ATestStartsWithNoLinePending) {
+    EXPECT_EQ(is40CharLine + is80CharLine, 0);
+    ConsoleCapture cap;
+    ClearLine();
+    EXPECT_EQ(cap.Out(), "");
+}
+
 TEST(Console, WaitStopsBeforeAControlCharacterAndReturnsAtTheEnd) {
     // Blanks and '~' (126) are passed over; DEL (127), LF and the unit separator (31) stop it.
     StdinFrom input("a b~\x7f c\n x\x1fyz");

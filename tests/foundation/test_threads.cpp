@@ -51,6 +51,38 @@ TEST(WorkerThreads, VariableWinsOnlyWhenItIsAWholeNumberInRange) {
             << (r.value ? r.value : "(unset)");
 }
 
+// A whole number from 1 to 1024 is taken with or without blanks around it (spaces, tabs, a line
+// end) and with a plus sign or leading zeros, as the C library reads a number; anything else is
+// named in one line and the fallback used: both sides of 1 and of 1024, blanks inside it, signs
+// apart from it, no digits, letters, a fraction, a number too large for a long. The line names the
+// value as it was given and the count used instead (6 threads here, or 1 thread).
+TEST(WorkerThreads, AWholeNumberIsTakenWithBlanksAroundItAnythingElseIsNamed) {
+    struct Row { const char* value; int taken; };  // taken 0: named, the fallback used
+    const Row rows[] = {
+        {"4", 4},       {" 4", 4},      {"4 ", 4},       {" 4 ", 4},     {"\t4\t", 4},  {"  4\n", 4},
+        {"+4", 4},      {" +4 ", 4},    {"04", 4},       {"0004 ", 4},   {"1", 1},      {" 1 ", 1},
+        {"1024", 1024}, {" 1024 ", 1024}, {"01024", 1024}, {"0", 0},     {" 0 ", 0},    {"+0", 0},
+        {"1025", 0},    {" 1025 ", 0},  {"-1", 0},       {" -4 ", 0},    {"", 0},       {" ", 0},
+        {"\t\n", 0},    {"4 4", 0},     {"1 024", 0},    {"+ 4", 0},     {"- 4", 0},    {"++4", 0},
+        {"4+", 0},      {"four", 0},    {"4x", 0},       {" x4", 0},     {"4 x", 0},    {"0x4", 0},
+        {"2.5", 0},     {"4.", 0},      {"1e2", 0},      {"99999999999999999999", 0},
+    };
+    for (const Row& r : rows)
+        for (int fallback : {6, 1}) {
+            std::string notice = "untouched";
+            EXPECT_EQ(ThreadsAsked(r.value, fallback, &notice), r.taken ? r.taken : fallback)
+                << "\"" << r.value << "\"";
+            const std::string named = std::string("TARNEX_THREADS=\"") + r.value +
+                                      "\" is not a whole number from 1 to 1024: the default is used instead, " +
+                                      (fallback == 1 ? "1 thread" : "6 threads") +
+                                      " (one per CPU the program may run on).\n";
+            EXPECT_EQ(notice, r.taken ? "untouched" : named) << "\"" << r.value << "\"";
+        }
+    std::string notice = "untouched";
+    EXPECT_EQ(ThreadsAsked(nullptr, 6, &notice), 6);  // unset: the fallback, nothing named
+    EXPECT_EQ(notice, "untouched");
+}
+
 // The workers an address-space limit holds: one for the calling thread, one more per footprint
 // left once the calling thread has what it still needs, never more than asked. 1000 bytes of limit,
 // 100 per worker, by hand: (1000 - 300 - 100) / 100 = 6 more workers, 7 in all.

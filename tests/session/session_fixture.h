@@ -91,18 +91,34 @@ inline const std::string kAviImport =
     "N\navi\n1\naviurba_B.txt\n0\naviurba_W.txt\n1\naviurba_spp.txt\n1\naviurba_E.txt\n40\n4\n"
     "2\n2\nk\n2 2 2 1\ny\n0\n51\n2\n1\n2\n11\n2\n5\nk\n1 1 1 1 1 1 1 1 1 1 4\ny\nn\nC\nX\n";
 
+// A folder of its own for a test, under the temporary folder, removed with everything in it when
+// the sandbox ends. A test whose process ends never ends its sandboxes: the child of a death test
+// (the test program run again for the one statement that must end it) makes its own inside the
+// folder of the first sandbox the parent has alive, named to it by the environment, and the
+// parent removes them with its own.
 class Sandbox {
 public:
     Sandbox() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tarnex-e2e-XXXXXX").string();
+        const char* host = std::getenv(kHost);
+        const bool child = !GTEST_FLAG_GET(internal_run_death_test).empty();
+        const std::filesystem::path base =
+            child && host ? std::filesystem::path(host) : std::filesystem::temp_directory_path();
+        std::string tmpl = (base / "tarnex-e2e-XXXXXX").string();
         if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
         root_ = tmpl;
         std::filesystem::create_directory(Path(""));
+        if (!child && !host) {
+            setenv(kHost, root_.c_str(), 1);
+            hosts_ = true;
+        }
     }
     ~Sandbox() {
+        if (hosts_) unsetenv(kHost);
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
 
     std::filesystem::path Path(const std::string& name) const { return root_ / "run" / name; }
     std::string ReadFile(const std::string& name) const { return Slurp(Path(name)); }
@@ -128,8 +144,12 @@ public:
         return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, Slurp(root_ / "stdout.txt"), Slurp(root_ / "stderr.txt")};
     }
 
+    // The variable that names the folder hosting the sandboxes of a death test's child.
+    static constexpr const char* kHost = "TNXTEST_SANDBOX_HOST";
+
 private:
     std::filesystem::path root_;
+    bool hosts_ = false;  // this sandbox named its folder in the environment
 };
 
 using Floats = std::vector<float>;

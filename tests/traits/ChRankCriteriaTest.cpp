@@ -333,6 +333,59 @@ TEST_F(ChRankCriteria, PhylogenyCriteriaNameTheResemblanceTheyUse) {
     }
 }
 
+// The top list of the divergence and smoothing criteria (16 to 24) is headed by its statistic and
+// the measure: under Mantel a (partial) Mantel correlation; under Procrustes a symmetric rotation,
+// or for the partial statistics a partial Procrustes correlation (r(XE.TR) a partial congruence in
+// it); under RV the RV coefficient, partial for the partial statistics. Each OTU its own type, so
+// that dark diversity (24) runs too.
+TEST_F(ChRankCriteria, DivergenceTopListIsHeadedByItsStatisticAndMeasure) {
+    const struct {
+        int criterion;
+        const char* heading[3];  // between "maximum " and ":", under Mantel, Procrustes and RV
+    } rows[] = {
+        {16,
+         {"Mantel correlation ro(RE)", "congruence in a symmetric Procrustes rotation ro(RE)",
+          "congruence measured by the RV coefficient r(RE)"}},
+        {17,
+         {"partial Mantel correlation ro(XE.TR)", "partial congruence in a partial Procrustes correlation ro(XE.TR)",
+          "partial congruence measured by a partial RV coefficient r(XE.TR)"}},
+        {24,
+         {"Mantel correlation ro(SE)", "congruence in a symmetric Procrustes rotation ro(SE)",
+          "congruence measured by the RV coefficient r(SE)"}},
+        {18,
+         {"Mantel correlation ro(XZ)", "congruence in a symmetric Procrustes rotation ro(XZ)",
+          "congruence measured by the RV coefficient r(XZ)"}},
+        {19,
+         {"Mantel correlation ro(TZ)", "congruence in a symmetric Procrustes rotation ro(TZ)",
+          "congruence measured by the RV coefficient r(TZ)"}},
+        {20,
+         {"partial Mantel correlation ro(XZ.T)", "congruence in a partial Procrustes correlation ro(XZ.T)",
+          "partial congruence measured by a partial RV coefficient r(XZ.T)"}},
+        {21,
+         {"Mantel correlation ro(XY)", "congruence in a symmetric Procrustes rotation ro(XY)",
+          "congruence measured by the RV coefficient r(XY)"}},
+        {22,
+         {"Mantel correlation ro(TY)", "congruence in a symmetric Procrustes rotation ro(TY)",
+          "congruence measured by the RV coefficient r(TY)"}},
+        {23,
+         {"partial Mantel correlation ro(XY.T)", "congruence in a partial Procrustes correlation ro(XY.T)",
+          "partial congruence measured by a partial RV coefficient r(XY.T)"}},
+    };
+    for (const auto& r : rows)
+        for (int measure = 1; measure <= 3; measure++) {
+            SCOPED_TRACE(testing::Message() << "criterion " << r.criterion << ", measure " << measure);
+            LoadSurvey(RandomSurvey(9, 3, 6, 5, 2), r.criterion, {1, 2, 3, 4, 5, 6});
+            opt_ro = measure;
+            std::filesystem::remove("s1ChRank.txt");
+            ASSERT_EQ(RunCriterion(r.criterion), kChRankDone);
+            const std::string text = Read("s1ChRank.txt");
+            const std::string heading = std::string("\n\nTrait subsets with maximum ") + r.heading[measure - 1] +
+                                        ":\nTRC\toptimal subset of traits\n";
+            EXPECT_EQ(tnxtest::Count(text, heading), 1);
+            EXPECT_EQ(tnxtest::Count(text, "\n\nTrait subsets with maximum "), 2);  // and the per-size list
+        }
+}
+
 TEST_F(ChRankCriteria, EachCriterionRefusesDataItCannotUse) {
     const struct {
         const char* what;

@@ -795,4 +795,95 @@ TEST_F(ChRankTies, UnderMantelMeansOneUlpApartAreVariation) {
     }
 }
 
+// A survey whose composition X has no variation while T has: four OTUs in two crisp types ({1, 2}
+// and {3, 4}) over five communities c = 0..4, W at unit totals; the first two trade abundance,
+// 1 + c/8 and 1 - c/8, so that their type's total stays 2 while T of the first trait moves with
+// their trait values; the third is 1 + c h with h = 2^-19, the fourth 1. X is then that of the case
+// below the tolerance above (a spread of h^2 / 8 of its sum of squares, no variation), its DX
+// rounding noise spread over its own scale; the phylogeny, fuzzy over the OTUs, varies with the
+// trade. The second trait is the same for every OTU.
+void LoadFlatComposition(int criterion) {
+    Survey sv = RandomSurvey(61, 2, 4, 5, 2, true);
+    const float h = std::ldexp(1.0f, -19);
+    for (int c = 0; c < sv.n; c++) {
+        sv.W[0][c] = 1.0f + static_cast<float>(c) * 0.125f;
+        sv.W[1][c] = 1.0f - static_cast<float>(c) * 0.125f;
+        sv.W[2][c] = 1.0f + static_cast<float>(c) * h;
+        sv.W[3][c] = 1.0f;
+    }
+    for (auto& row : sv.B) row[1] = 4.2f;
+    ASSERT_NE(sv.B[0][0], sv.B[1][0]);
+    LoadSurvey(sv, criterion, {1, 1, 2, 2});
+    fuzzy = 0;
+    optUnitTotalAdjust2 = true;
+    printRankIntermedResults = 'y';
+}
+
+// Under Mantel, the phylogeny criteria's values on the line of a subset whose T has no variation
+// while X has (the second trait one ulp apart among the OTUs, {t2}), and the other way round (the
+// survey above, {t1}): every value that compares DT, or DX, is -999, ro(XT) included since it
+// compares both, whatever the other's spread; a value that compares neither is one, and a partial
+// whose control alone is flat is the simple correlation (its control's value is 0). Criteria 11 to
+// 13 print ro(PT), ro(PX), ro(XT), ro(PX.T); 14 and 15 the fifteen niche coefficients.
+TEST_F(ChRankTies, UnderMantelAFlatTOrAFlatXLeavesMissingEveryValueThatComparesIt) {
+    // Each field: "-999", "value" (defined: not -999, at most 1 in size) or "=" and the field whose
+    // value it repeats.
+    using Fields = std::vector<std::pair<const char*, std::string>>;
+    const Fields flatT3 = {{"ro(PT)", "-999"}, {"ro(PX)", "value"}, {"ro(XT)", "-999"}, {"ro(PX.T)", "=ro(PX)"}};
+    const Fields flatX3 = {{"ro(PT)", "value"}, {"ro(PX)", "-999"}, {"ro(XT)", "-999"}, {"ro(PX.T)", "-999"}};
+    const Fields flatT15 = {{"ro(PT)", "-999"},      {"ro(PX)", "value"},          {"ro(XT)", "-999"},
+                            {"ro(PX.T)", "=ro(PX)"}, {"ro(XE)", "value"},          {"ro(TE)", "-999"},
+                            {"ro(XE.T)", "=ro(XE)"}, {"ro(PE)", "value"},          {"ro(TE.P)", "-999"},
+                            {"ro(PE.T)", "=ro(PE)"}, {"ro(XE.P)", "value"},        {"ro(XE.PT)", "value"},
+                            {"roBetaNiche", "-999"}, {"roAlphaBetaNiche", "value"}, {"roAlphaNiche", "value"}};
+    const Fields flatX15 = {{"ro(PT)", "value"},     {"ro(PX)", "-999"},          {"ro(XT)", "-999"},
+                            {"ro(PX.T)", "-999"},    {"ro(XE)", "-999"},          {"ro(TE)", "value"},
+                            {"ro(XE.T)", "-999"},    {"ro(PE)", "value"},         {"ro(TE.P)", "value"},
+                            {"ro(PE.T)", "value"},   {"ro(XE.P)", "-999"},        {"ro(XE.PT)", "-999"},
+                            {"roBetaNiche", "value"}, {"roAlphaBetaNiche", "-999"}, {"roAlphaNiche", "-999"}};
+    const struct {
+        bool flatT;  // the survey: T flat ({t2} one ulp apart), or X flat ({t1} of the survey above)
+        int criterion;
+        const Fields& fields;
+    } rows[] = {{true, 11, flatT3},   {true, 12, flatT3},   {true, 13, flatT3},   {true, 14, flatT15},
+                {true, 15, flatT15},  {false, 11, flatX3},  {false, 12, flatX3},  {false, 13, flatX3},
+                {false, 14, flatX15}, {false, 15, flatX15}};
+    // The text of a field on the line ("" when it is not there), as printed.
+    const auto field = [](const std::string& line, const std::string& name) {
+        const std::string key = name + "=\t";
+        size_t at = line.rfind(key, 0) == 0 ? 0 : line.find("\t" + key);
+        if (at == std::string::npos) return std::string();
+        at += line[at] == '\t' ? key.size() + 1 : key.size();
+        return line.substr(at, line.find('\t', at) - at);
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << (r.flatT ? "T flat" : "X flat") << ", criterion " << r.criterion);
+        std::string text;
+        if (r.flatT) {
+            text = RunWithAConstantTrait(r.criterion, 1, true);
+        } else {
+            LoadFlatComposition(r.criterion);
+            ASSERT_EQ(RunCriterion(r.criterion), kChRankDone);
+            text = Read("s1ChRank.txt");
+        }
+        const std::vector<std::string> alone =
+            r.flatT ? LinesNamingAlone(text, "t2", "t1") : LinesNamingAlone(text, "t1", "t2");
+        ASSERT_FALSE(alone.empty());
+        const std::string& line = alone[0];
+        for (const auto& [name, expected] : r.fields) {
+            const std::string printed = field(line, name);
+            ASSERT_FALSE(printed.empty()) << name << " in " << line;
+            if (expected == "value") {
+                const double v = std::atof(printed.c_str());
+                EXPECT_TRUE(printed != "-999" && std::fabs(v) <= 1.0) << name << " = " << printed;
+            } else if (expected[0] == '=') {
+                EXPECT_EQ(printed, field(line, expected.substr(1))) << name;
+                EXPECT_NE(printed, "-999") << name;
+            } else {
+                EXPECT_EQ(printed, expected) << name;
+            }
+        }
+    }
+}
+
 }  // namespace

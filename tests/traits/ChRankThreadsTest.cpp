@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
@@ -77,10 +79,13 @@ struct Synthetic {
 struct NoWork {};
 
 // What a worker's space and each evaluation do besides the synthetic criterion: the space is made
-// by make() (nullptr: made plainly), and before each value evaluate() runs on the worker's space.
+// by make() (nullptr: made plainly), and before each value evaluate(chunk) runs on the thread that
+// evaluates it; `chunk` says that the value's text goes to a chunk's own stream, that is, the
+// search shares its work among threads (with the lines asked for: one thread writes them to the
+// file itself).
 struct WorkerHooks {
     std::function<std::unique_ptr<NoWork>()> make;
-    std::function<void()> evaluate;
+    std::function<void(bool chunk)> evaluate;
 };
 
 Synthetic RunSynthetic(int threads, Rank rank, bool lines, const WorkerHooks& hooks = {}) {
@@ -104,7 +109,7 @@ Synthetic RunSynthetic(int threads, Rank rank, bool lines, const WorkerHooks& ho
         en, out.search, 3, progress, lines ? f : nullptr, nullptr,
         [&] { return hooks.make ? hooks.make() : std::make_unique<NoWork>(); },
         [&](NoWork&, const int* t, int k, int, FILE* text, FILE*) {
-            if (hooks.evaluate) hooks.evaluate();
+            if (hooks.evaluate) hooks.evaluate(text != nullptr && text != f);
             int sum = 0;
             for (int i = 0; i < k; i++) sum += t[i] * (i + 1);
             const double value = (sum % 5 - 2) * 0.25;  // -0.5 .. 0.5: ties, both signs, zeros
@@ -212,31 +217,61 @@ TEST(ChRankThreads, AWorkSpaceMemoryRefusesLeavesItsShareToTheOthers) {
 // buffer is refused: the first worker to make its space lowers the address-space limit of the
 // process (a child) below a buffer, so that every worker after the calling thread, which holds
 // its buffer already, is refused its own at its first product, in the middle of a chunk. They give
-// their chunks back and leave: the search is one thread's, text included. The child's status
-// sets one bit per check that failed.
+// their chunks back and leave: the search is one thread's, text included. The order is forced:
+// the other workers make their spaces only once the limit is lowered (one that ran ahead would
+// map its buffer between the reading of the space in use and the lowering, leaving the process
+// above its new limit), and the calling thread's first value on a chunk waits until a worker has
+// tried its first product (left alone, it may evaluate every chunk before a worker takes one).
+// The child's status sets one bit per check that failed.
 TEST(ChRankThreads, ABlasBufferMemoryRefusesLeavesItsShareToTheOthers) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         std::atomic<int> refused{0}, made{0};
+        const std::thread::id caller = std::this_thread::get_id();
+        std::mutex lock;
+        std::condition_variable moved;
+        bool lowered = false;  // the limit is in place
+        bool tried = false;    // a worker has tried its first product
         WorkerHooks hooks;
-        hooks.evaluate = [&] {
+        hooks.evaluate = [&](bool chunk) {
+            const bool onCaller = std::this_thread::get_id() == caller;
+            if (chunk && onCaller) {
+                std::unique_lock<std::mutex> hold(lock);
+                moved.wait(hold, [&] { return tried; });
+            }
+            // Whether the product succeeds or is refused, a worker has tried it.
+            const auto triedIt = [&] {
+                if (onCaller) return;
+                std::lock_guard<std::mutex> hold(lock);
+                tried = true;
+                moved.notify_all();
+            };
             const double a[4] = {1, 2, 3, 4};
             double c[4];
             try {
                 MatMul(2, 2, 2, a, 2, a, 2, c, 2);
             } catch (const TnxError&) {
                 refused++;
+                triedIt();
                 throw;
             }
+            triedIt();
         };
         const Synthetic one = RunSynthetic(1, Rank::kSigned, true, hooks);
         hooks.make = [&] {
-            if (++made == 2) {
+            const int call = ++made;
+            if (call == 2) {
                 rlimit limit{};
                 getrlimit(RLIMIT_AS, &limit);
                 limit.rlim_cur = rlim_t(AddressSpaceInUse() + BlasBufferBytes() / 2);
                 if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(64);
+                std::lock_guard<std::mutex> hold(lock);
+                lowered = true;
+                moved.notify_all();
+            } else if (call > 2) {
+                std::unique_lock<std::mutex> hold(lock);
+                moved.wait(hold, [&] { return lowered; });
             }
             return std::make_unique<NoWork>();
         };
