@@ -552,13 +552,14 @@ TEST_F(ChRankTies, TooFewCommunitiesOrAFlatEnvironmentWriteTheMissingValue) {
 }
 
 // Runs the criterion under the measure on a survey of 8 communities and 5 OTUs, each its own
-// type, whose second trait is the same (4.2) for every OTU (ulpApart: one ulp above it for the
-// second and fourth), with W at unit totals and the intermediate lines; the result file ("" when
-// the search did not run).
-std::string RunWithAConstantTrait(int criterion, int measure, bool ulpApart = false) {
+// type (crisp: the types not fuzzy), whose second trait is the same (4.2) for every OTU
+// (ulpApart: one ulp above it for the second and fourth), with W at unit totals and the
+// intermediate lines; the result file ("" when the search did not run).
+std::string RunWithAConstantTrait(int criterion, int measure, bool ulpApart = false, bool crisp = false) {
     Survey sv = RandomSurvey(58, 2, 5, 8, 2, true);
     for (int o = 0; o < sv.s; o++) sv.B[o][1] = ulpApart && o % 2 == 1 ? std::nextafter(4.2f, 5.0f) : 4.2f;
     LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
+    if (crisp) fuzzy = 0;
     opt_ro = measure;
     optUnitTotalAdjust2 = true;
     printRankIntermedResults = 'y';
@@ -797,19 +798,18 @@ TEST_F(ChRankTies, UnderMantelMeansOneUlpApartAreVariation) {
 
 // A survey whose composition X has no variation while T has: four OTUs in two crisp types ({1, 2}
 // and {3, 4}) over five communities c = 0..4, W at unit totals; the first two trade abundance,
-// 1 + c/8 and 1 - c/8, so that their type's total stays 2 while T of the first trait moves with
-// their trait values; the third is 1 + c h with h = 2^-19, the fourth 1. X is then that of the case
-// below the tolerance above (a spread of h^2 / 8 of its sum of squares, no variation), its DX
-// rounding noise spread over its own scale; the phylogeny, fuzzy over the OTUs, varies with the
-// trade. The second trait is the same for every OTU.
+// 1 + c/8 and 1 - c/8, so that their type's total stays 2, and the last two 1/2 + c/32 and
+// 1/2 - c/32, their type's total 1, while T of the first trait moves with their trait values. X is
+// then (2/3, 1/3) in every community but for what the division by the total of 3 leaves, rounding
+// (no variation), its DX rounding noise spread over its own scale; the phylogeny, fuzzy over the
+// OTUs, varies with the trade. The second trait is the same for every OTU.
 void LoadFlatComposition(int criterion) {
     Survey sv = RandomSurvey(61, 2, 4, 5, 2, true);
-    const float h = std::ldexp(1.0f, -19);
     for (int c = 0; c < sv.n; c++) {
         sv.W[0][c] = 1.0f + static_cast<float>(c) * 0.125f;
         sv.W[1][c] = 1.0f - static_cast<float>(c) * 0.125f;
-        sv.W[2][c] = 1.0f + static_cast<float>(c) * h;
-        sv.W[3][c] = 1.0f;
+        sv.W[2][c] = 0.5f + static_cast<float>(c) / 32.0f;
+        sv.W[3][c] = 0.5f - static_cast<float>(c) / 32.0f;
     }
     for (auto& row : sv.B) row[1] = 4.2f;
     ASSERT_NE(sv.B[0][0], sv.B[1][0]);
@@ -820,8 +820,8 @@ void LoadFlatComposition(int criterion) {
 }
 
 // Under Mantel, the phylogeny criteria's values on the line of a subset whose T has no variation
-// while X has (the second trait one ulp apart among the OTUs, {t2}), and the other way round (the
-// survey above, {t1}): every value that compares DT, or DX, is -999, ro(XT) included since it
+// while X has (the second trait the same for every OTU, {t2}, with crisp types), and the other way
+// round (the survey above, {t1}): every value that compares DT, or DX, is -999, ro(XT) included since it
 // compares both, whatever the other's spread; a value that compares neither is one, and a partial
 // whose control alone is flat is the simple correlation (its control's value is 0). Criteria 11 to
 // 13 print ro(PT), ro(PX), ro(XT), ro(PX.T); 14 and 15 the fifteen niche coefficients.
@@ -842,7 +842,7 @@ TEST_F(ChRankTies, UnderMantelAFlatTOrAFlatXLeavesMissingEveryValueThatComparesI
                             {"ro(PE.T)", "value"},   {"ro(XE.P)", "-999"},        {"ro(XE.PT)", "-999"},
                             {"roBetaNiche", "value"}, {"roAlphaBetaNiche", "-999"}, {"roAlphaNiche", "-999"}};
     const struct {
-        bool flatT;  // the survey: T flat ({t2} one ulp apart), or X flat ({t1} of the survey above)
+        bool flatT;  // the survey: T flat ({t2} constant, crisp types), or X flat ({t1} of the survey above)
         int criterion;
         const Fields& fields;
     } rows[] = {{true, 11, flatT3},   {true, 12, flatT3},   {true, 13, flatT3},   {true, 14, flatT15},
@@ -860,7 +860,7 @@ TEST_F(ChRankTies, UnderMantelAFlatTOrAFlatXLeavesMissingEveryValueThatComparesI
         SCOPED_TRACE(testing::Message() << (r.flatT ? "T flat" : "X flat") << ", criterion " << r.criterion);
         std::string text;
         if (r.flatT) {
-            text = RunWithAConstantTrait(r.criterion, 1, true);
+            text = RunWithAConstantTrait(r.criterion, 1, false, true);
         } else {
             LoadFlatComposition(r.criterion);
             ASSERT_EQ(RunCriterion(r.criterion), kChRankDone);
