@@ -24,6 +24,8 @@ struct ProgramRun {
     long fileSizeLimit = 0;         // bytes (ulimit -f); 0: none
     int signalInCommit = 0;         // raised inside the commit of the file named below (0: none)
     std::string signalOn;           // a part of that temporary file's name
+    size_t refuseGrowthAbove = 0;   // a realloc asked for more bytes refused (0: none)
+    std::string threads;            // TARNEX_THREADS (empty: as the test's environment has it)
 };
 
 // How the program ended: `signal` the signal that ended it (0: it exited with `status`).
@@ -35,7 +37,8 @@ struct Ending {
 // Runs TARNEX_BIN in `folder` on run.input, its two streams kept beside the folder (stdout.txt,
 // stderr.txt in its parent). The four signals the program handles start at their default action
 // and unblocked, as from a shell; no core file is written; the run is ended by SIGALRM after two
-// minutes. The interrupt in a commit comes from the library TARNEX_SIGNAL_IN_COMMIT, preloaded.
+// minutes. The interrupt in a commit comes from the library TARNEX_SIGNAL_IN_COMMIT, the refused
+// growth from TARNEX_REFUSED_GROWTH, each preloaded.
 inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& run) {
     const std::filesystem::path dir = folder.has_filename() ? folder : folder.parent_path();
     const std::filesystem::path in = dir.parent_path() / "stdin.txt";
@@ -57,10 +60,19 @@ inline Ending RunProgram(const std::filesystem::path& folder, const ProgramRun& 
             const rlimit size{static_cast<rlim_t>(run.fileSizeLimit), static_cast<rlim_t>(run.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &size);
         }
+        std::string preload;
         if (run.signalInCommit) {
-            setenv("LD_PRELOAD", TARNEX_SIGNAL_IN_COMMIT, 1);
+            preload = TARNEX_SIGNAL_IN_COMMIT;
             setenv("TNXTEST_SIGNAL_IN_COMMIT", std::to_string(run.signalInCommit).c_str(), 1);
             setenv("TNXTEST_SIGNAL_ON", run.signalOn.c_str(), 1);
+        }
+        if (run.refuseGrowthAbove) {
+            preload += std::string(preload.empty() ? "" : ":") + TARNEX_REFUSED_GROWTH;
+            setenv("TNXTEST_REFUSE_GROWTH_ABOVE", std::to_string(run.refuseGrowthAbove).c_str(), 1);
+        }
+        if (!run.threads.empty()) setenv("TARNEX_THREADS", run.threads.c_str(), 1);
+        if (!preload.empty()) {
+            setenv("LD_PRELOAD", preload.c_str(), 1);
             // A program built with the address sanitizer wants its runtime first among the
             // libraries; the preloaded one comes before it.
             const char* asan = std::getenv("ASAN_OPTIONS");
