@@ -3,6 +3,8 @@
 // permutation tests of ordination axes.
 #include "matrix/qwlib.h"
 
+#include "foundation/MemoryStream.h"
+#include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
@@ -192,35 +194,25 @@ inline bool AtLeast(double rnd, double obs)
     return rnd > obs || AlmostEqual2sComplement(rnd, obs, 1);
 }
 
-// The report is built in memory and appended to "Prinda.txt" whole when the test ends.
+// The report is built in memory and appended to "Prinda.txt" whole when the test ends. Memory
+// refused, for the stream or for a write, raises code 1 and a failed append code 3, the file left
+// as it was; a file that cannot be opened gets nothing (after the opener's message).
 struct Report {
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* f = nullptr;
+    MemoryStream text;
+    FILE* f = nullptr;  // the report's stream, nullptr when none is printed
     int digits = 6;
 
     explicit Report(bool on, int d) : digits(d)
     {
-        if (on) f = open_memstream(&buffer, &size);
-    }
-    ~Report() { Close(); }
-    void Close()
-    {
-        if (f) fclose(f);
-        f = nullptr;
-        free(buffer);
-        buffer = nullptr;
+        if (on) f = text.OpenOrRaise();
     }
     void Flush()
     {
         if (!f) return;
-        fflush(f);
+        f = nullptr;
+        text.CloseOrRaise();
         FILE* out = fopenck("Prinda.txt", nullptr, "a");
-        if (out) {
-            fwrite(buffer, 1, size, out);
-            fclose(out);
-        }
-        Close();
+        if (out && !AppendWhole(out, text.data(), text.size())) RaiseError(TNX_FAIL_TO_PRINT);
     }
     void Dashes() { fprintf(f, "\n-------------------------------------------------------------------------------\n"); }
     void Date()
@@ -312,6 +304,8 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
                       int digits)
 {
     const clock_t start = clock();
+    // Made before the vectors and put in its file after they are freed: its refusal leaves nothing.
+    Report rep(print == 'y', digits);
     double* obsF = NewVector<double>(nAxes);
     double* rndF = NewVector<double>(nAxes);
     double* sumEig = NewVector<double>(nAxes);
@@ -319,7 +313,6 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
     int* countEig = NewVector<int>(nAxes);
     int* countF = NewVector<int>(nAxes);
     for (int k = 0; k < nAxes; k++) obsF[k] = PseudoFT(nAxes, k + 1, eigObs);
-    Report rep(print == 'y', digits);
     if (rep.f) {
         rep.Opening(nPerm, "Test criterion: eigenvalue itself (ter Voss 1988), pseudo-F ratio (ter Voss 1988)\n");
         rep.Table(n, p, data);
@@ -372,7 +365,6 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
                     eigObs, probEig);
         rep.Results("Pseudo-F ratios and corresponding probabilities p(Pseudo-F_rnd >= Pseudo-F_obs) (ter Voss 1998)",
                     nAxes, obsF, probF);
-        rep.Flush();
     }
     ClearLine();
     free1D(countF);
@@ -381,6 +373,7 @@ int EigenPermutationT(int n, int p, int nRese, int nObj, int nAxes, int nPerm, T
     free1D(sumEig);
     free1D(rndF);
     free1D(obsF);
+    rep.Flush();
     return 1;
 }
 
@@ -391,12 +384,13 @@ int RvdimPermutationT(int n, int p, int nDims, int nPerm, T** data, T** scores, 
 {
     const clock_t start = clock();
     const int nRese = orient == 2 ? p : n, nObj = orient == 2 ? n : p;
+    // Made before the arrays and put in its file after they are freed: its refusal leaves nothing.
+    Report rep(print == 'y', digits);
     int* effective = NewVector<int>(nDims);
     for (int d = 0; d < nDims; d++) {
         rvdimObs[d] = RvdimT(nDims, d + 1, eig);
         prob[d] = 1.0;
     }
-    Report rep(print == 'y', digits);
     if (rep.f) {
         rep.Opening(nPerm, "Test criterion: RVDIM (Ossin 2008)\n");
         rep.Table(n, p, data);
@@ -459,12 +453,12 @@ int RvdimPermutationT(int n, int p, int nDims, int nPerm, T** data, T** scores, 
         for (int d = 0; d < nDims; d++) fprintf(rep.f, "Axis %d:\t%d\n", d + 1, effective[d] + 1);
         rep.Results("RVDIM and corresponding probabilities p(RVDIM_rnd >= RVDIM_obs) (Ossin 2008)", nDims, rvdimObs,
                     prob);
-        rep.Flush();
     }
     ClearLine();
     free2D(layer, n);
     free3D(residual, nDims, n);
     free1D(effective);
+    rep.Flush();
     return 1;
 }
 

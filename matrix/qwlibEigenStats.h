@@ -57,7 +57,9 @@ bool AOC(int n, int p, double** F, double* eig, double* chi, double** rowScores,
 // precision step of the observed one or above it counts. probEig[k] and probF[k] = (1 + count)
 // / (1 + permutations in which the axis exists); belowMean[k] = 1 when the observed eigenvalue
 // is not above the mean of its random values, else 0. With print 'y' the permutations and the
-// results are appended to "Prinda.txt" (digits significant digits). M is not read. Returns 1.
+// results are appended to "Prinda.txt" (digits significant digits), whole or not at all: memory
+// refused for the report raises code 1, a failed write code 3, the file left as it was. M is not
+// read. Returns 1.
 int EigenPermutation(int n, int p, int nRese, int nObj, int nAxes, int nPerm, float** data,
                      float** M, float* eigObs, int method, int scalar, int colAdj, int rowAdj,
                      int orient, int reseCode, int* varTypes, float par1, float par2,
@@ -74,8 +76,9 @@ int EigenPermutation_D(int n, int p, int nRese, int nObj, int nAxes, int nPerm, 
 // when orient is 2, among the n rows otherwise); dimension d is tested on the sum of layers d
 // and beyond, whose columns are permuted independently, cross products computed and ordinated
 // (method, reseCode); the random RVDIM of the first axis is compared with rvdimObs[d] (filled
-// here from eig). prob[d] = (1 + count) / (1 + effective permutations). The three ints after
-// method are not read. Returns 1.
+// here from eig). prob[d] = (1 + count) / (1 + effective permutations). With print 'y' the
+// layers, the permutations and the results are appended to "Prinda.txt" as above. The three ints
+// after method are not read. Returns 1.
 int RVDIMPermutation(int n, int p, int nDims, int nPerm, float** data, float** scores,
                      float** vec, float* eig, int method, int, int, int, int orient,
                      int reseCode, int* varTypes, float par1, float par2, bool gowerOpt,

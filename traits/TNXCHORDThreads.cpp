@@ -3,7 +3,6 @@
 #include "traits/TNXCHORDThreads.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 
 #include "foundation/TnxError.h"
@@ -71,13 +70,6 @@ size_t ChunkQueue::BytesPerWorker(int cap, size_t textPerSubset) {
     return 4 * static_cast<size_t>(cap) * (sizeof(double) + text);
 }
 
-ChunkQueue::~ChunkQueue() {
-    for (ChunkOutput& out : outputs_) {
-        std::free(out.text);
-        std::free(out.structure);
-    }
-}
-
 Chunk ChunkQueue::Describe(int64_t index) const {
     Chunk c;
     c.index = index;
@@ -114,20 +106,17 @@ bool ChunkQueue::Take(Chunk* c) {
 }
 
 void ChunkQueue::OpenStreams(ChunkOutput& out, FILE** text, FILE** structure) {
-    *text = f_ ? open_memstream(&out.text, &out.textSize) : nullptr;
-    *structure = fs_ ? open_memstream(&out.structure, &out.structureSize) : nullptr;
-    if ((f_ && !*text) || (fs_ && !*structure)) {
-        if (*text) std::fclose(*text);
-        if (*structure) std::fclose(*structure);
-        *text = *structure = nullptr;
-        RaiseError(TNX_OUT_OF_MEMORY);
-    }
+    *text = f_ ? out.text.OpenOrRaise() : nullptr;
+    *structure = fs_ ? out.structure.OpenOrRaise() : nullptr;
 }
 
-void ChunkQueue::Done(const Chunk& c, FILE* text, FILE* structure) {
-    // Closing a memory stream leaves its text and size in the chunk's output.
-    if (text) std::fclose(text);
-    if (structure) std::fclose(structure);
+void ChunkQueue::CloseStreams(ChunkOutput& out) {
+    // Closing leaves the text in the chunk's output; a stream never opened stays empty.
+    out.text.CloseOrRaise();
+    out.structure.CloseOrRaise();
+}
+
+void ChunkQueue::Done(const Chunk& c) {
     std::lock_guard<std::mutex> hold(lock_);
     taken_--;
     Output(c).ready = true;
@@ -147,28 +136,19 @@ void ChunkQueue::Commit(int64_t index) {
         if (i > 0) commitCursor_.Next();
         search_.Record(c.k, out.values[i], groups_, commitCursor_.Traits());
     }
-    if (out.text) {
-        std::fwrite(out.text, 1, out.textSize, f_);
-        std::free(out.text);
-        out.text = nullptr;
-    }
-    if (out.structure) {
-        std::fwrite(out.structure, 1, out.structureSize, fs_);
-        std::free(out.structure);
-        out.structure = nullptr;
-    }
+    // A failed write to the files sets their error flag, which their commit checks.
+    if (f_) std::fwrite(out.text.data(), 1, out.text.size(), f_);
+    if (fs_) std::fwrite(out.structure.data(), 1, out.structure.size(), fs_);
+    out.text.Drop();
+    out.structure.Drop();
     if (index == firstChunk_[c.k + 1] - 1) sizeDone_(c.k);
 }
 
-void ChunkQueue::GiveBack(const Chunk& c, FILE* text, FILE* structure) {
-    if (text) std::fclose(text);
-    if (structure) std::fclose(structure);
+void ChunkQueue::GiveBack(const Chunk& c) {
     std::lock_guard<std::mutex> hold(lock_);
     ChunkOutput& out = Output(c);
-    std::free(out.text);
-    std::free(out.structure);
-    out.text = out.structure = nullptr;
-    out.textSize = out.structureSize = 0;
+    out.text.Drop();
+    out.structure.Drop();
     taken_--;
     givenBack_.push_back(c.index);
     moved_.notify_all();

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/MemoryStream.h"
 #include "foundation/TnxBlas.h"
 #include "foundation/TnxThreads.h"
 #include "traits/TNXCHORDCommon.h"
@@ -51,13 +52,11 @@ struct Chunk {
 };
 
 // What a chunk leaves for its commit: one value per subset in order, and the text it wrote for
-// the result file and the structure file (memory streams, released at the commit).
+// the result file and the structure file (memory streams, released at the commit, or with the
+// queue when the search fails).
 struct ChunkOutput {
     std::vector<double> values;
-    char* text = nullptr;
-    size_t textSize = 0;
-    char* structure = nullptr;
-    size_t structureSize = 0;
+    MemoryStream text, structure;
     bool ready = false;
 };
 
@@ -74,7 +73,6 @@ public:
     // (their size's line, should they be all of it, already written).
     ChunkQueue(const Enumeration& en, int workers, int cap, Search& search, int groups, FILE* f, FILE* fs,
                std::function<void(int)> sizeDone, int64_t skip);
-    ~ChunkQueue();
     ChunkQueue(const ChunkQueue&) = delete;
     // What one worker's share of the window may hold: four chunks of `cap` values and of the text
     // of `cap` subsets that write `textPerSubset` bytes each, in memory streams that may hold twice
@@ -86,12 +84,16 @@ public:
     // left and none is being evaluated (which might yet be given back).
     bool Take(Chunk* c);
     ChunkOutput& Output(const Chunk& c) { return outputs_[c.index % window_]; }
-    // The streams a chunk writes to (nullptr where nothing is written), opened afresh.
+    // The streams a chunk writes to (nullptr where nothing is written), opened afresh; memory
+    // refused raises code 1.
     void OpenStreams(ChunkOutput& out, FILE** text, FILE** structure);
-    // Closes the chunk's streams and commits every chunk that is now next in order.
-    void Done(const Chunk& c, FILE* text, FILE* structure);
-    // Closes the chunk's streams (nullptr: not open), drops what it wrote and hands it out again.
-    void GiveBack(const Chunk& c, FILE* text, FILE* structure);
+    // Closes the chunk's streams; a write that memory refused raises code 1, so that a text cut
+    // short is never committed.
+    static void CloseStreams(ChunkOutput& out);
+    // Commits every chunk that is now next in order, c's streams closed.
+    void Done(const Chunk& c);
+    // Drops what the chunk wrote and hands it out again.
+    void GiveBack(const Chunk& c);
     // A worker's exception: the others stop taking chunks; Rethrow raises it after the join.
     void Fail(std::exception_ptr e);
     void Rethrow();
@@ -141,8 +143,8 @@ bool MemoryRefused(std::exception_ptr e);
 // took a buffer, and what each worker's chunks hold in the queue, the text the first subset wrote
 // included (WorkerThreads). Each further worker makes its space on its own thread; one
 // that memory refuses, there or in the middle of a chunk (a BLAS buffer, a chunk's text), gives
-// its chunk back and leaves its share to the others. The calling thread alone prints the
-// progress line.
+// its chunk back and leaves its share to the others; the calling thread refused ends the search
+// with code 1. The calling thread alone prints the progress line.
 template <class Work, class Make, class Eval, class SizeDone>
 void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& progress, FILE* lines, FILE* fs,
                      Make&& make, Eval&& eval, SizeDone&& sizeDone) {
@@ -187,7 +189,6 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
     works[0] = std::move(first);
     cursors[0] = std::make_unique<Cursor>(en.Eligible());
     auto loop = [&](int w) {
-        FILE *text = nullptr, *structure = nullptr;
         Chunk c;
         bool evaluating = false;
         try {
@@ -203,6 +204,7 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
             while (queue.Take(&c)) {
                 evaluating = true;
                 ChunkOutput& out = queue.Output(c);
+                FILE *text = nullptr, *structure = nullptr;
                 queue.OpenStreams(out, &text, &structure);
                 cursor.Seek(c.k, c.first);
                 for (int i = 0; i < c.count; i++) {
@@ -210,15 +212,17 @@ void EvaluateSubsets(Enumeration& en, Search& search, int groups, Progress& prog
                     out.values[i] = eval(work, cursor.Traits(), c.k, cursor.Changed(), text, structure);
                     if (w == 0) progress.At(queue.done.load(std::memory_order_relaxed) + i + 1, c.k);
                 }
+                // Still the worker's chunk: a text that memory cut short is given back.
+                ChunkQueue::CloseStreams(out);
                 // Counted per chunk, so that the workers rarely touch the shared count.
                 queue.done.fetch_add(c.count, std::memory_order_relaxed);
                 evaluating = false;
-                queue.Done(c, text, structure);
-                text = structure = nullptr;
+                queue.Done(c);
             }
         } catch (...) {
+            // A failed search leaves its chunks' streams to the queue, which frees them.
             if (w > 0 && evaluating && MemoryRefused(std::current_exception())) {
-                queue.GiveBack(c, text, structure);
+                queue.GiveBack(c);
                 works[w].reset();
             } else {
                 queue.Fail(std::current_exception());

@@ -5,24 +5,25 @@
 #include <cstring>
 #include <string>
 
-#include <unistd.h>
-
 #include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
+
+bool MemoryReport::Close() {
+    switch (text_.Close()) {
+        case MemoryStream::kRefused: RaiseError(TNX_OUT_OF_MEMORY);
+        case MemoryStream::kFailed: return false;
+        case MemoryStream::kWhole: break;
+    }
+    return true;
+}
 
 void PutWhole(const char* dir, const char* name, const char* mode, const char* text, size_t size) {
     const std::string target = std::string(dir ? dir : "") + name;
     if (std::strcmp(mode, "a") == 0) {
         FILE* f = fopenck(target.c_str(), nullptr, "a");
         if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-        const long before = ftell(f);
-        bool ok = before >= 0 && fwrite(text, 1, size, f) == size && fflush(f) == 0;
-        if (!ok && before >= 0) {
-            if (ftruncate(fileno(f), before) != 0) ok = false;
-        }
-        if (fclose(f) != 0) ok = false;
-        if (!ok) RaiseError(TNX_FAIL_TO_PRINT);
+        if (!AppendWhole(f, text, size)) RaiseError(TNX_FAIL_TO_PRINT);
         return;
     }
     ReplacingWriter writer(target);

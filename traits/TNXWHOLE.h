@@ -5,32 +5,27 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 
-// A report composed in memory: a stream that every printer can write to.
+#include "foundation/MemoryStream.h"
+
+// A report composed in memory: a stream that every printer can write to, every write checked
+// (MemoryStream). Memory refused, for the stream or for a write, takes the out-of-memory road
+// (code 1): a report cut short is never put in a file.
 class MemoryReport {
 public:
-    MemoryReport() : f_(open_memstream(&data_, &size_)) {}
-    ~MemoryReport() {
-        if (f_) fclose(f_);
-        std::free(data_);
-    }
+    // A stream that memory refuses raises code 1.
+    MemoryReport() { text_.OpenOrRaise(); }
     MemoryReport(const MemoryReport&) = delete;
     MemoryReport& operator=(const MemoryReport&) = delete;
-    FILE* stream() const { return f_; }
-    // Closes the stream; the text stays readable through data() and size().
-    bool Close() {
-        const bool ok = f_ && fclose(f_) == 0;
-        f_ = nullptr;
-        return ok;
-    }
-    const char* data() const { return data_; }
-    size_t size() const { return size_; }
+    FILE* stream() const { return text_.stream(); }
+    // Closes the stream; the text stays readable through data() and size(). A write that memory
+    // refused raises code 1; false for another failure of the stream.
+    bool Close();
+    const char* data() const { return text_.data(); }
+    size_t size() const { return text_.size(); }
 
 private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-    FILE* f_ = nullptr;
+    MemoryStream text_;
 };
 
 // Puts the text in the file dir + name whole or not at all. Mode "w": the text goes to a
@@ -39,8 +34,8 @@ private:
 // that cannot be opened raises code 4 (after the opener's message), a failed write code 3.
 void PutWhole(const char* dir, const char* name, const char* mode, const char* text, size_t size);
 
-// Closes the report and puts its text in place as above; a report whose stream failed is a
-// failed write (code 3) and touches no file.
+// Closes the report and puts its text in place as above; a report whose write memory refused
+// raises code 1, one whose stream failed otherwise code 3, and neither touches a file.
 void PutWhole(const char* dir, const char* name, const char* mode, MemoryReport& report);
 
 #endif

@@ -31,6 +31,8 @@ struct ProgramRun {
     std::string waitOn;             // a part of the name of a temporary file whose rename waits,
     std::string waiting;            // once this file is made,
     std::string waitFor;            // until this file exists
+    size_t refuseGrowthAbove = 0;   // a realloc asked for more bytes refused (0: none)
+    std::string threads;            // TARNEX_THREADS (empty: as the test's environment has it)
 };
 
 // The signals the program handles.
@@ -47,7 +49,7 @@ struct Ending {
 // program handles start at their default action (those run.ignored names ignored) and unblocked,
 // as from a shell; no core file is written; the run is ended by SIGALRM after two minutes. The
 // interrupt, the refused rename and the wait in a commit come from the library
-// TARNEX_SIGNAL_IN_COMMIT, preloaded.
+// TARNEX_SIGNAL_IN_COMMIT, the refused growth from TARNEX_REFUSED_GROWTH, each preloaded.
 inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun& run,
                           std::filesystem::path streams = {}) {
     const std::filesystem::path dir = folder.has_filename() ? folder : folder.parent_path();
@@ -72,8 +74,9 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
             const rlimit size{static_cast<rlim_t>(run.fileSizeLimit), static_cast<rlim_t>(run.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &size);
         }
+        std::string preload;
         if (run.signalInCommit || run.refuseRenameWith || !run.waitOn.empty()) {
-            setenv("LD_PRELOAD", TARNEX_SIGNAL_IN_COMMIT, 1);
+            preload = TARNEX_SIGNAL_IN_COMMIT;
             if (run.signalInCommit) {
                 setenv("TNXTEST_SIGNAL_IN_COMMIT", std::to_string(run.signalInCommit).c_str(), 1);
                 setenv("TNXTEST_SIGNAL_ON", run.signalOn.c_str(), 1);
@@ -87,6 +90,14 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
                 setenv("TNXTEST_WAITING", run.waiting.c_str(), 1);
                 setenv("TNXTEST_WAIT_FOR", run.waitFor.c_str(), 1);
             }
+        }
+        if (run.refuseGrowthAbove) {
+            preload += std::string(preload.empty() ? "" : ":") + TARNEX_REFUSED_GROWTH;
+            setenv("TNXTEST_REFUSE_GROWTH_ABOVE", std::to_string(run.refuseGrowthAbove).c_str(), 1);
+        }
+        if (!run.threads.empty()) setenv("TARNEX_THREADS", run.threads.c_str(), 1);
+        if (!preload.empty()) {
+            setenv("LD_PRELOAD", preload.c_str(), 1);
             // A program built with the address sanitizer wants its runtime first among the
             // libraries; the preloaded one comes before it.
             const char* asan = std::getenv("ASAN_OPTIONS");

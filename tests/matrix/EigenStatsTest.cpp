@@ -4,7 +4,12 @@
 #include <gsl/gsl_rng.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
+
+#include "common/ErrorCode.h"
+#include "common/RefusedGrowth.h"
+#include "foundation/TnxError.h"
 
 #include "matrix/qwlib.h"
 #include "statistics/qwlibRes.h"
@@ -240,6 +245,62 @@ TEST(AxisPermutation, ReportIsAppendedToPrinda) {
         EXPECT_NE(std::string(f2).find("nan"), std::string::npos);
     }
     EXPECT_EQ(permutations, 2);
+}
+
+// The printout of either test is composed in memory and appended to Prinda.txt when the test
+// ends. With its growth refused 64 bytes short of what it needs, the test raises code 1 and
+// Prinda.txt keeps what it held; with 64 bytes to spare the printout is appended whole. (The
+// margin covers the elapsed time's digits, which change its length from run to run.)
+TEST(AxisPermutation, AReportThatMemoryCutsShortRaisesCodeOneAndLeavesPrinda) {
+    InTempDir dir;
+    InitRndNumberGenerator(9);
+    Mat<double> X(6, 3), Y(15, 6);
+    NullTable(X, 1);
+    NullTable(Y, 5);
+    CenterCols(15, 6, Y, Y);
+    Pca obsX(X, 17), obsY(Y, 1);
+    const struct {
+        const char* what;
+        const char* closing;  // the heading of the last results
+        std::function<void()> run;
+    } tests[] = {
+        {"eigenvalues", "Pseudo-F ratios and corresponding probabilities", [&] {
+             double probEig[3], probF[3], belowMean[3];
+             EigenPermutation_D(6, 3, 3, 6, 3, 3, X, nullptr, obsX.eig.data(), 2, 0, 0, 0, 2, 17, nullptr, 0.0, 0.0,
+                                false, probEig, probF, belowMean, 'y', 4);
+         }},
+        {"RVDIM", "RVDIM and corresponding probabilities", [&] {
+             double rv[6], prob[6];
+             RVDIMPermutation_D(15, 6, 6, 3, Y, obsY.scores, obsY.vec, obsY.eig.data(), 2, 0, 0, 0, 2, 1, nullptr, 0.0,
+                                0.0, false, rv, prob, 'y', 4);
+         }},
+    };
+    const std::string earlier = "earlier\n";
+    auto prinda = [&] {
+        std::ifstream in(dir.Path() / "Prinda.txt");
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    for (const auto& t : tests) {
+        SCOPED_TRACE(t.what);
+        auto run = [&](size_t room) {
+            std::ofstream(dir.Path() / "Prinda.txt") << earlier;
+            testing::internal::CaptureStdout();
+            RefusedGrowth refusal(room);
+            const int code = tnxtest::CodeOf(t.run);
+            testing::internal::GetCapturedStdout();
+            return code;
+        };
+        ASSERT_EQ(run(SIZE_MAX), 0);
+        const size_t length = prinda().size() - earlier.size();
+        ASSERT_GT(length, 1000u);
+        EXPECT_EQ(run(length - 64), TNX_OUT_OF_MEMORY);
+        EXPECT_EQ(prinda(), earlier);
+        EXPECT_EQ(run(length + 64), 0);
+        const std::string text = prinda();
+        EXPECT_EQ(text.compare(0, earlier.size(), earlier), 0);
+        EXPECT_NEAR(static_cast<double>(text.size() - earlier.size()), static_cast<double>(length), 16.0);
+        EXPECT_NE(text.find(t.closing), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -302,7 +302,7 @@ TEST(ChRankThreads, AChunkGivenBackAfterTheLastWasHandedOutIsTakenAgain) {
     for (chrank::Chunk& c : taken) ASSERT_TRUE(queue.Take(&c));
     for (int i = 0; i < 6; i++) {
         queue.Output(taken[i]).values[0] = 0.25;
-        queue.Done(taken[i], nullptr, nullptr);
+        queue.Done(taken[i]);
     }
     std::atomic<bool> returned{false};
     bool took = false;
@@ -313,13 +313,13 @@ TEST(ChRankThreads, AChunkGivenBackAfterTheLastWasHandedOutIsTakenAgain) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(returned.load());  // waiting for the chunk being evaluated
-    queue.GiveBack(taken[6], nullptr, nullptr);
+    queue.GiveBack(taken[6]);
     other.join();
     ASSERT_TRUE(took);
     EXPECT_EQ(again.index, taken[6].index);
     EXPECT_EQ(again.k, 3);
     queue.Output(again).values[0] = 0.75;
-    queue.Done(again, nullptr, nullptr);
+    queue.Done(again);
     chrank::Chunk none;
     EXPECT_FALSE(queue.Take(&none));  // none left, none being evaluated
     EXPECT_EQ(sizesDone, 3);

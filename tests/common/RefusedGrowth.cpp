@@ -1,0 +1,65 @@
+// The test programs' own realloc stands in front of the allocator's (a definition in the program,
+// or in a preloaded library, precedes the others in the dynamic linker's search): beyond the bound
+// it refuses, and otherwise passes every call on. It and what it calls are free of the thread
+// sanitizer's instrumentation, and reach the shared values through the compiler's atomic builtins
+// rather than std::atomic's members (calls of their own): the sanitizer calls realloc while it sets
+// up a thread, before it could follow that thread's calls.
+#include "common/RefusedGrowth.h"
+
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using Realloc = void* (*)(void*, size_t);
+
+Realloc next = nullptr;
+size_t bound = SIZE_MAX;  // SIZE_MAX: none refused
+long refused = 0;
+
+__attribute__((no_sanitize("thread"))) Realloc NextRealloc() {
+    Realloc found = __atomic_load_n(&next, __ATOMIC_RELAXED);
+    if (!found) {
+        found = reinterpret_cast<Realloc>(dlsym(RTLD_NEXT, "realloc"));
+        if (!found) {
+            std::fputs("realloc: no definition after the test program's\n", stderr);
+            std::abort();
+        }
+        __atomic_store_n(&next, found, __ATOMIC_RELAXED);
+    }
+    return found;
+}
+
+// A preloaded library's bound, read when its initialisers run, before the program's own code:
+// a realloc before then refuses nothing.
+const bool boundRead = [] {
+    const char* text = std::getenv("TNXTEST_REFUSE_GROWTH_ABOVE");
+    const unsigned long long read = text && *text ? std::strtoull(text, nullptr, 10) : 0;
+    if (read > 0) __atomic_store_n(&bound, static_cast<size_t>(read), __ATOMIC_RELAXED);
+    return true;
+}();
+
+}  // namespace
+
+extern "C" __attribute__((no_sanitize("thread"))) void* realloc(void* block, size_t size) {
+    if (size > __atomic_load_n(&bound, __ATOMIC_RELAXED)) {
+        __atomic_fetch_add(&refused, 1, __ATOMIC_RELAXED);
+        errno = ENOMEM;
+        return nullptr;
+    }
+    return NextRealloc()(block, size);
+}
+
+RefusedGrowth::RefusedGrowth(size_t limit)
+    : previous_(__atomic_load_n(&bound, __ATOMIC_SEQ_CST)), refusedBefore_(__atomic_load_n(&refused, __ATOMIC_SEQ_CST)) {
+    NextRealloc();
+    __atomic_store_n(&bound, limit, __ATOMIC_SEQ_CST);
+}
+
+RefusedGrowth::~RefusedGrowth() { __atomic_store_n(&bound, previous_, __ATOMIC_SEQ_CST); }
+
+long RefusedGrowth::Refused() const { return __atomic_load_n(&refused, __ATOMIC_SEQ_CST) - refusedBefore_; }
