@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 
 namespace {
@@ -116,6 +117,10 @@ void MemoryStream::Drop() {
 }
 
 bool AppendWhole(FILE* f, const char* text, size_t size) {
+    // Past the file-size limit a write raises SIGXFSZ, whose handler would end the program with
+    // part of the text appended: held back meanwhile, the write fails instead, the file is cut
+    // back, and a signal that came ends the program once the file is whole again.
+    EndingSignalsHeld held;
     const long before = std::ftell(f);
     bool ok = before >= 0 && std::fwrite(text, 1, size, f) == size && std::fflush(f) == 0;
     if (!ok && before >= 0 && ftruncate(fileno(f), before) != 0) ok = false;

@@ -59,8 +59,10 @@ private:
 };
 
 // Appends size bytes of text to f, a file opened for appending, whole or not at all: a write,
-// flush or close that fails cuts the file back to its former length. Closes f; false when the
-// text could not be appended.
+// flush or close that fails cuts the file back to its former length. The signals that end the
+// program are held back meanwhile (EndingSignalsHeld): one that comes, SIGXFSZ from a write past
+// the file-size limit among them, ends it only once the file is whole again. Closes f; false when
+// the text could not be appended.
 bool AppendWhole(FILE* f, const char* text, size_t size);
 
 #endif

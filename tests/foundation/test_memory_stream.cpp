@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "FoundationTestSupport.h"
 #include "common/RefusedGrowth.h"
 #include "foundation/MemoryStream.h"
+#include "foundation/TemporaryFiles.h"
 
 namespace {
 
@@ -154,6 +157,42 @@ TEST(MemoryStream, ATextIsAppendedWholeOrNotAtAll) {
         std::stringstream got;
         got << in.rdbuf();
         EXPECT_EQ(got.str(), length == 59 ? "kept\n" + text : "kept\n");
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// The same past the limit with the program's own handlers in place (a child process): the write
+// past the limit raises SIGXFSZ, held back until the file is cut back to its 5 bytes, and then
+// ends the process by that signal; 59 bytes are appended whole and the process goes on.
+TEST(MemoryStream, ASignalPastTheFileSizeLimitEndsTheProgramWithTheFileCutBack) {
+    std::string folder = (std::filesystem::temp_directory_path() / "tnxmsXXXXXX").string();
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const std::string path = folder + "/out.txt";
+    for (size_t length : {59, 60}) {
+        SCOPED_TRACE(length);
+        std::ofstream(path, std::ios::binary) << "kept\n";
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            InstallTemporaryCleanup();
+            FILE* f = std::fopen(path.c_str(), "a");
+            struct rlimit small = {64, 64};
+            if (!f || setrlimit(RLIMIT_FSIZE, &small) != 0) _exit(64);
+            const std::string text(length, 'z');
+            _exit(AppendWhole(f, text.data(), text.size()) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (length == 59) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+        }
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream got;
+        got << in.rdbuf();
+        EXPECT_EQ(got.str(), length == 59 ? "kept\n" + std::string(59, 'z') : "kept\n");
     }
     std::filesystem::remove_all(folder);
 }
