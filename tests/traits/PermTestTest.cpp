@@ -768,7 +768,8 @@ TEST(PermTestDefined, TheVariationOfDXIsThatOfX) {
 // Where a column sits changes no statistic, nor whether it is defined, and neither does a positive
 // factor on a table. Against the survey as it is (with its phylogeny, under each measure): every
 // column of E moved by 10^7 and 5 10^6 (exact in double; the caller's DE of the moved E is the
-// same), or E multiplied by 1e-3; each statistic equal to 1e-9, defined on both sides. The second
+// same), or E multiplied by 1e-3, 1e-20 or 1e20 (its distances far below 1 or far above); each
+// statistic equal to 1e-9, defined on both sides. The second
 // trait selected alone and moved by 3 10^6 (its integer values stay exact in single precision):
 // its community means carry the offset, which their centring removes, so every statistic is the
 // same to 1e-7 (ro(BF) compares all of B, each column scaled as the Parts scale it, and is left
@@ -795,10 +796,10 @@ TEST(PermTestDefined, WhereAColumnSitsChangesNoStatistic) {
             d.Derive();
             same(d, 1e-9, true);
         }
-        {
-            SCOPED_TRACE("E scaled");
+        for (double factor : {1e-3, 1e-20, 1e20}) {
+            SCOPED_TRACE(testing::Message() << "E scaled by " << factor);
             Small d(optRo, true);
-            for (int c = 0; c < kN; c++) d.E[c][0] *= 1e-3, d.E[c][1] *= 1e-3;
+            for (int c = 0; c < kN; c++) d.E[c][0] *= factor, d.E[c][1] *= factor;
             d.Derive();
             same(d, 1e-9, true);
         }
@@ -812,6 +813,18 @@ TEST(PermTestDefined, WhereAColumnSitsChangesNoStatistic) {
             ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&b0.in));
             std::copy(b0.in.observed, b0.in.observed + kPermTestStats, base.in.observed);
             same(d, 1e-7, false);
+        }
+        {
+            // No trait selected: the partials given T have no covariate column to take out, 0
+            // (X and E vary: a value, not one the data leave undefined).
+            Small d(optRo, true);
+            int none[kP] = {0, 0, 0};
+            d.in.traitSelected = none;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            if (optRo != 1) {
+                for (int i : {kRoXE_T, kRXY_T, kRXZ_T}) EXPECT_EQ(d.in.observed[i], 0.0) << i;
+            }
+            EXPECT_TRUE(std::isnan(d.in.observed[kRoTE]));
         }
         for (float level : {7.3f, 3e6f}) {
             SCOPED_TRACE(testing::Message() << "a constant trait at " << level);
