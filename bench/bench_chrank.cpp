@@ -1,7 +1,9 @@
 // The trait-subset search on a synthetic survey (fixed seed): 100 communities, 200 OTUs.
 // r(TE) (criterion 10) over every subset of 12 and of 20 traits and r(XE) with fuzzy types
 // (criterion 1) over every subset of 12 traits, whole runs including the result file, each on
-// one thread and on every core (the second argument: threads, 0 for the machine's count).
+// one thread and on every core (the second argument: threads, 0 for the machine's count), under
+// the matrix correlation, and over 12 traits under Procrustes and RV (the third argument: the
+// measure, 1 Mantel, 2 Procrustes, 3 RV).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -104,6 +106,7 @@ void BM_TraitConvergenceAllSubsets(benchmark::State& st) {
     UseThreads(st, static_cast<int>(st.range(1)));
     InTempDir();
     MakeSurvey(p, 200, 100);
+    opt_ro = static_cast<int>(st.range(2));
     opt_struct = 10;
     traitBasedOpt = 2;
     for (auto _ : st) benchmark::DoNotOptimize(ChRankTCAP());
@@ -111,10 +114,14 @@ void BM_TraitConvergenceAllSubsets(benchmark::State& st) {
     FreeSurvey();
 }
 BENCHMARK(BM_TraitConvergenceAllSubsets)
-    ->Args({12, 1})
-    ->Args({12, 0})
-    ->Args({20, 1})
-    ->Args({20, 0})
+    ->Args({12, 1, 1})
+    ->Args({12, 0, 1})
+    ->Args({20, 1, 1})
+    ->Args({20, 0, 1})
+    ->Args({12, 1, 2})
+    ->Args({12, 0, 2})
+    ->Args({12, 1, 3})
+    ->Args({12, 0, 3})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();
@@ -124,6 +131,7 @@ void BM_TypeCompositionAllSubsets(benchmark::State& st) {
     UseThreads(st, static_cast<int>(st.range(1)));
     InTempDir();
     MakeSurvey(p, 200, 100);
+    opt_ro = static_cast<int>(st.range(2));
     opt_struct = 1;
     traitBasedOpt = 1;
     for (auto _ : st) benchmark::DoNotOptimize(ChRankTDAP_TCAP());
@@ -131,8 +139,12 @@ void BM_TypeCompositionAllSubsets(benchmark::State& st) {
     FreeSurvey();
 }
 BENCHMARK(BM_TypeCompositionAllSubsets)
-    ->Args({12, 1})
-    ->Args({12, 0})
+    ->Args({12, 1, 1})
+    ->Args({12, 0, 1})
+    ->Args({12, 1, 2})
+    ->Args({12, 0, 2})
+    ->Args({12, 1, 3})
+    ->Args({12, 0, 3})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();
