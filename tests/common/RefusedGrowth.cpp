@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -21,10 +22,21 @@ Realloc next = nullptr;
 size_t bound = SIZE_MAX;  // SIZE_MAX: none refused
 long refused = 0;
 
+// The realloc that follows the program's. A debugging allocator linked into a test program
+// (libc_malloc_debug, for MALLOC_CHECK_) defines it only under the symbol version of the
+// platform's first C library, which the unversioned lookup passes over for the C library's own:
+// blocks made by the one would then be grown by the other. So it is asked for by that version
+// first (x86-64, then AArch64 and PowerPC, then 32-bit x86), and unversioned where none is found.
+__attribute__((no_sanitize("thread"))) Realloc Following() {
+    for (const char* version : {"GLIBC_2.2.5", "GLIBC_2.17", "GLIBC_2.0"})
+        if (void* f = dlvsym(RTLD_NEXT, "realloc", version)) return reinterpret_cast<Realloc>(f);
+    return reinterpret_cast<Realloc>(dlsym(RTLD_NEXT, "realloc"));
+}
+
 __attribute__((no_sanitize("thread"))) Realloc NextRealloc() {
     Realloc found = __atomic_load_n(&next, __ATOMIC_RELAXED);
     if (!found) {
-        found = reinterpret_cast<Realloc>(dlsym(RTLD_NEXT, "realloc"));
+        found = Following();
         if (!found) {
             std::fputs("realloc: no definition after the test program's\n", stderr);
             std::abort();
