@@ -7,11 +7,14 @@
 #include "common/RefusedGrowth.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -22,15 +25,40 @@ Realloc next = nullptr;
 size_t bound = SIZE_MAX;  // SIZE_MAX: none refused
 long refused = 0;
 
-// The realloc that follows the program's. A debugging allocator linked into a test program
-// (libc_malloc_debug, for MALLOC_CHECK_) defines it only under the symbol version of the
-// platform's first C library, which the unversioned lookup passes over for the C library's own:
-// blocks made by the one would then be grown by the other. So it is asked for by that version
-// first (x86-64, then AArch64 and PowerPC, then 32-bit x86), and unversioned where none is found.
+// The place in the dynamic linker's search order (load order) of the object that holds f.
+__attribute__((no_sanitize("thread"))) int LoadPosition(void* f) {
+    Dl_info info{};
+    if (!f || !dladdr(f, &info) || !info.dli_fname) return INT_MAX;
+    struct Find {
+        const char* name;
+        int count, at;
+    } find{info.dli_fname, 0, INT_MAX};
+    dl_iterate_phdr(
+        [](dl_phdr_info* object, size_t, void* data) {
+            Find& s = *static_cast<Find*>(data);
+            if (s.at == INT_MAX && object->dlpi_name && std::strcmp(object->dlpi_name, s.name) == 0) s.at = s.count;
+            s.count++;
+            return 0;
+        },
+        &find);
+    return find.at;
+}
+
+// The realloc that follows the program's: of the definitions after it, the one in the object the
+// dynamic linker meets first. A debugging allocator linked into a test program (libc_malloc_debug,
+// for MALLOC_CHECK_) defines it only under the symbol version of the platform's first C library,
+// which the unversioned lookup passes over for the C library's own, so each version is asked for
+// too (x86-64, then AArch64 and PowerPC, then 32-bit x86); a sanitizer's runtime defines it
+// unversioned, before the C library. Blocks made by one allocator are never grown by another.
 __attribute__((no_sanitize("thread"))) Realloc Following() {
-    for (const char* version : {"GLIBC_2.2.5", "GLIBC_2.17", "GLIBC_2.0"})
-        if (void* f = dlvsym(RTLD_NEXT, "realloc", version)) return reinterpret_cast<Realloc>(f);
-    return reinterpret_cast<Realloc>(dlsym(RTLD_NEXT, "realloc"));
+    void* best = dlsym(RTLD_NEXT, "realloc");
+    int bestAt = LoadPosition(best);
+    for (const char* version : {"GLIBC_2.2.5", "GLIBC_2.17", "GLIBC_2.0"}) {
+        void* f = dlvsym(RTLD_NEXT, "realloc", version);
+        const int at = LoadPosition(f);
+        if (f && at < bestAt) best = f, bestAt = at;
+    }
+    return reinterpret_cast<Realloc>(best);
 }
 
 __attribute__((no_sanitize("thread"))) Realloc NextRealloc() {
