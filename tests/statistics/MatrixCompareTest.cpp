@@ -473,6 +473,10 @@ TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
     EXPECT_EQ(MatrixCos(1, A, B), 0.0);
     EXPECT_EQ(MatrixEudDist(2, A, A), 0.0);
     EXPECT_EQ(MatrixDist(1, A, B), 0.0);
+    // Two communities: one cell each, scaled to unit length (1 and -1): 2 apart, or 0 alike.
+    Mat<double> N{{0, -3}, {0, 0}};
+    EXPECT_DOUBLE_EQ(MatrixDist(2, A, N), 2.0);
+    EXPECT_EQ(MatrixDist(2, A, B), 0.0);
     EXPECT_EQ(MatrixAbsValDist(2, A, B), 2.0);
     EXPECT_EQ(MatrixCorrAdj(1, A, B), 0.0);
     // Kruskal of (1) with (3): sqrt(4 / 4) = 1.

@@ -690,6 +690,37 @@ TEST_F(ChRankTies, UnderMantelASubsetOfFlatResemblancesIsMissingAndRanksNowhere)
     }
 }
 
+// Three communities at equal distances (each its own unit variable, every distance sqrt 2): the
+// distances have no variance, so the matrix correlation of anything with DE is not defined (-999
+// for r(XE), 1, and r(TE), 10, each size, no subset); Procrustes and RV compare the configuration
+// of E itself, which varies: values. A constant environment leaves all three undefined.
+TEST_F(ChRankTies, CommunitiesAtEqualDistancesLeaveOnlyTheMatrixCorrelationUndefined) {
+    for (bool constant : {false, true})
+        for (int measure : {1, 2, 3})
+            for (int criterion : {1, 10}) {
+                SCOPED_TRACE(testing::Message() << (constant ? "constant" : "equal distances") << ", measure "
+                                                << measure << ", criterion " << criterion);
+                Survey sv = RandomSurvey(173, 2, 5, 3, 3);
+                for (int c = 0; c < 3; c++)
+                    for (int v = 0; v < 3; v++) sv.E[c][v] = constant ? 1.0f : (c == v ? 1.0f : 0.0f);
+                LoadSurvey(sv, criterion, {1, 2, 3, 4, 5});
+                opt_ro = measure;
+                printRankIntermedResults = 'y';
+                ASSERT_EQ(RunCriterion(criterion), kChRankDone);
+                const std::string text = Read("s1ChRank.txt");
+                const bool undefined = constant || measure == 1;
+                for (int k = 1; k <= 2; k++) {
+                    const double v = SizeValue(text, k);
+                    if (undefined) {
+                        EXPECT_EQ(v, -999.0) << k;
+                    } else {
+                        EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << k << ": " << v;
+                    }
+                }
+                EXPECT_EQ(tnxtest::Count(text, "-999         \tnone\n"), undefined ? 2 : 0);
+            }
+}
+
 // X with and without variation. Four OTUs in two crisp types ({1, 2} and {3, 4}), each of abundance
 // 1 in each of five communities but the first two OTUs, 1 + c h and 1 + (c mod 2) h in community c
 // (0..4); W at unit totals. By hand X_c = (1/2 + (c + c mod 2) h / 8, ...) to first order in h: a
