@@ -479,6 +479,13 @@ TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
     EXPECT_EQ(MatrixDist(2, A, B), 0.0);
     EXPECT_EQ(MatrixAbsValDist(2, A, B), 2.0);
     EXPECT_EQ(MatrixCorrAdj(1, A, B), 0.0);
+    // A joint zero is a pair both below 1e-6 in size. Cells (z, 1, 2) against (z, 2, 1): with the
+    // first pair counted, deviations (-1, 0, 1) and (-1, 1, 0) give 1 / 2; left out, the two pairs
+    // left give -1. z = 1e-6 is counted, 5e-7 is not.
+    for (const auto& [z, r] : {std::pair<double, double>{1e-6, 0.5}, {5e-7, -1.0}}) {
+        Mat<double> P{{0, z, 1}, {0, 0, 2}, {0, 0, 0}}, Q{{0, z, 2}, {0, 0, 1}, {0, 0, 0}};
+        EXPECT_NEAR(MatrixCorrAdj(3, P, Q), r, 1e-6) << z;
+    }
     // Kruskal of (1) with (3): sqrt(4 / 4) = 1.
     EXPECT_DOUBLE_EQ(MatrixStressKruskal(2, A, B), 1.0);
     // MatrixCov, MatrixAbsValDist treat -999 as a number: cells (-999, 1) against (0, 0).
