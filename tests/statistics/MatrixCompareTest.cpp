@@ -479,12 +479,15 @@ TEST(ResemblanceMatrices, EdgesOfTheRelatives) {
     EXPECT_EQ(MatrixDist(2, A, B), 0.0);
     EXPECT_EQ(MatrixAbsValDist(2, A, B), 2.0);
     EXPECT_EQ(MatrixCorrAdj(1, A, B), 0.0);
-    // A joint zero is a pair both below 1e-6 in size. Cells (z, 1, 2) against (z, 2, 1): with the
-    // first pair counted, deviations (-1, 0, 1) and (-1, 1, 0) give 1 / 2; left out, the two pairs
-    // left give -1. z = 1e-6 is counted, 5e-7 is not.
-    for (const auto& [z, r] : {std::pair<double, double>{1e-6, 0.5}, {5e-7, -1.0}}) {
-        Mat<double> P{{0, z, 1}, {0, 0, 2}, {0, 0, 0}}, Q{{0, z, 2}, {0, 0, 1}, {0, 0, 0}};
-        EXPECT_NEAR(MatrixCorrAdj(3, P, Q), r, 1e-6) << z;
+    // A joint zero is a pair both below 1e-6 in size. Cells (a, 1, 2) against (b, 2, 1): with the
+    // first pair counted, deviations about (-1, 0, 1) and (-1, 1, 0) give 1 / 2; left out, the two
+    // pairs left give -1. A pair with either cell at 1e-6 is counted; both at 5e-7, it is not.
+    const struct {
+        double a, b, r;
+    } pairs[] = {{1e-6, 5e-7, 0.5}, {5e-7, 1e-6, 0.5}, {1e-6, 1e-6, 0.5}, {5e-7, 5e-7, -1.0}};
+    for (const auto& z : pairs) {
+        Mat<double> P{{0, z.a, 1}, {0, 0, 2}, {0, 0, 0}}, Q{{0, z.b, 2}, {0, 0, 1}, {0, 0, 0}};
+        EXPECT_NEAR(MatrixCorrAdj(3, P, Q), z.r, 1e-6) << z.a << " " << z.b;
     }
     // Kruskal of (1) with (3): sqrt(4 / 4) = 1.
     EXPECT_DOUBLE_EQ(MatrixStressKruskal(2, A, B), 1.0);
