@@ -14,6 +14,7 @@
 #include "foundation/TnxError.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
+#include "traits/FiveOtusAnalysis.h"
 #include "traits/TNXRESE.h"
 
 namespace {
@@ -22,22 +23,7 @@ class RandomDataFile : public tnxtest::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        tnxtest::LoadFiveOtus();
-        std::snprintf(sessionName, sizeof sessionName, "s1");
-        std::snprintf(whichPrinda, sizeof whichPrinda, "s1Prinda.txt");
-        std::snprintf(prindaMode, sizeof prindaMode, "w");
-        volumeName[0] = '\0';
-        sDigits = 6;
-        traitBasedOpt = 1, poolCSTopt = 2, clusMethPoolCSTs = 0, reseCSTopt = 1;
-        fuzzy = 3, opt_ro = 1, rese_opt = 6, optUnitTotalAdjust2 = true;
-        optRndTests = true, niter = 9, rseed = 11, optRestrictPermutNullModel = 0, optWeightedNullModel = 0;
-        printDetail = 0, saveRndData = 'y', twoTailedTestMantel = 1, sqrtDissimOpt_RaoTraits = 1;
-        BealsIncludeOpt = 1, overfitFactorPCARegr = 2.0;
-        includePhylogeny = false;
-        for (int j = 0; j < nch; j++) weight[j] = 1.0f;
-        const int types[5] = {1, 1, 2, 2, 3};
-        for (int i = 0; i < 5; i++) partition_OTUs[i] = types[i];
-        nGrPoly[0] = 3;
+        tnxtest::LoadFiveOtusAnalysis('y');
     }
     // The names in the folder with the text of each file ("<folder>" for a folder), one a line.
     static std::string Folder() {
