@@ -4,6 +4,8 @@
 #ifndef TARNEX_TESTS_COMMON_PROGRAMRUN_H
 #define TARNEX_TESTS_COMMON_PROGRAMRUN_H
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -135,6 +137,16 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
         files[e.path().filename().string()] = s.str();
     }
     return files;
+}
+
+// Expects the files of `dir` to be those of `before`, byte for byte, and no other.
+inline void ExpectFolderAsBefore(const std::filesystem::path& dir, const std::map<std::string, std::string>& before) {
+    const auto after = Snapshot(dir);
+    EXPECT_EQ(after.size(), before.size());
+    for (const auto& [name, text] : before) {
+        const auto found = after.find(name);
+        EXPECT_TRUE(found != after.end() && found->second == text) << name << " changed";
+    }
 }
 
 // The names in `dir` of temporary files: those of the replacing writer ("<target>.tmpXXXXXX"),

@@ -62,12 +62,7 @@ protected:
             const Ending ending = RunProgram(box.Path(""), run);
             EXPECT_EQ(ending.signal, c.signal) << "exit status " << ending.status;
             EXPECT_EQ(TemporaryNames(box.Path("")), "");
-            const auto after = Snapshot(box.Path(""));
-            EXPECT_EQ(after.size(), before.size());
-            for (const auto& [name, text] : before) {
-                const auto found = after.find(name);
-                EXPECT_TRUE(found != after.end() && found->second == text) << name << " changed";
-            }
+            ExpectFolderAsBefore(box.Path(""), before);
         }
     }
     Sandbox box;

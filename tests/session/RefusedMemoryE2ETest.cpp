@@ -65,12 +65,7 @@ protected:
         EXPECT_EQ(e.status, 1);
         EXPECT_NE(Err().find(kOutOfMemory), std::string::npos) << Err();
         EXPECT_EQ(Count(Out(), "Results on file"), 0);
-        const auto after = Snapshot(box.Path(""));
-        EXPECT_EQ(after.size(), before.size());
-        for (const auto& [name, text] : before) {
-            const auto found = after.find(name);
-            EXPECT_TRUE(found != after.end() && found->second == text) << name << " changed";
-        }
+        ExpectFolderAsBefore(box.Path(""), before);
     }
     Sandbox box;
 };
