@@ -132,11 +132,25 @@ TEST(MemoryStream, TextsGrowWholeAndPositionsStayWithinTheText) {
     EXPECT_EQ(std::string(s.data(), s.size()), expected);
 }
 
+// A folder of its own for a test's files.
+std::string NewFolder() {
+    std::string folder = (std::filesystem::temp_directory_path() / "tnxmsXXXXXX").string();
+    return mkdtemp(folder.data()) ? folder : std::string();
+}
+
+// The whole text of the file at path.
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream got;
+    got << in.rdbuf();
+    return got.str();
+}
+
 // A file of 5 bytes under a file-size limit of 64 (SIGXFSZ ignored): 59 bytes appended fit, 60 do
 // not and the file is cut back to its 5 bytes.
 TEST(MemoryStream, ATextIsAppendedWholeOrNotAtAll) {
-    std::string folder = (std::filesystem::temp_directory_path() / "tnxmsXXXXXX").string();
-    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const std::string folder = NewFolder();
+    ASSERT_FALSE(folder.empty());
     const std::string path = folder + "/out.txt";
     for (size_t length : {59, 60}) {
         SCOPED_TRACE(length);
@@ -153,10 +167,7 @@ TEST(MemoryStream, ATextIsAppendedWholeOrNotAtAll) {
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, handler);
         EXPECT_EQ(appended, length == 59);
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream got;
-        got << in.rdbuf();
-        EXPECT_EQ(got.str(), length == 59 ? "kept\n" + text : "kept\n");
+        EXPECT_EQ(Contents(path), length == 59 ? "kept\n" + text : "kept\n");
     }
     std::filesystem::remove_all(folder);
 }
@@ -165,8 +176,8 @@ TEST(MemoryStream, ATextIsAppendedWholeOrNotAtAll) {
 // past the limit raises SIGXFSZ, held back until the file is cut back to its 5 bytes, and then
 // ends the process by that signal; 59 bytes are appended whole and the process goes on.
 TEST(MemoryStream, ASignalPastTheFileSizeLimitEndsTheProgramWithTheFileCutBack) {
-    std::string folder = (std::filesystem::temp_directory_path() / "tnxmsXXXXXX").string();
-    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const std::string folder = NewFolder();
+    ASSERT_FALSE(folder.empty());
     const std::string path = folder + "/out.txt";
     for (size_t length : {59, 60}) {
         SCOPED_TRACE(length);
@@ -189,10 +200,7 @@ TEST(MemoryStream, ASignalPastTheFileSizeLimitEndsTheProgramWithTheFileCutBack) 
         } else {
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
         }
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream got;
-        got << in.rdbuf();
-        EXPECT_EQ(got.str(), length == 59 ? "kept\n" + std::string(59, 'z') : "kept\n");
+        EXPECT_EQ(Contents(path), length == 59 ? "kept\n" + std::string(59, 'z') : "kept\n");
     }
     std::filesystem::remove_all(folder);
 }

@@ -336,6 +336,13 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     SetTexts Texts() const { return {Text('a'), Text('b'), Text('c')}; }
+    // The folder afresh with the earlier run's a and c ("old a", "old c"), and no b.
+    void EarlierSet() {
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        std::ofstream(Name('a')) << "old a";
+        std::ofstream(Name('c')) << "old c";
+    }
     // Writes the set a, b, c ("new a", "new b", "new c") and commits it; the error code raised.
     int CommitNewSet(std::string* err) {
         ConsoleCapture cap;
@@ -383,10 +390,7 @@ TEST_F(ReplacingSetTest, ATargetThatCannotBeReplacedReplacesNoneOfTheSet) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove_all(dir_);
-        fs::create_directory(dir_);
-        std::ofstream(Name('a')) << "old a";
-        std::ofstream(Name('c')) << "old c";
+        EarlierSet();
         c.make(Name(c.which), dir_);
         const auto listed = Listing();
         std::string err;
@@ -435,10 +439,7 @@ TEST_F(ReplacingSetTest, ARenameThatFailsPartWayPutsBackWhatItReplaced) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove_all(dir_);
-        fs::create_directory(dir_);
-        std::ofstream(Name('a')) << "old a";
-        std::ofstream(Name('c')) << "old c";
+        EarlierSet();
         refusals::renames = c.renames;
         refusals::links = c.links;
         std::string err;
