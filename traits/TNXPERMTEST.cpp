@@ -417,7 +417,7 @@ struct Work {
     // The products through the BLAS: W and the relative abundances with their columns moved to
     // the OTUs the list names (Wp X = W Urnd), the Rao products, and the centred rows and their
     // cross products of the distances among communities.
-    Mat<double> Wp, Pp, M, means, centred, gram;
+    Mat<double> Wp, Pp, M, sums, centred, gram;
 
     // Procrustes and RV with -999 in Y or Z: the regression that skips them (made on first need
     // should a computed table hold a cell of exactly -999).
@@ -567,7 +567,7 @@ Work::Work(const Engine& e)
       triDT(e.ForMantel(e.nTri)), triDX(e.ForMantel(e.nTri)), triDP(e.phyl ? e.ForMantel(e.nTri) : 1),
       triDR(e.ForMantel(e.nTri)), triDF(e.phyl ? e.ForMantel(e.nTri) : 1), triSf(e.ForMantel(e.sTri)), Wp(e.n, e.s),
       Pp(e.n, e.s), M(e.n, e.s),
-      means(3, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
+      sums(3, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
       partial(e.MissingTables() ? MakePartialWork(e) : nullptr), cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)),
@@ -805,7 +805,8 @@ bool TableVaries(int n, int cols, double** x, const Mat<double>& sums) {
 // square matrix d. The Euclidean distance, the measure of T always and of X and P under the
 // usual options, goes through the engine's own loops (x never holds -999 here): for a few
 // columns the loop that gives the dispatcher's numbers, for many (every OTU its own type) the
-// cross products of the rows through the BLAS, on the work buffers means, centred and gram.
+// cross products of the rows through the BLAS, on the work buffers sums (its first row the column
+// means), centred and gram.
 // The resemblance is flat when x has no variation: the distances of a table of rounding noise
 // are noise themselves.
 void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, const Mat<double>& sums,
@@ -939,8 +940,8 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
 
     double* v_ = st.v;
     if (mantel) {
-        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.means, w.centred.block, w.gram.block);
-        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.means, w.centred.block, w.gram.block);
+        CommunityRese(n, p, w.T.m, 3, w.DT.m, w.triDT, save, w.sums, w.centred.block, w.gram.block);
+        CommunityRese(n, k, w.X.m, code, w.DX.m, w.triDX, save, w.sums, w.centred.block, w.gram.block);
         v_[kRoTE] = SimpleCorr(n, triDE, w.triDT);
         v_[kRTY] = SimpleCorr(n, triDY, w.triDT);
         v_[kRTZ] = SimpleCorr(n, triDZ, w.triDT);
@@ -952,7 +953,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
 
-        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.means));
+        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.sums));
         v_[kRoRE] = TriCorr(triDE, w.triDR);
         st.xr = TriCorr(w.triDX, w.triDR);
         st.tr = TriCorr(w.triDT, w.triDR);
@@ -991,7 +992,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             }
             v_[kRoBF] = in.phylIsDissimilarity ? -bf : bf;
 
-            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.means, w.centred.block, w.gram.block);
+            CommunityRese(n, q, w.P.m, code, w.DP.m, w.triDP, save, w.sums, w.centred.block, w.gram.block);
             v_[kRoPE] = SimpleCorr(n, triDE, w.triDP);
             v_[kRoPT] = SimpleCorr(n, w.triDP, w.triDT);
             v_[kRoPX] = SimpleCorr(n, w.triDP, w.triDX);
@@ -1003,7 +1004,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
 
-            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.means));
+            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.sums));
             v_[kRFE] = TriCorr(triDE, w.triDF);
         }
         // A statistic is flat when its first or second resemblance is (a partial's control may
