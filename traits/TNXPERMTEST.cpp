@@ -416,7 +416,8 @@ struct Work {
 
     // The products through the BLAS: W and the relative abundances with their columns moved to
     // the OTUs the list names (Wp X = W Urnd), the Rao products, and the centred rows and their
-    // cross products of the distances among communities.
+    // cross products of the distances among communities; sums: each column's mean, sum of squares
+    // about it and largest magnitude (TableVaries).
     Mat<double> Wp, Pp, M, sums, centred, gram;
 
     // Procrustes and RV with -999 in Y or Z: the regression that skips them (made on first need
