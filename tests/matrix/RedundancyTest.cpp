@@ -57,6 +57,26 @@ TEST(PcaRegressionTest, AllComponentsSpanTheFactorsAndNoComponentCentres) {
     }
 }
 
+// A work space serves the calls that fit it in every size: one too small in a single size (the
+// units, the responses or the factors) gives the same residuals and return as the one-off form,
+// from buffers of its own; one that fits gives them from its own.
+TEST(PcaRegressionTest, AWorkSpaceTooSmallInOneSizeGivesTheOneOffResiduals) {
+    Mat<double> X(12, 7), Y(12, 2), once(12, 2), spaced(12, 2);
+    Design(X, Y);
+    const int expected = PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, once, nullptr, 2, 2.0);
+    const struct {
+        int n, p, q;
+    } sizes[] = {{11, 2, 7}, {12, 1, 7}, {12, 2, 6}, {12, 2, 7}, {20, 3, 9}};
+    for (const auto& sz : sizes) {
+        SCOPED_TRACE(testing::Message() << sz.n << " " << sz.p << " " << sz.q);
+        PcaRegressionWorkspace ws(sz.n, sz.p, sz.q);
+        EXPECT_EQ(ws.Fits(12, 2, 7), sz.n >= 12 && sz.p >= 2 && sz.q >= 7);
+        for (int i = 0; i < 12; i++) spaced[i][0] = spaced[i][1] = -1.0;
+        EXPECT_EQ(PCA_Regression_ResidualsSelect(12, 2, 7, Y, X, spaced, nullptr, 2, 2.0, ws), expected);
+        ExpectSame(spaced, once, 1e-12);
+    }
+}
+
 // Whether the residuals keep variation of the response (return 1) or are its rounding (0): the
 // response f = 2 x0 - x2 + 0.5 x3 + 4 of the selected factors, plus e h, h orthogonal to them and
 // to 1 (F and H their centred sums of squares). The residual is e h, and the ratio of its sum of
