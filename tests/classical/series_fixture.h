@@ -27,6 +27,11 @@ protected:
         timeVariableChosen = 0;
         std::strcpy(whichHier, "s1Hie.txt");
     }
+    void TearDown() override {
+        timeVariableChosen = timeVariable_;
+        DialogTest::TearDown();
+    }
+    const int timeVariable_ = timeVariableChosen;  // the series' time variable, put back after
     // The intermediate file of one level: each row one type's values in the communities.
     static void WriteHie(const std::vector<std::vector<double>>& rows) {
         std::string text = std::to_string(rows.size()) + " " + std::to_string(ncsm) + "\n";

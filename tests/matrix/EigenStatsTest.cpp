@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 
 #include "common/ErrorCode.h"
 #include "common/RefusedGrowth.h"
@@ -172,8 +173,9 @@ TEST(AxisPermutation, UniformUnderTheNullSmallestWithAStrongCommonFactor) {
 
 TEST(AxisPermutation, EqualValuesCountAsAtLeastAsLarge) {
     // One column: its cross product with itself does not change under permutation, so every
-    // permutation repeats the observed eigenvalue (up to rounding) and counts: P = 1.
-    InitRndNumberGenerator(4);
+    // permutation repeats the observed eigenvalue (up to rounding) and counts: P = 1. An observed
+    // eigenvalue above every permutation's, or an undefined one (never exceeded: it is no value),
+    // counts none of the 19 permutations: P = 1 / 20.
     Mat<float> X({{1}, {2}, {4}, {-3}, {0.5f}});
     Mat<float> rese(1, 1), vec(1, 1), scores(1, 5);
     float eig[1];
@@ -182,11 +184,24 @@ TEST(AxisPermutation, EqualValuesCountAsAtLeastAsLarge) {
     ResemblanceLib(5, 1, X, rese, 2, 1, 0, nullptr, 0.0, 0.0, 0, false);
     OrdinationLib(1, 5, X, rese, vec, scores, &nAxes, eig, &ok, 2, 1, 2);
     ASSERT_EQ(nAxes, 1);
-    double probEig[1], probF[1], belowMean[1];
-    EigenPermutation(5, 1, 1, 5, 1, 20, X, nullptr, eig, 2, 0, 0, 0, 2, 1, nullptr, 0.0f, 0.0f, false, probEig,
-                     probF, belowMean, 'n', 6);
-    EXPECT_EQ(probEig[0], 1.0);
-    EXPECT_EQ(belowMean[0], 1.0);
+    const struct {
+        float observed;
+        double probEig, belowMean;  // belowMean: -1 when the observed value is undefined
+    } rows[] = {{eig[0], 1.0, 1.0},
+                {2 * eig[0], 1.0 / 20, 0.0},
+                {std::numeric_limits<float>::quiet_NaN(), 1.0 / 20, -1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.observed);
+        InitRndNumberGenerator(4);
+        float observed[1] = {r.observed};
+        double probEig[1], probF[1], belowMean[1];
+        EigenPermutation(5, 1, 1, 5, 1, 20, X, nullptr, observed, 2, 0, 0, 0, 2, 1, nullptr, 0.0f, 0.0f, false,
+                         probEig, probF, belowMean, 'n', 6);
+        EXPECT_EQ(probEig[0], r.probEig);
+        if (r.belowMean >= 0) {
+            EXPECT_EQ(belowMean[0], r.belowMean);
+        }
+    }
 }
 
 TEST(AxisPermutation, RvdimTestFindsTheOneStructuredDimension) {

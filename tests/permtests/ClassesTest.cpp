@@ -332,6 +332,20 @@ TEST(ManovaClass, MultiFactorTableTexts) {
     EXPECT_NE(notes.find("data were vectors of residuals (effects of factors A and B were removed).\nVectors of raw"),
               std::string::npos);
     EXPECT_NE(notes.find("\t P(QbNULL>=Qb) *\n"), std::string::npos);
+    // The factor whose effect was removed goes by its label, 1 and 2 of the two factors; a number
+    // that is no factor goes by itself, 0 below them and 3 past them (the label array holds a
+    // third, "C", past the two factors: read, it would name factor 3).
+    const struct {
+        int factor;
+        const char* name;
+    } residuals[] = {{0, "0"}, {1, "A"}, {2, "B"}, {3, "3"}};
+    for (const auto& r : residuals) {
+        int factor[] = {r.factor};
+        EXPECT_NE(Report(t, 1, factor).find("\nPermuted data were vectors of residuals (effect of factor " +
+                                            std::string(r.name) + " was removed).\n"),
+                  std::string::npos)
+            << r.factor;
+    }
 }
 
 TEST(ManovaClass, BlockFactorAndIncompletePairs) {

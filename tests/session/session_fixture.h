@@ -26,9 +26,13 @@
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
-#include "session/model/TNXGLOB.h"
 #include "session/TNXIFFM2.h"
+#include "session/TNXMACRO.h"
 #include "session/dialogs/TNXIFSET.h"
+#include "session/dialogs/TNXIFSETCLASSIC.h"
+#include "session/dialogs/TNXPART.h"
+#include "session/model/TNXCHECK.h"
+#include "session/model/TNXGLOB.h"
 
 namespace tnxtest {
 
@@ -152,6 +156,69 @@ private:
     bool hosts_ = false;  // this sandbox named its folder in the environment
 };
 
+// The session's settings, file names and result flags as they were when it was made, put back when
+// it ends: a test that answers dialogs, runs handlers or sets these by hand leaves the next test
+// the state it found. (The loaded data and its arrays are ResetDataSet's; the console's streams,
+// CleanConsole's.)
+class SessionSettingsKept {
+public:
+    SessionSettingsKept() {
+        for (const Place& p : Places()) saved_.emplace_back(p.at, p.at + p.size);
+    }
+    ~SessionSettingsKept() {
+        const std::vector<Place> places = Places();
+        for (size_t k = 0; k < places.size(); k++) std::memcpy(places[k].at, saved_[k].data(), places[k].size);
+    }
+    SessionSettingsKept(const SessionSettingsKept&) = delete;
+    SessionSettingsKept& operator=(const SessionSettingsKept&) = delete;
+
+private:
+    struct Place {
+        char* at;
+        size_t size;
+    };
+    template <class... T>
+    static std::vector<Place> Of(T&... globals) {
+        return {Place{reinterpret_cast<char*>(&globals), sizeof globals}...};
+    }
+    static std::vector<Place> Places() {
+        std::vector<Place> all = Of(
+            hasTraitGroups, ca_code, optEnvVarType, temEnvBin, temEnvQual, temEnvQuant, hasPhylogeny,
+            phylogenyMatrixType, SMWSize, whichLevelGrCST, whichPartAOC, whichPartCstAOC, traitBasedOpt, poolCSTopt,
+            clusMethPoolCSTs, reseCSTopt, fuzzy, fuzziness, fuzzyPhyl, part, opt_ro, rese_opt, reseCstOpt, whichObj,
+            whichLevelCst, isHierarchical, niter, optRndTests, optRestrictPermutNullModel, optWeightedNullModel,
+            seedOpt, rseed, optUnitTotalAdjust1, optUnitTotalAdjust2, optCoVariable, includePhylogeny, nTaxa,
+            OTUsTypesAreSpecies, printDetail, printNRese, printReseFree, printPRese, printSpp, princont, print_indet,
+            print_gindex, prindaMode, opt_struct, rankingAlgorithm, nMinCSTGroupsChRank, nMaxCSTGroupsChRank,
+            nMinTraitsChRank, nMaxTraitsChRank, printRankIntermedResults, nCSTGroupsChRankRedundancy,
+            redundancyMeth, rndTestOpt, optEnvStruct, cohe, groupDissMeth, empir_opt, keepRichness,
+            keepReleveTotal, envVecTrOpt, clusMeth, reseTypeOrd, reseTypeClus, reseTypeEv, reseTypeRnd,
+            reseTypeERank, doDistrib, adjacentRelOpt, chDependency, doMeanStOpt, nlev, isHierarchicalPref,
+            scatterHSize, scatterVSize, scatterPointSize, profileHSize, profileVSize, profileType, drawProfPtsOpt,
+            profilePointSize, treeHSize, treeVSize, sDigits, maxComponents, saveStruct, saveRndData, showMemory,
+            countDoubleAbsence, sqrtDissimOpt_RaoTraits, sqrtDissimOpt_RaoPhyl, BealsIncludeOpt,
+            overfitFactorPCARegr, twoTailedTestMantel, nProcessors, biplotCorrThreshold, emptyReleves);
+        const std::vector<Place> names = Of(
+            sessionShortName, sessionName, volumeName, tempName, tempSession, whichTrack, whichFormda,
+            whichStructures, whichRndData, whichRnd, whichPrinda, whichHier, whichNRese, whichPRese, whichCstRese,
+            whichScores, whichChorder, whichProbN, whichProbRo, whichRo, whichComplexity, whichVelocity,
+            whichRoVelComplex, whichEnvPrinda, whichEnvRese, whichEnvScores, whichEnvRank, whichMulva, whichOrbald,
+            whichRelReseNoDiag, whichReClus, whichCstClus, whichAOCScor, whichMacro, whichRun, hasHier, hasNRese,
+            hasPRese, hasCstRese, hasScores, hasProbN, hasProbRo, hasRo, hasComplexity, hasVelocity, hasRoVelComplex,
+            hasRoVelComplexPROB, hasEnvRese, hasEnvScores, hasEnvRank, hasReClus, hasCstClus, hasAOCScor,
+            hasVegOrdiCorrel, hasEnvOrdiCorrel, hasCstScores, hasChorder, dirtyOrig, optmain1, optmain,
+            partitionTrackWriter);
+        const std::vector<Place> classical = Of(
+            whichLevelRel, printOrdScores, printOrdCorrelations, roFrom, sqRoOpt, whichScale, minRoFix, maxRoFix,
+            rangeHorFix, relPair, ndFrom, whichLevelHist, scoreOpt, whichAxis, plotType, whichSctLabels, whichEnv,
+            whichChar, whichChState, whichCstGr, howEnv, whichGrScatter, connectPtScatterOpt);
+        all.insert(all.end(), names.begin(), names.end());
+        all.insert(all.end(), classical.begin(), classical.end());
+        return all;
+    }
+    std::vector<std::vector<char>> saved_;
+};
+
 using Floats = std::vector<float>;
 using Ints = std::vector<int>;
 using Strings = std::vector<std::string>;
@@ -170,17 +237,20 @@ inline Strings ResultNames() {
             whichRo,    whichAOCScor, whichEnvRese, whichEnvScores, whichEnvRank};
 }
 
-// Runs each test in the fresh empty directory of a sandbox, which is removed afterwards.
+// Runs each test in the fresh empty directory of a sandbox, which is removed afterwards; the data
+// set loaded, the settings arrays and the session's settings are released or put back after it.
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::current_path(box_.Path("")); }
     void TearDown() override {
+        ReleaseSettingsArrays();  // a run's taxa and nesting groups, which the data set does not own
         ResetDataSet();
         std::filesystem::current_path(old_);
     }
     static std::string Read(const std::string& name) { return Slurp(name); }
     static void Write(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
     static long Entries() { return std::distance(std::filesystem::directory_iterator("."), {}); }
+    const SessionSettingsKept kept_;  // made first, so put back last (after TearDown)
     const std::filesystem::path old_ = std::filesystem::current_path();
     const Sandbox box_;
 };

@@ -16,6 +16,7 @@ void Expect(MenuHandler (*menu)(int), std::initializer_list<std::pair<const char
 
 TEST(HeldDispatch, CommunityAndEnvironmentalStructures) {
     const auto C = CommunityStructuresHandler;
+    const tnxtest::SessionSettingsKept kept;  // the settings, names and flags below are put back
     InitGlobals();
     FreeGlobals1();  // no result flags left by an earlier test
     // Every result the flags below name is stored in a file of its own (the dispatch reads none).

@@ -262,6 +262,7 @@ TEST(RawImport, CountsThatDoNotFitTheFilesAreRefusedAndNothingIsWritten) {
 
 // Counts refused, then answered right: B and W as in the files; the extremes of a value pass.
 TEST(RawImport, CountsAnsweredAgainImportTheFiles) {
+    const SessionSettingsKept kept;  // the loader's file name and settings are put back
     Sandbox box;
     for (size_t k = 0; k < kRawFiles.size(); k += 2) box.WriteFile(kRawFiles[k], kRawFiles[k + 1]);
     box.WriteFile("b.txt", "+1 -2.\n.5 3.4028234e38\n-999 1E-3\nta tb\n");

@@ -52,6 +52,7 @@ protected:
     void TearDown() override {
         chLabel = nullptr, nchor = nullptr, isHierarchical = 0, maxColsPrint = 2147483647;
     }
+    const tnxtest::SessionSettingsKept kept_;  // the digits and the hierarchy flag put back after
     std::string Table(int level, int traits, int rows, int mode) {
         return Printed([&](FILE* f) {
             PrintTables_iNEW(level, f, traits, 2, rows, codes_, data_, cols_, mode == 1 ? rows_ : nullptr, mode,
@@ -102,6 +103,7 @@ TEST(PrintSummaryNEW, TypesByPresenceThenDominance) {
     // Type 1 in 2 of 4 communities (mean 2), type 2 in all (mean 1.5), type 3 in 2 (mean 5),
     // type 4 in none (dominance 0).
     Mat<float> data(4, 4, {1, 1, 4, 0, 3, 2, 6, 0, 0, 1, 0, 0, 0, 2, 0, 0});
+    const tnxtest::SessionSettingsKept kept;  // the digits put back after
     sDigits = 6;
     EXPECT_EQ(Printed([&](FILE* f) { PrintSummaryNEW(f, 4, 4, data); }),
               "Presence(%) and dominance (average peformance when PFT is present):\n"
