@@ -15,6 +15,7 @@
 #include "classical/qwComplexity.h"
 #include "classical/qwDynamics.h"
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
@@ -115,6 +116,7 @@ void IFComplexity() {
     }
 
     SessionFileName(whichPrinda, prindaExt);
+    RunFilesScope run;
     ReportSection report(whichPrinda);
     FILE* f = report.Stream();
     SectionHead(f, "DIVERSITY AND COMPLEXITY\n", false);
@@ -145,6 +147,7 @@ void IFComplexity() {
     report.Commit();
     hasComplexity = 1;
     RewriteTrack();
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 }
 
@@ -173,6 +176,7 @@ void IFVelocity() {
     }
 
     SessionFileName(whichPrinda, prindaExt);
+    RunFilesScope run;
     ReportSection report(whichPrinda);
     FILE* f = report.Stream();
     SectionHead(f, "VELOCITY OF COMMUNITY CHANGE\n", false);
@@ -189,6 +193,7 @@ void IFVelocity() {
     report.Commit();
     hasVelocity = 1;
     RewriteTrack();
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 }
 
@@ -243,6 +248,7 @@ void IFComplexityVelocity() {
     CorrelateVelocity(ncsm, v.data(), t.data(), X, option, w, nPerm, &result);
 
     SessionFileName(whichPrinda, prindaExt);
+    RunFilesScope run;
     ReportSection report(whichPrinda);
     FILE* f = report.Stream();
     SectionHead(f, "CORRELATION OF DIVERSITY OR COMPLEXITY VS. VELOCITY OF COMMUNITY CHANGE\n", false);
@@ -297,6 +303,7 @@ void IFComplexityVelocity() {
         hasRoVelComplexPROB = randomize ? 1 : 0;
     }
     RewriteTrack();
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 }
 

@@ -1,7 +1,9 @@
 // Menu handlers of the classical analyses: each names the session files it writes, runs its
 // settings dialog, loads what its analysis reads, runs it, records the session's result flags
-// and reports. IFComplexity lives with the other analyses of community dynamics (TNXDynamics),
-// IFRandomization with the randomisation tests (tnxRnd).
+// and reports. A handler's result files and the track file are put in place together, as one
+// run's files (RunFilesScope), before anything reads them back. IFComplexity lives with the other
+// analyses of community dynamics (TNXDynamics), IFRandomization with the randomisation tests
+// (tnxRnd).
 #include "classical/TNXIFCLASSIC.h"
 
 #include <algorithm>
@@ -24,6 +26,7 @@
 #include "classical/TNXTABLE.h"
 #include "classical/tnxGraph.h"
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -446,14 +449,19 @@ void IFResemblance() {
     }
     SessionFileName(whichPrinda, prindaExt);
     SettingsRese();
+    // The resemblance's files and the track file change together, before the randomisation
+    // reads them.
+    RunFilesScope run;
     if (whichObj == 'c') {
         TypeResemblance();
         WriteTrack(1);
+        run.CommitOrRaise();
         ResultsAppended(whichPrinda);
         return;
     }
     CommunityResemblance();
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 
     // Cross products have no null distribution to compare with.
@@ -483,6 +491,7 @@ void IFOrdination() {
         hasRo = 0;
     }
     PendingName name(whichScores, scoresExt);
+    RunFilesScope run;
     {
         ResemblanceCube cube(StoredLevels(reseTypeOrd), ncsm + 1);
         ReadResemblance(reseTypeOrd, false);
@@ -491,6 +500,7 @@ void IFOrdination() {
     name.Keep();
     hasScores = 1;
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 }
 
@@ -505,6 +515,7 @@ void IFCluster() {
         return;
     }
     if (types ? !StoredOrRefused(whichCstRese, "resemblance of PFTs") : !StoredResemblancesOrRefused(reseTypeClus)) return;
+    RunFilesScope run;
     if (types) {
         // A level loaded for the types is stored where the clustering reads it.
         const int level = std::max(1, whichLevelCst);
@@ -532,6 +543,7 @@ void IFCluster() {
         hasReClus = 1;
     }
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 }
 
@@ -555,6 +567,7 @@ void IFEvaluation() {
     std::memcpy(formerRo, whichRo, sizeof formerRo);
     std::snprintf(whichRo, sizeof whichRo, "NULL");
     bool reported = false;
+    RunFilesScope run;
     {
         ResemblanceCube cube(StoredLevels(reseTypeEv), ncsm + 1);
         if (cohe != 2 && cohe != 5 && cohe != 6) ReadResemblance(reseTypeEv, false);
@@ -572,6 +585,7 @@ void IFEvaluation() {
         std::memcpy(whichRo, formerRo, sizeof formerRo);
     dirtyOrig = 1;
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
     if (cohe != 1) return;
     std::fprintf(Out(), "Generate probabilities by randomization (Mantel test)? y/n  ");
@@ -701,6 +715,7 @@ void IFConcentrationAn() {
     SettingsTable();
     // The analysis needs a partition of each kind; without one it says so and writes nothing.
     const bool partitions = nGroups >= 1 && nCstGroups >= 1 && groupRel && groupCst;
+    RunFilesScope run;
     ConcentrationAn();
     dirtyOrig = 1;
     if (!partitions) {
@@ -710,6 +725,7 @@ void IFConcentrationAn() {
     name.Keep();
     hasAOCScor = 1;
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsAppended(whichPrinda);
 }
 
@@ -759,6 +775,7 @@ void IFEnvRese() {
     }
     SessionFileName(whichEnvPrinda, ePrindaExt);
     PendingName name(whichEnvRese, eReseExt);
+    RunFilesScope run;
     {
         ResemblanceCube cube(1, ncsm);
         SettingsEnvRese();
@@ -769,6 +786,7 @@ void IFEnvRese() {
     // The scores of the former resemblance no longer hold.
     hasEnvScores = 0;
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsOnFile(whichEnvPrinda);
 }
 
@@ -776,6 +794,7 @@ void IFEnvOrdination() {
     if (!StoredOrRefused(whichEnvRese, "environmental resemblance")) return;
     SessionFileName(whichEnvPrinda, ePrindaExt);
     PendingName name(whichEnvScores, eScoresExt);
+    RunFilesScope run;
     {
         ResemblanceCube cube(1, ncsm + 1);
         ReadTriangle(whichEnvRese, ncsm, rese[0]);
@@ -785,6 +804,7 @@ void IFEnvOrdination() {
     name.Keep();
     hasEnvScores = 1;
     WriteTrack(1);
+    run.CommitOrRaise();
     ResultsOnFile(whichEnvPrinda);
 }
 
@@ -807,6 +827,7 @@ void IFEnvRank() {
     if (optEnvStruct == 2 && !StoredResemblancesOrRefused(reseTypeERank)) return;
     if (optEnvStruct == 4 && !StoredOrRefused(whichScores, "ordination scores")) return;
     printOrdScores = 'y';
+    RunFilesScope run;
     {
         // Criterion 2 ranks against the stored resemblances, criterion 4 against the axes.
         ResemblanceCube cube(optEnvStruct == 2 ? StoredLevels(reseTypeERank) : 1, ncsm);
@@ -836,6 +857,7 @@ void IFEnvRank() {
     name.Keep();
     hasEnvRank = 1;
     WriteTrack(1);
+    run.CommitOrRaise();
     dirtyOrig = 1;
     ResultsOnFile(whichEnvRank);
 }

@@ -135,7 +135,11 @@ double ReadWholeNumber(double lo, double hi) {
     }
 }
 
-ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName) + name) {
+ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName) + name), run_(RunFiles()) {
+    if (run_) {
+        f_ = section_.OpenOrRaise();
+        return;
+    }
     f_ = writer_.OpenOrRaise();
     // The report's former text first; a report not yet written has none.
     FILE* old = std::fopen(writer_.Target().c_str(), "rb");
@@ -151,6 +155,15 @@ ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName)
     const bool readFailed = std::ferror(old) != 0;
     std::fclose(old);
     if (readFailed) RaiseError(TNX_FAIL_TO_PRINT);
+}
+
+void ReportSection::Commit() {
+    if (!run_) {
+        writer_.CommitOrRaise();
+        return;
+    }
+    section_.CloseOrRaise();
+    run_->AppendOrRaise(writer_.Target(), section_.data(), section_.size());
 }
 
 void SectionHead(FILE* f, const char* title, bool blankFirst) {

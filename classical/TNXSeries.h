@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
+#include "foundation/MemoryStream.h"
 #include "foundation/ReplacingWriter.h"
 #include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
@@ -47,15 +49,19 @@ double ReadWholeNumber(double lo, double hi);
 // A section appended to a report whole: the report's former text and the section go to a
 // temporary file that replaces the report once everything is written. A report that cannot be
 // written raises code 4 (cannot be opened or replaced) or 3 (a failed write); the report stays
-// as it was.
+// as it was. While a run is under way (RunFiles), the section alone is composed in memory and
+// Commit gives it to the run's set, which appends it with the run's other files (memory refused
+// for the section is code 1).
 class ReportSection {
 public:
     explicit ReportSection(const char* name);
     FILE* Stream() const { return f_; }
-    void Commit() { writer_.CommitOrRaise(); }
+    void Commit();
 
 private:
     ReplacingWriter writer_;
+    ReplacingSet* run_;
+    MemoryStream section_;
     FILE* f_;
 };
 
@@ -63,11 +69,11 @@ private:
 // and the time stamp; a blank line first when `blankFirst`.
 void SectionHead(FILE* f, const char* title, bool blankFirst);
 
-// volumeName + name written whole by `write(FILE*)`: code 4 when it cannot be created, 3 on a
-// failed write; a former file stays as it was.
+// volumeName + name written whole by `write(FILE*)` (RunFileWriter): code 4 when it cannot be
+// created, 3 on a failed write; a former file stays as it was.
 template <class F>
 void WriteWhole(const char* name, F write) {
-    ReplacingWriter w(std::string(volumeName) + name);
+    RunFileWriter w(std::string(volumeName) + name);
     write(w.OpenOrRaise());
     w.CommitOrRaise();
 }

@@ -135,7 +135,7 @@ std::unique_ptr<DistributionBuffers> KeepDistributions(size_t series) {
 // value and probability.
 void WriteDistributions(DistributionBuffers& d, size_t series, const double* observed, const double* P) {
     SessionFileName(whichRnd, rndExt);
-    ReplacingWriter w(std::string(volumeName) + whichRnd);
+    RunFileWriter w(std::string(volumeName) + whichRnd);
     FILE* f = w.OpenOrRaise();
     const int k = static_cast<int>(d.freq.size());
     std::fprintf(f, "%d\n", k);
@@ -180,7 +180,7 @@ public:
     RandomDataFile() {
         if (saveRndData != 'y') return;
         SessionFileName(whichRndData, rndDataExt);
-        writer_ = std::make_unique<ReplacingWriter>(std::string(volumeName) + whichRndData);
+        writer_ = std::make_unique<RunFileWriter>(std::string(volumeName) + whichRndData);
         f_ = writer_->OpenOrRaise();
     }
     FILE* Stream() const { return f_; }
@@ -189,7 +189,7 @@ public:
     }
 
 private:
-    std::unique_ptr<ReplacingWriter> writer_;
+    std::unique_ptr<RunFileWriter> writer_;
     FILE* f_ = nullptr;
 };
 
@@ -1102,6 +1102,8 @@ void IFRandomization() {
     // The dialog lists the traits in the session's order: one is needed before it runs.
     if (rndTestOpt == 1 && !hier::CanBuild()) return;
     bool done = false;
+    // The test's files and the track file change together, put in place once the track is written.
+    RunFilesScope run;
     {
         TestArrays arrays;
         SettingsRnd();
@@ -1115,6 +1117,7 @@ void IFRandomization() {
     if (rndTestOpt == 1 || rndTestOpt == 3) dirtyOrig = 1;
     if (!done) return;
     WriteTrack(1);
+    run.CommitOrRaise();
     ClearLine();
     std::fprintf(Out(), "\n\nResults appended to file %s%s\n", volumeName, whichPrinda);
     if (Distributions()) {

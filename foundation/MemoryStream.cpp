@@ -1,4 +1,4 @@
-// A text composed in memory through a checked stdio stream, and the text appended to a file whole.
+// A text composed in memory through a checked stdio stream.
 #include "foundation/MemoryStream.h"
 
 #include <unistd.h>
@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 
 namespace {
@@ -114,16 +113,4 @@ void MemoryStream::Drop() {
     data_ = nullptr;
     size_ = capacity_ = at_ = 0;
     refused_ = failed_ = false;
-}
-
-bool AppendWhole(FILE* f, const char* text, size_t size) {
-    // Past the file-size limit a write raises SIGXFSZ, whose handler would end the program with
-    // part of the text appended: held back meanwhile, the write fails instead, the file is cut
-    // back, and a signal that came ends the program once the file is whole again.
-    EndingSignalsHeld held;
-    const long before = std::ftell(f);
-    bool ok = before >= 0 && std::fwrite(text, 1, size, f) == size && std::fflush(f) == 0;
-    if (!ok && before >= 0 && ftruncate(fileno(f), before) != 0) ok = false;
-    if (std::fclose(f) != 0) ok = false;
-    return ok;
 }

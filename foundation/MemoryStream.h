@@ -1,5 +1,5 @@
-// A text composed in memory through a stdio stream whose every write is checked, and the text put
-// at the end of a file whole or not at all.
+// A text composed in memory through a stdio stream whose every write is checked (ReplacingWriter.h
+// puts such a text in a file, or at its end, whole or not at all).
 //
 // The C library's memory stream (open_memstream) cannot be trusted with a text that must be whole:
 // when its block cannot grow, later writes fail without setting the stream's error flag, and its
@@ -57,12 +57,5 @@ private:
     bool refused_ = false;
     bool failed_ = false;
 };
-
-// Appends size bytes of text to f, a file opened for appending, whole or not at all: a write,
-// flush or close that fails cuts the file back to its former length. The signals that end the
-// program are held back meanwhile (EndingSignalsHeld): one that comes, SIGXFSZ from a write past
-// the file-size limit among them, ends it only once the file is whole again. Closes f; false when
-// the text could not be appended.
-bool AppendWhole(FILE* f, const char* text, size_t size);
 
 #endif

@@ -11,9 +11,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
+#include "foundation/qwlibDim.h"
 
 namespace {
 
@@ -77,11 +80,13 @@ std::string WhyNotReplaceable(const std::string& target) {
     return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
 }
 
-// A target kept aside while a set is put in place: whether it stood, and its second name.
+// A target kept aside while a set is put in place: whether it stood, its second name, and whether
+// it goes there by a rename (where the system refuses a hard link) rather than a link.
 struct Aside {
     bool stood = false;
     std::string path;
     int slot = -1;
+    bool renamed = false;
 };
 
 // Links `target` under `path` (a stale file of that name, left by a run that was killed, is
@@ -92,6 +97,28 @@ int LinkAside(const std::string& target, const std::string& path) {
     unlink(path.c_str());
     return link(target.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
+
+// Whether a refused link leaves the rename as the way to keep an earlier file aside: the file
+// system has no hard links, or the system refuses one to a file of another owner.
+bool LinksRefused(int reason) {
+    return reason == EPERM || reason == EOPNOTSUPP || reason == ENOTSUP || reason == EMLINK || reason == EXDEV;
+}
+
+// Writes the whole text to fd, a write cut short by a signal or by the room left taken up again;
+// 0, or the system's reason.
+int WriteAll(int fd, const char* text, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, text, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        text += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// The run under way (RunFilesScope), null when none is.
+std::atomic<ReplacingSet*> runFiles{nullptr};
 
 }  // namespace
 
@@ -209,83 +236,330 @@ void ReplacingWriter::CommitOrExplain() {
     }
 }
 
-FILE* ReplacingSet::OpenOrRaise(const std::string& target) {
+// Opens the target for appending, made only where no file stands, so that "stood" says what the
+// folder held (a file made meanwhile by another run is opened as one that stood); its former
+// length taken. A link to nothing, which the exclusive creation refuses, is not appended to. 0, or
+// the system's reason.
+int ReplacingSet::Append::Open(int& fd) {
+    for (int attempt = 0; attempt < 3; attempt++) {
+        fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0) {
+            struct stat st {};
+            if (fstat(fd, &st) != 0) {
+                const int reason = errno;
+                close(fd);
+                fd = -1;
+                return reason;
+            }
+            stood = true;
+            before = st.st_size;
+            return 0;
+        }
+        if (errno != ENOENT) return errno;
+        fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            stood = false;
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+ReplacingWriter* ReplacingSet::Find(const std::string& target) {
     for (auto& w : writers_)
-        if (w->Target() == target) return w->OpenOrRaise();
-    writers_.push_back(std::make_unique<ReplacingWriter>(target));
+        if (w->Target() == target) return w.get();
+    return nullptr;
+}
+
+ReplacingSet::~ReplacingSet() { Discard(); }
+
+void ReplacingSet::Discard() {
+    writers_.clear();
+    appends_.clear();
+}
+
+FILE* ReplacingSet::OpenOrRaise(const std::string& target) {
+    // A text appended before the replacement would be lost with the earlier file.
+    for (size_t i = 0; i < appends_.size(); i++)
+        if (appends_[i]->target == target) appends_.erase(appends_.begin() + static_cast<std::ptrdiff_t>(i--));
+    if (ReplacingWriter* w = Find(target)) return w->OpenOrRaise();
+    try {
+        writers_.push_back(std::make_unique<ReplacingWriter>(target));
+    } catch (const std::bad_alloc&) {
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
     return writers_.back()->OpenOrRaise();
+}
+
+void ReplacingSet::WriteOrRaise(const std::string& target, const char* text, size_t size) {
+    FILE* f = OpenOrRaise(target);
+    errno = 0;
+    if (std::fwrite(text, 1, size, f) != size) {
+        CannotDo("write", target, SystemReason(errno));
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
+}
+
+void ReplacingSet::AppendOrRaise(const std::string& target, const char* text, size_t size) {
+    if (ReplacingWriter* w = Find(target)) {
+        errno = 0;
+        if (!w->f_ || std::fwrite(text, 1, size, w->f_) != size) {
+            CannotDo("write", target, SystemReason(errno));
+            RaiseError(TNX_FAIL_TO_PRINT);
+        }
+        return;
+    }
+    try {
+        for (auto& a : appends_)
+            if (a->target == target) {
+                a->text.append(text, size);
+                return;
+            }
+        auto a = std::make_unique<Append>();
+        a->target = target;
+        a->text.assign(text, size);
+        appends_.push_back(std::move(a));
+    } catch (const std::bad_alloc&) {
+        RaiseError(TNX_OUT_OF_MEMORY);
+    } catch (const std::length_error&) {
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
 }
 
 void ReplacingSet::CommitOrRaise() {
     bool written = true;
-    for (auto& w : writers_) written = w->Finish() == ReplacingWriter::kWritten && written;
+    for (auto& w : writers_)
+        if (w->Finish() != ReplacingWriter::kWritten) {
+            CannotDo("write", w->Target(), SystemReason(w->Reason()));
+            written = false;
+        }
     if (!written) {
-        writers_.clear();
+        Discard();
         RaiseError(TNX_FAIL_TO_PRINT);
     }
     for (auto& w : writers_) {
         const std::string why = WhyNotReplaceable(w->Target());
         if (!why.empty()) {
             CannotDo("replace", w->Target(), why);
-            writers_.clear();
+            Discard();
+            RaiseError(TNX_FAIL_TO_OPEN);
+        }
+    }
+    for (auto& a : appends_) {
+        const std::string why = WhyNotReplaceable(a->target);
+        if (!why.empty()) {
+            CannotDo("open", a->target, why);
+            Discard();
             RaiseError(TNX_FAIL_TO_OPEN);
         }
     }
     const size_t n = writers_.size();
-    std::vector<Aside> aside(n);
-    size_t failed = n;  // the file that could not be kept aside or put in place
-    std::string why;
-    std::string keptAs;  // the second name of an earlier file that could not be put back
-    {
-        // The renames are not cut in two by a signal: one that comes meanwhile ends the program
-        // after the last of them, or after the earlier files are put back.
-        EndingSignalsHeld held;
-        size_t replaced = 0;
-        for (size_t i = 0; i < n && failed == n; i++) {
-            struct stat st {};
-            if (lstat(writers_[i]->Target().c_str(), &st) != 0) continue;
-            aside[i].stood = true;
-            aside[i].path = writers_[i]->temp_ + ".old";
-            if (const int reason = LinkAside(writers_[i]->Target(), aside[i].path)) {
-                aside[i].path.clear();
-                failed = i;
-                why = SystemReason(reason);
-                break;
-            }
-            aside[i].slot = RegisterTemporary(aside[i].path.c_str());
+    // The second names are made here: nothing below asks for memory that could leave the steps
+    // half done.
+    std::vector<Aside> aside;
+    try {
+        aside.resize(n);
+        for (size_t i = 0; i < n; i++) aside[i].path = writers_[i]->temp_ + ".old";
+    } catch (const std::bad_alloc&) {
+        Discard();
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
+    // The step that failed: the verb of its message, its target, the system's reason, the code.
+    const char* verb = nullptr;
+    std::string failedTarget, why;
+    int code = 0;
+    std::string notes;  // files that could not be put back as they were
+    // Neither leaves the steps below half undone: a text that memory refuses is left out.
+    const auto fail = [&](const char* v, const std::string& target, int reason, int c) noexcept {
+        code = c;
+        verb = v;
+        try {
+            failedTarget = target;
+            why = SystemReason(reason);
+        } catch (...) {
         }
-        for (; replaced < n && failed == n; replaced++)
-            if (!writers_[replaced]->Rename()) {
-                failed = replaced;
-                why = SystemReason(writers_[replaced]->Reason());
+    };
+    const auto note = [&](const char* before, const std::string& name, const char* middle, const char* after) noexcept {
+        try {
+            notes += before + name + middle + after + " \n";
+        } catch (...) {
+        }
+    };
+    {
+        // Not cut in two by a signal: one that comes meanwhile (SIGXFSZ from a write past the
+        // file-size limit among them, the write failing instead) undoes every step, and ends the
+        // program once every file is back as it was.
+        EndingSignalsHeld held;
+        // The appends first: a full disk or the file-size limit stops them before any rename.
+        size_t appended = 0;  // the files opened (or made) for appending
+        for (; appended < appends_.size() && !code; appended++) {
+            Append& a = *appends_[appended];
+            int fd = -1;
+            if (const int reason = a.Open(fd)) {
+                fail("open", a.target, reason, TNX_FAIL_TO_OPEN);
                 break;
             }
-        if (failed < n) {
-            // Every target replaced before the failure gets its earlier file back; one that did
-            // not stand before is removed.
+            int reason = WriteAll(fd, a.text.data(), a.text.size());
+            if (close(fd) != 0 && reason == 0) reason = errno;
+            if (reason) fail("write", a.target, reason, TNX_FAIL_TO_PRINT);
+        }
+        // Each target that stands kept aside: a hard link now, or, where the system refuses
+        // links, the file itself renamed just before its replacement.
+        for (size_t i = 0; i < n && !code; i++) {
+            struct stat st {};
+            if (lstat(writers_[i]->Target().c_str(), &st) != 0) {
+                aside[i].path.clear();
+                continue;
+            }
+            aside[i].stood = true;
+            const int reason = LinkAside(writers_[i]->Target(), aside[i].path);
+            if (reason == 0) {
+                aside[i].slot = RegisterTemporary(aside[i].path.c_str());
+            } else if (LinksRefused(reason)) {
+                // Not registered: under that name it is the earlier file itself.
+                aside[i].renamed = true;
+            } else {
+                aside[i].path.clear();
+                fail("replace", writers_[i]->Target(), reason, TNX_FAIL_TO_OPEN);
+            }
+        }
+        size_t replaced = 0;  // the targets replaced, or renamed aside for their replacement
+        for (; replaced < n && !code; replaced++) {
+            ReplacingWriter& w = *writers_[replaced];
+            if (aside[replaced].renamed && std::rename(w.Target().c_str(), aside[replaced].path.c_str()) != 0) {
+                fail("replace", w.Target(), errno, TNX_FAIL_TO_OPEN);
+                aside[replaced].path.clear();
+                break;
+            }
+            if (!w.Rename()) {
+                fail("replace", w.Target(), w.Reason(), TNX_FAIL_TO_OPEN);
+                // A target renamed aside for this rename is put back with those before it.
+                if (aside[replaced].renamed) replaced++;
+                break;
+            }
+        }
+        // A signal that came while the files were put in place: the run is ending, and leaves the
+        // earlier files.
+        if (!code && EndingSignalCame() && (n || !appends_.empty()))
+            fail("replace", n ? writers_[0]->Target() : appends_[0]->target, EINTR, TNX_FAIL_TO_OPEN);
+        if (code) {
+            // Every target replaced gets its earlier file back, and every file appended to is cut
+            // back to its former length; a file that did not stand before is removed.
             for (size_t i = 0; i < replaced; i++) {
                 const std::string& target = writers_[i]->Target();
                 if (!aside[i].stood) {
-                    std::remove(target.c_str());
+                    if (std::remove(target.c_str()) != 0) note("\ncan't remove ", target, ": ", std::strerror(errno));
                 } else if (std::rename(aside[i].path.c_str(), target.c_str()) == 0) {
                     aside[i].path.clear();
                 } else {
-                    keptAs += "\nthe earlier " + target + " is kept as " + aside[i].path + " \n";
+                    note("\nthe earlier ", target, " is kept as ", aside[i].path.c_str());
                     ReleaseTemporary(aside[i].slot);
                     aside[i].slot = -1;
                     aside[i].path.clear();
                 }
             }
+            for (size_t i = 0; i < appended; i++) {
+                const Append& a = *appends_[i];
+                if (!a.stood) {
+                    if (std::remove(a.target.c_str()) != 0)
+                        note("\ncan't remove ", a.target, ": ", std::strerror(errno));
+                } else if (truncate(a.target.c_str(), static_cast<off_t>(a.before)) != 0) {
+                    note("\ncan't cut back ", a.target, ": ", std::strerror(errno));
+                }
+            }
         }
+        // The earlier files kept aside are no longer needed (a linked one stands under its
+        // target's name too, or was put back; one renamed aside was replaced).
         for (Aside& a : aside) {
-            if (!a.path.empty()) unlink(a.path.c_str());
+            if (a.stood && !a.path.empty()) unlink(a.path.c_str());
             ReleaseTemporary(a.slot);
         }
     }
-    if (failed < n) {
-        CannotDo("replace", writers_[failed]->Target(), why);
-        if (!keptAs.empty()) std::fputs(keptAs.c_str(), stderr);
+    if (code) {
+        CannotDo(verb, failedTarget, why);
+        if (!notes.empty()) std::fputs(notes.c_str(), stderr);
     }
-    writers_.clear();
-    if (failed < n) RaiseError(TNX_FAIL_TO_OPEN);
+    Discard();
+    if (code) RaiseError(code);
+}
+
+void ExplainFileFailure(const char* what, const std::string& name, int reason) {
+    CannotDo(what, name, SystemReason(reason));
+}
+
+ReplacingSet* RunFiles() { return runFiles.load(); }
+
+RunFilesScope::RunFilesScope() : previous_(runFiles.load()) {
+    if (!previous_) runFiles.store(&files_);
+}
+
+RunFilesScope::~RunFilesScope() {
+    if (!previous_ && runFiles.load() == &files_) runFiles.store(nullptr);
+    files_.Discard();
+}
+
+void RunFilesScope::CommitOrRaise() {
+    if (previous_) return;
+    // Given back first: a file written after the commit, or after a commit that failed, is not
+    // kept for a set that is never committed again.
+    if (runFiles.load() == &files_) runFiles.store(nullptr);
+    files_.CommitOrRaise();
+}
+
+FILE* RunFileWriter::OpenOrRaise() {
+    f_ = run_ ? run_->OpenOrRaise(writer_.Target()) : writer_.OpenOrRaise();
+    return f_;
+}
+
+void RunFileWriter::CommitOrRaise() {
+    if (!run_) writer_.CommitOrRaise();
+}
+
+void RunFileWriter::CommitOrExplain() {
+    if (run_)
+        RaiseOnFailedWrite(f_, writer_.Target());
+    else
+        writer_.CommitOrExplain();
+}
+
+void RaiseOnFailedWrite(FILE* f, const std::string& target) {
+    if (!f) return;
+    // A write that failed earlier left its reason in errno; the flush tries the text the stream
+    // still holds and, the cause still there, fails again with a fresh one.
+    const int earlier = errno;
+    errno = 0;
+    const bool flushed = std::fflush(f) == 0;
+    const int reason = flushed ? 0 : errno;
+    if (flushed && !std::ferror(f)) return;
+    ExplainFileFailure("write", target, reason ? reason : earlier);
+    RaiseError(TNX_FAIL_TO_PRINT);
+}
+
+bool AppendWhole(FILE* f, const char* text, size_t size) {
+    // Past the file-size limit a write raises SIGXFSZ, whose handler would end the program with
+    // part of the text appended: held back meanwhile, the write fails instead, the file is cut
+    // back, and a signal that came ends the program once the file is whole again.
+    EndingSignalsHeld held;
+    errno = 0;
+    const long before = std::ftell(f);
+    bool ok = before >= 0 && std::fwrite(text, 1, size, f) == size && std::fflush(f) == 0;
+    int reason = ok ? 0 : errno;
+    if (!ok && before >= 0 && ftruncate(fileno(f), before) != 0) ok = false;
+    if (std::fclose(f) != 0) {
+        if (reason == 0) reason = errno;
+        ok = false;
+    }
+    // The reason of the first failure, not of the steps that followed it.
+    errno = reason;
+    return ok;
+}
+
+void AppendWholeOrRaise(const std::string& target, const char* text, size_t size) {
+    FILE* f = fopenck(target.c_str(), nullptr, "a");
+    if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    if (!AppendWhole(f, text, size)) {
+        ExplainFileFailure("write", target, errno);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
 }

@@ -3,14 +3,26 @@
 // that two runs in one folder never share one), which is renamed over the target only when every
 // write and the close succeeded. A failed write, or an error that leaves the writer's frame, never
 // leaves half a file; the old target stays as it was. The temporary file is registered
-// (TemporaryFiles.h), so a signal that ends the program removes it too. A set of such files
-// (ReplacingSet) is put in place together, at the end of the run that writes them.
+// (TemporaryFiles.h), so a signal that ends the program removes it too. A set of such files, and
+// texts to append to files (ReplacingSet), is put in place together, at the end of the run that
+// writes them.
+//
+// The files of a run, in short:
+//   RunFilesScope run;              // the handler of a command: a fresh set becomes the run's
+//   if (ReplacingSet* files = RunFiles()) {   // a writer: null when no run is under way
+//       FILE* f = files->OpenOrRaise(target); // a replacement, put in place at the commit
+//       files->WriteOrRaise(target, text, size);   // or a whole text at once
+//       files->AppendOrRaise(target, text, size);  // a text appended at the commit
+//   }
+//   run.CommitOrRaise();            // every file of the run in place, or none
+// A scope opened while another is under way joins it: its commit is the outer scope's.
 #ifndef TNX_REPLACING_WRITER_H
 #define TNX_REPLACING_WRITER_H
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ReplacingWriter {
@@ -66,36 +78,146 @@ private:
     int reason_ = 0;
 };
 
-// The files of one run, put in place together: each is written to its own temporary file, and
-// CommitOrRaise, at the end of the run, renames them all over their targets with the signals
-// that end the program held back. An error or a signal before then leaves every target as the
-// earlier run left it; a completed commit leaves the new run's whole set, and a commit that fails
-// leaves the earlier run's.
+// The files of one run, put in place together: each replacement is written to its own temporary
+// file, each text to append is kept in memory, and CommitOrRaise, at the end of the run, puts them
+// all in place with the signals that end the program held back. An error or a signal before then
+// leaves every target as the earlier run left it; a completed commit leaves the new run's whole
+// set, and a commit that fails leaves the earlier run's, appended files cut back to their former
+// length.
 class ReplacingSet {
 public:
     ReplacingSet() = default;
+    ~ReplacingSet();
     ReplacingSet(const ReplacingSet&) = delete;
     ReplacingSet& operator=(const ReplacingSet&) = delete;
 
     // Starts the text of `target`; a target opened before in the set starts anew, its earlier
-    // text dropped. A file that cannot be created raises code 4 after the opener's message.
+    // text (and a text to append to it) dropped. A file that cannot be created raises code 4
+    // after the opener's message.
     FILE* OpenOrRaise(const std::string& target);
-    // Closes every file (a failed write or close raises code 3 and leaves every target as it
-    // was), then renames them all in the order they were first opened. First every target must
-    // be replaceable: a regular file (or a link to one) or none; each target that stands is kept
-    // aside under a second name (a hard link, "<temporary name>.old", registered like the
-    // temporary files) until the whole set is in place. A target that is not replaceable, or
-    // cannot be kept aside, replaces none; a rename that fails all the same puts back every
-    // target replaced before it (and removes those that did not stand before). Either way the
-    // folder holds the earlier run's files, "\ncan't replace %s: %s \n" names the target and
-    // the system's reason (with the bell), and code 4 is raised. A target that cannot be put
-    // back stays under its second name, which "\nthe earlier %s is kept as %s \n" gives.
+    // Opens `target` as above and writes `size` bytes of text to it; a failed write prints
+    // "\ncan't write %s: %s \n" (the target and the system's reason, with the bell) and raises
+    // code 3.
+    void WriteOrRaise(const std::string& target, const char* text, size_t size);
+    // Keeps `size` bytes of text to append to `target` at the commit (after the texts appended
+    // before it in the set). A target whose replacement the set holds gets the text at the end
+    // of the replacement instead, as a file written and then appended to would. Memory refused
+    // for the copy raises code 1.
+    void AppendOrRaise(const std::string& target, const char* text, size_t size);
+    // Puts every file of the set in place as one step, in this order:
+    // 1. every temporary file is closed: a failed write or close prints "\ncan't write %s: %s \n"
+    //    and raises code 3, every target left as it was;
+    // 2. every target must be replaceable: a regular file (or a link to one) or none; one that is
+    //    not prints "\ncan't replace %s: %s \n" (or "\ncan't open %s: %s \n" for a text to
+    //    append) and raises code 4;
+    // then, with the ending signals held back:
+    // 3. the texts are appended, each file's former length kept: a file that cannot be opened
+    //    prints "\ncan't open %s: %s \n" and raises code 4, a failed write "\ncan't write %s: %s
+    //    \n" and code 3 (past the file-size limit the write fails, and SIGXFSZ ends the program
+    //    once every file is back as it was);
+    // 4. each target that stands is kept aside under a second name ("<temporary name>.old",
+    //    registered like the temporary files): a hard link, or, where the system refuses links
+    //    (EPERM, EOPNOTSUPP, EMLINK, EXDEV), the target itself renamed to it just before its
+    //    replacement;
+    // 5. the temporary files are renamed over their targets in the order they were first opened;
+    // 6. a signal that came meanwhile (EndingSignalCame) counts as a step that failed, so that the
+    //    program it ends leaves the earlier files (where a handler lets the program go on, the
+    //    message gives the first target with "Interrupted system call", and code 4).
+    // A step that fails undoes every earlier one: the files appended are cut back (removed when
+    // they did not stand), the targets replaced get their earlier files back (removed when they
+    // did not stand). "\ncan't replace %s: %s \n" names a target not put in place, with code 4. A
+    // target that cannot be put back stays under its second name, which "\nthe earlier %s is
+    // kept as %s \n" gives; a new file that cannot be removed, or cut back, is named with the
+    // system's reason ("\ncan't remove %s: %s \n", "\ncan't cut back %s: %s \n").
     void CommitOrRaise();
-    // Drops every unfinished file (also done when the set goes out of scope).
-    void Discard() { writers_.clear(); }
+    // Drops every unfinished file and every text to append (also done when the set goes out of
+    // scope).
+    void Discard();
 
 private:
+    // A text to append to a target at the commit, and what the commit learns of the file.
+    struct Append {
+        std::string target;
+        std::string text;
+        bool stood = false;     // the file stood before the commit
+        long long before = 0;   // its length then
+        int Open(int& fd);      // opens it for appending: 0, or the system's reason
+    };
+    ReplacingWriter* Find(const std::string& target);
     std::vector<std::unique_ptr<ReplacingWriter>> writers_;
+    std::vector<std::unique_ptr<Append>> appends_;
 };
+
+// The set of the run under way: the files a command writes go to it, when there is one, and are
+// put in place together when the command's work is done. Null when no run is under way. Set and
+// read on the thread that runs the commands.
+ReplacingSet* RunFiles();
+
+// A run under way for the life of the object: a fresh set becomes the run's (RunFiles), or, when
+// a run is under way already, the scope joins it. The destructor drops what was not committed and
+// gives RunFiles its former value back.
+class RunFilesScope {
+public:
+    RunFilesScope();
+    ~RunFilesScope();
+    RunFilesScope(const RunFilesScope&) = delete;
+    RunFilesScope& operator=(const RunFilesScope&) = delete;
+
+    // Puts the run's files in place (ReplacingSet::CommitOrRaise); from then on RunFiles is as it
+    // was before the scope, so that a file written after the commit is written at once. A scope
+    // that joined an outer run does nothing: the outer scope commits.
+    void CommitOrRaise();
+    bool Joined() const { return previous_ != nullptr; }
+
+private:
+    ReplacingSet files_;
+    ReplacingSet* previous_;
+};
+
+// A file of the command under way: one of the run's set while a run is under way (RunFiles, read
+// when the writer is made), put in place with the run's other files at the run's commit; otherwise
+// a replacing writer of its own, put in place by CommitOrRaise or CommitOrExplain.
+class RunFileWriter {
+public:
+    explicit RunFileWriter(std::string target) : writer_(std::move(target)), run_(RunFiles()) {}
+
+    // The file's stream; a file that cannot be created raises code 4 after the opener's message.
+    FILE* OpenOrRaise();
+    // Outside a run: the replacing writer's CommitOrRaise (codes only) or CommitOrExplain (the
+    // file and the system's reason named). In a run the file is finished and put in place by the
+    // run's commit, which names a failed write; CommitOrExplain, for a file whose failure must
+    // end the command before the rest of the run is written, checks its writes now
+    // (RaiseOnFailedWrite).
+    void CommitOrRaise();
+    void CommitOrExplain();
+    const std::string& Target() const { return writer_.Target(); }
+
+private:
+    ReplacingWriter writer_;
+    ReplacingSet* run_;
+    FILE* f_ = nullptr;
+};
+
+// Ends a command at the first failed write of a file, not at the end of a long run: when the
+// stream `f` of `target` has its error flag set, prints "\ncan't write <target>: <the system's
+// reason> \n" (with the bell) and raises code 3. The reason is the one the failing write left,
+// or the one a flush of the text the stream still holds gives. A null stream passes.
+void RaiseOnFailedWrite(FILE* f, const std::string& target);
+
+// The message of a file that could not be written, opened or put in place: "\ncan't <what>
+// <name>: <the system's reason> \n" (without the reason when `reason` is 0), with the bell.
+void ExplainFileFailure(const char* what, const std::string& name, int reason);
+
+// Appends size bytes of text to f, a file opened for appending, whole or not at all: a write,
+// flush or close that fails cuts the file back to its former length. The signals that end the
+// program are held back meanwhile (EndingSignalsHeld): one that comes, SIGXFSZ from a write past
+// the file-size limit among them, ends it only once the file is whole again. Closes f; false when
+// the text could not be appended, with errno the system's reason for the first failure.
+bool AppendWhole(FILE* f, const char* text, size_t size);
+
+// Opens `target` for appending (a file that cannot be opened raises code 4 after the opener's
+// message) and appends the text whole (AppendWhole); a text that could not be appended prints
+// "\ncan't write <target>: <the system's reason> \n" and raises code 3, the file as it was.
+void AppendWholeOrRaise(const std::string& target, const char* text, size_t size);
 
 #endif

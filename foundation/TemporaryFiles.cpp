@@ -104,6 +104,15 @@ EndingSignalsHeld::~EndingSignalsHeld() {
     pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
+bool EndingSignalCame() {
+    if (ending.load()) return true;
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return false;
+    for (int sig : kEndingSignals)
+        if (sigismember(&pending, sig) == 1) return true;
+    return false;
+}
+
 int RegisterTemporary(const char* path) {
     const size_t length = std::strlen(path);
     if (length >= static_cast<size_t>(kTemporaryPathMax)) return -1;

@@ -38,6 +38,12 @@ private:
     sigset_t saved_;
 };
 
+// Whether a signal that ends the program has come while this thread holds the signals back: one
+// waiting on this thread (or on the process), or one whose handler runs on another thread and
+// waits for the held steps to end. A step that must leave everything as it was when the program
+// is about to end (a set of files put in place) asks before it lets the signals through.
+bool EndingSignalCame();
+
 // Registers `path` in a free slot: the slot, or -1 when the registry is full or the path too long.
 // Only inside a step that holds the signals back (MakeTemporary's).
 int RegisterTemporary(const char* path);

@@ -233,6 +233,72 @@ constexpr double kDoubleRounding = 0x1p-40;
 // as read (rounding 0) that stay exact. A table varies when any of its columns does.
 bool ColumnVaries(double centredSumSq, int count, double magnitude, double rounding);
 
+// The spread of one vector (a column, a strided column, the present cells of a matrix): the one
+// computation of its centred sum of squares behind every judgement of variation. Its values are
+// taken as deviations from one present value of it (`origin`, the first), so that equal values
+// deviate by exact zeros: a constant vector has a centred sum of exactly 0 at any length, and the
+// mean the sums imply (origin + sum / count) errs relative to the spread, not to the magnitude.
+// Each value is first multiplied by `unit`, a power of two (so exactly) that brings the
+// largest magnitude into [1, 2): no square underflows or overflows at any scale. Made from the
+// first present value, the largest magnitude and the count (a first pass), then fed every
+// present value (Add, in any order; sums of lanes started alike join by Join).
+struct Spread {
+    double origin = 0.0;     // the first present value times unit
+    double unit = 1.0;       // 2^-e, 2^e the binade of the magnitude
+    double sum = 0.0;        // of the deviations x * unit - origin
+    double sumSq = 0.0;      // of their squares
+    double magnitude = 0.0;  // the largest |x|
+    int count = 0;
+    Spread() = default;
+    Spread(double first, double magnitude_, int count_);
+    // Sums in the values' own units (unit 1), for values known to lie far inside the range of
+    // double, whose squares neither underflow nor overflow, when the magnitude is known only
+    // after the sums (set it then).
+    static Spread InOwnUnits(double first, int count);
+    void Add(double x) {
+        const double d = x * unit - origin;
+        sum += d;
+        sumSq += d * d;
+    }
+    void Join(const Spread& lane) {
+        sum += lane.sum;
+        sumSq += lane.sumSq;
+    }
+    // The sum of squares about the mean, sumSq - sum^2 / count, in the scaled units (never below 0).
+    double ScaledCentred() const;
+    // The same in the values' own units (beyond about 1e154 it is not representable: infinite).
+    double Centred() const;
+    // The same of the values multiplied by `scale`, a power of two (ValueScale).
+    double CentredIn(double scale) const;
+    // Whether the vector varies beyond `rounding` of its magnitude (ColumnVaries on the scaled sums).
+    bool Varies(double rounding) const;
+};
+
+// The factor, a power of two, by which values of largest magnitude `magnitude` are multiplied
+// before a correlation is formed from their squares and products: 1 where those stay normal
+// numbers (magnitudes from 2^-200 to 2^200, as in any survey: the values are taken as they are),
+// otherwise the unit of their Spread. No such factor changes a correlation.
+double ValueScale(double magnitude);
+
+// The spread of the values at(i), i in 0 .. n - 1, for which present(i) holds: two passes, the
+// first for the first value, the magnitude and the count.
+template <class At, class Present>
+Spread SpreadOf(int n, At at, Present present) {
+    double first = 0.0, magnitude = 0.0;
+    int count = 0;
+    for (int i = 0; i < n; i++) {
+        if (!present(i)) continue;
+        const double x = at(i), a = x < 0 ? -x : x;
+        if (count == 0) first = x;
+        if (a > magnitude) magnitude = a;
+        count++;
+    }
+    Spread s(first, magnitude, count);
+    for (int i = 0; i < n; i++)
+        if (present(i)) s.Add(at(i));
+    return s;
+}
+
 double Fmax(double a, double b);
 float Fmax(float a, float b);
 int Fmax(int a, int b);

@@ -113,6 +113,48 @@ bool ColumnVaries(double centredSumSq, int count, double magnitude, double round
     return centredSumSq > 0.0 && centredSumSq > double(count) * noise * noise;
 }
 
+namespace {
+
+// 2^-e for the binade [2^e, 2^(e+1)) of the magnitude, e held where 2^-e and the scaled values
+// stay normal numbers (no magnitude, 0, takes the bound; one not finite, 1).
+double UnitOf(double magnitude) {
+    const int e = magnitude > 0.0 && magnitude <= DBL_MAX ? std::min(std::max(ilogb(magnitude), -1000), 1000) : 0;
+    return ldexp(1.0, -e);
+}
+
+}  // namespace
+
+Spread::Spread(double first, double magnitude_, int count_)
+    : origin(first * UnitOf(magnitude_)), unit(UnitOf(magnitude_)), magnitude(magnitude_), count(count_) {}
+
+double ValueScale(double magnitude) {
+    return magnitude >= 0x1p-200 && magnitude <= 0x1p200 ? 1.0 : UnitOf(magnitude);
+}
+
+Spread Spread::InOwnUnits(double first, int count) {
+    Spread s;
+    s.origin = first;
+    s.count = count;
+    return s;
+}
+
+double Spread::ScaledCentred() const {
+    if (count < 1) return 0.0;
+    const double c = sumSq - sum * sum / count;
+    return c > 0.0 ? c : 0.0;
+}
+
+double Spread::Centred() const { return CentredIn(1.0); }
+
+double Spread::CentredIn(double scale) const {
+    const double ratio = scale / unit;
+    return ScaledCentred() * ratio * ratio;
+}
+
+bool Spread::Varies(double rounding) const {
+    return ColumnVaries(ScaledCentred(), count, magnitude * unit, rounding);
+}
+
 bool AlmostEqual_Tolerance(double a, double b, double tol) { return fabs(a - b) < tol; }
 bool AlmostEqual_Tolerance(float a, float b, float tol) { return fabsf(a - b) < tol; }
 

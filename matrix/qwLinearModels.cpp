@@ -4,6 +4,8 @@
 #include "matrix/qwlib.h"
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/MemoryStream.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/qwlibInternal.h"
@@ -740,22 +742,6 @@ void ReadMatrix(FILE* f, int n, int cols, double** m, const char* name)
         for (int j = 0; j < cols; j++) freadck(f, "%lf", &m[i][j], name);
 }
 
-// Appends the whole text of tmp to the file name (opened for appending only now, so a run
-// that fails half-way leaves the report as it was).
-void AppendReport(FILE* tmp, const char* name)
-{
-    FILE* out = fopenck(name, nullptr, "a");
-    if (!out) RaiseError(TNX_FAIL_TO_OPEN);
-    rewind(tmp);
-    char buf[4096];
-    size_t got;
-    bool failed = false;
-    while ((got = fread(buf, 1, sizeof buf, tmp)) > 0)
-        if (fwrite(buf, 1, got, out) != got) failed = true;
-    if (fclose(out) != 0) failed = true;
-    if (failed) RaiseError(TNX_FAIL_TO_PRINT);
-}
-
 }  // namespace
 
 int regression(int n, int p, int q, float** Y, float** X, double** B, double* b0, double** Yhat,
@@ -939,11 +925,8 @@ int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, 
     for (int i = 0; i < n; i++)
         for (int k = 0; k < used; k++) Pc[i][k] = scores[k][i];
     Regression_ResidualsSelect(n, p, used, Y, Pc, R, nullptr, w.regression);
-    // The residuals keep variation of Y when Y has some and they are more than its rounding.
-    return ConfigurationHasVariation(n, p, Y) &&
-                   HasVariation(CentredSumOfSquares(n, p, R), CentredSumOfSquares(n, p, Y))
-               ? 1
-               : 0;
+    // The residuals keep variation of Y when a column of Y keeps more than its rounding.
+    return ResidualsKeepVariation(n, p, R, Y) ? 1 : 0;
 }
 
 int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
@@ -980,11 +963,13 @@ int rda()
         if (!data) RaiseError(TNX_FAIL_TO_OPEN);
         printf("Apresentar resultados resumidos(r) ou detalhados(d)? ");
         const bool detailed = ReadCharIn("r d") == 'd';
-        FILE* rep = tmpfile();
-        if (!rep) {
+        // The report is composed in memory and appended whole once the analysis is done.
+        MemoryStream text;
+        if (!text.Open()) {
             fclose(data);
-            RaiseError(TNX_FAIL_TO_OPEN);
+            RaiseError(TNX_OUT_OF_MEMORY);
         }
+        FILE* rep = text.stream();
         int n = 0, p = 0, q = 0;
         double** y = nullptr;
         double** x = nullptr;
@@ -1000,7 +985,6 @@ int rda()
         } catch (...) {
             free2D(y, n);
             free2D(x, n);
-            fclose(rep);
             fclose(data);
             throw;
         }
@@ -1022,13 +1006,10 @@ int rda()
         free1D(eig);
         free2D(y, n);
         free2D(x, n);
-        try {
-            AppendReport(rep, "prinda.txt");
-        } catch (...) {
-            fclose(rep);
-            throw;
-        }
-        fclose(rep);
+        text.CloseOrRaise();
+        // Appended only now, whole: a run that fails half-way, or an append that fails, leaves
+        // the report as it was.
+        AppendWholeOrRaise("prinda.txt", text.data(), text.size());
         printf("\nExaminar resultados no arquivo prinda.txt.\n\n");
         printf("Executar nova analise(n) ou sair(s)? ");
         if (ReadCharIn("n s") == 's') return 1;

@@ -86,10 +86,9 @@ int Regression_PredictedSelect(int n, int p, int q, float** Y, float** X, float*
 // correlations, any other opt no component (the residuals are then the centred responses).
 // A selected column without variation (ColumnHasVariation) enters as 0, as a constant one
 // does. At most (n - 2) / factor components are used (truncated; never fewer than 0).
-// Returns 1 when the residuals keep variation of Y: Y has variation (ConfigurationHasVariation)
-// and the centred sum of squares of the residuals is more than rounding of Y's (HasVariation
-// against it, both over the present cells); 0 when the factors explain Y exactly, or Y has no
-// variation of its own.
+// Returns 1 when the residuals keep variation of Y (ResidualsKeepVariation: a column of Y that
+// varies keeps more than rounding of its own centred sum of squares, over the present cells); 0
+// when the factors explain every column of Y exactly, or Y has no variation of its own.
 int PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** R,
                                    int* select, int opt, double factor);
 // Work space of PCA_Regression_ResidualsSelect for repeated calls with at most n units, p

@@ -4,6 +4,7 @@
 #include "matrix/qwlib.h"
 
 #include "foundation/MemoryStream.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"

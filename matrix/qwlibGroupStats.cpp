@@ -139,11 +139,24 @@ Acc NearNeighbourT(int n, int c, TW** W, TR** rese, bool isDistance, bool mirror
     return used > 0 ? total / Acc(used) : Acc(0);
 }
 
+// The tolerance within which a control's correlation counts as 1.
 template <class T>
-T PartialCorrelationT(T rxy, T rxz, T ryz, T tol)
+constexpr T PerfectTolerance();
+template <>
+constexpr float PerfectTolerance<float>() { return 1e-6f; }
+template <>
+constexpr double PerfectTolerance<double>() { return 1e-9; }
+
+template <class T>
+bool PerfectCorrelationT(T r)
 {
-    if (AlmostEqual_Tolerance(T(std::fabs(rxz)), T(1), tol) ||
-        AlmostEqual_Tolerance(T(std::fabs(ryz)), T(1), tol))
+    return AlmostEqual_Tolerance(T(std::fabs(r)), T(1), PerfectTolerance<T>());
+}
+
+template <class T>
+T PartialCorrelationT(T rxy, T rxz, T ryz)
+{
+    if (PerfectCorrelationT(rxz) || PerfectCorrelationT(ryz))
         return T(0);
     T r = (rxy - rxz * ryz) / (std::sqrt(T(1) - rxz * rxz) * std::sqrt(T(1) - ryz * ryz));
     if (r > T(1)) return T(1);
@@ -410,13 +423,16 @@ bool BetaDivergence(int n, double** A, double** B, double* out)
 
 float PartialCorrelation(float rxy, float rxz, float ryz)
 {
-    return PartialCorrelationT(rxy, rxz, ryz, 1e-6f);
+    return PartialCorrelationT(rxy, rxz, ryz);
 }
 
 double PartialCorrelation(double rxy, double rxz, double ryz)
 {
-    return PartialCorrelationT(rxy, rxz, ryz, 1e-9);
+    return PartialCorrelationT(rxy, rxz, ryz);
 }
+
+bool PerfectCorrelation(float r) { return PerfectCorrelationT(r); }
+bool PerfectCorrelation(double r) { return PerfectCorrelationT(r); }
 
 double Prob_LimitingSimilarity(int n, int c, int iterations, float** W, float** rese,
                                bool isDistance, bool print, FILE* out)

@@ -101,5 +101,8 @@ double ProbMantel(int n, int iterations, double** A, double** B, double* rObs);
 // clamped to [-1, 1]; 0 when |rxz| or |ryz| is 1 within 1e-6 (float) or 1e-9 (double).
 float PartialCorrelation(float rxy, float rxz, float ryz);
 double PartialCorrelation(double rxy, double rxz, double ryz);
+// Whether |r| is 1 within that tolerance: as the correlation of a control, the partial is then 0.
+bool PerfectCorrelation(float r);
+bool PerfectCorrelation(double r);
 
 #endif

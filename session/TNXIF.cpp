@@ -3,9 +3,12 @@
 #include "session/TNXIF.h"
 
 #include <gsl/gsl_errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +80,26 @@ void LoadSessionData() {
     FreeGlobals2();
     OpenFormda(1);
     ReadTrack();
+}
+
+// Loads the session that the data dialog has just made: its files are in place, so memory refused
+// now ends the program after saying that the session was imported and saved, and only its opening
+// failed (it opens with O once there is memory for it).
+void LoadImportedSession() {
+    const auto saved = [] {
+        std::fflush(out);
+        std::fprintf(stderr, "\nSession %s was imported and saved, but there is not enough memory to open it.\n",
+                     sessionName);
+    };
+    try {
+        LoadSessionData();
+    } catch (const TnxError& e) {
+        if (e.code() == TNX_OUT_OF_MEMORY) saved();
+        throw;
+    } catch (const std::bad_alloc&) {
+        saved();
+        throw;
+    }
 }
 
 // Reloads the data before a structures menu is shown when an analysis may have changed them.
@@ -173,22 +196,34 @@ bool SessionFileExists(const char* suffix) {
     return stat((std::string(volumeName) + name).c_str(), &st) == 0;
 }
 
-// Whether the track file of the session named last can be written, without changing it: an
-// existing file is opened for appending and closed unwritten, a missing one is created and
-// removed again. False after the opener's message.
+// Whether the track file of the session named last can be written, without changing it. The
+// trial file is made only where no file stands (O_EXCL), registered as it is made, so that a
+// signal never leaves it behind, and removed again. A file that stands, or that another run makes
+// in between, is not this run's: it is opened for appending and closed unwritten, never
+// registered or removed. False after the opener's message.
 bool TrackFileWritable() {
-    const bool existed = SessionFileExists(trackExt);
     const std::string path = std::string(volumeName) + whichTrack;
-    FILE* f = nullptr;
-    const auto open = [&] { return (f = fopenck(whichTrack, volumeName, "a")) != nullptr; };
-    // A file made for the trial is registered as it is made, so that a signal never leaves it behind.
-    const int slot = existed ? -1 : MakeTemporary(path, open);
-    if (existed) open();
-    const bool opened = f != nullptr;
-    if (opened) std::fclose(f);
-    if (opened && !existed) std::remove(path.c_str());
-    ReleaseTemporary(slot);
-    return opened;
+    int fd = -1, reason = 0;
+    const int slot = MakeTemporary(path, [&] {
+        fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        reason = fd < 0 ? errno : 0;
+        return fd >= 0;
+    });
+    if (fd >= 0) {
+        close(fd);
+        std::remove(path.c_str());
+        ReleaseTemporary(slot);
+        return true;
+    }
+    if (reason != EEXIST) {
+        std::fprintf(stderr, "\ncan't open %s \n", path.c_str());
+        std::fputc('\a', stdout);
+        std::fflush(stdout);
+        return false;
+    }
+    FILE* f = fopenck(whichTrack, volumeName, "a");
+    if (f) std::fclose(f);
+    return f != nullptr;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is
@@ -295,10 +330,12 @@ void HandleErrorCode(int code) {
 void IFSession() {
     try {
         SetStructuresName();
-        if (!TrackNamesData()) {
+        if (TrackNamesData()) {
+            LoadSessionData();
+        } else {
             if (SetFormda() != 0) return;
+            LoadImportedSession();
         }
-        LoadSessionData();
         for (;;) {
             Menu("SESSION MENU");
             std::fprintf(out, "Options:\n");

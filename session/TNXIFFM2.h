@@ -19,7 +19,8 @@ extern const char versionFormdaFileOld[];    // "18Jan2008"
 // Writes volumeName + fileName: the data set of the globals with nPop OTU rows of B [nPop][nch]
 // and W [nPop][ncsm], under the name dataName. The file is written to a temporary file in the
 // same directory and renamed over the old one: a file that cannot be created raises code 4, a
-// failed write or close code 3, and the old file is then left as it was.
+// failed write or close code 3, and the old file is then left as it was. While a run is under
+// way (RunFiles: an import) the file joins the run's set and is put in place at its commit.
 void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B, float** W);
 
 // Loads volumeName + whichFormda into the global data model: the previous data set is released

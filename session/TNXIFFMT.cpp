@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -774,6 +775,10 @@ int SetFormda() {
     using rawimport::AskOption;
     Menu("DATA FOR SESSION");
     for (;;) {
+        // The new session's formatted data file and track file are put in place together once
+        // both are written: an import that fails, or a choice taken back, leaves the folder as
+        // it was.
+        RunFilesScope run;
         std::fprintf(out, "Options:\n");
         std::fprintf(out, "   1  format raw data \n");
         std::fprintf(out, "   2  use formatted data from another session\n");
@@ -785,6 +790,7 @@ int SetFormda() {
             SessionFileName(whichFormda, formdaExt);
             IFFormat();
             WriteTrack(0);
+            run.CommitOrRaise();
             return 0;
         }
         if (option == 2) {
@@ -804,6 +810,7 @@ int SetFormda() {
                 OpenFormda(1);
                 ClearLine();
                 WriteTrack(0);
+                run.CommitOrRaise();
                 FreeGlobals1();
                 ResetDataSet();
                 return 0;
@@ -812,6 +819,7 @@ int SetFormda() {
                 // Loads the other session's file once, then writes the new session's own.
                 PickSomeFormda();
                 WriteTrack(0);
+                run.CommitOrRaise();
                 FreeGlobals1();
                 ResetDataSet();
                 return 0;
@@ -836,6 +844,7 @@ int SetFormda() {
             std::snprintf(dataName, sizeof dataName, "%s", whichFormda);
             if (MergeFormda(second)) {
                 WriteTrack(0);
+                run.CommitOrRaise();
                 FreeGlobals1();
                 ResetDataSet();
                 return 0;

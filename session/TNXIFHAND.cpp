@@ -2,8 +2,10 @@
 #include "session/TNXIFHAND.h"
 
 #include <cstdio>
+#include <string>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -98,12 +100,20 @@ const char* ChRankFileSuffix(int criterion) {
 }
 
 void WriteIntermediateW() {
-    FILE* f = fopenck(whichHier, volumeName, "w");
+    // In a run the file is one of the run's set, put in place with the report and the track file.
+    ReplacingSet* run = RunFiles();
+    const std::string target = std::string(volumeName) + whichHier;
+    FILE* f = run ? run->OpenOrRaise(target) : fopenck(whichHier, volumeName, "w");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
     bool ok = fprintf(f, "%d\t%d\n", tcst, ncsm) >= 0;
     for (int i = 0; ok && i < tcst; i++) {
         for (int j = 0; ok && j < ncsm; j++) ok = fprintf(f, "%g\t", cadat[i][j]) >= 0;
         if (ok) ok = fputc('\n', f) != EOF;
+    }
+    if (run) {
+        if (ok) return;  // a write that fails later is the set's to name
+        ExplainFileFailure("write", target, errno);
+        RaiseError(TNX_FAIL_TO_PRINT);
     }
     if (ok) ok = fflush(f) == 0 && !ferror(f);
     if (fclose(f) != 0) ok = false;
@@ -124,6 +134,9 @@ void IFHierarchicalAccum() {
     // The functional analysis uses a phylogeny exactly when the data set holds one.
     includePhylogeny = hasPhylogeny;
 
+    // The run's files (the report, the random data, the intermediate table and the track file)
+    // are put in place together once all are written: a run that fails leaves the earlier ones.
+    RunFilesScope run;
     // False when the analysis refused the data (it has said why): no report was written.
     bool analysed = true;
     {
@@ -157,6 +170,7 @@ void IFHierarchicalAccum() {
 
     dirtyOrig = 1;
     WriteTrack(1);
+    run.CommitOrRaise();
     if (analysed)
         ResultsOnFile(whichPrinda);
     else if (!runMacro)
@@ -164,6 +178,8 @@ void IFHierarchicalAccum() {
 }
 
 void IFChOrderSearch() {
+    // The search's ranking and structure files are put in place together, once both are whole.
+    RunFilesScope run;
     // A search that refuses the data has said why and writes nothing: back to the menu.
     ChRankStatus status = kChRankRefused;
     {
@@ -195,6 +211,7 @@ void IFChOrderSearch() {
         return;
     }
 
+    run.CommitOrRaise();
     dirtyOrig = 1;
     ResultsOnFile(whichChorder);
 }

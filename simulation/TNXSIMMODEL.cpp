@@ -16,6 +16,7 @@
 #include "matrix/qwlib.h"
 #include "matrix/qwlibSimData.h"
 #include "session/model/TNXGLOB.h"
+#include "simulation/TNXSIMREP.h"
 #include "statistics/qwlibRes.h"
 
 namespace {
@@ -434,6 +435,8 @@ void RunAssemblySteps(const AssemblySettings& set, AssemblyModel* m, int dataSet
         for (int t = 0; t < p; t++)
             for (int k = 0; k < n; k++) m->Cprev[t][k] = m->C[t][k];
         FormInteractionRows(set.f, n, set.interactions, m->E);
+        // A long run of steps stops at the first failed write of its per-step files.
+        StopAtFailedStepWrite(files);
     }
 
     for (int t = 0; t < p; t++)

@@ -373,6 +373,8 @@ int RunEnvFeedbackSteps(EnvFeedbackRun* run, const EnvFeedbackStepFiles& files) 
                                "columns:\n", g, R.p, R.n);
             PrintMatrixTab(files.cwm, R.p, R.n, R.CWM, sDigits);
         }
+        // A long run stops at the first failed write of its per-step files.
+        StopAtFailedStepWrite(files);
         // The target was reached and nobody died: the communities no longer change.
         if (full || g >= R.G) break;
     }

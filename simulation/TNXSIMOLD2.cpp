@@ -20,6 +20,7 @@
 #include "matrix/core/qwlibRandom.h"
 #include "session/model/TNXGLOB.h"
 #include "simulation/TNXSIMINPUT.h"
+#include "simulation/TNXSIMREP.h"
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResGower.h"
 
@@ -275,6 +276,7 @@ void IFAssemblyRulesSimulation() {
         HandleEventInfoWhere2(progress);
         RndList(R.s, R.order);
         AssemblyRulesCommunity(&R, k, trace);
+        RaiseOnFailedWrite(trace, "T_OTU.txt");
     }
     PrintPerTrait(files.OpenOrRaise("CWMDeviations_AssemblyRules.txt"), R.p, R.s, R.n, R.dev,
                   "Deviations between trait %d and expected CWM based on assembly rules\n");

@@ -61,4 +61,17 @@ void WriteOtuNumbersFile(ReplacingSet& files, int s);
 // The console lines that name the six per-step files.
 void AnnounceStepFiles(FILE* console);
 
+// A long run stops at the first failed write of its per-step files (RaiseOnFailedWrite), the
+// live simulator's or the earlier one's, whose files bear the same names; the run's set, dropped
+// as the error leaves its frame, leaves every earlier file as it was.
+template <class StepFiles>
+void StopAtFailedStepWrite(const StepFiles& files) {
+    RaiseOnFailedWrite(files.community, "CommunityData.txt");
+    RaiseOnFailedWrite(files.env, "EnvData.txt");
+    RaiseOnFailedWrite(files.cwmExpected, "CWM_Expected.txt");
+    RaiseOnFailedWrite(files.distances, "Distances.txt");
+    RaiseOnFailedWrite(files.prob, "Prob.txt");
+    RaiseOnFailedWrite(files.cwm, "CWM.txt");
+}
+
 #endif

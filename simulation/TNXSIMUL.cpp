@@ -128,6 +128,13 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         FormInteractionRows(set.f, set.n, set.interactions, m.E0);
     }
 
+    // A long run stops at the first failed write of its files (a full disk, a file-size limit),
+    // checked after the writes of each data set.
+    auto stopAtFailedWrite = [&] {
+        RaiseOnFailedWrite(traitData, "TraitData.txt");
+        StopAtFailedStepWrite(steps);
+        RaiseOnFailedWrite(rep, "FinalSimulatedData.txt");
+    };
     const bool dataBlocks = !(set.testMode && !set.intermediate);
     double counters[kSimCountedStats] = {};
     int undefinedSets[kSimCountedStats] = {};
@@ -144,6 +151,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
         if (set.stepFiles) AnnounceStepFiles(Out());
         if (dataBlocks) WriteDataSetBlock(rep, set, m, d);
         WriteSimulatedDataFiles(set, m, files);
+        stopAtFailedWrite();
         if (set.testMode) {
             SimAnalysis& a = run.analysis;
             AnalyseSimulatedData(set, m, run.varSelect, &a);
@@ -155,6 +163,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
                 t.observed = a.record.observed;
                 t.probability = a.record.probability;
                 WriteDataSetTests(rep, set, t, run.varSelect);
+                stopAtFailedWrite();
             }
         }
     }

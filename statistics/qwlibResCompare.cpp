@@ -102,25 +102,25 @@ constexpr double RoundingOf() {
     return std::is_same<T, float>::value ? 0.0 : kDoubleRounding;
 }
 
-// Column k of X (n rows) over its present cells, in double (the mean the library centres with).
+// The spread of column k of X (n rows) over its present cells, in double.
+template <class T>
+Spread ColumnSpreadT(int n, T** X, int k) {
+    return SpreadOf(n, [&](int i) { return double(X[i][k]); }, [&](int i) { return IsPresent(X[i][k]); });
+}
+
 template <class T>
 ColumnSpread SpreadOfColumnT(int n, T** X, int k) {
+    const Spread s = ColumnSpreadT(n, X, k);
     ColumnSpread c;
-    const double mean = qwres::MeanOf<double>(n, [&](int i) { return X[i][k]; }, true);
-    for (int i = 0; i < n; i++)
-        if (IsPresent(X[i][k])) {
-            const double x = double(X[i][k]), d = x - mean;
-            c.centred += d * d;
-            c.magnitude = std::max(c.magnitude, std::fabs(x));
-            c.count++;
-        }
+    c.centred = s.Centred();
+    c.magnitude = s.magnitude;
+    c.count = s.count;
     return c;
 }
 
 template <class T>
 bool ColumnHasVariationT(int n, T** X, int k) {
-    const ColumnSpread c = SpreadOfColumnT(n, X, k);
-    return ColumnVaries(c.centred, c.count, c.magnitude, RoundingOf<T>());
+    return ColumnSpreadT(n, X, k).Varies(RoundingOf<T>());
 }
 
 template <class T>
@@ -428,33 +428,32 @@ void ProcrustesFitT(int p1, int p2, int n, T** X, T** Y, T** Yfit, T* ss) {
 
 // Matrix correlation over the pairs i < j whose values are both present, sums in Acc; *flat
 // (when given): no pair is counted, or the counted cells of A or of B have no variation. Whether
-// they vary is judged in double whatever Acc is (ColumnVaries, each matrix by the rounding of
-// its own element type): the single-precision sums of a constant matrix would leave it a spread
-// of their own rounding.
+// they vary is judged in double whatever Acc is (Spread, each matrix by the rounding of its own
+// element type), beside the sums of the value: those of a constant matrix about its summed mean
+// would leave it a spread of their own rounding.
 template <class TA, class TB, class Acc>
 Acc MatrixCorrT(int n, TA** A, TB** B, bool* flat = nullptr) {
-    constexpr bool wide = std::is_same<Acc, double>::value;
     if (flat) *flat = true;
     if (n < 2) return Acc(0);
     Acc sa = 0, sb = 0;
-    double wa = 0.0, wb = 0.0;
+    double magA = 0.0, magB = 0.0, firstA = 0.0, firstB = 0.0;
     int k = 0;
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) {
             if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
             sa += A[i][j];
             sb += B[i][j];
-            if (!wide) {
-                wa += double(A[i][j]);
-                wb += double(B[i][j]);
+            magA = std::max(magA, std::fabs(double(A[i][j])));
+            magB = std::max(magB, std::fabs(double(B[i][j])));
+            if (k++ == 0) {
+                firstA = double(A[i][j]);
+                firstB = double(B[i][j]);
             }
-            k++;
         }
     if (k == 0) return Acc(0);
     Acc ma = sa / Acc(k), mb = sb / Acc(k);
-    const double wma = wide ? double(ma) : wa / k, wmb = wide ? double(mb) : wb / k;
     Acc ssa = 0, ssb = 0, sp = 0;
-    double ca = 0.0, cb = 0.0, magA = 0.0, magB = 0.0;
+    Spread spreadA(firstA, magA, k), spreadB(firstB, magB, k);
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) {
             if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
@@ -462,21 +461,26 @@ Acc MatrixCorrT(int n, TA** A, TB** B, bool* flat = nullptr) {
             ssa += da * da;
             ssb += db * db;
             sp += da * db;
-            if (!wide) {
-                const double xa = double(A[i][j]) - wma, xb = double(B[i][j]) - wmb;
-                ca += xa * xa;
-                cb += xb * xb;
-            }
-            magA = std::max(magA, std::fabs(double(A[i][j])));
-            magB = std::max(magB, std::fabs(double(B[i][j])));
+            spreadA.Add(double(A[i][j]));
+            spreadB.Add(double(B[i][j]));
         }
-    if (wide) {
-        ca = double(ssa);
-        cb = double(ssb);
-    }
     // A matrix whose cells differ only by rounding has no spread to correlate.
-    if (!ColumnVaries(ca, k, magA, RoundingOf<TA>()) || !ColumnVaries(cb, k, magB, RoundingOf<TB>())) return Acc(0);
+    if (!spreadA.Varies(RoundingOf<TA>()) || !spreadB.Varies(RoundingOf<TB>())) return Acc(0);
     if (flat) *flat = false;
+    const Acc ua = Acc(ValueScale(magA)), ub = Acc(ValueScale(magB));
+    if (ua != Acc(1) || ub != Acc(1)) {
+        // Cells whose squares leave double: the deviations times powers of two, which the
+        // correlation does not see.
+        ssa = ssb = sp = 0;
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) {
+                if (IsMissing(A[i][j]) || IsMissing(B[i][j])) continue;
+                Acc da = (Acc(A[i][j]) - ma) * ua, db = (Acc(B[i][j]) - mb) * ub;
+                ssa += da * da;
+                ssb += db * db;
+                sp += da * db;
+            }
+    }
     return sp / std::sqrt(ssa * ssb);
 }
 
@@ -711,6 +715,16 @@ double CentredSumOfSquares(int n, int p, double** X) {
     double sum = 0.0;
     for (int k = 0; k < p; k++) sum += SpreadOfColumnT(n, X, k).centred;
     return sum;
+}
+bool ResidualsKeepVariation(int n, int p, double** R, double** Y) {
+    for (int k = 0; k < p; k++) {
+        const Spread before = ColumnSpreadT(n, Y, k);
+        // Both in the units of Y's column, where neither sum leaves double.
+        if (before.Varies(kDoubleRounding) &&
+            HasVariation(ColumnSpreadT(n, R, k).CentredIn(before.unit), before.ScaledCentred()))
+            return true;
+    }
+    return false;
 }
 bool ConfigurationHasVariation(int n, int p, float** X) { return HasVariationT(n, p, X); }
 bool ConfigurationHasVariation(int n, int p, double** X) { return HasVariationT(n, p, X); }

@@ -34,6 +34,11 @@ bool ConfigurationHasVariation(int n, int p, float** X);
 bool ConfigurationHasVariation(int n, int p, double** X);
 // The sum over the p columns of X of their sums of squares about their means (present cells).
 double CentredSumOfSquares(int n, int p, double** X);
+// Whether the residuals R (n x p) of the table Y keep variation of it: some column of Y that
+// varies (ColumnHasVariation) keeps in R's column more than rounding of its own centred sum of
+// squares (HasVariation, column by column, present cells). A column that the covariates explain
+// has none left, whatever the other columns' scale.
+bool ResidualsKeepVariation(int n, int p, double** R, double** Y);
 
 // RV coefficient of X (n x p1) and Y (n x p2): S = XcXc', T = YcYc' of the column-centred
 // configurations (missing cells skipped), RV = sum S.T / sqrt(sum S^2 * sum T^2) over all

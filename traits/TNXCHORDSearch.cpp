@@ -2,6 +2,7 @@
 // whole-or-nothing files, the environmental resemblance and the fast trait-distance Mantel.
 #include "traits/TNXCHORDSearch.h"
 
+#include <cerrno>
 #include <cmath>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/core/qwlibPermut.h"
@@ -122,8 +124,10 @@ WholeFile::~WholeFile() {
 
 FILE* WholeFile::Open() {
     // The target's temporary file is created now, so that a folder that cannot take the file
-    // is reported before the search runs.
-    out_ = writer_.Open();
+    // is reported before the search runs. While a run is under way the file is one of its set,
+    // put in place with the run's other files.
+    run_ = RunFiles();
+    out_ = run_ ? run_->OpenOrRaise(writer_.Target()) : writer_.Open();
     if (!out_) return nullptr;
     f_ = std::tmpfile();
     if (!f_) fprintf(stderr, "\ncan't open %s \n\a", writer_.Target().c_str());
@@ -143,9 +147,21 @@ bool WholeFile::Commit(const std::string& prefix) {
     size_t got;
     while (ok && (got = std::fread(block.get(), 1, kBlock, f_)) > 0) ok = std::fwrite(block.get(), 1, got, out) == got;
     ok = ok && !std::ferror(f_);
+    const int reason = ok ? 0 : errno;
     std::fclose(f_);
     f_ = nullptr;
-    return ok && writer_.Commit() == ReplacingWriter::kWritten;
+    // A write that failed names the file and the system's reason, and ends the command with
+    // code 3; a target that cannot be put in place is the caller's code 4.
+    if (!ok) {
+        ExplainFileFailure("write", writer_.Target(), reason);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
+    if (run_) return true;
+    if (writer_.Finish() != ReplacingWriter::kWritten) {
+        ExplainFileFailure("write", writer_.Target(), writer_.Reason());
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
+    return writer_.Replace() == ReplacingWriter::kWritten;
 }
 
 // ----------------------------------------------------------------------- defined statistics
@@ -253,9 +269,10 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
                 t->pairJ[q] = j;
                 q++;
             }
-    double sum = 0.0;
+    double sum = 0.0, magnitude = 0.0;
     for (q = 0; q < pairs && !IsMissing(DE[t->pairI[q]][t->pairJ[q]]); q++) {
         sum += DE[t->pairI[q]][t->pairJ[q]];
+        magnitude = std::max(magnitude, std::fabs(DE[t->pairI[q]][t->pairJ[q]]));
         t->used++;
     }
     // Per trait the term EucliDistMV adds for the pair: the float difference squared in float,
@@ -272,16 +289,26 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
     }
     partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs > 0 ? pairs : 1), 0.0);
     if (n >= 2) t->de01 = DE[0][1];
-    // DE centred once over the pairs counted.
+    // DE centred once over the pairs counted, its spread beside.
     const double mean = t->used > 0 ? sum / t->used : 0.0;
-    double magnitude = 0.0;
+    Spread spread(t->used > 0 ? DE[t->pairI[0]][t->pairJ[0]] : 0.0, magnitude, t->used);
     for (q = 0; q < t->used; q++) {
         const double de = DE[t->pairI[q]][t->pairJ[q]];
         t->centred[q] = de - mean;
         t->sumCentredSq += t->centred[q] * t->centred[q];
-        magnitude = std::max(magnitude, std::fabs(de));
+        spread.Add(de);
     }
-    t->deVaries = ColumnVaries(t->sumCentredSq, t->used, magnitude, kDoubleRounding);
+    t->deVaries = spread.Varies(kDoubleRounding);
+    const double scale = ValueScale(magnitude);
+    if (scale != 1.0) {
+        // Values whose squares leave double: DE centred times a power of two, which the
+        // correlation does not see.
+        t->sumCentredSq = 0.0;
+        for (q = 0; q < t->used; q++) {
+            t->centred[q] *= scale;
+            t->sumCentredSq += t->centred[q] * t->centred[q];
+        }
+    }
     tables_ = std::move(t);
 }
 
@@ -298,6 +325,9 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
             for (int q = 0; q < pairs; q++) acc[q] = term[q];
         } else {
             const double* prev = acc - pairs;
+            // Unrolled: a loop this short otherwise runs up to a tenth slower or faster with where
+            // the linker happens to place it.
+#pragma GCC unroll 4
             for (int q = 0; q < pairs; q++) acc[q] = prev[q] + term[q];
         }
     }
@@ -314,58 +344,53 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
         return 0.0;
     }
     const double* c = t.centred.data();
-    // Besides the sums of the value, those of the distances less the first one, which judge
-    // their spread: equal distances give exact zeros there, where syy - sy^2 / used keeps the
-    // rounding of syy.
+    // The distances taken less the first one (their spread, Spread) in every sum: equal
+    // distances give exact zeros, and the correlation keeps the precision of their differences
+    // however close they lie (a sum of squares less the square of a sum would keep only the
+    // rounding of the distances themselves, and could leave [-1, 1]). DE's centring makes the
+    // shift vanish from the cross products.
     const double shift = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
-    double sy = 0.0, syy = 0.0, sxy = 0.0, dy = 0.0, dyy = 0.0, ymax = 0.0;
+    Spread spread = Spread::InOwnUnits(shift, used);
+    double sxy = 0.0, ymax = 0.0;
     int q = 0;
 #if defined(__SSE2__)
     // Two pairs at a time: the square root dominates, and the packed one rounds each lane as
     // the scalar one does (acc is a sum of squares, never below 0).
-    __m128d vy = _mm_setzero_pd(), vyy = _mm_setzero_pd(), vxy = _mm_setzero_pd();
-    __m128d vdy = _mm_setzero_pd(), vdyy = _mm_setzero_pd(), vmax = _mm_setzero_pd();
+    __m128d vxy = _mm_setzero_pd(), vdy = _mm_setzero_pd(), vdyy = _mm_setzero_pd(), vmax = _mm_setzero_pd();
     const __m128d zero = _mm_setzero_pd(), vshift = _mm_set1_pd(shift);
     for (; q + 1 < used; q += 2) {
         const __m128d y = _mm_sqrt_pd(_mm_max_pd(_mm_loadu_pd(acc + q), zero));
         const __m128d d = _mm_sub_pd(y, vshift);
-        vy = _mm_add_pd(vy, y);
-        vyy = _mm_add_pd(vyy, _mm_mul_pd(y, y));
-        vxy = _mm_add_pd(vxy, _mm_mul_pd(_mm_loadu_pd(c + q), y));
+        vxy = _mm_add_pd(vxy, _mm_mul_pd(_mm_loadu_pd(c + q), d));
         vdy = _mm_add_pd(vdy, d);
         vdyy = _mm_add_pd(vdyy, _mm_mul_pd(d, d));
         vmax = _mm_max_pd(vmax, y);
     }
     double lanes[2];
-    _mm_storeu_pd(lanes, vy);
-    sy = lanes[0] + lanes[1];
-    _mm_storeu_pd(lanes, vyy);
-    syy = lanes[0] + lanes[1];
     _mm_storeu_pd(lanes, vxy);
     sxy = lanes[0] + lanes[1];
     _mm_storeu_pd(lanes, vdy);
-    dy = lanes[0] + lanes[1];
+    spread.sum = lanes[0] + lanes[1];
     _mm_storeu_pd(lanes, vdyy);
-    dyy = lanes[0] + lanes[1];
+    spread.sumSq = lanes[0] + lanes[1];
     _mm_storeu_pd(lanes, vmax);
     ymax = std::max(lanes[0], lanes[1]);
 #endif
     for (; q < used; q++) {
         const double y = acc[q] > 0.0 ? std::sqrt(acc[q]) : 0.0;
-        sy += y;
-        syy += y * y;
-        sxy += c[q] * y;
-        dy += y - shift;
-        dyy += (y - shift) * (y - shift);
+        sxy += c[q] * (y - shift);
+        spread.Add(y);
         ymax = std::max(ymax, y);
     }
-    const double ssy = syy - sy * sy / used;
+    spread.magnitude = ymax;
     // Equal distances have no spread: correlation 0 as MatrixCorr says.
-    if (!ColumnVaries(dyy - dy * dy / used, used, ymax, kDoubleRounding)) {
+    if (!spread.Varies(kDoubleRounding)) {
         if (flat) *flat = true;
         return 0.0;
     }
-    return sxy / std::sqrt(t.sumCentredSq * ssy);
+    // Both sums of squares are of deviations: the quotient leaves [-1, 1] by rounding at most.
+    const double r = sxy / std::sqrt(t.sumCentredSq * spread.Centred());
+    return r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r);
 }
 
 void TraitDistanceMantel::Distances(double** D) const {

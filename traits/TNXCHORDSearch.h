@@ -130,8 +130,11 @@ private:
 
 // A result file written whole or not at all, whose summary may be known only at the end: the
 // text goes to an anonymous scratch file, and Commit writes `prefix` and then the text through
-// the replacing writer, which puts the target in place only when everything was written. A
-// file that cannot be created prints "\ncan't open %s \n" with the bell.
+// the replacing writer, which puts the target in place only when everything was written (while
+// a run is under way, RunFiles, the file is one of the run's set, put in place at its commit). A
+// file that cannot be created prints "\ncan't open %s \n" with the bell (raising code 4 in a
+// run). A write that fails prints "\ncan't write %s: %s \n" (the target and the system's
+// reason) and raises code 3; Commit is false for a target that cannot be put in place.
 class WholeFile {
 public:
     explicit WholeFile(std::string target) : writer_(std::move(target)) {}
@@ -144,6 +147,7 @@ public:
 
 private:
     ReplacingWriter writer_;
+    ReplacingSet* run_ = nullptr;  // the run's set the file belongs to, if any
     FILE* out_ = nullptr;  // the writer's stream, filled at Commit
     FILE* f_ = nullptr;    // the text, until Commit
 };

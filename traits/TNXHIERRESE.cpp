@@ -301,7 +301,9 @@ void ReseNeighbours(int nComm, char*** levelCodes, int* nTypes, double*** S, flo
 }
 
 void WriteStoredResemblances(const char* name, int nMatrices, int n, double** const* matrices) {
-    ReplacingWriter w(std::string(volumeName) + name);
+    // One of the run's files while a run is under way: the track file that records it is
+    // put in place with it.
+    RunFileWriter w(std::string(volumeName) + name);
     FILE* f = w.OpenOrRaise();
     for (int k = 0; k < nMatrices; k++) PrintHalfMatrix_ff(f, n, matrices[k], 0);
     w.CommitOrRaise();

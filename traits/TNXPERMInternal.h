@@ -4,6 +4,7 @@
 #define TNXPERMINTERNAL_H
 
 #include "foundation/TnxBlas.h"
+#include "foundation/qwlibDim.h"
 #include "matrix/qwLinearModels.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/TNXPERMTEST.h"
@@ -43,9 +44,9 @@ struct Config {
     double** c = nullptr;     // centred columns: row pointers into block
     double ss = 0.0;       // sum of squares of c (Procrustes)
     bool variance = false; // a table: a column of c varies beyond the rounding of its values
-                           // (ColumnVaries); residuals: c is more than rounding of the table they
-                           // come from (HasVariation); a source with -999:
-                           // ConfigurationHasVariation of the source
+                           // (Spread); residuals: a column of c is more than rounding of the same
+                           // column of the table they come from (HasVariation); a source with
+                           // -999: ConfigurationHasVariation of the source
     bool missing = false;  // the source holds -999: the comparison takes the library's form
     double** source = nullptr;
     float** sourceF = nullptr;  // a single-precision source (the forms for -999 take it as it is)
@@ -58,11 +59,12 @@ struct Config {
     void Set(int cols_, double** x);
     // The same from single-precision cells, each converted exactly and taken as they are.
     void Set(int cols_, float** x);
-    // Residuals in c: centres them in place and forms the sums; they vary when their centred sum
-    // of squares is more than rounding of `reference`, that of the table they were taken from.
-    void Finish(double reference);
+    // Residuals in c of the table `before` (prepared by FinishTable): centres them in place and
+    // forms the sums; they vary when a column of before that varies keeps, in c, more than
+    // rounding of its centred sum of squares (HasVariation, column by column).
+    void Finish(const Config& before);
     // A table in c: centres it in place and forms the sums; it varies when a column varies
-    // beyond `rounding` of its largest magnitude (ColumnVaries).
+    // beyond `rounding` of its largest magnitude (Spread, of the values before the centring).
     void FinishTable(double rounding);
     // The squared Frobenius norm of c'c (RV), formed on first use: as that of the smaller of
     // c'c and cc', which have the same non-zero eigenvalues.
@@ -72,7 +74,9 @@ struct Config {
     // when the decomposition failed.
     const double* Triangle() const;
     double* work = nullptr;  // maxCols values (Components::Residuals)
-    double* spread = nullptr;  // 2 x maxCols: each column's largest magnitude and centred sum
+    double* squares = nullptr;  // maxCols values: each column's sum of squares in c
+    Spread* columns = nullptr;     // maxCols: each column's spread (a table)
+    bool* columnVaries = nullptr;  // maxCols: whether each column varies (a table)
     double* gram = nullptr;  // maxCols x maxCols upper triangle, row-major
 private:
     void Centre();  // c less its column means
@@ -149,7 +153,7 @@ struct Components {
     // outnumber the buffers.
     bool Compute(const MatrixCovariate* cov, int nCov, double overfitFactor);
     // out = the residuals of the configuration in on the scores, prepared (Finish): they vary
-    // when in does and they are more than rounding of in's centred sum of squares.
+    // when a column of in varies and keeps more than rounding of its centred sum of squares.
     void Residuals(const Config& in, Config& out) const;
 };
 

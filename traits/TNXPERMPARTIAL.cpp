@@ -24,7 +24,9 @@ Config::Config(int n_, int maxCols_) : n(n_), maxCols(std::max(maxCols_, 1)) {
     c = reinterpret_cast<double**>(dim1Dptr(rows));
     for (int i = 0; i < rows; i++) c[i] = block + i * maxCols;
     work = dim1Double(maxCols);
-    spread = dim1Double(2 * maxCols);
+    squares = dim1Double(maxCols);
+    columns = static_cast<Spread*>(dim1D(sizeof(Spread), maxCols));
+    columnVaries = static_cast<bool*>(dim1D(sizeof(bool), maxCols));
     gram = dim1Double(maxCols * maxCols);
     if (maxCols > n && n > 0) {
         qr_ = dim1Double(maxCols * n);
@@ -40,7 +42,9 @@ Config::~Config() {
     free1D(block);
     free1D(proj);
     free1D(work);
-    free1D(spread);
+    free1D(squares);
+    free1D(columns);
+    free1D(columnVaries);
     free1D(gram);
     free1D(qr_);
     free1D(tau_);
@@ -96,29 +100,44 @@ void Config::Centre() {
     triDone_ = triFormed_ = false;
 }
 
-void Config::Finish(double reference) {
+void Config::Finish(const Config& before) {
     Centre();
-    ss = 0.0;
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) ss += c[i][j] * c[i][j];
-    variance = HasVariation(ss, reference);
+    // The total and each column's sum on locals: a store to a column's sum would otherwise
+    // oblige the total, a member, to travel through memory at every cell.
+    double total = 0.0;
+    double* column = squares;
+    for (int j = 0; j < cols; j++) column[j] = 0.0;
+    for (int i = 0; i < n; i++) {
+        const double* row = c[i];
+        for (int j = 0; j < cols; j++) {
+            const double square = row[j] * row[j];
+            total += square;
+            column[j] += square;
+        }
+    }
+    ss = total;
+    // A column without variation of its own has none to keep.
+    variance = false;
+    for (int j = 0; j < cols && !variance; j++)
+        variance = before.columnVaries[j] && HasVariation(squares[j], before.columns[j].Centred());
 }
 
 void Config::FinishTable(double rounding) {
-    // Each column's largest magnitude before the centring, then its sum of squares about its mean.
-    double* magnitude = spread;
-    double* centred = spread + maxCols;
-    for (int j = 0; j < cols; j++) magnitude[j] = centred[j] = 0.0;
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) magnitude[j] = std::max(magnitude[j], std::fabs(c[i][j]));
+    // Each column's spread from the values before the centring (walked down its rows, its sums in
+    // registers), then its sum of squares about its mean.
+    for (int j = 0; j < cols; j++) {
+        columns[j] = SpreadOf(n, [&](int i) { return c[i][j]; }, [](int) { return true; });
+        squares[j] = 0.0;
+    }
     Centre();
     for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) centred[j] += c[i][j] * c[i][j];
+        for (int j = 0; j < cols; j++) squares[j] += c[i][j] * c[i][j];
     ss = 0.0;
     variance = false;
     for (int j = 0; j < cols; j++) {
-        ss += centred[j];
-        variance = variance || ColumnVaries(centred[j], n, magnitude[j], rounding);
+        ss += squares[j];
+        columnVaries[j] = columns[j].Varies(rounding);
+        variance = variance || columnVaries[j];
     }
 }
 
@@ -305,8 +324,8 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         }
     if (m == 0) return false;
     // Each column centred and scaled to unit length: V V' is then their correlation matrix. A
-    // column without variation (its centred values rounding noise of its values, ColumnVaries)
-    // is set to 0, as a constant one is: scaled, its noise would become a component.
+    // column without variation (its centred values rounding noise of its values, Spread) is set
+    // to 0, as a constant one is: scaled, its noise would become a component.
     for (int r = 0; r < m; r++) {
         double* vr = V + r * n;
         double sum = 0.0, magnitude = 0.0;
@@ -316,11 +335,13 @@ bool Components::Compute(const MatrixCovariate* cov, int nCov, double overfitFac
         }
         const double mean = sum / n;
         double ss = 0.0;
+        Spread spread(vr[0], magnitude, n);
         for (int i = 0; i < n; i++) {
+            spread.Add(vr[i]);
             vr[i] -= mean;
             ss += vr[i] * vr[i];
         }
-        if (!ColumnVaries(ss, n, magnitude, kDoubleRounding)) {
+        if (!spread.Varies(kDoubleRounding)) {
             std::fill(vr, vr + n, 0.0);
             continue;
         }
@@ -404,8 +425,7 @@ void Components::Residuals(const Config& in, Config& out) const {
         MatMul(kept, cols, n, Q, n, in.block, in.maxCols, out.proj, cols);
         MatMulAt(n, cols, kept, Q, n, out.proj, cols, out.block, out.maxCols, -1.0, 1.0);
     }
-    out.Finish(in.ss);
-    out.variance = out.variance && in.variance;
+    out.Finish(in);
 }
 
 PartialWork::PartialWork(int n_, int cols, int pA, int pB, int method)

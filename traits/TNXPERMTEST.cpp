@@ -20,6 +20,9 @@
 #include "traits/TNXCOMRESE.h"
 
 #include <gsl/gsl_rng.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -28,6 +31,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -111,6 +115,7 @@ struct TriVec {
     // magnitude, or the table the resemblance was built from has none (its distances are then
     // noise too). A flat vector is centred to exact zeros (norm 0) and correlates 0.
     bool flat = false;
+    double scale = 1.0;  // the factor z carries (ValueScale)
     explicit TriVec(int m_) : m(m_) {
         raw = dim1Double(std::max(m, 1));
         z = dim1Double(std::max(m, 1));
@@ -128,6 +133,7 @@ struct TriVec {
     void Prepare(bool checkMissing, bool tableFlat = false) {
         missing = false;
         flat = tableFlat;
+        scale = 1.0;
         if (checkMissing)
             for (int i = 0; i < m; i++)
                 if (IsMissing(raw[i])) {
@@ -157,8 +163,44 @@ struct TriVec {
             v0 = std::max(v0, std::fabs(raw[i]));
         }
         const double mean = ((s0 + s1) + (s2 + s3)) / m;
+        // The cells centred on their mean for the correlation, and their spread (Spread) beside,
+        // which judges whether they vary.
+        Spread l0(raw[0], std::max(std::max(v0, v1), std::max(v2, v3)), m), l1 = l0, l2 = l0, l3 = l0;
         s0 = s1 = s2 = s3 = 0.0;
-        for (i = 0; i + 3 < m; i += 4) {
+        i = 0;
+#if defined(__SSE2__)
+        {
+            // Each kind of running sum in two registers of two lanes (which round each lane as the
+            // scalar sums do), so that the spread's sums stay in registers beside the value's.
+            const __m128d vmean = _mm_set1_pd(mean), vunit = _mm_set1_pd(l0.unit), vorigin = _mm_set1_pd(l0.origin);
+            __m128d q01 = _mm_setzero_pd(), q23 = q01, sum01 = q01, sum23 = q01, sq01 = q01, sq23 = q01;
+            for (; i + 3 < m; i += 4) {
+                const __m128d r01 = _mm_loadu_pd(raw + i), r23 = _mm_loadu_pd(raw + i + 2);
+                const __m128d z01 = _mm_sub_pd(r01, vmean), z23 = _mm_sub_pd(r23, vmean);
+                _mm_storeu_pd(z + i, z01);
+                _mm_storeu_pd(z + i + 2, z23);
+                q01 = _mm_add_pd(q01, _mm_mul_pd(z01, z01));
+                q23 = _mm_add_pd(q23, _mm_mul_pd(z23, z23));
+                const __m128d d01 = _mm_sub_pd(_mm_mul_pd(r01, vunit), vorigin);
+                const __m128d d23 = _mm_sub_pd(_mm_mul_pd(r23, vunit), vorigin);
+                sum01 = _mm_add_pd(sum01, d01);
+                sum23 = _mm_add_pd(sum23, d23);
+                sq01 = _mm_add_pd(sq01, _mm_mul_pd(d01, d01));
+                sq23 = _mm_add_pd(sq23, _mm_mul_pd(d23, d23));
+            }
+            double lane[4];
+            _mm_storeu_pd(lane, q01);
+            _mm_storeu_pd(lane + 2, q23);
+            s0 = lane[0], s1 = lane[1], s2 = lane[2], s3 = lane[3];
+            _mm_storeu_pd(lane, sum01);
+            _mm_storeu_pd(lane + 2, sum23);
+            l0.sum = lane[0], l1.sum = lane[1], l2.sum = lane[2], l3.sum = lane[3];
+            _mm_storeu_pd(lane, sq01);
+            _mm_storeu_pd(lane + 2, sq23);
+            l0.sumSq = lane[0], l1.sumSq = lane[1], l2.sumSq = lane[2], l3.sumSq = lane[3];
+        }
+#endif
+        for (; i + 3 < m; i += 4) {
             z[i] = raw[i] - mean;
             z[i + 1] = raw[i + 1] - mean;
             z[i + 2] = raw[i + 2] - mean;
@@ -167,16 +209,34 @@ struct TriVec {
             s1 += z[i + 1] * z[i + 1];
             s2 += z[i + 2] * z[i + 2];
             s3 += z[i + 3] * z[i + 3];
+            l0.Add(raw[i]);
+            l1.Add(raw[i + 1]);
+            l2.Add(raw[i + 2]);
+            l3.Add(raw[i + 3]);
         }
         for (; i < m; i++) {
             z[i] = raw[i] - mean;
             s0 += z[i] * z[i];
+            l0.Add(raw[i]);
         }
-        const double centred = (s0 + s1) + (s2 + s3);
-        if (!ColumnVaries(centred, m, std::max(std::max(v0, v1), std::max(v2, v3)), kDoubleRounding)) {
+        l0.Join(l1);
+        l2.Join(l3);
+        l0.Join(l2);
+        if (!l0.Varies(kDoubleRounding)) {
             flat = true;
             Flatten();
             return;
+        }
+        double centred = (s0 + s1) + (s2 + s3);
+        scale = ValueScale(l0.magnitude);
+        if (scale != 1.0) {
+            // Cells whose squares leave double: the correlation, which no factor changes, takes
+            // the centred cells times a power of two.
+            centred = 0.0;
+            for (i = 0; i < m; i++) {
+                z[i] *= scale;
+                centred += z[i] * z[i];
+            }
         }
         norm = std::sqrt(centred);
     }
@@ -210,19 +270,8 @@ private:
     }
     // Whether the present cells (not -999) vary beyond the rounding they carry.
     bool PresentCellsVary() const {
-        double sum = 0.0;
-        int c = 0;
-        for (int i = 0; i < m; i++)
-            if (!IsMissing(raw[i])) sum += raw[i], c++;
-        if (c == 0) return false;
-        const double mean = sum / c;
-        double centred = 0.0, magnitude = 0.0;
-        for (int i = 0; i < m; i++)
-            if (!IsMissing(raw[i])) {
-                centred += (raw[i] - mean) * (raw[i] - mean);
-                magnitude = std::max(magnitude, std::fabs(raw[i]));
-            }
-        return ColumnVaries(centred, c, magnitude, kDoubleRounding);
+        return SpreadOf(m, [&](int i) { return raw[i]; }, [&](int i) { return !IsMissing(raw[i]); })
+            .Varies(kDoubleRounding);
     }
 };
 
@@ -238,29 +287,45 @@ bool AnyMissing(int rows, int cols, M** m) {
 double Clamp1(double r) { return r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r); }
 
 // Pearson correlation of two vectors, a position skipped when either value is -999; 0 with
-// fewer than 2 pairs or when either has no variation over them (ColumnVaries).
+// fewer than 2 pairs or when either has no variation over them (Spread).
 double PairwiseCorr(int m, const double* a, const double* b) {
-    int c = 0;
-    double sa = 0.0, sb = 0.0;
+    int c = 0, first = -1;
+    double sa = 0.0, sb = 0.0, va = 0.0, vb = 0.0;
     for (int i = 0; i < m; i++) {
         if (IsMissing(a[i]) || IsMissing(b[i])) continue;
         sa += a[i];
         sb += b[i];
-        c++;
+        va = std::max(va, std::fabs(a[i]));
+        vb = std::max(vb, std::fabs(b[i]));
+        if (c++ == 0) first = i;
     }
     if (c < 2) return 0.0;
     double ma = sa / c, mb = sb / c;
-    double saa = 0.0, sbb = 0.0, sab = 0.0, va = 0.0, vb = 0.0;
+    double saa = 0.0, sbb = 0.0, sab = 0.0;
+    Spread spreadA(a[first], va, c), spreadB(b[first], vb, c);
     for (int i = 0; i < m; i++) {
         if (IsMissing(a[i]) || IsMissing(b[i])) continue;
         double da = a[i] - ma, db = b[i] - mb;
         saa += da * da;
         sbb += db * db;
         sab += da * db;
-        va = std::max(va, std::fabs(a[i]));
-        vb = std::max(vb, std::fabs(b[i]));
+        spreadA.Add(a[i]);
+        spreadB.Add(b[i]);
     }
-    if (!ColumnVaries(saa, c, va, kDoubleRounding) || !ColumnVaries(sbb, c, vb, kDoubleRounding)) return 0.0;
+    if (!spreadA.Varies(kDoubleRounding) || !spreadB.Varies(kDoubleRounding)) return 0.0;
+    const double ua = ValueScale(va), ub = ValueScale(vb);
+    if (ua != 1.0 || ub != 1.0) {
+        // Values whose squares leave double: the deviations times powers of two, which the
+        // correlation does not see.
+        saa = sbb = sab = 0.0;
+        for (int i = 0; i < m; i++) {
+            if (IsMissing(a[i]) || IsMissing(b[i])) continue;
+            const double da = (a[i] - ma) * ua, db = (b[i] - mb) * ub;
+            saa += da * da;
+            sbb += db * db;
+            sab += da * db;
+        }
+    }
     return Clamp1(sab / std::sqrt(saa * sbb));
 }
 
@@ -416,8 +481,7 @@ struct Work {
 
     // The products through the BLAS: W and the relative abundances with their columns moved to
     // the OTUs the list names (Wp X = W Urnd), the Rao products, and the centred rows and their
-    // cross products of the distances among communities; sums: each column's mean, sum of squares
-    // about it and largest magnitude (TableVaries).
+    // cross products of the distances among communities; sums: each column's mean there.
     Mat<double> Wp, Pp, M, sums, centred, gram;
 
     // Procrustes and RV with -999 in Y or Z: the regression that skips them (made on first need
@@ -537,6 +601,8 @@ struct Engine {
     // The two resemblances Mantel statistic i compares, its first and second (sf: the permuted
     // phylogenetic similarities of ro(BF)).
     std::pair<const TriVec*, const TriVec*> Compared(int i, const Work& w, const TriVec& sf) const;
+    // Under Mantel: marks flat the partials whose controls explain a matrix they compare.
+    void MarkExplained(Stats& st) const;
     // *flat: A or B has no variation, or none is left after the covariates.
     double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
                    int nCov, bool* flat) const;
@@ -568,7 +634,7 @@ Work::Work(const Engine& e)
       triDT(e.ForMantel(e.nTri)), triDX(e.ForMantel(e.nTri)), triDP(e.phyl ? e.ForMantel(e.nTri) : 1),
       triDR(e.ForMantel(e.nTri)), triDF(e.phyl ? e.ForMantel(e.nTri) : 1), triSf(e.ForMantel(e.sTri)), Wp(e.n, e.s),
       Pp(e.n, e.s), M(e.n, e.s),
-      sums(3, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
+      sums(1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       centred(e.mantel ? e.n : 1, e.mantel ? std::max(std::max(e.k, e.q), e.p) : 1),
       gram(e.mantel ? e.n : 1, e.mantel ? e.n : 1),
       partial(e.MissingTables() ? MakePartialWork(e) : nullptr), cT(e.C(e.n), e.C(e.p)), cX(e.C(e.n), e.C(e.k)),
@@ -650,7 +716,7 @@ void Engine::Setup() {
         if (mantel) {
             triSb.FromUpper(s, SbSym.m, true);
             triSf.FromUpper(s, SfSym.m, true);
-            bfFixedSpread = !in.weightedNullModel && !triSb.missing && !triSf.missing;
+            bfFixedSpread = !in.weightedNullModel && !triSb.missing && !triSf.missing && triSf.scale == 1.0;
             sfNorm = triSf.norm;
         }
         if (!mantel) {
@@ -779,25 +845,11 @@ void WeightedMean(int np, const int* pres, const double* w, float** B, int cols,
 }
 
 // Whether the n x cols table x (no -999) has variation: any of its columns varies beyond the
-// rounding its values carry (ColumnVaries), row by row along the memory. sums: three rows of at
-// least cols values, the column means, sums of squares about them and largest magnitudes.
-bool TableVaries(int n, int cols, double** x, const Mat<double>& sums) {
-    double* mean = sums[0];
-    double* centred = sums[1];
-    double* magnitude = sums[2];
-    std::fill(mean, mean + cols, 0.0);
-    std::fill(centred, centred + cols, 0.0);
-    std::fill(magnitude, magnitude + cols, 0.0);
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) {
-            mean[j] += x[i][j];
-            magnitude[j] = std::max(magnitude[j], std::fabs(x[i][j]));
-        }
-    for (int j = 0; j < cols; j++) mean[j] /= n;
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j < cols; j++) centred[j] += (x[i][j] - mean[j]) * (x[i][j] - mean[j]);
+// rounding its values carry (Spread), the first that does ending the search; each column is
+// walked down its rows, its sums held in registers.
+bool TableVaries(int n, int cols, double** x) {
     for (int j = 0; j < cols; j++)
-        if (ColumnVaries(centred[j], n, magnitude[j], kDoubleRounding)) return true;
+        if (SpreadOf(n, [&](int i) { return x[i][j]; }, [](int) { return true; }).Varies(kDoubleRounding)) return true;
     return false;
 }
 
@@ -812,7 +864,7 @@ bool TableVaries(int n, int cols, double** x, const Mat<double>& sums) {
 // are noise themselves.
 void CommunityRese(int n, int cols, double** x, int code, double** d, TriVec& tri, bool fill, const Mat<double>& sums,
                    double* centred, double* gram) {
-    const bool tableFlat = !TableVaries(n, cols, x, sums);
+    const bool tableFlat = !TableVaries(n, cols, x);
     if (code == 3 && cols >= kGramColumns) {
         EuclideanUpperGram(n, cols, x, sums[0], centred, gram, tri.raw);
         tri.Prepare(false, tableFlat);
@@ -954,7 +1006,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         v_[kRXY_T] = PartialCorrelation(v_[kRXY], st.xt, v_[kRTY]);
         v_[kRXZ_T] = PartialCorrelation(v_[kRXZ], st.xt, v_[kRTZ]);
 
-        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m, w.sums));
+        w.triDR.FromAbsDiff(n, w.R.m, !TableVaries(n, 1, w.R.m));
         v_[kRoRE] = TriCorr(triDE, w.triDR);
         st.xr = TriCorr(w.triDX, w.triDR);
         st.tr = TriCorr(w.triDT, w.triDR);
@@ -1005,7 +1057,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             v_[kRoTE_P] = PartialCorrelation(v_[kRoTE], v_[kRoPT], v_[kRoPE]);
             v_[kRoXE_TP] = PartialCorrelation(v_[kRoXE_P], xt_p, v_[kRoTE_P]);
 
-            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m, w.sums));
+            w.triDF.FromAbsDiff(n, w.RaoPhyl.m, !TableVaries(n, 1, w.RaoPhyl.m));
             v_[kRFE] = TriCorr(triDE, w.triDF);
         }
         // A statistic is flat when its first or second resemblance is (a partial's control may
@@ -1016,6 +1068,7 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             const auto [first, second] = Compared(i, w, sf);
             st.flat[i] = (n >= 3 || !TakesPairRule(i) || Partialled(i) > 0) && (first->flat || second->flat);
         }
+        MarkExplained(st);
         MarkUndefined(st);
         return;
     }
@@ -1087,6 +1140,36 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
         partial(kRoXE_TP, w.cX, cE, covTP, 2);
     }
     MarkUndefined(st);
+}
+
+// A correlation of 1 within the tolerance of the library's partial correlation (PerfectCorrelation):
+// one matrix explains the other.
+bool AnyPerfect(std::initializer_list<double> r) {
+    for (double x : r)
+        if (PerfectCorrelation(x)) return true;
+    return false;
+}
+
+void Engine::MarkExplained(Stats& st) const {
+    // A compared matrix correlated +-1 with a control (with either of two, or with one given the
+    // other) has nothing left to compare once the controls are removed, as a residual without
+    // variation under the other measures; the library's partial gives 0 there. Two controls
+    // correlated +-1 with each other leave the partial on the one.
+    const double* v_ = st.v;
+    st.flat[kRoXE_T] = st.flat[kRoXE_T] || AnyPerfect({st.xt, v_[kRoTE]});
+    st.flat[kRXY_T] = st.flat[kRXY_T] || AnyPerfect({st.xt, v_[kRTY]});
+    st.flat[kRXZ_T] = st.flat[kRXZ_T] || AnyPerfect({st.xt, v_[kRTZ]});
+    st.flat[kRoXE_TR] =
+        st.flat[kRoXE_TR] || AnyPerfect({st.xt, v_[kRoTE], st.xr, v_[kRoRE], st.xt_r, st.te_r});
+    if (!phyl) return;
+    const double xt_p = PartialCorrelation(st.xt, v_[kRoPX], v_[kRoPT]);
+    st.flat[kRoPX_T] = st.flat[kRoPX_T] || AnyPerfect({v_[kRoPT], st.xt});
+    st.flat[kRoPE_X] = st.flat[kRoPE_X] || AnyPerfect({v_[kRoPX], v_[kRoXE]});
+    st.flat[kRoPE_T] = st.flat[kRoPE_T] || AnyPerfect({v_[kRoPT], v_[kRoTE]});
+    st.flat[kRoXE_P] = st.flat[kRoXE_P] || AnyPerfect({v_[kRoPX], v_[kRoPE]});
+    st.flat[kRoTE_P] = st.flat[kRoTE_P] || AnyPerfect({v_[kRoPT], v_[kRoPE]});
+    st.flat[kRoXE_TP] = st.flat[kRoXE_TP] ||
+                        AnyPerfect({st.xt, v_[kRoTE], v_[kRoPX], v_[kRoPE], xt_p, v_[kRoTE_P]});
 }
 
 std::pair<const TriVec*, const TriVec*> Engine::Compared(int i, const Work& w, const TriVec& sf) const {

@@ -109,12 +109,14 @@ int TranslateReseOpt_TARNEX_ORBALD(int opt);
 // ro(RE) and r(FE) (no rule for two communities) with fewer than 3, ro(BF) with fewer than 3
 // OTUs; under any measure, the statistics that follow E when E has no variation
 // (EnvironmentWithoutVariation), and a statistic whose first or second observed table has no
-// variation (no column varies beyond the rounding of its values, ColumnVaries, so that where a
-// column sits plays no part): for a partial, none left after the covariates; under the matrix
+// variation (no column varies beyond the rounding of its values, Spread, so that where a column
+// sits plays no part): for a partial, none left after the covariates; under the matrix
 // correlation, a resemblance without variation or built from a table without it (the control of
-// a partial may have none: the partial is then the simple correlation). A permutation whose table has no variation left gives that statistic 0, the
-// value of such a comparison. Uses the program's shared random generator, which the caller
-// seeds.
+// a partial may have none: the partial is then the simple correlation), and a partial whose
+// control correlates +-1 with a resemblance it compares (PerfectCorrelation, where the library's
+// PartialCorrelation gives 0). A permutation whose table has no variation left gives that
+// statistic 0, the value of such a comparison. Uses the program's shared random generator, which
+// the caller seeds.
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in);
 
 // One covariate of PartialMatrixCorrelation: an n x columns matrix of which the columns with

@@ -40,11 +40,13 @@ namespace {
 // as it was and a run never touches another run's file. A file that cannot be created raises code
 // 4 after the opener's message. A failed write or rename is the report's failure: the message
 // names the file and the system's reason, and code 3 (a write) or code 4 (a rename) ends the
-// command before the report is written, so nothing of the run is saved.
+// command before the report is written, so nothing of the run is saved. While a run is under way
+// (RunFiles) the file is one of the run's set instead, put in place with the report and the track
+// file, and the set's commit gives the same messages and codes.
 class RandomDataFile {
 public:
     FILE* Open(const char* dir, const char* name) {
-        writer_ = std::make_unique<ReplacingWriter>(std::string(dir ? dir : "") + name);
+        writer_ = std::make_unique<RunFileWriter>(std::string(dir ? dir : "") + name);
         return writer_->OpenOrRaise();
     }
     void Commit() {
@@ -52,7 +54,7 @@ public:
     }
 
 private:
-    std::unique_ptr<ReplacingWriter> writer_;
+    std::unique_ptr<RunFileWriter> writer_;
 };
 
 // ---------------------------------------------------------------------------------------

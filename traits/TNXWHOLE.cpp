@@ -20,10 +20,15 @@ bool MemoryReport::Close() {
 
 void PutWhole(const char* dir, const char* name, const char* mode, const char* text, size_t size) {
     const std::string target = std::string(dir ? dir : "") + name;
+    if (ReplacingSet* run = RunFiles()) {
+        if (std::strcmp(mode, "a") == 0)
+            run->AppendOrRaise(target, text, size);
+        else
+            run->WriteOrRaise(target, text, size);
+        return;
+    }
     if (std::strcmp(mode, "a") == 0) {
-        FILE* f = fopenck(target.c_str(), nullptr, "a");
-        if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-        if (!AppendWhole(f, text, size)) RaiseError(TNX_FAIL_TO_PRINT);
+        AppendWholeOrRaise(target, text, size);
         return;
     }
     ReplacingWriter writer(target);

@@ -32,6 +32,8 @@ private:
 // temporary file beside the target that replaces it once written and closed. Mode "a": the
 // text is appended and, on a failed write, the file is cut back to its former length. A file
 // that cannot be opened raises code 4 (after the opener's message), a failed write code 3.
+// While a run is under way (RunFiles), the text goes to the run's set instead, replacing or
+// appended to the file when the run's files are put in place together.
 void PutWhole(const char* dir, const char* name, const char* mode, const char* text, size_t size);
 
 // Closes the report and puts its text in place as above; a report whose write memory refused

@@ -47,7 +47,9 @@ int OtuPartitionSize(int k) {
 }
 
 int WriteTrack(char full) {
-    ReplacingWriter w(std::string(volumeName) + whichTrack);
+    // While a run is under way the track file is one of its set, put in place with the files
+    // the run wrote.
+    RunFileWriter w(std::string(volumeName) + whichTrack);
     FILE* f = w.OpenOrRaise();
     trackFp = f;
     std::fprintf(f, "%s\n", NonEmpty(whichFormda));

@@ -18,7 +18,8 @@ const char* NonEmpty(const char* s);
 
 // Writes the track file volumeName + whichTrack: with full 0 only the data file's name and
 // the version word, otherwise the whole analysis state. A file that cannot be created (or
-// put in place) raises code 4; a failed write or close raises code 3. Returns 0.
+// put in place) raises code 4; a failed write or close raises code 3. While a run is under way
+// (RunFiles) the file joins the run's set and is put in place at its commit. Returns 0.
 int WriteTrack(char full);
 
 // Restores the analysis state from the track file. The data set must be loaded: every count,

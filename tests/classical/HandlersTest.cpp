@@ -1,8 +1,11 @@
 // The menu handlers of the classical analyses on the four communities: the dynamics menu by its
 // results, the refusals that change nothing, the results a new resemblance voids, the data put back
 // after a resemblance of the hierarchy, the exported level, the profile's sources and the files read.
+#include "classical/TNXDynamics.h"
 #include "classical/TNXIFCLASSIC.h"
 #include "OrdinationFixture.h"
+#include "common/ErrorCode.h"
+#include "foundation/ScopedValue.h"
 #include "session/TNXIF.h"
 #include "session/model/TNXTRACK.h"
 #include "session/dialogs/TNXPART.h"
@@ -628,6 +631,70 @@ TEST_F(HandlersTest, ScoresFilesReadAsTheyStand) {
     Write("s1ERe.txt", "0 1 2");
     EXPECT_EQ(CodeOf([] { IFEnvCluster(); }), TNX_END_OF_FILE);
     EXPECT_EQ(hasEnvScores, 0);
+}
+
+// The regular files of the working folder with their contents, the console and the answers aside.
+std::map<std::string, std::string> FolderFiles() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(".")) {
+        const std::string name = e.path().filename().string();
+        if (e.is_regular_file() && name != "console.txt" && name != "answers.txt") files[name] = Slurp(name);
+    }
+    return files;
+}
+
+// A handler's result files and the track file change together. Each handler runs once as it
+// should (its answers all read), and the files it wrote (report, result files, track) are marked
+// as an earlier run's; then the track file cannot be replaced (its name a folder): the handler
+// raises code 4 and the folder holds every earlier file byte for byte, the report without a new
+// section and no new or temporary file.
+TEST_F(HandlersTest, AHandlerWhoseTrackCannotBeWrittenLeavesItsResultsAsTheyWere) {
+    const ScopedValue<int (*)(char)> track(partitionTrackWriter, WriteTrack);
+    Run("r\n6\nn\nn\nn\n", IFResemblance);
+    ASSERT_TRUE(std::filesystem::exists("s1NRe.txt"));
+    nGroups = 0;
+    const struct {
+        const char* what;
+        char menu;  // the analyses of the vegetation (V) or of the environment (E)
+        const char* answers;
+        void (*handler)();
+    } cases[] = {
+        {"ordination", 'V', "n\nn\n", IFOrdination},
+        {"clusters of the communities", 'V', "r\n3\n", IFCluster},
+        {"evaluation", 'V', "1\nn\n", IFEvaluation},
+        // Its Mantel test: 20 iterations, seed 5, the null distributions kept.
+        {"randomisation of the evaluation", 'V', "20\n2\n5\ny\n",
+         [] {
+             const ScopedValue<int> kind(rndTestOpt, 3);
+             IFRandomization();
+         }},
+        {"environmental ranking", 'E', "1\n", IFEnvRank},
+        {"diversity and complexity", 'V', "1\n", [] { IFComplexity(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        optmain1 = c.menu;
+        std::filesystem::remove_all("s1Trk.txt");
+        const auto before = FolderFiles();
+        ASSERT_TRUE(Run(c.answers, c.handler));
+        auto earlier = FolderFiles();
+        int written = 0;
+        for (auto& [name, text] : earlier)
+            if (!before.count(name) || before.at(name) != text) {
+                text = "earlier " + name + "\n";
+                Write(name, text);
+                written++;
+            }
+        // At least one result file and the track.
+        EXPECT_GE(written, 2);
+        earlier.erase("s1Trk.txt");
+        std::filesystem::remove("s1Trk.txt");
+        std::filesystem::create_directory("s1Trk.txt");
+        Script(c.answers);
+        EXPECT_EQ(CodeOf(c.handler), TNX_FAIL_TO_OPEN);
+        EXPECT_EQ(FolderFiles(), earlier);
+    }
+    EXPECT_EQ(Count(Err(), "\ncan't replace s1Trk.txt: Is a directory \n"), static_cast<int>(std::size(cases)));
 }
 
 }  // namespace

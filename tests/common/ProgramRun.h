@@ -34,6 +34,10 @@ struct ProgramRun {
     std::string waiting;            // once this file is made,
     std::string waitFor;            // until this file exists
     size_t refuseGrowthAbove = 0;   // a realloc asked for more bytes refused (0: none)
+    long diskFullAfter = -1;        // the bytes the program's files take before the disk is full (-1: none)
+    std::string appearOn;           // a part of the name of a file another run makes just before the program
+    std::string appearText;         // creates it (or opens it with fopen), and its text
+    std::string starveAfter;        // a part of the name of a temporary file after whose rename calloc fails
     std::string threads;            // TARNEX_THREADS (empty: as the test's environment has it)
 };
 
@@ -50,8 +54,9 @@ struct Ending {
 // stderr.txt in its parent, or in `streams` when given); the child's process id. The signals the
 // program handles start at their default action (those run.ignored names ignored) and unblocked,
 // as from a shell; no core file is written; the run is ended by SIGALRM after two minutes. The
-// interrupt, the refused rename and the wait in a commit come from the library
-// TARNEX_SIGNAL_IN_COMMIT, the refused growth from TARNEX_REFUSED_GROWTH, each preloaded.
+// interrupt, the refused rename and the wait in a commit, the full disk, another run's file and
+// the memory refused after a rename come from the library TARNEX_SIGNAL_IN_COMMIT, the refused
+// growth from TARNEX_REFUSED_GROWTH, each preloaded.
 inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun& run,
                           std::filesystem::path streams = {}) {
     const std::filesystem::path dir = folder.has_filename() ? folder : folder.parent_path();
@@ -77,7 +82,8 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
             setrlimit(RLIMIT_FSIZE, &size);
         }
         std::string preload;
-        if (run.signalInCommit || run.refuseRenameWith || !run.waitOn.empty()) {
+        if (run.signalInCommit || run.refuseRenameWith || !run.waitOn.empty() || run.diskFullAfter >= 0 ||
+            !run.appearOn.empty() || !run.starveAfter.empty()) {
             preload = TARNEX_SIGNAL_IN_COMMIT;
             if (run.signalInCommit) {
                 setenv("TNXTEST_SIGNAL_IN_COMMIT", std::to_string(run.signalInCommit).c_str(), 1);
@@ -87,6 +93,12 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
                 setenv("TNXTEST_REFUSE_RENAME_WITH", std::to_string(run.refuseRenameWith).c_str(), 1);
                 setenv("TNXTEST_REFUSE_RENAME_ON", run.refuseRenameOn.c_str(), 1);
             }
+            if (run.diskFullAfter >= 0) setenv("TNXTEST_DISK_FULL_AFTER", std::to_string(run.diskFullAfter).c_str(), 1);
+            if (!run.appearOn.empty()) {
+                setenv("TNXTEST_APPEAR_ON", run.appearOn.c_str(), 1);
+                setenv("TNXTEST_APPEAR_TEXT", run.appearText.c_str(), 1);
+            }
+            if (!run.starveAfter.empty()) setenv("TNXTEST_STARVE_AFTER", run.starveAfter.c_str(), 1);
             if (!run.waitOn.empty()) {
                 setenv("TNXTEST_WAIT_ON", run.waitOn.c_str(), 1);
                 setenv("TNXTEST_WAITING", run.waiting.c_str(), 1);

@@ -7,13 +7,24 @@
 // on a full disk or a file system that refuses it. Before the rename of a file whose name holds
 // TNXTEST_WAIT_ON, the program creates the file TNXTEST_WAITING and waits until the file
 // TNXTEST_WAIT_FOR exists (two minutes at most): another run does its part meanwhile.
+//
+// A full disk: with TNXTEST_DISK_FULL_AFTER set, the program's files take that many bytes in all
+// (the streams it opens on a descriptor with fdopen, its temporary files, and its write() calls on
+// descriptors above 2, its appends), and every write past them fails with ENOSPC, a write that
+// finds part of its room taking that part. Another run's file: before the program creates a file
+// whose name holds TNXTEST_APPEAR_ON only where none stands (open with O_CREAT and O_EXCL), or
+// opens it with fopen, the file is made holding TNXTEST_APPEAR_TEXT where none stands. Memory
+// refused: once a file whose name holds TNXTEST_STARVE_AFTER is renamed, every calloc fails.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,7 +35,127 @@ bool Holds(const char* name, const char* variable) {
     return text && *text && std::strstr(name, text);
 }
 
+// The bytes the full disk still takes (negative: no full disk).
+std::atomic<long long> room{-1};
+bool starved = false;  // calloc refuses every block
+using Calloc = void* (*)(size_t, size_t);
+Calloc nextCalloc = nullptr;
+int findingCalloc = 0;
+
+__attribute__((constructor)) void ReadSettings() {
+    if (const char* bytes = std::getenv("TNXTEST_DISK_FULL_AFTER")) room.store(std::atoll(bytes));
+}
+
+// The count of bytes of `size` that the disk takes now (0 with errno ENOSPC when none).
+size_t Room(size_t size) {
+    long long left = room.load();
+    if (left < 0) return size;
+    for (;;) {
+        const long long take = static_cast<long long>(size) < left ? static_cast<long long>(size) : left;
+        if (room.compare_exchange_weak(left, left - take)) {
+            if (take == 0) errno = ENOSPC;
+            return static_cast<size_t>(take);
+        }
+    }
+}
+
+using Write = ssize_t (*)(int, const void*, size_t);
+Write NextWrite() {
+    static const Write next = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
+    return next;
+}
+
+// The streams fdopen gives while the disk is full: their bytes reach the descriptor through Room.
+// A write that finds part of its room takes it and fails (ENOSPC), as the C library's own stream
+// ends when it writes again after the system took part of its text.
+ssize_t StreamWrite(void* cookie, const char* buf, size_t size) {
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(cookie));
+    const size_t take = Room(size);
+    if (take < size) {
+        if (take > 0 && NextWrite()(fd, buf, take) < 0) return -1;
+        errno = ENOSPC;
+        return -1;
+    }
+    return NextWrite()(fd, buf, take);
+}
+
+int StreamSeek(void* cookie, off64_t* offset, int whence) {
+    const off64_t at = lseek64(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), *offset, whence);
+    if (at < 0) return -1;
+    *offset = at;
+    return 0;
+}
+
+int StreamClose(void* cookie) { return close(static_cast<int>(reinterpret_cast<intptr_t>(cookie))); }
+
+// Makes the file of another run where none stands.
+void Appear(const char* path) {
+    if (!Holds(path, "TNXTEST_APPEAR_ON")) return;
+    using Open = int (*)(const char*, int, ...);
+    static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
+    const int fd = next(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return;
+    const char* text = std::getenv("TNXTEST_APPEAR_TEXT");
+    if (text && NextWrite()(fd, text, std::strlen(text)) < 0) std::abort();
+    close(fd);
+}
+
 }  // namespace
+
+extern "C" ssize_t write(int fd, const void* buf, size_t size) {
+    if (fd <= 2) return NextWrite()(fd, buf, size);
+    const size_t take = Room(size);
+    if (take == 0 && size > 0) return -1;
+    return NextWrite()(fd, buf, take);
+}
+
+extern "C" FILE* fdopen(int fd, const char* mode) {
+    using Fdopen = FILE* (*)(int, const char*);
+    static const Fdopen next = reinterpret_cast<Fdopen>(dlsym(RTLD_NEXT, "fdopen"));
+    if (room.load() < 0) return next(fd, mode);
+    static const cookie_io_functions_t io = {nullptr, StreamWrite, StreamSeek, StreamClose};
+    return fopencookie(reinterpret_cast<void*>(static_cast<intptr_t>(fd)), mode, io);
+}
+
+extern "C" int open(const char* path, int flags, ...) {
+    using Open = int (*)(const char*, int, ...);
+    static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    if ((flags & O_CREAT) && (flags & O_EXCL)) Appear(path);
+    return next(path, flags, mode);
+}
+
+extern "C" FILE* fopen(const char* path, const char* mode) {
+    using Fopen = FILE* (*)(const char*, const char*);
+    static const Fopen next = reinterpret_cast<Fopen>(dlsym(RTLD_NEXT, "fopen"));
+    Appear(path);
+    return next(path, mode);
+}
+
+// Free of the thread sanitizer's instrumentation, with the compiler's atomic builtins on plain
+// values: the system's thread start-up asks for memory before the sanitizer follows the thread.
+extern "C" __attribute__((no_sanitize("thread"))) void* calloc(size_t count, size_t size) {
+    Calloc call = __atomic_load_n(&nextCalloc, __ATOMIC_ACQUIRE);
+    if (!call) {
+        // Found once, on the first call (before the program starts a thread); dlsym may ask for
+        // memory itself, which is refused meanwhile.
+        if (__atomic_exchange_n(&findingCalloc, 1, __ATOMIC_ACQ_REL)) return nullptr;
+        call = reinterpret_cast<Calloc>(dlsym(RTLD_NEXT, "calloc"));
+        __atomic_store_n(&nextCalloc, call, __ATOMIC_RELEASE);
+        __atomic_store_n(&findingCalloc, 0, __ATOMIC_RELEASE);
+    }
+    if (__atomic_load_n(&starved, __ATOMIC_ACQUIRE)) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    return call(count, size);
+}
 
 extern "C" int rename(const char* from, const char* to) {
     using Rename = int (*)(const char*, const char*);
@@ -41,5 +172,7 @@ extern "C" int rename(const char* from, const char* to) {
         errno = std::atoi(refused);
         return -1;
     }
-    return next(from, to);
+    const int renamed = next(from, to);
+    if (renamed == 0 && Holds(from, "TNXTEST_STARVE_AFTER")) __atomic_store_n(&starved, true, __ATOMIC_RELEASE);
+    return renamed;
 }

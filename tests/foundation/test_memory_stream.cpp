@@ -3,10 +3,12 @@
 // positions within the text; and the text appended to a file whole or not at all.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -18,7 +20,28 @@
 #include "FoundationTestSupport.h"
 #include "common/RefusedGrowth.h"
 #include "foundation/MemoryStream.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TemporaryFiles.h"
+
+namespace {
+
+// While set, the C library refuses to open a stream on a cookie (as it does when its FILE finds
+// no memory).
+bool refuseCookieStreams = false;
+
+}  // namespace
+
+// The test program's own fopencookie, in front of the C library's: null while refused, the C
+// library's stream otherwise.
+extern "C" FILE* fopencookie(void* cookie, const char* mode, cookie_io_functions_t io) noexcept {
+    using Open = FILE* (*)(void*, const char*, cookie_io_functions_t);
+    static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "fopencookie"));
+    if (refuseCookieStreams) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    return next(cookie, mode, io);
+}
 
 namespace {
 
@@ -86,7 +109,8 @@ TEST(MemoryStream, ARefusedGrowthFailsAtTheWriteThatFoundNoRoomAndAtTheClose) {
 }
 
 // CloseOrRaise: a refused write is the out-of-memory road (code 1), a whole text none. Opening
-// again starts an empty text with no refusal.
+// again starts an empty text with no refusal. A stream the C library refuses to open: Open says
+// false and leaves no stream (the earlier text dropped), OpenOrRaise raises code 1.
 TEST(MemoryStream, ARefusedStreamRaisesCodeOneAndOpensAfresh) {
     MemoryStream s;
     s.OpenOrRaise();
@@ -107,6 +131,21 @@ TEST(MemoryStream, ARefusedStreamRaisesCodeOneAndOpensAfresh) {
     // A stream never opened has nothing to say.
     MemoryStream never;
     EXPECT_EQ(never.Close(), MemoryStream::kWhole);
+    ASSERT_TRUE(s.Open());
+    std::fputs("earlier", s.stream());
+    refuseCookieStreams = true;
+    const bool opened = s.Open();
+    const int code = CodeOf([&] { s.OpenOrRaise(); });
+    refuseCookieStreams = false;
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(code, TNX_OUT_OF_MEMORY);
+    EXPECT_EQ(s.stream(), nullptr);
+    EXPECT_EQ(std::string(s.data()), "");
+    EXPECT_EQ(s.Close(), MemoryStream::kWhole);
+    ASSERT_NE(s.OpenOrRaise(), nullptr);
+    EXPECT_GE(std::fputs("again", s.stream()), 0);
+    s.CloseOrRaise();
+    EXPECT_EQ(std::string(s.data(), s.size()), "again");
 }
 
 // A long text grows the block many times and stays whole; ftell gives the position; a seek back

@@ -107,6 +107,81 @@ TEST(Numeric, AColumnVariesBeyondTheRoundingOfItsOwnValues) {
         EXPECT_EQ(ColumnVaries(row.centred, row.count, row.magnitude, row.rounding), row.varies) << row.what;
 }
 
+// The spread of a vector (Spread, over the cells not -999). A constant vector has a centred sum of
+// exactly 0 at any length and scale: 10^5 and 10^6 values that a running sum rounds (0.1, 1/3,
+// 10^7 + 0.1: running means err by some 1e-12 relative, whose squares times the count pass the
+// allowance), and values whose squares underflow (3.3e-165) or overflow (3e160, the largest double).
+// One value off: a double step varies only when values are taken as read (rounding 0), the first
+// value (the origin) or another; 2^-20 of the value varies in double. {1, 2, 3} scaled into [1, 2)
+// keeps 0.5 by hand (values 0.5, 1, 1.5 at the unit 2^-1 of 3), times 2^-550 and 2^530 too, and in
+// the values' own units 2 (0 and infinite where double ends); 1 +- 1.25 and 0.8 times 2^-40 at 1e-165
+// and 1e160 lie either side of the allowance. A value not a number or infinite leaves no spread.
+TEST(Numeric, AVectorsSpreadIsExactForConstantValuesAtAnyLengthAndScale) {
+    const double r = kDoubleRounding, inf = INFINITY, no = NAN;  // no: a sum not checked
+    const double up = std::nextafter(0.1, 1.0), p550 = std::ldexp(1.0, -550), p530 = std::ldexp(1.0, 530);
+    auto many = [](int n, double v, int at = -1, double off = 0) {
+        std::vector<double> x(static_cast<size_t>(n), v);
+        if (at >= 0) x[static_cast<size_t>(at)] = off;
+        return x;
+    };
+    auto around = [](double v, double d) {
+        return std::vector<double>{v * (1 + d), v * (1 - d), v * (1 + d), v * (1 - d)};
+    };
+    const struct Row {
+        const char* what;
+        std::vector<double> x;
+        double rounding;
+        bool varies;
+        double scaled, own;
+    } rows[] = {
+        {"0.1 x 10^5", many(100000, 0.1), r, false, 0, 0},
+        {"0.1 x 10^6", many(1000000, 0.1), r, false, 0, 0},
+        {"1/3 x 10^6", many(1000000, 1.0 / 3), r, false, 0, 0},
+        {"10^7 + 0.1 x 10^6", many(1000000, 1e7 + 0.1), r, false, 0, 0},
+        {"3.3e-165 x 10^6", many(1000000, 3.3e-165), r, false, 0, 0},
+        {"3e160 x 10^5", many(100000, 3e160), r, false, 0, 0},
+        {"largest x 10^5", many(100000, DBL_MAX), r, false, 0, 0},
+        {"0.1 x 10^6 as read", many(1000000, 0.1), 0, false, 0, 0},
+        {"one a step off, as read", many(1000000, 0.1, 500000, up), 0, true, no, no},
+        {"the first a step off, as read", many(1000000, 0.1, 0, up), 0, true, no, no},
+        {"one a step off", many(1000000, 0.1, 500000, up), r, false, no, no},
+        {"one 2^-20 off", many(1000000, 0.1, 500000, 0.1 * (1 + 0x1p-20)), r, true, no, no},
+        {"the first 2^-20 off", many(1000000, 0.1, 0, 0.1 * (1 + 0x1p-20)), r, true, no, no},
+        {"1, 2, 3 and a -999", {1, -999, 2, 3}, r, true, 0.5, 2},
+        {"-999 among 3s", {3, -999, 3, 3}, 0, false, 0, 0},
+        {"1, 2, 3 x 2^-550", {p550, 2 * p550, 3 * p550}, r, true, 0.5, 0},
+        {"1, 2, 3 x 2^530", {p530, 2 * p530, 3 * p530}, r, true, 0.5, inf},
+        {"1, 2, 3 x 1e-165", {1e-165, 2e-165, 3e-165}, r, true, no, 0},
+        {"1, 2, 3 x 1e160", {1e160, 2e160, 3e160}, r, true, no, inf},
+        {"above at 1e-165", around(1e-165, 1.25 * r), r, true, no, no},
+        {"below at 1e-165", around(1e-165, 0.8 * r), r, false, no, no},
+        {"above at 1e160", around(1e160, 1.25 * r), r, true, no, no},
+        {"below at 1e160", around(1e160, 0.8 * r), r, false, no, no},
+        {"not a number", {1, NAN, 3}, 0, false, 0, 0},
+        {"infinite", {1, inf, 3}, 0, false, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto at = [&](int i) { return row.x[static_cast<size_t>(i)]; };
+        const Spread s = SpreadOf(static_cast<int>(row.x.size()), at, [&](int i) { return at(i) != -999; });
+        EXPECT_EQ(s.Varies(row.rounding), row.varies);
+        if (!std::isnan(row.scaled)) {
+            EXPECT_EQ(s.ScaledCentred(), row.scaled);
+        }
+        if (!std::isnan(row.own)) {
+            EXPECT_EQ(s.Centred(), row.own);
+        }
+    }
+    // Lanes started alike and joined: 1 .. 8 about 4.5 give 2 (0.25 + 2.25 + 6.25 + 12.25) = 42.
+    Spread lane[4];
+    for (Spread& l : lane) l = Spread(1, 8, 8);
+    for (int i = 0; i < 8; i++) lane[i % 4].Add(i + 1);
+    lane[0].Join(lane[1]);
+    lane[2].Join(lane[3]);
+    lane[0].Join(lane[2]);
+    EXPECT_EQ(lane[0].Centred(), 42);
+}
+
 TEST(Numeric, RoundingExtremesFactorialsAndStates) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(Round(2.5, 0), 3.0);   // half rounds up

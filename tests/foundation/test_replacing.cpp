@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FoundationTestSupport.h"
@@ -23,31 +24,59 @@
 
 namespace fs = std::filesystem;
 
-// Renames and links refused on demand, for the commits that fail part-way as on a full disk: the
-// writer's calls of rename() and link() come to these definitions, which take the system's place
-// in this test program, and go on to the system's unless a rule of the running test refuses them.
+// Renames, links, removals and cuts refused on demand, for the commits that fail part-way as on a
+// full disk: the writer's calls of rename(), link(), remove() and truncate() come to these
+// definitions, which take the system's place in this test program, and go on to the system's
+// unless a rule of the running test refuses them. A rename may raise SIGINT first, as an interrupt
+// that comes inside the commit.
 namespace refusals {
 struct Rule {
+    Rule(std::string h, std::string l, int e, std::string a = "")
+        : holds(std::move(h)), lacks(std::move(l)), error(e), also(std::move(a)) {}
     std::string holds;  // the first name holds this text
     std::string lacks;  // and not this one (none when empty)
     int error;
+    std::string also;   // and this one too (none when empty)
 };
-std::vector<Rule> renames, links;
+std::vector<Rule> renames, links, removals, cuts;
+std::string interruptRenameOf;  // a rename whose first name holds this raises SIGINT (none: empty)
 
 bool Refused(const std::vector<Rule>& rules, const char* from) {
     for (const Rule& r : rules)
-        if (std::strstr(from, r.holds.c_str()) && (r.lacks.empty() || !std::strstr(from, r.lacks.c_str()))) {
+        if (std::strstr(from, r.holds.c_str()) && (r.lacks.empty() || !std::strstr(from, r.lacks.c_str())) &&
+            (r.also.empty() || std::strstr(from, r.also.c_str()))) {
             errno = r.error;
             return true;
         }
     return false;
+}
+
+void Clear() {
+    renames.clear();
+    links.clear();
+    removals.clear();
+    cuts.clear();
+    interruptRenameOf.clear();
 }
 }  // namespace refusals
 
 extern "C" int rename(const char* from, const char* to) {
     using Call = int (*)(const char*, const char*);
     static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "rename"));
+    if (!refusals::interruptRenameOf.empty() && std::strstr(from, refusals::interruptRenameOf.c_str())) raise(SIGINT);
     return refusals::Refused(refusals::renames, from) ? -1 : next(from, to);
+}
+
+extern "C" int remove(const char* path) {
+    using Call = int (*)(const char*);
+    static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "remove"));
+    return refusals::Refused(refusals::removals, path) ? -1 : next(path);
+}
+
+extern "C" int truncate(const char* path, off_t length) {
+    using Call = int (*)(const char*, off_t);
+    static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "truncate"));
+    return refusals::Refused(refusals::cuts, path) ? -1 : next(path, length);
 }
 
 extern "C" int link(const char* from, const char* to) {
@@ -285,15 +314,18 @@ TEST_F(ReplacingWriterTest, ASetThatCannotBeWrittenOrPutInPlaceRaisesItsCode) {
     std::ofstream(a) << "old a";
     std::ofstream(c) << "old c";
     {
+        // The limit leaves room for the captured message, not for the 100 lines (2290 bytes).
         ReplacingSet set;
         std::fputs("short", set.OpenOrRaise(a));
         FILE* f = set.OpenOrRaise(c);
-        SmallFileSizeLimit limit;
+        ConsoleCapture cap;
+        SmallFileSizeLimit limit(1024);
         ASSERT_TRUE(limit.Set());
         for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
         const int code = CodeOf([&] { set.CommitOrRaise(); });
         limit.Lift();
         EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+        EXPECT_EQ(cap.Err(), "\ncan't write " + c + ": File too large \n");
     }
     EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
     {
@@ -336,6 +368,13 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     SetTexts Texts() const { return {Text('a'), Text('b'), Text('c')}; }
+    // A message with %a, %b, %c replaced by those targets' paths (b's given) and %d by the folder's.
+    std::string Filled(std::string text, const std::string& b) const {
+        for (const char* key : {"%a", "%b", "%c", "%d"})
+            for (size_t at; (at = text.find(key)) != std::string::npos;)
+                text.replace(at, 2, key[1] == 'd' ? dir_.string() : key[1] == 'b' ? b : Name(key[1]));
+        return text;
+    }
     // The folder afresh with the earlier run's a and c ("old a", "old c"), and no b.
     void EarlierSet() {
         fs::remove_all(dir_);
@@ -432,7 +471,7 @@ TEST_F(ReplacingSetTest, ARenameThatFailsPartWayPutsBackWhatItReplaced) {
         {"the first rename, disk full", {{"a.txt.tmp", ".old", ENOSPC}}, {}, "a: No space left on device", before, 0},
         {"the second rename, over quota", {{"b.txt.tmp", ".old", EDQUOT}}, {}, "b: Disk quota exceeded", before, 0},
         {"the last rename, refused", {{"c.txt.tmp", ".old", EPERM}}, {}, "c: Operation not permitted", before, 0},
-        {"no hard link for the last", {}, {{"c.txt", "", EPERM}}, "c: Operation not permitted", before, 0},
+        {"the last cannot be linked aside", {}, {{"c.txt", "", EIO}}, "c: Input/output error", before, 0},
         {"the last rename and the first put back",
          {{"c.txt.tmp", ".old", ENOSPC}, {".old", "", EIO}}, {}, "c: No space left on device",
          {"new a", "none", "old c"}, 1},
@@ -524,6 +563,174 @@ TEST_F(ReplacingWriterTest, TwoWritersOfOneTargetNeverShareATemporaryFile) {
     EXPECT_EQ(first.Commit(), ReplacingWriter::kWritten);
     EXPECT_EQ(Read(), "first\n");
     EXPECT_EQ(Listing(), "out.txt\n");
+}
+
+// The names in a folder listing with the six letters of each temporary name as XXXXXX.
+std::string Masked(std::string text) {
+    for (size_t at = text.find(".tmp"); at != std::string::npos; at = text.find(".tmp", at + 4))
+        if (at + 10 <= text.size()) text.replace(at + 4, 6, "XXXXXX");
+    return text;
+}
+
+// Where the system refuses a hard link (a colleague's file under fs.protected_hardlinks, a file
+// system without hard links, a file at its link limit, a second device), each earlier file is
+// renamed aside just before its replacement: the set is put in place. A commit that fails renames
+// each back (and removes the file that did not stand); a file that cannot be put back or removed
+// is named.
+TEST_F(ReplacingSetTest, WhereLinksAreRefusedTheEarlierFilesAreRenamedAsideAndBack) {
+    const SetTexts before{"old a", "none", "old c"}, after{"new a", "new b", "new c"};
+    using refusals::Rule;
+    const char* const kept = "a.txt.tmpXXXXXX.old\n";
+    const struct {
+        int linkError;  // every link refused with it (0: links made)
+        std::vector<Rule> renames, removals;
+        const char* message;  // none: the set is put in place
+        SetTexts texts;
+        const char* aside;    // the earlier file left under its second name (none: "")
+    } cases[] = {
+        {EPERM, {}, {}, "", after, ""},
+        {EOPNOTSUPP, {}, {}, "", after, ""},
+        {EMLINK, {}, {}, "", after, ""},
+        {EXDEV, {}, {}, "", after, ""},
+        {EPERM, {{"a.txt.tmp", ".old", EDQUOT}}, {}, "\ncan't replace %a: Disk quota exceeded \n", before, ""},
+        {EXDEV, {{"c.txt.tmp", ".old", ENOSPC}}, {}, "\ncan't replace %c: No space left on device \n", before, ""},
+        {EPERM, {{"c.txt", ".tmp", EACCES}}, {}, "\ncan't replace %c: Permission denied \n", before, ""},
+        {EPERM, {{"c.txt.tmp", ".old", ENOSPC}, {"a.txt.tmp", "", EIO, ".old"}}, {},
+         "\ncan't replace %c: No space left on device \n\nthe earlier %a is kept as %d/a.txt.tmpXXXXXX.old \n",
+         {"new a", "none", "old c"}, kept},
+        {EPERM, {{"c.txt.tmp", ".old", ENOSPC}}, {{"b.txt", "", EACCES}},
+         "\ncan't replace %c: No space left on device \n\ncan't remove %b: Permission denied \n",
+         {"old a", "new b", "old c"}, ""},
+        {0, {{"c.txt.tmp", ".old", ENOSPC}}, {{"b.txt", "", EACCES}},
+         "\ncan't replace %c: No space left on device \n\ncan't remove %b: Permission denied \n",
+         {"old a", "new b", "old c"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(std::strerror(c.linkError)) + ", " + c.message);
+        EarlierSet();
+        if (c.linkError) refusals::links = {{".txt", "", c.linkError}};
+        refusals::renames = c.renames;
+        refusals::removals = c.removals;
+        std::string err;
+        const int code = CommitNewSet(&err);
+        refusals::Clear();
+        EXPECT_EQ(code, *c.message ? TNX_FAIL_TO_OPEN : 0);
+        EXPECT_EQ(Masked(err), Filled(c.message, Name('b')));
+        EXPECT_EQ(Texts(), c.texts);
+        EXPECT_EQ(Masked(Listing()), std::string("a.txt\n") + c.aside + (c.texts.b == "none" ? "" : "b.txt\n") +
+                                         (c.texts.c == "none" ? "" : "c.txt\n"));
+    }
+}
+
+// A text to append is a file of the set: appended at the commit and not before, after the texts
+// appended to the same file before it, into the replacement of the same target when the set holds
+// one, and dropped by a later replacement; a file that did not stand is made. A commit that fails
+// at any step (a rename, an append's write past the file-size limit, a file that cannot be made
+// or is a folder, a signal that comes meanwhile) cuts every file appended to back to its former
+// length, removes those it made, replaces no target, and names the file and the reason.
+TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
+    // c holds 2040 bytes: the limit of 2048 takes 8 more, not the 12 appended.
+    const std::string oldC(2040, 'c');
+    const SetTexts before{"old a", "none", oldC};
+    static int interrupts = 0;
+    const struct {
+        std::vector<refusals::Rule> renames;
+        rlim_t limit;         // a file-size limit (0: none)
+        const char* b;        // b's name in the folder; "b.txt/": a folder stands there
+        bool interrupt;       // SIGINT comes at the rename of a
+        int code;
+        const char* message;  // %a, %b, %c: the targets' paths
+    } cases[] = {
+        {{}, 0, "b.txt", false, 0, ""},
+        {{{"a.txt.tmp", ".old", ENOSPC}}, 0, "b.txt", false, TNX_FAIL_TO_OPEN,
+         "\ncan't replace %a: No space left on device \n"},
+        {{}, 2048, "b.txt", false, TNX_FAIL_TO_PRINT, "\ncan't write %c: File too large \n"},
+        {{}, 0, "none/b.txt", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: No such file or directory \n"},
+        {{}, 0, "b.txt/", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: Is a directory \n"},
+        {{}, 0, "b.txt", true, TNX_FAIL_TO_OPEN, "\ncan't replace %a: Interrupted system call \n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EarlierSet();
+        std::ofstream(Name('c'), std::ios::trunc) << oldC;
+        const bool folder = c.b[std::strlen(c.b) - 1] == '/';
+        if (folder) fs::create_directory(Name('b'));
+        const std::string b = folder ? Name('b') : (dir_ / c.b).string();
+        interrupts = 0;
+        void (*old)(int) = std::signal(SIGINT, [](int) { interrupts++; });
+        std::string err;
+        int code;
+        {
+            ReplacingSet set;
+            set.AppendOrRaise(Name('c'), " c 1", 4);
+            set.AppendOrRaise(b, " b 1", 4);
+            set.AppendOrRaise(Name('a'), " dropped", 8);
+            std::fputs("new", set.OpenOrRaise(Name('a')));
+            set.AppendOrRaise(Name('a'), " a", 2);
+            set.AppendOrRaise(Name('c'), " c 2 c 3", 8);
+            set.AppendOrRaise(b, " b 2", 4);
+            EXPECT_EQ(Texts(), before);  // nothing before the commit
+            if (c.interrupt) refusals::interruptRenameOf = "a.txt.tmp";
+            refusals::renames = c.renames;
+            ConsoleCapture cap;
+            SmallFileSizeLimit limit(c.limit ? c.limit : RLIM_INFINITY);
+            code = CodeOf([&] { set.CommitOrRaise(); });
+            limit.Lift();
+            refusals::Clear();
+            err = cap.Err();
+        }
+        std::signal(SIGINT, old);
+        EXPECT_EQ(interrupts, c.interrupt ? 1 : 0);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(err, Filled(c.message, b));
+        EXPECT_EQ(Texts(), c.code ? before : (SetTexts{"new a", " b 1 b 2", oldC + " c 1 c 2 c 3"}));
+        EXPECT_EQ(Listing(), c.code && !folder ? "a.txt\nc.txt\n" : "a.txt\nb.txt\nc.txt\n");
+    }
+}
+
+// The run's set: none outside a run; a scope makes one current, and a scope opened inside it joins
+// it (its commit does nothing, the outer one puts every file in place). After the commit, and
+// after a scope left without one, no set is current; a scope left without a commit leaves every
+// target as it was and no temporary file.
+TEST_F(ReplacingSetTest, ARunsFilesGoToItsSetAndAnInnerScopeJoinsIt) {
+    EarlierSet();
+    EXPECT_EQ(RunFiles(), nullptr);
+    for (const bool commit : {false, true}) {
+        SCOPED_TRACE(commit);
+        {
+            RunFilesScope run;
+            ReplacingSet* files = RunFiles();
+            ASSERT_NE(files, nullptr);
+            EXPECT_FALSE(run.Joined());
+            files->WriteOrRaise(Name('a'), "new a", 5);
+            {
+                RunFilesScope inner;
+                EXPECT_TRUE(inner.Joined());
+                EXPECT_EQ(RunFiles(), files);
+                RunFiles()->AppendOrRaise(Name('c'), " more", 5);
+                inner.CommitOrRaise();
+                EXPECT_EQ(Texts(), (SetTexts{"old a", "none", "old c"}));
+            }
+            EXPECT_EQ(RunFiles(), files);
+            if (commit) {
+                run.CommitOrRaise();
+                EXPECT_EQ(RunFiles(), nullptr);
+            }
+        }
+        EXPECT_EQ(RunFiles(), nullptr);
+        const SetTexts expected = commit ? SetTexts{"new a", "none", "old c more"} : SetTexts{"old a", "none", "old c"};
+        EXPECT_EQ(Texts(), expected);
+        EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
+    }
+    // An error that leaves the scope discards the set.
+    EXPECT_EQ(CodeOf([&] {
+                  RunFilesScope run;
+                  RunFiles()->WriteOrRaise(Name('b'), "new b", 5);
+                  RaiseError(TNX_FAIL_TO_PRINT);
+              }),
+              TNX_FAIL_TO_PRINT);
+    EXPECT_EQ(RunFiles(), nullptr);
+    EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
 }
 
 }  // namespace

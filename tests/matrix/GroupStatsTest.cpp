@@ -231,7 +231,14 @@ TEST(PartialCorrelationTest, EqualsThePartialMantelStatisticZeroForAPerfectContr
     for (double z : {1.0 + 1e-10, 1.0, -1.0, -1.0 + 1e-10}) {
         EXPECT_EQ(PartialCorrelation(0.5, z, 0.2), 0.0) << z;
         EXPECT_EQ(PartialCorrelation(0.5, 0.2, z), 0.0) << z;
+        EXPECT_TRUE(PerfectCorrelation(z)) << z;
     }
+    // PerfectCorrelation says where: within 1e-9 of 1 in double (0.9999999 and 1 - 2e-9 are
+    // not), 1e-6 in single precision (1 - 5e-7 is, 1 - 2e-6 is not).
+    for (double r : {0.9999999, -0.9999999, 1 - 2e-9, 0.5, 0.0}) EXPECT_FALSE(PerfectCorrelation(r)) << r;
+    EXPECT_TRUE(PerfectCorrelation(1 - 5e-7f));
+    EXPECT_FALSE(PerfectCorrelation(1 - 2e-6f));
+    EXPECT_NE(PartialCorrelation(0.5f, 1 - 2e-6f, 0.5f), 0.0f);
     // A result beyond [-1, 1] (correlations that no data could give, as rounding may leave
     // them) is clamped: (0.99 - 0.099) / sqrt(0.99 x 0.0199) = 6.35.
     EXPECT_EQ(PartialCorrelation(0.99, 0.1, 0.99), 1.0);

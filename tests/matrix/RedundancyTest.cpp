@@ -2,9 +2,14 @@
 // interactive driver). Reference values: r/pca_rda.R (lm on prcomp scores, eigen of the
 // covariance of the fitted values, vegan::rda).
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
 #include <iterator>
 
+#include "common/ErrorCode.h"
+#include "common/RefusedGrowth.h"
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "matrix/qwlib.h"
@@ -199,10 +204,103 @@ TEST_F(RdaDriverTest, SummaryReportIsAppendedAndDetailedAddsTheMatrices) {
     EXPECT_NE(rep.find("\nAnalise de Componentes Principais com a matriz Y (ordenacao nao-canonica)\n"), std::string::npos);
 }
 
+// The summary report of y = 2x (x = 1..4), worked out by hand: x and y centred (-1.5 -0.5 0.5 1.5,
+// -3 -1 1 3), b = x'y / x'x = 10 / 5 = 2 and the fitted values y itself; one canonical axis of
+// variance 20/3, the whole variance of y (proportion 1), loading 1, scores the centred y in both
+// spaces, correlations 1 and biplot score sqrt(1) * 1; no residual variation, so no non-canonical
+// axis (empty lines); the principal components of y the same axis again.
+std::string SummaryOfTwiceX() {
+    const std::string scores = "-3\t\n-1\t\n1\t\n3\t\n";
+    return std::string(61, '=') +
+           "\nAnalise de Redundancia (RDA)\ncf. Quarrin & Quarrin 1998, p.579-594.\n"
+           "\nDADOS: \td.txt\nNumero de unidades amostrais: \t4\nNumero de variaveis em y: \t1\n"
+           "Numero de variaveis em x: \t1\n"
+           "\nMatriz y:\n2\t\n4\t\n6\t\n8\t\n\n\nMatriz x:\n1\t\n2\t\n3\t\n4\t\n\n"
+           "\nAutovalores canonicos (espaco definido pelas variaveis x): \n6.66667\t\n"
+           "\nProporcao dos eixos canonicos em relacao aa variacao total das variaveis y:\n1\t\n"
+           "\nAutovetores (espaco definido pelas variaveis x): \n1\t\n"
+           "\nEscores de unidades amostrais (espaco definido pelas variaveis x): \n" + scores +
+           "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n" + scores +
+           "Correlacao entre escores no espaco definido por Y e por X (eixo de ordenacao 1): 1\n"
+           "\nCorrelacao entre variaveis em X e os eixos de ordenacao canonica:\nVar. 1:\t1\t\n"
+           "\nEscores de variaveis em X para biplots:\nVar. 1:\t1\t\n"
+           "\nAutovalores nao-canonicos (espaco definido pelas variaveis yRes = y-yP): \n\n"
+           "\nProporcao dos eixos nao-canonicos em relacao a variacao total das variaveis y:\n\n"
+           "\nAnalise de Componentes Principais com a matriz Y (ordenacao nao-canonica)\n"
+           "\nAutovalores (espaco definido pelas variaveis y): \n6.66667\t\n"
+           "\nProporcao dos eixos em relacao aa variacao total das variaveis y:\n1\t\n"
+           "\nAutovetores (espaco definido pelas variaveis y): \n1\t\n"
+           "\nEscores de unidades amostrais (espaco definido pelas variaveis y): \n" + scores + "\n\n\n";
+}
+
+// The report is composed whole before it is appended: it is appended byte for byte, or the report
+// stays as it was. A report of 1000 bytes under a file-size limit of 1100 (SIGXFSZ ignored, as
+// under nohup) has room for 100 bytes of the new text: the append fails and is cut back, the file
+// and the reason named (code 3); memory refused for the text past 1024 bytes (the text is longer)
+// is code 1, before the report is touched.
+TEST_F(RdaDriverTest, TheReportIsAppendedWholeOrNotAtAll) {
+    const std::string earlier(999, 'e'), text = SummaryOfTwiceX();
+    ASSERT_GT(text.size(), 1024u);
+    const struct {
+        const char* what;
+        rlim_t fileSizeLimit;  // 0: none
+        size_t refuseGrowthAbove;
+        int code;
+        const char* message;
+    } cases[] = {
+        {"appended whole", 0, SIZE_MAX, 0, ""},
+        {"past the file-size limit", 1100, SIZE_MAX, TNX_FAIL_TO_PRINT, "\ncan't write prinda.txt: File too large \n"},
+        {"memory refused", 0, 1024, TNX_OUT_OF_MEMORY, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream("d.txt") << "4 1 1\n2\n4\n6\n8\n1\n2\n3\n4\n";
+        std::ofstream("prinda.txt") << earlier << "\n";
+        struct rlimit old {};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        if (c.fileSizeLimit) {
+            const struct rlimit limit = {c.fileSizeLimit, old.rlim_max};
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        }
+        Answers("d.txt\nr\ns\n");
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int code = 0;
+        {
+            RefusedGrowth refusal(c.refuseGrowthAbove);
+            code = tnxtest::CodeOf(rda);
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(Read("prinda.txt"), earlier + "\n" + (c.code == 0 ? text : ""));
+    }
+}
+
+// The reader: a file cut short, or no unit, raises end of file and leaves no report; one unit is
+// the fewest it takes (its report appended, with no axis to show).
 TEST_F(RdaDriverTest, ShortDataFileRaisesAndLeavesTheReport) {
-    std::ofstream("short.txt") << "4 1 1\n2\n4\n";
-    EXPECT_EQ(CodeOf("short.txt\nr\n"), TNX_END_OF_FILE);
-    EXPECT_FALSE(std::filesystem::exists("prinda.txt"));
+    const struct {
+        const char* what;
+        const char* data;
+        int code;
+    } files[] = {{"cut short", "4 1 1\n2\n4\n", TNX_END_OF_FILE},
+                 {"no unit", "0 1 1\n", TNX_END_OF_FILE},
+                 {"one unit", "1 1 1\n2\n1\n", 0}};
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        std::filesystem::remove("prinda.txt");
+        std::ofstream("short.txt") << f.data;
+        EXPECT_EQ(CodeOf("short.txt\nr\ns\n"), f.code);
+        EXPECT_EQ(std::filesystem::exists("prinda.txt"), f.code == 0);
+        if (f.code != 0) continue;
+        const std::string report = Read("prinda.txt");
+        EXPECT_NE(report.find("Numero de unidades amostrais: \t1\n"), std::string::npos);
+        EXPECT_NE(report.find("\nMatriz y:\n2\t\n\n\nMatriz x:\n1\t\n"), std::string::npos);
+    }
     EXPECT_EQ(CodeOf("missing.txt\n"), TNX_FAIL_TO_OPEN);
 }
 

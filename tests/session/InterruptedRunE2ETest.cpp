@@ -130,7 +130,11 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderKeepToTheirOwnRandomData) {
     const Ending interrupted = WaitProgram(StartProgram(box.Path(""), second, root / "second"));
     EXPECT_EQ(interrupted.signal, SIGINT) << "exit status " << interrupted.status;
     EXPECT_FALSE(std::filesystem::exists(box.Path("aviRDa.txt")));
-    EXPECT_EQ(TemporaryNames(box.Path("")).size(), std::string("aviRDa.txt.tmpXXXXXX ").size());  // the first's
+    // The first's, its set waiting to be put in place: the random data, the report, the track
+    // file and the earlier track file kept aside.
+    EXPECT_EQ(TemporaryNames(box.Path("")).size(),
+              std::string("aviRDa.txt.tmpXXXXXX aviPrinda.txt.tmpXXXXXX aviTrk.txt.tmpXXXXXX "
+                          "aviTrk.txt.tmpXXXXXX.old ").size());
     std::ofstream(root / "go on") << "";
     const Ending ended = WaitProgram(firstRun);
     EXPECT_EQ(ended.signal, 0);
@@ -144,6 +148,173 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderKeepToTheirOwnRandomData) {
     alone.input = HWithSeed("222", true);
     ASSERT_EQ(RunProgram(box.Path(""), alone).status, 0);
     EXPECT_TRUE(box.ReadFile("aviRDa.txt") == together) << "the random data of seed 222 differ";
+}
+
+// One row per kind of run that writes several files, each over the folder that complete runs of
+// its kind left, and per way of failing: a file-size limit (SIGXFSZ, while a file is written or
+// while the commit appends), a full disk (the files take so many bytes, then every write fails
+// with ENOSPC: status 1, the file and the reason named), and a signal inside the commit, before
+// the rename of the file named. The folder after each failed run holds every earlier file byte
+// for byte, and no new file.
+TEST_F(InterruptedRun, ARunThatFailsLeavesEveryEarlierFileAndNoNewOne) {
+    const std::string hAppend = "O\navi\nV\nH\ny\n1\n99\n0\n2\n1\n1\n6\n1\ny\nn\na\n\nC\nC\nX\n";
+    const std::string reimport = "N\navi\ny\n" + kAviImport.substr(std::string("N\navi\n").size());
+    const std::string newImport = "N\nnew\n" + kAviImport.substr(std::string("N\navi\n").size());
+    // The simulator with traits and one factor from files, 30 steps: seed 7 first, then seed 8.
+    const std::string simulation =
+        "A\n4\n5\n2\nt\nsim_B.txt\nr\n-5\n-6\n0.4\n0.6\n0.1\nr\n1\ne\nsim_E.txt\nn\nsim_A.txt\nsim_K.txt\n"
+        "r\n-3\n-4\n0.4\n0.6\nr\n-5\n-5\n0.5\n0.5\n5\n30\n0.5\nn\n2\n";
+    using Files = std::map<std::string, std::string>;
+    const struct Kind {
+        const char* what;
+        std::string earlier;  // the complete runs that leave the earlier folder
+        bool padReport;       // the earlier report made 2,000,000 bytes long
+        std::string again;    // the run that fails
+    } kinds[] = {
+        {"H saving random data", kSaveRandomData + kH, false, HWithSeed("1", true)},
+        {"H appending its section", kH, false, hAppend},
+        {"H appending, random data saved", kSaveRandomData + kH, true, hAppend},
+        {"an import over the session", "X\n", false, reimport},
+        {"an import of a new session", "X\n", false, newImport},
+        {"K", kK, false, kK},
+        {"the simulator", simulation + "7\ny\nX\n", false, simulation + "8\ny\nX\n"},
+    };
+    const struct Row {
+        int kind;
+        long fileSizeLimit;
+        long (*diskFullAfter)(const Files& earlier);  // the bytes the full disk takes
+        const char* failedWrite;  // the file a full disk's message names (any: nullptr)
+        int signal;               // raised before the rename of the file below
+        const char* signalOn;
+    } rows[] = {
+        // The random data (over 1,000,000 bytes) pass the limit while written, and the disk.
+        {0, 1000000, nullptr, nullptr, 0, nullptr},
+        {0, 0, [](const Files&) { return 500000L; }, "aviRDa.txt", 0, nullptr},
+        {0, 0, nullptr, nullptr, SIGINT, "aviRDa.txt.tmp"},
+        // The report (79,619 bytes) passes the limit and the disk in the commit, with its section.
+        {1, 100000, nullptr, nullptr, 0, nullptr},
+        {1, 0, [](const Files&) { return 3000L; }, "aviPrinda.txt", 0, nullptr},
+        {1, 0, nullptr, nullptr, SIGINT, "aviTrk.txt.tmp"},
+        // The random data and the track file fit; the section appended does not. The signal comes
+        // at the last rename, the random data replaced before it.
+        {2, 2000100, nullptr, nullptr, 0, nullptr},
+        {2, 0,
+         [](const Files& f) { return static_cast<long>(f.at("aviRDa.txt").size() + f.at("aviTrk.txt").size() + 100); },
+         "aviPrinda.txt", 0, nullptr},
+        {2, 0, nullptr, nullptr, SIGTERM, "aviTrk.txt.tmp"},
+        // The formatted data file (13,677 bytes) fits the full disk, the track file does not; the
+        // signal comes once the data file is replaced.
+        {3, 8192, nullptr, nullptr, 0, nullptr},
+        {3, 0, [](const Files& f) { return static_cast<long>(f.at("aviFormda.txt").size() + 10); }, "aviTrk.txt", 0,
+         nullptr},
+        {3, 0, nullptr, nullptr, SIGHUP, "aviTrk.txt.tmp"},
+        {4, 8192, nullptr, nullptr, 0, nullptr},
+        {4, 0, [](const Files& f) { return static_cast<long>(f.at("aviFormda.txt").size() + 10); }, "newTrk.txt", 0,
+         nullptr},
+        {4, 0, nullptr, nullptr, SIGINT, "newTrk.txt.tmp"},
+        // The ranking has 2,157 bytes.
+        {5, 1000, nullptr, nullptr, 0, nullptr},
+        {5, 0, [](const Files&) { return 1000L; }, "aviChRank_TDAP_TCAP.txt", 0, nullptr},
+        {5, 0, nullptr, nullptr, SIGINT, "aviChRank_TDAP_TCAP.txt.tmp"},
+        // The simulator's set of six files: the limit and the disk stop it while it writes them;
+        // the signal comes at the last rename.
+        {6, 4096, nullptr, nullptr, 0, nullptr},
+        {6, 0, [](const Files&) { return 4096L; }, nullptr, 0, nullptr},
+        {6, 0, nullptr, nullptr, SIGTERM, "OTUs_Simulated.txt.tmp"},
+    };
+    for (const char* name : {"sim_B.txt", "sim_E.txt", "sim_A.txt", "sim_K.txt"})
+        box.WriteFile(name, Slurp(std::string(TARNEX_TESTDATA) + "/" + name));
+    const Files imported = Snapshot(box.Path(""));
+    const std::filesystem::path root = box.Path("").parent_path().parent_path();
+    // The folder made as `files` holds it, every other file removed.
+    const auto restore = [&](const Files& files) {
+        for (const auto& [name, text] : Snapshot(box.Path("")))
+            if (!files.count(name)) std::filesystem::remove(box.Path(name));
+        for (const auto& [name, text] : files) box.WriteFile(name, text);
+    };
+    int prepared = -1;
+    Files earlier;
+    for (const Row& row : rows) {
+        const Kind& kind = kinds[row.kind];
+        SCOPED_TRACE(std::string(kind.what) +
+                     (row.fileSizeLimit ? ", file-size limit" : row.diskFullAfter ? ", full disk" : ", signal"));
+        if (prepared != row.kind) {
+            restore(imported);
+            ProgramRun complete;
+            complete.input = kind.earlier;
+            const Ending e = RunProgram(box.Path(""), complete);
+            ASSERT_EQ(e.signal, 0);
+            ASSERT_EQ(e.status, 0) << Slurp(root / "stderr.txt");
+            if (kind.padReport) {
+                std::string report = box.ReadFile("aviPrinda.txt");
+                ASSERT_LT(report.size(), 2000000u);
+                report.resize(2000000, '\n');
+                box.WriteFile("aviPrinda.txt", report);
+            }
+            earlier = Snapshot(box.Path(""));
+            prepared = row.kind;
+        }
+        restore(earlier);
+        ProgramRun run;
+        run.input = kind.again;
+        run.fileSizeLimit = row.fileSizeLimit;
+        if (row.diskFullAfter) run.diskFullAfter = row.diskFullAfter(earlier);
+        run.signalInCommit = row.signal;
+        run.signalOn = row.signalOn ? row.signalOn : "";
+        const Ending ending = RunProgram(box.Path(""), run);
+        const std::string err = Slurp(root / "stderr.txt");
+        if (row.diskFullAfter) {
+            EXPECT_EQ(ending.signal, 0);
+            EXPECT_EQ(ending.status, 1);
+            const std::string tail =
+                ": No space left on device \n\nFAIL TO PRINT ON FILE !!!\n\nQuit and restart TARNEX.\n\a";
+            if (row.failedWrite) {
+                EXPECT_EQ(err, "\ncan't write " + std::string(row.failedWrite) + tail);
+            } else {
+                EXPECT_EQ(err.rfind("\ncan't write ", 0), 0u) << err;
+                EXPECT_EQ(err.size() > tail.size() ? err.substr(err.size() - tail.size()) : err, tail);
+            }
+        } else {
+            EXPECT_EQ(ending.signal, row.fileSizeLimit ? SIGXFSZ : row.signal)
+                << "exit status " << ending.status << err;
+        }
+        EXPECT_EQ(Slurp(root / "stdout.txt").find("Results on file"), std::string::npos);
+        EXPECT_EQ(TemporaryNames(box.Path("")), "");
+        ExpectFolderAsBefore(box.Path(""), earlier);
+    }
+}
+
+// An import whose new session is in place, and whose reading back then finds no memory: the
+// user is told that the session was imported and saved and only its opening failed, before the
+// out-of-memory message; the files are the new session's whole set, and the session opens.
+TEST_F(InterruptedRun, AnImportOutOfMemoryOnceInPlaceSaysTheSessionIsSaved) {
+    const std::string reimport = "N\navi\ny\n" + kAviImport.substr(std::string("N\navi\n").size());
+    const auto before = Snapshot(box.Path(""));
+    for (const std::string name : {"avi", "new"}) {
+        SCOPED_TRACE(name);
+        ProgramRun run;
+        run.input = name == "avi" ? reimport : "N\nnew\n" + kAviImport.substr(std::string("N\navi\n").size());
+        run.starveAfter = name + "Trk.txt.tmp";
+        const Ending ending = RunProgram(box.Path(""), run);
+        EXPECT_EQ(ending.signal, 0);
+        EXPECT_EQ(ending.status, 1);
+        const std::filesystem::path root = box.Path("").parent_path().parent_path();
+        EXPECT_EQ(Slurp(root / "stderr.txt"), "\nSession " + name +
+                                                  " was imported and saved, but there is not enough memory to open "
+                                                  "it.\n\nOUT OF MEMORY !!!\n\nQuit and restart TARNEX.\n\a");
+        EXPECT_EQ(TemporaryNames(box.Path("")), "");
+        // The same data as the session imported first, its time-stamp line aside; the track file
+        // as an import leaves it.
+        const std::string data = box.ReadFile(name + "Formda.txt"), first = before.at("aviFormda.txt");
+        const auto unstamped = [](const std::string& text) { return text.substr(0, text.rfind('\n', text.size() - 2)); };
+        EXPECT_EQ(unstamped(data), unstamped(first));
+        EXPECT_EQ(box.ReadFile(name + "Trk.txt"), Edit(before.at("aviTrk.txt"), "aviFormda", name + "Formda"));
+        ProgramRun open;
+        open.input = "O\n" + name + "\nC\nX\n";
+        const Ending opened = RunProgram(box.Path(""), open);
+        EXPECT_EQ(opened.status, 0);
+        EXPECT_NE(Slurp(root / "stdout.txt").find("SESSION MENU"), std::string::npos);
+    }
 }
 
 // Writes of the random-data file refused (a file-size limit, its signal ignored as under nohup,

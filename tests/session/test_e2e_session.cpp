@@ -1,4 +1,5 @@
 // End-to-end dialogs of the start-up, the main menu, the session loop, its recovery and the preferences.
+#include "common/ProgramRun.h"
 #include "common/TimeStampLine.h"
 #include "session_fixture.h"
 
@@ -93,6 +94,48 @@ TEST(SessionE2E, NewSessionOverAnExistingOneAsksBeforeReplacingIt) {
         EXPECT_EQ(data ? box.ReadFile("s1Formda.txt") : "-", data ? FiveOtus(false) : "-");  // N never writes it
         EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", "s2")), input.find("s2") != std::string::npos ? 1 : 0);
         EXPECT_FALSE(std::filesystem::exists(box.Path("s2Trk.txt")));  // left with 4: no half-made session
+    }
+}
+
+// N tries whether the new session's track file can be written by making it only where no file
+// stands, and removing it again: a file that another run makes between the question and the trial
+// (forced: made just before the program's exclusive creation, or its opening) is that run's, kept
+// with its text, whether the name was new or the user said to replace the session. Without it the
+// trial leaves no file.
+TEST(SessionE2E, TheTrackFilesTrialNeverTakesAFileItDidNotMake) {
+    const std::string other = "another run's track file\n";
+    const struct {
+        const char* input;
+        bool appears;
+        bool existing;  // s1 stands before (its track file is the tiny session's)
+    } cases[] = {
+        {"N\ns2\n4\nX\n", false, false},
+        {"N\ns2\n4\nX\n", true, false},
+        {"N\ns1\ny\n4\nX\n", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.input) + (c.appears ? ", a file appears" : ""));
+        Sandbox box;
+        if (c.existing) box.PrepareTinySession();
+        tnxtest::ProgramRun run;
+        run.input = c.input;
+        if (c.appears) {
+            run.appearOn = "s2Trk.txt";
+            run.appearText = other;
+        }
+        const tnxtest::Ending ending = tnxtest::RunProgram(box.Path(""), run);
+        EXPECT_EQ(ending.signal, 0);
+        EXPECT_EQ(ending.status, 0);
+        std::set<std::string> expected;
+        if (c.existing) expected = {"s1Formda.txt", "s1Trk.txt"};
+        if (c.appears) expected.insert("s2Trk.txt");
+        EXPECT_EQ(box.Files(), expected);
+        if (c.appears) {
+            EXPECT_EQ(box.ReadFile("s2Trk.txt"), other);
+        }
+        if (c.existing) {
+            EXPECT_EQ(box.ReadFile("s1Trk.txt"), kShortTrack);
+        }
     }
 }
 

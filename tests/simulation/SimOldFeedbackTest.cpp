@@ -5,11 +5,14 @@
 #include <gsl/gsl_rng.h>
 
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "common/ErrorCode.h"
+#include "foundation/TnxError.h"
 #include "matrix/core/qwlibRandom.h"
 #include "session/session_fixture.h"
 #include "simulation/TNXSIMOLD.h"
@@ -91,6 +94,40 @@ TEST(EnvFeedbackOnEnvironment, OneFeedbackStepByHand) {
             EXPECT_DOUBLE_EQ(R.CWM[i][k], cwm[i][k]);
             EXPECT_NEAR(R.E[i][k], E[i][k], 1e-14);
         }
+}
+
+// A long run stops at the first failed write of its per-step files, not at its end: the
+// community file on a full disk (/dev/full, its buffer smaller than one step's block) fails in
+// step 1 of 20 that nothing fills (every expected mean 1e6 from the traits: nothing survives),
+// and the run ends there with code 3, the file and the system's reason named; the environment
+// file holds the block of step 1 alone.
+TEST(RunEnvFeedbackSteps, AFailedWriteEndsTheRunInItsStep) {
+    SmallRun run(2, 2, 1, 1, 5, 20, 0.5);
+    EnvFeedbackRun& R = run.R;
+    R.mean[0] = -1e6;
+    R.sd[0] = 1;
+    InitRndNumberGenerator(3);
+    FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    char buffer[64];
+    std::setvbuf(full, buffer, _IOFBF, sizeof buffer);
+    FILE* env = std::tmpfile();
+    ASSERT_NE(env, nullptr);
+    EnvFeedbackStepFiles files;
+    files.community = full;
+    files.env = env;
+    testing::internal::CaptureStderr();
+    const int code = tnxtest::CodeOf([&] { RunEnvFeedbackSteps(&R, files); });
+    const std::string err = testing::internal::GetCapturedStderr();
+    std::fclose(full);
+    std::rewind(env);
+    std::string text;
+    for (int c; (c = std::fgetc(env)) != EOF;) text += static_cast<char>(c);
+    std::fclose(env);
+    EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+    EXPECT_EQ(err, "\ncan't write CommunityData.txt: No space left on device \n");
+    EXPECT_EQ(tnxtest::Count(text, "\nEnvironmental data matrix at step "), 1);
+    EXPECT_NE(text.find("\nEnvironmental data matrix at step 1 "), std::string::npos);
 }
 
 // Seeds the program's generator and returns a twin that replays its draws.

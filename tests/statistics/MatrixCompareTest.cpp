@@ -461,6 +461,30 @@ TEST(ResemblanceMatrices, MatrixCorrSaysWhenAMatrixHasNoVariation) {
             EXPECT_NE(MatrixCorr(r.n, A, B), 0.0);
         }
     }
+    // A constant matrix of 450 communities (101,025 cells) or 1415 (1,000,405): cells that a
+    // running sum rounds (0.1, 10^7 + 0.1) and cells whose squares overflow or underflow (3e160,
+    // 3.3e-165) have no variation, either side; one cell 2^-20 off has, and correlates with D as
+    // that cell alone at 1 among zeros does, at every scale.
+    for (int n : {450, 1415}) {
+        Mat<double> C(n, n), D(n, n), one(n, n);
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++) D[i][j] = (i * 7 + j * 3) % 11;
+        one[n / 3][n / 2] = 1;
+        const double alone = MatrixCorr(n, one, D);
+        for (double value : {0.1, 1e7 + 0.1, 3e160, 3.3e-165}) {
+            SCOPED_TRACE(testing::Message() << n << " communities of " << value);
+            C.fill(value);
+            bool flat = false;
+            EXPECT_EQ(MatrixCorr(n, C, D, &flat), 0.0);
+            EXPECT_TRUE(flat);
+            flat = false;
+            EXPECT_EQ(MatrixCorr(n, D, C, &flat), 0.0);
+            EXPECT_TRUE(flat);
+            C[n / 3][n / 2] = value * (1 + 0x1p-20);
+            EXPECT_NEAR(MatrixCorr(n, C, D, &flat), alone, 1e-6);
+            EXPECT_FALSE(flat);
+        }
+    }
 }
 
 TEST(ResemblanceMatrices, EdgesOfTheRelatives) {

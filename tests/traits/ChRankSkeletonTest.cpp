@@ -441,6 +441,43 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
     }
 }
 
+// The fast r(TE) on distances within about 1e-7 of each other: community c holds OTU c alone and
+// trait c is 2 s_c at OTU c and s_c elsewhere, so the normalised means are 2 and 1 over sqrt(n + 3)
+// but for the single-precision rounding of each column's scale s_c, and so is every distance over
+// all the traits, sqrt(2 / (n + 3)). Over all the traits, and all but the first (its community
+// then half as far from the others), the value lies in [-1, 1] and equals MatrixCorr of the same
+// distances to 1e-6, flat where MatrixCorr is: every s_c 1 makes every distance the same.
+TEST(ChRankFastTraitDistance, NearlyEqualDistancesCorrelateAsMatrixCorrDoes) {
+    for (int n : {14, 20, 30})
+        for (bool sameScale : {false, true}) {
+            float** T = dim2Dfloat(n, n);
+            double** DE = dim2Double(n, n);
+            double** DT = dim2Double(n, n);
+            std::vector<int> all(static_cast<size_t>(n));
+            for (int c = 0; c < n; c++) {
+                all[static_cast<size_t>(c)] = c;
+                for (int t = 0; t < n; t++) T[c][t] = (c == t ? 2.0f : 1.0f) * (sameScale ? 1.0f : 1.0f + 0.37f * t);
+                for (int j = c + 1; j < n; j++) DE[c][j] = (c * 7 + j * 3) % 11 + 0.5;
+            }
+            NormalizeColsMV(n, n, T, T);
+            const chrank::TraitDistanceMantel original(n, n, T, DE, n);
+            for (int from : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << n << (sameScale ? " alike" : "") << " from " << from);
+                chrank::TraitDistanceMantel m(original);
+                bool flat = false, flatRef = false;
+                const double v = m.Value(all.data() + from, n - from, 0, &flat);
+                m.Distances(DT);
+                const double want = MatrixCorr(n, DE, DT, &flatRef);
+                EXPECT_EQ(flat, flatRef);
+                EXPECT_EQ(flat, sameScale && from == 0);
+                EXPECT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0) << v;
+                EXPECT_NEAR(v, flat ? 0.0 : want, 1e-6);
+            }
+            free2D(T, n);
+            for (double** x : {DE, DT}) free2D(x, n);
+        }
+}
+
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
     // A folder of its own, so that parallel test runs never share it.
     std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();

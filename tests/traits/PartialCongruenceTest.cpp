@@ -111,6 +111,33 @@ TEST(PartialMatrixCorrelation, ATableWithoutVariationLeftIsFlat) {
     }
 }
 
+// Residuals are judged column by column. A = [x 10^7, z] given x (10 objects) keeps z whole, some
+// 1e-14 of A's centred sum of squares: it varies, and the partial equals that of z alone (a column
+// of zeros changes neither measure); with z = 2 x + 1 nothing is left. On the engine's components
+// and, with a -999 in B, on the regression that skips it (PCA_Regression_ResidualsSelect: 1 and 0).
+TEST(PartialMatrixCorrelation, ResidualsAreJudgedColumnByColumn) {
+    const int n = 10;
+    Mat<double> X(n, 1), Z(n, 1), B(n, 2), A(n, 2), R(n, 2);
+    FillRandom(X, 51);
+    FillRandom(Z, 52);
+    FillRandom(B, 53);
+    const std::vector<MatrixCovariate> cov = {{1, nullptr, X}};
+    for (int run = 0; run < 4; run++) {
+        const bool explained = run >= 2;
+        SCOPED_TRACE(testing::Message() << (explained ? "z = 2 x + 1" : "z whole") << (run % 2 ? ", -999 in B" : ""));
+        B[4][1] = run % 2 ? -999 : 0.5;
+        for (int i = 0; i < n; i++) A[i][0] = 1e7 * X[i][0], A[i][1] = explained ? 2 * X[i][0] + 1 : Z[i][0];
+        EXPECT_EQ(PCA_Regression_ResidualsSelect(n, 2, 1, A, X, R, nullptr, 2, 2.0), explained ? 0 : 1);
+        for (int method : {2, 3}) {
+            bool flat = !explained;  // the opposite of what must be written
+            const double v = PartialMatrixCorrelation(n, 2, 2, A, B, method, 2.0, cov, &flat);
+            EXPECT_EQ(flat, explained) << method;
+            EXPECT_NEAR(v, explained ? 0.0 : PartialMatrixCorrelation(n, 1, 2, Z, B, method, 2.0, cov), 1e-8) << method;
+            EXPECT_TRUE(explained || v > 0.0) << method;
+        }
+    }
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ the engine's smaller forms

@@ -692,18 +692,30 @@ void TypesFromTheFirstTrait(Small& d) {
 // second table is X given T has no variation left, and is undefined (not a number, no
 // probability, -999 in the random-data file, observed and random); so with the phylogeny are
 // ro(PX.T) and ro(XE.TP). X given P, and the others, are defined. Under the matrix correlation
-// the partials come from three correlations (ro(XT) = 1 gives 0) and stay defined.
+// DX is DT times sqrt(2) / 5 (X = (1 - t / 5, t / 5) of the first trait's means t), so ro(XT) = 1,
+// where the library's partial correlation gives 0: the same partials are undefined. E the means t
+// themselves (and a constant column): E given T has nothing left, and ro(TE) = 1 under the matrix
+// correlation; undefined are ro(XE.T), ro(XE.TR), ro(PE.T) and ro(XE.TP), under every measure.
 TEST(PermTestDefined, ATableTheCovariatesExplainLeavesItsPartialsUndefined) {
-    const std::vector<int> explained = {kRoXE_T, kRoXE_TR, kRXY_T, kRXZ_T, kRoPX_T, kRoXE_TP};
-    for (int optRo : {1, 2, 3}) {
-        SCOPED_TRACE(optRo);
+    const std::vector<int> explainedX = {kRoXE_T, kRoXE_TR, kRXY_T, kRXZ_T, kRoPX_T, kRoXE_TP},
+                           explainedE = {kRoXE_T, kRoXE_TR, kRoPE_T, kRoXE_TP};
+    for (int run = 0; run < 6; run++) {
+        const int optRo = 1 + run % 3;
+        const bool xFromT = run < 3;
+        const std::vector<int>& explained = xFromT ? explainedX : explainedE;
+        SCOPED_TRACE(testing::Message() << (xFromT ? "X affine in T" : "E the trait means") << ", measure " << optRo);
         Small d(optRo, true);
         WithoutTheFourthOtu(d);
-        TypesFromTheFirstTrait(d);
+        if (xFromT) TypesFromTheFirstTrait(d);
+        for (int c = 0; c < kN && !xFromT; c++) {  // W at unit totals: E's first column is T's
+            d.E[c][0] = 0, d.E[c][1] = 2;
+            for (int o = 0; o < kS; o++) d.E[c][0] += d.W[c][o] * d.B[o][0];
+        }
+        d.Derive();
         d.in.iterations = 9;
         const std::string text = RunToFile(d, 17);
         for (int i = 0; i < kPermTestStats; i++) {
-            const bool undefined = optRo != 1 && std::find(explained.begin(), explained.end(), i) != explained.end();
+            const bool undefined = std::find(explained.begin(), explained.end(), i) != explained.end();
             const double o = d.in.observed[i], p = d.in.probability[i];
             if (undefined) {
                 EXPECT_TRUE(std::isnan(o) && std::isnan(p)) << i;
@@ -712,11 +724,10 @@ TEST(PermTestDefined, ATableTheCovariatesExplainLeavesItsPartialsUndefined) {
                 EXPECT_TRUE(p >= 1.0 / 9 && p <= 1.0) << i << " P " << p;
             }
         }
-        const int minus = optRo == 1 ? 0 : 1;
-        EXPECT_EQ(Occurrences(text, "Observed ro(XE.T)=\t-999\n"), minus);
-        EXPECT_EQ(Occurrences(text, "\tRandom ro(XE.T) =\t-999\t"), 8 * minus);
-        EXPECT_EQ(Occurrences(text, "\nRandom ro(XE.TP) =\t-999\t"), 8 * minus);
-        EXPECT_EQ(Occurrences(text, "Cummulative frequency for ro(XE.TR)=-999\n"), 8 * minus);
+        EXPECT_EQ(Occurrences(text, "Observed ro(XE.T)=\t-999\n"), 1);
+        EXPECT_EQ(Occurrences(text, "\tRandom ro(XE.T) =\t-999\t"), 8);
+        EXPECT_EQ(Occurrences(text, "\nRandom ro(XE.TP) =\t-999\t"), 8);
+        EXPECT_EQ(Occurrences(text, "Cummulative frequency for ro(XE.TR)=-999\n"), 8);
     }
 }
 
@@ -763,6 +774,54 @@ TEST(PermTestDefined, TheVariationOfDXIsThatOfX) {
                 EXPECT_GT(std::fabs(d.in.observed[kRoXE]), 1e-3);
             }
         }
+}
+
+// A long constant vector has no variation on the engine's roads. Each community holds one OTU of
+// its own, its own type: X is the identity and DX sqrt(2) in all n(n - 1) / 2 cells (to the
+// rounding of the cross products); DY is 0.1 but for one -999 (the present cells' road); T (o mod 7)
+// and E vary. r(XE), r(XY), r(XZ), their partials and r(TY) are undefined at 100 communities as at
+// 600 (179,700 cells, where a running sum's mean passed the allowance); r(TE) is defined. A
+// configuration of 10^5 or 10^6 rows of 0.1 and 10^7 + 0.1 has none, nor a covariate of 0.1 (no
+// component); one value 2^-20 off gives both.
+TEST(PermTestDefined, LongConstantVectorsHaveNoVariation) {
+    for (int n : {100, 600}) {
+        SCOPED_TRACE(n);
+        Mat<double> W(n, n), E(n, 2), DE(n, n), DY(n, n), DZ(n, n), Y(n, n);
+        Mat<float> B(n, 1), Sb(n, n);
+        std::vector<int> nest(static_cast<size_t>(n), 1);
+        int sel[1] = {1};
+        for (int i = 0; i < n; i++) {
+            W[i][i] = Sb[i][i] = 1;
+            B[i][0] = static_cast<float>(i % 7), E[i][0] = i % 5, E[i][1] = i % 3;
+        }
+        for (int i = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++)
+                DE[i][j] = std::hypot(E[i][0] - E[j][0], E[i][1] - E[j][1]), DY[i][j] = 0.1, DZ[i][j] = (i + 2 * j) % 9;
+        DY[0][1] = -999;
+        PermTest_FunctionalPhyl_Correl_Input in{};
+        in.iterations = 1, in.nTraits = 1, in.traitSelected = sel, in.nOTUs = in.nTypes = in.nCommunities = n;
+        in.nEnv = 2, in.B = B, in.Sb = Sb, in.E = E, in.U = W, in.W = W, in.DE = DE, in.DY = DY, in.DZ = DZ;
+        in.Y = in.Z = Y, in.reseOpt = 6, in.optRo = 1, in.nestingGroups = nest.data(), in.sqrtRaoTraits = true;
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&in));
+        for (int i : {kRoXE, kRXY, kRXZ, kRoXE_T, kRXY_T, kRXZ_T, kRoXE_TR, kRTY})
+            EXPECT_TRUE(std::isnan(in.observed[i])) << i << " " << in.observed[i];
+        EXPECT_TRUE(std::isfinite(in.observed[kRoTE]));
+    }
+    for (int n : {100000, 1000000}) {
+        SCOPED_TRACE(n);
+        Mat<double> X(n, 2);
+        for (int i = 0; i < n; i++) X[i][0] = 0.1, X[i][1] = 1e7 + 0.1;
+        permtest::Config table(n, 2);
+        permtest::Components comp(n, 1);
+        const MatrixCovariate cov{1, nullptr, X};  // its first column
+        for (bool off : {false, true}) {
+            if (off) X[n / 2][0] = 0.1 * (1 + 0x1p-20), X[n / 2][1] = (1e7 + 0.1) * (1 + 0x1p-20);
+            table.Set(2, X);
+            EXPECT_EQ(table.variance, off);
+            ASSERT_TRUE(comp.Compute(&cov, 1, 2.0));
+            EXPECT_EQ(comp.kept, off ? 1 : 0);
+        }
+    }
 }
 
 // Where a column sits changes no statistic, nor whether it is defined, and neither does a positive
