@@ -78,6 +78,16 @@ TEST(ResponseCurveTest, BetaCurvePeaksAtTheOptimumAndVanishesOutside) {
     x[1] = 2.6f;  // outside [1.5, 2.5]
     EXPECT_EQ(BetaFunction(2, x, 5, m, r, al, ga), 0.0);
     EXPECT_EQ(BetaFunction(0, x, 5, m, r, al, ga), 5.0);
+    // Both edges of the first gradient's range [8, 12], the second at its optimum. x = 8.5:
+    // z = -1/8 + 1/4 = 1/8; 5 (1/8)(7/8)^3 / (27/256) = 107.1875 / 27.
+    const struct {
+        float x;
+        double expected;
+    } edges[] = {{8.5f, 107.1875 / 27.0}, {7.99f, 0.0}, {12.01f, 0.0}};
+    for (const auto& e : edges) {
+        float at[2] = {e.x, 2};
+        EXPECT_NEAR(BetaFunction(2, at, 5, m, r, al, ga), e.expected, 1e-5) << e.x;
+    }
 }
 
 TEST(ResponseCurveTest, LogisticMidpointSlopeAndFlatCurve) {

@@ -475,6 +475,10 @@ TEST_F(FormdaTest, SpeciesCodesAreUniqueAndLongNamesCut) {
     EXPECT_EQ(GetRows(spp, 5), (Strings{"Poan Poa annua", "POan Poa angustifolia", "Po Poaceae", "PO Poales",
                                         "POAn Poa annua x"}));
     EXPECT_EQ(std::string(spp[5]), "Avqq Averyveryverylonggenusname " + std::string(38, 'q'));  // 70 characters
+    // 'z' is a letter like any other: upper-cased, never raised past the letters.
+    Species({"zz zz", "zz zzb"});
+    ASSERT_EQ(nSpp, 2);
+    EXPECT_EQ(GetRows(spp, 2), (Strings{"zzzz zz zz", "Zzzz zz zzb"}));
     // Beyond the eight changes of case the codes still stay unique.
     Strings many;
     for (size_t k = 1; k <= 12; k++) many.push_back("Abc def" + std::string(k, 'x'));
