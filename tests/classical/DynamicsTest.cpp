@@ -5,6 +5,7 @@
 #include "classical/TNXDynamics.h"
 #include "classical/qwDynamics.h"
 #include "common/TimeStampLine.h"
+#include "foundation/ScopedValue.h"
 #include "matrix/core/qwlibRandom.h"
 #include "series_fixture.h"
 
@@ -266,3 +267,30 @@ TEST_F(DynamicsTest, ProfileAcceptsOnlyWhatItOffers) {
 }
 
 }  // namespace
+
+// A level of the intermediate file read community by community (transposed), its number of types
+// recorded for a level the session holds (rcst), and for none past them or without the record.
+TEST_F(DynamicsTest, ALevelReadByCommunityRecordsItsTypesOnlyWithinTheLevels) {
+    // Level 1: two types in the four communities; level 2: one type.
+    Write("s1Hie.txt", "2 4\n1 2 3 4\n5 6 7 8\n1 4\n9 9 9 9\n");
+    int kept[2] = {7, 7};
+    const ScopedValue<int> levels(nch, 1);
+    const struct {
+        int level;
+        int* record;
+        std::vector<int> recorded;  // kept afterwards
+    } cases[] = {{1, kept, {2, 7}}, {2, kept, {2, 7}}, {1, nullptr, {2, 7}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        const ScopedValue<int*> record(rcst, c.record);
+        int types = 0;
+        float** table = ReadLevelByCommunity(c.level, &types);
+        EXPECT_EQ(types, c.level == 1 ? 2 : 1);
+        if (c.level == 1) {
+            EXPECT_EQ((std::vector<float>{table[0][0], table[0][1], table[3][0], table[3][1]}),
+                      (std::vector<float>{1, 5, 4, 8}));
+        }
+        free2D(table, ncsm);
+        EXPECT_EQ((std::vector<int>{kept[0], kept[1]}), c.recorded);
+    }
+}

@@ -486,4 +486,10 @@ TEST_F(FormdaTest, SpeciesCodesAreUniqueAndLongNamesCut) {
     ASSERT_EQ(nSpp, 12);
     for (int a = 0; a < 12; a++)
         for (int b = a + 1; b < 12; b++) EXPECT_NE(std::string(spp[a], 4), std::string(spp[b], 4));
+    // Abde taken: B, D, E upper-cased in turn, then A, B, D, E raised by one, each change kept; the
+    // ninth finds all eight taken and takes "Ab" and a counter of two base-62 digits.
+    Strings codes;
+    for (int a = 0; a < 12; a++) codes.push_back(std::string(spp[a], 4));
+    EXPECT_EQ(codes, (Strings{"Abde", "ABde", "ABDe", "ABDE", "BBDE", "BCDE", "BCEE", "BCEF", "Ab00", "Ab01", "Ab02",
+                              "Ab03"}));
 }
