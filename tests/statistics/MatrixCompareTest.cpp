@@ -117,6 +117,14 @@ TEST(Configurations, DegenerateCasesGiveZero) {
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, Z), 0.0);
     ExpectCells(Z, {{0, 0, 0}}, 0);
     EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);  // zero cross-product
+    // Tables that vary, at 1e-24: every product of the float cross products (about 1e-48)
+    // underflows to 0, and RV is 0 rather than 0 / 0.
+    Mat<float> Xt(kX), Yt(kY);
+    for (int i = 0; i < 6; i++) {
+        for (int k = 0; k < 3; k++) Xt[i][k] *= 1e-24f;
+        for (int k = 0; k < 2; k++) Yt[i][k] *= 1e-24f;
+    }
+    EXPECT_EQ(RVcoeff(6, 3, 2, Xt, Yt), 0.0);
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
 }
 
