@@ -1,6 +1,7 @@
 // Handlers of the community-structures menu (letters H and K).
 #include "session/TNXIFHAND.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
