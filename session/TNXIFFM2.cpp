@@ -633,25 +633,11 @@ void PutTail(FILE* f, int nPop, bool withGroups) {
 
 }  // namespace
 
-namespace {
-
-// The stream of the formatted data file: in the run's set while one is under way (an import puts
-// the file in place with the session's track file), otherwise the writer's own.
-FILE* OpenFormdaFile(ReplacingWriter& writer) {
-    ReplacingSet* run = RunFiles();
-    return run ? run->OpenOrRaise(writer.Target()) : writer.OpenOrRaise();
-}
-
-// Puts the file in place, unless the run's set does it at the run's end.
-void CommitFormdaFile(ReplacingWriter& writer) {
-    if (!RunFiles()) writer.CommitOrRaise();
-}
-
-}  // namespace
-
 void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
-    ReplacingWriter writer(std::string(volumeName) + fileName);
-    FILE* f = OpenFormdaFile(writer);
+    // In the run's set while one is under way: an import puts the file in place with the
+    // session's track file.
+    RunFileWriter writer(std::string(volumeName) + fileName);
+    FILE* f = writer.OpenOrRaise();
     PutHeader(f, nPop, dataName, false);
     std::fprintf(f, "%s \n", versionFormdaFile);
     PutFloatRows(f, nPop, nch, B);
@@ -659,15 +645,17 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
     PutFloatRows(f, nPop, ncsm, W);
     std::fprintf(f, "\n");
     PutTail(f, nPop, true);
-    CommitFormdaFile(writer);
+    writer.CommitOrRaise();
 }
 
 void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
     // Every value is coded before anything is written: a refused value leaves no file.
     std::vector<char> words(static_cast<size_t>(nPop) * (2 * static_cast<size_t>(nch) + 1), '\0');
     for (int i = 0; i < nPop; i++) CodeTraitRow(i, B[i], &words[static_cast<size_t>(i) * (2 * static_cast<size_t>(nch) + 1)]);
-    ReplacingWriter writer(std::string(volumeName) + fileName);
-    FILE* f = OpenFormdaFile(writer);
+    // In the run's set while one is under way: an import puts the file in place with the
+    // session's track file.
+    RunFileWriter writer(std::string(volumeName) + fileName);
+    FILE* f = writer.OpenOrRaise();
     PutHeader(f, nPop, dataName, true);
     for (int i = 0; i < nPop; i++) {
         std::fprintf(f, "%s\t", &words[static_cast<size_t>(i) * (2 * static_cast<size_t>(nch) + 1)]);
@@ -679,7 +667,7 @@ void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float
     }
     std::fprintf(f, "\n");
     PutTail(f, nPop, false);
-    CommitFormdaFile(writer);
+    writer.CommitOrRaise();
 }
 
 // ---------------------------------------------------------------------------------------
