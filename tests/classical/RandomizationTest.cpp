@@ -719,3 +719,20 @@ TEST_F(ResemblanceTest, AMissingPerformanceIsTestedAsAnAbsentOne) {
         }
     }
 }
+
+// Frequency distributions need two values at least: two iterations ask for them and write them,
+// one asks nothing and writes none.
+TEST_F(ResemblanceTest, DistributionsFromTwoIterationsOn) {
+    const struct {
+        const char* answers;  // iterations, seed option, seed, means, distributions
+        bool written;
+    } cases[] = {{"1\n1\n2\n2\n17\nn\ny\n", true}, {"1\n1\n1\n2\n17\n", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers);
+        std::remove("s1.Rnd");
+        const std::string before = Out();
+        ASSERT_TRUE(Test(1, c.answers));
+        EXPECT_EQ(std::filesystem::exists("s1.Rnd"), c.written);
+        EXPECT_EQ(Has(Out().substr(before.size()), "Generate frequency distributions too? y/n  "), c.written);
+    }
+}
