@@ -403,7 +403,8 @@ TEST_F(HandlersTest, HierarchyResemblanceGivesTheLoadedDataBack) {
 }
 
 // Function 5 needs the scores, which the session lacks, and not the stored resemblances: nothing is
-// read or written and the former values stand. Function 1 writes them.
+// read or written and the former values stand. Function 1 writes them, and so does function 6 from
+// the types' table alone.
 TEST_F(HandlersTest, EvaluationRecordsOnlyTheValuesItWrites) {
     Run("r\n6\nn\nn\nn\n", IFResemblance);
     hasRo = 1;
@@ -413,6 +414,22 @@ TEST_F(HandlersTest, EvaluationRecordsOnlyTheValuesItWrites) {
     std::rename("kept.txt", "s1NRe.txt");
     EXPECT_EQ((std::make_pair(hasRo, std::string(whichRo))), (std::make_pair(1, std::string("former.txt"))));
     EXPECT_TRUE(Run("1\nn\n", IFEvaluation));
+    EXPECT_EQ((std::make_pair(hasRo, std::string(whichRo))), (std::make_pair(1, std::string("s1Ro.txt"))));
+    EXPECT_EQ(Numbers(Read("s1Ro.txt")).size(), 1u);
+    // Function 6 reads the types' table and not the stored resemblances: it runs without them.
+    hasHier = 1;
+    std::strcpy(whichHier, "s1Hie.txt");
+    std::string table = "2\t" + std::to_string(ncsm) + "\n";
+    for (int t = 0; t < 2; t++) {
+        for (int c = 0; c < ncsm; c++) table += (c % 2 == t) ? "1 " : "0 ";
+        table += "\n";
+    }
+    Write("s1Hie.txt", table);
+    std::remove("s1Ro.txt");
+    std::strcpy(whichRo, "former.txt");
+    std::rename("s1NRe.txt", "kept.txt");
+    EXPECT_TRUE(Run("6\n", IFEvaluation));
+    std::rename("kept.txt", "s1NRe.txt");
     EXPECT_EQ((std::make_pair(hasRo, std::string(whichRo))), (std::make_pair(1, std::string("s1Ro.txt"))));
     EXPECT_EQ(Numbers(Read("s1Ro.txt")).size(), 1u);
 }
