@@ -163,6 +163,21 @@ TEST(SessionE2E, EndOfInputAtAnyPromptOrACorruptTrackFileEndInOrder) {
     }
 }
 
+// The track file's first word names the data file: one of 63 characters fits the name, one of 64
+// does not, and is taken for a damaged track file (the reader's message) before anything is read.
+TEST(SessionE2E, ADataFileNameTooLongForTheSessionIsADamagedTrackFile) {
+    for (const size_t length : {size_t{63}, size_t{64}}) {
+        SCOPED_TRACE(length);
+        Sandbox box;
+        box.PrepareTinySession();
+        const std::string track = std::string(length, 'a') + "\n";
+        box.WriteFile("s1Trk.txt", track);
+        const Result r = box.Run("O\ns1\nX\n");
+        EXPECT_EQ(r.err.rfind("\nfile s1Trk.txt ", 0) == 0, length == 64) << r.err;
+        EXPECT_EQ(box.ReadFile("s1Trk.txt"), track);
+    }
+}
+
 // A number of 512 digits typed at a number prompt (the digits of the printouts) is refused as a value out of
 // range is; the program goes on, takes the answer after it and writes the preferences with it.
 TEST(SessionE2E, ANumberTooLongToReadAtAPromptIsRefusedAndTheNextAnswerTaken) {
