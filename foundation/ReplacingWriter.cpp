@@ -2,10 +2,12 @@
 #include "foundation/ReplacingWriter.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -20,12 +22,6 @@
 
 namespace {
 
-void CannotOpen(const std::string& name) {
-    std::fprintf(stderr, "\ncan't open %s \n", name.c_str());
-    std::fputc('\a', stdout);
-    std::fflush(stdout);
-}
-
 // "can't <what> <name>: <why>", or without the reason when there is none to give.
 void CannotDo(const char* what, const std::string& name, const std::string& why) {
     if (why.empty())
@@ -37,6 +33,92 @@ void CannotDo(const char* what, const std::string& name, const std::string& why)
 }
 
 std::string SystemReason(int reason) { return reason ? std::strerror(reason) : ""; }
+
+FileIdentity IdentityFrom(const struct stat& st) {
+    FileIdentity id;
+    id.known = true;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.modified = st.st_mtim;
+    return id;
+}
+
+// The folder a path lies in: the part before its last '/', or "." when it has none.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The commit locks of the folders of a commit, held for the life of the object. Each is an
+// exclusive flock on the folder itself: any user who may read the folder can take it, it lives
+// only as long as the descriptor (a run that ends, even by SIGKILL, gives it back) and it leaves
+// no file behind. The folders are locked in the order of their device and inode, so that two
+// runs that write in the same folders never wait for each other in a circle. A folder that
+// cannot be opened, or whose file system has no such lock, is left unlocked: the commit goes on
+// as it would without the lock.
+class CommitLock {
+public:
+    explicit CommitLock(const std::vector<std::string>& paths) {
+        struct Folder {
+            dev_t device;
+            ino_t inode;
+            int fd;
+        };
+        std::vector<Folder> folders;
+        for (const std::string& path : paths) {
+            const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) continue;
+            struct stat st {};
+            bool seen = fstat(fd, &st) != 0;
+            for (const Folder& f : folders) seen = seen || (f.device == st.st_dev && f.inode == st.st_ino);
+            if (seen) {
+                close(fd);
+                continue;
+            }
+            folders.push_back({st.st_dev, st.st_ino, fd});
+        }
+        std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
+            return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+        });
+        fds_.reserve(folders.size());
+        for (const Folder& f : folders) {
+            int locked;
+            while ((locked = flock(f.fd, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            if (locked != 0) {
+                close(f.fd);
+                continue;
+            }
+            fds_.push_back(f.fd);
+        }
+    }
+    ~CommitLock() {
+        // Closing the descriptor gives the lock back.
+        for (int fd : fds_) close(fd);
+    }
+    CommitLock(const CommitLock&) = delete;
+    CommitLock& operator=(const CommitLock&) = delete;
+
+private:
+    std::vector<int> fds_;
+};
+
+// The data file of the loaded session and its identity when it was read (SetSessionData); an
+// empty path when none is loaded. Set and read on the thread that runs the commands.
+struct SessionData {
+    std::string path;
+    FileIdentity read;
+};
+SessionData sessionData;
+
+// Whether the loaded session's data file is still the one read: always, when no session's data
+// are loaded.
+bool SessionDataUnchanged() {
+    if (sessionData.path.empty()) return true;
+    return IdentityOf(sessionData.path) == sessionData.read;
+}
 
 // A well-mixed 64-bit value from any seed (splitmix64's finaliser).
 std::uint64_t Mixed(std::uint64_t v) {
@@ -80,14 +162,23 @@ std::string WhyNotReplaceable(const std::string& target) {
     return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
 }
 
-// A target kept aside while a set is put in place: whether it stood, its second name, and whether
-// it goes there by a rename (where the system refuses a hard link) rather than a link.
+// A target kept aside while a set is put in place: whether it stood, its second name, whether it
+// goes there by a rename (where the system refuses a hard link) rather than a link, and the new
+// file that replaces it (so that an undo touches only a target that still holds that file).
 struct Aside {
     bool stood = false;
     std::string path;
     int slot = -1;
     bool renamed = false;
+    FileIdentity placed;
 };
+
+// Whether `target` still holds the file a set put there.
+bool StillHolds(const std::string& target, const FileIdentity& placed) {
+    struct stat st {};
+    if (!placed.known || lstat(target.c_str(), &st) != 0) return false;
+    return st.st_dev == placed.device && st.st_ino == placed.inode;
+}
 
 // Links `target` under `path` (a stale file of that name, left by a run that was killed, is
 // replaced); 0, or the system's reason.
@@ -122,6 +213,32 @@ std::atomic<ReplacingSet*> runFiles{nullptr};
 
 }  // namespace
 
+bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    if (!a.known || !b.known) return a.known == b.known;
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+}
+
+FileIdentity IdentityOf(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 ? IdentityFrom(st) : FileIdentity{};
+}
+
+FileIdentity IdentityOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? IdentityFrom(st) : FileIdentity{};
+}
+
+void SetSessionData(const std::string& path, const FileIdentity& read) {
+    sessionData.path = path;
+    sessionData.read = read;
+}
+
+void ClearSessionData() {
+    sessionData.path.clear();
+    sessionData.read = FileIdentity{};
+}
+
 ReplacingWriter::ReplacingWriter(std::string target) : target_(std::move(target)) {}
 
 ReplacingWriter::~ReplacingWriter() { Drop(); }
@@ -152,7 +269,7 @@ FILE* ReplacingWriter::Open() {
         }
     }
     if (!f_) {
-        CannotOpen(target_);
+        CannotDo("open", target_, SystemReason(errno));
         return nullptr;
     }
     temp_ = pattern;
@@ -197,13 +314,24 @@ bool ReplacingWriter::Rename() {
     return true;
 }
 
+bool ReplacingWriter::ReplaceLocked() {
+    const std::string why = WhyNotReplaceable(target_);
+    if (!why.empty()) {
+        Drop();
+        CannotDo("replace", target_, why);
+        return false;
+    }
+    if (!Rename()) {
+        CannotDo("replace", target_, SystemReason(reason_));
+        return false;
+    }
+    return true;
+}
+
 ReplacingWriter::Outcome ReplacingWriter::Replace() {
     if (!finished_) return kWriteFailed;
-    if (!Rename()) {
-        CannotOpen(target_);
-        return kNotReplaced;
-    }
-    return kWritten;
+    CommitLock lock({target_});
+    return ReplaceLocked() ? kWritten : kNotReplaced;
 }
 
 ReplacingWriter::Outcome ReplacingWriter::Commit() {
@@ -230,10 +358,7 @@ void ReplacingWriter::CommitOrExplain() {
         CannotDo("write", target_, SystemReason(reason_));
         RaiseError(TNX_FAIL_TO_PRINT);
     }
-    if (!Rename()) {
-        CannotDo("replace", target_, SystemReason(reason_));
-        RaiseError(TNX_FAIL_TO_OPEN);
-    }
+    if (Replace() != kWritten) RaiseError(TNX_FAIL_TO_OPEN);
 }
 
 // Opens the target for appending, made only where no file stands, so that "stood" says what the
@@ -338,6 +463,32 @@ void ReplacingSet::CommitOrRaise() {
         Discard();
         RaiseError(TNX_FAIL_TO_PRINT);
     }
+    // Every folder the set writes in, locked until the set is in place or undone: another run's
+    // commit there is waited for, never interleaved with this one.
+    std::vector<std::string> paths;
+    try {
+        paths.reserve(writers_.size() + appends_.size());
+        for (auto& w : writers_) paths.push_back(w->Target());
+        for (auto& a : appends_) paths.push_back(a->target);
+    } catch (const std::bad_alloc&) {
+        Discard();
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
+    std::unique_ptr<CommitLock> lock;
+    try {
+        lock = std::make_unique<CommitLock>(paths);
+    } catch (const std::bad_alloc&) {
+        Discard();
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
+    // A set that replaces the session's data file defines the session anew; any other set
+    // describes the data this run read, and is saved only beside those data.
+    bool replacesData = false;
+    for (auto& w : writers_) replacesData = replacesData || w->Target() == sessionData.path;
+    if (!replacesData && !SessionDataUnchanged()) {
+        Discard();
+        RaiseError(TNX_SESSION_CHANGED);
+    }
     for (auto& w : writers_) {
         const std::string why = WhyNotReplaceable(w->Target());
         if (!why.empty()) {
@@ -360,7 +511,10 @@ void ReplacingSet::CommitOrRaise() {
     std::vector<Aside> aside;
     try {
         aside.resize(n);
-        for (size_t i = 0; i < n; i++) aside[i].path = writers_[i]->temp_ + ".old";
+        for (size_t i = 0; i < n; i++) {
+            aside[i].path = writers_[i]->temp_ + ".old";
+            aside[i].placed = IdentityOf(writers_[i]->temp_);
+        }
     } catch (const std::bad_alloc&) {
         Discard();
         RaiseError(TNX_OUT_OF_MEMORY);
@@ -448,6 +602,11 @@ void ReplacingSet::CommitOrRaise() {
             // back to its former length; a file that did not stand before is removed.
             for (size_t i = 0; i < replaced; i++) {
                 const std::string& target = writers_[i]->Target();
+                if (writers_[i]->committed_ && !StillHolds(target, aside[i].placed)) {
+                    // Another program put its own file there since: it stays, and the earlier
+                    // file this set kept aside is no longer the target's.
+                    continue;
+                }
                 if (!aside[i].stood) {
                     if (std::remove(target.c_str()) != 0) note("\ncan't remove ", target, ": ", std::strerror(errno));
                 } else if (std::rename(aside[i].path.c_str(), target.c_str()) == 0) {
@@ -470,16 +629,23 @@ void ReplacingSet::CommitOrRaise() {
             }
         }
         // The earlier files kept aside are no longer needed (a linked one stands under its
-        // target's name too, or was put back; one renamed aside was replaced).
+        // target's name too, or was put back; one renamed aside was replaced). One that cannot
+        // be removed is named: it holds a whole copy of an earlier file.
         for (Aside& a : aside) {
-            if (a.stood && !a.path.empty()) unlink(a.path.c_str());
+            if (a.stood && !a.path.empty() && std::remove(a.path.c_str()) != 0 && errno != ENOENT)
+                note("\ncan't remove ", a.path, ": ", std::strerror(errno));
             ReleaseTemporary(a.slot);
         }
     }
-    if (code) {
-        CannotDo(verb, failedTarget, why);
-        if (!notes.empty()) std::fputs(notes.c_str(), stderr);
+    if (code) CannotDo(verb, failedTarget, why);
+    if (!notes.empty()) {
+        std::fputs(notes.c_str(), stderr);
+        if (!code) {
+            std::fputc('\a', stdout);
+            std::fflush(stdout);
+        }
     }
+    if (!code && replacesData) sessionData.read = IdentityOf(sessionData.path);
     Discard();
     if (code) RaiseError(code);
 }
@@ -556,6 +722,12 @@ bool AppendWhole(FILE* f, const char* text, size_t size) {
 }
 
 void AppendWholeOrRaise(const std::string& target, const char* text, size_t size) {
+    std::unique_ptr<CommitLock> lock;
+    try {
+        lock = std::make_unique<CommitLock>(std::vector<std::string>{target});
+    } catch (const std::bad_alloc&) {
+        RaiseError(TNX_OUT_OF_MEMORY);
+    }
     FILE* f = fopenck(target.c_str(), nullptr, "a");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
     if (!AppendWhole(f, text, size)) {

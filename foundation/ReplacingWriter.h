@@ -16,14 +16,46 @@
 //   }
 //   run.CommitOrRaise();            // every file of the run in place, or none
 // A scope opened while another is under way joins it: its commit is the outer scope's.
+//
+// Two runs in one folder take turns at their commits: each holds the folder's commit lock (an
+// exclusive flock on the folder itself, which every user who may read the folder can take and
+// which leaves no file behind) only while it puts its files in place. While a session's data are
+// loaded (SetSessionData), a set is put in place only if the data file is still the one that was
+// read: a run whose session another run replaced or changed meanwhile saves none of its files.
 #ifndef TNX_REPLACING_WRITER_H
 #define TNX_REPLACING_WRITER_H
 
+#include <sys/types.h>
+
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+// What tells one state of a file from another: the file itself (device and inode), its length
+// and its modification time. A file renamed over it, or written to, differs in one of them.
+struct FileIdentity {
+    bool known = false;  // the file stood and could be examined
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+};
+bool operator==(const FileIdentity& a, const FileIdentity& b);
+inline bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(a == b); }
+// The identity of the file open on `fd`, and of the file at `path` (unknown when none stands).
+FileIdentity IdentityOf(int fd);
+FileIdentity IdentityOf(const std::string& path);
+
+// The data file of the session loaded in this process, as it was when it was read. While one is
+// set, every set of files checks at its commit, under the commit lock, that the file at `path` is
+// still that one, and otherwise puts nothing in place and raises code 6 (TNX_SESSION_CHANGED); a
+// set that itself replaces the data file (an import) is not held back, and the identity becomes
+// the new file's. Cleared when the session's data are released.
+void SetSessionData(const std::string& path, const FileIdentity& read);
+void ClearSessionData();
 
 class ReplacingWriter {
 public:
@@ -34,13 +66,14 @@ public:
 
     // Creates the temporary file, with the mode fopen gives a new file (0666 less the umask,
     // which the system applies), and returns its stream; null when it cannot be created (after
-    // the opener's message "\ncan't open %s \n" with the target's name and the bell). A writer
-    // opened again drops the text it held and starts anew.
+    // the opener's message "\ncan't open %s: %s \n" with the target's name, the system's reason
+    // and the bell). A writer opened again drops the text it held and starts anew.
     FILE* Open();
-    // Flushes and closes the temporary file and renames it over the target. On a failure the
-    // temporary file is removed and the target is left as it was. A target that cannot be
-    // replaced (the rename fails) counts as a file that cannot be created: the opener's
-    // message is printed. A writer that was never opened has nothing to commit: kWriteFailed.
+    // Flushes and closes the temporary file and renames it over the target, under the folder's
+    // commit lock. On a failure the temporary file is removed and the target is left as it was.
+    // A target that is not a regular file (nor absent), or that the rename cannot replace, is
+    // not replaced: "\ncan't replace %s: %s \n" names it with the reason. A writer that was
+    // never opened has nothing to commit: kWriteFailed.
     enum Outcome { kWritten, kWriteFailed, kNotReplaced };
     Outcome Commit();
     // Commit's two steps, for a set of files that are all written before any is put in place:
@@ -68,6 +101,8 @@ private:
     friend class ReplacingSet;
     void Drop();    // closes and removes an uncommitted temporary file
     bool Rename();  // renames a finished file over its target, silently; false with reason_ set
+    // Replace without the commit lock, for callers that hold it: false with the message given.
+    bool ReplaceLocked();
 
     std::string target_;
     std::string temp_;
@@ -107,28 +142,36 @@ public:
     // Puts every file of the set in place as one step, in this order:
     // 1. every temporary file is closed: a failed write or close prints "\ncan't write %s: %s \n"
     //    and raises code 3, every target left as it was;
-    // 2. every target must be replaceable: a regular file (or a link to one) or none; one that is
+    // 2. the commit lock of every folder the set writes in is taken, in one order (another run
+    //    putting its files in place there is waited for; a folder whose system has no such lock
+    //    is not locked); the lock is held to the end of the commit, undoing included;
+    // 3. while a session's data are loaded (SetSessionData) and the set does not replace the data
+    //    file, that file must be the one read: otherwise nothing is put in place, code 6;
+    // 4. every target must be replaceable: a regular file (or a link to one) or none; one that is
     //    not prints "\ncan't replace %s: %s \n" (or "\ncan't open %s: %s \n" for a text to
     //    append) and raises code 4;
-    // then, with the ending signals held back:
-    // 3. the texts are appended, each file's former length kept: a file that cannot be opened
+    // then, with the ending signals held back (a signal the program was started with ignored
+    // stays ignored, and is no reason to undo anything):
+    // 5. the texts are appended, each file's former length kept: a file that cannot be opened
     //    prints "\ncan't open %s: %s \n" and raises code 4, a failed write "\ncan't write %s: %s
     //    \n" and code 3 (past the file-size limit the write fails, and SIGXFSZ ends the program
     //    once every file is back as it was);
-    // 4. each target that stands is kept aside under a second name ("<temporary name>.old",
+    // 6. each target that stands is kept aside under a second name ("<temporary name>.old",
     //    registered like the temporary files): a hard link, or, where the system refuses links
     //    (EPERM, EOPNOTSUPP, EMLINK, EXDEV), the target itself renamed to it just before its
     //    replacement;
-    // 5. the temporary files are renamed over their targets in the order they were first opened;
-    // 6. a signal that came meanwhile (EndingSignalCame) counts as a step that failed, so that the
+    // 7. the temporary files are renamed over their targets in the order they were first opened;
+    // 8. a signal that came meanwhile (EndingSignalCame) counts as a step that failed, so that the
     //    program it ends leaves the earlier files (where a handler lets the program go on, the
     //    message gives the first target with "Interrupted system call", and code 4).
     // A step that fails undoes every earlier one: the files appended are cut back (removed when
     // they did not stand), the targets replaced get their earlier files back (removed when they
-    // did not stand). "\ncan't replace %s: %s \n" names a target not put in place, with code 4. A
-    // target that cannot be put back stays under its second name, which "\nthe earlier %s is
-    // kept as %s \n" gives; a new file that cannot be removed, or cut back, is named with the
-    // system's reason ("\ncan't remove %s: %s \n", "\ncan't cut back %s: %s \n").
+    // did not stand); a target that no longer holds the file this set put there is left as it is.
+    // "\ncan't replace %s: %s \n" names a target not put in place, with code 4. A target that
+    // cannot be put back stays under its second name, which "\nthe earlier %s is kept as %s \n"
+    // gives; a new file that cannot be removed, or cut back, is named with the system's reason
+    // ("\ncan't remove %s: %s \n", "\ncan't cut back %s: %s \n"). An earlier file kept aside
+    // that cannot be removed once the set is in place is named the same way; the set stays.
     void CommitOrRaise();
     // Drops every unfinished file and every text to append (also done when the set goes out of
     // scope).
@@ -216,7 +259,8 @@ void ExplainFileFailure(const char* what, const std::string& name, int reason);
 bool AppendWhole(FILE* f, const char* text, size_t size);
 
 // Opens `target` for appending (a file that cannot be opened raises code 4 after the opener's
-// message) and appends the text whole (AppendWhole); a text that could not be appended prints
+// message) and appends the text whole (AppendWhole) under the folder's commit lock, so that it
+// never falls inside another run's commit; a text that could not be appended prints
 // "\ncan't write <target>: <the system's reason> \n" and raises code 3, the file as it was.
 void AppendWholeOrRaise(const std::string& target, const char* text, size_t size);
 

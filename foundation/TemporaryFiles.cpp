@@ -108,8 +108,14 @@ bool EndingSignalCame() {
     if (ending.load()) return true;
     sigset_t pending;
     if (sigpending(&pending) != 0) return false;
-    for (int sig : kEndingSignals)
-        if (sigismember(&pending, sig) == 1) return true;
+    for (int sig : kEndingSignals) {
+        if (sigismember(&pending, sig) != 1) continue;
+        // A signal held back stays pending even where it is ignored (the program was started
+        // under nohup, or as a background job): it ends nothing, and is dropped once let through.
+        struct sigaction action {};
+        if (sigaction(sig, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) continue;
+        return true;
+    }
     return false;
 }
 

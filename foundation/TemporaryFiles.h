@@ -40,7 +40,8 @@ private:
 
 // Whether a signal that ends the program has come while this thread holds the signals back: one
 // waiting on this thread (or on the process), or one whose handler runs on another thread and
-// waits for the held steps to end. A step that must leave everything as it was when the program
+// waits for the held steps to end. A signal that is ignored (as the program was started with it)
+// ends nothing and does not count. A step that must leave everything as it was when the program
 // is about to end (a set of files put in place) asks before it lets the signals through.
 bool EndingSignalCame();
 

@@ -14,7 +14,8 @@ enum TnxErrorCode {
     TNX_END_OF_FILE = 2,     // end of input, or a value that cannot be read
     TNX_FAIL_TO_PRINT = 3,   // a write to a file failed
     TNX_FAIL_TO_OPEN = 4,    // a file that cannot be opened
-    TNX_TRANSLATION = 5      // a data-translation error of the import
+    TNX_TRANSLATION = 5,     // a data-translation error of the import
+    TNX_SESSION_CHANGED = 6  // another run replaced or changed the session's data since they were read
 };
 
 class TnxError : public std::exception {

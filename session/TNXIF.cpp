@@ -308,6 +308,16 @@ void HandleErrorCode(int code) {
         if (!replaying) Wait();
         return;
     }
+    if (code == TNX_SESSION_CHANGED) {
+        // Nothing of the run was saved: the session's files are the other run's, whole.
+        std::fprintf(stderr, "\nSession %s was changed by another run; the results of this run were not saved.\n",
+                     sessionName);
+        std::fputc('\a', stderr);
+        std::fflush(stderr);
+        for (int c; (c = std::getchar()) != EOF && c != '\n';) {
+        }
+        std::exit(1);
+    }
     const char* message = "\nOUT OF MEMORY !!!\n";
     bool untilLetter = true;
     switch (code) {
@@ -362,7 +372,7 @@ void IFSession() {
         FreeGlobals1();
         FreeGlobals2();
     } catch (const TnxError& e) {
-        HandleErrorCode(e.code());  // codes 1-4 end the program here
+        HandleErrorCode(e.code());  // codes 1-4 and 6 end the program here
         FreeGlobals1();
         FreeGlobals2();
     } catch (const std::bad_alloc&) {

@@ -25,7 +25,9 @@ void HandleError(int code);
 
 // The way an error code ends: codes 1-4 print their messages on standard error, wait as the
 // code asks and end the program with status 1; code 5 rings the bell, waits for the return
-// key (not while a macro runs) and returns. A macro being replayed ends first (EndMacroReplay).
+// key (not while a macro runs) and returns; code 6 (another run changed the session's data, so
+// this run saved nothing) says so in one line, waits for the return key and ends the program with
+// status 1. A macro being replayed ends first (EndMacroReplay).
 void HandleErrorCode(int code);
 
 // The handlers that the held dispatch of the session menus would run for a letter, given the

@@ -393,10 +393,12 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d, bool olderOnly) {
     }
 }
 
-// Opens and reads volumeName + fileName into d (code 4 when it cannot be opened).
-void LoadFormdaFile(const char* fileName, FormdaData& d, bool olderOnly = false) {
+// Opens and reads volumeName + fileName into d (code 4 when it cannot be opened); `read`, when
+// given, receives the identity of the file as it was opened.
+void LoadFormdaFile(const char* fileName, FormdaData& d, bool olderOnly = false, FileIdentity* read = nullptr) {
     FILE* f = fopenck(fileName, volumeName, "r");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
+    if (read) *read = IdentityOf(fileno(f));
     InFile file(f);
     ReadFormdaFile(f, fileName, d, olderOnly);
     file.Close();
@@ -728,9 +730,13 @@ namespace {
 
 void OpenFormdaForm(bool olderOnly) {
     FormdaData d;
-    LoadFormdaFile(whichFormda, d, olderOnly);
+    FileIdentity read;
+    LoadFormdaFile(whichFormda, d, olderOnly, &read);
     ResetDataSet();
     InstallFormda(d);
+    // The session's files are saved from now on only beside these data (another run may
+    // replace them meanwhile).
+    SetSessionData(std::string(volumeName) + whichFormda, read);
     // An older-form file brought its trait words; otherwise the codes come from B when it can
     // be coded.
     if (csm == nullptr) BuildTraitCodes();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 
@@ -407,6 +408,8 @@ void Release3(T***& p, int d1, int d2) {
 }  // namespace
 
 void FreeGlobals2() {
+    // The session's data are released: the commits no longer hold to its data file.
+    ClearSessionData();
     Release2(chLabel, nch);
     Release2(reLabel, ncsm);
     Release3(grLabelP, kMaxPartitions, ncsm);

@@ -48,7 +48,9 @@ int OtuPartitionSize(int k) {
 
 int WriteTrack(char full) {
     // While a run is under way the track file is one of its set, put in place with the files
-    // the run wrote.
+    // the run wrote; otherwise it is a set of its own. Either way it is saved only beside the
+    // data file it names, as this run read it.
+    RunFilesScope run;
     RunFileWriter w(std::string(volumeName) + whichTrack);
     FILE* f = w.OpenOrRaise();
     trackFp = f;
@@ -122,7 +124,7 @@ int WriteTrack(char full) {
         for (int v : last) std::fprintf(f, "%d\n", v);
     }
     trackFp = nullptr;
-    w.CommitOrRaise();
+    run.CommitOrRaise();
     return 0;
 }
 

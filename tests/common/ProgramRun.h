@@ -7,14 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -31,6 +34,7 @@ struct ProgramRun {
     std::string refuseRenameOn;     // a part of the name of a temporary file whose rename fails,
     int refuseRenameWith = 0;       // with this error number
     std::string waitOn;             // a part of the name of a temporary file whose rename waits,
+    std::string waitCreateOn;       // or of a file whose exclusive creation waits,
     std::string waiting;            // once this file is made,
     std::string waitFor;            // until this file exists
     size_t refuseGrowthAbove = 0;   // a realloc asked for more bytes refused (0: none)
@@ -82,7 +86,8 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
             setrlimit(RLIMIT_FSIZE, &size);
         }
         std::string preload;
-        if (run.signalInCommit || run.refuseRenameWith || !run.waitOn.empty() || run.diskFullAfter >= 0 ||
+        if (run.signalInCommit || run.refuseRenameWith || !run.waitOn.empty() || !run.waitCreateOn.empty() ||
+            run.diskFullAfter >= 0 ||
             !run.appearOn.empty() || !run.starveAfter.empty()) {
             preload = TARNEX_SIGNAL_IN_COMMIT;
             if (run.signalInCommit) {
@@ -99,8 +104,9 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
                 setenv("TNXTEST_APPEAR_TEXT", run.appearText.c_str(), 1);
             }
             if (!run.starveAfter.empty()) setenv("TNXTEST_STARVE_AFTER", run.starveAfter.c_str(), 1);
-            if (!run.waitOn.empty()) {
+            if (!run.waitOn.empty() || !run.waitCreateOn.empty()) {
                 setenv("TNXTEST_WAIT_ON", run.waitOn.c_str(), 1);
+                setenv("TNXTEST_WAIT_CREATE_ON", run.waitCreateOn.c_str(), 1);
                 setenv("TNXTEST_WAITING", run.waiting.c_str(), 1);
                 setenv("TNXTEST_WAIT_FOR", run.waitFor.c_str(), 1);
             }
@@ -132,6 +138,37 @@ inline Ending WaitProgram(pid_t child) {
     if (WIFSIGNALED(w)) ending.signal = WTERMSIG(w);
     else if (WIFEXITED(w)) ending.status = WEXITSTATUS(w);
     return ending;
+}
+
+// Whether the process `pid` has ended (a zombie not yet waited for counts as ended).
+inline bool ProgramEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
+}
+
+// Waits until the process `pid` waits for the commit lock of `folder`, which another run holds:
+// the system's table of locks (/proc/locks) lists it as waiting ("->") for a flock on the folder.
+// False when the process ends first, or after two minutes.
+inline bool WaitsForCommitLock(pid_t pid, const std::filesystem::path& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return false;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    for (int round = 0; round < 120000; round++) {
+        std::ifstream locks("/proc/locks");
+        for (std::string line; std::getline(locks, line);) {
+            std::istringstream words(line);
+            std::string number, arrow, kind, advisory, mode, owner;
+            words >> number >> arrow >> kind >> advisory >> mode >> owner;
+            if (arrow == "->" && kind == "FLOCK" && owner == std::to_string(pid) &&
+                (line + " ").find(inode) != std::string::npos)
+                return true;
+        }
+        if (ProgramEnded(pid)) return false;
+        poll(nullptr, 0, 1);
+    }
+    return false;
 }
 
 // Runs the program as StartProgram starts it, to its end.

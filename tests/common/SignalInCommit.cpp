@@ -6,7 +6,10 @@
 // name holds TNXTEST_REFUSE_RENAME_ON fails with the error number TNXTEST_REFUSE_RENAME_WITH, as
 // on a full disk or a file system that refuses it. Before the rename of a file whose name holds
 // TNXTEST_WAIT_ON, the program creates the file TNXTEST_WAITING and waits until the file
-// TNXTEST_WAIT_FOR exists (two minutes at most): another run does its part meanwhile.
+// TNXTEST_WAIT_FOR exists (two minutes at most): another run does its part meanwhile. The same
+// wait comes before the program creates a file whose name holds TNXTEST_WAIT_CREATE_ON only where
+// none stands (open with O_CREAT and O_EXCL), as a run that has read its data and is about to
+// write its files.
 //
 // A full disk: with TNXTEST_DISK_FULL_AFTER set, the program's files take that many bytes in all
 // (the streams it opens on a descriptor with fdopen, its temporary files, and its write() calls on
@@ -88,6 +91,14 @@ int StreamSeek(void* cookie, off64_t* offset, int whence) {
 
 int StreamClose(void* cookie) { return close(static_cast<int>(reinterpret_cast<intptr_t>(cookie))); }
 
+// Makes the file TNXTEST_WAITING and waits until the file TNXTEST_WAIT_FOR exists (two minutes at
+// most).
+void WaitForTheOtherRun() {
+    const char* marker = std::getenv("TNXTEST_WAIT_FOR");
+    if (const char* waiting = std::getenv("TNXTEST_WAITING")) close(open(waiting, O_WRONLY | O_CREAT, 0644));
+    for (int round = 0; marker && round < 120000 && access(marker, F_OK) != 0; round++) poll(nullptr, 0, 1);
+}
+
 // Makes the file of another run where none stands.
 void Appear(const char* path) {
     if (!Holds(path, "TNXTEST_APPEAR_ON")) return;
@@ -127,7 +138,10 @@ extern "C" int open(const char* path, int flags, ...) {
         mode = static_cast<mode_t>(va_arg(args, int));
         va_end(args);
     }
-    if ((flags & O_CREAT) && (flags & O_EXCL)) Appear(path);
+    if ((flags & O_CREAT) && (flags & O_EXCL)) {
+        if (Holds(path, "TNXTEST_WAIT_CREATE_ON")) WaitForTheOtherRun();
+        Appear(path);
+    }
     return next(path, flags, mode);
 }
 
@@ -162,11 +176,7 @@ extern "C" int rename(const char* from, const char* to) {
     static const Rename next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
     const char* signal = std::getenv("TNXTEST_SIGNAL_IN_COMMIT");
     if (signal && Holds(from, "TNXTEST_SIGNAL_ON")) raise(std::atoi(signal));
-    if (Holds(from, "TNXTEST_WAIT_ON")) {
-        const char* marker = std::getenv("TNXTEST_WAIT_FOR");
-        if (const char* waiting = std::getenv("TNXTEST_WAITING")) close(open(waiting, O_WRONLY | O_CREAT, 0644));
-        for (int round = 0; marker && round < 120000 && access(marker, F_OK) != 0; round++) poll(nullptr, 0, 1);
-    }
+    if (Holds(from, "TNXTEST_WAIT_ON")) WaitForTheOtherRun();
     const char* refused = std::getenv("TNXTEST_REFUSE_RENAME_WITH");
     if (refused && Holds(from, "TNXTEST_REFUSE_RENAME_ON")) {
         errno = std::atoi(refused);

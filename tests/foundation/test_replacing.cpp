@@ -4,6 +4,8 @@
 // leave the earlier files.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,12 +16,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "FoundationTestSupport.h"
+#include "common/ProgramRun.h"
 #include "foundation/ReplacingWriter.h"
 
 namespace fs = std::filesystem;
@@ -33,15 +38,21 @@ namespace refusals {
 struct Rule {
     Rule(std::string h, std::string l, int e, std::string a = "")
         : holds(std::move(h)), lacks(std::move(l)), error(e), also(std::move(a)) {}
-    std::string holds;  // the first name holds this text
+    std::string holds;  // the first name (its file name) holds this text
     std::string lacks;  // and not this one (none when empty)
     int error;
     std::string also;   // and this one too (none when empty)
 };
 std::vector<Rule> renames, links, removals, cuts;
 std::string interruptRenameOf;  // a rename whose first name holds this raises SIGINT (none: empty)
+std::string otherRunAtRenameOf;  // before a rename whose first name holds this (none: empty),
+std::function<void()> otherRun;  // another program does this
 
-bool Refused(const std::vector<Rule>& rules, const char* from) {
+bool Refused(const std::vector<Rule>& rules, const char* path) {
+    // The rules name files: the folders on the way (a temporary folder may be called ".tmp") are
+    // not looked at.
+    const char* slash = std::strrchr(path, '/');
+    const char* from = slash ? slash + 1 : path;
     for (const Rule& r : rules)
         if (std::strstr(from, r.holds.c_str()) && (r.lacks.empty() || !std::strstr(from, r.lacks.c_str())) &&
             (r.also.empty() || std::strstr(from, r.also.c_str()))) {
@@ -57,6 +68,8 @@ void Clear() {
     removals.clear();
     cuts.clear();
     interruptRenameOf.clear();
+    otherRunAtRenameOf.clear();
+    otherRun = nullptr;
 }
 }  // namespace refusals
 
@@ -64,6 +77,10 @@ extern "C" int rename(const char* from, const char* to) {
     using Call = int (*)(const char*, const char*);
     static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "rename"));
     if (!refusals::interruptRenameOf.empty() && std::strstr(from, refusals::interruptRenameOf.c_str())) raise(SIGINT);
+    if (!refusals::otherRunAtRenameOf.empty() && std::strstr(from, refusals::otherRunAtRenameOf.c_str())) {
+        refusals::otherRunAtRenameOf.clear();  // once: its own renames come here too
+        if (refusals::otherRun) refusals::otherRun();
+    }
     return refusals::Refused(refusals::renames, from) ? -1 : next(from, to);
 }
 
@@ -197,8 +214,9 @@ TEST_F(ReplacingWriterTest, AWriterLeftWithoutCommitLeavesTheOldFileAndNoTempora
     EXPECT_EQ(Listing(), "out.txt\n");
 }
 
-// A target in a missing folder cannot be created; a directory cannot be renamed over. Both give
-// the opener's message and code 4; a commit without an open file is a failed write (code 3).
+// A target in a missing folder cannot be created: the opener's message with the system's reason;
+// a directory is not replaced: "can't replace" with its reason. Both give code 4; a commit
+// without an open file is a failed write (code 3).
 TEST_F(ReplacingWriterTest, TargetsThatCannotBeCreatedOrReplacedGiveTheMessageAndCodeFour) {
     std::string missing = (dir_ / "no-such-dir" / "out.txt").string();
     {
@@ -206,7 +224,8 @@ TEST_F(ReplacingWriterTest, TargetsThatCannotBeCreatedOrReplacedGiveTheMessageAn
         ReplacingWriter w(missing), raising(missing);
         EXPECT_EQ(w.Open(), nullptr);
         EXPECT_EQ(CodeOf([&] { raising.OpenOrRaise(); }), TNX_FAIL_TO_OPEN);
-        EXPECT_EQ(cap.Err(), "\ncan't open " + missing + " \n\ncan't open " + missing + " \n");
+        const std::string message = "\ncan't open " + missing + ": No such file or directory \n";
+        EXPECT_EQ(cap.Err(), message + message);
         EXPECT_EQ(cap.Out(), "\a\a");
     }
     ASSERT_TRUE(fs::create_directory(target_));
@@ -217,7 +236,7 @@ TEST_F(ReplacingWriterTest, TargetsThatCannotBeCreatedOrReplacedGiveTheMessageAn
         std::fprintf(w.OpenOrRaise(), "text\n");
         if (raising) EXPECT_EQ(CodeOf([&] { w.CommitOrRaise(); }), TNX_FAIL_TO_OPEN);
         else EXPECT_EQ(w.Commit(), ReplacingWriter::kNotReplaced);
-        EXPECT_EQ(cap.Err(), "\ncan't open " + target_ + " \n");
+        EXPECT_EQ(cap.Err(), "\ncan't replace " + target_ + ": Is a directory \n");
         EXPECT_TRUE(fs::is_directory(target_));
         EXPECT_EQ(Listing(), "out.txt\n");
     }
@@ -565,10 +584,15 @@ TEST_F(ReplacingWriterTest, TwoWritersOfOneTargetNeverShareATemporaryFile) {
     EXPECT_EQ(Listing(), "out.txt\n");
 }
 
-// The names in a folder listing with the six letters of each temporary name as XXXXXX.
+// The names in a folder listing, or the paths in a message, with the six letters of each temporary
+// name as XXXXXX. Only a file's own name is masked, never a folder's on the way to it (a temporary
+// folder of its own may be called ".tmp").
 std::string Masked(std::string text) {
-    for (size_t at = text.find(".tmp"); at != std::string::npos; at = text.find(".tmp", at + 4))
-        if (at + 10 <= text.size()) text.replace(at + 4, 6, "XXXXXX");
+    for (size_t at = text.find(".tmp"); at != std::string::npos; at = text.find(".tmp", at + 4)) {
+        const size_t end = text.find_first_of(" \n", at);
+        const bool lastPart = text.find('/', at) >= (end == std::string::npos ? text.size() : end);
+        if (lastPart && at + 10 <= text.size()) text.replace(at + 4, 6, "XXXXXX");
+    }
     return text;
 }
 
@@ -731,6 +755,217 @@ TEST_F(ReplacingSetTest, ARunsFilesGoToItsSetAndAnInnerScopeJoinsIt) {
               TNX_FAIL_TO_PRINT);
     EXPECT_EQ(RunFiles(), nullptr);
     EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
+}
+
+// A lone writer replaces a regular file (or a link to one, or nothing) and nothing else: a named
+// pipe, a link to a device and a folder stay as they are, the message names the target and the
+// reason, and no temporary file stays. The pipe is never opened, so nothing waits for a reader.
+TEST_F(ReplacingWriterTest, ALoneWriterReplacesOnlyARegularFile) {
+    const struct {
+        const char* what;
+        void (*make)(const std::string& target, const fs::path& dir);
+        bool (*unchanged)(const std::string& target);
+        const char* reason;
+    } cases[] = {
+        {"a named pipe", [](const std::string& t, const fs::path&) { mkfifo(t.c_str(), 0644); },
+         [](const std::string& t) { return fs::is_fifo(t); }, "not a regular file"},
+        {"a link to a device", [](const std::string& t, const fs::path&) { fs::create_symlink("/dev/null", t); },
+         [](const std::string& t) { return fs::is_symlink(t) && fs::read_symlink(t) == "/dev/null"; },
+         "not a regular file"},
+        {"a folder", [](const std::string& t, const fs::path&) { fs::create_directory(t); },
+         [](const std::string& t) { return fs::is_directory(t); }, "Is a directory"},
+        {"a link to a regular file",
+         [](const std::string& t, const fs::path& d) { std::ofstream(d / "real") << "old\n", fs::create_symlink(d / "real", t); },
+         nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        for (const bool explain : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (explain ? ", CommitOrExplain" : ", Commit"));
+            fs::remove_all(dir_);
+            fs::create_directory(dir_);
+            c.make(target_, dir_);
+            ConsoleCapture cap;
+            ReplacingWriter w(target_);
+            std::fputs("new\n", w.OpenOrRaise());
+            int code = 0;
+            if (explain) code = CodeOf([&] { w.CommitOrExplain(); });
+            else code = w.Commit() == ReplacingWriter::kNotReplaced ? TNX_FAIL_TO_OPEN : 0;
+            EXPECT_EQ(code, *c.reason ? TNX_FAIL_TO_OPEN : 0);
+            EXPECT_EQ(cap.Err(), *c.reason ? "\ncan't replace " + target_ + ": " + c.reason + " \n" : "");
+            if (c.unchanged) EXPECT_TRUE(c.unchanged(target_));
+            else EXPECT_EQ(Read(), "new\n");
+            EXPECT_EQ(Listing().find(".tmp"), std::string::npos) << Listing();
+        }
+    }
+}
+
+// Once the set is in place, an earlier file kept aside that cannot be removed is named with the
+// reason (it holds a whole copy of the earlier file); the set stays in place and no code is raised.
+TEST_F(ReplacingSetTest, AnEarlierFileKeptAsideThatCannotBeRemovedIsNamed) {
+    EarlierSet();
+    refusals::removals = {{".old", "", EACCES}};
+    std::string err;
+    const int code = CommitNewSet(&err);
+    refusals::Clear();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Masked(err), Filled("\ncan't remove %d/a.txt.tmpXXXXXX.old: Permission denied \n"
+                                  "\ncan't remove %d/c.txt.tmpXXXXXX.old: Permission denied \n",
+                                  Name('b')));
+    EXPECT_EQ(Texts(), (SetTexts{"new a", "new b", "new c"}));
+    EXPECT_EQ(Masked(Listing()), "a.txt\na.txt.tmpXXXXXX.old\nb.txt\nc.txt\nc.txt.tmpXXXXXX.old\n");
+    for (const auto& e : fs::directory_iterator(dir_)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".old") {
+            std::ifstream in(e.path());
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string("old ") + name[0]);
+        }
+    }
+}
+
+// A commit that fails puts back only what it replaced: a target that another program replaced
+// since this set put its file there keeps the other program's file, while the set's other targets
+// get their earlier files back (or are removed where none stood).
+TEST_F(ReplacingSetTest, AnUndoPutsBackOnlyWhatTheSetReplaced) {
+    for (const bool linksRefused : {false, true}) {
+        SCOPED_TRACE(linksRefused ? "earlier files renamed aside" : "earlier files linked aside");
+        EarlierSet();
+        if (linksRefused) refusals::links = {{".txt", "", EPERM}};
+        const std::string a = Name('a'), other = (dir_ / "other").string();
+        refusals::otherRunAtRenameOf = "c.txt.tmp";
+        refusals::otherRun = [&] {
+            std::ofstream(other) << "other a";
+            ASSERT_EQ(::rename(other.c_str(), a.c_str()), 0);
+        };
+        refusals::renames = {{"c.txt.tmp", ".old", ENOSPC}};
+        std::string err;
+        const int code = CommitNewSet(&err);
+        refusals::Clear();
+        EXPECT_EQ(code, TNX_FAIL_TO_OPEN);
+        EXPECT_EQ(err, Filled("\ncan't replace %c: No space left on device \n", Name('b')));
+        EXPECT_EQ(Texts(), (SetTexts{"other a", "none", "old c"}));
+        EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
+    }
+}
+
+// The text of a file ("none" when no file stands there).
+std::string FileText(const std::string& path) {
+    if (!fs::exists(path)) return "none";
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Clears the loaded session's data file when the test ends.
+struct SessionDataCleared {
+    ~SessionDataCleared() { ClearSessionData(); }
+};
+
+// While a session's data are loaded, a set is put in place only beside the data file as it was
+// read: one that another run replaced, changed where it stood or removed holds the whole set back
+// (code 6, every target as it was, no temporary file). A set that replaces the data file itself
+// goes in, and the data it put there are those the next set holds to; with no session loaded,
+// nothing is held back.
+TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataItRead) {
+    SessionDataCleared cleared;
+    const std::string data = (dir_ / "sFormda.txt").string();
+    const struct {
+        const char* what;
+        void (*change)(const std::string& data, const fs::path& dir);
+        bool replacesData;  // the set holds the data file too
+        bool loaded;        // a session's data are loaded
+        int code;
+    } cases[] = {
+        {"the data as read", [](const std::string&, const fs::path&) {}, false, true, 0},
+        {"the data replaced by another run",
+         [](const std::string& d, const fs::path& dir) {
+             std::ofstream(dir / "new") << "data\n";
+             fs::rename(dir / "new", d);
+         },
+         false, true, TNX_SESSION_CHANGED},
+        {"the data changed where they stand", [](const std::string& d, const fs::path&) { std::ofstream(d, std::ios::app) << "more\n"; },
+         false, true, TNX_SESSION_CHANGED},
+        {"the data removed", [](const std::string& d, const fs::path&) { fs::remove(d); }, false, true, TNX_SESSION_CHANGED},
+        {"the data replaced, by this set too",
+         [](const std::string& d, const fs::path& dir) {
+             std::ofstream(dir / "new") << "data\n";
+             fs::rename(dir / "new", d);
+         },
+         true, true, 0},
+        {"no session loaded",
+         [](const std::string& d, const fs::path&) { std::ofstream(d, std::ios::app) << "more\n"; }, false, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EarlierSet();
+        std::ofstream(data) << "data\n";
+        if (c.loaded) SetSessionData(data, IdentityOf(data));
+        else ClearSessionData();
+        c.change(data, dir_);
+        const std::string dataBefore = FileText(data);
+        ConsoleCapture cap;
+        int code;
+        {
+            ReplacingSet set;
+            for (char t : {'a', 'b', 'c'}) std::fprintf(set.OpenOrRaise(Name(t)), "new %c", t);
+            if (c.replacesData) std::fputs("new data\n", set.OpenOrRaise(data));
+            code = CodeOf([&] { set.CommitOrRaise(); });
+        }
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(cap.Err(), "");
+        EXPECT_EQ(Texts(), c.code ? (SetTexts{"old a", "none", "old c"}) : (SetTexts{"new a", "new b", "new c"}));
+        EXPECT_EQ(FileText(data), c.replacesData ? "new data\n" : dataBefore);
+        EXPECT_EQ(Listing().find(".tmp"), std::string::npos) << Listing();
+        // The next set holds to the data file as this one left it.
+        if (code == 0) {
+            ReplacingSet next;
+            std::fputs("next a", next.OpenOrRaise(Name('a')));
+            EXPECT_EQ(CodeOf([&] { next.CommitOrRaise(); }), 0);
+            EXPECT_EQ(Text('a'), "next a");
+        }
+    }
+}
+
+// Two commits in one folder take turns at its lock: while another holds it (here the test, as
+// another run in its commit would), a set, a lone writer and a text appended whole each wait, and
+// change nothing, until it is given back; then each puts its file in place.
+TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
+    const struct {
+        const char* what;
+        void (*commit)(const std::string& a);
+        const char* text;  // a's text after the commit
+    } cases[] = {
+        {"a set",
+         [](const std::string& a) {
+             ReplacingSet set;
+             std::fputs("new a", set.OpenOrRaise(a));
+             set.CommitOrRaise();
+         },
+         "new a"},
+        {"a lone writer",
+         [](const std::string& a) {
+             ReplacingWriter w(a);
+             std::fputs("new a", w.OpenOrRaise());
+             w.CommitOrRaise();
+         },
+         "new a"},
+        {"a text appended whole", [](const std::string& a) { AppendWholeOrRaise(a, " more", 5); }, "old a more"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EarlierSet();
+        const int held = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(flock(held, LOCK_EX), 0);
+        int code = -1;
+        std::thread other([&] { code = CodeOf([&] { c.commit(Name('a')); }); });
+        const bool waited = tnxtest::WaitsForCommitLock(getpid(), dir_);
+        EXPECT_TRUE(waited) << "the commit did not wait for the folder's lock";
+        EXPECT_EQ(Text('a'), "old a");
+        close(held);
+        other.join();
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(Text('a'), c.text);
+        EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
+    }
 }
 
 }  // namespace

@@ -270,7 +270,7 @@ TEST(SessionE2E, PreferencesFile) {
     std::filesystem::create_directory(box.Path("TARNEX.prf"));
     const Result dir = box.Run("S\nC\nX\n");
     EXPECT_EQ(dir.status, 0);
-    EXPECT_EQ(dir.err, "\ncan't open TARNEX.prf \n");
+    EXPECT_EQ(dir.err, "\ncan't replace TARNEX.prf: Is a directory \n");
     EXPECT_EQ(Count(dir.out, kMainMenu), 2);
     EXPECT_EQ(box.Files(), std::set<std::string>{"TARNEX.prf"});  // nothing left beside it
 }

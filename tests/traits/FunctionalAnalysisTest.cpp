@@ -244,7 +244,7 @@ TEST_F(FunctionalAnalysis, AReportThatCannotBeWrittenRaisesCode4AndWritesNothing
     std::snprintf(whichPrinda, sizeof whichPrinda, "no-such-dir/s1Prinda.txt");
     testing::internal::CaptureStderr();
     EXPECT_EQ(CodeOf([] { PFTs_ScalingUp(); }), TNX_FAIL_TO_OPEN);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open no-such-dir/s1Prinda.txt \n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open no-such-dir/s1Prinda.txt: No such file or directory \n");
     // Appending to a report that cannot be opened: the same code.
     std::snprintf(prindaMode, sizeof prindaMode, "a");
     testing::internal::CaptureStderr();
