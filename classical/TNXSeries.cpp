@@ -142,11 +142,12 @@ ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName)
     }
     f_ = writer_.OpenOrRaise();
     // The report's former text first; a report not yet written has none.
-    FILE* old = std::fopen(writer_.Target().c_str(), "rb");
+    int reason = 0;
+    FILE* old = OpenRegular(writer_.Target().c_str(), "rb", &reason);
     if (!old) {
-        if (errno == ENOENT) return;
+        if (reason == ENOENT) return;
         // A report that exists but cannot be read would be lost by the replacement.
-        std::fprintf(stderr, "\ncan't open %s \n", writer_.Target().c_str());
+        ReportCantOpen(writer_.Target().c_str(), reason);
         RaiseError(TNX_FAIL_TO_OPEN);
     }
     char buffer[8192];

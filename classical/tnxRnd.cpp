@@ -4,6 +4,7 @@
 #include "classical/tnxRnd.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -357,7 +358,7 @@ NullValues::NullValues(size_t series, int niterations, size_t budget) : series_(
     }
     file_ = std::tmpfile();
     if (!file_) {
-        std::fprintf(stderr, "\ncan't open a temporary file \n");
+        std::fprintf(stderr, "\ncan't open a temporary file: %s \n", std::strerror(errno));
         RaiseError(TNX_FAIL_TO_OPEN);
     }
 }

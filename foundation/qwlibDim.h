@@ -89,9 +89,25 @@ template <class T> inline void free5D(T***** p, int d1, int d2, int d3, int d4) 
 
 // ---------------------------------------------------------------- checked input
 
-// Opens dir + name (name alone when dir is null; the path holds at most 111 characters).
-// On failure writes "\ncan't open %s \n" to stderr, rings the bell and returns null.
+// Opens dir + name (name alone when dir is null; the path holds at most 111 characters) as
+// OpenRegular does. On failure writes ReportCantOpen's message (a longer path: the text of
+// ENAMETOOLONG, "File name too long") and returns null.
 FILE* fopenck(const char* name, const char* dir, const char* mode);
+
+// The reason OpenRegular gives for a name that stands but is neither a regular file nor a folder
+// (a named pipe, a device, a socket); every other reason is an errno value.
+constexpr int kNotRegularFile = -1;
+// The text of a reason: strerror's (a folder: "Is a directory"), or "not a regular file".
+const char* OpenFailureText(int reason);
+// Opens path with an fopen mode ("r", "w" or "a", each with "+" and "b") only where it names a
+// regular file (a link to one is followed) or, for "w" and "a", nothing yet. Anything else is
+// refused without blocking and unchanged: a named pipe with no other end never holds the open,
+// and "w" empties a file only once it is known to be regular. Null on failure, with the reason
+// in *reason (errno's value, EISDIR for a folder, kNotRegularFile); prints nothing. The
+// descriptor is closed on exec.
+FILE* OpenRegular(const char* path, const char* mode, int* reason);
+// Writes "\ncan't open <path>: <OpenFailureText(reason)> \n" to stderr and rings the bell.
+void ReportCantOpen(const char* path, int reason);
 
 // Strict readers of one number of a data file: the number must end at a blank, a line end or
 // the end of the file ("25Jun2016" where a count belongs is a corrupt file, not the count 25).

@@ -1,4 +1,8 @@
 // Checked file opening and reading: fields, lines, filtered characters, numbers and words.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -361,7 +365,65 @@ int ReadOneItem(FILE* f, const char* fmt, void* dst, bool words, LongNumber* too
 
 int LowerOf(int c) { return tolower(c); }
 
+// The open flags of an fopen mode, without O_TRUNC (the caller empties a file once it is known to
+// be regular); -1 for a mode fopen would refuse.
+int OpenFlags(const char* mode, bool* emptied) {
+    int flags = 0;
+    switch (mode != nullptr ? mode[0] : '\0') {
+        case 'r': break;
+        case 'w': flags = O_CREAT; *emptied = true; break;
+        case 'a': flags = O_CREAT | O_APPEND; break;
+        default: return -1;
+    }
+    if (std::strchr(mode + 1, '+') != nullptr) return flags | O_RDWR;
+    return flags | (mode[0] == 'r' ? O_RDONLY : O_WRONLY);
+}
+
 }  // namespace
+
+const char* OpenFailureText(int reason) {
+    return reason == kNotRegularFile ? "not a regular file" : strerror(reason);
+}
+
+FILE* OpenRegular(const char* path, const char* mode, int* reason) {
+    bool emptied = false;
+    const int flags = OpenFlags(mode, &emptied);
+    int why = EINVAL, fd = -1;
+    // Without blocking: a named pipe that no other process holds open would otherwise hold the
+    // open until one does.
+    if (flags >= 0) fd = open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // ENXIO: a pipe or socket with no reader, opened for writing, or a device with no device.
+        if (flags >= 0) why = errno == ENXIO ? kNotRegularFile : errno;
+    } else {
+        struct stat st;
+        int status = 0;
+        why = 0;
+        if (fstat(fd, &st) != 0)
+            why = errno;
+        else if (!S_ISREG(st.st_mode))
+            why = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+        else if ((status = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0)
+            why = errno;
+        else if (emptied && ftruncate(fd, 0) != 0)
+            why = errno;
+        // As fopen places a stream that only appends: at the end, where ftell then finds it.
+        else if (mode[0] == 'a' && (flags & O_RDWR) == 0 && lseek(fd, 0, SEEK_END) < 0)
+            why = errno;
+        FILE* f = why == 0 ? fdopen(fd, mode) : nullptr;
+        if (f != nullptr) return f;
+        if (why == 0) why = errno;
+        close(fd);
+    }
+    *reason = why;
+    if (why > 0) errno = why;
+    return nullptr;
+}
+
+void ReportCantOpen(const char* path, int reason) {
+    fprintf(stderr, "\ncan't open %s: %s \n", path, OpenFailureText(reason));
+    Bell();
+}
 
 FILE* fopenck(const char* name, const char* dir, const char* mode) {
     std::string path = dir != nullptr ? dir : "";
@@ -369,11 +431,9 @@ FILE* fopenck(const char* name, const char* dir, const char* mode) {
     FILE* f = nullptr;
     // A path longer than the program's path buffer is refused rather than cut, so that no
     // other file than the one named is opened.
-    if (path.size() <= static_cast<size_t>(kPathMax) && !path.empty()) f = fopen(path.c_str(), mode);
-    if (f == nullptr) {
-        fprintf(stderr, "\ncan't open %s \n", path.c_str());
-        Bell();
-    }
+    int reason = ENAMETOOLONG;
+    if (path.size() <= static_cast<size_t>(kPathMax)) f = OpenRegular(path.c_str(), mode, &reason);
+    if (f == nullptr) ReportCantOpen(path.c_str(), reason);
     return f;
 }
 

@@ -196,11 +196,13 @@ bool SessionFileExists(const char* suffix) {
     return stat((std::string(volumeName) + name).c_str(), &st) == 0;
 }
 
-// Whether the track file of the session named last can be written, without changing it. The
-// trial file is made only where no file stands (O_EXCL), registered as it is made, so that a
+// Whether the track file of the session named last can be written, without changing it: the new
+// session's files replace the old ones through their folder, so the folder must take new files.
+// The trial file is made only where no file stands (O_EXCL), registered as it is made, so that a
 // signal never leaves it behind, and removed again. A file that stands, or that another run makes
-// in between, is not this run's: it is opened for appending and closed unwritten, never
-// registered or removed. False after the opener's message.
+// in between, is not this run's: it is only opened for reading, which refuses a name that is not
+// a regular file (a named pipe among them, without waiting for a writer), and its folder is asked
+// whether it takes new files. False after the message naming the reason.
 bool TrackFileWritable() {
     const std::string path = std::string(volumeName) + whichTrack;
     int fd = -1, reason = 0;
@@ -216,14 +218,19 @@ bool TrackFileWritable() {
         return true;
     }
     if (reason != EEXIST) {
-        std::fprintf(stderr, "\ncan't open %s \n", path.c_str());
-        std::fputc('\a', stdout);
-        std::fflush(stdout);
+        ReportCantOpen(path.c_str(), reason);
         return false;
     }
-    FILE* f = fopenck(whichTrack, volumeName, "a");
-    if (f) std::fclose(f);
-    return f != nullptr;
+    FILE* f = fopenck(whichTrack, volumeName, "r");
+    if (!f) return false;
+    std::fclose(f);
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        ReportCantOpen(path.c_str(), errno);
+        return false;
+    }
+    return true;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is
@@ -409,7 +416,8 @@ void MainMenu() {
                     opens = TrackFileWritable();
                 } else {
                     ReadSessionName();
-                    FILE* f = fopenck(whichTrack, volumeName, "r+");
+                    // Read only: every run replaces the session's files through their folder.
+                    FILE* f = fopenck(whichTrack, volumeName, "r");
                     opens = f != nullptr;
                     if (f) std::fclose(f);
                 }

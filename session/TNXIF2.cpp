@@ -12,6 +12,7 @@
 #include "foundation/ConsoleReaders.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
+#include "foundation/qwlibDim.h"
 #include "session/model/TNXGLOB.h"
 #include "session/TNXIF.h"
 #include "session/model/TNXTRACK.h"
@@ -84,8 +85,14 @@ int YesNoIn() { return ReadCharIn("y n") == 'y' ? 1 : 0; }
 }  // namespace
 
 void ReadPreferences() {
-    FILE* f = std::fopen(TARNEXPrefsName, "r");
-    if (!f) return;
+    int reason = 0;
+    FILE* f = OpenRegular(TARNEXPrefsName, "r", &reason);
+    if (!f) {
+        // A missing file is the first start; any other reason (a folder, a named pipe, no right to
+        // read) is named, and the defaults stay.
+        if (reason != ENOENT) ReportCantOpen(TARNEXPrefsName, reason);
+        return;
+    }
     FileGuard guard{f};
     PrefReader r(f);
     char word[64];

@@ -4,8 +4,10 @@
 #define TNXIF2_H
 
 // Reads the preferences file. A missing file, or one whose first word is not the version
-// word, leaves the defaults. A value outside the range its item accepts is replaced by the
-// item's default. A file cut short raises code 2 after "\nfile TARNEX.prf ".
+// word, leaves the defaults; so does one that cannot be opened, or is no regular file, after
+// the message "\ncan't open TARNEX.prf: <reason> \n" and the bell (a named pipe is refused at
+// once). A value outside the range its item accepts is replaced by the item's default. A file
+// cut short raises code 2 after "\nfile TARNEX.prf ".
 void ReadPreferences();
 
 // The "PREFERENCES" dialog; writes the file when it is left. Returns what WritePreferences

@@ -2,6 +2,7 @@
 #include "session/TNXIFPICK.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -617,7 +618,8 @@ std::vector<int> AskVariables(bool* modified) {
 }
 
 // Loads the other session's file and, when its track file belongs to it, its settings and
-// stored partitions; a missing, empty or unfitting track file is passed over.
+// stored partitions; a missing, empty or unfitting track file is passed over, and one that stands
+// but cannot be opened (no regular file, no right to read) after the opener's message.
 void LoadOtherSession(const std::string& file) {
     OpenFormda(1);
     ClearLine();
@@ -626,9 +628,13 @@ void LoadOtherSession(const std::string& file) {
     std::snprintf(keptTrack, sizeof keptTrack, "%s", whichTrack);
     std::snprintf(whichTrack, sizeof whichTrack, "%s%s", tempSession, trackExt);
     char first[kFileNameSize] = "";
-    if (FILE* f = std::fopen((std::string(volumeName) + whichTrack).c_str(), "r")) {
+    const std::string track = std::string(volumeName) + whichTrack;
+    int reason = 0;
+    if (FILE* f = OpenRegular(track.c_str(), "r", &reason)) {
         if (std::fscanf(f, "%63s", first) != 1) first[0] = '\0';
         std::fclose(f);
+    } else if (reason != ENOENT) {
+        ReportCantOpen(track.c_str(), reason);
     }
     if (file == first) {
         try {

@@ -402,7 +402,10 @@ void SettingsRese() {
 void GetPrindaMode(const char* fileName) {
     char path[2 * kFileNameSize];
     snprintf(path, sizeof path, "%s%s", volumeName, fileName);
-    FILE* f = fopen(path, "r");
+    // A name that cannot be opened, or is no regular file, is written anew: the run's writer
+    // then names what keeps it from being replaced. A named pipe never holds the dialog.
+    int reason = 0;
+    FILE* f = OpenRegular(path, "r", &reason);
     if (!f) {
         strcpy(prindaMode, "w");
         return;

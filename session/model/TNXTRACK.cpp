@@ -31,7 +31,10 @@ void WriteIntRow(FILE* f, const int* v, int n) {
 bool StoredFileReadable(const char* name) {
     if (!name || name[0] == '\0' || std::strcmp(name, "NULL") == 0) return false;
     const std::string path = std::string(volumeName) + name;
-    FILE* f = std::fopen(path.c_str(), "r");
+    // Asked at every menu: a name that is not a regular file is no stored result, silently (the
+    // reader that opens it names it), and a named pipe never holds the menu.
+    int reason = 0;
+    FILE* f = OpenRegular(path.c_str(), "r", &reason);
     if (!f) return false;
     std::fclose(f);
     return true;

@@ -28,7 +28,8 @@ int WriteTrack(char full);
 // options as they are. Returns 1.
 int ReadTrack();
 
-// True when the session file `name` (after volumeName) can be opened for reading. "NULL" and the
+// True when the session file `name` (after volumeName) is a regular file that can be opened for
+// reading, found without waiting on a named pipe and without a message. "NULL" and the
 // empty name, which stand for a result the session does not hold, never can.
 bool StoredFileReadable(const char* name);
 

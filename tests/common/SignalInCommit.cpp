@@ -12,12 +12,13 @@
 // write its files.
 //
 // A full disk: with TNXTEST_DISK_FULL_AFTER set, the program's files take that many bytes in all
-// (the streams it opens on a descriptor with fdopen, its temporary files, and its write() calls on
-// descriptors above 2, its appends), and every write past them fails with ENOSPC, a write that
-// finds part of its room taking that part. Another run's file: before the program creates a file
-// whose name holds TNXTEST_APPEAR_ON only where none stands (open with O_CREAT and O_EXCL), or
-// opens it with fopen, the file is made holding TNXTEST_APPEAR_TEXT where none stands. Memory
-// refused: once a file whose name holds TNXTEST_STARVE_AFTER is renamed, every calloc fails.
+// (the streams it opens on a descriptor with fdopen, which read as the descriptor does, its
+// temporary files, and its write() calls on descriptors above 2, its appends), and every write
+// past them fails with ENOSPC, a write that finds part of its room taking that part. Another
+// run's file: before the program opens a file whose name holds TNXTEST_APPEAR_ON with open and
+// O_CREAT (only where none stands, with O_EXCL, or to write) or with fopen, the file is made
+// holding TNXTEST_APPEAR_TEXT where none stands. Memory refused: once a file whose name holds
+// TNXTEST_STARVE_AFTER is renamed, every calloc fails.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -82,6 +83,10 @@ ssize_t StreamWrite(void* cookie, const char* buf, size_t size) {
     return NextWrite()(fd, buf, take);
 }
 
+ssize_t StreamRead(void* cookie, char* buf, size_t size) {
+    return read(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), buf, size);
+}
+
 int StreamSeek(void* cookie, off64_t* offset, int whence) {
     const off64_t at = lseek64(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), *offset, whence);
     if (at < 0) return -1;
@@ -123,8 +128,9 @@ extern "C" ssize_t write(int fd, const void* buf, size_t size) {
 extern "C" FILE* fdopen(int fd, const char* mode) {
     using Fdopen = FILE* (*)(int, const char*);
     static const Fdopen next = reinterpret_cast<Fdopen>(dlsym(RTLD_NEXT, "fdopen"));
-    if (room.load() < 0) return next(fd, mode);
-    static const cookie_io_functions_t io = {nullptr, StreamWrite, StreamSeek, StreamClose};
+    // A stream that only reads takes no room: it stays the system's own, with its descriptor.
+    if (room.load() < 0 || (mode[0] == 'r' && !std::strchr(mode, '+'))) return next(fd, mode);
+    static const cookie_io_functions_t io = {StreamRead, StreamWrite, StreamSeek, StreamClose};
     return fopencookie(reinterpret_cast<void*>(static_cast<intptr_t>(fd)), mode, io);
 }
 
@@ -138,10 +144,8 @@ extern "C" int open(const char* path, int flags, ...) {
         mode = static_cast<mode_t>(va_arg(args, int));
         va_end(args);
     }
-    if ((flags & O_CREAT) && (flags & O_EXCL)) {
-        if (Holds(path, "TNXTEST_WAIT_CREATE_ON")) WaitForTheOtherRun();
-        Appear(path);
-    }
+    if ((flags & O_CREAT) && (flags & O_EXCL) && Holds(path, "TNXTEST_WAIT_CREATE_ON")) WaitForTheOtherRun();
+    if (flags & O_CREAT) Appear(path);
     return next(path, flags, mode);
 }
 

@@ -148,7 +148,7 @@ TEST_F(ConsoleTest, LongInputFromFiles) {
     EXPECT_EQ(CodeOf([&] { ReadLongInput(3, values, "trait groups", nullptr); }), 2);
     EXPECT_NE(cap.Out().find("Enter name of file containing the labels: "), std::string::npos);
     EXPECT_NE(cap.Out().find("labels:\tone\ttwo\tthree\t\n"), std::string::npos);
-    EXPECT_EQ(cap.Err(), "\ncan't open /no/such/labels \n\nEnd of file " + shortFile.Path() + "\n\nfile " +
+    EXPECT_EQ(cap.Err(), "\ncan't open /no/such/labels: No such file or directory \n\nEnd of file " + shortFile.Path() + "\n\nfile " +
                              huge.Path() + " ");
 }
 

@@ -22,7 +22,8 @@ TEST(Fopenck, OpensDirectoryPlusNameAndRefusesWithMessageAndBell) {
     ConsoleCapture cap;
     EXPECT_EQ(fopenck("Formda.txt", "/nonexistent-tarnex-dir/", "r"), nullptr);
     EXPECT_EQ(fopenck(longName.c_str(), "", "w"), nullptr);   // longer than the path buffer: not cut
-    EXPECT_EQ(cap.Err(), "\ncan't open /nonexistent-tarnex-dir/Formda.txt \n\ncan't open " + longName + " \n");
+    EXPECT_EQ(cap.Err(), "\ncan't open /nonexistent-tarnex-dir/Formda.txt: No such file or directory \n"
+                         "\ncan't open " + longName + ": File name too long \n");
     EXPECT_EQ(cap.Out(), "\a\a");
     EXPECT_NE(access(longName.substr(0, 111).c_str(), F_OK), 0);
 }

@@ -292,12 +292,12 @@ protected:
 };
 
 
-// The error code that f raises while no file can grow beyond 64 bytes (SIGXFSZ ignored).
+// The error code that f raises while no file can grow beyond `bytes` bytes (SIGXFSZ ignored).
 template <class F>
-int CodeWithSmallFiles(F f) {
+int CodeWithSmallFiles(F f, rlim_t bytes = 64) {
     struct rlimit old;
     getrlimit(RLIMIT_FSIZE, &old);
-    const struct rlimit small = {64, old.rlim_max};
+    const struct rlimit small = {bytes, old.rlim_max};
     const auto handler = signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
     const int code = CodeOf(f);

@@ -60,7 +60,7 @@ TEST(SessionE2E, BannerMainMenuLettersOfEitherCaseAMissingSessionAndANewOne) {
     EXPECT_EQ(r.out.substr(0, opening.size()), opening);
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(end.size(), r.out.size())), end);
     EXPECT_EQ(r.err, "\nIncorrect input = m. Reenter.\nAccepted input: N O S A X\n\nIncorrect input = e. "
-                     "Reenter.\nAccepted input: N O S A X\n\ncan't open nosuchTrk.txt \n");
+                     "Reenter.\nAccepted input: N O S A X\n\ncan't open nosuchTrk.txt: No such file or directory \n");
     EXPECT_EQ(Count(r.out, "Enter session name: "), 2);
     EXPECT_EQ(Count(r.out, Header("DATA FOR SESSION", kept)), 1);  // 70 columns in all
     EXPECT_EQ(Count(r.out, kMainMenu), 3);
@@ -265,12 +265,13 @@ TEST(SessionE2E, PreferencesFile) {
         const std::string now = expected.empty() ? box.ReadFile("TARNEX.prf") : PrefsValues(box);
         EXPECT_EQ(now, expected.empty() ? text : expected);
     }
-    // A file that cannot be written keeps the program going.
+    // A file that cannot be read or written keeps the program going: read at the start (the reason
+    // named), then written when the dialog is left.
     std::filesystem::remove(box.Path("TARNEX.prf"));
     std::filesystem::create_directory(box.Path("TARNEX.prf"));
     const Result dir = box.Run("S\nC\nX\n");
     EXPECT_EQ(dir.status, 0);
-    EXPECT_EQ(dir.err, "\ncan't replace TARNEX.prf: Is a directory \n");
+    EXPECT_EQ(dir.err, "\ncan't open TARNEX.prf: Is a directory \n\ncan't replace TARNEX.prf: Is a directory \n");
     EXPECT_EQ(Count(dir.out, kMainMenu), 2);
     EXPECT_EQ(box.Files(), std::set<std::string>{"TARNEX.prf"});  // nothing left beside it
 }

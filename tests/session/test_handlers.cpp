@@ -90,8 +90,11 @@ TEST_F(HandlerTest, IntermediateFileHoldsTheSizesAndW) {
                                  "40.5\t41.5\t42.5\t43.5\t\n");
     std::strcpy(whichHier, "no-such-dir/s1Hie.txt");
     EXPECT_EQ(CodeOf([] { WriteIntermediateW(); }), TNX_FAIL_TO_OPEN);
+    // A device is no file to write: refused before a byte is written. A write that fails is code 3.
     std::strcpy(whichHier, "/dev/full");
-    EXPECT_EQ(CodeOf([] { WriteIntermediateW(); }), TNX_FAIL_TO_PRINT);
+    EXPECT_EQ(CodeOf([] { WriteIntermediateW(); }), TNX_FAIL_TO_OPEN);
+    std::strcpy(whichHier, "s1Hie.txt");
+    EXPECT_EQ(CodeWithSmallFiles([] { WriteIntermediateW(); }), TNX_FAIL_TO_PRINT);
 }
 
 }  // namespace

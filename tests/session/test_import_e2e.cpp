@@ -106,7 +106,7 @@ TEST_F(ImportE2E, MixedTraitsPhylogenyAsLowerHalfGroupsAndMissingValues) {
                       // H: keyboard types, fuzzy, 20 iterations, seed 42, Mantel, function 9, all traits.
                       "V\nH\nn\nk\n1 1 2 2 3\n1\n20\n0\n2\n42\n2\n3\n1\n9\n1\nn\nn\nn\n\nC\nC\nX\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "\ncan't open nosuch_B.txt \n");
+    EXPECT_EQ(r.err, "\ncan't open nosuch_B.txt: No such file or directory \n");
     EXPECT_EQ(Count(r.out, "Enter data file name: "), 6);
     ExpectIn(r.out, {"\nPlease check matrix W. Sampling unit east has all values zero or missing (-999), "
                      "which will generate unreliable results.",

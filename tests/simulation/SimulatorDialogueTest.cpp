@@ -119,7 +119,7 @@ TEST_F(SimulatorDialogueTest, RefusedAnswersAreAskedAgain) {
         // answer, which names the trait file.
         {"a long file name", "4\n5\n2\nt\n" + std::string(45, 'x') + "\nB.txt  \n" + kMiddle + "n\n1\nn\n",
          [](const Dialogue& d) { EXPECT_STREQ(d.set.traitFile, "B.txt"); }, "Enter data file name: ", 5,
-         "can't open " + std::string(41, 'x') + " \n", 1},
+         "can't open " + std::string(41, 'x') + ": No such file or directory \n", 1},
         {"a correlation matrix that is not positive definite",
          "4\n5\n2\nc\nbad.txt\ngood.txt\nu\n" + kMiddle + "n\n1\nn\n",
          [](const Dialogue& d) {
