@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/PermTestData.h"
+#include "traits/RefusedThreads.h"
 #include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
@@ -1039,6 +1041,116 @@ TEST(PermTestRandomData, ObservedBlockPrintsTheObservedValues) {
     EXPECT_NE(text.find("\nMatrix E of communities by ecological variables):\n1\t5\t\n"), std::string::npos);
     EXPECT_NE(text.find("\nProcrustes correlation between T and E:\t0.555424\n"), std::string::npos);
     EXPECT_EQ(text.find("Resemblance matrix"), std::string::npos);  // no resemblance matrix without Mantel
+}
+
+// The intermediate correlations the random-data file prints beside the statistics follow the
+// statistics' rules: one the data leave undefined is -999, observed and in every iteration (9
+// iterations: 8 lines). W at unit totals without OTU 4 and every OTU belonging to both types
+// alike (U = (1/2, 1/2)): X = (1/2, 1/2) in every community, whatever the draw, so DX is flat and
+// ro(XT), ro(XR) and the partials that compare DX, ro(XE.R) and ro(XT.R), are undefined under
+// Mantel; ro(TR) and ro(TE.R) are values. Under Procrustes and RV the configuration X has no
+// variation: ro(XT) and ro(XR) are undefined, ro(TR) a value, and the partials on R, which those
+// measures leave uncomputed, 0. E the Rao entropies (their resemblance DE is DR itself, ro(RE) = 1):
+// R explains E, and the partials on R that compare DE, ro(XE.R) and ro(TE.R), are undefined under
+// Mantel. The survey as it is leaves every intermediate a value.
+TEST(PermTestRandomData, IntermediatesTheDataLeaveUndefinedAreMissing) {
+    const struct {
+        const char* what;
+        int optRo;
+        bool flatX, raoE;
+        std::vector<const char*> missing;  // the intermediates printed -999
+    } cases[] = {
+        {"DX flat, Mantel", 1, true, false, {"XT", "XR", "XE.R", "XT.R"}},
+        {"X flat, Procrustes", 2, true, false, {"XT", "XR"}},
+        {"X flat, RV", 3, true, false, {"XT", "XR"}},
+        {"E the Rao entropies, Mantel", 1, false, true, {"XE.R", "TE.R"}},
+        {"the survey, Mantel", 1, false, false, {}},
+        {"the survey, Procrustes", 2, false, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Small d(c.optRo, false);
+        WithoutTheFourthOtu(d);
+        if (c.flatX)
+            for (int o = 0; o < kS; o++) d.U[o][0] = d.U[o][1] = 0.5;
+        if (c.raoE) {
+            d.in.handBack = true;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            for (int i = 0; i < kN; i++) d.E[i][0] = d.outR[i], d.E[i][1] = 2;
+            d.Derive();
+        }
+        d.in.iterations = 9;
+        const std::string text = RunToFile(d, 29);
+        const bool undefinedXT = std::find_if(c.missing.begin(), c.missing.end(), [](const char* m) {
+                                     return std::string(m) == "XT";
+                                 }) != c.missing.end();
+        EXPECT_EQ(Occurrences(text, "\nObserved ro(XT)=\t-999\n"), undefinedXT ? 1 : 0);
+        for (const char* name : {"XT", "XR", "TR", "XE.R", "TE.R", "XT.R"}) {
+            const bool missing = std::find_if(c.missing.begin(), c.missing.end(), [&](const char* m) {
+                                     return std::string(m) == name;
+                                 }) != c.missing.end();
+            const std::vector<double> random = ValuesAfter(text, std::string("\tRandom ro(") + name + ") =\t");
+            ASSERT_EQ(random.size(), 8u) << name;
+            for (double v : random) {
+                if (missing) {
+                    EXPECT_EQ(v, -999.0) << name;
+                } else {
+                    EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << name << " " << v;
+                }
+            }
+            // Procrustes and RV compute no partial on R.
+            if (c.optRo != 1 && name[2] == '.') {
+                EXPECT_EQ(Occurrences(text, std::string("\tRandom ro(") + name + ") =\t0\t"), 8) << name;
+            }
+        }
+    }
+}
+
+// A write to the random-data file that fails on a worker thread gives that thread's reason
+// (ENOSPC: /dev/full takes no byte): the stream's buffer holds the observed block whole, so that
+// the calling thread writes nothing, and the first thread start is held until the worker it makes
+// has drawn and written every iteration. On one thread the calling thread's writes fail, with the
+// same reason; a file that takes every write gives none.
+TEST(PermTestRandomData, AWriteThatFailsOnAWorkerThreadGivesThatThreadsReason) {
+    Small probe(1, false);
+    probe.in.iterations = 9;
+    const size_t observed = RunToFile(probe, 13).find("\n\nITERATION\t1\n");
+    ASSERT_NE(observed, std::string::npos);
+    const char* env = std::getenv("TARNEX_THREADS");
+    const std::string saved = env ? env : "";
+    const struct {
+        const char* what;
+        const char* threads;
+        bool full;
+        int reason;
+    } cases[] = {{"a worker thread", "2", true, ENOSPC},
+                 {"the calling thread", "1", true, ENOSPC},
+                 {"every write taken", "2", false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClaimedCpus cpus(2);
+        setenv("TARNEX_THREADS", c.threads, 1);
+        FILE* f = c.full ? std::fopen("/dev/full", "w") : std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(setvbuf(f, nullptr, _IOFBF, observed + 64), 0);
+        Small d(1, false);
+        d.in.iterations = 9;
+        d.in.saveRndData = true;
+        d.in.rndDataFile = f;
+        d.in.rndDataError = -1;
+        InitRndNumberGenerator(13);
+        {
+            const HeldAtFirstStart held;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            EXPECT_EQ(held.Started(), std::string(c.threads) == "2");
+        }
+        EXPECT_EQ(d.in.rndDataError, c.reason);
+        std::fclose(f);
+    }
+    if (env)
+        setenv("TARNEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TARNEX_THREADS");
 }
 
 // The lists of the null models: free ones are permutations; restricted ones keep each OTU in
