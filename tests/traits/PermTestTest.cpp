@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +21,6 @@
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibResCompare.h"
 #include "traits/PermTestData.h"
-#include "traits/RefusedThreads.h"
 #include "traits/TNXPERMInternal.h"
 #include "traits/TNXPERMTEST.h"
 
@@ -1104,53 +1102,6 @@ TEST(PermTestRandomData, IntermediatesTheDataLeaveUndefinedAreMissing) {
             }
         }
     }
-}
-
-// A write to the random-data file that fails on a worker thread gives that thread's reason
-// (ENOSPC: /dev/full takes no byte): the stream's buffer holds the observed block whole, so that
-// the calling thread writes nothing, and the first thread start is held until the worker it makes
-// has drawn and written every iteration. On one thread the calling thread's writes fail, with the
-// same reason; a file that takes every write gives none.
-TEST(PermTestRandomData, AWriteThatFailsOnAWorkerThreadGivesThatThreadsReason) {
-    Small probe(1, false);
-    probe.in.iterations = 9;
-    const size_t observed = RunToFile(probe, 13).find("\n\nITERATION\t1\n");
-    ASSERT_NE(observed, std::string::npos);
-    const char* env = std::getenv("TARNEX_THREADS");
-    const std::string saved = env ? env : "";
-    const struct {
-        const char* what;
-        const char* threads;
-        bool full;
-        int reason;
-    } cases[] = {{"a worker thread", "2", true, ENOSPC},
-                 {"the calling thread", "1", true, ENOSPC},
-                 {"every write taken", "2", false, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ClaimedCpus cpus(2);
-        setenv("TARNEX_THREADS", c.threads, 1);
-        FILE* f = c.full ? std::fopen("/dev/full", "w") : std::tmpfile();
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(setvbuf(f, nullptr, _IOFBF, observed + 64), 0);
-        Small d(1, false);
-        d.in.iterations = 9;
-        d.in.saveRndData = true;
-        d.in.rndDataFile = f;
-        d.in.rndDataError = -1;
-        InitRndNumberGenerator(13);
-        {
-            const HeldAtFirstStart held;
-            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-            EXPECT_EQ(held.Started(), std::string(c.threads) == "2");
-        }
-        EXPECT_EQ(d.in.rndDataError, c.reason);
-        std::fclose(f);
-    }
-    if (env)
-        setenv("TARNEX_THREADS", saved.c_str(), 1);
-    else
-        unsetenv("TARNEX_THREADS");
 }
 
 // The lists of the null models: free ones are permutations; restricted ones keep each OTU in
