@@ -57,8 +57,8 @@ struct Statistics {
 // account for all of DX or of DE, and nothing is left to correlate: -999, which no candidate
 // takes as its best.
 Statistics Partial(float te, float xe, float xt) {
-    const float xet =
-        PerfectCorrelation(xt) || PerfectCorrelation(te) ? static_cast<float>(MissingValue) : PartialCorrelation(xe, xt, te);
+    const bool explained = PerfectCorrelation(xt) || PerfectCorrelation(te);
+    const float xet = explained ? static_cast<float>(MissingValue) : PartialCorrelation(xe, xt, te);
     return {te, xe, xt, xet};
 }
 
