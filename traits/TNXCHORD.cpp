@@ -682,12 +682,15 @@ ChRankStatus ChRankTDAP() {
             comp.Build(d, flags, mantel);
             float roXE = 0.0f, roXT = 0.0f;
             double value;
-            bool flat = false;
+            bool flat = false, explained = false;
             if (mantel) {
                 const bool flatX = !ConfigurationHasVariation(n, g, comp.X);
                 roXE = static_cast<float>(Mantel(n, d.DE, comp.DX, &flat, flatX));
                 roXT = static_cast<float>(Mantel(n, w.DT, comp.DX, &flatXT, flatT || flatX));
                 value = PartialCorrelation(roXE, roXT, roTE);
+                // T correlated +-1 with DX or DE leaves nothing of it to compare, where the library's
+                // partial gives 0: not a value the data define.
+                explained = ControlExplains({roXT, roTE});
             } else {
                 value = PartialMatrixCorrelation(n, g, nenv, comp.X, d.Ed, opt_ro, overfitFactorPCARegr, w.covariates,
                                                  *w.partial, &flat);
@@ -698,7 +701,7 @@ ChRankStatus ChRankTDAP() {
                 roXE = defined.Or(roXE, 1, 0, true, flat);
                 roXT = defined.Or(roXT, 1, 0, false, flatXT);
             }
-            value = defined.Or(value, opt_ro, 1, true, flat);
+            value = defined.Or(value, opt_ro, 1, true, flat || explained);
             std::vector<int>& list = w.list;
             list.assign(traits, traits + k);
             if (text) {

@@ -215,7 +215,8 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                 for (int c = 0; c < n; c++) Sd[c][0] = SumAbsDeviations(g, Wtyped[c], comp.X[c], false);
             double value = 0.0;
             float roXE = 0.0f, roXT = 0.0f;
-            bool flatX = false, flatR = false, flatXT = false;
+            // explained: a partial whose control correlates +-1 with a matrix it compares.
+            bool flatX = false, flatR = false, flatXT = false, explained = false;
             if (mantel) {
                 flatX = MantelReadsDX(mode) && !ConfigurationHasVariation(n, g, comp.X);
                 flatR = (mode == 1 || mode == 2) && !ConfigurationHasVariation(n, 1, R);
@@ -254,6 +255,10 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     const float teR = PartialCorrelation(roTE, rTR, rER);
                     const float xtR = PartialCorrelation(roXT, rXR, rTR);
                     value = PartialCorrelation(xeR, xtR, teR);
+                    // A control (T, or R given T) correlated +-1 with DX or DE leaves nothing to
+                    // compare: not a value (two controls correlated +-1 with each other leave the
+                    // partial on the one).
+                    explained = ControlExplains({roXT, roTE, rXR, rER, xtR, teR});
                     break;
                 }
                 case 4:
@@ -276,10 +281,11 @@ ChRankStatus ChRankAlphaBetaDivergence(int mode) {
                     const float xs = static_cast<float>(Mantel(n, Dsmooth, comp.DX, &flat, flatSmooth || flatX));
                     roXT = static_cast<float>(Mantel(n, DT, comp.DX, &flatXT, flatT || flatX));
                     value = PartialCorrelation(xs, roXT, roTsmooth);
+                    explained = ControlExplains({roXT, roTsmooth});
                     break;
                 }
             }
-            value = defined.Or(value, opt_ro, partialled, mode <= 3, flat);
+            value = defined.Or(value, opt_ro, partialled, mode <= 3, flat || explained);
             // The Mantel values printed beside it: ro(TE) and ro(XE) (computed for mode 2 only)
             // follow E, ro(XT) does not.
             roTE = defined.Or(roTE, 1, 0, true, flatTE);

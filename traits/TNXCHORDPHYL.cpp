@@ -256,7 +256,8 @@ ChRankStatus ChRankPhylogenyAssembly() {
                 const bool flatX = !ConfigurationHasVariation(n, g, comp.X);
                 roPX = Mantel(n, ph.DP, comp.DX, &flatPX, ph.flat || flatX);
                 roXT = Mantel(n, tm.DT, comp.DX, &flatXT, tm.flat || flatX);
-                flatPXT = flatPX;
+                // ro(PX.T) as ro(PX), and not a value when T correlates +-1 with DX or DP.
+                flatPXT = flatPX || ControlExplains({roXT, roPT});
             } else {
                 roPX = Congruence(n, g, ph.q, comp.X, ph.P, opt_ro, *ws, &flatPX);
                 roXT = Congruence(n, g, p, comp.X, static_cast<double**>(tm.Tsub), opt_ro, *ws, &flatXT);
@@ -321,6 +322,24 @@ struct NicheCoefficients {
     struct Flat {
         bool PT, PX, XT, TE, XE, PE;
     };
+    // The partials whose control correlates +-1 with a matrix they compare (ControlExplains: the
+    // library's partial gives 0 there) set to -999, and the product alpha with them: ro(XE.T) and
+    // ro(PE.T) given T, ro(TE.P), ro(PX.T) and ro(XE.P) given P, ro(XE.PT) given T and then P
+    // (two controls correlated +-1 with each other leave the partial on the one). Every verdict
+    // is taken on the computed values before any is set.
+    void MarkExplained() {
+        constexpr float kUndefined = static_cast<float>(MissingValue);
+        const bool xet = ControlExplains({XT, TE}), pxt = ControlExplains({PT, XT});
+        const bool tep = ControlExplains({PT, PE}), pet = ControlExplains({PT, TE});
+        const bool xep = ControlExplains({PX, PE}), xept = ControlExplains({XT, TE, PX, PE, PXT, PET});
+        if (xet) XET = kUndefined;
+        if (pxt) PXT = kUndefined;
+        if (tep) TEP = kUndefined;
+        if (pet) PET = kUndefined;
+        if (xep) XEP = kUndefined;
+        if (xept) XEPT = kUndefined;
+        if (xet || pxt) alpha = kUndefined;
+    }
     void MarkFlat(const Flat& f) {
         constexpr float kUndefined = static_cast<float>(MissingValue);
         if (f.PT) PT = kUndefined;
@@ -477,6 +496,7 @@ ChRankStatus ChRank_Phylogeny_x_Trait_Assembly() {
             c.beta = c.PT * c.TE;
             c.alphaBeta = c.PX * c.XE;
             c.alpha = c.XET * c.PXT;
+            c.MarkExplained();
             c.MarkUndefined(defined);
             c.MarkFlat(flat);
             // One number of types: the subset's best is its one evaluation, which both lists are

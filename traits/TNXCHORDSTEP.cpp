@@ -20,6 +20,7 @@
 #include "matrix/core/qwlibUtil.h"
 #include "matrix/qwlib.h"
 #include "matrix/qwlibCluster.h"
+#include "matrix/qwlibGroupStats.h"
 #include "matrix/qwlibOrdination.h"
 #include "matrix/qwlibPartition.h"
 #include "session/model/TNXGLOB.h"
@@ -52,13 +53,12 @@ struct Statistics {
 };
 
 // ro(XE.T) = (ro(XE) - ro(XT) ro(TE)) / (sqrt(1 - ro(XT)^2) sqrt(1 - ro(TE)^2)) in single
-// precision. A ro(XT) of +-1 is taken as +-0.999999 so that the quotient stays finite; with
-// |ro(TE)| = 1 the trait means account for all of DE and nothing is left to correlate: 0.
+// precision (PartialCorrelation). With ro(XT) or ro(TE) +-1 (PerfectCorrelation) the trait means
+// account for all of DX or of DE, and nothing is left to correlate: -999, which no candidate
+// takes as its best.
 Statistics Partial(float te, float xe, float xt) {
-    if (xt >= 1.0f) xt = 0.999999f;
-    if (xt <= -1.0f) xt = -0.999999f;
-    float xet = 0.0f;
-    if (std::fabs(te) < 1.0f) xet = (xe - xt * te) / (std::sqrt(1.0f - xt * xt) * std::sqrt(1.0f - te * te));
+    const bool explained = PerfectCorrelation(xt) || PerfectCorrelation(te);
+    const float xet = explained ? static_cast<float>(MissingValue) : PartialCorrelation(xe, xt, te);
     return {te, xe, xt, xet};
 }
 
@@ -197,7 +197,9 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
     for (int c = 0; c < n; c++)
         for (int t = 0; t < p; t++) w_.Tsub[c][t] = d_.flags[t] == 1 ? w_.Tn[c][t] : 0.0f;
     NominalReseNonHier(n, p, w_.Tsub, w_.DT, rese_opt);
-    const bool flatT = !variation_.Varies(traits, k);
+    // DT has no variation when the means have none, or when its distances are equal but for the
+    // rounding of the single-precision means.
+    const bool flatT = !variation_.Varies(traits, k) || !SingleDistancesVary(n, w_.DT);
     bool flatTE = false;
     const float te = static_cast<float>(Mantel(n, d_.DE, w_.DT, &flatTE, flatT));
     gower_similarityAverage(p, s, d_.Sp, w_.S, d_.flags, d_.weights);

@@ -2,6 +2,7 @@
 // whole-or-nothing files, the environmental resemblance and the fast trait-distance Mantel.
 #include "traits/TNXCHORDSearch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #if defined(__SSE2__)
@@ -130,7 +131,7 @@ FILE* WholeFile::Open() {
     out_ = run_ ? run_->OpenOrRaise(writer_.Target()) : writer_.Open();
     if (!out_) return nullptr;
     f_ = std::tmpfile();
-    if (!f_) fprintf(stderr, "\ncan't open %s \n\a", writer_.Target().c_str());
+    if (!f_) ExplainFileFailure("open", writer_.Target(), errno);
     return f_;
 }
 
@@ -188,6 +189,25 @@ double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat) {
     const double r = n < 3 ? Mantel(n, A, B) : none ? 0.0 : MatrixCorr(n, A, B, &none);
     if (flat) *flat = none;
     return r;
+}
+
+bool SingleDistancesVary(int n, double** D) {
+    if (n < 3) return true;
+    // Two passes, as SpreadOf: the first present cell, the largest magnitude and the count, then
+    // the sums.
+    double first = 0.0, magnitude = 0.0;
+    int count = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            if (IsMissing(D[i][j])) continue;
+            if (count++ == 0) first = D[i][j];
+            magnitude = std::max(magnitude, std::fabs(D[i][j]));
+        }
+    Spread spread(first, magnitude, count);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++)
+            if (!IsMissing(D[i][j])) spread.Add(D[i][j]);
+    return spread.Varies(kSingleRounding);
 }
 
 bool TraitVariation::Varies(const int* traits, int k) const {
@@ -289,25 +309,26 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
     }
     partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs > 0 ? pairs : 1), 0.0);
     if (n >= 2) t->de01 = DE[0][1];
-    // DE centred once over the pairs counted, its spread beside.
+    // DE centred once over the pairs counted, its spread beside. Values whose squares leave
+    // double are centred times a power of two (ValueScale), which the correlation does not see.
     const double mean = t->used > 0 ? sum / t->used : 0.0;
+    const double scale = ValueScale(magnitude);
     Spread spread(t->used > 0 ? DE[t->pairI[0]][t->pairJ[0]] : 0.0, magnitude, t->used);
+    double sumCentred = 0.0;
     for (q = 0; q < t->used; q++) {
         const double de = DE[t->pairI[q]][t->pairJ[q]];
-        t->centred[q] = de - mean;
-        t->sumCentredSq += t->centred[q] * t->centred[q];
+        t->centred[q] = (de - mean) * scale;
+        sumCentred += t->centred[q];
         spread.Add(de);
     }
     t->deVaries = spread.Varies(kDoubleRounding);
-    const double scale = ValueScale(magnitude);
-    if (scale != 1.0) {
-        // Values whose squares leave double: DE centred times a power of two, which the
-        // correlation does not see.
-        t->sumCentredSq = 0.0;
-        for (q = 0; q < t->used; q++) {
-            t->centred[q] *= scale;
-            t->sumCentredSq += t->centred[q] * t->centred[q];
-        }
+    // The rounded mean leaves the centred values a sum of their own, which on distances that lie
+    // close together or far from 0 is no longer small beside their spread: kept, so that every
+    // subset's cross product takes it out, and the sum of squares taken about it.
+    t->meanCentred = t->used > 0 ? sumCentred / t->used : 0.0;
+    for (q = 0; q < t->used; q++) {
+        const double z = t->centred[q] - t->meanCentred;
+        t->sumCentredSq += z * z;
     }
     tables_ = std::move(t);
 }
@@ -347,8 +368,9 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
     // The distances taken less the first one (their spread, Spread) in every sum: equal
     // distances give exact zeros, and the correlation keeps the precision of their differences
     // however close they lie (a sum of squares less the square of a sum would keep only the
-    // rounding of the distances themselves, and could leave [-1, 1]). DE's centring makes the
-    // shift vanish from the cross products.
+    // rounding of the distances themselves, and could leave [-1, 1]). The cross product is that
+    // of DE about the centred values' own mean, sum (c - mean c) d = sum c d - mean c sum d, in
+    // which neither the shift nor the distances' mean plays any part.
     const double shift = acc[0] > 0.0 ? std::sqrt(acc[0]) : 0.0;
     Spread spread = Spread::InOwnUnits(shift, used);
     double sxy = 0.0, ymax = 0.0;
@@ -383,11 +405,13 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
         ymax = std::max(ymax, y);
     }
     spread.magnitude = ymax;
-    // Equal distances have no spread: correlation 0 as MatrixCorr says.
-    if (!spread.Varies(kDoubleRounding)) {
+    // Distances equal but for the rounding of the single-precision means they come from have no
+    // spread the data define: correlation 0, and flat.
+    if (!spread.Varies(kSingleRounding)) {
         if (flat) *flat = true;
         return 0.0;
     }
+    sxy -= t.meanCentred * spread.sum;
     // Both sums of squares are of deviations: the quotient leaves [-1, 1] by rounding at most.
     const double r = sxy / std::sqrt(t.sumCentredSq * spread.Centred());
     return r > 1.0 ? 1.0 : (r < -1.0 ? -1.0 : r);

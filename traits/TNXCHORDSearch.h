@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 #include <string>
 #include <memory>
 #include <vector>
 
 #include "foundation/ReplacingWriter.h"
+#include "matrix/qwlibGroupStats.h"
 #include "statistics/qwlibRes.h"
 
 namespace chrank {
@@ -132,9 +134,9 @@ private:
 // text goes to an anonymous scratch file, and Commit writes `prefix` and then the text through
 // the replacing writer, which puts the target in place only when everything was written (while
 // a run is under way, RunFiles, the file is one of the run's set, put in place at its commit). A
-// file that cannot be created prints "\ncan't open %s \n" with the bell (raising code 4 in a
-// run). A write that fails prints "\ncan't write %s: %s \n" (the target and the system's
-// reason) and raises code 3; Commit is false for a target that cannot be put in place.
+// file that cannot be created prints "\ncan't open %s: %s \n" (the target and the system's
+// reason) with the bell (raising code 4 in a run). A write that fails prints "\ncan't write %s:
+// %s \n" and raises code 3; Commit is false for a target that cannot be put in place.
 class WholeFile {
 public:
     explicit WholeFile(std::string target) : writer_(std::move(target)) {}
@@ -161,6 +163,17 @@ double Mantel(int n, double** A, double** B);
 // partial whose control is flat is the simple correlation. Two communities' single cells take
 // their congruence, which no spread decides: never flat.
 double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat = false);
+
+// Whether a partial Mantel correlation has nothing left to compare: one of the correlations it
+// is formed from that relates a control to a matrix it compares (or, for a second-order partial,
+// a step on the way) is +-1 within the tolerance of the library's PartialCorrelation
+// (PerfectCorrelation), which gives 0 there. Such a partial is not a value the data define.
+template <class T>
+bool ControlExplains(std::initializer_list<T> correlations) {
+    for (T r : correlations)
+        if (PerfectCorrelation(r)) return true;
+    return false;
+}
 
 // Procrustes (optRo 2) or RV (3) congruence of two configurations of n communities; *flat: A or
 // B has no variation, so that the value (0) is not one the data define.
@@ -200,6 +213,18 @@ private:
     std::vector<char> varies_;
 };
 
+// The most rounding a distance between single-precision means carries, relative to the largest
+// of the distances: 2^-11, some four thousand steps of single precision (2^-23), as
+// kDoubleRounding allows double values (the means rounded to float and normalised there, their
+// differences and squares taken in float). Distances that spread less are equal but for that
+// rounding.
+constexpr double kSingleRounding = 0x1p-11;
+
+// Whether the resemblance D of n communities (upper triangle, -999 cells left out), computed from
+// single-precision values, varies beyond their rounding (Spread, kSingleRounding). Two
+// communities' single cell is never judged: true.
+bool SingleDistancesVary(int n, double** D);
+
 // The Mantel value of DE against the Euclidean distance of the normalised trait means of
 // every subset, from per-trait squared differences computed once and partial sums reused
 // along the lexicographic order. Exactly the terms and order of summation of EucliDistMV on
@@ -214,8 +239,9 @@ public:
     TraitDistanceMantel& operator=(const TraitDistanceMantel&) = delete;
     // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
     // *flat (when given) as Mantel says it: with 3 or more communities, DE or the distances have
-    // no variation over the pairs counted, or the subset's means have none (TraitVariation: the
-    // distances of a constant trait's means would be rounding alone).
+    // no variation over the pairs counted (the distances judged against the rounding of the
+    // single-precision means they come from, kSingleRounding), or the subset's means have none
+    // (TraitVariation: the distances of a constant trait's means would be rounding alone).
     double Value(const int* traits, int k, int changedFrom, bool* flat = nullptr);
     // DT of the last subset valued, into the upper triangle of D.
     void Distances(double** D) const;
@@ -231,6 +257,9 @@ private:
         std::vector<double> terms;    // p x pairs
         std::vector<double> centred;  // DE - mean over the pairs used
         int used = 0;                 // pairs present in DE: the first `used` of the pair order
+        // The mean of `centred` (its sum is 0 but for rounding, which the cross product takes
+        // out) and its sum of squares about that mean.
+        double meanCentred = 0.0;
         double sumCentredSq = 0.0;
         bool deVaries = false;        // DE has variation over the pairs used
         double de01 = 0.0;

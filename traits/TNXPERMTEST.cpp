@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -362,12 +363,23 @@ double SimpleCorr(int n, const TriVec& a, const TriVec& b) {
 
 // ------------------------------------------------------------------ the workspace
 
+// The intermediate correlations the random-data file prints beside the statistics, never tested:
+// ro(XT), ro(XR), ro(TR) and the first-order partials on R, ro(XE.R), ro(TE.R), ro(XT.R).
+enum Intermediate { kXT, kXR, kTR, kXE_R, kTE_R, kXT_R, kIntermediates };
+
 struct Stats {
     double v[kPermTestStats];
     // The statistic compares a table without variation (its first or second, after the
     // covariates for a partial): its value is then 0, and an observed one is undefined.
     bool flat[kPermTestStats];
-    double xt, xr, tr, xe_r, te_r, xt_r;  // intermediates printed but not tested
+    double xt, xr, tr, xe_r, te_r, xt_r;  // the intermediates
+    // The same for the intermediates, a partial also when its control correlates +-1 with a
+    // resemblance it compares.
+    bool midFlat[kIntermediates];
+    double& Mid(int i) {
+        double* const mid[kIntermediates] = {&xt, &xr, &tr, &xe_r, &te_r, &xt_r};
+        return *mid[i];
+    }
 };
 
 // A matrix owned by the workspace: rows of one contiguous block (ld = the columns), so that the
@@ -530,7 +542,11 @@ struct Engine {
     // file shows them as -999. The same for the Mantel intermediates: ro(XR) and ro(TR) taken
     // without the rule for two communities, the first-order partials on R.
     bool defined[kPermTestStats] = {};
-    bool rulelessDefined = true, firstDefined = true, flatEnvironment = false;
+    bool midDefined[kIntermediates] = {};
+    bool flatEnvironment = false;
+    // The system's reason for the first write to the random-data file that failed (0: none), read
+    // on the thread that wrote: each thread has its own errno.
+    int writeError = 0;
 
     Mat<double> Sbd;   // 1 - Sb, or its square root; mirrored from the upper triangle
     Mat<double> Sfd;   // the phylogenetic dissimilarity, mirrored
@@ -603,6 +619,8 @@ struct Engine {
     std::pair<const TriVec*, const TriVec*> Compared(int i, const Work& w, const TriVec& sf) const;
     // Under Mantel: marks flat the partials whose controls explain a matrix they compare.
     void MarkExplained(Stats& st) const;
+    // Keeps the reason of the first failed write to the random-data file, on the thread that wrote.
+    void NoteWrite();
     // *flat: A or B has no variation, or none is left after the covariates.
     double Partial(Work& w, const Config& A, const Config& B, bool components, const MatrixCovariate* cov,
                    int nCov, bool* flat) const;
@@ -690,8 +708,15 @@ void Engine::Setup() {
         defined[i] = CongruenceDefined(objects, method, Partialled(i), TakesPairRule(i)) &&
                      !(flatEnvironment && AgainstEnvironment(i));
     }
-    rulelessDefined = CongruenceDefined(n, method, 0, false);
-    firstDefined = CongruenceDefined(n, method, 1, false);
+    // The intermediates by the same rules: ro(XT) a simple correlation of communities (two take
+    // their single cells' congruence), ro(XR) and ro(TR) without that rule, the partials on R of
+    // the first order, ro(XE.R) and ro(TE.R) following E. Procrustes and RV leave the partials on
+    // R uncomputed (0).
+    const bool firstDefined = CongruenceDefined(n, method, 1, false);
+    midDefined[kXT] = CongruenceDefined(n, method, 0, true);
+    midDefined[kXR] = midDefined[kTR] = CongruenceDefined(n, method, 0, false);
+    midDefined[kXE_R] = midDefined[kTE_R] = !mantel || (firstDefined && !flatEnvironment);
+    midDefined[kXT_R] = !mantel || firstDefined;
     for (int c = 0; c < n; c++) {
         int np = 0;
         for (int o = 0; o < s; o++) {
@@ -935,6 +960,7 @@ void Engine::RaoByProducts(const Mat<double>& D, Work& w, Mat<double>& out) cons
 void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     for (double& x : st.v) x = 0.0;
     for (bool& f : st.flat) f = false;
+    for (bool& f : st.midFlat) f = false;
     st.xt = st.xr = st.tr = st.xe_r = st.te_r = st.xt_r = 0.0;
 
     // Permuted rows of B, and of U and Q where the loops with -999 or the random-data file read
@@ -1068,6 +1094,13 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
             const auto [first, second] = Compared(i, w, sf);
             st.flat[i] = (n >= 3 || !TakesPairRule(i) || Partialled(i) > 0) && (first->flat || second->flat);
         }
+        const TriVec &dx = w.triDX, &dt = w.triDT, &dr = w.triDR;
+        st.midFlat[kXT] = n >= 3 && (dx.flat || dt.flat);
+        st.midFlat[kXR] = dx.flat || dr.flat;
+        st.midFlat[kTR] = dt.flat || dr.flat;
+        st.midFlat[kXE_R] = dx.flat || triDE.flat;
+        st.midFlat[kTE_R] = dt.flat || triDE.flat;
+        st.midFlat[kXT_R] = dx.flat || dt.flat;
         MarkExplained(st);
         MarkUndefined(st);
         return;
@@ -1092,6 +1125,9 @@ void Engine::Compute(const int* lst, Stats& st, Work& w) const {
     compare(kRoRE, w.cR, cE);
     st.xr = Compare(w.cX, w.cR, method, w.cw);
     st.tr = Compare(w.cT, w.cR, method, w.cw);
+    st.midFlat[kXT] = Flat(w.cX, w.cT);
+    st.midFlat[kXR] = Flat(w.cX, w.cR);
+    st.midFlat[kTR] = Flat(w.cT, w.cR);
     if (phyl) {
         w.cF.Set(1, w.RaoPhyl.m);
         w.cP.Set(q, w.P.m);
@@ -1161,6 +1197,9 @@ void Engine::MarkExplained(Stats& st) const {
     st.flat[kRXZ_T] = st.flat[kRXZ_T] || AnyPerfect({st.xt, v_[kRTZ]});
     st.flat[kRoXE_TR] =
         st.flat[kRoXE_TR] || AnyPerfect({st.xt, v_[kRoTE], st.xr, v_[kRoRE], st.xt_r, st.te_r});
+    st.midFlat[kXE_R] = st.midFlat[kXE_R] || AnyPerfect({st.xr, v_[kRoRE]});
+    st.midFlat[kTE_R] = st.midFlat[kTE_R] || AnyPerfect({st.tr, v_[kRoRE]});
+    st.midFlat[kXT_R] = st.midFlat[kXT_R] || AnyPerfect({st.xr, st.tr});
     if (!phyl) return;
     const double xt_p = PartialCorrelation(st.xt, v_[kRoPX], v_[kRoPT]);
     st.flat[kRoPX_T] = st.flat[kRoPX_T] || AnyPerfect({v_[kRoPT], st.xt});
@@ -1192,11 +1231,14 @@ std::pair<const TriVec*, const TriVec*> Engine::Compared(int i, const Work& w, c
 void Engine::MarkUndefined(Stats& st) const {
     for (int i = 0; i < kPermTestStats; i++)
         if (!defined[i]) st.v[i] = MissingValue;
-    // Procrustes and RV leave the partials on R uncomputed (0).
-    if (!mantel) return;
-    if (!rulelessDefined) st.xr = st.tr = MissingValue;
-    if (!firstDefined) st.xe_r = st.te_r = st.xt_r = MissingValue;
-    if (flatEnvironment) st.xe_r = st.te_r = MissingValue;
+    for (int i = 0; i < kIntermediates; i++)
+        if (!midDefined[i]) st.Mid(i) = MissingValue;
+}
+
+void Engine::NoteWrite() {
+    // errno is the thread's own: a write that failed on this thread left its reason here, read
+    // before anything else can change it. A stream whose writes failed without one counts as EIO.
+    if (writeError == 0 && std::ferror(in.rndDataFile)) writeError = errno != 0 ? errno : EIO;
 }
 
 // The congruence of A and B after removing what the covariates explain, on the components
@@ -1437,7 +1479,8 @@ namespace {
 // list from the program's generator under a lock, so the lists follow one another in the order
 // of a single thread; its statistics depend on that list alone, so they are the single thread's
 // too. The counts only add whole ones and come out the same in any order; the random-data file,
-// which prints the running counts, is written by each iteration in its turn.
+// which prints the running counts, is written by each iteration in its turn, and the thread that
+// writes keeps the reason of a write that failed (NoteWrite).
 class Loop {
 public:
     Loop(Engine& e, const Stats& obs, int iterations, std::vector<std::unique_ptr<Work>>& works)
@@ -1514,7 +1557,9 @@ private:
         turnWait_.wait(lock, [&] { return turn_ == it || stop_; });
         if (stop_) return;
         Tally(rnd, count_);
+        errno = 0;
         e_.PrintIteration(it, rnd, count_, w);
+        e_.NoteWrite();
         turn_++;
         turnWait_.notify_all();
     }
@@ -1555,6 +1600,7 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     // A statistic whose observed table has no variation is not defined by the data; a draw
     // whose table has none takes 0, the value of such a comparison.
     for (int i = 0; i < kPermTestStats; i++) e.defined[i] = e.defined[i] && !obs.flat[i];
+    for (int i = 0; i < kIntermediates; i++) e.midDefined[i] = e.midDefined[i] && !obs.midFlat[i];
     e.MarkUndefined(obs);
     if (in->handBack) {
         for (int c = 0; c < e.n; c++) {
@@ -1565,10 +1611,16 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     }
     if (e.phyl && in->outP)
         for (int c = 0; c < e.n; c++) std::copy(w0.P[c], w0.P[c] + e.q, in->outP[c]);
-    if (e.save) e.PrintObserved(obs, w0);
+    in->rndDataError = 0;
+    if (e.save) {
+        errno = 0;
+        e.PrintObserved(obs, w0);
+        e.NoteWrite();
+    }
 
     double count[kPermTestStats];
     Loop(e, obs, iterations, works).Run(count);
+    in->rndDataError = e.writeError;
     for (int i = 0; i < kPermTestStats; i++) {
         bool computed = !IsPhylogenetic(i) || e.phyl;
         if (computed && !e.defined[i]) {

@@ -90,6 +90,8 @@ struct PermTest_FunctionalPhyl_Correl_Input {
     double* outR;          // [n] Rao entropy over Sb
     double* outRaoPhyl;    // [n] Rao entropy over Sf
     FILE* rndDataFile;     // open text file for the intermediate results (saveRndData)
+    int rndDataError;      // output: the system's reason (errno) for the first write to
+                           // rndDataFile that failed, on whichever thread wrote it; 0 when none did
 };
 
 // Code of the resemblance dispatcher (ResemblanceLib) for a community resemblance option 1-10:
@@ -115,8 +117,10 @@ int TranslateReseOpt_TARNEX_ORBALD(int opt);
 // a partial may have none: the partial is then the simple correlation), and a partial whose
 // control correlates +-1 with a resemblance it compares (PerfectCorrelation, where the library's
 // PartialCorrelation gives 0). A permutation whose table has no variation left gives that
-// statistic 0, the value of such a comparison. Uses the program's shared random generator, which
-// the caller seeds.
+// statistic 0, the value of such a comparison. The random-data file prints such a statistic as
+// -999, observed and in every iteration, and so the intermediate correlations it prints beside
+// them (ro(XT), ro(XR), ro(TR) and, under Mantel, ro(XE.R), ro(TE.R), ro(XT.R)) that the same
+// rules leave undefined. Uses the program's shared random generator, which the caller seeds.
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in);
 
 // One covariate of PartialMatrixCorrelation: an n x columns matrix of which the columns with

@@ -49,8 +49,15 @@ public:
         writer_ = std::make_unique<RunFileWriter>(std::string(dir ? dir : "") + name);
         return writer_->OpenOrRaise();
     }
-    void Commit() {
-        if (writer_) writer_->CommitOrExplain();
+    // reason: the engine's for a write that failed (on whichever thread wrote), named here, as the
+    // writer names a failure of this thread's.
+    void Commit(int reason) {
+        if (!writer_) return;
+        if (reason != 0) {
+            ExplainFileFailure("write", writer_->Target(), reason);
+            RaiseError(TNX_FAIL_TO_PRINT);
+        }
+        writer_->CommitOrExplain();
     }
 
 private:
@@ -440,7 +447,7 @@ void Analysis::Test() {
     const time_t time0 = time(nullptr);
     const bool ok = PermTest_FunctionalPhyl_Correl(&in);
     r.elapsedSeconds = difftime(time(nullptr), time0);
-    rndData.Commit();
+    rndData.Commit(in.rndDataError);
     if (!ok) return;
     r.tested = optRndTests;
     for (int i = 0; i < kPermTestStats; i++) {

@@ -789,21 +789,26 @@ TEST_F(ChRankTies, TheCompositionVariesWithTheDataAndNotWithItsRounding) {
 // their double computation can leave (2^-40), so T varies (in single precision the means fall on
 // 4.2 or the float above it, as the search rounds them), and so do the types, X and the Rao
 // entropies, which the Gower similarity over the trait's range sees as two states. Under Mantel
-// every criterion's value on the line of {t2} is a number, those on DT included (r(TE) 10, ro(PT)
-// 13, the niche product ro(PT) ro(TE) 14, r(TZ) 19, r(TY) 22); and so are the ro(TE), ro(PT) and
-// ro(XT) beside the partials of criteria 9 and 12.
+// every simple value on the line of {t2} is a number, those on DT included (r(TE) 10, ro(PT) 13,
+// the niche product ro(PT) ro(TE) 14, r(TZ) 19, r(TY) 22); and so are the ro(TE), ro(PT) and
+// ro(XT) beside the partials of criteria 9 and 12. The two states make both T and X (each OTU its
+// own type, its belonging one of two rows) affine in the share of one state over W at unit totals:
+// DX is DT times a factor and ro(XT) = 1, so every partial that removes T from DX has nothing left
+// to compare and is -999 (9, 12, 17, 20, 23 and, printed beside the niche criteria's values,
+// ro(PX.T), ro(XE.T), ro(XE.PT) and their product roAlphaNiche).
 TEST_F(ChRankTies, UnderMantelMeansOneUlpApartAreVariation) {
     struct Case {
         int criterion;
         std::string field;  // what stands before the criterion's value on the line of {t2}
+        int explained;      // the partials given T on the line, -999
     };
     const Case cases[] = {
-        {1, ""},           {9, "ro(XE.T)=\t"},     {10, ""},
-        {11, "ro(PX)=\t"}, {12, "ro(PX.T)=\t"},     {13, "ro(PT)=\t"},
-        {14, "roBetaNiche=\t"}, {15, "roAlphaBetaNiche=\t"},
-        {16, "r(RE)=\t"},  {17, "r(XE.TR)=\t"},     {18, "r(XZ)=\t"},
-        {19, "r(TZ)=\t"},  {20, "r(XZ.T)=\t"},      {21, "r(XY)=\t"},
-        {22, "r(TY)=\t"},  {23, "r(XY.T)=\t"},      {24, "r(SE)=\t"},
+        {1, "", 0},           {9, "ro(XE.T)=\t", 1},     {10, "", 0},
+        {11, "ro(PX)=\t", 1}, {12, "ro(PX.T)=\t", 1},     {13, "ro(PT)=\t", 1},
+        {14, "roBetaNiche=\t", 4}, {15, "roAlphaBetaNiche=\t", 4},
+        {16, "r(RE)=\t", 0},  {17, "r(XE.TR)=\t", 1},     {18, "r(XZ)=\t", 0},
+        {19, "r(TZ)=\t", 0},  {20, "r(XZ.T)=\t", 1},      {21, "r(XY)=\t", 0},
+        {22, "r(TY)=\t", 0},  {23, "r(XY.T)=\t", 1},      {24, "r(SE)=\t", 0},
     };
     // The value of a field of a line.
     const auto value = [](const std::string& line, const std::string& field) {
@@ -817,8 +822,24 @@ TEST_F(ChRankTies, UnderMantelMeansOneUlpApartAreVariation) {
         const std::string& line = alone[0];
         ASSERT_NE(line.find(c.field), std::string::npos) << line;
         const double v = value(line, c.field);
-        EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << line;
-        EXPECT_EQ(line.find("-999"), std::string::npos) << line;
+        const bool partialGivenT = c.criterion == 9 || c.criterion == 12 || c.criterion == 17 ||
+                                   c.criterion == 20 || c.criterion == 23;
+        if (partialGivenT) {
+            EXPECT_EQ(v, -999.0) << line;
+        } else {
+            EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << line;
+        }
+        EXPECT_EQ(tnxtest::Count(line, "=\t-999\t"), c.explained) << line;
+        EXPECT_EQ(tnxtest::Count(line, "-999"), c.explained) << line;
+        if (line.find("ro(XT)=\t") != std::string::npos) {
+            EXPECT_NEAR(value(line, "ro(XT)=\t"), 1.0, 1e-6) << line;
+        }
+        if (partialGivenT) {
+            // Ranked nowhere: the best of size 1 is {t1}.
+            const size_t at = text.find("optimal subset with 1 traits: \t");
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_NE(text.substr(at, text.find('\n', at) - at).find("\tt1\t"), std::string::npos);
+        }
         for (const char* beside : {"ro(TE)=\t", "ro(PT)=\t", "ro(XT)=\t"})
             if (line.find(beside) != std::string::npos) {
                 const double b = value(line, beside);
@@ -855,22 +876,25 @@ void LoadFlatComposition(int criterion) {
 // round (the survey above, {t1}): every value that compares DT, or DX, is -999, ro(XT) included since it
 // compares both, whatever the other's spread; a value that compares neither is one, and a partial
 // whose control alone is flat is the simple correlation (its control's value is 0). Criteria 11 to
-// 13 print ro(PT), ro(PX), ro(XT), ro(PX.T); 14 and 15 the fifteen niche coefficients.
+// 13 print ro(PT), ro(PX), ro(XT), ro(PX.T); 14 and 15 the fifteen niche coefficients. In the
+// survey above W moves linearly with the community, and so do T and P: DP is DT times a factor,
+// ro(PT) = 1, and the partials that remove one of the two from the other's comparison with E,
+// ro(TE.P) and ro(PE.T), have nothing left to compare: -999.
 TEST_F(ChRankTies, UnderMantelAFlatTOrAFlatXLeavesMissingEveryValueThatComparesIt) {
-    // Each field: "-999", "value" (defined: not -999, at most 1 in size) or "=" and the field whose
-    // value it repeats.
+    // Each field: "-999", "value" (defined: not -999, at most 1 in size), "one" (1 to rounding) or
+    // "=" and the field whose value it repeats.
     using Fields = std::vector<std::pair<const char*, std::string>>;
     const Fields flatT3 = {{"ro(PT)", "-999"}, {"ro(PX)", "value"}, {"ro(XT)", "-999"}, {"ro(PX.T)", "=ro(PX)"}};
-    const Fields flatX3 = {{"ro(PT)", "value"}, {"ro(PX)", "-999"}, {"ro(XT)", "-999"}, {"ro(PX.T)", "-999"}};
+    const Fields flatX3 = {{"ro(PT)", "one"}, {"ro(PX)", "-999"}, {"ro(XT)", "-999"}, {"ro(PX.T)", "-999"}};
     const Fields flatT15 = {{"ro(PT)", "-999"},      {"ro(PX)", "value"},          {"ro(XT)", "-999"},
                             {"ro(PX.T)", "=ro(PX)"}, {"ro(XE)", "value"},          {"ro(TE)", "-999"},
                             {"ro(XE.T)", "=ro(XE)"}, {"ro(PE)", "value"},          {"ro(TE.P)", "-999"},
                             {"ro(PE.T)", "=ro(PE)"}, {"ro(XE.P)", "value"},        {"ro(XE.PT)", "value"},
                             {"roBetaNiche", "-999"}, {"roAlphaBetaNiche", "value"}, {"roAlphaNiche", "value"}};
-    const Fields flatX15 = {{"ro(PT)", "value"},     {"ro(PX)", "-999"},          {"ro(XT)", "-999"},
+    const Fields flatX15 = {{"ro(PT)", "one"},       {"ro(PX)", "-999"},          {"ro(XT)", "-999"},
                             {"ro(PX.T)", "-999"},    {"ro(XE)", "-999"},          {"ro(TE)", "value"},
-                            {"ro(XE.T)", "-999"},    {"ro(PE)", "value"},         {"ro(TE.P)", "value"},
-                            {"ro(PE.T)", "value"},   {"ro(XE.P)", "-999"},        {"ro(XE.PT)", "-999"},
+                            {"ro(XE.T)", "-999"},    {"ro(PE)", "value"},         {"ro(TE.P)", "-999"},
+                            {"ro(PE.T)", "-999"},    {"ro(XE.P)", "-999"},        {"ro(XE.PT)", "-999"},
                             {"roBetaNiche", "value"}, {"roAlphaBetaNiche", "-999"}, {"roAlphaNiche", "-999"}};
     const struct {
         bool flatT;  // the survey: T flat ({t2} constant, crisp types), or X flat ({t1} of the survey above)
@@ -907,6 +931,8 @@ TEST_F(ChRankTies, UnderMantelAFlatTOrAFlatXLeavesMissingEveryValueThatComparesI
             if (expected == "value") {
                 const double v = std::atof(printed.c_str());
                 EXPECT_TRUE(printed != "-999" && std::fabs(v) <= 1.0) << name << " = " << printed;
+            } else if (expected == "one") {
+                EXPECT_NEAR(std::atof(printed.c_str()), 1.0, 1e-6) << name << " = " << printed;
             } else if (expected[0] == '=') {
                 EXPECT_EQ(printed, field(line, expected.substr(1))) << name;
                 EXPECT_NE(printed, "-999") << name;

@@ -1,6 +1,8 @@
 // The machinery of the trait-subset searches: the order and count of the subsets, the top
 // list, the per-size records, the small vector routines, whole files, the fast r(TE).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -444,9 +446,12 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
 // The fast r(TE) on distances within about 1e-7 of each other: community c holds OTU c alone and
 // trait c is 2 s_c at OTU c and s_c elsewhere, so the normalised means are 2 and 1 over sqrt(n + 3)
 // but for the single-precision rounding of each column's scale s_c, and so is every distance over
-// all the traits, sqrt(2 / (n + 3)). Over all the traits, and all but the first (its community
-// then half as far from the others), the value lies in [-1, 1] and equals MatrixCorr of the same
-// distances to 1e-6, flat where MatrixCorr is: every s_c 1 makes every distance the same.
+// all the traits, sqrt(2 / (n + 3)): equal but for that rounding (kSingleRounding), flat, valued 0,
+// whatever the scales (every s_c 1 makes the distances equal to the last bit). Over all but the
+// first trait its community lies half as far from the others: a value in [-1, 1], MatrixCorr of
+// the same distances to 1e-9 of its size, against DE = sqrt 2 + 1e-9 times a pattern (larger for
+// the first community's pairs), whose own sum centred on its rounded mean is no longer 0 beside
+// its spread.
 TEST(ChRankFastTraitDistance, NearlyEqualDistancesCorrelateAsMatrixCorrDoes) {
     for (int n : {14, 20, 30})
         for (bool sameScale : {false, true}) {
@@ -457,25 +462,142 @@ TEST(ChRankFastTraitDistance, NearlyEqualDistancesCorrelateAsMatrixCorrDoes) {
             for (int c = 0; c < n; c++) {
                 all[static_cast<size_t>(c)] = c;
                 for (int t = 0; t < n; t++) T[c][t] = (c == t ? 2.0f : 1.0f) * (sameScale ? 1.0f : 1.0f + 0.37f * t);
-                for (int j = c + 1; j < n; j++) DE[c][j] = (c * 7 + j * 3) % 11 + 0.5;
+                for (int j = c + 1; j < n; j++)
+                    DE[c][j] = std::sqrt(2.0) + 1e-9 * ((c * 7 + j * 3) % 11 + (c == 0 ? 6.5 : 0.5));
             }
             NormalizeColsMV(n, n, T, T);
             const chrank::TraitDistanceMantel original(n, n, T, DE, n);
             for (int from : {0, 1}) {
                 SCOPED_TRACE(testing::Message() << n << (sameScale ? " alike" : "") << " from " << from);
                 chrank::TraitDistanceMantel m(original);
-                bool flat = false, flatRef = false;
+                bool flat = from == 1;
                 const double v = m.Value(all.data() + from, n - from, 0, &flat);
+                EXPECT_EQ(flat, from == 0);
+                if (flat) {
+                    EXPECT_EQ(v, 0.0);
+                    continue;
+                }
                 m.Distances(DT);
-                const double want = MatrixCorr(n, DE, DT, &flatRef);
-                EXPECT_EQ(flat, flatRef);
-                EXPECT_EQ(flat, sameScale && from == 0);
-                EXPECT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0) << v;
-                EXPECT_NEAR(v, flat ? 0.0 : want, 1e-6);
+                const double want = MatrixCorr(n, DE, DT);
+                EXPECT_TRUE(std::fabs(v) <= 1.0 && std::fabs(want) > 0.05) << v << " " << want;
+                EXPECT_NEAR(v, want, 1e-9 * std::fabs(want));
             }
             free2D(T, n);
             for (double** x : {DE, DT}) free2D(x, n);
         }
+}
+
+// The Pearson correlation of the upper triangles of A and B, in long double over two passes: the
+// reference the double forms are held to.
+double LongDoubleCorrelation(int n, double** A, double** B) {
+    long double sa = 0, sb = 0;
+    const long double m = static_cast<long double>(n) * (n - 1) / 2;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) sa += A[i][j], sb += B[i][j];
+    const long double ma = sa / m, mb = sb / m;
+    long double ab = 0, aa = 0, bb = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) {
+            const long double da = A[i][j] - ma, db = B[i][j] - mb;
+            ab += da * db, aa += da * da, bb += db * db;
+        }
+    return static_cast<double>(ab / std::sqrt(aa * bb));
+}
+
+// The fast r(TE) against DE that lies close together or far from 0, where a mean rounded once
+// leaves the centred DE a sum that is not 0 beside its spread: DE = sqrt 2 + 1e-9 u at 200
+// communities, sqrt 2 + 1e-7 u at 1,000 and 1e8 + u at 200, u = (U + d / max d) / 2 with U uniform
+// on [0, 1) and d the subset's distances, so that the value is far from 0. Three traits of
+// uniform means; the subsets of all three and of the first and third (the second position's sum
+// formed anew). Each value equals MatrixCorr of the same distances, and a long double two-pass
+// correlation, to 1e-9 of its size.
+TEST(ChRankFastTraitDistance, NearEqualOrOffsetEnvironmentCorrelatesAsMatrixCorrToRounding) {
+    const struct {
+        int n;
+        double base, spread;
+    } cases[] = {{200, std::sqrt(2.0), 1e-9}, {1000, std::sqrt(2.0), 1e-7}, {200, 1e8, 1.0}};
+    const int p = 3;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.n << " communities, DE = " << c.base << " + " << c.spread << " u");
+        const int n = c.n;
+        std::mt19937 gen(static_cast<unsigned>(n + 7));
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        float** Tn = dim2Dfloat(n, p);
+        for (int i = 0; i < n; i++)
+            for (int t = 0; t < p; t++) Tn[i][t] = static_cast<float>(u(gen));
+        double** DE = dim2Double(n, n);
+        double** DT = dim2Double(n, n);
+        const std::vector<std::vector<int>> subsets = {{0, 1, 2}, {0, 2}};
+        for (size_t k = 0; k < subsets.size(); k++) {
+            // The distances of the subset first (a probe, whatever its DE), then DE from them.
+            chrank::TraitDistanceMantel probe(n, p, Tn, DE, p);
+            probe.Value(subsets[k].data(), static_cast<int>(subsets[k].size()), 0);
+            probe.Distances(DT);
+            double dmax = 0;
+            for (int i = 0; i < n; i++)
+                for (int j = i + 1; j < n; j++) dmax = std::max(dmax, DT[i][j]);
+            for (int i = 0; i < n; i++)
+                for (int j = i + 1; j < n; j++) DE[i][j] = c.base + c.spread * (u(gen) + DT[i][j] / dmax) / 2;
+            chrank::TraitDistanceMantel fast(n, p, Tn, DE, p);
+            if (k == 1) fast.Value(subsets[0].data(), 3, 0);  // {0, 1, 2}, then {0, 2} from position 1
+            bool flat = true;
+            const double v = fast.Value(subsets[k].data(), static_cast<int>(subsets[k].size()), k == 1 ? 1 : 0, &flat);
+            fast.Distances(DT);
+            const double library = MatrixCorr(n, DE, DT), exact = LongDoubleCorrelation(n, DE, DT);
+            SCOPED_TRACE(testing::Message() << "subset " << k << ": " << v << ", MatrixCorr " << library
+                                            << ", long double " << exact);
+            EXPECT_FALSE(flat);
+            EXPECT_GT(std::fabs(exact), 0.3);
+            EXPECT_NEAR(library, exact, 1e-9 * std::fabs(exact));
+            EXPECT_NEAR(v, library, 1e-9 * std::fabs(library));
+            EXPECT_NEAR(v, exact, 1e-9 * std::fabs(exact));
+        }
+        free2D(Tn, n);
+        free2D(DE, n);
+        free2D(DT, n);
+    }
+}
+
+// Distances from single-precision means judged against their rounding, kSingleRounding = 2^-11 of
+// the largest. Four communities, four traits: community c has 0.5 at trait c and 0.25 at the
+// others (exact in float), every distance sqrt(1/8); the first cell 0.5 + e puts the three
+// distances of the first community at sqrt((1/4 + e)^2 + 1/16), about sqrt(1/8) + e / sqrt 2. Their
+// sum of squares about the mean, 3 d^2 / 2 for that deviation d, against 6 (2^-11 sqrt(1/8))^2 for
+// the rounding: variation from d = 2^-10 sqrt(1/8), e = 2^-11. At e = 1.25 2^-11 the distances
+// vary, a value as MatrixCorr gives it; at 0.8 2^-11 and at 0 they are equal but for rounding: 0,
+// flat. SingleDistancesVary says the same of the distances themselves; two communities are never
+// judged.
+TEST(ChRankFastTraitDistance, DistancesOfSinglePrecisionMeansVaryBeyondTheirRounding) {
+    const int n = 4, p = 4;
+    const int all[p] = {0, 1, 2, 3};
+    double** DE = dim2Double(n, n);
+    double** D = dim2Double(n, n);
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++) DE[i][j] = (i + 1) * (j + 2) % 7 + 0.5;
+    for (double f : {1.25, 0.8, 0.0}) {
+        SCOPED_TRACE(testing::Message() << "e = " << f << " 2^-11");
+        float** Tn = dim2Dfloat(n, p);
+        for (int c = 0; c < n; c++)
+            for (int t = 0; t < p; t++) Tn[c][t] = c == t ? 0.5f : 0.25f;
+        Tn[0][0] = static_cast<float>(0.5 + f * std::ldexp(1.0, -11));
+        chrank::TraitDistanceMantel m(n, p, Tn, DE, p);
+        bool flat = f > 1.0;
+        const double v = m.Value(all, p, 0, &flat);
+        m.Distances(D);
+        const bool varies = f > 1.0;
+        EXPECT_EQ(flat, !varies);
+        EXPECT_EQ(chrank::SingleDistancesVary(n, D), varies);
+        if (varies) {
+            EXPECT_NEAR(v, MatrixCorr(n, DE, D), 1e-12);
+            EXPECT_GT(std::fabs(v), 0.05);
+        } else {
+            EXPECT_EQ(v, 0.0);
+        }
+        EXPECT_TRUE(chrank::SingleDistancesVary(2, D));
+        free2D(Tn, n);
+    }
+    free2D(DE, n);
+    free2D(D, n);
 }
 
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
@@ -518,6 +640,36 @@ TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
     chrank::WholeFile never((dir / "never.txt").string());
     EXPECT_FALSE(never.Commit());
     EXPECT_FALSE(std::filesystem::exists(dir / "never.txt"));
+    std::filesystem::remove_all(dir);
+}
+
+// A scratch file the system cannot make is named with the system's reason: the process may open
+// one file more, which the target's temporary file takes, and the scratch file finds no
+// descriptor left (EMFILE). Open gives null, and nothing stays in the folder.
+TEST(ChRankWholeFile, AScratchFileThatCannotBeMadeIsNamedWithTheReason) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    const std::filesystem::path dir = tmpl;
+    const std::string target = (dir / "r.txt").string();
+    FILE* f = nullptr;
+    testing::internal::CaptureStderr();
+    {
+        chrank::WholeFile w(target);
+        // The two lowest free descriptors: the first may be opened, the second may not.
+        const int a = dup(2), b = dup(2);
+        close(a);
+        close(b);
+        rlimit saved{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit one = saved;
+        one.rlim_cur = static_cast<rlim_t>(b);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &one), 0);
+        f = w.Open();
+        setrlimit(RLIMIT_NOFILE, &saved);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open " + target + ": Too many open files \n");
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 0);
     std::filesystem::remove_all(dir);
 }
 

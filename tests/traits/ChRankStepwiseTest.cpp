@@ -156,15 +156,17 @@ TEST_F(ChRankStepwise, EachLevelIsTheGreedyStepRecomputedFromScratch) {
 }
 
 // Per-level values against R (crisp types) and by hand (one trait, crisp types {o1 o2 | o3} or
-// {o1 | o2}), the guards of the partial correlation and the two-community rule.
+// {o1 | o2}), the partial correlation whose control T correlates +-1 with DX or DE (-999: the
+// candidate has no value and the level none, its line ro(XE.T) -999) and the two-community rule.
 TEST_F(ChRankStepwise, LevelValuesAgainstRAndHand) {
-    const double s3 = std::sqrt(3 / 28.0);
+    const double none = -999;  // the level has no value
     const struct {
         std::vector<std::vector<float>> B, W, E;
         std::vector<int> partition;
         std::vector<double> values;
         double tolerance;
         std::vector<std::string> labels;
+        const char* control = nullptr;  // the correlation of +-1 on the line of a level without value
     } cases[] = {
         {{{1, 5, 2, 0}, {3, 1, 4, 2}, {4, 2, 1, 5}, {2, 4, 5, 1}, {5, 3, 3, 4}},
          {{4, 0, 1, 2, 0}, {1, 3, 0, 2, 1}, {0, 2, 3, 0, 4}, {2, 1, 0, 3, 1}, {0, 1, 4, 1, 3}},
@@ -175,18 +177,13 @@ TEST_F(ChRankStepwise, LevelValuesAgainstRAndHand) {
         // ro(XT) = 11/sqrt(2405), and ro(XE.T) by its formula from the three.
         {{{1}, {2}, {4}}, {{1, 0}, {1, 1}, {0, 2}}, {{0, 1}}, {1, 1, 2}, {0.3970116}, 1e-6, {"2 groups", "t1"}},
         // W rows sum to 10: X = (10 - a, a) and T = a / 10 with a = 1, 2, 4, so DX is DT times a
-        // constant and ro(XT) = 1, used as 0.999999; DE pairs 3, 4, 1 against DT pairs 1, 3, 2:
-        // r = sqrt(3/28) = ro(XE); ro(XE.T) = sqrt(3)/5 * 1e-6 / sqrt(1 - 0.999999^2).
-        {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{0, 3, 4}}, {1, 2},
-         {s3 * (1 - 0.999999) / std::sqrt(1 - 0.999999 * 0.999999) / std::sqrt(1 - s3 * s3)}, 5e-5, {"2 groups", "t1"}},
+        // constant and ro(XT) = 1: nothing of DX is left once T is removed.
+        {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{0, 3, 4}}, {1, 2}, {none}, 0, {}, "\tro(XT)=\t1\t"},
         // T = 0, 1/2, 1 and X = (1,0), (10,10), (0,1): DX pairs sqrt 181, sqrt 2, sqrt 181 against
-        // DT pairs 1/2, 1, 1/2 (over sqrt 5/4): ro(XT) = -1, used as -0.999999; ro(TE) = 2/sqrt(7)
-        // (DE pairs 3, 4, 1) = -ro(XE); ro(XE.T) = -2/sqrt(7) * 1e-6 / sqrt(1 - 0.999999^2) / sqrt(3/7).
-        {{{0}, {1}}, {{1, 10, 0}, {0, 10, 1}}, {{0, 3, 4}}, {1, 2},
-         {-2 / std::sqrt(7.0) * 1e-6 / std::sqrt(1 - 0.999999 * 0.999999) / std::sqrt(3 / 7.0)}, 1e-4,
-         {"2 groups", "t1"}},
-        // E = a: DE proportional to DT, ro(TE) = 1 and nothing is left once T is removed.
-        {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{1, 2, 4}}, {1, 2}, {0}, 0, {"2 groups", "t1"}},
+        // DT pairs 1/2, 1, 1/2: ro(XT) = -1.
+        {{{0}, {1}}, {{1, 10, 0}, {0, 10, 1}}, {{0, 3, 4}}, {1, 2}, {none}, 0, {}, "\tro(XT)=\t-1\t"},
+        // E = a: DE proportional to DT, ro(TE) = 1 and nothing of DE is left once T is removed.
+        {{{0}, {1}}, {{9, 8, 6}, {1, 2, 4}}, {{1, 2, 4}}, {1, 2}, {none}, 0, {}, "ro(TE)=\t1\t"},
     };
     for (const auto& c : cases) {
         Survey sv;
@@ -194,6 +191,15 @@ TEST_F(ChRankStepwise, LevelValuesAgainstRAndHand) {
         const std::string text = RunStepwise(sv, c.partition, 0, 0, 6);
         for (size_t k = 1; k <= c.values.size(); k++) {
             const SizeLine line = ReadSizeLine(text, Fmt("optimal subset with %d traits: \t", int(k)));
+            if (c.values[k - 1] == none) {
+                EXPECT_EQ(line.value, "none") << k;
+                EXPECT_TRUE(line.labels.empty()) << k;
+                const std::vector<std::string> lines = Intermediate(text);
+                ASSERT_EQ(lines.size(), 1u);
+                EXPECT_NE(lines[0].find(c.control), std::string::npos) << lines[0];
+                EXPECT_NE(lines[0].find("\tro(XE.T)=\t-999\t2 groups\t"), std::string::npos) << lines[0];
+                continue;
+            }
             EXPECT_NEAR(std::atof(line.value.c_str()), c.values[k - 1], c.tolerance) << k;
             EXPECT_EQ(line.labels, std::vector<std::string>(c.labels.begin(), c.labels.begin() + k + 1)) << k;
         }

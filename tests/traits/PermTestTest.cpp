@@ -1041,6 +1041,69 @@ TEST(PermTestRandomData, ObservedBlockPrintsTheObservedValues) {
     EXPECT_EQ(text.find("Resemblance matrix"), std::string::npos);  // no resemblance matrix without Mantel
 }
 
+// The intermediate correlations the random-data file prints beside the statistics follow the
+// statistics' rules: one the data leave undefined is -999, observed and in every iteration (9
+// iterations: 8 lines). W at unit totals without OTU 4 and every OTU belonging to both types
+// alike (U = (1/2, 1/2)): X = (1/2, 1/2) in every community, whatever the draw, so DX is flat and
+// ro(XT), ro(XR) and the partials that compare DX, ro(XE.R) and ro(XT.R), are undefined under
+// Mantel; ro(TR) and ro(TE.R) are values. Under Procrustes and RV the configuration X has no
+// variation: ro(XT) and ro(XR) are undefined, ro(TR) a value, and the partials on R, which those
+// measures leave uncomputed, 0. E the Rao entropies (their resemblance DE is DR itself, ro(RE) = 1):
+// R explains E, and the partials on R that compare DE, ro(XE.R) and ro(TE.R), are undefined under
+// Mantel. The survey as it is leaves every intermediate a value.
+TEST(PermTestRandomData, IntermediatesTheDataLeaveUndefinedAreMissing) {
+    const struct {
+        const char* what;
+        int optRo;
+        bool flatX, raoE;
+        std::vector<const char*> missing;  // the intermediates printed -999
+    } cases[] = {
+        {"DX flat, Mantel", 1, true, false, {"XT", "XR", "XE.R", "XT.R"}},
+        {"X flat, Procrustes", 2, true, false, {"XT", "XR"}},
+        {"X flat, RV", 3, true, false, {"XT", "XR"}},
+        {"E the Rao entropies, Mantel", 1, false, true, {"XE.R", "TE.R"}},
+        {"the survey, Mantel", 1, false, false, {}},
+        {"the survey, Procrustes", 2, false, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Small d(c.optRo, false);
+        WithoutTheFourthOtu(d);
+        if (c.flatX)
+            for (int o = 0; o < kS; o++) d.U[o][0] = d.U[o][1] = 0.5;
+        if (c.raoE) {
+            d.in.handBack = true;
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+            for (int i = 0; i < kN; i++) d.E[i][0] = d.outR[i], d.E[i][1] = 2;
+            d.Derive();
+        }
+        d.in.iterations = 9;
+        const std::string text = RunToFile(d, 29);
+        const bool undefinedXT = std::find_if(c.missing.begin(), c.missing.end(), [](const char* m) {
+                                     return std::string(m) == "XT";
+                                 }) != c.missing.end();
+        EXPECT_EQ(Occurrences(text, "\nObserved ro(XT)=\t-999\n"), undefinedXT ? 1 : 0);
+        for (const char* name : {"XT", "XR", "TR", "XE.R", "TE.R", "XT.R"}) {
+            const bool missing = std::find_if(c.missing.begin(), c.missing.end(), [&](const char* m) {
+                                     return std::string(m) == name;
+                                 }) != c.missing.end();
+            const std::vector<double> random = ValuesAfter(text, std::string("\tRandom ro(") + name + ") =\t");
+            ASSERT_EQ(random.size(), 8u) << name;
+            for (double v : random) {
+                if (missing) {
+                    EXPECT_EQ(v, -999.0) << name;
+                } else {
+                    EXPECT_TRUE(v != -999.0 && std::fabs(v) <= 1.0) << name << " " << v;
+                }
+            }
+            // Procrustes and RV compute no partial on R.
+            if (c.optRo != 1 && name[2] == '.') {
+                EXPECT_EQ(Occurrences(text, std::string("\tRandom ro(") + name + ") =\t0\t"), 8) << name;
+            }
+        }
+    }
+}
+
 // The lists of the null models: free ones are permutations; restricted ones keep each OTU in
 // its nesting group (and some move); weighted ones with two occupied cells (OTUs 2 and 4) name
 // only those.

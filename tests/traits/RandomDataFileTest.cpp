@@ -14,7 +14,9 @@
 #include "foundation/TnxError.h"
 #include "session/model/TNXGLOB.h"
 #include "session/session_fixture.h"
+#include "traits/ChRankData.h"
 #include "traits/FiveOtusAnalysis.h"
+#include "traits/RefusedThreads.h"
 #include "traits/TNXRESE.h"
 
 namespace {
@@ -108,6 +110,40 @@ TEST_F(RandomDataFile, SavedWholeOrTheRunEndsWithTheReasonAndNothingSaved) {
             EXPECT_EQ(Folder().find(".tmp"), std::string::npos);
         }
     }
+}
+
+// A write of the random-data file that fails on a worker thread is named with that thread's
+// reason. Two threads, the first start held until the worker it makes has drawn and written every
+// iteration (the calling thread writes the observed block alone); the file may grow one byte past
+// that block, so that every write of the worker's fails (File too large), and once the worker is
+// done the limit is lifted: the calling thread's last flush of the stream then succeeds, and only
+// the worker's errno holds the reason. The run ends with code 3 and every file as it was.
+TEST_F(RandomDataFile, AWriteRefusedOnAWorkerThreadIsNamedWithItsReason) {
+    ASSERT_EQ(tnxtest::CodeOf([] { PFTs_ScalingUp(); }), 0);
+    const size_t observed = Read("s1RDa.txt").find("\n\nITERATION\t1\n");
+    ASSERT_NE(observed, std::string::npos);
+    Write("s1RDa.txt", "saved earlier\n");
+    Write("s1Prinda.txt", "the earlier report\n");
+    const std::string before = Folder();
+    const chranktest::ThreadCount threads(2);
+    testing::internal::CaptureStderr();
+    int code;
+    bool held;
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(observed + 1));
+        const HeldAtFirstStart hold([] {
+            rlimit none{};
+            getrlimit(RLIMIT_FSIZE, &none);
+            none.rlim_cur = RLIM_INFINITY;
+            setrlimit(RLIMIT_FSIZE, &none);
+        });
+        code = tnxtest::CodeOf([] { PFTs_ScalingUp(); });
+        held = hold.Started();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't write s1RDa.txt: File too large \n");
+    EXPECT_TRUE(held);
+    EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+    EXPECT_EQ(Folder(), before);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The test program's pthread_create stands in front of the system's (a definition in the program
 // precedes the libraries' in the dynamic linker's search) and refuses starts while a
-// RefusedThreads asks it to, and lowers the address-space limit at the first start while a
-// LimitAtFirstStart asks it to; otherwise it passes every start on.
+// RefusedThreads asks it to, lowers the address-space limit at the first start while a
+// LimitAtFirstStart asks it to, and holds the first start until the thread has ended while a
+// HeldAtFirstStart asks it to; otherwise it passes every start on.
 #include "traits/RefusedThreads.h"
 
 #include <dlfcn.h>
@@ -10,8 +11,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <utility>
 
 #include "foundation/TnxThreads.h"
 
@@ -21,6 +26,31 @@ std::atomic<bool> armed{false};
 std::atomic<int> allowedLeft{0};
 std::atomic<int> refused{0};
 std::atomic<unsigned long> headroomAtStart{0};  // 0: the limit stays
+
+// The held start: armed by a HeldAtFirstStart, taken by the first start, ended when its routine
+// has returned.
+std::atomic<bool> holdArmed{false};
+std::mutex holdLock;
+std::condition_variable holdEnded;
+bool routineReturned = false, held = false;
+std::function<void()> afterHold;
+
+struct HeldRoutine {
+    void* (*start)(void*);
+    void* arg;
+};
+
+void* RunThenSignal(void* p) {
+    const HeldRoutine routine = *static_cast<HeldRoutine*>(p);
+    delete static_cast<HeldRoutine*>(p);
+    void* result = routine.start(routine.arg);
+    {
+        std::lock_guard<std::mutex> lock(holdLock);
+        routineReturned = true;
+    }
+    holdEnded.notify_all();
+    return result;
+}
 
 using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 
@@ -46,6 +76,23 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
         refused.fetch_add(1);
         return EAGAIN;
     }
+    if (holdArmed.exchange(false)) {
+        auto* routine = new HeldRoutine{start, arg};
+        const int made = NextCreate()(thread, attr, RunThenSignal, routine);
+        if (made != 0) {
+            delete routine;
+            return made;
+        }
+        std::function<void()> then;
+        {
+            std::unique_lock<std::mutex> lock(holdLock);
+            holdEnded.wait(lock, [] { return routineReturned; });
+            held = true;
+            then = std::move(afterHold);
+        }
+        if (then) then();
+        return 0;
+    }
     return NextCreate()(thread, attr, start, arg);
 }
 
@@ -66,3 +113,22 @@ LimitAtFirstStart::LimitAtFirstStart(unsigned long headroom) {
 }
 
 LimitAtFirstStart::~LimitAtFirstStart() { headroomAtStart = 0; }
+
+HeldAtFirstStart::HeldAtFirstStart(std::function<void()> then) {
+    NextCreate();
+    std::lock_guard<std::mutex> lock(holdLock);
+    routineReturned = held = false;
+    afterHold = std::move(then);
+    holdArmed = true;
+}
+
+HeldAtFirstStart::~HeldAtFirstStart() {
+    holdArmed = false;
+    std::lock_guard<std::mutex> lock(holdLock);
+    afterHold = nullptr;
+}
+
+bool HeldAtFirstStart::Started() const {
+    std::lock_guard<std::mutex> lock(holdLock);
+    return held;
+}

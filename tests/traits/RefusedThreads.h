@@ -3,6 +3,8 @@
 // fails when the system has no room for another thread (std::thread then throws system_error).
 #pragma once
 
+#include <functional>
+
 class RefusedThreads {
 public:
     explicit RefusedThreads(int allowed);
@@ -23,4 +25,17 @@ public:
     ~LimitAtFirstStart();
     LimitAtFirstStart(const LimitAtFirstStart&) = delete;
     LimitAtFirstStart& operator=(const LimitAtFirstStart&) = delete;
+};
+
+// While a HeldAtFirstStart lives, the first thread start makes the thread and then waits until its
+// routine has returned before it runs `then` and returns: the started thread does alone whatever
+// its loop shares with the starting thread, which stands still meanwhile. Started() says whether
+// a start was held.
+class HeldAtFirstStart {
+public:
+    explicit HeldAtFirstStart(std::function<void()> then = {});
+    ~HeldAtFirstStart();
+    HeldAtFirstStart(const HeldAtFirstStart&) = delete;
+    HeldAtFirstStart& operator=(const HeldAtFirstStart&) = delete;
+    bool Started() const;
 };
