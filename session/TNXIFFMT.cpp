@@ -38,39 +38,66 @@ void TrimRight(char* s) {
     while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) s[--n] = '\0';
 }
 
+// What a word of a raw data file is: a value, no number at all, or a number that single
+// precision cannot hold.
+enum class RawWord { kValue, kNotANumber, kBeyondSingle, kBelowSingle };
+
+// The magnitudes a double rounds to a finite, non-zero float from (round to nearest, ties to
+// even): above 2^-150, half the smallest subnormal (which ties to 0), and below 2^128 - 2^103,
+// halfway between the largest float and 2^128 (which ties to 2^128, an infinity).
+constexpr double kFloatZeroBound = 0x1p-150;
+constexpr double kFloatInfinityBound = 0x1.ffffffp127;
+
 // A raw data value: an optional sign, digits with at most one decimal point, an optional
-// exponent, and a magnitude that single precision holds. Words such as NA, nan, inf,
-// hexadecimal floats or 1,234 are not values.
-bool ParseRawNumber(const std::string& w, double* value) {
+// exponent, and a magnitude that single precision holds: 0, or one that the float the value is
+// stored in rounds to neither 0 nor an infinity. Words such as NA, nan, inf, hexadecimal floats
+// or 1,234 are not values; a number of that form beyond single precision, or other than 0 and
+// below it, is refused as such, not passed for 0 or for no number.
+RawWord ParseRawNumber(const std::string& w, double* value) {
     size_t k = 0, digits = 0;
+    bool nonZero = false;
     const size_t n = w.size();
+    const auto digit = [&](char c) {
+        digits++;
+        nonZero = nonZero || c != '0';
+    };
     if (k < n && (w[k] == '+' || w[k] == '-')) k++;
-    for (; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) digits++;
+    for (; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) digit(w[k]);
     if (k < n && w[k] == '.')
-        for (k++; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) digits++;
-    if (digits == 0) return false;
+        for (k++; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) digit(w[k]);
+    if (digits == 0) return RawWord::kNotANumber;
     if (k < n && (w[k] == 'e' || w[k] == 'E')) {
         k++;
         if (k < n && (w[k] == '+' || w[k] == '-')) k++;
         size_t exponent = 0;
         for (; k < n && std::isdigit(static_cast<unsigned char>(w[k])); k++) exponent++;
-        if (exponent == 0) return false;
+        if (exponent == 0) return RawWord::kNotANumber;
     }
-    if (k != n) return false;
+    if (k != n) return RawWord::kNotANumber;
+    // Beyond double precision strtod gives an infinity, below it 0: each falls on its side.
     const double v = std::strtod(w.c_str(), nullptr);
-    if (!(std::fabs(v) <= FLT_MAX)) return false;
+    const double magnitude = std::fabs(v);
+    if (magnitude >= kFloatInfinityBound) return RawWord::kBeyondSingle;
+    if (nonZero && magnitude <= kFloatZeroBound) return RawWord::kBelowSingle;
     *value = v;
-    return true;
+    return RawWord::kValue;
 }
 
-// A word where a number belongs: the file, the line and the word; code 2.
-[[noreturn]] void RefuseWord(const char* fileName, long long line, const std::string& word) {
+// A word where a number belongs, or a number that single precision cannot hold: the file, the
+// line, the word and why; code 2.
+[[noreturn]] void RefuseWord(const char* fileName, long long line, const std::string& word, RawWord kind) {
     std::fputc(7, stdout);
     std::fflush(stdout);
-    std::fprintf(stderr,
-                 "\nfile %s, line %lld: \"%s\" is not a number. Every value of a raw data file is a number; "
-                 "missing values are written -999.\n",
-                 fileName, line, word.c_str());
+    std::fprintf(stderr, "\nfile %s, line %lld: \"%s\" ", fileName, line, word.c_str());
+    if (kind == RawWord::kBeyondSingle)
+        std::fprintf(stderr, "is out of the range of single precision: its magnitude exceeds the largest value "
+                             "single precision holds, %.8e.\n", static_cast<double>(FLT_MAX));
+    else if (kind == RawWord::kBelowSingle)
+        std::fprintf(stderr, "is out of the range of single precision: it is not 0, yet so small that single "
+                             "precision would store it as 0.\n");
+    else
+        std::fprintf(stderr, "is not a number. Every value of a raw data file is a number; missing values are "
+                             "written -999.\n");
     RaiseError(TNX_END_OF_FILE);
 }
 
@@ -231,18 +258,21 @@ bool RawFile::Fits(long long values, long long labels) const {
     Rewind();
     long long words = 0, lastNumber = -1, badAt = -1, badLine = 0;
     std::string word, bad;
+    RawWord badKind = RawWord::kValue;
     for (double v; NextWord(word); words++) {
-        if (ParseRawNumber(word, &v)) {
-            lastNumber = words;
-        } else if (badAt < 0 && words < values) {
+        const RawWord kind = ParseRawNumber(word, &v);
+        // A number that single precision cannot hold is a value all the same, refused as such.
+        if (kind != RawWord::kNotANumber) lastNumber = words;
+        if (kind != RawWord::kValue && badAt < 0 && words < values) {
             badAt = words;
             bad = word;
             badLine = line_;
+            badKind = kind;
         }
     }
     Rewind();
     // Labels follow the last value: a word that a number follows is no label, whatever the counts.
-    if (badAt >= 0 && (words == values + labels || badAt < lastNumber)) RefuseWord(name_, badLine, bad);
+    if (badAt >= 0 && (words == values + labels || badAt < lastNumber)) RefuseWord(name_, badLine, bad, badKind);
     if (words == values + labels) return true;
     char callFor[160];
     std::snprintf(callFor, sizeof callFor, "%lld values and %lld labels", values, labels);
@@ -274,7 +304,8 @@ double RawFile::Value() const {
         std::fprintf(stderr, "\nfile %s ", name_);
         RaiseError(TNX_END_OF_FILE);
     }
-    if (!ParseRawNumber(word, &v)) RefuseWord(name_, line_, word);
+    const RawWord kind = ParseRawNumber(word, &v);
+    if (kind != RawWord::kValue) RefuseWord(name_, line_, word, kind);
     return v;
 }
 

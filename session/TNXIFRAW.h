@@ -31,14 +31,17 @@ public:
     // typed at the console call for; read from its start, before anything of their size is
     // allocated, and left at its start. A word that is no number where a number stands (before
     // the last number of the file, or anywhere among the values when the counts fit) is refused
-    // with its line (code 2); otherwise a mismatch is refused with what the counts call for
-    // (false: the caller asks the counts again, or raises code 2 where it cannot).
+    // with its line (code 2), and so is a number there that single precision cannot hold (Value);
+    // otherwise a mismatch is refused with what the counts call for (false: the caller asks the
+    // counts again, or raises code 2 where it cannot).
     bool Fits(long long values, long long labels) const;
     // The number of lines that hold a species name (a character other than a blank), counted
     // from the start and left there.
     long long NameLines() const;
-    // The next word as a number: a finite decimal within single precision; any other word is
-    // refused with its line (code 2), and so is the end of the file.
+    // The next word as a number: a finite decimal that single precision holds, 0 or a magnitude
+    // that its float rounds to neither 0 nor an infinity (above 2^-150, below 2^128 - 2^103). Any
+    // other word is refused with its line (code 2): "is not a number", or "is out of the range of
+    // single precision" for a number beyond it or, not 0, below it; so is the end of the file.
     double Value() const;
 
 private:

@@ -187,17 +187,33 @@ public:
     }
     int Int() { return Int(INT32_MIN, INT32_MAX); }
 
+    // A number that single precision holds: an item beyond it (an infinity), or one that is not
+    // 0 and yet reads as 0 (below half the smallest subnormal), is damaged, whether or not the
+    // library reports the underflow; a subnormal is read as it is.
     float Float() {
         char buf[64];
         Word(buf, sizeof buf);
         char* end = nullptr;
-        errno = 0;
-        float v = std::strtof(buf, &end);
-        if (errno != 0 || end == buf || *end != '\0' || !std::isfinite(v)) Fail();
+        const float v = std::strtof(buf, &end);
+        if (end == buf || *end != '\0' || !std::isfinite(v)) Fail();
+        if (v == 0.0f && NonZeroMantissa(buf)) Fail();
         return v;
     }
 
 private:
+    // Whether the digits before the exponent of a number word (decimal, or hexadecimal after 0x)
+    // hold one other than 0.
+    static bool NonZeroMantissa(const char* word) {
+        const char* c = word + (*word == '+' || *word == '-');
+        const bool hex = c[0] == '0' && (c[1] == 'x' || c[1] == 'X');
+        for (c += hex ? 2 : 0; *c != '\0'; c++) {
+            if (hex ? (*c == 'p' || *c == 'P') : (*c == 'e' || *c == 'E')) break;
+            const unsigned char d = static_cast<unsigned char>(*c);
+            if (d != '0' && (hex ? std::isxdigit(d) : std::isdigit(d))) return true;
+        }
+        return false;
+    }
+
     FILE* f_;
     const char* name_;
 };

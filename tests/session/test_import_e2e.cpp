@@ -311,15 +311,26 @@ TEST(RawImport, AWordWhereANumberStandsIsNamedWithItsLine) {
         {"b.txt", "1 2\n3 4\n? 6\nta tb\n", 3, "?"}, {"b.txt", "1 2\n3 4\n5 1,234\nta tb\n", 3, "1,234"},
         {"b.txt", "ta tb\n1 2\n3 4\n5 6\nta tb\n", 1, "ta"}, {"b.txt", "nan 2\n3 4\n5 6\nta tb\n", 1, "nan"},
         {"b.txt", "1 inf\n3 4\n5 6\nta tb\n", 1, "inf"}, {"b.txt", "1 2\r\n3 4\r\n-Infinity 6\r\nta tb\r\n", 3, "-Infinity"},
-        {"b.txt", "1 2\r3 4\r5 0x1p3\rta tb\r", 3, "0x1p3"}, {"b.txt", "1 2\n\n3 4\n5 1e39\nta tb\n", 4, "1e39"},
+        {"b.txt", "1 2\r3 4\r5 0x1p3\rta tb\r", 3, "0x1p3"},
         {"b.txt", "1 2\n3 4\n5 1e\nta tb\n", 3, "1e"}, {"w.txt", "1 0 2\n0 3 NaN\nc1 c2\n", 2, "NaN"},
-        {"e.txt", "7 8\n-1e39 10\npH moist\n", 2, "-1e39"}, {"f.txt", "1 0 0\n0 1 0\n0 0 .\n", 3, "."}};
+        {"f.txt", "1 0 0\n0 1 0\n0 0 .\n", 3, "."}};
     for (const auto& [file, text, line, word] : cases) {
         const Result r = RunRaw(answers.at(file), file, text);
         EXPECT_NE(r.err.find(std::string("\nfile ") + file + ", line " + std::to_string(line) + ": \"" + word +
                              "\" is not a number. Every value of a raw data file is a number; missing values are "
                              "written -999.\n\nEND OF FILE !!!\n"),
                   std::string::npos) << r.err;
+    }
+    // A number beyond single precision is a number all the same: refused as out of its range.
+    const std::tuple<const char*, const char*, int, const char*> beyond[] = {
+        {"b.txt", "1 2\n\n3 4\n5 1e39\nta tb\n", 4, "1e39"}, {"e.txt", "7 8\n-1e39 10\npH moist\n", 2, "-1e39"}};
+    for (const auto& [file, text, line, word] : beyond) {
+        const Result r = RunRaw(answers.at(file), file, text);
+        EXPECT_NE(r.err.find(std::string("\nfile ") + file + ", line " + std::to_string(line) + ": \"" + word +
+                             "\" is out of the range of single precision: its magnitude exceeds the largest value "
+                             "single precision holds, 3.40282347e+38.\n\nEND OF FILE !!!\n"),
+                  std::string::npos) << r.err;
+        EXPECT_EQ(Count(r.err, "not a number"), 0);
     }
 }
 
