@@ -263,9 +263,14 @@ FILE* ReplacingWriter::Open() {
     if (fd >= 0) {
         f_ = fdopen(fd, "w");
         if (!f_) {
+            const int reason = errno;
             close(fd);
             std::remove(pattern.c_str());
             ReleaseTemporary(slot);
+            // A stream that memory refuses is the program's out-of-memory error, not a file that
+            // cannot be opened.
+            if (reason == ENOMEM) RaiseError(TNX_OUT_OF_MEMORY);
+            errno = reason;
         }
     }
     if (!f_) {

@@ -67,7 +67,8 @@ public:
     // Creates the temporary file, with the mode fopen gives a new file (0666 less the umask,
     // which the system applies), and returns its stream; null when it cannot be created (after
     // the opener's message "\ncan't open %s: %s \n" with the target's name, the system's reason
-    // and the bell). A writer opened again drops the text it held and starts anew.
+    // and the bell); a stream that memory refuses raises code 1 (out of memory) instead. A writer
+    // opened again drops the text it held and starts anew.
     FILE* Open();
     // Flushes and closes the temporary file and renames it over the target, under the folder's
     // commit lock. On a failure the temporary file is removed and the target is left as it was.

@@ -91,7 +91,8 @@ template <class T> inline void free5D(T***** p, int d1, int d2, int d3, int d4) 
 
 // Opens dir + name (name alone when dir is null; the path holds at most 111 characters) as
 // OpenRegular does. On failure writes ReportCantOpen's message (a longer path: the text of
-// ENAMETOOLONG, "File name too long") and returns null.
+// ENAMETOOLONG, "File name too long") and returns null; a stream that memory refuses raises code
+// 1 (out of memory) instead.
 FILE* fopenck(const char* name, const char* dir, const char* mode);
 
 // The reason OpenRegular gives for a name that stands but is neither a regular file nor a folder
@@ -241,6 +242,12 @@ bool HasVariation(double centredSumSq, double scaleSumSq);
 // least one step of single precision, which is variation of the data however far from 0 the
 // column lies (double values that differ by rounding alone round alike).
 constexpr double kDoubleRounding = 0x1p-40;
+// The most rounding a value computed in single precision carries (a distance between
+// single-precision means, say: the means rounded to float and normalised there, their differences
+// and squares taken in float), relative to the largest magnitude of its column: 2^-11, some four
+// thousand steps of single precision (2^-23), as kDoubleRounding allows values computed in double.
+// Values that spread less are equal but for that rounding.
+constexpr double kSingleRounding = 0x1p-11;
 // Whether one column varies beyond the rounding its values can carry: centredSumSq, its sum of
 // squares about its mean over `count` present values (formed in double), is above 0 and above
 // count * (rounding * magnitude)^2, magnitude the largest absolute value of the column. A

@@ -433,6 +433,9 @@ FILE* fopenck(const char* name, const char* dir, const char* mode) {
     // other file than the one named is opened.
     int reason = ENAMETOOLONG;
     if (path.size() <= static_cast<size_t>(kPathMax)) f = OpenRegular(path.c_str(), mode, &reason);
+    // A stream that memory refuses is the program's out-of-memory error, not a file that cannot
+    // be opened.
+    if (f == nullptr && reason == ENOMEM) RaiseError(TNX_OUT_OF_MEMORY);
     if (f == nullptr) ReportCantOpen(path.c_str(), reason);
     return f;
 }

@@ -52,8 +52,9 @@ constexpr double kFloatInfinityBound = 0x1.ffffffp127;
 // exponent, and a magnitude that single precision holds: 0, or one that the float the value is
 // stored in rounds to neither 0 nor an infinity. Words such as NA, nan, inf, hexadecimal floats
 // or 1,234 are not values; a number of that form beyond single precision, or other than 0 and
-// below it, is refused as such, not passed for 0 or for no number.
-RawWord ParseRawNumber(const std::string& w, double* value) {
+// below it, is refused as such, not passed for 0 or for no number. A value kept in double
+// (`single` false: the phylogeny's resemblances) is held however small it is.
+RawWord ParseRawNumber(const std::string& w, double* value, bool single) {
     size_t k = 0, digits = 0;
     bool nonZero = false;
     const size_t n = w.size();
@@ -78,7 +79,7 @@ RawWord ParseRawNumber(const std::string& w, double* value) {
     const double v = std::strtod(w.c_str(), nullptr);
     const double magnitude = std::fabs(v);
     if (magnitude >= kFloatInfinityBound) return RawWord::kBeyondSingle;
-    if (nonZero && magnitude <= kFloatZeroBound) return RawWord::kBelowSingle;
+    if (single && nonZero && magnitude <= kFloatZeroBound) return RawWord::kBelowSingle;
     *value = v;
     return RawWord::kValue;
 }
@@ -260,7 +261,7 @@ bool RawFile::Fits(long long values, long long labels) const {
     std::string word, bad;
     RawWord badKind = RawWord::kValue;
     for (double v; NextWord(word); words++) {
-        const RawWord kind = ParseRawNumber(word, &v);
+        const RawWord kind = ParseRawNumber(word, &v, !keptInDouble_);
         // A number that single precision cannot hold is a value all the same, refused as such.
         if (kind != RawWord::kNotANumber) lastNumber = words;
         if (kind != RawWord::kValue && badAt < 0 && words < values) {
@@ -304,7 +305,7 @@ double RawFile::Value() const {
         std::fprintf(stderr, "\nfile %s ", name_);
         RaiseError(TNX_END_OF_FILE);
     }
-    const RawWord kind = ParseRawNumber(word, &v);
+    const RawWord kind = ParseRawNumber(word, &v, !keptInDouble_);
     if (kind != RawWord::kValue) RefuseWord(name_, line_, word, kind);
     return v;
 }
@@ -685,6 +686,8 @@ void IFFormat() {
     fileB.Ask();
     std::fprintf(out, "A matrix (F) with phylogenetic resemblances of the OTUs 0/1\t");
     const bool withF = AskOption("0 1") == 1;
+    // The phylogeny's resemblances are kept in double: only their largest magnitude is bounded.
+    fileF.KeepInDouble();
     if (withF) fileF.Ask();
     hasPhylogeny = withF;
     std::fprintf(out, "A matrix (W) with records of OTUS in commmunities should be always specified.\n");

@@ -43,6 +43,9 @@ public:
     // other word is refused with its line (code 2): "is not a number", or "is out of the range of
     // single precision" for a number beyond it or, not 0, below it; so is the end of the file.
     double Value() const;
+    // The values of this file are kept in double (the phylogeny's resemblances): a non-zero value
+    // below single precision is held, not refused; the bound above stays.
+    void KeepInDouble() { keptInDouble_ = true; }
 
 private:
     // The next whitespace-delimited word into `word`, counting lines; false at the end.
@@ -52,6 +55,7 @@ private:
     char name_[kFileNameMax + 1] = "";
     mutable long long line_ = 1;
     mutable bool afterCR_ = false;
+    bool keptInDouble_ = false;
 };
 
 // "\nfile %s does not fit the counts: ..." on standard error with the bell: what the counts call

@@ -213,13 +213,6 @@ private:
     std::vector<char> varies_;
 };
 
-// The most rounding a distance between single-precision means carries, relative to the largest
-// of the distances: 2^-11, some four thousand steps of single precision (2^-23), as
-// kDoubleRounding allows double values (the means rounded to float and normalised there, their
-// differences and squares taken in float). Distances that spread less are equal but for that
-// rounding.
-constexpr double kSingleRounding = 0x1p-11;
-
 // Whether the resemblance D of n communities (upper triangle, -999 cells left out), computed from
 // single-precision values, varies beyond their rounding (Spread, kSingleRounding). Two
 // communities' single cell is never judged: true.

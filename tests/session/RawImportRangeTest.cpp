@@ -1,5 +1,5 @@
-// The raw-data import's values against the range of single precision, where B, W, E and the
-// phylogeny are stored or used: 0 and every magnitude that rounds to neither 0 nor an infinity are
+// The raw-data import's values against the range of single precision, where B, W and E are
+// stored (the phylogeny, kept in double, against the bound above only): 0 and every magnitude that rounds to neither 0 nor an infinity are
 // taken; a number beyond, or one that is not 0 and would be stored as 0, is refused with its file,
 // line and word and why, never as "not a number", before anything is written.
 #include <cfloat>
@@ -147,7 +147,6 @@ TEST_F(RawImportRangeFiles, ANumberOutOfRangeInAnyMatrixIsNamedAndNothingIsWritt
         {"b.txt", "-1e-160\n2\n", 1, "-1e-160", false},
         {"b.txt", "1\n\n1e39\n", 3, "1e39", true},
         {"f.txt", "1 -1e+150\n0.5 1\n", 1, "-1e+150", true},
-        {"f.txt", "1 0.5\n1e-160 1\n", 2, "1e-160", false},
         {"w.txt", "1 2\n3 1e-160\n5 6\n", 2, "1e-160", false},
         {"w.txt", "1 2\r\n3 4\r\n5 1e39\r\n", 3, "1e39", true},
         {"e.txt", "1 2\n3 4\n1e-999 6\n", 3, "1e-999", false},
@@ -164,11 +163,12 @@ TEST_F(RawImportRangeFiles, ANumberOutOfRangeInAnyMatrixIsNamedAndNothingIsWritt
 }
 
 // The extremes single precision holds, in every matrix, read back from the written data file as
-// the floats they round to (the phylogeny, kept in double, as read).
+// the floats they round to; the phylogeny, kept in double, as read, a value below single precision
+// among them.
 TEST_F(RawImportRangeFiles, TheExtremesThatSinglePrecisionHoldsAreImportedAndReadBack) {
     for (size_t k = 0; k < kPlainFiles.size(); k += 2) Write(kPlainFiles[k], kPlainFiles[k + 1]);
     Write("b.txt", "-0\n-999\n");
-    Write("f.txt", std::string("1 ") + kAboveHalfSubnormal + "\n" + kBelowHalfway + " 1\n");
+    Write("f.txt", std::string("1e-160 ") + kAboveHalfSubnormal + "\n" + kBelowHalfway + " 1\n");
     Write("w.txt", std::string("1.4e-45 0\n3.40282347e+38 -0\n5 -") + kBelowHalfway + "\n");
     Write("e.txt", "0 -1e-45\n3 4\n5 -999\n");
     Script(kAnswers);
@@ -177,7 +177,7 @@ TEST_F(RawImportRangeFiles, TheExtremesThatSinglePrecisionHoldsAreImportedAndRea
     const Floats b = Get(csm_Float, 2, 1);
     EXPECT_TRUE(SameBits(b[0], -0.0f) && b[1] == -999.0f) << b[0] << " " << b[1];
     EXPECT_EQ(Get(phylogenyRese, 2, 2),
-              (std::vector<double>{1, 0x1.0000000000001p-150, 0x1p128 - 0x1p103 - 0x1p75, 1}));
+              (std::vector<double>{1e-160, 0x1.0000000000001p-150, 0x1p128 - 0x1p103 - 0x1p75, 1}));
     // cadat is OTUs x communities: the rows of w.txt are its columns.
     const Floats w = Get(cadat, 2, 3);
     EXPECT_EQ(w, (Floats{0x1p-149f, FLT_MAX, 5, 0, 0, -FLT_MAX}));
