@@ -72,6 +72,26 @@ protected:
             ExpectFolderAsBefore(box.Path(""), before);
         }
     }
+    // Starts `run`, the first of two runs, its streams in `streams` beside the folder, to wait at
+    // the point its waitOn or waitCreateOn names until the file "go on" exists there; returns once
+    // it waits (its waiting marker "first waits" made), or, when it never comes there, ends it and
+    // returns -1. Both markers of an earlier run are removed first.
+    pid_t StartFirstUntilItWaits(ProgramRun& run, const char* streams) {
+        const std::filesystem::path root = box.Path("").parent_path().parent_path();
+        for (const char* name : {"first waits", "go on"}) std::filesystem::remove(root / name);
+        std::filesystem::create_directories(root / streams);
+        run.waiting = (root / "first waits").string();
+        run.waitFor = (root / "go on").string();
+        const pid_t child = StartProgram(box.Path(""), run, root / streams);
+        for (int round = 0; round < 120000 && !std::filesystem::exists(run.waiting) && !ProgramEnded(child); round++)
+            poll(nullptr, 0, 1);
+        if (std::filesystem::exists(run.waiting)) return child;
+        kill(child, SIGKILL);
+        WaitProgram(child);
+        return -1;
+    }
+    // Lets the first run go on.
+    void LetTheFirstGoOn() { std::ofstream(box.Path("").parent_path().parent_path() / "go on") << ""; }
     Sandbox box;
 };
 
@@ -116,20 +136,13 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderKeepToTheirOwnRandomData) {
     prefs.input = kSaveRandomData + "X\n";
     ASSERT_EQ(RunProgram(box.Path(""), prefs).status, 0);
     const std::filesystem::path root = box.Path("").parent_path().parent_path();
-    for (const char* streams : {"first", "second"}) std::filesystem::create_directory(root / streams);
+    std::filesystem::create_directory(root / "second");
     ProgramRun first;
     first.input = HWithSeed("222", false);
     first.waitOn = "aviRDa.txt.";  // whatever the temporary name after it
-    first.waiting = (root / "first waits").string();
-    first.waitFor = (root / "go on").string();
-    const pid_t firstRun = StartProgram(box.Path(""), first, root / "first");
     // The order is the test's: the second run starts once the first waits at its rename.
-    for (int round = 0; round < 120000 && !std::filesystem::exists(root / "first waits"); round++) poll(nullptr, 0, 1);
-    if (!std::filesystem::exists(root / "first waits")) {
-        kill(firstRun, SIGKILL);
-        WaitProgram(firstRun);
-        FAIL() << "the first run never came to the rename of its random data";
-    }
+    const pid_t firstRun = StartFirstUntilItWaits(first, "first");
+    ASSERT_GE(firstRun, 0) << "the first run never came to the rename of its random data";
     ProgramRun second;
     second.input = HWithSeed("111", false);
     const pid_t secondRun = StartProgram(box.Path(""), second, root / "second");
@@ -143,7 +156,7 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderKeepToTheirOwnRandomData) {
     EXPECT_EQ(TemporaryNames(box.Path("")).size(),
               std::string("aviRDa.txt.tmpXXXXXX aviPrinda.txt.tmpXXXXXX aviTrk.txt.tmpXXXXXX "
                           "aviTrk.txt.tmpXXXXXX.old ").size());
-    std::ofstream(root / "go on") << "";
+    LetTheFirstGoOn();
     const Ending ended = WaitProgram(firstRun);
     EXPECT_EQ(ended.signal, 0);
     EXPECT_EQ(ended.status, 0);
@@ -364,7 +377,7 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderPutTheirSetsInPlaceInTurn) {
     prefs.input = kSaveRandomData + "X\n";
     ASSERT_EQ(RunProgram(box.Path(""), prefs).status, 0);
     const std::filesystem::path root = box.Path("").parent_path().parent_path();
-    for (const char* streams : {"first", "second", "third"}) std::filesystem::create_directory(root / streams);
+    for (const char* streams : {"second", "third"}) std::filesystem::create_directory(root / streams);
     const struct {
         const char* what;
         int signal;  // sent to the first run while it waits inside its commit (0: none)
@@ -372,16 +385,11 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderPutTheirSetsInPlaceInTurn) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         for (const char* name : {"aviPrinda.txt", "aviRDa.txt"}) std::filesystem::remove(box.Path(name));
-        for (const char* name : {"first waits", "go on"}) std::filesystem::remove(root / name);
         ProgramRun first;
         first.input = HWithSeed("222", false);
         first.waitOn = "aviPrinda.txt.";
-        first.waiting = (root / "first waits").string();
-        first.waitFor = (root / "go on").string();
-        const pid_t firstRun = StartProgram(box.Path(""), first, root / "first");
-        for (int round = 0; round < 120000 && !std::filesystem::exists(root / "first waits"); round++)
-            poll(nullptr, 0, 1);
-        ASSERT_TRUE(std::filesystem::exists(root / "first waits")) << "the first run never came to its commit";
+        const pid_t firstRun = StartFirstUntilItWaits(first, "first");
+        ASSERT_GE(firstRun, 0) << "the first run never came to its commit";
         ProgramRun second;
         second.input = HWithSeed("111", false, "49");
         const pid_t secondRun = StartProgram(box.Path(""), second, root / "second");
@@ -391,7 +399,7 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderPutTheirSetsInPlaceInTurn) {
         look.input = "O\navi\nV\nC\nC\nX\n";
         EXPECT_EQ(WaitProgram(StartProgram(box.Path(""), look, root / "third")).status, 0);
         if (c.signal) kill(firstRun, c.signal);
-        std::ofstream(root / "go on") << "";
+        LetTheFirstGoOn();
         const Ending firstEnded = WaitProgram(firstRun), secondEnded = WaitProgram(secondRun);
         EXPECT_EQ(firstEnded.signal, c.signal);
         EXPECT_EQ(firstEnded.status, c.signal ? -1 : 0);
@@ -417,23 +425,18 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderPutTheirSetsInPlaceInTurn) {
 TEST_F(InterruptedRun, ARunWhoseSessionAnotherRunChangedSavesNothing) {
     const std::string reimport = "N\navi\ny\n" + kAviImport.substr(std::string("N\navi\n").size());
     const std::filesystem::path root = box.Path("").parent_path().parent_path();
-    for (const char* streams : {"first", "other"}) std::filesystem::create_directory(root / streams);
+    std::filesystem::create_directory(root / "other");
     const struct {
         const char* what;
         bool import;  // another run imports the session again; otherwise a blank line is appended
     } cases[] = {{"an import of the same session", true}, {"the data file edited where it stands", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const char* name : {"first waits", "go on"}) std::filesystem::remove(root / name);
         ProgramRun first;
         first.input = kH;
         first.waitCreateOn = "aviTrk.txt.tmp";
-        first.waiting = (root / "first waits").string();
-        first.waitFor = (root / "go on").string();
-        const pid_t firstRun = StartProgram(box.Path(""), first, root / "first");
-        for (int round = 0; round < 120000 && !std::filesystem::exists(root / "first waits"); round++)
-            poll(nullptr, 0, 1);
-        ASSERT_TRUE(std::filesystem::exists(root / "first waits")) << "the first run never came to its track file";
+        const pid_t firstRun = StartFirstUntilItWaits(first, "first");
+        ASSERT_GE(firstRun, 0) << "the first run never came to its track file";
         if (c.import) {
             ProgramRun other;
             other.input = reimport;
@@ -445,7 +448,7 @@ TEST_F(InterruptedRun, ARunWhoseSessionAnotherRunChangedSavesNothing) {
         auto changed = Snapshot(box.Path(""));
         for (auto at = changed.begin(); at != changed.end();)
             at = at->first.find(".tmp") != std::string::npos ? changed.erase(at) : std::next(at);
-        std::ofstream(root / "go on") << "";
+        LetTheFirstGoOn();
         const Ending ended = WaitProgram(firstRun);
         EXPECT_EQ(ended.signal, 0);
         EXPECT_EQ(ended.status, 1);
