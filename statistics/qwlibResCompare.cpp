@@ -180,12 +180,32 @@ void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
     CrossProductSkip(n, p, static_cast<T**>(c), S);
 }
 
+// Multiplies the present cells of the n x p table C by the power of two that brings its largest
+// magnitude into [0.5, 1). RV does not depend on a table's scale, and a power of two changes no
+// product's rounding; at this scale the squares of the cross products (up to p^2) neither overflow
+// nor underflow T, which at a scale of 1e10 or 1e-24 they do in single precision.
+template <class T>
+void ScaleToUnitMagnitude(int n, int p, T** C) {
+    T largest = T(0);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++)
+            if (IsPresent(C[i][k])) largest = std::max(largest, T(std::fabs(C[i][k])));
+    if (!(largest > T(0)) || !std::isfinite(largest)) return;
+    int e = 0;
+    std::frexp(largest, &e);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++)
+            if (IsPresent(C[i][k])) C[i][k] = std::ldexp(C[i][k], -e);
+}
+
 // Sums over all n x n cells; each square or product formed in T, added in double.
 template <class T>
 double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w, bool* flat) {
     if (!BothVary(n, p1, p2, X, Y, flat)) return 0.0;
     CenterColsMV(n, p1, X, static_cast<T**>(w.Xc));
     CenterColsMV(n, p2, Y, static_cast<T**>(w.Yc));
+    ScaleToUnitMagnitude(n, p1, static_cast<T**>(w.Xc));
+    ScaleToUnitMagnitude(n, p2, static_cast<T**>(w.Yc));
     CrossProductSkip(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
     CrossProductSkip(n, p2, static_cast<T**>(w.Yc), static_cast<T**>(w.Tm));
     double ss = 0, tt = 0, sp = 0;

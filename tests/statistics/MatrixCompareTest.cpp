@@ -117,15 +117,63 @@ TEST(Configurations, DegenerateCasesGiveZero) {
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, Z), 0.0);
     ExpectCells(Z, {{0, 0, 0}}, 0);
     EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);  // zero cross-product
-    // Tables that vary, at 1e-24: every product of the float cross products (about 1e-48)
-    // underflows to 0, and RV is 0 rather than 0 / 0.
+    // Tables that vary, at 1e-24: the float cross products (about 1e-48) would underflow, but RV
+    // does not depend on scale: the value of compare.R (RV.rtest obs), as at a scale of 1.
     Mat<float> Xt(kX), Yt(kY);
     for (int i = 0; i < 6; i++) {
         for (int k = 0; k < 3; k++) Xt[i][k] *= 1e-24f;
         for (int k = 0; k < 2; k++) Yt[i][k] *= 1e-24f;
     }
-    EXPECT_EQ(RVcoeff(6, 3, 2, Xt, Yt), 0.0);
+    EXPECT_NEAR(RVcoeff(6, 3, 2, Xt, Yt), 0.789851038717489, 2e-5);
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
+}
+
+// RV does not depend on the scale of either table: X and Y of compare.R, each multiplied by its
+// own factor from 1e-30 to 1e30, give RV.rtest's 0.789851038717489 in both precisions (in single
+// precision the cross products' squares reach 1e-240 or 1e240 there, beyond float at 1e-24 or
+// 1e10), never 0 or NaN; with Y[3][1] missing, the value of the same cells at a scale of 1 in double
+// (which the scaled cells keep to float rounding). A table without variation, constant at that
+// scale, gives 0 and says so (flat).
+template <class T>
+void CheckRVAtScale(double sx, double sy, bool missing, double expected, double tol) {
+    Mat<T> X(kX), Y(kY), C(6, 2);
+    if (missing) Y[3][1] = -999;
+    for (int i = 0; i < 6; i++) {
+        for (int k = 0; k < 3; k++) X[i][k] = T(X[i][k] * sx);
+        for (int k = 0; k < 2; k++)
+            if (Y[i][k] != T(-999)) Y[i][k] = T(Y[i][k] * sy);
+        C[i][0] = T(4 * sy), C[i][1] = T(-3 * sy);
+    }
+    ComparisonWorkspace<T> ws(6, 3, 2);
+    bool flat = true;
+    const double rv = RVcoeff(6, 3, 2, X, Y, ws, &flat);
+    EXPECT_NEAR(rv, expected, tol);
+    EXPECT_FALSE(flat);
+    EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X), expected, tol);
+    flat = false;
+    EXPECT_EQ(RVcoeff(6, 3, 2, X, C, ws, &flat), 0.0);
+    EXPECT_TRUE(flat);
+}
+
+TEST(Configurations, RVIsTheSameAtEveryScale) {
+    Mat<double> X(kX), Y(kY);
+    Y[3][1] = -999;
+    const double withMissing = RVcoeff(6, 3, 2, X, Y);
+    ASSERT_TRUE(withMissing > 0 && withMissing < 1) << withMissing;
+    const struct {
+        double sx, sy;
+    } scales[] = {{1e-30, 1e-30}, {1e-24, 1e-24}, {1e-10, 1e-10}, {1, 1},       {1e10, 1e10},
+                  {1e24, 1e24},   {1e30, 1e30},   {1e-30, 1e30}, {1e30, 1e-30}, {1, 1e-24}};
+    for (const auto& s : scales) {
+        for (bool missing : {false, true}) {
+            SCOPED_TRACE(testing::Message() << s.sx << " " << s.sy << (missing ? " missing" : ""));
+            const double expected = missing ? withMissing : 0.789851038717489;
+            CheckRVAtScale<float>(s.sx, s.sy, missing, expected, 2e-5);
+            CheckRVAtScale<double>(s.sx, s.sy, missing, expected, 1e-10);
+        }
+    }
+    // Beyond single precision, in double.
+    CheckRVAtScale<double>(1e-150, 1e150, false, 0.789851038717489, 1e-10);
 }
 
 // Whether a configuration varies: a column's sum of squares about its mean against the rounding
