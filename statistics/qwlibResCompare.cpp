@@ -169,21 +169,11 @@ void CrossProductSkip(int n, int p, T** C, T** S) {
         }
 }
 
-// S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product).
-template <class T>
-void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
-    Scratch<T> c(n, p);
-    if (covScaling)
-        CenterColsCovMV(n, p, X, static_cast<T**>(c));
-    else
-        CenterColsMV(n, p, X, static_cast<T**>(c));
-    CrossProductSkip(n, p, static_cast<T**>(c), S);
-}
-
 // Multiplies the present cells of the n x p table C by the power of two that brings its largest
-// magnitude into [0.5, 1). RV does not depend on a table's scale, and a power of two changes no
-// product's rounding; at this scale the squares of the cross products (up to p^2) neither overflow
-// nor underflow T, which at a scale of 1e10 or 1e-24 they do in single precision.
+// magnitude into [0.5, 1). RV and Procrustes do not depend on a table's scale, and a power of two
+// changes no product's rounding; at this scale the squares and cross products (and their squares,
+// up to p^2) neither overflow nor underflow T, which at a scale of 1e10 or 1e-24 they do in single
+// precision. A table without a present non-zero cell is left as it is.
 template <class T>
 void ScaleToUnitMagnitude(int n, int p, T** C) {
     T largest = T(0);
@@ -196,6 +186,19 @@ void ScaleToUnitMagnitude(int n, int p, T** C) {
     for (int i = 0; i < n; i++)
         for (int k = 0; k < p; k++)
             if (IsPresent(C[i][k])) C[i][k] = std::ldexp(C[i][k], -e);
+}
+
+// S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product), Xc
+// brought to unit magnitude first (ScaleToUnitMagnitude).
+template <class T>
+void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
+    Scratch<T> c(n, p);
+    if (covScaling)
+        CenterColsCovMV(n, p, X, static_cast<T**>(c));
+    else
+        CenterColsMV(n, p, X, static_cast<T**>(c));
+    ScaleToUnitMagnitude(n, p, static_cast<T**>(c));
+    CrossProductSkip(n, p, static_cast<T**>(c), S);
 }
 
 // Sums over all n x n cells; each square or product formed in T, added in double.
@@ -220,9 +223,10 @@ double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>:
     return den > 0.0 ? sp / den : 0.0;
 }
 
-// The same through traces of S'T, S'S and T'T (products in T).
+// The same through traces of S'T, S'S and T'T (products in T); 0 when X or Y has no variation.
 template <class T>
 double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
+    if (!BothVary(n, p1, p2, X, Y, static_cast<bool*>(nullptr))) return 0.0;
     Scratch<T> S(n, n), U(n, n), P(n, n);
     CentredCrossProduct(n, p1, X, static_cast<T**>(S), covScaling);
     CentredCrossProduct(n, p2, Y, static_cast<T**>(U), covScaling);
@@ -234,7 +238,7 @@ double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
     MatrixProd(n, n, n, n, static_cast<T**>(U), static_cast<T**>(U), static_cast<T**>(P));
     double tt = MatrixTrace(n, static_cast<T**>(P));
     double den = std::sqrt(ss * tt);
-    return den == 0.0 ? 0.0 : st / den;
+    return den > 0.0 ? st / den : 0.0;
 }
 
 // ---------------------------------------------------------------- Procrustes
@@ -326,6 +330,10 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
         }
     CenterRowsMV(pa, n, At, At);
     CenterColsMV(n, pb, B, Bc);
+    // Standardising squares the centred cells in T: at unit magnitude first, so that no scale
+    // single precision holds leaves them 0 or infinite (the standardised cells are the same).
+    ScaleToUnitMagnitude(q, n, At);
+    ScaleToUnitMagnitude(n, q, Bc);
     GowerStandardizationRows(q, n, At);
     GowerStandardizationCols(n, q, Bc);
     MatrixProd(q, n, n, q, At, Bc, C);
