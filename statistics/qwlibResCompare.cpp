@@ -15,6 +15,7 @@
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResInternal.h"
 
+using qwres::ScaleToUnitMagnitude;
 using qwres::Scratch;
 using qwres::ScratchVec;
 
@@ -169,25 +170,6 @@ void CrossProductSkip(int n, int p, T** C, T** S) {
         }
 }
 
-// Multiplies the present cells of the n x p table C by the power of two that brings its largest
-// magnitude into [0.5, 1). RV and Procrustes do not depend on a table's scale, and a power of two
-// changes no product's rounding; at this scale the squares and cross products (and their squares,
-// up to p^2) neither overflow nor underflow T, which at a scale of 1e10 or 1e-24 they do in single
-// precision. A table without a present non-zero cell is left as it is.
-template <class T>
-void ScaleToUnitMagnitude(int n, int p, T** C) {
-    T largest = T(0);
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < p; k++)
-            if (IsPresent(C[i][k])) largest = std::max(largest, T(std::fabs(C[i][k])));
-    if (!(largest > T(0)) || !std::isfinite(largest)) return;
-    int e = 0;
-    std::frexp(largest, &e);
-    for (int i = 0; i < n; i++)
-        for (int k = 0; k < p; k++)
-            if (IsPresent(C[i][k])) C[i][k] = std::ldexp(C[i][k], -e);
-}
-
 // S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product), Xc
 // brought to unit magnitude first (ScaleToUnitMagnitude).
 template <class T>
@@ -330,10 +312,8 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
         }
     CenterRowsMV(pa, n, At, At);
     CenterColsMV(n, pb, B, Bc);
-    // Standardising squares the centred cells in T: at unit magnitude first, so that no scale
-    // single precision holds leaves them 0 or infinite (the standardised cells are the same).
-    ScaleToUnitMagnitude(q, n, At);
-    ScaleToUnitMagnitude(n, q, Bc);
+    // At any scale T holds: the standardisation brings a table whose squares leave T to unit
+    // magnitude first.
     GowerStandardizationRows(q, n, At);
     GowerStandardizationCols(n, q, Bc);
     MatrixProd(q, n, n, q, At, Bc, C);

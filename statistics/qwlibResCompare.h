@@ -57,9 +57,8 @@ double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y);
 // variance, C = A'B / (n - 1) (A the narrower one) in a zero-filled square matrix of order
 // max(p1, p2); the result is the sum of the singular values of C (at most n - 1 of them, the
 // rank of centred configurations; without Z, from LAPACK's decomposition on the smaller order).
-// Each centred configuration is first multiplied by the power of two that brings its largest
-// magnitude into [0.5, 1), so that the coefficient is the same at any scale of either table.
-// 0 when the decomposition fails, either configuration has no variation
+// The standardisation works at any scale (GowerStandardizationRows), so that the coefficient is
+// the same at any scale of either table. 0 when the decomposition fails, either configuration has no variation
 // (ConfigurationHasVariation) or C is not finite.
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y);
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y);

@@ -172,8 +172,9 @@ TEST(Configurations, RVIsTheSameAtEveryScale) {
             CheckRVAtScale<double>(s.sx, s.sy, missing, expected, 1e-10);
         }
     }
-    // Beyond single precision, in double.
+    // Beyond single precision, in double; X among the subnormal numbers.
     CheckRVAtScale<double>(1e-150, 1e150, false, 0.789851038717489, 1e-10);
+    CheckRVAtScale<double>(1e-310, 1, false, 0.789851038717489, 1e-10);
 }
 
 // Procrustes in every form and RV through traces do not depend on scale either: X and Y of
@@ -239,14 +240,19 @@ TEST(Configurations, ProcrustesAndRVThroughTracesAreTheSameAtEveryScale) {
         }
     }
     // Beyond single precision, in double, where the standardisation's squares would be subnormal
-    // (1e-320) or infinite; and the form that takes configurations one row per axis.
-    for (double sx : {1e-160, 1e160}) {
-        SCOPED_TRACE(sx);
-        CheckProcrustesAtScale<double>(sx, 1 / sx, false, whole, Z1, 1e-10);
+    // (1e-320) or infinite, and X among the subnormal numbers (1e-310, 44 bits kept, which no power
+    // of two brings to unit magnitude in one step); and the form that takes configurations one row
+    // per axis.
+    const struct {
+        double sx, sy;
+    } beyond[] = {{1e-160, 1e160}, {1e160, 1e-160}, {1e-310, 1}};
+    for (const auto& s : beyond) {
+        SCOPED_TRACE(testing::Message() << s.sx << " " << s.sy);
+        CheckProcrustesAtScale<double>(s.sx, s.sy, false, whole, Z1, 1e-10);
         Mat<double> Xt(3, 6), Yt(2, 6), Zt(6, 3);
         for (int i = 0; i < 6; i++) {
-            for (int k = 0; k < 3; k++) Xt[k][i] = kX.begin()[i].begin()[k] * sx;
-            for (int k = 0; k < 2; k++) Yt[k][i] = kY.begin()[i].begin()[k] * sx;
+            for (int k = 0; k < 3; k++) Xt[k][i] = kX.begin()[i].begin()[k] * s.sx;
+            for (int k = 0; k < 2; k++) Yt[k][i] = kY.begin()[i].begin()[k] * s.sy;
         }
         EXPECT_NEAR(ProcrustesCoeff_T(3, 2, 6, Xt, Yt, Zt), whole.procrustes, 1e-10);
     }
