@@ -68,8 +68,19 @@ void SetFrom(Config& cf, int cols, M** x) {
         cf.variance = ConfigurationHasVariation(cf.n, cols, x);
         return;
     }
+    double magnitude = 0.0;
     for (int i = 0; i < cf.n; i++)
-        for (int j = 0; j < cols; j++) cf.c[i][j] = static_cast<double>(x[i][j]);
+        for (int j = 0; j < cols; j++) {
+            cf.c[i][j] = static_cast<double>(x[i][j]);
+            magnitude = std::max(magnitude, std::fabs(cf.c[i][j]));
+        }
+    // Cells whose squares would leave double (the Rao entropies of a phylogeny near 2^-600) are
+    // multiplied by the power of two ValueScale gives, which no comparison sees; at the scales of
+    // any survey it is 1 and the cells are taken as they are.
+    const double scale = ValueScale(magnitude);
+    if (scale != 1.0)
+        for (int i = 0; i < cf.n; i++)
+            for (int j = 0; j < cols; j++) cf.c[i][j] *= scale;
     // Single-precision cells are taken as they are; double ones as computed (ColumnHasVariation).
     cf.FinishTable(std::is_same<M, float>::value ? 0.0 : kDoubleRounding);
 }

@@ -15,6 +15,7 @@
 //   that removes P is the simple statistic: ro(TE.P) = r(TE), ro(XE.P) = r(XE), ro(XE.TP) = r(XE.T).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -180,23 +181,41 @@ TEST_F(TinyPhylogenyE2E, StatisticsAreThoseOfThePhylogenyAtItsOrdinaryScaleOrUnd
 }
 
 // Under Procrustes and RV, ro(BF) compares B with the principal coordinates of the phylogeny, and
-// r(FE) the configuration Rp with E; their shapes are the same at any scale, so that the values are
-// those of the phylogeny as given, never 0 with P = 1. Disabled while the engine forms them without
-// a scale: the coordinates come from a single-precision copy of the phylogeny, which holds 0 for
-// distances this small (no axis is found and ro(BF) is 0), and at 2^-600 the squares of Rp (about
-// 1e-362) leave double (r(FE) is 0).
-TEST_F(TinyPhylogenyE2E, DISABLED_ConfigurationsOfThePhylogenyUnderProcrustesAndRVAreThoseOfTheOrdinaryScale) {
+// r(FE) the configuration Rp with E; their shapes are the same at any scale, so that the lines are
+// those of the phylogeny as given (value and probability, from the same draws), never 0 with P = 1.
+// The coordinates come from a single-precision copy of the phylogeny, which would hold 0 for
+// distances this small (no axis), and at 2^-600 the squares of Rp (about 1e-362) would leave
+// double. The report prints the coordinates in the phylogeny's own units: as many axes as at the
+// ordinary scale, each score that of the phylogeny as given (normalised to D / max D) times
+// max D 2^e, the factor between the two sets of distances.
+TEST_F(TinyPhylogenyE2E, ConfigurationsOfThePhylogenyUnderProcrustesAndRVAreThoseOfTheOrdinaryScale) {
+    const std::vector<double> F = Numbers(kData + "/fa_F.txt");
+    ASSERT_EQ(F.size(), 25u);
+    double largest = 0;
+    for (double d : F) largest = std::max(largest, d);
+    const std::string axesHeading = "phylogenetic resemblance matrix with 5 OTUs by ";
     for (const char* measure : {"2\n", "3\n"}) {
         const std::string given = Report("fa", measure);
+        const int axes = std::atoi(Word(given, axesHeading).c_str());
+        ASSERT_GE(axes, 1);
+        const std::vector<double> scores = NumbersAfter(given, "ordination dimensions: \n", 5 * axes);
+        ASSERT_EQ(scores.size(), 5u * axes);
+        double top = 0;
+        for (double x : scores) top = std::max(top, std::fabs(x));
+        for (const std::string& label : {kSignal, kAlphaDivergence}) {
+            ASSERT_NE(Word(given, label), "") << label;
+            EXPECT_NE(std::atof(Word(given, label).c_str()), 0.0) << label;
+        }
         for (int e : kExponents) {
             SCOPED_TRACE(std::string("measure ") + measure[0] + ", 2^" + std::to_string(e));
             const std::string tiny = Report(Name(e), measure);
-            for (const std::string& label : {kSignal, kAlphaDivergence}) {
-                const std::string want = Word(given, label);
-                ASSERT_NE(want, "") << label;
-                EXPECT_NE(std::atof(want.c_str()), 0.0) << label;
-                EXPECT_NEAR(std::atof(Word(tiny, label).c_str()), std::atof(want.c_str()), 1e-5) << label;
-            }
+            for (const std::string& label : {kSignal, kAlphaDivergence}) EXPECT_EQ(Line(tiny, label), Line(given, label));
+            EXPECT_EQ(std::atoi(Word(tiny, axesHeading).c_str()), axes);
+            const std::vector<double> own = NumbersAfter(tiny, "ordination dimensions: \n", 5 * axes);
+            ASSERT_EQ(own.size(), scores.size());
+            const double factor = std::ldexp(largest, e);
+            for (size_t k = 0; k < own.size(); k++)
+                EXPECT_NEAR(own[k] / factor, scores[k], 1e-5 * top) << "score " << k;
         }
     }
 }
