@@ -349,6 +349,36 @@ TEST(PermTestCongruence, CellsWhoseCrossProductWouldOverflowAreCompared) {
     }
 }
 
+// A table whose squares would leave double (X of r/permtest_small.R times 2^-700 or 2^700) is
+// prepared at unit magnitude and keeps R's partial congruences given T, defined; a table that T
+// explains entirely (T's selected columns times the same factor) is flat at every scale, as at 1.
+TEST(PartialMatrixCorrelation, TablesFarFromUnitScaleGiveTheValuesOfTheirShape) {
+    Small d(2, false);
+    Mat<double> X(kN, kK), T(kN, kP);
+    CompositionAndMeans(d, X, T);
+    int sel[kP] = {1, 1, 0};
+    for (int e : {-700, 0, 700}) {
+        SCOPED_TRACE(e);
+        Mat<double> Xs(kN, kK), Ts(kN, 2);
+        for (int i = 0; i < kN; i++) {
+            for (int k = 0; k < kK; k++) Xs[i][k] = std::ldexp(X[i][k], e);
+            for (int k = 0; k < 2; k++) Ts[i][k] = std::ldexp(T[i][k], e);
+        }
+        const std::vector<MatrixCovariate> byT = {{kP, sel, T}};
+        bool flat = true;
+        EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, Xs, d.E, 2, 2.0, byT, &flat), 0.4178472093564839, 1e-10);
+        EXPECT_FALSE(flat);
+        flat = true;
+        EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, Xs, d.E, 3, 2.0, byT, &flat), 0.17546126354602604, 1e-10);
+        EXPECT_FALSE(flat);
+        for (int method : {2, 3}) {
+            flat = false;
+            EXPECT_EQ(PartialMatrixCorrelation(kN, 2, kV, Ts, d.E, method, 2.0, byT, &flat), 0.0) << method;
+            EXPECT_TRUE(flat) << method;
+        }
+    }
+}
+
 // The partial congruence on components computed once equals the residuals of
 // PCA_Regression_ResidualsSelect compared by the library: one or two covariates, a column left
 // out, a duplicated column (an axis without variance), fewer components allowed than there
