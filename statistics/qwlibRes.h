@@ -83,7 +83,9 @@ double MatrixVarianceCols(int n, int p, double** m);
 
 // Divides every present cell, in place, by sqrt(T), T = sum over the rows (columns) of the
 // row's (column's) sum of squares divided by p - 1 (n - 1). The table is not centred here.
-// T = 0 is replaced by 1.0.
+// T = 0 is replaced by 1.0. A T outside 2^-60 .. 2^60 (squares that may have left the element
+// type) is formed again after the table is brought to unit magnitude by a power of two, so that
+// the standardised cells are the same at any scale.
 void GowerStandardizationRows(int n, int p, float** m);
 void GowerStandardizationRows(int n, int p, double** m);
 void GowerStandardizationCols(int n, int p, float** m);

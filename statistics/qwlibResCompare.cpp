@@ -15,6 +15,7 @@
 #include "statistics/qwlibRes.h"
 #include "statistics/qwlibResInternal.h"
 
+using qwres::ScaleToUnitMagnitude;
 using qwres::Scratch;
 using qwres::ScratchVec;
 
@@ -169,7 +170,8 @@ void CrossProductSkip(int n, int p, T** C, T** S) {
         }
 }
 
-// S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product).
+// S = Xc Xc' (n x n) of the column-centred X (missing cells skipped in the product), Xc
+// brought to unit magnitude first (ScaleToUnitMagnitude).
 template <class T>
 void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
     Scratch<T> c(n, p);
@@ -177,6 +179,7 @@ void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
         CenterColsCovMV(n, p, X, static_cast<T**>(c));
     else
         CenterColsMV(n, p, X, static_cast<T**>(c));
+    ScaleToUnitMagnitude(n, p, static_cast<T**>(c));
     CrossProductSkip(n, p, static_cast<T**>(c), S);
 }
 
@@ -186,6 +189,8 @@ double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>:
     if (!BothVary(n, p1, p2, X, Y, flat)) return 0.0;
     CenterColsMV(n, p1, X, static_cast<T**>(w.Xc));
     CenterColsMV(n, p2, Y, static_cast<T**>(w.Yc));
+    ScaleToUnitMagnitude(n, p1, static_cast<T**>(w.Xc));
+    ScaleToUnitMagnitude(n, p2, static_cast<T**>(w.Yc));
     CrossProductSkip(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
     CrossProductSkip(n, p2, static_cast<T**>(w.Yc), static_cast<T**>(w.Tm));
     double ss = 0, tt = 0, sp = 0;
@@ -200,9 +205,10 @@ double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>:
     return den > 0.0 ? sp / den : 0.0;
 }
 
-// The same through traces of S'T, S'S and T'T (products in T).
+// The same through traces of S'T, S'S and T'T (products in T); 0 when X or Y has no variation.
 template <class T>
 double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
+    if (!BothVary(n, p1, p2, X, Y, static_cast<bool*>(nullptr))) return 0.0;
     Scratch<T> S(n, n), U(n, n), P(n, n);
     CentredCrossProduct(n, p1, X, static_cast<T**>(S), covScaling);
     CentredCrossProduct(n, p2, Y, static_cast<T**>(U), covScaling);
@@ -214,7 +220,7 @@ double RVOldT(int n, int p1, int p2, T** X, T** Y, bool covScaling) {
     MatrixProd(n, n, n, n, static_cast<T**>(U), static_cast<T**>(U), static_cast<T**>(P));
     double tt = MatrixTrace(n, static_cast<T**>(P));
     double den = std::sqrt(ss * tt);
-    return den == 0.0 ? 0.0 : st / den;
+    return den > 0.0 ? st / den : 0.0;
 }
 
 // ---------------------------------------------------------------- Procrustes
@@ -306,6 +312,8 @@ T ProcrustesKernel(int n, int pa, int pb, T** A, T** B, T** Z, typename Comparis
         }
     CenterRowsMV(pa, n, At, At);
     CenterColsMV(n, pb, B, Bc);
+    // At any scale T holds: the standardisation brings a table whose squares leave T to unit
+    // magnitude first.
     GowerStandardizationRows(q, n, At);
     GowerStandardizationCols(n, q, Bc);
     MatrixProd(q, n, n, q, At, Bc, C);

@@ -43,10 +43,13 @@ bool ResidualsKeepVariation(int n, int p, double** R, double** Y);
 // RV coefficient of X (n x p1) and Y (n x p2): S = XcXc', T = YcYc' of the column-centred
 // configurations (missing cells skipped), RV = sum S.T / sqrt(sum S^2 * sum T^2) over all
 // n x n cells; 0 when either configuration has no variation (ConfigurationHasVariation). The
-// float form squares and multiplies the float cells in single precision and sums in double.
+// float form squares and multiplies the float cells in single precision and sums in double. Each
+// centred configuration is first multiplied by the power of two that brings its largest
+// magnitude into [0.5, 1), so that the coefficient is the same at any scale of either table.
 double RVcoeff(int n, int p1, int p2, float** X, float** Y);
 double RVcoeff(int n, int p1, int p2, double** X, double** Y);
-// The same coefficient through traces of S'T, S'S and T'T.
+// The same coefficient through traces of S'T, S'S and T'T, from the centred configurations
+// brought to unit magnitude in the same way; 0 when either has no variation.
 double RVcoeff_OLD(int n, int p1, int p2, float** X, float** Y);
 double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y);
 
@@ -54,7 +57,8 @@ double RVcoeff_OLD(int n, int p1, int p2, double** X, double** Y);
 // variance, C = A'B / (n - 1) (A the narrower one) in a zero-filled square matrix of order
 // max(p1, p2); the result is the sum of the singular values of C (at most n - 1 of them, the
 // rank of centred configurations; without Z, from LAPACK's decomposition on the smaller order).
-// 0 when the decomposition fails, either configuration has no variation
+// The standardisation works at any scale (GowerStandardizationRows), so that the coefficient is
+// the same at any scale of either table. 0 when the decomposition fails, either configuration has no variation
 // (ConfigurationHasVariation) or C is not finite.
 float ProcrustesCoeff(int n, int p1, int p2, float** X, float** Y);
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y);

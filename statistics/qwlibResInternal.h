@@ -2,6 +2,9 @@
 #ifndef TNX_QWLIBRES_INTERNAL_H
 #define TNX_QWLIBRES_INTERNAL_H
 
+#include <algorithm>
+#include <cmath>
+
 #include "foundation/qwlibDim.h"
 #include "statistics/qwlibRes.h"
 
@@ -44,6 +47,31 @@ Acc MeanOf(int len, F at, bool skip, int* count = nullptr) {
     if (count) *count = c;
     if (c > 0 && same) return first;
     return sum / Acc(c);
+}
+
+// Multiplies the present cells of the n x p table C by the power of two that brings its largest
+// magnitude into [0.5, 1) (none present and non-zero, or one not finite: C is left as it is).
+// The coefficients that do not depend on a table's scale are then formed from squares and
+// products that neither overflow nor underflow T at any scale T holds (in single precision they
+// do from about 1e10 and 1e-20), and a power of two changes no product's rounding.
+template <class T>
+void ScaleToUnitMagnitude(int n, int p, T** C) {
+    T largest = T(0);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++)
+            if (IsPresent(C[i][k])) largest = std::max(largest, T(std::fabs(C[i][k])));
+    if (!(largest > T(0)) || !std::isfinite(largest)) return;
+    int e = 0;
+    std::frexp(largest, &e);
+    if (e == 0) return;  // at unit magnitude already
+    // 2^-e is a double for every exponent but those of subnormal doubles, which take ldexp: the
+    // product in double is exact and rounds to T once, as ldexp does, at the cost of a product.
+    const double f = e < -1020 ? 0.0 : std::ldexp(1.0, -e);
+    for (int i = 0; i < n; i++)
+        for (int k = 0; k < p; k++) {
+            T& x = C[i][k];
+            if (IsPresent(x)) x = f > 0.0 ? T(double(x) * f) : std::ldexp(x, -e);
+        }
 }
 
 // A zero-filled rows x cols work matrix from the foundation's allocator, released on scope exit.

@@ -57,11 +57,10 @@ double SumOfSquaresDevT(int n, T* v, int* count) {
     return s2 - s * s / k;
 }
 
-// Gower's standardisation: every present value divided by the root of the sum, over the rows
-// (Cols: the columns), of each one's sum of squares over its p - 1 (n - 1) degrees of
-// freedom. The sums run row by row (column by column).
+// The sum, over the rows (Cols: the columns), of each one's sum of squares over its p - 1
+// (n - 1) degrees of freedom; squares formed in T, sums in double, row by row (column by column).
 template <bool Cols, class T>
-void GowerStandardizationT(int n, int p, T** m) {
+double GowerTotalT(int n, int p, T** m) {
     const int outer = Cols ? p : n, inner = Cols ? n : p;
     double t = 0.0;
     for (int a = 0; a < outer; a++) {
@@ -71,6 +70,21 @@ void GowerStandardizationT(int n, int p, T** m) {
             if (IsPresent(x)) ss += double(x * x);
         }
         t += ss / (inner - 1);
+    }
+    return t;
+}
+
+// Gower's standardisation: every present value divided by the root of that sum. A sum outside
+// 2^-60 .. 2^60 is one whose squares may have left T (in single precision cells below about
+// 1e-20 square to subnormal numbers or 0, cells above 1e19 to infinity): the table is first
+// brought to unit magnitude by a power of two, which changes no standardised value, and the sum
+// formed again. At the scales of any survey the table is taken as it is.
+template <bool Cols, class T>
+void GowerStandardizationT(int n, int p, T** m) {
+    double t = GowerTotalT<Cols>(n, p, m);
+    if (!(t >= 0x1p-60 && t <= 0x1p60)) {
+        qwres::ScaleToUnitMagnitude(n, p, m);
+        t = GowerTotalT<Cols>(n, p, m);
     }
     double root = std::sqrt(NonZero(t));
     for (int i = 0; i < n; i++)

@@ -125,9 +125,21 @@ void Config::Finish(const Config& before) {
 void Config::FinishTable(double rounding) {
     // Each column's spread from the values before the centring (walked down its rows, its sums in
     // registers), then its sum of squares about its mean.
+    double magnitude = 0.0;
     for (int j = 0; j < cols; j++) {
         columns[j] = SpreadOf(n, [&](int i) { return c[i][j]; }, [](int) { return true; });
+        magnitude = std::max(magnitude, columns[j].magnitude);
         squares[j] = 0.0;
+    }
+    // Cells whose squares would leave double (the Rao entropies of a phylogeny near 2^-600) are
+    // multiplied by the power of two ValueScale gives, which no comparison sees, and their spreads
+    // taken again; at the scales of any survey it is 1 and the cells are taken as they are.
+    const double scale = ValueScale(magnitude);
+    if (scale != 1.0) {
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < cols; j++) c[i][j] *= scale;
+        for (int j = 0; j < cols; j++)
+            columns[j] = SpreadOf(n, [&](int i) { return c[i][j]; }, [](int) { return true; });
     }
     Centre();
     for (int i = 0; i < n; i++)

@@ -4,6 +4,7 @@
 // then the report is composed in memory and put in place whole.
 #include "traits/TNXRESE.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -236,6 +237,19 @@ void Analysis::Compositions() {
     for (int c = 0; c < n; c++) r.D[c] = RaoIndex(s, W2[c], nullptr, false, false);
 }
 
+// The exponent e of the power of two by which the single-precision copy of the s x s distances d
+// is multiplied: 0 while the largest lies from 2^-50 to 2^50, where it and the squares the
+// principal coordinates form of it stay normal numbers of single precision (a phylogeny in any
+// usual units, which the import brings to at most 1); otherwise the one that brings the largest
+// into [1, 2).
+int SinglePrecisionExponent(int s, double** d) {
+    double largest = 0.0;
+    for (int i = 0; i < s; i++)
+        for (int j = 0; j < s; j++) largest = std::fmax(largest, std::fabs(d[i][j]));
+    if (!(largest > 0.0) || !std::isfinite(largest) || (largest >= 0x1p-50 && largest <= 0x1p50)) return 0;
+    return -std::ilogb(largest);
+}
+
 // Gower similarity of the phylogenetic variables (when the phylogeny is given as variables),
 // the principal coordinates of the OTUs, their fuzzy belonging Q to the taxa, P = W2 Q, the
 // Rao entropy over the phylogeny and DP.
@@ -252,9 +266,15 @@ void Analysis::Phylogeny() {
     }
     const bool dissimilarity = phylogenyMatrixType == 3;
 
+    // The principal coordinates come from a single-precision copy, which holds 0 for distances
+    // below about 1e-45: distances are copied times 2^e (SinglePrecisionExponent), which leaves
+    // their shape, and every comparison of the coordinates, as it was; the scores are then those
+    // of the phylogeny times 2^e, which the report takes back.
+    r.phylScoresExponent = dissimilarity ? SinglePrecisionExponent(s, phylogenyRese) : 0;
     float** rese = dim2Dfloat(s, s);
     for (int i = 0; i < s; i++)
-        for (int j = 0; j < s; j++) rese[i][j] = static_cast<float>(phylogenyRese[i][j]);
+        for (int j = 0; j < s; j++)
+            rese[i][j] = static_cast<float>(std::ldexp(phylogenyRese[i][j], r.phylScoresExponent));
     float** vec = dim2Dfloat(s, s);
     float** scores = dim2Dfloat(s, s);
     float* eig = dim1Dfloat(s);

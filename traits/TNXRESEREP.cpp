@@ -97,7 +97,14 @@ void Phylogeny(FILE* f, const FunctionalResults& r) {
     if (printDetail == 1) {
         fprintf(f, "\nPCoA scores based on the phylogenetic resemblance matrix with %d OTUs by %d ordination dimensions: \n",
                 tcst, r.nPhylAxes);
-        Matrix(f, tcst, r.nPhylAxes, r.phylScores);
+        // In the phylogeny's own units: the scores times 2^-e, in double, which holds them at any
+        // scale (and prints single-precision values as they are).
+        double** scores = dim2Double(tcst, r.nPhylAxes > 0 ? r.nPhylAxes : 1);
+        for (int i = 0; i < tcst; i++)
+            for (int a = 0; a < r.nPhylAxes; a++)
+                scores[i][a] = std::ldexp(double(r.phylScores[i][a]), -r.phylScoresExponent);
+        Matrix(f, tcst, r.nPhylAxes, scores);
+        free2D(scores, tcst);
     }
     if (phylogenyMatrixType == 2) {
         fprintf(f, "\nVariable types in the phylogeny matrix with %d OTUs by %d phylogenetic variables: \n", tcst, nClados);

@@ -22,6 +22,7 @@ struct FunctionalResults {
     // Phylogeny (only when includePhylogeny).
     float** phylScores = nullptr;  // s x (s) principal coordinates, the first nPhylAxes used
     int nPhylAxes = 0;
+    int phylScoresExponent = 0;    // e: phylScores are those of the phylogeny times 2^e
     double** Q = nullptr;        // s x q
     double** P = nullptr;        // n x q
     double** DP = nullptr;       // n x n (Mantel only)

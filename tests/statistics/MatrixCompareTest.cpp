@@ -117,15 +117,145 @@ TEST(Configurations, DegenerateCasesGiveZero) {
     EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, Z), 0.0);
     ExpectCells(Z, {{0, 0, 0}}, 0);
     EXPECT_EQ(RVcoeff(6, 3, 2, Xf, Cf), 0.0);  // zero cross-product
-    // Tables that vary, at 1e-24: every product of the float cross products (about 1e-48)
-    // underflows to 0, and RV is 0 rather than 0 / 0.
+    // Tables that vary, at 1e-24: the float cross products (about 1e-48) would underflow, but RV
+    // does not depend on scale: the value of compare.R (RV.rtest obs), as at a scale of 1.
     Mat<float> Xt(kX), Yt(kY);
     for (int i = 0; i < 6; i++) {
         for (int k = 0; k < 3; k++) Xt[i][k] *= 1e-24f;
         for (int k = 0; k < 2; k++) Yt[i][k] *= 1e-24f;
     }
-    EXPECT_EQ(RVcoeff(6, 3, 2, Xt, Yt), 0.0);
+    EXPECT_NEAR(RVcoeff(6, 3, 2, Xt, Yt), 0.789851038717489, 2e-5);
     EXPECT_EQ(ProcrustesCoeff(1, 3, 2, Xf, Cf), 0.0f);
+}
+
+// RV does not depend on the scale of either table: X and Y of compare.R, each multiplied by its
+// own factor from 1e-30 to 1e30, give RV.rtest's 0.789851038717489 in both precisions (in single
+// precision the cross products' squares reach 1e-240 or 1e240 there, beyond float at 1e-24 or
+// 1e10), never 0 or NaN; with Y[3][1] missing, the value of the same cells at a scale of 1 in double
+// (which the scaled cells keep to float rounding). A table without variation, constant at that
+// scale, gives 0 and says so (flat).
+template <class T>
+void CheckRVAtScale(double sx, double sy, bool missing, double expected, double tol) {
+    Mat<T> X(kX), Y(kY), C(6, 2);
+    if (missing) Y[3][1] = -999;
+    for (int i = 0; i < 6; i++) {
+        for (int k = 0; k < 3; k++) X[i][k] = T(X[i][k] * sx);
+        for (int k = 0; k < 2; k++)
+            if (Y[i][k] != T(-999)) Y[i][k] = T(Y[i][k] * sy);
+        C[i][0] = T(4 * sy), C[i][1] = T(-3 * sy);
+    }
+    ComparisonWorkspace<T> ws(6, 3, 2);
+    bool flat = true;
+    const double rv = RVcoeff(6, 3, 2, X, Y, ws, &flat);
+    EXPECT_NEAR(rv, expected, tol);
+    EXPECT_FALSE(flat);
+    EXPECT_NEAR(RVcoeff(6, 2, 3, Y, X), expected, tol);
+    flat = false;
+    EXPECT_EQ(RVcoeff(6, 3, 2, X, C, ws, &flat), 0.0);
+    EXPECT_TRUE(flat);
+}
+
+TEST(Configurations, RVIsTheSameAtEveryScale) {
+    Mat<double> X(kX), Y(kY);
+    Y[3][1] = -999;
+    const double withMissing = RVcoeff(6, 3, 2, X, Y);
+    ASSERT_TRUE(withMissing > 0 && withMissing < 1) << withMissing;
+    const struct {
+        double sx, sy;
+    } scales[] = {{1e-30, 1e-30}, {1e-24, 1e-24}, {1e-10, 1e-10}, {1, 1},       {1e10, 1e10},
+                  {1e24, 1e24},   {1e30, 1e30},   {1e-30, 1e30}, {1e30, 1e-30}, {1, 1e-24}};
+    for (const auto& s : scales) {
+        for (bool missing : {false, true}) {
+            SCOPED_TRACE(testing::Message() << s.sx << " " << s.sy << (missing ? " missing" : ""));
+            const double expected = missing ? withMissing : 0.789851038717489;
+            CheckRVAtScale<float>(s.sx, s.sy, missing, expected, 2e-5);
+            CheckRVAtScale<double>(s.sx, s.sy, missing, expected, 1e-10);
+        }
+    }
+    // Beyond single precision, in double; X among the subnormal numbers.
+    CheckRVAtScale<double>(1e-150, 1e150, false, 0.789851038717489, 1e-10);
+    CheckRVAtScale<double>(1e-310, 1, false, 0.789851038717489, 1e-10);
+}
+
+// Procrustes in every form and RV through traces do not depend on scale either: X and Y of
+// compare.R, each multiplied by its own factor from 1e-30 to 1e30, give protest's t0
+// 0.824953135216131 and RV.rtest's 0.789851038717489 in both precisions (in single precision the
+// standardisation squares cells of 1e-48 or 1e40 there, and the traces hold fourth powers),
+// never 0 or NaN; with Y[3][1] missing, the values of the same cells at a scale of 1 in double.
+// The Z form's Y is standardised before it is rotated, so Z is that of the scale of 1 too. A
+// constant table at that scale gives 0 and says so (flat).
+struct AtOne {
+    double procrustes, rv;
+};
+template <class T>
+void CheckProcrustesAtScale(double sx, double sy, bool missing, const AtOne& want, Mat<double>& Z1, double tol) {
+    Mat<T> X(kX), Y(kY), C(6, 2), Z(6, 3);
+    if (missing) Y[3][1] = -999;
+    for (int i = 0; i < 6; i++) {
+        for (int k = 0; k < 3; k++) X[i][k] = T(X[i][k] * sx);
+        for (int k = 0; k < 2; k++)
+            if (Y[i][k] != T(-999)) Y[i][k] = T(Y[i][k] * sy);
+        C[i][0] = T(4 * sy), C[i][1] = T(-3 * sy);
+    }
+    ComparisonWorkspace<T> ws(6, 3, 2);
+    bool flat = true;
+    EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y), want.procrustes, tol);
+    EXPECT_NEAR(ProcrustesCoeff(6, 2, 3, Y, X, ws, &flat), want.procrustes, tol);
+    EXPECT_FALSE(flat);
+    EXPECT_NEAR(RVcoeff_OLD(6, 3, 2, X, Y), want.rv, tol);
+    EXPECT_NEAR(RVcoeff_OLD(6, 2, 3, Y, X), want.rv, tol);
+    if (!missing) {
+        EXPECT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, Z), want.procrustes, tol);
+        for (int i = 0; i < 6; i++)
+            for (int k = 0; k < 3; k++) EXPECT_NEAR(Z[i][k], Z1[i][k], 10 * tol) << i << "," << k;
+    }
+    flat = false;
+    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C, ws, &flat), T(0));
+    EXPECT_TRUE(flat);
+    EXPECT_EQ(ProcrustesCoeff(6, 3, 2, X, C), T(0));
+    EXPECT_EQ(RVcoeff_OLD(6, 3, 2, X, C), 0.0);
+}
+
+TEST(Configurations, ProcrustesAndRVThroughTracesAreTheSameAtEveryScale) {
+    Mat<double> X(kX), Y(kY), Z1(6, 3);
+    ASSERT_NEAR(ProcrustesCoeff(6, 3, 2, X, Y, Z1), 0.824953135216131, 1e-10);
+    Y[3][1] = -999;
+    // With the missing cell, RV through traces is in single precision the n x n form's sum; in
+    // double it divides each column by the root of its own count less 1, which is another value.
+    const AtOne whole{0.824953135216131, 0.789851038717489},
+        missingFloat{ProcrustesCoeff(6, 3, 2, X, Y), RVcoeff(6, 3, 2, X, Y)},
+        missingDouble{missingFloat.procrustes, RVcoeff_OLD(6, 3, 2, X, Y)};
+    ASSERT_TRUE(missingFloat.procrustes > 0 && missingFloat.procrustes < 1) << missingFloat.procrustes;
+    ASSERT_NE(missingFloat.procrustes, whole.procrustes);
+    ASSERT_NE(missingDouble.rv, missingFloat.rv);
+    const struct {
+        double sx, sy;
+    } scales[] = {{1e-30, 1e-30}, {1e-24, 1e-24}, {1e-20, 1e-20}, {1e-10, 1e-10}, {1, 1},       {1e10, 1e10},
+                  {1e20, 1e20},   {1e24, 1e24},   {1e30, 1e30},   {1e-30, 1e30},  {1e30, 1e-30}, {1, 1e-24}};
+    for (const auto& s : scales) {
+        for (bool missing : {false, true}) {
+            SCOPED_TRACE(testing::Message() << s.sx << " " << s.sy << (missing ? " missing" : ""));
+            CheckProcrustesAtScale<float>(s.sx, s.sy, missing, missing ? missingFloat : whole, Z1, 2e-5);
+            CheckProcrustesAtScale<double>(s.sx, s.sy, missing, missing ? missingDouble : whole, Z1, 1e-10);
+        }
+    }
+    // Beyond single precision, in double, where the standardisation's squares would be subnormal
+    // (1e-320) or infinite, and X among the subnormal numbers (1e-310, 44 bits kept, which no power
+    // of two brings to unit magnitude in one step); and the form that takes configurations one row
+    // per axis.
+    const struct {
+        double sx, sy;
+    } beyond[] = {{1e-160, 1e160}, {1e160, 1e-160}, {1e-310, 1}};
+    for (const auto& s : beyond) {
+        SCOPED_TRACE(testing::Message() << s.sx << " " << s.sy);
+        CheckProcrustesAtScale<double>(s.sx, s.sy, false, whole, Z1, 1e-10);
+        Mat<double> Xt(3, 6), Yt(2, 6), Zt(6, 3);
+        for (int i = 0; i < 6; i++) {
+            for (int k = 0; k < 3; k++) Xt[k][i] = kX.begin()[i].begin()[k] * s.sx;
+            for (int k = 0; k < 2; k++) Yt[k][i] = kY.begin()[i].begin()[k] * s.sy;
+        }
+        EXPECT_NEAR(ProcrustesCoeff_T(3, 2, 6, Xt, Yt, Zt), whole.procrustes, 1e-10);
+    }
 }
 
 // Whether a configuration varies: a column's sum of squares about its mean against the rounding
@@ -177,6 +307,7 @@ TEST(Configurations, VariationIsDecidedAgainstTheRoundingOfEachColumn) {
             if (!r.varies) {
                 EXPECT_EQ(xs, 0.0) << method;
                 EXPECT_EQ(sx, 0.0) << method;
+                EXPECT_EQ(RVcoeff_OLD(4, 1, 1, X, S), 0.0);
             } else if (r.pattern) {
                 EXPECT_NEAR(xs, 1.0, 1e-8) << method;
                 EXPECT_NEAR(sx, 1.0, 1e-8) << method;

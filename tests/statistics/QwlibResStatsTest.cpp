@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <type_traits>
+#include <vector>
 
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibRes.h"
@@ -46,6 +48,37 @@ TEST(Descriptive, KnownValues) {
         ExpectCells(g, {{0.6, -999}, {0, 0.8}}, tol);
         ExpectCells(gc, {{w, 2 * w, 2 * w}, {w, 0, 0}}, tol);
         ExpectCells(z, {{0, 0}, {0, 0}}, 0);
+    });
+}
+
+// Gower's standardisation does not depend on the table's scale: the tables above multiplied by a
+// power of two, where the squares of their cells are subnormal numbers, 0 or infinite (single
+// precision: 2^-140, cells themselves subnormal, 2^-70 and 2^70, 2^120; double: 2^-1060 and
+// 2^-540, 2^540 and 2^1000), and where they are not (2^-20, 2^20), give the cells of the scale of
+// 1 exactly (a power of two changes no quotient); -999 stays as it is.
+TEST(Descriptive, GowerStandardizationIsTheSameAtEveryScale) {
+    BothPrecisions([](auto zero, double tol) {
+        using T = decltype(zero);
+        const std::vector<int> exponents = std::is_same<T, float>::value
+                                               ? std::vector<int>{-140, -70, -20, 20, 70, 120}
+                                               : std::vector<int>{-1060, -540, -20, 20, 540, 1000};
+        Mat<T> g1{{3, -999}, {0, 4}}, gc1{{1, 2, 2}, {1, 0, 0}};
+        GowerStandardizationRows(2, 2, g1);
+        GowerStandardizationCols(2, 3, gc1);
+        const double w = 1 / std::sqrt(10.0);
+        ExpectCells(g1, {{0.6, -999}, {0, 0.8}}, tol);
+        ExpectCells(gc1, {{w, 2 * w, 2 * w}, {w, 0, 0}}, tol);
+        for (int e : exponents) {
+            SCOPED_TRACE(e);
+            const T f = T(std::ldexp(1.0, e));
+            Mat<T> g{{3 * f, -999}, {0, 4 * f}}, gc{{f, 2 * f, 2 * f}, {f, 0, 0}};
+            GowerStandardizationRows(2, 2, g);
+            GowerStandardizationCols(2, 3, gc);
+            for (int i = 0; i < 2; i++) {
+                for (int j = 0; j < 2; j++) EXPECT_EQ(g[i][j], g1[i][j]) << i << "," << j;
+                for (int j = 0; j < 3; j++) EXPECT_EQ(gc[i][j], gc1[i][j]) << i << "," << j;
+            }
+        }
     });
 }
 

@@ -323,9 +323,11 @@ TEST(PermTestCongruence, ProcrustesEqualsTheJacobiReference) {
     }
 }
 
-// A cross product that overflows carries no shape to compare: Procrustes gives 0, by the
-// decomposition of A'B and by that of the two triangles, as the library's form does.
-TEST(PermTestCongruence, OverflowingCrossProductGivesZero) {
+// Cells whose cross product would overflow (1e200 x 1e200) are first brought to unit magnitude by a
+// power of two, which no comparison sees: each table is then the column of its one large cell,
+// centred, the same pattern in both (the other cells 1e-200 of it), and Procrustes is 1, by the
+// decomposition of A'B, by that of the two triangles and in the library's form, never 0 or NaN.
+TEST(PermTestCongruence, CellsWhoseCrossProductWouldOverflowAreCompared) {
     const struct {
         int n, pa, pb;
     } cases[] = {{6, 2, 3}, {4, 9, 8}};
@@ -338,12 +340,42 @@ TEST(PermTestCongruence, OverflowingCrossProductGivesZero) {
         a.Set(c.pa, A);
         b.Set(c.pb, B);
         CongruenceWork w(c.n, std::max(c.pa, c.pb));
-        EXPECT_EQ(Compare(a, b, 2, w), 0.0) << c.n;
-        EXPECT_EQ(ProcrustesCoeff(c.n, c.pa, c.pb, A, B), 0.0) << c.n;
+        EXPECT_NEAR(Compare(a, b, 2, w), 1.0, 1e-12) << c.n;
+        EXPECT_NEAR(ProcrustesCoeff(c.n, c.pa, c.pb, A, B), 1.0, 1e-12) << c.n;
         A[1][0] = B[1][0] = 1.0;  // the same tables with finite cells compare
         a.Set(c.pa, A);
         b.Set(c.pb, B);
         EXPECT_GT(Compare(a, b, 2, w), 0.0) << c.n;
+    }
+}
+
+// A table whose squares would leave double (X of r/permtest_small.R times 2^-700 or 2^700) is
+// prepared at unit magnitude and keeps R's partial congruences given T, defined; a table that T
+// explains entirely (T's selected columns times the same factor) is flat at every scale, as at 1.
+TEST(PartialMatrixCorrelation, TablesFarFromUnitScaleGiveTheValuesOfTheirShape) {
+    Small d(2, false);
+    Mat<double> X(kN, kK), T(kN, kP);
+    CompositionAndMeans(d, X, T);
+    int sel[kP] = {1, 1, 0};
+    for (int e : {-700, 0, 700}) {
+        SCOPED_TRACE(e);
+        Mat<double> Xs(kN, kK), Ts(kN, 2);
+        for (int i = 0; i < kN; i++) {
+            for (int k = 0; k < kK; k++) Xs[i][k] = std::ldexp(X[i][k], e);
+            for (int k = 0; k < 2; k++) Ts[i][k] = std::ldexp(T[i][k], e);
+        }
+        const std::vector<MatrixCovariate> byT = {{kP, sel, T}};
+        bool flat = true;
+        EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, Xs, d.E, 2, 2.0, byT, &flat), 0.4178472093564839, 1e-10);
+        EXPECT_FALSE(flat);
+        flat = true;
+        EXPECT_NEAR(PartialMatrixCorrelation(kN, kK, kV, Xs, d.E, 3, 2.0, byT, &flat), 0.17546126354602604, 1e-10);
+        EXPECT_FALSE(flat);
+        for (int method : {2, 3}) {
+            flat = false;
+            EXPECT_EQ(PartialMatrixCorrelation(kN, 2, kV, Ts, d.E, method, 2.0, byT, &flat), 0.0) << method;
+            EXPECT_TRUE(flat) << method;
+        }
     }
 }
 
