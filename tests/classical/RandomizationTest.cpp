@@ -736,3 +736,172 @@ TEST_F(ResemblanceTest, DistributionsFromTwoIterationsOn) {
         EXPECT_EQ(Has(Out().substr(before.size()), "Generate frequency distributions too? y/n  "), c.written);
     }
 }
+
+namespace {
+
+// The arrays the handler gives the engines for a test: the stored resemblances read into rese at
+// every level, the marks of the randomised traits and the a-priori list; released and put back
+// after it.
+struct EngineArrays {
+    double*** saved = rese;
+    int levels = nch;
+    EngineArrays() {
+        rese = dim3Double(levels, ncsm, ncsm);
+        whatRndCh = dim1Dint(nch);
+        aprioriList = dim2Dint(tcst, nch);
+        nlev = levels;
+        ReadResemblance(1, false);
+    }
+    ~EngineArrays() {
+        free3D(rese, levels, ncsm);
+        free2D(aprioriList, tcst);
+        free1D(whatRndCh);
+        rese = saved, aprioriList = nullptr, whatRndCh = nullptr;
+    }
+    EngineArrays(const EngineArrays&) = delete;
+    EngineArrays& operator=(const EngineArrays&) = delete;
+};
+
+// Every file of the test's folder but the console's, with its contents.
+std::map<std::string, std::string> Files() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator("."))
+        if (e.path().filename() != "console.txt") files[e.path().filename().string()] = Slurp(e.path());
+    return files;
+}
+
+// The head of the one randomisation section of the report: from its reference set down to its seed,
+// the line before it the elapsed time.
+std::string HeadOfTheSection(const std::string& report) {
+    EXPECT_EQ(Count(report, "RANDOMIZATION\n"), 1);
+    const size_t from = report.find("Reference set option: ");
+    const size_t seed = report.find("Random generator seed: ", from);
+    if (from == std::string::npos || seed == std::string::npos) return "";
+    const size_t elapsed = report.rfind("\n", from - 2) + 1;
+    EXPECT_EQ(report.compare(elapsed, 14, "Elapsed time: "), 0);
+    EXPECT_EQ(report.compare(from - 9, 9, " seconds\n"), 0);
+    return report.substr(from, report.find('\n', seed) + 1 - from);
+}
+
+}  // namespace
+
+// The head of the randomisation's report section names the reference set and, under the null
+// models that build random compositions (1, 2 and 5) only, what each random community keeps of
+// its observed one; model 2 then lists the traits it randomises in the test's trait order (nchor),
+// "%-3s" each. The dialog gives model 1 to the resemblance test (with the two keep questions) and
+// model 4 to the structure-evaluation test; the engine takes 2, 3 and 5 as well. Models 3 and 4
+// name nothing kept, whatever the settings hold.
+TEST_F(ResemblanceTest, ReportHeadNamesTheReferenceSetAndWhatItKeeps) {
+    const std::string equalRichness = "Richness in random community = richness in observed community\n";
+    const std::string atMostRichness = "Richness in random community \xE2\x89\xA4 richness in observed community\n";
+    const std::string equalTotal = "Performance total in random community = total in observed community\n";
+    const std::string variableTotal = "Performance total in random community variable\n";
+    const struct {
+        int kind;  // the dialog's test (1 or 3) on the answers, or 0: the engine with the settings below
+        std::string answers;
+        int model, richness, total;
+        Ints randomised;   // whatRndCh
+        std::string head;  // from the reference set down to the seed
+    } cases[] = {
+        {1, "1\n1\n3\n2\n5\nn\nn\n", 0, 0, 0, {},
+         "Reference set option: 1 (random composition hypothesis)\n" + equalRichness + equalTotal +
+             "Number of iterations: 3\nRandom generator seed: 5\n"},
+        {1, "2\n2\n4\n2\n6\nn\nn\n", 0, 0, 0, {},
+         "Reference set option: 1 (random composition hypothesis)\n" + atMostRichness + variableTotal +
+             "Number of iterations: 4\nRandom generator seed: 6\n"},
+        {3, "3\n2\n7\nn\n", 0, 0, 0, {},
+         "Reference set option: 4 (random community location hypothesis)\nNumber of iterations: 3\n"
+         "Random generator seed: 7\n"},
+        // Traits in the order 3 1 2, the first and the third randomised: tr3 (renamed t) and tr2.
+        {0, "", 2, 0, 1, {1, 0, 1},
+         "Reference set option: 2 (random taxon hypothesis)\n" + atMostRichness + equalTotal +
+             "   Traits randomized: t  tr2\nNumber of iterations: 3\nRandom generator seed: 8\n"},
+        {0, "", 3, 1, 1, {1, 1, 1},
+         "Reference set option: 3 (random partition hypothesis)\nNumber of iterations: 3\n"
+         "Random generator seed: 9\n"},
+        {0, "", 4, 1, 1, {1, 1, 1},
+         "Reference set option: 4 (random community location hypothesis)\nNumber of iterations: 3\n"
+         "Random generator seed: 10\n"},
+        {0, "", 5, 1, 0, {1, 1, 1},
+         "Reference set option: 5 (random composition and random community location combined)\n" +
+             equalRichness + variableTotal + "Number of iterations: 3\nRandom generator seed: 11\n"},
+    };
+    unsigned seed = 8;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.head.substr(0, c.head.find('\n')) + (c.kind ? ", from the dialog" : ", from the engine"));
+        std::remove("s1Prinda.txt");
+        if (c.kind != 0) {
+            ASSERT_TRUE(Test(c.kind, c.answers));
+        } else {
+            const int order[3] = {3, 1, 2};
+            std::copy(order, order + 3, nchor);
+            std::strcpy(chLabel[2], "t");
+            EngineArrays arrays;
+            std::copy(c.randomised.begin(), c.randomised.end(), whatRndCh);
+            empir_opt = c.model, keepRichness = c.richness, keepReleveTotal = c.total;
+            niter = 3, seedOpt = 2, rseed = seed++, doDistrib = doMeanStOpt = 0, rndWindow = rndAdjacent = 1;
+            ASSERT_TRUE(Randomization());
+        }
+        EXPECT_EQ(HeadOfTheSection(Read("s1Prinda.txt")), c.head);
+        DialogTest::Load();  // the engine reorders the session's data in place
+    }
+}
+
+// Probabilities divide by the iterations, the observed data among them. Both engines (the
+// resemblance test and the structure-evaluation test) refuse fewer than one before anything is
+// computed or written, with their message, and leave every file, flag and the loaded data as they
+// were; the dialog never gives them fewer, a caller could. One iteration, the boundary, runs: the
+// observed data alone, every probability 1.
+TEST_F(ResemblanceTest, EnginesRefuseFewerThanOneIteration) {
+    const struct {
+        const char* name;
+        bool (*engine)();
+    } engines[] = {{"resemblances", Randomization}, {"structure evaluation", RandomizationSEF}};
+    int refused = 0;
+    for (const auto& e : engines)
+        for (int iterations : {0, -1, 1}) {
+            SCOPED_TRACE(testing::Message() << e.name << ", " << iterations << " iterations");
+            EngineArrays arrays;
+            niter = iterations, seedOpt = 2, rseed = 5, doDistrib = doMeanStOpt = 0, rndWindow = rndAdjacent = 1;
+            empir_opt = e.engine == Randomization ? 1 : 4, keepRichness = keepReleveTotal = 1, dirtyOrig = 0;
+            const std::map<std::string, std::string> files = Files();
+            const Ints flags = ResultFlags();
+            const Strings names = ResultNames();
+            const Strings probabilities = {whichProbN, whichProbRo};
+            const Grid W = LoadedW();
+            const Strings codes = GetRows(csm, tcst);
+            const bool runs = iterations >= 1;
+            EXPECT_EQ(e.engine(), runs);
+            if (!runs) {
+                refused++;
+                EXPECT_EQ(Files(), files);
+                EXPECT_EQ(ResultFlags(), flags);
+                EXPECT_EQ(ResultNames(), names);
+                EXPECT_EQ((Strings{whichProbN, whichProbRo}), probabilities);
+                EXPECT_EQ(LoadedW(), W);
+                EXPECT_EQ(GetRows(csm, tcst), codes);
+                EXPECT_EQ(dirtyOrig, 0);
+                continue;
+            }
+            const std::string report = Read("s1Prinda.txt");
+            EXPECT_TRUE(Has(report, "Number of iterations: 1\n"));
+            if (e.engine == Randomization) {
+                const Matrix table = Table();
+                ASSERT_EQ(table.size(), 4u);
+                for (int i = 0; i < 4; i++)
+                    for (int j = 0; j < i; j++) EXPECT_EQ(table[i][j], 1.0) << i << " " << j;
+                EXPECT_EQ(hasProbN, 1);
+            } else {
+                EXPECT_EQ(LineValues(report, "Level   1\t").at(1), 1.0);
+                EXPECT_EQ(std::stod(Read("s1PRo.txt")), 1.0);
+                EXPECT_EQ(hasProbRo, 1);
+            }
+            for (const char* name : {"s1Prinda.txt", "s1PrN.txt", "s1PRo.txt", "s1RDa.txt"}) std::remove(name);
+            hasProbN = hasProbRo = 0;
+            std::strcpy(whichProbN, "NULL");
+            std::strcpy(whichProbRo, "NULL");
+            DialogTest::Load();
+        }
+    EXPECT_EQ(refused, 4);
+    EXPECT_EQ(Err(), Repeat("\nThe number of iterations must be 1 or more.\n", 4));
+}

@@ -169,3 +169,59 @@ TEST_F(ImportOptions, FlagsOfTheKindOfVariablesStayWhenTheFileCannotBeWritten) {
         ResetDataSet();
     }
 }
+
+// The file prompts of the import read a field: blanks, tabs and line ends before it are passed
+// over (a line of blanks and tabs is no answer), a tab or the line's end ends it, and the blanks
+// after it are dropped before it is opened; blanks inside it stay. A name that opens nothing is
+// refused with the opener's reason and asked again, and the next answer is taken. Here the answers
+// to B's prompt; the rest of the import as in the table above, W by OTUs.
+TEST_F(ImportOptions, FileNamesAreFieldsWithoutTheBlanksAroundThem) {
+    runMacro = 1;
+    std::strcpy(whichFormda, "tFormda.txt");
+    volumeName[0] = '\0';
+    Write("b.txt", "1\n2\n");
+    Write("my b.txt", "1\n2\n");
+    Write("c.txt  ", "3\n4\n");  // a name that ends in blanks cannot be asked for
+    Write("w.txt", kSix);
+    auto refused = [](const std::string& name) { return "\ncan't open " + name + ": No such file or directory \n"; };
+    const struct {
+        const char* what;
+        std::string answers;  // to B's prompt
+        int prompts;          // how often it is asked
+        std::string err;
+    } cases[] = {
+        {"blanks after the name", "b.txt   \n", 1, ""},
+        {"blanks and a tab after the name", "b.txt  \t\n", 1, ""},
+        {"blanks before the name", "  \tb.txt\n", 1, ""},
+        {"lines of blanks and tabs before the name", " \t \n\t\n  \nb.txt\n", 1, ""},
+        {"a blank inside the name", "my b.txt \n", 1, ""},
+        {"a name that opens nothing", "nosuch.txt\nb.txt\n", 2, refused("nosuch.txt")},
+        {"a blank inside kept", "b. txt\n b.txt\n", 2, refused("b. txt")},
+        {"the blanks after the name dropped", "c.txt  \nnosuch.txt \t\nb.txt\n", 3,
+         refused("c.txt") + refused("nosuch.txt")},
+    };
+    const std::string rest = Head("", false, false).substr(std::strlen("b.txt\n")) + "2\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Script(c.answers + rest + "this answer is never read\n");
+        const size_t before = Out().size();
+        IFFormat();
+        const std::string printed = Out().substr(before);
+        std::string asked;
+        for (int k = 0; k < c.prompts; k++) asked += "Enter data file name: ";
+        EXPECT_NE(printed.find("should be always specified.\n" + asked + "A matrix (F) "),
+                  std::string::npos)
+            << printed;
+        EXPECT_EQ(Count(printed, "Enter data file name: "), c.prompts + 1);  // and W's
+        EXPECT_EQ(Err(), c.err);
+        testing::internal::CaptureStderr();
+        capturing_ = true;
+        LoadFormda("tFormda.txt");
+        EXPECT_EQ(Get(csm_Float, 2, 1), (Floats{1, 2}));
+        EXPECT_EQ(Get(cadat, 2, 3), (Floats{1, 2, 3, 4, 5, 6}));
+        char word[16] = "";
+        EXPECT_EQ(std::fscanf(in, "%15s", word), 1);
+        EXPECT_STREQ(word, "this");
+        ResetDataSet();
+    }
+}

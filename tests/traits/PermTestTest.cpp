@@ -330,6 +330,51 @@ TEST(PermTestObserved, MissingCellOfTheEnvironmentalResemblanceIsSkipped) {
     EXPECT_NEAR(d.in.observed[kRoRE], 0.6020020355860598, 1e-12);
 }
 
+// A resemblance with a -999 cell is correlated pair by pair over its present cells; present cells
+// beyond 2^200 or below 2^-200 (whose squares leave double) have their deviations multiplied by a
+// power of two first. A correlation does not depend on scale, and a power of two multiplies every
+// mean, deviation, sum and square root exactly, so DE (one cell -999) or DY (one cell -999) times
+// 2^300 or 2^-300 gives every statistic and probability of the run at the given scale bit for bit
+// (the same seed, the same lists): r(TE), r(XE), ro(RE), ro(PE) and r(FE) with DE as the first
+// vector, r(TY) with DY as the first, r(XY) with DY as the second, and the partials on them. The
+// run at the given scale is anchored to R (the other 14 pairs of DE).
+TEST(PermTestObserved, MissingCellsAtScalesBeyondTheSquaresOfDoubleCorrelateAsAtTheirOwn) {
+    const double kFactors[] = {0x1p300, 0x1p-300};
+    const struct {
+        const char* what;
+        Mat<double> Small::*matrix;
+        int row, col;
+    } cases[] = {{"DE", &Small::DE, 1, 2}, {"DY", &Small::DY, 0, 1}};
+    auto run = [](Small& d) {
+        d.in.iterations = 30;
+        InitRndNumberGenerator(23);
+        EXPECT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
+    };
+    for (const auto& c : cases) {
+        Small plain(1, true);
+        (plain.*c.matrix)[c.row][c.col] = -999;
+        run(plain);
+        if (c.matrix == &Small::DE) {
+            EXPECT_NEAR(plain.in.observed[kRoTE], -0.010329821111153603, 1e-12);
+            EXPECT_NEAR(plain.in.observed[kRoRE], 0.6020020355860598, 1e-12);
+        }
+        for (double f : kFactors) {
+            SCOPED_TRACE(testing::Message() << c.what << " times " << f);
+            Small scaled(1, true);
+            Mat<double>& m = scaled.*c.matrix;
+            for (int i = 0; i < kN; i++)
+                for (int j = i + 1; j < kN; j++) m[i][j] *= f;
+            m[c.row][c.col] = -999;
+            run(scaled);
+            for (int i = 0; i < kPermTestStats; i++) {
+                EXPECT_TRUE(std::isfinite(plain.in.observed[i])) << i;
+                EXPECT_EQ(scaled.in.observed[i], plain.in.observed[i]) << i;
+                EXPECT_EQ(scaled.in.probability[i], plain.in.probability[i]) << i;
+            }
+        }
+    }
+}
+
 TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
     // DE all 1 but DE[0][2] = 2 (r/permtest_small.R); a constant DE would correlate 0.
     Small d(1, false);
