@@ -241,9 +241,10 @@ std::string ProfilePrelim(int n, double* /*values drawn by the graph*/, int sour
     if (source == 2 || source == 5 || source == 8) {
         c += FormatText("Reference set option: %s\r", OptionLabel(empir_optInfo, empir_opt - 1));
         if (empir_opt == 1 || empir_opt == 2 || empir_opt == 5) {
-            c += FormatText("Richness in random community %s\r", OptionLabel(keepRichnessInfo, keepRichness - 1));
-            c += FormatText("Performance in random community %s\r",
-                            OptionLabel(keepReleveTotalInfo, keepReleveTotal - 1));
+            // The dialog keeps 1 for "same as observed", 0 otherwise: the labels are indexed by the
+            // value itself, as in the randomisation's report.
+            c += FormatText("Richness in random community %s\r", OptionLabel(keepRichnessInfo, keepRichness));
+            c += FormatText("Performance in random community %s\r", OptionLabel(keepReleveTotalInfo, keepReleveTotal));
         }
     }
     c += FormatText("Formatted data (%c): %s\r", optmain1, whichFormda);

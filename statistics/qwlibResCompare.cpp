@@ -183,16 +183,29 @@ void CentredCrossProduct(int n, int p, T** X, T** S, bool covScaling) {
     CrossProductSkip(n, p, static_cast<T**>(c), S);
 }
 
+// S = Xc Xc' of the centred Xc, at a scale whose squares T holds: where the largest diagonal cell
+// (a row's sum of squares, which bounds every cell) lies outside 2^-40 .. 2^40, or is not finite,
+// Xc is brought to unit magnitude (ScaleToUnitMagnitude) and S formed again. At the scales of any
+// survey S is formed once, from Xc as it is, and the coefficient does not see the difference: a
+// power of two changes no product's rounding.
+template <class T>
+void CrossProductAtUsableScale(int n, int p, T** Xc, T** S) {
+    CrossProductSkip(n, p, Xc, S);
+    T largest = T(0);
+    for (int i = 0; i < n; i++) largest = std::max(largest, S[i][i]);
+    if (largest >= T(0x1p-40) && largest <= T(0x1p40)) return;
+    ScaleToUnitMagnitude(n, p, Xc);
+    CrossProductSkip(n, p, Xc, S);
+}
+
 // Sums over all n x n cells; each square or product formed in T, added in double.
 template <class T>
 double RVT(int n, int p1, int p2, T** X, T** Y, typename ComparisonWorkspace<T>::Buffers& w, bool* flat) {
     if (!BothVary(n, p1, p2, X, Y, flat)) return 0.0;
     CenterColsMV(n, p1, X, static_cast<T**>(w.Xc));
     CenterColsMV(n, p2, Y, static_cast<T**>(w.Yc));
-    ScaleToUnitMagnitude(n, p1, static_cast<T**>(w.Xc));
-    ScaleToUnitMagnitude(n, p2, static_cast<T**>(w.Yc));
-    CrossProductSkip(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
-    CrossProductSkip(n, p2, static_cast<T**>(w.Yc), static_cast<T**>(w.Tm));
+    CrossProductAtUsableScale(n, p1, static_cast<T**>(w.Xc), static_cast<T**>(w.S));
+    CrossProductAtUsableScale(n, p2, static_cast<T**>(w.Yc), static_cast<T**>(w.Tm));
     double ss = 0, tt = 0, sp = 0;
     for (int i = 0; i < n; i++)
         for (int j = 0; j < n; j++) {

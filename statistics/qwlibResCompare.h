@@ -43,9 +43,11 @@ bool ResidualsKeepVariation(int n, int p, double** R, double** Y);
 // RV coefficient of X (n x p1) and Y (n x p2): S = XcXc', T = YcYc' of the column-centred
 // configurations (missing cells skipped), RV = sum S.T / sqrt(sum S^2 * sum T^2) over all
 // n x n cells; 0 when either configuration has no variation (ConfigurationHasVariation). The
-// float form squares and multiplies the float cells in single precision and sums in double. Each
-// centred configuration is first multiplied by the power of two that brings its largest
-// magnitude into [0.5, 1), so that the coefficient is the same at any scale of either table.
+// float form squares and multiplies the float cells in single precision and sums in double. A
+// centred configuration whose cross products lie far from 1 (beyond 2^-40 .. 2^40, where their
+// squares could leave single precision) is first multiplied by the power of two that brings its
+// largest magnitude into [0.5, 1), so that the coefficient is the same at any scale of either
+// table.
 double RVcoeff(int n, int p1, int p2, float** X, float** Y);
 double RVcoeff(int n, int p1, int p2, double** X, double** Y);
 // The same coefficient through traces of S'T, S'S and T'T, from the centred configurations

@@ -38,11 +38,13 @@ TEST_F(GraphTest, ProfileCaptions) {
          "Split moving-window analysis\r3 window locations (split moving-window size = 4 units) vs. \r"
          "stress function based on \rResemblance option: 5 (correlation coefficient)\r"
          "Fuzzy: fuzzy (fuzzy belonging of OTUs to types)  Data partition: mixed\r" + kData},
-        // cohe 6: no resemblance option; null model 2: richness and performance of the random communities.
+        // cohe 6: no resemblance option; null model 2: richness and performance of the random communities
+        // as its dialog keeps them (richness 0: may be less; total 1: the observed one).
         {2, 1, 0, 1, 6, 0,
          "Levels 1 to 1 vs. \rprobability of SEF\rSEF: 6 (sharpness of information structure)\rData partition: mixed\r"
-         "Reference set option: 2 (random taxon hypothesis)\rRichness in random community = richness in observed "
-         "community\rPerformance in random community variable\r" + kData + "Traits (cumulative from level 1 down):\rtr2"},
+         "Reference set option: 2 (random taxon hypothesis)\rRichness in random community \xE2\x89\xA4 richness in "
+         "observed community\rPerformance in random community = total in observed community\r" + kData +
+             "Traits (cumulative from level 1 down):\rtr2"},
         {10, 2, 0, 1, 1, 0,
          "Variables 1 to 2 vs. SEF environmental\rSEF: 2 (congruence environmental resemblance/community "
          "resemblance)\r" + kData + "Variables (cumulative from left to right):\re1  e2  "},
@@ -50,7 +52,7 @@ TEST_F(GraphTest, ProfileCaptions) {
          "Variables 1 to 2 vs. SEF environmental\rLevel 2\rSEF: 2 (congruence environmental resemblance/community "
          "resemblance)\r" + kData + "Variables (cumulative from left to right):\re1  e2  "},
     };
-    empir_opt = 2, keepRichness = 2, keepReleveTotal = 1, optEnvStruct = 2;
+    empir_opt = 2, keepRichness = 0, keepReleveTotal = 1, optEnvStruct = 2;
     for (const auto& c : cases) {
         std::tie(sqRoOpt, SMWSize, cohe, fuzzy) = std::tie(c.sq, c.smw, c.cohe, c.fuzzy);
         EXPECT_EQ(ProfilePrelim(c.n, nullptr, c.source, 0, reLabel), c.caption) << c.source;
@@ -130,6 +132,31 @@ TEST_F(GraphTest, ProbabilitiesOfAPairOverTheLevels) {
         const std::string c = ProfilePrelim(2, nullptr, 5, 0, reLabel);
         EXPECT_EQ(c.substr(0, 19), "Levels 1 to 2 vs. \r");
         EXPECT_EQ(c.find("Richness in random community") != std::string::npos, random) << model;
+    }
+}
+
+// The caption names what the random communities keep as the dialog stores it (1: as observed, 0:
+// may be less, or variable), with the texts of the randomisation's report.
+TEST_F(GraphTest, TheReferenceSetNamesWhatTheRandomCommunitiesKeep) {
+    sqRoOpt = 0, empir_opt = 1;
+    const struct {
+        int richness, total;
+        const char* lines;
+    } cases[] = {
+        {1, 1, "Richness in random community = richness in observed community\r"
+               "Performance in random community = total in observed community\r"},
+        {0, 1, "Richness in random community \xE2\x89\xA4 richness in observed community\r"
+               "Performance in random community = total in observed community\r"},
+        {1, 0, "Richness in random community = richness in observed community\r"
+               "Performance in random community variable\r"},
+        {0, 0, "Richness in random community \xE2\x89\xA4 richness in observed community\r"
+               "Performance in random community variable\r"},
+    };
+    for (const auto& c : cases) {
+        keepRichness = c.richness, keepReleveTotal = c.total;
+        const std::string caption = ProfilePrelim(2, nullptr, 5, 0, reLabel);
+        EXPECT_NE(caption.find(std::string("(random composition hypothesis)\r") + c.lines), std::string::npos)
+            << c.richness << " " << c.total << "\n" << caption;
     }
 }
 
