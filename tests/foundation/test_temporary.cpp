@@ -244,8 +244,17 @@ TEST_F(TemporaryFilesTest, FilesCommittedByThreadsLeaveNoTemporaryWhenTheProgram
                     }
                 });
             while (started < 4) std::this_thread::yield();
+            // This thread takes the signal only inside sigsuspend, which lets it through and
+            // waits in one step: one that came between the write and a wait would find it busy
+            // between two calls, where ThreadSanitizer's deferral of signals can lose it. The
+            // committing threads still take it wherever they are.
+            sigset_t term, none;
+            sigemptyset(&term);
+            sigemptyset(&none);
+            sigaddset(&term, SIGTERM);
+            pthread_sigmask(SIG_BLOCK, &term, nullptr);
             if (write(ready[1], "r", 1) != 1) _exit(98);
-            for (;;) pause();
+            for (;;) sigsuspend(&none);
         }
         close(ready[1]);
         char c;
@@ -298,10 +307,14 @@ TEST_F(TemporaryFilesTest, TwoHandlersAtOnceLeaveNoFile) {
         for (int sig : kEndingSignals) sigaddset(&ending, sig);
         pthread_sigmask(SIG_BLOCK, &ending, nullptr);
         std::atomic<int> ready{0};
+        // Each thread lets the signals through only inside sigsuspend, waiting: one sent
+        // before it waits stays pending until it does, never taken between two calls (where
+        // ThreadSanitizer's deferral of signals can lose it).
+        sigset_t none;
+        sigemptyset(&none);
         const auto waitForSignal = [&] {
-            pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
             ready++;
-            for (;;) pause();
+            for (;;) sigsuspend(&none);
         };
         std::thread first(waitForSignal), second(waitForSignal);
         while (ready < 2) std::this_thread::yield();

@@ -195,6 +195,70 @@ TEST_F(FunctionalAnalysis, TypesBuiltByClustering) {
     EXPECT_EQ(Count(t, "Number of types examined: \t4\n"), 1);
 }
 
+// The number of clustered types asked against the number g of monothetic groups, on both sides
+// of each bound: k = 1, 2, g and g + 1 for g = 1, 2 and 3. OTU i takes the traits (a_i, a_i + 1,
+// a_i + 2), so that the three Gower layers agree: s(i, j) = 1 - |a_i - a_j| / range(a), exactly 1
+// for equal a. W (raw, crisp types): c1 = {1 3 5}, c2 = {2 3 5}, c3 = {1 4 5}, c4 = {2 4 5}.
+// - a = 1 1 1 1 1: one group; no k from 2 to 1 exists, none is examined.
+// - a = 1 1 1 3 3: groups {1 2 3} {4 5} (s = 0 between them); k = 2 keeps them apart, sizes
+//   3 2, X = W C = c1 (2 1), c2 (2 1), c3 (1 2), c4 (1 2).
+// - a = 1 1 2 4 4: groups G1 = {1 2}, G2 = {3}, G3 = {4 5}, s(G1, G2) = 2/3, s(G2, G3) = 1/3,
+//   s(G1, G3) = 0. Every method fuses the closest pair G1 G2 first: k = 2 gives {1 2 3} {4 5}
+//   (the X above); k = 3 is the groups themselves, sizes 2 1 2, X = c1 (1 1 1), c2 (1 1 1),
+//   c3 (1 0 2), c4 (1 0 2).
+// k = 1 and k = g + 1 are not examined: no partition, no X and no statistics.
+TEST_F(FunctionalAnalysis, ClusteredTypesAskedAgainstTheMonotheticGroups) {
+    const struct {
+        float a[5];
+        int g;
+        const char* monothetic;
+        int k;
+        const char* polythetic;  // null: k not examined
+        const char* sizes;
+        std::vector<double> X;  // communities in rows
+    } cases[] = {
+        {{1, 1, 1, 1, 1}, 1, "1\t1\t1\t1\t1\t", 1, nullptr, "", {}},
+        {{1, 1, 1, 1, 1}, 1, "1\t1\t1\t1\t1\t", 2, nullptr, "", {}},
+        {{1, 1, 1, 3, 3}, 2, "1\t1\t1\t2\t2\t", 1, nullptr, "", {}},
+        {{1, 1, 1, 3, 3}, 2, "1\t1\t1\t2\t2\t", 2, "1\t1\t1\t2\t2\t", "3\t2\t", {2, 1, 2, 1, 1, 2, 1, 2}},
+        {{1, 1, 1, 3, 3}, 2, "1\t1\t1\t2\t2\t", 3, nullptr, "", {}},
+        {{1, 1, 2, 4, 4}, 3, "1\t1\t2\t3\t3\t", 1, nullptr, "", {}},
+        {{1, 1, 2, 4, 4}, 3, "1\t1\t2\t3\t3\t", 2, "1\t1\t1\t2\t2\t", "3\t2\t", {2, 1, 2, 1, 1, 2, 1, 2}},
+        {{1, 1, 2, 4, 4}, 3, "1\t1\t2\t3\t3\t", 3, "1\t1\t2\t3\t3\t", "2\t1\t2\t", {1, 1, 1, 1, 1, 1, 1, 0, 2, 1, 0, 2}},
+        {{1, 1, 2, 4, 4}, 3, "1\t1\t2\t3\t3\t", 4, nullptr, "", {}},
+    };
+    fuzzy = 0, optUnitTotalAdjust2 = false, optRndTests = false;
+    for (const auto& c : cases)
+        for (int method = 1; method <= 5; method++) {
+            const std::string at = "g " + std::to_string(c.g) + ", k " + std::to_string(c.k) + ", method " +
+                                   std::to_string(method);
+            for (int i = 0; i < 5; i++)
+                for (int j = 0; j < 3; j++) csm_Float[i][j] = c.a[i] + static_cast<float>(j);
+            clusMethPoolCSTs = method, nGrPoly[0] = c.k;
+            ASSERT_TRUE(PFTs_ScalingUp()) << at;
+            const std::string t = Read("s1Prinda.txt");
+            EXPECT_EQ(Count(t, "Number of types examined: \t" + std::to_string(c.k) + "\n"), 1) << at;
+            EXPECT_EQ(Count(t, "\nWith this trait subset there are " + std::to_string(c.g) + " monothetic types of OTUs.\n"),
+                      1) << at;
+            if (!c.polythetic) {
+                EXPECT_EQ(Count(t, "Partition vector"), 0) << at;
+                EXPECT_EQ(Count(t, "Pooled performance"), 0) << at;
+                EXPECT_EQ(Count(t, "Statistics"), 0) << at;
+                continue;
+            }
+            const std::string k = std::to_string(c.k);
+            EXPECT_EQ(Count(t, "\nPartition vector of 5 OTUs in " + std::to_string(c.g) + " monothetic types:\n" +
+                                   c.monothetic + "\n\nPartition vector of 5 OTUs in " + k + " polythetic types:\n" +
+                                   c.polythetic + "\n"),
+                      1) << at;
+            EXPECT_EQ(Count(t, "\nStatistics:\n"), 1) << at;
+            EXPECT_EQ(Count(t, "\nNumber of crisp types:\t" + k + "\n"), 1) << at;
+            EXPECT_EQ(Count(t, "\nNumber of OTUs in each type:\n" + std::string(c.sizes) + "\n"), 1) << at;
+            EXPECT_EQ(After(t, "\nPooled performance matrix X (4 communities x " + k + " crisp types):\n", 4 * c.k), c.X)
+                << at;
+        }
+}
+
 TEST_F(FunctionalAnalysis, EnvironmentalResemblanceByTheKindOfVariables) {
     // e1 = (1 2 3 4), e2 = (4 3 2 1). Same units: the raw Euclidean distance, sqrt(2) |i - j|.
     // Several types with e1 nominal: 1 - Gower = 1 - (0 + 1 - |i - j|/3)/2.
