@@ -350,6 +350,31 @@ TEST_F(DataMenuTest, DataFileNameFillingItsFieldDropsTheRestOfTheLine) {
     EXPECT_EQ(Count(Out(), "Enter data file name: "), 2);
 }
 
+// The merged data set's environmental name is the first session's, a blank and the second's, as
+// much as the 319 characters of the field hold: at 317 characters one more fits after the blank,
+// at 318 only the blank, at 319 nothing. The file holds each name followed by " \n"; a reader
+// passes over the blanks that end the line.
+TEST_F(DataMenuTest, MergedEnvironmentalNameKeepsWithinItsField) {
+    const struct {
+        size_t length;
+        const char* after;  // what follows the first session's name
+        const char* reread;  // and read back, the blank that ends the line passed over
+    } cases[] = {{317, " E", " E"}, {318, " ", ""}, {319, "", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        const std::string y(c.length, 'y');
+        Write("cFormda.txt", Edit(kA, "E_a \n", y + " \n"));
+        EXPECT_EQ(Run("3\nc\nb\n"), 0);
+        const std::string merged = Read("sFormda.txt");
+        EXPECT_EQ(merged.substr(0, merged.find('\n') + 1), "cFormda.txt bFormda.txt \n");
+        EXPECT_EQ(Count(merged, "\n" + y + c.after + " \n"), 1);
+        EXPECT_EQ(Count(merged, "E_b"), 0);  // never the second name whole, past the field
+        LoadFormda("sFormda.txt");
+        EXPECT_EQ((Ints{ncsm, tcst, nenv}), (Ints{4, 4, 1}));
+        EXPECT_EQ(std::string(envName), y + c.reread);
+    }
+}
+
 TEST_F(DataMenuTest, RefusedMergeLeavesTheLoadedDataAsTheyWere) {
     Write("cFormda.txt", Edit(kA, "north\tsouth", "A\tAb"));
     Write("dFormda.txt", Edit(kB, "north", "A"));  // "Ab" is taken by "A" and its "b"
