@@ -401,8 +401,9 @@ TEST(PermTestObserved, ResemblanceWithOneDifferingCellIsNotFlat) {
         y.DY[1][2] = d.DE[1][2] = -999;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&y.in));
         EXPECT_TRUE(std::isnan(y.in.observed[kRTY])) << c;
+        EXPECT_TRUE(std::isnan(y.in.observed[kRXY])) << c;
         ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(&d.in));
-        EXPECT_TRUE(std::isnan(d.in.observed[kRoTE])) << c;
+        EXPECT_TRUE(std::isnan(d.in.observed[kRoTE]) && std::isnan(d.in.observed[kRoRE])) << c;
     }
 }
 
