@@ -160,11 +160,28 @@ TEST_F(GraphTest, TheReferenceSetNamesWhatTheRandomCommunitiesKeep) {
     }
 }
 
-// Two classes have an interval (1 to 3: width 2, the range starting one width below the first limit).
-TEST_F(GraphTest, HistogramOfTwoClasses) {
-    double stats[6] = {1, 3, 2, 0.5, 2, 1};
-    EXPECT_NE(HistogramPrelim(2, 1, 2, nullptr, stats, 3).find("Range: -1 to 3  Classes: 2  Class interval: 2\r"),
-              std::string::npos);
+// The class limits come first in stats, then the observed value, its probability, the mean and
+// the standard deviation. Two classes have an interval (1 to 3: width 2, the range starting one
+// width below the first limit); one class has none, its range its one limit; without classes the
+// range and the interval are 0. A correlation's extreme values are the large ones.
+TEST_F(GraphTest, HistogramRangeByTheNumberOfClasses) {
+    const struct {
+        int classes;
+        std::vector<double> stats;
+        const char* line;
+    } cases[] = {
+        {2, {1, 3, 2, 0.5, 2, 1}, "Observed value (X): 2  Probability P(Xo >= X): 0.5\r"
+         "Range: -1 to 3  Classes: 2  Class interval: 2\rMean: 2  Standard dev.: 1\r"},
+        {1, {5, 7, 0.25, 6, 2}, "Observed value (X): 7  Probability P(Xo >= X): 0.25\r"
+         "Range: 5 to 5  Classes: 1  Class interval: 0\rMean: 6  Standard dev.: 2\r"},
+        {0, {7, 0.25, 6, 2}, "Observed value (X): 7  Probability P(Xo >= X): 0.25\r"
+         "Range: 0 to 0  Classes: 0  Class interval: 0\rMean: 6  Standard dev.: 2\r"},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> stats = c.stats;
+        const std::string caption = HistogramPrelim(2, 1, c.classes, nullptr, stats.data(), 3);
+        EXPECT_NE(caption.find(c.line), std::string::npos) << c.classes << "\n" << caption;
+    }
 }
 
 // The points of a concentration analysis are its community groups, then its type groups, each once.
