@@ -32,7 +32,7 @@ void CannotDo(const char* what, const std::string& name, const std::string& why)
     std::fflush(stdout);
 }
 
-std::string SystemReason(int reason) { return reason ? std::strerror(reason) : ""; }
+std::string SystemReason(int reason) { return reason ? OpenFailureText(reason) : ""; }
 
 FileIdentity IdentityFrom(const struct stat& st) {
     FileIdentity id;
@@ -51,13 +51,24 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Says on stderr that the commit waits for another run's, naming the folder by its absolute path
+// (by the name given when it has none): a run that waits must not look hung.
+void SayWaitingFor(const std::string& folder) {
+    char* absolute = realpath(folder.c_str(), nullptr);
+    std::fprintf(stderr, "Another run is saving its files in %s; waiting for it to finish.\n",
+                 absolute ? absolute : folder.c_str());
+    std::free(absolute);
+    std::fflush(stderr);
+}
+
 // The commit locks of the folders of a commit, held for the life of the object. Each is an
 // exclusive flock on the folder itself: any user who may read the folder can take it, it lives
 // only as long as the descriptor (a run that ends, even by SIGKILL, gives it back) and it leaves
 // no file behind. The folders are locked in the order of their device and inode, so that two
 // runs that write in the same folders never wait for each other in a circle. A folder that
 // cannot be opened, or whose file system has no such lock, is left unlocked: the commit goes on
-// as it would without the lock.
+// as it would without the lock. A lock that another holds is waited for, once SayWaitingFor
+// has named its folder.
 class CommitLock {
 public:
     explicit CommitLock(const std::vector<std::string>& paths) {
@@ -65,10 +76,12 @@ public:
             dev_t device;
             ino_t inode;
             int fd;
+            std::string name;
         };
         std::vector<Folder> folders;
         for (const std::string& path : paths) {
-            const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            std::string name = FolderOf(path);
+            const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0) continue;
             struct stat st {};
             bool seen = fstat(fd, &st) != 0;
@@ -77,7 +90,7 @@ public:
                 close(fd);
                 continue;
             }
-            folders.push_back({st.st_dev, st.st_ino, fd});
+            folders.push_back({st.st_dev, st.st_ino, fd, std::move(name)});
         }
         std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
             return a.device != b.device ? a.device < b.device : a.inode < b.inode;
@@ -85,7 +98,12 @@ public:
         fds_.reserve(folders.size());
         for (const Folder& f : folders) {
             int locked;
-            while ((locked = flock(f.fd, LOCK_EX)) != 0 && errno == EINTR) {
+            while ((locked = flock(f.fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+            }
+            if (locked != 0 && errno == EWOULDBLOCK) {
+                SayWaitingFor(f.name);
+                while ((locked = flock(f.fd, LOCK_EX)) != 0 && errno == EINTR) {
+                }
             }
             if (locked != 0) {
                 close(f.fd);
@@ -162,14 +180,13 @@ std::string WhyNotReplaceable(const std::string& target) {
     return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
 }
 
-// A target kept aside while a set is put in place: whether it stood, its second name, whether it
-// goes there by a rename (where the system refuses a hard link) rather than a link, and the new
-// file that replaces it (so that an undo touches only a target that still holds that file).
+// A target kept aside while a set is put in place: whether it stood, its second name (a link or
+// a copy), and the new file that replaces it (so that an undo touches only a target that still
+// holds that file).
 struct Aside {
     bool stood = false;
     std::string path;
     int slot = -1;
-    bool renamed = false;
     FileIdentity placed;
 };
 
@@ -189,8 +206,8 @@ int LinkAside(const std::string& target, const std::string& path) {
     return link(target.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
 
-// Whether a refused link leaves the rename as the way to keep an earlier file aside: the file
-// system has no hard links, or the system refuses one to a file of another owner.
+// Whether a refused link leaves a copy as the way to keep an earlier file aside: the file system
+// has no hard links, or the system refuses one to a file of another owner.
 bool LinksRefused(int reason) {
     return reason == EPERM || reason == EOPNOTSUPP || reason == ENOTSUP || reason == EMLINK || reason == EXDEV;
 }
@@ -206,6 +223,53 @@ int WriteAll(int fd, const char* text, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return 0;
+}
+
+// Copies the earlier file `target` (`st`, its lstat) to `path`, where the system refuses a hard
+// link: a symbolic link as a link, a regular file by its text (read and written through `buffer`)
+// and its mode, each made only where no file stands, never through a link put at `path` (a stale
+// file of that name, left by a run that was killed, is removed first). A copy made is registered
+// in *slot. 0, or the system's reason; a partial copy is left for the caller to remove.
+int CopyAside(const std::string& target, const struct stat& st, const std::string& path, char* buffer, size_t size,
+              int* slot) {
+    if (S_ISLNK(st.st_mode)) {
+        const ssize_t n = readlink(target.c_str(), buffer, size - 1);
+        if (n < 0) return errno;
+        buffer[n] = '\0';
+        if (symlink(buffer, path.c_str()) != 0) {
+            if (errno != EEXIST) return errno;
+            unlink(path.c_str());
+            if (symlink(buffer, path.c_str()) != 0) return errno;
+        }
+        *slot = RegisterTemporary(path.c_str());
+        return 0;
+    }
+    // Without blocking: a named pipe put at the target since the check never holds the commit.
+    const int from = open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (from < 0) return errno;
+    struct stat now {};
+    int reason = fstat(from, &now) != 0 ? errno : S_ISREG(now.st_mode) ? 0 : kNotRegularFile;
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int to = -1;
+    if (!reason && (to = open(path.c_str(), flags, 0600)) < 0 && errno == EEXIST) {
+        unlink(path.c_str());
+        to = open(path.c_str(), flags, 0600);
+    }
+    if (!reason && to < 0) reason = errno;
+    if (to >= 0) *slot = RegisterTemporary(path.c_str());
+    while (!reason) {
+        const ssize_t n = read(from, buffer, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            reason = n < 0 ? errno : 0;
+            break;
+        }
+        reason = WriteAll(to, buffer, static_cast<size_t>(n));
+    }
+    if (!reason && fchmod(to, now.st_mode & 07777) != 0) reason = errno;
+    if (to >= 0 && close(to) != 0 && !reason) reason = errno;
+    close(from);
+    return reason;
 }
 
 // The run under way (RunFilesScope), null when none is.
@@ -243,15 +307,18 @@ ReplacingWriter::ReplacingWriter(std::string target) : target_(std::move(target)
 
 ReplacingWriter::~ReplacingWriter() { Drop(); }
 
-void ReplacingWriter::Drop() {
+int ReplacingWriter::Drop(std::string* left) {
     if (f_) std::fclose(f_);
     f_ = nullptr;
-    if (!committed_ && !temp_.empty()) std::remove(temp_.c_str());
+    int reason = 0;
+    if (!committed_ && !temp_.empty() && std::remove(temp_.c_str()) != 0 && errno != ENOENT) reason = errno;
     // Released after the removal: a signal in between removes a file that is already gone.
     ReleaseTemporary(slot_);
     slot_ = -1;
+    if (reason && left) left->swap(temp_);
     temp_.clear();
     finished_ = committed_ = false;
+    return reason;
 }
 
 FILE* ReplacingWriter::Open() {
@@ -284,6 +351,13 @@ FILE* ReplacingWriter::Open() {
 
 ReplacingWriter::Outcome ReplacingWriter::Finish() {
     if (!f_) return kWriteFailed;
+    if (Close()) return kWritten;
+    Drop();
+    return kWriteFailed;
+}
+
+bool ReplacingWriter::Close() {
+    if (!f_) return false;
     // A write that failed earlier left its reason in errno; the flush tries the text the stream
     // still holds and, the cause still there, fails again with a fresh one.
     const int earlier = errno;
@@ -298,19 +372,16 @@ ReplacingWriter::Outcome ReplacingWriter::Finish() {
     }
     f_ = nullptr;
     if (!ok) {
-        Drop();
         reason_ = reason ? reason : earlier;
-        return kWriteFailed;
+        return false;
     }
     finished_ = true;
-    return kWritten;
+    return true;
 }
 
 bool ReplacingWriter::Rename() {
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
-        const int reason = errno;
-        Drop();
-        reason_ = reason;
+        reason_ = errno;
         return false;
     }
     committed_ = true;
@@ -320,17 +391,14 @@ bool ReplacingWriter::Rename() {
 }
 
 bool ReplacingWriter::ReplaceLocked() {
-    const std::string why = WhyNotReplaceable(target_);
-    if (!why.empty()) {
-        Drop();
-        CannotDo("replace", target_, why);
-        return false;
-    }
-    if (!Rename()) {
-        CannotDo("replace", target_, SystemReason(reason_));
-        return false;
-    }
-    return true;
+    std::string why = WhyNotReplaceable(target_);
+    if (why.empty() && Rename()) return true;
+    if (why.empty()) why = SystemReason(reason_);
+    std::string left;
+    const int reason = Drop(&left);
+    CannotDo("replace", target_, why);
+    if (reason) std::fprintf(stderr, "\ncan't remove %s: %s \n", left.c_str(), std::strerror(reason));
+    return false;
 }
 
 ReplacingWriter::Outcome ReplacingWriter::Replace() {
@@ -368,15 +436,20 @@ void ReplacingWriter::CommitOrExplain() {
 
 // Opens the target for appending, made only where no file stands, so that "stood" says what the
 // folder held (a file made meanwhile by another run is opened as one that stood); its former
-// length taken. A link to nothing, which the exclusive creation refuses, is not appended to. 0, or
-// the system's reason.
+// length taken. A link to nothing, which the exclusive creation refuses, is not appended to, nor
+// is anything but a regular file, before a byte is written. 0, or the system's reason.
 int ReplacingSet::Append::Open(int& fd) {
     for (int attempt = 0; attempt < 3; attempt++) {
-        fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        // Without blocking: a named pipe put at the target since the check, which no reader holds,
+        // fails the open (ENXIO) rather than hold the commit with its signals held back.
+        fd = open(target.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd >= 0) {
             struct stat st {};
-            if (fstat(fd, &st) != 0) {
-                const int reason = errno;
+            const int reason = fstat(fd, &st) != 0 ? errno
+                               : S_ISREG(st.st_mode) ? 0
+                               : S_ISDIR(st.st_mode) ? EISDIR
+                                                     : kNotRegularFile;
+            if (reason) {
                 close(fd);
                 fd = -1;
                 return reason;
@@ -385,8 +458,9 @@ int ReplacingSet::Append::Open(int& fd) {
             before = st.st_size;
             return 0;
         }
+        if (errno == ENXIO) return kNotRegularFile;
         if (errno != ENOENT) return errno;
-        fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd >= 0) {
             stood = false;
             return 0;
@@ -457,15 +531,23 @@ void ReplacingSet::AppendOrRaise(const std::string& target, const char* text, si
     }
 }
 
+void ReplacingSet::DiscardNaming() {
+    std::string left;
+    for (auto& w : writers_)
+        if (const int reason = w->Drop(&left))
+            std::fprintf(stderr, "\ncan't remove %s: %s \n", left.c_str(), std::strerror(reason));
+    Discard();
+}
+
 void ReplacingSet::CommitOrRaise() {
     bool written = true;
     for (auto& w : writers_)
-        if (w->Finish() != ReplacingWriter::kWritten) {
+        if (!w->Close()) {
             CannotDo("write", w->Target(), SystemReason(w->Reason()));
             written = false;
         }
     if (!written) {
-        Discard();
+        DiscardNaming();
         RaiseError(TNX_FAIL_TO_PRINT);
     }
     // Every folder the set writes in, locked until the set is in place or undone: another run's
@@ -498,7 +580,7 @@ void ReplacingSet::CommitOrRaise() {
         const std::string why = WhyNotReplaceable(w->Target());
         if (!why.empty()) {
             CannotDo("replace", w->Target(), why);
-            Discard();
+            DiscardNaming();
             RaiseError(TNX_FAIL_TO_OPEN);
         }
     }
@@ -506,15 +588,17 @@ void ReplacingSet::CommitOrRaise() {
         const std::string why = WhyNotReplaceable(a->target);
         if (!why.empty()) {
             CannotDo("open", a->target, why);
-            Discard();
+            DiscardNaming();
             RaiseError(TNX_FAIL_TO_OPEN);
         }
     }
     const size_t n = writers_.size();
-    // The second names are made here: nothing below asks for memory that could leave the steps
-    // half done.
+    // The second names, and the buffer of the copies where links are refused, are made here:
+    // nothing below asks for memory that could leave the steps half done.
     std::vector<Aside> aside;
+    std::vector<char> copying;
     try {
+        if (n) copying.resize(size_t{64} << 10);
         aside.resize(n);
         for (size_t i = 0; i < n; i++) {
             aside[i].path = writers_[i]->temp_ + ".old";
@@ -563,38 +647,38 @@ void ReplacingSet::CommitOrRaise() {
             if (close(fd) != 0 && reason == 0) reason = errno;
             if (reason) fail("write", a.target, reason, TNX_FAIL_TO_PRINT);
         }
-        // Each target that stands kept aside: a hard link now, or, where the system refuses
-        // links, the file itself renamed just before its replacement.
+        // Each target that stands kept aside before any is replaced: a hard link, or, where the
+        // system refuses links, a copy, so that its name never stands empty (a reader finds a
+        // whole file there at every moment of the commit).
         for (size_t i = 0; i < n && !code; i++) {
+            const std::string& target = writers_[i]->Target();
             struct stat st {};
-            if (lstat(writers_[i]->Target().c_str(), &st) != 0) {
+            if (lstat(target.c_str(), &st) != 0) {
                 aside[i].path.clear();
                 continue;
             }
             aside[i].stood = true;
-            const int reason = LinkAside(writers_[i]->Target(), aside[i].path);
-            if (reason == 0) {
+            int reason = LinkAside(target, aside[i].path);
+            const bool copied = reason != 0 && LinksRefused(reason);
+            if (copied)
+                reason = CopyAside(target, st, aside[i].path, copying.data(), copying.size(), &aside[i].slot);
+            else if (reason == 0)
                 aside[i].slot = RegisterTemporary(aside[i].path.c_str());
-            } else if (LinksRefused(reason)) {
-                // Not registered: under that name it is the earlier file itself.
-                aside[i].renamed = true;
-            } else {
+            if (reason != 0) {
+                // A partial copy goes; one that stays is named, as every temporary file is.
+                if (copied && std::remove(aside[i].path.c_str()) != 0 && errno != ENOENT)
+                    note("\ncan't remove ", aside[i].path, ": ", std::strerror(errno));
+                ReleaseTemporary(aside[i].slot);
+                aside[i].slot = -1;
                 aside[i].path.clear();
-                fail("replace", writers_[i]->Target(), reason, TNX_FAIL_TO_OPEN);
+                fail("replace", target, reason, TNX_FAIL_TO_OPEN);
             }
         }
-        size_t replaced = 0;  // the targets replaced, or renamed aside for their replacement
+        size_t replaced = 0;  // the targets replaced
         for (; replaced < n && !code; replaced++) {
             ReplacingWriter& w = *writers_[replaced];
-            if (aside[replaced].renamed && std::rename(w.Target().c_str(), aside[replaced].path.c_str()) != 0) {
-                fail("replace", w.Target(), errno, TNX_FAIL_TO_OPEN);
-                aside[replaced].path.clear();
-                break;
-            }
             if (!w.Rename()) {
                 fail("replace", w.Target(), w.Reason(), TNX_FAIL_TO_OPEN);
-                // A target renamed aside for this rename is put back with those before it.
-                if (aside[replaced].renamed) replaced++;
                 break;
             }
         }
@@ -607,7 +691,7 @@ void ReplacingSet::CommitOrRaise() {
             // back to its former length; a file that did not stand before is removed.
             for (size_t i = 0; i < replaced; i++) {
                 const std::string& target = writers_[i]->Target();
-                if (writers_[i]->committed_ && !StillHolds(target, aside[i].placed)) {
+                if (!StillHolds(target, aside[i].placed)) {
                     // Another program put its own file there since: it stays, and the earlier
                     // file this set kept aside is no longer the target's.
                     continue;
@@ -632,10 +716,13 @@ void ReplacingSet::CommitOrRaise() {
                     note("\ncan't cut back ", a.target, ": ", std::strerror(errno));
                 }
             }
+            // The new files not put in place go; one that cannot be removed is named.
+            std::string left;
+            for (auto& w : writers_)
+                if (const int reason = w->Drop(&left)) note("\ncan't remove ", left, ": ", std::strerror(reason));
         }
-        // The earlier files kept aside are no longer needed (a linked one stands under its
-        // target's name too, or was put back; one renamed aside was replaced). One that cannot
-        // be removed is named: it holds a whole copy of an earlier file.
+        // The earlier files kept aside are no longer needed (each was replaced, or put back).
+        // One that cannot be removed is named: it holds a whole copy of an earlier file.
         for (Aside& a : aside) {
             if (a.stood && !a.path.empty() && std::remove(a.path.c_str()) != 0 && errno != ENOENT)
                 note("\ncan't remove ", a.path, ": ", std::strerror(errno));

@@ -100,8 +100,13 @@ public:
 
 private:
     friend class ReplacingSet;
-    void Drop();    // closes and removes an uncommitted temporary file
-    bool Rename();  // renames a finished file over its target, silently; false with reason_ set
+    // Closes and removes an uncommitted temporary file: 0, or the system's reason when it could
+    // not be removed (its name then moved to *left, when given, for the caller to name).
+    int Drop(std::string* left = nullptr);
+    // Flushes and closes the temporary file, silently: false with reason_ set (the file stays).
+    bool Close();
+    // Renames a finished file over its target, silently: false with reason_ set (the file stays).
+    bool Rename();
     // Replace without the commit lock, for callers that hold it: false with the message given.
     bool ReplaceLocked();
 
@@ -144,7 +149,9 @@ public:
     // 1. every temporary file is closed: a failed write or close prints "\ncan't write %s: %s \n"
     //    and raises code 3, every target left as it was;
     // 2. the commit lock of every folder the set writes in is taken, in one order (another run
-    //    putting its files in place there is waited for; a folder whose system has no such lock
+    //    putting its files in place there is waited for, once "Another run is saving its files
+    //    in %s; waiting for it to finish.\n" gives the folder's absolute path on stderr; a
+    //    folder whose system has no such lock
     //    is not locked); the lock is held to the end of the commit, undoing included;
     // 3. while a session's data are loaded (SetSessionData) and the set does not replace the data
     //    file, that file must be the one read: otherwise nothing is put in place, code 6;
@@ -159,9 +166,10 @@ public:
     //    once every file is back as it was);
     // 6. each target that stands is kept aside under a second name ("<temporary name>.old",
     //    registered like the temporary files): a hard link, or, where the system refuses links
-    //    (EPERM, EOPNOTSUPP, EMLINK, EXDEV), the target itself renamed to it just before its
-    //    replacement;
-    // 7. the temporary files are renamed over their targets in the order they were first opened;
+    //    (EPERM, EOPNOTSUPP, EMLINK, EXDEV), a copy (its text and mode; a symbolic link copied as
+    //    a link); a copy that cannot be made fails the step as a link does;
+    // 7. the temporary files are renamed over their targets in the order they were first opened,
+    //    each in one rename, so that every target's name holds a whole file throughout;
     // 8. a signal that came meanwhile (EndingSignalCame) counts as a step that failed, so that the
     //    program it ends leaves the earlier files (where a handler lets the program go on, the
     //    message gives the first target with "Interrupted system call", and code 4).
@@ -170,9 +178,10 @@ public:
     // did not stand); a target that no longer holds the file this set put there is left as it is.
     // "\ncan't replace %s: %s \n" names a target not put in place, with code 4. A target that
     // cannot be put back stays under its second name, which "\nthe earlier %s is kept as %s \n"
-    // gives; a new file that cannot be removed, or cut back, is named with the system's reason
-    // ("\ncan't remove %s: %s \n", "\ncan't cut back %s: %s \n"). An earlier file kept aside
-    // that cannot be removed once the set is in place is named the same way; the set stays.
+    // gives; a new file or a temporary file that cannot be removed, or a file that cannot be cut
+    // back, is named with the system's reason ("\ncan't remove %s: %s \n", "\ncan't cut back %s:
+    // %s \n"). An earlier file kept aside that cannot be removed once the set is in place is named
+    // the same way; the set stays.
     void CommitOrRaise();
     // Drops every unfinished file and every text to append (also done when the set goes out of
     // scope).
@@ -185,9 +194,13 @@ private:
         std::string text;
         bool stood = false;     // the file stood before the commit
         long long before = 0;   // its length then
-        int Open(int& fd);      // opens it for appending: 0, or the system's reason
+        // Opens it for appending, never waiting on a named pipe: 0, or the system's reason
+        // (EISDIR for a folder, kNotRegularFile for anything else that is not a regular file).
+        int Open(int& fd);
     };
     ReplacingWriter* Find(const std::string& target);
+    // Discard, naming each temporary file that could not be removed ("\ncan't remove %s: %s \n").
+    void DiscardNaming();
     std::vector<std::unique_ptr<ReplacingWriter>> writers_;
     std::vector<std::unique_ptr<Append>> appends_;
 };

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -150,8 +151,10 @@ inline bool ProgramEnded(pid_t pid) {
 
 // Waits until the process `pid` waits for the commit lock of `folder`, which another run holds:
 // the system's table of locks (/proc/locks) lists it as waiting ("->") for a flock on the folder.
-// False when the process ends first, or after two minutes.
-inline bool WaitsForCommitLock(pid_t pid, const std::filesystem::path& folder) {
+// False when the process ends first, or the commit (a thread of this process) sets `ended`, or
+// after two minutes.
+inline bool WaitsForCommitLock(pid_t pid, const std::filesystem::path& folder,
+                               const std::atomic<bool>* ended = nullptr) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0) return false;
     const std::string inode = ":" + std::to_string(st.st_ino) + " ";
@@ -165,7 +168,7 @@ inline bool WaitsForCommitLock(pid_t pid, const std::filesystem::path& folder) {
                 (line + " ").find(inode) != std::string::npos)
                 return true;
         }
-        if (ProgramEnded(pid)) return false;
+        if (ProgramEnded(pid) || (ended && ended->load())) return false;
         poll(nullptr, 0, 1);
     }
     return false;

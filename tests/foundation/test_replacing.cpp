@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -33,7 +34,8 @@ namespace fs = std::filesystem;
 // full disk: the writer's calls of rename(), link(), remove() and truncate() come to these
 // definitions, which take the system's place in this test program, and go on to the system's
 // unless a rule of the running test refuses them. A rename may raise SIGINT first, as an interrupt
-// that comes inside the commit.
+// that comes inside the commit, and the test may look at the folder before each rename. Once a
+// stat() has checked a named file, a named pipe may be put in its place, as another program would.
 namespace refusals {
 struct Rule {
     Rule(std::string h, std::string l, int e, std::string a = "")
@@ -47,6 +49,8 @@ std::vector<Rule> renames, links, removals, cuts;
 std::string interruptRenameOf;  // a rename whose first name holds this raises SIGINT (none: empty)
 std::string otherRunAtRenameOf;  // before a rename whose first name holds this (none: empty),
 std::function<void()> otherRun;  // another program does this
+std::function<void()> atEveryRename;  // the test looks at the folder before each rename (none: empty)
+std::string pipeAfterCheckOf;  // a named pipe put at the first name holding this once it is checked
 
 bool Refused(const std::vector<Rule>& rules, const char* path) {
     // The rules name files: the folders on the way (a temporary folder may be called ".tmp") are
@@ -70,6 +74,8 @@ void Clear() {
     interruptRenameOf.clear();
     otherRunAtRenameOf.clear();
     otherRun = nullptr;
+    atEveryRename = nullptr;
+    pipeAfterCheckOf.clear();
 }
 }  // namespace refusals
 
@@ -81,7 +87,19 @@ extern "C" int rename(const char* from, const char* to) {
         refusals::otherRunAtRenameOf.clear();  // once: its own renames come here too
         if (refusals::otherRun) refusals::otherRun();
     }
+    if (refusals::atEveryRename) refusals::atEveryRename();
     return refusals::Refused(refusals::renames, from) ? -1 : next(from, to);
+}
+
+extern "C" int stat(const char* path, struct stat* st) noexcept {
+    using Call = int (*)(const char*, struct stat*);
+    static const Call next = reinterpret_cast<Call>(dlsym(RTLD_NEXT, "stat"));
+    const int result = next(path, st);
+    if (!refusals::pipeAfterCheckOf.empty() && std::strstr(path, refusals::pipeAfterCheckOf.c_str())) {
+        refusals::pipeAfterCheckOf.clear();  // once
+        mkfifo(path, 0644);
+    }
+    return result;
 }
 
 extern "C" int remove(const char* path) {
@@ -131,6 +149,27 @@ private:
     struct rlimit saved_ {};
     bool set_ = false;
     bool lifted_ = false;
+};
+
+// While it lives, an alarm comes after the seconds given and cuts short the call it finds waiting
+// (EINTR), rather than end the test program.
+class AlarmAfter {
+public:
+    explicit AlarmAfter(unsigned seconds) {
+        struct sigaction cut {};
+        cut.sa_handler = [](int) {};
+        sigaction(SIGALRM, &cut, &old_);
+        alarm(seconds);
+    }
+    ~AlarmAfter() {
+        alarm(0);
+        sigaction(SIGALRM, &old_, nullptr);
+    }
+    AlarmAfter(const AlarmAfter&) = delete;
+    AlarmAfter& operator=(const AlarmAfter&) = delete;
+
+private:
+    struct sigaction old_ {};
 };
 
 class ReplacingWriterTest : public testing::Test {
@@ -598,51 +637,83 @@ std::string Masked(std::string text) {
 
 // Where the system refuses a hard link (a colleague's file under fs.protected_hardlinks, a file
 // system without hard links, a file at its link limit, a second device), each earlier file is
-// renamed aside just before its replacement: the set is put in place. A commit that fails renames
-// each back (and removes the file that did not stand); a file that cannot be put back or removed
-// is named.
-TEST_F(ReplacingSetTest, WhereLinksAreRefusedTheEarlierFilesAreRenamedAsideAndBack) {
+// copied aside, its text and its mode: the set is put in place, each target replaced by one rename,
+// so that its name holds a whole file at every rename of the commit. A commit that fails renames
+// each copy back (and removes the file that did not stand); a copy that cannot be made (past the
+// file-size limit, as on a full disk) fails the commit; a file that cannot be put back or removed,
+// a temporary file among them, is named.
+TEST_F(ReplacingSetTest, WhereLinksAreRefusedTheEarlierFilesAreCopiedAsideAndPutBack) {
     const SetTexts before{"old a", "none", "old c"}, after{"new a", "new b", "new c"};
     using refusals::Rule;
     const char* const kept = "a.txt.tmpXXXXXX.old\n";
+    const std::string longC(2040, 'c');  // beyond the limit of 1024 bytes, which its copy meets
     const struct {
         int linkError;  // every link refused with it (0: links made)
         std::vector<Rule> renames, removals;
         const char* message;  // none: the set is put in place
         SetTexts texts;
-        const char* aside;    // the earlier file left under its second name (none: "")
+        const char* aside;    // the files left beside the targets, one a line (none: "")
+        bool longC;           // c holds longC, under a file-size limit of 1024 bytes
     } cases[] = {
-        {EPERM, {}, {}, "", after, ""},
-        {EOPNOTSUPP, {}, {}, "", after, ""},
-        {EMLINK, {}, {}, "", after, ""},
-        {EXDEV, {}, {}, "", after, ""},
-        {EPERM, {{"a.txt.tmp", ".old", EDQUOT}}, {}, "\ncan't replace %a: Disk quota exceeded \n", before, ""},
-        {EXDEV, {{"c.txt.tmp", ".old", ENOSPC}}, {}, "\ncan't replace %c: No space left on device \n", before, ""},
-        {EPERM, {{"c.txt", ".tmp", EACCES}}, {}, "\ncan't replace %c: Permission denied \n", before, ""},
+        {EPERM, {}, {}, "", after, "", false},
+        {EOPNOTSUPP, {}, {}, "", after, "", false},
+        {EMLINK, {}, {}, "", after, "", false},
+        {EXDEV, {}, {}, "", after, "", false},
+        {EPERM, {{"a.txt.tmp", ".old", EDQUOT}}, {}, "\ncan't replace %a: Disk quota exceeded \n", before, "", false},
+        {EXDEV, {{"c.txt.tmp", ".old", ENOSPC}}, {}, "\ncan't replace %c: No space left on device \n", before, "", false},
+        {EPERM, {}, {}, "\ncan't replace %c: File too large \n", before, "", true},
         {EPERM, {{"c.txt.tmp", ".old", ENOSPC}, {"a.txt.tmp", "", EIO, ".old"}}, {},
          "\ncan't replace %c: No space left on device \n\nthe earlier %a is kept as %d/a.txt.tmpXXXXXX.old \n",
-         {"new a", "none", "old c"}, kept},
+         {"new a", "none", "old c"}, kept, false},
         {EPERM, {{"c.txt.tmp", ".old", ENOSPC}}, {{"b.txt", "", EACCES}},
          "\ncan't replace %c: No space left on device \n\ncan't remove %b: Permission denied \n",
-         {"old a", "new b", "old c"}, ""},
+         {"old a", "new b", "old c"}, "", false},
         {0, {{"c.txt.tmp", ".old", ENOSPC}}, {{"b.txt", "", EACCES}},
          "\ncan't replace %c: No space left on device \n\ncan't remove %b: Permission denied \n",
-         {"old a", "new b", "old c"}, ""},
+         {"old a", "new b", "old c"}, "", false},
+        {0, {{"c.txt.tmp", ".old", ENOSPC}}, {{"c.txt.tmp", ".old", EACCES}},
+         "\ncan't replace %c: No space left on device \n\ncan't remove %d/c.txt.tmpXXXXXX: Permission denied \n",
+         before, "c.txt.tmpXXXXXX\n", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(std::strerror(c.linkError)) + ", " + c.message);
         EarlierSet();
+        if (c.longC) std::ofstream(Name('c'), std::ios::trunc) << longC;
+        ASSERT_EQ(chmod(Name('a').c_str(), 0604), 0);
         if (c.linkError) refusals::links = {{".txt", "", c.linkError}};
         refusals::renames = c.renames;
         refusals::removals = c.removals;
+        // At every rename, a and c each hold a whole file, the earlier or the new.
+        std::string emptied;
+        refusals::atEveryRename = [&] {
+            for (char t : {'a', 'c'})
+                if (Text(t) == "none") emptied += t;
+        };
         std::string err;
+        SmallFileSizeLimit limit(c.longC ? 1024 : RLIM_INFINITY);
         const int code = CommitNewSet(&err);
+        limit.Lift();
         refusals::Clear();
+        EXPECT_EQ(emptied, "");
         EXPECT_EQ(code, *c.message ? TNX_FAIL_TO_OPEN : 0);
         EXPECT_EQ(Masked(err), Filled(c.message, Name('b')));
-        EXPECT_EQ(Texts(), c.texts);
-        EXPECT_EQ(Masked(Listing()), std::string("a.txt\n") + c.aside + (c.texts.b == "none" ? "" : "b.txt\n") +
-                                         (c.texts.c == "none" ? "" : "c.txt\n"));
+        SetTexts texts = c.texts;
+        if (c.longC) texts.c = longC;
+        EXPECT_EQ(Texts(), texts);
+        struct stat st {};
+        if (texts.a == "old a") {
+            ASSERT_EQ(stat(Name('a').c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0604u);
+        }
+        std::vector<std::string> names{"a.txt"};
+        if (texts.b != "none") names.push_back("b.txt");
+        if (texts.c != "none") names.push_back("c.txt");
+        for (std::string rest = c.aside; !rest.empty(); rest.erase(0, rest.find('\n') + 1))
+            names.push_back(rest.substr(0, rest.find('\n')));
+        std::sort(names.begin(), names.end());
+        std::string listed;
+        for (const std::string& name : names) listed += name + "\n";
+        EXPECT_EQ(Masked(Listing()), listed);
     }
 }
 
@@ -650,8 +721,10 @@ TEST_F(ReplacingSetTest, WhereLinksAreRefusedTheEarlierFilesAreRenamedAsideAndBa
 // appended to the same file before it, into the replacement of the same target when the set holds
 // one, and dropped by a later replacement; a file that did not stand is made. A commit that fails
 // at any step (a rename, an append's write past the file-size limit, a file that cannot be made
-// or is a folder, a signal that comes meanwhile) cuts every file appended to back to its former
-// length, removes those it made, replaces no target, and names the file and the reason.
+// or is a folder, a named pipe put in a file's place once it was checked, a signal that comes
+// meanwhile) cuts every file appended to back to its former length, removes those it made,
+// replaces no target, and names the file and the reason. The pipe is refused at once, without
+// waiting for a reader (an alarm ends a wait that a regression would make).
 TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
     // c holds 2040 bytes: the limit of 2048 takes 8 more, not the 12 appended.
     const std::string oldC(2040, 'c');
@@ -662,16 +735,18 @@ TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
         rlim_t limit;         // a file-size limit (0: none)
         const char* b;        // b's name in the folder; "b.txt/": a folder stands there
         bool interrupt;       // SIGINT comes at the rename of a
+        bool pipe;            // a named pipe is put at b once b is checked
         int code;
         const char* message;  // %a, %b, %c: the targets' paths
     } cases[] = {
-        {{}, 0, "b.txt", false, 0, ""},
-        {{{"a.txt.tmp", ".old", ENOSPC}}, 0, "b.txt", false, TNX_FAIL_TO_OPEN,
+        {{}, 0, "b.txt", false, false, 0, ""},
+        {{{"a.txt.tmp", ".old", ENOSPC}}, 0, "b.txt", false, false, TNX_FAIL_TO_OPEN,
          "\ncan't replace %a: No space left on device \n"},
-        {{}, 2048, "b.txt", false, TNX_FAIL_TO_PRINT, "\ncan't write %c: File too large \n"},
-        {{}, 0, "none/b.txt", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: No such file or directory \n"},
-        {{}, 0, "b.txt/", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: Is a directory \n"},
-        {{}, 0, "b.txt", true, TNX_FAIL_TO_OPEN, "\ncan't replace %a: Interrupted system call \n"},
+        {{}, 2048, "b.txt", false, false, TNX_FAIL_TO_PRINT, "\ncan't write %c: File too large \n"},
+        {{}, 0, "none/b.txt", false, false, TNX_FAIL_TO_OPEN, "\ncan't open %b: No such file or directory \n"},
+        {{}, 0, "b.txt/", false, false, TNX_FAIL_TO_OPEN, "\ncan't open %b: Is a directory \n"},
+        {{}, 0, "b.txt", true, false, TNX_FAIL_TO_OPEN, "\ncan't replace %a: Interrupted system call \n"},
+        {{}, 0, "b.txt", false, true, TNX_FAIL_TO_OPEN, "\ncan't open %b: not a regular file \n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -695,9 +770,11 @@ TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
             set.AppendOrRaise(b, " b 2", 4);
             EXPECT_EQ(Texts(), before);  // nothing before the commit
             if (c.interrupt) refusals::interruptRenameOf = "a.txt.tmp";
+            if (c.pipe) refusals::pipeAfterCheckOf = "b.txt";
             refusals::renames = c.renames;
             ConsoleCapture cap;
             SmallFileSizeLimit limit(c.limit ? c.limit : RLIM_INFINITY);
+            AlarmAfter bound(10);
             code = CodeOf([&] { set.CommitOrRaise(); });
             limit.Lift();
             refusals::Clear();
@@ -708,7 +785,7 @@ TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(err, Filled(c.message, b));
         EXPECT_EQ(Texts(), c.code ? before : (SetTexts{"new a", " b 1 b 2", oldC + " c 1 c 2 c 3"}));
-        EXPECT_EQ(Listing(), c.code && !folder ? "a.txt\nc.txt\n" : "a.txt\nb.txt\nc.txt\n");
+        EXPECT_EQ(Listing(), c.code && !folder && !c.pipe ? "a.txt\nc.txt\n" : "a.txt\nb.txt\nc.txt\n");
     }
 }
 
@@ -827,7 +904,7 @@ TEST_F(ReplacingSetTest, AnEarlierFileKeptAsideThatCannotBeRemovedIsNamed) {
 // get their earlier files back (or are removed where none stood).
 TEST_F(ReplacingSetTest, AnUndoPutsBackOnlyWhatTheSetReplaced) {
     for (const bool linksRefused : {false, true}) {
-        SCOPED_TRACE(linksRefused ? "earlier files renamed aside" : "earlier files linked aside");
+        SCOPED_TRACE(linksRefused ? "earlier files copied aside" : "earlier files linked aside");
         EarlierSet();
         if (linksRefused) refusals::links = {{".txt", "", EPERM}};
         const std::string a = Name('a'), other = (dir_ / "other").string();
@@ -924,9 +1001,26 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
     }
 }
 
+// The test's hold on the folder's commit lock and the thread of a commit: at the end of the scope,
+// on every path, the lock is given back before the thread is joined, so that no commit waits for
+// ever.
+struct LockTurn {
+    int held = -1;
+    std::thread other;
+    void Release() {
+        if (held >= 0) close(held);
+        held = -1;
+    }
+    ~LockTurn() {
+        Release();
+        if (other.joinable()) other.join();
+    }
+};
+
 // Two commits in one folder take turns at its lock: while another holds it (here the test, as
-// another run in its commit would), a set, a lone writer and a text appended whole each wait, and
-// change nothing, until it is given back; then each puts its file in place.
+// another run in its commit would), a set, a lone writer and a text appended whole each say once
+// that they wait, naming the folder by its absolute path, and wait, changing nothing, until it is
+// given back; then each puts its file in place. A free lock is taken without a word.
 TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
     const struct {
         const char* what;
@@ -949,23 +1043,37 @@ TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
          "new a"},
         {"a text appended whole", [](const std::string& a) { AppendWholeOrRaise(a, " more", 5); }, "old a more"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EarlierSet();
-        const int held = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_GE(held, 0);
-        ASSERT_EQ(flock(held, LOCK_EX), 0);
-        int code = -1;
-        std::thread other([&] { code = CodeOf([&] { c.commit(Name('a')); }); });
-        const bool waited = tnxtest::WaitsForCommitLock(getpid(), dir_);
-        EXPECT_TRUE(waited) << "the commit did not wait for the folder's lock";
-        EXPECT_EQ(Text('a'), "old a");
-        close(held);
-        other.join();
-        EXPECT_EQ(code, 0);
-        EXPECT_EQ(Text('a'), c.text);
-        EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
-    }
+    const std::string waiting =
+        "Another run is saving its files in " + fs::canonical(dir_).string() + "; waiting for it to finish.\n";
+    for (const bool held : {true, false})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (held ? ", the lock held" : ", the lock free"));
+            EarlierSet();
+            int code = -1;
+            std::atomic<bool> ended{false};
+            ConsoleCapture cap;
+            {
+                LockTurn turn;
+                if (held) {
+                    turn.held = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                    ASSERT_GE(turn.held, 0);
+                    ASSERT_EQ(flock(turn.held, LOCK_EX), 0);
+                }
+                turn.other = std::thread([&] {
+                    code = CodeOf([&] { c.commit(Name('a')); });
+                    ended = true;
+                });
+                if (held) {
+                    const bool waited = tnxtest::WaitsForCommitLock(getpid(), dir_, &ended);
+                    EXPECT_TRUE(waited) << "the commit did not wait for the folder's lock";
+                    EXPECT_EQ(Text('a'), "old a");
+                }
+            }
+            EXPECT_EQ(cap.Err(), held ? waiting : "");
+            EXPECT_EQ(code, 0);
+            EXPECT_EQ(Text('a'), c.text);
+            EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
+        }
 }
 
 }  // namespace
