@@ -123,19 +123,46 @@ private:
     std::vector<int> fds_;
 };
 
-// The data file of the loaded session and its identity when it was read (SetSessionData); an
-// empty path when none is loaded. Set and read on the thread that runs the commands.
+// The data file of the loaded session, its identity when it was read and the digest of the bytes
+// read (SetSessionData); an empty path when none is loaded. Set and read on the thread that runs
+// the commands.
 struct SessionData {
     std::string path;
     FileIdentity read;
+    ContentDigest digest;
 };
 SessionData sessionData;
 
-// Whether the loaded session's data file is still the one read: always, when no session's data
-// are loaded.
+// Opens `path` for reading without waiting (a named pipe put there is not waited on for a writer)
+// and keeps the descriptor only for a regular file, whose identity `opened` receives; -1 for any
+// other file, and when none can be opened.
+int OpenRegularNow(const std::string& path, FileIdentity& opened) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    opened = IdentityFrom(st);
+    return fd;
+}
+
+// Whether the loaded session's data file still holds the bytes read: always, when no session's
+// data are loaded. A file of another identity holds them when it is a regular file of the length
+// and the digest of the one read; its identity is then kept, so that the next commit does not
+// read it again.
 bool SessionDataUnchanged() {
     if (sessionData.path.empty()) return true;
-    return IdentityOf(sessionData.path) == sessionData.read;
+    if (IdentityOf(sessionData.path) == sessionData.read) return true;
+    if (!sessionData.digest.known) return false;
+    FileIdentity now;
+    const int fd = OpenRegularNow(sessionData.path, now);
+    if (fd < 0) return false;
+    const bool same = now.size == sessionData.read.size && DigestOf(fd, now) == sessionData.digest;
+    close(fd);
+    if (same) sessionData.read = now;
+    return same;
 }
 
 // A well-mixed 64-bit value from any seed (splitmix64's finaliser).
@@ -145,6 +172,67 @@ std::uint64_t Mixed(std::uint64_t v) {
     v = (v ^ (v >> 27)) * 0x94d049bb133111ebULL;
     return v ^ (v >> 31);
 }
+
+// The second lane's mixer, one-to-one like the first but of other shifts and multipliers
+// (MurmurHash3's 64-bit finaliser).
+std::uint64_t MixedOtherwise(std::uint64_t v) {
+    v = (v ^ (v >> 33)) * 0xff51afd7ed558ccdULL;
+    v = (v ^ (v >> 33)) * 0xc4ceb9fe1a85ec53ULL;
+    return v ^ (v >> 33);
+}
+
+// A digest under way: both lanes, the bytes of a word not yet whole, and the length so far. Each
+// lane takes each word as v -> mixer(v ^ word), the second lane the word times an odd number
+// (itself one-to-one), so that the lanes do not fail together; the last word is filled out with
+// zeros, and the length, taken last, tells a text from the same text with zeros after it.
+class DigestChain {
+public:
+    void Add(const unsigned char* bytes, size_t size) {
+        length_ += size;
+        while (size > 0) {
+            if (held_ == 0 && size >= 8) {
+                Word(bytes);
+                bytes += 8;
+                size -= 8;
+                continue;
+            }
+            const size_t take = std::min(size, sizeof tail_ - held_);
+            std::memcpy(tail_ + held_, bytes, take);
+            held_ += take;
+            bytes += take;
+            size -= take;
+            if (held_ == sizeof tail_) {
+                Word(tail_);
+                held_ = 0;
+            }
+        }
+    }
+    ContentDigest Close() {
+        if (held_ > 0) {
+            std::memset(tail_ + held_, 0, sizeof tail_ - held_);
+            Word(tail_);
+        }
+        ContentDigest d;
+        d.known = true;
+        d.lanes[0] = Mixed(a_ ^ length_);
+        d.lanes[1] = MixedOtherwise(b_ ^ (length_ * kOdd));
+        return d;
+    }
+
+private:
+    static constexpr std::uint64_t kOdd = 0x9fb21c651e98df25ULL;
+    void Word(const unsigned char* bytes) {
+        std::uint64_t w;
+        std::memcpy(&w, bytes, sizeof w);
+        a_ = Mixed(a_ ^ w);
+        b_ = MixedOtherwise(b_ ^ (w * kOdd));
+    }
+    // Two unrelated starting values (the first fractional digits of pi, in hexadecimal).
+    std::uint64_t a_ = 0x243f6a8885a308d3ULL, b_ = 0x13198a2e03707344ULL;
+    std::uint64_t length_ = 0;
+    unsigned char tail_[8] = {};
+    size_t held_ = 0;
+};
 
 // Replaces the six X that end `pattern` with letters and digits drawn from the clock, the process
 // and a counter, and creates the file under that name only where no file stands (O_EXCL: another
@@ -293,15 +381,45 @@ FileIdentity IdentityOf(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? IdentityFrom(st) : FileIdentity{};
 }
 
-void SetSessionData(const std::string& path, const FileIdentity& read) {
+bool operator==(const ContentDigest& a, const ContentDigest& b) {
+    if (!a.known || !b.known) return a.known == b.known;
+    return a.lanes[0] == b.lanes[0] && a.lanes[1] == b.lanes[1];
+}
+
+ContentDigest DigestOf(int fd, const FileIdentity& opened) {
+    if (!opened.known || opened.size < 0) return {};
+    // Read in blocks through a buffer of its own, never past one byte beyond the length: a file
+    // that grows while it is read ends the reading, and counts as changed.
+    unsigned char block[1 << 15];
+    DigestChain chain;
+    off_t at = 0;
+    while (at <= opened.size) {
+        const off_t left = opened.size - at + 1;
+        const size_t want = left < static_cast<off_t>(sizeof block) ? static_cast<size_t>(left) : sizeof block;
+        const ssize_t n = pread(fd, block, want, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {};
+        if (n == 0) break;
+        chain.Add(block, static_cast<size_t>(n));
+        at += n;
+    }
+    if (at != opened.size || IdentityOf(fd) != opened) return {};
+    return chain.Close();
+}
+
+void SetSessionData(const std::string& path, const FileIdentity& read, const ContentDigest& digest) {
     sessionData.path = path;
     sessionData.read = read;
+    sessionData.digest = digest;
 }
 
 void ClearSessionData() {
     sessionData.path.clear();
     sessionData.read = FileIdentity{};
+    sessionData.digest = ContentDigest{};
 }
+
+const std::string& SessionDataFile() { return sessionData.path; }
 
 ReplacingWriter::ReplacingWriter(std::string target) : target_(std::move(target)) {}
 
@@ -737,7 +855,15 @@ void ReplacingSet::CommitOrRaise() {
             std::fflush(stdout);
         }
     }
-    if (!code && replacesData) sessionData.read = IdentityOf(sessionData.path);
+    if (!code && replacesData) {
+        // The next commits hold to the file this set put there, its bytes digested as a load
+        // digests them.
+        FileIdentity placed;
+        const int fd = OpenRegularNow(sessionData.path, placed);
+        sessionData.read = fd >= 0 ? placed : IdentityOf(sessionData.path);
+        sessionData.digest = fd >= 0 ? DigestOf(fd, placed) : ContentDigest{};
+        if (fd >= 0) close(fd);
+    }
     Discard();
     if (code) RaiseError(code);
 }

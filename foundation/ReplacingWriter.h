@@ -20,13 +20,15 @@
 // Two runs in one folder take turns at their commits: each holds the folder's commit lock (an
 // exclusive flock on the folder itself, which every user who may read the folder can take and
 // which leaves no file behind) only while it puts its files in place. While a session's data are
-// loaded (SetSessionData), a set is put in place only if the data file is still the one that was
-// read: a run whose session another run replaced or changed meanwhile saves none of its files.
+// loaded (SetSessionData), a set is put in place only if the data file still holds the bytes that
+// were read: a run whose session another run replaced or changed meanwhile saves none of its
+// files, while one whose data file was only touched, or rewritten with the same bytes, saves them.
 #ifndef TNX_REPLACING_WRITER_H
 #define TNX_REPLACING_WRITER_H
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -49,13 +51,35 @@ inline bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(
 FileIdentity IdentityOf(int fd);
 FileIdentity IdentityOf(const std::string& path);
 
-// The data file of the session loaded in this process, as it was when it was read. While one is
-// set, every set of files checks at its commit, under the commit lock, that the file at `path` is
-// still that one, and otherwise puts nothing in place and raises code 6 (TNX_SESSION_CHANGED); a
-// set that itself replaces the data file (an import) is not held back, and the identity becomes
-// the new file's. Cleared when the session's data are released.
-void SetSessionData(const std::string& path, const FileIdentity& read);
+// A digest of a file's bytes: 128 bits in two 64-bit lanes, each a chain of its own mixer over
+// the file's 8-byte words, closed by the length. Each step of a chain is one-to-one in the word
+// and in the lane before it, so two texts of one length that differ in a single word never share
+// a digest. Not cryptographic: it tells a file rewritten with other bytes from the one read, not
+// from a file made on purpose to collide with it.
+struct ContentDigest {
+    bool known = false;  // the bytes were read whole, the file unchanged meanwhile
+    std::uint64_t lanes[2] = {0, 0};
+};
+bool operator==(const ContentDigest& a, const ContentDigest& b);
+inline bool operator!=(const ContentDigest& a, const ContentDigest& b) { return !(a == b); }
+// The digest of the file open on `fd`, read from its start without moving the descriptor's
+// offset (pread), when the file is the one `opened` gives before and after the read and its
+// length is `opened.size`; unknown otherwise, and when a read fails.
+ContentDigest DigestOf(int fd, const FileIdentity& opened);
+
+// The data file of the session loaded in this process, as it was when it was read: its identity
+// and the digest of its bytes (unknown when the file changed while it was read). While one is
+// set, every set of files checks at its commit, under the commit lock, that the file at `path`
+// still holds those bytes: the same identity, or else a regular file of the same length and
+// digest (a file touched, or rewritten with the same bytes under a new inode), whose identity
+// is then kept in place of the one read. Otherwise the set puts nothing in place and raises code
+// 6 (TNX_SESSION_CHANGED). A set that itself replaces the data file (an import) is not held
+// back, and the identity and digest become the new file's. Cleared when the session's data are
+// released.
+void SetSessionData(const std::string& path, const FileIdentity& read, const ContentDigest& digest = {});
 void ClearSessionData();
+// The data file of the loaded session as SetSessionData named it; empty when none is loaded.
+const std::string& SessionDataFile();
 
 class ReplacingWriter {
 public:
@@ -154,7 +178,8 @@ public:
     //    folder whose system has no such lock
     //    is not locked); the lock is held to the end of the commit, undoing included;
     // 3. while a session's data are loaded (SetSessionData) and the set does not replace the data
-    //    file, that file must be the one read: otherwise nothing is put in place, code 6;
+    //    file, that file must hold the bytes read (the file read, or a regular file of the same
+    //    length and digest): otherwise nothing is put in place, code 6;
     // 4. every target must be replaceable: a regular file (or a link to one) or none; one that is
     //    not prints "\ncan't replace %s: %s \n" (or "\ncan't open %s: %s \n" for a text to
     //    append) and raises code 4;

@@ -15,7 +15,7 @@ enum TnxErrorCode {
     TNX_FAIL_TO_PRINT = 3,   // a write to a file failed
     TNX_FAIL_TO_OPEN = 4,    // a file that cannot be opened
     TNX_TRANSLATION = 5,     // a data-translation error of the import
-    TNX_SESSION_CHANGED = 6  // another run replaced or changed the session's data since they were read
+    TNX_SESSION_CHANGED = 6  // the session's data file no longer holds the bytes this run read
 };
 
 class TnxError : public std::exception {

@@ -17,6 +17,7 @@
 
 #include "classical/TNXIFCLASSIC.h"
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TemporaryFiles.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
@@ -316,9 +317,15 @@ void HandleErrorCode(int code) {
         return;
     }
     if (code == TNX_SESSION_CHANGED) {
-        // Nothing of the run was saved: the session's files are the other run's, whole.
-        std::fprintf(stderr, "\nSession %s was changed by another run; the results of this run were not saved.\n",
-                     sessionName);
+        // Nothing of the run was saved: the session's files are the other run's, whole. The
+        // session named is the one whose data file changed, which is another session's when
+        // this session's data were read from that session's file.
+        const std::string& data = SessionDataFile();
+        const std::string changed = data.empty() ? std::string(sessionName) : SessionOfDataFile(data);
+        std::fprintf(stderr,
+                     "\nSession %s was changed since this run read it; the results of this run were not saved.\n"
+                     "Open the session again with O and run the analysis again.\n",
+                     changed.c_str());
         std::fputc('\a', stderr);
         std::fflush(stderr);
         for (int c; (c = std::getchar()) != EOF && c != '\n';) {

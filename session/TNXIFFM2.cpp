@@ -393,14 +393,20 @@ void ReadFormdaFile(FILE* f, const char* name, FormdaData& d, bool olderOnly) {
     }
 }
 
-// Opens and reads volumeName + fileName into d (code 4 when it cannot be opened); `read`, when
-// given, receives the identity of the file as it was opened.
-void LoadFormdaFile(const char* fileName, FormdaData& d, bool olderOnly = false, FileIdentity* read = nullptr) {
+// Opens and reads volumeName + fileName into d (code 4 when it cannot be opened); `read` and
+// `digest`, when given, receive the identity of the file as it was opened and the digest of its
+// bytes (unknown when the file changed while it was read).
+void LoadFormdaFile(const char* fileName, FormdaData& d, bool olderOnly = false, FileIdentity* read = nullptr,
+                    ContentDigest* digest = nullptr) {
     FILE* f = fopenck(fileName, volumeName, "r");
     if (!f) RaiseError(TNX_FAIL_TO_OPEN);
-    if (read) *read = IdentityOf(fileno(f));
+    const FileIdentity opened = IdentityOf(fileno(f));
     InFile file(f);
     ReadFormdaFile(f, fileName, d, olderOnly);
+    // The bytes are read a second time, through the same descriptor, once they are parsed: a
+    // commit then tells a data file rewritten with these very bytes from one that changed.
+    if (digest) *digest = DigestOf(fileno(f), opened);
+    if (read) *read = opened;
     file.Close();
 }
 
@@ -731,12 +737,13 @@ namespace {
 void OpenFormdaForm(bool olderOnly) {
     FormdaData d;
     FileIdentity read;
-    LoadFormdaFile(whichFormda, d, olderOnly, &read);
+    ContentDigest digest;
+    LoadFormdaFile(whichFormda, d, olderOnly, &read, &digest);
     ResetDataSet();
     InstallFormda(d);
     // The session's files are saved from now on only beside these data (another run may
     // replace them meanwhile).
-    SetSessionData(std::string(volumeName) + whichFormda, read);
+    SetSessionData(std::string(volumeName) + whichFormda, read, digest);
     // An older-form file brought its trait words; otherwise the codes come from B when it can
     // be coded.
     if (csm == nullptr) BuildTraitCodes();
@@ -749,6 +756,15 @@ void OpenFormdaForm(bool olderOnly) {
 void OpenFormda(int /*fullRead*/) { OpenFormdaForm(false); }
 
 void OpenFormda_OLD(int /*fullRead*/) { OpenFormdaForm(true); }
+
+std::string SessionOfDataFile(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t suffix = std::strlen(formdaExt);
+    if (name.size() > suffix && name.compare(name.size() - suffix, suffix, formdaExt) == 0)
+        name.resize(name.size() - suffix);
+    return name;
+}
 
 // ---------------------------------------------------------------------------------------
 // Merge.

@@ -11,6 +11,7 @@
 #define TNXIFFM2_H
 
 #include <cstddef>
+#include <string>
 
 // Version word of the formatted data file, and the earlier one that it also reads.
 extern const char versionFormdaFile[];       // "25Jun2016"
@@ -38,6 +39,10 @@ void OpenFormda(int fullRead);
 void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float** B, float** W);
 // OpenFormda for a file of the older form only: a file with a version word raises code 2.
 void OpenFormda_OLD(int fullRead);
+
+// The session whose formatted data file `path` is: the file name less "Formda.txt" (formdaExt),
+// the folders before it left out; a file named otherwise is named whole.
+std::string SessionOfDataFile(const std::string& path);
 
 // Two-character trait codes of the older form: a whole number 0..99 as two digits, except
 // under a trait labelled "sp", whose codes are species numbers 0..3843 in base 62 (0-9, A-Z,

@@ -12,13 +12,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -936,11 +939,53 @@ struct SessionDataCleared {
     ~SessionDataCleared() { ClearSessionData(); }
 };
 
+// Loads the data file `data` as the session's loader does: its identity as it is opened, and the
+// digest of its bytes.
+void LoadSessionData(const std::string& data) {
+    const int fd = open(data.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << data;
+    const FileIdentity read = IdentityOf(fd);
+    SetSessionData(data, read, DigestOf(fd, read));
+    close(fd);
+}
+
+// Puts the file `data` holding `text` in place as `cp` then `mv` would: a new file renamed over it.
+void RewriteAsNew(const std::string& data, const fs::path& dir, const std::string& text) {
+    std::ofstream(dir / "new", std::ios::binary) << text;
+    fs::rename(dir / "new", data);
+}
+
+// The session's data as the table below loads them: more than one block of the digest's reading
+// (32768 bytes), and a last word of five bytes (40005 = 8 x 5000 + 5).
+const std::string kLoadedData = std::string(40000, 'x') + "data\n";
+
+// Runs `commit` on a thread of its own and waits for it at most ten seconds: a commit still
+// waiting then (an open of the named pipe `pipe` waiting for a writer) is let go by a writer that
+// opens the pipe, and `blocked` says so. The commit's code.
+int CommitWithinTenSeconds(const std::function<void()>& commit, const std::string& pipe, bool& blocked) {
+    int code = -1;
+    std::promise<void> ended;
+    std::future<void> end = ended.get_future();
+    std::thread run([&] {
+        code = CodeOf(commit);
+        ended.set_value();
+    });
+    blocked = end.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+    if (blocked) {
+        const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) close(writer);
+    }
+    run.join();
+    return code;
+}
+
 // While a session's data are loaded, a set is put in place only beside the data file as it was
-// read: one that another run replaced, changed where it stood or removed holds the whole set back
-// (code 6, every target as it was, no temporary file). A set that replaces the data file itself
-// goes in, and the data it put there are those the next set holds to; with no session loaded,
-// nothing is held back.
+// read: one that another run replaced with other bytes, changed where it stood, removed or
+// replaced by something other than a regular file (a named pipe, refused without waiting for a
+// writer) holds the whole set back (code 6, every target as it was, no temporary file). The data
+// file touched, or rewritten with the very bytes read, does not: the digest of its bytes is the
+// one read. A set that replaces the data file itself goes in, and the data it put there are those
+// the next set holds to; with no session loaded, nothing is held back.
 TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataItRead) {
     SessionDataCleared cleared;
     const std::string data = (dir_ / "sFormda.txt").string();
@@ -952,6 +997,40 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
         int code;
     } cases[] = {
         {"the data as read", [](const std::string&, const fs::path&) {}, false, true, 0},
+        {"the data touched, their modification time alone changed",
+         [](const std::string& d, const fs::path&) {
+             fs::last_write_time(d, fs::last_write_time(d) + std::chrono::seconds(10));
+         },
+         false, true, 0},
+        {"the data copied and the copy renamed over them (cp then mv)",
+         [](const std::string& d, const fs::path& dir) {
+             fs::copy_file(d, dir / "copy");
+             fs::rename(dir / "copy", d);
+         },
+         false, true, 0},
+        {"the same length, one byte of the first block changed",
+         [](const std::string& d, const fs::path& dir) {
+             std::string text = kLoadedData;
+             text[3] = 'y';
+             RewriteAsNew(d, dir, text);
+         },
+         false, true, TNX_SESSION_CHANGED},
+        {"the same length, one byte past the first block changed",
+         [](const std::string& d, const fs::path& dir) {
+             std::string text = kLoadedData;
+             text[35000] = 'y';
+             RewriteAsNew(d, dir, text);
+         },
+         false, true, TNX_SESSION_CHANGED},
+        {"the same length, one byte of the last, partial word changed",
+         [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, kLoadedData.substr(0, 40004) + "?"); },
+         false, true, TNX_SESSION_CHANGED},
+        {"a zero byte more, as the last word is filled out",
+         [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, kLoadedData + std::string(1, '\0')); },
+         false, true, TNX_SESSION_CHANGED},
+        {"the data replaced by a named pipe",
+         [](const std::string& d, const fs::path&) { fs::remove(d), mkfifo(d.c_str(), 0644); }, false, true,
+         TNX_SESSION_CHANGED},
         {"the data replaced by another run",
          [](const std::string& d, const fs::path& dir) {
              std::ofstream(dir / "new") << "data\n";
@@ -973,23 +1052,27 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EarlierSet();
-        std::ofstream(data) << "data\n";
-        if (c.loaded) SetSessionData(data, IdentityOf(data));
+        std::ofstream(data, std::ios::binary) << kLoadedData;
+        if (c.loaded) LoadSessionData(data);
         else ClearSessionData();
         c.change(data, dir_);
-        const std::string dataBefore = FileText(data);
+        const bool pipe = fs::is_fifo(data);
+        const std::string dataBefore = pipe ? "" : FileText(data);
         ConsoleCapture cap;
         int code;
+        bool blocked = false;
         {
             ReplacingSet set;
             for (char t : {'a', 'b', 'c'}) std::fprintf(set.OpenOrRaise(Name(t)), "new %c", t);
             if (c.replacesData) std::fputs("new data\n", set.OpenOrRaise(data));
-            code = CodeOf([&] { set.CommitOrRaise(); });
+            code = CommitWithinTenSeconds([&] { set.CommitOrRaise(); }, data, blocked);
         }
-        EXPECT_EQ(code, c.code);
         EXPECT_EQ(cap.Err(), "");
+        EXPECT_FALSE(blocked) << "the commit waited on the data file";
+        EXPECT_EQ(code, c.code);
         EXPECT_EQ(Texts(), c.code ? (SetTexts{"old a", "none", "old c"}) : (SetTexts{"new a", "new b", "new c"}));
-        EXPECT_EQ(FileText(data), c.replacesData ? "new data\n" : dataBefore);
+        if (pipe) EXPECT_TRUE(fs::is_fifo(data));
+        else EXPECT_EQ(FileText(data), c.replacesData ? "new data\n" : dataBefore);
         EXPECT_EQ(Listing().find(".tmp"), std::string::npos) << Listing();
         // The next set holds to the data file as this one left it.
         if (code == 0) {
@@ -1074,6 +1157,61 @@ TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
             EXPECT_EQ(Text('a'), c.text);
             EXPECT_EQ(Listing(), "a.txt\nc.txt\n");
         }
+}
+
+// Whether a commit on another thread of this process comes to wait for the commit lock of
+// `folder`, which the test holds: the system's table of locks lists this process as waiting
+// ("->") for a flock on the folder. False as soon as the commit has ended (`ended`) without
+// waiting there, and after ten seconds.
+bool WaitsAtTheLock(const fs::path& folder, const std::atomic<bool>& ended) {
+    struct stat st {};
+    if (stat(folder.c_str(), &st) != 0) return false;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ", owner = std::to_string(getpid());
+    for (int round = 0; round < 10000 && !ended; round++) {
+        std::ifstream locks("/proc/locks");
+        for (std::string line; std::getline(locks, line);) {
+            std::istringstream words(line);
+            std::string number, arrow, kind, advisory, mode, pid;
+            words >> number >> arrow >> kind >> advisory >> mode >> pid;
+            if (arrow == "->" && kind == "FLOCK" && pid == owner && (line + " ").find(inode) != std::string::npos)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// The session's data are compared only once the commit holds the folder's lock: bytes changed
+// while it waits there for another run's commit (the test holds the lock, as that run would) hold
+// the set back, although the data were as read when the commit began.
+TEST_F(ReplacingSetTest, TheDataAreComparedOnlyOnceTheCommitHoldsTheLock) {
+    SessionDataCleared cleared;
+    EarlierSet();
+    const std::string data = (dir_ / "sFormda.txt").string();
+    std::ofstream(data, std::ios::binary) << kLoadedData;
+    LoadSessionData(data);
+    const int held = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    std::atomic<bool> ended{false};
+    int code = -1;
+    std::thread commit([&] {
+        code = CodeOf([&] {
+            ReplacingSet set;
+            std::fputs("new a", set.OpenOrRaise(Name('a')));
+            set.CommitOrRaise();
+        });
+        ended = true;
+    });
+    EXPECT_TRUE(WaitsAtTheLock(dir_, ended)) << "the commit did not wait for the folder's lock";
+    std::string text = kLoadedData;
+    text[0] = 'y';
+    RewriteAsNew(data, dir_, text);
+    close(held);
+    commit.join();
+    EXPECT_EQ(code, TNX_SESSION_CHANGED);
+    EXPECT_EQ(Texts(), (SetTexts{"old a", "none", "old c"}));
+    EXPECT_EQ(Listing(), "a.txt\nc.txt\nsFormda.txt\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // file whose writes are refused ends the run with the reason, and nothing is saved.
 #include <poll.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "common/ProgramRun.h"
@@ -27,9 +28,10 @@ std::string HWithSeed(const std::string& seed, bool erase, const std::string& it
     return "O\navi\nV\nH\ny\n1\n" + iterations + "\n0\n2\n" + seed + "\n1\n6\n1\ny\nn\n" + (erase ? "w\n" : "") +
            "\nC\nC\nX\n";
 }
-// The one line of a run whose session another run changed before it could save its files.
+// The message of a run whose session (avi) another run changed before it could save its files.
 const std::string kSessionChanged =
-    "\nSession avi was changed by another run; the results of this run were not saved.\n\a";
+    "\nSession avi was changed since this run read it; the results of this run were not saved.\n"
+    "Open the session again with O and run the analysis again.\n\a";
 
 // A sandbox holding the aviurba survey imported as the session "avi".
 class InterruptedRun : public testing::Test {
@@ -420,21 +422,35 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderPutTheirSetsInPlaceInTurn) {
 
 // A run of H reads the session, then, before it writes its files, another run replaces the
 // session's data (an import of the same name) or the data file is changed where it stands. The
-// run puts none of its files in place, says so in one line and ends with status 1: the folder is
-// the one the other run left, byte for byte, and the session opens and K runs on it.
+// run puts none of its files in place, says so, naming the session, and what to do next, and ends
+// with status 1: the folder is the one the other run left, byte for byte, and the session opens
+// and K runs on it. A new session made of avi's data as they are (the data dialog's option 2)
+// reads avi's data file: the run that makes it, when that file changes meanwhile, names avi.
 TEST_F(InterruptedRun, ARunWhoseSessionAnotherRunChangedSavesNothing) {
-    const std::string reimport = "N\navi\ny\n" + kAviImport.substr(std::string("N\navi\n").size());
+    // The import again, the last environmental variable taken as quantitative (3) rather than
+    // ordinal (4): its data file differs from the one read by that one byte and its time stamp.
+    // The very same import within the same second writes the very bytes read, which the run's
+    // results still fit.
+    std::string reimport = "N\navi\ny\n" + kAviImport.substr(std::string("N\navi\n").size());
+    const size_t types = reimport.find("1 1 1 1 1 1 1 1 1 1 4\n");
+    ASSERT_NE(types, std::string::npos);
+    reimport[types + 20] = '3';
     const std::filesystem::path root = box.Path("").parent_path().parent_path();
     std::filesystem::create_directory(root / "other");
     const struct {
         const char* what;
-        bool import;  // another run imports the session again; otherwise a blank line is appended
-    } cases[] = {{"an import of the same session", true}, {"the data file edited where it stands", false}};
+        bool import;        // another run imports the session again; otherwise a blank line is appended
+        std::string input;  // the first run's
+        const char* waitCreateOn;
+    } cases[] = {{"an import of the same session", true, kH, "aviTrk.txt.tmp"},
+                 {"the data file edited where it stands", false, kH, "aviTrk.txt.tmp"},
+                 {"the data file of the session a new session takes its data from, edited", false,
+                  "N\nbvi\n2\navi\n1\n\nX\n", "bviTrk.txt.tmp"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ProgramRun first;
-        first.input = kH;
-        first.waitCreateOn = "aviTrk.txt.tmp";
+        first.input = c.input;
+        first.waitCreateOn = c.waitCreateOn;
         const pid_t firstRun = StartFirstUntilItWaits(first, "first");
         ASSERT_GE(firstRun, 0) << "the first run never came to its track file";
         if (c.import) {
@@ -460,6 +476,47 @@ TEST_F(InterruptedRun, ARunWhoseSessionAnotherRunChangedSavesNothing) {
         EXPECT_EQ(RunProgram(box.Path(""), search).status, 0);
         EXPECT_TRUE(std::filesystem::exists(box.Path("aviChRank_TDAP_TCAP.txt")));
         std::filesystem::remove(box.Path("aviChRank_TDAP_TCAP.txt"));
+    }
+}
+
+// A run of H whose session's data file is only touched, or copied and the copy renamed over it
+// (as a backup restored, or a file synchronised, leaves it), while the run computes: the data are
+// those it read, byte for byte, and it saves its results and ends as a run left alone does.
+TEST_F(InterruptedRun, ARunWhoseDataFileKeptItsBytesSavesItsResults) {
+    const std::filesystem::path root = box.Path("").parent_path().parent_path();
+    const struct {
+        const char* what;
+        void (*change)(const std::filesystem::path& data);
+    } cases[] = {
+        {"touched",
+         [](const std::filesystem::path& d) {
+             std::filesystem::last_write_time(d, std::filesystem::last_write_time(d) + std::chrono::seconds(10));
+         }},
+        {"copied, the copy renamed over it",
+         [](const std::filesystem::path& d) {
+             std::filesystem::copy_file(d, d.string() + ".copy");
+             std::filesystem::rename(d.string() + ".copy", d);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(box.Path("aviPrinda.txt"));
+        const std::string data = box.ReadFile("aviFormda.txt");
+        ProgramRun first;
+        first.input = kH;
+        first.waitCreateOn = "aviTrk.txt.tmp";
+        const pid_t firstRun = StartFirstUntilItWaits(first, "first");
+        ASSERT_GE(firstRun, 0) << "the first run never came to its track file";
+        c.change(box.Path("aviFormda.txt"));
+        LetTheFirstGoOn();
+        const Ending ended = WaitProgram(firstRun);
+        EXPECT_EQ(ended.signal, 0);
+        EXPECT_EQ(ended.status, 0);
+        EXPECT_EQ(Slurp(root / "first" / "stderr.txt"), "");
+        EXPECT_NE(Slurp(root / "first" / "stdout.txt").find("Results on file aviPrinda.txt"), std::string::npos);
+        EXPECT_TRUE(std::filesystem::exists(box.Path("aviPrinda.txt")));
+        EXPECT_EQ(box.ReadFile("aviFormda.txt"), data);
+        EXPECT_EQ(TemporaryNames(box.Path("")), "");
     }
 }
 
