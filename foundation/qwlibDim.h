@@ -240,14 +240,10 @@ bool HasVariation(double centredSumSq, double scaleSumSq);
 // 2 s + 4 of them). Values held in single precision are taken as they are (rounding 0): they are
 // data as read, or double values rounded once, and each difference between two of them is at
 // least one step of single precision, which is variation of the data however far from 0 the
-// column lies (double values that differ by rounding alone round alike).
+// column lies (double values that differ by rounding alone round alike). Values computed from
+// single-precision ones (distances between single-precision means, say) carry the rounding of
+// the steps that formed them, which the code that forms them bounds.
 constexpr double kDoubleRounding = 0x1p-40;
-// The most rounding a value computed in single precision carries (a distance between
-// single-precision means, say: the means rounded to float and normalised there, their differences
-// and squares taken in float), relative to the largest magnitude of its column: 2^-11, some four
-// thousand steps of single precision (2^-23), as kDoubleRounding allows values computed in double.
-// Values that spread less are equal but for that rounding.
-constexpr double kSingleRounding = 0x1p-11;
 // Whether one column varies beyond the rounding its values can carry: centredSumSq, its sum of
 // squares about its mean over `count` present values (formed in double), is above 0 and above
 // count * (rounding * magnitude)^2, magnitude the largest absolute value of the column. A

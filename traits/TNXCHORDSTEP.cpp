@@ -42,13 +42,15 @@ FILE* Console() { return out ? out : stdout; }
 // The four statistics of one evaluation, in single precision.
 struct Statistics {
     float TE, XE, XT, XET;
-    // Those that compare a flat resemblance (Mantel's *flat) set to -999: ro(XE.T) with ro(XE),
-    // whose DX and DE it compares.
+    // Those that compare a flat resemblance (Mantel's *flat) set to -999, and ro(XE.T) with any
+    // of the three it is formed from: a partial on a flat DT is no value of the data, however the
+    // correlations that Mantel gives 0 would combine.
     void MarkFlat(bool te, bool xe, bool xt) {
         constexpr float kUndefined = static_cast<float>(MissingValue);
         if (te) TE = kUndefined;
-        if (xe) XE = XET = kUndefined;
+        if (xe) XE = kUndefined;
         if (xt) XT = kUndefined;
+        if (te || xe || xt) XET = kUndefined;
     }
 };
 
@@ -199,7 +201,8 @@ bool Stepwise::Evaluate(const int* traits, int k, double* best, int* bestG) {
     NominalReseNonHier(n, p, w_.Tsub, w_.DT, rese_opt);
     // DT has no variation when the means have none, or when its distances are equal but for the
     // rounding of the single-precision means.
-    const bool flatT = !variation_.Varies(traits, k) || !SingleDistancesVary(n, w_.DT);
+    const bool flatT =
+        !variation_.Varies(traits, k) || !SingleDistancesVary(n, w_.DT, MeansRounding(n, p, w_.Tsub, rese_opt));
     bool flatTE = false;
     const float te = static_cast<float>(Mantel(n, d_.DE, w_.DT, &flatTE, flatT));
     gower_similarityAverage(p, s, d_.Sp, w_.S, d_.flags, d_.weights);

@@ -191,7 +191,73 @@ double Mantel(int n, double** A, double** B, bool* flat, bool tablesFlat) {
     return r;
 }
 
-bool SingleDistancesVary(int n, double** D) {
+namespace {
+
+// The rounding that distances between single-precision normalised means carry, u = 2^-24 the
+// rounding of single precision. NormalisedTraitMeans' float form rounds the double means T
+// (within kDoubleRounding, 2^-40, of their column's largest magnitude) to float (a relative u),
+// takes the column's length d from float squares (u each) summed and rooted in double, so that d
+// is |T| times a factor within 1.5u (u from the rounded values, u / 2 from the squares) and (n + 1)
+// 2^-54, and rounds the double quotient to float (u + 2^-53). A normalised mean is thus its exact
+// value times a factor common to its column, c_t within 1.5u of 1 (and n 2^-54 + sqrt(n) 2^-40),
+// plus an error of its own within 2u + 2^-53 + 2^-40 of m_t, its column's largest magnitude: at
+// most g m_t with g = 2.5u.
+// The Euclidean distance of two communities over the subset's traits, exactly |D| for the
+// differences D_t of the exact means, is formed from c_t (D_t + e_t), |e_t| <= 2 g m_t, whose length
+// lies within |(c - 1) D| + |c e| <= 1.5u |D| + 2 g sqrt(sum m_t^2) (1 + 1.5u) of |D|; the float
+// difference and square (u each), the double sum of k terms ((k - 1) 2^-53) and the root (2^-53)
+// multiply it by a factor within 1.5u + (k + 1) 2^-54. A distance thus lies within 2 g sqrt(sum
+// m_t^2) + 4u |D| of its exact value, the margins (0.5u of g, 1u of the distance's own part) taking
+// the products of the small factors and the terms in n and k for any table double can hold; |D|
+// is at most the largest distance computed plus that bound, which the same margins take. The
+// absolute-value function adds |c_t (D_t + e_t)| over the traits: within 1.5u |D| + 2 g sum m_t,
+// its arithmetic (a float difference, a double sum) within u + k 2^-53. The chord distance scales
+// each community's row r to unit length: the row formed, r' = c (r + e) with |e| <= g sqrt(sum
+// m_t^2), lies within 1.5u |r| + g sqrt(sum m_t^2) of r, so that r' / |r'| lies within twice that
+// over |r'| of r / |r| (|a / |a| - b / |b|| <= 2 |a - b| / |a|), and the row's own scaling in
+// single precision adds 1.5u: each unit row within 2 g sqrt(sum m_t^2) / |r'| + 5u of its exact
+// value, a distance between two within twice that (the shortest row taken) besides its arithmetic.
+// A row of zeros stays exactly zero and adds nothing. Distances equal in exact arithmetic then
+// lie within the bound of their common value, and their sum of squares about their mean, at most
+// that about the common value, is at most count * bound^2.
+constexpr double kMeanRounding = 2.5 * 0x1p-24;     // g
+constexpr double kDistanceArithmetic = 0x1p-22;     // 4u, of the largest distance
+
+// What the rounding of the means leaves a Euclidean distance: 2 g sqrt(sum of m_t^2).
+double EuclideanMeansRounding(double magnitudesSq) { return 2.0 * kMeanRounding * std::sqrt(magnitudesSq); }
+
+// Whether distances of the given spread (Spread::magnitude their largest) vary beyond the bound:
+// meansRounding + kDistanceArithmetic times the largest.
+bool VariesBeyondRounding(const Spread& spread, double meansRounding) {
+    if (!(spread.magnitude > 0.0)) return false;
+    return spread.Varies(meansRounding / spread.magnitude + kDistanceArithmetic);
+}
+
+}  // namespace
+
+double MeansRounding(int n, int p, float** Tsub, int opt) {
+    double sumSq = 0.0, sum = 0.0;
+    for (int t = 0; t < p; t++) {
+        double m = 0.0;
+        for (int c = 0; c < n; c++)
+            if (!IsMissing(Tsub[c][t])) m = std::max(m, std::fabs(static_cast<double>(Tsub[c][t])));
+        sumSq += m * m;
+        sum += m;
+    }
+    if (opt == 8 || opt == 9) return 2.0 * kMeanRounding * sum;
+    const double euclidean = EuclideanMeansRounding(sumSq);
+    if (opt != 10) return euclidean;
+    double shortest = 0.0;  // the squared length of the shortest row that has one
+    for (int c = 0; c < n; c++) {
+        double length = 0.0;
+        for (int t = 0; t < p; t++)
+            if (!IsMissing(Tsub[c][t])) length += static_cast<double>(Tsub[c][t]) * Tsub[c][t];
+        if (length > 0.0 && (shortest == 0.0 || length < shortest)) shortest = length;
+    }
+    return shortest > 0.0 ? 2.0 * euclidean / std::sqrt(shortest) + 10.0 * 0x1p-24 : 0.0;
+}
+
+bool SingleDistancesVary(int n, double** D, double meansRounding) {
     if (n < 3) return true;
     // Two passes, as SpreadOf: the first present cell, the largest magnitude and the count, then
     // the sums.
@@ -207,7 +273,7 @@ bool SingleDistancesVary(int n, double** D) {
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++)
             if (!IsMissing(D[i][j])) spread.Add(D[i][j]);
-    return spread.Varies(kSingleRounding);
+    return VariesBeyondRounding(spread, meansRounding);
 }
 
 bool TraitVariation::Varies(const int* traits, int k) const {
@@ -307,7 +373,15 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
             term[q] = static_cast<double>(d * d);
         }
     }
+    t->magnitudeSq.assign(p, 0.0);
+    for (int c = 0; c < p; c++) {
+        double m = 0.0;
+        for (int i = 0; i < n; i++)
+            if (!IsMissing(Tn[i][c])) m = std::max(m, std::fabs(static_cast<double>(Tn[i][c])));
+        t->magnitudeSq[c] = m * m;
+    }
     partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs > 0 ? pairs : 1), 0.0);
+    magnitude_.assign(maxK > 0 ? maxK : 1, 0.0);
     if (n >= 2) t->de01 = DE[0][1];
     // DE centred once over the pairs counted, its spread beside. Values whose squares leave
     // double are centred times a power of two (ValueScale), which the correlation does not see.
@@ -342,6 +416,7 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
     for (int level = changedFrom; level < k; level++) {
         double* acc = &partial_[static_cast<size_t>(level) * pairs];
         const double* term = &t.terms[static_cast<size_t>(traits[level]) * pairs];
+        magnitude_[level] = (level > 0 ? magnitude_[level - 1] : 0.0) + t.magnitudeSq[traits[level]];
         if (level == 0) {
             for (int q = 0; q < pairs; q++) acc[q] = term[q];
         } else {
@@ -407,7 +482,7 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
     spread.magnitude = ymax;
     // Distances equal but for the rounding of the single-precision means they come from have no
     // spread the data define: correlation 0, and flat.
-    if (!spread.Varies(kSingleRounding)) {
+    if (!VariesBeyondRounding(spread, EuclideanMeansRounding(magnitude_[k - 1]))) {
         if (flat) *flat = true;
         return 0.0;
     }

@@ -213,10 +213,21 @@ private:
     std::vector<char> varies_;
 };
 
-// Whether the resemblance D of n communities (upper triangle, -999 cells left out), computed from
-// single-precision values, varies beyond their rounding (Spread, kSingleRounding). Two
-// communities' single cell is never judged: true.
-bool SingleDistancesVary(int n, double** D);
+// Distances between the normalised trait means of NormalisedTraitMeans' float form that are equal
+// in exact arithmetic lie within meansRounding + 2^-22 of the largest distance of their common
+// value (the bound is worked out in TNXCHORDSearch.cpp). meansRounding, what the rounding of the
+// means leaves, is 2 g sqrt(sum of m_t^2) for the Euclidean distance (resemblance options 6 and
+// 7), 2 g (sum of m_t) for the absolute-value function (8, 9) and 4 g sqrt(sum of m_t^2) / (the
+// shortest row of any length) + 10 2^-24 for the chord distance (10), the sums over the subset's
+// traits, m_t the largest magnitude of trait t's means and g = 2.5 2^-24. MeansRounding works it
+// out from Tsub (n x p, the subset's columns of the means, the others 0; -999 cells left out).
+double MeansRounding(int n, int p, float** Tsub, int opt);
+
+// Whether the resemblance D of n communities (upper triangle, -999 cells left out) of such means
+// varies beyond that bound: its sum of squares about its mean is above count * bound^2 (count
+// distances each within the bound of one value have at most that). Two communities' single
+// cell is never judged: true.
+bool SingleDistancesVary(int n, double** D, double meansRounding);
 
 // The Mantel value of DE against the Euclidean distance of the normalised trait means of
 // every subset, from per-trait squared differences computed once and partial sums reused
@@ -233,21 +244,22 @@ public:
     // traits[0..k-1] the subset; the partial sums of positions below changedFrom are reused.
     // *flat (when given) as Mantel says it: with 3 or more communities, DE or the distances have
     // no variation over the pairs counted (the distances judged against the rounding of the
-    // single-precision means they come from, kSingleRounding), or the subset's means have none
-    // (TraitVariation: the distances of a constant trait's means would be rounding alone).
+    // single-precision means they come from, SingleDistancesVary's bound), or the subset's means
+    // have none (TraitVariation: the distances of a constant trait's means would be rounding alone).
     double Value(const int* traits, int k, int changedFrom, bool* flat = nullptr);
     // DT of the last subset valued, into the upper triangle of D.
     void Distances(double** D) const;
 
 private:
-    // What the run fixes: the pairs of communities, the terms of each trait, DE centred and the
-    // variation of each trait's means.
+    // What the run fixes: the pairs of communities, the terms of each trait, DE centred, the
+    // variation of each trait's means and the square of their largest magnitude.
     struct Tables {
         Tables(int nIn, int p, float** Tn) : n(nIn), variation(nIn, p, Tn) {}
         int n = 0, pairs = 0;
         TraitVariation variation;
         std::vector<int> pairI, pairJ;
         std::vector<double> terms;    // p x pairs
+        std::vector<double> magnitudeSq;  // p: m_t^2
         std::vector<double> centred;  // DE - mean over the pairs used
         int used = 0;                 // pairs present in DE: the first `used` of the pair order
         // The mean of `centred` (its sum is 0 but for rounding, which the cross product takes
@@ -258,7 +270,8 @@ private:
         double de01 = 0.0;
     };
     std::shared_ptr<const Tables> tables_;
-    std::vector<double> partial_;  // maxK x pairs
+    std::vector<double> partial_;    // maxK x pairs
+    std::vector<double> magnitude_;  // maxK: sums of m_t^2 over the subset's first traits
     int lastK_ = 0;
 };
 

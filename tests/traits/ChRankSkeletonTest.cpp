@@ -376,11 +376,12 @@ TEST(ChRankTraitVariation, ASubsetVariesWhenOneOfItsTraitsDoes) {
 }
 
 // The fast r(TE) says when it is not defined, valuing 0: a trait the same in every community
-// selected alone, or DE without variation. Its single-precision means
-// are taken as they are: one ulp apart (0.5 and the float above it), or a spread of 2^-19 about 1,
-// is variation of the data, and so is a flat trait beside a varying one: each a value, the Pearson
-// correlation of DE with the distances of the trait that varies (the flat one adds 0 to each
-// squared distance). Two communities take their single pair's congruence.
+// selected alone, or DE without variation, or means one ulp apart (0.5 and the float above it),
+// which lies within the rounding single-precision means carry (2 g m = 5 2^-24 m of a distance
+// here), alone or beside a constant trait. A spread of 2^-19 about 1 (16 steps of single
+// precision) is variation of the data, and so is a flat trait beside a varying one: each a value,
+// the Pearson correlation of DE with the distances of the trait that varies (the flat one adds 0
+// to each squared distance). Two communities take their single pair's congruence.
 TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
     const int p = 5;
     const float up = std::nextafter(0.5f, 1.0f);
@@ -410,8 +411,8 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
             int reference;  // the trait whose distances give the value; -1: the value is 0
         };
         const Row rows[] = {
-            {{1}, false, true, -1},   {{2}, false, false, 2}, {{4}, false, false, 4},  {{0}, true, true, -1},
-            {{0}, false, false, 0},   {{3}, false, false, 3}, {{0, 1}, false, false, 0}, {{1, 2}, false, false, 2},
+            {{1}, false, true, -1},   {{2}, false, true, -1}, {{4}, false, false, 4},  {{0}, true, true, -1},
+            {{0}, false, false, 0},   {{3}, false, false, 3}, {{0, 1}, false, false, 0}, {{1, 2}, false, true, -1},
         };
         const chrank::TraitDistanceMantel fast(n, p, Tn, DE, p), onFlatDE(n, p, Tn, flatDE, p);
         for (const Row& r : rows) {
@@ -446,7 +447,8 @@ TEST(ChRankFastTraitDistance, SaysWhenTheMeansOrDEHaveNoVariation) {
 // The fast r(TE) on distances within about 1e-7 of each other: community c holds OTU c alone and
 // trait c is 2 s_c at OTU c and s_c elsewhere, so the normalised means are 2 and 1 over sqrt(n + 3)
 // but for the single-precision rounding of each column's scale s_c, and so is every distance over
-// all the traits, sqrt(2 / (n + 3)): equal but for that rounding (kSingleRounding), flat, valued 0,
+// all the traits, sqrt(2 / (n + 3)): equal but for that rounding (a few steps of 2^-24, where the
+// means' rounding allows 2 g sqrt(4 n / (n + 3)), about ten), flat, valued 0,
 // whatever the scales (every s_c 1 makes the distances equal to the last bit). Over all but the
 // first trait its community lies half as far from the others: a value in [-1, 1], MatrixCorr of
 // the same distances to 1e-9 of its size, against DE = sqrt 2 + 1e-9 times a pattern (larger for
@@ -558,44 +560,99 @@ TEST(ChRankFastTraitDistance, NearEqualOrOffsetEnvironmentCorrelatesAsMatrixCorr
     }
 }
 
-// Distances from single-precision means judged against their rounding, kSingleRounding = 2^-11 of
-// the largest. Four communities, four traits: community c has 0.5 at trait c and 0.25 at the
-// others (exact in float), every distance sqrt(1/8); the first cell 0.5 + e puts the three
-// distances of the first community at sqrt((1/4 + e)^2 + 1/16), about sqrt(1/8) + e / sqrt 2. Their
-// sum of squares about the mean, 3 d^2 / 2 for that deviation d, against 6 (2^-11 sqrt(1/8))^2 for
-// the rounding: variation from d = 2^-10 sqrt(1/8), e = 2^-11. At e = 1.25 2^-11 the distances
-// vary, a value as MatrixCorr gives it; at 0.8 2^-11 and at 0 they are equal but for rounding: 0,
-// flat. SingleDistancesVary says the same of the distances themselves; two communities are never
-// judged.
+// Distances from single-precision means judged against the rounding they carry: within 2 g
+// sqrt(sum m_t^2) + 4u of the largest distance of their exact value, u = 2^-24, g = 2.5u, m_t the
+// largest magnitude of trait t's means. Four communities, four traits: community c has 0.5 at trait
+// c and 0.25 at the others (exact in float), every distance d0 = sqrt(1/8); the first cell 0.5 + e
+// puts the three distances of the first community at d1 = sqrt((1/4 + e)^2 + 1/16). Their sum of
+// squares about the mean, 3/2 (d1 - d0)^2, against 6 bound^2: variation from d1 - d0 = 2 bound,
+// e about 18u. The first cell is moved a float step at a time until that formula, worked here in
+// double, says the distances vary: two steps before it they are flat (0), two steps after it a
+// value as MatrixCorr gives it, and so at 0.8 2^-11 and 1.25 2^-11 (the first once within the
+// 2^-11 of the largest distance allowed for rounding); at 0 flat. The same with every mean times
+// 3 (the bound follows the means' scale) and with 0.25 added to the fourth trait (the same
+// distances from larger means, which carry more rounding). SingleDistancesVary says the same of
+// the distances themselves with MeansRounding's bound; two communities are never judged.
 TEST(ChRankFastTraitDistance, DistancesOfSinglePrecisionMeansVaryBeyondTheirRounding) {
     const int n = 4, p = 4;
     const int all[p] = {0, 1, 2, 3};
+    const double u = std::ldexp(1.0, -24);
     double** DE = dim2Double(n, n);
     double** D = dim2Double(n, n);
+    float** Tn = dim2Dfloat(n, p);
     for (int i = 0; i < n; i++)
         for (int j = i + 1; j < n; j++) DE[i][j] = (i + 1) * (j + 2) % 7 + 0.5;
-    for (double f : {1.25, 0.8, 0.0}) {
-        SCOPED_TRACE(testing::Message() << "e = " << f << " 2^-11");
-        float** Tn = dim2Dfloat(n, p);
+    const auto fill = [&](float scale, float shift, float first) {
         for (int c = 0; c < n; c++)
-            for (int t = 0; t < p; t++) Tn[c][t] = c == t ? 0.5f : 0.25f;
-        Tn[0][0] = static_cast<float>(0.5 + f * std::ldexp(1.0, -11));
-        chrank::TraitDistanceMantel m(n, p, Tn, DE, p);
-        bool flat = f > 1.0;
-        const double v = m.Value(all, p, 0, &flat);
-        m.Distances(D);
-        const bool varies = f > 1.0;
-        EXPECT_EQ(flat, !varies);
-        EXPECT_EQ(chrank::SingleDistancesVary(n, D), varies);
-        if (varies) {
-            EXPECT_NEAR(v, MatrixCorr(n, DE, D), 1e-12);
-            EXPECT_GT(std::fabs(v), 0.05);
-        } else {
-            EXPECT_EQ(v, 0.0);
+            for (int t = 0; t < p; t++) Tn[c][t] = (c == t ? 0.5f : 0.25f) * scale + (t == 3 ? shift : 0.0f);
+        Tn[0][0] = first;
+    };
+    const auto formulaVaries = [&] {
+        double m2 = 0, d[6], largest = 0, mean = 0, ss = 0;
+        for (int t = 0; t < p; t++) {
+            double m = 0;
+            for (int c = 0; c < n; c++) m = std::max(m, std::fabs(double(Tn[c][t])));
+            m2 += m * m;
         }
-        EXPECT_TRUE(chrank::SingleDistancesVary(2, D));
-        free2D(Tn, n);
+        for (int i = 0, q = 0; i < n; i++)
+            for (int j = i + 1; j < n; j++, q++) {
+                double s = 0;
+                for (int t = 0; t < p; t++) s += (double(Tn[i][t]) - Tn[j][t]) * (double(Tn[i][t]) - Tn[j][t]);
+                d[q] = std::sqrt(s), largest = std::max(largest, d[q]), mean += d[q] / 6;
+            }
+        for (double x : d) ss += (x - mean) * (x - mean);
+        const double bound = 2 * 2.5 * u * std::sqrt(m2) + 4 * u * largest;
+        return ss > 6 * bound * bound;
+    };
+    const struct {
+        float scale, shift;
+    } rows[] = {{1, 0}, {3, 0}, {1, 0.25f}};
+    for (const auto& row : rows) {
+        const float base = 0.5f * row.scale;
+        float edge = base;
+        for (int steps = 0; steps < 1000 && (fill(row.scale, row.shift, edge), !formulaVaries()); steps++)
+            edge = std::nextafter(edge, 2 * base);
+        ASSERT_GT(edge, base);
+        const float step = edge - std::nextafter(edge, 0.0f);
+        const struct {
+            const char* what;
+            float first;
+            bool varies;
+        } cases[] = {{"equal", base, false},
+                     {"two steps inside", edge - 2 * step, false},
+                     {"two steps outside", edge + 2 * step, true},
+                     {"0.8 2^-11", base + row.scale * std::ldexp(0.8f, -11), true},
+                     {"1.25 2^-11", base + row.scale * std::ldexp(1.25f, -11), true}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "scale " << row.scale << ", shift " << row.shift << ", " << c.what
+                                            << ": e = " << (c.first - base) / u << " u");
+            fill(row.scale, row.shift, c.first);
+            ASSERT_EQ(formulaVaries(), c.varies);
+            chrank::TraitDistanceMantel m(n, p, Tn, DE, p);
+            bool flat = c.varies;
+            const double v = m.Value(all, p, 0, &flat);
+            m.Distances(D);
+            EXPECT_EQ(flat, !c.varies);
+            EXPECT_EQ(chrank::SingleDistancesVary(n, D, chrank::MeansRounding(n, p, Tn, 6)), c.varies);
+            if (c.varies) {
+                EXPECT_NEAR(v, MatrixCorr(n, DE, D), 1e-12);
+                EXPECT_GT(std::fabs(v), 0.05);
+            } else {
+                EXPECT_EQ(v, 0.0);
+            }
+            EXPECT_TRUE(chrank::SingleDistancesVary(2, D, 1.0));
+        }
     }
+    // The bound's part from the means by resemblance option, on the equal means: every m_t 1/2,
+    // every row of length sqrt(1/4 + 3/16); Euclidean 2 g, absolute-value function 4 g, chord
+    // 4 g / sqrt(7/16) + 10u.
+    fill(1, 0, 0.5f);
+    const struct {
+        int opt;
+        double bound;
+    } options[] = {{6, 5 * u}, {7, 5 * u}, {8, 10 * u}, {9, 10 * u}, {10, 10 * u / std::sqrt(7.0 / 16) + 10 * u}};
+    for (const auto& o : options) EXPECT_NEAR(chrank::MeansRounding(n, p, Tn, o.opt), o.bound, 1e-9 * u) << o.opt;
+    free2D(Tn, n);
     free2D(DE, n);
     free2D(D, n);
 }

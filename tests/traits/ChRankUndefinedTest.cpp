@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,12 +59,41 @@ Survey TwoShares(bool third) {
     return sv;
 }
 
+// Fourteen communities, community c holding OTU c alone (r/near_equal_distances.R). Traits t1..t14
+// are 2 at their own OTU and 1 elsewhere, which puts every pair at sqrt(2/17); t15 = 1 + a u_o,
+// u_o = (5 o mod 14) / 13, spreads the distances over all 15 traits by a relative sd that grows
+// with a^2 (a = 0: none). With ownValues there is no t15 and trait t's own value is 2 + 10^-3 v_t,
+// v_t = (3 t mod 14) / 13: community c lies at sqrt(x_i + x_j) from the others, x_c growing with
+// v_c, every distance within 8.1e-4 of the largest. The environment: (5 c mod 14, 8 (3 c mod 7)),
+// or with ownValues variable c at w_c = 1 + v_c / 50 + ((7 c mod 13) / 12 - 1/2) / 250 in community
+// c and 0 elsewhere, so that DE lies close to the pattern of DT.
+Survey NearEqual(double a, bool ownValues) {
+    const int n = 14;
+    Survey sv;
+    sv.n = sv.s = n, sv.p = ownValues ? n : n + 1, sv.v = ownValues ? n : 2;
+    sv.types.assign(sv.p, 3);
+    sv.B.assign(n, std::vector<float>(sv.p, 1.0f));
+    sv.W.assign(n, std::vector<float>(n, 0.0f));
+    sv.E.assign(sv.v, std::vector<float>(n, 0.0f));
+    for (int o = 0; o < n; o++) {
+        const double v = (3 * o % 14) / 13.0, w = 1 + 0.02 * v + 0.004 * ((7 * o % 13) / 12.0 - 0.5);
+        sv.B[o][o] = ownValues ? static_cast<float>(2 + 1e-3 * v) : 2.0f;
+        if (!ownValues) sv.B[o][n] = static_cast<float>(1 + a * ((5 * o % 14) / 13.0));
+        sv.W[o][o] = 1.0f;
+        if (ownValues) sv.E[o][o] = static_cast<float>(w);
+        if (!ownValues) sv.E[0][o] = static_cast<float>(5 * o % 14), sv.E[1][o] = static_cast<float>(8 * (3 * o % 7));
+    }
+    return sv;
+}
+
 // The result file of criterion `criterion` (0: the stepwise search) over the subsets of kMin to kMax
-// traits, each OTU its own fuzzy type, with the intermediate lines.
-std::string RunSearch(const Survey& sv, int criterion, int kMin, int kMax) {
+// traits, each OTU its own fuzzy type or, given crispTypes, OTU o in crisp type o mod crispTypes,
+// with the intermediate lines.
+std::string RunSearch(const Survey& sv, int criterion, int kMin, int kMax, int crispTypes = 0) {
     std::vector<int> partition(sv.s);
-    for (int o = 0; o < sv.s; o++) partition[o] = o + 1;
+    for (int o = 0; o < sv.s; o++) partition[o] = crispTypes > 0 ? o % crispTypes + 1 : o + 1;
     LoadSurvey(sv, criterion == 0 ? 9 : criterion, partition);
+    if (crispTypes > 0) fuzzy = 0;
     nMinTraitsChRank = kMin, nMaxTraitsChRank = kMax, printRankIntermedResults = 'y';
     if (criterion == 0) {
         CountGroupsNew(tcst, partition_OTUs, &nGrPoly[0], nullptr);
@@ -167,6 +197,72 @@ TEST_F(ChRankUndefined, APartialWhoseControlCorrelatesOneIsMissingAndRanksNowher
                 EXPECT_NEAR(std::atof(text.c_str() + at + 8), 1.0, 1e-6);
             }
         }
+}
+
+// Distances that lie close together but differ beyond the rounding of the single-precision means
+// they come from are values, ranked as R ranks them (r/near_equal_distances.R: vegan's mantel, the
+// Pearson correlation of the distances, and the stepwise candidate's partial). The bound a subset's
+// distances are judged against (2 g sqrt(sum m_t^2) + 4u of the largest, u = 2^-24, g = 2.5u) is
+// here about 1.8e-6 of their mean. On the survey of t15 at relative sds 1e-3, 3e-4 and 1e-5 the
+// subset of all 15 traits has r(TE) 0.0704421, 0.0705054 and 0.0705314, 7th of the 15 values of
+// the subsets of 14 and 15 traits (t1..t14 alone: equal distances, -999), of the 9 above 0 that
+// the list of the best subsets holds; at 1e-6 and at a = 0 its distances lie within that bound
+// of each other: -999, ranked nowhere. The survey of own values (relative sd 1.9e-4): r(TE)
+// 0.9788395, the first of its 8 above 0. The stepwise search's candidate of all 15
+// traits with crisp types o mod 3: ro(XE.T) -0.0958 at 1e-5, and at a = 0, where T is flat,
+// ro(TE) and ro(XE.T) -999 (never the simple ro(XE)) and the level without a subset.
+TEST_F(ChRankUndefined, DistancesThatDifferBeyondTheirRoundingAreValuesOfTheirRank) {
+    const struct {
+        const char* what;
+        double a;
+        bool ownValues;
+        int criterion, kMin, kMax;
+        double value;  // -999: none
+        int rank;      // in the list of the best subsets, 1 the first; 0 nowhere
+        int listed;    // the values in that list: those above 0
+    } rows[] = {
+        {"sd 1e-3", 0.127471, false, 10, 14, 15, 0.07044209, 7, 9},
+        {"sd 3e-4", 0.0677658, false, 10, 14, 15, 0.07050539, 7, 9},
+        {"sd 1e-5", 0.0120496, false, 10, 14, 15, 0.07053143, 7, 9},
+        {"sd 1e-6", 0.00379368, false, 10, 14, 15, -999, 0, 8},
+        {"equal", 0, false, 10, 14, 15, -999, 0, 8},
+        {"own values", 0, true, 10, 13, 14, 0.9788395, 1, 8},
+        {"stepwise, sd 1e-5", 0.0120496, false, 0, 15, 15, -0.0958, 0, 0},
+        {"stepwise, equal", 0, false, 0, 15, 15, -999, 0, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::string text = RunSearch(NearEqual(r.a, r.ownValues), r.criterion, r.kMin, r.kMax, 3);
+        std::string all;
+        for (int t = 0; t < r.kMax; t++) all += "t" + std::to_string(t + 1) + "\t";
+        // The line of the subset of all traits: its value first, or ro(XE.T) on the stepwise search's.
+        const size_t at = text.find("\t" + all + "\n");
+        ASSERT_NE(at, std::string::npos) << text;
+        const std::string line = text.substr(text.rfind('\n', at) + 1, at - text.rfind('\n', at) - 1);
+        const size_t field = r.criterion == 0 ? line.find("ro(XE.T)=\t") + 10 : 0;
+        const std::string size = SizeField(text, r.kMax);
+        if (r.value == -999) {
+            EXPECT_EQ(std::atof(line.c_str() + field), -999.0) << line;
+            EXPECT_NE(size.find("none"), std::string::npos) << size;
+            EXPECT_TRUE(r.criterion != 0 || line.rfind("ro(TE)=\t-999\t", 0) == 0) << line;
+        } else {
+            EXPECT_NEAR(std::atof(line.c_str() + field), r.value, 2e-6) << line;
+            EXPECT_NEAR(std::atof(size.c_str()), r.value, 2e-6) << size;
+        }
+        if (r.criterion == 0) continue;
+        // The list of the best subsets: a line per value, the first the best, the subset's at its rank.
+        const size_t from = text.find("Trait subsets with maximum rank:\n"), to = text.find("\n\n", from);
+        ASSERT_NE(to, std::string::npos);
+        std::istringstream list(text.substr(from, to - from));
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(list, l);) lines.push_back(l);
+        EXPECT_EQ(static_cast<int>(lines.size()), 2 + r.listed) << text.substr(from, to - from);
+        for (size_t i = 2; i < lines.size(); i++)
+            EXPECT_EQ(lines[i].size() > all.size() && lines[i].compare(lines[i].size() - all.size() - 1, all.size() + 1,
+                                                                        "\t" + all) == 0,
+                      static_cast<int>(i) - 1 == r.rank)
+                << lines[i];
+    }
 }
 
 }  // namespace
