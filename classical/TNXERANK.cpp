@@ -10,7 +10,6 @@
 #include "classical/TNXEVAL.h"
 #include "classical/TNXORDI.h"
 #include "classical/TNXSeries.h"
-#include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
 #include "foundation/qwlibOut.h"
@@ -205,9 +204,9 @@ void EnvRank(int* axes, float*** scores) {
                 for (int b = 0; b < n; b++) s.reference[a][b] = s.bestDe[a][b];
     }
     std::fprintf(f, "\n");
-    if (!lines.Close()) RaiseError(TNX_FAIL_TO_PRINT);
-
     SessionFileName(whichEnvRank, eRankExt);
+    if (!lines.Close()) RaiseUnwritten(volumeName, whichEnvRank);
+
     WriteWhole(whichEnvRank, [&](FILE* file) {
         std::fprintf(file, "%5d\n", 1);
         for (int v = Backward() ? 0 : p - 1; Backward() ? v < p : v >= 0; v = incr_ev(v)) PrintValue(file, s.best[v], recorded[v]);

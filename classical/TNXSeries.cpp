@@ -152,15 +152,20 @@ ReportSection::ReportSection(const char* name) : writer_(std::string(volumeName)
     }
     char buffer[8192];
     size_t got;
+    errno = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, old)) > 0) std::fwrite(buffer, 1, got, f_);
-    const bool readFailed = std::ferror(old) != 0;
+    const int readFailure = std::ferror(old) != 0 ? (errno != 0 ? errno : EIO) : 0;
     std::fclose(old);
-    if (readFailed) RaiseError(TNX_FAIL_TO_PRINT);
+    // A report whose former text cannot be read whole cannot be written whole either.
+    if (readFailure != 0) {
+        ExplainFileFailure("read", writer_.Target(), readFailure);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
 }
 
 void ReportSection::Commit() {
     if (!run_) {
-        writer_.CommitOrRaise();
+        writer_.CommitOrExplain();
         return;
     }
     section_.CloseOrRaise();

@@ -48,10 +48,11 @@ double ReadWholeNumber(double lo, double hi);
 
 // A section appended to a report whole: the report's former text and the section go to a
 // temporary file that replaces the report once everything is written. A report that cannot be
-// written raises code 4 (cannot be opened or replaced) or 3 (a failed write); the report stays
-// as it was. While a run is under way (RunFiles), the section alone is composed in memory and
-// Commit gives it to the run's set, which appends it with the run's other files (memory refused
-// for the section is code 1).
+// written raises code 4 (cannot be opened or replaced) or 3 (a failed write, or its former text
+// that cannot be read, named with the system's reason); the report stays as it was. While a run
+// is under way (RunFiles), the section alone is composed in memory and Commit gives it to the
+// run's set, which appends it with the run's other files (memory refused for the section is code
+// 1).
 class ReportSection {
 public:
     explicit ReportSection(const char* name);
@@ -70,12 +71,13 @@ private:
 void SectionHead(FILE* f, const char* title, bool blankFirst);
 
 // volumeName + name written whole by `write(FILE*)` (RunFileWriter): code 4 when it cannot be
-// created, 3 on a failed write; a former file stays as it was.
+// created, 3 on a failed write (after the message naming the file and the system's reason); a
+// former file stays as it was.
 template <class F>
 void WriteWhole(const char* name, F write) {
     RunFileWriter w(std::string(volumeName) + name);
     write(w.OpenOrRaise());
-    w.CommitOrRaise();
+    w.CommitOrExplain();
 }
 
 // The end of an analysis that appended to the report: the console line cleared,

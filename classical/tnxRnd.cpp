@@ -147,7 +147,7 @@ void WriteDistributions(DistributionBuffers& d, size_t series, const double* obs
         SaveDistribution(f, niter, d.values.data(), d.freq.data(), k, d.limits.data(), observed[s], P[s], &mean,
                          &sd);
     }
-    w.CommitOrRaise();
+    w.CommitOrExplain();
 }
 
 // The standard deviation from a sum and a sum of squares of n values (n >= 2); rounding may
@@ -186,7 +186,7 @@ public:
     }
     FILE* Stream() const { return f_; }
     void Commit() {
-        if (writer_) writer_->CommitOrRaise();
+        if (writer_) writer_->CommitOrExplain();
     }
 
 private:
@@ -342,6 +342,13 @@ bool ObservedAreStored(int levels, int n, double*** observed) {
     return true;
 }
 
+// A write to the null values' temporary file that failed: the file has no name, so the message
+// calls it what it is, with the system's reason; code 3.
+[[noreturn]] void RaiseTemporaryUnwritten(int reason) {
+    ExplainFileFailure("write", "a temporary file", reason);
+    RaiseError(TNX_FAIL_TO_PRINT);
+}
+
 }  // namespace
 
 NullValues::NullValues(size_t series, int niterations, size_t budget) : series_(series), niter_(niterations) {
@@ -374,11 +381,12 @@ void NullValues::Put(int it, const double* block) {
     }
     // Iteration it fills the it-th block of the file; in the usual order (one iteration after
     // the other) the file already stands there and no seek empties the stream's buffer.
+    errno = 0;
     if (next_ != it) {
         const long at = static_cast<long>(static_cast<size_t>(it) * series_ * sizeof(double));
-        if (std::fseek(file_, at, SEEK_SET) != 0) RaiseError(TNX_FAIL_TO_PRINT);
+        if (std::fseek(file_, at, SEEK_SET) != 0) RaiseTemporaryUnwritten(errno);
     }
-    if (std::fwrite(block, sizeof(double), series_, file_) != series_) RaiseError(TNX_FAIL_TO_PRINT);
+    if (std::fwrite(block, sizeof(double), series_, file_) != series_) RaiseTemporaryUnwritten(errno);
     next_ = static_cast<long long>(it) + 1;
 }
 
@@ -387,6 +395,10 @@ void NullValues::Get(size_t s, double* v) {
         std::copy(values_.begin() + s * niter_, values_.begin() + (s + 1) * niter_, v);
         return;
     }
+    // The values put last may still wait in the stream's buffer: written now, so that a write
+    // that fails is named as one, not taken for a file cut short.
+    errno = 0;
+    if (next_ >= 0 && std::fflush(file_) != 0) RaiseTemporaryUnwritten(errno);
     next_ = -1;
     for (int it = 0; it < niter_; it++) {
         const long at = static_cast<long>((static_cast<size_t>(it) * series_ + s) * sizeof(double));

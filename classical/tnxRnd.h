@@ -64,7 +64,9 @@ void Eval(double** De, double*** matrices, const double* observed, double* sef, 
 // The null values of `series` series (pairs of communities or levels): the observed value first,
 // then one per random iteration, niterations in all. Kept in memory while they fit in `budget`
 // bytes (code 1 when that memory cannot be had), beyond it in a binary temporary file (code 4
-// when none can be made), written an iteration at a time and read back series by series.
+// when none can be made), written an iteration at a time and read back series by series. A write
+// to the file that fails, in Put or when Get reads it back, is code 3 after "\ncan't write a
+// temporary file: <the system's reason> \n".
 class NullValues {
 public:
     NullValues(size_t series, int niterations, size_t budget = MemoryCheck());

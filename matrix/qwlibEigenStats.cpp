@@ -14,6 +14,7 @@
 
 #include <gsl/gsl_cdf.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -196,8 +197,9 @@ inline bool AtLeast(double rnd, double obs)
 }
 
 // The report is built in memory and appended to "Prinda.txt" whole when the test ends. Memory
-// refused, for the stream or for a write, raises code 1 and a failed append code 3, the file left
-// as it was; a file that cannot be opened gets nothing (after the opener's message).
+// refused, for the stream or for a write, raises code 1 and a failed append code 3 (after the
+// message naming the file and the system's reason), the file left as it was; a file that cannot be
+// opened gets nothing (after the opener's message).
 struct Report {
     MemoryStream text;
     FILE* f = nullptr;  // the report's stream, nullptr when none is printed
@@ -213,7 +215,10 @@ struct Report {
         f = nullptr;
         text.CloseOrRaise();
         FILE* out = fopenck("Prinda.txt", nullptr, "a");
-        if (out && !AppendWhole(out, text.data(), text.size())) RaiseError(TNX_FAIL_TO_PRINT);
+        if (out && !AppendWhole(out, text.data(), text.size())) {
+            ExplainFileFailure("write", "Prinda.txt", errno);
+            RaiseError(TNX_FAIL_TO_PRINT);
+        }
     }
     void Dashes() { fprintf(f, "\n-------------------------------------------------------------------------------\n"); }
     void Date()

@@ -3,9 +3,7 @@
 #include "session/TNXIF.h"
 
 #include <gsl/gsl_errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -199,39 +197,23 @@ bool SessionFileExists(const char* suffix) {
 
 // Whether the track file of the session named last can be written, without changing it: the new
 // session's files replace the old ones through their folder, so the folder must take new files.
-// The trial file is made only where no file stands (O_EXCL), registered as it is made, so that a
-// signal never leaves it behind, and removed again. A file that stands, or that another run makes
-// in between, is not this run's: it is only opened for reading, which refuses a name that is not
-// a regular file (a named pipe among them, without waiting for a writer), and its folder is asked
-// whether it takes new files. False after the message naming the reason.
+// A track file that stands, the session's or another run's, is only opened for reading, which
+// refuses a name that is not a regular file (a named pipe among them, without waiting for a
+// writer). The folder is tried with a file of a name of its own beside the track file, made only
+// where no file stands, registered as it is made and removed by that name: a track file that
+// another run puts in place meanwhile is never touched. False after the message naming the reason.
 bool TrackFileWritable() {
     const std::string path = std::string(volumeName) + whichTrack;
-    int fd = -1, reason = 0;
-    const int slot = MakeTemporary(path, [&] {
-        fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        reason = fd < 0 ? errno : 0;
-        return fd >= 0;
-    });
-    if (fd >= 0) {
-        close(fd);
-        std::remove(path.c_str());
-        ReleaseTemporary(slot);
-        return true;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 || errno != ENOENT) {
+        FILE* f = fopenck(whichTrack, volumeName, "r");
+        if (!f) return false;
+        std::fclose(f);
     }
-    if (reason != EEXIST) {
-        ReportCantOpen(path.c_str(), reason);
-        return false;
-    }
-    FILE* f = fopenck(whichTrack, volumeName, "r");
-    if (!f) return false;
-    std::fclose(f);
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    if (access(folder.c_str(), W_OK | X_OK) != 0) {
-        ReportCantOpen(path.c_str(), errno);
-        return false;
-    }
-    return true;
+    // The replacing writer's temporary file is the one the import will make: its opener names the
+    // track file and the reason, and the writer removes the file when it goes out of scope.
+    ReplacingWriter trial(path);
+    return trial.Open() != nullptr;
 }
 
 // The name of a new session: a session whose formatted data file or track file exists is

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -157,7 +158,9 @@ int WritePreferences() {
     switch (w.Commit()) {
         case ReplacingWriter::kWritten: return 0;
         case ReplacingWriter::kNotReplaced: return 1;  // the opener's message stands
-        default: RaiseError(TNX_FAIL_TO_PRINT);
+        default:
+            ExplainFileFailure("write", TARNEXPrefsName, w.Reason());
+            RaiseError(TNX_FAIL_TO_PRINT);
     }
 }
 

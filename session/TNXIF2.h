@@ -16,7 +16,8 @@ int SetPreferences();
 
 // Writes the preferences file (by way of a temporary file renamed over the old one).
 // Returns 0 when it was written; 1 when it could not be created (a message on standard
-// error; the values stay in memory). A failed write or close raises code 3.
+// error; the values stay in memory). A failed write or close raises code 3 after "\ncan't write
+// TARNEX.prf: <the system's reason> \n".
 int WritePreferences();
 
 #endif

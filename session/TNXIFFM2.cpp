@@ -653,7 +653,7 @@ void WriteFormda(int nPop, const char* fileName, const char* dataName, float** B
     PutFloatRows(f, nPop, ncsm, W);
     std::fprintf(f, "\n");
     PutTail(f, nPop, true);
-    writer.CommitOrRaise();
+    writer.CommitOrExplain();
 }
 
 void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float** B, float** W) {
@@ -675,7 +675,7 @@ void WriteFormda_OLD(int nPop, const char* fileName, const char* dataName, float
     }
     std::fprintf(f, "\n");
     PutTail(f, nPop, false);
-    writer.CommitOrRaise();
+    writer.CommitOrExplain();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -197,7 +197,7 @@ void WriteFormda(tarnexInput* t) {
         PutLabels(f, t->envLabel, n);
         PutFloatRows(f, nComm, n, t->E);
     }
-    writer.CommitOrRaise();
+    writer.CommitOrExplain();
 }
 
 void OpenFormda(tarnexInput* t, int /*fullRead*/) {

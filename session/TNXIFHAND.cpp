@@ -116,9 +116,18 @@ void WriteIntermediateW() {
         ExplainFileFailure("write", target, errno);
         RaiseError(TNX_FAIL_TO_PRINT);
     }
-    if (ok) ok = fflush(f) == 0 && !ferror(f);
-    if (fclose(f) != 0) ok = false;
-    if (!ok) RaiseError(TNX_FAIL_TO_PRINT);
+    // Written in place outside a run: a failed write names the file and the system's reason.
+    try {
+        RaiseOnFailedWrite(f, target);
+    } catch (...) {
+        fclose(f);
+        throw;
+    }
+    errno = 0;
+    if (fclose(f) != 0) {
+        ExplainFileFailure("write", target, errno);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
 }
 
 void IFHierarchicalAccum() {

@@ -2,9 +2,12 @@
 #include "session/TNXMACRO.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "foundation/ConsoleReaders.h"
+#include "foundation/ReplacingWriter.h"
 #include "foundation/TnxError.h"
 #include "foundation/iflibG.h"
 #include "foundation/qwlibDim.h"
@@ -22,13 +25,22 @@ namespace {
 // The echo goes to the macro being recorded, else to the report of a replay.
 void PointEcho() { outm = createMacro ? oufpMacro : runMacro ? oufpRun : nullptr; }
 
-// Closes the recorded macro; a write that failed on the way is code 3 (the macro is lost).
-void CloseChecked(FILE*& f) {
+// Closes the recorded macro `name`; a write that failed on the way is code 3 (the macro is lost),
+// after the message naming the file and the system's reason.
+void CloseChecked(FILE*& f, const char* name) {
     if (f == nullptr) return;
-    const bool failed = std::ferror(f) != 0;
-    const bool closeFailed = std::fclose(f) != 0;
-    f = nullptr;
-    if (failed || closeFailed) RaiseError(TNX_FAIL_TO_PRINT);
+    FILE* const closing = std::exchange(f, nullptr);
+    try {
+        RaiseOnFailedWrite(closing, name);
+    } catch (...) {
+        std::fclose(closing);
+        throw;
+    }
+    errno = 0;
+    if (std::fclose(closing) != 0) {
+        ExplainFileFailure("write", name, errno);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
 }
 
 void AskFileName() {
@@ -40,7 +52,7 @@ void StopRecording() {
     createMacro = 0;
     std::fprintf(oufpMacro, "R\n");
     PointEcho();
-    CloseChecked(oufpMacro);
+    CloseChecked(oufpMacro, whichMacro);
     std::fprintf(out, "\n\n\nMacro saved on file %s\n", whichMacro);
     std::fflush(out);
     Wait();

@@ -113,7 +113,8 @@ void ContingencyVectorT(int p, T* x, F* freq, int* count, int* states) {
 }
 
 // The listing file of the nominal kernels (flag 1 only), written whole or not at all: a file
-// that cannot be created raises code 4, a failed write code 3. Null when there is no listing.
+// that cannot be created raises code 4, a failed write code 3 after the message naming the file
+// and the system's reason. Null when there is no listing.
 FILE* StartListing(ReplacingWriter& listing, char flag) { return flag == 1 ? listing.OpenOrRaise() : nullptr; }
 
 // The frame of the pairwise kernels: one table, sized by the largest number of states of a
@@ -133,7 +134,7 @@ void PairwiseT(int n, int p, T** x, R** r, char flag, Value value) {
             r[i][j] = R(value(size[0], size[1], table));
         }
     free2D(table, S);
-    if (lf) listing.CommitOrRaise();
+    if (lf) listing.CommitOrExplain();
 }
 
 template <class T, class Tab, class R>
@@ -152,7 +153,7 @@ void TripletsT(int n, int p, T** x, R*** r3, float a, char flag) {
                 r3[i][j][k] = R(MutualEntropy3D_MV(size[0], size[1], size[2], table, Tab(a)));
             }
     free3D(table, S, S);
-    if (lf) listing.CommitOrRaise();
+    if (lf) listing.CommitOrExplain();
 }
 
 // Pearson chi-square over the cells whose row, column and grand totals are above 0.

@@ -306,7 +306,7 @@ void WriteStoredResemblances(const char* name, int nMatrices, int n, double** co
     RunFileWriter w(std::string(volumeName) + name);
     FILE* f = w.OpenOrRaise();
     for (int k = 0; k < nMatrices; k++) PrintHalfMatrix_ff(f, n, matrices[k], 0);
-    w.CommitOrRaise();
+    w.CommitOrExplain();
 }
 
 void Resemblance() {

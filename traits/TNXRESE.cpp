@@ -508,9 +508,9 @@ bool PFTs_ScalingUp() {
     }
 
     MemoryReport report;
-    if (!report.stream()) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!report.stream()) RaiseUnwritten(volumeName, whichPrinda);
     const bool written = WriteFunctionalReport(report.stream(), a.r);
-    if (!report.Close() || !written) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!report.Close() || !written) RaiseUnwritten(volumeName, whichPrinda);
     PutWhole(volumeName, whichPrinda, prindaMode, report.data(), report.size());
     return true;
 }
@@ -637,20 +637,20 @@ bool FrequencyTraitsScalingUp() {
     }
 
     MemoryReport report;
-    if (!report.stream()) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!report.stream()) RaiseUnwritten(volumeName, whichPrinda);
     TraitAveragesReport(report.stream(), a, m, roTE);
-    if (!report.Close()) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!report.Close()) RaiseUnwritten(volumeName, whichPrinda);
     PutWhole(volumeName, whichPrinda, prindaMode, report.data(), report.size());
 
     // The normalised T, traits in rows.
     MemoryReport hier;
-    if (!hier.stream()) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!hier.stream()) RaiseUnwritten(volumeName, whichHier);
     fprintf(hier.stream(), "%d\t%d\n", nch, ncsm);
     for (int j = 0; j < nch; j++) {
         for (int c = 0; c < ncsm; c++) fprintf(hier.stream(), "%g\t", a.Tn[c][j]);
         fprintf(hier.stream(), "\n");
     }
-    if (!hier.Close()) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!hier.Close()) RaiseUnwritten(volumeName, whichHier);
     PutWhole(volumeName, whichHier, "w", hier.data(), hier.size());
     return true;
 }

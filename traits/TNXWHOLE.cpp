@@ -1,6 +1,7 @@
 // Result files written whole or not at all.
 #include "traits/TNXWHOLE.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,12 +34,20 @@ void PutWhole(const char* dir, const char* name, const char* mode, const char* t
     }
     ReplacingWriter writer(target);
     FILE* f = writer.OpenOrRaise();
-    if (fwrite(text, 1, size, f) != size) RaiseError(TNX_FAIL_TO_PRINT);
-    writer.CommitOrRaise();
+    errno = 0;
+    if (fwrite(text, 1, size, f) != size) {
+        ExplainFileFailure("write", target, errno);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
+    writer.CommitOrExplain();
 }
 
 void PutWhole(const char* dir, const char* name, const char* mode, MemoryReport& report) {
-    if (!report.stream()) RaiseError(TNX_FAIL_TO_PRINT);
-    if (!report.Close()) RaiseError(TNX_FAIL_TO_PRINT);
+    if (!report.stream() || !report.Close()) RaiseUnwritten(dir, name);
     PutWhole(dir, name, mode, report.data(), report.size());
+}
+
+void RaiseUnwritten(const char* dir, const char* name) {
+    ExplainFileFailure("write", std::string(dir ? dir : "") + name, EIO);
+    RaiseError(TNX_FAIL_TO_PRINT);
 }

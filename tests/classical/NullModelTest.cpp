@@ -18,9 +18,11 @@
 
 #include "classical/TNXEVAL.h"
 #include "classical/tnxRnd.h"
+#include "foundation/TnxError.h"
 #include "foundation/qwlibDim.h"
 #include "matrix/core/qwlibRandom.h"
 #include "session/model/TNXGLOB.h"
+#include "session/session_fixture.h"
 
 namespace {
 
@@ -636,6 +638,38 @@ TEST(NullModel, NullValuesBeyondAnyBudgetGoToTheFile) {
     EXPECT_TRUE(NullValues(size_t(1) << 61, 8, SIZE_MAX).InFile());
     EXPECT_TRUE(NullValues(SIZE_MAX / 8, 2, SIZE_MAX).InFile());
     EXPECT_FALSE(NullValues(SIZE_MAX / 8 / 1000, 0, 0).InFile());  // no iteration: nothing to keep
+}
+
+// A write to the temporary file that fails (past a file-size limit) names the file and the
+// system's reason, then code 3: in Put, once the values outgrow the stream's buffer (7 series of
+// 1500 iterations take 84,000 bytes, past a limit of 8,192), and in Get for values the buffer still
+// held (3 series of 4 iterations take 96 bytes, past a limit of 64), which were read back before as
+// a file cut short.
+TEST(NullModel, AWriteToTheFileThatFailsIsNamedWithItsReason) {
+    const struct {
+        const char* what;
+        size_t series;
+        int iterations;
+        rlim_t limit;
+        bool allPut;  // every iteration was put before the failure
+    } cases[] = {{"in Put", 7, 1500, 8192, false}, {"in Get", 3, 4, 64, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        NullValues store(c.series, c.iterations, 0);
+        ASSERT_TRUE(store.InFile());
+        std::vector<double> block(c.series, 1.0), values(c.iterations);
+        int put = 0;
+        testing::internal::CaptureStderr();
+        const int code = tnxtest::CodeWithSmallFiles(
+            [&] {
+                for (; put < c.iterations; put++) store.Put(put, block.data());
+                store.Get(0, values.data());
+            },
+            c.limit);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't write a temporary file: File too large \n");
+        EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+        EXPECT_EQ(put == c.iterations, c.allPut) << put;
+    }
 }
 
 // The iterations of the engines: first .. last in order, each once, the largest count the dialog

@@ -40,8 +40,9 @@ struct ProgramRun {
     std::string waitFor;            // until this file exists
     size_t refuseGrowthAbove = 0;   // a realloc asked for more bytes refused (0: none)
     long diskFullAfter = -1;        // the bytes the program's files take before the disk is full (-1: none)
-    std::string appearOn;           // a part of the name of a file another run makes just before the program
-    std::string appearText;         // creates it (or opens it with fopen), and its text
+    std::string appearOn;           // the end of the name of a file another run makes just before the program
+    std::string appearText;         // creates a file whose name holds it (or opens one with fopen), and its text
+    bool appearAtRemoval = false;   // the file put in place instead just before the program removes such a file
     std::string starveAfter;        // a part of the name of a temporary file after whose rename calloc fails
     std::string threads;            // TARNEX_THREADS (empty: as the test's environment has it)
 };
@@ -103,6 +104,7 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
             if (!run.appearOn.empty()) {
                 setenv("TNXTEST_APPEAR_ON", run.appearOn.c_str(), 1);
                 setenv("TNXTEST_APPEAR_TEXT", run.appearText.c_str(), 1);
+                if (run.appearAtRemoval) setenv("TNXTEST_APPEAR_AT_REMOVAL", "1", 1);
             }
             if (!run.starveAfter.empty()) setenv("TNXTEST_STARVE_AFTER", run.starveAfter.c_str(), 1);
             if (!run.waitOn.empty() || !run.waitCreateOn.empty()) {

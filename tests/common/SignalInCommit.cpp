@@ -15,10 +15,13 @@
 // (the streams it opens on a descriptor with fdopen, which read as the descriptor does, its
 // temporary files, and its write() calls on descriptors above 2, its appends), and every write
 // past them fails with ENOSPC, a write that finds part of its room taking that part. Another
-// run's file: before the program opens a file whose name holds TNXTEST_APPEAR_ON with open and
-// O_CREAT (only where none stands, with O_EXCL, or to write) or with fopen, the file is made
-// holding TNXTEST_APPEAR_TEXT where none stands. Memory refused: once a file whose name holds
-// TNXTEST_STARVE_AFTER is renamed, every calloc fails.
+// run's file, named by the program's name up to the end of the text TNXTEST_APPEAR_ON ("s1Trk.txt"
+// for "s1Trk.txt.tmpAb12Cd" too): before the program opens a file whose name holds the text with
+// open and O_CREAT (only where none stands, with O_EXCL, or to write) or with fopen, the file is
+// made holding TNXTEST_APPEAR_TEXT where none stands; with TNXTEST_APPEAR_AT_REMOVAL set, it comes
+// instead just before the program removes such a file (remove, unlink), put in place as a commit
+// puts it, written beside and renamed over whatever stands. Memory refused: once a file whose
+// name holds TNXTEST_STARVE_AFTER is renamed, every calloc fails.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -104,16 +107,56 @@ void WaitForTheOtherRun() {
     for (int round = 0; marker && round < 120000 && access(marker, F_OK) != 0; round++) poll(nullptr, 0, 1);
 }
 
-// Makes the file of another run where none stands.
-void Appear(const char* path) {
-    if (!Holds(path, "TNXTEST_APPEAR_ON")) return;
+using Rename = int (*)(const char*, const char*);
+Rename NextRename() {
+    static const Rename next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+    return next;
+}
+
+// The name of another run's file: `path` up to the end of the text TNXTEST_APPEAR_ON in it; false
+// when it holds none (or the name does not fit). No allocation: a removal may come from a signal
+// handler.
+bool OtherRunsName(const char* path, char* name, size_t size) {
+    const char* text = std::getenv("TNXTEST_APPEAR_ON");
+    const char* at = text && *text ? std::strstr(path, text) : nullptr;
+    if (!at) return false;
+    const size_t length = static_cast<size_t>(at - path) + std::strlen(text);
+    if (length >= size) return false;
+    std::memcpy(name, path, length);
+    name[length] = '\0';
+    return true;
+}
+
+bool AtRemoval() {
+    const char* set = std::getenv("TNXTEST_APPEAR_AT_REMOVAL");
+    return set && *set;
+}
+
+// Makes `name` holding TNXTEST_APPEAR_TEXT where none stands; false when one stands.
+bool MakeOthersFile(const char* name) {
     using Open = int (*)(const char*, int, ...);
     static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
-    const int fd = next(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return;
+    const int fd = next(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
     const char* text = std::getenv("TNXTEST_APPEAR_TEXT");
     if (text && NextWrite()(fd, text, std::strlen(text)) < 0) std::abort();
     close(fd);
+    return true;
+}
+
+// Makes the file of another run where none stands, before a creation.
+void Appear(const char* path) {
+    char name[4096];
+    if (!AtRemoval() && OtherRunsName(path, name, sizeof name)) MakeOthersFile(name);
+}
+
+// Puts the file of another run in place before a removal, as its commit would: written under a
+// name beside it and renamed over whatever stands.
+void AppearBeforeRemoval(const char* path) {
+    char name[4096], beside[4096 + 8];
+    if (!AtRemoval() || !OtherRunsName(path, name, sizeof name)) return;
+    std::snprintf(beside, sizeof beside, "%s.other", name);
+    if (MakeOthersFile(beside) && NextRename()(beside, name) != 0) std::abort();
 }
 
 }  // namespace
@@ -149,6 +192,20 @@ extern "C" int open(const char* path, int flags, ...) {
     return next(path, flags, mode);
 }
 
+extern "C" int unlink(const char* path) {
+    using Unlink = int (*)(const char*);
+    static const Unlink next = reinterpret_cast<Unlink>(dlsym(RTLD_NEXT, "unlink"));
+    AppearBeforeRemoval(path);
+    return next(path);
+}
+
+extern "C" int remove(const char* path) {
+    using Remove = int (*)(const char*);
+    static const Remove next = reinterpret_cast<Remove>(dlsym(RTLD_NEXT, "remove"));
+    AppearBeforeRemoval(path);
+    return next(path);
+}
+
 extern "C" FILE* fopen(const char* path, const char* mode) {
     using Fopen = FILE* (*)(const char*, const char*);
     static const Fopen next = reinterpret_cast<Fopen>(dlsym(RTLD_NEXT, "fopen"));
@@ -176,8 +233,7 @@ extern "C" __attribute__((no_sanitize("thread"))) void* calloc(size_t count, siz
 }
 
 extern "C" int rename(const char* from, const char* to) {
-    using Rename = int (*)(const char*, const char*);
-    static const Rename next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+    const Rename next = NextRename();
     const char* signal = std::getenv("TNXTEST_SIGNAL_IN_COMMIT");
     if (signal && Holds(from, "TNXTEST_SIGNAL_ON")) raise(std::atoi(signal));
     if (Holds(from, "TNXTEST_WAIT_ON")) WaitForTheOtherRun();

@@ -2,7 +2,9 @@
 // ade4 / stats values of tests/matrix/r/eigenstats.R (run offline).
 
 #include <gsl/gsl_rng.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -285,7 +287,9 @@ std::string SteadyPart(const std::string& text) {
 
 // The printout of either test is composed in memory and appended to Prinda.txt when the test
 // ends. With its growth refused 64 bytes short of what it needs, the test raises code 1 and
-// Prinda.txt keeps what it held; with 64 bytes to spare the printout is appended whole. Every run
+// Prinda.txt keeps what it held; with 64 bytes to spare the printout is appended whole. An append
+// past a file-size limit (its signal ignored) is code 3 after the message naming Prinda.txt with
+// the system's reason, and Prinda.txt keeps what it held. Every run
 // draws the same permutations (the generator seeded anew before it), so that the printouts differ
 // in their time stamps (of fixed width) and their elapsed time alone, which "%g" prints in 1 to 11
 // characters: well inside the margin.
@@ -335,6 +339,21 @@ TEST(AxisPermutation, AReportThatMemoryCutsShortRaisesCodeOneAndLeavesPrinda) {
         ASSERT_GT(length, 1000u);
         EXPECT_EQ(run(length - 64), TNX_OUT_OF_MEMORY);
         EXPECT_EQ(prinda(), earlier);
+        {
+            struct rlimit old {};
+            getrlimit(RLIMIT_FSIZE, &old);
+            const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = {earlier.size() + 100, old.rlim_max};
+            testing::internal::CaptureStderr();
+            const bool limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+            const int code = run(SIZE_MAX);
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, handler);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't write Prinda.txt: File too large \n");
+            ASSERT_TRUE(limited);
+            EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+            EXPECT_EQ(prinda(), earlier);
+        }
         EXPECT_EQ(run(length + 64), 0);
         const std::string text = prinda();
         EXPECT_EQ(text.compare(0, earlier.size(), earlier), 0);

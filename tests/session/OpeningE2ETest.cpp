@@ -139,10 +139,10 @@ TEST_F(ImportedAvi, ANamedPipeAtTheReportEndsTheRunWithItsReason) {
 }
 
 // Where the user may read the session's files but the folder takes no new file, O opens the session
-// (status 0, no message, its menu), and N over it is refused at once with the reason, before any
-// question about the data; where the folder takes new files, N over files the user may not write
-// goes on to the data dialog, as their replacement needs only the folder. A session in a folder the
-// user may not enter is refused with the system's reason. No file changes.
+// (status 0, no message, its menu), and N over it, or of a new name there, is refused at once with
+// the reason, before any question about the data; where the folder takes new files, N over files
+// the user may not write goes on to the data dialog, as their replacement needs only the folder. A
+// session in a folder the user may not enter is refused with the system's reason. No file changes.
 TEST(OpeningE2E, ASessionOpensWhereItsFilesMayBeReadAndIsReplacedWhereTheFolderTakesFiles) {
     const std::string denied = "Permission denied";
     const struct {
@@ -153,6 +153,7 @@ TEST(OpeningE2E, ASessionOpensWhereItsFilesMayBeReadAndIsReplacedWhereTheFolderT
     } rows[] = {
         {"O, folder read-only", false, "O\ns1\nC\nX\n", "", 1},
         {"N, folder read-only", false, "N\ns1\ny\n\nX\n", "\ncan't open s1Trk.txt: " + denied + " \n", 0},
+        {"N of a new name, folder read-only", false, "N\ns2\n\nX\n", "\ncan't open s2Trk.txt: " + denied + " \n", 0},
         {"N, files read-only", true, "N\ns1\ny\n4\nX\n", "", 1},
         {"O, a folder without rights", true, "O\nlocked/s1\n\nX\n",
          "\ncan't open locked/s1Trk.txt: " + denied + " \n", 0},

@@ -97,24 +97,27 @@ TEST(SessionE2E, NewSessionOverAnExistingOneAsksBeforeReplacingIt) {
     }
 }
 
-// N tries whether the new session's track file can be written by making it only where no file
-// stands, and removing it again: a file that another run makes between the question and the trial
-// (forced: made just before the program's exclusive creation, or its opening) is that run's, kept
-// with its text, whether the name was new or the user said to replace the session. Without it the
-// trial leaves no file.
+// N tries whether the new session's track file can be written by making a file of a name of its
+// own beside it and removing it again: a track file that another run makes between the question and
+// the trial (forced: made just before the program's exclusive creation, or its opening), or puts in
+// place by its commit just before the trial removes its file, is that run's, kept with its text,
+// whether the name was new or the user said to replace the session. Without it the trial leaves
+// no file.
 TEST(SessionE2E, TheTrackFilesTrialNeverTakesAFileItDidNotMake) {
     const std::string other = "another run's track file\n";
     const struct {
         const char* input;
         bool appears;
-        bool existing;  // s1 stands before (its track file is the tiny session's)
+        bool existing;   // s1 stands before (its track file is the tiny session's)
+        bool atRemoval;  // the other run's commit comes just before the trial removes its file
     } cases[] = {
-        {"N\ns2\n4\nX\n", false, false},
-        {"N\ns2\n4\nX\n", true, false},
-        {"N\ns1\ny\n4\nX\n", false, true},
+        {"N\ns2\n4\nX\n", false, false, false},
+        {"N\ns2\n4\nX\n", true, false, false},
+        {"N\ns1\ny\n4\nX\n", false, true, false},
+        {"N\ns2\n4\nX\n", true, false, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.input) + (c.appears ? ", a file appears" : ""));
+        SCOPED_TRACE(std::string(c.input) + (c.appears ? c.atRemoval ? ", a file put in place" : ", a file appears" : ""));
         Sandbox box;
         if (c.existing) box.PrepareTinySession();
         tnxtest::ProgramRun run;
@@ -122,6 +125,7 @@ TEST(SessionE2E, TheTrackFilesTrialNeverTakesAFileItDidNotMake) {
         if (c.appears) {
             run.appearOn = "s2Trk.txt";
             run.appearText = other;
+            run.appearAtRemoval = c.atRemoval;
         }
         const tnxtest::Ending ending = tnxtest::RunProgram(box.Path(""), run);
         EXPECT_EQ(ending.signal, 0);
@@ -274,6 +278,19 @@ TEST(SessionE2E, PreferencesFile) {
     EXPECT_EQ(dir.err, "\ncan't open TARNEX.prf: Is a directory \n\ncan't replace TARNEX.prf: Is a directory \n");
     EXPECT_EQ(Count(dir.out, kMainMenu), 2);
     EXPECT_EQ(box.Files(), std::set<std::string>{"TARNEX.prf"});  // nothing left beside it
+    // A full disk: the file and the system's reason named before the failed write's message, status
+    // 1, no file left.
+    std::filesystem::remove(box.Path("TARNEX.prf"));
+    tnxtest::ProgramRun full;
+    full.input = "S\nC\nX\n";
+    full.diskFullAfter = 0;
+    const tnxtest::Ending ended = tnxtest::RunProgram(box.Path(""), full);
+    EXPECT_EQ(ended.signal, 0);
+    EXPECT_EQ(ended.status, 1);
+    EXPECT_EQ(Slurp(box.Path("").parent_path().parent_path() / "stderr.txt"),
+              "\ncan't write TARNEX.prf: No space left on device \n\nFAIL TO PRINT ON FILE !!!\n\n"
+              "Quit and restart TARNEX.\n\a");
+    EXPECT_EQ(box.Files(), std::set<std::string>{});
 }
 
 }  // namespace

@@ -90,11 +90,18 @@ TEST_F(HandlerTest, IntermediateFileHoldsTheSizesAndW) {
                                  "40.5\t41.5\t42.5\t43.5\t\n");
     std::strcpy(whichHier, "no-such-dir/s1Hie.txt");
     EXPECT_EQ(CodeOf([] { WriteIntermediateW(); }), TNX_FAIL_TO_OPEN);
-    // A device is no file to write: refused before a byte is written. A write that fails is code 3.
+    // A device is no file to write: refused before a byte is written. A write that fails is code 3,
+    // after the message naming the file and the system's reason.
     std::strcpy(whichHier, "/dev/full");
     EXPECT_EQ(CodeOf([] { WriteIntermediateW(); }), TNX_FAIL_TO_OPEN);
     std::strcpy(whichHier, "s1Hie.txt");
+    // The capture of standard error, a file itself, starts afresh below the limit.
+    EXPECT_EQ(Err(), "\ncan't open no-such-dir/s1Hie.txt: No such file or directory \n"
+                     "\ncan't open /dev/full: not a regular file \n");
+    testing::internal::CaptureStderr();
+    capturing_ = true;
     EXPECT_EQ(CodeWithSmallFiles([] { WriteIntermediateW(); }), TNX_FAIL_TO_PRINT);
+    EXPECT_EQ(Err(), "\ncan't write s1Hie.txt: File too large \n");
 }
 
 }  // namespace

@@ -111,6 +111,17 @@ TEST_F(MacroTest, ErrorCodeDuringAReplayRestoresTheConsole) {
     IFMacro();
     EXPECT_EQ(CodeWithSmallFiles([] { IFMacro(); }, 1), TNX_FAIL_TO_PRINT);
     EXPECT_EQ((Ints{createMacro}), (Ints{0}));
+    // The same with 100 bytes of answers waiting to be written and files of 64 bytes at most (the
+    // capture of standard error, a file itself, started afresh below them): the message names the
+    // macro and the system's reason.
+    Stdin("N\nlong.mac\nN\n");
+    IFMacro();
+    std::fputs((std::string(99, 'x') + "\n").c_str(), oufpMacro);
+    Err();
+    testing::internal::CaptureStderr();
+    capturing_ = true;
+    EXPECT_EQ(CodeWithSmallFiles([] { IFMacro(); }, 64), TNX_FAIL_TO_PRINT);
+    EXPECT_EQ(Err(), "\ncan't write long.mac: File too large \n");
 }
 
 // The session's files in a folder, time-stamp and elapsed-time lines aside.
