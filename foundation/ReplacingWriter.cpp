@@ -540,7 +540,10 @@ void ReplacingWriter::CommitOrRaise() {
     switch (Commit()) {
         case kWritten: return;
         case kNotReplaced: RaiseError(TNX_FAIL_TO_OPEN);
-        default: RaiseError(TNX_FAIL_TO_PRINT);
+        default:
+            // Every failed write is named with its reason before the code that ends the command.
+            CannotDo("write", target_, SystemReason(reason_));
+            RaiseError(TNX_FAIL_TO_PRINT);
     }
 }
 

@@ -109,7 +109,8 @@ public:
     Outcome Replace();
 
     // The same two steps for callers whose failures end the command: a file that cannot be
-    // created or put in place raises code 4, a failed write or close code 3.
+    // created or put in place raises code 4, a failed write or close code 3 after
+    // "\ncan't write %s: %s \n" (the target and the system's reason, with the bell).
     FILE* OpenOrRaise();
     void CommitOrRaise();
     // CommitOrRaise for a file whose failure is explained: a failed write or close prints

@@ -575,7 +575,9 @@ TEST_F(ReplacingSetTest, ARenameThatFailsPartWayPutsBackWhatItReplaced) {
 // as it was and no temporary file is left.
 TEST_F(ReplacingWriterTest, CommitOrExplainNamesTheFileAndTheSystemsReason) {
     std::ofstream(target_) << "kept\n";
-    {
+    // CommitOrRaise names a failed write as CommitOrExplain does.
+    for (const bool explain : {true, false}) {
+        SCOPED_TRACE(explain ? "CommitOrExplain" : "CommitOrRaise");
         // The limit leaves room for the captured message, not for the 100 lines (2290 bytes).
         ReplacingWriter w(target_);
         FILE* f = w.OpenOrRaise();
@@ -583,7 +585,7 @@ TEST_F(ReplacingWriterTest, CommitOrExplainNamesTheFileAndTheSystemsReason) {
         SmallFileSizeLimit limit(1024);
         ASSERT_TRUE(limit.Set());
         for (int i = 0; i < 100; i++) std::fprintf(f, "line %d of a long text\n", i);
-        const int code = CodeOf([&] { w.CommitOrExplain(); });
+        const int code = CodeOf([&] { explain ? w.CommitOrExplain() : w.CommitOrRaise(); });
         limit.Lift();
         EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
         EXPECT_EQ(cap.Err(), "\ncan't write " + target_ + ": File too large \n");
