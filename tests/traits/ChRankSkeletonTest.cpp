@@ -658,10 +658,9 @@ TEST(ChRankFastTraitDistance, DistancesOfSinglePrecisionMeansVaryBeyondTheirRoun
 }
 
 TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
-    // A folder of its own, so that parallel test runs never share it.
-    std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    const std::filesystem::path dir = tmpl;
+    // A folder of its own, so that parallel test runs never share it, removed however the test ends.
+    const tnxtest::Sandbox box;
+    const std::filesystem::path dir = box.Path("");
     const std::string target = (dir / "r.txt").string();
     std::ofstream(target) << "old";
     {
@@ -697,16 +696,14 @@ TEST(ChRankWholeFile, WrittenWholeWithPrefixOrNotAtAll) {
     chrank::WholeFile never((dir / "never.txt").string());
     EXPECT_FALSE(never.Commit());
     EXPECT_FALSE(std::filesystem::exists(dir / "never.txt"));
-    std::filesystem::remove_all(dir);
 }
 
 // A scratch file the system cannot make is named with the system's reason: the process may open
 // one file more, which the target's temporary file takes, and the scratch file finds no
 // descriptor left (EMFILE). Open gives null, and nothing stays in the folder.
 TEST(ChRankWholeFile, AScratchFileThatCannotBeMadeIsNamedWithTheReason) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "chrank-wholefile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    const std::filesystem::path dir = tmpl;
+    const tnxtest::Sandbox box;
+    const std::filesystem::path dir = box.Path("");
     const std::string target = (dir / "r.txt").string();
     FILE* f = nullptr;
     testing::internal::CaptureStderr();
@@ -727,7 +724,6 @@ TEST(ChRankWholeFile, AScratchFileThatCannotBeMadeIsNamedWithTheReason) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't open " + target + ": Too many open files \n");
     EXPECT_EQ(f, nullptr);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 0);
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
