@@ -36,6 +36,7 @@ struct ProgramRun {
     int refuseRenameWith = 0;       // with this error number
     std::string waitOn;             // a part of the name of a temporary file whose rename waits,
     std::string waitCreateOn;       // or of a file whose exclusive creation waits,
+    int waitCreateSkip = 0;         // (the first this many such creations passing without a wait)
     std::string waiting;            // once this file is made,
     std::string waitFor;            // until this file exists
     size_t refuseGrowthAbove = 0;   // a realloc asked for more bytes refused (0: none)
@@ -110,6 +111,7 @@ inline pid_t StartProgram(const std::filesystem::path& folder, const ProgramRun&
             if (!run.waitOn.empty() || !run.waitCreateOn.empty()) {
                 setenv("TNXTEST_WAIT_ON", run.waitOn.c_str(), 1);
                 setenv("TNXTEST_WAIT_CREATE_ON", run.waitCreateOn.c_str(), 1);
+                setenv("TNXTEST_WAIT_CREATE_SKIP", std::to_string(run.waitCreateSkip).c_str(), 1);
                 setenv("TNXTEST_WAITING", run.waiting.c_str(), 1);
                 setenv("TNXTEST_WAIT_FOR", run.waitFor.c_str(), 1);
             }

@@ -442,15 +442,17 @@ TEST_F(InterruptedRun, ARunWhoseSessionAnotherRunChangedSavesNothing) {
         bool import;        // another run imports the session again; otherwise a blank line is appended
         std::string input;  // the first run's
         const char* waitCreateOn;
-    } cases[] = {{"an import of the same session", true, kH, "aviTrk.txt.tmp"},
-                 {"the data file edited where it stands", false, kH, "aviTrk.txt.tmp"},
+        int waitCreateSkip;  // the new session's trial of its folder, before its data are read
+    } cases[] = {{"an import of the same session", true, kH, "aviTrk.txt.tmp", 0},
+                 {"the data file edited where it stands", false, kH, "aviTrk.txt.tmp", 0},
                  {"the data file of the session a new session takes its data from, edited", false,
-                  "N\nbvi\n2\navi\n1\n\nX\n", "bviTrk.txt.tmp"}};
+                  "N\nbvi\n2\navi\n1\n\nX\n", "bviTrk.txt.tmp", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ProgramRun first;
         first.input = c.input;
         first.waitCreateOn = c.waitCreateOn;
+        first.waitCreateSkip = c.waitCreateSkip;
         const pid_t firstRun = StartFirstUntilItWaits(first, "first");
         ASSERT_GE(firstRun, 0) << "the first run never came to its track file";
         if (c.import) {
