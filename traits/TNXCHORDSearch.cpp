@@ -381,7 +381,6 @@ TraitDistanceMantel::TraitDistanceMantel(int n, int p, float** Tn, double** DE, 
         t->magnitudeSq[c] = m * m;
     }
     partial_.assign(static_cast<size_t>(maxK > 0 ? maxK : 1) * (pairs > 0 ? pairs : 1), 0.0);
-    magnitude_.assign(maxK > 0 ? maxK : 1, 0.0);
     if (n >= 2) t->de01 = DE[0][1];
     // DE centred once over the pairs counted, its spread beside. Values whose squares leave
     // double are centred times a power of two (ValueScale), which the correlation does not see.
@@ -416,7 +415,6 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
     for (int level = changedFrom; level < k; level++) {
         double* acc = &partial_[static_cast<size_t>(level) * pairs];
         const double* term = &t.terms[static_cast<size_t>(traits[level]) * pairs];
-        magnitude_[level] = (level > 0 ? magnitude_[level - 1] : 0.0) + t.magnitudeSq[traits[level]];
         if (level == 0) {
             for (int q = 0; q < pairs; q++) acc[q] = term[q];
         } else {
@@ -482,7 +480,9 @@ double TraitDistanceMantel::Value(const int* traits, int k, int changedFrom, boo
     spread.magnitude = ymax;
     // Distances equal but for the rounding of the single-precision means they come from have no
     // spread the data define: correlation 0, and flat.
-    if (!VariesBeyondRounding(spread, EuclideanMeansRounding(magnitude_[k - 1]))) {
+    double magnitudesSq = 0.0;  // of the subset's traits: k look-ups
+    for (int i = 0; i < k; i++) magnitudesSq += t.magnitudeSq[traits[i]];
+    if (!VariesBeyondRounding(spread, EuclideanMeansRounding(magnitudesSq))) {
         if (flat) *flat = true;
         return 0.0;
     }

@@ -270,8 +270,7 @@ private:
         double de01 = 0.0;
     };
     std::shared_ptr<const Tables> tables_;
-    std::vector<double> partial_;    // maxK x pairs
-    std::vector<double> magnitude_;  // maxK: sums of m_t^2 over the subset's first traits
+    std::vector<double> partial_;  // maxK x pairs
     int lastK_ = 0;
 };
 
