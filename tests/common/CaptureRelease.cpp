@@ -6,62 +6,39 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace tnxtest {
 
-namespace {
-
-// True when `fd` is open on one of the files GoogleTest captures a stream into
-// ("gtest_captured_stream.XXXXXX" in the temporary folder).
-bool OnCaptureFile(int fd) {
-    char path[4096];
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    const ssize_t n = readlink(link.c_str(), path, sizeof path - 1);
-    if (n <= 0) return false;
-    path[n] = '\0';
-    static const std::string kPrefix = "gtest_captured_stream.";
-    const std::string name = path;
-    const size_t slash = name.rfind('/');
-    return name.compare(slash == std::string::npos ? 0 : slash + 1, kPrefix.size(), kPrefix) == 0;
-}
-
-// True when `fd` has left its uncaptured file for a capture file.
-bool Captured(int fd, const OpenFile& uncaptured) {
-    return !SameFile(FileOf(fd), uncaptured) && OnCaptureFile(fd);
-}
-
-// Writes `text` whole on `stream`.
-void Echo(const std::string& text, FILE* stream) {
-    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
-}
-
-}  // namespace
-
 OpenFile FileOf(int fd) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) return {};
-    return {true, st.st_dev, st.st_ino};
+    return fstat(fd, &st) == 0 ? OpenFile{st.st_dev, st.st_ino} : OpenFile{};
 }
-
-bool SameFile(const OpenFile& a, const OpenFile& b) {
-    return a.open == b.open && a.device == b.device && a.inode == b.inode;
-}
-
-ConsoleFiles CurrentConsoleFiles() { return {FileOf(STDOUT_FILENO), FileOf(STDERR_FILENO)}; }
 
 int ReleaseCaptures(const ConsoleFiles& uncaptured) {
     // Text stdio still buffers was written while the capture was on: it belongs in the capture.
     std::fflush(nullptr);
+    const struct {
+        int fd;
+        OpenFile file;
+        std::string (*end)();
+        FILE* stream;
+    } streams[] = {{STDOUT_FILENO, uncaptured.out, testing::internal::GetCapturedStdout, stdout},
+                   {STDERR_FILENO, uncaptured.err, testing::internal::GetCapturedStderr, stderr}};
     int released = 0;
-    if (Captured(STDOUT_FILENO, uncaptured.out)) {
-        Echo(testing::internal::GetCapturedStdout(), stdout);
-        released |= kStdoutReleased;
-    }
-    if (Captured(STDERR_FILENO, uncaptured.err)) {
-        Echo(testing::internal::GetCapturedStderr(), stderr);
-        released |= kStderrReleased;
+    for (int s = 0; s < 2; s++) {
+        // Captured: gone from its uncaptured file to one GoogleTest captures into ("gtest_captured_stream.XXXXXX").
+        char path[4096];
+        const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(streams[s].fd)).c_str(), path, sizeof path - 1);
+        if (FileOf(streams[s].fd) == streams[s].file || n <= 0) continue;
+        path[n] = '\0';
+        const char* name = std::strrchr(path, '/');
+        if (std::strncmp(name ? name + 1 : path, "gtest_captured_stream.", 22) != 0) continue;
+        const std::string text = streams[s].end();
+        std::fwrite(text.data(), 1, text.size(), streams[s].stream);
+        std::fflush(streams[s].stream);
+        released |= 1 << s;
     }
     return released;
 }

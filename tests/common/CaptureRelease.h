@@ -5,22 +5,18 @@
 
 #include <sys/types.h>
 
+#include <utility>
+
 namespace tnxtest {
 
-// The file a descriptor is open on, by device and inode (`open` false for a closed descriptor).
-struct OpenFile {
-    bool open = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-};
+// The file a descriptor is open on, by device and inode ({0, 0} for a closed descriptor).
+using OpenFile = std::pair<dev_t, ino_t>;
 OpenFile FileOf(int fd);
-bool SameFile(const OpenFile& a, const OpenFile& b);
 
-// The files of standard output and standard error while neither is captured.
+// The files of standard output and standard error as they are when it is made (neither captured).
 struct ConsoleFiles {
-    OpenFile out, err;
+    OpenFile out = FileOf(1), err = FileOf(2);
 };
-ConsoleFiles CurrentConsoleFiles();
 
 // The streams ReleaseCaptures released, as bits.
 enum ReleasedCapture { kStdoutReleased = 1, kStderrReleased = 2 };

@@ -25,7 +25,6 @@ void NoteReleased(const testing::TestInfo& test, const char* stream) {
 // releases the captures left on after each test, after its fixture and before its result is
 // printed.
 class CleanConsole : public testing::EmptyTestEventListener {
-    void OnTestProgramStart(const testing::UnitTest&) override { uncaptured_ = tnxtest::CurrentConsoleFiles(); }
     void OnTestStart(const testing::TestInfo&) override {
         std::fflush(stdout);
         std::clearerr(stdout);
@@ -40,7 +39,7 @@ class CleanConsole : public testing::EmptyTestEventListener {
         if (released & tnxtest::kStdoutReleased) NoteReleased(test, "output");
         if (released & tnxtest::kStderrReleased) NoteReleased(test, "error");
     }
-    tnxtest::ConsoleFiles uncaptured_;  // standard output and error as the program started with them
+    tnxtest::ConsoleFiles uncaptured_;  // standard output and error as the program is loaded with them
 };
 
 // Registered when the test program is loaded, before main runs the tests; the list of listeners

@@ -108,56 +108,27 @@ void WaitForTheOtherRun() {
     for (int round = 0; marker && round < 120000 && access(marker, F_OK) != 0; round++) poll(nullptr, 0, 1);
 }
 
-using Rename = int (*)(const char*, const char*);
-Rename NextRename() {
-    static const Rename next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
-    return next;
-}
-
-// The name of another run's file: `path` up to the end of the text TNXTEST_APPEAR_ON in it; false
-// when it holds none (or the name does not fit). No allocation: a removal may come from a signal
-// handler.
-bool OtherRunsName(const char* path, char* name, size_t size) {
-    const char* text = std::getenv("TNXTEST_APPEAR_ON");
-    const char* at = text && *text ? std::strstr(path, text) : nullptr;
-    if (!at) return false;
-    const size_t length = static_cast<size_t>(at - path) + std::strlen(text);
-    if (length >= size) return false;
-    std::memcpy(name, path, length);
-    name[length] = '\0';
-    return true;
-}
-
-bool AtRemoval() {
-    const char* set = std::getenv("TNXTEST_APPEAR_AT_REMOVAL");
-    return set && *set;
-}
-
-// Makes `name` holding TNXTEST_APPEAR_TEXT where none stands; false when one stands.
-bool MakeOthersFile(const char* name) {
+// Makes the file of another run, named by `path` up to the end of the text TNXTEST_APPEAR_ON in
+// it, holding TNXTEST_APPEAR_TEXT where none stands: before a creation (`removal` false) or, with
+// TNXTEST_APPEAR_AT_REMOVAL set, before a removal, as a commit puts it, written beside it and renamed
+// over whatever stands (renameat: this library's rename is not the system's). No allocation: a
+// removal may come from a signal handler.
+void Appear(const char* path, bool removal) {
+    const char *on = std::getenv("TNXTEST_APPEAR_ON"), *atRemoval = std::getenv("TNXTEST_APPEAR_AT_REMOVAL");
+    const char* at = on && *on ? std::strstr(path, on) : nullptr;
+    const size_t length = at ? static_cast<size_t>(at - path) + std::strlen(on) : 0;
+    char name[4096], beside[4096 + 8];
+    if (!at || length >= sizeof name || removal != (atRemoval && *atRemoval)) return;
+    std::memcpy(name, path, length), name[length] = '\0';
+    std::snprintf(beside, sizeof beside, "%s%s", name, removal ? ".other" : "");
     using Open = int (*)(const char*, int, ...);
     static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
-    const int fd = next(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return false;
+    const int fd = next(beside, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return;
     const char* text = std::getenv("TNXTEST_APPEAR_TEXT");
     if (text && NextWrite()(fd, text, std::strlen(text)) < 0) std::abort();
     close(fd);
-    return true;
-}
-
-// Makes the file of another run where none stands, before a creation.
-void Appear(const char* path) {
-    char name[4096];
-    if (!AtRemoval() && OtherRunsName(path, name, sizeof name)) MakeOthersFile(name);
-}
-
-// Puts the file of another run in place before a removal, as its commit would: written under a
-// name beside it and renamed over whatever stands.
-void AppearBeforeRemoval(const char* path) {
-    char name[4096], beside[4096 + 8];
-    if (!AtRemoval() || !OtherRunsName(path, name, sizeof name)) return;
-    std::snprintf(beside, sizeof beside, "%s.other", name);
-    if (MakeOthersFile(beside) && NextRename()(beside, name) != 0) std::abort();
+    if (removal && renameat(AT_FDCWD, beside, AT_FDCWD, name) != 0) std::abort();
 }
 
 }  // namespace
@@ -193,28 +164,28 @@ extern "C" int open(const char* path, int flags, ...) {
         const char* skip = std::getenv("TNXTEST_WAIT_CREATE_SKIP");
         if (passed++ >= (skip ? std::atoi(skip) : 0)) WaitForTheOtherRun();
     }
-    if (flags & O_CREAT) Appear(path);
+    if (flags & O_CREAT) Appear(path, false);
     return next(path, flags, mode);
 }
 
 extern "C" int unlink(const char* path) {
     using Unlink = int (*)(const char*);
     static const Unlink next = reinterpret_cast<Unlink>(dlsym(RTLD_NEXT, "unlink"));
-    AppearBeforeRemoval(path);
+    Appear(path, true);
     return next(path);
 }
 
 extern "C" int remove(const char* path) {
     using Remove = int (*)(const char*);
     static const Remove next = reinterpret_cast<Remove>(dlsym(RTLD_NEXT, "remove"));
-    AppearBeforeRemoval(path);
+    Appear(path, true);
     return next(path);
 }
 
 extern "C" FILE* fopen(const char* path, const char* mode) {
     using Fopen = FILE* (*)(const char*, const char*);
     static const Fopen next = reinterpret_cast<Fopen>(dlsym(RTLD_NEXT, "fopen"));
-    Appear(path);
+    Appear(path, false);
     return next(path, mode);
 }
 
@@ -238,7 +209,8 @@ extern "C" __attribute__((no_sanitize("thread"))) void* calloc(size_t count, siz
 }
 
 extern "C" int rename(const char* from, const char* to) {
-    const Rename next = NextRename();
+    using Rename = int (*)(const char*, const char*);
+    static const Rename next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
     const char* signal = std::getenv("TNXTEST_SIGNAL_IN_COMMIT");
     if (signal && Holds(from, "TNXTEST_SIGNAL_ON")) raise(std::atoi(signal));
     if (Holds(from, "TNXTEST_WAIT_ON")) WaitForTheOtherRun();

@@ -19,9 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <future>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -155,24 +153,17 @@ private:
 };
 
 // While it lives, an alarm comes after the seconds given and cuts short the call it finds waiting
-// (EINTR), rather than end the test program.
-class AlarmAfter {
-public:
+// (EINTR), rather than end the test program; `fired` says that it came.
+struct AlarmAfter {
     explicit AlarmAfter(unsigned seconds) {
         struct sigaction cut {};
-        cut.sa_handler = [](int) {};
-        sigaction(SIGALRM, &cut, &old_);
-        alarm(seconds);
+        cut.sa_handler = [](int) { fired = 1; };
+        fired = 0;
+        sigaction(SIGALRM, &cut, &old), alarm(seconds);
     }
-    ~AlarmAfter() {
-        alarm(0);
-        sigaction(SIGALRM, &old_, nullptr);
-    }
-    AlarmAfter(const AlarmAfter&) = delete;
-    AlarmAfter& operator=(const AlarmAfter&) = delete;
-
-private:
-    struct sigaction old_ {};
+    ~AlarmAfter() { alarm(0), sigaction(SIGALRM, &old, nullptr); }
+    static inline volatile sig_atomic_t fired = 0;
+    struct sigaction old {};
 };
 
 class ReplacingWriterTest : public testing::Test {
@@ -650,40 +641,39 @@ std::string Masked(std::string text) {
 TEST_F(ReplacingSetTest, WhereLinksAreRefusedTheEarlierFilesAreCopiedAsideAndPutBack) {
     const SetTexts before{"old a", "none", "old c"}, after{"new a", "new b", "new c"};
     using refusals::Rule;
-    const char* const kept = "a.txt.tmpXXXXXX.old\n";
     const std::string longC(2040, 'c');  // beyond the limit of 1024 bytes, which its copy meets
     const struct {
         int linkError;  // every link refused with it (0: links made)
         std::vector<Rule> renames, removals;
         const char* message;  // none: the set is put in place
         SetTexts texts;
-        const char* aside;    // the files left beside the targets, one a line (none: "")
-        bool longC;           // c holds longC, under a file-size limit of 1024 bytes
+        const char* aside;    // the file left beside the targets (none: ""); c as longC: a limit of 1024 bytes
     } cases[] = {
-        {EPERM, {}, {}, "", after, "", false},
-        {EOPNOTSUPP, {}, {}, "", after, "", false},
-        {EMLINK, {}, {}, "", after, "", false},
-        {EXDEV, {}, {}, "", after, "", false},
-        {EPERM, {{"a.txt.tmp", ".old", EDQUOT}}, {}, "\ncan't replace %a: Disk quota exceeded \n", before, "", false},
-        {EXDEV, {{"c.txt.tmp", ".old", ENOSPC}}, {}, "\ncan't replace %c: No space left on device \n", before, "", false},
-        {EPERM, {}, {}, "\ncan't replace %c: File too large \n", before, "", true},
+        {EPERM, {}, {}, "", after, ""},
+        {EOPNOTSUPP, {}, {}, "", after, ""},
+        {EMLINK, {}, {}, "", after, ""},
+        {EXDEV, {}, {}, "", after, ""},
+        {EPERM, {{"a.txt.tmp", ".old", EDQUOT}}, {}, "\ncan't replace %a: Disk quota exceeded \n", before, ""},
+        {EXDEV, {{"c.txt.tmp", ".old", ENOSPC}}, {}, "\ncan't replace %c: No space left on device \n", before, ""},
+        {EPERM, {}, {}, "\ncan't replace %c: File too large \n", {"old a", "none", longC}, ""},
         {EPERM, {{"c.txt.tmp", ".old", ENOSPC}, {"a.txt.tmp", "", EIO, ".old"}}, {},
          "\ncan't replace %c: No space left on device \n\nthe earlier %a is kept as %d/a.txt.tmpXXXXXX.old \n",
-         {"new a", "none", "old c"}, kept, false},
+         {"new a", "none", "old c"}, "a.txt.tmpXXXXXX.old\n"},
         {EPERM, {{"c.txt.tmp", ".old", ENOSPC}}, {{"b.txt", "", EACCES}},
          "\ncan't replace %c: No space left on device \n\ncan't remove %b: Permission denied \n",
-         {"old a", "new b", "old c"}, "", false},
+         {"old a", "new b", "old c"}, ""},
         {0, {{"c.txt.tmp", ".old", ENOSPC}}, {{"b.txt", "", EACCES}},
          "\ncan't replace %c: No space left on device \n\ncan't remove %b: Permission denied \n",
-         {"old a", "new b", "old c"}, "", false},
+         {"old a", "new b", "old c"}, ""},
         {0, {{"c.txt.tmp", ".old", ENOSPC}}, {{"c.txt.tmp", ".old", EACCES}},
          "\ncan't replace %c: No space left on device \n\ncan't remove %d/c.txt.tmpXXXXXX: Permission denied \n",
-         before, "c.txt.tmpXXXXXX\n", false},
+         before, "c.txt.tmpXXXXXX\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(std::strerror(c.linkError)) + ", " + c.message);
         EarlierSet();
-        if (c.longC) std::ofstream(Name('c'), std::ios::trunc) << longC;
+        const bool lengthy = c.texts.c == longC;
+        if (lengthy) std::ofstream(Name('c'), std::ios::trunc) << longC;
         ASSERT_EQ(chmod(Name('a').c_str(), 0604), 0);
         if (c.linkError) refusals::links = {{".txt", "", c.linkError}};
         refusals::renames = c.renames;
@@ -691,33 +681,23 @@ TEST_F(ReplacingSetTest, WhereLinksAreRefusedTheEarlierFilesAreCopiedAsideAndPut
         // At every rename, a and c each hold a whole file, the earlier or the new.
         std::string emptied;
         refusals::atEveryRename = [&] {
-            for (char t : {'a', 'c'})
-                if (Text(t) == "none") emptied += t;
+            for (char t : {'a', 'c'}) emptied += Text(t) == "none" ? std::string(1, t) : "";
         };
         std::string err;
-        SmallFileSizeLimit limit(c.longC ? 1024 : RLIM_INFINITY);
+        SmallFileSizeLimit limit(lengthy ? 1024 : RLIM_INFINITY);
         const int code = CommitNewSet(&err);
         limit.Lift();
         refusals::Clear();
         EXPECT_EQ(emptied, "");
         EXPECT_EQ(code, *c.message ? TNX_FAIL_TO_OPEN : 0);
         EXPECT_EQ(Masked(err), Filled(c.message, Name('b')));
-        SetTexts texts = c.texts;
-        if (c.longC) texts.c = longC;
+        const SetTexts& texts = c.texts;
         EXPECT_EQ(Texts(), texts);
-        struct stat st {};
-        if (texts.a == "old a") {
-            ASSERT_EQ(stat(Name('a').c_str(), &st), 0);
-            EXPECT_EQ(st.st_mode & 07777, 0604u);
-        }
-        std::vector<std::string> names{"a.txt"};
-        if (texts.b != "none") names.push_back("b.txt");
-        if (texts.c != "none") names.push_back("c.txt");
-        for (std::string rest = c.aside; !rest.empty(); rest.erase(0, rest.find('\n') + 1))
-            names.push_back(rest.substr(0, rest.find('\n')));
-        std::sort(names.begin(), names.end());
-        std::string listed;
-        for (const std::string& name : names) listed += name + "\n";
+        const fs::perms mode = fs::perms(0604);  // the earlier a's, wherever it stands again
+        EXPECT_EQ(texts.a == "old a" ? fs::status(Name('a')).permissions() : mode, mode);
+        std::string listed;  // each file left aside after its target
+        for (const auto& [t, text] : {std::pair<char, std::string>{'a', texts.a}, {'b', texts.b}, {'c', texts.c}})
+            listed += (text == "none" ? "" : t + std::string(".txt\n")) + (*c.aside == t ? c.aside : "");
         EXPECT_EQ(Masked(Listing()), listed);
     }
 }
@@ -738,28 +718,27 @@ TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
     const struct {
         std::vector<refusals::Rule> renames;
         rlim_t limit;         // a file-size limit (0: none)
-        const char* b;        // b's name in the folder; "b.txt/": a folder stands there
+        const char* b;        // b's name; "b.txt/": a folder stands there; "b.txt|": a pipe put there once checked
         bool interrupt;       // SIGINT comes at the rename of a
-        bool pipe;            // a named pipe is put at b once b is checked
         int code;
         const char* message;  // %a, %b, %c: the targets' paths
     } cases[] = {
-        {{}, 0, "b.txt", false, false, 0, ""},
-        {{{"a.txt.tmp", ".old", ENOSPC}}, 0, "b.txt", false, false, TNX_FAIL_TO_OPEN,
+        {{}, 0, "b.txt", false, 0, ""},
+        {{{"a.txt.tmp", ".old", ENOSPC}}, 0, "b.txt", false, TNX_FAIL_TO_OPEN,
          "\ncan't replace %a: No space left on device \n"},
-        {{}, 2048, "b.txt", false, false, TNX_FAIL_TO_PRINT, "\ncan't write %c: File too large \n"},
-        {{}, 0, "none/b.txt", false, false, TNX_FAIL_TO_OPEN, "\ncan't open %b: No such file or directory \n"},
-        {{}, 0, "b.txt/", false, false, TNX_FAIL_TO_OPEN, "\ncan't open %b: Is a directory \n"},
-        {{}, 0, "b.txt", true, false, TNX_FAIL_TO_OPEN, "\ncan't replace %a: Interrupted system call \n"},
-        {{}, 0, "b.txt", false, true, TNX_FAIL_TO_OPEN, "\ncan't open %b: not a regular file \n"},
+        {{}, 2048, "b.txt", false, TNX_FAIL_TO_PRINT, "\ncan't write %c: File too large \n"},
+        {{}, 0, "none/b.txt", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: No such file or directory \n"},
+        {{}, 0, "b.txt/", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: Is a directory \n"},
+        {{}, 0, "b.txt", true, TNX_FAIL_TO_OPEN, "\ncan't replace %a: Interrupted system call \n"},
+        {{}, 0, "b.txt|", false, TNX_FAIL_TO_OPEN, "\ncan't open %b: not a regular file \n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         EarlierSet();
         std::ofstream(Name('c'), std::ios::trunc) << oldC;
-        const bool folder = c.b[std::strlen(c.b) - 1] == '/';
+        const bool folder = c.b[std::strlen(c.b) - 1] == '/', pipe = c.b[std::strlen(c.b) - 1] == '|';
         if (folder) fs::create_directory(Name('b'));
-        const std::string b = folder ? Name('b') : (dir_ / c.b).string();
+        const std::string b = folder || pipe ? Name('b') : (dir_ / c.b).string();
         interrupts = 0;
         void (*old)(int) = std::signal(SIGINT, [](int) { interrupts++; });
         std::string err;
@@ -775,7 +754,7 @@ TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
             set.AppendOrRaise(b, " b 2", 4);
             EXPECT_EQ(Texts(), before);  // nothing before the commit
             if (c.interrupt) refusals::interruptRenameOf = "a.txt.tmp";
-            if (c.pipe) refusals::pipeAfterCheckOf = "b.txt";
+            if (pipe) refusals::pipeAfterCheckOf = "b.txt";
             refusals::renames = c.renames;
             ConsoleCapture cap;
             SmallFileSizeLimit limit(c.limit ? c.limit : RLIM_INFINITY);
@@ -790,7 +769,7 @@ TEST_F(ReplacingSetTest, AppendsAreFilesOfTheSetWholeOrCutBack) {
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(err, Filled(c.message, b));
         EXPECT_EQ(Texts(), c.code ? before : (SetTexts{"new a", " b 1 b 2", oldC + " c 1 c 2 c 3"}));
-        EXPECT_EQ(Listing(), c.code && !folder && !c.pipe ? "a.txt\nc.txt\n" : "a.txt\nb.txt\nc.txt\n");
+        EXPECT_EQ(Listing(), c.code && !folder && !pipe ? "a.txt\nc.txt\n" : "a.txt\nb.txt\nc.txt\n");
     }
 }
 
@@ -961,23 +940,26 @@ void RewriteAsNew(const std::string& data, const fs::path& dir, const std::strin
 // (32768 bytes), and a last word of five bytes (40005 = 8 x 5000 + 5).
 const std::string kLoadedData = std::string(40000, 'x') + "data\n";
 
-// Runs `commit` on a thread of its own and waits for it at most ten seconds: a commit still
-// waiting then (an open of the named pipe `pipe` waiting for a writer) is let go by a writer that
-// opens the pipe, and `blocked` says so. The commit's code.
-int CommitWithinTenSeconds(const std::function<void()>& commit, const std::string& pipe, bool& blocked) {
+// kLoadedData with the byte at `at` made `to`.
+std::string LoadedDataWith(size_t at, char to) {
+    std::string text = kLoadedData;
+    text[at] = to;
+    return text;
+}
+
+// Holds the commit lock of `dir`, as another run in its commit would, while `commit` runs on a thread
+// of its own until it waits for the lock; then does `meanwhile` and gives the lock back. The commit's code.
+int CommitPastTheHeldLock(const fs::path& dir, const std::function<void()>& commit,
+                          const std::function<void()>& meanwhile) {
+    const int held = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_EQ(flock(held, LOCK_EX), 0);
+    std::atomic<bool> ended{false};
     int code = -1;
-    std::promise<void> ended;
-    std::future<void> end = ended.get_future();
-    std::thread run([&] {
-        code = CodeOf(commit);
-        ended.set_value();
-    });
-    blocked = end.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
-    if (blocked) {
-        const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (writer >= 0) close(writer);
-    }
-    run.join();
+    std::thread other([&] { code = CodeOf(commit), ended = true; });
+    EXPECT_TRUE(tnxtest::WaitsForCommitLock(getpid(), dir, &ended)) << "the commit did not wait for the lock";
+    meanwhile();
+    close(held);
+    other.join();
     return code;
 }
 
@@ -1011,22 +993,14 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
          },
          false, true, 0},
         {"the same length, one byte of the first block changed",
-         [](const std::string& d, const fs::path& dir) {
-             std::string text = kLoadedData;
-             text[3] = 'y';
-             RewriteAsNew(d, dir, text);
-         },
-         false, true, TNX_SESSION_CHANGED},
+         [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, LoadedDataWith(3, 'y')); }, false, true,
+         TNX_SESSION_CHANGED},
         {"the same length, one byte past the first block changed",
-         [](const std::string& d, const fs::path& dir) {
-             std::string text = kLoadedData;
-             text[35000] = 'y';
-             RewriteAsNew(d, dir, text);
-         },
-         false, true, TNX_SESSION_CHANGED},
+         [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, LoadedDataWith(35000, 'y')); }, false,
+         true, TNX_SESSION_CHANGED},
         {"the same length, one byte of the last, partial word changed",
-         [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, kLoadedData.substr(0, 40004) + "?"); },
-         false, true, TNX_SESSION_CHANGED},
+         [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, LoadedDataWith(40004, '?')); }, false,
+         true, TNX_SESSION_CHANGED},
         {"a zero byte more, as the last word is filled out",
          [](const std::string& d, const fs::path& dir) { RewriteAsNew(d, dir, kLoadedData + std::string(1, '\0')); },
          false, true, TNX_SESSION_CHANGED},
@@ -1062,15 +1036,15 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
         const std::string dataBefore = pipe ? "" : FileText(data);
         ConsoleCapture cap;
         int code;
-        bool blocked = false;
         {
             ReplacingSet set;
             for (char t : {'a', 'b', 'c'}) std::fprintf(set.OpenOrRaise(Name(t)), "new %c", t);
             if (c.replacesData) std::fputs("new data\n", set.OpenOrRaise(data));
-            code = CommitWithinTenSeconds([&] { set.CommitOrRaise(); }, data, blocked);
+            AlarmAfter bound(10);  // a named pipe waited on for a writer: the wait cut short
+            code = CodeOf([&] { set.CommitOrRaise(); });
         }
         EXPECT_EQ(cap.Err(), "");
-        EXPECT_FALSE(blocked) << "the commit waited on the data file";
+        EXPECT_FALSE(AlarmAfter::fired) << "the commit waited on the data file";
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(Texts(), c.code ? (SetTexts{"old a", "none", "old c"}) : (SetTexts{"new a", "new b", "new c"}));
         if (pipe) EXPECT_TRUE(fs::is_fifo(data));
@@ -1085,22 +1059,6 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
         }
     }
 }
-
-// The test's hold on the folder's commit lock and the thread of a commit: at the end of the scope,
-// on every path, the lock is given back before the thread is joined, so that no commit waits for
-// ever.
-struct LockTurn {
-    int held = -1;
-    std::thread other;
-    void Release() {
-        if (held >= 0) close(held);
-        held = -1;
-    }
-    ~LockTurn() {
-        Release();
-        if (other.joinable()) other.join();
-    }
-};
 
 // Two commits in one folder take turns at its lock: while another holds it (here the test, as
 // another run in its commit would), a set, a lone writer and a text appended whole each say once
@@ -1134,26 +1092,10 @@ TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (held ? ", the lock held" : ", the lock free"));
             EarlierSet();
-            int code = -1;
-            std::atomic<bool> ended{false};
             ConsoleCapture cap;
-            {
-                LockTurn turn;
-                if (held) {
-                    turn.held = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                    ASSERT_GE(turn.held, 0);
-                    ASSERT_EQ(flock(turn.held, LOCK_EX), 0);
-                }
-                turn.other = std::thread([&] {
-                    code = CodeOf([&] { c.commit(Name('a')); });
-                    ended = true;
-                });
-                if (held) {
-                    const bool waited = tnxtest::WaitsForCommitLock(getpid(), dir_, &ended);
-                    EXPECT_TRUE(waited) << "the commit did not wait for the folder's lock";
-                    EXPECT_EQ(Text('a'), "old a");
-                }
-            }
+            const auto commit = [&] { c.commit(Name('a')); };
+            const int code = held ? CommitPastTheHeldLock(dir_, commit, [&] { EXPECT_EQ(Text('a'), "old a"); })
+                                  : CodeOf(commit);
             EXPECT_EQ(cap.Err(), held ? waiting : "");
             EXPECT_EQ(code, 0);
             EXPECT_EQ(Text('a'), c.text);
@@ -1161,57 +1103,22 @@ TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
         }
 }
 
-// Whether a commit on another thread of this process comes to wait for the commit lock of
-// `folder`, which the test holds: the system's table of locks lists this process as waiting
-// ("->") for a flock on the folder. False as soon as the commit has ended (`ended`) without
-// waiting there, and after ten seconds.
-bool WaitsAtTheLock(const fs::path& folder, const std::atomic<bool>& ended) {
-    struct stat st {};
-    if (stat(folder.c_str(), &st) != 0) return false;
-    const std::string inode = ":" + std::to_string(st.st_ino) + " ", owner = std::to_string(getpid());
-    for (int round = 0; round < 10000 && !ended; round++) {
-        std::ifstream locks("/proc/locks");
-        for (std::string line; std::getline(locks, line);) {
-            std::istringstream words(line);
-            std::string number, arrow, kind, advisory, mode, pid;
-            words >> number >> arrow >> kind >> advisory >> mode >> pid;
-            if (arrow == "->" && kind == "FLOCK" && pid == owner && (line + " ").find(inode) != std::string::npos)
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
-
 // The session's data are compared only once the commit holds the folder's lock: bytes changed
-// while it waits there for another run's commit (the test holds the lock, as that run would) hold
-// the set back, although the data were as read when the commit began.
+// while it waits there for another run's commit hold the set back, although the data were as read
+// when the commit began.
 TEST_F(ReplacingSetTest, TheDataAreComparedOnlyOnceTheCommitHoldsTheLock) {
     SessionDataCleared cleared;
     EarlierSet();
     const std::string data = (dir_ / "sFormda.txt").string();
     std::ofstream(data, std::ios::binary) << kLoadedData;
     LoadSessionData(data);
-    const int held = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(flock(held, LOCK_EX), 0);
-    std::atomic<bool> ended{false};
-    int code = -1;
-    std::thread commit([&] {
-        code = CodeOf([&] {
-            ReplacingSet set;
-            std::fputs("new a", set.OpenOrRaise(Name('a')));
-            set.CommitOrRaise();
-        });
-        ended = true;
-    });
-    EXPECT_TRUE(WaitsAtTheLock(dir_, ended)) << "the commit did not wait for the folder's lock";
-    std::string text = kLoadedData;
-    text[0] = 'y';
-    RewriteAsNew(data, dir_, text);
-    close(held);
-    commit.join();
-    EXPECT_EQ(code, TNX_SESSION_CHANGED);
+    const auto commit = [&] {
+        ReplacingSet set;
+        std::fputs("new a", set.OpenOrRaise(Name('a')));
+        set.CommitOrRaise();
+    };
+    EXPECT_EQ(CommitPastTheHeldLock(dir_, commit, [&] { RewriteAsNew(data, dir_, LoadedDataWith(0, 'y')); }),
+              TNX_SESSION_CHANGED);
     EXPECT_EQ(Texts(), (SetTexts{"old a", "none", "old c"}));
     EXPECT_EQ(Listing(), "a.txt\nc.txt\nsFormda.txt\n");
 }

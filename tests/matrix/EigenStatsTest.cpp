@@ -2,9 +2,7 @@
 // ade4 / stats values of tests/matrix/r/eigenstats.R (run offline).
 
 #include <gsl/gsl_rng.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -16,6 +14,7 @@
 #include "foundation/TnxError.h"
 
 #include "matrix/qwlib.h"
+#include "session/session_fixture.h"
 #include "statistics/qwlibRes.h"
 #include "statistics/StatTestUtil.h"
 
@@ -339,21 +338,12 @@ TEST(AxisPermutation, AReportThatMemoryCutsShortRaisesCodeOneAndLeavesPrinda) {
         ASSERT_GT(length, 1000u);
         EXPECT_EQ(run(length - 64), TNX_OUT_OF_MEMORY);
         EXPECT_EQ(prinda(), earlier);
-        {
-            struct rlimit old {};
-            getrlimit(RLIMIT_FSIZE, &old);
-            const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit limit = {earlier.size() + 100, old.rlim_max};
-            testing::internal::CaptureStderr();
-            const bool limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-            const int code = run(SIZE_MAX);
-            setrlimit(RLIMIT_FSIZE, &old);
-            std::signal(SIGXFSZ, handler);
-            EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't write Prinda.txt: File too large \n");
-            ASSERT_TRUE(limited);
-            EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
-            EXPECT_EQ(prinda(), earlier);
-        }
+        int code = -1;
+        testing::internal::CaptureStderr();
+        tnxtest::CodeWithSmallFiles([&] { code = run(SIZE_MAX); }, earlier.size() + 100);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't write Prinda.txt: File too large \n");
+        EXPECT_EQ(code, TNX_FAIL_TO_PRINT);
+        EXPECT_EQ(prinda(), earlier);
         EXPECT_EQ(run(length + 64), 0);
         const std::string text = prinda();
         EXPECT_EQ(text.compare(0, earlier.size(), earlier), 0);

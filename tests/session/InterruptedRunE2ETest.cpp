@@ -94,6 +94,15 @@ protected:
     }
     // Lets the first run go on.
     void LetTheFirstGoOn() { std::ofstream(box.Path("").parent_path().parent_path() / "go on") << ""; }
+    // Expects a run that ended complete: status 0, nothing on its standard error (in `streams`), its
+    // report saved, no temporary file left.
+    void ExpectEndedWhole(const Ending& ended, const std::filesystem::path& streams) {
+        EXPECT_EQ(ended.signal, 0);
+        EXPECT_EQ(ended.status, 0);
+        EXPECT_EQ(Slurp(streams / "stderr.txt"), "");
+        EXPECT_NE(Slurp(streams / "stdout.txt").find("Results on file aviPrinda.txt"), std::string::npos);
+        EXPECT_EQ(TemporaryNames(box.Path("")), "");
+    }
     Sandbox box;
 };
 
@@ -159,12 +168,7 @@ TEST_F(InterruptedRun, TwoRunsInOneFolderKeepToTheirOwnRandomData) {
               std::string("aviRDa.txt.tmpXXXXXX aviPrinda.txt.tmpXXXXXX aviTrk.txt.tmpXXXXXX "
                           "aviTrk.txt.tmpXXXXXX.old ").size());
     LetTheFirstGoOn();
-    const Ending ended = WaitProgram(firstRun);
-    EXPECT_EQ(ended.signal, 0);
-    EXPECT_EQ(ended.status, 0);
-    EXPECT_EQ(Slurp(root / "first" / "stderr.txt"), "");
-    EXPECT_NE(Slurp(root / "first" / "stdout.txt").find("Results on file aviPrinda.txt"), std::string::npos);
-    EXPECT_EQ(TemporaryNames(box.Path("")), "");
+    ExpectEndedWhole(WaitProgram(firstRun), root / "first");
     ASSERT_TRUE(std::filesystem::exists(box.Path("aviRDa.txt")));
     const std::string together = box.ReadFile("aviRDa.txt");
     ProgramRun alone;
@@ -485,25 +489,20 @@ TEST_F(InterruptedRun, ARunWhoseSessionAnotherRunChangedSavesNothing) {
 // (as a backup restored, or a file synchronised, leaves it), while the run computes: the data are
 // those it read, byte for byte, and it saves its results and ends as a run left alone does.
 TEST_F(InterruptedRun, ARunWhoseDataFileKeptItsBytesSavesItsResults) {
-    const std::filesystem::path root = box.Path("").parent_path().parent_path();
+    namespace fs = std::filesystem;
+    const std::string data = box.ReadFile("aviFormda.txt");
     const struct {
         const char* what;
-        void (*change)(const std::filesystem::path& data);
+        void (*change)(const fs::path& data);
     } cases[] = {
         {"touched",
-         [](const std::filesystem::path& d) {
-             std::filesystem::last_write_time(d, std::filesystem::last_write_time(d) + std::chrono::seconds(10));
-         }},
+         [](const fs::path& d) { fs::last_write_time(d, fs::last_write_time(d) + std::chrono::seconds(10)); }},
         {"copied, the copy renamed over it",
-         [](const std::filesystem::path& d) {
-             std::filesystem::copy_file(d, d.string() + ".copy");
-             std::filesystem::rename(d.string() + ".copy", d);
-         }},
+         [](const fs::path& d) { fs::copy_file(d, d.string() + ".copy"), fs::rename(d.string() + ".copy", d); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::filesystem::remove(box.Path("aviPrinda.txt"));
-        const std::string data = box.ReadFile("aviFormda.txt");
+        fs::remove(box.Path("aviPrinda.txt"));
         ProgramRun first;
         first.input = kH;
         first.waitCreateOn = "aviTrk.txt.tmp";
@@ -511,14 +510,9 @@ TEST_F(InterruptedRun, ARunWhoseDataFileKeptItsBytesSavesItsResults) {
         ASSERT_GE(firstRun, 0) << "the first run never came to its track file";
         c.change(box.Path("aviFormda.txt"));
         LetTheFirstGoOn();
-        const Ending ended = WaitProgram(firstRun);
-        EXPECT_EQ(ended.signal, 0);
-        EXPECT_EQ(ended.status, 0);
-        EXPECT_EQ(Slurp(root / "first" / "stderr.txt"), "");
-        EXPECT_NE(Slurp(root / "first" / "stdout.txt").find("Results on file aviPrinda.txt"), std::string::npos);
-        EXPECT_TRUE(std::filesystem::exists(box.Path("aviPrinda.txt")));
+        ExpectEndedWhole(WaitProgram(firstRun), box.Path("").parent_path().parent_path() / "first");
+        EXPECT_TRUE(fs::exists(box.Path("aviPrinda.txt")));
         EXPECT_EQ(box.ReadFile("aviFormda.txt"), data);
-        EXPECT_EQ(TemporaryNames(box.Path("")), "");
     }
 }
 
@@ -533,13 +527,7 @@ TEST_F(InterruptedRun, ASignalIgnoredFromTheStartStaysIgnoredInsideTheCommit) {
         run.ignored = {signal};
         run.signalInCommit = signal;
         run.signalOn = "aviPrinda.txt.tmp";
-        const Ending ended = RunProgram(box.Path(""), run);
-        EXPECT_EQ(ended.signal, 0);
-        EXPECT_EQ(ended.status, 0);
-        const std::filesystem::path root = box.Path("").parent_path().parent_path();
-        EXPECT_EQ(Slurp(root / "stderr.txt"), "");
-        EXPECT_NE(Slurp(root / "stdout.txt").find("Results on file aviPrinda.txt"), std::string::npos);
+        ExpectEndedWhole(RunProgram(box.Path(""), run), box.Path("").parent_path().parent_path());
         EXPECT_TRUE(std::filesystem::exists(box.Path("aviPrinda.txt")));
-        EXPECT_EQ(TemporaryNames(box.Path("")), "");
     }
 }

@@ -117,7 +117,7 @@ TEST(SessionE2E, TheTrackFilesTrialNeverTakesAFileItDidNotMake) {
         {"N\ns2\n4\nX\n", true, false, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.input) + (c.appears ? c.atRemoval ? ", a file put in place" : ", a file appears" : ""));
+        SCOPED_TRACE(std::string(c.input) + (c.atRemoval ? ", a file put in place" : c.appears ? ", a file appears" : ""));
         Sandbox box;
         if (c.existing) box.PrepareTinySession();
         tnxtest::ProgramRun run;

@@ -2,13 +2,11 @@
 // against R (r/nominal.R), the diagonal cases in closed form (2 N H, N (S - 1), coherence 1),
 // hand-worked mutual information, and the listing files.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +16,7 @@
 #include <vector>
 
 #include "common/ErrorCode.h"
+#include "session/session_fixture.h"
 #include "statistics/StatTestUtil.h"
 #include "statistics/qwlibRes.h"
 
@@ -224,22 +223,13 @@ TEST_F(InDirectory, ATableFileThatCannotBeCreatedRaisesCodeFourAndLeavesNothing)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
-// A listing whose write fails (no file may grow past 64 bytes, the signal of a write beyond them
-// ignored) raises code 3 after the message naming Tables.txt with the system's reason, and leaves
-// no file.
+// A listing whose write fails (no file may grow past 64 bytes) raises code 3 after the message
+// naming Tables.txt with the system's reason, and leaves no file.
 TEST_F(InDirectory, ATableFileWhoseWriteFailsRaisesCodeThreeNamingItAndLeavesNothing) {
     Mat<double> x{{3, 1, 3, 2}, {1, 1, 2, 2}, {5, 6, 5, 6}}, r(3, 3);
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit small = {64, old.rlim_max};
     testing::internal::CaptureStderr();
-    const bool limited = setrlimit(RLIMIT_FSIZE, &small) == 0;
-    const int code = tnxtest::CodeOf([&] { QuiSquareMV(3, 4, x, r, 1); });
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, handler);
+    const int code = tnxtest::CodeWithSmallFiles([&] { QuiSquareMV(3, 4, x, r, 1); });
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "\ncan't write Tables.txt: File too large \n");
-    ASSERT_TRUE(limited);
     EXPECT_EQ(code, 3);
     EXPECT_EQ(Listing(), "");
 }

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -253,15 +252,11 @@ TEST_F(ChRankUndefined, DistancesThatDifferBeyondTheirRoundingAreValuesOfTheirRa
         // The list of the best subsets: a line per value, the first the best, the subset's at its rank.
         const size_t from = text.find("Trait subsets with maximum rank:\n"), to = text.find("\n\n", from);
         ASSERT_NE(to, std::string::npos);
-        std::istringstream list(text.substr(from, to - from));
-        std::vector<std::string> lines;
-        for (std::string l; std::getline(list, l);) lines.push_back(l);
-        EXPECT_EQ(static_cast<int>(lines.size()), 2 + r.listed) << text.substr(from, to - from);
-        for (size_t i = 2; i < lines.size(); i++)
-            EXPECT_EQ(lines[i].size() > all.size() && lines[i].compare(lines[i].size() - all.size() - 1, all.size() + 1,
-                                                                        "\t" + all) == 0,
-                      static_cast<int>(i) - 1 == r.rank)
-                << lines[i];
+        const std::string list = text.substr(from, to + 1 - from), mine = "\t" + all + "\n";
+        const size_t first = list.find(mine);  // on the line after the two of the heading, + its rank
+        EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2 + r.listed) << list;
+        EXPECT_EQ(first == std::string::npos ? 0 : std::count(list.begin(), list.begin() + first, '\n') - 1, r.rank);
+        EXPECT_EQ(list.rfind(mine), first) << list;
     }
 }
 
