@@ -648,6 +648,17 @@ TEST(ChRankFastTraitDistance, DistancesOfSinglePrecisionMeansVaryBeyondTheirRoun
         double bound;
     } options[] = {{6, 5 * u}, {7, 5 * u}, {8, 10 * u}, {9, 10 * u}, {10, 10 * u / std::sqrt(7.0 / 16) + 10 * u}};
     for (const auto& o : options) EXPECT_NEAR(chrank::MeansRounding(n, p, Tn, o.opt), o.bound, 1e-9 * u) << o.opt;
+    // The chord's shortest row, wherever it stands, a row of zeros left out: the first row (1/2, 0,
+    // 0, 0), of length 1/2, every m_t still 1/2: 2 (5u) / (1/2) + 10u; the first row all 0: m_0 1/4,
+    // the shortest row of length sqrt(7/16): 2 (5u sqrt(1/16 + 3/4)) / sqrt(7/16) + 10u.
+    const struct {
+        float first[p];
+        double bound;
+    } chordRows[] = {{{0.5f, 0, 0, 0}, 30 * u}, {{0, 0, 0, 0}, 10 * u * std::sqrt(13.0 / 7) + 10 * u}};
+    for (const auto& r : chordRows) {
+        std::copy(r.first, r.first + p, Tn[0]);
+        EXPECT_NEAR(chrank::MeansRounding(n, p, Tn, 10), r.bound, 1e-9 * u) << r.first[0];
+    }
     free2D(Tn, n);
     free2D(DE, n);
     free2D(D, n);
