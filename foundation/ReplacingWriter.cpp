@@ -536,16 +536,8 @@ FILE* ReplacingWriter::OpenOrRaise() {
     return f;
 }
 
-void ReplacingWriter::CommitOrRaise() {
-    switch (Commit()) {
-        case kWritten: return;
-        case kNotReplaced: RaiseError(TNX_FAIL_TO_OPEN);
-        default:
-            // Every failed write is named with its reason before the code that ends the command.
-            CannotDo("write", target_, SystemReason(reason_));
-            RaiseError(TNX_FAIL_TO_PRINT);
-    }
-}
+// Every failed write is named with its reason before the code that ends the command.
+void ReplacingWriter::CommitOrRaise() { CommitOrExplain(); }
 
 void ReplacingWriter::CommitOrExplain() {
     if (Finish() != kWritten) {
@@ -921,6 +913,20 @@ void RaiseOnFailedWrite(FILE* f, const std::string& target) {
     if (flushed && !std::ferror(f)) return;
     ExplainFileFailure("write", target, reason ? reason : earlier);
     RaiseError(TNX_FAIL_TO_PRINT);
+}
+
+void CloseOrExplain(FILE* f, const std::string& target) {
+    try {
+        RaiseOnFailedWrite(f, target);
+    } catch (...) {
+        std::fclose(f);
+        throw;
+    }
+    errno = 0;
+    if (std::fclose(f) != 0) {
+        ExplainFileFailure("write", target, errno);
+        RaiseError(TNX_FAIL_TO_PRINT);
+    }
 }
 
 bool AppendWhole(FILE* f, const char* text, size_t size) {

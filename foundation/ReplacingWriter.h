@@ -109,13 +109,12 @@ public:
     Outcome Replace();
 
     // The same two steps for callers whose failures end the command: a file that cannot be
-    // created or put in place raises code 4, a failed write or close code 3 after
-    // "\ncan't write %s: %s \n" (the target and the system's reason, with the bell).
+    // created or put in place raises code 4, a failed write or close code 3. Each failure is
+    // explained first: a failed write or close prints "\ncan't write %s: %s \n", a rename that
+    // fails "\ncan't replace %s: %s \n" (the target and the system's reason, with the bell);
+    // CommitOrRaise and CommitOrExplain are one commit under two names.
     FILE* OpenOrRaise();
     void CommitOrRaise();
-    // CommitOrRaise for a file whose failure is explained: a failed write or close prints
-    // "\ncan't write %s: %s \n", a rename that fails "\ncan't replace %s: %s \n" (the target
-    // and the system's reason, with the bell), before code 3 or code 4 is raised.
     void CommitOrExplain();
 
     const std::string& Target() const { return target_; }
@@ -286,6 +285,12 @@ private:
 // reason> \n" (with the bell) and raises code 3. The reason is the one the failing write left,
 // or the one a flush of the text the stream still holds gives. A null stream passes.
 void RaiseOnFailedWrite(FILE* f, const std::string& target);
+
+// Closes `f`, a file written in place under the name `target`, and ends the command at a write
+// that failed: a stream with its error flag set (RaiseOnFailedWrite) or a close that fails prints
+// "\ncan't write <target>: <the system's reason> \n" and raises code 3. The stream is closed on
+// every path.
+void CloseOrExplain(FILE* f, const std::string& target);
 
 // The message of a file that could not be written, opened or put in place: "\ncan't <what>
 // <name>: <the system's reason> \n" (without the reason when `reason` is 0), with the bell.

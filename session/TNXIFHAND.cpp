@@ -117,17 +117,7 @@ void WriteIntermediateW() {
         RaiseError(TNX_FAIL_TO_PRINT);
     }
     // Written in place outside a run: a failed write names the file and the system's reason.
-    try {
-        RaiseOnFailedWrite(f, target);
-    } catch (...) {
-        fclose(f);
-        throw;
-    }
-    errno = 0;
-    if (fclose(f) != 0) {
-        ExplainFileFailure("write", target, errno);
-        RaiseError(TNX_FAIL_TO_PRINT);
-    }
+    CloseOrExplain(f, target);
 }
 
 void IFHierarchicalAccum() {

@@ -2,7 +2,6 @@
 #include "session/TNXMACRO.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -29,18 +28,7 @@ void PointEcho() { outm = createMacro ? oufpMacro : runMacro ? oufpRun : nullptr
 // after the message naming the file and the system's reason.
 void CloseChecked(FILE*& f, const char* name) {
     if (f == nullptr) return;
-    FILE* const closing = std::exchange(f, nullptr);
-    try {
-        RaiseOnFailedWrite(closing, name);
-    } catch (...) {
-        std::fclose(closing);
-        throw;
-    }
-    errno = 0;
-    if (std::fclose(closing) != 0) {
-        ExplainFileFailure("write", name, errno);
-        RaiseError(TNX_FAIL_TO_PRINT);
-    }
+    CloseOrExplain(std::exchange(f, nullptr), name);
 }
 
 void AskFileName() {
