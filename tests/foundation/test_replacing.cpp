@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -949,14 +951,29 @@ std::string LoadedDataWith(size_t at, char to) {
 
 // Holds the commit lock of `dir`, as another run in its commit would, while `commit` runs on a thread
 // of its own until it waits for the lock; then does `meanwhile` and gives the lock back. The commit's code.
+std::atomic<bool> interrupted{false};
+
 int CommitPastTheHeldLock(const fs::path& dir, const std::function<void()>& commit,
-                          const std::function<void()>& meanwhile) {
+                          const std::function<void()>& meanwhile, bool interrupt = false) {
     const int held = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     EXPECT_EQ(flock(held, LOCK_EX), 0);
     std::atomic<bool> ended{false};
     int code = -1;
     std::thread other([&] { code = CodeOf(commit), ended = true; });
     EXPECT_TRUE(tnxtest::WaitsForCommitLock(getpid(), dir, &ended)) << "the commit did not wait for the lock";
+    if (interrupt) {
+        // A signal whose handler lets the program go on (no SA_RESTART) cuts the wait short
+        // (EINTR): the commit waits again. Once the handler has run, the wait it cut is over, so
+        // a wait seen then is the new one.
+        struct sigaction note {}, old {};
+        note.sa_handler = [](int) { interrupted = true; };
+        sigaction(SIGUSR1, &note, &old);
+        interrupted = false;
+        pthread_kill(other.native_handle(), SIGUSR1);
+        for (int i = 0; i < 10000 && !interrupted && !ended; i++) poll(nullptr, 0, 1);
+        EXPECT_TRUE(tnxtest::WaitsForCommitLock(getpid(), dir, &ended)) << "the signal ended the wait for the lock";
+        sigaction(SIGUSR1, &old, nullptr);
+    }
     meanwhile();
     close(held);
     other.join();
@@ -1063,7 +1080,8 @@ TEST_F(ReplacingSetTest, WhileASessionIsLoadedASetIsPutInPlaceOnlyBesideTheDataI
 // Two commits in one folder take turns at its lock: while another holds it (here the test, as
 // another run in its commit would), a set, a lone writer and a text appended whole each say once
 // that they wait, naming the folder by its absolute path, and wait, changing nothing, until it is
-// given back; then each puts its file in place. A free lock is taken without a word.
+// given back, a signal that cuts the wait short (the program going on after it) included; then
+// each puts its file in place. A free lock is taken without a word.
 TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
     const struct {
         const char* what;
@@ -1088,14 +1106,16 @@ TEST_F(ReplacingSetTest, CommitsInOneFolderTakeTurnsAtItsLock) {
     };
     const std::string waiting =
         "Another run is saving its files in " + fs::canonical(dir_).string() + "; waiting for it to finish.\n";
-    for (const bool held : {true, false})
+    // 0: the lock free; 1: held; 2: held, and the wait cut short by a signal the program goes on after.
+    for (const int held : {1, 0, 2})
         for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(c.what) + (held ? ", the lock held" : ", the lock free"));
+            SCOPED_TRACE(std::string(c.what) +
+                         (held == 2 ? ", the lock held, a signal" : held ? ", the lock held" : ", the lock free"));
             EarlierSet();
             ConsoleCapture cap;
             const auto commit = [&] { c.commit(Name('a')); };
-            const int code = held ? CommitPastTheHeldLock(dir_, commit, [&] { EXPECT_EQ(Text('a'), "old a"); })
-                                  : CodeOf(commit);
+            const auto oldA = [&] { EXPECT_EQ(Text('a'), "old a"); };
+            const int code = held ? CommitPastTheHeldLock(dir_, commit, oldA, held == 2) : CodeOf(commit);
             EXPECT_EQ(cap.Err(), held ? waiting : "");
             EXPECT_EQ(code, 0);
             EXPECT_EQ(Text('a'), c.text);
